@@ -1,0 +1,359 @@
+#pragma once
+// Our own declarations of the Win32 services the game calls: types, constants and functions with the
+// ANSI spellings the game uses. Implemented over SDL2 and the C++ standard library.
+
+#include <cstddef>
+#include <cstdint>
+
+typedef int32_t BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef int32_t INT;
+typedef int16_t SHORT;
+typedef char CHAR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef float FLOAT;
+typedef int32_t HRESULT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LONG_PTR;
+typedef int64_t LONGLONG;
+typedef DWORD* LPDWORD;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef CALLBACK
+#define CALLBACK
+#endif
+#ifndef WINAPI
+#define WINAPI
+#endif
+
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+} LARGE_INTEGER;
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
+constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
+inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+
+// Opaque handles. Each points at an object of the layer's own.
+struct HWND__;
+typedef HWND__* HWND;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HMENU__;
+typedef HMENU__* HMENU;
+struct HICON__;
+typedef HICON__* HICON;
+struct HCURSOR__;
+typedef HCURSOR__* HCURSOR;
+struct HBRUSH__;
+typedef HBRUSH__* HBRUSH;
+struct HBITMAP__;
+typedef HBITMAP__* HBITMAP;
+struct HDC__;
+typedef HDC__* HDC;
+typedef void* HANDLE;
+typedef void* HGDIOBJ;
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+typedef RECT* LPRECT;
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+typedef POINT* LPPOINT;
+
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+typedef MSG* LPMSG;
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+struct WNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+};
+
+inline constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
+inline constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline constexpr LPARAM MAKELPARAM(int lo, int hi)
+{
+    return static_cast<LPARAM>((static_cast<uint32_t>(lo) & 0xFFFF) | ((static_cast<uint32_t>(hi) & 0xFFFF) << 16));
+}
+inline constexpr short GET_X_LPARAM(LPARAM lp) { return static_cast<short>(LOWORD(static_cast<uintptr_t>(lp))); }
+inline constexpr short GET_Y_LPARAM(LPARAM lp) { return static_cast<short>(HIWORD(static_cast<uintptr_t>(lp))); }
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
+
+// Window messages.
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ACTIVATEAPP = 0x001C;
+constexpr UINT WM_SETCURSOR = 0x0020;
+constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_ENTERMENULOOP = 0x0211;
+constexpr UINT WM_EXITMENULOOP = 0x0212;
+constexpr UINT WM_POWERBROADCAST = 0x0218;
+constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
+constexpr UINT WM_EXITSIZEMOVE = 0x0232;
+
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+constexpr WPARAM SIZE_MAXIMIZED = 2;
+constexpr WPARAM SIZE_MAXSHOW = 3;
+constexpr WPARAM SIZE_MAXHIDE = 4;
+
+constexpr WPARAM SC_SIZE = 0xF000;
+constexpr WPARAM SC_MOVE = 0xF010;
+constexpr WPARAM SC_MINIMIZE = 0xF020;
+constexpr WPARAM SC_MAXIMIZE = 0xF030;
+constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM SC_KEYMENU = 0xF100;
+constexpr WPARAM SC_RESTORE = 0xF120;
+constexpr WPARAM SC_MONITORPOWER = 0xF170;
+
+constexpr WPARAM PBT_APMQUERYSUSPEND = 0x0000;
+constexpr WPARAM PBT_APMRESUMESUSPEND = 0x0007;
+
+constexpr LRESULT HTCLIENT = 1;
+
+// Window styles.
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_MINIMIZE = 0x20000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_MAXIMIZE = 0x01000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DLGFRAME = 0x00400000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_RESTORE = 9;
+
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_FRAMECHANGED = 0x0020;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+
+#define HWND_TOP (reinterpret_cast<HWND>(0))
+#define HWND_BOTTOM (reinterpret_cast<HWND>(1))
+#define HWND_TOPMOST (reinterpret_cast<HWND>(static_cast<intptr_t>(-1)))
+#define HWND_NOTOPMOST (reinterpret_cast<HWND>(static_cast<intptr_t>(-2)))
+
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_ICONERROR = 0x00000010;
+constexpr int IDOK = 1;
+
+constexpr int WHITE_BRUSH = 0;
+constexpr int BLACK_BRUSH = 4;
+
+constexpr int VK_LBUTTON = 0x01;
+constexpr int VK_RBUTTON = 0x02;
+constexpr int VK_MBUTTON = 0x04;
+
+// Windows and the message loop.
+UINT RegisterClassA(const WNDCLASSA* wc);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
+HWND GetDesktopWindow();
+BOOL GetWindowRect(HWND hwnd, LPRECT rect);
+BOOL GetClientRect(HWND hwnd, LPRECT rect);
+LONG GetWindowLongA(HWND hwnd, int index);
+LONG SetWindowLongA(HWND hwnd, int index, LONG value);
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL ShowWindow(HWND hwnd, int cmdShow);
+BOOL UpdateWindow(HWND hwnd);
+BOOL DestroyWindow(HWND hwnd);
+HMENU GetMenu(HWND hwnd);
+BOOL DestroyMenu(HMENU menu);
+BOOL IsWindow(HWND hwnd);
+LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
+BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+void PostQuitMessage(int exitCode);
+BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+HGDIOBJ GetStockObject(int index);
+
+// Cursor and pointer.
+int ShowCursor(BOOL show);
+BOOL GetCursorPos(LPPOINT point);
+BOOL SetCursorPos(int x, int y);
+BOOL ScreenToClient(HWND hwnd, LPPOINT point);
+BOOL ClientToScreen(HWND hwnd, LPPOINT point);
+SHORT GetAsyncKeyState(int vkey);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+HCURSOR SetCursor(HCURSOR cursor);
+
+// Timing.
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+DWORD GetTickCount();
+void Sleep(DWORD milliseconds);
+
+// Debug output goes to stderr.
+void OutputDebugStringA(LPCSTR text);
+
+// Files. Every path the game names may use '\' and any letter case.
+constexpr DWORD MAX_PATH = 260;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+};
+typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+
+DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL FindClose(HANDLE find);
+
+// Threads and synchronisation.
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
+constexpr DWORD WAIT_ABANDONED = 0x00000080;
+constexpr DWORD WAIT_TIMEOUT = 0x00000102;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID param);
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+// A critical section is owned by the thread that entered it and may be entered again by that thread.
+struct CRITICAL_SECTION {
+    void* impl = nullptr;
+};
+typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
+
+void InitializeCriticalSection(LPCRITICAL_SECTION section);
+void DeleteCriticalSection(LPCRITICAL_SECTION section);
+void EnterCriticalSection(LPCRITICAL_SECTION section);
+void LeaveCriticalSection(LPCRITICAL_SECTION section);
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID param,
+                    DWORD creationFlags, LPDWORD threadId);
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount, LPCSTR name);
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
+// Waits on a thread (its end), an event or a semaphore. A thread handle is joined when it is closed.
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL CloseHandle(HANDLE handle);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+DWORD GetCurrentThreadId();
