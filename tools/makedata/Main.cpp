@@ -1,10 +1,24 @@
 // Writes the default Data tree below the directory given on the command line.
+#include "Writers.h"
+
 #include <cstdio>
+#include <exception>
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
         std::fprintf(stderr, "usage: makedata <output directory>\n");
+        return 1;
+    }
+    try {
+        const std::filesystem::path root(argv[1]);
+        WriteDirectories(root);
+        WriteDefinitions(root);
+        WriteTextures(root);
+        WriteSounds(root);
+        WriteEffects(root);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "makedata: %s\n", e.what());
         return 1;
     }
     return 0;

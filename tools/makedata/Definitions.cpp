@@ -1,0 +1,5 @@
+#include "Writers.h"
+
+void WriteDefinitions(const std::filesystem::path&)
+{
+}

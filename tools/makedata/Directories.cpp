@@ -1,0 +1,5 @@
+#include "Writers.h"
+
+void WriteDirectories(const std::filesystem::path&)
+{
+}

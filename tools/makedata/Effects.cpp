@@ -1,0 +1,5 @@
+#include "Writers.h"
+
+void WriteEffects(const std::filesystem::path&)
+{
+}

@@ -1,0 +1,5 @@
+#include "Writers.h"
+
+void WriteSounds(const std::filesystem::path&)
+{
+}

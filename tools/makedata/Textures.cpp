@@ -1,0 +1,5 @@
+#include "Writers.h"
+
+void WriteTextures(const std::filesystem::path&)
+{
+}
