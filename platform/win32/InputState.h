@@ -1,0 +1,55 @@
+#pragma once
+// The one record of what the keyboard and mouse are doing, fed by the window's event pump (and by tests) and read
+// by GetAsyncKeyState/GetCursorPos as well as the DirectInput devices, so both views of the input always agree.
+
+#include <cstdint>
+#include <mutex>
+
+class InputState {
+public:
+    static constexpr int SCANCODE_COUNT = 512;
+    static constexpr int WHEEL_DELTA = 120;
+    static constexpr uint32_t BUTTON_LEFT = 1u << 0;
+    static constexpr uint32_t BUTTON_RIGHT = 1u << 1;
+    static constexpr uint32_t BUTTON_MIDDLE = 1u << 2;
+    static constexpr uint32_t BUTTON_X1 = 1u << 3;
+
+    static InputState& Get();
+
+    // Everything up, no pending deltas, pointer at 0,0, focus true.
+    void Reset();
+
+    // SDL_Scancode values: physical key positions.
+    bool IsScancodeDown(int sdlScancode) const;
+    // bit0 left, bit1 right, bit2 middle, bit3 x1.
+    uint32_t GetButtons() const;
+    // Motion and wheel accumulated since the last take; the wheel in units of 120 per notch, up positive.
+    // Any out-parameter may be null.
+    void TakeMouseDelta(long* dx, long* dy, long* wheel);
+    // Client coordinates, which are back-buffer pixels.
+    void GetPointer(int* x, int* y) const;
+    bool HasFocus() const;
+
+    void InjectKey(int sdlScancode, bool down);
+    // 0 left, 1 right, 2 middle, 3 x1.
+    void InjectButton(int button, bool down);
+    void InjectMotion(int dx, int dy);
+    void InjectWheel(int notches);
+    void SetPointer(int x, int y);
+    // Losing focus releases every key and button: a key held while the window lost focus (Alt+Enter, F10) would
+    // otherwise read as held for ever.
+    void SetFocus(bool focused);
+
+private:
+    InputState();
+
+    mutable std::mutex mutex_;
+    bool keys_[SCANCODE_COUNT];
+    uint32_t buttons_ = 0;
+    long deltaX_ = 0;
+    long deltaY_ = 0;
+    long wheel_ = 0;
+    int pointerX_ = 0;
+    int pointerY_ = 0;
+    bool focus_ = true;
+};

@@ -1,0 +1,31 @@
+#pragma once
+// Platform-internal: what the device back ends and the input devices need of a window beyond the Win32 surface.
+// Not for game code.
+
+#include "win32/Win32.h"
+
+struct SDL_Window;
+
+namespace WindowBridge {
+
+// The SDL window behind a handle made by CreateWindowExA; null for anything else.
+SDL_Window* GetSdlWindow(HWND hwnd);
+
+// The size of the back buffer shown in the window. Pointer positions reported to the game (WM_MOUSEMOVE,
+// GetCursorPos, ScreenToClient) are back-buffer pixels: when the drawable differs in size, window positions are
+// mapped through the same letterboxed fit rectangle that GetPresentRect gives. Until it is set, the back buffer is
+// taken to be the window's client size.
+void SetBackBufferSize(HWND hwnd, int w, int h);
+
+// The rectangle, in drawable pixels, that the back buffer is scaled into: the largest one of the back buffer's
+// aspect that fits, centred. Out-parameters may be null; all are cleared to 0 for an unknown window.
+void GetPresentRect(HWND hwnd, int* x, int* y, int* w, int* h);
+
+// Full screen is a borderless desktop-sized window (SDL_WINDOW_FULLSCREEN_DESKTOP); false returns to the
+// windowed placement.
+void SetFullscreen(HWND hwnd, bool fullscreen);
+
+// While set (during a device reset) window size events are dropped rather than queued as WM_SIZE.
+void SetSuppressSizeEvents(bool suppress);
+
+} // namespace WindowBridge
