@@ -1,0 +1,3 @@
+#include "app/GlobalConstants.h"
+
+std::vector<TextLabel*> SpriteDrawQueue;
