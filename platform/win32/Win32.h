@@ -243,9 +243,66 @@ constexpr int IDOK = 1;
 constexpr int WHITE_BRUSH = 0;
 constexpr int BLACK_BRUSH = 4;
 
+// Virtual-key codes: the mouse buttons for GetAsyncKeyState, the rest as wParam of the key messages.
 constexpr int VK_LBUTTON = 0x01;
 constexpr int VK_RBUTTON = 0x02;
 constexpr int VK_MBUTTON = 0x04;
+constexpr int VK_XBUTTON1 = 0x05;
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_CAPITAL = 0x14;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_PRIOR = 0x21;
+constexpr int VK_NEXT = 0x22;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_SNAPSHOT = 0x2C;
+constexpr int VK_INSERT = 0x2D;
+constexpr int VK_DELETE = 0x2E;
+constexpr int VK_NUMPAD0 = 0x60;
+constexpr int VK_MULTIPLY = 0x6A;
+constexpr int VK_ADD = 0x6B;
+constexpr int VK_SUBTRACT = 0x6D;
+constexpr int VK_DECIMAL = 0x6E;
+constexpr int VK_DIVIDE = 0x6F;
+constexpr int VK_F1 = 0x70;
+constexpr int VK_F10 = 0x79;
+constexpr int VK_F12 = 0x7B;
+constexpr int VK_NUMLOCK = 0x90;
+constexpr int VK_SCROLL = 0x91;
+constexpr int VK_OEM_1 = 0xBA;
+constexpr int VK_OEM_PLUS = 0xBB;
+constexpr int VK_OEM_COMMA = 0xBC;
+constexpr int VK_OEM_MINUS = 0xBD;
+constexpr int VK_OEM_PERIOD = 0xBE;
+constexpr int VK_OEM_2 = 0xBF;
+constexpr int VK_OEM_3 = 0xC0;
+constexpr int VK_OEM_4 = 0xDB;
+constexpr int VK_OEM_5 = 0xDC;
+constexpr int VK_OEM_6 = 0xDD;
+constexpr int VK_OEM_7 = 0xDE;
+
+// Mouse-message wParam flags.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+constexpr WPARAM MK_XBUTTON1 = 0x0020;
+
+constexpr int WHEEL_DELTA = 120;
+inline constexpr short GET_WHEEL_DELTA_WPARAM(WPARAM wp) { return static_cast<short>(HIWORD(wp)); }
+inline bool IS_INTRESOURCE(LPCSTR name) { return (reinterpret_cast<uintptr_t>(name) >> 16) == 0; }
 
 // Windows and the message loop.
 UINT RegisterClassA(const WNDCLASSA* wc);
@@ -329,6 +386,7 @@ constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
 constexpr DWORD WAIT_ABANDONED = 0x00000080;
 constexpr DWORD WAIT_TIMEOUT = 0x00000102;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+constexpr DWORD STILL_ACTIVE = 259;
 
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID param);
 struct SECURITY_ATTRIBUTES;
@@ -352,7 +410,7 @@ BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount, LPCSTR name);
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
-// Waits on a thread (its end), an event or a semaphore. A thread handle is joined when it is closed.
+// Waits on a thread (its end), an event or a semaphore. Closing a thread's handle does not wait for the thread.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
