@@ -1,5 +1,6 @@
 #include "Writers.h"
 
-void WriteSounds(const std::filesystem::path&)
+void WriteSounds(const std::filesystem::path& root)
 {
+    WriteMusic(root);
 }
