@@ -1,0 +1,16 @@
+#include "app/GameApplication.h"
+
+GameApplication::GameApplication() = default;
+
+GameApplication::~GameApplication() = default;
+
+void GameApplication::Render()
+{
+    if (!m_device) {
+        return;
+    }
+    m_device->BeginScene();
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+    m_device->EndScene();
+    m_device->Present(nullptr, nullptr, nullptr, nullptr);
+}
