@@ -1,0 +1,294 @@
+#include "sound/FSound.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void PutLE(std::ofstream& out, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A 16-bit PCM WAV of `frames` frames of a loud square wave.
+void WriteWav(const fs::path& path, int rate, int channels, int frames)
+{
+    std::ofstream out(path, std::ios::binary);
+    const uint32_t dataBytes = static_cast<uint32_t>(frames * channels * 2);
+    out.write("RIFF", 4);
+    PutLE(out, 36 + dataBytes, 4);
+    out.write("WAVEfmt ", 8);
+    PutLE(out, 16, 4);
+    PutLE(out, 1, 2);
+    PutLE(out, static_cast<uint32_t>(channels), 2);
+    PutLE(out, static_cast<uint32_t>(rate), 4);
+    PutLE(out, static_cast<uint32_t>(rate * channels * 2), 4);
+    PutLE(out, static_cast<uint32_t>(channels * 2), 2);
+    PutLE(out, 16, 2);
+    out.write("data", 4);
+    PutLE(out, dataBytes, 4);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            PutLE(out, static_cast<uint16_t>((i / 50) % 2 ? 20000 : -20000), 2);
+}
+
+bool WaitFor(bool (*condition)(int), int channel, double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition(channel))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition(channel);
+}
+
+bool Stopped(int channel) { return FSOUND_IsPlaying(channel) == 0; }
+
+class FSoundTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() /
+               ("fsound_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override
+    {
+        FSOUND_Close();
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+};
+
+TEST_F(FSoundTest, MusicOfTheDataTreeDecodesToItsFullLength)
+{
+    // Both tunes are 3 s long: 3 x 44100 frames. The names go through the path resolver, as the game's do.
+    FSOUND_SAMPLE* wav = FSOUND_Sample_Load(FSOUND_FREE, "Data\\Sound\\Music\\varnholt_menumusictemp.WAV",
+                                            FSOUND_HW2D | FSOUND_STEREO, 0, 0);
+    ASSERT_NE(wav, nullptr);
+    EXPECT_EQ(FSOUND_Sample_GetLength(wav), 132300u);
+    EXPECT_EQ(FSOUND_Sample_GetMode(wav), 0x80040u);
+
+    FSOUND_SAMPLE* mp3 = FSOUND_Sample_Load(FSOUND_FREE, "Data\\Sound\\Music\\timberwolf.mp3", 0x80040, 0, 0);
+    ASSERT_NE(mp3, nullptr);
+    // A decoder that ignores the encoder's delay and padding note gives back up to two MP3 frames more.
+    const long length = static_cast<long>(FSOUND_Sample_GetLength(mp3));
+    EXPECT_GE(length, 132300);
+    EXPECT_LE(length, 132300 + 2 * 1152);
+
+    FSOUND_Sample_Free(wav);
+    FSOUND_Sample_Free(mp3);
+}
+
+TEST_F(FSoundTest, SamplesAreConvertedToTheMixerRate)
+{
+    // 11025 frames at 22050 Hz mono last 0.5 s: 22050 frames at 44100 Hz.
+    WriteWav(dir_ / "half.wav", 22050, 1, 11025);
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("half.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(sample, nullptr);
+    EXPECT_EQ(FSOUND_Sample_GetLength(sample), 22050u);
+    FSOUND_Sample_Free(sample);
+}
+
+TEST_F(FSoundTest, UnreadableFilesAndBadArgumentsLoadNothing)
+{
+    {
+        std::ofstream junk(dir_ / "junk.wav", std::ios::binary);
+        junk << "RIFF this is not a sound at all";
+    }
+    {
+        std::ofstream empty(dir_ / "empty.mp3", std::ios::binary);
+    }
+    WriteWav(dir_ / "good.wav", 44100, 2, 100);
+    EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path("missing.wav").c_str(), 0, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path("junk.wav").c_str(), 0, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path("empty.mp3").c_str(), 0, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, nullptr, 0, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path("good.wav").c_str(), 0, 4, 0), nullptr);
+    EXPECT_EQ(FSOUND_Sample_Load(-7, Path("good.wav").c_str(), 0, 0, 0), nullptr);
+
+    // Null samples are ignored everywhere.
+    EXPECT_EQ(FSOUND_Sample_GetLength(nullptr), 0u);
+    EXPECT_EQ(FSOUND_Sample_SetMode(nullptr, FSOUND_LOOP_NORMAL), 0);
+    FSOUND_Sample_Free(nullptr);
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, nullptr), -1);
+}
+
+TEST_F(FSoundTest, ChannelsPlayStopAndReportTheirSample)
+{
+    WriteWav(dir_ / "tone.wav", 44100, 2, 44100);
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0x80040, 0, 0);
+    ASSERT_NE(sample, nullptr);
+
+    // Nothing plays before the library is initialised.
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), -1);
+
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    FSOUND_3D_SetDistanceFactor(100.0f);
+    EXPECT_EQ(FSOUND_3D_SetMinMaxDistance(FSOUND_ALL, 100.0f, 10000.0f), 1);
+    int hw2d = -1, hw3d = -1, total = -1;
+    EXPECT_EQ(FSOUND_GetNumHWChannels(&hw2d, &hw3d, &total), 1);
+    EXPECT_EQ(total, 0);
+
+    const int first = FSOUND_PlaySound(FSOUND_FREE, sample);
+    const int second = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_GE(first, 0);
+    ASSERT_LT(first, 32);
+    ASSERT_GE(second, 0);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(FSOUND_IsPlaying(first), 1);
+    EXPECT_EQ(FSOUND_GetCurrentSample(first), sample);
+
+    EXPECT_EQ(FSOUND_StopSound(first), 1);
+    EXPECT_EQ(FSOUND_IsPlaying(first), 0);
+    EXPECT_EQ(FSOUND_GetCurrentSample(first), nullptr);
+    EXPECT_EQ(FSOUND_IsPlaying(second), 1);
+
+    // Channels outside the 32 asked for do not exist.
+    EXPECT_EQ(FSOUND_PlaySound(32, sample), -1);
+    EXPECT_EQ(FSOUND_IsPlaying(32), 0);
+    EXPECT_EQ(FSOUND_IsPlaying(-5), 0);
+
+    // Freeing a sample silences the channels that play it.
+    FSOUND_Sample_Free(sample);
+    EXPECT_EQ(FSOUND_IsPlaying(second), 0);
+    EXPECT_EQ(FSOUND_GetCurrentSample(second), nullptr);
+
+    EXPECT_EQ(FSOUND_StopSound(FSOUND_ALL), 1);
+}
+
+TEST_F(FSoundTest, LoopModeDecidesWhetherASoundEnds)
+{
+    // 2205 frames: 50 ms.
+    WriteWav(dir_ / "blip.wav", 44100, 2, 2205);
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("blip.wav").c_str(), 0x80040, 0, 0);
+    ASSERT_NE(sample, nullptr);
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+
+    EXPECT_EQ(FSOUND_Sample_SetMode(sample, FSOUND_LOOP_NORMAL), 1);
+    EXPECT_EQ(FSOUND_Sample_GetMode(sample), 0x80040u | FSOUND_LOOP_NORMAL);
+    const int looped = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_GE(looped, 0);
+
+    EXPECT_EQ(FSOUND_Sample_SetMode(sample, 0), 1);
+    EXPECT_EQ(FSOUND_Sample_GetMode(sample), 0x80040u);
+    const int once = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_GE(once, 0);
+
+    // The single shot ends well within a second; the looped one is still going afterwards.
+    EXPECT_TRUE(WaitFor(Stopped, once, 2.0));
+    EXPECT_EQ(FSOUND_IsPlaying(looped), 1);
+    FSOUND_Sample_Free(sample);
+}
+
+TEST_F(FSoundTest, AllChannelsBusyRefusesAnotherSound)
+{
+    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), FSOUND_LOOP_NORMAL, 0, 0);
+    ASSERT_NE(sample, nullptr);
+    ASSERT_EQ(FSOUND_Init(44100, 4, 0), 1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_GE(FSOUND_PlaySound(FSOUND_FREE, sample), 0);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), -1);
+    // An explicit channel replaces what plays there.
+    EXPECT_EQ(FSOUND_PlaySound(2, sample), 2);
+    FSOUND_Sample_Free(sample);
+}
+
+TEST_F(FSoundTest, LoadingIntoAnUsedSlotReplacesTheSampleThere)
+{
+    WriteWav(dir_ / "a.wav", 44100, 2, 441);
+    WriteWav(dir_ / "b.wav", 44100, 2, 882);
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    FSOUND_SAMPLE* a = FSOUND_Sample_Load(5, Path("a.wav").c_str(), FSOUND_LOOP_NORMAL, 0, 0);
+    ASSERT_NE(a, nullptr);
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, a);
+    ASSERT_GE(channel, 0);
+    FSOUND_SAMPLE* b = FSOUND_Sample_Load(5, Path("b.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(FSOUND_Sample_GetLength(b), 882u);
+    // The replaced sample was freed, and its channel with it.
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+    FSOUND_Sample_Free(b);
+}
+
+TEST_F(FSoundTest, SamplesReallyReachTheDevice)
+{
+    // The disk driver writes what the device would play to a file, in real time.
+    const std::string output = Path("device.raw");
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    ::setenv("SDL_DISKAUDIODELAY", "1", 1);
+    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
+    const bool started = FSOUND_Init(44100, 32, 0) == 1;
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0, 0, 0);
+    const int channel = started && sample ? FSOUND_PlaySound(FSOUND_FREE, sample) : -1;
+    const bool ended = channel >= 0 && WaitFor(Stopped, channel, 5.0);
+    FSOUND_Close();
+    FSOUND_Sample_Free(sample);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::unsetenv("SDL_DISKAUDIOFILE");
+    ::unsetenv("SDL_DISKAUDIODELAY");
+
+    ASSERT_TRUE(started);
+    ASSERT_NE(sample, nullptr);
+    ASSERT_GE(channel, 0);
+    EXPECT_TRUE(ended);
+    std::ifstream in(output, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int loud = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto value = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        if (std::abs(value) > 10000)
+            ++loud;
+    }
+    // 4410 stereo frames of +-20000 (volume may scale them, but not below half).
+    EXPECT_GE(loud, 4410);
+}
+
+TEST_F(FSoundTest, NoAudioDeviceGoesSilentWithOneLineAndKeepsWorking)
+{
+    ::setenv("SDL_AUDIODRIVER", "no-such-audio-driver", 1);
+    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
+    ::testing::internal::CaptureStderr();
+    const signed char first = FSOUND_Init(44100, 32, 0);
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0, 0, 0);
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    FSOUND_Close();
+    const signed char again = FSOUND_Init(44100, 32, 0);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    FSOUND_Close();
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(again, 1);
+    ASSERT_NE(sample, nullptr);
+    EXPECT_EQ(FSOUND_Sample_GetLength(sample), 4410u);
+    EXPECT_GE(channel, 0);
+    EXPECT_NE(said.find("no audio device"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    FSOUND_Sample_Free(sample);
+}
+
+} // namespace
