@@ -120,6 +120,7 @@ private:
 
     bool ResolvePathLocked(std::string& name);
     bool TryCandidate(size_t index, const std::string& name, std::string& resolved) const;
+    ID3DXEffect* GetEffectAt(const std::string& path, bool usePool);
 
     std::string m_baseDirectory;
     std::vector<std::string> m_searchPaths;
