@@ -1,0 +1,201 @@
+#include "win32/InputState.h"
+#include "win32/PathResolver.h"
+#include "win32/Win32.h"
+#include "win32/WindowRegistry.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::atomic<int> g_cursorCount{0};
+
+struct CursorState {
+    std::mutex mutex;
+    // Loaded once per resource number and kept for the whole run, as the original's shared cursors were; a number
+    // whose file is missing is remembered too, so it is reported once.
+    std::map<unsigned, SDL_Cursor*> loaded;
+    HCURSOR current = nullptr;
+};
+
+CursorState& Cursors()
+{
+    static CursorState* state = new CursorState;
+    return *state;
+}
+
+HCURSOR ToHandle(SDL_Cursor* cursor)
+{
+    return reinterpret_cast<HCURSOR>(cursor);
+}
+
+bool IsLoadedCursor(HCURSOR cursor)
+{
+    for (const auto& entry : Cursors().loaded) {
+        if (entry.second && ToHandle(entry.second) == cursor) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// For the test hooks: back to a shown cursor with the default image.
+void ResetCursorState()
+{
+    g_cursorCount.store(0);
+    CursorState& state = Cursors();
+    std::lock_guard lock(state.mutex);
+    state.current = nullptr;
+    if (WindowRegistry::Get().VideoReady()) {
+        SDL_SetCursor(SDL_GetDefaultCursor());
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+}
+
+int ShowCursor(BOOL show)
+{
+    const int count = show ? g_cursorCount.fetch_add(1) + 1 : g_cursorCount.fetch_sub(1) - 1;
+    if (WindowRegistry::Get().VideoReady()) {
+        SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    }
+    return count;
+}
+
+BOOL GetCursorPos(LPPOINT point)
+{
+    if (!point) {
+        return FALSE;
+    }
+    int x = 0;
+    int y = 0;
+    InputState::Get().GetPointer(&x, &y);
+    int originX = 0;
+    int originY = 0;
+    WindowRegistry& registry = WindowRegistry::Get();
+    registry.ClientOrigin(registry.MainWindow(), &originX, &originY);
+    point->x = originX + x;
+    point->y = originY + y;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y)
+{
+    WindowRegistry& registry = WindowRegistry::Get();
+    HWND main = registry.MainWindow();
+    int originX = 0;
+    int originY = 0;
+    registry.ClientOrigin(main, &originX, &originY);
+    const int clientX = x - originX;
+    const int clientY = y - originY;
+    InputState::Get().SetPointer(clientX, clientY);
+    int windowX = clientX;
+    int windowY = clientY;
+    if (registry.ClientToWindow(main, clientX, clientY, &windowX, &windowY)) {
+        registry.With(main, [&](WindowRecord& r) { SDL_WarpMouseInWindow(r.sdl, windowX, windowY); });
+    }
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND hwnd, LPPOINT point)
+{
+    if (!point) {
+        return FALSE;
+    }
+    int originX = 0;
+    int originY = 0;
+    if (!WindowRegistry::Get().ClientOrigin(hwnd, &originX, &originY)) {
+        return FALSE;
+    }
+    point->x -= originX;
+    point->y -= originY;
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND hwnd, LPPOINT point)
+{
+    if (!point) {
+        return FALSE;
+    }
+    int originX = 0;
+    int originY = 0;
+    if (!WindowRegistry::Get().ClientOrigin(hwnd, &originX, &originY)) {
+        return FALSE;
+    }
+    point->x += originX;
+    point->y += originY;
+    return TRUE;
+}
+
+SHORT GetAsyncKeyState(int vkey)
+{
+    constexpr SHORT DOWN = static_cast<SHORT>(0x8000);
+    const uint32_t buttons = InputState::Get().GetButtons();
+    switch (vkey) {
+    case VK_LBUTTON:
+        return (buttons & InputState::BUTTON_LEFT) ? DOWN : 0;
+    case VK_RBUTTON:
+        return (buttons & InputState::BUTTON_RIGHT) ? DOWN : 0;
+    case VK_MBUTTON:
+        return (buttons & InputState::BUTTON_MIDDLE) ? DOWN : 0;
+    case VK_XBUTTON1:
+        return (buttons & InputState::BUTTON_X1) ? DOWN : 0;
+    default:
+        return 0;
+    }
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
+{
+    (void)instance;
+    if (!name || !IS_INTRESOURCE(name)) {
+        std::fprintf(stderr, "LoadCursorA: cursors are loaded by resource number only\n");
+        return nullptr;
+    }
+    const unsigned id = static_cast<unsigned>(reinterpret_cast<uintptr_t>(name));
+    CursorState& state = Cursors();
+    std::lock_guard lock(state.mutex);
+    auto found = state.loaded.find(id);
+    if (found != state.loaded.end()) {
+        return ToHandle(found->second);
+    }
+    const std::string path = "Data\\Cursors\\Cursor" + std::to_string(id) + ".bmp";
+    SDL_Cursor* cursor = nullptr;
+    if (WindowRegistry::Get().EnsureVideo()) {
+        const std::string resolved = PathResolver::Resolve(path);
+        SDL_Surface* image = SDL_LoadBMP(resolved.c_str());
+        if (!image) {
+            std::fprintf(stderr, "LoadCursorA: cannot load \"%s\": %s\n", path.c_str(), SDL_GetError());
+        } else {
+            cursor = SDL_CreateColorCursor(image, 0, 0);
+            if (!cursor) {
+                std::fprintf(stderr, "LoadCursorA: cannot make a cursor of \"%s\": %s\n", path.c_str(),
+                             SDL_GetError());
+            }
+            SDL_FreeSurface(image);
+        }
+    }
+    state.loaded[id] = cursor;
+    return ToHandle(cursor);
+}
+
+HCURSOR SetCursor(HCURSOR cursor)
+{
+    CursorState& state = Cursors();
+    std::lock_guard lock(state.mutex);
+    const HCURSOR previous = state.current;
+    // Only cursors made by LoadCursorA are real; anything else, and no cursor at all, shows the desktop's default
+    // arrow rather than leaving the player without a pointer.
+    const bool known = cursor && IsLoadedCursor(cursor);
+    state.current = known ? cursor : nullptr;
+    if (WindowRegistry::Get().VideoReady()) {
+        SDL_SetCursor(known ? reinterpret_cast<SDL_Cursor*>(cursor) : SDL_GetDefaultCursor());
+    }
+    return previous;
+}

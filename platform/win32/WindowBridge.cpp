@@ -1,0 +1,77 @@
+#include "win32/WindowBridge.h"
+
+#include "win32/WindowRegistry.h"
+
+#include <SDL.h>
+
+namespace WindowBridge {
+
+SDL_Window* GetSdlWindow(HWND hwnd)
+{
+    SDL_Window* window = nullptr;
+    WindowRegistry::Get().With(hwnd, [&](WindowRecord& r) { window = r.sdl; });
+    return window;
+}
+
+void SetBackBufferSize(HWND hwnd, int w, int h)
+{
+    WindowRegistry::Get().With(hwnd, [&](WindowRecord& r) {
+        r.backBufferWidth = w > 0 && h > 0 ? w : 0;
+        r.backBufferHeight = w > 0 && h > 0 ? h : 0;
+    });
+}
+
+void GetPresentRect(HWND hwnd, int* x, int* y, int* w, int* h)
+{
+    int rx = 0;
+    int ry = 0;
+    int rw = 0;
+    int rh = 0;
+    WindowRegistry::Get().PresentRect(hwnd, &rx, &ry, &rw, &rh);
+    if (x) {
+        *x = rx;
+    }
+    if (y) {
+        *y = ry;
+    }
+    if (w) {
+        *w = rw;
+    }
+    if (h) {
+        *h = rh;
+    }
+}
+
+void SetFullscreen(HWND hwnd, bool fullscreen)
+{
+    WindowRegistry::Get().With(hwnd, [&](WindowRecord& r) {
+        if (r.fullscreen == fullscreen) {
+            return;
+        }
+        if (fullscreen) {
+            SDL_GetWindowPosition(r.sdl, &r.windowedX, &r.windowedY);
+            SDL_GetWindowSize(r.sdl, &r.windowedWidth, &r.windowedHeight);
+            if (SDL_SetWindowFullscreen(r.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+                return;
+            }
+            r.fullscreen = true;
+            return;
+        }
+        SDL_SetWindowFullscreen(r.sdl, 0);
+        r.fullscreen = false;
+        // Not every desktop gives the old placement back by itself.
+        SDL_SetWindowBordered(r.sdl, WindowRegistry::IsBordered(r.style) ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowResizable(r.sdl, WindowRegistry::IsResizable(r.style) ? SDL_TRUE : SDL_FALSE);
+        if (r.windowedWidth > 0 && r.windowedHeight > 0) {
+            SDL_SetWindowSize(r.sdl, r.windowedWidth, r.windowedHeight);
+            SDL_SetWindowPosition(r.sdl, r.windowedX, r.windowedY);
+        }
+    });
+}
+
+void SetSuppressSizeEvents(bool suppress)
+{
+    WindowRegistry::Get().SetSuppressSizeEvents(suppress);
+}
+
+} // namespace WindowBridge
