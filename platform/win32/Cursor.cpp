@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -15,11 +16,17 @@ namespace {
 
 std::atomic<int> g_cursorCount{0};
 
+// A cursor read from its file. A video driver without cursors (the dummy one) still gets the cursor, with no SDL
+// cursor behind it, so the game behaves the same with or without a display.
+struct CursorRecord {
+    SDL_Cursor* sdl = nullptr;
+};
+
 struct CursorState {
     std::mutex mutex;
     // Loaded once per resource number and kept for the whole run, as the original's shared cursors were; a number
-    // whose file is missing is remembered too, so it is reported once.
-    std::map<unsigned, SDL_Cursor*> loaded;
+    // whose file is missing is remembered too (as null), so it is reported once.
+    std::map<unsigned, std::unique_ptr<CursorRecord>> loaded;
     HCURSOR current = nullptr;
 };
 
@@ -29,19 +36,19 @@ CursorState& Cursors()
     return *state;
 }
 
-HCURSOR ToHandle(SDL_Cursor* cursor)
+HCURSOR ToHandle(CursorRecord* cursor)
 {
     return reinterpret_cast<HCURSOR>(cursor);
 }
 
-bool IsLoadedCursor(HCURSOR cursor)
+CursorRecord* FindLoaded(HCURSOR cursor)
 {
     for (const auto& entry : Cursors().loaded) {
-        if (entry.second && ToHandle(entry.second) == cursor) {
-            return true;
+        if (entry.second && ToHandle(entry.second.get()) == cursor) {
+            return entry.second.get();
         }
     }
-    return false;
+    return nullptr;
 }
 
 } // namespace
@@ -163,26 +170,30 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
     std::lock_guard lock(state.mutex);
     auto found = state.loaded.find(id);
     if (found != state.loaded.end()) {
-        return ToHandle(found->second);
+        return ToHandle(found->second.get());
     }
     const std::string path = "Data\\Cursors\\Cursor" + std::to_string(id) + ".bmp";
-    SDL_Cursor* cursor = nullptr;
+    std::unique_ptr<CursorRecord> cursor;
     if (WindowRegistry::Get().EnsureVideo()) {
         const std::string resolved = PathResolver::Resolve(path);
-        SDL_Surface* image = SDL_LoadBMP(resolved.c_str());
-        if (!image) {
+        SDL_Surface* image = PathResolver::Exists(resolved) ? SDL_LoadBMP(resolved.c_str()) : nullptr;
+        if (!PathResolver::Exists(resolved)) {
+            std::fprintf(stderr, "LoadCursorA: no cursor file \"%s\"\n", path.c_str());
+        } else if (!image) {
             std::fprintf(stderr, "LoadCursorA: cannot load \"%s\": %s\n", path.c_str(), SDL_GetError());
         } else {
-            cursor = SDL_CreateColorCursor(image, 0, 0);
-            if (!cursor) {
+            cursor = std::make_unique<CursorRecord>();
+            cursor->sdl = SDL_CreateColorCursor(image, 0, 0);
+            if (!cursor->sdl && !WindowRegistry::Get().IsDummyDriver()) {
                 std::fprintf(stderr, "LoadCursorA: cannot make a cursor of \"%s\": %s\n", path.c_str(),
                              SDL_GetError());
             }
             SDL_FreeSurface(image);
         }
     }
-    state.loaded[id] = cursor;
-    return ToHandle(cursor);
+    CursorRecord* record = cursor.get();
+    state.loaded[id] = std::move(cursor);
+    return ToHandle(record);
 }
 
 HCURSOR SetCursor(HCURSOR cursor)
@@ -192,10 +203,13 @@ HCURSOR SetCursor(HCURSOR cursor)
     const HCURSOR previous = state.current;
     // Only cursors made by LoadCursorA are real; anything else, and no cursor at all, shows the desktop's default
     // arrow rather than leaving the player without a pointer.
-    const bool known = cursor && IsLoadedCursor(cursor);
-    state.current = known ? cursor : nullptr;
+    CursorRecord* record = cursor ? FindLoaded(cursor) : nullptr;
+    state.current = record ? cursor : nullptr;
     if (WindowRegistry::Get().VideoReady()) {
-        SDL_SetCursor(known ? reinterpret_cast<SDL_Cursor*>(cursor) : SDL_GetDefaultCursor());
+        SDL_Cursor* shown = record && record->sdl ? record->sdl : SDL_GetDefaultCursor();
+        if (shown) {
+            SDL_SetCursor(shown);
+        }
     }
     return previous;
 }
