@@ -1,12 +1,14 @@
 // The two music tracks: the menu tune as a WAV file and the battle tune as an MP3, each a few seconds of a
 // generated melody so that the build stays quick. The MP3 is encoded here so the game's MP3 path is exercised
 // by real data.
+#include "DataWriter.h"
 #include "Writers.h"
 
 #include <lame/lame.h>
 
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
@@ -48,37 +50,6 @@ std::vector<int16_t> RenderTune(const std::vector<Note>& notes)
         }
     }
     return samples;
-}
-
-void PutLE(std::ofstream& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-void WriteWav(const std::filesystem::path& path, const std::vector<int16_t>& samples)
-{
-    std::ofstream out(path, std::ios::binary);
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * sizeof(int16_t));
-    const uint32_t blockAlign = MUSIC_CHANNELS * sizeof(int16_t);
-    out.write("RIFF", 4);
-    PutLE(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLE(out, 16, 4);
-    PutLE(out, 1, 2); // PCM
-    PutLE(out, MUSIC_CHANNELS, 2);
-    PutLE(out, MUSIC_RATE, 4);
-    PutLE(out, MUSIC_RATE * blockAlign, 4);
-    PutLE(out, blockAlign, 2);
-    PutLE(out, 16, 2);
-    out.write("data", 4);
-    PutLE(out, dataBytes, 4);
-    for (int16_t s : samples)
-        PutLE(out, static_cast<uint16_t>(s), 2);
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
 }
 
 void WriteMp3(const std::filesystem::path& path, const std::vector<int16_t>& samples)
@@ -133,14 +104,14 @@ double Pitch(int semitonesFromA4) { return 440.0 * std::pow(2.0, semitonesFromA4
 
 void WriteMusic(const std::filesystem::path& root)
 {
-    const std::filesystem::path dir = root / "Data" / "Sound" / "Music";
+    const std::filesystem::path dir = DataDirectory(root, "Sound/Music");
     std::filesystem::create_directories(dir);
 
     // A slow minor phrase for the menus: 3 s.
     const std::vector<Note> menu = {
         {Pitch(-9), 0.5}, {Pitch(-5), 0.5}, {Pitch(-2), 0.5}, {Pitch(0), 0.75}, {Pitch(-2), 0.25}, {Pitch(-5), 0.5},
     };
-    WriteWav(dir / "Varnholt_MenuMusicTemp.wav", RenderTune(menu));
+    WriteWav(dir / "Varnholt_MenuMusicTemp.wav", MUSIC_RATE, MUSIC_CHANNELS, RenderTune(menu));
 
     // A quicker marching figure for the battle, looped by the game: 3 s.
     std::vector<Note> battle;
