@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/DataManager.h"
 #include "app/FrameClock.h"
 
 #include <algorithm>
@@ -90,12 +91,9 @@ HRESULT Application::Create(HINSTANCE instance, HWND window)
         AdjustWindowRect(&frame, m_windowStyle, FALSE);
         RECT desktop{};
         GetWindowRect(GetDesktopWindow(), &desktop);
-        // Centred on the desktop, but never pushed off its top-left corner when the desktop is smaller than
-        // the window.
-        const LONG left = std::max<LONG>(0, (desktop.right - m_creationWidth) / 2);
-        const LONG top = std::max<LONG>(0, (desktop.bottom - m_creationHeight) / 2);
-        m_window = CreateWindowExA(0, WINDOW_CLASS_NAME, WINDOW_TITLE, m_windowStyle, left, top, Width(frame),
-                                   Height(frame), nullptr, nullptr, m_instance, nullptr);
+        const POINT origin = CentredWindowOrigin(desktop, m_creationWidth, m_creationHeight);
+        m_window = CreateWindowExA(0, WINDOW_CLASS_NAME, WINDOW_TITLE, m_windowStyle, origin.x, origin.y,
+                                   Width(frame), Height(frame), nullptr, nullptr, m_instance, nullptr);
         if (!m_window) {
             return FailCreate();
         }
@@ -120,6 +118,12 @@ HRESULT Application::Create(HINSTANCE instance, HWND window)
     UpdateWindow(m_window);
     SetActive(true);
     return S_OK;
+}
+
+POINT Application::CentredWindowOrigin(const RECT& desktop, int width, int height)
+{
+    // Signed, so that a desktop smaller than the window puts it at the corner rather than far off screen.
+    return POINT{std::max<LONG>(0, (desktop.right - width) / 2), std::max<LONG>(0, (desktop.bottom - height) / 2)};
 }
 
 HRESULT Application::FailCreate()
@@ -535,6 +539,8 @@ HRESULT Application::CreateDevice()
         m_device = nullptr;
         return created;
     }
+
+    DataManager::Get()->SetDevice(m_device);
 
     if (m_windowed) {
         SetWindowPos(m_window, HWND_NOTOPMOST, m_windowRect.left, m_windowRect.top, Width(m_windowRect),

@@ -50,6 +50,9 @@ public:
     const D3DPRESENT_PARAMETERS& GetPresentParameters() const { return m_presentParameters; }
     const D3DSURFACE_DESC& GetBackBufferDesc() const { return m_backBufferDesc; }
 
+    // Where a window of the given size sits when centred on the desktop; never left of or above its corner.
+    static POINT CentredWindowOrigin(const RECT& desktop, int width, int height);
+
     static constexpr DWORD CREATION_STYLE = WS_POPUP | WS_VISIBLE;
     static constexpr DWORD FULLSCREEN_STYLE = WS_POPUP | WS_VISIBLE | WS_SYSMENU;
     static constexpr DWORD WINDOWED_STYLE = WS_OVERLAPPEDWINDOW | WS_VISIBLE;

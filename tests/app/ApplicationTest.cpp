@@ -1,0 +1,536 @@
+#include "CountingApplication.h"
+
+#include "app/DataManager.h"
+#include "app/FrameClock.h"
+#include "app/GameApplication.h"
+#include "d3d9/null/NullDevice.h"
+#include "win32/TestHooks.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr UINT MEGABYTE = 1u << 20;
+
+const char* const PIXEL_SHADER_MESSAGE =
+    "Your Video Card Does Not Support Pixel Shader Version 2.0. Program Must Exit.";
+const char* const VERTEX_SHADER_MESSAGE =
+    "Your Video Card Does Not Support Vertex Shader Version 2.0. Program Must Exit.";
+const char* const TEXTURE_SIZE_MESSAGE =
+    "Your Video Card Does Not Support Textures larger then 512x512. Program Must Exit.";
+const char* const TEXTURE_MEMORY_MESSAGE = "Your Video Card Does Not Have Enough Texture Memory. Program Must Exit.";
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Win32TestHooks::ResetWindowLayer();
+        Win32TestHooks::CaptureMessageBoxes(true);
+        D3D9SetBackEnd(D3D9_BACKEND_NULL);
+        NullDevice::ResetConfig();
+        FrameClock::Clear();
+    }
+
+    void TearDown() override
+    {
+        app.reset();
+        DataManager::Reset();
+        NullDevice::ResetConfig();
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        FrameClock::Clear();
+        Win32TestHooks::ResetWindowLayer();
+    }
+
+    CountingApplication& Make()
+    {
+        app.reset();
+        DataManager::Reset();
+        Win32TestHooks::ResetWindowLayer();
+        Win32TestHooks::CaptureMessageBoxes(true);
+        app = std::make_unique<CountingApplication>();
+        return *app;
+    }
+
+    // Creates the application on the null device; the test fails unless that works.
+    CountingApplication& Started()
+    {
+        CountingApplication& a = Make();
+        EXPECT_EQ(a.Create(nullptr, nullptr), S_OK);
+        EXPECT_TRUE(a.IsActive());
+        EXPECT_NE(a.GetDevice(), nullptr);
+        return a;
+    }
+
+    static void CloseOnFrame(CountingApplication& a, int frame)
+    {
+        a.onUpdate = [frame](CountingApplication& self, int n) {
+            if (n == frame) {
+                PostMessageA(self.GetWindow(), WM_CLOSE, 0, 0);
+            }
+        };
+    }
+
+    std::unique_ptr<CountingApplication> app;
+};
+
+} // namespace
+
+TEST_F(ApplicationTest, CapabilityGate)
+{
+    struct Case {
+        const char* name;
+        NullDeviceConfig config;
+        const char* message; // null: the card passes
+    };
+    auto with = [](auto change) {
+        NullDeviceConfig config;
+        change(config);
+        return config;
+    };
+    const Case cases[] = {
+        {"exactly 96 MiB", with([](NullDeviceConfig& c) { c.availableTextureMem = 96 * MEGABYTE; }), nullptr},
+        {"one byte under 96 MiB", with([](NullDeviceConfig& c) { c.availableTextureMem = 96 * MEGABYTE - 1; }),
+         TEXTURE_MEMORY_MESSAGE},
+        {"512 x 256 textures", with([](NullDeviceConfig& c) { c.maxTextureHeight = 256; }), TEXTURE_SIZE_MESSAGE},
+        {"256 x 512 textures", with([](NullDeviceConfig& c) { c.maxTextureWidth = 256; }), TEXTURE_SIZE_MESSAGE},
+        {"512 x 512 textures and shader 2.0 exactly", with([](NullDeviceConfig& c) {
+             c.maxTextureWidth = 512;
+             c.maxTextureHeight = 512;
+             c.pixelShaderVersion = D3DPS_VERSION(2, 0);
+             c.vertexShaderVersion = D3DVS_VERSION(2, 0);
+         }),
+         nullptr},
+        {"no pixel shader 2.0 on a card that lacks everything", with([](NullDeviceConfig& c) {
+             c.pixelShaderVersion = D3DPS_VERSION(1, 4);
+             c.vertexShaderVersion = D3DVS_VERSION(1, 1);
+             c.maxTextureWidth = 256;
+             c.availableTextureMem = 0;
+         }),
+         PIXEL_SHADER_MESSAGE},
+        {"no vertex shader 2.0", with([](NullDeviceConfig& c) {
+             c.vertexShaderVersion = D3DVS_VERSION(1, 1);
+             c.maxTextureHeight = 128;
+         }),
+         VERTEX_SHADER_MESSAGE},
+    };
+
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        NullDevice::SetConfig(test.config);
+        CountingApplication& a = Make();
+        const HRESULT created = a.Create(nullptr, nullptr);
+        const auto boxes = Win32TestHooks::TakeMessageBoxes();
+        if (test.message) {
+            EXPECT_EQ(created, E_FAIL);
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, test.message);
+            EXPECT_EQ(boxes[0].caption, "ERROR");
+            EXPECT_EQ(boxes[0].type, MB_OK);
+            EXPECT_FALSE(a.IsActive());
+            EXPECT_EQ(a.GetDevice(), nullptr);
+            EXPECT_EQ(a.createDeviceResources, 0);
+        } else {
+            EXPECT_EQ(created, S_OK);
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_EQ(a.createDeviceResources, 1);
+            EXPECT_EQ(a.Caps().MaxTextureWidth, test.config.maxTextureWidth);
+            EXPECT_EQ(a.Caps().MaxTextureHeight, test.config.maxTextureHeight);
+            CloseOnFrame(a, 1);
+        }
+        EXPECT_EQ(a.initScene, 1);
+        EXPECT_EQ(a.Run(), 0);
+        EXPECT_EQ(a.shutdowns, 1);
+        EXPECT_EQ(a.updates, test.message ? 0 : 1);
+        EXPECT_EQ(a.renders, test.message ? 0 : 1);
+    }
+}
+
+TEST_F(ApplicationTest, FailedResourceCreationFailsTheStartAndShutsDownOnce)
+{
+    CountingApplication& a = Make();
+    a.createDeviceResourcesResult = false;
+    EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
+    EXPECT_FALSE(a.IsActive());
+    EXPECT_EQ(a.shutdowns, 1);
+    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.shutdowns, 1);
+    EXPECT_EQ(a.updates, 0);
+    EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
+}
+
+TEST_F(ApplicationTest, FailedInitSceneOrDeviceCreationEndsTheStart)
+{
+    CountingApplication& a = Make();
+    a.initSceneResult = E_FAIL;
+    EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
+    EXPECT_EQ(a.createDeviceResources, 0);
+    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.shutdowns, 1);
+
+    NullDeviceConfig config;
+    config.failCreateDevice = true;
+    NullDevice::SetConfig(config);
+    CountingApplication& b = Make();
+    EXPECT_EQ(b.Create(nullptr, nullptr), E_FAIL);
+    EXPECT_EQ(b.createDeviceResources, 0);
+    EXPECT_EQ(b.Run(), 0);
+    EXPECT_EQ(b.shutdowns, 1);
+    EXPECT_EQ(b.updates, 0);
+}
+
+TEST_F(ApplicationTest, NoUsableSettingIsRefusedLikeAWeakCard)
+{
+    // Without pure-device support nothing is enumerated, so there is neither a windowed nor a full-screen setting.
+    NullDeviceConfig config;
+    config.devCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+    NullDevice::SetConfig(config);
+    CountingApplication& a = Make();
+    EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
+    const auto boxes = Win32TestHooks::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "ERROR");
+    EXPECT_NE(boxes[0].text.find("Program Must Exit."), std::string::npos);
+    EXPECT_EQ(a.initScene, 0);
+    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.shutdowns, 1);
+    EXPECT_EQ(a.updates, 0);
+}
+
+TEST_F(ApplicationTest, TheWindowStartsCentredAndWindowed)
+{
+    CountingApplication& a = Started();
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const POINT expected = Application::CentredWindowOrigin(desktop, 1024, 768);
+    RECT window{};
+    ASSERT_TRUE(GetWindowRect(a.GetWindow(), &window));
+    EXPECT_EQ(window.left, expected.x);
+    EXPECT_EQ(window.top, expected.y);
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(a.GetWindow(), &client));
+    EXPECT_EQ(client.right - client.left, 1024);
+    EXPECT_EQ(client.bottom - client.top, 768);
+
+    EXPECT_TRUE(a.IsWindowed());
+    const D3DPRESENT_PARAMETERS& pp = a.GetPresentParameters();
+    EXPECT_EQ(pp.Windowed, TRUE);
+    EXPECT_EQ(pp.BackBufferWidth, 1024u);
+    EXPECT_EQ(pp.BackBufferHeight, 768u);
+    EXPECT_EQ(a.GetBackBufferDesc().Width, 1024u);
+    EXPECT_EQ(a.GetBackBufferDesc().Height, 768u);
+    EXPECT_NE(a.BackBuffer(), nullptr);
+    // The data manager holds the same device.
+    EXPECT_EQ(DataManager::Get()->GetDevice(), a.GetDevice());
+}
+
+TEST_F(ApplicationTest, CloseEndsTheLoopWithNoFurtherFrame)
+{
+    CountingApplication& a = Started();
+    HWND window = a.GetWindow();
+    CloseOnFrame(a, 3);
+    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.updates, 3);
+    EXPECT_EQ(a.renders, 3);
+    EXPECT_EQ(a.shutdowns, 1);
+    EXPECT_EQ(a.calls.back(), "Shutdown");
+    EXPECT_EQ(a.GetDevice(), nullptr);
+    EXPECT_EQ(a.GetWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(ApplicationTest, AQuitPostedDuringAFrameLetsThatFrameRenderAndNoMore)
+{
+    CountingApplication& a = Started();
+    a.onUpdate = [](CountingApplication&, int n) {
+        if (n == 2) {
+            PostQuitMessage(7);
+        }
+    };
+    EXPECT_EQ(a.Run(), 7);
+    EXPECT_EQ(a.updates, 2);
+    EXPECT_EQ(a.renders, 2);
+    EXPECT_EQ(a.shutdowns, 1);
+}
+
+TEST_F(ApplicationTest, MinimiseStopsFramesAndRestoreResetsOnce)
+{
+    CountingApplication& a = Started();
+    HWND window = a.GetWindow();
+    std::atomic<int> framesWhenRestored{-1};
+    std::thread restorer;
+    a.onUpdate = [&](CountingApplication& self, int n) {
+        if (n == 1) {
+            PostMessageA(window, WM_SIZE, SIZE_MINIMIZED, 0);
+            // While minimised the loop has nothing to do; a restore comes later from outside.
+            restorer = std::thread([&self, window, &framesWhenRestored] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                framesWhenRestored = self.updates;
+                PostMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(1024, 768));
+            });
+        } else if (n == 2) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        }
+    };
+    EXPECT_EQ(a.Run(), 0);
+    restorer.join();
+    EXPECT_EQ(framesWhenRestored, 1);
+    EXPECT_EQ(a.updates, 2);
+    EXPECT_EQ(a.resizes, 1);
+    EXPECT_EQ(a.resets, 1);
+    const std::vector<std::string> expected = {"InitScene",
+                                               "CreateDeviceResources",
+                                               "UpdateFrame",
+                                               "Render",
+                                               "OnWindowResized",
+                                               "ResetDevice",
+                                               "ReleaseDeviceResources",
+                                               "RestoreDeviceResources",
+                                               "UpdateFrame",
+                                               "Render",
+                                               "Shutdown"};
+    EXPECT_EQ(a.calls, expected);
+}
+
+TEST_F(ApplicationTest, MenuLoopsAndMovesPauseFrames)
+{
+    CountingApplication& a = Started();
+    HWND window = a.GetWindow();
+    a.HandleMessage(window, WM_ENTERMENULOOP, 0, 0);
+    EXPECT_FALSE(a.IsActive());
+    a.HandleMessage(window, WM_EXITMENULOOP, 0, 0);
+    EXPECT_TRUE(a.IsActive());
+    EXPECT_EQ(a.resets, 0);
+
+    a.HandleMessage(window, WM_ENTERSIZEMOVE, 0, 0);
+    EXPECT_FALSE(a.IsActive());
+    a.HandleMessage(window, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(a.IsActive());
+    EXPECT_EQ(a.resizes, 1);
+    EXPECT_EQ(a.resets, 1);
+
+    // A maximise resets as a restore does; other size kinds change nothing.
+    a.HandleMessage(window, WM_SIZE, SIZE_MAXIMIZED, 0);
+    EXPECT_EQ(a.resets, 2);
+    a.HandleMessage(window, WM_SIZE, SIZE_MAXSHOW, 0);
+    EXPECT_EQ(a.resets, 2);
+    EXPECT_TRUE(a.IsActive());
+}
+
+TEST_F(ApplicationTest, ASizeEventDuringAResetIsIgnored)
+{
+    CountingApplication& a = Started();
+    a.onRelease = [](CountingApplication& self) {
+        self.HandleMessage(self.GetWindow(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480));
+        self.HandleMessage(self.GetWindow(), WM_SIZE, SIZE_MINIMIZED, 0);
+    };
+    a.SetWindowSize(800, 600);
+    EXPECT_EQ(a.resets, 1);
+    EXPECT_EQ(a.resizes, 0);
+    EXPECT_TRUE(a.IsActive());
+    EXPECT_EQ(a.GetPresentParameters().BackBufferWidth, 800u);
+    EXPECT_EQ(a.GetBackBufferDesc().Width, 800u);
+    EXPECT_EQ(a.GetBackBufferDesc().Height, 600u);
+}
+
+TEST_F(ApplicationTest, FullScreenHitTestsAndSystemCommands)
+{
+    CountingApplication& a = Make();
+    const WPARAM swallowed[] = {SC_MOVE, SC_SIZE, SC_MAXIMIZE, SC_KEYMENU, SC_MONITORPOWER, SC_MOVE | 2};
+    const WPARAM passed[] = {SC_CLOSE, SC_MINIMIZE, SC_RESTORE};
+
+    a.SetWindowed(false);
+    EXPECT_EQ(a.HandleMessage(nullptr, WM_NCHITTEST, 0, MAKELPARAM(5, 5)), HTCLIENT);
+    for (WPARAM command : swallowed) {
+        EXPECT_EQ(a.HandleMessage(nullptr, WM_SYSCOMMAND, command, 0), 1) << std::hex << command;
+    }
+    for (WPARAM command : passed) {
+        EXPECT_EQ(a.HandleMessage(nullptr, WM_SYSCOMMAND, command, 0),
+                  DefWindowProcA(nullptr, WM_SYSCOMMAND, command, 0))
+            << std::hex << command;
+    }
+
+    // Windowed, everything takes its default course.
+    a.SetWindowed(true);
+    EXPECT_EQ(a.HandleMessage(nullptr, WM_NCHITTEST, 0, 0), DefWindowProcA(nullptr, WM_NCHITTEST, 0, 0));
+    for (WPARAM command : swallowed) {
+        EXPECT_EQ(a.HandleMessage(nullptr, WM_SYSCOMMAND, command, 0),
+                  DefWindowProcA(nullptr, WM_SYSCOMMAND, command, 0));
+    }
+    EXPECT_NE(HTCLIENT, DefWindowProcA(nullptr, WM_NCHITTEST, 0, 0));
+}
+
+TEST_F(ApplicationTest, PowerBroadcastsAreGranted)
+{
+    CountingApplication& a = Make();
+    EXPECT_EQ(a.HandleMessage(nullptr, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), 1);
+    EXPECT_EQ(a.HandleMessage(nullptr, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), 1);
+    const WPARAM powerStatusChange = 0x000A;
+    EXPECT_EQ(a.HandleMessage(nullptr, WM_POWERBROADCAST, powerStatusChange, 0),
+              DefWindowProcA(nullptr, WM_POWERBROADCAST, powerStatusChange, 0));
+}
+
+TEST_F(ApplicationTest, ResetRefusedWhileADefaultPoolResourceLivesEndsTheGame)
+{
+    CountingApplication& a = Started();
+    IDirect3DTexture9* target = nullptr;
+    bool activeAfterResize = true;
+    a.onUpdate = [&](CountingApplication& self, int n) {
+        if (n == 1) {
+            ASSERT_EQ(self.GetDevice()->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                                      D3DPOOL_DEFAULT, &target, nullptr),
+                      D3D_OK);
+            self.SetWindowSize(800, 600);
+            activeAfterResize = self.IsActive();
+        }
+    };
+    EXPECT_EQ(a.Run(), 0);
+    EXPECT_FALSE(activeAfterResize);
+    EXPECT_FALSE(a.IsActive());
+    // The frame that failed its reset is not rendered, and none follows.
+    EXPECT_EQ(a.updates, 1);
+    EXPECT_EQ(a.renders, 0);
+    EXPECT_EQ(a.resets, 1);
+    EXPECT_EQ(a.restores, 0);
+    EXPECT_EQ(a.shutdowns, 1);
+    // Nothing brings frames back once the device is gone.
+    a.HandleMessage(a.GetWindow(), WM_EXITMENULOOP, 0, 0);
+    EXPECT_FALSE(a.IsActive());
+    ASSERT_NE(target, nullptr);
+    target->Release();
+}
+
+TEST_F(ApplicationTest, ToggleWindowedResetsTheDeviceBetweenModes)
+{
+    CountingApplication& a = Started();
+    const DWORD keptStyle = a.WindowStyle();
+    a.ToggleWindowed(false);
+    EXPECT_FALSE(a.IsWindowed());
+    EXPECT_FALSE(a.Settings().windowed);
+    EXPECT_TRUE(a.IsActive());
+    EXPECT_EQ(a.resets, 1);
+    const std::vector<std::string> tail(a.calls.end() - 3, a.calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"ResetDevice", "ReleaseDeviceResources", "RestoreDeviceResources"}));
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x90080000u);
+    const D3DPRESENT_PARAMETERS& pp = a.GetPresentParameters();
+    const D3DDISPLAYMODE& mode = a.Settings().fullscreenSetting.displayMode;
+    EXPECT_EQ(pp.Windowed, FALSE);
+    EXPECT_EQ(pp.BackBufferWidth, mode.Width);
+    EXPECT_EQ(pp.BackBufferHeight, mode.Height);
+    EXPECT_EQ(pp.FullScreen_RefreshRateInHz, mode.RefreshRate);
+
+    a.ToggleWindowed(true);
+    EXPECT_TRUE(a.IsWindowed());
+    EXPECT_TRUE(a.Settings().windowed);
+    EXPECT_EQ(a.resets, 2);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), keptStyle);
+    EXPECT_EQ(a.GetPresentParameters().Windowed, TRUE);
+    EXPECT_EQ(a.GetPresentParameters().FullScreen_RefreshRateInHz, 0u);
+}
+
+TEST_F(ApplicationTest, ToggleWindowedWithoutATargetSettingDoesNothing)
+{
+    CountingApplication& a = Started();
+    a.Settings().fullscreenSetting.combination = nullptr;
+    a.ToggleWindowed(false);
+    EXPECT_TRUE(a.IsWindowed());
+    EXPECT_TRUE(a.Settings().windowed);
+    EXPECT_TRUE(a.IsActive());
+    EXPECT_EQ(a.resets, 0);
+}
+
+TEST_F(ApplicationTest, AFailedToggleEndsTheGame)
+{
+    CountingApplication& a = Started();
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_EQ(a.GetDevice()->CreateVertexBuffer(112, 0, 0, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
+    a.ToggleWindowed(false);
+    EXPECT_FALSE(a.IsActive());
+    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.updates, 0);
+    EXPECT_EQ(a.shutdowns, 1);
+    buffer->Release();
+}
+
+TEST_F(ApplicationTest, ApplyWindowStyleGivesTheOverlappedFrame)
+{
+    CountingApplication& a = Started();
+    a.ApplyWindowStyle();
+    EXPECT_EQ(a.WindowStyle(), 0x10CF0000u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
+
+    a.ToggleWindowed(false);
+    a.ApplyWindowStyle();
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x90080000u);
+    // Back in a window, the overlapped frame returns.
+    a.ToggleWindowed(true);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
+}
+
+TEST_F(ApplicationTest, TheFrameClockForgetsPausesAndResets)
+{
+    CountingApplication& a = Started();
+    Win32TestHooks::SetPerformanceCounter(1000, 1000);
+    FrameClock::Start();
+
+    // Four seconds in a menu loop are not game time.
+    a.HandleMessage(a.GetWindow(), WM_ENTERMENULOOP, 0, 0);
+    Win32TestHooks::SetPerformanceCounterValue(5000);
+    a.HandleMessage(a.GetWindow(), WM_EXITMENULOOP, 0, 0);
+    Win32TestHooks::SetPerformanceCounterValue(5250);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.25f);
+
+    // Nor is the time a reset takes.
+    a.onRelease = [](CountingApplication&) { Win32TestHooks::SetPerformanceCounterValue(9000); };
+    a.SetWindowSize(800, 600);
+    Win32TestHooks::SetPerformanceCounterValue(9100);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.1f);
+
+    // Steady frames are measured as they come.
+    Win32TestHooks::SetPerformanceCounterValue(9116);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.016f);
+
+    // A reset asked for in the middle of running frames (the game does so after loading) restarts it too.
+    a.onRelease = [](CountingApplication&) { Win32TestHooks::SetPerformanceCounterValue(20000); };
+    ASSERT_EQ(a.ResetDevice(), D3D_OK);
+    EXPECT_TRUE(a.IsActive());
+    Win32TestHooks::SetPerformanceCounterValue(20050);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.05f);
+    Win32TestHooks::UseRealPerformanceCounter();
+}
+
+TEST_F(ApplicationTest, TheGameApplicationClearsAndPresentsEachFrame)
+{
+    auto game = std::make_unique<GameApplication>();
+    ASSERT_EQ(game->Create(nullptr, nullptr), S_OK);
+    auto* device = dynamic_cast<NullDevice*>(game->GetDevice());
+    ASSERT_NE(device, nullptr);
+    device->AddRef();
+    device->ResetCounters();
+    for (int frame = 0; frame < 3; ++frame) {
+        game->Render();
+    }
+    EXPECT_EQ(device->PresentCount(), 3u);
+    EXPECT_EQ(device->ClearCount(), 3u);
+    EXPECT_EQ(device->LastClear().color & 0x00FFFFFFu, 0u);
+    PostMessageA(game->GetWindow(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(game->Run(), 0);
+    EXPECT_EQ(game->GetDevice(), nullptr);
+    EXPECT_EQ(DataManager::Get()->GetDevice(), nullptr);
+    device->Release();
+}
+
+TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
+{
+    NullDeviceConfig config;
+    config.pixelShaderVersion = D3DPS_VERSION(1, 1);
+    NullDevice::SetConfig(config);
+    auto game = std::make_unique<GameApplication>();
+    EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
+    EXPECT_EQ(game->Run(), 0);
+    EXPECT_EQ(Win32TestHooks::TakeMessageBoxes().size(), 1u);
+}
