@@ -1,0 +1,139 @@
+#include "d3d9/gl/GlBufferCache.h"
+
+#include "d3d9/IndexBuffer.h"
+#include "d3d9/VertexBuffer.h"
+#include "d3d9/gl/GlStateCache.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr UINT STREAM_CAPACITY = 4u << 20;
+
+template <typename Buffer>
+bool Upload(Buffer* buffer, GLenum target)
+{
+    std::lock_guard<std::mutex> lock(buffer->DataMutex());
+    if (buffer->IsLocked())
+        return false; // half written: keep the previous contents until it is unlocked
+    const uint64_t version = buffer->ChangeCount();
+    const GLenum usage = (buffer->Usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+    // Specifying the whole store anew lets the driver orphan the old one if a draw still reads it.
+    glBufferData(target, buffer->Size(), buffer->Data(), usage);
+    buffer->backEndVersion = version;
+    return true;
+}
+
+} // namespace
+
+void GlBufferCache::Create()
+{
+    glGenBuffers(1, &vertexStream_.name);
+    glGenBuffers(1, &indexStream_.name);
+    elementBuffer_ = ~0u;
+}
+
+void GlBufferCache::Release(GlStateCache& state)
+{
+    for (Stream* stream : {&vertexStream_, &indexStream_}) {
+        if (stream->name) {
+            glDeleteBuffers(1, &stream->name);
+            state.OnBufferDeleted(stream->name);
+        }
+        *stream = Stream{};
+    }
+    elementBuffer_ = ~0u;
+}
+
+void GlBufferCache::BindElements(GLuint name)
+{
+    if (elementBuffer_ == name)
+        return;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
+    elementBuffer_ = name;
+}
+
+GLuint GlBufferCache::PrepareVertices(VertexBuffer* buffer, GlStateCache& state)
+{
+    auto* gl = static_cast<GlBuffer*>(buffer->backEndData);
+    if (!gl) {
+        gl = new GlBuffer;
+        glGenBuffers(1, &gl->name);
+        buffer->backEndData = gl;
+    }
+    state.BindArrayBuffer(gl->name);
+    if (buffer->backEndVersion != buffer->ChangeCount())
+        Upload(buffer, GL_ARRAY_BUFFER);
+    return gl->name;
+}
+
+GLuint GlBufferCache::PrepareIndices(IndexBuffer* buffer)
+{
+    auto* gl = static_cast<GlBuffer*>(buffer->backEndData);
+    if (!gl) {
+        gl = new GlBuffer;
+        glGenBuffers(1, &gl->name);
+        buffer->backEndData = gl;
+    }
+    BindElements(gl->name);
+    if (buffer->backEndVersion != buffer->ChangeCount())
+        Upload(buffer, GL_ELEMENT_ARRAY_BUFFER);
+    return gl->name;
+}
+
+void* GlBufferCache::MapStream(Stream& stream, GLenum target, UINT size, UINT alignment, UINT* offset)
+{
+    UINT start = (stream.used + alignment - 1) / alignment * alignment;
+    if (stream.capacity == 0 || start + size > stream.capacity) {
+        UINT capacity = stream.capacity ? stream.capacity : STREAM_CAPACITY;
+        while (capacity < size)
+            capacity *= 2;
+        glBufferData(target, capacity, nullptr, GL_STREAM_DRAW);
+        stream.capacity = capacity;
+        start = 0;
+    }
+    stream.used = start + size;
+    *offset = start;
+    return glMapBufferRange(target, start, size,
+                            GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+}
+
+GLuint GlBufferCache::StreamVertices(const void* data, UINT size, UINT stride, UINT* firstVertex,
+                                     GlStateCache& state)
+{
+    state.BindArrayBuffer(vertexStream_.name);
+    UINT offset = 0;
+    void* target = MapStream(vertexStream_, GL_ARRAY_BUFFER, size, stride ? stride : 1, &offset);
+    if (target) {
+        std::memcpy(target, data, size);
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+    }
+    *firstVertex = stride ? offset / stride : 0;
+    return vertexStream_.name;
+}
+
+UINT GlBufferCache::StreamIndices(const void* data, UINT size)
+{
+    BindElements(indexStream_.name);
+    UINT offset = 0;
+    void* target = MapStream(indexStream_, GL_ELEMENT_ARRAY_BUFFER, size, 4, &offset);
+    if (target) {
+        std::memcpy(target, data, size);
+        glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER);
+    }
+    return offset;
+}
+
+void GlBufferCache::Destroy(GlBuffer* buffer, GlStateCache& state)
+{
+    if (!buffer)
+        return;
+    if (buffer->name) {
+        glDeleteBuffers(1, &buffer->name);
+        state.OnBufferDeleted(buffer->name);
+        if (elementBuffer_ == buffer->name)
+            elementBuffer_ = ~0u;
+    }
+    delete buffer;
+}

@@ -1,0 +1,133 @@
+#include "gl/GlDeviceFixture.h"
+
+namespace {
+
+LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+} // namespace
+
+void GlDeviceTest::SetUp()
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = TestWindowProc;
+        wc.lpszClassName = "GlTestWindow";
+        ASSERT_NE(RegisterClassA(&wc), 0u);
+        registered = true;
+    }
+    window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, 256, 256, nullptr, nullptr, nullptr,
+                             nullptr);
+    ASSERT_NE(window, nullptr);
+    D3D9SetBackEnd(D3D9_BACKEND_GL);
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = SIZE;
+    pp.BackBufferHeight = SIZE;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp, &device),
+              D3D_OK);
+    ASSERT_NE(device, nullptr);
+}
+
+void GlDeviceTest::TearDown()
+{
+    if (device) {
+        EXPECT_EQ(device->Release(), 0u) << "something still holds the device";
+    }
+    if (d3d)
+        d3d->Release();
+    if (window)
+        DestroyWindow(window);
+    D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+}
+
+std::vector<D3DCOLOR> GlDeviceTest::ReadSurface(IDirect3DSurface9* surface, UINT* width)
+{
+    std::vector<D3DCOLOR> pixels;
+    D3DSURFACE_DESC desc{};
+    EXPECT_EQ(surface->GetDesc(&desc), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    if (!locked.pBits)
+        return pixels;
+    pixels.resize(static_cast<size_t>(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y)
+        std::memcpy(&pixels[static_cast<size_t>(y) * desc.Width],
+                    static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch, desc.Width * 4);
+    surface->UnlockRect();
+    if (width)
+        *width = desc.Width;
+    return pixels;
+}
+
+std::vector<D3DCOLOR> GlDeviceTest::ReadBackBuffer()
+{
+    IDirect3DSurface9* backBuffer = nullptr;
+    EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    if (!backBuffer)
+        return {};
+    std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer);
+    backBuffer->Release();
+    return pixels;
+}
+
+IDirect3DTexture9* GlDeviceTest::MakeRawTexture(UINT width, UINT height, D3DFORMAT format, const void* bytes,
+                                                UINT bytesPerTexel)
+{
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    if (!texture)
+        return nullptr;
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < height; ++y)
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                    static_cast<const uint8_t*>(bytes) + static_cast<size_t>(y) * width * bytesPerTexel,
+                    width * bytesPerTexel);
+    texture->UnlockRect(0);
+    return texture;
+}
+
+IDirect3DTexture9* GlDeviceTest::MakeTexture(UINT width, UINT height, const std::vector<D3DCOLOR>& texels,
+                                             D3DFORMAT format)
+{
+    return MakeRawTexture(width, height, format, texels.data(), 4);
+}
+
+void GlDeviceTest::DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOLOR color, float u0, float v0,
+                                  float u1, float v1)
+{
+    const ScreenVertex quad[4] = {
+        {x0, y1, 0.0f, 1.0f, color, u0, v1},
+        {x0, y0, 0.0f, 1.0f, color, u0, v0},
+        {x1, y1, 0.0f, 1.0f, color, u1, v1},
+        {x1, y0, 0.0f, 1.0f, color, u1, v0},
+    };
+    EXPECT_EQ(device->SetFVF(SCREEN_FVF), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), D3D_OK);
+}
+
+void GlDeviceTest::PlainStates()
+{
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+}

@@ -1,0 +1,229 @@
+#include "gl/GlDeviceFixture.h"
+
+TEST_F(GlDeviceTest, ClearedColourSurvivesPresentAndReadsBackTopDown)
+{
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(0x33, 0x66, 0x99), 1.0f, 0),
+              D3D_OK);
+    // A clear honours the viewport: the lower-right quarter turns orange.
+    D3DVIEWPORT9 quarter{32, 32, 32, 32, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&quarter), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0xFF, 0x80, 0x00), 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    ASSERT_EQ(pixels.size(), SIZE * SIZE);
+    EXPECT_EQ(Pixel(pixels, 0, 0), 0xFF336699u);
+    EXPECT_EQ(Pixel(pixels, 31, 31), 0xFF336699u);
+    EXPECT_EQ(Pixel(pixels, 63, 0), 0xFF336699u);
+    EXPECT_EQ(Pixel(pixels, 0, 63), 0xFF336699u);
+    EXPECT_EQ(Pixel(pixels, 32, 32), 0xFFFF8000u);
+    EXPECT_EQ(Pixel(pixels, 63, 63), 0xFFFF8000u);
+    EXPECT_EQ(Pixel(pixels, 31, 63), 0xFF336699u);
+    EXPECT_EQ(Pixel(pixels, 63, 31), 0xFF336699u);
+}
+
+TEST_F(GlDeviceTest, ClearRectanglesCountRowsFromTheTop)
+{
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+    const D3DRECT band{0, 4, 64, 8}; // rows 4..7
+    ASSERT_EQ(device->Clear(1, &band, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 255, 0), 1.0f, 0), D3D_OK);
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 10, 3), 0xFF000000u);
+    EXPECT_EQ(Pixel(pixels, 10, 4), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(pixels, 10, 7), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(pixels, 10, 8), 0xFF000000u);
+    EXPECT_EQ(Pixel(pixels, 10, 60), 0xFF000000u);
+}
+
+TEST_F(GlDeviceTest, TexturedScreenQuadShowsEachTexelWhereItBelongs)
+{
+    // 4 x 4 texels, each a different colour; on a 64 x 64 quad every texel covers a 16 x 16 block.
+    std::vector<D3DCOLOR> texels(16);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            texels[static_cast<size_t>(y * 4 + x)] = D3DCOLOR_ARGB(255, 40 + x * 60, 20 + y * 70, 200 - x * 10 - y * 30);
+    IDirect3DTexture9* texture = MakeTexture(4, 4, texels);
+    ASSERT_NE(texture, nullptr);
+    PlainStates();
+    device->SetTexture(0, texture);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->BeginScene();
+    DrawScreenQuad(0, 0, 64, 64, 0xFFFFFFFF);
+    device->EndScene();
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const D3DCOLOR expected = texels[static_cast<size_t>(y * 4 + x)];
+            EXPECT_EQ(Pixel(pixels, x * 16 + 8, y * 16 + 8) | 0xFF000000u, expected) << x << "," << y;
+            EXPECT_EQ(Pixel(pixels, x * 16 + 1, y * 16 + 14) | 0xFF000000u, expected) << x << "," << y;
+        }
+    }
+
+    // The default stage modulates the texture with the vertex colour: a grey vertex halves each channel.
+    DrawScreenQuad(0, 0, 64, 64, D3DCOLOR_XRGB(128, 128, 128));
+    const std::vector<D3DCOLOR> halved = ReadBackBuffer();
+    // texel (0, 0) is (40, 20, 200): 40 * 128 / 255 = 20.1, 20 * 128 / 255 = 10.0, 200 * 128 / 255 = 100.4
+    EXPECT_RGB_NEAR(Pixel(halved, 8, 8), D3DCOLOR_XRGB(20, 10, 100), 1);
+
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+TEST_F(GlDeviceTest, MissingTextureAndMissingDiffuseCountAsWhite)
+{
+    PlainStates();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    // No texture: MODULATE(TEXTURE, CURRENT) gives the vertex colour.
+    DrawScreenQuad(0, 0, 32, 64, D3DCOLOR_XRGB(10, 120, 230));
+    // No diffuse in the vertex: the texture's texel itself.
+    const D3DCOLOR texel = D3DCOLOR_XRGB(200, 100, 50);
+    IDirect3DTexture9* texture = MakeTexture(1, 1, {texel});
+    device->SetTexture(0, texture);
+    struct TexturedVertex {
+        float x, y, z, rhw, u, v;
+    } quad[4] = {{32, 64, 0, 1, 0, 1}, {32, 0, 0, 1, 0, 0}, {64, 64, 0, 1, 1, 1}, {64, 0, 0, 1, 1, 0}};
+    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]);
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 10, 10), 0xFF0A78E6u);
+    EXPECT_EQ(Pixel(pixels, 50, 50), texel);
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+TEST_F(GlDeviceTest, TextureFormatsDecodeToTheirColours)
+{
+    PlainStates();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    struct Case {
+        D3DFORMAT format;
+        uint32_t raw;
+        UINT bytes;
+        D3DCOLOR expected;
+    };
+    const Case cases[] = {
+        {D3DFMT_R5G6B5, 0xF800u, 2, D3DCOLOR_XRGB(255, 0, 0)},           // red 31 of 31
+        {D3DFMT_R5G6B5, 0x07E0u, 2, D3DCOLOR_XRGB(0, 255, 0)},           // green 63 of 63
+        {D3DFMT_A1R5G5B5, 0x801Fu, 2, D3DCOLOR_XRGB(0, 0, 255)},         // alpha 1, blue 31
+        {D3DFMT_A4R4G4B4, 0xF0F0u, 2, D3DCOLOR_XRGB(0, 255, 0)},         // a 15, r 0, g 15, b 0
+        {D3DFMT_L8, 0x80u, 1, D3DCOLOR_XRGB(128, 128, 128)},
+        {D3DFMT_X8R8G8B8, 0x00123456u, 4, D3DCOLOR_XRGB(0x12, 0x34, 0x56)},
+    };
+    int column = 0;
+    for (const Case& c : cases) {
+        IDirect3DTexture9* texture = MakeRawTexture(1, 1, c.format, &c.raw, c.bytes);
+        ASSERT_NE(texture, nullptr);
+        device->SetTexture(0, texture);
+        DrawScreenQuad(static_cast<float>(column * 8), 0, static_cast<float>(column * 8 + 8), 8, 0xFFFFFFFF);
+        device->SetTexture(0, nullptr);
+        texture->Release();
+        ++column;
+    }
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    column = 0;
+    for (const Case& c : cases) {
+        EXPECT_RGB_NEAR(Pixel(pixels, column * 8 + 4, 4), c.expected, 1) << "format " << c.format;
+        ++column;
+    }
+}
+
+TEST_F(GlDeviceTest, AlphaOnlyAndOpaqueFormatsCarryTheirAlpha)
+{
+    PlainStates();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(255, 255, 255), 1.0f, 0);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    // A8 samples as black with its alpha: over white, alpha 0x80 gives 255 * (1 - 128/255) = 127.
+    const uint8_t alpha = 0x80;
+    IDirect3DTexture9* a8 = MakeRawTexture(1, 1, D3DFMT_A8, &alpha, 1);
+    device->SetTexture(0, a8);
+    DrawScreenQuad(0, 0, 32, 32, 0xFFFFFFFF);
+    // X8R8G8B8 is opaque whatever its unused byte holds.
+    const uint32_t x8 = 0x00FF0000u;
+    IDirect3DTexture9* opaque = MakeRawTexture(1, 1, D3DFMT_X8R8G8B8, &x8, 4);
+    device->SetTexture(0, opaque);
+    DrawScreenQuad(32, 0, 64, 32, 0xFFFFFFFF);
+    device->SetTexture(0, nullptr);
+    a8->Release();
+    opaque->Release();
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_RGB_NEAR(Pixel(pixels, 16, 16), D3DCOLOR_XRGB(127, 127, 127), 1);
+    EXPECT_RGB_NEAR(Pixel(pixels, 48, 16), D3DCOLOR_XRGB(255, 0, 0), 0);
+}
+
+TEST_F(GlDeviceTest, ChangedTextureAndVertexBufferAreUploadedAgain)
+{
+    PlainStates();
+    IDirect3DTexture9* texture = MakeTexture(1, 1, {D3DCOLOR_XRGB(255, 0, 0)});
+    device->SetTexture(0, texture);
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ScreenVertex), 0, SCREEN_FVF, D3DPOOL_MANAGED, &buffer, nullptr),
+              D3D_OK);
+    auto fill = [&](float x0, float x1) {
+        ScreenVertex* v = nullptr;
+        ASSERT_EQ(buffer->Lock(0, 0, reinterpret_cast<void**>(&v), D3DLOCK_DISCARD), D3D_OK);
+        v[0] = {x0, 64, 0, 1, 0xFFFFFFFF, 0, 1};
+        v[1] = {x0, 0, 0, 1, 0xFFFFFFFF, 0, 0};
+        v[2] = {x1, 64, 0, 1, 0xFFFFFFFF, 1, 1};
+        v[3] = {x1, 0, 0, 1, 0xFFFFFFFF, 1, 0};
+        buffer->Unlock();
+    };
+    fill(0, 16);
+    device->SetFVF(SCREEN_FVF);
+    device->SetStreamSource(0, buffer, 0, sizeof(ScreenVertex));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+
+    // New texel and new geometry: the next draw must see both.
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    *static_cast<D3DCOLOR*>(locked.pBits) = D3DCOLOR_XRGB(0, 0, 255);
+    texture->UnlockRect(0);
+    fill(48, 64);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 8, 32), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 32, 32), 0xFF000000u);
+    EXPECT_EQ(Pixel(pixels, 56, 32), 0xFF0000FFu);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetTexture(0, nullptr);
+    buffer->Release();
+    texture->Release();
+}
+
+TEST_F(GlDeviceTest, ResetResizesTheBackBuffer)
+{
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 40;
+    pp.BackBufferHeight = 24;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(1, 2, 3), 1.0f, 0), D3D_OK);
+    const D3DRECT corner{30, 20, 40, 24};
+    device->Clear(1, &corner, D3DCLEAR_TARGET, D3DCOLOR_XRGB(9, 8, 7), 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    UINT width = 0;
+    const std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer, &width);
+    backBuffer->Release();
+    ASSERT_EQ(width, 40u);
+    ASSERT_EQ(pixels.size(), 40u * 24u);
+    EXPECT_EQ(Pixel(pixels, 0, 0, 40), 0xFF010203u);
+    EXPECT_EQ(Pixel(pixels, 29, 23, 40), 0xFF010203u);
+    EXPECT_EQ(Pixel(pixels, 30, 20, 40), 0xFF090807u);
+    EXPECT_EQ(Pixel(pixels, 39, 23, 40), 0xFF090807u);
+}
