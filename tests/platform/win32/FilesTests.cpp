@@ -17,10 +17,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double SLOWDOWN = 5.0; // instrumented builds are slower by this much at most
+#else
+constexpr double SLOWDOWN = 1.0;
+#endif
+
 void Touch(const fs::path& path, const std::string& content = "x")
 {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << content;
+}
+
+// A file system stamps directories with a coarse clock, so a directory can change without its time moving. The
+// tests pin a directory's time to show that what the game writes is found without relying on it.
+void PinTime(const fs::path& directory)
+{
+    fs::last_write_time(directory, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
 }
 
 class FilesTest : public ::testing::Test {
@@ -100,13 +113,6 @@ TEST_F(FilesTest, MissingPathKeepsTheMappedPrefixAndTheRestAsGiven)
     EXPECT_EQ(PathResolver::Resolve(""), "");
 }
 
-// A file system stamps directories with a coarse clock, so a directory can change without its time moving. The
-// tests pin a directory's time to show that what the game writes is found without relying on it.
-void PinTime(const fs::path& directory)
-{
-    fs::last_write_time(directory, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
-}
-
 TEST_F(FilesTest, FileWrittenThroughOpenIsFoundAtOnce)
 {
     const fs::path shots = root_ / "Data" / "Screenshots";
@@ -170,6 +176,8 @@ TEST_F(FilesTest, ResolvesFromManyThreadsAtOnce)
 
 TEST_F(FilesTest, MissingNamesResolveQuickly)
 {
+    // The data tree was written before the game starts, not a moment ago.
+    PinTime(root_ / "Data" / "Config Files" / "Spells");
     const std::string prefix = Absolute("\\Data\\Config Files\\Spells\\");
     // Warm the listing, then time lookups of names that are not there, as the data manager's search makes them.
     PathResolver::Exists(prefix + "warm.txt");
@@ -182,7 +190,8 @@ TEST_F(FilesTest, MissingNamesResolveQuickly)
     const double micros =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count() / COUNT;
     EXPECT_EQ(found, 0);
-    EXPECT_LT(micros, 20.0);
+    EXPECT_LT(micros, 20.0 * SLOWDOWN);
+    RecordProperty("microseconds_per_lookup", std::to_string(micros));
 }
 
 TEST_F(FilesTest, FindFileListsMatchesSortedWithoutRegardToCase)
