@@ -20,9 +20,13 @@
 
 namespace {
 
-// D3D's front faces are clockwise on screen. Our framebuffers keep the top row at window y = 0, which
-// mirrors GL's counter-clockwise reckoning, so a triangle clockwise on screen is counter-clockwise to GL.
-constexpr GLenum FRONT_FACE = GL_CCW;
+// D3D's front faces are clockwise on screen. With clip control's upper-left origin GL judges winding as
+// the picture shows it, so clockwise stays clockwise; when the vertex code flips y itself instead, GL sees
+// the mirror image, in which a triangle clockwise on screen is counter-clockwise.
+GLenum FrontFace(bool clipControl)
+{
+    return clipControl ? GL_CW : GL_CCW;
+}
 
 GLenum CompareFunc(DWORD func)
 {
@@ -237,7 +241,7 @@ void GlDevice::CreateObjects()
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glEnable(GL_PROGRAM_POINT_SIZE);
-    glFrontFace(FRONT_FACE);
+    glFrontFace(FrontFace(clipControl_));
     // A vertex without a diffuse colour is white, as Direct3D draws it.
     glVertexAttrib4f(SHADER_ATTRIB_DIFFUSE, 1.0f, 1.0f, 1.0f, 1.0f);
     textures_.Create();
