@@ -76,22 +76,6 @@ TEST_F(BehaviourFlagsTest, EveryDeviceIsMultithreadedAndNeverPure)
     EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
 }
 
-TEST_F(BehaviourFlagsTest, TheDeviceComesFromTheSettingsAdapter)
-{
-    // Point the windowed setting at the second adapter's combination.
-    const auto& second = *app.Enumeration().GetAdapters()[1];
-    ModeSetting& w = app.Settings().windowedSetting;
-    w.adapter = const_cast<AdapterRecord*>(&second);
-    w.device = second.devices[0].get();
-    for (const auto& c : w.device->combinations) {
-        if (c->windowed && c->backBufferFormat == D3DFMT_X8R8G8B8) {
-            w.combination = c.get();
-        }
-    }
-    app.CreateDevice();
-    EXPECT_EQ(fake.adapter, 1u);
-}
-
 TEST_F(BehaviourFlagsTest, AnUnknownVertexProcessingTypeIsRefused)
 {
     app.Settings().windowedSetting.vertexProcessingType = static_cast<VertexProcessingType>(4);
