@@ -176,8 +176,8 @@ private:
     HRESULT ValidatePresentParameters(D3DPRESENT_PARAMETERS* pp) const;
     HRESULT CreateSwapChainSurfaces();
     void ReleaseSwapChainSurfaces();
-    void ResetState();
-    void BindSurface(Surface*& slot, Surface* surface);
+    void UnbindAll();
+    void BindDefaults();
     void FlushDeferredReleases();
     HRESULT SubmitDraw(DrawCall& call);
     void FullViewport();

@@ -33,8 +33,6 @@ public:
                          D3DPRESENT_PARAMETERS* presentationParameters,
                          IDirect3DDevice9** returnedDeviceInterface) override;
 
-    // The capability record of a HAL device before any back end adjusts it.
-    static void FillHalCaps(UINT adapter, D3DCAPS9* caps);
     // The back end CreateDevice would pick now.
     static D3D9BackEnd EffectiveBackEnd();
 

@@ -25,16 +25,17 @@ public:
     const uint8_t* Data() const { return data_.data(); }
     bool IsLocked() const override { return lockCount_ > 0; }
 
-    // The largest index among count indices from start; false when the range passes the end. Draws
-    // check it so that no index reaches past the vertex buffer. The last answers are remembered until
-    // the contents change, so a buffer drawn the same way every frame is scanned once.
-    bool MaxIndex(UINT start, UINT count, UINT* maxIndex);
+    // The smallest and largest of count indices from start; false when the range passes the end. Draws
+    // check them so that no index reaches outside the vertex buffer. The last answers are remembered
+    // until the contents change, so a buffer drawn the same way every frame is scanned once.
+    bool IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex);
 
 private:
     struct RangeAnswer {
         uint64_t changeCount = 0;
         UINT start = 0;
         UINT count = 0;
+        UINT minIndex = 0;
         UINT maxIndex = 0;
     };
     static constexpr int REMEMBERED_RANGES = 8;

@@ -45,9 +45,6 @@ public:
     INT Pitch() const { return pitch_; }
     bool IsLocked() const override { return locked_; }
 
-    // Takes the caller's reference for a texture level through its texture.
-    ULONG AddLevelRef();
-
 private:
     Texture* container_ = nullptr;
     UINT level_ = 0;

@@ -1,0 +1,109 @@
+#include "d3d9/Surface.h"
+
+#include "d3d9/DeviceBase.h"
+#include "d3d9/PixelFormat.h"
+#include "d3d9/Texture.h"
+
+Surface::Surface(DeviceBase* device, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
+                 bool deviceOwned, bool backBuffer)
+    : ResourceBase(device, ResourceKind::SURFACE, pool, !deviceOwned && pool == D3DPOOL_DEFAULT, !deviceOwned),
+      width_(width), height_(height), format_(format), usage_(usage), backBuffer_(backBuffer)
+{
+    const UINT size = PixelFormat::BytesPerPixel(format);
+    pitch_ = static_cast<INT>(width * size);
+    pixels_.assign(static_cast<size_t>(width) * height * size, 0);
+}
+
+Surface::Surface(Texture* texture, UINT level, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool)
+    : ResourceBase(texture->Device(), ResourceKind::SURFACE, pool, false, false), container_(texture), level_(level),
+      width_(width), height_(height), format_(format), usage_(usage)
+{
+    ShareDataWith(texture);
+    const UINT size = PixelFormat::BytesPerPixel(format);
+    pitch_ = static_cast<INT>(width * size);
+    pixels_.assign(static_cast<size_t>(width) * height * size, 0);
+}
+
+Surface::~Surface() = default;
+
+ULONG Surface::AddRef()
+{
+    return container_ ? container_->AddRef() : AddExternalRef();
+}
+
+ULONG Surface::Release()
+{
+    return container_ ? container_->Release() : ReleaseExternalRef();
+}
+
+HRESULT Surface::GetDevice(IDirect3DDevice9** device)
+{
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    *device = Device();
+    Device()->AddRef();
+    return D3D_OK;
+}
+
+HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc)
+{
+    if (!desc)
+        return D3DERR_INVALIDCALL;
+    desc->Format = format_;
+    desc->Type = D3DRTYPE_SURFACE;
+    desc->Usage = usage_;
+    desc->Pool = Pool();
+    desc->MultiSampleType = D3DMULTISAMPLE_NONE;
+    desc->MultiSampleQuality = 0;
+    desc->Width = width_;
+    desc->Height = height_;
+    return D3D_OK;
+}
+
+HRESULT Surface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags)
+{
+    if (!lockedRect)
+        return D3DERR_INVALIDCALL;
+    lockedRect->Pitch = 0;
+    lockedRect->pBits = nullptr;
+    if (pixels_.empty())
+        return D3DERR_INVALIDCALL; // depth surfaces keep no pixels
+    RECT area{0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
+    if (rect) {
+        if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
+            rect->right > area.right || rect->bottom > area.bottom)
+            return D3DERR_INVALIDCALL;
+        area = *rect;
+    }
+    {
+        std::lock_guard<std::mutex> guard(DataMutex());
+        if (locked_)
+            return D3DERR_INVALIDCALL;
+    }
+    // What was drawn into a render target lives with the back end until it is read back.
+    if (IsRenderTarget()) {
+        const HRESULT hr = Device()->ReadBackSurface(this);
+        if (FAILED(hr))
+            return hr;
+    }
+    std::lock_guard<std::mutex> guard(DataMutex());
+    if (locked_)
+        return D3DERR_INVALIDCALL;
+    locked_ = true;
+    lockFlags_ = flags;
+    lockedRect->Pitch = pitch_;
+    lockedRect->pBits = pixels_.data() + static_cast<size_t>(area.top) * static_cast<size_t>(pitch_) +
+                        static_cast<size_t>(area.left) * PixelFormat::BytesPerPixel(format_);
+    return D3D_OK;
+}
+
+HRESULT Surface::UnlockRect()
+{
+    std::lock_guard<std::mutex> guard(DataMutex());
+    if (!locked_)
+        return D3DERR_INVALIDCALL;
+    locked_ = false;
+    if (!(lockFlags_ & D3DLOCK_READONLY))
+        MarkChanged();
+    return D3D_OK;
+}

@@ -1,0 +1,183 @@
+#include "d3d9/null/NullDevice.h"
+
+#include "d3d9/BackEnds.h"
+#include "d3d9/HalCaps.h"
+#include "d3d9/PixelFormat.h"
+#include "d3d9/ShaderProgram.h"
+#include "d3d9/Surface.h"
+#include "d3d9/Texture.h"
+
+#include <mutex>
+#include <new>
+
+namespace {
+
+std::mutex& ConfigMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+NullDeviceConfig& ConfigStore()
+{
+    static NullDeviceConfig config;
+    return config;
+}
+
+} // namespace
+
+void NullDevice::SetConfig(const NullDeviceConfig& config)
+{
+    std::lock_guard<std::mutex> guard(ConfigMutex());
+    ConfigStore() = config;
+}
+
+void NullDevice::ResetConfig()
+{
+    SetConfig(NullDeviceConfig{});
+}
+
+NullDeviceConfig NullDevice::Config()
+{
+    std::lock_guard<std::mutex> guard(ConfigMutex());
+    return ConfigStore();
+}
+
+void NullDevice::FillCaps(D3DCAPS9* caps)
+{
+    FillHalCaps(D3DADAPTER_DEFAULT, caps);
+    ApplyNullDeviceCaps(caps);
+}
+
+void ApplyNullDeviceCaps(D3DCAPS9* caps)
+{
+    if (!caps)
+        return;
+    const NullDeviceConfig config = NullDevice::Config();
+    caps->PixelShaderVersion = config.pixelShaderVersion;
+    caps->VertexShaderVersion = config.vertexShaderVersion;
+    caps->MaxTextureWidth = config.maxTextureWidth;
+    caps->MaxTextureHeight = config.maxTextureHeight;
+    caps->DevCaps = config.devCaps;
+}
+
+IDirect3DDevice9* CreateNullDevice(IDirect3D9* d3d, HWND window, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* pp,
+                                   HRESULT* result)
+{
+    HRESULT ignored;
+    if (!result)
+        result = &ignored;
+    const NullDeviceConfig config = NullDevice::Config();
+    if (config.failCreateDevice) {
+        *result = config.createDeviceResult;
+        return nullptr;
+    }
+    NullDevice* device = nullptr;
+    try {
+        device = new NullDevice(d3d, window, behaviorFlags);
+    } catch (const std::bad_alloc&) {
+        *result = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    *result = device->Initialize(pp);
+    if (FAILED(*result)) {
+        device->Release();
+        return nullptr;
+    }
+    return device;
+}
+
+NullDevice::NullDevice(IDirect3D9* d3d, HWND window, DWORD behaviorFlags)
+    : DeviceBase(d3d, D3DADAPTER_DEFAULT, window, behaviorFlags)
+{
+    D3DCAPS9 caps;
+    FillCaps(&caps);
+    SetCaps(caps);
+    SetAvailableTextureMem(Config().availableTextureMem);
+}
+
+UINT NullDevice::DrawCountOf(D3DPRIMITIVETYPE type) const
+{
+    return type < PRIMITIVE_TYPES ? drawsByType_[type] : 0;
+}
+
+void NullDevice::ResetCounters()
+{
+    drawCount_ = 0;
+    primitiveTotal_ = 0;
+    for (UINT& count : drawsByType_)
+        count = 0;
+    lastDraw_ = DrawRecord{};
+    clearCount_ = 0;
+    lastClear_ = ClearRecord{};
+    presentCount_ = 0;
+    resetCount_ = 0;
+}
+
+HRESULT NullDevice::BackEndClear(const ClearRequest& request)
+{
+    ++clearCount_;
+    lastClear_.flags = request.flags;
+    lastClear_.color = request.color;
+    lastClear_.z = request.z;
+    lastClear_.stencil = request.stencil;
+    lastClear_.rectCount = request.rectCount;
+    lastClear_.firstRect = request.rects[0];
+    Surface* target = request.renderTarget;
+    if ((request.flags & D3DCLEAR_TARGET) && target && target->Bits()) {
+        std::lock_guard<std::mutex> guard(target->DataMutex());
+        for (UINT i = 0; i < request.rectCount; ++i)
+            PixelFormat::FillRect(target->Bits(), target->Pitch(), target->Format(), request.rects[i], request.color);
+        target->MarkChanged();
+    }
+    return D3D_OK;
+}
+
+HRESULT NullDevice::BackEndDraw(const DrawCall& call)
+{
+    ++drawCount_;
+    primitiveTotal_ += call.primitiveCount;
+    if (call.primitiveType < PRIMITIVE_TYPES)
+        ++drawsByType_[call.primitiveType];
+    lastDraw_.primitiveType = call.primitiveType;
+    lastDraw_.primitiveCount = call.primitiveCount;
+    lastDraw_.fvf = call.fvf;
+    lastDraw_.indexed = call.indexed;
+    lastDraw_.userPointer = call.vertexData != nullptr;
+    lastDraw_.vertexCount = call.indexed ? call.indexCount : call.vertexCount;
+    lastDraw_.program = call.program;
+    lastDraw_.texture0 = State().textures[0];
+    lastDraw_.renderTarget = State().renderTarget;
+    return D3D_OK;
+}
+
+HRESULT NullDevice::BackEndPresent()
+{
+    ++presentCount_;
+    return D3D_OK;
+}
+
+HRESULT NullDevice::BackEndReset(const D3DPRESENT_PARAMETERS&, bool first)
+{
+    if (!first)
+        ++resetCount_;
+    return D3D_OK;
+}
+
+HRESULT NullDevice::BackEndReadSurface(Surface*)
+{
+    // The system copy is where the null device draws: there is nothing further to read.
+    return D3D_OK;
+}
+
+void NullDevice::BackEndReleaseData(void*, ResourceKind)
+{
+    // The null device never hangs anything on a resource.
+}
+
+HRESULT NullDevice::BackEndCreateShaderProgram(const char* vertexSource, const char* fragmentSource,
+                                               ShaderProgram** program)
+{
+    *program = new ShaderProgram(this, vertexSource, fragmentSource);
+    return D3D_OK;
+}

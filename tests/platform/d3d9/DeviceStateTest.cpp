@@ -1,0 +1,211 @@
+#include "NullDeviceFixture.h"
+
+#include "d3d9/DeviceState.h"
+
+namespace {
+
+DWORD RenderState(IDirect3DDevice9* device, D3DRENDERSTATETYPE state)
+{
+    DWORD value = 0xDEADBEEF;
+    EXPECT_EQ(device->GetRenderState(state, &value), D3D_OK);
+    return value;
+}
+
+DWORD StageState(IDirect3DDevice9* device, DWORD stage, D3DTEXTURESTAGESTATETYPE type)
+{
+    DWORD value = 0xDEADBEEF;
+    EXPECT_EQ(device->GetTextureStageState(stage, type, &value), D3D_OK);
+    return value;
+}
+
+DWORD SamplerState(IDirect3DDevice9* device, DWORD sampler, D3DSAMPLERSTATETYPE type)
+{
+    DWORD value = 0xDEADBEEF;
+    EXPECT_EQ(device->GetSamplerState(sampler, type, &value), D3D_OK);
+    return value;
+}
+
+bool IsIdentity(const D3DMATRIX& m)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (m.m[r][c] != (r == c ? 1.0f : 0.0f))
+                return false;
+    return true;
+}
+
+} // namespace
+
+using DeviceState9 = NullDeviceTest;
+
+TEST_F(DeviceState9, RenderStateDefaults)
+{
+    EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE)); // auto depth surface
+    EXPECT_EQ(RenderState(device, D3DRS_ZWRITEENABLE), static_cast<DWORD>(TRUE));
+    EXPECT_EQ(RenderState(device, D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
+    EXPECT_EQ(RenderState(device, D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
+    EXPECT_EQ(RenderState(device, D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_SOLID));
+    EXPECT_EQ(RenderState(device, D3DRS_SHADEMODE), static_cast<DWORD>(D3DSHADE_GOURAUD));
+    EXPECT_EQ(RenderState(device, D3DRS_ALPHATESTENABLE), static_cast<DWORD>(FALSE));
+    EXPECT_EQ(RenderState(device, D3DRS_ALPHAFUNC), static_cast<DWORD>(D3DCMP_ALWAYS));
+    EXPECT_EQ(RenderState(device, D3DRS_ALPHAREF), 0u);
+    EXPECT_EQ(RenderState(device, D3DRS_ALPHABLENDENABLE), static_cast<DWORD>(FALSE));
+    EXPECT_EQ(RenderState(device, D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
+    EXPECT_EQ(RenderState(device, D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_ZERO));
+    EXPECT_EQ(RenderState(device, D3DRS_BLENDOP), static_cast<DWORD>(D3DBLENDOP_ADD));
+    EXPECT_EQ(RenderState(device, D3DRS_FOGENABLE), static_cast<DWORD>(FALSE));
+    EXPECT_EQ(RenderState(device, D3DRS_FOGVERTEXMODE), static_cast<DWORD>(D3DFOG_NONE));
+    EXPECT_EQ(RenderState(device, D3DRS_FOGTABLEMODE), static_cast<DWORD>(D3DFOG_NONE));
+    EXPECT_EQ(RenderState(device, D3DRS_FOGEND), 0x3F800000u); // 1.0f
+    EXPECT_EQ(RenderState(device, D3DRS_LIGHTING), static_cast<DWORD>(TRUE));
+    EXPECT_EQ(RenderState(device, D3DRS_SPECULARENABLE), static_cast<DWORD>(FALSE));
+    EXPECT_EQ(RenderState(device, D3DRS_STENCILMASK), 0xFFFFFFFFu);
+    EXPECT_EQ(RenderState(device, D3DRS_COLORWRITEENABLE), 0xFu);
+    EXPECT_EQ(RenderState(device, D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
+    EXPECT_EQ(RenderState(device, D3DRS_CLIPPING), static_cast<DWORD>(TRUE));
+    EXPECT_EQ(RenderState(device, D3DRS_POINTSIZE), 0x3F800000u);
+}
+
+TEST_F(DeviceState9, StageAndSamplerDefaults)
+{
+    EXPECT_EQ(StageState(device, 0, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_MODULATE));
+    EXPECT_EQ(StageState(device, 0, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_SELECTARG1));
+    for (DWORD stage = 1; stage < 8; ++stage) {
+        EXPECT_EQ(StageState(device, stage, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_DISABLE)) << stage;
+        EXPECT_EQ(StageState(device, stage, D3DTSS_ALPHAOP), static_cast<DWORD>(D3DTOP_DISABLE)) << stage;
+        EXPECT_EQ(StageState(device, stage, D3DTSS_TEXCOORDINDEX), stage);
+    }
+    EXPECT_EQ(StageState(device, 3, D3DTSS_COLORARG1), D3DTA_TEXTURE);
+    EXPECT_EQ(StageState(device, 3, D3DTSS_COLORARG2), D3DTA_CURRENT);
+    EXPECT_EQ(StageState(device, 0, D3DTSS_ALPHAARG1), D3DTA_TEXTURE);
+    EXPECT_EQ(StageState(device, 0, D3DTSS_TEXTURETRANSFORMFLAGS), static_cast<DWORD>(D3DTTFF_DISABLE));
+    for (DWORD sampler = 0; sampler < 8; ++sampler) {
+        EXPECT_EQ(SamplerState(device, sampler, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
+        EXPECT_EQ(SamplerState(device, sampler, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_WRAP));
+        EXPECT_EQ(SamplerState(device, sampler, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+        EXPECT_EQ(SamplerState(device, sampler, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+        EXPECT_EQ(SamplerState(device, sampler, D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_NONE));
+    }
+}
+
+TEST_F(DeviceState9, TransformsViewportAndBindingsStartClean)
+{
+    D3DMATRIX m;
+    for (D3DTRANSFORMSTATETYPE t : {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE0, D3DTS_WORLDMATRIX(3)}) {
+        ASSERT_EQ(device->GetTransform(t, &m), D3D_OK);
+        EXPECT_TRUE(IsIdentity(m)) << t;
+    }
+    D3DVIEWPORT9 vp;
+    ASSERT_EQ(device->GetViewport(&vp), D3D_OK);
+    EXPECT_EQ(vp.X, 0u);
+    EXPECT_EQ(vp.Y, 0u);
+    EXPECT_EQ(vp.Width, 640u);
+    EXPECT_EQ(vp.Height, 480u);
+    EXPECT_EQ(vp.MinZ, 0.0f);
+    EXPECT_EQ(vp.MaxZ, 1.0f);
+
+    DWORD fvf = 1;
+    ASSERT_EQ(device->GetFVF(&fvf), D3D_OK);
+    EXPECT_EQ(fvf, 0u);
+    IDirect3DBaseTexture9* texture = reinterpret_cast<IDirect3DBaseTexture9*>(&vp);
+    ASSERT_EQ(device->GetTexture(0, &texture), D3D_OK);
+    EXPECT_EQ(texture, nullptr);
+    IShaderProgram* program = reinterpret_cast<IShaderProgram*>(&vp);
+    ASSERT_EQ(device->GetShaderProgram(&program), D3D_OK);
+    EXPECT_EQ(program, nullptr);
+}
+
+TEST_F(DeviceState9, SetThenGetAndOutOfRangeRefused)
+{
+    ASSERT_EQ(device->SetRenderState(D3DRS_ALPHAREF, 0x80), D3D_OK);
+    EXPECT_EQ(RenderState(device, D3DRS_ALPHAREF), 0x80u);
+    ASSERT_EQ(device->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_ADD), D3D_OK);
+    EXPECT_EQ(StageState(device, 2, D3DTSS_COLOROP), static_cast<DWORD>(D3DTOP_ADD));
+    ASSERT_EQ(device->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR), D3D_OK);
+    EXPECT_EQ(SamplerState(device, 1, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(SamplerState(device, 0, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
+
+    D3DMATRIX m{};
+    m._11 = 2.0f;
+    m._42 = 7.0f;
+    ASSERT_EQ(device->SetTransform(D3DTS_TEXTURE0, &m), D3D_OK);
+    D3DMATRIX back;
+    ASSERT_EQ(device->GetTransform(D3DTS_TEXTURE0, &back), D3D_OK);
+    EXPECT_EQ(back._11, 2.0f);
+    EXPECT_EQ(back._42, 7.0f);
+
+    DWORD value = 5;
+    EXPECT_EQ(device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(D3DRS_COUNT), 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(D3DRS_COUNT), &value), D3DERR_INVALIDCALL);
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(device->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_ADD), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetSamplerState(8, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(1), &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetRenderState(D3DRS_ZENABLE, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DeviceState9, ViewportMustLieInsideTheRenderTarget)
+{
+    D3DVIEWPORT9 vp{100, 50, 540, 430, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
+    D3DVIEWPORT9 back{};
+    ASSERT_EQ(device->GetViewport(&back), D3D_OK);
+    EXPECT_EQ(back.X, 100u);
+    EXPECT_EQ(back.Height, 430u);
+    vp.Width = 541; // one past the right edge
+    EXPECT_EQ(device->SetViewport(&vp), D3DERR_INVALIDCALL);
+    vp = D3DVIEWPORT9{0, 0, 640, 480, 0.0f, 1.5f};
+    EXPECT_EQ(device->SetViewport(&vp), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetViewport(nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DeviceState9, NoAutomaticDepthMeansZDisabled)
+{
+    D3DPRESENT_PARAMETERS pp = WindowedParameters();
+    pp.EnableAutoDepthStencil = FALSE;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_FALSE));
+    IDirect3DSurface9* depth = reinterpret_cast<IDirect3DSurface9*>(&pp);
+    EXPECT_EQ(device->GetDepthStencilSurface(&depth), D3DERR_NOTFOUND);
+    EXPECT_EQ(depth, nullptr);
+    // A depth clear without a depth surface is refused.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+TEST_F(DeviceState9, ResetRestoresDefaults)
+{
+    ASSERT_EQ(device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+    ASSERT_EQ(device->SetFVF(0x144), D3D_OK);
+    D3DPRESENT_PARAMETERS pp = WindowedParameters();
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    EXPECT_EQ(RenderState(device, D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
+    DWORD fvf = 1;
+    device->GetFVF(&fvf);
+    EXPECT_EQ(fvf, 0u);
+}
+
+TEST_F(DeviceState9, ScenesDoNotNest)
+{
+    EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+}
+
+TEST_F(DeviceState9, CapsAndTextureMemory)
+{
+    D3DCAPS9 caps;
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    EXPECT_TRUE(caps.DevCaps & D3DDEVCAPS_PUREDEVICE);
+    EXPECT_GE(caps.PixelShaderVersion, D3DPS_VERSION(2, 0));
+    EXPECT_GE(device->GetAvailableTextureMem() >> 20, 96u);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    D3DDISPLAYMODE mode;
+    ASSERT_EQ(device->GetDisplayMode(0, &mode), D3D_OK);
+    EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    EXPECT_GT(mode.Width, 0u);
+}
