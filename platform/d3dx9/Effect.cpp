@@ -285,9 +285,9 @@ HRESULT Effect::BeginPass(UINT pass)
     Pass& active = techniques_[activeTechnique_].passes[pass];
     activePass_ = static_cast<int>(pass);
     device_->SetShaderProgram(active.program);
-    Upload(active, true);
     for (const EffectStateAssignment& state : active.renderStates)
         device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state.state), state.value);
+    Upload(active, true);
     return D3D_OK;
 }
 
@@ -347,6 +347,15 @@ void Effect::Upload(Pass& pass, bool rebindAll)
             pass.program->SetUniform("fxViewport", SHADER_UNIFORM_VEC4, rect, 1);
             std::memcpy(pass.viewport, rect, sizeof(rect));
         }
+    }
+    DWORD enabled = FALSE, func = D3DCMP_ALWAYS, ref = 0;
+    device_->GetRenderState(D3DRS_ALPHATESTENABLE, &enabled);
+    device_->GetRenderState(D3DRS_ALPHAFUNC, &func);
+    device_->GetRenderState(D3DRS_ALPHAREF, &ref);
+    const float alphaTest[4] = {enabled ? 1.0f : 0.0f, static_cast<float>(func), static_cast<float>(ref & 0xFF), 0.0f};
+    if (std::memcmp(alphaTest, pass.alphaTest, sizeof(alphaTest)) != 0) {
+        pass.program->SetUniform("fxAlphaTest", SHADER_UNIFORM_VEC4, alphaTest, 1);
+        std::memcpy(pass.alphaTest, alphaTest, sizeof(alphaTest));
     }
 }
 

@@ -307,7 +307,7 @@ bool DefinesFunction(const std::string& text, const std::string& name)
 bool IsReservedName(const std::string& name)
 {
     static constexpr const char* RESERVED[] = {
-        "main", "fxViewport", "fxPixelToClip", "fragColor", "inPosition", "inNormal", "inDiffuse", "inSpecular",
+        "main", "fxViewport", "fxPixelToClip", "fxAlphaTest", "fxAlphaPasses", "fragColor", "inPosition", "inNormal", "inDiffuse", "inSpecular",
         "inBlendWeight", "inBlendIndices", "inPSize", "inTexCoord0", "inTexCoord1", "inTexCoord2", "inTexCoord3",
         "inTexCoord4", "inTexCoord5", "inTexCoord6", "inTexCoord7", "VERTEX_SHADER", "FRAGMENT_SHADER",
     };
@@ -692,7 +692,22 @@ std::string EffectFile::Prologue(bool vertexStage) const
                "    return vec4(ndc * w, p.z * w, w);\n"
                "}\n";
     } else {
-        out += "layout(location = 0) out vec4 fragColor;\n";
+        out += "layout(location = 0) out vec4 fragColor;\n"
+               "uniform vec4 fxAlphaTest;\n"
+               "bool fxAlphaPasses(float alpha)\n"
+               "{\n"
+               "    float a = floor(clamp(alpha, 0.0, 1.0) * 255.0 + 0.5);\n"
+               "    float ref = fxAlphaTest.z;\n"
+               "    int func = int(fxAlphaTest.y);\n"
+               "    if (func == 1) return false;\n"
+               "    if (func == 2) return a < ref;\n"
+               "    if (func == 3) return a == ref;\n"
+               "    if (func == 4) return a <= ref;\n"
+               "    if (func == 5) return a > ref;\n"
+               "    if (func == 6) return a != ref;\n"
+               "    if (func == 7) return a >= ref;\n"
+               "    return true;\n"
+               "}\n";
     }
     for (const EffectParameterDecl& p : parameters_) {
         out += "uniform ";
@@ -735,6 +750,7 @@ std::string EffectFile::FragmentSource(const EffectPassDecl& pass) const
     std::string out = Prologue(false);
     AppendSection(out, common_);
     AppendSection(out, fragment_);
-    out += "void main() { " + pass.fragmentEntry + "(); }\n";
+    out += "void main()\n{\n    " + pass.fragmentEntry +
+           "();\n    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n}\n";
     return out;
 }

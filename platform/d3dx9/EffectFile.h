@@ -63,7 +63,10 @@
 //                   uniform vec4 fxViewport (x, y, width, height of the device viewport in pixels, set by
 //                   the effect at every pass) and vec4 fxPixelToClip(vec4 pretransformed), which turns a
 //                   pre-transformed vertex's pixel position into a clip-space position;
-//   fragment stage: `out vec4 fragColor` at location 0.
+//   fragment stage: `out vec4 fragColor` at location 0, and uniform vec4 fxAlphaTest (enabled, D3DCMP
+//                   function, reference 0..255) that the effect sets from the device's ALPHATESTENABLE,
+//                   ALPHAFUNC and ALPHAREF at every pass and commit: main() discards the fragments whose
+//                   fragColor.a fails the test, so the alpha test applies to effects as it did to shaders.
 // #line directives keep the GLSL compiler's line numbers those of the effect file.
 
 #include <cstdint>

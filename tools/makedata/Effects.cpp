@@ -1,5 +1,161 @@
+// The effect files of the default data, in our effect-file format (GLSL with a declaration header; the
+// format is described in platform/d3dx9/EffectFile.h). The parameter and technique names are the ones
+// the game sets and selects.
+#include "DataWriter.h"
 #include "Writers.h"
 
-void WriteEffects(const std::filesystem::path&)
+#include <sstream>
+
+namespace {
+
+// The post-process pass: the scene texture drawn onto the pre-transformed screen quad. While the screen
+// shakes the picture moves by a small offset that swings with the game time, proportional to
+// shakeMagnitude (0 at rest, so the picture stands still).
+constexpr const char* POST_PROCESS = R"(// The scene, drawn onto the screen through the post-process pass.
+texture PostProcessTexture { AddressU = Clamp; AddressV = Clamp; MinFilter = Linear; MagFilter = Linear;
+                             MipFilter = None; };
+float4x4 viewProjMatrix;
+float gameTime = 0.0;
+float gameSpeed = 1.0;
+float tElapsed = 0.0;
+float shakeMagnitude = 0.0;
+
+varying float2 texCoord;
+varying float4 diffuse;
+
+technique PostProcess
 {
+    pass P0
+    {
+        VertexShader = PostProcessVS;
+        PixelShader = PostProcessPS;
+        ZEnable = false;
+        ZWriteEnable = false;
+        AlphaBlendEnable = false;
+        AlphaTestEnable = false;
+        CullMode = None;
+    }
+}
+
+@vertex
+// The screen quad's vertices are back-buffer pixels (XYZRHW).
+void PostProcessVS()
+{
+    gl_Position = fxPixelToClip(inPosition);
+    texCoord = inTexCoord0.xy;
+    diffuse = inDiffuse;
+}
+
+@fragment
+// Pixels of shift per unit of shakeMagnitude: a shake of 30 moves the picture by up to 7.5 pixels.
+const float SHAKE_PIXELS_PER_UNIT = 0.25;
+
+void PostProcessPS()
+{
+    vec2 size = vec2(textureSize(PostProcessTexture, 0));
+    vec2 swing = vec2(sin(gameTime * 83.0), cos(gameTime * 71.0));
+    vec2 offset = shakeMagnitude * SHAKE_PIXELS_PER_UNIT * swing / size;
+    fragColor = texture(PostProcessTexture, texCoord + offset) * diffuse;
+}
+)";
+
+// Models and level objects. "Basic" draws textured and coloured geometry through worldViewProjMatrix;
+// "StaticObjectTechnique" adds the level's light; "BumpMappingBasic" is the glows' technique, lit and
+// blended by their alpha. The textures are shared so that an effect of the same pool that draws the
+// skinned models sees the textures set here.
+constexpr const char* BASIC = R"(// Textured models and level objects.
+float4x4 worldViewProjMatrix;
+float4x4 worldMatrix;
+shared texture pBaseTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
+                              MipFilter = Linear; };
+shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
+                                   MipFilter = Linear; };
+float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
+float3 LightPosition;
+float3 LightDiffuseColor = {1.0, 1.0, 1.0};
+float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
+float gameTime = 0.0;
+float gameSpeed = 1.0;
+float tElapsed = 0.0;
+
+varying float2 texCoord;
+varying float4 diffuse;
+varying float3 normal;
+
+technique Basic
+{
+    pass P0
+    {
+        VertexShader = BasicVS;
+        PixelShader = BasicPS;
+    }
+}
+
+technique StaticObjectTechnique
+{
+    pass P0
+    {
+        VertexShader = BasicVS;
+        PixelShader = LitPS;
+    }
+}
+
+technique BumpMappingBasic
+{
+    pass P0
+    {
+        VertexShader = BasicVS;
+        PixelShader = LitPS;
+        AlphaBlendEnable = true;
+        SrcBlend = SrcAlpha;
+        DestBlend = InvSrcAlpha;
+    }
+}
+
+@vertex
+void BasicVS()
+{
+    gl_Position = worldViewProjMatrix * vec4(inPosition.xyz, 1.0);
+    texCoord = inTexCoord0.xy;
+    diffuse = inDiffuse;
+    normal = (worldMatrix * vec4(inNormal, 0.0)).xyz;
+}
+
+@fragment
+// Share of the light that reaches faces turned away from it.
+const float AMBIENT = 0.45;
+
+void BasicPS()
+{
+    fragColor = texture(pBaseTexture, texCoord) * diffuse;
+}
+
+void LitPS()
+{
+    vec4 base = texture(pBaseTexture, texCoord) * diffuse;
+    float facing = 0.0;
+    if (dot(normal, normal) > 0.0 && dot(LightDirection, LightDirection) > 0.0)
+        facing = max(dot(normalize(normal), normalize(LightDirection)), 0.0);
+    vec3 light = LightDiffuseColor * (AMBIENT + (1.0 - AMBIENT) * facing);
+    fragColor = vec4(base.rgb * light, base.a);
+}
+)";
+
+std::vector<std::string> Lines(const char* text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+void WriteEffects(const std::filesystem::path& root)
+{
+    const std::filesystem::path directory = DataDirectory(root, "Effect Files");
+    WriteTextFile(directory / "postProcess.fx", Lines(POST_PROCESS));
+    WriteTextFile(directory / "basic.fx", Lines(BASIC));
 }

@@ -148,7 +148,7 @@ TEST(EffectFileTest, StageSourcesDeclareUniformsVaryingsAndCallTheEntry)
 
     EXPECT_NE(fragment.find("in vec2 texCoord;"), std::string::npos);
     EXPECT_NE(fragment.find("out vec4 fragColor;"), std::string::npos);
-    EXPECT_NE(fragment.find("void main() { GlowPS(); }"), std::string::npos);
+    EXPECT_NE(fragment.find("void main()\n{\n    GlowPS();\n"), std::string::npos);
     EXPECT_NE(fragment.find("#line 52\n"), std::string::npos);
     EXPECT_EQ(fragment.find("MainVS"), std::string::npos);
 }

@@ -1,0 +1,459 @@
+#include "NullDeviceTest.h"
+
+#include "d3d9/ShaderProgram.h"
+#include "d3dx9/D3DX9Core.h"
+#include "d3dx9/D3DX9Math.h"
+#include "d3dx9/Effect.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string Fixture(const char* name)
+{
+    return std::string(VARNHOLT_FIXTURES) + "/effects/" + name;
+}
+
+template <typename T>
+ULONG RefCount(T* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+class EffectTest : public D3DXNullDeviceTest {
+protected:
+    ID3DXEffect* Load(const char* name, ID3DXEffectPool* pool = nullptr)
+    {
+        ID3DXEffect* effect = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        const HRESULT hr = D3DXCreateEffectFromFileA(device, Fixture(name).c_str(), nullptr, nullptr, 0, pool, &effect,
+                                                     &errors);
+        EXPECT_EQ(hr, D3D_OK) << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
+        if (errors != nullptr)
+            errors->Release();
+        return effect;
+    }
+
+    // The value the pass's program holds for a uniform, as floats (or null when never set).
+    static const ShaderUniform* Uniform(ID3DXEffect* effect, const char* technique, UINT pass, const char* name)
+    {
+        auto* program = dynamic_cast<ShaderProgram*>(dynamic_cast<Effect*>(effect)->PassProgram(technique, pass));
+        return program ? program->FindUniform(name) : nullptr;
+    }
+    static float UniformFloat(const ShaderUniform* uniform, size_t index = 0)
+    {
+        float value = -12345.0f;
+        if (uniform != nullptr && uniform->data.size() >= (index + 1) * sizeof(float))
+            std::memcpy(&value, uniform->data.data() + index * sizeof(float), sizeof(float));
+        return value;
+    }
+    static int32_t UniformInt(const ShaderUniform* uniform)
+    {
+        int32_t value = -12345;
+        if (uniform != nullptr && uniform->data.size() >= sizeof(value))
+            std::memcpy(&value, uniform->data.data(), sizeof(value));
+        return value;
+    }
+};
+
+TEST_F(EffectTest, FirstTechniqueIsCurrentAndUnknownTechniquesAreIgnored)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    ASSERT_NE(effect->GetCurrentTechnique(), nullptr);
+    EXPECT_STREQ(effect->GetCurrentTechnique(), "Opaque");
+
+    EXPECT_EQ(effect->GetTechniqueByName("Nope"), nullptr);
+    EXPECT_EQ(effect->SetTechnique("Nope"), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetTechnique(nullptr), D3DERR_INVALIDCALL);
+    EXPECT_STREQ(effect->GetCurrentTechnique(), "Opaque");
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    effect->End();
+
+    // By name and by the handle the effect hands out.
+    EXPECT_EQ(effect->SetTechnique("Glow"), D3D_OK);
+    EXPECT_STREQ(effect->GetCurrentTechnique(), "Glow");
+    D3DXHANDLE opaque = effect->GetTechniqueByName("Opaque");
+    ASSERT_NE(opaque, nullptr);
+    EXPECT_EQ(effect->SetTechnique(opaque), D3D_OK);
+    EXPECT_STREQ(effect->GetCurrentTechnique(), "Opaque");
+    effect->SetTechnique("Glow");
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    EXPECT_EQ(effect->BeginPass(2), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->BeginPass(1), D3D_OK);
+    EXPECT_EQ(effect->EndPass(), D3D_OK);
+    EXPECT_EQ(effect->End(), D3D_OK);
+    EXPECT_EQ(effect->End(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->Release(), 0u);
+}
+
+TEST_F(EffectTest, UnknownParametersAndWrongTypesAreRefusedWithoutHarm)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    const D3DXMATRIX identity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    const D3DXVECTOR4 vector(1, 2, 3, 4);
+    IDirect3DTexture9* texture = MakeTexture(4, 4);
+    float value = 0.0f;
+
+    EXPECT_EQ(effect->SetFloat("nope", 1.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetMatrix("nope", &identity), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetMatrixArray("nope", &identity, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetVector("nope", &vector), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetInt("nope", 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetBool("nope", TRUE), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetTexture("nope", texture), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetFloat(nullptr, 1.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->GetFloat("nope", &value), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->GetParameterByName(nullptr, "nope"), nullptr);
+    // Right name, wrong kind of value.
+    EXPECT_EQ(effect->SetMatrix("gameTime", &identity), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetTexture("gameTime", texture), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetFloat("pBaseTexture", 1.0f), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetMatrix("worldMatrix", nullptr), D3DERR_INVALIDCALL);
+    // Nothing above changed a value.
+    EXPECT_EQ(effect->GetFloat("gameTime", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 2.5f);
+    EXPECT_EQ(RefCount(texture), 1u);
+
+    EXPECT_EQ(effect->Release(), 0u);
+    texture->Release();
+}
+
+TEST_F(EffectTest, DefaultsSettersAndGettersConvertAsTheParameterTypeSays)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    float value = 0.0f;
+    EXPECT_EQ(effect->GetFloat("gameTime", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 2.5f);
+    EXPECT_EQ(effect->GetFloat("boneCount", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 3.0f);
+    EXPECT_EQ(effect->GetFloat("useFog", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 1.0f);
+
+    EXPECT_EQ(effect->SetInt("gameTime", 7), D3D_OK);
+    EXPECT_EQ(effect->GetFloat("gameTime", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 7.0f);
+    EXPECT_EQ(effect->SetFloat("boneCount", 2.75f), D3D_OK); // truncated like a cast to int
+    EXPECT_EQ(effect->GetFloat("boneCount", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 2.0f);
+    EXPECT_EQ(effect->SetBool("useFog", FALSE), D3D_OK);
+    EXPECT_EQ(effect->GetFloat("useFog", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 0.0f);
+
+    const D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    EXPECT_EQ(effect->SetMatrix(effect->GetParameterByName(nullptr, "worldMatrix"), &m), D3D_OK);
+    D3DXMATRIX back;
+    EXPECT_EQ(effect->GetMatrix("worldMatrix", &back), D3D_OK);
+    EXPECT_EQ(back, m);
+    EXPECT_EQ(effect->GetMatrix("gameTime", &back), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->Release(), 0u);
+}
+
+TEST_F(EffectTest, BeginPassUploadsValuesAndCommitChangesSendsWhatChanged)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    const D3DXMATRIX world(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    effect->SetMatrix("worldMatrix", &world);
+    const float bones[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    effect->SetFloatArray("bones", bones, 12);
+
+    UINT passes = 0;
+    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    IShaderProgram* current = nullptr;
+    device->GetShaderProgram(&current);
+    EXPECT_EQ(current, dynamic_cast<Effect*>(effect)->PassProgram("Opaque", 0));
+    if (current != nullptr)
+        current->Release();
+
+    // The matrix goes to the program unchanged, row by row.
+    const ShaderUniform* uploaded = Uniform(effect, "Opaque", 0, "worldMatrix");
+    ASSERT_NE(uploaded, nullptr);
+    EXPECT_EQ(uploaded->type, SHADER_UNIFORM_MAT4);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(UniformFloat(uploaded, static_cast<size_t>(i)), static_cast<float>(i + 1));
+    const ShaderUniform* bonesUniform = Uniform(effect, "Opaque", 0, "bones");
+    ASSERT_NE(bonesUniform, nullptr);
+    EXPECT_EQ(bonesUniform->type, SHADER_UNIFORM_VEC3);
+    EXPECT_EQ(bonesUniform->count, 4u);
+    EXPECT_FLOAT_EQ(UniformFloat(bonesUniform, 11), 12.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "gameTime")), 2.5f);
+    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "boneCount")), 3);
+    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "useFog")), 1);
+    // Texture parameters read the stages of their declaration order.
+    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "pBaseTexture")), 0);
+    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "pNormalMapTexture")), 1);
+    // The viewport the pixel-to-clip helper needs.
+    const ShaderUniform* viewport = Uniform(effect, "Opaque", 0, "fxViewport");
+    EXPECT_FLOAT_EQ(UniformFloat(viewport, 2), 640.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(viewport, 3), 480.0f);
+
+    // A change inside the pass reaches the program only when committed.
+    effect->SetFloat("gameTime", 9.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "gameTime")), 2.5f);
+    EXPECT_EQ(effect->CommitChanges(), D3D_OK);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "gameTime")), 9.0f);
+    effect->EndPass();
+    EXPECT_EQ(effect->CommitChanges(), D3DERR_INVALIDCALL);
+    effect->End();
+    EXPECT_EQ(effect->Release(), 0u);
+}
+
+TEST_F(EffectTest, AlphaTestOfTheDeviceReachesTheProgram)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    device->SetRenderState(D3DRS_ALPHAREF, 32);
+    effect->Begin(nullptr, 0);
+    effect->BeginPass(0);
+    const ShaderUniform* test = Uniform(effect, "Opaque", 0, "fxAlphaTest");
+    EXPECT_FLOAT_EQ(UniformFloat(test, 0), 1.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(test, 1), static_cast<float>(D3DCMP_GREATEREQUAL));
+    EXPECT_FLOAT_EQ(UniformFloat(test, 2), 32.0f);
+    device->SetRenderState(D3DRS_ALPHAREF, 4);
+    effect->CommitChanges();
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "fxAlphaTest"), 2), 4.0f);
+    effect->EndPass();
+    effect->End();
+    EXPECT_EQ(effect->Release(), 0u);
+}
+
+TEST_F(EffectTest, BeginWithoutFlagsRestoresWhatThePassesChanged)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    IDirect3DTexture9* mine = MakeTexture(8, 8);
+    IDirect3DTexture9* previous = MakeTexture(2, 2);
+    effect->SetTexture("pBaseTexture", mine);
+    device->SetTexture(0, previous);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+
+    effect->Begin(nullptr, 0);
+    effect->BeginPass(0);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), 0u);
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CW));
+    IDirect3DBaseTexture9* bound = nullptr;
+    device->GetTexture(0, &bound);
+    EXPECT_EQ(bound, mine);
+    if (bound != nullptr)
+        bound->Release();
+    DWORD address = 0;
+    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
+    EXPECT_EQ(address, static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    effect->EndPass();
+    effect->End();
+
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
+    device->GetTexture(0, &bound);
+    EXPECT_EQ(bound, previous);
+    if (bound != nullptr)
+        bound->Release();
+    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
+    EXPECT_EQ(address, static_cast<DWORD>(D3DTADDRESS_WRAP));
+    IShaderProgram* program = nullptr;
+    device->GetShaderProgram(&program);
+    EXPECT_EQ(program, nullptr);
+
+    // Without saving, the pass's states stay.
+    effect->Begin(nullptr, D3DXFX_DONOTSAVESTATE);
+    effect->BeginPass(0);
+    effect->EndPass();
+    effect->End();
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), 0u);
+    EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CW));
+    device->GetShaderProgram(&program);
+    EXPECT_EQ(program, dynamic_cast<Effect*>(effect)->PassProgram("Opaque", 0));
+    if (program != nullptr)
+        program->Release();
+    device->SetShaderProgram(nullptr);
+    device->SetTexture(0, nullptr);
+
+    EXPECT_EQ(effect->Release(), 0u);
+    EXPECT_EQ(mine->Release(), 0u);
+    EXPECT_EQ(previous->Release(), 0u);
+}
+
+TEST_F(EffectTest, TextureParametersHoldAReferenceUntilReplacedOrReleased)
+{
+    ID3DXEffect* effect = Load("sample.fx");
+    ASSERT_NE(effect, nullptr);
+    IDirect3DTexture9* first = MakeTexture(4, 4);
+    IDirect3DTexture9* second = MakeTexture(4, 4);
+    EXPECT_EQ(effect->SetTexture("pBaseTexture", first), D3D_OK);
+    EXPECT_EQ(RefCount(first), 2u);
+    EXPECT_EQ(effect->SetTexture("pBaseTexture", first), D3D_OK);
+    EXPECT_EQ(RefCount(first), 2u);
+    EXPECT_EQ(effect->SetTexture("pBaseTexture", second), D3D_OK);
+    EXPECT_EQ(RefCount(first), 1u);
+    EXPECT_EQ(RefCount(second), 2u);
+    EXPECT_EQ(effect->SetTexture("pBaseTexture", nullptr), D3D_OK);
+    EXPECT_EQ(RefCount(second), 1u);
+    effect->SetTexture("pNormalMapTexture", second);
+    EXPECT_EQ(effect->Release(), 0u);
+    EXPECT_EQ(second->Release(), 0u);
+    EXPECT_EQ(first->Release(), 0u);
+}
+
+TEST_F(EffectTest, SharedParametersHoldOneValuePerPool)
+{
+    ID3DXEffectPool* pool = nullptr;
+    ASSERT_EQ(D3DXCreateEffectPool(&pool), D3D_OK);
+    ID3DXEffect* sample = Load("sample.fx", pool);
+    ID3DXEffect* other = Load("other.fx", pool);
+    ASSERT_NE(sample, nullptr);
+    ASSERT_NE(other, nullptr);
+
+    // The first declaration's default is the pool's starting value; gameTime is each effect's own.
+    float value = 0.0f;
+    other->GetFloat("sharedScale", &value);
+    EXPECT_FLOAT_EQ(value, 4.0f);
+    other->GetFloat("gameTime", &value);
+    EXPECT_FLOAT_EQ(value, 7.0f);
+
+    sample->SetFloat("sharedScale", 0.5f);
+    sample->SetFloat("gameTime", 1.0f);
+    other->GetFloat("sharedScale", &value);
+    EXPECT_FLOAT_EQ(value, 0.5f);
+    other->GetFloat("gameTime", &value);
+    EXPECT_FLOAT_EQ(value, 7.0f);
+    const D3DXMATRIX viewProj(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1);
+    other->SetMatrix("viewProjMatrix", &viewProj);
+    D3DXMATRIX seen;
+    sample->GetMatrix("viewProjMatrix", &seen);
+    EXPECT_EQ(seen, viewProj);
+
+    // A shared value set through one effect reaches the programs of the other.
+    other->Begin(nullptr, 0);
+    other->BeginPass(0);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(other, "Only", 0, "sharedScale")), 0.5f);
+    other->EndPass();
+    other->End();
+
+    ID3DXEffectPool* got = nullptr;
+    EXPECT_EQ(other->GetPool(&got), D3D_OK);
+    EXPECT_EQ(got, pool);
+    if (got != nullptr)
+        got->Release();
+
+    // A declaration that disagrees with the pool's is refused with the parameter named.
+    ID3DXEffect* conflict = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, Fixture("conflict.fx").c_str(), nullptr, nullptr, 0, pool,
+                                                 &conflict, &errors)));
+    EXPECT_EQ(conflict, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("sharedScale"), std::string::npos);
+    errors->Release();
+
+    EXPECT_EQ(sample->Release(), 0u);
+    EXPECT_EQ(other->Release(), 0u);
+    EXPECT_EQ(pool->Release(), 0u);
+}
+
+TEST_F(EffectTest, WithoutAPoolSharedParametersAreEachEffectsOwn)
+{
+    ID3DXEffect* sample = Load("sample.fx");
+    ID3DXEffect* other = Load("other.fx");
+    ASSERT_NE(sample, nullptr);
+    ASSERT_NE(other, nullptr);
+    sample->SetFloat("sharedScale", 0.5f);
+    float value = 0.0f;
+    other->GetFloat("sharedScale", &value);
+    EXPECT_FLOAT_EQ(value, 9.0f);
+    ID3DXEffectPool* got = reinterpret_cast<ID3DXEffectPool*>(1);
+    EXPECT_EQ(other->GetPool(&got), D3D_OK);
+    EXPECT_EQ(got, nullptr);
+    EXPECT_EQ(sample->Release(), 0u);
+    EXPECT_EQ(other->Release(), 0u);
+}
+
+TEST_F(EffectTest, BadFilesFailCleanlyWithAMessage)
+{
+    ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
+    ID3DXBuffer* errors = nullptr;
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, Fixture("malformed.fx").c_str(), nullptr, nullptr, 0, nullptr,
+                                                 &effect, &errors)));
+    EXPECT_EQ(effect, nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string message(static_cast<const char*>(errors->GetBufferPointer()));
+    EXPECT_NE(message.find("malformed.fx"), std::string::npos) << message;
+    EXPECT_NE(message.find("line 2: expected ';'"), std::string::npos) << message;
+    EXPECT_EQ(errors->GetBufferSize(), message.size() + 1);
+    errors->Release();
+
+    errors = nullptr;
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, Fixture("missing.fx").c_str(), nullptr, nullptr, 0, nullptr,
+                                                 &effect, &errors)));
+    EXPECT_EQ(effect, nullptr);
+    ASSERT_NE(errors, nullptr);
+    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("cannot open"), std::string::npos);
+    errors->Release();
+
+    // A file that is not an effect at all, and calls without what they need.
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, (std::string(VARNHOLT_FIXTURES) + "/effects").c_str(), nullptr,
+                                                 nullptr, 0, nullptr, &effect, nullptr)));
+    EXPECT_EQ(D3DXCreateEffectFromFileA(nullptr, Fixture("sample.fx").c_str(), nullptr, nullptr, 0, nullptr, &effect,
+                                        nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateEffectFromFileA(device, nullptr, nullptr, nullptr, 0, nullptr, &effect, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateEffectFromFileA(device, Fixture("sample.fx").c_str(), nullptr, nullptr, 0, nullptr, nullptr,
+                                        nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateEffectPool(nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(EffectTest, DefaultDataEffectsDeclareWhatTheGameSets)
+{
+    // The working directory of the tests is the build directory, where the default data is written.
+    ID3DXEffect* post = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(device, "Data\\Effect Files\\postProcess.fx", nullptr, nullptr, 0, nullptr,
+                                        &post, nullptr),
+              D3D_OK);
+    // The game asks every effect for "Basic" first; the post-process effect keeps its own technique.
+    EXPECT_EQ(post->SetTechnique("Basic"), D3DERR_INVALIDCALL);
+    EXPECT_EQ(post->SetTechnique("PostProcess"), D3D_OK);
+    const D3DXMATRIX identity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    EXPECT_EQ(post->SetMatrix("viewProjMatrix", &identity), D3D_OK);
+    for (const char* name : {"gameTime", "gameSpeed", "tElapsed", "shakeMagnitude"})
+        EXPECT_EQ(post->SetFloat(name, 1.0f), D3D_OK) << name;
+    IDirect3DTexture9* scene = MakeTexture(64, 64);
+    EXPECT_EQ(post->SetTexture("PostProcessTexture", scene), D3D_OK);
+    EXPECT_EQ(post->Release(), 0u);
+    scene->Release();
+
+    ID3DXEffect* basic = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(device, "Data/Effect Files/basic.fx", nullptr, nullptr, 0, nullptr, &basic,
+                                        nullptr),
+              D3D_OK);
+    EXPECT_STREQ(basic->GetCurrentTechnique(), "Basic");
+    for (const char* technique : {"StaticObjectTechnique", "BumpMappingBasic"})
+        EXPECT_NE(basic->GetTechniqueByName(technique), nullptr) << technique;
+    for (const char* name : {"worldViewProjMatrix", "worldMatrix"})
+        EXPECT_EQ(basic->SetMatrix(name, &identity), D3D_OK) << name;
+    for (const char* name : {"gameTime", "gameSpeed", "tElapsed"})
+        EXPECT_EQ(basic->SetFloat(name, 1.0f), D3D_OK) << name;
+    const float three[3] = {1.0f, 2.0f, 3.0f};
+    for (const char* name : {"LightDirection", "LightPosition", "LightDiffuseColor"})
+        EXPECT_EQ(basic->SetFloatArray(name, three, 3), D3D_OK) << name;
+    const D3DXVECTOR4 fog(5000.0f, 20000.0f, 6.666667e-05f, 0.66f);
+    EXPECT_EQ(basic->SetVector("FogData", &fog), D3D_OK);
+    for (const char* name : {"pBaseTexture", "pNormalMapTexture"})
+        EXPECT_EQ(basic->SetTexture(name, nullptr), D3D_OK) << name;
+    EXPECT_EQ(basic->Release(), 0u);
+}
+
+} // namespace
