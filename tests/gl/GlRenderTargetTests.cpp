@@ -1,0 +1,138 @@
+#include "gl/GlDeviceFixture.h"
+
+// The game draws its scene into a render-target texture and then draws that texture on a full-screen
+// quad whose top-left vertex has (u, v) = (0, 0). What was drawn at the top-left must arrive top-left.
+TEST_F(GlDeviceTest, RenderTargetTextureShowsUprightOnTheBackBuffer)
+{
+    IDirect3DTexture9* scene = nullptr;
+    ASSERT_EQ(device->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* sceneSurface = nullptr;
+    ASSERT_EQ(scene->GetSurfaceLevel(0, &sceneSurface), D3D_OK);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &backBuffer), D3D_OK);
+
+    PlainStates();
+    ASSERT_EQ(device->SetRenderTarget(0, sceneSurface), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(0, 0, 255), 1.0f, 0);
+    DrawScreenQuad(0, 0, 16, 8, D3DCOLOR_XRGB(255, 0, 0)); // the marker: 16 wide, 8 high, top-left
+
+    // Reading the render target directly gives top-down rows too.
+    const std::vector<D3DCOLOR> direct = ReadSurface(sceneSurface);
+    ASSERT_EQ(direct.size(), 64u * 64u);
+    EXPECT_EQ(Pixel(direct, 2, 2) & 0x00FFFFFF, 0x00FF0000u);
+    EXPECT_EQ(Pixel(direct, 2, 12) & 0x00FFFFFF, 0x000000FFu);
+    EXPECT_EQ(Pixel(direct, 20, 2) & 0x00FFFFFF, 0x000000FFu);
+
+    ASSERT_EQ(device->SetRenderTarget(0, backBuffer), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->SetTexture(0, scene);
+    // The game's screen quad: (left, top + height, u 0, v 1), (left, top, u 0, v 0), ...
+    DrawScreenQuad(0, 0, 64, 64, 0xFFFFFFFF);
+    device->SetTexture(0, nullptr);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 2, 2), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 14, 6), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 2, 10), 0xFF0000FFu);
+    EXPECT_EQ(Pixel(pixels, 18, 2), 0xFF0000FFu);
+    EXPECT_EQ(Pixel(pixels, 2, 60), 0xFF0000FFu) << "the marker must not appear at the bottom";
+    EXPECT_EQ(Pixel(pixels, 60, 60), 0xFF0000FFu);
+
+    backBuffer->Release();
+    sceneSurface->Release();
+    scene->Release();
+}
+
+TEST_F(GlDeviceTest, ViewportsOfARenderTargetCountFromItsTopLeft)
+{
+    IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &target, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetRenderTarget(0, &backBuffer);
+    PlainStates();
+    device->SetRenderTarget(0, target);
+    D3DVIEWPORT9 full{};
+    device->GetViewport(&full);
+    EXPECT_EQ(full.Width, 32u) << "setting a render target resets the viewport to all of it";
+    EXPECT_EQ(full.Height, 16u);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
+
+    // A viewport in the lower right; a pre-transformed quad over the whole target is clipped to it.
+    D3DVIEWPORT9 corner{24, 8, 8, 8, 0.0f, 1.0f};
+    device->SetViewport(&corner);
+    DrawScreenQuad(0, 0, 32, 16, D3DCOLOR_XRGB(0, 255, 0));
+    // Transformed vertices fill the viewport: clip space (-1..1) maps onto it.
+    D3DVIEWPORT9 left{0, 0, 8, 16, 0.0f, 1.0f};
+    device->SetViewport(&left);
+    const D3DMATRIX identity = IdentityMatrix();
+    device->SetTransform(D3DTS_WORLD, &identity);
+    device->SetTransform(D3DTS_VIEW, &identity);
+    device->SetTransform(D3DTS_PROJECTION, &identity);
+    const D3DCOLOR white = 0xFFFFFFFF;
+    // The top half of clip space: y from 0 to 1 is the upper 8 rows of the viewport.
+    const ColorVertex top[4] = {{-1, 0, 0.5f, white}, {-1, 1, 0.5f, white}, {1, 0, 0.5f, white}, {1, 1, 0.5f, white}};
+    device->SetFVF(COLOR_FVF);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, top, sizeof(ColorVertex));
+
+    const std::vector<D3DCOLOR> pixels = ReadSurface(target);
+    ASSERT_EQ(pixels.size(), 32u * 16u);
+    EXPECT_EQ(Pixel(pixels, 28, 12, 32) & 0x00FFFFFF, 0x0000FF00u);
+    EXPECT_EQ(Pixel(pixels, 20, 12, 32) & 0x00FFFFFF, 0u);
+    EXPECT_EQ(Pixel(pixels, 28, 4, 32) & 0x00FFFFFF, 0u);
+    EXPECT_EQ(Pixel(pixels, 4, 4, 32) & 0x00FFFFFF, 0x00FFFFFFu);
+    EXPECT_EQ(Pixel(pixels, 4, 12, 32) & 0x00FFFFFF, 0u);
+    EXPECT_EQ(Pixel(pixels, 12, 4, 32) & 0x00FFFFFF, 0u);
+
+    device->SetRenderTarget(0, backBuffer);
+    backBuffer->Release();
+    target->Release();
+}
+
+TEST_F(GlDeviceTest, ResetWaitsForDefaultPoolTargetsAndTheDeviceDrawsAfterwards)
+{
+    IDirect3DTexture9* scene = nullptr;
+    ASSERT_EQ(device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+              D3D_OK);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 48;
+    pp.BackBufferHeight = 48;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
+    scene->Release();
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+
+    // A new render target after the reset, drawn and shown.
+    ASSERT_EQ(device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    scene->GetSurfaceLevel(0, &surface);
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetRenderTarget(0, &backBuffer);
+    PlainStates();
+    device->SetRenderTarget(0, surface);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 200, 0), 1.0f, 0);
+    device->SetRenderTarget(0, backBuffer);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->SetTexture(0, scene);
+    DrawScreenQuad(0, 0, 24, 24, 0xFFFFFFFF);
+    device->SetTexture(0, nullptr);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    UINT width = 0;
+    const std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer, &width);
+    EXPECT_EQ(width, 48u);
+    EXPECT_EQ(Pixel(pixels, 12, 12, 48), D3DCOLOR_XRGB(0, 200, 0));
+    EXPECT_EQ(Pixel(pixels, 36, 36, 48), D3DCOLOR_XRGB(0, 0, 0));
+    backBuffer->Release();
+    surface->Release();
+    scene->Release();
+}
