@@ -376,6 +376,8 @@ struct WIN32_FIND_DATAA {
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 
 DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
+// Lists the names in the pattern's directory that match its last component ('*' and '?', any letter case), sorted
+// without regard to case; "." and ".." are never listed. The directory part goes through the path resolver.
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);

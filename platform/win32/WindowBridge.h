@@ -25,7 +25,9 @@ void GetPresentRect(HWND hwnd, int* x, int* y, int* w, int* h);
 // windowed placement.
 void SetFullscreen(HWND hwnd, bool fullscreen);
 
-// While set (during a device reset) window size events are dropped rather than queued as WM_SIZE.
+// While set (during a device reset) window size events are dropped rather than queued as WM_SIZE. Clearing it makes
+// the windows' sizes at that moment the ones the game knows: a size event still waiting that reports the same size
+// brings no WM_SIZE (the reset has already dealt with it), while a later real change does.
 void SetSuppressSizeEvents(bool suppress);
 
 } // namespace WindowBridge
