@@ -468,7 +468,7 @@ void Application::FillPresentParameters()
     pp.MultiSampleQuality = setting.multiSampleQuality;
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
     pp.EnableAutoDepthStencil = TRUE;
-    // The game's effects rely on a stencil: whatever the settings list first, the depth buffer is D24S8.
+    // Whatever depth format the settings list first, the depth buffer is D24S8.
     pp.AutoDepthStencilFormat = D3DFMT_D24S8;
     pp.hDeviceWindow = m_window;
     pp.Flags = 0;
@@ -524,7 +524,7 @@ HRESULT Application::CreateDevice()
         break;
     case HARDWARE_VP:
     case PURE_HARDWARE_VP:
-        // The pure-device flag is never asked for: the game reads device state back.
+        // A pure device is never asked for, even where the card offers one.
         behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED;
         break;
     default:
