@@ -100,6 +100,17 @@ HRESULT DeviceBase::ValidatePresentParameters(D3DPRESENT_PARAMETERS* pp) const
         pp->BackBufferFormat = D3DFMT_X8R8G8B8;
     if (pp->BackBufferFormat != D3DFMT_X8R8G8B8 && pp->BackBufferFormat != D3DFMT_A8R8G8B8)
         return D3DERR_INVALIDCALL;
+    // As D3D does, a window-mode swap chain without a size takes the device window's client area.
+    const HWND window = pp->hDeviceWindow ? pp->hDeviceWindow : window_;
+    if (pp->Windowed && (pp->BackBufferWidth == 0 || pp->BackBufferHeight == 0) && window) {
+        RECT client{};
+        if (GetClientRect(window, &client)) {
+            if (pp->BackBufferWidth == 0)
+                pp->BackBufferWidth = static_cast<UINT>(std::max<LONG>(client.right - client.left, 0));
+            if (pp->BackBufferHeight == 0)
+                pp->BackBufferHeight = static_cast<UINT>(std::max<LONG>(client.bottom - client.top, 0));
+        }
+    }
     if (pp->BackBufferWidth == 0 || pp->BackBufferHeight == 0 || pp->BackBufferWidth > MAX_BACK_BUFFER_SIZE ||
         pp->BackBufferHeight > MAX_BACK_BUFFER_SIZE)
         return D3DERR_INVALIDCALL;

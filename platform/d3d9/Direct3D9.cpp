@@ -34,7 +34,10 @@ bool IsBackBufferFormat(D3DFORMAT format)
 
 void CopyText(char* out, size_t size, const char* text)
 {
-    std::snprintf(out, size, "%s", text ? text : "");
+    const size_t length = text ? std::min(std::strlen(text), size - 1) : 0;
+    if (length > 0)
+        std::memcpy(out, text, length);
+    out[length] = '\0';
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "d3d9/ShaderProgram.h"
 #include "d3d9/Surface.h"
 #include "d3d9/Texture.h"
+#include "win32/WindowBridge.h"
 
 #include <mutex>
 #include <new>
@@ -157,10 +158,14 @@ HRESULT NullDevice::BackEndPresent()
     return D3D_OK;
 }
 
-HRESULT NullDevice::BackEndReset(const D3DPRESENT_PARAMETERS&, bool first)
+HRESULT NullDevice::BackEndReset(const D3DPRESENT_PARAMETERS& presentationParameters, bool first)
 {
     if (!first)
         ++resetCount_;
+    // Pointer positions are reported in back-buffer pixels whichever device draws.
+    if (Window())
+        WindowBridge::SetBackBufferSize(Window(), static_cast<int>(presentationParameters.BackBufferWidth),
+                                        static_cast<int>(presentationParameters.BackBufferHeight));
     return D3D_OK;
 }
 

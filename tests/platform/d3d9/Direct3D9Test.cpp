@@ -243,3 +243,48 @@ TEST_F(Direct3DTest, NullConfigurationReachesEnumerationAndDevice)
               D3DERR_NOTAVAILABLE);
     EXPECT_EQ(device, nullptr);
 }
+
+namespace {
+
+LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(Direct3DTest, WindowModeWithoutASizeTakesTheClientArea)
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = PlainWindowProc;
+        wc.lpszClassName = "D3D9TestWindow";
+        ASSERT_NE(RegisterClassA(&wc), 0u);
+        registered = true;
+    }
+    HWND window = CreateWindowExA(0, "D3D9TestWindow", "device", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    D3DPRESENT_PARAMETERS pp = WindowedParameters(0, 0);
+    pp.hDeviceWindow = window;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
+              D3D_OK);
+    EXPECT_EQ(pp.BackBufferWidth, 300u);
+    EXPECT_EQ(pp.BackBufferHeight, 200u);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    D3DSURFACE_DESC desc;
+    backBuffer->GetDesc(&desc);
+    EXPECT_EQ(desc.Width, 300u);
+    EXPECT_EQ(desc.Height, 200u);
+    backBuffer->Release();
+    EXPECT_EQ(device->Release(), 0u);
+    DestroyWindow(window);
+
+    // Without a window there is nothing to take the size from.
+    pp = WindowedParameters(0, 0);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
+              D3DERR_INVALIDCALL);
+}
