@@ -1,6 +1,7 @@
 #include "app/DataManager.h"
 
 #include "app/ConfigParser.h"
+#include "app/DirectoryIndex.h"
 #include "app/GlobalConstants.h"
 #include "app/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 
@@ -142,15 +144,30 @@ void DataManager::Reset()
     delete instance;
 }
 
-DataManager::DataManager() : m_baseDirectory(CurrentDirectory()), m_jobQueue(std::make_unique<JobQueue>())
+DataManager::DataManager()
+    : m_baseDirectory(CurrentDirectory()),
+      m_index(std::make_unique<DirectoryIndex>()),
+      m_jobQueue(std::make_unique<JobQueue>())
 {
-    m_searchPaths.reserve(2 + std::size(DataDirectories));
-    m_searchPaths.emplace_back();
-    // The base directory and a file name are joined with a separator, like every other prefix.
-    m_searchPaths.push_back(m_baseDirectory + "\\");
+    struct stat info {};
+    if (stat(m_baseDirectory.c_str(), &info) == 0) {
+        m_baseDevice = info.st_dev;
+        m_baseInode = info.st_ino;
+    }
+    // The name as given, then the base directory itself, joined with a separator like every other prefix.
+    IndexSearchPath("");
+    IndexSearchPath(m_baseDirectory + "\\");
+    m_baseSlot = m_indexSlots.back();
     for (const char* directory : DataDirectories)
-        m_searchPaths.push_back(m_baseDirectory + directory);
+        IndexSearchPath(m_baseDirectory + directory);
     m_defaultEffectPath = FindFile(BasicEffect);
+}
+
+void DataManager::IndexSearchPath(const std::string& prefix)
+{
+    m_searchPaths.push_back(prefix);
+    // The empty prefix is the working directory at the time of each lookup; it has no slot of its own.
+    m_indexSlots.push_back(prefix.empty() ? SIZE_MAX : m_index->Add(PathResolver::Resolve(prefix)));
 }
 
 DataManager::~DataManager() = default;
@@ -161,7 +178,7 @@ void DataManager::AddSearchPath(const std::string& directory)
     std::string prefix = directory;
     if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/')
         prefix += '\\';
-    m_searchPaths.push_back(prefix);
+    IndexSearchPath(prefix);
     m_lastHit = 0;
 }
 
@@ -187,11 +204,65 @@ bool DataManager::TryCandidate(size_t index, const std::string& name, std::strin
     return true;
 }
 
+bool DataManager::TryIndexed(size_t index, const std::string& name, const std::string& lowerName, bool cwdIsBase,
+                             std::string& resolved)
+{
+    std::string path;
+    const size_t slot = m_indexSlots[index];
+    if (slot == SIZE_MAX) {
+        // The name as given: relative to the working directory, which is usually the base directory.
+        if (!cwdIsBase || m_baseSlot == SIZE_MAX)
+            return TryCandidate(index, name, resolved);
+        path = m_index->Find(m_baseSlot, name, lowerName);
+        if (path.empty())
+            return false;
+    } else {
+        const std::string real = m_index->Find(slot, name, lowerName);
+        if (real.empty())
+            return false;
+        path = m_index->Directory(slot);
+        if (path.back() != '/')
+            path += '/';
+        path += real;
+    }
+    // The index only says where the name may be: it counts once it opens.
+    FILE* file = PathResolver::Open(path, "rb");
+    if (!file)
+        return false;
+    struct stat info {};
+    const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+    std::fclose(file);
+    if (!regular)
+        return false;
+    resolved = path;
+    return true;
+}
+
 bool DataManager::ResolvePathLocked(std::string& name)
 {
     if (name.empty() || m_searchPaths.empty())
         return false;
     std::string resolved;
+    const bool bare = name.find_first_of("/\\") == std::string::npos;
+    if (bare && m_index->IsUsable()) {
+        m_index->Refresh();
+        const std::string lowerName = DirectoryIndex::Lower(name);
+        struct stat info {};
+        const bool cwdIsBase =
+            stat(".", &info) == 0 && info.st_dev == m_baseDevice && info.st_ino == m_baseInode;
+        if (m_lastHit < m_searchPaths.size() && TryIndexed(m_lastHit, name, lowerName, cwdIsBase, resolved)) {
+            name = resolved;
+            return true;
+        }
+        for (size_t i = 0; i < m_searchPaths.size(); ++i) {
+            if (i != m_lastHit && TryIndexed(i, name, lowerName, cwdIsBase, resolved)) {
+                m_lastHit = i;
+                name = resolved;
+                return true;
+            }
+        }
+        return false;
+    }
     if (m_lastHit < m_searchPaths.size() && TryCandidate(m_lastHit, name, resolved)) {
         name = resolved;
         return true;
@@ -546,6 +617,9 @@ void DataManager::ReleaseAll()
     m_effects.clear();
     m_spells.clear();
     m_searchPaths.clear();
+    m_indexSlots.clear();
+    m_index->Clear();
+    m_baseSlot = SIZE_MAX;
     m_lastHit = 0;
     if (m_device) {
         m_device->Release();

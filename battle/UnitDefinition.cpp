@@ -56,7 +56,7 @@ bool UnitDefinition::Read(const std::string& fileName)
     std::ifstream in;
     if (path != DataManager::NotFound)
         in.open(path, std::ios::binary);
-    if (!in) {
+    if (!in.is_open()) {
         std::fprintf(stderr, "Unit definition \"%s\" cannot be found or opened.\n", fileName.c_str());
         return false;
     }

@@ -1,0 +1,107 @@
+// The default data tree that the build writes next to the game (the tests run from there).
+#include "app/DataManager.h"
+#include "battle/UnitDefinition.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+const char* const UnitFiles[] = {"Pikeman.txt", "Militia.txt", "Paladin.txt", "Mage.txt",  "CombatMage.txt", "Healer.txt",
+                                 "Rogue.txt",   "Assassin.txt", "Scout.txt",  "Knight.txt", "Archer.txt"};
+const char* const ClassKeywords[] = {"PIKEMAN", "MILITIA", "PALADIN", "MAGE",   "COMBAT_MAGE", "HEALER",
+                                     "ROGUE",   "ASSASSIN", "SCOUT",  "KNIGHT", "ARCHER"};
+
+class DefaultData : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DataManager::Reset();
+        DataManager::Get()->LoadSpells();
+    }
+    void TearDown() override { DataManager::Reset(); }
+};
+
+} // namespace
+
+TEST_F(DefaultData, EveryUnitNamesOnlySpellsThatExist)
+{
+    DataManager* data = DataManager::Get();
+    const std::vector<std::string> spells = data->GetSpellNames();
+    ASSERT_FALSE(spells.empty());
+
+    std::set<std::string> named;
+    for (int i = 0; i < 11; ++i) {
+        SCOPED_TRACE(UnitFiles[i]);
+        UnitDefinition unit;
+        ASSERT_TRUE(unit.Read(UnitFiles[i]));
+        EXPECT_EQ(unit.classText, ClassKeywords[i]);
+        ASSERT_FALSE(unit.abilityNames.empty());
+        ASSERT_EQ(unit.abilityNames.size(), unit.abilityUses.size());
+        for (size_t a = 0; a < unit.abilityNames.size(); ++a) {
+            SpellDefinition spell;
+            EXPECT_TRUE(data->GetSpell(unit.abilityNames[a], spell)) << unit.abilityNames[a];
+            EXPECT_GE(unit.abilityUses[a], 1);
+            named.insert(unit.abilityNames[a]);
+        }
+    }
+    // And every spell file belongs to some class.
+    EXPECT_EQ(named, std::set<std::string>(spells.begin(), spells.end()));
+}
+
+TEST_F(DefaultData, EveryClassCanPlay)
+{
+    std::set<std::pair<int, int>> ranges;
+    std::set<int> speeds;
+    std::set<int> armours;
+    for (const char* file : UnitFiles) {
+        SCOPED_TRACE(file);
+        UnitDefinition unit;
+        ASSERT_TRUE(unit.Read(file));
+        EXPECT_GE(unit.strength, 1);
+        EXPECT_GE(unit.intelligence, 1);
+        // A move (5) and an attack (6) need more than either alone.
+        EXPECT_GE(unit.actionPoints, 6);
+        EXPECT_GE(unit.defendRadius, 2);
+        EXPECT_GE(unit.movementRadius, 1);
+        EXPECT_GE(unit.meleeRange, 1);
+        EXPECT_GT(unit.speed, 0);
+        EXPECT_GT(unit.firstFactor, 0.0f);
+        ranges.insert({unit.meleeRange, unit.rangedRange});
+        speeds.insert(unit.speed);
+        armours.insert(unit.armour);
+    }
+    EXPECT_GE(ranges.size(), 5u);
+    EXPECT_GE(speeds.size(), 8u);
+    EXPECT_GE(armours.size(), 4u);
+}
+
+TEST_F(DefaultData, SpellsCoverEveryEffectAndSchool)
+{
+    DataManager* data = DataManager::Get();
+    std::set<int> effects;
+    std::set<int> schools;
+    for (const std::string& name : data->GetSpellNames()) {
+        SCOPED_TRACE(name);
+        SpellDefinition spell;
+        ASSERT_TRUE(data->GetSpell(name, spell));
+        EXPECT_NE(spell.spellType, "None");
+        EXPECT_TRUE(spell.target == "ENEMY" || spell.target == "TEAM");
+        EXPECT_GE(spell.actionPointCost, 1);
+        // A spell that waits for its cast emitters must have some.
+        if (spell.castTime < 0.0f)
+            EXPECT_FALSE(spell.firstEmitters.empty());
+        effects.insert(spell.effectType);
+        schools.insert(spell.school);
+    }
+    EXPECT_EQ(effects.size(), 13u);
+    EXPECT_EQ(schools.size(), 4u);
+}
+
+TEST_F(DefaultData, FallbackAssetsExist)
+{
+    DataManager* data = DataManager::Get();
+    EXPECT_NE(data->FindFile("default.tga"), DataManager::NotFound);
+    EXPECT_NE(data->FindFile("defaultSound.wav"), DataManager::NotFound);
+}

@@ -1,0 +1,169 @@
+#include "battle/UnitDefinition.h"
+
+#include "support/DataTree.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string HumansDir = "Data/Config Files/Humans/";
+
+// Every positional line with a value of its own, so a value read from the wrong line shows.
+std::vector<std::string> KnightLines()
+{
+    return {
+        "[Knight Definition]",        // 1 skipped
+        "Name = Sir Test",            // 2
+        "Creature Type = UNDEAD",     // 3
+        "Class = KNIGHT",             // 4
+        "Primary Attribute = AGILITY", // 5
+        "Size = LARGE",               // 6
+        "Armour = HALFPLATE",         // 7
+        "Physical Resistance = HIGH", // 8
+        "Skipped = 999",              // 9
+        "Skipped = 998",              // 10
+        "Model = knight.x",           // 11
+        "Title = Knight",             // 12
+        "Motto = For the crown!",     // 13
+        "Melee Hit Time = 0.6",       // 14
+        "Critical Hit Time = 0.75",   // 15
+        "Third Hit Time = 0.95",      // 16
+        "Melee Range = 1",            // 17
+        "Ranged Range = 4",           // 18
+        "Movement Radius = 5",        // 19
+        "Defend Radius = 3",          // 20
+        "Action Points = 14",         // 21
+        "Skipped = 997",              // 22
+        "Skipped = 996",              // 23
+        "Arcane = 11",                // 24
+        "Nature = 12",                // 25
+        "Holy = 13",                  // 26
+        "Shadow = 101",               // 27
+        "Skipped = 995",              // 28
+        "Skipped = 994",              // 29
+        "Strength = 10",              // 30
+        "Agility = 6",                // 31
+        "Intelligence = 3",           // 32
+        "Speed = 15",                 // 33
+        "Skipped = 993",              // 34
+        "Skipped = 992",              // 35
+        "Initiative Factor = 1.25",   // 36
+        "Second Factor = 0.5",        // 37
+        "Third Factor = 2",           // 38
+        "Skipped = 991",              // 39
+        "[Abilities]",                // 40
+        "Warcry = 2",
+        "Charge! = 1",
+        "Warcry = 3",
+    };
+}
+
+} // namespace
+
+TEST(UnitDefinition, FortyPositionalLinesInTheirPlaces)
+{
+    DataTree tree;
+    tree.Write(HumansDir + "Knight.txt", DataTree::Lines(KnightLines()));
+    UnitDefinition unit;
+    unit.Init();
+    ASSERT_TRUE(unit.Read("Knight.txt"));
+    EXPECT_EQ(unit.name, "Sir Test");
+    EXPECT_EQ(unit.creatureTypeText, "UNDEAD");
+    EXPECT_EQ(unit.creatureType, UNDEAD);
+    EXPECT_EQ(unit.classText, "KNIGHT");
+    EXPECT_EQ(unit.primaryAttribute, AGILITY);
+    EXPECT_EQ(unit.size, LARGE);
+    EXPECT_EQ(unit.armour, HALFPLATE);
+    EXPECT_EQ(unit.rating, HIGH);
+    EXPECT_EQ(unit.secondRating, NONE);
+    EXPECT_EQ(unit.furtherTexts[0], "knight.x");
+    EXPECT_EQ(unit.furtherTexts[1], "Knight");
+    EXPECT_EQ(unit.furtherTexts[2], "For the crown!");
+    EXPECT_FLOAT_EQ(unit.meleeHitTime, 0.6f);
+    EXPECT_FLOAT_EQ(unit.criticalHitTime, 0.75f);
+    EXPECT_FLOAT_EQ(unit.thirdHitTime, 0.95f);
+    EXPECT_EQ(unit.meleeRange, 1);
+    EXPECT_EQ(unit.rangedRange, 4);
+    EXPECT_EQ(unit.movementRadius, 5);
+    EXPECT_EQ(unit.defendRadius, 3);
+    EXPECT_EQ(unit.actionPoints, 14);
+    EXPECT_EQ(unit.arcaneResistance, 11);
+    EXPECT_EQ(unit.natureResistance, 12);
+    EXPECT_EQ(unit.holyResistance, 13);
+    EXPECT_EQ(unit.shadowResistance, 101);
+    EXPECT_EQ(unit.strength, 10);
+    EXPECT_EQ(unit.agility, 6);
+    EXPECT_EQ(unit.intelligence, 3);
+    EXPECT_EQ(unit.speed, 15);
+    EXPECT_FLOAT_EQ(unit.firstFactor, 1.25f);
+    EXPECT_FLOAT_EQ(unit.secondFactor, 0.5f);
+    EXPECT_FLOAT_EQ(unit.thirdFactor, 2.0f);
+    // The same ability listed twice is kept twice, each with its own uses.
+    EXPECT_EQ(unit.abilityNames, (std::vector<std::string>{"Warcry", "Charge!", "Warcry"}));
+    EXPECT_EQ(unit.abilityUses, (std::vector<int>{2, 1, 3}));
+}
+
+TEST(UnitDefinition, WindowsLineEndsAndABlankLastLine)
+{
+    DataTree tree;
+    std::vector<std::string> lines = KnightLines();
+    lines.push_back("");
+    tree.Write(HumansDir + "Knight.txt", DataTree::Lines(lines, "\r\n"));
+    UnitDefinition unit;
+    ASSERT_TRUE(unit.Read("Knight.txt"));
+    EXPECT_EQ(unit.name, "Sir Test");
+    EXPECT_EQ(unit.armour, HALFPLATE);
+    EXPECT_EQ(unit.rating, HIGH);
+    EXPECT_EQ(unit.size, LARGE);
+    EXPECT_EQ(unit.abilityNames, (std::vector<std::string>{"Warcry", "Charge!", "Warcry"}));
+    EXPECT_EQ(unit.abilityUses, (std::vector<int>{2, 1, 3}));
+}
+
+TEST(UnitDefinition, KeywordsAreWholeAndCaseSensitive)
+{
+    DataTree tree;
+    std::vector<std::string> lines = KnightLines();
+    lines[7] = "Physical Resistance = medium";
+    lines[6] = "Armour = FULLPLATE ";
+    lines[5] = "Size = MEDIUM";
+    tree.Write(HumansDir + "Odd.txt", DataTree::Lines(lines));
+    UnitDefinition unit;
+    unit.rating = LOW;
+    ASSERT_TRUE(unit.Read("Odd.txt"));
+    EXPECT_EQ(unit.rating, LOW);
+    EXPECT_EQ(unit.armour, CLOTH);
+    EXPECT_EQ(unit.size, MEDIUM_SIZE);
+
+    unit.ratingText = "MEDIUM";
+    unit.ParseKeywords();
+    EXPECT_EQ(unit.rating, MEDIUM);
+}
+
+TEST(UnitDefinition, MissingOrShortFilesReportFailure)
+{
+    DataTree tree;
+    UnitDefinition unit;
+    EXPECT_FALSE(unit.Read("Nobody.txt"));
+    EXPECT_TRUE(unit.abilityNames.empty());
+
+    std::vector<std::string> lines = KnightLines();
+    lines.resize(30);
+    tree.Write(HumansDir + "Short.txt", DataTree::Lines(lines));
+    EXPECT_FALSE(unit.Read("Short.txt"));
+}
+
+TEST(UnitDefinition, InitEmptiesARecordForReuse)
+{
+    DataTree tree;
+    tree.Write(HumansDir + "Knight.txt", DataTree::Lines(KnightLines()));
+    UnitDefinition unit;
+    ASSERT_TRUE(unit.Read("Knight.txt"));
+    unit.Init();
+    EXPECT_EQ(unit.name, "");
+    EXPECT_EQ(unit.classText, "");
+    EXPECT_EQ(unit.strength, 0);
+    EXPECT_EQ(unit.armour, CLOTH);
+    EXPECT_EQ(unit.rating, NONE);
+    EXPECT_TRUE(unit.abilityNames.empty());
+    EXPECT_TRUE(unit.abilityUses.empty());
+}

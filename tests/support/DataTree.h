@@ -1,0 +1,60 @@
+#pragma once
+// A scratch data tree for the data manager's tests: a fresh directory that becomes the working directory (so
+// the data manager builds its table under it), with helpers to put files anywhere below it. The previous
+// working directory and a fresh data manager are restored afterwards.
+
+#include "app/DataManager.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+class DataTree {
+public:
+    DataTree()
+    {
+        m_previous = std::filesystem::current_path();
+        std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-data-XXXXXX").string();
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        m_root = mkdtemp(buffer.data());
+        std::filesystem::current_path(m_root);
+        DataManager::Reset();
+    }
+    ~DataTree()
+    {
+        DataManager::Reset();
+        std::filesystem::current_path(m_previous);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+    }
+    DataTree(const DataTree&) = delete;
+    DataTree& operator=(const DataTree&) = delete;
+
+    const std::filesystem::path& Root() const { return m_root; }
+
+    // Writes a file at a path relative to the root ('/' separated), creating its directories.
+    std::filesystem::path Write(const std::string& relative, const std::string& content = "x")
+    {
+        const std::filesystem::path path = m_root / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    // Lines joined with the given line end, the last one ended too.
+    static std::string Lines(const std::vector<std::string>& lines, const char* end = "\n")
+    {
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + end;
+        return text;
+    }
+
+private:
+    std::filesystem::path m_previous;
+    std::filesystem::path m_root;
+};
