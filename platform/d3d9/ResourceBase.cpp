@@ -12,7 +12,7 @@ constexpr uint64_t INTERNAL_ONE = 1ull << 32;
 ResourceBase::ResourceBase(DeviceBase* device, ResourceKind kind, D3DPOOL pool, bool countsTowardReset,
                            bool startWithExternalRef)
     : device_(device), kind_(kind), pool_(pool), countsTowardReset_(countsTowardReset),
-      refs_(startWithExternalRef ? 1ull : INTERNAL_ONE), dataMutex_(&ownMutex_), changeCount_(&ownChangeCount_)
+      refs_(startWithExternalRef ? 1ull : INTERNAL_ONE), dataMutex_(&ownMutex_), changeCount_(&ownChangeCount_), refOwner_(this)
 {
     if (startWithExternalRef)
         OnExternalGained();
@@ -28,6 +28,7 @@ void ResourceBase::ShareDataWith(ResourceBase* owner)
 {
     dataMutex_ = owner->dataMutex_;
     changeCount_ = owner->changeCount_;
+    refOwner_ = owner;
 }
 
 void ResourceBase::OnExternalGained()
@@ -39,6 +40,8 @@ void ResourceBase::OnExternalGained()
 
 ULONG ResourceBase::AddExternalRef()
 {
+    if (refOwner_ != this)
+        return refOwner_->AddExternalRef();
     const uint64_t previous = refs_.fetch_add(1, std::memory_order_acq_rel);
     if ((previous & EXTERNAL_MASK) == 0)
         OnExternalGained();
@@ -47,6 +50,8 @@ ULONG ResourceBase::AddExternalRef()
 
 ULONG ResourceBase::ReleaseExternalRef()
 {
+    if (refOwner_ != this)
+        return refOwner_->ReleaseExternalRef();
     // Read before the count drops: once it does, another thread may free this object.
     DeviceBase* device = device_;
     const bool counts = countsTowardReset_;
@@ -69,11 +74,19 @@ ULONG ResourceBase::ReleaseExternalRef()
 
 void ResourceBase::AddInternalRef()
 {
+    if (refOwner_ != this) {
+        refOwner_->AddInternalRef();
+        return;
+    }
     refs_.fetch_add(INTERNAL_ONE, std::memory_order_acq_rel);
 }
 
 void ResourceBase::ReleaseInternalRef()
 {
+    if (refOwner_ != this) {
+        refOwner_->ReleaseInternalRef();
+        return;
+    }
     const uint64_t previous = refs_.fetch_sub(INTERNAL_ONE, std::memory_order_acq_rel);
     if (previous == INTERNAL_ONE)
         delete this;
@@ -81,5 +94,7 @@ void ResourceBase::ReleaseInternalRef()
 
 ULONG ResourceBase::ExternalRefCount() const
 {
+    if (refOwner_ != this)
+        return refOwner_->ExternalRefCount();
     return static_cast<ULONG>(refs_.load(std::memory_order_acquire) & EXTERNAL_MASK);
 }

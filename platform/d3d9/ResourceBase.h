@@ -67,7 +67,8 @@ protected:
                  bool startWithExternalRef);
     virtual ~ResourceBase();
 
-    // Texture levels share their texture's lock and counter.
+    // Texture levels share their texture's lock, change counter and references: binding a level as the
+    // render target keeps the whole texture alive.
     void ShareDataWith(ResourceBase* owner);
 
 private:
@@ -86,4 +87,5 @@ private:
     std::atomic<uint64_t> ownChangeCount_{1};
     std::mutex* dataMutex_;
     std::atomic<uint64_t>* changeCount_;
+    ResourceBase* refOwner_;
 };

@@ -28,12 +28,12 @@ Surface::~Surface() = default;
 
 ULONG Surface::AddRef()
 {
-    return container_ ? container_->AddRef() : AddExternalRef();
+    return AddExternalRef(); // a level's go to its texture
 }
 
 ULONG Surface::Release()
 {
-    return container_ ? container_->Release() : ReleaseExternalRef();
+    return ReleaseExternalRef();
 }
 
 HRESULT Surface::GetDevice(IDirect3DDevice9** device)
