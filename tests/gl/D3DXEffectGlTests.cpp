@@ -188,3 +188,21 @@ TEST_F(EffectGlTest, BasicEffectTransformsByWorldViewProjectionAsRowVectors)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EffectGlTest, GlslThatDoesNotCompileFailsTheEffectWithTheCompilerLog)
+{
+    ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
+    ID3DXBuffer* errors = nullptr;
+    const std::string path = std::string(VARNHOLT_FIXTURES) + "/effects/broken-glsl.fx";
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, &errors)));
+    EXPECT_EQ(effect, nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string message(static_cast<const char*>(errors->GetBufferPointer()));
+    EXPECT_NE(message.find("broken-glsl.fx"), std::string::npos) << message;
+    EXPECT_NE(message.find("undeclaredColour"), std::string::npos) << message;
+    errors->Release();
+}
+
+} // namespace

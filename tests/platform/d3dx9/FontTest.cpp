@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -272,6 +274,49 @@ TEST_F(FontTest, BadRequestsFailOrFallBackWithoutHarm)
     // Its line is the cell: ascent and descent at 20 pixels per em, 17.8 + 4.3 -> 18 + 4.
     EXPECT_EQ(Measure(em, "Hello World", DT_LEFT, rect), 22);
     EXPECT_EQ(em->Release(), 0u);
+}
+
+TEST_F(FontTest, FontsAndEffectsAreMadeOnTwoThreadsAtOnce)
+{
+    // The loading thread makes fonts and effects while the main thread may be making its own.
+    ID3DXEffectPool* pool = nullptr;
+    ASSERT_EQ(D3DXCreateEffectPool(&pool), D3D_OK);
+    const std::string effectPath = std::string(VARNHOLT_FIXTURES) + "/effects/sample.fx";
+    constexpr int PER_THREAD = 4;
+    ID3DXFont* fonts[2][PER_THREAD] = {};
+    ID3DXEffect* effects[2][PER_THREAD] = {};
+    auto make = [&](int side) {
+        for (int i = 0; i < PER_THREAD; ++i) {
+            D3DXCreateFontA(device, 20 + i, 0, FW_BOLD, 1, FALSE, 0, 0, 0, 0, "Times New Roman", &fonts[side][i]);
+            D3DXCreateEffectFromFileA(device, effectPath.c_str(), nullptr, nullptr, 0, pool, &effects[side][i], nullptr);
+        }
+    };
+    std::thread other(make, 1);
+    make(0);
+    other.join();
+
+    for (int i = 0; i < PER_THREAD; ++i) {
+        ASSERT_NE(fonts[0][i], nullptr);
+        ASSERT_NE(fonts[1][i], nullptr);
+        ASSERT_NE(effects[0][i], nullptr);
+        ASSERT_NE(effects[1][i], nullptr);
+        RECT a, b;
+        EXPECT_EQ(Measure(fonts[0][i], "Hello World", DT_LEFT, a), 20 + i);
+        Measure(fonts[1][i], "Hello World", DT_LEFT, b);
+        EXPECT_EQ(a.right, b.right);
+    }
+    // Every effect of the pool sees the one shared value.
+    effects[0][0]->SetFloat("sharedScale", 6.0f);
+    float value = 0.0f;
+    effects[1][PER_THREAD - 1]->GetFloat("sharedScale", &value);
+    EXPECT_FLOAT_EQ(value, 6.0f);
+    for (auto& side : fonts)
+        for (ID3DXFont* font : side)
+            font->Release();
+    for (auto& side : effects)
+        for (ID3DXEffect* effect : side)
+            effect->Release();
+    EXPECT_EQ(pool->Release(), 0u);
 }
 
 } // namespace
