@@ -506,7 +506,9 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, cons
         return D3DERR_INVALIDCALL;
 
     auto report = [&](const std::string& message, HRESULT code) {
-        std::fprintf(stderr, "effect %s: %s\n", srcFile, message.c_str());
+        // One line on stderr; the whole message (a compiler log may run to many lines) goes to the buffer.
+        const std::string firstLine = message.substr(0, message.find('\n'));
+        std::fprintf(stderr, "effect %s: %s\n", srcFile, firstLine.c_str());
         if (compilationErrors != nullptr)
             *compilationErrors = D3DXBuffer::FromText(std::string(srcFile) + ": " + message);
         return code;

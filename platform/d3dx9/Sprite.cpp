@@ -129,8 +129,11 @@ HRESULT Sprite::Draw(IDirect3DTexture9* texture, const RECT* srcRect, const D3DX
     const HRESULT hr = DrawRect(texture, source, x, y, color);
     if (SUCCEEDED(hr) && ((p && p[2] != 0.0f) || (c && c[2] != 0.0f))) {
         const float z = (p ? p[2] : 0.0f) - (c ? c[2] : 0.0f);
-        for (Vertex& v : quads_.back().corners)
+        for (Vertex& v : quads_.back().corners) {
+            v.x += z * transform_[8];
+            v.y += z * transform_[9];
             v.z += z * transform_[10];
+        }
     }
     return hr;
 }
