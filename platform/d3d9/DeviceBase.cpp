@@ -252,6 +252,9 @@ HRESULT DeviceBase::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode)
         mode->Height = presentParameters_.BackBufferHeight;
         mode->RefreshRate = presentParameters_.FullScreen_RefreshRateInHz;
         mode->Format = D3DFMT_X8R8G8B8;
+        D3DDISPLAYMODE desktop{};
+        if (mode->RefreshRate == 0 && d3d_ && SUCCEEDED(d3d_->GetAdapterDisplayMode(adapter_, &desktop)))
+            mode->RefreshRate = desktop.RefreshRate; // "default" means the desktop's rate
         return D3D_OK;
     }
     if (!d3d_)

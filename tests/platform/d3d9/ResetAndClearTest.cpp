@@ -126,6 +126,13 @@ TEST_F(ResetAndClear, ResetChangesTheBackBufferSize)
     ASSERT_EQ(device->GetDisplayMode(0, &mode), D3D_OK);
     EXPECT_EQ(mode.Width, 800u);
     EXPECT_EQ(mode.Height, 600u);
+    EXPECT_EQ(mode.RefreshRate, 60u);
+    pp.FullScreen_RefreshRateInHz = 0;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    ASSERT_EQ(device->GetDisplayMode(0, &mode), D3D_OK);
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    EXPECT_EQ(mode.RefreshRate, desktop.RefreshRate);
 
     // A bad reset changes nothing it should not and leaves the device usable after a good one.
     D3DPRESENT_PARAMETERS bad = WindowedParameters(0, 600);
