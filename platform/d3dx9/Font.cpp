@@ -141,6 +141,7 @@ void Font::DrawLine(ID3DXSprite* sprite, std::string_view text, const Line& line
                     DWORD format, D3DCOLOR color) const
 {
     const bool clipped = (format & DT_NOCLIP) == 0;
+    auto* ours = dynamic_cast<Sprite*>(sprite);
     int pen = 0;
     for (size_t i = line.begin; i < line.end; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -165,7 +166,7 @@ void Font::DrawLine(ID3DXSprite* sprite, std::string_view text, const Line& line
             }
             if (source.right > source.left && source.bottom > source.top) {
                 IDirect3DTexture9* page = atlas_->Page(glyph.page);
-                if (auto* ours = dynamic_cast<Sprite*>(sprite)) {
+                if (ours != nullptr) {
                     ours->DrawRect(page, source, static_cast<float>(left), static_cast<float>(top), color);
                 } else {
                     const D3DXVECTOR3 position(static_cast<float>(left), static_cast<float>(top), 0.0f);
