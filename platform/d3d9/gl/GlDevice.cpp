@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -249,15 +250,45 @@ void GlDevice::CreateObjects()
     glVertexAttrib4f(SHADER_ATTRIB_DIFFUSE, 1.0f, 1.0f, 1.0f, 1.0f);
     textures_.Create();
     buffers_.Create();
+    CreatePresentProgram();
     fixedFunction_ = std::make_unique<GlFixedFunction>(clipControl_);
     glState_.Invalidate();
     uniforms_.transformSerial = uniforms_.viewportSerial = uniforms_.textureMatrixSerial = uniforms_.valuesSerial =
         serial_ = 1;
 }
 
+void GlDevice::CreatePresentProgram()
+{
+    // One triangle over the whole viewport, its corners made from the vertex number. Texture row 0 is the
+    // top of the picture; with clip control's upper-left origin clip y = -1 is the window's top row, without
+    // it clip y = +1 is.
+    std::string vertex = "#version 330 core\nout vec2 uv;\nvoid main()\n{\n"
+                         "    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1)) * 2.0;\n"
+                         "    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);\n";
+    vertex += clipControl_ ? "    uv = corner;\n" : "    uv = vec2(corner.x, 1.0 - corner.y);\n";
+    vertex += "}\n";
+    const std::string fragment = "#version 330 core\nuniform sampler2D image;\nin vec2 uv;\nout vec4 colour;\n"
+                                 "void main()\n{\n    colour = vec4(texture(image, uv).rgb, 1.0);\n}\n";
+    std::string log;
+    presentProgram_ = GlShaderCompiler::Link(vertex, fragment, false, &log);
+    if (!presentProgram_)
+        std::fprintf(stderr, "d3d9/gl: the present program failed to build: %s\n", log.c_str());
+    glGenSamplers(2, presentSamplers_);
+    for (int i = 0; i < 2; ++i) {
+        const GLint filter = i == 0 ? GL_NEAREST : GL_LINEAR;
+        glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_MIN_FILTER, filter);
+        glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_MAG_FILTER, filter);
+        glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+}
+
 void GlDevice::BackEndShutdown()
 {
     MakeCurrent();
+    if (presentProgram_)
+        glDeleteProgram(presentProgram_);
+    glDeleteSamplers(2, presentSamplers_);
     if (fixedFunction_)
         fixedFunction_->Release();
     framebuffers_.Release(glState_);
@@ -628,8 +659,8 @@ HRESULT GlDevice::BackEndPresent()
 {
     MakeCurrent();
     Surface* backBuffer = BackBufferSurface();
-    const GLuint source = framebuffers_.FramebufferFor(backBuffer, nullptr, textures_, glState_);
-    if (!source)
+    const GLuint image = framebuffers_.ColorTexture(backBuffer, textures_, glState_);
+    if (!image || !presentProgram_)
         return D3D_OK;
     int drawableWidth = 0;
     int drawableHeight = 0;
@@ -651,16 +682,31 @@ HRESULT GlDevice::BackEndPresent()
     }
 
     glState_.BindDrawFramebuffer(0);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
     glState_.SetScissor(false);
     glState_.SetColorMask(true, true, true, true);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    // The window's framebuffer has its bottom row first; ours have the top row first: flip while copying.
-    const GLint top = drawableHeight - y;
-    glBlitFramebuffer(0, 0, width, height, x, top, x + w, top - h, GL_COLOR_BUFFER_BIT,
-                      (w == width && h == height) ? GL_NEAREST : GL_LINEAR);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    if (w < drawableWidth || h < drawableHeight) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the bars beside or above and below the picture
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glState_.SetBlend(false, GL_ONE, GL_ZERO, GL_ONE, GL_ZERO, GL_FUNC_ADD, GL_FUNC_ADD);
+    glState_.SetDepth(false, false, GL_ALWAYS);
+    glState_.SetStencil(false, GL_ALWAYS, 0, 0, 0, GL_KEEP, GL_KEEP, GL_KEEP);
+    glState_.SetCull(GL_NONE);
+    glState_.SetPolygonMode(GL_FILL);
+    glState_.SetDepthBias(0.0f, 0.0f);
+    // The window's framebuffer has its bottom row first.
+    glState_.SetViewport(x, drawableHeight - y - h, w, h);
+    glState_.UseProgram(presentProgram_);
+    glState_.BindTexture(0, image);
+    glState_.BindSampler(0, presentSamplers_[(w == width && h == height) ? 0 : 1]);
+    // The program reads no attributes: leave no array enabled that might point at nothing.
+    for (GLuint location = 0; location < GlShaderCompiler::ATTRIBUTE_COUNT; ++location) {
+        if (enabledAttributes_ & (1u << location))
+            glDisableVertexAttribArray(location);
+    }
+    enabledAttributes_ = 0;
+    vertexInputValid_ = false;
+    glDrawArrays(GL_TRIANGLES, 0, 3);
     SDL_GL_SwapWindow(sdlWindow_);
     appliedChangeCount_ = ~0ull;
     return D3D_OK;

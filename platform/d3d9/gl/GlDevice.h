@@ -52,6 +52,7 @@ private:
     ~GlDevice() override;
 
     void CreateObjects();
+    void CreatePresentProgram();
     bool BindTarget(Surface* color, Surface* depth);
     void ApplyRenderStates();
     void UpdateFixedFunctionUniforms();
@@ -70,6 +71,10 @@ private:
     GlFramebufferCache framebuffers_;
     std::unique_ptr<GlFixedFunction> fixedFunction_;
     GLuint vertexArray_ = 0;
+    // Present draws the back buffer's texture over the window with this program and sampler; a plain copy
+    // that also flips and scales, which llvmpipe does much faster than glBlitFramebuffer.
+    GLuint presentProgram_ = 0;
+    GLuint presentSamplers_[2] = {}; // nearest for 1:1, linear when scaled
 
     // What the last draw left in GL, to skip work when nothing moved.
     uint64_t appliedChangeCount_ = ~0ull;

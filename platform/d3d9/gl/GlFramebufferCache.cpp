@@ -22,23 +22,42 @@ bool GlFramebufferCache::AttachmentFor(Surface* surface, GlTextureCache& texture
     }
     auto* gl = static_cast<GlSurface*>(surface->backEndData);
     if (!gl) {
-        GLenum internalFormat = GL_DEPTH24_STENCIL8;
-        if (!surface->IsDepthStencil()) {
+        const GLsizei width = static_cast<GLsizei>(surface->Width());
+        const GLsizei height = static_cast<GLsizei>(surface->Height());
+        if (surface->IsDepthStencil()) {
+            gl = new GlSurface;
+            glGenRenderbuffers(1, &gl->renderbuffer);
+            glBindRenderbuffer(GL_RENDERBUFFER, gl->renderbuffer);
+            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+            glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        } else {
             const GlPixelFormat format = GlTextureCache::FormatFor(surface->Format());
             if (!format.supported)
                 return false;
-            internalFormat = format.internalFormat;
+            gl = new GlSurface;
+            glGenTextures(1, &gl->texture);
+            state.BindTextureForUpdate(0, gl->texture);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+            glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
+            glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format.internalFormat), width, height, 0, format.format,
+                         format.type, nullptr);
         }
-        gl = new GlSurface;
-        glGenRenderbuffers(1, &gl->renderbuffer);
-        glBindRenderbuffer(GL_RENDERBUFFER, gl->renderbuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, internalFormat, static_cast<GLsizei>(surface->Width()),
-                              static_cast<GLsizei>(surface->Height()));
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
         surface->backEndData = gl;
     }
-    *out = Attachment{GL_RENDERBUFFER, gl->renderbuffer, 0};
+    if (gl->texture)
+        *out = Attachment{GL_TEXTURE_2D, gl->texture, 0};
+    else
+        *out = Attachment{GL_RENDERBUFFER, gl->renderbuffer, 0};
     return true;
+}
+
+GLuint GlFramebufferCache::ColorTexture(Surface* surface, GlTextureCache& textures, GlStateCache& state)
+{
+    Attachment attachment;
+    if (!surface || surface->Container() || surface->IsDepthStencil() ||
+        !AttachmentFor(surface, textures, state, &attachment))
+        return 0;
+    return attachment.kind == GL_TEXTURE_2D ? attachment.name : 0;
 }
 
 GLuint GlFramebufferCache::FramebufferFor(Surface* color, Surface* depth, GlTextureCache& textures,
@@ -110,6 +129,11 @@ void GlFramebufferCache::DestroySurface(GlSurface* surface, GlStateCache& state)
     if (surface->renderbuffer) {
         DropUsing(GL_RENDERBUFFER, surface->renderbuffer, state);
         glDeleteRenderbuffers(1, &surface->renderbuffer);
+    }
+    if (surface->texture) {
+        DropUsing(GL_TEXTURE_2D, surface->texture, state);
+        glDeleteTextures(1, &surface->texture);
+        state.OnTextureDeleted(surface->texture);
     }
     delete surface;
 }

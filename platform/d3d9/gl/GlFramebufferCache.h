@@ -1,7 +1,8 @@
 #pragma once
 // Platform-internal: render targets as GL framebuffers. Standalone colour surfaces (the back buffer,
-// CreateRenderTarget) and depth surfaces are renderbuffers; a texture level is attached as itself. One
-// framebuffer object is kept per pair of colour and depth attachments.
+// CreateRenderTarget) are textures of their own, so Present can draw the back buffer; depth surfaces are
+// renderbuffers; a texture level is attached as itself. One framebuffer object is kept per pair of colour
+// and depth attachments.
 //
 // Every framebuffer is drawn "upside down" by GL's measure (see GlDevice): row 0 of its memory is the
 // top of the picture, as in Direct3D, so window-space y, viewports, scissors and read-backs all count
@@ -19,7 +20,8 @@ class GlTextureCache;
 
 // What the device keeps in a standalone surface's backEndData.
 struct GlSurface {
-    GLuint renderbuffer = 0;
+    GLuint renderbuffer = 0; // depth surfaces
+    GLuint texture = 0;      // colour surfaces
 };
 
 class GlFramebufferCache {
@@ -27,6 +29,9 @@ public:
     // The framebuffer that draws into color (and depth, which may be null); 0 when color has no GL
     // storage that can be rendered to. Storage is made on first use.
     GLuint FramebufferFor(Surface* color, Surface* depth, GlTextureCache& textures, GlStateCache& state);
+
+    // The GL texture holding a standalone colour surface's pixels (made on first use); 0 for others.
+    GLuint ColorTexture(Surface* surface, GlTextureCache& textures, GlStateCache& state);
 
     // Frees what a dead surface or texture held, with every framebuffer that used it.
     void DestroySurface(GlSurface* surface, GlStateCache& state);

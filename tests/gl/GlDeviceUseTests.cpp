@@ -1,0 +1,106 @@
+#include "gl/GlDeviceFixture.h"
+
+#include "d3d9/gl/GlDevice.h"
+
+#include <thread>
+
+// What the game does every frame must not make new programs once each state combination has been seen.
+TEST_F(GlDeviceTest, RepeatedFramesMakeNoNewPrograms)
+{
+    auto* gl = dynamic_cast<GlDevice*>(device);
+    ASSERT_NE(gl, nullptr);
+    IDirect3DTexture9* texture = MakeTexture(1, 1, {D3DCOLOR_ARGB(200, 10, 20, 30)});
+    const D3DMATRIX identity = IdentityMatrix();
+    auto frame = [&](int n) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        device->SetTransform(D3DTS_WORLD, &identity);
+        device->SetTransform(D3DTS_VIEW, &identity);
+        device->SetTransform(D3DTS_PROJECTION, &identity);
+        for (int i = 0; i < 20; ++i) {
+            device->SetRenderState(D3DRS_ALPHATESTENABLE, i % 2);
+            device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+            device->SetRenderState(D3DRS_FOGENABLE, i % 3 == 0);
+            device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+            device->SetRenderState(D3DRS_ALPHAREF, static_cast<DWORD>(n * 10 + i)); // a value, not a structure
+            device->SetTexture(0, i % 4 ? texture : nullptr);
+            DrawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);
+            const ColorVertex triangle[3] = {{0, 0, 0.5f, 0xFFFFFFFF}, {1, 0, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF}};
+            device->SetFVF(COLOR_FVF);
+            device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(ColorVertex));
+        }
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    };
+    frame(0);
+    const size_t programs = gl->FixedFunctionProgramCount();
+    // Transformed vertices: alpha test on/off x fog on/off; pre-transformed ones without a specular colour
+    // have no vertex fog, so alpha test on/off only: six combinations.
+    EXPECT_EQ(programs, 6u);
+    for (int n = 1; n < 6; ++n)
+        frame(n);
+    EXPECT_EQ(gl->FixedFunctionProgramCount(), programs);
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+// The loading thread creates and fills textures and programs while the main thread draws; only the main
+// thread may touch GL, so everything it made must reach the GPU at its first use there.
+TEST_F(GlDeviceTest, ResourcesMadeOnAnotherThreadDrawOnTheDrawingThread)
+{
+    IDirect3DTexture9* texture = nullptr;
+    IShaderProgram* program = nullptr;
+    BOOL validBeforeCompiling = FALSE;
+    std::thread loader([&] {
+        if (device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) != D3D_OK)
+            return;
+        D3DLOCKED_RECT locked{};
+        texture->LockRect(0, &locked, nullptr, 0);
+        auto* texels = static_cast<D3DCOLOR*>(locked.pBits);
+        texels[0] = D3DCOLOR_XRGB(255, 0, 0);
+        texels[1] = D3DCOLOR_XRGB(0, 0, 255);
+        texture->UnlockRect(0);
+        device->CreateShaderProgram(
+            "in vec4 inPosition; in vec4 inTexCoord0; out vec2 uv;\n"
+            "void main() { gl_Position = vec4(inPosition.xyz, 1.0); uv = inTexCoord0.xy; }\n",
+            "uniform sampler2D image; in vec2 uv; out vec4 colour;\n"
+            "void main() { colour = texture(image, uv).bgra; }\n",
+            &program);
+        if (program)
+            validBeforeCompiling = program->IsValid();
+    });
+    loader.join();
+    ASSERT_NE(texture, nullptr);
+    ASSERT_NE(program, nullptr);
+    EXPECT_TRUE(validBeforeCompiling) << "a program not yet compiled counts as valid";
+    EXPECT_TRUE(program->IsValid()) << program->GetLog();
+
+    PlainStates();
+    device->SetTexture(0, texture);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    DrawScreenQuad(0, 0, 64, 32, 0xFFFFFFFF);
+    // The program swaps red and blue.
+    struct Vertex {
+        float x, y, z, u, v;
+    } lower[4] = {{-1, -1, 0.5f, 0, 1}, {-1, 0, 0.5f, 0, 0}, {1, -1, 0.5f, 1, 1}, {1, 0, 0.5f, 1, 0}};
+    device->SetShaderProgram(program);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, lower, sizeof(Vertex));
+    device->SetShaderProgram(nullptr);
+    device->SetTexture(0, nullptr);
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 16, 16), D3DCOLOR_XRGB(255, 0, 0));
+    EXPECT_EQ(Pixel(pixels, 48, 16), D3DCOLOR_XRGB(0, 0, 255));
+    EXPECT_EQ(Pixel(pixels, 16, 48), D3DCOLOR_XRGB(0, 0, 255));
+    EXPECT_EQ(Pixel(pixels, 48, 48), D3DCOLOR_XRGB(255, 0, 0));
+
+    // Released on the other thread: the GL objects go at the next draw here, and drawing goes on.
+    std::thread releaser([&] {
+        texture->Release();
+        program->Release();
+    });
+    releaser.join();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 255, 0), 1.0f, 0);
+    DrawScreenQuad(0, 0, 8, 8, D3DCOLOR_XRGB(1, 2, 3));
+    const std::vector<D3DCOLOR> after = ReadBackBuffer();
+    EXPECT_EQ(Pixel(after, 4, 4), D3DCOLOR_XRGB(1, 2, 3));
+    EXPECT_EQ(Pixel(after, 40, 40), D3DCOLOR_XRGB(0, 255, 0));
+}
