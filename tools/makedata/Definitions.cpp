@@ -139,6 +139,12 @@ std::vector<SpellSpec> Spells()
     };
 }
 
+// "Label = value". Built by appending: GCC 12 warns wrongly about a literal added in front of a temporary string.
+std::string Field(const char* label, const std::string& value)
+{
+    return std::string(label).append(" = ").append(value);
+}
+
 std::string Format(const char* format, float value)
 {
     char buffer[32];
@@ -149,25 +155,25 @@ std::string Format(const char* format, float value)
 void WriteSpell(const std::filesystem::path& directory, const SpellSpec& spell)
 {
     std::vector<std::string> lines;
-    lines.push_back("Name = " + std::string(spell.name));
+    lines.push_back(Field("Name", spell.name));
     for (const std::string& text : spell.description)
-        lines.push_back("Description = " + text);
-    lines.push_back("Spell Type = " + std::string(spell.type));
-    lines.push_back("Mana Cost = " + std::to_string(spell.manaCost));
-    lines.push_back("Amount = " + std::to_string(spell.amount));
-    lines.push_back("Initiative Cost = " + std::to_string(spell.initiativeCost));
-    lines.push_back("Range = " + std::to_string(spell.range));
-    lines.push_back("Duration = " + std::to_string(spell.duration));
-    lines.push_back("Area Radius = " + std::to_string(spell.areaRadius));
-    lines.push_back("Cast Time = " + Format("%.2f", spell.castTime));
-    lines.push_back("Target = " + std::string(spell.target));
-    lines.push_back("Effect Type = " + std::string(spell.effect));
-    lines.push_back("School = " + std::string(spell.school));
-    lines.push_back("Action Points = " + std::to_string(spell.actionPoints));
+        lines.push_back(Field("Description", text));
+    lines.push_back(Field("Spell Type", spell.type));
+    lines.push_back(Field("Mana Cost", std::to_string(spell.manaCost)));
+    lines.push_back(Field("Amount", std::to_string(spell.amount)));
+    lines.push_back(Field("Initiative Cost", std::to_string(spell.initiativeCost)));
+    lines.push_back(Field("Range", std::to_string(spell.range)));
+    lines.push_back(Field("Duration", std::to_string(spell.duration)));
+    lines.push_back(Field("Area Radius", std::to_string(spell.areaRadius)));
+    lines.push_back(Field("Cast Time", Format("%.2f", spell.castTime)));
+    lines.push_back(Field("Target", spell.target));
+    lines.push_back(Field("Effect Type", spell.effect));
+    lines.push_back(Field("School", spell.school));
+    lines.push_back(Field("Action Points", std::to_string(spell.actionPoints)));
     const std::vector<std::string>* lists[] = {&spell.castEmitters, &spell.secondEmitters, &spell.targetEmitters};
-    const char* labels[] = {"Cast Emitters = ", "Area Emitters = ", "Target Emitters = "};
+    const char* labels[] = {"Cast Emitters", "Area Emitters", "Target Emitters"};
     for (int i = 0; i < 3; ++i) {
-        lines.push_back(labels[i] + std::to_string(lists[i]->size()));
+        lines.push_back(Field(labels[i], std::to_string(lists[i]->size())));
         lines.insert(lines.end(), lists[i]->begin(), lists[i]->end());
     }
     WriteTextFile(directory / spell.file, lines, spell.ending);
@@ -242,12 +248,12 @@ std::vector<UnitSpec> Units()
 
 void WriteUnit(const std::filesystem::path& directory, const UnitSpec& unit)
 {
-    auto text = [](const char* label, const std::string& value) { return std::string(label) + " = " + value; };
+    auto text = [](const char* label, const std::string& value) { return Field(label, value); };
     auto number = [&](const char* label, int value) { return text(label, std::to_string(value)); };
     auto real = [&](const char* label, float value) { return text(label, Format("%.2f", value)); };
 
     std::vector<std::string> lines = {
-        "[" + std::string(unit.name) + " Definition]",
+        std::string("[").append(unit.name).append(" Definition]"),
         text("Name", unit.name),
         text("Creature Type", unit.creature),
         text("Class", unit.unitClass),
@@ -289,7 +295,7 @@ void WriteUnit(const std::filesystem::path& directory, const UnitSpec& unit)
         "[Abilities]",
     };
     for (const auto& [ability, uses] : unit.abilities)
-        lines.push_back(ability + " = " + std::to_string(uses));
+        lines.push_back(Field(ability.c_str(), std::to_string(uses)));
     WriteTextFile(directory / unit.file, lines, unit.ending);
 }
 
