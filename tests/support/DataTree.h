@@ -14,13 +14,16 @@
 
 class DataTree {
 public:
-    DataTree()
+    // The tree sits in a fresh temporary directory, or in a subdirectory of that name inside it.
+    explicit DataTree(const std::string& installDirectory = "")
     {
         m_previous = std::filesystem::current_path();
         std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-data-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
-        m_root = mkdtemp(buffer.data());
+        m_temporary = mkdtemp(buffer.data());
+        m_root = installDirectory.empty() ? m_temporary : m_temporary / installDirectory;
+        std::filesystem::create_directories(m_root);
         std::filesystem::current_path(m_root);
         DataManager::Reset();
     }
@@ -29,7 +32,7 @@ public:
         DataManager::Reset();
         std::filesystem::current_path(m_previous);
         std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        std::filesystem::remove_all(m_temporary, ignored);
     }
     DataTree(const DataTree&) = delete;
     DataTree& operator=(const DataTree&) = delete;
@@ -56,5 +59,6 @@ public:
 
 private:
     std::filesystem::path m_previous;
+    std::filesystem::path m_temporary;
     std::filesystem::path m_root;
 };
