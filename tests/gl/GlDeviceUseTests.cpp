@@ -1,6 +1,9 @@
 #include "gl/GlDeviceFixture.h"
 
 #include "d3d9/gl/GlDevice.h"
+#include "win32/WindowBridge.h"
+
+#include <SDL.h>
 
 #include <thread>
 
@@ -103,4 +106,54 @@ TEST_F(GlDeviceTest, ResourcesMadeOnAnotherThreadDrawOnTheDrawingThread)
     const std::vector<D3DCOLOR> after = ReadBackBuffer();
     EXPECT_EQ(Pixel(after, 4, 4), D3DCOLOR_XRGB(1, 2, 3));
     EXPECT_EQ(Pixel(after, 40, 40), D3DCOLOR_XRGB(0, 255, 0));
+}
+
+// Full screen is the window at desktop size showing the back buffer scaled to fit.
+TEST_F(GlDeviceTest, FullScreenResetFitsTheBackBufferIntoTheDesktop)
+{
+    ShowWindow(window, SW_SHOW); // as the game's window is; a hidden one is never mapped at desktop size
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 48;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = window;
+    pp.Windowed = FALSE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    SDL_Window* sdl = WindowBridge::GetSdlWindow(window);
+    ASSERT_NE(sdl, nullptr);
+    EXPECT_TRUE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // The X server's screen is 1280 x 1024: a 4:3 picture fills its width, 960 rows high, 32 rows from the top.
+    int drawableWidth = 0, drawableHeight = 0;
+    for (int tries = 0; tries < 100 && drawableWidth != 1280; ++tries) {
+        SDL_PumpEvents();
+        SDL_GL_GetDrawableSize(sdl, &drawableWidth, &drawableHeight);
+        if (drawableWidth != 1280)
+            SDL_Delay(10);
+    }
+    ASSERT_EQ(drawableWidth, 1280);
+    ASSERT_EQ(drawableHeight, 1024);
+    int x = -1, y = -1, w = -1, h = -1;
+    WindowBridge::GetPresentRect(window, &x, &y, &w, &h);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 32);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 960);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(4, 5, 6), 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    UINT width = 0;
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
+    const std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer, &width);
+    backBuffer->Release();
+    EXPECT_EQ(width, 64u);
+    EXPECT_EQ(Pixel(pixels, 63, 47, 64), D3DCOLOR_XRGB(4, 5, 6));
+
+    pp.Windowed = TRUE;
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    EXPECT_FALSE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP);
 }

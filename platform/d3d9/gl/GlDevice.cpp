@@ -717,11 +717,7 @@ HRESULT GlDevice::BackEndReset(const D3DPRESENT_PARAMETERS& pp, bool /*first*/)
     MakeCurrent();
     // The window changes below must not come back to the game as size messages in the middle of a reset.
     WindowBridge::SetSuppressSizeEvents(true);
-    const bool fullscreen = !pp.Windowed;
-    if (fullscreen != fullscreen_) {
-        WindowBridge::SetFullscreen(Window(), fullscreen);
-        fullscreen_ = fullscreen;
-    }
+    WindowBridge::SetFullscreen(Window(), !pp.Windowed);
     WindowBridge::SetBackBufferSize(Window(), static_cast<int>(pp.BackBufferWidth),
                                     static_cast<int>(pp.BackBufferHeight));
     WindowBridge::SetSuppressSizeEvents(false);

@@ -63,7 +63,6 @@ private:
     SDL_Window* sdlWindow_;
     void* context_; // SDL_GLContext
     bool clipControl_ = false;
-    bool fullscreen_ = false;
 
     GlStateCache glState_;
     GlTextureCache textures_;
