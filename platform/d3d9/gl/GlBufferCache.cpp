@@ -65,7 +65,7 @@ GLuint GlBufferCache::PrepareVertices(VertexBuffer* buffer, GlStateCache& state)
     state.BindArrayBuffer(gl->name);
     if (buffer->backEndVersion != buffer->ChangeCount())
         Upload(buffer, GL_ARRAY_BUFFER);
-    return gl->name;
+    return buffer->backEndVersion ? gl->name : 0;
 }
 
 GLuint GlBufferCache::PrepareIndices(IndexBuffer* buffer)
@@ -79,7 +79,7 @@ GLuint GlBufferCache::PrepareIndices(IndexBuffer* buffer)
     BindElements(gl->name);
     if (buffer->backEndVersion != buffer->ChangeCount())
         Upload(buffer, GL_ELEMENT_ARRAY_BUFFER);
-    return gl->name;
+    return buffer->backEndVersion ? gl->name : 0;
 }
 
 void* GlBufferCache::MapStream(Stream& stream, GLenum target, UINT size, UINT alignment, UINT* offset)

@@ -22,8 +22,10 @@ public:
     void Release(GlStateCache& state);
 
     // The GL buffer of a vertex buffer, uploaded first when its copy changed; bound to GL_ARRAY_BUFFER.
+    // 0 when it has no contents on the GPU yet (it was locked at its first use): draw nothing then.
     GLuint PrepareVertices(VertexBuffer* buffer, GlStateCache& state);
     // The GL buffer of an index buffer, uploaded first when its copy changed; bound as the element buffer.
+    // 0 as above.
     GLuint PrepareIndices(IndexBuffer* buffer);
 
     // Copies vertices into the streaming buffer (bound to GL_ARRAY_BUFFER) at a multiple of stride, so that

@@ -598,6 +598,8 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
     if (!call.indexed) {
         if (call.vertexBuffer) {
             const GLuint buffer = buffers_.PrepareVertices(call.vertexBuffer, glState_);
+            if (!buffer)
+                return D3D_OK;
             BindVertexInput(buffer, call.vertexOffset, stride, call);
             glDrawArrays(mode, static_cast<GLint>(call.firstVertex), static_cast<GLsizei>(call.vertexCount));
         } else if (call.vertexData) {
@@ -616,6 +618,8 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
     GLint baseVertex = call.baseVertexIndex;
     if (call.vertexBuffer) {
         const GLuint buffer = buffers_.PrepareVertices(call.vertexBuffer, glState_);
+        if (!buffer)
+            return D3D_OK;
         BindVertexInput(buffer, call.vertexOffset, stride, call);
     } else if (call.vertexData && call.indexData) {
         // Copy the vertices up to the largest index actually used.
@@ -644,7 +648,8 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
     }
     uintptr_t indexOffset;
     if (call.indexBuffer) {
-        buffers_.PrepareIndices(call.indexBuffer);
+        if (!buffers_.PrepareIndices(call.indexBuffer))
+            return D3D_OK;
         indexOffset = static_cast<uintptr_t>(call.startIndex) * indexSize;
     } else {
         const uint8_t* indices = static_cast<const uint8_t*>(call.indexData) + static_cast<size_t>(call.startIndex) * indexSize;

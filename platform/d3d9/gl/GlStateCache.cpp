@@ -140,7 +140,7 @@ void GlStateCache::SetBlend(bool enable, GLenum srcColor, GLenum dstColor, GLenu
     }
     if (!enable) {
         if (!known)
-            std::memset(blend_, 0, sizeof blend_);
+            std::memset(blend_, 0xFF, sizeof blend_); // no real factor: the first enable sets them all
         known_ |= KNOWN_BLEND;
         return;
     }
