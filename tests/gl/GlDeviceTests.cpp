@@ -227,3 +227,38 @@ TEST_F(GlDeviceTest, ResetResizesTheBackBuffer)
     EXPECT_EQ(Pixel(pixels, 30, 20, 40), 0xFF090807u);
     EXPECT_EQ(Pixel(pixels, 39, 23, 40), 0xFF090807u);
 }
+
+TEST_F(GlDeviceTest, MinifiedTexturesReadTheLevelsOfTheirOwnCopy)
+{
+    // An 8 x 8 texture with four levels, each a colour of its own.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    const D3DCOLOR colours[4] = {D3DCOLOR_XRGB(255, 0, 0), D3DCOLOR_XRGB(0, 255, 0), D3DCOLOR_XRGB(0, 0, 255),
+                                 D3DCOLOR_XRGB(255, 255, 255)};
+    for (UINT level = 0; level < 4; ++level) {
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
+        const UINT size = 8u >> level;
+        for (UINT y = 0; y < size; ++y)
+            for (UINT x = 0; x < size; ++x)
+                reinterpret_cast<D3DCOLOR*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = colours[level];
+        texture->UnlockRect(level);
+    }
+    PlainStates();
+    device->SetTexture(0, texture);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    DrawScreenQuad(0, 0, 4, 4, 0xFFFFFFFF);   // 8 texels on 4 pixels: level 1
+    DrawScreenQuad(8, 0, 10, 2, 0xFFFFFFFF);  // 8 texels on 2 pixels: level 2
+    DrawScreenQuad(16, 0, 24, 8, 0xFFFFFFFF); // one texel a pixel: level 0
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    DrawScreenQuad(32, 0, 34, 2, 0xFFFFFFFF); // no mipmapping: level 0 however small
+    device->SetTexture(0, nullptr);
+    texture->Release();
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 1, 1), colours[1]);
+    EXPECT_EQ(Pixel(pixels, 8, 0), colours[2]);
+    EXPECT_EQ(Pixel(pixels, 20, 4), colours[0]);
+    EXPECT_EQ(Pixel(pixels, 32, 0), colours[0]);
+}

@@ -136,3 +136,40 @@ TEST_F(GlDeviceTest, ResetWaitsForDefaultPoolTargetsAndTheDeviceDrawsAfterwards)
     surface->Release();
     scene->Release();
 }
+
+TEST_F(GlDeviceTest, OwnDepthSurfaceServesAnotherRenderTarget)
+{
+    IDirect3DSurface9* target = nullptr;
+    IDirect3DSurface9* depth = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(32, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &target, nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateDepthStencilSurface(32, 32, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &depth, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* backBuffer = nullptr;
+    IDirect3DSurface9* backDepth = nullptr;
+    device->GetRenderTarget(0, &backBuffer);
+    device->GetDepthStencilSurface(&backDepth);
+    PlainStates();
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderTarget(0, target);
+    ASSERT_EQ(device->SetDepthStencilSurface(depth), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    auto quad = [&](float x0, float x1, float z, D3DCOLOR color) {
+        const ScreenVertex v[4] = {{x0, 32, z, 1, color, 0, 0}, {x0, 0, z, 1, color, 0, 0}, {x1, 32, z, 1, color, 0, 0},
+                                   {x1, 0, z, 1, color, 0, 0}};
+        device->SetFVF(SCREEN_FVF);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex));
+    };
+    quad(0, 32, 0.5f, D3DCOLOR_XRGB(255, 0, 0));
+    quad(0, 16, 0.7f, D3DCOLOR_XRGB(0, 255, 0)); // behind the red one
+    quad(16, 32, 0.3f, D3DCOLOR_XRGB(0, 0, 255)); // in front
+    const std::vector<D3DCOLOR> pixels = ReadSurface(target);
+    EXPECT_EQ(Pixel(pixels, 8, 16, 32) & 0x00FFFFFF, 0x00FF0000u);
+    EXPECT_EQ(Pixel(pixels, 24, 16, 32) & 0x00FFFFFF, 0x000000FFu);
+
+    device->SetRenderTarget(0, backBuffer);
+    device->SetDepthStencilSurface(backDepth);
+    backDepth->Release();
+    backBuffer->Release();
+    depth->Release();
+    target->Release();
+}
