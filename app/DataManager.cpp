@@ -2,6 +2,7 @@
 
 #include "app/ConfigParser.h"
 #include "app/DirectoryIndex.h"
+#include "app/GameApplication.h"
 #include "app/GlobalConstants.h"
 #include "app/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
@@ -635,7 +636,17 @@ void DataManager::ReleaseAll()
     }
 }
 
-void DataManager::SetFrameTime(float rawSeconds)
+UINT DataManager::GetBackBufferWidth() const
+{
+    return m_application ? m_application->GetPresentParameters().BackBufferWidth : 0;
+}
+
+UINT DataManager::GetBackBufferHeight() const
+{
+    return m_application ? m_application->GetPresentParameters().BackBufferHeight : 0;
+}
+
+void DataManager::AdvanceTime(float rawSeconds)
 {
     m_rawFrameTime.store(rawSeconds, std::memory_order_relaxed);
     const float scaled = rawSeconds * GetGameSpeed();

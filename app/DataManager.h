@@ -95,8 +95,12 @@ public:
     // Empties every cache and releases every resource and the device reference. At shutdown.
     void ReleaseAll();
 
-    // Frame time: the raw time of the last frame and that time scaled by the game speed.
-    void SetFrameTime(float rawSeconds);
+    // Frame time: the raw time of the last frame and that time scaled by the game speed; the scaled time
+    // adds up to the game time.
+    void AdvanceTime(float rawSeconds);
+    // The application's back-buffer size; 0 while no application is registered.
+    UINT GetBackBufferWidth() const;
+    UINT GetBackBufferHeight() const;
     float GetFrameTime() const { return m_frameTime.load(std::memory_order_relaxed); }
     float GetRawFrameTime() const { return m_rawFrameTime.load(std::memory_order_relaxed); }
     float GetGameSpeed() const { return m_gameSpeed.load(std::memory_order_relaxed); }

@@ -470,9 +470,21 @@ HRESULT Effect::GetMatrix(D3DXHANDLE parameter, D3DXMATRIX* matrix)
     return D3D_OK;
 }
 
+// Programs and values live on the CPU side and survive a reset. A texture parameter that holds a
+// default-pool texture (a render target) lets go of it: such textures die with the device, and a
+// reference kept here would make the device refuse the reset.
 HRESULT Effect::OnLostDevice()
 {
-    // Programs and values live on the CPU side and survive a reset; nothing is in the default pool.
+    for (Parameter& parameter : parameters_) {
+        if (parameter.type != EffectParamType::TEXTURE || parameter.value == nullptr)
+            continue;
+        IDirect3DBaseTexture9* texture = parameter.value->Texture();
+        if (texture == nullptr || texture->GetType() != D3DRTYPE_TEXTURE)
+            continue;
+        D3DSURFACE_DESC desc{};
+        if (SUCCEEDED(static_cast<IDirect3DTexture9*>(texture)->GetLevelDesc(0, &desc)) && desc.Pool == D3DPOOL_DEFAULT)
+            parameter.value->SetTexture(nullptr);
+    }
     return D3D_OK;
 }
 

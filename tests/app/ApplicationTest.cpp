@@ -503,27 +503,6 @@ TEST_F(ApplicationTest, TheFrameClockForgetsPausesAndResets)
     Win32TestHooks::UseRealPerformanceCounter();
 }
 
-TEST_F(ApplicationTest, TheGameApplicationClearsAndPresentsEachFrame)
-{
-    auto game = std::make_unique<GameApplication>();
-    ASSERT_EQ(game->Create(nullptr, nullptr), S_OK);
-    auto* device = dynamic_cast<NullDevice*>(game->GetDevice());
-    ASSERT_NE(device, nullptr);
-    device->AddRef();
-    device->ResetCounters();
-    for (int frame = 0; frame < 3; ++frame) {
-        game->Render();
-    }
-    EXPECT_EQ(device->PresentCount(), 3u);
-    EXPECT_EQ(device->ClearCount(), 3u);
-    EXPECT_EQ(device->LastClear().color & 0x00FFFFFFu, 0u);
-    PostMessageA(game->GetWindow(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(game->Run(), 0);
-    EXPECT_EQ(game->GetDevice(), nullptr);
-    EXPECT_EQ(DataManager::Get()->GetDevice(), nullptr);
-    device->Release();
-}
-
 TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
 {
     NullDeviceConfig config;

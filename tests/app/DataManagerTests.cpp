@@ -146,9 +146,9 @@ TEST(DataManagerTime, FrameTimeIsScaledByTheGameSpeed)
     DataManager* data = DataManager::Get();
     EXPECT_EQ(data->GetGameSpeed(), 1.0f);
     EXPECT_EQ(data->GetFrameTime(), 0.0f);
-    data->SetFrameTime(0.02f);
+    data->AdvanceTime(0.02f);
     data->SetGameSpeed(0.25f);
-    data->SetFrameTime(0.04f);
+    data->AdvanceTime(0.04f);
     EXPECT_FLOAT_EQ(data->GetRawFrameTime(), 0.04f);
     EXPECT_FLOAT_EQ(data->GetFrameTime(), 0.01f);
     EXPECT_FLOAT_EQ(data->GetGameTime(), 0.03f);

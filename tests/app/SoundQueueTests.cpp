@@ -108,7 +108,7 @@ protected:
     void Frames(int count, float rawSeconds)
     {
         for (int i = 0; i < count; ++i) {
-            DataManager::Get()->SetFrameTime(rawSeconds);
+            DataManager::Get()->AdvanceTime(rawSeconds);
             SoundQueue::Get()->Update();
         }
     }

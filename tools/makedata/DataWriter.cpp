@@ -88,6 +88,42 @@ void WriteTga(const std::filesystem::path& path, const Image& image, bool withAl
     Finish(out, path);
 }
 
+void WriteBmp(const std::filesystem::path& path, const Image& image)
+{
+    if (image.width <= 0 || image.height <= 0 || image.width > 0x7FFF || image.height > 0x7FFF)
+        throw std::runtime_error("bad image size for " + path.string());
+    constexpr uint32_t fileHeaderBytes = 14;
+    constexpr uint32_t infoHeaderBytes = 108; // BITMAPV4HEADER
+    const uint32_t pixelBytes = static_cast<uint32_t>(image.width) * static_cast<uint32_t>(image.height) * 4u;
+    std::ofstream out = OpenForWriting(path);
+    out.write("BM", 2);
+    PutLE(out, fileHeaderBytes + infoHeaderBytes + pixelBytes, 4);
+    PutLE(out, 0, 4);
+    PutLE(out, fileHeaderBytes + infoHeaderBytes, 4);
+    PutLE(out, infoHeaderBytes, 4);
+    PutLE(out, static_cast<uint32_t>(image.width), 4);
+    PutLE(out, static_cast<uint32_t>(image.height), 4);
+    PutLE(out, 1, 2);  // planes
+    PutLE(out, 32, 2); // bits per pixel
+    PutLE(out, 3, 4);  // BI_BITFIELDS
+    PutLE(out, pixelBytes, 4);
+    PutLE(out, 2835, 4); // 72 dpi
+    PutLE(out, 2835, 4);
+    PutLE(out, 0, 4);
+    PutLE(out, 0, 4);
+    PutLE(out, 0x00FF0000u, 4); // red mask
+    PutLE(out, 0x0000FF00u, 4); // green mask
+    PutLE(out, 0x000000FFu, 4); // blue mask
+    PutLE(out, 0xFF000000u, 4); // alpha mask
+    PutLE(out, 0x73524742u, 4); // "sRGB"
+    for (int i = 0; i < 12; ++i)
+        PutLE(out, 0, 4); // end points and gamma, unused for sRGB
+    for (int y = image.height - 1; y >= 0; --y)
+        for (int x = 0; x < image.width; ++x)
+            PutLE(out, image.Get(x, y), 4);
+    Finish(out, path);
+}
+
 void WriteWav(const std::filesystem::path& path, int sampleRate, int channels, const std::vector<int16_t>& samples)
 {
     if (sampleRate <= 0 || channels <= 0)

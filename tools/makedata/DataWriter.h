@@ -30,6 +30,9 @@ struct Image {
 // Uncompressed true-colour TGA, stored top row first; 32 bits with alpha, or 24 bits without.
 void WriteTga(const std::filesystem::path& path, const Image& image, bool withAlpha = true);
 
+// 32-bit BMP with an alpha channel (bit-field masks, so readers keep the alpha), stored bottom row first.
+void WriteBmp(const std::filesystem::path& path, const Image& image);
+
 // 16-bit PCM WAV; samples interleaved by channel.
 void WriteWav(const std::filesystem::path& path, int sampleRate, int channels, const std::vector<int16_t>& samples);
 

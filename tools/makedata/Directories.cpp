@@ -65,4 +65,7 @@ void WriteDirectories(const std::filesystem::path& root)
 {
     for (const std::string& directory : DataDirectories())
         std::filesystem::create_directories(root / std::filesystem::path(directory));
+    // Not searched, but written to: F10 saves its screenshots here and the pointer images live here.
+    std::filesystem::create_directories(root / "Data" / "Screenshots");
+    std::filesystem::create_directories(root / "Data" / "Cursors");
 }

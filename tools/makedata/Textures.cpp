@@ -22,9 +22,83 @@ void WriteDefaultTexture(const std::filesystem::path& root)
     WriteTga(DataDirectory(root, "") / "default.tga", image);
 }
 
+// Shown while the game loads: a night-blue field with a gold frame and a row of hexes across it.
+void WriteSplash(const std::filesystem::path& root)
+{
+    constexpr int width = 780;
+    constexpr int height = 575;
+    Image image(width, height);
+    for (int y = 0; y < height; ++y) {
+        const uint32_t blue = static_cast<uint32_t>(40 + (y * 80) / height);
+        const uint32_t green = static_cast<uint32_t>(12 + (y * 30) / height);
+        image.FillRect(0, y, width, y + 1, 0xFF000000u | (8u << 16) | (green << 8) | blue);
+    }
+    constexpr uint32_t gold = 0xFFD8B040u;
+    image.FillRect(12, 12, width - 12, 18, gold);
+    image.FillRect(12, height - 18, width - 12, height - 12, gold);
+    image.FillRect(12, 12, 18, height - 12, gold);
+    image.FillRect(width - 18, 12, width - 12, height - 12, gold);
+    // Seven hexagons, outlined, across the middle.
+    constexpr int radius = 40;
+    for (int h = 0; h < 7; ++h) {
+        const int cx = 150 + h * 80;
+        const int cy = height / 2 + ((h % 2) ? 36 : -36);
+        for (int y = -radius; y <= radius; ++y) {
+            for (int x = -radius; x <= radius; ++x) {
+                // A flat-topped hexagon: |y| <= r sin 60 and |x| + |y| / tan 60 <= r.
+                const double ax = x < 0 ? -x : x;
+                const double ay = y < 0 ? -y : y;
+                const bool inside = ay <= radius * 0.866 && ax + ay * 0.577 <= radius;
+                const bool inner = ay <= (radius - 5) * 0.866 && ax + ay * 0.577 <= radius - 5;
+                if (inside && !inner)
+                    image.Set(cx + x, cy + y, gold);
+            }
+        }
+    }
+    WriteBmp(DataDirectory(root, "Textures/Screen Overlay Textures") / "splash.bmp", image);
+}
+
+// The pointer: an arrow with its tip at the top-left pixel, white for the first player, red for the second.
+Image Arrow(uint32_t fill)
+{
+    constexpr int size = 32;
+    Image image(size, size, 0x00000000u);
+    for (int y = 0; y < 22; ++y) {
+        const int reach = y * 2 / 3;
+        for (int x = 0; x <= reach; ++x) {
+            const bool edge = x == 0 || x == reach || y == 21;
+            image.Set(x, y, edge ? 0xFF000000u : fill);
+        }
+    }
+    for (int y = 14; y < 30; ++y)
+        for (int x = 6 + (y - 14) / 3; x < 10 + (y - 14) / 3; ++x)
+            image.Set(x, y, (x == 6 + (y - 14) / 3 || x == 9 + (y - 14) / 3) ? 0xFF000000u : fill);
+    return image;
+}
+
+void WriteCursors(const std::filesystem::path& root)
+{
+    WriteBmp(root / "Data" / "Cursors" / "Cursor111.bmp", Arrow(0xFFF0F0F0u));
+    WriteBmp(root / "Data" / "Cursors" / "Cursor112.bmp", Arrow(0xFFE04030u));
+}
+
+// The pointer's own quad (never drawn) and the window behind a mouse-over name.
+void WriteMouseOverTextures(const std::filesystem::path& root)
+{
+    Image icon = Arrow(0xFFF0F0F0u);
+    WriteTga(DataDirectory(root, "Textures/Hud Textures") / "mouseIcon.tga", icon);
+    Image window(32, 32, 0xC0101828u);
+    window.FillRect(0, 0, 32, 1, 0xFFD8B040u);
+    window.FillRect(0, 31, 32, 32, 0xFFD8B040u);
+    WriteTga(DataDirectory(root, "Textures/Hud Textures") / "mouseOverText.tga", window);
+}
+
 } // namespace
 
 void WriteTextures(const std::filesystem::path& root)
 {
     WriteDefaultTexture(root);
+    WriteSplash(root);
+    WriteCursors(root);
+    WriteMouseOverTextures(root);
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "d3dx9/D3DX9Math.h"
+
+// Owns the view and projection of the 3-D scene and the frustum planes that culling reads.
+class Camera {
+public:
+    static constexpr float kMinDistance = 650.0f;
+    static constexpr float kMaxDistance = 2500.0f;
+    static constexpr float kStartDistance = 2000.0f;
+    static constexpr float kStartHeight = 1250.0f;
+
+    static Camera* Get();
+    // Tests start from a freshly built camera (and fresh shared swing values).
+    static void ResetForTests();
+
+    void Update();
+    void SetEyeAndTarget(const D3DXVECTOR3& eye, const D3DXVECTOR3& lookAt);
+    void Zoom(float amount, bool relative);
+    void ResetZoom();
+    bool MoveTo(const D3DXVECTOR3& point, float limit, float rate);
+    void SetProjection();
+    void SetProjectionFov(float width, float height, float nearPlane, float farPlane);
+    void Refresh();
+    void UpdateViewMatrix();
+    void UpdateFrustum();
+    void UpdateZoom();
+    void HandleMouseFollow();
+
+    const D3DXVECTOR3& GetEye() const { return eye; }
+    const D3DXVECTOR3& GetLookAt() const { return lookAt; }
+    const D3DXVECTOR3& GetForward() const { return forward; }
+    const D3DXMATRIX& GetView() const { return view; }
+    const D3DXMATRIX& GetProjection() const { return projection; }
+    const D3DXMATRIX& GetViewProjection() const { return viewProjection; }
+    const D3DXPLANE* GetFrustumPlanes() const { return frustumPlanes; }
+    const D3DXVECTOR3* GetFrustumCorners() const { return frustumCorners; }
+    float GetTargetDistance() const { return targetDistance; }
+    float GetCurrentDistance() const { return currentDistance; }
+    float GetCurrentHeight() const { return currentHeight; }
+
+private:
+    Camera();
+    void SetProjectionMatrix(float aspect, float nearPlane, float farPlane);
+
+    D3DXVECTOR3 eye{0.0f, 200.0f, -1000.0f};
+    D3DXVECTOR3 lookAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 up{0.0f, 1.0f, 0.0f};
+    D3DXVECTOR3 forward{0.0f, 0.0f, 1.0f};
+    D3DXMATRIX view;
+    D3DXMATRIX projection;
+    D3DXMATRIX viewProjection;
+    D3DXVECTOR3 frustumCorners[8];
+    D3DXVECTOR3 clipCorners[8];
+    D3DXPLANE frustumPlanes[6];
+    float targetDistance = kStartDistance;
+    float currentDistance = kStartDistance;
+    float currentHeight = kStartHeight;
+    float orbitRate = 0.5f;
+    long anchorX = 0;
+    long anchorY = 0;
+};

@@ -1,0 +1,325 @@
+#include "app/DataManager.h"
+#include "app/FrameClock.h"
+#include "app/GameApplication.h"
+#include "app/GameSession.h"
+#include "app/GlobalConstants.h"
+#include "app/InputManager.h"
+#include "app/SoundQueue.h"
+#include "d3d9/null/NullDevice.h"
+#include "d3dx9/D3DX9Core.h"
+#include "scene/Camera.h"
+#include "ui/MouseOverManager.h"
+#include "ui/TextLabel.h"
+#include "win32/InputState.h"
+#include "win32/TestHooks.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+namespace {
+// Physical key positions as the window layer reports them (USB usage numbers).
+constexpr int kScancodeReturn = 40;
+constexpr int kScancodeF5 = 62;
+constexpr int kScancodeF7 = 64;
+constexpr int kScancodeF10 = 67;
+constexpr int kScancodeRightAlt = 230;
+
+class GameApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Win32TestHooks::ResetWindowLayer();
+        Win32TestHooks::CaptureMessageBoxes(true);
+        Win32TestHooks::SetPerformanceCounter(1000, 0);
+        D3D9SetBackEnd(D3D9_BACKEND_NULL);
+        NullDevice::ResetConfig();
+        FrameClock::Clear();
+        DataManager::Reset();
+        Camera::ResetForTests();
+        MouseOverManager::ResetForTests();
+        InputManager::Reset();
+        GameApplication::ResetScreenshotCounter();
+        SpriteDrawQueue.clear();
+        startDirectory = std::filesystem::current_path();
+
+        app = std::make_unique<GameApplication>();
+        static char module;
+        ASSERT_EQ(app->Create(reinterpret_cast<HINSTANCE>(&module), nullptr), S_OK);
+    }
+
+    void TearDown() override
+    {
+        std::filesystem::current_path(startDirectory);
+        if (app) {
+            PostQuitMessage(0);
+            EXPECT_EQ(app->Run(), 0);
+            app.reset();
+        }
+        MouseOverManager::ResetForTests();
+        InputManager::Reset();
+        Camera::ResetForTests();
+        DataManager::Reset();
+        FrameClock::Clear();
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        Win32TestHooks::ResetWindowLayer();
+    }
+
+    NullDevice* Device() const { return dynamic_cast<NullDevice*>(app->GetDevice()); }
+
+    void Frame(LONGLONG milliseconds)
+    {
+        counter += milliseconds;
+        Win32TestHooks::SetPerformanceCounterValue(counter);
+        app->UpdateFrame();
+        app->Render();
+    }
+
+    static void Key(int scancode, bool down) { InputState::Get().InjectKey(scancode, down); }
+
+    std::unique_ptr<GameApplication> app;
+    LONGLONG counter = 0;
+    std::filesystem::path startDirectory;
+};
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t ReadLe32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+} // namespace
+
+TEST_F(GameApplicationTest, StartsInTheIntroFullScreenWithTheSceneTargetAndHelpLabel)
+{
+    ASSERT_NE(app->GetSession(), nullptr);
+    EXPECT_EQ(app->GetSession()->GetGameState(), GAME_STATE_INTRO);
+    EXPECT_FALSE(app->IsWindowed());
+
+    IDirect3DTexture9* scene = app->GetSession()->GetSceneTexture();
+    ASSERT_NE(scene, nullptr);
+    D3DSURFACE_DESC desc{};
+    scene->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 1024u);
+    EXPECT_EQ(desc.Height, 768u);
+    EXPECT_EQ(desc.Usage & D3DUSAGE_RENDERTARGET, D3DUSAGE_RENDERTARGET);
+
+    ASSERT_NE(app->GetPostEffect(), nullptr);
+    EXPECT_STREQ(app->GetPostEffect()->GetCurrentTechnique(), "PostProcess");
+
+    TextLabel* help = app->GetHelpLabel();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->GetText(), "F1 For Help");
+    EXPECT_FLOAT_EQ(help->x, 470.0f);
+    EXPECT_FLOAT_EQ(help->y, 10.0f);
+    EXPECT_NE(help->GetFont(), nullptr);
+
+    // The scene quad covers the whole back buffer; the layout factors map 1024 x 768 onto it.
+    const D3DPRESENT_PARAMETERS& pp = app->GetPresentParameters();
+    EXPECT_FLOAT_EQ(app->GetSceneWidth(), static_cast<float>(pp.BackBufferWidth));
+    EXPECT_FLOAT_EQ(app->widthFactor, 1024.0f / static_cast<float>(pp.BackBufferWidth));
+}
+
+TEST_F(GameApplicationTest, AFrameDrawsThePostProcessQuadAndPresents)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    device->ResetCounters();
+    Frame(16);
+    EXPECT_EQ(device->PresentCount(), 1u);
+    EXPECT_GE(device->DrawCountOf(D3DPT_TRIANGLESTRIP), 1u);
+    // The intro shows no interface text, so the last draw is the post-process quad itself.
+    EXPECT_EQ(device->LastDraw().fvf, static_cast<DWORD>(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+    EXPECT_EQ(device->LastDraw().primitiveCount, 2u);
+
+    // Outside the intro the help label is drawn on top, in more draws of the same frame.
+    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    const UINT before = device->DrawCount();
+    Frame(16);
+    EXPECT_GE(device->DrawCount() - before, 2u);
+    EXPECT_TRUE(QueuedText().empty());
+}
+
+TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)
+{
+    DataManager* data = DataManager::Get();
+    app->SetTargetGameSpeed(0.1f);
+    Frame(20);
+    EXPECT_FLOAT_EQ(data->GetFrameTime(), 0.02f);
+    Frame(20);
+    EXPECT_FLOAT_EQ(data->GetRawFrameTime(), 0.02f);
+    EXPECT_FLOAT_EQ(data->GetFrameTime(), 0.002f);
+    EXPECT_FLOAT_EQ(app->GetFrameTime(), 0.02f);
+}
+
+TEST_F(GameApplicationTest, ShakeDecaysInRealTimeAndSnapsToRest)
+{
+    app->SetTargetGameSpeed(0.1f);
+    app->SetShakeMagnitude(30.0f);
+    Frame(500);
+    EXPECT_FLOAT_EQ(app->GetShakeMagnitude(), 15.0f);
+    float sent = 0.0f;
+    app->GetPostEffect()->GetFloat("shakeMagnitude", &sent);
+    EXPECT_FLOAT_EQ(sent, 30.0f) << "the effect sees the shake before this frame's decay";
+    Frame(500); // 15 - 7.5 = 7.5, at or below 10: rest
+    EXPECT_FLOAT_EQ(app->GetShakeMagnitude(), 0.0f);
+    app->GetPostEffect()->GetFloat("shakeMagnitude", &sent);
+    EXPECT_FLOAT_EQ(sent, 15.0f);
+}
+
+TEST_F(GameApplicationTest, WindowSizeKeysResizeTheBackBufferAndFramesGoOn)
+{
+    Key(kScancodeF5, true);
+    Frame(16);
+    Key(kScancodeF5, false);
+    EXPECT_EQ(app->GetPresentParameters().BackBufferWidth, 800u);
+    EXPECT_EQ(app->GetPresentParameters().BackBufferHeight, 600u);
+    EXPECT_FLOAT_EQ(app->GetSceneWidth(), 800.0f);
+    EXPECT_TRUE(app->IsActive());
+
+    Key(kScancodeF7, true);
+    Frame(16);
+    Key(kScancodeF7, false);
+    D3DSURFACE_DESC desc = app->GetBackBufferDesc();
+    EXPECT_EQ(desc.Width, 1280u);
+    EXPECT_EQ(desc.Height, 1024u);
+    EXPECT_FLOAT_EQ(app->heightFactor, 0.75f);
+
+    NullDevice* device = Device();
+    device->ResetCounters();
+    Frame(16);
+    EXPECT_EQ(device->PresentCount(), 1u);
+    ASSERT_NE(app->GetSession()->GetSceneTexture(), nullptr);
+}
+
+TEST_F(GameApplicationTest, FullScreenChordTogglesOncePerPress)
+{
+    ASSERT_FALSE(app->IsWindowed());
+    Key(kScancodeRightAlt, true);
+    Key(kScancodeReturn, true);
+    Frame(16);
+    Frame(16);
+    Frame(16);
+    EXPECT_TRUE(app->IsWindowed());
+    Key(kScancodeReturn, false);
+    Frame(16);
+    Key(kScancodeReturn, true);
+    Frame(16);
+    EXPECT_FALSE(app->IsWindowed());
+    Key(kScancodeReturn, false);
+    Key(kScancodeRightAlt, false);
+}
+
+TEST_F(GameApplicationTest, ScreenshotsNeverOverwriteAndHoldingF10WritesOnePerFrame)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "varnholt_screenshots";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "Data" / "Screenshots");
+    {
+        std::ofstream keep(dir / "Data" / "Screenshots" / "Image0.bmp", std::ios::binary);
+        keep << "keep";
+    }
+    std::filesystem::current_path(dir);
+
+    Key(kScancodeF10, true);
+    for (int i = 0; i < 11; ++i)
+        Frame(16);
+    Key(kScancodeF10, false);
+    Frame(16);
+
+    const auto shots = dir / "Data" / "Screenshots";
+    EXPECT_EQ(ReadFile(shots / "Image0.bmp").size(), 4u) << "an earlier screenshot is never overwritten";
+    for (int i = 1; i <= 11; ++i)
+        EXPECT_TRUE(std::filesystem::exists(shots / ("Image" + std::to_string(i) + ".bmp"))) << i;
+    EXPECT_FALSE(std::filesystem::exists(shots / "Image12.bmp"));
+
+    // A 24-bit BMP of the back buffer's size.
+    const std::vector<uint8_t> bmp = ReadFile(shots / "Image11.bmp");
+    ASSERT_GE(bmp.size(), 54u);
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[1], 'M');
+    EXPECT_EQ(ReadLe32(bmp, 18), app->GetPresentParameters().BackBufferWidth);
+    EXPECT_EQ(ReadLe32(bmp, 22), app->GetPresentParameters().BackBufferHeight);
+    EXPECT_EQ(bmp[28], 24);
+
+    std::filesystem::current_path(startDirectory);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(GameApplicationTest, ScreenshotNumbersRunOnInAnEmptyDirectory)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "varnholt_screenshots_empty";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "Data" / "Screenshots");
+    std::filesystem::current_path(dir);
+    std::string last;
+    for (int i = 0; i < 11; ++i) {
+        last = GameApplication::NextScreenshotName();
+        app->SaveScreenshot();
+    }
+    EXPECT_EQ(last, "Data\\Screenshots\\Image10.bmp");
+    EXPECT_TRUE(std::filesystem::exists(dir / "Data" / "Screenshots" / "Image10.bmp"));
+    std::filesystem::current_path(startDirectory);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(GameApplicationTest, MouseMovesReachThePointer)
+{
+    InputState::Get().SetPointer(300, 200);
+    SendMessageA(app->GetWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
+    const POINT p = MouseOverManager::Get()->GetPointerPosition();
+    EXPECT_EQ(p.x, 300);
+    EXPECT_EQ(p.y, 200);
+    EXPECT_EQ(SendMessageA(app->GetWindow(), WM_SYSKEYDOWN, 0x79, 0), 0);
+}
+
+TEST(GameApplicationPickRay, CentreCornerAndOffsetRectangles)
+{
+    D3DXMATRIX view;
+    D3DXMatrixIdentity(&view);
+    D3DXMATRIX projection;
+    D3DXMatrixIdentity(&projection);
+    D3DXVECTOR3 origin;
+    D3DXVECTOR3 direction;
+
+    GameApplication::ComputePickRay(POINT{512, 384}, 0, 0, 1024, 768, view, projection, &origin, &direction);
+    EXPECT_FLOAT_EQ(direction.x, 0.0f);
+    EXPECT_FLOAT_EQ(direction.y, 0.0f);
+    EXPECT_FLOAT_EQ(direction.z, 1.0f);
+
+    GameApplication::ComputePickRay(POINT{0, 0}, 0, 0, 1024, 768, view, projection, &origin, &direction);
+    EXPECT_FLOAT_EQ(direction.x, -1.0f);
+    EXPECT_FLOAT_EQ(direction.y, 1.0f);
+    EXPECT_FLOAT_EQ(direction.z, 1.0f);
+
+    GameApplication::ComputePickRay(POINT{500, 350}, 100, 50, 800, 600, view, projection, &origin, &direction);
+    EXPECT_FLOAT_EQ(direction.x, 0.0f);
+    EXPECT_FLOAT_EQ(direction.y, 0.0f);
+    EXPECT_FLOAT_EQ(direction.z, 1.0f);
+}
+
+TEST(GameApplicationPickRay, StartsAtTheEyeAndScalesByTheProjection)
+{
+    // An eye at (0, 0, -10) looking down +z has the view matrix translation (0, 0, 10).
+    D3DXMATRIX view;
+    D3DXMatrixTranslation(&view, 0.0f, 0.0f, 10.0f);
+    D3DXMATRIX projection;
+    D3DXMatrixIdentity(&projection);
+    projection._11 = 2.0f;
+    projection._22 = 4.0f;
+    D3DXVECTOR3 origin;
+    D3DXVECTOR3 direction;
+    // Cursor at the right edge, a quarter down: (2 - 1) / 2 = 0.5 and -((0.5 - 1) / 4) = 0.125.
+    GameApplication::ComputePickRay(POINT{1024, 192}, 0, 0, 1024, 768, view, projection, &origin, &direction);
+    EXPECT_FLOAT_EQ(origin.z, -10.0f);
+    EXPECT_FLOAT_EQ(direction.x, 0.5f);
+    EXPECT_FLOAT_EQ(direction.y, 0.125f);
+    EXPECT_FLOAT_EQ(direction.z, 1.0f);
+}

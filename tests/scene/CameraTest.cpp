@@ -1,0 +1,115 @@
+#include "app/DataManager.h"
+#include "scene/Camera.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+class CameraTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DataManager::Reset();
+        Camera::ResetForTests();
+    }
+    void TearDown() override
+    {
+        Camera::ResetForTests();
+        DataManager::Reset();
+    }
+    static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
+};
+} // namespace
+
+TEST_F(CameraTest, ZoomTargetStaysWithinItsLimits)
+{
+    Camera* camera = Camera::Get();
+    camera->Zoom(2400.0f, false);
+    camera->Zoom(120.0f, true); // 2520 clamps to 2500
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 2500.0f);
+    camera->Zoom(100.0f, false);
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 650.0f);
+    camera->Zoom(-120.0f, true);
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 650.0f);
+}
+
+TEST_F(CameraTest, ZoomEasesByFixedStepsAndStopsInsideTheDeadBand)
+{
+    Camera* camera = Camera::Get();
+    Frame(0.016f); // step 48, dead band 52.8
+    camera->Zoom(-120.0f, true); // 2000 -> 1880
+    camera->UpdateZoom();
+    EXPECT_FLOAT_EQ(camera->GetCurrentDistance(), 1952.0f);
+    camera->UpdateZoom();
+    EXPECT_FLOAT_EQ(camera->GetCurrentDistance(), 1904.0f);
+    camera->UpdateZoom(); // 24 units left: inside the band
+    EXPECT_FLOAT_EQ(camera->GetCurrentDistance(), 1904.0f);
+    EXPECT_FLOAT_EQ(camera->GetCurrentHeight(), 952.0f);
+}
+
+TEST_F(CameraTest, ResetZoomRestoresTheStartingView)
+{
+    Camera* camera = Camera::Get();
+    camera->Zoom(700.0f, false);
+    Frame(0.5f);
+    camera->UpdateZoom();
+    camera->ResetZoom();
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 2000.0f);
+    EXPECT_FLOAT_EQ(camera->GetCurrentDistance(), 2000.0f);
+    EXPECT_FLOAT_EQ(camera->GetCurrentHeight(), 1250.0f);
+}
+
+TEST_F(CameraTest, SwingTurnsForwardAndReversesAtItsLimitAcrossCallers)
+{
+    Camera* camera = Camera::Get();
+    Frame(0.1f);
+    const D3DXVECTOR3 unused(0.0f, 0.0f, 0.0f);
+    // s = -(0.15 x 0.1 x 2) = -0.03, inside the clamp of 0.0375.
+    EXPECT_FALSE(camera->MoveTo(unused, 0.05f, 0.15f));
+    // Turning (0, 0, 1) by -0.03 about y: x = sin(-0.03), z = cos(-0.03).
+    EXPECT_NEAR(camera->GetForward().x, -0.0299955f, 1e-5f);
+    EXPECT_NEAR(camera->GetForward().z, 0.99955f, 1e-5f);
+    // The accumulated angle reaches 0.06 > 0.05: a sweep is complete and the direction flips.
+    EXPECT_TRUE(camera->MoveTo(unused, 0.05f, 0.15f));
+    // Now it turns back: one step of +0.03 from -0.06 leaves forward at -0.03 again.
+    EXPECT_FALSE(camera->MoveTo(unused, 0.05f, 0.15f));
+    EXPECT_NEAR(camera->GetForward().x, -0.0299955f, 1e-4f);
+}
+
+TEST_F(CameraTest, SwingStepIsClampedToAQuarterOfTheRate)
+{
+    Camera* camera = Camera::Get();
+    Frame(1.0f); // -(0.1 x 1 x 2) = -0.2, clamped to -0.025
+    camera->MoveTo(D3DXVECTOR3(0.0f, 0.0f, 0.0f), 10.0f, 0.1f);
+    EXPECT_NEAR(camera->GetForward().x, std::sin(-0.025f), 1e-5f);
+}
+
+TEST_F(CameraTest, FrustumPlanesFaceInwardAtTheNearAndFarDistances)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 0.0f, 1.0f));
+    camera->UpdateFrustum();
+    const D3DXPLANE* planes = camera->GetFrustumPlanes();
+    // Looking down +z from the origin: near plane z = 200 facing +z, far plane z = 40000 facing -z.
+    EXPECT_NEAR(planes[0].c, 1.0f, 1e-4f);
+    EXPECT_NEAR(planes[0].d, -200.0f, 0.05f);
+    EXPECT_NEAR(planes[1].c, -1.0f, 1e-4f);
+    EXPECT_NEAR(planes[1].d, 40000.0f, 20.0f);
+    const D3DXVECTOR3 inside(0.0f, 0.0f, 1000.0f);
+    const D3DXVECTOR3 outsideLeft(-5000.0f, 0.0f, 1000.0f);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_GT(D3DXPlaneDotCoord(&planes[i], &inside), 0.0f) << "plane " << i;
+    EXPECT_LT(D3DXPlaneDotCoord(&planes[2], &outsideLeft), 0.0f);
+}
+
+TEST_F(CameraTest, ProjectionIsTheGamesFieldOfView)
+{
+    Camera* camera = Camera::Get();
+    camera->Refresh();
+    // PerspectiveFovLH(pi/4, 4/3, 200, 40000): yScale = cot(pi/8) = 2.4142137, xScale = yScale / (4/3).
+    EXPECT_NEAR(camera->GetProjection()._22, 2.4142137f, 1e-5f);
+    EXPECT_NEAR(camera->GetProjection()._11, 1.8106601f, 1e-5f);
+    EXPECT_NEAR(camera->GetProjection()._43, -201.00502f, 1e-3f);
+}

@@ -1,0 +1,128 @@
+#include "app/DataManager.h"
+#include "ui/GuiObject.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+class Swatch : public GuiObject {
+public:
+    void Update() override { UpdateEffect(); }
+};
+
+class GuiObjectTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DataManager::Reset();
+        GuiObject::SetPulseFlag(true);
+    }
+    void TearDown() override { DataManager::Reset(); }
+
+    static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
+};
+} // namespace
+
+TEST_F(GuiObjectTest, PendingEffectWithoutDelaySwitchesAndAppliesInTheSameUpdate)
+{
+    Swatch s;
+    s.effect = EFFECT_SET_BASE;
+    s.pendingEffect = EFFECT_FADE_TO_TARGET;
+    s.targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    Frame(0.05f);
+    s.Update();
+    EXPECT_EQ(s.effect, static_cast<uint32_t>(EFFECT_FADE_TO_TARGET));
+    EXPECT_FLOAT_EQ(s.effectTimer, 0.0f);
+    // 1 + (0 - 1 x 1) x 0.05 x 10 = 0.5 on every component.
+    EXPECT_FLOAT_EQ(s.colour.r, 0.5f);
+    EXPECT_FLOAT_EQ(s.colour.a, 0.5f);
+}
+
+TEST_F(GuiObjectTest, DelayedEffectWaitsAndTheTimerRunsAllTheTime)
+{
+    Swatch s;
+    s.effect = EFFECT_SET_TARGET;
+    s.pendingEffect = EFFECT_SET_TARGET;
+    Frame(0.1f);
+    s.Update();
+    s.Update();
+    EXPECT_NEAR(s.effectTimer, 0.2f, 1e-6f);
+
+    s.pendingEffect = EFFECT_SET_BASE;
+    s.effectDelay = 0.25f;
+    s.baseColour = D3DXCOLOR(0.2f, 0.3f, 0.4f, 0.5f);
+    s.Update(); // timer 0.3 >= 0.25: switches now
+    EXPECT_EQ(s.effect, static_cast<uint32_t>(EFFECT_SET_BASE));
+    EXPECT_FLOAT_EQ(s.colour.g, 0.3f);
+}
+
+TEST_F(GuiObjectTest, SetEffectsKeepCopyingSoLaterChangesShowAtOnce)
+{
+    Swatch s;
+    s.effect = s.pendingEffect = EFFECT_SET_TARGET;
+    s.targetColour = D3DXCOLOR(0.1f, 0.2f, 0.3f, 0.4f);
+    Frame(0.016f);
+    s.Update();
+    EXPECT_FLOAT_EQ(s.colour.b, 0.3f);
+    s.targetColour.b = 0.9f;
+    s.Update();
+    EXPECT_FLOAT_EQ(s.colour.b, 0.9f);
+}
+
+TEST_F(GuiObjectTest, AlphaFadeLeavesTheColourAlone)
+{
+    Swatch s;
+    s.effect = s.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+    s.colour = D3DXCOLOR(0.25f, 0.5f, 0.75f, 0.0f);
+    s.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    Frame(0.02f);
+    s.Update();
+    // a += (1 - 0) x 10 x 0.02 = 0.2
+    EXPECT_FLOAT_EQ(s.colour.a, 0.2f);
+    EXPECT_FLOAT_EQ(s.colour.r, 0.25f);
+    EXPECT_FLOAT_EQ(s.colour.g, 0.5f);
+}
+
+TEST_F(GuiObjectTest, FadeOutShrinksEveryComponentByItsOwnSize)
+{
+    Swatch s;
+    s.effect = s.pendingEffect = EFFECT_FADE_OUT;
+    s.colour = D3DXCOLOR(0.8f, 0.4f, 0.2f, 1.0f);
+    Frame(0.05f);
+    s.Update();
+    // c += -c x 0.5
+    EXPECT_FLOAT_EQ(s.colour.r, 0.4f);
+    EXPECT_FLOAT_EQ(s.colour.a, 0.5f);
+}
+
+TEST_F(GuiObjectTest, PulseDirectionIsSharedByEveryPulsingWidget)
+{
+    Swatch first;
+    Swatch second;
+    for (Swatch* s : {&first, &second}) {
+        s->effect = s->pendingEffect = EFFECT_PULSE;
+        s->colour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+        s->baseColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+        s->targetColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    // One step of dt x speed = 1 lands exactly on the target: 0 + (1 - 0) x 1.
+    Frame(0.1f);
+    first.Update();
+    EXPECT_FLOAT_EQ(first.colour.r, 1.0f);
+    EXPECT_FALSE(GuiObject::GetPulseFlag());
+    // The second widget has not reached anything, yet it now fades toward its base colour too.
+    second.colour = D3DXCOLOR(0.5f, 0.5f, 0.5f, 0.5f);
+    second.Update();
+    // 0.5 + (0 - 0.5) x 1 = 0: it reached the base colour, so the flag turns back.
+    EXPECT_FLOAT_EQ(second.colour.r, 0.0f);
+    EXPECT_TRUE(GuiObject::GetPulseFlag());
+}
+
+TEST_F(GuiObjectTest, ColourBytesClampAndRound)
+{
+    EXPECT_EQ(ColourComponentToByte(1.5f), 255);
+    EXPECT_EQ(ColourComponentToByte(1.0f), 255);
+    EXPECT_EQ(ColourComponentToByte(-0.2f), 0);
+    EXPECT_EQ(ColourComponentToByte(0.5f), 128); // 127.5 + 0.5
+    EXPECT_EQ(ColourComponentToByte(0.1f), 26);  // 25.5 + 0.5
+    EXPECT_EQ(PackColour(D3DXCOLOR(1.0f, 0.0f, 0.5f, 2.0f)), 0xFFFF0080u);
+}

@@ -1,0 +1,298 @@
+#include "ui/GuiElement.h"
+
+#include "app/DataManager.h"
+#include "app/GameApplication.h"
+#include "d3d9/D3D9.h"
+#include "ui/MouseOverManager.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+constexpr DWORD kQuadFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr UINT kQuadStride = 28;
+constexpr UINT kQuadBytes = 4 * kQuadStride;
+constexpr float kGlideRate = 8.0f;
+
+struct QuadVertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+};
+static_assert(sizeof(QuadVertex) == kQuadStride);
+
+bool g_leftButtonLatch = false;
+
+bool LeftButtonDown()
+{
+    return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
+}
+} // namespace
+
+GuiElement::GuiElement() = default;
+
+// Owners release the buffer through OnLostDevice before deleting an element; releasing a buffer that
+// is still held here keeps a forgotten call from leaking device memory.
+GuiElement::~GuiElement()
+{
+    ReleaseVertexBuffer();
+}
+
+void GuiElement::ResetLatch()
+{
+    g_leftButtonLatch = false;
+}
+
+void GuiElement::ReleaseVertexBuffer()
+{
+    if (vertexBuffer) {
+        vertexBuffer->Release();
+        vertexBuffer = nullptr;
+    }
+}
+
+void GuiElement::Update()
+{
+    UpdateEffect();
+
+    const float dt = DataManager::Get()->GetFrameTime();
+    if (gliding) {
+        const float f = dt * kGlideRate;
+        const float dx = targetX - left;
+        const float dy = targetY - top;
+        left += dx * f;
+        right += dx * f;
+        top += dy * f;
+        bottom += dy * f;
+    }
+
+    if (textureRecord && animate && textureRecord->frameCount >= 2) {
+        frameTimer += dt;
+        if (frameTimer >= frameTime) {
+            ++frame;
+            frameTimer = 0.0f;
+            if (frame > static_cast<uint32_t>(textureRecord->frameCount))
+                frame = 1;
+        }
+        topV = static_cast<float>(frame - 1) * textureRecord->frameWidth;
+        bottomV = topV + textureRecord->frameWidth;
+    }
+
+    HitTest();
+    UpdateVertices();
+}
+
+void GuiElement::ResetColour()
+{
+    colour = baseColour;
+    UpdateVertices();
+}
+
+void GuiElement::Place(float x, float y, float w, float h)
+{
+    SetRect(x, y, w, h);
+}
+
+void GuiElement::Init(const std::string& textureName, float x, float y, float w, float h)
+{
+    Create(textureName, x, y, w, h);
+}
+
+void GuiElement::AssignRect(float x, float y, float w, float h)
+{
+    left = x;
+    right = x + w;
+    top = y;
+    bottom = y + h;
+    width = std::fabs(w);
+    height = std::fabs(h);
+    targetX = x;
+    targetY = y;
+    DataManager* data = DataManager::Get();
+    rememberedWidth = data->GetBackBufferWidth();
+    rememberedHeight = data->GetBackBufferHeight();
+}
+
+void GuiElement::SetRect(float x, float y, float w, float h)
+{
+    AssignRect(x, y, w, h);
+    CreateVertexBuffer();
+}
+
+void GuiElement::Create(const std::string& textureName, float x, float y, float w, float h)
+{
+    AssignRect(x, y, w, h);
+    textureRecord = DataManager::Get()->GetTexture(textureName, false);
+    CreateVertexBuffer();
+}
+
+void GuiElement::OnLostDevice()
+{
+    ReleaseVertexBuffer();
+}
+
+void GuiElement::OnResetDevice()
+{
+    CreateVertexBuffer();
+    DataManager* data = DataManager::Get();
+    rememberedWidth = data->GetBackBufferWidth();
+    rememberedHeight = data->GetBackBufferHeight();
+}
+
+void GuiElement::SetVisible(bool show)
+{
+    visible = show;
+}
+
+void GuiElement::HitTest()
+{
+    const RECT rect{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                    static_cast<LONG>(bottom)};
+    const POINT p = MouseOverManager::Get()->GetPointerPosition();
+    const bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
+
+    if (enabled && inside) {
+        if (!hovering)
+            g_leftButtonLatch = false;
+        state = WIDGET_HOVER;
+        if (hoverTime >= hoverDelay)
+            state = WIDGET_HOVER | WIDGET_HOVER_LONG;
+        if (LeftButtonDown()) {
+            state |= WIDGET_PRESSED;
+            g_leftButtonLatch = true;
+        }
+        if (!LeftButtonDown() && g_leftButtonLatch) {
+            state |= WIDGET_CLICKED;
+            g_leftButtonLatch = false;
+        }
+        hoverTime += DataManager::Get()->GetFrameTime();
+        hovering = true;
+    } else {
+        state = WIDGET_IDLE;
+        hoverTime = 0.0f;
+        hovering = false;
+    }
+}
+
+void GuiElement::SetTarget(float x, float y, bool jump)
+{
+    targetX = x;
+    targetY = y;
+    if (jump) {
+        right = right - left + x;
+        bottom = bottom - top + y;
+        left = x;
+        top = y;
+    }
+}
+
+void GuiElement::MoveTo(float x, float y)
+{
+    right = std::fabs(right - left) + x;
+    bottom = std::fabs(bottom - top) + y;
+    left = x;
+    top = y;
+}
+
+POINT GuiElement::GetTopLeft() const
+{
+    return POINT{static_cast<LONG>(left), static_cast<LONG>(top)};
+}
+
+void GuiElement::SetTexU0(float value, bool multiply)
+{
+    leftU = multiply ? leftU * value : value;
+}
+
+void GuiElement::SetTexU1(float value, bool multiply)
+{
+    rightU = multiply ? rightU * value : value;
+}
+
+void GuiElement::SetTexCoordMax(float u, float v)
+{
+    rightU = u;
+    bottomV = v;
+}
+
+void GuiElement::SetFrameTexture(IDirect3DTexture9* texture)
+{
+    if (!textureRecord) {
+        ownRecord = std::make_unique<TextureRecord>();
+        textureRecord = ownRecord.get();
+    }
+    textureRecord->texture = texture;
+}
+
+void GuiElement::SetTextureByName(const std::string& name)
+{
+    DataManager* data = DataManager::Get();
+    textureRecord = data->GetTexture(name, false);
+    if (!textureRecord)
+        textureRecord = data->GetTexture("Unknown_Icon_f2.tga", false);
+}
+
+void GuiElement::UpdateVertices()
+{
+    if (!vertexBuffer)
+        return;
+    void* data = nullptr;
+    if (FAILED(vertexBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
+        return;
+    const D3DCOLOR c = PackColour(colour);
+    const QuadVertex quad[4] = {
+        {left, bottom, 0.0f, 1.0f, c, leftU, bottomV},
+        {left, top, 0.0f, 1.0f, c, leftU, topV},
+        {right, bottom, 0.0f, 1.0f, c, rightU, bottomV},
+        {right, top, 0.0f, 1.0f, c, rightU, topV},
+    };
+    std::memcpy(data, quad, sizeof(quad));
+    vertexBuffer->Unlock();
+}
+
+void GuiElement::CreateVertexBuffer()
+{
+    DataManager* data = DataManager::Get();
+    IDirect3DDevice9* device = data->GetDevice();
+    // A second SetRect or Create replaces the buffer; the old one is released, not leaked.
+    ReleaseVertexBuffer();
+    if (device)
+        device->CreateVertexBuffer(kQuadBytes, 0, kQuadFvf, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+
+    const float sx = rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;
+    const float sy = rememberedHeight ? static_cast<float>(data->GetBackBufferHeight()) / static_cast<float>(rememberedHeight) : 1.0f;
+    if (GameApplication* app = data->GetApplication()) {
+        app->guiScaleX = sx;
+        app->guiScaleY = sy;
+    }
+    left *= sx;
+    right *= sx;
+    width *= sx;
+    targetX *= sx;
+    top *= sy;
+    bottom *= sy;
+    height *= sy;
+    targetY *= sy;
+    UpdateVertices();
+}
+
+void GuiElement::DrawQuad()
+{
+    if (!visible || !vertexBuffer)
+        return;
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    device->SetTexture(0, textureRecord ? textureRecord->texture : nullptr);
+    device->SetStreamSource(0, vertexBuffer, 0, kQuadStride);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+}
+
+void GuiElement::Render()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    device->SetFVF(kQuadFvf);
+    DrawQuad();
+}

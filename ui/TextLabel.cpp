@@ -1,0 +1,226 @@
+#include "ui/TextLabel.h"
+
+#include "app/DataManager.h"
+#include "app/GlobalConstants.h"
+#include "app/Random.h"
+#include "d3dx9/D3DX9Core.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr float kCountStep = 0.01f;
+constexpr float kBoxWidthPerChar = 0.3f;
+constexpr float kBoxHeightPerLine = 0.5f;
+constexpr float kFloatingTextTop = 400.0f;
+constexpr float kFloatingTextBottom = 500.0f;
+constexpr float kFloatingTextMinGap = 30.0f;
+constexpr float kFloatingTextMaxGap = 60.0f;
+
+bool g_haveLastOffset = false;
+float g_lastOffset = 0.0f;
+} // namespace
+
+TextLabel::TextLabel() = default;
+
+TextLabel::~TextLabel()
+{
+    // A label deleted while still queued would leave a dangling entry behind.
+    SpriteDrawQueue.erase(std::remove(SpriteDrawQueue.begin(), SpriteDrawQueue.end(), this), SpriteDrawQueue.end());
+    ReleaseFont();
+}
+
+void TextLabel::ReleaseFont()
+{
+    if (font) {
+        font->Release();
+        font = nullptr;
+    }
+}
+
+void TextLabel::MakeFont(bool italic)
+{
+    ReleaseFont();
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    D3DXCreateFontA(device, fontHeight, 0, FW_BOLD, 1, italic ? TRUE : FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                    faceName.c_str(), &font);
+}
+
+void TextLabel::CreateFont(int height, const char* face, int)
+{
+    fontHeight = height;
+    faceName = face ? face : "";
+    MakeFont(false);
+}
+
+void TextLabel::SetFont(int height, const char* face, RECT* rect)
+{
+    fixedRect = rect;
+    CreateFont(height, face, 1);
+}
+
+void TextLabel::ResizeFont(int height, bool italic)
+{
+    fontHeight = height;
+    MakeFont(italic);
+}
+
+void TextLabel::Create(int height, const char* face, float r, float g, float b, float a, int flag)
+{
+    CreateFont(height, face, flag);
+    normalColour = D3DXCOLOR(r, g, b, a);
+    baseColour = normalColour;
+    colour = D3DXCOLOR(r, g, b, 0.0f);
+}
+
+void TextLabel::StoreText(const char* formatted)
+{
+    std::memset(buffer, 0, sizeof(buffer));
+    std::strncpy(buffer, formatted, kBufferSize - 1);
+    text = buffer;
+
+    // Lines are counted by the two characters '\' 'n' that the data files write, not by real breaks.
+    lineCount = 1;
+    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2))
+        ++lineCount;
+    textWidth = static_cast<uint32_t>(fontHeight) * static_cast<uint32_t>(text.size());
+}
+
+// Texts are copied as they stand: a '%' in a name is shown, never taken as a format directive.
+void TextLabel::SetText(const std::string& newText)
+{
+    StoreText(newText.c_str());
+}
+
+void TextLabel::StepCount(int value, bool countingNow)
+{
+    if (!counting)
+        shownNumber = value;
+    counting = countingNow;
+    if (!counting)
+        return;
+
+    countTimer += DataManager::Get()->GetFrameTime();
+    if (countTimer < kCountStep)
+        return;
+    D3DXCOLOR chosen = normalColour;
+    if (value > shownNumber) {
+        ++shownNumber;
+        chosen = countingColour;
+    } else if (value < shownNumber) {
+        --shownNumber;
+        chosen = countingColour;
+    }
+    baseColour = chosen;
+    colour = chosen;
+    countTimer = 0.0f;
+}
+
+void TextLabel::SetNumberText(const char* format, int value, bool countingNow)
+{
+    StepCount(value, countingNow);
+    char formatted[kBufferSize];
+    std::snprintf(formatted, sizeof(formatted), format ? format : "%i", shownNumber);
+    StoreText(formatted);
+}
+
+void TextLabel::SetNumberText2(const char* format, int value, int secondValue, bool countingNow)
+{
+    StepCount(value, countingNow);
+    char formatted[kBufferSize];
+    std::snprintf(formatted, sizeof(formatted), format ? format : "%i/%i", shownNumber, secondValue);
+    StoreText(formatted);
+}
+
+void TextLabel::RandomOffsetY()
+{
+    if (!g_haveLastOffset) {
+        g_lastOffset = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+        g_haveLastOffset = true;
+    }
+    float r = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+    for (;;) {
+        const float gap = std::fabs(g_lastOffset - r);
+        if (gap >= kFloatingTextMinGap && gap <= kFloatingTextMaxGap)
+            break;
+        r = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+    }
+    g_lastOffset = r;
+    y = r;
+}
+
+void TextLabel::Update()
+{
+    UpdateEffect();
+    const float dt = DataManager::Get()->GetFrameTime();
+    x += velocityX * dt;
+    y += velocityY * dt;
+    boxWidth = static_cast<float>(textWidth) * kBoxWidthPerChar;
+    boxHeight = static_cast<float>(lineCount) * static_cast<float>(fontHeight) * kBoxHeightPerLine;
+    ownRect = RECT{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + boxWidth),
+                   static_cast<LONG>(y + boxHeight)};
+}
+
+void TextLabel::SetPosition(float px, float py)
+{
+    x = px;
+    y = py;
+}
+
+void TextLabel::QueueDraw()
+{
+    SpriteDrawQueue.push_back(this);
+}
+
+void TextLabel::Unqueue()
+{
+    SpriteDrawQueue.erase(std::remove(SpriteDrawQueue.begin(), SpriteDrawQueue.end(), this), SpriteDrawQueue.end());
+    ReleaseFont();
+}
+
+void TextLabel::Draw()
+{
+    if (!font)
+        return;
+    ID3DXSprite* sprite = DataManager::Get()->GetSprite();
+    const D3DCOLOR c = PackColour(colour);
+    if (fixedRect) {
+        font->DrawTextA(sprite, text.c_str(), -1, fixedRect, DT_CENTER, c);
+    } else {
+        RECT rect = ownRect;
+        font->DrawTextA(sprite, text.c_str(), -1, &rect, DT_NOCLIP, c);
+    }
+}
+
+void TextLabel::OnLostDevice()
+{
+    if (font)
+        font->OnLostDevice();
+}
+
+void TextLabel::OnResetDevice()
+{
+    if (font)
+        font->OnResetDevice();
+}
+
+const std::vector<TextLabel*>& QueuedText()
+{
+    return SpriteDrawQueue;
+}
+
+void DrawQueuedText()
+{
+    ID3DXSprite* sprite = DataManager::Get()->GetSprite();
+    if (sprite)
+        sprite->Begin(D3DXSPRITE_ALPHABLEND | D3DXSPRITE_SORT_TEXTURE);
+    for (TextLabel* label : SpriteDrawQueue)
+        label->Draw();
+    if (sprite)
+        sprite->End();
+    std::vector<TextLabel*>().swap(SpriteDrawQueue);
+}

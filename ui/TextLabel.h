@@ -1,0 +1,75 @@
+#pragma once
+
+#include "ui/GuiObject.h"
+#include "win32/Win32.h"
+
+#include <string>
+#include <vector>
+
+struct ID3DXFont;
+
+// The text widget. Labels are not drawn where they are updated: their owners queue them each frame
+// and the application draws the whole queue in one sprite batch.
+class TextLabel : public GuiObject {
+public:
+    static constexpr size_t kBufferSize = 520;
+
+    TextLabel();
+    ~TextLabel() override;
+
+    void Update() override;
+
+    void CreateFont(int height, const char* face, int flag);
+    void SetFont(int height, const char* face, RECT* rect);
+    void ResizeFont(int height, bool italic);
+    void Create(int height, const char* face, float r, float g, float b, float a, int flag);
+    void SetText(const std::string& text);
+    void SetNumberText(const char* format, int value, bool counting);
+    void SetNumberText2(const char* format, int value, int secondValue, bool counting);
+    void RandomOffsetY();
+    void QueueDraw();
+    void Unqueue();
+    void Draw();
+    void OnLostDevice();
+    void OnResetDevice();
+    void SetPosition(float px, float py);
+
+    const std::string& GetText() const { return text; }
+    ID3DXFont* GetFont() const { return font; }
+    uint32_t GetLineCount() const { return lineCount; }
+    uint32_t GetTextWidth() const { return textWidth; }
+    const RECT& GetOwnRect() const { return ownRect; }
+
+    D3DXCOLOR normalColour{1.0f, 1.0f, 1.0f, 1.0f};
+    D3DXCOLOR countingColour{0.0f, 0.0f, 1.0f, 1.0f};
+    int fontHeight = 12;
+    float x = 0.0f;
+    float y = 0.0f;
+    float boxWidth = 0.0f;
+    float boxHeight = 0.0f;
+    float velocityX = 0.0f;
+    float velocityY = 0.0f;
+    float countTimer = 0.0f;
+    bool counting = false;
+    int shownNumber = 9999999;
+
+private:
+    void MakeFont(bool italic);
+    void ReleaseFont();
+    void StoreText(const char* formatted);
+    void StepCount(int value, bool countingNow);
+
+    ID3DXFont* font = nullptr;
+    std::string faceName = "Ariel";
+    std::string text;
+    char buffer[kBufferSize] = {};
+    uint32_t textWidth = 0;
+    uint32_t lineCount = 0;
+    RECT ownRect{0, 0, 0, 0};
+    RECT* fixedRect = nullptr;
+};
+
+// Draws every queued label inside one batch of the shared sprite and empties the queue.
+void DrawQueuedText();
+// The labels queued for this frame, in queue order (a label may appear more than once).
+const std::vector<TextLabel*>& QueuedText();
