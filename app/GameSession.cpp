@@ -75,6 +75,7 @@ void GameSession::SetGameState(GameState newState)
 void GameSession::Update()
 {
     SoundQueue::Get()->Update();
+    MouseOverManager::Get()->Update();
 }
 
 IDirect3DTexture9* GameSession::RenderSceneToTexture()

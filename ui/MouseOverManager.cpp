@@ -1,5 +1,6 @@
 #include "ui/MouseOverManager.h"
 
+#include "app/DataManager.h"
 #include "app/GlobalConstants.h"
 #include "ui/GuiElement.h"
 #include "ui/TextLabel.h"
@@ -78,6 +79,30 @@ void MouseOverManager::MovePointer(int x, int y)
     pointerIcon->UpdateEffect();
     pointerIcon->UpdateVertices();
     showText = false;
+}
+
+// The hovered buttons and the battle HUD's unit texts join this when the interface's buttons exist;
+// until then nothing is ever hovered, so the name text stays faded out and unanchored.
+void MouseOverManager::Update()
+{
+    showText = false;
+    restoreTimer += DataManager::Get()->GetFrameTime();
+    UpdateText();
+}
+
+void MouseOverManager::UpdateText()
+{
+    const D3DXCOLOR hidden(0.0f, 0.0f, 0.0f, 0.0f);
+    if (textLabel)
+        textLabel->targetColour = hidden;
+    if (textWindow)
+        textWindow->targetColour = hidden;
+    anchorX = -1.0f;
+    anchorY = -1.0f;
+    if (textLabel)
+        textLabel->Update();
+    if (textWindow)
+        textWindow->Update();
 }
 
 void MouseOverManager::Render()

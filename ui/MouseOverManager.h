@@ -20,6 +20,8 @@ public:
     void Init();
     POINT GetPointerPosition() const;
     void MovePointer(int x, int y);
+    void Update();
+    void UpdateText();
     void Render();
     void OnLostDevice();
     void OnResetDevice();
@@ -31,6 +33,7 @@ public:
     GuiElement* GetPointerIcon() const { return pointerIcon.get(); }
     TextLabel* GetTextLabel() const { return textLabel.get(); }
     GuiElement* GetTextWindow() const { return textWindow.get(); }
+    bool IsTextAnchored() const { return anchorX >= 0.0f && anchorY >= 0.0f; }
 
 private:
     MouseOverManager();
@@ -39,6 +42,10 @@ private:
     std::unique_ptr<TextLabel> textLabel;
     std::unique_ptr<GuiElement> textWindow;
     bool showText = false;
+    // Where the name text is anchored; negative while no text is shown.
+    float anchorX = -1.0f;
+    float anchorY = -1.0f;
+    float restoreTimer = 0.0f;
     D3DXVECTOR3 pickRayOrigin{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 pickRayDirection{0.0f, 0.0f, 0.0f};
 };

@@ -48,16 +48,25 @@ void SetFullscreen(HWND hwnd, bool fullscreen)
         if (r.fullscreen == fullscreen) {
             return;
         }
+        // Full screen is a borderless window covering the desktop, placed by us rather than by the
+        // window manager's full-screen state: a bare X server (no window manager) ignores that state,
+        // while window managers treat a borderless window that covers the screen as full screen.
         if (fullscreen) {
-            SDL_GetWindowPosition(r.sdl, &r.windowedX, &r.windowedY);
-            SDL_GetWindowSize(r.sdl, &r.windowedWidth, &r.windowedHeight);
-            if (SDL_SetWindowFullscreen(r.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+            const int display = SDL_GetWindowDisplayIndex(r.sdl);
+            SDL_Rect bounds{};
+            if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) {
                 return;
             }
+            SDL_GetWindowPosition(r.sdl, &r.windowedX, &r.windowedY);
+            SDL_GetWindowSize(r.sdl, &r.windowedWidth, &r.windowedHeight);
+            SDL_SetWindowBordered(r.sdl, SDL_FALSE);
+            SDL_SetWindowResizable(r.sdl, SDL_FALSE);
+            SDL_SetWindowPosition(r.sdl, bounds.x, bounds.y);
+            SDL_SetWindowSize(r.sdl, bounds.w, bounds.h);
+            SDL_RaiseWindow(r.sdl);
             r.fullscreen = true;
             return;
         }
-        SDL_SetWindowFullscreen(r.sdl, 0);
         r.fullscreen = false;
         // Not every desktop gives the old placement back by itself.
         SDL_SetWindowBordered(r.sdl, WindowRegistry::IsBordered(r.style) ? SDL_TRUE : SDL_FALSE);

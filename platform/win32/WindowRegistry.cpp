@@ -64,7 +64,9 @@ bool WindowRegistry::EnsureVideo()
     if (videoReady_) {
         return true;
     }
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // SDL counts its subsystem users: the window layer takes a reference of its own even when the device
+    // layer started video first, so releasing the Direct3D object never pulls video from under the windows.
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (!videoTried_) {
             std::fprintf(stderr, "Window system: no video driver could be started (%s)\n", SDL_GetError());
         }

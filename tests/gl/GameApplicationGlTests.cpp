@@ -1,0 +1,140 @@
+// The game application on the OpenGL device: what a player sees after one frame.
+#include "app/DataManager.h"
+#include "app/FrameClock.h"
+#include "app/GameApplication.h"
+#include "app/GameSession.h"
+#include "app/InputManager.h"
+#include "scene/Camera.h"
+#include "ui/MouseOverManager.h"
+#include "win32/TestHooks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class GameApplicationGl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Win32TestHooks::ResetWindowLayer();
+        Win32TestHooks::CaptureMessageBoxes(true);
+        D3D9SetBackEnd(D3D9_BACKEND_GL);
+        FrameClock::Clear();
+        DataManager::Reset();
+        Camera::ResetForTests();
+        MouseOverManager::ResetForTests();
+        InputManager::Reset();
+        app = std::make_unique<GameApplication>();
+        static char module;
+        ASSERT_EQ(app->Create(reinterpret_cast<HINSTANCE>(&module), nullptr), S_OK);
+        // The game's layout size, shown full screen.
+        app->SetWindowSize(1024, 768);
+        ASSERT_TRUE(app->IsActive());
+    }
+
+    void TearDown() override
+    {
+        if (app) {
+            PostQuitMessage(0);
+            app->Run();
+            app.reset();
+        }
+        MouseOverManager::ResetForTests();
+        InputManager::Reset();
+        Camera::ResetForTests();
+        DataManager::Reset();
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        Win32TestHooks::ResetWindowLayer();
+    }
+
+    // Reads the back buffer's pixels as 0xAARRGGBB, row 0 at the top.
+    std::vector<uint32_t> BackBuffer(UINT* width, UINT* height)
+    {
+        IDirect3DSurface9* surface = nullptr;
+        std::vector<uint32_t> pixels;
+        if (FAILED(app->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface)))
+            return pixels;
+        D3DSURFACE_DESC desc{};
+        surface->GetDesc(&desc);
+        D3DLOCKED_RECT locked{};
+        if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            pixels.resize(static_cast<size_t>(desc.Width) * desc.Height);
+            for (UINT y = 0; y < desc.Height; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                   static_cast<size_t>(y) * locked.Pitch);
+                for (UINT x = 0; x < desc.Width; ++x)
+                    pixels[static_cast<size_t>(y) * desc.Width + x] = row[x];
+            }
+            surface->UnlockRect();
+        }
+        surface->Release();
+        *width = desc.Width;
+        *height = desc.Height;
+        return pixels;
+    }
+
+    std::unique_ptr<GameApplication> app;
+};
+
+int Channel(uint32_t argb, int shift)
+{
+    return static_cast<int>((argb >> shift) & 0xFF);
+}
+
+} // namespace
+
+TEST_F(GameApplicationGl, MenuFrameShowsTheGreySceneAndTheHelpLabel)
+{
+    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    // A second of frames: the mouse-over window that every start shows fades out meanwhile.
+    Win32TestHooks::SetPerformanceCounter(1000, 0);
+    FrameClock::Start();
+    for (LONGLONG t = 50; t <= 1000; t += 50) {
+        Win32TestHooks::SetPerformanceCounterValue(t);
+        app->UpdateFrame();
+        app->Render();
+    }
+
+    UINT width = 0;
+    UINT height = 0;
+    const std::vector<uint32_t> pixels = BackBuffer(&width, &height);
+    ASSERT_EQ(width, 1024u);
+    ASSERT_EQ(height, 768u);
+
+    // The scene texture is cleared to 0x808080 and the post-process pass shows it unshaken.
+    const uint32_t centre = pixels[384 * width + 512];
+    EXPECT_NEAR(Channel(centre, 16), 0x80, 2);
+    EXPECT_NEAR(Channel(centre, 8), 0x80, 2);
+    EXPECT_NEAR(Channel(centre, 0), 0x80, 2);
+
+    // "F1 For Help" in white at (470, 10): its cell is 16 pixels high and about 80 wide.
+    int lit = 0;
+    for (UINT y = 10; y < 30; ++y)
+        for (UINT x = 466; x < 570; ++x)
+            lit += Channel(pixels[y * width + x], 16) > 0xC0 ? 1 : 0;
+    EXPECT_GT(lit, 60);
+    // Nothing else is drawn on the top rows.
+    int stray = 0;
+    for (UINT y = 0; y < 40; ++y)
+        for (UINT x = 0; x < 440; ++x)
+            stray += std::abs(Channel(pixels[y * width + x], 16) - 0x80) > 4 ? 1 : 0;
+    EXPECT_EQ(stray, 0);
+}
+
+TEST_F(GameApplicationGl, IntroFrameShowsNoInterfaceText)
+{
+    app->UpdateFrame();
+    app->Render();
+    UINT width = 0;
+    UINT height = 0;
+    const std::vector<uint32_t> pixels = BackBuffer(&width, &height);
+    ASSERT_EQ(width, 1024u);
+    int lit = 0;
+    for (UINT y = 10; y < 30; ++y)
+        for (UINT x = 466; x < 570; ++x)
+            lit += Channel(pixels[y * width + x], 16) > 0xC0 ? 1 : 0;
+    EXPECT_EQ(lit, 0);
+}
