@@ -67,6 +67,9 @@ void GameSession::SetGameState(GameState newState)
     case GAME_STATE_LOADING:
         HidePointer();
         break;
+    case GAME_STATE_BATTLE:
+        battleStarted = true;
+        break;
     default:
         break;
     }

@@ -26,6 +26,8 @@ public:
     void LoadAssets();
     void SetGameState(GameState newState);
     GameState GetGameState() const { return state; }
+    // Set once a battle has begun; the front end resumes it instead of starting a new one.
+    bool IsBattleStarted() const { return battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
     void RenderOverlay();
@@ -44,6 +46,7 @@ private:
     void ReleaseSceneTarget();
 
     ID3DXEffect* basicEffect = nullptr; // the cache owns it
+    bool battleStarted = false;
     GameState state = GAME_STATE_MAIN_MENU;
     D3DXMATRIX textTransform;
     IDirect3DTexture9* sceneTexture = nullptr;

@@ -191,6 +191,9 @@ TEST_F(GameApplicationTest, WindowSizeKeysResizeTheBackBufferAndFramesGoOn)
     EXPECT_EQ(desc.Width, 1280u);
     EXPECT_EQ(desc.Height, 1024u);
     EXPECT_FLOAT_EQ(app->heightFactor, 0.75f);
+    // Text laid out for 1024 x 768 is scaled onto 1280 x 1024.
+    EXPECT_FLOAT_EQ(app->GetSession()->GetTextTransform()._11, 1.25f);
+    EXPECT_FLOAT_EQ(app->GetSession()->GetTextTransform()._22, 1024.0f / 768.0f);
 
     NullDevice* device = Device();
     device->ResetCounters();
@@ -268,6 +271,24 @@ TEST_F(GameApplicationTest, ScreenshotNumbersRunOnInAnEmptyDirectory)
     EXPECT_TRUE(std::filesystem::exists(dir / "Data" / "Screenshots" / "Image10.bmp"));
     std::filesystem::current_path(startDirectory);
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(GameApplicationTest, EveryStateShowsThePointerExceptTheIntroAndLoading)
+{
+    GameSession* session = app->GetSession();
+    // The intro has hidden the pointer: one more show brings the count from -1 to 0.
+    EXPECT_EQ(ShowCursor(TRUE), 0);
+    EXPECT_EQ(ShowCursor(FALSE), -1);
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
+    EXPECT_EQ(ShowCursor(FALSE), 0) << "raised to 1 on entering the menu";
+    session->SetGameState(GAME_STATE_LOADING);
+    EXPECT_EQ(ShowCursor(TRUE), 0) << "hidden again at -1 while loading";
+    EXPECT_FALSE(session->IsBattleStarted());
+    session->SetGameState(GAME_STATE_BATTLE);
+    EXPECT_TRUE(session->IsBattleStarted());
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EXPECT_TRUE(session->IsBattleStarted()) << "a battle once begun stays begun";
 }
 
 TEST_F(GameApplicationTest, MouseMovesReachThePointer)
