@@ -5,16 +5,7 @@
 
 #include "win32/Win32.h"
 
-typedef uint32_t ULONG;
 typedef DWORD D3DCOLOR;
-
-struct GUID {
-    uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
-    uint8_t Data4[8];
-};
-typedef const GUID& REFIID;
 
 constexpr UINT D3D_SDK_VERSION = 32;
 constexpr UINT D3DADAPTER_DEFAULT = 0;
@@ -633,20 +624,6 @@ struct IDirect3DIndexBuffer9;
 struct IDirect3DVertexShader9;
 struct IDirect3DPixelShader9;
 struct IShaderProgram;
-
-struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID, void** object)
-    {
-        if (object)
-            *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
-
-protected:
-    virtual ~IUnknown() = default;
-};
 
 struct IDirect3DResource9 : IUnknown {
     virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;

@@ -3,7 +3,7 @@
 // Implemented over the shared InputState (fed by the window's SDL event pump), so DirectInput, GetAsyncKeyState
 // and GetCursorPos always agree. Key codes are physical key positions: W/A/S/D sit in the same place on any layout.
 
-#include "d3d9/D3D9.h" // GUID, REFIID and IUnknown are declared with the Direct3D interfaces.
+#include "win32/Win32.h"
 
 typedef const GUID& REFGUID;
 

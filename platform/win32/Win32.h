@@ -59,6 +59,31 @@ constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
+// The COM basics shared by the Direct3D and DirectInput interfaces.
+typedef uint32_t ULONG;
+
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+typedef const GUID& REFIID;
+
+struct IUnknown {
+    virtual HRESULT QueryInterface(REFIID, void** object)
+    {
+        if (object)
+            *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    virtual ~IUnknown() = default;
+};
+
 // Opaque handles. Each points at an object of the layer's own.
 struct HWND__;
 typedef HWND__* HWND;
