@@ -335,6 +335,7 @@ void PumpEvents()
     if (!registry.IsVideoThread()) {
         return;
     }
+    registry.DestroyRetiredWindows();
     SDL_PumpEvents();
     SDL_Event event;
     while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {

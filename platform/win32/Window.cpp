@@ -72,6 +72,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if (!registry.EnsureVideo()) {
         return nullptr;
     }
+    registry.DestroyRetiredWindows();
     // The numbers given are the outer rectangle; the SDL window is the client area inside the frame.
     const RECT insets = FrameInsets(style, false);
     const int clientX = x + insets.left;
@@ -304,7 +305,8 @@ BOOL DestroyWindow(HWND hwnd)
         // The procedure destroyed it while handling WM_DESTROY.
         return TRUE;
     }
-    SDL_DestroyWindow(record->sdl);
+    registry.RetireSdlWindow(record->sdl);
+    registry.DestroyRetiredWindows();
     MessageQueue::Get().Purge(hwnd);
     return TRUE;
 }

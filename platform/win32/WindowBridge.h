@@ -21,8 +21,8 @@ void SetBackBufferSize(HWND hwnd, int w, int h);
 // aspect that fits, centred. Out-parameters may be null; all are cleared to 0 for an unknown window.
 void GetPresentRect(HWND hwnd, int* x, int* y, int* w, int* h);
 
-// Full screen is a borderless desktop-sized window (SDL_WINDOW_FULLSCREEN_DESKTOP); false returns to the
-// windowed placement.
+// Full screen is a borderless window placed over the whole desktop by us (not SDL's full-screen flag, which a bare
+// X server ignores); false returns to the windowed placement, frame and size.
 void SetFullscreen(HWND hwnd, bool fullscreen);
 
 // While set (during a device reset) window size events are dropped rather than queued as WM_SIZE. Clearing it makes

@@ -423,6 +423,35 @@ void WindowRegistry::SetSuppressSizeEvents(bool suppress)
     }
 }
 
+void WindowRegistry::RetireSdlWindow(SDL_Window* window)
+{
+    if (!window) {
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    // SDL would drop the current context with the window, and the device would then make it current again on
+    // a freed window at its next call.
+    if (SDL_GL_GetCurrentWindow() == window) {
+        SDL_HideWindow(window);
+        retired_.push_back(window);
+        return;
+    }
+    SDL_DestroyWindow(window);
+}
+
+void WindowRegistry::DestroyRetiredWindows()
+{
+    std::lock_guard lock(mutex_);
+    // While any context is current, a retired window may still be some device's: only when none is do they all end.
+    if (retired_.empty() || SDL_GL_GetCurrentWindow() != nullptr) {
+        return;
+    }
+    for (SDL_Window* window : retired_) {
+        SDL_DestroyWindow(window);
+    }
+    retired_.clear();
+}
+
 void WindowRegistry::DestroyAll()
 {
     std::map<uintptr_t, std::unique_ptr<WindowRecord>> doomed;
@@ -431,6 +460,7 @@ void WindowRegistry::DestroyAll()
         doomed.swap(windows_);
     }
     for (auto& entry : doomed) {
-        SDL_DestroyWindow(entry.second->sdl);
+        RetireSdlWindow(entry.second->sdl);
     }
+    DestroyRetiredWindows();
 }

@@ -87,6 +87,14 @@ public:
     void SetSuppressSizeEvents(bool suppress);
     bool SuppressSizeEvents() const { return suppressSizeEvents_.load(); }
 
+    // Ends an SDL window whose handle is gone. A device's OpenGL context may still be current on it (the device
+    // outlives its window when the game releases its last resources after WM_CLOSE): such a window is only hidden,
+    // and ends once no context is current any more, so the device never draws or deletes through a dead window.
+    void RetireSdlWindow(SDL_Window* window);
+    // Ends the hidden windows that no context needs any more. Called as windows come and go and as events are
+    // pumped.
+    void DestroyRetiredWindows();
+
     // Destroys every window without telling its procedure; for tests.
     void DestroyAll();
 
@@ -106,6 +114,7 @@ private:
     bool dummy_ = false;
     std::thread::id videoThread_;
     std::atomic<bool> suppressSizeEvents_{false};
+    std::vector<SDL_Window*> retired_;
 };
 
 // The cursor display counter back to 0 and the default cursor image (Cursor.cpp); for tests.
