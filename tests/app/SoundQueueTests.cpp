@@ -253,4 +253,28 @@ TEST_F(SoundQueueTest, MusicChangesLeaveSoundEffectsAlone)
     EXPECT_EQ(FSOUND_GetCurrentSample(effect), Sample("first.wav"));
 }
 
+TEST_F(SoundQueueTest, InitSoundGivesThirtyTwoChannelsOnce)
+{
+    UseOwnTree();
+    // A looped sample holds its channel: 32 play at once, the 33rd finds no free channel.
+    FSOUND_SAMPLE* sample = Sample("first.wav");
+    ASSERT_NE(sample, nullptr);
+    FSOUND_Sample_SetMode(sample, FSOUND_LOOP_NORMAL);
+    for (int i = 0; i < CHANNELS; ++i)
+        EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), i);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), -1);
+    FSOUND_StopSound(FSOUND_ALL);
+
+    // Only the first call in a process starts the library: after the library was narrowed to 4 channels, a
+    // second InitSound leaves it so.
+    ASSERT_EQ(FSOUND_Init(44100, 4, 0), 1);
+    InitSound();
+    int played = 0;
+    while (played <= CHANNELS && FSOUND_PlaySound(FSOUND_FREE, sample) >= 0)
+        ++played;
+    FSOUND_StopSound(FSOUND_ALL);
+    ASSERT_EQ(FSOUND_Init(44100, CHANNELS, 0), 1);
+    EXPECT_EQ(played, 4);
+}
+
 } // namespace

@@ -137,8 +137,10 @@ TEST_F(FSoundTest, UnreadableFilesAndBadArgumentsLoadNothing)
 
 TEST_F(FSoundTest, ChannelsPlayStopAndReportTheirSample)
 {
-    WriteWav(dir_ / "tone.wav", 44100, 2, 44100);
-    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0x80040, 0, 0);
+    // Looped, so it still plays whenever the test looks, however slow the machine.
+    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
+    FSOUND_SAMPLE* sample =
+        FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0x80040 | FSOUND_LOOP_NORMAL, 0, 0);
     ASSERT_NE(sample, nullptr);
 
     // Nothing plays before the library is initialised.
@@ -196,8 +198,8 @@ TEST_F(FSoundTest, LoopModeDecidesWhetherASoundEnds)
     const int once = FSOUND_PlaySound(FSOUND_FREE, sample);
     ASSERT_GE(once, 0);
 
-    // The single shot ends well within a second; the looped one is still going afterwards.
-    EXPECT_TRUE(WaitFor(Stopped, once, 2.0));
+    // The single shot ends (within 50 ms on an idle machine); the looped one is still going afterwards.
+    EXPECT_TRUE(WaitFor(Stopped, once, 30.0));
     EXPECT_EQ(FSOUND_IsPlaying(looped), 1);
     FSOUND_Sample_Free(sample);
 }
@@ -233,38 +235,103 @@ TEST_F(FSoundTest, LoadingIntoAnUsedSlotReplacesTheSampleThere)
     FSOUND_Sample_Free(b);
 }
 
-TEST_F(FSoundTest, SamplesReallyReachTheDevice)
+// What the device was given while one sample played once, through SDL's disk driver (which writes what a device
+// would play to a file: 16-bit stereo at 44100 Hz, as the mixer asks).
+struct DeviceOutput {
+    bool started = false;
+    bool loaded = false;
+    bool played = false;
+    bool ended = false;
+    std::vector<int16_t> samples; // interleaved left, right
+};
+
+DeviceOutput PlayThroughTheDiskDriver(const std::string& file, const std::string& output)
 {
-    // The disk driver writes what the device would play to a file, in real time.
-    const std::string output = Path("device.raw");
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
     ::setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    // Faster than real time: a millisecond between buffers.
     ::setenv("SDL_DISKAUDIODELAY", "1", 1);
-    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
-    const bool started = FSOUND_Init(44100, 32, 0) == 1;
-    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0, 0, 0);
-    const int channel = started && sample ? FSOUND_PlaySound(FSOUND_FREE, sample) : -1;
-    const bool ended = channel >= 0 && WaitFor(Stopped, channel, 5.0);
+    DeviceOutput result;
+    result.started = FSOUND_Init(44100, 32, 0) == 1;
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, file.c_str(), FSOUND_HW2D | FSOUND_STEREO, 0, 0);
+    result.loaded = sample != nullptr;
+    const int channel = result.started && sample ? FSOUND_PlaySound(FSOUND_FREE, sample) : -1;
+    result.played = channel >= 0;
+    result.ended = result.played && WaitFor(Stopped, channel, 60.0);
     FSOUND_Close();
     FSOUND_Sample_Free(sample);
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     ::unsetenv("SDL_DISKAUDIOFILE");
     ::unsetenv("SDL_DISKAUDIODELAY");
 
-    ASSERT_TRUE(started);
-    ASSERT_NE(sample, nullptr);
-    ASSERT_GE(channel, 0);
-    EXPECT_TRUE(ended);
     std::ifstream in(output, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    int loud = 0;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto value = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
-        if (std::abs(value) > 10000)
-            ++loud;
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        result.samples.push_back(
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+    return result;
+}
+
+// Frames from the first to the last in which either channel is louder than the threshold; 0 when none is.
+long AudibleFrames(const std::vector<int16_t>& samples, int threshold)
+{
+    long first = -1;
+    long last = -1;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) > threshold) {
+            const long frame = static_cast<long>(i / 2);
+            if (first < 0)
+                first = frame;
+            last = frame;
+        }
     }
-    // 4410 stereo frames of +-20000 (volume may scale them, but not below half).
-    EXPECT_GE(loud, 4410);
+    return first < 0 ? 0 : last - first + 1;
+}
+
+TEST_F(FSoundTest, ASampleReachesTheDeviceWhole)
+{
+    // 4410 stereo frames of +-20000, mixed at full volume onto silence: exactly 8820 values of +-20000 reach the
+    // device, once (not looped), and nothing else but silence.
+    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
+    const DeviceOutput out = PlayThroughTheDiskDriver(Path("tone.wav"), Path("device.raw"));
+    ASSERT_TRUE(out.started);
+    ASSERT_TRUE(out.loaded);
+    ASSERT_TRUE(out.played);
+    EXPECT_TRUE(out.ended);
+    long full = 0;
+    long other = 0;
+    for (int16_t value : out.samples) {
+        if (value == 20000 || value == -20000)
+            ++full;
+        else if (value != 0)
+            ++other;
+    }
+    EXPECT_EQ(full, 8820);
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(AudibleFrames(out.samples, 10000), 4410);
+}
+
+TEST_F(FSoundTest, TheMusicOfTheDataTreeReachesTheDevice)
+{
+    // Each tune is 3 s (132300 frames) of notes at 0.3 of full scale (9830) that fade in over their first and out
+    // over their last 441 frames. So the audible part spans at least 132300 - 2 x 441 = 131418 frames; the MP3
+    // may add up to two frames of 1152 of decoder slack.
+    for (const char* file : {"Data/Sound/Music/Varnholt_MenuMusicTemp.wav", "Data/Sound/Music/timberwolf.mp3"}) {
+        SCOPED_TRACE(file);
+        const DeviceOutput out = PlayThroughTheDiskDriver(file, Path("music.raw"));
+        ASSERT_TRUE(out.started);
+        ASSERT_TRUE(out.loaded);
+        ASSERT_TRUE(out.played);
+        EXPECT_TRUE(out.ended);
+        const long audible = AudibleFrames(out.samples, 300);
+        EXPECT_GE(audible, 131418);
+        EXPECT_LE(audible, 132300 + 2 * 1152);
+        int peak = 0;
+        for (int16_t value : out.samples)
+            peak = std::max(peak, std::abs(static_cast<int>(value)));
+        EXPECT_GT(peak, 8000);
+        EXPECT_LE(peak, 11000);
+    }
 }
 
 TEST_F(FSoundTest, NoAudioDeviceGoesSilentWithOneLineAndKeepsWorking)
