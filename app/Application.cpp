@@ -636,6 +636,12 @@ void Application::ApplyWindowStyle()
     m_windowStyle = WINDOWED_STYLE;
     SetWindowLongA(m_window, GWL_STYLE, static_cast<LONG>(m_windowed ? WINDOWED_STYLE : FULLSCREEN_STYLE));
     SetWindowPos(m_window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
+    // The new frame changes the window's rectangle. The one saved at creation was measured around the bare popup;
+    // returning from full screen to it with the overlapped frame would shrink the client area by the frame.
+    if (m_windowed) {
+        GetWindowRect(m_window, &m_windowRect);
+        GetClientRect(m_window, &m_clientRect);
+    }
 }
 
 void Application::ReleaseDeviceOnly()

@@ -471,6 +471,32 @@ TEST_F(ApplicationTest, ApplyWindowStyleGivesTheOverlappedFrame)
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
 }
 
+TEST_F(ApplicationTest, LeavingFullScreenGivesBackTheWindowAsItWas)
+{
+    // On the dummy driver's 1024 x 768 desktop the 1024 x 768 popup starts at (0, 0). The overlapped frame then goes
+    // around that client area; the way back from full screen must place the frame, not the bare popup's rectangle,
+    // which would put the client area at (8, 31) and shrink it to 1008 x 729.
+    CountingApplication& a = Started();
+    a.ApplyWindowStyle();
+    a.ToggleWindowed(false);
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(a.GetWindow(), &client));
+    EXPECT_EQ(client.right, 1024);
+    EXPECT_EQ(client.bottom, 768);
+
+    a.ToggleWindowed(true);
+    ASSERT_TRUE(GetClientRect(a.GetWindow(), &client));
+    EXPECT_EQ(client.right, 1024);
+    EXPECT_EQ(client.bottom, 768);
+    POINT origin{0, 0};
+    ASSERT_TRUE(ClientToScreen(a.GetWindow(), &origin));
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 0);
+    EXPECT_EQ(a.GetPresentParameters().BackBufferWidth, 1024u);
+    EXPECT_EQ(a.GetPresentParameters().BackBufferHeight, 768u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
+}
+
 TEST_F(ApplicationTest, TheFrameClockForgetsPausesAndResets)
 {
     CountingApplication& a = Started();
