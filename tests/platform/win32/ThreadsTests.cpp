@@ -22,8 +22,10 @@ TEST(ThreadsTest, WaitTimesOutAfterAboutTheTimeAsked)
     const auto start = Clock::now();
     EXPECT_EQ(WaitForSingleObject(event, 50), WAIT_TIMEOUT);
     const double waited = MillisecondsSince(start);
+    // The wait must not end early; how late it ends depends on the machine's load, so the upper bound only catches a
+    // time-out read in the wrong unit.
     EXPECT_GE(waited, 49.0);
-    EXPECT_LT(waited, 250.0);
+    EXPECT_LT(waited, 10000.0);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     EXPECT_TRUE(CloseHandle(event));
 }
@@ -137,7 +139,8 @@ TEST(ThreadsTest, ClosingTheHandleOfARunningThreadDoesNotWaitForIt)
     ASSERT_NE(thread, nullptr);
     const auto start = Clock::now();
     EXPECT_TRUE(CloseHandle(thread));
-    EXPECT_LT(MillisecondsSince(start), 100.0);
+    // The thread waits for ever; a close that joined it would never return. Slow machines may take a while anyway.
+    EXPECT_LT(MillisecondsSince(start), 5000.0);
     // The thread still ends normally once released.
     SetEvent(go);
     EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
