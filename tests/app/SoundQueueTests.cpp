@@ -86,7 +86,8 @@ protected:
     }
 
     // A data tree of our own with three effects of 2 s (88200 frames) and, unless told otherwise, a default sound
-    // of 0.1 s (4410 frames). The data manager is rebuilt on it.
+    // of 0.1 s (4410 frames). The data manager is rebuilt on it. Tests that look at what plays queue their sounds
+    // looped, so a sound is still playing when the test looks however slow the machine is.
     void UseOwnTree(bool withDefaultSound = true)
     {
         tree_ = fs::temp_directory_path() /
@@ -120,8 +121,8 @@ protected:
 TEST_F(SoundQueueTest, RequestsPlayWhenTheirDelayRunsOut)
 {
     UseOwnTree();
-    SoundQueue::Get()->Queue("first.wav", 1, false, 0.5f);
-    SoundQueue::Get()->Queue("second.wav", 2, false, 0.25f);
+    SoundQueue::Get()->Queue("first.wav", 1, true, 0.5f);
+    SoundQueue::Get()->Queue("second.wav", 2, true, 0.25f);
     ASSERT_EQ(SoundQueue::Get()->GetPendingRequests().size(), 2u);
 
     Frames(2, 0.1f); // 0.2 s: neither is due
@@ -146,9 +147,9 @@ TEST_F(SoundQueueTest, RequestsPlayWhenTheirDelayRunsOut)
 TEST_F(SoundQueueTest, RequestsDueInOneFramePlayInQueueOrder)
 {
     UseOwnTree();
-    SoundQueue::Get()->Queue("third.wav", 0, false, 0.0f);
-    SoundQueue::Get()->Queue("first.wav", 0, false, 0.0f);
-    SoundQueue::Get()->Queue("second.wav", 0, false, 0.0f);
+    SoundQueue::Get()->Queue("third.wav", 0, true, 0.0f);
+    SoundQueue::Get()->Queue("first.wav", 0, true, 0.0f);
+    SoundQueue::Get()->Queue("second.wav", 0, true, 0.0f);
     Frames(1, 0.016f);
     // Each takes the lowest free channel, so the channels tell the order.
     const int third = ChannelOf(Sample("third.wav"));
@@ -164,7 +165,7 @@ TEST_F(SoundQueueTest, DelaysCountGameTimeNotRealTime)
 {
     UseOwnTree();
     DataManager::Get()->SetGameSpeed(0.1f);
-    SoundQueue::Get()->Queue("first.wav", 0, false, 0.5f);
+    SoundQueue::Get()->Queue("first.wav", 0, true, 0.5f);
     // At a tenth of the speed, 0.5 s of game time takes 5 s of real time.
     Frames(49, 0.1f);
     EXPECT_EQ(Playing(Sample("first.wav")), 0);
@@ -193,6 +194,12 @@ TEST_F(SoundQueueTest, BlankQueuesNothingAndMissingNamesFallBackToTheDefaultSoun
     EXPECT_EQ(Playing(fallback), 1);
     // Queued with the loop flag, it plays looped.
     EXPECT_NE(FSOUND_Sample_GetMode(fallback) & FSOUND_LOOP_NORMAL, 0u);
+
+    // Without the flag the same sample plays once.
+    SoundQueue::Get()->Queue("NoSuchSound.wav", 9, false, 0.0f);
+    Frames(1, 0.016f);
+    EXPECT_EQ(FSOUND_Sample_GetMode(fallback) & (FSOUND_LOOP_NORMAL | FSOUND_LOOP_BIDI), 0u);
+    EXPECT_TRUE(SoundQueue::Get()->GetPendingRequests().empty());
 }
 
 TEST_F(SoundQueueTest, WithoutADefaultSoundAMissingNameDoesNothing)
@@ -234,7 +241,7 @@ TEST_F(SoundQueueTest, MusicChangesLeaveSoundEffectsAlone)
     UseOwnTree();
     SoundQueue* queue = SoundQueue::Get();
     queue->PlayNow("first.wav", true);
-    queue->Queue("third.wav", 0, false, 0.0f);
+    queue->Queue("third.wav", 0, true, 0.0f);
     Frames(1, 0.016f);
     ASSERT_EQ(Playing(Sample("third.wav")), 1);
 
@@ -245,7 +252,7 @@ TEST_F(SoundQueueTest, MusicChangesLeaveSoundEffectsAlone)
 
     // Once the music is stopped from outside, its channel is no longer the queue's to stop.
     FSOUND_StopSound(ChannelOf(Sample("second.wav")));
-    queue->Queue("first.wav", 0, false, 0.0f);
+    queue->Queue("first.wav", 0, true, 0.0f);
     Frames(1, 0.016f);
     const int effect = ChannelOf(Sample("first.wav"));
     ASSERT_GE(effect, 0);
