@@ -125,8 +125,10 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int)
     std::lock_guard<std::recursive_mutex> guard(system.lock);
     if (!EnsureMixer(system))
         return 0;
+    // Channels that stay keep playing (the mixer halts only those beyond the new count), so they keep their
+    // samples here too.
     system.voices = Mix_AllocateChannels(maxsoftwarechannels);
-    system.channelSamples.assign(static_cast<size_t>(system.voices), nullptr);
+    system.channelSamples.resize(static_cast<size_t>(system.voices), nullptr);
     system.initialised = true;
     return 1;
 }

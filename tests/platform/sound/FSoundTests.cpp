@@ -167,6 +167,10 @@ TEST_F(FSoundTest, ChannelsPlayStopAndReportTheirSample)
     EXPECT_EQ(FSOUND_GetCurrentSample(first), nullptr);
     EXPECT_EQ(FSOUND_IsPlaying(second), 1);
 
+    // Starting the library again keeps what plays on the channels that stay.
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    EXPECT_EQ(FSOUND_GetCurrentSample(second), sample);
+
     // Channels outside the 32 asked for do not exist.
     EXPECT_EQ(FSOUND_PlaySound(32, sample), -1);
     EXPECT_EQ(FSOUND_IsPlaying(32), 0);
