@@ -52,6 +52,25 @@ TEST(AdapterEnumeration, DeviceWithoutPureDeviceSupportYieldsNoRecord)
     EXPECT_EQ(adapter.devices[0]->adapterOrdinal, 1u);
 }
 
+TEST(AdapterEnumeration, DeviceTypesComeHardwareSoftwareReference)
+{
+    FakeDirect3D fake;
+    FakeDirect3D::Adapter adapter = GoodAdapter();
+    adapter.devices[D3DDEVTYPE_REF] = FakeDirect3D::GoodCaps();
+    adapter.devices[D3DDEVTYPE_SW] = FakeDirect3D::GoodCaps();
+    fake.adapters = {adapter};
+    AdapterEnumeration enumeration;
+    ASSERT_EQ(enumeration.Enumerate(&fake), S_OK);
+    ASSERT_EQ(enumeration.GetAdapters().size(), 1u);
+    const auto& devices = enumeration.GetAdapters()[0]->devices;
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0]->deviceType, D3DDEVTYPE_HAL);
+    EXPECT_EQ(devices[1]->deviceType, D3DDEVTYPE_SW);
+    EXPECT_EQ(devices[2]->deviceType, D3DDEVTYPE_REF);
+    // Each combination carries its device's type.
+    EXPECT_EQ(devices[1]->combinations.front()->deviceType, D3DDEVTYPE_SW);
+}
+
 TEST(AdapterEnumeration, WithoutADepthFormatNothingIsUsable)
 {
     FakeDirect3D fake;

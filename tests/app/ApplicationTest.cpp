@@ -204,13 +204,15 @@ TEST_F(ApplicationTest, NoUsableSettingIsRefusedLikeAWeakCard)
 TEST_F(ApplicationTest, TheWindowStartsCentredAndWindowed)
 {
     CountingApplication& a = Started();
-    RECT desktop{};
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    const POINT expected = Application::CentredWindowOrigin(desktop, 1024, 768);
+    // The dummy driver's desktop is 1024 x 768: (1024 - 1024) / 2 = 0 and (768 - 768) / 2 = 0. The popup has no
+    // frame, so the window is exactly its client area.
     RECT window{};
     ASSERT_TRUE(GetWindowRect(a.GetWindow(), &window));
-    EXPECT_EQ(window.left, expected.x);
-    EXPECT_EQ(window.top, expected.y);
+    EXPECT_EQ(window.left, 0);
+    EXPECT_EQ(window.top, 0);
+    EXPECT_EQ(window.right, 1024);
+    EXPECT_EQ(window.bottom, 768);
+    EXPECT_EQ(a.WindowStyle(), 0x90000000u);
     RECT client{};
     ASSERT_TRUE(GetClientRect(a.GetWindow(), &client));
     EXPECT_EQ(client.right - client.left, 1024);
@@ -319,6 +321,39 @@ TEST_F(ApplicationTest, MenuLoopsAndMovesPauseFrames)
     a.HandleMessage(window, WM_SIZE, SIZE_MAXSHOW, 0);
     EXPECT_EQ(a.resets, 2);
     EXPECT_TRUE(a.IsActive());
+}
+
+TEST_F(ApplicationTest, TheEndOfAMoveOrSizeGivesTheBackBufferTheClientSize)
+{
+    CountingApplication& a = Started();
+    HWND window = a.GetWindow();
+    // The user dragged the popup's edge: its client area is now 800 x 600.
+    a.HandleMessage(window, WM_ENTERSIZEMOVE, 0, 0);
+    ASSERT_TRUE(SetWindowPos(window, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER));
+    a.HandleMessage(window, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(a.IsActive());
+    EXPECT_EQ(a.resets, 1);
+    EXPECT_EQ(a.GetPresentParameters().BackBufferWidth, 800u);
+    EXPECT_EQ(a.GetPresentParameters().BackBufferHeight, 600u);
+    EXPECT_EQ(a.GetBackBufferDesc().Width, 800u);
+    EXPECT_EQ(a.GetBackBufferDesc().Height, 600u);
+}
+
+TEST_F(ApplicationTest, SizeMessagesKeepTheWindowedStyleOnlyWhileWindowed)
+{
+    CountingApplication& a = Started();
+    HWND window = a.GetWindow();
+    // Something else gave the window a frame: the next size message makes it the style to return to.
+    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    a.HandleMessage(window, WM_SIZE, SIZE_MAXSHOW, 0);
+    EXPECT_EQ(a.WindowStyle(), 0x10CF0000u);
+
+    // In full screen the window wears the full-screen style, which is never kept.
+    a.ToggleWindowed(false);
+    ASSERT_FALSE(a.IsWindowed());
+    a.HandleMessage(window, WM_SIZE, SIZE_MAXSHOW, 0);
+    EXPECT_EQ(a.WindowStyle(), 0x10CF0000u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), 0x90080000u);
 }
 
 TEST_F(ApplicationTest, ASizeEventDuringAResetIsIgnored)

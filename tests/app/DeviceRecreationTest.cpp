@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -42,9 +43,18 @@ public:
         return real_->CreateDevice(0, D3DDEVTYPE_HAL, focus, flags, pp, device);
     }
 
+    ULONG Release() override
+    {
+        if (onRelease) {
+            onRelease();
+        }
+        return FakeDirect3D::Release();
+    }
+
     int createCalls = 0;
     UINT lastAdapter = 99;
     bool failCreate = false;
+    std::function<void()> onRelease;
 
 private:
     IDirect3D9* real_;
@@ -111,4 +121,29 @@ TEST_F(DeviceRecreationTest, AFailedRecreationEndsTheGame)
     EXPECT_EQ(app->Run(), 0);
     EXPECT_EQ(app->updates, 0);
     EXPECT_EQ(app->shutdowns, 1);
+}
+
+TEST_F(DeviceRecreationTest, CloseLetsGoOfTheDeviceThenTheDirect3DObjectAndPostsTheQuit)
+{
+    HWND window = app->GetWindow();
+    const ULONG refsBefore = fake->refs;
+    int releasesOfTheObject = 0;
+    bool deviceGoneFirst = false;
+    fake->onRelease = [&] {
+        ++releasesOfTheObject;
+        deviceGoneFirst = app->GetDevice() == nullptr;
+    };
+    EXPECT_EQ(app->HandleMessage(window, WM_CLOSE, 0, 0), 0);
+    fake->onRelease = nullptr;
+
+    EXPECT_EQ(releasesOfTheObject, 1);
+    EXPECT_TRUE(deviceGoneFirst);
+    EXPECT_EQ(fake->refs, refsBefore - 1);
+    EXPECT_EQ(app->BackBuffer(), nullptr);
+    EXPECT_EQ(app->GetWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(window));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(message.message, WM_QUIT);
+    EXPECT_EQ(message.wParam, 0u);
 }

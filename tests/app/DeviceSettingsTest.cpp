@@ -154,6 +154,59 @@ TEST_F(DeviceSettingsTest, FullscreenPickFollowsASixteenBitDesktop)
     ExpectMode(f.displayMode, 1920, 1080, 60, D3DFMT_R5G6B5);
 }
 
+TEST_F(DeviceSettingsTest, FullscreenPickTakesHardwareOverReferenceAndStopsAtTheFirstExactMatch)
+{
+    // Adapter 0 has only a reference device. Adapter 1's hardware device first offers an A8R8G8B8 back buffer,
+    // which replaces the reference device's X8R8G8B8 one (hardware beats reference), then X8R8G8B8 on its
+    // X8R8G8B8 desktop, which is the exact match that ends the walk: adapter 2 is never looked at.
+    FakeDirect3D::Adapter reference;
+    reference.desktop = Mode(1920, 1080, 60, D3DFMT_X8R8G8B8);
+    reference.modes = {reference.desktop};
+    reference.devices[D3DDEVTYPE_REF] = FakeDirect3D::GoodCaps();
+    FakeDirect3D::Adapter first;
+    first.desktop = Mode(1280, 1024, 60, D3DFMT_X8R8G8B8);
+    first.modes = {Mode(800, 600, 60, D3DFMT_X8R8G8B8), first.desktop};
+    first.devices[D3DDEVTYPE_HAL] = FakeDirect3D::GoodCaps();
+    FakeDirect3D::Adapter second = first;
+    second.desktop = Mode(1024, 768, 60, D3DFMT_X8R8G8B8);
+    second.modes = {second.desktop};
+    fake.adapters = {reference, first, second};
+    Enumerate();
+    ASSERT_TRUE(app.PickFullscreenMode(false, false));
+    const ModeSetting& f = app.Settings().fullscreenSetting;
+    EXPECT_EQ(f.adapter->adapterOrdinal, 1u);
+    EXPECT_EQ(f.device->deviceType, D3DDEVTYPE_HAL);
+    EXPECT_EQ(f.combination->backBufferFormat, D3DFMT_X8R8G8B8);
+    // The display mode is looked up against the desktop of the adapter where the setting was found.
+    ExpectMode(f.displayMode, 1280, 1024, 60, D3DFMT_X8R8G8B8);
+
+    // Asking for the reference device finds only the first adapter, whose A8R8G8B8 combination comes first and,
+    // on a reference device, is never replaced.
+    ASSERT_TRUE(app.PickFullscreenMode(false, true));
+    EXPECT_EQ(app.Settings().fullscreenSetting.adapter->adapterOrdinal, 0u);
+    EXPECT_EQ(app.Settings().fullscreenSetting.combination->backBufferFormat, D3DFMT_A8R8G8B8);
+    ExpectMode(app.Settings().fullscreenSetting.displayMode, 1920, 1080, 60, D3DFMT_X8R8G8B8);
+}
+
+TEST_F(DeviceSettingsTest, FullscreenPickMovesToTheDesktopFormatWithoutAnExactMatch)
+{
+    // The desktop runs at R5G6B5. The X8R8G8B8 adapter format comes first in the walk; the R5G6B5 one only pairs
+    // with an X8R8G8B8 back buffer, so it is no exact match, but being on the desktop's format it replaces the
+    // first.
+    fake.adapters[0].desktop = Mode(1280, 1024, 60, D3DFMT_R5G6B5);
+    fake.adapters[0].modes = {Mode(1280, 1024, 60, D3DFMT_X8R8G8B8), Mode(1024, 768, 60, D3DFMT_R5G6B5),
+                              Mode(1280, 1024, 60, D3DFMT_R5G6B5)};
+    fake.deviceType = [](UINT, D3DDEVTYPE, D3DFORMAT a, D3DFORMAT b, bool) {
+        return b == D3DFMT_X8R8G8B8 && (a == D3DFMT_X8R8G8B8 || a == D3DFMT_R5G6B5);
+    };
+    Enumerate();
+    ASSERT_TRUE(app.PickFullscreenMode(false, false));
+    const ModeSetting& f = app.Settings().fullscreenSetting;
+    EXPECT_EQ(f.combination->adapterFormat, D3DFMT_R5G6B5);
+    EXPECT_EQ(f.combination->backBufferFormat, D3DFMT_X8R8G8B8);
+    ExpectMode(f.displayMode, 1280, 1024, 60, D3DFMT_R5G6B5);
+}
+
 TEST_F(DeviceSettingsTest, StartModeIsWindowedWheneverAWindowedSettingExists)
 {
     Enumerate();
