@@ -1,4 +1,5 @@
 #include "win32/MessageQueue.h"
+#include "win32/NativeWindowGuard.h"
 #include "win32/Win32.h"
 #include "win32/WindowRegistry.h"
 
@@ -104,6 +105,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     record->reportedKind = SIZE_RESTORED;
     SDL_GetWindowSize(window, &record->reportedWidth, &record->reportedHeight);
     HWND hwnd = registry.Add(std::move(record));
+    NativeWindowGuard::Remember(window, hwnd);
     if (style & WS_VISIBLE) {
         ShowWindow(hwnd, SW_SHOW);
     }

@@ -1,5 +1,7 @@
 #include "win32/WindowRegistry.h"
 
+#include "win32/NativeWindowGuard.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -80,6 +82,7 @@ bool WindowRegistry::EnsureVideo()
     videoThread_ = std::this_thread::get_id();
     SDL_GetEventFilter(&g_previousFilter, &g_previousFilterData);
     SDL_SetEventFilter(DropSuppressedSizeEvents, nullptr);
+    NativeWindowGuard::Install();
     return true;
 }
 

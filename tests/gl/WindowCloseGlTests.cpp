@@ -3,6 +3,7 @@
 #include "win32/WindowBridge.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 // WM_CLOSE destroys the game's window while the data manager still holds the device; the device lets go of its
 // last resources only in the shutdown after the loop.
@@ -31,4 +32,32 @@ TEST_F(GlDeviceTest, TheDeviceOutlivesItsDestroyedWindow)
     MSG message{};
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
     EXPECT_EQ(SDL_GetWindowFromID(sdlId), nullptr);
+}
+
+// Another program destroyed the window (as `xdotool windowclose` does). X reports it as an error on the device's
+// next frame, which by default would end the process with exit code 1; the game is asked to close instead.
+TEST_F(GlDeviceTest, AWindowDestroyedByAnotherProgramIsAskedToCloseOnce)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_TRUE(SDL_GetWindowWMInfo(WindowBridge::GetSdlWindow(window), &info));
+    if (info.subsystem != SDL_SYSWM_X11) {
+        GTEST_SKIP() << "the display is not an X server";
+    }
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XDestroyWindow(other, info.info.x11.window);
+    XSync(other, False);
+    XCloseDisplay(other);
+
+    MSG message{};
+    for (int frame = 0; frame < 3; ++frame) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        XSync(info.info.x11.display, False);
+    }
+    ASSERT_TRUE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    EXPECT_EQ(message.message, WM_CLOSE);
+    EXPECT_EQ(message.hwnd, window);
+    EXPECT_FALSE(PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE));
 }
