@@ -1,60 +1,10 @@
 #include "d3d9/IndexBuffer.h"
 
-#include "d3d9/DeviceBase.h"
-
 #include <cstring>
 
 IndexBuffer::IndexBuffer(DeviceBase* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : ResourceBase(device, ResourceKind::INDEXBUFFER, pool, pool == D3DPOOL_DEFAULT, true), usage_(usage),
-      format_(format), data_(length, 0)
+    : BufferBase(device, ResourceKind::INDEXBUFFER, length, usage, pool), format_(format)
 {
-}
-
-ULONG IndexBuffer::AddRef()
-{
-    return AddExternalRef();
-}
-
-ULONG IndexBuffer::Release()
-{
-    return ReleaseExternalRef();
-}
-
-HRESULT IndexBuffer::GetDevice(IDirect3DDevice9** device)
-{
-    if (!device)
-        return D3DERR_INVALIDCALL;
-    *device = Device();
-    Device()->AddRef();
-    return D3D_OK;
-}
-
-HRESULT IndexBuffer::Lock(UINT offsetToLock, UINT sizeToLock, void** data, DWORD flags)
-{
-    if (!data)
-        return D3DERR_INVALIDCALL;
-    *data = nullptr;
-    const uint64_t size = data_.size();
-    if (offsetToLock > size || static_cast<uint64_t>(offsetToLock) + sizeToLock > size)
-        return D3DERR_INVALIDCALL;
-    std::lock_guard<std::mutex> guard(DataMutex());
-    ++lockCount_;
-    if (!(flags & D3DLOCK_READONLY))
-        lockMayWrite_ = true;
-    *data = data_.data() + offsetToLock;
-    return D3D_OK;
-}
-
-HRESULT IndexBuffer::Unlock()
-{
-    std::lock_guard<std::mutex> guard(DataMutex());
-    if (lockCount_ == 0)
-        return D3DERR_INVALIDCALL;
-    if (--lockCount_ == 0 && lockMayWrite_) {
-        lockMayWrite_ = false;
-        MarkChanged();
-    }
-    return D3D_OK;
 }
 
 HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc)
@@ -63,7 +13,7 @@ HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc)
         return D3DERR_INVALIDCALL;
     desc->Format = format_;
     desc->Type = D3DRTYPE_INDEXBUFFER;
-    desc->Usage = usage_;
+    desc->Usage = Usage();
     desc->Pool = Pool();
     desc->Size = Size();
     return D3D_OK;
@@ -87,14 +37,14 @@ bool IndexBuffer::IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIn
     if (format_ == D3DFMT_INDEX32) {
         for (UINT i = 0; i < count; ++i) {
             uint32_t index;
-            std::memcpy(&index, data_.data() + (static_cast<size_t>(start) + i) * 4, sizeof(index));
+            std::memcpy(&index, Data() + (static_cast<size_t>(start) + i) * 4, sizeof(index));
             lowest = index < lowest ? index : lowest;
             highest = index > highest ? index : highest;
         }
     } else {
         for (UINT i = 0; i < count; ++i) {
             uint16_t index;
-            std::memcpy(&index, data_.data() + (static_cast<size_t>(start) + i) * 2, sizeof(index));
+            std::memcpy(&index, Data() + (static_cast<size_t>(start) + i) * 2, sizeof(index));
             lowest = index < lowest ? index : lowest;
             highest = index > highest ? index : highest;
         }

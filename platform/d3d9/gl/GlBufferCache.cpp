@@ -11,8 +11,19 @@ namespace {
 
 constexpr UINT STREAM_CAPACITY = 4u << 20;
 
-template <typename Buffer>
-bool Upload(Buffer* buffer, GLenum target)
+// The GL buffer object of a vertex or index buffer, made at first use.
+GlBuffer* BufferObject(BufferBase* buffer)
+{
+    auto* gl = static_cast<GlBuffer*>(buffer->backEndData);
+    if (!gl) {
+        gl = new GlBuffer;
+        glGenBuffers(1, &gl->name);
+        buffer->backEndData = gl;
+    }
+    return gl;
+}
+
+bool Upload(BufferBase* buffer, GLenum target)
 {
     std::lock_guard<std::mutex> lock(buffer->DataMutex());
     if (buffer->IsLocked())
@@ -56,12 +67,7 @@ void GlBufferCache::BindElements(GLuint name)
 
 GLuint GlBufferCache::PrepareVertices(VertexBuffer* buffer, GlStateCache& state)
 {
-    auto* gl = static_cast<GlBuffer*>(buffer->backEndData);
-    if (!gl) {
-        gl = new GlBuffer;
-        glGenBuffers(1, &gl->name);
-        buffer->backEndData = gl;
-    }
+    GlBuffer* gl = BufferObject(buffer);
     state.BindArrayBuffer(gl->name);
     if (buffer->backEndVersion != buffer->ChangeCount())
         Upload(buffer, GL_ARRAY_BUFFER);
@@ -70,12 +76,7 @@ GLuint GlBufferCache::PrepareVertices(VertexBuffer* buffer, GlStateCache& state)
 
 GLuint GlBufferCache::PrepareIndices(IndexBuffer* buffer)
 {
-    auto* gl = static_cast<GlBuffer*>(buffer->backEndData);
-    if (!gl) {
-        gl = new GlBuffer;
-        glGenBuffers(1, &gl->name);
-        buffer->backEndData = gl;
-    }
+    GlBuffer* gl = BufferObject(buffer);
     BindElements(gl->name);
     if (buffer->backEndVersion != buffer->ChangeCount())
         Upload(buffer, GL_ELEMENT_ARRAY_BUFFER);
