@@ -1,7 +1,6 @@
 #include "app/DataManager.h"
 
 #include "app/ConfigParser.h"
-#include "app/DirectoryIndex.h"
 #include "app/GameApplication.h"
 #include "app/GlobalConstants.h"
 #include "app/JobQueue.h"
@@ -10,12 +9,10 @@
 #include "win32/PathResolver.h"
 #include "win32/Win32.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <span>
 
 namespace {
 
@@ -105,6 +102,15 @@ std::string BareName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool Opens(const std::string& path)
+{
+    FILE* file = PathResolver::Open(path, "rb");
+    if (!file)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
 // Images of several frames side by side say so in their name: "f" followed by the frame count 2 to 9.
 int FrameCountOf(const std::string& path)
 {
@@ -145,30 +151,14 @@ void DataManager::Reset()
     delete instance;
 }
 
-DataManager::DataManager()
-    : m_baseDirectory(CurrentDirectory()),
-      m_index(std::make_unique<DirectoryIndex>()),
-      m_jobQueue(std::make_unique<JobQueue>())
+DataManager::DataManager() : m_baseDirectory(CurrentDirectory()), m_jobQueue(std::make_unique<JobQueue>())
 {
-    struct stat info {};
-    if (stat(m_baseDirectory.c_str(), &info) == 0) {
-        m_baseDevice = info.st_dev;
-        m_baseInode = info.st_ino;
-    }
     // The name as given, then the base directory itself, joined with a separator like every other prefix.
-    IndexSearchPath("");
-    IndexSearchPath(m_baseDirectory + "\\");
-    m_baseSlot = m_indexSlots.back();
+    m_searchPaths.push_back("");
+    m_searchPaths.push_back(m_baseDirectory + "\\");
     for (const char* directory : DataDirectories)
-        IndexSearchPath(m_baseDirectory + directory);
+        m_searchPaths.push_back(m_baseDirectory + directory);
     m_defaultEffectPath = FindFile(BasicEffect);
-}
-
-void DataManager::IndexSearchPath(const std::string& prefix)
-{
-    m_searchPaths.push_back(prefix);
-    // The empty prefix is the working directory at the time of each lookup; it has no slot of its own.
-    m_indexSlots.push_back(prefix.empty() ? SIZE_MAX : m_index->Add(PathResolver::Resolve(prefix)));
 }
 
 DataManager::~DataManager() = default;
@@ -179,7 +169,7 @@ void DataManager::AddSearchPath(const std::string& directory)
     std::string prefix = directory;
     if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/')
         prefix += '\\';
-    IndexSearchPath(prefix);
+    m_searchPaths.push_back(prefix);
     m_lastHit = 0;
 }
 
@@ -189,89 +179,27 @@ std::vector<std::string> DataManager::GetSearchPaths() const
     return m_searchPaths;
 }
 
-bool DataManager::TryCandidate(size_t index, const std::string& name, std::string& resolved) const
-{
-    const std::string candidate = m_searchPaths[index] + name;
-    FILE* file = PathResolver::Open(candidate, "rb");
-    if (!file)
-        return false;
-    // Only a file counts; a directory of that name does not.
-    struct stat info {};
-    const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
-    std::fclose(file);
-    if (!regular)
-        return false;
-    resolved = PathResolver::Resolve(candidate);
-    return true;
-}
-
-bool DataManager::TryIndexed(size_t index, const std::string& name, const std::string& lowerName, bool cwdIsBase,
-                             std::string& resolved)
-{
-    std::string path;
-    const size_t slot = m_indexSlots[index];
-    if (slot == SIZE_MAX) {
-        // The name as given: relative to the working directory, which is usually the base directory.
-        if (!cwdIsBase || m_baseSlot == SIZE_MAX)
-            return TryCandidate(index, name, resolved);
-        path = m_index->Find(m_baseSlot, name, lowerName);
-        if (path.empty())
-            return false;
-    } else {
-        const std::string real = m_index->Find(slot, name, lowerName);
-        if (real.empty())
-            return false;
-        path = m_index->Directory(slot);
-        if (path.back() != '/')
-            path += '/';
-        path += real;
-    }
-    // The index only says where the name may be: it counts once it opens.
-    FILE* file = PathResolver::Open(path, "rb");
-    if (!file)
-        return false;
-    struct stat info {};
-    const bool regular = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
-    std::fclose(file);
-    if (!regular)
-        return false;
-    resolved = path;
-    return true;
-}
-
 bool DataManager::ResolvePathLocked(std::string& name)
 {
     if (name.empty() || m_searchPaths.empty())
         return false;
-    std::string resolved;
-    const bool bare = name.find_first_of("/\\") == std::string::npos;
-    if (bare && m_index->IsUsable()) {
-        m_index->Refresh();
-        const std::string lowerName = DirectoryIndex::Lower(name);
-        struct stat info {};
-        const bool cwdIsBase =
-            stat(".", &info) == 0 && info.st_dev == m_baseDevice && info.st_ino == m_baseInode;
-        if (m_lastHit < m_searchPaths.size() && TryIndexed(m_lastHit, name, lowerName, cwdIsBase, resolved)) {
-            name = resolved;
-            return true;
-        }
-        for (size_t i = 0; i < m_searchPaths.size(); ++i) {
-            if (i != m_lastHit && TryIndexed(i, name, lowerName, cwdIsBase, resolved)) {
-                m_lastHit = i;
-                name = resolved;
-                return true;
-            }
-        }
-        return false;
-    }
-    if (m_lastHit < m_searchPaths.size() && TryCandidate(m_lastHit, name, resolved)) {
-        name = resolved;
+    // The resolver's listings say where the name is; a candidate still counts only once it opens.
+    const std::span<const std::string> table(m_searchPaths);
+    std::string path;
+    size_t found = 0;
+    // The directory that found the previous file is asked first (the first entry is asked first anyway).
+    const bool lastHitAsked = m_lastHit > 0 && m_lastHit < table.size();
+    if (lastHitAsked && PathResolver::LocateFile(table.subspan(m_lastHit, 1), name, found, path) && Opens(path)) {
+        name = path;
         return true;
     }
-    for (size_t i = 0; i < m_searchPaths.size(); ++i) {
-        if (i != m_lastHit && TryCandidate(i, name, resolved)) {
-            m_lastHit = i;
-            name = resolved;
+    for (size_t from = 0; from < table.size(); from = found + 1) {
+        if (!PathResolver::LocateFile(table.subspan(from), name, found, path))
+            return false;
+        found += from;
+        if ((!lastHitAsked || found != m_lastHit) && Opens(path)) {
+            m_lastHit = found;
+            name = path;
             return true;
         }
     }
@@ -618,9 +546,6 @@ void DataManager::ReleaseAll()
     m_effects.clear();
     m_spells.clear();
     m_searchPaths.clear();
-    m_indexSlots.clear();
-    m_index->Clear();
-    m_baseSlot = SIZE_MAX;
     m_lastHit = 0;
     if (m_device) {
         m_device->Release();

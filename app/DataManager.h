@@ -14,7 +14,6 @@
 #include "d3d9/D3D9.h"
 
 #include <atomic>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,7 +31,6 @@ class HexGrid;
 class SkyDome;
 class StaticMesh;
 class JobQueue;
-class DirectoryIndex;
 
 // What the texture cache hands out. Images that hold several frames side by side say so in their file name
 // ("bMove_f2.tga" holds two).
@@ -125,23 +123,12 @@ private:
     ~DataManager();
 
     bool ResolvePathLocked(std::string& name);
-    bool TryCandidate(size_t index, const std::string& name, std::string& resolved) const;
-    bool TryIndexed(size_t index, const std::string& name, const std::string& lowerName, bool cwdIsBase,
-                    std::string& resolved);
-    void IndexSearchPath(const std::string& prefix);
     ID3DXEffect* GetEffectAt(const std::string& path, bool usePool);
 
     std::string m_baseDirectory;
     std::vector<std::string> m_searchPaths;
     // Index into m_searchPaths of the prefix that found the most recent file.
     size_t m_lastHit = 0;
-    // Where bare names may be, per search path (the slot of each prefix's directory).
-    std::unique_ptr<DirectoryIndex> m_index;
-    std::vector<size_t> m_indexSlots;
-    size_t m_baseSlot = SIZE_MAX;
-    // The identity of the base directory, to tell whether the working directory is still it.
-    uint64_t m_baseDevice = 0;
-    uint64_t m_baseInode = 0;
 
     // One lock for the table, the caches and the spells. It is never held while a resource is being loaded.
     mutable std::recursive_mutex m_lock;

@@ -94,8 +94,9 @@ protected:
     void TearDown() override
     {
         m_tree.reset(); // releases everything the data manager holds
-        if (m_device)
+        if (m_device) {
             EXPECT_EQ(m_device->Release(), 0u) << "a cached resource still holds the device";
+        }
         if (m_d3d)
             m_d3d->Release();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);

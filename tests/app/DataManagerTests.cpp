@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -116,6 +118,22 @@ TEST(DataManagerLookup, AFileWrittenByTheGameIsFoundAtOnce)
     std::fputs("tga", out);
     std::fclose(out);
     EXPECT_EQ(data->FindFile("lightmap.tga"), (tree.Root() / "Data/Textures/World Textures/lightmap.tga").string());
+}
+
+TEST(DataManagerLookup, AFileWrittenByAnotherRouteIsFoundAtOnce)
+{
+    DataTree tree;
+    tree.Write("Data/Textures/World Textures/grass.tga");
+    const std::filesystem::path directory = tree.Root() / "Data/Textures/World Textures";
+    // The directory's time stamp does not move, as within one tick of a coarse file-system clock.
+    const auto pinned = std::filesystem::last_write_time(directory) - std::chrono::hours(1);
+    std::filesystem::last_write_time(directory, pinned);
+    DataManager* data = DataManager::Get();
+    EXPECT_EQ(data->FindFile("grass.tga"), (directory / "grass.tga").string());
+    EXPECT_EQ(data->FindFile("lightmap.tga"), "Cannot Find File");
+    std::ofstream(directory / "lightmap.tga", std::ios::binary) << "tga";
+    std::filesystem::last_write_time(directory, pinned);
+    EXPECT_EQ(data->FindFile("lightmap.tga"), (directory / "lightmap.tga").string());
 }
 
 TEST(DataManagerLookup, ChangingTheTableForgetsTheLastHit)

@@ -90,8 +90,9 @@ TEST_F(DefaultData, SpellsCoverEveryEffectAndSchool)
         EXPECT_TRUE(spell.target == "ENEMY" || spell.target == "TEAM");
         EXPECT_GE(spell.actionPointCost, 1);
         // A spell that waits for its cast emitters must have some.
-        if (spell.castTime < 0.0f)
+        if (spell.castTime < 0.0f) {
             EXPECT_FALSE(spell.firstEmitters.empty());
+        }
         effects.insert(spell.effectType);
         schools.insert(spell.school);
     }
