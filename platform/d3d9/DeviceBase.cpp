@@ -386,42 +386,41 @@ HRESULT DeviceBase::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format
     return D3D_OK;
 }
 
-HRESULT DeviceBase::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                       DWORD multisampleQuality, BOOL, IDirect3DSurface9** surface,
-                                       HANDLE* sharedHandle)
+HRESULT DeviceBase::CreateStandaloneSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage,
+                                            D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
+                                            IDirect3DSurface9** surface, HANDLE* sharedHandle)
 {
     if (!surface)
         return D3DERR_INVALIDCALL;
     *surface = nullptr;
+    const bool formatFits = usage == D3DUSAGE_DEPTHSTENCIL ? PixelFormat::IsDepthFormat(format)
+                                                           : PixelFormat::IsRenderTargetFormat(format);
     if (sharedHandle || width == 0 || height == 0 || width > caps_.MaxTextureWidth ||
-        height > caps_.MaxTextureHeight || !PixelFormat::IsRenderTargetFormat(format) ||
-        multiSample != D3DMULTISAMPLE_NONE || multisampleQuality != 0)
+        height > caps_.MaxTextureHeight || !formatFits || multiSample != D3DMULTISAMPLE_NONE ||
+        multisampleQuality != 0)
         return D3DERR_INVALIDCALL;
     try {
-        *surface = new Surface(this, width, height, format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, false, false);
+        *surface = new Surface(this, width, height, format, usage, D3DPOOL_DEFAULT, false, false);
     } catch (const std::bad_alloc&) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     return D3D_OK;
 }
 
+HRESULT DeviceBase::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
+                                       DWORD multisampleQuality, BOOL, IDirect3DSurface9** surface,
+                                       HANDLE* sharedHandle)
+{
+    return CreateStandaloneSurface(width, height, format, D3DUSAGE_RENDERTARGET, multiSample, multisampleQuality,
+                                   surface, sharedHandle);
+}
+
 HRESULT DeviceBase::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
                                               D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality, BOOL,
                                               IDirect3DSurface9** surface, HANDLE* sharedHandle)
 {
-    if (!surface)
-        return D3DERR_INVALIDCALL;
-    *surface = nullptr;
-    if (sharedHandle || width == 0 || height == 0 || width > caps_.MaxTextureWidth ||
-        height > caps_.MaxTextureHeight || !PixelFormat::IsDepthFormat(format) ||
-        multiSample != D3DMULTISAMPLE_NONE || multisampleQuality != 0)
-        return D3DERR_INVALIDCALL;
-    try {
-        *surface = new Surface(this, width, height, format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, false, false);
-    } catch (const std::bad_alloc&) {
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    return D3D_OK;
+    return CreateStandaloneSurface(width, height, format, D3DUSAGE_DEPTHSTENCIL, multiSample, multisampleQuality,
+                                   surface, sharedHandle);
 }
 
 HRESULT DeviceBase::SetRenderTarget(DWORD renderTargetIndex, IDirect3DSurface9* renderTarget)
@@ -568,20 +567,23 @@ HRESULT DeviceBase::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
     return BackEndClear(request);
 }
 
+D3DMATRIX* DeviceBase::TransformSlot(D3DTRANSFORMSTATETYPE state)
+{
+    if (state == D3DTS_VIEW)
+        return &state_.view;
+    if (state == D3DTS_PROJECTION)
+        return &state_.projection;
+    if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7)
+        return &state_.textureTransforms[state - D3DTS_TEXTURE0];
+    if (state >= D3DTS_WORLD && state < D3DTS_WORLD + DEVICE_WORLD_MATRICES)
+        return &state_.world[state - D3DTS_WORLD];
+    return nullptr;
+}
+
 HRESULT DeviceBase::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
 {
-    if (!matrix)
-        return D3DERR_INVALIDCALL;
-    D3DMATRIX* slot = nullptr;
-    if (state == D3DTS_VIEW)
-        slot = &state_.view;
-    else if (state == D3DTS_PROJECTION)
-        slot = &state_.projection;
-    else if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7)
-        slot = &state_.textureTransforms[state - D3DTS_TEXTURE0];
-    else if (state >= D3DTS_WORLD && state < D3DTS_WORLD + DEVICE_WORLD_MATRICES)
-        slot = &state_.world[state - D3DTS_WORLD];
-    else
+    D3DMATRIX* slot = TransformSlot(state);
+    if (!matrix || !slot)
         return D3DERR_INVALIDCALL;
     *slot = *matrix;
     ++state_.changeCount;
@@ -590,18 +592,10 @@ HRESULT DeviceBase::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* m
 
 HRESULT DeviceBase::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix)
 {
-    if (!matrix)
+    const D3DMATRIX* slot = TransformSlot(state);
+    if (!matrix || !slot)
         return D3DERR_INVALIDCALL;
-    if (state == D3DTS_VIEW)
-        *matrix = state_.view;
-    else if (state == D3DTS_PROJECTION)
-        *matrix = state_.projection;
-    else if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7)
-        *matrix = state_.textureTransforms[state - D3DTS_TEXTURE0];
-    else if (state >= D3DTS_WORLD && state < D3DTS_WORLD + DEVICE_WORLD_MATRICES)
-        *matrix = state_.world[state - D3DTS_WORLD];
-    else
-        return D3DERR_INVALIDCALL;
+    *matrix = *slot;
     return D3D_OK;
 }
 
@@ -629,26 +623,50 @@ HRESULT DeviceBase::GetViewport(D3DVIEWPORT9* viewport)
     return D3D_OK;
 }
 
-HRESULT DeviceBase::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
+DWORD* DeviceBase::RenderStateSlot(D3DRENDERSTATETYPE state)
 {
-    if (state >= D3DRS_COUNT)
+    return state < D3DRS_COUNT ? &state_.renderStates[state] : nullptr;
+}
+
+DWORD* DeviceBase::StageStateSlot(DWORD stage, D3DTEXTURESTAGESTATETYPE type)
+{
+    return stage < DEVICE_TEXTURE_STAGES && type != 0 && type < D3DTSS_COUNT ? &state_.stageStates[stage][type]
+                                                                              : nullptr;
+}
+
+DWORD* DeviceBase::SamplerStateSlot(DWORD sampler, D3DSAMPLERSTATETYPE type)
+{
+    return sampler < DEVICE_SAMPLERS && type != 0 && type < D3DSAMP_COUNT ? &state_.samplerStates[sampler][type]
+                                                                           : nullptr;
+}
+
+HRESULT DeviceBase::WriteState(DWORD* slot, DWORD value)
+{
+    if (!slot)
         return D3DERR_INVALIDCALL;
-    if (state_.renderStates[state] != value) {
-        state_.renderStates[state] = value;
+    if (*slot != value) {
+        *slot = value;
         ++state_.changeCount;
     }
     return D3D_OK;
 }
 
-HRESULT DeviceBase::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
+HRESULT DeviceBase::ReadState(const DWORD* slot, DWORD* value)
 {
     if (!value)
         return D3DERR_INVALIDCALL;
-    *value = 0;
-    if (state >= D3DRS_COUNT)
-        return D3DERR_INVALIDCALL;
-    *value = state_.renderStates[state];
-    return D3D_OK;
+    *value = slot ? *slot : 0;
+    return slot ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT DeviceBase::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
+{
+    return WriteState(RenderStateSlot(state), value);
+}
+
+HRESULT DeviceBase::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
+{
+    return ReadState(RenderStateSlot(state), value);
 }
 
 HRESULT DeviceBase::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
@@ -684,46 +702,54 @@ HRESULT DeviceBase::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 
 HRESULT DeviceBase::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value)
 {
-    if (!value)
-        return D3DERR_INVALIDCALL;
-    *value = 0;
-    if (stage >= DEVICE_TEXTURE_STAGES || type == 0 || type >= D3DTSS_COUNT)
-        return D3DERR_INVALIDCALL;
-    *value = state_.stageStates[stage][type];
-    return D3D_OK;
+    return ReadState(StageStateSlot(stage, type), value);
 }
 
 HRESULT DeviceBase::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value)
 {
-    if (stage >= DEVICE_TEXTURE_STAGES || type == 0 || type >= D3DTSS_COUNT)
-        return D3DERR_INVALIDCALL;
-    if (state_.stageStates[stage][type] != value) {
-        state_.stageStates[stage][type] = value;
-        ++state_.changeCount;
-    }
-    return D3D_OK;
+    return WriteState(StageStateSlot(stage, type), value);
 }
 
 HRESULT DeviceBase::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value)
 {
-    if (!value)
-        return D3DERR_INVALIDCALL;
-    *value = 0;
-    if (sampler >= DEVICE_SAMPLERS || type == 0 || type >= D3DSAMP_COUNT)
-        return D3DERR_INVALIDCALL;
-    *value = state_.samplerStates[sampler][type];
-    return D3D_OK;
+    return ReadState(SamplerStateSlot(sampler, type), value);
 }
 
 HRESULT DeviceBase::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
 {
-    if (sampler >= DEVICE_SAMPLERS || type == 0 || type >= D3DSAMP_COUNT)
+    return WriteState(SamplerStateSlot(sampler, type), value);
+}
+
+bool DeviceBase::DrawArgumentsValid(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount) const
+{
+    return IsDrawingThread() && ValidPrimitiveType(primitiveType) && primitiveCount <= caps_.MaxPrimitiveCount;
+}
+
+bool DeviceBase::NothingToDraw(UINT primitiveCount) const
+{
+    return primitiveCount == 0 || lost_ || state_.fvf == 0 || !state_.renderTarget;
+}
+
+HRESULT DeviceBase::StartDrawCall(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT stride,
+                                  DrawCall* call) const
+{
+    call->layout = DecodeFvf(state_.fvf);
+    if (!call->layout.valid || stride < call->layout.stride)
         return D3DERR_INVALIDCALL;
-    if (state_.samplerStates[sampler][type] != value) {
-        state_.samplerStates[sampler][type] = value;
-        ++state_.changeCount;
-    }
+    call->primitiveType = primitiveType;
+    call->primitiveCount = primitiveCount;
+    call->fvf = state_.fvf;
+    call->stride = stride;
     return D3D_OK;
+}
+
+void DeviceBase::UnbindStreamZero()
+{
+    // As D3D does, a draw from the caller's memory leaves stream 0 unset.
+    Rebind(state_.streamSource, static_cast<VertexBuffer*>(nullptr));
+    state_.streamOffset = 0;
+    state_.streamStride = 0;
+    ++state_.changeCount;
 }
 
 HRESULT DeviceBase::SubmitDraw(DrawCall& call)
@@ -735,19 +761,14 @@ HRESULT DeviceBase::SubmitDraw(DrawCall& call)
 
 HRESULT DeviceBase::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex, UINT primitiveCount)
 {
-    if (!IsDrawingThread() || !ValidPrimitiveType(primitiveType) || primitiveCount > caps_.MaxPrimitiveCount)
+    if (!DrawArgumentsValid(primitiveType, primitiveCount))
         return D3DERR_INVALIDCALL;
     VertexBuffer* vb = state_.streamSource;
-    if (primitiveCount == 0 || lost_ || state_.fvf == 0 || !vb || !state_.renderTarget)
+    if (NothingToDraw(primitiveCount) || !vb)
         return D3D_OK; // nothing bound, nothing to draw
     DrawCall call;
-    call.layout = DecodeFvf(state_.fvf);
-    if (!call.layout.valid || state_.streamStride < call.layout.stride)
+    if (FAILED(StartDrawCall(primitiveType, primitiveCount, state_.streamStride, &call)))
         return D3DERR_INVALIDCALL;
-    call.primitiveType = primitiveType;
-    call.primitiveCount = primitiveCount;
-    call.fvf = state_.fvf;
-    call.stride = state_.streamStride;
     call.vertexBuffer = vb;
     call.vertexOffset = state_.streamOffset;
     call.firstVertex = startVertex;
@@ -762,20 +783,15 @@ HRESULT DeviceBase::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVert
 HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT baseVertexIndex, UINT minVertexIndex,
                                          UINT numVertices, UINT startIndex, UINT primCount)
 {
-    if (!IsDrawingThread() || !ValidPrimitiveType(primitiveType) || primCount > caps_.MaxPrimitiveCount)
+    if (!DrawArgumentsValid(primitiveType, primCount))
         return D3DERR_INVALIDCALL;
     VertexBuffer* vb = state_.streamSource;
     IndexBuffer* ib = state_.indices;
-    if (primCount == 0 || lost_ || state_.fvf == 0 || !vb || !ib || !state_.renderTarget)
+    if (NothingToDraw(primCount) || !vb || !ib)
         return D3D_OK;
     DrawCall call;
-    call.layout = DecodeFvf(state_.fvf);
-    if (!call.layout.valid || state_.streamStride < call.layout.stride)
+    if (FAILED(StartDrawCall(primitiveType, primCount, state_.streamStride, &call)))
         return D3DERR_INVALIDCALL;
-    call.primitiveType = primitiveType;
-    call.primitiveCount = primCount;
-    call.fvf = state_.fvf;
-    call.stride = state_.streamStride;
     call.vertexBuffer = vb;
     call.vertexOffset = state_.streamOffset;
     call.indexed = true;
@@ -806,24 +822,14 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT bas
 HRESULT DeviceBase::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
                                     const void* vertexStreamZeroData, UINT vertexStreamZeroStride)
 {
-    if (!IsDrawingThread() || !ValidPrimitiveType(primitiveType) || primitiveCount > caps_.MaxPrimitiveCount ||
-        !vertexStreamZeroData || vertexStreamZeroStride == 0)
+    if (!DrawArgumentsValid(primitiveType, primitiveCount) || !vertexStreamZeroData || vertexStreamZeroStride == 0)
         return D3DERR_INVALIDCALL;
-    // As D3D does, a draw from the caller's memory leaves stream 0 unset.
-    Rebind(state_.streamSource, static_cast<VertexBuffer*>(nullptr));
-    state_.streamOffset = 0;
-    state_.streamStride = 0;
-    ++state_.changeCount;
-    if (primitiveCount == 0 || lost_ || state_.fvf == 0 || !state_.renderTarget)
+    UnbindStreamZero();
+    if (NothingToDraw(primitiveCount))
         return D3D_OK;
     DrawCall call;
-    call.layout = DecodeFvf(state_.fvf);
-    if (!call.layout.valid || vertexStreamZeroStride < call.layout.stride)
+    if (FAILED(StartDrawCall(primitiveType, primitiveCount, vertexStreamZeroStride, &call)))
         return D3DERR_INVALIDCALL;
-    call.primitiveType = primitiveType;
-    call.primitiveCount = primitiveCount;
-    call.fvf = state_.fvf;
-    call.stride = vertexStreamZeroStride;
     call.vertexData = vertexStreamZeroData;
     call.firstVertex = 0;
     call.vertexCount = PrimitiveVertexCount(primitiveType, primitiveCount);
@@ -834,25 +840,16 @@ HRESULT DeviceBase::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
                                            UINT primitiveCount, const void* indexData, D3DFORMAT indexDataFormat,
                                            const void* vertexStreamZeroData, UINT vertexStreamZeroStride)
 {
-    if (!IsDrawingThread() || !ValidPrimitiveType(primitiveType) || primitiveCount > caps_.MaxPrimitiveCount ||
-        !indexData || !vertexStreamZeroData || vertexStreamZeroStride == 0 ||
-        (indexDataFormat != D3DFMT_INDEX16 && indexDataFormat != D3DFMT_INDEX32))
+    if (!DrawArgumentsValid(primitiveType, primitiveCount) || !indexData || !vertexStreamZeroData ||
+        vertexStreamZeroStride == 0 || (indexDataFormat != D3DFMT_INDEX16 && indexDataFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
-    Rebind(state_.streamSource, static_cast<VertexBuffer*>(nullptr));
+    UnbindStreamZero();
     Rebind(state_.indices, static_cast<IndexBuffer*>(nullptr));
-    state_.streamOffset = 0;
-    state_.streamStride = 0;
-    ++state_.changeCount;
-    if (primitiveCount == 0 || lost_ || state_.fvf == 0 || !state_.renderTarget)
+    if (NothingToDraw(primitiveCount))
         return D3D_OK;
     DrawCall call;
-    call.layout = DecodeFvf(state_.fvf);
-    if (!call.layout.valid || vertexStreamZeroStride < call.layout.stride)
+    if (FAILED(StartDrawCall(primitiveType, primitiveCount, vertexStreamZeroStride, &call)))
         return D3DERR_INVALIDCALL;
-    call.primitiveType = primitiveType;
-    call.primitiveCount = primitiveCount;
-    call.fvf = state_.fvf;
-    call.stride = vertexStreamZeroStride;
     call.vertexData = vertexStreamZeroData;
     call.indexed = true;
     call.indexData = indexData;

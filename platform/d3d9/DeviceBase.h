@@ -180,6 +180,24 @@ private:
     void BindDefaults();
     void FlushDeferredReleases();
     HRESULT SubmitDraw(DrawCall& call);
+    // What every draw checks first: the drawing thread, a known primitive type, a count within the caps.
+    bool DrawArgumentsValid(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount) const;
+    // A draw that does nothing and succeeds: no primitives, a lost device, no FVF or no render target.
+    bool NothingToDraw(UINT primitiveCount) const;
+    // Decodes the FVF into the call with the fields every draw shares; D3DERR_INVALIDCALL when the FVF
+    // is not valid or the stride is shorter than its vertex.
+    HRESULT StartDrawCall(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, UINT stride, DrawCall* call) const;
+    void UnbindStreamZero();
+    // The state behind a Set/Get pair; null for a state or stage that does not exist.
+    D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
+    DWORD* RenderStateSlot(D3DRENDERSTATETYPE state);
+    DWORD* StageStateSlot(DWORD stage, D3DTEXTURESTAGESTATETYPE type);
+    DWORD* SamplerStateSlot(DWORD sampler, D3DSAMPLERSTATETYPE type);
+    HRESULT WriteState(DWORD* slot, DWORD value);
+    static HRESULT ReadState(const DWORD* slot, DWORD* value);
+    HRESULT CreateStandaloneSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage,
+                                    D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
+                                    IDirect3DSurface9** surface, HANDLE* sharedHandle);
     void FullViewport();
 
     std::atomic<ULONG> refs_{1};
