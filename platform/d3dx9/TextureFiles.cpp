@@ -1,5 +1,7 @@
 // Textures from image files, empty textures, and saving surfaces and textures to image files.
 
+#include "d3d9/PixelFormat.h"
+#include "d3d9/Texture.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/Image.h"
 #include "d3dx9/ImageLoader.h"
@@ -18,14 +20,6 @@ constexpr UINT D3DX_DEFAULT_TEXTURE_SIZE = 256;
 constexpr UINT TGA_MAX_DIMENSION = 0xFFFF;
 
 bool IsDefault(UINT value) { return value == 0 || value >= D3DX_FROM_FILE; }
-
-UINT FullChainLevels(UINT width, UINT height)
-{
-    UINT levels = 1;
-    for (UINT size = std::max(width, height); size > 1; size /= 2)
-        ++levels;
-    return levels;
-}
 
 void ReleaseAndClear(IDirect3DTexture9*& texture)
 {
@@ -54,92 +48,6 @@ HRESULT UploadLevel(IDirect3DTexture9* texture, UINT level, const Image& image, 
                 row[x * 4 + 3] = 0xFF;
     }
     return texture->UnlockRect(level);
-}
-
-uint8_t Expand(uint32_t value, uint32_t bits)
-{
-    const uint32_t max = (1u << bits) - 1;
-    return static_cast<uint8_t>((value * 255 + max / 2) / max);
-}
-
-// One surface pixel as blue, green, red, alpha. False for formats we cannot read.
-bool ReadPixel(const uint8_t* p, D3DFORMAT format, uint8_t* bgra)
-{
-    const uint32_t p16 = static_cast<uint32_t>(p[0] | (p[1] << 8));
-    switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-        bgra[0] = p[0];
-        bgra[1] = p[1];
-        bgra[2] = p[2];
-        bgra[3] = format == D3DFMT_A8R8G8B8 ? p[3] : 0xFF;
-        return true;
-    case D3DFMT_A8B8G8R8:
-    case D3DFMT_X8B8G8R8:
-        bgra[0] = p[2];
-        bgra[1] = p[1];
-        bgra[2] = p[0];
-        bgra[3] = format == D3DFMT_A8B8G8R8 ? p[3] : 0xFF;
-        return true;
-    case D3DFMT_R8G8B8:
-        bgra[0] = p[0];
-        bgra[1] = p[1];
-        bgra[2] = p[2];
-        bgra[3] = 0xFF;
-        return true;
-    case D3DFMT_R5G6B5:
-        bgra[0] = Expand(p16 & 0x1F, 5);
-        bgra[1] = Expand((p16 >> 5) & 0x3F, 6);
-        bgra[2] = Expand((p16 >> 11) & 0x1F, 5);
-        bgra[3] = 0xFF;
-        return true;
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-        bgra[0] = Expand(p16 & 0x1F, 5);
-        bgra[1] = Expand((p16 >> 5) & 0x1F, 5);
-        bgra[2] = Expand((p16 >> 10) & 0x1F, 5);
-        bgra[3] = (format == D3DFMT_X1R5G5B5 || (p16 & 0x8000)) ? 0xFF : 0x00;
-        return true;
-    case D3DFMT_A4R4G4B4:
-        bgra[0] = Expand(p16 & 0xF, 4);
-        bgra[1] = Expand((p16 >> 4) & 0xF, 4);
-        bgra[2] = Expand((p16 >> 8) & 0xF, 4);
-        bgra[3] = Expand((p16 >> 12) & 0xF, 4);
-        return true;
-    case D3DFMT_L8:
-        bgra[0] = bgra[1] = bgra[2] = p[0];
-        bgra[3] = 0xFF;
-        return true;
-    case D3DFMT_A8:
-        bgra[0] = bgra[1] = bgra[2] = 0;
-        bgra[3] = p[0];
-        return true;
-    default:
-        return false;
-    }
-}
-
-UINT ReadableBytesPerPixel(D3DFORMAT format)
-{
-    switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A8B8G8R8:
-    case D3DFMT_X8B8G8R8:
-        return 4;
-    case D3DFMT_R8G8B8:
-        return 3;
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-        return 2;
-    case D3DFMT_L8:
-    case D3DFMT_A8:
-        return 1;
-    default:
-        return 0;
-    }
 }
 
 bool HasAlpha(D3DFORMAT format)
@@ -184,7 +92,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
     if (colorKey != 0)
         image.ApplyColorKey(colorKey);
 
-    const UINT fullChain = FullChainLevels(targetWidth, targetHeight);
+    const UINT fullChain = Texture::FullChainLevels(targetWidth, targetHeight);
     UINT levels = fullChain;
     if (mipLevels == D3DX_FROM_FILE)
         levels = 1;
@@ -247,7 +155,7 @@ HRESULT D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
     HRESULT hr = srcSurface->GetDesc(&desc);
     if (FAILED(hr))
         return hr;
-    const UINT bytesPerPixel = ReadableBytesPerPixel(desc.Format);
+    const UINT bytesPerPixel = PixelFormat::BytesPerPixel(desc.Format);
     if (bytesPerPixel == 0)
         return D3DERR_INVALIDCALL;
 
@@ -278,8 +186,15 @@ HRESULT D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
     const auto* bits = static_cast<const uint8_t*>(locked.pBits);
     for (uint32_t y = 0; y < height; ++y) {
         const uint8_t* row = bits + static_cast<size_t>(area.top + y) * static_cast<size_t>(locked.Pitch);
-        for (uint32_t x = 0; x < width; ++x)
-            ReadPixel(row + static_cast<size_t>(area.left + x) * bytesPerPixel, desc.Format, image.Pixel(x, y));
+        for (uint32_t x = 0; x < width; ++x) {
+            const D3DCOLOR color =
+                PixelFormat::DecodeColor(row + static_cast<size_t>(area.left + x) * bytesPerPixel, desc.Format);
+            uint8_t* bgra = image.Pixel(x, y);
+            bgra[0] = static_cast<uint8_t>(color);
+            bgra[1] = static_cast<uint8_t>(color >> 8);
+            bgra[2] = static_cast<uint8_t>(color >> 16);
+            bgra[3] = static_cast<uint8_t>(color >> 24);
+        }
     }
     srcSurface->UnlockRect();
 
