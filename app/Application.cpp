@@ -156,6 +156,9 @@ int Application::Run()
             if (m_active) {
                 Render();
             }
+        } else {
+            // Minimised or paused: nothing to do until the next message, and no reason to keep a core busy.
+            WaitMessage();
         }
     }
     RunShutdownOnce();

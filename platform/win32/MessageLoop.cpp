@@ -390,6 +390,20 @@ BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
     }
 }
 
+BOOL WaitMessage()
+{
+    WindowRegistry& registry = WindowRegistry::Get();
+    MSG msg{};
+    while (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (registry.IsVideoThread()) {
+            SDL_WaitEventTimeout(nullptr, 5);
+        } else {
+            MessageQueue::Get().WaitForPost(std::chrono::milliseconds(5));
+        }
+    }
+    return TRUE;
+}
+
 BOOL TranslateMessage(const MSG* msg)
 {
     // Nothing in the game reads WM_CHAR, so no character messages are made.

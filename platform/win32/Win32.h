@@ -349,6 +349,8 @@ BOOL IsWindow(HWND hwnd);
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
 BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax);
+// Blocks until a message (or the pending quit) waits in the queue.
+BOOL WaitMessage();
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 void PostQuitMessage(int exitCode);

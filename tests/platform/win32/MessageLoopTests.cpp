@@ -6,6 +6,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -92,6 +95,43 @@ TEST_F(MessageLoopTest, PendingQuitIsAWaitingMessageAndCarriesTheExitCode)
     EXPECT_EQ(msg.wParam, 3u);
     // Taken once, it is gone.
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST_F(MessageLoopTest, WaitMessageEndsOnlyWhenSomethingWaits)
+{
+    HWND hwnd = MakeWindow();
+    RunLoopOnce();
+    MSG msg{};
+
+    ASSERT_TRUE(PostMessageA(hwnd, WM_NULL, 5, 0));
+    EXPECT_TRUE(WaitMessage());
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 5u);
+
+    // Posts from another thread end the wait, and nothing else does.
+    std::atomic<bool> posted{false};
+    std::thread poster([&posted, hwnd] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        posted = true;
+        PostMessageA(hwnd, WM_NULL, 6, 0);
+    });
+    EXPECT_TRUE(WaitMessage());
+    EXPECT_TRUE(posted.load());
+    poster.join();
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 6u);
+
+    std::atomic<bool> quit{false};
+    std::thread quitter([&quit] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        quit = true;
+        PostQuitMessage(4);
+    });
+    EXPECT_TRUE(WaitMessage());
+    EXPECT_TRUE(quit.load());
+    quitter.join();
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), 0);
+    EXPECT_EQ(msg.wParam, 4u);
 }
 
 TEST_F(MessageLoopTest, MessagesPostedBeforeTheQuitComeFirstAndLaterOnesNeverBeforeIt)
