@@ -1,5 +1,7 @@
 #include "gl/GlDeviceFixture.h"
 
+#include "support/TestDevice.h"
+
 namespace {
 
 LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -22,36 +24,14 @@ void GlDeviceTest::SetUp()
     window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, 256, 256, nullptr, nullptr, nullptr,
                              nullptr);
     ASSERT_NE(window, nullptr);
-    D3D9SetBackEnd(D3D9_BACKEND_GL);
-    d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = SIZE;
-    pp.BackBufferHeight = SIZE;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp, &device),
-              D3D_OK);
-    ASSERT_NE(device, nullptr);
+    CreateTestDevice(D3D9_BACKEND_GL, window, SIZE, SIZE, &d3d, &device);
 }
 
 void GlDeviceTest::TearDown()
 {
-    if (device) {
-        EXPECT_EQ(device->Release(), 0u) << "something still holds the device";
-    }
-    if (d3d)
-        d3d->Release();
+    ReleaseTestDevice(d3d, device);
     if (window)
         DestroyWindow(window);
-    D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }
 
 std::vector<D3DCOLOR> GlDeviceTest::ReadSurface(IDirect3DSurface9* surface, UINT* width)

@@ -1,4 +1,5 @@
 #include "gl/GlDeviceFixture.h"
+#include "support/TestDevice.h"
 
 TEST_F(GlDeviceTest, ClearedColourSurvivesPresentAndReadsBackTopDown)
 {
@@ -198,17 +199,7 @@ TEST_F(GlDeviceTest, ChangedTextureAndVertexBufferAreUploadedAgain)
 
 TEST_F(GlDeviceTest, ResetResizesTheBackBuffer)
 {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 40;
-    pp.BackBufferHeight = 24;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(40, 24, window);
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(1, 2, 3), 1.0f, 0), D3D_OK);
     const D3DRECT corner{30, 20, 40, 24};

@@ -1,4 +1,5 @@
 #include "gl/GlDeviceFixture.h"
+#include "support/TestDevice.h"
 
 // The game draws its scene into a render-target texture and then draws that texture on a full-screen
 // quad whose top-left vertex has (u, v) = (0, 0). What was drawn at the top-left must arrive top-left.
@@ -96,17 +97,7 @@ TEST_F(GlDeviceTest, ResetWaitsForDefaultPoolTargetsAndTheDeviceDrawsAfterwards)
     IDirect3DTexture9* scene = nullptr;
     ASSERT_EQ(device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
               D3D_OK);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 48;
-    pp.BackBufferHeight = 48;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(48, 48, window);
     EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
     scene->Release();
     ASSERT_EQ(device->Reset(&pp), D3D_OK);

@@ -3,6 +3,7 @@
 // tests write, removed afterwards.
 
 #include "d3d9/D3D9.h"
+#include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -19,29 +20,14 @@ protected:
 
     static D3DPRESENT_PARAMETERS Parameters()
     {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = BACK_BUFFER_WIDTH;
-        pp.BackBufferHeight = BACK_BUFFER_HEIGHT;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        return pp;
+        return WindowedPresentParameters(BACK_BUFFER_WIDTH, BACK_BUFFER_HEIGHT);
     }
 
     void SetUp() override
     {
-        D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp = Parameters();
-        ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp, &device),
-                  D3D_OK);
-        ASSERT_NE(device, nullptr);
+        CreateTestDevice(D3D9_BACKEND_NULL, nullptr, BACK_BUFFER_WIDTH, BACK_BUFFER_HEIGHT, &d3d, &device);
+        if (HasFatalFailure())
+            return;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
               (std::string("varnholt_d3dx9_") + info->test_suite_name() + "_" + info->name());
@@ -51,13 +37,9 @@ protected:
 
     void TearDown() override
     {
-        if (device) {
-            EXPECT_EQ(device->Release(), 0u) << "something still holds the device";
-        }
-        if (d3d)
-            d3d->Release();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
-        std::filesystem::remove_all(dir);
+        ReleaseTestDevice(d3d, device);
+        if (!dir.empty())
+            std::filesystem::remove_all(dir);
     }
 
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }

@@ -4,6 +4,7 @@
 
 #include "d3d9/D3D9.h"
 #include "d3d9/null/NullDevice.h"
+#include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -12,35 +13,17 @@ protected:
     void SetUp() override
     {
         NullDevice::ResetConfig();
-        D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp, &device),
-                  D3D_OK);
+        CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 640, 480, &d3d, &device);
+        if (HasFatalFailure())
+            return;
         null = dynamic_cast<NullDevice*>(device);
         ASSERT_NE(null, nullptr);
     }
 
     void TearDown() override
     {
-        if (device != nullptr) {
-            EXPECT_EQ(device->Release(), 0u) << "something still holds the device";
-        }
-        if (d3d != nullptr) {
-            d3d->Release();
-        }
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        null = nullptr;
+        ReleaseTestDevice(d3d, device);
         NullDevice::ResetConfig();
     }
 
