@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -30,6 +31,18 @@ void Rebind(T*& slot, T* resource)
     slot = resource;
     if (old)
         old->ReleaseInternalRef();
+}
+
+// Makes a resource into *out; a failed allocation is the device's out-of-memory answer.
+template <typename Resource, typename Interface, typename... Args>
+HRESULT MakeResource(Interface** out, Args&&... args)
+{
+    try {
+        *out = new Resource(std::forward<Args>(args)...);
+    } catch (const std::bad_alloc&) {
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    return D3D_OK;
 }
 
 bool ValidPrimitiveType(D3DPRIMITIVETYPE type)
@@ -337,12 +350,7 @@ HRESULT DeviceBase::CreateTexture(UINT width, UINT height, UINT levels, DWORD us
     }
     if (levels > Texture::FullChainLevels(width, height))
         return D3DERR_INVALIDCALL;
-    try {
-        *texture = new Texture(this, width, height, levels, usage, format, pool);
-    } catch (const std::bad_alloc&) {
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    return D3D_OK;
+    return MakeResource<Texture>(texture, this, width, height, levels, usage, format, pool);
 }
 
 HRESULT DeviceBase::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
@@ -359,12 +367,7 @@ HRESULT DeviceBase::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DP
         if (!layout.valid || length < layout.stride)
             return D3DERR_INVALIDCALL;
     }
-    try {
-        *vertexBuffer = new VertexBuffer(this, length, usage, fvf, pool);
-    } catch (const std::bad_alloc&) {
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    return D3D_OK;
+    return MakeResource<VertexBuffer>(vertexBuffer, this, length, usage, fvf, pool);
 }
 
 HRESULT DeviceBase::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -378,12 +381,7 @@ HRESULT DeviceBase::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format
         return D3DERR_INVALIDCALL;
     if (length < (format == D3DFMT_INDEX32 ? 4u : 2u))
         return D3DERR_INVALIDCALL;
-    try {
-        *indexBuffer = new IndexBuffer(this, length, usage, format, pool);
-    } catch (const std::bad_alloc&) {
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    return D3D_OK;
+    return MakeResource<IndexBuffer>(indexBuffer, this, length, usage, format, pool);
 }
 
 HRESULT DeviceBase::CreateStandaloneSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage,
@@ -399,12 +397,7 @@ HRESULT DeviceBase::CreateStandaloneSurface(UINT width, UINT height, D3DFORMAT f
         height > caps_.MaxTextureHeight || !formatFits || multiSample != D3DMULTISAMPLE_NONE ||
         multisampleQuality != 0)
         return D3DERR_INVALIDCALL;
-    try {
-        *surface = new Surface(this, width, height, format, usage, D3DPOOL_DEFAULT, false, false);
-    } catch (const std::bad_alloc&) {
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    return D3D_OK;
+    return MakeResource<Surface>(surface, this, width, height, format, usage, D3DPOOL_DEFAULT, false, false);
 }
 
 HRESULT DeviceBase::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,

@@ -1,32 +1,11 @@
 #pragma once
-// A null device with a 640 x 480 back buffer for the D3DX tests; the device must be released by
-// everything that took it by the end of each test.
+// A null device with a 640 x 480 back buffer for the D3DX tests (the device tests' fixture); the device
+// must be released by everything that took it by the end of each test.
 
-#include "d3d9/D3D9.h"
-#include "d3d9/null/NullDevice.h"
-#include "support/TestDevice.h"
+#include "platform/d3d9/NullDeviceFixture.h"
 
-#include <gtest/gtest.h>
-
-class D3DXNullDeviceTest : public ::testing::Test {
+class D3DXNullDeviceTest : public NullDeviceTest {
 protected:
-    void SetUp() override
-    {
-        NullDevice::ResetConfig();
-        CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 640, 480, &d3d, &device);
-        if (HasFatalFailure())
-            return;
-        null = dynamic_cast<NullDevice*>(device);
-        ASSERT_NE(null, nullptr);
-    }
-
-    void TearDown() override
-    {
-        null = nullptr;
-        ReleaseTestDevice(d3d, device);
-        NullDevice::ResetConfig();
-    }
-
     // A managed A8R8G8B8 texture of one level.
     IDirect3DTexture9* MakeTexture(UINT width, UINT height)
     {
@@ -42,8 +21,4 @@ protected:
         device->GetRenderState(state, &value);
         return value;
     }
-
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    NullDevice* null = nullptr;
 };
