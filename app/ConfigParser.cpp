@@ -1,5 +1,6 @@
 #include "app/ConfigParser.h"
 
+#include <cfloat>
 #include <climits>
 #include <cstdlib>
 #include <istream>
@@ -50,7 +51,15 @@ int ParseConfigInt(const std::string& line)
 float ParseConfigFloat(const std::string& line)
 {
     const size_t start = ValueStart(line);
-    return start == std::string::npos ? 0.0f : static_cast<float>(std::atof(line.c_str() + start));
+    if (start == std::string::npos)
+        return 0.0f;
+    // A number past the float range has no float value: the largest one stands in for it.
+    const double value = std::atof(line.c_str() + start);
+    if (value > FLT_MAX)
+        return FLT_MAX;
+    if (value < -FLT_MAX)
+        return -FLT_MAX;
+    return static_cast<float>(value);
 }
 
 int SplitConfigLineInt(std::string& line)

@@ -15,7 +15,7 @@ bool ReadConfigLine(std::istream& in, std::string& line);
 std::string ParseConfigString(const std::string& line);
 // The number at the start of the value text (as atol), clamped to the 32-bit range; 0 when there is none.
 int ParseConfigInt(const std::string& line);
-// The number at the start of the value text (as atof); 0 when there is none.
+// The number at the start of the value text (as atof), clamped to the float range; 0 when there is none.
 float ParseConfigFloat(const std::string& line);
 // For "Name = 3" lines: cuts the line in place just before the blank in front of the first "=" (leaving
 // "Name") and returns the number of the value text. A line without "=", or with "=" first, is left as it is

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <sstream>
 
@@ -28,6 +29,8 @@ TEST(ConfigParser, NumbersLikeTheRuntime)
     // Out of the 32-bit range: clamped, not wrapped.
     EXPECT_EQ(ParseConfigInt("Amount = 99999999999"), INT_MAX);
     EXPECT_EQ(ParseConfigInt("Amount = -99999999999"), INT_MIN);
+    EXPECT_EQ(ParseConfigFloat("Cast Time = 1e300"), FLT_MAX);
+    EXPECT_EQ(ParseConfigFloat("Cast Time = -1e300"), -FLT_MAX);
 }
 
 TEST(ConfigParser, NeverReadsPastTheEndOfALine)

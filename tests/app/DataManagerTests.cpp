@@ -24,20 +24,27 @@ TEST(DataManagerTable, FiftyThreePrefixesInTheirOrder)
     DataManager* data = DataManager::Get();
     const std::string base = tree.Root().string();
     EXPECT_EQ(data->GetBaseDirectory(), base);
-    const std::vector<std::string> paths = data->GetSearchPaths();
-    ASSERT_EQ(paths.size(), 53u);
-    EXPECT_EQ(paths[0], "");
-    EXPECT_EQ(paths[1], base + "\\");
-    EXPECT_EQ(paths[2], base + "\\Data\\");
-    EXPECT_EQ(paths[3], base + "\\Data\\Textures\\World Textures\\");
-    EXPECT_EQ(paths[13], base + "\\Data\\Terrain Levels\\");
-    EXPECT_EQ(paths[19], base + "\\Data\\Terrain Levels\\Winter Wonderland\\");
-    EXPECT_EQ(paths[23], base + "\\Data\\Terrain Levels\\Winter Wonderland\\Textures\\");
-    EXPECT_EQ(paths[34], base + "\\Data\\Models\\Animated Models\\");
-    EXPECT_EQ(paths[39], base + "\\Data\\Models\\Animated Models\\Combat Mage\\");
-    EXPECT_EQ(paths[45], base + "\\Data\\Models\\Animated Models\\Archer\\");
-    EXPECT_EQ(paths[47], base + "\\Data\\Effect Files\\");
-    EXPECT_EQ(paths[52], base + "\\Data\\Config Files\\Particle Files\\");
+    std::vector<std::string> expected = {"", base + "\\", base + "\\Data\\"};
+    for (const char* textures : {"World Textures", "World Textures\\NormalMaps", "Static Mesh Textures",
+                                 "Hex Tile Textures", "Hud Textures", "Icon Textures", "Screen Overlay Textures",
+                                 "Skybox Textures", "Particle Textures", "Decal Textures"})
+        expected.push_back(base + "\\Data\\Textures\\" + textures + "\\");
+    expected.push_back(base + "\\Data\\Terrain Levels\\");
+    for (const char* level : {"Farm", "Winter Wonderland", "Citadel Courtyard", "Intro Scene"}) {
+        const std::string directory = base + "\\Data\\Terrain Levels\\" + level + "\\";
+        expected.push_back(directory);
+        for (const char* sub : {"Meshes", "Particles", "Sounds", "Textures"})
+            expected.push_back(directory + sub + "\\");
+    }
+    expected.push_back(base + "\\Data\\Models\\Animated Models\\");
+    for (const char* unit : {"Pikeman", "Militia", "Paladin", "Mage", "Combat Mage", "Healer", "Rogue", "Assassin",
+                             "Scout", "Knight", "Archer"})
+        expected.push_back(base + "\\Data\\Models\\Animated Models\\" + unit + "\\");
+    for (const char* rest : {"Models\\Static Models", "Effect Files", "Sound\\Music", "Sound\\Sound Effects",
+                             "Config Files\\Humans", "Config Files\\Spells", "Config Files\\Particle Files"})
+        expected.push_back(base + "\\Data\\" + rest + "\\");
+    ASSERT_EQ(expected.size(), 53u);
+    EXPECT_EQ(data->GetSearchPaths(), expected);
 }
 
 TEST(DataManagerLookup, FirstDirectoryInTableOrderUnlessTheLastHitHoldsTheName)

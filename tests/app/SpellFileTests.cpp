@@ -143,6 +143,25 @@ TEST(SpellFile, ListLongerThanTheFileKeepsWhatIsThere)
     EXPECT_EQ(spell.actionPointCost, 7);
 }
 
+TEST(SpellFile, ACountOfZeroOrLessTakesNoLines)
+{
+    DataTree tree;
+    std::vector<std::string> lines = FireballLines();
+    lines.resize(15);
+    lines.push_back("Cast Emitters = -2");
+    lines.push_back("Area Emitters = 1");
+    lines.push_back("burstEmitter.txt");
+    lines.push_back("Target Emitters = 0");
+    lines.push_back("hitEmitter.txt");
+    tree.Write(SpellDir + "Counts.txt", DataTree::Lines(lines));
+    SpellDefinition spell;
+    spell.firstEmitters = {"from an earlier file"};
+    ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Counts.txt"));
+    EXPECT_TRUE(spell.firstEmitters.empty());
+    EXPECT_EQ(spell.secondEmitters, (std::vector<std::string>{"burstEmitter.txt"}));
+    EXPECT_TRUE(spell.thirdEmitters.empty());
+}
+
 TEST(SpellFile, MissingFileIsNotRead)
 {
     DataTree tree;

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -98,6 +103,48 @@ TEST_F(DefaultData, SpellsCoverEveryEffectAndSchool)
     }
     EXPECT_EQ(effects.size(), 13u);
     EXPECT_EQ(schools.size(), 4u);
+}
+
+TEST_F(DefaultData, TheTreeHoldsEveryDirectoryTheGameSearchesAndNoNameTwice)
+{
+    const std::vector<std::string> prefixes = DataManager::Get()->GetSearchPaths();
+    ASSERT_EQ(prefixes.size(), 53u);
+    // Every data file is found by its bare name, so no name may be in two of the searched directories.
+    std::map<std::string, std::string> seen;
+    for (size_t i = 2; i < prefixes.size(); ++i) {
+        std::string directory = prefixes[i];
+        std::replace(directory.begin(), directory.end(), '\\', '/');
+        SCOPED_TRACE(directory);
+        ASSERT_TRUE(std::filesystem::is_directory(directory));
+        for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+            if (!entry.is_regular_file())
+                continue;
+            const std::string name = entry.path().filename().string();
+            auto [at, inserted] = seen.emplace(name, directory);
+            EXPECT_TRUE(inserted) << name << " is also in " << at->second;
+        }
+    }
+}
+
+TEST_F(DefaultData, SomeDefinitionFilesHaveWindowsLineEnds)
+{
+    // So that the readers' handling of them is exercised by the default data itself.
+    for (const char* name : {"Knight.txt", "LightningBolt.txt"}) {
+        std::ifstream in(DataManager::Get()->FindFile(name), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        EXPECT_NE(text.str().find("\r\n"), std::string::npos) << name;
+    }
+    UnitDefinition knight;
+    ASSERT_TRUE(knight.Read("Knight.txt"));
+    EXPECT_EQ(knight.name, "Knight");
+    EXPECT_EQ(knight.armour, HALFPLATE);
+    EXPECT_EQ(knight.rating, HIGH);
+    SpellDefinition bolt;
+    ASSERT_TRUE(DataManager::Get()->GetSpell("Lightning Bolt", bolt));
+    EXPECT_EQ(bolt.target, "ENEMY");
+    EXPECT_EQ(bolt.school, ARCANE);
+    EXPECT_EQ(bolt.thirdEmitters, (std::vector<std::string>{"hitEmitter.txt", "burstEmitter.txt"}));
 }
 
 TEST_F(DefaultData, FallbackAssetsExist)

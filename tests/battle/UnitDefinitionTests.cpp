@@ -134,6 +134,9 @@ TEST(UnitDefinition, KeywordsAreWholeAndCaseSensitive)
     EXPECT_EQ(unit.armour, CLOTH);
     EXPECT_EQ(unit.size, MEDIUM_SIZE);
 
+    unit.ratingText = "MEDIUM ";
+    unit.ParseKeywords();
+    EXPECT_EQ(unit.rating, LOW);
     unit.ratingText = "MEDIUM";
     unit.ParseKeywords();
     EXPECT_EQ(unit.rating, MEDIUM);
@@ -149,7 +152,12 @@ TEST(UnitDefinition, MissingOrShortFilesReportFailure)
     std::vector<std::string> lines = KnightLines();
     lines.resize(30);
     tree.Write(HumansDir + "Short.txt", DataTree::Lines(lines));
+    // The class loader keeps what it had: nothing of the short file is taken.
+    unit.strength = 7;
     EXPECT_FALSE(unit.Read("Short.txt"));
+    EXPECT_EQ(unit.name, "");
+    EXPECT_EQ(unit.strength, 7);
+    EXPECT_EQ(unit.armour, CLOTH);
 }
 
 TEST(UnitDefinition, InitEmptiesARecordForReuse)

@@ -5,7 +5,8 @@
 // Balance notes. A unit's health is ten times its strength and its mana ten times its intelligence; a normal
 // attack deals about twice the strength and costs 6 action points, a move needs 5. Every class has at least 12
 // action points (a move and an attack in one turn), a defend radius of at least 2 and its own mix of range,
-// armour, speed and abilities. Physical abilities cost no mana; spells do, within what their casters hold.
+// armour, speed and abilities. Physical abilities cost no mana (but the assassin's killing touch); spells do,
+// within what their casters hold.
 #include "DataWriter.h"
 #include "Writers.h"
 

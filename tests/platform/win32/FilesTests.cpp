@@ -24,6 +24,12 @@ constexpr double SLOWDOWN = 5.0; // instrumented builds are slower by this much 
 #else
 constexpr double SLOWDOWN = 1.0;
 #endif
+// Timings of work done mostly in our own code say something only where that code is optimised and uninstrumented.
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+constexpr bool OPTIMISED = true;
+#else
+constexpr bool OPTIMISED = false;
+#endif
 
 void Touch(const fs::path& path, const std::string& content = "x")
 {
@@ -290,7 +296,9 @@ TEST_F(FilesTest, LocatingAcrossFiftyDirectoriesStaysQuick)
     const double micros =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count() / (2 * COUNT);
     EXPECT_EQ(found, COUNT);
-    EXPECT_LT(micros, 20.0 * SLOWDOWN);
+    if (OPTIMISED) {
+        EXPECT_LT(micros, 20.0);
+    }
     RecordProperty("microseconds_per_lookup", std::to_string(micros));
 }
 
