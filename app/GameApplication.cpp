@@ -307,8 +307,10 @@ void GameApplication::Render()
         postEffect->SetTexture("PostProcessTexture", sceneTexture);
 
     device->BeginScene();
-    // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it.
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
+    // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
+    // covers everything the clear would only cost a full-screen pass.
+    if (!SceneCoversBackBuffer())
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
     device->SetFVF(kQuadFvf);
     device->SetStreamSource(0, screenQuad, 0, kQuadStride);
     if (postEffect && screenQuad) {
@@ -336,6 +338,13 @@ void GameApplication::Render()
     }
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+bool GameApplication::SceneCoversBackBuffer() const
+{
+    return sceneLeft <= 0.0f && sceneTop <= 0.0f &&
+           sceneLeft + sceneWidth >= static_cast<float>(m_presentParameters.BackBufferWidth) &&
+           sceneTop + sceneHeight >= static_cast<float>(m_presentParameters.BackBufferHeight);
 }
 
 void GameApplication::ReleaseDeviceResources()

@@ -75,6 +75,7 @@ public:
 
 private:
     void ShowSplash();
+    bool SceneCoversBackBuffer() const;
     void FillScreenQuad();
     void ReleaseScreenQuad();
 

@@ -147,6 +147,28 @@ TEST_F(GameApplicationTest, AFrameDrawsThePostProcessQuadAndPresents)
     EXPECT_TRUE(QueuedText().empty());
 }
 
+TEST_F(GameApplicationTest, BackBufferIsClearedOnlyWhereTheSceneLeavesItUncovered)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    Frame(16);
+    // The scene quad covers the back buffer: the frame's last clear is the scene texture's grey.
+    EXPECT_EQ(device->LastClear().color, GameSession::kSceneClearColour);
+
+    // The deployment screen shows the board in a window of the page: the rest must not keep old pixels.
+    app->SetSceneRect(100.0f, 50.0f, 400.0f, 300.0f);
+    Frame(16);
+    EXPECT_EQ(device->LastClear().color, 0xFF000000u);
+    EXPECT_EQ(device->LastClear().flags, static_cast<DWORD>(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL));
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(app->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(backBuffer->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[0] & 0x00FFFFFFu, 0u) << "outside the scene: black";
+    backBuffer->UnlockRect();
+    backBuffer->Release();
+}
+
 TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)
 {
     DataManager* data = DataManager::Get();

@@ -22,6 +22,7 @@ float shakeMagnitude = 0.0;
 
 varying float2 texCoord;
 varying float4 diffuse;
+varying float2 shakeOffset;
 
 technique PostProcess
 {
@@ -38,24 +39,25 @@ technique PostProcess
 }
 
 @vertex
-// The screen quad's vertices are back-buffer pixels (XYZRHW).
+// Pixels of shift per unit of shakeMagnitude: a shake of 30 moves the picture by up to 7.5 pixels.
+const float SHAKE_PIXELS_PER_UNIT = 0.25;
+
+// The screen quad's vertices are back-buffer pixels (XYZRHW). The shake moves the whole picture alike, so
+// it is worked out once per vertex rather than once per pixel.
 void PostProcessVS()
 {
     gl_Position = fxPixelToClip(inPosition);
     texCoord = inTexCoord0.xy;
     diffuse = inDiffuse;
+    vec2 size = vec2(textureSize(PostProcessTexture, 0));
+    vec2 swing = vec2(sin(gameTime * 83.0), cos(gameTime * 71.0));
+    shakeOffset = shakeMagnitude * SHAKE_PIXELS_PER_UNIT * swing / size;
 }
 
 @fragment
-// Pixels of shift per unit of shakeMagnitude: a shake of 30 moves the picture by up to 7.5 pixels.
-const float SHAKE_PIXELS_PER_UNIT = 0.25;
-
 void PostProcessPS()
 {
-    vec2 size = vec2(textureSize(PostProcessTexture, 0));
-    vec2 swing = vec2(sin(gameTime * 83.0), cos(gameTime * 71.0));
-    vec2 offset = shakeMagnitude * SHAKE_PIXELS_PER_UNIT * swing / size;
-    fragColor = texture(PostProcessTexture, texCoord + offset) * diffuse;
+    fragColor = texture(PostProcessTexture, texCoord + shakeOffset) * diffuse;
 }
 )";
 
