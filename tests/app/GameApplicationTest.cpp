@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -244,7 +245,7 @@ TEST_F(GameApplicationTest, FullScreenChordTogglesOncePerPress)
 
 TEST_F(GameApplicationTest, ScreenshotsNeverOverwriteAndHoldingF10WritesOnePerFrame)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "varnholt_screenshots";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("varnholt_screenshots_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Data" / "Screenshots");
     {
@@ -280,7 +281,7 @@ TEST_F(GameApplicationTest, ScreenshotsNeverOverwriteAndHoldingF10WritesOnePerFr
 
 TEST_F(GameApplicationTest, ScreenshotNumbersRunOnInAnEmptyDirectory)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "varnholt_screenshots_empty";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("varnholt_screenshots_empty_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Data" / "Screenshots");
     std::filesystem::current_path(dir);

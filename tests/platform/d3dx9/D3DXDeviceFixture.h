@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -30,7 +31,8 @@ protected:
             return;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = std::filesystem::temp_directory_path() /
-              (std::string("varnholt_d3dx9_") + info->test_suite_name() + "_" + info->name());
+              (std::string("varnholt_d3dx9_") + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+               info->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <random>
 #include <string>
@@ -342,7 +343,7 @@ TEST(ImageWriter, TgaRoundTripKeepsAlpha)
 
 TEST(ImageWriter, WriteFileIntoAMissingDirectoryWritesNothing)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "d3dx9_writer_test";
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("d3dx9_writer_test_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     const std::string path = (dir / "missing" / "out.bmp").string();
     EXPECT_FALSE(ImageWriter::WriteFile(path, Bytes{1, 2, 3}));
