@@ -335,6 +335,18 @@ bool WindowRegistry::PresentRect(HWND hwnd, int* x, int* y, int* w, int* h)
     return true;
 }
 
+WindowRegistry::PointerGeometry WindowRegistry::PointerGeometryLocked(const WindowRecord& record) const
+{
+    PointerGeometry g;
+    SDL_GetWindowSize(record.sdl, &g.windowWidth, &g.windowHeight);
+    DrawableSizeLocked(record, &g.drawableWidth, &g.drawableHeight);
+    const bool backBufferSet = record.backBufferWidth > 0 && record.backBufferHeight > 0;
+    g.backBufferWidth = backBufferSet ? record.backBufferWidth : g.windowWidth;
+    g.backBufferHeight = backBufferSet ? record.backBufferHeight : g.windowHeight;
+    PresentRectLocked(record, &g.presentX, &g.presentY, &g.presentWidth, &g.presentHeight);
+    return g;
+}
+
 bool WindowRegistry::WindowToClient(HWND hwnd, int wx, int wy, int* cx, int* cy)
 {
     *cx = wx;
@@ -344,30 +356,18 @@ bool WindowRegistry::WindowToClient(HWND hwnd, int wx, int wy, int* cx, int* cy)
     if (!record) {
         return false;
     }
-    int ww = 0;
-    int wh = 0;
-    SDL_GetWindowSize(record->sdl, &ww, &wh);
-    int dw = 0;
-    int dh = 0;
-    DrawableSizeLocked(*record, &dw, &dh);
-    const bool backBufferSet = record->backBufferWidth > 0 && record->backBufferHeight > 0;
-    const int bw = backBufferSet ? record->backBufferWidth : ww;
-    const int bh = backBufferSet ? record->backBufferHeight : wh;
-    int rx = 0;
-    int ry = 0;
-    int rw = 0;
-    int rh = 0;
-    PresentRectLocked(*record, &rx, &ry, &rw, &rh);
-    if (ww <= 0 || wh <= 0 || rw <= 0 || rh <= 0 || bw <= 0 || bh <= 0) {
+    const PointerGeometry g = PointerGeometryLocked(*record);
+    if (g.windowWidth <= 0 || g.windowHeight <= 0 || g.presentWidth <= 0 || g.presentHeight <= 0 ||
+        g.backBufferWidth <= 0 || g.backBufferHeight <= 0) {
         return true;
     }
     // Window points to drawable pixels (they differ on high-density displays), then into the back buffer.
-    const double px = (wx + 0.5) * dw / ww;
-    const double py = (wy + 0.5) * dh / wh;
-    const int mx = static_cast<int>(std::floor((px - rx) * bw / rw));
-    const int my = static_cast<int>(std::floor((py - ry) * bh / rh));
-    *cx = std::clamp(mx, 0, bw - 1);
-    *cy = std::clamp(my, 0, bh - 1);
+    const double px = (wx + 0.5) * g.drawableWidth / g.windowWidth;
+    const double py = (wy + 0.5) * g.drawableHeight / g.windowHeight;
+    const int mx = static_cast<int>(std::floor((px - g.presentX) * g.backBufferWidth / g.presentWidth));
+    const int my = static_cast<int>(std::floor((py - g.presentY) * g.backBufferHeight / g.presentHeight));
+    *cx = std::clamp(mx, 0, g.backBufferWidth - 1);
+    *cy = std::clamp(my, 0, g.backBufferHeight - 1);
     return true;
 }
 
@@ -380,27 +380,14 @@ bool WindowRegistry::ClientToWindow(HWND hwnd, int cx, int cy, int* wx, int* wy)
     if (!record) {
         return false;
     }
-    int ww = 0;
-    int wh = 0;
-    SDL_GetWindowSize(record->sdl, &ww, &wh);
-    int dw = 0;
-    int dh = 0;
-    DrawableSizeLocked(*record, &dw, &dh);
-    const bool backBufferSet = record->backBufferWidth > 0 && record->backBufferHeight > 0;
-    const int bw = backBufferSet ? record->backBufferWidth : ww;
-    const int bh = backBufferSet ? record->backBufferHeight : wh;
-    int rx = 0;
-    int ry = 0;
-    int rw = 0;
-    int rh = 0;
-    PresentRectLocked(*record, &rx, &ry, &rw, &rh);
-    if (dw <= 0 || dh <= 0 || bw <= 0 || bh <= 0) {
+    const PointerGeometry g = PointerGeometryLocked(*record);
+    if (g.drawableWidth <= 0 || g.drawableHeight <= 0 || g.backBufferWidth <= 0 || g.backBufferHeight <= 0) {
         return true;
     }
-    const double px = rx + (cx + 0.5) * rw / bw;
-    const double py = ry + (cy + 0.5) * rh / bh;
-    *wx = static_cast<int>(std::floor(px * ww / dw));
-    *wy = static_cast<int>(std::floor(py * wh / dh));
+    const double px = g.presentX + (cx + 0.5) * g.presentWidth / g.backBufferWidth;
+    const double py = g.presentY + (cy + 0.5) * g.presentHeight / g.backBufferHeight;
+    *wx = static_cast<int>(std::floor(px * g.windowWidth / g.drawableWidth));
+    *wy = static_cast<int>(std::floor(py * g.windowHeight / g.drawableHeight));
     return true;
 }
 

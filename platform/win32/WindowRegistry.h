@@ -103,6 +103,20 @@ private:
     WindowRecord* FindLocked(HWND hwnd) const;
     void DrawableSizeLocked(const WindowRecord& record, int* w, int* h) const;
     void PresentRectLocked(const WindowRecord& record, int* x, int* y, int* w, int* h) const;
+    // The sizes that map pointer positions between window points and back-buffer pixels.
+    struct PointerGeometry {
+        int windowWidth = 0;
+        int windowHeight = 0;
+        int drawableWidth = 0;
+        int drawableHeight = 0;
+        int backBufferWidth = 0;
+        int backBufferHeight = 0;
+        int presentX = 0;
+        int presentY = 0;
+        int presentWidth = 0;
+        int presentHeight = 0;
+    };
+    PointerGeometry PointerGeometryLocked(const WindowRecord& record) const;
     void RefreshReportedLocked(WindowRecord& record);
 
     mutable std::recursive_mutex mutex_;
