@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <mutex>
@@ -51,8 +52,45 @@ SoundSystem& System()
     return system;
 }
 
+// The ALSA library reports every failed probe of a machine without a sound card on stderr, line after line.
+// Those lines say nothing the single line of EnsureMixer does not, so they are silenced while the device is
+// opened. The library is the one SDL loads itself; it is looked up, never required.
+extern "C" void QuietAlsaError(const char*, int, const char*, int, const char*, ...)
+{
+}
+
+class AlsaErrorsSilenced {
+public:
+    AlsaErrorsSilenced()
+    {
+        library_ = dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD);
+        if (!library_)
+            library_ = dlopen("libasound.so.2", RTLD_LAZY);
+        if (library_)
+            setHandler_ = reinterpret_cast<SetHandler>(dlsym(library_, "snd_lib_error_set_handler"));
+        if (setHandler_)
+            setHandler_(&QuietAlsaError);
+    }
+    ~AlsaErrorsSilenced()
+    {
+        if (setHandler_)
+            setHandler_(nullptr);
+        if (library_)
+            dlclose(library_);
+    }
+    AlsaErrorsSilenced(const AlsaErrorsSilenced&) = delete;
+    AlsaErrorsSilenced& operator=(const AlsaErrorsSilenced&) = delete;
+
+private:
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    void* library_ = nullptr;
+    SetHandler setHandler_ = nullptr;
+};
+
 bool OpenMixerOnCurrentDriver()
 {
+    const AlsaErrorsSilenced quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     Mix_Init(MIX_INIT_MP3);
