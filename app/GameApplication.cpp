@@ -230,6 +230,9 @@ void GameApplication::ComputePickRay(POINT cursor, float sceneLeftPx, float scen
 
 void GameApplication::UpdatePickRay()
 {
+    // An empty scene rectangle has no pixels to aim through; the last ray stays.
+    if (sceneWidth <= 0.0f || sceneHeight <= 0.0f)
+        return;
     POINT cursorPos{0, 0};
     GetCursorPos(&cursorPos);
     ScreenToClient(m_window, &cursorPos);

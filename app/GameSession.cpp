@@ -86,7 +86,9 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device || !sceneRenderer || !sceneSurface)
         return sceneTexture;
-    sceneRenderer->BeginScene(sceneSurface, nullptr);
+    // A refused scene leaves the back buffer bound: the grey clear must not land there.
+    if (FAILED(sceneRenderer->BeginScene(sceneSurface, nullptr)))
+        return sceneTexture;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
     sceneRenderer->EndScene(0);
     return sceneTexture;
@@ -152,7 +154,8 @@ void GameSession::OnDeviceReset()
                                      &sceneTexture, nullptr)) ||
         !sceneTexture)
         FailSceneTarget("texture");
-    sceneTexture->GetSurfaceLevel(0, &sceneSurface);
+    if (FAILED(sceneTexture->GetSurfaceLevel(0, &sceneSurface)) || !sceneSurface)
+        FailSceneTarget("surface");
     if (FAILED(D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D16,
                                          &sceneRenderer)) ||
         !sceneRenderer)

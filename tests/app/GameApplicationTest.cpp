@@ -8,6 +8,7 @@
 #include "d3d9/null/NullDevice.h"
 #include "d3dx9/D3DX9Core.h"
 #include "scene/Camera.h"
+#include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
@@ -15,16 +16,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <unistd.h>
 #include <fstream>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace {
 // Physical key positions as the window layer reports them (USB usage numbers).
+constexpr int kScancodeA = 4;
+constexpr int kScancodeD = 7;
 constexpr int kScancodeReturn = 40;
 constexpr int kScancodeF5 = 62;
+constexpr int kScancodeF6 = 63;
 constexpr int kScancodeF7 = 64;
 constexpr int kScancodeF10 = 67;
 constexpr int kScancodeRightAlt = 230;
@@ -90,6 +96,34 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct QuadVertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+};
+
+std::vector<QuadVertex> ReadQuad(IDirect3DVertexBuffer9* buffer)
+{
+    std::vector<QuadVertex> quad(4);
+    void* data = nullptr;
+    if (buffer && SUCCEEDED(buffer->Lock(0, 0, &data, D3DLOCK_READONLY)) && data) {
+        std::memcpy(quad.data(), data, 4 * sizeof(QuadVertex));
+        buffer->Unlock();
+    }
+    return quad;
+}
+
+void ExpectVertex(const QuadVertex& v, float x, float y, float u, float tv)
+{
+    EXPECT_FLOAT_EQ(v.x, x);
+    EXPECT_FLOAT_EQ(v.y, y);
+    EXPECT_FLOAT_EQ(v.z, 0.0f);
+    EXPECT_FLOAT_EQ(v.rhw, 1.0f);
+    EXPECT_EQ(v.colour, 0xFFFFFFFFu);
+    EXPECT_FLOAT_EQ(v.u, u);
+    EXPECT_FLOAT_EQ(v.v, tv);
 }
 
 uint32_t ReadLe32(const std::vector<uint8_t>& bytes, size_t at)
@@ -366,4 +400,212 @@ TEST(GameApplicationPickRay, StartsAtTheEyeAndScalesByTheProjection)
     EXPECT_FLOAT_EQ(direction.x, 0.5f);
     EXPECT_FLOAT_EQ(direction.y, 0.125f);
     EXPECT_FLOAT_EQ(direction.z, 1.0f);
+}
+
+TEST_F(GameApplicationTest, FrameStepsRunInTheirOrder)
+{
+    DataManager* data = DataManager::Get();
+    Camera* camera = Camera::Get();
+
+    // The camera steps before the application keys: a wheel turn sets the zoom goal in this frame and
+    // the view starts easing toward it in the next, by 0.016 s x 3000 = 48 units.
+    InputState::Get().InjectWheel(1);
+    Frame(16);
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 1880.0f);
+    EXPECT_FLOAT_EQ(camera->GetCurrentDistance(), 2000.0f);
+    Frame(16);
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 1880.0f) << "the wheel counts once";
+    EXPECT_NEAR(camera->GetCurrentDistance(), 1952.0f, 1e-3f);
+
+    // The keys come before the pick ray: after F5 the ray is aimed through the new 800 x 600 scene, so the
+    // pointer at its centre looks straight along the view, from the eye (0, 200, -1000) to the origin:
+    // (0, -200, 1000) / 1019.80390 = (0, -0.19611614, 0.98058068).
+    InputState::Get().SetPointer(400, 300);
+    Key(kScancodeF5, true);
+    Frame(16);
+    Key(kScancodeF5, false);
+    ASSERT_EQ(app->GetPresentParameters().BackBufferWidth, 800u);
+    const D3DXVECTOR3 origin = MouseOverManager::Get()->GetPickRayOrigin();
+    const D3DXVECTOR3 direction = MouseOverManager::Get()->GetPickRayDirection();
+    EXPECT_NEAR(origin.y, 200.0f, 1e-3f);
+    EXPECT_NEAR(origin.z, -1000.0f, 1e-3f);
+    EXPECT_NEAR(direction.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(direction.y, -0.19611614f, 1e-5f);
+    EXPECT_NEAR(direction.z, 0.98058068f, 1e-5f);
+
+    // The shader globals close the frame: they carry this frame's time (three frames of 0.016 s).
+    float elapsed = 0.0f;
+    float gameTime = 0.0f;
+    app->GetPostEffect()->GetFloat("tElapsed", &elapsed);
+    app->GetPostEffect()->GetFloat("gameTime", &gameTime);
+    EXPECT_NEAR(elapsed, 0.016f, 1e-6f);
+    EXPECT_NEAR(gameTime, 0.048f, 1e-5f);
+    EXPECT_NEAR(data->GetGameTime(), 0.048f, 1e-5f);
+
+    // The help label was updated: its box is 0.3 x (16 x 11 characters) wide and 0.5 x 16 high at (470, 10).
+    const RECT box = app->GetHelpLabel()->GetOwnRect();
+    EXPECT_EQ(box.left, 470);
+    EXPECT_EQ(box.top, 10);
+    EXPECT_EQ(box.right, 522);
+    EXPECT_EQ(box.bottom, 18);
+}
+
+TEST_F(GameApplicationTest, EveryResetRestoresTheDefaultRenderStates)
+{
+    IDirect3DDevice9* device = app->GetDevice();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_LESS);
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    Key(kScancodeF6, true);
+    Frame(16);
+    Key(kScancodeF6, false);
+
+    const std::pair<D3DRENDERSTATETYPE, DWORD> expected[] = {
+        {D3DRS_ZENABLE, TRUE},
+        {D3DRS_FILLMODE, D3DFILL_SOLID},
+        {D3DRS_ZWRITEENABLE, TRUE},
+        {D3DRS_SPECULARENABLE, FALSE},
+        {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+        {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+        {D3DRS_ALPHATESTENABLE, TRUE},
+        {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
+        {D3DRS_ALPHABLENDENABLE, TRUE},
+        {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
+        {D3DRS_FOGTABLEMODE, D3DFOG_NONE},
+        {D3DRS_RANGEFOGENABLE, TRUE},
+        {D3DRS_CULLMODE, D3DCULL_NONE},
+        {D3DRS_DITHERENABLE, FALSE},
+        {D3DRS_AMBIENT, 0x00FFFFFFu},
+        {D3DRS_NORMALIZENORMALS, TRUE},
+        {D3DRS_LIGHTING, FALSE},
+    };
+    for (const auto& [state, value] : expected) {
+        DWORD actual = 0xDEADBEEF;
+        device->GetRenderState(state, &actual);
+        EXPECT_EQ(actual, value) << "render state " << state;
+    }
+
+    D3DCAPS9 caps{};
+    device->GetDeviceCaps(&caps);
+    ASSERT_GE(caps.MaxSimultaneousTextures, 2u);
+    for (DWORD stage = 0; stage < caps.MaxSimultaneousTextures; ++stage) {
+        DWORD v = 0;
+        device->GetTextureStageState(stage, D3DTSS_COLOROP, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTOP_MODULATE)) << stage;
+        device->GetTextureStageState(stage, D3DTSS_COLORARG1, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTA_TEXTURE)) << stage;
+        device->GetTextureStageState(stage, D3DTSS_ALPHAARG2, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTA_CURRENT)) << stage;
+        device->GetSamplerState(stage, D3DSAMP_ADDRESSU, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_MIRROR)) << stage;
+        device->GetSamplerState(stage, D3DSAMP_ADDRESSV, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTADDRESS_MIRROR)) << stage;
+        device->GetSamplerState(stage, D3DSAMP_MIPFILTER, &v);
+        EXPECT_EQ(v, static_cast<DWORD>(D3DTEXF_LINEAR)) << stage;
+    }
+}
+
+TEST_F(GameApplicationTest, SceneQuadCoversTheSceneRectangleInStripOrder)
+{
+    app->SetSceneRect(100.0f, 50.0f, 400.0f, 300.0f);
+    IDirect3DVertexBuffer9* quad = app->GetScreenQuad();
+    ASSERT_NE(quad, nullptr);
+    D3DVERTEXBUFFER_DESC desc{};
+    quad->GetDesc(&desc);
+    EXPECT_EQ(desc.Size, 112u);
+    EXPECT_EQ(desc.FVF, static_cast<DWORD>(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    std::vector<QuadVertex> v = ReadQuad(quad);
+    ExpectVertex(v[0], 100.0f, 350.0f, 0.0f, 1.0f);
+    ExpectVertex(v[1], 100.0f, 50.0f, 0.0f, 0.0f);
+    ExpectVertex(v[2], 500.0f, 350.0f, 1.0f, 1.0f);
+    ExpectVertex(v[3], 500.0f, 50.0f, 1.0f, 0.0f);
+
+    // Fitting the scene to a window of the interface refills the same buffer.
+    GuiElement window;
+    window.SetRect(62.0f, 359.0f, 647.0f, 385.0f);
+    app->FitSceneToRect(window);
+    EXPECT_EQ(app->GetScreenQuad(), quad);
+    EXPECT_FLOAT_EQ(app->GetSceneWidth(), 647.0f);
+    v = ReadQuad(quad);
+    ExpectVertex(v[0], 62.0f, 744.0f, 0.0f, 1.0f);
+    ExpectVertex(v[3], 709.0f, 359.0f, 1.0f, 0.0f);
+    window.OnLostDevice();
+
+    app->ResetSceneRect();
+    const D3DPRESENT_PARAMETERS& pp = app->GetPresentParameters();
+    v = ReadQuad(app->GetScreenQuad());
+    ExpectVertex(v[1], 0.0f, 0.0f, 0.0f, 0.0f);
+    ExpectVertex(v[2], static_cast<float>(pp.BackBufferWidth), static_cast<float>(pp.BackBufferHeight), 1.0f, 1.0f);
+}
+
+TEST_F(GameApplicationTest, ARefusedSceneTargetLeavesTheBackBufferAlone)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    // With a scene already open on the device, the scene target cannot begin its own.
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    device->ResetCounters();
+    EXPECT_EQ(app->GetSession()->RenderSceneToTexture(), app->GetSession()->GetSceneTexture());
+    EXPECT_EQ(device->ClearCount(), 0u) << "the grey clear must not land on the back buffer";
+    device->EndScene();
+}
+
+TEST_F(GameApplicationTest, AnEmptySceneRectangleKeepsTheLastPickRay)
+{
+    InputState::Get().SetPointer(10, 10);
+    Frame(16);
+    const D3DXVECTOR3 before = MouseOverManager::Get()->GetPickRayDirection();
+    app->SetSceneRect(0.0f, 0.0f, 0.0f, 0.0f);
+    Frame(16);
+    const D3DXVECTOR3 after = MouseOverManager::Get()->GetPickRayDirection();
+    EXPECT_TRUE(std::isfinite(after.x) && std::isfinite(after.y) && std::isfinite(after.z));
+    EXPECT_FLOAT_EQ(after.x, before.x);
+    EXPECT_FLOAT_EQ(after.y, before.y);
+}
+
+TEST_F(GameApplicationTest, OrbitInputTurnsTheViewAroundTheVertical)
+{
+    Camera* camera = Camera::Get();
+    InputManager* input = InputManager::Get();
+    Frame(100); // frame time 0.1 s
+    auto step = [&] {
+        input->Update();
+        camera->HandleMouseFollow();
+    };
+
+    // Nothing held: the pointer only becomes the anchor.
+    InputState::Get().SetPointer(300, 200);
+    step();
+    EXPECT_FLOAT_EQ(camera->GetForward().x, 0.0f);
+    EXPECT_FLOAT_EQ(camera->GetForward().z, 1.0f);
+
+    // A: input -1.5, angle -(0.1 x 0.5 x -1.5) = +0.075; turning (0, 0, 1) about y gives (sin, 0, cos).
+    Key(kScancodeA, true);
+    step();
+    EXPECT_NEAR(camera->GetForward().x, std::sin(0.075f), 1e-5f);
+    EXPECT_NEAR(camera->GetForward().z, std::cos(0.075f), 1e-5f);
+    // A and D together turn as A alone.
+    Key(kScancodeD, true);
+    step();
+    EXPECT_NEAR(camera->GetForward().x, std::sin(0.15f), 1e-5f);
+    Key(kScancodeA, false);
+    Key(kScancodeD, false);
+    step(); // released: the anchor is taken again at (300, 200)
+
+    // Dragging 10 pixels right with the right button: input -10, angle +0.5, held to 0.5 x 0.25 = 0.125.
+    InputState::Get().InjectButton(1, true);
+    InputState::Get().SetPointer(310, 200);
+    step();
+    EXPECT_NEAR(camera->GetForward().x, std::sin(0.275f), 1e-5f);
+    EXPECT_NEAR(camera->GetForward().z, std::cos(0.275f), 1e-5f);
+    // The pointer is put back on the anchor, so it stays put while dragging.
+    int px = 0;
+    int py = 0;
+    InputState::Get().GetPointer(&px, &py);
+    EXPECT_EQ(px, 300);
+    EXPECT_EQ(py, 200);
+    InputState::Get().InjectButton(1, false);
 }
