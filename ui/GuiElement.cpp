@@ -215,10 +215,18 @@ void GuiElement::SetTexCoordMax(float u, float v)
     bottomV = v;
 }
 
+// A record from the texture cache is shared by every element that shows the same file; writing a frame
+// into it would show that frame on all of them and leave the cache releasing a texture it never made.
+// Such an element gets a record of its own, keeping the frame layout of the one it had.
 void GuiElement::SetFrameTexture(IDirect3DTexture9* texture)
 {
-    if (!textureRecord) {
-        ownRecord = std::make_unique<TextureRecord>();
+    if (!textureRecord || textureRecord != ownRecord.get()) {
+        auto record = std::make_unique<TextureRecord>();
+        if (textureRecord) {
+            record->frameCount = textureRecord->frameCount;
+            record->frameWidth = textureRecord->frameWidth;
+        }
+        ownRecord = std::move(record);
         textureRecord = ownRecord.get();
     }
     textureRecord->texture = texture;

@@ -16,6 +16,9 @@ public:
 
     TextLabel();
     ~TextLabel() override;
+    // The label owns its font: a copy would release it twice.
+    TextLabel(const TextLabel&) = delete;
+    TextLabel& operator=(const TextLabel&) = delete;
 
     void Update() override;
 

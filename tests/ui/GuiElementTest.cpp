@@ -4,22 +4,14 @@
 #include "ui/MouseOverManager.h"
 #include "win32/InputState.h"
 #include "win32/TestHooks.h"
+#include "UiDeviceFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
-// An application that is never started: only its back-buffer size matters to the widgets.
-class LayoutApplication : public GameApplication {
-public:
-    void SetBackBuffer(UINT width, UINT height)
-    {
-        m_presentParameters.BackBufferWidth = width;
-        m_presentParameters.BackBufferHeight = height;
-    }
-};
-
 class GuiElementTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -46,6 +38,25 @@ protected:
 
     std::unique_ptr<LayoutApplication> app;
 };
+
+struct QuadVertex {
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+};
+
+std::vector<QuadVertex> ReadQuad(IDirect3DVertexBuffer9* buffer)
+{
+    std::vector<QuadVertex> quad(4);
+    void* data = nullptr;
+    if (buffer && SUCCEEDED(buffer->Lock(0, 0, &data, D3DLOCK_READONLY)) && data) {
+        std::memcpy(quad.data(), data, 4 * sizeof(QuadVertex));
+        buffer->Unlock();
+    }
+    return quad;
+}
+
+using GuiElementOnDevice = UiDeviceTest;
 } // namespace
 
 TEST_F(GuiElementTest, ResetRescalesTheRectangleToTheNewBackBuffer)
@@ -216,4 +227,96 @@ TEST_F(GuiElementTest, PointerWithoutAnIconIsTheTopLeftCorner)
     EXPECT_EQ(p.y, 0);
     MouseOverManager::Get()->MovePointer(40, 50); // no icon: nothing moves
     EXPECT_EQ(MouseOverManager::Get()->GetPointerPosition().x, 0);
+}
+
+TEST_F(GuiElementOnDevice, VerticesCarryTheRectangleTextureCoordinatesAndClampedColour)
+{
+    GuiElement element;
+    element.SetRect(10.0f, 20.0f, 30.0f, 40.0f);
+    IDirect3DVertexBuffer9* buffer = element.GetVertexBuffer();
+    ASSERT_NE(buffer, nullptr);
+    D3DVERTEXBUFFER_DESC desc{};
+    buffer->GetDesc(&desc);
+    EXPECT_EQ(desc.Size, 112u);
+    EXPECT_EQ(desc.FVF, 0x144u);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    EXPECT_EQ(desc.Usage, 0u);
+
+    element.SetTexU0(0.25f, false);
+    element.SetTexCoordMax(0.75f, 0.5f);
+    element.colour = D3DXCOLOR(1.0f, 0.5f, -0.3f, 2.0f);
+    element.UpdateVertices();
+    // A 2 -> 255, R 1 -> 255, G 0.5 x 255 + 0.5 = 128, B below 0 -> 0.
+    const std::vector<QuadVertex> v = ReadQuad(buffer);
+    const float expected[4][4] = {
+        {10.0f, 60.0f, 0.25f, 0.5f}, {10.0f, 20.0f, 0.25f, 0.0f}, {40.0f, 60.0f, 0.75f, 0.5f}, {40.0f, 20.0f, 0.75f, 0.0f}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(v[i].x, expected[i][0]) << i;
+        EXPECT_FLOAT_EQ(v[i].y, expected[i][1]) << i;
+        EXPECT_FLOAT_EQ(v[i].z, 0.0f) << i;
+        EXPECT_FLOAT_EQ(v[i].rhw, 1.0f) << i;
+        EXPECT_EQ(v[i].colour, 0xFFFF8000u) << i;
+        EXPECT_FLOAT_EQ(v[i].u, expected[i][2]) << i;
+        EXPECT_FLOAT_EQ(v[i].v, expected[i][3]) << i;
+    }
+
+    // Setting the rectangle again gives a new buffer; the old one is let go (tear-down checks the device).
+    element.SetRect(0.0f, 0.0f, 8.0f, 8.0f);
+    EXPECT_NE(element.GetVertexBuffer(), nullptr);
+    element.OnLostDevice();
+    EXPECT_EQ(element.GetVertexBuffer(), nullptr);
+}
+
+TEST_F(GuiElementOnDevice, RenderDrawsTheTexturedStripOnlyWhileVisible)
+{
+    GuiElement element;
+    element.Create("mouseOverText.tga", 0.0f, 0.0f, 32.0f, 32.0f);
+    ASSERT_NE(element.GetTextureRecord(), nullptr);
+    ASSERT_NE(element.GetTextureRecord()->texture, nullptr);
+    NullDevice* null = Null();
+    null->ResetCounters();
+    element.Render();
+    EXPECT_EQ(null->DrawCount(), 1u);
+    EXPECT_EQ(null->LastDraw().fvf, 0x144u);
+    EXPECT_EQ(null->LastDraw().primitiveType, D3DPT_TRIANGLESTRIP);
+    EXPECT_EQ(null->LastDraw().primitiveCount, 2u);
+    IDirect3DBaseTexture9* bound = nullptr;
+    device->GetTexture(0, &bound);
+    EXPECT_EQ(bound, element.GetTextureRecord()->texture);
+    if (bound)
+        bound->Release();
+
+    element.SetVisible(false);
+    element.Render();
+    EXPECT_EQ(null->DrawCount(), 1u);
+    device->SetTexture(0, nullptr);
+    element.OnLostDevice();
+}
+
+TEST_F(GuiElementOnDevice, FrameTextureNeverWritesIntoTheSharedCacheRecord)
+{
+    GuiElement video;
+    GuiElement other;
+    video.Create("mouseOverText.tga", 0.0f, 0.0f, 32.0f, 32.0f);
+    other.Create("mouseOverText.tga", 40.0f, 0.0f, 32.0f, 32.0f);
+    TextureRecord* cached = other.GetTextureRecord();
+    ASSERT_EQ(video.GetTextureRecord(), cached);
+    IDirect3DTexture9* fileTexture = cached->texture;
+
+    IDirect3DTexture9* frame = nullptr;
+    ASSERT_EQ(device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &frame, nullptr), D3D_OK);
+    video.SetFrameTexture(frame);
+    EXPECT_EQ(video.GetTextureRecord()->texture, frame);
+    EXPECT_EQ(video.GetTextureRecord()->frameCount, cached->frameCount);
+    EXPECT_EQ(cached->texture, fileTexture) << "the other element still shows the file";
+    EXPECT_EQ(other.GetTextureRecord(), cached);
+    // Later frames go into the element's own record.
+    TextureRecord* own = video.GetTextureRecord();
+    video.SetFrameTexture(nullptr);
+    EXPECT_EQ(video.GetTextureRecord(), own);
+    EXPECT_EQ(own->texture, nullptr);
+
+    frame->Release();
+    video.OnLostDevice();
+    other.OnLostDevice();
 }

@@ -1,7 +1,9 @@
 #include "app/DataManager.h"
 #include "app/GlobalConstants.h"
 #include "app/Random.h"
+#include "d3dx9/D3DX9Core.h"
 #include "ui/TextLabel.h"
+#include "UiDeviceFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,15 @@ protected:
     }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 };
+
+int CellHeight(ID3DXFont* font)
+{
+    RECT r{0, 0, 0, 0};
+    font->DrawTextA(nullptr, "F1 For Help", -1, &r, DT_CALCRECT | DT_NOCLIP, 0xFFFFFFFF);
+    return r.bottom - r.top;
+}
+
+using TextLabelOnDevice = UiDeviceTest;
 } // namespace
 
 TEST_F(TextLabelTest, CreatedLabelStartsInvisibleWithItsColourAsBase)
@@ -153,4 +164,20 @@ TEST_F(TextLabelTest, FloatingTextsStartThirtyToSixtyPixelsApart)
         }
         previous = label.y;
     }
+}
+
+TEST_F(TextLabelOnDevice, FontsFollowTheHeightAndUnqueueReleasesEvenWhenNotQueued)
+{
+    TextLabel label;
+    EXPECT_EQ(label.GetFont(), nullptr);
+    label.Draw(); // no font: draws nothing, and does not fail
+    label.CreateFont(16, "Times New Roman", 1);
+    ASSERT_NE(label.GetFont(), nullptr);
+    EXPECT_EQ(CellHeight(label.GetFont()), 16);
+    label.ResizeFont(24, true);
+    ASSERT_NE(label.GetFont(), nullptr);
+    EXPECT_EQ(label.fontHeight, 24);
+    EXPECT_EQ(CellHeight(label.GetFont()), 24);
+    label.Unqueue();
+    EXPECT_EQ(label.GetFont(), nullptr);
 }
