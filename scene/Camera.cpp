@@ -18,6 +18,7 @@ constexpr float kZoomDeadBand = 1.1f;
 constexpr float kHeightPerDistance = 0.5f;
 constexpr float kKeyOrbitInput = 1.5f;
 constexpr float kMaxOrbitPerFrame = 0.25f;
+constexpr float kGameOverZoomRate = 2500.0f;
 
 constexpr int kKeyA = 0x1E;
 constexpr int kKeyD = 0x20;
@@ -93,6 +94,13 @@ void Camera::ResetZoom()
     targetDistance = kStartDistance;
     currentDistance = kStartDistance;
     currentHeight = kStartHeight;
+}
+
+// The end of a battle backs the view out until the zoom limit. The slow turn around the followed unit
+// joins this once the camera follows units.
+void Camera::Orbit()
+{
+    Zoom(DataManager::Get()->GetFrameTime() * kGameOverZoomRate, true);
 }
 
 bool Camera::MoveTo(const D3DXVECTOR3&, float limit, float rate)

@@ -18,6 +18,7 @@ public:
     void SetEyeAndTarget(const D3DXVECTOR3& eye, const D3DXVECTOR3& lookAt);
     void Zoom(float amount, bool relative);
     void ResetZoom();
+    void Orbit();
     bool MoveTo(const D3DXVECTOR3& point, float limit, float rate);
     void SetProjection();
     void SetProjectionFov(float width, float height, float nearPlane, float farPlane);

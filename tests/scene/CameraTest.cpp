@@ -60,6 +60,19 @@ TEST_F(CameraTest, ResetZoomRestoresTheStartingView)
     EXPECT_FLOAT_EQ(camera->GetCurrentHeight(), 1250.0f);
 }
 
+TEST_F(CameraTest, GameOverViewBacksOutUntilTheZoomLimit)
+{
+    Camera* camera = Camera::Get();
+    Frame(0.1f); // 0.1 x 2500 = 250 units a frame
+    camera->Orbit();
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 2250.0f);
+    camera->Orbit();
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 2500.0f);
+    camera->Orbit();
+    EXPECT_FLOAT_EQ(camera->GetTargetDistance(), 2500.0f);
+    EXPECT_FLOAT_EQ(camera->GetForward().z, 1.0f) << "nothing followed: no turn";
+}
+
 TEST_F(CameraTest, SwingTurnsForwardAndReversesAtItsLimitAcrossCallers)
 {
     Camera* camera = Camera::Get();
