@@ -138,3 +138,29 @@ TEST_F(GameApplicationGl, IntroFrameShowsNoInterfaceText)
             lit += Channel(pixels[y * width + x], 16) > 0xC0 ? 1 : 0;
     EXPECT_EQ(lit, 0);
 }
+
+TEST_F(GameApplicationGl, ASmallerSceneRectangleShowsTheSceneInsideAndBlackAround)
+{
+    // The deployment screen's board window: (62, 359), 647 x 385.
+    app->SetSceneRect(62.0f, 359.0f, 647.0f, 385.0f);
+    // A frame of stale pixels first: what lies outside the scene must not keep them.
+    IDirect3DDevice9* device = app->GetDevice();
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    device->EndScene();
+    app->UpdateFrame();
+    app->Render();
+
+    UINT width = 0;
+    UINT height = 0;
+    const std::vector<uint32_t> pixels = BackBuffer(&width, &height);
+    ASSERT_EQ(width, 1024u);
+    const auto at = [&](UINT x, UINT y) { return pixels[y * width + x]; };
+    for (const auto& [x, y] : {std::pair<UINT, UINT>{70, 365}, {700, 365}, {70, 735}, {700, 735}, {385, 550}}) {
+        EXPECT_NEAR(Channel(at(x, y), 16), 0x80, 2) << x << "," << y;
+        EXPECT_NEAR(Channel(at(x, y), 8), 0x80, 2) << x << "," << y;
+    }
+    for (const auto& [x, y] : {std::pair<UINT, UINT>{10, 10}, {55, 500}, {720, 500}, {385, 350}, {385, 750}}) {
+        EXPECT_EQ(at(x, y) & 0x00FFFFFFu, 0u) << x << "," << y;
+    }
+}
