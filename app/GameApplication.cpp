@@ -456,7 +456,12 @@ void GameApplication::Shutdown()
     postEffect = nullptr;
     if (helpLabel)
         helpLabel->Unqueue();
-    MouseOverManager::Get()->OnLostDevice();
+    // The mouse-over manager lives on to the end of the process; its fonts must not keep the device
+    // alive after the window is gone.
+    MouseOverManager* mouseOver = MouseOverManager::Get();
+    mouseOver->OnLostDevice();
+    if (TextLabel* label = mouseOver->GetTextLabel())
+        label->Unqueue();
     DataManager::Get()->ReleaseAll();
     InputManager::Get()->Release();
     FrameClock::Restart();

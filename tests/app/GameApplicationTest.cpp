@@ -609,3 +609,16 @@ TEST_F(GameApplicationTest, OrbitInputTurnsTheViewAroundTheVertical)
     EXPECT_EQ(py, 200);
     InputState::Get().InjectButton(1, false);
 }
+
+TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
+{
+    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    Frame(16);
+    IDirect3DDevice9* device = app->GetDevice();
+    device->AddRef();
+    PostQuitMessage(0);
+    EXPECT_EQ(app->Run(), 0);
+    app.reset();
+    // Only this test's own reference is left: nothing of the game keeps the device alive past its window.
+    EXPECT_EQ(device->Release(), 0u);
+}
