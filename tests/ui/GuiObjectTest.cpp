@@ -126,3 +126,23 @@ TEST_F(GuiObjectTest, ColourBytesClampAndRound)
     EXPECT_EQ(ColourComponentToByte(0.1f), 26);  // 25.5 + 0.5
     EXPECT_EQ(PackColour(D3DXCOLOR(1.0f, 0.0f, 0.5f, 2.0f)), 0xFFFF0080u);
 }
+
+TEST_F(GuiObjectTest, FactorWeighsTheCurrentColourAndNothingClamps)
+{
+    Swatch s;
+    s.effect = s.pendingEffect = EFFECT_FADE_TO_BASE;
+    s.factor = 0.5f;
+    s.colour = D3DXCOLOR(0.4f, 0.0f, 1.0f, 1.0f);
+    s.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    Frame(0.1f); // dt x speed = 1
+    s.Update();
+    // 0.4 + (1 - 0.5 x 0.4) = 1.2: past 1, and left there until it is written into vertices.
+    EXPECT_FLOAT_EQ(s.colour.r, 1.2f);
+    EXPECT_FLOAT_EQ(s.colour.g, 1.0f);
+    EXPECT_FLOAT_EQ(s.colour.b, 1.5f);
+
+    // An effect number outside the table leaves the colour as it is.
+    s.effect = s.pendingEffect = 9;
+    s.Update();
+    EXPECT_FLOAT_EQ(s.colour.r, 1.2f);
+}
