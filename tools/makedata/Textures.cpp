@@ -58,21 +58,40 @@ void WriteSplash(const std::filesystem::path& root)
     WriteBmp(DataDirectory(root, "Textures/Screen Overlay Textures") / "splash.bmp", image);
 }
 
-// The pointer: an arrow with its tip at the top-left pixel, white for the first player, red for the second.
+// The pointer: the usual slanted arrow with a tail, tip at the top-left pixel, outlined in black; white for
+// the first player, red for the second.
+bool InsideArrow(double x, double y)
+{
+    // Outline, clockwise from the tip; a point is inside when a ray to the right crosses it an odd number of times.
+    static const double outline[][2] = {{0, 0}, {17, 17}, {10.5, 17}, {14.5, 26.5}, {10.5, 28.5},
+                                        {6.5, 19}, {0, 24.5}};
+    constexpr int count = sizeof(outline) / sizeof(outline[0]);
+    bool inside = false;
+    for (int i = 0, j = count - 1; i < count; j = i++) {
+        const double xi = outline[i][0], yi = outline[i][1];
+        const double xj = outline[j][0], yj = outline[j][1];
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi)
+            inside = !inside;
+    }
+    return inside;
+}
+
 Image Arrow(uint32_t fill)
 {
     constexpr int size = 32;
     Image image(size, size, 0x00000000u);
-    for (int y = 0; y < 22; ++y) {
-        const int reach = y * 2 / 3;
-        for (int x = 0; x <= reach; ++x) {
-            const bool edge = x == 0 || x == reach || y == 21;
+    const auto inside = [](int x, int y) {
+        return x >= 0 && y >= 0 && InsideArrow(x + 0.5, y + 0.5);
+    };
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            if (!inside(x, y))
+                continue;
+            const bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
             image.Set(x, y, edge ? 0xFF000000u : fill);
         }
     }
-    for (int y = 14; y < 30; ++y)
-        for (int x = 6 + (y - 14) / 3; x < 10 + (y - 14) / 3; ++x)
-            image.Set(x, y, (x == 6 + (y - 14) / 3 || x == 9 + (y - 14) / 3) ? 0xFF000000u : fill);
+    image.Set(0, 0, 0xFF000000u);
     return image;
 }
 
