@@ -263,12 +263,19 @@ void GameApplication::HandleKeys()
     if (input->IsKeyDown(kKeyF10))
         SaveScreenshot();
 
-    if (input->IsKeyDown(kKeyF5))
-        SetWindowSize(800, 600);
-    if (input->IsKeyDown(kKeyF6))
-        SetWindowSize(1024, 768);
-    if (input->IsKeyDown(kKeyF7))
-        SetWindowSize(1280, 1024);
+    struct SizeKey {
+        int key;
+        int width;
+        int height;
+    };
+    static constexpr SizeKey kSizeKeys[] = {{kKeyF5, 800, 600}, {kKeyF6, 1024, 768}, {kKeyF7, 1280, 1024}};
+    for (const SizeKey& size : kSizeKeys) {
+        // A failed reset ends the game; a second size key held with the first must not try again.
+        if (!IsActive())
+            return;
+        if (input->IsKeyDown(size.key))
+            SetWindowSize(size.width, size.height);
+    }
 }
 
 void GameApplication::ResetScreenshotCounter()

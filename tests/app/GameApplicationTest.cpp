@@ -622,3 +622,23 @@ TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
     // Only this test's own reference is left: nothing of the game keeps the device alive past its window.
     EXPECT_EQ(device->Release(), 0u);
 }
+
+TEST_F(GameApplicationTest, AFailedResizeEndsTheFrameWithoutAnotherReset)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    // A default-pool texture that the game does not know of makes every reset fail.
+    IDirect3DTexture9* pinned = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pinned,
+                                    nullptr),
+              D3D_OK);
+    Key(kScancodeF5, true);
+    Key(kScancodeF7, true);
+    Frame(16);
+    Key(kScancodeF5, false);
+    Key(kScancodeF7, false);
+    EXPECT_FALSE(app->IsActive());
+    // F7 held with F5 must not try another size on a game that has ended.
+    EXPECT_EQ(app->GetPresentParameters().BackBufferWidth, 800u);
+    pinned->Release();
+}
