@@ -79,7 +79,7 @@ std::vector<uint8_t> ImageWriter::EncodeTga(const Image& image, bool withAlpha)
     out.push_back(0); // no colour map
     out.push_back(TGA_TRUE_COLOUR);
     for (int i = 0; i < 5; ++i)
-        out.push_back(0); // colour-map specification
+        out.push_back(0); // colour-map fields: no colour map
     Put16(out, 0);        // x origin
     Put16(out, 0);        // y origin
     Put16(out, image.Width());

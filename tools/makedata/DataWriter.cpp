@@ -70,7 +70,7 @@ void WriteTga(const std::filesystem::path& path, const Image& image, bool withAl
     out.put(0); // no colour map
     out.put(2); // uncompressed true colour
     for (int i = 0; i < 5; ++i)
-        out.put(0); // colour map specification
+        out.put(0); // colour-map fields: no colour map
     PutLE(out, 0, 2);
     PutLE(out, 0, 2);
     PutLE(out, static_cast<uint32_t>(image.width), 2);
