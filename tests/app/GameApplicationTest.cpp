@@ -14,6 +14,7 @@
 #include "win32/InputState.h"
 #include "win32/TestHooks.h"
 
+#include "support/ScreenQuad.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -96,23 +97,6 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct QuadVertex {
-    float x, y, z, rhw;
-    D3DCOLOR colour;
-    float u, v;
-};
-
-std::vector<QuadVertex> ReadQuad(IDirect3DVertexBuffer9* buffer)
-{
-    std::vector<QuadVertex> quad(4);
-    void* data = nullptr;
-    if (buffer && SUCCEEDED(buffer->Lock(0, 0, &data, D3DLOCK_READONLY)) && data) {
-        std::memcpy(quad.data(), data, 4 * sizeof(QuadVertex));
-        buffer->Unlock();
-    }
-    return quad;
 }
 
 void ExpectVertex(const QuadVertex& v, float x, float y, float u, float tv)

@@ -6,6 +6,7 @@
 #include "win32/TestHooks.h"
 #include "UiDeviceFixture.h"
 
+#include "support/ScreenQuad.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -38,23 +39,6 @@ protected:
 
     std::unique_ptr<LayoutApplication> app;
 };
-
-struct QuadVertex {
-    float x, y, z, rhw;
-    D3DCOLOR colour;
-    float u, v;
-};
-
-std::vector<QuadVertex> ReadQuad(IDirect3DVertexBuffer9* buffer)
-{
-    std::vector<QuadVertex> quad(4);
-    void* data = nullptr;
-    if (buffer && SUCCEEDED(buffer->Lock(0, 0, &data, D3DLOCK_READONLY)) && data) {
-        std::memcpy(quad.data(), data, 4 * sizeof(QuadVertex));
-        buffer->Unlock();
-    }
-    return quad;
-}
 
 using GuiElementOnDevice = UiDeviceTest;
 } // namespace
