@@ -15,6 +15,7 @@
 #include "win32/TestHooks.h"
 
 #include "support/ScreenQuad.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -7,6 +7,7 @@
 #include "UiDeviceFixture.h"
 
 #include "support/ScreenQuad.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
