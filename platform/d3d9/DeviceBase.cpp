@@ -33,6 +33,27 @@ void Rebind(T*& slot, T* resource)
         old->ReleaseInternalRef();
 }
 
+// The caller's interface as one of this device's own resources. A null interface is fine (it unbinds);
+// anything made elsewhere is refused.
+template <typename Ours, typename Interface>
+bool OwnResource(const DeviceBase* device, Interface* resource, Ours** ours)
+{
+    *ours = nullptr;
+    if (!resource)
+        return true;
+    *ours = dynamic_cast<Ours*>(resource);
+    return *ours && (*ours)->Device() == device;
+}
+
+// Hands a bound resource out with a reference of the caller's own.
+template <typename T, typename Interface>
+void HandOut(T* bound, Interface** out)
+{
+    *out = bound;
+    if (bound)
+        bound->AddRef();
+}
+
 // Makes a resource into *out; a failed allocation is the device's out-of-memory answer.
 template <typename Resource, typename Interface, typename... Args>
 HRESULT MakeResource(Interface** out, Args&&... args)
@@ -438,19 +459,15 @@ HRESULT DeviceBase::GetRenderTarget(DWORD renderTargetIndex, IDirect3DSurface9**
         return D3DERR_INVALIDCALL;
     if (!state_.renderTarget)
         return D3DERR_NOTFOUND;
-    *renderTarget = state_.renderTarget;
-    state_.renderTarget->AddRef();
+    HandOut(state_.renderTarget, renderTarget);
     return D3D_OK;
 }
 
 HRESULT DeviceBase::SetDepthStencilSurface(IDirect3DSurface9* newZStencil)
 {
     Surface* surface = nullptr;
-    if (newZStencil) {
-        surface = dynamic_cast<Surface*>(newZStencil);
-        if (!surface || surface->Device() != this || !surface->IsDepthStencil())
-            return D3DERR_INVALIDCALL;
-    }
+    if (!OwnResource(this, newZStencil, &surface) || (surface && !surface->IsDepthStencil()))
+        return D3DERR_INVALIDCALL;
     Rebind(state_.depthStencil, surface);
     ++state_.changeCount;
     return D3D_OK;
@@ -463,8 +480,7 @@ HRESULT DeviceBase::GetDepthStencilSurface(IDirect3DSurface9** zStencilSurface)
     *zStencilSurface = nullptr;
     if (!state_.depthStencil)
         return D3DERR_NOTFOUND;
-    *zStencilSurface = state_.depthStencil;
-    state_.depthStencil->AddRef();
+    HandOut(state_.depthStencil, zStencilSurface);
     return D3D_OK;
 }
 
@@ -669,10 +685,7 @@ HRESULT DeviceBase::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
     *texture = nullptr;
     if (stage >= DEVICE_TEXTURE_STAGES)
         return D3DERR_INVALIDCALL;
-    if (Texture* bound = state_.textures[stage]) {
-        *texture = bound;
-        bound->AddRef();
-    }
+    HandOut(state_.textures[stage], texture);
     return D3D_OK;
 }
 
@@ -681,11 +694,8 @@ HRESULT DeviceBase::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
     if (stage >= DEVICE_TEXTURE_STAGES)
         return D3DERR_INVALIDCALL;
     Texture* ours = nullptr;
-    if (texture) {
-        ours = dynamic_cast<Texture*>(texture);
-        if (!ours || ours->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
+    if (!OwnResource(this, texture, &ours))
+        return D3DERR_INVALIDCALL;
     if (state_.textures[stage] != ours) {
         Rebind(state_.textures[stage], ours);
         ++state_.changeCount;
@@ -895,11 +905,8 @@ HRESULT DeviceBase::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* s
     if (streamNumber >= MAX_STREAMS)
         return D3DERR_INVALIDCALL;
     VertexBuffer* vb = nullptr;
-    if (streamData) {
-        vb = dynamic_cast<VertexBuffer*>(streamData);
-        if (!vb || vb->Device() != this || offsetInBytes >= vb->Size())
-            return D3DERR_INVALIDCALL;
-    }
+    if (!OwnResource(this, streamData, &vb) || (vb && offsetInBytes >= vb->Size()))
+        return D3DERR_INVALIDCALL;
     if (streamNumber != 0)
         return vb ? D3DERR_INVALIDCALL : D3D_OK; // the FVF pipeline reads stream 0 only
     Rebind(state_.streamSource, vb);
@@ -920,8 +927,7 @@ HRESULT DeviceBase::GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9** 
     if (streamNumber >= MAX_STREAMS)
         return D3DERR_INVALIDCALL;
     if (streamNumber == 0 && state_.streamSource) {
-        *streamData = state_.streamSource;
-        state_.streamSource->AddRef();
+        HandOut(state_.streamSource, streamData);
         *offsetInBytes = state_.streamOffset;
         *stride = state_.streamStride;
     }
@@ -931,11 +937,8 @@ HRESULT DeviceBase::GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9** 
 HRESULT DeviceBase::SetIndices(IDirect3DIndexBuffer9* indexData)
 {
     IndexBuffer* ib = nullptr;
-    if (indexData) {
-        ib = dynamic_cast<IndexBuffer*>(indexData);
-        if (!ib || ib->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
+    if (!OwnResource(this, indexData, &ib))
+        return D3DERR_INVALIDCALL;
     Rebind(state_.indices, ib);
     ++state_.changeCount;
     return D3D_OK;
@@ -945,9 +948,7 @@ HRESULT DeviceBase::GetIndices(IDirect3DIndexBuffer9** indexData)
 {
     if (!indexData)
         return D3DERR_INVALIDCALL;
-    *indexData = state_.indices;
-    if (state_.indices)
-        state_.indices->AddRef();
+    HandOut(state_.indices, indexData);
     return D3D_OK;
 }
 
@@ -977,11 +978,8 @@ HRESULT DeviceBase::CreateShaderProgram(const char* vertexSource, const char* fr
 HRESULT DeviceBase::SetShaderProgram(IShaderProgram* program)
 {
     ShaderProgram* ours = nullptr;
-    if (program) {
-        ours = dynamic_cast<ShaderProgram*>(program);
-        if (!ours || ours->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
+    if (!OwnResource(this, program, &ours))
+        return D3DERR_INVALIDCALL;
     if (state_.program != ours) {
         Rebind(state_.program, ours);
         ++state_.changeCount;
@@ -993,9 +991,7 @@ HRESULT DeviceBase::GetShaderProgram(IShaderProgram** program)
 {
     if (!program)
         return D3DERR_INVALIDCALL;
-    *program = state_.program;
-    if (state_.program)
-        state_.program->AddRef();
+    HandOut(state_.program, program);
     return D3D_OK;
 }
 
