@@ -12,7 +12,7 @@ constexpr D3DDEVTYPE DEVICE_TYPES[] = {D3DDEVTYPE_HAL, D3DDEVTYPE_SW, D3DDEVTYPE
 constexpr D3DFORMAT BACK_BUFFER_FORMATS[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A2R10G10B10,
                                              D3DFMT_R5G6B5,   D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5};
 
-constexpr D3DFORMAT DEPTH_STENCIL_FORMATS[] = {D3DFMT_D16,  D3DFMT_D15S1,   D3DFMT_D24X8,
+constexpr D3DFORMAT DEPTH_STENCIL_FORMATS[] = {D3DFMT_D16,   D3DFMT_D15S1,   D3DFMT_D24X8,
                                                D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D32};
 
 constexpr uint32_t MAX_MULTISAMPLE_TYPE = 16;
@@ -118,8 +118,8 @@ bool AdapterEnumeration::FillDepthStencilFormats(DeviceCombination& combination)
 {
     for (D3DFORMAT format : DEPTH_STENCIL_FORMATS) {
         if (SUCCEEDED(m_direct3d->CheckDeviceFormat(combination.adapterOrdinal, combination.deviceType,
-                                                    combination.adapterFormat, D3DUSAGE_DEPTHSTENCIL,
-                                                    D3DRTYPE_SURFACE, format)) &&
+                                                    combination.adapterFormat, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
+                                                    format)) &&
             SUCCEEDED(m_direct3d->CheckDepthStencilMatch(combination.adapterOrdinal, combination.deviceType,
                                                          combination.adapterFormat, combination.backBufferFormat,
                                                          format))) {
@@ -136,8 +136,7 @@ bool AdapterEnumeration::FillMultiSampleTypes(DeviceCombination& combination)
         DWORD qualities = 0;
         if (SUCCEEDED(m_direct3d->CheckDeviceMultiSampleType(combination.adapterOrdinal, combination.deviceType,
                                                              combination.backBufferFormat,
-                                                             combination.windowed ? TRUE : FALSE, type,
-                                                             &qualities))) {
+                                                             combination.windowed ? TRUE : FALSE, type, &qualities))) {
             combination.multiSampleTypes.push_back(type);
             combination.multiSampleQualities.push_back(qualities);
         }
@@ -150,8 +149,8 @@ void AdapterEnumeration::FillConflicts(DeviceCombination& combination)
     for (D3DFORMAT depthFormat : combination.depthStencilFormats) {
         for (D3DMULTISAMPLE_TYPE type : combination.multiSampleTypes) {
             if (FAILED(m_direct3d->CheckDeviceMultiSampleType(combination.adapterOrdinal, combination.deviceType,
-                                                              depthFormat, combination.windowed ? TRUE : FALSE,
-                                                              type, nullptr))) {
+                                                              depthFormat, combination.windowed ? TRUE : FALSE, type,
+                                                              nullptr))) {
                 combination.conflicts.emplace_back(depthFormat, type);
             }
         }

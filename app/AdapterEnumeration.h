@@ -41,7 +41,8 @@ struct AdapterRecord {
     std::vector<std::unique_ptr<DeviceRecord>> devices;
 };
 
-class AdapterEnumeration {
+class AdapterEnumeration
+{
 public:
     AdapterEnumeration();
     ~AdapterEnumeration();

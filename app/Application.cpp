@@ -13,8 +13,7 @@ constexpr const char* WINDOW_CLASS_NAME = "ApplicationClass";
 constexpr const char* WINDOW_TITLE = "The Varnholt";
 
 constexpr const char* REFUSAL_CAPTION = "ERROR";
-constexpr const char* NO_SETTING_MESSAGE =
-    "Your Video Card Does Not Offer A Usable Display Mode. Program Must Exit.";
+constexpr const char* NO_SETTING_MESSAGE = "Your Video Card Does Not Offer A Usable Display Mode. Program Must Exit.";
 constexpr const char* PIXEL_SHADER_MESSAGE =
     "Your Video Card Does Not Support Pixel Shader Version 2.0. Program Must Exit.";
 constexpr const char* VERTEX_SHADER_MESSAGE =
@@ -31,8 +30,14 @@ constexpr DWORD MIN_TEXTURE_SIZE = 512;
 constexpr UINT MIN_TEXTURE_MEGABYTES = 96;
 constexpr int MEGABYTE_SHIFT = 20;
 
-LONG Width(const RECT& r) { return r.right - r.left; }
-LONG Height(const RECT& r) { return r.bottom - r.top; }
+LONG Width(const RECT& r)
+{
+    return r.right - r.left;
+}
+LONG Height(const RECT& r)
+{
+    return r.bottom - r.top;
+}
 
 } // namespace
 
@@ -50,19 +55,30 @@ Application::~Application()
     }
 }
 
-HRESULT Application::InitScene() { return S_OK; }
+HRESULT Application::InitScene()
+{
+    return S_OK;
+}
 
-bool Application::CreateDeviceResources() { return true; }
+bool Application::CreateDeviceResources()
+{
+    return true;
+}
 
-void Application::UpdateFrame() {}
+void Application::UpdateFrame()
+{ }
 
-void Application::Render() {}
+void Application::Render()
+{ }
 
-void Application::ReleaseDeviceResources() {}
+void Application::ReleaseDeviceResources()
+{ }
 
-void Application::RestoreDeviceResources() {}
+void Application::RestoreDeviceResources()
+{ }
 
-void Application::Shutdown() {}
+void Application::Shutdown()
+{ }
 
 HRESULT Application::Create(HINSTANCE instance, HWND window)
 {
@@ -92,8 +108,8 @@ HRESULT Application::Create(HINSTANCE instance, HWND window)
         RECT desktop{};
         GetWindowRect(GetDesktopWindow(), &desktop);
         const POINT origin = CentredWindowOrigin(desktop, m_creationWidth, m_creationHeight);
-        m_window = CreateWindowExA(0, WINDOW_CLASS_NAME, WINDOW_TITLE, m_windowStyle, origin.x, origin.y,
-                                   Width(frame), Height(frame), nullptr, nullptr, m_instance, nullptr);
+        m_window = CreateWindowExA(0, WINDOW_CLASS_NAME, WINDOW_TITLE, m_windowStyle, origin.x, origin.y, Width(frame),
+                                   Height(frame), nullptr, nullptr, m_instance, nullptr);
         if (!m_window) {
             return FailCreate();
         }
@@ -394,8 +410,7 @@ bool Application::PickFullscreenMode(bool requireHal, bool requireRef)
                 bool take = !best;
                 if (best && hal) {
                     take = bestDevice->deviceType != D3DDEVTYPE_HAL ||
-                           (best->adapterFormat != desktop.Format && onDesktopFormat) ||
-                           (onDesktopFormat && matching);
+                           (best->adapterFormat != desktop.Format && onDesktopFormat) || (onDesktopFormat && matching);
                 }
                 if (take) {
                     bestAdapter = adapter.get();

@@ -7,7 +7,8 @@
 #include "d3d9/D3D9.h"
 #include "win32/Win32.h"
 
-class Application {
+class Application
+{
 public:
     Application();
     virtual ~Application();

@@ -295,8 +295,7 @@ ID3DXEffect* DataManager::GetEffectAt(const std::string& path, bool usePool)
     }
 
     ID3DXEffect* effect = nullptr;
-    const HRESULT hr =
-        D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, pool, &effect, nullptr);
+    const HRESULT hr = D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, pool, &effect, nullptr);
     if (pool)
         pool->Release();
     if (FAILED(hr) || !effect)
@@ -380,8 +379,8 @@ bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& file
 
     // A file cut short keeps what it had; the rest of the record stays as it was.
     auto truncated = [&](const char* missing) {
-        std::fprintf(stderr, "Spell file \"%s\" ends before its %s; the rest keeps its defaults.\n",
-                     fileName.c_str(), missing);
+        std::fprintf(stderr, "Spell file \"%s\" ends before its %s; the rest keeps its defaults.\n", fileName.c_str(),
+                     missing);
         return true;
     };
 
@@ -427,8 +426,7 @@ bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& file
         return truncated("action-point cost");
     record.actionPointCost = ParseConfigInt(line);
 
-    std::vector<std::string>* const lists[] = {&record.firstEmitters, &record.secondEmitters,
-                                               &record.thirdEmitters};
+    std::vector<std::string>* const lists[] = {&record.firstEmitters, &record.secondEmitters, &record.thirdEmitters};
     for (std::vector<std::string>* list : lists) {
         list->clear();
         if (!ReadConfigLine(in, line))

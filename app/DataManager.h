@@ -42,7 +42,8 @@ struct TextureRecord {
     std::string fileName = "No File";
 };
 
-class DataManager {
+class DataManager
+{
 public:
     // The text FindFile yields for a name that no directory holds.
     static constexpr const char* NotFound = "Cannot Find File";

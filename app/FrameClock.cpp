@@ -27,8 +27,7 @@ float FrameClock::Tick()
     }
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
-    const double seconds =
-        static_cast<double>(counter.QuadPart - s_last) / static_cast<double>(s_frequency);
+    const double seconds = static_cast<double>(counter.QuadPart - s_last) / static_cast<double>(s_frequency);
     s_last = counter.QuadPart;
     return static_cast<float>(seconds);
 }

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-class FrameClock {
+class FrameClock
+{
 public:
     // Reads the counter's frequency and the counter. Without a counter every later tick gives 0.
     static void Start();

@@ -78,7 +78,7 @@ D3DFORMAT GameApplication::GetBackBufferFormat() const
     if (combination)
         return combination->backBufferFormat;
     return m_presentParameters.BackBufferFormat != D3DFMT_UNKNOWN ? m_presentParameters.BackBufferFormat
-                                                                   : D3DFMT_X8R8G8B8;
+                                                                  : D3DFMT_X8R8G8B8;
 }
 
 HRESULT GameApplication::InitScene()
@@ -239,8 +239,8 @@ void GameApplication::UpdatePickRay()
     Camera* camera = Camera::Get();
     D3DXVECTOR3 origin;
     D3DXVECTOR3 direction;
-    ComputePickRay(cursorPos, sceneLeft, sceneTop, sceneWidth, sceneHeight, camera->GetView(),
-                   camera->GetProjection(), &origin, &direction);
+    ComputePickRay(cursorPos, sceneLeft, sceneTop, sceneWidth, sceneHeight, camera->GetView(), camera->GetProjection(),
+                   &origin, &direction);
     MouseOverManager::Get()->SetPickRay(origin, direction);
 }
 

@@ -14,7 +14,8 @@ class TextLabel;
 class GuiElement;
 struct ID3DXEffect;
 
-class GameApplication : public Application {
+class GameApplication : public Application
+{
 public:
     static constexpr int kSplashWidth = 780;
     static constexpr int kSplashHeight = 575;

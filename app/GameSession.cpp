@@ -24,14 +24,12 @@ constexpr float kOutOfRangeDepth = 200.0f;
 
 void RaisePointerDisplay()
 {
-    while (ShowCursor(TRUE) < 1) {
-    }
+    while (ShowCursor(TRUE) < 1) { }
 }
 
 void HidePointer()
 {
-    while (ShowCursor(FALSE) > -1) {
-    }
+    while (ShowCursor(FALSE) > -1) { }
 }
 } // namespace
 
@@ -49,8 +47,7 @@ GameSession::~GameSession()
 }
 
 void GameSession::Init()
-{
-}
+{ }
 
 void GameSession::LoadAssets()
 {
@@ -95,8 +92,7 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
 }
 
 void GameSession::RenderOverlay()
-{
-}
+{ }
 
 void GameSession::RenderMouseOver()
 {
@@ -106,8 +102,7 @@ void GameSession::RenderMouseOver()
 }
 
 void GameSession::RenderHelp()
-{
-}
+{ }
 
 void GameSession::SetUnitShaderGlobals()
 {
@@ -156,8 +151,8 @@ void GameSession::OnDeviceReset()
         FailSceneTarget("texture");
     if (FAILED(sceneTexture->GetSurfaceLevel(0, &sceneSurface)) || !sceneSurface)
         FailSceneTarget("surface");
-    if (FAILED(D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D16,
-                                         &sceneRenderer)) ||
+    if (FAILED(
+            D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D16, &sceneRenderer)) ||
         !sceneRenderer)
         FailSceneTarget("renderer");
 

@@ -10,7 +10,8 @@ struct ID3DXEffect;
 
 // The running game: its state machine and the render target into which the 3-D scene is drawn.
 // The level, the board, the players and the screens join it as they are built.
-class GameSession {
+class GameSession
+{
 public:
     static constexpr unsigned kSceneWidth = 1024;
     static constexpr unsigned kSceneHeight = 768;

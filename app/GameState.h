@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // What each frame updates and draws. The values 4 and 7 are reserved and never entered.
-enum GameState : int32_t {
+enum GameState : int32_t
+{
     GAME_STATE_INTRO = 0,
     GAME_STATE_DEPLOYMENT = 1,
     GAME_STATE_MAIN_MENU = 2,

@@ -9,7 +9,8 @@ struct DIDATAFORMAT;
 struct IDirectInput8A;
 struct IDirectInputDevice8A;
 
-class InputDevice {
+class InputDevice
+{
 public:
     InputDevice() = default;
     InputDevice(const InputDevice&) = delete;

@@ -14,7 +14,8 @@ class KeyboardDevice;
 class MouseDevice;
 
 // The mouse inputs. The wheel codes are active in a frame whose wheel movement has that sign.
-enum MouseCode {
+enum MouseCode
+{
     MOUSE_LBUTTON = 0,
     MOUSE_RBUTTON = 1,
     MOUSE_MBUTTON = 2,
@@ -22,7 +23,8 @@ enum MouseCode {
     MOUSE_WHEEL_DOWN = -120,
 };
 
-class InputManager {
+class InputManager
+{
 public:
     static InputManager* Get();
     // Releases the devices and empties the name table. For tests.

@@ -4,7 +4,8 @@
 #include <atomic>
 
 // What a job runs. The game session is one.
-class JobTarget {
+class JobTarget
+{
 public:
     virtual void Execute() = 0;
 
@@ -12,7 +13,8 @@ protected:
     ~JobTarget() = default;
 };
 
-enum JobState : int {
+enum JobState : int
+{
     JOB_QUEUED = 0,
     // The worker thread has run it.
     JOB_RUN = 1,
@@ -20,9 +22,10 @@ enum JobState : int {
     JOB_DONE = 2,
 };
 
-class Job {
+class Job
+{
 public:
-    explicit Job(JobTarget* target = nullptr) : m_target(target) {}
+    explicit Job(JobTarget* target = nullptr) : m_target(target) { }
     virtual ~Job() = default;
 
     // Runs the target's work; a job without a target does nothing.

@@ -17,7 +17,8 @@
 
 class Job;
 
-class JobQueue {
+class JobQueue
+{
 public:
     JobQueue();
     virtual ~JobQueue();
@@ -47,7 +48,8 @@ protected:
 
 private:
     // A Win32-style manual-reset event: stays signalled until reset.
-    class Event {
+    class Event
+    {
     public:
         void Set();
         void Reset();

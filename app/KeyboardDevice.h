@@ -5,7 +5,8 @@
 
 #include <array>
 
-class KeyboardDevice final : public InputDevice {
+class KeyboardDevice final : public InputDevice
+{
 public:
     static constexpr int KEY_COUNT = 256;
 

@@ -4,7 +4,8 @@
 
 #include "app/InputDevice.h"
 
-class MouseDevice final : public InputDevice {
+class MouseDevice final : public InputDevice
+{
 public:
     static constexpr int BUTTON_COUNT = 4;
 

@@ -12,16 +12,17 @@ struct FSOUND_SAMPLE;
 struct SoundRequest {
     FSOUND_SAMPLE* sample = nullptr;
     bool loop = false;
-    float delay = 0.0f;   // game seconds to wait
+    float delay = 0.0f; // game seconds to wait
     float elapsed = 0.0f; // game seconds waited so far
-    int soundClass = 0;   // kept as given; playback does not read it
+    int soundClass = 0; // kept as given; playback does not read it
 };
 
 // Starts the sound library: 44100 Hz, 32 channels, 3-D distance factor 100, minimum and maximum distance 100
 // and 10000 on every channel. Only the first call in a process does anything.
 void InitSound();
 
-class SoundQueue {
+class SoundQueue
+{
 public:
     static SoundQueue* Get();
     // Drops every pending request and forgets the music channel. For tests (the samples may be freed after).

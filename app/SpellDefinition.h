@@ -6,7 +6,8 @@
 #include <vector>
 
 // The statistic that a spell or a timed effect changes.
-enum EffectType : int {
+enum EffectType : int
+{
     HEALTH = 0,
     MANA = 1,
     INITIATIVE = 2,
@@ -22,7 +23,8 @@ enum EffectType : int {
     INVINCIBLE = 12,
 };
 
-enum SpellSchool : int {
+enum SpellSchool : int
+{
     HOLY = 0,
     SHADOW = 1,
     NATURE = 2,

@@ -29,12 +29,11 @@ const char* const SizeKeywords[] = {"FINE",  "DIMINUTIVE", "TINY",       "SMALL"
                                     "LARGE", "GIANT",      "GARGANTUAN", "COLOSSAL"};
 
 template <typename T, size_t N>
-void ParseField(const std::string& unit, const char* what, const std::string& text,
-                const char* const (&keywords)[N], T& out)
+void ParseField(const std::string& unit, const char* what, const std::string& text, const char* const (&keywords)[N],
+                T& out)
 {
     if (!text.empty() && !MatchKeyword(text, keywords, out))
-        std::fprintf(stderr, "Unit \"%s\": unknown %s \"%s\"; the default stays.\n", unit.c_str(), what,
-                     text.c_str());
+        std::fprintf(stderr, "Unit \"%s\": unknown %s \"%s\"; the default stays.\n", unit.c_str(), what, text.c_str());
 }
 
 } // namespace

@@ -5,11 +5,23 @@
 #include <string>
 #include <vector>
 
-enum CreatureType : int { HUMAN = 0, UNDEAD = 1, ELEMENTAL = 2, UNKNOWN = 3 };
+enum CreatureType : int
+{
+    HUMAN = 0,
+    UNDEAD = 1,
+    ELEMENTAL = 2,
+    UNKNOWN = 3
+};
 
-enum PrimaryAttribute : int { STRENGTH = 0, AGILITY = 1, INTELLIGENCE = 2 };
+enum PrimaryAttribute : int
+{
+    STRENGTH = 0,
+    AGILITY = 1,
+    INTELLIGENCE = 2
+};
 
-enum SizeCategory : int {
+enum SizeCategory : int
+{
     FINE = 0,
     DIMINUTIVE = 1,
     TINY = 2,
@@ -21,9 +33,24 @@ enum SizeCategory : int {
     COLOSSAL = 8,
 };
 
-enum RatingLevel : int { LOW = 0, MEDIUM = 1, HIGH = 2, INVERTED = 3, NONE = 4 };
+enum RatingLevel : int
+{
+    LOW = 0,
+    MEDIUM = 1,
+    HIGH = 2,
+    INVERTED = 3,
+    NONE = 4
+};
 
-enum ArmourType : int { CLOTH = 0, LEATHER = 1, SCALEMAIL = 2, CHAINMAIL = 3, HALFPLATE = 4, FULLPLATE = 5 };
+enum ArmourType : int
+{
+    CLOTH = 0,
+    LEATHER = 1,
+    SCALEMAIL = 2,
+    CHAINMAIL = 3,
+    HALFPLATE = 4,
+    FULLPLATE = 5
+};
 
 struct UnitDefinition {
     // The number of positional lines before the ability lines.

@@ -16,7 +16,8 @@ namespace {
 
 // A scratch copy of the data directory table, with one file in the first data directory and one in the last,
 // made the working directory for the duration of a benchmark.
-class ScratchTable {
+class ScratchTable
+{
 public:
     ScratchTable()
     {
@@ -92,9 +93,9 @@ BENCHMARK(FindFileMissing)->Unit(benchmark::kMicrosecond);
 // and when units are made.
 void ReadAllDefinitions(benchmark::State& state)
 {
-    static const char* const units[] = {"Pikeman.txt", "Militia.txt", "Paladin.txt", "Mage.txt",
-                                        "CombatMage.txt", "Healer.txt", "Rogue.txt", "Assassin.txt",
-                                        "Scout.txt", "Knight.txt", "Archer.txt"};
+    static const char* const units[] = {"Pikeman.txt",    "Militia.txt", "Paladin.txt", "Mage.txt",
+                                        "CombatMage.txt", "Healer.txt",  "Rogue.txt",   "Assassin.txt",
+                                        "Scout.txt",      "Knight.txt",  "Archer.txt"};
     DataManager::Reset();
     for (auto _ : state) {
         DataManager* data = DataManager::Get();

@@ -50,7 +50,8 @@ D3DMATRIX Identity()
     return m;
 }
 
-class Frame {
+class Frame
+{
 public:
     bool Create()
     {
@@ -58,8 +59,8 @@ public:
         wc.lpfnWndProc = BenchWindowProc;
         wc.lpszClassName = "GlBenchWindow";
         RegisterClassA(&wc);
-        window_ = CreateWindowExA(0, "GlBenchWindow", "bench", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr,
-                                  nullptr, nullptr);
+        window_ = CreateWindowExA(0, "GlBenchWindow", "bench", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr, nullptr,
+                                  nullptr);
         if (!window_)
             return false;
         D3D9SetBackEnd(D3D9_BACKEND_GL);
@@ -208,8 +209,10 @@ void main() { colour = texture(PostProcessTexture, uv + vec2(shakeMagnitude * 0.
         for (int i = 0; i < PARTICLE_DRAWS; ++i) {
             d->SetRenderState(D3DRS_BLENDOP, i % 2 ? D3DBLENDOP_REVSUBTRACT : D3DBLENDOP_ADD);
             const float x = static_cast<float>(i * 20 - 100);
-            const MeshVertex quad[4] = {{x, 0, 100, 0x80FFFFFF, 0, 1}, {x, 40, 100, 0x80FFFFFF, 0, 0},
-                                        {x + 40, 0, 100, 0x80FFFFFF, 1, 1}, {x + 40, 40, 100, 0x80FFFFFF, 1, 0}};
+            const MeshVertex quad[4] = {{x, 0, 100, 0x80FFFFFF, 0, 1},
+                                        {x, 40, 100, 0x80FFFFFF, 0, 0},
+                                        {x + 40, 0, 100, 0x80FFFFFF, 1, 1},
+                                        {x + 40, 40, 100, 0x80FFFFFF, 1, 0}};
             const D3DMATRIX world = Identity();
             d->SetTransform(D3DTS_WORLD, &world);
             d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(MeshVertex));
@@ -263,8 +266,10 @@ private:
 
     void DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOLOR color)
     {
-        const ScreenVertex quad[4] = {{x0, y1, 0, 1, color, 0, 1}, {x0, y0, 0, 1, color, 0, 0},
-                                      {x1, y1, 0, 1, color, 1, 1}, {x1, y0, 0, 1, color, 1, 0}};
+        const ScreenVertex quad[4] = {{x0, y1, 0, 1, color, 0, 1},
+                                      {x0, y0, 0, 1, color, 0, 0},
+                                      {x1, y1, 0, 1, color, 1, 1},
+                                      {x1, y0, 0, 1, color, 1, 0}};
         device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
         device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex));
     }

@@ -3,7 +3,8 @@
 #include "d3dx9/D3DX9Math.h"
 
 // Owns the view and projection of the 3-D scene and the frustum planes that culling reads.
-class Camera {
+class Camera
+{
 public:
     static constexpr float kMinDistance = 650.0f;
     static constexpr float kMaxDistance = 2500.0f;

@@ -267,8 +267,11 @@ void GuiElement::CreateVertexBuffer()
     if (device)
         device->CreateVertexBuffer(kQuadBytes, 0, kQuadFvf, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
 
-    const float sx = rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;
-    const float sy = rememberedHeight ? static_cast<float>(data->GetBackBufferHeight()) / static_cast<float>(rememberedHeight) : 1.0f;
+    const float sx =
+        rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;
+    const float sy = rememberedHeight
+                         ? static_cast<float>(data->GetBackBufferHeight()) / static_cast<float>(rememberedHeight)
+                         : 1.0f;
     if (GameApplication* app = data->GetApplication()) {
         app->guiScaleX = sx;
         app->guiScaleY = sy;

@@ -11,7 +11,8 @@ struct IDirect3DTexture9;
 struct TextureRecord;
 
 // Hit-test result bits of a widget.
-enum WidgetState : uint32_t {
+enum WidgetState : uint32_t
+{
     WIDGET_HOVER_LONG = 0x1,
     WIDGET_CLICKED = 0x10,
     WIDGET_PRESSED = 0x100,
@@ -20,7 +21,8 @@ enum WidgetState : uint32_t {
 };
 
 // A textured screen-space rectangle: the quad that buttons, windows, bars and icons are made of.
-class GuiElement : public GuiObject {
+class GuiElement : public GuiObject
+{
 public:
     GuiElement();
     ~GuiElement() override;

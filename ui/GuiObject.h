@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-enum ColourEffect : uint32_t {
+enum ColourEffect : uint32_t
+{
     EFFECT_FADE_TO_TARGET = 0,
     EFFECT_FADE_TO_BASE = 1,
     EFFECT_PULSE = 2,
@@ -16,7 +17,8 @@ enum ColourEffect : uint32_t {
 
 // Every widget holds a colour and animates it by one of the timed colour effects. Owners start an
 // effect by writing the pending effect, its delay and the timer.
-class GuiObject {
+class GuiObject
+{
 public:
     GuiObject() = default;
     virtual ~GuiObject() = default;

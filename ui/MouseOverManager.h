@@ -9,7 +9,8 @@ class GuiElement;
 class TextLabel;
 
 // Knows where the pointer is and what it is over; holds the pick ray into the scene.
-class MouseOverManager {
+class MouseOverManager
+{
 public:
     static MouseOverManager* Get();
     // Tests start from a fresh manager.

@@ -10,7 +10,8 @@ struct ID3DXFont;
 
 // The text widget. Labels are not drawn where they are updated: their owners queue them each frame
 // and the application draws the whole queue in one sprite batch.
-class TextLabel : public GuiObject {
+class TextLabel : public GuiObject
+{
 public:
     static constexpr size_t kBufferSize = 520;
 

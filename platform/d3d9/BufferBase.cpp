@@ -4,8 +4,7 @@
 
 BufferBase::BufferBase(DeviceBase* device, ResourceKind kind, UINT length, DWORD usage, D3DPOOL pool)
     : ResourceBase(device, kind, pool, pool == D3DPOOL_DEFAULT, true), usage_(usage), data_(length, 0)
-{
-}
+{ }
 
 HRESULT BufferBase::GetDeviceRef(IDirect3DDevice9** device)
 {

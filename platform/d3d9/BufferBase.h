@@ -8,7 +8,8 @@
 
 #include <vector>
 
-class BufferBase : public ResourceBase {
+class BufferBase : public ResourceBase
+{
 public:
     UINT Size() const { return static_cast<UINT>(data_.size()); }
     DWORD Usage() const { return usage_; }

@@ -7,13 +7,13 @@
 class Surface;
 
 struct ClearRequest {
-    DWORD flags = 0;       // D3DCLEAR_TARGET / ZBUFFER / STENCIL
+    DWORD flags = 0; // D3DCLEAR_TARGET / ZBUFFER / STENCIL
     D3DCOLOR color = 0;
-    float z = 1.0f;        // within [0, 1]
-    DWORD stencil = 0;     // masked to the stencil bits of the depth format
+    float z = 1.0f; // within [0, 1]
+    DWORD stencil = 0; // masked to the stencil bits of the depth format
     const RECT* rects = nullptr; // at least one, in render-target pixels, never empty
     UINT rectCount = 0;
-    bool wholeTarget = false;    // one rectangle covering the whole render target
+    bool wholeTarget = false; // one rectangle covering the whole render target
     Surface* renderTarget = nullptr;
     Surface* depthStencil = nullptr; // null when no depth surface is bound
 };

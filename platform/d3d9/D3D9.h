@@ -14,8 +14,14 @@ inline constexpr D3DCOLOR D3DCOLOR_ARGB(uint32_t a, uint32_t r, uint32_t g, uint
 {
     return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
 }
-inline constexpr D3DCOLOR D3DCOLOR_RGBA(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return D3DCOLOR_ARGB(a, r, g, b); }
-inline constexpr D3DCOLOR D3DCOLOR_XRGB(uint32_t r, uint32_t g, uint32_t b) { return D3DCOLOR_ARGB(0xFF, r, g, b); }
+inline constexpr D3DCOLOR D3DCOLOR_RGBA(uint32_t r, uint32_t g, uint32_t b, uint32_t a)
+{
+    return D3DCOLOR_ARGB(a, r, g, b);
+}
+inline constexpr D3DCOLOR D3DCOLOR_XRGB(uint32_t r, uint32_t g, uint32_t b)
+{
+    return D3DCOLOR_ARGB(0xFF, r, g, b);
+}
 
 // Result codes.
 constexpr HRESULT D3D_OK = 0;
@@ -28,7 +34,8 @@ constexpr HRESULT D3DERR_NOTAVAILABLE = static_cast<HRESULT>(0x8876086Au);
 constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = static_cast<HRESULT>(0x8876017Cu);
 constexpr HRESULT D3DERR_INVALIDCALL = static_cast<HRESULT>(0x8876086Cu);
 
-enum D3DFORMAT : uint32_t {
+enum D3DFORMAT : uint32_t
+{
     D3DFMT_UNKNOWN = 0,
     D3DFMT_R8G8B8 = 20,
     D3DFMT_A8R8G8B8 = 21,
@@ -56,34 +63,39 @@ enum D3DFORMAT : uint32_t {
     D3DFMT_A32B32G32R32F = 116,
 };
 
-enum D3DDEVTYPE : uint32_t {
+enum D3DDEVTYPE : uint32_t
+{
     D3DDEVTYPE_HAL = 1,
     D3DDEVTYPE_REF = 2,
     D3DDEVTYPE_SW = 3,
     D3DDEVTYPE_NULLREF = 4,
 };
 
-enum D3DMULTISAMPLE_TYPE : uint32_t {
+enum D3DMULTISAMPLE_TYPE : uint32_t
+{
     D3DMULTISAMPLE_NONE = 0,
     D3DMULTISAMPLE_NONMASKABLE = 1,
     D3DMULTISAMPLE_2_SAMPLES = 2,
     D3DMULTISAMPLE_16_SAMPLES = 16,
 };
 
-enum D3DSWAPEFFECT : uint32_t {
+enum D3DSWAPEFFECT : uint32_t
+{
     D3DSWAPEFFECT_DISCARD = 1,
     D3DSWAPEFFECT_FLIP = 2,
     D3DSWAPEFFECT_COPY = 3,
 };
 
-enum D3DPOOL : uint32_t {
+enum D3DPOOL : uint32_t
+{
     D3DPOOL_DEFAULT = 0,
     D3DPOOL_MANAGED = 1,
     D3DPOOL_SYSTEMMEM = 2,
     D3DPOOL_SCRATCH = 3,
 };
 
-enum D3DRESOURCETYPE : uint32_t {
+enum D3DRESOURCETYPE : uint32_t
+{
     D3DRTYPE_SURFACE = 1,
     D3DRTYPE_VOLUME = 2,
     D3DRTYPE_TEXTURE = 3,
@@ -93,11 +105,13 @@ enum D3DRESOURCETYPE : uint32_t {
     D3DRTYPE_INDEXBUFFER = 7,
 };
 
-enum D3DBACKBUFFER_TYPE : uint32_t {
+enum D3DBACKBUFFER_TYPE : uint32_t
+{
     D3DBACKBUFFER_TYPE_MONO = 0,
 };
 
-enum D3DPRIMITIVETYPE : uint32_t {
+enum D3DPRIMITIVETYPE : uint32_t
+{
     D3DPT_POINTLIST = 1,
     D3DPT_LINELIST = 2,
     D3DPT_LINESTRIP = 3,
@@ -106,7 +120,8 @@ enum D3DPRIMITIVETYPE : uint32_t {
     D3DPT_TRIANGLEFAN = 6,
 };
 
-enum D3DTRANSFORMSTATETYPE : uint32_t {
+enum D3DTRANSFORMSTATETYPE : uint32_t
+{
     D3DTS_VIEW = 2,
     D3DTS_PROJECTION = 3,
     D3DTS_TEXTURE0 = 16,
@@ -124,7 +139,8 @@ inline constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(uint32_t index)
     return static_cast<D3DTRANSFORMSTATETYPE>(index + 256);
 }
 
-enum D3DRENDERSTATETYPE : uint32_t {
+enum D3DRENDERSTATETYPE : uint32_t
+{
     D3DRS_ZENABLE = 7,
     D3DRS_FILLMODE = 8,
     D3DRS_SHADEMODE = 9,
@@ -212,13 +228,39 @@ enum D3DRENDERSTATETYPE : uint32_t {
 };
 constexpr uint32_t D3DRS_COUNT = 210;
 
-enum D3DZBUFFERTYPE : uint32_t { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
-enum D3DFILLMODE : uint32_t { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
-enum D3DSHADEMODE : uint32_t { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2 };
-enum D3DCULL : uint32_t { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
-enum D3DFOGMODE : uint32_t { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 };
+enum D3DZBUFFERTYPE : uint32_t
+{
+    D3DZB_FALSE = 0,
+    D3DZB_TRUE = 1,
+    D3DZB_USEW = 2
+};
+enum D3DFILLMODE : uint32_t
+{
+    D3DFILL_POINT = 1,
+    D3DFILL_WIREFRAME = 2,
+    D3DFILL_SOLID = 3
+};
+enum D3DSHADEMODE : uint32_t
+{
+    D3DSHADE_FLAT = 1,
+    D3DSHADE_GOURAUD = 2
+};
+enum D3DCULL : uint32_t
+{
+    D3DCULL_NONE = 1,
+    D3DCULL_CW = 2,
+    D3DCULL_CCW = 3
+};
+enum D3DFOGMODE : uint32_t
+{
+    D3DFOG_NONE = 0,
+    D3DFOG_EXP = 1,
+    D3DFOG_EXP2 = 2,
+    D3DFOG_LINEAR = 3
+};
 
-enum D3DSTENCILOP : uint32_t {
+enum D3DSTENCILOP : uint32_t
+{
     D3DSTENCILOP_KEEP = 1,
     D3DSTENCILOP_ZERO = 2,
     D3DSTENCILOP_REPLACE = 3,
@@ -229,9 +271,15 @@ enum D3DSTENCILOP : uint32_t {
     D3DSTENCILOP_DECR = 8,
 };
 
-enum D3DMATERIALCOLORSOURCE : uint32_t { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
+enum D3DMATERIALCOLORSOURCE : uint32_t
+{
+    D3DMCS_MATERIAL = 0,
+    D3DMCS_COLOR1 = 1,
+    D3DMCS_COLOR2 = 2
+};
 
-enum D3DBLEND : uint32_t {
+enum D3DBLEND : uint32_t
+{
     D3DBLEND_ZERO = 1,
     D3DBLEND_ONE = 2,
     D3DBLEND_SRCCOLOR = 3,
@@ -247,7 +295,8 @@ enum D3DBLEND : uint32_t {
     D3DBLEND_INVBLENDFACTOR = 15,
 };
 
-enum D3DBLENDOP : uint32_t {
+enum D3DBLENDOP : uint32_t
+{
     D3DBLENDOP_ADD = 1,
     D3DBLENDOP_SUBTRACT = 2,
     D3DBLENDOP_REVSUBTRACT = 3,
@@ -255,7 +304,8 @@ enum D3DBLENDOP : uint32_t {
     D3DBLENDOP_MAX = 5,
 };
 
-enum D3DCMPFUNC : uint32_t {
+enum D3DCMPFUNC : uint32_t
+{
     D3DCMP_NEVER = 1,
     D3DCMP_LESS = 2,
     D3DCMP_EQUAL = 3,
@@ -266,7 +316,8 @@ enum D3DCMPFUNC : uint32_t {
     D3DCMP_ALWAYS = 8,
 };
 
-enum D3DTEXTURESTAGESTATETYPE : uint32_t {
+enum D3DTEXTURESTAGESTATETYPE : uint32_t
+{
     D3DTSS_COLOROP = 1,
     D3DTSS_COLORARG1 = 2,
     D3DTSS_COLORARG2 = 3,
@@ -288,7 +339,8 @@ enum D3DTEXTURESTAGESTATETYPE : uint32_t {
 };
 constexpr uint32_t D3DTSS_COUNT = 33;
 
-enum D3DTEXTUREOP : uint32_t {
+enum D3DTEXTUREOP : uint32_t
+{
     D3DTOP_DISABLE = 1,
     D3DTOP_SELECTARG1 = 2,
     D3DTOP_SELECTARG2 = 3,
@@ -317,7 +369,8 @@ constexpr DWORD D3DTA_CONSTANT = 0x00000006;
 constexpr DWORD D3DTA_COMPLEMENT = 0x00000010;
 constexpr DWORD D3DTA_ALPHAREPLICATE = 0x00000020;
 
-enum D3DTEXTURETRANSFORMFLAGS : uint32_t {
+enum D3DTEXTURETRANSFORMFLAGS : uint32_t
+{
     D3DTTFF_DISABLE = 0,
     D3DTTFF_COUNT1 = 1,
     D3DTTFF_COUNT2 = 2,
@@ -326,7 +379,8 @@ enum D3DTEXTURETRANSFORMFLAGS : uint32_t {
     D3DTTFF_PROJECTED = 256,
 };
 
-enum D3DSAMPLERSTATETYPE : uint32_t {
+enum D3DSAMPLERSTATETYPE : uint32_t
+{
     D3DSAMP_ADDRESSU = 1,
     D3DSAMP_ADDRESSV = 2,
     D3DSAMP_ADDRESSW = 3,
@@ -341,7 +395,8 @@ enum D3DSAMPLERSTATETYPE : uint32_t {
 };
 constexpr uint32_t D3DSAMP_COUNT = 14;
 
-enum D3DTEXTUREADDRESS : uint32_t {
+enum D3DTEXTUREADDRESS : uint32_t
+{
     D3DTADDRESS_WRAP = 1,
     D3DTADDRESS_MIRROR = 2,
     D3DTADDRESS_CLAMP = 3,
@@ -349,7 +404,8 @@ enum D3DTEXTUREADDRESS : uint32_t {
     D3DTADDRESS_MIRRORONCE = 5,
 };
 
-enum D3DTEXTUREFILTERTYPE : uint32_t {
+enum D3DTEXTUREFILTERTYPE : uint32_t
+{
     D3DTEXF_NONE = 0,
     D3DTEXF_POINT = 1,
     D3DTEXF_LINEAR = 2,
@@ -388,10 +444,22 @@ constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
 constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
 constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
 constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
-inline constexpr DWORD D3DFVF_TEXCOORDSIZE1(int i) { return D3DFVF_TEXTUREFORMAT1 << (i * 2 + 16); }
-inline constexpr DWORD D3DFVF_TEXCOORDSIZE2(int) { return D3DFVF_TEXTUREFORMAT2; }
-inline constexpr DWORD D3DFVF_TEXCOORDSIZE3(int i) { return D3DFVF_TEXTUREFORMAT3 << (i * 2 + 16); }
-inline constexpr DWORD D3DFVF_TEXCOORDSIZE4(int i) { return D3DFVF_TEXTUREFORMAT4 << (i * 2 + 16); }
+inline constexpr DWORD D3DFVF_TEXCOORDSIZE1(int i)
+{
+    return D3DFVF_TEXTUREFORMAT1 << (i * 2 + 16);
+}
+inline constexpr DWORD D3DFVF_TEXCOORDSIZE2(int)
+{
+    return D3DFVF_TEXTUREFORMAT2;
+}
+inline constexpr DWORD D3DFVF_TEXCOORDSIZE3(int i)
+{
+    return D3DFVF_TEXTUREFORMAT3 << (i * 2 + 16);
+}
+inline constexpr DWORD D3DFVF_TEXCOORDSIZE4(int i)
+{
+    return D3DFVF_TEXTUREFORMAT4 << (i * 2 + 16);
+}
 
 constexpr DWORD D3DCLEAR_TARGET = 0x1;
 constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
@@ -429,8 +497,14 @@ constexpr DWORD D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x00010000;
 constexpr DWORD D3DDEVCAPS_PUREDEVICE = 0x00100000;
 constexpr DWORD D3DDEVCAPS_HWRASTERIZATION = 0x00080000;
 
-inline constexpr DWORD D3DPS_VERSION(DWORD major, DWORD minor) { return 0xFFFF0000u | (major << 8) | minor; }
-inline constexpr DWORD D3DVS_VERSION(DWORD major, DWORD minor) { return 0xFFFE0000u | (major << 8) | minor; }
+inline constexpr DWORD D3DPS_VERSION(DWORD major, DWORD minor)
+{
+    return 0xFFFF0000u | (major << 8) | minor;
+}
+inline constexpr DWORD D3DVS_VERSION(DWORD major, DWORD minor)
+{
+    return 0xFFFE0000u | (major << 8) | minor;
+}
 
 struct D3DVECTOR {
     float x, y, z;
@@ -660,13 +734,14 @@ struct IDirect3DIndexBuffer9 : IDirect3DResource9 {
     virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) = 0;
 };
 
-struct IDirect3DVertexShader9 : IUnknown {};
-struct IDirect3DPixelShader9 : IUnknown {};
+struct IDirect3DVertexShader9 : IUnknown { };
+struct IDirect3DPixelShader9 : IUnknown { };
 
 // A linked GLSL program used by our effect layer in place of compiled HLSL. Vertex attributes are
 // bound by fixed locations decoded from the FVF (see ShaderAttribute). Uniform values are kept on the
 // CPU and uploaded by the back end when a draw uses the program.
-enum ShaderAttribute : uint32_t {
+enum ShaderAttribute : uint32_t
+{
     SHADER_ATTRIB_POSITION = 0,
     SHADER_ATTRIB_NORMAL = 1,
     SHADER_ATTRIB_DIFFUSE = 2,
@@ -677,7 +752,8 @@ enum ShaderAttribute : uint32_t {
     SHADER_ATTRIB_TEXCOORD0 = 7, // TEXCOORD1..7 follow
 };
 
-enum ShaderUniformType : uint32_t {
+enum ShaderUniformType : uint32_t
+{
     SHADER_UNIFORM_FLOAT = 0, // count floats
     SHADER_UNIFORM_VEC2 = 1,
     SHADER_UNIFORM_VEC3 = 2,
@@ -739,8 +815,8 @@ struct IDirect3DDevice9 : IUnknown {
                                        DWORD multisampleQuality, BOOL lockable, IDirect3DSurface9** surface,
                                        HANDLE* sharedHandle) = 0;
     virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
-                                              D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
-                                              BOOL discard, IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
+                                              D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality, BOOL discard,
+                                              IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
 
     virtual HRESULT SetRenderTarget(DWORD renderTargetIndex, IDirect3DSurface9* renderTarget) = 0;
     virtual HRESULT GetRenderTarget(DWORD renderTargetIndex, IDirect3DSurface9** renderTarget) = 0;
@@ -805,7 +881,8 @@ typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
 // asks for it with D3D9SetBackEnd).
 IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 
-enum D3D9BackEnd : uint32_t {
+enum D3D9BackEnd : uint32_t
+{
     D3D9_BACKEND_AUTO = 0,
     D3D9_BACKEND_GL = 1,
     D3D9_BACKEND_NULL = 2,

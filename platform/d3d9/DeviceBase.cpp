@@ -168,13 +168,13 @@ HRESULT DeviceBase::ValidatePresentParameters(D3DPRESENT_PARAMETERS* pp) const
 HRESULT DeviceBase::CreateSwapChainSurfaces()
 {
     try {
-        backBuffer_ = new Surface(this, presentParameters_.BackBufferWidth, presentParameters_.BackBufferHeight,
-                                  presentParameters_.BackBufferFormat, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, true,
-                                  true);
+        backBuffer_ =
+            new Surface(this, presentParameters_.BackBufferWidth, presentParameters_.BackBufferHeight,
+                        presentParameters_.BackBufferFormat, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, true, true);
         if (presentParameters_.EnableAutoDepthStencil)
             autoDepth_ = new Surface(this, presentParameters_.BackBufferWidth, presentParameters_.BackBufferHeight,
-                                     presentParameters_.AutoDepthStencilFormat, D3DUSAGE_DEPTHSTENCIL,
-                                     D3DPOOL_DEFAULT, true, false);
+                                     presentParameters_.AutoDepthStencilFormat, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
+                                     true, false);
     } catch (const std::bad_alloc&) {
         ReleaseSwapChainSurfaces();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -412,11 +412,10 @@ HRESULT DeviceBase::CreateStandaloneSurface(UINT width, UINT height, D3DFORMAT f
     if (!surface)
         return D3DERR_INVALIDCALL;
     *surface = nullptr;
-    const bool formatFits = usage == D3DUSAGE_DEPTHSTENCIL ? PixelFormat::IsDepthFormat(format)
-                                                           : PixelFormat::IsRenderTargetFormat(format);
-    if (sharedHandle || width == 0 || height == 0 || width > caps_.MaxTextureWidth ||
-        height > caps_.MaxTextureHeight || !formatFits || multiSample != D3DMULTISAMPLE_NONE ||
-        multisampleQuality != 0)
+    const bool formatFits =
+        usage == D3DUSAGE_DEPTHSTENCIL ? PixelFormat::IsDepthFormat(format) : PixelFormat::IsRenderTargetFormat(format);
+    if (sharedHandle || width == 0 || height == 0 || width > caps_.MaxTextureWidth || height > caps_.MaxTextureHeight ||
+        !formatFits || multiSample != D3DMULTISAMPLE_NONE || multisampleQuality != 0)
         return D3DERR_INVALIDCALL;
     return MakeResource<Surface>(surface, this, width, height, format, usage, D3DPOOL_DEFAULT, false, false);
 }
@@ -568,8 +567,8 @@ HRESULT DeviceBase::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
     request.rects = clearRects_.data();
     request.rectCount = static_cast<UINT>(clearRects_.size());
     const RECT& first = clearRects_.front();
-    request.wholeTarget = clearRects_.size() == 1 && first.left == 0 && first.top == 0 &&
-                          first.right == targetWidth && first.bottom == targetHeight;
+    request.wholeTarget = clearRects_.size() == 1 && first.left == 0 && first.top == 0 && first.right == targetWidth &&
+                          first.bottom == targetHeight;
     request.renderTarget = target;
     request.depthStencil = depth;
     FlushDeferredReleases();
@@ -640,13 +639,13 @@ DWORD* DeviceBase::RenderStateSlot(D3DRENDERSTATETYPE state)
 DWORD* DeviceBase::StageStateSlot(DWORD stage, D3DTEXTURESTAGESTATETYPE type)
 {
     return stage < DEVICE_TEXTURE_STAGES && type != 0 && type < D3DTSS_COUNT ? &state_.stageStates[stage][type]
-                                                                              : nullptr;
+                                                                             : nullptr;
 }
 
 DWORD* DeviceBase::SamplerStateSlot(DWORD sampler, D3DSAMPLERSTATETYPE type)
 {
     return sampler < DEVICE_SAMPLERS && type != 0 && type < D3DSAMP_COUNT ? &state_.samplerStates[sampler][type]
-                                                                           : nullptr;
+                                                                          : nullptr;
 }
 
 HRESULT DeviceBase::WriteState(DWORD* slot, DWORD value)
@@ -952,8 +951,7 @@ HRESULT DeviceBase::GetIndices(IDirect3DIndexBuffer9** indexData)
     return D3D_OK;
 }
 
-HRESULT DeviceBase::CreateShaderProgram(const char* vertexSource, const char* fragmentSource,
-                                        IShaderProgram** program)
+HRESULT DeviceBase::CreateShaderProgram(const char* vertexSource, const char* fragmentSource, IShaderProgram** program)
 {
     if (!program)
         return D3DERR_INVALIDCALL;

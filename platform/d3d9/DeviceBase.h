@@ -32,7 +32,8 @@ class ShaderProgram;
 class ResourceBase;
 enum class ResourceKind : uint32_t;
 
-class DeviceBase : public IDirect3DDevice9 {
+class DeviceBase : public IDirect3DDevice9
+{
 public:
     DeviceBase(const DeviceBase&) = delete;
     DeviceBase& operator=(const DeviceBase&) = delete;
@@ -60,8 +61,8 @@ public:
 
     HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                           IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
-    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                               IDirect3DVertexBuffer9** vertexBuffer, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** vertexBuffer,
+                               HANDLE* sharedHandle) override;
     HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                               IDirect3DIndexBuffer9** indexBuffer, HANDLE* sharedHandle) override;
     HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
@@ -169,7 +170,7 @@ protected:
     virtual HRESULT BackEndCreateShaderProgram(const char* vertexSource, const char* fragmentSource,
                                                ShaderProgram** program) = 0;
     // Last words before the object is deleted (all resources of the device are gone by then).
-    virtual void BackEndShutdown() {}
+    virtual void BackEndShutdown() { }
 
 private:
     void Shutdown();

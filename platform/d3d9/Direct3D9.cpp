@@ -75,8 +75,8 @@ Direct3D9::Direct3D9()
         if (display < displays && SDL_GetDesktopDisplayMode(display, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
             adapter.desktop.Width = static_cast<UINT>(desktop.w);
             adapter.desktop.Height = static_cast<UINT>(desktop.h);
-            adapter.desktop.RefreshRate = desktop.refresh_rate > 0 ? static_cast<UINT>(desktop.refresh_rate)
-                                                                   : DEFAULT_REFRESH_RATE;
+            adapter.desktop.RefreshRate =
+                desktop.refresh_rate > 0 ? static_cast<UINT>(desktop.refresh_rate) : DEFAULT_REFRESH_RATE;
         } else {
             adapter.desktop.Width = FALLBACK_DESKTOP_WIDTH;
             adapter.desktop.Height = FALLBACK_DESKTOP_HEIGHT;

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-class Direct3D9 : public IDirect3D9 {
+class Direct3D9 : public IDirect3D9
+{
 public:
     Direct3D9();
 

@@ -4,8 +4,7 @@
 
 IndexBuffer::IndexBuffer(DeviceBase* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
     : BufferBase(device, ResourceKind::INDEXBUFFER, length, usage, pool), format_(format)
-{
-}
+{ }
 
 HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc)
 {

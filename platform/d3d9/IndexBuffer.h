@@ -3,7 +3,8 @@
 
 #include "d3d9/BufferBase.h"
 
-class IndexBuffer : public IDirect3DIndexBuffer9, public BufferBase {
+class IndexBuffer : public IDirect3DIndexBuffer9, public BufferBase
+{
 public:
     IndexBuffer(DeviceBase* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
 

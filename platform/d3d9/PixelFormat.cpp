@@ -99,7 +99,8 @@ void PixelFormat::EncodeColor(D3DCOLOR color, D3DFORMAT format, void* out)
         break;
     }
     case D3DFMT_A4R4G4B4:
-        packed16 = static_cast<uint16_t>((Scale8(a, 4) << 12) | (Scale8(r, 4) << 8) | (Scale8(g, 4) << 4) | Scale8(b, 4));
+        packed16 =
+            static_cast<uint16_t>((Scale8(a, 4) << 12) | (Scale8(r, 4) << 8) | (Scale8(g, 4) << 4) | Scale8(b, 4));
         break;
     case D3DFMT_L8:
         // Rec. 601 luma, as the format conversions of the era used.

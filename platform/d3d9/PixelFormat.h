@@ -4,7 +4,8 @@
 
 #include "d3d9/D3D9.h"
 
-class PixelFormat {
+class PixelFormat
+{
 public:
     // Bytes per pixel of a colour format we can hold in memory; 0 for anything else (depth formats too).
     static UINT BytesPerPixel(D3DFORMAT format);

@@ -12,7 +12,8 @@ constexpr uint64_t INTERNAL_ONE = 1ull << 32;
 ResourceBase::ResourceBase(DeviceBase* device, ResourceKind kind, D3DPOOL pool, bool countsTowardReset,
                            bool startWithExternalRef)
     : device_(device), kind_(kind), pool_(pool), countsTowardReset_(countsTowardReset),
-      refs_(startWithExternalRef ? 1ull : INTERNAL_ONE), dataMutex_(&ownMutex_), changeCount_(&ownChangeCount_), refOwner_(this)
+      refs_(startWithExternalRef ? 1ull : INTERNAL_ONE), dataMutex_(&ownMutex_), changeCount_(&ownChangeCount_),
+      refOwner_(this)
 {
     if (startWithExternalRef)
         OnExternalGained();

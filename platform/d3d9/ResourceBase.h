@@ -17,7 +17,8 @@
 
 class DeviceBase;
 
-enum class ResourceKind : uint32_t {
+enum class ResourceKind : uint32_t
+{
     SURFACE,
     TEXTURE,
     VERTEXBUFFER,
@@ -25,7 +26,8 @@ enum class ResourceKind : uint32_t {
     SHADERPROGRAM,
 };
 
-class ResourceBase {
+class ResourceBase
+{
 public:
     ResourceBase(const ResourceBase&) = delete;
     ResourceBase& operator=(const ResourceBase&) = delete;

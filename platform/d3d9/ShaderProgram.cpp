@@ -7,8 +7,7 @@
 ShaderProgram::ShaderProgram(DeviceBase* device, const char* vertexSource, const char* fragmentSource)
     : ResourceBase(device, ResourceKind::SHADERPROGRAM, D3DPOOL_MANAGED, false, true),
       vertexSource_(vertexSource ? vertexSource : ""), fragmentSource_(fragmentSource ? fragmentSource : "")
-{
-}
+{ }
 
 ULONG ShaderProgram::AddRef()
 {

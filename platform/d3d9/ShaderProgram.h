@@ -14,10 +14,11 @@ struct ShaderUniform {
     ShaderUniformType type = SHADER_UNIFORM_FLOAT;
     UINT count = 0;
     std::vector<uint8_t> data; // count elements of UniformElementSize(type) bytes
-    uint64_t version = 0;      // the program's UniformVersion() when this value was last set
+    uint64_t version = 0; // the program's UniformVersion() when this value was last set
 };
 
-class ShaderProgram : public IShaderProgram, public ResourceBase {
+class ShaderProgram : public IShaderProgram, public ResourceBase
+{
 public:
     ShaderProgram(DeviceBase* device, const char* vertexSource, const char* fragmentSource);
 

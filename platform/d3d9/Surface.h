@@ -10,12 +10,13 @@
 
 class Texture;
 
-class Surface : public IDirect3DSurface9, public ResourceBase {
+class Surface : public IDirect3DSurface9, public ResourceBase
+{
 public:
     // A surface of its own. deviceOwned: the back buffer or the automatic depth surface, which the
     // device holds through an internal reference and which never count toward Reset.
-    Surface(DeviceBase* device, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
-            bool deviceOwned, bool backBuffer);
+    Surface(DeviceBase* device, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, bool deviceOwned,
+            bool backBuffer);
     // One level of a texture; the texture owns the object.
     Surface(Texture* texture, UINT level, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool);
     ~Surface() override;

@@ -9,7 +9,8 @@
 
 class Surface;
 
-class Texture : public IDirect3DTexture9, public ResourceBase {
+class Texture : public IDirect3DTexture9, public ResourceBase
+{
 public:
     // levels 0 gives the full chain down to 1x1. The device validates the arguments first.
     Texture(DeviceBase* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);

@@ -2,8 +2,7 @@
 
 VertexBuffer::VertexBuffer(DeviceBase* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
     : BufferBase(device, ResourceKind::VERTEXBUFFER, length, usage, pool), fvf_(fvf)
-{
-}
+{ }
 
 HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc)
 {

@@ -3,7 +3,8 @@
 
 #include "d3d9/BufferBase.h"
 
-class VertexBuffer : public IDirect3DVertexBuffer9, public BufferBase {
+class VertexBuffer : public IDirect3DVertexBuffer9, public BufferBase
+{
 public:
     VertexBuffer(DeviceBase* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 

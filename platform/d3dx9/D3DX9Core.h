@@ -19,7 +19,8 @@ constexpr DWORD D3DX_FILTER_LINEAR = 0x00000003;
 constexpr DWORD D3DX_FILTER_TRIANGLE = 0x00000004;
 constexpr DWORD D3DX_FILTER_BOX = 0x00000005;
 
-enum D3DXIMAGE_FILEFORMAT : uint32_t {
+enum D3DXIMAGE_FILEFORMAT : uint32_t
+{
     D3DXIFF_BMP = 0,
     D3DXIFF_JPG = 1,
     D3DXIFF_TGA = 2,
@@ -43,10 +44,10 @@ struct PALETTEENTRY {
 
 // Textures. Files are found through the platform path resolver ('\' and any letter case).
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, IDirect3DTexture9** texture);
-HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT height,
-                                     UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
-                                     PALETTEENTRY* palette, IDirect3DTexture9** texture);
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT height, UINT mipLevels,
+                                     DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
+                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
+                                     IDirect3DTexture9** texture);
 HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
 HRESULT D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat, IDirect3DSurface9* srcSurface,
@@ -65,7 +66,7 @@ struct ID3DXBuffer : IUnknown {
 };
 
 // Values of the parameters an effect declares "shared" live once per pool.
-struct ID3DXEffectPool : IUnknown {};
+struct ID3DXEffectPool : IUnknown { };
 
 struct ID3DXEffect : IUnknown {
     virtual HRESULT SetTechnique(D3DXHANDLE technique) = 0;
@@ -150,15 +151,14 @@ constexpr DWORD FF_DONTCARE = 0;
 struct ID3DXFont : IUnknown {
     virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
     // Returns the height of the drawn text; with DT_CALCRECT it measures into rect and draws nothing.
-    virtual INT DrawTextA(ID3DXSprite* sprite, LPCSTR string, INT count, LPRECT rect, DWORD format,
-                          D3DCOLOR color) = 0;
+    virtual INT DrawTextA(ID3DXSprite* sprite, LPCSTR string, INT count, LPRECT rect, DWORD format, D3DCOLOR color) = 0;
     virtual HRESULT OnLostDevice() = 0;
     virtual HRESULT OnResetDevice() = 0;
 };
 
 HRESULT D3DXCreateFontA(IDirect3DDevice9* device, INT height, UINT width, UINT weight, UINT mipLevels, BOOL italic,
-                        DWORD charSet, DWORD outputPrecision, DWORD quality, DWORD pitchAndFamily,
-                        LPCSTR faceName, ID3DXFont** font);
+                        DWORD charSet, DWORD outputPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName,
+                        ID3DXFont** font);
 
 // Render-to-surface: draws into a surface with a depth buffer of its own.
 struct D3DXRTS_DESC {

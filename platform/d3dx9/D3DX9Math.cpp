@@ -13,10 +13,22 @@ D3DXMATRIX::D3DXMATRIX(float f11, float f12, float f13, float f14, float f21, fl
                        float f31, float f32, float f33, float f34, float f41, float f42, float f43, float f44)
     : D3DMATRIX{}
 {
-    _11 = f11; _12 = f12; _13 = f13; _14 = f14;
-    _21 = f21; _22 = f22; _23 = f23; _24 = f24;
-    _31 = f31; _32 = f32; _33 = f33; _34 = f34;
-    _41 = f41; _42 = f42; _43 = f43; _44 = f44;
+    _11 = f11;
+    _12 = f12;
+    _13 = f13;
+    _14 = f14;
+    _21 = f21;
+    _22 = f22;
+    _23 = f23;
+    _24 = f24;
+    _31 = f31;
+    _32 = f32;
+    _33 = f33;
+    _34 = f34;
+    _41 = f41;
+    _42 = f42;
+    _43 = f43;
+    _44 = f44;
 }
 
 D3DXMATRIX& D3DXMATRIX::operator*=(const D3DXMATRIX& other)
@@ -322,7 +334,8 @@ D3DXVECTOR3* D3DXVec3Unproject(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3D
         return nullptr;
     const float depthRange = viewport->MaxZ - viewport->MinZ;
     const D3DXVECTOR3 clip(2.0f * (v->x - static_cast<float>(viewport->X)) / static_cast<float>(viewport->Width) - 1.0f,
-                           1.0f - 2.0f * (v->y - static_cast<float>(viewport->Y)) / static_cast<float>(viewport->Height),
+                           1.0f -
+                               2.0f * (v->y - static_cast<float>(viewport->Y)) / static_cast<float>(viewport->Height),
                            depthRange != 0.0f ? (v->z - viewport->MinZ) / depthRange : 0.0f);
     return D3DXVec3TransformCoord(out, &clip, &inverse);
 }
@@ -429,8 +442,8 @@ float Adjugate(const D3DXMATRIX& a, D3DXMATRIX& adj)
              m[8] * m[2] * m[7] - m[8] * m[3] * m[6];
     inv[11] = -m[0] * m[5] * m[11] + m[0] * m[7] * m[9] + m[4] * m[1] * m[11] - m[4] * m[3] * m[9] -
               m[8] * m[1] * m[7] + m[8] * m[3] * m[5];
-    inv[15] = m[0] * m[5] * m[10] - m[0] * m[6] * m[9] - m[4] * m[1] * m[10] + m[4] * m[2] * m[9] +
-              m[8] * m[1] * m[6] - m[8] * m[2] * m[5];
+    inv[15] = m[0] * m[5] * m[10] - m[0] * m[6] * m[9] - m[4] * m[1] * m[10] + m[4] * m[2] * m[9] + m[8] * m[1] * m[6] -
+              m[8] * m[2] * m[5];
     return m[0] * inv[0] + m[1] * inv[4] + m[2] * inv[8] + m[3] * inv[12];
 }
 
@@ -575,9 +588,7 @@ D3DXMATRIX* D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3
     D3DXVec3Normalize(&xaxis, &xaxis);
     D3DXVECTOR3 yaxis;
     D3DXVec3Cross(&yaxis, &zaxis, &xaxis);
-    *out = D3DXMATRIX(xaxis.x, yaxis.x, zaxis.x, 0.0f,
-                      xaxis.y, yaxis.y, zaxis.y, 0.0f,
-                      xaxis.z, yaxis.z, zaxis.z, 0.0f,
+    *out = D3DXMATRIX(xaxis.x, yaxis.x, zaxis.x, 0.0f, xaxis.y, yaxis.y, zaxis.y, 0.0f, xaxis.z, yaxis.z, zaxis.z, 0.0f,
                       -D3DXVec3Dot(&xaxis, eye), -D3DXVec3Dot(&yaxis, eye), -D3DXVec3Dot(&zaxis, eye), 1.0f);
     return out;
 }
@@ -609,8 +620,8 @@ D3DXMATRIX* D3DXMatrixOrthoLH(D3DXMATRIX* out, float width, float height, float 
     return out;
 }
 
-D3DXMATRIX* D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* out, float left, float right, float bottom, float top,
-                                       float zNear, float zFar)
+D3DXMATRIX* D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* out, float left, float right, float bottom, float top, float zNear,
+                                       float zFar)
 {
     if (!D3DXMatrixIdentity(out))
         return out;

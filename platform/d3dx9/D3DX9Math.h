@@ -8,30 +8,61 @@
 constexpr float D3DX_PI = 3.141592654f;
 constexpr float D3DX_1BYPI = 0.318309886f;
 
-inline constexpr float D3DXToRadian(float degree) { return degree * (D3DX_PI / 180.0f); }
-inline constexpr float D3DXToDegree(float radian) { return radian * (180.0f / D3DX_PI); }
+inline constexpr float D3DXToRadian(float degree)
+{
+    return degree * (D3DX_PI / 180.0f);
+}
+inline constexpr float D3DXToDegree(float radian)
+{
+    return radian * (180.0f / D3DX_PI);
+}
 
 struct D3DXVECTOR2 {
     float x = 0.0f, y = 0.0f;
 
     D3DXVECTOR2() = default;
-    explicit D3DXVECTOR2(const float* f) : x(f[0]), y(f[1]) {}
-    D3DXVECTOR2(float fx, float fy) : x(fx), y(fy) {}
+    explicit D3DXVECTOR2(const float* f) : x(f[0]), y(f[1]) { }
+    D3DXVECTOR2(float fx, float fy) : x(fx), y(fy) { }
 
     operator float*() { return &x; }
     operator const float*() const { return &x; }
 
-    D3DXVECTOR2& operator+=(const D3DXVECTOR2& v) { x += v.x; y += v.y; return *this; }
-    D3DXVECTOR2& operator-=(const D3DXVECTOR2& v) { x -= v.x; y -= v.y; return *this; }
-    D3DXVECTOR2& operator*=(float f) { x *= f; y *= f; return *this; }
-    D3DXVECTOR2& operator/=(float f) { const float inv = 1.0f / f; x *= inv; y *= inv; return *this; }
+    D3DXVECTOR2& operator+=(const D3DXVECTOR2& v)
+    {
+        x += v.x;
+        y += v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator-=(const D3DXVECTOR2& v)
+    {
+        x -= v.x;
+        y -= v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator*=(float f)
+    {
+        x *= f;
+        y *= f;
+        return *this;
+    }
+    D3DXVECTOR2& operator/=(float f)
+    {
+        const float inv = 1.0f / f;
+        x *= inv;
+        y *= inv;
+        return *this;
+    }
 
     D3DXVECTOR2 operator+() const { return *this; }
     D3DXVECTOR2 operator-() const { return D3DXVECTOR2(-x, -y); }
     D3DXVECTOR2 operator+(const D3DXVECTOR2& v) const { return D3DXVECTOR2(x + v.x, y + v.y); }
     D3DXVECTOR2 operator-(const D3DXVECTOR2& v) const { return D3DXVECTOR2(x - v.x, y - v.y); }
     D3DXVECTOR2 operator*(float f) const { return D3DXVECTOR2(x * f, y * f); }
-    D3DXVECTOR2 operator/(float f) const { const float inv = 1.0f / f; return D3DXVECTOR2(x * inv, y * inv); }
+    D3DXVECTOR2 operator/(float f) const
+    {
+        const float inv = 1.0f / f;
+        return D3DXVECTOR2(x * inv, y * inv);
+    }
     friend D3DXVECTOR2 operator*(float f, const D3DXVECTOR2& v) { return v * f; }
 
     bool operator==(const D3DXVECTOR2& v) const { return x == v.x && y == v.y; }
@@ -39,25 +70,54 @@ struct D3DXVECTOR2 {
 };
 
 struct D3DXVECTOR3 : D3DVECTOR {
-    D3DXVECTOR3() : D3DVECTOR{0.0f, 0.0f, 0.0f} {}
-    explicit D3DXVECTOR3(const float* f) : D3DVECTOR{f[0], f[1], f[2]} {}
-    D3DXVECTOR3(const D3DVECTOR& v) : D3DVECTOR(v) {}
-    D3DXVECTOR3(float fx, float fy, float fz) : D3DVECTOR{fx, fy, fz} {}
+    D3DXVECTOR3() : D3DVECTOR{0.0f, 0.0f, 0.0f} { }
+    explicit D3DXVECTOR3(const float* f) : D3DVECTOR{f[0], f[1], f[2]} { }
+    D3DXVECTOR3(const D3DVECTOR& v) : D3DVECTOR(v) { }
+    D3DXVECTOR3(float fx, float fy, float fz) : D3DVECTOR{fx, fy, fz} { }
 
     operator float*() { return &x; }
     operator const float*() const { return &x; }
 
-    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-    D3DXVECTOR3& operator*=(float f) { x *= f; y *= f; z *= f; return *this; }
-    D3DXVECTOR3& operator/=(float f) { const float inv = 1.0f / f; x *= inv; y *= inv; z *= inv; return *this; }
+    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v)
+    {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v)
+    {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator*=(float f)
+    {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
+    D3DXVECTOR3& operator/=(float f)
+    {
+        const float inv = 1.0f / f;
+        x *= inv;
+        y *= inv;
+        z *= inv;
+        return *this;
+    }
 
     D3DXVECTOR3 operator+() const { return *this; }
     D3DXVECTOR3 operator-() const { return D3DXVECTOR3(-x, -y, -z); }
     D3DXVECTOR3 operator+(const D3DXVECTOR3& v) const { return D3DXVECTOR3(x + v.x, y + v.y, z + v.z); }
     D3DXVECTOR3 operator-(const D3DXVECTOR3& v) const { return D3DXVECTOR3(x - v.x, y - v.y, z - v.z); }
     D3DXVECTOR3 operator*(float f) const { return D3DXVECTOR3(x * f, y * f, z * f); }
-    D3DXVECTOR3 operator/(float f) const { const float inv = 1.0f / f; return D3DXVECTOR3(x * inv, y * inv, z * inv); }
+    D3DXVECTOR3 operator/(float f) const
+    {
+        const float inv = 1.0f / f;
+        return D3DXVECTOR3(x * inv, y * inv, z * inv);
+    }
     friend D3DXVECTOR3 operator*(float f, const D3DXVECTOR3& v) { return v * f; }
 
     bool operator==(const D3DXVECTOR3& v) const { return x == v.x && y == v.y && z == v.z; }
@@ -68,24 +128,53 @@ struct D3DXVECTOR4 {
     float x = 0.0f, y = 0.0f, z = 0.0f, w = 0.0f;
 
     D3DXVECTOR4() = default;
-    explicit D3DXVECTOR4(const float* f) : x(f[0]), y(f[1]), z(f[2]), w(f[3]) {}
-    D3DXVECTOR4(const D3DVECTOR& v, float fw) : x(v.x), y(v.y), z(v.z), w(fw) {}
-    D3DXVECTOR4(float fx, float fy, float fz, float fw) : x(fx), y(fy), z(fz), w(fw) {}
+    explicit D3DXVECTOR4(const float* f) : x(f[0]), y(f[1]), z(f[2]), w(f[3]) { }
+    D3DXVECTOR4(const D3DVECTOR& v, float fw) : x(v.x), y(v.y), z(v.z), w(fw) { }
+    D3DXVECTOR4(float fx, float fy, float fz, float fw) : x(fx), y(fy), z(fz), w(fw) { }
 
     operator float*() { return &x; }
     operator const float*() const { return &x; }
 
-    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v) { x += v.x; y += v.y; z += v.z; w += v.w; return *this; }
-    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v) { x -= v.x; y -= v.y; z -= v.z; w -= v.w; return *this; }
-    D3DXVECTOR4& operator*=(float f) { x *= f; y *= f; z *= f; w *= f; return *this; }
-    D3DXVECTOR4& operator/=(float f) { const float inv = 1.0f / f; return *this *= inv; }
+    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v)
+    {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        w += v.w;
+        return *this;
+    }
+    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v)
+    {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        w -= v.w;
+        return *this;
+    }
+    D3DXVECTOR4& operator*=(float f)
+    {
+        x *= f;
+        y *= f;
+        z *= f;
+        w *= f;
+        return *this;
+    }
+    D3DXVECTOR4& operator/=(float f)
+    {
+        const float inv = 1.0f / f;
+        return *this *= inv;
+    }
 
     D3DXVECTOR4 operator+() const { return *this; }
     D3DXVECTOR4 operator-() const { return D3DXVECTOR4(-x, -y, -z, -w); }
     D3DXVECTOR4 operator+(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x + v.x, y + v.y, z + v.z, w + v.w); }
     D3DXVECTOR4 operator-(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x - v.x, y - v.y, z - v.z, w - v.w); }
     D3DXVECTOR4 operator*(float f) const { return D3DXVECTOR4(x * f, y * f, z * f, w * f); }
-    D3DXVECTOR4 operator/(float f) const { const float inv = 1.0f / f; return *this * inv; }
+    D3DXVECTOR4 operator/(float f) const
+    {
+        const float inv = 1.0f / f;
+        return *this * inv;
+    }
     friend D3DXVECTOR4 operator*(float f, const D3DXVECTOR4& v) { return v * f; }
 
     bool operator==(const D3DXVECTOR4& v) const { return x == v.x && y == v.y && z == v.z && w == v.w; }
@@ -93,11 +182,11 @@ struct D3DXVECTOR4 {
 };
 
 struct D3DXMATRIX : D3DMATRIX {
-    D3DXMATRIX() : D3DMATRIX{} {}
+    D3DXMATRIX() : D3DMATRIX{} { }
     explicit D3DXMATRIX(const float* f);
-    D3DXMATRIX(const D3DMATRIX& m) : D3DMATRIX(m) {}
-    D3DXMATRIX(float f11, float f12, float f13, float f14, float f21, float f22, float f23, float f24,
-               float f31, float f32, float f33, float f34, float f41, float f42, float f43, float f44);
+    D3DXMATRIX(const D3DMATRIX& m) : D3DMATRIX(m) { }
+    D3DXMATRIX(float f11, float f12, float f13, float f14, float f21, float f22, float f23, float f24, float f31,
+               float f32, float f33, float f34, float f41, float f42, float f43, float f44);
 
     float& operator()(UINT row, UINT col) { return m[row][col]; }
     float operator()(UINT row, UINT col) const { return m[row][col]; }
@@ -128,21 +217,48 @@ struct D3DXQUATERNION {
     float x = 0.0f, y = 0.0f, z = 0.0f, w = 0.0f;
 
     D3DXQUATERNION() = default;
-    explicit D3DXQUATERNION(const float* f) : x(f[0]), y(f[1]), z(f[2]), w(f[3]) {}
-    D3DXQUATERNION(float fx, float fy, float fz, float fw) : x(fx), y(fy), z(fz), w(fw) {}
+    explicit D3DXQUATERNION(const float* f) : x(f[0]), y(f[1]), z(f[2]), w(f[3]) { }
+    D3DXQUATERNION(float fx, float fy, float fz, float fw) : x(fx), y(fy), z(fz), w(fw) { }
 
     operator float*() { return &x; }
     operator const float*() const { return &x; }
 
-    D3DXQUATERNION& operator+=(const D3DXQUATERNION& q) { x += q.x; y += q.y; z += q.z; w += q.w; return *this; }
-    D3DXQUATERNION& operator-=(const D3DXQUATERNION& q) { x -= q.x; y -= q.y; z -= q.z; w -= q.w; return *this; }
+    D3DXQUATERNION& operator+=(const D3DXQUATERNION& q)
+    {
+        x += q.x;
+        y += q.y;
+        z += q.z;
+        w += q.w;
+        return *this;
+    }
+    D3DXQUATERNION& operator-=(const D3DXQUATERNION& q)
+    {
+        x -= q.x;
+        y -= q.y;
+        z -= q.z;
+        w -= q.w;
+        return *this;
+    }
     D3DXQUATERNION& operator*=(const D3DXQUATERNION& q);
-    D3DXQUATERNION& operator*=(float f) { x *= f; y *= f; z *= f; w *= f; return *this; }
+    D3DXQUATERNION& operator*=(float f)
+    {
+        x *= f;
+        y *= f;
+        z *= f;
+        w *= f;
+        return *this;
+    }
 
     D3DXQUATERNION operator+() const { return *this; }
     D3DXQUATERNION operator-() const { return D3DXQUATERNION(-x, -y, -z, -w); }
-    D3DXQUATERNION operator+(const D3DXQUATERNION& q) const { return D3DXQUATERNION(x + q.x, y + q.y, z + q.z, w + q.w); }
-    D3DXQUATERNION operator-(const D3DXQUATERNION& q) const { return D3DXQUATERNION(x - q.x, y - q.y, z - q.z, w - q.w); }
+    D3DXQUATERNION operator+(const D3DXQUATERNION& q) const
+    {
+        return D3DXQUATERNION(x + q.x, y + q.y, z + q.z, w + q.w);
+    }
+    D3DXQUATERNION operator-(const D3DXQUATERNION& q) const
+    {
+        return D3DXQUATERNION(x - q.x, y - q.y, z - q.z, w - q.w);
+    }
     // As D3DXQuaternionMultiply: the rotation of this followed by that of q.
     D3DXQUATERNION operator*(const D3DXQUATERNION& q) const;
     D3DXQUATERNION operator*(float f) const { return D3DXQUATERNION(x * f, y * f, z * f, w * f); }
@@ -157,8 +273,8 @@ struct D3DXPLANE {
     float a = 0.0f, b = 0.0f, c = 0.0f, d = 0.0f;
 
     D3DXPLANE() = default;
-    explicit D3DXPLANE(const float* f) : a(f[0]), b(f[1]), c(f[2]), d(f[3]) {}
-    D3DXPLANE(float fa, float fb, float fc, float fd) : a(fa), b(fb), c(fc), d(fd) {}
+    explicit D3DXPLANE(const float* f) : a(f[0]), b(f[1]), c(f[2]), d(f[3]) { }
+    D3DXPLANE(float fa, float fb, float fc, float fd) : a(fa), b(fb), c(fc), d(fd) { }
 
     operator float*() { return &a; }
     operator const float*() const { return &a; }
@@ -177,9 +293,9 @@ struct D3DXCOLOR {
 
     D3DXCOLOR() = default;
     D3DXCOLOR(D3DCOLOR argb);
-    explicit D3DXCOLOR(const float* f) : r(f[0]), g(f[1]), b(f[2]), a(f[3]) {}
-    D3DXCOLOR(const D3DCOLORVALUE& c) : r(c.r), g(c.g), b(c.b), a(c.a) {}
-    D3DXCOLOR(float fr, float fg, float fb, float fa) : r(fr), g(fg), b(fb), a(fa) {}
+    explicit D3DXCOLOR(const float* f) : r(f[0]), g(f[1]), b(f[2]), a(f[3]) { }
+    D3DXCOLOR(const D3DCOLORVALUE& c) : r(c.r), g(c.g), b(c.b), a(c.a) { }
+    D3DXCOLOR(float fr, float fg, float fb, float fa) : r(fr), g(fg), b(fb), a(fa) { }
 
     // Each channel becomes 255 at 1.0 or more, 0 at 0.0 or less, else trunc(value x 255 + 0.5).
     operator D3DCOLOR() const;
@@ -188,17 +304,46 @@ struct D3DXCOLOR {
     operator const float*() const { return &r; }
     operator D3DCOLORVALUE() const { return D3DCOLORVALUE{r, g, b, a}; }
 
-    D3DXCOLOR& operator+=(const D3DXCOLOR& c) { r += c.r; g += c.g; b += c.b; a += c.a; return *this; }
-    D3DXCOLOR& operator-=(const D3DXCOLOR& c) { r -= c.r; g -= c.g; b -= c.b; a -= c.a; return *this; }
-    D3DXCOLOR& operator*=(float f) { r *= f; g *= f; b *= f; a *= f; return *this; }
-    D3DXCOLOR& operator/=(float f) { const float inv = 1.0f / f; return *this *= inv; }
+    D3DXCOLOR& operator+=(const D3DXCOLOR& c)
+    {
+        r += c.r;
+        g += c.g;
+        b += c.b;
+        a += c.a;
+        return *this;
+    }
+    D3DXCOLOR& operator-=(const D3DXCOLOR& c)
+    {
+        r -= c.r;
+        g -= c.g;
+        b -= c.b;
+        a -= c.a;
+        return *this;
+    }
+    D3DXCOLOR& operator*=(float f)
+    {
+        r *= f;
+        g *= f;
+        b *= f;
+        a *= f;
+        return *this;
+    }
+    D3DXCOLOR& operator/=(float f)
+    {
+        const float inv = 1.0f / f;
+        return *this *= inv;
+    }
 
     D3DXCOLOR operator+() const { return *this; }
     D3DXCOLOR operator-() const { return D3DXCOLOR(-r, -g, -b, -a); }
     D3DXCOLOR operator+(const D3DXCOLOR& c) const { return D3DXCOLOR(r + c.r, g + c.g, b + c.b, a + c.a); }
     D3DXCOLOR operator-(const D3DXCOLOR& c) const { return D3DXCOLOR(r - c.r, g - c.g, b - c.b, a - c.a); }
     D3DXCOLOR operator*(float f) const { return D3DXCOLOR(r * f, g * f, b * f, a * f); }
-    D3DXCOLOR operator/(float f) const { const float inv = 1.0f / f; return *this * inv; }
+    D3DXCOLOR operator/(float f) const
+    {
+        const float inv = 1.0f / f;
+        return *this * inv;
+    }
     friend D3DXCOLOR operator*(float f, const D3DXCOLOR& c) { return c * f; }
 
     bool operator==(const D3DXCOLOR& c) const { return r == c.r && g == c.g && b == c.b && a == c.a; }
@@ -269,8 +414,8 @@ D3DXMATRIX* D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* 
 D3DXMATRIX* D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3DXVECTOR3* at, const D3DXVECTOR3* up);
 D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovY, float aspect, float zNear, float zFar);
 D3DXMATRIX* D3DXMatrixOrthoLH(D3DXMATRIX* out, float width, float height, float zNear, float zFar);
-D3DXMATRIX* D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* out, float left, float right, float bottom, float top,
-                                       float zNear, float zFar);
+D3DXMATRIX* D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* out, float left, float right, float bottom, float top, float zNear,
+                                       float zFar);
 
 D3DXQUATERNION* D3DXQuaternionIdentity(D3DXQUATERNION* out);
 float D3DXQuaternionLength(const D3DXQUATERNION* q);

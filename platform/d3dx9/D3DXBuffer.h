@@ -7,9 +7,10 @@
 #include <string_view>
 #include <vector>
 
-class D3DXBuffer : public ID3DXBuffer {
+class D3DXBuffer : public ID3DXBuffer
+{
 public:
-    explicit D3DXBuffer(size_t size) : bytes_(size) {}
+    explicit D3DXBuffer(size_t size) : bytes_(size) { }
     // A buffer holding the text and a terminating NUL, as error buffers are read as C strings.
     static D3DXBuffer* FromText(std::string_view text);
 

@@ -27,7 +27,8 @@ void DeviceStateSnapshot::CaptureStageState(IDirect3DDevice9* device, DWORD stag
 void DeviceStateSnapshot::CaptureSamplerState(IDirect3DDevice9* device, DWORD sampler, D3DSAMPLERSTATETYPE type)
 {
     DWORD value = 0;
-    if (device == nullptr || Has(Kind::SAMPLER, sampler, type) || FAILED(device->GetSamplerState(sampler, type, &value)))
+    if (device == nullptr || Has(Kind::SAMPLER, sampler, type) ||
+        FAILED(device->GetSamplerState(sampler, type, &value)))
         return;
     entries_.push_back({Kind::SAMPLER, sampler, type, value, nullptr});
 }
@@ -65,7 +66,8 @@ void DeviceStateSnapshot::Restore(IDirect3DDevice9* device)
                 device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(entry.type), entry.value);
                 break;
             case Kind::STAGE:
-                device->SetTextureStageState(entry.index, static_cast<D3DTEXTURESTAGESTATETYPE>(entry.type), entry.value);
+                device->SetTextureStageState(entry.index, static_cast<D3DTEXTURESTAGESTATETYPE>(entry.type),
+                                             entry.value);
                 break;
             case Kind::SAMPLER:
                 device->SetSamplerState(entry.index, static_cast<D3DSAMPLERSTATETYPE>(entry.type), entry.value);

@@ -6,7 +6,8 @@
 
 #include <vector>
 
-class DeviceStateSnapshot {
+class DeviceStateSnapshot
+{
 public:
     DeviceStateSnapshot() = default;
     ~DeviceStateSnapshot() { Discard(); }
@@ -28,7 +29,15 @@ public:
     void Discard();
 
 private:
-    enum class Kind { RENDER, STAGE, SAMPLER, TEXTURE, FVF, PROGRAM };
+    enum class Kind
+    {
+        RENDER,
+        STAGE,
+        SAMPLER,
+        TEXTURE,
+        FVF,
+        PROGRAM
+    };
     struct Entry {
         Kind kind;
         DWORD index;

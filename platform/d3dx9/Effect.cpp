@@ -39,14 +39,22 @@ bool IsFloatType(EffectParamType type)
 ShaderUniformType UniformType(EffectParamType type)
 {
     switch (type) {
-    case EffectParamType::FLOAT: return SHADER_UNIFORM_FLOAT;
-    case EffectParamType::FLOAT2: return SHADER_UNIFORM_VEC2;
-    case EffectParamType::FLOAT3: return SHADER_UNIFORM_VEC3;
-    case EffectParamType::FLOAT4: return SHADER_UNIFORM_VEC4;
-    case EffectParamType::FLOAT4X4: return SHADER_UNIFORM_MAT4;
-    case EffectParamType::INT: return SHADER_UNIFORM_INT;
-    case EffectParamType::BOOL: return SHADER_UNIFORM_BOOL;
-    case EffectParamType::TEXTURE: return SHADER_UNIFORM_SAMPLER;
+    case EffectParamType::FLOAT:
+        return SHADER_UNIFORM_FLOAT;
+    case EffectParamType::FLOAT2:
+        return SHADER_UNIFORM_VEC2;
+    case EffectParamType::FLOAT3:
+        return SHADER_UNIFORM_VEC3;
+    case EffectParamType::FLOAT4:
+        return SHADER_UNIFORM_VEC4;
+    case EffectParamType::FLOAT4X4:
+        return SHADER_UNIFORM_MAT4;
+    case EffectParamType::INT:
+        return SHADER_UNIFORM_INT;
+    case EffectParamType::BOOL:
+        return SHADER_UNIFORM_BOOL;
+    case EffectParamType::TEXTURE:
+        return SHADER_UNIFORM_SAMPLER;
     }
     return SHADER_UNIFORM_FLOAT;
 }

@@ -16,7 +16,8 @@
 class EffectPool;
 class EffectValue;
 
-class Effect : public ID3DXEffect {
+class Effect : public ID3DXEffect
+{
 public:
     // Builds an effect from the text of an effect file. On failure returns an error code and a message
     // (the parse error, a shared-parameter conflict or a program the device refused).
@@ -62,9 +63,9 @@ private:
         std::string name;
         EffectParamType type = EffectParamType::FLOAT;
         uint32_t arraySize = 0;
-        EffectValue* value = nullptr;        // the own value, or the pool's for a shared parameter
-        std::unique_ptr<EffectValue> own;    // set unless the value lives in the pool
-        int stage = -1;                      // texture stage of a texture parameter
+        EffectValue* value = nullptr; // the own value, or the pool's for a shared parameter
+        std::unique_ptr<EffectValue> own; // set unless the value lives in the pool
+        int stage = -1; // texture stage of a texture parameter
         std::vector<EffectStateAssignment> samplerStates;
     };
     struct Pass {

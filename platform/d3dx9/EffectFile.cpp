@@ -10,15 +10,22 @@
 namespace {
 
 struct Token {
-    enum Kind { END, IDENT, NUMBER, PUNCT } kind = END;
+    enum Kind
+    {
+        END,
+        IDENT,
+        NUMBER,
+        PUNCT
+    } kind = END;
     std::string text;
     int line = 0;
 };
 
 // Splits the header into identifiers, numbers and single-character punctuation, skipping comments.
-class Tokenizer {
+class Tokenizer
+{
 public:
-    Tokenizer(std::string_view text, int firstLine) : text_(text), line_(firstLine) {}
+    Tokenizer(std::string_view text, int firstLine) : text_(text), line_(firstLine) { }
 
     // False (with the line of the fault) on an unterminated comment or a stray character.
     bool Next(Token& token, std::string& error)
@@ -46,7 +53,8 @@ public:
             ++pos_;
             while (pos_ < text_.size()) {
                 const char d = text_[pos_];
-                const bool exponentSign = (d == '-' || d == '+') && (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E') &&
+                const bool exponentSign = (d == '-' || d == '+') &&
+                                          (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E') &&
                                           !(text_.substr(start, 2) == "0x" || text_.substr(start, 2) == "0X");
                 if (std::isalnum(static_cast<unsigned char>(d)) || d == '.' || exponentSign)
                     ++pos_;
@@ -63,8 +71,8 @@ public:
             token.text.assign(1, c);
             return true;
         }
-        error = std::string("unexpected character '") + (std::isprint(static_cast<unsigned char>(c)) ? std::string(1, c) : "?") +
-                "'";
+        error = std::string("unexpected character '") +
+                (std::isprint(static_cast<unsigned char>(c)) ? std::string(1, c) : "?") + "'";
         return false;
     }
 
@@ -118,11 +126,16 @@ struct NamedValue {
 };
 
 constexpr NamedValue BLEND_VALUES[] = {
-    {"Zero", D3DBLEND_ZERO},           {"One", D3DBLEND_ONE},
-    {"SrcColor", D3DBLEND_SRCCOLOR},   {"InvSrcColor", D3DBLEND_INVSRCCOLOR},
-    {"SrcAlpha", D3DBLEND_SRCALPHA},   {"InvSrcAlpha", D3DBLEND_INVSRCALPHA},
-    {"DestAlpha", D3DBLEND_DESTALPHA}, {"InvDestAlpha", D3DBLEND_INVDESTALPHA},
-    {"DestColor", D3DBLEND_DESTCOLOR}, {"InvDestColor", D3DBLEND_INVDESTCOLOR},
+    {"Zero", D3DBLEND_ZERO},
+    {"One", D3DBLEND_ONE},
+    {"SrcColor", D3DBLEND_SRCCOLOR},
+    {"InvSrcColor", D3DBLEND_INVSRCCOLOR},
+    {"SrcAlpha", D3DBLEND_SRCALPHA},
+    {"InvSrcAlpha", D3DBLEND_INVSRCALPHA},
+    {"DestAlpha", D3DBLEND_DESTALPHA},
+    {"InvDestAlpha", D3DBLEND_INVDESTALPHA},
+    {"DestColor", D3DBLEND_DESTCOLOR},
+    {"InvDestColor", D3DBLEND_INVDESTCOLOR},
     {"SrcAlphaSat", D3DBLEND_SRCALPHASAT},
 };
 constexpr NamedValue BLENDOP_VALUES[] = {
@@ -130,9 +143,14 @@ constexpr NamedValue BLENDOP_VALUES[] = {
     {"Min", D3DBLENDOP_MIN}, {"Max", D3DBLENDOP_MAX},
 };
 constexpr NamedValue CMP_VALUES[] = {
-    {"Never", D3DCMP_NEVER},     {"Less", D3DCMP_LESS},         {"Equal", D3DCMP_EQUAL},
-    {"LessEqual", D3DCMP_LESSEQUAL}, {"Greater", D3DCMP_GREATER}, {"NotEqual", D3DCMP_NOTEQUAL},
-    {"GreaterEqual", D3DCMP_GREATEREQUAL}, {"Always", D3DCMP_ALWAYS},
+    {"Never", D3DCMP_NEVER},
+    {"Less", D3DCMP_LESS},
+    {"Equal", D3DCMP_EQUAL},
+    {"LessEqual", D3DCMP_LESSEQUAL},
+    {"Greater", D3DCMP_GREATER},
+    {"NotEqual", D3DCMP_NOTEQUAL},
+    {"GreaterEqual", D3DCMP_GREATEREQUAL},
+    {"Always", D3DCMP_ALWAYS},
 };
 constexpr NamedValue CULL_VALUES[] = {{"None", D3DCULL_NONE}, {"CW", D3DCULL_CW}, {"CCW", D3DCULL_CCW}};
 constexpr NamedValue FILL_VALUES[] = {
@@ -142,12 +160,25 @@ constexpr NamedValue ADDRESS_VALUES[] = {
     {"Border", D3DTADDRESS_BORDER}, {"MirrorOnce", D3DTADDRESS_MIRRORONCE},
 };
 constexpr NamedValue FILTER_VALUES[] = {
-    {"None", D3DTEXF_NONE}, {"Point", D3DTEXF_POINT}, {"Linear", D3DTEXF_LINEAR},
+    {"None", D3DTEXF_NONE},
+    {"Point", D3DTEXF_POINT},
+    {"Linear", D3DTEXF_LINEAR},
     {"Anisotropic", D3DTEXF_ANISOTROPIC},
 };
 constexpr NamedValue BOOL_VALUES[] = {{"true", 1}, {"false", 0}};
 
-enum class ValueKind { BOOL, NUMBER, BLEND, BLENDOP, CMP, CULL, FILL, ADDRESS, FILTER };
+enum class ValueKind
+{
+    BOOL,
+    NUMBER,
+    BLEND,
+    BLENDOP,
+    CMP,
+    CULL,
+    FILL,
+    ADDRESS,
+    FILTER
+};
 
 struct StateName {
     const char* name;
@@ -180,9 +211,12 @@ constexpr StateName RENDER_STATES[] = {
 };
 
 constexpr StateName SAMPLER_STATES[] = {
-    {"AddressU", D3DSAMP_ADDRESSU, ValueKind::ADDRESS},   {"AddressV", D3DSAMP_ADDRESSV, ValueKind::ADDRESS},
-    {"AddressW", D3DSAMP_ADDRESSW, ValueKind::ADDRESS},   {"MinFilter", D3DSAMP_MINFILTER, ValueKind::FILTER},
-    {"MagFilter", D3DSAMP_MAGFILTER, ValueKind::FILTER},  {"MipFilter", D3DSAMP_MIPFILTER, ValueKind::FILTER},
+    {"AddressU", D3DSAMP_ADDRESSU, ValueKind::ADDRESS},
+    {"AddressV", D3DSAMP_ADDRESSV, ValueKind::ADDRESS},
+    {"AddressW", D3DSAMP_ADDRESSW, ValueKind::ADDRESS},
+    {"MinFilter", D3DSAMP_MINFILTER, ValueKind::FILTER},
+    {"MagFilter", D3DSAMP_MAGFILTER, ValueKind::FILTER},
+    {"MipFilter", D3DSAMP_MIPFILTER, ValueKind::FILTER},
     {"MaxAnisotropy", D3DSAMP_MAXANISOTROPY, ValueKind::NUMBER},
     {"BorderColor", D3DSAMP_BORDERCOLOR, ValueKind::NUMBER},
 };
@@ -231,15 +265,24 @@ bool ParseStateValue(ValueKind kind, const Token& token, uint32_t& value)
     if (token.kind != Token::IDENT)
         return false;
     switch (kind) {
-    case ValueKind::BOOL: return LookUp(BOOL_VALUES, token.text, value);
-    case ValueKind::NUMBER: return false;
-    case ValueKind::BLEND: return LookUp(BLEND_VALUES, token.text, value);
-    case ValueKind::BLENDOP: return LookUp(BLENDOP_VALUES, token.text, value);
-    case ValueKind::CMP: return LookUp(CMP_VALUES, token.text, value);
-    case ValueKind::CULL: return LookUp(CULL_VALUES, token.text, value);
-    case ValueKind::FILL: return LookUp(FILL_VALUES, token.text, value);
-    case ValueKind::ADDRESS: return LookUp(ADDRESS_VALUES, token.text, value);
-    case ValueKind::FILTER: return LookUp(FILTER_VALUES, token.text, value);
+    case ValueKind::BOOL:
+        return LookUp(BOOL_VALUES, token.text, value);
+    case ValueKind::NUMBER:
+        return false;
+    case ValueKind::BLEND:
+        return LookUp(BLEND_VALUES, token.text, value);
+    case ValueKind::BLENDOP:
+        return LookUp(BLENDOP_VALUES, token.text, value);
+    case ValueKind::CMP:
+        return LookUp(CMP_VALUES, token.text, value);
+    case ValueKind::CULL:
+        return LookUp(CULL_VALUES, token.text, value);
+    case ValueKind::FILL:
+        return LookUp(FILL_VALUES, token.text, value);
+    case ValueKind::ADDRESS:
+        return LookUp(ADDRESS_VALUES, token.text, value);
+    case ValueKind::FILTER:
+        return LookUp(FILTER_VALUES, token.text, value);
     }
     return false;
 }
@@ -266,19 +309,30 @@ bool ParseType(std::string_view name, EffectParamType& type)
 const char* GlslType(EffectParamType type)
 {
     switch (type) {
-    case EffectParamType::FLOAT: return "float";
-    case EffectParamType::FLOAT2: return "vec2";
-    case EffectParamType::FLOAT3: return "vec3";
-    case EffectParamType::FLOAT4: return "vec4";
-    case EffectParamType::FLOAT4X4: return "mat4";
-    case EffectParamType::INT: return "int";
-    case EffectParamType::BOOL: return "bool";
-    case EffectParamType::TEXTURE: return "sampler2D";
+    case EffectParamType::FLOAT:
+        return "float";
+    case EffectParamType::FLOAT2:
+        return "vec2";
+    case EffectParamType::FLOAT3:
+        return "vec3";
+    case EffectParamType::FLOAT4:
+        return "vec4";
+    case EffectParamType::FLOAT4X4:
+        return "mat4";
+    case EffectParamType::INT:
+        return "int";
+    case EffectParamType::BOOL:
+        return "bool";
+    case EffectParamType::TEXTURE:
+        return "sampler2D";
     }
     return "float";
 }
 
-bool IsGlslIdentifierChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsGlslIdentifierChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 // True when text holds a definition `void name(`, allowing any spacing.
 bool DefinesFunction(const std::string& text, const std::string& name)
@@ -307,9 +361,10 @@ bool DefinesFunction(const std::string& text, const std::string& name)
 bool IsReservedName(const std::string& name)
 {
     static constexpr const char* RESERVED[] = {
-        "main", "fxViewport", "fxPixelToClip", "fxAlphaTest", "fxAlphaPasses", "fragColor", "inPosition", "inNormal", "inDiffuse", "inSpecular",
-        "inBlendWeight", "inBlendIndices", "inPSize", "inTexCoord0", "inTexCoord1", "inTexCoord2", "inTexCoord3",
-        "inTexCoord4", "inTexCoord5", "inTexCoord6", "inTexCoord7", "VERTEX_SHADER", "FRAGMENT_SHADER",
+        "main",        "fxViewport",  "fxPixelToClip", "fxAlphaTest",   "fxAlphaPasses",   "fragColor",
+        "inPosition",  "inNormal",    "inDiffuse",     "inSpecular",    "inBlendWeight",   "inBlendIndices",
+        "inPSize",     "inTexCoord0", "inTexCoord1",   "inTexCoord2",   "inTexCoord3",     "inTexCoord4",
+        "inTexCoord5", "inTexCoord6", "inTexCoord7",   "VERTEX_SHADER", "FRAGMENT_SHADER",
     };
     if (name.rfind("gl_", 0) == 0)
         return true;
@@ -324,14 +379,22 @@ bool IsReservedName(const std::string& name)
 uint32_t EffectParamComponents(EffectParamType type)
 {
     switch (type) {
-    case EffectParamType::FLOAT: return 1;
-    case EffectParamType::FLOAT2: return 2;
-    case EffectParamType::FLOAT3: return 3;
-    case EffectParamType::FLOAT4: return 4;
-    case EffectParamType::FLOAT4X4: return 16;
-    case EffectParamType::INT: return 1;
-    case EffectParamType::BOOL: return 1;
-    case EffectParamType::TEXTURE: return 0;
+    case EffectParamType::FLOAT:
+        return 1;
+    case EffectParamType::FLOAT2:
+        return 2;
+    case EffectParamType::FLOAT3:
+        return 3;
+    case EffectParamType::FLOAT4:
+        return 4;
+    case EffectParamType::FLOAT4X4:
+        return 16;
+    case EffectParamType::INT:
+        return 1;
+    case EffectParamType::BOOL:
+        return 1;
+    case EffectParamType::TEXTURE:
+        return 0;
     }
     return 0;
 }
@@ -339,14 +402,22 @@ uint32_t EffectParamComponents(EffectParamType type)
 const char* EffectParamTypeName(EffectParamType type)
 {
     switch (type) {
-    case EffectParamType::FLOAT: return "float";
-    case EffectParamType::FLOAT2: return "float2";
-    case EffectParamType::FLOAT3: return "float3";
-    case EffectParamType::FLOAT4: return "float4";
-    case EffectParamType::FLOAT4X4: return "float4x4";
-    case EffectParamType::INT: return "int";
-    case EffectParamType::BOOL: return "bool";
-    case EffectParamType::TEXTURE: return "texture";
+    case EffectParamType::FLOAT:
+        return "float";
+    case EffectParamType::FLOAT2:
+        return "float2";
+    case EffectParamType::FLOAT3:
+        return "float3";
+    case EffectParamType::FLOAT4:
+        return "float4";
+    case EffectParamType::FLOAT4X4:
+        return "float4x4";
+    case EffectParamType::INT:
+        return "int";
+    case EffectParamType::BOOL:
+        return "bool";
+    case EffectParamType::TEXTURE:
+        return "texture";
     }
     return "?";
 }
@@ -528,8 +599,8 @@ bool EffectFile::ParseHeader(std::string_view header)
                 if (isPunct(t, '}'))
                     break;
                 if (t.kind != Token::IDENT || t.text != "pass")
-                    return Fail(t.line, "expected 'pass' or '}' in technique '" + technique.name + "', found " +
-                                            describe(t));
+                    return Fail(t.line,
+                                "expected 'pass' or '}' in technique '" + technique.name + "', found " + describe(t));
                 EffectPassDecl pass;
                 pass.line = t.line;
                 if (!expectIdent(pass.name, "a pass name") || !expectPunct('{', "after the pass name"))

@@ -74,7 +74,17 @@
 #include <string_view>
 #include <vector>
 
-enum class EffectParamType : uint8_t { FLOAT, FLOAT2, FLOAT3, FLOAT4, FLOAT4X4, INT, BOOL, TEXTURE };
+enum class EffectParamType : uint8_t
+{
+    FLOAT,
+    FLOAT2,
+    FLOAT3,
+    FLOAT4,
+    FLOAT4X4,
+    INT,
+    BOOL,
+    TEXTURE
+};
 
 // Number of 32-bit components of one element (0 for a texture).
 uint32_t EffectParamComponents(EffectParamType type);
@@ -119,7 +129,8 @@ struct EffectTechniqueDecl {
     int line = 0;
 };
 
-class EffectFile {
+class EffectFile
+{
 public:
     // Parses a whole file. On failure returns false and Error() says where and what ("line 12: ...").
     bool Parse(std::string_view text);

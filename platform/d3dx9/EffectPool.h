@@ -13,7 +13,8 @@
 #include <mutex>
 #include <string>
 
-class EffectPool : public ID3DXEffectPool {
+class EffectPool : public ID3DXEffectPool
+{
 public:
     EffectPool() = default;
 

@@ -9,7 +9,8 @@
 
 struct IDirect3DBaseTexture9;
 
-class EffectValue {
+class EffectValue
+{
 public:
     explicit EffectValue(const EffectParameterDecl& decl);
     ~EffectValue();

@@ -1,7 +1,7 @@
 #include "d3dx9/Font.h"
 
-#include "d3dx9/GlyphAtlas.h"
 #include "d3dx9/D3DX9Math.h"
+#include "d3dx9/GlyphAtlas.h"
 #include "d3dx9/Sprite.h"
 
 #include <algorithm>
@@ -94,9 +94,9 @@ void Font::LayOut(std::string_view text, DWORD format, int wrapWidth, std::vecto
             // Greedy wrapping at spaces; a word wider than the rectangle stands alone on its line, and the
             // spaces where a line breaks are not drawn.
             size_t lineStart = pos;
-            size_t lineEnd = pos;  // end of the last word placed on the line
-            int widthToEnd = 0;    // width up to lineEnd
-            int pen = 0;           // width including the spaces after lineEnd
+            size_t lineEnd = pos; // end of the last word placed on the line
+            int widthToEnd = 0; // width up to lineEnd
+            int pen = 0; // width including the spaces after lineEnd
             size_t i = pos;
             bool lineEmpty = true;
             while (i < end) {
@@ -255,8 +255,8 @@ HRESULT Font::OnResetDevice()
     return ownSprite_ ? ownSprite_->OnResetDevice() : D3D_OK;
 }
 
-HRESULT D3DXCreateFontA(IDirect3DDevice9* device, INT height, UINT, UINT weight, UINT, BOOL italic, DWORD, DWORD,
-                        DWORD, DWORD, LPCSTR faceName, ID3DXFont** font)
+HRESULT D3DXCreateFontA(IDirect3DDevice9* device, INT height, UINT, UINT weight, UINT, BOOL italic, DWORD, DWORD, DWORD,
+                        DWORD, LPCSTR faceName, ID3DXFont** font)
 {
     if (font == nullptr)
         return D3DERR_INVALIDCALL;

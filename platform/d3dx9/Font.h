@@ -13,7 +13,8 @@
 class GlyphAtlas;
 class Sprite;
 
-class Font : public ID3DXFont {
+class Font : public ID3DXFont
+{
 public:
     Font(IDirect3DDevice9* device, std::shared_ptr<GlyphAtlas> atlas);
 
@@ -40,12 +41,12 @@ private:
     int Advance(unsigned char c, int penX, DWORD format) const;
     int MeasureRange(std::string_view text, size_t begin, size_t end, DWORD format) const;
     void LayOut(std::string_view text, DWORD format, int wrapWidth, std::vector<Line>& lines) const;
-    void DrawLine(ID3DXSprite* sprite, std::string_view text, const Line& line, int x, int y, const RECT& clip, DWORD format,
-                  D3DCOLOR color) const;
+    void DrawLine(ID3DXSprite* sprite, std::string_view text, const Line& line, int x, int y, const RECT& clip,
+                  DWORD format, D3DCOLOR color) const;
 
     std::atomic<ULONG> refs_{1};
     IDirect3DDevice9* device_;
     std::shared_ptr<GlyphAtlas> atlas_;
     Sprite* ownSprite_ = nullptr; // made at the first draw without a sprite
-    std::vector<Line> lines_;     // reused between draws
+    std::vector<Line> lines_; // reused between draws
 };

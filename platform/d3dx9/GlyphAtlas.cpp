@@ -142,7 +142,8 @@ struct AtlasKey {
     bool embolden;
     bool operator<(const AtlasKey& o) const
     {
-        return std::tie(device, path, index, height, embolden) < std::tie(o.device, o.path, o.index, o.height, o.embolden);
+        return std::tie(device, path, index, height, embolden) <
+               std::tie(o.device, o.path, o.index, o.height, o.embolden);
     }
 };
 
@@ -169,14 +170,15 @@ int NextPowerOfTwo(int value)
 } // namespace
 
 // Renders the glyphs and packs them into pages (shelves left to right, top to bottom).
-class GlyphAtlasBuilder {
+class GlyphAtlasBuilder
+{
 public:
     static std::shared_ptr<GlyphAtlas> Build(IDirect3DDevice9* device, const ResolvedFace& face, int height,
                                              std::string& error);
 };
 
-std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, const ResolvedFace& resolved,
-                                                     int height, std::string& error)
+std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, const ResolvedFace& resolved, int height,
+                                                     std::string& error)
 {
     FT_Library library = Library();
     if (library == nullptr) {
@@ -316,10 +318,11 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
         const int width = pageWidth;
         const int pageHeight = NextPowerOfTwo(std::max(pageHeights[page], 1));
         IDirect3DTexture9* texture = nullptr;
-        if (FAILED(device->CreateTexture(static_cast<UINT>(width), static_cast<UINT>(pageHeight), 1, 0,
-                                         D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)) ||
+        if (FAILED(device->CreateTexture(static_cast<UINT>(width), static_cast<UINT>(pageHeight), 1, 0, D3DFMT_A8R8G8B8,
+                                         D3DPOOL_MANAGED, &texture, nullptr)) ||
             texture == nullptr) {
-            error = "the device refused a glyph texture of " + std::to_string(width) + " x " + std::to_string(pageHeight);
+            error =
+                "the device refused a glyph texture of " + std::to_string(width) + " x " + std::to_string(pageHeight);
             return nullptr;
         }
         atlas->pages_.push_back(texture);

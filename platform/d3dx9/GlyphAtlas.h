@@ -12,21 +12,22 @@
 #include <vector>
 
 struct GlyphInfo {
-    int page = -1;     // atlas texture; -1 for a glyph with no pixels (space)
-    RECT source{};     // texels of the glyph in its page
-    int offsetX = 0;   // from the pen position to the bitmap's left edge
-    int offsetY = 0;   // from the line's top to the bitmap's top edge
-    int advance = 0;   // pen movement in pixels
+    int page = -1; // atlas texture; -1 for a glyph with no pixels (space)
+    RECT source{}; // texels of the glyph in its page
+    int offsetX = 0; // from the pen position to the bitmap's left edge
+    int offsetY = 0; // from the line's top to the bitmap's top edge
+    int advance = 0; // pen movement in pixels
 };
 
 struct FontRequest {
-    int height = 0;       // as D3DXCreateFont takes it: > 0 cell height, < 0 character (em) height
-    unsigned weight = 0;  // FW_*; 0 = normal
+    int height = 0; // as D3DXCreateFont takes it: > 0 cell height, < 0 character (em) height
+    unsigned weight = 0; // FW_*; 0 = normal
     bool italic = false;
     std::string faceName; // "Times New Roman"...
 };
 
-class GlyphAtlas {
+class GlyphAtlas
+{
 public:
     // The shared atlas for the request, made when none exists. Null with a message when no font file
     // can be found or read, or when the size is out of range.

@@ -5,8 +5,7 @@
 
 Image::Image(uint32_t width, uint32_t height)
     : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height * BYTES_PER_PIXEL, 0)
-{
-}
+{ }
 
 uint32_t Image::Argb(uint32_t x, uint32_t y) const
 {
@@ -48,14 +47,14 @@ Image Image::Resized(uint32_t width, uint32_t height) const
     const float scaleX = static_cast<float>(width_) / static_cast<float>(width);
     const float scaleY = static_cast<float>(height_) / static_cast<float>(height);
     for (uint32_t y = 0; y < height; ++y) {
-        const float sy = std::clamp((static_cast<float>(y) + 0.5f) * scaleY - 0.5f, 0.0f,
-                                    static_cast<float>(height_ - 1));
+        const float sy =
+            std::clamp((static_cast<float>(y) + 0.5f) * scaleY - 0.5f, 0.0f, static_cast<float>(height_ - 1));
         const uint32_t y0 = static_cast<uint32_t>(sy);
         const uint32_t y1 = std::min(y0 + 1, height_ - 1);
         const float fy = sy - static_cast<float>(y0);
         for (uint32_t x = 0; x < width; ++x) {
-            const float sx = std::clamp((static_cast<float>(x) + 0.5f) * scaleX - 0.5f, 0.0f,
-                                        static_cast<float>(width_ - 1));
+            const float sx =
+                std::clamp((static_cast<float>(x) + 0.5f) * scaleX - 0.5f, 0.0f, static_cast<float>(width_ - 1));
             const uint32_t x0 = static_cast<uint32_t>(sx);
             const uint32_t x1 = std::min(x0 + 1, width_ - 1);
             const float fx = sx - static_cast<float>(x0);

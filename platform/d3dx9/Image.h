@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-class Image {
+class Image
+{
 public:
     static constexpr int BYTES_PER_PIXEL = 4;
 

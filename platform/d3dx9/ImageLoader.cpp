@@ -46,7 +46,10 @@ constexpr uint8_t TGA_RIGHT_TO_LEFT = 0x10;
 constexpr uint8_t TGA_PACKET_RUN = 0x80;
 constexpr uint32_t TGA_PACKET_MAX = 128;
 
-uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t ReadLe16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 bool Fail(ImageLoader::Result& result, const char* why)
 {
@@ -233,8 +236,8 @@ bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
     const bool rle = (imageType & TGA_RLE_FLAG) != 0;
     const size_t available = size - offset;
     // The least data that can describe the image: every pixel, or one run packet per 128 pixels.
-    const size_t needed = rle ? (pixelCount + TGA_PACKET_MAX - 1) / TGA_PACKET_MAX * (1 + bytesPerPixel)
-                              : pixelCount * bytesPerPixel;
+    const size_t needed =
+        rle ? (pixelCount + TGA_PACKET_MAX - 1) / TGA_PACKET_MAX * (1 + bytesPerPixel) : pixelCount * bytesPerPixel;
     if (available < needed)
         return Fail(result, "truncated TGA");
 
@@ -264,8 +267,7 @@ bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
                 if (static_cast<size_t>(end - source) < count * bytesPerPixel)
                     return Fail(result, "truncated TGA");
                 for (size_t i = 0; i < count; ++i)
-                    StorePixel(source + i * bytesPerPixel, bytesPerPixel,
-                               &stored[(done + i) * Image::BYTES_PER_PIXEL]);
+                    StorePixel(source + i * bytesPerPixel, bytesPerPixel, &stored[(done + i) * Image::BYTES_PER_PIXEL]);
                 source += count * bytesPerPixel;
             }
             done += count;

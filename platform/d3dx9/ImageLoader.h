@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-class ImageLoader {
+class ImageLoader
+{
 public:
     // Larger images are refused before any pixel memory is allocated.
     static constexpr uint32_t MAX_DIMENSION = 8192;

@@ -48,7 +48,7 @@ std::vector<uint8_t> ImageWriter::EncodeBmp(const Image& image)
     Put32(out, BMP_INFO_HEADER_SIZE);
     Put32(out, width);
     Put32(out, height); // positive: the rows are stored bottom-up
-    Put16(out, 1);      // planes
+    Put16(out, 1); // planes
     Put16(out, BMP_BITS_PER_PIXEL);
     Put32(out, 0); // no compression
     Put32(out, pixelBytes);
@@ -80,8 +80,8 @@ std::vector<uint8_t> ImageWriter::EncodeTga(const Image& image, bool withAlpha)
     out.push_back(TGA_TRUE_COLOUR);
     for (int i = 0; i < 5; ++i)
         out.push_back(0); // colour-map fields: no colour map
-    Put16(out, 0);        // x origin
-    Put16(out, 0);        // y origin
+    Put16(out, 0); // x origin
+    Put16(out, 0); // y origin
     Put16(out, image.Width());
     Put16(out, image.Height());
     out.push_back(static_cast<uint8_t>(bytesPerPixel * 8));

@@ -8,7 +8,8 @@
 
 class Image;
 
-class ImageWriter {
+class ImageWriter
+{
 public:
     static std::vector<uint8_t> EncodeBmp(const Image& image);
     static std::vector<uint8_t> EncodeTga(const Image& image, bool withAlpha);

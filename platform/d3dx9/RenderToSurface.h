@@ -6,7 +6,8 @@
 
 #include <atomic>
 
-class RenderToSurface : public ID3DXRenderToSurface {
+class RenderToSurface : public ID3DXRenderToSurface
+{
 public:
     RenderToSurface(IDirect3DDevice9* device, const D3DXRTS_DESC& desc);
 

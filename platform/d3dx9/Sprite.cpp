@@ -10,12 +10,12 @@ constexpr DWORD SPRITE_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr size_t MAX_QUADS_PER_DRAW = 65536 / 4;
 
 constexpr D3DRENDERSTATETYPE MODIFIED_RENDER_STATES[] = {
-    D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,  D3DRS_DESTBLEND,  D3DRS_BLENDOP,   D3DRS_SEPARATEALPHABLENDENABLE,
-    D3DRS_ALPHATESTENABLE,  D3DRS_ALPHAFUNC, D3DRS_ALPHAREF,   D3DRS_CULLMODE,  D3DRS_ZENABLE,
+    D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,  D3DRS_DESTBLEND, D3DRS_BLENDOP,  D3DRS_SEPARATEALPHABLENDENABLE,
+    D3DRS_ALPHATESTENABLE,  D3DRS_ALPHAFUNC, D3DRS_ALPHAREF,  D3DRS_CULLMODE, D3DRS_ZENABLE,
     D3DRS_FOGENABLE,        D3DRS_FILLMODE,
 };
 constexpr D3DTEXTURESTAGESTATETYPE MODIFIED_STAGE0_STATES[] = {
-    D3DTSS_COLOROP,  D3DTSS_COLORARG1, D3DTSS_COLORARG2,     D3DTSS_ALPHAOP,
+    D3DTSS_COLOROP,   D3DTSS_COLORARG1, D3DTSS_COLORARG2,     D3DTSS_ALPHAOP,
     D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_TEXCOORDINDEX, D3DTSS_TEXTURETRANSFORMFLAGS,
 };
 constexpr D3DSAMPLERSTATETYPE MODIFIED_SAMPLER_STATES[] = {
@@ -231,8 +231,11 @@ void Sprite::DrawRun(size_t first, size_t count)
             const Quad& quad = quads_[first + i];
             const uint16_t base = static_cast<uint16_t>(vertices_.size());
             vertices_.insert(vertices_.end(), quad.corners, quad.corners + 4);
-            const uint16_t corners[6] = {base, static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 2),
-                                         static_cast<uint16_t>(base + 2), static_cast<uint16_t>(base + 1),
+            const uint16_t corners[6] = {base,
+                                         static_cast<uint16_t>(base + 1),
+                                         static_cast<uint16_t>(base + 2),
+                                         static_cast<uint16_t>(base + 2),
+                                         static_cast<uint16_t>(base + 1),
                                          static_cast<uint16_t>(base + 3)};
             indices_.insert(indices_.end(), corners, corners + 6);
         }

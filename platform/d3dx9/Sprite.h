@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-class Sprite : public ID3DXSprite {
+class Sprite : public ID3DXSprite
+{
 public:
     explicit Sprite(IDirect3DDevice9* device);
 
@@ -44,7 +45,7 @@ private:
     };
     struct Quad {
         IDirect3DTexture9* texture; // referenced while queued
-        Vertex corners[4];          // top-left, top-right, bottom-left, bottom-right
+        Vertex corners[4]; // top-left, top-right, bottom-left, bottom-right
     };
 
     void ApplyStates();

@@ -19,7 +19,10 @@ constexpr UINT D3DX_FROM_FILE = static_cast<UINT>(-3);
 constexpr UINT D3DX_DEFAULT_TEXTURE_SIZE = 256;
 constexpr UINT TGA_MAX_DIMENSION = 0xFFFF;
 
-bool IsDefault(UINT value) { return value == 0 || value >= D3DX_FROM_FILE; }
+bool IsDefault(UINT value)
+{
+    return value == 0 || value >= D3DX_FROM_FILE;
+}
 
 void ReleaseAndClear(IDirect3DTexture9*& texture)
 {
@@ -64,10 +67,10 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, IDi
                                         D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, texture);
 }
 
-HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT height,
-                                     UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD /*filter*/,
-                                     DWORD /*mipFilter*/, D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
-                                     PALETTEENTRY* /*palette*/, IDirect3DTexture9** texture)
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, UINT width, UINT height, UINT mipLevels,
+                                     DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD /*filter*/, DWORD /*mipFilter*/,
+                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* /*palette*/,
+                                     IDirect3DTexture9** texture)
 {
     if (texture)
         *texture = nullptr;
@@ -102,7 +105,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
     const D3DFORMAT textureFormat = format == D3DFMT_X8R8G8B8 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8;
 
     IDirect3DTexture9* created = nullptr;
-    HRESULT hr = device->CreateTexture(targetWidth, targetHeight, levels, usage, textureFormat, pool, &created, nullptr);
+    HRESULT hr =
+        device->CreateTexture(targetWidth, targetHeight, levels, usage, textureFormat, pool, &created, nullptr);
     if (FAILED(hr) || !created)
         return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
 

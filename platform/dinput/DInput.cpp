@@ -169,7 +169,8 @@ bool SameFormat(const DIDATAFORMAT& a, const DIDATAFORMAT& b)
 class DirectInput;
 
 // What the keyboard and the mouse share: acquisition, cooperative level, reference count.
-class SystemDevice : public IDirectInputDevice8A {
+class SystemDevice : public IDirectInputDevice8A
+{
 public:
     SystemDevice(DirectInput* owner, const DIDATAFORMAT& format);
 
@@ -239,7 +240,7 @@ public:
 
 protected:
     ~SystemDevice() override;
-    virtual void OnAcquired() {}
+    virtual void OnAcquired() { }
     virtual void Read(void* data) = 0;
 
 private:
@@ -251,9 +252,10 @@ private:
     bool acquired_ = false;
 };
 
-class SystemKeyboard final : public SystemDevice {
+class SystemKeyboard final : public SystemDevice
+{
 public:
-    explicit SystemKeyboard(DirectInput* owner) : SystemDevice(owner, c_dfDIKeyboard) {}
+    explicit SystemKeyboard(DirectInput* owner) : SystemDevice(owner, c_dfDIKeyboard) { }
 
 private:
     void Read(void* data) override
@@ -267,9 +269,10 @@ private:
     }
 };
 
-class SystemMouse final : public SystemDevice {
+class SystemMouse final : public SystemDevice
+{
 public:
-    explicit SystemMouse(DirectInput* owner) : SystemDevice(owner, c_dfDIMouse) {}
+    explicit SystemMouse(DirectInput* owner) : SystemDevice(owner, c_dfDIMouse) { }
 
 private:
     // Motion made while the device was not acquired belongs to no read.
@@ -293,7 +296,8 @@ private:
     }
 };
 
-class DirectInput final : public IDirectInput8A {
+class DirectInput final : public IDirectInput8A
+{
 public:
     ULONG AddRef() override { return ++references_; }
     ULONG Release() override
@@ -332,7 +336,10 @@ SystemDevice::SystemDevice(DirectInput* owner, const DIDATAFORMAT& format) : own
     owner_->AddRef();
 }
 
-SystemDevice::~SystemDevice() { owner_->Release(); }
+SystemDevice::~SystemDevice()
+{
+    owner_->Release();
+}
 
 ULONG SystemDevice::Release()
 {

@@ -44,7 +44,7 @@ struct DIDATAFORMAT {
 typedef const DIDATAFORMAT* LPCDIDATAFORMAT;
 
 extern const DIDATAFORMAT c_dfDIKeyboard; // 256 bytes, one per key code; down = byte & 0x80
-extern const DIDATAFORMAT c_dfDIMouse;    // DIMOUSESTATE, relative axes
+extern const DIDATAFORMAT c_dfDIMouse; // DIMOUSESTATE, relative axes
 
 struct DIMOUSESTATE {
     LONG lX; // motion since the last read

@@ -33,7 +33,7 @@ constexpr unsigned int LOOP_BITS = FSOUND_LOOP_OFF | FSOUND_LOOP_NORMAL | FSOUND
 
 struct SoundSystem {
     std::recursive_mutex lock;
-    bool deviceOpen = false;  // the mixer is running (on a real device or the silent one)
+    bool deviceOpen = false; // the mixer is running (on a real device or the silent one)
     bool initialised = false; // FSOUND_Init has been called and FSOUND_Close has not
     bool silent = false;
     bool announcedSilence = false;
@@ -56,10 +56,10 @@ SoundSystem& System()
 // Those lines say nothing the single line of EnsureMixer does not, so they are silenced while the device is
 // opened. The library is the one SDL loads itself; it is looked up, never required.
 extern "C" void QuietAlsaError(const char*, int, const char*, int, const char*, ...)
-{
-}
+{ }
 
-class AlsaErrorsSilenced {
+class AlsaErrorsSilenced
+{
 public:
     AlsaErrorsSilenced()
     {
@@ -351,5 +351,4 @@ FSOUND_SAMPLE* FSOUND_GetCurrentSample(int channel)
 }
 
 void FSOUND_Update()
-{
-}
+{ }

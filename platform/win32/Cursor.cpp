@@ -185,8 +185,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
             cursor = std::make_unique<CursorRecord>();
             cursor->sdl = SDL_CreateColorCursor(image, 0, 0);
             if (!cursor->sdl && !WindowRegistry::Get().IsDummyDriver()) {
-                std::fprintf(stderr, "LoadCursorA: cannot make a cursor of \"%s\": %s\n", path.c_str(),
-                             SDL_GetError());
+                std::fprintf(stderr, "LoadCursorA: cannot make a cursor of \"%s\": %s\n", path.c_str(), SDL_GetError());
             }
             SDL_FreeSurface(image);
         }

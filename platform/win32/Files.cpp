@@ -79,9 +79,10 @@ struct FoundFile {
     WIN32_FIND_DATAA data;
 };
 
-class FindObject : public KernelObject {
+class FindObject : public KernelObject
+{
 public:
-    explicit FindObject(std::vector<FoundFile> files) : files_(std::move(files)) {}
+    explicit FindObject(std::vector<FoundFile> files) : files_(std::move(files)) { }
 
     bool Next(WIN32_FIND_DATAA* data)
     {
@@ -159,7 +160,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
         if (name == "." || name == ".." || name.size() >= MAX_PATH || !WildcardMatch(namePattern, name)) {
             continue;
         }
-        struct stat info {};
+        struct stat info { };
         const std::string full = directory + "/" + std::string(name);
         if (stat(full.c_str(), &info) != 0) {
             continue;

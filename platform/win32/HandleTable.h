@@ -10,7 +10,8 @@
 
 class KernelObject;
 
-class HandleTable {
+class HandleTable
+{
 public:
     static HandleTable& Get();
 

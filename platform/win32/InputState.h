@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
-class InputState {
+class InputState
+{
 public:
     static constexpr int SCANCODE_COUNT = 512;
     static constexpr int WHEEL_DELTA = 120;

@@ -4,9 +4,15 @@
 #include <chrono>
 #include <cstdint>
 
-class KernelObject {
+class KernelObject
+{
 public:
-    enum class WaitResult { SIGNALED, TIMED_OUT, NOT_WAITABLE };
+    enum class WaitResult
+    {
+        SIGNALED,
+        TIMED_OUT,
+        NOT_WAITABLE
+    };
 
     virtual ~KernelObject() = default;
 
@@ -19,5 +25,5 @@ public:
         return WaitResult::NOT_WAITABLE;
     }
     // Called once when the last handle to the object is closed.
-    virtual void OnClose() {}
+    virtual void OnClose() { }
 };

@@ -10,7 +10,8 @@
 #include <deque>
 #include <mutex>
 
-class MessageQueue {
+class MessageQueue
+{
 public:
     static MessageQueue& Get();
 

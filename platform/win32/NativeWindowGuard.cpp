@@ -114,9 +114,11 @@ void Remember(SDL_Window* window, HWND hwnd)
 
 namespace NativeWindowGuard {
 
-void Install() {}
+void Install()
+{ }
 
-void Remember(SDL_Window*, HWND) {}
+void Remember(SDL_Window*, HWND)
+{ }
 
 } // namespace NativeWindowGuard
 

@@ -36,7 +36,12 @@ struct StringHash {
 template <typename T>
 using StringMap = std::unordered_map<std::string, T, StringHash, std::equal_to<>>;
 
-enum class EntryType : unsigned char { File, Directory, Other };
+enum class EntryType : unsigned char
+{
+    File,
+    Directory,
+    Other
+};
 
 struct Entry {
     std::string name;
@@ -89,8 +94,8 @@ bool IsSettled(const timespec& modified)
 {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    const long long age = (static_cast<long long>(now.tv_sec) - modified.tv_sec) * 1'000'000'000LL +
-                          (now.tv_nsec - modified.tv_nsec);
+    const long long age =
+        (static_cast<long long>(now.tv_sec) - modified.tv_sec) * 1'000'000'000LL + (now.tv_nsec - modified.tv_nsec);
     return age > SETTLE_NANOSECONDS;
 }
 
@@ -209,7 +214,8 @@ bool ReadListing(const std::string& directory, Listing& listing)
 // The cache of directory listings and directory mappings, with the change notices that keep them current. One
 // lock guards it all; the notices are taken in at the start of every public call, so whatever was done to the
 // file system before the call is seen by it.
-class Resolver {
+class Resolver
+{
 public:
     static Resolver& Get()
     {
@@ -298,7 +304,7 @@ public:
             }
             // Out of watches: fall back on the time stamp.
         }
-        struct stat own {};
+        struct stat own { };
         if (!info) {
             if (!StatDirectory(directory, own)) {
                 Forget(directory);
@@ -356,7 +362,7 @@ private:
     static constexpr uint32_t WATCH_EVENTS =
         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
-    Resolver() : notify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    Resolver() : notify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { }
 
     const Listing* Store(const std::string& directory, Listing&& listing)
     {
@@ -511,7 +517,8 @@ private:
             return;
         }
         const std::string prefix = LowerAscii(Join(parent, name));
-        std::erase_if(mappings_, [&](const auto& entry) { return IsWithin(LowerAscii(entry.second.resolved), prefix); });
+        std::erase_if(mappings_,
+                      [&](const auto& entry) { return IsWithin(LowerAscii(entry.second.resolved), prefix); });
         if (std::erase_if(listings_, [&](const auto& entry) { return IsWithin(LowerAscii(entry.first), prefix); }) >
             0) {
             ++listingEpoch_;
@@ -539,7 +546,7 @@ std::string ResolveLocked(Resolver& resolver, std::string_view slashed, const En
     }
     const size_t slash = slashed.find_last_of('/');
     const std::string_view name = slash == std::string_view::npos ? slashed : slashed.substr(slash + 1);
-    struct stat info {};
+    struct stat info { };
     if (name.empty() || name == "." || name == "..") {
         // A directory named with a trailing slash, or a relative step: map it as a directory.
         static const Entry directory{"", EntryType::Directory};
@@ -620,7 +627,7 @@ bool PathResolver::LocateFile(std::span<const std::string> prefixes, std::string
     std::string candidate;
     std::string lastName;
     std::string lowerName;
-    struct stat info {};
+    struct stat info { };
     for (size_t i = 0; i < prefixes.size(); ++i) {
         // Left as given: the directory part is the key of its cached mapping.
         candidate.assign(prefixes[i]).append(name);

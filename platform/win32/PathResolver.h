@@ -11,7 +11,8 @@
 #include <string>
 #include <string_view>
 
-class PathResolver {
+class PathResolver
+{
 public:
     // '\' becomes '/', and each component is matched against the real directory: an exact match first, then one
     // that differs only in letter case. Where a component does not exist the rest is kept as given, so a file

@@ -32,7 +32,7 @@ KernelObject::WaitResult WaitUntil(std::condition_variable& cv, std::unique_lock
         return KernelObject::WaitResult::SIGNALED;
     }
     return cv.wait_until(lock, deadline, ready) ? KernelObject::WaitResult::SIGNALED
-                                                 : KernelObject::WaitResult::TIMED_OUT;
+                                                : KernelObject::WaitResult::TIMED_OUT;
 }
 
 struct ThreadState {
@@ -42,12 +42,12 @@ struct ThreadState {
     DWORD exitCode = STILL_ACTIVE;
 };
 
-class ThreadObject : public KernelObject {
+class ThreadObject : public KernelObject
+{
 public:
     ThreadObject(std::shared_ptr<ThreadState> state, std::thread thread)
         : state_(std::move(state)), thread_(std::move(thread))
-    {
-    }
+    { }
 
     ~ThreadObject() override { Release(); }
 
@@ -89,9 +89,10 @@ private:
     std::thread thread_;
 };
 
-class EventObject : public KernelObject {
+class EventObject : public KernelObject
+{
 public:
-    EventObject(bool manualReset, bool signaled) : manualReset_(manualReset), signaled_(signaled) {}
+    EventObject(bool manualReset, bool signaled) : manualReset_(manualReset), signaled_(signaled) { }
 
     WaitResult Wait(bool forever, Clock::time_point deadline) override
     {
@@ -125,9 +126,10 @@ private:
     bool signaled_;
 };
 
-class SemaphoreObject : public KernelObject {
+class SemaphoreObject : public KernelObject
+{
 public:
-    SemaphoreObject(LONG initial, LONG maximum) : count_(initial), maximum_(maximum) {}
+    SemaphoreObject(LONG initial, LONG maximum) : count_(initial), maximum_(maximum) { }
 
     WaitResult Wait(bool forever, Clock::time_point deadline) override
     {

@@ -56,8 +56,14 @@ constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
-inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+inline constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+inline constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 // The COM basics shared by the Direct3D and DirectInput interfaces.
 typedef uint32_t ULONG;
@@ -151,14 +157,26 @@ struct WNDCLASSA {
     LPCSTR lpszClassName;
 };
 
-inline constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-inline constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline constexpr WORD LOWORD(uintptr_t v)
+{
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(uintptr_t v)
+{
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 inline constexpr LPARAM MAKELPARAM(int lo, int hi)
 {
     return static_cast<LPARAM>((static_cast<uint32_t>(lo) & 0xFFFF) | ((static_cast<uint32_t>(hi) & 0xFFFF) << 16));
 }
-inline constexpr short GET_X_LPARAM(LPARAM lp) { return static_cast<short>(LOWORD(static_cast<uintptr_t>(lp))); }
-inline constexpr short GET_Y_LPARAM(LPARAM lp) { return static_cast<short>(HIWORD(static_cast<uintptr_t>(lp))); }
+inline constexpr short GET_X_LPARAM(LPARAM lp)
+{
+    return static_cast<short>(LOWORD(static_cast<uintptr_t>(lp)));
+}
+inline constexpr short GET_Y_LPARAM(LPARAM lp)
+{
+    return static_cast<short>(HIWORD(static_cast<uintptr_t>(lp)));
+}
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
 
 // Window messages.
@@ -326,8 +344,14 @@ constexpr WPARAM MK_MBUTTON = 0x0010;
 constexpr WPARAM MK_XBUTTON1 = 0x0020;
 
 constexpr int WHEEL_DELTA = 120;
-inline constexpr short GET_WHEEL_DELTA_WPARAM(WPARAM wp) { return static_cast<short>(HIWORD(wp)); }
-inline bool IS_INTRESOURCE(LPCSTR name) { return (reinterpret_cast<uintptr_t>(name) >> 16) == 0; }
+inline constexpr short GET_WHEEL_DELTA_WPARAM(WPARAM wp)
+{
+    return static_cast<short>(HIWORD(wp));
+}
+inline bool IS_INTRESOURCE(LPCSTR name)
+{
+    return (reinterpret_cast<uintptr_t>(name) >> 16) == 0;
+}
 
 // Windows and the message loop.
 UINT RegisterClassA(const WNDCLASSA* wc);

@@ -215,48 +215,54 @@ LONG SetWindowLongA(HWND hwnd, int index, LONG value)
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
-    return WindowRegistry::Get().With(hwnd, [&](WindowRecord& r) {
-        const RECT insets = FrameInsets(r.style, false);
-        const int clientX = x + insets.left;
-        const int clientY = y + insets.top;
-        const int clientW = std::max(1, cx - static_cast<int>(insets.left + insets.right));
-        const int clientH = std::max(1, cy - static_cast<int>(insets.top + insets.bottom));
-        if (r.fullscreen) {
-            // The desktop-sized window stays as it is; the placement asked for is where it returns to.
-            if (!(flags & SWP_NOMOVE)) {
-                r.windowedX = clientX;
-                r.windowedY = clientY;
-            }
-            if (!(flags & SWP_NOSIZE)) {
-                r.windowedWidth = clientW;
-                r.windowedHeight = clientH;
-            }
-        } else {
-            if (!(flags & SWP_NOSIZE)) {
-                SDL_SetWindowSize(r.sdl, clientW, clientH);
-            }
-            if (!(flags & SWP_NOMOVE)) {
-                SDL_SetWindowPosition(r.sdl, clientX, clientY);
-            }
-            if (flags & SWP_FRAMECHANGED) {
-                ApplyStyle(r.sdl, r.style);
-            }
-        }
-        if (!(flags & SWP_NOZORDER)) {
-            if (insertAfter == HWND_TOPMOST) {
-                SDL_SetWindowAlwaysOnTop(r.sdl, SDL_TRUE);
-            } else if (insertAfter == HWND_NOTOPMOST) {
-                SDL_SetWindowAlwaysOnTop(r.sdl, SDL_FALSE);
-            } else if (insertAfter == HWND_TOP && !(flags & SWP_NOACTIVATE)) {
-                SDL_RaiseWindow(r.sdl);
-            }
-        }
-        if (flags & SWP_SHOWWINDOW) {
-            SDL_ShowWindow(r.sdl);
-        } else if (flags & SWP_HIDEWINDOW) {
-            SDL_HideWindow(r.sdl);
-        }
-    }) ? TRUE : FALSE;
+    return WindowRegistry::Get().With(hwnd,
+                                      [&](WindowRecord& r) {
+                                          const RECT insets = FrameInsets(r.style, false);
+                                          const int clientX = x + insets.left;
+                                          const int clientY = y + insets.top;
+                                          const int clientW =
+                                              std::max(1, cx - static_cast<int>(insets.left + insets.right));
+                                          const int clientH =
+                                              std::max(1, cy - static_cast<int>(insets.top + insets.bottom));
+                                          if (r.fullscreen) {
+                                              // The desktop-sized window stays as it is; the placement asked for is
+                                              // where it returns to.
+                                              if (!(flags & SWP_NOMOVE)) {
+                                                  r.windowedX = clientX;
+                                                  r.windowedY = clientY;
+                                              }
+                                              if (!(flags & SWP_NOSIZE)) {
+                                                  r.windowedWidth = clientW;
+                                                  r.windowedHeight = clientH;
+                                              }
+                                          } else {
+                                              if (!(flags & SWP_NOSIZE)) {
+                                                  SDL_SetWindowSize(r.sdl, clientW, clientH);
+                                              }
+                                              if (!(flags & SWP_NOMOVE)) {
+                                                  SDL_SetWindowPosition(r.sdl, clientX, clientY);
+                                              }
+                                              if (flags & SWP_FRAMECHANGED) {
+                                                  ApplyStyle(r.sdl, r.style);
+                                              }
+                                          }
+                                          if (!(flags & SWP_NOZORDER)) {
+                                              if (insertAfter == HWND_TOPMOST) {
+                                                  SDL_SetWindowAlwaysOnTop(r.sdl, SDL_TRUE);
+                                              } else if (insertAfter == HWND_NOTOPMOST) {
+                                                  SDL_SetWindowAlwaysOnTop(r.sdl, SDL_FALSE);
+                                              } else if (insertAfter == HWND_TOP && !(flags & SWP_NOACTIVATE)) {
+                                                  SDL_RaiseWindow(r.sdl);
+                                              }
+                                          }
+                                          if (flags & SWP_SHOWWINDOW) {
+                                              SDL_ShowWindow(r.sdl);
+                                          } else if (flags & SWP_HIDEWINDOW) {
+                                              SDL_HideWindow(r.sdl);
+                                          }
+                                      })
+               ? TRUE
+               : FALSE;
 }
 
 BOOL ShowWindow(HWND hwnd, int cmdShow)

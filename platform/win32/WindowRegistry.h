@@ -38,7 +38,8 @@ struct WindowRecord {
     int reportedHeight = 0;
 };
 
-class WindowRegistry {
+class WindowRegistry
+{
 public:
     static WindowRegistry& Get();
 

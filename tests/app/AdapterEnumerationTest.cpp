@@ -6,7 +6,10 @@
 
 namespace {
 
-D3DDISPLAYMODE Mode(UINT w, UINT h, UINT hz, D3DFORMAT format) { return D3DDISPLAYMODE{w, h, hz, format}; }
+D3DDISPLAYMODE Mode(UINT w, UINT h, UINT hz, D3DFORMAT format)
+{
+    return D3DDISPLAYMODE{w, h, hz, format};
+}
 
 FakeDirect3D::Adapter GoodAdapter()
 {

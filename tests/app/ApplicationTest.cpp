@@ -25,7 +25,8 @@ const char* const TEXTURE_SIZE_MESSAGE =
     "Your Video Card Does Not Support Textures larger then 512x512. Program Must Exit.";
 const char* const TEXTURE_MEMORY_MESSAGE = "Your Video Card Does Not Have Enough Texture Memory. Program Must Exit.";
 
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -8,7 +8,8 @@
 namespace {
 
 // Records what the device was asked for, and refuses it so nothing further runs.
-class RecordingDirect3D : public FakeDirect3D {
+class RecordingDirect3D : public FakeDirect3D
+{
 public:
     int createCalls = 0;
     UINT adapter = 99;
@@ -33,7 +34,8 @@ public:
     }
 };
 
-class BehaviourFlagsTest : public ::testing::Test {
+class BehaviourFlagsTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

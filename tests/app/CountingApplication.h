@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-class CountingApplication : public Application {
+class CountingApplication : public Application
+{
 public:
     using Application::ChooseStartMode;
     using Application::CreateDevice;

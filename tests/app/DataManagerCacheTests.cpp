@@ -62,7 +62,8 @@ std::string TinyWav()
 }
 
 // A null device and a scratch data tree; the data manager must give back every reference it took.
-class DataManagerCache : public ::testing::Test {
+class DataManagerCache : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

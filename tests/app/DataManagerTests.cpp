@@ -25,9 +25,9 @@ TEST(DataManagerTable, FiftyThreePrefixesInTheirOrder)
     const std::string base = tree.Root().string();
     EXPECT_EQ(data->GetBaseDirectory(), base);
     std::vector<std::string> expected = {"", base + "\\", base + "\\Data\\"};
-    for (const char* textures : {"World Textures", "World Textures\\NormalMaps", "Static Mesh Textures",
-                                 "Hex Tile Textures", "Hud Textures", "Icon Textures", "Screen Overlay Textures",
-                                 "Skybox Textures", "Particle Textures", "Decal Textures"})
+    for (const char* textures :
+         {"World Textures", "World Textures\\NormalMaps", "Static Mesh Textures", "Hex Tile Textures", "Hud Textures",
+          "Icon Textures", "Screen Overlay Textures", "Skybox Textures", "Particle Textures", "Decal Textures"})
         expected.push_back(base + "\\Data\\Textures\\" + textures + "\\");
     expected.push_back(base + "\\Data\\Terrain Levels\\");
     for (const char* level : {"Farm", "Winter Wonderland", "Citadel Courtyard", "Intro Scene"}) {

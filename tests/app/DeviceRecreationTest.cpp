@@ -14,7 +14,8 @@ namespace {
 
 // Two adapters: the first only runs windowed, the second only full screen, so switching modes needs a new
 // device. Devices come from the real Direct3D object (the null back end).
-class TwoAdapterDirect3D : public FakeDirect3D {
+class TwoAdapterDirect3D : public FakeDirect3D
+{
 public:
     explicit TwoAdapterDirect3D(IDirect3D9* real) : real_(real)
     {
@@ -60,7 +61,8 @@ private:
     IDirect3D9* real_;
 };
 
-class DeviceRecreationTest : public ::testing::Test {
+class DeviceRecreationTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

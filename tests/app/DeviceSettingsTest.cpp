@@ -5,7 +5,10 @@
 
 namespace {
 
-D3DDISPLAYMODE Mode(UINT w, UINT h, UINT hz, D3DFORMAT format) { return D3DDISPLAYMODE{w, h, hz, format}; }
+D3DDISPLAYMODE Mode(UINT w, UINT h, UINT hz, D3DFORMAT format)
+{
+    return D3DDISPLAYMODE{w, h, hz, format};
+}
 
 void ExpectMode(const D3DDISPLAYMODE& mode, UINT w, UINT h, UINT hz, D3DFORMAT format)
 {
@@ -15,7 +18,8 @@ void ExpectMode(const D3DDISPLAYMODE& mode, UINT w, UINT h, UINT hz, D3DFORMAT f
     EXPECT_EQ(mode.Format, format);
 }
 
-class DeviceSettingsTest : public ::testing::Test {
+class DeviceSettingsTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -272,8 +276,7 @@ TEST_F(DeviceSettingsTest, PresentParametersWindowed)
 TEST_F(DeviceSettingsTest, PresentParametersFullScreen)
 {
     fake.adapters[0].modes = {Mode(1280, 1024, 85, D3DFMT_X8R8G8B8), Mode(1920, 1200, 60, D3DFMT_X8R8G8B8)};
-    fake.adapters[0].devices[D3DDEVTYPE_HAL].PresentationIntervals =
-        D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_TWO;
+    fake.adapters[0].devices[D3DDEVTYPE_HAL].PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_TWO;
     Enumerate();
     ASSERT_TRUE(app.ChooseStartMode());
     app.SetWindowed(false);

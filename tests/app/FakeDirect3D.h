@@ -9,7 +9,8 @@
 #include <map>
 #include <vector>
 
-class FakeDirect3D : public IDirect3D9 {
+class FakeDirect3D : public IDirect3D9
+{
 public:
     struct Adapter {
         D3DDISPLAYMODE desktop{1920, 1080, 60, D3DFMT_X8R8G8B8};
@@ -100,19 +101,17 @@ public:
                                                                                              : D3DERR_NOTAVAILABLE;
     }
 
-    HRESULT CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD usage, D3DRESOURCETYPE,
-                              D3DFORMAT format) override
+    HRESULT CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD usage, D3DRESOURCETYPE, D3DFORMAT format) override
     {
         if (usage != D3DUSAGE_DEPTHSTENCIL) {
             return D3DERR_NOTAVAILABLE;
         }
-        return std::find(depthFormats.begin(), depthFormats.end(), format) != depthFormats.end()
-                   ? D3D_OK
-                   : D3DERR_NOTAVAILABLE;
+        return std::find(depthFormats.begin(), depthFormats.end(), format) != depthFormats.end() ? D3D_OK
+                                                                                                 : D3DERR_NOTAVAILABLE;
     }
 
-    HRESULT CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT surfaceFormat, BOOL,
-                                       D3DMULTISAMPLE_TYPE type, DWORD* qualityLevels) override
+    HRESULT CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT surfaceFormat, BOOL, D3DMULTISAMPLE_TYPE type,
+                                       DWORD* qualityLevels) override
     {
         if (qualityLevels) {
             *qualityLevels = 0;

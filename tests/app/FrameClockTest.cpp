@@ -5,7 +5,8 @@
 
 namespace {
 
-class FrameClockTest : public ::testing::Test {
+class FrameClockTest : public ::testing::Test
+{
 protected:
     void SetUp() override { FrameClock::Clear(); }
     void TearDown() override

@@ -1,6 +1,6 @@
+#include "app/GameApplication.h"
 #include "app/DataManager.h"
 #include "app/FrameClock.h"
-#include "app/GameApplication.h"
 #include "app/GameSession.h"
 #include "app/GlobalConstants.h"
 #include "app/InputManager.h"
@@ -19,11 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <unistd.h>
-#include <fstream>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -37,7 +37,8 @@ constexpr int kScancodeF7 = 64;
 constexpr int kScancodeF10 = 67;
 constexpr int kScancodeRightAlt = 230;
 
-class GameApplicationTest : public ::testing::Test {
+class GameApplicationTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -264,7 +265,8 @@ TEST_F(GameApplicationTest, FullScreenChordTogglesOncePerPress)
 
 TEST_F(GameApplicationTest, ScreenshotsNeverOverwriteAndHoldingF10WritesOnePerFrame)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("varnholt_screenshots_" + std::to_string(getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("varnholt_screenshots_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Data" / "Screenshots");
     {
@@ -300,7 +302,8 @@ TEST_F(GameApplicationTest, ScreenshotsNeverOverwriteAndHoldingF10WritesOnePerFr
 
 TEST_F(GameApplicationTest, ScreenshotNumbersRunOnInAnEmptyDirectory)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("varnholt_screenshots_empty_" + std::to_string(getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("varnholt_screenshots_empty_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Data" / "Screenshots");
     std::filesystem::current_path(dir);
@@ -614,8 +617,7 @@ TEST_F(GameApplicationTest, AFailedResizeEndsTheFrameWithoutAnotherReset)
     ASSERT_NE(device, nullptr);
     // A default-pool texture that the game does not know of makes every reset fail.
     IDirect3DTexture9* pinned = nullptr;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pinned,
-                                    nullptr),
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pinned, nullptr),
               D3D_OK);
     Key(kScancodeF5, true);
     Key(kScancodeF7, true);

@@ -24,10 +24,17 @@ constexpr int KEY_ESCAPE = 0x01;
 constexpr int KEY_F10 = 0x44;
 constexpr int KEY_RALT = 0xB8;
 
-HWND Window() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x2000)); }
-HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x3000)); }
+HWND Window()
+{
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x2000));
+}
+HINSTANCE Instance()
+{
+    return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x3000));
+}
 
-class InputManagerTest : public ::testing::Test {
+class InputManagerTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -230,7 +237,8 @@ TEST_F(InputManagerTest, ReleaseAndInitAgain)
 }
 
 // A device whose answers the test scripts, recording what was asked of it.
-class ScriptedDevice final : public IDirectInputDevice8A {
+class ScriptedDevice final : public IDirectInputDevice8A
+{
 public:
     ULONG AddRef() override { return ++references; }
     ULONG Release() override { return --references; }
@@ -292,7 +300,8 @@ public:
     std::vector<BYTE> content;
 };
 
-class ScriptedInput final : public IDirectInput8A {
+class ScriptedInput final : public IDirectInput8A
+{
 public:
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
@@ -307,7 +316,10 @@ public:
     ScriptedDevice device;
 };
 
-bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+bool SameGuid(const GUID& a, const GUID& b)
+{
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
 
 std::vector<BYTE> KeysDown(std::initializer_list<int> codes)
 {

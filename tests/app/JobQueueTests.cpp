@@ -14,9 +14,10 @@
 namespace {
 
 // A job target of the tests' own: counts its runs, remembers the thread, and can hold the worker until released.
-class CountingTarget : public JobTarget {
+class CountingTarget : public JobTarget
+{
 public:
-    explicit CountingTarget(bool blocks = false) : m_blocks(blocks) {}
+    explicit CountingTarget(bool blocks = false) : m_blocks(blocks) { }
 
     void Execute() override
     {
@@ -54,13 +55,13 @@ private:
 };
 
 // Records the state a job had when the queue deleted it.
-class RecordingJob : public Job {
+class RecordingJob : public Job
+{
 public:
     RecordingJob(JobTarget* target, std::atomic<int>* finalState, std::vector<int>* order = nullptr,
                  std::mutex* orderLock = nullptr, int index = 0)
         : Job(target), m_finalState(finalState), m_order(order), m_orderLock(orderLock), m_index(index)
-    {
-    }
+    { }
     ~RecordingJob() override { m_finalState->store(GetState()); }
 
     void Run() override
@@ -80,9 +81,10 @@ private:
 };
 
 // A queue whose threads fail to start: the first failCount starts throw as a thread that cannot be created does.
-class FailingQueue : public JobQueue {
+class FailingQueue : public JobQueue
+{
 public:
-    explicit FailingQueue(int failCount) : m_failCount(failCount) {}
+    explicit FailingQueue(int failCount) : m_failCount(failCount) { }
 
 protected:
     std::thread StartThread(std::function<void()> body) override

@@ -7,7 +7,8 @@
 
 namespace {
 
-class LeftButtonTest : public ::testing::Test {
+class LeftButtonTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

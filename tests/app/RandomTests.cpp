@@ -40,11 +40,11 @@ TEST(Random, ReseedingRepeatsTheSequence)
 TEST(Random, IntIsTheRemainderOfTheDraw)
 {
     Srand(1);
-    EXPECT_EQ(RandomInt(200), 41);        // 41 % 200
-    EXPECT_EQ(RandomInt(200), 67);        // 18467 % 200
-    EXPECT_EQ(RandomInt(100), 34);        // 6334 % 100
-    EXPECT_EQ(RandomInt(0), 0);           // no division by zero; 26500 is drawn and dropped
-    EXPECT_EQ(RandomInt(1000), 169);      // 19169 % 1000
+    EXPECT_EQ(RandomInt(200), 41); // 41 % 200
+    EXPECT_EQ(RandomInt(200), 67); // 18467 % 200
+    EXPECT_EQ(RandomInt(100), 34); // 6334 % 100
+    EXPECT_EQ(RandomInt(0), 0); // no division by zero; 26500 is drawn and dropped
+    EXPECT_EQ(RandomInt(1000), 169); // 19169 % 1000
     Srand(7);
     for (int i = 0; i < 2000; ++i) {
         const int v = RandomInt(200);

@@ -63,7 +63,8 @@ int ChannelOf(FSOUND_SAMPLE* sample)
     return -1;
 }
 
-class SoundQueueTest : public ::testing::Test {
+class SoundQueueTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -90,9 +91,8 @@ protected:
     // looped, so a sound is still playing when the test looks however slow the machine is.
     void UseOwnTree(bool withDefaultSound = true)
     {
-        tree_ = fs::temp_directory_path() /
-                ("soundqueue_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        tree_ = fs::temp_directory_path() / ("soundqueue_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         const fs::path effects = tree_ / "Data" / "Sound" / "Sound Effects";
         fs::create_directories(effects);
         WriteWav(effects / "first.wav", 88200);

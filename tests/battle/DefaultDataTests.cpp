@@ -13,12 +13,14 @@
 
 namespace {
 
-const char* const UnitFiles[] = {"Pikeman.txt", "Militia.txt", "Paladin.txt", "Mage.txt",  "CombatMage.txt", "Healer.txt",
-                                 "Rogue.txt",   "Assassin.txt", "Scout.txt",  "Knight.txt", "Archer.txt"};
-const char* const ClassKeywords[] = {"PIKEMAN", "MILITIA", "PALADIN", "MAGE",   "COMBAT_MAGE", "HEALER",
-                                     "ROGUE",   "ASSASSIN", "SCOUT",  "KNIGHT", "ARCHER"};
+const char* const UnitFiles[] = {"Pikeman.txt",    "Militia.txt", "Paladin.txt", "Mage.txt",
+                                 "CombatMage.txt", "Healer.txt",  "Rogue.txt",   "Assassin.txt",
+                                 "Scout.txt",      "Knight.txt",  "Archer.txt"};
+const char* const ClassKeywords[] = {"PIKEMAN", "MILITIA",  "PALADIN", "MAGE",   "COMBAT_MAGE", "HEALER",
+                                     "ROGUE",   "ASSASSIN", "SCOUT",   "KNIGHT", "ARCHER"};
 
-class DefaultData : public ::testing::Test {
+class DefaultData : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -15,7 +15,8 @@ constexpr D3DCOLOR WHITE = 0xFFFFFFFF;
 constexpr D3DCOLOR BLACK = 0xFF000000;
 constexpr D3DCOLOR GREY = 0xFF404040;
 
-class EffectGlTest : public GlDeviceTest {
+class EffectGlTest : public GlDeviceTest
+{
 protected:
     ID3DXEffect* Load(const std::string& path)
     {
@@ -64,7 +65,7 @@ TEST_F(EffectGlTest, TexturedPassFillsTheQuadUprightWithTheTexels)
     ASSERT_EQ(pixels.size(), SIZE * SIZE);
     EXPECT_RGB_NEAR(Pixel(pixels, 16, 8), RED, 1);
     EXPECT_RGB_NEAR(Pixel(pixels, 31, 31), RED, 1);
-    EXPECT_RGB_NEAR(Pixel(pixels, 32, 8), 0xFF008000, 1);  // green, halved by the tint
+    EXPECT_RGB_NEAR(Pixel(pixels, 32, 8), 0xFF008000, 1); // green, halved by the tint
     EXPECT_RGB_NEAR(Pixel(pixels, 47, 31), 0xFF008000, 1);
     EXPECT_RGB_NEAR(Pixel(pixels, 16, 32), BLUE, 1);
     EXPECT_RGB_NEAR(Pixel(pixels, 47, 55), 0xFFFF80FF, 1); // white, green halved
@@ -196,7 +197,8 @@ TEST_F(EffectGlTest, GlslThatDoesNotCompileFailsTheEffectWithTheCompilerLog)
     ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
     ID3DXBuffer* errors = nullptr;
     const std::string path = std::string(VARNHOLT_FIXTURES) + "/effects/broken-glsl.fx";
-    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, &errors)));
+    EXPECT_TRUE(
+        FAILED(D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, &errors)));
     EXPECT_EQ(effect, nullptr);
     ASSERT_NE(errors, nullptr);
     const std::string message(static_cast<const char*>(errors->GetBufferPointer()));

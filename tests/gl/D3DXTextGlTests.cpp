@@ -9,7 +9,8 @@ namespace {
 constexpr D3DCOLOR BLACK = 0xFF000000;
 constexpr D3DCOLOR WHITE = 0xFFFFFFFF;
 
-class TextGlTest : public GlDeviceTest {
+class TextGlTest : public GlDeviceTest
+{
 protected:
     void SetUp() override
     {

@@ -15,7 +15,8 @@
 
 namespace {
 
-class GameApplicationGl : public ::testing::Test {
+class GameApplicationGl : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -64,7 +65,7 @@ protected:
             pixels.resize(static_cast<size_t>(desc.Width) * desc.Height);
             for (UINT y = 0; y < desc.Height; ++y) {
                 const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                   static_cast<size_t>(y) * locked.Pitch);
+                                                                    static_cast<size_t>(y) * locked.Pitch);
                 for (UINT x = 0; x < desc.Width; ++x)
                     pixels[static_cast<size_t>(y) * desc.Width + x] = row[x];
             }

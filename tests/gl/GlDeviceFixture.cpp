@@ -21,8 +21,8 @@ void GlDeviceTest::SetUp()
         ASSERT_NE(RegisterClassA(&wc), 0u);
         registered = true;
     }
-    window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, 256, 256, nullptr, nullptr, nullptr,
-                             nullptr);
+    window =
+        CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, 256, 256, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     CreateTestDevice(D3D9_BACKEND_GL, window, SIZE, SIZE, &d3d, &device);
 }
@@ -87,8 +87,8 @@ IDirect3DTexture9* GlDeviceTest::MakeTexture(UINT width, UINT height, const std:
     return MakeRawTexture(width, height, format, texels.data(), 4);
 }
 
-void GlDeviceTest::DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOLOR color, float u0, float v0,
-                                  float u1, float v1)
+void GlDeviceTest::DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOLOR color, float u0, float v0, float u1,
+                                  float v1)
 {
     const ScreenVertex quad[4] = {
         {x0, y1, 0.0f, 1.0f, color, u0, v1},

@@ -32,10 +32,22 @@ inline D3DMATRIX IdentityMatrix()
     return m;
 }
 
-inline int Red(D3DCOLOR c) { return static_cast<int>((c >> 16) & 0xFF); }
-inline int Green(D3DCOLOR c) { return static_cast<int>((c >> 8) & 0xFF); }
-inline int Blue(D3DCOLOR c) { return static_cast<int>(c & 0xFF); }
-inline int Alpha(D3DCOLOR c) { return static_cast<int>((c >> 24) & 0xFF); }
+inline int Red(D3DCOLOR c)
+{
+    return static_cast<int>((c >> 16) & 0xFF);
+}
+inline int Green(D3DCOLOR c)
+{
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+inline int Blue(D3DCOLOR c)
+{
+    return static_cast<int>(c & 0xFF);
+}
+inline int Alpha(D3DCOLOR c)
+{
+    return static_cast<int>((c >> 24) & 0xFF);
+}
 
 // Colour channels within tolerance (alpha is not compared: the back buffer is X8R8G8B8).
 inline ::testing::AssertionResult RgbNear(D3DCOLOR actual, D3DCOLOR expected, int tolerance)
@@ -49,7 +61,8 @@ inline ::testing::AssertionResult RgbNear(D3DCOLOR actual, D3DCOLOR expected, in
 }
 #define EXPECT_RGB_NEAR(actual, expected, tolerance) EXPECT_TRUE(RgbNear((actual), (expected), (tolerance)))
 
-class GlDeviceTest : public ::testing::Test {
+class GlDeviceTest : public ::testing::Test
+{
 protected:
     static constexpr UINT SIZE = 64;
 

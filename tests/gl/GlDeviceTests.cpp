@@ -42,7 +42,8 @@ TEST_F(GlDeviceTest, TexturedScreenQuadShowsEachTexelWhereItBelongs)
     std::vector<D3DCOLOR> texels(16);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
-            texels[static_cast<size_t>(y * 4 + x)] = D3DCOLOR_ARGB(255, 40 + x * 60, 20 + y * 70, 200 - x * 10 - y * 30);
+            texels[static_cast<size_t>(y * 4 + x)] =
+                D3DCOLOR_ARGB(255, 40 + x * 60, 20 + y * 70, 200 - x * 10 - y * 30);
     IDirect3DTexture9* texture = MakeTexture(4, 4, texels);
     ASSERT_NE(texture, nullptr);
     PlainStates();
@@ -105,10 +106,10 @@ TEST_F(GlDeviceTest, TextureFormatsDecodeToTheirColours)
         D3DCOLOR expected;
     };
     const Case cases[] = {
-        {D3DFMT_R5G6B5, 0xF800u, 2, D3DCOLOR_XRGB(255, 0, 0)},           // red 31 of 31
-        {D3DFMT_R5G6B5, 0x07E0u, 2, D3DCOLOR_XRGB(0, 255, 0)},           // green 63 of 63
-        {D3DFMT_A1R5G5B5, 0x801Fu, 2, D3DCOLOR_XRGB(0, 0, 255)},         // alpha 1, blue 31
-        {D3DFMT_A4R4G4B4, 0xF0F0u, 2, D3DCOLOR_XRGB(0, 255, 0)},         // a 15, r 0, g 15, b 0
+        {D3DFMT_R5G6B5, 0xF800u, 2, D3DCOLOR_XRGB(255, 0, 0)}, // red 31 of 31
+        {D3DFMT_R5G6B5, 0x07E0u, 2, D3DCOLOR_XRGB(0, 255, 0)}, // green 63 of 63
+        {D3DFMT_A1R5G5B5, 0x801Fu, 2, D3DCOLOR_XRGB(0, 0, 255)}, // alpha 1, blue 31
+        {D3DFMT_A4R4G4B4, 0xF0F0u, 2, D3DCOLOR_XRGB(0, 255, 0)}, // a 15, r 0, g 15, b 0
         {D3DFMT_L8, 0x80u, 1, D3DCOLOR_XRGB(128, 128, 128)},
         {D3DFMT_X8R8G8B8, 0x00123456u, 4, D3DCOLOR_XRGB(0x12, 0x34, 0x56)},
     };
@@ -239,8 +240,8 @@ TEST_F(GlDeviceTest, MinifiedTexturesReadTheLevelsOfTheirOwnCopy)
     device->SetTexture(0, texture);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-    DrawScreenQuad(0, 0, 4, 4, 0xFFFFFFFF);   // 8 texels on 4 pixels: level 1
-    DrawScreenQuad(8, 0, 10, 2, 0xFFFFFFFF);  // 8 texels on 2 pixels: level 2
+    DrawScreenQuad(0, 0, 4, 4, 0xFFFFFFFF); // 8 texels on 4 pixels: level 1
+    DrawScreenQuad(8, 0, 10, 2, 0xFFFFFFFF); // 8 texels on 2 pixels: level 2
     DrawScreenQuad(16, 0, 24, 8, 0xFFFFFFFF); // one texel a pixel: level 0
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
     DrawScreenQuad(32, 0, 34, 2, 0xFFFFFFFF); // no mipmapping: level 0 however small

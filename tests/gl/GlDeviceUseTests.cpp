@@ -27,7 +27,8 @@ TEST_F(GlDeviceTest, RepeatedFramesMakeNoNewPrograms)
             device->SetRenderState(D3DRS_ALPHAREF, static_cast<DWORD>(n * 10 + i)); // a value, not a structure
             device->SetTexture(0, i % 4 ? texture : nullptr);
             DrawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);
-            const ColorVertex triangle[3] = {{0, 0, 0.5f, 0xFFFFFFFF}, {1, 0, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF}};
+            const ColorVertex triangle[3] = {
+                {0, 0, 0.5f, 0xFFFFFFFF}, {1, 0, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF}};
             device->SetFVF(COLOR_FVF);
             device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(ColorVertex));
         }
@@ -61,12 +62,11 @@ TEST_F(GlDeviceTest, ResourcesMadeOnAnotherThreadDrawOnTheDrawingThread)
         texels[0] = D3DCOLOR_XRGB(255, 0, 0);
         texels[1] = D3DCOLOR_XRGB(0, 0, 255);
         texture->UnlockRect(0);
-        device->CreateShaderProgram(
-            "in vec4 inPosition; in vec4 inTexCoord0; out vec2 uv;\n"
-            "void main() { gl_Position = vec4(inPosition.xyz, 1.0); uv = inTexCoord0.xy; }\n",
-            "uniform sampler2D image; in vec2 uv; out vec4 colour;\n"
-            "void main() { colour = texture(image, uv).bgra; }\n",
-            &program);
+        device->CreateShaderProgram("in vec4 inPosition; in vec4 inTexCoord0; out vec2 uv;\n"
+                                    "void main() { gl_Position = vec4(inPosition.xyz, 1.0); uv = inTexCoord0.xy; }\n",
+                                    "uniform sampler2D image; in vec2 uv; out vec4 colour;\n"
+                                    "void main() { colour = texture(image, uv).bgra; }\n",
+                                    &program);
         if (program)
             validBeforeCompiling = program->IsValid();
     });

@@ -149,8 +149,10 @@ TEST_F(GlDeviceTest, CullModesGoByTheWindingSeenOnScreen)
     PlainStates();
     // Left: clockwise on screen (right, then down-left). Right: the same triangle counter-clockwise.
     const D3DCOLOR white = 0xFFFFFFFF;
-    const ScreenVertex clockwise[3] = {{2, 2, 0, 1, white, 0, 0}, {30, 2, 0, 1, white, 0, 0}, {2, 30, 0, 1, white, 0, 0}};
-    const ScreenVertex counter[3] = {{34, 2, 0, 1, white, 0, 0}, {34, 30, 0, 1, white, 0, 0}, {62, 2, 0, 1, white, 0, 0}};
+    const ScreenVertex clockwise[3] = {
+        {2, 2, 0, 1, white, 0, 0}, {30, 2, 0, 1, white, 0, 0}, {2, 30, 0, 1, white, 0, 0}};
+    const ScreenVertex counter[3] = {
+        {34, 2, 0, 1, white, 0, 0}, {34, 30, 0, 1, white, 0, 0}, {62, 2, 0, 1, white, 0, 0}};
     device->SetFVF(SCREEN_FVF);
     auto drawBoth = [&](DWORD cull) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
@@ -269,8 +271,9 @@ TEST_F(GlDeviceTest, StageOperationsCombineTextureDiffuseAndFactor)
 TEST_F(GlDeviceTest, TextureTransformMovesCoordinatesByTheThirdRow)
 {
     // Four texels in a row; a COUNT2 transform with _31 = 0.5 shifts u by half the texture.
-    IDirect3DTexture9* texture = MakeTexture(4, 1, {D3DCOLOR_XRGB(255, 0, 0), D3DCOLOR_XRGB(0, 255, 0),
-                                                     D3DCOLOR_XRGB(0, 0, 255), D3DCOLOR_XRGB(255, 255, 255)});
+    IDirect3DTexture9* texture = MakeTexture(
+        4, 1,
+        {D3DCOLOR_XRGB(255, 0, 0), D3DCOLOR_XRGB(0, 255, 0), D3DCOLOR_XRGB(0, 0, 255), D3DCOLOR_XRGB(255, 255, 255)});
     PlainStates();
     device->SetTexture(0, texture);
     D3DMATRIX shift = IdentityMatrix();
@@ -296,8 +299,8 @@ TEST_F(GlDeviceTest, EveryPrimitiveTypeAndIndexedDrawsReachTheirPixels)
     const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0), green = D3DCOLOR_XRGB(0, 255, 0), blue = D3DCOLOR_XRGB(0, 0, 255);
     device->SetFVF(SCREEN_FVF);
     // A fan: a quad from (0,0) to (16,16) around its corner.
-    const ScreenVertex fan[4] = {{0, 0, 0, 1, red, 0, 0}, {16, 0, 0, 1, red, 0, 0}, {16, 16, 0, 1, red, 0, 0},
-                                 {0, 16, 0, 1, red, 0, 0}};
+    const ScreenVertex fan[4] = {
+        {0, 0, 0, 1, red, 0, 0}, {16, 0, 0, 1, red, 0, 0}, {16, 16, 0, 1, red, 0, 0}, {0, 16, 0, 1, red, 0, 0}};
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(ScreenVertex));
     // A horizontal line along row 20 and a point at (40, 40).
     const ScreenVertex line[2] = {{0, 20.5f, 0, 1, green, 0, 0}, {64, 20.5f, 0, 1, green, 0, 0}};
@@ -334,7 +337,9 @@ TEST_F(GlDeviceTest, EveryPrimitiveTypeAndIndexedDrawsReachTheirPixels)
     indices->Release();
 
     // Indexed from memory: a strip over four vertices in the lower-left corner.
-    const ScreenVertex corner[4] = {{0, 48, 0, 1, green, 0, 0}, {16, 48, 0, 1, green, 0, 0}, {0, 64, 0, 1, green, 0, 0},
+    const ScreenVertex corner[4] = {{0, 48, 0, 1, green, 0, 0},
+                                    {16, 48, 0, 1, green, 0, 0},
+                                    {0, 64, 0, 1, green, 0, 0},
                                     {16, 64, 0, 1, green, 0, 0}};
     const uint16_t strip[4] = {0, 1, 2, 3};
     ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLESTRIP, 0, 4, 2, strip, D3DFMT_INDEX16, corner,
@@ -362,7 +367,9 @@ TEST_F(GlDeviceTest, DepthTestKeepsTheNearerSurface)
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 200.0f, 0);
     const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0), green = D3DCOLOR_XRGB(0, 255, 0);
     auto quad = [&](float z, D3DCOLOR color) {
-        const ScreenVertex v[4] = {{0, 64, z, 1, color, 0, 0}, {0, 0, z, 1, color, 0, 0}, {64, 64, z, 1, color, 0, 0},
+        const ScreenVertex v[4] = {{0, 64, z, 1, color, 0, 0},
+                                   {0, 0, z, 1, color, 0, 0},
+                                   {64, 64, z, 1, color, 0, 0},
                                    {64, 0, z, 1, color, 0, 0}};
         device->SetFVF(SCREEN_FVF);
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex));

@@ -138,9 +138,9 @@ void main()
 TEST_F(GlDeviceTest, BrokenProgramReportsItsErrorsAndDrawsNothing)
 {
     IShaderProgram* program = nullptr;
-    ASSERT_EQ(device->CreateShaderProgram(TRANSFORM_VERTEX, "out vec4 result; void main() { result = oops; }",
-                                          &program),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateShaderProgram(TRANSFORM_VERTEX, "out vec4 result; void main() { result = oops; }", &program),
+        D3D_OK);
     ASSERT_NE(program, nullptr);
     EXPECT_FALSE(program->IsValid());
     EXPECT_NE(std::string(program->GetLog()).find("oops"), std::string::npos) << program->GetLog();
@@ -156,7 +156,8 @@ TEST_F(GlDeviceTest, BrokenProgramReportsItsErrorsAndDrawsNothing)
     device->SetTransform(D3DTS_WORLD, &identity);
     device->SetTransform(D3DTS_VIEW, &identity);
     device->SetTransform(D3DTS_PROJECTION, &identity);
-    const ColorVertex corner[3] = {{-1, 1, 0.5f, 0xFFFF0000}, {-0.5f, 1, 0.5f, 0xFFFF0000}, {-1, 0.5f, 0.5f, 0xFFFF0000}};
+    const ColorVertex corner[3] = {
+        {-1, 1, 0.5f, 0xFFFF0000}, {-0.5f, 1, 0.5f, 0xFFFF0000}, {-1, 0.5f, 0.5f, 0xFFFF0000}};
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, corner, sizeof(ColorVertex));
 
     const std::vector<D3DCOLOR> pixels = ReadBackBuffer();

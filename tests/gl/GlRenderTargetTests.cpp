@@ -6,8 +6,9 @@
 TEST_F(GlDeviceTest, RenderTargetTextureShowsUprightOnTheBackBuffer)
 {
     IDirect3DTexture9* scene = nullptr;
-    ASSERT_EQ(device->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+        D3D_OK);
     IDirect3DSurface9* sceneSurface = nullptr;
     ASSERT_EQ(scene->GetSurfaceLevel(0, &sceneSurface), D3D_OK);
     IDirect3DSurface9* backBuffer = nullptr;
@@ -95,16 +96,18 @@ TEST_F(GlDeviceTest, ViewportsOfARenderTargetCountFromItsTopLeft)
 TEST_F(GlDeviceTest, ResetWaitsForDefaultPoolTargetsAndTheDeviceDrawsAfterwards)
 {
     IDirect3DTexture9* scene = nullptr;
-    ASSERT_EQ(device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+        D3D_OK);
     D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(48, 48, window);
     EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
     scene->Release();
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
 
     // A new render target after the reset, drawn and shown.
-    ASSERT_EQ(device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+        D3D_OK);
     IDirect3DSurface9* surface = nullptr;
     scene->GetSurfaceLevel(0, &surface);
     IDirect3DSurface9* backBuffer = nullptr;
@@ -132,7 +135,8 @@ TEST_F(GlDeviceTest, OwnDepthSurfaceServesAnotherRenderTarget)
 {
     IDirect3DSurface9* target = nullptr;
     IDirect3DSurface9* depth = nullptr;
-    ASSERT_EQ(device->CreateRenderTarget(32, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &target, nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateRenderTarget(32, 32, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &target, nullptr),
+              D3D_OK);
     ASSERT_EQ(device->CreateDepthStencilSurface(32, 32, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &depth, nullptr),
               D3D_OK);
     IDirect3DSurface9* backBuffer = nullptr;
@@ -145,7 +149,9 @@ TEST_F(GlDeviceTest, OwnDepthSurfaceServesAnotherRenderTarget)
     ASSERT_EQ(device->SetDepthStencilSurface(depth), D3D_OK);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     auto quad = [&](float x0, float x1, float z, D3DCOLOR color) {
-        const ScreenVertex v[4] = {{x0, 32, z, 1, color, 0, 0}, {x0, 0, z, 1, color, 0, 0}, {x1, 32, z, 1, color, 0, 0},
+        const ScreenVertex v[4] = {{x0, 32, z, 1, color, 0, 0},
+                                   {x0, 0, z, 1, color, 0, 0},
+                                   {x1, 32, z, 1, color, 0, 0},
                                    {x1, 0, z, 1, color, 0, 0}};
         device->SetFVF(SCREEN_FVF);
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex));

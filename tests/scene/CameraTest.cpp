@@ -1,12 +1,13 @@
-#include "app/DataManager.h"
 #include "scene/Camera.h"
+#include "app/DataManager.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
-class CameraTest : public ::testing::Test {
+class CameraTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-class DataTree {
+class DataTree
+{
 public:
     // The tree sits in a fresh temporary directory, or in a subdirectory of that name inside it.
     explicit DataTree(const std::string& installDirectory = "")

@@ -1,10 +1,10 @@
+#include "ui/GuiElement.h"
+#include "UiDeviceFixture.h"
 #include "app/DataManager.h"
 #include "app/GameApplication.h"
-#include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "win32/InputState.h"
 #include "win32/TestHooks.h"
-#include "UiDeviceFixture.h"
 
 #include "support/ScreenQuad.h"
 
@@ -14,7 +14,8 @@
 #include <memory>
 
 namespace {
-class GuiElementTest : public ::testing::Test {
+class GuiElementTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -233,8 +234,10 @@ TEST_F(GuiElementOnDevice, VerticesCarryTheRectangleTextureCoordinatesAndClamped
     element.UpdateVertices();
     // A 2 -> 255, R 1 -> 255, G 0.5 x 255 + 0.5 = 128, B below 0 -> 0.
     const std::vector<QuadVertex> v = ReadQuad(buffer);
-    const float expected[4][4] = {
-        {10.0f, 60.0f, 0.25f, 0.5f}, {10.0f, 20.0f, 0.25f, 0.0f}, {40.0f, 60.0f, 0.75f, 0.5f}, {40.0f, 20.0f, 0.75f, 0.0f}};
+    const float expected[4][4] = {{10.0f, 60.0f, 0.25f, 0.5f},
+                                  {10.0f, 20.0f, 0.25f, 0.0f},
+                                  {40.0f, 60.0f, 0.75f, 0.5f},
+                                  {40.0f, 20.0f, 0.75f, 0.0f}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_FLOAT_EQ(v[i].x, expected[i][0]) << i;
         EXPECT_FLOAT_EQ(v[i].y, expected[i][1]) << i;

@@ -1,15 +1,17 @@
-#include "app/DataManager.h"
 #include "ui/GuiObject.h"
+#include "app/DataManager.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-class Swatch : public GuiObject {
+class Swatch : public GuiObject
+{
 public:
     void Update() override { UpdateEffect(); }
 };
 
-class GuiObjectTest : public ::testing::Test {
+class GuiObjectTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -123,7 +125,7 @@ TEST_F(GuiObjectTest, ColourBytesClampAndRound)
     EXPECT_EQ(ColourComponentToByte(1.0f), 255);
     EXPECT_EQ(ColourComponentToByte(-0.2f), 0);
     EXPECT_EQ(ColourComponentToByte(0.5f), 128); // 127.5 + 0.5
-    EXPECT_EQ(ColourComponentToByte(0.1f), 26);  // 25.5 + 0.5
+    EXPECT_EQ(ColourComponentToByte(0.1f), 26); // 25.5 + 0.5
     EXPECT_EQ(PackColour(D3DXCOLOR(1.0f, 0.0f, 0.5f, 2.0f)), 0xFFFF0080u);
 }
 

@@ -1,16 +1,17 @@
+#include "ui/TextLabel.h"
+#include "UiDeviceFixture.h"
 #include "app/DataManager.h"
 #include "app/GlobalConstants.h"
 #include "app/Random.h"
 #include "d3dx9/D3DX9Core.h"
-#include "ui/TextLabel.h"
-#include "UiDeviceFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
-class TextLabelTest : public ::testing::Test {
+class TextLabelTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

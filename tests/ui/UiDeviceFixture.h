@@ -14,7 +14,8 @@
 
 #include <memory>
 
-class LayoutApplication : public GameApplication {
+class LayoutApplication : public GameApplication
+{
 public:
     void SetBackBuffer(UINT width, UINT height)
     {
@@ -23,7 +24,8 @@ public:
     }
 };
 
-class UiDeviceTest : public ::testing::Test {
+class UiDeviceTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

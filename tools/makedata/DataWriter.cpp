@@ -40,7 +40,8 @@ void WriteTextFile(const std::filesystem::path& path, const std::vector<std::str
     Finish(out, path);
 }
 
-Image::Image(int w, int h, uint32_t fill) : width(w), height(h), pixels(static_cast<size_t>(w) * h, fill) {}
+Image::Image(int w, int h, uint32_t fill) : width(w), height(h), pixels(static_cast<size_t>(w) * h, fill)
+{ }
 
 void Image::Set(int x, int y, uint32_t argb)
 {
@@ -103,9 +104,9 @@ void WriteBmp(const std::filesystem::path& path, const Image& image)
     PutLE(out, infoHeaderBytes, 4);
     PutLE(out, static_cast<uint32_t>(image.width), 4);
     PutLE(out, static_cast<uint32_t>(image.height), 4);
-    PutLE(out, 1, 2);  // planes
+    PutLE(out, 1, 2); // planes
     PutLE(out, 32, 2); // bits per pixel
-    PutLE(out, 3, 4);  // BI_BITFIELDS
+    PutLE(out, 3, 4); // BI_BITFIELDS
     PutLE(out, pixelBytes, 4);
     PutLE(out, 2835, 4); // 72 dpi
     PutLE(out, 2835, 4);

@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
-enum class LineEnd { Unix, Windows };
+enum class LineEnd
+{
+    Unix,
+    Windows
+};
 
 // Each line is written followed by "\n" or, for files that should look written on Windows, "\r\n".
 void WriteTextFile(const std::filesystem::path& path, const std::vector<std::string>& lines,

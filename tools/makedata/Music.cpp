@@ -6,9 +6,9 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
@@ -75,7 +75,8 @@ void WriteMp3(const std::filesystem::path& path, const std::vector<int16_t>& sam
     int written = lame_encode_buffer_interleaved(lame, const_cast<short*>(samples.data()), frames, encoded.data(),
                                                  static_cast<int>(encoded.size()));
     if (written >= 0) {
-        const int flushed = lame_encode_flush(lame, encoded.data() + written, static_cast<int>(encoded.size()) - written);
+        const int flushed =
+            lame_encode_flush(lame, encoded.data() + written, static_cast<int>(encoded.size()) - written);
         written = flushed >= 0 ? written + flushed : flushed;
     }
     if (written < 0) {
@@ -98,7 +99,10 @@ void WriteMp3(const std::filesystem::path& path, const std::vector<int16_t>& sam
 }
 
 // Note frequencies, equal temperament from A4 = 440 Hz.
-double Pitch(int semitonesFromA4) { return 440.0 * std::pow(2.0, semitonesFromA4 / 12.0); }
+double Pitch(int semitonesFromA4)
+{
+    return 440.0 * std::pow(2.0, semitonesFromA4 / 12.0);
+}
 
 } // namespace
 

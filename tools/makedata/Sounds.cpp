@@ -22,7 +22,8 @@ void WriteDefaultSound(const std::filesystem::path& root)
         const double frequency = i < frames / 2 ? 660.0 : 880.0;
         // Rises over 5 ms and fades out over the rest, so it does not click.
         const double envelope = std::min(1.0, t / 0.005) * (1.0 - static_cast<double>(i) / frames);
-        samples.push_back(static_cast<int16_t>(std::lround(0.25 * envelope * std::sin(2.0 * pi * frequency * t) * 32767.0)));
+        samples.push_back(
+            static_cast<int16_t>(std::lround(0.25 * envelope * std::sin(2.0 * pi * frequency * t) * 32767.0)));
     }
     WriteWav(DataDirectory(root, "Sound/Sound Effects") / "defaultSound.wav", SampleRate, 1, samples);
 }

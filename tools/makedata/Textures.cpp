@@ -63,8 +63,7 @@ void WriteSplash(const std::filesystem::path& root)
 bool InsideArrow(double x, double y)
 {
     // Outline, clockwise from the tip; a point is inside when a ray to the right crosses it an odd number of times.
-    static const double outline[][2] = {{0, 0}, {17, 17}, {10.5, 17}, {14.5, 26.5}, {10.5, 28.5},
-                                        {6.5, 19}, {0, 24.5}};
+    static const double outline[][2] = {{0, 0}, {17, 17}, {10.5, 17}, {14.5, 26.5}, {10.5, 28.5}, {6.5, 19}, {0, 24.5}};
     constexpr int count = sizeof(outline) / sizeof(outline[0]);
     bool inside = false;
     for (int i = 0, j = count - 1; i < count; j = i++) {
@@ -80,9 +79,7 @@ Image Arrow(uint32_t fill)
 {
     constexpr int size = 32;
     Image image(size, size, 0x00000000u);
-    const auto inside = [](int x, int y) {
-        return x >= 0 && y >= 0 && InsideArrow(x + 0.5, y + 0.5);
-    };
+    const auto inside = [](int x, int y) { return x >= 0 && y >= 0 && InsideArrow(x + 0.5, y + 0.5); };
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             if (!inside(x, y))

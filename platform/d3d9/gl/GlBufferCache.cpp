@@ -100,8 +100,7 @@ void* GlBufferCache::MapStream(Stream& stream, GLenum target, UINT size, UINT al
                             GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
 }
 
-GLuint GlBufferCache::StreamVertices(const void* data, UINT size, UINT stride, UINT* firstVertex,
-                                     GlStateCache& state)
+GLuint GlBufferCache::StreamVertices(const void* data, UINT size, UINT stride, UINT* firstVertex, GlStateCache& state)
 {
     state.BindArrayBuffer(vertexStream_.name);
     UINT offset = 0;

@@ -16,7 +16,8 @@ struct GlBuffer {
     GLuint name = 0;
 };
 
-class GlBufferCache {
+class GlBufferCache
+{
 public:
     void Create();
     void Release(GlStateCache& state);

@@ -32,34 +32,56 @@ GLenum FrontFace(bool clipControl)
 GLenum CompareFunc(DWORD func)
 {
     switch (func) {
-    case D3DCMP_NEVER: return GL_NEVER;
-    case D3DCMP_LESS: return GL_LESS;
-    case D3DCMP_EQUAL: return GL_EQUAL;
-    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-    case D3DCMP_GREATER: return GL_GREATER;
-    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-    default: return GL_ALWAYS;
+    case D3DCMP_NEVER:
+        return GL_NEVER;
+    case D3DCMP_LESS:
+        return GL_LESS;
+    case D3DCMP_EQUAL:
+        return GL_EQUAL;
+    case D3DCMP_LESSEQUAL:
+        return GL_LEQUAL;
+    case D3DCMP_GREATER:
+        return GL_GREATER;
+    case D3DCMP_NOTEQUAL:
+        return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL:
+        return GL_GEQUAL;
+    default:
+        return GL_ALWAYS;
     }
 }
 
 GLenum BlendFactor(DWORD blend)
 {
     switch (blend) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
-    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
-    default: return GL_ONE;
+    case D3DBLEND_ZERO:
+        return GL_ZERO;
+    case D3DBLEND_ONE:
+        return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+        return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+        return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+        return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+        return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+        return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+        return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+        return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+        return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT:
+        return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR:
+        return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR:
+        return GL_ONE_MINUS_CONSTANT_COLOR;
+    default:
+        return GL_ONE;
     }
 }
 
@@ -84,11 +106,16 @@ void BlendFactors(DWORD src, DWORD dst, GLenum* glSrc, GLenum* glDst)
 GLenum BlendOp(DWORD op)
 {
     switch (op) {
-    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN: return GL_MIN;
-    case D3DBLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
+    case D3DBLENDOP_SUBTRACT:
+        return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+        return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+        return GL_MIN;
+    case D3DBLENDOP_MAX:
+        return GL_MAX;
+    default:
+        return GL_FUNC_ADD;
     }
 }
 
@@ -96,27 +123,41 @@ GLenum BlendOp(DWORD op)
 GLenum StencilOp(DWORD op)
 {
     switch (op) {
-    case 2: return GL_ZERO;
-    case 3: return GL_REPLACE;
-    case 4: return GL_INCR;
-    case 5: return GL_DECR;
-    case 6: return GL_INVERT;
-    case 7: return GL_INCR_WRAP;
-    case 8: return GL_DECR_WRAP;
-    default: return GL_KEEP;
+    case 2:
+        return GL_ZERO;
+    case 3:
+        return GL_REPLACE;
+    case 4:
+        return GL_INCR;
+    case 5:
+        return GL_DECR;
+    case 6:
+        return GL_INVERT;
+    case 7:
+        return GL_INCR_WRAP;
+    case 8:
+        return GL_DECR_WRAP;
+    default:
+        return GL_KEEP;
     }
 }
 
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type)
 {
     switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    case D3DPT_POINTLIST:
+        return GL_POINTS;
+    case D3DPT_LINELIST:
+        return GL_LINES;
+    case D3DPT_LINESTRIP:
+        return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP:
+        return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN:
+        return GL_TRIANGLE_FAN;
     case D3DPT_TRIANGLELIST:
-    default: return GL_TRIANGLES;
+    default:
+        return GL_TRIANGLES;
     }
 }
 
@@ -382,18 +423,30 @@ void GlDevice::ApplyRenderStates()
 
     // CULL_CCW removes what is counter-clockwise on screen, the back faces of Direct3D.
     switch (rs[D3DRS_CULLMODE]) {
-    case D3DCULL_CW: glState_.SetCull(GL_FRONT); break;
-    case D3DCULL_CCW: glState_.SetCull(GL_BACK); break;
-    default: glState_.SetCull(GL_NONE); break;
+    case D3DCULL_CW:
+        glState_.SetCull(GL_FRONT);
+        break;
+    case D3DCULL_CCW:
+        glState_.SetCull(GL_BACK);
+        break;
+    default:
+        glState_.SetCull(GL_NONE);
+        break;
     }
 
     const DWORD writeMask = rs[D3DRS_COLORWRITEENABLE];
     glState_.SetColorMask(writeMask & 1, writeMask & 2, writeMask & 4, writeMask & 8);
 
     switch (rs[D3DRS_FILLMODE]) {
-    case D3DFILL_POINT: glState_.SetPolygonMode(GL_POINT); break;
-    case D3DFILL_WIREFRAME: glState_.SetPolygonMode(GL_LINE); break;
-    default: glState_.SetPolygonMode(GL_FILL); break;
+    case D3DFILL_POINT:
+        glState_.SetPolygonMode(GL_POINT);
+        break;
+    case D3DFILL_WIREFRAME:
+        glState_.SetPolygonMode(GL_LINE);
+        break;
+    default:
+        glState_.SetPolygonMode(GL_FILL);
+        break;
     }
 
     glState_.SetStencil(rs[D3DRS_STENCILENABLE] != FALSE && s.depthStencil, CompareFunc(rs[D3DRS_STENCILFUNC]),
@@ -413,8 +466,8 @@ void GlDevice::UpdateFixedFunctionUniforms()
 
     float worldView[16];
     Multiply(s.world[0], s.view, worldView);
-    const bool transform = Update(uniforms_.worldView, worldView, 16) |
-                           Update(uniforms_.projection, &s.projection.m[0][0], 16);
+    const bool transform =
+        Update(uniforms_.worldView, worldView, 16) | Update(uniforms_.projection, &s.projection.m[0][0], 16);
     if (transform)
         uniforms_.transformSerial = ++serial_;
 
@@ -491,7 +544,8 @@ void GlDevice::BuildFixedFunctionKey(const FvfLayout& layout, FixedFunctionKey* 
         const DWORD flags = ss[D3DTSS_TEXTURETRANSFORMFLAGS];
         const DWORD count = flags & 0xFF;
         if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4)
-            stage.transform = static_cast<uint8_t>(count | ((flags & D3DTTFF_PROJECTED) ? FixedFunctionKey::TRANSFORM_PROJECTED : 0));
+            stage.transform =
+                static_cast<uint8_t>(count | ((flags & D3DTTFF_PROJECTED) ? FixedFunctionKey::TRANSFORM_PROJECTED : 0));
         key->stageCount = static_cast<uint8_t>(i + 1);
     }
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
@@ -603,7 +657,8 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
             BindVertexInput(buffer, call.vertexOffset, stride, call);
             glDrawArrays(mode, static_cast<GLint>(call.firstVertex), static_cast<GLsizei>(call.vertexCount));
         } else if (call.vertexData) {
-            const auto* bytes = static_cast<const uint8_t*>(call.vertexData) + static_cast<size_t>(call.firstVertex) * stride;
+            const auto* bytes =
+                static_cast<const uint8_t*>(call.vertexData) + static_cast<size_t>(call.firstVertex) * stride;
             UINT first = 0;
             const GLuint buffer = buffers_.StreamVertices(bytes, call.vertexCount * stride, stride, &first, glState_);
             BindVertexInput(buffer, 0, stride, call);
@@ -623,7 +678,8 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
         BindVertexInput(buffer, call.vertexOffset, stride, call);
     } else if (call.vertexData && call.indexData) {
         // Copy the vertices up to the largest index actually used.
-        const uint8_t* indices = static_cast<const uint8_t*>(call.indexData) + static_cast<size_t>(call.startIndex) * indexSize;
+        const uint8_t* indices =
+            static_cast<const uint8_t*>(call.indexData) + static_cast<size_t>(call.startIndex) * indexSize;
         UINT maxIndex = 0;
         for (UINT i = 0; i < call.indexCount; ++i) {
             UINT index;
@@ -652,7 +708,8 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
             return D3D_OK;
         indexOffset = static_cast<uintptr_t>(call.startIndex) * indexSize;
     } else {
-        const uint8_t* indices = static_cast<const uint8_t*>(call.indexData) + static_cast<size_t>(call.startIndex) * indexSize;
+        const uint8_t* indices =
+            static_cast<const uint8_t*>(call.indexData) + static_cast<size_t>(call.startIndex) * indexSize;
         indexOffset = buffers_.StreamIndices(indices, call.indexCount * indexSize);
     }
     glDrawElementsBaseVertex(mode, static_cast<GLsizei>(call.indexCount), indexType,
@@ -745,8 +802,8 @@ HRESULT GlDevice::BackEndReadSurface(Surface* surface)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ROW_LENGTH, surface->Pitch() / static_cast<GLint>(format.bytesPerPixel));
     // Row 0 of our framebuffers is the top: the rows arrive top-down, as a locked surface has them.
-    glReadPixels(0, 0, static_cast<GLsizei>(surface->Width()), static_cast<GLsizei>(surface->Height()),
-                 format.format, format.type, surface->Bits());
+    glReadPixels(0, 0, static_cast<GLsizei>(surface->Width()), static_cast<GLsizei>(surface->Height()), format.format,
+                 format.type, surface->Bits());
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     if (surface->Format() == D3DFMT_X8R8G8B8 || surface->Format() == D3DFMT_X8B8G8R8) {

@@ -24,7 +24,8 @@
 struct SDL_Window;
 struct FvfLayout;
 
-class GlDevice : public DeviceBase {
+class GlDevice : public DeviceBase
+{
 public:
     // Makes the context and the device; null with *result set when no GL 3.3 context can be had.
     static IDirect3DDevice9* Create(IDirect3D9* d3d, HWND window, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* pp,

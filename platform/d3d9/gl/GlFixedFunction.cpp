@@ -48,7 +48,8 @@ struct GlFixedFunction::Program {
     uint32_t valuesSerial = 0;
 };
 
-GlFixedFunction::GlFixedFunction(bool clipControl) : clipControl_(clipControl) {}
+GlFixedFunction::GlFixedFunction(bool clipControl) : clipControl_(clipControl)
+{ }
 
 GlFixedFunction::~GlFixedFunction() = default;
 
@@ -79,13 +80,27 @@ std::string Argument(uint8_t arg)
 {
     std::string value;
     switch (arg & D3DTA_SELECTMASK) {
-    case D3DTA_DIFFUSE: value = "diffuse"; break;
-    case D3DTA_CURRENT: value = "current"; break;
-    case D3DTA_TEXTURE: value = "tex"; break;
-    case D3DTA_TFACTOR: value = "uTextureFactor"; break;
-    case D3DTA_SPECULAR: value = "specular"; break;
-    case D3DTA_TEMP: value = "temp"; break;
-    default: value = "vec4(1.0)"; break; // per-stage constants are not used by the game
+    case D3DTA_DIFFUSE:
+        value = "diffuse";
+        break;
+    case D3DTA_CURRENT:
+        value = "current";
+        break;
+    case D3DTA_TEXTURE:
+        value = "tex";
+        break;
+    case D3DTA_TFACTOR:
+        value = "uTextureFactor";
+        break;
+    case D3DTA_SPECULAR:
+        value = "specular";
+        break;
+    case D3DTA_TEMP:
+        value = "temp";
+        break;
+    default:
+        value = "vec4(1.0)";
+        break; // per-stage constants are not used by the game
     }
     if (arg & D3DTA_ALPHAREPLICATE)
         value = "vec4(" + value + ".a)";
@@ -101,34 +116,55 @@ std::string Operation(uint8_t op, const std::string& a1, const std::string& a2, 
     const std::string y = "(" + a2 + ")" + swizzle;
     auto blend = [&](const std::string& factor) { return "mix(" + y + ", " + x + ", " + factor + ")"; };
     switch (op) {
-    case D3DTOP_SELECTARG2: return y;
-    case D3DTOP_MODULATE: return x + " * " + y;
-    case D3DTOP_MODULATE2X: return x + " * " + y + " * 2.0";
-    case D3DTOP_MODULATE4X: return x + " * " + y + " * 4.0";
-    case D3DTOP_ADD: return x + " + " + y;
-    case D3DTOP_ADDSIGNED: return x + " + " + y + " - 0.5";
-    case D3DTOP_ADDSIGNED2X: return "(" + x + " + " + y + " - 0.5) * 2.0";
-    case D3DTOP_SUBTRACT: return x + " - " + y;
-    case D3DTOP_ADDSMOOTH: return x + " + " + y + " - " + x + " * " + y;
-    case D3DTOP_BLENDDIFFUSEALPHA: return blend("diffuse.a");
-    case D3DTOP_BLENDTEXTUREALPHA: return blend("tex.a");
-    case D3DTOP_BLENDFACTORALPHA: return blend("uTextureFactor.a");
-    case D3DTOP_BLENDCURRENTALPHA: return blend("current.a");
+    case D3DTOP_SELECTARG2:
+        return y;
+    case D3DTOP_MODULATE:
+        return x + " * " + y;
+    case D3DTOP_MODULATE2X:
+        return x + " * " + y + " * 2.0";
+    case D3DTOP_MODULATE4X:
+        return x + " * " + y + " * 4.0";
+    case D3DTOP_ADD:
+        return x + " + " + y;
+    case D3DTOP_ADDSIGNED:
+        return x + " + " + y + " - 0.5";
+    case D3DTOP_ADDSIGNED2X:
+        return "(" + x + " + " + y + " - 0.5) * 2.0";
+    case D3DTOP_SUBTRACT:
+        return x + " - " + y;
+    case D3DTOP_ADDSMOOTH:
+        return x + " + " + y + " - " + x + " * " + y;
+    case D3DTOP_BLENDDIFFUSEALPHA:
+        return blend("diffuse.a");
+    case D3DTOP_BLENDTEXTUREALPHA:
+        return blend("tex.a");
+    case D3DTOP_BLENDFACTORALPHA:
+        return blend("uTextureFactor.a");
+    case D3DTOP_BLENDCURRENTALPHA:
+        return blend("current.a");
     case D3DTOP_SELECTARG1:
-    default: return x; // operations the game never sets fall back to the first argument
+    default:
+        return x; // operations the game never sets fall back to the first argument
     }
 }
 
 const char* Comparison(uint8_t func)
 {
     switch (func) {
-    case D3DCMP_LESS: return "<";
-    case D3DCMP_EQUAL: return "==";
-    case D3DCMP_LESSEQUAL: return "<=";
-    case D3DCMP_GREATER: return ">";
-    case D3DCMP_NOTEQUAL: return "!=";
-    case D3DCMP_GREATEREQUAL: return ">=";
-    default: return nullptr;
+    case D3DCMP_LESS:
+        return "<";
+    case D3DCMP_EQUAL:
+        return "==";
+    case D3DCMP_LESSEQUAL:
+        return "<=";
+    case D3DCMP_GREATER:
+        return ">";
+    case D3DCMP_NOTEQUAL:
+        return "!=";
+    case D3DCMP_GREATEREQUAL:
+        return ">=";
+    default:
+        return nullptr;
     }
 }
 
@@ -184,8 +220,12 @@ std::string GlFixedFunction::VertexSource(const FixedFunctionKey& key, bool clip
     case FIXED_FOG_LINEAR_RANGE:
         s += "    vFog = clamp((uFogParams.x - length(eye.xyz)) * uFogParams.y, 0.0, 1.0);\n";
         break;
-    case FIXED_FOG_SPECULAR_ALPHA: s += "    vFog = inSpecular.a;\n"; break;
-    default: s += "    vFog = 1.0;\n"; break;
+    case FIXED_FOG_SPECULAR_ALPHA:
+        s += "    vFog = inSpecular.a;\n";
+        break;
+    default:
+        s += "    vFog = 1.0;\n";
+        break;
     }
     s += "    vDiffuse = inDiffuse;\n    vSpecular = inSpecular;\n";
     for (int i = 0; i < key.stageCount; ++i) {
@@ -205,10 +245,18 @@ std::string GlFixedFunction::VertexSource(const FixedFunctionKey& key, bool clip
         // so a two-component set moves by the matrix's third row (_31, _32), as Direct3D does.
         std::string padded;
         switch (stage.texCoordSize) {
-        case 1: padded = "vec4(" + in + ".x, 1.0, 0.0, 0.0)"; break;
-        case 2: padded = "vec4(" + in + ".xy, 1.0, 0.0)"; break;
-        case 3: padded = "vec4(" + in + ".xyz, 1.0)"; break;
-        default: padded = in; break;
+        case 1:
+            padded = "vec4(" + in + ".x, 1.0, 0.0, 0.0)";
+            break;
+        case 2:
+            padded = "vec4(" + in + ".xy, 1.0, 0.0)";
+            break;
+        case 3:
+            padded = "vec4(" + in + ".xyz, 1.0)";
+            break;
+        default:
+            padded = in;
+            break;
         }
         const std::string transformed = "(uTextureMatrix" + std::to_string(i) + " * " + padded + ")";
         if ((stage.transform & FixedFunctionKey::TRANSFORM_PROJECTED) && count >= 2) {
@@ -252,8 +300,7 @@ std::string GlFixedFunction::FragmentSource(const FixedFunctionKey& key)
             s += "    tex = texture(uTexture" + n + ", vTexCoord" + n + ");\n";
         else
             s += "    tex = vec4(1.0);\n";
-        const std::string rgb =
-            Operation(stage.colorOp, Argument(stage.colorArg1), Argument(stage.colorArg2), ".rgb");
+        const std::string rgb = Operation(stage.colorOp, Argument(stage.colorArg1), Argument(stage.colorArg2), ".rgb");
         std::string alpha = "current.a";
         if (stage.alphaOp != D3DTOP_DISABLE)
             alpha = Operation(stage.alphaOp, Argument(stage.alphaArg1), Argument(stage.alphaArg2), ".a");

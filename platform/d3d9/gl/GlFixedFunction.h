@@ -17,19 +17,20 @@ class GlStateCache;
 constexpr int FIXED_FUNCTION_STAGES = 8;
 
 struct FixedFunctionStage {
-    uint8_t colorOp;   // D3DTOP_*; D3DTOP_DISABLE ends the cascade
+    uint8_t colorOp; // D3DTOP_*; D3DTOP_DISABLE ends the cascade
     uint8_t colorArg1; // D3DTA_* with modifiers
     uint8_t colorArg2;
     uint8_t alphaOp;
     uint8_t alphaArg1;
     uint8_t alphaArg2;
-    uint8_t texCoordSet;   // vertex texture-coordinate set the stage reads; NO_TEXCOORDS when the FVF has none
-    uint8_t texCoordSize;  // components of that set in the vertex (1..4)
-    uint8_t transform;     // D3DTTFF count (0 = no transform), with TRANSFORM_PROJECTED
+    uint8_t texCoordSet; // vertex texture-coordinate set the stage reads; NO_TEXCOORDS when the FVF has none
+    uint8_t texCoordSize; // components of that set in the vertex (1..4)
+    uint8_t transform; // D3DTTFF count (0 = no transform), with TRANSFORM_PROJECTED
     uint8_t pad[3];
 };
 
-enum FixedFunctionFog : uint8_t {
+enum FixedFunctionFog : uint8_t
+{
     FIXED_FOG_NONE = 0,
     FIXED_FOG_LINEAR_DEPTH = 1, // distance = eye-space z
     FIXED_FOG_LINEAR_RANGE = 2, // distance = eye-space distance from the eye
@@ -41,11 +42,11 @@ struct FixedFunctionKey {
     static constexpr uint8_t NO_TEXCOORDS = 0xFF;
     static constexpr uint8_t TRANSFORM_PROJECTED = 0x80;
 
-    uint8_t stageCount;     // stages before the first whose colour operation is DISABLE
+    uint8_t stageCount; // stages before the first whose colour operation is DISABLE
     uint8_t pretransformed; // XYZRHW positions
-    uint8_t alphaFunc;      // D3DCMP_* of the alpha test; 0 = no test
-    uint8_t fog;            // FixedFunctionFog
-    uint8_t specularAdd;    // SPECULARENABLE with specular colours in the vertex
+    uint8_t alphaFunc; // D3DCMP_* of the alpha test; 0 = no test
+    uint8_t fog; // FixedFunctionFog
+    uint8_t specularAdd; // SPECULARENABLE with specular colours in the vertex
     uint8_t pad[3];
     FixedFunctionStage stages[FIXED_FUNCTION_STAGES];
 
@@ -69,7 +70,7 @@ struct FixedFunctionUniforms {
     float textureMatrix[FIXED_FUNCTION_STAGES][16];
     uint32_t textureMatrixSerial;
     float textureFactor[4]; // TEXTUREFACTOR as RGBA 0..1
-    float alphaRef;         // ALPHAREF 0..255
+    float alphaRef; // ALPHAREF 0..255
     float fogColor[3];
     float fogEnd;
     float fogScale; // 1 / (fog end - fog start)
@@ -77,7 +78,8 @@ struct FixedFunctionUniforms {
     uint32_t valuesSerial; // texture factor, alpha reference, fog and point size
 };
 
-class GlFixedFunction {
+class GlFixedFunction
+{
 public:
     // clipControl: the context maps clip-space depth 0..1 and the y flip itself (glClipControl);
     // without it the generated vertex code does both.

@@ -7,8 +7,7 @@
 
 #include <cstdio>
 
-bool GlFramebufferCache::AttachmentFor(Surface* surface, GlTextureCache& textures, GlStateCache& state,
-                                       Attachment* out)
+bool GlFramebufferCache::AttachmentFor(Surface* surface, GlTextureCache& textures, GlStateCache& state, Attachment* out)
 {
     *out = Attachment{};
     if (!surface)
@@ -60,8 +59,7 @@ GLuint GlFramebufferCache::ColorTexture(Surface* surface, GlTextureCache& textur
     return attachment.kind == GL_TEXTURE_2D ? attachment.name : 0;
 }
 
-GLuint GlFramebufferCache::FramebufferFor(Surface* color, Surface* depth, GlTextureCache& textures,
-                                          GlStateCache& state)
+GLuint GlFramebufferCache::FramebufferFor(Surface* color, Surface* depth, GlTextureCache& textures, GlStateCache& state)
 {
     Attachment colorAttachment;
     Attachment depthAttachment;

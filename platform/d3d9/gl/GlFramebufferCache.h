@@ -21,10 +21,11 @@ class GlTextureCache;
 // What the device keeps in a standalone surface's backEndData.
 struct GlSurface {
     GLuint renderbuffer = 0; // depth surfaces
-    GLuint texture = 0;      // colour surfaces
+    GLuint texture = 0; // colour surfaces
 };
 
-class GlFramebufferCache {
+class GlFramebufferCache
+{
 public:
     // The framebuffer that draws into color (and depth, which may be null); 0 when color has no GL
     // storage that can be rendered to. Storage is made on first use.

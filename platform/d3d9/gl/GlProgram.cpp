@@ -111,13 +111,25 @@ void GlProgram::Upload(GlLinkedProgram& linked)
         const auto* floats = static_cast<const GLfloat*>(data);
         const auto* ints = static_cast<const GLint*>(data);
         switch (uniform.type) {
-        case SHADER_UNIFORM_FLOAT: glUniform1fv(location.location, count, floats); break;
-        case SHADER_UNIFORM_VEC2: glUniform2fv(location.location, count, floats); break;
-        case SHADER_UNIFORM_VEC3: glUniform3fv(location.location, count, floats); break;
-        case SHADER_UNIFORM_VEC4: glUniform4fv(location.location, count, floats); break;
-        case SHADER_UNIFORM_MAT4: glUniformMatrix4fv(location.location, count, GL_FALSE, floats); break;
+        case SHADER_UNIFORM_FLOAT:
+            glUniform1fv(location.location, count, floats);
+            break;
+        case SHADER_UNIFORM_VEC2:
+            glUniform2fv(location.location, count, floats);
+            break;
+        case SHADER_UNIFORM_VEC3:
+            glUniform3fv(location.location, count, floats);
+            break;
+        case SHADER_UNIFORM_VEC4:
+            glUniform4fv(location.location, count, floats);
+            break;
+        case SHADER_UNIFORM_MAT4:
+            glUniformMatrix4fv(location.location, count, GL_FALSE, floats);
+            break;
         case SHADER_UNIFORM_INT:
-        case SHADER_UNIFORM_BOOL: glUniform1iv(location.location, count, ints); break;
+        case SHADER_UNIFORM_BOOL:
+            glUniform1iv(location.location, count, ints);
+            break;
         case SHADER_UNIFORM_SAMPLER:
             glUniform1iv(location.location, count, ints);
             for (GLsizei i = 0; i < count; ++i) {

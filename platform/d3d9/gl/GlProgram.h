@@ -60,7 +60,8 @@ struct GlLinkedProgram {
     unsigned stageMask = 1; // texture stages the program's samplers read
 };
 
-class GlProgram : public ShaderProgram {
+class GlProgram : public ShaderProgram
+{
 public:
     GlProgram(DeviceBase* device, const char* vertexSource, const char* fragmentSource, bool clipControl);
 
@@ -78,6 +79,6 @@ private:
     void Upload(GlLinkedProgram& linked);
 
     bool clipControl_;
-    bool compileTried_ = false;         // drawing thread only
+    bool compileTried_ = false; // drawing thread only
     std::atomic<bool> compiled_{false}; // log and validity are final once set
 };

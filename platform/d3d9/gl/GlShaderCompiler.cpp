@@ -6,9 +6,9 @@
 namespace {
 
 const char* const ATTRIBUTE_NAMES[GlShaderCompiler::ATTRIBUTE_COUNT] = {
-    "inPosition",   "inNormal",     "inDiffuse",    "inSpecular",   "inBlendWeight",
-    "inBlendIndices", "inPSize",    "inTexCoord0",  "inTexCoord1",  "inTexCoord2",
-    "inTexCoord3",  "inTexCoord4",  "inTexCoord5",  "inTexCoord6",  "inTexCoord7",
+    "inPosition",     "inNormal",    "inDiffuse",   "inSpecular",  "inBlendWeight",
+    "inBlendIndices", "inPSize",     "inTexCoord0", "inTexCoord1", "inTexCoord2",
+    "inTexCoord3",    "inTexCoord4", "inTexCoord5", "inTexCoord6", "inTexCoord7",
 };
 
 std::string ShaderLog(GLuint shader)

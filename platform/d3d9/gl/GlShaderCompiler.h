@@ -6,7 +6,8 @@
 
 #include <string>
 
-class GlShaderCompiler {
+class GlShaderCompiler
+{
 public:
     // The names bound to the ShaderAttribute locations before linking (layout qualifiers in a source win).
     static const char* AttributeName(unsigned location);

@@ -145,8 +145,7 @@ void GlStateCache::SetBlend(bool enable, GLenum srcColor, GLenum dstColor, GLenu
         return;
     }
     const GLenum wanted[6] = {srcColor, dstColor, srcAlpha, dstAlpha, opColor, opAlpha};
-    if (!known || wanted[0] != blend_[0] || wanted[1] != blend_[1] || wanted[2] != blend_[2] ||
-        wanted[3] != blend_[3])
+    if (!known || wanted[0] != blend_[0] || wanted[1] != blend_[1] || wanted[2] != blend_[2] || wanted[3] != blend_[3])
         glBlendFuncSeparate(srcColor, dstColor, srcAlpha, dstAlpha);
     if (!known || wanted[4] != blend_[4] || wanted[5] != blend_[5])
         glBlendEquationSeparate(opColor, opAlpha);

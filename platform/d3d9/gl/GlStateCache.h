@@ -4,7 +4,8 @@
 
 #include <epoxy/gl.h>
 
-class GlStateCache {
+class GlStateCache
+{
 public:
     static constexpr int TEXTURE_UNITS = 8;
 
@@ -78,7 +79,8 @@ private:
     float depthBias_[2] = {};
 
     // Each group is known only after its first call following Invalidate.
-    enum : unsigned {
+    enum : unsigned
+    {
         KNOWN_VIEWPORT = 1u << 0,
         KNOWN_DEPTHRANGE = 1u << 1,
         KNOWN_SCISSOR = 1u << 2,

@@ -36,27 +36,39 @@ GlPixelFormat GlTextureCache::FormatFor(D3DFORMAT format)
     // D3D names formats from the most significant bit of a little-endian pixel: A8R8G8B8 is the bytes
     // B, G, R, A, which GL calls BGRA of unsigned bytes; the 16-bit formats are GL's reversed packings.
     switch (format) {
-    case D3DFMT_A8R8G8B8: return Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4);
+    case D3DFMT_A8R8G8B8:
+        return Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4);
     case D3DFMT_X8R8G8B8:
         return WithSwizzle(Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4), GL_RED, GL_GREEN, GL_BLUE, GL_ONE);
-    case D3DFMT_A8B8G8R8: return Make(GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4);
+    case D3DFMT_A8B8G8R8:
+        return Make(GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4);
     case D3DFMT_X8B8G8R8:
         return WithSwizzle(Make(GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4), GL_RED, GL_GREEN, GL_BLUE, GL_ONE);
-    case D3DFMT_R8G8B8: return Make(GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, 3);
-    case D3DFMT_R5G6B5: return Make(GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 2);
-    case D3DFMT_A1R5G5B5: return Make(GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, 2);
+    case D3DFMT_R8G8B8:
+        return Make(GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, 3);
+    case D3DFMT_R5G6B5:
+        return Make(GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 2);
+    case D3DFMT_A1R5G5B5:
+        return Make(GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, 2);
     case D3DFMT_X1R5G5B5:
-        return WithSwizzle(Make(GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, 2), GL_RED, GL_GREEN,
-                           GL_BLUE, GL_ONE);
-    case D3DFMT_A4R4G4B4: return Make(GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, 2);
-    case D3DFMT_A2R10G10B10: return Make(GL_RGB10_A2, GL_BGRA, GL_UNSIGNED_INT_2_10_10_10_REV, 4);
+        return WithSwizzle(Make(GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, 2), GL_RED, GL_GREEN, GL_BLUE,
+                           GL_ONE);
+    case D3DFMT_A4R4G4B4:
+        return Make(GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, 2);
+    case D3DFMT_A2R10G10B10:
+        return Make(GL_RGB10_A2, GL_BGRA, GL_UNSIGNED_INT_2_10_10_10_REV, 4);
     // Luminance fills the colour channels with alpha 1; an alpha-only texture reads black with its alpha,
     // as Direct3D 9 samples it.
-    case D3DFMT_L8: return WithSwizzle(Make(GL_R8, GL_RED, GL_UNSIGNED_BYTE, 1), GL_RED, GL_RED, GL_RED, GL_ONE);
-    case D3DFMT_A8: return WithSwizzle(Make(GL_R8, GL_RED, GL_UNSIGNED_BYTE, 1), GL_ZERO, GL_ZERO, GL_ZERO, GL_RED);
-    case D3DFMT_R32F: return WithSwizzle(Make(GL_R32F, GL_RED, GL_FLOAT, 4), GL_RED, GL_ONE, GL_ONE, GL_ONE);
-    case D3DFMT_A32B32G32R32F: return Make(GL_RGBA32F, GL_RGBA, GL_FLOAT, 16);
-    default: return GlPixelFormat{};
+    case D3DFMT_L8:
+        return WithSwizzle(Make(GL_R8, GL_RED, GL_UNSIGNED_BYTE, 1), GL_RED, GL_RED, GL_RED, GL_ONE);
+    case D3DFMT_A8:
+        return WithSwizzle(Make(GL_R8, GL_RED, GL_UNSIGNED_BYTE, 1), GL_ZERO, GL_ZERO, GL_ZERO, GL_RED);
+    case D3DFMT_R32F:
+        return WithSwizzle(Make(GL_R32F, GL_RED, GL_FLOAT, 4), GL_RED, GL_ONE, GL_ONE, GL_ONE);
+    case D3DFMT_A32B32G32R32F:
+        return Make(GL_RGBA32F, GL_RGBA, GL_FLOAT, 16);
+    default:
+        return GlPixelFormat{};
     }
 }
 
@@ -162,8 +174,8 @@ void GlTextureCache::Upload(Texture* texture, GlTexture* gl, GlStateCache& state
             glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, w, h, format.format, format.type,
                             surface->Bits());
         else
-            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), static_cast<GLint>(format.internalFormat), w,
-                         h, 0, format.format, format.type, surface->Bits());
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), static_cast<GLint>(format.internalFormat), w, h, 0,
+                         format.format, format.type, surface->Bits());
     }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     if ((texture->Usage() & D3DUSAGE_AUTOGENMIPMAP) && gl->levels == 1) {
@@ -177,12 +189,17 @@ void GlTextureCache::Upload(Texture* texture, GlTexture* gl, GlStateCache& state
 GLenum GlTextureCache::AddressMode(DWORD address) const
 {
     switch (address) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return mirrorClamp_ ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_MIRROR:
+        return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+        return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+        return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE:
+        return mirrorClamp_ ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
     case D3DTADDRESS_WRAP:
-    default: return GL_REPEAT;
+    default:
+        return GL_REPEAT;
     }
 }
 

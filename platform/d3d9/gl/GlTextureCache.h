@@ -32,7 +32,8 @@ struct GlTexture {
     bool storageMade = false;
 };
 
-class GlTextureCache {
+class GlTextureCache
+{
 public:
     static constexpr int STAGES = 8;
 

@@ -8,7 +8,8 @@
 
 #include <vector>
 
-class NullDevice : public DeviceBase {
+class NullDevice : public DeviceBase
+{
 public:
     struct DrawRecord {
         D3DPRIMITIVETYPE primitiveType = D3DPT_TRIANGLELIST;
@@ -16,10 +17,10 @@ public:
         DWORD fvf = 0;
         bool indexed = false;
         bool userPointer = false; // a ...UP draw
-        UINT vertexCount = 0;     // non-indexed: vertices; indexed: indices
+        UINT vertexCount = 0; // non-indexed: vertices; indexed: indices
         ShaderProgram* program = nullptr; // not referenced; compare only
-        Texture* texture0 = nullptr;      // not referenced; compare only
-        Surface* renderTarget = nullptr;  // not referenced; compare only
+        Texture* texture0 = nullptr; // not referenced; compare only
+        Surface* renderTarget = nullptr; // not referenced; compare only
     };
     struct ClearRecord {
         DWORD flags = 0;

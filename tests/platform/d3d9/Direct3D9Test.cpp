@@ -6,7 +6,8 @@
 
 namespace {
 
-class Direct3DTest : public ::testing::Test {
+class Direct3DTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -81,8 +82,8 @@ TEST_F(Direct3DTest, ModesIncludeTheOfferedSizesAndTheDesktop)
         ASSERT_EQ(d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, D3DFMT_X8R8G8B8, i, &mode), D3D_OK);
         EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
         EXPECT_EQ(mode.RefreshRate, desktop.RefreshRate);
-        EXPECT_TRUE(sizes.insert({mode.Width, mode.Height}).second) << "listed twice: " << mode.Width << "x"
-                                                                     << mode.Height;
+        EXPECT_TRUE(sizes.insert({mode.Width, mode.Height}).second)
+            << "listed twice: " << mode.Width << "x" << mode.Height;
     }
     EXPECT_TRUE(sizes.count({800, 600}));
     EXPECT_TRUE(sizes.count({1024, 768}));
@@ -115,17 +116,17 @@ TEST_F(Direct3DTest, FormatChecks)
     EXPECT_EQ(d3d->CheckDeviceType(a, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, TRUE), D3DERR_NOTAVAILABLE);
 
     for (D3DFORMAT depth : {D3DFMT_D24S8, D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D32}) {
-        EXPECT_EQ(d3d->CheckDeviceFormat(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                         depth),
-                  D3D_OK)
+        EXPECT_EQ(
+            d3d->CheckDeviceFormat(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, depth),
+            D3D_OK)
             << depth;
         EXPECT_EQ(d3d->CheckDepthStencilMatch(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, depth), D3D_OK);
     }
     EXPECT_EQ(d3d->CheckDeviceFormat(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
                                      D3DFMT_A8R8G8B8),
               D3DERR_NOTAVAILABLE);
-    for (D3DFORMAT texture : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
-                              D3DFMT_L8, D3DFMT_A8}) {
+    for (D3DFORMAT texture :
+         {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_L8, D3DFMT_A8}) {
         EXPECT_EQ(d3d->CheckDeviceFormat(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, texture), D3D_OK)
             << texture;
     }
@@ -134,13 +135,12 @@ TEST_F(Direct3DTest, FormatChecks)
               D3D_OK);
 
     DWORD quality = 99;
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_NONE,
-                                              &quality),
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_NONE, &quality),
               D3D_OK);
     EXPECT_EQ(quality, 1u);
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES,
-                                              &quality),
-              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(
+        d3d->CheckDeviceMultiSampleType(a, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES, &quality),
+        D3DERR_NOTAVAILABLE);
     EXPECT_EQ(quality, 0u);
 }
 
@@ -148,8 +148,8 @@ TEST_F(Direct3DTest, DummyVideoDriverGivesTheNullDevice)
 {
     D3DPRESENT_PARAMETERS pp = WindowedParameters();
     IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                &pp, &device),
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                &device),
               D3D_OK);
     ASSERT_NE(device, nullptr);
     EXPECT_NE(dynamic_cast<NullDevice*>(device), nullptr);
@@ -170,14 +170,13 @@ TEST_F(Direct3DTest, CreateDeviceValidatesFirst)
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
               D3DERR_NOTAVAILABLE);
     // Exactly one kind of vertex processing.
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MULTITHREADED, &pp, &device),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MULTITHREADED, &pp, &device), D3DERR_INVALIDCALL);
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
                                 D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
                                 &device),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
-                                D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE, &pp, &device),
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE,
+                                &pp, &device),
               D3DERR_INVALIDCALL);
     pp.MultiSampleType = D3DMULTISAMPLE_2_SAMPLES;
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
@@ -200,8 +199,7 @@ TEST_F(Direct3DTest, CreateDeviceFillsInWhatD3DFillsIn)
     pp.BackBufferFormat = D3DFMT_UNKNOWN;
     pp.BackBufferCount = 0;
     IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
-              D3D_OK);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
     EXPECT_EQ(pp.BackBufferFormat, D3DFMT_X8R8G8B8);
     EXPECT_EQ(pp.BackBufferCount, 1u);
     device->Release();
@@ -223,8 +221,7 @@ TEST_F(Direct3DTest, NullConfigurationReachesEnumerationAndDevice)
 
     D3DPRESENT_PARAMETERS pp = WindowedParameters();
     IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
-              D3D_OK);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
     ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
     EXPECT_EQ(caps.PixelShaderVersion, 0xFFFF0104u);
     EXPECT_EQ(caps.MaxTextureHeight, 256u);
@@ -263,14 +260,13 @@ TEST_F(Direct3DTest, WindowModeWithoutASizeTakesTheClientArea)
         ASSERT_NE(RegisterClassA(&wc), 0u);
         registered = true;
     }
-    HWND window = CreateWindowExA(0, "D3D9TestWindow", "device", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExA(0, "D3D9TestWindow", "device", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     D3DPRESENT_PARAMETERS pp = WindowedParameters(0, 0);
     pp.hDeviceWindow = window;
     IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device),
-              D3D_OK);
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
     EXPECT_EQ(pp.BackBufferWidth, 300u);
     EXPECT_EQ(pp.BackBufferHeight, 200u);
     IDirect3DSurface9* backBuffer = nullptr;

@@ -15,17 +15,18 @@ struct QuadVertex {
 static_assert(sizeof(QuadVertex) == 28);
 constexpr DWORD QUAD_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
-class Draws : public NullDeviceTest {
+class Draws : public NullDeviceTest
+{
 protected:
     void SetUp() override
     {
         NullDeviceTest::SetUp();
         // Four vertices: a strip of two triangles.
-        ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY, QUAD_FVF, D3DPOOL_MANAGED,
-                                             &vb, nullptr),
+        ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(QuadVertex), D3DUSAGE_WRITEONLY, QUAD_FVF, D3DPOOL_MANAGED, &vb,
+                                             nullptr),
                   D3D_OK);
-        ASSERT_EQ(device->CreateIndexBuffer(6 * sizeof(uint16_t), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                            D3DPOOL_MANAGED, &ib, nullptr),
+        ASSERT_EQ(device->CreateIndexBuffer(6 * sizeof(uint16_t), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                            &ib, nullptr),
                   D3D_OK);
         void* data = nullptr;
         ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
@@ -59,7 +60,7 @@ TEST_F(Draws, NothingBoundDrawsNothing)
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK); // vertices but no format
     ASSERT_EQ(device->SetFVF(QUAD_FVF), D3D_OK);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK); // no indices
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 0), D3D_OK);                // no primitives
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 0), D3D_OK); // no primitives
     EXPECT_EQ(null->DrawCount(), 0u);
 }
 
@@ -154,14 +155,14 @@ TEST_F(Draws, UserPointerDraws)
     EXPECT_EQ(stride, 0u);
 
     const uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
-    ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad,
-                                             sizeof(QuadVertex)),
-              D3D_OK);
+    ASSERT_EQ(
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, quad, sizeof(QuadVertex)),
+        D3D_OK);
     EXPECT_EQ(null->DrawCount(), 2u);
     // Index 3 lies outside the declared range of 3 vertices.
-    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, indices, D3DFMT_INDEX16, quad,
-                                             sizeof(QuadVertex)),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, indices, D3DFMT_INDEX16, quad, sizeof(QuadVertex)),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, nullptr, sizeof(QuadVertex)), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(null->DrawCount(), 2u);

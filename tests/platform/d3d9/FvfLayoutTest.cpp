@@ -58,8 +58,8 @@ TEST(FvfLayout, TheGameVertexFormats)
 TEST(FvfLayout, TexCoordSizeBits)
 {
     // Three sets sized 1, 3 and 4 floats after an XYZ position.
-    const DWORD fvf = D3DFVF_XYZ | D3DFVF_TEX3 | D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE3(1) |
-                      D3DFVF_TEXCOORDSIZE4(2);
+    const DWORD fvf =
+        D3DFVF_XYZ | D3DFVF_TEX3 | D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE3(1) | D3DFVF_TEXCOORDSIZE4(2);
     const FvfLayout layout = DecodeFvf(fvf);
     ASSERT_TRUE(layout.valid);
     EXPECT_EQ(layout.texCoordSize[0], 1u);
@@ -74,8 +74,8 @@ TEST(FvfLayout, TexCoordSizeBits)
 TEST(FvfLayout, EveryElementInOrder)
 {
     // XYZW | NORMAL | PSIZE | DIFFUSE | SPECULAR | TEX2: 16, 12, 4, 4, 4, 8 + 8.
-    const FvfLayout layout = DecodeFvf(D3DFVF_XYZW | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE |
-                                       D3DFVF_SPECULAR | D3DFVF_TEX2);
+    const FvfLayout layout =
+        DecodeFvf(D3DFVF_XYZW | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2);
     ASSERT_TRUE(layout.valid);
     EXPECT_EQ(layout.positionSize, 4u);
     EXPECT_FALSE(layout.pretransformed);
@@ -124,8 +124,8 @@ TEST(FvfLayout, BlendWeightsAndIndices)
 TEST(FvfLayout, FormatsThatCannotBeDrawn)
 {
     EXPECT_FALSE(DecodeFvf(0).valid);
-    EXPECT_FALSE(DecodeFvf(D3DFVF_DIFFUSE | D3DFVF_TEX1).valid);  // no position
-    EXPECT_FALSE(DecodeFvf(0x4004).valid);                         // W with RHW is no format
-    EXPECT_FALSE(DecodeFvf(D3DFVF_XYZ | 0x900).valid);             // nine texture sets
+    EXPECT_FALSE(DecodeFvf(D3DFVF_DIFFUSE | D3DFVF_TEX1).valid); // no position
+    EXPECT_FALSE(DecodeFvf(0x4004).valid); // W with RHW is no format
+    EXPECT_FALSE(DecodeFvf(D3DFVF_XYZ | 0x900).valid); // nine texture sets
     EXPECT_FALSE(DecodeFvf(D3DFVF_XYZ | D3DFVF_LASTBETA_UBYTE4).valid); // indices without betas
 }

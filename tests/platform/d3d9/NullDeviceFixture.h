@@ -12,7 +12,8 @@ inline D3DPRESENT_PARAMETERS WindowedParameters(UINT width = 640, UINT height = 
     return WindowedPresentParameters(width, height);
 }
 
-class NullDeviceTest : public ::testing::Test {
+class NullDeviceTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -52,8 +52,8 @@ TEST_F(ResetAndClear, EveryKindOfDefaultPoolResourceCounts)
     EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
     depth->Release();
     IDirect3DVertexBuffer9* dynamicBuffer = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(256, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT,
-                                         &dynamicBuffer, nullptr),
+    ASSERT_EQ(device->CreateVertexBuffer(256, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &dynamicBuffer,
+                                         nullptr),
               D3D_OK);
     EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
     dynamicBuffer->Release();
@@ -71,8 +71,8 @@ TEST_F(ResetAndClear, EveryKindOfDefaultPoolResourceCounts)
 TEST_F(ResetAndClear, ReleasedButStillBoundDoesNotStopReset)
 {
     IDirect3DTexture9* sceneTexture = nullptr;
-    ASSERT_EQ(device->CreateTexture(256, 256, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
-                                    &sceneTexture, nullptr),
+    ASSERT_EQ(device->CreateTexture(256, 256, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &sceneTexture,
+                                    nullptr),
               D3D_OK);
     IDirect3DSurface9* level = nullptr;
     ASSERT_EQ(sceneTexture->GetSurfaceLevel(0, &level), D3D_OK);
@@ -181,7 +181,7 @@ TEST_F(ResetAndClear, ClearFillsTheBackBufferAndClampsDepth)
     EXPECT_EQ(PixelAt(locked, 100, 150)[2], 0xFF);
     EXPECT_EQ(PixelAt(locked, 149, 199)[2], 0xFF);
     EXPECT_EQ(PixelAt(locked, 150, 199)[2], 0x33); // right of the rectangle
-    EXPECT_EQ(PixelAt(locked, 99, 150)[2], 0x33);  // left of the viewport
+    EXPECT_EQ(PixelAt(locked, 99, 150)[2], 0x33); // left of the viewport
     EXPECT_EQ(PixelAt(locked, 120, 200)[2], 0x33); // below the viewport
     backBuffer->UnlockRect();
     backBuffer->Release();
@@ -211,9 +211,9 @@ TEST_F(ResetAndClear, ClearValidates)
 TEST_F(ResetAndClear, ClearingATextureRenderTargetReadsBackThroughItsLevel)
 {
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(64, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(64, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+        D3D_OK);
     IDirect3DSurface9* level = nullptr;
     ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
     ASSERT_EQ(device->SetRenderTarget(0, level), D3D_OK);

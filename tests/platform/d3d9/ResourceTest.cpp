@@ -160,20 +160,20 @@ TEST_F(Resources, TextureCreationValidates)
     EXPECT_EQ(device->CreateTexture(16, 16, 1, 0, D3DFMT_D24S8, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_INVALIDCALL);
     // Render targets live in the default pool only.
-    EXPECT_EQ(device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture,
-                                    nullptr),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(texture, nullptr);
     EXPECT_EQ(device->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, nullptr, nullptr),
               D3DERR_INVALIDCALL);
-    for (D3DFORMAT format : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
-                             D3DFMT_L8, D3DFMT_A8}) {
+    for (D3DFORMAT format :
+         {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_L8, D3DFMT_A8}) {
         ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK) << format;
         D3DLOCKED_RECT locked;
         ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-        const INT bytes = (format == D3DFMT_L8 || format == D3DFMT_A8) ? 1
+        const INT bytes = (format == D3DFMT_L8 || format == D3DFMT_A8)               ? 1
                           : (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4
-                                                                                      : 2;
+                                                                                     : 2;
         EXPECT_EQ(locked.Pitch, 4 * bytes) << format;
         texture->UnlockRect(0);
         texture->Release();

@@ -7,14 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <unistd.h>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
-class D3DXDeviceTest : public ::testing::Test {
+class D3DXDeviceTest : public ::testing::Test
+{
 protected:
     static constexpr UINT BACK_BUFFER_WIDTH = 640;
     static constexpr UINT BACK_BUFFER_HEIGHT = 480;
@@ -30,9 +31,8 @@ protected:
         if (HasFatalFailure())
             return;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              (std::string("varnholt_d3dx9_") + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-               info->name());
+        dir = std::filesystem::temp_directory_path() / (std::string("varnholt_d3dx9_") + std::to_string(::getpid()) +
+                                                        "_" + info->test_suite_name() + "_" + info->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }

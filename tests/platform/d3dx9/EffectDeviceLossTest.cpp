@@ -4,13 +4,15 @@
 #include <string>
 
 namespace {
-class EffectDeviceLoss : public D3DXDeviceTest {
+class EffectDeviceLoss : public D3DXDeviceTest
+{
 protected:
     ID3DXEffect* Load()
     {
         ID3DXEffect* effect = nullptr;
         const std::string path = std::string(VARNHOLT_FIXTURES) + "/effects/textured.fx";
-        EXPECT_EQ(D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr), D3D_OK);
+        EXPECT_EQ(D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, nullptr, &effect, nullptr),
+                  D3D_OK);
         return effect;
     }
 };
@@ -23,8 +25,9 @@ TEST_F(EffectDeviceLoss, LostDeviceLetsGoOfRenderTargetsButKeepsManagedTextures)
     ID3DXEffect* effect = Load();
     ASSERT_NE(effect, nullptr);
     IDirect3DTexture9* target = nullptr;
-    ASSERT_EQ(device->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+        D3D_OK);
     IDirect3DTexture9* managed = nullptr;
     ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
 

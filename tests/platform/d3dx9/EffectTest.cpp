@@ -22,14 +22,15 @@ ULONG RefCount(T* object)
     return object->Release();
 }
 
-class EffectTest : public D3DXNullDeviceTest {
+class EffectTest : public D3DXNullDeviceTest
+{
 protected:
     ID3DXEffect* Load(const char* name, ID3DXEffectPool* pool = nullptr)
     {
         ID3DXEffect* effect = nullptr;
         ID3DXBuffer* errors = nullptr;
-        const HRESULT hr = D3DXCreateEffectFromFileA(device, Fixture(name).c_str(), nullptr, nullptr, 0, pool, &effect,
-                                                     &errors);
+        const HRESULT hr =
+            D3DXCreateEffectFromFileA(device, Fixture(name).c_str(), nullptr, nullptr, 0, pool, &effect, &errors);
         EXPECT_EQ(hr, D3D_OK) << (errors ? static_cast<const char*>(errors->GetBufferPointer()) : "");
         if (errors != nullptr)
             errors->Release();
@@ -410,9 +411,9 @@ TEST_F(EffectTest, BadFilesFailCleanlyWithAMessage)
               D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateEffectFromFileA(device, nullptr, nullptr, nullptr, 0, nullptr, &effect, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateEffectFromFileA(device, Fixture("sample.fx").c_str(), nullptr, nullptr, 0, nullptr, nullptr,
-                                        nullptr),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(
+        D3DXCreateEffectFromFileA(device, Fixture("sample.fx").c_str(), nullptr, nullptr, 0, nullptr, nullptr, nullptr),
+        D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateEffectPool(nullptr), D3DERR_INVALIDCALL);
 }
 
@@ -436,9 +437,9 @@ TEST_F(EffectTest, DefaultDataEffectsDeclareWhatTheGameSets)
     scene->Release();
 
     ID3DXEffect* basic = nullptr;
-    ASSERT_EQ(D3DXCreateEffectFromFileA(device, "Data/Effect Files/basic.fx", nullptr, nullptr, 0, nullptr, &basic,
-                                        nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        D3DXCreateEffectFromFileA(device, "Data/Effect Files/basic.fx", nullptr, nullptr, 0, nullptr, &basic, nullptr),
+        D3D_OK);
     EXPECT_STREQ(basic->GetCurrentTechnique(), "Basic");
     for (const char* technique : {"StaticObjectTechnique", "BumpMappingBasic"})
         EXPECT_NE(basic->GetTechniqueByName(technique), nullptr) << technique;

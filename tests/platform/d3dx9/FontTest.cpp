@@ -27,7 +27,8 @@ double Pixels(double units, int cellHeight)
 }
 
 // Records what a font asks a sprite to draw.
-class RecordingSprite : public ID3DXSprite {
+class RecordingSprite : public ID3DXSprite
+{
 public:
     struct Quad {
         IDirect3DTexture9* texture;
@@ -70,7 +71,8 @@ public:
     std::vector<Quad> quads;
 };
 
-class FontTest : public D3DXNullDeviceTest {
+class FontTest : public D3DXNullDeviceTest
+{
 protected:
     ID3DXFont* MakeFont(int height, UINT weight = FW_NORMAL, const char* face = "Times New Roman")
     {
@@ -288,7 +290,8 @@ TEST_F(FontTest, FontsAndEffectsAreMadeOnTwoThreadsAtOnce)
     auto make = [&](int side) {
         for (int i = 0; i < PER_THREAD; ++i) {
             D3DXCreateFontA(device, 20 + i, 0, FW_BOLD, 1, FALSE, 0, 0, 0, 0, "Times New Roman", &fonts[side][i]);
-            D3DXCreateEffectFromFileA(device, effectPath.c_str(), nullptr, nullptr, 0, pool, &effects[side][i], nullptr);
+            D3DXCreateEffectFromFileA(device, effectPath.c_str(), nullptr, nullptr, 0, pool, &effects[side][i],
+                                      nullptr);
         }
     };
     std::thread other(make, 1);

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -18,9 +18,24 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes TgaHeader(uint8_t type, uint16_t width, uint16_t height, uint8_t bits, uint8_t descriptor, uint8_t idLength = 0)
 {
-    return Bytes{idLength, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                 static_cast<uint8_t>(width & 0xFF), static_cast<uint8_t>(width >> 8),
-                 static_cast<uint8_t>(height & 0xFF), static_cast<uint8_t>(height >> 8), bits, descriptor};
+    return Bytes{idLength,
+                 0,
+                 type,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 static_cast<uint8_t>(width & 0xFF),
+                 static_cast<uint8_t>(width >> 8),
+                 static_cast<uint8_t>(height & 0xFF),
+                 static_cast<uint8_t>(height >> 8),
+                 bits,
+                 descriptor};
 }
 
 Bytes Cat(Bytes a, const Bytes& b)
@@ -39,7 +54,10 @@ uint32_t Le32(const Bytes& b, size_t at)
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
-uint16_t Le16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+uint16_t Le16(const Bytes& b, size_t at)
+{
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
 
 // Pixels of a 2 x 2 picture as stored in a 24-bit TGA (blue, green, red): blue, green / red, white.
 const Bytes kBlueGreen = {255, 0, 0, 0, 255, 0};
@@ -96,9 +114,9 @@ TEST(ImageLoader, TgaPixelDepthsAndSkippedFields)
 
     // An identification field of 3 bytes and a 2-entry 24-bit colour map come before the pixels.
     Bytes withFields = TgaHeader(2, 1, 1, 24, 0x20, 3);
-    withFields[1] = 1;       // colour map present
-    withFields[5] = 2;       // two entries
-    withFields[7] = 24;      // of 24 bits
+    withFields[1] = 1; // colour map present
+    withFields[5] = 2; // two entries
+    withFields[7] = 24; // of 24 bits
     withFields = Cat(withFields, {'a', 'b', 'c', 9, 9, 9, 9, 9, 9, 7, 8, 9});
     ASSERT_TRUE(Decode(withFields, result)) << result.error;
     EXPECT_EQ(result.image.Argb(0, 0), 0xFF090807u);
@@ -190,11 +208,10 @@ TEST(ImageLoader, CorruptedFilesNeverCrash)
 TEST(ImageLoader, BmpPngAndJpegThroughTheirSignatures)
 {
     // A 3 x 2 24-bit BMP, bottom-up, rows padded from 9 to 12 bytes.
-    Bytes bmp = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,
-                 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0,
-                 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    bmp = Cat(bmp, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0});             // bottom row
-    bmp = Cat(bmp, {10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0});    // top row
+    Bytes bmp = {'B', 'M', 78, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1,
+                 0,   24,  0,  0, 0, 0, 0, 24, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    bmp = Cat(bmp, {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}); // bottom row
+    bmp = Cat(bmp, {10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0}); // top row
     ImageLoader::Result result;
     ASSERT_TRUE(Decode(bmp, result)) << result.error;
     EXPECT_EQ(result.info.ImageFileFormat, D3DXIFF_BMP);
@@ -284,14 +301,14 @@ TEST(ImageWriter, BmpIsTwentyFourBitBottomUpWithPaddedRows)
     ASSERT_EQ(bmp.size(), 54u + 12u * 2u);
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(Le32(bmp, 2), 78u);  // file size
+    EXPECT_EQ(Le32(bmp, 2), 78u); // file size
     EXPECT_EQ(Le32(bmp, 10), 54u); // pixel data offset
     EXPECT_EQ(Le32(bmp, 14), 40u); // info header size
-    EXPECT_EQ(Le32(bmp, 18), 3u);  // width
-    EXPECT_EQ(Le32(bmp, 22), 2u);  // height, positive: bottom-up
-    EXPECT_EQ(Le16(bmp, 26), 1u);  // planes
+    EXPECT_EQ(Le32(bmp, 18), 3u); // width
+    EXPECT_EQ(Le32(bmp, 22), 2u); // height, positive: bottom-up
+    EXPECT_EQ(Le16(bmp, 26), 1u); // planes
     EXPECT_EQ(Le16(bmp, 28), 24u); // bits per pixel
-    EXPECT_EQ(Le32(bmp, 30), 0u);  // uncompressed
+    EXPECT_EQ(Le32(bmp, 30), 0u); // uncompressed
     EXPECT_EQ(Le32(bmp, 34), 24u); // pixel bytes
     // The first stored row is the bottom one (y = 1): blue 10, 11, 12.
     EXPECT_EQ(bmp[54], 10);
@@ -343,7 +360,8 @@ TEST(ImageWriter, TgaRoundTripKeepsAlpha)
 
 TEST(ImageWriter, WriteFileIntoAMissingDirectoryWritesNothing)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("d3dx9_writer_test_" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("d3dx9_writer_test_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     const std::string path = (dir / "missing" / "out.bmp").string();
     EXPECT_FALSE(ImageWriter::WriteFile(path, Bytes{1, 2, 3}));

@@ -4,7 +4,8 @@
 
 #include "platform/d3d9/NullDeviceFixture.h"
 
-class D3DXNullDeviceTest : public NullDeviceTest {
+class D3DXNullDeviceTest : public NullDeviceTest
+{
 protected:
     // A managed A8R8G8B8 texture of one level.
     IDirect3DTexture9* MakeTexture(UINT width, UINT height)

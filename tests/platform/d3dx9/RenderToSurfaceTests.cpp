@@ -10,7 +10,8 @@ bool SameViewport(const D3DVIEWPORT9& a, const D3DVIEWPORT9& b)
            a.MaxZ == b.MaxZ;
 }
 
-class RenderToSurfaceTest : public D3DXDeviceTest {
+class RenderToSurfaceTest : public D3DXDeviceTest
+{
 protected:
     static constexpr UINT TARGET_WIDTH = 64;
     static constexpr UINT TARGET_HEIGHT = 32;

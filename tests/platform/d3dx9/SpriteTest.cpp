@@ -12,7 +12,8 @@ ULONG RefCount(T* object)
     return object->Release();
 }
 
-class SpriteTest : public D3DXNullDeviceTest {
+class SpriteTest : public D3DXNullDeviceTest
+{
 protected:
     void SetUp() override
     {

@@ -17,12 +17,13 @@ uint32_t Le32(const Bytes& b, size_t at)
 // bottom row (10,20,30) (30,40,50) black white.
 Bytes FourByTwoTga()
 {
-    return Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 24, 0,
-                 10, 20, 30, 30, 40, 50, 0, 0, 0, 255, 255, 255,   // bottom row first
-                 50, 60, 70, 70, 80, 90, 0, 0, 0, 255, 255, 255};  // then the top row
+    return Bytes{0,  0,  2,  0,  0,  0,  0,  0,  0,  0,   0,   0,  4,   0,   2,
+                 0,  24, 0,  10, 20, 30, 30, 40, 50, 0,   0,   0,  255, 255, 255, // bottom row first
+                 50, 60, 70, 70, 80, 90, 0,  0,  0,  255, 255, 255}; // then the top row
 }
 
-class TextureFiles : public D3DXDeviceTest {
+class TextureFiles : public D3DXDeviceTest
+{
 protected:
     void TearDown() override
     {
@@ -248,9 +249,9 @@ TEST_F(TextureFiles, BackBufferSavesTheLastFrameAndAMissingDirectoryWritesNothin
     IDirect3DSurface9* backBuffer = nullptr;
     ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
 
-    EXPECT_NE(D3DXSaveSurfaceToFileA(PathOf("Screenshots\\Image0.bmp").c_str(), D3DXIFF_BMP, backBuffer, nullptr,
-                                     nullptr),
-              D3D_OK);
+    EXPECT_NE(
+        D3DXSaveSurfaceToFileA(PathOf("Screenshots\\Image0.bmp").c_str(), D3DXIFF_BMP, backBuffer, nullptr, nullptr),
+        D3D_OK);
     EXPECT_FALSE(std::filesystem::exists(dir / "Screenshots"));
 
     ASSERT_EQ(D3DXSaveSurfaceToFileA(PathOf("Image0.bmp").c_str(), D3DXIFF_BMP, backBuffer, nullptr, nullptr), D3D_OK);

@@ -35,9 +35,13 @@ constexpr int USB_LCTRL = 224;
 constexpr int USB_LSHIFT = 225;
 constexpr int USB_RALT = 230;
 
-HWND TestWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1000)); }
+HWND TestWindow()
+{
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1000));
+}
 
-class DInputTest : public ::testing::Test {
+class DInputTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -145,11 +149,11 @@ TEST_F(DInputTest, EachKeyReadsAtItsKeyCode)
         int keyCode;
     };
     const Case cases[] = {
-        {USB_ESCAPE, 0x01}, {USB_TAB, 0x0F}, {USB_RETURN, 0x1C}, {USB_W, 0x11}, {USB_A, 0x1E},
-        {USB_S, 0x1F}, {USB_D, 0x20}, {USB_SPACE, 0x39}, {USB_F1, 0x3B}, {USB_F5, 0x3F},
-        {USB_F6, 0x40}, {USB_F7, 0x41}, {USB_F10, 0x44}, {USB_RALT, 0xB8}, {USB_1, 0x02},
-        {USB_0, 0x0B}, {USB_F11, 0x57}, {USB_F12, 0x58}, {USB_LCTRL, 0x1D}, {USB_LSHIFT, 0x2A},
-        {USB_UP, 0xC8}, {USB_LEFT, 0xCB}, {USB_DELETE, 0xD3}, {USB_KP_ENTER, 0x9C}, {USB_KP_0, 0x52},
+        {USB_ESCAPE, 0x01}, {USB_TAB, 0x0F},  {USB_RETURN, 0x1C}, {USB_W, 0x11},        {USB_A, 0x1E},
+        {USB_S, 0x1F},      {USB_D, 0x20},    {USB_SPACE, 0x39},  {USB_F1, 0x3B},       {USB_F5, 0x3F},
+        {USB_F6, 0x40},     {USB_F7, 0x41},   {USB_F10, 0x44},    {USB_RALT, 0xB8},     {USB_1, 0x02},
+        {USB_0, 0x0B},      {USB_F11, 0x57},  {USB_F12, 0x58},    {USB_LCTRL, 0x1D},    {USB_LSHIFT, 0x2A},
+        {USB_UP, 0xC8},     {USB_LEFT, 0xCB}, {USB_DELETE, 0xD3}, {USB_KP_ENTER, 0x9C}, {USB_KP_0, 0x52},
     };
     for (const Case& c : cases) {
         InputState::Get().InjectKey(c.scancode, true);
@@ -246,8 +250,8 @@ TEST_F(DInputTest, ReferenceCountsAreHonest)
     EXPECT_EQ(keyboard_->Release(), 0u);
     keyboard_ = nullptr;
     // Rebuild one for TearDown.
-    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A,
-                                 reinterpret_cast<LPVOID*>(&input_), nullptr),
+    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, reinterpret_cast<LPVOID*>(&input_),
+                                 nullptr),
               DI_OK);
 }
 

@@ -58,15 +58,18 @@ bool WaitFor(bool (*condition)(int), int channel, double seconds)
     return condition(channel);
 }
 
-bool Stopped(int channel) { return FSOUND_IsPlaying(channel) == 0; }
+bool Stopped(int channel)
+{
+    return FSOUND_IsPlaying(channel) == 0;
+}
 
-class FSoundTest : public ::testing::Test {
+class FSoundTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("fsound_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("fsound_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
     }
     void TearDown() override

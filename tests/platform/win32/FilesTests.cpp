@@ -44,14 +44,14 @@ void PinTime(const fs::path& directory)
     fs::last_write_time(directory, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
 }
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
         old_ = fs::current_path();
-        root_ = fs::temp_directory_path() /
-                ("varnholt-files-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ = fs::temp_directory_path() / ("varnholt-files-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         Touch(root_ / "Data" / "Textures" / "lightbolt.bmp", "BM");
         Touch(root_ / "Data" / "Config Files" / "Spells" / "Fireball.txt", "a");

@@ -12,7 +12,8 @@ namespace {
 constexpr int SCANCODE_W = 26;
 constexpr int SCANCODE_ESCAPE = 41;
 
-class InputStateTest : public ::testing::Test {
+class InputStateTest : public ::testing::Test
+{
 protected:
     void SetUp() override { InputState::Get().Reset(); }
     void TearDown() override { InputState::Get().Reset(); }

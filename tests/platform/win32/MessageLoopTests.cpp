@@ -28,7 +28,8 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-class MessageLoopTest : public ::testing::Test {
+class MessageLoopTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -48,8 +49,8 @@ protected:
 
     HWND MakeWindow(DWORD style = WS_POPUP | WS_VISIBLE, int w = 640, int h = 480)
     {
-        HWND hwnd = CreateWindowExA(0, "LoopTestClass", "The Varnholt", style, 10, 20, w, h, nullptr, nullptr,
-                                    nullptr, nullptr);
+        HWND hwnd = CreateWindowExA(0, "LoopTestClass", "The Varnholt", style, 10, 20, w, h, nullptr, nullptr, nullptr,
+                                    nullptr);
         EXPECT_NE(hwnd, nullptr);
         return hwnd;
     }

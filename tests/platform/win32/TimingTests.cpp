@@ -8,7 +8,8 @@
 
 namespace {
 
-class TimingTest : public ::testing::Test {
+class TimingTest : public ::testing::Test
+{
 protected:
     void TearDown() override { Win32TestHooks::UseRealPerformanceCounter(); }
 };

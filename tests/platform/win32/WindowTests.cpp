@@ -17,7 +17,8 @@ LRESULT CALLBACK QuietProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -40,8 +41,8 @@ TEST_F(WindowTest, ClassesAreRegisteredOnceAndLookedUpWithoutRegardToCase)
     wc.lpfnWndProc = QuietProc;
     wc.lpszClassName = "applicationclass";
     EXPECT_EQ(RegisterClassA(&wc), 0u);
-    HWND hwnd = CreateWindowExA(0, "APPLICATIONCLASS", "x", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, "APPLICATIONCLASS", "x", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     EXPECT_NE(hwnd, nullptr);
     EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "x", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
               nullptr);
@@ -157,8 +158,8 @@ TEST_F(WindowTest, SetWindowPosPlacesTheOuterRectangle)
 
 TEST_F(WindowTest, FullScreenFillsTheDesktopAndLetterboxesTheBackBuffer)
 {
-    HWND hwnd = CreateWindowExA(0, "ApplicationClass", "w", WS_POPUP | WS_VISIBLE, 100, 50, 640, 480, nullptr,
-                                nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExA(0, "ApplicationClass", "w", WS_POPUP | WS_VISIBLE, 100, 50, 640, 480, nullptr, nullptr,
+                                nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     WindowBridge::SetFullscreen(hwnd, true);
     RECT client{};
@@ -194,8 +195,7 @@ TEST_F(WindowTest, FullScreenFillsTheDesktopAndLetterboxesTheBackBuffer)
     motion.motion.y = 384;
     SDL_PushEvent(&motion);
     MSG msg{};
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) { }
     int px = -1;
     int py = -1;
     InputState::Get().GetPointer(&px, &py);
