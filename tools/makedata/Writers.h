@@ -11,3 +11,7 @@ void WriteSounds(const std::filesystem::path& root);
 // The music tracks; called by WriteSounds.
 void WriteMusic(const std::filesystem::path& root);
 void WriteEffects(const std::filesystem::path& root);
+// The particle emitter files the game and its spells name.
+void WriteEmitters(const std::filesystem::path& root);
+// Particle sprites, bolt beams, ground decals and the bars and markers over units.
+void WriteEffectTextures(const std::filesystem::path& root);
