@@ -32,7 +32,7 @@ struct ParseError : std::runtime_error {
 bool IsWordChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-           c == '.' || c == '+';
+           c == '.' || c == '+' || c == '[' || c == ']';
 }
 
 // Commas and semicolons only separate values in the text form; reading the values in template order
