@@ -1,34 +1,29 @@
 #pragma once
-// Reference counting shared by our COM-style classes: a count that starts at 1 and deletes the object
-// when it reaches 0.
+// The reference counting every COM-style object of the layer shares: the creator holds the first
+// reference, the last Release deletes.
 
 #include "win32/Win32.h"
 
 #include <atomic>
 
 template <class Interface>
-class ComObject : public Interface
-{
+class ComObject : public Interface {
 public:
-    ULONG AddRef() override { return ++refs_; }
+    ULONG AddRef() override { return m_references.fetch_add(1, std::memory_order_relaxed) + 1; }
+
     ULONG Release() override
     {
-        const ULONG left = --refs_;
+        const ULONG left = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == 0)
             delete this;
         return left;
     }
-    HRESULT QueryInterface(REFIID, void** object) override
-    {
-        if (!object)
-            return E_INVALIDARG;
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
 
 protected:
-    virtual ~ComObject() = default;
+    ComObject() = default;
+    ~ComObject() override = default;
+    ULONG References() const { return m_references.load(std::memory_order_relaxed); }
 
 private:
-    std::atomic<ULONG> refs_{1};
+    std::atomic<ULONG> m_references{1};
 };

@@ -5,9 +5,8 @@
 
 namespace {
 
-std::mutex logMutex;
-int captureDepth = 0;
-std::vector<LogRecord> captured;
+std::mutex g_lock;
+std::vector<LogRecord>* g_captured = nullptr;
 
 const char* LevelName(LogLevel level)
 {
@@ -16,47 +15,59 @@ const char* LevelName(LogLevel level)
         return "info";
     case LogLevel::WARNING:
         return "warning";
-    default:
+    case LogLevel::ERROR:
         return "error";
     }
+    return "?";
 }
 
 } // namespace
 
 void Log(LogLevel level, const char* event, const std::string& text)
 {
-    std::lock_guard lock(logMutex);
-    if (captureDepth > 0) {
-        captured.push_back({level, event ? event : "", text});
+    const char* name = event ? event : "";
+    std::lock_guard<std::mutex> guard(g_lock);
+    if (g_captured) {
+        g_captured->push_back({level, name, text});
         return;
     }
-    std::fprintf(stderr, "%s: %s: %s\n", LevelName(level), event ? event : "", text.c_str());
+    // One write per line so that lines of different threads never interleave.
+    std::string line = std::string("varnholt: ") + LevelName(level) + ": " + name + ": " + text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 LogCapture::LogCapture()
 {
-    std::lock_guard lock(logMutex);
-    if (captureDepth++ == 0)
-        captured.clear();
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_captured = new std::vector<LogRecord>();
 }
 
 LogCapture::~LogCapture()
 {
-    std::lock_guard lock(logMutex);
-    --captureDepth;
+    std::lock_guard<std::mutex> guard(g_lock);
+    delete g_captured;
+    g_captured = nullptr;
 }
 
 std::vector<LogRecord> LogCapture::Records() const
 {
-    std::lock_guard lock(logMutex);
-    return captured;
+    std::lock_guard<std::mutex> guard(g_lock);
+    return g_captured ? *g_captured : std::vector<LogRecord>();
 }
 
-size_t LogCapture::Count(const std::string& event) const
+int LogCapture::Count(const std::string& event) const
 {
-    std::lock_guard lock(logMutex);
-    size_t count = 0;
-    for (const LogRecord& record : captured)
-        count += record.event == event ? 1 : 0;
+    std::lock_guard<std::mutex> guard(g_lock);
+    int count = 0;
+    if (g_captured)
+        for (const LogRecord& record : *g_captured)
+            count += record.event == event ? 1 : 0;
     return count;
+}
+
+void LogCapture::Clear()
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    if (g_captured)
+        g_captured->clear();
 }

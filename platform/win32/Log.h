@@ -1,16 +1,13 @@
 #pragma once
-// One line on stderr per record: data fallbacks, bad data files and device trouble.
+// The game's one diagnostic channel. Every message has a severity and a short event name ("texture.missing",
+// "level.truncated") so that tests can assert that a fallback was taken without parsing prose.
 
 #include <string>
 #include <vector>
 
-enum class LogLevel
-{
-    INFO,
-    WARNING,
-    ERROR
-};
+enum class LogLevel { INFO, WARNING, ERROR };
 
+// One line on stderr: "varnholt: <level>: <event>: <text>".
 void Log(LogLevel level, const char* event, const std::string& text);
 
 struct LogRecord {
@@ -19,9 +16,9 @@ struct LogRecord {
     std::string text;
 };
 
-// While one lives, records are kept here instead of printed (tests look at them).
-class LogCapture
-{
+// While a capture lives, messages of every thread are kept instead of printed. Captures do not nest: the
+// newest one takes the messages until it goes.
+class LogCapture {
 public:
     LogCapture();
     ~LogCapture();
@@ -29,5 +26,6 @@ public:
     LogCapture& operator=(const LogCapture&) = delete;
 
     std::vector<LogRecord> Records() const;
-    size_t Count(const std::string& event) const;
+    int Count(const std::string& event) const;
+    void Clear();
 };
