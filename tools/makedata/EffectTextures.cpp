@@ -5,6 +5,7 @@
 #include "Writers.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <cmath>
 #include <functional>
@@ -346,4 +347,7 @@ void WriteEffectTextures(const std::filesystem::path& root)
     WriteBoltTextures(root);
     WriteDecalTextures(root);
     WriteWorldQuadTextures(root);
+    // The digits' font was found through fontconfig; its caches are let go so that nothing outlives the run.
+    cairo_debug_reset_static_data();
+    FcFini();
 }
