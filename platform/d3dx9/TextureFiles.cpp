@@ -88,7 +88,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
     Image image = std::move(loaded.image);
     const UINT targetWidth = IsDefault(width) ? image.Width() : width;
     const UINT targetHeight = IsDefault(height) ? image.Height() : height;
-    if (targetWidth > ImageLoader::MAX_DIMENSION || targetHeight > ImageLoader::MAX_DIMENSION)
+    if (!ImageLoader::SizeAllowed(targetWidth, targetHeight))
         return D3DERR_INVALIDCALL;
     if (targetWidth != image.Width() || targetHeight != image.Height())
         image = image.Resized(targetWidth, targetHeight);
