@@ -6,6 +6,7 @@
 #include "d3dx9/Image.h"
 #include "d3dx9/ImageLoader.h"
 #include "d3dx9/ImageWriter.h"
+#include "win32/Log.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -81,7 +82,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
 
     ImageLoader::Result loaded;
     if (!ImageLoader::Load(srcFile, loaded)) {
-        std::fprintf(stderr, "D3DXCreateTextureFromFile: \"%s\": %s\n", srcFile, loaded.error.c_str());
+        Log(LogLevel::WARNING, "texture.unreadable", std::string(srcFile) + ": " + loaded.error);
         return D3DXERR_INVALIDDATA;
     }
 
