@@ -121,7 +121,7 @@ TEST(ConfigParser, BoundsHoldNumbersToTheirRange)
     for (const Case& c : cases)
         EXPECT_EQ(BoundConfigInt(c.value, c.lowest, c.highest, "unit.txt", "strength"), c.expected) << c.value;
     // One warning for each of the three values outside.
-    EXPECT_EQ(log.Count("config.out_of_range"), 3);
+    ASSERT_EQ(log.Count("config.out_of_range"), 3);
     EXPECT_NE(log.Records().front().text.find("unit.txt: strength 11"), std::string::npos);
 
     EXPECT_EQ(BoundConfigFloat(FLT_MAX, -100.0f, 100.0f, "spell.txt", "cast time"), 100.0f);

@@ -390,4 +390,6 @@ TEST_F(DataManagerCache, ReleaseAllWaitsForARunningLoadJob)
     // the rest (the fixture checks that the device has no reference left).
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(queue->WaitUntilDone(0), static_cast<DWORD>(WAIT_OBJECT_0));
+    // Should the job outlive ReleaseAll, it must not meet the data manager being destroyed.
+    queue->Join();
 }
