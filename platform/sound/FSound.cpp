@@ -235,7 +235,10 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* name_or_data, unsigned 
     SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
     if (!file)
         return nullptr;
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 1);
+    // The file is closed here rather than by the mixer: some of its decoders leave the file open when they
+    // refuse a few bytes that are no sound, and every such refusal would keep a descriptor.
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 0);
+    SDL_RWclose(file);
     if (!chunk)
         return nullptr;
 
