@@ -1,7 +1,7 @@
 #include "ui/GuiElement.h"
 
-#include "app/DataManager.h"
-#include "app/GameApplication.h"
+#include "core/DataManager.h"
+#include "core/ApplicationLink.h"
 #include "d3d9/D3D9.h"
 #include "ui/MouseOverManager.h"
 
@@ -272,10 +272,8 @@ void GuiElement::CreateVertexBuffer()
     const float sy = rememberedHeight
                          ? static_cast<float>(data->GetBackBufferHeight()) / static_cast<float>(rememberedHeight)
                          : 1.0f;
-    if (GameApplication* app = data->GetApplication()) {
-        app->guiScaleX = sx;
-        app->guiScaleY = sy;
-    }
+    if (ApplicationLink* app = data->GetApplication())
+        app->SetGuiScale(sx, sy);
     left *= sx;
     right *= sx;
     width *= sx;

@@ -1,5 +1,5 @@
 // The default data tree that the build writes next to the game (the tests run from there).
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "battle/UnitDefinition.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 
 #include "d3d9/null/NullDevice.h"
 #include "d3dx9/D3DX9Core.h"

@@ -10,7 +10,7 @@
 // The caches, the lookup and the spell table may be used by the loading thread and the main thread at once.
 // Everything a cache hands out belongs to the cache and stays valid until ReleaseAll.
 
-#include "app/SpellDefinition.h"
+#include "core/SpellDefinition.h"
 #include "d3d9/D3D9.h"
 
 #include <atomic>
@@ -24,7 +24,7 @@ struct ID3DXEffect;
 struct ID3DXEffectPool;
 struct ID3DXSprite;
 struct FSOUND_SAMPLE;
-class GameApplication;
+class ApplicationLink;
 class GameSession;
 class Terrain;
 class HexGrid;
@@ -107,8 +107,8 @@ public:
     float GetGameTime() const { return m_gameTime.load(std::memory_order_relaxed); }
 
     // The main objects, set by their owners.
-    GameApplication* GetApplication() const { return m_application; }
-    void SetApplication(GameApplication* application) { m_application = application; }
+    ApplicationLink* GetApplication() const { return m_application; }
+    void SetApplication(ApplicationLink* application) { m_application = application; }
     GameSession* GetGameSession() const { return m_gameSession; }
     void SetGameSession(GameSession* session) { m_gameSession = session; }
     Terrain* GetTerrain() const { return m_terrain; }
@@ -140,7 +140,7 @@ private:
     std::map<std::string, SpellDefinition> m_spells;
     ID3DXEffectPool* m_effectPool = nullptr;
 
-    GameApplication* m_application = nullptr;
+    ApplicationLink* m_application = nullptr;
     GameSession* m_gameSession = nullptr;
     Terrain* m_terrain = nullptr;
     HexGrid* m_hexGrid = nullptr;

@@ -1,4 +1,4 @@
-#include "app/MouseDevice.h"
+#include "core/MouseDevice.h"
 
 #include "dinput/DInput.h"
 

@@ -1,5 +1,5 @@
-#include "app/InputManager.h"
-#include "app/MouseHelpers.h"
+#include "core/InputManager.h"
+#include "core/MouseHelpers.h"
 
 #include "win32/InputState.h"
 

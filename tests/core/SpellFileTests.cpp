@@ -1,4 +1,4 @@
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 
 #include "support/DataTree.h"
 

@@ -1,6 +1,6 @@
-#include "app/MouseHelpers.h"
+#include "core/MouseHelpers.h"
 
-#include "app/InputManager.h"
+#include "core/InputManager.h"
 
 bool IsLeftButtonHeld()
 {

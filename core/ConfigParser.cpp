@@ -1,4 +1,4 @@
-#include "app/ConfigParser.h"
+#include "core/ConfigParser.h"
 
 #include <cfloat>
 #include <climits>

@@ -1,6 +1,6 @@
-#include "app/JobQueue.h"
+#include "core/JobQueue.h"
 
-#include "app/Job.h"
+#include "core/Job.h"
 
 #include <chrono>
 #include <cstdio>

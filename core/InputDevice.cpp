@@ -1,4 +1,4 @@
-#include "app/InputDevice.h"
+#include "core/InputDevice.h"
 
 #include "dinput/DInput.h"
 

@@ -1,4 +1,4 @@
-#include "app/Random.h"
+#include "core/Random.h"
 
 #include "d3d9/D3D9.h"
 

@@ -1,4 +1,4 @@
-#include "app/SpellDefinition.h"
+#include "core/SpellDefinition.h"
 
 #include <array>
 #include <utility>

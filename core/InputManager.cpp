@@ -1,7 +1,7 @@
-#include "app/InputManager.h"
+#include "core/InputManager.h"
 
-#include "app/KeyboardDevice.h"
-#include "app/MouseDevice.h"
+#include "core/KeyboardDevice.h"
+#include "core/MouseDevice.h"
 #include "dinput/DInput.h"
 
 InputManager* InputManager::Get()

@@ -1,4 +1,4 @@
-#include "app/GlobalConstants.h"
+#include "core/GlobalConstants.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/SoundQueue.h"
+#include "core/SoundQueue.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "sound/FSound.h"
 
 #include <atomic>

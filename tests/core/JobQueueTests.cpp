@@ -1,5 +1,5 @@
-#include "app/Job.h"
-#include "app/JobQueue.h"
+#include "core/Job.h"
+#include "core/JobQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The system keyboard: 256 bytes, one per DirectInput key code; a key is down when its byte has the high bit.
 
-#include "app/InputDevice.h"
+#include "core/InputDevice.h"
 
 #include <array>
 

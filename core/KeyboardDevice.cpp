@@ -1,4 +1,4 @@
-#include "app/KeyboardDevice.h"
+#include "core/KeyboardDevice.h"
 
 #include "dinput/DInput.h"
 

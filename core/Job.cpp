@@ -1,4 +1,4 @@
-#include "app/Job.h"
+#include "core/Job.h"
 
 void Job::Run()
 {

@@ -1,3 +1,3 @@
-#include "app/GlobalConstants.h"
+#include "core/GlobalConstants.h"
 
 std::vector<TextLabel*> SpriteDrawQueue;

@@ -2,7 +2,7 @@
 // The system mouse: motion and wheel since the last poll (the wheel in steps of 120 per notch, away from the
 // user positive) and four buttons, each down when its byte has the high bit.
 
-#include "app/InputDevice.h"
+#include "core/InputDevice.h"
 
 class MouseDevice final : public InputDevice
 {
