@@ -1,5 +1,6 @@
 #include "vfw/AviStream.h"
 
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 extern "C" {
@@ -33,24 +34,19 @@ void QuietLibrary()
 
 } // namespace
 
-void ReportVideoTrouble(const char* event, const std::string& text)
-{
-    std::fprintf(stderr, "[video] %s: %s\n", event, text.c_str());
-}
-
 HRESULT AviStream::Open(const std::string& name, LONG number, AviStream** stream)
 {
     *stream = nullptr;
     QuietLibrary();
     const std::string path = PathResolver::Resolve(name);
     if (!PathResolver::Exists(path)) {
-        ReportVideoTrouble("video.open", "no video file \"" + name + "\"");
+        Log(LogLevel::WARNING, "video.open", "no video file \"" + name + "\"");
         return AVIERR_FILEOPEN;
     }
     AVFormatContext* container = nullptr;
     const int opened = avformat_open_input(&container, path.c_str(), av_find_input_format("avi"), nullptr);
     if (opened < 0) {
-        ReportVideoTrouble("video.open", "\"" + path + "\" is not a readable AVI file (" + AvError(opened) + ")");
+        Log(LogLevel::WARNING, "video.open", "\"" + path + "\" is not a readable AVI file (" + AvError(opened) + ")");
         return AVIERR_FILEREAD;
     }
 
@@ -65,7 +61,7 @@ HRESULT AviStream::Open(const std::string& name, LONG number, AviStream** stream
         }
     }
     if (found < 0) {
-        ReportVideoTrouble("video.open", "\"" + path + "\" has no video stream " + std::to_string(number));
+        Log(LogLevel::WARNING, "video.open", "\"" + path + "\" has no video stream " + std::to_string(number));
         avformat_close_input(&container);
         return AVIERR_NODATA;
     }
@@ -74,8 +70,9 @@ HRESULT AviStream::Open(const std::string& name, LONG number, AviStream** stream
     const int width = s->codecpar->width;
     const int height = s->codecpar->height;
     if (width <= 0 || height <= 0 || width > MAX_FRAME_SIDE || height > MAX_FRAME_SIDE) {
-        ReportVideoTrouble("video.open", "\"" + path + "\" has frames of " + std::to_string(width) + " x " +
-                                             std::to_string(height) + " pixels, which cannot be shown");
+        Log(LogLevel::WARNING, "video.open",
+            "\"" + path + "\" has frames of " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels, which cannot be shown");
         avformat_close_input(&container);
         return AVIERR_BADFORMAT;
     }
@@ -108,19 +105,6 @@ HRESULT AviStream::Open(const std::string& name, LONG number, AviStream** stream
 AviStream::~AviStream()
 {
     avformat_close_input(&container);
-}
-
-ULONG AviStream::AddRef()
-{
-    return ++references;
-}
-
-ULONG AviStream::Release()
-{
-    const ULONG left = --references;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT AviStream::Info(AVISTREAMINFOA* out, LONG size)

@@ -2,21 +2,19 @@
 // The video stream of an AVI file, read through libavformat.
 
 #include "vfw/Vfw.h"
+#include "win32/ComObject.h"
 
-#include <atomic>
 #include <string>
 
 struct AVFormatContext;
 struct AVCodecParameters;
 
-class AviStream : public IAVIStream
+class AviStream : public ComObject<IAVIStream>
 {
 public:
-    // The stream of that number among the file's video streams; a failure says why on stderr.
+    // The stream of that number among the file's video streams; a failure is logged with the reason.
     static HRESULT Open(const std::string& path, LONG number, AviStream** stream);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Info(AVISTREAMINFOA* info, LONG size) override;
 
     LONG Length() const { return LONG(info.dwLength); }
@@ -34,12 +32,8 @@ private:
     AviStream() = default;
     ~AviStream() override;
 
-    std::atomic<ULONG> references{1};
     AVFormatContext* container = nullptr;
     int streamIndex = -1;
     AVISTREAMINFOA info{};
     std::string path;
 };
-
-// One line on stderr about a video that cannot be played as it is.
-void ReportVideoTrouble(const char* event, const std::string& text);

@@ -1,6 +1,7 @@
 #include "vfw/FrameDecoder.h"
 
 #include "vfw/AviStream.h"
+#include "win32/Log.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -52,8 +53,9 @@ FrameDecoder* FrameDecoder::Open(AviStream* stream)
     const AVCodecParameters* parameters = stream->Parameters();
     const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
     if (!decoder) {
-        ReportVideoTrouble("video.decoder", "\"" + stream->Path() + "\" is compressed with \"" +
-                                                FourCc(parameters->codec_tag) + "\", which cannot be decoded");
+        Log(LogLevel::WARNING, "video.decoder",
+            "\"" + stream->Path() + "\" is compressed with \"" + FourCc(parameters->codec_tag) +
+                "\", which cannot be decoded");
         return nullptr;
     }
     auto* result = new FrameDecoder(stream);
@@ -68,7 +70,7 @@ FrameDecoder* FrameDecoder::Open(AviStream* stream)
         ready = avcodec_open2(result->codec, decoder, nullptr) >= 0;
     }
     if (!ready) {
-        ReportVideoTrouble("video.decoder", "the decoder for \"" + stream->Path() + "\" cannot be started");
+        Log(LogLevel::WARNING, "video.decoder", "the decoder for \"" + stream->Path() + "\" cannot be started");
         result->Release();
         return nullptr;
     }
@@ -90,25 +92,12 @@ FrameDecoder* FrameDecoder::Open(AviStream* stream)
     // A stream whose first frame does not decode is as good as none.
     result->reportedBadFrame = true;
     if (!result->GetFrame(0)) {
-        ReportVideoTrouble("video.decoder", "the first frame of \"" + stream->Path() + "\" cannot be decoded");
+        Log(LogLevel::WARNING, "video.decoder", "the first frame of \"" + stream->Path() + "\" cannot be decoded");
         result->Release();
         return nullptr;
     }
     result->reportedBadFrame = false;
     return result;
-}
-
-ULONG FrameDecoder::AddRef()
-{
-    return ++references;
-}
-
-ULONG FrameDecoder::Release()
-{
-    const ULONG left = --references;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 LPVOID FrameDecoder::GetFrame(LONG position)
@@ -126,8 +115,8 @@ LPVOID FrameDecoder::GetFrame(LONG position)
         shown = -1;
         if (!reportedBadFrame) {
             reportedBadFrame = true;
-            ReportVideoTrouble("video.frame", "frame " + std::to_string(position) + " of \"" + stream->Path() +
-                                                  "\" cannot be decoded");
+            Log(LogLevel::WARNING, "video.frame",
+                "frame " + std::to_string(position) + " of \"" + stream->Path() + "\" cannot be decoded");
         }
         return nullptr;
     }

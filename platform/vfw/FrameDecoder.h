@@ -2,8 +2,8 @@
 // Decodes the frames of an AviStream by index into one packed, bottom-up 24-bit DIB.
 
 #include "vfw/Vfw.h"
+#include "win32/ComObject.h"
 
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -13,14 +13,12 @@ struct AVPacket;
 struct AVFrame;
 struct SwsContext;
 
-class FrameDecoder : public IGetFrame
+class FrameDecoder : public ComObject<IGetFrame>
 {
 public:
-    // Null when the stream's codec is unknown or its first frame cannot be decoded; says why on stderr.
+    // Null when the stream's codec is unknown or its first frame cannot be decoded; the reason is logged.
     static FrameDecoder* Open(AviStream* stream);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     LPVOID GetFrame(LONG position) override;
 
     // How often any decoder has repositioned the file since the program started: reading frames in order
@@ -36,7 +34,6 @@ private:
     bool DecodeUpTo(LONG position);
     bool Convert();
 
-    std::atomic<ULONG> references{1};
     AviStream* stream;
     AVCodecContext* codec = nullptr;
     AVPacket* packet = nullptr;

@@ -1,4 +1,5 @@
 #include "vfw/Vfw.h"
+#include "win32/Log.h"
 
 #include "support/AviFile.h"
 #include "support/ScratchDirectory.h"
@@ -113,8 +114,10 @@ TEST_F(AviStreamTest, FilesThatAreNotPlayableAviVideoFailTheOpenWithNoStream)
         const std::string path = scratch.Path(c.name);
         if (c.written)
             TestAvi::Write(path, c.bytes);
+        LogCapture log;
         PAVISTREAM stream = reinterpret_cast<PAVISTREAM>(&spec); // must be cleared
         const HRESULT result = AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr);
+        EXPECT_EQ(log.Count("video.open"), 1);
         EXPECT_TRUE(FAILED(result));
         EXPECT_EQ(result, c.expected);
         EXPECT_EQ(stream, nullptr);

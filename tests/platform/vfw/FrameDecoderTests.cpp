@@ -1,5 +1,6 @@
 #include "vfw/FrameDecoder.h"
 #include "vfw/Vfw.h"
+#include "win32/Log.h"
 
 #include "support/AviFile.h"
 #include "support/ScratchDirectory.h"
@@ -225,7 +226,9 @@ TEST(FrameDecoderFailureTest, AStreamWithoutAnyDecodableFrameHasNoDecoder)
             EXPECT_EQ(stream, nullptr);
             continue;
         }
+        LogCapture log;
         EXPECT_EQ(AVIStreamGetFrameOpen(stream, nullptr), nullptr);
+        EXPECT_EQ(log.Count("video.decoder"), 1);
         AVIStreamRelease(stream);
     }
 }
