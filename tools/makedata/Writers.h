@@ -11,3 +11,5 @@ void WriteSounds(const std::filesystem::path& root);
 // The music tracks; called by WriteSounds.
 void WriteMusic(const std::filesystem::path& root);
 void WriteEffects(const std::filesystem::path& root);
+// The intro video, Motion JPEG in an AVI file.
+void WriteVideo(const std::filesystem::path& root);
