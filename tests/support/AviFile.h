@@ -3,6 +3,7 @@
 // a picture of colours addressed from the top-left, stored the way AVI stores it (bottom row first, rows
 // padded to four bytes).
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,8 @@ struct Spec {
     std::function<Colour(int, int, int)> colour = [](int, int, int) { return Colour{0, 0, 0}; };
     int frames = 1;
     bool withIndex = true;
+    // Frames stored as a single byte, which no decoder can make a picture of.
+    std::vector<int> damaged;
 };
 
 inline void Put32(std::string& out, uint32_t v)
@@ -123,11 +126,13 @@ inline std::string Build(const Spec& spec)
     std::string movi;
     std::string index;
     for (int f = 0; f < spec.frames; ++f) {
+        const bool damaged = std::find(spec.damaged.begin(), spec.damaged.end(), f) != spec.damaged.end();
+        const std::string bytes = damaged ? std::string(1, '\x7f') : FrameBytes(spec, f);
         index += "00db";
         Put32(index, 0x10); // key frame
         Put32(index, uint32_t(4 + movi.size())); // from the "movi" type
-        Put32(index, frameSize);
-        movi += Chunk("00db", FrameBytes(spec, f));
+        Put32(index, uint32_t(bytes.size()));
+        movi += Chunk("00db", bytes);
     }
     std::string body = "AVI " + header + List("movi", movi);
     if (spec.withIndex)
