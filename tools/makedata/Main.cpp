@@ -18,6 +18,7 @@ int main(int argc, char** argv)
         WriteSounds(root);
         WriteEffects(root);
         WriteVideo(root);
+        ReleaseTextRendering();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());
         return 1;

@@ -5,6 +5,7 @@
 #include "Writers.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 extern "C" {
@@ -16,8 +17,11 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -275,39 +279,122 @@ void DrawFrame(cairo_t* cr, PangoLayout* title, const std::vector<Star>& stars, 
     }
 }
 
-struct Encoder {
-    AVFormatContext* container = nullptr;
-    AVCodecContext* codec = nullptr;
-    AVStream* stream = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-    SwsContext* scaler = nullptr;
-
-    ~Encoder()
+// Draws frames and encodes each into a JPEG of its own. Motion JPEG frames do not depend on one another, so
+// several coders can work on different frames at once and the file still comes out the same.
+class FrameCoder
+{
+public:
+    FrameCoder()
     {
+        const AVCodec* mjpeg = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+        if (!mjpeg)
+            throw std::runtime_error("no Motion JPEG encoder");
+        codec = avcodec_alloc_context3(mjpeg);
+        frame = av_frame_alloc();
+        packet = av_packet_alloc();
+        if (!codec || !frame || !packet)
+            throw std::runtime_error("out of memory for the video encoder");
+        codec->width = WIDTH;
+        codec->height = HEIGHT;
+        codec->time_base = AVRational{1, FPS};
+        codec->framerate = AVRational{FPS, 1};
+        codec->pix_fmt = AV_PIX_FMT_YUVJ420P;
+        codec->color_range = AVCOL_RANGE_JPEG;
+        codec->flags |= AV_CODEC_FLAG_QSCALE | AV_CODEC_FLAG_BITEXACT;
+        codec->global_quality = FF_QP2LAMBDA * 4;
+        codec->thread_count = 1;
+        if (avcodec_open2(codec, mjpeg, nullptr) < 0)
+            throw std::runtime_error("cannot start the Motion JPEG encoder");
+        frame->format = codec->pix_fmt;
+        frame->width = WIDTH;
+        frame->height = HEIGHT;
+        if (av_frame_get_buffer(frame, 0) < 0)
+            throw std::runtime_error("out of memory for a video frame");
+        scaler = sws_getContext(WIDTH, HEIGHT, AV_PIX_FMT_BGRA, WIDTH, HEIGHT, AV_PIX_FMT_YUVJ420P,
+                                SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+        if (!scaler)
+            throw std::runtime_error("cannot convert the video's pixels");
+
+        surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, WIDTH, HEIGHT);
+        cr = cairo_create(surface);
+        title = pango_cairo_create_layout(cr);
+        PangoFontDescription* font =
+            pango_font_description_from_string("Liberation Serif, DejaVu Serif, Serif Bold 66");
+        pango_layout_set_font_description(title, font);
+        pango_font_description_free(font);
+        pango_layout_set_text(title, "The Varnholt", -1);
+    }
+    ~FrameCoder()
+    {
+        if (title)
+            g_object_unref(title);
+        if (cr)
+            cairo_destroy(cr);
+        if (surface)
+            cairo_surface_destroy(surface);
         sws_freeContext(scaler);
         av_packet_free(&packet);
         av_frame_free(&frame);
         avcodec_free_context(&codec);
-        if (container) {
-            if (container->pb)
-                avio_closep(&container->pb);
-            avformat_free_context(container);
-        }
+    }
+    FrameCoder(const FrameCoder&) = delete;
+    FrameCoder& operator=(const FrameCoder&) = delete;
+
+    const AVCodecContext* Codec() const { return codec; }
+
+    std::vector<uint8_t> Encode(int index, const std::vector<Star>& stars)
+    {
+        DrawFrame(cr, title, stars, index);
+        cairo_surface_flush(surface);
+        const uint8_t* source[1] = {cairo_image_surface_get_data(surface)};
+        const int sourceStride[1] = {cairo_image_surface_get_stride(surface)};
+        if (av_frame_make_writable(frame) < 0)
+            throw std::runtime_error("out of memory for a video frame");
+        sws_scale(scaler, source, sourceStride, 0, HEIGHT, frame->data, frame->linesize);
+        frame->pts = index;
+        if (avcodec_send_frame(codec, frame) < 0 || avcodec_receive_packet(codec, packet) < 0)
+            throw std::runtime_error("the video encoder refused a frame");
+        std::vector<uint8_t> bytes(packet->data, packet->data + packet->size);
+        av_packet_unref(packet);
+        return bytes;
     }
 
-    void Drain(const AVFrame* input)
-    {
-        if (avcodec_send_frame(codec, input) < 0)
-            throw std::runtime_error("the video encoder refused a frame");
-        while (avcodec_receive_packet(codec, packet) >= 0) {
-            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            if (av_interleaved_write_frame(container, packet) < 0)
-                throw std::runtime_error("the intro video cannot be written");
-        }
-    }
+private:
+    AVCodecContext* codec = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    SwsContext* scaler = nullptr;
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    PangoLayout* title = nullptr;
 };
+
+// Every frame of the intro, encoded on a few threads (each Pango thread has its own font map).
+std::vector<std::vector<uint8_t>> EncodeFrames()
+{
+    const std::vector<Star> stars = MakeStars();
+    std::vector<std::vector<uint8_t>> frames(FRAMES);
+    const int workers = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    std::vector<std::exception_ptr> errors(static_cast<size_t>(workers));
+    std::vector<std::thread> threads;
+    for (int w = 0; w < workers; ++w) {
+        threads.emplace_back([&, w] {
+            try {
+                FrameCoder coder;
+                for (int i = w; i < FRAMES; i += workers)
+                    frames[size_t(i)] = coder.Encode(i, stars);
+            } catch (...) {
+                errors[size_t(w)] = std::current_exception();
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::exception_ptr& error : errors)
+        if (error)
+            std::rethrow_exception(error);
+    return frames;
+}
 
 } // namespace
 
@@ -318,73 +405,58 @@ void WriteVideo(const std::filesystem::path& root)
     // The intro sits in the data root, the first directory the game searches.
     const std::filesystem::path path = root / "Data" / "GameIntro.avi";
     std::filesystem::create_directories(path.parent_path());
+    const std::vector<std::vector<uint8_t>> frames = EncodeFrames();
 
-    Encoder e;
-    if (avformat_alloc_output_context2(&e.container, nullptr, "avi", path.string().c_str()) < 0)
+    AVFormatContext* container = nullptr;
+    if (avformat_alloc_output_context2(&container, nullptr, "avi", path.string().c_str()) < 0)
         throw std::runtime_error("cannot start the AVI writer");
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owner(container, [](AVFormatContext* c) {
+        if (c->pb)
+            avio_closep(&c->pb);
+        avformat_free_context(c);
+    });
     // No library version or date in the file, so every build writes the same bytes.
-    e.container->flags |= AVFMT_FLAG_BITEXACT;
-    const AVCodec* mjpeg = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
-    if (!mjpeg)
-        throw std::runtime_error("no Motion JPEG encoder");
-    e.stream = avformat_new_stream(e.container, nullptr);
-    e.codec = avcodec_alloc_context3(mjpeg);
-    e.frame = av_frame_alloc();
-    e.packet = av_packet_alloc();
-    if (!e.stream || !e.codec || !e.frame || !e.packet)
-        throw std::runtime_error("out of memory for the video encoder");
-    e.codec->width = WIDTH;
-    e.codec->height = HEIGHT;
-    e.codec->time_base = AVRational{1, FPS};
-    e.codec->framerate = AVRational{FPS, 1};
-    e.codec->pix_fmt = AV_PIX_FMT_YUVJ420P;
-    e.codec->color_range = AVCOL_RANGE_JPEG;
-    e.codec->flags |= AV_CODEC_FLAG_QSCALE | AV_CODEC_FLAG_BITEXACT;
-    e.codec->global_quality = FF_QP2LAMBDA * 4;
-    e.codec->thread_count = 1;
-    if (avcodec_open2(e.codec, mjpeg, nullptr) < 0 || avcodec_parameters_from_context(e.stream->codecpar, e.codec) < 0)
-        throw std::runtime_error("cannot start the Motion JPEG encoder");
-    e.stream->time_base = e.codec->time_base;
-    if (avio_open(&e.container->pb, path.string().c_str(), AVIO_FLAG_WRITE) < 0)
-        throw std::runtime_error("cannot write " + path.string());
-    if (avformat_write_header(e.container, nullptr) < 0)
-        throw std::runtime_error("cannot write the AVI header");
-
-    e.frame->format = e.codec->pix_fmt;
-    e.frame->width = WIDTH;
-    e.frame->height = HEIGHT;
-    if (av_frame_get_buffer(e.frame, 0) < 0)
-        throw std::runtime_error("out of memory for a video frame");
-    e.scaler = sws_getContext(WIDTH, HEIGHT, AV_PIX_FMT_BGRA, WIDTH, HEIGHT, AV_PIX_FMT_YUVJ420P,
-                              SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
-    if (!e.scaler)
-        throw std::runtime_error("cannot convert the video's pixels");
-
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, WIDTH, HEIGHT);
-    cairo_t* cr = cairo_create(surface);
-    PangoLayout* title = pango_cairo_create_layout(cr);
-    PangoFontDescription* font = pango_font_description_from_string("Liberation Serif, DejaVu Serif, Serif Bold 66");
-    pango_layout_set_font_description(title, font);
-    pango_font_description_free(font);
-    pango_layout_set_text(title, "The Varnholt", -1);
-    const std::vector<Star> stars = MakeStars();
-
-    for (int i = 0; i < FRAMES; ++i) {
-        DrawFrame(cr, title, stars, i);
-        cairo_surface_flush(surface);
-        const uint8_t* source[1] = {cairo_image_surface_get_data(surface)};
-        const int sourceStride[1] = {cairo_image_surface_get_stride(surface)};
-        if (av_frame_make_writable(e.frame) < 0)
-            throw std::runtime_error("out of memory for a video frame");
-        sws_scale(e.scaler, source, sourceStride, 0, HEIGHT, e.frame->data, e.frame->linesize);
-        e.frame->pts = i;
-        e.Drain(e.frame);
+    container->flags |= AVFMT_FLAG_BITEXACT;
+    AVStream* stream = avformat_new_stream(container, nullptr);
+    if (!stream)
+        throw std::runtime_error("out of memory for the AVI writer");
+    {
+        const FrameCoder parameters;
+        if (avcodec_parameters_from_context(stream->codecpar, parameters.Codec()) < 0)
+            throw std::runtime_error("cannot describe the video stream");
     }
-    g_object_unref(title);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-
-    e.Drain(nullptr);
-    if (av_write_trailer(e.container) < 0)
+    stream->time_base = AVRational{1, FPS};
+    if (avio_open(&container->pb, path.string().c_str(), AVIO_FLAG_WRITE) < 0)
+        throw std::runtime_error("cannot write " + path.string());
+    if (avformat_write_header(container, nullptr) < 0)
+        throw std::runtime_error("cannot write the AVI header");
+    AVPacket* packet = av_packet_alloc();
+    if (!packet)
+        throw std::runtime_error("out of memory for the AVI writer");
+    for (int i = 0; i < FRAMES; ++i) {
+        const std::vector<uint8_t>& bytes = frames[size_t(i)];
+        if (av_new_packet(packet, int(bytes.size())) < 0) {
+            av_packet_free(&packet);
+            throw std::runtime_error("out of memory for a video frame");
+        }
+        std::copy(bytes.begin(), bytes.end(), packet->data);
+        packet->pts = packet->dts = av_rescale_q(i, AVRational{1, FPS}, stream->time_base);
+        packet->duration = 1;
+        packet->flags |= AV_PKT_FLAG_KEY;
+        packet->stream_index = stream->index;
+        if (av_interleaved_write_frame(container, packet) < 0) {
+            av_packet_free(&packet);
+            throw std::runtime_error("the intro video cannot be written");
+        }
+    }
+    av_packet_free(&packet);
+    if (av_write_trailer(container) < 0)
         throw std::runtime_error("cannot finish the intro video");
+}
+
+void ReleaseTextRendering()
+{
+    pango_cairo_font_map_set_default(nullptr);
+    cairo_debug_reset_static_data();
+    FcFini();
 }
