@@ -1,5 +1,6 @@
 // Opens the input as an AVI file and decodes a few of its frames the way the intro video does: the first,
 // the next, the last and one past the end, each stretched into a small 16-bit DIB section.
+// Links: platform_vfw
 #include "vfw/Vfw.h"
 #include "win32/Log.h"
 
