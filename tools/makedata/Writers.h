@@ -11,3 +11,8 @@ void WriteSounds(const std::filesystem::path& root);
 // The music tracks; called by WriteSounds.
 void WriteMusic(const std::filesystem::path& root);
 void WriteEffects(const std::filesystem::path& root);
+// The intro video, Motion JPEG in an AVI file.
+void WriteVideo(const std::filesystem::path& root);
+// Lets go of the caches Pango, cairo and fontconfig keep for the whole run, so that a leak checker sees only
+// our own allocations. Called once, after every writer.
+void ReleaseTextRendering();
