@@ -18,6 +18,8 @@ int main(int argc, char** argv)
         WriteSounds(root);
         WriteEffects(root);
         WriteVideo(root);
+        WriteEmitters(root);
+        WriteEffectTextures(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());

@@ -16,3 +16,7 @@ void WriteVideo(const std::filesystem::path& root);
 // Lets go of the caches Pango, cairo and fontconfig keep for the whole run, so that a leak checker sees only
 // our own allocations. Called once, after every writer.
 void ReleaseTextRendering();
+// The particle emitter files the game and its spells name.
+void WriteEmitters(const std::filesystem::path& root);
+// Particle sprites, bolt beams, ground decals and the bars and markers over units.
+void WriteEffectTextures(const std::filesystem::path& root);
