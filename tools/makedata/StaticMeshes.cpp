@@ -155,7 +155,7 @@ void Rock(const std::filesystem::path& dir, const std::string& file, float acros
     MeshBuilder mesh;
     const float r = across * 0.5f;
     const size_t firstVertex = mesh.VertexCount();
-    mesh.Sweep({0, -0.25f * r, 0}, {0, 0.75f * r, 0}, Sphere(r, 7), 11, Whole, None, 1.0f, 0.8f);
+    mesh.Sweep({0, -0.25f * r, 0}, {0, 0.75f * r, 0}, Sphere(r, 7), 11, Whole, None, 1.0f, 0.94f);
     mesh.Deform(firstVertex, [=](V3 p) {
         const V3 c{0, 0.25f * r, 0};
         const V3 d = Normalize(p - c);
@@ -172,7 +172,7 @@ void Fence(const std::filesystem::path& dir)
     for (float x : {-122.0f, 0.0f, 122.0f})
         mesh.Box({x, 30, 0}, {4.5f, 32.0f, 4.5f}, Whole, None);
     for (float y : {22.0f, 46.0f})
-        mesh.Box({0, y, -5.5f}, {128.0f, 3.5f, 1.5f}, Whole, None);
+        mesh.Box({0, y, 0}, {128.0f, 3.5f, 1.5f}, Whole, None);
     WriteMesh(dir, "fence.x", mesh, {Textured("fenceWood.tga")});
 }
 
@@ -194,9 +194,9 @@ void Tower(const std::filesystem::path& dir)
     mesh.SetCaps(false);
     mesh.Sweep({0, -10, 0}, {0, 440, 0}, {{0.0f, 156.0f}, {0.05f, 150.0f}, {1.0f, 146.0f}}, 20, Whole, None);
     mesh.SetCaps(true);
-    mesh.Sweep({0, 430, 0}, {0, 468, 0}, {{0.0f, 146.0f}, {0.4f, 162.0f}, {1.0f, 162.0f}}, 20, Whole, None);
+    mesh.Sweep({0, 430, 0}, {0, 468, 0}, {{0.0f, 146.0f}, {0.4f, 157.0f}, {1.0f, 157.0f}}, 20, Whole, None);
     mesh.SetMaterial(1);
-    mesh.Sweep({0, 466, 0}, {0, 605, 0}, {{0.0f, 174.0f}, {1.0f, 0.0f}}, 20, Whole, None);
+    mesh.Sweep({0, 466, 0}, {0, 605, 0}, {{0.0f, 164.0f}, {1.0f, 0.0f}}, 20, Whole, None);
     mesh.SetMaterial(2);
     mesh.SetTiling(0.0f);
     mesh.Box({0, 50, -150}, {28.0f, 50.0f, 6.0f}, Whole, None);
@@ -304,6 +304,8 @@ void ShardsOfIce(const std::filesystem::path& dir)
 
 void WriteStaticMeshes(const std::filesystem::path& root)
 {
+    // The normal map of every texture that has none of its own: the surface as it is.
+    WriteTga(DataDirectory(root, "") / "defaultDOT3.tga", Image(4, 4, 0xFF8080FFu), false);
     const std::filesystem::path textures = DataDirectory(root, "Textures/Static Mesh Textures");
     const std::filesystem::path models = DataDirectory(root, "Models/Static Models");
     WriteStaticTextures(textures);
