@@ -2,7 +2,7 @@
 // rules play, sound skins, attacks that land inside their animations, and the static meshes at their sizes.
 #include "XText.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "battle/UnitDefinition.h"
 
 #include <gtest/gtest.h>
