@@ -43,7 +43,7 @@ std::shared_ptr<const ParsedFile> Parse(std::string_view bytes, const std::strin
     std::string error;
     auto data = ParseXFile(bytes, error);
     if (!data) {
-        Log(LogLevel::WARNING, "bad .x file", label + ": " + error);
+        Log(LogLevel::WARNING, "xfile.bad", label + ": " + error);
         return nullptr;
     }
     auto parsed = std::make_shared<ParsedFile>();
