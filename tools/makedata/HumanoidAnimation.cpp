@@ -238,7 +238,7 @@ Blow MeleeBlow(const ClassSpec& s, float power)
         break;
     case Weapon::BLADES:
         wind.Arm(false, 100.0f, 40.0f, 60.0f, 0.0f).Arm(true, 100.0f, 40.0f, 60.0f, 0.0f).Crouch(20.0f);
-        hit.Arm(false, 56.0f, -12.0f, 8.0f, -66.0f).Arm(true, 56.0f, -12.0f, 8.0f, -66.0f).Lunge(20.0f * power);
+        hit.Arm(false, 78.0f, -12.0f, 6.0f, -84.0f).Arm(true, 78.0f, -12.0f, 6.0f, -84.0f).Lunge(22.0f * power);
         hit.Turn(CHEST, -12.0f);
         break;
     case Weapon::DAGGERS:
