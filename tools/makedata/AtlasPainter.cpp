@@ -257,7 +257,7 @@ void AtlasPainter::Paint(int index, Pattern pattern, uint32_t colour, uint32_t s
         }
         break;
     case Pattern::PLATES: {
-        cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, 0, 16);
+        cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, 0, 32);
         cairo_pattern_set_extend(g, CAIRO_EXTEND_REPEAT);
         const double r = ((colour >> 16) & 0xFF) / 255.0, gg = ((colour >> 8) & 0xFF) / 255.0,
                      b = (colour & 0xFF) / 255.0;
@@ -268,7 +268,7 @@ void AtlasPainter::Paint(int index, Pattern pattern, uint32_t colour, uint32_t s
         cairo_set_source(c, g);
         cairo_paint(c);
         cairo_pattern_destroy(g);
-        cairo_pattern_t* hg = cairo_pattern_create_linear(0, 0, 0, 16);
+        cairo_pattern_t* hg = cairo_pattern_create_linear(0, 0, 0, 32);
         cairo_pattern_set_extend(hg, CAIRO_EXTEND_REPEAT);
         cairo_pattern_add_color_stop_rgb(hg, 0.0, 0.7, 0.7, 0.7);
         cairo_pattern_add_color_stop_rgb(hg, 0.85, 0.5, 0.5, 0.5);
@@ -276,13 +276,13 @@ void AtlasPainter::Paint(int index, Pattern pattern, uint32_t colour, uint32_t s
         cairo_set_source(h, hg);
         cairo_paint(h);
         cairo_pattern_destroy(hg);
-        for (int row = 0; row < 4; ++row) {
+        for (int row = 0; row < 2; ++row) {
             for (double x : {6.0, 26.0, 46.0}) {
                 SetColour(c, second);
-                cairo_arc(c, x, row * 16.0 + 3.0, 1.2, 0, 2 * M_PI);
+                cairo_arc(c, x, row * 32.0 + 4.0, 1.2, 0, 2 * M_PI);
                 cairo_fill(c);
                 SetHeight(h, 1.0);
-                cairo_arc(h, x, row * 16.0 + 3.0, 1.4, 0, 2 * M_PI);
+                cairo_arc(h, x, row * 32.0 + 4.0, 1.4, 0, 2 * M_PI);
                 cairo_fill(h);
             }
         }
