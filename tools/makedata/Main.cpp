@@ -20,6 +20,8 @@ int main(int argc, char** argv)
         WriteVideo(root);
         WriteEmitters(root);
         WriteEffectTextures(root);
+        WriteModels(root);
+        WriteStaticMeshes(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());

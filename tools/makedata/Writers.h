@@ -20,3 +20,7 @@ void ReleaseTextRendering();
 void WriteEmitters(const std::filesystem::path& root);
 // Particle sprites, bolt beams, ground decals and the bars and markers over units.
 void WriteEffectTextures(const std::filesystem::path& root);
+// The class models with their textures and animation files.
+void WriteModels(const std::filesystem::path& root);
+// The static level meshes and the glow meshes, with their textures.
+void WriteStaticMeshes(const std::filesystem::path& root);
