@@ -1,0 +1,89 @@
+// "terrain.fx": the ground. Textures 1 and 2 share the ground by the weights the terrain works out from the
+// slope (flat ground and steep faces); textures 3 and 4 lie over them by their own weights (paths, snow,
+// paving). The light map is laid over the whole map, and the fog factor follows the distance from the eye.
+#include "DataWriter.h"
+#include "Writers.h"
+
+#include <sstream>
+
+namespace {
+
+constexpr const char* TERRAIN = R"(// The ground of a level.
+float4x4 worldViewProjMatrix;
+texture pTexture1 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
+texture pTexture2 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
+texture pTexture3 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
+texture pTexture4 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
+texture pLightTexture { AddressU = Clamp; AddressV = Clamp; MinFilter = Linear; MagFilter = Linear;
+                        MipFilter = None; };
+float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
+
+varying float2 uv1;
+varying float2 uv2;
+varying float2 uv3;
+varying float2 uv4;
+varying float2 lightUv;
+varying float4 weights;
+varying float eyeDistance;
+
+technique Basic
+{
+    pass P0
+    {
+        VertexShader = TerrainVS;
+        PixelShader = TerrainPS;
+    }
+}
+
+@vertex
+// Half a texel of the 128-texel light map, so that each vertex reads its own texel's centre.
+const float HALF_TEXEL = 0.5 / 128.0;
+
+void TerrainVS()
+{
+    gl_Position = worldViewProjMatrix * vec4(inPosition.xyz, 1.0);
+    uv1 = inTexCoord0.xy;
+    uv2 = inTexCoord1.xy;
+    uv3 = inTexCoord2.xy;
+    uv4 = inTexCoord3.xy;
+    // The light map's rows run along z and its columns along x: u from the column, v from the row.
+    lightUv = inTexCoord4.yx + vec2(HALF_TEXEL);
+    weights = inDiffuse;
+    eyeDistance = gl_Position.w;
+}
+
+@fragment
+// The light map's values are kept below full so that lit slopes can stand out; this brings flat ground
+// back to the textures' own brightness.
+const float LIGHT_GAIN = 1.25;
+
+void TerrainPS()
+{
+    vec4 ground = texture(pTexture1, uv1) * weights.r + texture(pTexture2, uv2) * weights.g;
+    float share = weights.r + weights.g;
+    if (share > 0.0)
+        ground /= share;
+    ground = mix(ground, texture(pTexture3, uv3), clamp(weights.b, 0.0, 1.0));
+    ground = mix(ground, texture(pTexture4, uv4), clamp(weights.a, 0.0, 1.0));
+    vec3 light = texture(pLightTexture, lightUv).rgb * LIGHT_GAIN;
+    fragColor = vec4(ground.rgb * light, 1.0);
+    fxFogFactor = (FogData.y - eyeDistance) * FogData.z;
+}
+)";
+
+std::vector<std::string> Lines(const char* text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+void WriteTerrainEffect(const std::filesystem::path& root)
+{
+    WriteTextFile(DataDirectory(root, "Effect Files") / "terrain.fx", Lines(TERRAIN));
+}
