@@ -11,3 +11,6 @@ void WriteSounds(const std::filesystem::path& root);
 // The music tracks; called by WriteSounds.
 void WriteMusic(const std::filesystem::path& root);
 void WriteEffects(const std::filesystem::path& root);
+void WriteTerrainEffect(const std::filesystem::path& root);
+// The three battle levels, their ground textures, the sky and the stars.
+void WriteLevels(const std::filesystem::path& root);
