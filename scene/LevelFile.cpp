@@ -88,7 +88,7 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
 {
     if (!bytes || size < kMinimumSize) {
         error = "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(kMinimumSize) +
-                " bytes of a level's fixed part";
+                " bytes of a level's fixed part and its two counts";
         return false;
     }
     ByteReader in(bytes, size);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// The binary level file: a fixed part of 334833 bytes, then a counted list of static objects and a counted
+// The binary level file: a fixed part of 334829 bytes, then a counted list of static objects and a counted
 // list of decals. There is no header or version, so the reader trusts nothing: a file shorter than the fixed
 // part and its two counts is refused as a whole, every name is bounded by its 260-byte field, a count is
 // taken only when that many records fit in the bytes that are left, and decal grids are kept to what a
@@ -16,7 +16,7 @@ class LevelFile
 {
 public:
     static constexpr size_t kNameLength = 260;
-    static constexpr size_t kFixedPartSize = 334833;
+    static constexpr size_t kFixedPartSize = 334829;
     static constexpr size_t kMinimumSize = kFixedPartSize + 4 + 4;
     static constexpr size_t kStaticObjectRecordSize = 341;
     static constexpr size_t kDecalRecordSize = 280;
