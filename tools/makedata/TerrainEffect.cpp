@@ -10,10 +10,10 @@ namespace {
 
 constexpr const char* TERRAIN = R"(// The ground of a level.
 float4x4 worldViewProjMatrix;
-texture pTexture1 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
-texture pTexture2 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
-texture pTexture3 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
-texture pTexture4 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Linear; };
+texture pTexture1 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Point; };
+texture pTexture2 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Point; };
+texture pTexture3 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Point; };
+texture pTexture4 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear; MipFilter = Point; };
 texture pLightTexture { AddressU = Clamp; AddressV = Clamp; MinFilter = Linear; MagFilter = Linear;
                         MipFilter = None; };
 float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
@@ -22,7 +22,7 @@ varying float2 uv1;
 varying float2 uv2;
 varying float2 uv3;
 varying float2 uv4;
-varying float2 lightUv;
+varying float3 light;
 varying float4 weights;
 varying float eyeDistance;
 
@@ -38,6 +38,9 @@ technique Basic
 @vertex
 // Half a texel of the 128-texel light map, so that each vertex reads its own texel's centre.
 const float HALF_TEXEL = 0.5 / 128.0;
+// The light map's values are kept below full so that lit slopes can stand out; this brings flat ground
+// back to the textures' own brightness.
+const float LIGHT_GAIN = 1.25;
 
 void TerrainVS()
 {
@@ -46,17 +49,15 @@ void TerrainVS()
     uv2 = inTexCoord1.xy;
     uv3 = inTexCoord2.xy;
     uv4 = inTexCoord3.xy;
-    // The light map's rows run along z and its columns along x: u from the column, v from the row.
-    lightUv = inTexCoord4.yx + vec2(HALF_TEXEL);
+    // The light map's rows run along z and its columns along x: u from the column, v from the row. It holds
+    // one texel per vertex, so reading it here and letting the rasteriser blend it between vertices gives
+    // what a bilinear read per pixel would, for a fifth of the ground's texture reads.
+    light = textureLod(pLightTexture, inTexCoord4.yx + vec2(HALF_TEXEL), 0.0).rgb * LIGHT_GAIN;
     weights = inDiffuse;
     eyeDistance = gl_Position.w;
 }
 
 @fragment
-// The light map's values are kept below full so that lit slopes can stand out; this brings flat ground
-// back to the textures' own brightness.
-const float LIGHT_GAIN = 1.25;
-
 void TerrainPS()
 {
     vec4 ground = texture(pTexture1, uv1) * weights.r + texture(pTexture2, uv2) * weights.g;
@@ -65,7 +66,6 @@ void TerrainPS()
         ground /= share;
     ground = mix(ground, texture(pTexture3, uv3), clamp(weights.b, 0.0, 1.0));
     ground = mix(ground, texture(pTexture4, uv4), clamp(weights.a, 0.0, 1.0));
-    vec3 light = texture(pLightTexture, lightUv).rgb * LIGHT_GAIN;
     fragColor = vec4(ground.rgb * light, 1.0);
     fxFogFactor = (FogData.y - eyeDistance) * FogData.z;
 }
