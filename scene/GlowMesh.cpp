@@ -1,6 +1,6 @@
 #include "scene/GlowMesh.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "scene/StaticMesh.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "scene/StarField.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/Camera.h"
 

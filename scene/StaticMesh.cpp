@@ -1,10 +1,9 @@
 #include "scene/StaticMesh.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
-
-#include <cstdio>
+#include "win32/Log.h"
 
 namespace {
 StaticMesh::Loader g_loader = nullptr;
@@ -34,8 +33,9 @@ StaticMesh* StaticMesh::FromCache(const std::string& name)
     if (found && g_loader)
         mesh = g_loader(path);
     if (!mesh) {
-        std::fprintf(stderr, "Mesh \"%s\" %s; it is not drawn.\n", name.c_str(),
-                     !found ? "cannot be found" : (g_loader ? "cannot be read" : "has no loader"));
+        Log(LogLevel::WARNING, "mesh.missing",
+            "\"" + name + "\" " + (!found ? "cannot be found" : (g_loader ? "cannot be read" : "has no loader")) +
+                "; it is not drawn");
         mesh = std::make_shared<StaticMesh>();
     }
     mesh->PrepareMesh();

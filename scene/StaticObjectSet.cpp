@@ -1,6 +1,6 @@
 #include "scene/StaticObjectSet.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "scene/GlowMesh.h"
 #include "scene/LevelObject.h"
 #include "scene/StaticMesh.h"

@@ -1,6 +1,6 @@
 #include "scene/Terrain.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
 #include "scene/HexTypeSink.h"
@@ -8,6 +8,7 @@
 #include "scene/SkyDome.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
+#include "win32/Log.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,9 +23,9 @@ constexpr const char* kLightMapName = "lightmap.tga";
 const D3DXVECTOR3 kLightMapPoint(50.0f, -45.0f, 25.0f);
 constexpr uint8_t kLightMapHeader[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
 
-void Warn(const std::string& text)
+void Warn(const char* event, const std::string& text)
 {
-    std::fprintf(stderr, "Level: %s\n", text.c_str());
+    Log(LogLevel::WARNING, event, text);
 }
 
 int ClampByte(float value)
@@ -85,11 +86,11 @@ bool Terrain::LoadLevel(const std::string& name)
     std::string error;
     std::vector<std::string> warnings;
     if (!LevelFile::Parse(bytes.data(), bytes.size(), contents, error, &warnings)) {
-        Warn("\"" + name + "\" is not a level file (" + error + "); the previous level stays");
+        Warn("level.refused", "\"" + name + "\" is not a level file (" + error + "); the previous level stays");
         return false;
     }
     for (const std::string& warning : warnings)
-        Warn("\"" + name + "\": " + warning);
+        Warn("level.corrected", "\"" + name + "\": " + warning);
 
     m_level = std::move(contents.data);
     if (!m_staticObjects)

@@ -1,6 +1,6 @@
 #include "scene/TerrainOctree.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "scene/Camera.h"
 #include "scene/LevelData.h"
 

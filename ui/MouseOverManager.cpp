@@ -1,7 +1,7 @@
 #include "ui/MouseOverManager.h"
 
-#include "app/DataManager.h"
-#include "app/GlobalConstants.h"
+#include "core/DataManager.h"
+#include "core/GlobalConstants.h"
 #include "ui/GuiElement.h"
 #include "ui/TextLabel.h"
 

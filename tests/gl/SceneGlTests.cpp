@@ -2,7 +2,7 @@
 // presets, in the order of the game's scene: stars, fog from the level, sky, terrain, static objects. Each
 // picture is written under the build directory (scene-pictures/) for looking at, and checked: not flat, and
 // the sky, the terrain and (where the meshes can be read) the static objects each cover part of it.
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
 #include "scene/LevelObject.h"

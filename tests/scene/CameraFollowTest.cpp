@@ -1,4 +1,4 @@
-#include "app/InputManager.h"
+#include "core/InputManager.h"
 #include "scene/CameraTarget.h"
 #include "scene/SceneFixture.h"
 #include "scene/Terrain.h"

@@ -2,7 +2,7 @@
 // A null device, a scratch data tree holding the default data's effect files and the directory the light map
 // is written to, and a level file built byte by byte at the offsets of the level layout.
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "d3d9/D3D9.h"
 #include "d3d9/null/NullDevice.h"
 #include "scene/Camera.h"

@@ -4,6 +4,7 @@
 #include "scene/SceneFixture.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -214,7 +215,11 @@ TEST_F(TerrainTest, ARefusedOrMissingFileKeepsThePreviousLevel)
     ASSERT_TRUE(Load(level, "good.txt"));
     LevelBytes shortFile;
     shortFile.bytes.resize(LevelOffsets::MINIMUM - 1);
-    EXPECT_FALSE(Load(shortFile, "short.txt"));
+    {
+        LogCapture capture;
+        EXPECT_FALSE(Load(shortFile, "short.txt"));
+        EXPECT_EQ(capture.Count("level.refused"), 1) << "a refused level says so";
+    }
     EXPECT_FALSE(terrain->LoadLevel("nowhere.txt"));
     EXPECT_FALSE(terrain->IsLoaded());
     EXPECT_FLOAT_EQ(terrain->GetLevelData().heights[3 * 128 + 3], 123.0f);
