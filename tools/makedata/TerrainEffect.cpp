@@ -17,6 +17,8 @@ texture pTexture4 { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFil
 texture pLightTexture { AddressU = Clamp; AddressV = Clamp; MinFilter = Linear; MagFilter = Linear;
                         MipFilter = None; };
 float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
+// Toward the level's light; the same direction the models are lit from.
+float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
 
 varying float2 uv1;
 varying float2 uv2;
@@ -41,6 +43,9 @@ const float HALF_TEXEL = 0.5 / 128.0;
 // The light map's values are kept below full so that lit slopes can stand out; this brings flat ground
 // back to the textures' own brightness.
 const float LIGHT_GAIN = 1.25;
+// The light map is even over open ground, so the slopes are shaded by their facing as well: a face turned
+// away from the light keeps this share of it.
+const float SHADE_FLOOR = 0.6;
 
 void TerrainVS()
 {
@@ -52,7 +57,9 @@ void TerrainVS()
     // The light map's rows run along z and its columns along x: u from the column, v from the row. It holds
     // one texel per vertex, so reading it here and letting the rasteriser blend it between vertices gives
     // what a bilinear read per pixel would, for a fifth of the ground's texture reads.
-    light = textureLod(pLightTexture, inTexCoord4.yx + vec2(HALF_TEXEL), 0.0).rgb * LIGHT_GAIN;
+    float facing = max(dot(normalize(inNormal), normalize(LightDirection)), 0.0);
+    float shade = SHADE_FLOOR + (1.0 - SHADE_FLOOR) * facing / max(normalize(LightDirection).y, 0.01);
+    light = textureLod(pLightTexture, inTexCoord4.yx + vec2(HALF_TEXEL), 0.0).rgb * LIGHT_GAIN * min(shade, 1.3);
     weights = inDiffuse;
     eyeDistance = gl_Position.w;
 }
