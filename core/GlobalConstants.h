@@ -39,6 +39,10 @@ const std::string HexPlayer1Texture = "HexPlayer1.tga";
 const std::string HexPlayer2Texture = "HexPlayer2.tga";
 const std::string HexDefendedPlayer1Texture = "HexDefendedPlayer1.tga";
 const std::string HexDefendedPlayer2Texture = "HexDefendedPlayer2.tga";
+// The board also shows these three, which the hex grid asks for by name like the others.
+const std::string HexBlockedTexture = "HexBlocked.tga";
+const std::string HexJustOutOfRangeTexture = "HexJustOutOfRange.tga";
+const std::string HexMouseOverTexture = "HexMouseOver.tga";
 
 // Board decals.
 const std::string TargetedDecalTexture = "TargetedDecal.tga";

@@ -144,6 +144,8 @@ void GuiElement::HitTest()
     const bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
 
     if (enabled && inside) {
+        // A press that begins here belongs to the interface, not to the board behind it.
+        MouseOverManager::Get()->NotePointerOverWidget();
         if (!hovering)
             g_leftButtonLatch = false;
         state = WIDGET_HOVER;
