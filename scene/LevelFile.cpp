@@ -151,6 +151,36 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
     return true;
 }
 
+std::vector<uint8_t> LevelFile::DecalSection(const std::vector<LevelDecal>& decals)
+{
+    std::vector<uint8_t> out;
+    auto raw = [&](const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        out.insert(out.end(), b, b + n);
+    };
+    auto word = [&](uint32_t v) {
+        const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                              static_cast<uint8_t>(v >> 24)};
+        raw(b, 4);
+    };
+    auto real = [&](float f) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &f, 4);
+        word(bits);
+    };
+    word(static_cast<uint32_t>(decals.size()));
+    for (const LevelDecal& decal : decals) {
+        char field[kNameLength] = {};
+        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), kNameLength));
+        raw(field, sizeof(field));
+        real(decal.rotation);
+        word(static_cast<uint32_t>(decal.gridSize));
+        for (float p : decal.position)
+            real(p);
+    }
+    return out;
+}
+
 bool LevelFile::ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes)
 {
     FILE* file = std::fopen(path.c_str(), "rb");

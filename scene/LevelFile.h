@@ -29,6 +29,10 @@ public:
         std::vector<LevelDecal> decals;
     };
 
+    // The decal section (count and records) of parsed contents, laid out as the file lays it out, for
+    // readers that take the section from a file.
+    static std::vector<uint8_t> DecalSection(const std::vector<LevelDecal>& decals);
+
     // Parses a whole file image. On success fills out and returns true; warnings (counts or grids that were
     // corrected) go to warnings. On failure returns false with the reason in error and out untouched.
     static bool Parse(const uint8_t* bytes, size_t size, Contents& out, std::string& error,

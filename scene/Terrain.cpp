@@ -3,8 +3,10 @@
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
+#include "scene/DecalManager.h"
 #include "scene/HexTypeSink.h"
 #include "scene/LevelFile.h"
+#include "scene/ParticleEmitter.h"
 #include "scene/SkyDome.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
@@ -49,6 +51,9 @@ Terrain::Terrain() = default;
 
 Terrain::~Terrain()
 {
+    if (DecalManager::Get()->GetGround() == this)
+        DecalManager::Get()->SetGround(nullptr);
+    ClearEmitters();
     for (TextureRecord*& slot : m_textures)
         GiveBack(slot);
     GiveBack(m_lightTexture);
@@ -65,6 +70,7 @@ void Terrain::Init()
     DataManager* data = DataManager::Get();
     m_effect = data->GetEffect("terrain.fx");
     m_vertices.assign(kVertexCount, TerrainVertex{});
+    DecalManager::Get()->SetGround(this);
     if (IDirect3DDevice9* device = data->GetDevice()) {
         if (FAILED(device->CreateVertexBuffer(kVertexCount * sizeof(TerrainVertex), 0, TerrainVertex::FVF,
                                               D3DPOOL_MANAGED, &m_vertexBuffer, nullptr)))
@@ -93,12 +99,17 @@ bool Terrain::LoadLevel(const std::string& name)
         Warn("level.corrected", "\"" + name + "\": " + warning);
 
     m_level = std::move(contents.data);
+    ClearEmitters();
     if (!m_staticObjects)
         m_staticObjects = std::make_unique<StaticObjectSet>();
     m_staticObjects->LoadFromLevel(&contents.staticObjects);
     m_levelDecals = std::move(contents.decals);
-    if (m_decalSink)
-        m_decalSink(m_levelDecals);
+    // The decal manager reads its section from a file; it gets the checked records in the file's layout.
+    std::vector<uint8_t> decalSection = LevelFile::DecalSection(m_levelDecals);
+    if (FILE* section = fmemopen(decalSection.data(), decalSection.size(), "rb")) {
+        DecalManager::Get()->LoadLevelDecals(section);
+        std::fclose(section);
+    }
 
     for (size_t k = 0; k < 4; ++k) {
         if (m_level.textureNames[k] == LevelData::kNoTexture)
@@ -118,6 +129,7 @@ bool Terrain::LoadLevel(const std::string& name)
     m_octree->Build(m_level);
     m_vertices = m_octree->Records();
     ComputeNormalsAndWeights();
+    ++m_revision;
     ApplyHexTypes();
     m_loaded = true;
     return true;
@@ -313,6 +325,34 @@ void Terrain::Update()
         m_staticObjects->UpdateGlows();
     if (m_effect)
         m_effect->SetMatrix("worldViewProjMatrix", &Camera::Get()->GetViewProjection());
+    for (const auto& emitter : m_emitters)
+        emitter->Update();
+}
+
+void Terrain::AddEmitter(ParticleEmitter* emitter)
+{
+    if (emitter)
+        m_emitters.emplace_back(emitter);
+}
+
+void Terrain::ClearEmitters()
+{
+    for (const auto& emitter : m_emitters)
+        emitter->Release();
+    m_emitters.clear();
+}
+
+void Terrain::FreeEmitterList()
+{
+    m_emitters.shrink_to_fit();
+}
+
+// The normal of the grid vertex whose cell holds the point: cells are one cell size wide.
+D3DXVECTOR3 Terrain::GroundNormal(float x, float z) const
+{
+    const float cell = static_cast<float>(m_level.cellSize);
+    const TerrainVertex v = VertexAt(static_cast<int>(x / cell), static_cast<int>(z / cell));
+    return D3DXVECTOR3(v.normal[0], v.normal[1], v.normal[2]);
 }
 
 void Terrain::Render()
@@ -332,6 +372,8 @@ void Terrain::Render()
         m_effect->End();
     }
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    for (const auto& emitter : m_emitters)
+        emitter->Submit();
 }
 
 void Terrain::DrawStaticObjects()

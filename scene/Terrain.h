@@ -1,6 +1,7 @@
 #pragma once
 
 #include "d3dx9/D3DX9Math.h"
+#include "scene/GroundProvider.h"
 #include "scene/LevelData.h"
 #include "scene/TerrainVertex.h"
 
@@ -17,20 +18,19 @@ struct TextureRecord;
 class TerrainOctree;
 class StaticObjectSet;
 class HexTypeSink;
+class ParticleEmitter;
 
 // The ground of the battle: a 128 x 128 height grid 256 units apart, drawn through the octree with four
 // blended textures and a light map; it answers height and normal queries, sets the scene's fog and owns the
 // level's static objects.
-class Terrain
+class Terrain : public GroundProvider
 {
 public:
     static constexpr int kGrid = 128;
     static constexpr int kVertexCount = kGrid * kGrid;
-    // The level's ground decals go to whoever draws decals.
-    using LevelDecalSink = std::function<void(const std::vector<LevelDecal>&)>;
 
     Terrain();
-    ~Terrain();
+    ~Terrain() override;
     Terrain(const Terrain&) = delete;
     Terrain& operator=(const Terrain&) = delete;
 
@@ -51,8 +51,18 @@ public:
     TerrainVertex VertexAt(int i, int j) const;
     void Centre(float* out) const;
 
+    // The level's ambient emitters: the terrain owns them, updates them and submits them for drawing.
+    void AddEmitter(ParticleEmitter* emitter);
+    void ClearEmitters();
+    void FreeEmitterList();
+    const std::vector<std::unique_ptr<ParticleEmitter>>& Emitters() const { return m_emitters; }
+
+    // What the decals lie on.
+    float GroundHeight(float x, float z) const override { return HeightAt(x, z); }
+    D3DXVECTOR3 GroundNormal(float x, float z) const override;
+    unsigned GroundRevision() const override { return m_revision; }
+
     void SetHexTypeSink(HexTypeSink* sink) { m_hexSink = sink; }
-    void SetLevelDecalSink(LevelDecalSink sink) { m_decalSink = std::move(sink); }
 
     bool IsLoaded() const { return m_loaded; }
     const LevelData& GetLevelData() const { return m_level; }
@@ -86,5 +96,6 @@ private:
     std::vector<uint8_t> m_lightPixels;
     std::vector<LevelDecal> m_levelDecals;
     HexTypeSink* m_hexSink = nullptr;
-    LevelDecalSink m_decalSink;
+    std::vector<std::unique_ptr<ParticleEmitter>> m_emitters;
+    unsigned m_revision = 0;
 };

@@ -6,6 +6,7 @@
 #include "d3d9/D3D9.h"
 #include "d3d9/null/NullDevice.h"
 #include "scene/Camera.h"
+#include "scene/DecalManager.h"
 #include "scene/SkyDome.h"
 #include "support/DataTree.h"
 
@@ -159,12 +160,14 @@ protected:
         DataManager::Reset();
         Camera::ResetForTests();
         SkyDome::ResetClock();
+        DecalManager::ResetForTests();
         DataManager::Get()->SetDevice(m_device);
     }
 
     void TearDown() override
     {
         Camera::ResetForTests();
+        DecalManager::ResetForTests();
         m_tree.reset(); // releases everything the data manager holds
         if (m_device) {
             EXPECT_EQ(m_device->Release(), 0u) << "something of the scene still holds the device";

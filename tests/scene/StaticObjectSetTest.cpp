@@ -1,8 +1,8 @@
-#include "scene/SceneFixture.h"
+#include "scene/StaticObjectSet.h"
 #include "scene/GlowMesh.h"
 #include "scene/LevelObject.h"
+#include "scene/SceneFixture.h"
 #include "scene/StaticMesh.h"
-#include "scene/StaticObjectSet.h"
 
 #include <gtest/gtest.h>
 
@@ -109,8 +109,8 @@ TEST_F(StaticObjectTest, GlowsGrowStayAndShrinkOnGameTime)
     // dt 0.0625: growth 0.53125 a frame (full on the 2nd update), shrinking 0.5625 a frame.
     const Case cases[] = {
         {"PolyGlow.x", 0.0f, 99999.0f, true, 3, 4}, // reset after the 2nd update: shrinks at once
-        {"box.x", 0.0f, 2.0f, false, 34, 35},       // full for 2.0 s from the end of its growth (t = 0.125)
-        {"box.x", 1.0f, 2.0f, false, 65, 66},       // grows from t 1.0, full at 1.0625, shrinks 3.0 s later
+        {"box.x", 0.0f, 2.0f, false, 34, 35}, // full for 2.0 s from the end of its growth (t = 0.125)
+        {"box.x", 1.0f, 2.0f, false, 65, 66}, // grows from t 1.0, full at 1.0625, shrinks 3.0 s later
     };
     for (const Case& c : cases) {
         StaticObjectSet glows;

@@ -1,6 +1,9 @@
 #include "scene/Terrain.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
 #include "scene/HexTypeSink.h"
 #include "scene/LevelObject.h"
+#include "scene/ParticleEmitter.h"
 #include "scene/SceneFixture.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
@@ -255,8 +258,8 @@ TEST_F(TerrainTest, LoadingTheSameLevelTwiceKeepsOneCopyOfEverything)
     const auto decal = LevelBytes::DecalRecord("d.tga", 0.0f, 4, 0, 0);
     LevelBytes level;
     level.Lists(3, statics, 1, decal);
-    size_t decalsHanded = 0;
-    terrain->SetLevelDecalSink([&](const std::vector<LevelDecal>& decals) { decalsHanded = decals.size(); });
+    auto* emitter = new ParticleEmitter();
+    terrain->AddEmitter(emitter);
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(Load(level));
         const auto& objects = terrain->GetStaticObjects()->Objects();
@@ -264,6 +267,8 @@ TEST_F(TerrainTest, LoadingTheSameLevelTwiceKeepsOneCopyOfEverything)
         EXPECT_EQ(objects[0]->Matrices().size(), 2u);
         EXPECT_EQ(objects[1]->Matrices().size(), 1u);
         EXPECT_EQ(terrain->GetLevelDecals().size(), 1u);
-        EXPECT_EQ(decalsHanded, 1u);
+        ASSERT_EQ(DecalManager::Get()->LevelList().size(), 1u);
+        EXPECT_EQ(DecalManager::Get()->LevelList()[0]->GridSize(), 4);
+        EXPECT_TRUE(terrain->Emitters().empty()) << "a load clears the previous level's ambient emitters";
     }
 }
