@@ -3,10 +3,11 @@
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
+#include "scene/XMeshGeometry.h"
 #include "win32/Log.h"
 
 namespace {
-StaticMesh::Loader g_loader = nullptr;
+StaticMesh::Loader g_loader = &XMeshGeometry::Load;
 } // namespace
 
 StaticMesh::StaticMesh()
@@ -18,7 +19,7 @@ StaticMesh::~StaticMesh() = default;
 
 void StaticMesh::SetLoader(Loader loader)
 {
-    g_loader = loader;
+    g_loader = loader ? loader : &XMeshGeometry::Load;
 }
 
 StaticMesh* StaticMesh::FromCache(const std::string& name)
@@ -30,12 +31,11 @@ StaticMesh* StaticMesh::FromCache(const std::string& name)
     if (StaticMesh* cached = data->FindMesh(key))
         return cached;
     std::shared_ptr<StaticMesh> mesh;
-    if (found && g_loader)
+    if (found)
         mesh = g_loader(path);
     if (!mesh) {
         Log(LogLevel::WARNING, "mesh.missing",
-            "\"" + name + "\" " + (!found ? "cannot be found" : (g_loader ? "cannot be read" : "has no loader")) +
-                "; it is not drawn");
+            "\"" + name + "\" " + (found ? "cannot be read" : "cannot be found") + "; it is not drawn");
         mesh = std::make_shared<StaticMesh>();
     }
     mesh->PrepareMesh();

@@ -36,6 +36,7 @@ public:
     // The cached mesh of a bare file name. A name that cannot be found or read gives a record that draws
     // nothing (said once on stderr), so a level with a missing mesh still loads.
     static StaticMesh* FromCache(const std::string& name);
+    // Replaces the .x reader (tests); null puts it back.
     static void SetLoader(Loader loader);
 
     void SetGeometry(std::unique_ptr<StaticMeshGeometry> geometry);

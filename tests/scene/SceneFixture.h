@@ -157,6 +157,13 @@ protected:
         m_tree->Write("Data/Effect Files/terrain.fx", m_terrain);
         std::filesystem::create_directories(m_tree->Root() / "Data/Textures/World Textures");
         std::filesystem::create_directories(m_tree->Root() / "Data/Terrain Levels");
+        // What every texture that cannot be found falls back to: one grey pixel.
+        std::string tga(18, '\0');
+        tga[2] = 2;
+        tga[12] = 1;
+        tga[14] = 1;
+        tga[16] = 24;
+        m_tree->Write("Data/default.tga", tga + std::string(3, '\x80'));
         DataManager::Reset();
         Camera::ResetForTests();
         SkyDome::ResetClock();
