@@ -5,6 +5,7 @@
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
+#include "scene/DecalManager.h"
 #include "scene/LevelObject.h"
 #include "scene/SkyDome.h"
 #include "scene/StarField.h"
@@ -83,6 +84,7 @@ protected:
             stars->Release();
         stars.reset();
         sky.reset();
+        DecalManager::ResetForTests();
         DataManager::Reset();
         Camera::ResetForTests();
         ReleaseTestDevice(d3d, device);

@@ -286,15 +286,29 @@ void WriteFarm(const std::filesystem::path& root)
         level.Place("fence.x", 14300.0f + 256.0f * i, 15050.0f, 0.0f);
     for (int i = 0; i < 4; ++i)
         level.Place("fence.x", 18620.0f, 15200.0f + 256.0f * i, 1.5707964f);
-    // Trees and hay beyond the board.
-    for (int i = 0; i < 40; ++i) {
+    // Groves beyond the board, kept off the fields and the lane, and hay stacked at the field edges.
+    int placed = 0;
+    for (int i = 0; i < 400 && placed < 70; ++i) {
         const float a = NoiseLattice(i, 1, 105u) * 6.2831853f;
-        const float r = 3200.0f + NoiseLattice(i, 2, 105u) * 5000.0f;
+        const float r = 3000.0f + NoiseLattice(i, 2, 105u) * 7000.0f;
         const float x = kCentre + std::cos(a) * r, z = kCentre + std::sin(a) * r;
         if (z < kCentre - 2600.0f && std::fabs(x - kCentre) < 1500.0f)
             continue; // keep the views' foreground open
-        level.Place(i % 5 == 0 ? "haybale.x" : "oak_tree.x", x, z, a, 0.9f + NoiseLattice(i, 3, 105u) * 0.4f);
+        const int gx = std::clamp(static_cast<int>(x / kCell), 0, kGrid - 1);
+        const int gz = std::clamp(static_cast<int>(z / kCell), 0, kGrid - 1);
+        if (level.W(gx, gz)[3] > 0.05f || level.W(gx, gz)[2] > 0.05f)
+            continue;
+        // A grove: a few trees around one spot.
+        const int trees = 1 + static_cast<int>(NoiseLattice(i, 4, 105u) * 4.0f);
+        for (int t = 0; t < trees; ++t) {
+            const float ox = (NoiseLattice(i, 10 + t, 105u) - 0.5f) * 900.0f;
+            const float oz = (NoiseLattice(i, 20 + t, 105u) - 0.5f) * 900.0f;
+            level.Place("oak_tree.x", x + ox, z + oz, a + t, 1.5f + NoiseLattice(i, 30 + t, 105u) * 1.0f);
+            ++placed;
+        }
     }
+    for (int i = 0; i < 6; ++i)
+        level.Place("haybale.x", 13700.0f + 60.0f * (i % 2), 10200.0f + 700.0f * i, 0.3f * i, 1.3f);
     level.decals.push_back({"ScorchMark.tga", 0.0f, 7, fireX, fireZ});
     level.decals.push_back({"ScorchMark.tga", 40.0f, 4, fireX + 260.0f, fireZ - 120.0f});
     level.textures[0] = "farm_grass.tga";
@@ -346,14 +360,14 @@ void WriteWinter(const std::filesystem::path& root)
     level.Place("pine_tree.x", 17600.0f, 15650.0f, 0.3f);
     level.Place("pine_tree.x", 15200.0f, 17000.0f, 1.7f, 1.1f);
     // Pines along both walls' feet and ledges; rocks where the walls begin.
-    for (int i = 0; i < 70; ++i) {
+    for (int i = 0; i < 160; ++i) {
         const float z = 6000.0f + NoiseLattice(i, 1, 203u) * 22000.0f;
         const float side = (i % 2 == 0) ? -1.0f : 1.0f;
         const float x = ravineX(z) + side * (2500.0f + NoiseLattice(i, 2, 203u) * 2600.0f);
         if (z < kCentre - 2200.0f && std::fabs(x - kCentre) < 1800.0f)
             continue;
         level.Place(i % 6 == 0 ? "rock_large.x" : "pine_tree.x", x, z, NoiseLattice(i, 3, 203u) * 6.28f,
-                    0.8f + NoiseLattice(i, 4, 203u) * 0.6f);
+                    1.2f + NoiseLattice(i, 4, 203u) * 1.2f);
     }
     level.decals.push_back({"FrostPatch.tga", 0.0f, 8, 16100.0f, 16500.0f});
     level.decals.push_back({"FrostPatch.tga", 30.0f, 5, 16900.0f, 15200.0f});
@@ -437,7 +451,7 @@ void WriteCitadel(const std::filesystem::path& root)
         const float x = kCentre + std::cos(a) * r, z = kCentre + std::sin(a) * r;
         if (z < kCentre - 2600.0f && std::fabs(x - kCentre) < 1500.0f)
             continue;
-        level.Place(i % 3 == 0 ? "rock_large.x" : "oak_tree.x", x, z, a, 0.9f + NoiseLattice(i, 3, 304u) * 0.4f);
+        level.Place(i % 3 == 0 ? "rock_large.x" : "oak_tree.x", x, z, a, 1.4f + NoiseLattice(i, 3, 304u) * 1.0f);
     }
     level.decals.push_back({"CrestMosaic.tga", 0.0f, 10, kCentre, kCentre});
     level.textures[0] = "citadel_grass.tga";
