@@ -352,6 +352,18 @@ void Effect::Upload(Pass& pass, bool rebindAll)
         pass.program->SetUniform("fxAlphaTest", SHADER_UNIFORM_VEC4, alphaTest, 1);
         std::memcpy(pass.alphaTest, alphaTest, sizeof(alphaTest));
     }
+    // A shader hands the device a fog factor and the device blends toward its fog colour when fog is on,
+    // as the fixed pipeline did after the pixel shader.
+    DWORD fogEnabled = FALSE, fogColour = 0;
+    device_->GetRenderState(D3DRS_FOGENABLE, &fogEnabled);
+    device_->GetRenderState(D3DRS_FOGCOLOR, &fogColour);
+    const float fog[4] = {fogEnabled ? 1.0f : 0.0f, static_cast<float>((fogColour >> 16) & 0xFF) / 255.0f,
+                          static_cast<float>((fogColour >> 8) & 0xFF) / 255.0f,
+                          static_cast<float>(fogColour & 0xFF) / 255.0f};
+    if (std::memcmp(fog, pass.fog, sizeof(fog)) != 0) {
+        pass.program->SetUniform("fxFog", SHADER_UNIFORM_VEC4, fog, 1);
+        std::memcpy(pass.fog, fog, sizeof(fog));
+    }
 }
 
 HRESULT Effect::WriteFloats(D3DXHANDLE parameter, const float* values, size_t count)

@@ -22,6 +22,8 @@ int main(int argc, char** argv)
         WriteEffectTextures(root);
         WriteModels(root);
         WriteStaticMeshes(root);
+        WriteTerrainEffect(root);
+        WriteLevels(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());

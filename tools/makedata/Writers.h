@@ -24,3 +24,6 @@ void WriteEffectTextures(const std::filesystem::path& root);
 void WriteModels(const std::filesystem::path& root);
 // The static level meshes and the glow meshes, with their textures.
 void WriteStaticMeshes(const std::filesystem::path& root);
+void WriteTerrainEffect(const std::filesystem::path& root);
+// The three battle levels, their ground textures, the sky and the stars.
+void WriteLevels(const std::filesystem::path& root);
