@@ -68,10 +68,14 @@ void Hex::Build(int buildRow, int buildColumn)
         float x, z, u, v;
     };
     const Corner corners[kFanPoints] = {
-        {anchorX + k, anchorZ - 32.0f, 0.5f, 0.5f}, {anchorX, anchorZ, 0.0f, 0.0f},
-        {anchorX + k, anchorZ + 32.0f, 0.5f, 0.0f}, {anchorX + 2.0f * k, anchorZ, 1.0f, 0.0f},
-        {anchorX + 2.0f * k, anchorZ - 64.0f, 1.0f, 1.0f}, {anchorX + k, anchorZ - 96.0f, 0.5f, 1.0f},
-        {anchorX, anchorZ - 64.0f, 0.0f, 1.0f}, {anchorX, anchorZ, 0.0f, 0.0f},
+        {anchorX + k, anchorZ - 32.0f, 0.5f, 0.5f},
+        {anchorX, anchorZ, 0.0f, 0.0f},
+        {anchorX + k, anchorZ + 32.0f, 0.5f, 0.0f},
+        {anchorX + 2.0f * k, anchorZ, 1.0f, 0.0f},
+        {anchorX + 2.0f * k, anchorZ - 64.0f, 1.0f, 1.0f},
+        {anchorX + k, anchorZ - 96.0f, 0.5f, 1.0f},
+        {anchorX, anchorZ - 64.0f, 0.0f, 1.0f},
+        {anchorX, anchorZ, 0.0f, 0.0f},
     };
     FanVertex vertices[kFanPoints];
     float heightSum = 0.0f;
@@ -92,8 +96,8 @@ void Hex::Build(int buildRow, int buildColumn)
     if (!device)
         return;
     if (FAILED(device->CreateVertexBuffer(kFanPoints * kStride, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED,
-                                          &vertexBuffer, nullptr))
-        || !vertexBuffer) {
+                                          &vertexBuffer, nullptr)) ||
+        !vertexBuffer) {
         vertexBuffer = nullptr;
         return;
     }
@@ -242,8 +246,8 @@ std::vector<BoardUnit*> Hex::UnitsWithinRadius() const
             if (!home || !home->occupant)
                 continue;
             const int r = unit->GetDefendRadius();
-            if (home->row < row - r || home->row > row + r - 1 || home->column < column - r
-                || home->column > column + r - 1)
+            if (home->row < row - r || home->row > row + r - 1 || home->column < column - r ||
+                home->column > column + r - 1)
                 continue;
             if (home->DistanceTo(*this) <= static_cast<float>(r) * HexSide + kZoneSlack)
                 result.push_back(unit);
