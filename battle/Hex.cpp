@@ -8,8 +8,10 @@
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 // All pulsing hexes rise and fall together.
@@ -89,6 +91,11 @@ void Hex::Build(int buildRow, int buildColumn)
         heightSum += y;
     }
     meanHeight = 0.125f * heightSum;
+    boundsMin = boundsMax = fan[0];
+    for (const D3DXVECTOR3& p : fan) {
+        D3DXVec3Minimize(&boundsMin, &boundsMin, &p);
+        D3DXVec3Maximize(&boundsMax, &boundsMax, &p);
+    }
 
     // Without a buffer the hex still picks and plays its part in the rules; it is only never drawn.
     ReleaseBuffer();
@@ -140,6 +147,34 @@ float Hex::DistanceTo(const Hex& other) const
     const float dx = anchorX - other.anchorX;
     const float dz = anchorZ - other.anchorZ;
     return std::sqrt(dx * dx + dz * dz);
+}
+
+bool Hex::MayBeHitBy(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) const
+{
+    // A margin keeps rays through the fan's very edge, which the triangle test takes, on the safe side.
+    constexpr float kMargin = 0.05f;
+    const float o[3] = {origin.x, origin.y, origin.z};
+    const float d[3] = {direction.x, direction.y, direction.z};
+    const float lo[3] = {boundsMin.x - kMargin, boundsMin.y - kMargin, boundsMin.z - kMargin};
+    const float hi[3] = {boundsMax.x + kMargin, boundsMax.y + kMargin, boundsMax.z + kMargin};
+    float enter = 0.0f;
+    float leave = std::numeric_limits<float>::infinity();
+    for (int axis = 0; axis < 3; ++axis) {
+        if (d[axis] == 0.0f) {
+            if (o[axis] < lo[axis] || o[axis] > hi[axis])
+                return false;
+            continue;
+        }
+        float t0 = (lo[axis] - o[axis]) / d[axis];
+        float t1 = (hi[axis] - o[axis]) / d[axis];
+        if (t0 > t1)
+            std::swap(t0, t1);
+        enter = std::max(enter, t0);
+        leave = std::min(leave, t1);
+        if (enter > leave)
+            return false;
+    }
+    return true;
 }
 
 float Hex::CentreX() const

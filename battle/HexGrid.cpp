@@ -207,6 +207,8 @@ Hex* HexGrid::PickHex(int row, int col)
         return nullptr;
     const D3DXVECTOR3& origin = pointer->GetPickRayOrigin();
     const D3DXVECTOR3& direction = pointer->GetPickRayDirection();
+    if (!hex->MayBeHitBy(origin, direction))
+        return nullptr;
     for (int i = 0; i < 6; ++i) {
         float u = 0.0f;
         float v = 0.0f;

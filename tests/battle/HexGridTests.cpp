@@ -199,6 +199,47 @@ TEST_F(HexGridTest, PickingFindsTheHexUnderTheRay)
     EXPECT_EQ(grid->PickHex(5, 4), hex);
 }
 
+// Slanted rays from a camera's height, aimed at centres, corners and edge midpoints of hexes on a sloped board:
+// the quick test around each fan never turns away a ray that one of its six triangles takes.
+TEST_F(HexGridTest, PickingAgreesWithEveryTriangleForSlantedRays)
+{
+    SlopedGround ground;
+    BoardGround::Register(&ground);
+    grid->LoadTextures();
+    BoardGround::Register(nullptr);
+    FakePointer pointer;
+    const D3DXVECTOR3 eyes[] = {{3000.0f, 2500.0f, 3000.0f}, {9000.0f, 1200.0f, 4000.0f}, {5000.0f, 900.0f, 9500.0f}};
+    int hits = 0;
+    for (const D3DXVECTOR3& eye : eyes) {
+        for (int r = 1; r < HexGrid::kRows; r += 7) {
+            for (int c = 0; c < HexGrid::kColumns; c += 9) {
+                for (int point = 0; point < 4; ++point) {
+                    const Hex* aimed = At(r, c);
+                    const D3DXVECTOR3 spot = point < 3 ? aimed->fan[point * 2] : (aimed->fan[3] + aimed->fan[4]) * 0.5f;
+                    pointer.origin = eye;
+                    pointer.direction = spot - eye;
+                    for (int hr = r - 2; hr <= r + 2; ++hr) {
+                        for (int hc = c - 2; hc <= c + 2; ++hc) {
+                            Hex* hex = grid->GetHex(hr, hc);
+                            if (!hex)
+                                continue;
+                            bool any = false;
+                            for (int i = 0; i < 6; ++i)
+                                any = any ||
+                                      D3DXIntersectTri(&hex->fan[0], &hex->fan[1 + i], &hex->fan[2 + i],
+                                                       &pointer.origin, &pointer.direction, nullptr, nullptr, nullptr);
+                            EXPECT_EQ(grid->PickHex(hr, hc) != nullptr, any) << hr << "," << hc;
+                            hits += any ? 1 : 0;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    // Every aimed point lies on its own fan.
+    EXPECT_GE(hits, 3 * 5 * 5 * 4);
+}
+
 TEST_F(HexGridTest, HoveringMatchesThePickableFlagAndKeepsTheLastHitOnAMiss)
 {
     FakeSession session;
