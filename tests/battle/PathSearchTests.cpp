@@ -16,6 +16,11 @@ protected:
         unit->state = SELECTING_MOVE;
         unit->movementRadius = 5;
     }
+    void TearDown() override
+    {
+        player.DeleteUnits();
+        BoardTest::TearDown();
+    }
 
     // The search as the dispatch runs it: the target is the hovered hex.
     int Find(Hex* target, int& count)
