@@ -6,26 +6,26 @@
 namespace {
 
 const std::array<std::pair<const char*, EffectType>, 13> EffectTypeKeywords = {{
-    {"HEALTH", HEALTH},
-    {"MANA", MANA},
-    {"INITIATIVE", INITIATIVE},
-    {"MOVEMENT_RADIUS", MOVEMENT_RADIUS},
-    {"STR", STR},
-    {"AGILLY", AGILLY},
-    {"INTELLI", INTELLI},
-    {"MISS_MORE", MISS_MORE},
-    {"DEFEND_FREE", DEFEND_FREE},
-    {"PHALANX", PHALANX},
-    {"CRITICAL_MORE", CRITICAL_MORE},
-    {"AP_BONUS", AP_BONUS},
-    {"INVINCIBLE", INVINCIBLE},
+    {"HEALTH", EffectType::HEALTH},
+    {"MANA", EffectType::MANA},
+    {"INITIATIVE", EffectType::INITIATIVE},
+    {"MOVEMENT_RADIUS", EffectType::MOVEMENT_RADIUS},
+    {"STR", EffectType::STR},
+    {"AGILLY", EffectType::AGILLY},
+    {"INTELLI", EffectType::INTELLI},
+    {"MISS_MORE", EffectType::MISS_MORE},
+    {"DEFEND_FREE", EffectType::DEFEND_FREE},
+    {"PHALANX", EffectType::PHALANX},
+    {"CRITICAL_MORE", EffectType::CRITICAL_MORE},
+    {"AP_BONUS", EffectType::AP_BONUS},
+    {"INVINCIBLE", EffectType::INVINCIBLE},
 }};
 
 const std::array<std::pair<const char*, SpellSchool>, 4> SpellSchoolKeywords = {{
-    {"HOLY", HOLY},
-    {"SHADOW", SHADOW},
-    {"NATURE", NATURE},
-    {"ARCANE", ARCANE},
+    {"HOLY", SpellSchool::HOLY},
+    {"SHADOW", SpellSchool::SHADOW},
+    {"NATURE", SpellSchool::NATURE},
+    {"ARCANE", SpellSchool::ARCANE},
 }};
 
 } // namespace

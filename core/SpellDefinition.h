@@ -6,7 +6,7 @@
 #include <vector>
 
 // The statistic that a spell or a timed effect changes.
-enum EffectType : int
+enum class EffectType : int
 {
     HEALTH = 0,
     MANA = 1,
@@ -23,7 +23,7 @@ enum EffectType : int
     INVINCIBLE = 12,
 };
 
-enum SpellSchool : int
+enum class SpellSchool : int
 {
     HOLY = 0,
     SHADOW = 1,
@@ -58,9 +58,9 @@ struct SpellDefinition {
     int usesLeft = 0;
     // Seconds; its sign also chooses which emitter lists apply.
     float castTime = 0.0f;
-    SpellSchool school = HOLY;
+    SpellSchool school = SpellSchool::HOLY;
     int actionPointCost = 0;
-    EffectType effectType = HEALTH;
+    EffectType effectType = EffectType::HEALTH;
 };
 
 // The keyword tables of the spell files. Whole word, case-sensitive; false (and out untouched) for a text that

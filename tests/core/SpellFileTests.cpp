@@ -57,8 +57,8 @@ TEST(SpellFile, EveryFieldInItsPlace)
     EXPECT_EQ(spell.areaRadius, 3);
     EXPECT_FLOAT_EQ(spell.castTime, 1.5f);
     EXPECT_EQ(spell.target, "ENEMY");
-    EXPECT_EQ(spell.effectType, MISS_MORE);
-    EXPECT_EQ(spell.school, ARCANE);
+    EXPECT_EQ(spell.effectType, EffectType::MISS_MORE);
+    EXPECT_EQ(spell.school, SpellSchool::ARCANE);
     EXPECT_EQ(spell.actionPointCost, 7);
     EXPECT_EQ(spell.firstEmitters, (std::vector<std::string>{"fireballEmitter.txt", "burst Emitter.txt"}));
     EXPECT_TRUE(spell.secondEmitters.empty());
@@ -75,8 +75,8 @@ TEST(SpellFile, WindowsLineEndsReadTheSame)
     EXPECT_EQ(spell.name, "Fireball");
     EXPECT_EQ(spell.description, "Hurls a ball of fire.\nIt burns.\n");
     EXPECT_EQ(spell.target, "ENEMY");
-    EXPECT_EQ(spell.effectType, MISS_MORE);
-    EXPECT_EQ(spell.school, ARCANE);
+    EXPECT_EQ(spell.effectType, EffectType::MISS_MORE);
+    EXPECT_EQ(spell.school, SpellSchool::ARCANE);
     EXPECT_EQ(spell.thirdEmitters, (std::vector<std::string>{"hitEmitter.txt"}));
 }
 
@@ -101,18 +101,18 @@ TEST(SpellFile, KeywordsMustMatchExactly)
     lines[13] = "School = ARCANE ";
     tree.Write(SpellDir + "Odd.txt", DataTree::Lines(lines));
     SpellDefinition spell;
-    spell.effectType = AP_BONUS;
-    spell.school = SHADOW;
+    spell.effectType = EffectType::AP_BONUS;
+    spell.school = SpellSchool::SHADOW;
     ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Odd.txt"));
-    EXPECT_EQ(spell.effectType, AP_BONUS);
-    EXPECT_EQ(spell.school, SHADOW);
+    EXPECT_EQ(spell.effectType, EffectType::AP_BONUS);
+    EXPECT_EQ(spell.school, SpellSchool::SHADOW);
 
     lines[12] = "Effect Type = INVINCIBLE";
     lines[13] = "School = NATURE";
     tree.Write(SpellDir + "Odd.txt", DataTree::Lines(lines));
     ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Odd.txt"));
-    EXPECT_EQ(spell.effectType, INVINCIBLE);
-    EXPECT_EQ(spell.school, NATURE);
+    EXPECT_EQ(spell.effectType, EffectType::INVINCIBLE);
+    EXPECT_EQ(spell.school, SpellSchool::NATURE);
 }
 
 TEST(SpellFile, AFileWithoutSpellTypeEndsAtTheEndOfTheFile)
@@ -196,7 +196,7 @@ TEST(SpellTable, EveryFileIsReadIntoAFreshRecordInNameOrder)
     EXPECT_EQ(drain.amount, -99);
     EXPECT_EQ(drain.fileName, "B_Drain");
     // Not the MANA of the file read before it.
-    EXPECT_EQ(drain.effectType, HEALTH);
+    EXPECT_EQ(drain.effectType, EffectType::HEALTH);
 
     SpellDefinition untouched;
     untouched.name = "Mine";
