@@ -15,6 +15,7 @@ int main(int argc, char** argv)
         WriteDirectories(root);
         WriteDefinitions(root);
         WriteTextures(root);
+        WriteHexTextures(root);
         WriteSounds(root);
         WriteEffects(root);
         WriteVideo(root);

@@ -7,6 +7,7 @@
 void WriteDirectories(const std::filesystem::path& root);
 void WriteDefinitions(const std::filesystem::path& root);
 void WriteTextures(const std::filesystem::path& root);
+void WriteHexTextures(const std::filesystem::path& root);
 void WriteSounds(const std::filesystem::path& root);
 // The music tracks; called by WriteSounds.
 void WriteMusic(const std::filesystem::path& root);
