@@ -816,12 +816,14 @@ std::string EffectFile::VertexSource(const EffectPassDecl& pass) const
     return out;
 }
 
-std::string EffectFile::FragmentSource(const EffectPassDecl& pass) const
+std::string EffectFile::FragmentSource(const EffectPassDecl& pass, bool alphaTest) const
 {
     std::string out = Prologue(false);
     AppendSection(out, common_);
     AppendSection(out, fragment_);
-    out += "void main()\n{\n    " + pass.fragmentEntry +
-           "();\n    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n}\n";
+    out += "void main()\n{\n    " + pass.fragmentEntry + "();\n";
+    if (alphaTest)
+        out += "    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n";
+    out += "}\n";
     return out;
 }
