@@ -1,6 +1,6 @@
 #include "app/Application.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "app/FrameClock.h"
 
 #include <algorithm>

@@ -1,11 +1,12 @@
 #include "app/GameApplication.h"
 
-#include "app/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
-#include "app/GlobalConstants.h"
-#include "app/InputManager.h"
-#include "app/Random.h"
+#include "core/DataManager.h"
+#include "core/GlobalConstants.h"
+#include "core/InputManager.h"
+#include "core/Random.h"
+#include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9Core.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
@@ -18,9 +19,7 @@
 #include <ctime>
 
 namespace {
-constexpr DWORD kQuadFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-constexpr UINT kQuadStride = 28;
-constexpr UINT kQuadBytes = 4 * kQuadStride;
+constexpr UINT kQuadBytes = 4 * SCREEN_VERTEX_STRIDE;
 constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
 constexpr D3DCOLOR kBlack = 0xFF000000;
 
@@ -44,14 +43,7 @@ const char* const kScreenshotPrefix = "Data\\Screenshots\\Image";
 
 int g_screenshotCounter = 0;
 
-struct QuadVertex {
-    float x, y, z, rhw;
-    D3DCOLOR colour;
-    float u, v;
-};
-static_assert(sizeof(QuadVertex) == kQuadStride);
-
-void WriteQuad(QuadVertex* out, float left, float top, float width, float height)
+void WriteQuad(ScreenVertex* out, float left, float top, float width, float height)
 {
     out[0] = {left, top + height, 0.0f, 1.0f, kWhite, 0.0f, 1.0f};
     out[1] = {left, top, 0.0f, 1.0f, kWhite, 0.0f, 0.0f};
@@ -111,7 +103,7 @@ void GameApplication::ShowSplash()
     if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &splash)) || !splash)
         return;
 
-    QuadVertex quad[4];
+    ScreenVertex quad[4];
     WriteQuad(quad, static_cast<float>((m_creationWidth - kSplashWidth) / 2),
               static_cast<float>((m_creationHeight - kSplashHeight) / 2), static_cast<float>(kSplashWidth),
               static_cast<float>(kSplashHeight));
@@ -121,9 +113,9 @@ void GameApplication::ShowSplash()
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetFVF(kQuadFvf);
+    device->SetFVF(SCREEN_FVF);
     device->SetTexture(0, splash);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, kQuadStride);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, SCREEN_VERTEX_STRIDE);
     device->SetTexture(0, nullptr);
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
@@ -321,8 +313,8 @@ void GameApplication::Render()
     // covers everything the clear would only cost a full-screen pass.
     if (!SceneCoversBackBuffer())
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
-    device->SetFVF(kQuadFvf);
-    device->SetStreamSource(0, screenQuad, 0, kQuadStride);
+    device->SetFVF(SCREEN_FVF);
+    device->SetStreamSource(0, screenQuad, 0, SCREEN_VERTEX_STRIDE);
     if (postEffect && screenQuad) {
         UINT passes = 0;
         postEffect->Begin(&passes, 0);
@@ -489,7 +481,7 @@ void GameApplication::FillScreenQuad()
     void* data = nullptr;
     if (FAILED(screenQuad->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
         return;
-    WriteQuad(static_cast<QuadVertex*>(data), sceneLeft, sceneTop, sceneWidth, sceneHeight);
+    WriteQuad(static_cast<ScreenVertex*>(data), sceneLeft, sceneTop, sceneWidth, sceneHeight);
     screenQuad->Unlock();
 }
 
@@ -501,7 +493,7 @@ void GameApplication::SetSceneRect(float left, float top, float width, float hei
     sceneHeight = height;
     ReleaseScreenQuad();
     if (m_device)
-        m_device->CreateVertexBuffer(kQuadBytes, 0, kQuadFvf, D3DPOOL_MANAGED, &screenQuad, nullptr);
+        m_device->CreateVertexBuffer(kQuadBytes, 0, SCREEN_FVF, D3DPOOL_MANAGED, &screenQuad, nullptr);
     FillScreenQuad();
 }
 

@@ -4,6 +4,7 @@
 // that texture through the post-process pass onto the back buffer, with the interface drawn on top.
 
 #include "app/Application.h"
+#include "core/ApplicationLink.h"
 #include "d3dx9/D3DX9Math.h"
 
 #include <memory>
@@ -14,7 +15,7 @@ class TextLabel;
 class GuiElement;
 struct ID3DXEffect;
 
-class GameApplication : public Application
+class GameApplication : public Application, public ApplicationLink
 {
 public:
     static constexpr int kSplashWidth = 780;
@@ -54,7 +55,13 @@ public:
 
     GameSession* GetSession() const { return session.get(); }
     TextLabel* GetHelpLabel() const { return helpLabel.get(); }
-    D3DFORMAT GetBackBufferFormat() const;
+    D3DFORMAT GetBackBufferFormat() const override;
+    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return Application::GetPresentParameters(); }
+    void SetGuiScale(float scaleX, float scaleY) override
+    {
+        guiScaleX = scaleX;
+        guiScaleY = scaleY;
+    }
     float GetFrameTime() const { return frameTime; }
     float GetShakeMagnitude() const { return shakeMagnitude; }
     void SetShakeMagnitude(float magnitude) { shakeMagnitude = magnitude; }

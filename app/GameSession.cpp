@@ -1,9 +1,9 @@
 #include "app/GameSession.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "app/GameApplication.h"
-#include "app/GlobalConstants.h"
-#include "app/SoundQueue.h"
+#include "core/GlobalConstants.h"
+#include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
 #include "ui/MouseOverManager.h"
@@ -141,7 +141,7 @@ void GameSession::OnDeviceReset()
     IDirect3DDevice9* device = data->GetDevice();
     if (!device)
         return;
-    GameApplication* app = data->GetApplication();
+    ApplicationLink* app = data->GetApplication();
     const D3DFORMAT format = app ? app->GetBackBufferFormat() : D3DFMT_X8R8G8B8;
 
     ReleaseSceneTarget();

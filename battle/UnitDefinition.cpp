@@ -1,7 +1,7 @@
 #include "battle/UnitDefinition.h"
 
-#include "app/ConfigParser.h"
-#include "app/DataManager.h"
+#include "core/ConfigParser.h"
+#include "core/DataManager.h"
 
 #include <cstdio>
 #include <fstream>

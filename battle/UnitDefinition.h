@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum CreatureType : int
+enum class CreatureType : int
 {
     HUMAN = 0,
     UNDEAD = 1,
@@ -13,27 +13,27 @@ enum CreatureType : int
     UNKNOWN = 3
 };
 
-enum PrimaryAttribute : int
+enum class PrimaryAttribute : int
 {
     STRENGTH = 0,
     AGILITY = 1,
     INTELLIGENCE = 2
 };
 
-enum SizeCategory : int
+enum class SizeCategory : int
 {
     FINE = 0,
     DIMINUTIVE = 1,
     TINY = 2,
     SMALL = 3,
-    MEDIUM_SIZE = 4,
+    MEDIUM = 4,
     LARGE = 5,
     GIANT = 6,
     GARGANTUAN = 7,
     COLOSSAL = 8,
 };
 
-enum RatingLevel : int
+enum class RatingLevel : int
 {
     LOW = 0,
     MEDIUM = 1,
@@ -42,7 +42,7 @@ enum RatingLevel : int
     NONE = 4
 };
 
-enum ArmourType : int
+enum class ArmourType : int
 {
     CLOTH = 0,
     LEATHER = 1,
@@ -58,11 +58,11 @@ struct UnitDefinition {
 
     std::string name;
     std::string creatureTypeText;
-    CreatureType creatureType = HUMAN;
+    CreatureType creatureType = CreatureType::HUMAN;
     std::string primaryAttributeText;
-    PrimaryAttribute primaryAttribute = STRENGTH;
+    PrimaryAttribute primaryAttribute = PrimaryAttribute::STRENGTH;
     std::string sizeText;
-    SizeCategory size = MEDIUM_SIZE;
+    SizeCategory size = SizeCategory::MEDIUM;
     // The class keyword ("PIKEMAN", "COMBAT_MAGE", ...); the class loader turns it into the unit's class.
     std::string classText;
     // Kept from the file; the rules do not read them.
@@ -87,9 +87,9 @@ struct UnitDefinition {
     std::string secondRatingText;
     std::string armourText;
     // Physical resistance level.
-    RatingLevel rating = NONE;
-    RatingLevel secondRating = NONE;
-    ArmourType armour = CLOTH;
+    RatingLevel rating = RatingLevel::NONE;
+    RatingLevel secondRating = RatingLevel::NONE;
+    ArmourType armour = ArmourType::CLOTH;
     int strength = 0;
     int agility = 0;
     int intelligence = 0;

@@ -1,7 +1,7 @@
 #include "scene/Camera.h"
 
-#include "app/DataManager.h"
-#include "app/InputManager.h"
+#include "core/DataManager.h"
+#include "core/InputManager.h"
 #include "d3d9/D3D9.h"
 #include "win32/Win32.h"
 

@@ -1,7 +1,8 @@
 #include "ui/GuiElement.h"
 
-#include "app/DataManager.h"
-#include "app/GameApplication.h"
+#include "core/ApplicationLink.h"
+#include "core/DataManager.h"
+#include "core/ScreenVertex.h"
 #include "d3d9/D3D9.h"
 #include "ui/MouseOverManager.h"
 
@@ -9,17 +10,8 @@
 #include <cstring>
 
 namespace {
-constexpr DWORD kQuadFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-constexpr UINT kQuadStride = 28;
-constexpr UINT kQuadBytes = 4 * kQuadStride;
+constexpr UINT kQuadBytes = 4 * SCREEN_VERTEX_STRIDE;
 constexpr float kGlideRate = 8.0f;
-
-struct QuadVertex {
-    float x, y, z, rhw;
-    D3DCOLOR colour;
-    float u, v;
-};
-static_assert(sizeof(QuadVertex) == kQuadStride);
 
 bool g_leftButtonLatch = false;
 
@@ -152,6 +144,8 @@ void GuiElement::HitTest()
     const bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
 
     if (enabled && inside) {
+        // A press that begins here belongs to the interface, not to the board behind it.
+        MouseOverManager::Get()->NotePointerOverWidget();
         if (!hovering)
             g_leftButtonLatch = false;
         state = WIDGET_HOVER;
@@ -248,7 +242,7 @@ void GuiElement::UpdateVertices()
     if (FAILED(vertexBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
         return;
     const D3DCOLOR c = PackColour(colour);
-    const QuadVertex quad[4] = {
+    const ScreenVertex quad[4] = {
         {left, bottom, 0.0f, 1.0f, c, leftU, bottomV},
         {left, top, 0.0f, 1.0f, c, leftU, topV},
         {right, bottom, 0.0f, 1.0f, c, rightU, bottomV},
@@ -265,17 +259,15 @@ void GuiElement::CreateVertexBuffer()
     // A second SetRect or Create replaces the buffer; the old one is released, not leaked.
     ReleaseVertexBuffer();
     if (device)
-        device->CreateVertexBuffer(kQuadBytes, 0, kQuadFvf, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+        device->CreateVertexBuffer(kQuadBytes, 0, SCREEN_FVF, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
 
     const float sx =
         rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;
     const float sy = rememberedHeight
                          ? static_cast<float>(data->GetBackBufferHeight()) / static_cast<float>(rememberedHeight)
                          : 1.0f;
-    if (GameApplication* app = data->GetApplication()) {
-        app->guiScaleX = sx;
-        app->guiScaleY = sy;
-    }
+    if (ApplicationLink* app = data->GetApplication())
+        app->SetGuiScale(sx, sy);
     left *= sx;
     right *= sx;
     width *= sx;
@@ -295,7 +287,7 @@ void GuiElement::DrawQuad()
     if (!device)
         return;
     device->SetTexture(0, textureRecord ? textureRecord->texture : nullptr);
-    device->SetStreamSource(0, vertexBuffer, 0, kQuadStride);
+    device->SetStreamSource(0, vertexBuffer, 0, SCREEN_VERTEX_STRIDE);
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
 }
 
@@ -304,6 +296,6 @@ void GuiElement::Render()
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
         return;
-    device->SetFVF(kQuadFvf);
+    device->SetFVF(SCREEN_FVF);
     DrawQuad();
 }

@@ -1,6 +1,6 @@
 #include "ui/GuiObject.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 
 namespace {
 bool g_pulseTowardTarget = true;

@@ -1,7 +1,10 @@
 #include "ui/MouseOverManager.h"
 
-#include "app/DataManager.h"
-#include "app/GlobalConstants.h"
+#include "battle/BoardUnit.h"
+#include "battle/Hex.h"
+#include "core/DataManager.h"
+#include "core/GlobalConstants.h"
+#include "core/MouseHelpers.h"
 #include "ui/GuiElement.h"
 #include "ui/TextLabel.h"
 
@@ -20,6 +23,10 @@ MouseOverManager::MouseOverManager() = default;
 
 MouseOverManager::~MouseOverManager()
 {
+    if (BoardPointer::Get() == this)
+        BoardPointer::Register(nullptr);
+    if (hoveredHex)
+        hoveredHex->hovered = false;
     if (pointerIcon)
         pointerIcon->OnLostDevice();
     if (textWindow)
@@ -31,8 +38,10 @@ MouseOverManager::~MouseOverManager()
 MouseOverManager* MouseOverManager::Get()
 {
     auto& instance = Instance();
-    if (!instance)
+    if (!instance) {
         instance.reset(new MouseOverManager());
+        BoardPointer::Register(instance.get());
+    }
     return instance.get();
 }
 
@@ -86,6 +95,10 @@ void MouseOverManager::MovePointer(int x, int y)
 void MouseOverManager::Update()
 {
     showText = false;
+    const bool held = IsLeftButtonHeld();
+    leftPressed = held && !leftHeld;
+    leftHeld = held;
+    pointerOverWidget = false;
     restoreTimer += DataManager::Get()->GetFrameTime();
     UpdateText();
 }
@@ -137,4 +150,34 @@ void MouseOverManager::SetPickRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& 
 {
     pickRayOrigin = origin;
     pickRayDirection = direction;
+}
+
+void MouseOverManager::SetHovered(Hex* hex)
+{
+    if (hoveredHex)
+        hoveredHex->hovered = false;
+    hoveredHex = hex;
+    if (hex)
+        hex->hovered = true;
+}
+
+void MouseOverManager::MoveDraggedToHoveredHex()
+{
+    if (!dragged || !hoveredHex)
+        return;
+    if (hoveredHex->type != HEX_DEPLOY_TEAM0 && hoveredHex->type != HEX_DEPLOY_TEAM1)
+        return;
+    // Placement is by row and column; the hex's world coordinates would name no hex of the board.
+    dragged->SetPosition(hoveredHex->row, hoveredHex->column);
+}
+
+bool MouseOverManager::IsBoardClick() const
+{
+    return leftPressed && !pointerOverWidget;
+}
+
+void MouseOverManager::ForgetUnit(BoardUnit* gone)
+{
+    if (dragged == gone)
+        dragged = nullptr;
 }

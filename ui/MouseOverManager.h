@@ -1,22 +1,26 @@
 #pragma once
 
+#include "battle/BoardPointer.h"
 #include "d3dx9/D3DX9Math.h"
 #include "win32/Win32.h"
 
 #include <memory>
 
+class BoardUnit;
 class GuiElement;
+class Hex;
 class TextLabel;
 
-// Knows where the pointer is and what it is over; holds the pick ray into the scene.
-class MouseOverManager
+// Knows where the pointer is and what it is over; holds the pick ray into the scene, the hovered board hex and
+// the unit being dragged onto the board. It is the board's one pointer.
+class MouseOverManager : public BoardPointer
 {
 public:
     static MouseOverManager* Get();
     // Tests start from a fresh manager.
     static void ResetForTests();
 
-    virtual ~MouseOverManager();
+    ~MouseOverManager() override;
 
     void Init();
     POINT GetPointerPosition() const;
@@ -28,8 +32,20 @@ public:
     void OnResetDevice();
 
     void SetPickRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction);
-    const D3DXVECTOR3& GetPickRayOrigin() const { return pickRayOrigin; }
-    const D3DXVECTOR3& GetPickRayDirection() const { return pickRayDirection; }
+    const D3DXVECTOR3& GetPickRayOrigin() const override { return pickRayOrigin; }
+    const D3DXVECTOR3& GetPickRayDirection() const override { return pickRayDirection; }
+
+    Hex* GetHovered() const override { return hoveredHex; }
+    void SetHovered(Hex* hex) override;
+    void SetDragged(BoardUnit* unit) { dragged = unit; }
+    BoardUnit* GetDragged() const { return dragged; }
+    void MoveDraggedToHoveredHex();
+    bool IsShowingText() const override { return showText; }
+    void SetShowText() { showText = true; }
+    // Widgets report that the pointer is over one of them (enabled) in this frame.
+    void NotePointerOverWidget() { pointerOverWidget = true; }
+    bool IsBoardClick() const override;
+    void ForgetUnit(BoardUnit* gone) override;
 
     GuiElement* GetPointerIcon() const { return pointerIcon.get(); }
     TextLabel* GetTextLabel() const { return textLabel.get(); }
@@ -42,7 +58,13 @@ private:
     std::unique_ptr<GuiElement> pointerIcon;
     std::unique_ptr<TextLabel> textLabel;
     std::unique_ptr<GuiElement> textWindow;
+    Hex* hoveredHex = nullptr;
+    BoardUnit* dragged = nullptr;
     bool showText = false;
+    // The left button as this frame's update found it and as the frame before left it.
+    bool leftHeld = false;
+    bool leftPressed = false;
+    bool pointerOverWidget = false;
     // Where the name text is anchored; negative while no text is shown.
     float anchorX = -1.0f;
     float anchorY = -1.0f;

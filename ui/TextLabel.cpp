@@ -1,8 +1,8 @@
 #include "ui/TextLabel.h"
 
-#include "app/DataManager.h"
-#include "app/GlobalConstants.h"
-#include "app/Random.h"
+#include "core/DataManager.h"
+#include "core/GlobalConstants.h"
+#include "core/Random.h"
 #include "d3dx9/D3DX9Core.h"
 
 #include <algorithm>

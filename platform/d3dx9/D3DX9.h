@@ -3,3 +3,4 @@
 
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/D3DX9Math.h"
+#include "d3dx9/D3DX9Mesh.h"

@@ -10,10 +10,3 @@ D3DXBuffer* D3DXBuffer::FromText(std::string_view text)
     return buffer;
 }
 
-ULONG D3DXBuffer::Release()
-{
-    const ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}

@@ -179,19 +179,6 @@ HRESULT Effect::Create(IDirect3DDevice9* device, std::string_view text, EffectPo
     return D3D_OK;
 }
 
-ULONG Effect::AddRef()
-{
-    return ++refs_;
-}
-
-ULONG Effect::Release()
-{
-    const ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 Effect::Parameter* Effect::FindParameter(D3DXHANDLE handle)
 {
     if (handle == nullptr)

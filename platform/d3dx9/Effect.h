@@ -3,6 +3,7 @@
 // whose passes are device shader programs, and parameters whose values are uploaded to those programs
 // as uniforms when a pass begins and when changes are committed.
 
+#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/DeviceStateSnapshot.h"
 #include "d3dx9/EffectFile.h"
@@ -16,7 +17,7 @@
 class EffectPool;
 class EffectValue;
 
-class Effect : public ID3DXEffect
+class Effect : public ComObject<ID3DXEffect>
 {
 public:
     // Builds an effect from the text of an effect file. On failure returns an error code and a message
@@ -24,8 +25,6 @@ public:
     static HRESULT Create(IDirect3DDevice9* device, std::string_view text, EffectPool* pool, Effect** effect,
                           std::string& error);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT SetTechnique(D3DXHANDLE technique) override;
     D3DXHANDLE GetCurrentTechnique() override;
@@ -97,7 +96,6 @@ private:
     // rebindAll is set (a new pass) or when they changed.
     void Upload(Pass& pass, bool rebindAll);
 
-    std::atomic<ULONG> refs_{1};
     IDirect3DDevice9* device_;
     EffectPool* pool_ = nullptr;
     std::vector<Parameter> parameters_;

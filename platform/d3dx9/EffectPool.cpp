@@ -1,18 +1,5 @@
 #include "d3dx9/EffectPool.h"
 
-ULONG EffectPool::AddRef()
-{
-    return ++refs_;
-}
-
-ULONG EffectPool::Release()
-{
-    const ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 EffectValue* EffectPool::Acquire(const EffectParameterDecl& decl, std::string& error)
 {
     std::lock_guard<std::mutex> lock(mutex_);

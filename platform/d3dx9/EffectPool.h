@@ -4,6 +4,7 @@
 // thread draws with others of the same pool, so finding or adding a value is locked; the values
 // themselves are set and read by the drawing thread only.
 
+#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/EffectValue.h"
 
@@ -13,13 +14,11 @@
 #include <mutex>
 #include <string>
 
-class EffectPool : public ID3DXEffectPool
+class EffectPool : public ComObject<ID3DXEffectPool>
 {
 public:
     EffectPool() = default;
 
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     // The pool's value for a shared declaration, created with the declaration's default when it is the
     // first; null with a message when an earlier effect declared the name with another type or size.
@@ -29,7 +28,6 @@ protected:
     ~EffectPool() override = default;
 
 private:
-    std::atomic<ULONG> refs_{1};
     std::mutex mutex_;
     std::map<std::string, std::unique_ptr<EffectValue>, std::less<>> values_;
 };

@@ -33,19 +33,6 @@ Font::~Font()
     device_->Release();
 }
 
-ULONG Font::AddRef()
-{
-    return ++refs_;
-}
-
-ULONG Font::Release()
-{
-    const ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT Font::GetDevice(IDirect3DDevice9** device)
 {
     if (device == nullptr)

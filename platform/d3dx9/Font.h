@@ -3,6 +3,7 @@
 // wrapping within the rectangle, alignment, clipping) and drawn as glyph quads of its atlas through a
 // sprite: the caller's, or one of its own when the caller gives none.
 
+#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 
 #include <atomic>
@@ -13,13 +14,11 @@
 class GlyphAtlas;
 class Sprite;
 
-class Font : public ID3DXFont
+class Font : public ComObject<ID3DXFont>
 {
 public:
     Font(IDirect3DDevice9* device, std::shared_ptr<GlyphAtlas> atlas);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     INT DrawTextA(ID3DXSprite* sprite, LPCSTR string, INT count, LPRECT rect, DWORD format, D3DCOLOR color) override;
@@ -44,7 +43,6 @@ private:
     void DrawLine(ID3DXSprite* sprite, std::string_view text, const Line& line, int x, int y, const RECT& clip,
                   DWORD format, D3DCOLOR color) const;
 
-    std::atomic<ULONG> refs_{1};
     IDirect3DDevice9* device_;
     std::shared_ptr<GlyphAtlas> atlas_;
     Sprite* ownSprite_ = nullptr; // made at the first draw without a sprite

@@ -14,19 +14,6 @@ RenderToSurface::~RenderToSurface()
     device_->Release();
 }
 
-ULONG RenderToSurface::AddRef()
-{
-    return ++refCount_;
-}
-
-ULONG RenderToSurface::Release()
-{
-    const ULONG count = --refCount_;
-    if (count == 0)
-        delete this;
-    return count;
-}
-
 HRESULT RenderToSurface::GetDevice(IDirect3DDevice9** device)
 {
     if (!device)

@@ -2,17 +2,16 @@
 // ID3DXRenderToSurface: draws a scene into a surface with a depth surface of its own, putting the
 // device's render target, depth surface and viewport back afterwards.
 
+#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 
 #include <atomic>
 
-class RenderToSurface : public ID3DXRenderToSurface
+class RenderToSurface : public ComObject<ID3DXRenderToSurface>
 {
 public:
     RenderToSurface(IDirect3DDevice9* device, const D3DXRTS_DESC& desc);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetDesc(D3DXRTS_DESC* desc) override;
     // Binds surface, our depth surface and the viewport (the whole surface when null), then begins the
@@ -33,7 +32,6 @@ private:
     void RestorePrevious();
     void ReleasePrevious();
 
-    std::atomic<ULONG> refCount_{1};
     IDirect3DDevice9* device_;
     D3DXRTS_DESC desc_;
     IDirect3DSurface9* depthSurface_ = nullptr;

@@ -44,19 +44,6 @@ Sprite::~Sprite()
     device_->Release();
 }
 
-ULONG Sprite::AddRef()
-{
-    return ++refs_;
-}
-
-ULONG Sprite::Release()
-{
-    const ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT Sprite::GetDevice(IDirect3DDevice9** device)
 {
     if (device == nullptr)

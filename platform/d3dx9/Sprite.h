@@ -3,6 +3,7 @@
 // vertices in back-buffer pixels, after the sprite's 2-D transform); Flush and End draw the queue with
 // one indexed draw per run of quads that share a texture, sorted by texture when Begin asked for it.
 
+#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/DeviceStateSnapshot.h"
 
@@ -10,13 +11,11 @@
 #include <cstdint>
 #include <vector>
 
-class Sprite : public ID3DXSprite
+class Sprite : public ComObject<ID3DXSprite>
 {
 public:
     explicit Sprite(IDirect3DDevice9* device);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetTransform(D3DXMATRIX* transform) override;
@@ -51,7 +50,6 @@ private:
     void ApplyStates();
     void DrawRun(size_t first, size_t count);
 
-    std::atomic<ULONG> refs_{1};
     IDirect3DDevice9* device_;
     float transform_[16];
     bool begun_ = false;

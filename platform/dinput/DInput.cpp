@@ -1,5 +1,6 @@
 #include "dinput/DInput.h"
 
+#include "win32/ComObject.h"
 #include "win32/InputState.h"
 
 #include <SDL_scancode.h>
@@ -169,13 +170,10 @@ bool SameFormat(const DIDATAFORMAT& a, const DIDATAFORMAT& b)
 class DirectInput;
 
 // What the keyboard and the mouse share: acquisition, cooperative level, reference count.
-class SystemDevice : public IDirectInputDevice8A
+class SystemDevice : public ComObject<IDirectInputDevice8A>
 {
 public:
     SystemDevice(DirectInput* owner, const DIDATAFORMAT& format);
-
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override;
 
     HRESULT SetDataFormat(LPCDIDATAFORMAT lpdf) override
     {
@@ -246,7 +244,6 @@ protected:
 private:
     DirectInput* owner_;
     const DIDATAFORMAT& format_;
-    std::atomic<ULONG> references_{1};
     bool formatSet_ = false;
     bool foreground_ = false;
     bool acquired_ = false;
@@ -296,17 +293,9 @@ private:
     }
 };
 
-class DirectInput final : public IDirectInput8A
+class DirectInput final : public ComObject<IDirectInput8A>
 {
 public:
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     HRESULT CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICE8A* lplpDirectInputDevice, IUnknown* pUnkOuter) override
     {
@@ -326,8 +315,6 @@ public:
 
 private:
     ~DirectInput() override = default;
-
-    std::atomic<ULONG> references_{1};
 };
 
 // A device keeps the DirectInput object that made it alive, so the two may be released in either order.
@@ -339,14 +326,6 @@ SystemDevice::SystemDevice(DirectInput* owner, const DIDATAFORMAT& format) : own
 SystemDevice::~SystemDevice()
 {
     owner_->Release();
-}
-
-ULONG SystemDevice::Release()
-{
-    const ULONG left = --references_;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "CountingApplication.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameApplication.h"
 #include "d3d9/null/NullDevice.h"

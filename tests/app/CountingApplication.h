@@ -2,7 +2,7 @@
 // An application that counts how often each virtual operation runs and lets a test act inside a frame.
 
 #include "app/Application.h"
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "CountingApplication.h"
 #include "FakeDirect3D.h"
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
 #include "win32/TestHooks.h"
 

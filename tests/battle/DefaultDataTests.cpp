@@ -1,6 +1,6 @@
 // The default data tree that the build writes next to the game (the tests run from there).
-#include "app/DataManager.h"
 #include "battle/UnitDefinition.h"
+#include "core/DataManager.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ TEST_F(DefaultData, EveryClassCanPlay)
         EXPECT_GT(unit.firstFactor, 0.0f);
         ranges.insert({unit.meleeRange, unit.rangedRange});
         speeds.insert(unit.speed);
-        armours.insert(unit.armour);
+        armours.insert(static_cast<int>(unit.armour));
     }
     EXPECT_GE(ranges.size(), 5u);
     EXPECT_GE(speeds.size(), 8u);
@@ -100,8 +100,8 @@ TEST_F(DefaultData, SpellsCoverEveryEffectAndSchool)
         if (spell.castTime < 0.0f) {
             EXPECT_FALSE(spell.firstEmitters.empty());
         }
-        effects.insert(spell.effectType);
-        schools.insert(spell.school);
+        effects.insert(static_cast<int>(spell.effectType));
+        schools.insert(static_cast<int>(spell.school));
     }
     EXPECT_EQ(effects.size(), 13u);
     EXPECT_EQ(schools.size(), 4u);
@@ -140,12 +140,12 @@ TEST_F(DefaultData, SomeDefinitionFilesHaveWindowsLineEnds)
     UnitDefinition knight;
     ASSERT_TRUE(knight.Read("Knight.txt"));
     EXPECT_EQ(knight.name, "Knight");
-    EXPECT_EQ(knight.armour, HALFPLATE);
-    EXPECT_EQ(knight.rating, HIGH);
+    EXPECT_EQ(knight.armour, ArmourType::HALFPLATE);
+    EXPECT_EQ(knight.rating, RatingLevel::HIGH);
     SpellDefinition bolt;
     ASSERT_TRUE(DataManager::Get()->GetSpell("Lightning Bolt", bolt));
     EXPECT_EQ(bolt.target, "ENEMY");
-    EXPECT_EQ(bolt.school, ARCANE);
+    EXPECT_EQ(bolt.school, SpellSchool::ARCANE);
     EXPECT_EQ(bolt.thirdEmitters, (std::vector<std::string>{"hitEmitter.txt", "burstEmitter.txt"}));
 }
 

@@ -69,13 +69,13 @@ TEST(UnitDefinition, FortyPositionalLinesInTheirPlaces)
     ASSERT_TRUE(unit.Read("Knight.txt"));
     EXPECT_EQ(unit.name, "Sir Test");
     EXPECT_EQ(unit.creatureTypeText, "UNDEAD");
-    EXPECT_EQ(unit.creatureType, UNDEAD);
+    EXPECT_EQ(unit.creatureType, CreatureType::UNDEAD);
     EXPECT_EQ(unit.classText, "KNIGHT");
-    EXPECT_EQ(unit.primaryAttribute, AGILITY);
-    EXPECT_EQ(unit.size, LARGE);
-    EXPECT_EQ(unit.armour, HALFPLATE);
-    EXPECT_EQ(unit.rating, HIGH);
-    EXPECT_EQ(unit.secondRating, NONE);
+    EXPECT_EQ(unit.primaryAttribute, PrimaryAttribute::AGILITY);
+    EXPECT_EQ(unit.size, SizeCategory::LARGE);
+    EXPECT_EQ(unit.armour, ArmourType::HALFPLATE);
+    EXPECT_EQ(unit.rating, RatingLevel::HIGH);
+    EXPECT_EQ(unit.secondRating, RatingLevel::NONE);
     EXPECT_EQ(unit.furtherTexts[0], "knight.x");
     EXPECT_EQ(unit.furtherTexts[1], "Knight");
     EXPECT_EQ(unit.furtherTexts[2], "For the crown!");
@@ -112,9 +112,9 @@ TEST(UnitDefinition, WindowsLineEndsAndABlankLastLine)
     UnitDefinition unit;
     ASSERT_TRUE(unit.Read("Knight.txt"));
     EXPECT_EQ(unit.name, "Sir Test");
-    EXPECT_EQ(unit.armour, HALFPLATE);
-    EXPECT_EQ(unit.rating, HIGH);
-    EXPECT_EQ(unit.size, LARGE);
+    EXPECT_EQ(unit.armour, ArmourType::HALFPLATE);
+    EXPECT_EQ(unit.rating, RatingLevel::HIGH);
+    EXPECT_EQ(unit.size, SizeCategory::LARGE);
     EXPECT_EQ(unit.abilityNames, (std::vector<std::string>{"Warcry", "Charge!", "Warcry"}));
     EXPECT_EQ(unit.abilityUses, (std::vector<int>{2, 1, 3}));
 }
@@ -128,18 +128,18 @@ TEST(UnitDefinition, KeywordsAreWholeAndCaseSensitive)
     lines[5] = "Size = MEDIUM";
     tree.Write(HumansDir + "Odd.txt", DataTree::Lines(lines));
     UnitDefinition unit;
-    unit.rating = LOW;
+    unit.rating = RatingLevel::LOW;
     ASSERT_TRUE(unit.Read("Odd.txt"));
-    EXPECT_EQ(unit.rating, LOW);
-    EXPECT_EQ(unit.armour, CLOTH);
-    EXPECT_EQ(unit.size, MEDIUM_SIZE);
+    EXPECT_EQ(unit.rating, RatingLevel::LOW);
+    EXPECT_EQ(unit.armour, ArmourType::CLOTH);
+    EXPECT_EQ(unit.size, SizeCategory::MEDIUM);
 
     unit.ratingText = "MEDIUM ";
     unit.ParseKeywords();
-    EXPECT_EQ(unit.rating, LOW);
+    EXPECT_EQ(unit.rating, RatingLevel::LOW);
     unit.ratingText = "MEDIUM";
     unit.ParseKeywords();
-    EXPECT_EQ(unit.rating, MEDIUM);
+    EXPECT_EQ(unit.rating, RatingLevel::MEDIUM);
 }
 
 TEST(UnitDefinition, MissingOrShortFilesReportFailure)
@@ -157,7 +157,7 @@ TEST(UnitDefinition, MissingOrShortFilesReportFailure)
     EXPECT_FALSE(unit.Read("Short.txt"));
     EXPECT_EQ(unit.name, "");
     EXPECT_EQ(unit.strength, 7);
-    EXPECT_EQ(unit.armour, CLOTH);
+    EXPECT_EQ(unit.armour, ArmourType::CLOTH);
 }
 
 TEST(UnitDefinition, InitEmptiesARecordForReuse)
@@ -170,8 +170,8 @@ TEST(UnitDefinition, InitEmptiesARecordForReuse)
     EXPECT_EQ(unit.name, "");
     EXPECT_EQ(unit.classText, "");
     EXPECT_EQ(unit.strength, 0);
-    EXPECT_EQ(unit.armour, CLOTH);
-    EXPECT_EQ(unit.rating, NONE);
+    EXPECT_EQ(unit.armour, ArmourType::CLOTH);
+    EXPECT_EQ(unit.rating, RatingLevel::NONE);
     EXPECT_TRUE(unit.abilityNames.empty());
     EXPECT_TRUE(unit.abilityUses.empty());
 }

@@ -1,9 +1,9 @@
 // The game application on the OpenGL device: what a player sees after one frame.
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameApplication.h"
 #include "app/GameSession.h"
-#include "app/InputManager.h"
+#include "core/InputManager.h"
 #include "scene/Camera.h"
 #include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"

@@ -7,17 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ScreenVertex.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-// The game's screen-quad vertex: XYZRHW | DIFFUSE | TEX1.
-struct ScreenVertex {
-    float x, y, z, rhw;
-    D3DCOLOR color;
-    float u, v;
-};
-constexpr DWORD SCREEN_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 struct ColorVertex {
     float x, y, z;

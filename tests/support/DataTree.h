@@ -3,7 +3,7 @@
 // the data manager builds its table under it), with helpers to put files anywhere below it. The previous
 // working directory and a fresh data manager are restored afterwards.
 
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 
 #include <unistd.h>
 

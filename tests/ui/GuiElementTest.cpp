@@ -1,7 +1,6 @@
 #include "ui/GuiElement.h"
 #include "UiDeviceFixture.h"
-#include "app/DataManager.h"
-#include "app/GameApplication.h"
+#include "core/DataManager.h"
 #include "ui/MouseOverManager.h"
 #include "win32/InputState.h"
 #include "win32/TestHooks.h"

@@ -1,5 +1,5 @@
 #include "ui/GuiObject.h"
-#include "app/DataManager.h"
+#include "core/DataManager.h"
 
 #include <gtest/gtest.h>
 

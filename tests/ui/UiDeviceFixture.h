@@ -3,8 +3,8 @@
 // device handed to the data manager as the game does. Tear-down fails the test when a widget kept a
 // device resource.
 
-#include "app/DataManager.h"
-#include "app/GameApplication.h"
+#include "core/DataManager.h"
+#include "core/ApplicationLink.h"
 #include "d3d9/null/NullDevice.h"
 #include "support/TestDevice.h"
 #include "ui/MouseOverManager.h"
@@ -14,14 +14,34 @@
 
 #include <memory>
 
-class LayoutApplication : public GameApplication
+// Stands in for the game application: lends a back-buffer size and keeps the scale widgets report.
+class LayoutApplication : public ApplicationLink
 {
 public:
+    LayoutApplication() { DataManager::Get()->SetApplication(this); }
+    ~LayoutApplication()
+    {
+        if (DataManager::Get()->GetApplication() == this)
+            DataManager::Get()->SetApplication(nullptr);
+    }
     void SetBackBuffer(UINT width, UINT height)
     {
         m_presentParameters.BackBufferWidth = width;
         m_presentParameters.BackBufferHeight = height;
     }
+    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return m_presentParameters; }
+    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
+    void SetGuiScale(float scaleX, float scaleY) override
+    {
+        guiScaleX = scaleX;
+        guiScaleY = scaleY;
+    }
+
+    float guiScaleX = 0.0f;
+    float guiScaleY = 0.0f;
+
+private:
+    D3DPRESENT_PARAMETERS m_presentParameters{};
 };
 
 class UiDeviceTest : public ::testing::Test

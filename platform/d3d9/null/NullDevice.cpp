@@ -109,6 +109,7 @@ void NullDevice::ResetCounters()
     for (UINT& count : drawsByType_)
         count = 0;
     lastDraw_ = DrawRecord{};
+    draws_.clear();
     clearCount_ = 0;
     lastClear_ = ClearRecord{};
     presentCount_ = 0;
@@ -149,6 +150,11 @@ HRESULT NullDevice::BackEndDraw(const DrawCall& call)
     lastDraw_.program = call.program;
     lastDraw_.texture0 = State().textures[0];
     lastDraw_.renderTarget = State().renderTarget;
+    lastDraw_.blendOp = State().renderStates[D3DRS_BLENDOP];
+    lastDraw_.destBlend = State().renderStates[D3DRS_DESTBLEND];
+    lastDraw_.zWriteEnable = State().renderStates[D3DRS_ZWRITEENABLE];
+    if (keepDraws_)
+        draws_.push_back(lastDraw_);
     return D3D_OK;
 }
 

@@ -21,6 +21,9 @@ public:
         ShaderProgram* program = nullptr; // not referenced; compare only
         Texture* texture0 = nullptr; // not referenced; compare only
         Surface* renderTarget = nullptr; // not referenced; compare only
+        DWORD blendOp = 0; // the blend states in force for the draw
+        DWORD destBlend = 0;
+        DWORD zWriteEnable = 0;
     };
     struct ClearRecord {
         DWORD flags = 0;
@@ -44,6 +47,9 @@ public:
     UINT PrimitiveCount() const { return primitiveTotal_; }
     UINT DrawCountOf(D3DPRIMITIVETYPE type) const;
     const DrawRecord& LastDraw() const { return lastDraw_; }
+    // Every draw since the last ResetCounters, in order, while KeepDraws is on (tests of a pass's order).
+    void KeepDraws(bool keep) { keepDraws_ = keep; }
+    const std::vector<DrawRecord>& Draws() const { return draws_; }
     UINT ClearCount() const { return clearCount_; }
     const ClearRecord& LastClear() const { return lastClear_; }
     UINT PresentCount() const { return presentCount_; }
@@ -67,6 +73,8 @@ private:
     UINT primitiveTotal_ = 0;
     UINT drawsByType_[PRIMITIVE_TYPES] = {};
     DrawRecord lastDraw_;
+    bool keepDraws_ = false;
+    std::vector<DrawRecord> draws_;
     UINT clearCount_ = 0;
     ClearRecord lastClear_;
     UINT presentCount_ = 0;

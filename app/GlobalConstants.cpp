@@ -1,3 +1,0 @@
-#include "app/GlobalConstants.h"
-
-std::vector<TextLabel*> SpriteDrawQueue;

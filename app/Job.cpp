@@ -1,7 +1,0 @@
-#include "app/Job.h"
-
-void Job::Run()
-{
-    if (m_target)
-        m_target->Execute();
-}

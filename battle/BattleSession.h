@@ -1,0 +1,25 @@
+#pragma once
+// What the board and the players ask of the game session that holds them. The session registers itself;
+// without one, nothing is in battle, no player is known and the session's effects do nothing.
+
+struct SpellDefinition;
+class BoardUnit;
+class Player;
+
+class BattleSession
+{
+public:
+    static BattleSession* Get();
+    static void Register(BattleSession* session);
+
+    virtual ~BattleSession() = default;
+
+    virtual bool IsInBattle() const = 0;
+    virtual bool IsGameOver() const = 0;
+    // Enters the game-over state.
+    virtual void SetGameOver() = 0;
+    virtual void SetRingEmittersActive(bool active) = 0;
+    virtual void ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability) = 0;
+    // The first (0) or second (1) player, or null.
+    virtual Player* GetPlayer(int index) const = 0;
+};

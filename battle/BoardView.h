@@ -1,0 +1,19 @@
+#pragma once
+// What the players ask of the scene around the board: the camera that follows the selected unit and the
+// glows on the level's static objects. Registered by whoever owns the scene; without one the calls do nothing.
+
+class BoardUnit;
+
+class BoardView
+{
+public:
+    static BoardView* Get();
+    static void Register(BoardView* view);
+
+    virtual ~BoardView() = default;
+
+    virtual void FollowUnit(BoardUnit* unit) = 0;
+    virtual void ResetGlows() = 0;
+    // Drops every reference to a unit that is about to be deleted.
+    virtual void ForgetUnit(BoardUnit* gone) = 0;
+};

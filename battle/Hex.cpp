@@ -1,0 +1,253 @@
+#include "battle/Hex.h"
+
+#include "battle/BattleSession.h"
+#include "battle/BoardGround.h"
+#include "battle/BoardUnit.h"
+#include "battle/HexGrid.h"
+#include "battle/Player.h"
+#include "core/DataManager.h"
+#include "core/GlobalConstants.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+// All pulsing hexes rise and fall together.
+bool g_pulseRising = false;
+
+constexpr int kBlockedSurcharge = 250;
+constexpr int kDefendedSurcharge = 500;
+constexpr int kOccupiedSurcharge = 300;
+// A defended zone reaches this far beyond whole hex sides.
+constexpr float kZoneSlack = 10.0f;
+constexpr UINT kColourOffset = 24;
+
+// The board's extent along z and x as whole world units, as the centring on the terrain takes them.
+constexpr int kBoardDepthZ = static_cast<int>(96.0f * HexGrid::kColumns);
+constexpr int kBoardDepthX = static_cast<int>(2.0f * HexSideCos30 * HexGrid::kRows);
+
+D3DCOLOR AlphaColour(float alpha)
+{
+    unsigned a = 0;
+    if (alpha >= 1.0f)
+        a = 255;
+    else if (alpha > 0.0f)
+        a = static_cast<unsigned>(alpha * 255.0f + 0.5f);
+    return (a << 24) | 0x00FFFFFFu;
+}
+} // namespace
+
+static_assert(sizeof(Hex::FanVertex) == Hex::kStride);
+static_assert(kBoardDepthZ == 4032 && kBoardDepthX == 3990);
+
+Hex::~Hex()
+{
+    ReleaseBuffer();
+}
+
+void Hex::ResetPulse()
+{
+    g_pulseRising = false;
+}
+
+void Hex::Build(int buildRow, int buildColumn)
+{
+    const float k = HexSideCos30;
+    const float s = HexSideSin30;
+    row = buildRow;
+    column = buildColumn;
+    anchorX = static_cast<float>(2 * row + (column % 2 != 0 ? 1 : 0)) * k - s;
+    anchorZ = (s + HexSide) * static_cast<float>(column) + k;
+
+    const BoardGround* ground = BoardGround::Get();
+    const float side = (ground ? ground->GetCellSize() : BoardGround::kDefaultCellSize) * 128.0f;
+    anchorZ += (side - static_cast<float>(kBoardDepthZ)) * 0.5f;
+    anchorX += (side - static_cast<float>(kBoardDepthX)) * 0.5f;
+
+    struct Corner {
+        float x, z, u, v;
+    };
+    const Corner corners[kFanPoints] = {
+        {anchorX + k, anchorZ - 32.0f, 0.5f, 0.5f}, {anchorX, anchorZ, 0.0f, 0.0f},
+        {anchorX + k, anchorZ + 32.0f, 0.5f, 0.0f}, {anchorX + 2.0f * k, anchorZ, 1.0f, 0.0f},
+        {anchorX + 2.0f * k, anchorZ - 64.0f, 1.0f, 1.0f}, {anchorX + k, anchorZ - 96.0f, 0.5f, 1.0f},
+        {anchorX, anchorZ - 64.0f, 0.0f, 1.0f}, {anchorX, anchorZ, 0.0f, 0.0f},
+    };
+    FanVertex vertices[kFanPoints];
+    float heightSum = 0.0f;
+    for (int i = 0; i < kFanPoints; ++i) {
+        const Corner& c = corners[i];
+        const D3DXVECTOR3 n = ground ? ground->NormalAt(c.x, c.z) : D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+        const float height = ground ? ground->HeightAt(c.x, c.z) : 0.0f;
+        const float y = height + 2.0f * n.y;
+        vertices[i] = FanVertex{c.x, y, c.z, n.x, n.y, n.z, 0x00FFFFFFu, c.u, c.v};
+        fan[i] = D3DXVECTOR3(c.x, y, c.z);
+        heightSum += y;
+    }
+    meanHeight = 0.125f * heightSum;
+
+    // Without a buffer the hex still picks and plays its part in the rules; it is only never drawn.
+    ReleaseBuffer();
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    if (FAILED(device->CreateVertexBuffer(kFanPoints * kStride, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED,
+                                          &vertexBuffer, nullptr))
+        || !vertexBuffer) {
+        vertexBuffer = nullptr;
+        return;
+    }
+    void* data = nullptr;
+    if (FAILED(vertexBuffer->Lock(0, 0, &data, 0)) || !data) {
+        ReleaseBuffer();
+        return;
+    }
+    std::memcpy(data, vertices, sizeof(vertices));
+    vertexBuffer->Unlock();
+}
+
+void Hex::ReleaseBuffer()
+{
+    if (vertexBuffer) {
+        vertexBuffer->Release();
+        vertexBuffer = nullptr;
+    }
+}
+
+void Hex::SetType(HexType value)
+{
+    type = value;
+    pickable = value != HEX_BLOCKED && value != HEX_OCCUPIED;
+}
+
+void Hex::SetCost(int value)
+{
+    pathCost = value;
+    if (type == HEX_BLOCKED)
+        pathCost += kBlockedSurcharge;
+    else if (type == HEX_DEFENDED)
+        pathCost += kDefendedSurcharge;
+    else if (type == HEX_OCCUPIED)
+        pathCost += kOccupiedSurcharge;
+}
+
+float Hex::DistanceTo(const Hex& other) const
+{
+    const float dx = anchorX - other.anchorX;
+    const float dz = anchorZ - other.anchorZ;
+    return std::sqrt(dx * dx + dz * dz);
+}
+
+float Hex::CentreX() const
+{
+    return anchorX + HexSideCos30;
+}
+
+float Hex::CentreZ() const
+{
+    return anchorZ - HexSideSin30;
+}
+
+void Hex::UpdateFade(float dt)
+{
+    if (fadeState == FADE_STEADY)
+        return;
+    switch (fadeState) {
+    case FADE_IN:
+        if (alpha < targetAlpha) {
+            alpha += kFadeInRate * dt;
+            if (alpha > targetAlpha) {
+                alpha = targetAlpha;
+                fadeState = FADE_STEADY;
+            }
+        }
+        break;
+    case FADE_OUT:
+        if (alpha > 0.0f) {
+            alpha -= kFadeOutRate * dt;
+            if (alpha < 0.0f) {
+                alpha = 0.0f;
+                fadeState = FADE_STEADY;
+            }
+        }
+        break;
+    case FADE_PULSE:
+        if (g_pulseRising) {
+            if (alpha < 1.0f) {
+                alpha += kFadeInRate * dt;
+                if (alpha > targetAlpha) {
+                    alpha = targetAlpha;
+                    g_pulseRising = false;
+                }
+            }
+        } else if (alpha > 0.0f) {
+            alpha -= kFadeOutRate * dt;
+            if (alpha < kPulseFloor) {
+                alpha = kPulseFloor;
+                g_pulseRising = true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    // The step that ends a fade also marks the hex steady; its final alpha must still reach the fan, or a hex
+    // faded in would keep showing the alpha of the step before.
+    WriteColour();
+}
+
+void Hex::WriteAlpha()
+{
+    if (fadeState == FADE_STEADY)
+        return;
+    WriteColour();
+}
+
+void Hex::WriteColour()
+{
+    if (!vertexBuffer)
+        return;
+    void* data = nullptr;
+    if (FAILED(vertexBuffer->Lock(0, 0, &data, 0)) || !data)
+        return;
+    const D3DCOLOR colour = AlphaColour(alpha);
+    auto* bytes = static_cast<unsigned char*>(data);
+    for (int i = 0; i < kFanPoints; ++i)
+        std::memcpy(bytes + i * kStride + kColourOffset, &colour, sizeof(colour));
+    vertexBuffer->Unlock();
+}
+
+void Hex::Draw(IDirect3DDevice9* device) const
+{
+    if (!(alpha > 0.0f) || !vertexBuffer || !device)
+        return;
+    device->SetStreamSource(0, vertexBuffer, 0, kStride);
+    device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 6);
+}
+
+std::vector<BoardUnit*> Hex::UnitsWithinRadius() const
+{
+    std::vector<BoardUnit*> result;
+    const BattleSession* session = BattleSession::Get();
+    if (!session)
+        return result;
+    for (int p = 0; p < 2; ++p) {
+        const Player* player = session->GetPlayer(p);
+        if (!player)
+            continue;
+        for (BoardUnit* unit : player->GetUnits()) {
+            // A unit counts when its own hex lies in its zone around this hex (and so this hex in its zone):
+            // whoever else stands nearby does not lend it a reach it does not have.
+            const Hex* home = unit->GetHex();
+            if (!home || !home->occupant)
+                continue;
+            const int r = unit->GetDefendRadius();
+            if (home->row < row - r || home->row > row + r - 1 || home->column < column - r
+                || home->column > column + r - 1)
+                continue;
+            if (home->DistanceTo(*this) <= static_cast<float>(r) * HexSide + kZoneSlack)
+                result.push_back(unit);
+        }
+    }
+    return result;
+}

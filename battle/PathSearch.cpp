@@ -1,0 +1,133 @@
+#include "battle/PathSearch.h"
+
+#include "battle/BoardPointer.h"
+#include "battle/BoardUnit.h"
+#include "battle/Hex.h"
+#include "battle/HexGrid.h"
+#include "battle/Player.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+bool Contains(const std::vector<Hex*>& list, const Hex* hex)
+{
+    return std::find(list.begin(), list.end(), hex) != list.end();
+}
+
+// The hex lies only in a defended zone of the other team.
+bool IsEnemyZone(const Hex& hex, int team)
+{
+    if (hex.type != HEX_DEFENDED)
+        return false;
+    if (team == 0)
+        return hex.defendedByTeam1 && !hex.defendedByTeam0;
+    if (team == 1)
+        return hex.defendedByTeam0 && !hex.defendedByTeam1;
+    return false;
+}
+} // namespace
+
+int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
+{
+    expansions = 0;
+    if (!target)
+        return NO_MOVE;
+    Hex* start = unit.GetHex();
+    // A unit that stands nowhere has nowhere to walk from.
+    if (!start) {
+        count = 0;
+        unit.GetPath().clear();
+        grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        return NO_MOVE;
+    }
+    const Player* owner = unit.GetOwner();
+    const int team = owner ? owner->team : Player::kNoTeam;
+    const bool ignoresZones = unit.HasActiveEffect(DEFEND_FREE);
+
+    open.assign(1, start);
+    closed.assign(1, start);
+    bool stop = false;
+    bool found = false;
+    for (int iteration = 0; iteration < kMaxExpansions && !stop && !found; ++iteration) {
+        std::stable_sort(open.begin(), open.end(),
+                         [](const Hex* a, const Hex* b) { return a->pathScore < b->pathScore; });
+        Hex* current = open.front();
+        ++expansions;
+        if (current->pickable && !ignoresZones && IsEnemyZone(*current, team))
+            stop = true;
+        closed.push_back(current);
+        if (stop)
+            break;
+        open.erase(open.begin());
+
+        Hex* neighbours[6];
+        const int neighbourCount = grid.GetNeighbours(*current, neighbours);
+        for (int i = 0; i < neighbourCount; ++i)
+            neighbours[i]->SetCost(kStepCost);
+        for (int i = 0; i < neighbourCount; ++i) {
+            Hex* n = neighbours[i];
+            if (n == target) {
+                found = true;
+                break;
+            }
+            if (!n->pickable || Contains(closed, n) || Contains(open, n))
+                continue;
+            n->pathParent = current;
+            n->SetCost(current->pathCost + n->pathCost);
+            const float dx = n->anchorX - target->anchorX;
+            const float dz = n->anchorZ - target->anchorZ;
+            n->pathEstimate = static_cast<int>(std::sqrt(dx * dx + dz * dz)) * kEstimateFactor + kStepCost;
+            n->pathScore = n->pathCost + n->pathEstimate;
+            open.push_back(n);
+        }
+        if (open.empty())
+            break;
+    }
+
+    unit.FaceTowards(target->anchorX, target->anchorZ, kFaceRate);
+
+    std::vector<Hex*>& path = unit.GetPath();
+    path.clear();
+    count = 0;
+    // Walking towards a target the search never met would cross whatever lies between the last hex it reached
+    // and the target: no move is offered.
+    if (!found && !stop) {
+        grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        return NO_MOVE;
+    }
+    if (!stop) {
+        path.push_back(target);
+        count = 1;
+    }
+    // Every hex expanded in this search got its parent in this search, so the chain ends at the start; the bound
+    // only guards against a board changed under the search.
+    for (Hex* hex = closed.back(); hex && hex != start && count <= HexGrid::kHexCount; hex = hex->pathParent) {
+        path.push_back(hex);
+        ++count;
+    }
+
+    const int radius = unit.GetMovementRadius();
+    if (count > radius) {
+        const int excess = count - radius;
+        for (int i = count - 1; i >= excess && i >= 0; --i)
+            grid.AddToList(path[i]);
+        path.erase(path.begin(), path.begin() + std::min(excess, count));
+        if (excess > kExcessLimit || !target->pickable) {
+            grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+            return NO_MOVE;
+        }
+        grid.SetTextureMode(HexGrid::CURSOR_OUT_OF_RANGE);
+        return CUT_TO_RANGE;
+    }
+    for (Hex* hex : path)
+        grid.AddToList(hex);
+    const BoardPointer* pointer = BoardPointer::Get();
+    const Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
+    if (unit.GetState() == SELECTING_MOVE && !(hovered && hovered->pickable)) {
+        grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        return NO_MOVE;
+    }
+    grid.SetTextureMode(HexGrid::CURSOR_MOVEMENT);
+    return IN_RANGE;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <vector>
+
+class BoardUnit;
+class Hex;
+class HexGrid;
+
+// The search behind a unit's FindPath: a bounded best-first search from the unit's hex to the target hex that
+// stops at the first hex of an enemy's defended zone, cuts the path to the unit's movement radius, highlights
+// it and sets the cursor texture.
+class PathSearch
+{
+public:
+    static constexpr int kMaxExpansions = 25;
+    static constexpr int kStepCost = 10;
+    static constexpr int kEstimateFactor = 14;
+    // How far beyond the movement radius a destination may lie and still show as just out of range.
+    static constexpr int kExcessLimit = 3;
+    static constexpr float kFaceRate = 0.35f;
+
+    // The result of FindPath.
+    enum Result
+    {
+        NO_MOVE = 0,
+        IN_RANGE = 1,
+        CUT_TO_RANGE = 2,
+    };
+
+    explicit PathSearch(HexGrid& grid) : grid(grid) { }
+
+    // Fills the unit's path (destination first) and returns a Result; count receives the number of hexes of
+    // the path before any cut. A target that the search cannot reach gives no move.
+    int FindPath(BoardUnit& unit, Hex* target, int& count);
+
+    // How many hexes the last search expanded.
+    int GetExpansions() const { return expansions; }
+
+private:
+    HexGrid& grid;
+    std::vector<Hex*> open;
+    std::vector<Hex*> closed;
+    int expansions = 0;
+};

@@ -1,0 +1,380 @@
+#include "battle/Player.h"
+
+#include "battle/BattleSession.h"
+#include "battle/BoardPointer.h"
+#include "battle/BoardUnit.h"
+#include "battle/BoardView.h"
+#include "battle/CommandHud.h"
+#include "battle/Hex.h"
+#include "battle/HexGrid.h"
+#include "core/DataManager.h"
+#include "core/Random.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+// Shared by both players: the time since a side lost its last unit.
+float g_defeatTimer = 0.0f;
+// The game time at which the timer last advanced, so that two defeated players in one frame count it once.
+float g_defeatTimerStamp = -1.0f;
+
+HexGrid* Grid()
+{
+    return DataManager::Get()->GetHexGrid();
+}
+
+void ResetGlows()
+{
+    if (BoardView* view = BoardView::Get())
+        view->ResetGlows();
+}
+
+void SetRingEmittersActive(bool active)
+{
+    if (BattleSession* session = BattleSession::Get())
+        session->SetRingEmittersActive(active);
+}
+
+void ClearHovered()
+{
+    if (BoardPointer* pointer = BoardPointer::Get())
+        pointer->SetHovered(nullptr);
+}
+} // namespace
+
+Player::Player() = default;
+
+Player::~Player() = default;
+
+void Player::ResetDefeatTimer()
+{
+    g_defeatTimer = 0.0f;
+    g_defeatTimerStamp = -1.0f;
+}
+
+float Player::GetDefeatTimer()
+{
+    return g_defeatTimer;
+}
+
+BoardUnit* Player::FindUnit(const Object* object)
+{
+    const BattleSession* session = BattleSession::Get();
+    if (!object || !session)
+        return nullptr;
+    for (int p = 0; p < 2; ++p) {
+        const Player* player = session->GetPlayer(p);
+        if (!player)
+            continue;
+        for (BoardUnit* unit : player->units) {
+            if (unit->AsObject() == object)
+                return unit;
+        }
+    }
+    return nullptr;
+}
+
+void Player::SelectUnit(BoardUnit* unit)
+{
+    selectedUnit = unit;
+    if (unit) {
+        if (BoardView* view = BoardView::Get())
+            view->FollowUnit(unit);
+    }
+}
+
+BoardUnit* Player::CreateUnit(const std::string& fileName, int row, int col)
+{
+    std::unique_ptr<BoardUnit> unit = BoardUnit::Create();
+    if (!unit || !unit->InitPresentation(this))
+        return nullptr;
+    unit->Load(fileName);
+    unit->SetPosition(row, col);
+    unit->QueueVoice(kFirstTurnStartVoice + RandomInt(kTurnStartVoices));
+    unitCount += 1;
+    units.push_back(unit.release());
+    return units.back();
+}
+
+void Player::Forget(BoardUnit* unit)
+{
+    if (HexGrid* grid = Grid())
+        grid->ClearOccupant(unit->AsObject());
+    if (BoardPointer* pointer = BoardPointer::Get())
+        pointer->ForgetUnit(unit);
+    if (CommandHud* hud = CommandHud::Get())
+        hud->ForgetUnit(unit);
+    if (BoardView* view = BoardView::Get())
+        view->ForgetUnit(unit);
+
+    Player* players[3] = {this, nullptr, nullptr};
+    if (const BattleSession* session = BattleSession::Get()) {
+        players[1] = session->GetPlayer(0);
+        players[2] = session->GetPlayer(1);
+    }
+    for (int p = 0; p < 3; ++p) {
+        Player* player = players[p];
+        if (!player || (p > 0 && player == this))
+            continue;
+        if (player->selectedUnit == unit)
+            player->selectedUnit = nullptr;
+        for (BoardUnit* other : player->units) {
+            if (other != unit)
+                other->ForgetUnit(unit);
+        }
+    }
+}
+
+void Player::RemoveUnit(BoardUnit* unit)
+{
+    if (!unit)
+        return;
+    const auto found = std::find(units.begin(), units.end(), unit);
+    if (found == units.end())
+        return;
+    unit->Release();
+    Forget(unit);
+    units.erase(found);
+    delete unit;
+    unitCount -= 1;
+}
+
+void Player::DeleteUnits()
+{
+    // Each unit leaves the vector before it is deleted, so that forgetting the next one never reaches it.
+    while (!units.empty()) {
+        BoardUnit* unit = units.front();
+        units.erase(units.begin());
+        unit->Release();
+        Forget(unit);
+        delete unit;
+    }
+}
+
+void Player::ClearUnits()
+{
+    units.clear();
+}
+
+void Player::Update()
+{
+    for (BoardUnit* unit : units)
+        unit->Update();
+    if (defeated)
+        UpdateDefeatTimer();
+}
+
+void Player::UpdateDefeatTimer()
+{
+    const DataManager* data = DataManager::Get();
+    const float now = data->GetGameTime();
+    if (now == g_defeatTimerStamp)
+        return;
+    g_defeatTimerStamp = now;
+    g_defeatTimer += data->GetFrameTime();
+    if (g_defeatTimer >= kDefeatDelay) {
+        g_defeatTimer = 0.0f;
+        // The game-over state is entered once; entering it again would reset its screen every 6.5 s.
+        BattleSession* session = BattleSession::Get();
+        if (session && !session->IsGameOver())
+            session->SetGameOver();
+    }
+}
+
+void Player::Render()
+{
+    HexGrid* grid = Grid();
+    const CommandHud* hud = CommandHud::Get();
+    BoardUnit* current = hud ? hud->GetCurrentUnit() : nullptr;
+    for (BoardUnit* unit : units) {
+        Hex* hex = unit->GetHex();
+        int listings = 0;
+        if (hex) {
+            hex->fadeState = FADE_IN;
+            if (unit->GetState() != MOVING)
+                listings = 1;
+        }
+        // A dead unit has left its hex: there is nothing to measure or to show.
+        if (hex && current && current != unit && current->GetState() == SELECTING_TARGET
+            && current->GetOwner() != this && current->GetHex()) {
+            const float d = hex->DistanceTo(*current->GetHex());
+            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep
+                || d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
+                listings += kInReachRepeats;
+        }
+        for (int i = 0; grid && i < listings; ++i) {
+            if (team == 0)
+                grid->AddTeam0Highlight(hex);
+            else if (team == 1)
+                grid->AddTeam1Highlight(hex);
+        }
+        unit->Render();
+    }
+}
+
+BoardUnit* Player::GetUnit(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= units.size())
+        return nullptr;
+    return units[static_cast<size_t>(index)];
+}
+
+int Player::AliveCount() const
+{
+    return static_cast<int>(
+        std::count_if(units.begin(), units.end(), [](const BoardUnit* unit) { return unit->GetState() != DEAD; }));
+}
+
+int Player::UpdateDefeated()
+{
+    const int alive = AliveCount();
+    defeated = alive < 1;
+    return alive;
+}
+
+void Player::QueueUnitTexts()
+{
+    for (BoardUnit* unit : units)
+        unit->QueueTexts();
+}
+
+void Player::FlagDefendedHexes()
+{
+    for (BoardUnit* unit : units) {
+        if (unit->GetState() == DEFENDING)
+            unit->ClaimDefendedHexes();
+    }
+}
+
+void Player::AdjustInitiatives()
+{
+    for (BoardUnit* unit : units) {
+        unit->AdjustInitiative();
+        unit->SetTextVisible(false);
+    }
+}
+
+void Player::OnLostDevice()
+{
+    for (BoardUnit* unit : units)
+        unit->OnLostDevice();
+}
+
+void Player::OnResetDevice()
+{
+    for (BoardUnit* unit : units)
+        unit->OnResetDevice();
+}
+
+void Player::TargetUnderMouse()
+{
+    if (!selectedUnit)
+        return;
+    const BoardPointer* pointer = BoardPointer::Get();
+    const Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
+    BoardUnit* target = nullptr;
+    if (hovered && hovered->type == HEX_OCCUPIED)
+        target = FindUnit(hovered->occupant);
+    selectedUnit->SetTarget(target);
+}
+
+void Player::DispatchCommand()
+{
+    BoardUnit* unit = selectedUnit;
+    if (!unit)
+        return;
+    BoardPointer* pointer = BoardPointer::Get();
+    const bool click = pointer && pointer->IsBoardClick();
+    HexGrid* grid = Grid();
+    CommandHud* hud = CommandHud::Get();
+
+    switch (unit->GetState()) {
+    case SELECTING_MOVE: {
+        if (!unit->CanMove() || !grid)
+            break;
+        grid->PickHoveredHex(true);
+        grid->PickHoveredHex(false);
+        int count = 0;
+        const int result = unit->FindPath(pointer ? pointer->GetHovered() : nullptr, count);
+        if (result != 0 && click) {
+            unit->StartMove();
+            if (hud) {
+                hud->HideHighlight();
+                hud->UpdateUnitTexts();
+            }
+        }
+        break;
+    }
+    case MOVING:
+        ClearHovered();
+        break;
+    case SELECTING_TARGET:
+        if (grid) {
+            grid->HoverHexOfType(HEX_OCCUPIED);
+            grid->PickHoveredHex(true);
+        }
+        TargetUnderMouse();
+        if (click) {
+            if (unit->AttackCommand()) {
+                ResetGlows();
+                if (hud) {
+                    hud->HideHighlight();
+                    hud->UpdateUnitTexts();
+                }
+                ClearHovered();
+            }
+            SetRingEmittersActive(false);
+        }
+        break;
+    case ATTACKING:
+        unit->AttackWindUp();
+        break;
+    case SELECTING_ABILITY_TARGET:
+        if (grid) {
+            grid->HoverHexOfType(HEX_OCCUPIED);
+            grid->PickHoveredHex(true);
+        }
+        TargetUnderMouse();
+        if (click) {
+            const TargetCheck check = unit->CheckTarget();
+            if (check == SPELL_ON_UNIT) {
+                unit->CastSpell(unit->GetTarget());
+                if (hud)
+                    hud->ResetMenu();
+                ClearHovered();
+                ResetGlows();
+            } else if (check == AREA_IN_RANGE) {
+                unit->UseAbility(pointer ? pointer->GetHovered() : nullptr);
+                if (hud)
+                    hud->ResetMenu();
+                ResetGlows();
+            }
+            SetRingEmittersActive(false);
+        }
+        break;
+    case CASTING: {
+        if (!unit->AbilityReady())
+            break;
+        const SpellDefinition* ability = unit->GetSelectedAbility();
+        if (ability) {
+            const TargetCheck check = unit->GetTargetCheck();
+            if (check == SPELL_ON_UNIT && unit->GetTarget()) {
+                unit->GetTarget()->ApplySpellEffect(unit, *ability);
+            } else if (check == AREA_IN_RANGE) {
+                if (BattleSession* session = BattleSession::Get())
+                    session->ApplyAreaEffect(unit, *ability);
+            }
+        }
+        if (hud)
+            hud->HideHighlight();
+        unit->ClearTarget();
+        if (!unit->HasActiveEffect(PHALANX))
+            unit->SetState(IDLE);
+        unit->DeselectAbility();
+        break;
+    }
+    default:
+        break;
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class BoardUnit;
+class Hex;
+class Object;
+
+// One side of the battle: owns its units, knows the selected one, counts the statistics of the end screen,
+// turns the selected unit's state and the hovered hex into commands each frame and draws its units' hexes.
+class Player
+{
+public:
+    static constexpr int kNoTeam = 8;
+    static constexpr int kStatisticCount = 12;
+    static constexpr float kDefeatDelay = 6.5f;
+    // The turn-start shouts are voices 15 to 17.
+    static constexpr int kFirstTurnStartVoice = 15;
+    static constexpr int kTurnStartVoices = 3;
+    static constexpr float kRangeStep = 112.0f;
+    // An enemy in reach of the unit choosing a target shows this many more times on its team's list.
+    static constexpr int kInReachRepeats = 3;
+
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void SelectUnit(BoardUnit* unit);
+    // Returns the new unit, or null when none could be made.
+    BoardUnit* CreateUnit(const std::string& fileName, int row, int col);
+    void RemoveUnit(BoardUnit* unit);
+    void DeleteUnits();
+    void ClearUnits();
+    void Update();
+    void DispatchCommand();
+    void Render();
+    BoardUnit* GetUnit(int index) const;
+    int AliveCount() const;
+    int UpdateDefeated();
+    void QueueUnitTexts();
+    void FlagDefendedHexes();
+    void AdjustInitiatives();
+    void OnLostDevice();
+    void OnResetDevice();
+    void TargetUnderMouse();
+
+    const std::vector<BoardUnit*>& GetUnits() const { return units; }
+    BoardUnit* GetSelectedUnit() const { return selectedUnit; }
+    bool IsDefeated() const { return defeated; }
+    int GetUnitCount() const { return unitCount; }
+
+    // The unit of either player of the session that the object stands for, or null.
+    static BoardUnit* FindUnit(const Object* object);
+    // The defeat timer is shared by both players; a new battle starts it from 0.
+    static void ResetDefeatTimer();
+    static float GetDefeatTimer();
+
+    // Counter n of the end screen is statistics[n - 1].
+    int32_t statistics[kStatisticCount] = {};
+    int32_t team = kNoTeam;
+
+private:
+    // Clears what the rest of the game still holds of a unit that is about to be deleted.
+    void Forget(BoardUnit* unit);
+    void UpdateDefeatTimer();
+
+    int32_t unitCount = 0;
+    BoardUnit* selectedUnit = nullptr;
+    bool defeated = false;
+    std::vector<BoardUnit*> units;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+// What a unit is doing. 10 names no state; in a pending-state field, UNIT_STATE_NONE means none.
+enum UnitState : int32_t
+{
+    IDLE = 0,
+    DEAD = 1,
+    SELECTING_MOVE = 2,
+    MOVING = 3,
+    TURNING_POSITIVE = 4,
+    TURNING_NEGATIVE = 5,
+    SELECTING_TARGET = 6,
+    ATTACKING = 7,
+    DEFENDING = 8,
+    FOCUSING = 9,
+    SELECTING_ABILITY_TARGET = 11,
+    CASTING = 12,
+    UNIT_STATE_NONE = 13,
+};
+
+// The result of checking a unit's target for an attack or an ability.
+enum TargetCheck : int32_t
+{
+    OUT_OF_RANGE = 0,
+    INSUFFICIENT_MANA = 1,
+    NO_SPELL = 2,
+    NO_TARGET = 3,
+    OWN_TEAM = 4,
+    AREA_IN_RANGE = 5,
+    MELEE_IN_RANGE = 6,
+    RANGED_IN_RANGE = 7,
+    SPELL_ON_UNIT = 8,
+};

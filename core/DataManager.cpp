@@ -1,0 +1,578 @@
+#include "core/DataManager.h"
+
+#include "core/ConfigParser.h"
+#include "core/ApplicationLink.h"
+#include "core/GlobalConstants.h"
+#include "core/JobQueue.h"
+#include "d3dx9/D3DX9Core.h"
+#include "sound/FSound.h"
+#include "win32/PathResolver.h"
+#include "win32/Win32.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <span>
+
+namespace {
+
+// The data directories below the base directory, in the order they are searched.
+const char* const DataDirectories[] = {
+    "\\Data\\",
+    "\\Data\\Textures\\World Textures\\",
+    "\\Data\\Textures\\World Textures\\NormalMaps\\",
+    "\\Data\\Textures\\Static Mesh Textures\\",
+    "\\Data\\Textures\\Hex Tile Textures\\",
+    "\\Data\\Textures\\Hud Textures\\",
+    "\\Data\\Textures\\Icon Textures\\",
+    "\\Data\\Textures\\Screen Overlay Textures\\",
+    "\\Data\\Textures\\Skybox Textures\\",
+    "\\Data\\Textures\\Particle Textures\\",
+    "\\Data\\Textures\\Decal Textures\\",
+    "\\Data\\Terrain Levels\\",
+    "\\Data\\Terrain Levels\\Farm\\",
+    "\\Data\\Terrain Levels\\Farm\\Meshes\\",
+    "\\Data\\Terrain Levels\\Farm\\Particles\\",
+    "\\Data\\Terrain Levels\\Farm\\Sounds\\",
+    "\\Data\\Terrain Levels\\Farm\\Textures\\",
+    "\\Data\\Terrain Levels\\Winter Wonderland\\",
+    "\\Data\\Terrain Levels\\Winter Wonderland\\Meshes\\",
+    "\\Data\\Terrain Levels\\Winter Wonderland\\Particles\\",
+    "\\Data\\Terrain Levels\\Winter Wonderland\\Sounds\\",
+    "\\Data\\Terrain Levels\\Winter Wonderland\\Textures\\",
+    "\\Data\\Terrain Levels\\Citadel Courtyard\\",
+    "\\Data\\Terrain Levels\\Citadel Courtyard\\Meshes\\",
+    "\\Data\\Terrain Levels\\Citadel Courtyard\\Particles\\",
+    "\\Data\\Terrain Levels\\Citadel Courtyard\\Sounds\\",
+    "\\Data\\Terrain Levels\\Citadel Courtyard\\Textures\\",
+    "\\Data\\Terrain Levels\\Intro Scene\\",
+    "\\Data\\Terrain Levels\\Intro Scene\\Meshes\\",
+    "\\Data\\Terrain Levels\\Intro Scene\\Particles\\",
+    "\\Data\\Terrain Levels\\Intro Scene\\Sounds\\",
+    "\\Data\\Terrain Levels\\Intro Scene\\Textures\\",
+    "\\Data\\Models\\Animated Models\\",
+    "\\Data\\Models\\Animated Models\\Pikeman\\",
+    "\\Data\\Models\\Animated Models\\Militia\\",
+    "\\Data\\Models\\Animated Models\\Paladin\\",
+    "\\Data\\Models\\Animated Models\\Mage\\",
+    "\\Data\\Models\\Animated Models\\Combat Mage\\",
+    "\\Data\\Models\\Animated Models\\Healer\\",
+    "\\Data\\Models\\Animated Models\\Rogue\\",
+    "\\Data\\Models\\Animated Models\\Assassin\\",
+    "\\Data\\Models\\Animated Models\\Scout\\",
+    "\\Data\\Models\\Animated Models\\Knight\\",
+    "\\Data\\Models\\Animated Models\\Archer\\",
+    "\\Data\\Models\\Static Models\\",
+    "\\Data\\Effect Files\\",
+    "\\Data\\Sound\\Music\\",
+    "\\Data\\Sound\\Sound Effects\\",
+    "\\Data\\Config Files\\Humans\\",
+    "\\Data\\Config Files\\Spells\\",
+    "\\Data\\Config Files\\Particle Files\\",
+};
+
+constexpr const char* SpellDirectory = "\\Data\\Config Files\\Spells\\";
+constexpr const char* SpellTypeLabel = "Spell Type =";
+constexpr const char* EffectTechnique = "Basic";
+// Any free sample slot; 2-D stereo, as every sample of the game plays.
+constexpr unsigned int SampleMode = FSOUND_HW2D | FSOUND_STEREO;
+
+std::atomic<DataManager*> g_instance{nullptr};
+
+std::string CurrentDirectory()
+{
+    std::string buffer(MAX_PATH, '\0');
+    DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length >= buffer.size()) {
+        // Deeper than the classic limit: ask again with the room it needs.
+        buffer.assign(length, '\0');
+        length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length >= buffer.size())
+            length = 0;
+    }
+    buffer.resize(length);
+    while (buffer.size() > 1 && (buffer.back() == '\\' || buffer.back() == '/'))
+        buffer.pop_back();
+    return buffer;
+}
+
+std::string BareName(const std::string& path)
+{
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool Opens(const std::string& path)
+{
+    FILE* file = PathResolver::Open(path, "rb");
+    if (!file)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
+// Images of several frames side by side say so in their name: "f" followed by the frame count 2 to 9.
+int FrameCountOf(const std::string& path)
+{
+    const std::string name = BareName(path);
+    for (char digit = '2'; digit <= '9'; ++digit) {
+        const char mark[] = {'f', digit, '\0'};
+        if (name.find(mark) != std::string::npos)
+            return digit - '0';
+    }
+    return 1;
+}
+
+} // namespace
+
+static std::mutex g_creation;
+
+DataManager* DataManager::Get()
+{
+    DataManager* instance = g_instance.load(std::memory_order_acquire);
+    if (instance)
+        return instance;
+    std::lock_guard<std::mutex> lock(g_creation);
+    instance = g_instance.load(std::memory_order_relaxed);
+    if (!instance) {
+        instance = new DataManager;
+        g_instance.store(instance, std::memory_order_release);
+    }
+    return instance;
+}
+
+void DataManager::Reset()
+{
+    std::lock_guard<std::mutex> lock(g_creation);
+    DataManager* instance = g_instance.exchange(nullptr);
+    if (!instance)
+        return;
+    instance->ReleaseAll();
+    delete instance;
+}
+
+DataManager::DataManager() : m_baseDirectory(CurrentDirectory()), m_jobQueue(std::make_unique<JobQueue>())
+{
+    // The name as given, then the base directory itself, joined with a separator like every other prefix.
+    m_searchPaths.push_back("");
+    m_searchPaths.push_back(m_baseDirectory + "\\");
+    for (const char* directory : DataDirectories)
+        m_searchPaths.push_back(m_baseDirectory + directory);
+    m_defaultEffectPath = FindFile(BasicEffect);
+}
+
+DataManager::~DataManager() = default;
+
+void DataManager::AddSearchPath(const std::string& directory)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    std::string prefix = directory;
+    if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/')
+        prefix += '\\';
+    m_searchPaths.push_back(prefix);
+    m_lastHit = 0;
+}
+
+std::vector<std::string> DataManager::GetSearchPaths() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_searchPaths;
+}
+
+bool DataManager::ResolvePathLocked(std::string& name)
+{
+    if (name.empty() || m_searchPaths.empty())
+        return false;
+    // The resolver's listings say where the name is; a candidate still counts only once it opens.
+    const std::span<const std::string> table(m_searchPaths);
+    std::string path;
+    size_t found = 0;
+    // The directory that found the previous file is asked first (the first entry is asked first anyway).
+    const bool lastHitAsked = m_lastHit > 0 && m_lastHit < table.size();
+    if (lastHitAsked && PathResolver::LocateFile(table.subspan(m_lastHit, 1), name, found, path) && Opens(path)) {
+        name = path;
+        return true;
+    }
+    for (size_t from = 0; from < table.size(); from = found + 1) {
+        if (!PathResolver::LocateFile(table.subspan(from), name, found, path))
+            return false;
+        found += from;
+        if ((!lastHitAsked || found != m_lastHit) && Opens(path)) {
+            m_lastHit = found;
+            name = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DataManager::ResolvePath(std::string& name)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return ResolvePathLocked(name);
+}
+
+std::string DataManager::FindFile(const std::string& name)
+{
+    std::string path = name;
+    return ResolvePath(path) ? path : std::string(NotFound);
+}
+
+TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitute)
+{
+    std::string path = name;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (!ResolvePathLocked(path)) {
+            if (noSubstitute)
+                return nullptr;
+            path = DefaultTexture;
+            ResolvePathLocked(path);
+        }
+        auto it = m_textures.find(path);
+        if (it != m_textures.end() && it->second.referenceCount > 0) {
+            ++it->second.referenceCount;
+            return &it->second;
+        }
+    }
+
+    // Loaded without the lock so that the other thread's lookups do not wait for the file.
+    IDirect3DTexture9* texture = nullptr;
+    if (FAILED(D3DXCreateTextureFromFileA(m_device, path.c_str(), &texture)) || !texture)
+        return nullptr;
+
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    TextureRecord& record = m_textures[path];
+    if (record.referenceCount > 0) {
+        // The other thread loaded it meanwhile.
+        texture->Release();
+        ++record.referenceCount;
+        return &record;
+    }
+    record.fileName = path;
+    record.frameCount = FrameCountOf(path);
+    record.frameWidth = 1.0f / static_cast<float>(record.frameCount);
+    record.referenceCount = 1;
+    record.texture = texture;
+    return &record;
+}
+
+ID3DXEffect* DataManager::GetEffect(const std::string& name, bool usePool)
+{
+    std::string path = name;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (!ResolvePathLocked(path)) {
+            path = BasicEffect;
+            ResolvePathLocked(path);
+        }
+    }
+    return GetEffectAt(path, usePool);
+}
+
+ID3DXEffect* DataManager::LoadEffect(const std::string& name)
+{
+    std::string path = name;
+    if (!ResolvePath(path))
+        return nullptr;
+    return GetEffectAt(path, true);
+}
+
+ID3DXEffect* DataManager::GetEffectAt(const std::string& path, bool usePool)
+{
+    ID3DXEffectPool* pool = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (!m_effectPool && FAILED(D3DXCreateEffectPool(&m_effectPool)))
+            m_effectPool = nullptr;
+        auto it = m_effects.find(path);
+        if (it != m_effects.end())
+            return it->second;
+        if (usePool && m_effectPool) {
+            pool = m_effectPool;
+            pool->AddRef();
+        }
+    }
+
+    ID3DXEffect* effect = nullptr;
+    const HRESULT hr = D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, pool, &effect, nullptr);
+    if (pool)
+        pool->Release();
+    if (FAILED(hr) || !effect)
+        return nullptr;
+
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    auto [it, inserted] = m_effects.try_emplace(path, effect);
+    if (!inserted) {
+        effect->Release();
+        return it->second;
+    }
+    effect->SetTechnique(EffectTechnique);
+    return effect;
+}
+
+void DataManager::SetTechnique(const std::string& technique)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    auto it = m_effects.find(m_defaultEffectPath);
+    if (it != m_effects.end())
+        it->second->SetTechnique(technique.c_str());
+}
+
+FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
+{
+    std::string path = name;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (!ResolvePathLocked(path)) {
+            path = DefaultSound;
+            ResolvePathLocked(path);
+        }
+        auto it = m_sounds.find(path);
+        if (it != m_sounds.end())
+            return it->second;
+    }
+
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), SampleMode, 0, 0);
+    if (!sample)
+        return nullptr;
+
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    auto [it, inserted] = m_sounds.try_emplace(path, sample);
+    if (!inserted)
+        FSOUND_Sample_Free(sample);
+    return it->second;
+}
+
+StaticMesh* DataManager::FindMesh(const std::string& path)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    auto it = m_meshes.find(path);
+    return it == m_meshes.end() ? nullptr : it->second.get();
+}
+
+StaticMesh* DataManager::AddMesh(const std::string& path, std::shared_ptr<StaticMesh> mesh)
+{
+    if (!mesh)
+        return FindMesh(path);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_meshes.try_emplace(path, std::move(mesh)).first->second.get();
+}
+
+bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& fileName)
+{
+    record.fileName = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : std::string();
+
+    const std::string path = FindFile(fileName);
+    if (path == NotFound)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+
+    std::string line;
+    if (!ReadConfigLine(in, line)) {
+        std::fprintf(stderr, "Spell file \"%s\" is empty; it is skipped.\n", fileName.c_str());
+        return false;
+    }
+    record.name = ParseConfigString(line);
+
+    // A file cut short keeps what it had; the rest of the record stays as it was.
+    auto truncated = [&](const char* missing) {
+        std::fprintf(stderr, "Spell file \"%s\" ends before its %s; the rest keeps its defaults.\n", fileName.c_str(),
+                     missing);
+        return true;
+    };
+
+    record.description.clear();
+    bool foundType = false;
+    while (ReadConfigLine(in, line)) {
+        if (line.find(SpellTypeLabel) != std::string::npos) {
+            foundType = true;
+            break;
+        }
+        record.description += ParseConfigString(line);
+        record.description += '\n';
+    }
+    if (!foundType)
+        return truncated("\"Spell Type =\" line");
+    record.spellType = ParseConfigString(line);
+
+    int* const integers[] = {&record.manaCost, &record.amount,   &record.initiativeCost,
+                             &record.range,    &record.duration, &record.areaRadius};
+    for (int* field : integers) {
+        if (!ReadConfigLine(in, line))
+            return truncated("numbers");
+        *field = ParseConfigInt(line);
+    }
+    if (!ReadConfigLine(in, line))
+        return truncated("cast time");
+    record.castTime = ParseConfigFloat(line);
+    if (!ReadConfigLine(in, line))
+        return truncated("target");
+    record.target = ParseConfigString(line);
+
+    if (!ReadConfigLine(in, line))
+        return truncated("effect type");
+    const std::string effect = ParseConfigString(line);
+    if (!ParseEffectType(effect, record.effectType))
+        std::fprintf(stderr, "Spell file \"%s\": unknown effect type \"%s\".\n", fileName.c_str(), effect.c_str());
+    if (!ReadConfigLine(in, line))
+        return truncated("school");
+    const std::string school = ParseConfigString(line);
+    if (!ParseSpellSchool(school, record.school))
+        std::fprintf(stderr, "Spell file \"%s\": unknown school \"%s\".\n", fileName.c_str(), school.c_str());
+    if (!ReadConfigLine(in, line))
+        return truncated("action-point cost");
+    record.actionPointCost = ParseConfigInt(line);
+
+    std::vector<std::string>* const lists[] = {&record.firstEmitters, &record.secondEmitters, &record.thirdEmitters};
+    for (std::vector<std::string>* list : lists) {
+        list->clear();
+        if (!ReadConfigLine(in, line))
+            return truncated("emitter lists");
+        const int count = ParseConfigInt(line);
+        for (int i = 0; i < count; ++i) {
+            if (!ReadConfigLine(in, line))
+                return truncated("emitter lines");
+            list->push_back(line);
+        }
+    }
+    return true;
+}
+
+void DataManager::LoadSpells()
+{
+    const std::string pattern = CurrentDirectory() + SpellDirectory + "*.txt";
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA found{};
+    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.emplace_back(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+
+    // Sorted, so that which of two files of the same spell name wins does not depend on the directory.
+    std::sort(files.begin(), files.end());
+    for (const std::string& file : files) {
+        SpellDefinition record;
+        if (ReadSpellFile(record, file)) {
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
+            m_spells[record.name] = record;
+        }
+    }
+}
+
+bool DataManager::GetSpell(const std::string& name, SpellDefinition& out) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    auto it = m_spells.find(name);
+    if (it == m_spells.end())
+        return false;
+    out = it->second;
+    return true;
+}
+
+std::vector<std::string> DataManager::GetSpellNames() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    std::vector<std::string> names;
+    names.reserve(m_spells.size());
+    for (const auto& entry : m_spells)
+        names.push_back(entry.first);
+    return names;
+}
+
+void DataManager::SetDevice(IDirect3DDevice9* device)
+{
+    if (!device)
+        return;
+    device->AddRef();
+    if (m_sprite) {
+        m_sprite->Release();
+        m_sprite = nullptr;
+    }
+    if (m_device)
+        m_device->Release();
+    m_device = device;
+    m_deviceCaps = D3DCAPS9{};
+    m_device->GetDeviceCaps(&m_deviceCaps);
+    if (FAILED(D3DXCreateSprite(m_device, &m_sprite)))
+        m_sprite = nullptr;
+    LoadSpells();
+}
+
+void DataManager::OnDeviceLost()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    for (auto& entry : m_effects)
+        entry.second->OnLostDevice();
+    if (m_sprite)
+        m_sprite->OnLostDevice();
+}
+
+void DataManager::OnDeviceReset()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    for (auto& entry : m_effects)
+        entry.second->OnResetDevice();
+    if (m_sprite)
+        m_sprite->OnResetDevice();
+}
+
+void DataManager::ReleaseAll()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    for (auto& entry : m_textures) {
+        entry.second.referenceCount = 0;
+        if (entry.second.texture) {
+            entry.second.texture->Release();
+            entry.second.texture = nullptr;
+        }
+    }
+    m_textures.clear();
+    m_meshes.clear();
+    for (auto& entry : m_sounds)
+        FSOUND_Sample_Free(entry.second);
+    m_sounds.clear();
+    // The cache is the only owner of its effects.
+    for (auto& entry : m_effects)
+        entry.second->Release();
+    m_effects.clear();
+    m_spells.clear();
+    m_searchPaths.clear();
+    m_lastHit = 0;
+    if (m_device) {
+        m_device->Release();
+        m_device = nullptr;
+    }
+    if (m_effectPool) {
+        m_effectPool->Release();
+        m_effectPool = nullptr;
+    }
+    if (m_sprite) {
+        m_sprite->Release();
+        m_sprite = nullptr;
+    }
+}
+
+UINT DataManager::GetBackBufferWidth() const
+{
+    return m_application ? m_application->GetPresentParameters().BackBufferWidth : 0;
+}
+
+UINT DataManager::GetBackBufferHeight() const
+{
+    return m_application ? m_application->GetPresentParameters().BackBufferHeight : 0;
+}
+
+void DataManager::AdvanceTime(float rawSeconds)
+{
+    m_rawFrameTime.store(rawSeconds, std::memory_order_relaxed);
+    const float scaled = rawSeconds * GetGameSpeed();
+    m_frameTime.store(scaled, std::memory_order_relaxed);
+    m_gameTime.store(GetGameTime() + scaled, std::memory_order_relaxed);
+}

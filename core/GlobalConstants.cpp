@@ -1,0 +1,3 @@
+#include "core/GlobalConstants.h"
+
+std::vector<TextLabel*> SpriteDrawQueue;

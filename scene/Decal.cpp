@@ -1,0 +1,260 @@
+#include "scene/Decal.h"
+
+#include "core/DataManager.h"
+#include "core/Random.h"
+#include "scene/ColourBytes.h"
+#include "scene/DecalManager.h"
+#include "scene/GroundProvider.h"
+#include "scene/TextureReference.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+bool g_pulseFalling = true;
+constexpr float PULSE_FLOOR = 0.25f;
+constexpr float DEGREES_TO_RADIANS = 0.01745329238474369f;
+constexpr size_t LEVEL_NAME_BYTES = 260;
+} // namespace
+
+void Decal::ResetPulse()
+{
+    g_pulseFalling = true;
+}
+
+Decal::Decal() = default;
+
+Decal::~Decal()
+{
+    Release();
+}
+
+void Decal::Release()
+{
+    ReleaseInterface(vertexBuffer);
+    ReleaseInterface(indexBuffer);
+    DropTextureReference(texture);
+    laid = false;
+    DecalManager::Forget(this);
+}
+
+void Decal::SetTexture(const std::string& name)
+{
+    TextureRecord* previous = texture;
+    textureName = name;
+    texture = DataManager::Get()->GetTexture(name, false);
+    DropTextureReference(previous);
+}
+
+void Decal::SetColour(float red, float green, float blue)
+{
+    colour = D3DXVECTOR3(red, green, blue);
+}
+
+void Decal::AddRotation(float degrees)
+{
+    if (degrees == 0.0f)
+        rotation = 0.0f;
+    else
+        rotation += degrees;
+}
+
+void Decal::Create(int n, float x, float z, bool randomRotation)
+{
+    ReleaseInterface(vertexBuffer);
+    ReleaseInterface(indexBuffer);
+    laid = false;
+    if (randomRotation)
+        rotation += static_cast<float>(RandomInt(360));
+    position = D3DXVECTOR3(x, 0.0f, z);
+    textureName = "No File";
+    n = std::clamp(n, 2, MAX_GRID_SIZE);
+    gridSize = n;
+    vertexCount = n * n;
+    triangleCount = (2 * n - 2) * (n - 1);
+    halfSize = (SPACING * static_cast<float>(n) - SPACING) * 0.5f;
+
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (device) {
+        device->CreateVertexBuffer(static_cast<UINT>(vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
+                                   &vertexBuffer, nullptr);
+        device->CreateIndexBuffer(static_cast<UINT>(triangleCount) * 3 * sizeof(WORD), 0, D3DFMT_INDEX16,
+                                  D3DPOOL_MANAGED, &indexBuffer, nullptr);
+    }
+    void* data = nullptr;
+    if (indexBuffer && SUCCEEDED(indexBuffer->Lock(0, 0, &data, 0)) && data) {
+        WORD* out = static_cast<WORD*>(data);
+        for (int j = 0; j < n - 1; ++j) {
+            for (int i = 0; i < n - 1; ++i) {
+                const WORD a = static_cast<WORD>(n * j + i);
+                const WORD b = static_cast<WORD>(n * j + i + 1);
+                const WORD c = static_cast<WORD>(n * (j + 1) + i + 1);
+                const WORD d = static_cast<WORD>(n * (j + 1) + i);
+                *out++ = a;
+                *out++ = b;
+                *out++ = c;
+                *out++ = a;
+                *out++ = c;
+                *out++ = d;
+            }
+        }
+        indexBuffer->Unlock();
+    }
+    UpdatePosition(x, 0.0f, z, false);
+}
+
+void Decal::UpdatePosition(float x, float y, float z, bool smooth)
+{
+    (void)y; // the ground decides the height
+    if (smooth) {
+        const float step = followRate * DataManager::Get()->GetFrameTime();
+        position.x += (x - position.x) * step;
+        position.z += (z - position.z) * step;
+    } else {
+        position.x = x;
+        position.z = z;
+    }
+    UpdateFade();
+    Lay();
+}
+
+void Decal::Lay()
+{
+    if (!vertexBuffer)
+        return;
+    const GroundProvider* ground = DecalManager::Get()->GetGround();
+    const unsigned revision = ground ? ground->GroundRevision() : 0;
+    const D3DCOLOR packed = PackColour(alpha, colour.x, colour.y, colour.z);
+    // Decals that stay put (blood lies for the whole battle) cost nothing until something about them changes.
+    if (laid && laidPosition.x == position.x && laidPosition.z == position.z && laidColour == packed &&
+        laidGround == ground && laidRevision == revision)
+        return;
+
+    void* data = nullptr;
+    if (FAILED(vertexBuffer->Lock(0, 0, &data, 0)) || !data)
+        return;
+    auto* out = static_cast<Vertex*>(data);
+    const int n = gridSize;
+    const float last = static_cast<float>(n - 1);
+    for (int j = 0; j < n; ++j) {
+        const float vz = position.z - halfSize + SPACING * static_cast<float>(j);
+        for (int i = 0; i < n; ++i) {
+            const float vx = position.x - halfSize + SPACING * static_cast<float>(i);
+            D3DXVECTOR3 normal(0.0f, 1.0f, 0.0f);
+            float height = 0.0f;
+            if (ground) {
+                normal = ground->GroundNormal(vx, vz);
+                height = ground->GroundHeight(vx, vz);
+            }
+            Vertex& v = out[j * n + i];
+            v.x = vx;
+            v.y = height + LIFT * normal.y;
+            v.z = vz;
+            v.nx = normal.x;
+            v.ny = normal.y;
+            v.nz = normal.z;
+            v.colour = packed;
+            v.u = (last - static_cast<float>(i)) / last;
+            v.v = static_cast<float>(j) / last;
+        }
+    }
+    vertexBuffer->Unlock();
+    laid = true;
+    laidPosition = position;
+    laidColour = packed;
+    laidGround = ground;
+    laidRevision = revision;
+}
+
+void Decal::UpdateFade()
+{
+    const float dt = DataManager::Get()->GetFrameTime();
+    // A fade of no length is over at once.
+    const bool instant = !(fadeDuration > 0.0f);
+    const float step = instant ? 0.0f : dt / fadeDuration;
+    switch (fadeState) {
+    case 0:
+        if (alpha < 1.0f) {
+            alpha += step;
+            if (alpha > 1.0f || instant) {
+                alpha = 1.0f;
+                fadeState = 3;
+            }
+        }
+        break;
+    case 1:
+        if (alpha > 0.0f) {
+            alpha -= step;
+            if (alpha < 0.0f || instant) {
+                alpha = 0.0f;
+                fadeState = 3;
+            }
+        }
+        break;
+    case 2:
+        if (g_pulseFalling) {
+            alpha -= step;
+            if (alpha < PULSE_FLOOR) {
+                alpha = PULSE_FLOOR;
+                g_pulseFalling = false;
+            }
+        } else {
+            alpha += step;
+            if (alpha > 1.0f) {
+                alpha = 1.0f;
+                g_pulseFalling = true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+D3DXMATRIX Decal::TextureTransform() const
+{
+    // Two-component texture coordinates enter the transform as (u, v, 1, 0): the shift to and from the
+    // texture's centre sits in the third row.
+    D3DXMATRIX toCentre, fromCentre, turn;
+    D3DXMatrixIdentity(&toCentre);
+    D3DXMatrixIdentity(&fromCentre);
+    toCentre._31 = toCentre._32 = -0.5f;
+    fromCentre._31 = fromCentre._32 = 0.5f;
+    D3DXMatrixRotationZ(&turn, rotation * DEGREES_TO_RADIANS);
+    D3DXMATRIX result;
+    D3DXMatrixMultiply(&result, &toCentre, &turn);
+    D3DXMatrixMultiply(&result, &result, &fromCentre);
+    return result;
+}
+
+void Decal::Draw(IDirect3DDevice9* device)
+{
+    if (!device || !vertexBuffer || !indexBuffer)
+        return;
+    const D3DXMATRIX transform = TextureTransform();
+    device->SetTransform(D3DTS_TEXTURE0, &transform);
+    device->SetTexture(0, texture ? texture->texture : nullptr);
+    device->SetStreamSource(0, vertexBuffer, 0, sizeof(Vertex));
+    device->SetIndices(indexBuffer);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(vertexCount), 0,
+                                 static_cast<UINT>(triangleCount));
+}
+
+bool Decal::ReadFromLevel(std::FILE* file)
+{
+    char name[LEVEL_NAME_BYTES];
+    float degrees = 0.0f;
+    int32_t size = 0;
+    float at[3] = {};
+    if (!file || std::fread(name, 1, sizeof(name), file) != sizeof(name) ||
+        std::fread(&degrees, sizeof(degrees), 1, file) != 1 || std::fread(&size, sizeof(size), 1, file) != 1 ||
+        std::fread(at, sizeof(float), 3, file) != 3)
+        return false;
+    // The name ends at its terminator or at the end of its field, whichever comes first.
+    const std::string textureFile(name, strnlen(name, sizeof(name)));
+    rotation = degrees;
+    SetTexture(textureFile);
+    Create(size, at[0], at[2], false);
+    return true;
+}

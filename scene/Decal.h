@@ -1,0 +1,90 @@
+#pragma once
+// A square textured grid laid on the ground: its vertices take the ground's height, so that a blood splat or
+// a unit's ring hugs the terrain. It can follow a moving point, fade, tint and turn its texture about its
+// centre.
+
+#include "d3d9/D3D9.h"
+#include "d3dx9/D3DX9Math.h"
+
+#include <cstdio>
+#include <string>
+
+struct TextureRecord;
+
+class Decal
+{
+public:
+    static constexpr float SPACING = 64.0f; // world units between grid vertices
+    static constexpr int MAX_GRID_SIZE = 256; // 16-bit indices reach no further
+    static constexpr float LIFT = 5.0f;
+
+    struct Vertex {
+        float x, y, z;
+        float nx, ny, nz;
+        D3DCOLOR colour;
+        float u, v;
+    };
+    static constexpr DWORD FVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+    Decal();
+    ~Decal();
+    Decal(const Decal&) = delete;
+    Decal& operator=(const Decal&) = delete;
+
+    void Create(int n, float x, float z, bool randomRotation);
+    void SetTexture(const std::string& name);
+    void SetColour(float red, float green, float blue);
+    void AddRotation(float degrees);
+    void UpdatePosition(float x, float y, float z, bool smooth);
+    void Refresh(bool smooth) { UpdatePosition(position.x, position.y, position.z, smooth); }
+    void UpdateFade();
+    void Draw(IDirect3DDevice9* device);
+    void Release();
+    // One level-file record: a 260-byte name, the rotation in degrees, the grid size and the position.
+    // False when the record is cut short (the decal is then left as it was).
+    bool ReadFromLevel(std::FILE* file);
+
+    // The texture transform of Draw: the texture turned by the rotation about its centre.
+    D3DXMATRIX TextureTransform() const;
+    // Pulsing decals rise and fall together; tests start them rising... falling, as the game does.
+    static void ResetPulse();
+
+    const std::string& TextureName() const { return textureName; }
+    int GridSize() const { return gridSize; }
+    int VertexCount() const { return vertexCount; }
+    int TriangleCount() const { return triangleCount; }
+    float HalfSize() const { return halfSize; }
+    float Rotation() const { return rotation; }
+    const D3DXVECTOR3& Position() const { return position; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return vertexBuffer; }
+    IDirect3DIndexBuffer9* IndexBuffer() const { return indexBuffer; }
+    TextureRecord* Texture() const { return texture; }
+
+    int fadeState = 3; // 0 fading in, 1 fading out, 2 pulsing, 3 steady
+    float alpha = 1.0f;
+    float fadeDuration = 0.5f;
+    float followRate = 5.0f;
+
+private:
+    // Writes every vertex on the ground, unless nothing it depends on changed since the last time.
+    void Lay();
+
+    std::string textureName = "No Texture";
+    int gridSize = 0;
+    float rotation = 0.0f;
+    D3DXVECTOR3 position;
+    int vertexCount = 0;
+    int triangleCount = 0;
+    float halfSize = 0.0f;
+    D3DXVECTOR3 colour{1.0f, 1.0f, 1.0f};
+    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
+    IDirect3DIndexBuffer9* indexBuffer = nullptr;
+    TextureRecord* texture = nullptr;
+
+    // What the buffer was last laid with.
+    bool laid = false;
+    D3DXVECTOR3 laidPosition;
+    D3DCOLOR laidColour = 0;
+    const void* laidGround = nullptr;
+    unsigned laidRevision = 0;
+};

@@ -1,0 +1,46 @@
+#pragma once
+// Keeps the decals drawn between the terrain and the hex highlights: those submitted for this frame (not
+// owned), the level's own and the dynamic ones such as blood (both owned).
+
+#include <cstdio>
+#include <vector>
+
+class Decal;
+class GroundProvider;
+
+class DecalManager
+{
+public:
+    static DecalManager* Get();
+    static void ResetForTests();
+    // Takes a decal out of every list without creating the manager (the decal is going away).
+    static void Forget(const Decal* decal);
+
+    void Submit(Decal* decal);
+    void Add(Decal* decal);
+    void Remove(const Decal* decal);
+    void UpdateAll();
+    void Render();
+    // Replaces the level's decals with the records of an open level file (count, then records); without a
+    // file it only clears. Records that the file cannot hold are not read.
+    void LoadLevelDecals(std::FILE* file);
+    void ClearAll();
+
+    // The ground decals lie on; none lays them flat at height 0.
+    void SetGround(const GroundProvider* provider) { ground = provider; }
+    const GroundProvider* GetGround() const { return ground; }
+
+    const std::vector<Decal*>& FrameList() const { return frameList; }
+    const std::vector<Decal*>& LevelList() const { return levelList; }
+    const std::vector<Decal*>& DynamicList() const { return dynamicList; }
+
+    virtual ~DecalManager();
+
+private:
+    DecalManager() = default;
+
+    std::vector<Decal*> frameList;
+    std::vector<Decal*> levelList;
+    std::vector<Decal*> dynamicList;
+    const GroundProvider* ground = nullptr;
+};

@@ -1,0 +1,168 @@
+#include "scene/WorldQuad.h"
+
+#include "core/DataManager.h"
+#include "scene/Camera.h"
+#include "scene/ParticleManager.h"
+#include "scene/TextureReference.h"
+
+#include <cstring>
+
+namespace {
+bool g_pulseFalling = true;
+constexpr float PULSE_FLOOR = 0.25f;
+} // namespace
+
+void WorldQuad::ResetPulse()
+{
+    g_pulseFalling = true;
+}
+
+WorldQuad::WorldQuad() = default;
+
+WorldQuad::~WorldQuad()
+{
+    Release();
+}
+
+void WorldQuad::Release()
+{
+    ReleaseInterface(vertexBuffer);
+    DropTextureReference(texture);
+    ParticleManager::Withdraw(this);
+}
+
+void WorldQuad::SetTexture(const std::string& name)
+{
+    TextureRecord* previous = texture;
+    texture = DataManager::Get()->GetTexture(name, false);
+    DropTextureReference(previous);
+}
+
+void WorldQuad::CreateBuffer(float width, float height)
+{
+    halfWidth = width;
+    halfHeight = height;
+    ReleaseInterface(vertexBuffer);
+    if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
+        device->CreateVertexBuffer(sizeof(vertices), D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
+                                   &vertexBuffer, nullptr);
+    for (ColouredVertex& v : vertices)
+        v.x = v.y = v.z = 0.0f;
+    Write();
+}
+
+void WorldQuad::UpdateFade()
+{
+    const float dt = DataManager::Get()->GetFrameTime();
+    const bool instant = !(fadeDuration > 0.0f);
+    const float step = instant ? 0.0f : dt / fadeDuration;
+    switch (fadeState) {
+    case 0:
+        if (alpha < 1.0f) {
+            alpha += step;
+            if (alpha > 1.0f || instant) {
+                alpha = 1.0f;
+                fadeState = 3;
+            }
+        }
+        break;
+    case 1:
+        if (alpha > 0.0f) {
+            alpha -= step;
+            if (alpha < 0.0f || instant) {
+                alpha = 0.0f;
+                fadeState = 3;
+            }
+        }
+        break;
+    case 2:
+        if (g_pulseFalling) {
+            alpha -= step;
+            if (alpha < PULSE_FLOOR) {
+                alpha = PULSE_FLOOR;
+                g_pulseFalling = false;
+            }
+        } else {
+            alpha += step;
+            if (alpha > 1.0f) {
+                alpha = 1.0f;
+                g_pulseFalling = true;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void WorldQuad::Submit(float x, float y, float z)
+{
+    UpdateFade();
+    const Camera* camera = Camera::Get();
+    const D3DXVECTOR3 at(x, y, z);
+    D3DXVECTOR3 fromEye = at - camera->GetEye();
+    cameraDistance = D3DXVec3Length(&fromEye);
+    const D3DXMATRIX& view = camera->GetView();
+    const D3DXVECTOR3 right(view._11, view._21, view._31);
+    const D3DXVECTOR3 up(view._12, view._22, view._32);
+    const D3DXVECTOR3 corners[4] = {
+        at - right * halfWidth - up * halfHeight,
+        at - right * halfWidth + up * halfHeight,
+        at + right * (fill * halfWidth) - up * halfHeight,
+        at + right * (fill * halfWidth) + up * halfHeight,
+    };
+    for (int i = 0; i < 4; ++i) {
+        vertices[static_cast<size_t>(i)].x = corners[i].x;
+        vertices[static_cast<size_t>(i)].y = corners[i].y;
+        vertices[static_cast<size_t>(i)].z = corners[i].z;
+    }
+
+    // Frames of a strip are stacked from the top of the texture down.
+    const int frames = texture ? texture->frameCount : 1;
+    if (frames > 1) {
+        frameElapsed += DataManager::Get()->GetFrameTime();
+        if (frameElapsed >= frameTime) {
+            frameElapsed = 0.0f;
+            if (animate && ++frame > frames)
+                frame = 1;
+        }
+        const float frameHeight = 1.0f / static_cast<float>(frames);
+        vTop = static_cast<float>(frame - 1) * frameHeight;
+        vBottom = vTop + frameHeight;
+    }
+    Write();
+}
+
+void WorldQuad::Queue()
+{
+    ParticleManager::Get()->SubmitWorldQuad(this);
+}
+
+void WorldQuad::Write()
+{
+    const D3DCOLOR packed = PackColour(alpha, colour.x, colour.y, colour.z);
+    const float u[4] = {uLeft, uLeft, uRight, uRight};
+    const float v[4] = {vBottom, vTop, vBottom, vTop};
+    for (size_t i = 0; i < 4; ++i) {
+        vertices[i].colour = packed;
+        vertices[i].u = u[i];
+        vertices[i].v = v[i];
+    }
+    if (!vertexBuffer)
+        return;
+    void* data = nullptr;
+    if (SUCCEEDED(vertexBuffer->Lock(0, 0, &data, 0)) && data) {
+        std::memcpy(data, vertices.data(), sizeof(vertices));
+        vertexBuffer->Unlock();
+    }
+}
+
+void WorldQuad::Draw(IDirect3DDevice9* device)
+{
+    if (!device || !vertexBuffer)
+        return;
+    if (texture && texture->texture)
+        device->SetTexture(0, texture->texture);
+    device->SetStreamSource(0, vertexBuffer, 0, sizeof(ColouredVertex));
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+}

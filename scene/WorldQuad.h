@@ -1,0 +1,65 @@
+#pragma once
+// A textured rectangle in the world that always faces the camera: tinted, fading, optionally animated through
+// the frames of a texture strip, and shortened from the right by a fill fraction (health and mana bars, buff
+// arrows). Its owner places it every frame and hands it to the particle pass.
+
+#include "d3d9/D3D9.h"
+#include "d3dx9/D3DX9Math.h"
+#include "scene/ColourBytes.h"
+
+#include <array>
+#include <string>
+
+struct TextureRecord;
+
+class WorldQuad
+{
+public:
+    WorldQuad();
+    ~WorldQuad();
+    WorldQuad(const WorldQuad&) = delete;
+    WorldQuad& operator=(const WorldQuad&) = delete;
+
+    void CreateBuffer(float halfWidth, float halfHeight);
+    void SetTexture(const std::string& name);
+    // Places the quad at a world point for this frame.
+    void Submit(float x, float y, float z);
+    // Hands the placed quad to the particle pass.
+    void Queue();
+    void UpdateFade();
+    void Draw(IDirect3DDevice9* device);
+    void Release();
+
+    static void ResetPulse();
+
+    const std::array<ColouredVertex, 4>& Vertices() const { return vertices; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return vertexBuffer; }
+    TextureRecord* Texture() const { return texture; }
+    float HalfWidth() const { return halfWidth; }
+    float HalfHeight() const { return halfHeight; }
+
+    float cameraDistance = 100000.0f;
+    float fill = 1.0f;
+    float vTop = 0.0f;
+    float vBottom = 1.0f;
+    float uRight = 1.0f;
+    float uLeft = 0.0f;
+    bool animate = false;
+    float frameTime = 1.0f / 12.0f;
+    int frame = 1;
+    float frameElapsed = 0.0f;
+    int fadeState = 3; // 0 fading in, 1 fading out, 2 pulsing, 3 steady
+    float alpha = 0.0f;
+    float fadeDuration = 0.5f;
+    D3DXVECTOR3 colour{1.0f, 1.0f, 1.0f};
+    unsigned order = 0;
+
+private:
+    void Write();
+
+    float halfWidth = 0.0f;
+    float halfHeight = 0.0f;
+    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
+    TextureRecord* texture = nullptr;
+    std::array<ColouredVertex, 4> vertices{};
+};

@@ -1,0 +1,322 @@
+#include "core/DataManager.h"
+
+#include "d3d9/null/NullDevice.h"
+#include "d3dx9/D3DX9Core.h"
+#include "sound/FSound.h"
+#include "support/DataTree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::string ReadWhole(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// A 2 x 2 uncompressed 32-bit TGA.
+std::string TinyTga()
+{
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = 2;
+    tga[14] = 2;
+    tga[16] = 32;
+    tga[17] = 0x28;
+    tga += std::string(16, '\x7f');
+    return tga;
+}
+
+// A tenth of a second of silence as 16-bit mono PCM.
+std::string TinyWav()
+{
+    const uint32_t frames = 4410;
+    const uint32_t bytes = frames * 2;
+    std::string wav = "RIFF";
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            wav += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put(36 + bytes, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(1, 2);
+    put(44100, 4);
+    put(88200, 4);
+    put(2, 2);
+    put(16, 2);
+    wav += "data";
+    put(bytes, 4);
+    wav += std::string(bytes, '\0');
+    return wav;
+}
+
+// A null device and a scratch data tree; the data manager must give back every reference it took.
+class DataManagerCache : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The effect file of the default data, read before the scratch tree becomes the working directory.
+        m_basicEffect = ReadWhole(std::filesystem::current_path() / "Data/Effect Files/basic.fx");
+        ASSERT_FALSE(m_basicEffect.empty()) << "the default Data tree is missing";
+        NullDevice::ResetConfig();
+        NullDeviceConfig config;
+        config.maxTextureWidth = 2048;
+        config.maxTextureHeight = 1024;
+        NullDevice::SetConfig(config);
+        D3D9SetBackEnd(D3D9_BACKEND_NULL);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(m_d3d, nullptr);
+        m_params.BackBufferWidth = 320;
+        m_params.BackBufferHeight = 240;
+        m_params.BackBufferFormat = D3DFMT_X8R8G8B8;
+        m_params.BackBufferCount = 1;
+        m_params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        m_params.Windowed = TRUE;
+        m_params.EnableAutoDepthStencil = TRUE;
+        m_params.AutoDepthStencilFormat = D3DFMT_D24S8;
+        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                      D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &m_params,
+                                      &m_device),
+                  D3D_OK);
+    }
+
+    void TearDown() override
+    {
+        m_tree.reset(); // releases everything the data manager holds
+        if (m_device) {
+            EXPECT_EQ(m_device->Release(), 0u) << "a cached resource still holds the device";
+        }
+        if (m_d3d)
+            m_d3d->Release();
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        NullDevice::ResetConfig();
+    }
+
+    DataTree& Tree(const std::string& install = "")
+    {
+        m_tree = std::make_unique<DataTree>(install);
+        m_tree->Write("Data/Effect Files/basic.fx", m_basicEffect);
+        m_tree->Write("Data/default.tga", TinyTga());
+        return *m_tree;
+    }
+
+    DataManager* Data()
+    {
+        DataManager* data = DataManager::Get();
+        data->SetDevice(m_device);
+        return data;
+    }
+
+    std::string m_basicEffect;
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_device = nullptr;
+    D3DPRESENT_PARAMETERS m_params{};
+    std::unique_ptr<DataTree> m_tree;
+};
+
+} // namespace
+
+TEST_F(DataManagerCache, SetDeviceCopiesCapabilitiesMakesTheSpriteAndReadsSpells)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Config Files/Spells/Heal.txt",
+               DataTree::Lines({"Name = Heal", "Spell Type = Spell", "Mana Cost = 15", "Amount = 35"}));
+    DataManager* data = DataManager::Get();
+    EXPECT_EQ(data->GetDevice(), nullptr);
+    EXPECT_EQ(data->GetDeviceCaps().MaxTextureWidth, 0u);
+    data->SetDevice(nullptr);
+    EXPECT_EQ(data->GetDevice(), nullptr);
+
+    data->SetDevice(m_device);
+    EXPECT_EQ(data->GetDevice(), m_device);
+    EXPECT_EQ(data->GetDeviceCaps().MaxTextureWidth, 2048u);
+    EXPECT_EQ(data->GetDeviceCaps().MaxTextureHeight, 1024u);
+    EXPECT_NE(data->GetSprite(), nullptr);
+    SpellDefinition heal;
+    ASSERT_TRUE(data->GetSpell("Heal", heal));
+    EXPECT_EQ(heal.manaCost, 15);
+    EXPECT_EQ(heal.amount, 35);
+}
+
+TEST_F(DataManagerCache, FrameCountsComeFromTheBareFileName)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Textures/Hud Textures/bMove_f2.tga", TinyTga());
+    tree.Write("Data/Textures/Icon Textures/selectedIcon_f9.tga", TinyTga());
+    tree.Write("Data/Textures/Hud Textures/plain.tga", TinyTga());
+    DataManager* data = Data();
+
+    TextureRecord* move = data->GetTexture("bMove_f2.tga");
+    ASSERT_NE(move, nullptr);
+    EXPECT_EQ(move->frameCount, 2);
+    EXPECT_FLOAT_EQ(move->frameWidth, 0.5f);
+    EXPECT_EQ(move->fileName, (tree.Root() / "Data/Textures/Hud Textures/bMove_f2.tga").string());
+    EXPECT_NE(move->texture, nullptr);
+
+    TextureRecord* selected = data->GetTexture("selectedIcon_f9.tga");
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->frameCount, 9);
+    EXPECT_FLOAT_EQ(selected->frameWidth, 1.0f / 9.0f);
+
+    TextureRecord* plain = data->GetTexture("plain.tga");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->frameCount, 1);
+    EXPECT_FLOAT_EQ(plain->frameWidth, 1.0f);
+}
+
+TEST_F(DataManagerCache, AnInstallDirectoryNamedLikeAFrameCountChangesNothing)
+{
+    DataTree& tree = Tree("Games_f3");
+    tree.Write("Data/Textures/Hud Textures/plain.tga", TinyTga());
+    TextureRecord* plain = Data()->GetTexture("plain.tga");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_NE(plain->fileName.find("_f3"), std::string::npos);
+    EXPECT_EQ(plain->frameCount, 1);
+    EXPECT_FLOAT_EQ(plain->frameWidth, 1.0f);
+}
+
+TEST_F(DataManagerCache, RepeatedRequestsShareOneTextureAndCountReferences)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Textures/Hud Textures/bAttack_f2.tga", TinyTga());
+    DataManager* data = Data();
+    TextureRecord* first = data->GetTexture("bAttack_f2.tga");
+    TextureRecord* second = data->GetTexture("BATTACK_F2.TGA");
+    TextureRecord* third = data->GetTexture("bAttack_f2.tga");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(third, first);
+    EXPECT_EQ(first->referenceCount, 3);
+    // The cache holds the one reference to the texture.
+    EXPECT_EQ(first->texture->AddRef(), 2u);
+    first->texture->Release();
+}
+
+TEST_F(DataManagerCache, MissingTexturesFallBackOrYieldNull)
+{
+    Tree();
+    DataManager* data = Data();
+    EXPECT_EQ(data->GetTexture("nowhere.tga", true), nullptr);
+    // The miss made no entry: the default texture is fresh when asked for now.
+    TextureRecord* substitute = data->GetTexture("nowhere.tga");
+    ASSERT_NE(substitute, nullptr);
+    EXPECT_TRUE(substitute->fileName.size() >= 11 &&
+                substitute->fileName.compare(substitute->fileName.size() - 11, 11, "default.tga") == 0);
+    EXPECT_EQ(substitute->referenceCount, 1);
+    EXPECT_EQ(data->GetTexture("default.tga"), substitute);
+    EXPECT_EQ(substitute->referenceCount, 2);
+}
+
+TEST_F(DataManagerCache, ATextureThatFailsToLoadIsNotCached)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Textures/Hud Textures/broken.tga", "not an image");
+    DataManager* data = Data();
+    EXPECT_EQ(data->GetTexture("broken.tga"), nullptr);
+    // Tried again, and loaded once the file is mended.
+    tree.Write("Data/Textures/Hud Textures/broken.tga", TinyTga());
+    TextureRecord* mended = data->GetTexture("broken.tga");
+    ASSERT_NE(mended, nullptr);
+    EXPECT_EQ(mended->referenceCount, 1);
+}
+
+TEST_F(DataManagerCache, TwoThreadsLoadingTheSameTexturesShareThem)
+{
+    DataTree& tree = Tree();
+    for (int i = 0; i < 8; ++i)
+        tree.Write("Data/Textures/Hud Textures/t" + std::to_string(i) + ".tga", TinyTga());
+    DataManager* data = Data();
+    auto load = [&] {
+        for (int round = 0; round < 10; ++round)
+            for (int i = 0; i < 8; ++i)
+                data->GetTexture("t" + std::to_string(i) + ".tga");
+    };
+    std::thread worker(load);
+    load();
+    worker.join();
+    for (int i = 0; i < 8; ++i) {
+        TextureRecord* record = data->GetTexture("t" + std::to_string(i) + ".tga");
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->referenceCount, 21);
+    }
+}
+
+TEST_F(DataManagerCache, EffectsAreCachedWithTheBasicTechniqueAndFallBack)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Effect Files/terrain.fx", m_basicEffect);
+    DataManager* data = Data();
+
+    ID3DXEffect* basic = data->GetEffect("basic.fx", true);
+    ASSERT_NE(basic, nullptr);
+    EXPECT_STREQ(basic->GetCurrentTechnique(), "Basic");
+    EXPECT_EQ(data->GetEffect("basic.fx", true), basic);
+    // A missing effect becomes basic.fx; LoadEffect gives nothing instead.
+    EXPECT_EQ(data->GetEffect("missing.fx", true), basic);
+    EXPECT_EQ(data->LoadEffect("missing.fx"), nullptr);
+
+    data->SetTechnique("StaticObjectTechnique");
+    EXPECT_STREQ(basic->GetCurrentTechnique(), "StaticObjectTechnique");
+
+    // Loaded with the pool, an effect shares it; loaded without, it has none.
+    ID3DXEffectPool* pool = nullptr;
+    ASSERT_EQ(basic->GetPool(&pool), D3D_OK);
+    ASSERT_NE(pool, nullptr);
+    ID3DXEffect* loose = data->GetEffect("terrain.fx", false);
+    ASSERT_NE(loose, nullptr);
+    EXPECT_NE(loose, basic);
+    ID3DXEffectPool* noPool = nullptr;
+    loose->GetPool(&noPool);
+    EXPECT_EQ(noPool, nullptr);
+    if (noPool)
+        noPool->Release();
+    pool->Release();
+
+    // The cache holds the one reference of each effect.
+    EXPECT_EQ(basic->AddRef(), 2u);
+    basic->Release();
+}
+
+TEST_F(DataManagerCache, DeviceResetSucceedsAroundLostAndResetNotices)
+{
+    Tree();
+    DataManager* data = Data();
+    ASSERT_NE(data->GetEffect("basic.fx", true), nullptr);
+    data->OnDeviceLost();
+    EXPECT_EQ(m_device->Reset(&m_params), D3D_OK);
+    data->OnDeviceReset();
+    EXPECT_EQ(data->GetDevice()->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Sound/Sound Effects/beep.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/broken.wav", "RIFF garbage");
+    DataManager* data = Data();
+    // Neither the sound nor the default sound: nothing.
+    EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
+
+    FSOUND_SAMPLE* beep = data->GetSoundSample("beep.wav");
+    ASSERT_NE(beep, nullptr);
+    EXPECT_EQ(data->GetSoundSample("Beep.WAV"), beep);
+    EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
+
+    tree.Write("Data/Sound/Sound Effects/defaultSound.wav", TinyWav());
+    FSOUND_SAMPLE* fallback = data->GetSoundSample("missing.wav");
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_NE(fallback, beep);
+    EXPECT_EQ(data->GetSoundSample("defaultSound.wav"), fallback);
+}
