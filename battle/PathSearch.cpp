@@ -43,7 +43,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     }
     const Player* owner = unit.GetOwner();
     const int team = owner ? owner->team : Player::kNoTeam;
-    const bool ignoresZones = unit.HasActiveEffect(DEFEND_FREE);
+    const bool ignoresZones = unit.HasActiveEffect(EffectType::DEFEND_FREE);
 
     open.assign(1, start);
     closed.assign(1, start);

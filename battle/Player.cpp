@@ -369,7 +369,7 @@ void Player::DispatchCommand()
         if (hud)
             hud->HideHighlight();
         unit->ClearTarget();
-        if (!unit->HasActiveEffect(PHALANX))
+        if (!unit->HasActiveEffect(EffectType::PHALANX))
             unit->SetState(IDLE);
         unit->DeselectAbility();
         break;
