@@ -5,7 +5,6 @@
 #include "Writers.h"
 
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 
 #include <cmath>
 #include <functional>
@@ -347,7 +346,4 @@ void WriteEffectTextures(const std::filesystem::path& root)
     WriteBoltTextures(root);
     WriteDecalTextures(root);
     WriteWorldQuadTextures(root);
-    // The digits' font was found through fontconfig; its caches are let go so that nothing outlives the run.
-    cairo_debug_reset_static_data();
-    FcFini();
 }
