@@ -379,6 +379,20 @@ TEST_F(HexDrawTest, FadeWritesItsFinalAlphaIntoTheFan)
     EXPECT_EQ(ColourOf(hex, 7), 0xFFFFFFFFu);
 }
 
+// A hex whose fan buffer could not be made still takes part in the rules; it is only never drawn.
+TEST_F(HexDrawTest, HexWithoutAFanBufferFadesAndIsSkipped)
+{
+    Hex hex;
+    hex.alpha = 0.3f;
+    hex.fadeState = FADE_IN;
+    hex.UpdateFade(0.1f);
+    hex.WriteAlpha();
+    EXPECT_FLOAT_EQ(hex.alpha, 0.35f);
+    Null()->ResetCounters();
+    hex.Draw(device);
+    EXPECT_EQ(Null()->DrawCount(), 0u);
+}
+
 TEST_F(HexDrawTest, RenderDrawsEveryListedHexAndEmptiesTheLists)
 {
     FakePointer pointer;
