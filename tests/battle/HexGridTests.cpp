@@ -308,6 +308,20 @@ TEST_F(HexGridTest, DefendedZonesCountOnlyUnitsThatReachTheHex)
     EXPECT_TRUE(At(10, 13)->UnitsWithinRadius().empty());
 }
 
+TEST_F(HexGridTest, AGoneBoardLeavesNoHoveredHex)
+{
+    FakePointer pointer;
+    Hex elsewhere;
+    pointer.hovered = &elsewhere;
+    auto other = std::make_unique<HexGrid>();
+    other.reset();
+    EXPECT_EQ(pointer.hovered, &elsewhere) << "a hex of another board stays";
+    pointer.hovered = At(35, 41);
+    DataManager::Get()->SetHexGrid(nullptr);
+    grid.reset();
+    EXPECT_EQ(pointer.hovered, nullptr);
+}
+
 TEST_F(HexGridTest, FadesStopAtTheirEnds)
 {
     Hex& hex = *At(3, 3);
