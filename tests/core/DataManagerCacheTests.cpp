@@ -7,6 +7,7 @@
 #include "sound/FSound.h"
 #include "support/DataTree.h"
 #include "support/TestDevice.h"
+#include "support/WavFile.h"
 #include "win32/Log.h"
 
 #include <gtest/gtest.h>
@@ -39,25 +40,6 @@ std::string TinyTga()
     tga[17] = 0x28;
     tga += std::string(16, '\x7f');
     return tga;
-}
-
-// A tenth of a second of silence as 16-bit mono PCM.
-std::string TinyWav()
-{
-    std::string wav;
-    auto put = [&](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            wav += static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    wav += "RIFF";
-    put(36 + 8820, 4);
-    wav += "WAVEfmt ";
-    for (const auto& [v, n] :
-         {std::pair<uint32_t, int>{16, 4}, {1, 2}, {1, 2}, {44100, 4}, {88200, 4}, {2, 2}, {16, 2}})
-        put(v, n);
-    wav += "data";
-    put(8820, 4);
-    return wav + std::string(8820, '\0');
 }
 
 // A null device and a scratch data tree; the data manager must give back every reference it took.
@@ -271,7 +253,7 @@ TEST_F(DataManagerCache, DeviceResetSucceedsAroundLostAndResetNotices)
 TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)
 {
     DataTree& tree = Tree();
-    tree.Write("Data/Sound/Sound Effects/beep.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/beep.wav", WavBytes(44100, 1, 4410, 0));
     tree.Write("Data/Sound/Sound Effects/broken.wav", "RIFF garbage");
     DataManager* data = Data();
     // Neither the sound nor the default sound: nothing.
@@ -282,7 +264,7 @@ TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)
     EXPECT_EQ(data->GetSoundSample("Beep.WAV"), beep);
     EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
 
-    tree.Write("Data/Sound/Sound Effects/defaultSound.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/defaultSound.wav", WavBytes(44100, 1, 4410, 0));
     FSOUND_SAMPLE* fallback = data->GetSoundSample("other.wav");
     ASSERT_NE(fallback, nullptr);
     EXPECT_NE(fallback, beep);
@@ -300,8 +282,8 @@ TEST_F(DataManagerCache, ASoundNameThatGaveNothingIsNotLookedUpAgain)
         EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
     }
     // One failed load each, however often the sound is asked for, even once the files are there.
-    tree.Write("Data/Sound/Sound Effects/broken.wav", TinyWav());
-    tree.Write("Data/Sound/Sound Effects/missing.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/broken.wav", WavBytes(44100, 1, 4410, 0));
+    tree.Write("Data/Sound/Sound Effects/missing.wav", WavBytes(44100, 1, 4410, 0));
     EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
     EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
     EXPECT_EQ(log.Count("sound.unreadable"), 2);

@@ -1,4 +1,5 @@
 #include "sound/FSound.h"
+#include "support/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -18,32 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// A 16-bit PCM WAV of `frames` frames of a loud square wave.
-void WriteWav(const fs::path& path, int rate, int channels, int frames)
-{
-    std::ofstream out(path, std::ios::binary);
-    auto put = [&out](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-    };
-    const auto block = static_cast<uint32_t>(channels * 2), dataBytes = block * static_cast<uint32_t>(frames);
-    out.write("RIFF", 4);
-    put(36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    for (const auto& [value, bytes] : {std::pair<uint32_t, int>{16, 4},
-                                       {1, 2},
-                                       {static_cast<uint32_t>(channels), 2},
-                                       {static_cast<uint32_t>(rate), 4},
-                                       {static_cast<uint32_t>(rate) * block, 4},
-                                       {block, 2},
-                                       {16, 2}})
-        put(value, bytes);
-    out.write("data", 4);
-    put(dataBytes, 4);
-    for (int i = 0; i < frames * channels; ++i)
-        put(static_cast<uint16_t>((i / channels / 50) % 2 ? 20000 : -20000), 2);
-}
 
 bool WaitFor(bool (*condition)(int), int channel, double seconds)
 {
