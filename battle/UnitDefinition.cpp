@@ -2,8 +2,8 @@
 
 #include "core/ConfigParser.h"
 #include "core/DataManager.h"
+#include "win32/Log.h"
 
-#include <cstdio>
 #include <fstream>
 
 namespace {
@@ -43,7 +43,8 @@ void ParseField(const std::string& unit, const char* what, const std::string& te
                 T& out)
 {
     if (!text.empty() && !MatchKeyword(text, keywords, out))
-        std::fprintf(stderr, "Unit \"%s\": unknown %s \"%s\"; the default stays.\n", unit.c_str(), what, text.c_str());
+        Log(LogLevel::WARNING, "unit.keyword",
+            "unit \"" + unit + "\": unknown " + what + " \"" + text + "\"; the default stays");
 }
 
 } // namespace
@@ -66,7 +67,7 @@ bool UnitDefinition::Read(const std::string& fileName)
     if (path != DataManager::NotFound)
         in.open(path, std::ios::binary);
     if (!in.is_open()) {
-        std::fprintf(stderr, "Unit definition \"%s\" cannot be found or opened.\n", fileName.c_str());
+        Log(LogLevel::WARNING, "unit.missing", "unit definition \"" + fileName + "\" cannot be found or opened");
         return false;
     }
     return Read(in, fileName);
@@ -79,8 +80,9 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
     std::string lines[PositionalLines + 1];
     for (int number = 1; number <= PositionalLines; ++number) {
         if (!ReadConfigLine(in, lines[number])) {
-            std::fprintf(stderr, "Unit definition \"%s\" ends at line %d of its %d fixed lines.\n", fileName.c_str(),
-                         number - 1, PositionalLines);
+            Log(LogLevel::WARNING, "unit.truncated",
+                "unit definition \"" + fileName + "\" ends at line " + std::to_string(number - 1) + " of its " +
+                    std::to_string(PositionalLines) + " fixed lines");
             return false;
         }
     }
