@@ -43,8 +43,8 @@ void ParseField(const std::string& unit, const char* what, const std::string& te
                 T& out)
 {
     if (!text.empty() && !MatchKeyword(text, keywords, out))
-        Log(LogLevel::WARNING, "unit.keyword",
-            "unit \"" + unit + "\": unknown " + what + " \"" + text + "\"; the default stays");
+        LogFormat(LogLevel::WARNING, "unit.file", "Unit \"%s\": unknown %s \"%s\"; the default stays.", unit.c_str(),
+                  what, text.c_str());
 }
 
 } // namespace
@@ -67,7 +67,8 @@ bool UnitDefinition::Read(const std::string& fileName)
     if (path != DataManager::NotFound)
         in.open(path, std::ios::binary);
     if (!in.is_open()) {
-        Log(LogLevel::WARNING, "unit.missing", "unit definition \"" + fileName + "\" cannot be found or opened");
+        LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" cannot be found or opened.",
+                  fileName.c_str());
         return false;
     }
     return Read(in, fileName);
@@ -80,9 +81,8 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
     std::string lines[PositionalLines + 1];
     for (int number = 1; number <= PositionalLines; ++number) {
         if (!ReadConfigLine(in, lines[number])) {
-            Log(LogLevel::WARNING, "unit.truncated",
-                "unit definition \"" + fileName + "\" ends at line " + std::to_string(number - 1) + " of its " +
-                    std::to_string(PositionalLines) + " fixed lines");
+            LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" ends at line %d of its %d fixed lines.",
+                      fileName.c_str(), number - 1, PositionalLines);
             return false;
         }
     }

@@ -123,7 +123,7 @@ TEST(SpellFile, AFileWithoutSpellTypeEndsAtTheEndOfTheFile)
     SpellDefinition spell;
     LogCapture log;
     EXPECT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Broken.txt"));
-    EXPECT_EQ(log.Count("spell.truncated"), 1);
+    EXPECT_EQ(log.Count("spell.file"), 1);
     EXPECT_EQ(spell.name, "Broken");
     EXPECT_EQ(spell.description, "one\n5\n");
     EXPECT_EQ(spell.spellType, "None");
