@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -107,6 +108,11 @@ BOOL SetCursorPos(int x, int y)
     if (registry.ClientToWindow(main, clientX, clientY, &windowX, &windowY)) {
         registry.With(main, [&](WindowRecord& r) { SDL_WarpMouseInWindow(r.sdl, windowX, windowY); });
     }
+    // A Wayland compositor does not let a program move the pointer: the caller learns that the pointer
+    // stays where the user put it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "wayland") == 0)
+        return FALSE;
     return TRUE;
 }
 

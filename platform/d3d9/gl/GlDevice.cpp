@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <time.h>
 
 namespace {
 
@@ -189,6 +190,25 @@ bool Update(float* dst, const float* src, size_t count)
         return false;
     std::memcpy(dst, src, count * sizeof(float));
     return true;
+}
+
+// VARNHOLT_REPORT_FIRST_FRAME=1 prints the wall-clock time of the first two Presents on stderr (the game's
+// splash picture, then its first frame), so a script that noted when it started the game can tell how long
+// the start took.
+void ReportEarlyPresent()
+{
+    constexpr int REPORTED_PRESENTS = 2;
+    static int presents = 0;
+    if (presents >= REPORTED_PRESENTS)
+        return;
+    ++presents;
+    const char* value = std::getenv("VARNHOLT_REPORT_FIRST_FRAME");
+    if (!value || !*value || std::strcmp(value, "0") == 0)
+        return;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::fprintf(stderr, "d3d9/gl: present %d at %lld.%09ld\n", presents, static_cast<long long>(now.tv_sec),
+                 now.tv_nsec);
 }
 
 bool DebugOutputWanted()
@@ -770,6 +790,7 @@ HRESULT GlDevice::BackEndPresent()
     vertexInputValid_ = false;
     glDrawArrays(GL_TRIANGLES, 0, 3);
     SDL_GL_SwapWindow(sdlWindow_);
+    ReportEarlyPresent();
     appliedChangeCount_ = ~0ull;
     return D3D_OK;
 }
