@@ -371,9 +371,9 @@ void Effect::Upload(Pass& pass, bool rebindAll)
     const float fog[4] = {fogEnabled ? 1.0f : 0.0f, static_cast<float>((fogColour >> 16) & 0xFF) / 255.0f,
                           static_cast<float>((fogColour >> 8) & 0xFF) / 255.0f,
                           static_cast<float>(fogColour & 0xFF) / 255.0f};
-    if (std::memcmp(fog, pass.fog, sizeof(fog)) != 0) {
-        pass.program->SetUniform("fxFog", SHADER_UNIFORM_VEC4, fog, 1);
-        std::memcpy(pass.fog, fog, sizeof(fog));
+    if (std::memcmp(fog, program.fog, sizeof(fog)) != 0) {
+        program.program->SetUniform("fxFog", SHADER_UNIFORM_VEC4, fog, 1);
+        std::memcpy(program.fog, fog, sizeof(fog));
     }
 }
 

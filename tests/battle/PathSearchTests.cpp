@@ -150,7 +150,7 @@ TEST_F(PathSearchTest, EnemyZoneStopsTheWalkAtItsFirstHex)
     EXPECT_EQ(unit->path.front()->row, 12) << "the walk ends on the first zone hex";
     EXPECT_EQ(unit->path.back()->row, 11);
 
-    unit->effects = {DEFEND_FREE};
+    unit->effects = {EffectType::DEFEND_FREE};
     EXPECT_EQ(Find(At(14, 10), count), PathSearch::IN_RANGE);
     EXPECT_EQ(unit->path.front(), At(14, 10)) << "camouflaged units walk through";
     unit->effects.clear();

@@ -363,7 +363,7 @@ TEST_F(DispatchTest, AReadyCastTakesEffectAndEndsTheCommand)
     unit->state = CASTING;
     unit->selected = true;
     unit->storedCheck = AREA_IN_RANGE;
-    unit->effects = {PHALANX};
+    unit->effects = {EffectType::PHALANX};
     first.DispatchCommand();
     EXPECT_EQ(session.areaCaster, unit);
     EXPECT_EQ(session.areaAbility, "Fireball");
