@@ -2,6 +2,7 @@
 
 #include "core/ConfigParser.h"
 #include "core/DataManager.h"
+#include "win32/Log.h"
 
 #include <cstdio>
 #include <fstream>
@@ -43,7 +44,8 @@ void ParseField(const std::string& unit, const char* what, const std::string& te
                 T& out)
 {
     if (!text.empty() && !MatchKeyword(text, keywords, out))
-        std::fprintf(stderr, "Unit \"%s\": unknown %s \"%s\"; the default stays.\n", unit.c_str(), what, text.c_str());
+        LogFormat(LogLevel::WARNING, "unit.file", "Unit \"%s\": unknown %s \"%s\"; the default stays.", unit.c_str(),
+                  what, text.c_str());
 }
 
 } // namespace
@@ -66,7 +68,8 @@ bool UnitDefinition::Read(const std::string& fileName)
     if (path != DataManager::NotFound)
         in.open(path, std::ios::binary);
     if (!in.is_open()) {
-        std::fprintf(stderr, "Unit definition \"%s\" cannot be found or opened.\n", fileName.c_str());
+        LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" cannot be found or opened.",
+                  fileName.c_str());
         return false;
     }
     return Read(in, fileName);
@@ -79,8 +82,8 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
     std::string lines[PositionalLines + 1];
     for (int number = 1; number <= PositionalLines; ++number) {
         if (!ReadConfigLine(in, lines[number])) {
-            std::fprintf(stderr, "Unit definition \"%s\" ends at line %d of its %d fixed lines.\n", fileName.c_str(),
-                         number - 1, PositionalLines);
+            LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" ends at line %d of its %d fixed lines.",
+                      fileName.c_str(), number - 1, PositionalLines);
             return false;
         }
     }

@@ -400,15 +400,15 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
 {
     std::string line;
     if (!ReadConfigLine(in, line)) {
-        std::fprintf(stderr, "Spell file \"%s\" is empty; it is skipped.\n", fileName.c_str());
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\" is empty; it is skipped.", fileName.c_str());
         return false;
     }
     record.name = ParseConfigString(line);
 
     // A file cut short keeps what it had; the rest of the record stays as it was.
     auto truncated = [&](const char* missing) {
-        std::fprintf(stderr, "Spell file \"%s\" ends before its %s; the rest keeps its defaults.\n", fileName.c_str(),
-                     missing);
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\" ends before its %s; the rest keeps its defaults.",
+                  fileName.c_str(), missing);
         return true;
     };
 
@@ -453,12 +453,14 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
         return truncated("effect type");
     const std::string effect = ParseConfigString(line);
     if (!ParseEffectType(effect, record.effectType))
-        std::fprintf(stderr, "Spell file \"%s\": unknown effect type \"%s\".\n", fileName.c_str(), effect.c_str());
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\": unknown effect type \"%s\".", fileName.c_str(),
+                  effect.c_str());
     if (!ReadConfigLine(in, line))
         return truncated("school");
     const std::string school = ParseConfigString(line);
     if (!ParseSpellSchool(school, record.school))
-        std::fprintf(stderr, "Spell file \"%s\": unknown school \"%s\".\n", fileName.c_str(), school.c_str());
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\": unknown school \"%s\".", fileName.c_str(),
+                  school.c_str());
     if (!ReadConfigLine(in, line))
         return truncated("action-point cost");
     record.actionPointCost =

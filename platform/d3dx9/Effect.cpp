@@ -3,6 +3,7 @@
 #include "d3dx9/D3DXBuffer.h"
 #include "d3dx9/EffectPool.h"
 #include "d3dx9/EffectValue.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <algorithm>
@@ -538,7 +539,7 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, cons
     auto report = [&](const std::string& message, HRESULT code) {
         // One line on stderr; the whole message (a compiler log may run to many lines) goes to the buffer.
         const std::string firstLine = message.substr(0, message.find('\n'));
-        std::fprintf(stderr, "effect %s: %s\n", srcFile, firstLine.c_str());
+        LogFormat(LogLevel::WARNING, "effect.file", "effect %s: %s", srcFile, firstLine.c_str());
         if (compilationErrors != nullptr)
             *compilationErrors = D3DXBuffer::FromText(std::string(srcFile) + ": " + message);
         return code;
