@@ -375,6 +375,10 @@ BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT rem
 BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax);
 // Blocks until a message (or the pending quit) waits in the queue.
 BOOL WaitMessage();
+constexpr DWORD QS_ALLINPUT = 0x04FF;
+// Waits until a message waits in the queue (WAIT_OBJECT_0 + count) or the time is up (WAIT_TIMEOUT). Only the
+// message queue can be waited on here: a call with objects fails (WAIT_FAILED).
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 void PostQuitMessage(int exitCode);
