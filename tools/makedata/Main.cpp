@@ -17,6 +17,8 @@ int main(int argc, char** argv)
         WriteTextures(root);
         WriteSounds(root);
         WriteEffects(root);
+        WriteModels(root);
+        WriteStaticMeshes(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());
         return 1;

@@ -11,3 +11,7 @@ void WriteSounds(const std::filesystem::path& root);
 // The music tracks; called by WriteSounds.
 void WriteMusic(const std::filesystem::path& root);
 void WriteEffects(const std::filesystem::path& root);
+// The class models with their textures and animation files.
+void WriteModels(const std::filesystem::path& root);
+// The static level meshes and the glow meshes, with their textures.
+void WriteStaticMeshes(const std::filesystem::path& root);
