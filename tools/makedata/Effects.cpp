@@ -10,9 +10,10 @@ namespace {
 
 // The post-process pass: the scene texture drawn onto the pre-transformed screen quad. While the screen
 // shakes the picture moves by a small offset that swings with the game time, proportional to
-// shakeMagnitude (0 at rest, so the picture stands still).
+// shakeMagnitude (0 at rest, so the picture stands still). The scene target has the back buffer's size, so
+// the picture is sampled one to one, without filtering (a shake moves it by whole pixels).
 constexpr const char* POST_PROCESS = R"(// The scene, drawn onto the screen through the post-process pass.
-texture PostProcessTexture { AddressU = Clamp; AddressV = Clamp; MinFilter = Linear; MagFilter = Linear;
+texture PostProcessTexture { AddressU = Clamp; AddressV = Clamp; MinFilter = Point; MagFilter = Point;
                              MipFilter = None; };
 float4x4 viewProjMatrix;
 float gameTime = 0.0;
