@@ -159,6 +159,10 @@ void Application::Halt()
 int Application::Run()
 {
     MSG message{};
+    D3DDISPLAYMODE desktop{};
+    if (m_direct3d && SUCCEEDED(m_direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop))) {
+        m_pacer.SetRefreshRate(desktop.RefreshRate);
+    }
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
             if (!GetMessageA(&message, nullptr, 0, 0)) {
@@ -167,6 +171,12 @@ int Application::Run()
             TranslateMessage(&message);
             DispatchMessageA(&message);
         } else if (m_active) {
+            // Frames no faster than the screen shows them; a message arriving meanwhile is handled at once.
+            if (const DWORD wait = m_pacer.MillisecondsUntilDue()) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+                continue;
+            }
+            m_pacer.FrameStarted();
             UpdateFrame();
             // A reset that failed during the update has released what the render would draw with.
             if (m_active) {

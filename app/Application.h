@@ -4,6 +4,7 @@
 
 #include "app/AdapterEnumeration.h"
 #include "app/DeviceSettings.h"
+#include "app/FramePacer.h"
 #include "d3d9/D3D9.h"
 #include "win32/Win32.h"
 
@@ -100,4 +101,5 @@ private:
     bool m_halted = false;
     bool m_resetInProgress = false;
     bool m_shutdownDone = false;
+    FramePacer m_pacer;
 };

@@ -36,7 +36,11 @@ int HexGrid::GetNeighbours(const Hex& hex, Hex* out[6])
     const int r = hex.row;
     const int c = hex.column;
     // Odd columns sit half a row further along x, so the two diagonal neighbours lie on the other side.
-    const int offsets[6][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {c % 2 == 0 ? -1 : 1, c % 2 == 0 ? 1 : -1},
+    const int offsets[6][2] = {{1, 0},
+                               {-1, 0},
+                               {0, 1},
+                               {0, -1},
+                               {c % 2 == 0 ? -1 : 1, c % 2 == 0 ? 1 : -1},
                                {c % 2 == 0 ? -1 : 1, c % 2 == 0 ? -1 : 1}};
     int count = 0;
     for (const auto& offset : offsets) {
@@ -203,12 +207,13 @@ Hex* HexGrid::PickHex(int row, int col)
         return nullptr;
     const D3DXVECTOR3& origin = pointer->GetPickRayOrigin();
     const D3DXVECTOR3& direction = pointer->GetPickRayDirection();
+    if (!hex->MayBeHitBy(origin, direction))
+        return nullptr;
     for (int i = 0; i < 6; ++i) {
         float u = 0.0f;
         float v = 0.0f;
         float distance = 0.0f;
-        if (D3DXIntersectTri(&hex->fan[0], &hex->fan[1 + i], &hex->fan[2 + i], &origin, &direction, &u, &v,
-                             &distance))
+        if (D3DXIntersectTri(&hex->fan[0], &hex->fan[1 + i], &hex->fan[2 + i], &origin, &direction, &u, &v, &distance))
             return hex;
     }
     return nullptr;

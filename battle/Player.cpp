@@ -45,7 +45,11 @@ void ClearHovered()
 
 Player::Player() = default;
 
-Player::~Player() = default;
+// The session deletes the units before the player; whatever is left still belongs to the player.
+Player::~Player()
+{
+    DeleteUnits();
+}
 
 void Player::ResetDefeatTimer()
 {

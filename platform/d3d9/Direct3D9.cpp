@@ -3,6 +3,7 @@
 #include "d3d9/BackEnds.h"
 #include "d3d9/HalCaps.h"
 #include "d3d9/PixelFormat.h"
+#include "win32/Log.h"
 
 #include <SDL.h>
 
@@ -65,8 +66,8 @@ Direct3D9::Direct3D9()
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
             ownsVideo_ = true;
         else
-            std::fprintf(stderr, "Direct3D: no video (%s); offering a %ux%u desktop\n", SDL_GetError(),
-                         FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
+            LogFormat(LogLevel::WARNING, "direct3d.device", "Direct3D: no video (%s); offering a %ux%u desktop",
+                      SDL_GetError(), FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
     }
     const int displays = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetNumVideoDisplays() : 0;
     for (int display = 0; display < std::max(displays, 1); ++display) {
@@ -310,8 +311,9 @@ HRESULT Direct3D9::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusW
         // Without OpenGL the game still runs, showing nothing, rather than refusing to start; a caller
         // that asked for GL by name gets the failure instead.
         if (!device && hr != D3DERR_INVALIDCALL && D3D9GetBackEnd() == D3D9_BACKEND_AUTO) {
-            std::fprintf(stderr, "Direct3D: no OpenGL device (error 0x%08x); continuing without rendering\n",
-                         static_cast<unsigned>(hr));
+            LogFormat(LogLevel::WARNING, "direct3d.device",
+                      "Direct3D: no OpenGL device (error 0x%08x); continuing without rendering",
+                      static_cast<unsigned>(hr));
             device = CreateNullDevice(this, window, behaviorFlags, presentationParameters, &hr);
         }
     } else {

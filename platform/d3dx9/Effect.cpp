@@ -3,6 +3,7 @@
 #include "d3dx9/D3DXBuffer.h"
 #include "d3dx9/EffectPool.h"
 #include "d3dx9/EffectValue.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <algorithm>
@@ -71,8 +72,9 @@ Effect::~Effect()
     saved_.Discard();
     for (Technique& technique : techniques_)
         for (Pass& pass : technique.passes)
-            if (pass.program != nullptr)
-                pass.program->Release();
+            for (Program* program : {&pass.plain, &pass.alphaTested})
+                if (program->program != nullptr)
+                    program->program->Release();
     parameters_.clear();
     if (pool_ != nullptr)
         pool_->Release();
@@ -141,31 +143,35 @@ HRESULT Effect::Create(IDirect3DDevice9* device, std::string_view text, EffectPo
         for (const EffectPassDecl& passDecl : techniqueDecl.passes) {
             Pass pass;
             pass.renderStates = passDecl.renderStates;
-            pass.uploaded.assign(result->parameters_.size(), 0);
             const std::string vertexSource = file.VertexSource(passDecl);
-            const std::string fragmentSource = file.FragmentSource(passDecl);
-            const HRESULT hr = device->CreateShaderProgram(vertexSource.c_str(), fragmentSource.c_str(), &pass.program);
-            if (FAILED(hr) || pass.program == nullptr) {
-                technique.passes.push_back(std::move(pass));
-                result->techniques_.push_back(std::move(technique));
-                return fail("line " + std::to_string(passDecl.line) + ": the device refused the program of pass '" +
-                                passDecl.name + "' in technique '" + techniqueDecl.name + "'",
-                            FAILED(hr) ? hr : E_FAIL);
-            }
-            if (!pass.program->IsValid()) {
-                const std::string log = pass.program->GetLog();
-                technique.passes.push_back(std::move(pass));
-                result->techniques_.push_back(std::move(technique));
-                return fail("pass '" + passDecl.name + "' in technique '" + techniqueDecl.name +
-                                "' does not compile: " + log,
-                            D3DXERR_INVALIDDATA);
-            }
-            // Samplers read fixed stages for the effect's whole life.
-            for (const Parameter& parameter : result->parameters_)
-                if (parameter.stage >= 0) {
-                    const int32_t stage = parameter.stage;
-                    pass.program->SetUniform(parameter.name.c_str(), SHADER_UNIFORM_SAMPLER, &stage, 1);
+            for (const bool alphaTest : {false, true}) {
+                Program& program = alphaTest ? pass.alphaTested : pass.plain;
+                program.uploaded.assign(result->parameters_.size(), 0);
+                const std::string fragmentSource = file.FragmentSource(passDecl, alphaTest);
+                const HRESULT hr =
+                    device->CreateShaderProgram(vertexSource.c_str(), fragmentSource.c_str(), &program.program);
+                if (FAILED(hr) || program.program == nullptr) {
+                    technique.passes.push_back(std::move(pass));
+                    result->techniques_.push_back(std::move(technique));
+                    return fail("line " + std::to_string(passDecl.line) + ": the device refused the program of pass '" +
+                                    passDecl.name + "' in technique '" + techniqueDecl.name + "'",
+                                FAILED(hr) ? hr : E_FAIL);
                 }
+                if (!program.program->IsValid()) {
+                    const std::string log = program.program->GetLog();
+                    technique.passes.push_back(std::move(pass));
+                    result->techniques_.push_back(std::move(technique));
+                    return fail("pass '" + passDecl.name + "' in technique '" + techniqueDecl.name +
+                                    "' does not compile: " + log,
+                                D3DXERR_INVALIDDATA);
+                }
+                // Samplers read fixed stages for the effect's whole life.
+                for (const Parameter& parameter : result->parameters_)
+                    if (parameter.stage >= 0) {
+                        const int32_t stage = parameter.stage;
+                        program.program->SetUniform(parameter.name.c_str(), SHADER_UNIFORM_SAMPLER, &stage, 1);
+                    }
+            }
             technique.passes.push_back(std::move(pass));
         }
         result->techniques_.push_back(std::move(technique));
@@ -279,7 +285,7 @@ HRESULT Effect::BeginPass(UINT pass)
         return D3DERR_INVALIDCALL;
     Pass& active = techniques_[activeTechnique_].passes[pass];
     activePass_ = static_cast<int>(pass);
-    device_->SetShaderProgram(active.program);
+    active.bound = nullptr;
     for (const EffectStateAssignment& state : active.renderStates)
         device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state.state), state.value);
     Upload(active, true);
@@ -314,6 +320,16 @@ HRESULT Effect::End()
 
 void Effect::Upload(Pass& pass, bool rebindAll)
 {
+    DWORD enabled = FALSE, func = D3DCMP_ALWAYS, ref = 0;
+    device_->GetRenderState(D3DRS_ALPHATESTENABLE, &enabled);
+    device_->GetRenderState(D3DRS_ALPHAFUNC, &func);
+    device_->GetRenderState(D3DRS_ALPHAREF, &ref);
+    const bool alphaTested = enabled && func != D3DCMP_ALWAYS;
+    Program& program = alphaTested ? pass.alphaTested : pass.plain;
+    if (pass.bound != program.program) {
+        device_->SetShaderProgram(program.program);
+        pass.bound = program.program;
+    }
     for (size_t i = 0; i < parameters_.size(); ++i) {
         const Parameter& parameter = parameters_[i];
         const EffectValue& value = *parameter.value;
@@ -328,29 +344,25 @@ void Effect::Upload(Pass& pass, bool rebindAll)
             boundTextures_[i] = value.Version();
             continue;
         }
-        if (pass.uploaded[i] == value.Version())
+        if (program.uploaded[i] == value.Version())
             continue;
-        pass.program->SetUniform(parameter.name.c_str(), UniformType(parameter.type), value.Words().data(),
-                                 parameter.arraySize == 0 ? 1 : parameter.arraySize);
-        pass.uploaded[i] = value.Version();
+        program.program->SetUniform(parameter.name.c_str(), UniformType(parameter.type), value.Words().data(),
+                                    parameter.arraySize == 0 ? 1 : parameter.arraySize);
+        program.uploaded[i] = value.Version();
     }
     D3DVIEWPORT9 viewport{};
     if (SUCCEEDED(device_->GetViewport(&viewport))) {
         const float rect[4] = {static_cast<float>(viewport.X), static_cast<float>(viewport.Y),
                                static_cast<float>(viewport.Width), static_cast<float>(viewport.Height)};
-        if (std::memcmp(rect, pass.viewport, sizeof(rect)) != 0) {
-            pass.program->SetUniform("fxViewport", SHADER_UNIFORM_VEC4, rect, 1);
-            std::memcpy(pass.viewport, rect, sizeof(rect));
+        if (std::memcmp(rect, program.viewport, sizeof(rect)) != 0) {
+            program.program->SetUniform("fxViewport", SHADER_UNIFORM_VEC4, rect, 1);
+            std::memcpy(program.viewport, rect, sizeof(rect));
         }
     }
-    DWORD enabled = FALSE, func = D3DCMP_ALWAYS, ref = 0;
-    device_->GetRenderState(D3DRS_ALPHATESTENABLE, &enabled);
-    device_->GetRenderState(D3DRS_ALPHAFUNC, &func);
-    device_->GetRenderState(D3DRS_ALPHAREF, &ref);
     const float alphaTest[4] = {enabled ? 1.0f : 0.0f, static_cast<float>(func), static_cast<float>(ref & 0xFF), 0.0f};
-    if (std::memcmp(alphaTest, pass.alphaTest, sizeof(alphaTest)) != 0) {
-        pass.program->SetUniform("fxAlphaTest", SHADER_UNIFORM_VEC4, alphaTest, 1);
-        std::memcpy(pass.alphaTest, alphaTest, sizeof(alphaTest));
+    if (std::memcmp(alphaTest, program.alphaTest, sizeof(alphaTest)) != 0) {
+        program.program->SetUniform("fxAlphaTest", SHADER_UNIFORM_VEC4, alphaTest, 1);
+        std::memcpy(program.alphaTest, alphaTest, sizeof(alphaTest));
     }
     // A shader hands the device a fog factor and the device blends toward its fog colour when fog is on,
     // as the fixed pipeline did after the pixel shader.
@@ -360,9 +372,9 @@ void Effect::Upload(Pass& pass, bool rebindAll)
     const float fog[4] = {fogEnabled ? 1.0f : 0.0f, static_cast<float>((fogColour >> 16) & 0xFF) / 255.0f,
                           static_cast<float>((fogColour >> 8) & 0xFF) / 255.0f,
                           static_cast<float>(fogColour & 0xFF) / 255.0f};
-    if (std::memcmp(fog, pass.fog, sizeof(fog)) != 0) {
-        pass.program->SetUniform("fxFog", SHADER_UNIFORM_VEC4, fog, 1);
-        std::memcpy(pass.fog, fog, sizeof(fog));
+    if (std::memcmp(fog, program.fog, sizeof(fog)) != 0) {
+        program.program->SetUniform("fxFog", SHADER_UNIFORM_VEC4, fog, 1);
+        std::memcpy(program.fog, fog, sizeof(fog));
     }
 }
 
@@ -500,12 +512,12 @@ HRESULT Effect::OnResetDevice()
     return D3D_OK;
 }
 
-IShaderProgram* Effect::PassProgram(D3DXHANDLE technique, UINT pass)
+IShaderProgram* Effect::PassProgram(D3DXHANDLE technique, UINT pass, bool alphaTested)
 {
     Technique* found = FindTechnique(technique);
     if (found == nullptr || pass >= found->passes.size())
         return nullptr;
-    return found->passes[pass].program;
+    return alphaTested ? found->passes[pass].alphaTested.program : found->passes[pass].plain.program;
 }
 
 int Effect::TextureStage(D3DXHANDLE parameter)
@@ -527,7 +539,7 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, cons
     auto report = [&](const std::string& message, HRESULT code) {
         // One line on stderr; the whole message (a compiler log may run to many lines) goes to the buffer.
         const std::string firstLine = message.substr(0, message.find('\n'));
-        std::fprintf(stderr, "effect %s: %s\n", srcFile, firstLine.c_str());
+        LogFormat(LogLevel::WARNING, "effect.file", "effect %s: %s", srcFile, firstLine.c_str());
         if (compilationErrors != nullptr)
             *compilationErrors = D3DXBuffer::FromText(std::string(srcFile) + ": " + message);
         return code;

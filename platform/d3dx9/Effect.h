@@ -51,7 +51,8 @@ public:
 
     // For tests and tools: the program of a pass (null when out of range) and the texture stage a
     // texture parameter is bound to (-1 for anything else).
-    IShaderProgram* PassProgram(D3DXHANDLE technique, UINT pass);
+    // The program of a pass, the one with or without the alpha test.
+    IShaderProgram* PassProgram(D3DXHANDLE technique, UINT pass, bool alphaTested = false);
     int TextureStage(D3DXHANDLE parameter);
 
 protected:
@@ -67,13 +68,20 @@ private:
         int stage = -1; // texture stage of a texture parameter
         std::vector<EffectStateAssignment> samplerStates;
     };
-    struct Pass {
+    // A pass is built twice: without the alpha test, and with it for draws while the device's alpha test is
+    // on. GL compiles a program at its first draw, so the second costs nothing until it is used.
+    struct Program {
         IShaderProgram* program = nullptr;
-        std::vector<EffectStateAssignment> renderStates;
         std::vector<uint64_t> uploaded; // per parameter: the value version last given to the program
         float viewport[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
         float alphaTest[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
         float fog[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+    };
+    struct Pass {
+        Program plain;
+        Program alphaTested;
+        std::vector<EffectStateAssignment> renderStates;
+        IShaderProgram* bound = nullptr; // the one of the two given to the device
     };
     struct Technique {
         std::string name;

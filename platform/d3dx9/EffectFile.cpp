@@ -818,13 +818,14 @@ std::string EffectFile::VertexSource(const EffectPassDecl& pass) const
     return out;
 }
 
-std::string EffectFile::FragmentSource(const EffectPassDecl& pass) const
+std::string EffectFile::FragmentSource(const EffectPassDecl& pass, bool alphaTest) const
 {
     std::string out = Prologue(false);
     AppendSection(out, common_);
     AppendSection(out, fragment_);
-    out += "void main()\n{\n    " + pass.fragmentEntry +
-           "();\n    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n"
-           "    if (fxFog.x != 0.0)\n        fragColor.rgb = mix(fxFog.yzw, fragColor.rgb, clamp(fxFogFactor, 0.0, 1.0));\n}\n";
+    out += "void main()\n{\n    " + pass.fragmentEntry + "();\n";
+    if (alphaTest)
+        out += "    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n";
+    out += "    if (fxFog.x != 0.0)\n        fragColor.rgb = mix(fxFog.yzw, fragColor.rgb, clamp(fxFogFactor, 0.0, 1.0));\n}\n";
     return out;
 }

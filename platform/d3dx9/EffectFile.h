@@ -143,9 +143,10 @@ public:
     const std::vector<EffectVaryingDecl>& Varyings() const { return varyings_; }
     const std::vector<EffectTechniqueDecl>& Techniques() const { return techniques_; }
 
-    // The complete GLSL of one stage of a pass (see the format description above).
+    // The complete GLSL of one stage of a pass (see the format description above). The fragment stage applies
+    // the device's alpha test only when asked: a `discard` anywhere in a program slows every fragment of it.
     std::string VertexSource(const EffectPassDecl& pass) const;
-    std::string FragmentSource(const EffectPassDecl& pass) const;
+    std::string FragmentSource(const EffectPassDecl& pass, bool alphaTest) const;
 
 private:
     struct Section {

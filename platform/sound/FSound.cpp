@@ -1,5 +1,6 @@
 #include "sound/FSound.h"
 
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <SDL.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct FSOUND_SAMPLE {
@@ -44,6 +46,18 @@ struct SoundSystem {
     float distanceFactor = 1.0f;
     float minDistance = 1.0f;
     float maxDistance = 1000000000.0f;
+    // Leaving a sound driver that found no device waits for the driver's device watcher, up to a tenth of a
+    // second; the move to the silent driver runs here instead of on the caller's thread. Whatever needs the
+    // mixer waits for it (Settle) first.
+    std::thread switching;
+    bool switchOpened = false; // written by the switching thread, read after it is joined
+    int pendingVoices = -1; // the channel count asked for while the switch ran; -1 for the mixer's own
+
+    ~SoundSystem()
+    {
+        if (switching.joinable())
+            switching.join();
+    }
 };
 
 SoundSystem& System()
@@ -94,40 +108,99 @@ bool OpenMixerOnCurrentDriver()
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     Mix_Init(MIX_INIT_MP3);
-    if (Mix_OpenAudioDevice(MIXER_RATE, MIXER_FORMAT, MIXER_CHANNELS, MIXER_BUFFER_FRAMES, nullptr, 0) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
+    // A driver without a device stays up: leaving it is slow, and the switch to the silent one leaves it anyway.
+    return Mix_OpenAudioDevice(MIXER_RATE, MIXER_FORMAT, MIXER_CHANNELS, MIXER_BUFFER_FRAMES, nullptr, 0) == 0;
+}
+
+// The mixer on SDL's silent driver, in place of a driver that found no device or none that started.
+bool OpenSilentMixer()
+{
+    if (SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_AudioInit("dummy") != 0)
+            return false;
+    } else {
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        const int started = SDL_InitSubSystem(SDL_INIT_AUDIO);
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (started != 0)
+            return false;
     }
-    return true;
+    Mix_Init(MIX_INIT_MP3);
+    return Mix_OpenAudioDevice(MIXER_RATE, MIXER_FORMAT, MIXER_CHANNELS, MIXER_BUFFER_FRAMES, nullptr, 0) == 0;
+}
+
+void MixerOpened(SoundSystem& system, int voices)
+{
+    system.deviceOpen = true;
+    system.voices = Mix_AllocateChannels(voices);
+    system.channelSamples.assign(static_cast<size_t>(system.voices), nullptr);
+}
+
+void MixerFailed(SoundSystem& system)
+{
+    LogFormat(LogLevel::INFO, "sound.device", "Sound: cannot start the mixer (%s); sounds cannot be loaded.",
+              SDL_GetError());
+    if (SDL_WasInit(SDL_INIT_AUDIO))
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    system.deviceOpen = false;
+    system.initialised = false;
+    system.voices = 0;
+    system.channelSamples.clear();
+}
+
+// Waits for a switch to the silent driver to end and takes its outcome.
+void Settle(SoundSystem& system)
+{
+    if (!system.switching.joinable())
+        return;
+    system.switching.join();
+    if (system.switchOpened)
+        MixerOpened(system, system.pendingVoices);
+    else
+        MixerFailed(system);
+    system.pendingVoices = -1;
 }
 
 // Opens the mixer on the default device, or silently on SDL's dummy driver when there is none: decoding needs
-// an open mixer, and the game must play on without sound.
+// an open mixer, and the game must play on without sound. The silent mixer may still be on its way when this
+// returns (see SoundSystem::switching).
 bool EnsureMixer(SoundSystem& system)
 {
     if (system.deviceOpen)
         return true;
     if (OpenMixerOnCurrentDriver()) {
         system.silent = false;
-    } else {
-        const std::string reason = SDL_GetError();
-        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        const bool opened = OpenMixerOnCurrentDriver();
-        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-        if (!system.announcedSilence) {
-            std::fprintf(stderr, "Sound: no audio device (%s); the game plays without sound.\n", reason.c_str());
-            system.announcedSilence = true;
-        }
-        if (!opened) {
-            std::fprintf(stderr, "Sound: cannot start the mixer (%s); sounds cannot be loaded.\n", SDL_GetError());
-            return false;
-        }
-        system.silent = true;
+        MixerOpened(system, -1);
+        return true;
     }
-    system.deviceOpen = true;
-    system.voices = Mix_AllocateChannels(-1);
-    system.channelSamples.assign(static_cast<size_t>(system.voices), nullptr);
+    if (!system.announcedSilence) {
+        LogFormat(LogLevel::INFO, "sound.device", "Sound: no audio device (%s); the game plays without sound.",
+                  SDL_GetError());
+        system.announcedSilence = true;
+    }
+    system.silent = true;
+    if (SDL_WasInit(SDL_INIT_AUDIO)) {
+        system.deviceOpen = true;
+        system.switchOpened = false;
+        system.pendingVoices = -1;
+        system.switching = std::thread([&system] { system.switchOpened = OpenSilentMixer(); });
+        return true;
+    }
+    if (!OpenSilentMixer()) {
+        MixerFailed(system);
+        return false;
+    }
+    MixerOpened(system, -1);
     return true;
+}
+
+// The mixer, ready for use.
+bool MixerReady(SoundSystem& system)
+{
+    if (!EnsureMixer(system))
+        return false;
+    Settle(system);
+    return system.deviceOpen;
 }
 
 bool IsChannel(const SoundSystem& system, int channel)
@@ -163,6 +236,14 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int)
     std::lock_guard<std::recursive_mutex> guard(system.lock);
     if (!EnsureMixer(system))
         return 0;
+    system.initialised = true;
+    if (system.switching.joinable()) {
+        // The silent mixer takes this count when it is up; until then the channels are counted as if it were.
+        system.pendingVoices = maxsoftwarechannels;
+        system.voices = maxsoftwarechannels;
+        system.channelSamples.assign(static_cast<size_t>(system.voices), nullptr);
+        return 1;
+    }
     // Channels that stay keep playing (the mixer halts only those beyond the new count), so they keep their
     // samples here too.
     system.voices = Mix_AllocateChannels(maxsoftwarechannels);
@@ -175,6 +256,7 @@ void FSOUND_Close()
 {
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     if (!system.deviceOpen)
         return;
     Mix_HaltChannel(-1);
@@ -230,12 +312,15 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* name_or_data, unsigned 
     const std::string path = PathResolver::Resolve(name_or_data);
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
-    if (!EnsureMixer(system))
+    if (!MixerReady(system))
         return nullptr;
     SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
     if (!file)
         return nullptr;
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 1);
+    // The file is closed here rather than by the mixer: some of its decoders leave the file open when they
+    // refuse a few bytes that are no sound, and every such refusal would keep a descriptor.
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 0);
+    SDL_RWclose(file);
     if (!chunk)
         return nullptr;
 
@@ -268,6 +353,7 @@ signed char FSOUND_Sample_SetMode(FSOUND_SAMPLE* sptr, unsigned int mode)
         return 0;
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     // Only the loop behaviour can change after loading; 0 means no loop.
     sptr->mode = (sptr->mode & ~LOOP_BITS) | (mode & LOOP_BITS);
     return 1;
@@ -279,6 +365,7 @@ unsigned int FSOUND_Sample_GetMode(FSOUND_SAMPLE* sptr)
         return 0;
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     return sptr->mode;
 }
 
@@ -295,6 +382,7 @@ void FSOUND_Sample_Free(FSOUND_SAMPLE* sptr)
         return;
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     FreeSample(system, sptr);
 }
 
@@ -304,6 +392,7 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sptr)
         return -1;
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     if (!system.initialised)
         return -1;
     if (channel != FSOUND_FREE && !IsChannel(system, channel))
@@ -320,6 +409,7 @@ signed char FSOUND_StopSound(int channel)
 {
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     if (!system.deviceOpen)
         return 0;
     if (channel == FSOUND_ALL) {
@@ -336,6 +426,7 @@ signed char FSOUND_IsPlaying(int channel)
 {
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     if (!IsChannel(system, channel))
         return 0;
     return Mix_Playing(channel) ? 1 : 0;
@@ -345,6 +436,7 @@ FSOUND_SAMPLE* FSOUND_GetCurrentSample(int channel)
 {
     SoundSystem& system = System();
     std::lock_guard<std::recursive_mutex> guard(system.lock);
+    Settle(system);
     if (!IsChannel(system, channel) || !Mix_Playing(channel))
         return nullptr;
     return system.channelSamples[static_cast<size_t>(channel)];

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -444,6 +445,33 @@ BOOL WaitMessage()
         }
     }
     return TRUE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD milliseconds, DWORD)
+{
+    if (count != 0 || handles) {
+        return WAIT_FAILED;
+    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    WindowRegistry& registry = WindowRegistry::Get();
+    MSG msg{};
+    for (;;) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            return WAIT_OBJECT_0;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (milliseconds != INFINITE && left.count() <= 0) {
+            return WAIT_TIMEOUT;
+        }
+        // Desktop events wake the wait at once; posts from other threads are seen within the slice.
+        const int slice = milliseconds == INFINITE ? 5 : static_cast<int>(std::min<int64_t>(left.count(), 5));
+        if (registry.IsVideoThread()) {
+            SDL_WaitEventTimeout(nullptr, slice);
+        } else {
+            MessageQueue::Get().WaitForPost(std::chrono::milliseconds(slice));
+        }
+    }
 }
 
 BOOL TranslateMessage(const MSG* msg)

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -244,6 +245,26 @@ TEST_F(ApplicationTest, CloseEndsTheLoopWithNoFurtherFrame)
     EXPECT_EQ(a.GetDevice(), nullptr);
     EXPECT_EQ(a.GetWindow(), nullptr);
     EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(ApplicationTest, FramesArePacedToTheRefreshAndTheWaitLeavesTheProcessorIdle)
+{
+    CountingApplication& a = Started();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    a.onUpdate = [start](CountingApplication& self, int) {
+        if (Clock::now() - start >= std::chrono::milliseconds(300)) {
+            PostMessageA(self.GetWindow(), WM_CLOSE, 0, 0);
+        }
+    };
+    const std::clock_t processorBefore = std::clock();
+    EXPECT_EQ(a.Run(), 0);
+    const double processorSeconds = static_cast<double>(std::clock() - processorBefore) / CLOCKS_PER_SEC;
+    // The null device's desktop refreshes at 60 Hz: 300 ms hold 18 frames, and one more ends the run. A
+    // loop that spins would run thousands.
+    EXPECT_LE(a.updates, 20);
+    EXPECT_GE(a.updates, 2);
+    EXPECT_LT(processorSeconds, 0.15);
 }
 
 TEST_F(ApplicationTest, AQuitPostedDuringAFrameLetsThatFrameRenderAndNoMore)

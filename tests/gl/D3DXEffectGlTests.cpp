@@ -98,6 +98,16 @@ TEST_F(EffectGlTest, AlphaTestOfTheDeviceDiscardsFragmentsOfEffects)
     ASSERT_EQ(pixels.size(), SIZE * SIZE);
     EXPECT_RGB_NEAR(Pixel(pixels, 10, 30), GREY, 0);
     EXPECT_RGB_NEAR(Pixel(pixels, 50, 30), RED, 1);
+
+    // Without the test both texels show.
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    device->BeginScene();
+    DrawWith(effect, [&] { DrawScreenQuad(0.0f, 0.0f, 64.0f, 64.0f, WHITE); });
+    device->EndScene();
+    const std::vector<D3DCOLOR> untested = ReadBackBuffer();
+    ASSERT_EQ(untested.size(), SIZE * SIZE);
+    EXPECT_RGB_NEAR(Pixel(untested, 10, 30), RED, 1);
+    EXPECT_RGB_NEAR(Pixel(untested, 50, 30), RED, 1);
     EXPECT_EQ(effect->Release(), 0u);
     texture->Release();
 }

@@ -133,7 +133,7 @@ TEST(EffectFileTest, StageSourcesDeclareUniformsVaryingsAndCallTheEntry)
     ASSERT_TRUE(file.Parse(ReadFixture("sample.fx"))) << file.Error();
     const EffectPassDecl& add = file.Techniques()[1].passes[1];
     const std::string vertex = file.VertexSource(add);
-    const std::string fragment = file.FragmentSource(add);
+    const std::string fragment = file.FragmentSource(add, false);
 
     EXPECT_EQ(vertex.rfind("#version 330 core\n", 0), 0u);
     EXPECT_NE(vertex.find("uniform mat4 viewProjMatrix;"), std::string::npos);
@@ -151,6 +151,11 @@ TEST(EffectFileTest, StageSourcesDeclareUniformsVaryingsAndCallTheEntry)
     EXPECT_NE(fragment.find("void main()\n{\n    GlowPS();\n"), std::string::npos);
     EXPECT_NE(fragment.find("#line 52\n"), std::string::npos);
     EXPECT_EQ(fragment.find("MainVS"), std::string::npos);
+    // Only the alpha-tested variant can drop a fragment.
+    EXPECT_EQ(fragment.find("discard"), std::string::npos);
+    EXPECT_NE(file.FragmentSource(add, true).find("void main()\n{\n    GlowPS();\n    if (fxAlphaTest.x != 0.0 && "
+                                                  "!fxAlphaPasses(fragColor.a))\n        discard;\n"),
+              std::string::npos);
 }
 
 TEST(EffectFileTest, CommonSectionGoesIntoBothStages)
@@ -159,7 +164,7 @@ TEST(EffectFileTest, CommonSectionGoesIntoBothStages)
     ASSERT_TRUE(file.Parse(ReadFixture("other.fx"))) << file.Error();
     const EffectPassDecl& pass = file.Techniques()[0].passes[0];
     EXPECT_NE(file.VertexSource(pass).find("vec4 Scaled(vec4 v)"), std::string::npos);
-    EXPECT_NE(file.FragmentSource(pass).find("vec4 Scaled(vec4 v)"), std::string::npos);
+    EXPECT_NE(file.FragmentSource(pass, false).find("vec4 Scaled(vec4 v)"), std::string::npos);
 }
 
 struct MalformedCase {

@@ -38,9 +38,11 @@ protected:
     }
 
     // The value the pass's program holds for a uniform, as floats (or null when never set).
-    static const ShaderUniform* Uniform(ID3DXEffect* effect, const char* technique, UINT pass, const char* name)
+    static const ShaderUniform* Uniform(ID3DXEffect* effect, const char* technique, UINT pass, const char* name,
+                                        bool alphaTested = false)
     {
-        auto* program = dynamic_cast<ShaderProgram*>(dynamic_cast<Effect*>(effect)->PassProgram(technique, pass));
+        auto* program =
+            dynamic_cast<ShaderProgram*>(dynamic_cast<Effect*>(effect)->PassProgram(technique, pass, alphaTested));
         return program ? program->FindUniform(name) : nullptr;
     }
     static float UniformFloat(const ShaderUniform* uniform, size_t index = 0)
@@ -208,22 +210,50 @@ TEST_F(EffectTest, BeginPassUploadsValuesAndCommitChangesSendsWhatChanged)
     EXPECT_EQ(effect->Release(), 0u);
 }
 
-TEST_F(EffectTest, AlphaTestOfTheDeviceReachesTheProgram)
+TEST_F(EffectTest, OnlyDrawsUnderTheDevicesAlphaTestUseTheProgramThatDiscards)
 {
     ID3DXEffect* effect = Load("sample.fx");
     ASSERT_NE(effect, nullptr);
+    auto* ours = dynamic_cast<Effect*>(effect);
+    auto current = [&]() {
+        IShaderProgram* program = nullptr;
+        device->GetShaderProgram(&program);
+        if (program != nullptr)
+            program->Release();
+        return program;
+    };
+    auto discards = [](IShaderProgram* program) {
+        auto* source = dynamic_cast<ShaderProgram*>(program);
+        return source != nullptr && source->FragmentSource().find("discard") != std::string::npos;
+    };
+    EXPECT_FALSE(discards(ours->PassProgram("Opaque", 0)));
+    EXPECT_TRUE(discards(ours->PassProgram("Opaque", 0, true)));
+
     device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
     device->SetRenderState(D3DRS_ALPHAREF, 32);
     effect->Begin(nullptr, 0);
     effect->BeginPass(0);
-    const ShaderUniform* test = Uniform(effect, "Opaque", 0, "fxAlphaTest");
+    EXPECT_EQ(current(), ours->PassProgram("Opaque", 0, true));
+    const ShaderUniform* test = Uniform(effect, "Opaque", 0, "fxAlphaTest", true);
     EXPECT_FLOAT_EQ(UniformFloat(test, 0), 1.0f);
     EXPECT_FLOAT_EQ(UniformFloat(test, 1), static_cast<float>(D3DCMP_GREATEREQUAL));
     EXPECT_FLOAT_EQ(UniformFloat(test, 2), 32.0f);
     device->SetRenderState(D3DRS_ALPHAREF, 4);
     effect->CommitChanges();
-    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "fxAlphaTest"), 2), 4.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "fxAlphaTest", true), 2), 4.0f);
+
+    // The test turned off, or passing everything, within the pass: the plain program, with the pass's
+    // values too.
+    const D3DXMATRIX world(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    effect->SetMatrix("worldMatrix", &world);
+    for (const auto& [enable, func] : {std::pair<DWORD, DWORD>{FALSE, D3DCMP_GREATEREQUAL}, {TRUE, D3DCMP_ALWAYS}}) {
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, enable);
+        device->SetRenderState(D3DRS_ALPHAFUNC, func);
+        effect->CommitChanges();
+        EXPECT_EQ(current(), ours->PassProgram("Opaque", 0)) << enable << " " << func;
+        EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "worldMatrix"), 5), 6.0f);
+    }
     effect->EndPass();
     effect->End();
     EXPECT_EQ(effect->Release(), 0u);
@@ -433,6 +463,18 @@ TEST_F(EffectTest, DefaultDataEffectsDeclareWhatTheGameSets)
         EXPECT_EQ(post->SetFloat(name, 1.0f), D3D_OK) << name;
     IDirect3DTexture9* scene = MakeTexture(64, 64);
     EXPECT_EQ(post->SetTexture("PostProcessTexture", scene), D3D_OK);
+    // The scene target has the back buffer's size: each screen pixel takes its own scene pixel, unblended
+    // with its neighbours.
+    UINT passes = 0;
+    ASSERT_EQ(post->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(post->BeginPass(0), D3D_OK);
+    for (D3DSAMPLERSTATETYPE filter : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER}) {
+        DWORD value = 0;
+        device->GetSamplerState(0, filter, &value);
+        EXPECT_EQ(value, static_cast<DWORD>(D3DTEXF_POINT)) << filter;
+    }
+    post->EndPass();
+    post->End();
     EXPECT_EQ(post->Release(), 0u);
     scene->Release();
 
