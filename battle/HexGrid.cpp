@@ -5,6 +5,8 @@
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 
+#include <functional>
+
 HexGrid::HexGrid() : hexes(new Hex[kHexCount])
 {
     for (int r = 0; r < kRows; ++r) {
@@ -15,7 +17,17 @@ HexGrid::HexGrid() : hexes(new Hex[kHexCount])
     }
 }
 
-HexGrid::~HexGrid() = default;
+// The pointer must not keep a hex of a board that is gone.
+HexGrid::~HexGrid()
+{
+    BoardPointer* pointer = BoardPointer::Get();
+    if (!pointer)
+        return;
+    const std::less<const Hex*> before;
+    const Hex* hovered = pointer->GetHovered();
+    if (hovered && !before(hovered, &hexes[0]) && before(hovered, &hexes[0] + kHexCount))
+        pointer->SetHovered(nullptr);
+}
 
 Hex* HexGrid::GetHex(int row, int col)
 {

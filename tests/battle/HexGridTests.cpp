@@ -308,6 +308,20 @@ TEST_F(HexGridTest, DefendedZonesCountOnlyUnitsThatReachTheHex)
     EXPECT_TRUE(At(10, 13)->UnitsWithinRadius().empty());
 }
 
+TEST_F(HexGridTest, AGoneBoardLeavesNoHoveredHex)
+{
+    FakePointer pointer;
+    Hex elsewhere;
+    pointer.hovered = &elsewhere;
+    auto other = std::make_unique<HexGrid>();
+    other.reset();
+    EXPECT_EQ(pointer.hovered, &elsewhere) << "a hex of another board stays";
+    pointer.hovered = At(35, 41);
+    DataManager::Get()->SetHexGrid(nullptr);
+    grid.reset();
+    EXPECT_EQ(pointer.hovered, nullptr);
+}
+
 TEST_F(HexGridTest, FadesStopAtTheirEnds)
 {
     Hex& hex = *At(3, 3);
@@ -377,6 +391,20 @@ TEST_F(HexDrawTest, FadeWritesItsFinalAlphaIntoTheFan)
     hex.targetAlpha = 1.0f;
     hex.WriteAlpha();
     EXPECT_EQ(ColourOf(hex, 7), 0xFFFFFFFFu);
+}
+
+// A hex whose fan buffer could not be made still takes part in the rules; it is only never drawn.
+TEST_F(HexDrawTest, HexWithoutAFanBufferFadesAndIsSkipped)
+{
+    Hex hex;
+    hex.alpha = 0.3f;
+    hex.fadeState = FADE_IN;
+    hex.UpdateFade(0.1f);
+    hex.WriteAlpha();
+    EXPECT_FLOAT_EQ(hex.alpha, 0.35f);
+    Null()->ResetCounters();
+    hex.Draw(device);
+    EXPECT_EQ(Null()->DrawCount(), 0u);
 }
 
 TEST_F(HexDrawTest, RenderDrawsEveryListedHexAndEmptiesTheLists)
