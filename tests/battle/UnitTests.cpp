@@ -459,4 +459,92 @@ TEST_F(UnitTest, ForgottenUnitIsNoLongerATarget)
     EXPECT_EQ(unit->lastTarget, nullptr);
 }
 
+TEST_F(UnitTest, FinishedEmittersLeaveEveryList)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    for (auto* list : {&unit->castEmitters, &unit->effectEmitters, &unit->aimEmitters}) {
+        Unit::AddEmitter(*list, "spent.txt", nullptr);
+        Unit::AddEmitter(*list, "running.txt", nullptr);
+        list->front()->emitting = false;
+    }
+    Advance(0.125f);
+    unit->UpdateEffects();
+    for (auto* list : {&unit->castEmitters, &unit->effectEmitters, &unit->aimEmitters})
+        EXPECT_EQ(list->size(), 1u);
+}
+
+TEST_F(UnitTest, MoveCostsFivePointsAndEndsOnTheLastHex)
+{
+    TestUnit* unit = Make(first, 10, 10);
+    EXPECT_FALSE(unit->StartMove());
+    EXPECT_EQ(unit->stats.actionPoints, 10);
+    EXPECT_EQ(unit->GetState(), IDLE);
+
+    unit->path = {At(12, 10), At(11, 10)};
+    ASSERT_TRUE(unit->StartMove());
+    EXPECT_EQ(unit->stats.actionPoints, 5);
+    EXPECT_EQ(unit->GetState(), MOVING);
+    // 110.85 to each walking point at 200 units a second in frames of 0.125 s (25 units): 85.85, 60.85, 35.85,
+    // 10.85, and the fifth frame would carry it 14.15 past, so it stops on the point.
+    for (int frame = 0; frame < 4; ++frame) {
+        Advance(0.125f);
+        unit->WalkStep();
+        EXPECT_EQ(unit->path.size(), 2u) << frame;
+    }
+    Advance(0.125f);
+    unit->WalkStep();
+    EXPECT_EQ(unit->path.size(), 1u);
+    EXPECT_EQ(first.statistics[9], 1);
+    EXPECT_EQ(unit->GetHex(), At(10, 10));
+    for (int frame = 0; frame < 5; ++frame) {
+        Advance(0.125f);
+        unit->WalkStep();
+    }
+    EXPECT_EQ(unit->GetState(), IDLE);
+    EXPECT_EQ(unit->GetHex(), At(12, 10));
+    EXPECT_EQ(At(12, 10)->occupant, unit);
+    EXPECT_EQ(At(10, 10)->type, HEX_OPEN);
+    EXPECT_EQ(first.statistics[9], 2);
+    EXPECT_EQ(unit->stats.actionPoints, 5);
+}
+
+TEST_F(UnitTest, ZoneOfControlWoundsOnlyUnderAPhalanxAndNeverKills)
+{
+    TestUnit* guard = Make(second, 12, 10);
+    guard->ClaimDefendedHexes();
+    ASSERT_EQ(At(11, 10)->type, HEX_DEFENDED);
+    struct Case {
+        bool phalanx;
+        int health;
+    };
+    const Case cases[] = {{false, 100}, {true, 20}, {true, 100}};
+    for (const Case& c : cases) {
+        if (c.phalanx && !guard->HasActiveEffect(EffectType::PHALANX))
+            GiveEffect(*guard, EffectType::PHALANX);
+        // The zone stays flagged for the guard's team; the hex is open again once the last walker has gone.
+        At(11, 10)->SetType(HEX_DEFENDED);
+        TestUnit* walker = Make(first, 10, 10);
+        walker->stats.health = c.health;
+        walker->path = {At(11, 10)};
+        walker->StartMove();
+        for (int frame = 0; frame < 5; ++frame) {
+            Advance(0.125f);
+            walker->WalkStep();
+        }
+        ASSERT_EQ(walker->GetState(), IDLE);
+        const int lost = c.health - walker->stats.health;
+        if (!c.phalanx) {
+            EXPECT_EQ(lost, 0);
+        } else if (c.health == 20) {
+            EXPECT_EQ(walker->stats.health, 1);
+            EXPECT_EQ(walker->Text()->text, "");
+        } else {
+            EXPECT_GE(lost, 30);
+            EXPECT_LE(lost, 59);
+            EXPECT_EQ(walker->Text()->text, std::to_string(lost) + " Damage Taken");
+        }
+        first.RemoveUnit(walker);
+    }
+}
+
 } // namespace
