@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const EffectTechniqueDecl& technique : file.Techniques())
         for (const EffectPassDecl& pass : technique.passes) {
             (void)file.VertexSource(pass);
-            (void)file.FragmentSource(pass);
+            (void)file.FragmentSource(pass, false);
+            (void)file.FragmentSource(pass, true);
         }
     return 0;
 }

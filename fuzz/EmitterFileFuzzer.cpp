@@ -1,3 +1,4 @@
+// Links: game_scene
 // Particle emitter files: any text must read without crashing or hanging, keep the pool within the shared
 // index table, and read the same with Windows line ends as with Unix ones.
 #include "scene/EmitterFile.h"

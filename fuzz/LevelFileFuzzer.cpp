@@ -1,3 +1,4 @@
+// Links: game_scene
 // The level file reader on arbitrary bytes: it must refuse or accept without reading outside the input, and
 // what it accepts must hold lists and grids within their bounds.
 #include "scene/LevelFile.h"

@@ -1,3 +1,4 @@
+// Links: platform_d3dx9 platform_d3d9_null
 // Text .x files through both loaders on the null device: the hierarchy with its skin converted for a
 // small palette and its controller advanced, and the single mesh.
 #include "d3d9/D3D9.h"
