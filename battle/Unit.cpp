@@ -1519,6 +1519,15 @@ void Unit::SetCastTimer(float seconds)
     g_castTimer = seconds;
 }
 
+void Unit::AddAbility(const std::string& abilityName, int uses)
+{
+    SpellDefinition ability;
+    if (!DataManager::Get()->GetSpell(abilityName, ability))
+        return;
+    ability.usesLeft = uses;
+    abilities.push_back(ability);
+}
+
 void Unit::SelectAbility(const std::string& abilityName)
 {
     selectedAbility = -1;

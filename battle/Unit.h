@@ -186,7 +186,8 @@ public:
     // Abilities.
     const SpellDefinition* GetSelectedAbility() const override;
     void DeselectAbility() override { selectedAbility = -1; }
-    void AddAbility(const SpellDefinition& ability) { abilities.push_back(ability); }
+    // Appends a copy of the named spell with its uses; a name without a spell adds nothing.
+    void AddAbility(const std::string& abilityName, int uses);
     void SelectAbility(const std::string& abilityName);
     void UseAbility(Hex* hovered) override;
     void CastSpell(BoardUnit* spellTarget) override;

@@ -48,6 +48,20 @@ protected:
     TestUnit* enemy = nullptr;
 };
 
+TEST_F(AbilityTest, AbilitiesAreAddedFromTheSpellsByName)
+{
+    caster->AddAbility("No Such Spell", 3);
+    EXPECT_TRUE(caster->abilities.empty());
+    const std::vector<std::string> names = DataManager::Get()->GetSpellNames();
+    ASSERT_FALSE(names.empty());
+    caster->AddAbility(names.front(), 3);
+    caster->AddAbility(names.front(), 1);
+    ASSERT_EQ(caster->abilities.size(), 2u);
+    EXPECT_EQ(caster->abilities[0].name, names.front());
+    EXPECT_EQ(caster->abilities[0].usesLeft, 3);
+    EXPECT_EQ(caster->abilities[1].usesLeft, 1);
+}
+
 TEST_F(AbilityTest, SelectionTakesTheFirstOfTheName)
 {
     SpellDefinition a = Ability("Heal", 0, 2);
