@@ -437,4 +437,70 @@ TEST_F(AttackTest, KillingBlowKillsAndCounts)
     EXPECT_EQ(first.statistics[0], 1);
 }
 
+TEST_F(AttackTest, RangedBlowsFlyAsBoltsAndSomeBlowsShake)
+{
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    attacker->criticalChance = 0;
+    struct Case {
+        TargetCheck check;
+        bool slowMotion;
+        size_t bolts;
+        float shake;
+    };
+    // Seed 17 at the end of the wind-up draws 94 (the first attack sound) and 26602: 2 of 100, below 5.
+    const Case cases[] = {
+        {RANGED_IN_RANGE, false, 1, 30.0f},
+        {MELEE_IN_RANGE, false, 0, 30.0f},
+        {MELEE_IN_RANGE, true, 0, 0.0f},
+    };
+    for (const Case& c : cases) {
+        ParticleManager::ResetForTests();
+        session.shake = 0.0f;
+        attacker->SetTarget(target);
+        attacker->state = ATTACKING;
+        attacker->BeginAttack();
+        attacker->targetCheck = c.check;
+        attacker->slowMotionRequested = c.slowMotion;
+        Advance(0.25f);
+        Srand(17);
+        EXPECT_TRUE(attacker->AttackWindUp());
+        EXPECT_EQ(ParticleManager::Get()->BoltCount(), c.bolts);
+        EXPECT_FLOAT_EQ(session.shake, c.shake);
+    }
+}
+
+TEST_F(AttackTest, DeathRestoresEffectsAndShowsTheDeathEmitters)
+{
+    TimedEffect weak = target->CreateTimedEffect();
+    weak.type = EffectType::STR;
+    weak.saved = 10;
+    weak.amount = -4;
+    target->ApplyModifier(weak);
+    target->AddTimedEffect(weak);
+    ASSERT_EQ(target->stats.strength, 6);
+    target->stats.health = 1;
+    target->defenceOutcome = DefenceOutcome::HIT;
+    attacker->damage = 5.0f;
+    target->TakeAttack(attacker);
+    ASSERT_EQ(target->GetState(), DEAD);
+    EXPECT_EQ(target->stats.strength, 10);
+    EXPECT_EQ(target->emitters[Unit::EMITTER_DEATH_FIRST]->alpha, 65);
+    EXPECT_EQ(target->emitters[Unit::EMITTER_DEATH_SECOND]->alpha, 65);
+    // The fallen show no bars again.
+    target->SetBarsAlpha(0);
+    EXPECT_EQ(target->frameQuad->fadeState, 1);
+}
+
+TEST_F(AttackTest, EveryLabelSitsTwelveBelowTheLastAndTheFirstIsLarger)
+{
+    const auto* a0 = static_cast<FakeCombatText*>(attacker->labels[0].get());
+    const auto* a1 = static_cast<FakeCombatText*>(attacker->labels[1].get());
+    const auto* t0 = static_cast<FakeCombatText*>(target->labels[0].get());
+    EXPECT_FLOAT_EQ(a0->x, 600.0f);
+    EXPECT_FLOAT_EQ(a1->y - a0->y, 12.0f);
+    EXPECT_FLOAT_EQ(t0->y - a1->y, 12.0f);
+    EXPECT_EQ(a0->fontHeight, 36);
+    EXPECT_EQ(a1->fontHeight, 24);
+}
+
 } // namespace
