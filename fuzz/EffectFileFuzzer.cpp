@@ -1,4 +1,3 @@
-// Links: platform_d3dx9
 // Effect files: the declaration header and the split into GLSL sections.
 #include "d3dx9/EffectFile.h"
 
@@ -20,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const EffectTechniqueDecl& technique : file.Techniques())
         for (const EffectPassDecl& pass : technique.passes) {
             (void)file.VertexSource(pass);
-            (void)file.FragmentSource(pass);
+            (void)file.FragmentSource(pass, false);
+            (void)file.FragmentSource(pass, true);
         }
     return 0;
 }

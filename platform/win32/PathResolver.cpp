@@ -570,7 +570,7 @@ std::string ResolveLocked(Resolver& resolver, std::string_view path, const Entry
     const Mapping& m = resolver.Map(DirectoryOf(path), info);
     const Listing* listing = m.complete ? resolver.ListOf(m, info) : nullptr;
     const Entry* entry = listing ? Match(*listing, name, LowerAscii(name)) : nullptr;
-    if (!entry && path[slash] == '\\') {
+    if (!entry && slash != std::string_view::npos && path[slash] == '\\') {
         // The last backslash may be part of a real directory's name: the walk joins such names.
         const Mapping& whole = resolver.Map(path, info);
         if (whole.complete) {

@@ -483,6 +483,10 @@ TEST_F(DefaultModels, EveryTextureAMeshNamesExistsWithItsNormalMap)
         for (const XText::Node* texture : textures) {
             const std::string name = texture->data.at(0);
             EXPECT_NE(Find(name), DataManager::NotFound) << name;
+            // The texture cache reads "f" and a digit from 2 to 9 anywhere in a path as a count of frames
+            // laid side by side; a model's texture must not be cut up that way.
+            for (size_t i = 0; i + 1 < name.size(); ++i)
+                EXPECT_FALSE(name[i] == 'f' && name[i + 1] >= '2' && name[i + 1] <= '9') << name;
             EXPECT_NE(Find(Dot3Name(name)), DataManager::NotFound) << Dot3Name(name);
         }
     }

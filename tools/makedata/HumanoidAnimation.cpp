@@ -376,8 +376,9 @@ std::vector<AnimationClip> Reactions(const ClassSpec& s)
     buckle.Crouch(60.0f).Turn(CHEST, 14.0f).Turn(HEAD, 18.0f).Turn(UPPER_ARM_L, -10.0f, 0.0f, 20.0f);
     buckle.Turn(UPPER_ARM_R, -10.0f, 0.0f, -20.0f);
     P falling;
-    falling.Turn(HIPS, 50.0f).Shift(0.0f, -34.0f, 12.0f).Turn(THIGH_L, 20.0f).Turn(THIGH_R, 26.0f);
-    falling.Turn(SHIN_L, -40.0f).Turn(SHIN_R, -30.0f).Turn(CHEST, 10.0f).Turn(HEAD, 14.0f);
+    // Half way down the legs fold forward so the feet stay above the ground.
+    falling.Turn(HIPS, 50.0f).Shift(0.0f, -28.0f, 12.0f).Turn(THIGH_L, 35.0f).Turn(THIGH_R, 38.0f);
+    falling.Turn(SHIN_L, -45.0f).Turn(SHIN_R, -40.0f).Turn(CHEST, 10.0f).Turn(HEAD, 14.0f);
     falling.Arm(true, -20.0f, 50.0f, 20.0f, 0.0f).Arm(false, -20.0f, 50.0f, 20.0f, 0.0f);
     P down;
     down.Turn(HIPS, 88.0f)
