@@ -987,7 +987,7 @@ HRESULT GlDevice::BackEndReset(const D3DPRESENT_PARAMETERS& pp, bool /*first*/)
 HRESULT GlDevice::BackEndReadSurface(Surface* surface)
 {
     MakeCurrent();
-    if (!surface || !surface->Bits())
+    if (!surface || !surface->MakeBits())
         return D3DERR_INVALIDCALL;
     if (ReadLastFrame(surface))
         return D3D_OK;

@@ -126,8 +126,11 @@ HRESULT NullDevice::BackEndClear(const ClearRequest& request)
     lastClear_.rectCount = request.rectCount;
     lastClear_.firstRect = request.rects[0];
     Surface* target = request.renderTarget;
-    if ((request.flags & D3DCLEAR_TARGET) && target && target->Bits()) {
+    if ((request.flags & D3DCLEAR_TARGET) && target) {
         std::lock_guard<std::mutex> guard(target->DataMutex());
+        // Without a GPU the memory copy is where a clear lands.
+        if (!target->MakeBits())
+            return D3D_OK;
         for (UINT i = 0; i < request.rectCount; ++i)
             PixelFormat::FillRect(target->Bits(), target->Pitch(), target->Format(), request.rects[i], request.color);
         target->MarkChanged();
