@@ -202,6 +202,14 @@ TEST_F(GuiElementTest, GlidingApproachesTheTargetExponentially)
     EXPECT_FLOAT_EQ(element.right, 50.0f);
     element.Update();
     EXPECT_FLOAT_EQ(element.left, 64.0f);
+
+    // A 0.3 s frame (f = 2.4) goes the whole way and no further, and stays.
+    Frame(0.3f);
+    for (int frame = 0; frame < 2; ++frame) {
+        element.Update();
+        EXPECT_FLOAT_EQ(element.left, 100.0f);
+        EXPECT_FLOAT_EQ(element.right, 110.0f);
+    }
 }
 
 TEST_F(GuiElementTest, PointerWithoutAnIconIsTheTopLeftCorner)
