@@ -150,8 +150,9 @@ bool GameApplication::CreateDeviceResources()
     FrameClock::Start();
 
     ApplyWindowStyle();
+    // A failed reset has ended the game: the start failed with it.
     if (FAILED(ResetDevice()))
-        return true;
+        return false;
     cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(kCursorPlayerOne));
     SetCursor(cursor);
     ToggleWindowed(false);

@@ -1,8 +1,8 @@
 #include "CountingApplication.h"
 
-#include "core/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameApplication.h"
+#include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
 #include "win32/TestHooks.h"
 
@@ -145,7 +145,7 @@ TEST_F(ApplicationTest, CapabilityGate)
             CloseOnFrame(a, 1);
         }
         EXPECT_EQ(a.initScene, 1);
-        EXPECT_EQ(a.Run(), 0);
+        EXPECT_EQ(a.Run(), test.message ? 1 : 0);
         EXPECT_EQ(a.shutdowns, 1);
         EXPECT_EQ(a.updates, test.message ? 0 : 1);
         EXPECT_EQ(a.renders, test.message ? 0 : 1);
@@ -159,7 +159,7 @@ TEST_F(ApplicationTest, FailedResourceCreationFailsTheStartAndShutsDownOnce)
     EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
     EXPECT_FALSE(a.IsActive());
     EXPECT_EQ(a.shutdowns, 1);
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.shutdowns, 1);
     EXPECT_EQ(a.updates, 0);
     EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
@@ -171,7 +171,7 @@ TEST_F(ApplicationTest, FailedInitSceneOrDeviceCreationEndsTheStart)
     a.initSceneResult = E_FAIL;
     EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
     EXPECT_EQ(a.createDeviceResources, 0);
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.shutdowns, 1);
 
     NullDeviceConfig config;
@@ -180,7 +180,7 @@ TEST_F(ApplicationTest, FailedInitSceneOrDeviceCreationEndsTheStart)
     CountingApplication& b = Make();
     EXPECT_EQ(b.Create(nullptr, nullptr), E_FAIL);
     EXPECT_EQ(b.createDeviceResources, 0);
-    EXPECT_EQ(b.Run(), 0);
+    EXPECT_EQ(b.Run(), 1);
     EXPECT_EQ(b.shutdowns, 1);
     EXPECT_EQ(b.updates, 0);
 }
@@ -198,7 +198,7 @@ TEST_F(ApplicationTest, NoUsableSettingIsRefusedLikeAWeakCard)
     EXPECT_EQ(boxes[0].caption, "ERROR");
     EXPECT_NE(boxes[0].text.find("Program Must Exit."), std::string::npos);
     EXPECT_EQ(a.initScene, 0);
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.shutdowns, 1);
     EXPECT_EQ(a.updates, 0);
 }
@@ -445,7 +445,7 @@ TEST_F(ApplicationTest, ResetRefusedWhileADefaultPoolResourceLivesEndsTheGame)
             activeAfterResize = self.IsActive();
         }
     };
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_FALSE(activeAfterResize);
     EXPECT_FALSE(a.IsActive());
     // The frame that failed its reset is not rendered, and none follows.
@@ -507,7 +507,7 @@ TEST_F(ApplicationTest, AFailedToggleEndsTheGame)
     ASSERT_EQ(a.GetDevice()->CreateVertexBuffer(112, 0, 0, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
     a.ToggleWindowed(false);
     EXPECT_FALSE(a.IsActive());
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.updates, 0);
     EXPECT_EQ(a.shutdowns, 1);
     buffer->Release();
@@ -586,6 +586,30 @@ TEST_F(ApplicationTest, TheFrameClockForgetsPausesAndResets)
     Win32TestHooks::UseRealPerformanceCounter();
 }
 
+TEST_F(ApplicationTest, AResetThatFailsWhileTheGameSetsUpFailsTheStart)
+{
+    // The game's set-up ends with a reset; a default-pool texture that nothing releases makes it fail.
+    class PinnedGame : public GameApplication
+    {
+    public:
+        HRESULT ResetDevice() override
+        {
+            IDirect3DTexture9* pinned = nullptr;
+            if (m_device)
+                m_device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pinned,
+                                        nullptr);
+            const HRESULT result = GameApplication::ResetDevice();
+            if (pinned)
+                pinned->Release();
+            return result;
+        }
+    };
+    auto game = std::make_unique<PinnedGame>();
+    EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
+    EXPECT_FALSE(game->IsActive());
+    EXPECT_EQ(game->Run(), 1);
+}
+
 TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
 {
     NullDeviceConfig config;
@@ -593,6 +617,6 @@ TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
     NullDevice::SetConfig(config);
     auto game = std::make_unique<GameApplication>();
     EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
-    EXPECT_EQ(game->Run(), 0);
+    EXPECT_EQ(game->Run(), 1);
     EXPECT_EQ(Win32TestHooks::TakeMessageBoxes().size(), 1u);
 }
