@@ -12,6 +12,7 @@
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <cstdio>
@@ -136,8 +137,13 @@ bool GameApplication::CreateDeviceResources()
 
     DataManager* data = DataManager::Get();
     postEffect = data->GetEffect(PostProcessEffect, true);
-    if (postEffect)
-        postEffect->SetTechnique("PostProcess");
+    // A missing file brings the stand-in effect, which has no such technique: no pass then either.
+    if (postEffect && FAILED(postEffect->SetTechnique("PostProcess")))
+        postEffect = nullptr;
+    if (!postEffect)
+        Log(LogLevel::WARNING, "post-process",
+            "Effect file \"" + PostProcessEffect +
+                "\" is missing or does not compile; the game runs without its post-process pass");
 
     helpLabel->CreateFont(16, "Times New Roman", 1);
     helpLabel->SetPosition(470.0f, 10.0f);

@@ -4,6 +4,8 @@
 #include "app/GameApplication.h"
 #include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
+#include "support/DataTree.h"
+#include "win32/Log.h"
 #include "win32/TestHooks.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +13,11 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace {
@@ -608,6 +614,39 @@ TEST_F(ApplicationTest, AResetThatFailsWhileTheGameSetsUpFailsTheStart)
     EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
     EXPECT_FALSE(game->IsActive());
     EXPECT_EQ(game->Run(), 1);
+}
+
+TEST_F(ApplicationTest, AMissingOrBrokenPostProcessEffectIsSaidOnceAndTheGameRunsWithoutIt)
+{
+    const std::filesystem::path built = std::filesystem::current_path() / "Data" / "Effect Files" / "basic.fx";
+    std::ifstream basicFile(built, std::ios::binary);
+    const std::string basic((std::istreambuf_iterator<char>(basicFile)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(basic.empty()) << built;
+    struct Case {
+        const char* name;
+        const char* postProcess; // null: no file
+    };
+    for (const Case& c : {Case{"missing", nullptr}, Case{"broken", "technique PostProcess { pass P0 {"}}) {
+        SCOPED_TRACE(c.name);
+        DataTree tree;
+        tree.Write("Data/Effect Files/basic.fx", basic);
+        if (c.postProcess)
+            tree.Write("Data/Effect Files/postProcess.fx", c.postProcess);
+        LogCapture log;
+        auto game = std::make_unique<GameApplication>();
+        ASSERT_EQ(game->Create(nullptr, nullptr), S_OK);
+        EXPECT_EQ(game->GetPostEffect(), nullptr);
+        for (int frame = 0; frame < 3; ++frame) {
+            game->UpdateFrame();
+            game->Render();
+        }
+        EXPECT_EQ(log.Count("post-process"), 1);
+        PostQuitMessage(0);
+        EXPECT_EQ(game->Run(), 0);
+        game.reset();
+        Win32TestHooks::ResetWindowLayer();
+        Win32TestHooks::CaptureMessageBoxes(true);
+    }
 }
 
 TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
