@@ -1,7 +1,7 @@
 #include "app/GameApplication.h"
-#include "core/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
+#include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/SoundQueue.h"
@@ -596,6 +596,19 @@ TEST_F(GameApplicationTest, OrbitInputTurnsTheViewAroundTheVertical)
     EXPECT_EQ(px, 300);
     EXPECT_EQ(py, 200);
     InputState::Get().InjectButton(1, false);
+
+    // At 800 x 600 the same stretch of the screen spans fewer back-buffer pixels (the picture is shown 1024 /
+    // 800 times larger): 8 of them are 10.24 of the 1024-wide layout, input -10.24 at 0.01 s: angle 0.0512.
+    app->SetWindowSize(800, 600);
+    Frame(10);
+    InputState::Get().SetPointer(300, 200);
+    step();
+    const float before = std::atan2(camera->GetForward().x, camera->GetForward().z);
+    InputState::Get().InjectButton(1, true);
+    InputState::Get().SetPointer(308, 200);
+    step();
+    InputState::Get().InjectButton(1, false);
+    EXPECT_NEAR(std::atan2(camera->GetForward().x, camera->GetForward().z) - before, 0.0512f, 1e-4f);
 }
 
 TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
