@@ -1,8 +1,11 @@
 #include "app/GameApplication.h"
 
+#include "app/LabelDeviceResource.h"
+
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
 #include "core/DataManager.h"
+#include "core/DeviceResource.h"
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/Random.h"
@@ -89,6 +92,7 @@ HRESULT GameApplication::InitScene()
 
     session = std::make_unique<GameSession>();
     helpLabel = std::make_unique<TextLabel>();
+    helpLabelDevice = std::make_unique<LabelDeviceResource>(helpLabel.get());
     return S_OK;
 }
 
@@ -362,6 +366,7 @@ void GameApplication::ReleaseDeviceResources()
     if (session)
         session->OnDeviceLost();
     MouseOverManager::Get()->OnLostDevice();
+    DeviceResource::LoseAll();
 }
 
 void GameApplication::RestoreDeviceResources()
@@ -372,6 +377,7 @@ void GameApplication::RestoreDeviceResources()
     MouseOverManager::Get()->OnResetDevice();
     if (session)
         session->OnDeviceReset();
+    DeviceResource::ResetAll();
     ResetSceneRect();
     const float width = static_cast<float>(m_presentParameters.BackBufferWidth);
     const float height = static_cast<float>(m_presentParameters.BackBufferHeight);

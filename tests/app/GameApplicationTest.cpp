@@ -7,6 +7,7 @@
 #include "core/SoundQueue.h"
 #include "d3d9/null/NullDevice.h"
 #include "d3dx9/D3DX9Core.h"
+#include "d3dx9/Font.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
@@ -622,6 +623,18 @@ TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
     app.reset();
     // Only this test's own reference is left: nothing of the game keeps the device alive past its window.
     EXPECT_EQ(device->Release(), 0u);
+}
+
+TEST_F(GameApplicationTest, TheHelpLabelsFontGoesThroughEveryReset)
+{
+    auto* font = dynamic_cast<Font*>(app->GetHelpLabel()->GetFont());
+    ASSERT_NE(font, nullptr);
+    const unsigned lost = font->LostCount();
+    const unsigned reset = font->ResetCount();
+    app->SetWindowSize(800, 600);
+    app->SetWindowSize(1024, 768);
+    EXPECT_EQ(font->LostCount(), lost + 2);
+    EXPECT_EQ(font->ResetCount(), reset + 2);
 }
 
 TEST_F(GameApplicationTest, AFailedResizeEndsTheFrameWithoutAnotherReset)
