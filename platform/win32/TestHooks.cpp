@@ -8,6 +8,8 @@
 
 namespace Win32TestHooks {
 
+void ClearDefaultProcedureCalls();
+
 void ResetWindowLayer()
 {
     WindowRegistry& registry = WindowRegistry::Get();
@@ -23,6 +25,7 @@ void ResetWindowLayer()
     TakeMessageBoxes();
     UseRealPerformanceCounter();
     InputState::Get().Reset();
+    ClearDefaultProcedureCalls();
 }
 
 } // namespace Win32TestHooks

@@ -340,11 +340,21 @@ TEST_F(GameApplicationTest, EveryStateShowsThePointerExceptTheIntroAndLoading)
 TEST_F(GameApplicationTest, MouseMovesReachThePointer)
 {
     InputState::Get().SetPointer(300, 200);
+    const int movesPassedOn = Win32TestHooks::DefaultProcedureCalls(WM_MOUSEMOVE);
     SendMessageA(app->GetWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
     const POINT p = MouseOverManager::Get()->GetPointerPosition();
     EXPECT_EQ(p.x, 300);
     EXPECT_EQ(p.y, 200);
-    EXPECT_EQ(SendMessageA(app->GetWindow(), WM_SYSKEYDOWN, 0x79, 0), 0);
+    // The move went on to the default procedure; F10 and Alt do not, so no system menu opens.
+    EXPECT_EQ(Win32TestHooks::DefaultProcedureCalls(WM_MOUSEMOVE), movesPassedOn + 1);
+    for (const UINT message : {WM_SYSKEYDOWN, WM_SYSKEYUP}) {
+        const int passedOn = Win32TestHooks::DefaultProcedureCalls(message);
+        for (const WPARAM key : {WPARAM{VK_F10}, WPARAM{VK_MENU}}) {
+            EXPECT_EQ(SendMessageA(app->GetWindow(), message, key, 0), 0);
+            EXPECT_EQ(Win32TestHooks::DefaultProcedureCalls(message), passedOn) << message << " " << key;
+        }
+    }
+    EXPECT_TRUE(app->IsActive());
 }
 
 TEST(GameApplicationPickRay, CentreCornerAndOffsetRectangles)
