@@ -5,6 +5,7 @@
 #include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
 #include "support/DataTree.h"
+#include "ui/MouseOverManager.h"
 #include "win32/Log.h"
 #include "win32/TestHooks.h"
 
@@ -15,10 +16,12 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -647,6 +650,89 @@ TEST_F(ApplicationTest, AMissingOrBrokenPostProcessEffectIsSaidOnceAndTheGameRun
         Win32TestHooks::ResetWindowLayer();
         Win32TestHooks::CaptureMessageBoxes(true);
     }
+}
+
+TEST_F(ApplicationTest, TheRealLoopTakesKeysPointerAndQuitFromTheDesktop)
+{
+    // Desktop events go through the window layer's pump inside Run, as the player's would: F5 in full screen,
+    // the pointer over the scaled picture, F7 and the pointer over the letterboxed one, then the desktop's quit.
+    constexpr int SCANCODE_F5 = 62;
+    constexpr int SCANCODE_F7 = 64;
+    struct Step {
+        int frame;
+        std::function<void()> act;
+    };
+    class ScriptedGame : public GameApplication
+    {
+    public:
+        std::vector<Step> script;
+        int frames = 0;
+        void UpdateFrame() override
+        {
+            GameApplication::UpdateFrame();
+            ++frames;
+            for (const Step& step : script)
+                if (step.frame == frames)
+                    step.act();
+        }
+    };
+    auto game = std::make_unique<ScriptedGame>();
+    ScriptedGame& g = *game;
+    POINT scaled{-1, -1};
+    POINT letterboxed[2] = {{-1, -1}, {-1, -1}};
+    UINT widthAfterF5 = 0;
+    UINT widthAfterF7 = 0;
+    bool windowedAtAnyCheck = false;
+    auto pointer = [] { return MouseOverManager::Get()->GetPointerPosition(); };
+    g.script = {
+        {1, [] { Win32TestHooks::PushKeyEvent(SCANCODE_F5, true); }},
+        {2, [] { Win32TestHooks::PushKeyEvent(SCANCODE_F5, false); }},
+        {3,
+         [&] {
+             widthAfterF5 = g.GetPresentParameters().BackBufferWidth;
+             windowedAtAnyCheck |= g.IsWindowed();
+             Win32TestHooks::PushPointerMotion(512, 384);
+         }},
+        {4,
+         [&] {
+             scaled = pointer();
+             // Pressed and released before the next frame reads the keys.
+             Win32TestHooks::PushKeyEvent(SCANCODE_F7, true);
+             Win32TestHooks::PushKeyEvent(SCANCODE_F7, false);
+         }},
+        {5,
+         [&] {
+             widthAfterF7 = g.GetPresentParameters().BackBufferWidth;
+             windowedAtAnyCheck |= g.IsWindowed();
+             Win32TestHooks::PushPointerMotion(512, 384);
+         }},
+        {6,
+         [&] {
+             letterboxed[0] = pointer();
+             Win32TestHooks::PushPointerMotion(272, 192);
+         }},
+        {7,
+         [&] {
+             letterboxed[1] = pointer();
+             Win32TestHooks::PushQuitEvent();
+         }},
+    };
+    ASSERT_EQ(game->Create(nullptr, nullptr), S_OK);
+    EXPECT_FALSE(game->IsWindowed());
+    EXPECT_EQ(game->Run(), 0);
+    EXPECT_EQ(game->frames, 7) << "the quit ends the loop before another frame";
+    EXPECT_FALSE(windowedAtAnyCheck);
+    EXPECT_EQ(widthAfterF5, 800u);
+    EXPECT_EQ(widthAfterF7, 1280u);
+    // The dummy desktop is 1024 x 768. 800 x 600 fills it at 1.28: window (512.5, 384.5) / 1.28 = (400.4, 300.4).
+    EXPECT_EQ(scaled.x, 400);
+    EXPECT_EQ(scaled.y, 300);
+    // 1280 x 1024 fits at 0.75 as 960 x 768, 32 columns in: ((512.5 - 32) / 0.75, 384.5 / 0.75) = (640.7, 512.7)
+    // and ((272.5 - 32) / 0.75, 192.5 / 0.75) = (320.7, 256.7).
+    EXPECT_EQ(letterboxed[0].x, 640);
+    EXPECT_EQ(letterboxed[0].y, 512);
+    EXPECT_EQ(letterboxed[1].x, 320);
+    EXPECT_EQ(letterboxed[1].y, 256);
 }
 
 TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)

@@ -171,10 +171,14 @@ HRESULT NullDevice::BackEndReset(const D3DPRESENT_PARAMETERS& presentationParame
 {
     if (!first)
         ++resetCount_;
-    // Pointer positions are reported in back-buffer pixels whichever device draws.
-    if (Window())
+    // Full screen and pointer positions in back-buffer pixels are the window's, whichever device draws.
+    if (Window()) {
+        WindowBridge::SetSuppressSizeEvents(true);
+        WindowBridge::SetFullscreen(Window(), !presentationParameters.Windowed);
         WindowBridge::SetBackBufferSize(Window(), static_cast<int>(presentationParameters.BackBufferWidth),
                                         static_cast<int>(presentationParameters.BackBufferHeight));
+        WindowBridge::SetSuppressSizeEvents(false);
+    }
     return D3D_OK;
 }
 
