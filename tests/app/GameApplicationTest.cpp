@@ -635,6 +635,26 @@ TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
     EXPECT_EQ(device->Release(), 0u);
 }
 
+TEST_F(GameApplicationTest, UnitShaderGlobalsCarryTheGameClockUnderTheEffectsNames)
+{
+    GameSession* session = app->GetSession();
+    ID3DXEffect* basic = session->GetBasicEffect();
+    ASSERT_NE(basic, nullptr);
+    DataManager* data = DataManager::Get();
+    const float start = data->GetGameTime();
+    data->SetGameSpeed(2.0f);
+    data->AdvanceTime(0.25f); // scaled: 0.5 s
+    session->SetUnitShaderGlobals();
+    float value = -1.0f;
+    ASSERT_EQ(basic->GetFloat("gameTime", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, start + 0.5f);
+    ASSERT_EQ(basic->GetFloat("gameSpeed", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 2.0f);
+    ASSERT_EQ(basic->GetFloat("tElapsed", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 0.5f);
+    data->SetGameSpeed(1.0f);
+}
+
 TEST_F(GameApplicationTest, TheHelpLabelsFontGoesThroughEveryReset)
 {
     auto* font = dynamic_cast<Font*>(app->GetHelpLabel()->GetFont());
