@@ -1,12 +1,13 @@
 #include "app/GameSession.h"
 
-#include "core/DataManager.h"
 #include "app/GameApplication.h"
+#include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
 #include "ui/MouseOverManager.h"
+#include "win32/Log.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,7 @@ constexpr float kOutOfRangeDepth = 200.0f;
 // Without its scene target the game cannot draw a frame; it stops at once, and says why.
 [[noreturn]] void FailSceneTarget(const char* what)
 {
-    std::fprintf(stderr, "The Varnholt: could not create the scene %s; the game must end.\n", what);
+    LogFormat(LogLevel::ERROR, "scene.target", "The Varnholt: could not create the scene %s; the game must end.", what);
     std::fflush(stderr);
     std::_Exit(EXIT_FAILURE);
 }

@@ -8,8 +8,10 @@
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 // All pulsing hexes rise and fall together.
@@ -68,10 +70,14 @@ void Hex::Build(int buildRow, int buildColumn)
         float x, z, u, v;
     };
     const Corner corners[kFanPoints] = {
-        {anchorX + k, anchorZ - 32.0f, 0.5f, 0.5f}, {anchorX, anchorZ, 0.0f, 0.0f},
-        {anchorX + k, anchorZ + 32.0f, 0.5f, 0.0f}, {anchorX + 2.0f * k, anchorZ, 1.0f, 0.0f},
-        {anchorX + 2.0f * k, anchorZ - 64.0f, 1.0f, 1.0f}, {anchorX + k, anchorZ - 96.0f, 0.5f, 1.0f},
-        {anchorX, anchorZ - 64.0f, 0.0f, 1.0f}, {anchorX, anchorZ, 0.0f, 0.0f},
+        {anchorX + k, anchorZ - 32.0f, 0.5f, 0.5f},
+        {anchorX, anchorZ, 0.0f, 0.0f},
+        {anchorX + k, anchorZ + 32.0f, 0.5f, 0.0f},
+        {anchorX + 2.0f * k, anchorZ, 1.0f, 0.0f},
+        {anchorX + 2.0f * k, anchorZ - 64.0f, 1.0f, 1.0f},
+        {anchorX + k, anchorZ - 96.0f, 0.5f, 1.0f},
+        {anchorX, anchorZ - 64.0f, 0.0f, 1.0f},
+        {anchorX, anchorZ, 0.0f, 0.0f},
     };
     FanVertex vertices[kFanPoints];
     float heightSum = 0.0f;
@@ -85,6 +91,11 @@ void Hex::Build(int buildRow, int buildColumn)
         heightSum += y;
     }
     meanHeight = 0.125f * heightSum;
+    boundsMin = boundsMax = fan[0];
+    for (const D3DXVECTOR3& p : fan) {
+        D3DXVec3Minimize(&boundsMin, &boundsMin, &p);
+        D3DXVec3Maximize(&boundsMax, &boundsMax, &p);
+    }
 
     // Without a buffer the hex still picks and plays its part in the rules; it is only never drawn.
     ReleaseBuffer();
@@ -92,8 +103,8 @@ void Hex::Build(int buildRow, int buildColumn)
     if (!device)
         return;
     if (FAILED(device->CreateVertexBuffer(kFanPoints * kStride, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED,
-                                          &vertexBuffer, nullptr))
-        || !vertexBuffer) {
+                                          &vertexBuffer, nullptr)) ||
+        !vertexBuffer) {
         vertexBuffer = nullptr;
         return;
     }
@@ -136,6 +147,34 @@ float Hex::DistanceTo(const Hex& other) const
     const float dx = anchorX - other.anchorX;
     const float dz = anchorZ - other.anchorZ;
     return std::sqrt(dx * dx + dz * dz);
+}
+
+bool Hex::MayBeHitBy(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) const
+{
+    // A margin keeps rays through the fan's very edge, which the triangle test takes, on the safe side.
+    constexpr float kMargin = 0.05f;
+    const float o[3] = {origin.x, origin.y, origin.z};
+    const float d[3] = {direction.x, direction.y, direction.z};
+    const float lo[3] = {boundsMin.x - kMargin, boundsMin.y - kMargin, boundsMin.z - kMargin};
+    const float hi[3] = {boundsMax.x + kMargin, boundsMax.y + kMargin, boundsMax.z + kMargin};
+    float enter = 0.0f;
+    float leave = std::numeric_limits<float>::infinity();
+    for (int axis = 0; axis < 3; ++axis) {
+        if (d[axis] == 0.0f) {
+            if (o[axis] < lo[axis] || o[axis] > hi[axis])
+                return false;
+            continue;
+        }
+        float t0 = (lo[axis] - o[axis]) / d[axis];
+        float t1 = (hi[axis] - o[axis]) / d[axis];
+        if (t0 > t1)
+            std::swap(t0, t1);
+        enter = std::max(enter, t0);
+        leave = std::min(leave, t1);
+        if (enter > leave)
+            return false;
+    }
+    return true;
 }
 
 float Hex::CentreX() const
@@ -242,8 +281,8 @@ std::vector<BoardUnit*> Hex::UnitsWithinRadius() const
             if (!home || !home->occupant)
                 continue;
             const int r = unit->GetDefendRadius();
-            if (home->row < row - r || home->row > row + r - 1 || home->column < column - r
-                || home->column > column + r - 1)
+            if (home->row < row - r || home->row > row + r - 1 || home->column < column - r ||
+                home->column > column + r - 1)
                 continue;
             if (home->DistanceTo(*this) <= static_cast<float>(r) * HexSide + kZoneSlack)
                 result.push_back(unit);

@@ -69,6 +69,8 @@ public:
     float CentreX() const;
     float CentreZ() const;
     bool IsPickable() const { return pickable; }
+    // False only when the ray certainly misses the fan.
+    bool MayBeHitBy(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) const;
 
     // The shared pulse direction starts over (falling) for every hex.
     static void ResetPulse();
@@ -85,6 +87,9 @@ public:
     int pathEstimate = 0;
     Hex* pathParent = nullptr;
     D3DXVECTOR3 fan[kFanPoints];
+    // The box around the fan, so that picking tests the triangles only of hexes the ray can reach.
+    D3DXVECTOR3 boundsMin;
+    D3DXVECTOR3 boundsMax;
     Object* occupant = nullptr;
     int32_t fadeState = FADE_STEADY;
     float targetAlpha = 0.35f;

@@ -5,6 +5,8 @@
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 
+#include <functional>
+
 HexGrid::HexGrid() : hexes(new Hex[kHexCount])
 {
     for (int r = 0; r < kRows; ++r) {
@@ -15,7 +17,17 @@ HexGrid::HexGrid() : hexes(new Hex[kHexCount])
     }
 }
 
-HexGrid::~HexGrid() = default;
+// The pointer must not keep a hex of a board that is gone.
+HexGrid::~HexGrid()
+{
+    BoardPointer* pointer = BoardPointer::Get();
+    if (!pointer)
+        return;
+    const std::less<const Hex*> before;
+    const Hex* hovered = pointer->GetHovered();
+    if (hovered && !before(hovered, &hexes[0]) && before(hovered, &hexes[0] + kHexCount))
+        pointer->SetHovered(nullptr);
+}
 
 Hex* HexGrid::GetHex(int row, int col)
 {
@@ -36,7 +48,11 @@ int HexGrid::GetNeighbours(const Hex& hex, Hex* out[6])
     const int r = hex.row;
     const int c = hex.column;
     // Odd columns sit half a row further along x, so the two diagonal neighbours lie on the other side.
-    const int offsets[6][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {c % 2 == 0 ? -1 : 1, c % 2 == 0 ? 1 : -1},
+    const int offsets[6][2] = {{1, 0},
+                               {-1, 0},
+                               {0, 1},
+                               {0, -1},
+                               {c % 2 == 0 ? -1 : 1, c % 2 == 0 ? 1 : -1},
                                {c % 2 == 0 ? -1 : 1, c % 2 == 0 ? -1 : 1}};
     int count = 0;
     for (const auto& offset : offsets) {
@@ -203,12 +219,13 @@ Hex* HexGrid::PickHex(int row, int col)
         return nullptr;
     const D3DXVECTOR3& origin = pointer->GetPickRayOrigin();
     const D3DXVECTOR3& direction = pointer->GetPickRayDirection();
+    if (!hex->MayBeHitBy(origin, direction))
+        return nullptr;
     for (int i = 0; i < 6; ++i) {
         float u = 0.0f;
         float v = 0.0f;
         float distance = 0.0f;
-        if (D3DXIntersectTri(&hex->fan[0], &hex->fan[1 + i], &hex->fan[2 + i], &origin, &direction, &u, &v,
-                             &distance))
+        if (D3DXIntersectTri(&hex->fan[0], &hex->fan[1 + i], &hex->fan[2 + i], &origin, &direction, &u, &v, &distance))
             return hex;
     }
     return nullptr;

@@ -45,7 +45,11 @@ void ClearHovered()
 
 Player::Player() = default;
 
-Player::~Player() = default;
+// The session deletes the units before the player; whatever is left still belongs to the player.
+Player::~Player()
+{
+    DeleteUnits();
+}
 
 void Player::ResetDefeatTimer()
 {
@@ -196,11 +200,11 @@ void Player::Render()
                 listings = 1;
         }
         // A dead unit has left its hex: there is nothing to measure or to show.
-        if (hex && current && current != unit && current->GetState() == SELECTING_TARGET
-            && current->GetOwner() != this && current->GetHex()) {
+        if (hex && current && current != unit && current->GetState() == SELECTING_TARGET &&
+            current->GetOwner() != this && current->GetHex()) {
             const float d = hex->DistanceTo(*current->GetHex());
-            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep
-                || d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
+            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep ||
+                d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
                 listings += kInReachRepeats;
         }
         for (int i = 0; grid && i < listings; ++i) {

@@ -2,11 +2,22 @@
 
 #include "core/ConfigParser.h"
 #include "core/DataManager.h"
+#include "win32/Log.h"
 
 #include <cstdio>
 #include <fstream>
 
 namespace {
+
+// Every number of a unit file is held to a symmetric range. Statistics (attributes, speed, action points,
+// resistances, uses) to +-10000, so that 10 x strength (health), 10 x intelligence (mana), and the product of
+// any two of them or of one with a spell amount (+-100000, see the spell reader) stay far inside 32 bits.
+// Hex distances to +-1000 (a board is 42 hexes across), times to +-10000 seconds, and the factors to +-10000,
+// so that speed x factor stays below 10^8.
+constexpr int MaxStatistic = 10000;
+constexpr int MaxHexSteps = 1000;
+constexpr float MaxSeconds = 10000.0f;
+constexpr float MaxFactor = 10000.0f;
 
 template <typename T, size_t N>
 bool MatchKeyword(const std::string& text, const char* const (&keywords)[N], T& out)
@@ -33,7 +44,8 @@ void ParseField(const std::string& unit, const char* what, const std::string& te
                 T& out)
 {
     if (!text.empty() && !MatchKeyword(text, keywords, out))
-        std::fprintf(stderr, "Unit \"%s\": unknown %s \"%s\"; the default stays.\n", unit.c_str(), what, text.c_str());
+        LogFormat(LogLevel::WARNING, "unit.file", "Unit \"%s\": unknown %s \"%s\"; the default stays.", unit.c_str(),
+                  what, text.c_str());
 }
 
 } // namespace
@@ -56,22 +68,32 @@ bool UnitDefinition::Read(const std::string& fileName)
     if (path != DataManager::NotFound)
         in.open(path, std::ios::binary);
     if (!in.is_open()) {
-        std::fprintf(stderr, "Unit definition \"%s\" cannot be found or opened.\n", fileName.c_str());
+        LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" cannot be found or opened.",
+                  fileName.c_str());
         return false;
     }
+    return Read(in, fileName);
+}
+
+bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
+{
 
     // The value of each positional line, by its line number (1 to 40).
     std::string lines[PositionalLines + 1];
     for (int number = 1; number <= PositionalLines; ++number) {
         if (!ReadConfigLine(in, lines[number])) {
-            std::fprintf(stderr, "Unit definition \"%s\" ends at line %d of its %d fixed lines.\n", fileName.c_str(),
-                         number - 1, PositionalLines);
+            LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" ends at line %d of its %d fixed lines.",
+                      fileName.c_str(), number - 1, PositionalLines);
             return false;
         }
     }
     auto text = [&](int number) { return ParseConfigString(lines[number]); };
-    auto integer = [&](int number) { return ParseConfigInt(lines[number]); };
-    auto real = [&](int number) { return ParseConfigFloat(lines[number]); };
+    auto integer = [&](int number, int bound, const char* field) {
+        return BoundConfigInt(ParseConfigInt(lines[number]), -bound, bound, fileName, field);
+    };
+    auto real = [&](int number, float bound, const char* field) {
+        return BoundConfigFloat(ParseConfigFloat(lines[number]), -bound, bound, fileName, field);
+    };
 
     name = text(2);
     creatureTypeText = text(3);
@@ -83,32 +105,33 @@ bool UnitDefinition::Read(const std::string& fileName)
     furtherTexts[0] = text(11);
     furtherTexts[1] = text(12);
     furtherTexts[2] = text(13);
-    meleeHitTime = real(14);
-    criticalHitTime = real(15);
-    thirdHitTime = real(16);
-    meleeRange = integer(17);
-    rangedRange = integer(18);
-    movementRadius = integer(19);
-    defendRadius = integer(20);
-    actionPoints = integer(21);
-    arcaneResistance = integer(24);
-    natureResistance = integer(25);
-    holyResistance = integer(26);
-    shadowResistance = integer(27);
-    strength = integer(30);
-    agility = integer(31);
-    intelligence = integer(32);
-    speed = integer(33);
-    firstFactor = real(36);
-    secondFactor = real(37);
-    thirdFactor = real(38);
+    meleeHitTime = real(14, MaxSeconds, "melee hit time");
+    criticalHitTime = real(15, MaxSeconds, "critical hit time");
+    thirdHitTime = real(16, MaxSeconds, "third hit time");
+    meleeRange = integer(17, MaxHexSteps, "melee range");
+    rangedRange = integer(18, MaxHexSteps, "ranged range");
+    movementRadius = integer(19, MaxHexSteps, "movement radius");
+    defendRadius = integer(20, MaxHexSteps, "defend radius");
+    actionPoints = integer(21, MaxStatistic, "action points");
+    arcaneResistance = integer(24, MaxStatistic, "arcane resistance");
+    natureResistance = integer(25, MaxStatistic, "nature resistance");
+    holyResistance = integer(26, MaxStatistic, "holy resistance");
+    shadowResistance = integer(27, MaxStatistic, "shadow resistance");
+    strength = integer(30, MaxStatistic, "strength");
+    agility = integer(31, MaxStatistic, "agility");
+    intelligence = integer(32, MaxStatistic, "intelligence");
+    speed = integer(33, MaxStatistic, "speed");
+    firstFactor = real(36, MaxFactor, "first factor");
+    secondFactor = real(37, MaxFactor, "second factor");
+    thirdFactor = real(38, MaxFactor, "third factor");
 
     std::string line;
     while (ReadConfigLine(in, line)) {
         // A blank line (often the last one) names no ability.
         if (line.empty())
             continue;
-        const int uses = SplitConfigLineInt(line);
+        const int uses =
+            BoundConfigInt(SplitConfigLineInt(line), -MaxStatistic, MaxStatistic, fileName, "ability uses");
         abilityNames.push_back(line);
         abilityUses.push_back(uses);
     }

@@ -2,6 +2,7 @@
 // A unit class as its definition file describes it. The file is read by position: one field per line, the
 // value two characters after the line's first "=", then one ability line ("Name = uses") per line to the end.
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,8 @@ struct UnitDefinition {
     // keyword texts into their values. False, with a message on stderr, when the file cannot be found or
     // ends before its ability lines; the caller then keeps what it had.
     bool Read(const std::string& fileName);
+    // The reading of Read from an open file; fileName names it in messages.
+    bool Read(std::istream& in, const std::string& fileName);
     // Each keyword text compared whole and case-sensitive with its list; a text that matches none leaves
     // its value as it was.
     void ParseKeywords();

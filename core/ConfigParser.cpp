@@ -1,7 +1,10 @@
 #include "core/ConfigParser.h"
 
+#include "win32/Log.h"
+
 #include <cfloat>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <istream>
 
@@ -29,8 +32,32 @@ int ToInt(const char* text)
 
 bool ReadConfigLine(std::istream& in, std::string& line)
 {
-    if (!std::getline(in, line))
+    line.clear();
+    std::istream::sentry ready(in, true);
+    if (!ready)
         return false;
+    std::streambuf* buffer = in.rdbuf();
+    bool readAny = false;
+    bool cut = false;
+    for (;;) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(readAny ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+            break;
+        }
+        readAny = true;
+        if (c == '\n')
+            break;
+        if (line.size() < MAX_CONFIG_LINE)
+            line.push_back(static_cast<char>(c));
+        else
+            cut = true;
+    }
+    if (!readAny)
+        return false;
+    if (cut)
+        Log(LogLevel::WARNING, "config.long_line",
+            "a line longer than " + std::to_string(MAX_CONFIG_LINE) + " characters is cut there");
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return true;
@@ -55,6 +82,8 @@ float ParseConfigFloat(const std::string& line)
         return 0.0f;
     // A number past the float range has no float value: the largest one stands in for it.
     const double value = std::atof(line.c_str() + start);
+    if (std::isnan(value))
+        return 0.0f;
     if (value > FLT_MAX)
         return FLT_MAX;
     if (value < -FLT_MAX)
@@ -70,4 +99,26 @@ int SplitConfigLineInt(std::string& line)
     const int value = (equals + 2 <= line.size()) ? ToInt(line.c_str() + equals + 2) : 0;
     line.resize(equals - 1);
     return value;
+}
+
+int BoundConfigInt(int value, int lowest, int highest, const std::string& file, const char* field)
+{
+    if (value >= lowest && value <= highest)
+        return value;
+    const int bounded = value < lowest ? lowest : highest;
+    Log(LogLevel::WARNING, "config.out_of_range",
+        file + ": " + field + " " + std::to_string(value) + " is outside " + std::to_string(lowest) + " to " +
+            std::to_string(highest) + "; " + std::to_string(bounded) + " is used");
+    return bounded;
+}
+
+float BoundConfigFloat(float value, float lowest, float highest, const std::string& file, const char* field)
+{
+    if (value >= lowest && value <= highest)
+        return value;
+    const float bounded = value < lowest ? lowest : highest;
+    Log(LogLevel::WARNING, "config.out_of_range",
+        file + ": " + field + " " + std::to_string(value) + " is outside " + std::to_string(lowest) + " to " +
+            std::to_string(highest) + "; " + std::to_string(bounded) + " is used");
+    return bounded;
 }

@@ -1,15 +1,17 @@
 #include "core/DataManager.h"
 
-#include "core/ConfigParser.h"
 #include "core/ApplicationLink.h"
+#include "core/ConfigParser.h"
 #include "core/GlobalConstants.h"
 #include "core/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
 #include "sound/FSound.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 #include "win32/Win32.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <span>
@@ -73,6 +75,14 @@ const char* const DataDirectories[] = {
 
 constexpr const char* SpellDirectory = "\\Data\\Config Files\\Spells\\";
 constexpr const char* SpellTypeLabel = "Spell Type =";
+// Every number of a spell file is held to a symmetric range. Amounts and costs to +-100000: the absolute value
+// of a cost is always defined, and an amount times a per-cent resistance or a unit statistic (+-10000) stays
+// within 32 bits. Distances to +-1000 hex steps (a board is 42 across), durations to +-10000 turns, the cast
+// time to +-10000 seconds.
+constexpr int SpellMaxAmount = 100000;
+constexpr int SpellMaxHexSteps = 1000;
+constexpr int SpellMaxTurns = 10000;
+constexpr float SpellMaxSeconds = 10000.0f;
 constexpr const char* EffectTechnique = "Basic";
 // Any free sample slot; 2-D stereo, as every sample of the game plays.
 constexpr unsigned int SampleMode = FSOUND_HW2D | FSOUND_STEREO;
@@ -221,12 +231,16 @@ std::string DataManager::FindFile(const std::string& name)
 TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitute)
 {
     std::string path = name;
+    // The frame count is written into the name the game asks for; the file found on disk may be spelt in
+    // other letter case ("BMOVE_F2.TGA" for "bMove_f2.tga").
+    std::string requested = name;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!ResolvePathLocked(path)) {
             if (noSubstitute)
                 return nullptr;
             path = DefaultTexture;
+            requested = DefaultTexture;
             ResolvePathLocked(path);
         }
         auto it = m_textures.find(path);
@@ -250,7 +264,7 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
         return &record;
     }
     record.fileName = path;
-    record.frameCount = FrameCountOf(path);
+    record.frameCount = FrameCountOf(requested);
     record.frameWidth = 1.0f / static_cast<float>(record.frameCount);
     record.referenceCount = 1;
     record.texture = texture;
@@ -324,23 +338,33 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
     std::string path = name;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
+        // Every name is looked up once: sounds are asked for as they play, and a missing or broken one
+        // would otherwise cost a directory search and a decoding attempt each time.
+        auto known = m_soundNames.find(name);
+        if (known != m_soundNames.end())
+            return known->second;
         if (!ResolvePathLocked(path)) {
             path = DefaultSound;
             ResolvePathLocked(path);
         }
         auto it = m_sounds.find(path);
-        if (it != m_sounds.end())
+        if (it != m_sounds.end()) {
+            m_soundNames[name] = it->second;
             return it->second;
+        }
     }
 
     FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), SampleMode, 0, 0);
-    if (!sample)
-        return nullptr;
-
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (!sample) {
+        Log(LogLevel::WARNING, "sound.unreadable", "\"" + name + "\" (" + path + ") cannot be loaded; it stays silent");
+        m_soundNames[name] = nullptr;
+        return nullptr;
+    }
     auto [it, inserted] = m_sounds.try_emplace(path, sample);
     if (!inserted)
         FSOUND_Sample_Free(sample);
+    m_soundNames[name] = it->second;
     return it->second;
 }
 
@@ -369,18 +393,22 @@ bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& file
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
+    return ReadSpell(in, fileName, record);
+}
 
+bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, SpellDefinition& record)
+{
     std::string line;
     if (!ReadConfigLine(in, line)) {
-        std::fprintf(stderr, "Spell file \"%s\" is empty; it is skipped.\n", fileName.c_str());
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\" is empty; it is skipped.", fileName.c_str());
         return false;
     }
     record.name = ParseConfigString(line);
 
     // A file cut short keeps what it had; the rest of the record stays as it was.
     auto truncated = [&](const char* missing) {
-        std::fprintf(stderr, "Spell file \"%s\" ends before its %s; the rest keeps its defaults.\n", fileName.c_str(),
-                     missing);
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\" ends before its %s; the rest keeps its defaults.",
+                  fileName.c_str(), missing);
         return true;
     };
 
@@ -398,16 +426,25 @@ bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& file
         return truncated("\"Spell Type =\" line");
     record.spellType = ParseConfigString(line);
 
-    int* const integers[] = {&record.manaCost, &record.amount,   &record.initiativeCost,
-                             &record.range,    &record.duration, &record.areaRadius};
-    for (int* field : integers) {
+    const struct {
+        int* field;
+        int bound;
+        const char* name;
+    } integers[] = {{&record.manaCost, SpellMaxAmount, "mana cost"},
+                    {&record.amount, SpellMaxAmount, "amount"},
+                    {&record.initiativeCost, SpellMaxAmount, "initiative cost"},
+                    {&record.range, SpellMaxHexSteps, "range"},
+                    {&record.duration, SpellMaxTurns, "duration"},
+                    {&record.areaRadius, SpellMaxHexSteps, "area radius"}};
+    for (const auto& integer : integers) {
         if (!ReadConfigLine(in, line))
             return truncated("numbers");
-        *field = ParseConfigInt(line);
+        *integer.field = BoundConfigInt(ParseConfigInt(line), -integer.bound, integer.bound, fileName, integer.name);
     }
     if (!ReadConfigLine(in, line))
         return truncated("cast time");
-    record.castTime = ParseConfigFloat(line);
+    record.castTime =
+        BoundConfigFloat(ParseConfigFloat(line), -SpellMaxSeconds, SpellMaxSeconds, fileName, "cast time");
     if (!ReadConfigLine(in, line))
         return truncated("target");
     record.target = ParseConfigString(line);
@@ -416,15 +453,18 @@ bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& file
         return truncated("effect type");
     const std::string effect = ParseConfigString(line);
     if (!ParseEffectType(effect, record.effectType))
-        std::fprintf(stderr, "Spell file \"%s\": unknown effect type \"%s\".\n", fileName.c_str(), effect.c_str());
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\": unknown effect type \"%s\".", fileName.c_str(),
+                  effect.c_str());
     if (!ReadConfigLine(in, line))
         return truncated("school");
     const std::string school = ParseConfigString(line);
     if (!ParseSpellSchool(school, record.school))
-        std::fprintf(stderr, "Spell file \"%s\": unknown school \"%s\".\n", fileName.c_str(), school.c_str());
+        LogFormat(LogLevel::WARNING, "spell.file", "Spell file \"%s\": unknown school \"%s\".", fileName.c_str(),
+                  school.c_str());
     if (!ReadConfigLine(in, line))
         return truncated("action-point cost");
-    record.actionPointCost = ParseConfigInt(line);
+    record.actionPointCost =
+        BoundConfigInt(ParseConfigInt(line), -SpellMaxAmount, SpellMaxAmount, fileName, "action-point cost");
 
     std::vector<std::string>* const lists[] = {&record.firstEmitters, &record.secondEmitters, &record.thirdEmitters};
     for (std::vector<std::string>* list : lists) {
@@ -455,8 +495,14 @@ void DataManager::LoadSpells()
     } while (FindNextFileA(find, &found));
     FindClose(find);
 
-    // Sorted, so that which of two files of the same spell name wins does not depend on the directory.
-    std::sort(files.begin(), files.end());
+    // In the order a Windows directory listing gives: names compared letter by letter in upper case, so
+    // "apple.txt" comes before "Zap.txt" and "ab.txt" before "a_b.txt". Of two files of one spell name the
+    // later wins, the same file as on Windows whatever order this file system lists them in.
+    std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return std::toupper(static_cast<unsigned char>(x)) < std::toupper(static_cast<unsigned char>(y));
+        });
+    });
     for (const std::string& file : files) {
         SpellDefinition record;
         if (ReadSpellFile(record, file)) {
@@ -525,6 +571,10 @@ void DataManager::OnDeviceReset()
 
 void DataManager::ReleaseAll()
 {
+    // A load job still running uses the caches and the device released below: it finishes first, and the
+    // queue's threads end with it. Not under the lock, which the job takes.
+    if (m_jobQueue)
+        m_jobQueue->Join();
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     for (auto& entry : m_textures) {
         entry.second.referenceCount = 0;
@@ -538,6 +588,7 @@ void DataManager::ReleaseAll()
     for (auto& entry : m_sounds)
         FSOUND_Sample_Free(entry.second);
     m_sounds.clear();
+    m_soundNames.clear();
     // The cache is the only owner of its effects.
     for (auto& entry : m_effects)
         entry.second->Release();

@@ -14,6 +14,7 @@
 #include "d3d9/D3D9.h"
 
 #include <atomic>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -71,6 +72,7 @@ public:
     ID3DXEffect* LoadEffect(const std::string& name);
     // Sets the technique of the default effect ("basic.fx"), once that effect is cached.
     void SetTechnique(const std::string& technique);
+    // Each name is looked up and loaded once; a name that gave nothing keeps giving nothing.
     FSOUND_SAMPLE* GetSoundSample(const std::string& name);
     // The static-mesh cache is filled by the static-mesh loader. AddMesh keeps the first record stored under a
     // path and returns it, so two threads that load the same mesh end up sharing one.
@@ -79,6 +81,9 @@ public:
 
     // Spell definitions.
     bool ReadSpellFile(SpellDefinition& record, const std::string& fileName);
+    // The reading of ReadSpellFile from an open file (fileName names it in messages; record.fileName is
+    // left to the caller).
+    static bool ReadSpell(std::istream& in, const std::string& fileName, SpellDefinition& record);
     void LoadSpells();
     bool GetSpell(const std::string& name, SpellDefinition& out) const;
     std::vector<std::string> GetSpellNames() const;
@@ -91,7 +96,8 @@ public:
     ID3DXSprite* GetSprite() const { return m_sprite; }
     void OnDeviceLost();
     void OnDeviceReset();
-    // Empties every cache and releases every resource and the device reference. At shutdown.
+    // Waits for a running load job and joins the job queue's threads, then empties every cache and releases
+    // every resource and the device reference. At shutdown.
     void ReleaseAll();
 
     // Frame time: the raw time of the last frame and that time scaled by the game speed; the scaled time
@@ -136,6 +142,8 @@ private:
     std::map<std::string, TextureRecord> m_textures;
     std::map<std::string, std::shared_ptr<StaticMesh>> m_meshes;
     std::map<std::string, FSOUND_SAMPLE*> m_sounds;
+    // What each sound name asked for gave, null for one that could not be loaded.
+    std::map<std::string, FSOUND_SAMPLE*> m_soundNames;
     std::map<std::string, ID3DXEffect*> m_effects;
     std::map<std::string, SpellDefinition> m_spells;
     ID3DXEffectPool* m_effectPool = nullptr;

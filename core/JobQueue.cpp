@@ -1,6 +1,7 @@
 #include "core/JobQueue.h"
 
 #include "core/Job.h"
+#include "win32/Log.h"
 
 #include <chrono>
 #include <cstdio>
@@ -81,14 +82,15 @@ void JobQueue::Start()
         m_worker = StartThread([this] { WorkerLoop(); });
         workerStarted = true;
     } catch (const std::system_error& e) {
-        std::fprintf(stderr, "JobQueue: cannot start the worker thread (%s); loading on this thread\n", e.what());
+        LogFormat(LogLevel::WARNING, "job.thread",
+                  "JobQueue: cannot start the worker thread (%s); loading on this thread", e.what());
     }
     try {
         m_completion = StartThread([this] { CompletionLoop(); });
         completionStarted = true;
     } catch (const std::system_error& e) {
-        std::fprintf(stderr, "JobQueue: cannot start the completion thread (%s); completing on this thread\n",
-                     e.what());
+        LogFormat(LogLevel::WARNING, "job.thread",
+                  "JobQueue: cannot start the completion thread (%s); completing on this thread", e.what());
     }
 
     if (workerStarted && completionStarted)

@@ -3,8 +3,8 @@
 // Start runs the jobs listed so far on a worker thread; a completion thread takes every finished job, counts
 // and deletes it, and then signals that all jobs are done.
 //
-// The queue owns the jobs given to it. Its threads are joined at the next Start and when the queue is
-// destroyed.
+// The queue owns the jobs given to it. Its threads are joined at the next Start, by Join, and when the queue
+// is destroyed.
 
 #include "win32/Win32.h"
 
@@ -38,6 +38,10 @@ public:
     // job, false when the worker finished and nothing is left.
     bool PopCompleted(Job*& job);
 
+    // Waits until the jobs of the last start have run and been completed, and joins the queue's threads.
+    // Not from a job.
+    void Join();
+
     // Jobs completed since construction.
     int GetDoneCount() const;
     size_t GetListedCount() const;
@@ -64,7 +68,6 @@ private:
 
     void WorkerLoop();
     void CompletionLoop();
-    void Join();
     void SignalStop();
 
     static constexpr int MaxFinished = 15;

@@ -2,15 +2,14 @@
 
 #include "d3d9/D3D9.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 
 namespace {
 
-// The loading thread may draw while the main thread does; the state moves in one atomic step so that no draw
-// is lost or repeated.
-std::atomic<uint32_t> g_state{1};
+// Each thread has its own state, as with the multithreaded C runtime: every thread starts from 1, a seed
+// affects only the thread that sets it, and the loading worker's draws never move the main thread's sequence.
+thread_local uint32_t t_state = 1;
 
 constexpr uint32_t Multiplier = 214013u;
 constexpr uint32_t Increment = 2531011u;
@@ -23,17 +22,13 @@ constexpr float Pi = 3.1415927f;
 
 void Srand(unsigned int seed)
 {
-    g_state.store(seed, std::memory_order_relaxed);
+    t_state = seed;
 }
 
 int Rand()
 {
-    uint32_t state = g_state.load(std::memory_order_relaxed);
-    uint32_t next;
-    do {
-        next = state * Multiplier + Increment;
-    } while (!g_state.compare_exchange_weak(state, next, std::memory_order_relaxed));
-    return static_cast<int>((next >> 16) & 0x7fffu);
+    t_state = t_state * Multiplier + Increment;
+    return static_cast<int>((t_state >> 16) & 0x7fffu);
 }
 
 int RandomInt(int n)

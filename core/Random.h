@@ -1,11 +1,13 @@
 #pragma once
-// The game's random numbers. One generator for the whole process with the recurrence of the C runtime the game
-// was written against (state := state x 214013 + 2531011, result (state >> 16) & 0x7fff, 0..32767), so a
-// seed gives the same sequence on every platform. Before any seed the state is 1.
+// The game's random numbers, with the recurrence of the C runtime the game was written against
+// (state := state x 214013 + 2531011, result (state >> 16) & 0x7fff, 0..32767), so a seed gives the same
+// sequence on every platform. Each thread has its own generator: before any seed of its own a thread's state
+// is 1, and Srand seeds the calling thread only.
 
 struct D3DVECTOR;
 
-// The runtime pair as the game calls it. Srand(seed) sets the state; Rand() draws the next number.
+// The runtime pair as the game calls it. Srand(seed) sets the calling thread's state; Rand() draws its next
+// number.
 void Srand(unsigned int seed);
 int Rand();
 

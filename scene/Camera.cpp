@@ -4,6 +4,8 @@
 #include "core/DataManager.h"
 #include "core/InputManager.h"
 #include "d3d9/D3D9.h"
+#include "scene/CameraTarget.h"
+#include "scene/Terrain.h"
 #include "win32/Win32.h"
 
 #include <algorithm>
@@ -22,6 +24,16 @@ constexpr float kKeyOrbitInput = 1.5f;
 constexpr float kMaxOrbitPerFrame = 0.25f;
 constexpr float kGameOverZoomRate = 2500.0f;
 
+constexpr float kZoomKeyStep = 50.0f;
+constexpr float kAimHeight = 100.0f;
+constexpr float kLookAtFollow = 0.025f;
+constexpr float kEyeFollow = 0.25f;
+constexpr float kEyeAboveGround = 100.0f;
+constexpr float kGameOverSwingLimit = 1570.7965f;
+constexpr float kGameOverSwingRate = 0.1f;
+
+constexpr int kKeyW = 0x11;
+constexpr int kKeyS = 0x1F;
 constexpr int kKeyA = 0x1E;
 constexpr int kKeyD = 0x20;
 
@@ -68,17 +80,62 @@ void Camera::ResetForTests()
     g_swingAngle = 0.0f;
 }
 
-// Following a unit comes with the units on the board; without a target the camera stays where the
-// last placement put it and only eases its zoom.
 void Camera::Update()
 {
+    if (target) {
+        InputManager* input = InputManager::Get();
+        if (input->IsKeyDown(kKeyW))
+            Zoom(-kZoomKeyStep, true);
+        if (input->IsKeyDown(kKeyS))
+            Zoom(kZoomKeyStep, true);
+        HandleMouseFollow();
+        FollowTarget();
+    }
     UpdateZoom();
     UpdateViewMatrix();
     UpdateFrustum();
 }
 
+void Camera::SetTarget(const CameraTarget* newTarget)
+{
+    target = newTarget;
+    if (target) {
+        D3DXVECTOR3 first, second;
+        target->GetOrientationAxes(first, second);
+        D3DXVec3Cross(&up, &first, &second);
+    }
+}
+
+void Camera::SetPreset(int preset)
+{
+    float c[3] = {0.0f, 0.0f, 0.0f};
+    if (Terrain* terrain = DataManager::Get()->GetTerrain())
+        terrain->Centre(c);
+    const float back = preset == 2 ? 2500.0f : 3500.0f;
+    SetEyeAndTarget(D3DXVECTOR3(c[0], c[1] + 1500.0f, c[2] - back), D3DXVECTOR3(c[0], c[1] + 1400.0f, c[2]));
+}
+
+// The follow factors are per frame, not per second, so the view settles faster at higher frame rates.
+void Camera::FollowTarget()
+{
+    if (!target)
+        return;
+    const D3DXVECTOR3 aim = target->GetTargetPosition() + D3DXVECTOR3(0.0f, kAimHeight, 0.0f);
+    lookAt += (aim - lookAt) * kLookAtFollow;
+    const D3DXVECTOR3 wanted = lookAt - forward * currentDistance;
+    eye.y = currentHeight;
+    eye.x += (wanted.x - eye.x) * kEyeFollow;
+    eye.z += (wanted.z - eye.z) * kEyeFollow;
+    if (Terrain* terrain = DataManager::Get()->GetTerrain()) {
+        const float floor = terrain->HeightAt(eye.x, eye.z) + kEyeAboveGround;
+        if (!(floor < eye.y))
+            eye.y = floor;
+    }
+}
+
 void Camera::SetEyeAndTarget(const D3DXVECTOR3& newEye, const D3DXVECTOR3& newLookAt)
 {
+    target = nullptr;
     eye = newEye;
     lookAt = newLookAt;
     up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
@@ -98,11 +155,13 @@ void Camera::ResetZoom()
     currentHeight = kStartHeight;
 }
 
-// The end of a battle backs the view out until the zoom limit. The slow turn around the followed unit
-// joins this once the camera follows units.
+// The end of a battle backs the view out until the zoom limit and turns slowly around the followed unit
+// while that unit still aims at another.
 void Camera::Orbit()
 {
     Zoom(DataManager::Get()->GetFrameTime() * kGameOverZoomRate, true);
+    if (target && target->HasTargetOfItsOwn())
+        MoveTo(eye, kGameOverSwingLimit, kGameOverSwingRate);
 }
 
 bool Camera::MoveTo(const D3DXVECTOR3&, float limit, float rate)
@@ -215,5 +274,10 @@ void Camera::HandleMouseFollow()
     D3DXMATRIX turn;
     D3DXMatrixRotationY(&turn, angle);
     D3DXVec3TransformCoord(&forward, &forward, &turn);
-    SetCursorPos(static_cast<int>(anchorX), static_cast<int>(anchorY));
+    // Where the pointer cannot be put back, the next frame measures from where it is now, so a drag turns
+    // by its motion instead of by its distance from where it began.
+    if (!SetCursorPos(static_cast<int>(anchorX), static_cast<int>(anchorY))) {
+        anchorX = cursor.x;
+        anchorY = cursor.y;
+    }
 }

@@ -2,6 +2,9 @@
 
 #include "d3dx9/D3DX9Math.h"
 
+class CameraTarget;
+class Terrain;
+
 // Owns the view and projection of the 3-D scene and the frustum planes that culling reads.
 class Camera
 {
@@ -16,6 +19,12 @@ public:
     static void ResetForTests();
 
     void Update();
+    // Follows the given target (null: stays where the last placement put it).
+    void SetTarget(const CameraTarget* target);
+    const CameraTarget* GetTarget() const { return target; }
+    // The view over the terrain centre: 0 and 1 from farther back, 2 closer.
+    void SetPreset(int preset);
+    void FollowTarget();
     void SetEyeAndTarget(const D3DXVECTOR3& eye, const D3DXVECTOR3& lookAt);
     void Zoom(float amount, bool relative);
     void ResetZoom();
@@ -59,6 +68,7 @@ private:
     float currentDistance = kStartDistance;
     float currentHeight = kStartHeight;
     float orbitRate = 0.5f;
+    const CameraTarget* target = nullptr;
     long anchorX = 0;
     long anchorY = 0;
 };

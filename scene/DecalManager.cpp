@@ -120,7 +120,7 @@ void DecalManager::LoadLevelDecals(std::FILE* file)
         std::fseek(file, here, SEEK_SET);
     }
     if (static_cast<long long>(count) * LEVEL_RECORD_BYTES > remaining) {
-        Log(LogLevel::WARNING, "level-decals",
+        Log(LogLevel::WARNING, "level.decals",
             std::to_string(count) + " decals do not fit in the rest of the level file; none are read");
         return;
     }

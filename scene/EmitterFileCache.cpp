@@ -16,7 +16,7 @@ std::shared_ptr<const EmitterFile> EmitterFileCache::ReadPath(const std::string&
     auto file = std::make_shared<EmitterFile>();
     const std::string problem = file->Parse(in);
     if (!problem.empty())
-        Log(LogLevel::WARNING, "emitter-file",
+        Log(LogLevel::WARNING, "emitter.file",
             name + ": " + problem + "; the rest of the file is ignored and its defaults are used");
     return file;
 }
@@ -32,7 +32,7 @@ std::shared_ptr<const EmitterFile> EmitterFileCache::Get(const std::string& name
     const std::string path = DataManager::Get()->FindFile(name);
     std::shared_ptr<const EmitterFile> file = ReadPath(path, name);
     if (!file)
-        Log(LogLevel::WARNING, "emitter-file", name + " cannot be found; the emitter stays empty");
+        Log(LogLevel::WARNING, "emitter.file", name + " cannot be found; the emitter stays empty");
     std::lock_guard<std::mutex> lock(s_lock);
     return s_files.emplace(name, std::move(file)).first->second;
 }

@@ -25,8 +25,6 @@ MouseOverManager::~MouseOverManager()
 {
     if (BoardPointer::Get() == this)
         BoardPointer::Register(nullptr);
-    if (hoveredHex)
-        hoveredHex->hovered = false;
     if (pointerIcon)
         pointerIcon->OnLostDevice();
     if (textWindow)

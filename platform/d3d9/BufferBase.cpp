@@ -2,6 +2,8 @@
 
 #include "d3d9/DeviceBase.h"
 
+#include <algorithm>
+
 BufferBase::BufferBase(DeviceBase* device, ResourceKind kind, UINT length, DWORD usage, D3DPOOL pool)
     : ResourceBase(device, kind, pool, pool == D3DPOOL_DEFAULT, true), usage_(usage), data_(length, 0)
 { }
@@ -26,8 +28,17 @@ HRESULT BufferBase::LockBytes(UINT offsetToLock, UINT sizeToLock, void** data, D
         return D3DERR_INVALIDCALL;
     std::lock_guard<std::mutex> guard(DataMutex());
     ++lockCount_;
-    if (!(flags & D3DLOCK_READONLY))
+    if (!(flags & D3DLOCK_READONLY)) {
         lockMayWrite_ = true;
+        const UINT end = sizeToLock ? offsetToLock + sizeToLock : static_cast<UINT>(size);
+        if (dirtyBegin_ >= dirtyEnd_) {
+            dirtyBegin_ = offsetToLock;
+            dirtyEnd_ = end;
+        } else {
+            dirtyBegin_ = std::min(dirtyBegin_, offsetToLock);
+            dirtyEnd_ = std::max(dirtyEnd_, end);
+        }
+    }
     *data = data_.data() + offsetToLock;
     return D3D_OK;
 }
@@ -42,4 +53,15 @@ HRESULT BufferBase::UnlockBytes()
         MarkChanged();
     }
     return D3D_OK;
+}
+
+bool BufferBase::TakeDirtyRange(UINT* begin, UINT* end)
+{
+    const bool any = dirtyBegin_ < dirtyEnd_;
+    if (begin)
+        *begin = dirtyBegin_;
+    if (end)
+        *end = dirtyEnd_;
+    dirtyBegin_ = dirtyEnd_ = 0;
+    return any;
 }

@@ -16,6 +16,9 @@ public:
     // The contents; read with DataMutex() held (or on the drawing thread while nothing else locks).
     const uint8_t* Data() const { return data_.data(); }
     bool IsLocked() const override { return lockCount_ > 0; }
+    // The bytes written through locks since the range was last taken, as [*begin, *end); false when none
+    // were. The back end takes it (with DataMutex() held) to send only what changed.
+    bool TakeDirtyRange(UINT* begin, UINT* end);
 
 protected:
     BufferBase(DeviceBase* device, ResourceKind kind, UINT length, DWORD usage, D3DPOOL pool);
@@ -29,5 +32,7 @@ private:
     DWORD usage_;
     UINT lockCount_ = 0;
     bool lockMayWrite_ = false;
+    UINT dirtyBegin_ = 0;
+    UINT dirtyEnd_ = 0;
     std::vector<uint8_t> data_;
 };

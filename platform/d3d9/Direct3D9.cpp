@@ -73,8 +73,8 @@ Direct3D9::Direct3D9()
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
             ownsVideo_ = true;
         else
-            std::fprintf(stderr, "Direct3D: no video (%s); offering a %ux%u desktop\n", SDL_GetError(),
-                         FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
+            LogFormat(LogLevel::WARNING, "direct3d.device", "Direct3D: no video (%s); offering a %ux%u desktop",
+                      SDL_GetError(), FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
     }
     // Without a display SDL falls back on drivers that show nothing (offscreen, dummy), and a game started
     // there would run unseen until killed. Those serve only when asked for by name.
@@ -325,8 +325,9 @@ HRESULT Direct3D9::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusW
         // Without OpenGL the game still runs, showing nothing, rather than refusing to start; a caller
         // that asked for GL by name gets the failure instead.
         if (!device && hr != D3DERR_INVALIDCALL && D3D9GetBackEnd() == D3D9_BACKEND_AUTO) {
-            std::fprintf(stderr, "Direct3D: no OpenGL device (error 0x%08x); continuing without rendering\n",
-                         static_cast<unsigned>(hr));
+            LogFormat(LogLevel::WARNING, "direct3d.device",
+                      "Direct3D: no OpenGL device (error 0x%08x); continuing without rendering",
+                      static_cast<unsigned>(hr));
             device = CreateNullDevice(this, window, behaviorFlags, presentationParameters, &hr);
         }
     } else {

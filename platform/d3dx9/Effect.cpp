@@ -3,6 +3,7 @@
 #include "d3dx9/D3DXBuffer.h"
 #include "d3dx9/EffectPool.h"
 #include "d3dx9/EffectValue.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <algorithm>
@@ -363,6 +364,18 @@ void Effect::Upload(Pass& pass, bool rebindAll)
         program.program->SetUniform("fxAlphaTest", SHADER_UNIFORM_VEC4, alphaTest, 1);
         std::memcpy(program.alphaTest, alphaTest, sizeof(alphaTest));
     }
+    // A shader hands the device a fog factor and the device blends toward its fog colour when fog is on,
+    // as the fixed pipeline did after the pixel shader.
+    DWORD fogEnabled = FALSE, fogColour = 0;
+    device_->GetRenderState(D3DRS_FOGENABLE, &fogEnabled);
+    device_->GetRenderState(D3DRS_FOGCOLOR, &fogColour);
+    const float fog[4] = {fogEnabled ? 1.0f : 0.0f, static_cast<float>((fogColour >> 16) & 0xFF) / 255.0f,
+                          static_cast<float>((fogColour >> 8) & 0xFF) / 255.0f,
+                          static_cast<float>(fogColour & 0xFF) / 255.0f};
+    if (std::memcmp(fog, program.fog, sizeof(fog)) != 0) {
+        program.program->SetUniform("fxFog", SHADER_UNIFORM_VEC4, fog, 1);
+        std::memcpy(program.fog, fog, sizeof(fog));
+    }
 }
 
 HRESULT Effect::WriteFloats(D3DXHANDLE parameter, const float* values, size_t count)
@@ -526,7 +539,7 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, LPCSTR srcFile, cons
     auto report = [&](const std::string& message, HRESULT code) {
         // One line on stderr; the whole message (a compiler log may run to many lines) goes to the buffer.
         const std::string firstLine = message.substr(0, message.find('\n'));
-        std::fprintf(stderr, "effect %s: %s\n", srcFile, firstLine.c_str());
+        LogFormat(LogLevel::WARNING, "effect.file", "effect %s: %s", srcFile, firstLine.c_str());
         if (compilationErrors != nullptr)
             *compilationErrors = D3DXBuffer::FromText(std::string(srcFile) + ": " + message);
         return code;

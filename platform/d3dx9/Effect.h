@@ -75,6 +75,7 @@ private:
         std::vector<uint64_t> uploaded; // per parameter: the value version last given to the program
         float viewport[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
         float alphaTest[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+        float fog[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
     };
     struct Pass {
         Program plain;

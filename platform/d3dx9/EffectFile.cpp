@@ -361,7 +361,7 @@ bool DefinesFunction(const std::string& text, const std::string& name)
 bool IsReservedName(const std::string& name)
 {
     static constexpr const char* RESERVED[] = {
-        "main",        "fxViewport",  "fxPixelToClip", "fxAlphaTest",   "fxAlphaPasses",   "fragColor",
+        "main",        "fxViewport",  "fxPixelToClip", "fxAlphaTest",   "fxAlphaPasses",   "fragColor", "fxFog", "fxFogFactor",
         "inPosition",  "inNormal",    "inDiffuse",     "inSpecular",    "inBlendWeight",   "inBlendIndices",
         "inPSize",     "inTexCoord0", "inTexCoord1",   "inTexCoord2",   "inTexCoord3",     "inTexCoord4",
         "inTexCoord5", "inTexCoord6", "inTexCoord7",   "VERTEX_SHADER", "FRAGMENT_SHADER",
@@ -765,6 +765,8 @@ std::string EffectFile::Prologue(bool vertexStage) const
     } else {
         out += "layout(location = 0) out vec4 fragColor;\n"
                "uniform vec4 fxAlphaTest;\n"
+               "uniform vec4 fxFog;\n"
+               "float fxFogFactor = 1.0;\n"
                "bool fxAlphaPasses(float alpha)\n"
                "{\n"
                "    float a = floor(clamp(alpha, 0.0, 1.0) * 255.0 + 0.5);\n"
@@ -824,6 +826,6 @@ std::string EffectFile::FragmentSource(const EffectPassDecl& pass, bool alphaTes
     out += "void main()\n{\n    " + pass.fragmentEntry + "();\n";
     if (alphaTest)
         out += "    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n";
-    out += "}\n";
+    out += "    if (fxFog.x != 0.0)\n        fragColor.rgb = mix(fxFog.yzw, fragColor.rgb, clamp(fxFogFactor, 0.0, 1.0));\n}\n";
     return out;
 }

@@ -66,7 +66,10 @@
 //   fragment stage: `out vec4 fragColor` at location 0, and uniform vec4 fxAlphaTest (enabled, D3DCMP
 //                   function, reference 0..255) that the effect sets from the device's ALPHATESTENABLE,
 //                   ALPHAFUNC and ALPHAREF at every pass and commit: main() discards the fragments whose
-//                   fragColor.a fails the test, so the alpha test applies to effects as it did to shaders.
+//                   fragColor.a fails the test, so the alpha test applies to effects as it did to shaders;
+//                   `float fxFogFactor = 1.0`, which the entry may set (1 no fog, 0 all fog), and uniform
+//                   vec4 fxFog (enabled, fog red, green, blue) from the device's FOGENABLE and FOGCOLOR:
+//                   with fog on, main() then blends fragColor.rgb toward the fog colour by that factor.
 // #line directives keep the GLSL compiler's line numbers those of the effect file.
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "d3dx9/D3DX9Math.h"
 #include "d3dx9/GlyphAtlas.h"
 #include "d3dx9/Sprite.h"
+#include "win32/Log.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -260,7 +261,8 @@ HRESULT D3DXCreateFontA(IDirect3DDevice9* device, INT height, UINT, UINT weight,
     std::string error;
     std::shared_ptr<GlyphAtlas> atlas = GlyphAtlas::Get(device, request, error);
     if (atlas == nullptr) {
-        std::fprintf(stderr, "font '%s' at height %d: %s\n", request.faceName.c_str(), height, error.c_str());
+        LogFormat(LogLevel::WARNING, "font.create", "font '%s' at height %d: %s", request.faceName.c_str(), height,
+                  error.c_str());
         return E_FAIL;
     }
     *font = new Font(device, std::move(atlas));

@@ -1,4 +1,5 @@
 #include "d3dx9/GlyphAtlas.h"
+#include "win32/Log.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -128,8 +129,8 @@ bool ResolveFace(const FontRequest& request, ResolvedFace& resolved, std::string
     if (!substitute) {
         static std::set<std::string> reported;
         if (reported.insert(family).second)
-            std::fprintf(stderr, "font: '%s' is not installed; using '%s' instead\n", family.c_str(),
-                         resolved.family.c_str());
+            LogFormat(LogLevel::INFO, "font.substitute", "font: '%s' is not installed; using '%s' instead",
+                      family.c_str(), resolved.family.c_str());
     }
     return true;
 }

@@ -1,37 +1,12 @@
 #include "d3dx9/ImageLoader.h"
 
+#include "d3dx9/BmpReader.h"
+#include "d3dx9/JpegReader.h"
+#include "d3dx9/PngReader.h"
 #include "win32/PathResolver.h"
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-// stb_image copies zero bytes to a null buffer when a PNG has an empty data chunk; harmless, but undefined.
-inline void* StbCopy(void* destination, const void* source, size_t count)
-{
-    return count ? std::memcpy(destination, source, count) : destination;
-}
-
-} // namespace
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_NO_STDIO
-#define STBI_ONLY_PNG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_JPEG
-#define STBI_MAX_DIMENSIONS 8192
-#define memcpy StbCopy
-#include <stb/stb_image.h>
-#undef memcpy
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -51,13 +26,6 @@ uint16_t ReadLe16(const uint8_t* p)
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
-bool Fail(ImageLoader::Result& result, const char* why)
-{
-    result.image = Image();
-    result.error = why;
-    return false;
-}
-
 // Writes one file pixel (BGR, BGRA or grey) as BGRA.
 void StorePixel(const uint8_t* source, uint32_t bytesPerPixel, uint8_t* out)
 {
@@ -72,42 +40,36 @@ void StorePixel(const uint8_t* source, uint32_t bytesPerPixel, uint8_t* out)
     out[3] = bytesPerPixel == 4 ? source[3] : 0xFF;
 }
 
-constexpr uint8_t JPEG_MARKER = 0xFF;
-constexpr uint8_t JPEG_DHT = 0xC4;
-constexpr uint8_t JPEG_SOF_PROGRESSIVE = 0xC2;
-constexpr size_t JPEG_HUFFMAN_COUNTS = 16;
-constexpr size_t JPEG_HUFFMAN_MAX_SYMBOLS = 256;
+} // namespace
 
-// The stb_image we build against trusts the counts of a Huffman table and writes past its tables when they
-// add up to more than 256 symbols; its progressive decoder has known faults too, and the game ships no
-// progressive pictures. Every place stb could take for such a segment begins with the bytes FF C4 or FF C2
-// (compressed data never holds them), so all of them are checked, reading past the end as zeros as stb does.
-bool JpegIsSafeForStb(const uint8_t* data, size_t size)
+bool ImageLoader::Result::Fail(std::string why)
 {
-    auto byteAt = [&](size_t i) -> uint32_t { return i < size ? data[i] : 0u; };
-    for (size_t i = 0; i + 1 < size; ++i) {
-        if (data[i] != JPEG_MARKER)
-            continue;
-        if (data[i + 1] == JPEG_SOF_PROGRESSIVE)
-            return false;
-        if (data[i + 1] != JPEG_DHT)
-            continue;
-        long remaining = static_cast<long>((byteAt(i + 2) << 8) | byteAt(i + 3)) - 2;
-        size_t at = i + 4;
-        while (remaining > 0 && at < size) {
-            size_t symbols = 0;
-            for (size_t k = 1; k <= JPEG_HUFFMAN_COUNTS; ++k)
-                symbols += byteAt(at + k);
-            if (symbols > JPEG_HUFFMAN_MAX_SYMBOLS)
-                return false;
-            at += 1 + JPEG_HUFFMAN_COUNTS + symbols;
-            remaining -= static_cast<long>(1 + JPEG_HUFFMAN_COUNTS + symbols);
-        }
-    }
+    image = Image();
+    info = D3DXIMAGE_INFO{};
+    error = std::move(why);
+    return false;
+}
+
+bool ImageLoader::Result::Succeed(Image decoded, D3DFORMAT format, D3DXIMAGE_FILEFORMAT fileFormat)
+{
+    info = D3DXIMAGE_INFO{};
+    info.Width = decoded.Width();
+    info.Height = decoded.Height();
+    info.Depth = 1;
+    info.MipLevels = 1;
+    info.Format = format;
+    info.ResourceType = D3DRTYPE_TEXTURE;
+    info.ImageFileFormat = fileFormat;
+    image = std::move(decoded);
+    error.clear();
     return true;
 }
 
-} // namespace
+bool ImageLoader::SizeAllowed(uint64_t width, uint64_t height)
+{
+    return width > 0 && height > 0 && width <= MAX_DIMENSION && height <= MAX_DIMENSION &&
+           width * height * Image::BYTES_PER_PIXEL <= MAX_IMAGE_BYTES;
+}
 
 bool ImageLoader::ReadFile(std::string_view path, std::vector<uint8_t>& bytes, std::string& error)
 {
@@ -146,65 +108,21 @@ bool ImageLoader::Decode(const uint8_t* data, size_t size, Result& result)
 {
     result = Result();
     if (!data || size == 0)
-        return Fail(result, "empty file");
+        return result.Fail("empty file");
     static const uint8_t pngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size >= sizeof(pngSignature) && std::memcmp(data, pngSignature, sizeof(pngSignature)) == 0)
-        return DecodeWithStb(data, size, D3DXIFF_PNG, result);
+        return PngReader::Decode(data, size, result);
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
-        return DecodeWithStb(data, size, D3DXIFF_JPG, result);
+        return JpegReader::Decode(data, size, result);
     if (size >= 2 && data[0] == 'B' && data[1] == 'M')
-        return DecodeWithStb(data, size, D3DXIFF_BMP, result);
+        return BmpReader::Decode(data, size, result);
     return DecodeTga(data, size, result);
-}
-
-bool ImageLoader::DecodeWithStb(const uint8_t* data, size_t size, D3DXIMAGE_FILEFORMAT format, Result& result)
-{
-    if (size > static_cast<size_t>(INT32_MAX))
-        return Fail(result, "file too large");
-    const int length = static_cast<int>(size);
-    if (format == D3DXIFF_JPG && !JpegIsSafeForStb(data, size))
-        return Fail(result, "unsupported or corrupt JPEG (progressive, or bad Huffman table)");
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(data, length, &width, &height, &channels))
-        return Fail(result, "not a readable image");
-    if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > MAX_DIMENSION ||
-        static_cast<uint32_t>(height) > MAX_DIMENSION)
-        return Fail(result, "image size out of range");
-
-    stbi_uc* rgba = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
-    if (!rgba)
-        return Fail(result, "corrupt image data");
-    if (width <= 0 || height <= 0 || static_cast<uint32_t>(width) > MAX_DIMENSION ||
-        static_cast<uint32_t>(height) > MAX_DIMENSION) {
-        stbi_image_free(rgba);
-        return Fail(result, "image size out of range");
-    }
-    Image image(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-    const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
-    uint8_t* out = image.Row(0);
-    for (size_t i = 0; i < pixelCount; ++i) {
-        out[i * 4 + 0] = rgba[i * 4 + 2];
-        out[i * 4 + 1] = rgba[i * 4 + 1];
-        out[i * 4 + 2] = rgba[i * 4 + 0];
-        out[i * 4 + 3] = rgba[i * 4 + 3];
-    }
-    stbi_image_free(rgba);
-
-    result.image = std::move(image);
-    result.info.Width = static_cast<UINT>(width);
-    result.info.Height = static_cast<UINT>(height);
-    result.info.Depth = 1;
-    result.info.MipLevels = 1;
-    result.info.Format = channels == 3 ? D3DFMT_R8G8B8 : channels == 1 ? D3DFMT_L8 : D3DFMT_A8R8G8B8;
-    result.info.ResourceType = D3DRTYPE_TEXTURE;
-    result.info.ImageFileFormat = format;
-    return true;
 }
 
 bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
 {
     if (size < TGA_HEADER_SIZE)
-        return Fail(result, "not a readable image");
+        return result.Fail("not a readable image");
     const uint8_t idLength = data[0];
     const uint8_t colourMapType = data[1];
     const uint8_t imageType = data[2];
@@ -218,18 +136,18 @@ bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
     const bool grey = imageType == TGA_GREY || imageType == TGA_RLE_GREY;
     const bool trueColour = imageType == TGA_TRUE_COLOUR || imageType == TGA_RLE_TRUE_COLOUR;
     if (colourMapType > 1 || (!grey && !trueColour))
-        return Fail(result, "not a readable image (unsupported TGA type)");
+        return result.Fail("not a readable image (unsupported TGA type)");
     if ((grey && bitsPerPixel != 8) || (trueColour && bitsPerPixel != 24 && bitsPerPixel != 32))
-        return Fail(result, "unsupported TGA pixel depth");
-    if (width == 0 || height == 0 || width > MAX_DIMENSION || height > MAX_DIMENSION)
-        return Fail(result, "image size out of range");
+        return result.Fail("unsupported TGA pixel depth");
+    if (!SizeAllowed(width, height))
+        return result.Fail("image size out of range");
 
     // A colour map is allowed beside true-colour data, and skipped.
     size_t offset = TGA_HEADER_SIZE + idLength;
     if (colourMapType == 1)
         offset += static_cast<size_t>(colourMapLength) * ((colourMapEntryBits + 7u) / 8u);
     if (offset > size)
-        return Fail(result, "truncated TGA");
+        return result.Fail("truncated TGA");
 
     const uint32_t bytesPerPixel = bitsPerPixel / 8u;
     const size_t pixelCount = static_cast<size_t>(width) * height;
@@ -239,7 +157,7 @@ bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
     const size_t needed =
         rle ? (pixelCount + TGA_PACKET_MAX - 1) / TGA_PACKET_MAX * (1 + bytesPerPixel) : pixelCount * bytesPerPixel;
     if (available < needed)
-        return Fail(result, "truncated TGA");
+        return result.Fail("truncated TGA");
 
     // Decode in file order first; rows and columns are placed by the origin bits afterwards.
     std::vector<uint8_t> stored(pixelCount * Image::BYTES_PER_PIXEL);
@@ -252,20 +170,20 @@ bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
         size_t done = 0;
         while (done < pixelCount) {
             if (source >= end)
-                return Fail(result, "truncated TGA");
+                return result.Fail("truncated TGA");
             const uint8_t packet = *source++;
             const size_t count = (packet & 0x7F) + 1u;
             if (count > pixelCount - done)
-                return Fail(result, "TGA packet runs past the image");
+                return result.Fail("TGA packet runs past the image");
             if (packet & TGA_PACKET_RUN) {
                 if (static_cast<size_t>(end - source) < bytesPerPixel)
-                    return Fail(result, "truncated TGA");
+                    return result.Fail("truncated TGA");
                 for (size_t i = 0; i < count; ++i)
                     StorePixel(source, bytesPerPixel, &stored[(done + i) * Image::BYTES_PER_PIXEL]);
                 source += bytesPerPixel;
             } else {
                 if (static_cast<size_t>(end - source) < count * bytesPerPixel)
-                    return Fail(result, "truncated TGA");
+                    return result.Fail("truncated TGA");
                 for (size_t i = 0; i < count; ++i)
                     StorePixel(source + i * bytesPerPixel, bytesPerPixel, &stored[(done + i) * Image::BYTES_PER_PIXEL]);
                 source += count * bytesPerPixel;
@@ -290,13 +208,9 @@ bool ImageLoader::DecodeTga(const uint8_t* data, size_t size, Result& result)
                         Image::BYTES_PER_PIXEL);
     }
 
-    result.image = std::move(image);
-    result.info.Width = width;
-    result.info.Height = height;
-    result.info.Depth = 1;
-    result.info.MipLevels = 1;
-    result.info.Format = grey ? D3DFMT_L8 : bytesPerPixel == 3 ? D3DFMT_R8G8B8 : D3DFMT_A8R8G8B8;
-    result.info.ResourceType = D3DRTYPE_TEXTURE;
-    result.info.ImageFileFormat = D3DXIFF_TGA;
-    return true;
+    return result.Succeed(std::move(image),
+                          grey                 ? D3DFMT_L8
+                          : bytesPerPixel == 3 ? D3DFMT_R8G8B8
+                                               : D3DFMT_A8R8G8B8,
+                          D3DXIFF_TGA);
 }

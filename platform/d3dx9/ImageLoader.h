@@ -1,7 +1,7 @@
 #pragma once
-// Decodes image files into an Image: TGA (uncompressed and run-length, 24 and 32 bit true colour and
-// 8-bit grey, either origin) by our own reader; BMP, PNG and JPEG through stb_image. Every header field
-// is checked against the data before it is used, so a truncated or hostile file fails cleanly.
+// Decodes image files into an Image: TGA and BMP by our own readers, PNG through libpng and JPEG through
+// libjpeg-turbo. Every header field is checked against the data before it is used, and the picture's size
+// against fixed limits before any pixel memory is allocated, so a truncated or hostile file fails cleanly.
 
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/Image.h"
@@ -15,8 +15,10 @@
 class ImageLoader
 {
 public:
-    // Larger images are refused before any pixel memory is allocated.
-    static constexpr uint32_t MAX_DIMENSION = 8192;
+    // Limits on a decoded picture: per side, and in bytes of decoded pixels (4096 x 4096, or a long strip),
+    // so that a few bytes of header cannot ask for gigabytes.
+    static constexpr uint32_t MAX_DIMENSION = 16384;
+    static constexpr size_t MAX_IMAGE_BYTES = size_t{64} << 20;
     // Files larger than this are not read at all.
     static constexpr size_t MAX_FILE_SIZE = 256u << 20;
 
@@ -24,7 +26,15 @@ public:
         Image image;
         D3DXIMAGE_INFO info{};
         std::string error; // why decoding failed; empty on success
+
+        // Drops any picture and records why; returns false for the caller to pass on.
+        bool Fail(std::string why);
+        // Takes the decoded picture and fills in its description.
+        bool Succeed(Image decoded, D3DFORMAT format, D3DXIMAGE_FILEFORMAT fileFormat);
     };
+
+    // Whether a picture of this size is within the limits above (and not empty).
+    static bool SizeAllowed(uint64_t width, uint64_t height);
 
     // Decodes a whole file held in memory. The format is told by its signature; data without a known
     // signature is tried as TGA, which has none.
@@ -35,5 +45,4 @@ public:
 
 private:
     static bool DecodeTga(const uint8_t* data, size_t size, Result& result);
-    static bool DecodeWithStb(const uint8_t* data, size_t size, D3DXIMAGE_FILEFORMAT format, Result& result);
 };

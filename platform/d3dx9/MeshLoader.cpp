@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -43,7 +44,7 @@ std::shared_ptr<const ParsedFile> Parse(std::string_view bytes, const std::strin
     std::string error;
     auto data = ParseXFile(bytes, error);
     if (!data) {
-        Log(LogLevel::WARNING, "bad .x file", label + ": " + error);
+        Log(LogLevel::WARNING, "xfile.bad", label + ": " + error);
         return nullptr;
     }
     auto parsed = std::make_shared<ParsedFile>();
@@ -61,7 +62,15 @@ std::shared_ptr<const ParsedFile> ParseFile(LPCSTR filename)
 {
     if (!filename)
         return nullptr;
-    const std::string path = PathResolver::Resolve(filename);
+    // Keyed by the absolute path with the file's size and time, so a relative name read from another
+    // working directory, or a file written again, is parsed afresh.
+    std::string path = PathResolver::Resolve(filename);
+    std::error_code failed;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    const auto size = std::filesystem::file_size(absolute, failed);
+    const auto time = std::filesystem::last_write_time(absolute, failed);
+    if (!failed)
+        path = absolute.string() + "|" + std::to_string(size) + "|" + std::to_string(time.time_since_epoch().count());
     {
         std::lock_guard lock(cacheMutex);
         const auto found = cache.find(path);

@@ -6,6 +6,7 @@
 #include "d3dx9/Image.h"
 #include "d3dx9/ImageLoader.h"
 #include "d3dx9/ImageWriter.h"
+#include "win32/Log.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -81,14 +82,14 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
 
     ImageLoader::Result loaded;
     if (!ImageLoader::Load(srcFile, loaded)) {
-        std::fprintf(stderr, "D3DXCreateTextureFromFile: \"%s\": %s\n", srcFile, loaded.error.c_str());
+        Log(LogLevel::WARNING, "texture.unreadable", std::string(srcFile) + ": " + loaded.error);
         return D3DXERR_INVALIDDATA;
     }
 
     Image image = std::move(loaded.image);
     const UINT targetWidth = IsDefault(width) ? image.Width() : width;
     const UINT targetHeight = IsDefault(height) ? image.Height() : height;
-    if (targetWidth > ImageLoader::MAX_DIMENSION || targetHeight > ImageLoader::MAX_DIMENSION)
+    if (!ImageLoader::SizeAllowed(targetWidth, targetHeight))
         return D3DERR_INVALIDCALL;
     if (targetWidth != image.Width() || targetHeight != image.Height())
         image = image.Resized(targetWidth, targetHeight);

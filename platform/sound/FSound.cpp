@@ -1,5 +1,6 @@
 #include "sound/FSound.h"
 
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <SDL.h>
@@ -137,7 +138,8 @@ void MixerOpened(SoundSystem& system, int voices)
 
 void MixerFailed(SoundSystem& system)
 {
-    std::fprintf(stderr, "Sound: cannot start the mixer (%s); sounds cannot be loaded.\n", SDL_GetError());
+    LogFormat(LogLevel::INFO, "sound.device", "Sound: cannot start the mixer (%s); sounds cannot be loaded.",
+              SDL_GetError());
     if (SDL_WasInit(SDL_INIT_AUDIO))
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     system.deviceOpen = false;
@@ -172,7 +174,8 @@ bool EnsureMixer(SoundSystem& system)
         return true;
     }
     if (!system.announcedSilence) {
-        std::fprintf(stderr, "Sound: no audio device (%s); the game plays without sound.\n", SDL_GetError());
+        LogFormat(LogLevel::INFO, "sound.device", "Sound: no audio device (%s); the game plays without sound.",
+                  SDL_GetError());
         system.announcedSilence = true;
     }
     system.silent = true;
@@ -314,7 +317,10 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* name_or_data, unsigned 
     SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
     if (!file)
         return nullptr;
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 1);
+    // The file is closed here rather than by the mixer: some of its decoders leave the file open when they
+    // refuse a few bytes that are no sound, and every such refusal would keep a descriptor.
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(file, 0);
+    SDL_RWclose(file);
     if (!chunk)
         return nullptr;
 

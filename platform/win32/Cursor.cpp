@@ -1,4 +1,5 @@
 #include "win32/InputState.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 #include "win32/Win32.h"
 #include "win32/WindowRegistry.h"
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -107,6 +109,11 @@ BOOL SetCursorPos(int x, int y)
     if (registry.ClientToWindow(main, clientX, clientY, &windowX, &windowY)) {
         registry.With(main, [&](WindowRecord& r) { SDL_WarpMouseInWindow(r.sdl, windowX, windowY); });
     }
+    // A Wayland compositor does not let a program move the pointer: the caller learns that the pointer
+    // stays where the user put it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "wayland") == 0)
+        return FALSE;
     return TRUE;
 }
 
@@ -162,7 +169,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
 {
     (void)instance;
     if (!name || !IS_INTRESOURCE(name)) {
-        std::fprintf(stderr, "LoadCursorA: cursors are loaded by resource number only\n");
+        LogFormat(LogLevel::WARNING, "cursor.load", "LoadCursorA: cursors are loaded by resource number only");
         return nullptr;
     }
     const unsigned id = static_cast<unsigned>(reinterpret_cast<uintptr_t>(name));
@@ -178,14 +185,16 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
         const std::string resolved = PathResolver::Resolve(path);
         SDL_Surface* image = PathResolver::Exists(resolved) ? SDL_LoadBMP(resolved.c_str()) : nullptr;
         if (!PathResolver::Exists(resolved)) {
-            std::fprintf(stderr, "LoadCursorA: no cursor file \"%s\"\n", path.c_str());
+            LogFormat(LogLevel::WARNING, "cursor.load", "LoadCursorA: no cursor file \"%s\"", path.c_str());
         } else if (!image) {
-            std::fprintf(stderr, "LoadCursorA: cannot load \"%s\": %s\n", path.c_str(), SDL_GetError());
+            LogFormat(LogLevel::WARNING, "cursor.load", "LoadCursorA: cannot load \"%s\": %s", path.c_str(),
+                      SDL_GetError());
         } else {
             cursor = std::make_unique<CursorRecord>();
             cursor->sdl = SDL_CreateColorCursor(image, 0, 0);
             if (!cursor->sdl && !WindowRegistry::Get().IsDummyDriver()) {
-                std::fprintf(stderr, "LoadCursorA: cannot make a cursor of \"%s\": %s\n", path.c_str(), SDL_GetError());
+                LogFormat(LogLevel::WARNING, "cursor.load", "LoadCursorA: cannot make a cursor of \"%s\": %s",
+                          path.c_str(), SDL_GetError());
             }
             SDL_FreeSurface(image);
         }

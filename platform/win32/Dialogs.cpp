@@ -1,3 +1,4 @@
+#include "win32/Log.h"
 #include "win32/TestHooks.h"
 #include "win32/Win32.h"
 #include "win32/WindowRegistry.h"
@@ -43,7 +44,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     const char* shownText = text ? text : "";
     const char* shownCaption = caption ? caption : "Error";
-    std::fprintf(stderr, "%s: %s\n", shownCaption, shownText);
+    LogFormat(LogLevel::ERROR, "message.box", "%s: %s", shownCaption, shownText);
     std::fflush(stderr);
     {
         MessageBoxCapture& capture = Capture();

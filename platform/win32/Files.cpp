@@ -130,17 +130,17 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     if (!pattern || !data || !*pattern) {
         return INVALID_HANDLE_VALUE;
     }
-    std::string slashed(pattern);
-    std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    const size_t slash = slashed.find_last_of('/');
+    // The directory part goes to the resolver as it is: a backslash there may be part of a real name.
+    const std::string whole(pattern);
+    const size_t slash = whole.find_last_of("/\\");
     std::string directory;
     std::string namePattern;
     if (slash == std::string::npos) {
         directory = ".";
-        namePattern = slashed;
+        namePattern = whole;
     } else {
-        directory = slash == 0 ? "/" : PathResolver::Resolve(slashed.substr(0, slash));
-        namePattern = slashed.substr(slash + 1);
+        directory = slash == 0 ? "/" : PathResolver::Resolve(whole.substr(0, slash));
+        namePattern = whole.substr(slash + 1);
     }
     if (namePattern.empty()) {
         return INVALID_HANDLE_VALUE;

@@ -1,5 +1,6 @@
 #include "win32/Log.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
@@ -34,6 +35,21 @@ void Log(LogLevel level, const char* event, const std::string& text)
     // One write per line so that lines of different threads never interleave.
     std::string line = std::string("varnholt: ") + LevelName(level) + ": " + name + ": " + text + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void LogFormat(LogLevel level, const char* event, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+    va_end(arguments);
+    Log(level, event, text);
 }
 
 LogCapture::LogCapture()

@@ -9,6 +9,8 @@ enum class LogLevel { INFO, WARNING, ERROR };
 
 // One line on stderr: "varnholt: <level>: <event>: <text>".
 void Log(LogLevel level, const char* event, const std::string& text);
+// The same with the text made from a printf format.
+void LogFormat(LogLevel level, const char* event, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
 struct LogRecord {
     LogLevel level;

@@ -104,11 +104,13 @@ bool StatDirectory(const std::string& directory, struct stat& info)
     return stat(directory.empty() ? "." : directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-void Slash(std::string& path)
+// Where the next separator at or after pos is, either kind; the end of the path when there is none.
+size_t NextSeparator(std::string_view path, size_t pos)
 {
-    for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1)) {
-        path[at] = '/';
+    while (pos < path.size() && path[pos] != '/' && path[pos] != '\\') {
+        ++pos;
     }
+    return pos;
 }
 
 // Where the last separator of a path is, either kind. (find_last_of with a set asks memchr once per character.)
@@ -158,10 +160,7 @@ bool HasDotComponent(std::string_view path)
 {
     size_t pos = 0;
     while (pos <= path.size()) {
-        size_t end = path.find('/', pos);
-        if (end == std::string_view::npos) {
-            end = path.size();
-        }
+        const size_t end = NextSeparator(path, pos);
         const std::string_view component = path.substr(pos, end - pos);
         if (component == "." || component == "..") {
             return true;
@@ -265,9 +264,7 @@ public:
             }
             mappings_.erase(it);
         }
-        std::string slashed(directory);
-        Slash(slashed);
-        Mapping fresh = Walk(slashed, info);
+        Mapping fresh = Walk(std::string(directory), info);
         if (mappings_.size() >= MAX_ENTRIES) {
             mappings_.clear();
             childrenInUse_.clear();
@@ -373,12 +370,13 @@ private:
         return &listings_.insert_or_assign(directory, std::move(listing)).first->second;
     }
 
-    // The case-insensitive walk, one component at a time from the start of the path. Absolute paths are walked
-    // through watched listings; relative ones depend on the working directory and are checked with stat.
+    // The case-insensitive walk, one component at a time from the start of the path ('/' or '\\' separated).
+    // Absolute paths are walked through watched listings; relative ones depend on the working directory and are
+    // checked with stat.
     Mapping Walk(const std::string& path, struct stat& info)
     {
         Mapping mapping;
-        const bool absolute = !path.empty() && path[0] == '/';
+        const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
         const bool watch = absolute && notify_ >= 0 && !HasDotComponent(path);
         bool watched = watch;
         std::vector<std::pair<std::string, std::string>> uses;
@@ -387,11 +385,9 @@ private:
         bool ok = watch || StatDirectory(resolved, info);
         size_t pos = absolute ? 1 : 0;
         while (ok && pos <= path.size()) {
-            size_t end = path.find('/', pos);
-            if (end == std::string::npos) {
-                end = path.size();
-            }
-            const std::string_view component(path.data() + pos, end - pos);
+            size_t end = NextSeparator(path, pos);
+            std::string_view component(path.data() + pos, end - pos);
+            const size_t start = pos;
             pos = end + 1;
             if (component.empty()) {
                 continue;
@@ -409,6 +405,21 @@ private:
                     uses.emplace_back(resolved, lower);
                 }
                 entry = listing ? Match(*listing, component, lower) : nullptr;
+                // A backslash may be part of a real name (a directory "a\\b" made on this system) rather than a
+                // Windows separator: on a miss, the name is tried with the components after it joined on.
+                for (size_t longer = end; !entry && listing && longer < path.size() && path[longer] == '\\';) {
+                    longer = NextSeparator(path, longer + 1);
+                    const std::string_view joined(path.data() + start, longer - start);
+                    const std::string joinedLower = LowerAscii(joined);
+                    entry = Match(*listing, joined, joinedLower);
+                    if (entry) {
+                        if (watch) {
+                            uses.emplace_back(resolved, joinedLower);
+                        }
+                        component = joined;
+                        pos = longer + 1;
+                    }
+                }
             }
             if (!resolved.empty() && resolved.back() != '/') {
                 resolved += '/';
@@ -426,10 +437,7 @@ private:
         }
         // Nothing further down can exist: the rest stays as given.
         while (pos <= path.size()) {
-            size_t end = path.find('/', pos);
-            if (end == std::string::npos) {
-                end = path.size();
-            }
+            const size_t end = NextSeparator(path, pos);
             const std::string_view component(path.data() + pos, end - pos);
             pos = end + 1;
             if (component.empty()) {
@@ -536,55 +544,63 @@ private:
     StringMap<std::unordered_set<std::string>> childrenInUse_;
 };
 
-// Resolves a slashed path under the lock; found says whether its last name is in its directory, and entry what it
-// is.
-std::string ResolveLocked(Resolver& resolver, std::string_view slashed, const Entry** entryOut)
+// Resolves a path ('/' or '\\' separated) under the lock; entry says what its last name is, null when it is not
+// in its directory.
+std::string ResolveLocked(Resolver& resolver, std::string_view path, const Entry** entryOut)
 {
     *entryOut = nullptr;
-    if (slashed.empty()) {
+    if (path.empty()) {
         return {};
     }
-    const size_t slash = slashed.find_last_of('/');
-    const std::string_view name = slash == std::string_view::npos ? slashed : slashed.substr(slash + 1);
+    static const Entry directory{"", EntryType::Directory};
+    const size_t slash = LastSeparator(path);
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     struct stat info { };
     if (name.empty() || name == "." || name == "..") {
         // A directory named with a trailing slash, or a relative step: map it as a directory.
-        static const Entry directory{"", EntryType::Directory};
-        const Mapping& m = resolver.Map(slashed, info);
+        const Mapping& m = resolver.Map(path, info);
         std::string resolved = m.resolved;
-        if (slashed.size() > 1 && slashed.back() == '/' && resolved.back() != '/') {
+        const bool trailing = path.back() == '/' || path.back() == '\\';
+        if (path.size() > 1 && trailing && !resolved.empty() && resolved.back() != '/') {
             resolved += '/';
         }
         *entryOut = m.complete ? &directory : nullptr;
         return resolved;
     }
-    const Mapping& m = resolver.Map(DirectoryOf(slashed), info);
-    if (!m.complete) {
-        return Join(m.resolved, name);
-    }
-    const Listing* listing = resolver.ListOf(m, info);
+    const Mapping& m = resolver.Map(DirectoryOf(path), info);
+    const Listing* listing = m.complete ? resolver.ListOf(m, info) : nullptr;
     const Entry* entry = listing ? Match(*listing, name, LowerAscii(name)) : nullptr;
+    if (!entry && slash != std::string_view::npos && path[slash] == '\\') {
+        // The last backslash may be part of a real directory's name: the walk joins such names.
+        const Mapping& whole = resolver.Map(path, info);
+        if (whole.complete) {
+            *entryOut = &directory;
+            return whole.resolved;
+        }
+    }
     *entryOut = entry;
     return Join(m.resolved, entry ? std::string_view(entry->name) : name);
 }
 
-std::string Slashed(std::string_view path)
+// The directory holding a real path (separated by '/' only): "" for the working directory.
+std::string_view ParentOf(std::string_view path)
 {
-    std::string out(path);
-    Slash(out);
-    return out;
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    return path.substr(0, slash == 0 ? 1 : slash);
 }
 
 } // namespace
 
 std::string PathResolver::Resolve(std::string_view path)
 {
-    const std::string slashed = Slashed(path);
     Resolver& resolver = Resolver::Get();
     std::lock_guard lock(resolver.Lock());
     resolver.TakeNotices();
     const Entry* entry = nullptr;
-    return ResolveLocked(resolver, slashed, &entry);
+    return ResolveLocked(resolver, path, &entry);
 }
 
 FILE* PathResolver::Open(std::string_view path, const char* mode)
@@ -606,12 +622,11 @@ FILE* PathResolver::Open(std::string_view path, const char* mode)
 
 bool PathResolver::Exists(std::string_view path)
 {
-    const std::string slashed = Slashed(path);
     Resolver& resolver = Resolver::Get();
     std::lock_guard lock(resolver.Lock());
     resolver.TakeNotices();
     const Entry* entry = nullptr;
-    ResolveLocked(resolver, slashed, &entry);
+    ResolveLocked(resolver, path, &entry);
     return entry != nullptr;
 }
 
@@ -666,16 +681,15 @@ bool PathResolver::LocateFile(std::span<const std::string> prefixes, std::string
 
 void PathResolver::Invalidate(std::string_view path)
 {
-    const std::string slashed = Slashed(path);
     Resolver& resolver = Resolver::Get();
     std::lock_guard lock(resolver.Lock());
     resolver.TakeNotices();
     const Entry* entry = nullptr;
-    std::string resolved = ResolveLocked(resolver, slashed, &entry);
+    std::string resolved = ResolveLocked(resolver, path, &entry);
     while (resolved.size() > 1 && resolved.back() == '/') {
         resolved.pop_back();
     }
-    const std::string parent(DirectoryOf(resolved));
+    const std::string parent(ParentOf(resolved));
     resolver.Forget(parent);
     resolver.Forget(resolved);
     resolver.ForgetMappingsAt(parent);

@@ -1,5 +1,6 @@
 #include "win32/HandleTable.h"
 #include "win32/KernelObject.h"
+#include "win32/Log.h"
 #include "win32/Win32.h"
 
 #include <atomic>
@@ -233,7 +234,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, size_t stackSize, LPTHREAD
             state->finished.notify_all();
         });
     } catch (const std::system_error& error) {
-        std::fprintf(stderr, "CreateThread: %s\n", error.what());
+        LogFormat(LogLevel::ERROR, "thread.create", "CreateThread: %s", error.what());
         return nullptr;
     }
     if (threadId) {

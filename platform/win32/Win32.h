@@ -387,6 +387,47 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 HGDIOBJ GetStockObject(int index);
 
+// Device-independent bitmaps and memory device contexts: enough GDI for a DIB section to be drawn into
+// through a memory DC and read back by its bits.
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight; // positive: rows stored bottom-up; negative: top-down
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+typedef BITMAPINFOHEADER* LPBITMAPINFOHEADER;
+
+struct RGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
+
+constexpr DWORD BI_RGB = 0;
+constexpr UINT DIB_RGB_COLORS = 0;
+
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+// 16 bits per pixel are X1R5G5B5; 24 and 32 are B, G, R (and one unused byte). Rows are padded to 4 bytes.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
+// Returns the object the DC held before, or null when the object cannot be selected.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// Fails for a bitmap still selected into a DC, as GDI does.
+BOOL DeleteObject(HGDIOBJ object);
+
 // Cursor and pointer.
 int ShowCursor(BOOL show);
 BOOL GetCursorPos(LPPOINT point);

@@ -1,3 +1,4 @@
+#include "win32/Log.h"
 #include "win32/MessageQueue.h"
 #include "win32/NativeWindowGuard.h"
 #include "win32/Win32.h"
@@ -67,7 +68,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     WindowRegistry& registry = WindowRegistry::Get();
     WNDPROC proc = nullptr;
     if (!className || !registry.FindClass(className, &proc)) {
-        std::fprintf(stderr, "CreateWindowExA: window class \"%s\" is not registered\n", className ? className : "");
+        LogFormat(LogLevel::ERROR, "window.create", "CreateWindowExA: window class \"%s\" is not registered",
+                  className ? className : "");
         return nullptr;
     }
     if (!registry.EnsureVideo()) {
@@ -105,7 +107,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         window = SDL_CreateWindow(windowName ? windowName : "", clientX, clientY, clientW, clientH, flags);
     }
     if (!window) {
-        std::fprintf(stderr, "CreateWindowExA: %s\n", SDL_GetError());
+        LogFormat(LogLevel::ERROR, "window.create", "CreateWindowExA: %s", SDL_GetError());
         return nullptr;
     }
     auto record = std::make_unique<WindowRecord>();

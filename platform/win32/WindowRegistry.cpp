@@ -1,5 +1,6 @@
 #include "win32/WindowRegistry.h"
 
+#include "win32/Log.h"
 #include "win32/NativeWindowGuard.h"
 
 #include <SDL.h>
@@ -70,7 +71,8 @@ bool WindowRegistry::EnsureVideo()
     // layer started video first, so releasing the Direct3D object never pulls video from under the windows.
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (!videoTried_) {
-            std::fprintf(stderr, "Window system: no video driver could be started (%s)\n", SDL_GetError());
+            LogFormat(LogLevel::ERROR, "video.start", "Window system: no video driver could be started (%s)",
+                      SDL_GetError());
         }
         videoTried_ = true;
         return false;

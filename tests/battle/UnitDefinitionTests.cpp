@@ -1,6 +1,7 @@
 #include "battle/UnitDefinition.h"
 
 #include "support/DataTree.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -174,4 +175,51 @@ TEST(UnitDefinition, InitEmptiesARecordForReuse)
     EXPECT_EQ(unit.rating, RatingLevel::NONE);
     EXPECT_TRUE(unit.abilityNames.empty());
     EXPECT_TRUE(unit.abilityUses.empty());
+}
+
+TEST(UnitDefinition, NumbersAreHeldWhereDerivedValuesFitIn32Bits)
+{
+    struct Case {
+        int line; // index into KnightLines
+        const char* text;
+        int UnitDefinition::*integer;
+        float UnitDefinition::*real;
+        double expected;
+    };
+    // Statistics within +-10000 (health is 10 x strength), hex steps within +-1000, times and factors
+    // within +-10000; NaN is no number and reads as 0.
+    const Case cases[] = {
+        {29, "Strength = 2147483647", &UnitDefinition::strength, nullptr, 10000},
+        {30, "Agility = -99999999999", &UnitDefinition::agility, nullptr, -10000},
+        {31, "Intelligence = 10000", &UnitDefinition::intelligence, nullptr, 10000}, // the bound itself
+        {32, "Speed = 10001", &UnitDefinition::speed, nullptr, 10000},
+        {20, "Action Points = 500000", &UnitDefinition::actionPoints, nullptr, 10000},
+        {26, "Shadow = -20000", &UnitDefinition::shadowResistance, nullptr, -10000},
+        {18, "Movement Radius = 1001", &UnitDefinition::movementRadius, nullptr, 1000},
+        {16, "Melee Range = -5000", &UnitDefinition::meleeRange, nullptr, -1000},
+        {35, "Initiative Factor = nan", nullptr, &UnitDefinition::firstFactor, 0.0},
+        {36, "Second Factor = 1e30", nullptr, &UnitDefinition::secondFactor, 10000.0},
+        {13, "Melee Hit Time = -inf", nullptr, &UnitDefinition::meleeHitTime, -10000.0},
+    };
+    for (const Case& c : cases) {
+        DataTree tree;
+        std::vector<std::string> lines = KnightLines();
+        lines[c.line] = c.text;
+        lines.push_back("Fury = 99999");
+        tree.Write(HumansDir + "Odd.txt", DataTree::Lines(lines));
+        LogCapture log;
+        UnitDefinition unit;
+        unit.Init();
+        ASSERT_TRUE(unit.Read("Odd.txt")) << c.text;
+        if (c.integer)
+            EXPECT_EQ(unit.*c.integer, static_cast<int>(c.expected)) << c.text;
+        else
+            EXPECT_EQ(unit.*c.real, static_cast<float>(c.expected)) << c.text;
+        ASSERT_EQ(unit.abilityUses.size(), 4u);
+        EXPECT_EQ(unit.abilityUses.back(), 10000);
+        // Each value moved to its bound says so (the ability's uses too); NaN is a malformed number, not one
+        // out of range, and the bound itself is in range.
+        const bool moved = c.expected != 0.0 && c.integer != &UnitDefinition::intelligence;
+        EXPECT_EQ(log.Count("config.out_of_range"), moved ? 2 : 1) << c.text;
+    }
 }

@@ -1,4 +1,5 @@
 #include "core/ConfigParser.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -99,4 +100,58 @@ TEST(ConfigParser, WindowsLineEndsReadLikeUnixOnes)
     ASSERT_TRUE(ReadConfigLine(in, line));
     EXPECT_EQ(line, "no end");
     EXPECT_FALSE(ReadConfigLine(in, line));
+}
+
+TEST(ConfigParser, NanIsNoNumber)
+{
+    // atof reads these as NaN, which no comparison can bound: they are malformed, like any other text.
+    for (const char* line : {"Cast Time = nan", "Cast Time = NAN(123)", "Cast Time = -nan"})
+        EXPECT_EQ(ParseConfigFloat(line), 0.0f) << line;
+    EXPECT_EQ(ParseConfigFloat("Cast Time = inf"), FLT_MAX);
+}
+
+TEST(ConfigParser, BoundsHoldNumbersToTheirRange)
+{
+    struct Case {
+        int value, lowest, highest, expected;
+    };
+    const Case cases[] = {{5, -10, 10, 5},   {-10, -10, 10, -10}, {10, -10, 10, 10},
+                          {11, -10, 10, 10}, {INT_MIN, 0, 7, 0},  {INT_MAX, -3, 3, 3}};
+    LogCapture log;
+    for (const Case& c : cases)
+        EXPECT_EQ(BoundConfigInt(c.value, c.lowest, c.highest, "unit.txt", "strength"), c.expected) << c.value;
+    // One warning for each of the three values outside.
+    ASSERT_EQ(log.Count("config.out_of_range"), 3);
+    EXPECT_NE(log.Records().front().text.find("unit.txt: strength 11"), std::string::npos);
+
+    EXPECT_EQ(BoundConfigFloat(FLT_MAX, -100.0f, 100.0f, "spell.txt", "cast time"), 100.0f);
+    EXPECT_EQ(BoundConfigFloat(-FLT_MAX, -100.0f, 100.0f, "spell.txt", "cast time"), -100.0f);
+    EXPECT_EQ(BoundConfigFloat(2.5f, -100.0f, 100.0f, "spell.txt", "cast time"), 2.5f);
+    EXPECT_EQ(log.Count("config.out_of_range"), 5);
+}
+
+TEST(ConfigParser, OverLongLinesAreCutAndTheirRestSkipped)
+{
+    // A line of 70000 characters, then an ordinary one; and an over-long last line without an end.
+    const std::string longLine = "Name = " + std::string(70000 - 7, 'x');
+    std::istringstream in(longLine + "\r\nMana Cost = 25\n" + std::string(MAX_CONFIG_LINE + 5, 'y'));
+    LogCapture log;
+    std::string line;
+    ASSERT_TRUE(ReadConfigLine(in, line));
+    EXPECT_EQ(line.size(), MAX_CONFIG_LINE);
+    EXPECT_EQ(line.compare(0, 8, "Name = x"), 0);
+    ASSERT_TRUE(ReadConfigLine(in, line));
+    EXPECT_EQ(ParseConfigInt(line), 25);
+    ASSERT_TRUE(ReadConfigLine(in, line));
+    EXPECT_EQ(line, std::string(MAX_CONFIG_LINE, 'y'));
+    EXPECT_FALSE(ReadConfigLine(in, line));
+    EXPECT_EQ(log.Count("config.long_line"), 2);
+
+    // A line of exactly the limit is whole and says nothing.
+    std::istringstream exact(std::string(MAX_CONFIG_LINE, 'z') + "\nend");
+    ASSERT_TRUE(ReadConfigLine(exact, line));
+    EXPECT_EQ(line.size(), MAX_CONFIG_LINE);
+    ASSERT_TRUE(ReadConfigLine(exact, line));
+    EXPECT_EQ(line, "end");
+    EXPECT_EQ(log.Count("config.long_line"), 2);
 }

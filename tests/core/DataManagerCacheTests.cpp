@@ -1,13 +1,17 @@
 #include "core/DataManager.h"
+#include "core/Job.h"
+#include "core/JobQueue.h"
 
 #include "d3d9/null/NullDevice.h"
 #include "d3dx9/D3DX9Core.h"
 #include "sound/FSound.h"
 #include "support/DataTree.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -174,6 +178,13 @@ TEST_F(DataManagerCache, FrameCountsComeFromTheBareFileName)
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->frameCount, 1);
     EXPECT_FLOAT_EQ(plain->frameWidth, 1.0f);
+
+    // The count is in the name asked for, whatever letter case the file has on disk.
+    tree.Write("Data/Textures/Hud Textures/BDEFEND_F3.TGA", TinyTga());
+    TextureRecord* defend = data->GetTexture("bDefend_f3.tga");
+    ASSERT_NE(defend, nullptr);
+    EXPECT_EQ(defend->frameCount, 3);
+    EXPECT_FLOAT_EQ(defend->frameWidth, 1.0f / 3.0f);
 }
 
 TEST_F(DataManagerCache, AnInstallDirectoryNamedLikeAFrameCountChangesNothing)
@@ -331,8 +342,70 @@ TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)
     EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
 
     tree.Write("Data/Sound/Sound Effects/defaultSound.wav", TinyWav());
-    FSOUND_SAMPLE* fallback = data->GetSoundSample("missing.wav");
+    FSOUND_SAMPLE* fallback = data->GetSoundSample("other.wav");
     ASSERT_NE(fallback, nullptr);
     EXPECT_NE(fallback, beep);
     EXPECT_EQ(data->GetSoundSample("defaultSound.wav"), fallback);
+}
+
+TEST_F(DataManagerCache, ASoundNameThatGaveNothingIsNotLookedUpAgain)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Sound/Sound Effects/broken.wav", "RIFF");
+    DataManager* data = Data();
+    LogCapture log;
+    for (int play = 0; play < 5; ++play) {
+        EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
+        EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
+    }
+    // One failed load each, however often the sound is asked for, even once the files are there.
+    tree.Write("Data/Sound/Sound Effects/broken.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/missing.wav", TinyWav());
+    EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
+    EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
+    EXPECT_EQ(log.Count("sound.unreadable"), 2);
+}
+
+namespace {
+
+// Sleeps in the worker, then loads a texture: what a battle load does while the game is being closed.
+class SlowLoadJob : public Job
+{
+public:
+    SlowLoadJob(std::atomic<bool>& started, std::atomic<bool>& destroyed) : m_started(started), m_destroyed(destroyed)
+    { }
+    ~SlowLoadJob() override { m_destroyed = true; }
+    void Run() override
+    {
+        m_started = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        DataManager::Get()->GetTexture("late.tga");
+    }
+
+private:
+    std::atomic<bool>& m_started;
+    std::atomic<bool>& m_destroyed;
+};
+
+} // namespace
+
+TEST_F(DataManagerCache, ReleaseAllWaitsForARunningLoadJob)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Textures/Hud Textures/late.tga", TinyTga());
+    DataManager* data = Data();
+    std::atomic<bool> started{false}, destroyed{false};
+    JobQueue* queue = data->GetJobQueue();
+    ASSERT_NE(queue, nullptr);
+    queue->Enqueue(new SlowLoadJob(started, destroyed));
+    queue->Start();
+    while (!started)
+        std::this_thread::yield();
+    data->ReleaseAll();
+    // The job ran to its end and was completed before anything was released; its texture is released with
+    // the rest (the fixture checks that the device has no reference left).
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(queue->WaitUntilDone(0), static_cast<DWORD>(WAIT_OBJECT_0));
+    // Should the job outlive ReleaseAll, it must not meet the data manager being destroyed.
+    queue->Join();
 }

@@ -190,3 +190,30 @@ TEST(DataManagerLookup, DirectoriesMadeAfterStartAreSearched)
     std::filesystem::remove(tree.Root() / "Data/Effect Files/late.fx");
     EXPECT_EQ(data->FindFile("late.fx"), "Cannot Find File");
 }
+
+TEST(DataManagerLookup, AnInstallDirectoryWithABackslashOrASpaceFindsEveryDataFile)
+{
+    // On this system a backslash can be part of a directory's name; only the game's own separators split.
+    const char* const installs[] = {"My Games", "back\\slash", "a\\b c\\d"};
+    const char* const files[] = {"Data/Config Files/Spells/Heal.txt", "Data/Textures/Hud Textures/bMove_f2.tga",
+                                 "Data/Sound/Sound Effects/beep.wav", "Data/Terrain Levels/Farm/farm.lvl"};
+    for (const char* install : installs) {
+        DataTree tree(install);
+        for (const char* file : files)
+            tree.Write(file, "Name = Heal\nSpell Type = Spell\n");
+        DataManager* data = DataManager::Get();
+        for (const char* file : files) {
+            const std::string bare = std::filesystem::path(file).filename().string();
+            const std::string found = data->FindFile(bare);
+            EXPECT_EQ(found, (tree.Root() / file).string()) << install;
+            // What the lookup hands out opens again through the resolver, as the loaders open it.
+            FILE* opened = PathResolver::Open(found, "rb");
+            EXPECT_NE(opened, nullptr) << install << ": " << found;
+            if (opened)
+                std::fclose(opened);
+        }
+        // The spell directory is listed from the base directory too.
+        data->LoadSpells();
+        EXPECT_EQ(data->GetSpellNames(), std::vector<std::string>{"Heal"}) << install;
+    }
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 // Every expected sequence here follows from the recurrence state := state x 214013 + 2531011, result
 // (state >> 16) & 0x7fff, worked out by hand and checked against a second, independent implementation.
@@ -100,4 +101,27 @@ TEST(Random, DirectionLeavesHeightUnscaled)
         ASSERT_GE(d.y, -1.0f);
         ASSERT_LE(d.y, 1.0f);
     }
+}
+
+TEST(Random, EachThreadHasItsOwnSequence)
+{
+    Srand(12345);
+    EXPECT_EQ(Rand(), 7584);
+    int workerDraws[3] = {};
+    std::thread worker([&] {
+        // A new thread starts from seed 1 whatever the main thread seeded, and its seed stays its own.
+        workerDraws[0] = Rand();
+        workerDraws[1] = Rand();
+        Srand(12345);
+        workerDraws[2] = Rand();
+        Srand(99);
+        for (int i = 0; i < 100; ++i)
+            Rand();
+    });
+    worker.join();
+    EXPECT_EQ(workerDraws[0], 41);
+    EXPECT_EQ(workerDraws[1], 18467);
+    EXPECT_EQ(workerDraws[2], 7584);
+    // The main thread's sequence goes on where it was: the second draw of seed 12345.
+    EXPECT_EQ(Rand(), 19164);
 }

@@ -1,6 +1,7 @@
 #include "core/DataManager.h"
 
 #include "support/DataTree.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -209,4 +210,54 @@ TEST(SpellTable, NoSpellDirectoryLeavesTheTableEmpty)
     DataTree tree;
     DataManager::Get()->LoadSpells();
     EXPECT_TRUE(DataManager::Get()->GetSpellNames().empty());
+}
+
+TEST(SpellTable, DuplicateNamesResolveInWindowsListingOrder)
+{
+    // A Windows listing compares names letter by letter in upper case: "apple" before "Zap" (a byte order
+    // would put "Z" first) and "ab" before "a_b" ("_" sorts after the capitals, before the small letters).
+    // Of two files of one spell name the one listed later wins.
+    struct Case {
+        const char* first;
+        const char* second;
+        const char* winner;
+    };
+    const Case cases[] = {{"apple.txt", "Zap.txt", "Zap"}, {"a_b.txt", "ab.txt", "a_b"}, {"B2.txt", "b1.txt", "B2"}};
+    for (const Case& c : cases) {
+        DataTree tree;
+        std::vector<std::string> lines = FireballLines();
+        tree.Write(SpellDir + c.first, DataTree::Lines(lines));
+        tree.Write(SpellDir + c.second, DataTree::Lines(lines));
+        DataManager* data = DataManager::Get();
+        data->LoadSpells();
+        SpellDefinition spell;
+        ASSERT_TRUE(data->GetSpell("Fireball", spell));
+        EXPECT_EQ(spell.fileName, c.winner) << c.first << " / " << c.second;
+    }
+}
+
+TEST(SpellFile, NumbersAreHeldToTheirRanges)
+{
+    DataTree tree;
+    std::vector<std::string> lines = FireballLines();
+    lines[4] = "Mana Cost = -2147483648"; // its absolute value would not exist
+    lines[5] = "Amount = 99999999999";
+    lines[7] = "Range = 5000";
+    lines[9] = "Area Radius = -5000";
+    lines[10] = "Cast Time = nan";
+    lines[14] = "Action Points = 100001";
+    tree.Write(SpellDir + "Wild.txt", DataTree::Lines(lines));
+    LogCapture log;
+    SpellDefinition spell;
+    spell.castTime = 9.0f;
+    ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Wild.txt"));
+    EXPECT_EQ(spell.manaCost, -100000);
+    EXPECT_EQ(spell.amount, 100000);
+    EXPECT_EQ(spell.initiativeCost, 15);
+    EXPECT_EQ(spell.range, 1000);
+    EXPECT_EQ(spell.duration, 2);
+    EXPECT_EQ(spell.areaRadius, -1000);
+    EXPECT_EQ(spell.castTime, 0.0f);
+    EXPECT_EQ(spell.actionPointCost, 100000);
+    EXPECT_EQ(log.Count("config.out_of_range"), 5);
 }

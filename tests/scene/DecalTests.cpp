@@ -275,7 +275,7 @@ TEST_F(DecalTest, ACountTheFileCannotHoldReadsNothing)
     DecalManager::Get()->LoadLevelDecals(in);
     std::fclose(in);
     EXPECT_TRUE(DecalManager::Get()->LevelList().empty());
-    EXPECT_EQ(capture.Count("level-decals"), 1u);
+    EXPECT_EQ(capture.Count("level.decals"), 1u);
     DecalManager::Get()->LoadLevelDecals(nullptr);
     EXPECT_TRUE(DecalManager::Get()->LevelList().empty());
 }

@@ -296,7 +296,7 @@ TEST_F(EmitterLoadTest, LoadFileReportsABadFileOnceAndStillStarts)
     ParticleEmitter first, second;
     first.LoadFile("bad.txt");
     second.LoadFile("bad.txt");
-    EXPECT_EQ(capture.Count("emitter-file"), 1u) << "the cache reads the file once";
+    EXPECT_EQ(capture.Count("emitter.file"), 1u) << "the cache reads the file once";
     EXPECT_EQ(first.FreeCount(), 40u);
     EXPECT_NE(first.VertexBuffer(), nullptr);
     EXPECT_FLOAT_EQ(first.Settings().duration, -1.0f);
@@ -304,8 +304,11 @@ TEST_F(EmitterLoadTest, LoadFileReportsABadFileOnceAndStillStarts)
 
 TEST_F(EmitterLoadTest, AMissingFileLeavesADefaultEmitterThatDrawsNothing)
 {
+    LogCapture capture;
     ParticleEmitter emitter;
     emitter.LoadFile("nowhere.txt");
+    emitter.LoadFile("nowhere.txt");
+    EXPECT_EQ(capture.Count("emitter.file"), 1u) << "said once, on stderr";
     EXPECT_EQ(emitter.VertexBuffer(), nullptr);
     EXPECT_EQ(emitter.FreeCount(), 0u);
     Frame(0.125f);

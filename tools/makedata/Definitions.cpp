@@ -7,10 +7,12 @@
 // action points (a move and an attack in one turn), a defend radius of at least 2 and its own mix of range,
 // armour, speed and abilities. Physical abilities cost no mana (but the assassin's killing touch); spells do,
 // within what their casters hold.
+#include "AttackTimes.h"
 #include "DataWriter.h"
 #include "Writers.h"
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -1227,4 +1229,12 @@ void WriteDefinitions(const std::filesystem::path& root)
     const std::filesystem::path humans = DataDirectory(root, "Config Files/Humans");
     for (const UnitSpec& unit : Units())
         WriteUnit(humans, unit);
+}
+
+AttackTimes AttackTimesOf(const std::string& modelFile)
+{
+    for (const UnitSpec& unit : Units())
+        if (modelFile == unit.model)
+            return {unit.meleeHitTime, unit.criticalHitTime};
+    throw std::runtime_error("no class uses the model " + modelFile);
 }

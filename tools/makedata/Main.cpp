@@ -15,8 +15,17 @@ int main(int argc, char** argv)
         WriteDirectories(root);
         WriteDefinitions(root);
         WriteTextures(root);
+        WriteHexTextures(root);
         WriteSounds(root);
         WriteEffects(root);
+        WriteVideo(root);
+        WriteEmitters(root);
+        WriteEffectTextures(root);
+        WriteModels(root);
+        WriteStaticMeshes(root);
+        WriteTerrainEffect(root);
+        WriteLevels(root);
+        ReleaseTextRendering();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());
         return 1;

@@ -23,15 +23,23 @@ GlBuffer* BufferObject(BufferBase* buffer)
     return gl;
 }
 
-bool Upload(BufferBase* buffer, GLenum target)
+bool Upload(BufferBase* buffer, GlBuffer* gl, GLenum target)
 {
     std::lock_guard<std::mutex> lock(buffer->DataMutex());
     if (buffer->IsLocked())
         return false; // half written: keep the previous contents until it is unlocked
     const uint64_t version = buffer->ChangeCount();
-    const GLenum usage = (buffer->Usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
-    // Specifying the whole store anew lets the driver orphan the old one if a draw still reads it.
-    glBufferData(target, buffer->Size(), buffer->Data(), usage);
+    UINT begin = 0, end = 0;
+    const bool written = buffer->TakeDirtyRange(&begin, &end);
+    if (gl->size == buffer->Size() && written && (begin > 0 || end < buffer->Size())) {
+        // Only the part written since the last upload travels (a particle system fills its live quads).
+        glBufferSubData(target, begin, end - begin, buffer->Data() + begin);
+    } else {
+        const GLenum usage = (buffer->Usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+        // Specifying the whole store anew lets the driver orphan the old one if a draw still reads it.
+        glBufferData(target, buffer->Size(), buffer->Data(), usage);
+        gl->size = buffer->Size();
+    }
     buffer->backEndVersion = version;
     return true;
 }
@@ -70,7 +78,7 @@ GLuint GlBufferCache::PrepareVertices(VertexBuffer* buffer, GlStateCache& state)
     GlBuffer* gl = BufferObject(buffer);
     state.BindArrayBuffer(gl->name);
     if (buffer->backEndVersion != buffer->ChangeCount())
-        Upload(buffer, GL_ARRAY_BUFFER);
+        Upload(buffer, gl, GL_ARRAY_BUFFER);
     return buffer->backEndVersion ? gl->name : 0;
 }
 
@@ -79,7 +87,7 @@ GLuint GlBufferCache::PrepareIndices(IndexBuffer* buffer)
     GlBuffer* gl = BufferObject(buffer);
     BindElements(gl->name);
     if (buffer->backEndVersion != buffer->ChangeCount())
-        Upload(buffer, GL_ELEMENT_ARRAY_BUFFER);
+        Upload(buffer, gl, GL_ELEMENT_ARRAY_BUFFER);
     return buffer->backEndVersion ? gl->name : 0;
 }
 

@@ -14,6 +14,7 @@ class GlStateCache;
 // What the device keeps for a buffer in its backEndData.
 struct GlBuffer {
     GLuint name = 0;
+    UINT size = 0; // bytes of the GL store, 0 before the first upload
 };
 
 class GlBufferCache

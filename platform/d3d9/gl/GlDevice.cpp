@@ -9,6 +9,7 @@
 #include "d3d9/VertexBuffer.h"
 #include "d3d9/gl/GlProgram.h"
 #include "d3d9/gl/GlShaderCompiler.h"
+#include "win32/Log.h"
 #include "win32/WindowBridge.h"
 
 #include <SDL.h>
@@ -207,8 +208,8 @@ void ReportEarlyPresent()
         return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    std::fprintf(stderr, "d3d9/gl: present %d at %lld.%09ld\n", presents, static_cast<long long>(now.tv_sec),
-                 now.tv_nsec);
+    LogFormat(LogLevel::ERROR, "gl.device", "d3d9/gl: present %d at %lld.%09ld", presents,
+              static_cast<long long>(now.tv_sec), now.tv_nsec);
 }
 
 bool DebugOutputWanted()
@@ -221,7 +222,7 @@ void GLAPIENTRY PrintDebugMessage(GLenum, GLenum type, GLuint, GLenum severity, 
                                   const void*)
 {
     if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH || severity == GL_DEBUG_SEVERITY_MEDIUM)
-        std::fprintf(stderr, "d3d9/gl: %s\n", message);
+        LogFormat(LogLevel::ERROR, "gl.device", "d3d9/gl: %s", message);
 }
 
 } // namespace
@@ -241,7 +242,7 @@ IDirect3DDevice9* GlDevice::Create(IDirect3D9* d3d, HWND window, DWORD behaviorF
     *result = D3DERR_NOTAVAILABLE;
     SDL_Window* sdlWindow = WindowBridge::GetSdlWindow(window);
     if (!sdlWindow) {
-        std::fprintf(stderr, "d3d9/gl: the device window is not an SDL window; no OpenGL device\n");
+        LogFormat(LogLevel::ERROR, "gl.device", "d3d9/gl: the device window is not an SDL window; no OpenGL device");
         return nullptr;
     }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -252,11 +253,12 @@ IDirect3DDevice9* GlDevice::Create(IDirect3D9* d3d, HWND window, DWORD behaviorF
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     SDL_GLContext context = SDL_GL_CreateContext(sdlWindow);
     if (!context) {
-        std::fprintf(stderr, "d3d9/gl: no OpenGL 3.3 core context: %s\n", SDL_GetError());
+        LogFormat(LogLevel::ERROR, "gl.device", "d3d9/gl: no OpenGL 3.3 core context: %s", SDL_GetError());
         return nullptr;
     }
     if (SDL_GL_MakeCurrent(sdlWindow, context) != 0 || epoxy_gl_version() < 33) {
-        std::fprintf(stderr, "d3d9/gl: the OpenGL context is older than 3.3 or cannot be made current\n");
+        LogFormat(LogLevel::ERROR, "gl.device",
+                  "d3d9/gl: the OpenGL context is older than 3.3 or cannot be made current");
         SDL_GL_DeleteContext(context);
         return nullptr;
     }
@@ -340,7 +342,7 @@ void GlDevice::CreatePresentProgram()
     std::string log;
     presentProgram_ = GlShaderCompiler::Link(vertex, fragment, false, &log);
     if (!presentProgram_)
-        std::fprintf(stderr, "d3d9/gl: the present program failed to build: %s\n", log.c_str());
+        LogFormat(LogLevel::ERROR, "gl.device", "d3d9/gl: the present program failed to build: %s", log.c_str());
     glGenSamplers(2, presentSamplers_);
     for (int i = 0; i < 2; ++i) {
         const GLint filter = i == 0 ? GL_NEAREST : GL_LINEAR;

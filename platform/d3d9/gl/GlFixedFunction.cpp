@@ -3,6 +3,7 @@
 #include "d3d9/D3D9.h"
 #include "d3d9/gl/GlShaderCompiler.h"
 #include "d3d9/gl/GlStateCache.h"
+#include "win32/Log.h"
 
 #include <cstdio>
 #include <cstring>
@@ -329,7 +330,7 @@ GlFixedFunction::Program* GlFixedFunction::Build(const FixedFunctionKey& key)
     program->program = GlShaderCompiler::Link(VertexSource(key, clipControl_), FragmentSource(key), false, &log);
     if (!program->program) {
         program->failed = true;
-        std::fprintf(stderr, "d3d9/gl: a fixed-function program failed to build: %s\n", log.c_str());
+        LogFormat(LogLevel::ERROR, "gl.program", "d3d9/gl: a fixed-function program failed to build: %s", log.c_str());
     } else {
         GLuint p = program->program;
         program->worldView = glGetUniformLocation(p, "uWorldView");

@@ -4,6 +4,7 @@
 #include "d3d9/Texture.h"
 #include "d3d9/gl/GlStateCache.h"
 #include "d3d9/gl/GlTextureCache.h"
+#include "win32/Log.h"
 
 #include <cstdio>
 
@@ -91,8 +92,9 @@ GLuint GlFramebufferCache::FramebufferFor(Surface* color, Surface* depth, GlText
                                   depthAttachment.name);
     const GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
     if (status != GL_FRAMEBUFFER_COMPLETE) {
-        std::fprintf(stderr, "d3d9/gl: render target of format %u cannot be drawn to (framebuffer status 0x%x)\n",
-                     static_cast<unsigned>(color->Format()), status);
+        LogFormat(LogLevel::ERROR, "gl.framebuffer",
+                  "d3d9/gl: render target of format %u cannot be drawn to (framebuffer status 0x%x)",
+                  static_cast<unsigned>(color->Format()), status);
         state.BindDrawFramebuffer(0);
         glDeleteFramebuffers(1, &entry.framebuffer);
         state.OnFramebufferDeleted(entry.framebuffer);

@@ -154,7 +154,7 @@ TEST(EffectFileTest, StageSourcesDeclareUniformsVaryingsAndCallTheEntry)
     // Only the alpha-tested variant can drop a fragment.
     EXPECT_EQ(fragment.find("discard"), std::string::npos);
     EXPECT_NE(file.FragmentSource(add, true).find("void main()\n{\n    GlowPS();\n    if (fxAlphaTest.x != 0.0 && "
-                                                  "!fxAlphaPasses(fragColor.a))\n        discard;\n}\n"),
+                                                  "!fxAlphaPasses(fragColor.a))\n        discard;\n"),
               std::string::npos);
 }
 

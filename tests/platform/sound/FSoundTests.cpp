@@ -389,3 +389,24 @@ TEST_F(FSoundTest, NoAudioDeviceGoesSilentWithOneLineQuicklyAndKeepsWorking)
 }
 
 } // namespace
+
+TEST_F(FSoundTest, RefusedFilesKeepNoDescriptorOpen)
+{
+    auto openDescriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    // Files of 4 to 11 bytes that are no sound, each refused several times.
+    std::vector<std::string> paths;
+    for (int length = 4; length <= 11; ++length) {
+        const std::string name = "short" + std::to_string(length) + ".wav";
+        std::ofstream(dir_ / name, std::ios::binary) << std::string("ABCDEFGHIJK").substr(0, length);
+        paths.push_back(Path(name.c_str()));
+    }
+    // One load first, so that whatever the mixer opens once for good is open before counting.
+    EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, paths.front().c_str(), 0, 0, 0), nullptr);
+    const auto before = openDescriptors();
+    for (int round = 0; round < 3; ++round)
+        for (const std::string& path : paths)
+            EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), 0, 0, 0), nullptr) << path;
+    EXPECT_EQ(openDescriptors(), before);
+}

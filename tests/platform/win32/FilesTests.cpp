@@ -119,6 +119,9 @@ TEST_F(FilesTest, MissingPathKeepsTheMappedPrefixAndTheRestAsGiven)
     EXPECT_FALSE(PathResolver::Exists("data\\textures\\Missing.bmp"));
     EXPECT_EQ(PathResolver::Open("data\\NoSuchDir\\File.x", "rb"), nullptr);
     EXPECT_EQ(PathResolver::Resolve(""), "");
+    // A bare name that is nowhere: no separator to look behind.
+    EXPECT_EQ(PathResolver::Resolve("NoSuchModel.x"), "NoSuchModel.x");
+    EXPECT_FALSE(PathResolver::Exists("NoSuchModel.x"));
 }
 
 TEST_F(FilesTest, FileWrittenThroughOpenIsFoundAtOnce)

@@ -34,12 +34,12 @@ TEST(LogTest, ACaptureKeepsEveryThreadsMessagesWithTheirEvents)
         });
     for (std::thread& thread : threads)
         thread.join();
-    Log(LogLevel::ERROR, "level.truncated", "Farm.txt");
+    LogFormat(LogLevel::ERROR, "level.truncated", "%s: %d of %d bytes", "Farm.txt", 12, 66000);
     EXPECT_EQ(capture.Count("texture.missing"), 100);
     EXPECT_EQ(capture.Count("level.truncated"), 1);
     ASSERT_EQ(capture.Records().size(), 101u);
     EXPECT_EQ(capture.Records().back().level, LogLevel::ERROR);
-    EXPECT_EQ(capture.Records().back().text, "Farm.txt");
+    EXPECT_EQ(capture.Records().back().text, "Farm.txt: 12 of 66000 bytes");
     capture.Clear();
     EXPECT_EQ(capture.Count("texture.missing"), 0);
 }

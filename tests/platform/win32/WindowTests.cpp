@@ -283,7 +283,7 @@ TEST_F(WindowTest, MessageBoxesAreCapturedAndNeverBlockUnderTheDummyDriver)
     Win32TestHooks::CaptureMessageBoxes(false);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxA(nullptr, "text", "ERROR", MB_OK), IDOK);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ERROR: text\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "varnholt: error: message.box: ERROR: text\n");
     EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
 }
 

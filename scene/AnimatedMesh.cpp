@@ -1,0 +1,313 @@
+#include "scene/AnimatedMesh.h"
+
+#include "core/DataManager.h"
+#include "scene/Camera.h"
+#include "scene/MeshContainer.h"
+#include "scene/MeshFrame.h"
+#include "scene/MeshHierarchyAllocator.h"
+#include "scene/MeshOwner.h"
+#include "win32/Log.h"
+
+namespace {
+
+constexpr DWORD LOAD_OPTIONS = D3DXMESH_MANAGED;
+constexpr UINT TRACKS = 2;
+// Keyed changes of one cross-fade: three per track.
+constexpr UINT EVENTS = 30;
+constexpr DWORD NO_BONE = 0xFFFFFFFFu;
+constexpr const char* CRITICAL_ATTACK = "CriticalAttack";
+constexpr const char* MELEE_ATTACK = "MeleeAttack";
+constexpr const char* LOAD_TECHNIQUE = "AnimationTechnique";
+
+} // namespace
+
+AnimatedMesh::~AnimatedMesh()
+{
+    Release();
+}
+
+void AnimatedMesh::ReserveBoneMatrices(DWORD count)
+{
+    if (boneMatrices.size() >= count)
+        return;
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    boneMatrices.assign(count, identity);
+}
+
+void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileName, bool)
+{
+    if (loaded)
+        Release();
+    owner = meshOwner;
+    DataManager* data = DataManager::Get();
+    path = data->FindFile(fileName);
+    MeshHierarchyAllocator allocator(this);
+    D3DXFRAME* loadedRoot = nullptr;
+    ID3DXAnimationController* loadedController = nullptr;
+    if (FAILED(D3DXLoadMeshHierarchyFromX(path.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
+                                          &loadedRoot, &loadedController)))
+        return;
+    root = static_cast<MeshFrame*>(loadedRoot);
+    // A model without animation still plays: an empty controller has no sets to play.
+    if (!loadedController)
+        D3DXCreateAnimationController(0, 0, TRACKS, EVENTS, &loadedController);
+    controller = loadedController;
+    // A bone without a frame would leave the palette pointing nowhere: such a model does not load.
+    if (FAILED(SetupBoneMatrixPointers(root))) {
+        Log(LogLevel::WARNING, "model.bones", path + ": a bone names no frame of the model");
+        Release();
+        return;
+    }
+    RebuildNames();
+    effect = data->GetEffect(EFFECT_FILE);
+    if (effect) {
+        effect->SetTechnique(LOAD_TECHNIQUE);
+        // The level's light; until a level is applied the effect file's own values stand.
+    }
+    loaded = true;
+}
+
+void AnimatedMesh::RebuildNames()
+{
+    setCount = controller->GetNumAnimationSets();
+    names.clear();
+    for (UINT i = 0; i < setCount; ++i) {
+        ID3DXAnimationSet* set = nullptr;
+        if (FAILED(controller->GetAnimationSet(i, &set)))
+            continue;
+        names[set->GetName()] = static_cast<int>(i);
+        set->Release();
+    }
+}
+
+void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
+{
+    if (!controller)
+        return;
+    DataManager* data = DataManager::Get();
+    const std::string found = data->FindFile(fileName);
+    if (found == DataManager::NotFound)
+        return;
+    MeshHierarchyAllocator allocator(this);
+    D3DXFRAME* tempRoot = nullptr;
+    ID3DXAnimationController* temp = nullptr;
+    if (FAILED(D3DXLoadMeshHierarchyFromX(found.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
+                                          &tempRoot, &temp))) {
+        return;
+    }
+    const UINT added = temp ? temp->GetNumAnimationSets() : 0;
+    if (added > 0) {
+        const UINT current = controller->GetNumAnimationSets();
+        if (controller->GetMaxNumAnimationSets() - current < added) {
+            ID3DXAnimationController* grown = nullptr;
+            if (SUCCEEDED(controller->CloneAnimationController(controller->GetMaxNumAnimationOutputs(), current + added,
+                                                               TRACKS, controller->GetMaxNumEvents(), &grown))) {
+                controller->Release();
+                controller = grown;
+            }
+        }
+        for (UINT i = 0; i < added; ++i) {
+            ID3DXAnimationSet* set = nullptr;
+            if (SUCCEEDED(temp->GetAnimationSet(i, &set))) {
+                controller->RegisterAnimationSet(set);
+                set->Release();
+            }
+        }
+        RebuildNames();
+    }
+    // The file served only as a source of sets: its frames and meshes go now.
+    if (temp)
+        temp->Release();
+    D3DXFrameDestroy(tempRoot, &allocator);
+}
+
+bool AnimatedMesh::PlayAnimation(const std::string& name, bool playLoop)
+{
+    auto found = names.find(name);
+    if (found == names.end()) {
+        if (name != CRITICAL_ATTACK)
+            return false;
+        // The map's default entry for a model without the set: set 0.
+        found = names.try_emplace(MELEE_ATTACK, 0).first;
+    }
+    return PlaySet(static_cast<UINT>(found->second), playLoop);
+}
+
+bool AnimatedMesh::PlaySet(UINT index, bool playLoop)
+{
+    if (index >= setCount || index == currentSet || !controller)
+        return false;
+    loop = playLoop;
+    const UINT newTrack = currentTrack == 0 ? 1 : 0;
+    elapsed = 0.0f;
+    finished = false;
+    eventReached = false;
+    const double now = controller->GetTime();
+
+    if (currentSetObject)
+        currentSetObject->Release();
+    currentSetObject = nullptr;
+    controller->GetAnimationSet(index, &currentSetObject);
+    controller->SetTrackAnimationSet(newTrack, currentSetObject);
+    controller->UnkeyAllTrackEvents(currentTrack);
+    controller->UnkeyAllTrackEvents(newTrack);
+    controller->SetTrackPosition(newTrack, 0.0);
+    period = currentSetObject ? static_cast<float>(currentSetObject->GetPeriod()) : 0.0f;
+
+    controller->KeyTrackEnable(currentTrack, FALSE, now + CROSS_FADE);
+    controller->KeyTrackSpeed(currentTrack, 0.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    controller->KeyTrackWeight(currentTrack, 0.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    controller->KeyTrackEnable(newTrack, TRUE, now);
+    controller->KeyTrackSpeed(newTrack, 1.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    controller->KeyTrackWeight(newTrack, 1.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+
+    currentTrack = newTrack;
+    currentSet = index;
+    return true;
+}
+
+void AnimatedMesh::Update(const D3DXMATRIX* world)
+{
+    const float dt = DataManager::Get()->GetFrameTime() * speed;
+    elapsed += dt;
+    if (!loop) {
+        if (elapsed >= period) {
+            finished = true;
+            eventReached = true;
+        }
+        if (elapsed >= eventTime)
+            eventReached = true;
+    }
+    if (finished || !controller || !root)
+        return;
+    controller->AdvanceTime(dt, nullptr);
+    if (effect)
+        effect->SetMatrix("projectionMatrix", &Camera::Get()->GetProjection());
+    UpdateFrameMatrices(root, world);
+}
+
+void AnimatedMesh::UpdateFrameMatrices(MeshFrame* frame, const D3DXMATRIX* parent)
+{
+    for (; frame; frame = static_cast<MeshFrame*>(frame->pFrameSibling)) {
+        if (parent)
+            D3DXMatrixMultiply(&frame->combinedTransform, &frame->TransformationMatrix, parent);
+        else
+            frame->combinedTransform = frame->TransformationMatrix;
+        UpdateFrameMatrices(static_cast<MeshFrame*>(frame->pFrameFirstChild), &frame->combinedTransform);
+    }
+}
+
+HRESULT AnimatedMesh::SetupBoneMatrixPointers(MeshFrame* frame)
+{
+    for (; frame; frame = static_cast<MeshFrame*>(frame->pFrameSibling)) {
+        for (auto* c = static_cast<MeshContainer*>(frame->pMeshContainer); c;
+             c = static_cast<MeshContainer*>(c->pNextMeshContainer)) {
+            if (!c->pSkinInfo)
+                continue;
+            const DWORD bones = c->pSkinInfo->GetNumBones();
+            c->boneMatrixPointers.assign(bones, nullptr);
+            for (DWORD b = 0; b < bones; ++b) {
+                auto* boneFrame = static_cast<MeshFrame*>(D3DXFrameFind(root, c->pSkinInfo->GetBoneName(b)));
+                if (!boneFrame)
+                    return E_FAIL;
+                c->boneMatrixPointers[b] = &boneFrame->combinedTransform;
+            }
+        }
+        const HRESULT hr = SetupBoneMatrixPointers(static_cast<MeshFrame*>(frame->pFrameFirstChild));
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+void AnimatedMesh::DrawFrames()
+{
+    DrawFrame(root);
+}
+
+void AnimatedMesh::DrawFrame(MeshFrame* frame)
+{
+    for (; frame; frame = static_cast<MeshFrame*>(frame->pFrameSibling)) {
+        for (auto* c = static_cast<MeshContainer*>(frame->pMeshContainer); c;
+             c = static_cast<MeshContainer*>(c->pNextMeshContainer))
+            DrawMeshContainer(c);
+        DrawFrame(static_cast<MeshFrame*>(frame->pFrameFirstChild));
+    }
+}
+
+void AnimatedMesh::DrawMeshContainer(MeshContainer* container)
+{
+    if (!container->pSkinInfo || !container->boneCombinations || !effect || !container->MeshData.pMesh)
+        return;
+    const D3DXMATRIX& view = Camera::Get()->GetView();
+    ID3DXEffect* ownerEffect = owner ? owner->GetOwnerEffect() : nullptr;
+    auto* combinations = static_cast<D3DXBONECOMBINATION*>(container->boneCombinations->GetBufferPointer());
+    const DWORD bones = static_cast<DWORD>(container->boneMatrixPointers.size());
+    for (DWORD i = 0; i < container->attributeGroupCount; ++i) {
+        for (DWORD k = 0; k < container->paletteSize; ++k) {
+            const DWORD bone = combinations[i].BoneId[k];
+            if (bone == NO_BONE || bone >= bones || k >= boneMatrices.size())
+                continue;
+            D3DXMATRIX offsetCombined;
+            D3DXMatrixMultiply(&offsetCombined, &container->boneOffsets[bone], container->boneMatrixPointers[bone]);
+            D3DXMatrixMultiply(&boneMatrices[k], &offsetCombined, &view);
+        }
+        effect->SetMatrixArray("mWorldMatrixArray", boneMatrices.data(), container->paletteSize);
+        // A material id past the materials takes the first material's textures.
+        const DWORD material = combinations[i].AttribId < container->baseTextures.size() ? combinations[i].AttribId : 0;
+        TextureRecord* base = container->baseTextures[material];
+        TextureRecord* normals = container->normalMaps[material];
+        IDirect3DBaseTexture9* baseTexture = base ? base->texture : nullptr;
+        IDirect3DBaseTexture9* normalTexture = normals ? normals->texture : nullptr;
+        // The skin's own effect gets the textures too: the owner's effect may not share them with it.
+        for (ID3DXEffect* target : {ownerEffect, effect}) {
+            if (!target)
+                continue;
+            target->SetTexture("pBaseTexture", baseTexture);
+            target->SetTexture("pNormalMapTexture", normalTexture);
+            target->CommitChanges();
+        }
+        effect->SetInt("CurNumBones", static_cast<INT>(container->maxFaceInfluences) - 1);
+        UINT passes = 0;
+        if (SUCCEEDED(effect->Begin(&passes, D3DXFX_DONOTSAVESTATE))) {
+            for (UINT pass = 0; pass < passes; ++pass) {
+                effect->BeginPass(pass);
+                container->MeshData.pMesh->DrawSubset(i);
+                effect->EndPass();
+            }
+            effect->End();
+        }
+        IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+        if (device)
+            device->SetVertexShader(nullptr);
+    }
+}
+
+void AnimatedMesh::Release()
+{
+    if (root) {
+        MeshHierarchyAllocator allocator(this);
+        D3DXFrameDestroy(root, &allocator);
+    }
+    if (controller)
+        controller->Release();
+    if (currentSetObject)
+        currentSetObject->Release();
+    root = nullptr;
+    controller = nullptr;
+    currentSetObject = nullptr;
+    loaded = false;
+}
+
+void AnimatedMesh::OnLostDevice()
+{
+    if (effect)
+        effect->OnLostDevice();
+}
+
+void AnimatedMesh::OnResetDevice()
+{
+    if (effect)
+        effect->OnResetDevice();
+}

@@ -1,0 +1,90 @@
+#pragma once
+// A unit's skinned, animated model: the hierarchy of one .x file posed by the animation sets of it and of
+// further files, played by name on two tracks that cross-fade over half a second, drawn through the bone
+// palette of "SkinnedMesh.fx".
+
+#include "d3dx9/D3DX9.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+class MeshOwner;
+struct MeshFrame;
+struct MeshContainer;
+
+class AnimatedMesh
+{
+public:
+    // Seconds over which a new animation takes over from the last.
+    static constexpr double CROSS_FADE = 0.5;
+    // Bones one draw can blend: the vertex shader's palette.
+    static constexpr DWORD MAX_PALETTE = 35;
+    static constexpr const char* EFFECT_FILE = "SkinnedMesh.fx";
+
+    AnimatedMesh() = default;
+    ~AnimatedMesh();
+    AnimatedMesh(const AnimatedMesh&) = delete;
+    AnimatedMesh& operator=(const AnimatedMesh&) = delete;
+
+    void LoadWithEffect(MeshOwner* owner, const std::string& fileName, bool flag);
+    void LoadAnimationFile(const std::string& fileName);
+    bool PlayAnimation(const std::string& name, bool loop);
+    bool PlaySet(UINT index, bool loop);
+    void RegisterAnimation(const std::string& name, int index) { names[name] = index; }
+    void Update(const D3DXMATRIX* world);
+    void DrawFrames();
+    void Release();
+    void OnLostDevice();
+    void OnResetDevice();
+
+    bool IsLoaded() const { return loaded; }
+    bool IsLooping() const { return loop; }
+    bool IsFinished() const { return finished; }
+    bool EventReached() const { return eventReached; }
+    void SetSpeed(float value) { speed = value; }
+    float GetSpeed() const { return speed; }
+    void SetEventTime(float seconds) { eventTime = seconds; }
+    float GetElapsed() const { return elapsed; }
+    float GetPeriod() const { return period; }
+    UINT GetSetCount() const { return setCount; }
+    UINT GetCurrentSet() const { return currentSet; }
+    UINT GetCurrentTrack() const { return currentTrack; }
+    const std::map<std::string, int>& GetNames() const { return names; }
+    MeshFrame* GetRoot() const { return root; }
+    ID3DXAnimationController* GetController() const { return controller; }
+    ID3DXEffect* GetEffect() const { return effect; }
+    const std::string& GetPath() const { return path; }
+
+    // For the allocator: the palette scratch grows to the largest bone count of the mesh's containers.
+    void ReserveBoneMatrices(DWORD count);
+    DWORD GetBoneMatrixCapacity() const { return static_cast<DWORD>(boneMatrices.size()); }
+
+private:
+    void DrawFrame(MeshFrame* frame);
+    void DrawMeshContainer(MeshContainer* container);
+    HRESULT SetupBoneMatrixPointers(MeshFrame* frame);
+    void UpdateFrameMatrices(MeshFrame* frame, const D3DXMATRIX* parent);
+    void RebuildNames();
+
+    MeshOwner* owner = nullptr;
+    float speed = 1.0f;
+    float elapsed = 0.0f;
+    float period = 0.0f;
+    UINT setCount = 0;
+    UINT currentTrack = 0;
+    UINT currentSet = 0;
+    std::map<std::string, int> names;
+    bool loaded = false;
+    bool loop = true;
+    bool finished = false;
+    bool eventReached = false;
+    float eventTime = 0.0f;
+    ID3DXEffect* effect = nullptr; // owned by the data manager's cache
+    MeshFrame* root = nullptr;
+    ID3DXAnimationController* controller = nullptr;
+    ID3DXAnimationSet* currentSetObject = nullptr;
+    std::string path;
+    std::vector<D3DXMATRIX> boneMatrices;
+    int skinningMethod = 4;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// A mesh container of a loaded hierarchy with what drawing the skin needs: the textures of each material,
+// the mesh as loaded, the converted mesh's bone combinations and the bones' matrices.
+
+#include "d3dx9/D3DX9.h"
+
+#include <vector>
+
+struct TextureRecord;
+
+struct MeshContainer : D3DXMESHCONTAINER {
+    std::vector<TextureRecord*> baseTextures; // one per material; the cache owns the records
+    std::vector<TextureRecord*> normalMaps;
+    ID3DXMesh* sourceMesh = nullptr; // with skin information only, kept for re-conversion
+    DWORD attributeGroupCount = 0;
+    DWORD maxFaceInfluences = 0;
+    ID3DXBuffer* boneCombinations = nullptr;
+    std::vector<D3DXMATRIX*> boneMatrixPointers; // per bone: the combined transform of its frame
+    std::vector<D3DXMATRIX> boneOffsets;
+    DWORD paletteSize = 0;
+    bool softwareVertexProcessing = false;
+};

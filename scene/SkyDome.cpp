@@ -1,0 +1,130 @@
+#include "scene/SkyDome.h"
+
+#include "core/DataManager.h"
+#include "d3dx9/D3DX9Math.h"
+
+#include <cmath>
+
+namespace {
+constexpr float kDayLength = 0.041666668f;
+constexpr float kStepSeconds = 0.25f;
+constexpr float kStepValue = 0.005f;
+constexpr double kDegrees = 0.017453292519943295;
+
+float g_skyClock = 0.0f;
+} // namespace
+
+SkyDome::~SkyDome()
+{
+    if (m_vertexBuffer)
+        m_vertexBuffer->Release();
+    if (m_texture && m_texture->referenceCount > 0)
+        --m_texture->referenceCount;
+}
+
+void SkyDome::ResetClock()
+{
+    g_skyClock = 0.0f;
+}
+
+void SkyDome::Init(float x, float z)
+{
+    m_centreX = x;
+    m_centreZ = z;
+    m_texture = DataManager::Get()->GetTexture("clearSky2.tga");
+    Build();
+}
+
+void SkyDome::Build()
+{
+    m_vertexCount = static_cast<int>(90.0f / m_latitudeStep) * static_cast<int>(360.0f / m_longitudeStep) * 4;
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    if (m_vertexBuffer) {
+        m_vertexBuffer->Release();
+        m_vertexBuffer = nullptr;
+    }
+    if (FAILED(device->CreateVertexBuffer(static_cast<UINT>(m_vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
+                                          &m_vertexBuffer, nullptr))) {
+        m_vertexBuffer = nullptr;
+        return;
+    }
+    void* data = nullptr;
+    if (FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
+        return;
+    auto* out = static_cast<Vertex*>(data);
+    const float u = m_skyValue * kDayLength;
+    const int latStep = static_cast<int>(m_latitudeStep);
+    const int lonStep = static_cast<int>(m_longitudeStep);
+    const float rimCos = std::cos(static_cast<float>(m_latitudeStep * kDegrees));
+    auto vertex = [&](int a, int b) {
+        const float fa = static_cast<float>(a * kDegrees), fb = static_cast<float>(b * kDegrees);
+        Vertex v{};
+        v.x = m_radius * std::sin(fa) * std::cos(fb);
+        v.y = m_radius * std::cos(fa);
+        v.z = m_radius * std::sin(fa) * std::sin(fb);
+        v.colour = 0xFFFFFFFF;
+        v.u = u;
+        D3DXVECTOR3 dir(v.y, m_radius * rimCos, 0.0f);
+        D3DXVec3Normalize(&dir, &dir);
+        v.v = dir.x;
+        return v;
+    };
+    int written = 0;
+    for (int phi = 0; phi <= 90 - latStep; phi += latStep) {
+        for (int theta = 0; theta <= 360 - lonStep; theta += lonStep) {
+            if (written + 4 > m_vertexCount)
+                break;
+            out[written++] = vertex(phi, theta);
+            out[written++] = vertex(phi + latStep, theta);
+            out[written++] = vertex(phi, theta + lonStep);
+            if (phi > -90 && phi < 90)
+                out[written++] = vertex(phi + latStep, theta + lonStep);
+        }
+    }
+    m_vertexBuffer->Unlock();
+}
+
+void SkyDome::UpdateVertices()
+{
+    void* data = nullptr;
+    if (!m_vertexBuffer || FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
+        return;
+    auto* v = static_cast<Vertex*>(data);
+    const float u = m_skyValue * kDayLength;
+    for (int i = 0; i < m_vertexCount; ++i)
+        v[i].u = u;
+    m_vertexBuffer->Unlock();
+}
+
+bool SkyDome::Update()
+{
+    g_skyClock += DataManager::Get()->GetFrameTime();
+    if (g_skyClock >= kStepSeconds) {
+        g_skyClock = 0.0f;
+        m_skyValue += kStepValue;
+        UpdateVertices();
+    }
+    return true;
+}
+
+void SkyDome::Render()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device || !m_vertexBuffer || m_vertexCount < 3)
+        return;
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, m_centreX, m_heightOffset, m_centreZ);
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
+    device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
+    device->SetFVF(FVF);
+    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(m_vertexCount - 2));
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "d3d9/D3D9.h"
+
+struct TextureRecord;
+
+// A half-sphere of sky over the map centre. Its texture is a strip of sky colours over a day of 24 units:
+// every vertex reads the column sky value / 24, and the value creeps forward with game time.
+class SkyDome
+{
+public:
+    static constexpr DWORD FVF = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR colour;
+        float u, v;
+    };
+
+    SkyDome() = default;
+    ~SkyDome();
+    SkyDome(const SkyDome&) = delete;
+    SkyDome& operator=(const SkyDome&) = delete;
+
+    void Init(float x, float z);
+    void Build();
+    void UpdateVertices();
+    bool Update();
+    void Render();
+
+    void SetSkyValue(float value) { m_skyValue = value; }
+    float GetSkyValue() const { return m_skyValue; }
+    int GetVertexCount() const { return m_vertexCount; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
+    // Tests start from a fresh clock.
+    static void ResetClock();
+
+private:
+    TextureRecord* m_texture = nullptr;
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    float m_centreX = 0.0f;
+    float m_centreZ = 0.0f;
+    float m_heightOffset = -10.0f;
+    float m_skyValue = 0.0f;
+    float m_radius = 16000.0f;
+    float m_latitudeStep = 15.0f;
+    float m_longitudeStep = 15.0f;
+    int m_vertexCount = 0;
+};

@@ -1,0 +1,127 @@
+#include "scene/StaticMesh.h"
+
+#include "core/DataManager.h"
+#include "d3dx9/D3DX9.h"
+#include "scene/Camera.h"
+#include "scene/XMeshGeometry.h"
+#include "win32/Log.h"
+
+namespace {
+StaticMesh::Loader g_loader = &XMeshGeometry::Load;
+} // namespace
+
+StaticMesh::StaticMesh()
+{
+    m_effect = DataManager::Get()->GetEffect("basic.fx");
+}
+
+StaticMesh::~StaticMesh() = default;
+
+void StaticMesh::SetLoader(Loader loader)
+{
+    g_loader = loader ? loader : &XMeshGeometry::Load;
+}
+
+StaticMesh* StaticMesh::FromCache(const std::string& name)
+{
+    DataManager* data = DataManager::Get();
+    std::string path = name;
+    const bool found = data->ResolvePath(path);
+    const std::string key = found ? path : name;
+    if (StaticMesh* cached = data->FindMesh(key))
+        return cached;
+    std::shared_ptr<StaticMesh> mesh;
+    if (found)
+        mesh = g_loader(path);
+    if (!mesh) {
+        Log(LogLevel::WARNING, "mesh.missing",
+            "\"" + name + "\" " + (found ? "cannot be read" : "cannot be found") + "; it is not drawn");
+        mesh = std::make_shared<StaticMesh>();
+    }
+    mesh->PrepareMesh();
+    return data->AddMesh(key, std::move(mesh));
+}
+
+void StaticMesh::SetGeometry(std::unique_ptr<StaticMeshGeometry> geometry)
+{
+    m_geometry = std::move(geometry);
+    m_subsetCount = m_geometry ? m_geometry->GetSubsetCount() : 0;
+    m_hasBounds = false;
+}
+
+void StaticMesh::SetSubsetTextures(std::vector<IDirect3DTexture9*> base, std::vector<IDirect3DTexture9*> normalMaps)
+{
+    m_baseTextures = std::move(base);
+    m_normalMaps = std::move(normalMaps);
+}
+
+// Only the extent is kept: nothing draws a box of it.
+void StaticMesh::PrepareMesh()
+{
+    if (m_hasBounds || !m_geometry)
+        return;
+    D3DXVECTOR3 low, high;
+    if (m_geometry->GetBounds(low, high)) {
+        m_width = high.x - low.x;
+        m_height = high.y - low.y;
+        m_depth = high.z - low.z;
+    }
+    m_hasBounds = true;
+}
+
+void StaticMesh::SetSubsetParameters(unsigned subset)
+{
+    IDirect3DTexture9* base = subset < m_baseTextures.size() ? m_baseTextures[subset] : nullptr;
+    IDirect3DTexture9* normalMap = subset < m_normalMaps.size() ? m_normalMaps[subset] : nullptr;
+    m_effect->SetTexture("pNormalMapTexture", normalMap);
+    m_effect->SetTexture("pBaseTexture", base);
+}
+
+void StaticMesh::Draw(const std::vector<D3DXMATRIX>& matrices)
+{
+    if (!m_effect || !m_geometry)
+        return;
+    const D3DXMATRIX& viewProjection = Camera::Get()->GetViewProjection();
+    UINT passes = 0;
+    if (FAILED(m_effect->Begin(&passes, 0)))
+        return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        m_effect->BeginPass(pass);
+        for (unsigned s = 0; s < m_subsetCount; ++s) {
+            SetSubsetParameters(s);
+            for (const D3DXMATRIX& world : matrices) {
+                D3DXMATRIX wvp;
+                D3DXMatrixMultiply(&wvp, &world, &viewProjection);
+                m_effect->SetMatrix("worldViewProjMatrix", &wvp);
+                m_effect->SetMatrix("worldMatrix", &world);
+                m_effect->CommitChanges();
+                m_geometry->DrawSubset(s);
+            }
+        }
+        m_effect->EndPass();
+    }
+    m_effect->End();
+}
+
+void StaticMesh::DrawGlow(const D3DXMATRIX& matrix)
+{
+    if (!m_effect || !m_geometry)
+        return;
+    UINT passes = 0;
+    if (FAILED(m_effect->Begin(&passes, 0)))
+        return;
+    D3DXMATRIX wvp;
+    D3DXMatrixMultiply(&wvp, &matrix, &Camera::Get()->GetViewProjection());
+    for (UINT pass = 0; pass < passes; ++pass) {
+        m_effect->BeginPass(pass);
+        m_effect->SetMatrix("worldViewProjMatrix", &wvp);
+        m_effect->SetMatrix("worldMatrix", &matrix);
+        for (unsigned s = 0; s < m_subsetCount; ++s) {
+            SetSubsetParameters(s);
+            m_effect->CommitChanges();
+            m_geometry->DrawSubset(s);
+        }
+        m_effect->EndPass();
+    }
+    m_effect->End();
+}

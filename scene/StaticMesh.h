@@ -1,0 +1,67 @@
+#pragma once
+
+#include "d3dx9/D3DX9Math.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ID3DXEffect;
+struct IDirect3DTexture9;
+
+// The drawable part of a static mesh: its subsets and its extent. The .x loader supplies it.
+class StaticMeshGeometry
+{
+public:
+    virtual ~StaticMeshGeometry() = default;
+    virtual unsigned GetSubsetCount() const = 0;
+    virtual void DrawSubset(unsigned subset) = 0;
+    // The axis-aligned bounds of the positions; false when there are none.
+    virtual bool GetBounds(D3DXVECTOR3& low, D3DXVECTOR3& high) const = 0;
+};
+
+// A record of the data manager's mesh cache: one static mesh with a base and a normal-map texture per subset,
+// drawn with "basic.fx".
+class StaticMesh
+{
+public:
+    // Loads the mesh file at a resolved path; null when it cannot be read.
+    using Loader = std::shared_ptr<StaticMesh> (*)(const std::string& path);
+
+    StaticMesh();
+    ~StaticMesh();
+    StaticMesh(const StaticMesh&) = delete;
+    StaticMesh& operator=(const StaticMesh&) = delete;
+
+    // The cached mesh of a bare file name. A name that cannot be found or read gives a record that draws
+    // nothing (said once on stderr), so a level with a missing mesh still loads.
+    static StaticMesh* FromCache(const std::string& name);
+    // Replaces the .x reader (tests); null puts it back.
+    static void SetLoader(Loader loader);
+
+    void SetGeometry(std::unique_ptr<StaticMeshGeometry> geometry);
+    void SetSubsetTextures(std::vector<IDirect3DTexture9*> base, std::vector<IDirect3DTexture9*> normalMaps);
+    void PrepareMesh();
+    void Draw(const std::vector<D3DXMATRIX>& matrices);
+    void DrawGlow(const D3DXMATRIX& matrix);
+    void ReleaseBoundsBox() { m_hasBounds = false; }
+
+    bool HasGeometry() const { return m_geometry != nullptr; }
+    float GetWidth() const { return m_width; }
+    float GetHeight() const { return m_height; }
+    float GetDepth() const { return m_depth; }
+    unsigned GetSubsetCount() const { return m_subsetCount; }
+
+private:
+    void SetSubsetParameters(unsigned subset);
+
+    bool m_hasBounds = false;
+    float m_width = 0.0f;
+    float m_height = 0.0f;
+    float m_depth = 0.0f;
+    std::unique_ptr<StaticMeshGeometry> m_geometry;
+    std::vector<IDirect3DTexture9*> m_baseTextures;
+    std::vector<IDirect3DTexture9*> m_normalMaps;
+    ID3DXEffect* m_effect = nullptr;
+    unsigned m_subsetCount = 0;
+};

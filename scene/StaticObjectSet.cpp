@@ -1,0 +1,93 @@
+#include "scene/StaticObjectSet.h"
+
+#include "core/DataManager.h"
+#include "scene/GlowMesh.h"
+#include "scene/LevelObject.h"
+#include "scene/StaticMesh.h"
+
+namespace {
+constexpr DWORD kObjectAlphaRef = 32;
+constexpr DWORD kGlowAlphaRef = 4;
+} // namespace
+
+StaticObjectSet::StaticObjectSet() = default;
+StaticObjectSet::~StaticObjectSet() = default;
+
+void StaticObjectSet::Clear()
+{
+    for (const auto& object : m_objects)
+        if (object->GetMesh())
+            object->GetMesh()->ReleaseBoundsBox();
+    m_objects.clear();
+    m_glows.clear();
+}
+
+void StaticObjectSet::LoadFromLevel(const std::vector<LevelStaticObject>* records)
+{
+    Clear();
+    if (!records)
+        return;
+    for (const LevelStaticObject& record : *records) {
+        D3DXMATRIX scale, placed, translation, world;
+        D3DXMatrixScaling(&scale, record.scale, record.scale, record.scale);
+        placed = D3DXMATRIX(record.matrix);
+        D3DXMatrixTranslation(&translation, record.position[0], record.position[1], record.position[2]);
+        D3DXMatrixMultiply(&world, &scale, &placed);
+        D3DXMatrixMultiply(&world, &world, &translation);
+        LevelObject* target = nullptr;
+        for (const auto& object : m_objects)
+            if (object->GetMeshName() == record.meshName) {
+                target = object.get();
+                break;
+            }
+        if (!target) {
+            m_objects.push_back(std::make_unique<LevelObject>(record.meshName));
+            target = m_objects.back().get();
+        }
+        target->Matrices().push_back(world);
+    }
+}
+
+void StaticObjectSet::AddGlow(const std::string& meshName, float delay, float lifetime, const D3DXVECTOR3& position,
+                              bool spin)
+{
+    m_glows.push_back(std::make_unique<GlowMesh>(meshName, delay, lifetime, position, spin));
+}
+
+void StaticObjectSet::ResetGlows()
+{
+    for (const auto& glow : m_glows)
+        if (glow->IsStandard())
+            glow->SetTimer(glow->GetLifetime());
+}
+
+void StaticObjectSet::UpdateGlows()
+{
+    for (auto it = m_glows.begin(); it != m_glows.end();) {
+        (*it)->Update();
+        if ((*it)->IsDead())
+            it = m_glows.erase(it);
+        else
+            ++it;
+    }
+}
+
+void StaticObjectSet::Render()
+{
+    DataManager* data = DataManager::Get();
+    IDirect3DDevice9* device = data->GetDevice();
+    if (!device)
+        return;
+    data->SetTechnique("StaticObjectTechnique");
+    device->SetRenderState(D3DRS_ALPHAREF, kObjectAlphaRef);
+    for (const auto& object : m_objects)
+        if (object->GetMesh())
+            object->GetMesh()->Draw(object->Matrices());
+    device->SetRenderState(D3DRS_ALPHAREF, kGlowAlphaRef);
+    data->SetTechnique("BumpMappingBasic");
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    for (const auto& glow : m_glows)
+        if (glow->IsShown() && glow->GetMesh())
+            glow->GetMesh()->DrawGlow(glow->GetWorld());
+    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+}

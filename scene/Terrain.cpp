@@ -1,0 +1,436 @@
+#include "scene/Terrain.h"
+
+#include "core/DataManager.h"
+#include "d3dx9/D3DX9.h"
+#include "scene/Camera.h"
+#include "scene/DecalManager.h"
+#include "scene/HexTypeSink.h"
+#include "scene/LevelFile.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/SkyDome.h"
+#include "scene/StaticObjectSet.h"
+#include "scene/TerrainOctree.h"
+#include "win32/Log.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr float kFogStart = 5000.0f;
+constexpr float kFogEnd = 20000.0f;
+constexpr float kFogFourth = 0.66f;
+constexpr const char* kLightMapName = "lightmap.tga";
+const D3DXVECTOR3 kLightMapPoint(50.0f, -45.0f, 25.0f);
+constexpr uint8_t kLightMapHeader[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
+
+void Warn(const char* event, const std::string& text)
+{
+    Log(LogLevel::WARNING, event, text);
+}
+
+int ClampByte(float value)
+{
+    if (!(value > 0.0f))
+        return 0;
+    if (value >= 255.0f)
+        return 255;
+    return static_cast<int>(value);
+}
+
+void GiveBack(TextureRecord*& record)
+{
+    if (record && record->referenceCount > 0)
+        --record->referenceCount;
+    record = nullptr;
+}
+} // namespace
+
+Terrain::Terrain() = default;
+
+Terrain::~Terrain()
+{
+    if (DecalManager::Get()->GetGround() == this)
+        DecalManager::Get()->SetGround(nullptr);
+    ClearEmitters();
+    for (TextureRecord*& slot : m_textures)
+        GiveBack(slot);
+    GiveBack(m_lightTexture);
+    if (m_staticObjects)
+        m_staticObjects->Clear();
+    if (m_vertexBuffer)
+        m_vertexBuffer->Release();
+}
+
+void Terrain::Init()
+{
+    m_level = LevelData();
+    m_staticObjects = std::make_unique<StaticObjectSet>();
+    DataManager* data = DataManager::Get();
+    m_effect = data->GetEffect("terrain.fx");
+    m_vertices.assign(kVertexCount, TerrainVertex{});
+    DecalManager::Get()->SetGround(this);
+    if (IDirect3DDevice9* device = data->GetDevice()) {
+        if (FAILED(device->CreateVertexBuffer(kVertexCount * sizeof(TerrainVertex), 0, TerrainVertex::FVF,
+                                              D3DPOOL_MANAGED, &m_vertexBuffer, nullptr)))
+            m_vertexBuffer = nullptr;
+    }
+}
+
+bool Terrain::LoadLevel(const std::string& name)
+{
+    m_octree = std::make_unique<TerrainOctree>();
+    m_loaded = false;
+
+    std::string path = name;
+    DataManager* data = DataManager::Get();
+    std::vector<uint8_t> bytes;
+    if (!data->ResolvePath(path) || !LevelFile::ReadWholeFile(path, bytes))
+        return false;
+    LevelFile::Contents contents;
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!LevelFile::Parse(bytes.data(), bytes.size(), contents, error, &warnings)) {
+        Warn("level.refused", "\"" + name + "\" is not a level file (" + error + "); the previous level stays");
+        return false;
+    }
+    for (const std::string& warning : warnings)
+        Warn("level.corrected", "\"" + name + "\": " + warning);
+
+    m_level = std::move(contents.data);
+    ClearEmitters();
+    if (!m_staticObjects)
+        m_staticObjects = std::make_unique<StaticObjectSet>();
+    m_staticObjects->LoadFromLevel(&contents.staticObjects);
+    m_levelDecals = std::move(contents.decals);
+    // The decal manager reads its section from a file; it gets the checked records in the file's layout.
+    std::vector<uint8_t> decalSection = LevelFile::DecalSection(m_levelDecals);
+    if (FILE* section = fmemopen(decalSection.data(), decalSection.size(), "rb")) {
+        DecalManager::Get()->LoadLevelDecals(section);
+        std::fclose(section);
+    }
+
+    for (size_t k = 0; k < 4; ++k) {
+        if (m_level.textureNames[k] == LevelData::kNoTexture)
+            continue;
+        TextureRecord* record = data->GetTexture(m_level.textureNames[k]);
+        GiveBack(m_textures[k]);
+        m_textures[k] = record;
+    }
+    if (m_effect) {
+        static const char* const kTextureParameters[4] = {"pTexture1", "pTexture2", "pTexture3", "pTexture4"};
+        for (size_t k = 0; k < 4; ++k)
+            if (m_textures[k])
+                m_effect->SetTexture(kTextureParameters[k], m_textures[k]->texture);
+    }
+
+    SetFog();
+    m_octree->Build(m_level);
+    m_vertices = m_octree->Records();
+    ComputeNormalsAndWeights();
+    ++m_revision;
+    ApplyHexTypes();
+    m_loaded = true;
+    return true;
+}
+
+void Terrain::ApplyHexTypes()
+{
+    if (!m_hexSink)
+        return;
+    m_hexSink->LoadTextures();
+    for (int row = 0; row < LevelData::kHexRows; ++row)
+        for (int column = 0; column < LevelData::kHexColumns; ++column)
+            m_hexSink->SetHexType(
+                row, column,
+                m_level.hexTypes[static_cast<size_t>(row) * LevelData::kHexColumns + static_cast<size_t>(column)]);
+    m_hexSink->Update();
+}
+
+void Terrain::SetFog()
+{
+    DataManager* data = DataManager::Get();
+    if (SkyDome* sky = data->GetSkyDome()) {
+        sky->SetSkyValue(m_level.skyValue);
+        sky->UpdateVertices();
+    }
+    const D3DXVECTOR4 fogData(kFogStart, kFogEnd, 1.0f / (kFogEnd - kFogStart), kFogFourth);
+    if (m_effect)
+        m_effect->SetVector("FogData", &fogData);
+    if (ID3DXEffect* basic = data->GetEffect("basic.fx"))
+        basic->SetVector("FogData", &fogData);
+    if (ID3DXEffect* skinned = data->GetEffect("SkinnedMesh.fx"))
+        skinned->SetVector("FogData", &fogData);
+    if (IDirect3DDevice9* device = data->GetDevice()) {
+        // Each channel stays within its byte, so a colour beyond 0..255 cannot spill into its neighbour.
+        const DWORD colour = static_cast<DWORD>(ClampByte(m_level.fogColour[0])) << 16 |
+                             static_cast<DWORD>(ClampByte(m_level.fogColour[1])) << 8 |
+                             static_cast<DWORD>(ClampByte(m_level.fogColour[2]));
+        device->SetRenderState(D3DRS_FOGCOLOR, colour);
+        float start = kFogStart, end = kFogEnd;
+        DWORD bits = 0;
+        std::memcpy(&bits, &start, 4);
+        device->SetRenderState(D3DRS_FOGSTART, bits);
+        std::memcpy(&bits, &end, 4);
+        device->SetRenderState(D3DRS_FOGEND, bits);
+    }
+}
+
+TerrainVertex* Terrain::LockVertices()
+{
+    return m_vertices.empty() ? nullptr : m_vertices.data();
+}
+
+// The device buffer mirrors the records; the leaves that are drawn get the same records, so what the pass
+// below works out is what the player sees.
+void Terrain::UnlockVertices()
+{
+    void* data = nullptr;
+    if (m_vertexBuffer && SUCCEEDED(m_vertexBuffer->Lock(0, 0, &data, 0)) && data) {
+        std::memcpy(data, m_vertices.data(), m_vertices.size() * sizeof(TerrainVertex));
+        m_vertexBuffer->Unlock();
+    }
+    if (m_octree)
+        m_octree->RefreshLeaves(m_vertices.data());
+}
+
+void Terrain::ComputeNormalsAndWeights()
+{
+    TerrainVertex* v = LockVertices();
+    if (!v)
+        return;
+    auto position = [&](int r, int c) {
+        const float* p = v[r * kGrid + c].position;
+        return D3DXVECTOR3(p[0], p[1], p[2]);
+    };
+    for (int c = 1; c < kGrid; ++c) {
+        for (int r = 1; r < kGrid - 1; ++r) {
+            const D3DXVECTOR3 p0 = position(r, c);
+            const D3DXVECTOR3 p1 = position(r + 1, c);
+            // The last column has no neighbour beyond it: its edge continues the one before.
+            const D3DXVECTOR3 p2 = c < kGrid - 1 ? position(r, c + 1) : p0 + (p0 - position(r, c - 1));
+            D3DXVECTOR3 e1 = p1 - p0, e2 = p2 - p0, n;
+            D3DXVec3Cross(&n, &e1, &e2);
+            D3DXVec3Normalize(&n, &n);
+            TerrainVertex& vertex = v[r * kGrid + c];
+            vertex.normal[0] = n.x;
+            vertex.normal[1] = n.y;
+            vertex.normal[2] = n.z;
+            float* w = &m_level.blendWeights[(static_cast<size_t>(c) * kGrid + static_cast<size_t>(r)) * 4];
+            w[1] = (1.0f - n.y) * m_level.slopeFactor;
+            w[0] = 1.0f - w[1];
+            vertex.colour = PackWeights(w);
+        }
+    }
+    UnlockVertices();
+    LoadLightMap();
+}
+
+std::string Terrain::LightMapPath()
+{
+    return DataManager::Get()->GetBaseDirectory() + "/Data/Textures/World Textures/" + kLightMapName;
+}
+
+void Terrain::ComputeLightMapPixels()
+{
+    m_lightPixels.assign(static_cast<size_t>(kVertexCount) * 3, 0);
+    const float scale = 1.0f / 255.0f;
+    for (int k = 0; k < kVertexCount && k < static_cast<int>(m_vertices.size()); ++k) {
+        const TerrainVertex& vertex = m_vertices[static_cast<size_t>(k)];
+        D3DXVECTOR3 d = kLightMapPoint - D3DXVECTOR3(vertex.position[0], vertex.position[1], vertex.position[2]);
+        D3DXVec3Normalize(&d, &d);
+        const D3DXVECTOR3 n(vertex.normal[0], vertex.normal[1], vertex.normal[2]);
+        int light = static_cast<int>(std::sin(D3DXVec3Dot(&n, &d)) * static_cast<float>(m_level.lightIntensity));
+        light = std::max(light, m_level.lightMapMinimum);
+        light = std::min(light, 255);
+        const float l = static_cast<float>(light);
+        uint8_t* pixel = &m_lightPixels[static_cast<size_t>(k) * 3];
+        pixel[0] = static_cast<uint8_t>(ClampByte(m_level.lightColour[2] * scale * l));
+        pixel[1] = static_cast<uint8_t>(ClampByte(m_level.lightColour[1] * scale * l));
+        pixel[2] = static_cast<uint8_t>(ClampByte(m_level.lightColour[0] * scale * l));
+    }
+}
+
+bool Terrain::WriteLightMap()
+{
+    ComputeLightMapPixels();
+    FILE* file = std::fopen(LightMapPath().c_str(), "wb");
+    if (!file)
+        return false;
+    std::fwrite(kLightMapHeader, 1, sizeof(kLightMapHeader), file);
+    std::fwrite(m_lightPixels.data(), 1, m_lightPixels.size(), file);
+    std::fclose(file);
+    return true;
+}
+
+void Terrain::LoadLightMap()
+{
+    WriteLightMap();
+    DataManager* data = DataManager::Get();
+    TextureRecord* record = data->GetTexture(kLightMapName);
+    GiveBack(m_lightTexture);
+    m_lightTexture = record;
+    // The cache hands back the texture it already holds for this name, which still shows the previous
+    // level's light; it gets the new pixels here.
+    UploadLightMap();
+    if (m_effect && m_lightTexture)
+        m_effect->SetTexture("pLightTexture", m_lightTexture->texture);
+}
+
+void Terrain::UploadLightMap()
+{
+    if (!m_lightTexture || !m_lightTexture->texture || m_lightPixels.empty())
+        return;
+    IDirect3DTexture9* texture = m_lightTexture->texture;
+    const DWORD levels = texture->GetLevelCount();
+    for (UINT level = 0; level < levels; ++level) {
+        D3DSURFACE_DESC desc{};
+        if (FAILED(texture->GetLevelDesc(level, &desc)))
+            return;
+        if (desc.Format != D3DFMT_A8R8G8B8 && desc.Format != D3DFMT_X8R8G8B8)
+            return;
+        if (desc.Width == 0 || desc.Height == 0 || kGrid % desc.Width != 0 || kGrid % desc.Height != 0)
+            return;
+        D3DLOCKED_RECT locked{};
+        if (FAILED(texture->LockRect(level, &locked, nullptr, 0)) || !locked.pBits)
+            return;
+        const UINT bw = kGrid / desc.Width, bh = kGrid / desc.Height;
+        for (UINT y = 0; y < desc.Height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
+            for (UINT x = 0; x < desc.Width; ++x) {
+                unsigned sum[3] = {0, 0, 0};
+                for (UINT dy = 0; dy < bh; ++dy)
+                    for (UINT dx = 0; dx < bw; ++dx) {
+                        const uint8_t* p = &m_lightPixels[((y * bh + dy) * kGrid + x * bw + dx) * 3];
+                        sum[0] += p[0];
+                        sum[1] += p[1];
+                        sum[2] += p[2];
+                    }
+                const unsigned count = bw * bh;
+                row[x] = 0xFF000000u | (sum[2] / count) << 16 | (sum[1] / count) << 8 | (sum[0] / count);
+            }
+        }
+        texture->UnlockRect(level);
+    }
+}
+
+void Terrain::Update()
+{
+    if (!m_loaded)
+        return;
+    if (m_octree)
+        m_octree->Cull();
+    if (m_staticObjects)
+        m_staticObjects->UpdateGlows();
+    if (m_effect)
+        m_effect->SetMatrix("worldViewProjMatrix", &Camera::Get()->GetViewProjection());
+    for (const auto& emitter : m_emitters)
+        emitter->Update();
+}
+
+void Terrain::AddEmitter(ParticleEmitter* emitter)
+{
+    if (emitter)
+        m_emitters.emplace_back(emitter);
+}
+
+void Terrain::ClearEmitters()
+{
+    for (const auto& emitter : m_emitters)
+        emitter->Release();
+    m_emitters.clear();
+}
+
+void Terrain::FreeEmitterList()
+{
+    m_emitters.shrink_to_fit();
+}
+
+// The normal of the grid vertex whose cell holds the point: cells are one cell size wide.
+D3DXVECTOR3 Terrain::GroundNormal(float x, float z) const
+{
+    const float cell = static_cast<float>(m_level.cellSize);
+    const TerrainVertex v = VertexAt(static_cast<int>(x / cell), static_cast<int>(z / cell));
+    return D3DXVECTOR3(v.normal[0], v.normal[1], v.normal[2]);
+}
+
+void Terrain::Render()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device || !m_octree || !m_effect)
+        return;
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->SetFVF(TerrainVertex::FVF);
+    UINT passes = 0;
+    if (SUCCEEDED(m_effect->Begin(&passes, 0))) {
+        for (UINT pass = 0; pass < passes; ++pass) {
+            m_effect->BeginPass(pass);
+            m_octree->Draw();
+            m_effect->EndPass();
+        }
+        m_effect->End();
+    }
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    for (const auto& emitter : m_emitters)
+        emitter->Submit();
+}
+
+void Terrain::DrawStaticObjects()
+{
+    if (m_staticObjects)
+        m_staticObjects->Render();
+}
+
+float Terrain::HeightAt(float x, float z) const
+{
+    if (x == 0.0f || z == 0.0f)
+        return 0.0f;
+    const float cell = static_cast<float>(m_level.cellSize);
+    const float fx = x / cell, fz = z / cell;
+    if (!(fx >= 0.0f && fx <= 128.0f && fz >= 0.0f && fz <= 128.0f))
+        return 0.0f;
+    const int ix = static_cast<int>(fx), iz = static_cast<int>(fz);
+    const float tx = fx - static_cast<float>(ix), tz = fz - static_cast<float>(iz);
+    // Samples stop at index 127: the last cell and the far edge read the edge samples.
+    const int x0 = std::min(ix, kGrid - 1), x1 = std::min(ix + 1, kGrid - 1);
+    const int z0 = std::min(iz, kGrid - 1), z1 = std::min(iz + 1, kGrid - 1);
+    const auto h = [&](int a, int b) { return m_level.Height(a, b); };
+    return (1.0f - tz) * ((1.0f - tx) * h(x0, z0) + tx * h(x1, z0)) + tz * ((1.0f - tx) * h(x0, z1) + tx * h(x1, z1));
+}
+
+void Terrain::NormalAt(float* out, float x, float z) const
+{
+    const float cell = static_cast<float>(m_level.cellSize);
+    const float fx = x / cell, fz = z / cell;
+    if (!(fx >= 0.0f && fx <= 128.0f && fz >= 0.0f && fz <= 128.0f)) {
+        out[0] = 0.0f;
+        out[1] = 1.0f;
+        out[2] = 0.0f;
+        return;
+    }
+    const int ix = static_cast<int>(fx), iz = static_cast<int>(fz);
+    const float tx = fx - static_cast<float>(ix), tz = fz - static_cast<float>(iz);
+    const TerrainVertex a = VertexAt(ix, iz), b = VertexAt(ix + 1, iz);
+    const TerrainVertex c = VertexAt(ix, iz + 1), d = VertexAt(ix + 1, iz + 1);
+    for (int k = 0; k < 3; ++k)
+        out[k] = (1.0f - tz) * ((1.0f - tx) * a.normal[k] + tx * b.normal[k]) +
+                 tz * ((1.0f - tx) * c.normal[k] + tx * d.normal[k]);
+}
+
+TerrainVertex Terrain::VertexAt(int i, int j) const
+{
+    i = std::clamp(i, 0, kGrid - 1);
+    j = std::clamp(j, 0, kGrid - 1);
+    if (m_vertices.empty())
+        return TerrainVertex{};
+    return m_vertices[static_cast<size_t>(j) * kGrid + static_cast<size_t>(i)];
+}
+
+void Terrain::Centre(float* out) const
+{
+    const float m = static_cast<float>(m_level.cellSize) * 128.0f * 0.5f;
+    out[0] = m;
+    out[1] = HeightAt(m, m);
+    out[2] = m;
+}

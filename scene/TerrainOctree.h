@@ -1,0 +1,77 @@
+#pragma once
+
+#include "d3dx9/D3DX9Math.h"
+#include "scene/TerrainVertex.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct IDirect3DVertexBuffer9;
+struct IDirect3DIndexBuffer9;
+struct LevelData;
+
+// Splits the map's cube eight ways until a node holds at most 3072 grid samples; each leaf draws its patch
+// of the grid from buffers of its own. The vertical split does not select samples, so every patch sits in
+// several leaves of different height; a frame draws each patch once.
+class TerrainOctree
+{
+public:
+    static constexpr int kGrid = 128;
+    static constexpr uint32_t kMaxLeafSamples = 3072;
+
+    struct Node {
+        Node* parent = nullptr;
+        std::array<std::unique_ptr<Node>, 8> children;
+        D3DXVECTOR3 corners[8];
+        D3DXVECTOR3 centre{0.0f, 0.0f, 0.0f};
+        float size = 0.0f;
+        float height = 0.0f;
+        bool leaf = false;
+        bool visible = false;
+        uint32_t sampleCount = 0;
+        int triangleCount = 0;
+        // Slots of the grid (row * 128 + column) in gathering order.
+        std::vector<uint16_t> samples;
+        // The patch's first grid cell: leaves that share it draw the same triangles.
+        int patchX = 0;
+        int patchZ = 0;
+        IDirect3DVertexBuffer9* vertexBuffer = nullptr;
+        IDirect3DIndexBuffer9* indexBuffer = nullptr;
+        ~Node();
+    };
+
+    TerrainOctree() = default;
+    ~TerrainOctree();
+    TerrainOctree(const TerrainOctree&) = delete;
+    TerrainOctree& operator=(const TerrainOctree&) = delete;
+
+    // Makes the 16384 vertex records from the level and builds the tree over them.
+    void Build(const LevelData& level);
+    // Rewrites every leaf's vertices from the given records (16384, slot order), after the terrain has
+    // worked out normals and weights.
+    void RefreshLeaves(const TerrainVertex* records);
+    void Cull();
+    // Draws the visible leaves inside the open effect pass.
+    void Draw();
+
+    const Node* Root() const { return m_root.get(); }
+    const std::vector<TerrainVertex>& Records() const { return m_records; }
+    static bool IsNodeVisible(const Node* node);
+    // Leaves drawn by the last Draw.
+    int LastDrawCount() const { return m_lastDrawCount; }
+
+private:
+    void BuildNode(Node* node);
+    void BuildLeaf(Node* node);
+    void CullNode(Node* node);
+    void DrawNode(const Node* node);
+    void FillLeafVertices(Node* node, const TerrainVertex* records);
+
+    std::vector<TerrainVertex> m_records;
+    std::unique_ptr<Node> m_root;
+    // One flag per patch (32 x 32 grid cells each), cleared at every Draw.
+    std::vector<bool> m_patchDrawn;
+    int m_lastDrawCount = 0;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "scene/StaticMesh.h"
+
+#include <memory>
+#include <string>
+
+struct ID3DXMesh;
+
+// A static mesh read from a .x file: one subset per material.
+class XMeshGeometry : public StaticMeshGeometry
+{
+public:
+    // Takes over the caller's reference.
+    explicit XMeshGeometry(ID3DXMesh* mesh, unsigned subsetCount);
+    ~XMeshGeometry() override;
+    XMeshGeometry(const XMeshGeometry&) = delete;
+    XMeshGeometry& operator=(const XMeshGeometry&) = delete;
+
+    unsigned GetSubsetCount() const override { return m_subsetCount; }
+    void DrawSubset(unsigned subset) override;
+    bool GetBounds(D3DXVECTOR3& low, D3DXVECTOR3& high) const override;
+
+    // The mesh cache's loader: the mesh with its materials' base textures and their "DOT3" normal maps, normals
+    // worked out where the file has none. Null when the file cannot be read.
+    static std::shared_ptr<StaticMesh> Load(const std::string& path);
+    // The normal map's name for a base texture: "DOT3" before the extension ("rock.tga" -> "rockDOT3.tga"),
+    // or at the end of a name without one.
+    static std::string NormalMapName(const std::string& baseName);
+
+private:
+    ID3DXMesh* m_mesh = nullptr;
+    unsigned m_subsetCount = 0;
+};

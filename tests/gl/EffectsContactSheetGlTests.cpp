@@ -1,0 +1,362 @@
+// Every effect of the default data drawn on the GL device, a cell each, into one contact sheet under the build
+// directory ("effects_contact_sheet.png") to look at; each cell must differ from the same view without it.
+
+#include "core/DataManager.h"
+#include "core/Random.h"
+#include "scene/BoltEffect.h"
+#include "scene/Camera.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
+#include "scene/EmitterFileCache.h"
+#include "scene/GroundProvider.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/ParticleManager.h"
+#include "scene/WorldQuad.h"
+#include "support/PngFile.h"
+#include "support/TestDevice.h"
+#include "win32/Win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT CELL_WIDTH = 256;
+constexpr UINT CELL_HEIGHT = 192;
+constexpr int FRAMES = 10;
+constexpr float FRAME_TIME = 1.0f / 30.0f;
+constexpr D3DCOLOR SKY = 0xFF182030;
+
+// Ground rising a quarter unit per unit of x, the slope the decal cells lie on.
+class SlopedGround : public GroundProvider
+{
+public:
+    float GroundHeight(float x, float) const override { return 0.25f * x; }
+    D3DXVECTOR3 GroundNormal(float, float) const override
+    {
+        D3DXVECTOR3 n(-0.25f, 1.0f, 0.0f);
+        D3DXVec3Normalize(&n, &n);
+        return n;
+    }
+};
+
+struct GroundVertex {
+    float x, y, z;
+    D3DCOLOR colour;
+};
+
+LRESULT CALLBACK SheetWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+class EffectsContactSheetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = SheetWindowProc;
+            wc.lpszClassName = "EffectsSheetWindow";
+            ASSERT_NE(RegisterClassA(&wc), 0u);
+            registered = true;
+        }
+        window = CreateWindowExA(0, "EffectsSheetWindow", "effects", WS_POPUP, 0, 0, CELL_WIDTH, CELL_HEIGHT, nullptr,
+                                 nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, CELL_WIDTH, CELL_HEIGHT, &d3d, &device));
+        DataManager::Reset();
+        DataManager::Get()->SetDevice(device);
+        ParticleManager::ResetForTests();
+        DecalManager::ResetForTests();
+        EmitterFileCache::Clear();
+        Camera::ResetForTests();
+        Srand(1);
+    }
+    void TearDown() override
+    {
+        ParticleManager::ResetForTests();
+        DecalManager::ResetForTests();
+        Camera::ResetForTests();
+        DataManager::Reset();
+        ReleaseTestDevice(d3d, device);
+        if (window)
+            DestroyWindow(window);
+    }
+
+    // The states the game's scene starts each frame with.
+    void SceneStates()
+    {
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device->SetRenderState(D3DRS_ZENABLE, TRUE);
+        device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+        device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+        device->SetRenderState(D3DRS_ALPHAREF, 4);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        for (D3DSAMPLERSTATETYPE filter : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER, D3DSAMP_MIPFILTER})
+            device->SetSamplerState(0, filter, D3DTEXF_LINEAR);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
+    }
+
+    // A square of ground around the origin at height slope x, coloured grass green.
+    void DrawGround(float slope)
+    {
+        const float h = 1500.0f;
+        const D3DCOLOR grass = 0xFF4E6A3C;
+        const GroundVertex quad[4] = {{-h, -h * slope, -h, grass},
+                                      {-h, -h * slope, h, grass},
+                                      {h, h * slope, -h, grass},
+                                      {h, h * slope, h, grass}};
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        device->SetTransform(D3DTS_WORLD, &identity);
+        device->SetTexture(0, nullptr);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(GroundVertex));
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    }
+
+    // One frame of the scene as the game orders it: ground, decals, then the particle pass.
+    std::vector<D3DCOLOR> Render(float slope, const std::function<void()>& submit)
+    {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, SKY, 1.0f, 0);
+        device->BeginScene();
+        SceneStates();
+        DrawGround(slope);
+        if (submit)
+            submit();
+        DecalManager::Get()->Render();
+        ParticleManager::Get()->Render();
+        device->EndScene();
+        return ReadBackBuffer();
+    }
+
+    std::vector<D3DCOLOR> ReadBackBuffer()
+    {
+        std::vector<D3DCOLOR> pixels(static_cast<size_t>(CELL_WIDTH) * CELL_HEIGHT);
+        IDirect3DSurface9* backBuffer = nullptr;
+        device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
+        D3DLOCKED_RECT locked{};
+        if (backBuffer && SUCCEEDED(backBuffer->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            for (UINT y = 0; y < CELL_HEIGHT; ++y)
+                std::memcpy(&pixels[static_cast<size_t>(y) * CELL_WIDTH],
+                            static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                            CELL_WIDTH * 4);
+            backBuffer->UnlockRect();
+        }
+        if (backBuffer)
+            backBuffer->Release();
+        return pixels;
+    }
+
+    static void Frame() { DataManager::Get()->AdvanceTime(FRAME_TIME); }
+
+    static int ChangedPixels(const std::vector<D3DCOLOR>& a, const std::vector<D3DCOLOR>& b)
+    {
+        int changed = 0;
+        for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+            for (int shift : {0, 8, 16}) {
+                const int d = static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF);
+                if (d > 8 || d < -8) {
+                    ++changed;
+                    break;
+                }
+            }
+        }
+        return changed;
+    }
+
+    HWND window = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+};
+
+struct Cell {
+    std::string name;
+    std::vector<D3DCOLOR> pixels;
+    std::vector<D3DCOLOR> empty;
+};
+
+void SaveSheet(const std::vector<Cell>& cells, const std::string& path)
+{
+    constexpr int columns = 6;
+    constexpr int gap = 4;
+    const int rows = static_cast<int>((cells.size() + columns - 1) / columns);
+    const int width = columns * static_cast<int>(CELL_WIDTH) + (columns + 1) * gap;
+    const int height = rows * static_cast<int>(CELL_HEIGHT) + (rows + 1) * gap;
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0x50);
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const int left = gap + static_cast<int>(c % columns) * (static_cast<int>(CELL_WIDTH) + gap);
+        const int top = gap + static_cast<int>(c / columns) * (static_cast<int>(CELL_HEIGHT) + gap);
+        for (UINT y = 0; y < CELL_HEIGHT; ++y) {
+            for (UINT x = 0; x < CELL_WIDTH; ++x) {
+                const D3DCOLOR p = cells[c].pixels[static_cast<size_t>(y) * CELL_WIDTH + x];
+                uint8_t* out = &rgb[(static_cast<size_t>(top + static_cast<int>(y)) * static_cast<size_t>(width) +
+                                     static_cast<size_t>(left + static_cast<int>(x))) *
+                                    3];
+                out[0] = static_cast<uint8_t>(p >> 16);
+                out[1] = static_cast<uint8_t>(p >> 8);
+                out[2] = static_cast<uint8_t>(p);
+            }
+        }
+    }
+    EXPECT_TRUE(WritePng(path, width, height, rgb)) << path;
+}
+
+const char* const EMITTERS[] = {
+    "fireballEmitter.txt",   "focusEmitter.txt",    "defendEmitter.txt",   "defaultEmitter.txt",
+    "bloodEmitter.txt",      "hitEmitter.txt",      "burstEmitter.txt",    "buffEmitter.txt",
+    "CriticalEmitter.txt",   "death_emitter_1.txt", "death_emitter_2.txt", "fizzled_emitter.txt",
+    "invincibleEmitter.txt", "IceCrystalRing.txt",  "FireCrystalRing.txt", "FireCrystalBurst.txt",
+    "Smoldering.txt",        "SmokeEmitter.txt",    "P_AmbientRain.txt",   "Fire_EmbersEmitter.txt",
+};
+
+} // namespace
+
+TEST_F(EffectsContactSheetTest, EveryEffectShowsInItsCell)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjectionFov(static_cast<float>(CELL_WIDTH), static_cast<float>(CELL_HEIGHT), 200.0f, 40000.0f);
+    std::vector<Cell> cells;
+
+    // Emitters beside a unit standing at the origin.
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 190.0f, -430.0f), D3DXVECTOR3(0.0f, 95.0f, 0.0f));
+    const std::vector<D3DCOLOR> emptyGround = Render(0.0f, nullptr);
+    for (const char* name : EMITTERS) {
+        ParticleEmitter emitter;
+        emitter.LoadFile(name);
+        EXPECT_GT(emitter.FreeCount(), 0u) << name << " was not read";
+        // Placed as an owner places it: at the feet of a unit standing at the origin, aiming at a point to
+        // its right. The level lowers its rain so that the rain's box starts just above this view.
+        emitter.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+        emitter.target = D3DXVECTOR3(400.0f, 120.0f, 0.0f);
+        if (emitter.Settings().type == EMITTER_AMBIENT && emitter.Settings().origin.y > 600.0f)
+            emitter.position.y = -900.0f;
+        for (int frame = 0; frame < FRAMES; ++frame) {
+            Frame();
+            emitter.Update();
+        }
+        cells.push_back({name, Render(0.0f, [&] { emitter.Submit(); }), emptyGround});
+    }
+
+    // Bolts: a ranged attack's, a holy bolt and lightning.
+    {
+        const D3DXVECTOR3 colours[] = {{0.2f, 1.0f, 0.2f}, {1.0f, 0.9f, 0.5f}, {0.6f, 0.7f, 1.0f}};
+        const char* textures[] = {"lightBolt.BMP", "HBbolt.BMP", "bolt.BMP"};
+        for (int i = 0; i < 3; ++i) {
+            const D3DXVECTOR3 from(-350.0f, 60.0f + 70.0f * static_cast<float>(i), 0.0f);
+            const D3DXVECTOR3 to(350.0f, 110.0f + 70.0f * static_cast<float>(i), 0.0f);
+            ParticleManager::Get()->SpawnBolt(textures[i], &from, &to, &colours[i], 0.0f, 2.0f, 0.01f,
+                                              i == 2 ? 12.0f : 0.0f, i == 2 ? 12.0f : 0.0f, i == 0);
+        }
+        for (int frame = 0; frame < FRAMES; ++frame) {
+            Frame();
+            ParticleManager::Get()->Update();
+        }
+        cells.push_back({"bolts", Render(0.0f, nullptr), emptyGround});
+        ParticleManager::Get()->ReleaseAll();
+    }
+
+    // World quads over a unit: health and mana bars part full, the turn-order marker stepping through its
+    // frames, and a buff arrow.
+    {
+        auto makeQuad = [](const char* texture, float halfWidth, float halfHeight) {
+            auto quad = std::make_unique<WorldQuad>();
+            quad->SetTexture(texture);
+            quad->CreateBuffer(halfWidth, halfHeight);
+            quad->alpha = 1.0f;
+            return quad;
+        };
+        auto healthFrame = makeQuad("HealthMana.tga", 70.0f, 9.0f);
+        auto health = makeQuad("red.tga", 66.0f, 6.0f);
+        auto manaFrame = makeQuad("HealthMana.tga", 70.0f, 9.0f);
+        auto mana = makeQuad("blue.tga", 66.0f, 6.0f);
+        auto marker = makeQuad("turnorder_f9.tga", 28.0f, 28.0f);
+        auto arrow = makeQuad("BuffArrow.tga", 24.0f, 24.0f);
+        health->fill = 0.4f; // the right edge at 0.4 of the half width: 70 % of the bar
+        health->order = 1;
+        mana->fill = -0.2f; // 40 % of the bar
+        mana->order = 1;
+        marker->animate = true;
+        arrow->colour = D3DXVECTOR3(0.3f, 1.0f, 0.3f);
+        auto place = [&] {
+            healthFrame->Submit(0.0f, 230.0f, 0.0f);
+            health->Submit(0.0f, 230.0f, 0.0f);
+            manaFrame->Submit(0.0f, 206.0f, 0.0f);
+            mana->Submit(0.0f, 206.0f, 0.0f);
+            marker->Submit(-120.0f, 120.0f, 0.0f);
+            arrow->Submit(120.0f, 120.0f, 0.0f);
+        };
+        for (int frame = 0; frame < FRAMES; ++frame) {
+            Frame();
+            place();
+        }
+        // A frame lasts 1/12 s, so ten frames of 1/30 s step it three times.
+        EXPECT_EQ(marker->frame, 4);
+        cells.push_back({"world quads",
+                         Render(0.0f,
+                                [&] {
+                                    for (WorldQuad* q : {healthFrame.get(), health.get(), manaFrame.get(), mana.get(),
+                                                         marker.get(), arrow.get()})
+                                        q->Queue();
+                                }),
+                         emptyGround});
+    }
+
+    // Decals on sloped ground, seen from above.
+    SlopedGround ground;
+    DecalManager::Get()->SetGround(&ground);
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 700.0f, -450.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    const std::vector<D3DCOLOR> emptySlope = Render(0.25f, nullptr);
+    const char* decals[] = {"shadowDecal.tga", "SelectedDecal.tga", "TargetedDecal.tga", "AreaOfEffectDecal.tga"};
+    for (const char* name : decals) {
+        Decal decal;
+        decal.SetTexture(name);
+        decal.Create(5, 0.0f, 0.0f, false);
+        decal.AddRotation(30.0f);
+        for (int frame = 0; frame < FRAMES; ++frame) {
+            Frame();
+            decal.Refresh(false);
+        }
+        cells.push_back({name, Render(0.25f, [&] { DecalManager::Get()->Submit(&decal); }), emptySlope});
+    }
+    {
+        for (int k = 1; k <= 5; ++k) {
+            auto* blood = new Decal;
+            blood->SetTexture("BloodSplat" + std::to_string(k) + ".tga");
+            blood->Create(3, -260.0f + 130.0f * static_cast<float>(k - 1), 40.0f * static_cast<float>(k % 2), true);
+            DecalManager::Get()->Add(blood);
+        }
+        for (int frame = 0; frame < FRAMES; ++frame) {
+            Frame();
+            DecalManager::Get()->UpdateAll();
+        }
+        cells.push_back({"blood", Render(0.25f, nullptr), emptySlope});
+        DecalManager::Get()->ClearAll();
+    }
+    DecalManager::Get()->SetGround(nullptr);
+
+    for (const Cell& cell : cells)
+        EXPECT_GT(ChangedPixels(cell.pixels, cell.empty), 40) << cell.name << " left its cell empty";
+    SaveSheet(cells, "effects_contact_sheet.png");
+}

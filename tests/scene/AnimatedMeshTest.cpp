@@ -1,0 +1,243 @@
+#include "scene/AnimatedMesh.h"
+
+#include "core/DataManager.h"
+#include "d3d9/null/NullDevice.h"
+#include "scene/Camera.h"
+#include "scene/MeshContainer.h"
+#include "scene/MeshFrame.h"
+#include "scene/MeshHierarchyAllocator.h"
+#include "scene/MeshOwner.h"
+#include "support/DataTree.h"
+#include "support/TestDevice.h"
+#include "win32/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string ReadWhole(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The arm of the loader tests with its one set renamed, and an animation file of further sets.
+std::string Arm(const std::string& setName)
+{
+    std::string arm = ReadWhole(std::string(VARNHOLT_FIXTURES) + "/x/arm.x");
+    const size_t at = arm.find("AnimationSet Bend");
+    arm.replace(at, 17, "AnimationSet " + setName);
+    return arm;
+}
+
+std::string Sets(std::initializer_list<const char*> names, int lastTick)
+{
+    std::string text = "xof 0303txt 0032\nAnimTicksPerSecond { 100; }\n";
+    for (const char* name : names)
+        text += std::string("AnimationSet ") + name + " { Animation { { Lower } AnimationKey { 2; 2; 0;3;0,10,0;;, " +
+                std::to_string(lastTick) + ";3;0,10,0;;; } } }\n";
+    return text;
+}
+
+class NoOwner : public MeshOwner
+{
+public:
+    ID3DXEffect* GetOwnerEffect() const override { return nullptr; }
+};
+
+class AnimatedMeshTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        skinnedEffect = ReadWhole(std::filesystem::current_path() / "Data/Effect Files/SkinnedMesh.fx");
+        ASSERT_FALSE(skinnedEffect.empty()) << "the default Data tree is missing";
+        tree = std::make_unique<DataTree>();
+        tree->Write("SkinnedMesh.fx", skinnedEffect);
+        NullDevice::ResetConfig();
+        CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 320, 240, &d3d, &device);
+        DataManager::Reset();
+        Camera::ResetForTests();
+        DataManager::Get()->SetDevice(device);
+    }
+
+    void TearDown() override
+    {
+        mesh.Release();
+        DataManager::Get()->ReleaseAll();
+        DataManager::Reset();
+        ReleaseTestDevice(d3d, device);
+        tree.reset();
+    }
+
+    void Frame(float seconds)
+    {
+        DataManager::Get()->AdvanceTime(seconds);
+        D3DXMATRIX world;
+        D3DXMatrixIdentity(&world);
+        mesh.Update(&world);
+    }
+
+    float TrackWeight(UINT track)
+    {
+        D3DXTRACK_DESC desc{};
+        mesh.GetController()->GetTrackDesc(track, &desc);
+        return desc.Weight;
+    }
+
+    std::string skinnedEffect;
+    std::unique_ptr<DataTree> tree;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    NoOwner owner;
+    AnimatedMesh mesh;
+};
+
+} // namespace
+
+TEST_F(AnimatedMeshTest, LoadRecordsSetsByNameAndPlayingTheCurrentSetChangesNothing)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    ASSERT_TRUE(mesh.IsLoaded());
+    EXPECT_EQ(mesh.GetSetCount(), 1u);
+    EXPECT_EQ(mesh.GetNames().at("Idle"), 0);
+    EXPECT_FALSE(mesh.PlayAnimation("Idle", true)); // set 0 counts as playing from the start
+    EXPECT_FALSE(mesh.PlayAnimation("Jump", true));
+    EXPECT_STREQ(mesh.GetRoot()->Name, "Root");
+    // The allocator named the nameless frames and converted the skin with a palette of both bones.
+    auto* container = static_cast<MeshContainer*>(mesh.GetRoot()->pMeshContainer);
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->paletteSize, 2u);
+    EXPECT_EQ(container->maxFaceInfluences, 2u);
+    EXPECT_EQ(container->MeshData.pMesh->GetFVF(), D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL | D3DFVF_TEX1);
+    EXPECT_EQ(mesh.GetBoneMatrixCapacity(), 2u);
+
+    // Further files merge their sets; the controller grows to exactly the new total.
+    tree->Write("arm_moves.x", Sets({"Walk", "MeleeAttack"}, 100));
+    mesh.LoadAnimationFile("arm_moves.x");
+    EXPECT_EQ(mesh.GetSetCount(), 3u);
+    EXPECT_EQ(mesh.GetController()->GetMaxNumAnimationSets(), 3u);
+    EXPECT_EQ(mesh.GetNames().at("MeleeAttack"), 2);
+    mesh.LoadAnimationFile("missing.x"); // skipped quietly
+    EXPECT_EQ(mesh.GetSetCount(), 3u);
+
+    // A critical attack without a set of its own plays the melee attack.
+    EXPECT_TRUE(mesh.PlayAnimation("CriticalAttack", false));
+    EXPECT_EQ(mesh.GetCurrentSet(), 2u);
+}
+
+TEST_F(AnimatedMeshTest, CrossFadeWeightsSumToOneAndTheOldTrackStops)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_moves.x", Sets({"Walk", "Hit"}, 100));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_moves.x");
+    ASSERT_TRUE(mesh.PlayAnimation("Walk", true));
+    Frame(0.5f);
+    Frame(0.125f);
+    ASSERT_TRUE(mesh.PlayAnimation("Hit", true)); // back to track 0, fading from Walk on track 1
+    EXPECT_EQ(mesh.GetCurrentTrack(), 0u);
+    // Smooth steps at s = 0.25, 0.5 and 0.75 of the fade: 0.15625, 0.5, 0.84375 for the new track.
+    const float expected[] = {0.15625f, 0.5f, 0.84375f};
+    for (float weight : expected) {
+        Frame(0.125f);
+        EXPECT_NEAR(TrackWeight(0), weight, 1e-5f);
+        EXPECT_NEAR(TrackWeight(0) + TrackWeight(1), 1.0f, 1e-5f);
+    }
+    Frame(0.125f);
+    EXPECT_FLOAT_EQ(TrackWeight(0), 1.0f);
+    D3DXTRACK_DESC old{};
+    mesh.GetController()->GetTrackDesc(1, &old);
+    EXPECT_FALSE(old.Enable);
+    EXPECT_FLOAT_EQ(old.Speed, 0.0f);
+}
+
+TEST_F(AnimatedMeshTest, OneShotAnimationsReportTheirEventAndEndAndLoopingOnesNeither)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_moves.x", Sets({"Attack", "Walk"}, 100)); // one second each
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_moves.x");
+    const struct {
+        const char* set;
+        float eventTime;
+        int eventFrame; // frames of 0.25 s until eventReached
+    } cases[] = {{"Attack", 0.0f, 1}, {"Walk", 0.5f, 2}, {"Attack", 5.0f, 4}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(mesh.PlayAnimation(c.set, false));
+        mesh.SetEventTime(c.eventTime);
+        EXPECT_FALSE(mesh.EventReached());
+        int frame = 0;
+        while (!mesh.EventReached() && frame < 10) {
+            Frame(0.25f);
+            ++frame;
+        }
+        EXPECT_EQ(frame, c.eventFrame) << "event at " << c.eventTime;
+        EXPECT_EQ(mesh.IsFinished(), frame == 4) << "event at " << c.eventTime;
+    }
+    // Once finished the pose holds while the time goes on.
+    const D3DXMATRIX held = static_cast<MeshFrame*>(D3DXFrameFind(mesh.GetRoot(), "Lower"))->combinedTransform;
+    Frame(0.25f);
+    EXPECT_FLOAT_EQ(mesh.GetElapsed(), 1.25f);
+    EXPECT_EQ(std::memcmp(&held, &static_cast<MeshFrame*>(D3DXFrameFind(mesh.GetRoot(), "Lower"))->combinedTransform,
+                          sizeof held),
+              0);
+
+    ASSERT_TRUE(mesh.PlayAnimation("Walk", true));
+    for (int i = 0; i < 12; ++i)
+        Frame(0.25f);
+    EXPECT_FALSE(mesh.IsFinished());
+    EXPECT_FALSE(mesh.EventReached());
+}
+
+TEST_F(AnimatedMeshTest, BadModelsLeaveTheMeshUnloadedAndModelsWithoutSetsStillLoad)
+{
+    // A bone that names no frame of the model.
+    std::string arm = Arm("Idle");
+    arm.replace(arm.find("\"Lower\""), 7, "\"Wrist\"");
+    tree->Write("wrist.x", arm);
+    LogCapture capture;
+    mesh.LoadWithEffect(&owner, "wrist.x", true);
+    EXPECT_EQ(capture.Count("model.bones"), 1);
+    EXPECT_FALSE(mesh.IsLoaded());
+    EXPECT_EQ(mesh.GetRoot(), nullptr);
+    mesh.LoadWithEffect(&owner, "missing.x", true);
+    EXPECT_FALSE(mesh.IsLoaded());
+
+    std::string still = Arm("Idle");
+    still.erase(still.find("// The elbow bends"));
+    tree->Write("still.x", still);
+    mesh.LoadWithEffect(&owner, "still.x", true);
+    ASSERT_TRUE(mesh.IsLoaded());
+    EXPECT_EQ(mesh.GetSetCount(), 0u);
+    EXPECT_FALSE(mesh.PlayAnimation("Idle", true));
+    Frame(0.25f);
+    mesh.DrawFrames();
+}
+
+TEST_F(AnimatedMeshTest, NormalMapsAreTheTextureNameWithDot3)
+{
+    EXPECT_EQ(MeshHierarchyAllocator::NormalMapName("rock.tga"), "rockDOT3.tga");
+    EXPECT_EQ(MeshHierarchyAllocator::NormalMapName("a.tga"), "aDOT3.tga");
+    EXPECT_EQ(MeshHierarchyAllocator::NormalMapName("ab"), "abDOT3");
+}
+
+TEST_F(AnimatedMeshTest, DrawingSetsThePaletteAndDrawsEachBoneCombinationOnce)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    ASSERT_TRUE(mesh.IsLoaded());
+    Frame(0.25f);
+    auto* null = dynamic_cast<NullDevice*>(device);
+    ASSERT_NE(null, nullptr);
+    const UINT before = null->PrimitiveCount();
+    mesh.DrawFrames();
+    EXPECT_EQ(null->PrimitiveCount() - before, 3u);
+}

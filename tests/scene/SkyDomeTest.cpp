@@ -1,0 +1,111 @@
+#include "scene/SkyDome.h"
+#include "scene/SceneFixture.h"
+#include "scene/StarField.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+class SkyTest : public SceneFixture
+{
+protected:
+    std::vector<SkyDome::Vertex> Vertices(SkyDome& sky)
+    {
+        std::vector<SkyDome::Vertex> out(static_cast<size_t>(sky.GetVertexCount()));
+        void* data = nullptr;
+        if (sky.GetVertexBuffer() && SUCCEEDED(sky.GetVertexBuffer()->Lock(0, 0, &data, D3DLOCK_READONLY))) {
+            std::memcpy(out.data(), data, out.size() * sizeof(SkyDome::Vertex));
+            sky.GetVertexBuffer()->Unlock();
+        }
+        return out;
+    }
+};
+} // namespace
+
+TEST_F(SkyTest, DomeIsAStripOfQuadsWithTheDayColumnAndARimToTopGradient)
+{
+    SkyDome sky;
+    sky.SetSkyValue(12.0f);
+    sky.Init(16384.0f, 16384.0f);
+    ASSERT_EQ(sky.GetVertexCount(), 576);
+    const auto v = Vertices(sky);
+    for (const SkyDome::Vertex& vertex : v) {
+        ASSERT_FLOAT_EQ(vertex.u, 0.5f);
+        ASSERT_EQ(vertex.colour, 0xFFFFFFFFu);
+    }
+    // The first quad: (0, 0) at the top, (15, 0), (0, 15), (15, 15).
+    EXPECT_FLOAT_EQ(v[0].y, 16000.0f);
+    EXPECT_NEAR(v[0].v, 0.71925f, 1e-5f); // 1 / sqrt(1 + cos^2 15)
+    EXPECT_NEAR(v[1].x, 16000.0f * 0.2588190f, 0.05f);
+    // The last quad's lower edge lies on the rim, where v is 0.
+    EXPECT_NEAR(v[575].y, 0.0f, 0.01f);
+    EXPECT_NEAR(v[575].v, 0.0f, 1e-6f);
+
+    Null()->ResetCounters();
+    sky.Render();
+    EXPECT_EQ(Null()->DrawCount(), 1u);
+    EXPECT_EQ(Null()->LastDraw().primitiveType, D3DPT_TRIANGLESTRIP);
+    EXPECT_EQ(Null()->LastDraw().primitiveCount, 574u);
+    DWORD src = 0, dest = 0, cull = 0;
+    m_device->GetRenderState(D3DRS_SRCBLEND, &src);
+    m_device->GetRenderState(D3DRS_DESTBLEND, &dest);
+    m_device->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(src, static_cast<DWORD>(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(dest, static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+    EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_CCW)) << "the dome leaves its cull mode behind";
+}
+
+TEST_F(SkyTest, SkyValueCreepsEveryQuarterSecondOfGameTime)
+{
+    SkyDome sky;
+    sky.SetSkyValue(12.0f);
+    sky.Init(0.0f, 0.0f);
+    struct Step {
+        float dt;
+        float value;
+    };
+    const Step steps[] = {{0.0f, 12.0f},    {0.125f, 12.0f}, {0.125f, 12.005f}, {0.25f, 12.01f},
+                          {0.25f, 12.015f}, {0.25f, 12.02f}, {0.0f, 12.02f}};
+    for (const Step& s : steps) {
+        Frame(s.dt);
+        EXPECT_TRUE(sky.Update());
+        EXPECT_NEAR(sky.GetSkyValue(), s.value, 1e-5f);
+    }
+    EXPECT_NEAR(Vertices(sky)[100].u, 0.500833f, 1e-5f);
+}
+
+TEST_F(SkyTest, StarCubeSitsOnTheEyeAndIsDrawnWithoutDepth)
+{
+    StarField stars;
+    stars.Init();
+    ASSERT_NE(stars.GetVertexBuffer(), nullptr);
+    void* data = nullptr;
+    ASSERT_EQ(stars.GetVertexBuffer()->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
+    const auto* v = static_cast<const StarField::Vertex*>(data);
+    // The first face as the sky was laid out: z = -300, texture repeated three times.
+    EXPECT_FLOAT_EQ(v[0].x, -300.0f);
+    EXPECT_FLOAT_EQ(v[0].z, -300.0f);
+    EXPECT_FLOAT_EQ(v[0].v, 3.0f);
+    EXPECT_FLOAT_EQ(v[1].y, 300.0f);
+    EXPECT_FLOAT_EQ(v[5].u, 3.0f);
+    EXPECT_FLOAT_EQ(v[5].v, 0.0f);
+    for (int i = 0; i < 36; ++i) {
+        EXPECT_FLOAT_EQ(std::max({std::fabs(v[i].x), std::fabs(v[i].y), std::fabs(v[i].z)}), 300.0f);
+        EXPECT_TRUE(v[i].u == 0.0f || v[i].u == 3.0f);
+    }
+    stars.GetVertexBuffer()->Unlock();
+
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(100.0f, 200.0f, 300.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    Null()->ResetCounters();
+    stars.Render();
+    EXPECT_EQ(Null()->LastDraw().primitiveCount, 12u);
+    D3DMATRIX world{};
+    m_device->GetTransform(D3DTS_WORLD, &world);
+    EXPECT_FLOAT_EQ(world._41, 100.0f);
+    EXPECT_FLOAT_EQ(world._43, 300.0f);
+    DWORD z = 0;
+    m_device->GetRenderState(D3DRS_ZENABLE, &z);
+    EXPECT_EQ(z, static_cast<DWORD>(D3DZB_TRUE));
+    stars.Release();
+}

@@ -1,0 +1,136 @@
+#include "scene/TerrainOctree.h"
+#include "scene/LevelData.h"
+#include "scene/SceneFixture.h"
+#include "scene/Terrain.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+using Node = TerrainOctree::Node;
+
+void CollectLeaves(const Node* node, std::vector<const Node*>& leaves)
+{
+    if (!node)
+        return;
+    if (node->leaf)
+        leaves.push_back(node);
+    for (const auto& child : node->children)
+        CollectLeaves(child.get(), leaves);
+}
+
+class OctreeTest : public SceneFixture
+{
+protected:
+    void SetUp() override
+    {
+        SceneFixture::SetUp();
+        octree.Build(level);
+    }
+    void TearDown() override
+    {
+        octreeOwner.reset();
+        SceneFixture::TearDown();
+    }
+    LevelData level;
+    std::unique_ptr<TerrainOctree> octreeOwner = std::make_unique<TerrainOctree>();
+    TerrainOctree& octree = *octreeOwner;
+};
+
+} // namespace
+
+TEST_F(OctreeTest, TheGridSplitsIntoSixtyFourPatchesOfThirtyThreeSquared)
+{
+    const Node* root = octree.Root();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->sampleCount, 16642u) << "129 x 129 and the far corner twice";
+    EXPECT_FALSE(root->leaf);
+    std::multiset<uint32_t> firstLevel;
+    for (const auto& child : root->children)
+        firstLevel.insert(child->sampleCount);
+    EXPECT_EQ(firstLevel.count(4225u), 6u);
+    EXPECT_EQ(firstLevel.count(4226u), 2u) << "the upper and lower node at the far corner";
+
+    std::vector<const Node*> leaves;
+    CollectLeaves(root, leaves);
+    ASSERT_EQ(leaves.size(), 64u);
+    int corner = 0;
+    for (const Node* leaf : leaves) {
+        EXPECT_TRUE(leaf->sampleCount == 1089u || leaf->sampleCount == 1090u);
+        corner += leaf->sampleCount == 1090u;
+        EXPECT_EQ(leaf->triangleCount, 2048);
+        ASSERT_NE(leaf->indexBuffer, nullptr);
+        void* data = nullptr;
+        ASSERT_EQ(leaf->indexBuffer->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
+        const auto* index = static_cast<const uint16_t*>(data);
+        EXPECT_EQ(*std::max_element(index, index + 6144), 1088);
+        // The first cell: (i, i+1, i+n+1) and (i, i+n+1, i+n) with n = 33.
+        EXPECT_EQ(index[0], 0);
+        EXPECT_EQ(index[1], 1);
+        EXPECT_EQ(index[2], 34);
+        EXPECT_EQ(index[5], 33);
+        leaf->indexBuffer->Unlock();
+    }
+    EXPECT_EQ(corner, 4);
+}
+
+TEST_F(OctreeTest, VisibilityFollowsTheCameraAndItsFrustum)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    const Node* root = octree.Root();
+    const Node* lowNear = root->children[7].get(); // -x, -y, -z
+    // Inside the box: visible whatever the planes say (they face away here).
+    camera->SetEyeAndTarget(D3DXVECTOR3(4000.0f, -4000.0f, 4000.0f), D3DXVECTOR3(4000.0f, -4000.0f, -9000.0f));
+    camera->UpdateFrustum();
+    EXPECT_TRUE(TerrainOctree::IsNodeVisible(lowNear));
+    // Looking away from the node from outside it: every corner behind the near plane.
+    camera->SetEyeAndTarget(D3DXVECTOR3(4000.0f, 100.0f, 20000.0f), D3DXVECTOR3(4000.0f, 100.0f, 30000.0f));
+    camera->UpdateFrustum();
+    EXPECT_FALSE(TerrainOctree::IsNodeVisible(lowNear));
+    // Turned around, it is seen.
+    camera->SetEyeAndTarget(D3DXVECTOR3(4000.0f, 100.0f, 20000.0f), D3DXVECTOR3(4000.0f, 100.0f, 10000.0f));
+    camera->UpdateFrustum();
+    EXPECT_TRUE(TerrainOctree::IsNodeVisible(lowNear));
+    EXPECT_FALSE(TerrainOctree::IsNodeVisible(nullptr));
+}
+
+TEST_F(OctreeTest, CullingFollowsEveryFrameEvenWithTheGamePaused)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    Frame(0.0f);
+    camera->SetEyeAndTarget(D3DXVECTOR3(4000.0f, 100.0f, 20000.0f), D3DXVECTOR3(4000.0f, 100.0f, 30000.0f));
+    camera->UpdateFrustum();
+    octree.Cull();
+    const Node* lowNear = octree.Root()->children[7].get();
+    EXPECT_FALSE(lowNear->visible);
+    camera->SetEyeAndTarget(D3DXVECTOR3(4000.0f, 100.0f, 20000.0f), D3DXVECTOR3(4000.0f, 100.0f, 10000.0f));
+    camera->UpdateFrustum();
+    octree.Cull();
+    EXPECT_TRUE(lowNear->visible) << "a paused game still sees where its camera turns";
+}
+
+TEST_F(OctreeTest, EachPatchIsDrawnOnceAFrameThoughSeveralLeavesHoldIt)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    // High above the centre, looking straight down the whole map: every leaf of both height slabs is seen.
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    octree.Cull();
+    std::vector<const Node*> leaves;
+    CollectLeaves(octree.Root(), leaves);
+    const auto visible = std::count_if(leaves.begin(), leaves.end(), [](const Node* n) { return n->visible; });
+    EXPECT_GT(visible, 16) << "the patches are seen in more than one slab";
+    m_device->SetFVF(TerrainVertex::FVF);
+    Null()->ResetCounters();
+    octree.Draw();
+    EXPECT_EQ(Null()->DrawCount(), 16u);
+    EXPECT_EQ(Null()->PrimitiveCount(), 16u * 2048u);
+    octree.Draw();
+    EXPECT_EQ(Null()->DrawCount(), 32u) << "the next frame draws them again";
+}

@@ -1,0 +1,274 @@
+#include "scene/Terrain.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
+#include "scene/HexTypeSink.h"
+#include "scene/LevelObject.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/SceneFixture.h"
+#include "scene/StaticObjectSet.h"
+#include "scene/TerrainOctree.h"
+#include "win32/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class TerrainTest : public SceneFixture
+{
+protected:
+    void SetUp() override
+    {
+        SceneFixture::SetUp();
+        terrain = std::make_unique<Terrain>();
+        terrain->Init();
+        DataManager::Get()->SetTerrain(terrain.get());
+    }
+    void TearDown() override
+    {
+        DataManager::Get()->SetTerrain(nullptr);
+        terrain.reset();
+        SceneFixture::TearDown();
+    }
+    bool Load(const LevelBytes& level, const std::string& name = "test.txt")
+    {
+        WriteLevel(name, level);
+        return terrain->LoadLevel(name);
+    }
+    std::unique_ptr<Terrain> terrain;
+};
+
+// Records what the board is told, in order.
+class RecordingSink : public HexTypeSink
+{
+public:
+    void LoadTextures() override { calls.push_back("textures"); }
+    void SetHexType(int row, int column, int type) override
+    {
+        if (calls.empty() || calls.back() != "types")
+            calls.push_back("types");
+        order.push_back(row * 42 + column);
+        types.push_back(type);
+    }
+    void Update() override { calls.push_back("update"); }
+    std::vector<std::string> calls;
+    std::vector<int> order;
+    std::vector<int> types;
+};
+
+} // namespace
+
+TEST_F(TerrainTest, VerticesCarryPositionPackedWeightsAndCoordinates)
+{
+    LevelBytes level;
+    level.Height(1, 2, 77.0f); // x = column 1, z = row 2
+    const float weights[4] = {1.0f, 0.5f, 0.0f, -0.2f};
+    for (int k = 0; k < 4; ++k)
+        level.Weight(1, 0, k, weights[k]); // row 0 keeps the file's colour
+    ASSERT_TRUE(Load(level));
+    const TerrainVertex v = terrain->VertexAt(1, 2);
+    EXPECT_FLOAT_EQ(v.position[0], 256.0f);
+    EXPECT_FLOAT_EQ(v.position[1], 77.0f);
+    EXPECT_FLOAT_EQ(v.position[2], 512.0f);
+    EXPECT_FLOAT_EQ(v.uv[0][0], 0.078125f); // 5 x 2 / 128
+    EXPECT_FLOAT_EQ(v.uv[0][1], 0.0390625f); // 5 x 1 / 128
+    EXPECT_FLOAT_EQ(v.uv[4][0], 0.015625f);
+    EXPECT_FLOAT_EQ(v.uv[4][1], 0.0078125f);
+    EXPECT_EQ(terrain->VertexAt(1, 0).colour, 0x00FF8000u) << "w4 -0.2 -> 0, w1 1 -> 255, w2 0.5 -> 128, w3 0";
+    // Out-of-range indices are clamped to the grid.
+    EXPECT_FLOAT_EQ(terrain->VertexAt(-4, 500).position[2], 127.0f * 256.0f);
+}
+
+TEST_F(TerrainTest, HeightQueriesInterpolateAndStayInsideTheGrid)
+{
+    LevelBytes level;
+    level.Height(1, 1, 100.0f);
+    level.Height(2, 1, 200.0f);
+    level.Height(1, 2, 300.0f);
+    level.Height(2, 2, 400.0f);
+    level.Height(127, 0, 40.0f);
+    level.Height(127, 1, 80.0f);
+    level.Height(127, 127, 900.0f);
+    level.Height(0, 5, 55.0f);
+    ASSERT_TRUE(Load(level));
+    struct Case {
+        float x, z, expected;
+    };
+    const Case cases[] = {
+        {384.0f, 320.0f, 200.0f}, // fx 1.5, fz 1.25
+        {256.0f, 256.0f, 100.0f},
+        {0.0f, 1280.0f, 0.0f}, // x exactly 0, though the sample there is 55
+        {-1.0f, 5.0f, 0.0f},
+        {32769.0f, 256.0f, 0.0f},
+        // The last cell and the far edge read the edge samples instead of running past the grid.
+        {32768.0f, 32768.0f, 900.0f},
+        {32700.0f, 128.0f, 60.0f}, // column 127 between rows 0 and 1 at half way
+    };
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(terrain->HeightAt(c.x, c.z), c.expected) << c.x << ", " << c.z;
+    float centre[3];
+    terrain->Centre(centre);
+    EXPECT_FLOAT_EQ(centre[0], 16384.0f);
+    EXPECT_FLOAT_EQ(centre[2], 16384.0f);
+}
+
+TEST_F(TerrainTest, SlopesGiveNormalsAndWeightsThatTheDrawnPatchesShow)
+{
+    LevelBytes level;
+    for (int x = 0; x < 128; ++x)
+        for (int z = 0; z < 128; ++z)
+            level.Height(x, z, 256.0f * x); // rises one cell height per column: 45 degrees
+    ASSERT_TRUE(Load(level));
+    const float s = std::sqrt(0.5f);
+    const TerrainVertex inner = terrain->VertexAt(10, 10);
+    EXPECT_NEAR(inner.normal[0], -s, 1e-5f);
+    EXPECT_NEAR(inner.normal[1], s, 1e-5f);
+    EXPECT_NEAR(inner.normal[2], 0.0f, 1e-5f);
+    EXPECT_EQ((inner.colour >> 16) & 0xFF, 180u) << "w1 = 0.7071";
+    EXPECT_EQ((inner.colour >> 8) & 0xFF, 75u) << "w2 = 0.2929";
+    const TerrainVertex row0 = terrain->VertexAt(10, 0);
+    EXPECT_FLOAT_EQ(row0.normal[1], 1.0f);
+    const TerrainVertex last = terrain->VertexAt(127, 10);
+    EXPECT_NEAR(last.normal[0], -s, 1e-5f) << "the last column continues the slope instead of losing its normal";
+    EXPECT_NEAR(last.normal[1], s, 1e-5f);
+    // What is drawn is what was worked out.
+    const TerrainVertex drawn = terrain->GetOctree()->Records()[10 * 128 + 10];
+    EXPECT_FLOAT_EQ(drawn.normal[0], inner.normal[0]);
+    EXPECT_EQ(drawn.colour, inner.colour);
+    float n[3];
+    terrain->NormalAt(n, 10.0f * 256.0f, 10.0f * 256.0f);
+    EXPECT_NEAR(n[1], s, 1e-5f);
+    terrain->NormalAt(n, -5.0f, 10.0f);
+    EXPECT_FLOAT_EQ(n[1], 1.0f);
+}
+
+TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)
+{
+    struct Case {
+        int minimum, intensity;
+        float r, g, b;
+        uint8_t blue, green, red;
+    };
+    const Case cases[] = {
+        {64, 200, 255, 255, 255, 64, 64, 64}, // flat ground faces away from the light point
+        {64, 0, 255, 255, 255, 64, 64, 64},
+        {300, 200, 255, 255, 255, 255, 255, 255},
+        {64, 200, 128, 255, 255, 64, 64, 32},
+        {64, 200, 600, -20, 255, 64, 0, 150}, // channels stay within their byte (600/255 x 64 = 150.6)
+    };
+    for (const Case& c : cases) {
+        LevelBytes level;
+        level.Int(LevelOffsets::LIGHT_MIN, c.minimum);
+        level.Int(LevelOffsets::LIGHT_INTENSITY, c.intensity);
+        level.Float(LevelOffsets::LIGHT_COLOUR, c.r);
+        level.Float(LevelOffsets::LIGHT_COLOUR + 4, c.g);
+        level.Float(LevelOffsets::LIGHT_COLOUR + 8, c.b);
+        ASSERT_TRUE(Load(level));
+        const std::string file = ReadWholeFile(Terrain::LightMapPath());
+        ASSERT_EQ(file.size(), 49170u);
+        const uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
+        EXPECT_EQ(std::memcmp(file.data(), header, 18), 0);
+        for (size_t pixel : {size_t(0), size_t(129), size_t(16383)}) {
+            EXPECT_EQ(static_cast<uint8_t>(file[18 + pixel * 3]), c.blue) << c.minimum << " pixel " << pixel;
+            EXPECT_EQ(static_cast<uint8_t>(file[18 + pixel * 3 + 1]), c.green) << c.minimum;
+            EXPECT_EQ(static_cast<uint8_t>(file[18 + pixel * 3 + 2]), c.red) << c.minimum;
+        }
+    }
+}
+
+TEST_F(TerrainTest, ALaterLevelShowsItsOwnLightMap)
+{
+    LevelBytes dim;
+    ASSERT_TRUE(Load(dim, "dim.txt"));
+    LevelBytes bright;
+    bright.Int(LevelOffsets::LIGHT_MIN, 200);
+    ASSERT_TRUE(Load(bright, "bright.txt"));
+    TextureRecord* record = terrain->GetLightTexture();
+    ASSERT_NE(record, nullptr);
+    ASSERT_NE(record->texture, nullptr);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(record->texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const uint32_t texel = static_cast<const uint32_t*>(locked.pBits)[0];
+    record->texture->UnlockRect(0);
+    EXPECT_EQ(texel & 0xFFFFFFu, 0xC8C8C8u) << "the second level's minimum 200, not the first's 64";
+}
+
+TEST_F(TerrainTest, FogColourChannelsStayInTheirBytes)
+{
+    LevelBytes level;
+    level.Float(LevelOffsets::FOG_COLOUR, 300.0f);
+    level.Float(LevelOffsets::FOG_COLOUR + 4, -5.0f);
+    level.Float(LevelOffsets::FOG_COLOUR + 8, 128.9f);
+    ASSERT_TRUE(Load(level));
+    DWORD colour = 0, start = 0;
+    m_device->GetRenderState(D3DRS_FOGCOLOR, &colour);
+    m_device->GetRenderState(D3DRS_FOGSTART, &start);
+    EXPECT_EQ(colour, 0x00FF0080u);
+    float startValue = 0.0f;
+    std::memcpy(&startValue, &start, 4);
+    EXPECT_FLOAT_EQ(startValue, 5000.0f);
+}
+
+TEST_F(TerrainTest, ARefusedOrMissingFileKeepsThePreviousLevel)
+{
+    LevelBytes level;
+    level.Height(3, 3, 123.0f);
+    level.Float(LevelOffsets::SKY, 7.0f);
+    ASSERT_TRUE(Load(level, "good.txt"));
+    LevelBytes shortFile;
+    shortFile.bytes.resize(LevelOffsets::MINIMUM - 1);
+    {
+        LogCapture capture;
+        EXPECT_FALSE(Load(shortFile, "short.txt"));
+        EXPECT_EQ(capture.Count("level.refused"), 1) << "a refused level says so";
+    }
+    EXPECT_FALSE(terrain->LoadLevel("nowhere.txt"));
+    EXPECT_FALSE(terrain->IsLoaded());
+    EXPECT_FLOAT_EQ(terrain->GetLevelData().heights[3 * 128 + 3], 123.0f);
+    EXPECT_FLOAT_EQ(terrain->GetLevelData().skyValue, 7.0f);
+    // Nothing to draw, and drawing it is harmless.
+    terrain->Update();
+    terrain->Render();
+    EXPECT_TRUE(Load(level, "good.txt"));
+}
+
+TEST_F(TerrainTest, HexTypesReachTheBoardRowByRowBetweenItsTexturesAndItsUpdate)
+{
+    RecordingSink sink;
+    terrain->SetHexTypeSink(&sink);
+    LevelBytes level;
+    level.Int(LevelOffsets::HEX_TYPES + 168, 3);
+    level.Int(LevelOffsets::HEX_TYPES + 4 * 1511, 4);
+    ASSERT_TRUE(Load(level));
+    EXPECT_EQ(sink.calls, (std::vector<std::string>{"textures", "types", "update"}));
+    ASSERT_EQ(sink.types.size(), 1512u);
+    for (int i = 0; i < 1512; ++i)
+        ASSERT_EQ(sink.order[static_cast<size_t>(i)], i);
+    EXPECT_EQ(sink.types[42], 3);
+    EXPECT_EQ(sink.types[1511], 4);
+}
+
+TEST_F(TerrainTest, LoadingTheSameLevelTwiceKeepsOneCopyOfEverything)
+{
+    std::vector<uint8_t> statics;
+    for (auto r : {LevelBytes::StaticRecord("a.x", 1.0f, 0, 0, 0), LevelBytes::StaticRecord("b.x", 1.0f, 0, 0, 0),
+                   LevelBytes::StaticRecord("a.x", 2.0f, 100, 0, 50)})
+        statics.insert(statics.end(), r.begin(), r.end());
+    const auto decal = LevelBytes::DecalRecord("d.tga", 0.0f, 4, 0, 0);
+    LevelBytes level;
+    level.Lists(3, statics, 1, decal);
+    auto* emitter = new ParticleEmitter();
+    terrain->AddEmitter(emitter);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(Load(level));
+        const auto& objects = terrain->GetStaticObjects()->Objects();
+        ASSERT_EQ(objects.size(), 2u);
+        EXPECT_EQ(objects[0]->Matrices().size(), 2u);
+        EXPECT_EQ(objects[1]->Matrices().size(), 1u);
+        EXPECT_EQ(terrain->GetLevelDecals().size(), 1u);
+        ASSERT_EQ(DecalManager::Get()->LevelList().size(), 1u);
+        EXPECT_EQ(DecalManager::Get()->LevelList()[0]->GridSize(), 4);
+        EXPECT_TRUE(terrain->Emitters().empty()) << "a load clears the previous level's ambient emitters";
+    }
+}
