@@ -121,6 +121,8 @@ void VideoWidget::Update()
 
 void VideoWidget::DrawFrame(int index)
 {
+    // Asked for once: a frame that fails is not tried again on every update.
+    drawnFrame = index;
     frameHeader = static_cast<LPBITMAPINFOHEADER>(AVIStreamGetFrame(frameDecoder, index));
     // A frame that cannot be decoded leaves the last good one on the screen.
     if (!frameHeader || !texture || !dibBits)
@@ -138,7 +140,6 @@ void VideoWidget::DrawFrame(int index)
     for (int row = 0; row < SURFACE_HEIGHT; ++row)
         std::memcpy(target + row * lockedRect.Pitch, source + row * DIB_ROW_BYTES, DIB_ROW_BYTES);
     texture->UnlockRect(0);
-    drawnFrame = index;
 }
 
 void VideoWidget::Render()

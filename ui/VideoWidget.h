@@ -60,6 +60,6 @@ private:
     PGETFRAME frameDecoder = nullptr;
     BITMAPINFOHEADER dibHeader{};
     bool libraryOpen = false;
-    // The frame now in the texture; -1 while none is.
+    // The frame last drawn or tried; -1 while none is.
     int drawnFrame = -1;
 };

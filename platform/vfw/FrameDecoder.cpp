@@ -106,6 +106,8 @@ LPVOID FrameDecoder::GetFrame(LONG position)
         return nullptr;
     if (position == shown)
         return dib.data();
+    if (position == failed)
+        return nullptr;
 
     const bool sequential = stream->lastReader == this && lastDecoded >= 0 && !draining && position > lastDecoded &&
                             position - lastDecoded <= SEQUENTIAL_WINDOW;
@@ -113,6 +115,7 @@ LPVOID FrameDecoder::GetFrame(LONG position)
         return nullptr;
     if (!DecodeUpTo(position) || !Convert()) {
         shown = -1;
+        failed = position;
         if (!reportedBadFrame) {
             reportedBadFrame = true;
             Log(LogLevel::WARNING, "video.frame",

@@ -45,6 +45,7 @@ private:
     std::vector<uint8_t> dib;
     LONG shown = -1; // the frame now in the DIB
     LONG lastDecoded = -1; // the last frame the codec gave; -1 after a seek
+    LONG failed = -1; // the last frame that could not be had: asking again costs nothing
     bool draining = false; // the file is read to its end and the codec is giving what it still holds
     bool reportedBadFrame = false;
 };

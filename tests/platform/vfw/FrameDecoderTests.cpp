@@ -234,3 +234,36 @@ TEST(FrameDecoderFailureTest, AStreamWithoutAnyDecodableFrameHasNoDecoder)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FrameDecoderFailureTest, AFrameThatCannotBeDecodedIsNotReadAgainWhenAskedAgain)
+{
+    ScratchDirectory scratch("vfw-damaged");
+    TestAvi::Spec spec;
+    spec.frames = 4;
+    spec.damaged = {3};
+    spec.colour = [](int f, int, int) { return TestAvi::Colour{uint8_t(50 * f), 0, 0}; };
+    const std::string path = scratch.Path("damaged.avi");
+    TestAvi::Write(path, TestAvi::Build(spec));
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), S_OK);
+    PGETFRAME decoder = AVIStreamGetFrameOpen(stream, nullptr);
+    ASSERT_NE(decoder, nullptr);
+    LogCapture log;
+    ASSERT_NE(AVIStreamGetFrame(decoder, 2), nullptr);
+    EXPECT_EQ(AVIStreamGetFrame(decoder, 3), nullptr);
+    const long seeks = FrameDecoder::SeeksDone();
+    for (int again = 0; again < 5; ++again)
+        EXPECT_EQ(AVIStreamGetFrame(decoder, 3), nullptr);
+    EXPECT_EQ(FrameDecoder::SeeksDone(), seeks);
+    EXPECT_EQ(log.Count("video.frame"), 1);
+    // The frames before it are still there; frame 1's red is 50.
+    const auto* frame = static_cast<const uint8_t*>(AVIStreamGetFrame(decoder, 1));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame[40 + 2], 50);
+    AVIStreamGetFrameClose(decoder);
+    AVIStreamRelease(stream);
+}
+
+} // namespace
