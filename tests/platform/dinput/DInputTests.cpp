@@ -10,8 +10,10 @@ namespace {
 
 // SDL scan codes are the USB keyboard usage numbers.
 constexpr int USB_W = 26;
+constexpr int USB_RETURN = 40;
 constexpr int USB_SPACE = 44;
 constexpr int USB_F10 = 67;
+constexpr int USB_RALT = 230;
 
 HWND TestWindow()
 {
@@ -146,6 +148,32 @@ TEST_F(DInputTest, EachKeyReadsAtItsKeyCode)
         InputState::Get().InjectKey(c.scancode, false);
         EXPECT_EQ(Keys()[c.keyCode], 0x00) << c.key;
     }
+}
+
+TEST_F(DInputTest, ATapBetweenTwoReadsCountsAsPressedInTheNextReadOnly)
+{
+    OpenKeyboard();
+    OpenMouse();
+    // Down and up again before the frame reads: Alt+Enter tapped quickly.
+    InputState::Get().InjectKey(USB_RALT, true);
+    InputState::Get().InjectKey(USB_RETURN, true);
+    InputState::Get().InjectKey(USB_RETURN, false);
+    InputState::Get().InjectKey(USB_RALT, false);
+    InputState::Get().InjectButton(0, true);
+    InputState::Get().InjectButton(0, false);
+    const std::array<BYTE, 256> keys = Keys();
+    EXPECT_EQ(keys[0xB8], 0x80);
+    EXPECT_EQ(keys[0x1C], 0x80);
+    EXPECT_EQ(Mouse().rgbButtons[0], 0x80);
+    // The press has been seen: the next frame finds the keys up.
+    EXPECT_EQ(Keys()[0x1C], 0x00);
+    EXPECT_EQ(Mouse().rgbButtons[0], 0x00);
+    // A key still held reads down in every frame.
+    InputState::Get().InjectKey(USB_W, true);
+    EXPECT_EQ(Keys()[0x11], 0x80);
+    EXPECT_EQ(Keys()[0x11], 0x80);
+    InputState::Get().InjectKey(USB_W, false);
+    EXPECT_EQ(Keys()[0x11], 0x00);
 }
 
 TEST_F(DInputTest, MouseMotionAndWheelAccumulateBetweenReads)
