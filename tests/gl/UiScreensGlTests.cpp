@@ -178,8 +178,11 @@ TEST_F(UiScreensGl, HelpPageShowsItsWindowTextAndLabels)
     help.Init();
     help.SetPage(1);
     help.Show(true);
-    DataManager::Get()->AdvanceTime(1.0f / 60.0f);
-    help.Update();
+    // Half a second of frames: the counter fades in.
+    for (int i = 0; i < 30; ++i) {
+        DataManager::Get()->AdvanceTime(1.0f / 60.0f);
+        help.Update();
+    }
 
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF304050, 1.0f, 0);
     ASSERT_EQ(device->BeginScene(), D3D_OK);

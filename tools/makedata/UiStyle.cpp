@@ -85,7 +85,7 @@ void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double rad
 
 void Frame(cairo_t* cr, double x, double y, double w, double h, double alpha)
 {
-    const double rim = std::max(2.0, std::min(w, h) * 0.02);
+    const double rim = std::clamp(std::min(w, h) * 0.02, 2.0, 4.0);
     cairo_pattern_t* fill = cairo_pattern_create_linear(0, y, 0, y + h);
     cairo_pattern_add_color_stop_rgba(fill, 0, kPanelLight.r, kPanelLight.g, kPanelLight.b, alpha);
     cairo_pattern_add_color_stop_rgba(fill, 0.35, kPanel.r, kPanel.g, kPanel.b, alpha);
@@ -102,7 +102,7 @@ void Frame(cairo_t* cr, double x, double y, double w, double h, double alpha)
     cairo_set_line_width(cr, std::max(1.0, rim * 0.5));
     cairo_stroke(cr);
     if (w >= 64 && h >= 64) {
-        const double s = rim * 2.5;
+        const double s = rim * 1.5;
         for (double cx : {x + rim * 2, x + w - rim * 2})
             for (double cy : {y + rim * 2, y + h - rim * 2}) {
                 cairo_move_to(cr, cx, cy - s);
@@ -161,7 +161,7 @@ int Text(cairo_t* cr, const std::string& markup, double x, double y, double widt
     int h = 0;
     pango_layout_get_pixel_size(layout, &w, &h);
     if (style.shadow) {
-        cairo_move_to(cr, x + 1.5, y + 1.5);
+        cairo_move_to(cr, x + 1, y + 1);
         cairo_set_source_rgba(cr, 0, 0, 0, 0.8 * style.alpha);
         pango_cairo_show_layout(cr, layout);
     }

@@ -288,10 +288,10 @@ struct HelpPage {
     std::vector<std::string> sections;
 };
 
+// A section that is a heading, set in gold.
 std::string H(const std::string& heading)
 {
-    return "<span font_desc=\"Liberation Serif, DejaVu Serif, Serif Bold 17\" foreground=\"#d8b040\">" + heading +
-           "</span>";
+    return "#" + heading;
 }
 
 const std::vector<HelpPage>& HelpPages()
@@ -381,8 +381,15 @@ void WriteHelpPages(const std::filesystem::path& root)
             TextStyle body;
             body.font = "Liberation Serif, DejaVu Serif, Serif 15";
             double y = 12;
-            for (const std::string& section : page.sections)
-                y += Text(cr, section, 14, y, 337, body) + 10;
+            TextStyle heading;
+            heading.font = "Liberation Serif, DejaVu Serif, Serif Bold 17";
+            heading.colour = kGold;
+            for (const std::string& section : page.sections) {
+                if (section[0] == '#')
+                    y += Text(cr, section.substr(1), 14, y + 6, 337, heading) + 12;
+                else
+                    y += Text(cr, section, 14, y, 337, body) + 10;
+            }
         });
     }
 }
