@@ -5,8 +5,13 @@
 #include "core/ApplicationLink.h"
 #include "core/DataManager.h"
 #include "core/Random.h"
+#include "core/ScreenVertex.h"
+#include "core/SpellDefinition.h"
 #include "support/PngFile.h"
 #include "support/TestDevice.h"
+#include "ui/ButtonMenu.h"
+#include "ui/DescriptionBox.h"
+#include "ui/GuiButton.h"
 #include "ui/HelpScreen.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MouseOverManager.h"
@@ -15,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -212,6 +218,57 @@ TEST_F(UiScreensGl, HelpPageShowsItsWindowTextAndLabels)
                 ++red;
     EXPECT_GT(red, 5);
     help.Release();
+}
+
+// The ability row with three spells (the last greyed for want of mana) and the description box risen over
+// it for the first one: "ui_ability_row.png".
+TEST_F(UiScreensGl, AbilityRowAndDescriptionBoxShowTheHoveredSpell)
+{
+    std::vector<SpellDefinition> spells(3);
+    const char* files[3] = {"Heal", "PillarOfFlames", "ShardsOfIce"};
+    for (int i = 0; i < 3; ++i) {
+        spells[i].fileName = files[i];
+        spells[i].usesLeft = 3;
+        spells[i].actionPointCost = 4;
+        spells[i].manaCost = 10 * (i + 1);
+    }
+    spells[0].description = "Heals a friendly unit within three hexes.\nRestores 30 health.";
+    ButtonMenu menu;
+    menu.BuildAbilityRow(367.0f);
+    menu.SwitchRow(1);
+    menu.SetAbilities(&spells, 10, 25);
+    DescriptionBox box;
+    box.Init();
+    MouseOverManager::Get()->MovePointer(388, 734);
+    for (int i = 0; i < 120; ++i) {
+        DataManager::Get()->AdvanceTime(1.0f / 60.0f);
+        MouseOverManager::Get()->Update();
+        menu.Update();
+        box.Update();
+    }
+    ASSERT_EQ(box.GetShownButton(), menu.GetButton(1, 0));
+
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF304050, 1.0f, 0);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    OverlayStates();
+    box.Render();
+    device->SetFVF(SCREEN_FVF);
+    menu.Render();
+    device->EndScene();
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(WIDTH) * HEIGHT);
+    Save(pixels, "ui_ability_row.png");
+
+    // The box has risen to (346, 310), 336 x 391: its dark panel covers the clear colour there.
+    EXPECT_NE(At(pixels, 514, 500) & 0xFFFFFF, 0x304050u);
+    EXPECT_EQ(At(pixels, 300, 500) & 0xFFFFFF, 0x304050u);
+    // The greyed third icon (frame 2) is grey where the first one shows its colour.
+    const D3DCOLOR healthy = At(pixels, 388, 734);
+    const D3DCOLOR greyed = At(pixels, 484, 734);
+    EXPECT_NE(healthy & 0xFFFFFF, 0x304050u);
+    EXPECT_LT(std::abs(Red(greyed) - Blue(greyed)), 12);
+    menu.Release();
+    box.Destroy();
 }
 
 } // namespace

@@ -5,7 +5,11 @@
 #include "UiStyle.h"
 #include "Writers.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,6 +71,56 @@ void WriteAbilityRowPictures(const std::filesystem::path& root)
                  mark.centred = true;
                  Text(cr, "?", 0, 6, 64, mark);
              }));
+}
+
+// One icon for every spell file: the spell's initials over a glow in its school's colour, normal over greyed.
+void WriteAbilityIcons(const std::filesystem::path& root)
+{
+    const std::filesystem::path spells = DataDirectory(root, "Config Files/Spells");
+    if (!std::filesystem::is_directory(spells))
+        return;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(spells))
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    const std::filesystem::path icons = DataDirectory(root, "Textures/Icon Textures");
+    for (const std::filesystem::path& file : files) {
+        std::string name = file.stem().string();
+        std::string school;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("Name = ", 0) == 0)
+                name = line.substr(7);
+            else if (line.rfind("School = ", 0) == 0)
+                school = line.substr(9);
+        }
+        // The initials of the name's words, the small joining words left out ("Shards of Ice" is "SI").
+        std::string initials;
+        std::istringstream words(name);
+        for (std::string word; words >> word && initials.size() < 2;)
+            if (word != "Of" && word != "of" && word != "The" && std::isalpha(static_cast<unsigned char>(word[0])))
+                initials += word[0];
+        const Rgb glow = school == "HOLY"     ? Rgb{0.95, 0.85, 0.45}
+                         : school == "SHADOW" ? Rgb{0.55, 0.30, 0.75}
+                         : school == "NATURE" ? Rgb{0.35, 0.75, 0.35}
+                                              : Rgb{0.35, 0.60, 0.95};
+        WriteTga(icons / (file.stem().string() + "_Icon_f2.tga"), TwoFrames(64, 64, [&](cairo_t* cr, bool greyed) {
+                     ButtonFace(cr, 0, 0, 64, 64, greyed);
+                     cairo_pattern_t* p = cairo_pattern_create_radial(32, 32, 2, 32, 32, 28);
+                     cairo_pattern_add_color_stop_rgba(p, 0, glow.r, glow.g, glow.b, 0.85);
+                     cairo_pattern_add_color_stop_rgba(p, 1, glow.r, glow.g, glow.b, 0.0);
+                     cairo_set_source(cr, p);
+                     cairo_arc(cr, 32, 32, 28, 0, 2 * PI);
+                     cairo_fill(cr);
+                     cairo_pattern_destroy(p);
+                     TextStyle mark;
+                     mark.font = "Liberation Serif, DejaVu Serif, Serif Bold 24";
+                     mark.colour = kText;
+                     mark.centred = true;
+                     Text(cr, initials, 0, 14, 64, mark);
+                 }));
+    }
 }
 
 // --- Loading screens ---------------------------------------------------------------------------------------
@@ -359,8 +413,8 @@ const std::vector<HelpPage>& HelpPages()
           "<b>Initiative</b>: the unit's next turn comes sooner or later.",
           "<b>Movement</b>: the unit walks farther or less far.",
           "<b>Strength</b>, <b>Agility</b> and <b>Intelligence</b>: the unit's attributes rise or fall.",
-          "<b>Miss</b>: the unit's attacks miss more often.",
-          "<b>Critical</b>: the unit strikes critical blows more often.",
+          "<b>Miss</b>: the unit's attacks miss more or less often.",
+          "<b>Critical</b>: the unit strikes critical blows more or less often.",
           "<b>Action Points</b>: the unit has more or fewer action points each turn.",
           "<b>Free Passage</b>: the unit walks through hexes guarded by defenders.",
           "<b>Phalanx</b>: the unit spends its action points on a stance that hard blows cannot break.",
@@ -400,6 +454,7 @@ void WriteUiTextures(const std::filesystem::path& root)
 {
     WriteDescriptionWindow(root);
     WriteAbilityRowPictures(root);
+    WriteAbilityIcons(root);
     WriteLoadingScreens(root);
     WriteHelpWindow(root);
     WriteHelpPages(root);
