@@ -4,7 +4,6 @@
 #include "core/DataManager.h"
 #include "win32/Log.h"
 
-#include <cstdio>
 #include <fstream>
 
 namespace {

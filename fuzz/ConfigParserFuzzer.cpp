@@ -1,4 +1,3 @@
-// Links: game_core
 // The line readers every text data file goes through.
 #include "core/ConfigParser.h"
 

@@ -1,4 +1,3 @@
-// Links: platform_d3dx9
 // Effect files: the declaration header and the split into GLSL sections.
 #include "d3dx9/EffectFile.h"
 

@@ -1,4 +1,3 @@
-// Links: platform_d3dx9
 // Image files of every format the loader reads (TGA, BMP, PNG, JPEG): told apart by their signature.
 #include "d3dx9/ImageLoader.h"
 

@@ -1,4 +1,3 @@
-// Links: game_core
 // Spell files: the record read line by line, and its keywords.
 #include "core/DataManager.h"
 #include "core/SpellDefinition.h"

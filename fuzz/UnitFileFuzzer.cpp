@@ -1,4 +1,3 @@
-// Links: game_battle
 // Unit definition files: forty positional lines, then the ability lines.
 #include "battle/UnitDefinition.h"
 

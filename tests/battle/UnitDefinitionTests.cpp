@@ -146,8 +146,10 @@ TEST(UnitDefinition, KeywordsAreWholeAndCaseSensitive)
 TEST(UnitDefinition, MissingOrShortFilesReportFailure)
 {
     DataTree tree;
+    LogCapture log;
     UnitDefinition unit;
     EXPECT_FALSE(unit.Read("Nobody.txt"));
+    EXPECT_EQ(log.Count("unit.file"), 1);
     EXPECT_TRUE(unit.abilityNames.empty());
 
     std::vector<std::string> lines = KnightLines();
@@ -159,6 +161,7 @@ TEST(UnitDefinition, MissingOrShortFilesReportFailure)
     EXPECT_EQ(unit.name, "");
     EXPECT_EQ(unit.strength, 7);
     EXPECT_EQ(unit.armour, ArmourType::CLOTH);
+    EXPECT_EQ(log.Count("unit.file"), 2); // the missing file and the short one
 }
 
 TEST(UnitDefinition, InitEmptiesARecordForReuse)

@@ -121,7 +121,9 @@ TEST(SpellFile, AFileWithoutSpellTypeEndsAtTheEndOfTheFile)
     DataTree tree;
     tree.Write(SpellDir + "Broken.txt", DataTree::Lines({"Name = Broken", "Description = one", "Mana Cost = 5"}));
     SpellDefinition spell;
+    LogCapture log;
     EXPECT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Broken.txt"));
+    EXPECT_EQ(log.Count("spell.file"), 1);
     EXPECT_EQ(spell.name, "Broken");
     EXPECT_EQ(spell.description, "one\n5\n");
     EXPECT_EQ(spell.spellType, "None");

@@ -381,7 +381,7 @@ TEST_F(FSoundTest, NoAudioDeviceGoesSilentWithOneLineQuicklyAndKeepsWorking)
             EXPECT_EQ(result, 1) << c.driver;
         EXPECT_NE(sample, nullptr) << c.driver;
         EXPECT_EQ(channel, 31) << c.driver;
-        EXPECT_LT(slowestInit, 0.05) << c.driver;
+        EXPECT_LT(slowestInit, 0.09) << c.driver;
     }
     // Said once in the process's life.
     EXPECT_NE(said.find("no audio device"), std::string::npos) << said;
