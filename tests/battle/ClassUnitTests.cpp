@@ -388,6 +388,9 @@ TEST_F(ClassUnitTest, VoiceAndSoundTablesPerClass)
         EXPECT_EQ(sounds, row.sounds);
     }
     EXPECT_EQ(names.size(), 131u);
+    // The default data speaks every one of them.
+    for (const std::string& sample : names)
+        EXPECT_NE(DataManager::Get()->FindFile(sample), DataManager::NotFound) << sample;
 
     struct Spot {
         const char* file;
