@@ -8,7 +8,6 @@
 #include "scene/ParticleManager.h"
 
 #include <array>
-#include <cmath>
 #include <vector>
 
 namespace {
