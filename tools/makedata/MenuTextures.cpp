@@ -136,58 +136,70 @@ void BorderBand(const std::filesystem::path& path, int w, int h, int trimEdge)
              }));
 }
 
-// A winged dragon rearing toward the right, in dark red with a gold outline; its feet stand on the bottom edge.
-void Dragon(cairo_t* cr, double w, double h, double alpha)
+// A slender dragon climbing a border: its body follows the spine (x, y pairs from the tail up to the neck), a
+// folded wing rises from the shoulder and the head looks along (dx, 0) at the top. Kept narrow so that it frames
+// the screen without covering what lies inside it.
+void Dragon(cairo_t* cr, const double (&spine)[8], double wingSide, double headDirection, double alpha)
 {
-    cairo_save(cr);
-    cairo_scale(cr, w / 300.0, h / 460.0);
-    cairo_new_path(cr);
-    // Wing, spread up and back.
-    cairo_move_to(cr, 120, 200);
-    cairo_curve_to(cr, 80, 120, 30, 60, 10, 20);
-    cairo_line_to(cr, 60, 70);
-    cairo_line_to(cr, 40, 110);
-    cairo_line_to(cr, 95, 120);
-    cairo_line_to(cr, 70, 170);
-    cairo_line_to(cr, 130, 170);
+    auto body = [&](double width, const Rgb& colour) {
+        cairo_move_to(cr, spine[0], spine[1]);
+        cairo_curve_to(cr, spine[2], spine[3], spine[4], spine[5], spine[6], spine[7]);
+        SetColour(cr, colour, alpha);
+        cairo_set_line_width(cr, width);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        cairo_stroke(cr);
+    };
+    const double nx = spine[6];
+    const double ny = spine[7];
+    // The wing: a membrane of three points behind the neck.
+    cairo_move_to(cr, nx, ny + 60);
+    cairo_line_to(cr, nx + wingSide * 40, ny - 30);
+    cairo_line_to(cr, nx + wingSide * 30, ny + 10);
+    cairo_line_to(cr, nx + wingSide * 52, ny + 5);
+    cairo_line_to(cr, nx + wingSide * 30, ny + 45);
+    cairo_line_to(cr, nx + wingSide * 45, ny + 50);
     cairo_close_path(cr);
-    // Body, neck and head.
-    cairo_move_to(cr, 60, 460);
-    cairo_curve_to(cr, 70, 380, 100, 300, 150, 250);
-    cairo_curve_to(cr, 190, 210, 170, 150, 200, 110);
-    cairo_curve_to(cr, 215, 90, 245, 85, 280, 100);
-    cairo_line_to(cr, 250, 112);
-    cairo_line_to(cr, 270, 125);
-    cairo_curve_to(cr, 240, 125, 225, 130, 220, 150);
-    cairo_curve_to(cr, 215, 200, 240, 250, 230, 300);
-    cairo_curve_to(cr, 225, 350, 250, 400, 290, 460);
-    cairo_close_path(cr);
-    // Horns.
-    cairo_move_to(cr, 205, 100);
-    cairo_line_to(cr, 185, 60);
-    cairo_line_to(cr, 220, 92);
-    cairo_close_path(cr);
-    cairo_pattern_t* fill = cairo_pattern_create_linear(0, 0, 0, 460);
-    cairo_pattern_add_color_stop_rgba(fill, 0, kBlood.r, kBlood.g, kBlood.b, alpha);
-    cairo_pattern_add_color_stop_rgba(fill, 1, kBlood.r * 0.35, kBlood.g * 0.35, kBlood.b * 0.35, alpha);
-    cairo_set_source(cr, fill);
+    SetColour(cr, kBlood, alpha * 0.8);
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(fill);
     SetColour(cr, kGold, alpha);
-    cairo_set_line_width(cr, 3.0);
+    cairo_set_line_width(cr, 1.5);
     cairo_stroke(cr);
-    // Wing ribs and the eye.
-    cairo_set_line_width(cr, 2.0);
-    const double ribEnds[3][2] = {{60, 70}, {95, 120}, {130, 170}};
-    for (const auto& end : ribEnds) {
-        cairo_move_to(cr, 120, 200);
-        cairo_line_to(cr, end[0], end[1]);
+    body(20, kGold);
+    body(15, kBlood);
+    // Spines along the back: small gold marks.
+    for (int i = 1; i < 12; ++i) {
+        const double t = i / 12.0;
+        const double u = 1 - t;
+        const double x =
+            u * u * u * spine[0] + 3 * u * u * t * spine[2] + 3 * u * t * t * spine[4] + t * t * t * spine[6];
+        const double y =
+            u * u * u * spine[1] + 3 * u * u * t * spine[3] + 3 * u * t * t * spine[5] + t * t * t * spine[7];
+        cairo_arc(cr, x, y, 2.0, 0, 2 * PI);
+        SetColour(cr, kGold, alpha);
+        cairo_fill(cr);
     }
+    // The head: a wedge with a horn and an eye.
+    const double d = headDirection;
+    cairo_move_to(cr, nx - d * 10, ny - 10);
+    cairo_line_to(cr, nx + d * 40, ny - 2);
+    cairo_line_to(cr, nx + d * 28, ny + 6);
+    cairo_line_to(cr, nx + d * 38, ny + 12);
+    cairo_line_to(cr, nx - d * 6, ny + 12);
+    cairo_close_path(cr);
+    SetColour(cr, kBlood, alpha);
+    cairo_fill_preserve(cr);
+    SetColour(cr, kGold, alpha);
+    cairo_set_line_width(cr, 2);
     cairo_stroke(cr);
-    cairo_arc(cr, 240, 103, 4, 0, 2 * PI);
+    cairo_move_to(cr, nx - d * 4, ny - 8);
+    cairo_line_to(cr, nx - d * 22, ny - 26);
+    cairo_line_to(cr, nx + d * 4, ny - 6);
+    cairo_close_path(cr);
     SetColour(cr, kGold, alpha);
     cairo_fill(cr);
-    cairo_restore(cr);
+    cairo_arc(cr, nx + d * 14, ny + 1, 2.5, 0, 2 * PI);
+    SetColour(cr, kText, alpha);
+    cairo_fill(cr);
 }
 
 void WriteMainMenu(const std::filesystem::path& dir)
@@ -228,13 +240,15 @@ void WriteEndOfGame(const std::filesystem::path& dir)
                  cairo_fill(cr);
                  cairo_pattern_destroy(bar);
              }));
-    WriteTga(dir / "LDragon.tga", Paint(307, 468, [](cairo_t* cr) { Dragon(cr, 307, 468, 0.95); }));
+    // Both climb the screen's edge: the left one up the left border, its head in the gap above the board.
+    WriteTga(dir / "LDragon.tga", Paint(307, 468, [](cairo_t* cr) {
+                 const double spine[8] = {30, 468, 55, 300, 5, 180, 40, 70};
+                 Dragon(cr, spine, -1.0, 1.0, 0.95);
+             }));
+    // The right one stands right of the board, below the information window, looking toward the roster.
     WriteTga(dir / "RDragon.tga", Paint(578, 462, [](cairo_t* cr) {
-                 // Faces left, toward the roster, and stands back from the board window.
-                 cairo_translate(cr, 578, 0);
-                 cairo_scale(cr, -1, 1);
-                 cairo_translate(cr, -100, 0);
-                 Dragon(cr, 300 * 462 / 460.0, 462, 0.85);
+                 const double spine[8] = {545, 462, 520, 330, 570, 260, 540, 180};
+                 Dragon(cr, spine, 1.0, -1.0, 0.9);
              }));
     // The row names of the statistics the session prints either side, one row every 71 pixels.
     WriteTga(dir / "end_game_text.tga", Paint(255, 255, [](cairo_t* cr) {
@@ -327,17 +341,8 @@ void WriteDeployment(const std::filesystem::path& root, const std::filesystem::p
                  SetColour(cr, kBlood);
                  cairo_fill(cr);
              }));
-    // The information window is parchment: the class texts are written on it in the player's dark tint.
-    WriteTga(dir / "infoWindow.tga", Paint(405, 437, [](cairo_t* cr) {
-                 Frame(cr, 0, 0, 405, 437);
-                 RoundedRect(cr, 12, 12, 381, 413, 6);
-                 cairo_pattern_t* paper = cairo_pattern_create_linear(0, 12, 0, 425);
-                 cairo_pattern_add_color_stop_rgb(paper, 0, 0.93, 0.89, 0.78);
-                 cairo_pattern_add_color_stop_rgb(paper, 1, 0.84, 0.78, 0.63);
-                 cairo_set_source(cr, paper);
-                 cairo_fill(cr);
-                 cairo_pattern_destroy(paper);
-             }));
+    // The class texts flash in the player's dark tint and settle to white, so the window is dark.
+    WriteTga(dir / "infoWindow.tga", Paint(405, 437, [](cairo_t* cr) { Frame(cr, 0, 0, 405, 437, 0.97); }));
     WriteTga(dir / "Characterboarder.tga", Paint(96, 116, [](cairo_t* cr) { OpenFrame(cr, 96, 116, 8); }));
     WriteTga(dir / "CharacterWindow.tga", Paint(212, 160, [](cairo_t* cr) { OpenFrame(cr, 212, 160, 8); }));
     for (const char* cost : {"25", "50", "75"})
