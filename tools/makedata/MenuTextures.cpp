@@ -54,7 +54,8 @@ void MenuButton(const std::filesystem::path& path, int w, int h, const std::stri
                      cairo_fill(cr);
                      cairo_pattern_destroy(glow);
                  }
-                 CentredText(cr, word, h / 2.0, w, std::round(h * 0.42), lit ? kGold : kText);
+                 // Short buttons get a larger share of their height so that the word stays readable.
+                 CentredText(cr, word, h / 2.0, w, std::round(h * (h < 32 ? 0.56 : 0.42)), lit ? kGold : kText);
              }));
 }
 
