@@ -1,8 +1,11 @@
 #include "app/GameApplication.h"
 
+#include "app/LabelDeviceResource.h"
+
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
 #include "core/DataManager.h"
+#include "core/DeviceResource.h"
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/Random.h"
@@ -12,6 +15,7 @@
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <cstdio>
@@ -88,6 +92,7 @@ HRESULT GameApplication::InitScene()
 
     session = std::make_unique<GameSession>();
     helpLabel = std::make_unique<TextLabel>();
+    helpLabelDevice = std::make_unique<LabelDeviceResource>(helpLabel.get());
     return S_OK;
 }
 
@@ -136,8 +141,13 @@ bool GameApplication::CreateDeviceResources()
 
     DataManager* data = DataManager::Get();
     postEffect = data->GetEffect(PostProcessEffect, true);
-    if (postEffect)
-        postEffect->SetTechnique("PostProcess");
+    // A missing file brings the stand-in effect, which has no such technique: no pass then either.
+    if (postEffect && FAILED(postEffect->SetTechnique("PostProcess")))
+        postEffect = nullptr;
+    if (!postEffect)
+        Log(LogLevel::WARNING, "post-process",
+            "Effect file \"" + PostProcessEffect +
+                "\" is missing or does not compile; the game runs without its post-process pass");
 
     helpLabel->CreateFont(16, "Times New Roman", 1);
     helpLabel->SetPosition(470.0f, 10.0f);
@@ -150,8 +160,9 @@ bool GameApplication::CreateDeviceResources()
     FrameClock::Start();
 
     ApplyWindowStyle();
+    // A failed reset has ended the game: the start failed with it.
     if (FAILED(ResetDevice()))
-        return true;
+        return false;
     cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(kCursorPlayerOne));
     SetCursor(cursor);
     ToggleWindowed(false);
@@ -355,6 +366,7 @@ void GameApplication::ReleaseDeviceResources()
     if (session)
         session->OnDeviceLost();
     MouseOverManager::Get()->OnLostDevice();
+    DeviceResource::LoseAll();
 }
 
 void GameApplication::RestoreDeviceResources()
@@ -365,6 +377,7 @@ void GameApplication::RestoreDeviceResources()
     MouseOverManager::Get()->OnResetDevice();
     if (session)
         session->OnDeviceReset();
+    DeviceResource::ResetAll();
     ResetSceneRect();
     const float width = static_cast<float>(m_presentParameters.BackBufferWidth);
     const float height = static_cast<float>(m_presentParameters.BackBufferHeight);

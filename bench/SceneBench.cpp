@@ -2,6 +2,7 @@
 // device, and one frame of the start-up scene (Timberwolf Ravine from its preset: stars, sky, terrain, static
 // objects, then a full-screen textured pass standing in for the post-process pass) at 1024 x 768 on the
 // OpenGL device. Run under xvfb-run with LP_NUM_THREADS=2 to measure llvmpipe on two cores.
+#include "BenchDevice.h"
 #include "core/DataManager.h"
 #include "d3d9/D3D9.h"
 #include "scene/Camera.h"
@@ -16,35 +17,6 @@
 #include <memory>
 
 namespace {
-
-LRESULT CALLBACK BenchWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-IDirect3DDevice9* MakeDevice(D3D9BackEnd backEnd, HWND window, IDirect3D9** d3d)
-{
-    D3D9SetBackEnd(backEnd);
-    *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!*d3d)
-        return nullptr;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 1024;
-    pp.BackBufferHeight = 768;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    if (FAILED((*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                    &pp, &device)))
-        return nullptr;
-    return device;
-}
 
 void BM_LevelLoad(benchmark::State& state)
 {
@@ -78,12 +50,7 @@ BENCHMARK(BM_LevelLoad)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_StartUpSceneFrame(benchmark::State& state)
 {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = BenchWindowProc;
-    wc.lpszClassName = "SceneBenchWindow";
-    RegisterClassA(&wc);
-    HWND window =
-        CreateWindowExA(0, "SceneBenchWindow", "Scene", WS_POPUP, 0, 0, 1024, 768, nullptr, nullptr, nullptr, nullptr);
+    HWND window = MakeBenchWindow("SceneBenchWindow");
     DataManager::Reset();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;

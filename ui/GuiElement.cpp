@@ -6,6 +6,7 @@
 #include "d3d9/D3D9.h"
 #include "ui/MouseOverManager.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -49,7 +50,8 @@ void GuiElement::Update()
 
     const float dt = DataManager::Get()->GetFrameTime();
     if (gliding) {
-        const float f = dt * kGlideRate;
+        // At most the whole way: a long frame must not carry the element past its target.
+        const float f = std::min(dt * kGlideRate, 1.0f);
         const float dx = targetX - left;
         const float dy = targetY - top;
         left += dx * f;
@@ -141,7 +143,9 @@ void GuiElement::HitTest()
     const RECT rect{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
                     static_cast<LONG>(bottom)};
     const POINT p = MouseOverManager::Get()->GetPointerPosition();
-    const bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
+    bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
+    if (inside && !aboveCover && MouseOverManager::Get()->IsCovered(p))
+        inside = false;
 
     if (enabled && inside) {
         // A press that begins here belongs to the interface, not to the board behind it.

@@ -1,6 +1,6 @@
 // The eleven class models of the default data in three poses each, drawn by the skinned-mesh path on the GL
 // device into one contact sheet: at rest ("Idle"), half way into a walk and half way into a blow. The sheet
-// is written to "models-contact-sheet.bmp" in the working directory for a person to look at; the test checks
+// is written to "models-contact-sheet.png" in the working directory for a person to look at; the test checks
 // that every cell holds a figure and that walking and striking change each figure's outline.
 #include "core/DataManager.h"
 #include "scene/AnimatedMesh.h"
@@ -146,7 +146,7 @@ TEST_F(ModelContactSheetGl, ElevenClassesAtRestWalkingAndStriking)
         std::memcpy(&pixels[static_cast<size_t>(y) * WIDTH],
                     static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch, WIDTH * 4);
     back->UnlockRect();
-    EXPECT_EQ(D3DXSaveSurfaceToFileA("models-contact-sheet.bmp", D3DXIFF_BMP, back, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(D3DXSaveSurfaceToFileA("models-contact-sheet.png", D3DXIFF_PNG, back, nullptr, nullptr), D3D_OK);
     back->Release();
 
     // Each cell's outline: the figure's pixels in a box around where its feet and crown fall on the screen.
