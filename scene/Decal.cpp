@@ -2,6 +2,7 @@
 
 #include "core/DataManager.h"
 #include "core/Random.h"
+#include "scene/AlphaFade.h"
 #include "scene/ColourBytes.h"
 #include "scene/DecalManager.h"
 #include "scene/GroundProvider.h"
@@ -13,7 +14,6 @@
 
 namespace {
 bool g_pulseFalling = true;
-constexpr float PULSE_FLOOR = 0.25f;
 constexpr float DEGREES_TO_RADIANS = 0.01745329238474369f;
 constexpr size_t LEVEL_NAME_BYTES = 260;
 } // namespace
@@ -169,47 +169,7 @@ void Decal::Lay()
 
 void Decal::UpdateFade()
 {
-    const float dt = DataManager::Get()->GetFrameTime();
-    // A fade of no length is over at once.
-    const bool instant = !(fadeDuration > 0.0f);
-    const float step = instant ? 0.0f : dt / fadeDuration;
-    switch (fadeState) {
-    case 0:
-        if (alpha < 1.0f) {
-            alpha += step;
-            if (alpha > 1.0f || instant) {
-                alpha = 1.0f;
-                fadeState = 3;
-            }
-        }
-        break;
-    case 1:
-        if (alpha > 0.0f) {
-            alpha -= step;
-            if (alpha < 0.0f || instant) {
-                alpha = 0.0f;
-                fadeState = 3;
-            }
-        }
-        break;
-    case 2:
-        if (g_pulseFalling) {
-            alpha -= step;
-            if (alpha < PULSE_FLOOR) {
-                alpha = PULSE_FLOOR;
-                g_pulseFalling = false;
-            }
-        } else {
-            alpha += step;
-            if (alpha > 1.0f) {
-                alpha = 1.0f;
-                g_pulseFalling = true;
-            }
-        }
-        break;
-    default:
-        break;
-    }
+    alpha_fade::Step(DataManager::Get()->GetFrameTime(), fadeDuration, alpha, fadeState, g_pulseFalling);
 }
 
 D3DXMATRIX Decal::TextureTransform() const

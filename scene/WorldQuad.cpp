@@ -1,6 +1,7 @@
 #include "scene/WorldQuad.h"
 
 #include "core/DataManager.h"
+#include "scene/AlphaFade.h"
 #include "scene/Camera.h"
 #include "scene/ParticleManager.h"
 #include "scene/TextureReference.h"
@@ -9,7 +10,6 @@
 
 namespace {
 bool g_pulseFalling = true;
-constexpr float PULSE_FLOOR = 0.25f;
 } // namespace
 
 void WorldQuad::ResetPulse()
@@ -53,46 +53,7 @@ void WorldQuad::CreateBuffer(float width, float height)
 
 void WorldQuad::UpdateFade()
 {
-    const float dt = DataManager::Get()->GetFrameTime();
-    const bool instant = !(fadeDuration > 0.0f);
-    const float step = instant ? 0.0f : dt / fadeDuration;
-    switch (fadeState) {
-    case 0:
-        if (alpha < 1.0f) {
-            alpha += step;
-            if (alpha > 1.0f || instant) {
-                alpha = 1.0f;
-                fadeState = 3;
-            }
-        }
-        break;
-    case 1:
-        if (alpha > 0.0f) {
-            alpha -= step;
-            if (alpha < 0.0f || instant) {
-                alpha = 0.0f;
-                fadeState = 3;
-            }
-        }
-        break;
-    case 2:
-        if (g_pulseFalling) {
-            alpha -= step;
-            if (alpha < PULSE_FLOOR) {
-                alpha = PULSE_FLOOR;
-                g_pulseFalling = false;
-            }
-        } else {
-            alpha += step;
-            if (alpha > 1.0f) {
-                alpha = 1.0f;
-                g_pulseFalling = true;
-            }
-        }
-        break;
-    default:
-        break;
-    }
+    alpha_fade::Step(DataManager::Get()->GetFrameTime(), fadeDuration, alpha, fadeState, g_pulseFalling);
 }
 
 void WorldQuad::Submit(float x, float y, float z)
