@@ -28,6 +28,7 @@ namespace {
 // The players' counters that the rules add to.
 constexpr int STAT_KILLS = 0;
 constexpr int STAT_DAMAGE_DEALT = 1;
+constexpr int STAT_SPELL_AMOUNT = 2;
 constexpr int STAT_CRITICAL_HITS = 3;
 constexpr int STAT_ABILITIES_USED = 5;
 constexpr int STAT_ATTACKS = 4;
@@ -892,6 +893,21 @@ void Unit::LeaveFocus()
         stats.mana = std::min(stats.maxMana, stats.mana + stats.maxMana / 3);
 }
 
+void Unit::DieFrom(Player* killer)
+{
+    // The dead die once: a blow on a unit that is already down credits no second kill.
+    if (state == DEAD)
+        return;
+    if (state == DEFENDING)
+        EndDefend(false);
+    else if (state == FOCUSING)
+        LeaveFocus();
+    Count(killer, STAT_KILLS);
+    if (CommandHud* hud = CommandHud::Get())
+        hud->RemoveUnit(this);
+    ResetStateDirect(DEAD);
+}
+
 DefenceOutcome Unit::TakeAttack(Unit* attacker)
 {
     if (!attacker || !attacker->slowMotionRequested)
@@ -952,18 +968,8 @@ DefenceOutcome Unit::TakeAttack(Unit* attacker)
             SetCombatText("Magic Shield Blocks All!");
         break;
     }
-    // The dead die once: a blow on a unit that is already down credits no second kill.
-    if (stats.health < 1 && state != DEAD) {
-        if (state == DEFENDING)
-            EndDefend(false);
-        else if (state == FOCUSING)
-            LeaveFocus();
-        if (attacker)
-            Count(attacker->owner, STAT_KILLS);
-        if (CommandHud* hud = CommandHud::Get())
-            hud->RemoveUnit(this);
-        ResetStateDirect(DEAD);
-    }
+    if (stats.health < 1)
+        DieFrom(attacker ? attacker->owner : nullptr);
     if (outcome == DefenceOutcome::HIT || outcome == DefenceOutcome::HIT_HARD) {
         QueuePainSound();
     } else if (outcome == DefenceOutcome::MISS) {
@@ -1730,4 +1736,256 @@ void Unit::ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability)
         ApplySpellEffect(caster, copy);
     if (warcry)
         ApplySpellEffect(caster, copy);
+}
+
+// ---- Spell effects
+
+namespace {
+
+// A message of the spell table with its one number: "%i" takes the value and "%%" prints a per cent sign.
+std::string FormatSpellMessage(const char* format, int value)
+{
+    std::string text;
+    for (const char* p = format; *p; ++p) {
+        if (p[0] == '%' && p[1] == 'i') {
+            text += std::to_string(value);
+            ++p;
+        } else if (p[0] == '%' && p[1] == '%') {
+            text += '%';
+            ++p;
+        } else {
+            text += *p;
+        }
+    }
+    return text;
+}
+
+struct TextColour {
+    float red, green, blue, alpha;
+};
+
+void Tint(ParticleEmitter* emitter, size_t index, float red, float green, float blue)
+{
+    if (emitter)
+        emitter->SetColourKey(index, red, green, blue);
+}
+
+// The buff arrow points up; flipping the texture's rows points it down.
+void PointArrow(WorldQuad* quad, bool down)
+{
+    if (!quad)
+        return;
+    quad->vTop = down ? 1.0f : 0.0f;
+    quad->vBottom = down ? 0.0f : 1.0f;
+}
+
+} // namespace
+
+void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
+{
+    auto* casterUnit = dynamic_cast<Unit*>(caster);
+    Player* casterOwner = caster ? caster->GetOwner() : nullptr;
+    CombatText* label = CombatLabel();
+    if (label)
+        label->SetFontHeight(24);
+    ShowFloatingText(true);
+    TextColour colour{1.0f, 0.0f, 0.0f, 1.0f};
+
+    // The amount lives here: the ability keeps its base amount whatever happens below.
+    int amount = ability.amount;
+    const int casterCritical = casterUnit ? casterUnit->criticalChance : 0;
+    if (casterCritical > RandomInt(100))
+        amount *= 2;
+    bool resisted = true;
+    int resistance = 0;
+    switch (ability.school) {
+    case SpellSchool::HOLY:
+        resistance = holyResistance;
+        break;
+    case SpellSchool::SHADOW:
+        resistance = shadowResistance;
+        break;
+    case SpellSchool::NATURE:
+        resistance = natureResistance;
+        break;
+    case SpellSchool::ARCANE:
+        resistance = arcaneResistance;
+        break;
+    default:
+        resisted = false;
+        break;
+    }
+    if (resisted) {
+        if (resistance == 101) {
+            amount = -amount;
+        } else {
+            const float share = static_cast<float>(resistance) * 0.01f;
+            amount -= static_cast<int>(RandomFloat(share - 0.25f, share + 0.25f) * static_cast<float>(amount));
+        }
+    }
+    const char* format = "Spell Damage: %i";
+
+    TimedEffect effect = CreateTimedEffect();
+    effect.type = ability.effectType;
+    effect.turns = ability.duration;
+    ParticleEmitter* emitter = effect.emitter;
+    if (emitter)
+        emitter->emitting = true;
+    Tint(emitter, 0, 255.0f, 255.0f, 255.0f);
+    if (effect.quad)
+        effect.quad->fadeState = 0;
+    PointArrow(effect.quad, false);
+    const bool lasting = ability.duration > 0;
+    const bool raised = amount > 0;
+
+    switch (ability.effectType) {
+    case EffectType::HEALTH:
+        if (ability.name == "Assassin's Touch")
+            amount = stats.health < 100 ? -stats.health : 1 - stats.health;
+        if (HasActiveEffect(EffectType::INVINCIBLE)) {
+            SetCombatText("Magic Shield Blocks All!");
+            ReleaseTimedEffectAttachments(effect);
+            return;
+        }
+        if (amount <= 0) {
+            PlayAnimation("MagicHit", false);
+            Count(casterOwner, STAT_DAMAGE_DEALT, std::abs(amount));
+        }
+        effect.saved = stats.health;
+        colour = amount > 0 ? TextColour{1.0f, 1.0f, 0.0f, 1.0f} : TextColour{1.0f, 0.0f, 0.0f, 1.0f};
+        if (lasting) {
+            PointArrow(effect.quad, amount < 0);
+            if (ability.name == "Poison Arrow") {
+                Tint(emitter, 0, 255.0f, 255.0f, 0.0f);
+                Tint(emitter, 1, 0.0f, 255.0f, 0.0f);
+            } else {
+                Tint(emitter, 1, 255.0f, 0.0f, 0.0f);
+            }
+        }
+        if (amount > 0)
+            format = "%i Damage Healed";
+        else if (lasting && ability.name == "Poison Arrow")
+            format = "Poisoned";
+        break;
+    case EffectType::MANA:
+        effect.saved = stats.mana;
+        colour = {1.0f, 0.0f, 1.0f, 1.0f};
+        if (lasting) {
+            PointArrow(effect.quad, amount < 0);
+            Tint(emitter, 1, 0.0f, 0.0f, 255.0f);
+        }
+        format = raised ? "%i Points of Mana Regained" : "%i Points of Mana Drained";
+        break;
+    case EffectType::INITIATIVE:
+        effect.saved = initiative;
+        colour = {1.0f, 1.0f, 0.0f, 1.0f};
+        format = raised ? "%i Points of Initiative Gained" : "%i Points of Initiative Lost";
+        break;
+    case EffectType::MOVEMENT_RADIUS:
+        effect.saved = stats.movementRadius;
+        colour = {1.0f, 1.0f, 1.0f, 1.0f};
+        PointArrow(effect.quad, amount < 0);
+        Tint(emitter, 1, 0.0f, 255.0f, 0.0f);
+        format = raised ? "Movement Radius Increased by %i" : "Movement Radius Decreased by %i";
+        break;
+    case EffectType::STR:
+        effect.saved = stats.strength;
+        colour = {1.0f, 0.0f, 1.0f, 1.0f};
+        if (lasting) {
+            PointArrow(effect.quad, amount < 0);
+            Tint(emitter, 1, 255.0f, 255.0f, 0.0f);
+        }
+        format = raised ? "Strength Raised by %i" : "Strength Lowered by %i";
+        break;
+    case EffectType::AGILLY:
+        effect.saved = stats.agility;
+        colour = {0.25f, 1.0f, 0.0f, 1.0f};
+        format = raised ? "Agility Raised by %i" : "Agility Lowered by %i";
+        break;
+    case EffectType::INTELLI:
+        effect.saved = stats.intelligence;
+        colour = {1.0f, 0.25f, 1.0f, 1.0f};
+        format = raised ? "Intelligence Raised by %i" : "Intelligence Lowered by %i";
+        break;
+    case EffectType::MISS_MORE:
+        effect.saved = missChance;
+        colour = {1.0f, 1.0f, 0.25f, 1.0f};
+        if (lasting)
+            Tint(emitter, 1, 113.0f, 54.0f, 137.0f);
+        PointArrow(effect.quad, amount < 0);
+        if (amount > 0)
+            format = "Hit Chance Increased by %i%%";
+        else if (amount < 0)
+            format = "Hit Chance Decreased by %i%%";
+        break;
+    case EffectType::DEFEND_FREE:
+        effect.saved = 0;
+        colour = {0.1f, 0.85f, 0.0f, 1.0f};
+        Tint(emitter, 0, 255.0f, 0.0f, 255.0f);
+        Tint(emitter, 1, 0.0f, 255.0f, 255.0f);
+        if (effect.quad)
+            effect.quad->fadeState = 1;
+        format = "Camouflaged For 1 Turn";
+        break;
+    case EffectType::PHALANX:
+        effect.saved = 0;
+        // The stance speaks for itself: its number is drawn fully transparent.
+        colour = {0.0f, 0.0f, 0.0f, 0.0f};
+        Tint(emitter, 0, 255.0f, 128.0f, 255.0f);
+        Tint(emitter, 1, 64.0f, 128.0f, 128.0f);
+        if (effect.quad)
+            effect.quad->fadeState = 1;
+        break;
+    case EffectType::CRITICAL_MORE:
+        effect.saved = criticalChance;
+        colour = {0.25f, 0.0f, 1.0f, 1.0f};
+        if (lasting)
+            Tint(emitter, 1, 255.0f, 164.0f, 0.0f);
+        format = raised ? "Chance to Critical Increased by %i%%" : "Chance to Critical Decreased by %i%%";
+        break;
+    case EffectType::AP_BONUS:
+        effect.saved = stats.maxActionPoints;
+        colour = {0.0f, 1.0f, 0.25f, 1.0f};
+        if (lasting) {
+            PointArrow(effect.quad, amount < 0);
+            Tint(emitter, 1, 255.0f, 255.0f, 255.0f);
+        }
+        format = raised ? "%i Action Points Gained" : "%i Action Points Lost";
+        break;
+    case EffectType::INVINCIBLE:
+        effect.saved = 0;
+        colour = {1.0f, 1.0f, 0.0f, 1.0f};
+        StartEmitter("invincibleEmitter.txt", EMITTER_INVINCIBLE);
+        format = "Invincible for 1 turn.";
+        break;
+    }
+
+    // An effect a unit gives itself ticks as its own turn begins, so it lasts through the turns it plays.
+    if (caster == this)
+        effect.phase = TimedEffect::PHASE_TURN_BEGIN;
+    effect.amount = amount;
+    ApplyModifier(effect);
+    if (lasting)
+        AddTimedEffect(effect);
+    else
+        ReleaseTimedEffectAttachments(effect);
+    Count(casterOwner, STAT_SPELL_AMOUNT, std::abs(amount));
+    if (label) {
+        label->SetColour(colour.red, colour.green, colour.blue, colour.alpha);
+        label->SetText(FormatSpellMessage(format, std::abs(amount)));
+    }
+
+    if (ability.castTime < 0.0f) {
+        for (const std::string& file : ability.secondEmitters)
+            AddEmitter(effectEmitters, file, nullptr);
+    } else if (ability.castTime > 0.0f) {
+        for (const std::string& file : ability.thirdEmitters)
+            AddEmitter(effectEmitters, file, nullptr);
+    }
+
+    if (stats.health <= 0)
+        DieFrom(casterOwner);
+    // A phalanx holds its ground, but the dead hold nothing: a corpse never rises into the stance.
+    if (state != DEAD && state != DEFENDING && HasActiveEffect(EffectType::PHALANX))
+        ResetStateDirect(DEFENDING);
 }

@@ -194,6 +194,9 @@ public:
     bool AbilityReady() override;
     void StartAreaEmitters();
     void ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability);
+    // Rolls the ability's amount against this unit's resistance to its school and changes one statistic,
+    // once or for the ability's turns; a harm that takes the last health kills.
+    void ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability) override;
     // Appends a running emitter of the file to a list; with a point, the emitter aims at it.
     static void AddEmitter(std::vector<std::unique_ptr<ParticleEmitter>>& list, const std::string& file,
                            const D3DXVECTOR3* point);
@@ -283,6 +286,8 @@ private:
     void QueuePainSound();
     void QueueDeathSounds();
     void LeaveFocus();
+    // Death by any cause: only the first one counts, so a unit is never killed, credited or dropped twice.
+    void DieFrom(Player* killer);
     void ForEachDefendedHex(void (*visit)(Unit&, Hex&));
     // The three refusals a cast shares; true when the cast may go on.
     bool CanPayFor(const SpellDefinition& ability);

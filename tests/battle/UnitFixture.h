@@ -46,7 +46,8 @@ public:
     bool visible = true;
 };
 
-// A unit of no class: the rules of the unit alone, with the spell effect that another part applies recorded.
+// A unit of no class: the rules of the unit alone, with every spell effect it receives recorded before it
+// takes effect.
 class TestUnit : public Unit
 {
 public:
@@ -54,6 +55,7 @@ public:
     {
         spellCasters.push_back(caster);
         spellAmounts.push_back(ability.amount);
+        Unit::ApplySpellEffect(caster, ability);
     }
 
     FakeCombatText* Text() const { return static_cast<FakeCombatText*>(labels[1].get()); }
