@@ -3,6 +3,7 @@
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
 #include "core/DataManager.h"
+#include "core/DeviceResource.h"
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/Random.h"
@@ -352,8 +353,8 @@ bool GameApplication::SceneCoversBackBuffer() const
 void GameApplication::ReleaseDeviceResources()
 {
     DataManager::Get()->OnDeviceLost();
-    if (session)
-        session->OnDeviceLost();
+    // The session and every other holder of default-pool resources.
+    DeviceResource::LoseAll();
     MouseOverManager::Get()->OnLostDevice();
 }
 
@@ -363,8 +364,7 @@ void GameApplication::RestoreDeviceResources()
     DataManager::Get()->OnDeviceReset();
     Camera::Get()->Refresh();
     MouseOverManager::Get()->OnResetDevice();
-    if (session)
-        session->OnDeviceReset();
+    DeviceResource::ResetAll();
     ResetSceneRect();
     const float width = static_cast<float>(m_presentParameters.BackBufferWidth);
     const float height = static_cast<float>(m_presentParameters.BackBufferHeight);

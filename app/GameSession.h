@@ -4,6 +4,7 @@
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
 #include "battle/BoardView.h"
+#include "core/DeviceResource.h"
 #include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/CameraTarget.h"
@@ -33,7 +34,12 @@ class TextLabel;
 // session's emitters, decals and labels, the render target into which the 3-D scene is drawn, and the state
 // machine that decides what each frame updates and draws. It is what the board asks of the session, the ground
 // the board lies on and what the camera follows.
-class GameSession : public BattleSession, public BoardView, public BoardGround, public CameraTarget, public JobTarget
+class GameSession : public BattleSession,
+                    public BoardView,
+                    public BoardGround,
+                    public CameraTarget,
+                    public JobTarget,
+                    public DeviceResource
 {
 public:
     static constexpr unsigned kSceneWidth = 1024;
@@ -73,6 +79,9 @@ public:
     void SetUnitShaderGlobals();
     void OnDeviceLost();
     void OnDeviceReset();
+    // The device-resource list reaches the session through these.
+    void OnLostDevice() override { OnDeviceLost(); }
+    void OnResetDevice() override { OnDeviceReset(); }
     void Shutdown();
 
     void LoadLevel(const std::string& name);

@@ -1,5 +1,7 @@
 #include "app/GameSession.h"
 #include "battle/BoardFakes.h"
+#include "battle/Object.h"
+#include "core/DeviceResource.h"
 #include "core/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
 #include "scene/Decal.h"
@@ -13,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -24,6 +28,38 @@ int PointerCount()
     ShowCursor(FALSE);
     return count;
 }
+
+// A unit with a real body on the board, so that the camera can follow it.
+class BodyUnit : public FakeUnit
+{
+public:
+    Object* AsObject() override { return &body; }
+    Object body;
+};
+
+// A unit whose loading takes a while on the worker; it notes whether it was deleted before its load ended.
+class SlowUnit : public FakeUnit
+{
+public:
+    explicit SlowUnit(HexGrid* grid) : FakeUnit(grid) { }
+    ~SlowUnit() override
+    {
+        if (!loadEnded.load())
+            DeletedWhileLoading() = true;
+    }
+    Hex* GetHex() const override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        loadEnded = true;
+        return FakeUnit::GetHex();
+    }
+    static bool& DeletedWhileLoading()
+    {
+        static bool deleted = false;
+        return deleted;
+    }
+    mutable std::atomic<bool> loadEnded{false};
+};
 
 class GameSessionTest : public SceneFixture
 {
@@ -435,4 +471,59 @@ TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
     }
     Camera::ResetForTests();
     DataManager::Reset();
+}
+
+TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)
+{
+    DeviceResource::ResetAll();
+    IDirect3DTexture9* scene = session->GetSceneTexture();
+    ASSERT_NE(scene, nullptr);
+    D3DSURFACE_DESC desc{};
+    scene->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 1024u);
+    EXPECT_EQ(desc.Height, 768u);
+    EXPECT_EQ(desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+    DeviceResource::LoseAll();
+    EXPECT_EQ(session->GetSceneTexture(), nullptr);
+    EXPECT_EQ(session->RenderSceneToTexture(), nullptr) << "nothing is drawn without a target";
+    DeviceResource::ResetAll();
+    EXPECT_NE(session->GetSceneTexture(), nullptr);
+}
+
+TEST_F(GameSessionTest, TheCameraFollowsTheSelectedUnitUntilItIsGone)
+{
+    session->AddPlayer(0);
+    BodyUnit unit;
+    unit.body.SetFollowsTerrain(false);
+    unit.body.SetWorldPosition(100.0f, 5.0f, 200.0f);
+    session->GetPlayer(0)->SelectUnit(&unit);
+    EXPECT_EQ(Camera::Get()->GetTarget(), session.get());
+    const D3DXVECTOR3 at = session->GetTargetPosition();
+    EXPECT_FLOAT_EQ(at.x, 100.0f);
+    EXPECT_FLOAT_EQ(at.y, 5.0f);
+    EXPECT_FLOAT_EQ(at.z, 200.0f);
+    // An upright body: forward (0, 0, 1) x right (1, 0, 0) is the world's up.
+    D3DXVECTOR3 first, second, up;
+    session->GetOrientationAxes(first, second);
+    D3DXVec3Cross(&up, &first, &second);
+    EXPECT_FLOAT_EQ(up.y, 1.0f);
+    EXPECT_FALSE(session->HasTargetOfItsOwn());
+    FakeUnit enemy;
+    unit.target = &enemy;
+    EXPECT_TRUE(session->HasTargetOfItsOwn());
+    session->ForgetUnit(&unit);
+    EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
+}
+
+TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
+{
+    session->AddPlayer(0);
+    SlowUnit::DeletedWhileLoading() = false;
+    NextFakeUnit() = new SlowUnit(session->GetHexGrid());
+    BoardUnit::SetFactory(TakeNextFakeUnit);
+    session->AddUnit(0, "Militia.txt", 5, 5);
+    BoardUnit::SetFactory(nullptr);
+    session->SetGameState(GAME_STATE_LOADING);
+    session->Shutdown();
+    EXPECT_FALSE(SlowUnit::DeletedWhileLoading());
 }
