@@ -527,3 +527,29 @@ TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
     session->Shutdown();
     EXPECT_FALSE(SlowUnit::DeletedWhileLoading());
 }
+
+TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
+{
+    // The board fades only in the deployment and the game-over frames: 5 a second fading in, so 0.1 s
+    // brings a hidden hex to 0.5.
+    struct Case {
+        GameState state;
+        float alpha;
+    };
+    const Case cases[] = {
+        {GAME_STATE_MAIN_MENU, 0.0f},
+        {GAME_STATE_DEPLOYMENT, 0.5f},
+        {GAME_STATE_GAME_OVER, 0.5f},
+        {GAME_STATE_BATTLE, 0.0f},
+    };
+    for (const Case& c : cases) {
+        session->SetGameState(c.state);
+        Hex* hex = At(1, 1);
+        hex->fadeState = FADE_IN;
+        hex->alpha = 0.0f;
+        hex->targetAlpha = 1.0f;
+        Frame(0.1f);
+        session->Update();
+        EXPECT_NEAR(hex->alpha, c.alpha, 1e-6f) << c.state;
+    }
+}
