@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
-#include "core/DataManager.h"
 #include "app/FrameClock.h"
+#include "core/DataManager.h"
 
 #include <algorithm>
 
@@ -25,6 +25,8 @@ constexpr const char* TEXTURE_MEMORY_MESSAGE =
 
 constexpr const char* VERTEX_TYPE_MESSAGE = "Can't Find A Valid Vertex Type.";
 constexpr const char* VERTEX_TYPE_CAPTION = "Error";
+
+constexpr int FAILURE_EXIT_CODE = 1;
 
 constexpr DWORD MIN_TEXTURE_SIZE = 512;
 constexpr UINT MIN_TEXTURE_MEGABYTES = 96;
@@ -153,7 +155,8 @@ void Application::Halt()
 {
     m_halted = true;
     m_active = false;
-    PostQuitMessage(0);
+    // The game ends on a failure (a refused start, a lost device): whoever started it learns so.
+    PostQuitMessage(FAILURE_EXIT_CODE);
 }
 
 int Application::Run()

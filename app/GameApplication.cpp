@@ -1,5 +1,7 @@
 #include "app/GameApplication.h"
 
+#include "app/LabelDeviceResource.h"
+
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
 #include "core/DataManager.h"
@@ -13,6 +15,7 @@
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/Log.h"
 #include "win32/PathResolver.h"
 
 #include <cstdio>
@@ -89,6 +92,7 @@ HRESULT GameApplication::InitScene()
 
     session = std::make_unique<GameSession>();
     helpLabel = std::make_unique<TextLabel>();
+    helpLabelDevice = std::make_unique<LabelDeviceResource>(helpLabel.get());
     return S_OK;
 }
 
@@ -137,8 +141,13 @@ bool GameApplication::CreateDeviceResources()
 
     DataManager* data = DataManager::Get();
     postEffect = data->GetEffect(PostProcessEffect, true);
-    if (postEffect)
-        postEffect->SetTechnique("PostProcess");
+    // A missing file brings the stand-in effect, which has no such technique: no pass then either.
+    if (postEffect && FAILED(postEffect->SetTechnique("PostProcess")))
+        postEffect = nullptr;
+    if (!postEffect)
+        Log(LogLevel::WARNING, "post-process",
+            "Effect file \"" + PostProcessEffect +
+                "\" is missing or does not compile; the game runs without its post-process pass");
 
     helpLabel->CreateFont(16, "Times New Roman", 1);
     helpLabel->SetPosition(470.0f, 10.0f);
@@ -151,8 +160,9 @@ bool GameApplication::CreateDeviceResources()
     FrameClock::Start();
 
     ApplyWindowStyle();
+    // A failed reset has ended the game: the start failed with it.
     if (FAILED(ResetDevice()))
-        return true;
+        return false;
     cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(kCursorPlayerOne));
     SetCursor(cursor);
     ToggleWindowed(false);
@@ -353,9 +363,9 @@ bool GameApplication::SceneCoversBackBuffer() const
 void GameApplication::ReleaseDeviceResources()
 {
     DataManager::Get()->OnDeviceLost();
+    MouseOverManager::Get()->OnLostDevice();
     // The session and every other holder of default-pool resources.
     DeviceResource::LoseAll();
-    MouseOverManager::Get()->OnLostDevice();
 }
 
 void GameApplication::RestoreDeviceResources()

@@ -12,6 +12,7 @@
 
 class GameSession;
 class TextLabel;
+class LabelDeviceResource;
 class GuiElement;
 struct ID3DXEffect;
 
@@ -88,6 +89,8 @@ private:
     void ReleaseScreenQuad();
 
     std::unique_ptr<TextLabel> helpLabel;
+    // The help label's font goes through every lost and reset device with the rest.
+    std::unique_ptr<LabelDeviceResource> helpLabelDevice;
     std::unique_ptr<GameSession> session;
     float frameTime = 0.0f;
     HCURSOR cursor = nullptr;

@@ -95,7 +95,7 @@ public:
     void AddUnit(int playerId, const std::string& className, int row, int col);
     void RemoveUnit(int playerId, BoardUnit* unit);
     std::vector<BoardUnit*> GetLivingUnits() const;
-    void SetAreaDecal(int cells);
+    void SetAreaDecal(int cells) override;
 
     // What the board asks of the session.
     bool IsInBattle() const override { return state == GAME_STATE_BATTLE; }

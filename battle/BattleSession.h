@@ -22,4 +22,21 @@ public:
     virtual void ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability) = 0;
     // The first (0) or second (1) player, or null.
     virtual Player* GetPlayer(int index) const = 0;
+
+    // The calls below are made by the unit rules. A session that does not take part in them ignores them.
+
+    // Arms the slow-motion shot on the target; the attacker is the active unit.
+    virtual void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot)
+    {
+        (void)target;
+        (void)delay;
+        (void)spellShot;
+    }
+    // The active unit asks to end its turn.
+    virtual void RequestNextTurn() { }
+    virtual void AdvanceTurn() { }
+    // The screen shake of the game application.
+    virtual void SetShakeMagnitude(float magnitude) { (void)magnitude; }
+    // Rebuilds the area decal with cells x cells grid cells.
+    virtual void SetAreaDecal(int cells) { (void)cells; }
 };

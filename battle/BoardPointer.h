@@ -28,4 +28,7 @@ public:
     virtual bool IsBoardClick() const = 0;
     // Drops every reference to a unit that is about to be deleted.
     virtual void ForgetUnit(BoardUnit* gone) = 0;
+    // The pointer rests on the battle HUD, or so low on the screen that it is taken for the HUD; a target
+    // under it is no target. A pointer that knows of no HUD says no.
+    virtual bool IsOverHud() const { return false; }
 };

@@ -57,7 +57,8 @@ public:
     virtual void SetTarget(BoardUnit* target) = 0;
     virtual void ClearTarget() = 0;
     virtual bool AttackCommand() = 0;
-    virtual void AttackWindUp() = 0;
+    // True in the frame in which the attack animation starts.
+    virtual bool AttackWindUp() = 0;
     virtual TargetCheck CheckTarget() = 0;
     // The result of the last CheckTarget.
     virtual TargetCheck GetTargetCheck() const = 0;

@@ -16,4 +16,11 @@ public:
     virtual void ResetGlows() = 0;
     // Drops every reference to a unit that is about to be deleted.
     virtual void ForgetUnit(BoardUnit* gone) = 0;
+    // Shows the target glow at a world point until the glows are next reset. A view without glows ignores it.
+    virtual void AddGlow(float x, float y, float z)
+    {
+        (void)x;
+        (void)y;
+        (void)z;
+    }
 };

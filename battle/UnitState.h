@@ -33,3 +33,23 @@ enum TargetCheck : int32_t
     RANGED_IN_RANGE = 7,
     SPELL_ON_UNIT = 8,
 };
+
+// How an attack was rolled at its start.
+enum class AttackKind : int32_t
+{
+    NORMAL = 1,
+    CRITICAL = 3,
+    ACE_CRITICAL = 4,
+};
+
+// What an attack will do to its target, fixed by the target's defence roll when the attack starts.
+enum class DefenceOutcome : int32_t
+{
+    HIT = 0,
+    // The attack was a critical or the target was focusing.
+    HIT_HARD = 1,
+    MISS = 5,
+    KILLING_BLOW = 6,
+    // No valid attacker, or the target is invincible.
+    SHIELDED = 7,
+};

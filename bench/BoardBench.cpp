@@ -48,7 +48,7 @@ public:
     void SetTarget(BoardUnit*) override { }
     void ClearTarget() override { }
     bool AttackCommand() override { return false; }
-    void AttackWindUp() override { }
+    bool AttackWindUp() override { return false; }
     TargetCheck CheckTarget() override { return OUT_OF_RANGE; }
     TargetCheck GetTargetCheck() const override { return OUT_OF_RANGE; }
     void CastSpell(BoardUnit*) override { }

@@ -1,20 +1,26 @@
 // Links: game_scene
-// The level file reader on arbitrary bytes: it must refuse or accept without reading outside the input, and
-// what it accepts must hold lists and grids within their bounds.
+// The level file reader on arbitrary bytes. The input is read twice: as a whole file, and as the lists that
+// follow a well-formed fixed part (the fixed part alone is larger than inputs the fuzzer makes). Either read
+// must refuse or accept without reading outside its bytes, and what it accepts must hold its lists and grids
+// within their bounds.
 #include "scene/LevelFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+namespace {
+
+void Check(const uint8_t* data, size_t size)
 {
     LevelFile::Contents contents;
     std::string error;
     std::vector<std::string> warnings;
     if (!LevelFile::Parse(data, size, contents, error, &warnings))
-        return 0;
+        return;
     const size_t records = contents.staticObjects.size() * LevelFile::kStaticObjectRecordSize +
                            contents.decals.size() * LevelFile::kDecalRecordSize;
     if (records > size || contents.data.cellSize <= 0)
@@ -25,5 +31,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const LevelStaticObject& object : contents.staticObjects)
         if (object.meshName.size() > LevelFile::kNameLength)
             std::abort();
+    const std::vector<uint8_t> section = LevelFile::DecalSection(contents.decals);
+    if (section.size() != 4 + contents.decals.size() * LevelFile::kDecalRecordSize)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Check(data, size);
+    static std::vector<uint8_t> file;
+    file.assign(LevelFile::kFixedPartSize, 0);
+    const int32_t cell = 256;
+    std::memcpy(file.data(), &cell, sizeof(cell));
+    file.insert(file.end(), data, data + size);
+    Check(file.data(), file.size());
     return 0;
 }

@@ -8,6 +8,8 @@
 #include "scene/MeshOwner.h"
 #include "win32/Log.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr DWORD LOAD_OPTIONS = D3DXMESH_MANAGED;
@@ -182,6 +184,17 @@ void AnimatedMesh::Update(const D3DXMATRIX* world)
     if (finished || !controller || !root)
         return;
     controller->AdvanceTime(dt, nullptr);
+    if (!loop) {
+        // The controller loops every set, and its track time is kept in double while the elapsed time is a
+        // float: at 60 frames a second the track reaches the end of a one-second set a frame before the elapsed
+        // time does, and the pose would wrap round to the first frame and be held there. A one-shot set is
+        // kept just short of its end instead.
+        D3DXTRACK_DESC track{};
+        if (period > 0.0f && SUCCEEDED(controller->GetTrackDesc(currentTrack, &track)) && track.Position >= period) {
+            controller->SetTrackPosition(currentTrack, std::nextafter(static_cast<double>(period), 0.0));
+            controller->AdvanceTime(0.0, nullptr);
+        }
+    }
     if (effect)
         effect->SetMatrix("projectionMatrix", &Camera::Get()->GetProjection());
     UpdateFrameMatrices(root, world);

@@ -1,5 +1,6 @@
 #include "scene/Camera.h"
 
+#include "core/ApplicationLink.h"
 #include "core/DataManager.h"
 #include "core/InputManager.h"
 #include "d3d9/D3D9.h"
@@ -13,6 +14,7 @@
 namespace {
 constexpr float kFieldOfView = 0.7853982f;
 constexpr float kAspect = 1.3333334f;
+constexpr float kLayoutWidth = 1024.0f;
 constexpr float kNearPlane = 200.0f;
 constexpr float kFarPlane = 40000.0f;
 constexpr float kZoomSpeed = 3000.0f;
@@ -194,7 +196,8 @@ void Camera::SetProjection()
 
 void Camera::SetProjectionFov(float width, float height, float nearPlane, float farPlane)
 {
-    SetProjectionMatrix(width / height, nearPlane, farPlane);
+    // An empty rectangle has no shape of its own: the game's aspect, rather than a matrix of infinities.
+    SetProjectionMatrix(height > 0.0f && width > 0.0f ? width / height : kAspect, nearPlane, farPlane);
 }
 
 void Camera::Refresh()
@@ -253,7 +256,13 @@ void Camera::HandleMouseFollow()
         return;
     }
 
+    // The pointer moves in back-buffer pixels; counted in the 1024-wide layout, the same stretch of the screen
+    // turns the view as far at every back-buffer size.
     float orbitInput = static_cast<float>(anchorX - cursor.x);
+    const ApplicationLink* application = DataManager::Get()->GetApplication();
+    const UINT backBufferWidth = application ? application->GetPresentParameters().BackBufferWidth : 0;
+    if (backBufferWidth > 0)
+        orbitInput *= kLayoutWidth / static_cast<float>(backBufferWidth);
     if (keyA)
         orbitInput = -kKeyOrbitInput;
     else if (keyD)

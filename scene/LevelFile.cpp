@@ -1,6 +1,7 @@
 #include "scene/LevelFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,9 @@ public:
     }
     bool Floats(float* out, size_t count)
     {
+        // The file is little-endian, as this machine is: the whole array is one copy.
+        if constexpr (std::endian::native == std::endian::little)
+            return Raw(out, count * sizeof(float));
         for (size_t i = 0; i < count; ++i)
             if (!Float(out[i]))
                 return false;

@@ -6,6 +6,7 @@
 #include "d3d9/D3D9.h"
 #include "ui/MouseOverManager.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -49,7 +50,8 @@ void GuiElement::Update()
 
     const float dt = DataManager::Get()->GetFrameTime();
     if (gliding) {
-        const float f = dt * kGlideRate;
+        // At most the whole way: a long frame must not carry the element past its target.
+        const float f = std::min(dt * kGlideRate, 1.0f);
         const float dx = targetX - left;
         const float dy = targetY - top;
         left += dx * f;

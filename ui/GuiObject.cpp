@@ -2,20 +2,44 @@
 
 #include "core/DataManager.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 bool g_pulseTowardTarget = true;
 
+// Within half a colour byte a component shows as its goal and counts as having reached it: the fades approach
+// their goal ever more closely and at 60 frames a second would never meet it exactly.
+constexpr float kReachedTolerance = 0.5f / 255.0f;
+
+// A fade moves the colour by (goal - k x colour) x step, toward goal / k. A step longer than 1 / k (a long
+// frame) would carry it past that point and swing back and forth; it stops there instead.
+float FadeStep(float k, float step)
+{
+    return k > 0.0f ? std::min(step, 1.0f / k) : step;
+}
+
 void FadeToward(D3DXCOLOR& colour, const D3DXCOLOR& goal, float k, float step)
 {
+    step = FadeStep(k, step);
     colour.r += (goal.r - k * colour.r) * step;
     colour.g += (goal.g - k * colour.g) * step;
     colour.b += (goal.b - k * colour.b) * step;
     colour.a += (goal.a - k * colour.a) * step;
 }
 
-bool SameColour(const D3DXCOLOR& a, const D3DXCOLOR& b)
+// The component moved from before to after has reached its goal or gone past it.
+bool Reached(float before, float after, float goal)
 {
-    return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+    if (std::fabs(after - goal) <= kReachedTolerance)
+        return true;
+    return before <= goal ? after >= goal : after <= goal;
+}
+
+bool ReachedColour(const D3DXCOLOR& before, const D3DXCOLOR& after, const D3DXCOLOR& goal)
+{
+    return Reached(before.r, after.r, goal.r) && Reached(before.g, after.g, goal.g) &&
+           Reached(before.b, after.b, goal.b) && Reached(before.a, after.a, goal.a);
 }
 } // namespace
 
@@ -51,26 +75,31 @@ void GuiObject::UpdateEffect()
     case EFFECT_FADE_TO_BASE:
         FadeToward(colour, baseColour, factor, step);
         break;
-    case EFFECT_PULSE:
+    case EFFECT_PULSE: {
+        // Reversing on exact equality would never happen: the fade only approaches its goal.
+        const D3DXCOLOR before = colour;
         if (!g_pulseTowardTarget) {
             FadeToward(colour, baseColour, factor, step);
-            if (SameColour(colour, baseColour))
+            if (ReachedColour(before, colour, baseColour))
                 g_pulseTowardTarget = true;
         } else {
             FadeToward(colour, targetColour, factor, step);
-            if (SameColour(colour, targetColour))
+            if (ReachedColour(before, colour, targetColour))
                 g_pulseTowardTarget = false;
         }
         break;
+    }
     case EFFECT_FADE_ALPHA_TO_BASE:
-        colour.a += (baseColour.a - factor * colour.a) * speed * dt;
+        colour.a += (baseColour.a - factor * colour.a) * FadeStep(factor, speed * dt);
         break;
-    case EFFECT_FADE_OUT:
-        colour.r += -factor * colour.r * step;
-        colour.g += -factor * colour.g * step;
-        colour.b += -factor * colour.b * step;
-        colour.a += -factor * colour.a * step;
+    case EFFECT_FADE_OUT: {
+        const float fade = FadeStep(factor, step);
+        colour.r += -factor * colour.r * fade;
+        colour.g += -factor * colour.g * fade;
+        colour.b += -factor * colour.b * fade;
+        colour.a += -factor * colour.a * fade;
         break;
+    }
     case EFFECT_SET_TARGET:
         colour = targetColour;
         break;

@@ -57,7 +57,14 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion)
 {
     if (sdkVersion != D3D_SDK_VERSION)
         return nullptr;
-    return new Direct3D9();
+    auto* d3d = new Direct3D9();
+    if (!d3d->HasDisplay()) {
+        Log(LogLevel::ERROR, "no-display",
+            "Direct3D: no display to show the game on (set DISPLAY, or SDL_VIDEODRIVER to choose a video driver)");
+        d3d->Release();
+        return nullptr;
+    }
+    return d3d;
 }
 
 Direct3D9::Direct3D9()
@@ -68,6 +75,13 @@ Direct3D9::Direct3D9()
         else
             LogFormat(LogLevel::WARNING, "direct3d.device", "Direct3D: no video (%s); offering a %ux%u desktop",
                       SDL_GetError(), FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
+    }
+    // Without a display SDL falls back on drivers that show nothing (offscreen, dummy), and a game started
+    // there would run unseen until killed. Those serve only when asked for by name.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (!(asked && *asked)) {
+        const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
+        display_ = driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
     }
     const int displays = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetNumVideoDisplays() : 0;
     for (int display = 0; display < std::max(displays, 1); ++display) {

@@ -13,6 +13,8 @@ class Direct3D9 : public IDirect3D9
 {
 public:
     Direct3D9();
+    // Whether the game can be shown: a real display, or a video driver that SDL_VIDEODRIVER names.
+    bool HasDisplay() const { return display_; }
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -49,5 +51,6 @@ private:
 
     std::atomic<ULONG> refs_{1};
     bool ownsVideo_ = false;
+    bool display_ = true; // a display, or a video driver asked for by name
     std::vector<Adapter> adapters_;
 };

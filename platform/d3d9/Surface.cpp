@@ -4,6 +4,8 @@
 #include "d3d9/PixelFormat.h"
 #include "d3d9/Texture.h"
 
+#include <new>
+
 Surface::Surface(DeviceBase* device, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
                  bool deviceOwned, bool backBuffer)
     : ResourceBase(device, ResourceKind::SURFACE, pool, !deviceOwned && pool == D3DPOOL_DEFAULT, !deviceOwned),
@@ -11,7 +13,9 @@ Surface::Surface(DeviceBase* device, UINT width, UINT height, D3DFORMAT format, 
 {
     const UINT size = PixelFormat::BytesPerPixel(format);
     pitch_ = static_cast<INT>(width * size);
-    pixels_.assign(static_cast<size_t>(width) * height * size, 0);
+    byteCount_ = static_cast<size_t>(width) * height * size;
+    if (!IsRenderTarget())
+        pixels_.assign(byteCount_, 0);
 }
 
 Surface::Surface(Texture* texture, UINT level, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool)
@@ -21,7 +25,21 @@ Surface::Surface(Texture* texture, UINT level, UINT width, UINT height, D3DFORMA
     ShareDataWith(texture);
     const UINT size = PixelFormat::BytesPerPixel(format);
     pitch_ = static_cast<INT>(width * size);
-    pixels_.assign(static_cast<size_t>(width) * height * size, 0);
+    byteCount_ = static_cast<size_t>(width) * height * size;
+    if (!IsRenderTarget())
+        pixels_.assign(byteCount_, 0);
+}
+
+uint8_t* Surface::MakeBits()
+{
+    if (pixels_.empty() && byteCount_ > 0) {
+        try {
+            pixels_.assign(byteCount_, 0);
+        } catch (const std::bad_alloc&) {
+            return nullptr; // the lock or read fails; the surface stays usable on the GPU
+        }
+    }
+    return Bits();
 }
 
 Surface::~Surface() = default;
@@ -66,7 +84,7 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD fl
         return D3DERR_INVALIDCALL;
     lockedRect->Pitch = 0;
     lockedRect->pBits = nullptr;
-    if (pixels_.empty())
+    if (byteCount_ == 0)
         return D3DERR_INVALIDCALL; // depth surfaces keep no pixels
     RECT area{0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
     if (rect) {
@@ -87,7 +105,7 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD fl
             return hr;
     }
     std::lock_guard<std::mutex> guard(DataMutex());
-    if (locked_)
+    if (locked_ || !MakeBits())
         return D3DERR_INVALIDCALL;
     locked_ = true;
     lockFlags_ = flags;

@@ -40,9 +40,13 @@ public:
     Texture* Container() const { return container_; }
     UINT Level() const { return level_; }
 
-    // The system-memory pixels (null for depth surfaces). Read or write with DataMutex() held, or from
-    // the drawing thread's back-end hooks, which the core calls with nothing locked.
+    // The system-memory pixels (null for depth surfaces, and for a render target that nobody has locked or
+    // read yet). Read or write with DataMutex() held, or from the drawing thread's back-end hooks, which the
+    // core calls with nothing locked.
     uint8_t* Bits() { return pixels_.empty() ? nullptr : pixels_.data(); }
+    // The same, made (zero-filled) first if this is a render target without them yet. What is drawn into a
+    // render target lives with the back end, so its memory copy is only needed once someone looks.
+    uint8_t* MakeBits();
     INT Pitch() const { return pitch_; }
     bool IsLocked() const override { return locked_; }
 
@@ -57,5 +61,6 @@ private:
     bool locked_ = false;
     DWORD lockFlags_ = 0;
     INT pitch_ = 0;
+    size_t byteCount_ = 0;
     std::vector<uint8_t> pixels_;
 };

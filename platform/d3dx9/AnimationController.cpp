@@ -38,6 +38,7 @@ HRESULT AnimationController::RegisterAnimationOutput(LPCSTR name, D3DXMATRIX* ma
 {
     if (!name || !matrix || outputs_.size() >= maxOutputs_)
         return D3DERR_INVALIDCALL;
+    bindings_.clear();
     Output output{name, matrix, {}, {}, {}};
     DecomposeMatrix(*matrix, output.scale, output.rotation, output.translation);
     outputs_.push_back(std::move(output));
@@ -64,6 +65,7 @@ HRESULT AnimationController::UnregisterAnimationSet(ID3DXAnimationSet* animSet)
             track.set = nullptr;
         }
     sets_.erase(found);
+    bindings_.clear();
     animSet->Release();
     return D3D_OK;
 }
@@ -156,31 +158,28 @@ void AnimationController::PoseOutputs()
             continue;
         const double position = track.set->GetPeriodicPosition(track.position);
         auto* keyed = dynamic_cast<AnimationSet*>(track.set);
-        const UINT count = track.set->GetNumAnimations();
-        for (UINT a = 0; a < count; ++a) {
-            LPCSTR name = nullptr;
-            track.set->GetAnimationNameByIndex(a, &name);
-            for (size_t o = 0; o < outputs_.size(); ++o) {
-                const Output& output = outputs_[o];
-                if (!name || output.name != name)
-                    continue;
-                D3DXVECTOR3 scale = output.scale, translation = output.translation;
-                D3DXQUATERNION rotation = output.rotation;
-                if (keyed)
-                    keyed->Sample(position, a, scale, rotation, translation);
-                else
-                    track.set->GetSRT(position, a, &scale, &rotation, &translation);
-                Blend& blend = blends[o];
-                const float total = blend.weight + track.weight;
-                const float share = track.weight / total;
-                if (blend.weight == 0.0f)
-                    blend.rotation = rotation;
-                else
-                    D3DXQuaternionSlerp(&blend.rotation, &blend.rotation, &rotation, share);
-                blend.scale += (scale - blend.scale) * share;
-                blend.translation += (translation - blend.translation) * share;
-                blend.weight = total;
-            }
+        const std::vector<int>& binding = Binding(track.set);
+        for (UINT a = 0; a < binding.size(); ++a) {
+            if (binding[a] < 0)
+                continue;
+            const size_t o = static_cast<size_t>(binding[a]);
+            const Output& output = outputs_[o];
+            D3DXVECTOR3 scale = output.scale, translation = output.translation;
+            D3DXQUATERNION rotation = output.rotation;
+            if (keyed)
+                keyed->Sample(position, a, scale, rotation, translation);
+            else
+                track.set->GetSRT(position, a, &scale, &rotation, &translation);
+            Blend& blend = blends[o];
+            const float total = blend.weight + track.weight;
+            const float share = track.weight / total;
+            if (blend.weight == 0.0f)
+                blend.rotation = rotation;
+            else
+                D3DXQuaternionSlerp(&blend.rotation, &blend.rotation, &rotation, share);
+            blend.scale += (scale - blend.scale) * share;
+            blend.translation += (translation - blend.translation) * share;
+            blend.weight = total;
         }
     }
     for (size_t o = 0; o < outputs_.size(); ++o) {
@@ -198,6 +197,26 @@ void AnimationController::PoseOutputs()
     }
 }
 
+const std::vector<int>& AnimationController::Binding(ID3DXAnimationSet* set)
+{
+    for (const auto& [bound, binding] : bindings_)
+        if (bound == set)
+            return binding;
+    std::vector<int> binding(set->GetNumAnimations(), -1);
+    for (UINT a = 0; a < binding.size(); ++a) {
+        LPCSTR name = nullptr;
+        if (FAILED(set->GetAnimationNameByIndex(a, &name)) || !name)
+            continue;
+        for (size_t o = 0; o < outputs_.size(); ++o)
+            if (outputs_[o].name == name) {
+                binding[a] = static_cast<int>(o);
+                break;
+            }
+    }
+    bindings_.emplace_back(set, std::move(binding));
+    return bindings_.back().second;
+}
+
 HRESULT AnimationController::ResetTime()
 {
     // Keyed times move back with the global time, so pending changes stay as far ahead as they were.
@@ -211,6 +230,8 @@ HRESULT AnimationController::SetTrackAnimationSet(UINT track, ID3DXAnimationSet*
 {
     if (track >= tracks_.size())
         return D3DERR_INVALIDCALL;
+    // A set let go of may be freed and its address reused by another.
+    bindings_.clear();
     if (animSet)
         animSet->AddRef();
     if (tracks_[track].set)

@@ -89,6 +89,8 @@ private:
                              D3DXTRANSITION_TYPE transition);
     void ApplyEvents();
     void PoseOutputs();
+    // For each animation of the set, the output it writes (-1 for none); found by name once per set.
+    const std::vector<int>& Binding(ID3DXAnimationSet* set);
 
     UINT maxOutputs_;
     UINT maxSets_;
@@ -98,5 +100,6 @@ private:
     std::vector<ID3DXAnimationSet*> sets_;
     std::vector<Track> tracks_;
     std::vector<Event> events_;
+    std::vector<std::pair<ID3DXAnimationSet*, std::vector<int>>> bindings_;
     D3DXEVENTHANDLE nextHandle_ = 1;
 };

@@ -235,11 +235,13 @@ INT Font::DrawTextA(ID3DXSprite* sprite, LPCSTR string, INT count, LPRECT rect, 
 
 HRESULT Font::OnLostDevice()
 {
+    ++lostCount_;
     return ownSprite_ ? ownSprite_->OnLostDevice() : D3D_OK;
 }
 
 HRESULT Font::OnResetDevice()
 {
+    ++resetCount_;
     return ownSprite_ ? ownSprite_->OnResetDevice() : D3D_OK;
 }
 

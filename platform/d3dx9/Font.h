@@ -3,8 +3,8 @@
 // wrapping within the rectangle, alignment, clipping) and drawn as glyph quads of its atlas through a
 // sprite: the caller's, or one of its own when the caller gives none.
 
-#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
+#include "win32/ComObject.h"
 
 #include <atomic>
 #include <memory>
@@ -19,18 +19,22 @@ class Font : public ComObject<ID3DXFont>
 public:
     Font(IDirect3DDevice9* device, std::shared_ptr<GlyphAtlas> atlas);
 
-
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     INT DrawTextA(ID3DXSprite* sprite, LPCSTR string, INT count, LPRECT rect, DWORD format, D3DCOLOR color) override;
     HRESULT OnLostDevice() override;
     HRESULT OnResetDevice() override;
 
     const GlyphAtlas& Atlas() const { return *atlas_; }
+    // How often the font was told that the device was lost and reset: its owner's part in a reset, for tests.
+    unsigned LostCount() const { return lostCount_; }
+    unsigned ResetCount() const { return resetCount_; }
 
 protected:
     ~Font() override;
 
 private:
+    unsigned lostCount_ = 0;
+    unsigned resetCount_ = 0;
     struct Line {
         size_t begin;
         size_t end; // one past the last character drawn

@@ -3,6 +3,8 @@
 #include "d3dx9/Image.h"
 #include "win32/PathResolver.h"
 
+#include <png.h>
+
 #include <cstdio>
 #include <string>
 
@@ -91,6 +93,41 @@ std::vector<uint8_t> ImageWriter::EncodeTga(const Image& image, bool withAlpha)
         for (uint32_t x = 0; x < image.Width(); ++x)
             out.insert(out.end(), row + x * 4, row + x * 4 + bytesPerPixel);
     }
+    return out;
+}
+
+std::vector<uint8_t> ImageWriter::EncodePng(const Image& image, bool withAlpha)
+{
+    if (image.Empty())
+        return {};
+    png_image description{};
+    description.version = PNG_IMAGE_VERSION;
+    description.width = image.Width();
+    description.height = image.Height();
+    // The pixels are kept as B, G, R, A bytes; without alpha the fourth byte is skipped as filler.
+    description.format = withAlpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
+    std::vector<uint8_t> source;
+    const uint8_t* pixels = image.Row(0);
+    png_int_32 stride = static_cast<png_int_32>(image.Pitch());
+    if (!withAlpha) {
+        source.reserve(static_cast<size_t>(image.Width()) * image.Height() * 3);
+        for (uint32_t y = 0; y < image.Height(); ++y)
+            for (uint32_t x = 0; x < image.Width(); ++x)
+                source.insert(source.end(), image.Pixel(x, y), image.Pixel(x, y) + 3);
+        pixels = source.data();
+        stride = static_cast<png_int_32>(image.Width() * 3);
+    }
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&description, nullptr, &size, 0, pixels, stride, nullptr)) {
+        png_image_free(&description);
+        return {};
+    }
+    std::vector<uint8_t> out(size);
+    if (!png_image_write_to_memory(&description, out.data(), &size, 0, pixels, stride, nullptr)) {
+        png_image_free(&description);
+        return {};
+    }
+    out.resize(size);
     return out;
 }
 

@@ -72,7 +72,8 @@ HRESULT Sprite::SetTransform(const D3DXMATRIX* transform)
 
 HRESULT Sprite::Begin(DWORD flags)
 {
-    if (begun_)
+    // Between OnLostDevice and OnResetDevice the sprite may not draw: an owner that forgets the reset finds out.
+    if (begun_ || lost_)
         return D3DERR_INVALIDCALL;
     begun_ = true;
     flags_ = flags;
@@ -270,11 +271,13 @@ HRESULT Sprite::End()
 HRESULT Sprite::OnLostDevice()
 {
     // Quads are drawn from memory: nothing lives in the default pool.
+    lost_ = true;
     return D3D_OK;
 }
 
 HRESULT Sprite::OnResetDevice()
 {
+    lost_ = false;
     return D3D_OK;
 }
 

@@ -3,9 +3,9 @@
 // vertices in back-buffer pixels, after the sprite's 2-D transform); Flush and End draw the queue with
 // one indexed draw per run of quads that share a texture, sorted by texture when Begin asked for it.
 
-#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/DeviceStateSnapshot.h"
+#include "win32/ComObject.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,7 +15,6 @@ class Sprite : public ComObject<ID3DXSprite>
 {
 public:
     explicit Sprite(IDirect3DDevice9* device);
-
 
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetTransform(D3DXMATRIX* transform) override;
@@ -53,6 +52,7 @@ private:
     IDirect3DDevice9* device_;
     float transform_[16];
     bool begun_ = false;
+    bool lost_ = false; // told of a lost device and not yet of its reset
     DWORD flags_ = 0;
     std::vector<Quad> quads_;
     std::vector<Vertex> vertices_; // reused between flushes

@@ -153,7 +153,7 @@ HRESULT D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
 {
     if (!destFile || !srcSurface)
         return D3DERR_INVALIDCALL;
-    if (destFormat != D3DXIFF_BMP && destFormat != D3DXIFF_TGA)
+    if (destFormat != D3DXIFF_BMP && destFormat != D3DXIFF_TGA && destFormat != D3DXIFF_PNG)
         return D3DERR_INVALIDCALL;
 
     D3DSURFACE_DESC desc{};
@@ -203,8 +203,15 @@ HRESULT D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
     }
     srcSurface->UnlockRect();
 
-    const std::vector<uint8_t> bytes = destFormat == D3DXIFF_BMP ? ImageWriter::EncodeBmp(image)
-                                                                 : ImageWriter::EncodeTga(image, HasAlpha(desc.Format));
+    std::vector<uint8_t> bytes;
+    if (destFormat == D3DXIFF_BMP)
+        bytes = ImageWriter::EncodeBmp(image);
+    else if (destFormat == D3DXIFF_TGA)
+        bytes = ImageWriter::EncodeTga(image, HasAlpha(desc.Format));
+    else
+        bytes = ImageWriter::EncodePng(image, HasAlpha(desc.Format));
+    if (bytes.empty())
+        return E_FAIL;
     return ImageWriter::WriteFile(destFile, bytes) ? D3D_OK : E_FAIL;
 }
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -72,6 +73,10 @@ std::vector<Token> Tokenize(std::string_view text)
             while (i < n && IsWordChar(text[i]))
                 ++i;
             tokens.push_back({TokenKind::WORD, text.substr(start, i - start)});
+        } else if (c < ' ' || c > '~') {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(c));
+            throw ParseError(std::string("unexpected byte ") + byte);
         } else {
             throw ParseError(std::string("unexpected character '") + c + "'");
         }

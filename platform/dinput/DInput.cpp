@@ -258,9 +258,10 @@ private:
     void Read(void* data) override
     {
         std::array<BYTE, KEYBOARD_STATE_BYTES> keys{};
-        const InputState& input = InputState::Get();
+        bool down[InputState::SCANCODE_COUNT];
+        InputState::Get().TakeKeysPressed(down);
         for (const KeyMapping& mapping : KEY_MAPPINGS)
-            if (input.IsScancodeDown(mapping.scancode))
+            if (mapping.scancode >= 0 && mapping.scancode < InputState::SCANCODE_COUNT && down[mapping.scancode])
                 keys[mapping.keyCode] = 0x80;
         std::memcpy(data, keys.data(), keys.size());
     }
@@ -282,7 +283,7 @@ private:
         long dy = 0;
         long wheel = 0;
         input.TakeMouseDelta(&dx, &dy, &wheel);
-        const uint32_t buttons = input.GetButtons();
+        const uint32_t buttons = input.TakeButtonsPressed();
         DIMOUSESTATE state{};
         state.lX = static_cast<LONG>(dx);
         state.lY = static_cast<LONG>(dy);
@@ -296,7 +297,6 @@ private:
 class DirectInput final : public ComObject<IDirectInput8A>
 {
 public:
-
     HRESULT CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICE8A* lplpDirectInputDevice, IUnknown* pUnkOuter) override
     {
         if (!lplpDirectInputDevice)

@@ -11,13 +11,16 @@ InputState& InputState::Get()
 InputState::InputState()
 {
     std::fill(std::begin(keys_), std::end(keys_), false);
+    std::fill(std::begin(keysPressed_), std::end(keysPressed_), false);
 }
 
 void InputState::Reset()
 {
     std::lock_guard lock(mutex_);
     std::fill(std::begin(keys_), std::end(keys_), false);
+    std::fill(std::begin(keysPressed_), std::end(keysPressed_), false);
     buttons_ = 0;
+    buttonsPressed_ = 0;
     deltaX_ = 0;
     deltaY_ = 0;
     wheel_ = 0;
@@ -39,6 +42,23 @@ uint32_t InputState::GetButtons() const
 {
     std::lock_guard lock(mutex_);
     return buttons_;
+}
+
+void InputState::TakeKeysPressed(bool (&down)[SCANCODE_COUNT])
+{
+    std::lock_guard lock(mutex_);
+    for (int i = 0; i < SCANCODE_COUNT; ++i) {
+        down[i] = keys_[i] || keysPressed_[i];
+        keysPressed_[i] = false;
+    }
+}
+
+uint32_t InputState::TakeButtonsPressed()
+{
+    std::lock_guard lock(mutex_);
+    const uint32_t down = buttons_ | buttonsPressed_;
+    buttonsPressed_ = 0;
+    return down;
 }
 
 void InputState::TakeMouseDelta(long* dx, long* dy, long* wheel)
@@ -82,6 +102,9 @@ void InputState::InjectKey(int sdlScancode, bool down)
     }
     std::lock_guard lock(mutex_);
     keys_[sdlScancode] = down;
+    if (down) {
+        keysPressed_[sdlScancode] = true;
+    }
 }
 
 void InputState::InjectButton(int button, bool down)
@@ -93,6 +116,7 @@ void InputState::InjectButton(int button, bool down)
     const uint32_t bit = 1u << button;
     if (down) {
         buttons_ |= bit;
+        buttonsPressed_ |= bit;
     } else {
         buttons_ &= ~bit;
     }
@@ -124,6 +148,8 @@ void InputState::SetFocus(bool focused)
     focus_ = focused;
     if (!focused) {
         std::fill(std::begin(keys_), std::end(keys_), false);
+        std::fill(std::begin(keysPressed_), std::end(keysPressed_), false);
         buttons_ = 0;
+        buttonsPressed_ = 0;
     }
 }

@@ -24,6 +24,10 @@ public:
     bool IsScancodeDown(int sdlScancode) const;
     // bit0 left, bit1 right, bit2 middle, bit3 x1.
     uint32_t GetButtons() const;
+    // What a polled device reads: whatever is down now or went down since the last such read. A key or button
+    // pressed and released between two frames still counts as pressed in the next one.
+    void TakeKeysPressed(bool (&down)[SCANCODE_COUNT]);
+    uint32_t TakeButtonsPressed();
     // Motion and wheel accumulated since the last take; the wheel in units of 120 per notch, up positive.
     // Any out-parameter may be null.
     void TakeMouseDelta(long* dx, long* dy, long* wheel);
@@ -46,7 +50,9 @@ private:
 
     mutable std::mutex mutex_;
     bool keys_[SCANCODE_COUNT];
+    bool keysPressed_[SCANCODE_COUNT]; // went down since the last take
     uint32_t buttons_ = 0;
+    uint32_t buttonsPressed_ = 0;
     long deltaX_ = 0;
     long deltaY_ = 0;
     long wheel_ = 0;

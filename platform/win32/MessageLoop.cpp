@@ -1,5 +1,6 @@
 #include "win32/InputState.h"
 #include "win32/MessageQueue.h"
+#include "win32/TestHooks.h"
 #include "win32/Win32.h"
 #include "win32/WindowRegistry.h"
 
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <mutex>
 
 namespace {
 
@@ -395,10 +398,39 @@ WNDPROC ProcOf(HWND hwnd)
 
 } // namespace
 
+namespace Win32TestHooks {
+
+namespace {
+std::mutex g_defaultCallsMutex;
+std::map<UINT, int> g_defaultCalls;
+} // namespace
+
+int DefaultProcedureCalls(UINT message)
+{
+    std::lock_guard lock(g_defaultCallsMutex);
+    const auto found = g_defaultCalls.find(message);
+    return found == g_defaultCalls.end() ? 0 : found->second;
+}
+
+void ClearDefaultProcedureCalls()
+{
+    std::lock_guard lock(g_defaultCallsMutex);
+    g_defaultCalls.clear();
+}
+
+void CountDefaultProcedureCall(UINT message)
+{
+    std::lock_guard lock(g_defaultCallsMutex);
+    ++g_defaultCalls[message];
+}
+
+} // namespace Win32TestHooks
+
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     (void)wParam;
     (void)lParam;
+    Win32TestHooks::CountDefaultProcedureCall(msg);
     if (msg == WM_CLOSE) {
         DestroyWindow(hwnd);
     }

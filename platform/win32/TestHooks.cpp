@@ -8,6 +8,34 @@
 
 namespace Win32TestHooks {
 
+void ClearDefaultProcedureCalls();
+
+void PushKeyEvent(int sdlScancode, bool down)
+{
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = static_cast<SDL_Scancode>(sdlScancode);
+    event.key.keysym.sym = SDL_GetKeyFromScancode(event.key.keysym.scancode);
+    SDL_PushEvent(&event);
+}
+
+void PushPointerMotion(int windowX, int windowY)
+{
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.x = windowX;
+    event.motion.y = windowY;
+    SDL_PushEvent(&event);
+}
+
+void PushQuitEvent()
+{
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+}
+
 void ResetWindowLayer()
 {
     WindowRegistry& registry = WindowRegistry::Get();
@@ -23,6 +51,7 @@ void ResetWindowLayer()
     TakeMessageBoxes();
     UseRealPerformanceCounter();
     InputState::Get().Reset();
+    ClearDefaultProcedureCalls();
 }
 
 } // namespace Win32TestHooks

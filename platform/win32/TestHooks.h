@@ -31,9 +31,21 @@ void CaptureMessageBoxes(bool capture);
 // The boxes recorded since the last take, oldest first.
 std::vector<CapturedMessageBox> TakeMessageBoxes();
 
+// Desktop events as the player would make them, queued where the window layer's pump reads them: a key
+// (SDL_Scancode value) going down or up, the pointer moving to a point of the main window, the desktop asking
+// the program to end.
+void PushKeyEvent(int sdlScancode, bool down);
+void PushPointerMotion(int windowX, int windowY);
+void PushQuitEvent();
+
+// How many messages of this kind reached DefWindowProcA since the window layer was last reset: what a window
+// procedure passed on rather than handled itself.
+int DefaultProcedureCalls(UINT message);
+
 // The window layer as at start: every window destroyed (WM_DESTROY is not sent), the message queue and any
 // pending quit cleared, the cursor display counter at 0, the current cursor back to the default, size events
-// not suppressed, message boxes not captured, the real counter, and the shared input state reset.
+// not suppressed, message boxes not captured, the real counter, the shared input state reset and the
+// default-procedure counts cleared.
 void ResetWindowLayer();
 
 } // namespace Win32TestHooks

@@ -93,7 +93,19 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if (WindowRegistry::IsResizable(style)) {
         flags |= SDL_WINDOW_RESIZABLE;
     }
+    if (flags & SDL_WINDOW_OPENGL) {
+        // The device may draw its back buffer straight into the window, with the automatic depth-stencil
+        // surface as the window's own: 24 bits of depth and 8 of stencil, as that surface has.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    }
     SDL_Window* window = SDL_CreateWindow(windowName ? windowName : "", clientX, clientY, clientW, clientH, flags);
+    if (!window && (flags & SDL_WINDOW_OPENGL)) {
+        // No such visual: a window without them still shows the back buffer.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+        window = SDL_CreateWindow(windowName ? windowName : "", clientX, clientY, clientW, clientH, flags);
+    }
     if (!window) {
         LogFormat(LogLevel::ERROR, "window.create", "CreateWindowExA: %s", SDL_GetError());
         return nullptr;

@@ -1,9 +1,12 @@
 #include "CountingApplication.h"
 
-#include "core/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameApplication.h"
+#include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
+#include "support/DataTree.h"
+#include "ui/MouseOverManager.h"
+#include "win32/Log.h"
 #include "win32/TestHooks.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +14,14 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -145,7 +154,7 @@ TEST_F(ApplicationTest, CapabilityGate)
             CloseOnFrame(a, 1);
         }
         EXPECT_EQ(a.initScene, 1);
-        EXPECT_EQ(a.Run(), 0);
+        EXPECT_EQ(a.Run(), test.message ? 1 : 0);
         EXPECT_EQ(a.shutdowns, 1);
         EXPECT_EQ(a.updates, test.message ? 0 : 1);
         EXPECT_EQ(a.renders, test.message ? 0 : 1);
@@ -159,7 +168,7 @@ TEST_F(ApplicationTest, FailedResourceCreationFailsTheStartAndShutsDownOnce)
     EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
     EXPECT_FALSE(a.IsActive());
     EXPECT_EQ(a.shutdowns, 1);
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.shutdowns, 1);
     EXPECT_EQ(a.updates, 0);
     EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
@@ -171,7 +180,7 @@ TEST_F(ApplicationTest, FailedInitSceneOrDeviceCreationEndsTheStart)
     a.initSceneResult = E_FAIL;
     EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
     EXPECT_EQ(a.createDeviceResources, 0);
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.shutdowns, 1);
 
     NullDeviceConfig config;
@@ -180,7 +189,7 @@ TEST_F(ApplicationTest, FailedInitSceneOrDeviceCreationEndsTheStart)
     CountingApplication& b = Make();
     EXPECT_EQ(b.Create(nullptr, nullptr), E_FAIL);
     EXPECT_EQ(b.createDeviceResources, 0);
-    EXPECT_EQ(b.Run(), 0);
+    EXPECT_EQ(b.Run(), 1);
     EXPECT_EQ(b.shutdowns, 1);
     EXPECT_EQ(b.updates, 0);
 }
@@ -198,7 +207,7 @@ TEST_F(ApplicationTest, NoUsableSettingIsRefusedLikeAWeakCard)
     EXPECT_EQ(boxes[0].caption, "ERROR");
     EXPECT_NE(boxes[0].text.find("Program Must Exit."), std::string::npos);
     EXPECT_EQ(a.initScene, 0);
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.shutdowns, 1);
     EXPECT_EQ(a.updates, 0);
 }
@@ -445,7 +454,7 @@ TEST_F(ApplicationTest, ResetRefusedWhileADefaultPoolResourceLivesEndsTheGame)
             activeAfterResize = self.IsActive();
         }
     };
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_FALSE(activeAfterResize);
     EXPECT_FALSE(a.IsActive());
     // The frame that failed its reset is not rendered, and none follows.
@@ -507,7 +516,7 @@ TEST_F(ApplicationTest, AFailedToggleEndsTheGame)
     ASSERT_EQ(a.GetDevice()->CreateVertexBuffer(112, 0, 0, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
     a.ToggleWindowed(false);
     EXPECT_FALSE(a.IsActive());
-    EXPECT_EQ(a.Run(), 0);
+    EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.updates, 0);
     EXPECT_EQ(a.shutdowns, 1);
     buffer->Release();
@@ -586,6 +595,146 @@ TEST_F(ApplicationTest, TheFrameClockForgetsPausesAndResets)
     Win32TestHooks::UseRealPerformanceCounter();
 }
 
+TEST_F(ApplicationTest, AResetThatFailsWhileTheGameSetsUpFailsTheStart)
+{
+    // The game's set-up ends with a reset; a default-pool texture that nothing releases makes it fail.
+    class PinnedGame : public GameApplication
+    {
+    public:
+        HRESULT ResetDevice() override
+        {
+            IDirect3DTexture9* pinned = nullptr;
+            if (m_device)
+                m_device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &pinned,
+                                        nullptr);
+            const HRESULT result = GameApplication::ResetDevice();
+            if (pinned)
+                pinned->Release();
+            return result;
+        }
+    };
+    auto game = std::make_unique<PinnedGame>();
+    EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
+    EXPECT_FALSE(game->IsActive());
+    EXPECT_EQ(game->Run(), 1);
+}
+
+TEST_F(ApplicationTest, AMissingOrBrokenPostProcessEffectIsSaidOnceAndTheGameRunsWithoutIt)
+{
+    const std::filesystem::path built = std::filesystem::current_path() / "Data" / "Effect Files" / "basic.fx";
+    std::ifstream basicFile(built, std::ios::binary);
+    const std::string basic((std::istreambuf_iterator<char>(basicFile)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(basic.empty()) << built;
+    struct Case {
+        const char* name;
+        const char* postProcess; // null: no file
+    };
+    for (const Case& c : {Case{"missing", nullptr}, Case{"broken", "technique PostProcess { pass P0 {"}}) {
+        SCOPED_TRACE(c.name);
+        DataTree tree;
+        tree.Write("Data/Effect Files/basic.fx", basic);
+        if (c.postProcess)
+            tree.Write("Data/Effect Files/postProcess.fx", c.postProcess);
+        LogCapture log;
+        auto game = std::make_unique<GameApplication>();
+        ASSERT_EQ(game->Create(nullptr, nullptr), S_OK);
+        EXPECT_EQ(game->GetPostEffect(), nullptr);
+        for (int frame = 0; frame < 3; ++frame) {
+            game->UpdateFrame();
+            game->Render();
+        }
+        EXPECT_EQ(log.Count("post-process"), 1);
+        PostQuitMessage(0);
+        EXPECT_EQ(game->Run(), 0);
+        game.reset();
+        Win32TestHooks::ResetWindowLayer();
+        Win32TestHooks::CaptureMessageBoxes(true);
+    }
+}
+
+TEST_F(ApplicationTest, TheRealLoopTakesKeysPointerAndQuitFromTheDesktop)
+{
+    // Desktop events go through the window layer's pump inside Run, as the player's would: F5 in full screen,
+    // the pointer over the scaled picture, F7 and the pointer over the letterboxed one, then the desktop's quit.
+    constexpr int SCANCODE_F5 = 62;
+    constexpr int SCANCODE_F7 = 64;
+    struct Step {
+        int frame;
+        std::function<void()> act;
+    };
+    class ScriptedGame : public GameApplication
+    {
+    public:
+        std::vector<Step> script;
+        int frames = 0;
+        void UpdateFrame() override
+        {
+            GameApplication::UpdateFrame();
+            ++frames;
+            for (const Step& step : script)
+                if (step.frame == frames)
+                    step.act();
+        }
+    };
+    auto game = std::make_unique<ScriptedGame>();
+    ScriptedGame& g = *game;
+    POINT scaled{-1, -1};
+    POINT letterboxed[2] = {{-1, -1}, {-1, -1}};
+    UINT widthAfterF5 = 0;
+    UINT widthAfterF7 = 0;
+    bool windowedAtAnyCheck = false;
+    auto pointer = [] { return MouseOverManager::Get()->GetPointerPosition(); };
+    g.script = {
+        {1, [] { Win32TestHooks::PushKeyEvent(SCANCODE_F5, true); }},
+        {2, [] { Win32TestHooks::PushKeyEvent(SCANCODE_F5, false); }},
+        {3,
+         [&] {
+             widthAfterF5 = g.GetPresentParameters().BackBufferWidth;
+             windowedAtAnyCheck |= g.IsWindowed();
+             Win32TestHooks::PushPointerMotion(512, 384);
+         }},
+        {4,
+         [&] {
+             scaled = pointer();
+             // Pressed and released before the next frame reads the keys.
+             Win32TestHooks::PushKeyEvent(SCANCODE_F7, true);
+             Win32TestHooks::PushKeyEvent(SCANCODE_F7, false);
+         }},
+        {5,
+         [&] {
+             widthAfterF7 = g.GetPresentParameters().BackBufferWidth;
+             windowedAtAnyCheck |= g.IsWindowed();
+             Win32TestHooks::PushPointerMotion(512, 384);
+         }},
+        {6,
+         [&] {
+             letterboxed[0] = pointer();
+             Win32TestHooks::PushPointerMotion(272, 192);
+         }},
+        {7,
+         [&] {
+             letterboxed[1] = pointer();
+             Win32TestHooks::PushQuitEvent();
+         }},
+    };
+    ASSERT_EQ(game->Create(nullptr, nullptr), S_OK);
+    EXPECT_FALSE(game->IsWindowed());
+    EXPECT_EQ(game->Run(), 0);
+    EXPECT_EQ(game->frames, 7) << "the quit ends the loop before another frame";
+    EXPECT_FALSE(windowedAtAnyCheck);
+    EXPECT_EQ(widthAfterF5, 800u);
+    EXPECT_EQ(widthAfterF7, 1280u);
+    // The dummy desktop is 1024 x 768. 800 x 600 fills it at 1.28: window (512.5, 384.5) / 1.28 = (400.4, 300.4).
+    EXPECT_EQ(scaled.x, 400);
+    EXPECT_EQ(scaled.y, 300);
+    // 1280 x 1024 fits at 0.75 as 960 x 768, 32 columns in: ((512.5 - 32) / 0.75, 384.5 / 0.75) = (640.7, 512.7)
+    // and ((272.5 - 32) / 0.75, 192.5 / 0.75) = (320.7, 256.7).
+    EXPECT_EQ(letterboxed[0].x, 640);
+    EXPECT_EQ(letterboxed[0].y, 512);
+    EXPECT_EQ(letterboxed[1].x, 320);
+    EXPECT_EQ(letterboxed[1].y, 256);
+}
+
 TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
 {
     NullDeviceConfig config;
@@ -593,6 +742,6 @@ TEST_F(ApplicationTest, TheGameApplicationShutsDownSafelyAfterARefusal)
     NullDevice::SetConfig(config);
     auto game = std::make_unique<GameApplication>();
     EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
-    EXPECT_EQ(game->Run(), 0);
+    EXPECT_EQ(game->Run(), 1);
     EXPECT_EQ(Win32TestHooks::TakeMessageBoxes().size(), 1u);
 }

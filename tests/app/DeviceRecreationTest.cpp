@@ -120,7 +120,7 @@ TEST_F(DeviceRecreationTest, AFailedRecreationEndsTheGame)
     EXPECT_EQ(fake->createCalls, 1);
     EXPECT_EQ(app->GetDevice(), nullptr);
     EXPECT_FALSE(app->IsActive());
-    EXPECT_EQ(app->Run(), 0);
+    EXPECT_EQ(app->Run(), 1);
     EXPECT_EQ(app->updates, 0);
     EXPECT_EQ(app->shutdowns, 1);
 }

@@ -1,12 +1,13 @@
 #include "app/GameApplication.h"
-#include "core/DataManager.h"
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
+#include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/SoundQueue.h"
 #include "d3d9/null/NullDevice.h"
 #include "d3dx9/D3DX9Core.h"
+#include "d3dx9/Font.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
@@ -341,11 +342,21 @@ TEST_F(GameApplicationTest, EveryStateShowsThePointerExceptTheIntroAndLoading)
 TEST_F(GameApplicationTest, MouseMovesReachThePointer)
 {
     InputState::Get().SetPointer(300, 200);
+    const int movesPassedOn = Win32TestHooks::DefaultProcedureCalls(WM_MOUSEMOVE);
     SendMessageA(app->GetWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(300, 200));
     const POINT p = MouseOverManager::Get()->GetPointerPosition();
     EXPECT_EQ(p.x, 300);
     EXPECT_EQ(p.y, 200);
-    EXPECT_EQ(SendMessageA(app->GetWindow(), WM_SYSKEYDOWN, 0x79, 0), 0);
+    // The move went on to the default procedure; F10 and Alt do not, so no system menu opens.
+    EXPECT_EQ(Win32TestHooks::DefaultProcedureCalls(WM_MOUSEMOVE), movesPassedOn + 1);
+    for (const UINT message : {WM_SYSKEYDOWN, WM_SYSKEYUP}) {
+        const int passedOn = Win32TestHooks::DefaultProcedureCalls(message);
+        for (const WPARAM key : {WPARAM{VK_F10}, WPARAM{VK_MENU}}) {
+            EXPECT_EQ(SendMessageA(app->GetWindow(), message, key, 0), 0);
+            EXPECT_EQ(Win32TestHooks::DefaultProcedureCalls(message), passedOn) << message << " " << key;
+        }
+    }
+    EXPECT_TRUE(app->IsActive());
 }
 
 TEST(GameApplicationPickRay, CentreCornerAndOffsetRectangles)
@@ -600,6 +611,19 @@ TEST_F(GameApplicationTest, OrbitInputTurnsTheViewAroundTheVertical)
     EXPECT_EQ(px, 300);
     EXPECT_EQ(py, 200);
     InputState::Get().InjectButton(1, false);
+
+    // At 800 x 600 the same stretch of the screen spans fewer back-buffer pixels (the picture is shown 1024 /
+    // 800 times larger): 8 of them are 10.24 of the 1024-wide layout, input -10.24 at 0.01 s: angle 0.0512.
+    app->SetWindowSize(800, 600);
+    Frame(10);
+    InputState::Get().SetPointer(300, 200);
+    step();
+    const float before = std::atan2(camera->GetForward().x, camera->GetForward().z);
+    InputState::Get().InjectButton(1, true);
+    InputState::Get().SetPointer(308, 200);
+    step();
+    InputState::Get().InjectButton(1, false);
+    EXPECT_NEAR(std::atan2(camera->GetForward().x, camera->GetForward().z) - before, 0.0512f, 1e-4f);
 }
 
 TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
@@ -613,6 +637,38 @@ TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
     app.reset();
     // Only this test's own reference is left: nothing of the game keeps the device alive past its window.
     EXPECT_EQ(device->Release(), 0u);
+}
+
+TEST_F(GameApplicationTest, UnitShaderGlobalsCarryTheGameClockUnderTheEffectsNames)
+{
+    GameSession* session = app->GetSession();
+    ID3DXEffect* basic = session->GetBasicEffect();
+    ASSERT_NE(basic, nullptr);
+    DataManager* data = DataManager::Get();
+    const float start = data->GetGameTime();
+    data->SetGameSpeed(2.0f);
+    data->AdvanceTime(0.25f); // scaled: 0.5 s
+    session->SetUnitShaderGlobals();
+    float value = -1.0f;
+    ASSERT_EQ(basic->GetFloat("gameTime", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, start + 0.5f);
+    ASSERT_EQ(basic->GetFloat("gameSpeed", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 2.0f);
+    ASSERT_EQ(basic->GetFloat("tElapsed", &value), D3D_OK);
+    EXPECT_FLOAT_EQ(value, 0.5f);
+    data->SetGameSpeed(1.0f);
+}
+
+TEST_F(GameApplicationTest, TheHelpLabelsFontGoesThroughEveryReset)
+{
+    auto* font = dynamic_cast<Font*>(app->GetHelpLabel()->GetFont());
+    ASSERT_NE(font, nullptr);
+    const unsigned lost = font->LostCount();
+    const unsigned reset = font->ResetCount();
+    app->SetWindowSize(800, 600);
+    app->SetWindowSize(1024, 768);
+    EXPECT_EQ(font->LostCount(), lost + 2);
+    EXPECT_EQ(font->ResetCount(), reset + 2);
 }
 
 TEST_F(GameApplicationTest, AFailedResizeEndsTheFrameWithoutAnotherReset)

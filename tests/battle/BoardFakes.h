@@ -39,6 +39,7 @@ public:
     }
     bool IsShowingText() const override { return showText; }
     bool IsBoardClick() const override { return click; }
+    bool IsOverHud() const override { return overHud; }
     void ForgetUnit(BoardUnit* gone) override
     {
         if (dragged == gone)
@@ -58,6 +59,7 @@ public:
     int hoverSets = 0;
     bool showText = false;
     bool click = false;
+    bool overHud = false;
     BoardUnit* dragged = nullptr;
 };
 
@@ -81,6 +83,17 @@ public:
         areaAbility = ability.name;
     }
     Player* GetPlayer(int index) const override { return index >= 0 && index < 2 ? players[index] : nullptr; }
+    void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override
+    {
+        slowMotionTarget = target;
+        slowMotionDelay = delay;
+        slowMotionSpellShot = spellShot;
+        ++slowMotionRequests;
+    }
+    void RequestNextTurn() override { ++nextTurnRequests; }
+    void AdvanceTurn() override { ++advanceTurnRequests; }
+    void SetShakeMagnitude(float magnitude) override { shake = magnitude; }
+    void SetAreaDecal(int cells) override { areaDecalCells = cells; }
 
     bool inBattle = true;
     bool gameOver = false;
@@ -89,6 +102,14 @@ public:
     BoardUnit* areaCaster = nullptr;
     std::string areaAbility;
     Player* players[2] = {nullptr, nullptr};
+    BoardUnit* slowMotionTarget = nullptr;
+    float slowMotionDelay = 0.0f;
+    bool slowMotionSpellShot = false;
+    int slowMotionRequests = 0;
+    int nextTurnRequests = 0;
+    int advanceTurnRequests = 0;
+    float shake = 0.0f;
+    int areaDecalCells = 0;
 };
 
 class FakeHud : public CommandHud
@@ -107,6 +128,11 @@ public:
             current = nullptr;
     }
 
+    void DisableAction(int index) override { disabled.push_back(index); }
+    void RemoveUnit(BoardUnit* unit) override { removed.push_back(unit); }
+
+    std::vector<int> disabled;
+    std::vector<BoardUnit*> removed;
     int hideHighlight = 0;
     int updateTexts = 0;
     int resetMenu = 0;
@@ -127,8 +153,11 @@ public:
             followed = nullptr;
     }
 
+    void AddGlow(float x, float y, float z) override { glows.push_back(D3DXVECTOR3(x, y, z)); }
+
     BoardUnit* followed = nullptr;
     int resetGlows = 0;
+    std::vector<D3DXVECTOR3> glows;
 };
 
 class FakeUnit : public BoardUnit
@@ -225,7 +254,11 @@ public:
             state = ATTACKING;
         return attackSucceeds;
     }
-    void AttackWindUp() override { ++windUps; }
+    bool AttackWindUp() override
+    {
+        ++windUps;
+        return false;
+    }
     TargetCheck CheckTarget() override
     {
         ++checks;

@@ -304,11 +304,27 @@ TEST_F(DataManagerCache, DeviceResetSucceedsAroundLostAndResetNotices)
 {
     Tree();
     DataManager* data = Data();
-    ASSERT_NE(data->GetEffect("basic.fx", true), nullptr);
+    ID3DXEffect* effect = data->GetEffect("basic.fx", true);
+    ASSERT_NE(effect, nullptr);
+    ID3DXSprite* sprite = data->GetSprite();
+    ASSERT_NE(sprite, nullptr);
+    // A render target handed to an effect is held by it: the device cannot be reset while it is.
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(
+        m_device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target, nullptr),
+        D3D_OK);
+    ASSERT_EQ(effect->SetTexture("pBaseTexture", target), D3D_OK);
+    target->Release();
+    EXPECT_EQ(m_device->Reset(&m_params), D3DERR_INVALIDCALL);
+
+    // The lost notice makes every cached effect let go; the sprite may not draw until the reset notice.
     data->OnDeviceLost();
+    EXPECT_EQ(sprite->Begin(0), D3DERR_INVALIDCALL);
     EXPECT_EQ(m_device->Reset(&m_params), D3D_OK);
     data->OnDeviceReset();
     EXPECT_EQ(data->GetDevice()->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(sprite->Begin(0), D3D_OK);
+    EXPECT_EQ(sprite->End(), D3D_OK);
 }
 
 TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)

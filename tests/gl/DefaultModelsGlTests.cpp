@@ -1,5 +1,5 @@
 // The default class models drawn by the game's skinned-mesh path on the GL device, eleven in a row, at rest
-// and at the height of their blows. The picture is written to "models.bmp" in the working directory so a
+// and at the height of their blows. The picture is written to "models.png" in the working directory so a
 // person can look at it; the test checks that every figure stands where it should, as tall as it should, and
 // that no two classes share an outline.
 #include "core/DataManager.h"
@@ -126,7 +126,7 @@ protected:
                             static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
                             WIDTH * 4);
             back->UnlockRect();
-            D3DXSaveSurfaceToFileA("models.bmp", D3DXIFF_BMP, back, nullptr, nullptr);
+            D3DXSaveSurfaceToFileA("models.png", D3DXIFF_PNG, back, nullptr, nullptr);
         }
         if (back)
             back->Release();

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <thread>
 
 // What the game does every frame must not make new programs once each state combination has been seen.
@@ -156,4 +157,95 @@ TEST_F(GlDeviceTest, FullScreenResetFitsTheBackBufferIntoTheDesktop)
     pp.Windowed = TRUE;
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
     EXPECT_FALSE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+TEST_F(GlDeviceTest, ABackBufferOfTheWindowsSizeIsDrawnInTheWindowUprightAndReadsBackAfterPresent)
+{
+    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, nullptr, 0, 0, static_cast<int>(SIZE), static_cast<int>(SIZE), SWP_NOMOVE);
+    SDL_Window* sdl = WindowBridge::GetSdlWindow(window);
+    ASSERT_NE(sdl, nullptr);
+    int drawableWidth = 0, drawableHeight = 0;
+    for (int tries = 0; tries < 100 && drawableWidth != static_cast<int>(SIZE); ++tries) {
+        SDL_PumpEvents();
+        SDL_GL_GetDrawableSize(sdl, &drawableWidth, &drawableHeight);
+        if (drawableWidth != static_cast<int>(SIZE))
+            SDL_Delay(10);
+    }
+    ASSERT_EQ(drawableWidth, static_cast<int>(SIZE));
+    ASSERT_EQ(drawableHeight, static_cast<int>(SIZE));
+    auto* gl = static_cast<GlDevice*>(device);
+    ASSERT_TRUE(gl->HasClipControl()) << "the window path needs clip control";
+    IDirect3DSurface9* ownDepth = nullptr;
+    ASSERT_EQ(
+        device->CreateDepthStencilSurface(SIZE, SIZE, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &ownDepth, nullptr),
+        D3D_OK);
+    IDirect3DSurface9* autoDepth = nullptr;
+    ASSERT_EQ(device->GetDepthStencilSurface(&autoDepth), D3D_OK);
+
+    const D3DMATRIX identity = IdentityMatrix();
+    const D3DCOLOR blue = D3DCOLOR_XRGB(0, 0, 255), green = D3DCOLOR_XRGB(0, 255, 0), red = D3DCOLOR_XRGB(255, 0, 0),
+                   white = D3DCOLOR_XRGB(255, 255, 255), yellow = D3DCOLOR_XRGB(255, 255, 0);
+    // Quads filling their viewport in clip space: clockwise on screen (a front face) or not, at a depth.
+    auto quad = [](D3DCOLOR colour, float z, bool clockwise, ColorVertex* out) {
+        const ColorVertex tl{-1, 1, z, colour}, tr{1, 1, z, colour}, bl{-1, -1, z, colour}, br{1, -1, z, colour};
+        const ColorVertex cw[6] = {tl, tr, bl, tr, br, bl};
+        const ColorVertex ccw[6] = {tl, bl, tr, tr, bl, br};
+        std::copy(clockwise ? cw : ccw, (clockwise ? cw : ccw) + 6, out);
+    };
+    ColorVertex front[6], back[6], behind[6];
+    quad(white, 0.5f, true, front);
+    quad(yellow, 0.5f, false, back);
+    quad(yellow, 0.7f, true, behind);
+
+    struct Case {
+        DWORD clearFlags;
+        IDirect3DSurface9* depth;
+        bool depthTest;
+        bool inWindow; // only a depth-stencil surface other than the automatic one keeps the frame out of it
+    };
+    const Case cases[] = {{D3DCLEAR_TARGET, autoDepth, false, true},
+                          {D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, autoDepth, true, true},
+                          {D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, ownDepth, true, false}};
+    for (const Case& c : cases) {
+        PlainStates();
+        device->SetDepthStencilSurface(c.depth);
+        D3DVIEWPORT9 whole{0, 0, SIZE, SIZE, 0.0f, 1.0f};
+        device->SetViewport(&whole);
+        device->Clear(0, nullptr, c.clearFlags, blue, 1.0f, 0);
+        const D3DRECT corner{48, 48, 64, 64};
+        device->Clear(1, &corner, D3DCLEAR_TARGET, green, 1.0f, 0);
+        device->BeginScene();
+        DrawScreenQuad(0.0f, 0.0f, 64.0f, 32.0f, red);
+        device->SetTransform(D3DTS_WORLD, &identity);
+        device->SetTransform(D3DTS_VIEW, &identity);
+        device->SetTransform(D3DTS_PROJECTION, &identity);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        device->SetRenderState(D3DRS_ZENABLE, c.depthTest ? D3DZB_TRUE : D3DZB_FALSE);
+        device->SetFVF(COLOR_FVF);
+        D3DVIEWPORT9 lowerLeft{0, 32, 32, 32, 0.0f, 1.0f};
+        device->SetViewport(&lowerLeft);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, front, sizeof(ColorVertex));
+        if (c.depthTest)
+            device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, behind, sizeof(ColorVertex));
+        D3DVIEWPORT9 lowerRight{32, 32, 32, 32, 0.0f, 1.0f};
+        device->SetViewport(&lowerRight);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, back, sizeof(ColorVertex));
+        device->EndScene();
+        EXPECT_EQ(gl->BackBufferInWindow(), c.inWindow) << c.clearFlags;
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+        // Read after Present, as a screenshot is: the frame just shown, top row first.
+        const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        ASSERT_EQ(pixels.size(), SIZE * SIZE);
+        EXPECT_RGB_NEAR(Pixel(pixels, 10, 10), red, 0) << c.clearFlags;
+        EXPECT_RGB_NEAR(Pixel(pixels, 50, 20), red, 0) << c.clearFlags;
+        EXPECT_RGB_NEAR(Pixel(pixels, 10, 50), white, 0) << "the nearer quad stays in front " << c.clearFlags;
+        EXPECT_RGB_NEAR(Pixel(pixels, 40, 40), blue, 0) << "the counter-clockwise quad is culled";
+        EXPECT_RGB_NEAR(Pixel(pixels, 60, 60), green, 0) << c.clearFlags;
+        EXPECT_RGB_NEAR(Pixel(pixels, 40, 60), blue, 0) << c.clearFlags;
+    }
+    device->SetDepthStencilSurface(autoDepth);
+    autoDepth->Release();
+    ownDepth->Release();
 }

@@ -197,6 +197,25 @@ TEST_F(AnimatedMeshTest, OneShotAnimationsReportTheirEventAndEndAndLoopingOnesNe
     EXPECT_FALSE(mesh.EventReached());
 }
 
+TEST_F(AnimatedMeshTest, AOneShotSetEndsOnItsLastPoseAtSixtyFrames)
+{
+    // Upper moves 4 units along x over one second; played first, the set runs at full speed from its first
+    // frame, so 60 frames of 1/60 s bring its track to the end while the elapsed time is still just short.
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_reach.x",
+                "xof 0303txt 0032\nAnimTicksPerSecond { 100; }\nAnimationSet Reach { Animation { { Upper "
+                "} AnimationKey { 2; 2; 0;3;0,0,0;;, 100;3;4,0,0;;; } } }\n");
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_reach.x");
+    ASSERT_TRUE(mesh.PlayAnimation("Reach", false));
+    for (int frame = 0; frame < 62 && !mesh.IsFinished(); ++frame)
+        Frame(1.0f / 60.0f);
+    ASSERT_TRUE(mesh.IsFinished());
+    const MeshFrame* upper = static_cast<MeshFrame*>(D3DXFrameFind(mesh.GetRoot(), "Upper"));
+    ASSERT_NE(upper, nullptr);
+    EXPECT_NEAR(upper->combinedTransform._41, 4.0f, 0.1f);
+}
+
 TEST_F(AnimatedMeshTest, BadModelsLeaveTheMeshUnloadedAndModelsWithoutSetsStillLoad)
 {
     // A bone that names no frame of the model.

@@ -126,4 +126,13 @@ TEST_F(CameraTest, ProjectionIsTheGamesFieldOfView)
     EXPECT_NEAR(camera->GetProjection()._22, 2.4142137f, 1e-5f);
     EXPECT_NEAR(camera->GetProjection()._11, 1.8106601f, 1e-5f);
     EXPECT_NEAR(camera->GetProjection()._43, -201.00502f, 1e-3f);
+
+    // A rectangle without height keeps the game's 4:3 shape instead of dividing by zero.
+    for (const float width : {1024.0f, 0.0f}) {
+        camera->SetProjectionFov(width, 0.0f, 200.0f, 40000.0f);
+        EXPECT_NEAR(camera->GetProjection()._11, 1.8106601f, 1e-5f) << width;
+        EXPECT_NEAR(camera->GetProjection()._22, 2.4142137f, 1e-5f) << width;
+    }
+    camera->SetProjectionFov(800.0f, 400.0f, 200.0f, 40000.0f); // 2:1: xScale = 2.4142137 / 2
+    EXPECT_NEAR(camera->GetProjection()._11, 1.2071068f, 1e-5f);
 }

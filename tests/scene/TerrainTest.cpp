@@ -155,7 +155,7 @@ TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)
         {64, 0, 255, 255, 255, 64, 64, 64},
         {300, 200, 255, 255, 255, 255, 255, 255},
         {64, 200, 128, 255, 255, 64, 64, 32},
-        {64, 200, 600, -20, 255, 64, 0, 150}, // channels stay within their byte (600/255 x 64 = 150.6)
+        {200, 200, 600, -20, 255, 200, 0, 255}, // channels stay within their byte (600/255 x 200 = 470.6)
     };
     for (const Case& c : cases) {
         LevelBytes level;

@@ -2,6 +2,7 @@
 #include "UiDeviceFixture.h"
 #include "core/DataManager.h"
 #include "ui/MouseOverManager.h"
+#include "ui/TextLabel.h"
 #include "win32/InputState.h"
 #include "win32/TestHooks.h"
 
@@ -202,6 +203,14 @@ TEST_F(GuiElementTest, GlidingApproachesTheTargetExponentially)
     EXPECT_FLOAT_EQ(element.right, 50.0f);
     element.Update();
     EXPECT_FLOAT_EQ(element.left, 64.0f);
+
+    // A 0.3 s frame (f = 2.4) goes the whole way and no further, and stays.
+    Frame(0.3f);
+    for (int frame = 0; frame < 2; ++frame) {
+        element.Update();
+        EXPECT_FLOAT_EQ(element.left, 100.0f);
+        EXPECT_FLOAT_EQ(element.right, 110.0f);
+    }
 }
 
 TEST_F(GuiElementTest, PointerWithoutAnIconIsTheTopLeftCorner)
@@ -306,4 +315,27 @@ TEST_F(GuiElementOnDevice, FrameTextureNeverWritesIntoTheSharedCacheRecord)
     frame->Release();
     video.OnLostDevice();
     other.OnLostDevice();
+}
+
+TEST_F(GuiElementTest, TheMouseOverTextFadesOutWhileNothingNamedIsHovered)
+{
+    MouseOverManager* mouseOver = MouseOverManager::Get();
+    TextLabel* label = mouseOver->GetTextLabel();
+    GuiElement* window = mouseOver->GetTextWindow();
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(window, nullptr);
+    // As if the text had been showing: both fully visible.
+    label->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    window->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    // Speed 10, factor 1, 0.05 s: each frame takes half of what is left toward the transparent target.
+    const float expected[] = {0.5f, 0.25f, 0.125f};
+    for (const float alpha : expected) {
+        Frame(0.05f);
+        mouseOver->Update();
+        EXPECT_FLOAT_EQ(label->colour.a, alpha);
+        EXPECT_FLOAT_EQ(label->colour.r, alpha);
+        EXPECT_FLOAT_EQ(window->colour.a, alpha);
+        EXPECT_FALSE(mouseOver->IsTextAnchored());
+    }
+    EXPECT_EQ(label->targetColour, D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f));
 }

@@ -148,3 +148,57 @@ TEST_F(GuiObjectTest, FactorWeighsTheCurrentColourAndNothingClamps)
     s.Update();
     EXPECT_FLOAT_EQ(s.colour.r, 1.2f);
 }
+
+TEST_F(GuiObjectTest, ALongFrameNeverCarriesAFadePastWhereItSettles)
+{
+    // dt x speed = 0.3 x 10 = 3: unbounded, 0 + (1 - 0) x 3 = 3, then 3 + (1 - 3) x 3 = -3, ...
+    struct Case {
+        int effect;
+        float factor;
+        float start;
+        float expected; // where the fade settles: goal / factor
+    };
+    const Case cases[] = {
+        {EFFECT_FADE_TO_TARGET, 1.0f, 0.0f, 1.0f},      {EFFECT_FADE_TO_BASE, 1.0f, 1.0f, 0.25f},
+        {EFFECT_FADE_TO_TARGET, 0.5f, 0.0f, 2.0f}, // the step stops at 1 / 0.5 = 2: 0 + 1 x 2
+        {EFFECT_FADE_ALPHA_TO_BASE, 1.0f, 1.0f, 0.25f}, {EFFECT_FADE_OUT, 1.0f, 0.8f, 0.0f},
+    };
+    for (const Case& c : cases) {
+        Swatch s;
+        s.effect = s.pendingEffect = c.effect;
+        s.speed = 10.0f;
+        s.factor = c.factor;
+        s.colour = D3DXCOLOR(c.start, c.start, c.start, c.start);
+        s.targetColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        s.baseColour = D3DXCOLOR(0.25f, 0.25f, 0.25f, 0.25f);
+        for (int frame = 0; frame < 3; ++frame) {
+            Frame(0.3f);
+            s.Update();
+            EXPECT_FLOAT_EQ(s.colour.a, c.expected) << "effect " << c.effect << " frame " << frame;
+        }
+    }
+}
+
+TEST_F(GuiObjectTest, APulseReversesOnceItIsWithinHalfAColourStepOfItsGoalOrPastIt)
+{
+    Swatch s;
+    s.effect = s.pendingEffect = EFFECT_PULSE;
+    s.colour = s.baseColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    s.targetColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    // 60 frames a second at speed 10: each frame keeps 1 - 1/6 of the distance. After 34 frames 0.00203 is
+    // left, more than half a colour step (0.00196); after 35, 0.00169.
+    for (int frame = 1; frame <= 35; ++frame) {
+        Frame(1.0f / 60.0f);
+        s.Update();
+        EXPECT_EQ(GuiObject::GetPulseFlag(), frame < 35) << frame;
+    }
+
+    // With a factor of 0.5 the colour heads for 2 and passes the target 1 on the way: that turns it too.
+    GuiObject::SetPulseFlag(true);
+    s.factor = 0.5f;
+    s.colour = D3DXCOLOR(0.9f, 0.9f, 0.9f, 0.9f);
+    Frame(0.1f); // 0.9 + (1 - 0.45) x 1 = 1.45
+    s.Update();
+    EXPECT_FLOAT_EQ(s.colour.r, 1.45f);
+    EXPECT_FALSE(GuiObject::GetPulseFlag());
+}

@@ -305,6 +305,13 @@ void GlDevice::CreateObjects()
         glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
         glDebugMessageCallback(PrintDebugMessage, nullptr);
     }
+    GLint depthBits = 0;
+    GLint stencilBits = 0;
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                          &depthBits);
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                          &stencilBits);
+    windowDepthStencil_ = depthBits == 24 && stencilBits == 8;
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glEnable(GL_PROGRAM_POINT_SIZE);
@@ -365,19 +372,166 @@ void GlDevice::BackEndShutdown()
     context_ = nullptr;
 }
 
-bool GlDevice::BindTarget(Surface* color, Surface* depth)
+bool GlDevice::WindowCanHoldBackBuffer()
 {
+    Surface* backBuffer = BackBufferSurface();
+    if (!clipControl_ || !backBuffer || !discardingSwap_)
+        return false;
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    SDL_GL_GetDrawableSize(sdlWindow_, &drawableWidth, &drawableHeight);
+    int x = 0, y = 0, w = 0, h = 0;
+    WindowBridge::GetPresentRect(Window(), &x, &y, &w, &h);
+    return x == 0 && y == 0 && w == drawableWidth && h == drawableHeight &&
+           w == static_cast<int>(backBuffer->Width()) && h == static_cast<int>(backBuffer->Height());
+}
+
+void GlDevice::SetWindowOrigin(bool window)
+{
+    if (window == targetIsWindow_)
+        return;
+    targetIsWindow_ = window;
+    // The window's rows run bottom-up: the lower-left clip origin puts the picture's top at its top. Clip
+    // control judges winding as the picture shows it under either origin, so the front face stays.
+    glClipControl(window ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    appliedChangeCount_ = ~0ull; // the viewport is counted from the other end now
+}
+
+GLint GlDevice::TargetY(GLint top, GLsizei height) const
+{
+    if (!targetIsWindow_ || !BackBufferSurface())
+        return top;
+    return static_cast<GLint>(BackBufferSurface()->Height()) - top - height;
+}
+
+void GlDevice::TakeBackBufferFromWindow()
+{
+    if (!backBufferInWindow_)
+        return;
+    backBufferInWindow_ = false;
+    // After a discarding Present the back buffer's pixels are undefined: nothing to bring over.
+    if (windowSwapped_)
+        return;
+    Surface* backBuffer = BackBufferSurface();
+    const GLuint framebuffer = backBuffer ? framebuffers_.FramebufferFor(backBuffer, nullptr, textures_, glState_) : 0;
+    if (!framebuffer)
+        return;
+    const GLint width = static_cast<GLint>(backBuffer->Width());
+    const GLint height = static_cast<GLint>(backBuffer->Height());
+    glState_.BindDrawFramebuffer(framebuffer);
+    SetWindowOrigin(false);
+    glState_.SetScissor(false);
+    glState_.SetColorMask(true, true, true, true);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    // Bottom-up rows into top-down ones.
+    glBlitFramebuffer(0, 0, width, height, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    appliedChangeCount_ = ~0ull;
+}
+
+void GlDevice::KeepLastFrame(GLint width, GLint height)
+{
+    lastFrame_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    lastFrameWidth_ = width;
+    lastFrameHeight_ = height;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    // B, G, R, A bytes: the window's own layout, read without conversion, and that of X8R8G8B8.
+    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, lastFrame_.data());
+}
+
+bool GlDevice::ReadLastFrame(Surface* surface)
+{
+    if (!backBufferInWindow_ || !windowSwapped_ || surface != BackBufferSurface() ||
+        static_cast<GLint>(surface->Width()) != lastFrameWidth_ ||
+        static_cast<GLint>(surface->Height()) != lastFrameHeight_ ||
+        (surface->Format() != D3DFMT_X8R8G8B8 && surface->Format() != D3DFMT_A8R8G8B8))
+        return false;
+    const size_t rowBytes = static_cast<size_t>(lastFrameWidth_) * 4;
+    for (GLint row = 0; row < lastFrameHeight_; ++row) {
+        uint8_t* out = surface->Bits() + static_cast<size_t>(row) * static_cast<size_t>(surface->Pitch());
+        std::memcpy(out, lastFrame_.data() + static_cast<size_t>(lastFrameHeight_ - 1 - row) * rowBytes, rowBytes);
+        for (GLint column = 0; column < lastFrameWidth_; ++column)
+            out[column * 4 + 3] = 0xFF; // the window's picture is opaque
+    }
+    return true;
+}
+
+bool GlDevice::BindTarget(Surface* color, Surface* depth, bool needsDepth)
+{
+    if (color && color == BackBufferSurface()) {
+        if (!backBufferBoundThisFrame_) {
+            backBufferBoundThisFrame_ = true;
+            if (WindowCanHoldBackBuffer()) {
+                // Whatever the window showed stays the back buffer's picture until drawn over.
+                if (!backBufferInWindow_)
+                    windowSwapped_ = false;
+                backBufferInWindow_ = true;
+            } else {
+                TakeBackBufferFromWindow();
+            }
+        }
+        if (backBufferInWindow_ && needsDepth && !(depth == AutoDepthSurface() && WindowCanHoldAutoDepth()))
+            TakeBackBufferFromWindow();
+        if (backBufferInWindow_) {
+            if (needsDepth)
+                MoveAutoDepth(true);
+            // After a discarding Present the back buffer's pixels are undefined, as the window's back buffer is.
+            windowSwapped_ = false;
+            glState_.BindDrawFramebuffer(0);
+            SetWindowOrigin(true);
+            return true;
+        }
+    }
+    if (depth && depth == AutoDepthSurface())
+        MoveAutoDepth(false);
     const GLuint framebuffer = framebuffers_.FramebufferFor(color, depth, textures_, glState_);
     if (!framebuffer)
         return false;
     glState_.BindDrawFramebuffer(framebuffer);
+    SetWindowOrigin(false);
     return true;
+}
+
+bool GlDevice::WindowCanHoldAutoDepth() const
+{
+    const Surface* depth = AutoDepthSurface();
+    return windowDepthStencil_ && depth && depth->Format() == D3DFMT_D24S8;
+}
+
+void GlDevice::MoveAutoDepth(bool toWindow)
+{
+    if (toWindow == autoDepthInWindow_)
+        return;
+    autoDepthInWindow_ = toWindow;
+    Surface* backBuffer = BackBufferSurface();
+    const GLuint own =
+        backBuffer ? framebuffers_.FramebufferFor(backBuffer, AutoDepthSurface(), textures_, glState_) : 0;
+    if (!own)
+        return;
+    const GLint width = static_cast<GLint>(backBuffer->Width());
+    const GLint height = static_cast<GLint>(backBuffer->Height());
+    glState_.OpenWriteMasksForClear();
+    glState_.SetScissor(false);
+    // The window's rows run bottom-up, the surface's top-down.
+    if (toWindow) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, own);
+        glState_.BindDrawFramebuffer(0);
+    } else {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glState_.BindDrawFramebuffer(own);
+    }
+    glBlitFramebuffer(0, 0, width, height, 0, height, width, 0, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                      GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    appliedChangeCount_ = ~0ull;
 }
 
 HRESULT GlDevice::BackEndClear(const ClearRequest& request)
 {
     MakeCurrent();
-    if (!BindTarget(request.renderTarget, request.depthStencil))
+    const bool needsDepth = request.depthStencil && (request.flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL));
+    if (!BindTarget(request.renderTarget, request.depthStencil, needsDepth))
         return D3D_OK;
     glState_.OpenWriteMasksForClear();
     GLbitfield mask = 0;
@@ -402,8 +556,8 @@ HRESULT GlDevice::BackEndClear(const ClearRequest& request)
         } else {
             for (UINT i = 0; i < request.rectCount; ++i) {
                 const RECT& r = request.rects[i];
-                // Rows count from the top in our framebuffers, so the rectangle needs no flipping.
-                glState_.SetScissor(true, r.left, r.top, r.right - r.left, r.bottom - r.top);
+                // Rows count from the top in our framebuffers, so there the rectangle needs no flipping.
+                glState_.SetScissor(true, r.left, TargetY(r.top, r.bottom - r.top), r.right - r.left, r.bottom - r.top);
                 glClear(mask);
             }
         }
@@ -417,8 +571,8 @@ void GlDevice::ApplyRenderStates()
     const DeviceState& s = State();
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
-    glState_.SetViewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
-                         static_cast<GLsizei>(vp.Height));
+    glState_.SetViewport(static_cast<GLint>(vp.X), TargetY(static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Height)),
+                         static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
     glState_.SetDepthRange(std::clamp(vp.MinZ, 0.0f, 1.0f), std::clamp(vp.MaxZ, 0.0f, 1.0f));
     glState_.SetScissor(false);
 
@@ -643,7 +797,9 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
 {
     MakeCurrent();
     const DeviceState& s = State();
-    if (!BindTarget(s.renderTarget, s.depthStencil))
+    const DWORD* rs = s.renderStates;
+    const bool needsDepth = s.depthStencil && (rs[D3DRS_ZENABLE] != D3DZB_FALSE || rs[D3DRS_STENCILENABLE]);
+    if (!BindTarget(s.renderTarget, s.depthStencil, needsDepth))
         return D3D_OK;
     if (s.changeCount != appliedChangeCount_) {
         ApplyRenderStates();
@@ -742,6 +898,17 @@ HRESULT GlDevice::BackEndDraw(const DrawCall& call)
 HRESULT GlDevice::BackEndPresent()
 {
     MakeCurrent();
+    backBufferBoundThisFrame_ = false;
+    if (backBufferInWindow_) {
+        // The frame is in the window already.
+        KeepLastFrame(static_cast<GLint>(BackBufferSurface()->Width()),
+                      static_cast<GLint>(BackBufferSurface()->Height()));
+        SDL_GL_SwapWindow(sdlWindow_);
+        windowSwapped_ = true;
+        ReportEarlyPresent();
+        appliedChangeCount_ = ~0ull;
+        return D3D_OK;
+    }
     Surface* backBuffer = BackBufferSurface();
     const GLuint image = framebuffers_.ColorTexture(backBuffer, textures_, glState_);
     if (!image || !presentProgram_)
@@ -766,6 +933,7 @@ HRESULT GlDevice::BackEndPresent()
     }
 
     glState_.BindDrawFramebuffer(0);
+    SetWindowOrigin(false);
     glState_.SetScissor(false);
     glState_.SetColorMask(true, true, true, true);
     if (w < drawableWidth || h < drawableHeight) {
@@ -807,6 +975,12 @@ HRESULT GlDevice::BackEndReset(const D3DPRESENT_PARAMETERS& pp, bool /*first*/)
                                     static_cast<int>(pp.BackBufferHeight));
     WindowBridge::SetSuppressSizeEvents(false);
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    // The back buffer is made anew; nothing of it is in the window.
+    discardingSwap_ = pp.SwapEffect == D3DSWAPEFFECT_DISCARD;
+    autoDepthInWindow_ = false;
+    backBufferInWindow_ = false;
+    windowSwapped_ = false;
+    backBufferBoundThisFrame_ = false;
     appliedChangeCount_ = ~0ull;
     vertexInputValid_ = false;
     return D3D_OK;
@@ -815,8 +989,12 @@ HRESULT GlDevice::BackEndReset(const D3DPRESENT_PARAMETERS& pp, bool /*first*/)
 HRESULT GlDevice::BackEndReadSurface(Surface* surface)
 {
     MakeCurrent();
-    if (!surface || !surface->Bits())
+    if (!surface || !surface->MakeBits())
         return D3DERR_INVALIDCALL;
+    if (ReadLastFrame(surface))
+        return D3D_OK;
+    if (surface == BackBufferSurface())
+        TakeBackBufferFromWindow();
     const GlPixelFormat format = GlTextureCache::FormatFor(surface->Format());
     const GLuint framebuffer = framebuffers_.FramebufferFor(surface, nullptr, textures_, glState_);
     if (!format.supported || !framebuffer)

@@ -8,8 +8,17 @@
 //   without it the vertex code flips y and maps depth itself. Either way viewports, clear rectangles and
 //   read-backs count rows from the top, and textures (uploaded or rendered) are sampled with v = 0 at
 //   row 0, the top, as in Direct3D.
-// - Present blits the back buffer, scaled to fit with black bars, to the window and swaps; the back
-//   buffer keeps its pixels, so a screenshot after Present reads the last frame.
+// - When the back buffer has the window's size and fills it, the swap effect discards and clip control is
+//   there, the back buffer is drawn straight into the window (GL's default framebuffer, flipped to
+//   bottom-up by the clip origin) and Present only swaps: no pass copies the picture. The window's own
+//   depth-stencil buffer then holds the automatic depth-stencil surface's contents (copied over, and back
+//   when another target uses that surface). A draw or clear of the back buffer that needs another
+//   depth-stencil surface, a change of size, or a read of the back buffer first copies the window's picture
+//   into the back buffer's own texture, and the frame goes on there. Present reads the finished frame into
+//   memory before the swap (in the window's own layout, a plain copy), so a screenshot after Present still
+//   reads the last frame.
+// - Otherwise Present draws the back buffer, scaled to fit with black bars, over the window and swaps; the
+//   back buffer keeps its pixels.
 // - Only the drawing thread calls GL. Resources created on other threads are uploaded at first use.
 
 #include "d3d9/DeviceBase.h"
@@ -20,6 +29,7 @@
 #include "d3d9/gl/GlTextureCache.h"
 
 #include <memory>
+#include <vector>
 
 struct SDL_Window;
 struct FvfLayout;
@@ -36,6 +46,8 @@ public:
     bool HasClipControl() const { return clipControl_; }
     // Fixed-function programs made so far (each state combination once).
     size_t FixedFunctionProgramCount() const { return fixedFunction_ ? fixedFunction_->ProgramCount() : 0; }
+    // Whether the back buffer's picture is being drawn in the window itself (see above).
+    bool BackBufferInWindow() const { return backBufferInWindow_; }
 
 protected:
     HRESULT BackEndClear(const ClearRequest& request) override;
@@ -54,7 +66,25 @@ private:
 
     void CreateObjects();
     void CreatePresentProgram();
-    bool BindTarget(Surface* color, Surface* depth);
+    // Binds the framebuffer that draws into color and depth. needsDepth: the operation reads or writes the
+    // depth-stencil surface.
+    bool BindTarget(Surface* color, Surface* depth, bool needsDepth);
+    // Whether the back buffer may be drawn straight into the window this frame.
+    bool WindowCanHoldBackBuffer();
+    // Copies the window's picture of the back buffer into the back buffer's texture; later drawing goes there.
+    void TakeBackBufferFromWindow();
+    // Keeps the window's finished frame before the swap leaves it undefined.
+    void KeepLastFrame(GLint width, GLint height);
+    // The kept frame into the back buffer's memory, when that is what a read after Present asks for.
+    bool ReadLastFrame(Surface* surface);
+    // Whether the window's depth-stencil buffer can stand for the automatic depth-stencil surface.
+    bool WindowCanHoldAutoDepth() const;
+    // Moves the automatic depth-stencil surface's contents into the window's buffer or back.
+    void MoveAutoDepth(bool toWindow);
+    // Sets the clip origin and front face for drawing into the window (bottom-up) or our framebuffers.
+    void SetWindowOrigin(bool window);
+    // A rectangle of the current target, rows from the top, in GL window coordinates.
+    GLint TargetY(GLint top, GLsizei height) const;
     void ApplyRenderStates();
     void UpdateFixedFunctionUniforms();
     void BuildFixedFunctionKey(const FvfLayout& layout, FixedFunctionKey* key) const;
@@ -84,6 +114,25 @@ private:
     UINT vertexInputStride_ = 0;
     DWORD vertexInputFvf_ = 0;
     unsigned enabledAttributes_ = 0;
+
+    // The back buffer's picture is in the window: in its back buffer while drawing, its front buffer after
+    // the swap (windowSwapped_).
+    bool backBufferInWindow_ = false;
+    bool windowSwapped_ = false;
+    // The last frame shown from the window, rows bottom-up as the window has them: what a read of the back
+    // buffer after Present sees.
+    std::vector<uint8_t> lastFrame_;
+    GLint lastFrameWidth_ = 0;
+    GLint lastFrameHeight_ = 0;
+    // The back buffer has been bound since the last Present (the window's fitness is judged at the first).
+    bool backBufferBoundThisFrame_ = false;
+    bool targetIsWindow_ = false;
+    // The window has a 24-bit depth and 8-bit stencil buffer, and the automatic depth-stencil surface's
+    // contents are in it (while the back buffer is drawn in the window, draws that test depth use it).
+    bool windowDepthStencil_ = false;
+    bool autoDepthInWindow_ = false;
+    // Only a discarding swap may leave the back buffer's pixels to the window's swap.
+    bool discardingSwap_ = false;
 
     FixedFunctionUniforms uniforms_{};
     uint32_t serial_ = 0;

@@ -126,8 +126,11 @@ HRESULT NullDevice::BackEndClear(const ClearRequest& request)
     lastClear_.rectCount = request.rectCount;
     lastClear_.firstRect = request.rects[0];
     Surface* target = request.renderTarget;
-    if ((request.flags & D3DCLEAR_TARGET) && target && target->Bits()) {
+    if ((request.flags & D3DCLEAR_TARGET) && target) {
         std::lock_guard<std::mutex> guard(target->DataMutex());
+        // Without a GPU the memory copy is where a clear lands.
+        if (!target->MakeBits())
+            return D3D_OK;
         for (UINT i = 0; i < request.rectCount; ++i)
             PixelFormat::FillRect(target->Bits(), target->Pitch(), target->Format(), request.rects[i], request.color);
         target->MarkChanged();
@@ -168,10 +171,14 @@ HRESULT NullDevice::BackEndReset(const D3DPRESENT_PARAMETERS& presentationParame
 {
     if (!first)
         ++resetCount_;
-    // Pointer positions are reported in back-buffer pixels whichever device draws.
-    if (Window())
+    // Full screen and pointer positions in back-buffer pixels are the window's, whichever device draws.
+    if (Window()) {
+        WindowBridge::SetSuppressSizeEvents(true);
+        WindowBridge::SetFullscreen(Window(), !presentationParameters.Windowed);
         WindowBridge::SetBackBufferSize(Window(), static_cast<int>(presentationParameters.BackBufferWidth),
                                         static_cast<int>(presentationParameters.BackBufferHeight));
+        WindowBridge::SetSuppressSizeEvents(false);
+    }
     return D3D_OK;
 }
 

@@ -1,8 +1,12 @@
 #include "NullDeviceFixture.h"
+#include "win32/Log.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -39,6 +43,30 @@ TEST(Direct3DCreate, OnlyTheVersionWeImplement)
     EXPECT_EQ(d3d->AddRef(), 2u);
     EXPECT_EQ(d3d->Release(), 1u);
     EXPECT_EQ(d3d->Release(), 0u);
+}
+
+TEST(Direct3DCreate, WithoutADisplayOnlyAVideoDriverAskedForByNameWillDo)
+{
+    std::vector<std::pair<std::string, std::string>> saved;
+    for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (const char* value = std::getenv(name))
+            saved.emplace_back(name, value);
+        ::unsetenv(name);
+    }
+    {
+        // SDL would settle for its offscreen driver, and the game would run where nobody sees it.
+        LogCapture log;
+        EXPECT_EQ(Direct3DCreate9(32), nullptr);
+        EXPECT_EQ(log.Count("no-display"), 1);
+    }
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    IDirect3D9* d3d = Direct3DCreate9(32);
+    EXPECT_NE(d3d, nullptr);
+    if (d3d)
+        d3d->Release();
+    ::unsetenv("SDL_VIDEODRIVER");
+    for (const auto& [name, value] : saved)
+        ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 TEST_F(Direct3DTest, HalDeviceMeetsTheGamesRequirements)

@@ -1,5 +1,8 @@
 #include "NullDeviceFixture.h"
 
+#include "d3d9/Surface.h"
+
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -13,6 +16,52 @@ const uint8_t* PixelAt(const D3DLOCKED_RECT& locked, int x, int y)
 } // namespace
 
 using ResetAndClear = NullDeviceTest;
+
+TEST_F(ResetAndClear, RenderTargetsMakeTheirMemoryCopyOnlyWhenLookedAt)
+{
+    IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(64, 32, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr),
+              D3D_OK);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(64, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+        D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    IDirect3DTexture9* plain = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &plain, nullptr), D3D_OK);
+    IDirect3DSurface9* plainLevel = nullptr;
+    ASSERT_EQ(plain->GetSurfaceLevel(0, &plainLevel), D3D_OK);
+
+    for (IDirect3DSurface9* surface : {target, level, backBuffer})
+        EXPECT_EQ(dynamic_cast<Surface*>(surface)->Bits(), nullptr);
+    // A texture filled from memory keeps its copy from the start.
+    EXPECT_NE(dynamic_cast<Surface*>(plainLevel)->Bits(), nullptr);
+
+    // Looked at: zeros where nothing was drawn, the clear where it was.
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(level->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(PixelAt(locked, 63, 31)[2], 0);
+    level->UnlockRect();
+    device->SetRenderTarget(0, target);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(10, 20, 30), 1.0f, 0);
+    ASSERT_EQ(target->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(PixelAt(locked, 63, 31)[0], 30);
+    EXPECT_EQ(PixelAt(locked, 0, 0)[2], 10);
+    target->UnlockRect();
+    device->SetRenderTarget(0, backBuffer);
+
+    for (IUnknown* object : std::initializer_list<IUnknown*>{plainLevel, plain, backBuffer, level, texture, target})
+        object->Release();
+    // The back buffer made again by a reset has no copy either.
+    D3DPRESENT_PARAMETERS pp = WindowedParameters();
+    ASSERT_EQ(device->Reset(&pp), D3D_OK);
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    EXPECT_EQ(dynamic_cast<Surface*>(backBuffer)->Bits(), nullptr);
+    backBuffer->Release();
+}
 
 TEST_F(ResetAndClear, ResetRefusedWhileADefaultPoolRenderTargetLives)
 {

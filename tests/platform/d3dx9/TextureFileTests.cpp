@@ -238,7 +238,7 @@ TEST_F(TextureFiles, SavedBmpIsBottomUpTwentyFourBitWithPaddedRows)
     const RECT outside{2, 0, 4, 2};
     EXPECT_EQ(D3DXSaveSurfaceToFileA(PathOf("bad.bmp").c_str(), D3DXIFF_BMP, surface, nullptr, &outside),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXSaveSurfaceToFileA(PathOf("shot.png").c_str(), D3DXIFF_PNG, surface, nullptr, nullptr),
+    EXPECT_EQ(D3DXSaveSurfaceToFileA(PathOf("shot.dds").c_str(), D3DXIFF_DDS, surface, nullptr, nullptr),
               D3DERR_INVALIDCALL);
     surface->Release();
     const Bytes part = ReadBytes("part.bmp");
@@ -246,7 +246,7 @@ TEST_F(TextureFiles, SavedBmpIsBottomUpTwentyFourBitWithPaddedRows)
     EXPECT_EQ(Le32(part, 18), 2u);
     EXPECT_EQ(part[54 + 2], 110); // bottom row starts at x = 1
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.bmp"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "shot.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "shot.dds"));
 
     // The texture's own save writes level 0; TGA keeps the alpha.
     ASSERT_EQ(D3DXSaveTextureToFileA(PathOf("level0.tga").c_str(), D3DXIFF_TGA, texture, nullptr), D3D_OK);
@@ -254,6 +254,17 @@ TEST_F(TextureFiles, SavedBmpIsBottomUpTwentyFourBitWithPaddedRows)
     ASSERT_EQ(D3DXCreateTextureFromFileA(device, PathOf("level0.tga").c_str(), &fromTga), D3D_OK);
     EXPECT_EQ(Texel(fromTga, 0, 1, 1), 0x406E07C8u);
     fromTga->Release();
+    // So does PNG, read back through the PNG decoder.
+    ASSERT_EQ(texture->GetSurfaceLevel(0, &surface), D3D_OK);
+    ASSERT_EQ(D3DXSaveSurfaceToFileA(PathOf("level0.png").c_str(), D3DXIFF_PNG, surface, nullptr, nullptr), D3D_OK);
+    surface->Release();
+    const Bytes png = ReadBytes("level0.png");
+    ASSERT_GE(png.size(), 8u);
+    EXPECT_EQ(png[1], 'P');
+    IDirect3DTexture9* fromPng = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device, PathOf("level0.png").c_str(), &fromPng), D3D_OK);
+    EXPECT_EQ(Texel(fromPng, 0, 1, 1), 0x406E07C8u);
+    fromPng->Release();
 }
 
 TEST_F(TextureFiles, BackBufferSavesTheLastFrameAndAMissingDirectoryWritesNothing)

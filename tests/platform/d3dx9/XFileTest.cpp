@@ -1,6 +1,7 @@
 #include "NullDeviceTest.h"
 #include "TestAllocator.h"
 #include "d3dx9/D3DX9.h"
+#include "d3dx9/Mesh.h"
 #include "win32/Log.h"
 
 #include <chrono>
@@ -248,6 +249,9 @@ TEST_F(XFileTest, SmallPaletteSplitsTheFacesIntoCombinationsOfAtMostThatManyBone
     EXPECT_EQ(converted->DrawSubset(0), D3D_OK);
     EXPECT_EQ(converted->DrawSubset(0), D3D_OK);
     EXPECT_EQ(null->PrimitiveCount() - before, 6u);
+    auto* drawn = dynamic_cast<Mesh*>(converted);
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(drawn->UploadCount(), 1u);
     table->Release();
     converted->Release();
 }

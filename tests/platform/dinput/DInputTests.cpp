@@ -169,6 +169,32 @@ TEST_F(DInputTest, EachKeyReadsAtItsKeyCode)
     }
 }
 
+TEST_F(DInputTest, ATapBetweenTwoReadsCountsAsPressedInTheNextReadOnly)
+{
+    OpenKeyboard();
+    OpenMouse();
+    // Down and up again before the frame reads: Alt+Enter tapped quickly.
+    InputState::Get().InjectKey(USB_RALT, true);
+    InputState::Get().InjectKey(USB_RETURN, true);
+    InputState::Get().InjectKey(USB_RETURN, false);
+    InputState::Get().InjectKey(USB_RALT, false);
+    InputState::Get().InjectButton(0, true);
+    InputState::Get().InjectButton(0, false);
+    const std::array<BYTE, 256> keys = Keys();
+    EXPECT_EQ(keys[0xB8], 0x80);
+    EXPECT_EQ(keys[0x1C], 0x80);
+    EXPECT_EQ(Mouse().rgbButtons[0], 0x80);
+    // The press has been seen: the next frame finds the keys up.
+    EXPECT_EQ(Keys()[0x1C], 0x00);
+    EXPECT_EQ(Mouse().rgbButtons[0], 0x00);
+    // A key still held reads down in every frame.
+    InputState::Get().InjectKey(USB_W, true);
+    EXPECT_EQ(Keys()[0x11], 0x80);
+    EXPECT_EQ(Keys()[0x11], 0x80);
+    InputState::Get().InjectKey(USB_W, false);
+    EXPECT_EQ(Keys()[0x11], 0x00);
+}
+
 TEST_F(DInputTest, MouseMotionAndWheelAccumulateBetweenReads)
 {
     InputState::Get().InjectMotion(40, 40); // before the device exists: not part of any read

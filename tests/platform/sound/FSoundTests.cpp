@@ -356,15 +356,14 @@ TEST_F(FSoundTest, NoAudioDeviceGoesSilentWithOneLineQuicklyAndKeepsWorking)
         if (c.device)
             ::setenv("AUDIODEV", c.device, 1);
         ::testing::internal::CaptureStderr();
-        double slowestInit = 0.0;
+        double initSeconds = 0.0;
         signed char started[5] = {};
         int channel = -1;
         FSOUND_SAMPLE* sample = nullptr;
         for (int round = 0; round < 5; ++round) {
             const auto before = std::chrono::steady_clock::now();
             started[round] = FSOUND_Init(44100, 32, 0);
-            slowestInit =
-                std::max(slowestInit, std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count());
+            initSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
             if (round == 0) {
                 sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), 0, 0, 0);
                 channel = FSOUND_PlaySound(31, sample);
@@ -381,7 +380,8 @@ TEST_F(FSoundTest, NoAudioDeviceGoesSilentWithOneLineQuicklyAndKeepsWorking)
             EXPECT_EQ(result, 1) << c.driver;
         EXPECT_NE(sample, nullptr) << c.driver;
         EXPECT_EQ(channel, 31) << c.driver;
-        EXPECT_LT(slowestInit, 0.05) << c.driver;
+        // Waiting for the old driver's watcher would take 50 ms a start on average, 250 ms for the five.
+        EXPECT_LT(initSeconds, 0.12) << c.driver;
     }
     // Said once in the process's life.
     EXPECT_NE(said.find("no audio device"), std::string::npos) << said;

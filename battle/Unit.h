@@ -1,0 +1,292 @@
+#pragma once
+// One combatant on the board: an object with statistics, action points, a state, timed effects, abilities, a
+// skinned model, particle emitters, sound lists, two floating combat texts and four bar quads. The class
+// units fill it from their definition files; the rules here decide which command it may take, resolve its
+// attacks and its defence, tick its timed effects and begin and end its turns.
+//
+// What reaches above the battle layer goes through the registered interfaces: the battle session (turns,
+// slow motion, ring emitters, shake), the command HUD (greyed buttons, highlight, turn order), the board view
+// (glows), the board pointer (the HUD under the pointer) and the combat-text factory (labels).
+
+#include "battle/BoardUnit.h"
+#include "battle/CombatText.h"
+#include "battle/Object.h"
+#include "battle/TimedEffect.h"
+#include "battle/UnitDefinition.h"
+#include "battle/UnitStats.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AnimatedMesh;
+class Decal;
+class ParticleEmitter;
+class WorldQuad;
+
+class Unit : public Object, public BoardUnit
+{
+public:
+    static constexpr int SOUND_SLOTS = 15;
+    static constexpr int VOICE_SLOTS = 22;
+    static constexpr int EMITTERS = 6;
+    static constexpr int EMITTER_INVINCIBLE = 0;
+    static constexpr int EMITTER_BLOOD = 1;
+    static constexpr int EMITTER_CRITICAL = 2;
+    static constexpr int EMITTER_FOCUS = 3;
+    static constexpr int EMITTER_DEATH_FIRST = 4;
+    static constexpr int EMITTER_DEATH_SECOND = 5;
+    // Sound slots.
+    static constexpr int SOUND_FOOTSTEP = 0;
+    static constexpr int SOUND_ABILITY = 2;
+    static constexpr int SOUND_ATTACK = 6;
+    static constexpr int SOUND_CRITICAL = 8;
+    static constexpr int SOUND_DEATH = 10;
+    static constexpr int SOUND_DEFEND = 11;
+    static constexpr int SOUND_FOCUS = 12;
+    static constexpr int SOUND_PAIN = 13;
+    // Voice slots.
+    static constexpr int VOICE_ATTACK = 0;
+    static constexpr int VOICE_DEFEND = 3;
+    static constexpr int VOICE_FOCUS = 5;
+    static constexpr int VOICE_MOVE = 7;
+    static constexpr int VOICE_GENERAL = 10;
+    static constexpr int VOICE_TURN_START = 15;
+    static constexpr int VOICE_DEATH = 18;
+    // Action point costs and thresholds.
+    static constexpr int MOVE_COST = 5;
+    static constexpr int ATTACK_COST = 6;
+    static constexpr int FOCUS_COST = 2;
+    static constexpr int DEFEND_COST = 4;
+    // World units per hex step when ranges are compared with the distance between hex centres.
+    static constexpr float RANGE_STEP = 112.0f;
+    static constexpr float NORMAL_WIND_UP = 0.25f;
+    static constexpr float CRITICAL_WIND_UP = 0.75f;
+    // The attack start time once the wind-up is over.
+    static constexpr float WIND_UP_OVER = -1.0f;
+    static constexpr float BAR_LIFT = 220.0f;
+    static constexpr float EFFECT_LIFT = 200.0f;
+    static constexpr float EFFECT_SPACING = 60.0f;
+    static constexpr float LABEL_X = 600.0f;
+    static constexpr float LABEL_SPACING = 12.0f;
+    static constexpr float LABEL_OFFSET_X = 96.0f;
+
+    Unit();
+    ~Unit() override;
+
+    // Object and board unit.
+    Object* AsObject() override { return this; }
+    Hex* GetHex() const override { return hex; }
+    void SetPosition(int row, int col) override { Object::SetPosition(row, col); }
+    void FaceTowards(float x, float z, float rate) override { Object::FaceTowards(x, z, rate); }
+    void Update() override;
+    void DrawGeometry() override;
+    void Render() override { Object::Render(); }
+    void Release() override;
+    void OnLostDevice() override;
+    void OnResetDevice() override;
+    bool InitPresentation(Player* owner) override;
+    void Load(const std::string& fileName) override;
+    virtual void LoadModel() { }
+    virtual void PlayAbilityEffect(const std::string& abilityName) { (void)abilityName; }
+    virtual void SetupVoices() { }
+
+    // Presentation.
+    void CreateEmitters();
+    void CreateTexts();
+    void UpdateOverlay();
+    void QueueTexts() override;
+    void SetTextVisible(bool visible) override;
+    void SetBarsAlpha(int fadeState);
+    void ShowFloatingText(bool clear);
+    void StartEmitter(const std::string& fileName, int index);
+    void AddAnimationSuffix(const std::string& suffix) { animationSuffixes.push_back(suffix); }
+    void LoadAnimations(const std::string& baseName);
+    void LoadMesh(const std::string& fileName);
+    bool PlayAnimation(const std::string& name, bool loop);
+    void QueueVoice(int slot) override;
+    void QueueSound(int slot);
+    // A voice of the general shouts, picked at random.
+    void QueueGeneralShout();
+    void UpdateTimers();
+    void UpdateEffects();
+
+    // Stats, target and commands.
+    // Copies the block, then fills health and mana from strength and intelligence.
+    void InitStats(const UnitStats& values);
+    Player* GetOwner() const override { return owner; }
+    BoardUnit* GetTarget() const override { return target; }
+    void SetTarget(BoardUnit* newTarget) override;
+    void ClearTarget() override { SetTarget(nullptr); }
+    void SpendActionPoints(int points);
+    void RefreshCommandButtons();
+    bool HasActiveEffect(EffectType type) const override;
+    void ClaimDefendedHexes() override;
+    // Claims only while defending.
+    void ClaimDefendedHexesIfDefending();
+    bool CanMove() const override;
+    bool CanAttack() const;
+    bool CanFocus() const;
+    bool CanDefend() const;
+    UnitState GetState() const override { return state; }
+    void SetState(UnitState newState) override;
+    void ApplyStateVisuals();
+    int GetMovementRadius() const override { return stats.movementRadius; }
+    int GetMeleeRange() const override { return stats.meleeRange; }
+    int GetRangedRange() const override { return stats.rangedRange; }
+    int GetDefendRadius() const override { return stats.defendRadius; }
+    void ForgetUnit(BoardUnit* gone) override;
+
+    // Attacks.
+    bool AttackCommand() override;
+    TargetCheck CheckTarget() override;
+    TargetCheck GetTargetCheck() const override { return targetCheck; }
+    void BeginAttack();
+    bool AttackWindUp() override;
+    void ResolveAttack();
+    DefenceOutcome TakeAttack(Unit* attacker);
+    void PlayDeathEffect();
+    DefenceOutcome DefenceRoll(Unit* attacker, AttackKind kind);
+    static float ArmourReduction(ArmourType armour);
+    static int SizeModifier(SizeCategory size);
+    // Half the agility, truncated, and the size's modifier; at most 90.
+    int DodgeChance() const;
+
+    // Timed effects.
+    TimedEffect CreateTimedEffect();
+    void ApplyModifier(TimedEffect& effect);
+    void RestoreModifier(TimedEffect& effect);
+    void AddTimedEffect(TimedEffect effect);
+    void TickEffects(uint8_t phase);
+    static void ReleaseTimedEffectAttachments(TimedEffect& effect);
+
+    // Turns and stances.
+    void BeginTurn();
+    void EndTurn();
+    void AdjustInitiative() override;
+    void StartDefend();
+    void EndDefend(bool animate);
+    void StartFocus();
+    void EndFocus(bool animate);
+
+    // Movement.
+    std::vector<Hex*>& GetPath() override { return path; }
+    int FindPath(Hex* targetHex, int& count) override;
+    bool StartMove() override;
+    void WalkStep();
+    void StartFootsteps();
+    void UpdateFootsteps();
+    // Damage from an enemy's phalanx whose zone covers the hex the walk ended on.
+    void ZoneOfControl(Hex& arrival);
+    static constexpr float ARRIVAL_DISTANCE = 5.0f;
+    static constexpr float FOOTSTEP_PERIOD = 0.933333f;
+    static constexpr float SECOND_FOOTSTEP_START = -0.43333f;
+
+    // Abilities.
+    const SpellDefinition* GetSelectedAbility() const override;
+    void DeselectAbility() override { selectedAbility = -1; }
+    // Appends a copy of the named spell with its uses; a name without a spell adds nothing.
+    void AddAbility(const std::string& abilityName, int uses);
+    void SelectAbility(const std::string& abilityName);
+    void UseAbility(Hex* hovered) override;
+    void CastSpell(BoardUnit* spellTarget) override;
+    bool AbilityReady() override;
+    void StartAreaEmitters();
+    void ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability);
+    // Appends a running emitter of the file to a list; with a point, the emitter aims at it.
+    static void AddEmitter(std::vector<std::unique_ptr<ParticleEmitter>>& list, const std::string& file,
+                           const D3DXVECTOR3* point);
+    // The one cast delay that every unit shares.
+    static float GetCastTimer();
+    static void SetCastTimer(float seconds);
+
+    // Combat attributes.
+    float initiativeWeight = 1.0f;
+    float secondFactor = 1.0f;
+    float thirdFactor = 1.0f;
+    int32_t missChance = 5;
+    int32_t criticalChance = 35;
+    bool critical = false;
+    bool secondAttack = false;
+    RatingLevel resistanceLevel = RatingLevel::NONE;
+    int32_t holyResistance = 0;
+    int32_t natureResistance = 0;
+    int32_t arcaneResistance = 0;
+    int32_t shadowResistance = 0;
+    PrimaryAttribute primaryAttribute = PrimaryAttribute::STRENGTH;
+    int32_t initiative = 50;
+    UnitStats stats;
+    ArmourType armour = ArmourType::CLOTH;
+    SizeCategory size = SizeCategory::MEDIUM;
+
+    // Links.
+    Player* owner = nullptr;
+    std::unique_ptr<AnimatedMesh> model;
+    Unit* target = nullptr;
+    Unit* lastTarget = nullptr;
+
+    std::array<std::string, SOUND_SLOTS> sounds;
+    std::array<std::string, VOICE_SLOTS> voices;
+    std::array<std::unique_ptr<ParticleEmitter>, EMITTERS> emitters;
+    std::vector<std::unique_ptr<ParticleEmitter>> castEmitters;
+    std::vector<std::unique_ptr<ParticleEmitter>> effectEmitters;
+    std::vector<std::unique_ptr<ParticleEmitter>> aimEmitters;
+    std::vector<std::string> animationSuffixes;
+    std::vector<TimedEffect> timedEffects;
+    std::vector<SpellDefinition> abilities;
+    int selectedAbility = -1;
+
+    UnitState state = IDLE;
+    UnitState pendingState = UNIT_STATE_NONE;
+    bool waiting = true;
+
+    AttackKind attackKind = AttackKind::NORMAL;
+    float damage = 0.0f;
+    TargetCheck targetCheck = OUT_OF_RANGE;
+    DefenceOutcome defenceOutcome = DefenceOutcome::HIT;
+    Hex* abilityTarget = nullptr;
+    std::vector<Hex*> path;
+
+    // Label 1 is the combat text the rules write.
+    std::array<std::unique_ptr<CombatText>, 2> labels;
+    std::unique_ptr<WorldQuad> frameQuad;
+    std::unique_ptr<WorldQuad> badgeQuad;
+    std::unique_ptr<WorldQuad> healthQuad;
+    std::unique_ptr<WorldQuad> manaQuad;
+    std::unique_ptr<Decal> shadow;
+    float movementSpeed = 200.0f;
+    float turnTimer = 0.0f;
+    float waitTimer = 0.0f;
+    float footstepTimers[2] = {0.0f, 0.0f};
+    float meleeHitTime = 0.0f;
+    float criticalHitTime = 0.0f;
+    float thirdHitTime = 0.0f;
+    float attackStartTime = WIND_UP_OVER;
+    std::string name = "No Name";
+    std::string fileName = "No File";
+    bool myTurn = false;
+    bool targeted = false;
+    bool alive = true;
+    bool visible = false;
+    bool slowMotionRequested = false;
+
+private:
+    // Stances entered at the end of a turn are part of that turn's end: they ask the session for no turn.
+    bool endingTurn = false;
+    // The wind-up found no attack animation to wait for.
+    bool resolveWithoutAnimation = false;
+
+    CombatText* CombatLabel() const { return labels[1].get(); }
+    void SetCombatText(const std::string& text);
+    void ResetStateDirect(UnitState newState);
+    void QueuePainSound();
+    void QueueDeathSounds();
+    void LeaveFocus();
+    void ForEachDefendedHex(void (*visit)(Unit&, Hex&));
+    // The three refusals a cast shares; true when the cast may go on.
+    bool CanPayFor(const SpellDefinition& ability);
+    void PayFor(const SpellDefinition& ability);
+    bool Fizzled(const SpellDefinition& ability);
+    void QueueAbilitySound();
+};

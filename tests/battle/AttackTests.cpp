@@ -1,0 +1,506 @@
+// Attacks: target checks, the roll at the attack start, the wind-up, the defence roll and the blow landing.
+//
+// Scripted draws come from the generator's recurrence state = state x 214013 + 2531011, draw = (state >> 16) &
+// 0x7fff, worked out by hand from each seed; the comments give the draws that matter.
+#include "UnitFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr float kTolerance = 1e-4f;
+
+class AttackTest : public UnitTest
+{
+protected:
+    void SetUp() override
+    {
+        UnitTest::SetUp();
+        attacker = Make(first, 10, 10);
+        target = Make(second, 11, 10);
+        target->stats.health = target->stats.maxHealth = 1000;
+    }
+
+    // The target's roll against an attacker whose damage is d and who never misses.
+    DefenceOutcome Roll(float d, AttackKind kind = AttackKind::NORMAL)
+    {
+        attacker->damage = d;
+        attacker->missChance = -1000;
+        return target->DefenceRoll(attacker, kind);
+    }
+
+    TestUnit* attacker = nullptr;
+    TestUnit* target = nullptr;
+};
+
+TEST_F(AttackTest, DefenceReducesDamageByLevelStanceAndArmour)
+{
+    struct Case {
+        RatingLevel level;
+        UnitState state;
+        ArmourType armour;
+        float damage;
+        DefenceOutcome outcome;
+    };
+    const Case cases[] = {
+        {RatingLevel::LOW, IDLE, ArmourType::CLOTH, 7.0f, DefenceOutcome::HIT},
+        {RatingLevel::MEDIUM, IDLE, ArmourType::CLOTH, 4.0f, DefenceOutcome::HIT},
+        {RatingLevel::HIGH, IDLE, ArmourType::CLOTH, 1.0f, DefenceOutcome::HIT},
+        // Stance and armour help only a target without a level.
+        {RatingLevel::LOW, DEFENDING, ArmourType::FULLPLATE, 7.0f, DefenceOutcome::HIT},
+        {RatingLevel::NONE, IDLE, ArmourType::CLOTH, 9.5f, DefenceOutcome::HIT},
+        {RatingLevel::NONE, IDLE, ArmourType::LEATHER, 9.0f, DefenceOutcome::HIT},
+        {RatingLevel::NONE, IDLE, ArmourType::SCALEMAIL, 8.5f, DefenceOutcome::HIT},
+        {RatingLevel::NONE, IDLE, ArmourType::CHAINMAIL, 8.0f, DefenceOutcome::HIT},
+        {RatingLevel::NONE, IDLE, ArmourType::HALFPLATE, 7.5f, DefenceOutcome::HIT},
+        {RatingLevel::NONE, IDLE, ArmourType::FULLPLATE, 7.0f, DefenceOutcome::HIT},
+        // 10 - trunc(4.0) = 6, then 6 - 0.3 x 6 = 4.2.
+        {RatingLevel::NONE, DEFENDING, ArmourType::FULLPLATE, 4.2f, DefenceOutcome::HIT},
+        // 10 x 1.5 = 15, then 15 x 0.4 = 6, and a normal blow on a focusing target hits hard.
+        {RatingLevel::MEDIUM, FOCUSING, ArmourType::CLOTH, 6.0f, DefenceOutcome::HIT_HARD},
+        {RatingLevel::INVERTED, DEFENDING, ArmourType::FULLPLATE, -10.0f, DefenceOutcome::HIT},
+    };
+    int dealt = 0;
+    for (const Case& c : cases) {
+        target->resistanceLevel = c.level;
+        target->state = c.state;
+        target->armour = c.armour;
+        EXPECT_EQ(Roll(10.0f), c.outcome) << static_cast<int>(c.level) << " " << c.state;
+        EXPECT_EQ(target->defenceOutcome, c.outcome);
+        EXPECT_NEAR(attacker->damage, c.damage, kTolerance) << static_cast<int>(c.level) << " " << c.state;
+        dealt += std::abs(static_cast<int>(c.damage));
+    }
+    EXPECT_EQ(first.statistics[1], dealt);
+}
+
+TEST_F(AttackTest, ArmourAndSizeTables)
+{
+    EXPECT_FLOAT_EQ(Unit::ArmourReduction(static_cast<ArmourType>(6)), 0.0f);
+    struct Case {
+        int agility;
+        SizeCategory size;
+        int dodge;
+    };
+    const Case cases[] = {
+        {181, SizeCategory::FINE, 90},   {20, SizeCategory::MEDIUM, 9},        {20, SizeCategory::LARGE, 9},
+        {-7, SizeCategory::MEDIUM, -4},  {-7, SizeCategory::SMALL, -2},        {0, SizeCategory::DIMINUTIVE, 4},
+        {0, SizeCategory::TINY, 2},      {0, SizeCategory::GIANT, -2},         {0, SizeCategory::GARGANTUAN, -4},
+        {0, SizeCategory::COLOSSAL, -8}, {3, static_cast<SizeCategory>(9), 1},
+    };
+    for (const Case& c : cases) {
+        target->stats.agility = c.agility;
+        target->size = c.size;
+        EXPECT_EQ(target->DodgeChance(), c.dodge) << c.agility << " " << static_cast<int>(c.size);
+    }
+}
+
+TEST_F(AttackTest, ShieldedWithoutAnAttackerOrAgainstInvincibility)
+{
+    EXPECT_EQ(target->DefenceRoll(nullptr, AttackKind::NORMAL), DefenceOutcome::SHIELDED);
+    EXPECT_EQ(target->DefenceRoll(target, AttackKind::NORMAL), DefenceOutcome::SHIELDED);
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    target->state = FOCUSING;
+    EXPECT_EQ(Roll(10.0f, AttackKind::CRITICAL), DefenceOutcome::SHIELDED);
+    EXPECT_FLOAT_EQ(attacker->damage, 10.0f);
+    EXPECT_EQ(first.statistics[3], 0);
+}
+
+TEST_F(AttackTest, MissWhenChanceSpreadAndDodgeExceedTheRoll)
+{
+    // Agility 20 and medium size dodge 9; the attacker's miss chance is 5.
+    target->stats.agility = 20;
+    struct Case {
+        unsigned seed;
+        DefenceOutcome outcome;
+        float damage;
+    };
+    const Case cases[] = {
+        // Draws 1713 (r = 13) and 16628 (spread trunc(0.07) = 0): 5 + 0 + 9 > 13.
+        {513, DefenceOutcome::MISS, 0.0f},
+        // Draws 1514 (r = 14) and 16335 (spread trunc(-0.02) = 0): 14 is not above 14.
+        {452, DefenceOutcome::HIT, 9.5f},
+    };
+    for (const Case& c : cases) {
+        attacker->damage = 10.0f;
+        attacker->missChance = 5;
+        Srand(c.seed);
+        EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::NORMAL), c.outcome) << c.seed;
+        EXPECT_NEAR(attacker->damage, c.damage, kTolerance);
+    }
+}
+
+TEST_F(AttackTest, CriticalsNeverMissAndCountEvenWhenTheyKill)
+{
+    target->stats.agility = 181;
+    target->size = SizeCategory::FINE;
+    attacker->missChance = 100;
+    attacker->damage = 10.0f;
+    EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::CRITICAL), DefenceOutcome::HIT_HARD);
+    target->stats.health = 5;
+    attacker->damage = 10.0f;
+    EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::ACE_CRITICAL), DefenceOutcome::KILLING_BLOW);
+    EXPECT_EQ(first.statistics[3], 2);
+}
+
+TEST_F(AttackTest, KillingBlowWhenTheDamageReachesTheHealth)
+{
+    target->armour = static_cast<ArmourType>(6);
+    target->stats.health = 10;
+    EXPECT_EQ(Roll(10.0f), DefenceOutcome::KILLING_BLOW);
+    EXPECT_EQ(Roll(9.99f), DefenceOutcome::HIT);
+    // An inverted target is healed, never killed, and the heal counts as damage dealt.
+    target->resistanceLevel = RatingLevel::INVERTED;
+    target->stats.health = 5;
+    first.statistics[1] = 0;
+    EXPECT_EQ(Roll(10.0f), DefenceOutcome::HIT);
+    EXPECT_EQ(first.statistics[1], 10);
+    // Damage reduced below zero is no damage.
+    target->resistanceLevel = RatingLevel::NONE;
+    Roll(-5.0f);
+    EXPECT_FLOAT_EQ(attacker->damage, 0.0f);
+}
+
+TEST_F(AttackTest, AttackStartRollsDamageAndCritical)
+{
+    struct Case {
+        unsigned seed;
+        PrimaryAttribute primary;
+        int criticalChance;
+        float damage;
+        AttackKind kind;
+    };
+    const Case cases[] = {
+        // Draws 54, 28693 (spread 11.27: 20 + trunc(2.25) = 22); a chance of 0 never crits.
+        {5, PrimaryAttribute::STRENGTH, 0, 22.0f, AttackKind::NORMAL},
+        // Draws 218, 9057 (spread -6.71: 20 + trunc(-1.34) = 19).
+        {55, PrimaryAttribute::STRENGTH, 0, 19.0f, AttackKind::NORMAL},
+        // Draws 5616, 15917 (spread -0.43), 26235 (35 of 200: 35 is not above it).
+        {1708, PrimaryAttribute::STRENGTH, 35, 20.0f, AttackKind::NORMAL},
+        // Agility adds 8 to 2 x 10; the spread trunc(28 x -0.0043) is 0.
+        {1708, PrimaryAttribute::AGILITY, 35, 28.0f, AttackKind::NORMAL},
+        // 21834 gives 34 of 200, a critical; 32017 gives 17 of 100, below 35 / 2: ace, x 3.
+        {5391, PrimaryAttribute::STRENGTH, 35, 60.0f, AttackKind::ACE_CRITICAL},
+        // 22434 gives 34, a critical; 9618 gives 18, not below 17.5: x 2.
+        {623694, PrimaryAttribute::STRENGTH, 35, 40.0f, AttackKind::CRITICAL},
+        // A chance of 200 always crits and always aces; the spread comes before the multiplier.
+        {5, PrimaryAttribute::STRENGTH, 200, 66.0f, AttackKind::ACE_CRITICAL},
+        {55, PrimaryAttribute::STRENGTH, 200, 57.0f, AttackKind::ACE_CRITICAL},
+    };
+    attacker->stats.agility = 8;
+    for (const Case& c : cases) {
+        attacker->primaryAttribute = c.primary;
+        attacker->criticalChance = c.criticalChance;
+        Srand(c.seed);
+        attacker->BeginAttack();
+        EXPECT_FLOAT_EQ(attacker->damage, c.damage) << c.seed;
+        EXPECT_EQ(attacker->attackKind, c.kind) << c.seed;
+        EXPECT_EQ(attacker->critical, c.kind != AttackKind::NORMAL);
+    }
+}
+
+TEST_F(AttackTest, SlowMotionOnKillingBlowsAndHighRolls)
+{
+    attacker->criticalChance = 0;
+    attacker->SetTarget(target);
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    // Seed 166 draws 580 first: 80 is not above 80.
+    Srand(166);
+    attacker->BeginAttack();
+    EXPECT_EQ(session.slowMotionRequests, 0);
+    EXPECT_FALSE(attacker->slowMotionRequested);
+    // Seed 105 draws 381 first: 81.
+    Srand(105);
+    attacker->BeginAttack();
+    EXPECT_EQ(session.slowMotionRequests, 1);
+    EXPECT_EQ(session.slowMotionTarget, target);
+    EXPECT_FLOAT_EQ(session.slowMotionDelay, 1.0f);
+    EXPECT_FALSE(session.slowMotionSpellShot);
+    EXPECT_TRUE(attacker->slowMotionRequested);
+
+    // A killing blow always asks for it, even on a low roll.
+    attacker->slowMotionRequested = false;
+    for (TimedEffect& effect : target->timedEffects)
+        Unit::ReleaseTimedEffectAttachments(effect);
+    target->timedEffects.clear();
+    target->stats.health = 1;
+    attacker->missChance = -1000;
+    Srand(166);
+    attacker->BeginAttack();
+    EXPECT_EQ(target->defenceOutcome, DefenceOutcome::KILLING_BLOW);
+    EXPECT_EQ(session.slowMotionRequests, 2);
+}
+
+TEST_F(AttackTest, WindUpWaitsLongerForCriticals)
+{
+    struct Case {
+        int criticalChance;
+        float wait;
+    };
+    const Case cases[] = {{0, 0.25f}, {200, 0.75f}};
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    for (const Case& c : cases) {
+        attacker->criticalChance = c.criticalChance;
+        attacker->stats.actionPoints = 8;
+        attacker->SetTarget(target);
+        attacker->SetState(SELECTING_TARGET);
+        ASSERT_TRUE(attacker->AttackCommand());
+        ASSERT_EQ(attacker->GetState(), ATTACKING);
+        const int attacks = first.statistics[4];
+        for (float waited = 0.125f; waited < c.wait; waited += 0.125f) {
+            Advance(0.125f);
+            EXPECT_FALSE(attacker->AttackWindUp()) << waited;
+            EXPECT_EQ(attacker->GetState(), ATTACKING);
+        }
+        // Without a model the blow lands as the wind-up ends.
+        Advance(0.125f);
+        EXPECT_TRUE(attacker->AttackWindUp());
+        EXPECT_EQ(attacker->GetState(), IDLE);
+        EXPECT_EQ(attacker->stats.actionPoints, 2);
+        EXPECT_EQ(first.statistics[4], attacks + 1);
+        EXPECT_EQ(attacker->GetTarget(), nullptr);
+        EXPECT_FALSE(target->targeted);
+        EXPECT_EQ(session.ringCalls.back(), false);
+    }
+}
+
+TEST_F(AttackTest, AttackWithItsTargetGoneIsCalledOff)
+{
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    attacker->criticalChance = 0;
+    attacker->SetTarget(target);
+    attacker->SetState(SELECTING_TARGET);
+    ASSERT_TRUE(attacker->AttackCommand());
+    attacker->EndTurn();
+    Advance(0.25f);
+    attacker->AttackWindUp();
+    EXPECT_EQ(attacker->GetState(), IDLE);
+    EXPECT_EQ(attacker->stats.actionPoints, 10);
+    EXPECT_EQ(first.statistics[4], 0);
+}
+
+TEST_F(AttackTest, ResolutionChargesSixPointsAndNamesTheKind)
+{
+    struct Case {
+        AttackKind kind;
+        int ap, left;
+        const char* text;
+        int font;
+        D3DXVECTOR4 colour;
+    };
+    const Case cases[] = {
+        {AttackKind::NORMAL, 8, 2, "", 24, {0.0f, 0.0f, 0.0f, 0.0f}},
+        {AttackKind::CRITICAL, 3, 0, "Critical Attack!", 32, {0.5f, 0.2f, 0.2f, 1.0f}},
+        {AttackKind::ACE_CRITICAL, 6, 0, "Ace Critical!!!", 32, {1.0f, 0.0f, 0.0f, 1.0f}},
+    };
+    for (const Case& c : cases) {
+        TestUnit* striker = Make(first, 20, 20);
+        striker->SetTarget(target);
+        striker->state = ATTACKING;
+        striker->attackKind = c.kind;
+        striker->stats.actionPoints = c.ap;
+        target->defenceOutcome = DefenceOutcome::SHIELDED;
+        striker->ResolveAttack();
+        EXPECT_EQ(striker->stats.actionPoints, c.left);
+        EXPECT_EQ(striker->Text()->text, c.text);
+        EXPECT_EQ(striker->Text()->fontHeight, c.font);
+        EXPECT_EQ(striker->Text()->colour, c.colour);
+        EXPECT_EQ(striker->GetState(), IDLE);
+        first.RemoveUnit(striker);
+    }
+}
+
+TEST_F(AttackTest, TargetCheckByDistanceAndTeam)
+{
+    attacker->stats.rangedRange = 2;
+    TestUnit* two = Make(second, 12, 10);
+    TestUnit* three = Make(second, 13, 10);
+    TestUnit* friendly = Make(first, 9, 10);
+    struct Case {
+        TestUnit* unit;
+        int melee;
+        TargetCheck check;
+        const char* text;
+        bool keepsTarget;
+    };
+    const Case cases[] = {
+        // 110.85 away: within 1 x 112, and melee wins over ranged.
+        {target, 1, MELEE_IN_RANGE, "", true},
+        {target, 0, RANGED_IN_RANGE, "", true},
+        {two, 1, RANGED_IN_RANGE, "", true},
+        {three, 1, OUT_OF_RANGE, "Out of Range", false},
+        {friendly, 1, OWN_TEAM, "Don't Attack Your Own Team", false},
+        {attacker, 1, OWN_TEAM, "Don't Attack Your Own Team", false},
+        {nullptr, 1, NO_TARGET, "No Target", false},
+    };
+    for (const Case& c : cases) {
+        attacker->stats.meleeRange = c.melee;
+        attacker->state = SELECTING_TARGET;
+        attacker->SetTarget(c.unit);
+        EXPECT_EQ(attacker->CheckTarget(), c.check);
+        EXPECT_EQ(attacker->GetTargetCheck(), c.check);
+        EXPECT_EQ(attacker->Text()->text, c.text);
+        EXPECT_EQ(attacker->GetTarget() != nullptr, c.keepsTarget);
+    }
+    // Over the HUD there is no target and nothing is said.
+    pointer.overHud = true;
+    attacker->SetTarget(target);
+    const int hidden = hud.hideHighlight;
+    EXPECT_EQ(attacker->CheckTarget(), NO_TARGET);
+    EXPECT_EQ(attacker->Text()->text, "");
+    EXPECT_EQ(attacker->GetTarget(), nullptr);
+    EXPECT_EQ(hud.hideHighlight, hidden + 1);
+    EXPECT_FALSE(attacker->AttackCommand());
+}
+
+TEST_F(AttackTest, BlowLandsByTheOutcome)
+{
+    struct Case {
+        DefenceOutcome outcome;
+        float damage;
+        int health, maxHealth, after;
+        const char* text;
+    };
+    const Case cases[] = {
+        {DefenceOutcome::HIT, 10.9f, 50, 50, 40, "10 Damage Taken"},
+        {DefenceOutcome::HIT, 0.9f, 50, 50, 50, "0 Damage Taken"},
+        {DefenceOutcome::HIT_HARD, -10.0f, 45, 50, 50, "10 Damage Taken"},
+        {DefenceOutcome::MISS, 0.0f, 50, 50, 50, "Attack Missed!"},
+        {DefenceOutcome::SHIELDED, 30.0f, 50, 50, 50, ""},
+    };
+    for (const Case& c : cases) {
+        target->stats.health = c.health;
+        target->stats.maxHealth = c.maxHealth;
+        target->defenceOutcome = c.outcome;
+        attacker->damage = c.damage;
+        EXPECT_EQ(target->TakeAttack(attacker), c.outcome);
+        EXPECT_EQ(target->stats.health, c.after);
+        EXPECT_EQ(target->Text()->text, c.text);
+    }
+    EXPECT_EQ(first.statistics[10], 1);
+    EXPECT_EQ(target->Text()->fontHeight, 28);
+
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    target->TakeAttack(attacker);
+    EXPECT_EQ(target->Text()->text, "Magic Shield Blocks All!");
+
+    // During the slow-motion shot the target's text is left alone.
+    const int restarts = target->Text()->restarts;
+    attacker->slowMotionRequested = true;
+    target->TakeAttack(attacker);
+    EXPECT_EQ(target->Text()->restarts, restarts);
+}
+
+TEST_F(AttackTest, HardHitsBreakStancesUnlessPhalanx)
+{
+    target->defenceOutcome = DefenceOutcome::HIT_HARD;
+    attacker->damage = 1.0f;
+    target->state = DEFENDING;
+    target->TakeAttack(attacker);
+    EXPECT_EQ(target->GetState(), IDLE);
+
+    GiveEffect(*target, EffectType::PHALANX);
+    target->state = DEFENDING;
+    target->TakeAttack(attacker);
+    EXPECT_EQ(target->GetState(), DEFENDING);
+
+    TestUnit* focused = Make(second, 11, 11, 12);
+    focused->StartFocus();
+    ASSERT_EQ(focused->stats.strength, 14);
+    focused->state = FOCUSING;
+    focused->defenceOutcome = DefenceOutcome::HIT_HARD;
+    focused->TakeAttack(attacker);
+    EXPECT_EQ(focused->GetState(), IDLE);
+    EXPECT_EQ(focused->stats.strength, 12);
+}
+
+TEST_F(AttackTest, KillingBlowKillsAndCounts)
+{
+    target->stats.health = 8;
+    target->defenceOutcome = DefenceOutcome::KILLING_BLOW;
+    attacker->damage = 12.0f;
+    Hex* stood = target->GetHex();
+    EXPECT_EQ(target->TakeAttack(attacker), DefenceOutcome::KILLING_BLOW);
+    EXPECT_EQ(target->stats.health, 0);
+    EXPECT_EQ(target->Text()->text, "12 Damage Taken");
+    EXPECT_EQ(target->GetState(), DEAD);
+    EXPECT_FALSE(target->alive);
+    EXPECT_EQ(target->GetHex(), nullptr);
+    EXPECT_EQ(stood->occupant, nullptr);
+    EXPECT_EQ(first.statistics[0], 1);
+    EXPECT_EQ(second.statistics[7], 1);
+    EXPECT_EQ(hud.removed, std::vector<BoardUnit*>{target});
+    EXPECT_TRUE(second.IsDefeated());
+    EXPECT_EQ(target->healthQuad->fadeState, 1);
+
+    // A second blow on the fallen credits no second kill.
+    target->TakeAttack(attacker);
+    EXPECT_EQ(first.statistics[0], 1);
+}
+
+TEST_F(AttackTest, RangedBlowsFlyAsBoltsAndSomeBlowsShake)
+{
+    GiveEffect(*target, EffectType::INVINCIBLE);
+    attacker->criticalChance = 0;
+    struct Case {
+        TargetCheck check;
+        bool slowMotion;
+        size_t bolts;
+        float shake;
+    };
+    // Seed 17 at the end of the wind-up draws 94 (the first attack sound) and 26602: 2 of 100, below 5.
+    const Case cases[] = {
+        {RANGED_IN_RANGE, false, 1, 30.0f},
+        {MELEE_IN_RANGE, false, 0, 30.0f},
+        {MELEE_IN_RANGE, true, 0, 0.0f},
+    };
+    for (const Case& c : cases) {
+        ParticleManager::ResetForTests();
+        session.shake = 0.0f;
+        attacker->SetTarget(target);
+        attacker->state = ATTACKING;
+        attacker->BeginAttack();
+        attacker->targetCheck = c.check;
+        attacker->slowMotionRequested = c.slowMotion;
+        Advance(0.25f);
+        Srand(17);
+        EXPECT_TRUE(attacker->AttackWindUp());
+        EXPECT_EQ(ParticleManager::Get()->BoltCount(), c.bolts);
+        EXPECT_FLOAT_EQ(session.shake, c.shake);
+    }
+}
+
+TEST_F(AttackTest, DeathRestoresEffectsAndShowsTheDeathEmitters)
+{
+    TimedEffect weak = target->CreateTimedEffect();
+    weak.type = EffectType::STR;
+    weak.saved = 10;
+    weak.amount = -4;
+    target->ApplyModifier(weak);
+    target->AddTimedEffect(weak);
+    ASSERT_EQ(target->stats.strength, 6);
+    target->stats.health = 1;
+    target->defenceOutcome = DefenceOutcome::HIT;
+    attacker->damage = 5.0f;
+    target->TakeAttack(attacker);
+    ASSERT_EQ(target->GetState(), DEAD);
+    EXPECT_EQ(target->stats.strength, 10);
+    EXPECT_EQ(target->emitters[Unit::EMITTER_DEATH_FIRST]->alpha, 65);
+    EXPECT_EQ(target->emitters[Unit::EMITTER_DEATH_SECOND]->alpha, 65);
+    // The fallen show no bars again.
+    target->SetBarsAlpha(0);
+    EXPECT_EQ(target->frameQuad->fadeState, 1);
+}
+
+TEST_F(AttackTest, EveryLabelSitsTwelveBelowTheLastAndTheFirstIsLarger)
+{
+    const auto* a0 = static_cast<FakeCombatText*>(attacker->labels[0].get());
+    const auto* a1 = static_cast<FakeCombatText*>(attacker->labels[1].get());
+    const auto* t0 = static_cast<FakeCombatText*>(target->labels[0].get());
+    EXPECT_FLOAT_EQ(a0->x, 600.0f);
+    EXPECT_FLOAT_EQ(a1->y - a0->y, 12.0f);
+    EXPECT_FLOAT_EQ(t0->y - a1->y, 12.0f);
+    EXPECT_EQ(a0->fontHeight, 36);
+    EXPECT_EQ(a1->fontHeight, 24);
+}
+
+} // namespace

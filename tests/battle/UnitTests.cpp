@@ -1,0 +1,550 @@
+// Units: command availability, states, greyed buttons, defended zones, timed effects and turns.
+#include "UnitFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST_F(UnitTest, StatsFillHealthAndManaFromStrengthAndIntelligence)
+{
+    TestUnit* unit = Make(first, 5, 5, 12, 7);
+    EXPECT_EQ(unit->stats.health, 120);
+    EXPECT_EQ(unit->stats.maxHealth, 120);
+    EXPECT_EQ(unit->stats.mana, 70);
+    EXPECT_EQ(unit->stats.maxMana, 70);
+    EXPECT_EQ(unit->GetState(), IDLE);
+    EXPECT_TRUE(unit->waiting);
+    EXPECT_EQ(unit->initiative, 50);
+    EXPECT_EQ(unit->pendingState, UNIT_STATE_NONE);
+
+    unit->stats.actionPoints = 5;
+    unit->SpendActionPoints(9);
+    EXPECT_EQ(unit->stats.actionPoints, 0);
+}
+
+TEST_F(UnitTest, BarsOverAMaximumOfZeroStayEmpty)
+{
+    TestUnit* unit = Make(first, 5, 5, 10, 0);
+    unit->stats.health = 25;
+    unit->UpdateOverlay();
+    EXPECT_FLOAT_EQ(unit->healthQuad->fill, 0.25f);
+    EXPECT_FLOAT_EQ(unit->manaQuad->fill, 0.0f);
+    unit->stats.maxHealth = 0;
+    unit->UpdateOverlay();
+    EXPECT_FLOAT_EQ(unit->healthQuad->fill, 0.0f);
+}
+
+TEST_F(UnitTest, CommandsFollowActionPointsAndBusyStates)
+{
+    struct Case {
+        int ap;
+        UnitState state;
+        bool move, attack, focus, defend;
+    };
+    const Case cases[] = {
+        {6, IDLE, true, true, true, true},
+        {5, IDLE, true, false, true, true},
+        {4, IDLE, false, false, true, true},
+        {2, IDLE, false, false, true, false},
+        {1, IDLE, false, false, false, false},
+        {10, MOVING, false, false, false, false},
+        {10, ATTACKING, false, false, false, false},
+        {10, CASTING, false, false, false, false},
+        {10, SELECTING_TARGET, true, true, true, true},
+    };
+    TestUnit* unit = Make(first, 5, 5);
+    for (const Case& c : cases) {
+        unit->stats.actionPoints = c.ap;
+        unit->state = c.state;
+        EXPECT_EQ(unit->CanMove(), c.move) << c.ap << " " << c.state;
+        EXPECT_EQ(unit->CanAttack(), c.attack) << c.ap << " " << c.state;
+        EXPECT_EQ(unit->CanFocus(), c.focus) << c.ap << " " << c.state;
+        EXPECT_EQ(unit->CanDefend(), c.defend) << c.ap << " " << c.state;
+    }
+}
+
+TEST_F(UnitTest, SetStateTestsTheCommandAndRunsVisualsOnlyOnAChange)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    unit->stats.actionPoints = 5;
+    unit->SetState(SELECTING_TARGET);
+    EXPECT_EQ(unit->GetState(), IDLE);
+    unit->SetState(SELECTING_MOVE);
+    EXPECT_EQ(unit->GetState(), SELECTING_MOVE);
+    EXPECT_EQ(view.resetGlows, 1);
+    unit->SetState(SELECTING_MOVE);
+    EXPECT_EQ(view.resetGlows, 1);
+
+    // At 0 action points only a phalanx lets the unit defend, and then the stance asks for no next turn.
+    unit->stats.actionPoints = 0;
+    unit->SetState(IDLE);
+    unit->SetState(DEFENDING);
+    EXPECT_EQ(unit->GetState(), IDLE);
+    GiveEffect(*unit, EffectType::PHALANX);
+    unit->SetState(DEFENDING);
+    EXPECT_EQ(unit->GetState(), DEFENDING);
+    EXPECT_EQ(session.nextTurnRequests, 0);
+}
+
+TEST_F(UnitTest, ButtonsGreyByActionPointsOnlyForTheCurrentUnit)
+{
+    struct Case {
+        int ap;
+        std::vector<int> greyed;
+    };
+    // Attack below 6, Move and Defend below 5, Focus below 2, spells below 10 without abilities.
+    const Case cases[] = {
+        {10, {}}, {9, {4}}, {6, {4}}, {5, {1, 4}}, {4, {1, 0, 2, 4}}, {1, {1, 0, 2, 3, 4}},
+    };
+    TestUnit* unit = Make(first, 5, 5);
+    TestUnit* other = Make(second, 9, 9);
+    hud.current = unit;
+    for (const Case& c : cases) {
+        hud.disabled.clear();
+        unit->stats.actionPoints = c.ap;
+        unit->RefreshCommandButtons();
+        EXPECT_EQ(hud.disabled, c.greyed) << c.ap;
+    }
+    // The cheapest ability sets the spells threshold when it is below 10.
+    SpellDefinition cheap;
+    cheap.actionPointCost = 3;
+    unit->abilities.push_back(cheap);
+    hud.disabled.clear();
+    unit->stats.actionPoints = 4;
+    unit->RefreshCommandButtons();
+    EXPECT_EQ(hud.disabled, (std::vector<int>{1, 0, 2}));
+
+    // Another unit's points never grey the current unit's buttons.
+    hud.disabled.clear();
+    other->stats.actionPoints = 0;
+    other->SpendActionPoints(1);
+    EXPECT_TRUE(hud.disabled.empty());
+}
+
+TEST_F(UnitTest, DefendedZoneClaimsPickableNeighboursWithinTheBoard)
+{
+    TestUnit* inner = Make(first, 10, 10);
+    inner->ClaimDefendedHexesIfDefending();
+    EXPECT_TRUE(grid->GetTeam0DefendedList().empty());
+    // Radius 2 reaches 2 x 64 + 10 = 138: the six neighbours at 110.85; the next ring lies at 166 and more.
+    inner->ClaimDefendedHexes();
+    EXPECT_EQ(grid->GetTeam0DefendedList().size(), 6u);
+    EXPECT_EQ(At(11, 10)->type, HEX_DEFENDED);
+    EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
+
+    // In the corner only (1, 0) and (0, 1) are on the board.
+    TestUnit* corner = Make(second, 0, 0);
+    corner->ClaimDefendedHexes();
+    EXPECT_EQ(grid->GetTeam1DefendedList().size(), 2u);
+
+    // Ending the defence gives the zone back to what the level made it, a deployment hex included.
+    At(9, 10)->defaultType = HEX_DEPLOY_TEAM0;
+    inner->EndDefend(false);
+    EXPECT_EQ(At(11, 10)->type, HEX_OPEN);
+    EXPECT_EQ(At(9, 10)->type, HEX_DEPLOY_TEAM0);
+    EXPECT_EQ(At(11, 10)->fadeState, FADE_OUT);
+    EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
+}
+
+TEST_F(UnitTest, TargetGlowsSkipFriendsTheDeadAndTheFar)
+{
+    TestUnit* unit = Make(first, 10, 10);
+    Make(first, 11, 10);
+    TestUnit* near = Make(second, 9, 10);
+    TestUnit* dead = Make(second, 10, 11);
+    Make(second, 20, 20);
+    dead->stats.health = 0;
+    dead->defenceOutcome = DefenceOutcome::SHIELDED;
+    dead->TakeAttack(near);
+    ASSERT_EQ(dead->GetState(), DEAD);
+    ASSERT_EQ(dead->GetHex(), nullptr);
+    unit->SetState(SELECTING_TARGET);
+    ASSERT_EQ(view.glows.size(), 1u);
+    EXPECT_FLOAT_EQ(view.glows[0].x, near->GetPosition().x);
+}
+
+TEST_F(UnitTest, ModifiersApplyAndRestoreByType)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    struct StatCase {
+        EffectType type;
+        int amount;
+        int start, applied;
+        int* value;
+    };
+    const StatCase cases[] = {
+        {EffectType::MANA, 30, 40, 50, &unit->stats.mana},
+        {EffectType::MANA, -60, 40, 0, &unit->stats.mana},
+        {EffectType::HEALTH, 80, 60, 100, &unit->stats.health},
+        {EffectType::MOVEMENT_RADIUS, -5, 3, 0, &unit->stats.movementRadius},
+        {EffectType::STR, 4, 10, 14, &unit->stats.strength},
+        {EffectType::AGILLY, -2, 6, 4, &unit->stats.agility},
+        {EffectType::INTELLI, 3, 5, 8, &unit->stats.intelligence},
+        {EffectType::MISS_MORE, 10, 5, 15, &unit->missChance},
+        {EffectType::CRITICAL_MORE, 15, 35, 50, &unit->criticalChance},
+        {EffectType::INITIATIVE, -20, 50, 30, &unit->initiative},
+    };
+    for (const StatCase& c : cases) {
+        *c.value = c.start;
+        TimedEffect effect;
+        effect.type = c.type;
+        effect.amount = c.amount;
+        effect.saved = c.start;
+        unit->ApplyModifier(effect);
+        EXPECT_EQ(*c.value, c.applied) << static_cast<int>(c.type);
+        *c.value = 77;
+        unit->RestoreModifier(effect);
+        EXPECT_EQ(*c.value, c.start) << static_cast<int>(c.type);
+    }
+
+    // Action point bonus: both the maximum and the points, restored both to the saved maximum.
+    unit->stats.maxActionPoints = 10;
+    unit->stats.actionPoints = 4;
+    TimedEffect bonus;
+    bonus.type = EffectType::AP_BONUS;
+    bonus.amount = 3;
+    bonus.saved = 10;
+    unit->ApplyModifier(bonus);
+    EXPECT_EQ(unit->stats.maxActionPoints, 13);
+    EXPECT_EQ(unit->stats.actionPoints, 7);
+    unit->RestoreModifier(bonus);
+    EXPECT_EQ(unit->stats.maxActionPoints, 10);
+    EXPECT_EQ(unit->stats.actionPoints, 10);
+}
+
+TEST_F(UnitTest, HealthEffectTicksAtTurnEndsAndRestoresAtExpiry)
+{
+    TestUnit* unit = Make(first, 5, 5, 5);
+    ASSERT_EQ(unit->stats.health, 50);
+    TimedEffect poison = unit->CreateTimedEffect();
+    poison.type = EffectType::HEALTH;
+    poison.amount = -5;
+    poison.turns = 3;
+    poison.saved = unit->stats.health;
+    unit->ApplyModifier(poison);
+    unit->AddTimedEffect(poison);
+    EXPECT_EQ(unit->stats.health, 45);
+    // A turn start leaves an effect cast by another unit alone.
+    unit->BeginTurn();
+    EXPECT_EQ(unit->stats.health, 45);
+    const int expected[] = {40, 35, 50};
+    for (int health : expected) {
+        unit->EndTurn();
+        EXPECT_EQ(unit->stats.health, health);
+    }
+    EXPECT_FALSE(unit->HasActiveEffect(EffectType::HEALTH));
+    ASSERT_EQ(unit->timedEffects.size(), 1u);
+    unit->BeginTurn();
+    EXPECT_TRUE(unit->timedEffects.empty());
+}
+
+TEST_F(UnitTest, SelfCastEffectTicksAtTurnStarts)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    TimedEffect haste = unit->CreateTimedEffect();
+    haste.type = EffectType::MISS_MORE;
+    haste.amount = 2;
+    haste.turns = 2;
+    haste.saved = 5;
+    haste.phase = TimedEffect::PHASE_TURN_BEGIN;
+    unit->AddTimedEffect(haste);
+    unit->EndTurn();
+    EXPECT_EQ(unit->missChance, 5);
+    unit->BeginTurn();
+    EXPECT_EQ(unit->missChance, 7);
+    unit->BeginTurn();
+    EXPECT_EQ(unit->missChance, 5);
+    EXPECT_FALSE(unit->HasActiveEffect(EffectType::MISS_MORE));
+}
+
+TEST_F(UnitTest, PoisonTickNeverKills)
+{
+    TestUnit* unit = Make(first, 5, 5, 5);
+    unit->stats.health = 4;
+    GiveEffect(*unit, EffectType::HEALTH, 3, -5);
+    unit->EndTurn();
+    EXPECT_EQ(unit->stats.health, 1);
+    EXPECT_NE(unit->GetState(), DEAD);
+    // A miss on the poisoned unit therefore kills nobody.
+    TestUnit* enemy = Make(second, 6, 5);
+    unit->defenceOutcome = DefenceOutcome::MISS;
+    unit->TakeAttack(enemy);
+    EXPECT_NE(unit->GetState(), DEAD);
+    EXPECT_EQ(second.statistics[0], 0);
+}
+
+TEST_F(UnitTest, MergedEffectExtendsTheFirstAndFreesItsOwnParts)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    GiveEffect(*unit, EffectType::STR, 2, 1);
+    unit->timedEffects[0].active = false;
+    TimedEffect second = unit->CreateTimedEffect();
+    second.type = EffectType::STR;
+    second.turns = 3;
+    ASSERT_NE(second.quad, nullptr);
+    unit->AddTimedEffect(second);
+    ASSERT_EQ(unit->timedEffects.size(), 1u);
+    EXPECT_TRUE(unit->timedEffects[0].active);
+    EXPECT_EQ(unit->timedEffects[0].turns, 5);
+    // The dropped record's arrow and emitter were freed (the leak check of the sanitizer build sees it).
+    EXPECT_NE(unit->timedEffects[0].quad, second.quad);
+}
+
+TEST_F(UnitTest, ExpiryEndsTheEffectEmittersAndPhalanxEmptiesActionPoints)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    unit->effectEmitters.push_back(std::make_unique<ParticleEmitter>());
+    unit->effectEmitters.back()->emitting = true;
+    GiveEffect(*unit, EffectType::PHALANX, 3);
+    GiveEffect(*unit, EffectType::CRITICAL_MORE, 1, 5);
+    unit->timedEffects[1].saved = 35;
+    unit->stats.actionPoints = 8;
+    unit->EndTurn();
+    EXPECT_EQ(unit->stats.actionPoints, 0);
+    EXPECT_FALSE(unit->effectEmitters[0]->emitting);
+    EXPECT_EQ(unit->criticalChance, 35);
+    unit->stats.actionPoints = 8;
+    unit->EndTurn();
+    EXPECT_EQ(unit->stats.actionPoints, 0);
+    EXPECT_TRUE(unit->HasActiveEffect(EffectType::PHALANX));
+    unit->stats.actionPoints = 8;
+    unit->EndTurn();
+    EXPECT_EQ(unit->stats.actionPoints, 8);
+    EXPECT_FALSE(unit->HasActiveEffect(EffectType::PHALANX));
+
+    // An invincibility running out puts out the invincibility emitter.
+    unit->StartEmitter("shield.txt", Unit::EMITTER_INVINCIBLE);
+    TimedEffect shield;
+    shield.type = EffectType::INVINCIBLE;
+    unit->RestoreModifier(shield);
+    EXPECT_FALSE(unit->emitters[Unit::EMITTER_INVINCIBLE]->emitting);
+}
+
+TEST_F(UnitTest, TurnEndRaisesInitiativeByWhatWasLeft)
+{
+    struct Case {
+        int ap, maxAp, gain;
+    };
+    const Case cases[] = {{10, 10, 150}, {12, 10, 150}, {9, 10, 50}, {0, 10, 50}, {0, 0, 50}, {3, 0, 50}};
+    TestUnit* unit = Make(first, 5, 5);
+    for (const Case& c : cases) {
+        unit->initiative = 0;
+        unit->stats.actionPoints = c.ap;
+        unit->stats.maxActionPoints = c.maxAp;
+        unit->EndTurn();
+        EXPECT_EQ(unit->initiative, c.gain) << c.ap << "/" << c.maxAp;
+        EXPECT_TRUE(unit->waiting);
+    }
+}
+
+TEST_F(UnitTest, PendingStanceIsEnteredAtTurnEndWhenAffordable)
+{
+    struct Case {
+        UnitState pending;
+        int ap;
+        UnitState after;
+    };
+    const Case cases[] = {
+        {FOCUSING, 1, IDLE},
+        {FOCUSING, 2, FOCUSING},
+        {DEFENDING, 3, IDLE},
+        {DEFENDING, 4, DEFENDING},
+    };
+    for (const Case& c : cases) {
+        TestUnit* unit = Make(first, 5, 5);
+        unit->stats.actionPoints = c.ap;
+        unit->pendingState = c.pending;
+        unit->abilityTarget = At(3, 3);
+        unit->EndTurn();
+        EXPECT_EQ(unit->GetState(), c.after) << c.pending << " " << c.ap;
+        EXPECT_EQ(unit->pendingState, UNIT_STATE_NONE);
+        EXPECT_EQ(unit->abilityTarget, nullptr);
+        first.RemoveUnit(unit);
+    }
+    // The stance belongs to the turn that just ended: it asks the session for no further turn.
+    EXPECT_EQ(session.nextTurnRequests, 0);
+    EXPECT_EQ(session.advanceTurnRequests, 0);
+}
+
+TEST_F(UnitTest, StancesOutsideTheTurnEndAskForTheNextTurn)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    unit->SetState(DEFENDING);
+    EXPECT_EQ(session.nextTurnRequests, 1);
+    unit->BeginTurn();
+    unit->SetState(FOCUSING);
+    EXPECT_EQ(session.advanceTurnRequests, 1);
+}
+
+TEST_F(UnitTest, TurnBeginEndsStancesAndRefillsActionPoints)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    unit->stats.actionPoints = 3;
+    unit->pendingState = DEFENDING;
+    GiveEffect(*unit, EffectType::PHALANX, 5);
+    unit->EndTurn();
+    ASSERT_EQ(unit->GetState(), DEFENDING);
+    unit->BeginTurn();
+    EXPECT_EQ(unit->GetState(), IDLE);
+    EXPECT_EQ(unit->stats.actionPoints, 10);
+    EXPECT_FALSE(unit->waiting);
+    EXPECT_TRUE(unit->myTurn);
+    EXPECT_EQ(first.statistics[8], 1);
+
+    // The dead take no turns.
+    unit->state = DEAD;
+    unit->BeginTurn();
+    unit->stats.actionPoints = 0;
+    unit->EndTurn();
+    EXPECT_EQ(first.statistics[8], 1);
+    EXPECT_EQ(unit->stats.actionPoints, 0);
+    EXPECT_FALSE(unit->waiting);
+}
+
+TEST_F(UnitTest, InitiativeFallsByATenthOfTheSpeedWhileWaiting)
+{
+    struct Case {
+        int speed, start, after;
+    };
+    const Case cases[] = {{15, 50, 49}, {9, 50, 50}, {25, 50, 48}, {100, 50, 40}, {25, 1, 0}};
+    TestUnit* unit = Make(first, 5, 5);
+    for (const Case& c : cases) {
+        unit->stats.speed = c.speed;
+        unit->initiative = c.start;
+        unit->AdjustInitiative();
+        EXPECT_EQ(unit->initiative, c.after) << c.speed;
+    }
+    unit->waiting = false;
+    unit->initiative = 50;
+    unit->AdjustInitiative();
+    EXPECT_EQ(unit->initiative, 50);
+}
+
+TEST_F(UnitTest, FocusBonusByPrimaryAttribute)
+{
+    TestUnit* strong = Make(first, 5, 5, 12);
+    strong->StartFocus();
+    EXPECT_EQ(strong->stats.strength, 14);
+    strong->EndFocus(true);
+    EXPECT_EQ(strong->stats.strength, 12);
+
+    TestUnit* quick = Make(first, 6, 5);
+    quick->primaryAttribute = PrimaryAttribute::AGILITY;
+    quick->StartFocus();
+    EXPECT_EQ(quick->criticalChance, 50);
+    quick->EndFocus(false);
+    EXPECT_EQ(quick->criticalChance, 35);
+
+    TestUnit* wise = Make(first, 7, 5, 10, 9);
+    wise->primaryAttribute = PrimaryAttribute::INTELLIGENCE;
+    const int mana[][2] = {{40, 70}, {80, 90}};
+    for (const auto& m : mana) {
+        wise->stats.mana = m[0];
+        wise->StartFocus();
+        EXPECT_EQ(wise->stats.mana, m[0]);
+        wise->EndFocus(false);
+        EXPECT_EQ(wise->stats.mana, m[1]);
+    }
+}
+
+TEST_F(UnitTest, ForgottenUnitIsNoLongerATarget)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    TestUnit* enemy = Make(second, 6, 5);
+    unit->SetTarget(enemy);
+    EXPECT_TRUE(enemy->targeted);
+    EXPECT_EQ(session.ringCalls, std::vector<bool>{true});
+    second.RemoveUnit(enemy);
+    EXPECT_EQ(unit->GetTarget(), nullptr);
+    EXPECT_EQ(unit->lastTarget, nullptr);
+}
+
+TEST_F(UnitTest, FinishedEmittersLeaveEveryList)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    for (auto* list : {&unit->castEmitters, &unit->effectEmitters, &unit->aimEmitters}) {
+        Unit::AddEmitter(*list, "spent.txt", nullptr);
+        Unit::AddEmitter(*list, "running.txt", nullptr);
+        list->front()->emitting = false;
+    }
+    Advance(0.125f);
+    unit->UpdateEffects();
+    for (auto* list : {&unit->castEmitters, &unit->effectEmitters, &unit->aimEmitters})
+        EXPECT_EQ(list->size(), 1u);
+}
+
+TEST_F(UnitTest, MoveCostsFivePointsAndEndsOnTheLastHex)
+{
+    TestUnit* unit = Make(first, 10, 10);
+    EXPECT_FALSE(unit->StartMove());
+    EXPECT_EQ(unit->stats.actionPoints, 10);
+    EXPECT_EQ(unit->GetState(), IDLE);
+
+    unit->path = {At(12, 10), At(11, 10)};
+    ASSERT_TRUE(unit->StartMove());
+    EXPECT_EQ(unit->stats.actionPoints, 5);
+    EXPECT_EQ(unit->GetState(), MOVING);
+    // 110.85 to each walking point at 200 units a second in frames of 0.125 s (25 units): 85.85, 60.85, 35.85,
+    // 10.85, and the fifth frame would carry it 14.15 past, so it stops on the point.
+    for (int frame = 0; frame < 4; ++frame) {
+        Advance(0.125f);
+        unit->WalkStep();
+        EXPECT_EQ(unit->path.size(), 2u) << frame;
+    }
+    Advance(0.125f);
+    unit->WalkStep();
+    EXPECT_EQ(unit->path.size(), 1u);
+    EXPECT_EQ(first.statistics[9], 1);
+    EXPECT_EQ(unit->GetHex(), At(10, 10));
+    for (int frame = 0; frame < 5; ++frame) {
+        Advance(0.125f);
+        unit->WalkStep();
+    }
+    EXPECT_EQ(unit->GetState(), IDLE);
+    EXPECT_EQ(unit->GetHex(), At(12, 10));
+    EXPECT_EQ(At(12, 10)->occupant, unit);
+    EXPECT_EQ(At(10, 10)->type, HEX_OPEN);
+    EXPECT_EQ(first.statistics[9], 2);
+    EXPECT_EQ(unit->stats.actionPoints, 5);
+}
+
+TEST_F(UnitTest, ZoneOfControlWoundsOnlyUnderAPhalanxAndNeverKills)
+{
+    TestUnit* guard = Make(second, 12, 10);
+    guard->ClaimDefendedHexes();
+    ASSERT_EQ(At(11, 10)->type, HEX_DEFENDED);
+    struct Case {
+        bool phalanx;
+        int health;
+    };
+    const Case cases[] = {{false, 100}, {true, 20}, {true, 100}};
+    for (const Case& c : cases) {
+        if (c.phalanx && !guard->HasActiveEffect(EffectType::PHALANX))
+            GiveEffect(*guard, EffectType::PHALANX);
+        // The zone stays flagged for the guard's team; the hex is open again once the last walker has gone.
+        At(11, 10)->SetType(HEX_DEFENDED);
+        TestUnit* walker = Make(first, 10, 10);
+        walker->stats.health = c.health;
+        walker->path = {At(11, 10)};
+        walker->StartMove();
+        for (int frame = 0; frame < 5; ++frame) {
+            Advance(0.125f);
+            walker->WalkStep();
+        }
+        ASSERT_EQ(walker->GetState(), IDLE);
+        const int lost = c.health - walker->stats.health;
+        if (!c.phalanx) {
+            EXPECT_EQ(lost, 0);
+        } else if (c.health == 20) {
+            EXPECT_EQ(walker->stats.health, 1);
+            EXPECT_EQ(walker->Text()->text, "");
+        } else {
+            EXPECT_GE(lost, 30);
+            EXPECT_LE(lost, 59);
+            EXPECT_EQ(walker->Text()->text, std::to_string(lost) + " Damage Taken");
+        }
+        first.RemoveUnit(walker);
+    }
+}
+
+} // namespace
