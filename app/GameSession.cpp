@@ -7,6 +7,7 @@
 #include "battle/HexGrid.h"
 #include "battle/Object.h"
 #include "battle/Player.h"
+#include "battle/Unit.h"
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 #include "core/JobQueue.h"
@@ -609,7 +610,11 @@ std::vector<BoardUnit*> GameSession::GetLivingUnits() const
     std::vector<BoardUnit*> living;
     for (const std::unique_ptr<Player>& player : players) {
         for (BoardUnit* unit : player->GetUnits()) {
-            if (unit && unit->GetState() != DEAD)
+            if (!unit)
+                continue;
+            // A unit's alive flag falls with its death; other board units say so by their state.
+            const Unit* body = dynamic_cast<const Unit*>(unit);
+            if (body ? body->alive : unit->GetState() != DEAD)
                 living.push_back(unit);
         }
     }
