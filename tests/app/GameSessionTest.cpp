@@ -105,6 +105,12 @@ protected:
         BoardUnit::SetFactory(TakeNextFakeUnit);
         session->AddUnit(playerId, "Militia.txt", row, col);
         BoardUnit::SetFactory(nullptr);
+        if (NextFakeUnit() == unit) {
+            // Nobody took it: there is no such player.
+            NextFakeUnit() = nullptr;
+            delete unit;
+            return nullptr;
+        }
         return unit;
     }
 
