@@ -143,7 +143,9 @@ void GuiElement::HitTest()
     const RECT rect{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
                     static_cast<LONG>(bottom)};
     const POINT p = MouseOverManager::Get()->GetPointerPosition();
-    const bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
+    bool inside = p.x >= rect.left && p.x < rect.right && p.y >= rect.top && p.y < rect.bottom;
+    if (inside && !aboveCover && MouseOverManager::Get()->IsCovered(p))
+        inside = false;
 
     if (enabled && inside) {
         // A press that begins here belongs to the interface, not to the board behind it.

@@ -78,6 +78,8 @@ public:
     float hoverDelay = 0.25f;
     bool visible = true;
     bool enabled = true;
+    // Part of a window that covers the screen beneath it (the help): the cover does not hide it.
+    bool aboveCover = false;
     bool animate = false;
     float frameTime = 1.0f / 12.0f;
     uint32_t frame = 1;

@@ -1,10 +1,12 @@
 #include "ui/MouseOverManager.h"
 
 #include "battle/BoardUnit.h"
+#include "battle/CommandHud.h"
 #include "battle/Hex.h"
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 #include "core/MouseHelpers.h"
+#include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
 #include "ui/TextLabel.h"
 
@@ -16,6 +18,8 @@ std::unique_ptr<MouseOverManager>& Instance()
 }
 
 constexpr int kTextFontHeight = 24;
+// Game time without a hovered button before the HUD's unit texts come back.
+constexpr float kRestoreDelay = 0.1f;
 constexpr float kIconSize = 32.0f;
 } // namespace
 
@@ -41,6 +45,11 @@ MouseOverManager* MouseOverManager::Get()
         BoardPointer::Register(instance.get());
     }
     return instance.get();
+}
+
+MouseOverManager* MouseOverManager::Existing()
+{
+    return Instance().get();
 }
 
 void MouseOverManager::ResetForTests()
@@ -88,8 +97,6 @@ void MouseOverManager::MovePointer(int x, int y)
     showText = false;
 }
 
-// The hovered buttons and the battle HUD's unit texts join this when the interface's buttons exist;
-// until then nothing is ever hovered, so the name text stays faded out and unanchored.
 void MouseOverManager::Update()
 {
     showText = false;
@@ -97,23 +104,83 @@ void MouseOverManager::Update()
     leftPressed = held && !leftHeld;
     leftHeld = held;
     pointerOverWidget = false;
-    restoreTimer += DataManager::Get()->GetFrameTime();
+
+    if (hoveredButton) {
+        restorePending = false;
+        restoreTimer = 0.0f;
+        if (!hoveredButton->notHovered) {
+            UpdateText();
+            return;
+        }
+        restorePending = true;
+        hoveredButton = nullptr;
+    } else {
+        restoreTimer += DataManager::Get()->GetFrameTime();
+    }
+    if (restoreTimer >= kRestoreDelay && restorePending) {
+        restorePending = false;
+        if (CommandHud* hud = CommandHud::Get())
+            hud->UpdateUnitTexts();
+    }
     UpdateText();
 }
 
 void MouseOverManager::UpdateText()
 {
-    const D3DXCOLOR hidden(0.0f, 0.0f, 0.0f, 0.0f);
-    if (textLabel)
-        textLabel->targetColour = hidden;
-    if (textWindow)
-        textWindow->targetColour = hidden;
-    anchorX = -1.0f;
-    anchorY = -1.0f;
+    if (hoveredButton && !hoveredButton->longHover) {
+        if (textLabel)
+            textLabel->Update();
+        if (textWindow)
+            textWindow->Update();
+        return;
+    }
+    const std::string name = hoveredButton ? hoveredButton->GetName() : std::string();
+    if (hoveredButton && !name.empty() && textLabel && textWindow && pointerIcon) {
+        const D3DXCOLOR shown(1.0f, 1.0f, 1.0f, 1.0f);
+        textLabel->SetText(name);
+        textLabel->targetColour = shown;
+        textWindow->targetColour = shown;
+        DataManager* data = DataManager::Get();
+        const float width = static_cast<float>(data->GetBackBufferWidth());
+        const float height = static_cast<float>(data->GetBackBufferHeight());
+        if (anchorX >= 0.0f && anchorY >= 0.0f) {
+            textWindow->right = anchorX + (textLabel->boxWidth + 40.0f) * width / 1024.0f;
+            textWindow->left = anchorX - 10.0f;
+        } else {
+            anchorX = pointerIcon->left - 48.0f;
+            anchorY = pointerIcon->top - 32.0f;
+            // The label lives in the 1024 x 768 space the text transform scales to the back buffer.
+            textLabel->SetPosition(width > 0.0f ? anchorX * 1024.0f / width : anchorX,
+                                   height > 0.0f ? anchorY * 768.0f / height : anchorY);
+            textWindow->MoveTo(anchorX, anchorY - 6.0f);
+        }
+    } else {
+        const D3DXCOLOR hidden(0.0f, 0.0f, 0.0f, 0.0f);
+        if (textLabel)
+            textLabel->targetColour = hidden;
+        if (textWindow)
+            textWindow->targetColour = hidden;
+        anchorX = -1.0f;
+        anchorY = -1.0f;
+    }
     if (textLabel)
         textLabel->Update();
     if (textWindow)
         textWindow->Update();
+}
+
+void MouseOverManager::EnterButton(GuiButton* button)
+{
+    const bool frameOnly = button->GetName().empty() && button->GetDescription().empty();
+    if (frameOnly && hoveredButton && hoveredButton != button && hoveredButton->hovered && !hoveredButton->notHovered)
+        return;
+    hoveredButton = button;
+}
+
+void MouseOverManager::ForgetButton(GuiButton* button)
+{
+    if (hoveredButton == button)
+        hoveredButton = nullptr;
 }
 
 void MouseOverManager::Render()
@@ -171,7 +238,7 @@ void MouseOverManager::MoveDraggedToHoveredHex()
 
 bool MouseOverManager::IsBoardClick() const
 {
-    return leftPressed && !pointerOverWidget;
+    return leftPressed && !pointerOverWidget && !IsCovered(GetPointerPosition());
 }
 
 void MouseOverManager::ForgetUnit(BoardUnit* gone)

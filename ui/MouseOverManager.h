@@ -7,6 +7,7 @@
 #include <memory>
 
 class BoardUnit;
+class GuiButton;
 class GuiElement;
 class Hex;
 class TextLabel;
@@ -19,6 +20,8 @@ public:
     static MouseOverManager* Get();
     // Tests start from a fresh manager.
     static void ResetForTests();
+    // The manager when one exists, without making one (for widgets going away at any time).
+    static MouseOverManager* Existing();
 
     ~MouseOverManager() override;
 
@@ -45,6 +48,23 @@ public:
     // Widgets report that the pointer is over one of them (enabled) in this frame.
     void NotePointerOverWidget() { pointerOverWidget = true; }
     bool IsBoardClick() const override;
+    // A button reports that the pointer entered it. A button without a name or a description (a frame) does
+    // not take over from a button that lies over it and is still under the pointer.
+    void EnterButton(GuiButton* button);
+    // The button is switched away or deleted: it is no longer the hovered one.
+    void ForgetButton(GuiButton* button);
+    GuiButton* GetHoveredButton() const { return hoveredButton; }
+    // A window over the screen (the help) takes the pointer inside its rectangle from everything beneath.
+    void SetCover(const RECT& rect)
+    {
+        cover = rect;
+        covering = true;
+    }
+    void ClearCover() { covering = false; }
+    bool IsCovered(POINT p) const
+    {
+        return covering && p.x >= cover.left && p.x < cover.right && p.y >= cover.top && p.y < cover.bottom;
+    }
     void ForgetUnit(BoardUnit* gone) override;
 
     GuiElement* GetPointerIcon() const { return pointerIcon.get(); }
@@ -59,6 +79,7 @@ private:
     std::unique_ptr<TextLabel> textLabel;
     std::unique_ptr<GuiElement> textWindow;
     Hex* hoveredHex = nullptr;
+    GuiButton* hoveredButton = nullptr;
     BoardUnit* dragged = nullptr;
     bool showText = false;
     // The left button as this frame's update found it and as the frame before left it.
@@ -69,6 +90,10 @@ private:
     float anchorX = -1.0f;
     float anchorY = -1.0f;
     float restoreTimer = 0.0f;
+    // Set once a hovered button is let go; the HUD's unit texts come back once, a little later.
+    bool restorePending = true;
+    RECT cover{0, 0, 0, 0};
+    bool covering = false;
     D3DXVECTOR3 pickRayOrigin{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 pickRayDirection{0.0f, 0.0f, 0.0f};
 };

@@ -3,8 +3,8 @@
 // device handed to the data manager as the game does. Tear-down fails the test when a widget kept a
 // device resource.
 
-#include "core/DataManager.h"
 #include "core/ApplicationLink.h"
+#include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
 #include "support/TestDevice.h"
 #include "ui/MouseOverManager.h"

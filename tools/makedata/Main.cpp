@@ -25,6 +25,7 @@ int main(int argc, char** argv)
         WriteStaticMeshes(root);
         WriteTerrainEffect(root);
         WriteLevels(root);
+        WriteUiTextures(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "makedata: %s\n", e.what());

@@ -1,5 +1,6 @@
 // Sound samples. Each sample has a function of its own; WriteSounds calls them all, then the music.
 #include "DataWriter.h"
+#include "UnitSounds.h"
 #include "Writers.h"
 
 #include <algorithm>
@@ -99,5 +100,6 @@ void WriteSounds(const std::filesystem::path& root)
     WriteClickSound(root);
     WriteHoverSound(root);
     WriteBackSound(root);
+    WriteUnitSounds(DataDirectory(root, "Sound/Sound Effects"), VoiceSource::Speech);
     WriteMusic(root);
 }

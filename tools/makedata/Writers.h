@@ -28,3 +28,5 @@ void WriteStaticMeshes(const std::filesystem::path& root);
 void WriteTerrainEffect(const std::filesystem::path& root);
 // The three battle levels, their ground textures, the sky and the stars.
 void WriteLevels(const std::filesystem::path& root);
+// The interface's common windows: description box, ability-row pictures, loading screens and help pages.
+void WriteUiTextures(const std::filesystem::path& root);

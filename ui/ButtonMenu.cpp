@@ -1,0 +1,237 @@
+#include "ui/ButtonMenu.h"
+
+#include "core/DataManager.h"
+#include "core/SoundQueue.h"
+#include "ui/GuiButton.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+constexpr float kAbilityPitch = 48.0f;
+constexpr float kAbilityWidth = 43.0f;
+constexpr float kAbilityHeight = 49.0f;
+constexpr float kRowBottomOffset = 58.0f;
+constexpr size_t kRowWalk = 6;
+
+const GuiButton* g_lastHoveredAbility = nullptr;
+
+const D3DXCOLOR kClear(0.0f, 0.0f, 0.0f, 0.0f);
+const D3DXCOLOR kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+
+void ShowFrame(GuiButton& button, int frame)
+{
+    const TextureRecord* record = button.GetTextureRecord();
+    const float frameHeight = record ? record->frameWidth : 1.0f;
+    button.topV = frameHeight * static_cast<float>(frame - 1);
+    button.bottomV = frameHeight * static_cast<float>(frame);
+}
+} // namespace
+
+ButtonMenu::ButtonMenu() = default;
+
+ButtonMenu::~ButtonMenu()
+{
+    Release();
+}
+
+void ButtonMenu::ForgetHoverSound()
+{
+    g_lastHoveredAbility = nullptr;
+}
+
+GuiButton* ButtonMenu::AddButton(uint32_t row, const std::string& texture, const std::string& iconTexture, float x,
+                                 float y, float w, float h)
+{
+    if (row >= kRowCount)
+        return nullptr;
+    auto* button = new GuiButton();
+    button->Create(texture, x, y, w, h);
+    button->baseColour = kClear;
+    button->colour = kClear;
+    button->SetEffectTable(effectTable.data());
+    button->enabled = false;
+    button->hoverDelay = 0.1f;
+    button->showsName = true;
+    button->CreateIcon(iconTexture, 0, 0);
+    rows[row].push_back(button);
+    return button;
+}
+
+void ButtonMenu::BuildAbilityRow(float anchorX)
+{
+    // The button stays on fading to its target; its icon fades in on hover and out to its clear base on leave.
+    effectTable = {EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_BASE};
+    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - kRowBottomOffset;
+    for (uint32_t i = 0; i < kAbilityButtons; ++i)
+        AddButton(1, "default.tga", "Scroll_Over.tga", anchorX + kAbilityPitch * static_cast<float>(i), y,
+                  kAbilityWidth, kAbilityHeight);
+    AddButton(1, "ButMBack.tga", "Scroll_Over.tga", anchorX + kAbilityPitch * kAbilityButtons, y, kAbilityWidth,
+              kAbilityHeight);
+}
+
+// Rows that hold fewer than six buttons (the unused and the always-shown rows) are walked only as far as
+// they go.
+void ButtonMenu::SwitchRow(uint32_t row)
+{
+    if (row >= kRowCount)
+        return;
+    previousRow = currentRow;
+    currentRow = row;
+    auto& old = rows[previousRow];
+    for (size_t i = 0; i < std::min(kRowWalk, old.size()); ++i) {
+        old[i]->targetColour = kClear;
+        old[i]->speed = 4.0f;
+        old[i]->enabled = false;
+        old[i]->ClearFlags();
+    }
+    auto& shown = rows[currentRow];
+    for (size_t i = 0; i < std::min(kRowWalk, shown.size()); ++i) {
+        shown[i]->targetColour = kWhite;
+        shown[i]->speed = 15.0f - 2.0f * static_cast<float>(i);
+        shown[i]->enabled = true;
+        shown[i]->ClearFlags();
+    }
+    for (GuiButton* button : rows[3]) {
+        button->enabled = true;
+        button->ClearFlags();
+    }
+}
+
+void ButtonMenu::RestartFadeIn()
+{
+    auto& shown = rows[currentRow];
+    for (size_t i = 0; i < shown.size(); ++i) {
+        GuiButton* button = shown[i];
+        button->baseColour = kClear;
+        button->colour = kClear;
+        button->pendingEffect = EFFECT_FADE_TO_TARGET;
+        button->effectTimer = 0.0f;
+        button->effectDelay = 0.0f;
+        button->speed = 7.0f - static_cast<float>(i);
+    }
+}
+
+void ButtonMenu::Update()
+{
+    for (GuiButton* button : rows[currentRow])
+        button->Update();
+    for (GuiButton* button : rows[3])
+        button->Update();
+    if (previousRow != currentRow)
+        for (GuiButton* button : rows[previousRow])
+            button->Update();
+}
+
+void ButtonMenu::Render()
+{
+    for (uint32_t row : {currentRow, 3u}) {
+        for (GuiButton* button : rows[row]) {
+            button->DrawQuad();
+            button->DrawIcon();
+        }
+    }
+}
+
+GuiButton* ButtonMenu::GetButton(uint32_t row, uint32_t index) const
+{
+    if (row >= kRowCount || index >= rows[row].size())
+        return nullptr;
+    return rows[row][index];
+}
+
+void ButtonMenu::OnLostDevice()
+{
+    for (auto& row : rows)
+        for (GuiButton* button : row)
+            button->OnLostDevice();
+}
+
+void ButtonMenu::OnResetDevice()
+{
+    for (auto& row : rows)
+        for (GuiButton* button : row)
+            button->OnResetDevice();
+}
+
+size_t ButtonMenu::ShownAbilities() const
+{
+    if (!abilities)
+        return 0;
+    const size_t buttons = rows[1].empty() ? 0 : rows[1].size() - 1;
+    return std::min({abilities->size(), static_cast<size_t>(kAbilityButtons), buttons});
+}
+
+// A unit may know more abilities than the row has places; the row shows the first five and the Back button
+// keeps its place.
+void ButtonMenu::SetAbilities(const std::vector<SpellDefinition>* list, int actionPoints, int mana)
+{
+    for (size_t i = 0; i < std::min<size_t>(kAbilityButtons, rows[1].size()); ++i) {
+        rows[1][i]->SetVisible(false);
+        rows[1][i]->enabled = false;
+    }
+    abilities = list;
+    for (size_t i = 0; i < ShownAbilities(); ++i) {
+        const SpellDefinition& ability = (*abilities)[i];
+        GuiButton& button = *rows[1][i];
+        button.SetTextureByName(ability.fileName + "_Icon_f2.tga");
+        button.enabled = true;
+        button.hoverDelay = 0.0f;
+        button.SetDescription(ability.description);
+        if (ability.usesLeft > 0 && ability.actionPointCost <= actionPoints && std::abs(ability.manaCost) <= mana) {
+            ShowFrame(button, 1);
+        } else {
+            ShowFrame(button, 2);
+            button.enabled = false;
+        }
+        button.iconVisible = true;
+        button.SetVisible(true);
+    }
+}
+
+GuiButton* ButtonMenu::UpdateAbilityRow(int actionPoints, AbilityRowHost& host)
+{
+    if (!abilities || rows[1].empty())
+        return nullptr;
+    GuiButton* back = rows[1].back();
+    if (back->clicked) {
+        SwitchRow(0);
+        host.OnAbilityRowBack();
+        return nullptr;
+    }
+    for (size_t i = 0; i < ShownAbilities(); ++i) {
+        const SpellDefinition& ability = (*abilities)[i];
+        GuiButton* button = rows[1][i];
+        if (ability.actionPointCost > actionPoints || ability.usesLeft <= 0) {
+            ShowFrame(*button, 2);
+            button->iconVisible = false;
+            continue;
+        }
+        if (!button->clicked) {
+            if (button->longHover) {
+                host.ShowSpellCost(ability);
+                if (button != g_lastHoveredAbility) {
+                    SoundQueue::Get()->Queue("UI_HOVER.wav", 9, false, 0.0f);
+                    g_lastHoveredAbility = button;
+                }
+            }
+            continue;
+        }
+        host.OnAbilityChosen(ability);
+        return button;
+    }
+    return nullptr;
+}
+
+void ButtonMenu::Release()
+{
+    for (auto& row : rows) {
+        for (GuiButton* button : row) {
+            if (button == g_lastHoveredAbility)
+                g_lastHoveredAbility = nullptr;
+            button->Release();
+            delete button;
+        }
+        row.clear();
+    }
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/SpellDefinition.h"
+#include "ui/GuiObject.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class GuiButton;
+
+// What the ability row asks of the battle HUD that owns the menu.
+class AbilityRowHost
+{
+public:
+    virtual ~AbilityRowHost() = default;
+    // The Back button was clicked; the menu has already switched to the action row.
+    virtual void OnAbilityRowBack() = 0;
+    virtual void ShowSpellCost(const SpellDefinition& ability) = 0;
+    virtual void OnAbilityChosen(const SpellDefinition& ability) = 0;
+};
+
+// The battle HUD's rows of buttons: the action row, the ability row (five abilities and Back), an unused row
+// and a row that is always shown. One switchable row shows at a time and fades in button by button.
+class ButtonMenu
+{
+public:
+    static constexpr uint32_t kRowCount = 4;
+    static constexpr uint32_t kAbilityButtons = 5;
+
+    ButtonMenu();
+    ~ButtonMenu();
+    ButtonMenu(const ButtonMenu&) = delete;
+    ButtonMenu& operator=(const ButtonMenu&) = delete;
+
+    GuiButton* AddButton(uint32_t row, const std::string& texture, const std::string& iconTexture, float x, float y,
+                         float w, float h);
+    // anchorX: the left edge of the HUD's ability-row place.
+    void BuildAbilityRow(float anchorX);
+    void SwitchRow(uint32_t row);
+    void RestartFadeIn();
+    void Update();
+    void Render();
+    GuiButton* GetButton(uint32_t row, uint32_t index) const;
+    GuiButton* GetButton(uint32_t index) const { return GetButton(currentRow, index); }
+    size_t RowSize(uint32_t row) const { return row < kRowCount ? rows[row].size() : 0; }
+    uint32_t GetCurrentRow() const { return currentRow; }
+    uint32_t GetPreviousRow() const { return previousRow; }
+    void OnLostDevice();
+    void OnResetDevice();
+
+    // Shows the unit's abilities (at most five) greyed by what the unit can still pay.
+    void SetAbilities(const std::vector<SpellDefinition>* abilities, int actionPoints, int mana);
+    // Each frame while the ability row shows: the clicked ability button, or null.
+    GuiButton* UpdateAbilityRow(int actionPoints, AbilityRowHost& host);
+    void Release();
+
+    // The last ability button that played the hover sound is process-wide.
+    static void ForgetHoverSound();
+
+private:
+    size_t ShownAbilities() const;
+
+    std::array<uint32_t, 4> effectTable{EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET,
+                                        EFFECT_FADE_TO_TARGET};
+    const std::vector<SpellDefinition>* abilities = nullptr;
+    uint32_t currentRow = 0;
+    uint32_t previousRow = 1;
+    std::array<std::vector<GuiButton*>, kRowCount> rows;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/DeviceResource.h"
+#include "ui/TextLabel.h"
+#include "win32/Win32.h"
+
+#include <array>
+#include <memory>
+
+class GuiButton;
+class GuiElement;
+
+// Five pages of help drawn over whatever screen shows. Each page is a tall picture of text seen through a
+// window the player scrolls. While it shows, the clicks that land on it are its own: nothing beneath reacts.
+class HelpScreen : public DeviceResource
+{
+public:
+    static constexpr int kPageCount = 5;
+
+    HelpScreen();
+    ~HelpScreen() override;
+    HelpScreen(const HelpScreen&) = delete;
+    HelpScreen& operator=(const HelpScreen&) = delete;
+
+    void Init();
+    // Showing scrolls every page back to its top and keeps the page.
+    void Show(bool show);
+    // The one switch for F1 and the Help button, so both agree on whether the help is showing.
+    void Toggle() { Show(!visible); }
+    bool IsVisible() const { return visible; }
+    void SetPage(int page);
+    int GetPage() const { return page; }
+    void ScrollUp();
+    void ScrollDown();
+    void Update();
+    void Render();
+    void OnLostDevice() override;
+    void OnResetDevice() override;
+    void Release();
+
+    GuiElement* GetBackdrop() const { return backdrop.get(); }
+    GuiElement* GetPagePicture(int index) const;
+    GuiButton* GetNext() const { return next.get(); }
+    GuiButton* GetPrevious() const { return previous.get(); }
+    GuiButton* GetScrollDown() const { return scrollDown.get(); }
+    GuiButton* GetScrollUp() const { return scrollUp.get(); }
+    GuiButton* GetClose() const { return close.get(); }
+    const TextLabel& GetTitle() const { return titleLabel; }
+    const TextLabel& GetCounter() const { return counterLabel; }
+
+    static const char* PageTitle(int page);
+    static float BandHeight(int page);
+
+private:
+    void ResetBands();
+    void UpdateCover();
+    std::array<GuiButton*, 5> Buttons() const;
+
+    bool visible = false;
+    int page = 0;
+    std::unique_ptr<GuiElement> backdrop;
+    std::array<std::unique_ptr<GuiElement>, kPageCount> pages;
+    std::unique_ptr<GuiButton> next;
+    std::unique_ptr<GuiButton> previous;
+    std::unique_ptr<GuiButton> scrollDown;
+    std::unique_ptr<GuiButton> scrollUp;
+    std::unique_ptr<GuiButton> close;
+    TextLabel counterLabel;
+    TextLabel titleLabel;
+    RECT titleRect{375, 121, 675, 153};
+};
