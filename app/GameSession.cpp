@@ -24,6 +24,7 @@
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
 #include "sound/FSound.h"
+#include "ui/LoadingScreen.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
 #include "win32/Log.h"
@@ -128,6 +129,7 @@ void GameSession::Init()
     terrain->SetHexTypeSink(gridSink.get());
     starField = std::make_unique<StarField>();
     skyDome = std::make_unique<SkyDome>();
+    loadingScreen = std::make_unique<LoadingScreen>();
     ringEmitterA = std::make_unique<ParticleEmitter>();
     ringEmitterB = std::make_unique<ParticleEmitter>();
     burstEmitter = std::make_unique<ParticleEmitter>();
@@ -152,6 +154,8 @@ void GameSession::LoadAssets()
         skyDome->Init(half, half);
     }
     basicEffect = DataManager::Get()->GetEffect(BasicEffect, false);
+    if (loadingScreen)
+        loadingScreen->Init();
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
     activePlayer = nullptr;
@@ -249,6 +253,8 @@ void GameSession::SetGameState(GameState newState)
     }
     case GAME_STATE_LOADING:
         HidePointer();
+        if (loadingScreen)
+            loadingScreen->Restart();
         if (hexGrid)
             hexGrid->SetAllFadeStates(1);
         if (JobQueue* queue = DataManager::Get()->GetJobQueue()) {
@@ -406,6 +412,8 @@ void GameSession::RenderScene()
 
 void GameSession::RenderOverlay()
 {
+    if (state == GAME_STATE_LOADING && loadingScreen)
+        loadingScreen->Render();
     if (state == GAME_STATE_GAME_OVER && labels) {
         for (TextLabel& label : *labels)
             label.QueueDraw();
@@ -556,8 +564,13 @@ void GameSession::UpdateLoading()
     else
         loadingProgress += frameTime / (static_cast<float>(unitsToLoad.load() + 1) * kWaitingFillRate);
     loadingBar = std::min(loadingProgress * kBarScale, 1.0f);
+    bool full = loadingBar >= 1.0f;
+    if (loadingScreen) {
+        loadingScreen->SetProgress(loadingProgress * kBarScale);
+        full = loadingScreen->IsFull();
+    }
 
-    if (done && loadingBar >= 1.0f) {
+    if (done && full) {
         loadingProgress = 0.0f;
         // The units' turn-order entries are the battle HUD's; they are handed over on this thread.
         turnOrderQueue.clear();
@@ -725,6 +738,8 @@ void GameSession::ReleaseSceneTarget()
 void GameSession::OnDeviceLost()
 {
     ReleaseSceneTarget();
+    if (loadingScreen)
+        loadingScreen->OnLostDevice();
     if (labels) {
         for (TextLabel& label : *labels)
             label.OnLostDevice();
@@ -739,6 +754,8 @@ void GameSession::OnDeviceReset()
     IDirect3DDevice9* device = data->GetDevice();
     if (!device)
         return;
+    if (loadingScreen)
+        loadingScreen->OnResetDevice();
     if (terrain)
         terrain->OnResetDevice();
     if (labels) {
@@ -811,6 +828,10 @@ void GameSession::Shutdown()
     ringEmitterB.reset();
     burstEmitter.reset();
     labels.reset();
+    if (loadingScreen) {
+        loadingScreen->Destroy();
+        loadingScreen.reset();
+    }
     basicEffect = nullptr;
     ReleaseSceneTarget();
 }

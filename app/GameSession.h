@@ -23,6 +23,7 @@ class BoardUnit;
 class Decal;
 class HexGrid;
 class HexGridSink;
+class LoadingScreen;
 class ParticleEmitter;
 class Player;
 class SkyDome;
@@ -134,6 +135,7 @@ public:
     Decal* GetSelectionDecal() const { return selectionDecal.get(); }
     Decal* GetTargetDecal() const { return targetDecal.get(); }
     Decal* GetAreaDecal() const { return areaDecal.get(); }
+    LoadingScreen* GetLoadingScreen() const { return loadingScreen.get(); }
     TextLabel* GetLabel(int index) const;
     int GetPlayerCount() const { return playerCount; }
     size_t GetPlayerListSize() const { return players.size(); }
@@ -163,6 +165,7 @@ private:
     void SetLevelPreset() const;
     void ParkSelection();
 
+    std::unique_ptr<LoadingScreen> loadingScreen;
     std::unique_ptr<ParticleEmitter> ringEmitterA;
     std::unique_ptr<ParticleEmitter> ringEmitterB;
     std::unique_ptr<ParticleEmitter> burstEmitter;

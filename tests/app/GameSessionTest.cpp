@@ -9,6 +9,8 @@
 #include "scene/ParticleManager.h"
 #include "scene/SceneFixture.h"
 #include "scene/Terrain.h"
+#include "ui/GuiElement.h"
+#include "ui/LoadingScreen.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
 #include "win32/Log.h"
@@ -296,10 +298,15 @@ TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
     session->UpdateLoading();
     EXPECT_NEAR(session->GetLoadingProgress(), 0.0166667f, 1e-6f);
     EXPECT_NEAR(session->GetLoadingBar(), 0.00166667f, 1e-7f);
+    // The screen's bar, 615 long, has grown by 0.00166667 of it.
+    const LoadingScreen* screen = session->GetLoadingScreen();
+    EXPECT_NEAR(screen->GetBar()->right - screen->GetBarStart(), 1.025f, 1e-3f);
+    EXPECT_FALSE(screen->IsFull());
     // However far the bar gets, the battle waits for the job.
     Frame(400.0f);
     session->UpdateLoading();
     EXPECT_FLOAT_EQ(session->GetLoadingBar(), 1.0f);
+    EXPECT_TRUE(session->GetLoadingScreen()->IsFull());
     EXPECT_NE(session->GetGameState(), GAME_STATE_BATTLE);
 }
 
