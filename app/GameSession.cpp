@@ -10,6 +10,7 @@
 #include "battle/Unit.h"
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
+#include "core/InputManager.h"
 #include "core/JobQueue.h"
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
@@ -24,6 +25,7 @@
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
 #include "sound/FSound.h"
+#include "ui/HelpScreen.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
@@ -130,6 +132,7 @@ void GameSession::Init()
     starField = std::make_unique<StarField>();
     skyDome = std::make_unique<SkyDome>();
     loadingScreen = std::make_unique<LoadingScreen>();
+    helpScreen = std::make_unique<HelpScreen>();
     ringEmitterA = std::make_unique<ParticleEmitter>();
     ringEmitterB = std::make_unique<ParticleEmitter>();
     burstEmitter = std::make_unique<ParticleEmitter>();
@@ -156,6 +159,8 @@ void GameSession::LoadAssets()
     basicEffect = DataManager::Get()->GetEffect(BasicEffect, false);
     if (loadingScreen)
         loadingScreen->Init();
+    if (helpScreen)
+        helpScreen->Init();
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
     activePlayer = nullptr;
@@ -295,7 +300,12 @@ void GameSession::Update()
 {
     SoundQueue::Get()->Update();
     ParticleManager::Get()->Update();
+    HandleKeys();
     MouseOverManager::Get()->Update();
+    const bool helpFrame =
+        state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
+    if (helpFrame && helpScreen)
+        helpScreen->Update();
     switch (state) {
     case GAME_STATE_INTRO:
         // The title screen leads on to the main menu; without one the intro has nothing to show.
@@ -428,7 +438,38 @@ void GameSession::RenderMouseOver()
 }
 
 void GameSession::RenderHelp()
-{ }
+{
+    if (helpScreen)
+        helpScreen->Render();
+}
+
+void GameSession::HandleKeys()
+{
+    constexpr int kKeyTab = 15;
+    constexpr int kKeyF1 = 59;
+    const InputManager* input = InputManager::Get();
+    const bool tab = input->IsKeyDown(kKeyTab);
+    if (tab && !barsKeyLatch)
+        ToggleUnitBars();
+    barsKeyLatch = tab;
+
+    const bool f1 = input->IsKeyDown(kKeyF1);
+    // The help screen's own Close button may have hidden it: F1 goes by what it shows now.
+    if (f1 && !helpKeyLatch && state != GAME_STATE_INTRO && state != GAME_STATE_LOADING && helpScreen)
+        helpScreen->Toggle();
+    helpKeyLatch = f1;
+}
+
+void GameSession::ToggleUnitBars()
+{
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : player->GetUnits()) {
+            if (Unit* body = dynamic_cast<Unit*>(unit))
+                body->SetBarsAlpha(barsShown ? 1 : 0);
+        }
+    }
+    barsShown = !barsShown;
+}
 
 void GameSession::SetUnitShaderGlobals()
 {
@@ -828,6 +869,10 @@ void GameSession::Shutdown()
     ringEmitterB.reset();
     burstEmitter.reset();
     labels.reset();
+    if (helpScreen) {
+        helpScreen->Release();
+        helpScreen.reset();
+    }
     if (loadingScreen) {
         loadingScreen->Destroy();
         loadingScreen.reset();

@@ -22,6 +22,7 @@ struct ID3DXEffect;
 class BoardUnit;
 class Decal;
 class HexGrid;
+class HelpScreen;
 class HexGridSink;
 class LoadingScreen;
 class ParticleEmitter;
@@ -136,6 +137,9 @@ public:
     Decal* GetTargetDecal() const { return targetDecal.get(); }
     Decal* GetAreaDecal() const { return areaDecal.get(); }
     LoadingScreen* GetLoadingScreen() const { return loadingScreen.get(); }
+    HelpScreen* GetHelpScreen() const { return helpScreen.get(); }
+    void HandleKeys();
+    void ToggleUnitBars();
     TextLabel* GetLabel(int index) const;
     int GetPlayerCount() const { return playerCount; }
     size_t GetPlayerListSize() const { return players.size(); }
@@ -166,6 +170,12 @@ private:
     void ParkSelection();
 
     std::unique_ptr<LoadingScreen> loadingScreen;
+    std::unique_ptr<HelpScreen> helpScreen;
+    // Held keys act once per press.
+    bool helpKeyLatch = false;
+    bool barsKeyLatch = false;
+    // Whether the next Tab shows the units' bars.
+    bool barsShown = false;
     std::unique_ptr<ParticleEmitter> ringEmitterA;
     std::unique_ptr<ParticleEmitter> ringEmitterB;
     std::unique_ptr<ParticleEmitter> burstEmitter;

@@ -10,6 +10,7 @@
 #include "d3dx9/Font.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
+#include "ui/HelpScreen.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
@@ -688,4 +689,39 @@ TEST_F(GameApplicationTest, AFailedResizeEndsTheFrameWithoutAnotherReset)
     // F7 held with F5 must not try another size on a game that has ended.
     EXPECT_EQ(app->GetPresentParameters().BackBufferWidth, 800u);
     pinned->Release();
+}
+
+TEST_F(GameApplicationTest, F1TogglesTheHelpOncePerPressOutsideTheIntro)
+{
+    constexpr int kScancodeF1 = 58;
+    HelpScreen* help = app->GetSession()->GetHelpScreen();
+    ASSERT_NE(help, nullptr);
+    // The first frame is the intro's: F1 does nothing there.
+    Key(kScancodeF1, true);
+    Frame(16);
+    EXPECT_FALSE(help->IsVisible());
+    Key(kScancodeF1, false);
+    Frame(16);
+    ASSERT_EQ(app->GetSession()->GetGameState(), GAME_STATE_MAIN_MENU);
+
+    // Held for three frames, it acts once.
+    Key(kScancodeF1, true);
+    Frame(16);
+    Frame(16);
+    Frame(16);
+    EXPECT_TRUE(help->IsVisible());
+    Key(kScancodeF1, false);
+    Frame(16);
+    Key(kScancodeF1, true);
+    Frame(16);
+    EXPECT_FALSE(help->IsVisible());
+    Key(kScancodeF1, false);
+    Frame(16);
+
+    // Shown by other means, the next F1 hides it.
+    help->Show(true);
+    Key(kScancodeF1, true);
+    Frame(16);
+    Key(kScancodeF1, false);
+    EXPECT_FALSE(help->IsVisible());
 }
