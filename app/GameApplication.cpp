@@ -4,6 +4,7 @@
 
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
+#include "battle/ClassUnit.h"
 #include "core/DataManager.h"
 #include "core/DeviceResource.h"
 #include "core/GlobalConstants.h"
@@ -153,6 +154,8 @@ bool GameApplication::CreateDeviceResources()
     helpLabel->SetPosition(470.0f, 10.0f);
     helpLabel->SetText("F1 For Help");
 
+    // Deployment and the players make every unit as a unit of its class.
+    ClassUnit::RegisterFactory();
     session->Init();
     session->LoadAssets();
     session->SetGameState(GAME_STATE_INTRO);

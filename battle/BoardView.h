@@ -2,6 +2,8 @@
 // What the players ask of the scene around the board: the camera that follows the selected unit and the
 // glows on the level's static objects. Registered by whoever owns the scene; without one the calls do nothing.
 
+#include <string>
+
 class BoardUnit;
 
 class BoardView
@@ -19,6 +21,17 @@ public:
     // Shows the target glow at a world point until the glows are next reset. A view without glows ignores it.
     virtual void AddGlow(float x, float y, float z)
     {
+        (void)x;
+        (void)y;
+        (void)z;
+    }
+    // Shows the mesh as a glow at a world point: it grows in after the delay, stays for its lifetime and shrinks
+    // away. A view without glows ignores it.
+    virtual void AddMeshGlow(const std::string& meshName, float delay, float lifetime, float x, float y, float z)
+    {
+        (void)meshName;
+        (void)delay;
+        (void)lifetime;
         (void)x;
         (void)y;
         (void)z;

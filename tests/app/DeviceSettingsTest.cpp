@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 D3DDISPLAYMODE Mode(UINT w, UINT h, UINT hz, D3DFORMAT format)
@@ -29,14 +31,11 @@ protected:
         adapter.devices[D3DDEVTYPE_HAL] = FakeDirect3D::GoodCaps();
         fake.adapters = {adapter};
         app.SetClientRect(RECT{0, 0, 1024, 768});
-    }
-
-    void Enumerate()
-    {
-        ASSERT_EQ(app.Enumeration().Enumerate(&fake), S_OK);
         fake.AddRef();
         app.UseDirect3D(&fake);
     }
+
+    void Enumerate() { ASSERT_EQ(app.Enumeration().Enumerate(&fake), S_OK); }
 
     FakeDirect3D fake;
     CountingApplication app;
@@ -103,44 +102,45 @@ TEST_F(DeviceSettingsTest, WindowedPickNeedsTheDesktopFormat)
     EXPECT_EQ(app.Settings().windowedSetting.combination, nullptr);
 }
 
-TEST_F(DeviceSettingsTest, FullscreenModeWhenTheDesktopRefreshRateIsNotListed)
+TEST_F(DeviceSettingsTest, FullscreenModeIsTheDesktopsOrTheLastOfItsWidthOrTheFirstOfItsFormat)
 {
-    // The desktop runs at 60 Hz, but the only 1920-wide modes are 1080 lines at 75 Hz and 1200 lines at 60 Hz:
-    // the last mode of the desktop's width wins. The 16-bit mode of the exact size has the wrong format.
-    fake.adapters[0].modes = {Mode(1280, 1024, 60, D3DFMT_X8R8G8B8), Mode(1920, 1080, 75, D3DFMT_X8R8G8B8),
-                              Mode(1920, 1200, 60, D3DFMT_X8R8G8B8), Mode(1024, 768, 60, D3DFMT_X8R8G8B8),
-                              Mode(1920, 1080, 60, D3DFMT_R5G6B5)};
-    Enumerate();
-    ASSERT_TRUE(app.PickFullscreenMode(false, false));
-    const DeviceSettings& settings = app.Settings();
-    EXPECT_FALSE(settings.windowed);
-    const ModeSetting& f = settings.fullscreenSetting;
-    ASSERT_NE(f.combination, nullptr);
-    EXPECT_FALSE(f.combination->windowed);
-    EXPECT_EQ(f.combination->adapterFormat, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(f.combination->backBufferFormat, D3DFMT_X8R8G8B8);
-    ExpectMode(f.displayMode, 1920, 1200, 60, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(f.depthStencilFormat, D3DFMT_D16);
-    EXPECT_EQ(f.vertexProcessingType, PURE_HARDWARE_VP);
-    EXPECT_EQ(f.presentInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
-    EXPECT_EQ(f.multiSampleQuality, 0u);
-}
-
-TEST_F(DeviceSettingsTest, FullscreenModeWithoutTheDesktopWidthIsTheFirstOfItsFormat)
-{
-    fake.adapters[0].modes = {Mode(1280, 1024, 75, D3DFMT_X8R8G8B8), Mode(1024, 768, 60, D3DFMT_X8R8G8B8)};
-    Enumerate();
-    ASSERT_TRUE(app.PickFullscreenMode(false, false));
-    ExpectMode(app.Settings().fullscreenSetting.displayMode, 1280, 1024, 75, D3DFMT_X8R8G8B8);
-}
-
-TEST_F(DeviceSettingsTest, FullscreenModeMatchingTheDesktopEndsTheSearch)
-{
-    fake.adapters[0].modes = {Mode(1920, 1080, 75, D3DFMT_X8R8G8B8), Mode(1920, 1080, 60, D3DFMT_X8R8G8B8),
-                              Mode(1920, 1200, 60, D3DFMT_X8R8G8B8)};
-    Enumerate();
-    ASSERT_TRUE(app.PickFullscreenMode(false, false));
-    ExpectMode(app.Settings().fullscreenSetting.displayMode, 1920, 1080, 60, D3DFMT_X8R8G8B8);
+    // The desktop runs at 1920 x 1080, 60 Hz, X8R8G8B8.
+    const struct {
+        const char* name;
+        std::vector<D3DDISPLAYMODE> modes;
+        D3DDISPLAYMODE chosen;
+    } cases[] = {
+        // The 16-bit mode of the exact size has the wrong format; of the 1920-wide modes the last wins.
+        {"refresh rate not listed",
+         {Mode(1280, 1024, 60, D3DFMT_X8R8G8B8), Mode(1920, 1080, 75, D3DFMT_X8R8G8B8),
+          Mode(1920, 1200, 60, D3DFMT_X8R8G8B8), Mode(1024, 768, 60, D3DFMT_X8R8G8B8),
+          Mode(1920, 1080, 60, D3DFMT_R5G6B5)},
+         Mode(1920, 1200, 60, D3DFMT_X8R8G8B8)},
+        {"no mode of the desktop's width",
+         {Mode(1280, 1024, 75, D3DFMT_X8R8G8B8), Mode(1024, 768, 60, D3DFMT_X8R8G8B8)},
+         Mode(1280, 1024, 75, D3DFMT_X8R8G8B8)},
+        {"the desktop's mode ends the search",
+         {Mode(1920, 1080, 75, D3DFMT_X8R8G8B8), Mode(1920, 1080, 60, D3DFMT_X8R8G8B8),
+          Mode(1920, 1200, 60, D3DFMT_X8R8G8B8)},
+         Mode(1920, 1080, 60, D3DFMT_X8R8G8B8)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.adapters[0].modes = c.modes;
+        Enumerate();
+        ASSERT_TRUE(app.PickFullscreenMode(false, false));
+        EXPECT_FALSE(app.Settings().windowed);
+        const ModeSetting& f = app.Settings().fullscreenSetting;
+        ASSERT_NE(f.combination, nullptr);
+        EXPECT_FALSE(f.combination->windowed);
+        EXPECT_EQ(f.combination->adapterFormat, D3DFMT_X8R8G8B8);
+        EXPECT_EQ(f.combination->backBufferFormat, D3DFMT_X8R8G8B8);
+        ExpectMode(f.displayMode, c.chosen.Width, c.chosen.Height, c.chosen.RefreshRate, c.chosen.Format);
+        EXPECT_EQ(f.depthStencilFormat, D3DFMT_D16);
+        EXPECT_EQ(f.vertexProcessingType, PURE_HARDWARE_VP);
+        EXPECT_EQ(f.presentInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
+        EXPECT_EQ(f.multiSampleQuality, 0u);
+    }
 }
 
 TEST_F(DeviceSettingsTest, FullscreenPickFollowsASixteenBitDesktop)
@@ -211,18 +211,13 @@ TEST_F(DeviceSettingsTest, FullscreenPickMovesToTheDesktopFormatWithoutAnExactMa
     ExpectMode(f.displayMode, 1280, 1024, 60, D3DFMT_R5G6B5);
 }
 
-TEST_F(DeviceSettingsTest, StartModeIsWindowedWheneverAWindowedSettingExists)
+TEST_F(DeviceSettingsTest, StartModeIsWindowedWheneverAWindowedSettingExistsUnlessTheAppIsInFullScreen)
 {
     Enumerate();
     ASSERT_TRUE(app.ChooseStartMode());
     EXPECT_TRUE(app.Settings().windowed);
     EXPECT_NE(app.Settings().windowedSetting.combination, nullptr);
     EXPECT_NE(app.Settings().fullscreenSetting.combination, nullptr);
-}
-
-TEST_F(DeviceSettingsTest, StartModeOfAnApplicationInFullScreenIsFullScreen)
-{
-    Enumerate();
     app.SetWindowed(false);
     ASSERT_TRUE(app.ChooseStartMode());
     EXPECT_FALSE(app.Settings().windowed);

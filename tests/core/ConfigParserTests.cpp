@@ -52,34 +52,23 @@ TEST(ConfigParser, LineWithoutEqualsDropsItsFirstCharacter)
     EXPECT_EQ(ParseConfigString("x"), "");
 }
 
-TEST(ConfigParser, SplitKeepsTheNameAndReturnsTheCount)
+TEST(ConfigParser, SplitKeepsTheNameAndReturnsTheCountButLeavesMalformedLinesAlone)
 {
-    std::string line = "Fireball = 3";
-    EXPECT_EQ(SplitConfigLineInt(line), 3);
-    EXPECT_EQ(line, "Fireball");
-
-    line = "Nature's Vigor = 12";
-    EXPECT_EQ(SplitConfigLineInt(line), 12);
-    EXPECT_EQ(line, "Nature's Vigor");
-
-    line = "Charge! =";
-    EXPECT_EQ(SplitConfigLineInt(line), 0);
-    EXPECT_EQ(line, "Charge!");
-}
-
-TEST(ConfigParser, SplitLeavesMalformedLinesAlone)
-{
-    std::string line = "Fireball 3";
-    EXPECT_EQ(SplitConfigLineInt(line), 0);
-    EXPECT_EQ(line, "Fireball 3");
-
-    line = "= 3";
-    EXPECT_EQ(SplitConfigLineInt(line), 0);
-    EXPECT_EQ(line, "= 3");
-
-    line.clear();
-    EXPECT_EQ(SplitConfigLineInt(line), 0);
-    EXPECT_EQ(line, "");
+    const struct {
+        const char* line;
+        int count;
+        const char* name;
+    } cases[] = {{"Fireball = 3", 3, "Fireball"},
+                 {"Nature's Vigor = 12", 12, "Nature's Vigor"},
+                 {"Charge! =", 0, "Charge!"},
+                 {"Fireball 3", 0, "Fireball 3"},
+                 {"= 3", 0, "= 3"},
+                 {"", 0, ""}};
+    for (const auto& c : cases) {
+        std::string line = c.line;
+        EXPECT_EQ(SplitConfigLineInt(line), c.count) << c.line;
+        EXPECT_EQ(line, c.name);
+    }
 }
 
 TEST(ConfigParser, WindowsLineEndsReadLikeUnixOnes)

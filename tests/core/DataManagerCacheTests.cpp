@@ -6,6 +6,8 @@
 #include "d3dx9/D3DX9Core.h"
 #include "sound/FSound.h"
 #include "support/DataTree.h"
+#include "support/TestDevice.h"
+#include "support/WavFile.h"
 #include "win32/Log.h"
 
 #include <gtest/gtest.h>
@@ -40,31 +42,6 @@ std::string TinyTga()
     return tga;
 }
 
-// A tenth of a second of silence as 16-bit mono PCM.
-std::string TinyWav()
-{
-    const uint32_t frames = 4410;
-    const uint32_t bytes = frames * 2;
-    std::string wav = "RIFF";
-    auto put = [&](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            wav += static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    put(36 + bytes, 4);
-    wav += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(44100, 4);
-    put(88200, 4);
-    put(2, 2);
-    put(16, 2);
-    wav += "data";
-    put(bytes, 4);
-    wav += std::string(bytes, '\0');
-    return wav;
-}
-
 // A null device and a scratch data tree; the data manager must give back every reference it took.
 class DataManagerCache : public ::testing::Test
 {
@@ -79,32 +56,13 @@ protected:
         config.maxTextureWidth = 2048;
         config.maxTextureHeight = 1024;
         NullDevice::SetConfig(config);
-        D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        m_params.BackBufferWidth = 320;
-        m_params.BackBufferHeight = 240;
-        m_params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        m_params.BackBufferCount = 1;
-        m_params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        m_params.Windowed = TRUE;
-        m_params.EnableAutoDepthStencil = TRUE;
-        m_params.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &m_params,
-                                      &m_device),
-                  D3D_OK);
+        CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 320, 240, &m_d3d, &m_device);
     }
 
     void TearDown() override
     {
         m_tree.reset(); // releases everything the data manager holds
-        if (m_device) {
-            EXPECT_EQ(m_device->Release(), 0u) << "a cached resource still holds the device";
-        }
-        if (m_d3d)
-            m_d3d->Release();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        ReleaseTestDevice(m_d3d, m_device);
         NullDevice::ResetConfig();
     }
 
@@ -126,7 +84,6 @@ protected:
     std::string m_basicEffect;
     IDirect3D9* m_d3d = nullptr;
     IDirect3DDevice9* m_device = nullptr;
-    D3DPRESENT_PARAMETERS m_params{};
     std::unique_ptr<DataTree> m_tree;
 };
 
@@ -154,48 +111,29 @@ TEST_F(DataManagerCache, SetDeviceCopiesCapabilitiesMakesTheSpriteAndReadsSpells
     EXPECT_EQ(heal.amount, 35);
 }
 
-TEST_F(DataManagerCache, FrameCountsComeFromTheBareFileName)
+TEST_F(DataManagerCache, FrameCountsComeFromTheNameAskedFor)
 {
-    DataTree& tree = Tree();
-    tree.Write("Data/Textures/Hud Textures/bMove_f2.tga", TinyTga());
-    tree.Write("Data/Textures/Icon Textures/selectedIcon_f9.tga", TinyTga());
-    tree.Write("Data/Textures/Hud Textures/plain.tga", TinyTga());
-    DataManager* data = Data();
-
-    TextureRecord* move = data->GetTexture("bMove_f2.tga");
-    ASSERT_NE(move, nullptr);
-    EXPECT_EQ(move->frameCount, 2);
-    EXPECT_FLOAT_EQ(move->frameWidth, 0.5f);
-    EXPECT_EQ(move->fileName, (tree.Root() / "Data/Textures/Hud Textures/bMove_f2.tga").string());
-    EXPECT_NE(move->texture, nullptr);
-
-    TextureRecord* selected = data->GetTexture("selectedIcon_f9.tga");
-    ASSERT_NE(selected, nullptr);
-    EXPECT_EQ(selected->frameCount, 9);
-    EXPECT_FLOAT_EQ(selected->frameWidth, 1.0f / 9.0f);
-
-    TextureRecord* plain = data->GetTexture("plain.tga");
-    ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->frameCount, 1);
-    EXPECT_FLOAT_EQ(plain->frameWidth, 1.0f);
-
-    // The count is in the name asked for, whatever letter case the file has on disk.
-    tree.Write("Data/Textures/Hud Textures/BDEFEND_F3.TGA", TinyTga());
-    TextureRecord* defend = data->GetTexture("bDefend_f3.tga");
-    ASSERT_NE(defend, nullptr);
-    EXPECT_EQ(defend->frameCount, 3);
-    EXPECT_FLOAT_EQ(defend->frameWidth, 1.0f / 3.0f);
-}
-
-TEST_F(DataManagerCache, AnInstallDirectoryNamedLikeAFrameCountChangesNothing)
-{
+    // The count is in the name asked for, whatever letter case the file has on disk, and never in the
+    // install directory's name.
     DataTree& tree = Tree("Games_f3");
-    tree.Write("Data/Textures/Hud Textures/plain.tga", TinyTga());
-    TextureRecord* plain = Data()->GetTexture("plain.tga");
-    ASSERT_NE(plain, nullptr);
-    EXPECT_NE(plain->fileName.find("_f3"), std::string::npos);
-    EXPECT_EQ(plain->frameCount, 1);
-    EXPECT_FLOAT_EQ(plain->frameWidth, 1.0f);
+    const struct {
+        const char* onDisk;
+        const char* asked;
+        int frames;
+    } cases[] = {{"Hud Textures/bMove_f2.tga", "bMove_f2.tga", 2},
+                 {"Icon Textures/selectedIcon_f9.tga", "selectedIcon_f9.tga", 9},
+                 {"Hud Textures/plain.tga", "plain.tga", 1},
+                 {"Hud Textures/BDEFEND_F3.TGA", "bDefend_f3.tga", 3}};
+    for (const auto& c : cases)
+        tree.Write(std::string("Data/Textures/") + c.onDisk, TinyTga());
+    for (const auto& c : cases) {
+        TextureRecord* record = Data()->GetTexture(c.asked);
+        ASSERT_NE(record, nullptr) << c.asked;
+        EXPECT_EQ(record->frameCount, c.frames) << c.asked;
+        EXPECT_FLOAT_EQ(record->frameWidth, 1.0f / static_cast<float>(c.frames)) << c.asked;
+        EXPECT_EQ(record->fileName, (tree.Root() / "Data/Textures" / c.onDisk).string());
+        EXPECT_NE(record->texture, nullptr);
+    }
 }
 
 TEST_F(DataManagerCache, RepeatedRequestsShareOneTextureAndCountReferences)
@@ -315,12 +253,13 @@ TEST_F(DataManagerCache, DeviceResetSucceedsAroundLostAndResetNotices)
         D3D_OK);
     ASSERT_EQ(effect->SetTexture("pBaseTexture", target), D3D_OK);
     target->Release();
-    EXPECT_EQ(m_device->Reset(&m_params), D3DERR_INVALIDCALL);
+    D3DPRESENT_PARAMETERS params = WindowedPresentParameters(320, 240);
+    EXPECT_EQ(m_device->Reset(&params), D3DERR_INVALIDCALL);
 
     // The lost notice makes every cached effect let go; the sprite may not draw until the reset notice.
     data->OnDeviceLost();
     EXPECT_EQ(sprite->Begin(0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(m_device->Reset(&m_params), D3D_OK);
+    EXPECT_EQ(m_device->Reset(&params), D3D_OK);
     data->OnDeviceReset();
     EXPECT_EQ(data->GetDevice()->TestCooperativeLevel(), D3D_OK);
     EXPECT_EQ(sprite->Begin(0), D3D_OK);
@@ -330,7 +269,7 @@ TEST_F(DataManagerCache, DeviceResetSucceedsAroundLostAndResetNotices)
 TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)
 {
     DataTree& tree = Tree();
-    tree.Write("Data/Sound/Sound Effects/beep.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/beep.wav", WavBytes(44100, 1, 4410, 0));
     tree.Write("Data/Sound/Sound Effects/broken.wav", "RIFF garbage");
     DataManager* data = Data();
     // Neither the sound nor the default sound: nothing.
@@ -341,7 +280,7 @@ TEST_F(DataManagerCache, SoundsFallBackToTheDefaultSound)
     EXPECT_EQ(data->GetSoundSample("Beep.WAV"), beep);
     EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
 
-    tree.Write("Data/Sound/Sound Effects/defaultSound.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/defaultSound.wav", WavBytes(44100, 1, 4410, 0));
     FSOUND_SAMPLE* fallback = data->GetSoundSample("other.wav");
     ASSERT_NE(fallback, nullptr);
     EXPECT_NE(fallback, beep);
@@ -359,8 +298,8 @@ TEST_F(DataManagerCache, ASoundNameThatGaveNothingIsNotLookedUpAgain)
         EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
     }
     // One failed load each, however often the sound is asked for, even once the files are there.
-    tree.Write("Data/Sound/Sound Effects/broken.wav", TinyWav());
-    tree.Write("Data/Sound/Sound Effects/missing.wav", TinyWav());
+    tree.Write("Data/Sound/Sound Effects/broken.wav", WavBytes(44100, 1, 4410, 0));
+    tree.Write("Data/Sound/Sound Effects/missing.wav", WavBytes(44100, 1, 4410, 0));
     EXPECT_EQ(data->GetSoundSample("broken.wav"), nullptr);
     EXPECT_EQ(data->GetSoundSample("missing.wav"), nullptr);
     EXPECT_EQ(log.Count("sound.unreadable"), 2);

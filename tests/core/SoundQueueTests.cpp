@@ -2,6 +2,7 @@
 
 #include "core/DataManager.h"
 #include "sound/FSound.h"
+#include "support/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -18,32 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int CHANNELS = 32;
-
-void PutLE(std::ofstream& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-void WriteWav(const fs::path& path, int frames)
-{
-    std::ofstream out(path, std::ios::binary);
-    const uint32_t dataBytes = static_cast<uint32_t>(frames * 4);
-    out.write("RIFF", 4);
-    PutLE(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLE(out, 16, 4);
-    PutLE(out, 1, 2);
-    PutLE(out, 2, 2);
-    PutLE(out, 44100, 4);
-    PutLE(out, 44100 * 4, 4);
-    PutLE(out, 4, 2);
-    PutLE(out, 16, 2);
-    out.write("data", 4);
-    PutLE(out, dataBytes, 4);
-    for (int i = 0; i < frames * 2; ++i)
-        PutLE(out, static_cast<uint16_t>((i / 100) % 2 ? 8000 : -8000), 2);
-}
 
 // How many channels are playing the sample right now.
 int Playing(FSOUND_SAMPLE* sample)
@@ -95,11 +70,11 @@ protected:
                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
         const fs::path effects = tree_ / "Data" / "Sound" / "Sound Effects";
         fs::create_directories(effects);
-        WriteWav(effects / "first.wav", 88200);
-        WriteWav(effects / "second.wav", 88200);
-        WriteWav(effects / "third.wav", 88200);
+        WriteWav(effects / "first.wav", 44100, 2, 88200, 8000);
+        WriteWav(effects / "second.wav", 44100, 2, 88200, 8000);
+        WriteWav(effects / "third.wav", 44100, 2, 88200, 8000);
         if (withDefaultSound)
-            WriteWav(effects / "defaultSound.wav", 4410);
+            WriteWav(effects / "defaultSound.wav", 44100, 2, 4410, 8000);
         fs::current_path(tree_);
         DataManager::Reset();
     }

@@ -39,46 +39,35 @@ std::vector<std::string> FireballLines()
 
 } // namespace
 
-TEST(SpellFile, EveryFieldInItsPlace)
+TEST(SpellFile, EveryFieldInItsPlaceWithEitherLineEnd)
 {
-    DataTree tree;
-    tree.Write(SpellDir + "Fire.txt", DataTree::Lines(FireballLines()));
-    SpellDefinition spell;
-    ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Fire.txt"));
-    EXPECT_EQ(spell.name, "Fireball");
-    EXPECT_EQ(spell.fileName, "Fire");
-    EXPECT_EQ(spell.description, "Hurls a ball of fire.\nIt burns.\n");
-    EXPECT_EQ(spell.spellType, "Spell");
-    EXPECT_EQ(spell.manaCost, 25);
-    EXPECT_EQ(spell.amount, -30);
-    EXPECT_EQ(spell.initiativeCost, 15);
-    EXPECT_EQ(spell.range, 5);
-    // Duration comes before the area radius in the file.
-    EXPECT_EQ(spell.duration, 2);
-    EXPECT_EQ(spell.areaRadius, 3);
-    EXPECT_FLOAT_EQ(spell.castTime, 1.5f);
-    EXPECT_EQ(spell.target, "ENEMY");
-    EXPECT_EQ(spell.effectType, EffectType::MISS_MORE);
-    EXPECT_EQ(spell.school, SpellSchool::ARCANE);
-    EXPECT_EQ(spell.actionPointCost, 7);
-    EXPECT_EQ(spell.firstEmitters, (std::vector<std::string>{"fireballEmitter.txt", "burst Emitter.txt"}));
-    EXPECT_TRUE(spell.secondEmitters.empty());
-    EXPECT_EQ(spell.thirdEmitters, (std::vector<std::string>{"hitEmitter.txt"}));
-    EXPECT_EQ(spell.usesLeft, 0);
-}
-
-TEST(SpellFile, WindowsLineEndsReadTheSame)
-{
-    DataTree tree;
-    tree.Write(SpellDir + "Fire.txt", DataTree::Lines(FireballLines(), "\r\n"));
-    SpellDefinition spell;
-    ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Fire.txt"));
-    EXPECT_EQ(spell.name, "Fireball");
-    EXPECT_EQ(spell.description, "Hurls a ball of fire.\nIt burns.\n");
-    EXPECT_EQ(spell.target, "ENEMY");
-    EXPECT_EQ(spell.effectType, EffectType::MISS_MORE);
-    EXPECT_EQ(spell.school, SpellSchool::ARCANE);
-    EXPECT_EQ(spell.thirdEmitters, (std::vector<std::string>{"hitEmitter.txt"}));
+    for (const char* end : {"\n", "\r\n"}) {
+        SCOPED_TRACE(end[0] == '\r' ? "\\r\\n" : "\\n");
+        DataTree tree;
+        tree.Write(SpellDir + "Fire.txt", DataTree::Lines(FireballLines(), end));
+        SpellDefinition spell;
+        ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Fire.txt"));
+        EXPECT_EQ(spell.name, "Fireball");
+        EXPECT_EQ(spell.fileName, "Fire");
+        EXPECT_EQ(spell.description, "Hurls a ball of fire.\nIt burns.\n");
+        EXPECT_EQ(spell.spellType, "Spell");
+        EXPECT_EQ(spell.manaCost, 25);
+        EXPECT_EQ(spell.amount, -30);
+        EXPECT_EQ(spell.initiativeCost, 15);
+        EXPECT_EQ(spell.range, 5);
+        // Duration comes before the area radius in the file.
+        EXPECT_EQ(spell.duration, 2);
+        EXPECT_EQ(spell.areaRadius, 3);
+        EXPECT_FLOAT_EQ(spell.castTime, 1.5f);
+        EXPECT_EQ(spell.target, "ENEMY");
+        EXPECT_EQ(spell.effectType, EffectType::MISS_MORE);
+        EXPECT_EQ(spell.school, SpellSchool::ARCANE);
+        EXPECT_EQ(spell.actionPointCost, 7);
+        EXPECT_EQ(spell.firstEmitters, (std::vector<std::string>{"fireballEmitter.txt", "burst Emitter.txt"}));
+        EXPECT_TRUE(spell.secondEmitters.empty());
+        EXPECT_EQ(spell.thirdEmitters, (std::vector<std::string>{"hitEmitter.txt"}));
+        EXPECT_EQ(spell.usesLeft, 0);
+    }
 }
 
 TEST(SpellFile, DescriptionMayBeEmpty)

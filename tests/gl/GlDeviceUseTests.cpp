@@ -1,4 +1,5 @@
 #include "gl/GlDeviceFixture.h"
+#include "support/TestDevice.h"
 
 #include "d3d9/gl/GlDevice.h"
 #include "win32/WindowBridge.h"
@@ -113,17 +114,8 @@ TEST_F(GlDeviceTest, ResourcesMadeOnAnotherThreadDrawOnTheDrawingThread)
 TEST_F(GlDeviceTest, FullScreenResetFitsTheBackBufferIntoTheDesktop)
 {
     ShowWindow(window, SW_SHOW); // as the game's window is; a hidden one is never mapped at desktop size
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 48;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
+    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(64, 48, window);
     pp.Windowed = FALSE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
     SDL_Window* sdl = WindowBridge::GetSdlWindow(window);
     ASSERT_NE(sdl, nullptr);

@@ -1,6 +1,7 @@
 #include "gl/GlDeviceFixture.h"
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -114,32 +115,26 @@ TEST_F(GlDeviceTest, AddressModesRepeatMirrorAndClampBeyondOne)
     PlainStates();
     device->SetTexture(0, texture);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
-    DrawScreenQuad(0, 0, 64, 16, 0xFFFFFFFF, 0.0f, 0.0f, 2.0f, 1.0f);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
-    DrawScreenQuad(0, 16, 64, 32, 0xFFFFFFFF, 0.0f, 0.0f, 2.0f, 1.0f);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-    DrawScreenQuad(0, 32, 64, 48, 0xFFFFFFFF, 0.0f, 0.0f, 2.0f, 1.0f);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
     device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, D3DCOLOR_XRGB(0, 0, 255));
-    DrawScreenQuad(0, 48, 64, 64, 0xFFFFFFFF, 0.0f, 0.0f, 2.0f, 1.0f);
-
-    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
     const D3DCOLOR red = 0xFFFF0000u, green = 0xFF00FF00u, blue = 0xFF0000FFu;
-    // Mirror: u 1..2 runs the texture backwards: green, then red.
-    EXPECT_EQ(Pixel(pixels, 8, 8), red);
-    EXPECT_EQ(Pixel(pixels, 24, 8), green);
-    EXPECT_EQ(Pixel(pixels, 40, 8), green);
-    EXPECT_EQ(Pixel(pixels, 56, 8), red);
-    // Wrap: it starts over.
-    EXPECT_EQ(Pixel(pixels, 40, 24), red);
-    EXPECT_EQ(Pixel(pixels, 56, 24), green);
-    // Clamp: the edge texel continues.
-    EXPECT_EQ(Pixel(pixels, 40, 40), green);
-    EXPECT_EQ(Pixel(pixels, 56, 40), green);
-    // Border: the border colour past u = 1.
-    EXPECT_EQ(Pixel(pixels, 24, 56), green);
-    EXPECT_EQ(Pixel(pixels, 56, 56), blue);
+    // Per band of 16 pixels: mirror runs u 1..2 backwards, wrap starts over, clamp continues the edge
+    // texel, border shows the border colour past u = 1.
+    const struct {
+        DWORD mode;
+        D3DCOLOR bands[4];
+    } cases[] = {{D3DTADDRESS_MIRROR, {red, green, green, red}},
+                 {D3DTADDRESS_WRAP, {red, green, red, green}},
+                 {D3DTADDRESS_CLAMP, {red, green, green, green}},
+                 {D3DTADDRESS_BORDER, {red, green, blue, blue}}};
+    for (size_t row = 0; row < std::size(cases); ++row) {
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, cases[row].mode);
+        DrawScreenQuad(0, 16.0f * row, 64, 16.0f * row + 16, 0xFFFFFFFF, 0.0f, 0.0f, 2.0f, 1.0f);
+    }
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    for (size_t row = 0; row < std::size(cases); ++row)
+        for (int band = 0; band < 4; ++band)
+            EXPECT_EQ(Pixel(pixels, band * 16 + 8, static_cast<int>(row) * 16 + 8), cases[row].bands[band])
+                << "mode " << cases[row].mode << " band " << band;
     device->SetTexture(0, nullptr);
     texture->Release();
 }
@@ -161,15 +156,14 @@ TEST_F(GlDeviceTest, CullModesGoByTheWindingSeenOnScreen)
         device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, counter, sizeof(ScreenVertex));
         return ReadBackBuffer();
     };
-    const std::vector<D3DCOLOR> ccw = drawBoth(D3DCULL_CCW);
-    EXPECT_EQ(Pixel(ccw, 8, 8), white) << "CULL_CCW keeps the clockwise triangle";
-    EXPECT_EQ(Pixel(ccw, 40, 8), 0xFF000000u) << "CULL_CCW removes the counter-clockwise one";
-    const std::vector<D3DCOLOR> cw = drawBoth(D3DCULL_CW);
-    EXPECT_EQ(Pixel(cw, 8, 8), 0xFF000000u);
-    EXPECT_EQ(Pixel(cw, 40, 8), white);
-    const std::vector<D3DCOLOR> none = drawBoth(D3DCULL_NONE);
-    EXPECT_EQ(Pixel(none, 8, 8), white);
-    EXPECT_EQ(Pixel(none, 40, 8), white);
+    const D3DCOLOR black = 0xFF000000u;
+    // CULL_CCW keeps the clockwise triangle and removes the counter-clockwise one.
+    for (const auto& [cull, left, right] : {std::tuple{D3DCULL_CCW, white, black}, std::tuple{D3DCULL_CW, black, white},
+                                            std::tuple{D3DCULL_NONE, white, white}}) {
+        const std::vector<D3DCOLOR> pixels = drawBoth(cull);
+        EXPECT_EQ(Pixel(pixels, 8, 8), left) << cull;
+        EXPECT_EQ(Pixel(pixels, 40, 8), right) << cull;
+    }
 
     // Through the transform pipeline: +y is up in clip space, so (-1,1) (1,1) (-1,-1) runs right, then
     // down-left on screen: clockwise, kept by CULL_CCW and drawn in the upper-left half.
@@ -183,13 +177,12 @@ TEST_F(GlDeviceTest, CullModesGoByTheWindingSeenOnScreen)
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, transformed, sizeof(ColorVertex));
-    std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
     EXPECT_EQ(Pixel(pixels, 4, 4), white);
     EXPECT_EQ(Pixel(pixels, 60, 60), 0xFF000000u);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, reversed, sizeof(ColorVertex));
-    pixels = ReadBackBuffer();
-    EXPECT_EQ(Pixel(pixels, 4, 4), 0xFF000000u);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 4, 4), 0xFF000000u);
 }
 
 TEST_F(GlDeviceTest, BlendOperationsCombineSourceAndDestination)
@@ -376,16 +369,11 @@ TEST_F(GlDeviceTest, DepthTestKeepsTheNearerSurface)
     };
     quad(0.25f, red);
     quad(0.75f, green); // behind: hidden
-    std::vector<D3DCOLOR> pixels = ReadBackBuffer();
-    EXPECT_EQ(Pixel(pixels, 32, 32), red);
-    quad(0.99f, green);
-    pixels = ReadBackBuffer();
-    EXPECT_EQ(Pixel(pixels, 32, 32), red);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), red);
     // Without depth writes a nearer quad draws but leaves the depth as it was.
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     quad(0.1f, green);
     device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
     quad(0.2f, red);
-    pixels = ReadBackBuffer();
-    EXPECT_EQ(Pixel(pixels, 32, 32), red);
+    EXPECT_EQ(Pixel(ReadBackBuffer(), 32, 32), red);
 }

@@ -84,58 +84,62 @@ std::string WithCrLf(const std::string& text)
 
 } // namespace
 
-TEST(EmitterFile, ReadsEveryFieldOfAVersionThreeFile)
+TEST(EmitterFile, ReadsEveryFieldOfAVersionThreeFileWithEitherLineEnd)
 {
-    std::string problem;
-    const EmitterFile f = Parse(
-        FixedPart("Particle System v 0.3\nBlend = RevSubtract\n", kFlags, "Shape = CIRCLE\n") + kSections, &problem);
-    EXPECT_EQ(problem, "");
-    const EmitterSettings& s = f.settings;
-    EXPECT_FLOAT_EQ(f.version, 0.3f);
-    EXPECT_EQ(s.blendOp, 3);
-    EXPECT_EQ(s.textureName, "spark.tga");
-    EXPECT_FLOAT_EQ(s.rightScale, 2.5f);
-    EXPECT_FLOAT_EQ(s.upScale, 0.5f);
-    EXPECT_TRUE(s.rightFromCamera);
-    EXPECT_FALSE(s.upFromCamera);
-    EXPECT_TRUE(s.directionFromFirstKey);
-    EXPECT_TRUE(s.colourFromFirstKey);
-    EXPECT_FALSE(s.sizeFromFirstKey);
-    EXPECT_TRUE(s.speedFromFirstKey);
-    EXPECT_EQ(s.origin, D3DXVECTOR3(1, 2, 3));
-    EXPECT_EQ(s.spawnExtents, D3DXVECTOR3(10, 20, 30));
-    EXPECT_EQ(s.directionVariance, D3DXVECTOR3(0.5f, 0.25f, 0.125f));
-    EXPECT_EQ(s.colourVariance, D3DXVECTOR3(4, 5, 6));
-    EXPECT_EQ(s.oscillationFrequency, D3DXVECTOR3(1, 2, 3));
-    EXPECT_EQ(s.oscillationAmplitude, D3DXVECTOR3(4, 5, 6));
-    EXPECT_EQ(s.type, EMITTER_SPELL);
-    EXPECT_EQ(s.shape, EMITTER_CIRCLE);
-    EXPECT_EQ(s.perBurst, 5);
-    EXPECT_EQ(s.poolSize, 40);
-    EXPECT_FLOAT_EQ(s.life, 2.5f);
-    EXPECT_FLOAT_EQ(s.interval, 0.25f);
-    EXPECT_FLOAT_EQ(s.projectileDelay, 0.5f);
-    EXPECT_FLOAT_EQ(s.duration, 3.0f);
-    EXPECT_FLOAT_EQ(s.oscillationSpeed, 2.0f);
-    EXPECT_FLOAT_EQ(s.projectileSpeed, 500.0f);
-    EXPECT_FLOAT_EQ(s.sizeVariance, 1.5f);
-    EXPECT_FLOAT_EQ(s.speedVariance, 2.5f);
-    EXPECT_FLOAT_EQ(s.lifeVariance, 0.75f);
+    const std::string text =
+        FixedPart("Particle System v 0.3\nBlend = RevSubtract\n", kFlags, "Shape = CIRCLE\n") + kSections;
+    for (const std::string& variant : {text, WithCrLf(text)}) {
+        SCOPED_TRACE(variant == text ? "\\n" : "\\r\\n");
+        std::string problem;
+        const EmitterFile f = Parse(variant, &problem);
+        EXPECT_EQ(problem, "");
+        const EmitterSettings& s = f.settings;
+        EXPECT_FLOAT_EQ(f.version, 0.3f);
+        EXPECT_EQ(s.blendOp, 3);
+        EXPECT_EQ(s.textureName, "spark.tga");
+        EXPECT_FLOAT_EQ(s.rightScale, 2.5f);
+        EXPECT_FLOAT_EQ(s.upScale, 0.5f);
+        EXPECT_TRUE(s.rightFromCamera);
+        EXPECT_FALSE(s.upFromCamera);
+        EXPECT_TRUE(s.directionFromFirstKey);
+        EXPECT_TRUE(s.colourFromFirstKey);
+        EXPECT_FALSE(s.sizeFromFirstKey);
+        EXPECT_TRUE(s.speedFromFirstKey);
+        EXPECT_EQ(s.origin, D3DXVECTOR3(1, 2, 3));
+        EXPECT_EQ(s.spawnExtents, D3DXVECTOR3(10, 20, 30));
+        EXPECT_EQ(s.directionVariance, D3DXVECTOR3(0.5f, 0.25f, 0.125f));
+        EXPECT_EQ(s.colourVariance, D3DXVECTOR3(4, 5, 6));
+        EXPECT_EQ(s.oscillationFrequency, D3DXVECTOR3(1, 2, 3));
+        EXPECT_EQ(s.oscillationAmplitude, D3DXVECTOR3(4, 5, 6));
+        EXPECT_EQ(s.type, EMITTER_SPELL);
+        EXPECT_EQ(s.shape, EMITTER_CIRCLE);
+        EXPECT_EQ(s.perBurst, 5);
+        EXPECT_EQ(s.poolSize, 40);
+        EXPECT_FLOAT_EQ(s.life, 2.5f);
+        EXPECT_FLOAT_EQ(s.interval, 0.25f);
+        EXPECT_FLOAT_EQ(s.projectileDelay, 0.5f);
+        EXPECT_FLOAT_EQ(s.duration, 3.0f);
+        EXPECT_FLOAT_EQ(s.oscillationSpeed, 2.0f);
+        EXPECT_FLOAT_EQ(s.projectileSpeed, 500.0f);
+        EXPECT_FLOAT_EQ(s.sizeVariance, 1.5f);
+        EXPECT_FLOAT_EQ(s.speedVariance, 2.5f);
+        EXPECT_FLOAT_EQ(s.lifeVariance, 0.75f);
 
-    ASSERT_EQ(f.speedKeys.size(), 2u);
-    EXPECT_FLOAT_EQ(f.speedKeys[0].startTime, 0.0f);
-    EXPECT_FLOAT_EQ(f.speedKeys[0].factor, 2.0f);
-    EXPECT_FLOAT_EQ(f.speedKeys[0].value, 3.0f);
-    EXPECT_FLOAT_EQ(f.speedKeys[1].startTime, 1.5f);
-    ASSERT_EQ(f.directionKeys.size(), 2u);
-    EXPECT_FLOAT_EQ(f.directionKeys[0].y, 1.0f);
-    EXPECT_FLOAT_EQ(f.directionKeys[1].scale, 98.7f);
-    ASSERT_EQ(f.colourKeys.size(), 1u);
-    EXPECT_FLOAT_EQ(f.colourKeys[0].red, 255.0f);
-    EXPECT_FLOAT_EQ(f.colourKeys[0].green, 128.0f);
-    EXPECT_FLOAT_EQ(f.colourKeys[0].blue, 0.0f);
-    ASSERT_EQ(f.sizeKeys.size(), 1u);
-    EXPECT_FLOAT_EQ(f.sizeKeys[0].value, 3.0f);
+        ASSERT_EQ(f.speedKeys.size(), 2u);
+        EXPECT_FLOAT_EQ(f.speedKeys[0].startTime, 0.0f);
+        EXPECT_FLOAT_EQ(f.speedKeys[0].factor, 2.0f);
+        EXPECT_FLOAT_EQ(f.speedKeys[0].value, 3.0f);
+        EXPECT_FLOAT_EQ(f.speedKeys[1].startTime, 1.5f);
+        ASSERT_EQ(f.directionKeys.size(), 2u);
+        EXPECT_FLOAT_EQ(f.directionKeys[0].y, 1.0f);
+        EXPECT_FLOAT_EQ(f.directionKeys[1].scale, 98.7f);
+        ASSERT_EQ(f.colourKeys.size(), 1u);
+        EXPECT_FLOAT_EQ(f.colourKeys[0].red, 255.0f);
+        EXPECT_FLOAT_EQ(f.colourKeys[0].green, 128.0f);
+        EXPECT_FLOAT_EQ(f.colourKeys[0].blue, 0.0f);
+        ASSERT_EQ(f.sizeKeys.size(), 1u);
+        EXPECT_FLOAT_EQ(f.sizeKeys[0].value, 3.0f);
+    }
 }
 
 TEST(EmitterFile, VersionDecidesWhichOptionalLinesAreRead)
@@ -224,23 +228,6 @@ TEST(EmitterFile, SectionsAppendInAnyOrderAndOnlyExactHeadersOpenThem)
     EXPECT_FLOAT_EQ(f.speedKeys[0].startTime, 0.0f);
     EXPECT_FLOAT_EQ(f.speedKeys[0].factor, 2.0f);
     EXPECT_FLOAT_EQ(f.speedKeys[0].value, 3.0f);
-}
-
-TEST(EmitterFile, WindowsLineEndsReadLikeUnixOnes)
-{
-    const std::string text =
-        FixedPart("Particle System v 0.3\nBlend = RevSubtract\n", kFlags, "Shape = CIRCLE\n") + kSections;
-    std::string problem;
-    const EmitterFile unix = Parse(text);
-    const EmitterFile windows = Parse(WithCrLf(text), &problem);
-    EXPECT_EQ(problem, "");
-    EXPECT_EQ(windows.settings.blendOp, 3);
-    EXPECT_EQ(windows.settings.shape, EMITTER_CIRCLE);
-    EXPECT_FLOAT_EQ(windows.settings.lifeVariance, 0.75f);
-    EXPECT_EQ(windows.directionKeys.size(), unix.directionKeys.size());
-    EXPECT_EQ(windows.colourKeys.size(), unix.colourKeys.size());
-    EXPECT_EQ(windows.speedKeys.size(), 2u);
-    EXPECT_EQ(windows.sizeKeys.size(), 1u);
 }
 
 TEST(EmitterFile, AMalformedNumberEndsTheReadingWithWhatWasRead)

@@ -27,11 +27,16 @@ TEST_F(BufferDirtyRange, WritingLocksGatherTheBytesToSendAgain)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // Every writing lock also moves the change counter the back end compares against its copy.
+        const uint64_t changes = buffer->ChangeCount();
         for (auto [offset, size] : c.locks) {
             void* data = nullptr;
             ASSERT_EQ(vb->Lock(offset, size, &data, c.flags), D3D_OK);
+            EXPECT_TRUE(buffer->IsLocked());
             ASSERT_EQ(vb->Unlock(), D3D_OK);
         }
+        EXPECT_FALSE(buffer->IsLocked());
+        EXPECT_EQ(buffer->ChangeCount() - changes, c.dirty ? c.locks.size() : 0u);
         EXPECT_EQ(buffer->TakeDirtyRange(&begin, &end), c.dirty);
         if (c.dirty) {
             EXPECT_EQ(begin, c.begin);

@@ -40,30 +40,18 @@ using DeviceState9 = NullDeviceTest;
 
 TEST_F(DeviceState9, RenderStateDefaults)
 {
-    EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE)); // auto depth surface
-    EXPECT_EQ(RenderState(device, D3DRS_ZWRITEENABLE), static_cast<DWORD>(TRUE));
-    EXPECT_EQ(RenderState(device, D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
-    EXPECT_EQ(RenderState(device, D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CCW));
-    EXPECT_EQ(RenderState(device, D3DRS_FILLMODE), static_cast<DWORD>(D3DFILL_SOLID));
-    EXPECT_EQ(RenderState(device, D3DRS_SHADEMODE), static_cast<DWORD>(D3DSHADE_GOURAUD));
-    EXPECT_EQ(RenderState(device, D3DRS_ALPHATESTENABLE), static_cast<DWORD>(FALSE));
-    EXPECT_EQ(RenderState(device, D3DRS_ALPHAFUNC), static_cast<DWORD>(D3DCMP_ALWAYS));
-    EXPECT_EQ(RenderState(device, D3DRS_ALPHAREF), 0u);
-    EXPECT_EQ(RenderState(device, D3DRS_ALPHABLENDENABLE), static_cast<DWORD>(FALSE));
-    EXPECT_EQ(RenderState(device, D3DRS_SRCBLEND), static_cast<DWORD>(D3DBLEND_ONE));
-    EXPECT_EQ(RenderState(device, D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_ZERO));
-    EXPECT_EQ(RenderState(device, D3DRS_BLENDOP), static_cast<DWORD>(D3DBLENDOP_ADD));
-    EXPECT_EQ(RenderState(device, D3DRS_FOGENABLE), static_cast<DWORD>(FALSE));
-    EXPECT_EQ(RenderState(device, D3DRS_FOGVERTEXMODE), static_cast<DWORD>(D3DFOG_NONE));
-    EXPECT_EQ(RenderState(device, D3DRS_FOGTABLEMODE), static_cast<DWORD>(D3DFOG_NONE));
-    EXPECT_EQ(RenderState(device, D3DRS_FOGEND), 0x3F800000u); // 1.0f
-    EXPECT_EQ(RenderState(device, D3DRS_LIGHTING), static_cast<DWORD>(TRUE));
-    EXPECT_EQ(RenderState(device, D3DRS_SPECULARENABLE), static_cast<DWORD>(FALSE));
-    EXPECT_EQ(RenderState(device, D3DRS_STENCILMASK), 0xFFFFFFFFu);
-    EXPECT_EQ(RenderState(device, D3DRS_COLORWRITEENABLE), 0xFu);
-    EXPECT_EQ(RenderState(device, D3DRS_TEXTUREFACTOR), 0xFFFFFFFFu);
-    EXPECT_EQ(RenderState(device, D3DRS_CLIPPING), static_cast<DWORD>(TRUE));
-    EXPECT_EQ(RenderState(device, D3DRS_POINTSIZE), 0x3F800000u);
+    // Depth is on because the device has an automatic depth surface; 0x3F800000 is 1.0f.
+    const std::pair<D3DRENDERSTATETYPE, DWORD> defaults[] = {
+        {D3DRS_ZENABLE, D3DZB_TRUE},        {D3DRS_ZWRITEENABLE, TRUE},       {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+        {D3DRS_CULLMODE, D3DCULL_CCW},      {D3DRS_FILLMODE, D3DFILL_SOLID},  {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+        {D3DRS_ALPHATESTENABLE, FALSE},     {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_ALPHAREF, 0u},
+        {D3DRS_ALPHABLENDENABLE, FALSE},    {D3DRS_SRCBLEND, D3DBLEND_ONE},   {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+        {D3DRS_BLENDOP, D3DBLENDOP_ADD},    {D3DRS_FOGENABLE, FALSE},         {D3DRS_FOGVERTEXMODE, D3DFOG_NONE},
+        {D3DRS_FOGTABLEMODE, D3DFOG_NONE},  {D3DRS_FOGEND, 0x3F800000u},      {D3DRS_LIGHTING, TRUE},
+        {D3DRS_SPECULARENABLE, FALSE},      {D3DRS_STENCILMASK, 0xFFFFFFFFu}, {D3DRS_COLORWRITEENABLE, 0xFu},
+        {D3DRS_TEXTUREFACTOR, 0xFFFFFFFFu}, {D3DRS_CLIPPING, TRUE},           {D3DRS_POINTSIZE, 0x3F800000u}};
+    for (const auto& [state, value] : defaults)
+        EXPECT_EQ(RenderState(device, state), value) << state;
 }
 
 TEST_F(DeviceState9, StageAndSamplerDefaults)

@@ -172,22 +172,6 @@ TEST_F(Direct3DTest, FormatChecks)
     EXPECT_EQ(quality, 0u);
 }
 
-TEST_F(Direct3DTest, DummyVideoDriverGivesTheNullDevice)
-{
-    D3DPRESENT_PARAMETERS pp = WindowedParameters();
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                &device),
-              D3D_OK);
-    ASSERT_NE(device, nullptr);
-    EXPECT_NE(dynamic_cast<NullDevice*>(device), nullptr);
-    IDirect3D9* parent = nullptr;
-    ASSERT_EQ(device->GetDirect3D(&parent), D3D_OK);
-    EXPECT_EQ(parent, d3d);
-    parent->Release();
-    EXPECT_EQ(device->Release(), 0u);
-}
-
 TEST_F(Direct3DTest, CreateDeviceValidatesFirst)
 {
     D3DPRESENT_PARAMETERS pp = WindowedParameters();
@@ -221,16 +205,21 @@ TEST_F(Direct3DTest, CreateDeviceValidatesFirst)
     EXPECT_EQ(device, nullptr);
 }
 
-TEST_F(Direct3DTest, CreateDeviceFillsInWhatD3DFillsIn)
+TEST_F(Direct3DTest, TheDummyVideoDriverGivesANullDeviceAndWhatD3DFillsIn)
 {
     D3DPRESENT_PARAMETERS pp = WindowedParameters();
     pp.BackBufferFormat = D3DFMT_UNKNOWN;
     pp.BackBufferCount = 0;
     IDirect3DDevice9* device = nullptr;
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device), D3D_OK);
+    EXPECT_NE(dynamic_cast<NullDevice*>(device), nullptr);
     EXPECT_EQ(pp.BackBufferFormat, D3DFMT_X8R8G8B8);
     EXPECT_EQ(pp.BackBufferCount, 1u);
-    device->Release();
+    IDirect3D9* parent = nullptr;
+    ASSERT_EQ(device->GetDirect3D(&parent), D3D_OK);
+    EXPECT_EQ(parent, d3d);
+    parent->Release();
+    EXPECT_EQ(device->Release(), 0u);
 }
 
 TEST_F(Direct3DTest, NullConfigurationReachesEnumerationAndDevice)

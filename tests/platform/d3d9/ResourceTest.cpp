@@ -1,7 +1,6 @@
 #include "NullDeviceFixture.h"
 
 #include "d3d9/ShaderProgram.h"
-#include "d3d9/VertexBuffer.h"
 
 #include <cstring>
 
@@ -44,25 +43,6 @@ TEST_F(Resources, VertexBufferContentsSurviveUnlock)
     EXPECT_EQ(data, nullptr);
     EXPECT_EQ(vb->Lock(113, 0, &data, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(vb->Release(), 0u);
-}
-
-TEST_F(Resources, WritesBumpTheChangeCounterReadsDoNot)
-{
-    IDirect3DVertexBuffer9* vb = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
-    auto* ours = dynamic_cast<VertexBuffer*>(vb);
-    ASSERT_NE(ours, nullptr);
-    const uint64_t before = ours->ChangeCount();
-    void* data = nullptr;
-    vb->Lock(0, 0, &data, D3DLOCK_READONLY);
-    EXPECT_TRUE(ours->IsLocked());
-    vb->Unlock();
-    EXPECT_FALSE(ours->IsLocked());
-    EXPECT_EQ(ours->ChangeCount(), before);
-    vb->Lock(0, 0, &data, 0);
-    vb->Unlock();
-    EXPECT_EQ(ours->ChangeCount(), before + 1);
-    vb->Release();
 }
 
 TEST_F(Resources, IndexBuffersOfBothSizes)

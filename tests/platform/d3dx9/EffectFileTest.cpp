@@ -33,6 +33,16 @@ const EffectParameterDecl* Find(const EffectFile& file, const std::string& name)
     return nullptr;
 }
 
+using States = std::vector<std::pair<uint32_t, uint32_t>>;
+
+States Pairs(const std::vector<EffectStateAssignment>& assignments)
+{
+    States pairs;
+    for (const EffectStateAssignment& assignment : assignments)
+        pairs.emplace_back(assignment.state, assignment.value);
+    return pairs;
+}
+
 TEST(EffectFileTest, ParsesTechniquesPassesAndTheirRenderStates)
 {
     EffectFile file;
@@ -50,25 +60,13 @@ TEST(EffectFileTest, ParsesTechniquesPassesAndTheirRenderStates)
     EXPECT_EQ(glow.passes[1].vertexEntry, "MainVS");
     EXPECT_EQ(glow.passes[1].fragmentEntry, "GlowPS");
 
-    ASSERT_EQ(opaque.passes[0].renderStates.size(), 2u);
-    EXPECT_EQ(opaque.passes[0].renderStates[0].state, D3DRS_ZENABLE);
-    EXPECT_EQ(opaque.passes[0].renderStates[0].value, 0u);
-    EXPECT_EQ(opaque.passes[0].renderStates[1].state, D3DRS_CULLMODE);
-    EXPECT_EQ(opaque.passes[0].renderStates[1].value, static_cast<uint32_t>(D3DCULL_CW));
-
+    EXPECT_EQ(Pairs(opaque.passes[0].renderStates), (States{{D3DRS_ZENABLE, 0}, {D3DRS_CULLMODE, D3DCULL_CW}}));
     EXPECT_TRUE(glow.passes[0].renderStates.empty());
-    const auto& add = glow.passes[1].renderStates;
-    ASSERT_EQ(add.size(), 5u);
-    EXPECT_EQ(add[0].state, D3DRS_ALPHABLENDENABLE);
-    EXPECT_EQ(add[0].value, 1u);
-    EXPECT_EQ(add[1].state, D3DRS_SRCBLEND);
-    EXPECT_EQ(add[1].value, static_cast<uint32_t>(D3DBLEND_ONE));
-    EXPECT_EQ(add[2].state, D3DRS_DESTBLEND);
-    EXPECT_EQ(add[2].value, static_cast<uint32_t>(D3DBLEND_ONE));
-    EXPECT_EQ(add[3].state, D3DRS_ZWRITEENABLE);
-    EXPECT_EQ(add[3].value, 0u);
-    EXPECT_EQ(add[4].state, D3DRS_BLENDOP);
-    EXPECT_EQ(add[4].value, static_cast<uint32_t>(D3DBLENDOP_REVSUBTRACT));
+    EXPECT_EQ(Pairs(glow.passes[1].renderStates), (States{{D3DRS_ALPHABLENDENABLE, 1},
+                                                          {D3DRS_SRCBLEND, D3DBLEND_ONE},
+                                                          {D3DRS_DESTBLEND, D3DBLEND_ONE},
+                                                          {D3DRS_ZWRITEENABLE, 0},
+                                                          {D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT}}));
 }
 
 TEST(EffectFileTest, ParsesParametersWithTypesArraysDefaultsAndSamplerStates)
@@ -115,13 +113,9 @@ TEST(EffectFileTest, ParsesParametersWithTypesArraysDefaultsAndSamplerStates)
     const EffectParameterDecl* base = Find(file, "pBaseTexture");
     ASSERT_NE(base, nullptr);
     EXPECT_EQ(base->type, EffectParamType::TEXTURE);
-    ASSERT_EQ(base->samplerStates.size(), 3u);
-    EXPECT_EQ(base->samplerStates[0].state, D3DSAMP_ADDRESSU);
-    EXPECT_EQ(base->samplerStates[0].value, static_cast<uint32_t>(D3DTADDRESS_CLAMP));
-    EXPECT_EQ(base->samplerStates[1].state, D3DSAMP_ADDRESSV);
-    EXPECT_EQ(base->samplerStates[1].value, static_cast<uint32_t>(D3DTADDRESS_MIRROR));
-    EXPECT_EQ(base->samplerStates[2].state, D3DSAMP_MINFILTER);
-    EXPECT_EQ(base->samplerStates[2].value, static_cast<uint32_t>(D3DTEXF_POINT));
+    EXPECT_EQ(Pairs(base->samplerStates), (States{{D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP},
+                                                  {D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR},
+                                                  {D3DSAMP_MINFILTER, D3DTEXF_POINT}}));
 
     ASSERT_EQ(file.Varyings().size(), 1u);
     EXPECT_EQ(file.Varyings()[0].name, "texCoord");
@@ -230,7 +224,6 @@ TEST(EffectFileTest, MalformedFilesFailWithTheLineAndReason)
     for (const MalformedCase& c : whole) {
         EffectFile file;
         EXPECT_FALSE(file.Parse(c.text)) << c.what;
-        EXPECT_FALSE(file.Error().empty()) << c.what;
         EXPECT_NE(file.Error().find(c.expectedInError), std::string::npos) << c.what << ": " << file.Error();
     }
 

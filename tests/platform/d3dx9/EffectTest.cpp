@@ -22,6 +22,9 @@ ULONG RefCount(T* object)
     return object->Release();
 }
 
+const D3DXMATRIX kCounting(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+const D3DXMATRIX kIdentity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+
 class EffectTest : public D3DXNullDeviceTest
 {
 protected:
@@ -37,12 +40,64 @@ protected:
         return effect;
     }
 
+    // The error text of a load that must fail (empty when no buffer came back).
+    std::string LoadError(const std::string& path, ID3DXEffectPool* pool = nullptr)
+    {
+        ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
+        ID3DXBuffer* errors = nullptr;
+        EXPECT_TRUE(
+            FAILED(D3DXCreateEffectFromFileA(device, path.c_str(), nullptr, nullptr, 0, pool, &effect, &errors)));
+        EXPECT_EQ(effect, nullptr);
+        if (errors == nullptr)
+            return {};
+        std::string message(static_cast<const char*>(errors->GetBufferPointer()));
+        EXPECT_EQ(errors->GetBufferSize(), message.size() + 1);
+        errors->Release();
+        return message;
+    }
+
+    static float Get(ID3DXEffect* effect, const char* name)
+    {
+        float value = -12345.0f;
+        EXPECT_EQ(effect->GetFloat(name, &value), D3D_OK) << name;
+        return value;
+    }
+
+    IShaderProgram* CurrentProgram()
+    {
+        IShaderProgram* program = nullptr;
+        device->GetShaderProgram(&program);
+        if (program != nullptr)
+            program->Release();
+        return program;
+    }
+
+    IDirect3DBaseTexture9* BoundTexture()
+    {
+        IDirect3DBaseTexture9* bound = nullptr;
+        device->GetTexture(0, &bound);
+        if (bound != nullptr)
+            bound->Release();
+        return bound;
+    }
+
+    DWORD Sampler(D3DSAMPLERSTATETYPE type)
+    {
+        DWORD value = 0;
+        device->GetSamplerState(0, type, &value);
+        return value;
+    }
+
+    static IShaderProgram* Program(ID3DXEffect* effect, const char* technique, bool alphaTested = false)
+    {
+        return dynamic_cast<Effect*>(effect)->PassProgram(technique, 0, alphaTested);
+    }
+
     // The value the pass's program holds for a uniform, as floats (or null when never set).
-    static const ShaderUniform* Uniform(ID3DXEffect* effect, const char* technique, UINT pass, const char* name,
+    static const ShaderUniform* Uniform(ID3DXEffect* effect, const char* technique, const char* name,
                                         bool alphaTested = false)
     {
-        auto* program =
-            dynamic_cast<ShaderProgram*>(dynamic_cast<Effect*>(effect)->PassProgram(technique, pass, alphaTested));
+        auto* program = dynamic_cast<ShaderProgram*>(Program(effect, technique, alphaTested));
         return program ? program->FindUniform(name) : nullptr;
     }
     static float UniformFloat(const ShaderUniform* uniform, size_t index = 0)
@@ -52,8 +107,9 @@ protected:
             std::memcpy(&value, uniform->data.data() + index * sizeof(float), sizeof(float));
         return value;
     }
-    static int32_t UniformInt(const ShaderUniform* uniform)
+    static int32_t UniformInt(ID3DXEffect* effect, const char* name)
     {
+        const ShaderUniform* uniform = Uniform(effect, "Opaque", name);
         int32_t value = -12345;
         if (uniform != nullptr && uniform->data.size() >= sizeof(value))
             std::memcpy(&value, uniform->data.data(), sizeof(value));
@@ -65,9 +121,7 @@ TEST_F(EffectTest, FirstTechniqueIsCurrentAndUnknownTechniquesAreIgnored)
 {
     ID3DXEffect* effect = Load("sample.fx");
     ASSERT_NE(effect, nullptr);
-    ASSERT_NE(effect->GetCurrentTechnique(), nullptr);
     EXPECT_STREQ(effect->GetCurrentTechnique(), "Opaque");
-
     EXPECT_EQ(effect->GetTechniqueByName("Nope"), nullptr);
     EXPECT_EQ(effect->SetTechnique("Nope"), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetTechnique(nullptr), D3DERR_INVALIDCALL);
@@ -99,14 +153,13 @@ TEST_F(EffectTest, UnknownParametersAndWrongTypesAreRefusedWithoutHarm)
 {
     ID3DXEffect* effect = Load("sample.fx");
     ASSERT_NE(effect, nullptr);
-    const D3DXMATRIX identity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
     const D3DXVECTOR4 vector(1, 2, 3, 4);
     IDirect3DTexture9* texture = MakeTexture(4, 4);
     float value = 0.0f;
 
     EXPECT_EQ(effect->SetFloat("nope", 1.0f), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->SetMatrix("nope", &identity), D3DERR_INVALIDCALL);
-    EXPECT_EQ(effect->SetMatrixArray("nope", &identity, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetMatrix("nope", &kIdentity), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetMatrixArray("nope", &kIdentity, 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetVector("nope", &vector), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetInt("nope", 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetBool("nope", TRUE), D3DERR_INVALIDCALL);
@@ -115,15 +168,15 @@ TEST_F(EffectTest, UnknownParametersAndWrongTypesAreRefusedWithoutHarm)
     EXPECT_EQ(effect->GetFloat("nope", &value), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->GetParameterByName(nullptr, "nope"), nullptr);
     // Right name, wrong kind of value.
-    EXPECT_EQ(effect->SetMatrix("gameTime", &identity), D3DERR_INVALIDCALL);
+    EXPECT_EQ(effect->SetMatrix("gameTime", &kIdentity), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetTexture("gameTime", texture), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetFloat("pBaseTexture", 1.0f), D3DERR_INVALIDCALL);
     EXPECT_EQ(effect->SetMatrix("worldMatrix", nullptr), D3DERR_INVALIDCALL);
+    D3DXMATRIX back;
+    EXPECT_EQ(effect->GetMatrix("gameTime", &back), D3DERR_INVALIDCALL);
     // Nothing above changed a value.
-    EXPECT_EQ(effect->GetFloat("gameTime", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 2.5f);
+    EXPECT_FLOAT_EQ(Get(effect, "gameTime"), 2.5f);
     EXPECT_EQ(RefCount(texture), 1u);
-
     EXPECT_EQ(effect->Release(), 0u);
     texture->Release();
 }
@@ -132,30 +185,21 @@ TEST_F(EffectTest, DefaultsSettersAndGettersConvertAsTheParameterTypeSays)
 {
     ID3DXEffect* effect = Load("sample.fx");
     ASSERT_NE(effect, nullptr);
-    float value = 0.0f;
-    EXPECT_EQ(effect->GetFloat("gameTime", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 2.5f);
-    EXPECT_EQ(effect->GetFloat("boneCount", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 3.0f);
-    EXPECT_EQ(effect->GetFloat("useFog", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 1.0f);
+    EXPECT_FLOAT_EQ(Get(effect, "gameTime"), 2.5f);
+    EXPECT_FLOAT_EQ(Get(effect, "boneCount"), 3.0f);
+    EXPECT_FLOAT_EQ(Get(effect, "useFog"), 1.0f);
 
     EXPECT_EQ(effect->SetInt("gameTime", 7), D3D_OK);
-    EXPECT_EQ(effect->GetFloat("gameTime", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 7.0f);
+    EXPECT_FLOAT_EQ(Get(effect, "gameTime"), 7.0f);
     EXPECT_EQ(effect->SetFloat("boneCount", 2.75f), D3D_OK); // truncated like a cast to int
-    EXPECT_EQ(effect->GetFloat("boneCount", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 2.0f);
+    EXPECT_FLOAT_EQ(Get(effect, "boneCount"), 2.0f);
     EXPECT_EQ(effect->SetBool("useFog", FALSE), D3D_OK);
-    EXPECT_EQ(effect->GetFloat("useFog", &value), D3D_OK);
-    EXPECT_FLOAT_EQ(value, 0.0f);
+    EXPECT_FLOAT_EQ(Get(effect, "useFog"), 0.0f);
 
-    const D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
-    EXPECT_EQ(effect->SetMatrix(effect->GetParameterByName(nullptr, "worldMatrix"), &m), D3D_OK);
+    EXPECT_EQ(effect->SetMatrix(effect->GetParameterByName(nullptr, "worldMatrix"), &kCounting), D3D_OK);
     D3DXMATRIX back;
     EXPECT_EQ(effect->GetMatrix("worldMatrix", &back), D3D_OK);
-    EXPECT_EQ(back, m);
-    EXPECT_EQ(effect->GetMatrix("gameTime", &back), D3DERR_INVALIDCALL);
+    EXPECT_EQ(back, kCounting);
     EXPECT_EQ(effect->Release(), 0u);
 }
 
@@ -163,47 +207,40 @@ TEST_F(EffectTest, BeginPassUploadsValuesAndCommitChangesSendsWhatChanged)
 {
     ID3DXEffect* effect = Load("sample.fx");
     ASSERT_NE(effect, nullptr);
-    const D3DXMATRIX world(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
-    effect->SetMatrix("worldMatrix", &world);
+    effect->SetMatrix("worldMatrix", &kCounting);
     const float bones[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     effect->SetFloatArray("bones", bones, 12);
 
-    UINT passes = 0;
-    ASSERT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(effect->BeginPass(0), D3D_OK);
-    IShaderProgram* current = nullptr;
-    device->GetShaderProgram(&current);
-    EXPECT_EQ(current, dynamic_cast<Effect*>(effect)->PassProgram("Opaque", 0));
-    if (current != nullptr)
-        current->Release();
+    EXPECT_EQ(CurrentProgram(), Program(effect, "Opaque"));
 
     // The matrix goes to the program unchanged, row by row.
-    const ShaderUniform* uploaded = Uniform(effect, "Opaque", 0, "worldMatrix");
+    const ShaderUniform* uploaded = Uniform(effect, "Opaque", "worldMatrix");
     ASSERT_NE(uploaded, nullptr);
     EXPECT_EQ(uploaded->type, SHADER_UNIFORM_MAT4);
     for (int i = 0; i < 16; ++i)
         EXPECT_FLOAT_EQ(UniformFloat(uploaded, static_cast<size_t>(i)), static_cast<float>(i + 1));
-    const ShaderUniform* bonesUniform = Uniform(effect, "Opaque", 0, "bones");
+    const ShaderUniform* bonesUniform = Uniform(effect, "Opaque", "bones");
     ASSERT_NE(bonesUniform, nullptr);
     EXPECT_EQ(bonesUniform->type, SHADER_UNIFORM_VEC3);
     EXPECT_EQ(bonesUniform->count, 4u);
     EXPECT_FLOAT_EQ(UniformFloat(bonesUniform, 11), 12.0f);
-    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "gameTime")), 2.5f);
-    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "boneCount")), 3);
-    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "useFog")), 1);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "gameTime")), 2.5f);
+    EXPECT_EQ(UniformInt(effect, "boneCount"), 3);
+    EXPECT_EQ(UniformInt(effect, "useFog"), 1);
     // Texture parameters read the stages of their declaration order.
-    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "pBaseTexture")), 0);
-    EXPECT_EQ(UniformInt(Uniform(effect, "Opaque", 0, "pNormalMapTexture")), 1);
+    EXPECT_EQ(UniformInt(effect, "pBaseTexture"), 0);
+    EXPECT_EQ(UniformInt(effect, "pNormalMapTexture"), 1);
     // The viewport the pixel-to-clip helper needs.
-    const ShaderUniform* viewport = Uniform(effect, "Opaque", 0, "fxViewport");
-    EXPECT_FLOAT_EQ(UniformFloat(viewport, 2), 640.0f);
-    EXPECT_FLOAT_EQ(UniformFloat(viewport, 3), 480.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "fxViewport"), 2), 640.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "fxViewport"), 3), 480.0f);
 
     // A change inside the pass reaches the program only when committed.
     effect->SetFloat("gameTime", 9.0f);
-    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "gameTime")), 2.5f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "gameTime")), 2.5f);
     EXPECT_EQ(effect->CommitChanges(), D3D_OK);
-    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "gameTime")), 9.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "gameTime")), 9.0f);
     effect->EndPass();
     EXPECT_EQ(effect->CommitChanges(), D3DERR_INVALIDCALL);
     effect->End();
@@ -214,45 +251,36 @@ TEST_F(EffectTest, OnlyDrawsUnderTheDevicesAlphaTestUseTheProgramThatDiscards)
 {
     ID3DXEffect* effect = Load("sample.fx");
     ASSERT_NE(effect, nullptr);
-    auto* ours = dynamic_cast<Effect*>(effect);
-    auto current = [&]() {
-        IShaderProgram* program = nullptr;
-        device->GetShaderProgram(&program);
-        if (program != nullptr)
-            program->Release();
-        return program;
-    };
     auto discards = [](IShaderProgram* program) {
         auto* source = dynamic_cast<ShaderProgram*>(program);
         return source != nullptr && source->FragmentSource().find("discard") != std::string::npos;
     };
-    EXPECT_FALSE(discards(ours->PassProgram("Opaque", 0)));
-    EXPECT_TRUE(discards(ours->PassProgram("Opaque", 0, true)));
+    EXPECT_FALSE(discards(Program(effect, "Opaque")));
+    EXPECT_TRUE(discards(Program(effect, "Opaque", true)));
 
     device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
     device->SetRenderState(D3DRS_ALPHAREF, 32);
     effect->Begin(nullptr, 0);
     effect->BeginPass(0);
-    EXPECT_EQ(current(), ours->PassProgram("Opaque", 0, true));
-    const ShaderUniform* test = Uniform(effect, "Opaque", 0, "fxAlphaTest", true);
+    EXPECT_EQ(CurrentProgram(), Program(effect, "Opaque", true));
+    const ShaderUniform* test = Uniform(effect, "Opaque", "fxAlphaTest", true);
     EXPECT_FLOAT_EQ(UniformFloat(test, 0), 1.0f);
     EXPECT_FLOAT_EQ(UniformFloat(test, 1), static_cast<float>(D3DCMP_GREATEREQUAL));
     EXPECT_FLOAT_EQ(UniformFloat(test, 2), 32.0f);
     device->SetRenderState(D3DRS_ALPHAREF, 4);
     effect->CommitChanges();
-    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "fxAlphaTest", true), 2), 4.0f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "fxAlphaTest", true), 2), 4.0f);
 
     // The test turned off, or passing everything, within the pass: the plain program, with the pass's
     // values too.
-    const D3DXMATRIX world(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
-    effect->SetMatrix("worldMatrix", &world);
+    effect->SetMatrix("worldMatrix", &kCounting);
     for (const auto& [enable, func] : {std::pair<DWORD, DWORD>{FALSE, D3DCMP_GREATEREQUAL}, {TRUE, D3DCMP_ALWAYS}}) {
         device->SetRenderState(D3DRS_ALPHATESTENABLE, enable);
         device->SetRenderState(D3DRS_ALPHAFUNC, func);
         effect->CommitChanges();
-        EXPECT_EQ(current(), ours->PassProgram("Opaque", 0)) << enable << " " << func;
-        EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", 0, "worldMatrix"), 5), 6.0f);
+        EXPECT_EQ(CurrentProgram(), Program(effect, "Opaque")) << enable << " " << func;
+        EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "worldMatrix"), 5), 6.0f);
     }
     effect->EndPass();
     effect->End();
@@ -275,28 +303,16 @@ TEST_F(EffectTest, BeginWithoutFlagsRestoresWhatThePassesChanged)
     effect->BeginPass(0);
     EXPECT_EQ(RenderState(D3DRS_ZENABLE), 0u);
     EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CW));
-    IDirect3DBaseTexture9* bound = nullptr;
-    device->GetTexture(0, &bound);
-    EXPECT_EQ(bound, mine);
-    if (bound != nullptr)
-        bound->Release();
-    DWORD address = 0;
-    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
-    EXPECT_EQ(address, static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(BoundTexture(), mine);
+    EXPECT_EQ(Sampler(D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_CLAMP));
     effect->EndPass();
     effect->End();
 
     EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(D3DZB_TRUE));
     EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_NONE));
-    device->GetTexture(0, &bound);
-    EXPECT_EQ(bound, previous);
-    if (bound != nullptr)
-        bound->Release();
-    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &address);
-    EXPECT_EQ(address, static_cast<DWORD>(D3DTADDRESS_WRAP));
-    IShaderProgram* program = nullptr;
-    device->GetShaderProgram(&program);
-    EXPECT_EQ(program, nullptr);
+    EXPECT_EQ(BoundTexture(), previous);
+    EXPECT_EQ(Sampler(D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
+    EXPECT_EQ(CurrentProgram(), nullptr);
 
     // Without saving, the pass's states stay.
     effect->Begin(nullptr, D3DXFX_DONOTSAVESTATE);
@@ -305,10 +321,7 @@ TEST_F(EffectTest, BeginWithoutFlagsRestoresWhatThePassesChanged)
     effect->End();
     EXPECT_EQ(RenderState(D3DRS_ZENABLE), 0u);
     EXPECT_EQ(RenderState(D3DRS_CULLMODE), static_cast<DWORD>(D3DCULL_CW));
-    device->GetShaderProgram(&program);
-    EXPECT_EQ(program, dynamic_cast<Effect*>(effect)->PassProgram("Opaque", 0));
-    if (program != nullptr)
-        program->Release();
+    EXPECT_EQ(CurrentProgram(), Program(effect, "Opaque"));
     device->SetShaderProgram(nullptr);
     device->SetTexture(0, nullptr);
 
@@ -324,7 +337,6 @@ TEST_F(EffectTest, TextureParametersHoldAReferenceUntilReplacedOrReleased)
     IDirect3DTexture9* first = MakeTexture(4, 4);
     IDirect3DTexture9* second = MakeTexture(4, 4);
     EXPECT_EQ(effect->SetTexture("pBaseTexture", first), D3D_OK);
-    EXPECT_EQ(RefCount(first), 2u);
     EXPECT_EQ(effect->SetTexture("pBaseTexture", first), D3D_OK);
     EXPECT_EQ(RefCount(first), 2u);
     EXPECT_EQ(effect->SetTexture("pBaseTexture", second), D3D_OK);
@@ -344,32 +356,28 @@ TEST_F(EffectTest, SharedParametersHoldOneValuePerPool)
     ASSERT_EQ(D3DXCreateEffectPool(&pool), D3D_OK);
     ID3DXEffect* sample = Load("sample.fx", pool);
     ID3DXEffect* other = Load("other.fx", pool);
+    ID3DXEffect* alone = Load("other.fx");
     ASSERT_NE(sample, nullptr);
     ASSERT_NE(other, nullptr);
+    ASSERT_NE(alone, nullptr);
 
-    // The first declaration's default is the pool's starting value; gameTime is each effect's own.
-    float value = 0.0f;
-    other->GetFloat("sharedScale", &value);
-    EXPECT_FLOAT_EQ(value, 4.0f);
-    other->GetFloat("gameTime", &value);
-    EXPECT_FLOAT_EQ(value, 7.0f);
-
+    // The first declaration's default is the pool's starting value; gameTime is each effect's own, and
+    // so is everything of an effect made without a pool.
+    EXPECT_FLOAT_EQ(Get(other, "sharedScale"), 4.0f);
     sample->SetFloat("sharedScale", 0.5f);
     sample->SetFloat("gameTime", 1.0f);
-    other->GetFloat("sharedScale", &value);
-    EXPECT_FLOAT_EQ(value, 0.5f);
-    other->GetFloat("gameTime", &value);
-    EXPECT_FLOAT_EQ(value, 7.0f);
-    const D3DXMATRIX viewProj(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1);
-    other->SetMatrix("viewProjMatrix", &viewProj);
+    EXPECT_FLOAT_EQ(Get(other, "sharedScale"), 0.5f);
+    EXPECT_FLOAT_EQ(Get(other, "gameTime"), 7.0f);
+    EXPECT_FLOAT_EQ(Get(alone, "sharedScale"), 9.0f);
+    other->SetMatrix("viewProjMatrix", &kCounting);
     D3DXMATRIX seen;
     sample->GetMatrix("viewProjMatrix", &seen);
-    EXPECT_EQ(seen, viewProj);
+    EXPECT_EQ(seen, kCounting);
 
     // A shared value set through one effect reaches the programs of the other.
     other->Begin(nullptr, 0);
     other->BeginPass(0);
-    EXPECT_FLOAT_EQ(UniformFloat(Uniform(other, "Only", 0, "sharedScale")), 0.5f);
+    EXPECT_FLOAT_EQ(UniformFloat(Uniform(other, "Only", "sharedScale")), 0.5f);
     other->EndPass();
     other->End();
 
@@ -378,64 +386,28 @@ TEST_F(EffectTest, SharedParametersHoldOneValuePerPool)
     EXPECT_EQ(got, pool);
     if (got != nullptr)
         got->Release();
+    got = reinterpret_cast<ID3DXEffectPool*>(1);
+    EXPECT_EQ(alone->GetPool(&got), D3D_OK);
+    EXPECT_EQ(got, nullptr);
 
     // A declaration that disagrees with the pool's is refused with the parameter named.
-    ID3DXEffect* conflict = nullptr;
-    ID3DXBuffer* errors = nullptr;
-    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, Fixture("conflict.fx").c_str(), nullptr, nullptr, 0, pool,
-                                                 &conflict, &errors)));
-    EXPECT_EQ(conflict, nullptr);
-    ASSERT_NE(errors, nullptr);
-    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("sharedScale"), std::string::npos);
-    errors->Release();
+    EXPECT_NE(LoadError(Fixture("conflict.fx"), pool).find("sharedScale"), std::string::npos);
 
     EXPECT_EQ(sample->Release(), 0u);
     EXPECT_EQ(other->Release(), 0u);
+    EXPECT_EQ(alone->Release(), 0u);
     EXPECT_EQ(pool->Release(), 0u);
-}
-
-TEST_F(EffectTest, WithoutAPoolSharedParametersAreEachEffectsOwn)
-{
-    ID3DXEffect* sample = Load("sample.fx");
-    ID3DXEffect* other = Load("other.fx");
-    ASSERT_NE(sample, nullptr);
-    ASSERT_NE(other, nullptr);
-    sample->SetFloat("sharedScale", 0.5f);
-    float value = 0.0f;
-    other->GetFloat("sharedScale", &value);
-    EXPECT_FLOAT_EQ(value, 9.0f);
-    ID3DXEffectPool* got = reinterpret_cast<ID3DXEffectPool*>(1);
-    EXPECT_EQ(other->GetPool(&got), D3D_OK);
-    EXPECT_EQ(got, nullptr);
-    EXPECT_EQ(sample->Release(), 0u);
-    EXPECT_EQ(other->Release(), 0u);
 }
 
 TEST_F(EffectTest, BadFilesFailCleanlyWithAMessage)
 {
-    ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
-    ID3DXBuffer* errors = nullptr;
-    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, Fixture("malformed.fx").c_str(), nullptr, nullptr, 0, nullptr,
-                                                 &effect, &errors)));
-    EXPECT_EQ(effect, nullptr);
-    ASSERT_NE(errors, nullptr);
-    const std::string message(static_cast<const char*>(errors->GetBufferPointer()));
-    EXPECT_NE(message.find("malformed.fx"), std::string::npos) << message;
-    EXPECT_NE(message.find("line 2: expected ';'"), std::string::npos) << message;
-    EXPECT_EQ(errors->GetBufferSize(), message.size() + 1);
-    errors->Release();
+    const std::string malformed = LoadError(Fixture("malformed.fx"));
+    EXPECT_NE(malformed.find("malformed.fx"), std::string::npos) << malformed;
+    EXPECT_NE(malformed.find("line 2: expected ';'"), std::string::npos) << malformed;
+    EXPECT_NE(LoadError(Fixture("missing.fx")).find("cannot open"), std::string::npos);
+    LoadError(std::string(VARNHOLT_FIXTURES) + "/effects"); // not an effect at all
 
-    errors = nullptr;
-    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, Fixture("missing.fx").c_str(), nullptr, nullptr, 0, nullptr,
-                                                 &effect, &errors)));
-    EXPECT_EQ(effect, nullptr);
-    ASSERT_NE(errors, nullptr);
-    EXPECT_NE(std::string(static_cast<const char*>(errors->GetBufferPointer())).find("cannot open"), std::string::npos);
-    errors->Release();
-
-    // A file that is not an effect at all, and calls without what they need.
-    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(device, (std::string(VARNHOLT_FIXTURES) + "/effects").c_str(), nullptr,
-                                                 nullptr, 0, nullptr, &effect, nullptr)));
+    ID3DXEffect* effect = nullptr;
     EXPECT_EQ(D3DXCreateEffectFromFileA(nullptr, Fixture("sample.fx").c_str(), nullptr, nullptr, 0, nullptr, &effect,
                                         nullptr),
               D3DERR_INVALIDCALL);
@@ -457,22 +429,17 @@ TEST_F(EffectTest, DefaultDataEffectsDeclareWhatTheGameSets)
     // The game asks every effect for "Basic" first; the post-process effect keeps its own technique.
     EXPECT_EQ(post->SetTechnique("Basic"), D3DERR_INVALIDCALL);
     EXPECT_EQ(post->SetTechnique("PostProcess"), D3D_OK);
-    const D3DXMATRIX identity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-    EXPECT_EQ(post->SetMatrix("viewProjMatrix", &identity), D3D_OK);
+    EXPECT_EQ(post->SetMatrix("viewProjMatrix", &kIdentity), D3D_OK);
     for (const char* name : {"gameTime", "gameSpeed", "tElapsed", "shakeMagnitude"})
         EXPECT_EQ(post->SetFloat(name, 1.0f), D3D_OK) << name;
     IDirect3DTexture9* scene = MakeTexture(64, 64);
     EXPECT_EQ(post->SetTexture("PostProcessTexture", scene), D3D_OK);
     // The scene target has the back buffer's size: each screen pixel takes its own scene pixel, unblended
     // with its neighbours.
-    UINT passes = 0;
-    ASSERT_EQ(post->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(post->Begin(nullptr, 0), D3D_OK);
     ASSERT_EQ(post->BeginPass(0), D3D_OK);
-    for (D3DSAMPLERSTATETYPE filter : {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER}) {
-        DWORD value = 0;
-        device->GetSamplerState(0, filter, &value);
-        EXPECT_EQ(value, static_cast<DWORD>(D3DTEXF_POINT)) << filter;
-    }
+    EXPECT_EQ(Sampler(D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    EXPECT_EQ(Sampler(D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_POINT));
     post->EndPass();
     post->End();
     EXPECT_EQ(post->Release(), 0u);
@@ -486,7 +453,7 @@ TEST_F(EffectTest, DefaultDataEffectsDeclareWhatTheGameSets)
     for (const char* technique : {"StaticObjectTechnique", "BumpMappingBasic"})
         EXPECT_NE(basic->GetTechniqueByName(technique), nullptr) << technique;
     for (const char* name : {"worldViewProjMatrix", "worldMatrix"})
-        EXPECT_EQ(basic->SetMatrix(name, &identity), D3D_OK) << name;
+        EXPECT_EQ(basic->SetMatrix(name, &kIdentity), D3D_OK) << name;
     for (const char* name : {"gameTime", "gameSpeed", "tElapsed"})
         EXPECT_EQ(basic->SetFloat(name, 1.0f), D3D_OK) << name;
     const float three[3] = {1.0f, 2.0f, 3.0f};

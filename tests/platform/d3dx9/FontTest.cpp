@@ -91,7 +91,7 @@ protected:
     }
 };
 
-TEST_F(FontTest, MeasuredWidthIsTheSumOfTheFontsAdvanceWidths)
+TEST_F(FontTest, MeasuredWidthIsTheSumOfTheFaceAdvanceWidths)
 {
     ID3DXFont* font = MakeFont(16);
     ASSERT_NE(font, nullptr);
@@ -112,17 +112,14 @@ TEST_F(FontTest, MeasuredWidthIsTheSumOfTheFontsAdvanceWidths)
     EXPECT_EQ(Measure(large, "Hello World", DT_LEFT, rect), 32);
     EXPECT_NEAR(rect.right - rect.left, Pixels(HELLO_WORLD_REGULAR, 32), 3.0); // 145.2 pixels
 
-    EXPECT_EQ(font->Release(), 0u);
-    EXPECT_EQ(large->Release(), 0u);
-}
-
-TEST_F(FontTest, BoldWeightSelectsTheBoldFace)
-{
+    // The bold weight selects the bold face, with its own advances.
     ID3DXFont* bold = MakeFont(16, FW_BOLD);
     ASSERT_NE(bold, nullptr);
-    RECT rect;
     Measure(bold, "Hello World", DT_LEFT, rect);
     EXPECT_NEAR(rect.right - rect.left, Pixels(HELLO_WORLD_BOLD, 16), 3.0); // 76.7 pixels
+
+    EXPECT_EQ(font->Release(), 0u);
+    EXPECT_EQ(large->Release(), 0u);
     EXPECT_EQ(bold->Release(), 0u);
 }
 

@@ -214,10 +214,12 @@ TEST_F(TextureFiles, SavedBmpIsBottomUpTwentyFourBitWithPaddedRows)
     ASSERT_EQ(bmp.size(), 54u + 2u * 12u); // rows of 9 bytes padded to 12
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(Le32(bmp, 2), 78u);
-    EXPECT_EQ(Le32(bmp, 10), 54u);
-    EXPECT_EQ(Le32(bmp, 18), 3u);
-    EXPECT_EQ(Le32(bmp, 22), 2u);
+    // File size, pixel offset, info header size, width, height (positive: bottom-up), planes, bits,
+    // no compression, pixel bytes.
+    for (const auto& [at, value] :
+         {std::pair<size_t, uint32_t>{2, 78}, {10, 54}, {14, 40}, {18, 3}, {22, 2}, {30, 0}, {34, 24}})
+        EXPECT_EQ(Le32(bmp, at), value) << "byte " << at;
+    EXPECT_EQ(bmp[26], 1);
     EXPECT_EQ(bmp[28], 24);
     // Bottom row (y = 1) first: blue, green, red = 200, 7, 100 then 200, 7, 110 ...
     const Bytes bottom(bmp.begin() + 54, bmp.begin() + 66);

@@ -9,30 +9,10 @@
 namespace {
 
 // SDL scan codes are the USB keyboard usage numbers.
-constexpr int USB_A = 4;
-constexpr int USB_D = 7;
-constexpr int USB_S = 22;
 constexpr int USB_W = 26;
-constexpr int USB_1 = 30;
-constexpr int USB_0 = 39;
 constexpr int USB_RETURN = 40;
-constexpr int USB_ESCAPE = 41;
-constexpr int USB_TAB = 43;
 constexpr int USB_SPACE = 44;
-constexpr int USB_F1 = 58;
-constexpr int USB_F5 = 62;
-constexpr int USB_F6 = 63;
-constexpr int USB_F7 = 64;
 constexpr int USB_F10 = 67;
-constexpr int USB_F11 = 68;
-constexpr int USB_F12 = 69;
-constexpr int USB_DELETE = 76;
-constexpr int USB_LEFT = 80;
-constexpr int USB_UP = 82;
-constexpr int USB_KP_ENTER = 88;
-constexpr int USB_KP_0 = 98;
-constexpr int USB_LCTRL = 224;
-constexpr int USB_LSHIFT = 225;
 constexpr int USB_RALT = 230;
 
 HWND TestWindow()
@@ -145,16 +125,17 @@ TEST_F(DInputTest, EachKeyReadsAtItsKeyCode)
 {
     OpenKeyboard();
     struct Case {
+        const char* key;
         int scancode;
         int keyCode;
     };
-    const Case cases[] = {
-        {USB_ESCAPE, 0x01}, {USB_TAB, 0x0F},  {USB_RETURN, 0x1C}, {USB_W, 0x11},        {USB_A, 0x1E},
-        {USB_S, 0x1F},      {USB_D, 0x20},    {USB_SPACE, 0x39},  {USB_F1, 0x3B},       {USB_F5, 0x3F},
-        {USB_F6, 0x40},     {USB_F7, 0x41},   {USB_F10, 0x44},    {USB_RALT, 0xB8},     {USB_1, 0x02},
-        {USB_0, 0x0B},      {USB_F11, 0x57},  {USB_F12, 0x58},    {USB_LCTRL, 0x1D},    {USB_LSHIFT, 0x2A},
-        {USB_UP, 0xC8},     {USB_LEFT, 0xCB}, {USB_DELETE, 0xD3}, {USB_KP_ENTER, 0x9C}, {USB_KP_0, 0x52},
-    };
+    const Case cases[] = {{"Escape", 41, 0x01},  {"Tab", 43, 0x0F},   {"Return", 40, 0x1C}, {"W", 26, 0x11},
+                          {"A", 4, 0x1E},        {"S", 22, 0x1F},     {"D", 7, 0x20},       {"Space", 44, 0x39},
+                          {"F1", 58, 0x3B},      {"F5", 62, 0x3F},    {"F6", 63, 0x40},     {"F7", 64, 0x41},
+                          {"F10", 67, 0x44},     {"Ralt", 230, 0xB8}, {"1", 30, 0x02},      {"0", 39, 0x0B},
+                          {"F11", 68, 0x57},     {"F12", 69, 0x58},   {"Lctrl", 224, 0x1D}, {"Lshift", 225, 0x2A},
+                          {"Up", 82, 0xC8},      {"Left", 80, 0xCB},  {"Delete", 76, 0xD3}, {"Keypad Enter", 88, 0x9C},
+                          {"Keypad 0", 98, 0x52}};
     for (const Case& c : cases) {
         InputState::Get().InjectKey(c.scancode, true);
         const std::array<BYTE, 256> keys = Keys();
@@ -162,10 +143,10 @@ TEST_F(DInputTest, EachKeyReadsAtItsKeyCode)
         for (int code = 0; code < 256; ++code)
             if (keys[code] & 0x80)
                 ++down;
-        EXPECT_EQ(keys[c.keyCode], 0x80) << "scan code " << c.scancode;
-        EXPECT_EQ(down, 1) << "scan code " << c.scancode;
+        EXPECT_EQ(keys[c.keyCode], 0x80) << c.key;
+        EXPECT_EQ(down, 1) << c.key;
         InputState::Get().InjectKey(c.scancode, false);
-        EXPECT_EQ(Keys()[c.keyCode], 0x00) << "scan code " << c.scancode;
+        EXPECT_EQ(Keys()[c.keyCode], 0x00) << c.key;
     }
 }
 

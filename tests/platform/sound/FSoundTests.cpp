@@ -1,4 +1,5 @@
 #include "sound/FSound.h"
+#include "support/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -18,34 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-void PutLE(std::ofstream& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A 16-bit PCM WAV of `frames` frames of a loud square wave.
-void WriteWav(const fs::path& path, int rate, int channels, int frames)
-{
-    std::ofstream out(path, std::ios::binary);
-    const uint32_t dataBytes = static_cast<uint32_t>(frames * channels * 2);
-    out.write("RIFF", 4);
-    PutLE(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    PutLE(out, 16, 4);
-    PutLE(out, 1, 2);
-    PutLE(out, static_cast<uint32_t>(channels), 2);
-    PutLE(out, static_cast<uint32_t>(rate), 4);
-    PutLE(out, static_cast<uint32_t>(rate * channels * 2), 4);
-    PutLE(out, static_cast<uint32_t>(channels * 2), 2);
-    PutLE(out, 16, 2);
-    out.write("data", 4);
-    PutLE(out, dataBytes, 4);
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            PutLE(out, static_cast<uint16_t>((i / 50) % 2 ? 20000 : -20000), 2);
-}
 
 bool WaitFor(bool (*condition)(int), int channel, double seconds)
 {
@@ -83,7 +56,7 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(FSoundTest, MusicOfTheDataTreeDecodesToItsFullLength)
+TEST_F(FSoundTest, SamplesDecodeToTheirFullLengthAtTheMixerRate)
 {
     // Both tunes are 3 s long: 3 x 44100 frames. The names go through the path resolver, as the game's do.
     FSOUND_SAMPLE* wav = FSOUND_Sample_Load(FSOUND_FREE, "Data\\Sound\\Music\\varnholt_menumusictemp.WAV",
@@ -99,29 +72,20 @@ TEST_F(FSoundTest, MusicOfTheDataTreeDecodesToItsFullLength)
     EXPECT_GE(length, 132300);
     EXPECT_LE(length, 132300 + 2 * 1152);
 
+    // 11025 frames at 22050 Hz mono last 0.5 s: 22050 frames at the mixer's 44100 Hz.
+    WriteWav(dir_ / "half.wav", 22050, 1, 11025);
+    FSOUND_SAMPLE* half = FSOUND_Sample_Load(FSOUND_FREE, Path("half.wav").c_str(), 0, 0, 0);
+    EXPECT_EQ(FSOUND_Sample_GetLength(half), 22050u);
+
     FSOUND_Sample_Free(wav);
     FSOUND_Sample_Free(mp3);
-}
-
-TEST_F(FSoundTest, SamplesAreConvertedToTheMixerRate)
-{
-    // 11025 frames at 22050 Hz mono last 0.5 s: 22050 frames at 44100 Hz.
-    WriteWav(dir_ / "half.wav", 22050, 1, 11025);
-    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("half.wav").c_str(), 0, 0, 0);
-    ASSERT_NE(sample, nullptr);
-    EXPECT_EQ(FSOUND_Sample_GetLength(sample), 22050u);
-    FSOUND_Sample_Free(sample);
+    FSOUND_Sample_Free(half);
 }
 
 TEST_F(FSoundTest, UnreadableFilesAndBadArgumentsLoadNothing)
 {
-    {
-        std::ofstream junk(dir_ / "junk.wav", std::ios::binary);
-        junk << "RIFF this is not a sound at all";
-    }
-    {
-        std::ofstream empty(dir_ / "empty.mp3", std::ios::binary);
-    }
+    std::ofstream(dir_ / "junk.wav", std::ios::binary) << "RIFF this is not a sound at all";
+    std::ofstream(dir_ / "empty.mp3", std::ios::binary).close();
     WriteWav(dir_ / "good.wav", 44100, 2, 100);
     EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path("missing.wav").c_str(), 0, 0, 0), nullptr);
     EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path("junk.wav").c_str(), 0, 0, 0), nullptr);
@@ -211,34 +175,24 @@ TEST_F(FSoundTest, LoopModeDecidesWhetherASoundEnds)
     FSOUND_Sample_Free(sample);
 }
 
-TEST_F(FSoundTest, AllChannelsBusyRefusesAnotherSound)
-{
-    WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
-    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.wav").c_str(), FSOUND_LOOP_NORMAL, 0, 0);
-    ASSERT_NE(sample, nullptr);
-    ASSERT_EQ(FSOUND_Init(44100, 4, 0), 1);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_GE(FSOUND_PlaySound(FSOUND_FREE, sample), 0);
-    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), -1);
-    // An explicit channel replaces what plays there.
-    EXPECT_EQ(FSOUND_PlaySound(2, sample), 2);
-    FSOUND_Sample_Free(sample);
-}
-
-TEST_F(FSoundTest, LoadingIntoAnUsedSlotReplacesTheSampleThere)
+TEST_F(FSoundTest, BusyChannelsAndUsedSlotsAreRefusedOrReplaced)
 {
     WriteWav(dir_ / "a.wav", 44100, 2, 441);
     WriteWav(dir_ / "b.wav", 44100, 2, 882);
-    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    ASSERT_EQ(FSOUND_Init(44100, 4, 0), 1);
     FSOUND_SAMPLE* a = FSOUND_Sample_Load(5, Path("a.wav").c_str(), FSOUND_LOOP_NORMAL, 0, 0);
     ASSERT_NE(a, nullptr);
-    const int channel = FSOUND_PlaySound(FSOUND_FREE, a);
-    ASSERT_GE(channel, 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_GE(FSOUND_PlaySound(FSOUND_FREE, a), 0);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, a), -1);
+    // An explicit channel replaces what plays there.
+    EXPECT_EQ(FSOUND_PlaySound(2, a), 2);
+
+    // Loading into a used slot frees the sample there, and silences its channels.
     FSOUND_SAMPLE* b = FSOUND_Sample_Load(5, Path("b.wav").c_str(), 0, 0, 0);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(FSOUND_Sample_GetLength(b), 882u);
-    // The replaced sample was freed, and its channel with it.
-    EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+    EXPECT_EQ(FSOUND_IsPlaying(2), 0);
     FSOUND_Sample_Free(b);
 }
 
@@ -301,9 +255,7 @@ TEST_F(FSoundTest, ASampleReachesTheDeviceWhole)
     // device, once (not looped), and nothing else but silence.
     WriteWav(dir_ / "tone.wav", 44100, 2, 4410);
     const DeviceOutput out = PlayThroughTheDiskDriver(Path("tone.wav"), Path("device.raw"));
-    ASSERT_TRUE(out.started);
-    ASSERT_TRUE(out.loaded);
-    ASSERT_TRUE(out.played);
+    ASSERT_TRUE(out.started && out.loaded && out.played);
     EXPECT_TRUE(out.ended);
     long full = 0;
     long other = 0;
@@ -326,9 +278,7 @@ TEST_F(FSoundTest, TheMusicOfTheDataTreeReachesTheDevice)
     for (const char* file : {"Data/Sound/Music/Varnholt_MenuMusicTemp.wav", "Data/Sound/Music/timberwolf.mp3"}) {
         SCOPED_TRACE(file);
         const DeviceOutput out = PlayThroughTheDiskDriver(file, Path("music.raw"));
-        ASSERT_TRUE(out.started);
-        ASSERT_TRUE(out.loaded);
-        ASSERT_TRUE(out.played);
+        ASSERT_TRUE(out.started && out.loaded && out.played);
         EXPECT_TRUE(out.ended);
         const long audible = AudibleFrames(out.samples, 300);
         EXPECT_GE(audible, 131418);

@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -74,11 +75,19 @@ protected:
 
     int CountSeen(UINT message) const
     {
-        int count = 0;
-        for (const Seen& s : g_seen) {
-            count += s.message == message ? 1 : 0;
-        }
-        return count;
+        return static_cast<int>(
+            std::count_if(g_seen.begin(), g_seen.end(), [&](const Seen& s) { return s.message == message; }));
+    }
+
+    static void PushWindowEvent(HWND hwnd, Uint8 kind, int a = 0, int b = 0)
+    {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = kind;
+        e.window.windowID = SDL_GetWindowID(WindowBridge::GetSdlWindow(hwnd));
+        e.window.data1 = a;
+        e.window.data2 = b;
+        SDL_PushEvent(&e);
     }
 };
 
@@ -203,13 +212,7 @@ TEST_F(MessageLoopTest, DesktopQuitRequestClosesTheMainWindowThroughItsProcedure
 TEST_F(MessageLoopTest, WindowCloseFromTheDesktopArrivesOnceEvenWithTheQuitThatFollows)
 {
     HWND hwnd = MakeWindow();
-    SDL_Window* window = WindowBridge::GetSdlWindow(hwnd);
-    ASSERT_NE(window, nullptr);
-    SDL_Event close{};
-    close.type = SDL_WINDOWEVENT;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
-    close.window.windowID = SDL_GetWindowID(window);
-    SDL_PushEvent(&close);
+    PushWindowEvent(hwnd, SDL_WINDOWEVENT_CLOSE);
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
@@ -223,32 +226,17 @@ TEST_F(MessageLoopTest, ResizeMinimiseAndFocusBecomeTheirMessages)
     HWND hwnd = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 800, 600);
     RunLoopOnce();
     g_seen.clear();
-    SDL_Window* window = WindowBridge::GetSdlWindow(hwnd);
-    const Uint32 id = SDL_GetWindowID(window);
-    auto push = [id](Uint8 kind, int a = 0, int b = 0) {
-        SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.event = kind;
-        e.window.windowID = id;
-        e.window.data1 = a;
-        e.window.data2 = b;
-        SDL_PushEvent(&e);
-    };
     InputState::Get().InjectKey(SDL_SCANCODE_W, true);
     InputState::Get().InjectButton(1, true);
-    push(SDL_WINDOWEVENT_SIZE_CHANGED, 700, 500);
-    push(SDL_WINDOWEVENT_MINIMIZED);
-    push(SDL_WINDOWEVENT_RESTORED);
-    push(SDL_WINDOWEVENT_FOCUS_LOST);
-    push(SDL_WINDOWEVENT_FOCUS_GAINED);
+    PushWindowEvent(hwnd, SDL_WINDOWEVENT_SIZE_CHANGED, 700, 500);
+    for (Uint8 kind : {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_FOCUS_LOST,
+                       SDL_WINDOWEVENT_FOCUS_GAINED})
+        PushWindowEvent(hwnd, kind);
     RunLoopOnce();
 
     std::vector<Seen> sizes;
-    for (const Seen& s : g_seen) {
-        if (s.message == WM_SIZE) {
-            sizes.push_back(s);
-        }
-    }
+    std::copy_if(g_seen.begin(), g_seen.end(), std::back_inserter(sizes),
+                 [](const Seen& s) { return s.message == WM_SIZE; });
     ASSERT_EQ(sizes.size(), 3u);
     EXPECT_EQ(sizes[0].wParam, SIZE_RESTORED);
     EXPECT_EQ(LOWORD(sizes[0].lParam), 700);
@@ -294,18 +282,18 @@ TEST_F(MessageLoopTest, KeysAndButtonsBecomeMessagesAndSharedState)
     RunLoopOnce();
     g_seen.clear();
     const Uint32 id = SDL_GetWindowID(WindowBridge::GetSdlWindow(hwnd));
-    auto key = [id](SDL_Keycode sym, SDL_Scancode scan, Uint16 mod, bool down) {
+    auto key = [id](SDL_Keycode sym, SDL_Scancode scan, Uint16 mod) {
         SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.type = SDL_KEYDOWN;
         e.key.windowID = id;
         e.key.keysym.sym = sym;
         e.key.keysym.scancode = scan;
         e.key.keysym.mod = mod;
         SDL_PushEvent(&e);
     };
-    key(SDLK_w, SDL_SCANCODE_W, 0, true);
-    key(SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_RALT, true);
-    key(SDLK_F10, SDL_SCANCODE_F10, 0, true);
+    key(SDLK_w, SDL_SCANCODE_W, 0);
+    key(SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_RALT);
+    key(SDLK_F10, SDL_SCANCODE_F10, 0);
     RunLoopOnce();
     ASSERT_EQ(g_seen.size(), 3u);
     EXPECT_EQ(g_seen[0].message, WM_KEYDOWN);

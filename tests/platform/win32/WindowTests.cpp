@@ -6,11 +6,17 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 namespace {
+
+std::array<LONG, 4> Edges(const RECT& rect)
+{
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
 
 LRESULT CALLBACK QuietProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -53,18 +59,12 @@ TEST_F(WindowTest, GameWindowIsCentredOnTheDummyDesktop)
     // The dummy driver's desktop is 1024 x 768.
     RECT desktop{};
     ASSERT_TRUE(GetWindowRect(GetDesktopWindow(), &desktop));
-    EXPECT_EQ(desktop.left, 0);
-    EXPECT_EQ(desktop.top, 0);
-    EXPECT_EQ(desktop.right, 1024);
-    EXPECT_EQ(desktop.bottom, 768);
+    EXPECT_EQ(Edges(desktop), (std::array<LONG, 4>{0, 0, 1024, 768}));
 
     // A popup has no frame: the window rectangle for a 1024 x 768 client is 1024 x 768.
     RECT rect{0, 0, 1024, 768};
     ASSERT_TRUE(AdjustWindowRect(&rect, WS_POPUP | WS_VISIBLE, FALSE));
-    EXPECT_EQ(rect.left, 0);
-    EXPECT_EQ(rect.top, 0);
-    EXPECT_EQ(rect.right, 1024);
-    EXPECT_EQ(rect.bottom, 768);
+    EXPECT_EQ(Edges(rect), (std::array<LONG, 4>{0, 0, 1024, 768}));
 
     HWND hwnd = CreateWindowExA(0, "ApplicationClass", "The Varnholt", WS_POPUP | WS_VISIBLE, 0, 0,
                                 rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
@@ -72,10 +72,7 @@ TEST_F(WindowTest, GameWindowIsCentredOnTheDummyDesktop)
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)), 0x90000000u);
     RECT client{};
     ASSERT_TRUE(GetClientRect(hwnd, &client));
-    EXPECT_EQ(client.left, 0);
-    EXPECT_EQ(client.top, 0);
-    EXPECT_EQ(client.right, 1024);
-    EXPECT_EQ(client.bottom, 768);
+    EXPECT_EQ(Edges(client), (std::array<LONG, 4>{0, 0, 1024, 768}));
     EXPECT_STREQ(SDL_GetWindowTitle(WindowBridge::GetSdlWindow(hwnd)), "The Varnholt");
 }
 
@@ -99,10 +96,7 @@ TEST_F(WindowTest, OverlappedFrameSurroundsTheClientArea)
     EXPECT_EQ(client.bottom, 768);
     RECT window{};
     GetWindowRect(hwnd, &window);
-    EXPECT_EQ(window.left, rect.left);
-    EXPECT_EQ(window.top, rect.top);
-    EXPECT_EQ(window.right, rect.right);
-    EXPECT_EQ(window.bottom, rect.bottom);
+    EXPECT_EQ(Edges(window), (std::array<LONG, 4>{rect.left, rect.top, rect.right, rect.bottom}));
     const Uint32 flags = SDL_GetWindowFlags(WindowBridge::GetSdlWindow(hwnd));
     EXPECT_FALSE(flags & SDL_WINDOW_BORDERLESS);
     EXPECT_TRUE(flags & SDL_WINDOW_RESIZABLE);
@@ -135,10 +129,7 @@ TEST_F(WindowTest, SetWindowPosPlacesTheOuterRectangle)
     ASSERT_TRUE(SetWindowPos(hwnd, HWND_NOTOPMOST, 50, 60, 800, 600, SWP_SHOWWINDOW));
     RECT window{};
     GetWindowRect(hwnd, &window);
-    EXPECT_EQ(window.left, 50);
-    EXPECT_EQ(window.top, 60);
-    EXPECT_EQ(window.right, 850);
-    EXPECT_EQ(window.bottom, 660);
+    EXPECT_EQ(Edges(window), (std::array<LONG, 4>{50, 60, 850, 660}));
     // SWP_NOMOVE keeps the place while the size changes.
     ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 0, 0, 1280, 1024, SWP_NOMOVE | SWP_NOZORDER));
     GetWindowRect(hwnd, &window);
@@ -169,23 +160,14 @@ TEST_F(WindowTest, FullScreenFillsTheDesktopAndLetterboxesTheBackBuffer)
 
     // 800 x 500 (16:10) into 1024 x 768: width-limited, height 500 * 1024 / 800 = 640, bars of 64 above and below.
     WindowBridge::SetBackBufferSize(hwnd, 800, 500);
-    int x = -1;
-    int y = -1;
-    int w = -1;
-    int h = -1;
+    int x = -1, y = -1, w = -1, h = -1;
     WindowBridge::GetPresentRect(hwnd, &x, &y, &w, &h);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 64);
-    EXPECT_EQ(w, 1024);
-    EXPECT_EQ(h, 640);
+    EXPECT_EQ((std::array{x, y, w, h}), (std::array{0, 64, 1024, 640}));
 
     // 600 x 600 into 1024 x 768: height-limited, a 768 square with bars of 128 left and right.
     WindowBridge::SetBackBufferSize(hwnd, 600, 600);
     WindowBridge::GetPresentRect(hwnd, &x, &y, &w, &h);
-    EXPECT_EQ(x, 128);
-    EXPECT_EQ(y, 0);
-    EXPECT_EQ(w, 768);
-    EXPECT_EQ(h, 768);
+    EXPECT_EQ((std::array{x, y, w, h}), (std::array{128, 0, 768, 768}));
 
     // The pointer in the left bar is at the back buffer's left edge; the screen's middle is the buffer's middle.
     SDL_Event motion{};
@@ -196,8 +178,7 @@ TEST_F(WindowTest, FullScreenFillsTheDesktopAndLetterboxesTheBackBuffer)
     SDL_PushEvent(&motion);
     MSG msg{};
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) { }
-    int px = -1;
-    int py = -1;
+    int px = -1, py = -1;
     InputState::Get().GetPointer(&px, &py);
     EXPECT_EQ(px, 0);
     EXPECT_EQ(py, 300);
@@ -221,10 +202,7 @@ TEST_F(WindowTest, UnknownWindowsGiveNothing)
     EXPECT_FALSE(GetClientRect(bogus, &r));
     EXPECT_FALSE(IsWindow(bogus));
     EXPECT_EQ(WindowBridge::GetSdlWindow(bogus), nullptr);
-    int x = 5;
-    int y = 5;
-    int w = 5;
-    int h = 5;
+    int x = 5, y = 5, w = 5, h = 5;
     WindowBridge::GetPresentRect(bogus, &x, &y, &w, &h);
     EXPECT_EQ(x + y + w + h, 0);
     EXPECT_EQ(DispatchMessageA(nullptr), 0);
