@@ -366,9 +366,8 @@ bool GameApplication::SceneCoversBackBuffer() const
 void GameApplication::ReleaseDeviceResources()
 {
     DataManager::Get()->OnDeviceLost();
-    if (session)
-        session->OnDeviceLost();
     MouseOverManager::Get()->OnLostDevice();
+    // The session and every other holder of default-pool resources.
     DeviceResource::LoseAll();
 }
 
@@ -378,8 +377,6 @@ void GameApplication::RestoreDeviceResources()
     DataManager::Get()->OnDeviceReset();
     Camera::Get()->Refresh();
     MouseOverManager::Get()->OnResetDevice();
-    if (session)
-        session->OnDeviceReset();
     DeviceResource::ResetAll();
     ResetSceneRect();
     const float width = static_cast<float>(m_presentParameters.BackBufferWidth);

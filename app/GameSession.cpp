@@ -1,19 +1,61 @@
 #include "app/GameSession.h"
 
 #include "app/GameApplication.h"
+#include "app/HexGridSink.h"
+#include "battle/BoardUnit.h"
+#include "battle/Hex.h"
+#include "battle/HexGrid.h"
+#include "battle/Object.h"
+#include "battle/Player.h"
+#include "battle/Unit.h"
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
+#include "core/InputManager.h"
+#include "core/JobQueue.h"
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
+#include "scene/Camera.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/ParticleManager.h"
+#include "scene/SkyDome.h"
+#include "scene/StarField.h"
+#include "scene/StaticObjectSet.h"
+#include "scene/Terrain.h"
+#include "sound/FSound.h"
+#include "ui/HelpScreen.h"
+#include "ui/LoadingScreen.h"
 #include "ui/MouseOverManager.h"
+#include "ui/TextLabel.h"
 #include "win32/Log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 constexpr float kOutOfRangeDepth = 200.0f;
+
+constexpr GameSession::LevelEntry kLevels[] = {
+    {"Farm", "Farm.txt", 0},
+    {"Winter", "winter_wonderland.txt", 1},
+    {"Citadel Courtyard", "Citadel Courtyard.txt", 2},
+};
+const char* const kFarmEmitters[] = {"Smoldering.txt", "SmokeEmitter.txt", "Fire_EmbersEmitter.txt"};
+const D3DXVECTOR3 kFarmEmitterOffset(16539.0f, 0.0f, 16373.0f);
+
+// Where the selection decal and its ring wait while no unit has the turn: far below the ground.
+const D3DXVECTOR3 kParked(0.0f, -5000.0f, 0.0f);
+
+constexpr float kLoadedFillRate = 3.0f;
+constexpr float kWaitingFillRate = 0.75f;
+constexpr float kBarScale = 0.1f;
+constexpr DWORD kLoadingWaitMs = 50;
+
+constexpr float kLabelLeft = 256.0f;
+constexpr float kLabelColumnStep = 384.0f;
 
 // Without its scene target the game cannot draw a frame; it stops at once, and says why.
 [[noreturn]] void FailSceneTarget(const char* what)
@@ -32,28 +74,173 @@ void HidePointer()
 {
     while (ShowCursor(FALSE) > -1) { }
 }
+
+void LoadEmitter(ParticleEmitter* emitter, const char* file, bool active, float offsetY)
+{
+    if (!emitter)
+        return;
+    emitter->LoadFile(file);
+    emitter->emitting = active;
+    emitter->Settings().origin = D3DXVECTOR3(0.0f, offsetY, 0.0f);
+}
 } // namespace
+
+const GameSession::LevelEntry* GameSession::FindLevel(const std::string& name)
+{
+    for (const LevelEntry& level : kLevels) {
+        if (name == level.name)
+            return &level;
+    }
+    return nullptr;
+}
+
+D3DXVECTOR3 GameSession::LightDirection()
+{
+    D3DXVECTOR3 direction(50.0f, 45.0f, 25.0f);
+    D3DXVec3Normalize(&direction, &direction);
+    return direction;
+}
 
 GameSession::GameSession()
 {
     D3DXMatrixIdentity(&textTransform);
     DataManager::Get()->SetGameSession(this);
+    BattleSession::Register(this);
+    BoardView::Register(this);
 }
 
 GameSession::~GameSession()
 {
-    ReleaseSceneTarget();
+    Shutdown();
     if (DataManager::Get()->GetGameSession() == this)
         DataManager::Get()->SetGameSession(nullptr);
+    if (BattleSession::Get() == this)
+        BattleSession::Register(nullptr);
+    if (BoardView::Get() == this)
+        BoardView::Register(nullptr);
 }
 
 void GameSession::Init()
-{ }
+{
+    loaded = false;
+    DataManager* data = DataManager::Get();
+    terrain = std::make_unique<Terrain>();
+    terrain->Init();
+    hexGrid = std::make_unique<HexGrid>();
+    gridSink = std::make_unique<HexGridSink>(hexGrid.get());
+    terrain->SetHexTypeSink(gridSink.get());
+    starField = std::make_unique<StarField>();
+    skyDome = std::make_unique<SkyDome>();
+    loadingScreen = std::make_unique<LoadingScreen>();
+    helpScreen = std::make_unique<HelpScreen>();
+    ringEmitterA = std::make_unique<ParticleEmitter>();
+    ringEmitterB = std::make_unique<ParticleEmitter>();
+    burstEmitter = std::make_unique<ParticleEmitter>();
+    selectionDecal = std::make_unique<Decal>();
+    targetDecal = std::make_unique<Decal>();
+    areaDecal = std::make_unique<Decal>();
+    labels = std::make_unique<std::array<TextLabel, kLabelCount>>();
+
+    data->SetTerrain(terrain.get());
+    data->SetHexGrid(hexGrid.get());
+    data->SetSkyDome(skyDome.get());
+    BoardGround::Register(this);
+}
 
 void GameSession::LoadAssets()
 {
     InitSound();
+    if (starField)
+        starField->Init();
+    if (skyDome && terrain) {
+        const float half = static_cast<float>(terrain->GetLevelData().cellSize) * 128.0f * 0.5f;
+        skyDome->Init(half, half);
+    }
     basicEffect = DataManager::Get()->GetEffect(BasicEffect, false);
+    if (loadingScreen)
+        loadingScreen->Init();
+    if (helpScreen)
+        helpScreen->Init();
+    Camera::Get()->SetTarget(nullptr);
+    followedUnit = nullptr;
+    activePlayer = nullptr;
+
+    if (selectionDecal) {
+        selectionDecal->Create(5, 0.0f, 0.0f, false);
+        selectionDecal->SetTexture("SelectedDecal.tga");
+        selectionDecal->fadeState = 2;
+        selectionDecal->fadeDuration = 2.0f;
+        selectionDecal->SetColour(0.0f, 0.85f, 1.0f);
+    }
+    if (targetDecal) {
+        targetDecal->Create(5, 0.0f, 0.0f, false);
+        targetDecal->SetTexture("SelectedDecal.tga");
+        targetDecal->followRate = 10.0f;
+    }
+    if (areaDecal) {
+        areaDecal->Create(5, 1500.0f, 1500.0f, false);
+        areaDecal->SetTexture("AreaOfEffectDecal.tga");
+        areaDecal->SetColour(1.0f, 1.0f, 1.0f);
+        areaDecal->fadeState = 1;
+        areaDecal->fadeDuration = 1.0f;
+        areaDecal->followRate = 7.5f;
+    }
+
+    if (labels) {
+        float x = kLabelLeft;
+        float y = 330.0f;
+        for (int i = 0; i < kLabelCount; ++i) {
+            TextLabel& label = (*labels)[static_cast<size_t>(i)];
+            label.SetPosition(x, y);
+            x += kLabelColumnStep;
+            if (i % 2 == 1) {
+                x -= 2.0f * kLabelColumnStep;
+                y += 80.0f;
+            }
+            if (i < kLabelCount - 1) {
+                label.CreateFont(28, "Times New Roman", 1);
+            } else {
+                static RECT bannerRect{312, 200, 712, 400};
+                label.SetFont(32, "Times New Roman", &bannerRect);
+            }
+            label.SetText("");
+            label.colour = label.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
+            label.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+            label.effectTimer = 0.0f;
+            label.effectDelay = 0.0f;
+        }
+    }
+
+    LoadEmitter(ringEmitterA.get(), "IceCrystalRing.txt", true, 20.0f);
+    LoadEmitter(ringEmitterB.get(), "FireCrystalRing.txt", false, 20.0f);
+    if (ringEmitterB)
+        ringEmitterB->alpha = 200;
+    LoadEmitter(burstEmitter.get(), "FireCrystalBurst.txt", false, 10.0f);
+
+    // The front end shows a level behind its menus from the start.
+    if (levelName == "No Level")
+        LoadLevel(kStartLevel);
+
+    SoundQueue::Get()->PlayNow("Varnholt_MenuMusicTemp.wav", false);
+}
+
+TextLabel* GameSession::GetLabel(int index) const
+{
+    if (!labels || index < 0 || index >= kLabelCount)
+        return nullptr;
+    return &(*labels)[static_cast<size_t>(index)];
+}
+
+void GameSession::SetLabelRows(float firstY, const float* steps)
+{
+    if (!labels)
+        return;
+    float y = firstY;
+    for (int i = 0; i < kLabelCount; ++i) {
+        TextLabel& label = (*labels)[static_cast<size_t>(i)];
+        label.SetPosition(label.x, y);
+        y += steps[i];
+    }
 }
 
 void GameSession::SetGameState(GameState newState)
@@ -62,12 +249,48 @@ void GameSession::SetGameState(GameState newState)
     RaisePointerDisplay();
     switch (state) {
     case GAME_STATE_INTRO:
+        HidePointer();
+        break;
+    case GAME_STATE_DEPLOYMENT: {
+        static constexpr float kSteps[kLabelCount] = {0, 56, 0, 36, 0, 36, 0, 36, 0};
+        SetLabelRows(300.0f, kSteps);
+        break;
+    }
     case GAME_STATE_LOADING:
         HidePointer();
+        if (loadingScreen)
+            loadingScreen->Restart();
+        if (hexGrid)
+            hexGrid->SetAllFadeStates(1);
+        if (JobQueue* queue = DataManager::Get()->GetJobQueue()) {
+            queue->Enqueue(new Job(this));
+            queue->Start();
+        }
         break;
     case GAME_STATE_BATTLE:
         battleStarted = true;
         break;
+    case GAME_STATE_GAME_OVER: {
+        if (players.size() < 2 || !labels)
+            break;
+        static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
+        SetLabelRows(408.0f, kSteps);
+        TextLabel& banner = (*labels)[8];
+        banner.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+        banner.effectTimer = 0.0f;
+        banner.effectDelay = 0.0f;
+        banner.colour = banner.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
+        banner.SetText(players[0]->AliveCount() > players[1]->AliveCount() ? "Player 1 Wins!" : "Player 2 Wins!");
+        // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right.
+        static constexpr int kCounters[4] = {1, 2, 9, 10};
+        for (int row = 0; row < 4; ++row) {
+            const int counter = kCounters[row] - 1;
+            (*labels)[static_cast<size_t>(2 * row)].SetNumberText("%i", players[0]->statistics[counter], false);
+            (*labels)[static_cast<size_t>(2 * row + 1)].SetNumberText("            %i", players[1]->statistics[counter],
+                                                                      false);
+        }
+        break;
+    }
     default:
         break;
     }
@@ -76,7 +299,71 @@ void GameSession::SetGameState(GameState newState)
 void GameSession::Update()
 {
     SoundQueue::Get()->Update();
+    ParticleManager::Get()->Update();
+    HandleKeys();
     MouseOverManager::Get()->Update();
+    const bool helpFrame =
+        state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
+    if (helpFrame && helpScreen)
+        helpScreen->Update();
+    switch (state) {
+    case GAME_STATE_INTRO:
+        // The title screen leads on to the main menu; without one the intro has nothing to show.
+        SetGameState(GAME_STATE_MAIN_MENU);
+        break;
+    case GAME_STATE_DEPLOYMENT:
+    case GAME_STATE_MAIN_MENU:
+        UpdateMenuScene();
+        break;
+    case GAME_STATE_LOADING:
+        UpdateLoading();
+        break;
+    case GAME_STATE_GAME_OVER:
+        UpdateGameOver();
+        break;
+    default:
+        break;
+    }
+}
+
+void GameSession::UpdateMenuScene()
+{
+    if (state == GAME_STATE_DEPLOYMENT) {
+        FSOUND_Update();
+        SetUnitShaderGlobals();
+        if (hexGrid)
+            hexGrid->Update();
+    } else {
+        SetUnitShaderGlobals();
+    }
+    UpdateScenery();
+}
+
+void GameSession::UpdateScenery()
+{
+    if (terrain)
+        terrain->Update();
+    DecalManager::Get()->UpdateAll();
+    if (skyShown && skyDome)
+        skyDome->Update();
+}
+
+void GameSession::UpdateGameOver()
+{
+    FSOUND_Update();
+    SetUnitShaderGlobals();
+    if (hexGrid)
+        hexGrid->Update();
+    if (terrain)
+        terrain->Update();
+    DecalManager::Get()->UpdateAll();
+    if (skyShown && skyDome)
+        skyDome->Update();
+    Camera::Get()->Orbit();
+    if (labels) {
+        for (TextLabel& label : *labels)
+            label.Update();
+    }
 }
 
 IDirect3DTexture9* GameSession::RenderSceneToTexture()
@@ -88,12 +375,60 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
     if (FAILED(sceneRenderer->BeginScene(sceneSurface, nullptr)))
         return sceneTexture;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
+    switch (state) {
+    case GAME_STATE_DEPLOYMENT:
+    case GAME_STATE_MAIN_MENU:
+    case GAME_STATE_BATTLE:
+    case GAME_STATE_GAME_OVER:
+        RenderScene();
+        break;
+    default:
+        break;
+    }
+    for (ParticleEmitter* emitter : {ringEmitterA.get(), ringEmitterB.get(), burstEmitter.get()}) {
+        if (emitter)
+            emitter->Submit();
+    }
+    ParticleManager::Get()->Render();
     sceneRenderer->EndScene(0);
     return sceneTexture;
 }
 
+void GameSession::RenderScene()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (starField)
+        starField->Render();
+    if (terrain)
+        device->SetRenderState(D3DRS_FOGENABLE, terrain->GetLevelData().fogEnable);
+    if (skyShown && skyDome)
+        skyDome->Render();
+    if (terrain)
+        terrain->Render();
+    DecalManager::Get()->Render();
+    if (hexGrid)
+        hexGrid->Render();
+    DataManager::Get()->SetTechnique("SkinnedCharacterBump");
+    for (const std::unique_ptr<Player>& player : players)
+        player->Render();
+    if (selectionDecal)
+        DecalManager::Get()->Submit(selectionDecal.get());
+    if (areaDecal)
+        DecalManager::Get()->Submit(areaDecal.get());
+    if (terrain)
+        terrain->DrawStaticObjects();
+    device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+}
+
 void GameSession::RenderOverlay()
-{ }
+{
+    if (state == GAME_STATE_LOADING && loadingScreen)
+        loadingScreen->Render();
+    if (state == GAME_STATE_GAME_OVER && labels) {
+        for (TextLabel& label : *labels)
+            label.QueueDraw();
+    }
+}
 
 void GameSession::RenderMouseOver()
 {
@@ -103,7 +438,38 @@ void GameSession::RenderMouseOver()
 }
 
 void GameSession::RenderHelp()
-{ }
+{
+    if (helpScreen)
+        helpScreen->Render();
+}
+
+void GameSession::HandleKeys()
+{
+    constexpr int kKeyTab = 15;
+    constexpr int kKeyF1 = 59;
+    const InputManager* input = InputManager::Get();
+    const bool tab = input->IsKeyDown(kKeyTab);
+    if (tab && !barsKeyLatch)
+        ToggleUnitBars();
+    barsKeyLatch = tab;
+
+    const bool f1 = input->IsKeyDown(kKeyF1);
+    // The help screen's own Close button may have hidden it: F1 goes by what it shows now.
+    if (f1 && !helpKeyLatch && state != GAME_STATE_INTRO && state != GAME_STATE_LOADING && helpScreen)
+        helpScreen->Toggle();
+    helpKeyLatch = f1;
+}
+
+void GameSession::ToggleUnitBars()
+{
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : player->GetUnits()) {
+            if (Unit* body = dynamic_cast<Unit*>(unit))
+                body->SetBarsAlpha(barsShown ? 1 : 0);
+        }
+    }
+    barsShown = !barsShown;
+}
 
 void GameSession::SetUnitShaderGlobals()
 {
@@ -113,6 +479,285 @@ void GameSession::SetUnitShaderGlobals()
     basicEffect->SetFloat("gameTime", data->GetGameTime());
     basicEffect->SetFloat("gameSpeed", data->GetGameSpeed());
     basicEffect->SetFloat("tElapsed", data->GetFrameTime());
+}
+
+void GameSession::SetLevelPreset() const
+{
+    if (const LevelEntry* level = FindLevel(levelName))
+        Camera::Get()->SetPreset(level->preset);
+}
+
+void GameSession::LoadLevel(const std::string& name)
+{
+    levelName = name;
+    const LevelEntry* level = FindLevel(name);
+    if (level) {
+        if (terrain)
+            terrain->LoadLevel(level->file);
+        Camera::Get()->SetPreset(level->preset);
+    }
+    if (terrain && name == "Farm") {
+        // Three emitters for three files: the terrain owns each one it is given.
+        terrain->ClearEmitters();
+        for (const char* file : kFarmEmitters) {
+            auto emitter = std::make_unique<ParticleEmitter>();
+            emitter->LoadFile(file);
+            emitter->emitting = true;
+            emitter->Settings().origin = kFarmEmitterOffset;
+            terrain->AddEmitter(emitter.release());
+        }
+    }
+    if (basicEffect) {
+        const D3DXVECTOR3 direction = LightDirection();
+        basicEffect->SetFloatArray("LightDirection", &direction.x, 3);
+        if (terrain) {
+            const D3DXVECTOR3& position = terrain->GetLightPosition();
+            basicEffect->SetFloatArray("LightPosition", &position.x, 3);
+            basicEffect->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
+        }
+    }
+    if (hexGrid)
+        hexGrid->ClampAlpha(0.0f);
+    MouseOverManager::Get()->SetHovered(nullptr);
+}
+
+void GameSession::ParkSelection()
+{
+    if (ringEmitterA)
+        ringEmitterA->position = kParked;
+    if (selectionDecal)
+        selectionDecal->UpdatePosition(kParked.x, kParked.y, kParked.z, false);
+}
+
+void GameSession::ResetLevel()
+{
+    Camera* camera = Camera::Get();
+    camera->SetTarget(nullptr);
+    followedUnit = nullptr;
+    activePlayer = nullptr;
+    activeUnit = nullptr;
+
+    for (std::unique_ptr<Player>& player : players) {
+        player->DeleteUnits();
+        player->ClearUnits();
+        player.reset();
+    }
+    players.clear();
+    players.shrink_to_fit();
+    playerCount = 0;
+    unitsToLoad = 0;
+    unitCount = 0;
+    turnOrderQueue.clear();
+
+    ParkSelection();
+    camera->SetTarget(nullptr);
+    camera->ResetZoom();
+    SetLevelPreset();
+
+    if (hexGrid) {
+        hexGrid->ClearPathList();
+        if (terrain)
+            terrain->ApplyHexTypes();
+    }
+
+    flyOver = false;
+    loaded = false;
+    zone4ShotStarted = false;
+    zone3ShotStarted = false;
+    battleStarted = false;
+    turnActive = true;
+    flyOverClock = 0.0f;
+    if (labels)
+        (*labels)[8].SetText("");
+}
+
+void GameSession::LoadUnitModels(bool registerWithHud)
+{
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : player->GetUnits()) {
+            if (!unit)
+                continue;
+            if (Hex* hex = unit->GetHex())
+                hex->SetType(HEX_OCCUPIED);
+            if (registerWithHud)
+                turnOrderQueue.push_back(unit);
+        }
+    }
+    if (registerWithHud)
+        unitsToLoad = 0;
+}
+
+void GameSession::Execute()
+{
+    if (state == GAME_STATE_LOADING)
+        LoadUnitModels(true);
+    loaded.store(true);
+}
+
+void GameSession::UpdateLoading()
+{
+    if (JobQueue* queue = DataManager::Get()->GetJobQueue())
+        queue->WaitUntilDone(kLoadingWaitMs);
+    const float frameTime = DataManager::Get()->GetFrameTime();
+    const bool done = loaded.load();
+    if (done)
+        loadingProgress += frameTime * kLoadedFillRate;
+    else
+        loadingProgress += frameTime / (static_cast<float>(unitsToLoad.load() + 1) * kWaitingFillRate);
+    loadingBar = std::min(loadingProgress * kBarScale, 1.0f);
+    bool full = loadingBar >= 1.0f;
+    if (loadingScreen) {
+        loadingScreen->SetProgress(loadingProgress * kBarScale);
+        full = loadingScreen->IsFull();
+    }
+
+    if (done && full) {
+        loadingProgress = 0.0f;
+        // The units' turn-order entries are the battle HUD's; they are handed over on this thread.
+        turnOrderQueue.clear();
+        SetGameState(GAME_STATE_BATTLE);
+        flyOver = true;
+        Camera::Get()->SetProjection();
+        SoundQueue::Get()->PlayNow("timberwolf.mp3", true);
+    }
+}
+
+void GameSession::AddPlayer(int id)
+{
+    for (const std::unique_ptr<Player>& player : players) {
+        if (player->team == id)
+            return;
+    }
+    auto player = std::make_unique<Player>();
+    player->team = id;
+    players.push_back(std::move(player));
+    playerCount += 1;
+}
+
+void GameSession::AddUnit(int playerId, const std::string& className, int row, int col)
+{
+    for (const std::unique_ptr<Player>& player : players) {
+        if (player->team == playerId) {
+            player->CreateUnit(className, row, col);
+            unitsToLoad += 1;
+            unitCount += 1;
+            return;
+        }
+    }
+}
+
+void GameSession::RemoveUnit(int playerId, BoardUnit* unit)
+{
+    if (!unit)
+        return;
+    for (const std::unique_ptr<Player>& player : players) {
+        if (player->team == playerId) {
+            player->RemoveUnit(unit);
+            unitCount -= 1;
+            return;
+        }
+    }
+}
+
+std::vector<BoardUnit*> GameSession::GetLivingUnits() const
+{
+    std::vector<BoardUnit*> living;
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : player->GetUnits()) {
+            if (!unit)
+                continue;
+            // A unit's alive flag falls with its death; other board units say so by their state.
+            const Unit* body = dynamic_cast<const Unit*>(unit);
+            if (body ? body->alive : unit->GetState() != DEAD)
+                living.push_back(unit);
+        }
+    }
+    return living;
+}
+
+void GameSession::SetAreaDecal(int cells)
+{
+    if (areaDecal)
+        areaDecal->Create(cells, 1500.0f, 1500.0f, false);
+}
+
+void GameSession::SetRingEmittersActive(bool active)
+{
+    if (ringEmitterA)
+        ringEmitterA->emitting = active;
+    if (ringEmitterB)
+        ringEmitterB->emitting = active;
+}
+
+void GameSession::ApplyAreaEffect(BoardUnit*, const SpellDefinition&)
+{
+    // The area's share of an ability is dealt out by the units' own rules, which the session does not hold yet.
+    Log(LogLevel::WARNING, "session.area", "an area ability was cast, but no unit can receive it yet");
+}
+
+Player* GameSession::GetPlayer(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= players.size())
+        return nullptr;
+    return players[static_cast<size_t>(index)].get();
+}
+
+void GameSession::FollowUnit(BoardUnit* unit)
+{
+    followedUnit = unit && unit->AsObject() ? unit : nullptr;
+    Camera::Get()->SetTarget(followedUnit ? this : nullptr);
+}
+
+void GameSession::ResetGlows()
+{
+    if (terrain && terrain->GetStaticObjects())
+        terrain->GetStaticObjects()->ResetGlows();
+}
+
+void GameSession::ForgetUnit(BoardUnit* gone)
+{
+    if (!gone)
+        return;
+    if (followedUnit == gone) {
+        followedUnit = nullptr;
+        Camera::Get()->SetTarget(nullptr);
+    }
+    if (activeUnit == gone)
+        activeUnit = nullptr;
+    std::erase(turnOrderQueue, gone);
+}
+
+float GameSession::HeightAt(float x, float z) const
+{
+    return terrain ? terrain->HeightAt(x, z) : 0.0f;
+}
+
+D3DXVECTOR3 GameSession::NormalAt(float x, float z) const
+{
+    return terrain ? terrain->GroundNormal(x, z) : D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+}
+
+float GameSession::GetCellSize() const
+{
+    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : kDefaultCellSize;
+}
+
+D3DXVECTOR3 GameSession::GetTargetPosition() const
+{
+    const Object* object = followedUnit ? followedUnit->AsObject() : nullptr;
+    return object ? object->GetPosition() : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+}
+
+void GameSession::GetOrientationAxes(D3DXVECTOR3& first, D3DXVECTOR3& second) const
+{
+    const Object* object = followedUnit ? followedUnit->AsObject() : nullptr;
+    first = object ? object->GetForward() : D3DXVECTOR3(0.0f, 0.0f, 1.0f);
+    second = object ? object->GetRight() : D3DXVECTOR3(1.0f, 0.0f, 0.0f);
+}
+
+bool GameSession::HasTargetOfItsOwn() const
+{
+    return followedUnit && followedUnit->GetTarget();
 }
 
 void GameSession::ReleaseSceneTarget()
@@ -134,6 +779,14 @@ void GameSession::ReleaseSceneTarget()
 void GameSession::OnDeviceLost()
 {
     ReleaseSceneTarget();
+    if (loadingScreen)
+        loadingScreen->OnLostDevice();
+    if (labels) {
+        for (TextLabel& label : *labels)
+            label.OnLostDevice();
+    }
+    for (const std::unique_ptr<Player>& player : players)
+        player->OnLostDevice();
 }
 
 void GameSession::OnDeviceReset()
@@ -142,6 +795,14 @@ void GameSession::OnDeviceReset()
     IDirect3DDevice9* device = data->GetDevice();
     if (!device)
         return;
+    if (loadingScreen)
+        loadingScreen->OnResetDevice();
+    if (terrain)
+        terrain->OnResetDevice();
+    if (labels) {
+        for (TextLabel& label : *labels)
+            label.OnResetDevice();
+    }
     ApplicationLink* app = data->GetApplication();
     const D3DFORMAT format = app ? app->GetBackBufferFormat() : D3DFMT_X8R8G8B8;
 
@@ -156,6 +817,8 @@ void GameSession::OnDeviceReset()
             D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D16, &sceneRenderer)) ||
         !sceneRenderer)
         FailSceneTarget("renderer");
+    for (const std::unique_ptr<Player>& player : players)
+        player->OnResetDevice();
 
     // Text is laid out for 1024 x 768 and scaled to the back buffer; computed afresh so that it never
     // drifts over many resets.
@@ -169,8 +832,51 @@ void GameSession::OnDeviceReset()
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kSceneClearColour, 1.0f, 0);
 }
 
+// Safe on a session whose Init never ran (a refused start), and a second time.
 void GameSession::Shutdown()
 {
+    // A load still running on the worker must end before the units it works on go.
+    if (JobQueue* queue = DataManager::Get()->GetJobQueue())
+        queue->Join();
+    ResetLevel();
+    DecalManager::Get()->ClearAll();
+    if (labels) {
+        for (TextLabel& label : *labels)
+            label.Unqueue();
+    }
+    DataManager* data = DataManager::Get();
+    if (data->GetTerrain() == terrain.get())
+        data->SetTerrain(nullptr);
+    if (data->GetHexGrid() == hexGrid.get())
+        data->SetHexGrid(nullptr);
+    if (data->GetSkyDome() == skyDome.get())
+        data->SetSkyDome(nullptr);
+    if (BoardGround::Get() == this)
+        BoardGround::Register(nullptr);
+    for (Decal* decal : {selectionDecal.get(), targetDecal.get(), areaDecal.get()})
+        DecalManager::Forget(decal);
+    for (ParticleEmitter* emitter : {ringEmitterA.get(), ringEmitterB.get(), burstEmitter.get()})
+        ParticleManager::Withdraw(emitter);
+    terrain.reset();
+    gridSink.reset();
+    hexGrid.reset();
+    starField.reset();
+    skyDome.reset();
+    selectionDecal.reset();
+    targetDecal.reset();
+    areaDecal.reset();
+    ringEmitterA.reset();
+    ringEmitterB.reset();
+    burstEmitter.reset();
+    labels.reset();
+    if (helpScreen) {
+        helpScreen->Release();
+        helpScreen.reset();
+    }
+    if (loadingScreen) {
+        loadingScreen->Destroy();
+        loadingScreen.reset();
+    }
     basicEffect = nullptr;
     ReleaseSceneTarget();
 }

@@ -1,24 +1,68 @@
 #pragma once
 
 #include "app/GameState.h"
+#include "battle/BattleSession.h"
+#include "battle/BoardGround.h"
+#include "battle/BoardView.h"
+#include "core/DeviceResource.h"
+#include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
+#include "scene/CameraTarget.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
 
 struct IDirect3DTexture9;
 struct IDirect3DSurface9;
 struct ID3DXRenderToSurface;
 struct ID3DXEffect;
+class BoardUnit;
+class Decal;
+class HexGrid;
+class HelpScreen;
+class HexGridSink;
+class LoadingScreen;
+class ParticleEmitter;
+class Player;
+class SkyDome;
+class StarField;
+class Terrain;
+class TextLabel;
 
-// The running game: its state machine and the render target into which the 3-D scene is drawn.
-// The level, the board, the players and the screens join it as they are built.
-class GameSession
+// The running game: the level (terrain, board, sky and stars), the players and through them the units, the
+// session's emitters, decals and labels, the render target into which the 3-D scene is drawn, and the state
+// machine that decides what each frame updates and draws. It is what the board asks of the session, the ground
+// the board lies on and what the camera follows.
+class GameSession : public BattleSession,
+                    public BoardView,
+                    public BoardGround,
+                    public CameraTarget,
+                    public JobTarget,
+                    public DeviceResource
 {
 public:
     static constexpr unsigned kSceneWidth = 1024;
     static constexpr unsigned kSceneHeight = 768;
     static constexpr unsigned kSceneClearColour = 0xFF808080;
+    static constexpr int kLabelCount = 9;
+    // The level the front end shows first.
+    static constexpr const char* kStartLevel = "Winter";
+
+    // A level the game knows: the name the front end chooses it by, its file, the camera's view of it.
+    struct LevelEntry {
+        const char* name;
+        const char* file;
+        int preset;
+    };
+    // Null for a name that is not in the table (compared exactly, case included).
+    static const LevelEntry* FindLevel(const std::string& name);
+    static D3DXVECTOR3 LightDirection();
 
     GameSession();
-    virtual ~GameSession();
+    ~GameSession() override;
 
     GameSession(const GameSession&) = delete;
     GameSession& operator=(const GameSession&) = delete;
@@ -37,18 +81,136 @@ public:
     void SetUnitShaderGlobals();
     void OnDeviceLost();
     void OnDeviceReset();
+    // The device-resource list reaches the session through these.
+    void OnLostDevice() override { OnDeviceLost(); }
+    void OnResetDevice() override { OnDeviceReset(); }
     void Shutdown();
+
+    void LoadLevel(const std::string& name);
+    void ResetLevel();
+    void LoadUnitModels(bool registerWithHud);
+    void UpdateLoading();
+    // The loading job's work, on the worker thread.
+    void Execute() override;
+
+    void AddPlayer(int id);
+    void AddUnit(int playerId, const std::string& className, int row, int col);
+    void RemoveUnit(int playerId, BoardUnit* unit);
+    std::vector<BoardUnit*> GetLivingUnits() const;
+    void SetAreaDecal(int cells) override;
+
+    // What the board asks of the session.
+    bool IsInBattle() const override { return state == GAME_STATE_BATTLE; }
+    bool IsGameOver() const override { return state == GAME_STATE_GAME_OVER; }
+    void SetGameOver() override { SetGameState(GAME_STATE_GAME_OVER); }
+    void SetRingEmittersActive(bool active) override;
+    void ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability) override;
+    Player* GetPlayer(int index) const override;
+
+    // The camera and the level's glows.
+    void FollowUnit(BoardUnit* unit) override;
+    void ResetGlows() override;
+    void ForgetUnit(BoardUnit* gone) override;
+
+    // The ground under the board.
+    float HeightAt(float x, float z) const override;
+    D3DXVECTOR3 NormalAt(float x, float z) const override;
+    float GetCellSize() const override;
+
+    // The followed unit, for the camera.
+    D3DXVECTOR3 GetTargetPosition() const override;
+    void GetOrientationAxes(D3DXVECTOR3& first, D3DXVECTOR3& second) const override;
+    bool HasTargetOfItsOwn() const override;
 
     IDirect3DTexture9* GetSceneTexture() const { return sceneTexture; }
     ID3DXEffect* GetBasicEffect() const { return basicEffect; }
     const D3DXMATRIX& GetTextTransform() const { return textTransform; }
+    const std::string& GetLevelName() const { return levelName; }
+    Terrain* GetTerrain() const { return terrain.get(); }
+    HexGrid* GetHexGrid() const { return hexGrid.get(); }
+    SkyDome* GetSkyDome() const { return skyDome.get(); }
+    StarField* GetStarField() const { return starField.get(); }
+    ParticleEmitter* GetRingEmitterA() const { return ringEmitterA.get(); }
+    ParticleEmitter* GetRingEmitterB() const { return ringEmitterB.get(); }
+    ParticleEmitter* GetBurstEmitter() const { return burstEmitter.get(); }
+    Decal* GetSelectionDecal() const { return selectionDecal.get(); }
+    Decal* GetTargetDecal() const { return targetDecal.get(); }
+    Decal* GetAreaDecal() const { return areaDecal.get(); }
+    LoadingScreen* GetLoadingScreen() const { return loadingScreen.get(); }
+    HelpScreen* GetHelpScreen() const { return helpScreen.get(); }
+    void HandleKeys();
+    void ToggleUnitBars();
+    TextLabel* GetLabel(int index) const;
+    int GetPlayerCount() const { return playerCount; }
+    size_t GetPlayerListSize() const { return players.size(); }
+    int GetUnitsToLoad() const { return unitsToLoad.load(); }
+    int GetUnitCount() const { return unitCount; }
+    bool IsLoaded() const { return loaded.load(); }
+    bool IsFlyOver() const { return flyOver; }
+    bool IsTurnActive() const { return turnActive; }
+    bool IsSkyShown() const { return skyShown; }
+    float GetFlyOverClock() const { return flyOverClock; }
+    bool IsZoneShotStarted(int zone) const { return zone == 3 ? zone3ShotStarted : zone4ShotStarted; }
+    float GetLoadingProgress() const { return loadingProgress; }
+    // What the loading bar shows: the progress x 0.1, full at 1.
+    float GetLoadingBar() const { return loadingBar; }
+    BoardUnit* GetActiveUnit() const { return activeUnit; }
+    Player* GetActivePlayer() const { return activePlayer; }
+    // The units whose turn-order entries wait for the drawing thread.
+    const std::vector<BoardUnit*>& GetTurnOrderQueue() const { return turnOrderQueue; }
 
 private:
     void ReleaseSceneTarget();
+    void UpdateMenuScene();
+    void UpdateScenery();
+    void UpdateGameOver();
+    void RenderScene();
+    void SetLabelRows(float firstY, const float* steps);
+    void SetLevelPreset() const;
+    void ParkSelection();
 
+    std::unique_ptr<LoadingScreen> loadingScreen;
+    std::unique_ptr<HelpScreen> helpScreen;
+    // Held keys act once per press.
+    bool helpKeyLatch = false;
+    bool barsKeyLatch = false;
+    // Whether the next Tab shows the units' bars.
+    bool barsShown = false;
+    std::unique_ptr<ParticleEmitter> ringEmitterA;
+    std::unique_ptr<ParticleEmitter> ringEmitterB;
+    std::unique_ptr<ParticleEmitter> burstEmitter;
+    std::unique_ptr<Decal> selectionDecal;
+    std::unique_ptr<Decal> targetDecal;
+    std::unique_ptr<Decal> areaDecal;
+    std::unique_ptr<std::array<TextLabel, kLabelCount>> labels;
+    std::vector<std::unique_ptr<Player>> players;
+    int playerCount = 0;
+    // Written by the loading job on the worker thread while the drawing thread reads it.
+    std::atomic<int> unitsToLoad{0};
+    int unitCount = 0;
+    std::string levelName = "No Level";
+    Player* activePlayer = nullptr;
+    BoardUnit* activeUnit = nullptr;
+    BoardUnit* followedUnit = nullptr;
     ID3DXEffect* basicEffect = nullptr; // the cache owns it
     bool battleStarted = false;
+    bool flyOver = false;
+    bool turnActive = true;
+    std::atomic<bool> loaded{false};
+    bool skyShown = true;
+    float flyOverClock = 0.0f;
+    bool zone4ShotStarted = false;
+    bool zone3ShotStarted = false;
+    float loadingProgress = 0.0f;
+    float loadingBar = 0.0f;
+    // Filled by the worker, handed to the battle HUD on the drawing thread once the job has ended.
+    std::vector<BoardUnit*> turnOrderQueue;
     GameState state = GAME_STATE_MAIN_MENU;
+    std::unique_ptr<Terrain> terrain;
+    std::unique_ptr<HexGrid> hexGrid;
+    std::unique_ptr<HexGridSink> gridSink;
+    std::unique_ptr<StarField> starField;
+    std::unique_ptr<SkyDome> skyDome;
     D3DXMATRIX textTransform;
     IDirect3DTexture9* sceneTexture = nullptr;
     ID3DXRenderToSurface* sceneRenderer = nullptr;

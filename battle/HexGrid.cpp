@@ -320,6 +320,12 @@ void HexGrid::ResetLists(HexType type, bool clearPath)
     }
 }
 
+void HexGrid::ClearPathList()
+{
+    pathList.clear();
+    pathList.shrink_to_fit();
+}
+
 void HexGrid::AddToList(Hex* hex)
 {
     if (!hex)

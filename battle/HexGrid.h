@@ -64,6 +64,8 @@ public:
     void HoverHexOfType(HexType type);
     void HoverHexOfDefaultType(HexType type);
     void ResetLists(HexType type, bool clearPath);
+    // Forgets the path shown and gives back its storage.
+    void ClearPathList();
     void AddToList(Hex* hex);
     void FlagDefendedTeam0(Hex* hex);
     void FlagDefendedTeam1(Hex* hex);

@@ -10,6 +10,7 @@
 #include "d3dx9/Font.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
+#include "ui/HelpScreen.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
@@ -154,7 +155,9 @@ TEST_F(GameApplicationTest, AFrameDrawsThePostProcessQuadAndPresents)
     NullDevice* device = Device();
     ASSERT_NE(device, nullptr);
     device->ResetCounters();
-    Frame(16);
+    // Without a title screen the intro gives way to the main menu in its first update; drawn on its own it
+    // still shows only the scene.
+    app->Render();
     EXPECT_EQ(device->PresentCount(), 1u);
     EXPECT_GE(device->DrawCountOf(D3DPT_TRIANGLESTRIP), 1u);
     // The intro shows no interface text, so the last draw is the post-process quad itself.
@@ -419,6 +422,8 @@ TEST_F(GameApplicationTest, FrameStepsRunInTheirOrder)
     // The keys come before the pick ray: after F5 the ray is aimed through the new 800 x 600 scene, so the
     // pointer at its centre looks straight along the view, from the eye (0, 200, -1000) to the origin:
     // (0, -200, 1000) / 1019.80390 = (0, -0.19611614, 0.98058068).
+    // The start-up level placed the camera over its own centre; this test aims from a known eye.
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 200.0f, -1000.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
     InputState::Get().SetPointer(400, 300);
     Key(kScancodeF5, true);
     Frame(16);
@@ -684,4 +689,39 @@ TEST_F(GameApplicationTest, AFailedResizeEndsTheFrameWithoutAnotherReset)
     // F7 held with F5 must not try another size on a game that has ended.
     EXPECT_EQ(app->GetPresentParameters().BackBufferWidth, 800u);
     pinned->Release();
+}
+
+TEST_F(GameApplicationTest, F1TogglesTheHelpOncePerPressOutsideTheIntro)
+{
+    constexpr int kScancodeF1 = 58;
+    HelpScreen* help = app->GetSession()->GetHelpScreen();
+    ASSERT_NE(help, nullptr);
+    // The first frame is the intro's: F1 does nothing there.
+    Key(kScancodeF1, true);
+    Frame(16);
+    EXPECT_FALSE(help->IsVisible());
+    Key(kScancodeF1, false);
+    Frame(16);
+    ASSERT_EQ(app->GetSession()->GetGameState(), GAME_STATE_MAIN_MENU);
+
+    // Held for three frames, it acts once.
+    Key(kScancodeF1, true);
+    Frame(16);
+    Frame(16);
+    Frame(16);
+    EXPECT_TRUE(help->IsVisible());
+    Key(kScancodeF1, false);
+    Frame(16);
+    Key(kScancodeF1, true);
+    Frame(16);
+    EXPECT_FALSE(help->IsVisible());
+    Key(kScancodeF1, false);
+    Frame(16);
+
+    // Shown by other means, the next F1 hides it.
+    help->Show(true);
+    Key(kScancodeF1, true);
+    Frame(16);
+    Key(kScancodeF1, false);
+    EXPECT_FALSE(help->IsVisible());
 }

@@ -75,7 +75,7 @@ shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter =
                                    MipFilter = Linear; };
 float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
 float3 LightPosition;
-float3 LightDiffuseColor = {1.0, 1.0, 1.0};
+float3 LightDiffuseColor = {255.0, 255.0, 255.0};
 float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
 float gameTime = 0.0;
 float gameSpeed = 1.0;
@@ -139,7 +139,7 @@ void LitPS()
     float facing = 0.0;
     if (dot(normal, normal) > 0.0 && dot(LightDirection, LightDirection) > 0.0)
         facing = max(dot(normalize(normal), normalize(LightDirection)), 0.0);
-    vec3 light = LightDiffuseColor * (AMBIENT + (1.0 - AMBIENT) * facing);
+    vec3 light = LightDiffuseColor / 255.0 * (AMBIENT + (1.0 - AMBIENT) * facing);
     fragColor = vec4(base.rgb * light, base.a);
 }
 )";
@@ -159,7 +159,7 @@ shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter =
                                    MipFilter = Linear; };
 float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
 float3 LightPosition;
-float3 LightDiffuseColor = {1.0, 1.0, 1.0};
+float3 LightDiffuseColor = {255.0, 255.0, 255.0};
 float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
 
 varying float2 texCoord;
@@ -240,7 +240,7 @@ void BumpPS()
     float facing = 0.0;
     if (dot(LightDirection, LightDirection) > 0.0)
         facing = max(dot(n, normalize(LightDirection)), 0.0);
-    vec3 light = LightDiffuseColor * (AMBIENT + (1.0 - AMBIENT) * facing);
+    vec3 light = LightDiffuseColor / 255.0 * (AMBIENT + (1.0 - AMBIENT) * facing);
     fragColor = vec4(base.rgb * light, base.a);
 }
 )";

@@ -1,0 +1,568 @@
+#include "app/GameSession.h"
+#include "battle/BoardFakes.h"
+#include "battle/Object.h"
+#include "core/DeviceResource.h"
+#include "core/JobQueue.h"
+#include "d3dx9/D3DX9Core.h"
+#include "scene/Decal.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/ParticleManager.h"
+#include "scene/SceneFixture.h"
+#include "scene/Terrain.h"
+#include "ui/GuiElement.h"
+#include "ui/LoadingScreen.h"
+#include "ui/MouseOverManager.h"
+#include "ui/TextLabel.h"
+#include "win32/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// The display count of the pointer, read without changing it.
+int PointerCount()
+{
+    const int count = ShowCursor(TRUE) - 1;
+    ShowCursor(FALSE);
+    return count;
+}
+
+// A unit with a real body on the board, so that the camera can follow it.
+class BodyUnit : public FakeUnit
+{
+public:
+    Object* AsObject() override { return &body; }
+    Object body;
+};
+
+// A unit whose loading takes a while on the worker; it notes whether it was deleted before its load ended.
+class SlowUnit : public FakeUnit
+{
+public:
+    explicit SlowUnit(HexGrid* grid) : FakeUnit(grid) { }
+    ~SlowUnit() override
+    {
+        if (!loadEnded.load())
+            DeletedWhileLoading() = true;
+    }
+    Hex* GetHex() const override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        loadEnded = true;
+        return FakeUnit::GetHex();
+    }
+    static bool& DeletedWhileLoading()
+    {
+        static bool deleted = false;
+        return deleted;
+    }
+    mutable std::atomic<bool> loadEnded{false};
+};
+
+class GameSessionTest : public SceneFixture
+{
+protected:
+    void SetUp() override
+    {
+        SceneFixture::SetUp();
+        MouseOverManager::ResetForTests();
+        ParticleManager::ResetForTests();
+        Player::ResetDefeatTimer();
+        // The start-up level and the other two, each with its own light colour and one hex type to tell them by.
+        WriteLevel("winter_wonderland.txt", Level(1, 100.0f));
+        WriteLevel("Farm.txt", Level(2, 150.0f));
+        WriteLevel("Citadel Courtyard.txt", Level(3, 200.0f));
+        session = std::make_unique<GameSession>();
+        session->Init();
+        session->LoadAssets();
+    }
+    void TearDown() override
+    {
+        session.reset();
+        ParticleManager::ResetForTests();
+        MouseOverManager::ResetForTests();
+        SceneFixture::TearDown();
+    }
+
+    // Hex (0, 0) holds the tag; (5, 5) is the first player's deployment zone.
+    static LevelBytes Level(int tag, float red)
+    {
+        LevelBytes level;
+        level.Float(LevelOffsets::LIGHT_COLOUR, red);
+        level.Int(LevelOffsets::HEX_TYPES, tag);
+        level.Int(LevelOffsets::HEX_TYPES + 4 * (5 * 42 + 5), 3);
+        return level;
+    }
+
+    Hex* At(int row, int col) { return session->GetHexGrid()->GetHex(row, col); }
+
+    FakeUnit* Deploy(int playerId, int row, int col)
+    {
+        auto* unit = new FakeUnit(session->GetHexGrid());
+        NextFakeUnit() = unit;
+        BoardUnit::SetFactory(TakeNextFakeUnit);
+        session->AddUnit(playerId, "Militia.txt", row, col);
+        BoardUnit::SetFactory(nullptr);
+        if (NextFakeUnit() == unit) {
+            // Nobody took it: there is no such player.
+            NextFakeUnit() = nullptr;
+            delete unit;
+            return nullptr;
+        }
+        return unit;
+    }
+
+    float BasicFloat(const char* name)
+    {
+        float value = -1.0f;
+        session->GetBasicEffect()->GetFloat(name, &value);
+        return value;
+    }
+
+    LogCapture log;
+    std::unique_ptr<GameSession> session;
+};
+
+} // namespace
+
+TEST(GameSessionLevels, TheTableNamesFileAndPresetByExactName)
+{
+    struct Case {
+        const char* name;
+        const char* file;
+        int preset;
+    };
+    const Case cases[] = {
+        {"Farm", "Farm.txt", 0},
+        {"Winter", "winter_wonderland.txt", 1},
+        {"Citadel Courtyard", "Citadel Courtyard.txt", 2},
+        {"farm", nullptr, -1},
+        {"Winter ", nullptr, -1},
+        {"", nullptr, -1},
+    };
+    for (const Case& c : cases) {
+        const GameSession::LevelEntry* level = GameSession::FindLevel(c.name);
+        if (!c.file) {
+            EXPECT_EQ(level, nullptr) << c.name;
+            continue;
+        }
+        ASSERT_NE(level, nullptr) << c.name;
+        EXPECT_STREQ(level->file, c.file);
+        EXPECT_EQ(level->preset, c.preset) << c.name;
+    }
+}
+
+TEST(GameSessionLevels, TheLightComesFromFiftyFortyFiveTwentyFive)
+{
+    // |(50, 45, 25)| = sqrt(5150) = 71.76350
+    const D3DXVECTOR3 d = GameSession::LightDirection();
+    EXPECT_NEAR(d.x, 0.696733f, 1e-6f);
+    EXPECT_NEAR(d.y, 0.627060f, 1e-6f);
+    EXPECT_NEAR(d.z, 0.348367f, 1e-6f);
+}
+
+TEST_F(GameSessionTest, StartUpShowsTheWinterLevelWithItsHexTypesAndLight)
+{
+    EXPECT_EQ(session->GetLevelName(), "Winter");
+    ASSERT_TRUE(session->GetTerrain()->IsLoaded());
+    EXPECT_EQ(At(0, 0)->type, 1);
+    EXPECT_EQ(At(5, 5)->type, 3);
+    EXPECT_FLOAT_EQ(BasicFloat("LightDiffuseColor"), 100.0f);
+    EXPECT_NEAR(BasicFloat("LightDirection"), 0.696733f, 1e-6f);
+    // Preset 1 stands 3500 behind the terrain centre (128 cells of 256 / 2 = 16384) and 100 above the aim.
+    const Camera* camera = Camera::Get();
+    EXPECT_FLOAT_EQ(camera->GetLookAt().x, 16384.0f);
+    EXPECT_FLOAT_EQ(camera->GetLookAt().z, 16384.0f);
+    EXPECT_FLOAT_EQ(camera->GetEye().z, 16384.0f - 3500.0f);
+    EXPECT_FLOAT_EQ(camera->GetEye().y - camera->GetLookAt().y, 100.0f);
+}
+
+TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
+{
+    session->LoadLevel("Citadel Courtyard");
+    EXPECT_EQ(At(0, 0)->type, 3);
+    EXPECT_FLOAT_EQ(BasicFloat("LightDiffuseColor"), 200.0f);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 2500.0f);
+    EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
+
+    session->LoadLevel("Farm");
+    EXPECT_EQ(At(0, 0)->type, 2);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 3500.0f);
+    const auto& emitters = session->GetTerrain()->Emitters();
+    ASSERT_EQ(emitters.size(), 3u) << "three files, three emitters";
+    for (const auto& emitter : emitters) {
+        EXPECT_TRUE(emitter->emitting);
+        EXPECT_FLOAT_EQ(emitter->Settings().origin.x, 16539.0f);
+        EXPECT_FLOAT_EQ(emitter->Settings().origin.y, 0.0f);
+        EXPECT_FLOAT_EQ(emitter->Settings().origin.z, 16373.0f);
+    }
+
+    // Loading Winter again clears the farm's emitters.
+    session->LoadLevel("Winter");
+    EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
+    EXPECT_EQ(At(0, 0)->type, 1);
+}
+
+TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)
+{
+    const D3DXVECTOR3 eye = Camera::Get()->GetEye();
+    const float zero[3] = {0.0f, 0.0f, 0.0f};
+    session->GetBasicEffect()->SetFloatArray("LightDirection", zero, 3);
+    At(0, 0)->alpha = 0.7f;
+    At(0, 0)->targetAlpha = 0.9f;
+    session->LoadLevel("farm");
+    EXPECT_EQ(session->GetLevelName(), "farm");
+    EXPECT_EQ(At(0, 0)->type, 1) << "the winter level stays";
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, eye.z);
+    EXPECT_NEAR(BasicFloat("LightDirection"), 0.696733f, 1e-6f);
+    EXPECT_FLOAT_EQ(At(0, 0)->alpha, 0.0f) << "every highlight starts hidden";
+}
+
+TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
+{
+    session->AddPlayer(0);
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    EXPECT_EQ(session->GetPlayerCount(), 2) << "a second player with the same id is not added";
+    Deploy(0, 5, 5);
+    Deploy(1, 10, 10);
+    Deploy(7, 11, 11); // no such player: nothing is made
+    EXPECT_EQ(session->GetUnitsToLoad(), 2);
+    EXPECT_EQ(session->GetUnitCount(), 2);
+    EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
+    session->SetGameState(GAME_STATE_BATTLE);
+    session->GetRingEmitterA()->position = D3DXVECTOR3(1, 2, 3);
+    session->GetSelectionDecal()->UpdatePosition(500.0f, 0.0f, 700.0f, false);
+    session->GetLabel(8)->SetText("Player 1 Turn.");
+
+    for (int pass = 0; pass < 2; ++pass) {
+        session->ResetLevel();
+        EXPECT_EQ(session->GetPlayerCount(), 0);
+        EXPECT_EQ(session->GetPlayerListSize(), 0u);
+        EXPECT_EQ(session->GetUnitsToLoad(), 0);
+        EXPECT_EQ(session->GetUnitCount(), 0);
+        EXPECT_TRUE(session->IsTurnActive());
+        EXPECT_FALSE(session->IsBattleStarted());
+        EXPECT_FALSE(session->IsFlyOver());
+        EXPECT_FALSE(session->IsLoaded());
+        EXPECT_FALSE(session->IsZoneShotStarted(3));
+        EXPECT_FALSE(session->IsZoneShotStarted(4));
+        EXPECT_FLOAT_EQ(session->GetFlyOverClock(), 0.0f);
+        EXPECT_FLOAT_EQ(session->GetRingEmitterA()->position.y, -5000.0f);
+        EXPECT_FLOAT_EQ(session->GetSelectionDecal()->Position().x, 0.0f);
+        EXPECT_FLOAT_EQ(session->GetSelectionDecal()->Position().z, 0.0f);
+        EXPECT_EQ(session->GetLabel(8)->GetText(), "");
+        EXPECT_EQ(session->GetLevelName(), "Winter");
+        EXPECT_EQ(At(10, 10)->type, 0) << "the level's types are back on the board";
+        EXPECT_EQ(At(5, 5)->type, 3);
+        EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
+        EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 3500.0f);
+    }
+}
+
+TEST_F(GameSessionTest, UnitBookkeepingCountsAddedAndRemovedUnits)
+{
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    EXPECT_EQ(session->GetPlayer(0)->team, 0);
+    EXPECT_EQ(session->GetPlayer(1)->team, 1);
+    EXPECT_EQ(session->GetPlayer(2), nullptr);
+    FakeUnit* a = Deploy(0, 5, 5);
+    FakeUnit* b = Deploy(0, 6, 6);
+    FakeUnit* c = Deploy(1, 20, 20);
+    c->state = DEAD;
+    const std::vector<BoardUnit*> living = session->GetLivingUnits();
+    ASSERT_EQ(living.size(), 2u);
+    EXPECT_EQ(living[0], a);
+    EXPECT_EQ(living[1], b);
+
+    session->RemoveUnit(0, nullptr);
+    session->RemoveUnit(0, b);
+    EXPECT_EQ(session->GetUnitCount(), 2);
+    EXPECT_EQ(session->GetUnitsToLoad(), 3) << "units to load is not lowered";
+    EXPECT_EQ(session->GetLivingUnits().size(), 1u);
+}
+
+TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
+{
+    session->AddPlayer(0);
+    Deploy(0, 5, 5);
+    Deploy(0, 6, 5);
+    Deploy(0, 7, 5);
+    // Three units to load, no job: 0.05 / ((3 + 1) x 0.75) = 0.0166667 a frame.
+    Frame(0.05f);
+    session->UpdateLoading();
+    EXPECT_NEAR(session->GetLoadingProgress(), 0.0166667f, 1e-6f);
+    EXPECT_NEAR(session->GetLoadingBar(), 0.00166667f, 1e-7f);
+    // The screen's bar, 615 long, has grown by 0.00166667 of it.
+    const LoadingScreen* screen = session->GetLoadingScreen();
+    EXPECT_NEAR(screen->GetBar()->right - screen->GetBarStart(), 1.025f, 1e-3f);
+    EXPECT_FALSE(screen->IsFull());
+    // However far the bar gets, the battle waits for the job.
+    Frame(400.0f);
+    session->UpdateLoading();
+    EXPECT_FLOAT_EQ(session->GetLoadingBar(), 1.0f);
+    EXPECT_TRUE(session->GetLoadingScreen()->IsFull());
+    EXPECT_NE(session->GetGameState(), GAME_STATE_BATTLE);
+}
+
+TEST_F(GameSessionTest, WithNothingToLoadTheBarMovesAtATenthOverThreeQuarters)
+{
+    Frame(0.75f);
+    session->UpdateLoading();
+    EXPECT_NEAR(session->GetLoadingBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
+}
+
+TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBarIsFull)
+{
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    FakeUnit* a = Deploy(0, 5, 5);
+    FakeUnit* b = Deploy(1, 9, 9);
+    At(5, 5)->SetType(HEX_OPEN);
+
+    NullDevice* device = Null();
+    device->ResetCounters();
+    session->SetGameState(GAME_STATE_LOADING);
+    EXPECT_LE(PointerCount(), -1);
+    EXPECT_EQ(At(30, 30)->fadeState, 1);
+    DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
+    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_EQ(At(5, 5)->type, HEX_OCCUPIED) << "the job marks every unit's hex";
+    EXPECT_EQ(session->GetUnitsToLoad(), 0);
+    ASSERT_EQ(session->GetTurnOrderQueue().size(), 2u);
+    EXPECT_EQ(session->GetTurnOrderQueue()[0], a);
+    EXPECT_EQ(session->GetTurnOrderQueue()[1], b);
+    EXPECT_EQ(device->DrawCount() + device->ClearCount() + device->PresentCount(), 0u);
+
+    // Loaded: 3 x 0.5 = 1.5 of progress a frame; the bar is full at 10, in the seventh frame.
+    for (int frame = 1; frame <= 6; ++frame) {
+        Frame(0.5f);
+        session->UpdateLoading();
+        EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING) << frame;
+        EXPECT_NEAR(session->GetLoadingProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
+    }
+    Frame(0.5f);
+    session->UpdateLoading();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
+    EXPECT_FLOAT_EQ(session->GetLoadingProgress(), 0.0f);
+    EXPECT_TRUE(session->IsFlyOver());
+    EXPECT_TRUE(session->IsBattleStarted());
+    EXPECT_GE(PointerCount(), 1);
+    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+}
+
+TEST_F(GameSessionTest, TheLoadingJobOutsideTheLoadingStateOnlyMarksItDone)
+{
+    session->AddPlayer(0);
+    Deploy(0, 5, 5);
+    At(5, 5)->SetType(HEX_OPEN);
+    std::thread worker([this] { session->Execute(); });
+    worker.join();
+    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_EQ(At(5, 5)->type, HEX_OPEN);
+    EXPECT_EQ(session->GetUnitsToLoad(), 1);
+}
+
+TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)
+{
+    // The labels stand in two columns from (256, 330), 80 apart, label 8 alone at (256, 650).
+    const float startX[9] = {256, 640, 256, 640, 256, 640, 256, 640, 256};
+    const float startY[9] = {330, 330, 410, 410, 490, 490, 570, 570, 650};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_FLOAT_EQ(session->GetLabel(i)->x, startX[i]) << i;
+        EXPECT_FLOAT_EQ(session->GetLabel(i)->y, startY[i]) << i;
+    }
+
+    session->SetGameState(GAME_STATE_INTRO);
+    EXPECT_LE(PointerCount(), -1);
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EXPECT_GE(PointerCount(), 1);
+
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    const float deployY[9] = {300, 300, 356, 356, 392, 392, 428, 428, 464};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_FLOAT_EQ(session->GetLabel(i)->y, deployY[i]) << i;
+
+    // One player: the game-over state changes nothing else.
+    session->AddPlayer(0);
+    session->SetGameState(GAME_STATE_GAME_OVER);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_FLOAT_EQ(session->GetLabel(0)->y, 300.0f);
+    EXPECT_EQ(session->GetLabel(8)->GetText(), "");
+}
+
+TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
+{
+    struct Case {
+        int aliveFirst;
+        int aliveSecond;
+        const char* banner;
+    };
+    const Case cases[] = {{2, 1, "Player 1 Wins!"}, {1, 2, "Player 2 Wins!"}, {1, 1, "Player 2 Wins!"}};
+    for (const Case& c : cases) {
+        session->ResetLevel();
+        session->AddPlayer(0);
+        session->AddPlayer(1);
+        for (int k = 0; k < c.aliveFirst; ++k)
+            Deploy(0, 5 + k, 5);
+        for (int k = 0; k < c.aliveSecond; ++k)
+            Deploy(1, 20 + k, 20);
+        Player* first = session->GetPlayer(0);
+        Player* second = session->GetPlayer(1);
+        first->statistics[0] = 3; // kills
+        first->statistics[1] = 45; // damage
+        first->statistics[8] = 7; // turns begun
+        first->statistics[9] = 12; // hexes walked
+        second->statistics[0] = 1;
+        second->statistics[1] = 20;
+        second->statistics[8] = 6;
+        second->statistics[9] = 30;
+        session->SetGameState(GAME_STATE_GAME_OVER);
+        EXPECT_EQ(session->GetLabel(8)->GetText(), c.banner) << c.aliveFirst << " vs " << c.aliveSecond;
+        const float overY[9] = {408, 408, 479, 479, 550, 550, 621, 621, 692};
+        for (int i = 0; i < 9; ++i)
+            EXPECT_FLOAT_EQ(session->GetLabel(i)->y, overY[i]) << i;
+        EXPECT_EQ(session->GetLabel(0)->GetText(), "3");
+        EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+        EXPECT_EQ(session->GetLabel(2)->GetText(), "45");
+        EXPECT_EQ(session->GetLabel(3)->GetText(), "            20");
+        EXPECT_EQ(session->GetLabel(4)->GetText(), "7");
+        EXPECT_EQ(session->GetLabel(5)->GetText(), "            6");
+        EXPECT_EQ(session->GetLabel(6)->GetText(), "12");
+        EXPECT_EQ(session->GetLabel(7)->GetText(), "            30");
+    }
+}
+
+TEST_F(GameSessionTest, TheAreaDecalIsRebuiltWithTheAbilitysCells)
+{
+    session->SetAreaDecal(6);
+    EXPECT_EQ(session->GetAreaDecal()->GridSize(), 6);
+    EXPECT_FLOAT_EQ(session->GetAreaDecal()->HalfSize(), 160.0f) << "(64 x 6 - 64) / 2";
+    EXPECT_FLOAT_EQ(session->GetAreaDecal()->Position().x, 1500.0f);
+}
+
+TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
+{
+    session->OnDeviceReset();
+    NullDevice* device = Null();
+    session->SetGameState(GAME_STATE_INTRO);
+    device->ResetCounters();
+    session->RenderSceneToTexture();
+    EXPECT_EQ(device->DrawCount(), 0u);
+    EXPECT_EQ(device->ClearCount(), 1u);
+
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    device->ResetCounters();
+    session->RenderSceneToTexture();
+    EXPECT_GT(device->DrawCount(), 0u) << "stars, sky and terrain";
+}
+
+TEST_F(GameSessionTest, TheIntroGivesWayToTheMainMenuWithoutATitleScreen)
+{
+    session->SetGameState(GAME_STATE_INTRO);
+    Frame(0.016f);
+    session->Update();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
+}
+
+// A refused start shuts down a session whose Init never ran.
+TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
+{
+    DataManager::Reset();
+    Camera::ResetForTests();
+    {
+        GameSession session;
+        session.ResetLevel();
+        session.Shutdown();
+        session.Shutdown();
+        EXPECT_EQ(session.GetPlayerCount(), 0);
+    }
+    Camera::ResetForTests();
+    DataManager::Reset();
+}
+
+TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)
+{
+    DeviceResource::ResetAll();
+    IDirect3DTexture9* scene = session->GetSceneTexture();
+    ASSERT_NE(scene, nullptr);
+    D3DSURFACE_DESC desc{};
+    scene->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 1024u);
+    EXPECT_EQ(desc.Height, 768u);
+    EXPECT_EQ(desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+    DeviceResource::LoseAll();
+    EXPECT_EQ(session->GetSceneTexture(), nullptr);
+    EXPECT_EQ(session->RenderSceneToTexture(), nullptr) << "nothing is drawn without a target";
+    DeviceResource::ResetAll();
+    EXPECT_NE(session->GetSceneTexture(), nullptr);
+}
+
+TEST_F(GameSessionTest, TheCameraFollowsTheSelectedUnitUntilItIsGone)
+{
+    session->AddPlayer(0);
+    BodyUnit unit;
+    unit.body.SetFollowsTerrain(false);
+    unit.body.SetWorldPosition(100.0f, 5.0f, 200.0f);
+    session->GetPlayer(0)->SelectUnit(&unit);
+    EXPECT_EQ(Camera::Get()->GetTarget(), session.get());
+    const D3DXVECTOR3 at = session->GetTargetPosition();
+    EXPECT_FLOAT_EQ(at.x, 100.0f);
+    EXPECT_FLOAT_EQ(at.y, 5.0f);
+    EXPECT_FLOAT_EQ(at.z, 200.0f);
+    // An upright body: forward (0, 0, 1) x right (1, 0, 0) is the world's up.
+    D3DXVECTOR3 first, second, up;
+    session->GetOrientationAxes(first, second);
+    D3DXVec3Cross(&up, &first, &second);
+    EXPECT_FLOAT_EQ(up.y, 1.0f);
+    EXPECT_FALSE(session->HasTargetOfItsOwn());
+    FakeUnit enemy;
+    unit.target = &enemy;
+    EXPECT_TRUE(session->HasTargetOfItsOwn());
+    session->ForgetUnit(&unit);
+    EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
+}
+
+TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
+{
+    session->AddPlayer(0);
+    SlowUnit::DeletedWhileLoading() = false;
+    NextFakeUnit() = new SlowUnit(session->GetHexGrid());
+    BoardUnit::SetFactory(TakeNextFakeUnit);
+    session->AddUnit(0, "Militia.txt", 5, 5);
+    BoardUnit::SetFactory(nullptr);
+    session->SetGameState(GAME_STATE_LOADING);
+    session->Shutdown();
+    EXPECT_FALSE(SlowUnit::DeletedWhileLoading());
+}
+
+TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
+{
+    // The board fades only in the deployment and the game-over frames: 5 a second fading in, so 0.1 s
+    // brings a hidden hex to 0.5.
+    struct Case {
+        GameState state;
+        float alpha;
+    };
+    const Case cases[] = {
+        {GAME_STATE_MAIN_MENU, 0.0f},
+        {GAME_STATE_DEPLOYMENT, 0.5f},
+        {GAME_STATE_GAME_OVER, 0.5f},
+        {GAME_STATE_BATTLE, 0.0f},
+    };
+    for (const Case& c : cases) {
+        session->SetGameState(c.state);
+        Hex* hex = At(1, 1);
+        hex->fadeState = FADE_IN;
+        hex->alpha = 0.0f;
+        hex->targetAlpha = 1.0f;
+        Frame(0.1f);
+        session->Update();
+        EXPECT_NEAR(hex->alpha, c.alpha, 1e-6f) << c.state;
+    }
+}
