@@ -74,6 +74,8 @@ IDirect3DDevice9* Device()
     static IDirect3DDevice9* device = [] {
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
         IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!d3d)
+            return static_cast<IDirect3DDevice9*>(nullptr);
         D3DPRESENT_PARAMETERS pp{};
         pp.BackBufferWidth = 64;
         pp.BackBufferHeight = 64;
