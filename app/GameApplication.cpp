@@ -92,6 +92,7 @@ HRESULT GameApplication::InitScene()
     Srand(static_cast<unsigned int>(std::time(nullptr)));
 
     session = std::make_unique<GameSession>();
+    session->SetApplication(this);
     helpLabel = std::make_unique<TextLabel>();
     helpLabelDevice = std::make_unique<LabelDeviceResource>(helpLabel.get());
     return S_OK;

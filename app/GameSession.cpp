@@ -3,6 +3,7 @@
 #include "app/GameApplication.h"
 #include "app/HexGridSink.h"
 #include "battle/BoardUnit.h"
+#include "battle/ClassUnit.h"
 #include "battle/Hex.h"
 #include "battle/HexGrid.h"
 #include "battle/Object.h"
@@ -27,6 +28,7 @@
 #include "sound/FSound.h"
 #include "ui/HelpScreen.h"
 #include "ui/LoadingScreen.h"
+#include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
 #include "win32/Log.h"
@@ -75,6 +77,23 @@ void HidePointer()
     while (ShowCursor(FALSE) > -1) { }
 }
 
+// The front-end page each game state shows.
+int ScreenOf(GameState state)
+{
+    switch (state) {
+    case GAME_STATE_INTRO:
+        return SCREEN_TITLE;
+    case GAME_STATE_DEPLOYMENT:
+        return SCREEN_DEPLOYMENT;
+    case GAME_STATE_MAIN_MENU:
+        return SCREEN_MAIN_MENU;
+    case GAME_STATE_GAME_OVER:
+        return SCREEN_END_OF_GAME;
+    default:
+        return SCREEN_EMPTY;
+    }
+}
+
 void LoadEmitter(ParticleEmitter* emitter, const char* file, bool active, float offsetY)
 {
     if (!emitter)
@@ -107,6 +126,7 @@ GameSession::GameSession()
     DataManager::Get()->SetGameSession(this);
     BattleSession::Register(this);
     BoardView::Register(this);
+    FrontEndLink::Register(this);
 }
 
 GameSession::~GameSession()
@@ -118,6 +138,8 @@ GameSession::~GameSession()
         BattleSession::Register(nullptr);
     if (BoardView::Get() == this)
         BoardView::Register(nullptr);
+    if (FrontEndLink::Get() == this)
+        FrontEndLink::Register(nullptr);
 }
 
 void GameSession::Init()
@@ -145,6 +167,8 @@ void GameSession::Init()
     data->SetHexGrid(hexGrid.get());
     data->SetSkyDome(skyDome.get());
     BoardGround::Register(this);
+    FrontEndLink::Register(this);
+    menuManager = std::make_unique<MenuManager>();
 }
 
 void GameSession::LoadAssets()
@@ -161,6 +185,9 @@ void GameSession::LoadAssets()
         loadingScreen->Init();
     if (helpScreen)
         helpScreen->Init();
+    // The screens find the board through the hex grid, which exists by now.
+    if (menuManager)
+        menuManager->BuildFrontEnd();
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
     activePlayer = nullptr;
@@ -247,6 +274,10 @@ void GameSession::SetGameState(GameState newState)
 {
     state = newState;
     RaisePointerDisplay();
+    if (menuManager) {
+        menuManager->SwitchScreen(ScreenOf(state));
+        menuManager->ResetAllPages();
+    }
     switch (state) {
     case GAME_STATE_INTRO:
         HidePointer();
@@ -306,11 +337,10 @@ void GameSession::Update()
         state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
     if (helpFrame && helpScreen)
         helpScreen->Update();
+    // The title leaves itself for the main menu (Space, Esc or the video's end).
+    if (menuManager)
+        menuManager->Update();
     switch (state) {
-    case GAME_STATE_INTRO:
-        // The title screen leads on to the main menu; without one the intro has nothing to show.
-        SetGameState(GAME_STATE_MAIN_MENU);
-        break;
     case GAME_STATE_DEPLOYMENT:
     case GAME_STATE_MAIN_MENU:
         UpdateMenuScene();
@@ -422,6 +452,8 @@ void GameSession::RenderScene()
 
 void GameSession::RenderOverlay()
 {
+    if (menuManager)
+        menuManager->Render();
     if (state == GAME_STATE_LOADING && loadingScreen)
         loadingScreen->Render();
     if (state == GAME_STATE_GAME_OVER && labels) {
@@ -569,6 +601,8 @@ void GameSession::ResetLevel()
     flyOverClock = 0.0f;
     if (labels)
         (*labels)[8].SetText("");
+    if (menuManager)
+        menuManager->ResetRequisition();
 }
 
 void GameSession::LoadUnitModels(bool registerWithHud)
@@ -646,17 +680,104 @@ void GameSession::AddUnit(int playerId, const std::string& className, int row, i
     }
 }
 
-void GameSession::RemoveUnit(int playerId, BoardUnit* unit)
+bool GameSession::RemoveUnit(int playerId, BoardUnit* unit)
 {
     if (!unit)
-        return;
+        return false;
     for (const std::unique_ptr<Player>& player : players) {
-        if (player->team == playerId) {
-            player->RemoveUnit(unit);
-            unitCount -= 1;
-            return;
+        if (player->team != playerId)
+            continue;
+        const std::vector<BoardUnit*>& units = player->GetUnits();
+        if (std::find(units.begin(), units.end(), unit) == units.end())
+            return false;
+        player->RemoveUnit(unit);
+        unitCount -= 1;
+        return true;
+    }
+    return false;
+}
+
+void GameSession::ShowHelpScreen(bool show)
+{
+    if (helpScreen)
+        helpScreen->Show(show);
+}
+
+void GameSession::SetWindowSize(int width, int height)
+{
+    if (application)
+        application->SetWindowSize(width, height);
+}
+
+void GameSession::PostQuit()
+{
+    PostQuitMessage(0);
+}
+
+void GameSession::ResetSceneRect()
+{
+    if (application)
+        application->ResetSceneRect();
+}
+
+void GameSession::FitSceneToRect(const GuiElement& element)
+{
+    if (application)
+        application->FitSceneToRect(element);
+}
+
+bool GameSession::BothPlayersHaveUnits() const
+{
+    int armies = 0;
+    for (const std::unique_ptr<Player>& player : players) {
+        if (!player->GetUnits().empty())
+            ++armies;
+    }
+    return armies >= 2;
+}
+
+PlacedUnit GameSession::DescribeOccupant(Object* occupant) const
+{
+    PlacedUnit placed;
+    if (!occupant)
+        return placed;
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : player->GetUnits()) {
+            if (!unit || dynamic_cast<Object*>(unit) != occupant)
+                continue;
+            placed.unit = unit;
+            placed.loaded = occupant->IsLoaded();
+            placed.team = player->team;
+            const ClassUnit* classUnit = dynamic_cast<const ClassUnit*>(unit);
+            placed.cost = classUnit ? classUnit->GetCost() : 0;
+            return placed;
         }
     }
+    return placed;
+}
+
+std::unique_ptr<BoardUnit> GameSession::CreatePreviewUnit(const std::string& classFile)
+{
+    auto unit = std::make_unique<ClassUnit>();
+    unit->Load(classFile);
+    unit->LoadModel(false);
+    unit->SetEffectByName("basic.fx");
+    unit->PlayAnimation("Idle", true);
+    return unit;
+}
+
+ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
+{
+    ClassSheet sheet;
+    const Unit* body = dynamic_cast<const Unit*>(&unit);
+    if (!body)
+        return sheet;
+    sheet.strength = body->stats.strength;
+    sheet.mana = body->stats.mana;
+    sheet.intelligence = body->stats.intelligence;
+    for (const SpellDefinition& ability : body->abilities)
+        sheet.spellNames.push_back(ability.name);
+    return sheet;
 }
 
 std::vector<BoardUnit*> GameSession::GetLivingUnits() const
@@ -844,6 +965,12 @@ void GameSession::Shutdown()
         for (TextLabel& label : *labels)
             label.Unqueue();
     }
+    if (menuManager) {
+        menuManager->Destroy();
+        menuManager.reset();
+    }
+    if (FrontEndLink::Get() == this)
+        FrontEndLink::Register(nullptr);
     DataManager* data = DataManager::Get();
     if (data->GetTerrain() == terrain.get())
         data->SetTerrain(nullptr);

@@ -8,6 +8,7 @@
 #include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/CameraTarget.h"
+#include "ui/FrontEndLink.h"
 
 #include <array>
 #include <atomic>
@@ -24,6 +25,8 @@ class Decal;
 class HexGrid;
 class HelpScreen;
 class HexGridSink;
+class GameApplication;
+class MenuManager;
 class LoadingScreen;
 class ParticleEmitter;
 class Player;
@@ -41,6 +44,7 @@ class GameSession : public BattleSession,
                     public BoardGround,
                     public CameraTarget,
                     public JobTarget,
+                    public FrontEndLink,
                     public DeviceResource
 {
 public:
@@ -70,9 +74,12 @@ public:
     void Init();
     void LoadAssets();
     void SetGameState(GameState newState);
+    // The window, the scene rectangle and quitting go through the application; without one they do nothing.
+    void SetApplication(GameApplication* owner) { application = owner; }
+    MenuManager* GetMenuManager() const { return menuManager.get(); }
     GameState GetGameState() const { return state; }
     // Set once a battle has begun; the front end resumes it instead of starting a new one.
-    bool IsBattleStarted() const { return battleStarted; }
+    bool IsBattleStarted() const override { return battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
     void RenderOverlay();
@@ -86,16 +93,28 @@ public:
     void OnResetDevice() override { OnDeviceReset(); }
     void Shutdown();
 
-    void LoadLevel(const std::string& name);
-    void ResetLevel();
-    void LoadUnitModels(bool registerWithHud);
+    void LoadLevel(const std::string& name) override;
+    void ResetLevel() override;
+    void LoadUnitModels(bool registerWithHud) override;
     void UpdateLoading();
     // The loading job's work, on the worker thread.
     void Execute() override;
 
-    void AddPlayer(int id);
-    void AddUnit(int playerId, const std::string& className, int row, int col);
-    void RemoveUnit(int playerId, BoardUnit* unit);
+    void AddPlayer(int id) override;
+    void AddUnit(int playerId, const std::string& className, int row, int col) override;
+    bool RemoveUnit(int playerId, BoardUnit* unit) override;
+
+    // What the front-end screens ask of the session.
+    void SetGameState(int newState) override { SetGameState(static_cast<GameState>(newState)); }
+    void ShowHelpScreen(bool show) override;
+    void SetWindowSize(int width, int height) override;
+    void PostQuit() override;
+    void ResetSceneRect() override;
+    void FitSceneToRect(const GuiElement& element) override;
+    bool BothPlayersHaveUnits() const override;
+    PlacedUnit DescribeOccupant(Object* occupant) const override;
+    std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string& classFile) override;
+    ClassSheet DescribeClass(const BoardUnit& unit) const override;
     std::vector<BoardUnit*> GetLivingUnits() const;
     void SetAreaDecal(int cells) override;
 
@@ -122,12 +141,12 @@ public:
     void GetOrientationAxes(D3DXVECTOR3& first, D3DXVECTOR3& second) const override;
     bool HasTargetOfItsOwn() const override;
 
-    IDirect3DTexture9* GetSceneTexture() const { return sceneTexture; }
+    IDirect3DTexture9* GetSceneTexture() const override { return sceneTexture; }
     ID3DXEffect* GetBasicEffect() const { return basicEffect; }
     const D3DXMATRIX& GetTextTransform() const { return textTransform; }
     const std::string& GetLevelName() const { return levelName; }
     Terrain* GetTerrain() const { return terrain.get(); }
-    HexGrid* GetHexGrid() const { return hexGrid.get(); }
+    HexGrid* GetHexGrid() const override { return hexGrid.get(); }
     SkyDome* GetSkyDome() const { return skyDome.get(); }
     StarField* GetStarField() const { return starField.get(); }
     ParticleEmitter* GetRingEmitterA() const { return ringEmitterA.get(); }
@@ -169,6 +188,8 @@ private:
     void SetLevelPreset() const;
     void ParkSelection();
 
+    GameApplication* application = nullptr;
+    std::unique_ptr<MenuManager> menuManager;
     std::unique_ptr<LoadingScreen> loadingScreen;
     std::unique_ptr<HelpScreen> helpScreen;
     // Held keys act once per press.

@@ -702,6 +702,13 @@ TEST_F(GameApplicationTest, F1TogglesTheHelpOncePerPressOutsideTheIntro)
     EXPECT_FALSE(help->IsVisible());
     Key(kScancodeF1, false);
     Frame(16);
+    EXPECT_FALSE(help->IsVisible());
+    // Space ends the title.
+    constexpr int kScancodeSpace = 44;
+    Key(kScancodeSpace, true);
+    Frame(16);
+    Key(kScancodeSpace, false);
+    Frame(16);
     ASSERT_EQ(app->GetSession()->GetGameState(), GAME_STATE_MAIN_MENU);
 
     // Held for three frames, it acts once.

@@ -2,6 +2,7 @@
 #include "battle/BoardFakes.h"
 #include "battle/Object.h"
 #include "core/DeviceResource.h"
+#include "core/InputManager.h"
 #include "core/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
 #include "scene/Decal.h"
@@ -9,10 +10,13 @@
 #include "scene/ParticleManager.h"
 #include "scene/SceneFixture.h"
 #include "scene/Terrain.h"
+#include "ui/FrontEndLink.h"
 #include "ui/GuiElement.h"
 #include "ui/LoadingScreen.h"
+#include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/InputState.h"
 #include "win32/Log.h"
 
 #include <gtest/gtest.h>
@@ -462,12 +466,81 @@ TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
     EXPECT_GT(device->DrawCount(), 0u) << "stars, sky and terrain";
 }
 
-TEST_F(GameSessionTest, TheIntroGivesWayToTheMainMenuWithoutATitleScreen)
+// The title holds the intro until Space is pressed; the session and its screens then show the main menu.
+TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
 {
+    constexpr int kScancodeSpace = 44;
+    InputState::Get().Reset();
+    InputManager::Reset();
+    ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
     session->SetGameState(GAME_STATE_INTRO);
+    MenuManager* menu = session->GetMenuManager();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE);
     Frame(0.016f);
+    InputManager::Get()->Update();
     session->Update();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+
+    InputState::Get().InjectKey(kScancodeSpace, true);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
+    InputState::Get().InjectKey(kScancodeSpace, false);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    InputManager::Reset();
+    InputState::Get().Reset();
+}
+
+// The screens reach the session through the front-end link, and each state the session enters shows its page.
+TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
+{
+    EXPECT_EQ(FrontEndLink::Get(), static_cast<FrontEndLink*>(session.get()));
+    MenuManager* menu = session->GetMenuManager();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->IsBuilt());
+    const struct {
+        GameState state;
+        int screen;
+    } cases[] = {
+        {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU}, {GAME_STATE_DEPLOYMENT, SCREEN_DEPLOYMENT},
+        {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU}, {GAME_STATE_BATTLE, SCREEN_EMPTY},
+        {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU},
+    };
+    for (const auto& entry : cases) {
+        session->SetGameState(entry.state);
+        EXPECT_EQ(menu->GetCurrentScreen(), entry.screen) << entry.state;
+    }
+    // The screens ask through the link with their own numbers.
+    FrontEndLink::Get()->SetGameState(FRONT_END_DEPLOYMENT);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
+
+    session->Shutdown();
+    EXPECT_EQ(FrontEndLink::Get(), nullptr);
+}
+
+// Removing reports whether the unit was in that army.
+TEST_F(GameSessionTest, TheLinkRemovesAndDescribesOnlyUnitsOfTheNamedArmy)
+{
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    FakeUnit* a = Deploy(0, 5, 5);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    FakeUnit* b = Deploy(1, 6, 6);
+    ASSERT_NE(b, nullptr);
+    EXPECT_TRUE(session->BothPlayersHaveUnits());
+
+    EXPECT_EQ(session->DescribeOccupant(nullptr).unit, nullptr);
+    EXPECT_EQ(session->DescribeOccupant(nullptr).team, -1);
+
+    EXPECT_FALSE(session->RemoveUnit(0, b));
+    EXPECT_TRUE(session->RemoveUnit(1, b));
+    EXPECT_FALSE(session->RemoveUnit(1, b));
+    EXPECT_FALSE(session->BothPlayersHaveUnits());
 }
 
 // A refused start shuts down a session whose Init never ran.

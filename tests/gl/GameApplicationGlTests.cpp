@@ -5,6 +5,7 @@
 #include "core/DataManager.h"
 #include "core/InputManager.h"
 #include "scene/Camera.h"
+#include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"
 
@@ -133,7 +134,7 @@ TEST_F(GameApplicationGl, MenuFrameShowsTheStartUpLevelAndTheHelpLabel)
     EXPECT_EQ(whiteIn(600, 704), 0);
 }
 
-// Without a title screen the intro gives way to the main menu at its first update, so its frame is drawn alone.
+// The intro shows the title alone: no interface text over it.
 TEST_F(GameApplicationGl, IntroFrameShowsNoInterfaceText)
 {
     app->Render();
@@ -150,6 +151,8 @@ TEST_F(GameApplicationGl, IntroFrameShowsNoInterfaceText)
 
 TEST_F(GameApplicationGl, ASmallerSceneRectangleShowsTheSceneInsideAndBlackAround)
 {
+    // No page covers the scene (a page switch also resets the scene rectangle, so it comes first).
+    app->GetSession()->GetMenuManager()->SwitchScreen(SCREEN_EMPTY);
     // The deployment screen's board window: (62, 359), 647 x 385.
     app->SetSceneRect(62.0f, 359.0f, 647.0f, 385.0f);
     // A frame of stale pixels first: what lies outside the scene must not keep them.
