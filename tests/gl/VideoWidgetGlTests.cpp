@@ -50,17 +50,17 @@ protected:
 TEST_F(VideoWidgetGl, TheFirstFrameFillsTheElementUpright)
 {
     // A 4 x 2 picture in quarters: red top-left, green top-right, blue bottom-left, white bottom-right.
-    TestAvi::Spec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.frames = 3;
-    spec.colour = [](int, int x, int y) {
+    TestAvi::Layout layout;
+    layout.width = 4;
+    layout.height = 2;
+    layout.frames = 3;
+    layout.colour = [](int, int x, int y) {
         if (y == 0)
             return x < 2 ? TestAvi::Colour{255, 0, 0} : TestAvi::Colour{0, 255, 0};
         return x < 2 ? TestAvi::Colour{0, 0, 255} : TestAvi::Colour{255, 255, 255};
     };
     const std::string path = scratch.Path("quarters.avi");
-    TestAvi::Write(path, TestAvi::Build(spec));
+    TestAvi::Write(path, TestAvi::Build(layout));
 
     VideoWidget video;
     video.SetRect(0, 0, float(SIZE), float(SIZE));

@@ -17,7 +17,7 @@ struct Colour {
     uint8_t r, g, b;
 };
 
-struct Spec {
+struct Layout {
     int width = 4;
     int height = 2;
     uint32_t scale = 1;
@@ -57,14 +57,14 @@ inline std::string List(const char* type, const std::string& body)
     return Chunk("LIST", std::string(type, 4) + body);
 }
 
-inline std::string FrameBytes(const Spec& spec, int frame)
+inline std::string FrameBytes(const Layout& layout, int frame)
 {
-    const int stride = ((spec.width * 3 + 3) / 4) * 4;
-    std::string bytes(size_t(stride) * size_t(spec.height), '\0');
-    for (int y = 0; y < spec.height; ++y) {
-        const size_t row = size_t(spec.height - 1 - y) * size_t(stride);
-        for (int x = 0; x < spec.width; ++x) {
-            const Colour c = spec.colour(frame, x, y);
+    const int stride = ((layout.width * 3 + 3) / 4) * 4;
+    std::string bytes(size_t(stride) * size_t(layout.height), '\0');
+    for (int y = 0; y < layout.height; ++y) {
+        const size_t row = size_t(layout.height - 1 - y) * size_t(stride);
+        for (int x = 0; x < layout.width; ++x) {
+            const Colour c = layout.colour(frame, x, y);
             bytes[row + size_t(x) * 3 + 0] = char(c.b);
             bytes[row + size_t(x) * 3 + 1] = char(c.g);
             bytes[row + size_t(x) * 3 + 2] = char(c.r);
@@ -73,22 +73,22 @@ inline std::string FrameBytes(const Spec& spec, int frame)
     return bytes;
 }
 
-inline std::string Build(const Spec& spec)
+inline std::string Build(const Layout& layout)
 {
-    const int stride = ((spec.width * 3 + 3) / 4) * 4;
-    const uint32_t frameSize = uint32_t(stride * spec.height);
+    const int stride = ((layout.width * 3 + 3) / 4) * 4;
+    const uint32_t frameSize = uint32_t(stride * layout.height);
 
     std::string avih;
-    Put32(avih, spec.rate ? uint32_t(1000000ull * spec.scale / spec.rate) : 0);
+    Put32(avih, layout.rate ? uint32_t(1000000ull * layout.scale / layout.rate) : 0);
     Put32(avih, 0);
     Put32(avih, 0);
-    Put32(avih, spec.withIndex ? 0x10 : 0); // has an index
-    Put32(avih, uint32_t(spec.frames));
+    Put32(avih, layout.withIndex ? 0x10 : 0); // has an index
+    Put32(avih, uint32_t(layout.frames));
     Put32(avih, 0);
     Put32(avih, 1);
     Put32(avih, frameSize);
-    Put32(avih, uint32_t(spec.width));
-    Put32(avih, uint32_t(spec.height));
+    Put32(avih, uint32_t(layout.width));
+    Put32(avih, uint32_t(layout.height));
     for (int i = 0; i < 4; ++i)
         Put32(avih, 0);
 
@@ -97,22 +97,22 @@ inline std::string Build(const Spec& spec)
     Put16(strh, 0);
     Put16(strh, 0);
     Put32(strh, 0);
-    Put32(strh, spec.scale);
-    Put32(strh, spec.rate);
+    Put32(strh, layout.scale);
+    Put32(strh, layout.rate);
     Put32(strh, 0);
-    Put32(strh, uint32_t(spec.frames));
+    Put32(strh, uint32_t(layout.frames));
     Put32(strh, frameSize);
     Put32(strh, 0xFFFFFFFFu);
     Put32(strh, 0);
     Put16(strh, 0);
     Put16(strh, 0);
-    Put16(strh, uint32_t(spec.width));
-    Put16(strh, uint32_t(spec.height));
+    Put16(strh, uint32_t(layout.width));
+    Put16(strh, uint32_t(layout.height));
 
     std::string strf;
     Put32(strf, 40);
-    Put32(strf, uint32_t(spec.width));
-    Put32(strf, uint32_t(spec.height));
+    Put32(strf, uint32_t(layout.width));
+    Put32(strf, uint32_t(layout.height));
     Put16(strf, 1);
     Put16(strf, 24);
     Put32(strf, 0);
@@ -125,9 +125,9 @@ inline std::string Build(const Spec& spec)
 
     std::string movi;
     std::string index;
-    for (int f = 0; f < spec.frames; ++f) {
-        const bool damaged = std::find(spec.damaged.begin(), spec.damaged.end(), f) != spec.damaged.end();
-        const std::string bytes = damaged ? std::string(1, '\x7f') : FrameBytes(spec, f);
+    for (int f = 0; f < layout.frames; ++f) {
+        const bool damaged = std::find(layout.damaged.begin(), layout.damaged.end(), f) != layout.damaged.end();
+        const std::string bytes = damaged ? std::string(1, '\x7f') : FrameBytes(layout, f);
         index += "00db";
         Put32(index, 0x10); // key frame
         Put32(index, uint32_t(4 + movi.size())); // from the "movi" type
@@ -135,7 +135,7 @@ inline std::string Build(const Spec& spec)
         movi += Chunk("00db", bytes);
     }
     std::string body = "AVI " + header + List("movi", movi);
-    if (spec.withIndex)
+    if (layout.withIndex)
         body += Chunk("idx1", index);
     return Chunk("RIFF", body);
 }

@@ -31,19 +31,19 @@ protected:
     std::string WriteVideo(const std::string& name, int frames, uint32_t rate, uint32_t scale,
                            std::vector<int> damaged = {})
     {
-        TestAvi::Spec spec;
-        spec.width = 4;
-        spec.height = 2;
-        spec.rate = rate;
-        spec.scale = scale;
-        spec.frames = frames;
-        spec.damaged = std::move(damaged);
-        spec.colour = [](int f, int, int y) {
+        TestAvi::Layout layout;
+        layout.width = 4;
+        layout.height = 2;
+        layout.rate = rate;
+        layout.scale = scale;
+        layout.frames = frames;
+        layout.damaged = std::move(damaged);
+        layout.colour = [](int f, int, int y) {
             return y == 0 ? TestAvi::Colour{uint8_t(8 * (f + 1)), 128, 0}
                           : TestAvi::Colour{0, 64, uint8_t(8 * (f + 1))};
         };
         const std::string path = scratch.Path(name);
-        TestAvi::Write(path, TestAvi::Build(spec));
+        TestAvi::Write(path, TestAvi::Build(layout));
         return path;
     }
 

@@ -81,7 +81,7 @@ enum class Garb
 };
 
 // One animation set: its name and whether it is written as one more file (suffix) or inside another.
-struct ClassSpec {
+struct ClassLook {
     const char* model; // "pikeman.x"
     const char* base; // "pikeman"
     const char* directory; // below "Models/Animated Models"
@@ -99,11 +99,11 @@ struct ClassSpec {
     std::vector<std::string> abilityFiles; // "_meleespirit.x", ...
 };
 
-const std::vector<ClassSpec>& ClassSpecs();
+const std::vector<ClassLook>& ClassLooks();
 
 // The skinned mesh of a class, at its scale, and the skeleton's bind positions (scaled) in bone order.
-XMesh BuildClassMesh(const ClassSpec& spec, const std::string& texture);
-std::vector<BindBone> ClassBindBones(const ClassSpec& spec);
+XMesh BuildClassMesh(const ClassLook& look, const std::string& texture);
+std::vector<BindBone> ClassBindBones(const ClassLook& look);
 
 // A pose: each bone's turn from the bind pose in degrees (about x, then y... applied z, x, y) and the hips'
 // shift from their bind position.
@@ -119,13 +119,13 @@ struct AnimationClip {
     std::string name;
     float period = 1.0f;
     std::vector<std::pair<float, Pose>> keys; // eased from key to key; or
-    Pose (*function)(const ClassSpec&, float) = nullptr; // a closed form (loops)
+    Pose (*function)(const ClassLook&, float) = nullptr; // a closed form (loops)
 };
-Pose SampleClip(const AnimationClip& clip, const ClassSpec& spec, float time);
+Pose SampleClip(const AnimationClip& clip, const ClassLook& look, float time);
 
 // Every set of a class, in the file it belongs to: "" for the model file, else the suffix ("_walk.x").
 struct ClipFile {
     std::string suffix;
     std::vector<AnimationClip> clips;
 };
-std::vector<ClipFile> ClassClips(const ClassSpec& spec, const AttackTimes& times);
+std::vector<ClipFile> ClassClips(const ClassLook& look, const AttackTimes& times);

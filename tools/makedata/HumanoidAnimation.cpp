@@ -72,18 +72,18 @@ struct P {
     operator Pose() const { return pose; }
 };
 
-bool HoldsTwoHanded(const ClassSpec& s)
+bool HoldsTwoHanded(const ClassLook& s)
 {
     return s.weapon == Weapon::PIKE || s.weapon == Weapon::HAMMER;
 }
-bool FreeLeftHand(const ClassSpec& s)
+bool FreeLeftHand(const ClassLook& s)
 {
     return !s.shield && s.weapon != Weapon::BOW && s.weapon != Weapon::FOCUS && s.weapon != Weapon::BLADES &&
            s.weapon != Weapon::DAGGERS && !HoldsTwoHanded(s);
 }
 
 // How each class stands at rest, weapon ready.
-Pose Stance(const ClassSpec& s)
+Pose Stance(const ClassLook& s)
 {
     P p;
     p.Crouch(8.0f);
@@ -125,7 +125,7 @@ Pose Stance(const ClassSpec& s)
 }
 
 // Closed-form loops.
-Pose IdleAt(const ClassSpec& s, float t)
+Pose IdleAt(const ClassLook& s, float t)
 {
     const float w = std::sin(2.0f * Pi * t / 2.4f);
     P p{Stance(s)};
@@ -136,7 +136,7 @@ Pose IdleAt(const ClassSpec& s, float t)
 }
 
 constexpr float WalkPeriod = 0.64f;
-Pose WalkAt(const ClassSpec& s, float t)
+Pose WalkAt(const ClassLook& s, float t)
 {
     const float phase = 2.0f * Pi * t / WalkPeriod;
     const float sw = std::sin(phase), cw = std::cos(phase);
@@ -152,7 +152,7 @@ Pose WalkAt(const ClassSpec& s, float t)
     return p;
 }
 
-Pose DefendAt(const ClassSpec& s, float t)
+Pose DefendAt(const ClassLook& s, float t)
 {
     const float w = std::sin(2.0f * Pi * t / 1.6f);
     P p{Stance(s)};
@@ -171,7 +171,7 @@ Pose DefendAt(const ClassSpec& s, float t)
     return p;
 }
 
-Pose FocusAt(const ClassSpec& s, float t)
+Pose FocusAt(const ClassLook& s, float t)
 {
     const float w = std::sin(2.0f * Pi * t / 2.4f);
     P p{Stance(s)};
@@ -181,7 +181,7 @@ Pose FocusAt(const ClassSpec& s, float t)
     return p;
 }
 
-AnimationClip Loop(const std::string& name, float period, Pose (*function)(const ClassSpec&, float))
+AnimationClip Loop(const std::string& name, float period, Pose (*function)(const ClassLook&, float))
 {
     AnimationClip clip;
     clip.name = name;
@@ -205,7 +205,7 @@ struct Blow {
     Pose contact;
 };
 
-Blow MeleeBlow(const ClassSpec& s, float power)
+Blow MeleeBlow(const ClassLook& s, float power)
 {
     const Pose stance = Stance(s);
     P wind{stance}, hit{stance};
@@ -266,7 +266,7 @@ Blow MeleeBlow(const ClassSpec& s, float power)
 
 // Keys for a blow landing at `hit` seconds: the motion reaches contact a little before, so the pose shows the
 // strike while the game's cross-fade into the set is still settling, and holds through the hit.
-AnimationClip Strike(const std::string& name, const ClassSpec& s, const Blow& blow, float hit)
+AnimationClip Strike(const std::string& name, const ClassLook& s, const Blow& blow, float hit)
 {
     const Pose stance = Stance(s);
     const float contact = std::max(hit - 0.2f, 0.6f * hit);
@@ -277,7 +277,7 @@ AnimationClip Strike(const std::string& name, const ClassSpec& s, const Blow& bl
                        {hit + 0.5f, stance}});
 }
 
-AnimationClip RangedClip(const ClassSpec& s, const AttackTimes& times)
+AnimationClip RangedClip(const ClassLook& s, const AttackTimes& times)
 {
     const Pose stance = Stance(s);
     const float release = std::max(times.melee - 0.15f, 0.65f * times.melee);
@@ -334,7 +334,7 @@ AnimationClip RangedClip(const ClassSpec& s, const AttackTimes& times)
     return Keys("RangedAttack", keys);
 }
 
-AnimationClip CastClip(const ClassSpec& s)
+AnimationClip CastClip(const ClassLook& s)
 {
     const Pose stance = Stance(s);
     P raise{stance}, hold{stance}, release{stance};
@@ -348,7 +348,7 @@ AnimationClip CastClip(const ClassSpec& s)
                 {{0.0f, stance}, {0.4f, raise}, {0.85f, hold}, {1.1f, release}, {1.35f, release}, {1.8f, stance}});
 }
 
-std::vector<AnimationClip> Reactions(const ClassSpec& s)
+std::vector<AnimationClip> Reactions(const ClassLook& s)
 {
     const Pose stance = Stance(s);
     std::vector<AnimationClip> clips;
@@ -394,7 +394,7 @@ std::vector<AnimationClip> Reactions(const ClassSpec& s)
     return clips;
 }
 
-std::vector<AnimationClip> AbilityClips(const ClassSpec& s, const std::string& file, const AttackTimes& times)
+std::vector<AnimationClip> AbilityClips(const ClassLook& s, const std::string& file, const AttackTimes& times)
 {
     const Pose stance = Stance(s);
     if (file == "_meleespirit.x") {
@@ -505,10 +505,10 @@ std::vector<AnimationClip> AbilityClips(const ClassSpec& s, const std::string& f
 
 } // namespace
 
-Pose SampleClip(const AnimationClip& clip, const ClassSpec& spec, float time)
+Pose SampleClip(const AnimationClip& clip, const ClassLook& look, float time)
 {
     if (clip.function)
-        return clip.function(spec, time);
+        return clip.function(look, time);
     const auto& keys = clip.keys;
     if (time <= keys.front().first)
         return keys.front().second;
@@ -522,7 +522,7 @@ Pose SampleClip(const AnimationClip& clip, const ClassSpec& spec, float time)
     return keys.back().second;
 }
 
-std::vector<ClipFile> ClassClips(const ClassSpec& s, const AttackTimes& times)
+std::vector<ClipFile> ClassClips(const ClassLook& s, const AttackTimes& times)
 {
     std::vector<ClipFile> files;
     files.push_back({"", {Loop("Idle", 2.4f, IdleAt)}});

@@ -31,11 +31,11 @@ const std::array<BoneInfo, BONE_COUNT>& Bones()
     return bones;
 }
 
-std::vector<BindBone> ClassBindBones(const ClassSpec& spec)
+std::vector<BindBone> ClassBindBones(const ClassLook& look)
 {
     std::vector<BindBone> bones;
     for (const BoneInfo& bone : Bones())
-        bones.push_back({bone.name, bone.position * spec.scale});
+        bones.push_back({bone.name, bone.position * look.scale});
     return bones;
 }
 
@@ -107,17 +107,17 @@ Weigher SkirtWeigher()
 }
 
 struct Figure {
-    const ClassSpec& spec;
+    const ClassLook& look;
     MeshBuilder& mesh;
 
     UvRect Uv(Region region) const { return RegionUv(region); }
 
-    bool Plated() const { return spec.garb == Garb::FULL_PLATE || spec.garb == Garb::PLATE_AND_TABARD; }
-    bool Robed() const { return spec.garb == Garb::ROBE || spec.garb == Garb::LIGHT_ROBE; }
+    bool Plated() const { return look.garb == Garb::FULL_PLATE || look.garb == Garb::PLATE_AND_TABARD; }
+    bool Robed() const { return look.garb == Garb::ROBE || look.garb == Garb::LIGHT_ROBE; }
 
     Region TorsoRegion() const
     {
-        switch (spec.garb) {
+        switch (look.garb) {
         case Garb::MAIL_AND_TABARD:
             return Region::METAL_DARK;
         case Garb::PLATE_AND_TABARD:
@@ -132,7 +132,7 @@ struct Figure {
     }
     Region SleeveRegion() const
     {
-        switch (spec.garb) {
+        switch (look.garb) {
         case Garb::MAIL_AND_TABARD:
             return Region::METAL_DARK;
         case Garb::PLATE_AND_TABARD:
@@ -150,7 +150,7 @@ struct Figure {
 
     void Trunk()
     {
-        const float b = spec.bulk;
+        const float b = look.bulk;
         mesh.Sweep({0, 52, 0}, {0, 93, 0},
                    {{0.0f, 10.5f * b},
                     {0.15f, 11.5f * b},
@@ -169,8 +169,8 @@ struct Figure {
         // Shoulders: pauldrons for the armoured, a rounded cap of the sleeve for the rest.
         for (float side : {1.0f, -1.0f}) {
             const int arm = side > 0 ? UPPER_ARM_L : UPPER_ARM_R;
-            const float r = Plated() ? 7.8f : (spec.garb == Garb::BATTLE_LEATHERS ? 7.0f : 5.6f);
-            const Region region = Plated() || spec.garb == Garb::BATTLE_LEATHERS ? Region::METAL : SleeveRegion();
+            const float r = Plated() ? 7.8f : (look.garb == Garb::BATTLE_LEATHERS ? 7.0f : 5.6f);
+            const Region region = Plated() || look.garb == Garb::BATTLE_LEATHERS ? Region::METAL : SleeveRegion();
             const Weigher w = [arm](V3, float t) {
                 return Influences{{CHEST, 0.6f - 0.3f * t}, {arm, 0.4f + 0.3f * t}};
             };
@@ -181,7 +181,7 @@ struct Figure {
 
     void Arms()
     {
-        const float b = spec.bulk;
+        const float b = look.bulk;
         for (float side : {1.0f, -1.0f}) {
             const bool left = side > 0;
             const int upper = left ? UPPER_ARM_L : UPPER_ARM_R;
@@ -192,7 +192,7 @@ struct Figure {
             const Region foreRegion =
                 Plated()
                     ? Region::PLATE
-                    : (Robed() ? Region::CLOTH : (spec.garb == Garb::PADDED_TUNIC ? Region::SKIN : Region::LEATHER));
+                    : (Robed() ? Region::CLOTH : (look.garb == Garb::PADDED_TUNIC ? Region::SKIN : Region::LEATHER));
             mesh.Sweep({side * 15.0f, 69, 0}, {side * 16.0f, 52, 0},
                        {{0.0f, 4.1f * b}, {0.7f, 3.6f * b}, {1.0f, 3.0f * b}}, 8, Uv(foreRegion),
                        Joint(fore, upper, 0.15f, hand, 0.12f));
@@ -200,7 +200,7 @@ struct Figure {
                 mesh.Sweep({side * 15.4f, 63, 0}, {side * 16.0f, 54, 0}, {{0.0f, 4.3f}, {1.0f, 6.2f}}, 10,
                            Uv(Region::TRIM), Joint(fore, upper, 0.0f, hand, 0.0f));
             const Region handRegion =
-                Plated() ? Region::METAL : (spec.garb == Garb::LEATHERS ? Region::LEATHER : Region::SKIN);
+                Plated() ? Region::METAL : (look.garb == Garb::LEATHERS ? Region::LEATHER : Region::SKIN);
             mesh.Sweep({side * 16.0f, 53, -0.5f}, {side * 16.3f, 42, -1.0f}, SphereRings(3.5f, 5), 8, Uv(handRegion),
                        Rigid(hand), 0.8f, 1.0f);
         }
@@ -208,7 +208,7 @@ struct Figure {
 
     void Legs()
     {
-        const float b = spec.bulk;
+        const float b = look.bulk;
         for (float side : {1.0f, -1.0f}) {
             const bool left = side > 0;
             const int thigh = left ? THIGH_L : THIGH_R;
@@ -233,7 +233,7 @@ struct Figure {
 
     void Garment()
     {
-        const float b = spec.bulk;
+        const float b = look.bulk;
         if (Robed()) {
             mesh.Sweep({0, 62, 0}, {0, 4, 0.5f},
                        {{0.0f, 11.5f * b}, {0.25f, 14.0f * b}, {0.7f, 18.5f * b}, {1.0f, 21.0f * b}}, 14,
@@ -245,7 +245,7 @@ struct Figure {
                           {-4.5f, 14, -17.8f}, {4.5f, 14, -17.8f}, {4.5f, 14, -16.3f}, {-4.5f, 14, -16.3f}};
             mesh.Hexahedron(slab, Uv(Region::TRIM), SkirtWeigher());
         }
-        if (spec.garb == Garb::MAIL_AND_TABARD || spec.garb == Garb::PLATE_AND_TABARD) {
+        if (look.garb == Garb::MAIL_AND_TABARD || look.garb == Garb::PLATE_AND_TABARD) {
             // Tabard panels front and back, down to the thighs.
             for (float face : {-1.0f, 1.0f}) {
                 const float z0 = face * 9.6f * b, z1 = face * 10.8f * b;
@@ -255,13 +255,13 @@ struct Figure {
                 mesh.Hexahedron(slab, Uv(face < 0 ? Region::EMBLEM : Region::CLOTH), SkirtWeigher());
             }
         }
-        if (spec.garb == Garb::PADDED_TUNIC || spec.garb == Garb::LEATHERS || spec.garb == Garb::BATTLE_LEATHERS) {
+        if (look.garb == Garb::PADDED_TUNIC || look.garb == Garb::LEATHERS || look.garb == Garb::BATTLE_LEATHERS) {
             // A short skirt of the tunic over the hips.
-            const Region region = spec.garb == Garb::PADDED_TUNIC ? Region::CLOTH : Region::LEATHER;
+            const Region region = look.garb == Garb::PADDED_TUNIC ? Region::CLOTH : Region::LEATHER;
             mesh.Sweep({0, 58, 0}, {0, 40, 0}, {{0.0f, 11.8f * b}, {1.0f, 14.5f * b}}, 12, Uv(region), SkirtWeigher(),
                        1.0f, 0.8f);
         }
-        if (spec.garb == Garb::FULL_PLATE) {
+        if (look.garb == Garb::FULL_PLATE) {
             // Tassets over the hips and a breastplate ridge.
             mesh.Sweep({0, 60, 0}, {0, 44, 0}, {{0.0f, 12.4f * b}, {1.0f, 14.8f * b}}, 12, Uv(Region::PLATE),
                        SkirtWeigher(), 1.0f, 0.8f);
@@ -270,10 +270,10 @@ struct Figure {
                            {1.0f, 62, -7.0f * b},  {-1.0f, 62, -7.0f * b}};
             mesh.Hexahedron(ridge, Uv(Region::METAL), TrunkWeigher());
         }
-        if (spec.cloak) {
+        if (look.cloak) {
             // Four rows of slabs from the shoulders down the back; long to the ankles for the assassin, to the
             // knees for a knight's cape.
-            const float bottom = spec.headgear == Headgear::HOOD ? 10.0f : 26.0f;
+            const float bottom = look.headgear == Headgear::HOOD ? 10.0f : 26.0f;
             const float ys[5] = {92.0f, 92.0f - (92.0f - bottom) * 0.25f, 92.0f - (92.0f - bottom) * 0.5f,
                                  92.0f - (92.0f - bottom) * 0.75f, bottom};
             for (int row = 0; row < 4; ++row) {
@@ -287,7 +287,7 @@ struct Figure {
                               {w0, ys[row], z0 + 1.2f},     {-w0, ys[row], z0 + 1.2f},
                               {-w1, ys[row + 1], z1},       {w1, ys[row + 1], z1},
                               {w1, ys[row + 1], z1 + 1.2f}, {-w1, ys[row + 1], z1 + 1.2f}};
-                mesh.Hexahedron(slab, Uv(spec.headgear == Headgear::HOOD ? Region::CLOTH : Region::ACCENT),
+                mesh.Hexahedron(slab, Uv(look.headgear == Headgear::HOOD ? Region::CLOTH : Region::ACCENT),
                                 SkirtWeigher());
             }
         }
@@ -296,7 +296,7 @@ struct Figure {
     void Head()
     {
         const Weigher head = Rigid(HEAD);
-        switch (spec.headgear) {
+        switch (look.headgear) {
         case Headgear::KETTLE_HELM:
             mesh.Sweep({0, 102.5f, 0.5f}, {0, 114, 0.5f}, SphereRings(10.6f, 5, true), 12, Uv(Region::METAL), head);
             mesh.Sweep({0, 102.0f, 0.5f}, {0, 103.6f, 0.5f}, Tube(16.0f, 15.0f), 14, Uv(Region::METAL), head);
@@ -304,8 +304,8 @@ struct Figure {
         case Headgear::CLOTH_CAP:
         case Headgear::FEATHERED_CAP:
             mesh.Sweep({0, 103, 0.8f}, {0, 113, 0.8f}, SphereRings(9.9f, 5, true), 12,
-                       Uv(spec.headgear == Headgear::CLOTH_CAP ? Region::CLOTH_DARK : Region::LEATHER), head);
-            if (spec.headgear == Headgear::FEATHERED_CAP) {
+                       Uv(look.headgear == Headgear::CLOTH_CAP ? Region::CLOTH_DARK : Region::LEATHER), head);
+            if (look.headgear == Headgear::FEATHERED_CAP) {
                 V3 quill[8] = {{7, 108, 3},   {8, 108, 3},      {8, 108, 5},         {7, 108, 5},
                                {10, 126, 13}, {10.6f, 126, 13}, {10.6f, 126, 13.8f}, {10, 126, 13.8f}};
                 mesh.Hexahedron(quill, Uv(Region::ACCENT), head);
@@ -317,7 +317,7 @@ struct Figure {
         case Headgear::CIRCLET:
             mesh.Sweep({0, 100, 1.6f}, {0, 112.2f, 1.2f}, SphereRings(9.7f, 5, true), 12, Uv(Region::HAIR), head, 0.92f,
                        1.0f);
-            if (spec.headgear == Headgear::CIRCLET)
+            if (look.headgear == Headgear::CIRCLET)
                 mesh.Sweep({0, 103.5f, 0.5f}, {0, 105, 0.5f}, Tube(8.9f, 8.9f), 12, Uv(Region::GLOW), head, 0.92f,
                            1.02f);
             break;
@@ -357,7 +357,7 @@ struct Figure {
         const V3 grip{-16.0f, 46.0f, 0.0f};
         const V3 left{16.0f, 46.0f, 0.0f};
         auto along = [](V3 g, float z) { return V3{g.x, g.y, g.z - z}; };
-        switch (spec.weapon) {
+        switch (look.weapon) {
         case Weapon::PIKE:
             mesh.Sweep(along(grip, -62), along(grip, 150), Tube(1.5f, 1.3f), 6, Uv(Region::WOOD), weapon);
             mesh.Sweep(along(grip, 149), along(grip, 175), {{0.0f, 1.8f}, {0.25f, 3.6f}, {1.0f, 0.0f}}, 4,
@@ -401,7 +401,7 @@ struct Figure {
             break;
         case Weapon::BLADES:
         case Weapon::DAGGERS: {
-            const bool daggers = spec.weapon == Weapon::DAGGERS;
+            const bool daggers = look.weapon == Weapon::DAGGERS;
             const float length = daggers ? 24.0f : 34.0f;
             const Region steel = daggers ? Region::METAL_DARK : Region::METAL;
             for (const auto& [g, w] : {std::pair{grip, weapon}, std::pair{left, offhand}}) {
@@ -443,7 +443,7 @@ struct Figure {
             break;
         }
         }
-        if (spec.shield) {
+        if (look.shield) {
             const V3 centre = left + V3{1.5f, 3.0f, -6.0f};
             mesh.Sweep(centre, centre + V3{0, 0, -2.0f}, {{0.0f, 15.0f}, {1.0f, 15.5f}}, 16, Uv(Region::EMBLEM),
                        offhand);
@@ -452,7 +452,7 @@ struct Figure {
             mesh.Sweep(centre + V3{0, 0, -2.0f}, centre + V3{0, 0, -6.0f}, SphereRings(4.5f, 4, true), 8,
                        Uv(Region::METAL), offhand);
         }
-        if (spec.quiver) {
+        if (look.quiver) {
             mesh.Sweep({-7.0f, 56, 11.0f}, {6.0f, 92, 13.0f}, Tube(4.4f, 5.0f), 8, Uv(Region::LEATHER), TrunkWeigher());
             for (int i = 0; i < 4; ++i) {
                 const float dx = -1.5f + static_cast<float>(i);
@@ -460,7 +460,7 @@ struct Figure {
                          Uv(Region::CORD), Rigid(CHEST));
             }
         }
-        if (spec.weapon == Weapon::SLING) {
+        if (look.weapon == Weapon::SLING) {
             // The stone bag on the hip.
             mesh.Sweep({13.0f, 44, -3.0f}, {13.5f, 55, -2.0f}, {{0.0f, 3.0f}, {0.5f, 5.0f}, {1.0f, 3.5f}}, 8,
                        Uv(Region::LEATHER), Rigid(HIPS));
@@ -470,19 +470,19 @@ struct Figure {
 
 } // namespace
 
-XMesh BuildClassMesh(const ClassSpec& spec, const std::string& texture)
+XMesh BuildClassMesh(const ClassLook& look, const std::string& texture)
 {
     MeshBuilder mesh;
-    Figure figure{spec, mesh};
+    Figure figure{look, mesh};
     figure.Trunk();
     figure.Arms();
     figure.Legs();
     figure.Garment();
     figure.Head();
     figure.Weapons();
-    mesh.Scale(spec.scale);
+    mesh.Scale(look.scale);
     XMaterial material;
     material.texture = texture;
     material.specular = {0.3f, 0.3f, 0.3f};
-    return mesh.Build("Body", material, ClassBindBones(spec));
+    return mesh.Build("Body", material, ClassBindBones(look));
 }

@@ -38,36 +38,36 @@ constexpr Palette ArcherColours = {0xD4A482, 0xD4A482, 0x3A2A1A, 0x2A6A3A, 0x4A4
 constexpr float AnimationRate = 20.0f; // keys per second
 constexpr uint32_t TicksPerSecond = 4800;
 
-XFrame SkeletonFrame(const ClassSpec& spec, int bone)
+XFrame SkeletonFrame(const ClassLook& look, int bone)
 {
     const BoneInfo& info = Bones()[static_cast<size_t>(bone)];
     const V3 parent = info.parent < 0 ? V3{} : Bones()[static_cast<size_t>(info.parent)].position;
-    const V3 offset = (info.position - parent) * spec.scale;
+    const V3 offset = (info.position - parent) * look.scale;
     XFrame frame;
     frame.name = info.name;
     frame.transform = XTranslation(offset.x, offset.y, offset.z);
     for (int child = 0; child < BONE_COUNT; ++child)
         if (Bones()[static_cast<size_t>(child)].parent == bone)
-            frame.children.push_back(SkeletonFrame(spec, child));
+            frame.children.push_back(SkeletonFrame(look, child));
     return frame;
 }
 
-XFrame RootFrame(const ClassSpec& spec)
+XFrame RootFrame(const ClassLook& look)
 {
     XFrame root;
     root.name = "Root";
-    root.children.push_back(SkeletonFrame(spec, HIPS));
+    root.children.push_back(SkeletonFrame(look, HIPS));
     return root;
 }
 
-XAnimationSet SampleSet(const AnimationClip& clip, const ClassSpec& spec)
+XAnimationSet SampleSet(const AnimationClip& clip, const ClassLook& look)
 {
     const int steps = std::max(1, static_cast<int>(std::ceil(clip.period * AnimationRate - 1e-4f)));
     std::vector<Pose> poses;
     std::vector<uint32_t> times;
     for (int k = 0; k <= steps; ++k) {
         const float t = clip.period * static_cast<float>(k) / static_cast<float>(steps);
-        poses.push_back(SampleClip(clip, spec, t));
+        poses.push_back(SampleClip(clip, look, t));
         times.push_back(static_cast<uint32_t>(std::lround(t * static_cast<float>(TicksPerSecond))));
     }
     XAnimationSet set;
@@ -75,7 +75,7 @@ XAnimationSet SampleSet(const AnimationClip& clip, const ClassSpec& spec)
     for (int bone = 0; bone < BONE_COUNT; ++bone) {
         const BoneInfo& info = Bones()[static_cast<size_t>(bone)];
         const V3 parent = info.parent < 0 ? V3{} : Bones()[static_cast<size_t>(info.parent)].position;
-        const V3 offset = (info.position - parent) * spec.scale;
+        const V3 offset = (info.position - parent) * look.scale;
         XAnimation animation;
         animation.frame = info.name;
         XQuaternion previous;
@@ -85,7 +85,7 @@ XAnimationSet SampleSet(const AnimationClip& clip, const ClassSpec& spec)
             if (k > 0 && q.w * previous.w + q.x * previous.x + q.y * previous.y + q.z * previous.z < 0.0f)
                 q = {-q.w, -q.x, -q.y, -q.z};
             previous = q;
-            const V3 position = bone == HIPS ? offset + poses[k].shift * spec.scale : offset;
+            const V3 position = bone == HIPS ? offset + poses[k].shift * look.scale : offset;
             animation.times.push_back(times[k]);
             animation.rotations.push_back(q);
             animation.positions.push_back(ToX(position));
@@ -112,9 +112,9 @@ XAnimationSet SampleSet(const AnimationClip& clip, const ClassSpec& spec)
 
 } // namespace
 
-const std::vector<ClassSpec>& ClassSpecs()
+const std::vector<ClassLook>& ClassLooks()
 {
-    static const std::vector<ClassSpec> specs = {
+    static const std::vector<ClassLook> looks = {
         {"pikeman.x",
          "pikeman",
          "Pikeman",
@@ -281,28 +281,28 @@ const std::vector<ClassSpec>& ClassSpecs()
          false,
          {}},
     };
-    return specs;
+    return looks;
 }
 
 void WriteModels(const std::filesystem::path& root)
 {
-    for (const ClassSpec& spec : ClassSpecs()) {
+    for (const ClassLook& look : ClassLooks()) {
         const std::filesystem::path directory =
-            DataDirectory(root, std::string("Models/Animated Models/") + spec.directory);
-        const std::string texture = std::string(spec.base) + ".tga";
-        WriteAtlasTextures(directory, spec.base, spec.palette);
+            DataDirectory(root, std::string("Models/Animated Models/") + look.directory);
+        const std::string texture = std::string(look.base) + ".tga";
+        WriteAtlasTextures(directory, look.base, look.palette);
 
-        const std::vector<ClipFile> files = ClassClips(spec, AttackTimesOf(spec.model));
+        const std::vector<ClipFile> files = ClassClips(look, AttackTimesOf(look.model));
         for (const ClipFile& file : files) {
             XFile x;
             x.ticksPerSecond = TicksPerSecond;
-            x.frames.push_back(RootFrame(spec));
+            x.frames.push_back(RootFrame(look));
             // The model file carries the skin; the animation files only the frames their sets drive.
             if (file.suffix.empty())
-                x.frames.back().meshes.push_back(BuildClassMesh(spec, texture));
+                x.frames.back().meshes.push_back(BuildClassMesh(look, texture));
             for (const AnimationClip& clip : file.clips)
-                x.sets.push_back(SampleSet(clip, spec));
-            const std::string name = file.suffix.empty() ? spec.model : std::string(spec.base) + file.suffix;
+                x.sets.push_back(SampleSet(clip, look));
+            const std::string name = file.suffix.empty() ? look.model : std::string(look.base) + file.suffix;
             XFileWriter::Write(directory / name, x);
         }
     }

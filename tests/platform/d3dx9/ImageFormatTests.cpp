@@ -41,52 +41,52 @@ struct BmpSpec {
     std::vector<uint32_t> masksInHeader; // from byte 40 of a longer header
 };
 
-BmpSpec Spec(uint32_t headerSize, int32_t width, int32_t height, uint32_t bits, uint32_t compression,
+BmpSpec Layout(uint32_t headerSize, int32_t width, int32_t height, uint32_t bits, uint32_t compression,
              uint32_t paletteCount, Bytes afterHeader, Bytes pixels, std::vector<uint32_t> masksInHeader = {})
 {
-    BmpSpec spec;
-    spec.headerSize = headerSize;
-    spec.width = width;
-    spec.height = height;
-    spec.bits = bits;
-    spec.compression = compression;
-    spec.paletteCount = paletteCount;
-    spec.afterHeader = std::move(afterHeader);
-    spec.pixels = std::move(pixels);
-    spec.masksInHeader = std::move(masksInHeader);
-    return spec;
+    BmpSpec layout;
+    layout.headerSize = headerSize;
+    layout.width = width;
+    layout.height = height;
+    layout.bits = bits;
+    layout.compression = compression;
+    layout.paletteCount = paletteCount;
+    layout.afterHeader = std::move(afterHeader);
+    layout.pixels = std::move(pixels);
+    layout.masksInHeader = std::move(masksInHeader);
+    return layout;
 }
 
-Bytes Bmp(const BmpSpec& spec)
+Bytes Bmp(const BmpSpec& layout)
 {
     Bytes b{'B', 'M'};
-    const uint32_t offset = 14 + spec.headerSize + static_cast<uint32_t>(spec.afterHeader.size());
-    Put32(b, offset + static_cast<uint32_t>(spec.pixels.size()));
+    const uint32_t offset = 14 + layout.headerSize + static_cast<uint32_t>(layout.afterHeader.size());
+    Put32(b, offset + static_cast<uint32_t>(layout.pixels.size()));
     Put32(b, 0);
     Put32(b, offset);
-    Put32(b, spec.headerSize);
-    if (spec.headerSize == 12) {
-        Put16(b, static_cast<uint32_t>(spec.width));
-        Put16(b, static_cast<uint32_t>(spec.height));
-        Put16(b, spec.planes);
-        Put16(b, spec.bits);
+    Put32(b, layout.headerSize);
+    if (layout.headerSize == 12) {
+        Put16(b, static_cast<uint32_t>(layout.width));
+        Put16(b, static_cast<uint32_t>(layout.height));
+        Put16(b, layout.planes);
+        Put16(b, layout.bits);
     } else {
-        Put32(b, static_cast<uint32_t>(spec.width));
-        Put32(b, static_cast<uint32_t>(spec.height));
-        Put16(b, spec.planes);
-        Put16(b, spec.bits);
-        Put32(b, spec.compression);
+        Put32(b, static_cast<uint32_t>(layout.width));
+        Put32(b, static_cast<uint32_t>(layout.height));
+        Put16(b, layout.planes);
+        Put16(b, layout.bits);
+        Put32(b, layout.compression);
         Put32(b, 0); // pixel bytes, may be zero
         Put32(b, 0);
         Put32(b, 0);
-        Put32(b, spec.paletteCount);
+        Put32(b, layout.paletteCount);
         Put32(b, 0);
-        for (uint32_t mask : spec.masksInHeader)
+        for (uint32_t mask : layout.masksInHeader)
             Put32(b, mask);
-        b.resize(14 + spec.headerSize, 0);
+        b.resize(14 + layout.headerSize, 0);
     }
-    b.insert(b.end(), spec.afterHeader.begin(), spec.afterHeader.end());
-    b.insert(b.end(), spec.pixels.begin(), spec.pixels.end());
+    b.insert(b.end(), layout.afterHeader.begin(), layout.afterHeader.end());
+    b.insert(b.end(), layout.pixels.begin(), layout.pixels.end());
     return b;
 }
 
@@ -178,7 +178,7 @@ TEST(ImageLoader, BmpDepthsHeadersAndMasks)
 {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec layout;
         D3DFORMAT format;
         std::vector<Expected> pixels;
     };
@@ -194,49 +194,49 @@ TEST(ImageLoader, BmpDepthsHeadersAndMasks)
     const Case cases[] = {
         // 2 x 2 of a 2-colour palette, rows of 2 bytes padded to 4, bottom row first.
         {"8-bit palette",
-         Spec(40, 2, 2, 8, 0, 2, blueAndTan, {0, 1, 0, 0, 1, 1, 0, 0}),
+         Layout(40, 2, 2, 8, 0, 2, blueAndTan, {0, 1, 0, 0, 1, 1, 0, 0}),
          D3DFMT_R8G8B8,
          {{0, 0, 0xFF302010u}, {1, 0, 0xFF302010u}, {0, 1, 0xFF0000FFu}, {1, 1, 0xFF302010u}}},
         // Indices 1, 2, 3 in the high then low nibbles.
         {"4-bit palette",
-         Spec(40, 3, 1, 4, 0, 4, fourColours, {0x12, 0x30, 0, 0}),
+         Layout(40, 3, 1, 4, 0, 4, fourColours, {0x12, 0x30, 0, 0}),
          D3DFMT_R8G8B8,
          {{0, 0, 0xFF332211u}, {1, 0, 0xFF665544u}, {2, 0, 0xFF998877u}}},
         // A palette count of 0 means all 2 entries; bits run from the most significant.
         {"1-bit palette",
-         Spec(40, 10, 1, 1, 0, 0, blackWhite, {0x80, 0x40, 0, 0}),
+         Layout(40, 10, 1, 1, 0, 0, blackWhite, {0x80, 0x40, 0, 0}),
          D3DFMT_R8G8B8,
          {{0, 0, 0xFFFFFFFFu}, {1, 0, 0xFF000000u}, {8, 0, 0xFF000000u}, {9, 0, 0xFFFFFFFFu}}},
         // 5-5-5: full red, and blue 16 of 31 -> (16 * 255 + 15) / 31 = 132.
         {"16-bit 555",
-         Spec(40, 2, 1, 16, 0, 0, {}, {0x00, 0x7C, 0x10, 0x00}),
+         Layout(40, 2, 1, 16, 0, 0, {}, {0x00, 0x7C, 0x10, 0x00}),
          D3DFMT_X1R5G5B5,
          {{0, 0, 0xFFFF0000u}, {1, 0, 0xFF000084u}}},
         {"16-bit 565 masks",
-         Spec(40, 2, 1, 16, 3, 0, masks565, {0xE0, 0x07, 0x1F, 0xF8}),
+         Layout(40, 2, 1, 16, 3, 0, masks565, {0xE0, 0x07, 0x1F, 0xF8}),
          D3DFMT_X1R5G5B5,
          {{0, 0, 0xFF00FF00u}, {1, 0, 0xFFFF00FFu}}},
         // The fourth byte of an uncompressed 32-bit pixel is padding, not alpha.
-        {"32-bit plain", Spec(40, 1, 1, 32, 0, 0, {}, {1, 2, 3, 0}), D3DFMT_X8R8G8B8, {{0, 0, 0xFF030201u}}},
+        {"32-bit plain", Layout(40, 1, 1, 32, 0, 0, {}, {1, 2, 3, 0}), D3DFMT_X8R8G8B8, {{0, 0, 0xFF030201u}}},
         {"32-bit masks after the header",
-         Spec(40, 1, 1, 32, 3, 0, rgbMasks, {0x11, 0x22, 0x33, 0x44}),
+         Layout(40, 1, 1, 32, 3, 0, rgbMasks, {0x11, 0x22, 0x33, 0x44}),
          D3DFMT_X8R8G8B8,
          {{0, 0, 0xFF332211u}}},
         // A 108-byte header holds all four masks; a negative height stores the top row first.
         {"32-bit alpha mask, top-down",
-         Spec(108, 1, -2, 32, 3, 0, {}, {0x80, 0x40, 0x20, 0x10, 0, 0, 0, 0xFF},
+         Layout(108, 1, -2, 32, 3, 0, {}, {0x80, 0x40, 0x20, 0x10, 0, 0, 0, 0xFF},
               {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}),
          D3DFMT_A8R8G8B8,
          {{0, 0, 0x10204080u}, {0, 1, 0xFF000000u}}},
         // The oldest header: 16-bit sizes.
-        {"core header 24-bit", Spec(12, 1, 1, 24, 0, 0, {}, {1, 2, 3, 0}), D3DFMT_R8G8B8, {{0, 0, 0xFF030201u}}},
+        {"core header 24-bit", Layout(12, 1, 1, 24, 0, 0, {}, {1, 2, 3, 0}), D3DFMT_R8G8B8, {{0, 0, 0xFF030201u}}},
     };
     for (const Case& c : cases) {
         ImageLoader::Result result;
-        ASSERT_TRUE(Decode(Bmp(c.spec), result)) << c.name << ": " << result.error;
+        ASSERT_TRUE(Decode(Bmp(c.layout), result)) << c.name << ": " << result.error;
         EXPECT_EQ(result.info.ImageFileFormat, D3DXIFF_BMP) << c.name;
         EXPECT_EQ(result.info.Format, c.format) << c.name;
-        EXPECT_EQ(result.image.Width(), static_cast<uint32_t>(c.spec.width)) << c.name;
+        EXPECT_EQ(result.image.Width(), static_cast<uint32_t>(c.layout.width)) << c.name;
         for (const Expected& e : c.pixels)
             EXPECT_EQ(result.image.Argb(e.x, e.y), e.argb) << c.name << " at " << e.x << "," << e.y;
     }
@@ -244,7 +244,7 @@ TEST(ImageLoader, BmpDepthsHeadersAndMasks)
 
 TEST(ImageLoader, MalformedBmpFailsWithAReason)
 {
-    const BmpSpec good = Spec(40, 3, 2, 24, 0, 0, {}, Bytes(24, 0x55));
+    const BmpSpec good = Layout(40, 3, 2, 24, 0, 0, {}, Bytes(24, 0x55));
     ImageLoader::Result result;
     ASSERT_TRUE(Decode(Bmp(good), result)) << result.error;
 
@@ -253,9 +253,9 @@ TEST(ImageLoader, MalformedBmpFailsWithAReason)
         Bytes file;
     };
     auto with = [&](auto change) {
-        BmpSpec spec = good;
-        change(spec);
-        return Bmp(spec);
+        BmpSpec layout = good;
+        change(layout);
+        return Bmp(layout);
     };
     const Bytes whole = Bmp(good);
     std::vector<Case> cases = {

@@ -41,15 +41,15 @@ TEST_F(AviStreamTest, DescribesTheVideoStreamFromItsHeaders)
     };
     for (const StreamCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TestAvi::Spec spec;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.scale = c.scale;
-        spec.rate = c.rate;
-        spec.frames = c.frames;
-        spec.withIndex = c.withIndex;
+        TestAvi::Layout layout;
+        layout.width = c.width;
+        layout.height = c.height;
+        layout.scale = c.scale;
+        layout.rate = c.rate;
+        layout.frames = c.frames;
+        layout.withIndex = c.withIndex;
         const std::string path = scratch.Path(std::string(c.name) + ".avi");
-        TestAvi::Write(path, TestAvi::Build(spec));
+        TestAvi::Write(path, TestAvi::Build(layout));
 
         PAVISTREAM stream = nullptr;
         ASSERT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), S_OK);
@@ -74,10 +74,10 @@ TEST_F(AviStreamTest, StreamInfoIs140BytesAndCopiesOnlyWhatIsAskedFor)
     EXPECT_EQ(sizeof(AVISTREAMINFOA), 140u);
     EXPECT_EQ(sizeof(BITMAPINFOHEADER), 40u);
 
-    TestAvi::Spec spec;
-    spec.rate = 30;
+    TestAvi::Layout layout;
+    layout.rate = 30;
     const std::string path = scratch.Path("short.avi");
-    TestAvi::Write(path, TestAvi::Build(spec));
+    TestAvi::Write(path, TestAvi::Build(layout));
     PAVISTREAM stream = nullptr;
     ASSERT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), S_OK);
     AVISTREAMINFOA info;
@@ -93,9 +93,9 @@ TEST_F(AviStreamTest, StreamInfoIs140BytesAndCopiesOnlyWhatIsAskedFor)
 
 TEST_F(AviStreamTest, FilesThatAreNotPlayableAviVideoFailTheOpenWithNoStream)
 {
-    TestAvi::Spec spec;
-    spec.frames = 4;
-    const std::string good = TestAvi::Build(spec);
+    TestAvi::Layout layout;
+    layout.frames = 4;
+    const std::string good = TestAvi::Build(layout);
     struct BadCase {
         const char* name;
         std::string bytes; // empty name: the file is not written at all
@@ -115,7 +115,7 @@ TEST_F(AviStreamTest, FilesThatAreNotPlayableAviVideoFailTheOpenWithNoStream)
         if (c.written)
             TestAvi::Write(path, c.bytes);
         LogCapture log;
-        PAVISTREAM stream = reinterpret_cast<PAVISTREAM>(&spec); // must be cleared
+        PAVISTREAM stream = reinterpret_cast<PAVISTREAM>(&layout); // must be cleared
         const HRESULT result = AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr);
         EXPECT_EQ(log.Count("video.open"), 1);
         EXPECT_TRUE(FAILED(result));
@@ -126,9 +126,9 @@ TEST_F(AviStreamTest, FilesThatAreNotPlayableAviVideoFailTheOpenWithNoStream)
 
 TEST_F(AviStreamTest, OnlyTheVideoStreamsOfAFileCanBeOpenedForReading)
 {
-    TestAvi::Spec spec;
+    TestAvi::Layout layout;
     const std::string path = scratch.Path("one.avi");
-    TestAvi::Write(path, TestAvi::Build(spec));
+    TestAvi::Write(path, TestAvi::Build(layout));
     PAVISTREAM stream = nullptr;
     EXPECT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), mmioFOURCC('a', 'u', 'd', 's'), 0, OF_READ, nullptr),
               AVIERR_UNSUPPORTED);

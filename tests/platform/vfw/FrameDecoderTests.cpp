@@ -39,15 +39,15 @@ protected:
     void SetUp() override
     {
         AVIFileInit();
-        TestAvi::Spec spec;
-        spec.width = WIDTH;
-        spec.height = HEIGHT;
-        spec.scale = 1001;
-        spec.rate = 30000;
-        spec.frames = FRAMES;
-        spec.colour = [](int f, int x, int y) { return Pattern(f, x, y, WIDTH, HEIGHT); };
+        TestAvi::Layout layout;
+        layout.width = WIDTH;
+        layout.height = HEIGHT;
+        layout.scale = 1001;
+        layout.rate = 30000;
+        layout.frames = FRAMES;
+        layout.colour = [](int f, int x, int y) { return Pattern(f, x, y, WIDTH, HEIGHT); };
         path = scratch.Path("pattern.avi");
-        TestAvi::Write(path, TestAvi::Build(spec));
+        TestAvi::Write(path, TestAvi::Build(layout));
         ASSERT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), S_OK);
     }
     void TearDown() override
@@ -200,9 +200,9 @@ TEST_F(FrameDecoderTest, AWantedFormatOtherThanTheDefaultIsRefused)
 TEST(FrameDecoderFailureTest, AStreamWithoutAnyDecodableFrameHasNoDecoder)
 {
     ScratchDirectory scratch("vfw-nodecoder");
-    TestAvi::Spec spec;
-    spec.frames = 3;
-    std::string bytes = TestAvi::Build(spec);
+    TestAvi::Layout layout;
+    layout.frames = 3;
+    std::string bytes = TestAvi::Build(layout);
     struct Case {
         const char* name;
         std::string bytes;
@@ -214,7 +214,7 @@ TEST(FrameDecoderFailureTest, AStreamWithoutAnyDecodableFrameHasNoDecoder)
     for (size_t at = cut.find("00db", movi); at != std::string::npos; at = cut.find("00db", at + 4))
         cut[at + 4] = 1; // one byte of pixels where a frame needs 24
     // No frames at all.
-    TestAvi::Spec none = spec;
+    TestAvi::Layout none = layout;
     none.frames = 0;
     const Case cases[] = {{"short frames", cut}, {"no frames", TestAvi::Build(none)}};
     for (const Case& c : cases) {
@@ -240,12 +240,12 @@ namespace {
 TEST(FrameDecoderFailureTest, AFrameThatCannotBeDecodedIsNotReadAgainWhenAskedAgain)
 {
     ScratchDirectory scratch("vfw-damaged");
-    TestAvi::Spec spec;
-    spec.frames = 4;
-    spec.damaged = {3};
-    spec.colour = [](int f, int, int) { return TestAvi::Colour{uint8_t(50 * f), 0, 0}; };
+    TestAvi::Layout layout;
+    layout.frames = 4;
+    layout.damaged = {3};
+    layout.colour = [](int f, int, int) { return TestAvi::Colour{uint8_t(50 * f), 0, 0}; };
     const std::string path = scratch.Path("damaged.avi");
-    TestAvi::Write(path, TestAvi::Build(spec));
+    TestAvi::Write(path, TestAvi::Build(layout));
     PAVISTREAM stream = nullptr;
     ASSERT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr), S_OK);
     PGETFRAME decoder = AVIStreamGetFrameOpen(stream, nullptr);
