@@ -216,6 +216,7 @@ public:
         if (!acquired_)
             return DI_NOEFFECT;
         acquired_ = false;
+        OnUnacquired();
         return DI_OK;
     }
 
@@ -228,6 +229,7 @@ public:
         // A foreground device loses its input with the focus and must be acquired again.
         if (foreground_ && !InputState::Get().HasFocus()) {
             acquired_ = false;
+            OnUnacquired();
             return DIERR_INPUTLOST;
         }
         Read(lpvData);
@@ -239,7 +241,9 @@ public:
 protected:
     ~SystemDevice() override;
     virtual void OnAcquired() { }
+    virtual void OnUnacquired() { }
     virtual void Read(void* data) = 0;
+    bool IsAcquired() const { return acquired_; }
 
 private:
     DirectInput* owner_;
@@ -271,10 +275,22 @@ class SystemMouse final : public SystemDevice
 {
 public:
     explicit SystemMouse(DirectInput* owner) : SystemDevice(owner, c_dfDIMouse) { }
+    // A mouse released while still acquired must not leave GetAsyncKeyState on its last read for ever.
+    ~SystemMouse() override
+    {
+        if (IsAcquired())
+            OnUnacquired();
+    }
 
 private:
-    // Motion made while the device was not acquired belongs to no read.
-    void OnAcquired() override { InputState::Get().TakeMouseDelta(nullptr, nullptr, nullptr); }
+    // Motion made while the device was not acquired belongs to no read. From now on GetAsyncKeyState answers
+    // with what this device's reads see, so a click between two frames is not lost to the widgets.
+    void OnAcquired() override
+    {
+        InputState::Get().TakeMouseDelta(nullptr, nullptr, nullptr);
+        InputState::Get().SetButtonsPolled(true);
+    }
+    void OnUnacquired() override { InputState::Get().SetButtonsPolled(false); }
 
     void Read(void* data) override
     {

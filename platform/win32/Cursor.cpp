@@ -150,7 +150,7 @@ BOOL ClientToScreen(HWND hwnd, LPPOINT point)
 SHORT GetAsyncKeyState(int vkey)
 {
     constexpr SHORT DOWN = static_cast<SHORT>(0x8000);
-    const uint32_t buttons = InputState::Get().GetButtons();
+    const uint32_t buttons = InputState::Get().GetAsyncButtons();
     switch (vkey) {
     case VK_LBUTTON:
         return (buttons & InputState::BUTTON_LEFT) ? DOWN : 0;

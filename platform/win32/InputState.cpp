@@ -21,6 +21,8 @@ void InputState::Reset()
     std::fill(std::begin(keysPressed_), std::end(keysPressed_), false);
     buttons_ = 0;
     buttonsPressed_ = 0;
+    buttonsPolled_ = false;
+    polledButtons_ = 0;
     deltaX_ = 0;
     deltaY_ = 0;
     wheel_ = 0;
@@ -53,12 +55,26 @@ void InputState::TakeKeysPressed(bool (&down)[SCANCODE_COUNT])
     }
 }
 
+uint32_t InputState::GetAsyncButtons() const
+{
+    std::lock_guard lock(mutex_);
+    return buttonsPolled_ ? polledButtons_ : buttons_;
+}
+
 uint32_t InputState::TakeButtonsPressed()
 {
     std::lock_guard lock(mutex_);
     const uint32_t down = buttons_ | buttonsPressed_;
     buttonsPressed_ = 0;
+    polledButtons_ = down;
     return down;
+}
+
+void InputState::SetButtonsPolled(bool polled)
+{
+    std::lock_guard lock(mutex_);
+    buttonsPolled_ = polled;
+    polledButtons_ = 0;
 }
 
 void InputState::TakeMouseDelta(long* dx, long* dy, long* wheel)
@@ -151,5 +167,6 @@ void InputState::SetFocus(bool focused)
         std::fill(std::begin(keysPressed_), std::end(keysPressed_), false);
         buttons_ = 0;
         buttonsPressed_ = 0;
+        polledButtons_ = 0;
     }
 }

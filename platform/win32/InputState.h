@@ -24,10 +24,18 @@ public:
     bool IsScancodeDown(int sdlScancode) const;
     // bit0 left, bit1 right, bit2 middle, bit3 x1.
     uint32_t GetButtons() const;
+    // The buttons GetAsyncKeyState reports. While a polled mouse is acquired they are the buttons its last read
+    // saw: the game reads the mouse once per frame and asks GetAsyncKeyState during that frame, so a click whose
+    // press and release both fall between two frames (a short click during a slow frame, a synthetic click) is
+    // seen pressed in one frame and released in the next, as widgets need. Without a polled mouse, the buttons
+    // now.
+    uint32_t GetAsyncButtons() const;
     // What a polled device reads: whatever is down now or went down since the last such read. A key or button
     // pressed and released between two frames still counts as pressed in the next one.
     void TakeKeysPressed(bool (&down)[SCANCODE_COUNT]);
     uint32_t TakeButtonsPressed();
+    // A polled mouse was acquired or unacquired: its reads become, or stop being, what GetAsyncButtons answers.
+    void SetButtonsPolled(bool polled);
     // Motion and wheel accumulated since the last take; the wheel in units of 120 per notch, up positive.
     // Any out-parameter may be null.
     void TakeMouseDelta(long* dx, long* dy, long* wheel);
@@ -53,6 +61,8 @@ private:
     bool keysPressed_[SCANCODE_COUNT]; // went down since the last take
     uint32_t buttons_ = 0;
     uint32_t buttonsPressed_ = 0;
+    bool buttonsPolled_ = false;
+    uint32_t polledButtons_ = 0; // what the last read of the polled mouse saw
     long deltaX_ = 0;
     long deltaY_ = 0;
     long wheel_ = 0;

@@ -434,6 +434,8 @@ BOOL GetCursorPos(LPPOINT point);
 BOOL SetCursorPos(int x, int y);
 BOOL ScreenToClient(HWND hwnd, LPPOINT point);
 BOOL ClientToScreen(HWND hwnd, LPPOINT point);
+// Mouse buttons only. While the DirectInput mouse is acquired the buttons are as its last read saw them, so a
+// click made between two frames shows as held in one frame and let go in the next.
 SHORT GetAsyncKeyState(int vkey);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);

@@ -1,6 +1,7 @@
 #include "dinput/DInput.h"
 
 #include "win32/InputState.h"
+#include "win32/Win32.h"
 
 #include <gtest/gtest.h>
 
@@ -213,6 +214,62 @@ TEST_F(DInputTest, MouseButtonsReadInTheirOwnBytes)
     EXPECT_EQ(state.rgbButtons[0], 0x80);
     EXPECT_EQ(state.rgbButtons[1], 0x00);
     EXPECT_EQ(state.rgbButtons[2], 0x80);
+}
+
+// Widgets read the left button with GetAsyncKeyState during the frame that read the mouse. Whatever the timing
+// of the click against the frames, they must see it held in one frame and let go in a later one.
+TEST_F(DInputTest, GetAsyncKeyStateSeesEveryClickHeldInOneFrameAndLetGoInTheNext)
+{
+    constexpr SHORT DOWN = static_cast<SHORT>(0x8000);
+    struct Case {
+        const char* name;
+        bool downBeforeFirstRead; // the press comes before the first frame's read
+        bool upBeforeFirstRead; // the release comes before it too (a click shorter than a frame)
+    };
+    const Case cases[] = {
+        {"press and release between two frames", true, true},
+        {"held across a frame", true, false},
+    };
+    OpenMouse();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Mouse(); // the frame before the click
+        ASSERT_EQ(GetAsyncKeyState(VK_LBUTTON), 0);
+        InputState::Get().InjectButton(0, true);
+        if (c.upBeforeFirstRead)
+            InputState::Get().InjectButton(0, false);
+        // Until the frame reads the mouse, the widgets still see the frame before.
+        EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), 0);
+        EXPECT_EQ(Mouse().rgbButtons[0], 0x80);
+        // Asked twice in one frame (press, then release of one hit test), the answer stays the same.
+        EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), DOWN);
+        EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), DOWN);
+        if (!c.upBeforeFirstRead)
+            InputState::Get().InjectButton(0, false);
+        EXPECT_EQ(Mouse().rgbButtons[0], 0x00);
+        EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), 0);
+    }
+}
+
+TEST_F(DInputTest, WithoutAnAcquiredMouseGetAsyncKeyStateReadsTheButtonsNow)
+{
+    OpenMouse();
+    InputState::Get().InjectButton(1, true);
+    EXPECT_EQ(Mouse().rgbButtons[1], 0x80);
+    ASSERT_EQ(mouse_->Unacquire(), DI_OK);
+    InputState::Get().InjectButton(1, false);
+    EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON), 0);
+    InputState::Get().InjectButton(1, true);
+    EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON), static_cast<SHORT>(0x8000));
+    InputState::Get().InjectButton(1, false);
+    // A mouse released while still acquired hands the answer back to the buttons now as well.
+    ASSERT_EQ(mouse_->Acquire(), DI_OK);
+    InputState::Get().InjectButton(1, true);
+    EXPECT_EQ(Mouse().rgbButtons[1], 0x80);
+    InputState::Get().InjectButton(1, false);
+    mouse_->Release();
+    mouse_ = nullptr;
+    EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON), 0);
 }
 
 TEST_F(DInputTest, LosingTheFocusLosesTheInputUntilReacquired)
