@@ -5,6 +5,7 @@
 bool FrameClock::s_available = false;
 int64_t FrameClock::s_frequency = 0;
 int64_t FrameClock::s_last = 0;
+float FrameClock::s_fixedStep = 0.0f;
 
 void FrameClock::Start()
 {
@@ -22,6 +23,9 @@ void FrameClock::Start()
 
 float FrameClock::Tick()
 {
+    if (s_fixedStep > 0.0f) {
+        return s_fixedStep;
+    }
     if (!s_available) {
         return 0.0f;
     }
@@ -42,8 +46,14 @@ void FrameClock::Restart()
     s_last = counter.QuadPart;
 }
 
+void FrameClock::SetFixedStep(float seconds)
+{
+    s_fixedStep = seconds > 0.0f ? seconds : 0.0f;
+}
+
 void FrameClock::Clear()
 {
+    s_fixedStep = 0.0f;
     s_available = false;
     s_frequency = 0;
     s_last = 0;

@@ -4,6 +4,7 @@
 
 #include "app/FrameClock.h"
 #include "app/GameSession.h"
+#include "app/LaunchOptions.h"
 #include "battle/ClassUnit.h"
 #include "core/DataManager.h"
 #include "core/DeviceResource.h"
@@ -89,7 +90,9 @@ HRESULT GameApplication::InitScene()
     input->BindMouseName("WHEEL_UP", MOUSE_WHEEL_UP);
     input->BindMouseName("WHEEL_DOWN", MOUSE_WHEEL_DOWN);
 
-    Srand(static_cast<unsigned int>(std::time(nullptr)));
+    const LaunchOptions options = LaunchOptions::FromEnvironment();
+    Srand(options.seed ? *options.seed : static_cast<unsigned int>(std::time(nullptr)));
+    FrameClock::SetFixedStep(options.frameTime ? *options.frameTime : 0.0f);
 
     session = std::make_unique<GameSession>();
     session->SetApplication(this);

@@ -272,6 +272,9 @@ void GameSession::SetLabelRows(float firstY, const float* steps)
 
 void GameSession::SetGameState(GameState newState)
 {
+    // One line per change, so that a run can be followed from outside (tests, soak runs, bug reports).
+    if (newState != state)
+        Log(LogLevel::INFO, "session.state", GameStateName(newState));
     state = newState;
     RaisePointerDisplay();
     if (menuManager) {

@@ -12,3 +12,23 @@ enum GameState : int32_t
     GAME_STATE_BATTLE = 5,
     GAME_STATE_GAME_OVER = 6,
 };
+
+// The enumerator's name, as the state log writes it.
+inline const char* GameStateName(GameState state)
+{
+    switch (state) {
+    case GAME_STATE_INTRO:
+        return "GAME_STATE_INTRO";
+    case GAME_STATE_DEPLOYMENT:
+        return "GAME_STATE_DEPLOYMENT";
+    case GAME_STATE_MAIN_MENU:
+        return "GAME_STATE_MAIN_MENU";
+    case GAME_STATE_LOADING:
+        return "GAME_STATE_LOADING";
+    case GAME_STATE_BATTLE:
+        return "GAME_STATE_BATTLE";
+    case GAME_STATE_GAME_OVER:
+        return "GAME_STATE_GAME_OVER";
+    }
+    return "GAME_STATE_UNKNOWN";
+}

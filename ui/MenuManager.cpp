@@ -32,6 +32,27 @@ constexpr const char* kFont = "Times New Roman";
 constexpr float kIconEffectSpeed = 8.0f;
 
 const D3DXCOLOR kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+
+// The enumerator's name, as the screen log writes it.
+const char* ScreenName(int screen)
+{
+    switch (screen) {
+    case SCREEN_TITLE:
+        return "SCREEN_TITLE";
+    case SCREEN_MAIN_MENU:
+        return "SCREEN_MAIN_MENU";
+    case SCREEN_DEPLOYMENT:
+        return "SCREEN_DEPLOYMENT";
+    case SCREEN_OPTIONS:
+        return "SCREEN_OPTIONS";
+    case SCREEN_EMPTY:
+        return "SCREEN_EMPTY";
+    case SCREEN_END_OF_GAME:
+        return "SCREEN_END_OF_GAME";
+    default:
+        return "SCREEN_UNKNOWN";
+    }
+}
 const D3DXCOLOR kRosterColour(0.5f, 0.5f, 0.5f, 0.25f);
 const D3DXCOLOR kRequisitionSpent(1.0f, 0.0f, 0.0f, 1.0f);
 
@@ -359,6 +380,7 @@ void MenuManager::SwitchScreen(int screen)
     if (!built)
         return;
     if (screen != currentScreen && GetPage(screen)) {
+        Log(LogLevel::INFO, "menu.screen", ScreenName(screen));
         previousScreen = currentScreen;
         currentScreen = screen;
         pages[previousScreen]->SetActive(false);

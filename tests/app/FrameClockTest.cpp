@@ -48,3 +48,22 @@ TEST_F(FrameClockTest, RestartForgetsThePause)
     Win32TestHooks::SetPerformanceCounterValue(61100);
     EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.1f);
 }
+
+TEST_F(FrameClockTest, AFixedStepIsEveryTickWhateverTheCounterSays)
+{
+    Win32TestHooks::SetPerformanceCounter(1000, 1000);
+    FrameClock::Start();
+    FrameClock::SetFixedStep(0.05f);
+    Win32TestHooks::SetPerformanceCounterValue(3000); // two seconds of a stalled frame
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.05f);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.05f); // no time at all
+    // Back to the counter: the next tick measures from the last reading.
+    FrameClock::SetFixedStep(0.0f);
+    FrameClock::Restart();
+    Win32TestHooks::SetPerformanceCounterValue(3100);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.1f);
+    // A negative step is no step.
+    FrameClock::SetFixedStep(-1.0f);
+    Win32TestHooks::SetPerformanceCounterValue(3150);
+    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.05f);
+}

@@ -512,6 +512,24 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
         session->SetGameState(entry.state);
         EXPECT_EQ(menu->GetCurrentScreen(), entry.screen) << entry.state;
     }
+    // Each change of state and of screen is one line of the log; entering the state it is in is none.
+    log.Clear();
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    session->SetGameState(GAME_STATE_LOADING);
+    std::vector<std::string> lines;
+    for (const LogRecord& record : log.Records())
+        if (record.event == "session.state" || record.event == "menu.screen")
+            lines.push_back(record.event + " " + record.text);
+    const std::vector<std::string> expected = {
+        "session.state GAME_STATE_DEPLOYMENT",
+        "menu.screen SCREEN_DEPLOYMENT",
+        "session.state GAME_STATE_LOADING",
+        "menu.screen SCREEN_EMPTY",
+    };
+    EXPECT_EQ(lines, expected);
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+
     // The screens ask through the link with their own numbers.
     FrontEndLink::Get()->SetGameState(FRONT_END_DEPLOYMENT);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
