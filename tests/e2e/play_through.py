@@ -1,0 +1,384 @@
+#!/usr/bin/env python3
+"""One whole visit of the game as a player makes it, on the real binary under a virtual X server:
+
+title with its video -> Space -> main menu -> Help (pages 1 to 5 and round again, Close) -> Options (1024 x 768,
+Back) -> Start -> deployment (the level arrows, both players drag units onto their zones) -> Deploy -> loading ->
+battle -> ... -> main menu -> Quit.
+
+Every screen is photographed into the output directory (<nn>-<screen>.png) and its buttons are looked for at the
+places the game's layout gives them; the game's state is followed through its log lines. The run fails on any
+missing widget, a state that does not come, a non-zero exit status or a sanitizer report.
+"""
+
+import argparse
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import varnholt_driver as vd  # noqa: E402
+from varnholt_driver import centre  # noqa: E402
+
+# Layouts for the 1024 x 768 back buffer, worked out from the front end's placement rules (x, y, width, height).
+W, H = vd.WIDTH, vd.HEIGHT
+MAIN_MENU = {
+    "Start": (W // 2 - 74, H // 2 - 129, 149, 61),
+    "Help": (W // 2 - 70, H // 2 - 71, 142, 53),
+    "Options": (W // 2 - 71, H // 2 - 11, 143, 56),
+    "Quit": (W // 2 - 74, H // 2 + 43, 149, 51),
+}
+OPTIONS = {
+    "800 x 600": MAIN_MENU["Start"],
+    "1024 x 768": MAIN_MENU["Help"],
+    "1280 x 1024": MAIN_MENU["Options"],
+    "Back": MAIN_MENU["Quit"],
+}
+HELP_BACKDROP = (305, 101, 414, 437)
+HELP_PAGE = (320, 161, 365, 325)
+HELP_TITLE = (375, 121, 300, 32)
+HELP_BUTTONS = {
+    "next": (533, 509, 16, 15),
+    "previous": (470, 509, 16, 15),
+    "scroll down": (693, 469, 16, 15),
+    "scroll up": (693, 157, 16, 15),
+    "close": (693, 114, 16, 15),
+}
+HELP_LABEL = (470, 10, 76, 18)  # "F1 For Help", 16-pixel type at (470, 10)
+
+
+def roster_box(k):
+    """Roster entry k: three rows of 25-, 50- and 75-point classes."""
+    if k < 3:
+        return 190 + 108 * k, 30
+    if k < 8:
+        return 90 + 108 * (k - 3), 128
+    return 65 + 108 * (k - 8), 227
+
+
+CLASSES = ["Militia", "Scout", "Mage", "Pikeman", "Archer", "Rogue", "Healer", "CombatMage", "Knight", "Paladin",
+           "Assassin"]
+CLASS_BUTTONS = {name: (roster_box(k)[0] + 16, roster_box(k)[1] + 16, 64, 77) for k, name in enumerate(CLASSES)}
+DEPLOYMENT = {
+    "left arrow": (400, 310, 61, 41),
+    "right arrow": (545, 310, 61, 41),
+    "Deploy": (322, H - 79, 128, 79),
+    "Back": (W - 156, H - 65, 128, 57),
+    "Player 1": (27, 33, 121, 28),
+    "Player 2": (27, 74, 121, 28),
+}
+SCENE_WINDOW = (62, 359, 647, 385)
+INFO_WINDOW = (613, 14, 405, 437)
+PREVIEW = (765, 40, 212, 160)
+LEVEL_NAME = (190, 358, 400, 35)
+REQUISITION = (750, 600, 250, 80)
+LOADING_FRAME = ((W - 764) // 2, 600, 764, 90)
+LOADING_BAR_START = (W - 764) // 2 + 80
+
+# Which sides of each widget are background rather than a neighbour.
+SIDES = {"Start": "lr", "Help": "lr", "Options": "lr", "Quit": "lrb"}
+
+
+class Walk:
+    def __init__(self, args):
+        self.args = args
+        self.complaints = []
+        self.shots = 0
+        vd.require_tools()
+        self.server = vd.XServer()
+        self.out = os.path.abspath(args.out)
+        os.makedirs(self.out, exist_ok=True)
+        for name in os.listdir(self.out):
+            if name.endswith(".png"):
+                os.remove(os.path.join(self.out, name))
+        self.game = vd.Game(os.path.abspath(args.game), os.path.abspath(args.workdir), self.server.display,
+                            seed=args.seed, frame_time=args.frame_time,
+                            log_path=os.path.join(self.out, "game.log"))
+        self.player = vd.Player(self.server.display, self.game, minimum_frame=args.minimum_frame)
+        self.camera = vd.Camera(self.server.display, self.out)
+        self.timeout = args.screen_timeout
+
+    def note(self, complaint):
+        print("  FAULT: " + complaint)
+        self.complaints.append(complaint)
+
+    def expect(self, condition, complaint):
+        if not condition:
+            self.note(complaint)
+        return condition
+
+    def record(self, image, screen):
+        """Keeps the picture of a screen as <nn>-<screen>.png."""
+        self.shots += 1
+        name = "%02d-%s" % (self.shots, screen)
+        print("screen %s" % name)
+        self.camera.keep(image, name)
+        return image
+
+    def complaints_about(self, image, layout, sides=None, **limits):
+        found = []
+        for name, rect in layout.items():
+            found += vd.check_widget(image, name, rect, (sides or {}).get(name, "lr"), **limits)
+        return found
+
+    def screen(self, screen, layout, sides=None, extra=None, **limits):
+        """Waits until every widget of the layout shows at its place (and the extra test holds), then records
+        the screen; what never shows is a fault."""
+        def test(image):
+            return not self.complaints_about(image, layout, sides, **limits) and (extra is None or extra(image))
+        image, held = self.camera.wait_for(test, self.timeout)
+        if not held:
+            for complaint in self.complaints_about(image, layout, sides, **limits):
+                self.note("%s: %s" % (screen, complaint))
+            if extra is not None and not extra(image):
+                self.note("%s: %s" % (screen, getattr(extra, "what", "the screen is not as expected")))
+        return self.record(image, screen)
+
+    def changed(self, before, rect, what, threshold=3.0, name="probe"):
+        """Waits until a region differs from the picture before; a fault when it never does."""
+        image, held = self.camera.wait_for(lambda im: im.difference(before, *rect) > threshold, self.timeout, name)
+        self.expect(held, what)
+        return image
+
+    def same_as(self, reference, rect, what, threshold=2.0):
+        """Waits until a region looks as it did in the reference picture."""
+        image, held = self.camera.wait_for(lambda im: im.difference(reference, *rect) < threshold, self.timeout)
+        self.expect(held, what)
+        return image
+
+    def wait_state(self, state, since, timeout=60.0):
+        took = self.game.wait_event("session.state", state, since, timeout)
+        print("  state %s after %.2f s" % (state, took))
+        return took
+
+    def rest_pointer(self):
+        """The pointer away from every button, so none shows its hover picture."""
+        self.player.move(W - 40, H // 2 + 60, 1)
+
+    # Title: the intro video fills the screen and moves; Space leaves it.
+    def title(self):
+        self.wait_state("GAME_STATE_INTRO", 0, timeout=self.args.start_timeout)
+        self.rest_pointer()
+
+        def video_shows(image):
+            # Not a flat clear colour: many colours, over every quarter of the screen (the intro is a dark sky,
+            # so its brightness varies little).
+            if len(set(image.samples(0, 0, W, H, step=4))) < 24:
+                return False
+            quarters = [(0, 0, W // 2, H // 2), (W // 2, 0, W // 2, H // 2), (0, H // 2, W // 2, H // 2),
+                        (W // 2, H // 2, W // 2, H // 2)]
+            return all(len(set(image.samples(*q, step=4))) >= 8 for q in quarters)
+        video_shows.what = "the intro video does not fill the screen"
+        first = self.screen("title", {}, extra=video_shows)
+        self.changed(first, (0, 0, W, H), "the title video does not move", threshold=0.5)
+        self.player.key_until("space", "session.state", "GAME_STATE_MAIN_MENU")
+
+    def main_menu(self):
+        self.rest_pointer()
+
+        def help_text(image):
+            return image.stats(*HELP_LABEL, step=1)[1] > 10.0
+        help_text.what = "the \"F1 For Help\" text is missing"
+        return self.screen("main-menu", MAIN_MENU, SIDES, extra=help_text)
+
+    def help_screen(self, menu):
+        self.player.click(*centre(MAIN_MENU["Help"]))
+        self.changed(menu, HELP_BACKDROP, "Help did not open the help window", threshold=15.0)
+        self.rest_pointer()
+        layout = {"help window": HELP_BACKDROP, "page text": HELP_PAGE, "page title": HELP_TITLE}
+        layout.update(HELP_BUTTONS)
+        sides = {name: "" for name in layout}
+        sides["help window"] = "lrt"
+        pages = [self.screen("help-page-1", layout, sides, min_spread=4.0)]
+        for page in range(2, 6):
+            self.player.click(*centre(HELP_BUTTONS["next"]))
+            image = self.changed(pages[-1], HELP_PAGE, "next did not turn the help to page %d" % page)
+            self.expect(image.difference(pages[-1], *HELP_TITLE) > 3.0,
+                        "the help title did not change on page %d" % page)
+            self.rest_pointer()
+            pages.append(self.screen("help-page-%d" % page, layout, sides, min_spread=4.0))
+        # Past the last page the help starts again at the first; back from the first is the last.
+        self.player.click(*centre(HELP_BUTTONS["next"]))
+        self.same_as(pages[0], HELP_PAGE, "next on page 5 did not come back to page 1")
+        self.player.click(*centre(HELP_BUTTONS["previous"]))
+        self.same_as(pages[4], HELP_PAGE, "previous on page 1 did not go to page 5")
+        self.player.click(*centre(HELP_BUTTONS["close"]))
+        closed = self.same_as(menu, HELP_BACKDROP, "Close did not take the help window away", threshold=6.0)
+        self.record(closed, "help-closed")
+
+    def options(self):
+        self.player.click_until(*centre(MAIN_MENU["Options"]), "menu.screen", "SCREEN_OPTIONS")
+        self.rest_pointer()
+        before = self.screen("options", OPTIONS, {"Back": "lrb"})
+        # The size the game already has: the device is reset and every widget keeps its place.
+        since = self.game.mark()
+        self.player.click(*centre(OPTIONS["1024 x 768"]), frames=8)
+        self.rest_pointer()
+        self.screen("options-after-reset", OPTIONS, {"Back": "lrb"})
+        self.expect(self.game.state() == "GAME_STATE_MAIN_MENU" and not self.game.events("menu.screen", since),
+                    "choosing 1024 x 768 left the options screen")
+        del before
+        self.player.click_until(*centre(OPTIONS["Back"]), "menu.screen", "SCREEN_MAIN_MENU")
+
+    def deployment(self):
+        self.player.click_until(*centre(MAIN_MENU["Start"]), "session.state", "GAME_STATE_DEPLOYMENT")
+        self.rest_pointer()
+
+        def board_shows(image):
+            return image.stats(*SCENE_WINDOW, step=4)[1] > 8.0
+        board_shows.what = "the view of the board is flat"
+        sides = {name: "" for name in CLASS_BUTTONS}
+        sides.update({"Deploy": "", "Back": "l", "Player 1": "", "Player 2": ""})
+        layout = dict(CLASS_BUTTONS)
+        layout.update(DEPLOYMENT)
+        winter = self.screen("deployment", layout, sides, extra=board_shows)
+
+        # The level arrows: the other level, back, and the other again (the battle is fought there).
+        self.player.click(*centre(DEPLOYMENT["left arrow"]))
+        farm = self.changed(winter, LEVEL_NAME, "the left arrow did not change the level's name", threshold=5.0)
+        self.expect(farm.difference(winter, *SCENE_WINDOW) > 5.0, "the left arrow did not change the level shown")
+        self.rest_pointer()
+        self.record(self.camera.shoot("probe"), "deployment-other-level")
+        self.player.click(*centre(DEPLOYMENT["right arrow"]))
+        self.same_as(winter, LEVEL_NAME, "the right arrow did not bring the first level back")
+        self.player.click(*centre(DEPLOYMENT["left arrow"]))
+        greyed = self.same_as(farm, LEVEL_NAME, "the left arrow did not go to the other level again")
+
+        # Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at.
+        armies = [(0, "Player 1", self.args.army1.split(",")), (1, "Player 2", self.args.army2.split(","))]
+        for team, button, army in armies:
+            before = self.camera.shoot("probe")
+            self.player.click(*centre(DEPLOYMENT[button]))
+            self.changed(before, REQUISITION, "player %d: choosing him shows no requisition" % (team + 1))
+            self.rest_pointer()
+
+            def chosen(image):
+                return image.stats(*PREVIEW, step=2)[1] > 8.0 and image.stats(*REQUISITION, step=2)[1] > 8.0
+            chosen.what = "the class preview or the requisition is missing"
+            image = self.screen("deployment-player-%d" % (team + 1), layout, sides, extra=chosen)
+            for unit in army:
+                image = self.buy(team, unit, image)
+            self.record(image, "deployment-player-%d-army" % (team + 1))
+        self.rest_pointer()
+        ready = self.changed(greyed, DEPLOYMENT["Deploy"], "Deploy does not show itself ready once both players "
+                             "have units", threshold=5.0)
+        self.record(ready, "deployment-ready")
+
+    def buy(self, team, unit, before):
+        """Drags a class onto the zone: the middle of the view first (the camera looks at the middle of the zone),
+        then the hexes around it. Returns the picture after the purchase."""
+        home = CLASS_BUTTONS[unit]
+        cx, cy = centre(SCENE_WINDOW)
+        for dx, dy in [(0, 0), (-55, 0), (55, 0), (-28, 35), (28, 35), (-110, 0), (110, 0), (0, 70)]:
+            start = centre(home)
+            self.player.move(*start, frames=2)
+            self.player.press()
+            # The button follows the pointer once the game has seen the press.
+            self.player.move(start[0] + 12, start[1] + 12, frames=1)
+            _, held = self.camera.wait_for(lambda im: im.difference(before, *home) > 3.0, self.timeout)
+            if not self.expect(held, "player %d: the %s button does not follow the pointer" % (team + 1, unit)):
+                self.player.release()
+                return before
+            target = (cx + dx, cy + dy)
+            for i in (1, 2, 3):
+                self.player.move(start[0] + (target[0] - start[0]) * i // 3,
+                                 start[1] + (target[1] - start[1]) * i // 3, frames=1)
+            dragged = (target[0] - 32, target[1] - 32, 64, 77)
+            self.camera.wait_for(lambda im: im.difference(before, *dragged) > 3.0, self.timeout)
+            self.player.release(frames=1)
+            image, _ = self.camera.wait_for(
+                lambda im: im.difference(before, *REQUISITION) > 1.0 or im.difference(before, *home) < 2.0,
+                self.timeout)
+            if image.difference(before, *REQUISITION) > 1.0:
+                print("  player %d bought a %s at %+d,%+d from the middle of the view" % (team + 1, unit, dx, dy))
+                self.rest_pointer()
+                after, _ = self.camera.wait_for(lambda im: im.difference(before, *home) < 2.0, self.timeout)
+                return after
+            before = image
+        self.note("player %d: could not place a %s on the zone" % (team + 1, unit))
+        return before
+
+    def loading(self):
+        since = self.game.mark()
+        self.player.click_until(*centre(DEPLOYMENT["Deploy"]), "session.state", "GAME_STATE_LOADING")
+
+        def picture(image):
+            return image.stats(0, 0, W, H, step=4)[1] > 8.0
+        picture.what = "the loading picture is flat"
+        self.screen("loading", {"loading bar frame": LOADING_FRAME}, {"loading bar frame": ""}, extra=picture)
+        self.wait_state("GAME_STATE_BATTLE", since, timeout=self.args.load_timeout)
+
+    def battle(self):
+        def scene(image):
+            return image.stats(0, 0, W, H, step=4)[1] > 8.0
+        scene.what = "the battle view is flat"
+        self.screen("battle", {}, extra=scene)
+
+    def quit(self, how):
+        if how == "menu":
+            self.rest_pointer()
+            self.player.click(*centre(MAIN_MENU["Quit"]), frames=2)
+        else:
+            # The window is closed the way the desktop closes it.
+            self.game.process.terminate()
+        status = self.game.wait_exit(self.args.exit_timeout)
+        self.expect(status == 0, "the game did not end with status 0 (status %s)" % status)
+
+    def run(self):
+        started = time.monotonic()
+        try:
+            self.title()
+            menu = self.main_menu()
+            self.help_screen(menu)
+            self.options()
+            self.deployment()
+            self.loading()
+            self.battle()
+            self.quit("window")
+        except vd.DriverError as error:
+            self.note(str(error))
+            try:
+                self.record(self.camera.shoot("probe"), "failure")
+            except Exception as shot_error:  # the display may be gone with the game
+                print("  (no picture of the failure: %s)" % shot_error)
+        finally:
+            self.game.stop()
+            self.server.stop()
+        for report in self.game.sanitizer_reports():
+            self.note("sanitizer: " + report)
+        for name in os.listdir(self.out):
+            if name == "probe.png":
+                os.remove(os.path.join(self.out, name))
+        print("%d screens in %.0f s; frame pace learnt %.3f s" % (self.shots, time.monotonic() - started,
+                                                                   self.player.frame))
+        print("states: " + " ".join(s.replace("GAME_STATE_", "") for s in self.game.events("session.state")))
+        if self.complaints:
+            print("%d fault(s):" % len(self.complaints))
+            for complaint in self.complaints:
+                print("  " + complaint)
+            return 1
+        print("all screens as laid out")
+        return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--game", required=True, help="the game binary")
+    parser.add_argument("--workdir", required=True, help="the directory holding Data/ (the build directory)")
+    parser.add_argument("--out", required=True, help="where the screenshots go")
+    parser.add_argument("--seed", type=int, default=20240601)
+    parser.add_argument("--frame-time", type=float, default=1.0 / 30.0)
+    parser.add_argument("--minimum-frame", type=float, default=0.1,
+                        help="the shortest pause between two inputs, in seconds")
+    parser.add_argument("--start-timeout", type=float, default=120.0)
+    parser.add_argument("--load-timeout", type=float, default=180.0)
+    parser.add_argument("--exit-timeout", type=float, default=60.0)
+    parser.add_argument("--screen-timeout", type=float, default=20.0,
+                        help="how long a screen may take to show what it should")
+    parser.add_argument("--army1", default="Knight,Knight", help="the classes player 1 buys")
+    parser.add_argument("--army2", default="Militia", help="the classes player 2 buys")
+    return Walk(parser.parse_args()).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
