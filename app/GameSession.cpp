@@ -274,7 +274,8 @@ void GameSession::SetGameState(GameState newState)
 {
     // One line per change, so that a run can be followed from outside (tests, soak runs, bug reports).
     if (newState != state)
-        Log(LogLevel::INFO, "session.state", GameStateName(newState));
+        LogFormat(LogLevel::INFO, "session.state", "%s at %.2f s", GameStateName(newState),
+                  static_cast<double>(DataManager::Get()->GetGameTime()));
     state = newState;
     RaisePointerDisplay();
     if (menuManager) {

@@ -89,7 +89,7 @@ class Walk:
         self.out = os.path.abspath(args.out)
         os.makedirs(self.out, exist_ok=True)
         for name in os.listdir(self.out):
-            if name.endswith(".png"):
+            if name.endswith(".png") or name.startswith("probe."):
                 os.remove(os.path.join(self.out, name))
         self.game = vd.Game(os.path.abspath(args.game), os.path.abspath(args.workdir), self.server.display,
                             seed=args.seed, frame_time=args.frame_time,
@@ -305,14 +305,17 @@ class Walk:
         def picture(image):
             return image.stats(0, 0, W, H, step=4)[1] > 8.0
         picture.what = "the loading picture is flat"
-        self.screen("loading", {"loading bar frame": LOADING_FRAME}, {"loading bar frame": ""}, extra=picture)
+        shown = self.screen("loading", {"loading bar frame": LOADING_FRAME}, {"loading bar frame": ""},
+                            extra=picture)
         self.wait_state("GAME_STATE_BATTLE", since, timeout=self.args.load_timeout)
+        return shown
 
-    def battle(self):
-        def scene(image):
-            return image.stats(0, 0, W, H, step=4)[1] > 8.0
-        scene.what = "the battle view is flat"
-        self.screen("battle", {}, extra=scene)
+    def battle(self, loading):
+        # The loading picture gives way to the battlefield.
+        image = self.changed(loading, (0, 0, W, H), "the loading picture stays after the battle began",
+                             threshold=10.0)
+        self.expect(image.stats(0, 0, W, H, step=4)[1] > 8.0, "the battle view is flat")
+        self.record(image, "battle")
 
     def quit(self, how):
         if how == "menu":
@@ -332,8 +335,8 @@ class Walk:
             self.help_screen(menu)
             self.options()
             self.deployment()
-            self.loading()
-            self.battle()
+            loading = self.loading()
+            self.battle(loading)
             self.quit("window")
         except vd.DriverError as error:
             self.note(str(error))
@@ -347,7 +350,7 @@ class Walk:
         for report in self.game.sanitizer_reports():
             self.note("sanitizer: " + report)
         for name in os.listdir(self.out):
-            if name == "probe.png":
+            if name.startswith("probe."):
                 os.remove(os.path.join(self.out, name))
         print("%d screens in %.0f s; frame pace learnt %.3f s" % (self.shots, time.monotonic() - started,
                                                                    self.player.frame))
