@@ -267,6 +267,10 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
     record.frameCount = FrameCountOf(requested);
     record.frameWidth = 1.0f / static_cast<float>(record.frameCount);
     record.referenceCount = 1;
+    // A record whose users have all given it back still holds its texture; the new load takes its place, and
+    // the old one must go with it or every change of level loses the level's textures for good.
+    if (record.texture && record.texture != texture)
+        record.texture->Release();
     record.texture = texture;
     return &record;
 }

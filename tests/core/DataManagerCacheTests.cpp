@@ -153,6 +153,28 @@ TEST_F(DataManagerCache, RepeatedRequestsShareOneTextureAndCountReferences)
     first->texture->Release();
 }
 
+// A terrain gives its textures back when the next level loads; asking for one of them again loads it anew, and
+// the texture the record held before must not be lost with it.
+TEST_F(DataManagerCache, ATextureAskedForAgainAfterAllGaveItBackReplacesTheOldOne)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Textures/World Textures/grass.tga", TinyTga());
+    DataManager* data = Data();
+    TextureRecord* first = data->GetTexture("grass.tga");
+    ASSERT_NE(first, nullptr);
+    IDirect3DTexture9* old = first->texture;
+    ASSERT_NE(old, nullptr);
+    old->AddRef(); // our own hold, to see what the cache does with its reference
+    --first->referenceCount;
+    TextureRecord* again = data->GetTexture("grass.tga");
+    ASSERT_EQ(again, first);
+    EXPECT_EQ(again->referenceCount, 1);
+    ASSERT_NE(again->texture, nullptr);
+    EXPECT_NE(again->texture, old);
+    // Only our hold is left on the old texture.
+    EXPECT_EQ(old->Release(), 0u);
+}
+
 TEST_F(DataManagerCache, MissingTexturesFallBackOrYieldNull)
 {
     Tree();

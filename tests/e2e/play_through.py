@@ -20,63 +20,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import varnholt_driver as vd  # noqa: E402
 from varnholt_driver import centre  # noqa: E402
 
-# Layouts for the 1024 x 768 back buffer, worked out from the front end's placement rules (x, y, width, height).
+import screens as S  # noqa: E402
+
 W, H = vd.WIDTH, vd.HEIGHT
-MAIN_MENU = {
-    "Start": (W // 2 - 74, H // 2 - 129, 149, 61),
-    "Help": (W // 2 - 70, H // 2 - 71, 142, 53),
-    "Options": (W // 2 - 71, H // 2 - 11, 143, 56),
-    "Quit": (W // 2 - 74, H // 2 + 43, 149, 51),
-}
-OPTIONS = {
-    "800 x 600": MAIN_MENU["Start"],
-    "1024 x 768": MAIN_MENU["Help"],
-    "1280 x 1024": MAIN_MENU["Options"],
-    "Back": MAIN_MENU["Quit"],
-}
-HELP_BACKDROP = (305, 101, 414, 437)
-HELP_PAGE = (320, 161, 365, 325)
-HELP_TITLE = (375, 121, 300, 32)
-HELP_BUTTONS = {
-    "next": (533, 509, 16, 15),
-    "previous": (470, 509, 16, 15),
-    "scroll down": (693, 469, 16, 15),
-    "scroll up": (693, 157, 16, 15),
-    "close": (693, 114, 16, 15),
-}
-HELP_LABEL = (470, 10, 76, 18)  # "F1 For Help", 16-pixel type at (470, 10)
-
-
-def roster_box(k):
-    """Roster entry k: three rows of 25-, 50- and 75-point classes."""
-    if k < 3:
-        return 190 + 108 * k, 30
-    if k < 8:
-        return 90 + 108 * (k - 3), 128
-    return 65 + 108 * (k - 8), 227
-
-
-CLASSES = ["Militia", "Scout", "Mage", "Pikeman", "Archer", "Rogue", "Healer", "CombatMage", "Knight", "Paladin",
-           "Assassin"]
-CLASS_BUTTONS = {name: (roster_box(k)[0] + 16, roster_box(k)[1] + 16, 64, 77) for k, name in enumerate(CLASSES)}
-DEPLOYMENT = {
-    "left arrow": (400, 310, 61, 41),
-    "right arrow": (545, 310, 61, 41),
-    "Deploy": (322, H - 79, 128, 79),
-    "Back": (W - 156, H - 65, 128, 57),
-    "Player 1": (27, 33, 121, 28),
-    "Player 2": (27, 74, 121, 28),
-}
-SCENE_WINDOW = (62, 359, 647, 385)
-INFO_WINDOW = (613, 14, 405, 437)
-PREVIEW = (765, 40, 212, 160)
-LEVEL_NAME = (190, 358, 400, 35)
-REQUISITION = (750, 600, 250, 80)
-LOADING_FRAME = ((W - 764) // 2, 600, 764, 90)
-LOADING_BAR_START = (W - 764) // 2 + 80
-
-# Which sides of each widget are background rather than a neighbour.
-SIDES = {"Start": "lr", "Help": "lr", "Options": "lr", "Quit": "lrb"}
 
 
 class Walk:
@@ -177,119 +123,102 @@ class Walk:
         self.rest_pointer()
 
         def help_text(image):
-            return image.stats(*HELP_LABEL, step=1)[1] > 10.0
+            return image.stats(*S.HELP_LABEL, step=1)[1] > 10.0
         help_text.what = "the \"F1 For Help\" text is missing"
-        return self.screen("main-menu", MAIN_MENU, SIDES, extra=help_text)
+        return self.screen("main-menu", S.MAIN_MENU, S.SIDES, extra=help_text)
 
     def help_screen(self, menu):
-        self.player.click(*centre(MAIN_MENU["Help"]))
-        self.changed(menu, HELP_BACKDROP, "Help did not open the help window", threshold=15.0)
+        self.player.click(*centre(S.MAIN_MENU["Help"]))
+        self.changed(menu, S.HELP_BACKDROP, "Help did not open the help window", threshold=15.0)
         self.rest_pointer()
-        layout = {"help window": HELP_BACKDROP, "page text": HELP_PAGE, "page title": HELP_TITLE}
-        layout.update(HELP_BUTTONS)
+        layout = {"help window": S.HELP_BACKDROP, "page text": S.HELP_PAGE, "page title": S.HELP_TITLE}
+        layout.update(S.HELP_BUTTONS)
         sides = {name: "" for name in layout}
         sides["help window"] = "lrt"
         pages = [self.screen("help-page-1", layout, sides, min_spread=4.0)]
         for page in range(2, 6):
-            self.player.click(*centre(HELP_BUTTONS["next"]))
-            image = self.changed(pages[-1], HELP_PAGE, "next did not turn the help to page %d" % page)
-            self.expect(image.difference(pages[-1], *HELP_TITLE) > 3.0,
+            self.player.click(*centre(S.HELP_BUTTONS["next"]))
+            image = self.changed(pages[-1], S.HELP_PAGE, "next did not turn the help to page %d" % page)
+            self.expect(image.difference(pages[-1], *S.HELP_TITLE) > 3.0,
                         "the help title did not change on page %d" % page)
             self.rest_pointer()
             pages.append(self.screen("help-page-%d" % page, layout, sides, min_spread=4.0))
         # Past the last page the help starts again at the first; back from the first is the last.
-        self.player.click(*centre(HELP_BUTTONS["next"]))
-        self.same_as(pages[0], HELP_PAGE, "next on page 5 did not come back to page 1")
-        self.player.click(*centre(HELP_BUTTONS["previous"]))
-        self.same_as(pages[4], HELP_PAGE, "previous on page 1 did not go to page 5")
-        self.player.click(*centre(HELP_BUTTONS["close"]))
-        closed = self.same_as(menu, HELP_BACKDROP, "Close did not take the help window away", threshold=6.0)
+        self.player.click(*centre(S.HELP_BUTTONS["next"]))
+        self.same_as(pages[0], S.HELP_PAGE, "next on page 5 did not come back to page 1")
+        self.player.click(*centre(S.HELP_BUTTONS["previous"]))
+        self.same_as(pages[4], S.HELP_PAGE, "previous on page 1 did not go to page 5")
+        self.player.click(*centre(S.HELP_BUTTONS["close"]))
+        closed = self.same_as(menu, S.HELP_BACKDROP, "Close did not take the help window away", threshold=6.0)
         self.record(closed, "help-closed")
 
     def options(self):
-        self.player.click_until(*centre(MAIN_MENU["Options"]), "menu.screen", "SCREEN_OPTIONS")
+        self.player.click_until(*centre(S.MAIN_MENU["Options"]), "menu.screen", "SCREEN_OPTIONS")
         self.rest_pointer()
-        before = self.screen("options", OPTIONS, {"Back": "lrb"})
+        before = self.screen("options", S.OPTIONS, {"Back": "lrb"})
         # The size the game already has: the device is reset and every widget keeps its place.
         since = self.game.mark()
-        self.player.click(*centre(OPTIONS["1024 x 768"]), frames=8)
+        self.player.click(*centre(S.OPTIONS["1024 x 768"]), frames=8)
         self.rest_pointer()
-        self.screen("options-after-reset", OPTIONS, {"Back": "lrb"})
+        self.screen("options-after-reset", S.OPTIONS, {"Back": "lrb"})
         self.expect(self.game.state() == "GAME_STATE_MAIN_MENU" and not self.game.events("menu.screen", since),
                     "choosing 1024 x 768 left the options screen")
         del before
-        self.player.click_until(*centre(OPTIONS["Back"]), "menu.screen", "SCREEN_MAIN_MENU")
+        self.player.click_until(*centre(S.OPTIONS["Back"]), "menu.screen", "SCREEN_MAIN_MENU")
 
     def deployment(self):
-        self.player.click_until(*centre(MAIN_MENU["Start"]), "session.state", "GAME_STATE_DEPLOYMENT")
+        self.player.click_until(*centre(S.MAIN_MENU["Start"]), "session.state", "GAME_STATE_DEPLOYMENT")
         self.rest_pointer()
 
         def board_shows(image):
-            return image.stats(*SCENE_WINDOW, step=4)[1] > 8.0
+            return image.stats(*S.SCENE_WINDOW, step=4)[1] > 8.0
         board_shows.what = "the view of the board is flat"
-        sides = {name: "" for name in CLASS_BUTTONS}
+        sides = {name: "" for name in S.CLASS_BUTTONS}
         sides.update({"Deploy": "", "Back": "l", "Player 1": "", "Player 2": ""})
-        layout = dict(CLASS_BUTTONS)
-        layout.update(DEPLOYMENT)
+        layout = dict(S.CLASS_BUTTONS)
+        layout.update(S.DEPLOYMENT)
         winter = self.screen("deployment", layout, sides, extra=board_shows)
 
         # The level arrows: the other level, back, and the other again (the battle is fought there).
-        self.player.click(*centre(DEPLOYMENT["left arrow"]))
-        farm = self.changed(winter, LEVEL_NAME, "the left arrow did not change the level's name", threshold=5.0)
-        self.expect(farm.difference(winter, *SCENE_WINDOW) > 5.0, "the left arrow did not change the level shown")
+        self.player.click(*centre(S.DEPLOYMENT["left arrow"]))
+        farm = self.changed(winter, S.LEVEL_NAME, "the left arrow did not change the level's name", threshold=5.0)
+        self.expect(farm.difference(winter, *S.SCENE_WINDOW) > 5.0, "the left arrow did not change the level shown")
         self.rest_pointer()
         self.record(self.camera.shoot("probe"), "deployment-other-level")
-        self.player.click(*centre(DEPLOYMENT["right arrow"]))
-        self.same_as(winter, LEVEL_NAME, "the right arrow did not bring the first level back")
-        self.player.click(*centre(DEPLOYMENT["left arrow"]))
-        greyed = self.same_as(farm, LEVEL_NAME, "the left arrow did not go to the other level again")
+        self.player.click(*centre(S.DEPLOYMENT["right arrow"]))
+        self.same_as(winter, S.LEVEL_NAME, "the right arrow did not bring the first level back")
+        self.player.click(*centre(S.DEPLOYMENT["left arrow"]))
+        greyed = self.same_as(farm, S.LEVEL_NAME, "the left arrow did not go to the other level again")
 
         # Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at.
         armies = [(0, "Player 1", self.args.army1.split(",")), (1, "Player 2", self.args.army2.split(","))]
         for team, button, army in armies:
             before = self.camera.shoot("probe")
-            self.player.click(*centre(DEPLOYMENT[button]))
-            self.changed(before, REQUISITION, "player %d: choosing him shows no requisition" % (team + 1))
+            self.player.click(*centre(S.DEPLOYMENT[button]))
+            self.changed(before, S.REQUISITION, "player %d: choosing him shows no requisition" % (team + 1))
             self.rest_pointer()
 
             def chosen(image):
-                return image.stats(*PREVIEW, step=2)[1] > 8.0 and image.stats(*REQUISITION, step=2)[1] > 8.0
+                return image.stats(*S.PREVIEW, step=2)[1] > 8.0 and image.stats(*S.REQUISITION, step=2)[1] > 8.0
             chosen.what = "the class preview or the requisition is missing"
             image = self.screen("deployment-player-%d" % (team + 1), layout, sides, extra=chosen)
             for unit in army:
                 image = self.buy(team, unit, image)
             self.record(image, "deployment-player-%d-army" % (team + 1))
         self.rest_pointer()
-        ready = self.changed(greyed, DEPLOYMENT["Deploy"], "Deploy does not show itself ready once both players "
+        ready = self.changed(greyed, S.DEPLOYMENT["Deploy"], "Deploy does not show itself ready once both players "
                              "have units", threshold=5.0)
         self.record(ready, "deployment-ready")
 
     def buy(self, team, unit, before):
         """Drags a class onto the zone: the middle of the view first (the camera looks at the middle of the zone),
         then the hexes around it. Returns the picture after the purchase."""
-        home = CLASS_BUTTONS[unit]
-        cx, cy = centre(SCENE_WINDOW)
+        home = S.CLASS_BUTTONS[unit]
+        cx, cy = centre(S.SCENE_WINDOW)
         for dx, dy in [(0, 0), (-55, 0), (55, 0), (-28, 35), (28, 35), (-110, 0), (110, 0), (0, 70)]:
-            start = centre(home)
-            self.player.move(*start, frames=2)
-            self.player.press()
-            # The button follows the pointer once the game has seen the press.
-            self.player.move(start[0] + 12, start[1] + 12, frames=1)
-            _, held = self.camera.wait_for(lambda im: im.difference(before, *home) > 3.0, self.timeout)
-            if not self.expect(held, "player %d: the %s button does not follow the pointer" % (team + 1, unit)):
-                self.player.release()
-                return before
-            target = (cx + dx, cy + dy)
-            for i in (1, 2, 3):
-                self.player.move(start[0] + (target[0] - start[0]) * i // 3,
-                                 start[1] + (target[1] - start[1]) * i // 3, frames=1)
-            dragged = (target[0] - 32, target[1] - 32, 64, 77)
-            self.camera.wait_for(lambda im: im.difference(before, *dragged) > 3.0, self.timeout)
-            self.player.release(frames=1)
-            image, _ = self.camera.wait_for(
-                lambda im: im.difference(before, *REQUISITION) > 1.0 or im.difference(before, *home) < 2.0,
-                self.timeout)
-            if image.difference(before, *REQUISITION) > 1.0:
+            bought, image = vd.drag_onto_board(self.player, self.camera, home, (cx + dx, cy + dy), before,
+                                               S.REQUISITION, self.timeout)
+            if bought:
                 print("  player %d bought a %s at %+d,%+d from the middle of the view" % (team + 1, unit, dx, dy))
                 self.rest_pointer()
                 after, _ = self.camera.wait_for(lambda im: im.difference(before, *home) < 2.0, self.timeout)
@@ -300,12 +229,12 @@ class Walk:
 
     def loading(self):
         since = self.game.mark()
-        self.player.click_until(*centre(DEPLOYMENT["Deploy"]), "session.state", "GAME_STATE_LOADING")
+        self.player.click_until(*centre(S.DEPLOYMENT["Deploy"]), "session.state", "GAME_STATE_LOADING")
 
         def picture(image):
             return image.stats(0, 0, W, H, step=4)[1] > 8.0
         picture.what = "the loading picture is flat"
-        shown = self.screen("loading", {"loading bar frame": LOADING_FRAME}, {"loading bar frame": ""},
+        shown = self.screen("loading", {"loading bar frame": S.LOADING_FRAME}, {"loading bar frame": ""},
                             extra=picture)
         self.wait_state("GAME_STATE_BATTLE", since, timeout=self.args.load_timeout)
         return shown
@@ -320,7 +249,7 @@ class Walk:
     def quit(self, how):
         if how == "menu":
             self.rest_pointer()
-            self.player.click(*centre(MAIN_MENU["Quit"]), frames=2)
+            self.player.click(*centre(S.MAIN_MENU["Quit"]), frames=2)
         else:
             # The window is closed the way the desktop closes it.
             self.game.process.terminate()

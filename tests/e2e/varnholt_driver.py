@@ -462,3 +462,28 @@ def check_widget(image, name, rect, sides="lr", min_spread=6.0, min_contrast=12.
 def centre(rect):
     x, y, w, h = rect
     return x + w // 2, y + h // 2
+
+
+def drag_onto_board(player, camera, home, target, before, watch, timeout):
+    """Drags the button at home (a rectangle) to the target point and lets go there.
+
+    Waits, by pictures, for the game to take each step: the button leaves home once the press is seen, hangs at
+    the pointer once the pointer is seen at the target, and after the release either the watched region changes
+    (the purchase) or the button is back home. Returns (bought, picture after).
+    """
+    start = centre(home)
+    player.move(*start, frames=2)
+    player.press()
+    player.move(start[0] + 12, start[1] + 12, frames=1)
+    _, held = camera.wait_for(lambda im: im.difference(before, *home) > 3.0, timeout)
+    if not held:
+        player.release()
+        raise DriverError("the button at %s does not follow the pointer" % (home,))
+    for i in (1, 2, 3):
+        player.move(start[0] + (target[0] - start[0]) * i // 3, start[1] + (target[1] - start[1]) * i // 3, frames=1)
+    hanging = (target[0] - 32, target[1] - 32, 64, 77)
+    camera.wait_for(lambda im: im.difference(before, *hanging) > 3.0, timeout)
+    player.release(frames=1)
+    image, _ = camera.wait_for(
+        lambda im: im.difference(before, *watch) > 1.0 or im.difference(before, *home) < 2.0, timeout)
+    return image.difference(before, *watch) > 1.0, image
