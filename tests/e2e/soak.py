@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""Plays whole games one after another in one process of the game, the way a careless player would: random
+deployments, random clicks on the battle's buttons and the board (most of them commands the game can carry out)
+and random keys, all through the window system's input. After each game it takes the rematch and plays again.
+
+It fails on a crash or a sanitizer report, on a game that does not reach its end page within a bound (with a
+picture of where it stuck), and on resident memory or open files that keep growing from game to game.
+"""
+
+import argparse
+import os
+import random
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import screens as S  # noqa: E402
+import varnholt_driver as vd  # noqa: E402
+from varnholt_driver import centre  # noqa: E402
+
+W, H = vd.WIDTH, vd.HEIGHT
+
+# Where the board can be clicked in battle: above the HUD, below the main-menu button.
+BOARD = (0, 60, W, S.HUD_B - 60)
+COSTS = {"Militia": 25, "Scout": 25, "Mage": 25, "Pikeman": 50, "Archer": 50, "Rogue": 50, "Healer": 50,
+         "CombatMage": 50, "Knight": 75, "Paladin": 75, "Assassin": 75}
+
+
+class Stuck(AssertionError):
+    pass
+
+
+class Soak:
+    def __init__(self, args):
+        self.args = args
+        self.random = random.Random(args.seed)
+        vd.require_tools()
+        self.out = os.path.abspath(args.out)
+        os.makedirs(self.out, exist_ok=True)
+        for name in os.listdir(self.out):
+            if name.endswith(".png") or name.startswith("probe."):
+                os.remove(os.path.join(self.out, name))
+        self.server = vd.XServer()
+        self.game = vd.Game(os.path.abspath(args.game), os.path.abspath(args.workdir), self.server.display,
+                            seed=args.seed, frame_time=args.frame_time,
+                            log_path=os.path.join(self.out, "game.log"))
+        self.player = vd.Player(self.server.display, self.game, minimum_frame=args.minimum_frame)
+        self.camera = vd.Camera(self.server.display, self.out)
+        self.timeout = args.screen_timeout
+        self.samples = []  # (game, resident KiB, open files) at the start of each deployment
+        self.faults = []
+        self.clicks = 0
+
+    def fault(self, text):
+        print("  FAULT: " + text)
+        self.faults.append(text)
+
+    def picture(self, name):
+        try:
+            self.camera.shoot(name)
+            print("  picture: %s.png" % os.path.join(self.out, name))
+        except Exception as error:  # the display may be gone with the game
+            print("  (no picture: %s)" % error)
+
+    def wait_state(self, state, since, timeout):
+        try:
+            return self.game.wait_event("session.state", state, since, timeout)
+        except vd.DriverError as error:
+            raise Stuck(str(error))
+
+    def start(self):
+        self.wait_state("GAME_STATE_INTRO", 0, self.args.start_timeout)
+        self.player.move(W - 40, H // 2 + 60, 1)
+        self.player.key_until("space", "session.state", "GAME_STATE_MAIN_MENU", timeout=self.timeout)
+        self.player.click_until(*centre(S.MAIN_MENU["Start"]), "session.state", "GAME_STATE_DEPLOYMENT",
+                                timeout=self.timeout)
+
+    def sample(self, game):
+        # The same moment of every game: the deployment screen has settled, nothing is loading.
+        self.player.settle(4)
+        rss, files = self.game.rss_kib(), self.game.open_files()
+        self.samples.append((game, rss, files))
+        print("  game %d: resident %s KiB, %s open files" % (game, rss, files))
+
+    def army(self):
+        """A tiny random army within the budget: one or two units, cheap ones more often."""
+        count = self.random.randint(1, self.args.max_units)
+        budget = 200
+        chosen = []
+        for _ in range(count):
+            affordable = [name for name, cost in COSTS.items() if cost <= budget]
+            weights = [100 // COSTS[name] for name in affordable]
+            name = self.random.choices(affordable, weights)[0]
+            chosen.append(name)
+            budget -= COSTS[name]
+        return chosen
+
+    def deploy(self, game):
+        # Now and then the other level first.
+        for _ in range(self.random.choice([0, 0, 1, 2])):
+            arrow = self.random.choice(["left arrow", "right arrow"])
+            before = self.camera.shoot()
+            self.player.click(*centre(S.DEPLOYMENT[arrow]))
+            self.camera.wait_for(lambda im: im.difference(before, *S.LEVEL_NAME) > 5.0, self.timeout)
+        teams = [0, 1]
+        self.random.shuffle(teams)
+        for team in teams:
+            button = S.DEPLOYMENT["Player %d" % (team + 1)]
+            before = self.camera.shoot()
+            self.player.click(*centre(button))
+            _, shown = self.camera.wait_for(lambda im: im.difference(before, *S.REQUISITION) > 3.0, self.timeout)
+            if not shown:
+                raise Stuck("game %d: choosing player %d shows no requisition" % (game, team + 1))
+            self.player.move(W - 40, 200, 2)
+            image = self.camera.shoot()
+            placed = 0
+            for unit in self.army():
+                cx, cy = centre(S.SCENE_WINDOW)
+                home = S.CLASS_BUTTONS[unit]
+                for _ in range(6):
+                    target = (cx + self.random.randint(-130, 130), cy + self.random.randint(-30, 60))
+                    before = image
+                    bought, image = vd.drag_onto_board(self.player, self.camera, home, target, before,
+                                                       S.REQUISITION, self.timeout)
+                    if bought:
+                        placed += 1
+                        self.player.move(W - 40, 200, 2)
+                        # The button glides back home before the next one is taken.
+                        image, _ = self.camera.wait_for(lambda im: im.difference(before, *home) < 2.0,
+                                                        self.timeout)
+                        break
+            if not placed:
+                raise Stuck("game %d: player %d could not place a unit" % (game, team + 1))
+        since = self.game.mark()
+        self.player.click_until(*centre(S.DEPLOYMENT["Deploy"]), "session.state", "GAME_STATE_LOADING",
+                                timeout=self.timeout)
+        self.wait_state("GAME_STATE_BATTLE", since, self.args.load_timeout)
+
+    def changed_points(self, before, after, limit=40):
+        """Points of the board that look different after a command was chosen: the hexes it may go to, the
+        units it may reach."""
+        points = []
+        x0, y0, w, h = BOARD
+        step = 12
+        for y in range(y0, y0 + h, step):
+            for x in range(x0, x0 + w, step):
+                if vd.colour_distance(before.pixel(x, y), after.pixel(x, y)) > 25.0:
+                    points.append((x, y))
+        self.random.shuffle(points)
+        return points[:limit]
+
+    def command(self, action):
+        """Chooses a command on the HUD and, for one that wants a target, clicks where the board answered."""
+        before = self.camera.shoot()
+        self.player.click(*centre(S.ACTIONS[action]))
+        if action not in ("Move", "Attack", "Magic Spells"):
+            return
+        if action == "Magic Spells":
+            self.player.click(*centre(self.random.choice(S.ABILITIES)))
+        after = self.camera.shoot()
+        points = self.changed_points(before, after)
+        if points and self.random.random() < 0.9:
+            target = points[0]
+        else:
+            target = (self.random.randint(BOARD[0], BOARD[0] + BOARD[2] - 1),
+                      self.random.randint(BOARD[1], BOARD[1] + BOARD[3] - 1))
+        self.player.click(*target)
+        self.clicks += 1
+
+    def battle(self, game, since):
+        started = time.monotonic()
+        actions = ["Move", "Attack", "End Turn", "Defend", "Focus", "Magic Spells"]
+        weights = [30, 35, 15, 4, 4, 7]
+        while True:
+            states = self.game.events("session.state", since)
+            if "GAME_STATE_GAME_OVER" in states:
+                return
+            if self.game.process.poll() is not None:
+                raise Stuck("game %d: the game ended in battle (status %s)" % (game, self.game.process.returncode))
+            if time.monotonic() - started > self.args.battle_timeout:
+                raise Stuck("game %d: no end page after %.0f s of battle" % (game, self.args.battle_timeout))
+            roll = self.random.random()
+            if roll < 0.04:
+                self.player.key(self.random.choice(["Escape", "Tab", "w", "s", "a", "d"]), frames=2)
+            elif roll < 0.07:
+                # A click anywhere on the board, command or not.
+                self.player.click(self.random.randint(0, W - 1), self.random.randint(BOARD[1], S.HUD_B))
+            else:
+                self.command(self.random.choices(actions, weights)[0])
+
+    def end_page(self, game, last):
+        since = self.game.mark()
+        image, _ = self.camera.wait_for(
+            lambda im: not any(vd.check_widget(im, name, rect, "") for name, rect in S.END_OF_GAME.items()),
+            self.timeout)
+        for name, rect in S.END_OF_GAME.items():
+            for complaint in vd.check_widget(image, name, rect, ""):
+                self.fault("game %d end page: %s" % (game, complaint))
+        if game == 1:
+            self.camera.keep(image, "end-page")
+        if last:
+            self.player.click(*centre(S.END_OF_GAME["Quit"]), frames=2)
+            return
+        self.player.click_until(*centre(S.END_OF_GAME["Rematch"]), "session.state", "GAME_STATE_DEPLOYMENT",
+                                timeout=self.timeout)
+        del since
+
+    def check_growth(self):
+        """Memory and open files measured at the same moment of each game must level off: after a first game
+        that fills the caches, what the later games add must stay within a small allowance."""
+        if len(self.samples) < 3:
+            return
+        base_game, base_rss, base_files = self.samples[1]
+        last_game, last_rss, last_files = self.samples[-1]
+        games = last_game - base_game
+        if base_rss and last_rss:
+            growth = last_rss - base_rss
+            allowed = self.args.rss_allowance_kib + self.args.rss_per_game_kib * games
+            print("resident memory from game %d to %d: %+d KiB (allowed %d)" % (base_game, last_game, growth,
+                                                                                allowed))
+            if growth > allowed:
+                self.fault("resident memory grew by %d KiB over %d games" % (growth, games))
+        if base_files is not None and last_files is not None:
+            print("open files from game %d to %d: %d -> %d" % (base_game, last_game, base_files, last_files))
+            if last_files > base_files + 2:
+                self.fault("open files grew from %d to %d over %d games" % (base_files, last_files, games))
+
+    def run(self):
+        started = time.monotonic()
+        played = 0
+        try:
+            self.start()
+            for game in range(1, self.args.games + 1):
+                print("game %d" % game)
+                self.sample(game)
+                self.deploy(game)
+                since = self.game.mark()
+                self.battle(game, since)
+                times = dict(self.game.game_times(since))
+                length = times.get("GAME_STATE_GAME_OVER", 0.0) - times.get("GAME_STATE_BATTLE", 0.0)
+                print("  battle over after %.1f s of game time, %d targeted clicks so far" % (length, self.clicks))
+                if length > self.args.battle_game_time:
+                    self.fault("game %d: the battle took %.0f s of game time" % (game, length))
+                self.end_page(game, last=game == self.args.games)
+                played = game
+            status = self.game.wait_exit(self.args.exit_timeout)
+            if status != 0:
+                self.fault("the game did not end with status 0 (status %s)" % status)
+        except Stuck as stuck:
+            self.fault(str(stuck) + " (last state %s)" % self.game.state())
+            self.picture("stuck")
+        except vd.DriverError as error:
+            self.fault(str(error))
+            self.picture("failure")
+        finally:
+            self.game.stop()
+            self.server.stop()
+        for report in self.game.sanitizer_reports():
+            self.fault("sanitizer: " + report)
+        self.check_growth()
+        for name in os.listdir(self.out):
+            if name.startswith("probe."):
+                os.remove(os.path.join(self.out, name))
+        print("%d of %d games played in %.0f s" % (played, self.args.games, time.monotonic() - started))
+        if self.faults:
+            print("%d fault(s):" % len(self.faults))
+            for text in self.faults:
+                print("  " + text)
+            return 1
+        print("no faults")
+        return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--games", type=int, default=200)
+    parser.add_argument("--game", required=True, help="the game binary")
+    parser.add_argument("--workdir", required=True, help="the directory holding Data/ (the build directory)")
+    parser.add_argument("--out", required=True, help="where the log and the pictures of faults go")
+    parser.add_argument("--seed", type=int, default=1, help="seeds the game and the random player alike")
+    parser.add_argument("--frame-time", type=float, default=0.05)
+    parser.add_argument("--max-units", type=int, default=2, help="the largest army a player buys")
+    parser.add_argument("--minimum-frame", type=float, default=0.05)
+    parser.add_argument("--screen-timeout", type=float, default=30.0)
+    parser.add_argument("--start-timeout", type=float, default=120.0)
+    parser.add_argument("--load-timeout", type=float, default=180.0)
+    parser.add_argument("--exit-timeout", type=float, default=60.0)
+    parser.add_argument("--battle-timeout", type=float, default=900.0,
+                        help="real seconds a battle may last before the game counts as stuck")
+    parser.add_argument("--battle-game-time", type=float, default=1800.0,
+                        help="seconds of game time a battle may last")
+    parser.add_argument("--rss-allowance-kib", type=int, default=16384,
+                        help="resident memory the later games may add in all")
+    parser.add_argument("--rss-per-game-kib", type=int, default=256,
+                        help="and per game on top")
+    return Soak(parser.parse_args()).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
