@@ -150,28 +150,6 @@ TEST_F(GameApplicationTest, StartsInTheIntroFullScreenWithTheSceneTargetAndHelpL
     EXPECT_FLOAT_EQ(app->widthFactor, 1024.0f / static_cast<float>(pp.BackBufferWidth));
 }
 
-TEST_F(GameApplicationTest, AFrameDrawsThePostProcessQuadAndPresents)
-{
-    NullDevice* device = Device();
-    ASSERT_NE(device, nullptr);
-    device->ResetCounters();
-    // Without a title screen the intro gives way to the main menu in its first update; drawn on its own it
-    // still shows only the scene.
-    app->Render();
-    EXPECT_EQ(device->PresentCount(), 1u);
-    EXPECT_GE(device->DrawCountOf(D3DPT_TRIANGLESTRIP), 1u);
-    // The intro shows no interface text, so the last draw is the post-process quad itself.
-    EXPECT_EQ(device->LastDraw().fvf, static_cast<DWORD>(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1));
-    EXPECT_EQ(device->LastDraw().primitiveCount, 2u);
-
-    // Outside the intro the help label is drawn on top, in more draws of the same frame.
-    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
-    const UINT before = device->DrawCount();
-    Frame(16);
-    EXPECT_GE(device->DrawCount() - before, 2u);
-    EXPECT_TRUE(QueuedText().empty());
-}
-
 TEST_F(GameApplicationTest, BackBufferIsClearedOnlyWhereTheSceneLeavesItUncovered)
 {
     NullDevice* device = Device();
