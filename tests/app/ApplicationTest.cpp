@@ -444,6 +444,8 @@ TEST_F(ApplicationTest, ResetRefusedWhileADefaultPoolResourceLivesEndsTheGame)
                       D3D_OK);
             self.SetWindowSize(800, 600);
             activeAfterResize = self.IsActive();
+        } else {
+            PostMessageA(self.GetWindow(), WM_CLOSE, 0, 0); // a loop that goes on must not run for ever
         }
     };
     EXPECT_EQ(a.Run(), 1);
