@@ -510,6 +510,7 @@ TEST_F(ApplicationTest, AFailedToggleEndsTheGame)
     ASSERT_EQ(a.GetDevice()->CreateVertexBuffer(112, 0, 0, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
     a.ToggleWindowed(false);
     EXPECT_FALSE(a.IsActive());
+    CloseOnFrame(a, 1); // a game that went on would otherwise never end
     EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.updates, 0);
     EXPECT_EQ(a.shutdowns, 1);
@@ -600,6 +601,8 @@ TEST_F(ApplicationTest, AResetThatFailsWhileTheGameSetsUpFailsTheStart)
     auto game = std::make_unique<PinnedGame>();
     EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
     EXPECT_FALSE(game->IsActive());
+    if (game->IsActive())
+        PostQuitMessage(0); // a game that went on would otherwise never end
     EXPECT_EQ(game->Run(), 1);
 }
 
