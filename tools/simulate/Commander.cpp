@@ -312,6 +312,32 @@ int Commander::AreaValue(const Unit& caster, const SpellDefinition& ability, con
     return value;
 }
 
+int Commander::Index(const Hex& hex)
+{
+    return hex.row * HexGrid::kColumns + hex.column;
+}
+
+std::vector<int> Commander::WalkingSteps(Hex& from)
+{
+    std::vector<int> steps(HexGrid::kHexCount, kUnreachable);
+    std::vector<Hex*> frontier{&from};
+    steps[static_cast<size_t>(Index(from))] = 0;
+    for (size_t next = 0; next < frontier.size(); ++next) {
+        Hex* hex = frontier[next];
+        Hex* neighbours[6];
+        const int count = grid.GetNeighbours(*hex, neighbours);
+        for (int i = 0; i < count; ++i) {
+            int& known = steps[static_cast<size_t>(Index(*neighbours[i]))];
+            // Units block the way as walls do; only open ground and zones are walked.
+            if (known != kUnreachable || !neighbours[i]->pickable)
+                continue;
+            known = steps[static_cast<size_t>(Index(*hex))] + 1;
+            frontier.push_back(neighbours[i]);
+        }
+    }
+    return steps;
+}
+
 Hex* Commander::ChooseDestination(Unit& unit)
 {
     Hex* home = unit.GetHex();
@@ -338,8 +364,13 @@ Hex* Commander::ChooseDestination(Unit& unit)
         }
     }
     if (goal) {
+        // Nearest to the foe on foot, not as the crow flies: a wall between the two is walked around.
         const Hex* target = goal->GetHex();
-        std::stable_sort(candidates.begin(), candidates.end(), [target](const Hex* a, const Hex* b) {
+        const std::vector<int> steps = WalkingSteps(*goal->GetHex());
+        const auto away = [&steps](const Hex* hex) { return steps[static_cast<size_t>(Index(*hex))]; };
+        std::stable_sort(candidates.begin(), candidates.end(), [&](const Hex* a, const Hex* b) {
+            if (away(a) != away(b))
+                return away(a) < away(b);
             return a->DistanceTo(*target) < b->DistanceTo(*target);
         });
     } else {

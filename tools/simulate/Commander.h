@@ -74,6 +74,10 @@ private:
     void Cancel(Unit& unit);
     void AddAbilityOptions(Unit& unit, std::vector<Option>& options);
     Hex* ChooseDestination(Unit& unit);
+    // Steps on foot from the hex to every hex of the board (kUnreachable where no walk leads).
+    std::vector<int> WalkingSteps(Hex& from);
+    static int Index(const Hex& hex);
+    static constexpr int kUnreachable = 1 << 20;
     // How much an area centred on centre does for the caster's side: foes it harms less friends it harms, or
     // friends it helps less foes it helps.
     int AreaValue(const Unit& caster, const SpellDefinition& ability, const Hex& centre) const;
