@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -257,4 +259,102 @@ TEST_F(BattleSimulatorTest, StuckBattlesAreReportedWithTheirSeed)
     const BattleResult slow = simulator->Play(9);
     EXPECT_EQ(slow.problem.rfind("turn ", 0), 0u) << slow.problem;
     EXPECT_NE(slow.problem.find(" never ended (the unit stays in state "), std::string::npos) << slow.problem;
+}
+
+TEST_F(BattleSimulatorTest, ArmiesStandInTheirOwnZonesOfTheSeedsLevel)
+{
+    const int knight = Entry("Knight.txt");
+    const int scout = Entry("Scout.txt");
+    // Odd seeds fight in the winter, even ones on the farm.
+    simulator->Deploy(3, {knight, scout, scout}, {scout, scout, scout, scout, scout}, result);
+    EXPECT_EQ(result.level, "winter_wonderland.txt");
+    ASSERT_EQ(simulator->GetUnits().size(), 8u);
+    std::set<const Hex*> places;
+    for (size_t i = 0; i < 8; ++i) {
+        const Unit& unit = UnitAt(i);
+        const int team = i < 3 ? 0 : 1;
+        ASSERT_NE(unit.GetHex(), nullptr);
+        EXPECT_EQ(unit.owner, simulator->GetPlayer(team));
+        EXPECT_EQ(unit.GetHex()->defaultType, team == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1) << i;
+        places.insert(unit.GetHex());
+    }
+    EXPECT_EQ(places.size(), 8u);
+    EXPECT_EQ(UnitAt(0).name, "Knight");
+    EXPECT_EQ(simulator->GetTurnOrder().GetEntries().size(), 8u);
+    EXPECT_EQ(simulator->CheckInvariants(), "");
+    simulator->Deploy(4, {knight}, {knight}, result);
+    EXPECT_EQ(result.level, "Farm.txt");
+}
+
+TEST_F(BattleSimulatorTest, MovesWalkAroundWalls)
+{
+    ASSERT_NO_FATAL_FAILURE(DeployMilitia(1, 1));
+    HexGrid& grid = *simulator->GetGrid();
+    // Open ground between the zones, with a wall down column 11 from row 5 to row 15.
+    for (int r = 0; r < HexGrid::kRows; ++r) {
+        for (int c = 5; c <= 36; ++c) {
+            Hex* hex = grid.GetHex(r, c);
+            hex->defaultType = c == 11 && r >= 5 && r <= 15 ? HEX_BLOCKED : HEX_OPEN;
+            hex->SetType(hex->defaultType);
+        }
+    }
+    Commander& commander = simulator->GetCommander();
+    const std::vector<int> steps = commander.WalkingSteps(*grid.GetHex(10, 10));
+    const auto at = [&](int r, int c) { return steps[static_cast<size_t>(r * HexGrid::kColumns + c)]; };
+    EXPECT_EQ(at(10, 10), 0);
+    EXPECT_EQ(at(11, 10), 1);
+    EXPECT_EQ(at(10, 11), Commander::kUnreachable);
+    // Up column 10 to row 5, over the wall's end at (4, 11), down again: 6 + 1 + 5.
+    EXPECT_EQ(at(4, 11), 6);
+    EXPECT_EQ(at(10, 12), 12);
+    EXPECT_EQ(at(6, 14), 9);
+    EXPECT_EQ(at(10, 14), 13);
+    // Round the bottom end instead: 6 down, then across.
+    EXPECT_EQ(at(16, 11), 7);
+    // A unit's hex is a wall too.
+    const Hex* home = UnitAt(0).GetHex();
+    EXPECT_EQ(at(home->row, home->column), Commander::kUnreachable);
+}
+
+TEST_F(BattleSimulatorTest, ThePointerIsFoundByTheBoardsOwnPicking)
+{
+    ASSERT_NO_FATAL_FAILURE(DeployMilitia(1, 1));
+    HexGrid& grid = *simulator->GetGrid();
+    SimulatedPointer& pointer = simulator->GetPointer();
+    for (const auto& [row, column] : {std::pair{7, 9}, std::pair{0, 0}, std::pair{35, 41}, std::pair{20, 30}}) {
+        Hex* hex = grid.GetHex(row, column);
+        pointer.AimAt(*hex);
+        if (hex->IsPickable())
+            grid.PickHoveredHex(true);
+        else
+            grid.PickHoveredHex(false);
+        EXPECT_EQ(pointer.GetHovered(), hex) << row << ", " << column;
+    }
+    // Aimed away, a pick finds nothing and leaves the hovered hex as it was.
+    pointer.AimAway();
+    grid.PickHoveredHex(true);
+    grid.PickHoveredHex(false);
+    EXPECT_EQ(pointer.GetHovered(), grid.GetHex(20, 30));
+    EXPECT_FALSE(pointer.IsBoardClick());
+    pointer.Press();
+    EXPECT_TRUE(pointer.IsBoardClick());
+}
+
+TEST_F(BattleSimulatorTest, ARefusedClickIsCancelledAndCounted)
+{
+    ASSERT_NO_FATAL_FAILURE(DeployMilitia(2, 2));
+    SimulatedSession& session = simulator->GetSession();
+    for (int frame = 0; frame < 1000 && !(session.IsTurnActive() && session.GetActiveUnit()); ++frame)
+        simulator->Frame();
+    Unit* unit = session.GetActiveUnit();
+    ASSERT_NE(unit, nullptr);
+    // As if the Attack button had been pressed while the pointer rested on nothing: there is no click to make.
+    unit->SetState(SELECTING_TARGET);
+    ASSERT_EQ(unit->GetState(), SELECTING_TARGET);
+    simulator->GetPointer().AimAway();
+    simulator->GetPointer().SetHovered(nullptr);
+    simulator->Frame();
+    EXPECT_EQ(simulator->GetCommander().GetCounters().refusals, 1);
+    EXPECT_NE(unit->GetState(), SELECTING_TARGET);
+    EXPECT_EQ(unit->GetTarget(), nullptr);
 }

@@ -90,6 +90,7 @@ public:
     SimulatedSession& GetSession() { return session; }
     TurnOrder& GetTurnOrder() { return order; }
     SimulatedPointer& GetPointer() { return pointer; }
+    Commander& GetCommander() { return commander; }
     Player* GetPlayer(int index) const { return players[index].get(); }
     const std::vector<Unit*>& GetUnits() const { return units; }
     // Sets up a battle without playing it: the level, the armies and their places.

@@ -47,7 +47,7 @@ void Commander::Begin(const std::vector<Unit*>& battleUnits, unsigned seed)
     counters = Counters();
     current = nullptr;
     turn = -1;
-    ending = armed = pressed = false;
+    ending = armed = false;
 }
 
 int Commander::IdOf(const Unit* unit) const
@@ -72,7 +72,7 @@ void Commander::StartTurn(Unit* unit)
     turn = session.GetTurns();
     commands = 0;
     refusals = 0;
-    ending = armed = pressed = false;
+    ending = armed = false;
     cannotMove = false;
 }
 
@@ -93,7 +93,6 @@ void Commander::Step()
     case MOVING:
     case ATTACKING:
     case CASTING:
-        pressed = false;
         return;
     case SELECTING_MOVE:
     case SELECTING_TARGET:
@@ -101,14 +100,12 @@ void Commander::Step()
         if (armed) {
             pointer.Press();
             armed = false;
-            pressed = true;
             return;
         }
         // The click was turned down (out of range, no path...): the player cancels the command.
         Cancel(*unit);
         return;
     case IDLE:
-        pressed = false;
         Decide(*unit);
         return;
     default:
@@ -123,7 +120,6 @@ void Commander::Cancel(Unit& unit)
     ++refusals;
     ++counters.refusals;
     digest.Add(1000 + refusals);
-    pressed = false;
     unit.SetState(IDLE);
     unit.pendingState = UNIT_STATE_NONE;
     unit.ClearTarget();

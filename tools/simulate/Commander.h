@@ -56,6 +56,12 @@ public:
 
     const Counters& GetCounters() const { return counters; }
 
+    // Steps on foot from the hex to every hex of the board, around walls and units (kUnreachable where no walk
+    // leads); moves towards a foe go to the hex nearest to it by this count.
+    std::vector<int> WalkingSteps(Hex& from);
+    static int Index(const Hex& hex);
+    static constexpr int kUnreachable = 1 << 20;
+
 private:
     struct Option {
         Kind kind = END_TURN;
@@ -74,10 +80,6 @@ private:
     void Cancel(Unit& unit);
     void AddAbilityOptions(Unit& unit, std::vector<Option>& options);
     Hex* ChooseDestination(Unit& unit);
-    // Steps on foot from the hex to every hex of the board (kUnreachable where no walk leads).
-    std::vector<int> WalkingSteps(Hex& from);
-    static int Index(const Hex& hex);
-    static constexpr int kUnreachable = 1 << 20;
     // How much an area centred on centre does for the caster's side: foes it harms less friends it harms, or
     // friends it helps less foes it helps.
     int AreaValue(const Unit& caster, const SpellDefinition& ability, const Hex& centre) const;
@@ -97,6 +99,5 @@ private:
     int refusals = 0;
     bool ending = false;
     bool armed = false;
-    bool pressed = false;
     bool cannotMove = false;
 };
