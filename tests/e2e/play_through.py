@@ -43,6 +43,7 @@ class Walk:
         self.player = vd.Player(self.server.display, self.game, minimum_frame=args.minimum_frame)
         self.camera = vd.Camera(self.server.display, self.out)
         self.timeout = args.screen_timeout
+        self.started = time.monotonic()
 
     def note(self, complaint):
         print("  FAULT: " + complaint)
@@ -57,7 +58,7 @@ class Walk:
         """Keeps the picture of a screen as <nn>-<screen>.png."""
         self.shots += 1
         name = "%02d-%s" % (self.shots, screen)
-        print("screen %s" % name)
+        print("%6.1f s  screen %s" % (time.monotonic() - self.started, name))
         self.camera.keep(image, name)
         return image
 
@@ -128,7 +129,7 @@ class Walk:
         return self.screen("main-menu", S.MAIN_MENU, S.SIDES, extra=help_text)
 
     def help_screen(self, menu):
-        self.player.click(*centre(S.MAIN_MENU["Help"]))
+        self.player.click(*centre(S.MAIN_MENU["Help"]), frames=0)
         self.changed(menu, S.HELP_BACKDROP, "Help did not open the help window", threshold=15.0)
         self.rest_pointer()
         layout = {"help window": S.HELP_BACKDROP, "page text": S.HELP_PAGE, "page title": S.HELP_TITLE}
@@ -137,18 +138,18 @@ class Walk:
         sides["help window"] = "lrt"
         pages = [self.screen("help-page-1", layout, sides, min_spread=4.0)]
         for page in range(2, 6):
-            self.player.click(*centre(S.HELP_BUTTONS["next"]))
+            self.player.click(*centre(S.HELP_BUTTONS["next"]), frames=0)
             image = self.changed(pages[-1], S.HELP_PAGE, "next did not turn the help to page %d" % page)
             self.expect(image.difference(pages[-1], *S.HELP_TITLE) > 3.0,
                         "the help title did not change on page %d" % page)
             self.rest_pointer()
             pages.append(self.screen("help-page-%d" % page, layout, sides, min_spread=4.0))
         # Past the last page the help starts again at the first; back from the first is the last.
-        self.player.click(*centre(S.HELP_BUTTONS["next"]))
+        self.player.click(*centre(S.HELP_BUTTONS["next"]), frames=0)
         self.same_as(pages[0], S.HELP_PAGE, "next on page 5 did not come back to page 1")
-        self.player.click(*centre(S.HELP_BUTTONS["previous"]))
+        self.player.click(*centre(S.HELP_BUTTONS["previous"]), frames=0)
         self.same_as(pages[4], S.HELP_PAGE, "previous on page 1 did not go to page 5")
-        self.player.click(*centre(S.HELP_BUTTONS["close"]))
+        self.player.click(*centre(S.HELP_BUTTONS["close"]), frames=0)
         closed = self.same_as(menu, S.HELP_BACKDROP, "Close did not take the help window away", threshold=6.0)
         self.record(closed, "help-closed")
 
@@ -180,21 +181,21 @@ class Walk:
         winter = self.screen("deployment", layout, sides, extra=board_shows)
 
         # The level arrows: the other level, back, and the other again (the battle is fought there).
-        self.player.click(*centre(S.DEPLOYMENT["left arrow"]))
+        self.player.click(*centre(S.DEPLOYMENT["left arrow"]), frames=0)
         farm = self.changed(winter, S.LEVEL_NAME, "the left arrow did not change the level's name", threshold=5.0)
         self.expect(farm.difference(winter, *S.SCENE_WINDOW) > 5.0, "the left arrow did not change the level shown")
         self.rest_pointer()
         self.record(self.camera.shoot("probe"), "deployment-other-level")
-        self.player.click(*centre(S.DEPLOYMENT["right arrow"]))
+        self.player.click(*centre(S.DEPLOYMENT["right arrow"]), frames=0)
         self.same_as(winter, S.LEVEL_NAME, "the right arrow did not bring the first level back")
-        self.player.click(*centre(S.DEPLOYMENT["left arrow"]))
+        self.player.click(*centre(S.DEPLOYMENT["left arrow"]), frames=0)
         greyed = self.same_as(farm, S.LEVEL_NAME, "the left arrow did not go to the other level again")
 
         # Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at.
         armies = [(0, "Player 1", self.args.army1.split(",")), (1, "Player 2", self.args.army2.split(","))]
         for team, button, army in armies:
             before = self.camera.shoot("probe")
-            self.player.click(*centre(S.DEPLOYMENT[button]))
+            self.player.click(*centre(S.DEPLOYMENT[button]), frames=0)
             self.changed(before, S.REQUISITION, "player %d: choosing him shows no requisition" % (team + 1))
             self.rest_pointer()
 
@@ -299,7 +300,7 @@ def main():
     parser.add_argument("--workdir", required=True, help="the directory holding Data/ (the build directory)")
     parser.add_argument("--out", required=True, help="where the screenshots go")
     parser.add_argument("--seed", type=int, default=20240601)
-    parser.add_argument("--frame-time", type=float, default=1.0 / 30.0)
+    parser.add_argument("--frame-time", type=float, default=0.1)
     parser.add_argument("--minimum-frame", type=float, default=0.1,
                         help="the shortest pause between two inputs, in seconds")
     parser.add_argument("--start-timeout", type=float, default=120.0)

@@ -101,14 +101,14 @@ class Soak:
         for _ in range(self.random.choice([0, 0, 1, 2])):
             arrow = self.random.choice(["left arrow", "right arrow"])
             before = self.camera.shoot()
-            self.player.click(*centre(S.DEPLOYMENT[arrow]))
+            self.player.click(*centre(S.DEPLOYMENT[arrow]), frames=0)
             self.camera.wait_for(lambda im: im.difference(before, *S.LEVEL_NAME) > 5.0, self.timeout)
         teams = [0, 1]
         self.random.shuffle(teams)
         for team in teams:
             button = S.DEPLOYMENT["Player %d" % (team + 1)]
             before = self.camera.shoot()
-            self.player.click(*centre(button))
+            self.player.click(*centre(button), frames=0)
             _, shown = self.camera.wait_for(lambda im: im.difference(before, *S.REQUISITION) > 3.0, self.timeout)
             if not shown:
                 raise Stuck("game %d: choosing player %d shows no requisition" % (game, team + 1))
@@ -279,7 +279,7 @@ def main():
     parser.add_argument("--workdir", required=True, help="the directory holding Data/ (the build directory)")
     parser.add_argument("--out", required=True, help="where the log and the pictures of faults go")
     parser.add_argument("--seed", type=int, default=1, help="seeds the game and the random player alike")
-    parser.add_argument("--frame-time", type=float, default=0.05)
+    parser.add_argument("--frame-time", type=float, default=0.1)
     parser.add_argument("--max-units", type=int, default=2, help="the largest army a player buys")
     parser.add_argument("--minimum-frame", type=float, default=0.05)
     parser.add_argument("--screen-timeout", type=float, default=30.0)

@@ -330,15 +330,16 @@ class Player:
         self.settle(frames)
 
     def click(self, x, y, frames=3):
-        # Over the button first, so the frame that sees the press sees the pointer on it.
+        """Clicks at a point. The pointer stays there: the frame that sees the release must see it on the
+        button, so callers that move on at once first wait for the click's effect (frames=0)."""
         if (self.x, self.y) != (x, y):
-            self.move(x, y, 2)
+            self.move(x, y, 0)
         self.xdotool("click", 1)
         self.settle(frames)
 
     def right_click(self, x, y, frames=3):
         if (self.x, self.y) != (x, y):
-            self.move(x, y, 2)
+            self.move(x, y, 0)
         self.xdotool("click", 3)
         self.settle(frames)
 
@@ -350,16 +351,6 @@ class Player:
         self.xdotool("mouseup", button)
         self.settle(frames)
 
-    def drag(self, start, end, steps=4):
-        self.move(start[0], start[1], 2)
-        self.press()
-        for i in range(1, steps + 1):
-            x = start[0] + (end[0] - start[0]) * i // steps
-            y = start[1] + (end[1] - start[1]) * i // steps
-            self.move(x, y, 2)
-        self.settle(1)
-        self.release()
-
     def key(self, name, frames=3):
         self.xdotool("key", name)
         self.settle(frames)
@@ -368,12 +359,12 @@ class Player:
         """Clicks and waits for the logged answer, learning the frame's pace from how long it took."""
         since = self.game.mark()
         if (self.x, self.y) != (x, y):
-            self.move(x, y, 2)
+            self.move(x, y, 0)
         start = time.monotonic()
         self.xdotool("click", 1)
         took = self.game.wait_event(event, value, since, timeout)
         self.learn((time.monotonic() - start) if took is None else took)
-        self.settle(2)
+        self.settle(1)
 
     def key_until(self, name, event, value, timeout=30.0):
         since = self.game.mark()
@@ -381,7 +372,7 @@ class Player:
         self.xdotool("key", name)
         self.game.wait_event(event, value, since, timeout)
         self.learn(time.monotonic() - start)
-        self.settle(2)
+        self.settle(1)
 
 
 class Camera:
@@ -472,18 +463,18 @@ def drag_onto_board(player, camera, home, target, before, watch, timeout):
     (the purchase) or the button is back home. Returns (bought, picture after).
     """
     start = centre(home)
-    player.move(*start, frames=2)
-    player.press()
-    player.move(start[0] + 12, start[1] + 12, frames=1)
+    player.move(*start, frames=0)
+    player.press(frames=0)
+    player.move(start[0] + 12, start[1] + 12, frames=0)
     _, held = camera.wait_for(lambda im: im.difference(before, *home) > 3.0, timeout)
     if not held:
         player.release()
         raise DriverError("the button at %s does not follow the pointer" % (home,))
-    for i in (1, 2, 3):
-        player.move(start[0] + (target[0] - start[0]) * i // 3, start[1] + (target[1] - start[1]) * i // 3, frames=1)
+    for i in (1, 2):
+        player.move(start[0] + (target[0] - start[0]) * i // 2, start[1] + (target[1] - start[1]) * i // 2, frames=1)
     hanging = (target[0] - 32, target[1] - 32, 64, 77)
     camera.wait_for(lambda im: im.difference(before, *hanging) > 3.0, timeout)
-    player.release(frames=1)
+    player.release(frames=0)
     image, _ = camera.wait_for(
         lambda im: im.difference(before, *watch) > 1.0 or im.difference(before, *home) < 2.0, timeout)
     return image.difference(before, *watch) > 1.0, image
