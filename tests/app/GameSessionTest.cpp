@@ -616,8 +616,8 @@ TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
 
 TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
 {
-    // The board fades only in the deployment and the game-over frames: 5 a second fading in, so 0.1 s
-    // brings a hidden hex to 0.5.
+    // The board fades in the deployment, battle and game-over frames, not behind the main menu: 5 a second
+    // fading in, so 0.1 s brings a hidden hex to 0.5.
     struct Case {
         GameState state;
         float alpha;
@@ -626,7 +626,7 @@ TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
         {GAME_STATE_MAIN_MENU, 0.0f},
         {GAME_STATE_DEPLOYMENT, 0.5f},
         {GAME_STATE_GAME_OVER, 0.5f},
-        {GAME_STATE_BATTLE, 0.0f},
+        {GAME_STATE_BATTLE, 0.5f},
     };
     for (const Case& c : cases) {
         session->SetGameState(c.state);
