@@ -26,6 +26,7 @@ int main(int argc, char** argv)
         WriteTerrainEffect(root);
         WriteLevels(root);
         WriteUiTextures(root);
+        WriteHudTextures(root);
         WriteMenuTextures(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {
