@@ -27,6 +27,7 @@ int main(int argc, char** argv)
         WriteLevels(root);
         WriteUiTextures(root);
         WriteHudTextures(root);
+        WriteTurnTextures(root);
         WriteMenuTextures(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {
