@@ -444,8 +444,10 @@ void GameSession::Update()
         state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
     if (helpFrame && helpScreen)
         helpScreen->Update();
-    // The title leaves itself for the main menu (Space, Esc or the video's end).
-    if (menuManager)
+    // The front end's pages answer the pointer only in the states that show them: in battle the empty page
+    // covers the whole screen and would take every click meant for the HUD.
+    const bool frontEndFrame = state != GAME_STATE_LOADING && state != GAME_STATE_BATTLE;
+    if (frontEndFrame && menuManager)
         menuManager->Update();
     switch (state) {
     case GAME_STATE_DEPLOYMENT:

@@ -3,14 +3,18 @@
 // null device, with the real battle HUD holding the turn order.
 #include "app/GameSession.h"
 #include "battle/UnitFixture.h"
+#include "core/ApplicationLink.h"
+#include "core/InputManager.h"
 #include "core/JobQueue.h"
 #include "core/SoundQueue.h"
 #include "scene/SceneFixture.h"
 #include "sound/FSound.h"
 #include "ui/BattleHud.h"
+#include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/InputState.h"
 #include "win32/Log.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +49,23 @@ std::unique_ptr<BoardUnit> MakeTurnUnit()
     return std::make_unique<TurnUnit>();
 }
 
+// The game's back buffer, 1024 x 768, for the HUD's layout and the pointer.
+class ScreenOfTheGame : public ApplicationLink
+{
+public:
+    ScreenOfTheGame()
+    {
+        parameters.BackBufferWidth = 1024;
+        parameters.BackBufferHeight = 768;
+    }
+    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
+    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
+    void SetGuiScale(float, float) override { }
+
+private:
+    D3DPRESENT_PARAMETERS parameters{};
+};
+
 class BattleFlowTest : public SceneFixture
 {
 protected:
@@ -63,6 +84,7 @@ protected:
         BattleHud::ResetForTests();
         Player::ResetDefeatTimer();
         CombatText::SetFactory(MakeFakeCombatText);
+        DataManager::Get()->SetApplication(&screen);
         // The first army deploys around (5, 5), the second around (30, 30), unless a test leaves a zone out.
         WriteLevel("winter_wonderland.txt", Zones(true, true));
         session = std::make_unique<GameSession>();
@@ -74,6 +96,7 @@ protected:
     void TearDown() override
     {
         session.reset();
+        DataManager::Get()->SetApplication(nullptr);
         CombatText::SetFactory(nullptr);
         BattleHud::ResetForTests();
         ParticleManager::ResetForTests();
@@ -154,6 +177,7 @@ protected:
         return playing;
     }
 
+    ScreenOfTheGame screen;
     LogCapture log;
     std::unique_ptr<GameSession> session;
 };
@@ -577,4 +601,40 @@ TEST_F(BattleFlowTest, TheBattleMusicStopsWhenTheBattleEnds)
     EXPECT_EQ(MusicChannels(), 1) << "one copy, not two";
     session->Shutdown();
     EXPECT_EQ(MusicChannels(), 0);
+}
+
+// In battle the player commands through the HUD; nothing of the front end behind it may take the click.
+TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
+{
+    constexpr int kLeftButton = 0;
+    InputState::Get().Reset();
+    InputManager::Reset();
+    ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
+    InputManager::Get()->BindMouseName("LBUTTON", 0);
+    MouseOverManager::Get()->Init();
+    TurnUnit* first = Add(0, 5, 5);
+    TurnUnit* second = Add(1, 30, 30);
+    // The battle comes from the deployment screen, whose page covers the whole screen as it fades away.
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), first);
+    const GuiButton* endTurn = BattleHud::Get()->GetActionButton(BattleHud::ACTION_END_TURN);
+    ASSERT_NE(endTurn, nullptr);
+    const auto frame = [this] {
+        Frame(0.05f);
+        InputManager::Get()->Update();
+        session->Update();
+    };
+    Frame(2.0f);
+    MouseOverManager::Get()->MovePointer(static_cast<int>(endTurn->left) + 20, static_cast<int>(endTurn->top) + 24);
+    frame();
+    InputState::Get().InjectButton(kLeftButton, true);
+    frame();
+    InputState::Get().InjectButton(kLeftButton, false);
+    frame();
+    frame();
+    EXPECT_EQ(first->ended, 1);
+    EXPECT_EQ(session->GetActiveUnit(), second);
+    InputManager::Reset();
+    InputState::Get().Reset();
 }
