@@ -444,8 +444,8 @@ void GameSession::Update()
         state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
     if (helpFrame && helpScreen)
         helpScreen->Update();
-    // The front end's pages answer the pointer only in the states that show them: in battle the empty page
-    // covers the whole screen and would take every click meant for the HUD.
+    // The front end's pages answer the pointer only in the states that show them: in battle the deployment page,
+    // still fading away over the whole screen, would take every click meant for the HUD.
     const bool frontEndFrame = state != GAME_STATE_LOADING && state != GAME_STATE_BATTLE;
     if (frontEndFrame && menuManager)
         menuManager->Update();
