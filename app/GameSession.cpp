@@ -1299,7 +1299,9 @@ void GameSession::EndSlowMotion()
     SetTargetGameSpeed(1.0f);
     if (started)
         Camera::Get()->SetEyeAndTarget(savedEye, savedLookAt);
-    FollowUnit(activeUnit);
+    // A shot cut short by leaving the battle leaves the camera to the screen that follows.
+    if (state == GAME_STATE_BATTLE)
+        FollowUnit(activeUnit);
     if (!wasSpell) {
         if (Unit* target = BodyOf(cinematicTarget))
             target->ShowFloatingText(false);

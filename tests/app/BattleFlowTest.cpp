@@ -440,6 +440,14 @@ TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
     EXPECT_FALSE(session->IsCinematicRequested());
     EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x);
+
+    // Leaving the battle during a shot ends it: the menus never run in slow motion.
+    session->RequestSlowMotion(defender, 0.5f, false);
+    Step(1.0f);
+    ASSERT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.1f);
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
+    EXPECT_FALSE(session->IsCinematicRequested());
 }
 
 // The shot frames the unit whose blow asked for it, even when the turn has passed on.
