@@ -174,3 +174,20 @@ TEST_F(Draws, UserPointerDraws)
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(null->DrawCount(), 2u);
 }
+
+// A null vertex or pixel shader returns to the fixed pipeline: the program a skinned model's effect left bound
+// must not draw the interface quads that follow it.
+TEST_F(Draws, NullShaderReturnsToTheFixedPipeline)
+{
+    IShaderProgram* program = nullptr;
+    ASSERT_EQ(device->CreateShaderProgram("v", "f", &program), D3D_OK);
+    ASSERT_EQ(device->SetFVF(QUAD_FVF), D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(0, vb, 0, sizeof(QuadVertex)), D3D_OK);
+    for (int stage = 0; stage < 2; ++stage) {
+        ASSERT_EQ(device->SetShaderProgram(program), D3D_OK);
+        ASSERT_EQ(stage == 0 ? device->SetVertexShader(nullptr) : device->SetPixelShader(nullptr), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+        EXPECT_EQ(null->LastDraw().program, nullptr) << stage;
+    }
+    program->Release();
+}
