@@ -269,15 +269,18 @@ void GameSession::LoadAssets()
     followedUnit = nullptr;
     activePlayer = nullptr;
 
-    // Both start invisible; a new turn shows them.
+    // Both start invisible; a new turn shows them. They are pictures, not controls: a widget that takes the
+    // pointer keeps presses from the board beneath, and these lie over the board, mostly faded away.
     const D3DXCOLOR clear(0.0f, 0.0f, 0.0f, 0.0f);
     if (turnWindow) {
         turnWindow->Create("PlayerSwitchWindow.tga", 346.0f, 148.0f, 332.0f, 132.0f);
         turnWindow->colour = turnWindow->baseColour = clear;
+        turnWindow->enabled = false;
     }
     if (playerSymbol) {
         playerSymbol->Create("P1_Symbol.tga", 890.0f, 512.0f, 105.0f, 256.0f);
         playerSymbol->colour = playerSymbol->baseColour = clear;
+        playerSymbol->enabled = false;
     }
 
     if (selectionDecal) {
@@ -1216,6 +1219,12 @@ void GameSession::HandTurnTo(BoardUnit* unit, Player* owner)
     cursorPlayer = second ? 1 : 0;
     if (application)
         application->SetPlayerCursor(cursorPlayer);
+
+    // One line per turn, like the states' lines, so that a battle can be followed from outside.
+    const Unit* named = BodyOf(unit);
+    if (const Hex* hex = unit->GetHex())
+        LogFormat(LogLevel::INFO, "session.turn", "player %d %s at row %d column %d", owner->team + 1,
+                  named ? named->name.c_str() : "unit", hex->row, hex->column);
 
     owner->SelectUnit(unit);
     unit->SetTextVisible(true);

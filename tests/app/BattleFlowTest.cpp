@@ -646,3 +646,48 @@ TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
     InputManager::Reset();
     InputState::Get().Reset();
 }
+
+// The window that announces a turn and the side's symbol are pictures that fade away: the board beneath them takes
+// the player's clicks, whether they show or not.
+TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
+{
+    constexpr int kLeftButton = 0;
+    InputState::Get().Reset();
+    InputManager::Reset();
+    ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
+    InputManager::Get()->BindMouseName("LBUTTON", 0);
+    MouseOverManager::Get()->Init();
+    Add(0, 5, 5);
+    Add(1, 30, 30);
+    StartTurns();
+    ASSERT_NE(session->GetActiveUnit(), nullptr);
+    const auto frame = [this] {
+        Frame(0.05f);
+        InputManager::Get()->Update();
+        session->Update();
+    };
+    struct Case {
+        const char* where;
+        int x, y;
+    };
+    // The turn window covers (346, 148) to (678, 280), the symbol (890, 512) to (995, 768); open ground beside.
+    const Case cases[] = {{"in the turn window", 512, 214}, {"in the side's symbol", 940, 580},
+                          {"on open ground", 512, 330}};
+    for (const Case& c : cases) {
+        for (bool announcing : {true, false}) {
+            SCOPED_TRACE(std::string(c.where) + (announcing ? ", as the turn is announced" : ", later"));
+            if (!announcing)
+                Frame(5.0f);
+            MouseOverManager::Get()->MovePointer(c.x, c.y);
+            frame();
+            InputState::Get().InjectButton(kLeftButton, true);
+            frame();
+            EXPECT_TRUE(MouseOverManager::Get()->IsBoardClick());
+            InputState::Get().InjectButton(kLeftButton, false);
+            frame();
+            frame();
+        }
+    }
+    InputManager::Reset();
+    InputState::Get().Reset();
+}

@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import varnholt_driver as vd  # noqa: E402
 from varnholt_driver import centre  # noqa: E402
 
+import battle  # noqa: E402
 import screens as S  # noqa: E402
 
 W, H = vd.WIDTH, vd.HEIGHT
@@ -244,8 +245,45 @@ class Walk:
         # The loading picture gives way to the battlefield.
         image = self.changed(loading, (0, 0, W, H), "the loading picture stays after the battle began",
                              threshold=10.0)
-        self.expect(image.stats(0, 0, W, H, step=4)[1] > 8.0, "the battle view is flat")
-        self.record(image, "battle")
+        self.record(image, "battle-opening")
+        commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
+        hud_seen = []
+
+        def first_turn(turn):
+            if hud_seen:
+                return
+            hud_seen.append(turn)
+            self.rest_pointer()
+            layout = dict(S.ACTIONS)
+            layout.update({"HUD frame": S.HUD_FRAME, "main-menu button": S.HUD_MAIN_MENU,
+                           "health bar": S.HEALTH_FRAME, "mana bar": S.MANA_FRAME})
+            sides = {name: "" for name in layout}
+            self.screen("battle-hud", layout, sides)
+
+        turns = battle.fight(commander, 0, self.args.turn_timeout, self.args.max_turns, on_turn=first_turn)
+        print("  the battle ended after %d turns, %d blows struck, %d walks measured" % (
+            turns, commander.attacks, len(commander.walks)))
+        self.wait_state("GAME_STATE_GAME_OVER", 0, timeout=self.timeout)
+
+    def end_of_game(self):
+        self.rest_pointer()
+
+        def winner_art(image):
+            return image.stats(*S.END_TEXT, step=2)[1] > 8.0
+        winner_art.what = "the end page's picture is missing"
+        layout = dict(S.END_OF_GAME)
+        layout["backdrop"] = S.END_BACKDROP
+        self.screen("end-of-game", layout, {"Rematch": "", "Quit": "", "backdrop": ""}, extra=winner_art)
+        self.player.click_until(*centre(S.END_OF_GAME["Rematch"]), "session.state", "GAME_STATE_DEPLOYMENT")
+        self.rest_pointer()
+        sides = {name: "" for name in S.CLASS_BUTTONS}
+        sides.update({"Deploy": "", "Back": "l", "Player 1": "", "Player 2": ""})
+        layout = dict(S.CLASS_BUTTONS)
+        layout.update(S.DEPLOYMENT)
+        self.screen("deployment-after-rematch", layout, sides)
+        self.player.click_until(*centre(S.DEPLOYMENT["Back"]), "session.state", "GAME_STATE_MAIN_MENU")
+        self.rest_pointer()
+        self.screen("main-menu-at-the-end", S.MAIN_MENU, S.SIDES)
 
     def quit(self, how):
         if how == "menu":
@@ -267,7 +305,8 @@ class Walk:
             self.deployment()
             loading = self.loading()
             self.battle(loading)
-            self.quit("window")
+            self.end_of_game()
+            self.quit("menu")
         except vd.DriverError as error:
             self.note(str(error))
             try:
@@ -306,9 +345,11 @@ def main():
     parser.add_argument("--start-timeout", type=float, default=120.0)
     parser.add_argument("--load-timeout", type=float, default=180.0)
     parser.add_argument("--exit-timeout", type=float, default=60.0)
+    parser.add_argument("--turn-timeout", type=float, default=120.0, help="how long a turn may take to come")
+    parser.add_argument("--max-turns", type=int, default=60)
     parser.add_argument("--screen-timeout", type=float, default=20.0,
                         help="how long a screen may take to show what it should")
-    parser.add_argument("--army1", default="Knight,Knight", help="the classes player 1 buys")
+    parser.add_argument("--army1", default="Knight,Paladin", help="the classes player 1 buys")
     parser.add_argument("--army2", default="Militia", help="the classes player 2 buys")
     return Walk(parser.parse_args()).run()
 

@@ -5,6 +5,8 @@ the lines it writes on stderr. Nothing here reaches inside the game.
 Used by the end-to-end walk (play_through.py) and by the soak run (scripts/soak).
 """
 
+import atexit
+import ctypes
 import os
 import re
 import select
@@ -31,6 +33,16 @@ class DriverError(AssertionError):
     pass
 
 
+def end_with_parent():
+    """Run in a child before it starts: the child gets SIGTERM when the driver dies, however it dies (a killed
+    test run would otherwise leave a game and an X server behind)."""
+    PR_SET_PDEATHSIG = 1
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+    except (OSError, AttributeError):
+        pass
+
+
 def require_tools():
     missing = [tool for tool in ("Xvfb", "xdotool", "import") if shutil.which(tool) is None]
     if missing:
@@ -45,7 +57,7 @@ class XServer:
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
              "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=end_with_parent)
         os.close(write_end)
         number = b""
         deadline = time.monotonic() + 30
@@ -62,6 +74,8 @@ class XServer:
             number += chunk
         os.close(read_end)
         self.display = ":" + number.decode().strip()
+        # A run cut short (an exception, Ctrl-C) leaves no server behind.
+        atexit.register(self.stop)
 
     def stop(self):
         if self.process.poll() is None:
@@ -183,9 +197,11 @@ class Game:
         self.started = time.monotonic()
         self.log_file = open(log_path, "w") if log_path else None
         self.process = subprocess.Popen([binary], cwd=workdir, env=env, stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                        preexec_fn=end_with_parent)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
+        atexit.register(self.stop)
 
     def _read(self):
         for raw in self.process.stderr:
@@ -318,8 +334,11 @@ class Player:
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def learn(self, seconds):
-        """The game answered an input after this long: a frame takes at most about that long."""
-        self.frame = max(self.minimum_frame, min(max(self.frame, seconds), 5.0))
+        """The game answered an input after this long: a frame takes about that long. The median of the last
+        few answers, so one slow moment does not slow every later step."""
+        self.answers = (getattr(self, "answers", []) + [seconds])[-5:]
+        ordered = sorted(self.answers)
+        self.frame = max(self.minimum_frame, min(ordered[len(ordered) // 2], 5.0))
 
     def settle(self, frames=3):
         time.sleep(self.frame * frames)
