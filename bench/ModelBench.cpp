@@ -28,8 +28,8 @@
 
 namespace {
 
-const char* const CLASS_MODELS[] = {"pikeman", "militia", "paladin", "mage",   "combatMage", "healer",
-                                    "rogue",   "assassin", "scout",  "knight", "archer"};
+const char* const CLASS_MODELS[] = {"pikeman", "militia",  "paladin", "mage",   "combatMage", "healer",
+                                    "rogue",   "assassin", "scout",   "knight", "archer"};
 constexpr D3DCOLOR CLEAR_COLOUR = 0xFF405060;
 
 class NoOwner : public MeshOwner
@@ -38,7 +38,14 @@ public:
     ID3DXEffect* GetOwnerEffect() const override { return nullptr; }
 };
 
-enum class Stage { EMPTY, UPDATE_ONLY, NULL_DEVICE, NO_PIXELS, FULL };
+enum class Stage
+{
+    EMPTY,
+    UPDATE_ONLY,
+    NULL_DEVICE,
+    NO_PIXELS,
+    FULL
+};
 
 struct DrawCounts {
     double vertices = 0;

@@ -2,8 +2,8 @@
 // rules play, sound skins, attacks that land inside their animations, and the static meshes at their sizes.
 #include "XText.h"
 
-#include "core/DataManager.h"
 #include "battle/UnitDefinition.h"
+#include "core/DataManager.h"
 
 #include <gtest/gtest.h>
 

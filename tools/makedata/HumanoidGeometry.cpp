@@ -168,20 +168,19 @@ struct Figure {
     {
         const float b = look.bulk;
         Sweep({0, 52, 0}, {0, 93, 0},
-                   {{0.0f, 10.5f * b},
-                    {0.15f, 11.5f * b},
-                    {0.35f, 10.8f * b},
-                    {0.62f, 12.8f * b},
-                    {0.86f, 13.2f * b},
-                    {1.0f, 7.0f * b}},
-                   12, Uv(TorsoRegion()), TrunkWeigher(), 1.0f, 0.72f);
+              {{0.0f, 10.5f * b},
+               {0.15f, 11.5f * b},
+               {0.35f, 10.8f * b},
+               {0.62f, 12.8f * b},
+               {0.86f, 13.2f * b},
+               {1.0f, 7.0f * b}},
+              12, Uv(TorsoRegion()), TrunkWeigher(), 1.0f, 0.72f);
         // Belt.
-        Sweep({0, 56.5f, 0}, {0, 60.5f, 0}, Tube(11.6f * b, 11.4f * b), 12, Uv(Region::LEATHER), TrunkWeigher(),
-                   1.0f, 0.74f);
+        Sweep({0, 56.5f, 0}, {0, 60.5f, 0}, Tube(11.6f * b, 11.4f * b), 12, Uv(Region::LEATHER), TrunkWeigher(), 1.0f,
+              0.74f);
         // Neck and head.
         Sweep({0, 87, 0}, {0, 96, 0}, Tube(4.2f, 3.8f), 8, Uv(Region::SKIN), Joint(NECK, CHEST, 0.3f, HEAD, 0.2f));
-        Sweep({0, 92.5f, 0.5f}, {0, 111, 0.5f}, SphereRings(9.25f, 7), 12, Uv(Region::FACE), Rigid(HEAD), 0.88f,
-                   1.0f);
+        Sweep({0, 92.5f, 0.5f}, {0, 111, 0.5f}, SphereRings(9.25f, 7), 12, Uv(Region::FACE), Rigid(HEAD), 0.88f, 1.0f);
         // Shoulders: pauldrons for the armoured, a rounded cap of the sleeve for the rest.
         for (float side : {1.0f, -1.0f}) {
             const int arm = side > 0 ? UPPER_ARM_L : UPPER_ARM_R;
@@ -191,7 +190,7 @@ struct Figure {
                 return Influences{{CHEST, 0.6f - 0.3f * t}, {arm, 0.4f + 0.3f * t}};
             };
             Sweep({side * 13.0f, 83.0f, 0}, {side * 14.0f, 93.5f, 0}, SphereRings(r, 5), 10, Uv(region), w, 1.0f,
-                       0.95f);
+                  0.95f);
         }
     }
 
@@ -204,21 +203,20 @@ struct Figure {
             const int fore = left ? FORE_ARM_L : FORE_ARM_R;
             const int hand = left ? HAND_L : HAND_R;
             Sweep({side * 13.5f, 89, 0}, {side * 15.0f, 67, 0}, Tube(4.9f * b, 4.0f * b), 8, Uv(SleeveRegion()),
-                       Joint(upper, CHEST, 0.15f, fore, 0.15f));
+                  Joint(upper, CHEST, 0.15f, fore, 0.15f));
             const Region foreRegion =
                 Plated()
                     ? Region::PLATE
                     : (Robed() ? Region::CLOTH : (look.garb == Garb::PADDED_TUNIC ? Region::SKIN : Region::LEATHER));
-            Sweep({side * 15.0f, 69, 0}, {side * 16.0f, 52, 0},
-                       {{0.0f, 4.1f * b}, {0.7f, 3.6f * b}, {1.0f, 3.0f * b}}, 8, Uv(foreRegion),
-                       Joint(fore, upper, 0.15f, hand, 0.12f));
+            Sweep({side * 15.0f, 69, 0}, {side * 16.0f, 52, 0}, {{0.0f, 4.1f * b}, {0.7f, 3.6f * b}, {1.0f, 3.0f * b}},
+                  8, Uv(foreRegion), Joint(fore, upper, 0.15f, hand, 0.12f));
             if (Robed()) // wide sleeve ends
-                Sweep({side * 15.4f, 63, 0}, {side * 16.0f, 54, 0}, {{0.0f, 4.3f}, {1.0f, 6.2f}}, 10,
-                           Uv(Region::TRIM), Joint(fore, upper, 0.0f, hand, 0.0f));
+                Sweep({side * 15.4f, 63, 0}, {side * 16.0f, 54, 0}, {{0.0f, 4.3f}, {1.0f, 6.2f}}, 10, Uv(Region::TRIM),
+                      Joint(fore, upper, 0.0f, hand, 0.0f));
             const Region handRegion =
                 Plated() ? Region::METAL : (look.garb == Garb::LEATHERS ? Region::LEATHER : Region::SKIN);
             Sweep({side * 16.0f, 53, -0.5f}, {side * 16.3f, 42, -1.0f}, SphereRings(3.5f, 5), 8, Uv(handRegion),
-                       Rigid(hand), 0.8f, 1.0f);
+                  Rigid(hand), 0.8f, 1.0f);
         }
     }
 
@@ -230,20 +228,18 @@ struct Figure {
             const int thigh = left ? THIGH_L : THIGH_R;
             const int shin = left ? SHIN_L : SHIN_R;
             const int foot = left ? FOOT_L : FOOT_R;
-            Sweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0},
-                       {{0.0f, 6.6f * b}, {0.6f, 5.6f * b}, {1.0f, 4.6f * b}}, 8, Uv(LegRegion()),
-                       Joint(thigh, HIPS, 0.2f, shin, 0.15f));
-            Sweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f},
-                       {{0.0f, 4.6f * b}, {0.5f, 4.3f * b}, {1.0f, 3.2f * b}}, 8, Uv(LegRegion()),
-                       Joint(shin, thigh, 0.15f, foot, 0.1f));
+            Sweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0}, {{0.0f, 6.6f * b}, {0.6f, 5.6f * b}, {1.0f, 4.6f * b}}, 8,
+                  Uv(LegRegion()), Joint(thigh, HIPS, 0.2f, shin, 0.15f));
+            Sweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f}, {{0.0f, 4.6f * b}, {0.5f, 4.3f * b}, {1.0f, 3.2f * b}},
+                  8, Uv(LegRegion()), Joint(shin, thigh, 0.15f, foot, 0.1f));
             const Region boot = Plated() ? Region::METAL : Region::BOOT;
             Sweep({side * 7.9f, 19, 0.3f}, {side * 8.0f, 3, 0.6f},
-                       {{0.0f, 4.8f * b}, {0.3f, 4.5f * b}, {1.0f, 4.3f * b}}, 8, Uv(boot),
-                       Joint(shin, -1, 0.0f, foot, 0.3f));
+                  {{0.0f, 4.8f * b}, {0.3f, 4.5f * b}, {1.0f, 4.3f * b}}, 8, Uv(boot),
+                  Joint(shin, -1, 0.0f, foot, 0.3f));
             mesh.Box({side * 8.0f, 2.5f, -3.5f}, {3.6f * b, 2.5f, 7.0f}, Uv(boot), Rigid(foot));
             if (Plated()) // knee cop
                 Sweep({side * 7.5f, 30, -2.5f}, {side * 7.5f, 30, -6.5f}, SphereRings(4.0f, 4, true), 8,
-                           Uv(Region::METAL), Rigid(shin));
+                      Uv(Region::METAL), Rigid(shin));
         }
     }
 
@@ -252,10 +248,10 @@ struct Figure {
         const float b = look.bulk;
         if (Robed()) {
             Sweep({0, 62, 0}, {0, 4, 0.5f},
-                       {{0.0f, 11.5f * b}, {0.25f, 14.0f * b}, {0.7f, 18.5f * b}, {1.0f, 21.0f * b}}, 14,
-                       Uv(Region::CLOTH), SkirtWeigher(), 1.0f, 0.82f);
-            Sweep({0, 8, 0.5f}, {0, 3.5f, 0.5f}, Tube(21.2f * b, 21.4f * b), 14, Uv(Region::TRIM), SkirtWeigher(),
-                       1.0f, 0.83f);
+                  {{0.0f, 11.5f * b}, {0.25f, 14.0f * b}, {0.7f, 18.5f * b}, {1.0f, 21.0f * b}}, 14, Uv(Region::CLOTH),
+                  SkirtWeigher(), 1.0f, 0.82f);
+            Sweep({0, 8, 0.5f}, {0, 3.5f, 0.5f}, Tube(21.2f * b, 21.4f * b), 14, Uv(Region::TRIM), SkirtWeigher(), 1.0f,
+                  0.83f);
             // Sash down the front.
             V3 slab[8] = {{-3.5f, 80, -10.5f}, {3.5f, 80, -10.5f}, {3.5f, 80, -9.0f},  {-3.5f, 80, -9.0f},
                           {-4.5f, 14, -17.8f}, {4.5f, 14, -17.8f}, {4.5f, 14, -16.3f}, {-4.5f, 14, -16.3f}};
@@ -274,13 +270,13 @@ struct Figure {
         if (look.garb == Garb::PADDED_TUNIC || look.garb == Garb::LEATHERS || look.garb == Garb::BATTLE_LEATHERS) {
             // A short skirt of the tunic over the hips.
             const Region region = look.garb == Garb::PADDED_TUNIC ? Region::CLOTH : Region::LEATHER;
-            Sweep({0, 58, 0}, {0, 40, 0}, {{0.0f, 11.8f * b}, {1.0f, 14.5f * b}}, 12, Uv(region), SkirtWeigher(),
-                       1.0f, 0.8f);
+            Sweep({0, 58, 0}, {0, 40, 0}, {{0.0f, 11.8f * b}, {1.0f, 14.5f * b}}, 12, Uv(region), SkirtWeigher(), 1.0f,
+                  0.8f);
         }
         if (look.garb == Garb::FULL_PLATE) {
             // Tassets over the hips and a breastplate ridge.
-            Sweep({0, 60, 0}, {0, 44, 0}, {{0.0f, 12.4f * b}, {1.0f, 14.8f * b}}, 12, Uv(Region::PLATE),
-                       SkirtWeigher(), 1.0f, 0.8f);
+            Sweep({0, 60, 0}, {0, 44, 0}, {{0.0f, 12.4f * b}, {1.0f, 14.8f * b}}, 12, Uv(Region::PLATE), SkirtWeigher(),
+                  1.0f, 0.8f);
             V3 ridge[8] = {{-1.5f, 88, -9.0f * b}, {1.5f, 88, -9.0f * b},  {1.0f, 88, -8.0f * b},
                            {-1.0f, 88, -8.0f * b}, {-1.5f, 62, -8.5f * b}, {1.5f, 62, -8.5f * b},
                            {1.0f, 62, -7.0f * b},  {-1.0f, 62, -7.0f * b}};
@@ -320,7 +316,7 @@ struct Figure {
         case Headgear::CLOTH_CAP:
         case Headgear::FEATHERED_CAP:
             Sweep({0, 103, 0.8f}, {0, 113, 0.8f}, SphereRings(9.9f, 5, true), 12,
-                       Uv(look.headgear == Headgear::CLOTH_CAP ? Region::CLOTH_DARK : Region::LEATHER), head);
+                  Uv(look.headgear == Headgear::CLOTH_CAP ? Region::CLOTH_DARK : Region::LEATHER), head);
             if (look.headgear == Headgear::FEATHERED_CAP) {
                 V3 quill[8] = {{7, 108, 3},   {8, 108, 3},      {8, 108, 5},         {7, 108, 5},
                                {10, 126, 13}, {10.6f, 126, 13}, {10.6f, 126, 13.8f}, {10, 126, 13.8f}};
@@ -332,35 +328,34 @@ struct Figure {
         case Headgear::BARE:
         case Headgear::CIRCLET:
             Sweep({0, 100, 1.6f}, {0, 112.2f, 1.2f}, SphereRings(9.7f, 5, true), 12, Uv(Region::HAIR), head, 0.92f,
-                       1.0f);
+                  1.0f);
             if (look.headgear == Headgear::CIRCLET)
-                Sweep({0, 103.5f, 0.5f}, {0, 105, 0.5f}, Tube(8.9f, 8.9f), 12, Uv(Region::GLOW), head, 0.92f,
-                           1.02f);
+                Sweep({0, 103.5f, 0.5f}, {0, 105, 0.5f}, Tube(8.9f, 8.9f), 12, Uv(Region::GLOW), head, 0.92f, 1.02f);
             break;
         case Headgear::WIZARD_HAT:
             Sweep({0, 105.5f, 0.5f}, {0, 107, 0.5f}, Tube(17.0f, 16.0f), 14, Uv(Region::CLOTH), head);
             Sweep({0, 106, 0.5f}, {0, 140, 9.0f}, {{0.0f, 10.0f}, {0.4f, 7.0f}, {0.8f, 2.6f}, {1.0f, 0.0f}}, 10,
-                       Uv(Region::CLOTH), head);
+                  Uv(Region::CLOTH), head);
             Sweep({0, 107, 0.5f}, {0, 110, 0.9f}, Tube(10.3f, 9.8f), 12, Uv(Region::TRIM), head);
             // Beard.
-            Sweep({0, 99, -5.5f}, {0, 84, -8.5f}, {{0.0f, 6.0f}, {0.5f, 5.0f}, {1.0f, 0.0f}}, 8, Uv(Region::HAIR),
-                       head, 1.0f, 0.6f);
+            Sweep({0, 99, -5.5f}, {0, 84, -8.5f}, {{0.0f, 6.0f}, {0.5f, 5.0f}, {1.0f, 0.0f}}, 8, Uv(Region::HAIR), head,
+                  1.0f, 0.6f);
             break;
         case Headgear::HOOD:
             Sweep({0, 91, 2.8f}, {0, 116, 7.0f},
-                       {{0.0f, 12.5f}, {0.3f, 11.8f}, {0.65f, 10.2f}, {0.9f, 5.0f}, {1.0f, 0.0f}}, 12,
-                       Uv(Region::CLOTH), head, 0.98f, 1.06f);
+                  {{0.0f, 12.5f}, {0.3f, 11.8f}, {0.65f, 10.2f}, {0.9f, 5.0f}, {1.0f, 0.0f}}, 12, Uv(Region::CLOTH),
+                  head, 0.98f, 1.06f);
             break;
         case Headgear::GREAT_HELM:
-            Sweep({0, 92, 0.5f}, {0, 110, 0.5f}, {{0.0f, 10.6f}, {0.8f, 10.8f}, {1.0f, 10.6f}}, 12,
-                       Uv(Region::PLATE), head, 0.95f, 1.0f);
-            Sweep({0, 109.9f, 0.5f}, {0, 114, 0.5f}, SphereRings(10.5f, 4, true), 12, Uv(Region::PLATE), head,
-                       0.95f, 1.0f);
+            Sweep({0, 92, 0.5f}, {0, 110, 0.5f}, {{0.0f, 10.6f}, {0.8f, 10.8f}, {1.0f, 10.6f}}, 12, Uv(Region::PLATE),
+                  head, 0.95f, 1.0f);
+            Sweep({0, 109.9f, 0.5f}, {0, 114, 0.5f}, SphereRings(10.5f, 4, true), 12, Uv(Region::PLATE), head, 0.95f,
+                  1.0f);
             mesh.Box({0, 103, -10.0f}, {7.0f, 0.9f, 0.9f}, Uv(Region::METAL_DARK), head);
             mesh.Box({0, 97, -10.2f}, {0.9f, 5.0f, 0.9f}, Uv(Region::METAL), head);
             // Plume.
-            Sweep({0, 113, 1.0f}, {0, 128, 14.0f}, {{0.0f, 2.6f}, {0.35f, 4.2f}, {1.0f, 0.0f}}, 8,
-                       Uv(Region::ACCENT), head, 0.6f, 1.0f);
+            Sweep({0, 113, 1.0f}, {0, 128, 14.0f}, {{0.0f, 2.6f}, {0.35f, 4.2f}, {1.0f, 0.0f}}, 8, Uv(Region::ACCENT),
+                  head, 0.6f, 1.0f);
             break;
         }
     }
@@ -376,13 +371,13 @@ struct Figure {
         switch (look.weapon) {
         case Weapon::PIKE:
             Sweep(along(grip, -62), along(grip, 150), Tube(1.5f, 1.3f), 6, Uv(Region::WOOD), weapon);
-            Sweep(along(grip, 149), along(grip, 175), {{0.0f, 1.8f}, {0.25f, 3.6f}, {1.0f, 0.0f}}, 4,
-                       Uv(Region::METAL), weapon, 1.0f, 0.35f, {0, 1, 0});
+            Sweep(along(grip, 149), along(grip, 175), {{0.0f, 1.8f}, {0.25f, 3.6f}, {1.0f, 0.0f}}, 4, Uv(Region::METAL),
+                  weapon, 1.0f, 0.35f, {0, 1, 0});
             mesh.Box(along(grip, 149), {5.0f, 0.8f, 0.8f}, Uv(Region::METAL_DARK), weapon);
             break;
         case Weapon::CLUB:
             Sweep(along(grip, -5), along(grip, 40), {{0.0f, 1.9f}, {0.3f, 2.2f}, {0.8f, 4.6f}, {1.0f, 3.4f}}, 7,
-                       Uv(Region::WOOD), weapon);
+                  Uv(Region::WOOD), weapon);
             for (int i = 0; i < 4; ++i) {
                 const float a = Pi * 0.5f * static_cast<float>(i);
                 mesh.Box(along(grip, 33) + V3{4.4f * std::cos(a), 4.4f * std::sin(a), 0}, {1.2f, 1.2f, 1.2f},
@@ -396,24 +391,24 @@ struct Figure {
             break;
         case Weapon::STAFF:
             Sweep(along(grip, -40), along(grip, 110), Tube(1.6f, 1.4f), 6, Uv(Region::WOOD), weapon);
-            Sweep(along(grip, 108), along(grip, 128), {{0.0f, 0.0f}, {0.45f, 4.2f}, {1.0f, 0.0f}}, 6,
-                       Uv(Region::GLOW), weapon);
+            Sweep(along(grip, 108), along(grip, 128), {{0.0f, 0.0f}, {0.45f, 4.2f}, {1.0f, 0.0f}}, 6, Uv(Region::GLOW),
+                  weapon);
             break;
         case Weapon::HEALING_STAFF:
             Sweep(along(grip, -36), along(grip, 98), Tube(1.5f, 1.3f), 6, Uv(Region::WOOD), weapon);
             Sweep(along(grip, 98) + V3{0, -1.2f, 0}, along(grip, 98) + V3{0, 1.2f, 0}, Tube(8.0f, 8.0f), 14,
-                       Uv(Region::METAL), weapon);
+                  Uv(Region::METAL), weapon);
             Sweep(along(grip, 98) + V3{0, -1.6f, 0}, along(grip, 98) + V3{0, 1.6f, 0}, Tube(4.0f, 4.0f), 10,
-                       Uv(Region::GLOW), weapon);
+                  Uv(Region::GLOW), weapon);
             break;
         case Weapon::FOCUS:
             Sweep(along(grip, -4), along(grip, 30), Tube(1.2f, 1.0f), 6, Uv(Region::METAL_DARK), weapon);
             Sweep(along(grip, 29), along(grip, 35), SphereRings(2.4f, 4), 6, Uv(Region::GLOW), weapon);
             // The focus: a bright orb over the open left hand, in a ring of dark metal.
-            Sweep(left + V3{0, -8.0f, -4.0f}, left + V3{0, 7.0f, -4.0f}, SphereRings(7.5f, 7), 12,
-                       Uv(Region::GLOW), offhand);
-            Sweep(left + V3{0, -3.0f, -4.0f}, left + V3{0, -1.6f, -4.0f}, Tube(8.6f, 8.6f), 12,
-                       Uv(Region::METAL_DARK), offhand);
+            Sweep(left + V3{0, -8.0f, -4.0f}, left + V3{0, 7.0f, -4.0f}, SphereRings(7.5f, 7), 12, Uv(Region::GLOW),
+                  offhand);
+            Sweep(left + V3{0, -3.0f, -4.0f}, left + V3{0, -1.6f, -4.0f}, Tube(8.6f, 8.6f), 12, Uv(Region::METAL_DARK),
+                  offhand);
             break;
         case Weapon::BLADES:
         case Weapon::DAGGERS: {
@@ -434,7 +429,7 @@ struct Figure {
             // The cord hangs from the fist with the stone's pouch at its end.
             mesh.Box(grip + V3{0, -12.0f, 0}, {0.45f, 12.0f, 0.45f}, Uv(Region::CORD), weapon);
             Sweep(grip + V3{0, -27.0f, 0}, grip + V3{0, -21.0f, 0}, SphereRings(3.0f, 4), 6, Uv(Region::LEATHER),
-                       weapon);
+                  weapon);
             break;
         case Weapon::SWORD: {
             V3 blade[8] = {grip + V3{-0.7f, -2.8f, -6}, grip + V3{0.7f, -2.8f, -6},   grip + V3{0.7f, 2.8f, -6},
@@ -461,12 +456,11 @@ struct Figure {
         }
         if (look.shield) {
             const V3 centre = left + V3{1.5f, 3.0f, -6.0f};
-            Sweep(centre, centre + V3{0, 0, -2.0f}, {{0.0f, 15.0f}, {1.0f, 15.5f}}, 16, Uv(Region::EMBLEM),
-                       offhand);
+            Sweep(centre, centre + V3{0, 0, -2.0f}, {{0.0f, 15.0f}, {1.0f, 15.5f}}, 16, Uv(Region::EMBLEM), offhand);
             Sweep(centre + V3{0, 0, -1.9f}, centre + V3{0, 0, -2.6f}, {{0.0f, 16.2f}, {1.0f, 16.0f}}, 16,
-                       Uv(Region::METAL_DARK), offhand);
-            Sweep(centre + V3{0, 0, -2.0f}, centre + V3{0, 0, -6.0f}, SphereRings(4.5f, 4, true), 8,
-                       Uv(Region::METAL), offhand);
+                  Uv(Region::METAL_DARK), offhand);
+            Sweep(centre + V3{0, 0, -2.0f}, centre + V3{0, 0, -6.0f}, SphereRings(4.5f, 4, true), 8, Uv(Region::METAL),
+                  offhand);
         }
         if (look.quiver) {
             Sweep({-7.0f, 56, 11.0f}, {6.0f, 92, 13.0f}, Tube(4.4f, 5.0f), 8, Uv(Region::LEATHER), TrunkWeigher());
@@ -479,7 +473,7 @@ struct Figure {
         if (look.weapon == Weapon::SLING) {
             // The stone bag on the hip.
             Sweep({13.0f, 44, -3.0f}, {13.5f, 55, -2.0f}, {{0.0f, 3.0f}, {0.5f, 5.0f}, {1.0f, 3.5f}}, 8,
-                       Uv(Region::LEATHER), Rigid(HIPS));
+                  Uv(Region::LEATHER), Rigid(HIPS));
         }
     }
 };
