@@ -1,6 +1,7 @@
 #include "scene/AnimatedMesh.h"
 
 #include "core/DataManager.h"
+#include "scene/AnimationFileCache.h"
 #include "scene/Camera.h"
 #include "scene/MeshContainer.h"
 #include "scene/MeshFrame.h"
@@ -91,37 +92,25 @@ void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
     const std::string found = data->FindFile(fileName);
     if (found == DataManager::NotFound)
         return;
+    // The file's hierarchy serves only as the source of its sets, which every unit of the class shares.
     MeshHierarchyAllocator allocator(this);
-    D3DXFRAME* tempRoot = nullptr;
-    ID3DXAnimationController* temp = nullptr;
-    if (FAILED(D3DXLoadMeshHierarchyFromX(found.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
-                                          &tempRoot, &temp))) {
+    const std::shared_ptr<const AnimationFileCache::Sets> file = AnimationFileCache::Get(found, &allocator);
+    const std::vector<ID3DXAnimationSet*>& sets = file->Get();
+    const UINT added = static_cast<UINT>(sets.size());
+    if (added == 0)
         return;
-    }
-    const UINT added = temp ? temp->GetNumAnimationSets() : 0;
-    if (added > 0) {
-        const UINT current = controller->GetNumAnimationSets();
-        if (controller->GetMaxNumAnimationSets() - current < added) {
-            ID3DXAnimationController* grown = nullptr;
-            if (SUCCEEDED(controller->CloneAnimationController(controller->GetMaxNumAnimationOutputs(), current + added,
-                                                               TRACKS, controller->GetMaxNumEvents(), &grown))) {
-                controller->Release();
-                controller = grown;
-            }
+    const UINT current = controller->GetNumAnimationSets();
+    if (controller->GetMaxNumAnimationSets() - current < added) {
+        ID3DXAnimationController* grown = nullptr;
+        if (SUCCEEDED(controller->CloneAnimationController(controller->GetMaxNumAnimationOutputs(), current + added,
+                                                           TRACKS, controller->GetMaxNumEvents(), &grown))) {
+            controller->Release();
+            controller = grown;
         }
-        for (UINT i = 0; i < added; ++i) {
-            ID3DXAnimationSet* set = nullptr;
-            if (SUCCEEDED(temp->GetAnimationSet(i, &set))) {
-                controller->RegisterAnimationSet(set);
-                set->Release();
-            }
-        }
-        RebuildNames();
     }
-    // The file served only as a source of sets: its frames and meshes go now.
-    if (temp)
-        temp->Release();
-    D3DXFrameDestroy(tempRoot, &allocator);
+    for (ID3DXAnimationSet* set : sets)
+        controller->RegisterAnimationSet(set);
+    RebuildNames();
 }
 
 bool AnimatedMesh::PlayAnimation(const std::string& name, bool playLoop)

@@ -2,6 +2,7 @@
 
 #include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
+#include "scene/AnimationFileCache.h"
 #include "scene/Camera.h"
 #include "scene/MeshContainer.h"
 #include "scene/MeshFrame.h"
@@ -259,4 +260,60 @@ TEST_F(AnimatedMeshTest, DrawingSetsThePaletteAndDrawsEachBoneCombinationOnce)
     const UINT before = null->PrimitiveCount();
     mesh.DrawFrames();
     EXPECT_EQ(null->PrimitiveCount() - before, 3u);
+}
+
+TEST_F(AnimatedMeshTest, AnAnimationFileIsReadOnceForEveryUnitThatPlaysIt)
+{
+    AnimationFileCache::Clear();
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_moves.x", Sets({"Walk", "Hit"}, 100));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_moves.x");
+    AnimatedMesh second;
+    second.LoadWithEffect(&owner, "arm.x", true);
+    second.LoadAnimationFile("arm_moves.x");
+    EXPECT_EQ(AnimationFileCache::FilesRead(), 1u);
+    // Both play the sets at the indices their own load order gives, from the one copy.
+    for (AnimatedMesh* m : {&mesh, &second}) {
+        EXPECT_EQ(m->GetSetCount(), 3u);
+        EXPECT_EQ(m->GetNames().at("Walk"), 1);
+        EXPECT_EQ(m->GetNames().at("Hit"), 2);
+    }
+    ID3DXAnimationSet* first = nullptr;
+    ID3DXAnimationSet* other = nullptr;
+    mesh.GetController()->GetAnimationSet(1, &first);
+    second.GetController()->GetAnimationSet(1, &other);
+    EXPECT_EQ(first, other);
+    first->Release();
+    other->Release();
+    // Playing one unit's set leaves the other's pose alone.
+    ASSERT_TRUE(mesh.PlayAnimation("Walk", true));
+    EXPECT_EQ(second.GetCurrentSet(), 0u);
+
+    // A file written anew (here a set more, so a different size) is read again; a missing one not at all.
+    tree->Write("arm_moves.x", Sets({"Walk", "Hit", "Die"}, 100));
+    AnimatedMesh third;
+    third.LoadWithEffect(&owner, "arm.x", true);
+    third.LoadAnimationFile("arm_moves.x");
+    third.LoadAnimationFile("missing.x");
+    EXPECT_EQ(AnimationFileCache::FilesRead(), 2u);
+    EXPECT_EQ(third.GetSetCount(), 4u);
+    EXPECT_EQ(third.GetNames().at("Die"), 3);
+    second.Release();
+    third.Release();
+    AnimationFileCache::Clear();
+}
+
+TEST_F(AnimatedMeshTest, AnAnimationFileThatCannotBeReadAddsNoSetsAndIsNotReadAgain)
+{
+    AnimationFileCache::Clear();
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_broken.x", "xof 0303txt 0032\nAnimationSet Walk { Animation { { Lower } AnimationKey { 2; 5;");
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_broken.x");
+    mesh.LoadAnimationFile("arm_broken.x");
+    EXPECT_EQ(mesh.GetSetCount(), 1u);
+    EXPECT_EQ(mesh.GetNames().count("Walk"), 0u);
+    EXPECT_EQ(AnimationFileCache::FilesRead(), 1u);
+    AnimationFileCache::Clear();
 }
