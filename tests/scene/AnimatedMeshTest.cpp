@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -316,4 +317,47 @@ TEST_F(AnimatedMeshTest, AnAnimationFileThatCannotBeReadAddsNoSetsAndIsNotReadAg
     EXPECT_EQ(mesh.GetNames().count("Walk"), 0u);
     EXPECT_EQ(AnimationFileCache::FilesRead(), 1u);
     AnimationFileCache::Clear();
+}
+
+TEST_F(AnimatedMeshTest, TheSkinReachesAsFarFromItsBonesAsItsFarthestWeightedVertex)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    // The elbow vertex (2, 10) is weighted by the upper bone at the origin: sqrt(4 + 100).
+    EXPECT_NEAR(mesh.GetSkinReach(), std::sqrt(104.0f), 1e-4f);
+}
+
+TEST_F(AnimatedMeshTest, AModelWhollyOutsideTheViewIsNotDrawn)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    // Square view of 45 degrees from 100 in front of the origin: at depth 0 the view's edge is at
+    // x = 100 tan(22.5 degrees) = 41.42. The arm's bones stand at x = its place, 0 to 10 high, and the bound
+    // is their box (half a diagonal of 5) grown by the skin's reach of 10.2: the right-hand plane, tilted by
+    // 22.5 degrees, leaves it behind once the place is past 41.42 + 15.2 / cos(22.5 degrees) = 57.9.
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 0.0f, -100.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    Camera::Get()->SetProjectionFov(100.0f, 100.0f, 1.0f, 1000.0f);
+    auto* null = dynamic_cast<NullDevice*>(device);
+    ASSERT_NE(null, nullptr);
+    struct Case {
+        float x, z;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {0.0f, 0.0f, true},     {40.0f, 0.0f, true}, // partly in view: the arm spans x = 40 to 42
+        {55.0f, 0.0f, true},    {-55.0f, 0.0f, true}, // outside, but within the bound's reach
+        {60.0f, 0.0f, false},   {-60.0f, 0.0f, false}, // past either side
+        {0.0f, -300.0f, false}, // behind the eye
+        {0.0f, 2000.0f, false}, // past the far plane (900 beyond the origin)
+    };
+    for (const Case& c : cases) {
+        DataManager::Get()->AdvanceTime(0.0f);
+        D3DXMATRIX world;
+        D3DXMatrixTranslation(&world, c.x, 0.0f, c.z);
+        mesh.Update(&world);
+        EXPECT_EQ(mesh.OutsideView(), !c.drawn) << c.x << ", " << c.z;
+        const UINT before = null->PrimitiveCount();
+        mesh.DrawFrames();
+        EXPECT_EQ(null->PrimitiveCount() - before, c.drawn ? 3u : 0u) << c.x << ", " << c.z;
+    }
 }
