@@ -262,6 +262,20 @@ void AnimatedMesh::MeasureSkinReach(MeshFrame* frame)
     }
 }
 
+namespace {
+
+void BoundFrames(const MeshFrame* frame, D3DXVECTOR3& low, D3DXVECTOR3& high)
+{
+    for (; frame; frame = static_cast<const MeshFrame*>(frame->pFrameSibling)) {
+        const D3DXVECTOR3 at(frame->combinedTransform._41, frame->combinedTransform._42, frame->combinedTransform._43);
+        D3DXVec3Minimize(&low, &low, &at);
+        D3DXVec3Maximize(&high, &high, &at);
+        BoundFrames(static_cast<const MeshFrame*>(frame->pFrameFirstChild), low, high);
+    }
+}
+
+} // namespace
+
 bool AnimatedMesh::OutsideView() const
 {
     if (!root)
@@ -269,18 +283,7 @@ bool AnimatedMesh::OutsideView() const
     // The box round every frame's posed origin, grown by the skin's reach, as a sphere.
     D3DXVECTOR3 low(FLT_MAX, FLT_MAX, FLT_MAX);
     D3DXVECTOR3 high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
-    std::vector<const MeshFrame*> pending{root};
-    while (!pending.empty()) {
-        const MeshFrame* frame = pending.back();
-        pending.pop_back();
-        const D3DXVECTOR3 at(frame->combinedTransform._41, frame->combinedTransform._42, frame->combinedTransform._43);
-        D3DXVec3Minimize(&low, &low, &at);
-        D3DXVec3Maximize(&high, &high, &at);
-        if (frame->pFrameSibling)
-            pending.push_back(static_cast<const MeshFrame*>(frame->pFrameSibling));
-        if (frame->pFrameFirstChild)
-            pending.push_back(static_cast<const MeshFrame*>(frame->pFrameFirstChild));
-    }
+    BoundFrames(root, low, high);
     const D3DXVECTOR3 centre = (low + high) * 0.5f;
     const D3DXVECTOR3 half = (high - low) * 0.5f;
     const float radius = D3DXVec3Length(&half) + skinReach;
