@@ -178,8 +178,10 @@ struct Figure {
         // Belt.
         Sweep({0, 56.5f, 0}, {0, 60.5f, 0}, Tube(11.6f * b, 11.4f * b), 12, Uv(Region::LEATHER), TrunkWeigher(), 1.0f,
               0.74f);
-        // Neck and head.
+        // Neck and head. The neck's ends lie inside the trunk and the head, where a cap would never show.
+        mesh.SetCaps(false);
         Sweep({0, 87, 0}, {0, 96, 0}, Tube(4.2f, 3.8f), 8, Uv(Region::SKIN), Joint(NECK, CHEST, 0.3f, HEAD, 0.2f));
+        mesh.SetCaps(true);
         Sweep({0, 92.5f, 0.5f}, {0, 111, 0.5f}, SphereRings(9.25f, 7), 12, Uv(Region::FACE), Rigid(HEAD), 0.88f, 1.0f);
         // Shoulders: pauldrons for the armoured, a rounded cap of the sleeve for the rest.
         for (float side : {1.0f, -1.0f}) {
@@ -202,6 +204,8 @@ struct Figure {
             const int upper = left ? UPPER_ARM_L : UPPER_ARM_R;
             const int fore = left ? FORE_ARM_L : FORE_ARM_R;
             const int hand = left ? HAND_L : HAND_R;
+            // The limbs' ends lie inside the shoulder, the next part of the limb or the hand, uncapped.
+            mesh.SetCaps(false);
             Sweep({side * 13.5f, 89, 0}, {side * 15.0f, 67, 0}, Tube(4.9f * b, 4.0f * b), 8, Uv(SleeveRegion()),
                   Joint(upper, CHEST, 0.15f, fore, 0.15f));
             const Region foreRegion =
@@ -210,6 +214,7 @@ struct Figure {
                     : (Robed() ? Region::CLOTH : (look.garb == Garb::PADDED_TUNIC ? Region::SKIN : Region::LEATHER));
             Sweep({side * 15.0f, 69, 0}, {side * 16.0f, 52, 0}, {{0.0f, 4.1f * b}, {0.7f, 3.6f * b}, {1.0f, 3.0f * b}},
                   8, Uv(foreRegion), Joint(fore, upper, 0.15f, hand, 0.12f));
+            mesh.SetCaps(true);
             if (Robed()) // wide sleeve ends
                 Sweep({side * 15.4f, 63, 0}, {side * 16.0f, 54, 0}, {{0.0f, 4.3f}, {1.0f, 6.2f}}, 10, Uv(Region::TRIM),
                       Joint(fore, upper, 0.0f, hand, 0.0f));
@@ -228,10 +233,13 @@ struct Figure {
             const int thigh = left ? THIGH_L : THIGH_R;
             const int shin = left ? SHIN_L : SHIN_R;
             const int foot = left ? FOOT_L : FOOT_R;
+            // The thigh's top lies in the trunk, its foot in the shin, and the shin's foot in the boot.
+            mesh.SetCaps(false);
             Sweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0}, {{0.0f, 6.6f * b}, {0.6f, 5.6f * b}, {1.0f, 4.6f * b}}, 8,
                   Uv(LegRegion()), Joint(thigh, HIPS, 0.2f, shin, 0.15f));
             Sweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f}, {{0.0f, 4.6f * b}, {0.5f, 4.3f * b}, {1.0f, 3.2f * b}},
                   8, Uv(LegRegion()), Joint(shin, thigh, 0.15f, foot, 0.1f));
+            mesh.SetCaps(true);
             const Region boot = Plated() ? Region::METAL : Region::BOOT;
             Sweep({side * 7.9f, 19, 0.3f}, {side * 8.0f, 3, 0.6f},
                   {{0.0f, 4.8f * b}, {0.3f, 4.5f * b}, {1.0f, 4.3f * b}}, 8, Uv(boot),
