@@ -1,4 +1,6 @@
 #include "scene/Terrain.h"
+#include "d3d9/ShaderProgram.h"
+#include "d3dx9/Effect.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
 #include "scene/HexTypeSink.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -141,6 +144,44 @@ TEST_F(TerrainTest, SlopesGiveNormalsAndWeightsThatTheDrawnPatchesShow)
     EXPECT_NEAR(n[1], s, 1e-5f);
     terrain->NormalAt(n, -5.0f, 10.0f);
     EXPECT_FLOAT_EQ(n[1], 1.0f);
+}
+
+// Flat ground gets weight 1 alone from the slope; the file adds weight 3, 4 or both at three samples, each
+// inside a patch, where a vertex is a corner of six triangles.
+TEST_F(TerrainTest, GroundIsDrawnByTechniquesThatReadOnlyTheTexturesItsTrianglesWeigh)
+{
+    LevelBytes level;
+    level.Weight(60, 60, 2, 0.5f);
+    level.Weight(100, 20, 3, 0.5f);
+    level.Weight(10, 10, 2, 0.5f);
+    level.Weight(10, 10, 3, 0.5f);
+    ASSERT_TRUE(Load(level));
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    auto* effect = dynamic_cast<Effect*>(DataManager::Get()->GetEffect("terrain.fx"));
+    ASSERT_NE(effect, nullptr);
+    const D3DXHANDLE before = effect->GetCurrentTechnique();
+    auto program = [&](const char* technique) {
+        return dynamic_cast<ShaderProgram*>(effect->PassProgram(technique, 0, false));
+    };
+    Null()->KeepDraws(true);
+    Null()->ResetCounters();
+    terrain->Render();
+    std::map<const ShaderProgram*, std::pair<UINT, UINT>> drawn; // draws and triangles by program
+    for (const NullDevice::DrawRecord& draw : Null()->Draws()) {
+        ++drawn[draw.program].first;
+        drawn[draw.program].second += draw.primitiveCount;
+    }
+    EXPECT_EQ(drawn[program("GroundOneTwo")], std::make_pair(16u, 16u * 2048u - 18u)) << "every patch";
+    EXPECT_EQ(drawn[program("GroundOneTwoThree")], std::make_pair(1u, 6u));
+    EXPECT_EQ(drawn[program("GroundOneTwoFour")], std::make_pair(1u, 6u));
+    EXPECT_EQ(drawn[program("Basic")], std::make_pair(1u, 6u));
+    EXPECT_EQ(Null()->DrawCount(), 19u);
+    EXPECT_STREQ(effect->GetCurrentTechnique(), before);
+    Null()->KeepDraws(false);
 }
 
 TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)
