@@ -465,9 +465,23 @@ void GlDevice::KeepLastFrame(GLint width, GLint height)
 bool GlDevice::ReadLastFrame(Surface* surface)
 {
     if (!backBufferInWindow_ || !windowSwapped_ || surface != BackBufferSurface() ||
-        static_cast<GLint>(surface->Width()) != lastFrameWidth_ ||
-        static_cast<GLint>(surface->Height()) != lastFrameHeight_ ||
         (surface->Format() != D3DFMT_X8R8G8B8 && surface->Format() != D3DFMT_A8R8G8B8))
+        return false;
+    // From now on each frame is kept for a while, for the reads that usually follow the first.
+    keepFrames_ = KEEP_FRAMES_AFTER_READ;
+    if (!lastFrameKept_) {
+        // Nothing has read a frame lately: the window system still has the frame just shown.
+        const GLint width = static_cast<GLint>(surface->Width());
+        const GLint height = static_cast<GLint>(surface->Height());
+        lastFrame_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        if (!WindowBridge::ReadShownPicture(Window(), width, height, lastFrame_.data()))
+            return false;
+        lastFrameWidth_ = width;
+        lastFrameHeight_ = height;
+        lastFrameKept_ = true;
+    }
+    if (static_cast<GLint>(surface->Width()) != lastFrameWidth_ ||
+        static_cast<GLint>(surface->Height()) != lastFrameHeight_)
         return false;
     const size_t rowBytes = static_cast<size_t>(lastFrameWidth_) * 4;
     for (GLint row = 0; row < lastFrameHeight_; ++row) {
@@ -931,8 +945,13 @@ HRESULT GlDevice::BackEndPresent()
     backBufferBoundThisFrame_ = false;
     if (backBufferInWindow_) {
         // The frame is in the window already.
-        KeepLastFrame(static_cast<GLint>(BackBufferSurface()->Width()),
-                      static_cast<GLint>(BackBufferSurface()->Height()));
+        lastFrameKept_ = keepFrames_ > 0;
+        if (lastFrameKept_) {
+            --keepFrames_;
+            ++keptFrameCount_;
+            KeepLastFrame(static_cast<GLint>(BackBufferSurface()->Width()),
+                          static_cast<GLint>(BackBufferSurface()->Height()));
+        }
         SDL_GL_SwapWindow(sdlWindow_);
         windowSwapped_ = true;
         ReportEarlyPresent();
