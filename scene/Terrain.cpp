@@ -8,6 +8,7 @@
 #include "scene/LevelFile.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/SkyDome.h"
+#include "scene/StarField.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
 #include "win32/Log.h"
@@ -372,6 +373,10 @@ D3DXVECTOR3 Terrain::GroundNormal(float x, float z) const
 
 void Terrain::Render()
 {
+    // Stars left waiting behind the ground are drawn when the ground is, whatever this draw does.
+    struct StarsAfterGround {
+        ~StarsAfterGround() { StarField::DrawWaiting(); }
+    } starsAfterGround;
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device || !m_octree || !m_effect)
         return;

@@ -54,6 +54,7 @@ enum Pass : unsigned
     PARTICLES = 1u << 6,
     POST = 1u << 7,
     REFERENCE = 1u << 8,
+    STARS_FIRST = 1u << 9, // the stars drawn first even where they could wait behind the ground
 };
 
 struct Variant {
@@ -329,8 +330,12 @@ int main(int argc, char** argv)
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF808080, 1.0f, 0);
         device->SetTransform(D3DTS_VIEW, &camera->GetView());
         device->SetTransform(D3DTS_PROJECTION, &camera->GetProjection());
-        if (passes & STARS)
+        if (passes & STARS) {
+            if (passes & STARS_FIRST)
+                data->SetSkyDome(nullptr);
             stars->Render();
+            data->SetSkyDome(sky.get());
+        }
         device->SetRenderState(D3DRS_FOGENABLE, terrain->GetLevelData().fogEnable ? TRUE : FALSE);
         if (passes & SKY)
             sky->Render();
@@ -353,6 +358,8 @@ int main(int argc, char** argv)
             else
                 objects->RenderGlows();
         }
+        // Stars that waited for a ground that this frame does not draw.
+        StarField::DrawWaiting();
         device->SetRenderState(D3DRS_FOGENABLE, FALSE);
         if (passes & PARTICLES) {
             for (auto& emitter : emitters)
@@ -383,6 +390,7 @@ int main(int argc, char** argv)
     std::vector<Variant> variants = {{"bare", 0},          {"full", scene},      {"stars", STARS},
                                      {"sky", SKY},         {"terrain", TERRAIN}, {"reference", REFERENCE},
                                      {"statics", STATICS}, {"post", POST}};
+    variants.push_back({"full, stars first", scene | STARS_FIRST});
     if (battle) {
         variants.push_back({"decals", DECALS});
         variants.push_back({"glows", GLOWS});
@@ -437,16 +445,19 @@ int main(int argc, char** argv)
                     full.median, full.max, full.median / bare.median);
         std::vector<double> terrainCost, referenceCost;
         for (size_t v = 2; v < variants.size(); ++v) {
+            // Whole frames are shown as they are, passes as their frame less the bare frame of the round.
+            const bool whole = (variants[v].passes & POST) && variants[v].passes != POST;
             std::vector<double> cost;
             for (int round = 0; round < rounds; ++round)
-                cost.push_back(times[v][static_cast<size_t>(round)] - times[0][static_cast<size_t>(round)]);
+                cost.push_back(times[v][static_cast<size_t>(round)] -
+                               (whole ? 0.0 : times[0][static_cast<size_t>(round)]));
             if (variants[v].passes == TERRAIN)
                 terrainCost = cost;
             if (variants[v].passes == REFERENCE)
                 referenceCost = cost;
             const Stats s = Summarise(cost);
-            std::printf("  %-22s %7.2f %7.2f %7.2f\n", (std::string("+ ") + variants[v].name).c_str(), s.min, s.median,
-                        s.max);
+            std::printf("  %-22s %7.2f %7.2f %7.2f\n", ((whole ? "" : "+ ") + std::string(variants[v].name)).c_str(),
+                        s.min, s.median, s.max);
         }
         if (!terrainCost.empty() && !referenceCost.empty()) {
             std::vector<double> ratio;

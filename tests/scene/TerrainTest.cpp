@@ -7,6 +7,8 @@
 #include "scene/LevelObject.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/SceneFixture.h"
+#include "scene/SkyDome.h"
+#include "scene/StarField.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
 #include "win32/Log.h"
@@ -182,6 +184,68 @@ TEST_F(TerrainTest, GroundIsDrawnByTechniquesThatReadOnlyTheTexturesItsTriangles
     EXPECT_EQ(Null()->DrawCount(), 19u);
     EXPECT_STREQ(effect->GetCurrentTechnique(), before);
     Null()->KeepDraws(false);
+}
+
+// Looking down on the ground from inside the dome, the dome draws nothing: the stars wait for the ground and
+// are drawn after it at the far plane, without depth writes, where nothing was drawn. A view that shows the
+// dome draws them first, and a frame in which no ground follows makes them go first from then on.
+TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
+{
+    ASSERT_TRUE(Load(LevelBytes()));
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    DataManager::Get()->SetSkyDome(&sky);
+    StarField stars;
+    stars.Init();
+    EXPECT_TRUE(stars.IsOpaque()) << "the grey stand-in texture has no alpha";
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 1350.0f, 14384.0f), D3DXVECTOR3(16384.0f, 100.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    Null()->KeepDraws(true);
+    Null()->ResetCounters();
+    stars.Render();
+    EXPECT_EQ(Null()->DrawCount(), 0u) << "waiting";
+    DWORD zenable = 0;
+    m_device->GetRenderState(D3DRS_ZENABLE, &zenable);
+    EXPECT_EQ(zenable, static_cast<DWORD>(D3DZB_TRUE)) << "as the stars leave it when drawn first";
+    terrain->Render();
+    ASSERT_GT(Null()->DrawCount(), 1u);
+    const NullDevice::DrawRecord& last = Null()->Draws().back();
+    EXPECT_EQ(last.fvf, StarField::FVF) << "the stars come after the ground";
+    EXPECT_EQ(last.primitiveCount, 12u);
+    EXPECT_EQ(last.zWriteEnable, static_cast<DWORD>(FALSE));
+    DWORD zwrite = 0;
+    m_device->GetRenderState(D3DRS_ZWRITEENABLE, &zwrite);
+    EXPECT_EQ(zwrite, static_cast<DWORD>(TRUE)) << "put back";
+    D3DVIEWPORT9 viewport{};
+    m_device->GetViewport(&viewport);
+    EXPECT_EQ(viewport.MinZ, 0.0f);
+    EXPECT_EQ(viewport.MaxZ, 1.0f);
+
+    // The start-up view shows the dome: the stars go first, at once.
+    camera->SetPreset(1);
+    Null()->ResetCounters();
+    stars.Render();
+    ASSERT_EQ(Null()->DrawCount(), 1u);
+    EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
+    terrain->Render();
+    EXPECT_NE(Null()->LastDraw().fvf, StarField::FVF);
+
+    // Down again, but no ground drawn after the stars: the next frame draws them first, and so do later ones.
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 1350.0f, 14384.0f), D3DXVECTOR3(16384.0f, 100.0f, 16384.0f));
+    Null()->ResetCounters();
+    stars.Render();
+    EXPECT_EQ(Null()->DrawCount(), 0u);
+    stars.Render();
+    EXPECT_EQ(Null()->DrawCount(), 1u) << "the missed ones are drawn no later than the next frame";
+    terrain->Render();
+    stars.Render();
+    EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
+    Null()->KeepDraws(false);
+    DataManager::Get()->SetSkyDome(nullptr);
+    stars.Release();
 }
 
 TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)
