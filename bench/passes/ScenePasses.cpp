@@ -11,14 +11,17 @@
 //
 // --battle: the board seen from the battle camera's height, with 22 target glows, unit shadow and blood
 // decals and the Farm level's ambient emitters; otherwise the start-up scene (Winter from its preset).
+// --units (with --battle): also the 22 skinned units, two of each class, walking where the glows are.
 // --shot: writes the full frame's scene target to a BMP file, to compare pictures before and after a change.
 // Run under xvfb-run with LP_NUM_THREADS=2 and taskset -c 0,1 to measure llvmpipe on two cores.
 #include "../BenchDevice.h"
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
+#include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
+#include "scene/MeshOwner.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
 #include "scene/SkyDome.h"
@@ -54,6 +57,7 @@ enum Pass : unsigned
     PARTICLES = 1u << 6,
     POST = 1u << 7,
     REFERENCE = 1u << 8,
+    UNITS = 1u << 10,
     STARS_FIRST = 1u << 9, // the stars drawn first even where they could wait behind the ground
 };
 
@@ -107,6 +111,15 @@ void SetDefaultRenderStates(IDirect3DDevice9* device)
     }
 }
 
+class NoOwner : public MeshOwner
+{
+public:
+    ID3DXEffect* GetOwnerEffect() const override { return nullptr; }
+};
+
+const char* const CLASS_MODELS[] = {"pikeman", "militia",  "paladin", "mage",   "combatMage", "healer",
+                                    "rogue",   "assassin", "scout",   "knight", "archer"};
+
 struct Stats {
     double min, median, max;
 };
@@ -124,6 +137,7 @@ Stats Summarise(std::vector<double> values)
 int main(int argc, char** argv)
 {
     bool battle = false;
+    bool withUnits = false;
     int rounds = 7;
     int frames = 20;
     std::string shot;
@@ -133,6 +147,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--battle")
             battle = true;
+        else if (arg == "--units")
+            withUnits = true;
         else if (arg == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--frames" && i + 1 < argc)
@@ -164,7 +180,10 @@ int main(int argc, char** argv)
     auto terrain = std::make_unique<Terrain>();
     data->SetSkyDome(sky.get());
     data->SetTerrain(terrain.get());
+    const auto effectStart = std::chrono::steady_clock::now();
     terrain->Init();
+    const double effectMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - effectStart).count();
     sky->Init(16384.0f, 16384.0f);
     stars->Init();
     terrain->LoadLevel(battle ? "Farm.txt" : "winter_wonderland.txt");
@@ -184,6 +203,9 @@ int main(int argc, char** argv)
 
     std::vector<std::unique_ptr<ParticleEmitter>> emitters;
     std::vector<std::unique_ptr<Decal>> shadows;
+    NoOwner owner;
+    std::vector<std::unique_ptr<AnimatedMesh>> units;
+    std::vector<D3DXMATRIX> places;
     if (battle) {
         // 22 units in two ranks two hexes apart: a target glow and a shadow decal each, blood under some.
         StaticObjectSet* objects = terrain->GetStaticObjects();
@@ -193,6 +215,17 @@ int main(int argc, char** argv)
                 const float z = centre[2] + static_cast<float>(rank) * 448.0f;
                 const D3DXVECTOR3 at(x, terrain->HeightAt(x, z), z);
                 objects->AddGlow("PolyGlow.x", 0.0f, 99999.0f, at, true);
+                if (withUnits) {
+                    auto mesh = std::make_unique<AnimatedMesh>();
+                    const std::string model = CLASS_MODELS[i];
+                    mesh->LoadWithEffect(&owner, model + ".x", true);
+                    mesh->LoadAnimationFile(model + "_walk.x");
+                    mesh->PlayAnimation("Walk", true);
+                    D3DXMATRIX place;
+                    D3DXMatrixTranslation(&place, at.x, at.y, at.z);
+                    places.push_back(place);
+                    units.push_back(std::move(mesh));
+                }
                 auto shadow = std::make_unique<Decal>();
                 shadow->SetTexture("shadowDecal.tga");
                 shadow->Create(3, x, z, false);
@@ -324,6 +357,8 @@ int main(int argc, char** argv)
         DecalManager::Get()->UpdateAll();
         for (auto& shadow : shadows)
             shadow->Refresh(false);
+        for (size_t u = 0; u < units.size(); ++u)
+            units[u]->Update(&places[u]);
         ParticleManager::Get()->Update();
 
         sceneRenderer->BeginScene(sceneSurface, nullptr);
@@ -347,6 +382,21 @@ int main(int argc, char** argv)
             for (auto& shadow : shadows)
                 DecalManager::Get()->Submit(shadow.get());
             DecalManager::Get()->Render();
+        }
+        if (passes & UNITS) {
+            // The units' effect keeps the states and program of its pass (it does not save them; in the game the
+            // effect of the unit around them does): put back what it changes.
+            const D3DRENDERSTATETYPE kept[] = {D3DRS_ALPHABLENDENABLE, D3DRS_CULLMODE, D3DRS_ZENABLE,
+                                               D3DRS_ZWRITEENABLE};
+            DWORD values[std::size(kept)];
+            for (size_t k = 0; k < std::size(kept); ++k)
+                device->GetRenderState(kept[k], &values[k]);
+            data->SetTechnique("SkinnedCharacterBump");
+            for (auto& unit : units)
+                unit->DrawFrames();
+            for (size_t k = 0; k < std::size(kept); ++k)
+                device->SetRenderState(kept[k], values[k]);
+            device->SetShaderProgram(nullptr);
         }
         if (passes & (STATICS | GLOWS)) {
             // The static set draws its objects and then its glows; the other half is hidden for the pass alone.
@@ -386,7 +436,8 @@ int main(int argc, char** argv)
         device->Present(nullptr, nullptr, nullptr, nullptr);
     };
 
-    const unsigned scene = STARS | SKY | TERRAIN | STATICS | POST | (battle ? DECALS | GLOWS | PARTICLES : 0u);
+    const unsigned scene =
+        STARS | SKY | TERRAIN | STATICS | POST | (battle ? DECALS | GLOWS | PARTICLES : 0u) | (withUnits ? UNITS : 0u);
     std::vector<Variant> variants = {{"bare", 0},          {"full", scene},      {"stars", STARS},
                                      {"sky", SKY},         {"terrain", TERRAIN}, {"reference", REFERENCE},
                                      {"statics", STATICS}, {"post", POST}};
@@ -395,6 +446,8 @@ int main(int argc, char** argv)
         variants.push_back({"decals", DECALS});
         variants.push_back({"glows", GLOWS});
         variants.push_back({"particles", PARTICLES});
+        if (withUnits)
+            variants.push_back({"units", UNITS});
     }
 
     if (!shot.empty()) {
@@ -466,8 +519,9 @@ int main(int argc, char** argv)
             const Stats r = Summarise(ratio);
             std::printf("  terrain / reference    %7.2f %7.2f %7.2f\n", r.min, r.median, r.max);
         }
-        std::printf("  level load %.1f ms (first, textures and meshes read), resident %ld kB, peak %ld kB\n", loadMs,
-                    ResidentKilobytes("VmRSS:"), ResidentKilobytes("VmHWM:"));
+        std::printf("  terrain set-up %.1f ms (its effect compiled), level load %.1f ms (first: textures and meshes "
+                    "read)\n  resident %ld kB, peak %ld kB\n",
+                    effectMs, loadMs, ResidentKilobytes("VmRSS:"), ResidentKilobytes("VmHWM:"));
     }
 
     quad->Release();
@@ -478,6 +532,9 @@ int main(int argc, char** argv)
     sceneTexture->Release();
     emitters.clear();
     shadows.clear();
+    for (auto& unit : units)
+        unit->Release();
+    units.clear();
     data->SetTerrain(nullptr);
     data->SetSkyDome(nullptr);
     terrain.reset();
