@@ -2,6 +2,8 @@
 // What the board and the players ask of the game session that holds them. The session registers itself;
 // without one, nothing is in battle, no player is known and the session's effects do nothing.
 
+#include <vector>
+
 struct SpellDefinition;
 class BoardUnit;
 class Player;
@@ -39,4 +41,6 @@ public:
     virtual void SetShakeMagnitude(float magnitude) { (void)magnitude; }
     // Rebuilds the area decal with cells x cells grid cells.
     virtual void SetAreaDecal(int cells) { (void)cells; }
+    // Every unit of every player that is still alive.
+    virtual std::vector<BoardUnit*> GetLivingUnits() const { return {}; }
 };

@@ -161,9 +161,9 @@ public:
     void TickEffects(uint8_t phase);
     static void ReleaseTimedEffectAttachments(TimedEffect& effect);
 
-    // Turns and stances.
-    void BeginTurn();
-    void EndTurn();
+    // Turns and stances. Virtual so that a session's tests can watch a turn change hands.
+    virtual void BeginTurn();
+    virtual void EndTurn();
     void AdjustInitiative() override;
     void StartDefend();
     void EndDefend(bool animate);

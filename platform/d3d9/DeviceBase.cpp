@@ -887,15 +887,16 @@ HRESULT DeviceBase::GetFVF(DWORD* fvf)
     return D3D_OK;
 }
 
+// Only the fixed-function pipeline is offered this way; programs come through SetShaderProgram. A null shader
+// selects the fixed pipeline, as it did on Direct3D 9: a program an effect left bound no longer draws what follows.
 HRESULT DeviceBase::SetVertexShader(IDirect3DVertexShader9* shader)
 {
-    // Only the fixed-function pipeline is offered this way; programs come through SetShaderProgram.
-    return shader ? D3DERR_INVALIDCALL : D3D_OK;
+    return shader ? D3DERR_INVALIDCALL : SetShaderProgram(nullptr);
 }
 
 HRESULT DeviceBase::SetPixelShader(IDirect3DPixelShader9* shader)
 {
-    return shader ? D3DERR_INVALIDCALL : D3D_OK;
+    return shader ? D3DERR_INVALIDCALL : SetShaderProgram(nullptr);
 }
 
 HRESULT DeviceBase::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* streamData, UINT offsetInBytes,

@@ -81,6 +81,8 @@ public:
     {
         areaCaster = caster;
         areaAbility = ability.name;
+        if (areaKillsCaster && caster)
+            caster->SetState(DEAD);
     }
     Player* GetPlayer(int index) const override { return index >= 0 && index < 2 ? players[index] : nullptr; }
     void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override
@@ -101,6 +103,8 @@ public:
     std::vector<bool> ringCalls;
     BoardUnit* areaCaster = nullptr;
     std::string areaAbility;
+    // The caster stands in its own area and dies of it.
+    bool areaKillsCaster = false;
     Player* players[2] = {nullptr, nullptr};
     BoardUnit* slowMotionTarget = nullptr;
     float slowMotionDelay = 0.0f;

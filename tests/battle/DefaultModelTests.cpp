@@ -2,8 +2,8 @@
 // rules play, sound skins, attacks that land inside their animations, and the static meshes at their sizes.
 #include "XText.h"
 
-#include "core/DataManager.h"
 #include "battle/UnitDefinition.h"
+#include "core/DataManager.h"
 
 #include <gtest/gtest.h>
 
@@ -253,23 +253,6 @@ TEST_F(DefaultModels, EveryFileAClassLoadsHoldsTheSetsItsRulesPlay)
         for (const std::string& played : c.abilitySets)
             EXPECT_TRUE(sets.count(played)) << c.base << " lacks " << played;
     }
-}
-
-TEST_F(DefaultModels, KnightSetsFallAtTheIndicesTheKnightRegisters)
-{
-    const ClassModel& knight = Classes()[9];
-    std::vector<std::string> order;
-    for (const auto& [suffix, expected] : LoadOrder(knight)) {
-        if (expected.empty())
-            continue;
-        const std::vector<std::string> names = SetNames(Load(std::string("knight") + suffix));
-        order.insert(order.end(), names.begin(), names.end());
-    }
-    const std::vector<std::string> registered = {"Idle",   "Warcry",      "SweepStrike",   "Assault",  "Walk",
-                                                 "Defend", "Focus",       "Hit",           "MagicHit", "Die",
-                                                 "Dodge",  "MeleeAttack", "CriticalAttack"};
-    ASSERT_GE(order.size(), registered.size());
-    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 13), registered);
 }
 
 TEST_F(DefaultModels, SkinsWeighEveryVertexFullyByBonesTheModelHas)

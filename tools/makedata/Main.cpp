@@ -26,6 +26,8 @@ int main(int argc, char** argv)
         WriteTerrainEffect(root);
         WriteLevels(root);
         WriteUiTextures(root);
+        WriteHudTextures(root);
+        WriteTurnTextures(root);
         WriteMenuTextures(root);
         ReleaseTextRendering();
     } catch (const std::exception& e) {

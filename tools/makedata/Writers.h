@@ -30,5 +30,9 @@ void WriteTerrainEffect(const std::filesystem::path& root);
 void WriteLevels(const std::filesystem::path& root);
 // The interface's common windows: description box, ability-row pictures, loading screens and help pages.
 void WriteUiTextures(const std::filesystem::path& root);
+// The battle HUD's frame, bars, action buttons, highlight and main-menu button.
+void WriteHudTextures(const std::filesystem::path& root);
+// The window behind the turn banner and the two sides' pennants.
+void WriteTurnTextures(const std::filesystem::path& root);
 // The front end's pictures: main menu, options, end of game, the deployment screen and the class icons.
 void WriteMenuTextures(const std::filesystem::path& root);

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "battle/CommandHud.h"
+#include "ui/ButtonMenu.h"
+#include "win32/Win32.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class BoardUnit;
+class GuiButton;
+class TextLabel;
+class Unit;
+struct SpellDefinition;
+
+// The battle interface of the unit whose turn it is: the frame along the bottom of the screen, the action row
+// (Move, Attack, Defend, Focus, Magic Spells, End Turn) and the ability row behind Magic Spells, the animated
+// highlight over the chosen action, the unit's action points, health and costs, health and mana bars that slide
+// toward the unit's values, the main-menu button and the turn order that decides which unit is current.
+// The rules reach it through the command HUD it registers; the session updates and draws it in battle.
+class BattleHud : public CommandHud, public AbilityRowHost
+{
+public:
+    struct LayoutRect {
+        float x = 0.0f;
+        float y = 0.0f;
+        float width = 0.0f;
+        float height = 0.0f;
+    };
+    struct TurnOrderEntry {
+        std::unique_ptr<TextLabel> label;
+        BoardUnit* unit = nullptr;
+    };
+
+    static constexpr int kActionCount = 6;
+    static constexpr int ACTION_END_TURN = 5;
+    static constexpr size_t kLayoutCount = 8;
+    static constexpr size_t LAYOUT_HEALTH_FRAME = 0;
+    static constexpr size_t LAYOUT_MANA_FRAME = 1;
+    static constexpr size_t LAYOUT_HEALTH_FILL = 2;
+    static constexpr size_t LAYOUT_MANA_FILL = 3;
+    static constexpr size_t LAYOUT_FRAME = 4;
+    static constexpr size_t LAYOUT_ABILITY_ROW = 6;
+    static constexpr size_t LAYOUT_MAIN_MENU = 7;
+    static constexpr size_t kExtraCount = 6;
+    static constexpr size_t EXTRA_HEALTH_FRAME = 0;
+    static constexpr size_t EXTRA_MANA_FRAME = 1;
+    static constexpr size_t EXTRA_HEALTH_FILL = 2;
+    static constexpr size_t EXTRA_MANA_FILL = 3;
+    static constexpr size_t EXTRA_FRAME = 4;
+    static constexpr size_t EXTRA_MAIN_MENU = 5;
+    // The turn-order badge over a unit counts to eight; every later place shows nine.
+    static constexpr int kLastBadge = 9;
+
+    // The one HUD, made on first use with nothing in it.
+    static BattleHud* Get();
+    // Tests start from a fresh HUD.
+    static void ResetForTests();
+
+    ~BattleHud() override;
+    BattleHud(const BattleHud&) = delete;
+    BattleHud& operator=(const BattleHud&) = delete;
+
+    // Lays the HUD out for the back buffer's size, builds its widgets and registers it with the rules.
+    void Init();
+    void BuildActionMenu();
+    // Nothing happens without a current unit.
+    void Update();
+    void Render();
+    // The unit's turn begins: its abilities fill the ability row and the action row shows, every action lit.
+    void SelectUnit(BoardUnit* unit);
+    void AddTurnOrderEntry(BoardUnit* unit);
+    void SortTurnOrder();
+    void UpdateTurnOrderTexts();
+    BoardUnit* GetFirstUnit() const;
+    void ClearTurnOrder();
+    void HighlightAbilityTargets(const SpellDefinition& ability);
+    void OnLostDevice();
+    void OnResetDevice();
+    // Releases every widget the HUD owns and unregisters it; Init builds it again.
+    void Destroy();
+    bool IsInitialised() const { return initialised; }
+
+    // What the rules ask of the HUD.
+    void HideHighlight() override;
+    void UpdateUnitTexts() override;
+    void ResetMenu() override;
+    BoardUnit* GetCurrentUnit() const override { return currentUnit; }
+    void ForgetUnit(BoardUnit* gone) override;
+    void DisableAction(int index) override;
+    void RemoveUnit(BoardUnit* unit) override;
+
+    // What the ability row asks of the HUD.
+    void OnAbilityRowBack() override;
+    void ShowSpellCost(const SpellDefinition& ability) override;
+    void OnAbilityChosen(const SpellDefinition& ability) override;
+
+    ButtonMenu* GetMenu() const { return menu.get(); }
+    GuiButton* GetActionButton(int index) const;
+    GuiButton* GetExtra(size_t index) const { return index < extras.size() ? extras[index].get() : nullptr; }
+    GuiButton* GetHighlight() const { return highlight.get(); }
+    TextLabel* GetUnitText() const { return unitText.get(); }
+    TextLabel* GetSecondText() const { return secondText.get(); }
+    TextLabel* GetTurnTimeText() const { return turnTimeText.get(); }
+    const LayoutRect& GetLayout(size_t index) const { return layout[index < kLayoutCount ? index : 0]; }
+    size_t GetTurnOrderSize() const { return turnOrder.size(); }
+    BoardUnit* GetTurnOrderUnit(size_t index) const;
+    TextLabel* GetTurnOrderLabel(size_t index) const;
+    // The chosen-action toggles of Move, Attack, Defend and Focus.
+    bool IsActionToggled(int index) const;
+
+private:
+    BattleHud();
+
+    Unit* CurrentBody() const;
+    // The HUD commands only the unit whose turn it is; during the countdown the head of the order waits.
+    Unit* CommandedUnit() const;
+    void CreateLayout();
+    void CreateExtras();
+    void CreateTexts();
+    void UpdateMenus();
+    void UpdateActionMenu(Unit* unit);
+    void CancelAction(Unit& unit, int action);
+    void HighlightButton(const GuiButton& button);
+    void UpdateBar(size_t fill, size_t frame, int value, int maximum, float& stepTimer, const char* nameFormat);
+    void ShowActionFrame(int index, bool greyed);
+    void ReleaseWidgets();
+
+    BoardUnit* currentUnit = nullptr;
+    std::unique_ptr<ButtonMenu> menu;
+    std::unique_ptr<TextLabel> unitText;
+    std::unique_ptr<TextLabel> secondText;
+    std::unique_ptr<TextLabel> turnTimeText;
+    std::vector<TurnOrderEntry> turnOrder;
+    std::array<LayoutRect, kLayoutCount> layout{};
+    std::vector<std::unique_ptr<GuiButton>> extras;
+    std::unique_ptr<GuiButton> highlight;
+    bool initialised = false;
+    // The back-buffer size the layout rectangles were last computed or rescaled for.
+    unsigned layoutWidth = 0;
+    unsigned layoutHeight = 0;
+
+    std::array<bool, 4> toggles{};
+    float healthStepTimer = 0.0f;
+    float manaStepTimer = 0.0f;
+    // The fixed rectangles the two unit texts are centred in; the labels keep pointers to them.
+    RECT unitTextRect{0, 0, 0, 0};
+    RECT secondTextRect{0, 0, 0, 0};
+    // {button hover, button leave, icon hover, icon leave} of the main-menu button.
+    std::array<uint32_t, 4> mainMenuEffects{};
+};
