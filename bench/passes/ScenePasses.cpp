@@ -384,8 +384,8 @@ int main(int argc, char** argv)
             DecalManager::Get()->Render();
         }
         if (passes & UNITS) {
-            // The units' effect keeps the states and program of its pass (it does not save them; in the game the
-            // effect of the unit around them does): put back what it changes.
+            // The units' effect keeps the states of its pass (it does not save them; in the game the effect of
+            // the unit around them does): put back what it changes.
             const D3DRENDERSTATETYPE kept[] = {D3DRS_ALPHABLENDENABLE, D3DRS_CULLMODE, D3DRS_ZENABLE,
                                                D3DRS_ZWRITEENABLE};
             DWORD values[std::size(kept)];
@@ -396,7 +396,6 @@ int main(int argc, char** argv)
                 unit->DrawFrames();
             for (size_t k = 0; k < std::size(kept); ++k)
                 device->SetRenderState(kept[k], values[k]);
-            device->SetShaderProgram(nullptr);
         }
         if (passes & (STATICS | GLOWS)) {
             // The static set draws its objects and then its glows; the other half is hidden for the pass alone.
