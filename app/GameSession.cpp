@@ -775,6 +775,7 @@ void GameSession::LoadUnitModels(bool registerWithHud)
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit)
                 continue;
+            unit->LoadModel(registerWithHud);
             if (Hex* hex = unit->GetHex())
                 hex->SetType(HEX_OCCUPIED);
             if (registerWithHud)

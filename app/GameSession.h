@@ -303,7 +303,8 @@ private:
     float loadingBar = 0.0f;
     // Filled by the worker, handed to the battle HUD on the drawing thread once the job has ended.
     std::vector<BoardUnit*> turnOrderQueue;
-    GameState state = GAME_STATE_MAIN_MENU;
+    // Read by the loading job on the worker thread.
+    std::atomic<GameState> state{GAME_STATE_MAIN_MENU};
     std::unique_ptr<Terrain> terrain;
     std::unique_ptr<HexGrid> hexGrid;
     std::unique_ptr<HexGridSink> gridSink;

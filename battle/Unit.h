@@ -88,7 +88,7 @@ public:
     void OnResetDevice() override;
     bool InitPresentation(Player* owner) override;
     void Load(const std::string& fileName) override;
-    virtual void LoadModel() { }
+    void LoadModel(bool withAnimations) override { (void)withAnimations; }
     virtual void PlayAbilityEffect(const std::string& abilityName) { (void)abilityName; }
     virtual void SetupVoices() { }
 

@@ -363,6 +363,30 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
     EXPECT_TRUE(session->GetTurnOrderQueue().empty());
 }
 
+TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker)
+{
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    FakeUnit* a = Deploy(0, 5, 5);
+    FakeUnit* b = Deploy(1, 9, 9);
+    FakeUnit* c = Deploy(1, 9, 11);
+    // The deployment loads the models as units are placed, without animations, on the main thread.
+    session->LoadUnitModels(false);
+    for (FakeUnit* unit : {a, b, c}) {
+        ASSERT_EQ(unit->modelLoads, std::vector<bool>{false});
+        EXPECT_EQ(unit->modelLoadThread, std::this_thread::get_id());
+    }
+    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+
+    session->SetGameState(GAME_STATE_LOADING);
+    DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
+    ASSERT_TRUE(session->IsLoaded());
+    for (FakeUnit* unit : {a, b, c}) {
+        EXPECT_EQ(unit->modelLoads, (std::vector<bool>{false, true}));
+        EXPECT_NE(unit->modelLoadThread, std::this_thread::get_id());
+    }
+}
+
 TEST_F(GameSessionTest, TheLoadingJobOutsideTheLoadingStateOnlyMarksItDone)
 {
     session->AddPlayer(0);
