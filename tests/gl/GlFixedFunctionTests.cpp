@@ -52,6 +52,39 @@ TEST_F(GlDeviceTest, AlphaTestKeepsTexelsAtTheReferenceAndDropsThoseBelow)
     texture->Release();
 }
 
+// Tests that no alpha can fail are left out of the program; one step inside them they still discard.
+TEST_F(GlDeviceTest, AlphaTestsAtTheEndsOfTheRangeKeepExactlyWhatTheyShould)
+{
+    struct Case {
+        DWORD func, ref;
+        int lowAlpha, highAlpha;
+        bool lowKept, highKept;
+    };
+    const Case cases[] = {
+        {D3DCMP_GREATEREQUAL, 0, 0, 1, true, true},
+        {D3DCMP_GREATEREQUAL, 1, 0, 1, false, true},
+        {D3DCMP_LESSEQUAL, 255, 254, 255, true, true},
+        {D3DCMP_LESSEQUAL, 254, 254, 255, true, false},
+    };
+    PlainStates();
+    for (const Case& c : cases) {
+        IDirect3DTexture9* texture =
+            MakeTexture(2, 1, {D3DCOLOR_ARGB(c.lowAlpha, 255, 0, 0), D3DCOLOR_ARGB(c.highAlpha, 255, 0, 0)});
+        device->SetTexture(0, texture);
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+        device->SetRenderState(D3DRS_ALPHAREF, c.ref);
+        device->SetRenderState(D3DRS_ALPHAFUNC, c.func);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 255), 1.0f, 0);
+        DrawScreenQuad(0, 0, 64, 64, 0xFFFFFFFF);
+        const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        EXPECT_EQ(Pixel(pixels, 16, 32), c.lowKept ? 0xFFFF0000u : 0xFF0000FFu) << c.func << " " << c.ref;
+        EXPECT_EQ(Pixel(pixels, 48, 32), c.highKept ? 0xFFFF0000u : 0xFF0000FFu) << c.func << " " << c.ref;
+        device->SetTexture(0, nullptr);
+        texture->Release();
+    }
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+}
+
 TEST_F(GlDeviceTest, LinearRangeFogBlendsByDistanceFromTheEye)
 {
     PlainStates();

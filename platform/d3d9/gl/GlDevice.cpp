@@ -724,9 +724,15 @@ void GlDevice::BuildFixedFunctionKey(const FvfLayout& layout, FixedFunctionKey* 
                 static_cast<uint8_t>(count | ((flags & D3DTTFF_PROJECTED) ? FixedFunctionKey::TRANSFORM_PROJECTED : 0));
         key->stageCount = static_cast<uint8_t>(i + 1);
     }
-    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
-        rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
-        key->alphaFunc = static_cast<uint8_t>(rs[D3DRS_ALPHAFUNC]);
+    // A test no alpha can fail (at least 0, at most 255) is no test: the discard it would compile to keeps the
+    // rasterizer off its fast paths for every quad drawn under the game's default states.
+    const DWORD alphaFunc = rs[D3DRS_ALPHAFUNC];
+    const DWORD alphaRef = rs[D3DRS_ALPHAREF] & 0xFF;
+    const bool alwaysPasses = (alphaFunc == D3DCMP_GREATEREQUAL && alphaRef == 0) ||
+                              (alphaFunc == D3DCMP_LESSEQUAL && alphaRef == 0xFF);
+    if (rs[D3DRS_ALPHATESTENABLE] && alphaFunc != D3DCMP_ALWAYS && alphaFunc >= D3DCMP_NEVER &&
+        alphaFunc < D3DCMP_ALWAYS && !alwaysPasses)
+        key->alphaFunc = static_cast<uint8_t>(alphaFunc);
     if (rs[D3DRS_FOGENABLE]) {
         const DWORD vertexMode = rs[D3DRS_FOGVERTEXMODE];
         const DWORD tableMode = rs[D3DRS_FOGTABLEMODE];
