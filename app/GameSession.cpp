@@ -13,6 +13,7 @@
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/JobQueue.h"
+#include "core/Random.h"
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
@@ -26,6 +27,9 @@
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
 #include "sound/FSound.h"
+#include "ui/BattleHud.h"
+#include "ui/DescriptionBox.h"
+#include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
@@ -58,6 +62,72 @@ constexpr DWORD kLoadingWaitMs = 50;
 
 constexpr float kLabelLeft = 256.0f;
 constexpr float kLabelColumnStep = 384.0f;
+constexpr int kBanner = 8;
+
+const char* const kBattleMusic = "timberwolf.mp3";
+
+// The turn flow.
+constexpr float kTurnRequestGap = 1.5f;
+constexpr float kWindowFadeDelay = 2.0f;
+// The turn order's selection decal turns this much every frame.
+constexpr float kSelectionSpin = 0.10471976f;
+
+// The opening fly-over: the first army's zone, then the second's, then the first turn is asked for.
+constexpr float kZoneSwitchTime = 3.0f;
+constexpr float kFlyOverEnd = 6.5f;
+constexpr float kFlyOverHeight = 450.0f;
+constexpr float kFlyOverTurn = 6.2831855f;
+constexpr float kFlyOverRate = 0.15f;
+constexpr float kFlyOverFlashDelay = 0.35f;
+
+// The slow-motion shot, on real time after its delay.
+constexpr float kShotSlowSpeed = 0.1f;
+constexpr float kSpellShotSpeed = 0.25f;
+constexpr float kFirstShot = 0.25f;
+constexpr float kSecondShot = 3.0f;
+constexpr float kShotEnd = 6.0f;
+constexpr float kShotOffset = 500.0f;
+constexpr float kShotEyeLift = 300.0f;
+constexpr float kShotAimLift = 150.0f;
+constexpr float kShotJitter = 50.0f;
+constexpr float kShotFlashDelay = 0.02f;
+constexpr float kShotFlashSpeed = 15.0f;
+constexpr float kFlashSpeed = 5.0f;
+
+// An area ability shares its amount among at most this many units.
+constexpr int kAreaShareLimit = 3;
+
+// The initiative step of a waiting unit of this speed, as the unit's own countdown takes it.
+int CountdownStep(int speed)
+{
+    return static_cast<int>(-0.1f * static_cast<float>(speed));
+}
+
+Unit* BodyOf(BoardUnit* unit)
+{
+    return dynamic_cast<Unit*>(unit);
+}
+
+bool IsBusy(const BoardUnit* unit)
+{
+    if (!unit)
+        return false;
+    const UnitState state = unit->GetState();
+    return state == MOVING || state == ATTACKING || state == CASTING;
+}
+
+void StartWidgetEffect(GuiObject& widget, uint32_t effect, uint32_t pending, float delay)
+{
+    widget.effect = effect;
+    widget.pendingEffect = pending;
+    widget.effectDelay = delay;
+    widget.effectTimer = 0.0f;
+}
+
+D3DXVECTOR3 ToVector(const D3DVECTOR& v)
+{
+    return D3DXVECTOR3(v.x, v.y, v.z);
+}
 
 // Without its scene target the game cannot draw a frame; it stops at once, and says why.
 [[noreturn]] void FailSceneTarget(const char* what)
@@ -154,13 +224,17 @@ void GameSession::Init()
     starField = std::make_unique<StarField>();
     skyDome = std::make_unique<SkyDome>();
     loadingScreen = std::make_unique<LoadingScreen>();
+    descriptionBox = std::make_unique<DescriptionBox>();
     helpScreen = std::make_unique<HelpScreen>();
+    playerSymbol = std::make_unique<GuiElement>();
+    turnWindow = std::make_unique<GuiElement>();
     ringEmitterA = std::make_unique<ParticleEmitter>();
     ringEmitterB = std::make_unique<ParticleEmitter>();
     burstEmitter = std::make_unique<ParticleEmitter>();
     selectionDecal = std::make_unique<Decal>();
     targetDecal = std::make_unique<Decal>();
     areaDecal = std::make_unique<Decal>();
+    flashOverlay = std::make_unique<GuiElement>();
     labels = std::make_unique<std::array<TextLabel, kLabelCount>>();
 
     data->SetTerrain(terrain.get());
@@ -176,6 +250,8 @@ void GameSession::LoadAssets()
     InitSound();
     if (starField)
         starField->Init();
+    if (descriptionBox)
+        descriptionBox->Init();
     if (skyDome && terrain) {
         const float half = static_cast<float>(terrain->GetLevelData().cellSize) * 128.0f * 0.5f;
         skyDome->Init(half, half);
@@ -188,9 +264,21 @@ void GameSession::LoadAssets()
     // The screens find the board through the hex grid, which exists by now.
     if (menuManager)
         menuManager->BuildFrontEnd();
+    BattleHud::Get()->Init();
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
     activePlayer = nullptr;
+
+    // Both start invisible; a new turn shows them.
+    const D3DXCOLOR clear(0.0f, 0.0f, 0.0f, 0.0f);
+    if (turnWindow) {
+        turnWindow->Create("PlayerSwitchWindow.tga", 346.0f, 148.0f, 332.0f, 132.0f);
+        turnWindow->colour = turnWindow->baseColour = clear;
+    }
+    if (playerSymbol) {
+        playerSymbol->Create("P1_Symbol.tga", 890.0f, 512.0f, 105.0f, 256.0f);
+        playerSymbol->colour = playerSymbol->baseColour = clear;
+    }
 
     if (selectionDecal) {
         selectionDecal->Create(5, 0.0f, 0.0f, false);
@@ -211,6 +299,15 @@ void GameSession::LoadAssets()
         areaDecal->fadeState = 1;
         areaDecal->fadeDuration = 1.0f;
         areaDecal->followRate = 7.5f;
+    }
+
+    // A white sheet over the whole screen, shown for a moment at every camera cut.
+    if (flashOverlay) {
+        flashOverlay->SetRect(0.0f, 0.0f, 1024.0f, 768.0f);
+        flashOverlay->colour = flashOverlay->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        flashOverlay->colour.a = 0.0f;
+        flashOverlay->enabled = false;
+        flashOverlay->speed = kFlashSpeed;
     }
 
     if (labels) {
@@ -272,8 +369,15 @@ void GameSession::SetLabelRows(float firstY, const float* steps)
 
 void GameSession::SetGameState(GameState newState)
 {
+    const GameState previous = state;
     state = newState;
     RaisePointerDisplay();
+    // A shot runs on the battle's frames only: left running, it would keep the front end in slow motion.
+    if (state != GAME_STATE_BATTLE && cinematicRequested)
+        EndSlowMotion();
+    const bool leavingBattle = previous == GAME_STATE_BATTLE || previous == GAME_STATE_GAME_OVER;
+    if (leavingBattle && (state == GAME_STATE_MAIN_MENU || state == GAME_STATE_DEPLOYMENT))
+        StopBattleMusic();
     if (menuManager) {
         menuManager->SwitchScreen(ScreenOf(state));
         menuManager->ResetAllPages();
@@ -299,6 +403,9 @@ void GameSession::SetGameState(GameState newState)
         }
         break;
     case GAME_STATE_BATTLE:
+        // A battle resumed from the main menu takes its music up again.
+        if (battleStarted && previous != GAME_STATE_BATTLE)
+            SoundQueue::Get()->PlayNow(kBattleMusic, true);
         battleStarted = true;
         break;
     case GAME_STATE_GAME_OVER: {
@@ -306,7 +413,7 @@ void GameSession::SetGameState(GameState newState)
             break;
         static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
         SetLabelRows(408.0f, kSteps);
-        TextLabel& banner = (*labels)[8];
+        TextLabel& banner = (*labels)[kBanner];
         banner.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
         banner.effectTimer = 0.0f;
         banner.effectDelay = 0.0f;
@@ -337,8 +444,10 @@ void GameSession::Update()
         state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
     if (helpFrame && helpScreen)
         helpScreen->Update();
-    // The title leaves itself for the main menu (Space, Esc or the video's end).
-    if (menuManager)
+    // The front end's pages answer the pointer only in the states that show them: in battle the deployment page,
+    // still fading away over the whole screen, would take every click meant for the HUD.
+    const bool frontEndFrame = state != GAME_STATE_LOADING && state != GAME_STATE_BATTLE;
+    if (frontEndFrame && menuManager)
         menuManager->Update();
     switch (state) {
     case GAME_STATE_DEPLOYMENT:
@@ -347,6 +456,9 @@ void GameSession::Update()
         break;
     case GAME_STATE_LOADING:
         UpdateLoading();
+        break;
+    case GAME_STATE_BATTLE:
+        UpdateBattle();
         break;
     case GAME_STATE_GAME_OVER:
         UpdateGameOver();
@@ -361,6 +473,7 @@ void GameSession::UpdateMenuScene()
     if (state == GAME_STATE_DEPLOYMENT) {
         FSOUND_Update();
         SetUnitShaderGlobals();
+        UpdatePlayers();
         if (hexGrid)
             hexGrid->Update();
     } else {
@@ -382,6 +495,7 @@ void GameSession::UpdateGameOver()
 {
     FSOUND_Update();
     SetUnitShaderGlobals();
+    UpdatePlayers();
     if (hexGrid)
         hexGrid->Update();
     if (terrain)
@@ -452,11 +566,52 @@ void GameSession::RenderScene()
 
 void GameSession::RenderOverlay()
 {
+    switch (state) {
+    case GAME_STATE_LOADING:
+        if (loadingScreen)
+            loadingScreen->Render();
+        break;
+    case GAME_STATE_BATTLE:
+        RenderBattleOverlay();
+        break;
+    case GAME_STATE_GAME_OVER:
+        RenderEndScreen();
+        break;
+    default:
+        if (menuManager)
+            menuManager->Render();
+        break;
+    }
+}
+
+void GameSession::RenderBattleOverlay()
+{
+    for (const std::unique_ptr<Player>& player : players)
+        player->QueueUnitTexts();
+    // The fly-over shows the armies alone.
+    if (!flyOver) {
+        if (descriptionBox)
+            descriptionBox->Render();
+        BattleHud::Get()->Render();
+        if (turnWindow)
+            turnWindow->Render();
+        if (playerSymbol)
+            playerSymbol->Render();
+    }
+    if (flashOverlay)
+        flashOverlay->Render();
+    if (labels) {
+        TextLabel& banner = (*labels)[kBanner];
+        banner.Update();
+        banner.QueueDraw();
+    }
+}
+
+void GameSession::RenderEndScreen()
+{
     if (menuManager)
         menuManager->Render();
-    if (state == GAME_STATE_LOADING && loadingScreen)
-        loadingScreen->Render();
-    if (state == GAME_STATE_GAME_OVER && labels) {
+    if (labels) {
         for (TextLabel& label : *labels)
             label.QueueDraw();
     }
@@ -563,6 +718,11 @@ void GameSession::ParkSelection()
 
 void GameSession::ResetLevel()
 {
+    // A shot cut short by the end of the battle must not leave the next one in slow motion; it puts the camera
+    // back before the level's view is set below.
+    if (cinematicRequested)
+        EndSlowMotion();
+    StopBattleMusic();
     Camera* camera = Camera::Get();
     camera->SetTarget(nullptr);
     followedUnit = nullptr;
@@ -580,6 +740,8 @@ void GameSession::ResetLevel()
     unitsToLoad = 0;
     unitCount = 0;
     turnOrderQueue.clear();
+    // The next battle's defeat waits its full delay.
+    Player::ResetDefeatTimer();
 
     ParkSelection();
     camera->SetTarget(nullptr);
@@ -591,16 +753,18 @@ void GameSession::ResetLevel()
         if (terrain)
             terrain->ApplyHexTypes();
     }
+    BattleHud::Get()->ClearTurnOrder();
 
     flyOver = false;
     loaded = false;
     zone4ShotStarted = false;
     zone3ShotStarted = false;
+    zoneCentre = nullptr;
     battleStarted = false;
     turnActive = true;
     flyOverClock = 0.0f;
     if (labels)
-        (*labels)[8].SetText("");
+        (*labels)[kBanner].SetText("");
     if (menuManager)
         menuManager->ResetRequisition();
 }
@@ -611,6 +775,7 @@ void GameSession::LoadUnitModels(bool registerWithHud)
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit)
                 continue;
+            unit->LoadModel(registerWithHud);
             if (Hex* hex = unit->GetHex())
                 hex->SetType(HEX_OCCUPIED);
             if (registerWithHud)
@@ -647,12 +812,16 @@ void GameSession::UpdateLoading()
 
     if (done && full) {
         loadingProgress = 0.0f;
-        // The units' turn-order entries are the battle HUD's; they are handed over on this thread.
+        // The units' turn-order entries are the battle HUD's: their labels make fonts, so they are handed over
+        // on this thread, once the job has ended.
+        BattleHud* hud = BattleHud::Get();
+        for (BoardUnit* unit : turnOrderQueue)
+            hud->AddTurnOrderEntry(unit);
         turnOrderQueue.clear();
         SetGameState(GAME_STATE_BATTLE);
         flyOver = true;
         Camera::Get()->SetProjection();
-        SoundQueue::Get()->PlayNow("timberwolf.mp3", true);
+        SoundQueue::Get()->PlayNow(kBattleMusic, true);
     }
 }
 
@@ -802,18 +971,413 @@ void GameSession::SetAreaDecal(int cells)
         areaDecal->Create(cells, 1500.0f, 1500.0f, false);
 }
 
+// The target's ring and burst; the ring under the unit whose turn it is stays.
 void GameSession::SetRingEmittersActive(bool active)
 {
-    if (ringEmitterA)
-        ringEmitterA->emitting = active;
     if (ringEmitterB)
         ringEmitterB->emitting = active;
+    if (burstEmitter)
+        burstEmitter->emitting = active;
 }
 
-void GameSession::ApplyAreaEffect(BoardUnit*, const SpellDefinition&)
+void GameSession::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
-    // The area's share of an ability is dealt out by the units' own rules, which the session does not hold yet.
-    Log(LogLevel::WARNING, "session.area", "an area ability was cast, but no unit can receive it yet");
+    Unit* body = BodyOf(caster);
+    if (!body)
+        return;
+    const Hex* centre = body->abilityTarget ? body->abilityTarget : body->GetHex();
+    if (!centre)
+        return;
+    // A square around the centre, not a ring of hexes.
+    int inside = 0;
+    for (BoardUnit* unit : GetLivingUnits()) {
+        const Hex* hex = unit->GetHex();
+        if (hex && std::abs(hex->row - centre->row) < ability.areaRadius &&
+            std::abs(hex->column - centre->column) < ability.areaRadius)
+            ++inside;
+    }
+    body->StartAreaEmitters();
+    if (inside == 0)
+        return;
+    // The units in the square share the amount, as if there were never more than three of them; the ability
+    // keeps its own amount for the next cast.
+    SpellDefinition share = ability;
+    share.amount = ability.amount / std::min(inside, kAreaShareLimit);
+    // Every unit hears of it; each decides whether it stands in the area.
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : std::vector<BoardUnit*>(player->GetUnits())) {
+            if (Unit* receiver = BodyOf(unit))
+                receiver->ReceiveAreaAbility(body, share);
+        }
+    }
+}
+
+void GameSession::UpdateBattle()
+{
+    FSOUND_Update();
+    SetUnitShaderGlobals();
+    BattleHud::Get()->Update();
+    if (descriptionBox)
+        descriptionBox->Update();
+    if (playerSymbol)
+        playerSymbol->Update();
+    if (turnWindow)
+        turnWindow->Update();
+
+    UpdatePlayers();
+    if (hexGrid)
+        hexGrid->Update();
+    UpdateScenery();
+    for (ParticleEmitter* emitter : {ringEmitterA.get(), ringEmitterB.get(), burstEmitter.get()}) {
+        if (emitter)
+            emitter->Update();
+    }
+
+    if (cinematicRequested)
+        UpdateSlowMotion();
+    if (flyOver && playerCount == 2)
+        UpdateFlyOver();
+    if (!turnActive)
+        StepTurn();
+    if (flashOverlay)
+        flashOverlay->Update();
+}
+
+void GameSession::UpdatePlayers()
+{
+    for (const std::unique_ptr<Player>& player : players)
+        player->FlagDefendedHexes();
+    for (const std::unique_ptr<Player>& player : players)
+        player->Update();
+    if (!activePlayer)
+        return;
+    activePlayer->DispatchCommand();
+    if (!activeUnit)
+        return;
+
+    if (selectionDecal) {
+        if (const Object* body = activeUnit->AsObject()) {
+            const D3DXVECTOR3& at = body->GetPosition();
+            selectionDecal->UpdatePosition(at.x, at.y, at.z, true);
+        }
+        selectionDecal->AddRotation(kSelectionSpin);
+        if (ringEmitterA)
+            ringEmitterA->position = selectionDecal->Position();
+    }
+
+    BoardUnit* target = activeUnit->GetTarget();
+    if (target && targetDecal) {
+        if (const Object* body = target->AsObject()) {
+            const D3DXVECTOR3& at = body->GetPosition();
+            targetDecal->UpdatePosition(at.x, at.y, at.z, true);
+        }
+        for (ParticleEmitter* emitter : {ringEmitterB.get(), burstEmitter.get()}) {
+            if (emitter)
+                emitter->position = targetDecal->Position();
+        }
+    }
+
+    if (!areaDecal)
+        return;
+    const Hex* hovered = MouseOverManager::Get()->GetHovered();
+    if (hovered)
+        areaDecal->UpdatePosition(hovered->fan[0].x, hovered->fan[0].y, hovered->fan[0].z, true);
+    else
+        areaDecal->Refresh(true);
+
+    // The area shows while an ability that covers more than its target is being aimed or cast.
+    const UnitState unitState = activeUnit->GetState();
+    if (unitState != SELECTING_ABILITY_TARGET && unitState != CASTING) {
+        areaDecal->fadeState = 1;
+    } else if (const SpellDefinition* ability = activeUnit->GetSelectedAbility()) {
+        areaDecal->fadeState = ability->areaRadius >= 2 && ability->range >= 1 ? 0 : 1;
+    }
+}
+
+void GameSession::RequestNextTurn()
+{
+    const float now = DataManager::Get()->GetGameTime();
+    if (now - lastTurnRequest < kTurnRequestGap || playerCount <= 0)
+        return;
+    // A walk, a blow or a cast finishes before its turn can end.
+    if (IsBusy(activeUnit))
+        return;
+    turnActive = false;
+    lastTurnRequest = now;
+}
+
+void GameSession::AdvanceTurn()
+{
+    // The unit asks from inside its own rules, perhaps while its turn is being ended: the countdown takes it up
+    // in the next frame, and a turn handed on before then answers the request.
+    turnActive = false;
+}
+
+void GameSession::StepTurn()
+{
+    turnActive = false;
+    // The ending unit is no longer the active one while its turn ends, so nothing it sets off can end it again.
+    if (BoardUnit* ending = activeUnit) {
+        activeUnit = nullptr;
+        if (Unit* body = BodyOf(ending))
+            body->EndTurn();
+    }
+    CountDownInitiatives();
+    BattleHud* hud = BattleHud::Get();
+    hud->SortTurnOrder();
+
+    if (turnWindow) {
+        turnWindow->colour = turnWindow->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        turnWindow->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+        turnWindow->effectTimer = 0.0f;
+        turnWindow->effectDelay = 0.0f;
+    }
+    if (labels) {
+        TextLabel& banner = (*labels)[kBanner];
+        banner.SetText("Calculating Initiatives...");
+        StartWidgetEffect(banner, EFFECT_FADE_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
+    }
+
+    BoardUnit* first = hud->GetFirstUnit();
+    const Unit* body = BodyOf(first);
+    if (!body || body->initiative > 0)
+        return;
+    // A unit of no side cannot be commanded: it never takes the turn.
+    Player* owner = first->GetOwner();
+    if (!owner)
+        return;
+    HandTurnTo(first, owner);
+}
+
+void GameSession::CountDownInitiatives()
+{
+    bool canCount = false;
+    bool ready = false;
+    for (BoardUnit* unit : GetLivingUnits()) {
+        const Unit* body = BodyOf(unit);
+        if (!body || !body->waiting)
+            continue;
+        canCount = canCount || CountdownStep(body->stats.speed) < 0;
+        ready = ready || body->initiative <= 0;
+    }
+    if (canCount || ready) {
+        for (const std::unique_ptr<Player>& player : players)
+            player->AdjustInitiatives();
+        return;
+    }
+    // Every waiting unit is too slow to count down (a unit file or an effect may make it so): without this
+    // the countdown would never end.
+    for (BoardUnit* unit : GetLivingUnits()) {
+        Unit* body = BodyOf(unit);
+        if (body && body->waiting && body->initiative > 0)
+            body->initiative -= 1;
+        unit->SetTextVisible(false);
+    }
+}
+
+void GameSession::HandTurnTo(BoardUnit* unit, Player* owner)
+{
+    activeUnit = unit;
+    activePlayer = owner;
+    flyOver = false;
+    turnActive = true;
+
+    if (turnWindow)
+        StartWidgetEffect(*turnWindow, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
+    if (playerSymbol) {
+        playerSymbol->colour = playerSymbol->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        StartWidgetEffect(*playerSymbol, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
+    }
+
+    const bool second = owner->team == 1;
+    if (ringEmitterA) {
+        if (second) {
+            ringEmitterA->SetColourKey(0, 128.0f, 64.0f, 0.0f);
+            ringEmitterA->SetColourKey(1, 255.0f, 255.0f, 128.0f);
+        } else {
+            ringEmitterA->SetColourKey(0, 0.0f, 64.0f, 128.0f);
+            ringEmitterA->SetColourKey(1, 128.0f, 255.0f, 255.0f);
+        }
+    }
+    if (selectionDecal) {
+        if (second)
+            selectionDecal->SetColour(0.8f, 0.1f, 0.1f);
+        else
+            selectionDecal->SetColour(0.0f, 0.85f, 1.0f);
+        selectionDecal->fadeState = 2;
+    }
+    if (labels)
+        (*labels)[kBanner].SetText(second ? "Player 2 Turn." : "Player 1 Turn.");
+    if (playerSymbol)
+        playerSymbol->SetTextureByName(second ? "P2_Symbol.tga" : "P1_Symbol.tga");
+    cursorPlayer = second ? 1 : 0;
+    if (application)
+        application->SetPlayerCursor(cursorPlayer);
+
+    owner->SelectUnit(unit);
+    unit->SetTextVisible(true);
+    if (Unit* body = BodyOf(unit))
+        body->BeginTurn();
+    BattleHud::Get()->SelectUnit(unit);
+}
+
+void GameSession::RequestSlowMotion(BoardUnit* target, float delay, bool spell)
+{
+    // One shot at a time: a second decisive blow during a shot would shift its timeline.
+    if (cinematicRequested)
+        return;
+    cinematicRequested = true;
+    spellShot = spell;
+    cinematicDelay = delay;
+    cinematicTarget = target;
+    // The blow's own unit, held for the whole shot: another may have the turn by the time it ends.
+    cinematicAttacker = activeUnit;
+    slowMotionClock = 0.0f;
+}
+
+void GameSession::UpdateSlowMotion()
+{
+    slowMotionClock += DataManager::Get()->GetRawFrameTime();
+    if (slowMotionClock < cinematicDelay)
+        return;
+    Camera* camera = Camera::Get();
+    if (!slowMotionStarted) {
+        SetTargetGameSpeed(spellShot ? kSpellShotSpeed : kShotSlowSpeed);
+        savedEye = camera->GetEye();
+        savedLookAt = camera->GetLookAt();
+        const Object* attacker = cinematicAttacker ? cinematicAttacker->AsObject() : nullptr;
+        const Object* defender = cinematicTarget ? cinematicTarget->AsObject() : nullptr;
+        shotHasUnits = attacker && defender;
+        if (shotHasUnits) {
+            attackerAt = attacker->GetPosition();
+            attackerSide = attacker->GetRight() * kShotOffset;
+            attackerBack = attacker->GetForward() * -kShotOffset;
+            defenderAt = defender->GetPosition();
+            defenderSide = defender->GetRight() * kShotOffset;
+            defenderBack = defender->GetForward() * -kShotOffset;
+        }
+        if (flashOverlay)
+            flashOverlay->speed = kShotFlashSpeed;
+        slowMotionStarted = true;
+    }
+    const D3DXVECTOR3 eyeLift(0.0f, kShotEyeLift, 0.0f);
+    const D3DXVECTOR3 aimLift(0.0f, kShotAimLift, 0.0f);
+    // A long frame may run several of the steps below, in order.
+    if (!firstShotDone && slowMotionClock >= cinematicDelay + kFirstShot) {
+        firstShotDone = true;
+        Flash(kShotFlashDelay);
+        D3DVECTOR jitter;
+        RandomVector(kShotJitter, kShotJitter, kShotJitter, jitter);
+        // Beside and behind the defender, looking at the attacker.
+        if (shotHasUnits)
+            camera->SetEyeAndTarget(defenderAt + defenderSide + defenderBack + ToVector(jitter) + eyeLift,
+                                    attackerAt + aimLift);
+    }
+    if (!secondShotDone && slowMotionClock >= cinematicDelay + kSecondShot) {
+        secondShotDone = true;
+        Flash(kShotFlashDelay);
+        D3DVECTOR jitter;
+        RandomVector(kShotJitter, kShotJitter, kShotJitter, jitter);
+        if (shotHasUnits)
+            camera->SetEyeAndTarget(attackerAt + attackerSide + attackerBack + ToVector(jitter) + eyeLift,
+                                    defenderAt + aimLift);
+    }
+    if (slowMotionClock >= cinematicDelay + kShotEnd) {
+        Flash(kShotFlashDelay);
+        EndSlowMotion();
+    }
+}
+
+void GameSession::EndSlowMotion()
+{
+    const bool wasSpell = spellShot;
+    const bool started = slowMotionStarted;
+    firstShotDone = false;
+    secondShotDone = false;
+    slowMotionStarted = false;
+    cinematicRequested = false;
+    spellShot = false;
+    SetTargetGameSpeed(1.0f);
+    if (started)
+        Camera::Get()->SetEyeAndTarget(savedEye, savedLookAt);
+    // A shot cut short by leaving the battle leaves the camera to the screen that follows.
+    if (state == GAME_STATE_BATTLE)
+        FollowUnit(activeUnit);
+    if (!wasSpell) {
+        if (Unit* target = BodyOf(cinematicTarget))
+            target->ShowFloatingText(false);
+    }
+    // Any unit that asked during the shot was turned away; none may keep waiting for a shot of its own.
+    for (const std::unique_ptr<Player>& player : players) {
+        for (BoardUnit* unit : player->GetUnits()) {
+            if (Unit* body = BodyOf(unit))
+                body->slowMotionRequested = false;
+        }
+    }
+    cinematicTarget = nullptr;
+    cinematicAttacker = nullptr;
+    slowMotionClock = 0.0f;
+    if (flashOverlay)
+        flashOverlay->speed = kFlashSpeed;
+}
+
+void GameSession::Flash(float delay)
+{
+    if (flashOverlay)
+        StartWidgetEffect(*flashOverlay, EFFECT_SET_TARGET, EFFECT_FADE_OUT, delay);
+}
+
+void GameSession::UpdateFlyOver()
+{
+    flyOverClock += DataManager::Get()->GetFrameTime();
+    // A frame that lands exactly on the switch shows neither zone.
+    const auto shoot = [this](bool& started, int zone, int playerIndex) {
+        if (!started)
+            StartZoneShot(zone, playerIndex);
+        started = true;
+        if (zoneCentre)
+            Camera::Get()->MoveTo(zoneCentre->fan[0], kFlyOverTurn, kFlyOverRate);
+    };
+    if (flyOverClock < kZoneSwitchTime)
+        shoot(zone3ShotStarted, HEX_DEPLOY_TEAM0, 0);
+    else if (flyOverClock > kZoneSwitchTime)
+        shoot(zone4ShotStarted, HEX_DEPLOY_TEAM1, 1);
+    if (flyOverClock >= kFlyOverEnd)
+        RequestNextTurn();
+}
+
+void GameSession::StartZoneShot(int zone, int playerIndex)
+{
+    zoneCentre = hexGrid ? hexGrid->CentreOfType(zone) : nullptr;
+    Flash(kFlyOverFlashDelay);
+    if (!zoneCentre) {
+        LogFormat(LogLevel::WARNING, "session.flyover", "the level has no deployment zone %d to show", zone);
+        return;
+    }
+    float centre[3] = {0.0f, 0.0f, 0.0f};
+    if (terrain)
+        terrain->Centre(centre);
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(centre[0], centre[1] + kFlyOverHeight, centre[2]), zoneCentre->fan[0]);
+    const Player* player = GetPlayer(playerIndex);
+    FollowUnit(player ? player->GetUnit(0) : nullptr);
+}
+
+void GameSession::SetShakeMagnitude(float magnitude)
+{
+    if (application)
+        application->SetShakeMagnitude(magnitude);
+}
+
+void GameSession::SetTargetGameSpeed(float speed)
+{
+    targetGameSpeed = speed;
+    if (application)
+        application->SetTargetGameSpeed(speed);
+}
+
+void GameSession::StopBattleMusic()
+{
+    SoundQueue::Get()->StopMusic(kBattleMusic);
 }
 
 Player* GameSession::GetPlayer(int index) const
@@ -845,6 +1409,10 @@ void GameSession::ForgetUnit(BoardUnit* gone)
     }
     if (activeUnit == gone)
         activeUnit = nullptr;
+    if (cinematicTarget == gone)
+        cinematicTarget = nullptr;
+    if (cinematicAttacker == gone)
+        cinematicAttacker = nullptr;
     std::erase(turnOrderQueue, gone);
 }
 
@@ -902,10 +1470,17 @@ void GameSession::OnDeviceLost()
     ReleaseSceneTarget();
     if (loadingScreen)
         loadingScreen->OnLostDevice();
+    for (GuiElement* element : {flashOverlay.get(), playerSymbol.get(), turnWindow.get()}) {
+        if (element)
+            element->OnLostDevice();
+    }
     if (labels) {
         for (TextLabel& label : *labels)
             label.OnLostDevice();
     }
+    // A session that never loaded its assets has no HUD to lose.
+    if (BattleHud::Get()->IsInitialised())
+        BattleHud::Get()->OnLostDevice();
     for (const std::unique_ptr<Player>& player : players)
         player->OnLostDevice();
 }
@@ -920,6 +1495,12 @@ void GameSession::OnDeviceReset()
         loadingScreen->OnResetDevice();
     if (terrain)
         terrain->OnResetDevice();
+    if (BattleHud::Get()->IsInitialised())
+        BattleHud::Get()->OnResetDevice();
+    for (GuiElement* element : {flashOverlay.get(), playerSymbol.get(), turnWindow.get()}) {
+        if (element)
+            element->OnResetDevice();
+    }
     if (labels) {
         for (TextLabel& label : *labels)
             label.OnResetDevice();
@@ -960,6 +1541,7 @@ void GameSession::Shutdown()
     if (JobQueue* queue = DataManager::Get()->GetJobQueue())
         queue->Join();
     ResetLevel();
+    BattleHud::Get()->Destroy();
     DecalManager::Get()->ClearAll();
     if (labels) {
         for (TextLabel& label : *labels)
@@ -996,6 +1578,13 @@ void GameSession::Shutdown()
     ringEmitterB.reset();
     burstEmitter.reset();
     labels.reset();
+    flashOverlay.reset();
+    playerSymbol.reset();
+    turnWindow.reset();
+    if (descriptionBox) {
+        descriptionBox->Destroy();
+        descriptionBox.reset();
+    }
     if (helpScreen) {
         helpScreen->Release();
         helpScreen.reset();

@@ -22,6 +22,9 @@ struct ID3DXRenderToSurface;
 struct ID3DXEffect;
 class BoardUnit;
 class Decal;
+class DescriptionBox;
+class GuiElement;
+class Hex;
 class HexGrid;
 class HelpScreen;
 class HexGridSink;
@@ -34,6 +37,7 @@ class SkyDome;
 class StarField;
 class Terrain;
 class TextLabel;
+class Unit;
 
 // The running game: the level (terrain, board, sky and stars), the players and through them the units, the
 // session's emitters, decals and labels, the render target into which the 3-D scene is drawn, and the state
@@ -115,16 +119,38 @@ public:
     PlacedUnit DescribeOccupant(Object* occupant) const override;
     std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string& classFile) override;
     ClassSheet DescribeClass(const BoardUnit& unit) const override;
-    std::vector<BoardUnit*> GetLivingUnits() const;
+    std::vector<BoardUnit*> GetLivingUnits() const override;
     void SetAreaDecal(int cells) override;
 
     // What the board asks of the session.
     bool IsInBattle() const override { return state == GAME_STATE_BATTLE; }
     bool IsGameOver() const override { return state == GAME_STATE_GAME_OVER; }
-    void SetGameOver() override { SetGameState(GAME_STATE_GAME_OVER); }
+    // Entered once: entering again would rewrite the end screen and reset its pages.
+    void SetGameOver() override
+    {
+        if (state != GAME_STATE_GAME_OVER)
+            SetGameState(GAME_STATE_GAME_OVER);
+    }
     void SetRingEmittersActive(bool active) override;
     void ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability) override;
     Player* GetPlayer(int index) const override;
+    void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override;
+    // Ignored closer than 1.5 s of game time to the last accepted request, and while the unit whose turn it
+    // is still walks, strikes or casts.
+    void RequestNextTurn() override;
+    // A unit that gives up its turn (it focuses): the turn passes in the next frame, never inside the unit's
+    // own call.
+    void AdvanceTurn() override;
+    void SetShakeMagnitude(float magnitude) override;
+
+    // The battle's frame, the turn flow and the battle's screens.
+    void UpdateBattle();
+    void UpdatePlayers();
+    // Ends the current unit's turn and runs one step of the initiative countdown; the first unit in the turn
+    // order that reaches 0 takes the turn.
+    void StepTurn();
+    void RenderBattleOverlay();
+    void RenderEndScreen();
 
     // The camera and the level's glows.
     void FollowUnit(BoardUnit* unit) override;
@@ -156,6 +182,10 @@ public:
     Decal* GetTargetDecal() const { return targetDecal.get(); }
     Decal* GetAreaDecal() const { return areaDecal.get(); }
     LoadingScreen* GetLoadingScreen() const { return loadingScreen.get(); }
+    DescriptionBox* GetDescriptionBox() const { return descriptionBox.get(); }
+    GuiElement* GetFlashOverlay() const { return flashOverlay.get(); }
+    GuiElement* GetPlayerSymbol() const { return playerSymbol.get(); }
+    GuiElement* GetTurnWindow() const { return turnWindow.get(); }
     HelpScreen* GetHelpScreen() const { return helpScreen.get(); }
     void HandleKeys();
     void ToggleUnitBars();
@@ -175,6 +205,12 @@ public:
     float GetLoadingBar() const { return loadingBar; }
     BoardUnit* GetActiveUnit() const { return activeUnit; }
     Player* GetActivePlayer() const { return activePlayer; }
+    BoardUnit* GetCinematicTarget() const { return cinematicTarget; }
+    bool IsCinematicRequested() const { return cinematicRequested; }
+    float GetSlowMotionClock() const { return slowMotionClock; }
+    // What the session last asked of the application (it keeps them when there is none).
+    float GetTargetGameSpeed() const { return targetGameSpeed; }
+    int GetCursorPlayer() const { return cursorPlayer; }
     // The units whose turn-order entries wait for the drawing thread.
     const std::vector<BoardUnit*>& GetTurnOrderQueue() const { return turnOrderQueue; }
 
@@ -187,11 +223,24 @@ private:
     void SetLabelRows(float firstY, const float* steps);
     void SetLevelPreset() const;
     void ParkSelection();
+    void SetTargetGameSpeed(float speed);
+    void UpdateSlowMotion();
+    void EndSlowMotion();
+    void UpdateFlyOver();
+    // Sets up the shot over a deployment zone; a level without that zone keeps the camera where it is.
+    void StartZoneShot(int zone, int playerIndex);
+    void Flash(float delay);
+    // The countdown of one frame: every waiting unit by its speed, or, when no living waiting unit could count
+    // down and none is ready, every waiting unit by one.
+    void CountDownInitiatives();
+    void HandTurnTo(BoardUnit* unit, Player* owner);
+    void StopBattleMusic();
 
     GameApplication* application = nullptr;
     std::unique_ptr<MenuManager> menuManager;
     std::unique_ptr<LoadingScreen> loadingScreen;
     std::unique_ptr<HelpScreen> helpScreen;
+    std::unique_ptr<DescriptionBox> descriptionBox;
     // Held keys act once per press.
     bool helpKeyLatch = false;
     bool barsKeyLatch = false;
@@ -213,6 +262,9 @@ private:
     Player* activePlayer = nullptr;
     BoardUnit* activeUnit = nullptr;
     BoardUnit* followedUnit = nullptr;
+    BoardUnit* cinematicTarget = nullptr;
+    // The attacker or caster whose blow asked for the running slow-motion shot.
+    BoardUnit* cinematicAttacker = nullptr;
     ID3DXEffect* basicEffect = nullptr; // the cache owns it
     bool battleStarted = false;
     bool flyOver = false;
@@ -222,11 +274,37 @@ private:
     float flyOverClock = 0.0f;
     bool zone4ShotStarted = false;
     bool zone3ShotStarted = false;
+    Hex* zoneCentre = nullptr;
+    bool cinematicRequested = false;
+    bool spellShot = false;
+    float cinematicDelay = 0.0f;
+    // Real seconds since the shot was asked for: the shot keeps its pace whatever the game speed.
+    float slowMotionClock = 0.0f;
+    bool slowMotionStarted = false;
+    bool firstShotDone = false;
+    bool secondShotDone = false;
+    // Whether both ends of the blow were on the board when the shot began.
+    bool shotHasUnits = false;
+    D3DXVECTOR3 savedEye{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 savedLookAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 attackerAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 attackerSide{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 attackerBack{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 defenderAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 defenderSide{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 defenderBack{0.0f, 0.0f, 0.0f};
+    float lastTurnRequest = 0.0f;
+    float targetGameSpeed = 1.0f;
+    int cursorPlayer = 0;
+    std::unique_ptr<GuiElement> flashOverlay;
+    std::unique_ptr<GuiElement> playerSymbol;
+    std::unique_ptr<GuiElement> turnWindow;
     float loadingProgress = 0.0f;
     float loadingBar = 0.0f;
     // Filled by the worker, handed to the battle HUD on the drawing thread once the job has ended.
     std::vector<BoardUnit*> turnOrderQueue;
-    GameState state = GAME_STATE_MAIN_MENU;
+    // Read by the loading job on the worker thread.
+    std::atomic<GameState> state{GAME_STATE_MAIN_MENU};
     std::unique_ptr<Terrain> terrain;
     std::unique_ptr<HexGrid> hexGrid;
     std::unique_ptr<HexGridSink> gridSink;

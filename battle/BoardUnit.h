@@ -36,6 +36,9 @@ public:
 
     virtual bool InitPresentation(Player* owner) = 0;
     virtual void Load(const std::string& fileName) = 0;
+    // The unit's model; with animations also the animation files, and the unit joins the battle. The loading
+    // job calls it on the worker thread, the deployment (without animations) on the main thread.
+    virtual void LoadModel(bool withAnimations) = 0;
     virtual void QueueVoice(int slot) = 0;
     virtual Player* GetOwner() const = 0;
     virtual UnitState GetState() const = 0;

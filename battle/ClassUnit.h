@@ -73,11 +73,8 @@ public:
     ClassUnit();
 
     void Load(const std::string& fileName) override;
-    using Unit::LoadModel;
-    // The loading job's call: the model with all its animations.
-    void LoadModel() override { LoadModel(true); }
     // Without animations (the deployment previews) the unit stays out of the battle: only its model poses.
-    void LoadModel(bool withAnimations);
+    void LoadModel(bool withAnimations) override;
     void PlayAbilityEffect(const std::string& abilityName) override;
     void SetupVoices() override;
     // Out-of-range indices are ignored.

@@ -268,25 +268,15 @@ void HexGrid::ListByType(Hex* hex)
 
 void HexGrid::HoverHexOfType(HexType type)
 {
-    BoardPointer* pointer = BoardPointer::Get();
-    if (!pointer)
-        return;
-    if (IsHoverBlocked()) {
-        pointer->SetHovered(nullptr);
-        return;
-    }
-    for (int i = 0; i < kHexCount; ++i) {
-        Hex& hex = hexes[i];
-        if (hex.type == type && PickHex(hex.row, hex.column)) {
-            hex.fadeState = FADE_IN;
-            ListByType(&hex);
-            pointer->SetHovered(&hex);
-            return;
-        }
-    }
+    HoverHexWhere(&Hex::type, type);
 }
 
 void HexGrid::HoverHexOfDefaultType(HexType type)
+{
+    HoverHexWhere(&Hex::defaultType, type);
+}
+
+void HexGrid::HoverHexWhere(HexType Hex::*field, HexType type)
 {
     BoardPointer* pointer = BoardPointer::Get();
     if (!pointer)
@@ -297,7 +287,7 @@ void HexGrid::HoverHexOfDefaultType(HexType type)
     }
     for (int i = 0; i < kHexCount; ++i) {
         Hex& hex = hexes[i];
-        if (hex.defaultType == type && PickHex(hex.row, hex.column)) {
+        if (hex.*field == type && PickHex(hex.row, hex.column)) {
             hex.fadeState = FADE_IN;
             ListByType(&hex);
             pointer->SetHovered(&hex);

@@ -87,6 +87,8 @@ public:
 private:
     bool IsHoverBlocked() const;
     void ListByType(Hex* hex);
+    // Hovers the first picked hex whose field (its type or its level type) is the given one.
+    void HoverHexWhere(HexType Hex::*field, HexType type);
     void SetTexture(IDirect3DDevice9* device, TextureSlot slot) const;
     void DrawList(IDirect3DDevice9* device, std::vector<Hex*>& list) const;
 

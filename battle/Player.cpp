@@ -373,7 +373,8 @@ void Player::DispatchCommand()
         if (hud)
             hud->HideHighlight();
         unit->ClearTarget();
-        if (!unit->HasActiveEffect(EffectType::PHALANX))
+        // A caster caught in its own area may have died of it, and the dead stay dead.
+        if (unit->GetState() != DEAD && !unit->HasActiveEffect(EffectType::PHALANX))
             unit->SetState(IDLE);
         unit->DeselectAbility();
         break;

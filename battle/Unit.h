@@ -88,7 +88,7 @@ public:
     void OnResetDevice() override;
     bool InitPresentation(Player* owner) override;
     void Load(const std::string& fileName) override;
-    virtual void LoadModel() { }
+    void LoadModel(bool withAnimations) override { (void)withAnimations; }
     virtual void PlayAbilityEffect(const std::string& abilityName) { (void)abilityName; }
     virtual void SetupVoices() { }
 
@@ -161,9 +161,9 @@ public:
     void TickEffects(uint8_t phase);
     static void ReleaseTimedEffectAttachments(TimedEffect& effect);
 
-    // Turns and stances.
-    void BeginTurn();
-    void EndTurn();
+    // Turns and stances. Virtual so that a session's tests can watch a turn change hands.
+    virtual void BeginTurn();
+    virtual void EndTurn();
     void AdjustInitiative() override;
     void StartDefend();
     void EndDefend(bool animate);

@@ -31,6 +31,7 @@ public:
     void OnResetDevice() override { }
     bool InitPresentation(Player*) override { return true; }
     void Load(const std::string&) override { }
+    void LoadModel(bool) override { }
     void QueueVoice(int) override { }
     Player* GetOwner() const override { return nullptr; }
     UnitState GetState() const override { return SELECTING_MOVE; }

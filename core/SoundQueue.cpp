@@ -104,6 +104,18 @@ void SoundQueue::PlayNow(const std::string& fileName, bool loop)
     Play(sample, loop, &m_musicChannel);
 }
 
+void SoundQueue::StopMusic(const std::string& fileName)
+{
+    FSOUND_SAMPLE* sample = DataManager::Get()->GetSoundSample(fileName);
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!sample || sample != m_musicSample)
+        return;
+    if (m_musicChannel >= 0 && FSOUND_IsPlaying(m_musicChannel) && FSOUND_GetCurrentSample(m_musicChannel) == sample)
+        FSOUND_StopSound(m_musicChannel);
+    m_musicChannel = -1;
+    m_musicSample = nullptr;
+}
+
 std::vector<SoundRequest> SoundQueue::GetPendingRequests() const
 {
     std::lock_guard<std::mutex> guard(m_lock);

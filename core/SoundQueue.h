@@ -39,6 +39,8 @@ public:
     // Plays music at once. Music never stacks: the same music still playing is left alone, and other music stops
     // the music started before it.
     void PlayNow(const std::string& fileName, bool loop);
+    // Stops the named music if PlayNow started it and it still plays; other music and sound effects play on.
+    void StopMusic(const std::string& fileName);
 
     std::vector<SoundRequest> GetPendingRequests() const;
 

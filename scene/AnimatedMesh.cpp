@@ -1,6 +1,7 @@
 #include "scene/AnimatedMesh.h"
 
 #include "core/DataManager.h"
+#include "scene/AnimationFileCache.h"
 #include "scene/Camera.h"
 #include "scene/MeshContainer.h"
 #include "scene/MeshFrame.h"
@@ -8,7 +9,10 @@
 #include "scene/MeshOwner.h"
 #include "win32/Log.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -62,6 +66,8 @@ void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileN
         return;
     }
     RebuildNames();
+    skinReach = 0.0f;
+    MeasureSkinReach(root);
     effect = data->GetEffect(EFFECT_FILE);
     if (effect) {
         effect->SetTechnique(LOAD_TECHNIQUE);
@@ -91,37 +97,25 @@ void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
     const std::string found = data->FindFile(fileName);
     if (found == DataManager::NotFound)
         return;
+    // The file's hierarchy serves only as the source of its sets, which every unit of the class shares.
     MeshHierarchyAllocator allocator(this);
-    D3DXFRAME* tempRoot = nullptr;
-    ID3DXAnimationController* temp = nullptr;
-    if (FAILED(D3DXLoadMeshHierarchyFromX(found.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
-                                          &tempRoot, &temp))) {
+    const std::shared_ptr<const AnimationFileCache::Sets> file = AnimationFileCache::Get(found, &allocator);
+    const std::vector<ID3DXAnimationSet*>& sets = file->Get();
+    const UINT added = static_cast<UINT>(sets.size());
+    if (added == 0)
         return;
-    }
-    const UINT added = temp ? temp->GetNumAnimationSets() : 0;
-    if (added > 0) {
-        const UINT current = controller->GetNumAnimationSets();
-        if (controller->GetMaxNumAnimationSets() - current < added) {
-            ID3DXAnimationController* grown = nullptr;
-            if (SUCCEEDED(controller->CloneAnimationController(controller->GetMaxNumAnimationOutputs(), current + added,
-                                                               TRACKS, controller->GetMaxNumEvents(), &grown))) {
-                controller->Release();
-                controller = grown;
-            }
+    const UINT current = controller->GetNumAnimationSets();
+    if (controller->GetMaxNumAnimationSets() - current < added) {
+        ID3DXAnimationController* grown = nullptr;
+        if (SUCCEEDED(controller->CloneAnimationController(controller->GetMaxNumAnimationOutputs(), current + added,
+                                                           TRACKS, controller->GetMaxNumEvents(), &grown))) {
+            controller->Release();
+            controller = grown;
         }
-        for (UINT i = 0; i < added; ++i) {
-            ID3DXAnimationSet* set = nullptr;
-            if (SUCCEEDED(temp->GetAnimationSet(i, &set))) {
-                controller->RegisterAnimationSet(set);
-                set->Release();
-            }
-        }
-        RebuildNames();
     }
-    // The file served only as a source of sets: its frames and meshes go now.
-    if (temp)
-        temp->Release();
-    D3DXFrameDestroy(tempRoot, &allocator);
+    for (ID3DXAnimationSet* set : sets)
+        controller->RegisterAnimationSet(set);
+    RebuildNames();
 }
 
 bool AnimatedMesh::PlayAnimation(const std::string& name, bool playLoop)
@@ -234,8 +228,104 @@ HRESULT AnimatedMesh::SetupBoneMatrixPointers(MeshFrame* frame)
     return S_OK;
 }
 
+void AnimatedMesh::MeasureSkinReach(MeshFrame* frame)
+{
+    for (; frame; frame = static_cast<MeshFrame*>(frame->pFrameSibling)) {
+        for (auto* c = static_cast<MeshContainer*>(frame->pMeshContainer); c;
+             c = static_cast<MeshContainer*>(c->pNextMeshContainer)) {
+            ID3DXMesh* source = c->sourceMesh;
+            void* data = nullptr;
+            if (!c->pSkinInfo || !source || FAILED(source->LockVertexBuffer(D3DLOCK_READONLY, &data)) || !data)
+                continue;
+            const DWORD stride = source->GetNumBytesPerVertex();
+            const DWORD count = source->GetNumVertices();
+            for (DWORD b = 0; b < c->pSkinInfo->GetNumBones() && b < c->boneOffsets.size(); ++b) {
+                const DWORD influences = c->pSkinInfo->GetNumBoneInfluences(b);
+                std::vector<DWORD> vertices(influences);
+                std::vector<FLOAT> weights(influences);
+                if (influences == 0 || FAILED(c->pSkinInfo->GetBoneInfluence(b, vertices.data(), weights.data())))
+                    continue;
+                for (DWORD i = 0; i < influences; ++i) {
+                    if (vertices[i] >= count || weights[i] <= 0.0f)
+                        continue;
+                    // The position comes first in every vertex; in the bone's own space its length is the reach.
+                    const auto* position =
+                        reinterpret_cast<const D3DXVECTOR3*>(static_cast<const uint8_t*>(data) + vertices[i] * stride);
+                    D3DXVECTOR3 local;
+                    D3DXVec3TransformCoord(&local, position, &c->boneOffsets[b]);
+                    skinReach = std::max(skinReach, D3DXVec3Length(&local));
+                }
+            }
+            source->UnlockVertexBuffer();
+        }
+        MeasureSkinReach(static_cast<MeshFrame*>(frame->pFrameFirstChild));
+    }
+}
+
+namespace {
+
+void BoundFrames(const MeshFrame* frame, D3DXVECTOR3& low, D3DXVECTOR3& high)
+{
+    for (; frame; frame = static_cast<const MeshFrame*>(frame->pFrameSibling)) {
+        const D3DXVECTOR3 at(frame->combinedTransform._41, frame->combinedTransform._42, frame->combinedTransform._43);
+        D3DXVec3Minimize(&low, &low, &at);
+        D3DXVec3Maximize(&high, &high, &at);
+        BoundFrames(static_cast<const MeshFrame*>(frame->pFrameFirstChild), low, high);
+    }
+}
+
+} // namespace
+
+bool AnimatedMesh::OutsideView() const
+{
+    if (!root)
+        return false;
+    // The box round every frame's posed origin, grown by the skin's reach, as a sphere.
+    D3DXVECTOR3 low(FLT_MAX, FLT_MAX, FLT_MAX);
+    D3DXVECTOR3 high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
+    BoundFrames(root, low, high);
+    const D3DXVECTOR3 centre = (low + high) * 0.5f;
+    const D3DXVECTOR3 half = (high - low) * 0.5f;
+    const float radius = D3DXVec3Length(&half) + skinReach;
+    // The planes of the view volume straight from view x projection (a point p is inside where p x M puts it
+    // within -w <= x, y <= w and 0 <= z <= w).
+    const Camera* camera = Camera::Get();
+    D3DXMATRIX m;
+    D3DXMatrixMultiply(&m, &camera->GetView(), &camera->GetProjection());
+    const float column[4][4] = {{m._11, m._21, m._31, m._41},
+                                {m._12, m._22, m._32, m._42},
+                                {m._13, m._23, m._33, m._43},
+                                {m._14, m._24, m._34, m._44}};
+    const float sides[6][4] = {
+        {column[3][0] + column[0][0], column[3][1] + column[0][1], column[3][2] + column[0][2],
+         column[3][3] + column[0][3]},
+        {column[3][0] - column[0][0], column[3][1] - column[0][1], column[3][2] - column[0][2],
+         column[3][3] - column[0][3]},
+        {column[3][0] + column[1][0], column[3][1] + column[1][1], column[3][2] + column[1][2],
+         column[3][3] + column[1][3]},
+        {column[3][0] - column[1][0], column[3][1] - column[1][1], column[3][2] - column[1][2],
+         column[3][3] - column[1][3]},
+        {column[2][0], column[2][1], column[2][2], column[2][3]},
+        {column[3][0] - column[2][0], column[3][1] - column[2][1], column[3][2] - column[2][2],
+         column[3][3] - column[2][3]},
+    };
+    for (const auto& plane : sides) {
+        const float length = std::sqrt(plane[0] * plane[0] + plane[1] * plane[1] + plane[2] * plane[2]);
+        // A camera without a projection yet has no view volume to leave.
+        if (!(length > 0.0f) || !std::isfinite(length))
+            return false;
+        const float distance = (plane[0] * centre.x + plane[1] * centre.y + plane[2] * centre.z + plane[3]) / length;
+        if (distance < -radius)
+            return true;
+    }
+    return false;
+}
+
 void AnimatedMesh::DrawFrames()
 {
+    // A unit off the screen costs the rasterizer its every vertex and triangle all the same.
+    if (OutsideView())
+        return;
     DrawFrame(root);
 }
 

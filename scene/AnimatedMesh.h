@@ -60,8 +60,15 @@ public:
     void ReserveBoneMatrices(DWORD count);
     DWORD GetBoneMatrixCapacity() const { return static_cast<DWORD>(boneMatrices.size()); }
 
+    // How far the skin reaches from the bones that carry it (world units, from the bind pose): every vertex
+    // lies within this distance of one of its bones, so of the box round the posed bones.
+    float GetSkinReach() const { return skinReach; }
+    // Whether the posed model lies wholly outside the camera's view, where drawing it would show nothing.
+    bool OutsideView() const;
+
 private:
     void DrawFrame(MeshFrame* frame);
+    void MeasureSkinReach(MeshFrame* frame);
     void DrawMeshContainer(MeshContainer* container);
     HRESULT SetupBoneMatrixPointers(MeshFrame* frame);
     void UpdateFrameMatrices(MeshFrame* frame, const D3DXMATRIX* parent);
@@ -87,4 +94,5 @@ private:
     std::string path;
     std::vector<D3DXMATRIX> boneMatrices;
     int skinningMethod = 4;
+    float skinReach = 0.0f;
 };

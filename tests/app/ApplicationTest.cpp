@@ -161,37 +161,32 @@ TEST_F(ApplicationTest, CapabilityGate)
     }
 }
 
-TEST_F(ApplicationTest, FailedResourceCreationFailsTheStartAndShutsDownOnce)
+TEST_F(ApplicationTest, AFailedStepOfTheStartFailsItAndShutsDownOnce)
 {
-    CountingApplication& a = Make();
-    a.createDeviceResourcesResult = false;
-    EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
-    EXPECT_FALSE(a.IsActive());
-    EXPECT_EQ(a.shutdowns, 1);
-    EXPECT_EQ(a.Run(), 1);
-    EXPECT_EQ(a.shutdowns, 1);
-    EXPECT_EQ(a.updates, 0);
-    EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
-}
-
-TEST_F(ApplicationTest, FailedInitSceneOrDeviceCreationEndsTheStart)
-{
-    CountingApplication& a = Make();
-    a.initSceneResult = E_FAIL;
-    EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
-    EXPECT_EQ(a.createDeviceResources, 0);
-    EXPECT_EQ(a.Run(), 1);
-    EXPECT_EQ(a.shutdowns, 1);
-
-    NullDeviceConfig config;
-    config.failCreateDevice = true;
-    NullDevice::SetConfig(config);
-    CountingApplication& b = Make();
-    EXPECT_EQ(b.Create(nullptr, nullptr), E_FAIL);
-    EXPECT_EQ(b.createDeviceResources, 0);
-    EXPECT_EQ(b.Run(), 1);
-    EXPECT_EQ(b.shutdowns, 1);
-    EXPECT_EQ(b.updates, 0);
+    struct Case {
+        const char* name;
+        bool initScene, device, resources;
+        int resourcesMade;
+    };
+    const Case cases[] = {{"scene set-up", false, true, true, 0},
+                          {"device creation", true, false, true, 0},
+                          {"device resources", true, true, false, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NullDeviceConfig config;
+        config.failCreateDevice = !c.device;
+        NullDevice::SetConfig(config);
+        CountingApplication& a = Make();
+        a.initSceneResult = c.initScene ? S_OK : E_FAIL;
+        a.createDeviceResourcesResult = c.resources;
+        EXPECT_EQ(a.Create(nullptr, nullptr), E_FAIL);
+        EXPECT_FALSE(a.IsActive());
+        EXPECT_EQ(a.createDeviceResources, c.resourcesMade);
+        EXPECT_EQ(a.Run(), 1);
+        EXPECT_EQ(a.shutdowns, 1);
+        EXPECT_EQ(a.updates, 0);
+        EXPECT_TRUE(Win32TestHooks::TakeMessageBoxes().empty());
+    }
 }
 
 TEST_F(ApplicationTest, NoUsableSettingIsRefusedLikeAWeakCard)
@@ -403,7 +398,7 @@ TEST_F(ApplicationTest, ASizeEventDuringAResetIsIgnored)
     EXPECT_EQ(a.GetBackBufferDesc().Height, 600u);
 }
 
-TEST_F(ApplicationTest, FullScreenHitTestsAndSystemCommands)
+TEST_F(ApplicationTest, FullScreenHitTestsSystemCommandsAndPowerBroadcasts)
 {
     CountingApplication& a = Make();
     const WPARAM swallowed[] = {SC_MOVE, SC_SIZE, SC_MAXIMIZE, SC_KEYMENU, SC_MONITORPOWER, SC_MOVE | 2};
@@ -428,11 +423,8 @@ TEST_F(ApplicationTest, FullScreenHitTestsAndSystemCommands)
                   DefWindowProcA(nullptr, WM_SYSCOMMAND, command, 0));
     }
     EXPECT_NE(HTCLIENT, DefWindowProcA(nullptr, WM_NCHITTEST, 0, 0));
-}
 
-TEST_F(ApplicationTest, PowerBroadcastsAreGranted)
-{
-    CountingApplication& a = Make();
+    // Power broadcasts are granted.
     EXPECT_EQ(a.HandleMessage(nullptr, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), 1);
     EXPECT_EQ(a.HandleMessage(nullptr, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0), 1);
     const WPARAM powerStatusChange = 0x000A;
@@ -452,6 +444,8 @@ TEST_F(ApplicationTest, ResetRefusedWhileADefaultPoolResourceLivesEndsTheGame)
                       D3D_OK);
             self.SetWindowSize(800, 600);
             activeAfterResize = self.IsActive();
+        } else {
+            PostMessageA(self.GetWindow(), WM_CLOSE, 0, 0); // a loop that goes on must not run for ever
         }
     };
     EXPECT_EQ(a.Run(), 1);
@@ -516,25 +510,11 @@ TEST_F(ApplicationTest, AFailedToggleEndsTheGame)
     ASSERT_EQ(a.GetDevice()->CreateVertexBuffer(112, 0, 0, D3DPOOL_DEFAULT, &buffer, nullptr), D3D_OK);
     a.ToggleWindowed(false);
     EXPECT_FALSE(a.IsActive());
+    CloseOnFrame(a, 1); // a game that went on would otherwise never end
     EXPECT_EQ(a.Run(), 1);
     EXPECT_EQ(a.updates, 0);
     EXPECT_EQ(a.shutdowns, 1);
     buffer->Release();
-}
-
-TEST_F(ApplicationTest, ApplyWindowStyleGivesTheOverlappedFrame)
-{
-    CountingApplication& a = Started();
-    a.ApplyWindowStyle();
-    EXPECT_EQ(a.WindowStyle(), 0x10CF0000u);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
-
-    a.ToggleWindowed(false);
-    a.ApplyWindowStyle();
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x90080000u);
-    // Back in a window, the overlapped frame returns.
-    a.ToggleWindowed(true);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
 }
 
 TEST_F(ApplicationTest, LeavingFullScreenGivesBackTheWindowAsItWas)
@@ -544,7 +524,12 @@ TEST_F(ApplicationTest, LeavingFullScreenGivesBackTheWindowAsItWas)
     // which would put the client area at (8, 31) and shrink it to 1008 x 729.
     CountingApplication& a = Started();
     a.ApplyWindowStyle();
+    EXPECT_EQ(a.WindowStyle(), 0x10CF0000u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x10CF0000u);
     a.ToggleWindowed(false);
+    // In full screen the frame is not applied.
+    a.ApplyWindowStyle();
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(a.GetWindow(), GWL_STYLE)), 0x90080000u);
     RECT client{};
     ASSERT_TRUE(GetClientRect(a.GetWindow(), &client));
     EXPECT_EQ(client.right, 1024);
@@ -616,6 +601,8 @@ TEST_F(ApplicationTest, AResetThatFailsWhileTheGameSetsUpFailsTheStart)
     auto game = std::make_unique<PinnedGame>();
     EXPECT_EQ(game->Create(nullptr, nullptr), E_FAIL);
     EXPECT_FALSE(game->IsActive());
+    if (game->IsActive())
+        PostQuitMessage(0); // a game that went on would otherwise never end
     EXPECT_EQ(game->Run(), 1);
 }
 

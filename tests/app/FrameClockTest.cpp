@@ -38,13 +38,3 @@ TEST_F(FrameClockTest, WithoutACounterEveryTickIsZero)
     FrameClock::Restart();
     EXPECT_EQ(FrameClock::Tick(), 0.0f);
 }
-
-TEST_F(FrameClockTest, RestartForgetsThePause)
-{
-    Win32TestHooks::SetPerformanceCounter(1000, 1000);
-    FrameClock::Start();
-    Win32TestHooks::SetPerformanceCounterValue(61000); // a minute away
-    FrameClock::Restart();
-    Win32TestHooks::SetPerformanceCounterValue(61100);
-    EXPECT_FLOAT_EQ(FrameClock::Tick(), 0.1f);
-}

@@ -150,28 +150,6 @@ TEST_F(GameApplicationTest, StartsInTheIntroFullScreenWithTheSceneTargetAndHelpL
     EXPECT_FLOAT_EQ(app->widthFactor, 1024.0f / static_cast<float>(pp.BackBufferWidth));
 }
 
-TEST_F(GameApplicationTest, AFrameDrawsThePostProcessQuadAndPresents)
-{
-    NullDevice* device = Device();
-    ASSERT_NE(device, nullptr);
-    device->ResetCounters();
-    // Without a title screen the intro gives way to the main menu in its first update; drawn on its own it
-    // still shows only the scene.
-    app->Render();
-    EXPECT_EQ(device->PresentCount(), 1u);
-    EXPECT_GE(device->DrawCountOf(D3DPT_TRIANGLESTRIP), 1u);
-    // The intro shows no interface text, so the last draw is the post-process quad itself.
-    EXPECT_EQ(device->LastDraw().fvf, static_cast<DWORD>(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1));
-    EXPECT_EQ(device->LastDraw().primitiveCount, 2u);
-
-    // Outside the intro the help label is drawn on top, in more draws of the same frame.
-    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
-    const UINT before = device->DrawCount();
-    Frame(16);
-    EXPECT_GE(device->DrawCount() - before, 2u);
-    EXPECT_TRUE(QueuedText().empty());
-}
-
 TEST_F(GameApplicationTest, BackBufferIsClearedOnlyWhereTheSceneLeavesItUncovered)
 {
     NullDevice* device = Device();
@@ -360,48 +338,40 @@ TEST_F(GameApplicationTest, MouseMovesReachThePointer)
     EXPECT_TRUE(app->IsActive());
 }
 
-TEST(GameApplicationPickRay, CentreCornerAndOffsetRectangles)
+TEST(GameApplicationPickRay, ThroughThePointerInItsRectangleFromTheEye)
 {
-    D3DXMATRIX view;
-    D3DXMatrixIdentity(&view);
-    D3DXMATRIX projection;
-    D3DXMatrixIdentity(&projection);
-    D3DXVECTOR3 origin;
-    D3DXVECTOR3 direction;
-
-    GameApplication::ComputePickRay(POINT{512, 384}, 0, 0, 1024, 768, view, projection, &origin, &direction);
-    EXPECT_FLOAT_EQ(direction.x, 0.0f);
-    EXPECT_FLOAT_EQ(direction.y, 0.0f);
-    EXPECT_FLOAT_EQ(direction.z, 1.0f);
-
-    GameApplication::ComputePickRay(POINT{0, 0}, 0, 0, 1024, 768, view, projection, &origin, &direction);
-    EXPECT_FLOAT_EQ(direction.x, -1.0f);
-    EXPECT_FLOAT_EQ(direction.y, 1.0f);
-    EXPECT_FLOAT_EQ(direction.z, 1.0f);
-
-    GameApplication::ComputePickRay(POINT{500, 350}, 100, 50, 800, 600, view, projection, &origin, &direction);
-    EXPECT_FLOAT_EQ(direction.x, 0.0f);
-    EXPECT_FLOAT_EQ(direction.y, 0.0f);
-    EXPECT_FLOAT_EQ(direction.z, 1.0f);
-}
-
-TEST(GameApplicationPickRay, StartsAtTheEyeAndScalesByTheProjection)
-{
+    struct Case {
+        POINT pointer;
+        float left, top, width, height;
+        float scaleX, scaleY;
+        D3DXVECTOR3 direction;
+    };
+    // With identity view and projection the ray through the rectangle's centre runs along +z and through its
+    // top-left corner towards (-1, 1, 1). Projection scales divide: at the right edge, a quarter down,
+    // (2 - 1) / 2 = 0.5 and -((0.5 - 1) / 4) = 0.125.
+    const Case cases[] = {
+        {{512, 384}, 0, 0, 1024, 768, 1.0f, 1.0f, {0.0f, 0.0f, 1.0f}},
+        {{0, 0}, 0, 0, 1024, 768, 1.0f, 1.0f, {-1.0f, 1.0f, 1.0f}},
+        {{500, 350}, 100, 50, 800, 600, 1.0f, 1.0f, {0.0f, 0.0f, 1.0f}},
+        {{1024, 192}, 0, 0, 1024, 768, 2.0f, 4.0f, {0.5f, 0.125f, 1.0f}},
+    };
     // An eye at (0, 0, -10) looking down +z has the view matrix translation (0, 0, 10).
     D3DXMATRIX view;
     D3DXMatrixTranslation(&view, 0.0f, 0.0f, 10.0f);
-    D3DXMATRIX projection;
-    D3DXMatrixIdentity(&projection);
-    projection._11 = 2.0f;
-    projection._22 = 4.0f;
-    D3DXVECTOR3 origin;
-    D3DXVECTOR3 direction;
-    // Cursor at the right edge, a quarter down: (2 - 1) / 2 = 0.5 and -((0.5 - 1) / 4) = 0.125.
-    GameApplication::ComputePickRay(POINT{1024, 192}, 0, 0, 1024, 768, view, projection, &origin, &direction);
-    EXPECT_FLOAT_EQ(origin.z, -10.0f);
-    EXPECT_FLOAT_EQ(direction.x, 0.5f);
-    EXPECT_FLOAT_EQ(direction.y, 0.125f);
-    EXPECT_FLOAT_EQ(direction.z, 1.0f);
+    for (const Case& c : cases) {
+        D3DXMATRIX projection;
+        D3DXMatrixIdentity(&projection);
+        projection._11 = c.scaleX;
+        projection._22 = c.scaleY;
+        D3DXVECTOR3 origin;
+        D3DXVECTOR3 direction;
+        GameApplication::ComputePickRay(c.pointer, c.left, c.top, c.width, c.height, view, projection, &origin,
+                                        &direction);
+        EXPECT_FLOAT_EQ(origin.z, -10.0f);
+        EXPECT_FLOAT_EQ(direction.x, c.direction.x) << c.pointer.x << "," << c.pointer.y;
+        EXPECT_FLOAT_EQ(direction.y, c.direction.y) << c.pointer.x << "," << c.pointer.y;
+        EXPECT_FLOAT_EQ(direction.z, c.direction.z) << c.pointer.x << "," << c.pointer.y;
+    }
 }
 
 TEST_F(GameApplicationTest, FrameStepsRunInTheirOrder)

@@ -175,6 +175,9 @@ TEST_F(GameSessionTest, StartUpShowsTheWinterLevelWithItsHexTypesAndLight)
     ASSERT_TRUE(session->GetTerrain()->IsLoaded());
     EXPECT_EQ(At(0, 0)->type, 1);
     EXPECT_EQ(At(5, 5)->type, 3);
+    // The level's type is each hex's own: a unit leaving it gives it back, the deployment finds its zone by it.
+    EXPECT_EQ(At(5, 5)->defaultType, 3);
+    EXPECT_EQ(At(6, 6)->defaultType, 0);
     EXPECT_FLOAT_EQ(BasicFloat("LightDiffuseColor"), 100.0f);
     EXPECT_NEAR(BasicFloat("LightDirection"), 0.696733f, 1e-6f);
     // Preset 1 stands 3500 behind the terrain centre (128 cells of 256 / 2 = 16384) and 100 above the aim.
@@ -358,6 +361,30 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
     EXPECT_TRUE(session->IsBattleStarted());
     EXPECT_GE(PointerCount(), 1);
     EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+}
+
+TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker)
+{
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    FakeUnit* a = Deploy(0, 5, 5);
+    FakeUnit* b = Deploy(1, 9, 9);
+    FakeUnit* c = Deploy(1, 9, 11);
+    // The deployment loads the models as units are placed, without animations, on the main thread.
+    session->LoadUnitModels(false);
+    for (FakeUnit* unit : {a, b, c}) {
+        ASSERT_EQ(unit->modelLoads, std::vector<bool>{false});
+        EXPECT_EQ(unit->modelLoadThread, std::this_thread::get_id());
+    }
+    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+
+    session->SetGameState(GAME_STATE_LOADING);
+    DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
+    ASSERT_TRUE(session->IsLoaded());
+    for (FakeUnit* unit : {a, b, c}) {
+        EXPECT_EQ(unit->modelLoads, (std::vector<bool>{false, true}));
+        EXPECT_NE(unit->modelLoadThread, std::this_thread::get_id());
+    }
 }
 
 TEST_F(GameSessionTest, TheLoadingJobOutsideTheLoadingStateOnlyMarksItDone)
@@ -616,8 +643,8 @@ TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
 
 TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
 {
-    // The board fades only in the deployment and the game-over frames: 5 a second fading in, so 0.1 s
-    // brings a hidden hex to 0.5.
+    // The board fades in the deployment, battle and game-over frames, not behind the main menu: 5 a second
+    // fading in, so 0.1 s brings a hidden hex to 0.5.
     struct Case {
         GameState state;
         float alpha;
@@ -626,7 +653,7 @@ TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
         {GAME_STATE_MAIN_MENU, 0.0f},
         {GAME_STATE_DEPLOYMENT, 0.5f},
         {GAME_STATE_GAME_OVER, 0.5f},
-        {GAME_STATE_BATTLE, 0.0f},
+        {GAME_STATE_BATTLE, 0.5f},
     };
     for (const Case& c : cases) {
         session->SetGameState(c.state);

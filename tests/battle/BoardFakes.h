@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class FakePointer : public BoardPointer
@@ -81,6 +82,8 @@ public:
     {
         areaCaster = caster;
         areaAbility = ability.name;
+        if (areaKillsCaster && caster)
+            caster->SetState(DEAD);
     }
     Player* GetPlayer(int index) const override { return index >= 0 && index < 2 ? players[index] : nullptr; }
     void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override
@@ -101,6 +104,8 @@ public:
     std::vector<bool> ringCalls;
     BoardUnit* areaCaster = nullptr;
     std::string areaAbility;
+    // The caster stands in its own area and dies of it.
+    bool areaKillsCaster = false;
     Player* players[2] = {nullptr, nullptr};
     BoardUnit* slowMotionTarget = nullptr;
     float slowMotionDelay = 0.0f;
@@ -212,6 +217,11 @@ public:
         return initSucceeds;
     }
     void Load(const std::string& fileName) override { loadedFile = fileName; }
+    void LoadModel(bool withAnimations) override
+    {
+        modelLoads.push_back(withAnimations);
+        modelLoadThread = std::this_thread::get_id();
+    }
     void QueueVoice(int slot) override { voices.push_back(slot); }
     Player* GetOwner() const override { return owner; }
     UnitState GetState() const override { return state; }
@@ -320,6 +330,9 @@ public:
     std::vector<std::pair<int, int>> positions;
     std::vector<int> voices;
     std::string loadedFile;
+    // The withAnimations flag of every LoadModel, and the thread of the last.
+    std::vector<bool> modelLoads;
+    std::thread::id modelLoadThread;
     BoardUnit* target = nullptr;
     BoardUnit* castOn = nullptr;
     BoardUnit* effectCaster = nullptr;

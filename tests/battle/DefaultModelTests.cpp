@@ -2,8 +2,8 @@
 // rules play, sound skins, attacks that land inside their animations, and the static meshes at their sizes.
 #include "XText.h"
 
-#include "core/DataManager.h"
 #include "battle/UnitDefinition.h"
+#include "core/DataManager.h"
 
 #include <gtest/gtest.h>
 
@@ -255,23 +255,6 @@ TEST_F(DefaultModels, EveryFileAClassLoadsHoldsTheSetsItsRulesPlay)
     }
 }
 
-TEST_F(DefaultModels, KnightSetsFallAtTheIndicesTheKnightRegisters)
-{
-    const ClassModel& knight = Classes()[9];
-    std::vector<std::string> order;
-    for (const auto& [suffix, expected] : LoadOrder(knight)) {
-        if (expected.empty())
-            continue;
-        const std::vector<std::string> names = SetNames(Load(std::string("knight") + suffix));
-        order.insert(order.end(), names.begin(), names.end());
-    }
-    const std::vector<std::string> registered = {"Idle",   "Warcry",      "SweepStrike",   "Assault",  "Walk",
-                                                 "Defend", "Focus",       "Hit",           "MagicHit", "Die",
-                                                 "Dodge",  "MeleeAttack", "CriticalAttack"};
-    ASSERT_GE(order.size(), registered.size());
-    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 13), registered);
-}
-
 TEST_F(DefaultModels, SkinsWeighEveryVertexFullyByBonesTheModelHas)
 {
     for (const ClassModel& c : Classes()) {
@@ -281,9 +264,10 @@ TEST_F(DefaultModels, SkinsWeighEveryVertexFullyByBonesTheModelHas)
         const std::vector<const XText::Node*> meshes = x.All("Mesh");
         ASSERT_EQ(meshes.size(), 1u);
         const MeshData mesh = ReadMesh(*meshes.front());
-        // Light enough for two armies under a software rasteriser, rich enough to tell apart.
+        // Light enough for two armies under a software rasteriser (22 figures of at most 1300 triangles,
+        // most about a pixel on the battle screen), rich enough to tell apart.
         EXPECT_GE(mesh.faces.size(), 600u);
-        EXPECT_LE(mesh.faces.size(), 3000u);
+        EXPECT_LE(mesh.faces.size(), 1300u);
         for (const auto& face : mesh.faces)
             for (unsigned corner : face)
                 ASSERT_LT(corner, mesh.positions.size());
@@ -316,7 +300,7 @@ TEST_F(DefaultModels, SkinsWeighEveryVertexFullyByBonesTheModelHas)
     }
 }
 
-TEST_F(DefaultModels, FacesTurnTheirFrontsOutwards)
+TEST_F(DefaultModels, FacesTurnTheirFrontsOutwardsAndHaveArea)
 {
     // Front faces run clockwise in the left-handed view, so (b - a) x (c - a) points where the normals do.
     std::vector<std::string> files(std::begin(StaticMeshes), std::end(StaticMeshes));
@@ -329,6 +313,7 @@ TEST_F(DefaultModels, FacesTurnTheirFrontsOutwards)
             const MeshData mesh = ReadMesh(*node);
             ASSERT_EQ(mesh.normals.size(), mesh.positions.size());
             size_t inward = 0;
+            size_t flat = 0;
             for (const auto& f : mesh.faces) {
                 const auto& a = mesh.positions[f[0]];
                 const auto& b = mesh.positions[f[1]];
@@ -342,8 +327,12 @@ TEST_F(DefaultModels, FacesTurnTheirFrontsOutwards)
                              n[2] * mesh.normals[corner][2];
                 if (along < 0.0f)
                     ++inward;
+                // A triangle without area draws nothing yet costs the rasteriser all the same.
+                if (n[0] * n[0] + n[1] * n[1] + n[2] * n[2] < 1e-12f)
+                    ++flat;
             }
             EXPECT_EQ(inward, 0u);
+            EXPECT_EQ(flat, 0u);
         }
     }
 }

@@ -371,4 +371,17 @@ TEST_F(DispatchTest, AReadyCastTakesEffectAndEndsTheCommand)
     EXPECT_FALSE(unit->selected);
 }
 
+TEST_F(DispatchTest, ACasterKilledByItsOwnAreaStaysDead)
+{
+    unit->state = CASTING;
+    unit->abilityReady = true;
+    unit->storedCheck = AREA_IN_RANGE;
+    session.areaKillsCaster = true;
+    first.DispatchCommand();
+    EXPECT_EQ(session.areaCaster, unit);
+    EXPECT_EQ(unit->state, DEAD);
+    EXPECT_FALSE(unit->selected);
+    EXPECT_EQ(unit->target, nullptr);
+}
+
 } // namespace

@@ -224,16 +224,14 @@ TEST_F(SpellEffectTest, EachTypeChangesItsStatisticWithItsMessage)
     EXPECT_EQ(second.statistics[2], 0);
 }
 
-TEST_F(SpellEffectTest, InvincibilityStartsItsEmitter)
+TEST_F(SpellEffectTest, InvincibilityStartsItsEmitterAndIgnoresHealthButNotTheRest)
 {
-    Cast(Spell(EffectType::INVINCIBLE, 0, 1), 7);
-    ASSERT_NE(target->emitters[Unit::EMITTER_INVINCIBLE], nullptr);
-    EXPECT_TRUE(target->emitters[Unit::EMITTER_INVINCIBLE]->emitting);
-    EXPECT_TRUE(target->HasActiveEffect(EffectType::INVINCIBLE));
-}
+    TestUnit* shielded = Make(second, 14, 14);
+    Cast(Spell(EffectType::INVINCIBLE, 0, 1), 7, caster, shielded);
+    ASSERT_NE(shielded->emitters[Unit::EMITTER_INVINCIBLE], nullptr);
+    EXPECT_TRUE(shielded->emitters[Unit::EMITTER_INVINCIBLE]->emitting);
+    EXPECT_TRUE(shielded->HasActiveEffect(EffectType::INVINCIBLE));
 
-TEST_F(SpellEffectTest, InvincibleTargetIgnoresHealthButNotTheRest)
-{
     GiveEffect(*target, EffectType::INVINCIBLE, 1);
     target->stats.health = 100;
     target->stats.mana = 50;

@@ -114,20 +114,7 @@ TEST(DataManagerLookup, MissingNamesAndDirectoriesAreNotFound)
     EXPECT_EQ(data->FindFile(""), "Cannot Find File");
 }
 
-TEST(DataManagerLookup, AFileWrittenByTheGameIsFoundAtOnce)
-{
-    DataTree tree;
-    tree.Write("Data/Textures/World Textures/grass.tga");
-    DataManager* data = DataManager::Get();
-    EXPECT_EQ(data->FindFile("lightmap.tga"), "Cannot Find File");
-    FILE* out = PathResolver::Open("Data\\Textures\\World Textures\\lightmap.tga", "wb");
-    ASSERT_NE(out, nullptr);
-    std::fputs("tga", out);
-    std::fclose(out);
-    EXPECT_EQ(data->FindFile("lightmap.tga"), (tree.Root() / "Data/Textures/World Textures/lightmap.tga").string());
-}
-
-TEST(DataManagerLookup, AFileWrittenByAnotherRouteIsFoundAtOnce)
+TEST(DataManagerLookup, FilesAndDirectoriesMadeOrRemovedAfterStartAreSeenAtOnce)
 {
     DataTree tree;
     tree.Write("Data/Textures/World Textures/grass.tga");
@@ -138,9 +125,22 @@ TEST(DataManagerLookup, AFileWrittenByAnotherRouteIsFoundAtOnce)
     DataManager* data = DataManager::Get();
     EXPECT_EQ(data->FindFile("grass.tga"), (directory / "grass.tga").string());
     EXPECT_EQ(data->FindFile("lightmap.tga"), "Cannot Find File");
+    EXPECT_EQ(data->FindFile("shot.tga"), "Cannot Find File");
+    EXPECT_EQ(data->FindFile("late.fx"), "Cannot Find File");
+    // Written by the game through the resolver, and by another route.
+    FILE* out = PathResolver::Open("Data\\Textures\\World Textures\\shot.tga", "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("tga", out);
+    std::fclose(out);
     std::ofstream(directory / "lightmap.tga", std::ios::binary) << "tga";
     std::filesystem::last_write_time(directory, pinned);
+    EXPECT_EQ(data->FindFile("shot.tga"), (directory / "shot.tga").string());
     EXPECT_EQ(data->FindFile("lightmap.tga"), (directory / "lightmap.tga").string());
+    // A directory of the table made after the start, and a file that goes away again.
+    tree.Write("Data/Effect Files/late.fx");
+    EXPECT_EQ(data->FindFile("late.fx"), (tree.Root() / "Data/Effect Files/late.fx").string());
+    std::filesystem::remove(tree.Root() / "Data/Effect Files/late.fx");
+    EXPECT_EQ(data->FindFile("late.fx"), "Cannot Find File");
 }
 
 TEST(DataManagerLookup, ChangingTheTableForgetsTheLastHit)
@@ -177,18 +177,6 @@ TEST(DataManagerTime, FrameTimeIsScaledByTheGameSpeed)
     EXPECT_FLOAT_EQ(data->GetRawFrameTime(), 0.04f);
     EXPECT_FLOAT_EQ(data->GetFrameTime(), 0.01f);
     EXPECT_FLOAT_EQ(data->GetGameTime(), 0.03f);
-}
-
-TEST(DataManagerLookup, DirectoriesMadeAfterStartAreSearched)
-{
-    DataTree tree;
-    DataManager* data = DataManager::Get();
-    EXPECT_EQ(data->FindFile("late.fx"), "Cannot Find File");
-    tree.Write("Data/Effect Files/late.fx");
-    EXPECT_EQ(data->FindFile("late.fx"), (tree.Root() / "Data/Effect Files/late.fx").string());
-    // And a file that goes away is no longer found.
-    std::filesystem::remove(tree.Root() / "Data/Effect Files/late.fx");
-    EXPECT_EQ(data->FindFile("late.fx"), "Cannot Find File");
 }
 
 TEST(DataManagerLookup, AnInstallDirectoryWithABackslashOrASpaceFindsEveryDataFile)

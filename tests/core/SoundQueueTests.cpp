@@ -211,6 +211,23 @@ TEST_F(SoundQueueTest, MusicNeverStacks)
     EXPECT_EQ(Playing(battle), 1);
 }
 
+// The battle's music stops with the battle; stopping it leaves other music alone.
+TEST_F(SoundQueueTest, StoppingMusicStopsOnlyTheNamedMusic)
+{
+    SoundQueue* queue = SoundQueue::Get();
+    FSOUND_SAMPLE* battle = Sample("timberwolf.mp3");
+    FSOUND_SAMPLE* menu = Sample("Varnholt_MenuMusicTemp.wav");
+    queue->PlayNow("Varnholt_MenuMusicTemp.wav", false);
+    queue->StopMusic("timberwolf.mp3");
+    EXPECT_EQ(Playing(menu), 1);
+    queue->PlayNow("timberwolf.mp3", true);
+    queue->StopMusic("timberwolf.mp3");
+    EXPECT_EQ(Playing(battle), 0);
+    queue->StopMusic("timberwolf.mp3");
+    queue->PlayNow("timberwolf.mp3", true);
+    EXPECT_EQ(Playing(battle), 1) << "it starts again after a stop";
+}
+
 TEST_F(SoundQueueTest, MusicChangesLeaveSoundEffectsAlone)
 {
     UseOwnTree();

@@ -103,6 +103,11 @@ TEST(SpellFile, KeywordsMustMatchExactly)
     ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Odd.txt"));
     EXPECT_EQ(spell.effectType, EffectType::INVINCIBLE);
     EXPECT_EQ(spell.school, SpellSchool::NATURE);
+    // A keyword followed by more is no keyword.
+    lines[12] = "Effect Type = MISS_MORE_THAN";
+    tree.Write(SpellDir + "Odd.txt", DataTree::Lines(lines));
+    ASSERT_TRUE(DataManager::Get()->ReadSpellFile(spell, "Odd.txt"));
+    EXPECT_EQ(spell.effectType, EffectType::INVINCIBLE);
 }
 
 TEST(SpellFile, AFileWithoutSpellTypeEndsAtTheEndOfTheFile)

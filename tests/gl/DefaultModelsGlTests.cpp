@@ -1,30 +1,26 @@
-// The default class models drawn by the game's skinned-mesh path on the GL device, eleven in a row, at rest
-// and at the height of their blows. The picture is written to "models.png" in the working directory so a
-// person can look at it; the test checks that every figure stands where it should, as tall as it should, and
-// that no two classes share an outline.
+// The default class models drawn by the game's skinned-mesh path on the GL device. The pictures are left in the
+// working directory for a person to look at: "models.png" (eleven in a row, at rest and at the height of their
+// blows) and "models-contact-sheet.png" (at rest, half way into a walk and half way into a blow). The tests check
+// that every figure stands where it should, as tall as it should, that no two classes share an outline, and that
+// walking and striking change each figure's outline.
 #include "core/DataManager.h"
+#include "gl/GlDeviceFixture.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/MeshOwner.h"
-#include "support/TestDevice.h"
 
 #include "d3dx9/D3DX9.h"
-#include "win32/Win32.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace {
 
 constexpr UINT WIDTH = 1320;
-constexpr UINT HEIGHT = 600;
-constexpr D3DCOLOR BACKGROUND = 0xFF203040;
 constexpr float SPACING = 150.0f; // world units between figures
 
 struct Figure {
@@ -48,8 +44,9 @@ const Figure Figures[] = {
     {"archer.x", "archer", {}, 112.0f},
 };
 
-const char* const Suffixes[] = {"_walk.x",  "_defend.x", "_focus.x",        "_hit.x",  "_magichit.x", "_die.x",
-                                "_dodge.x", "_attack.x", "_rangedAttack.x", "_cast.x", "_critical.x"};
+const std::vector<const char*> AllSuffixes = {"_walk.x",         "_defend.x", "_focus.x",   "_hit.x",
+                                              "_magichit.x",     "_die.x",    "_dodge.x",   "_attack.x",
+                                              "_rangedAttack.x", "_cast.x",   "_critical.x"};
 
 class NoOwner : public MeshOwner
 {
@@ -57,40 +54,18 @@ public:
     ID3DXEffect* GetOwnerEffect() const override { return nullptr; }
 };
 
-LRESULT CALLBACK SheetWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-class DefaultModelsGl : public ::testing::Test
+class ModelsGl : public GlScreenTest
 {
 protected:
-    void SetUp() override
-    {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = SheetWindowProc;
-        wc.lpszClassName = "ModelSheetWindow";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "ModelSheetWindow", "models", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
-        CreateTestDevice(D3D9_BACKEND_GL, window, WIDTH, HEIGHT, &d3d, &device);
-        ASSERT_NE(device, nullptr);
-        DataManager::Reset();
-        Camera::ResetForTests();
-        DataManager::Get()->SetDevice(device);
-    }
+    explicit ModelsGl(UINT height) : GlScreenTest(WIDTH, height) { }
     void TearDown() override
     {
         meshes.clear();
-        DataManager::Get()->ReleaseAll();
-        DataManager::Reset();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlScreenTest::TearDown();
     }
 
-    AnimatedMesh& Load(const Figure& f)
+    // The figure's model with its own animation files and the given ones of every class.
+    AnimatedMesh& Load(const Figure& f, const std::vector<const char*>& suffixes)
     {
         meshes.push_back(std::make_unique<AnimatedMesh>());
         AnimatedMesh& mesh = *meshes.back();
@@ -98,10 +73,58 @@ protected:
         EXPECT_TRUE(mesh.IsLoaded()) << f.model;
         for (const char* extra : f.extras)
             mesh.LoadAnimationFile(std::string(f.base) + extra);
-        for (const char* suffix : Suffixes)
+        for (const char* suffix : suffixes)
             mesh.LoadAnimationFile(std::string(f.base) + suffix);
         return mesh;
     }
+
+    // Lights from over the camera's shoulder, as a level's sun would, and draws the meshes.
+    std::vector<D3DCOLOR> Draw(const std::vector<AnimatedMesh*>& drawn, D3DCOLOR background, const char* picture)
+    {
+        const float towardsLight[3] = {0.35f, 0.75f, -0.55f};
+        drawn.front()->GetEffect()->SetFloatArray("LightDirection", towardsLight, 3);
+        device->SetRenderState(D3DRS_ZENABLE, TRUE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
+        device->BeginScene();
+        for (AnimatedMesh* mesh : drawn)
+            mesh->DrawFrames();
+        device->EndScene();
+        std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        EXPECT_EQ(pixels.size(), static_cast<size_t>(width) * height);
+        pixels.resize(static_cast<size_t>(width) * height, background);
+        SavePicture(pixels, picture);
+        return pixels;
+    }
+
+    D3DXVECTOR3 Project(float x, float y, float z) const
+    {
+        const D3DVIEWPORT9 viewport{0, 0, width, height, 0.0f, 1.0f};
+        D3DXVECTOR3 point(x, y, z), screen;
+        D3DXVec3Project(&screen, &point, &viewport, &Camera::Get()->GetProjection(), &Camera::Get()->GetView(),
+                        nullptr);
+        return screen;
+    }
+
+    // Of two outlines laid over each other, the share of the pixels either covers that one alone covers.
+    static double Difference(const std::vector<bool>& a, const std::vector<bool>& b)
+    {
+        double either = 0.0, one = 0.0;
+        for (size_t k = 0; k < std::min(a.size(), b.size()); ++k) {
+            either += (a[k] || b[k]) ? 1.0 : 0.0;
+            one += (a[k] != b[k]) ? 1.0 : 0.0;
+        }
+        return one / std::max(either, 1.0);
+    }
+
+    NoOwner owner;
+    std::vector<std::unique_ptr<AnimatedMesh>> meshes;
+};
+
+class DefaultModelsGl : public ModelsGl
+{
+protected:
+    DefaultModelsGl() : ModelsGl(600) { }
 
     // Figure i of the row stands at x = (i - 5) x SPACING; `turn` turns it about its feet.
     static D3DXMATRIX Placement(size_t i, float turn, float z)
@@ -112,104 +135,52 @@ protected:
         D3DXMatrixMultiply(&world, &rotation, &translation);
         return world;
     }
-
-    std::vector<D3DCOLOR> ReadBack()
-    {
-        std::vector<D3DCOLOR> pixels;
-        IDirect3DSurface9* back = nullptr;
-        device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-        D3DLOCKED_RECT locked{};
-        if (back && back->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-            pixels.resize(static_cast<size_t>(WIDTH) * HEIGHT);
-            for (UINT y = 0; y < HEIGHT; ++y)
-                std::memcpy(&pixels[static_cast<size_t>(y) * WIDTH],
-                            static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
-                            WIDTH * 4);
-            back->UnlockRect();
-            D3DXSaveSurfaceToFileA("models.png", D3DXIFF_PNG, back, nullptr, nullptr);
-        }
-        if (back)
-            back->Release();
-        return pixels;
-    }
-
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    NoOwner owner;
-    std::vector<std::unique_ptr<AnimatedMesh>> meshes;
 };
 
 } // namespace
 
 TEST_F(DefaultModelsGl, ElevenClassesStandAtTheirHeightsInOutlinesOfTheirOwn)
 {
+    constexpr D3DCOLOR BACKGROUND = 0xFF203040;
     // The front row faces the camera at rest; the back row, turned to show its side, strikes.
-    const D3DXVECTOR3 eye(0.0f, 220.0f, -1150.0f), target(0.0f, 60.0f, 0.0f);
-    Camera::Get()->SetEyeAndTarget(eye, target);
-    Camera::Get()->SetProjectionFov(static_cast<float>(WIDTH), static_cast<float>(HEIGHT), 10.0f, 5000.0f);
-    std::vector<D3DXMATRIX> fronts, backs;
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 220.0f, -1150.0f), D3DXVECTOR3(0.0f, 60.0f, 0.0f));
+    Camera::Get()->SetProjectionFov(static_cast<float>(width), static_cast<float>(height), 10.0f, 5000.0f);
+    std::vector<D3DXMATRIX> places;
+    std::vector<AnimatedMesh*> drawn;
     for (size_t i = 0; i < std::size(Figures); ++i) {
-        fronts.push_back(Placement(i, 0.0f, -200.0f));
-        backs.push_back(Placement(i, 1.2f, 200.0f));
+        places.push_back(Placement(i, 0.0f, -200.0f));
+        drawn.push_back(&Load(Figures[i], AllSuffixes));
     }
-    std::vector<AnimatedMesh*> front, back;
-    for (const Figure& f : Figures)
-        front.push_back(&Load(f));
-    // Light from over the camera's shoulder, as a level's sun would give it.
-    const float towardsLight[3] = {0.35f, 0.75f, -0.55f};
-    front.front()->GetEffect()->SetFloatArray("LightDirection", towardsLight, 3);
-    for (const Figure& f : Figures) {
-        AnimatedMesh& mesh = Load(f);
-        EXPECT_TRUE(mesh.PlayAnimation("MeleeAttack", false));
-        back.push_back(&mesh);
+    for (size_t i = 0; i < std::size(Figures); ++i) {
+        places.push_back(Placement(i, 1.2f, 200.0f));
+        drawn.push_back(&Load(Figures[i], AllSuffixes));
+        EXPECT_TRUE(drawn.back()->PlayAnimation("MeleeAttack", false));
     }
     // Half a second in: the blows land about then, the cross-fade behind them.
     for (int step = 0; step < 10; ++step) {
         DataManager::Get()->AdvanceTime(0.05f);
-        for (size_t i = 0; i < front.size(); ++i) {
-            front[i]->Update(&fronts[i]);
-            back[i]->Update(&backs[i]);
-        }
+        for (size_t i = 0; i < drawn.size(); ++i)
+            drawn[i]->Update(&places[i]);
     }
+    const std::vector<D3DCOLOR> pixels = Draw(drawn, BACKGROUND, "models.png");
 
-    device->SetRenderState(D3DRS_ZENABLE, TRUE);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, BACKGROUND, 1.0f, 0);
-    device->BeginScene();
-    for (size_t i = 0; i < front.size(); ++i) {
-        front[i]->DrawFrames();
-        back[i]->DrawFrames();
-    }
-    device->EndScene();
-    const std::vector<D3DCOLOR> pixels = ReadBack();
-    ASSERT_EQ(pixels.size(), static_cast<size_t>(WIDTH) * HEIGHT);
-
-    // Where each front figure's feet and crown fall on the screen.
-    D3DVIEWPORT9 viewport{0, 0, WIDTH, HEIGHT, 0.0f, 1.0f};
-    const D3DXMATRIX& view = Camera::Get()->GetView();
-    const D3DXMATRIX& projection = Camera::Get()->GetProjection();
-    // Each figure's silhouette in a window around its column.
+    // Each front figure's silhouette in a window around where its feet and crown fall on the screen.
     std::vector<std::vector<bool>> silhouettes;
     for (size_t i = 0; i < std::size(Figures); ++i) {
         SCOPED_TRACE(Figures[i].model);
         const float x = (static_cast<float>(i) - 5.0f) * SPACING;
-        D3DXVECTOR3 feet(x, 0.0f, -200.0f), crown(x, Figures[i].height, -200.0f), onScreenFeet, onScreenCrown;
-        D3DXVec3Project(&onScreenFeet, &feet, &viewport, &projection, &view, nullptr);
-        D3DXVec3Project(&onScreenCrown, &crown, &viewport, &projection, &view, nullptr);
-        const int column = static_cast<int>(std::lround(onScreenFeet.x));
-        const int halfWidth =
-            static_cast<int>(SPACING * 0.35f * (onScreenFeet.y - onScreenCrown.y) / Figures[i].height);
+        const D3DXVECTOR3 feet = Project(x, 0.0f, -200.0f);
+        const D3DXVECTOR3 crown = Project(x, Figures[i].height, -200.0f);
+        const int column = static_cast<int>(std::lround(feet.x));
+        const int halfWidth = static_cast<int>(SPACING * 0.35f * (feet.y - crown.y) / Figures[i].height);
         // The figure's rows: the highest and lowest rows with figure pixels within its column band.
-        int top = HEIGHT, bottom = -1;
-        std::vector<bool> silhouette(static_cast<size_t>(HEIGHT) * 200, false);
+        int top = static_cast<int>(height), bottom = -1;
+        std::vector<bool> silhouette(static_cast<size_t>(height) * 200, false);
         long count = 0;
-        for (int y = 0; y < static_cast<int>(HEIGHT); ++y) {
+        for (int y = 0; y < static_cast<int>(height); ++y) {
             for (int px = column - halfWidth; px <= column + halfWidth; ++px) {
-                if (px < 0 || px >= static_cast<int>(WIDTH) || y > onScreenFeet.y + 10)
-                    continue;
-                const D3DCOLOR c = pixels[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(px)];
-                if ((c & 0xFFFFFF) == (BACKGROUND & 0xFFFFFF))
+                if (px < 0 || px >= static_cast<int>(width) || y > feet.y + 10 ||
+                    (Pixel(pixels, px, y) & 0xFFFFFF) == (BACKGROUND & 0xFFFFFF))
                     continue;
                 top = std::min(top, y);
                 bottom = std::max(bottom, y);
@@ -219,22 +190,91 @@ TEST_F(DefaultModelsGl, ElevenClassesStandAtTheirHeightsInOutlinesOfTheirOwn)
             }
         }
         // Standing on its feet: the lowest pixels at the ground within a few pixels.
-        EXPECT_NEAR(bottom, onScreenFeet.y, 4.0);
+        EXPECT_NEAR(bottom, feet.y, 4.0);
         // The head's top near its projected height; hats, helmets, crests and raised weapons reach higher.
-        EXPECT_LT(top, onScreenCrown.y + 0.1f * (onScreenFeet.y - onScreenCrown.y));
+        EXPECT_LT(top, crown.y + 0.1f * (feet.y - crown.y));
         EXPECT_GT(count, 600);
         silhouettes.push_back(silhouette);
     }
     // Every class's outline differs from every other's: laid over each other at their feet, at least a sixth
     // of the pixels either covers are covered by one alone.
-    for (size_t a = 0; a < silhouettes.size(); ++a) {
-        for (size_t b = a + 1; b < silhouettes.size(); ++b) {
-            double either = 0.0, one = 0.0;
-            for (size_t k = 0; k < silhouettes[a].size(); ++k) {
-                either += (silhouettes[a][k] || silhouettes[b][k]) ? 1.0 : 0.0;
-                one += (silhouettes[a][k] != silhouettes[b][k]) ? 1.0 : 0.0;
+    for (size_t a = 0; a < silhouettes.size(); ++a)
+        for (size_t b = a + 1; b < silhouettes.size(); ++b)
+            EXPECT_GT(Difference(silhouettes[a], silhouettes[b]), 1.0 / 6.0)
+                << Figures[a].base << " and " << Figures[b].base;
+}
+
+namespace {
+
+class ModelContactSheetGl : public ModelsGl
+{
+protected:
+    ModelContactSheetGl() : ModelsGl(660) { }
+};
+
+struct Pose {
+    const char* set; // null: the model's own first set, at rest
+    bool loop;
+    float seconds;
+};
+const Pose Poses[] = {{nullptr, true, 0.5f}, {"Walk", true, 0.9f}, {"MeleeAttack", false, 0.5f}};
+
+} // namespace
+
+TEST_F(ModelContactSheetGl, ElevenClassesAtRestWalkingAndStriking)
+{
+    constexpr D3DCOLOR BACKGROUND = 0xFF304050;
+    constexpr float ROW_SPACING = 150.0f;
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 200.0f, -1000.0f), D3DXVECTOR3(0.0f, 200.0f, 0.0f));
+    Camera::Get()->SetProjectionFov(static_cast<float>(width), static_cast<float>(height), 10.0f, 5000.0f);
+    // Figure (column, row) stands at x = (column - 5) x spacing, rows one above the other.
+    std::vector<AnimatedMesh*> cells;
+    std::vector<D3DXMATRIX> places;
+    for (size_t row = 0; row < std::size(Poses); ++row) {
+        for (size_t column = 0; column < std::size(Figures); ++column) {
+            AnimatedMesh& mesh = Load(Figures[column], {"_walk.x", "_attack.x"});
+            if (Poses[row].set) {
+                EXPECT_TRUE(mesh.PlayAnimation(Poses[row].set, Poses[row].loop))
+                    << Figures[column].base << " " << Poses[row].set;
             }
-            EXPECT_GT(one / std::max(either, 1.0), 1.0 / 6.0) << Figures[a].base << " and " << Figures[b].base;
+            cells.push_back(&mesh);
+            places.emplace_back();
+            D3DXMatrixTranslation(&places.back(), (static_cast<float>(column) - 5.0f) * SPACING,
+                                  ROW_SPACING * static_cast<float>(2 - row), 0.0f);
         }
+    }
+    // Every row advances by its own time in steps of 0.05 s.
+    for (int step = 0; step < 18; ++step) {
+        DataManager::Get()->AdvanceTime(0.05f);
+        for (size_t i = 0; i < cells.size(); ++i)
+            if (0.05f * static_cast<float>(step) < Poses[i / std::size(Figures)].seconds)
+                cells[i]->Update(&places[i]);
+    }
+    const std::vector<D3DCOLOR> pixels = Draw(cells, BACKGROUND, "models-contact-sheet.png");
+
+    // Each cell's outline: the figure's pixels in a box around where its feet and crown fall on the screen.
+    auto outline = [&](size_t column, size_t row) {
+        const float x = (static_cast<float>(column) - 5.0f) * SPACING;
+        const float y = ROW_SPACING * static_cast<float>(2 - row);
+        const D3DXVECTOR3 low = Project(x - SPACING / 2, y - 10.0f, 0.0f);
+        const D3DXVECTOR3 high = Project(x + SPACING / 2, y + ROW_SPACING - 10.0f, 0.0f);
+        std::vector<bool> shape;
+        for (int py = static_cast<int>(high.y); py < static_cast<int>(low.y); ++py)
+            for (int px = static_cast<int>(low.x); px < static_cast<int>(high.x); ++px) {
+                const bool inside = px >= 0 && py >= 0 && px < static_cast<int>(width) && py < static_cast<int>(height);
+                shape.push_back(inside && (Pixel(pixels, px, py) & 0xFFFFFF) != (BACKGROUND & 0xFFFFFF));
+            }
+        return shape;
+    };
+    for (size_t column = 0; column < std::size(Figures); ++column) {
+        SCOPED_TRACE(Figures[column].base);
+        std::vector<std::vector<bool>> shapes;
+        for (size_t row = 0; row < std::size(Poses); ++row) {
+            shapes.push_back(outline(column, row));
+            // A figure 112 units tall fills several hundred pixels of its cell.
+            EXPECT_GT(std::count(shapes.back().begin(), shapes.back().end(), true), 400) << "row " << row;
+        }
+        for (size_t row = 1; row < shapes.size(); ++row)
+            EXPECT_GT(Difference(shapes[0], shapes[row]), 0.05) << Poses[row].set << " looks like rest";
     }
 }

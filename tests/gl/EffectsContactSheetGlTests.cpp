@@ -3,6 +3,7 @@
 
 #include "core/DataManager.h"
 #include "core/Random.h"
+#include "gl/GlDeviceFixture.h"
 #include "scene/BoltEffect.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
@@ -13,8 +14,6 @@
 #include "scene/ParticleManager.h"
 #include "scene/WorldQuad.h"
 #include "support/PngFile.h"
-#include "support/TestDevice.h"
-#include "win32/Win32.h"
 
 #include <gtest/gtest.h>
 
@@ -49,45 +48,23 @@ struct GroundVertex {
     D3DCOLOR colour;
 };
 
-LRESULT CALLBACK SheetWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-class EffectsContactSheetTest : public ::testing::Test
+class EffectsContactSheetTest : public GlScreenTest
 {
 protected:
+    EffectsContactSheetTest() : GlScreenTest(CELL_WIDTH, CELL_HEIGHT) { }
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = SheetWindowProc;
-            wc.lpszClassName = "EffectsSheetWindow";
-            ASSERT_NE(RegisterClassA(&wc), 0u);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "EffectsSheetWindow", "effects", WS_POPUP, 0, 0, CELL_WIDTH, CELL_HEIGHT, nullptr,
-                                 nullptr, nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
-        ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, CELL_WIDTH, CELL_HEIGHT, &d3d, &device));
-        DataManager::Reset();
-        DataManager::Get()->SetDevice(device);
+        GlScreenTest::SetUp();
         ParticleManager::ResetForTests();
         DecalManager::ResetForTests();
         EmitterFileCache::Clear();
-        Camera::ResetForTests();
         Srand(1);
     }
     void TearDown() override
     {
         ParticleManager::ResetForTests();
         DecalManager::ResetForTests();
-        Camera::ResetForTests();
-        DataManager::Reset();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlScreenTest::TearDown();
     }
 
     // The states the game's scene starts each frame with.
@@ -151,24 +128,6 @@ protected:
         return ReadBackBuffer();
     }
 
-    std::vector<D3DCOLOR> ReadBackBuffer()
-    {
-        std::vector<D3DCOLOR> pixels(static_cast<size_t>(CELL_WIDTH) * CELL_HEIGHT);
-        IDirect3DSurface9* backBuffer = nullptr;
-        device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
-        D3DLOCKED_RECT locked{};
-        if (backBuffer && SUCCEEDED(backBuffer->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            for (UINT y = 0; y < CELL_HEIGHT; ++y)
-                std::memcpy(&pixels[static_cast<size_t>(y) * CELL_WIDTH],
-                            static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
-                            CELL_WIDTH * 4);
-            backBuffer->UnlockRect();
-        }
-        if (backBuffer)
-            backBuffer->Release();
-        return pixels;
-    }
-
     static void Frame() { DataManager::Get()->AdvanceTime(FRAME_TIME); }
 
     static int ChangedPixels(const std::vector<D3DCOLOR>& a, const std::vector<D3DCOLOR>& b)
@@ -185,10 +144,6 @@ protected:
         }
         return changed;
     }
-
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
 };
 
 struct Cell {

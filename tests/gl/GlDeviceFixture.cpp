@@ -1,5 +1,8 @@
 #include "gl/GlDeviceFixture.h"
 
+#include "core/DataManager.h"
+#include "scene/Camera.h"
+#include "support/PngFile.h"
 #include "support/TestDevice.h"
 
 namespace {
@@ -21,10 +24,13 @@ void GlDeviceTest::SetUp()
         ASSERT_NE(RegisterClassA(&wc), 0u);
         registered = true;
     }
-    window =
-        CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, 256, 256, nullptr, nullptr, nullptr, nullptr);
+    // The small back buffer sits in a larger window; a screen's fills its window.
+    const int windowWidth = width == SIZE ? 256 : static_cast<int>(width);
+    const int windowHeight = height == SIZE ? 256 : static_cast<int>(height);
+    window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, windowWidth, windowHeight, nullptr, nullptr,
+                             nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    CreateTestDevice(D3D9_BACKEND_GL, window, SIZE, SIZE, &d3d, &device);
+    ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, width, height, &d3d, &device));
 }
 
 void GlDeviceTest::TearDown()
@@ -110,4 +116,34 @@ void GlDeviceTest::PlainStates()
     device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
     device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+}
+
+void GlDeviceTest::SavePicture(const std::vector<D3DCOLOR>& pixels, const std::string& path) const
+{
+    std::vector<uint8_t> rgb(pixels.size() * 3);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        rgb[i * 3] = static_cast<uint8_t>(pixels[i] >> 16);
+        rgb[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+        rgb[i * 3 + 2] = static_cast<uint8_t>(pixels[i]);
+    }
+    EXPECT_TRUE(WritePng(path, static_cast<int>(width), static_cast<int>(pixels.size() / width), rgb)) << path;
+}
+
+void GlScreenTest::SetUp()
+{
+    GlDeviceTest::SetUp();
+    if (HasFatalFailure())
+        return;
+    DataManager::Reset();
+    Camera::ResetForTests();
+    DataManager::Get()->SetDevice(device);
+    DataManager::Get()->SetApplication(&screen);
+}
+
+void GlScreenTest::TearDown()
+{
+    DataManager::Get()->ReleaseAll();
+    DataManager::Reset();
+    Camera::ResetForTests();
+    GlDeviceTest::TearDown();
 }

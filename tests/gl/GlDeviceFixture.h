@@ -1,7 +1,8 @@
 #pragma once
-// A window with a GL device whose 64 x 64 back buffer the tests draw into and read back. Pixels are
-// checked as ARGB colours; expected values are worked out by hand in each test.
+// A window with a GL device whose back buffer (64 x 64 unless a test asks for a screen's size) the tests draw
+// into and read back. Pixels are checked as ARGB colours; expected values are worked out by hand in each test.
 
+#include "core/ApplicationLink.h"
 #include "d3d9/D3D9.h"
 #include "win32/Win32.h"
 
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 struct ColorVertex {
@@ -60,6 +62,10 @@ class GlDeviceTest : public ::testing::Test
 protected:
     static constexpr UINT SIZE = 64;
 
+    GlDeviceTest() = default;
+    // A back buffer of the given size in a window of the same size.
+    GlDeviceTest(UINT width, UINT height) : width(width), height(height) { }
+
     void SetUp() override;
     void TearDown() override;
 
@@ -67,10 +73,13 @@ protected:
     std::vector<D3DCOLOR> ReadBackBuffer();
     // The pixels of any lockable colour surface (a render target or the back buffer).
     std::vector<D3DCOLOR> ReadSurface(IDirect3DSurface9* surface, UINT* width = nullptr);
-    D3DCOLOR Pixel(const std::vector<D3DCOLOR>& pixels, int x, int y, UINT width = SIZE)
+    // A pixel of a picture `rowWidth` wide (0: the back buffer's width).
+    D3DCOLOR Pixel(const std::vector<D3DCOLOR>& pixels, int x, int y, UINT rowWidth = 0) const
     {
-        return pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
+        return pixels[static_cast<size_t>(y) * (rowWidth ? rowWidth : width) + static_cast<size_t>(x)];
     }
+    // Leaves the back buffer's picture as a PNG under the working directory for a person to look at.
+    void SavePicture(const std::vector<D3DCOLOR>& pixels, const std::string& path) const;
 
     // A texture of A8R8G8B8 texels given row by row from the top.
     IDirect3DTexture9* MakeTexture(UINT width, UINT height, const std::vector<D3DCOLOR>& texels,
@@ -85,7 +94,38 @@ protected:
     // The state of a plain opaque draw: no blending, no alpha test, no depth, no culling, point sampling.
     void PlainStates();
 
+    const UINT width = SIZE;
+    const UINT height = SIZE;
     HWND window = nullptr;
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
+};
+
+// Stands in for the game application where widgets ask for the back buffer's size.
+class ScreenLink : public ApplicationLink
+{
+public:
+    ScreenLink(UINT width, UINT height)
+    {
+        parameters.BackBufferWidth = width;
+        parameters.BackBufferHeight = height;
+    }
+    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
+    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
+    void SetGuiScale(float, float) override { }
+
+private:
+    D3DPRESENT_PARAMETERS parameters{};
+};
+
+// A device of a screen's or a sheet's size handed to the data manager as the game does, with the screen's size
+// lent to the widgets; the camera starts afresh.
+class GlScreenTest : public GlDeviceTest
+{
+protected:
+    GlScreenTest(UINT width, UINT height) : GlDeviceTest(width, height), screen(width, height) { }
+    void SetUp() override;
+    void TearDown() override;
+
+    ScreenLink screen;
 };

@@ -1,39 +1,30 @@
 #include "gl/GlDeviceFixture.h"
 #include "support/TestDevice.h"
 
-TEST_F(GlDeviceTest, ClearedColourSurvivesPresentAndReadsBackTopDown)
+TEST_F(GlDeviceTest, ClearsHonourViewportAndRectanglesCountingRowsFromTheTop)
 {
-    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(0x33, 0x66, 0x99), 1.0f, 0),
-              D3D_OK);
+    const D3DCOLOR blue = 0xFF336699u, orange = 0xFFFF8000u, green = 0xFF00FF00u;
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, blue, 1.0f, 0), D3D_OK);
     // A clear honours the viewport: the lower-right quarter turns orange.
     D3DVIEWPORT9 quarter{32, 32, 32, 32, 0.0f, 1.0f};
     ASSERT_EQ(device->SetViewport(&quarter), D3D_OK);
-    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0xFF, 0x80, 0x00), 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, orange, 1.0f, 0), D3D_OK);
+    D3DVIEWPORT9 whole{0, 0, SIZE, SIZE, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&whole), D3D_OK);
+    const D3DRECT band{0, 4, 64, 8}; // rows 4..7
+    ASSERT_EQ(device->Clear(1, &band, D3DCLEAR_TARGET, green, 1.0f, 0), D3D_OK);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
     const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
     ASSERT_EQ(pixels.size(), SIZE * SIZE);
-    EXPECT_EQ(Pixel(pixels, 0, 0), 0xFF336699u);
-    EXPECT_EQ(Pixel(pixels, 31, 31), 0xFF336699u);
-    EXPECT_EQ(Pixel(pixels, 63, 0), 0xFF336699u);
-    EXPECT_EQ(Pixel(pixels, 0, 63), 0xFF336699u);
-    EXPECT_EQ(Pixel(pixels, 32, 32), 0xFFFF8000u);
-    EXPECT_EQ(Pixel(pixels, 63, 63), 0xFFFF8000u);
-    EXPECT_EQ(Pixel(pixels, 31, 63), 0xFF336699u);
-    EXPECT_EQ(Pixel(pixels, 63, 31), 0xFF336699u);
-}
-
-TEST_F(GlDeviceTest, ClearRectanglesCountRowsFromTheTop)
-{
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
-    const D3DRECT band{0, 4, 64, 8}; // rows 4..7
-    ASSERT_EQ(device->Clear(1, &band, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 255, 0), 1.0f, 0), D3D_OK);
-    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
-    EXPECT_EQ(Pixel(pixels, 10, 3), 0xFF000000u);
-    EXPECT_EQ(Pixel(pixels, 10, 4), 0xFF00FF00u);
-    EXPECT_EQ(Pixel(pixels, 10, 7), 0xFF00FF00u);
-    EXPECT_EQ(Pixel(pixels, 10, 8), 0xFF000000u);
-    EXPECT_EQ(Pixel(pixels, 10, 60), 0xFF000000u);
+    const struct {
+        int x, y;
+        D3DCOLOR colour;
+    } expected[] = {{0, 0, blue},     {31, 31, blue}, {63, 0, blue},  {0, 63, blue}, {32, 32, orange},
+                    {63, 63, orange}, {31, 63, blue}, {63, 31, blue}, {10, 3, blue}, {10, 4, green},
+                    {10, 7, green},   {10, 8, blue},  {63, 5, green}};
+    for (const auto& e : expected)
+        EXPECT_EQ(Pixel(pixels, e.x, e.y), e.colour) << e.x << "," << e.y;
 }
 
 TEST_F(GlDeviceTest, TexturedScreenQuadShowsEachTexelWhereItBelongs)
@@ -198,26 +189,49 @@ TEST_F(GlDeviceTest, ChangedTextureAndVertexBufferAreUploadedAgain)
     texture->Release();
 }
 
-TEST_F(GlDeviceTest, ResetResizesTheBackBuffer)
+TEST_F(GlDeviceTest, ResetWaitsForDefaultPoolTargetsResizesAndTheDeviceDrawsAfterwards)
 {
+    IDirect3DTexture9* scene = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+        D3D_OK);
     D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(40, 24, window);
+    EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
+    scene->Release();
     ASSERT_EQ(device->Reset(&pp), D3D_OK);
+
+    // A new render target after the reset, drawn and shown in the resized back buffer.
+    ASSERT_EQ(
+        device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
+        D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    scene->GetSurfaceLevel(0, &surface);
+    IDirect3DSurface9* backBuffer = nullptr;
+    device->GetRenderTarget(0, &backBuffer);
+    PlainStates();
+    device->SetRenderTarget(0, surface);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 200, 0), 1.0f, 0);
+    device->SetRenderTarget(0, backBuffer);
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(1, 2, 3), 1.0f, 0), D3D_OK);
     const D3DRECT corner{30, 20, 40, 24};
     device->Clear(1, &corner, D3DCLEAR_TARGET, D3DCOLOR_XRGB(9, 8, 7), 1.0f, 0);
+    device->SetTexture(0, scene);
+    DrawScreenQuad(0, 0, 16, 16, 0xFFFFFFFF);
+    device->SetTexture(0, nullptr);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
-    IDirect3DSurface9* backBuffer = nullptr;
-    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
-    UINT width = 0;
-    const std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer, &width);
-    backBuffer->Release();
-    ASSERT_EQ(width, 40u);
+    UINT rowWidth = 0;
+    const std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer, &rowWidth);
+    ASSERT_EQ(rowWidth, 40u);
     ASSERT_EQ(pixels.size(), 40u * 24u);
-    EXPECT_EQ(Pixel(pixels, 0, 0, 40), 0xFF010203u);
+    EXPECT_EQ(Pixel(pixels, 8, 8, 40), D3DCOLOR_XRGB(0, 200, 0));
+    EXPECT_EQ(Pixel(pixels, 16, 0, 40), 0xFF010203u);
     EXPECT_EQ(Pixel(pixels, 29, 23, 40), 0xFF010203u);
     EXPECT_EQ(Pixel(pixels, 30, 20, 40), 0xFF090807u);
     EXPECT_EQ(Pixel(pixels, 39, 23, 40), 0xFF090807u);
+    backBuffer->Release();
+    surface->Release();
+    scene->Release();
 }
 
 TEST_F(GlDeviceTest, MinifiedTexturesReadTheLevelsOfTheirOwnCopy)

@@ -1,5 +1,4 @@
 #include "gl/GlDeviceFixture.h"
-#include "support/TestDevice.h"
 
 // The game draws its scene into a render-target texture and then draws that texture on a full-screen
 // quad whose top-left vertex has (u, v) = (0, 0). What was drawn at the top-left must arrive top-left.
@@ -91,44 +90,6 @@ TEST_F(GlDeviceTest, ViewportsOfARenderTargetCountFromItsTopLeft)
     device->SetRenderTarget(0, backBuffer);
     backBuffer->Release();
     target->Release();
-}
-
-TEST_F(GlDeviceTest, ResetWaitsForDefaultPoolTargetsAndTheDeviceDrawsAfterwards)
-{
-    IDirect3DTexture9* scene = nullptr;
-    ASSERT_EQ(
-        device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
-        D3D_OK);
-    D3DPRESENT_PARAMETERS pp = WindowedPresentParameters(48, 48, window);
-    EXPECT_EQ(device->Reset(&pp), D3DERR_INVALIDCALL);
-    scene->Release();
-    ASSERT_EQ(device->Reset(&pp), D3D_OK);
-
-    // A new render target after the reset, drawn and shown.
-    ASSERT_EQ(
-        device->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene, nullptr),
-        D3D_OK);
-    IDirect3DSurface9* surface = nullptr;
-    scene->GetSurfaceLevel(0, &surface);
-    IDirect3DSurface9* backBuffer = nullptr;
-    device->GetRenderTarget(0, &backBuffer);
-    PlainStates();
-    device->SetRenderTarget(0, surface);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 200, 0), 1.0f, 0);
-    device->SetRenderTarget(0, backBuffer);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    device->SetTexture(0, scene);
-    DrawScreenQuad(0, 0, 24, 24, 0xFFFFFFFF);
-    device->SetTexture(0, nullptr);
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    UINT width = 0;
-    const std::vector<D3DCOLOR> pixels = ReadSurface(backBuffer, &width);
-    EXPECT_EQ(width, 48u);
-    EXPECT_EQ(Pixel(pixels, 12, 12, 48), D3DCOLOR_XRGB(0, 200, 0));
-    EXPECT_EQ(Pixel(pixels, 36, 36, 48), D3DCOLOR_XRGB(0, 0, 0));
-    backBuffer->Release();
-    surface->Release();
-    scene->Release();
 }
 
 TEST_F(GlDeviceTest, OwnDepthSurfaceServesAnotherRenderTarget)

@@ -1,22 +1,21 @@
-// The loading screen and a help page drawn from the default data at 1024 x 768 on the GL device, each left as
-// a picture under the build directory ("ui_loading_screen.png", "ui_help_page.png") to look at; the bar and the
-// help window must show where they are placed.
+// The interface's screens drawn from the default data at 1024 x 768 on the GL device: main menu, options, end of
+// game and deployment; the loading screen, a help page and the ability row. Each is left under the build
+// directory as a picture ("ui_*.png") to look at; their parts must show where they are placed.
 
-#include "core/ApplicationLink.h"
 #include "core/DataManager.h"
 #include "core/Random.h"
 #include "core/ScreenVertex.h"
 #include "core/SpellDefinition.h"
-#include "support/PngFile.h"
-#include "support/TestDevice.h"
+#include "gl/GlDeviceFixture.h"
 #include "ui/ButtonMenu.h"
 #include "ui/DescriptionBox.h"
 #include "ui/GuiButton.h"
+#include "ui/GuiPanel.h"
 #include "ui/HelpScreen.h"
 #include "ui/LoadingScreen.h"
+#include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
-#include "win32/Win32.h"
 
 #include <gtest/gtest.h>
 
@@ -26,65 +25,29 @@
 
 namespace {
 
-constexpr UINT WIDTH = 1024;
-constexpr UINT HEIGHT = 768;
-
-LRESULT CALLBACK ScreensWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-class FullScreen : public ApplicationLink
-{
-public:
-    FullScreen()
-    {
-        parameters.BackBufferWidth = WIDTH;
-        parameters.BackBufferHeight = HEIGHT;
-    }
-    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
-    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
-    void SetGuiScale(float, float) override { }
-
-private:
-    D3DPRESENT_PARAMETERS parameters{};
-};
-
-class UiScreensGl : public ::testing::Test
+class UiScreensGl : public GlScreenTest
 {
 protected:
+    UiScreensGl() : GlScreenTest(1024, 768) { }
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = ScreensWindowProc;
-            wc.lpszClassName = "UiScreensWindow";
-            ASSERT_NE(RegisterClassA(&wc), 0u);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "UiScreensWindow", "screens", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
-        ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, WIDTH, HEIGHT, &d3d, &device));
-        DataManager::Reset();
-        DataManager::Get()->SetDevice(device);
-        DataManager::Get()->SetApplication(&screen);
+        GlScreenTest::SetUp();
         MouseOverManager::ResetForTests();
         MouseOverManager::Get()->Init();
     }
     void TearDown() override
     {
         MouseOverManager::ResetForTests();
-        DataManager::Reset();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlScreenTest::TearDown();
     }
 
-    // The overlay's states: alpha blended, untested depth, the texture tinted by the vertex colour.
-    void OverlayStates()
+    // Clears, draws the overlay in its states (alpha blended, untested depth, the texture tinted by the vertex
+    // colour), reads the picture back and saves it.
+    template <typename Draw>
+    std::vector<D3DCOLOR> Shoot(D3DCOLOR background, const std::string& name, Draw draw)
     {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
+        EXPECT_EQ(device->BeginScene(), D3D_OK);
         device->SetRenderState(D3DRS_LIGHTING, FALSE);
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -99,53 +62,79 @@ protected:
         device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
         device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
         device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    }
-
-    std::vector<D3DCOLOR> ReadBackBuffer()
-    {
-        std::vector<D3DCOLOR> pixels;
-        IDirect3DSurface9* back = nullptr;
-        if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back)) || !back)
-            return pixels;
-        D3DLOCKED_RECT locked{};
-        if (SUCCEEDED(back->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            pixels.resize(static_cast<size_t>(WIDTH) * HEIGHT);
-            for (UINT y = 0; y < HEIGHT; ++y) {
-                const auto* row = reinterpret_cast<const D3DCOLOR*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                    static_cast<size_t>(y) * locked.Pitch);
-                for (UINT x = 0; x < WIDTH; ++x)
-                    pixels[static_cast<size_t>(y) * WIDTH + x] = row[x];
-            }
-            back->UnlockRect();
-        }
-        back->Release();
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
+        draw();
+        device->EndScene();
+        std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        EXPECT_EQ(pixels.size(), static_cast<size_t>(width) * height);
+        if (pixels.size() != static_cast<size_t>(width) * height)
+            pixels.assign(static_cast<size_t>(width) * height, background);
+        SavePicture(pixels, name);
         return pixels;
     }
 
-    static void Save(const std::vector<D3DCOLOR>& pixels, const std::string& path)
+    // Shows the menu's screen with its widgets faded in.
+    std::vector<D3DCOLOR> ShootMenu(MenuManager& menu, int page, const std::string& name)
     {
-        std::vector<uint8_t> rgb(pixels.size() * 3);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            rgb[i * 3] = static_cast<uint8_t>(pixels[i] >> 16);
-            rgb[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
-            rgb[i * 3 + 2] = static_cast<uint8_t>(pixels[i]);
+        menu.SwitchScreen(page);
+        for (int i = 0; i < 90; ++i) {
+            DataManager::Get()->AdvanceTime(1.0f / 60.0f);
+            MouseOverManager::Get()->Update();
+            menu.Update();
         }
-        EXPECT_TRUE(WritePng(path, WIDTH, HEIGHT, rgb)) << path;
+        return Shoot(0xFF808080, name, [&] {
+            device->SetFVF(SCREEN_FVF);
+            menu.Render();
+            DrawQueuedText();
+        });
     }
 
-    static D3DCOLOR At(const std::vector<D3DCOLOR>& pixels, int x, int y)
+    // Something is drawn over the grey at a button's centre.
+    void ExpectDrawnAt(const std::vector<D3DCOLOR>& pixels, int x, int y, const char* what) const
     {
-        return pixels[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(x)];
+        EXPECT_NE(Pixel(pixels, x, y) & 0xFFFFFF, 0x808080u) << what;
     }
-    static int Red(D3DCOLOR c) { return (c >> 16) & 0xFF; }
-    static int Green(D3DCOLOR c) { return (c >> 8) & 0xFF; }
-    static int Blue(D3DCOLOR c) { return c & 0xFF; }
-
-    FullScreen screen;
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
 };
+
+TEST_F(UiScreensGl, FrontEndScreensShowTheirButtonsWhereTheyArePlaced)
+{
+    MenuManager menu;
+    menu.BuildFrontEnd();
+    ASSERT_TRUE(menu.IsBuilt());
+
+    const std::vector<D3DCOLOR> main = ShootMenu(menu, SCREEN_MAIN_MENU, "ui_menu_main.png");
+    // Start (438, 255) 149 x 61, Help (442, 313), Options (441, 373), Quit (438, 427): centres.
+    ExpectDrawnAt(main, 512, 285, "start");
+    ExpectDrawnAt(main, 513, 339, "help");
+    ExpectDrawnAt(main, 512, 401, "options");
+    ExpectDrawnAt(main, 512, 452, "quit");
+    // Between the rows and beside them the grey stays.
+    EXPECT_EQ(Pixel(main, 300, 285) & 0xFFFFFF, 0x808080u);
+
+    const std::vector<D3DCOLOR> options = ShootMenu(menu, SCREEN_OPTIONS, "ui_menu_options.png");
+    ExpectDrawnAt(options, 512, 285, "800");
+    ExpectDrawnAt(options, 512, 452, "back");
+
+    const std::vector<D3DCOLOR> end = ShootMenu(menu, SCREEN_END_OF_GAME, "ui_menu_end_of_game.png");
+    ExpectDrawnAt(end, 511, 704, "rematch");
+    ExpectDrawnAt(end, 511, 745, "quit");
+    // The backdrop (0.27, 0.2, 0.2, 0.9) over the grey at (100, 380): 0.9 x 69 + 0.1 x 128 = 74.9 red,
+    // 0.9 x 51 + 12.8 = 58.7 green.
+    EXPECT_NEAR(Red(Pixel(end, 100, 380)), 75, 3);
+    EXPECT_NEAR(Green(Pixel(end, 100, 380)), 59, 3);
+
+    const std::vector<D3DCOLOR> deployment = ShootMenu(menu, SCREEN_DEPLOYMENT, "ui_menu_deployment.png");
+    ExpectDrawnAt(deployment, 87, 47, "player 1");
+    ExpectDrawnAt(deployment, 87, 88, "player 2");
+    ExpectDrawnAt(deployment, 386, 728, "deploy");
+    ExpectDrawnAt(deployment, 430, 330, "left arrow");
+    menu.SetDeployingPlayer(0);
+    const std::vector<D3DCOLOR> deploying = ShootMenu(menu, SCREEN_DEPLOYMENT, "ui_menu_deployment_player1.png");
+    // The roster backdrops take the first player's blue.
+    EXPECT_GT(Blue(Pixel(deploying, 195, 140)), Red(Pixel(deploying, 195, 140)));
+    menu.Destroy();
+}
 
 TEST_F(UiScreensGl, LoadingScreenShowsItsPictureAndAHalfFullBar)
 {
@@ -156,24 +145,18 @@ TEST_F(UiScreensGl, LoadingScreenShowsItsPictureAndAHalfFullBar)
     DataManager::Get()->AdvanceTime(1.0f / 60.0f);
     loading.SetProgress(0.5f);
 
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
-    ASSERT_EQ(device->BeginScene(), D3D_OK);
-    OverlayStates();
-    loading.Render();
-    device->EndScene();
-    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
-    ASSERT_EQ(pixels.size(), static_cast<size_t>(WIDTH) * HEIGHT);
-    Save(pixels, "ui_loading_screen.png");
+    const std::vector<D3DCOLOR> pixels = Shoot(0xFF808080, "ui_loading_screen.png", [&] { loading.Render(); });
 
     // The fill runs from x 210 to 517.5 inside the trough at y 638..667: red over the dark trough there,
     // the trough alone beyond it.
-    const D3DCOLOR filled = At(pixels, 360, 652);
+    const D3DCOLOR filled = Pixel(pixels, 360, 652);
     EXPECT_GT(Red(filled), 120);
     EXPECT_LT(Green(filled), 60);
-    const D3DCOLOR empty = At(pixels, 650, 652);
+    const D3DCOLOR empty = Pixel(pixels, 650, 652);
     EXPECT_LT(Red(empty), 60);
     // The picture fills the screen: no grey of the clear colour is left at the corners.
-    for (const auto& corner : {At(pixels, 2, 2), At(pixels, 1021, 2), At(pixels, 2, 765), At(pixels, 1021, 765)})
+    for (const D3DCOLOR corner :
+         {Pixel(pixels, 2, 2), Pixel(pixels, 1021, 2), Pixel(pixels, 2, 765), Pixel(pixels, 1021, 765)})
         EXPECT_FALSE(Red(corner) == 0x80 && Green(corner) == 0x80 && Blue(corner) == 0x80);
     loading.Destroy();
 }
@@ -190,31 +173,26 @@ TEST_F(UiScreensGl, HelpPageShowsItsWindowTextAndLabels)
         help.Update();
     }
 
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF304050, 1.0f, 0);
-    ASSERT_EQ(device->BeginScene(), D3D_OK);
-    OverlayStates();
-    help.Render();
-    DrawQueuedText();
-    device->EndScene();
-    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
-    ASSERT_EQ(pixels.size(), static_cast<size_t>(WIDTH) * HEIGHT);
-    Save(pixels, "ui_help_page.png");
+    const std::vector<D3DCOLOR> pixels = Shoot(0xFF304050, "ui_help_page.png", [&] {
+        help.Render();
+        DrawQueuedText();
+    });
 
     // Outside the window the clear colour stays; inside it the window's dark panel covers it.
-    EXPECT_EQ(At(pixels, 200, 300) & 0xFFFFFF, 0x304050u);
-    EXPECT_NE(At(pixels, 310, 300) & 0xFFFFFF, 0x304050u);
+    EXPECT_EQ(Pixel(pixels, 200, 300) & 0xFFFFFF, 0x304050u);
+    EXPECT_NE(Pixel(pixels, 310, 300) & 0xFFFFFF, 0x304050u);
     // The page's text: light glyph pixels somewhere in the picture's first lines.
     int light = 0;
     for (int y = 165; y < 260; ++y)
         for (int x = 325; x < 680; ++x)
-            if (Red(At(pixels, x, y)) > 180 && Green(At(pixels, x, y)) > 160)
+            if (Red(Pixel(pixels, x, y)) > 180 && Green(Pixel(pixels, x, y)) > 160)
                 ++light;
     EXPECT_GT(light, 200);
     // The close button's red cross at (693, 114) 16 x 15.
     int red = 0;
     for (int y = 114; y < 129; ++y)
         for (int x = 693; x < 709; ++x)
-            if (Red(At(pixels, x, y)) > 120 && Green(At(pixels, x, y)) < 80)
+            if (Red(Pixel(pixels, x, y)) > 120 && Green(Pixel(pixels, x, y)) < 80)
                 ++red;
     EXPECT_GT(red, 5);
     help.Release();
@@ -248,23 +226,18 @@ TEST_F(UiScreensGl, AbilityRowAndDescriptionBoxShowTheHoveredSpell)
     }
     ASSERT_EQ(box.GetShownButton(), menu.GetButton(1, 0));
 
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF304050, 1.0f, 0);
-    ASSERT_EQ(device->BeginScene(), D3D_OK);
-    OverlayStates();
-    box.Render();
-    device->SetFVF(SCREEN_FVF);
-    menu.Render();
-    device->EndScene();
-    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
-    ASSERT_EQ(pixels.size(), static_cast<size_t>(WIDTH) * HEIGHT);
-    Save(pixels, "ui_ability_row.png");
+    const std::vector<D3DCOLOR> pixels = Shoot(0xFF304050, "ui_ability_row.png", [&] {
+        box.Render();
+        device->SetFVF(SCREEN_FVF);
+        menu.Render();
+    });
 
     // The box has risen to (346, 310), 336 x 391: its dark panel covers the clear colour there.
-    EXPECT_NE(At(pixels, 514, 500) & 0xFFFFFF, 0x304050u);
-    EXPECT_EQ(At(pixels, 300, 500) & 0xFFFFFF, 0x304050u);
+    EXPECT_NE(Pixel(pixels, 514, 500) & 0xFFFFFF, 0x304050u);
+    EXPECT_EQ(Pixel(pixels, 300, 500) & 0xFFFFFF, 0x304050u);
     // The greyed third icon (frame 2) is grey where the first one shows its colour.
-    const D3DCOLOR healthy = At(pixels, 388, 734);
-    const D3DCOLOR greyed = At(pixels, 484, 734);
+    const D3DCOLOR healthy = Pixel(pixels, 388, 734);
+    const D3DCOLOR greyed = Pixel(pixels, 484, 734);
     EXPECT_NE(healthy & 0xFFFFFF, 0x304050u);
     EXPECT_LT(std::abs(Red(greyed) - Blue(greyed)), 12);
     menu.Release();

@@ -1,5 +1,4 @@
 // The intro video's element on the OpenGL device: its first frame on the screen, the right way up.
-#include "core/ApplicationLink.h"
 #include "core/DataManager.h"
 #include "gl/GlDeviceFixture.h"
 #include "support/AviFile.h"
@@ -10,40 +9,10 @@
 
 namespace {
 
-class SmallScreen : public ApplicationLink
-{
-public:
-    explicit SmallScreen(UINT size)
-    {
-        parameters.BackBufferWidth = size;
-        parameters.BackBufferHeight = size;
-    }
-    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
-    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
-    void SetGuiScale(float, float) override { }
-
-private:
-    D3DPRESENT_PARAMETERS parameters{};
-};
-
-class VideoWidgetGl : public GlDeviceTest
+class VideoWidgetGl : public GlScreenTest
 {
 protected:
-    void SetUp() override
-    {
-        GlDeviceTest::SetUp();
-        ASSERT_NE(device, nullptr);
-        DataManager::Reset();
-        DataManager::Get()->SetDevice(device);
-        DataManager::Get()->SetApplication(&screen);
-    }
-    void TearDown() override
-    {
-        DataManager::Reset();
-        GlDeviceTest::TearDown();
-    }
-
-    SmallScreen screen{SIZE};
+    VideoWidgetGl() : GlScreenTest(SIZE, SIZE) { }
     ScratchDirectory scratch{"video-gl"};
 };
 

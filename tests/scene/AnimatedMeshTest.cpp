@@ -2,6 +2,7 @@
 
 #include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
+#include "scene/AnimationFileCache.h"
 #include "scene/Camera.h"
 #include "scene/MeshContainer.h"
 #include "scene/MeshFrame.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -259,4 +261,103 @@ TEST_F(AnimatedMeshTest, DrawingSetsThePaletteAndDrawsEachBoneCombinationOnce)
     const UINT before = null->PrimitiveCount();
     mesh.DrawFrames();
     EXPECT_EQ(null->PrimitiveCount() - before, 3u);
+}
+
+TEST_F(AnimatedMeshTest, AnAnimationFileIsReadOnceForEveryUnitThatPlaysIt)
+{
+    AnimationFileCache::Clear();
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_moves.x", Sets({"Walk", "Hit"}, 100));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_moves.x");
+    AnimatedMesh second;
+    second.LoadWithEffect(&owner, "arm.x", true);
+    second.LoadAnimationFile("arm_moves.x");
+    EXPECT_EQ(AnimationFileCache::FilesRead(), 1u);
+    // Both play the sets at the indices their own load order gives, from the one copy.
+    for (AnimatedMesh* m : {&mesh, &second}) {
+        EXPECT_EQ(m->GetSetCount(), 3u);
+        EXPECT_EQ(m->GetNames().at("Walk"), 1);
+        EXPECT_EQ(m->GetNames().at("Hit"), 2);
+    }
+    ID3DXAnimationSet* first = nullptr;
+    ID3DXAnimationSet* other = nullptr;
+    mesh.GetController()->GetAnimationSet(1, &first);
+    second.GetController()->GetAnimationSet(1, &other);
+    EXPECT_EQ(first, other);
+    first->Release();
+    other->Release();
+    // Playing one unit's set leaves the other's pose alone.
+    ASSERT_TRUE(mesh.PlayAnimation("Walk", true));
+    EXPECT_EQ(second.GetCurrentSet(), 0u);
+
+    // A file written anew (here a set more, so a different size) is read again; a missing one not at all.
+    tree->Write("arm_moves.x", Sets({"Walk", "Hit", "Die"}, 100));
+    AnimatedMesh third;
+    third.LoadWithEffect(&owner, "arm.x", true);
+    third.LoadAnimationFile("arm_moves.x");
+    third.LoadAnimationFile("missing.x");
+    EXPECT_EQ(AnimationFileCache::FilesRead(), 2u);
+    EXPECT_EQ(third.GetSetCount(), 4u);
+    EXPECT_EQ(third.GetNames().at("Die"), 3);
+    second.Release();
+    third.Release();
+    AnimationFileCache::Clear();
+}
+
+TEST_F(AnimatedMeshTest, AnAnimationFileThatCannotBeReadAddsNoSetsAndIsNotReadAgain)
+{
+    AnimationFileCache::Clear();
+    tree->Write("arm.x", Arm("Idle"));
+    tree->Write("arm_broken.x", "xof 0303txt 0032\nAnimationSet Walk { Animation { { Lower } AnimationKey { 2; 5;");
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    mesh.LoadAnimationFile("arm_broken.x");
+    mesh.LoadAnimationFile("arm_broken.x");
+    EXPECT_EQ(mesh.GetSetCount(), 1u);
+    EXPECT_EQ(mesh.GetNames().count("Walk"), 0u);
+    EXPECT_EQ(AnimationFileCache::FilesRead(), 1u);
+    AnimationFileCache::Clear();
+}
+
+TEST_F(AnimatedMeshTest, TheSkinReachesAsFarFromItsBonesAsItsFarthestWeightedVertex)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    // The elbow vertex (2, 10) is weighted by the upper bone at the origin: sqrt(4 + 100).
+    EXPECT_NEAR(mesh.GetSkinReach(), std::sqrt(104.0f), 1e-4f);
+}
+
+TEST_F(AnimatedMeshTest, AModelWhollyOutsideTheViewIsNotDrawn)
+{
+    tree->Write("arm.x", Arm("Idle"));
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    // Square view of 45 degrees from 100 in front of the origin: at depth 0 the view's edge is at
+    // x = 100 tan(22.5 degrees) = 41.42. The arm's bones stand at x = its place, 0 to 10 high, and the bound
+    // is their box (half a diagonal of 5) grown by the skin's reach of 10.2: the right-hand plane, tilted by
+    // 22.5 degrees, leaves it behind once the place is past 41.42 + 15.2 / cos(22.5 degrees) = 57.9.
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 0.0f, -100.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    Camera::Get()->SetProjectionFov(100.0f, 100.0f, 1.0f, 1000.0f);
+    auto* null = dynamic_cast<NullDevice*>(device);
+    ASSERT_NE(null, nullptr);
+    struct Case {
+        float x, z;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {0.0f, 0.0f, true},     {40.0f, 0.0f, true}, // partly in view: the arm spans x = 40 to 42
+        {55.0f, 0.0f, true},    {-55.0f, 0.0f, true}, // outside, but within the bound's reach
+        {60.0f, 0.0f, false},   {-60.0f, 0.0f, false}, // past either side
+        {0.0f, -300.0f, false}, // behind the eye
+        {0.0f, 2000.0f, false}, // past the far plane (900 beyond the origin)
+    };
+    for (const Case& c : cases) {
+        DataManager::Get()->AdvanceTime(0.0f);
+        D3DXMATRIX world;
+        D3DXMatrixTranslation(&world, c.x, 0.0f, c.z);
+        mesh.Update(&world);
+        EXPECT_EQ(mesh.OutsideView(), !c.drawn) << c.x << ", " << c.z;
+        const UINT before = null->PrimitiveCount();
+        mesh.DrawFrames();
+        EXPECT_EQ(null->PrimitiveCount() - before, c.drawn ? 3u : 0u) << c.x << ", " << c.z;
+    }
 }

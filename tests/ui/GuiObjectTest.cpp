@@ -57,43 +57,52 @@ TEST_F(GuiObjectTest, DelayedEffectWaitsAndTheTimerRunsAllTheTime)
     EXPECT_FLOAT_EQ(s.colour.g, 0.3f);
 }
 
-TEST_F(GuiObjectTest, SetEffectsKeepCopyingSoLaterChangesShowAtOnce)
+TEST_F(GuiObjectTest, EachEffectMovesTheColourByItsOwnRule)
 {
+    struct Case {
+        const char* name;
+        uint32_t effect;
+        float factor, seconds;
+        D3DXCOLOR start, expected;
+    };
+    // Base (1, 1, 1, 1), target (0.1, 0.2, 0.3, 0.4), speed 10. A fade adds (goal - factor x colour) x dt x speed.
+    const Case cases[] = {
+        {"set target", EFFECT_SET_TARGET, 1.0f, 0.016f, {0.9f, 0.9f, 0.9f, 0.9f}, {0.1f, 0.2f, 0.3f, 0.4f}},
+        // a += (1 - 0) x 10 x 0.02 = 0.2; the colour is left alone.
+        {"alpha to base",
+         EFFECT_FADE_ALPHA_TO_BASE,
+         1.0f,
+         0.02f,
+         {0.25f, 0.5f, 0.75f, 0.0f},
+         {0.25f, 0.5f, 0.75f, 0.2f}},
+        // c += -c x 0.5
+        {"fade out", EFFECT_FADE_OUT, 1.0f, 0.05f, {0.8f, 0.4f, 0.2f, 1.0f}, {0.4f, 0.2f, 0.1f, 0.5f}},
+        // 0.4 + (1 - 0.5 x 0.4) = 1.2: past 1, and left there until it is written into vertices.
+        {"factor", EFFECT_FADE_TO_BASE, 0.5f, 0.1f, {0.4f, 0.0f, 1.0f, 1.0f}, {1.2f, 1.0f, 1.5f, 1.5f}},
+        // An effect number outside the table leaves the colour as it is.
+        {"unknown", 9, 1.0f, 0.1f, {0.4f, 0.0f, 1.0f, 1.0f}, {0.4f, 0.0f, 1.0f, 1.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Swatch s;
+        s.effect = s.pendingEffect = c.effect;
+        s.factor = c.factor;
+        s.colour = c.start;
+        s.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        s.targetColour = D3DXCOLOR(0.1f, 0.2f, 0.3f, 0.4f);
+        Frame(c.seconds);
+        s.Update();
+        EXPECT_FLOAT_EQ(s.colour.r, c.expected.r);
+        EXPECT_FLOAT_EQ(s.colour.g, c.expected.g);
+        EXPECT_FLOAT_EQ(s.colour.b, c.expected.b);
+        EXPECT_FLOAT_EQ(s.colour.a, c.expected.a);
+    }
+    // A set effect keeps copying, so a later change shows at once.
     Swatch s;
     s.effect = s.pendingEffect = EFFECT_SET_TARGET;
-    s.targetColour = D3DXCOLOR(0.1f, 0.2f, 0.3f, 0.4f);
-    Frame(0.016f);
-    s.Update();
-    EXPECT_FLOAT_EQ(s.colour.b, 0.3f);
     s.targetColour.b = 0.9f;
     s.Update();
     EXPECT_FLOAT_EQ(s.colour.b, 0.9f);
-}
-
-TEST_F(GuiObjectTest, AlphaFadeLeavesTheColourAlone)
-{
-    Swatch s;
-    s.effect = s.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
-    s.colour = D3DXCOLOR(0.25f, 0.5f, 0.75f, 0.0f);
-    s.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-    Frame(0.02f);
-    s.Update();
-    // a += (1 - 0) x 10 x 0.02 = 0.2
-    EXPECT_FLOAT_EQ(s.colour.a, 0.2f);
-    EXPECT_FLOAT_EQ(s.colour.r, 0.25f);
-    EXPECT_FLOAT_EQ(s.colour.g, 0.5f);
-}
-
-TEST_F(GuiObjectTest, FadeOutShrinksEveryComponentByItsOwnSize)
-{
-    Swatch s;
-    s.effect = s.pendingEffect = EFFECT_FADE_OUT;
-    s.colour = D3DXCOLOR(0.8f, 0.4f, 0.2f, 1.0f);
-    Frame(0.05f);
-    s.Update();
-    // c += -c x 0.5
-    EXPECT_FLOAT_EQ(s.colour.r, 0.4f);
-    EXPECT_FLOAT_EQ(s.colour.a, 0.5f);
 }
 
 TEST_F(GuiObjectTest, PulseDirectionIsSharedByEveryPulsingWidget)
@@ -127,26 +136,6 @@ TEST_F(GuiObjectTest, ColourBytesClampAndRound)
     EXPECT_EQ(ColourComponentToByte(0.5f), 128); // 127.5 + 0.5
     EXPECT_EQ(ColourComponentToByte(0.1f), 26); // 25.5 + 0.5
     EXPECT_EQ(PackColour(D3DXCOLOR(1.0f, 0.0f, 0.5f, 2.0f)), 0xFFFF0080u);
-}
-
-TEST_F(GuiObjectTest, FactorWeighsTheCurrentColourAndNothingClamps)
-{
-    Swatch s;
-    s.effect = s.pendingEffect = EFFECT_FADE_TO_BASE;
-    s.factor = 0.5f;
-    s.colour = D3DXCOLOR(0.4f, 0.0f, 1.0f, 1.0f);
-    s.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-    Frame(0.1f); // dt x speed = 1
-    s.Update();
-    // 0.4 + (1 - 0.5 x 0.4) = 1.2: past 1, and left there until it is written into vertices.
-    EXPECT_FLOAT_EQ(s.colour.r, 1.2f);
-    EXPECT_FLOAT_EQ(s.colour.g, 1.0f);
-    EXPECT_FLOAT_EQ(s.colour.b, 1.5f);
-
-    // An effect number outside the table leaves the colour as it is.
-    s.effect = s.pendingEffect = 9;
-    s.Update();
-    EXPECT_FLOAT_EQ(s.colour.r, 1.2f);
 }
 
 TEST_F(GuiObjectTest, ALongFrameNeverCarriesAFadePastWhereItSettles)

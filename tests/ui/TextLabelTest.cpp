@@ -99,17 +99,15 @@ TEST_F(TextLabelTest, NumbersCountOneStepPerHundredthOfASecond)
     label.SetNumberText("%i", 5, true);
     EXPECT_FLOAT_EQ(label.colour.r, 1.0f) << "normal colour once it has arrived";
     EXPECT_FLOAT_EQ(label.baseColour.r, 1.0f);
-}
 
-TEST_F(TextLabelTest, ShortFramesAccumulateBeforeAStep)
-{
-    TextLabel label;
+    // Shorter frames gather until a hundredth of a second has passed.
+    TextLabel slow;
     Frame(0.004f);
-    label.SetNumberText("%i", 10, true);
-    label.SetNumberText("%i", 12, true); // timer 0.008: no step yet
-    EXPECT_EQ(label.shownNumber, 10);
-    label.SetNumberText("%i", 12, true); // 0.012
-    EXPECT_EQ(label.shownNumber, 11);
+    slow.SetNumberText("%i", 10, true);
+    slow.SetNumberText("%i", 12, true); // timer 0.008: no step yet
+    EXPECT_EQ(slow.shownNumber, 10);
+    slow.SetNumberText("%i", 12, true); // 0.012
+    EXPECT_EQ(slow.shownNumber, 11);
 }
 
 TEST_F(TextLabelTest, NotCountingShowsTheValueAtOnceInTheCurrentColour)

@@ -145,11 +145,12 @@ void LitPS()
 )";
 
 // Skinned units. The palette matrices carry each bone's offset, pose and the camera's view, so the vertex
-// shader blends up to four of them (the last weight is one less the others) into view space and then
-// projects. The normal map bumps the lighting through a tangent frame worked out per pixel from the
-// texture coordinates' screen derivatives, as the models carry no tangents. The lighting is done in view
-// space, where the palette leaves the skin.
-constexpr const char* SKINNED_MESH = R"(// Skinned, bump-mapped units.
+// shader blends up to four of them (the last weight is one less the others) into one matrix that takes the
+// vertex into view space, and then projects. A unit stands a few dozen pixels tall on the battle screen and
+// its triangles are about a pixel each, so the light is worked out per vertex (in view space, where the
+// palette leaves the skin) and a pixel only tints its texel with it: the normal map's relief is finer than
+// a pixel of a unit at that size and is not sampled.
+constexpr const char* SKINNED_MESH = R"(// Skinned, lit units.
 float4x4 mWorldMatrixArray[35];
 float4x4 projectionMatrix;
 int CurNumBones = 3;
@@ -163,8 +164,7 @@ float3 LightDiffuseColor = {255.0, 255.0, 255.0};
 float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
 
 varying float2 texCoord;
-varying float3 viewNormal;
-varying float3 viewPosition;
+varying float3 light;
 
 technique AnimationTechnique
 {
@@ -193,54 +193,33 @@ technique SkinnedCharacterBump
 }
 
 @vertex
-void SkinVS()
-{
-    vec4 position = vec4(inPosition.xyz, 1.0);
-    vec3 blended = vec3(0.0);
-    vec3 normal = vec3(0.0);
-    float last = 1.0;
-    int explicitWeights = clamp(CurNumBones, 0, 3);
-    for (int i = 0; i < explicitWeights; ++i) {
-        mat4 bone = mWorldMatrixArray[int(inBlendIndices[i])];
-        blended += inBlendWeight[i] * (bone * position).xyz;
-        normal += inBlendWeight[i] * (bone * vec4(inNormal, 0.0)).xyz;
-        last -= inBlendWeight[i];
-    }
-    mat4 lastBone = mWorldMatrixArray[int(inBlendIndices[explicitWeights])];
-    blended += last * (lastBone * position).xyz;
-    normal += last * (lastBone * vec4(inNormal, 0.0)).xyz;
-    viewPosition = blended;
-    viewNormal = normal;
-    texCoord = inTexCoord0.xy;
-    gl_Position = projectionMatrix * vec4(blended, 1.0);
-}
-
-@fragment
 // Share of the light that reaches faces turned away from it.
 const float AMBIENT = 0.4;
 
+void SkinVS()
+{
+    float last = 1.0;
+    mat4 skin = mat4(0.0);
+    int explicitWeights = clamp(CurNumBones, 0, 3);
+    for (int i = 0; i < explicitWeights; ++i) {
+        skin += inBlendWeight[i] * mWorldMatrixArray[int(inBlendIndices[i])];
+        last -= inBlendWeight[i];
+    }
+    skin += last * mWorldMatrixArray[int(inBlendIndices[explicitWeights])];
+    vec3 viewPosition = (skin * vec4(inPosition.xyz, 1.0)).xyz;
+    vec3 normal = mat3(skin) * inNormal;
+    float facing = 0.0;
+    if (dot(LightDirection, LightDirection) > 0.0 && dot(normal, normal) > 0.0)
+        facing = max(dot(normalize(normal), normalize(LightDirection)), 0.0);
+    light = LightDiffuseColor / 255.0 * (AMBIENT + (1.0 - AMBIENT) * facing);
+    texCoord = inTexCoord0.xy;
+    gl_Position = projectionMatrix * vec4(viewPosition, 1.0);
+}
+
+@fragment
 void BumpPS()
 {
     vec4 base = texture(pBaseTexture, texCoord);
-    vec3 n = normalize(viewNormal);
-    // The tangent frame from the derivatives of position and texture coordinate across the pixel.
-    vec3 dpx = dFdx(viewPosition);
-    vec3 dpy = dFdy(viewPosition);
-    vec2 dtx = dFdx(texCoord);
-    vec2 dty = dFdy(texCoord);
-    vec3 t = dpx * dty.y - dpy * dtx.y;
-    vec3 b = dpy * dtx.x - dpx * dty.x;
-    float scale = max(dot(t, t), dot(b, b));
-    if (scale > 0.0) {
-        mat3 frame = mat3(t * inversesqrt(scale), b * inversesqrt(scale), n);
-        vec3 bump = texture(pNormalMapTexture, texCoord).xyz * 2.0 - 1.0;
-        if (dot(bump, bump) > 0.0)
-            n = normalize(frame * bump);
-    }
-    float facing = 0.0;
-    if (dot(LightDirection, LightDirection) > 0.0)
-        facing = max(dot(n, normalize(LightDirection)), 0.0);
-    vec3 light = LightDiffuseColor / 255.0 * (AMBIENT + (1.0 - AMBIENT) * facing);
     fragColor = vec4(base.rgb * light, base.a);
 }
 )";

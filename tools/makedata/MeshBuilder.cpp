@@ -119,11 +119,17 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
             AddVertex(p, normal, u, v, Normalised(weigher(p, ring.t)));
         }
     }
+    // A ring of radius 0 (a pole) is one point: the half of its band's quads that would join two of its
+    // copies would be triangles without area, so they are left out.
     for (size_t i = 0; i + 1 < ringCount; ++i) {
+        const bool poleBelow = rings[i].radius <= 1e-4f;
+        const bool poleAbove = rings[i + 1].radius <= 1e-4f;
         for (uint32_t j = 0; j < static_cast<uint32_t>(segments); ++j) {
             const uint32_t a = firstOfRing[i] + j, b = a + 1, c = firstOfRing[i + 1] + j, d = c + 1;
-            AddTriangle(a, c, b);
-            AddTriangle(b, c, d);
+            if (!poleBelow)
+                AddTriangle(a, c, b);
+            if (!poleAbove)
+                AddTriangle(b, c, d);
         }
     }
     // Flat caps on open ends.

@@ -5,7 +5,6 @@
 #include "Writers.h"
 
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 extern "C" {
@@ -456,7 +455,8 @@ void WriteVideo(const std::filesystem::path& root)
 
 void ReleaseTextRendering()
 {
+    // Only the font map goes. Resetting cairo's static data as well is unsafe: Pango sorts fonts on threads
+    // of its own, which may still hold fonts after the last layout is gone, and the reset then aborts the
+    // tool. Fontconfig's lifetime allocations are the leak checker's business (see Main.cpp).
     pango_cairo_font_map_set_default(nullptr);
-    cairo_debug_reset_static_data();
-    FcFini();
 }

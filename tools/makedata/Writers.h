@@ -32,5 +32,7 @@ void WriteLevels(const std::filesystem::path& root);
 void WriteUiTextures(const std::filesystem::path& root);
 // The battle HUD's frame, bars, action buttons, highlight and main-menu button.
 void WriteHudTextures(const std::filesystem::path& root);
+// The window behind the turn banner and the two sides' pennants.
+void WriteTurnTextures(const std::filesystem::path& root);
 // The front end's pictures: main menu, options, end of game, the deployment screen and the class icons.
 void WriteMenuTextures(const std::filesystem::path& root);

@@ -2,123 +2,99 @@
 
 #include <gtest/gtest.h>
 
-TEST(FvfLayout, PretransformedColouredTexturedQuadVertex)
+#include <vector>
+
+TEST(FvfLayout, ElementsFollowEachOtherInTheirFixedOrder)
 {
-    // XYZRHW | DIFFUSE | TEX1: x y z rhw (16 bytes), colour at 16, u v at 20, 28 bytes.
-    const FvfLayout layout = DecodeFvf(0x144);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.stride, 28u);
-    EXPECT_TRUE(layout.pretransformed);
-    EXPECT_EQ(layout.positionSize, 4u);
-    EXPECT_EQ(layout.diffuseOffset, 16);
-    EXPECT_EQ(layout.texCoordCount, 1u);
-    EXPECT_EQ(layout.texCoordOffset[0], 20);
-    EXPECT_EQ(layout.texCoordSize[0], 2u);
-    EXPECT_EQ(layout.normalOffset, -1);
-    EXPECT_EQ(layout.specularOffset, -1);
-}
-
-TEST(FvfLayout, TheGameVertexFormats)
-{
-    // XYZ | DIFFUSE | TEX1: 12 + 4 + 8.
-    FvfLayout layout = DecodeFvf(0x142);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.stride, 24u);
-    EXPECT_FALSE(layout.pretransformed);
-    EXPECT_EQ(layout.positionSize, 3u);
-    EXPECT_EQ(layout.diffuseOffset, 12);
-    EXPECT_EQ(layout.texCoordOffset[0], 16);
-
-    // XYZ | TEX1: 12 + 8.
-    layout = DecodeFvf(0x102);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.stride, 20u);
-    EXPECT_EQ(layout.diffuseOffset, -1);
-    EXPECT_EQ(layout.texCoordOffset[0], 12);
-
-    // XYZ | NORMAL | DIFFUSE | TEX1: 12 + 12 + 4 + 8.
-    layout = DecodeFvf(0x152);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.stride, 36u);
-    EXPECT_EQ(layout.normalOffset, 12);
-    EXPECT_EQ(layout.diffuseOffset, 24);
-    EXPECT_EQ(layout.texCoordOffset[0], 28);
-
-    // XYZ | NORMAL | DIFFUSE | TEX5: 12 + 12 + 4 + 5 * 8.
-    layout = DecodeFvf(0x552);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.stride, 68u);
-    EXPECT_EQ(layout.texCoordCount, 5u);
-    for (UINT set = 0; set < 5; ++set) {
-        EXPECT_EQ(layout.texCoordOffset[set], static_cast<INT>(28 + set * 8)) << "set " << set;
-        EXPECT_EQ(layout.texCoordSize[set], 2u);
+    struct Case {
+        const char* name;
+        DWORD fvf;
+        UINT stride, positionSize;
+        bool pretransformed;
+        INT normal, diffuse, specular, pointSize;
+        UINT weights;
+        INT weightsAt, indicesAt;
+        std::vector<INT> texCoords; // offset of each set
+        std::vector<UINT> texSizes; // floats in each set
+    };
+    // Offsets added up by hand: position 12 (XYZ), 16 (XYZRHW, XYZW) or 12 + 4 per beta; normal 12; point size,
+    // diffuse and specular 4 each; texture sets 4 per float.
+    const Case cases[] = {
+        {"screen quad", 0x144, 28, 4, true, -1, 16, -1, -1, 0, -1, -1, {20}, {2}},
+        {"coloured textured", 0x142, 24, 3, false, -1, 12, -1, -1, 0, -1, -1, {16}, {2}},
+        {"textured", 0x102, 20, 3, false, -1, -1, -1, -1, 0, -1, -1, {12}, {2}},
+        {"lit", 0x152, 36, 3, false, 12, 24, -1, -1, 0, -1, -1, {28}, {2}},
+        {"five sets", 0x552, 68, 3, false, 12, 24, -1, -1, 0, -1, -1, {28, 36, 44, 52, 60}, {2, 2, 2, 2, 2}},
+        {"sized sets",
+         D3DFVF_XYZ | D3DFVF_TEX3 | D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE3(1) | D3DFVF_TEXCOORDSIZE4(2),
+         44,
+         3,
+         false,
+         -1,
+         -1,
+         -1,
+         -1,
+         0,
+         -1,
+         -1,
+         {12, 16, 28},
+         {1, 3, 4}},
+        {"everything",
+         D3DFVF_XYZW | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2,
+         56,
+         4,
+         false,
+         16,
+         32,
+         36,
+         28,
+         0,
+         -1,
+         -1,
+         {40, 48},
+         {2, 2}},
+        {"three weights", D3DFVF_XYZB3 | D3DFVF_NORMAL, 36, 3, false, 24, -1, -1, -1, 3, 12, -1, {}, {}},
+        // The last beta of XYZB4 carries four byte indices: three weights, then the indices.
+        {"weights and indices",
+         D3DFVF_XYZB4 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_TEX1,
+         36,
+         3,
+         false,
+         -1,
+         -1,
+         -1,
+         -1,
+         3,
+         12,
+         24,
+         {28},
+         {2}},
+        // XYZB1 whose only beta is the indices: no weights at all.
+        {"indices only", D3DFVF_XYZB1 | D3DFVF_LASTBETA_D3DCOLOR, 16, 3, false, -1, -1, -1, -1, 0, -1, 12, {}, {}},
+        {"five betas", D3DFVF_XYZB5, 32, 3, false, -1, -1, -1, -1, 5, 12, -1, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FvfLayout layout = DecodeFvf(c.fvf);
+        ASSERT_TRUE(layout.valid);
+        EXPECT_EQ(layout.stride, c.stride);
+        EXPECT_EQ(layout.positionSize, c.positionSize);
+        EXPECT_EQ(layout.pretransformed, c.pretransformed);
+        EXPECT_EQ(layout.normalOffset, c.normal);
+        EXPECT_EQ(layout.diffuseOffset, c.diffuse);
+        EXPECT_EQ(layout.specularOffset, c.specular);
+        EXPECT_EQ(layout.pointSizeOffset, c.pointSize);
+        EXPECT_EQ(layout.blendWeightCount, c.weights);
+        EXPECT_EQ(layout.blendWeightOffset, c.weightsAt);
+        EXPECT_EQ(layout.blendIndicesOffset, c.indicesAt);
+        ASSERT_EQ(layout.texCoordCount, c.texCoords.size());
+        for (size_t set = 0; set < c.texCoords.size(); ++set) {
+            EXPECT_EQ(layout.texCoordOffset[set], c.texCoords[set]) << "set " << set;
+            EXPECT_EQ(layout.texCoordSize[set], c.texSizes[set]) << "set " << set;
+        }
     }
-}
-
-TEST(FvfLayout, TexCoordSizeBits)
-{
-    // Three sets sized 1, 3 and 4 floats after an XYZ position.
-    const DWORD fvf =
-        D3DFVF_XYZ | D3DFVF_TEX3 | D3DFVF_TEXCOORDSIZE1(0) | D3DFVF_TEXCOORDSIZE3(1) | D3DFVF_TEXCOORDSIZE4(2);
-    const FvfLayout layout = DecodeFvf(fvf);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.texCoordSize[0], 1u);
-    EXPECT_EQ(layout.texCoordSize[1], 3u);
-    EXPECT_EQ(layout.texCoordSize[2], 4u);
-    EXPECT_EQ(layout.texCoordOffset[0], 12);
-    EXPECT_EQ(layout.texCoordOffset[1], 16);
-    EXPECT_EQ(layout.texCoordOffset[2], 28);
-    EXPECT_EQ(layout.stride, 44u);
-}
-
-TEST(FvfLayout, EveryElementInOrder)
-{
-    // XYZW | NORMAL | PSIZE | DIFFUSE | SPECULAR | TEX2: 16, 12, 4, 4, 4, 8 + 8.
-    const FvfLayout layout =
-        DecodeFvf(D3DFVF_XYZW | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.positionSize, 4u);
-    EXPECT_FALSE(layout.pretransformed);
-    EXPECT_EQ(layout.normalOffset, 16);
-    EXPECT_EQ(layout.pointSizeOffset, 28);
-    EXPECT_EQ(layout.diffuseOffset, 32);
-    EXPECT_EQ(layout.specularOffset, 36);
-    EXPECT_EQ(layout.texCoordOffset[0], 40);
-    EXPECT_EQ(layout.texCoordOffset[1], 48);
-    EXPECT_EQ(layout.stride, 56u);
-}
-
-TEST(FvfLayout, BlendWeightsAndIndices)
-{
-    // XYZB3: three weights after the position.
-    FvfLayout layout = DecodeFvf(D3DFVF_XYZB3 | D3DFVF_NORMAL);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.blendWeightCount, 3u);
-    EXPECT_EQ(layout.blendWeightOffset, 12);
-    EXPECT_EQ(layout.blendIndicesOffset, -1);
-    EXPECT_EQ(layout.normalOffset, 24);
-    EXPECT_EQ(layout.stride, 36u);
-
-    // XYZB4 with the last beta carrying four byte indices: three weights, then the indices.
-    layout = DecodeFvf(D3DFVF_XYZB4 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_TEX1);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.blendWeightCount, 3u);
-    EXPECT_EQ(layout.blendIndicesOffset, 24);
-    EXPECT_FALSE(layout.blendIndicesAreColor);
-    EXPECT_EQ(layout.texCoordOffset[0], 28);
-    EXPECT_EQ(layout.stride, 36u);
-
-    // XYZB1 whose only beta is the indices: no weights at all.
-    layout = DecodeFvf(D3DFVF_XYZB1 | D3DFVF_LASTBETA_D3DCOLOR);
-    ASSERT_TRUE(layout.valid);
-    EXPECT_EQ(layout.blendWeightCount, 0u);
-    EXPECT_EQ(layout.blendWeightOffset, -1);
-    EXPECT_EQ(layout.blendIndicesOffset, 12);
-    EXPECT_TRUE(layout.blendIndicesAreColor);
-    EXPECT_EQ(layout.stride, 16u);
-
-    // XYZB5 is 12 + 5 * 4.
-    EXPECT_EQ(DecodeFvf(D3DFVF_XYZB5).stride, 32u);
+    EXPECT_FALSE(DecodeFvf(D3DFVF_XYZB4 | D3DFVF_LASTBETA_UBYTE4).blendIndicesAreColor);
+    EXPECT_TRUE(DecodeFvf(D3DFVF_XYZB1 | D3DFVF_LASTBETA_D3DCOLOR).blendIndicesAreColor);
 }
 
 TEST(FvfLayout, FormatsThatCannotBeDrawn)

@@ -197,24 +197,6 @@ TEST_F(DInputTest, MouseMotionAndWheelAccumulateBetweenReads)
     EXPECT_EQ(Mouse().lZ, -240);
 }
 
-TEST_F(DInputTest, MouseButtonsReadInTheirOwnBytes)
-{
-    OpenMouse();
-    InputState::Get().InjectButton(1, true);
-    DIMOUSESTATE state = Mouse();
-    EXPECT_EQ(state.rgbButtons[0], 0x00);
-    EXPECT_EQ(state.rgbButtons[1], 0x80);
-    EXPECT_EQ(state.rgbButtons[2], 0x00);
-    EXPECT_EQ(state.rgbButtons[3], 0x00);
-    InputState::Get().InjectButton(0, true);
-    InputState::Get().InjectButton(2, true);
-    InputState::Get().InjectButton(1, false);
-    state = Mouse();
-    EXPECT_EQ(state.rgbButtons[0], 0x80);
-    EXPECT_EQ(state.rgbButtons[1], 0x00);
-    EXPECT_EQ(state.rgbButtons[2], 0x80);
-}
-
 TEST_F(DInputTest, LosingTheFocusLosesTheInputUntilReacquired)
 {
     OpenKeyboard();

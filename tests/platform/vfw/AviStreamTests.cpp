@@ -69,11 +69,8 @@ TEST_F(AviStreamTest, DescribesTheVideoStreamFromItsHeaders)
     }
 }
 
-TEST_F(AviStreamTest, StreamInfoIs140BytesAndCopiesOnlyWhatIsAskedFor)
+TEST_F(AviStreamTest, StreamInfoCopiesOnlyWhatIsAskedFor)
 {
-    EXPECT_EQ(sizeof(AVISTREAMINFOA), 140u);
-    EXPECT_EQ(sizeof(BITMAPINFOHEADER), 40u);
-
     TestAvi::Layout layout;
     layout.rate = 30;
     const std::string path = scratch.Path("short.avi");

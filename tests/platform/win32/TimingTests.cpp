@@ -1,4 +1,3 @@
-#include "win32/TestHooks.h"
 #include "win32/Win32.h"
 
 #include <gtest/gtest.h>
@@ -8,13 +7,7 @@
 
 namespace {
 
-class TimingTest : public ::testing::Test
-{
-protected:
-    void TearDown() override { Win32TestHooks::UseRealPerformanceCounter(); }
-};
-
-TEST_F(TimingTest, RealCounterRunsAtItsStatedFrequency)
+TEST(TimingTest, RealCounterRunsAtItsStatedFrequency)
 {
     LARGE_INTEGER frequency{};
     ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
@@ -31,35 +24,7 @@ TEST_F(TimingTest, RealCounterRunsAtItsStatedFrequency)
     EXPECT_LT(seconds, 10.0);
 }
 
-TEST_F(TimingTest, HookReplacesTheCounterOrTakesItAway)
-{
-    Win32TestHooks::SetPerformanceCounter(1000, 1000);
-    LARGE_INTEGER value{};
-    ASSERT_TRUE(QueryPerformanceFrequency(&value));
-    EXPECT_EQ(value.QuadPart, 1000);
-    ASSERT_TRUE(QueryPerformanceCounter(&value));
-    EXPECT_EQ(value.QuadPart, 1000);
-    Win32TestHooks::SetPerformanceCounterValue(1250);
-    ASSERT_TRUE(QueryPerformanceCounter(&value));
-    EXPECT_EQ(value.QuadPart, 1250);
-
-    Win32TestHooks::SetPerformanceCounter(std::nullopt);
-    value.QuadPart = 7;
-    EXPECT_FALSE(QueryPerformanceFrequency(&value));
-    EXPECT_EQ(value.QuadPart, 0);
-    value.QuadPart = 7;
-    EXPECT_FALSE(QueryPerformanceCounter(&value));
-    EXPECT_EQ(value.QuadPart, 0);
-
-    Win32TestHooks::UseRealPerformanceCounter();
-    // Moving the counter does nothing once the real clock is back.
-    Win32TestHooks::SetPerformanceCounterValue(5);
-    EXPECT_TRUE(QueryPerformanceFrequency(&value));
-    EXPECT_NE(value.QuadPart, 1000);
-    EXPECT_FALSE(QueryPerformanceFrequency(nullptr));
-}
-
-TEST_F(TimingTest, TickCountAdvancesInMilliseconds)
+TEST(TimingTest, TickCountAdvancesInMilliseconds)
 {
     const DWORD before = GetTickCount();
     Sleep(30);
@@ -70,7 +35,7 @@ TEST_F(TimingTest, TickCountAdvancesInMilliseconds)
     EXPECT_LT(elapsed, 10000u);
 }
 
-TEST_F(TimingTest, DebugOutputGoesToStandardErrorAsWritten)
+TEST(TimingTest, DebugOutputGoesToStandardErrorAsWritten)
 {
     ::testing::internal::CaptureStderr();
     OutputDebugStringA("one diagnostic\n");

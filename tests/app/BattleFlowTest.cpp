@@ -1,0 +1,648 @@
+// The battle's frame in the session: turns passing by initiative, the banner, the opening fly-over, the
+// slow-motion shots, area abilities and what a battle leaves behind when it ends. Real units of no class on the
+// null device, with the real battle HUD holding the turn order.
+#include "app/GameSession.h"
+#include "battle/UnitFixture.h"
+#include "core/ApplicationLink.h"
+#include "core/InputManager.h"
+#include "core/JobQueue.h"
+#include "core/SoundQueue.h"
+#include "scene/SceneFixture.h"
+#include "sound/FSound.h"
+#include "ui/BattleHud.h"
+#include "ui/GuiButton.h"
+#include "ui/GuiElement.h"
+#include "ui/MouseOverManager.h"
+#include "ui/TextLabel.h"
+#include "win32/InputState.h"
+#include "win32/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+// Counts the turns it begins and ends; it may ask the session to pass the turn while its own turn is ending.
+class TurnUnit : public TestUnit
+{
+public:
+    void BeginTurn() override
+    {
+        ++begun;
+        TestUnit::BeginTurn();
+    }
+    void EndTurn() override
+    {
+        ++ended;
+        if (askWhileEnding)
+            BattleSession::Get()->AdvanceTurn();
+        TestUnit::EndTurn();
+    }
+    int begun = 0;
+    int ended = 0;
+    bool askWhileEnding = false;
+};
+
+std::unique_ptr<BoardUnit> MakeTurnUnit()
+{
+    return std::make_unique<TurnUnit>();
+}
+
+// The game's back buffer, 1024 x 768, for the HUD's layout and the pointer.
+class ScreenOfTheGame : public ApplicationLink
+{
+public:
+    ScreenOfTheGame()
+    {
+        parameters.BackBufferWidth = 1024;
+        parameters.BackBufferHeight = 768;
+    }
+    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
+    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
+    void SetGuiScale(float, float) override { }
+
+private:
+    D3DPRESENT_PARAMETERS parameters{};
+};
+
+class BattleFlowTest : public SceneFixture
+{
+protected:
+    void SetUp() override
+    {
+        const std::filesystem::path data = std::filesystem::current_path() / "Data";
+        const std::string ring = ReadWholeFile(data / "Config Files/Particle Files/IceCrystalRing.txt");
+        const std::string music = ReadWholeFile(data / "Sound/Music/timberwolf.mp3");
+        SceneFixture::SetUp();
+        ASSERT_FALSE(ring.empty());
+        ASSERT_FALSE(music.empty());
+        m_tree->Write("Data/Config Files/Particle Files/IceCrystalRing.txt", ring);
+        m_tree->Write("Data/Sound/Music/timberwolf.mp3", music);
+        MouseOverManager::ResetForTests();
+        ParticleManager::ResetForTests();
+        BattleHud::ResetForTests();
+        Player::ResetDefeatTimer();
+        CombatText::SetFactory(MakeFakeCombatText);
+        DataManager::Get()->SetApplication(&screen);
+        // The first army deploys around (5, 5), the second around (30, 30), unless a test leaves a zone out.
+        WriteLevel("winter_wonderland.txt", Zones(true, true));
+        session = std::make_unique<GameSession>();
+        session->Init();
+        session->LoadAssets();
+        session->AddPlayer(0);
+        session->AddPlayer(1);
+    }
+    void TearDown() override
+    {
+        session.reset();
+        DataManager::Get()->SetApplication(nullptr);
+        CombatText::SetFactory(nullptr);
+        BattleHud::ResetForTests();
+        ParticleManager::ResetForTests();
+        MouseOverManager::ResetForTests();
+        SoundQueue::Reset();
+        SceneFixture::TearDown();
+    }
+
+    static LevelBytes Zones(bool first, bool second)
+    {
+        LevelBytes level;
+        if (first)
+            level.Int(LevelOffsets::HEX_TYPES + 4 * (5 * 42 + 5), 3);
+        if (second)
+            level.Int(LevelOffsets::HEX_TYPES + 4 * (30 * 42 + 30), 4);
+        return level;
+    }
+
+    // A unit of the team at (row, col), full of action points, in the turn order.
+    TurnUnit* Add(int team, int row, int col, int speed = 10, int initiative = 0)
+    {
+        TurnUnit* unit = Deploy(team, row, col, speed, initiative);
+        BattleHud::Get()->AddTurnOrderEntry(unit);
+        return unit;
+    }
+    // The same, left for the loading job to put in the turn order.
+    TurnUnit* Deploy(int team, int row, int col, int speed = 10, int initiative = 0)
+    {
+        BoardUnit::SetFactory(MakeTurnUnit);
+        session->AddUnit(team, "Militia.txt", row, col);
+        BoardUnit::SetFactory(nullptr);
+        auto* unit = static_cast<TurnUnit*>(session->GetPlayer(team)->GetUnits().back());
+        UnitStats values;
+        values.strength = values.baseStrength = 10;
+        values.intelligence = values.baseIntelligence = 5;
+        values.actionPoints = values.maxActionPoints = 10;
+        values.speed = values.baseSpeed = speed;
+        unit->InitStats(values);
+        unit->initiative = initiative;
+        return unit;
+    }
+
+    // Deploy, load, and run loading frames until the battle starts.
+    void LoadBattle()
+    {
+        session->SetGameState(GAME_STATE_LOADING);
+        DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
+        for (int frame = 0; frame < 100 && session->GetGameState() == GAME_STATE_LOADING; ++frame) {
+            Frame(0.5f);
+            session->UpdateLoading();
+        }
+        ASSERT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
+    }
+
+    void Step(float seconds)
+    {
+        Frame(seconds);
+        session->UpdateBattle();
+    }
+
+    // The battle is under way and the first request for a turn has been made (2 s in: past the request gap).
+    void StartTurns()
+    {
+        session->SetGameState(GAME_STATE_BATTLE);
+        Frame(2.0f);
+        session->RequestNextTurn();
+        session->UpdateBattle();
+    }
+
+    std::string Banner() const { return session->GetLabel(8)->GetText(); }
+
+    static int MusicChannels()
+    {
+        FSOUND_SAMPLE* music = DataManager::Get()->GetSoundSample("timberwolf.mp3");
+        int playing = 0;
+        for (int channel = 0; channel < 32; ++channel)
+            playing += FSOUND_IsPlaying(channel) && FSOUND_GetCurrentSample(channel) == music ? 1 : 0;
+        return playing;
+    }
+
+    ScreenOfTheGame screen;
+    LogCapture log;
+    std::unique_ptr<GameSession> session;
+};
+
+} // namespace
+
+TEST_F(BattleFlowTest, TwoRequestsCloserThanOneAndAHalfSecondsOfGameTimeCountOnce)
+{
+    TurnUnit* a = Add(0, 5, 5);
+    TurnUnit* b = Add(1, 30, 30);
+    StartTurns(); // game time 2.0: a request and the first turn
+    BoardUnit* first = session->GetActiveUnit();
+    ASSERT_TRUE(first == a || first == b);
+    session->RequestNextTurn(); // the same moment
+    Step(1.25f); // 3.25
+    session->RequestNextTurn();
+    Step(0.0f);
+    EXPECT_EQ(a->ended + b->ended, 0) << "both fall inside the gap";
+    EXPECT_EQ(session->GetActiveUnit(), first);
+
+    Frame(0.25f); // 3.5: exactly 1.5 after the accepted one
+    session->RequestNextTurn();
+    Step(0.0f);
+    EXPECT_EQ(a->ended + b->ended, 1);
+    EXPECT_NE(session->GetActiveUnit(), first) << "the other unit stood at 0 and takes the turn";
+
+    // Without players nothing asks for turns.
+    session->ResetLevel();
+    Frame(5.0f);
+    session->RequestNextTurn();
+    EXPECT_TRUE(session->IsTurnActive());
+}
+
+TEST_F(BattleFlowTest, TheUnitWhoseTurnItIsCannotEndItInTheMiddleOfAnAction)
+{
+    TurnUnit* a = Add(0, 5, 5);
+    Add(1, 30, 30, 10, 20);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), a);
+    const struct {
+        UnitState state;
+        bool ends;
+    } cases[] = {{MOVING, false}, {ATTACKING, false}, {CASTING, false}, {SELECTING_MOVE, true}};
+    for (const auto& c : cases) {
+        Frame(2.0f);
+        a->state = c.state;
+        session->RequestNextTurn();
+        EXPECT_EQ(!session->IsTurnActive(), c.ends) << c.state;
+    }
+}
+
+// Each countdown step takes trunc(-0.1 x speed) from a waiting unit, never below 0: 25 loses 2, 15 and 10 lose
+// 1, 9 loses nothing.
+TEST_F(BattleFlowTest, TheCountdownTakesATenthOfTheSpeedEachFrame)
+{
+    const int speeds[] = {25, 15, 10, 9, 25};
+    const int before[] = {5, 5, 5, 5, 1};
+    const int after[] = {3, 4, 4, 5, 0};
+    TurnUnit* units[5];
+    for (int i = 0; i < 5; ++i)
+        units[i] = Add(i % 2, 5 + i, 5, speeds[i], before[i]);
+    StartTurns();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(units[i]->initiative, after[i]) << "speed " << speeds[i] << " from " << before[i];
+    EXPECT_EQ(session->GetActiveUnit(), units[4]) << "the one at 0 takes the turn in the same step";
+    EXPECT_EQ(Banner(), "Player 1 Turn.");
+}
+
+// Speeds 5 and 9 never count down; without a guard the banner would calculate for ever.
+TEST_F(BattleFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
+{
+    TurnUnit* slow = Add(0, 5, 5, 5, 3);
+    TurnUnit* slower = Add(1, 30, 30, 9, 7);
+    // A dead fast unit does not wait for a turn.
+    TurnUnit* dead = Add(1, 31, 31, 30, 50);
+    dead->SetState(DEAD);
+    StartTurns();
+    EXPECT_EQ(slow->initiative, 2);
+    EXPECT_EQ(slower->initiative, 6);
+    EXPECT_EQ(Banner(), "Calculating Initiatives...");
+    EXPECT_EQ(session->GetActiveUnit(), nullptr);
+    Step(0.1f);
+    Step(0.1f);
+    EXPECT_EQ(session->GetActiveUnit(), slow);
+    EXPECT_EQ(slower->initiative, 4);
+}
+
+TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
+{
+    TurnUnit* red = Add(1, 30, 30, 10, 2);
+    TurnUnit* blue = Add(0, 5, 5, 10, 40);
+    StartTurns();
+    EXPECT_EQ(Banner(), "Calculating Initiatives...");
+    EXPECT_FALSE(session->IsTurnActive());
+    Step(0.1f);
+    ASSERT_EQ(session->GetActiveUnit(), red);
+    EXPECT_EQ(Banner(), "Player 2 Turn.");
+    EXPECT_EQ(session->GetLabel(8)->pendingEffect, static_cast<uint32_t>(EFFECT_FADE_OUT));
+    EXPECT_FLOAT_EQ(session->GetLabel(8)->effectDelay, 2.0f);
+    EXPECT_EQ(session->GetActivePlayer(), session->GetPlayer(1));
+    EXPECT_EQ(session->GetPlayer(1)->GetSelectedUnit(), red);
+    EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), red);
+    EXPECT_EQ(red->begun, 1);
+    EXPECT_TRUE(red->myTurn);
+    EXPECT_EQ(session->GetCursorPlayer(), 1);
+    const std::vector<ColourKey>& keys = session->GetRingEmitterA()->ColourKeys();
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_FLOAT_EQ(keys[0].red, 128.0f);
+    EXPECT_FLOAT_EQ(keys[0].blue, 0.0f);
+    EXPECT_FLOAT_EQ(keys[1].blue, 128.0f);
+    EXPECT_FLOAT_EQ(session->GetPlayerSymbol()->colour.a, 1.0f);
+
+    // Red ends with full action points (+150); blue, at 40 - 2 = 38, needs 38 more frames.
+    Frame(2.0f);
+    session->RequestNextTurn();
+    for (int frame = 0; frame < 38; ++frame)
+        Step(0.01f);
+    EXPECT_EQ(red->initiative, 150 - 38);
+    EXPECT_EQ(session->GetActiveUnit(), blue);
+    EXPECT_EQ(Banner(), "Player 1 Turn.");
+    EXPECT_EQ(session->GetCursorPlayer(), 0);
+    EXPECT_FLOAT_EQ(keys[0].red, 0.0f);
+    EXPECT_FLOAT_EQ(keys[0].blue, 128.0f);
+    EXPECT_FLOAT_EQ(keys[1].green, 255.0f);
+}
+
+// A unit that asks for the next turn while its turn is being ended: the turn passes once, to the next unit.
+TEST_F(BattleFlowTest, AUnitEndingItsTurnCannotEndItTwice)
+{
+    TurnUnit* a = Add(0, 5, 5);
+    TurnUnit* b = Add(1, 30, 30, 10, 1);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), a);
+    a->askWhileEnding = true;
+    // Focus queued for the end of the turn, with all ten action points left: +150 to the initiative.
+    a->pendingState = FOCUSING;
+    Frame(2.0f);
+    session->RequestNextTurn();
+    Step(0.01f); // b has stood at 0 since the first step
+    EXPECT_EQ(a->ended, 1);
+    EXPECT_EQ(a->initiative, 150 - 1) << "once, less this frame's countdown";
+    EXPECT_EQ(a->state, FOCUSING);
+    EXPECT_EQ(session->GetActiveUnit(), b);
+    EXPECT_EQ(b->begun, 1);
+    Step(0.01f);
+    Step(0.01f);
+    EXPECT_EQ(session->GetActiveUnit(), b) << "the request was answered by b's turn";
+    EXPECT_EQ(b->begun, 1);
+    EXPECT_EQ(b->ended, 0);
+}
+
+// The fly-over shows the first zone below 3 s, the second above, neither in a frame landing on 3.0, and asks
+// for the first turn from 6.5 s.
+TEST_F(BattleFlowTest, TheFlyOverShowsEachZoneThenAsksForTheFirstTurn)
+{
+    const struct {
+        float firstFrame;
+        bool zone3;
+        bool zone4;
+    } cases[] = {{2.9f, true, false}, {3.0f, false, false}, {3.1f, false, true}};
+    for (const auto& c : cases) {
+        session->ResetLevel();
+        session->AddPlayer(0);
+        session->AddPlayer(1);
+        Deploy(0, 5, 6);
+        Deploy(1, 30, 31);
+        ASSERT_NO_FATAL_FAILURE(LoadBattle());
+        ASSERT_TRUE(session->IsFlyOver());
+        Step(c.firstFrame);
+        EXPECT_EQ(session->IsZoneShotStarted(3), c.zone3) << c.firstFrame;
+        EXPECT_EQ(session->IsZoneShotStarted(4), c.zone4) << c.firstFrame;
+    }
+    // From above the terrain's centre (16384, 0, 16384), looking at the second zone.
+    const Hex* zone = session->GetHexGrid()->GetHex(30, 30);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().y, 450.0f);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, 16384.0f);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, zone->fan[0].x);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().z, zone->fan[0].z);
+    EXPECT_EQ(session->GetActiveUnit(), nullptr);
+    Step(3.375f); // 6.475
+    EXPECT_TRUE(session->IsTurnActive());
+    EXPECT_TRUE(session->IsFlyOver());
+    Step(0.125f); // 6.6: the request, and the countdown in the same frame
+    EXPECT_NE(session->GetActiveUnit(), nullptr);
+    EXPECT_FALSE(session->IsFlyOver());
+}
+
+TEST_F(BattleFlowTest, AFlyOverOverALevelWithoutTheSecondZoneSkipsThatShot)
+{
+    WriteLevel("winter_wonderland.txt", Zones(true, false));
+    session->LoadLevel("Winter");
+    Deploy(0, 5, 6);
+    Deploy(1, 20, 20);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    Step(2.0f);
+    const D3DXVECTOR3 aim = Camera::Get()->GetLookAt();
+    EXPECT_FLOAT_EQ(aim.x, session->GetHexGrid()->GetHex(5, 5)->fan[0].x);
+    Step(2.0f);
+    EXPECT_TRUE(session->IsZoneShotStarted(4));
+    EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, aim.x) << "the camera stays on the first zone";
+    EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().z, aim.z);
+    EXPECT_EQ(log.Count("session.flyover"), 1);
+    Step(2.5f); // 6.5
+    EXPECT_NE(session->GetActiveUnit(), nullptr) << "the battle goes on";
+}
+
+// On real time: armed at the delay, shots at delay + 0.25 and + 3.0, over at + 6.0.
+TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
+{
+    TurnUnit* attacker = Add(0, 5, 5);
+    TurnUnit* defender = Add(1, 8, 5, 10, 100);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), attacker);
+    const D3DXVECTOR3 eye = Camera::Get()->GetEye();
+    const D3DXVECTOR3 a = attacker->GetPosition();
+    const D3DXVECTOR3 d = defender->GetPosition();
+    attacker->slowMotionRequested = true;
+    session->RequestSlowMotion(defender, 1.0f, false);
+    const int restarts = defender->Text()->restarts;
+    for (int frame = 1; frame <= 56; ++frame) {
+        Step(0.125f); // the clock is exact in eighths
+        const float clock = 0.125f * static_cast<float>(frame);
+        if (frame == 7 || frame == 56) {
+            EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f) << clock;
+        } else if (frame == 8) {
+            EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.1f) << clock;
+        } else if (frame == 9) {
+            EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x) << "no shot before 1.25";
+        } else if (frame == 31) {
+            EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, a.x) << "the first shot until 4.0";
+        }
+        if (frame == 10) {
+            // Beside (right 500) and behind (forward -500) the defender, 300 up, within 50; aimed at the attacker.
+            EXPECT_NEAR(Camera::Get()->GetEye().x, d.x + 500.0f, 50.0f);
+            EXPECT_NEAR(Camera::Get()->GetEye().z, d.z - 500.0f, 50.0f);
+            EXPECT_NEAR(Camera::Get()->GetEye().y, d.y + 300.0f, 50.0f);
+            EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().y, a.y + 150.0f);
+            EXPECT_FLOAT_EQ(session->GetFlashOverlay()->speed, 15.0f);
+        }
+        if (frame == 32) {
+            EXPECT_NEAR(Camera::Get()->GetEye().x, a.x + 500.0f, 50.0f);
+            EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, d.x);
+        }
+        if (frame == 55) {
+            EXPECT_TRUE(session->IsCinematicRequested()) << clock;
+        }
+    }
+    EXPECT_FALSE(session->IsCinematicRequested());
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, eye.z);
+    EXPECT_FLOAT_EQ(session->GetFlashOverlay()->speed, 5.0f);
+    EXPECT_EQ(defender->Text()->restarts, restarts + 1) << "the defender's text shows at the end";
+    EXPECT_FALSE(attacker->slowMotionRequested);
+
+    // A spell's shot runs at a quarter speed; one long frame runs it from start to end.
+    session->RequestSlowMotion(defender, 1.25f, true);
+    Step(0.125f * 10.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.25f);
+    Step(100.0f);
+    EXPECT_FALSE(session->IsCinematicRequested());
+    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x);
+
+    // Leaving the battle during a shot ends it: the menus never run in slow motion.
+    session->RequestSlowMotion(defender, 0.5f, false);
+    Step(1.0f);
+    ASSERT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.1f);
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
+    EXPECT_FALSE(session->IsCinematicRequested());
+}
+
+// The shot frames the unit whose blow asked for it, even when the turn has passed on.
+TEST_F(BattleFlowTest, AShotOutlivesTheTurnAndTheUnitsItFrames)
+{
+    TurnUnit* attacker = Add(0, 5, 5);
+    TurnUnit* defender = Add(1, 8, 5, 10, 1);
+    StartTurns();
+    attacker->slowMotionRequested = true;
+    session->RequestSlowMotion(defender, 0.5f, false);
+    Frame(2.0f);
+    session->RequestNextTurn();
+    Step(0.25f); // the defender's turn
+    ASSERT_EQ(session->GetActiveUnit(), defender);
+    Step(0.5f); // the first shot
+    EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, attacker->GetPosition().x);
+    Step(7.0f);
+    EXPECT_FALSE(attacker->slowMotionRequested);
+    EXPECT_EQ(Camera::Get()->GetTarget(), session.get()) << "the camera follows the unit whose turn it is again";
+
+    // A unit taken off the board leaves nothing behind: the turn, the camera, its place in the turn order, the
+    // shot it asked for or is the target of.
+    session->RequestSlowMotion(attacker, 0.5f, false); // asked for by the defender, whose turn it is
+    Step(0.25f);
+    session->RemoveUnit(1, defender);
+    EXPECT_EQ(session->GetActiveUnit(), nullptr);
+    EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
+    EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 1u);
+    Step(0.5f); // armed without its attacker
+    session->RemoveUnit(0, attacker);
+    EXPECT_EQ(session->GetCinematicTarget(), nullptr);
+    EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 0u);
+    Step(3.0f);
+    Step(3.0f);
+    EXPECT_FALSE(session->IsCinematicRequested());
+    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
+}
+
+// Units are counted in a square (not a ring) around the target hex; the amount is shared by at most three.
+TEST_F(BattleFlowTest, AnAreaAbilitySharesItsAmountAmongAtMostThree)
+{
+    const struct {
+        int amount;
+        int inside;
+        int share;
+    } cases[] = {{30, 1, 30}, {30, 2, 15}, {30, 3, 10}, {30, 5, 10}, {-7, 2, -3}, {30, 0, 0}};
+    // Each inside the square of radius 2 around (10, 10) with its corners, in the order they are added.
+    const int spots[5][2] = {{11, 11}, {9, 10}, {10, 9}, {9, 9}, {11, 10}};
+    for (const auto& c : cases) {
+        session->ResetLevel();
+        session->AddPlayer(0);
+        session->AddPlayer(1);
+        TurnUnit* caster = Add(0, 20, 20);
+        SpellDefinition nova;
+        nova.name = "Nova";
+        nova.areaRadius = 2;
+        nova.range = 3;
+        nova.amount = c.amount;
+        caster->abilities = {nova};
+        caster->selectedAbility = 0;
+        caster->abilityTarget = session->GetHexGrid()->GetHex(10, 10);
+        std::vector<TurnUnit*> inside;
+        for (int i = 0; i < c.inside; ++i)
+            inside.push_back(Add(1, spots[i][0], spots[i][1]));
+        TurnUnit* outside = Add(1, 12, 10); // two rows away
+        TurnUnit* dead = Add(1, 10, 11);
+        dead->SetState(DEAD);
+        session->ApplyAreaEffect(caster, caster->abilities[0]);
+        for (TurnUnit* unit : inside) {
+            ASSERT_EQ(unit->spellAmounts.size(), 1u) << c.inside;
+            EXPECT_EQ(unit->spellAmounts[0], c.share) << c.amount << " among " << c.inside;
+        }
+        EXPECT_TRUE(outside->spellAmounts.empty());
+        EXPECT_EQ(caster->abilities[0].amount, c.amount) << "the ability keeps its amount";
+    }
+}
+
+TEST_F(BattleFlowTest, TheTargetsRingsFollowTheTargetAndTheActiveRingStays)
+{
+    for (bool on : {true, false, true}) {
+        session->SetRingEmittersActive(on);
+        EXPECT_EQ(session->GetRingEmitterB()->emitting, on);
+        EXPECT_EQ(session->GetBurstEmitter()->emitting, on);
+        EXPECT_TRUE(session->GetRingEmitterA()->emitting);
+    }
+}
+
+// The end screen is written once: the defeat timer running on must not rewrite it every 6.5 s.
+TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
+{
+    TurnUnit* beaten = Add(0, 5, 5);
+    Add(1, 30, 30, 10, 100);
+    StartTurns();
+    session->GetPlayer(1)->statistics[0] = 1;
+    beaten->SetState(DEAD);
+    for (int frame = 0; frame < 12; ++frame)
+        Step(0.5f);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE) << "6.0 s after the defeat";
+    Step(0.5f);
+    ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_EQ(Banner(), "Player 2 Wins!");
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+    session->GetPlayer(1)->statistics[0] = 2;
+    for (int frame = 0; frame < 40; ++frame) {
+        Frame(0.5f);
+        session->Update();
+    }
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+}
+
+// The battle HUD draws only once the fly-over is over; the flash and the banner always.
+TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
+{
+    TurnUnit* first = Deploy(0, 5, 6);
+    TurnUnit* second = Deploy(1, 30, 31, 10, 5);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    ASSERT_EQ(BattleHud::Get()->GetTurnOrderSize(), 2u) << "the job's entries reach the HUD, in order";
+    EXPECT_EQ(BattleHud::Get()->GetTurnOrderUnit(0), first);
+    EXPECT_EQ(BattleHud::Get()->GetTurnOrderUnit(1), second);
+    NullDevice* device = Null();
+    device->ResetCounters();
+    session->RenderOverlay();
+    EXPECT_EQ(device->DrawCount(), 1u) << "the flash alone";
+    const std::vector<TextLabel*>& queued = QueuedText();
+    EXPECT_NE(std::find(queued.begin(), queued.end(), session->GetLabel(8)), queued.end());
+    DrawQueuedText();
+
+    Step(7.0f);
+    Step(0.1f);
+    ASSERT_FALSE(session->IsFlyOver());
+    device->ResetCounters();
+    session->RenderOverlay();
+    EXPECT_GT(device->DrawCount(), 10u) << "the HUD's frame, bars and buttons, the windows and the flash";
+    DrawQueuedText();
+}
+
+// The battle's music plays from the battle's start until the battle ends: by a rematch, the main menu or quitting.
+TEST_F(BattleFlowTest, TheBattleMusicStopsWhenTheBattleEnds)
+{
+    Deploy(0, 5, 6);
+    Deploy(1, 30, 31);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    EXPECT_EQ(MusicChannels(), 1);
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EXPECT_EQ(MusicChannels(), 0);
+    session->SetGameState(GAME_STATE_BATTLE); // resumed
+    EXPECT_EQ(MusicChannels(), 1);
+    session->SetGameState(GAME_STATE_GAME_OVER);
+    session->ResetLevel(); // the rematch
+    EXPECT_EQ(MusicChannels(), 0);
+    EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 0u);
+    session->ResetLevel();
+
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    Deploy(0, 5, 6);
+    Deploy(1, 30, 31);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    EXPECT_EQ(MusicChannels(), 1) << "one copy, not two";
+    session->Shutdown();
+    EXPECT_EQ(MusicChannels(), 0);
+}
+
+// In battle the player commands through the HUD; nothing of the front end behind it may take the click.
+TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
+{
+    constexpr int kLeftButton = 0;
+    InputState::Get().Reset();
+    InputManager::Reset();
+    ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
+    InputManager::Get()->BindMouseName("LBUTTON", 0);
+    MouseOverManager::Get()->Init();
+    TurnUnit* first = Add(0, 5, 5);
+    TurnUnit* second = Add(1, 30, 30);
+    // The battle comes from the deployment screen, whose page covers the whole screen as it fades away.
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), first);
+    const GuiButton* endTurn = BattleHud::Get()->GetActionButton(BattleHud::ACTION_END_TURN);
+    ASSERT_NE(endTurn, nullptr);
+    const auto frame = [this] {
+        Frame(0.05f);
+        InputManager::Get()->Update();
+        session->Update();
+    };
+    Frame(2.0f);
+    MouseOverManager::Get()->MovePointer(static_cast<int>(endTurn->left) + 20, static_cast<int>(endTurn->top) + 24);
+    frame();
+    InputState::Get().InjectButton(kLeftButton, true);
+    frame();
+    InputState::Get().InjectButton(kLeftButton, false);
+    frame();
+    frame();
+    EXPECT_EQ(first->ended, 1);
+    EXPECT_EQ(session->GetActiveUnit(), second);
+    InputManager::Reset();
+    InputState::Get().Reset();
+}
