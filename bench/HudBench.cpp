@@ -162,9 +162,10 @@ void HudFrame(benchmark::State& state, HudShown shown)
         device->SetTexture(0, nullptr);
         device->SetFVF(SCREEN_FVF);
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, field, sizeof(ScreenVertex));
+        // The session draws the description box first: it rises from behind the HUD.
         if (shown != HudShown::NONE) {
-            hud->Render();
             box->Render();
+            hud->Render();
         }
         DrawQueuedText();
         device->EndScene();
