@@ -1,7 +1,8 @@
 // What the battle HUD adds to a frame at 1024 x 768 on the OpenGL device: a plain scene (clear and one field
-// quad) with the HUD updated and drawn (frame, bars, both text lines, the six action buttons with the highlight
-// over one of them; or the ability row with the description box up beside the pointer), against the same frame
-// without the HUD. Run under xvfb-run with LP_NUM_THREADS=2 to measure llvmpipe on two cores.
+// quad, under the game application's states) with the HUD updated and drawn (frame, bars, both text lines, the
+// six action buttons with the highlight over one of them; or the ability row with the description box risen
+// for the ability under the pointer), against the same frame without the HUD. Each reports, beside the mean,
+// the quickest tenth of its frames (p10_ms), which a busy machine disturbs least.
 #include "BenchDevice.h"
 #include "battle/Player.h"
 #include "battle/Unit.h"
@@ -115,10 +116,10 @@ void HudFrame(benchmark::State& state, HudShown shown)
     const auto step = [&] {
         DataManager::Get()->AdvanceTime(1.0f / 60.0f);
         MouseOverManager::Get()->Update();
-        if (shown != HudShown::NONE) {
+        if (shown != HudShown::NONE)
             hud->Update();
+        if (shown == HudShown::ABILITIES)
             box->Update();
-        }
     };
     const auto click = [&](const GuiButton& button) {
         MouseOverManager::Get()->MovePointer(static_cast<int>(button.left) + 21, static_cast<int>(button.top) + 24);
@@ -162,10 +163,11 @@ void HudFrame(benchmark::State& state, HudShown shown)
         device->SetTexture(0, nullptr);
         device->SetFVF(SCREEN_FVF);
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, field, sizeof(ScreenVertex));
-        if (shown != HudShown::NONE) {
-            hud->Render();
+        // The session draws the description box first: it rises from behind the HUD.
+        if (shown == HudShown::ABILITIES)
             box->Render();
-        }
+        if (shown != HudShown::NONE)
+            hud->Render();
         DrawQueuedText();
         device->EndScene();
         device->Present(nullptr, nullptr, nullptr, nullptr);
