@@ -4,6 +4,7 @@
 #include "app/HexGridSink.h"
 #include "battle/BoardUnit.h"
 #include "battle/ClassUnit.h"
+#include "battle/CombatText.h"
 #include "battle/Hex.h"
 #include "battle/HexGrid.h"
 #include "battle/Object.h"
@@ -35,6 +36,7 @@
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "ui/UnitTextLabel.h"
 #include "win32/Log.h"
 
 #include <algorithm>
@@ -197,6 +199,7 @@ GameSession::GameSession()
     BattleSession::Register(this);
     BoardView::Register(this);
     FrontEndLink::Register(this);
+    CombatText::SetFactory(&UnitTextLabel::Make);
 }
 
 GameSession::~GameSession()
@@ -210,6 +213,7 @@ GameSession::~GameSession()
         BoardView::Register(nullptr);
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
+    CombatText::SetFactory(nullptr);
 }
 
 void GameSession::Init()

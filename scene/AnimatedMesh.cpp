@@ -326,7 +326,20 @@ void AnimatedMesh::DrawFrames()
     // A unit off the screen costs the rasterizer its every vertex and triangle all the same.
     if (OutsideView())
         return;
+    // The skin's passes change blending and culling for their own draws and do not save the device's state; the
+    // statics, decals, particles and interface drawn after the units rely on the frame's own settings.
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    DWORD blend = TRUE;
+    DWORD cull = D3DCULL_NONE;
+    if (device) {
+        device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+        device->GetRenderState(D3DRS_CULLMODE, &cull);
+    }
     DrawFrame(root);
+    if (device) {
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+        device->SetRenderState(D3DRS_CULLMODE, cull);
+    }
 }
 
 void AnimatedMesh::DrawFrame(MeshFrame* frame)

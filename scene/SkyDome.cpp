@@ -128,3 +128,44 @@ void SkyDome::Render()
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
 }
+
+bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const
+{
+    D3DXMATRIX inverse;
+    if (!D3DXMatrixInverse(&inverse, nullptr, &viewProjection))
+        return false;
+    // Corner k of the view: clip x from bit 0, y from bit 1, depth (near 0, far 1) from bit 2.
+    D3DXVECTOR3 corners[8];
+    for (int k = 0; k < 8; ++k) {
+        const D3DXVECTOR3 clip(k & 1 ? 1.0f : -1.0f, k & 2 ? 1.0f : -1.0f, k & 4 ? 1.0f : 0.0f);
+        D3DXVec3TransformCoord(&corners[k], &clip, &inverse);
+    }
+    const D3DXVECTOR3 centre(m_centreX, m_heightOffset, m_centreZ);
+    // The rim lies at the centre's height (a little below, as the cosine of 90 degrees is not quite 0). A face
+    // joins vertices of the sphere at most a latitude and a longitude step apart, so no point of it is nearer
+    // the centre than the radius times the cosine of both steps.
+    const float rimY = m_heightOffset - 1.0f;
+    const float nearest = m_radius * std::cos(static_cast<float>((m_latitudeStep + m_longitudeStep) * kDegrees));
+    auto withinDome = [&](const D3DXVECTOR3& point) {
+        const D3DXVECTOR3 d = point - centre;
+        return D3DXVec3LengthSq(&d) < nearest * nearest;
+    };
+    // The part of the view above the rim is a convex solid: its farthest point from the centre is one of its
+    // corners, a corner of the view above the rim or where an edge of the view crosses the rim's height.
+    for (int k = 0; k < 8; ++k) {
+        if (corners[k].y >= rimY && !withinDome(corners[k]))
+            return false;
+        for (int bit : {1, 2, 4}) {
+            if (k & bit)
+                continue;
+            const D3DXVECTOR3& a = corners[k];
+            const D3DXVECTOR3& b = corners[k | bit];
+            if ((a.y < rimY) == (b.y < rimY))
+                continue;
+            const float t = (rimY - a.y) / (b.y - a.y);
+            if (!withinDome(a + (b - a) * t))
+                return false;
+        }
+    }
+    return true;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "d3d9/D3D9.h"
+#include "d3dx9/D3DX9Math.h"
 
 struct TextureRecord;
 
@@ -26,6 +27,10 @@ public:
     void UpdateVertices();
     bool Update();
     void Render();
+    // Whether no face of the dome can lie in the view of the matrix (view x projection): every point of the view
+    // above the dome's rim is nearer the dome's centre than any face. Looking down on the ground from inside
+    // the dome, nothing of it is drawn.
+    bool IsOutsideView(const D3DXMATRIX& viewProjection) const;
 
     void SetSkyValue(float value) { m_skyValue = value; }
     float GetSkyValue() const { return m_skyValue; }

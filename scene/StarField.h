@@ -1,11 +1,14 @@
 #pragma once
 
 #include "d3d9/D3D9.h"
+#include "d3dx9/D3DX9Math.h"
 
 struct TextureRecord;
 
 // A textured cube that always sits on the camera and is drawn first without depth, so its stars look
-// infinitely far away.
+// infinitely far away. When the sky dome cannot show in the view (the camera looks down on the ground), the
+// stars can only show where nothing at all is drawn: they are then drawn just after the ground, behind it,
+// where the depth is still the cleared far plane, instead of under the whole picture.
 class StarField
 {
 public:
@@ -24,12 +27,30 @@ public:
     void Init();
     void Render();
     void Release();
+    // Draws the stars that Render left to be drawn behind the ground this frame; the terrain calls it when it
+    // has drawn the ground. Nothing when none wait.
+    static void DrawWaiting();
+    // Whether every texel of the star texture is opaque.
+    bool IsOpaque() const { return m_opaque; }
 
     IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
 
 private:
+    // The render states the stars are drawn with, as Render found them.
+    struct DrawStates {
+        DWORD alphaTest, alphaFunc, alphaRef, blend, sourceBlend, destinationBlend, blendOp, cull, fog;
+    };
+    bool CanWaitBehindGround(IDirect3DDevice9* device) const;
+    void Draw(IDirect3DDevice9* device);
+    void DrawBehindGround(IDirect3DDevice9* device);
+
     float m_halfEdge = 300.0f;
     float m_repeat = 3.0f;
     IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
     TextureRecord* m_texture = nullptr;
+    bool m_opaque = false;
+    // False once a frame left its stars waiting and no ground drew them: from then on they go first again.
+    bool m_mayWait = true;
+    DrawStates m_states{};
+    D3DXVECTOR3 m_eye{0.0f, 0.0f, 0.0f};
 };

@@ -61,12 +61,37 @@ void StaticMesh::PrepareMesh()
     if (m_hasBounds || !m_geometry)
         return;
     D3DXVECTOR3 low, high;
-    if (m_geometry->GetBounds(low, high)) {
+    m_hasBox = m_geometry->GetBounds(low, high);
+    if (m_hasBox) {
         m_width = high.x - low.x;
         m_height = high.y - low.y;
         m_depth = high.z - low.z;
+        m_low = low;
+        m_high = high;
     }
     m_hasBounds = true;
+}
+
+// In clip space the view is -w <= x <= w, -w <= y <= w, 0 <= z <= w. Each side is linear in the point, so
+// when every corner of the box lies beyond the same side, so does all of the box.
+bool StaticMesh::IsOutsideView(const D3DXMATRIX& worldViewProjection) const
+{
+    if (!m_hasBox)
+        return false;
+    unsigned common = 0x3F;
+    for (int corner = 0; corner < 8; ++corner) {
+        const D3DXVECTOR3 point(corner & 1 ? m_high.x : m_low.x, corner & 2 ? m_high.y : m_low.y,
+                                corner & 4 ? m_high.z : m_low.z);
+        D3DXVECTOR4 clip;
+        D3DXVec3Transform(&clip, &point, &worldViewProjection);
+        const unsigned outside = (clip.x < -clip.w ? 1u : 0u) | (clip.x > clip.w ? 2u : 0u) |
+                                 (clip.y < -clip.w ? 4u : 0u) | (clip.y > clip.w ? 8u : 0u) |
+                                 (clip.z < 0.0f ? 16u : 0u) | (clip.z > clip.w ? 32u : 0u);
+        common &= outside;
+        if (common == 0)
+            return false;
+    }
+    return true;
 }
 
 void StaticMesh::SetSubsetParameters(unsigned subset)
@@ -92,6 +117,9 @@ void StaticMesh::Draw(const std::vector<D3DXMATRIX>& matrices)
             for (const D3DXMATRIX& world : matrices) {
                 D3DXMATRIX wvp;
                 D3DXMatrixMultiply(&wvp, &world, &viewProjection);
+                // Most of a level's trees and rocks stand outside the view at any time.
+                if (IsOutsideView(wvp))
+                    continue;
                 m_effect->SetMatrix("worldViewProjMatrix", &wvp);
                 m_effect->SetMatrix("worldMatrix", &world);
                 m_effect->CommitChanges();
@@ -107,11 +135,13 @@ void StaticMesh::DrawGlow(const D3DXMATRIX& matrix)
 {
     if (!m_effect || !m_geometry)
         return;
+    D3DXMATRIX wvp;
+    D3DXMatrixMultiply(&wvp, &matrix, &Camera::Get()->GetViewProjection());
+    if (IsOutsideView(wvp))
+        return;
     UINT passes = 0;
     if (FAILED(m_effect->Begin(&passes, 0)))
         return;
-    D3DXMATRIX wvp;
-    D3DXMatrixMultiply(&wvp, &matrix, &Camera::Get()->GetViewProjection());
     for (UINT pass = 0; pass < passes; ++pass) {
         m_effect->BeginPass(pass);
         m_effect->SetMatrix("worldViewProjMatrix", &wvp);

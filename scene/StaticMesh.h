@@ -50,12 +50,18 @@ public:
     float GetWidth() const { return m_width; }
     float GetHeight() const { return m_height; }
     float GetDepth() const { return m_depth; }
+    // Whether the mesh, placed and projected by the matrix, lies wholly beyond one side of the view (or
+    // before the near plane), so that drawing it would show nothing. False when the bounds are not known.
+    bool IsOutsideView(const D3DXMATRIX& worldViewProjection) const;
     unsigned GetSubsetCount() const { return m_subsetCount; }
 
 private:
     void SetSubsetParameters(unsigned subset);
 
     bool m_hasBounds = false;
+    bool m_hasBox = false;
+    D3DXVECTOR3 m_low{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_high{0.0f, 0.0f, 0.0f};
     float m_width = 0.0f;
     float m_height = 0.0f;
     float m_depth = 0.0f;

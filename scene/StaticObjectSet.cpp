@@ -74,6 +74,12 @@ void StaticObjectSet::UpdateGlows()
 
 void StaticObjectSet::Render()
 {
+    RenderObjects();
+    RenderGlows();
+}
+
+void StaticObjectSet::RenderObjects()
+{
     DataManager* data = DataManager::Get();
     IDirect3DDevice9* device = data->GetDevice();
     if (!device)
@@ -83,6 +89,14 @@ void StaticObjectSet::Render()
     for (const auto& object : m_objects)
         if (object->GetMesh())
             object->GetMesh()->Draw(object->Matrices());
+}
+
+void StaticObjectSet::RenderGlows()
+{
+    DataManager* data = DataManager::Get();
+    IDirect3DDevice9* device = data->GetDevice();
+    if (!device)
+        return;
     device->SetRenderState(D3DRS_ALPHAREF, kGlowAlphaRef);
     data->SetTechnique("BumpMappingBasic");
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);

@@ -26,7 +26,10 @@ public:
     void AddGlow(const std::string& meshName, float delay, float lifetime, const D3DXVECTOR3& position, bool spin);
     void ResetGlows();
     void UpdateGlows();
+    // The placed meshes, then the glows over them.
     void Render();
+    void RenderObjects();
+    void RenderGlows();
 
     const std::vector<std::unique_ptr<LevelObject>>& Objects() const { return m_objects; }
     const std::vector<std::unique_ptr<GlowMesh>>& Glows() const { return m_glows; }

@@ -8,6 +8,7 @@
 #include "scene/LevelFile.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/SkyDome.h"
+#include "scene/StarField.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
 #include "win32/Log.h"
@@ -24,6 +25,21 @@ constexpr float kFogFourth = 0.66f;
 constexpr const char* kLightMapName = "lightmap.tga";
 const D3DXVECTOR3 kLightMapPoint(50.0f, -45.0f, 25.0f);
 constexpr uint8_t kLightMapHeader[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
+
+// The terrain effect's techniques for triangles that use fewer of the ground textures, by the weight sets of
+// the octree (bit k: weight k + 1): weights 1 and 2 only, with 3, with 4; the last group (both 3 and 4) is
+// drawn with the effect's current technique.
+struct GroundTechnique {
+    const char* name;
+    unsigned firstSet;
+    unsigned lastSet;
+};
+constexpr GroundTechnique kGroundTechniques[] = {
+    {"GroundOneTwo", 0, 3},
+    {"GroundOneTwoThree", 4, 7},
+    {"GroundOneTwoFour", 8, 11},
+    {nullptr, 12, 15},
+};
 
 void Warn(const char* event, const std::string& text)
 {
@@ -357,20 +373,33 @@ D3DXVECTOR3 Terrain::GroundNormal(float x, float z) const
 
 void Terrain::Render()
 {
+    // Stars left waiting behind the ground are drawn when the ground is, whatever this draw does.
+    struct StarsAfterGround {
+        ~StarsAfterGround() { StarField::DrawWaiting(); }
+    } starsAfterGround;
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device || !m_octree || !m_effect)
         return;
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetFVF(TerrainVertex::FVF);
-    UINT passes = 0;
-    if (SUCCEEDED(m_effect->Begin(&passes, 0))) {
+    // Most of the ground uses two of its four textures. The effect may offer techniques that read only the
+    // textures a set of triangles uses (a weight of zero adds nothing to the blend); the rest is drawn with
+    // the current technique.
+    const D3DXHANDLE current = m_effect->GetCurrentTechnique();
+    for (const GroundTechnique& ground : kGroundTechniques) {
+        const D3DXHANDLE technique = ground.name ? m_effect->GetTechniqueByName(ground.name) : nullptr;
+        m_effect->SetTechnique(technique ? technique : current);
+        UINT passes = 0;
+        if (FAILED(m_effect->Begin(&passes, 0)))
+            continue;
         for (UINT pass = 0; pass < passes; ++pass) {
             m_effect->BeginPass(pass);
-            m_octree->Draw();
+            m_octree->DrawWeightSets(ground.firstSet, ground.lastSet);
             m_effect->EndPass();
         }
         m_effect->End();
     }
+    m_effect->SetTechnique(current);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     for (const auto& emitter : m_emitters)
         emitter->Submit();

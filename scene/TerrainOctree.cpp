@@ -4,6 +4,8 @@
 #include "scene/Camera.h"
 #include "scene/LevelData.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -27,7 +29,21 @@ TerrainOctree::Node::~Node()
         indexBuffer->Release();
 }
 
+TerrainOctree::Patch::~Patch()
+{
+    if (indexBuffer)
+        indexBuffer->Release();
+}
+
 TerrainOctree::~TerrainOctree() = default;
+
+unsigned TerrainOctree::WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c)
+{
+    const D3DCOLOR any = a | b | c;
+    // The colour holds weight 1 in red, 2 in green, 3 in blue and 4 in alpha.
+    return ((any >> 16) & 0xFF ? 1u : 0u) | ((any >> 8) & 0xFF ? 2u : 0u) | (any & 0xFF ? 4u : 0u) |
+           ((any >> 24) & 0xFF ? 8u : 0u);
+}
 
 void TerrainOctree::Build(const LevelData& level)
 {
@@ -36,7 +52,9 @@ void TerrainOctree::Build(const LevelData& level)
         for (int c = 0; c < kGrid; ++c)
             m_records[static_cast<size_t>(r) * kGrid + static_cast<size_t>(c)] = MakeTerrainVertex(level, r, c);
     m_root = std::make_unique<Node>();
+    m_patches.clear();
     BuildNode(m_root.get());
+    SortPatches();
 }
 
 void TerrainOctree::BuildNode(Node* node)
@@ -129,6 +147,61 @@ void TerrainOctree::BuildLeaf(Node* node)
         node->indexBuffer->Unlock();
     }
     FillLeafVertices(node, m_records.data());
+
+    // Leaves of different height over the same cells draw the same triangles: one sorted copy serves them.
+    for (size_t k = 0; k < m_patches.size(); ++k)
+        if (m_patches[k]->x == node->patchX && m_patches[k]->z == node->patchZ) {
+            node->patch = static_cast<int>(k);
+            return;
+        }
+    auto patch = std::make_unique<Patch>();
+    patch->x = node->patchX;
+    patch->z = node->patchZ;
+    patch->leaf = node;
+    if (FAILED(device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                         &patch->indexBuffer, nullptr)))
+        patch->indexBuffer = nullptr;
+    node->patch = static_cast<int>(m_patches.size());
+    m_patches.push_back(std::move(patch));
+}
+
+void TerrainOctree::SortPatches()
+{
+    for (const auto& patch : m_patches) {
+        const Node* leaf = patch->leaf;
+        const int n = static_cast<int>(std::sqrt(static_cast<double>(leaf->sampleCount)));
+        if (n < 2 || static_cast<size_t>(n) * static_cast<size_t>(n) > leaf->samples.size())
+            continue;
+        // The leaf's triangles in its own order, then counted into their weight sets, keeping that order.
+        std::vector<std::array<uint16_t, 3>> triangles;
+        std::vector<unsigned> sets;
+        triangles.reserve(static_cast<size_t>(leaf->triangleCount));
+        auto colour = [&](int i) { return m_records[leaf->samples[static_cast<size_t>(i)]].colour; };
+        for (int a = 0; a < n - 1; ++a) {
+            for (int b = 0; b < n - 1; ++b) {
+                const int i = a * n + b;
+                for (const std::array<int, 3>& t : {std::array<int, 3>{i, i + 1, i + n + 1}, {i, i + n + 1, i + n}}) {
+                    triangles.push_back(
+                        {static_cast<uint16_t>(t[0]), static_cast<uint16_t>(t[1]), static_cast<uint16_t>(t[2])});
+                    sets.push_back(WeightSet(colour(t[0]), colour(t[1]), colour(t[2])));
+                }
+            }
+        }
+        patch->start.fill(0);
+        for (unsigned set : sets)
+            ++patch->start[set + 1];
+        for (unsigned set = 0; set < kWeightSets; ++set)
+            patch->start[set + 1] += patch->start[set];
+        void* data = nullptr;
+        if (!patch->indexBuffer || FAILED(patch->indexBuffer->Lock(0, 0, &data, 0)) || !data)
+            continue;
+        auto* index = static_cast<uint16_t*>(data);
+        std::array<UINT, kWeightSets> next{};
+        std::copy(patch->start.begin(), patch->start.end() - 1, next.begin());
+        for (size_t t = 0; t < triangles.size(); ++t)
+            std::copy(triangles[t].begin(), triangles[t].end(), index + 3 * next[sets[t]]++);
+        patch->indexBuffer->Unlock();
+    }
 }
 
 void TerrainOctree::FillLeafVertices(Node* node, const TerrainVertex* records)
@@ -159,6 +232,7 @@ void TerrainOctree::RefreshLeaves(const TerrainVertex* records)
             if (child)
                 stack.push_back(child.get());
     }
+    SortPatches();
 }
 
 // Culled every frame: the test is a few hundred plane checks, and a clock on game time would let patches
@@ -208,32 +282,49 @@ bool TerrainOctree::IsNodeVisible(const Node* node)
 
 void TerrainOctree::Draw()
 {
-    m_patchDrawn.assign(static_cast<size_t>(kPatchKeys) * kPatchKeys, false);
-    m_lastDrawCount = 0;
-    DrawNode(m_root.get());
+    DrawWeightSets(0, kWeightSets - 1);
 }
 
-void TerrainOctree::DrawNode(const Node* node)
+void TerrainOctree::DrawWeightSets(unsigned first, unsigned last)
+{
+    m_patchDrawn.assign(static_cast<size_t>(kPatchKeys) * kPatchKeys, false);
+    m_lastDrawCount = 0;
+    if (first > last || last >= kWeightSets)
+        return;
+    DrawNode(m_root.get(), first, last);
+}
+
+UINT TerrainOctree::WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const
+{
+    if (!leaf || leaf->patch < 0 || static_cast<size_t>(leaf->patch) >= m_patches.size() || first > last ||
+        last >= kWeightSets)
+        return 0;
+    const Patch& patch = *m_patches[static_cast<size_t>(leaf->patch)];
+    return patch.start[last + 1] - patch.start[first];
+}
+
+void TerrainOctree::DrawNode(const Node* node, unsigned first, unsigned last)
 {
     if (!node || !node->visible)
         return;
     if (!node->leaf) {
         for (const auto& child : node->children)
-            DrawNode(child.get());
+            DrawNode(child.get(), first, last);
         return;
     }
-    if (node->sampleCount == 0 || !node->vertexBuffer || !node->indexBuffer)
+    if (node->sampleCount == 0 || !node->vertexBuffer || node->patch < 0)
         return;
     const size_t key = static_cast<size_t>(node->patchX) * kPatchKeys + static_cast<size_t>(node->patchZ);
     if (m_patchDrawn[key])
         return;
     m_patchDrawn[key] = true;
+    const Patch& patch = *m_patches[static_cast<size_t>(node->patch)];
+    const UINT triangles = patch.start[last + 1] - patch.start[first];
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
-    if (!device)
+    if (!device || !patch.indexBuffer || triangles == 0)
         return;
     device->SetStreamSource(0, node->vertexBuffer, 0, sizeof(TerrainVertex));
-    device->SetIndices(node->indexBuffer);
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, node->sampleCount, 0,
-                                 static_cast<UINT>(node->triangleCount));
+    device->SetIndices(patch.indexBuffer);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, node->sampleCount, patch.start[first] * 3, triangles);
     ++m_lastDrawCount;
 }

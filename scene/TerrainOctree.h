@@ -37,6 +37,8 @@ public:
         // The patch's first grid cell: leaves that share it draw the same triangles.
         int patchX = 0;
         int patchZ = 0;
+        // The patch's entry in the octree's list of patches (-1 before the leaf is built).
+        int patch = -1;
         IDirect3DVertexBuffer9* vertexBuffer = nullptr;
         IDirect3DIndexBuffer9* indexBuffer = nullptr;
         ~Node();
@@ -56,6 +58,17 @@ public:
     // Draws the visible leaves inside the open effect pass.
     void Draw();
 
+    // Which of the four blend weights a triangle uses: bit k is set when weight k + 1 is above zero at one of
+    // its corners at least. Weight sets 0 to 3 use weights 1 and 2 only, 4 to 7 add weight 3, 8 to 11
+    // weight 4, 12 to 15 both.
+    static constexpr unsigned kWeightSets = 16;
+    static unsigned WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c);
+    // Draws, as Draw does, only the triangles whose weight sets lie in first..last, so that a pass that
+    // reads fewer of the ground textures can draw them.
+    void DrawWeightSets(unsigned first, unsigned last);
+    // Triangles of the patch drawn by the leaf whose weight sets lie in first..last.
+    UINT WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const;
+
     const Node* Root() const { return m_root.get(); }
     const std::vector<TerrainVertex>& Records() const { return m_records; }
     static bool IsNodeVisible(const Node* node);
@@ -63,13 +76,27 @@ public:
     int LastDrawCount() const { return m_lastDrawCount; }
 
 private:
+    // A patch of the grid as the leaves over it draw it: their triangles sorted by weight set, and where
+    // each set starts (start[set], in triangles; start[kWeightSets] is the triangle count).
+    struct Patch {
+        int x = 0;
+        int z = 0;
+        const Node* leaf = nullptr;
+        IDirect3DIndexBuffer9* indexBuffer = nullptr;
+        std::array<UINT, kWeightSets + 1> start{};
+        ~Patch();
+    };
+
     void BuildNode(Node* node);
     void BuildLeaf(Node* node);
     void CullNode(Node* node);
-    void DrawNode(const Node* node);
+    void DrawNode(const Node* node, unsigned first, unsigned last);
     void FillLeafVertices(Node* node, const TerrainVertex* records);
+    // Sorts every patch's triangles by weight set from the records' colours.
+    void SortPatches();
 
     std::vector<TerrainVertex> m_records;
+    std::vector<std::unique_ptr<Patch>> m_patches;
     std::unique_ptr<Node> m_root;
     // One flag per patch (32 x 32 grid cells each), cleared at every Draw.
     std::vector<bool> m_patchDrawn;

@@ -12,6 +12,7 @@
 #include "dinput/DInput.h"
 #include "scene/Camera.h"
 #include "scene/WorldQuad.h"
+#include "ui/FlatQuadPass.h"
 #include "ui/FrontEndLink.h"
 #include "ui/GuiButton.h"
 #include "ui/MouseOverManager.h"
@@ -476,14 +477,17 @@ void BattleHud::Render()
 {
     if (!initialised)
         return;
-    if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
-        device->SetFVF(SCREEN_FVF);
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    FlatQuadPass pass(device);
+    device->SetFVF(SCREEN_FVF);
     for (auto& extra : extras) {
-        extra->DrawQuad();
-        extra->DrawIcon();
+        pass.Draw(*extra);
+        pass.DrawIcon(*extra);
     }
     menu->Render();
-    highlight->DrawQuad();
+    pass.Draw(*highlight);
     unitText->QueueDraw();
     secondText->QueueDraw();
 }

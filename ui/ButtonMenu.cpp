@@ -2,6 +2,7 @@
 
 #include "core/DataManager.h"
 #include "core/SoundQueue.h"
+#include "ui/FlatQuadPass.h"
 #include "ui/GuiButton.h"
 
 #include <algorithm>
@@ -125,10 +126,11 @@ void ButtonMenu::Update()
 
 void ButtonMenu::Render()
 {
+    FlatQuadPass pass(DataManager::Get()->GetDevice());
     for (uint32_t row : {currentRow, 3u}) {
         for (GuiButton* button : rows[row]) {
-            button->DrawQuad();
-            button->DrawIcon();
+            pass.Draw(*button);
+            pass.DrawIcon(*button);
         }
     }
 }

@@ -57,3 +57,11 @@ inline float BitsFloat(DWORD bits)
     __builtin_memcpy(&value, &bits, sizeof(value));
     return value;
 }
+
+// Whether the alpha test keeps every pixel whatever its alpha (0..255): a draw under such a test need not test.
+inline bool AlphaTestKeepsAll(DWORD func, DWORD ref)
+{
+    ref &= 0xFF;
+    return func == D3DCMP_ALWAYS || (func == D3DCMP_GREATEREQUAL && ref == 0) ||
+           (func == D3DCMP_LESSEQUAL && ref == 255);
+}

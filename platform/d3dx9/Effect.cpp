@@ -1,5 +1,6 @@
 #include "d3dx9/Effect.h"
 
+#include "d3d9/DeviceState.h"
 #include "d3dx9/D3DXBuffer.h"
 #include "d3dx9/EffectPool.h"
 #include "d3dx9/EffectValue.h"
@@ -324,7 +325,7 @@ void Effect::Upload(Pass& pass, bool rebindAll)
     device_->GetRenderState(D3DRS_ALPHATESTENABLE, &enabled);
     device_->GetRenderState(D3DRS_ALPHAFUNC, &func);
     device_->GetRenderState(D3DRS_ALPHAREF, &ref);
-    const bool alphaTested = enabled && func != D3DCMP_ALWAYS;
+    const bool alphaTested = enabled && !AlphaTestKeepsAll(func, ref);
     Program& program = alphaTested ? pass.alphaTested : pass.plain;
     if (pass.bound != program.program) {
         device_->SetShaderProgram(program.program);

@@ -3,6 +3,12 @@
 #include "win32/WindowRegistry.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xutil.h>
+#endif
+
+#include <cstring>
 
 namespace WindowBridge {
 
@@ -81,6 +87,51 @@ void SetFullscreen(HWND hwnd, bool fullscreen)
 void SetSuppressSizeEvents(bool suppress)
 {
     WindowRegistry::Get().SetSuppressSizeEvents(suppress);
+}
+
+bool ReadShownPicture(HWND hwnd, int width, int height, uint8_t* bottomUpPixels)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_Window* window = GetSdlWindow(hwnd);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !bottomUpPixels || width <= 0 || height <= 0 || !SDL_GetWindowWMInfo(window, &info) ||
+        info.subsystem != SDL_SYSWM_X11)
+        return false;
+    Display* display = info.info.x11.display;
+    const Window xwindow = info.info.x11.window;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, xwindow, &attributes) || attributes.map_state != IsViewable ||
+        attributes.width < width || attributes.height < height || !attributes.screen)
+        return false;
+    // The server refuses, with an error that would end the program, a rectangle not wholly on the screen.
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display, xwindow, attributes.root, 0, 0, &rootX, &rootY, &child) || rootX < 0 ||
+        rootY < 0 || rootX + width > WidthOfScreen(attributes.screen) ||
+        rootY + height > HeightOfScreen(attributes.screen))
+        return false;
+    XSync(display, False);
+    XImage* image = XGetImage(display, xwindow, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
+    if (!image)
+        return false;
+    const bool layout = image->bits_per_pixel == 32 && image->byte_order == LSBFirst && image->red_mask == 0xFF0000 &&
+                        image->green_mask == 0xFF00 && image->blue_mask == 0xFF && image->bytes_per_line >= width * 4;
+    if (layout)
+        for (int row = 0; row < height; ++row)
+            std::memcpy(bottomUpPixels + static_cast<size_t>(height - 1 - row) * static_cast<size_t>(width) * 4,
+                        image->data + static_cast<size_t>(row) * static_cast<size_t>(image->bytes_per_line),
+                        static_cast<size_t>(width) * 4);
+    XDestroyImage(image);
+    return layout;
+#else
+    (void)hwnd;
+    (void)width;
+    (void)height;
+    (void)bottomUpPixels;
+    return false;
+#endif
 }
 
 } // namespace WindowBridge

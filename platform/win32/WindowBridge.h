@@ -4,6 +4,8 @@
 
 #include "win32/Win32.h"
 
+#include <cstdint>
+
 struct SDL_Window;
 
 namespace WindowBridge {
@@ -29,5 +31,10 @@ void SetFullscreen(HWND hwnd, bool fullscreen);
 // the windows' sizes at that moment the ones the game knows: a size event still waiting that reports the same size
 // brings no WM_SIZE (the reset has already dealt with it), while a later real change does.
 void SetSuppressSizeEvents(bool suppress);
+
+// The picture the window shows, width x height pixels from its top-left corner, read from the window system into
+// 4 bytes a pixel (blue, green, red, unused) with the bottom row first. False when the window system cannot give
+// it: not X11, a window that is not shown or not wholly on the screen, or a pixel layout of another kind.
+bool ReadShownPicture(HWND hwnd, int width, int height, uint8_t* bottomUpPixels);
 
 } // namespace WindowBridge

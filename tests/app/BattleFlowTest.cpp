@@ -83,11 +83,12 @@ protected:
         ParticleManager::ResetForTests();
         BattleHud::ResetForTests();
         Player::ResetDefeatTimer();
-        CombatText::SetFactory(MakeFakeCombatText);
         DataManager::Get()->SetApplication(&screen);
         // The first army deploys around (5, 5), the second around (30, 30), unless a test leaves a zone out.
         WriteLevel("winter_wonderland.txt", Zones(true, true));
         session = std::make_unique<GameSession>();
+        // The units' texts are recorded, in place of the labels the session gives them.
+        CombatText::SetFactory(MakeFakeCombatText);
         session->Init();
         session->LoadAssets();
         session->AddPlayer(0);

@@ -1,4 +1,5 @@
 #include "app/GameSession.h"
+#include "battle/CombatText.h"
 #include "battle/BoardFakes.h"
 #include "battle/Object.h"
 #include "core/DeviceResource.h"
@@ -684,4 +685,13 @@ TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
         session->Update();
         EXPECT_NEAR(hex->alpha, c.alpha, 1e-6f) << c.state;
     }
+}
+
+TEST_F(GameSessionTest, UnitsGetFloatingTextsWhileTheSessionRuns)
+{
+    // Without labels a unit's messages ("Out of Range", the damage dealt) are never seen.
+    std::unique_ptr<CombatText> text = CombatText::Create(600.0f, 12.0f);
+    ASSERT_NE(text, nullptr);
+    session.reset();
+    EXPECT_EQ(CombatText::Create(600.0f, 12.0f), nullptr);
 }

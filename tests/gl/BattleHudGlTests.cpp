@@ -16,6 +16,7 @@
 #include "support/TestDevice.h"
 #include "ui/BattleHud.h"
 #include "ui/ButtonMenu.h"
+#include "ui/DescriptionBox.h"
 #include "ui/GuiButton.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
@@ -112,6 +113,7 @@ protected:
     }
     void TearDown() override
     {
+        box.reset();
         BattleHud::ResetForTests();
         MouseOverManager::ResetForTests();
         InputState::Get().Reset();
@@ -128,6 +130,8 @@ protected:
         DataManager::Get()->AdvanceTime(1.0f / 60.0f);
         MouseOverManager::Get()->Update();
         BattleHud::Get()->Update();
+        if (box)
+            box->Update();
     }
     void Click(const GuiButton& button)
     {
@@ -184,12 +188,16 @@ protected:
             unit->mesh.DrawFrames();
     }
 
-    std::vector<D3DCOLOR> Shoot(const std::vector<SceneUnit*>& units, bool withHud, const char* file)
+    // The overlay as the session draws it: the description box, then the HUD over it, then the queued texts.
+    std::vector<D3DCOLOR> Shoot(const std::vector<SceneUnit*>& units, bool withHud, const char* file,
+                                bool withBox = true)
     {
         device->BeginScene();
         DrawScene(units);
         if (withHud) {
             OverlayStates();
+            if (box && withBox)
+                box->Render();
             BattleHud::Get()->Render();
             DrawQueuedText();
         }
@@ -234,6 +242,7 @@ protected:
     }
 
     HudScreen screen;
+    std::unique_ptr<DescriptionBox> box;
     HWND window = nullptr;
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
@@ -274,6 +283,8 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
 
     BattleHud* hud = BattleHud::Get();
     hud->Init();
+    box = std::make_unique<DescriptionBox>();
+    box->Init();
     hud->AddTurnOrderEntry(&knight);
     hud->AddTurnOrderEntry(&mage);
     hud->SortTurnOrder();
@@ -320,12 +331,22 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     EXPECT_NE(At(actions, 961, 24), At(plain, 961, 24));
     // Above the frame the field is untouched.
     EXPECT_EQ(At(actions, 512, 560), At(plain, 512, 560));
+    // The description box waits below, wholly hidden behind the frame.
+    const std::vector<D3DCOLOR> withoutBox = Shoot(units, true, nullptr, false);
+    ASSERT_EQ(withoutBox.size(), actions.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < actions.size(); ++i)
+        differing += (actions[i] & 0xFFFFFF) != (withoutBox[i] & 0xFFFFFF);
+    EXPECT_EQ(differing, 0u);
 
     Click(*hud->GetActionButton(CommandHud::ACTION_SPELLS));
     ASSERT_EQ(hud->GetMenu()->GetCurrentRow(), 1u);
-    MouseOverManager::Get()->MovePointer(512, 200);
+    // The pointer rests on the first ability: its costs show and its description rises.
+    const GuiButton& first = *hud->GetMenu()->GetButton(1, 0);
+    MouseOverManager::Get()->MovePointer(static_cast<int>(first.left) + 21, static_cast<int>(first.top) + 24);
     for (int i = 0; i < 90; ++i)
         Step();
+    ASSERT_EQ(box->GetShownButton(), &first);
     const std::vector<D3DCOLOR> abilities = Shoot(units, true, "ui_battle_hud_abilities.png");
     ASSERT_EQ(abilities.size(), plain.size());
     // Four abilities at x 367 + 48 i, the empty fifth place, and Back at 607.
@@ -336,6 +357,12 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     }
     EXPECT_NE(At(abilities, 628, 734), At(plain, 628, 734));
     EXPECT_NE(At(abilities, 628, 734), At(actions, 628, 734));
+    // The box stands at (346, 310), 336 x 391, over the field.
+    EXPECT_NE(At(abilities, 514, 420), At(plain, 514, 420));
+    EXPECT_EQ(At(abilities, 300, 420), At(plain, 300, 420));
+    // Warcry costs 6 of the knight's 10 points and no mana.
+    EXPECT_EQ(hud->GetUnitText()->GetText(), "AP Cost: 6");
+    EXPECT_EQ(hud->GetSecondText()->GetText(), "MP Cost: 0");
 }
 
 } // namespace

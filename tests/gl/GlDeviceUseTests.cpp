@@ -38,9 +38,11 @@ TEST_F(GlDeviceTest, RepeatedFramesMakeNoNewPrograms)
     };
     frame(0);
     const size_t programs = gl->FixedFunctionProgramCount();
-    // Transformed vertices: alpha test on/off x fog on/off; pre-transformed ones without a specular colour
-    // have no vertex fog, so alpha test on/off only: six combinations.
-    EXPECT_EQ(programs, 6u);
+    // A texture bound or not is part of the structure (without one nothing is fetched). The untextured draws
+    // (i a multiple of 4) are even, so never alpha-tested. Transformed vertices: of the combinations of alpha
+    // test, fog and texture, the untextured alpha-tested two never come: six. Pre-transformed ones without a
+    // specular colour have no vertex fog: alpha test on or off when textured, off when not: three. Nine.
+    EXPECT_EQ(programs, 9u);
     for (int n = 1; n < 6; ++n)
         frame(n);
     EXPECT_EQ(gl->FixedFunctionProgramCount(), programs);
@@ -151,6 +153,54 @@ TEST_F(GlDeviceTest, FullScreenResetFitsTheBackBufferIntoTheDesktop)
     EXPECT_FALSE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
+// Present keeps no copy of frames nobody reads; a read after Present still sees the frame just shown, the
+// first one after a run of unread frames as well as those read one after another.
+TEST_F(GlDeviceTest, AReadAfterPresentSeesTheFrameJustShownWhetherOrNotItWasKept)
+{
+    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, nullptr, 0, 0, static_cast<int>(SIZE), static_cast<int>(SIZE), SWP_NOMOVE);
+    SDL_Window* sdl = WindowBridge::GetSdlWindow(window);
+    ASSERT_NE(sdl, nullptr);
+    int drawableWidth = 0, drawableHeight = 0;
+    for (int tries = 0; tries < 100 && drawableWidth != static_cast<int>(SIZE); ++tries) {
+        SDL_PumpEvents();
+        SDL_GL_GetDrawableSize(sdl, &drawableWidth, &drawableHeight);
+        if (drawableWidth != static_cast<int>(SIZE))
+            SDL_Delay(10);
+    }
+    ASSERT_EQ(drawableWidth, static_cast<int>(SIZE));
+    auto* gl = static_cast<GlDevice*>(device);
+    PlainStates();
+    // The first frame after the window changed size may still be shown at the old size (the swap places it by
+    // the size the GL driver last saw); from the next one on it shows as drawn.
+    auto present = [&](D3DCOLOR colour) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0);
+        DrawScreenQuad(0, 0, 16, 16, D3DCOLOR_XRGB(255, 255, 255));
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    const D3DCOLOR colours[] = {D3DCOLOR_XRGB(255, 0, 0), D3DCOLOR_XRGB(0, 255, 0), D3DCOLOR_XRGB(0, 0, 255),
+                                D3DCOLOR_XRGB(255, 255, 0)};
+    // Three frames unread (after the first after the resize), then read twice: the third.
+    present(colours[0]);
+    for (int i = 0; i < 3; ++i)
+        present(colours[i]);
+    ASSERT_TRUE(gl->BackBufferInWindow());
+    EXPECT_EQ(gl->KeptFrameCount(), 0u) << "no frame is read back while nothing reads one";
+    for (int read = 0; read < 2; ++read) {
+        const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        ASSERT_EQ(pixels.size(), SIZE * SIZE);
+        EXPECT_RGB_NEAR(Pixel(pixels, 40, 40), colours[2], 0) << read;
+        EXPECT_RGB_NEAR(Pixel(pixels, 4, 4), D3DCOLOR_XRGB(255, 255, 255), 0) << "top left stays top left";
+    }
+    // The next frame, read as a held screenshot key reads it: kept at its Present.
+    present(colours[3]);
+    EXPECT_EQ(gl->KeptFrameCount(), 1u);
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    ASSERT_EQ(pixels.size(), SIZE * SIZE);
+    EXPECT_RGB_NEAR(Pixel(pixels, 40, 40), colours[3], 0);
+    EXPECT_RGB_NEAR(Pixel(pixels, 4, 4), D3DCOLOR_XRGB(255, 255, 255), 0);
+}
+
 TEST_F(GlDeviceTest, ABackBufferOfTheWindowsSizeIsDrawnInTheWindowUprightAndReadsBackAfterPresent)
 {
     ShowWindow(window, SW_SHOW);
@@ -196,6 +246,10 @@ TEST_F(GlDeviceTest, ABackBufferOfTheWindowsSizeIsDrawnInTheWindowUprightAndRead
         bool depthTest;
         bool inWindow; // only a depth-stencil surface other than the automatic one keeps the frame out of it
     };
+    // A frame in the window's new size before the ones read: the first after a resize may still be shown
+    // at the old size, and the first read after Present sees what the window shows.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, blue, 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     const Case cases[] = {{D3DCLEAR_TARGET, autoDepth, false, true},
                           {D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, autoDepth, true, true},
                           {D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, ownDepth, true, false}};

@@ -1,5 +1,7 @@
 #include "gl/GlDeviceFixture.h"
 
+#include "d3d9/gl/GlDevice.h"
+
 #include <cmath>
 #include <tuple>
 
@@ -48,6 +50,35 @@ TEST_F(GlDeviceTest, AlphaTestKeepsTexelsAtTheReferenceAndDropsThoseBelow)
     EXPECT_EQ(Pixel(pixels, 48, 16), 0xFFFF0000u) << "alpha 128 >= 128 is kept";
     EXPECT_EQ(Pixel(pixels, 16, 48), 0xFF000000u) << "alpha 127 < 128: red texel times green vertex";
     EXPECT_EQ(Pixel(pixels, 48, 48), 0xFF0000FFu);
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+TEST_F(GlDeviceTest, AlphaTestThatKeepsEveryAlphaDrawsWithTheUntestedProgram)
+{
+    auto* gl = dynamic_cast<GlDevice*>(device);
+    ASSERT_NE(gl, nullptr);
+    IDirect3DTexture9* texture = MakeTexture(1, 1, {D3DCOLOR_ARGB(0, 255, 0, 0)});
+    PlainStates();
+    device->SetTexture(0, texture);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 255), 1.0f, 0);
+    DrawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);
+    const size_t programs = gl->FixedFunctionProgramCount();
+    // Every alpha is at least 0: nothing to test, nothing to discard.
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    DrawScreenQuad(8, 0, 16, 8, 0xFFFFFFFF);
+    EXPECT_EQ(gl->FixedFunctionProgramCount(), programs);
+    // A reference of 1 drops the texel of alpha 0.
+    device->SetRenderState(D3DRS_ALPHAREF, 1);
+    DrawScreenQuad(16, 0, 24, 8, 0xFFFFFFFF);
+    EXPECT_EQ(gl->FixedFunctionProgramCount(), programs + 1);
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_EQ(Pixel(pixels, 4, 4), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 12, 4), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(pixels, 20, 4), 0xFF0000FFu);
     device->SetTexture(0, nullptr);
     texture->Release();
 }
@@ -259,6 +290,73 @@ TEST_F(GlDeviceTest, StageOperationsCombineTextureDiffuseAndFactor)
     EXPECT_RGB_NEAR(Pixel(pixels, 4, 20), D3DCOLOR_XRGB(110, 80, 50), 1);
     device->SetTexture(0, nullptr);
     texture->Release();
+}
+
+// The game sets all eight stages to modulate their texture with the current colour and binds one texture: a
+// stage without a texture reads opaque white, and the trailing ones that only modulate white change nothing,
+// so they must neither change the colour nor make a program of their own.
+TEST_F(GlDeviceTest, StagesWithoutTextureReadWhiteAndTrailingModulatesShareOneProgram)
+{
+    auto* gl = dynamic_cast<GlDevice*>(device);
+    ASSERT_NE(gl, nullptr);
+    IDirect3DTexture9* brown = MakeTexture(1, 1, {D3DCOLOR_XRGB(100, 60, 20)});
+    IDirect3DTexture9* orange = MakeTexture(1, 1, {D3DCOLOR_XRGB(255, 128, 0)});
+    PlainStates();
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_XRGB(10, 20, 30));
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    auto modulateAll = [&](DWORD stages) {
+        for (DWORD stage = 0; stage < 8; ++stage) {
+            const bool on = stage < stages;
+            device->SetTextureStageState(stage, D3DTSS_COLOROP, on ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+            device->SetTextureStageState(stage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+            device->SetTextureStageState(stage, D3DTSS_COLORARG2, D3DTA_CURRENT);
+            device->SetTextureStageState(stage, D3DTSS_ALPHAOP, on ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+            device->SetTextureStageState(stage, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+            device->SetTextureStageState(stage, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+            device->SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+            device->SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+            device->SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+        }
+    };
+    const D3DCOLOR grey = D3DCOLOR_XRGB(128, 128, 128);
+    device->SetTexture(0, brown);
+
+    // Eight modulating stages, a texture on the first: brown x grey = (50, 30, 10).
+    modulateAll(8);
+    DrawScreenQuad(0, 0, 8, 8, grey);
+    const size_t programs = gl->FixedFunctionProgramCount();
+    // The same with the other seven disabled: the same colour from the same program.
+    modulateAll(1);
+    DrawScreenQuad(8, 0, 16, 8, grey);
+    EXPECT_EQ(gl->FixedFunctionProgramCount(), programs);
+
+    // A stage without a texture between two textured ones reads white: (50, 30, 10) x orange = (50, 15, 0).
+    modulateAll(3);
+    device->SetTexture(2, orange);
+    DrawScreenQuad(16, 0, 24, 8, grey);
+    device->SetTexture(2, nullptr);
+
+    // A stage without a texture that adds the texture factor is not passed over: (50, 30, 10) + (10, 20, 30).
+    modulateAll(8);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
+    device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    DrawScreenQuad(24, 0, 32, 8, grey);
+
+    // No texture at all: the diffuse colour as it is.
+    device->SetTexture(0, nullptr);
+    modulateAll(8);
+    DrawScreenQuad(32, 0, 40, 8, grey);
+
+    const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+    EXPECT_RGB_NEAR(Pixel(pixels, 4, 4), D3DCOLOR_XRGB(50, 30, 10), 1);
+    EXPECT_RGB_NEAR(Pixel(pixels, 12, 4), D3DCOLOR_XRGB(50, 30, 10), 1);
+    EXPECT_RGB_NEAR(Pixel(pixels, 20, 4), D3DCOLOR_XRGB(50, 15, 0), 1);
+    EXPECT_RGB_NEAR(Pixel(pixels, 28, 4), D3DCOLOR_XRGB(60, 50, 40), 1);
+    EXPECT_RGB_NEAR(Pixel(pixels, 36, 4), grey, 1);
+    modulateAll(1);
+    brown->Release();
+    orange->Release();
 }
 
 TEST_F(GlDeviceTest, TextureTransformMovesCoordinatesByTheThirdRow)

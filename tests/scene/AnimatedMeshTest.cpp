@@ -258,9 +258,18 @@ TEST_F(AnimatedMeshTest, DrawingSetsThePaletteAndDrawsEachBoneCombinationOnce)
     Frame(0.25f);
     auto* null = dynamic_cast<NullDevice*>(device);
     ASSERT_NE(null, nullptr);
+    // The frame draws with blending on and no culling; the skin's pass turns both around for itself only.
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const UINT before = null->PrimitiveCount();
     mesh.DrawFrames();
     EXPECT_EQ(null->PrimitiveCount() - before, 3u);
+    DWORD blend = FALSE;
+    DWORD cull = D3DCULL_CCW;
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    EXPECT_EQ(blend, static_cast<DWORD>(TRUE));
+    EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_NONE));
 }
 
 TEST_F(AnimatedMeshTest, AnAnimationFileIsReadOnceForEveryUnitThatPlaysIt)

@@ -109,3 +109,33 @@ TEST_F(SkyTest, StarCubeSitsOnTheEyeAndIsDrawnWithoutDepth)
     EXPECT_EQ(z, static_cast<DWORD>(D3DZB_TRUE));
     stars.Release();
 }
+
+// The dome of radius 16000 around (16384, -10, 16384): its faces join vertices at most 15 + 15 degrees apart,
+// so none comes nearer the centre than 16000 cos 30 = 13856. The view is the game's projection (45 degrees
+// high, 4:3, 200 to 40000).
+TEST_F(SkyTest, TheDomeIsOutOfAViewThatOnlyLooksDownOnTheGroundNearTheCentre)
+{
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    struct Case {
+        const char* view;
+        D3DXVECTOR3 eye, target;
+        bool outside;
+    } cases[] = {
+        // 72 degrees down: the view's edges reach the rim's height (-11) within about 1400 of the eye.
+        {"steeply down over the centre", {16384, 1500, 16384}, {16384, 0, 16884}, true},
+        // 32 degrees down; the top edge, 9.5 degrees down, reaches -11 at (16384 +- 4206, 22514): 7434 from
+        // the centre.
+        {"the battle's view", {16384, 1350, 14384}, {16384, 100, 16384}, true},
+        // Nearly level: the top of the view rises far above the rim, 40000 away.
+        {"the start-up view", {16384, 1500, 12884}, {16384, 1400, 16384}, false},
+        // Steeply down, but 14616 from the centre: faces of the dome could be that near.
+        {"steeply down near the map's edge", {31000, 1500, 16384}, {31000, 0, 16884}, false},
+    };
+    for (const Case& c : cases) {
+        camera->SetEyeAndTarget(c.eye, c.target);
+        EXPECT_EQ(sky.IsOutsideView(camera->GetViewProjection()), c.outside) << c.view;
+    }
+}

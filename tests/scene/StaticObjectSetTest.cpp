@@ -97,6 +97,30 @@ TEST_F(StaticObjectTest, PlacementsScaleFirstAndMoveLastOnePerMeshFile)
     EXPECT_TRUE(set->Objects().empty());
 }
 
+// The view from (0, 50, -1000) toward +z through the game's projection (45 degrees high, 4:3, 200 to 40000):
+// at a distance d the view reaches d x tan(22.5 degrees) x 4/3 = 0.5523 d to either side.
+TEST_F(StaticObjectTest, PlacementsAndGlowsOutsideTheViewAreNotDrawn)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 50.0f, -1000.0f), D3DXVECTOR3(0.0f, 50.0f, 0.0f));
+    const std::vector<LevelStaticObject> records = {
+        Record("box.x", 1.0f, 0.0f, 0.0f, 0.0f), // straight ahead
+        Record("box.x", 1.0f, 0.0f, 0.0f, -2000.0f), // behind the eye
+        Record("box.x", 1.0f, 3000.0f, 0.0f, 0.0f), // far to the right (the view ends at 552)
+        // x 530..630: beyond the edge at its near face (950 away: 525), within it at its far face (1050: 580).
+        Record("box.x", 1.0f, 580.0f, 0.0f, 0.0f), Record("box.x", 1.0f, 0.0f, 0.0f, 50000.0f), // beyond the far plane
+    };
+    set->LoadFromLevel(&records);
+    set->AddGlow("PolyGlow.x", 0.0f, 99999.0f, D3DXVECTOR3(0.0f, 0.0f, 0.0f), false);
+    set->AddGlow("PolyGlow.x", 0.0f, 99999.0f, D3DXVECTOR3(0.0f, 0.0f, -2000.0f), false);
+    Frame(0.25f);
+    set->UpdateGlows();
+    set->Render();
+    // Two subsets of each of the two placements in view, and of the one glow in view.
+    EXPECT_EQ(CountingGeometry::drawn, 6);
+}
+
 TEST_F(StaticObjectTest, GlowsGrowStayAndShrinkOnGameTime)
 {
     struct Case {

@@ -134,3 +134,57 @@ TEST_F(OctreeTest, EachPatchIsDrawnOnceAFrameThoughSeveralLeavesHoldIt)
     octree.Draw();
     EXPECT_EQ(Null()->DrawCount(), 32u) << "the next frame draws them again";
 }
+
+TEST_F(OctreeTest, TrianglesAreGroupedByTheBlendWeightsTheyUse)
+{
+    // Bit k of a set: weight k + 1 (red, green, blue, alpha of the colour) above zero at some corner.
+    struct Case {
+        D3DCOLOR a, b, c;
+        unsigned set;
+    } cases[] = {
+        {0x00000000, 0x00000000, 0x00000000, 0},  {0x00FF0000, 0x00FF0000, 0x00FF0000, 1},
+        {0x00FF0000, 0x0000FF00, 0x00000000, 3},  {0x00000000, 0x00000001, 0x00000000, 4},
+        {0x00000000, 0x00000000, 0x01000000, 8},  {0x00FF0000, 0x00000000, 0x80000000, 9},
+        {0xFFFFFFFF, 0x00000000, 0x00000000, 15},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TerrainOctree::WeightSet(c.a, c.b, c.c), c.set) << std::hex << c.a << " " << c.b << " " << c.c;
+
+    // Weight 1 everywhere, weight 3 at sample (x 5, z 5) and weight 4 at (x 40, z 70): each lies inside a
+    // patch, where a grid vertex is a corner of six triangles.
+    LevelData painted;
+    for (int sample = 0; sample < LevelData::kSampleCount; ++sample)
+        painted.blendWeights[static_cast<size_t>(sample) * 4] = 1.0f;
+    painted.blendWeights[(5 * 128 + 5) * 4 + 2] = 0.5f;
+    painted.blendWeights[(40 * 128 + 70) * 4 + 3] = 0.25f;
+    TerrainOctree tree;
+    tree.Build(painted);
+    std::vector<const Node*> leaves;
+    CollectLeaves(tree.Root(), leaves);
+    for (const Node* leaf : leaves) {
+        const bool third = leaf->patchX == 0 && leaf->patchZ == 0;
+        const bool fourth = leaf->patchX == 32 && leaf->patchZ == 64;
+        EXPECT_EQ(tree.WeightSetTriangles(leaf, 0, 15), 2048u);
+        EXPECT_EQ(tree.WeightSetTriangles(leaf, 0, 3), third || fourth ? 2042u : 2048u);
+        EXPECT_EQ(tree.WeightSetTriangles(leaf, 4, 7), third ? 6u : 0u);
+        EXPECT_EQ(tree.WeightSetTriangles(leaf, 5, 5), third ? 6u : 0u) << "weights 1 and 3";
+        EXPECT_EQ(tree.WeightSetTriangles(leaf, 8, 11), fourth ? 6u : 0u);
+    }
+
+    // Seen whole from high above: each group is drawn from the patches that hold some of it.
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    tree.Cull();
+    m_device->SetFVF(TerrainVertex::FVF);
+    Null()->ResetCounters();
+    tree.DrawWeightSets(4, 7);
+    EXPECT_EQ(Null()->DrawCount(), 1u);
+    EXPECT_EQ(Null()->PrimitiveCount(), 6u);
+    tree.DrawWeightSets(0, 3);
+    EXPECT_EQ(Null()->DrawCount(), 17u);
+    EXPECT_EQ(Null()->PrimitiveCount(), 6u + (16u * 2048u - 12u));
+    tree.DrawWeightSets(12, 15);
+    EXPECT_EQ(Null()->DrawCount(), 17u) << "no triangle uses both weights 3 and 4";
+}

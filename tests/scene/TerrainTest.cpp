@@ -1,10 +1,14 @@
 #include "scene/Terrain.h"
+#include "d3d9/ShaderProgram.h"
+#include "d3dx9/Effect.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
 #include "scene/HexTypeSink.h"
 #include "scene/LevelObject.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/SceneFixture.h"
+#include "scene/SkyDome.h"
+#include "scene/StarField.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/TerrainOctree.h"
 #include "win32/Log.h"
@@ -12,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -141,6 +146,106 @@ TEST_F(TerrainTest, SlopesGiveNormalsAndWeightsThatTheDrawnPatchesShow)
     EXPECT_NEAR(n[1], s, 1e-5f);
     terrain->NormalAt(n, -5.0f, 10.0f);
     EXPECT_FLOAT_EQ(n[1], 1.0f);
+}
+
+// Flat ground gets weight 1 alone from the slope; the file adds weight 3, 4 or both at three samples, each
+// inside a patch, where a vertex is a corner of six triangles.
+TEST_F(TerrainTest, GroundIsDrawnByTechniquesThatReadOnlyTheTexturesItsTrianglesWeigh)
+{
+    LevelBytes level;
+    level.Weight(60, 60, 2, 0.5f);
+    level.Weight(100, 20, 3, 0.5f);
+    level.Weight(10, 10, 2, 0.5f);
+    level.Weight(10, 10, 3, 0.5f);
+    ASSERT_TRUE(Load(level));
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    auto* effect = dynamic_cast<Effect*>(DataManager::Get()->GetEffect("terrain.fx"));
+    ASSERT_NE(effect, nullptr);
+    const D3DXHANDLE before = effect->GetCurrentTechnique();
+    auto program = [&](const char* technique) {
+        return dynamic_cast<ShaderProgram*>(effect->PassProgram(technique, 0, false));
+    };
+    Null()->KeepDraws(true);
+    Null()->ResetCounters();
+    terrain->Render();
+    std::map<const ShaderProgram*, std::pair<UINT, UINT>> drawn; // draws and triangles by program
+    for (const NullDevice::DrawRecord& draw : Null()->Draws()) {
+        ++drawn[draw.program].first;
+        drawn[draw.program].second += draw.primitiveCount;
+    }
+    EXPECT_EQ(drawn[program("GroundOneTwo")], std::make_pair(16u, 16u * 2048u - 18u)) << "every patch";
+    EXPECT_EQ(drawn[program("GroundOneTwoThree")], std::make_pair(1u, 6u));
+    EXPECT_EQ(drawn[program("GroundOneTwoFour")], std::make_pair(1u, 6u));
+    EXPECT_EQ(drawn[program("Basic")], std::make_pair(1u, 6u));
+    EXPECT_EQ(Null()->DrawCount(), 19u);
+    EXPECT_STREQ(effect->GetCurrentTechnique(), before);
+    Null()->KeepDraws(false);
+}
+
+// Looking down on the ground from inside the dome, the dome draws nothing: the stars wait for the ground and
+// are drawn after it at the far plane, without depth writes, where nothing was drawn. A view that shows the
+// dome draws them first, and a frame in which no ground follows makes them go first from then on.
+TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
+{
+    ASSERT_TRUE(Load(LevelBytes()));
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    DataManager::Get()->SetSkyDome(&sky);
+    StarField stars;
+    stars.Init();
+    EXPECT_TRUE(stars.IsOpaque()) << "the grey stand-in texture has no alpha";
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 1350.0f, 14384.0f), D3DXVECTOR3(16384.0f, 100.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    Null()->KeepDraws(true);
+    Null()->ResetCounters();
+    stars.Render();
+    EXPECT_EQ(Null()->DrawCount(), 0u) << "waiting";
+    DWORD zenable = 0;
+    m_device->GetRenderState(D3DRS_ZENABLE, &zenable);
+    EXPECT_EQ(zenable, static_cast<DWORD>(D3DZB_TRUE)) << "as the stars leave it when drawn first";
+    terrain->Render();
+    ASSERT_GT(Null()->DrawCount(), 1u);
+    const NullDevice::DrawRecord& last = Null()->Draws().back();
+    EXPECT_EQ(last.fvf, StarField::FVF) << "the stars come after the ground";
+    EXPECT_EQ(last.primitiveCount, 12u);
+    EXPECT_EQ(last.zWriteEnable, static_cast<DWORD>(FALSE));
+    DWORD zwrite = 0;
+    m_device->GetRenderState(D3DRS_ZWRITEENABLE, &zwrite);
+    EXPECT_EQ(zwrite, static_cast<DWORD>(TRUE)) << "put back";
+    D3DVIEWPORT9 viewport{};
+    m_device->GetViewport(&viewport);
+    EXPECT_EQ(viewport.MinZ, 0.0f);
+    EXPECT_EQ(viewport.MaxZ, 1.0f);
+
+    // The start-up view shows the dome: the stars go first, at once.
+    camera->SetPreset(1);
+    Null()->ResetCounters();
+    stars.Render();
+    ASSERT_EQ(Null()->DrawCount(), 1u);
+    EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
+    terrain->Render();
+    EXPECT_NE(Null()->LastDraw().fvf, StarField::FVF);
+
+    // Down again, but no ground drawn after the stars: the next frame draws them first, and so do later ones.
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 1350.0f, 14384.0f), D3DXVECTOR3(16384.0f, 100.0f, 16384.0f));
+    Null()->ResetCounters();
+    stars.Render();
+    EXPECT_EQ(Null()->DrawCount(), 0u);
+    stars.Render();
+    EXPECT_EQ(Null()->DrawCount(), 1u) << "the missed ones are drawn no later than the next frame";
+    terrain->Render();
+    stars.Render();
+    EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
+    Null()->KeepDraws(false);
+    DataManager::Get()->SetSkyDome(nullptr);
+    stars.Release();
 }
 
 TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)

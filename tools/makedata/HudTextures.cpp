@@ -96,8 +96,9 @@ void WriteFrame(const std::filesystem::path& dir)
 {
     WriteTga(dir / "HumanGUI.tga", Paint(kFrameWidth, kFrameHeight, [](cairo_t* cr) {
                  const double wingTop = 50;
-                 const double plateX = 232;
-                 const double plateW = 330;
+                 // Wide enough to hide the description box waiting below it (x 346 to 682 on the screen).
+                 const double plateX = 228;
+                 const double plateW = 346;
                  const double plateTop = 22;
                  // The outline: the wings and the raised plate as one shape.
                  const auto outline = [&]() {

@@ -28,12 +28,50 @@ varying float3 light;
 varying float4 weights;
 varying float eyeDistance;
 
+// The ground is opaque: it needs neither blending nor the alpha test.
 technique Basic
 {
     pass P0
     {
         VertexShader = TerrainVS;
         PixelShader = TerrainPS;
+        AlphaBlendEnable = false;
+        AlphaTestEnable = false;
+    }
+}
+
+// The same ground for triangles whose weights 3 and 4 (or one of them) are zero at every corner: the
+// textures they would weigh by zero are not read.
+technique GroundOneTwo
+{
+    pass P0
+    {
+        VertexShader = TerrainVS;
+        PixelShader = GroundOneTwoPS;
+        AlphaBlendEnable = false;
+        AlphaTestEnable = false;
+    }
+}
+
+technique GroundOneTwoThree
+{
+    pass P0
+    {
+        VertexShader = TerrainVS;
+        PixelShader = GroundOneTwoThreePS;
+        AlphaBlendEnable = false;
+        AlphaTestEnable = false;
+    }
+}
+
+technique GroundOneTwoFour
+{
+    pass P0
+    {
+        VertexShader = TerrainVS;
+        PixelShader = GroundOneTwoFourPS;
+        AlphaBlendEnable = false;
+        AlphaTestEnable = false;
     }
 }
 
@@ -65,16 +103,39 @@ void TerrainVS()
 }
 
 @fragment
-void TerrainPS()
+// The constant arguments leave out, when the program is compiled, the reads of the textures not wanted.
+void Ground(bool withThree, bool withFour)
 {
     vec4 ground = texture(pTexture1, uv1) * weights.r + texture(pTexture2, uv2) * weights.g;
     float share = weights.r + weights.g;
     if (share > 0.0)
         ground /= share;
-    ground = mix(ground, texture(pTexture3, uv3), clamp(weights.b, 0.0, 1.0));
-    ground = mix(ground, texture(pTexture4, uv4), clamp(weights.a, 0.0, 1.0));
+    if (withThree)
+        ground = mix(ground, texture(pTexture3, uv3), clamp(weights.b, 0.0, 1.0));
+    if (withFour)
+        ground = mix(ground, texture(pTexture4, uv4), clamp(weights.a, 0.0, 1.0));
     fragColor = vec4(ground.rgb * light, 1.0);
     fxFogFactor = (FogData.y - eyeDistance) * FogData.z;
+}
+
+void TerrainPS()
+{
+    Ground(true, true);
+}
+
+void GroundOneTwoPS()
+{
+    Ground(false, false);
+}
+
+void GroundOneTwoThreePS()
+{
+    Ground(true, false);
+}
+
+void GroundOneTwoFourPS()
+{
+    Ground(false, true);
 }
 )";
 

@@ -193,6 +193,28 @@ bool Update(float* dst, const float* src, size_t count)
     return true;
 }
 
+// Whether a stage gives the colour it receives unchanged: it has no texture (so the texture reads as opaque
+// white) and modulates that white with the current colour, or selects the current colour, in colour and alpha.
+bool PassesCurrentOn(const FixedFunctionStage& stage)
+{
+    if (stage.textured)
+        return false;
+    auto keeps = [](uint8_t op, uint8_t arg1, uint8_t arg2) {
+        switch (op) {
+        case D3DTOP_MODULATE:
+            return (arg1 == D3DTA_TEXTURE && arg2 == D3DTA_CURRENT) || (arg1 == D3DTA_CURRENT && arg2 == D3DTA_TEXTURE);
+        case D3DTOP_SELECTARG1:
+            return arg1 == D3DTA_CURRENT;
+        case D3DTOP_SELECTARG2:
+            return arg2 == D3DTA_CURRENT;
+        default:
+            return false;
+        }
+    };
+    return keeps(stage.colorOp, stage.colorArg1, stage.colorArg2) &&
+           (stage.alphaOp == D3DTOP_DISABLE || keeps(stage.alphaOp, stage.alphaArg1, stage.alphaArg2));
+}
+
 // VARNHOLT_REPORT_FIRST_FRAME=1 prints the wall-clock time of the first two Presents on stderr (the game's
 // splash picture, then its first frame), so a script that noted when it started the game can tell how long
 // the start took.
@@ -443,9 +465,23 @@ void GlDevice::KeepLastFrame(GLint width, GLint height)
 bool GlDevice::ReadLastFrame(Surface* surface)
 {
     if (!backBufferInWindow_ || !windowSwapped_ || surface != BackBufferSurface() ||
-        static_cast<GLint>(surface->Width()) != lastFrameWidth_ ||
-        static_cast<GLint>(surface->Height()) != lastFrameHeight_ ||
         (surface->Format() != D3DFMT_X8R8G8B8 && surface->Format() != D3DFMT_A8R8G8B8))
+        return false;
+    // From now on each frame is kept for a while, for the reads that usually follow the first.
+    keepFrames_ = KEEP_FRAMES_AFTER_READ;
+    if (!lastFrameKept_) {
+        // Nothing has read a frame lately: the window system still has the frame just shown.
+        const GLint width = static_cast<GLint>(surface->Width());
+        const GLint height = static_cast<GLint>(surface->Height());
+        lastFrame_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        if (!WindowBridge::ReadShownPicture(Window(), width, height, lastFrame_.data()))
+            return false;
+        lastFrameWidth_ = width;
+        lastFrameHeight_ = height;
+        lastFrameKept_ = true;
+    }
+    if (static_cast<GLint>(surface->Width()) != lastFrameWidth_ ||
+        static_cast<GLint>(surface->Height()) != lastFrameHeight_)
         return false;
     const size_t rowBytes = static_cast<size_t>(lastFrameWidth_) * 4;
     for (GLint row = 0; row < lastFrameHeight_; ++row) {
@@ -722,10 +758,18 @@ void GlDevice::BuildFixedFunctionKey(const FvfLayout& layout, FixedFunctionKey* 
         if (count >= D3DTTFF_COUNT1 && count <= D3DTTFF_COUNT4)
             stage.transform =
                 static_cast<uint8_t>(count | ((flags & D3DTTFF_PROJECTED) ? FixedFunctionKey::TRANSFORM_PROJECTED : 0));
+        stage.textured = s.textures[i] ? 1 : 0;
         key->stageCount = static_cast<uint8_t>(i + 1);
     }
-    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
-        rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
+    // The game sets every stage to modulate its texture with the current colour, and most draws bind one
+    // texture: the stages after it would each fetch white from a texture that is not there.
+    while (key->stageCount > 0 && PassesCurrentOn(key->stages[key->stageCount - 1])) {
+        key->stages[key->stageCount - 1] = FixedFunctionStage{};
+        --key->stageCount;
+    }
+    // A test that keeps every alpha (the sky's reference of 0 with GREATEREQUAL) would only cost a discard.
+    if (rs[D3DRS_ALPHATESTENABLE] && !AlphaTestKeepsAll(rs[D3DRS_ALPHAFUNC], rs[D3DRS_ALPHAREF]) &&
+        rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER && rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
         key->alphaFunc = static_cast<uint8_t>(rs[D3DRS_ALPHAFUNC]);
     if (rs[D3DRS_FOGENABLE]) {
         const DWORD vertexMode = rs[D3DRS_FOGVERTEXMODE];
@@ -901,8 +945,13 @@ HRESULT GlDevice::BackEndPresent()
     backBufferBoundThisFrame_ = false;
     if (backBufferInWindow_) {
         // The frame is in the window already.
-        KeepLastFrame(static_cast<GLint>(BackBufferSurface()->Width()),
-                      static_cast<GLint>(BackBufferSurface()->Height()));
+        lastFrameKept_ = keepFrames_ > 0;
+        if (lastFrameKept_) {
+            --keepFrames_;
+            ++keptFrameCount_;
+            KeepLastFrame(static_cast<GLint>(BackBufferSurface()->Width()),
+                          static_cast<GLint>(BackBufferSurface()->Height()));
+        }
         SDL_GL_SwapWindow(sdlWindow_);
         windowSwapped_ = true;
         ReportEarlyPresent();

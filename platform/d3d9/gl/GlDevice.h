@@ -14,9 +14,9 @@
 //   depth-stencil buffer then holds the automatic depth-stencil surface's contents (copied over, and back
 //   when another target uses that surface). A draw or clear of the back buffer that needs another
 //   depth-stencil surface, a change of size, or a read of the back buffer first copies the window's picture
-//   into the back buffer's own texture, and the frame goes on there. Present reads the finished frame into
-//   memory before the swap (in the window's own layout, a plain copy), so a screenshot after Present still
-//   reads the last frame.
+//   into the back buffer's own texture, and the frame goes on there. A read of the back buffer after Present
+//   sees the frame just shown: at the first such read the window system's picture of the window, and for a
+//   while after one Present reads each finished frame into memory before the swap (the window's own layout).
 // - Otherwise Present draws the back buffer, scaled to fit with black bars, over the window and swaps; the
 //   back buffer keeps its pixels.
 // - Only the drawing thread calls GL. Resources created on other threads are uploaded at first use.
@@ -48,6 +48,8 @@ public:
     size_t FixedFunctionProgramCount() const { return fixedFunction_ ? fixedFunction_->ProgramCount() : 0; }
     // Whether the back buffer's picture is being drawn in the window itself (see above).
     bool BackBufferInWindow() const { return backBufferInWindow_; }
+    // Frames that Present has read back from the window to keep them for a read after it.
+    unsigned KeptFrameCount() const { return keptFrameCount_; }
 
 protected:
     HRESULT BackEndClear(const ClearRequest& request) override;
@@ -124,6 +126,13 @@ private:
     std::vector<uint8_t> lastFrame_;
     GLint lastFrameWidth_ = 0;
     GLint lastFrameHeight_ = 0;
+    // Reading every frame back costs a copy of the whole picture per Present, so frames are kept only for a
+    // while after something has read one (a held screenshot key reads every frame); the first read after a
+    // quiet spell takes the frame from the window system. lastFrameKept_: the kept frame is the one shown.
+    static constexpr int KEEP_FRAMES_AFTER_READ = 600;
+    int keepFrames_ = 0;
+    bool lastFrameKept_ = false;
+    unsigned keptFrameCount_ = 0;
     // The back buffer has been bound since the last Present (the window's fitness is judged at the first).
     bool backBufferBoundThisFrame_ = false;
     bool targetIsWindow_ = false;

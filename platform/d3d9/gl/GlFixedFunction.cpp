@@ -297,7 +297,7 @@ std::string GlFixedFunction::FragmentSource(const FixedFunctionKey& key)
     for (int i = 0; i < key.stageCount; ++i) {
         const FixedFunctionStage& stage = key.stages[i];
         const std::string n = std::to_string(i);
-        if (StageReadsTexture(stage))
+        if (StageReadsTexture(stage) && stage.textured)
             s += "    tex = texture(uTexture" + n + ", vTexCoord" + n + ");\n";
         else
             s += "    tex = vec4(1.0);\n";

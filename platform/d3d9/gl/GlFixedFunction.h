@@ -26,7 +26,8 @@ struct FixedFunctionStage {
     uint8_t texCoordSet; // vertex texture-coordinate set the stage reads; NO_TEXCOORDS when the FVF has none
     uint8_t texCoordSize; // components of that set in the vertex (1..4)
     uint8_t transform; // D3DTTFF count (0 = no transform), with TRANSFORM_PROJECTED
-    uint8_t pad[3];
+    uint8_t textured; // a texture is bound; without one the stage reads opaque white and fetches nothing
+    uint8_t pad[2];
 };
 
 enum FixedFunctionFog : uint8_t
@@ -42,7 +43,9 @@ struct FixedFunctionKey {
     static constexpr uint8_t NO_TEXCOORDS = 0xFF;
     static constexpr uint8_t TRANSFORM_PROJECTED = 0x80;
 
-    uint8_t stageCount; // stages before the first whose colour operation is DISABLE
+    // Stages before the first whose colour operation is DISABLE, less the trailing ones that would pass the
+    // colour on unchanged (no texture, modulating white with the current colour).
+    uint8_t stageCount;
     uint8_t pretransformed; // XYZRHW positions
     uint8_t alphaFunc; // D3DCMP_* of the alpha test; 0 = no test
     uint8_t fog; // FixedFunctionFog

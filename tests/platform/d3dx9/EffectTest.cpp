@@ -272,15 +272,22 @@ TEST_F(EffectTest, OnlyDrawsUnderTheDevicesAlphaTestUseTheProgramThatDiscards)
     effect->CommitChanges();
     EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "fxAlphaTest", true), 2), 4.0f);
 
-    // The test turned off, or passing everything, within the pass: the plain program, with the pass's
-    // values too.
+    // The test turned off, or passing everything (any alpha 0..255 is at least 0 and at most 255), within
+    // the pass: the plain program, with the pass's values too. A test that can fail keeps the discard.
     effect->SetMatrix("worldMatrix", &kCounting);
-    for (const auto& [enable, func] : {std::pair<DWORD, DWORD>{FALSE, D3DCMP_GREATEREQUAL}, {TRUE, D3DCMP_ALWAYS}}) {
-        device->SetRenderState(D3DRS_ALPHATESTENABLE, enable);
-        device->SetRenderState(D3DRS_ALPHAFUNC, func);
+    struct Case {
+        DWORD enable, func, ref;
+        bool discards;
+    };
+    for (const Case& c : {Case{FALSE, D3DCMP_GREATEREQUAL, 32, false}, Case{TRUE, D3DCMP_ALWAYS, 32, false},
+                          Case{TRUE, D3DCMP_GREATEREQUAL, 0, false}, Case{TRUE, D3DCMP_LESSEQUAL, 255, false},
+                          Case{TRUE, D3DCMP_GREATER, 0, true}, Case{TRUE, D3DCMP_LESSEQUAL, 254, true}}) {
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, c.enable);
+        device->SetRenderState(D3DRS_ALPHAFUNC, c.func);
+        device->SetRenderState(D3DRS_ALPHAREF, c.ref);
         effect->CommitChanges();
-        EXPECT_EQ(CurrentProgram(), Program(effect, "Opaque")) << enable << " " << func;
-        EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "worldMatrix"), 5), 6.0f);
+        EXPECT_EQ(CurrentProgram(), Program(effect, "Opaque", c.discards)) << c.enable << " " << c.func << " " << c.ref;
+        EXPECT_FLOAT_EQ(UniformFloat(Uniform(effect, "Opaque", "worldMatrix", c.discards), 5), 6.0f);
     }
     effect->EndPass();
     effect->End();

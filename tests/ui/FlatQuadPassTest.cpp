@@ -1,0 +1,130 @@
+// Interface quads drawn flat: the states a pass sets and gives back, point sampling only where a quad shows its
+// picture texel for pixel, and quads that show nothing left undrawn.
+#include "ui/FlatQuadPass.h"
+#include "UiDataFixture.h"
+#include "core/ScreenVertex.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using FlatQuadPassTest = UiDataTest;
+
+DWORD Sampler(IDirect3DDevice9* device, D3DSAMPLERSTATETYPE type)
+{
+    DWORD value = 0;
+    device->GetSamplerState(0, type, &value);
+    return value;
+}
+
+DWORD RenderState(IDirect3DDevice9* device, D3DRENDERSTATETYPE type)
+{
+    DWORD value = 0;
+    device->GetRenderState(type, &value);
+    return value;
+}
+
+TEST_F(FlatQuadPassTest, SetsFlatStatesAndGivesTheSceneItsOwnBack)
+{
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_ANISOTROPIC);
+    {
+        FlatQuadPass pass(device);
+        EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(FALSE));
+        EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_CLAMP));
+        EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_CLAMP));
+        EXPECT_EQ(Sampler(device, D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_NONE));
+        GuiElement scaled;
+        scaled.Create("default.tga", 10.0f, 10.0f, 40.0f, 40.0f);
+        pass.Draw(scaled);
+        EXPECT_EQ(Sampler(device, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+        scaled.OnLostDevice();
+    }
+    EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(TRUE));
+    EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(Sampler(device, D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+    EXPECT_EQ(Sampler(device, D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+    EXPECT_EQ(Sampler(device, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
+}
+
+TEST_F(FlatQuadPassTest, PointSamplingOnlyWhereEachTexelFallsOnOnePixel)
+{
+    // The fixture's pictures are 2 x 2; "two_f2.tga" holds two frames of 2 x 1.
+    Picture("Data/two_f2.tga");
+    struct Case {
+        const char* texture;
+        float x, y, w, h;
+        float bottomV;
+        bool exact;
+    };
+    const Case cases[] = {
+        {"default.tga", 10.0f, 20.0f, 2.0f, 2.0f, 1.0f, true},
+        // Twice the size, or on half pixels: the filter blends.
+        {"default.tga", 10.0f, 20.0f, 4.0f, 4.0f, 1.0f, false},
+        {"default.tga", 10.5f, 20.0f, 2.0f, 2.0f, 1.0f, false},
+        {"default.tga", 10.0f, 20.25f, 2.0f, 2.0f, 1.0f, false},
+        // One frame of a two-frame picture shown at the frame's size.
+        {"two_f2.tga", 10.0f, 20.0f, 2.0f, 1.0f, 0.5f, true},
+        {"two_f2.tga", 10.0f, 20.0f, 2.0f, 2.0f, 0.5f, false},
+    };
+    for (const Case& c : cases) {
+        GuiElement element;
+        element.Create(c.texture, c.x, c.y, c.w, c.h);
+        element.bottomV = c.bottomV;
+        EXPECT_EQ(FlatQuadPass::IsPixelExact(element), c.exact) << c.texture << " " << c.x << "," << c.y;
+        {
+            FlatQuadPass pass(device);
+            pass.Draw(element);
+            EXPECT_EQ(Sampler(device, D3DSAMP_MINFILTER), static_cast<DWORD>(c.exact ? D3DTEXF_POINT : D3DTEXF_LINEAR));
+        }
+        element.OnLostDevice();
+    }
+    // Without a picture nothing is sampled exactly.
+    GuiElement plain;
+    plain.SetRect(0.0f, 0.0f, 2.0f, 2.0f);
+    EXPECT_FALSE(FlatQuadPass::IsPixelExact(plain));
+    plain.OnLostDevice();
+}
+
+TEST_F(FlatQuadPassTest, QuadsThatShowNothingAreNotDrawn)
+{
+    struct Case {
+        float x, y, alpha;
+        bool visible;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {100.0f, 100.0f, 1.0f, true, true},
+        // Alpha 0.001 packs to 0; 0.003 to 1.
+        {100.0f, 100.0f, 0.001f, true, false},
+        {100.0f, 100.0f, 0.003f, true, true},
+        {100.0f, 100.0f, 1.0f, false, false},
+        // Parked off the screen, as the highlight is while no action is chosen.
+        {-100.0f, -100.0f, 1.0f, true, false},
+        {-10.0f, -10.0f, 1.0f, true, true},
+    };
+    for (const Case& c : cases) {
+        GuiButton button;
+        button.Create("default.tga", c.x, c.y, 43.0f, 49.0f);
+        button.CreateIcon("default.tga", 0, 0);
+        button.colour.a = c.alpha;
+        button.visible = c.visible;
+        const UINT before = Null()->DrawCount();
+        {
+            FlatQuadPass pass(device);
+            device->SetFVF(SCREEN_FVF);
+            pass.Draw(button);
+            // The icon starts faded out: never drawn until it fades in.
+            pass.DrawIcon(button);
+        }
+        EXPECT_EQ(Null()->DrawCount() - before, c.drawn ? 1u : 0u) << c.x << " " << c.alpha << " " << c.visible;
+        button.Release();
+    }
+}
+
+} // namespace

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "d3d9/D3D9.h"
+
+class GuiElement;
+class GuiButton;
+
+// Draws interface quads the cheapest way that shows them unchanged, and puts the device's states back when it
+// goes. An interface quad lies flat on the overlay at its own place, so it needs no depth test, no mip level
+// and no texel from beyond its picture's edge; a quad drawn at exactly its picture's size, on whole pixels,
+// shows each texel on one pixel, which point sampling gives as well as filtering does; and a quad faded out
+// altogether shows nothing.
+class FlatQuadPass
+{
+public:
+    explicit FlatQuadPass(IDirect3DDevice9* device);
+    ~FlatQuadPass();
+    FlatQuadPass(const FlatQuadPass&) = delete;
+    FlatQuadPass& operator=(const FlatQuadPass&) = delete;
+
+    void Draw(GuiElement& element);
+    // The button's icon, when the button shows it.
+    void DrawIcon(GuiButton& button);
+
+    // The quad covers its texels one to one, on whole pixels.
+    static bool IsPixelExact(const GuiElement& element);
+
+private:
+    IDirect3DDevice9* device = nullptr;
+    DWORD depth = TRUE;
+    DWORD mip = D3DTEXF_NONE;
+    DWORD addressU = D3DTADDRESS_WRAP;
+    DWORD addressV = D3DTADDRESS_WRAP;
+    DWORD minFilter = D3DTEXF_POINT;
+    DWORD magFilter = D3DTEXF_POINT;
+    // The filter this pass last set, so that runs of like quads change nothing.
+    DWORD filter = 0;
+};
