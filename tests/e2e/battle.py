@@ -23,14 +23,22 @@ TURN_LINE = re.compile(r"player (\d) (.+) at row (\d+) column (\d+)$")
 
 # Board geometry: hex side 64; rows run along x, columns along z.
 K = 55.42562484741211
-MELEE_REACH = 112.0
+HEX_STEP = 2 * K  # from a hex to its neighbour
+# The hex of an enemy in reach of the chosen attack or ability turns red.
+def TARGET_TINT(c):
+    return c[0] - c[1] > 70 and c[0] - c[2] > 70
+
+
+# The ability the first player's unit casts, by its place on the ability row: a scout's first, Mud Sling, thrown
+# at one enemy four hexes away at most.
+ABILITY = 0
 # Where the board can be clicked: under the top bar and the main-menu button, above the HUD.
 BOARD = (0, 60, W, S.HUD_B - 70)
 # The unit whose turn it is stands a little below the middle of the screen (the camera aims above its feet).
 UNIT_ON_SCREEN = (W // 2, 420)
-WALK_CLICK_RADIUS = 170
-# Where the pointer rests while the board is photographed: on the HUD's frame, so that no hex under it lights up.
-REST = (230, 650)
+# Where the pointer rests while the board is photographed: on the health bar, a control of the HUD, so that the
+# board behind takes no hover and no hex lights up under the pointer.
+REST = (250, 745)
 
 
 def ground(row, column):
@@ -51,6 +59,11 @@ class Turn:
         self.mark = mark  # the log mark just after the turn's line
 
     @property
+    def key(self):
+        """A unit, by its side and its name (both sides may have a unit of a class)."""
+        return self.team, self.name
+
+    @property
     def place(self):
         return ground(self.row, self.column)
 
@@ -58,7 +71,9 @@ class Turn:
 class Commander:
     """Gives commands on the HUD for the unit whose turn it is."""
 
-    def __init__(self, game, player, camera, timeout, turn_timeout, rng=None):
+    def __init__(self, game, player, camera, timeout, turn_timeout, rng=None, verbose=False):
+        self.verbose = verbose
+        self.started = time.monotonic()
         self.turn_timeout = turn_timeout
         self.game = game
         self.player = player
@@ -70,6 +85,14 @@ class Commander:
         self.walks = []
         self.pending_walks = {}  # unit name: (its place before, screen direction) until its next turn
         self.attacks = 0
+        self.casts = 0
+        self.shots = 0
+        self.defends = 0
+        self.walked = 0
+
+    def say(self, text):
+        if self.verbose:
+            print("    %6.1f s  %s" % (time.monotonic() - self.started, text), flush=True)
 
     # The turns.
     def turns(self):
@@ -101,6 +124,11 @@ class Commander:
                 raise vd.DriverError("no new turn within %.0f s; last state %s" % (timeout, self.game.state()))
             time.sleep(0.2)
 
+    def turn_over(self):
+        """Whether the turn being commanded has passed (the game ends a turn by itself once its unit can do
+        nothing more) or the battle has ended."""
+        return len(self.turns()) > self.turns_seen or "GAME_STATE_GAME_OVER" in self.game.events("session.state")
+
     def end_turn(self, timeout=None):
         """End Turn, again until the next turn comes: the game lets a turn end at most once in 1.5 s of game
         time, so a click right after the last turn change is not heard."""
@@ -118,86 +146,166 @@ class Commander:
         raise vd.DriverError("End Turn did not end the turn within %.0f s" % (timeout or self.turn_timeout))
 
     # Finding things on the board by what lights up.
-    def lit_places(self, before, after):
-        """Places on the board that changed between two pictures, in cells of 16 pixels, biggest first. Single
-        changed dots (embers drifting over the farm) are not places."""
+    def lit_cells(self, before, after, again, tint=None):
+        """Cells of 16 pixels of the board that changed colour after a command was chosen: different from before
+        in two pictures taken one after the other, and the same in both (units breathing and snow blowing are not
+        places). tint, when given, must hold for the new colour. Returns {cell: strength}."""
         cells = {}
         x0, y0, w, h = BOARD
         for y in range(y0, y0 + h, 4):
             for x in range(x0, x0 + w, 4):
-                if vd.colour_distance(before.pixel(x, y), after.pixel(x, y)) > 30.0:
+                b = before.pixel(x, y)
+                a = after.pixel(x, y)
+                change = vd.colour_distance(a, b)
+                if change > 18.0 and vd.colour_distance(again.pixel(x, y), b) > 18.0 and \
+                        vd.colour_distance(a, again.pixel(x, y)) < 10.0 and (tint is None or tint(a)):
                     key = (x // 16, y // 16)
-                    cells[key] = cells.get(key, 0) + 1
-        strong = [(count, key) for key, count in cells.items() if count >= 5]
-        strong.sort(reverse=True)
-        return [(key[0] * 16 + 8, key[1] * 16 + 8) for _, key in strong]
+                    cells[key] = cells.get(key, 0.0) + change
+        return {key: total for key, total in cells.items() if total >= 4 * 18.0}
 
-    def attack_in_reach(self):
-        """Attack: when an enemy lights up as in reach, clicks it and returns True; otherwise withdraws the
-        command and returns False."""
+    @staticmethod
+    def blobs(cells):
+        """The lit cells grouped into touching places, the strongest first: [(strength, [cells])]."""
+        left = set(cells)
+        found = []
+        while left:
+            seed = left.pop()
+            group = [seed]
+            todo = [seed]
+            while todo:
+                cx, cy = todo.pop()
+                for dx in (-1, 0, 1):
+                    for dy in (-1, 0, 1):
+                        key = (cx + dx, cy + dy)
+                        if key in left:
+                            left.remove(key)
+                            group.append(key)
+                            todo.append(key)
+            found.append((sum(cells[key] for key in group), group))
+        found.sort(reverse=True)
+        return found
+
+    @staticmethod
+    def feet(group):
+        """Where a lit unit stands: the middle of the lowest lit cells; the board is picked under the pointer, and
+        a point higher up the unit's body lies over the hexes behind it."""
+        bottom = max(key[1] for key in group)
+        row = sorted(key[0] for key in group if key[1] >= bottom - 1)
+        return row[len(row) // 2] * 16 + 8, bottom * 16 + 10
+
+    def choose(self, button, tint=None):
+        """Chooses a command and returns (picture before, the lit cells after). The camera must be still."""
+        self.player.move(*REST, frames=0)
+        before = self.wait_still()
+        self.player.click(*centre(button), frames=3)
         self.player.move(*REST, frames=1)
-        before = self.camera.shoot()
-        self.player.click(*centre(S.ACTIONS["Attack"]), frames=3)
-        self.player.move(*REST, frames=2)
         after = self.camera.shoot()
-        places = self.lit_places(before, after)
-        if places:
-            self.player.click(*places[0], frames=2)
-            self.attacks += 1
-            # The blow lands after its wind-up and animation (and a slow-motion shot now and then).
-            self.player.settle(6)
-            self.wait_still()
+        self.player.settle(2)
+        again = self.camera.shoot()
+        if self.verbose:
+            self.shots += 1
+            self.camera.keep(before, "debug-%03d-before" % self.shots)
+            self.camera.keep(again, "debug-%03d-after" % self.shots)
+        return before, self.lit_cells(before, after, again, tint=tint)
+
+    def withdraw(self):
+        """Escape takes back a command that waits for its target."""
+        self.player.key("Escape", frames=2)
+
+    def strike_lit(self, before, cells, what, towards=None):
+        """Clicks the feet of the strongest lit unit (with a screen direction, of those on that side of the
+        unit whose turn it is, which stands in the middle of the view); withdraws when nothing lit up. Returns
+        whether it struck."""
+        # The description box of an ability may still be sliding down over the board.
+        dx, dy, dw, dh = S.DESCRIPTION
+        cells = {key: value for key, value in cells.items()
+                 if not (dx - 16 <= key[0] * 16 <= dx + dw and dy - 16 <= key[1] * 16)}
+        places = self.blobs(cells)
+        if towards is not None:
+            def ahead(group):
+                x, y = self.feet(group)
+                dx, dy = x - UNIT_ON_SCREEN[0], y - UNIT_ON_SCREEN[1]
+                return math.hypot(dx, dy) < 120 or dx * towards[0] + dy * towards[1] > 0.5 * math.hypot(dx, dy)
+            places = [place for place in places if ahead(place[1])]
+        self.say("%s: %d lit places %s" % (what, len(places), [(round(s), self.feet(g)) for s, g in places[:3]]))
+        if not places:
+            self.withdraw()
+            return False
+        self.player.click(*self.feet(places[0][1]), frames=2)
+        # The blow lands after its wind-up and animation (and a slow-motion shot now and then).
+        self.player.move(*REST, frames=6)
+        self.wait_still()
+        return True
+
+    def attack_in_reach(self, towards=None):
+        """Attack: when an enemy lights up as in reach, clicks it and returns True; otherwise takes the command
+        back and returns False."""
+        before, cells = self.choose(S.ACTIONS["Attack"], tint=TARGET_TINT)
+        struck = self.strike_lit(before, cells, "attack", towards)
+        self.attacks += struck
+        return struck
+
+    def cast_in_reach(self, index, on_row=None, towards=None):
+        """Magic Spells, then the ability at that place of the row, then the enemy it lights up. on_row(picture)
+        sees the row open with the ability's costs shown (the pointer rests on it). Returns whether it was cast;
+        when nothing lit up, Back closes the row."""
+        self.player.move(*REST, frames=0)
+        before = self.wait_still()
+        self.player.click(*centre(S.ACTIONS["Magic Spells"]), frames=3)
+        self.player.move(*centre(S.ABILITIES[index]), frames=4)
+        # The description box rises while the pointer rests on the ability.
+        row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.DESCRIPTION) > 10.0, 3.0)
+        if on_row:
+            on_row(before, row)
+        self.player.click(*centre(S.ABILITIES[index]), frames=3)
+        self.player.move(*REST, frames=1)
+        after = self.camera.shoot()
+        self.player.settle(2)
+        again = self.camera.shoot()
+        cells = self.lit_cells(before, after, again, tint=TARGET_TINT)
+        if self.strike_lit(before, cells, "ability %d" % (index + 1), towards):
+            self.casts += 1
             return True
-        # Attack again withdraws the command.
-        self.player.click(*centre(S.ACTIONS["Attack"]), frames=2)
+        self.player.click(*centre(S.ABILITY_BACK), frames=3)
         return False
 
+    def defend(self):
+        """Defend, queued for the end of the turn."""
+        self.player.click(*centre(S.ACTIONS["Defend"]), frames=3)
+        self.defends += 1
+
     # Walking.
-    def screen_to_board(self):
-        """The linear map from screen directions to board displacements, by least squares over the walks
-        measured so far; None until two walks in different directions were measured."""
-        if len(self.walks) < 2:
+    def heading(self):
+        """The angle that turns a screen direction into a board direction, or None before any walk was measured.
+
+        The camera looks down at the board and turns about the vertical only, so a screen direction (x right, y
+        down) is, on the board, (x, -y) turned by the camera's heading (its tilt shortens the second component,
+        which changes the angle a little but not the side). Each walk measured gives the turn; the walks are
+        averaged."""
+        if not self.walks:
             return None
-        sxx = sxy = syy = 0.0
-        wxs = [0.0, 0.0]
-        wys = [0.0, 0.0]
+        c = s = 0.0
         for (sx, sy), (wx, wz) in self.walks:
-            sxx += sx * sx
-            sxy += sx * sy
-            syy += sy * sy
-            wxs[0] += wx * sx
-            wxs[1] += wx * sy
-            wys[0] += wz * sx
-            wys[1] += wz * sy
-        det = sxx * syy - sxy * sxy
-        if abs(det) < 1e-6:
-            return None
-        inv = ((syy / det, -sxy / det), (-sxy / det, sxx / det))
-        # M = [W S^T] (S S^T)^-1
-        row_x = (wxs[0] * inv[0][0] + wxs[1] * inv[1][0], wxs[0] * inv[0][1] + wxs[1] * inv[1][1])
-        row_z = (wys[0] * inv[0][0] + wys[1] * inv[1][0], wys[0] * inv[0][1] + wys[1] * inv[1][1])
-        return row_x, row_z
+            ux, uy = sx, -sy
+            norm = math.hypot(ux, uy) * math.hypot(wx, wz)
+            c += (ux * wx + uy * wz) / norm
+            s += (ux * wz - uy * wx) / norm
+        return math.atan2(s, c)
 
     def direction_towards(self, here, there):
-        """The screen direction that walks from here towards there, or None while the map is not known."""
-        m = self.screen_to_board()
-        if m is None:
-            return None
-        (a, b), (c, d) = m
-        det = a * d - b * c
-        if abs(det) < 1e-9:
-            return None
+        """The screen direction that walks from here towards there, or None while no walk was measured."""
+        angle = self.heading()
         wx, wz = there[0] - here[0], there[1] - here[1]
-        sx = (d * wx - b * wz) / det
-        sy = (-c * wx + a * wz) / det
-        norm = math.hypot(sx, sy)
-        if norm < 1e-9:
+        norm = math.hypot(wx, wz)
+        if angle is None or norm < 1e-6:
             return None
-        return sx / norm, sy / norm
+        c, s = math.cos(-angle), math.sin(-angle)
+        ux, uy = (wx * c - wz * s) / norm, (wx * s + wz * c) / norm
+        return ux, -uy
 
     def note_turn(self, turn):
         """At a unit's turn, the walk it made in its last turn is measured."""
-        pending = self.pending_walks.pop(turn.name, None)
+        pending = self.pending_walks.pop(turn.key, None)
         if pending is None:
             return
         before, direction = pending
@@ -205,64 +313,168 @@ class Commander:
         if math.hypot(*moved) > 50.0:
             self.walks.append((direction, moved))
 
-    def wait_still(self, timeout=None):
-        """Waits until the view stops moving: a walking unit is followed by the camera."""
+    def wait_still(self, timeout=5.0):
+        """Waits until the view has (nearly) stopped moving and returns the last picture. The camera glides after
+        a walking unit and comes to rest slowly, so the wait is bounded; the board is compared in blocks of 32
+        pixels, most of which must keep their brightness (blowing snow and the units' idle motion stay in a
+        few blocks)."""
+        def blocks(image):
+            out = []
+            x0, y0, w, h = BOARD
+            for by in range(y0, y0 + h - 31, 32):
+                for bx in range(x0, x0 + w - 31, 32):
+                    pixels = image.samples(bx, by, 32, 32, step=8)
+                    out.append(sum(p[0] + p[1] + p[2] for p in pixels) / (3.0 * len(pixels)))
+            return out
         previous = self.camera.shoot()
-        deadline = time.monotonic() + (timeout or self.timeout)
+        last = blocks(previous)
+        deadline = time.monotonic() + timeout
         still = 0
         while time.monotonic() < deadline and still < 2:
             time.sleep(self.player.frame)
-            current = self.camera.shoot()
-            still = still + 1 if current.difference(previous, *BOARD) < 1.5 else 0
-            previous = current
+            previous = self.camera.shoot()
+            current = blocks(previous)
+            changes = sorted(abs(p - q) for p, q in zip(current, last))
+            still = still + 1 if changes[len(changes) * 9 // 10] < 2.5 else 0
+            last = current
         return previous
 
-    def walk(self, turn, direction, radius=WALK_CLICK_RADIUS):
-        """Move, then a click on the board in that screen direction from the unit; the path stops at the unit's
-        movement radius. The walk is measured at the unit's next turn."""
-        x = int(UNIT_ON_SCREEN[0] + direction[0] * radius)
-        y = int(UNIT_ON_SCREEN[1] + direction[1] * radius)
-        x = max(BOARD[0] + 5, min(BOARD[0] + BOARD[2] - 5, x))
-        y = max(BOARD[1] + 5, min(BOARD[1] + BOARD[3] - 5, y))
+    def find_unit(self, image, team, found_only=False):
+        """Where the unit whose turn it is stands on the screen: the middle of the ring under it, in its side's
+        colour (green for the first side, pink for the second). The middle of the view when no ring shows (or
+        None when found_only)."""
+        xs, ys = [], []
+        x0, y0, w, h = BOARD
+        for y in range(y0, y0 + h, 3):
+            for x in range(x0, x0 + w, 3):
+                r, g, b = image.pixel(x, y)
+                if team == 0 and g > 130 and g - r > 80 and r < 70:
+                    xs.append(x)
+                    ys.append(y)
+                elif team == 1 and r > 120 and r - g > 20 and r - b > 12:
+                    xs.append(x)
+                    ys.append(y)
+        if len(xs) < 12:
+            return None if found_only else UNIT_ON_SCREEN
+        xs.sort()
+        ys.sort()
+        return xs[len(xs) // 2], ys[len(ys) // 2]
+
+    def settle_on_unit(self, turn, timeout=5.0):
+        """Waits for the camera to come to the unit whose turn it is: its ring near the middle of a still view.
+        The camera glides there from wherever it looked before, across the whole board at the first turn."""
+        deadline = time.monotonic() + timeout
+        self.player.move(*REST, frames=0)
+        while True:
+            image = self.wait_still(timeout=2.0)
+            here = self.find_unit(image, turn.team, found_only=True)
+            if here and math.hypot(here[0] - UNIT_ON_SCREEN[0], here[1] - UNIT_ON_SCREEN[1]) < 150:
+                return image
+            if time.monotonic() > deadline:
+                self.say("%s: the camera did not come to the unit (ring at %s)" % (turn.name, here))
+                return image
+            self.player.settle(3)
+
+    def walk(self, turn, direction):
+        """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
+        hovered hex in blue when the unit can reach it (and greys a hex beyond its reach), so the pointer is
+        brought nearer until the hex under it is lit blue, and that hex is clicked. Returns whether the unit
+        walked; the walk is measured at the unit's next turn."""
+        self.player.move(*REST, frames=0)
+        before = self.wait_still()
+        here = self.find_unit(before, turn.team)
         self.player.click(*centre(S.ACTIONS["Move"]), frames=3)
-        self.player.click(x, y, frames=3)
-        if turn.name not in self.pending_walks:
-            self.pending_walks[turn.name] = (turn.place, direction)
+        target = None
+        for reach in (380, 300, 240, 190, 150, 110, 75):
+            point = (int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
+            if not (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
+                    BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8):
+                continue
+            self.player.move(*point, frames=2)
+            after = self.camera.shoot()
+            # The path's hexes are lit blue.
+            cells = self.lit_cells(before, after, after, tint=lambda c: c[2] - c[0] > 20)
+            if self.verbose:
+                self.shots += 1
+                self.camera.keep(after, "debug-%03d-walk-%d" % (self.shots, reach))
+            # The lit path runs unbroken from the unit to the hex under the pointer.
+            for _, group in self.blobs(cells):
+                def near(p, limit):
+                    return any(math.hypot(k[0] * 16 + 8 - p[0], k[1] * 16 + 8 - p[1]) < limit for k in group)
+                if near(point, 26) and near(here, 70):
+                    target = point
+                    break
+            if target:
+                break
+        if target is None:
+            self.say("%s: no path lit towards (%.2f, %.2f)" % (turn.name, direction[0], direction[1]))
+            self.withdraw()
+            return False
+        self.say("%s at %s on the screen: walk towards (%.2f, %.2f), click at %s" % (
+            turn.name, here, direction[0], direction[1], target))
+        self.player.click(*target, frames=3)
+        self.player.move(*REST, frames=6)
         self.wait_still()
+        # One measurement per turn, of walks all made in one direction: a turn that mixed directions measures
+        # nothing.
+        pending = self.pending_walks.get(turn.key)
+        if turn.key not in self.pending_walks:
+            self.pending_walks[turn.key] = (turn.place, direction)
+        elif pending is not None and pending[1] != direction:
+            self.pending_walks[turn.key] = None
+        self.walked += 1
+        return True
 
 
-def fight(commander, walkers, turn_timeout, max_turns, on_turn=None):
-    """Plays the battle to its end: the units of the team `walkers` walk to the nearest enemy and strike it; the
-    other side ends its turns where it stands. Returns the number of turns played; the battle has ended when
-    the game logged its end (a DriverError otherwise)."""
-    probes = [(0.0, -1.0), (1.0, 0.0), (0.0, 1.0), (-1.0, 0.0)]
-    probe = 0
-    enemies = {}
+# The screen direction from the first player's zone to the second's while the battle's camera keeps the heading the
+# fly-over leaves it with; the walks measured correct it as the battle goes on.
+FIRST_GUESS = (0.9, 0.4)
+
+
+def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
+    """Plays the battle to its end. Every unit walks towards the nearest enemy where it stood at its last turn;
+    the first player's units strike an enemy in reach (one blow with an ability, the rest with Attack); the second
+    player's units walk up while the enemy is far and defend. Returns the number of turns played; the battle has
+    ended when the game logged its end (a DriverError otherwise)."""
+    places = {}  # (team, name): where the unit stood at its last turn
     for played in range(max_turns):
         turn = commander.wait_turn(turn_timeout)
         if turn is None:
             return played
         commander.note_turn(turn)
+        places[(turn.team, turn.name)] = turn.place
         if on_turn:
             on_turn(turn)
-        if turn.team != walkers:
-            enemies[turn.name] = turn.place
-            commander.end_turn()
-            continue
-        if not enemies:
-            # Where the enemy stands is known once it has had a turn.
-            commander.end_turn()
-            continue
-        target = min(enemies.values(), key=lambda place: distance(place, turn.place))
-        near = distance(turn.place, target) < 1100.0
-        direction = commander.direction_towards(turn.place, target)
+        commander.settle_on_unit(turn)
+        enemies = [place for (team, _), place in places.items() if team != turn.team]
+        target = min(enemies, key=lambda place: distance(place, turn.place)) if enemies else None
+        left = distance(turn.place, target) if target else None
+        direction = commander.direction_towards(turn.place, target) if target else None
         if direction is None:
-            direction = probes[probe % len(probes)]
-            probe += 1
-        for _ in range(2):
-            if near and commander.attack_in_reach():
-                continue
-            commander.walk(turn, direction)
-            near = True
-        commander.end_turn()
+            guess = FIRST_GUESS if turn.team == 0 else (-FIRST_GUESS[0], -FIRST_GUESS[1])
+            norm = math.hypot(*guess)
+            direction = (guess[0] / norm, guess[1] / norm)
+        commander.say("turn %d: %s of player %d at (%d, %d), nearest enemy %s; %d walks measured" % (
+            played + 1, turn.name, turn.team + 1, turn.row, turn.column,
+            "unknown" if left is None else "%.0f away" % left, len(commander.walks)))
+        if turn.team == 1:
+            if left is None or left > 8 * HEX_STEP:
+                commander.walk(turn, direction)
+            if not commander.turn_over():
+                commander.defend()
+                commander.end_turn()
+            continue
+        for _ in range(3):
+            if commander.turn_over():
+                break
+            if left is not None and left < 8 * HEX_STEP:
+                if not commander.casts and commander.cast_in_reach(ABILITY, on_row, direction):
+                    continue
+                if commander.attack_in_reach(direction):
+                    continue
+            if not commander.walk(turn, direction):
+                break
+            left = None if left is None else left - 7 * HEX_STEP
+        if not commander.turn_over():
+            commander.end_turn()
     raise vd.DriverError("the battle did not end within %d turns" % max_turns)

@@ -181,18 +181,24 @@ class Walk:
         layout.update(S.DEPLOYMENT)
         winter = self.screen("deployment", layout, sides, extra=board_shows)
 
-        # The level arrows: the other level, back, and the other again (the battle is fought there).
+        # The level arrows: the other level, and back to the first (the battle is fought there: the ravine is
+        # open ground from one zone to the other).
         self.player.click(*centre(S.DEPLOYMENT["left arrow"]), frames=0)
         farm = self.changed(winter, S.LEVEL_NAME, "the left arrow did not change the level's name", threshold=5.0)
         self.expect(farm.difference(winter, *S.SCENE_WINDOW) > 5.0, "the left arrow did not change the level shown")
         self.rest_pointer()
         self.record(self.camera.shoot("probe"), "deployment-other-level")
         self.player.click(*centre(S.DEPLOYMENT["right arrow"]), frames=0)
-        self.same_as(winter, S.LEVEL_NAME, "the right arrow did not bring the first level back")
-        self.player.click(*centre(S.DEPLOYMENT["left arrow"]), frames=0)
-        greyed = self.same_as(farm, S.LEVEL_NAME, "the left arrow did not go to the other level again")
+        greyed = self.same_as(winter, S.LEVEL_NAME, "the right arrow did not bring the first level back")
 
-        # Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at.
+        self.deploy_armies(layout, sides, "")
+        self.rest_pointer()
+        ready = self.changed(greyed, S.DEPLOYMENT["Deploy"], "Deploy does not show itself ready once both players "
+                             "have units", threshold=5.0)
+        self.record(ready, "deployment-ready")
+
+    def deploy_armies(self, layout, sides, game):
+        """Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at."""
         armies = [(0, "Player 1", self.args.army1.split(",")), (1, "Player 2", self.args.army2.split(","))]
         for team, button, army in armies:
             before = self.camera.shoot("probe")
@@ -203,14 +209,10 @@ class Walk:
             def chosen(image):
                 return image.stats(*S.PREVIEW, step=2)[1] > 8.0 and image.stats(*S.REQUISITION, step=2)[1] > 8.0
             chosen.what = "the class preview or the requisition is missing"
-            image = self.screen("deployment-player-%d" % (team + 1), layout, sides, extra=chosen)
+            image = self.screen("%sdeployment-player-%d" % (game, team + 1), layout, sides, extra=chosen)
             for unit in army:
                 image = self.buy(team, unit, image)
-            self.record(image, "deployment-player-%d-army" % (team + 1))
-        self.rest_pointer()
-        ready = self.changed(greyed, S.DEPLOYMENT["Deploy"], "Deploy does not show itself ready once both players "
-                             "have units", threshold=5.0)
-        self.record(ready, "deployment-ready")
+            self.record(image, "%sdeployment-player-%d-army" % (game, team + 1))
 
     def buy(self, team, unit, before):
         """Drags a class onto the zone: the middle of the view first (the camera looks at the middle of the zone),
@@ -246,7 +248,8 @@ class Walk:
         image = self.changed(loading, (0, 0, W, H), "the loading picture stays after the battle began",
                              threshold=10.0)
         self.record(image, "battle-opening")
-        commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
+        commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout,
+                                     verbose=self.args.verbose)
         hud_seen = []
 
         def first_turn(turn):
@@ -260,9 +263,29 @@ class Walk:
             sides = {name: "" for name in layout}
             self.screen("battle-hud", layout, sides)
 
-        turns = battle.fight(commander, 0, self.args.turn_timeout, self.args.max_turns, on_turn=first_turn)
-        print("  the battle ended after %d turns, %d blows struck, %d walks measured" % (
-            turns, commander.attacks, len(commander.walks)))
+        rows_seen = []
+
+        def ability_row(before, row):
+            if rows_seen:
+                return
+            rows_seen.append(row)
+            # The row replaces the actions: Back at the end of it, and the pointer's ability shows its costs in
+            # the description box risen above the HUD.
+            layout = {"ability %d" % (i + 1): rect for i, rect in enumerate(S.ABILITIES[:2])}
+            layout["Back"] = S.ABILITY_BACK
+            for complaint in self.complaints_about(row, layout, {name: "" for name in layout}):
+                self.note("ability row: " + complaint)
+            self.expect(row.difference(before, *S.ACTIONS["Move"]) > 5.0, "Magic Spells did not open the ability row")
+            self.expect(row.difference(before, *S.DESCRIPTION) > 10.0, "the ability's description box did not rise")
+            self.record(row, "battle-ability-row")
+
+        turns = battle.fight(commander, self.args.turn_timeout, self.args.max_turns, on_turn=first_turn,
+                             on_row=ability_row)
+        print("  the battle ended after %d turns: %d walks, %d blows struck, %d abilities cast, %d defences" % (
+            turns, commander.walked, commander.attacks, commander.casts, commander.defends))
+        self.expect(commander.attacks + commander.casts > 0, "no blow was struck in the battle")
+        self.expect(commander.casts > 0, "no ability was cast in the battle")
+        self.expect(commander.defends > 0, "no unit defended in the battle")
         self.wait_state("GAME_STATE_GAME_OVER", 0, timeout=self.timeout)
 
     def end_of_game(self):
@@ -271,17 +294,32 @@ class Walk:
         def winner_art(image):
             return image.stats(*S.END_TEXT, step=2)[1] > 8.0
         winner_art.what = "the end page's picture is missing"
+
+        def statistics(image):
+            # Each side's four numbers (kills, damage, turns, hexes walked) stand out from the backdrop.
+            return all(image.stats(*rect, step=1)[1] > 12.0 for rect in S.END_STATISTICS)
+        statistics.what = "the end page's statistics are missing"
         layout = dict(S.END_OF_GAME)
         layout["backdrop"] = S.END_BACKDROP
-        self.screen("end-of-game", layout, {"Rematch": "", "Quit": "", "backdrop": ""}, extra=winner_art)
+        self.screen("end-of-game", layout, {"Rematch": "", "Quit": "", "backdrop": ""},
+                    extra=lambda image: winner_art(image) and statistics(image))
         self.player.click_until(*centre(S.END_OF_GAME["Rematch"]), "session.state", "GAME_STATE_DEPLOYMENT")
+
+    def second_game(self):
+        """After the rematch, the same armies once more, up to the battle's first turn; the menu button leads to
+        the main menu."""
         self.rest_pointer()
         sides = {name: "" for name in S.CLASS_BUTTONS}
         sides.update({"Deploy": "", "Back": "l", "Player 1": "", "Player 2": ""})
         layout = dict(S.CLASS_BUTTONS)
         layout.update(S.DEPLOYMENT)
-        self.screen("deployment-after-rematch", layout, sides)
-        self.player.click_until(*centre(S.DEPLOYMENT["Back"]), "session.state", "GAME_STATE_MAIN_MENU")
+        self.screen("rematch-deployment", layout, sides)
+        self.deploy_armies(layout, sides, "rematch-")
+        since = self.game.mark()
+        self.player.click_until(*centre(S.DEPLOYMENT["Deploy"]), "session.state", "GAME_STATE_LOADING")
+        self.wait_state("GAME_STATE_BATTLE", since, timeout=self.args.load_timeout)
+        self.game.wait_event("session.turn", None, since, self.args.turn_timeout)
+        self.player.click_until(*centre(S.HUD_MAIN_MENU), "session.state", "GAME_STATE_MAIN_MENU")
         self.rest_pointer()
         self.screen("main-menu-at-the-end", S.MAIN_MENU, S.SIDES)
 
@@ -306,6 +344,7 @@ class Walk:
             loading = self.loading()
             self.battle(loading)
             self.end_of_game()
+            self.second_game()
             self.quit("menu")
         except vd.DriverError as error:
             self.note(str(error))
@@ -339,7 +378,7 @@ def main():
     parser.add_argument("--workdir", required=True, help="the directory holding Data/ (the build directory)")
     parser.add_argument("--out", required=True, help="where the screenshots go")
     parser.add_argument("--seed", type=int, default=20240601)
-    parser.add_argument("--frame-time", type=float, default=0.1)
+    parser.add_argument("--frame-time", type=float, default=0.25)
     parser.add_argument("--minimum-frame", type=float, default=0.1,
                         help="the shortest pause between two inputs, in seconds")
     parser.add_argument("--start-timeout", type=float, default=120.0)
@@ -347,10 +386,11 @@ def main():
     parser.add_argument("--exit-timeout", type=float, default=60.0)
     parser.add_argument("--turn-timeout", type=float, default=120.0, help="how long a turn may take to come")
     parser.add_argument("--max-turns", type=int, default=60)
+    parser.add_argument("--verbose", action="store_true", help="tell each command given in the battle")
     parser.add_argument("--screen-timeout", type=float, default=20.0,
                         help="how long a screen may take to show what it should")
-    parser.add_argument("--army1", default="Knight,Paladin", help="the classes player 1 buys")
-    parser.add_argument("--army2", default="Militia", help="the classes player 2 buys")
+    parser.add_argument("--army1", default="Scout", help="the classes player 1 buys")
+    parser.add_argument("--army2", default="Scout", help="the classes player 2 buys")
     return Walk(parser.parse_args()).run()
 
 

@@ -8,6 +8,7 @@ picture of where it stuck), and on resident memory or open files that keep growi
 """
 
 import argparse
+import math
 import os
 import random
 import sys
@@ -15,6 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import battle  # noqa: E402
 import screens as S  # noqa: E402
 import varnholt_driver as vd  # noqa: E402
 from varnholt_driver import centre  # noqa: E402
@@ -137,57 +139,59 @@ class Soak:
                                 timeout=self.timeout)
         self.wait_state("GAME_STATE_BATTLE", since, self.args.load_timeout)
 
-    def changed_points(self, before, after, limit=40):
-        """Points of the board that look different after a command was chosen: the hexes it may go to, the
-        units it may reach."""
-        points = []
-        x0, y0, w, h = BOARD
-        step = 12
-        for y in range(y0, y0 + h, step):
-            for x in range(x0, x0 + w, step):
-                if vd.colour_distance(before.pixel(x, y), after.pixel(x, y)) > 25.0:
-                    points.append((x, y))
-        self.random.shuffle(points)
-        return points[:limit]
-
-    def command(self, action):
-        """Chooses a command on the HUD and, for one that wants a target, clicks where the board answered."""
-        before = self.camera.shoot()
-        self.player.click(*centre(S.ACTIONS[action]))
-        if action not in ("Move", "Attack", "Magic Spells"):
-            return
-        if action == "Magic Spells":
-            self.player.click(*centre(self.random.choice(S.ABILITIES)))
-        after = self.camera.shoot()
-        points = self.changed_points(before, after)
-        if points and self.random.random() < 0.9:
-            target = points[0]
-        else:
-            target = (self.random.randint(BOARD[0], BOARD[0] + BOARD[2] - 1),
-                      self.random.randint(BOARD[1], BOARD[1] + BOARD[3] - 1))
-        self.player.click(*target)
-        self.clicks += 1
-
     def battle(self, game, since):
+        """Commands every turn from the HUD: mostly towards the enemy (walks, blows, abilities), with now and then
+        a defence, a focus, a key or a click anywhere on the board, and the turn ended at a random moment."""
         started = time.monotonic()
-        actions = ["Move", "Attack", "End Turn", "Defend", "Focus", "Magic Spells"]
-        weights = [30, 35, 15, 4, 4, 7]
+        commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
+        commander.turns_seen = len(commander.turns())
+        places = {}
         while True:
-            states = self.game.events("session.state", since)
-            if "GAME_STATE_GAME_OVER" in states:
-                return
-            if self.game.process.poll() is not None:
-                raise Stuck("game %d: the game ended in battle (status %s)" % (game, self.game.process.returncode))
             if time.monotonic() - started > self.args.battle_timeout:
                 raise Stuck("game %d: no end page after %.0f s of battle" % (game, self.args.battle_timeout))
-            roll = self.random.random()
-            if roll < 0.04:
-                self.player.key(self.random.choice(["Escape", "Tab", "w", "s", "a", "d"]), frames=2)
-            elif roll < 0.07:
-                # A click anywhere on the board, command or not.
-                self.player.click(self.random.randint(0, W - 1), self.random.randint(BOARD[1], S.HUD_B))
-            else:
-                self.command(self.random.choices(actions, weights)[0])
+            try:
+                turn = commander.wait_turn(self.args.turn_timeout)
+            except vd.DriverError as error:
+                raise Stuck("game %d: %s" % (game, error))
+            if turn is None:
+                return
+            commander.note_turn(turn)
+            places[(turn.team, turn.name)] = turn.place
+            commander.settle_on_unit(turn)
+            enemies = [place for (team, _), place in places.items() if team != turn.team]
+            target = min(enemies, key=lambda place: battle.distance(place, turn.place)) if enemies else None
+            direction = commander.direction_towards(turn.place, target) if target else None
+            if direction is None:
+                guess = battle.FIRST_GUESS if turn.team == 0 else (-battle.FIRST_GUESS[0], -battle.FIRST_GUESS[1])
+                norm = math.hypot(*guess)
+                direction = (guess[0] / norm, guess[1] / norm)
+            near = target is not None and battle.distance(turn.place, target) < 8 * battle.HEX_STEP
+            for _ in range(self.random.randint(1, 4)):
+                if commander.turn_over():
+                    break
+                roll = self.random.random()
+                if roll < 0.05:
+                    self.player.key(self.random.choice(["Escape", "Tab", "w", "s"]), frames=2)
+                elif roll < 0.10:
+                    self.player.click(self.random.randint(0, W - 1), self.random.randint(BOARD[1], S.HUD_B),
+                                      frames=2)
+                    commander.withdraw()
+                elif roll < 0.15:
+                    self.player.click(*centre(S.ACTIONS[self.random.choice(["Defend", "Focus"])]), frames=2)
+                elif near and roll < 0.35:
+                    commander.cast_in_reach(self.random.randrange(len(S.ABILITIES)), towards=direction)
+                elif near and roll < 0.75:
+                    commander.attack_in_reach(direction)
+                else:
+                    commander.walk(turn, direction)
+                self.clicks += 1
+                if "GAME_STATE_GAME_OVER" in self.game.events("session.state", since):
+                    return
+            try:
+                if not commander.turn_over():
+                    commander.end_turn()
+            except vd.DriverError as error:
+                raise Stuck("game %d: %s" % (game, error))
 
     def end_page(self, game, last):
         since = self.game.mark()
@@ -274,13 +278,14 @@ class Soak:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--games", type=int, default=200)
+    parser.add_argument("games", type=int, nargs="?", default=200, help="how many whole games to play")
     parser.add_argument("--game", required=True, help="the game binary")
     parser.add_argument("--workdir", required=True, help="the directory holding Data/ (the build directory)")
     parser.add_argument("--out", required=True, help="where the log and the pictures of faults go")
     parser.add_argument("--seed", type=int, default=1, help="seeds the game and the random player alike")
-    parser.add_argument("--frame-time", type=float, default=0.1)
-    parser.add_argument("--max-units", type=int, default=2, help="the largest army a player buys")
+    parser.add_argument("--frame-time", type=float, default=0.25)
+    parser.add_argument("--turn-timeout", type=float, default=120.0, help="how long a turn may take to come")
+    parser.add_argument("--max-units", type=int, default=1, help="the largest army a player buys")
     parser.add_argument("--minimum-frame", type=float, default=0.05)
     parser.add_argument("--screen-timeout", type=float, default=30.0)
     parser.add_argument("--start-timeout", type=float, default=120.0)

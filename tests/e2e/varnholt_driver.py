@@ -242,14 +242,16 @@ class Game:
         return found
 
     def wait_event(self, name, value, since, timeout):
-        """Waits for the log line `name: value` after the mark; returns the seconds it took to come."""
+        """Waits for the log line `name: value` (any value when it is None) after the mark; returns the seconds it
+        took to come."""
         start = time.monotonic()
         deadline = start + timeout
         with self.lock:
             while True:
                 for stamp, text in self.lines[since:]:
                     match = LOG_LINE.match(text)
-                    if match and match.group(2) == name and match.group(3).split(" at ")[0] == value:
+                    if match and match.group(2) == name and (
+                            value is None or match.group(3).split(" at ")[0] == value):
                         return stamp + self.started - start
                 if self.process.poll() is not None and not self.reader.is_alive():
                     raise DriverError("the game ended (status %s) while waiting for %s: %s"
