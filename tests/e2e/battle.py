@@ -26,7 +26,7 @@ K = 55.42562484741211
 HEX_STEP = 2 * K  # from a hex to its neighbour
 # The hex of an enemy in reach of the chosen attack or ability turns red.
 def TARGET_TINT(c):
-    return c[0] - c[1] > 70 and c[0] - c[2] > 70
+    return c[0] > 100 and c[0] > 1.6 * c[1] and c[0] > 1.6 * c[2]
 
 
 # The ability the first player's unit casts, by its place on the ability row: a scout's first, Mud Sling, thrown
@@ -187,11 +187,9 @@ class Commander:
 
     @staticmethod
     def feet(group):
-        """Where a lit unit stands: the middle of the lowest lit cells; the board is picked under the pointer, and
-        a point higher up the unit's body lies over the hexes behind it."""
-        bottom = max(key[1] for key in group)
-        row = sorted(key[0] for key in group if key[1] >= bottom - 1)
-        return row[len(row) // 2] * 16 + 8, bottom * 16 + 10
+        """The middle of a lit place: the red hex under the enemy (the board is picked under the pointer)."""
+        return (sum(key[0] for key in group) * 16 // len(group) + 8,
+                sum(key[1] for key in group) * 16 // len(group) + 8)
 
     def choose(self, button, tint=None):
         """Chooses a command and returns (picture before, the lit cells after). The camera must be still."""
@@ -216,10 +214,6 @@ class Commander:
         """Clicks the feet of the strongest lit unit (with a screen direction, of those on that side of the
         unit whose turn it is, which stands in the middle of the view); withdraws when nothing lit up. Returns
         whether it struck."""
-        # The description box of an ability may still be sliding down over the board.
-        dx, dy, dw, dh = S.DESCRIPTION
-        cells = {key: value for key, value in cells.items()
-                 if not (dx - 16 <= key[0] * 16 <= dx + dw and dy - 16 <= key[1] * 16)}
         places = self.blobs(cells)
         if towards is not None:
             def ahead(group):
@@ -341,14 +335,14 @@ class Commander:
 
     def find_unit(self, image, team, found_only=False):
         """Where the unit whose turn it is stands on the screen: the middle of the ring under it, in its side's
-        colour (green for the first side, pink for the second). The middle of the view when no ring shows (or
+        colour (cyan for the first side, red and pink for the second). The middle of the view when no ring shows (or
         None when found_only)."""
         xs, ys = [], []
         x0, y0, w, h = BOARD
         for y in range(y0, y0 + h, 3):
             for x in range(x0, x0 + w, 3):
                 r, g, b = image.pixel(x, y)
-                if team == 0 and g > 130 and g - r > 80 and r < 70:
+                if team == 0 and g > 150 and g - r > 50 and b - r > 40:
                     xs.append(x)
                     ys.append(y)
                 elif team == 1 and r > 120 and r - g > 20 and r - b > 12:
@@ -375,7 +369,7 @@ class Commander:
                 return image
             self.player.settle(3)
 
-    def walk(self, turn, direction):
+    def walk(self, turn, direction, short=False):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
         hovered hex in blue when the unit can reach it (and greys a hex beyond its reach), so the pointer is
         brought nearer until the hex under it is lit blue, and that hex is clicked. Returns whether the unit
@@ -385,7 +379,8 @@ class Commander:
         here = self.find_unit(before, turn.team)
         self.player.click(*centre(S.ACTIONS["Move"]), frames=3)
         target = None
-        for reach in (380, 300, 240, 190, 150, 110, 75):
+        reaches = (380, 300, 240, 190, 150, 110, 75)
+        for reach in reversed(reaches) if short else reaches:
             point = (int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
             if not (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
                     BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8):
@@ -432,10 +427,11 @@ FIRST_GUESS = (0.9, 0.4)
 
 
 def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
-    """Plays the battle to its end. Every unit walks towards the nearest enemy where it stood at its last turn;
-    the first player's units strike an enemy in reach (one blow with an ability, the rest with Attack); the second
-    player's units walk up while the enemy is far and defend. Returns the number of turns played; the battle has
-    ended when the game logged its end (a DriverError otherwise)."""
+    """Plays the battle to its end. The first player's units walk towards the nearest enemy (where it stood at
+    its last turn) and strike it once in reach (one blow with an ability, the rest with Attack); the second
+    player's units stand where they were deployed and defend, so that the walks head for a place that stays put.
+    Returns the number of turns played; the battle has ended when the game logged its end (a DriverError
+    otherwise)."""
     places = {}  # (team, name): where the unit stood at its last turn
     for played in range(max_turns):
         turn = commander.wait_turn(turn_timeout)
@@ -458,23 +454,26 @@ def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
             played + 1, turn.name, turn.team + 1, turn.row, turn.column,
             "unknown" if left is None else "%.0f away" % left, len(commander.walks)))
         if turn.team == 1:
-            if left is None or left > 8 * HEX_STEP:
-                commander.walk(turn, direction)
-            if not commander.turn_over():
-                commander.defend()
-                commander.end_turn()
+            commander.defend()
+            commander.end_turn()
             continue
         for _ in range(3):
             if commander.turn_over():
                 break
-            if left is not None and left < 8 * HEX_STEP:
-                if not commander.casts and commander.cast_in_reach(ABILITY, on_row, direction):
-                    continue
+            near = left is not None and left < 7 * HEX_STEP
+            if near:
+                if not commander.casts:
+                    # The ability reaches a hex less far than the bow: until it is cast, closer first.
+                    if commander.cast_in_reach(ABILITY, on_row, direction):
+                        continue
+                    if commander.walk(turn, direction, short=True):
+                        continue
                 if commander.attack_in_reach(direction):
                     continue
-            if not commander.walk(turn, direction):
+            # Far away, as far as the unit can go; near, a few hexes at a time, so as not to walk past.
+            if not commander.walk(turn, direction, short=near):
                 break
-            left = None if left is None else left - 7 * HEX_STEP
+            left = None if left is None else left - (2 if near else 6) * HEX_STEP
         if not commander.turn_over():
             commander.end_turn()
     raise vd.DriverError("the battle did not end within %d turns" % max_turns)

@@ -296,8 +296,10 @@ class Walk:
         winner_art.what = "the end page's picture is missing"
 
         def statistics(image):
-            # Each side's four numbers (kills, damage, turns, hexes walked) stand out from the backdrop.
-            return all(image.stats(*rect, step=1)[1] > 12.0 for rect in S.END_STATISTICS)
+            # Each side's four numbers (kills, damage, turns, hexes walked) are written in red on the backdrop.
+            def red(rect):
+                return sum(1 for r, g, b in image.samples(*rect, step=1) if r > 150 and g < 90 and b < 90)
+            return all(red(rect) >= 6 for rect in S.END_STATISTICS)
         statistics.what = "the end page's statistics are missing"
         layout = dict(S.END_OF_GAME)
         layout["backdrop"] = S.END_BACKDROP
