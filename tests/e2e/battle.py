@@ -1,12 +1,12 @@
-"""Commanding a battle from outside: the turns are read from the game's log ("session.turn: player P at row R
-column C"), commands are given on the HUD's buttons and targets clicked on the board.
+"""Commanding a battle from outside: the turns are read from the game's log ("session.turn: player P <unit> at
+row R column C"), commands are given on the HUD's buttons and targets clicked on the board.
 
-The test cannot see where a hex is on the screen, so it learns it: the camera follows the unit whose turn it is
-and keeps its heading from turn to turn, so a click in a given direction from the unit walks it in a fixed
-direction on the board. Each walk is measured by where the unit stands at its next turn; two walks in different
-directions give the map from directions on the screen to directions on the board, and from then on the walker
-heads for the enemy. A unit in reach of an enemy is found the way a player finds it: Attack lights up the
-enemies in reach, and the lit place is clicked.
+The test cannot see where a hex is on the screen, so it finds things the way a player does: after Move, the path
+to the hovered hex lights up blue as far as the unit can go, so the pointer is brought in until the hex under it
+is blue; after Attack or an ability, the hexes of the enemies in reach turn red. Which way to walk is learnt: the
+camera follows the unit whose turn it is and turns only when told to, so a screen direction is a board direction
+turned by the camera's heading, and each walk, measured by where the unit stands at its next turn, tells the
+heading.
 """
 
 import math
@@ -429,10 +429,12 @@ FIRST_GUESS = (0.9, 0.4)
 def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
     """Plays the battle to its end. The first player's units walk towards the nearest enemy (where it stood at
     its last turn) and strike it once in reach (one blow with an ability, the rest with Attack); the second
-    player's units stand where they were deployed and defend, so that the walks head for a place that stays put.
+    player's units stand where they were deployed (defending once, then focusing), so that the walks head for a
+    place that stays put.
     Returns the number of turns played; the battle has ended when the game logged its end (a DriverError
     otherwise)."""
     places = {}  # (team, name): where the unit stood at its last turn
+    defended = set()
     for played in range(max_turns):
         turn = commander.wait_turn(turn_timeout)
         if turn is None:
@@ -454,7 +456,13 @@ def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
             played + 1, turn.name, turn.team + 1, turn.row, turn.column,
             "unknown" if left is None else "%.0f away" % left, len(commander.walks)))
         if turn.team == 1:
-            commander.defend()
+            # A defence on the first turn only: the guarded hexes around the unit would stop the walks that
+            # bring the enemy within its ability's reach. Later turns gather mana.
+            if turn.key in defended:
+                commander.player.click(*centre(S.ACTIONS["Focus"]), frames=3)
+            else:
+                defended.add(turn.key)
+                commander.defend()
             commander.end_turn()
             continue
         for _ in range(3):

@@ -3,7 +3,9 @@
 
 title with its video -> Space -> main menu -> Help (pages 1 to 5 and round again, Close) -> Options (1024 x 768,
 Back) -> Start -> deployment (the level arrows, both players drag units onto their zones) -> Deploy -> loading ->
-battle -> ... -> main menu -> Quit.
+fly-over -> battle commanded from the HUD (walks, blows, an ability from the ability row, defences, End Turn) ->
+end page with its statistics -> Rematch -> deployment -> Deploy -> the next battle -> menu button -> main menu ->
+Quit, exit status 0.
 
 Every screen is photographed into the output directory (<nn>-<screen>.png) and its buttons are looked for at the
 places the game's layout gives them; the game's state is followed through its log lines. The run fails on any
