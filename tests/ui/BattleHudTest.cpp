@@ -721,6 +721,29 @@ TEST_F(BattleHudTest, APressOnTheHudNeverReachesTheBoard)
     }
 }
 
+TEST_F(BattleHudTest, APointerOnTheHudIsOverTheHudForTheBoard)
+{
+    HudUnit unit(&red, 0.0f, 0.0f, 10);
+    GiveTurn(unit);
+    hud->DisableAction(CommandHud::ACTION_ATTACK);
+    struct Case {
+        int x, y;
+        bool overHud;
+    };
+    // An action button, a greyed one, the frame between the bars, the main-menu button, open ground above the
+    // frame, and at the far left (no widget) just above and inside the 25 pixels along the bottom of 768.
+    const Case cases[] = {{387, 734, true},  {435, 734, true}, {300, 640, true}, {960, 20, true},
+                          {512, 300, false}, {20, 742, false}, {20, 744, true}};
+    const BoardPointer* board = BoardPointer::Get();
+    ASSERT_EQ(board, MouseOverManager::Get());
+    for (const Case& c : cases) {
+        Pointer(c.x, c.y);
+        Step();
+        Step();
+        EXPECT_EQ(board->IsOverHud(), c.overHud) << c.x << "," << c.y;
+    }
+}
+
 TEST_F(BattleHudTest, MainMenuButtonLeavesForTheMainMenu)
 {
     HudLink link;
