@@ -30,6 +30,27 @@ constexpr int kKeyEscape = 0x01;
 constexpr int kSoundClass = 9;
 constexpr const char* kFont = "Times New Roman";
 constexpr float kIconEffectSpeed = 8.0f;
+// The class description fills the information window from its left margin (635) to its inner frame.
+constexpr int kDescriptionWidth = 362;
+
+// The descriptions come with their lines broken for another typeface; they are one paragraph each, flowed
+// again to the window's width so that no line overruns the frame or stops halfway across.
+std::string FlowedText(const char* text)
+{
+    std::string flowed;
+    for (const char* p = text; *p != '\0'; ++p) {
+        // A word split over two lines ("half-\nplated") is joined again.
+        if (*p == '\n' && !flowed.empty() && flowed.back() == '-')
+            continue;
+        const char c = *p == '\n' ? ' ' : *p;
+        if (c == ' ' && (flowed.empty() || flowed.back() == ' '))
+            continue;
+        flowed.push_back(c);
+    }
+    while (!flowed.empty() && flowed.back() == ' ')
+        flowed.pop_back();
+    return flowed;
+}
 
 const D3DXCOLOR kWhite(1.0f, 1.0f, 1.0f, 1.0f);
 const D3DXCOLOR kRosterColour(0.5f, 0.5f, 0.5f, 0.25f);
@@ -238,6 +259,7 @@ void MenuManager::BuildLabels()
     infoLabels[4]->SetText("Spells:");
     infoLabels[5]->ResizeFont(14, false);
     infoLabels[6]->SetText(std::string(53, '-'));
+    infoLabels[7]->wrapWidth = kDescriptionWidth;
 
     requisitionLabel = std::make_unique<TextLabel>();
     requisitionLabel->CreateFont(36, kFont, 0);
@@ -263,7 +285,7 @@ void MenuManager::BuildDeploymentScreen()
     classCosts.clear();
     for (int k = 0; k < DeploymentRoster::kSize; ++k) {
         classFiles.emplace_back(DeploymentRoster::ClassFile(k));
-        classDescriptions.emplace_back(DeploymentRoster::Description(k));
+        classDescriptions.push_back(FlowedText(DeploymentRoster::Description(k)));
         classCosts.push_back(DeploymentRoster::Cost(k));
     }
 

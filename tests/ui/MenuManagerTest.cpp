@@ -344,9 +344,44 @@ TEST_F(MenuManagerTest, ChoosingAPlayerTintsTheRosterAndShowsTheMilitia)
         EXPECT_EQ(menu->GetShownClass(), 0) << c.team;
         EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: 25");
         EXPECT_EQ(menu->GetInfoLabel(0)->baseColour, c.labels) << c.team;
-        EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), DeploymentRoster::Description(0));
+        EXPECT_EQ(menu->GetInfoLabel(7)->GetText().rfind("Militia are the backbone of any dependable army. ", 0), 0u);
         EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n          200");
         EXPECT_EQ(menu->GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 1, 1, 1));
+    }
+}
+
+TEST_F(MenuManagerTest, EveryClassDescriptionStaysInsideTheInformationWindow)
+{
+    // The window (infoWindow.tga at 613, 14, 405 x 437) has a frame about 13 pixels wide; the text starts at
+    // x 635 under the rule at y 229.
+    constexpr LONG kInnerRight = 613 + 405 - 13;
+    constexpr LONG kInnerBottom = 14 + 437 - 13;
+    EnterDeployment(0);
+    Frame(false);
+    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+        const GuiButton* button = menu->GetPage(SCREEN_DEPLOYMENT)->buttons[static_cast<size_t>(k)];
+        MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
+        Frame(false);
+        Frame(false);
+        ASSERT_EQ(menu->GetShownClass(), k);
+        const TextLabel* label = menu->GetInfoLabel(7);
+        const std::string& text = label->GetText();
+        // One paragraph, laid out by the window rather than by the breaks written for another typeface: the
+        // militia's "Phalanx Militia" stays together.
+        EXPECT_EQ(text.find('\n'), std::string::npos) << k;
+        EXPECT_EQ(text.find("  "), std::string::npos) << k;
+        if (k == 0) {
+            EXPECT_NE(text.find("world, Phalanx Militia are proven"), std::string::npos);
+        } else if (k == 3) {
+            EXPECT_NE(text.find("wearing half-plated armour"), std::string::npos);
+        }
+        const RECT drawn = label->MeasureDrawn();
+        EXPECT_EQ(drawn.left, 635) << k;
+        EXPECT_EQ(drawn.top, 253) << k;
+        EXPECT_LE(drawn.right, kInnerRight) << k;
+        EXPECT_LE(drawn.bottom, kInnerBottom) << k;
+        // Wrapping leaves lines that reach well across: the text is not squeezed into a narrow column.
+        EXPECT_GT(drawn.right, kInnerRight - 80) << k;
     }
 }
 
