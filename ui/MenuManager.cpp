@@ -32,6 +32,9 @@ constexpr const char* kFont = "Times New Roman";
 constexpr float kIconEffectSpeed = 8.0f;
 // The class description fills the information window from its left margin (635) to its inner frame.
 constexpr int kDescriptionWidth = 362;
+// The class preview: figures stand about 112 units tall (the knight with its plume nearer 135).
+constexpr float kPreviewCentreHeight = 60.0f;
+constexpr float kPreviewSetBack = 110.0f;
 
 // The descriptions come with their lines broken for another typeface; they are one paragraph each, flowed
 // again to the window's width so that no line overruns the frame or stops halfway across.
@@ -124,6 +127,13 @@ void MenuManager::ResetLastDragged()
 GuiPanel* MenuManager::GetPage(int screen) const
 {
     return screen >= 0 && screen < kPageCount ? pages[screen].get() : nullptr;
+}
+
+BoardUnit* MenuManager::GetPreviewUnit(int index) const
+{
+    return index >= 0 && static_cast<size_t>(index) < previewUnits.size()
+               ? previewUnits[static_cast<size_t>(index)].get()
+               : nullptr;
 }
 
 TextLabel* MenuManager::GetInfoLabel(int index) const
@@ -764,10 +774,15 @@ void MenuManager::ShowClassPreview(int i)
     Camera* camera = Camera::Get();
     const D3DXVECTOR3 savedEye = camera->GetEye();
     const D3DXVECTOR3 savedLookAt = camera->GetLookAt();
-    const float d = DeploymentRoster::PreviewDistance(i);
+    // The figure stands on the origin facing -z. The camera looks at its middle from a little lower down and
+    // far enough back that the whole figure, hat and weapon included, fits inside the frame drawn over it; the
+    // class's own distance still keeps the bigger figures farther off than the smaller ones.
+    const float d = DeploymentRoster::PreviewDistance(i) + kPreviewSetBack;
+    const D3DXVECTOR3 eye(0.0f, kPreviewCentreHeight - 20.0f, -d);
+    // The knight is turned to the preview camera, not to the board's camera that happens to be saved.
     if (i == 8)
-        unit->FaceTowards(savedEye.x, savedEye.z, 1.0f);
-    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, d - 20.0f, -d), D3DXVECTOR3(0.0f, d, 0.0f));
+        unit->FaceTowards(eye.x, eye.z, 1.0f);
+    camera->SetEyeAndTarget(eye, D3DXVECTOR3(0.0f, kPreviewCentreHeight, 0.0f));
     camera->SetProjectionFov(previewElement->width, previewElement->height, 1.0f, 500.0f);
     camera->Update();
 

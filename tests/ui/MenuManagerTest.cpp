@@ -32,6 +32,20 @@ struct AddedUnit {
     int col;
 };
 
+// A class preview that remembers the camera it was drawn with and where it was turned to.
+class PreviewUnit : public FakeUnit
+{
+public:
+    void Render() override
+    {
+        FakeUnit::Render();
+        eye = Camera::Get()->GetEye();
+        viewProjection = Camera::Get()->GetViewProjection();
+    }
+    D3DXVECTOR3 eye{0.0f, 0.0f, 0.0f};
+    D3DXMATRIX viewProjection;
+};
+
 // Records what the screens ask of the session.
 class RecordingSession : public FrontEndLink
 {
@@ -72,10 +86,16 @@ public:
         auto found = occupants.find(occupant);
         return found == occupants.end() ? PlacedUnit{} : found->second;
     }
-    std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string&) override { return nullptr; }
+    std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string&) override
+    {
+        if (!previewUnits)
+            return nullptr;
+        return std::make_unique<PreviewUnit>();
+    }
     ClassSheet DescribeClass(const BoardUnit&) const override { return {}; }
 
     MenuManager* menu = nullptr;
+    bool previewUnits = false;
     bool battleStarted = false;
     bool bothHaveUnits = false;
     bool helpShown = false;
@@ -383,6 +403,46 @@ TEST_F(MenuManagerTest, EveryClassDescriptionStaysInsideTheInformationWindow)
         // Wrapping leaves lines that reach well across: the text is not squeezed into a narrow column.
         EXPECT_GT(drawn.right, kInnerRight - 80) << k;
     }
+}
+
+TEST_F(MenuManagerTest, TheClassPreviewShowsTheWholeFigureFacingTheCamera)
+{
+    // Figures stand on the origin about 112 units tall (120 with a hat), the knight with its plume about 135.
+    // The frame drawn over the preview (CharacterWindow.tga) covers some 8 of the 80 pixels from the middle to
+    // each edge.
+    menu.reset();
+    session.previewUnits = true;
+    menu = std::make_unique<MenuManager>();
+    session.menu = menu.get();
+    menu->BuildFrontEnd();
+    EnterDeployment(0);
+    Frame(false);
+    // Look at the board from somewhere else than the preview, as the deployment camera does.
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(2500.0f, 900.0f, 400.0f), D3DXVECTOR3(1800.0f, 0.0f, 1200.0f));
+    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+        const GuiButton* button = menu->GetPage(SCREEN_DEPLOYMENT)->buttons[static_cast<size_t>(k)];
+        MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
+        Frame(false);
+        Frame(false);
+        ASSERT_EQ(menu->GetShownClass(), k);
+        const auto* unit = dynamic_cast<const PreviewUnit*>(menu->GetPreviewUnit(k));
+        ASSERT_NE(unit, nullptr);
+        ASSERT_GT(unit->renders, 0) << k;
+        for (const float height : {0.0f, k == 8 ? 135.0f : 120.0f}) {
+            const D3DXVECTOR3 point(0.0f, height, 0.0f);
+            D3DXVECTOR4 clip;
+            D3DXVec3Transform(&clip, &point, &unit->viewProjection);
+            ASSERT_GT(clip.w, 0.0f) << k;
+            EXPECT_LT(std::fabs(clip.y / clip.w), 0.85f) << k << " at height " << height;
+            EXPECT_LT(std::fabs(clip.x / clip.w), 0.85f) << k << " at height " << height;
+        }
+        if (k == 8) {
+            // Turned towards the preview camera it was drawn with, not the board's.
+            EXPECT_FLOAT_EQ(unit->faceX, unit->eye.x);
+            EXPECT_FLOAT_EQ(unit->faceZ, unit->eye.z);
+        }
+    }
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, 2500.0f) << "the board's camera comes back";
 }
 
 class DeploymentTest : public MenuManagerTest
