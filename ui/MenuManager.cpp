@@ -502,6 +502,11 @@ void MenuManager::SelectLevel(int index)
         link->LoadLevel(levelIndex == 0 ? "Farm" : "Winter");
     if (levelNameLabel)
         levelNameLabel->SetText(levelIndex == 0 ? "- Barrithorn Farm -" : "- Timberwolf Ravine -");
+    PromptForPlayer();
+}
+
+void MenuManager::PromptForPlayer()
+{
     if (infoLabels[7]) {
         infoLabels[7]->SetText("");
         infoLabels[7]->SetPosition(645, 72);
@@ -515,6 +520,9 @@ void MenuManager::ResetRequisition()
     deployingPlayer = kNoPlayer;
     requisitionLeft[0] = startingRequisition;
     requisitionLeft[1] = startingRequisition;
+    // The last class shown and the drag instructions belonged to the player who was deploying (a rematch
+    // comes back to the screen with nobody deploying).
+    PromptForPlayer();
 }
 
 void MenuManager::SetDeployingPlayer(int team)

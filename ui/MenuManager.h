@@ -91,6 +91,8 @@ public:
     static void ResetLastDragged();
 
 private:
+    // No player deploys: the level's subtitle place is empty and the instructions ask for a player.
+    void PromptForPlayer();
     void UpdateTitle();
     void UpdateMainMenu();
     void UpdateOptions();

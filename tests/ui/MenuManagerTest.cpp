@@ -663,6 +663,8 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
 {
     menu->SwitchScreen(SCREEN_END_OF_GAME);
     EnterDeployment(0);
+    Frame(false);
+    ASSERT_EQ(menu->GetShownClass(), 0);
     menu->SwitchScreen(SCREEN_END_OF_GAME);
     const int resets = session.resets;
     session.states.clear();
@@ -671,6 +673,11 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     EXPECT_EQ(session.states, std::vector<int>{FRONT_END_DEPLOYMENT});
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
     EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::kNoPlayer);
+    // With nobody deploying the screen asks for a player, as when it first opened, rather than keeping the
+    // last player's class description and drag instructions.
+    EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), "");
+    EXPECT_EQ(menu->GetInfoLabel(8)->GetText(), "          Select Player 1 | 2\n        to begin deployment\n\n"
+                                                "                Prev | Next\n                     Map");
 }
 
 TEST_F(MenuManagerTest, DeviceLossAfterTheTitleAndBeforeTheBuildIsSafe)
