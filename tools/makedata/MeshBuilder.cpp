@@ -134,17 +134,26 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
     }
     // Flat caps on open ends.
     for (int end : {0, 1}) {
-        if (!caps)
-            break;
         const Ring& ring = end == 0 ? rings.front() : rings.back();
-        if (ring.radius <= 1e-4f)
+        if (!caps[static_cast<size_t>(end)] || ring.radius <= 1e-4f)
             continue;
         const V3 normal = end == 0 ? axis * -1.0f : axis;
+        const uint32_t source = end == 0 ? firstOfRing.front() : firstOfRing.back();
+        if (fanCaps) {
+            // The ring's own corners (the seam's copy left out) with the cap's normal.
+            const uint32_t first = static_cast<uint32_t>(vertices.size());
+            for (uint32_t j = 0; j < static_cast<uint32_t>(segments); ++j) {
+                const Vertex copy = vertices[source + j];
+                AddVertex(copy.position, normal, copy.u, copy.v, copy.influences);
+            }
+            for (uint32_t j = 1; j + 1 < static_cast<uint32_t>(segments); ++j)
+                AddTriangle(first, first + j, first + j + 1);
+            continue;
+        }
         const V3 centre = start + axis * (ring.t * length);
         const float uc = 0.5f * (uv.u0 + uv.u1), vc = 0.5f * (uv.v0 + uv.v1);
         const uint32_t hub = AddVertex(centre, normal, uc, vc, Normalised(weigher(centre, ring.t)));
         const uint32_t first = static_cast<uint32_t>(vertices.size());
-        const uint32_t source = end == 0 ? firstOfRing.front() : firstOfRing.back();
         for (uint32_t j = 0; j <= static_cast<uint32_t>(segments); ++j) {
             const Vertex copy = vertices[source + j];
             AddVertex(copy.position, normal, copy.u, copy.v, copy.influences);
