@@ -148,16 +148,18 @@ void LitPS()
 // shader blends up to four of them (the last weight is one less the others) into one matrix that takes the
 // vertex into view space, and then projects. The palette holds only the three columns of each matrix that an
 // affine matrix needs: a quarter less for the shader to read per bone, and per vertex on a software
-// rasterizer, where the vertices of the units are most of their cost. A unit stands a few dozen pixels tall on the
-// battle screen and its triangles are about a pixel each, so the light is worked out per vertex (in view space, where
-// the palette leaves the skin) and a pixel only tints its texel with it: the normal map's relief is finer than a pixel
-// of a unit at that size and is not sampled.
+// rasterizer, where the vertices of the units are most of their cost. A unit stands a few dozen pixels tall on
+// the battle screen and its triangles are about a pixel each, so the light is worked out per vertex (in view
+// space, where the palette leaves the skin) and a pixel only tints its texel with it: the normal map's relief
+// is finer than a pixel of a unit at that size and is not sampled. The texel comes from the nearest mip level
+// alone: the rasterizer shades each of those tiny triangles as a block of pixels, and blending two levels for
+// every one of them cost as much as the rest of the units' pixels together, for no difference a player sees.
 constexpr const char* SKINNED_MESH = R"(// Skinned, lit units.
 float4x3 mWorldMatrixArray[35];
 float4x4 projectionMatrix;
 int CurNumBones = 3;
 shared texture pBaseTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
-                              MipFilter = Linear; };
+                              MipFilter = Point; };
 shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
                                    MipFilter = Linear; };
 float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
