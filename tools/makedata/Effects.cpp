@@ -199,26 +199,30 @@ technique SkinnedCharacterBump
 @vertex
 // Share of the light that reaches faces turned away from it.
 const float AMBIENT = 0.4;
+// What is left of a vertex's weights once the rest would move it by less than a hundredth of a pixel.
+const float USED_UP = 0.00001;
 
 void SkinVS()
 {
-    // The blended matrix as its three columns; bone b's are the palette's registers 3b to 3b + 2.
-    float last = 1.0;
+    // The blended matrix as its three columns; bone b's are the palette's registers 3b to 3b + 2. The
+    // influences are taken until the vertex's weights are used up: most vertices follow one bone alone,
+    // and the shader runs over a few neighbouring vertices at once, which mostly lie on the same part of
+    // the figure and so stop together.
     vec4 column0 = vec4(0.0);
     vec4 column1 = vec4(0.0);
     vec4 column2 = vec4(0.0);
     int explicitWeights = clamp(CurNumBones, 0, 3);
-    for (int i = 0; i < explicitWeights; ++i) {
+    float remaining = 1.0;
+    for (int i = 0; i <= explicitWeights; ++i) {
+        float weight = i < explicitWeights ? inBlendWeight[i] : remaining;
         int bone = 3 * int(inBlendIndices[i]);
-        column0 += inBlendWeight[i] * mWorldMatrixArray[bone];
-        column1 += inBlendWeight[i] * mWorldMatrixArray[bone + 1];
-        column2 += inBlendWeight[i] * mWorldMatrixArray[bone + 2];
-        last -= inBlendWeight[i];
+        column0 += weight * mWorldMatrixArray[bone];
+        column1 += weight * mWorldMatrixArray[bone + 1];
+        column2 += weight * mWorldMatrixArray[bone + 2];
+        remaining -= weight;
+        if (remaining < USED_UP)
+            break;
     }
-    int lastBone = 3 * int(inBlendIndices[explicitWeights]);
-    column0 += last * mWorldMatrixArray[lastBone];
-    column1 += last * mWorldMatrixArray[lastBone + 1];
-    column2 += last * mWorldMatrixArray[lastBone + 2];
     vec4 position = vec4(inPosition.xyz, 1.0);
     vec3 viewPosition = vec3(dot(column0, position), dot(column1, position), dot(column2, position));
     vec3 normal = vec3(dot(column0.xyz, inNormal), dot(column1.xyz, inNormal), dot(column2.xyz, inNormal));
