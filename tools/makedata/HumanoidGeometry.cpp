@@ -254,13 +254,14 @@ struct Figure {
             const int thigh = left ? THIGH_L : THIGH_R;
             const int shin = left ? SHIN_L : SHIN_R;
             const int foot = left ? FOOT_L : FOOT_R;
-            // The thigh's top lies in the trunk, its foot in the shin, and the shin's foot in the boot.
-            mesh.SetCaps(false);
-            Sweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0}, {{0.0f, 6.6f * b}, {1.0f, 4.6f * b}}, 8, Uv(LegRegion()),
-                  Joint(thigh, HIPS, 0.2f, shin, 0.15f));
-            Sweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f}, {{0.0f, 4.6f * b}, {1.0f, 3.2f * b}}, 8,
-                  Uv(LegRegion()), Joint(shin, thigh, 0.15f, foot, 0.1f));
-            mesh.SetCaps(true);
+            // The thigh's top lies in the trunk, its foot in the shin, and the shin's foot in the boot. A robe
+            // hides the legs down to the boots, which show under its hem in a stride.
+            if (!Robed()) {
+                OpenSweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0}, {{0.0f, 6.6f * b}, {1.0f, 4.6f * b}}, 8,
+                          Uv(LegRegion()), Joint(thigh, HIPS, 0.2f, shin, 0.15f));
+                OpenSweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f}, {{0.0f, 4.6f * b}, {1.0f, 3.2f * b}}, 8,
+                          Uv(LegRegion()), Joint(shin, thigh, 0.15f, foot, 0.1f));
+            }
             const Region boot = Plated() ? Region::METAL : Region::BOOT;
             OpenSweep({side * 7.9f, 19, 0.3f}, {side * 8.0f, 3, 0.6f}, {{0.0f, 4.8f * b}, {1.0f, 4.3f * b}}, 8,
                       Uv(boot), Joint(shin, -1, 0.0f, foot, 0.3f));
