@@ -225,15 +225,16 @@ struct Figure {
             const int upper = left ? UPPER_ARM_L : UPPER_ARM_R;
             const int fore = left ? FORE_ARM_L : FORE_ARM_R;
             const int hand = left ? HAND_L : HAND_R;
-            // The limbs' ends lie inside the shoulder, the next part of the limb or the hand, uncapped.
+            // The limbs' ends lie inside the shoulder, the next part of the limb or the hand, uncapped. A limb is
+            // two or three pixels wide on the battle screen, where four sides round it as well as more would.
             mesh.SetCaps(false);
-            Sweep({side * 13.5f, 89, 0}, {side * 15.0f, 67, 0}, Tube(4.9f * b, 4.0f * b), 8, Uv(SleeveRegion()),
+            Sweep({side * 13.5f, 89, 0}, {side * 15.0f, 67, 0}, Tube(4.9f * b, 4.0f * b), 6, Uv(SleeveRegion()),
                   Joint(upper, CHEST, 0.15f, fore, 0.15f));
             const Region foreRegion =
                 Plated()
                     ? Region::PLATE
                     : (Robed() ? Region::CLOTH : (look.garb == Garb::PADDED_TUNIC ? Region::SKIN : Region::LEATHER));
-            Sweep({side * 15.0f, 69, 0}, {side * 16.0f, 52, 0}, {{0.0f, 4.1f * b}, {1.0f, 3.0f * b}}, 8, Uv(foreRegion),
+            Sweep({side * 15.0f, 69, 0}, {side * 16.0f, 52, 0}, {{0.0f, 4.1f * b}, {1.0f, 3.0f * b}}, 6, Uv(foreRegion),
                   Joint(fore, upper, 0.15f, hand, 0.12f));
             mesh.SetCaps(true);
             if (Robed()) // wide sleeve ends
@@ -257,13 +258,13 @@ struct Figure {
             // The thigh's top lies in the trunk, its foot in the shin, and the shin's foot in the boot. A robe
             // hides the legs down to the boots, which show under its hem in a stride.
             if (!Robed()) {
-                OpenSweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0}, {{0.0f, 6.6f * b}, {1.0f, 4.6f * b}}, 8,
+                OpenSweep({side * 6.5f, 58, 0}, {side * 7.5f, 29, 0}, {{0.0f, 6.6f * b}, {1.0f, 4.6f * b}}, 6,
                           Uv(LegRegion()), Joint(thigh, HIPS, 0.2f, shin, 0.15f));
-                OpenSweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f}, {{0.0f, 4.6f * b}, {1.0f, 3.2f * b}}, 8,
+                OpenSweep({side * 7.5f, 31, 0}, {side * 8.0f, 6, 0.5f}, {{0.0f, 4.6f * b}, {1.0f, 3.2f * b}}, 6,
                           Uv(LegRegion()), Joint(shin, thigh, 0.15f, foot, 0.1f));
             }
             const Region boot = Plated() ? Region::METAL : Region::BOOT;
-            OpenSweep({side * 7.9f, 19, 0.3f}, {side * 8.0f, 3, 0.6f}, {{0.0f, 4.8f * b}, {1.0f, 4.3f * b}}, 8,
+            OpenSweep({side * 7.9f, 19, 0.3f}, {side * 8.0f, 3, 0.6f}, {{0.0f, 4.8f * b}, {1.0f, 4.3f * b}}, 6,
                       Uv(boot), Joint(shin, -1, 0.0f, foot, 0.3f));
             mesh.Box({side * 8.0f, 2.5f, -3.5f}, {3.6f * b, 2.5f, 7.0f}, Uv(boot), Rigid(foot));
             if (Plated()) // knee cop
