@@ -203,7 +203,10 @@ struct Figure {
         mesh.SetCaps(true);
         // The head keeps its five rings and eight sides, as does the hair over it: coarser, the hair's rim
         // would stand out across the face.
+        // The face is painted once, in the middle of its texture: its seam keeps the texture from wrapping.
+        mesh.SetSharedSeams(false);
         Sweep({0, 92.5f, 0.5f}, {0, 111, 0.5f}, SphereRings(9.25f, 8), 14, Uv(Region::FACE), Rigid(HEAD), 0.88f, 1.0f);
+        mesh.SetSharedSeams(true);
         // Shoulders: pauldrons for the armoured, a rounded cap of the sleeve for the rest.
         for (float side : {1.0f, -1.0f}) {
             const int arm = side > 0 ? UPPER_ARM_L : UPPER_ARM_R;
@@ -509,6 +512,7 @@ XMesh BuildClassMesh(const ClassLook& look, const std::string& texture)
 {
     MeshBuilder mesh;
     mesh.SetFanCaps(true);
+    mesh.SetSharedSeams(true);
     Figure figure{look, mesh};
     figure.Trunk();
     figure.Arms();

@@ -73,6 +73,9 @@ public:
     // Caps as a fan from one of their own corners (two triangles and a vertex fewer than a fan from a hub in
     // the middle; the same flat face).
     void SetFanCaps(bool on) { fanCaps = on; }
+    // Sweeps whose rings close on their first corner instead of a copy of it with the texture's far edge; the
+    // texture runs there and back round them (so mirrored on their far side). A vertex fewer per ring.
+    void SetSharedSeams(bool on) { sharedSeams = on; }
 
     size_t TriangleCount() const { return triangles.size(); }
     size_t VertexCount() const { return vertices.size(); }
@@ -100,6 +103,7 @@ private:
     float tile = 0.0f;
     std::array<bool, 2> caps{true, true};
     bool fanCaps = false;
+    bool sharedSeams = false;
 };
 
 // Weighers for the usual cases.
