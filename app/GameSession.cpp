@@ -758,6 +758,8 @@ void GameSession::ResetLevel()
             terrain->ApplyHexTypes();
     }
     BattleHud::Get()->ClearTurnOrder();
+    // The next battle on this ground starts clean: the last one's blood goes with its units.
+    DecalManager::Get()->ClearDynamic();
 
     flyOver = false;
     loaded = false;

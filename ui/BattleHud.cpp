@@ -307,8 +307,12 @@ void BattleHud::Update()
     InputManager* input = InputManager::Get();
     if (input && input->IsKeyDown(DIK_ESCAPE)) {
         input->ClearKeyboardState();
-        if (Unit* unit = CommandedUnit())
+        if (Unit* unit = CommandedUnit()) {
             unit->SetState(IDLE);
+            // Nothing chosen is left behind on the board: no target and its rings, no lit hex.
+            unit->ClearTarget();
+        }
+        MouseOverManager::Get()->SetHovered(nullptr);
         HideHighlight();
     }
     UpdateMenus();
@@ -505,6 +509,9 @@ void BattleHud::SelectUnit(BoardUnit* unit)
                        body ? body->stats.mana : 0);
     menu->SwitchRow(0);
     menu->RestartFadeIn();
+    // The hex lit for the previous unit's command is not this unit's: it would stay lit through a turn that
+    // picks no hex.
+    MouseOverManager::Get()->SetHovered(nullptr);
     UpdateUnitTexts();
     for (int i = 0; i < kActionCount; ++i) {
         ShowActionFrame(i, false);

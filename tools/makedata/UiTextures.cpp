@@ -290,8 +290,9 @@ void WriteHelpWindow(const std::filesystem::path& root)
     const std::filesystem::path dir = HudDirectory(root);
     WriteTga(dir / "vh_menu_help.tga", Paint(414, 437, [](cairo_t* cr) {
                  Frame(cr, 0, 0, 414, 437, 0.97);
-                 // The title plate and the page window the text pictures fill.
-                 RoundedRect(cr, 66, 16, 282, 38, 6);
+                 // The title plate, around the title label's rectangle (375..675 on the screen, the window at
+                 // 305) with a little room for the longest title, and the page window the text pictures fill.
+                 RoundedRect(cr, 64, 16, 312, 38, 6);
                  SetColour(cr, kPanel, 1.0);
                  cairo_fill_preserve(cr);
                  SetColour(cr, kGoldDark);
