@@ -3,6 +3,7 @@
 #include "core/DataManager.h"
 #include "scene/GlowMesh.h"
 #include "scene/LevelObject.h"
+#include "scene/OpaqueDraw.h"
 #include "scene/StaticMesh.h"
 
 namespace {
@@ -87,8 +88,10 @@ void StaticObjectSet::RenderObjects()
     data->SetTechnique("StaticObjectTechnique");
     device->SetRenderState(D3DRS_ALPHAREF, kObjectAlphaRef);
     for (const auto& object : m_objects)
-        if (object->GetMesh())
-            object->GetMesh()->Draw(object->Matrices());
+        if (StaticMesh* mesh = object->GetMesh()) {
+            const OpaqueDraw opaque(device, mesh->IsOpaque());
+            mesh->Draw(object->Matrices());
+        }
 }
 
 void StaticObjectSet::RenderGlows()
