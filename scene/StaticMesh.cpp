@@ -8,6 +8,7 @@
 #include "win32/Log.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 StaticMesh::Loader g_loader = &XMeshGeometry::Load;
@@ -116,11 +117,17 @@ void StaticMesh::SetSubsetParameters(unsigned subset)
 
 void StaticMesh::Draw(const std::vector<D3DXMATRIX>& matrices)
 {
+    Place(matrices);
+    DrawPlaced();
+}
+
+float StaticMesh::Place(const std::vector<D3DXMATRIX>& matrices)
+{
+    m_placed.clear();
     if (!m_effect || !m_geometry)
-        return;
+        return std::numeric_limits<float>::infinity();
     const D3DXMATRIX& viewProjection = Camera::Get()->GetViewProjection();
     const D3DXVECTOR3 middle = (m_low + m_high) * 0.5f;
-    m_placed.clear();
     for (const D3DXMATRIX& world : matrices) {
         Placed placed{0.0f, &world, {}};
         D3DXMatrixMultiply(&placed.worldViewProjection, &world, &viewProjection);
@@ -133,9 +140,16 @@ void StaticMesh::Draw(const std::vector<D3DXMATRIX>& matrices)
         m_placed.push_back(placed);
     }
     if (m_placed.empty())
-        return;
+        return std::numeric_limits<float>::infinity();
     std::stable_sort(m_placed.begin(), m_placed.end(),
                      [](const Placed& a, const Placed& b) { return a.depth < b.depth; });
+    return m_placed.front().depth;
+}
+
+void StaticMesh::DrawPlaced()
+{
+    if (m_placed.empty() || !m_effect || !m_geometry)
+        return;
     UINT passes = 0;
     if (FAILED(m_effect->Begin(&passes, 0)))
         return;

@@ -46,6 +46,10 @@ public:
     void PrepareMesh();
     // Every placement in the view, nearest first, so that the depth test spares what the near ones cover.
     void Draw(const std::vector<D3DXMATRIX>& matrices);
+    // Draw in two steps: Place keeps the placements in the view, nearest first, and gives the distance of
+    // the nearest (infinity when none); DrawPlaced draws them.
+    float Place(const std::vector<D3DXMATRIX>& matrices);
+    void DrawPlaced();
     void DrawGlow(const D3DXMATRIX& matrix);
     void ReleaseBoundsBox() { m_hasBounds = false; }
 

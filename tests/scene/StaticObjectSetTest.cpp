@@ -323,3 +323,27 @@ TEST(OpaqueDrawTest, BlendAndTestThatCannotChangeAnOpaqueSource)
     for (const Test& t : tests)
         EXPECT_EQ(OpaqueDraw::AlphaTestKeepsOpaque(t.func, t.ref), t.keeps) << t.func << " " << t.ref;
 }
+
+// Mesh files are drawn by their nearest placement in the view: a file listed first but standing far off
+// waits for the one in front of it.
+TEST_F(StaticObjectTest, MeshesDrawByTheirNearestPlacement)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 50.0f, -1000.0f), D3DXVECTOR3(0.0f, 50.0f, 0.0f));
+    StaticMesh::SetLoader(LoadRecordingMesh);
+    for (const char* name : {"far.x", "near.x"})
+        m_tree->Write(std::string("Data/Models/Static Models/") + name, "xof 0303txt 0032\n");
+    RecordingGeometry::colours = false;
+    RecordingGeometry::seen.clear();
+    const std::vector<LevelStaticObject> records = {
+        Record("far.x", 1.0f, 100.0f, 0.0f, 3000.0f), Record("near.x", 1.0f, 200.0f, 0.0f, 500.0f),
+        Record("far.x", 1.0f, -100.0f, 0.0f, 2000.0f), Record("near.x", 1.0f, 0.0f, 0.0f, 50000.0f)}; // beyond
+    set->LoadFromLevel(&records);
+    set->RenderObjects();
+    // Each subset of near.x's one placement in view, then far.x's two, nearest first, subset by subset.
+    const float expected[] = {200.0f, 200.0f, -100.0f, 100.0f, -100.0f, 100.0f};
+    ASSERT_EQ(RecordingGeometry::seen.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_FLOAT_EQ(RecordingGeometry::seen[i].x, expected[i]) << i;
+}
