@@ -203,7 +203,7 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
         device->SetRenderState(D3DRS_FOGENABLE, FALSE);
         device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
         device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
-        device->SetRenderState(D3DRS_STENCILREF, 1);
+        device->SetRenderState(D3DRS_STENCILREF, 0);
         device->SetRenderState(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
         device->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
         device->SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);

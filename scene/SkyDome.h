@@ -30,7 +30,7 @@ public:
     // would and leaves the draw to them.
     void Render();
     // The dome as Render left it waiting, with the states it had then, only where it lies nearer than what was
-    // drawn since. With shownOnly, nothing is drawn but the stencil value 1 where the dome would show.
+    // drawn since. With shownOnly, nothing is drawn but the stencil value 0 where the dome would show.
     void DrawWaiting(IDirect3DDevice9* device, bool shownOnly);
     // Whether no face of the dome can lie in the view of the matrix (view x projection): every point of the view
     // above the dome's rim is nearer the dome's centre than any face. Looking down on the ground from inside

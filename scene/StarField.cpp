@@ -182,16 +182,20 @@ void StarField::DrawWaiting()
         return;
     }
     // Drawn first, the stars lay under every pixel; the ground covered them, and the dome (blending with
-    // them) covered the ground where it lay nearer. Each pixel gets the stars once: where the dome shows
-    // (marked in the stencil), and where neither dome nor ground was drawn.
+    // them) covered the ground where it lay nearer. The ground marked the stencil where it was drawn, the
+    // dome clears the mark where it lies nearer, and the stars go where no mark is left, the dome over them.
     sky->DrawWaiting(device, true);
-    stars->DrawBehindGround(device, Where::UNDER_SHOWN_SKY);
-    stars->DrawBehindGround(device, Where::BEHIND_GROUND_AND_SKY);
+    stars->DrawBehindGround(device, Where::UNMARKED);
     sky->DrawWaiting(device, false);
 }
 
-// Drawn at the far plane (a depth range of 1 to 1) where the depth is still the clear's, or under the dome
-// where the stencil marks it, with the states it would have been drawn with first; what it changes is put
+bool StarField::GroundMarksStencil()
+{
+    return g_waiting && g_underSky;
+}
+
+// Drawn at the far plane (a depth range of 1 to 1) where the depth is still the clear's, or where the stencil
+// has no mark of the ground, with the states it would have been drawn with first; what it changes is put
 // back.
 void StarField::DrawBehindGround(IDirect3DDevice9* device, Where where)
 {
@@ -224,12 +228,12 @@ void StarField::DrawBehindGround(IDirect3DDevice9* device, Where where)
     device->SetRenderState(D3DRS_BLENDOP, m_states.blendOp);
     device->SetRenderState(D3DRS_CULLMODE, m_states.cull);
     device->SetRenderState(D3DRS_FOGENABLE, m_states.fog);
-    device->SetRenderState(D3DRS_ZENABLE, where == Where::UNDER_SHOWN_SKY ? D3DZB_FALSE : D3DZB_TRUE);
+    device->SetRenderState(D3DRS_ZENABLE, where == Where::UNMARKED ? D3DZB_FALSE : D3DZB_TRUE);
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
     device->SetRenderState(D3DRS_STENCILENABLE, where != Where::BEHIND_GROUND);
     device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
-    device->SetRenderState(D3DRS_STENCILREF, where == Where::UNDER_SHOWN_SKY ? 1 : 0);
+    device->SetRenderState(D3DRS_STENCILREF, 0);
     device->SetRenderState(D3DRS_STENCILMASK, 0xFFFFFFFF);
     device->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
     device->SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);

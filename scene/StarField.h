@@ -36,6 +36,8 @@ public:
     // Whether the sky dome is to leave its draw to the waiting stars (which then draw it after the ground,
     // over them); the dome's Render asks.
     static bool TakeWaitingSky(SkyDome* sky);
+    // Whether the ground is to mark the stencil with 1 where it draws, for the stars waiting under the dome.
+    static bool GroundMarksStencil();
     // Whether every texel of the star texture is opaque.
     bool IsOpaque() const { return m_opaque; }
 
@@ -52,13 +54,11 @@ private:
         BEHIND_GROUND,
         UNDER_SKY
     };
-    // Behind the ground, where nothing was drawn; under the dome, where the stencil marks it shown; behind the
-    // ground where the dome does not show either.
+    // Behind the ground, where nothing was drawn; where the stencil holds no mark of the ground shown.
     enum class Where
     {
         BEHIND_GROUND,
-        UNDER_SHOWN_SKY,
-        BEHIND_GROUND_AND_SKY
+        UNMARKED
     };
     Wait ChooseWait(IDirect3DDevice9* device) const;
     void Draw(IDirect3DDevice9* device);
