@@ -3,6 +3,7 @@
 #include "core/DataManager.h"
 #include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9Core.h"
+#include "ui/BattleHud.h"
 #include "ui/FlatQuadPass.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
@@ -104,7 +105,11 @@ void DescriptionBox::Render()
     if (IDirect3DDevice9* device = DataManager::Get()->GetDevice()) {
         FlatQuadPass pass(device);
         device->SetFVF(SCREEN_FVF);
-        pass.Draw(*window);
+        // The box waits and rises behind the HUD's frame: the rows the frame hides are not drawn.
+        const BattleHud* hud = BattleHud::Existing();
+        const float hiddenFrom = hud ? hud->HiddenFrom(window->left, window->right)
+                                     : static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+        pass.DrawShown(*window, nullptr, hiddenFrom);
     }
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     if (!sprite)

@@ -1,10 +1,15 @@
 #include "ui/FlatQuadPass.h"
 
 #include "core/DataManager.h"
+#include "core/ScreenVertex.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
+#include "ui/TextureCoverage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 constexpr float kTolerance = 0.01f;
@@ -14,11 +19,48 @@ bool Whole(float value)
     return std::fabs(value - std::round(value)) < kTolerance;
 }
 
+// One axis of a quad: its screen edges and the texel coordinates at them.
+struct Span {
+    float low;
+    float high;
+    float texLow;
+    float texHigh;
+};
+
+// Cuts the span to the texels [shownLow, shownHigh) and to the screen before cutAt, when the span shows its
+// texels one to one from a whole pixel and a whole texel. False when nothing of it is left.
+bool CutSpan(Span& span, float texels, float shownLow, float shownHigh, float cutAt)
+{
+    const float first = span.texLow * texels;
+    const float last = span.texHigh * texels;
+    if (!(span.high > span.low) || !Whole(span.low) || !Whole(first) || !Whole(last) ||
+        std::fabs(span.high - span.low - std::fabs(last - first)) >= kTolerance)
+        return true;
+    const float direction = last >= first ? 1.0f : -1.0f;
+    // Screen edges of the shown texels: texel t lies at low + direction * (t - first).
+    float from = span.low + direction * (shownLow - first);
+    float to = span.low + direction * (shownHigh - first);
+    if (from > to)
+        std::swap(from, to);
+    // Edges that need no cut stay exactly where they were.
+    const float limit = std::min(to, std::floor(cutAt));
+    const float low = from > span.low ? std::round(from) : span.low;
+    const float high = limit < span.high ? std::round(limit) : span.high;
+    if (high <= low)
+        return false;
+    if (low != span.low)
+        span.texLow = (first + direction * (low - span.low)) / texels;
+    if (high != span.high)
+        span.texHigh = (first + direction * (high - span.low)) / texels;
+    span.low = low;
+    span.high = high;
+    return true;
+}
+
 // Faded out altogether, or parked wholly above or left of the screen.
 bool Shows(const GuiElement& element)
 {
-    return element.visible && (PackColour(element.colour) >> 24) != 0 && element.right > 0.0f &&
-           element.bottom > 0.0f;
+    return element.visible && (PackColour(element.colour) >> 24) != 0 && element.right > 0.0f && element.bottom > 0.0f;
 }
 } // namespace
 
@@ -78,6 +120,70 @@ void FlatQuadPass::Draw(GuiElement& element)
         }
     }
     element.DrawQuad();
+}
+
+void FlatQuadPass::DrawShown(GuiElement& element, const TextureCoverage* coverage, float hiddenFrom)
+{
+    IDirect3DVertexBuffer9* buffer = element.GetVertexBuffer();
+    const TextureRecord* record = element.GetTextureRecord();
+    IDirect3DTexture9* texture = record ? record->texture : nullptr;
+    if (!device || !buffer || !texture || !Shows(element)) {
+        Draw(element);
+        return;
+    }
+    // The quad as its buffer holds it: the corners the element last wrote, which Draw would show.
+    ScreenVertex quad[4];
+    void* data = nullptr;
+    if (FAILED(buffer->Lock(0, sizeof(quad), &data, D3DLOCK_READONLY)) || !data) {
+        Draw(element);
+        return;
+    }
+    std::memcpy(quad, data, sizeof(quad));
+    buffer->Unlock();
+    D3DSURFACE_DESC desc{};
+    if (FAILED(texture->GetLevelDesc(0, &desc)) || desc.Width == 0 || desc.Height == 0) {
+        Draw(element);
+        return;
+    }
+    RECT shown{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
+    if (coverage && coverage->GetTexture() == texture)
+        shown = coverage->GetShown();
+    // Corners 0 and 1 share the left edge, 2 and 3 the right; 1 and 3 are on top, 0 and 2 at the bottom.
+    Span across{quad[0].x, quad[2].x, quad[0].u, quad[2].u};
+    Span down{quad[1].y, quad[0].y, quad[1].v, quad[0].v};
+    const bool rectangle = quad[1].x == across.low && quad[3].x == across.high && quad[2].y == down.high &&
+                           quad[3].y == down.low && quad[1].u == across.texLow && quad[3].u == across.texHigh &&
+                           quad[2].v == down.texHigh && quad[3].v == down.texLow;
+    if (!rectangle) {
+        Draw(element);
+        return;
+    }
+    const float width = static_cast<float>(desc.Width);
+    const float height = static_cast<float>(desc.Height);
+    if (!CutSpan(across, width, static_cast<float>(shown.left), static_cast<float>(shown.right),
+                 std::numeric_limits<float>::max()) ||
+        !CutSpan(down, height, static_cast<float>(shown.top), static_cast<float>(shown.bottom), hiddenFrom))
+        return;
+    const bool whole =
+        across.low == quad[0].x && across.high == quad[2].x && down.low == quad[1].y && down.high == quad[0].y;
+    if (whole) {
+        Draw(element);
+        return;
+    }
+    const DWORD wanted = IsPixelExact(element) ? D3DTEXF_POINT : D3DTEXF_LINEAR;
+    if (wanted != filter) {
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, wanted);
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, wanted);
+        filter = wanted;
+    }
+    const ScreenVertex cut[4] = {
+        {across.low, down.high, quad[0].z, quad[0].rhw, quad[0].color, across.texLow, down.texHigh},
+        {across.low, down.low, quad[1].z, quad[1].rhw, quad[1].color, across.texLow, down.texLow},
+        {across.high, down.high, quad[2].z, quad[2].rhw, quad[2].color, across.texHigh, down.texHigh},
+        {across.high, down.low, quad[3].z, quad[3].rhw, quad[3].color, across.texHigh, down.texLow},
+    };
+    device->SetTexture(0, texture);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, cut, SCREEN_VERTEX_STRIDE);
 }
 
 void FlatQuadPass::DrawIcon(GuiButton& button)

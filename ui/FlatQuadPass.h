@@ -4,6 +4,7 @@
 
 class GuiElement;
 class GuiButton;
+class TextureCoverage;
 
 // Draws interface quads the cheapest way that shows them unchanged, and puts the device's states back when it
 // goes. An interface quad lies flat on the overlay at its own place, so it needs no depth test, no mip level
@@ -19,6 +20,11 @@ public:
     FlatQuadPass& operator=(const FlatQuadPass&) = delete;
 
     void Draw(GuiElement& element);
+    // As Draw, but leaves out the texels of the element's picture that its coverage shows to be wholly clear, and
+    // every screen row from hiddenFrom down (what a later quad covers), along each axis on which the quad shows
+    // its texels one to one; the pixels it still draws come out as Draw gives them. The coverage counts only
+    // when it was read from the element's own texture.
+    void DrawShown(GuiElement& element, const TextureCoverage* coverage, float hiddenFrom);
     // The button's icon, when the button shows it.
     void DrawIcon(GuiButton& button);
 

@@ -3,6 +3,7 @@
 #include "ui/FlatQuadPass.h"
 #include "UiDataFixture.h"
 #include "core/ScreenVertex.h"
+#include "ui/TextureCoverage.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,69 @@ TEST_F(FlatQuadPassTest, QuadsThatShowNothingAreNotDrawn)
         EXPECT_EQ(Null()->DrawCount() - before, c.drawn ? 1u : 0u) << c.x << " " << c.alpha << " " << c.visible;
         button.Release();
     }
+}
+
+TEST_F(FlatQuadPassTest, QuadsAreCutToWhatShowsAndWhollyHiddenOnesAreNotDrawn)
+{
+    // 4 x 4: the top row clear, the rest opaque; or clear all over.
+    const auto make = [this](bool topClear, bool allClear) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + locked.Pitch * y);
+            for (int x = 0; x < 4; ++x)
+                row[x] = (allClear || (topClear && y == 0)) ? 0x00FFFFFFu : 0xFFFFFFFFu;
+        }
+        texture->UnlockRect(0);
+        return texture;
+    };
+    IDirect3DTexture9* topClear = make(true, false);
+    IDirect3DTexture9* solid = make(false, false);
+    IDirect3DTexture9* clear = make(false, true);
+    const TextureCoverage topClearCoverage(topClear);
+    const TextureCoverage solidCoverage(solid);
+    const TextureCoverage clearCoverage(clear);
+    struct Case {
+        const char* name;
+        IDirect3DTexture9* texture;
+        const TextureCoverage* coverage;
+        float size;
+        float hiddenFrom;
+        UINT draws;
+        // Drawn from corners of its own rather than from the element's buffer.
+        bool cut;
+    };
+    const Case cases[] = {
+        {"clear top row left out", topClear, &topClearCoverage, 4.0f, 768.0f, 1, true},
+        {"nothing to leave out", solid, &solidCoverage, 4.0f, 768.0f, 1, false},
+        {"bottom rows hidden", solid, &solidCoverage, 4.0f, 12.0f, 1, true},
+        {"coverage of another picture", solid, &topClearCoverage, 4.0f, 768.0f, 1, false},
+        {"clear all over", clear, &clearCoverage, 4.0f, 768.0f, 0, false},
+        {"wholly hidden", solid, &solidCoverage, 4.0f, 10.0f, 0, false},
+        // Stretched: its texels are filtered across pixels, so it is drawn whole.
+        {"stretched", topClear, &topClearCoverage, 8.0f, 12.0f, 1, false},
+    };
+    for (const Case& c : cases) {
+        GuiElement element;
+        element.SetRect(10.0f, 10.0f, c.size, c.size);
+        element.SetFrameTexture(c.texture);
+        element.UpdateVertices();
+        const UINT before = Null()->DrawCount();
+        {
+            FlatQuadPass pass(device);
+            device->SetFVF(SCREEN_FVF);
+            pass.DrawShown(element, c.coverage, c.hiddenFrom);
+        }
+        EXPECT_EQ(Null()->DrawCount() - before, c.draws) << c.name;
+        if (c.draws > 0) {
+            EXPECT_EQ(Null()->LastDraw().userPointer, c.cut) << c.name;
+        }
+        element.OnLostDevice();
+    }
+    for (IDirect3DTexture9* texture : {topClear, solid, clear})
+        texture->Release();
 }
 
 } // namespace

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "d3d9/D3D9.h"
+
+#include <cstdint>
+#include <vector>
+
+// What a picture's alpha lets through: the texels that show at all, and the rows from which a band of columns
+// hides whatever lies beneath. Read once from the top level of an A8R8G8B8 texture; a texture that cannot be
+// read shows everywhere and hides nothing. The texture is not held: like the widgets that show it, the owner
+// reads it again whenever it builds them from the data manager's textures.
+class TextureCoverage
+{
+public:
+    explicit TextureCoverage(IDirect3DTexture9* texture);
+
+    IDirect3DTexture9* GetTexture() const { return texture; }
+    UINT GetWidth() const { return width; }
+    UINT GetHeight() const { return height; }
+    // The smallest rectangle of texels holding every texel with any alpha (empty when none has).
+    const RECT& GetShown() const { return shown; }
+    // The first row from which every row before rowEnd is wholly opaque in columns [left, right); rowEnd when
+    // the row just above it is not, or when the band lies outside the picture.
+    LONG OpaqueFrom(LONG left, LONG right, LONG rowEnd) const;
+
+private:
+    IDirect3DTexture9* texture = nullptr;
+    UINT width = 0;
+    UINT height = 0;
+    RECT shown{0, 0, 0, 0};
+    // One alpha a texel, row by row; empty when the texture could not be read.
+    std::vector<uint8_t> alpha;
+};
