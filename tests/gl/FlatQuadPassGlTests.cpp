@@ -21,13 +21,14 @@ protected:
         GlScreenTest::SetUp();
         if (HasFatalFailure())
             return;
-        // 16 x 8: two clear rows above and below, three clear columns at the left, and between them texels
-        // of a different colour each, opaque on the left and half clear on the right.
-        std::vector<D3DCOLOR> texels(16 * 8, 0x00FFFFFF);
-        for (UINT y = 2; y < 6; ++y)
-            for (UINT x = 3; x < 16; ++x)
-                texels[y * 16 + x] = (x < 10 ? 0xFF000000u : 0x80000000u) | (x * 16) << 16 | (y * 40) << 8 | 0xC0;
-        picture = MakeTexture(16, 8, texels);
+        // 48 x 40: two clear rows above and below, three clear columns at the left, and between them texels
+        // of a different colour each, opaque as far as column 36 (a block large enough to be drawn apart) and
+        // half clear beyond.
+        std::vector<D3DCOLOR> texels(48 * 40, 0x00FFFFFF);
+        for (UINT y = 2; y < 38; ++y)
+            for (UINT x = 3; x < 48; ++x)
+                texels[y * 48 + x] = (x < 36 ? 0xFF000000u : 0x80000000u) | (x * 5) << 16 | (y * 6) << 8 | 0xC0;
+        picture = MakeTexture(48, 40, texels);
     }
     void TearDown() override
     {
@@ -75,14 +76,15 @@ TEST_F(FlatQuadPassGlTest, ACutQuadDrawsTheWholeQuadsPixelsWhereItStillCovers)
         bool rowsCut;
     };
     const Case cases[] = {
-        {"texel for pixel", 10.0f, 12.0f, 16.0f, 8.0f, false, 64.0f, true},
-        {"mirrored", 10.0f, 12.0f, 16.0f, 8.0f, true, 64.0f, true},
-        {"hidden through the middle", 10.0f, 12.0f, 16.0f, 8.0f, false, 16.0f, true},
-        {"hidden from a part pixel", 10.0f, 12.0f, 16.0f, 8.0f, false, 16.5f, true},
-        {"wholly hidden", 10.0f, 12.0f, 16.0f, 8.0f, false, 12.0f, true},
-        {"across on a half pixel", 10.5f, 12.0f, 16.0f, 8.0f, false, 17.0f, true},
-        // Stretched: every texel covers several pixels and is filtered; nothing is cut.
-        {"stretched", 10.0f, 12.0f, 32.0f, 16.0f, false, 20.0f, false},
+        // Texel for pixel: the opaque block of the picture is drawn without blending.
+        {"texel for pixel", 8.0f, 12.0f, 48.0f, 40.0f, false, 64.0f, true},
+        {"mirrored", 8.0f, 12.0f, 48.0f, 40.0f, true, 64.0f, true},
+        {"hidden through the opaque part", 8.0f, 12.0f, 48.0f, 40.0f, false, 30.0f, true},
+        {"hidden from a part pixel", 8.0f, 12.0f, 48.0f, 40.0f, false, 30.5f, true},
+        {"wholly hidden", 8.0f, 12.0f, 48.0f, 40.0f, false, 12.0f, true},
+        {"across on a half pixel", 8.5f, 12.0f, 48.0f, 40.0f, false, 40.0f, true},
+        // Stretched: every texel covers more than a pixel and is filtered; nothing is cut.
+        {"stretched", 2.0f, 4.0f, 60.0f, 58.0f, false, 20.0f, false},
     };
     for (const Case& c : cases) {
         GuiElement element;

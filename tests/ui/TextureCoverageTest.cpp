@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -97,6 +98,74 @@ TEST_F(TextureCoverageTest, APictureThatCannotBeReadShowsEverywhereAndHidesNothi
     const TextureCoverage nothing(nullptr);
     EXPECT_EQ(nothing.GetTexture(), nullptr);
     EXPECT_EQ(nothing.OpaqueFrom(0, 1, 1), 1);
+}
+
+TEST_F(TextureCoverageTest, PiecesHoldEveryShownTexelOnceAndTheLargestOpaqueRectangleApart)
+{
+    constexpr int kWidth = 64;
+    constexpr int kHeight = 40;
+    // An opaque body (rows 3 to 37, columns 2 to 59) inside a half-clear rim, with a clear hole at columns 20 to
+    // 26 of rows 8 to 14; a picture opaque all over; one half clear all over; one whose opaque part is too small
+    // to be drawn apart (a 31 x 32 block).
+    std::vector<std::string> framed(kHeight, std::string(kWidth, '.'));
+    for (int y = 2; y < 38; ++y)
+        for (int x = 1; x < 60; ++x)
+            framed[y][x] = (y == 2 || y == 37 || x == 1 || x == 59) ? 'h' : '#';
+    for (int y = 8; y < 14; ++y)
+        for (int x = 20; x < 26; ++x)
+            framed[y][x] = '.';
+    const std::vector<std::string> solid(kHeight, std::string(kWidth, '#'));
+    const std::vector<std::string> half(kHeight, std::string(kWidth, 'h'));
+    std::vector<std::string> small(half);
+    for (int y = 4; y < 36; ++y)
+        for (int x = 10; x < 41; ++x)
+            small[y][x] = '#';
+    struct Case {
+        const char* name;
+        const std::vector<std::string>* rows;
+        // The opaque piece, or none.
+        RECT opaque;
+    };
+    const Case cases[] = {
+        // Beside the hole: 33 x 34 = 1122 texels; above it 57 x 5; below it 57 x 23 = 1311, the largest.
+        {"framed", &framed, {2, 14, 59, 37}},
+        {"solid", &solid, {0, 0, kWidth, kHeight}},
+        {"half", &half, {0, 0, 0, 0}},
+        {"small", &small, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> lines;
+        for (const std::string& row : *c.rows)
+            lines.push_back(row.c_str());
+        IDirect3DTexture9* texture = Picture(device, lines);
+        const TextureCoverage coverage(texture);
+        std::vector<int> hits(kWidth * kHeight, 0);
+        RECT opaque{0, 0, 0, 0};
+        for (const TextureCoverage::Piece& piece : coverage.GetPieces()) {
+            if (piece.opaque) {
+                EXPECT_EQ(opaque.right, 0) << c.name << ": a second opaque piece";
+                opaque = piece.texels;
+            }
+            for (LONG y = piece.texels.top; y < piece.texels.bottom; ++y)
+                for (LONG x = piece.texels.left; x < piece.texels.right; ++x)
+                    ++hits[static_cast<size_t>(y * kWidth + x)];
+        }
+        EXPECT_EQ(opaque.left, c.opaque.left) << c.name;
+        EXPECT_EQ(opaque.top, c.opaque.top) << c.name;
+        EXPECT_EQ(opaque.right, c.opaque.right) << c.name;
+        EXPECT_EQ(opaque.bottom, c.opaque.bottom) << c.name;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const int hit = hits[static_cast<size_t>(y * kWidth + x)];
+                EXPECT_LE(hit, 1) << c.name << " " << x << "," << y << " lies in two pieces";
+                if ((*c.rows)[static_cast<size_t>(y)][static_cast<size_t>(x)] != '.') {
+                    EXPECT_EQ(hit, 1) << c.name << " " << x << "," << y << " shows but lies in no piece";
+                }
+            }
+        }
+        EXPECT_LE(coverage.GetPieces().size(), 5u) << c.name;
+        texture->Release();
+    }
 }
 
 } // namespace
