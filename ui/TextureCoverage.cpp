@@ -4,8 +4,8 @@
 #include <cstring>
 
 namespace {
-// An opaque rectangle smaller than this is not worth the draws it adds.
-constexpr LONG kMinOpaqueArea = 32 * 32;
+// An opaque rectangle or a clear hole smaller than this is not worth the triangles it adds.
+constexpr LONG kMinArea = 32 * 32;
 } // namespace
 
 TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : texture(picture)
@@ -54,46 +54,65 @@ void TextureCoverage::CutIntoPieces()
     pieces.clear();
     if (shown.right <= shown.left)
         return;
-    // The largest rectangle of opaque texels, from the heights of the opaque columns standing on each row.
     const LONG w = static_cast<LONG>(width);
-    std::vector<LONG> heights(width + 1, 0);
+    // The largest rectangle within `area` of texels whose alpha is `value`, from the heights of the columns of
+    // such texels standing on each row.
+    std::vector<LONG> heights;
     std::vector<LONG> stack;
-    RECT best{0, 0, 0, 0};
-    LONG bestArea = 0;
-    for (LONG y = shown.top; y < shown.bottom; ++y) {
-        for (LONG x = 0; x < w; ++x)
-            heights[static_cast<size_t>(x)] =
-                alpha[static_cast<size_t>(y * w + x)] == 0xFF ? heights[static_cast<size_t>(x)] + 1 : 0;
-        stack.clear();
-        for (LONG x = 0; x <= w; ++x) {
-            const LONG h = heights[static_cast<size_t>(x)];
-            while (!stack.empty() && heights[static_cast<size_t>(stack.back())] >= h) {
-                const LONG top = heights[static_cast<size_t>(stack.back())];
-                stack.pop_back();
-                const LONG left = stack.empty() ? 0 : stack.back() + 1;
-                if (top * (x - left) > bestArea) {
-                    bestArea = top * (x - left);
-                    best = RECT{left, y + 1 - top, x, y + 1};
-                }
+    const auto largest = [&](const RECT& area, uint8_t value) {
+        heights.assign(static_cast<size_t>(area.right - area.left + 1), 0);
+        RECT best{0, 0, 0, 0};
+        LONG bestArea = 0;
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            for (LONG x = area.left; x < area.right; ++x) {
+                LONG& h = heights[static_cast<size_t>(x - area.left)];
+                h = alpha[static_cast<size_t>(y * w + x)] == value ? h + 1 : 0;
             }
-            stack.push_back(x);
+            stack.clear();
+            for (LONG i = 0; i <= area.right - area.left; ++i) {
+                const LONG h = heights[static_cast<size_t>(i)];
+                while (!stack.empty() && heights[static_cast<size_t>(stack.back())] >= h) {
+                    const LONG tall = heights[static_cast<size_t>(stack.back())];
+                    stack.pop_back();
+                    const LONG from = stack.empty() ? 0 : stack.back() + 1;
+                    if (tall * (i - from) > bestArea) {
+                        bestArea = tall * (i - from);
+                        best = RECT{area.left + from, y + 1 - tall, area.left + i, y + 1};
+                    }
+                }
+                stack.push_back(i);
+            }
         }
-    }
-    if (bestArea < kMinOpaqueArea) {
-        pieces.push_back({shown, false});
-        return;
-    }
-    // The rest of the shown rectangle around it: the full-width bands above and below, and the sides.
-    const RECT around[4] = {
-        {shown.left, shown.top, shown.right, best.top},
-        {shown.left, best.bottom, shown.right, shown.bottom},
-        {shown.left, best.top, best.left, best.bottom},
-        {best.right, best.top, shown.right, best.bottom},
+        return bestArea >= kMinArea ? best : RECT{0, 0, 0, 0};
     };
-    pieces.push_back({best, true});
-    for (const RECT& part : around)
-        if (part.right > part.left && part.bottom > part.top)
-            pieces.push_back({part, false});
+    // What of `area` lies around `inner`: the full-width bands above and below it, and its sides.
+    const auto around = [](const RECT& area, const RECT& inner, bool opaque, std::vector<Piece>& out) {
+        const RECT parts[4] = {
+            {area.left, area.top, area.right, inner.top},
+            {area.left, inner.bottom, area.right, area.bottom},
+            {area.left, inner.top, inner.left, inner.bottom},
+            {inner.right, inner.top, area.right, inner.bottom},
+        };
+        for (const RECT& part : parts)
+            if (part.right > part.left && part.bottom > part.top)
+                out.push_back({part, opaque});
+    };
+    std::vector<Piece> rest;
+    const RECT solid = largest(shown, 0xFF);
+    if (solid.right > solid.left) {
+        pieces.push_back({solid, true});
+        around(shown, solid, false, rest);
+    } else {
+        rest.push_back({shown, false});
+    }
+    // A large clear hole in what is left is not drawn either.
+    for (const Piece& piece : rest) {
+        const RECT hole = largest(piece.texels, 0x00);
+        if (hole.right > hole.left)
+            around(piece.texels, hole, false, pieces);
+        else
+            pieces.push_back(piece);
+    }
 }
 
 LONG TextureCoverage::OpaqueFrom(LONG left, LONG right, LONG rowEnd) const

@@ -27,9 +27,9 @@ public:
     UINT GetHeight() const { return height; }
     // The smallest rectangle of texels holding every texel with any alpha (empty when none has).
     const RECT& GetShown() const { return shown; }
-    // At most five rectangles that do not overlap and together hold every texel with any alpha: the largest
-    // opaque rectangle, when it is large enough to be worth drawing apart, and the parts of the shown
-    // rectangle around it. Empty when nothing shows.
+    // A few rectangles that do not overlap and together hold every texel with any alpha: the largest opaque
+    // rectangle, when it is large enough to be worth drawing apart, and the parts of the shown rectangle around
+    // it, each less its largest clear hole when that is as large. Empty when nothing shows.
     const std::vector<Piece>& GetPieces() const { return pieces; }
     // The first row from which every row before rowEnd is wholly opaque in columns [left, right); rowEnd when
     // the row just above it is not, or when the band lies outside the picture.
