@@ -765,6 +765,8 @@ void GameSession::ResetLevel()
             terrain->ApplyHexTypes();
     }
     BattleHud::Get()->ClearTurnOrder();
+    // The next battle on this ground starts clean: the last one's blood goes with its units.
+    DecalManager::Get()->ClearDynamic();
 
     flyOver = false;
     loaded = false;
@@ -1532,8 +1534,10 @@ void GameSession::OnDeviceReset()
         FailSceneTarget("texture");
     if (FAILED(sceneTexture->GetSurfaceLevel(0, &sceneSurface)) || !sceneSurface)
         FailSceneTarget("surface");
+    // A stencil beside the depth lets the sky and stars wait for the ground and be drawn only where it leaves
+    // them showing.
     if (FAILED(
-            D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D16, &sceneRenderer)) ||
+            D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D24S8, &sceneRenderer)) ||
         !sceneRenderer)
         FailSceneTarget("renderer");
     for (const std::unique_ptr<Player>& player : players)

@@ -235,7 +235,7 @@ bool HexGrid::IsHoverBlocked() const
 {
     const BattleSession* session = BattleSession::Get();
     const BoardPointer* pointer = BoardPointer::Get();
-    return session && pointer && session->IsInBattle() && pointer->IsShowingText();
+    return session && pointer && session->IsInBattle() && (pointer->IsShowingText() || pointer->IsOverHud());
 }
 
 void HexGrid::PickHoveredHex(bool pickable)

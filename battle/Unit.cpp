@@ -461,6 +461,9 @@ void Unit::RefreshCommandButtons()
     // The buttons belong to the unit whose turn it is; another unit's points never grey them.
     if (!hud || hud->GetCurrentUnit() != this)
         return;
+    // The points are often spent well after the command was given (a blow lands at the end of its swing):
+    // the HUD's "AP" line follows them here, or it would show the points from before the command.
+    hud->UpdateUnitTexts();
     const int points = stats.actionPoints;
     if (points < ATTACK_COST)
         hud->DisableAction(CommandHud::ACTION_ATTACK);

@@ -9,7 +9,7 @@
 //   NoPixels       everything on the OpenGL device into a 1 x 1 viewport: CPU, GL calls and llvmpipe's
 //                  vertex shading and triangle setup, but (almost) no pixels
 //   TwentyTwoUnits the whole frame; minus NoPixels, what the covered pixels cost
-// Counters: vertices and draw calls per frame, and the pixels the units cover.
+// Counters: vertices, triangles and draw calls per frame, and the pixels the units cover.
 #include "BenchDevice.h"
 #include "core/DataManager.h"
 #include "scene/AnimatedMesh.h"
@@ -49,6 +49,7 @@ enum class Stage
 
 struct DrawCounts {
     double vertices = 0;
+    double triangles = 0;
     double draws = 0;
 };
 
@@ -62,6 +63,7 @@ void CountFrame(const MeshFrame* frame, DrawCounts& counts)
             const auto* combinations = static_cast<const D3DXBONECOMBINATION*>(c->boneCombinations->GetBufferPointer());
             for (DWORD i = 0; i < c->attributeGroupCount; ++i) {
                 counts.vertices += combinations[i].VertexCount;
+                counts.triangles += combinations[i].FaceCount;
                 counts.draws += 1;
             }
         }
@@ -183,6 +185,7 @@ void UnitsFrame(benchmark::State& state, Stage stage)
     for (auto _ : state)
         frame(stage == Stage::NO_PIXELS);
     state.counters["vertices"] = draw ? counts.vertices : 0;
+    state.counters["triangles"] = draw ? counts.triangles : 0;
     state.counters["draws"] = draw ? counts.draws : 0;
     state.counters["pixels"] = covered;
     for (auto& unit : units)

@@ -132,6 +132,16 @@ void DecalManager::LoadLevelDecals(std::FILE* file)
     }
 }
 
+void DecalManager::ClearDynamic()
+{
+    std::vector<Decal*> owned;
+    owned.swap(dynamicList);
+    for (Decal* decal : owned) {
+        decal->Release();
+        delete decal;
+    }
+}
+
 void DecalManager::ClearAll()
 {
     // Each release takes its decal out of the lists, so the lists are emptied first and walked as copies.

@@ -25,6 +25,8 @@ public:
     // file it only clears. Records that the file cannot hold are not read.
     void LoadLevelDecals(std::FILE* file);
     void ClearAll();
+    // Releases the dynamic decals (the blood of a battle) and keeps the level's own.
+    void ClearDynamic();
 
     // The ground decals lie on; none lays them flat at height 0.
     void SetGround(const GroundProvider* provider) { ground = provider; }

@@ -2,8 +2,10 @@
 
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9Math.h"
+#include "scene/StarField.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 constexpr float kDayLength = 0.041666668f;
@@ -12,6 +14,34 @@ constexpr float kStepValue = 0.005f;
 constexpr double kDegrees = 0.017453292519943295;
 
 float g_skyClock = 0.0f;
+
+// What the dome's draw depends on besides what Render sets itself.
+constexpr D3DRENDERSTATETYPE kDrawStates[] = {D3DRS_ZENABLE,
+                                              D3DRS_ZWRITEENABLE,
+                                              D3DRS_ZFUNC,
+                                              D3DRS_ALPHATESTENABLE,
+                                              D3DRS_ALPHAFUNC,
+                                              D3DRS_ALPHAREF,
+                                              D3DRS_ALPHABLENDENABLE,
+                                              D3DRS_SRCBLEND,
+                                              D3DRS_DESTBLEND,
+                                              D3DRS_BLENDOP,
+                                              D3DRS_CULLMODE,
+                                              D3DRS_FOGENABLE,
+                                              D3DRS_FOGCOLOR,
+                                              D3DRS_FOGSTART,
+                                              D3DRS_FOGEND,
+                                              D3DRS_FOGVERTEXMODE,
+                                              D3DRS_FOGTABLEMODE,
+                                              D3DRS_RANGEFOGENABLE,
+                                              D3DRS_COLORWRITEENABLE,
+                                              D3DRS_STENCILENABLE,
+                                              D3DRS_TEXTUREFACTOR,
+                                              D3DRS_SEPARATEALPHABLENDENABLE};
+// The states the stencil marking changes besides those.
+constexpr D3DRENDERSTATETYPE kStencilStates[] = {D3DRS_STENCILFUNC,      D3DRS_STENCILREF,  D3DRS_STENCILMASK,
+                                                 D3DRS_STENCILWRITEMASK, D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL,
+                                                 D3DRS_STENCILPASS};
 } // namespace
 
 SkyDome::~SkyDome()
@@ -124,9 +154,81 @@ void SkyDome::Render()
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
     device->SetFVF(FVF);
     device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
-    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(m_vertexCount - 2));
+    static_assert(std::size(kDrawStates) == kWaitingStates);
+    if (StarField::TakeWaitingSky(this)) {
+        for (int i = 0; i < kWaitingStates; ++i)
+            device->GetRenderState(kDrawStates[i], &m_waitingStates[i]);
+    } else {
+        Draw(device);
+    }
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
+void SkyDome::Draw(IDirect3DDevice9* device)
+{
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(m_vertexCount - 2));
+}
+
+// Drawn first, the dome's depth test passed wherever it lay within the view, and the ground drawn after it
+// with the test LESSEQUAL kept the pixels where it was no farther than the dome. Drawn after the ground,
+// the dome keeps the rest with the test LESS; what it changes is put back.
+void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
+{
+    if (!device || !m_vertexBuffer || m_vertexCount < 3)
+        return;
+    DWORD saved[kWaitingStates];
+    for (int i = 0; i < kWaitingStates; ++i)
+        device->GetRenderState(kDrawStates[i], &saved[i]);
+    DWORD savedStencil[std::size(kStencilStates)];
+    for (size_t i = 0; i < std::size(kStencilStates); ++i)
+        device->GetRenderState(kStencilStates[i], &savedStencil[i]);
+    D3DXMATRIX savedWorld;
+    device->GetTransform(D3DTS_WORLD, &savedWorld);
+    DWORD fvf = 0;
+    device->GetFVF(&fvf);
+    IDirect3DBaseTexture9* texture = nullptr;
+    device->GetTexture(0, &texture);
+    IDirect3DVertexBuffer9* stream = nullptr;
+    UINT streamOffset = 0, streamStride = 0;
+    device->GetStreamSource(0, &stream, &streamOffset, &streamStride);
+
+    for (int i = 0; i < kWaitingStates; ++i)
+        device->SetRenderState(kDrawStates[i], m_waitingStates[i]);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    if (shownOnly) {
+        device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+        device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+        device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+        device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+        device->SetRenderState(D3DRS_STENCILREF, 0);
+        device->SetRenderState(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
+        device->SetRenderState(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+        device->SetRenderState(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
+        device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+    }
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, m_centreX, m_heightOffset, m_centreZ);
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetFVF(FVF);
+    device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
+    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
+    Draw(device);
+
+    for (int i = 0; i < kWaitingStates; ++i)
+        device->SetRenderState(kDrawStates[i], saved[i]);
+    for (size_t i = 0; i < std::size(kStencilStates); ++i)
+        device->SetRenderState(kStencilStates[i], savedStencil[i]);
+    device->SetTransform(D3DTS_WORLD, &savedWorld);
+    device->SetFVF(fvf);
+    device->SetTexture(0, texture);
+    if (texture)
+        texture->Release();
+    device->SetStreamSource(0, stream, streamOffset, streamStride);
+    if (stream)
+        stream->Release();
 }
 
 bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const

@@ -26,7 +26,12 @@ public:
     void Build();
     void UpdateVertices();
     bool Update();
+    // Draws the dome, or, while the stars wait to go under it after the ground, sets the states as drawing
+    // would and leaves the draw to them.
     void Render();
+    // The dome as Render left it waiting, with the states it had then, only where it lies nearer than what was
+    // drawn since. With shownOnly, nothing is drawn but the stencil value 0 where the dome would show.
+    void DrawWaiting(IDirect3DDevice9* device, bool shownOnly);
     // Whether no face of the dome can lie in the view of the matrix (view x projection): every point of the view
     // above the dome's rim is nearer the dome's centre than any face. Looking down on the ground from inside
     // the dome, nothing of it is drawn.
@@ -40,6 +45,8 @@ public:
     static void ResetClock();
 
 private:
+    void Draw(IDirect3DDevice9* device);
+
     TextureRecord* m_texture = nullptr;
     IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
     float m_centreX = 0.0f;
@@ -50,4 +57,7 @@ private:
     float m_latitudeStep = 15.0f;
     float m_longitudeStep = 15.0f;
     int m_vertexCount = 0;
+    // The render states of the waiting draw, as Render found them.
+    static constexpr int kWaitingStates = 22;
+    DWORD m_waitingStates[kWaitingStates] = {};
 };

@@ -4,11 +4,14 @@
 #include "d3dx9/D3DX9Math.h"
 
 struct TextureRecord;
+class SkyDome;
 
 // A textured cube that always sits on the camera and is drawn first without depth, so its stars look
 // infinitely far away. When the sky dome cannot show in the view (the camera looks down on the ground), the
 // stars can only show where nothing at all is drawn: they are then drawn just after the ground, behind it,
-// where the depth is still the cleared far plane, instead of under the whole picture.
+// where the depth is still the cleared far plane, instead of under the whole picture. When the dome shows and
+// the depth surface has a stencil, the dome waits too: the stars go where it shows or nothing was drawn, and
+// the dome over them, so the ground covers neither.
 class StarField
 {
 public:
@@ -30,6 +33,11 @@ public:
     // Draws the stars that Render left to be drawn behind the ground this frame; the terrain calls it when it
     // has drawn the ground. Nothing when none wait.
     static void DrawWaiting();
+    // Whether the sky dome is to leave its draw to the waiting stars (which then draw it after the ground,
+    // over them); the dome's Render asks.
+    static bool TakeWaitingSky(SkyDome* sky);
+    // Whether the ground is to mark the stencil with 1 where it draws, for the stars waiting under the dome.
+    static bool GroundMarksStencil();
     // Whether every texel of the star texture is opaque.
     bool IsOpaque() const { return m_opaque; }
 
@@ -40,9 +48,21 @@ private:
     struct DrawStates {
         DWORD alphaTest, alphaFunc, alphaRef, blend, sourceBlend, destinationBlend, blendOp, cull, fog;
     };
-    bool CanWaitBehindGround(IDirect3DDevice9* device) const;
+    enum class Wait
+    {
+        NONE,
+        BEHIND_GROUND,
+        UNDER_SKY
+    };
+    // Behind the ground, where nothing was drawn; where the stencil holds no mark of the ground shown.
+    enum class Where
+    {
+        BEHIND_GROUND,
+        UNMARKED
+    };
+    Wait ChooseWait(IDirect3DDevice9* device) const;
     void Draw(IDirect3DDevice9* device);
-    void DrawBehindGround(IDirect3DDevice9* device);
+    void DrawBehindGround(IDirect3DDevice9* device, Where where);
 
     float m_halfEdge = 300.0f;
     float m_repeat = 3.0f;

@@ -3,8 +3,12 @@
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/Camera.h"
+#include "scene/OpaqueDraw.h"
 #include "scene/XMeshGeometry.h"
 #include "win32/Log.h"
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 StaticMesh::Loader g_loader = &XMeshGeometry::Load;
@@ -47,12 +51,21 @@ void StaticMesh::SetGeometry(std::unique_ptr<StaticMeshGeometry> geometry)
     m_geometry = std::move(geometry);
     m_subsetCount = m_geometry ? m_geometry->GetSubsetCount() : 0;
     m_hasBounds = false;
+    UpdateOpaque();
 }
 
 void StaticMesh::SetSubsetTextures(std::vector<IDirect3DTexture9*> base, std::vector<IDirect3DTexture9*> normalMaps)
 {
     m_baseTextures = std::move(base);
     m_normalMaps = std::move(normalMaps);
+    UpdateOpaque();
+}
+
+void StaticMesh::UpdateOpaque()
+{
+    m_opaque = m_geometry && !m_geometry->HasVertexColours() && m_baseTextures.size() >= m_subsetCount;
+    for (unsigned s = 0; s < m_subsetCount && m_opaque; ++s)
+        m_opaque = OpaqueDraw::IsOpaqueTexture(m_baseTextures[s]);
 }
 
 // Only the extent is kept: nothing draws a box of it.
@@ -104,9 +117,39 @@ void StaticMesh::SetSubsetParameters(unsigned subset)
 
 void StaticMesh::Draw(const std::vector<D3DXMATRIX>& matrices)
 {
+    Place(matrices);
+    DrawPlaced();
+}
+
+float StaticMesh::Place(const std::vector<D3DXMATRIX>& matrices)
+{
+    m_placed.clear();
     if (!m_effect || !m_geometry)
-        return;
+        return std::numeric_limits<float>::infinity();
     const D3DXMATRIX& viewProjection = Camera::Get()->GetViewProjection();
+    const D3DXVECTOR3 middle = (m_low + m_high) * 0.5f;
+    for (const D3DXMATRIX& world : matrices) {
+        Placed placed{0.0f, &world, {}};
+        D3DXMatrixMultiply(&placed.worldViewProjection, &world, &viewProjection);
+        // Most of a level's trees and rocks stand outside the view at any time.
+        if (IsOutsideView(placed.worldViewProjection))
+            continue;
+        D3DXVECTOR4 clip;
+        D3DXVec3Transform(&clip, &middle, &placed.worldViewProjection);
+        placed.depth = clip.w;
+        m_placed.push_back(placed);
+    }
+    if (m_placed.empty())
+        return std::numeric_limits<float>::infinity();
+    std::stable_sort(m_placed.begin(), m_placed.end(),
+                     [](const Placed& a, const Placed& b) { return a.depth < b.depth; });
+    return m_placed.front().depth;
+}
+
+void StaticMesh::DrawPlaced()
+{
+    if (m_placed.empty() || !m_effect || !m_geometry)
+        return;
     UINT passes = 0;
     if (FAILED(m_effect->Begin(&passes, 0)))
         return;
@@ -114,14 +157,9 @@ void StaticMesh::Draw(const std::vector<D3DXMATRIX>& matrices)
         m_effect->BeginPass(pass);
         for (unsigned s = 0; s < m_subsetCount; ++s) {
             SetSubsetParameters(s);
-            for (const D3DXMATRIX& world : matrices) {
-                D3DXMATRIX wvp;
-                D3DXMatrixMultiply(&wvp, &world, &viewProjection);
-                // Most of a level's trees and rocks stand outside the view at any time.
-                if (IsOutsideView(wvp))
-                    continue;
-                m_effect->SetMatrix("worldViewProjMatrix", &wvp);
-                m_effect->SetMatrix("worldMatrix", &world);
+            for (const Placed& placed : m_placed) {
+                m_effect->SetMatrix("worldViewProjMatrix", &placed.worldViewProjection);
+                m_effect->SetMatrix("worldMatrix", placed.world);
                 m_effect->CommitChanges();
                 m_geometry->DrawSubset(s);
             }

@@ -18,6 +18,8 @@ public:
     virtual void DrawSubset(unsigned subset) = 0;
     // The axis-aligned bounds of the positions; false when there are none.
     virtual bool GetBounds(D3DXVECTOR3& low, D3DXVECTOR3& high) const = 0;
+    // Whether the vertices bring colours of their own (whose alpha may fall below 1).
+    virtual bool HasVertexColours() const { return false; }
 };
 
 // A record of the data manager's mesh cache: one static mesh with a base and a normal-map texture per subset,
@@ -42,7 +44,12 @@ public:
     void SetGeometry(std::unique_ptr<StaticMeshGeometry> geometry);
     void SetSubsetTextures(std::vector<IDirect3DTexture9*> base, std::vector<IDirect3DTexture9*> normalMaps);
     void PrepareMesh();
+    // Every placement in the view, nearest first, so that the depth test spares what the near ones cover.
     void Draw(const std::vector<D3DXMATRIX>& matrices);
+    // Draw in two steps: Place keeps the placements in the view, nearest first, and gives the distance of
+    // the nearest (infinity when none); DrawPlaced draws them.
+    float Place(const std::vector<D3DXMATRIX>& matrices);
+    void DrawPlaced();
     void DrawGlow(const D3DXMATRIX& matrix);
     void ReleaseBoundsBox() { m_hasBounds = false; }
 
@@ -54,9 +61,19 @@ public:
     // before the near plane), so that drawing it would show nothing. False when the bounds are not known.
     bool IsOutsideView(const D3DXMATRIX& worldViewProjection) const;
     unsigned GetSubsetCount() const { return m_subsetCount; }
+    // Whether every pixel it draws has alpha 1: opaque textures on every subset, vertices without colours.
+    bool IsOpaque() const { return m_opaque; }
 
 private:
     void SetSubsetParameters(unsigned subset);
+    void UpdateOpaque();
+
+    // A placement in the view: its matrices and its distance along the view.
+    struct Placed {
+        float depth;
+        const D3DXMATRIX* world;
+        D3DXMATRIX worldViewProjection;
+    };
 
     bool m_hasBounds = false;
     bool m_hasBox = false;
@@ -70,4 +87,6 @@ private:
     std::vector<IDirect3DTexture9*> m_normalMaps;
     ID3DXEffect* m_effect = nullptr;
     unsigned m_subsetCount = 0;
+    bool m_opaque = false;
+    std::vector<Placed> m_placed;
 };

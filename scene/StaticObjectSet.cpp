@@ -3,7 +3,11 @@
 #include "core/DataManager.h"
 #include "scene/GlowMesh.h"
 #include "scene/LevelObject.h"
+#include "scene/OpaqueDraw.h"
 #include "scene/StaticMesh.h"
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 constexpr DWORD kObjectAlphaRef = 32;
@@ -86,9 +90,20 @@ void StaticObjectSet::RenderObjects()
         return;
     data->SetTechnique("StaticObjectTechnique");
     device->SetRenderState(D3DRS_ALPHAREF, kObjectAlphaRef);
+    // The meshes in the order of their nearest placements, so that near ones cover what lies behind them.
+    m_drawOrder.clear();
     for (const auto& object : m_objects)
-        if (object->GetMesh())
-            object->GetMesh()->Draw(object->Matrices());
+        if (StaticMesh* mesh = object->GetMesh()) {
+            const float nearest = mesh->Place(object->Matrices());
+            if (nearest != std::numeric_limits<float>::infinity())
+                m_drawOrder.emplace_back(nearest, mesh);
+        }
+    std::stable_sort(m_drawOrder.begin(), m_drawOrder.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [nearest, mesh] : m_drawOrder) {
+        const OpaqueDraw opaque(device, mesh->IsOpaque());
+        mesh->DrawPlaced();
+    }
 }
 
 void StaticObjectSet::RenderGlows()

@@ -5,9 +5,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class LevelObject;
+class StaticMesh;
 class GlowMesh;
 
 // The level's placed meshes, one entry per mesh file with all its placements, and the glows the game puts
@@ -37,4 +39,6 @@ public:
 private:
     std::vector<std::unique_ptr<LevelObject>> m_objects;
     std::vector<std::unique_ptr<GlowMesh>> m_glows;
+    // The meshes with placements in the view, by the distance of the nearest.
+    std::vector<std::pair<float, StaticMesh*>> m_drawOrder;
 };

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 constexpr float kFogStart = 5000.0f;
@@ -382,6 +383,18 @@ void Terrain::Render()
         return;
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetFVF(TerrainVertex::FVF);
+    // Under a waiting sky the ground marks where it is drawn, so that the stars go only where it is not.
+    const D3DRENDERSTATETYPE stencilStates[] = {D3DRS_STENCILENABLE,    D3DRS_STENCILFUNC, D3DRS_STENCILREF,
+                                                D3DRS_STENCILWRITEMASK, D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL,
+                                                D3DRS_STENCILPASS};
+    const DWORD marking[] = {
+        TRUE, D3DCMP_ALWAYS, 1, 0xFFFFFFFF, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE};
+    DWORD savedStencil[std::size(stencilStates)] = {};
+    const bool markGround = StarField::GroundMarksStencil();
+    for (size_t i = 0; i < std::size(stencilStates) && markGround; ++i) {
+        device->GetRenderState(stencilStates[i], &savedStencil[i]);
+        device->SetRenderState(stencilStates[i], marking[i]);
+    }
     // Most of the ground uses two of its four textures. The effect may offer techniques that read only the
     // textures a set of triangles uses (a weight of zero adds nothing to the blend); the rest is drawn with
     // the current technique.
@@ -400,6 +413,8 @@ void Terrain::Render()
         m_effect->End();
     }
     m_effect->SetTechnique(current);
+    for (size_t i = 0; i < std::size(stencilStates) && markGround; ++i)
+        device->SetRenderState(stencilStates[i], savedStencil[i]);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     for (const auto& emitter : m_emitters)
         emitter->Submit();

@@ -288,10 +288,21 @@ void TerrainOctree::Draw()
 void TerrainOctree::DrawWeightSets(unsigned first, unsigned last)
 {
     m_patchDrawn.assign(static_cast<size_t>(kPatchKeys) * kPatchKeys, false);
+    m_drawOrder.clear();
     m_lastDrawCount = 0;
     if (first > last || last >= kWeightSets)
         return;
-    DrawNode(m_root.get(), first, last);
+    GatherNode(m_root.get());
+    const D3DXVECTOR3 eye = Camera::Get()->GetEye();
+    // Across the ground: the leaf drawing a patch may be any of those stacked over it.
+    const auto distance = [&](const Node* node) {
+        const float dx = node->centre.x - eye.x, dz = node->centre.z - eye.z;
+        return dx * dx + dz * dz;
+    };
+    std::stable_sort(m_drawOrder.begin(), m_drawOrder.end(),
+                     [&](const Node* a, const Node* b) { return distance(a) < distance(b); });
+    for (const Node* leaf : m_drawOrder)
+        DrawLeaf(leaf, first, last);
 }
 
 UINT TerrainOctree::WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const
@@ -303,13 +314,13 @@ UINT TerrainOctree::WeightSetTriangles(const Node* leaf, unsigned first, unsigne
     return patch.start[last + 1] - patch.start[first];
 }
 
-void TerrainOctree::DrawNode(const Node* node, unsigned first, unsigned last)
+void TerrainOctree::GatherNode(const Node* node)
 {
     if (!node || !node->visible)
         return;
     if (!node->leaf) {
         for (const auto& child : node->children)
-            DrawNode(child.get(), first, last);
+            GatherNode(child.get());
         return;
     }
     if (node->sampleCount == 0 || !node->vertexBuffer || node->patch < 0)
@@ -318,6 +329,11 @@ void TerrainOctree::DrawNode(const Node* node, unsigned first, unsigned last)
     if (m_patchDrawn[key])
         return;
     m_patchDrawn[key] = true;
+    m_drawOrder.push_back(node);
+}
+
+void TerrainOctree::DrawLeaf(const Node* node, unsigned first, unsigned last)
+{
     const Patch& patch = *m_patches[static_cast<size_t>(node->patch)];
     const UINT triangles = patch.start[last + 1] - patch.start[first];
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();

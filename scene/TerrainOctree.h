@@ -64,7 +64,7 @@ public:
     static constexpr unsigned kWeightSets = 16;
     static unsigned WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c);
     // Draws, as Draw does, only the triangles whose weight sets lie in first..last, so that a pass that
-    // reads fewer of the ground textures can draw them.
+    // reads fewer of the ground textures can draw them. Patches are drawn nearest the eye first.
     void DrawWeightSets(unsigned first, unsigned last);
     // Triangles of the patch drawn by the leaf whose weight sets lie in first..last.
     UINT WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const;
@@ -72,8 +72,9 @@ public:
     const Node* Root() const { return m_root.get(); }
     const std::vector<TerrainVertex>& Records() const { return m_records; }
     static bool IsNodeVisible(const Node* node);
-    // Leaves drawn by the last Draw.
+    // Leaves drawn by the last Draw; the visible leaves it went through, one per patch, in drawing order.
     int LastDrawCount() const { return m_lastDrawCount; }
+    const std::vector<const Node*>& LastDrawOrder() const { return m_drawOrder; }
 
 private:
     // A patch of the grid as the leaves over it draw it: their triangles sorted by weight set, and where
@@ -90,7 +91,9 @@ private:
     void BuildNode(Node* node);
     void BuildLeaf(Node* node);
     void CullNode(Node* node);
-    void DrawNode(const Node* node, unsigned first, unsigned last);
+    // Gathers the visible leaves, one per patch, into m_drawOrder.
+    void GatherNode(const Node* node);
+    void DrawLeaf(const Node* node, unsigned first, unsigned last);
     void FillLeafVertices(Node* node, const TerrainVertex* records);
     // Sorts every patch's triangles by weight set from the records' colours.
     void SortPatches();
@@ -100,5 +103,7 @@ private:
     std::unique_ptr<Node> m_root;
     // One flag per patch (32 x 32 grid cells each), cleared at every Draw.
     std::vector<bool> m_patchDrawn;
+    // The leaves to draw, nearest the eye first, so that the depth test spares the ground they cover.
+    std::vector<const Node*> m_drawOrder;
     int m_lastDrawCount = 0;
 };

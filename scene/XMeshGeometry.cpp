@@ -50,6 +50,11 @@ bool XMeshGeometry::GetBounds(D3DXVECTOR3& low, D3DXVECTOR3& high) const
     return SUCCEEDED(hr);
 }
 
+bool XMeshGeometry::HasVertexColours() const
+{
+    return m_mesh && (m_mesh->GetFVF() & D3DFVF_DIFFUSE) != 0;
+}
+
 std::string XMeshGeometry::NormalMapName(const std::string& baseName)
 {
     const size_t dot = baseName.find_last_of('.');

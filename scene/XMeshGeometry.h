@@ -20,6 +20,7 @@ public:
     unsigned GetSubsetCount() const override { return m_subsetCount; }
     void DrawSubset(unsigned subset) override;
     bool GetBounds(D3DXVECTOR3& low, D3DXVECTOR3& high) const override;
+    bool HasVertexColours() const override;
 
     // The mesh cache's loader: the mesh with its materials' base textures and their "DOT3" normal maps, normals
     // worked out where the file has none. Null when the file cannot be read.

@@ -17,8 +17,10 @@
 #include "ui/GuiButton.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "ui/TextureCoverage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -142,6 +144,11 @@ void BattleHud::ResetForTests()
     Instance().reset();
 }
 
+BattleHud* BattleHud::Existing()
+{
+    return Instance().get();
+}
+
 Unit* BattleHud::CurrentBody() const
 {
     return dynamic_cast<Unit*>(currentUnit);
@@ -231,6 +238,10 @@ void BattleHud::CreateExtras()
     mainMenuEffects = {EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_TO_TARGET,
                        EFFECT_FADE_TO_BASE};
     mainMenu->SetEffectTable(mainMenuEffects.data());
+    for (size_t i = 0; i < coverage.size(); ++i) {
+        const TextureRecord* record = extras[i]->GetTextureRecord();
+        coverage[i] = std::make_unique<TextureCoverage>(record ? record->texture : nullptr);
+    }
 }
 
 void BattleHud::CreateTexts()
@@ -307,8 +318,12 @@ void BattleHud::Update()
     InputManager* input = InputManager::Get();
     if (input && input->IsKeyDown(DIK_ESCAPE)) {
         input->ClearKeyboardState();
-        if (Unit* unit = CommandedUnit())
+        if (Unit* unit = CommandedUnit()) {
             unit->SetState(IDLE);
+            // Nothing chosen is left behind on the board: no target and its rings, no lit hex.
+            unit->ClearTarget();
+        }
+        MouseOverManager::Get()->SetHovered(nullptr);
         HideHighlight();
     }
     UpdateMenus();
@@ -482,14 +497,44 @@ void BattleHud::Render()
         return;
     FlatQuadPass pass(device);
     device->SetFVF(SCREEN_FVF);
-    for (auto& extra : extras) {
-        pass.Draw(*extra);
-        pass.DrawIcon(*extra);
+    const float bottom = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+    for (size_t i = 0; i < extras.size(); ++i) {
+        if (i < coverage.size())
+            pass.DrawShown(*extras[i], coverage[i].get(), bottom);
+        else
+            pass.Draw(*extras[i]);
+        pass.DrawIcon(*extras[i]);
     }
     menu->Render();
     pass.Draw(*highlight);
     unitText->QueueDraw();
     secondText->QueueDraw();
+}
+
+float BattleHud::HiddenFrom(float left, float right) const
+{
+    const float none = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+    if (!initialised || extras.size() <= EXTRA_FRAME || !coverage[EXTRA_FRAME])
+        return none;
+    const GuiButton& frame = *extras[EXTRA_FRAME];
+    const TextureCoverage& picture = *coverage[EXTRA_FRAME];
+    const TextureRecord* record = frame.GetTextureRecord();
+    // Only a frame drawn at full strength, texel for pixel, unmirrored and reaching the bottom hides anything.
+    if (!frame.visible || (PackColour(frame.colour) >> 24) != 0xFF || !record ||
+        record->texture != picture.GetTexture() || !FlatQuadPass::IsPixelExact(frame) || frame.rightU <= frame.leftU ||
+        frame.bottomV <= frame.topV || frame.bottom < none)
+        return none;
+    const float texelLeft = frame.leftU * static_cast<float>(picture.GetWidth());
+    const float texelTop = frame.topV * static_cast<float>(picture.GetHeight());
+    const LONG first = static_cast<LONG>(std::floor(left - frame.left + texelLeft));
+    const LONG last = static_cast<LONG>(std::ceil(right - frame.left + texelLeft));
+    const LONG rowEnd = static_cast<LONG>(std::lround(frame.bottomV * static_cast<float>(picture.GetHeight())));
+    if (first < static_cast<LONG>(std::lround(texelLeft)) || last > std::lround(frame.rightU * picture.GetWidth()))
+        return none;
+    const LONG row = picture.OpaqueFrom(first, last, rowEnd);
+    if (row >= rowEnd)
+        return none;
+    return std::min(none, std::round(frame.top) + static_cast<float>(row) - std::round(texelTop));
 }
 
 // ---- Commands from the session and the rules
@@ -505,6 +550,9 @@ void BattleHud::SelectUnit(BoardUnit* unit)
                        body ? body->stats.mana : 0);
     menu->SwitchRow(0);
     menu->RestartFadeIn();
+    // The hex lit for the previous unit's command is not this unit's: it would stay lit through a turn that
+    // picks no hex.
+    MouseOverManager::Get()->SetHovered(nullptr);
     UpdateUnitTexts();
     for (int i = 0; i < kActionCount; ++i) {
         ShowActionFrame(i, false);
@@ -763,6 +811,8 @@ void BattleHud::ReleaseWidgets()
     for (auto& extra : extras)
         extra->Release();
     extras.clear();
+    for (auto& picture : coverage)
+        picture.reset();
     if (highlight) {
         highlight->Release();
         highlight.reset();

@@ -13,6 +13,7 @@
 class BoardUnit;
 class GuiButton;
 class TextLabel;
+class TextureCoverage;
 class Unit;
 struct SpellDefinition;
 
@@ -59,6 +60,8 @@ public:
     static BattleHud* Get();
     // Tests start from a fresh HUD.
     static void ResetForTests();
+    // The HUD when one has been made, without making one.
+    static BattleHud* Existing();
 
     ~BattleHud() override;
     BattleHud(const BattleHud&) = delete;
@@ -83,6 +86,10 @@ public:
     // Releases every widget the HUD owns and unregisters it; Init builds it again.
     void Destroy();
     bool IsInitialised() const { return initialised; }
+    // The first screen row from which the frame, drawn after whatever asks, hides every pixel between the
+    // columns left and right down to the bottom of the back buffer; the back buffer's height when it hides
+    // no such band.
+    float HiddenFrom(float left, float right) const;
 
     // What the rules ask of the HUD.
     void HideHighlight() override;
@@ -138,6 +145,9 @@ private:
     std::array<LayoutRect, kLayoutCount> layout{};
     std::vector<std::unique_ptr<GuiButton>> extras;
     std::unique_ptr<GuiButton> highlight;
+    // What the pictures of the frame and the bars let through, read when they are made: their clear margins
+    // are not drawn, and the frame's opaque rows hide what lies beneath.
+    std::array<std::unique_ptr<TextureCoverage>, EXTRA_FRAME + 1> coverage;
     bool initialised = false;
     // The back-buffer size the layout rectangles were last computed or rescaled for.
     unsigned layoutWidth = 0;

@@ -1,7 +1,10 @@
 #include "ui/DescriptionBox.h"
 
 #include "core/DataManager.h"
+#include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9Core.h"
+#include "ui/BattleHud.h"
+#include "ui/FlatQuadPass.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
@@ -97,7 +100,17 @@ void DescriptionBox::Render()
 {
     if (!window)
         return;
-    window->Render();
+    // A flat quad on the overlay: no depth test, mip level or mirrored sampling to pay for on each of its
+    // hundred-odd thousand blended pixels.
+    if (IDirect3DDevice9* device = DataManager::Get()->GetDevice()) {
+        FlatQuadPass pass(device);
+        device->SetFVF(SCREEN_FVF);
+        // The box waits and rises behind the HUD's frame: the rows the frame hides are not drawn.
+        const BattleHud* hud = BattleHud::Existing();
+        const float hiddenFrom = hud ? hud->HiddenFrom(window->left, window->right)
+                                     : static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+        pass.DrawShown(*window, nullptr, hiddenFrom);
+    }
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     if (!sprite)
         return;

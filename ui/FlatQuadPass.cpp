@@ -1,10 +1,15 @@
 #include "ui/FlatQuadPass.h"
 
 #include "core/DataManager.h"
+#include "core/ScreenVertex.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
+#include "ui/TextureCoverage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 constexpr float kTolerance = 0.01f;
@@ -14,11 +19,63 @@ bool Whole(float value)
     return std::fabs(value - std::round(value)) < kTolerance;
 }
 
+using Span = FlatQuadPass::Span;
+
+// The span shows its texels one to one, from a whole pixel and a whole texel.
+bool Exact(const Span& span, float texels)
+{
+    const float first = span.texLow * texels;
+    const float last = span.texHigh * texels;
+    return span.high > span.low && Whole(span.low) && Whole(first) && Whole(last) &&
+           std::fabs(span.high - span.low - std::fabs(last - first)) < kTolerance;
+}
+
+// Where texel edge t of an exact span falls on the screen, and the other way round.
+float ScreenAt(const Span& span, float texels, float t)
+{
+    const float first = span.texLow * texels;
+    return span.low + (span.texHigh >= span.texLow ? t - first : first - t);
+}
+
+float TexelAt(const Span& span, float texels, float p)
+{
+    const float first = span.texLow * texels;
+    return span.texHigh >= span.texLow ? first + (p - span.low) : first - (p - span.low);
+}
+
+// Cuts the span to the texels [shownLow, shownHigh) and to the screen before cutAt, when it is exact. False
+// when nothing of it is left.
+bool CutSpan(Span& span, float texels, float shownLow, float shownHigh, float cutAt)
+{
+    if (!Exact(span, texels))
+        return true;
+    const float first = span.texLow * texels;
+    const float last = span.texHigh * texels;
+    const float direction = last >= first ? 1.0f : -1.0f;
+    // Screen edges of the shown texels: texel t lies at low + direction * (t - first).
+    float from = span.low + direction * (shownLow - first);
+    float to = span.low + direction * (shownHigh - first);
+    if (from > to)
+        std::swap(from, to);
+    // Edges that need no cut stay exactly where they were.
+    const float limit = std::min(to, std::floor(cutAt));
+    const float low = from > span.low ? std::round(from) : span.low;
+    const float high = limit < span.high ? std::round(limit) : span.high;
+    if (high <= low)
+        return false;
+    if (low != span.low)
+        span.texLow = (first + direction * (low - span.low)) / texels;
+    if (high != span.high)
+        span.texHigh = (first + direction * (high - span.low)) / texels;
+    span.low = low;
+    span.high = high;
+    return true;
+}
+
 // Faded out altogether, or parked wholly above or left of the screen.
 bool Shows(const GuiElement& element)
 {
-    return element.visible && (PackColour(element.colour) >> 24) != 0 && element.right > 0.0f &&
-           element.bottom > 0.0f;
+    return element.visible && (PackColour(element.colour) >> 24) != 0 && element.right > 0.0f && element.bottom > 0.0f;
 }
 } // namespace
 
@@ -26,6 +83,34 @@ FlatQuadPass::FlatQuadPass(IDirect3DDevice9* target) : device(target)
 {
     if (!device)
         return;
+    // Under the usual blend a texel of full alpha on a vertex of full alpha simply replaces what lies beneath,
+    // which drawing it without blending does more cheaply; and the rasteriser drops whatever was drawn before
+    // in a tile that an unblended quad covers whole.
+    DWORD blend = FALSE;
+    DWORD source = 0;
+    DWORD destination = 0;
+    DWORD operation = 0;
+    DWORD separate = FALSE;
+    DWORD alphaOp = 0;
+    DWORD alpha1 = 0;
+    DWORD alpha2 = 0;
+    DWORD nextStage = 0;
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    device->GetRenderState(D3DRS_SRCBLEND, &source);
+    device->GetRenderState(D3DRS_DESTBLEND, &destination);
+    device->GetRenderState(D3DRS_BLENDOP, &operation);
+    device->GetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, &separate);
+    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alpha1);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG2, &alpha2);
+    device->GetTextureStageState(1, D3DTSS_COLOROP, &nextStage);
+    // On the first stage the current colour is the vertex colour.
+    const auto vertexAlpha = [](DWORD arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
+    const bool textureAlpha = (alphaOp == D3DTOP_MODULATE && ((alpha1 == D3DTA_TEXTURE && vertexAlpha(alpha2)) ||
+                                                              (vertexAlpha(alpha1) && alpha2 == D3DTA_TEXTURE))) ||
+                              (alphaOp == D3DTOP_SELECTARG1 && alpha1 == D3DTA_TEXTURE);
+    opaqueUnblended = blend && source == D3DBLEND_SRCALPHA && destination == D3DBLEND_INVSRCALPHA &&
+                      operation == D3DBLENDOP_ADD && !separate && textureAlpha && nextStage == D3DTOP_DISABLE;
     device->GetRenderState(D3DRS_ZENABLE, &depth);
     device->GetSamplerState(0, D3DSAMP_MIPFILTER, &mip);
     device->GetSamplerState(0, D3DSAMP_ADDRESSU, &addressU);
@@ -78,6 +163,130 @@ void FlatQuadPass::Draw(GuiElement& element)
         }
     }
     element.DrawQuad();
+}
+
+void FlatQuadPass::DrawShown(GuiElement& element, const TextureCoverage* coverage, float hiddenFrom)
+{
+    IDirect3DVertexBuffer9* buffer = element.GetVertexBuffer();
+    const TextureRecord* record = element.GetTextureRecord();
+    IDirect3DTexture9* texture = record ? record->texture : nullptr;
+    if (!device || !buffer || !texture || !Shows(element)) {
+        Draw(element);
+        return;
+    }
+    // The quad as its buffer holds it: the corners the element last wrote, which Draw would show.
+    ScreenVertex quad[4];
+    void* data = nullptr;
+    if (FAILED(buffer->Lock(0, sizeof(quad), &data, D3DLOCK_READONLY)) || !data) {
+        Draw(element);
+        return;
+    }
+    std::memcpy(quad, data, sizeof(quad));
+    buffer->Unlock();
+    D3DSURFACE_DESC desc{};
+    if (FAILED(texture->GetLevelDesc(0, &desc)) || desc.Width == 0 || desc.Height == 0) {
+        Draw(element);
+        return;
+    }
+    RECT shown{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
+    if (coverage && coverage->GetTexture() == texture)
+        shown = coverage->GetShown();
+    // Corners 0 and 1 share the left edge, 2 and 3 the right; 1 and 3 are on top, 0 and 2 at the bottom.
+    Span across{quad[0].x, quad[2].x, quad[0].u, quad[2].u};
+    Span down{quad[1].y, quad[0].y, quad[1].v, quad[0].v};
+    const bool rectangle = quad[1].x == across.low && quad[3].x == across.high && quad[2].y == down.high &&
+                           quad[3].y == down.low && quad[1].u == across.texLow && quad[3].u == across.texHigh &&
+                           quad[2].v == down.texHigh && quad[3].v == down.texLow;
+    if (!rectangle) {
+        Draw(element);
+        return;
+    }
+    const float width = static_cast<float>(desc.Width);
+    const float height = static_cast<float>(desc.Height);
+    if (coverage && coverage->GetTexture() == texture && Exact(across, width) && Exact(down, height)) {
+        DrawPieces(texture, quad[0], across, down, *coverage, hiddenFrom);
+        return;
+    }
+    if (!CutSpan(across, width, static_cast<float>(shown.left), static_cast<float>(shown.right),
+                 std::numeric_limits<float>::max()) ||
+        !CutSpan(down, height, static_cast<float>(shown.top), static_cast<float>(shown.bottom), hiddenFrom))
+        return;
+    const bool whole =
+        across.low == quad[0].x && across.high == quad[2].x && down.low == quad[1].y && down.high == quad[0].y;
+    if (whole) {
+        Draw(element);
+        return;
+    }
+    const DWORD wanted = IsPixelExact(element) ? D3DTEXF_POINT : D3DTEXF_LINEAR;
+    if (wanted != filter) {
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, wanted);
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, wanted);
+        filter = wanted;
+    }
+    const ScreenVertex cut[4] = {
+        {across.low, down.high, quad[0].z, quad[0].rhw, quad[0].color, across.texLow, down.texHigh},
+        {across.low, down.low, quad[1].z, quad[1].rhw, quad[1].color, across.texLow, down.texLow},
+        {across.high, down.high, quad[2].z, quad[2].rhw, quad[2].color, across.texHigh, down.texHigh},
+        {across.high, down.low, quad[3].z, quad[3].rhw, quad[3].color, across.texHigh, down.texLow},
+    };
+    device->SetTexture(0, texture);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, cut, SCREEN_VERTEX_STRIDE);
+}
+
+void FlatQuadPass::DrawPieces(IDirect3DTexture9* texture, const ScreenVertex& corner, const Span& across,
+                              const Span& down, const TextureCoverage& coverage, float hiddenFrom)
+{
+    const float width = static_cast<float>(coverage.GetWidth());
+    const float height = static_cast<float>(coverage.GetHeight());
+    const bool unblended = opaqueUnblended && (corner.color >> 24) == 0xFF;
+    const float cut = std::floor(hiddenFrom);
+    blended.clear();
+    solid.clear();
+    for (const TextureCoverage::Piece& piece : coverage.GetPieces()) {
+        float x0 = ScreenAt(across, width, static_cast<float>(piece.texels.left));
+        float x1 = ScreenAt(across, width, static_cast<float>(piece.texels.right));
+        float y0 = ScreenAt(down, height, static_cast<float>(piece.texels.top));
+        float y1 = ScreenAt(down, height, static_cast<float>(piece.texels.bottom));
+        if (x0 > x1)
+            std::swap(x0, x1);
+        if (y0 > y1)
+            std::swap(y0, y1);
+        // Only the part the quad itself shows, above the rows hidden later.
+        x0 = std::max(x0, across.low);
+        x1 = std::min(x1, across.high);
+        y0 = std::max(y0, down.low);
+        y1 = std::min({y1, down.high, cut});
+        if (x1 <= x0 || y1 <= y0)
+            continue;
+        const float u0 = TexelAt(across, width, x0) / width;
+        const float u1 = TexelAt(across, width, x1) / width;
+        const float v0 = TexelAt(down, height, y0) / height;
+        const float v1 = TexelAt(down, height, y1) / height;
+        const auto at = [&corner](float x, float y, float u, float v) {
+            return ScreenVertex{x, y, corner.z, corner.rhw, corner.color, u, v};
+        };
+        std::vector<ScreenVertex>& list = piece.opaque && unblended ? solid : blended;
+        list.insert(list.end(), {at(x0, y0, u0, v0), at(x1, y0, u1, v0), at(x0, y1, u0, v1), at(x0, y1, u0, v1),
+                                 at(x1, y0, u1, v0), at(x1, y1, u1, v1)});
+    }
+    if (blended.empty() && solid.empty())
+        return;
+    // Texel for pixel on both axes.
+    if (filter != D3DTEXF_POINT) {
+        device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        filter = D3DTEXF_POINT;
+    }
+    device->SetTexture(0, texture);
+    if (!blended.empty())
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(blended.size() / 3), blended.data(),
+                                SCREEN_VERTEX_STRIDE);
+    if (!solid.empty()) {
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(solid.size() / 3), solid.data(),
+                                SCREEN_VERTEX_STRIDE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    }
 }
 
 void FlatQuadPass::DrawIcon(GuiButton& button)

@@ -30,6 +30,30 @@ constexpr int kKeyEscape = 0x01;
 constexpr int kSoundClass = 9;
 constexpr const char* kFont = "Times New Roman";
 constexpr float kIconEffectSpeed = 8.0f;
+// The class description fills the information window from its left margin (635) to its inner frame.
+constexpr int kDescriptionWidth = 362;
+// The class preview: figures stand about 112 units tall (the knight with its plume nearer 135).
+constexpr float kPreviewCentreHeight = 60.0f;
+constexpr float kPreviewSetBack = 110.0f;
+
+// The descriptions come with their lines broken for another typeface; they are one paragraph each, flowed
+// again to the window's width so that no line overruns the frame or stops halfway across.
+std::string FlowedText(const char* text)
+{
+    std::string flowed;
+    for (const char* p = text; *p != '\0'; ++p) {
+        // A word split over two lines ("half-\nplated") is joined again.
+        if (*p == '\n' && !flowed.empty() && flowed.back() == '-')
+            continue;
+        const char c = *p == '\n' ? ' ' : *p;
+        if (c == ' ' && (flowed.empty() || flowed.back() == ' '))
+            continue;
+        flowed.push_back(c);
+    }
+    while (!flowed.empty() && flowed.back() == ' ')
+        flowed.pop_back();
+    return flowed;
+}
 
 const D3DXCOLOR kWhite(1.0f, 1.0f, 1.0f, 1.0f);
 
@@ -124,6 +148,13 @@ void MenuManager::ResetLastDragged()
 GuiPanel* MenuManager::GetPage(int screen) const
 {
     return screen >= 0 && screen < kPageCount ? pages[screen].get() : nullptr;
+}
+
+BoardUnit* MenuManager::GetPreviewUnit(int index) const
+{
+    return index >= 0 && static_cast<size_t>(index) < previewUnits.size()
+               ? previewUnits[static_cast<size_t>(index)].get()
+               : nullptr;
 }
 
 TextLabel* MenuManager::GetInfoLabel(int index) const
@@ -259,6 +290,7 @@ void MenuManager::BuildLabels()
     infoLabels[4]->SetText("Spells:");
     infoLabels[5]->ResizeFont(14, false);
     infoLabels[6]->SetText(std::string(53, '-'));
+    infoLabels[7]->wrapWidth = kDescriptionWidth;
 
     requisitionLabel = std::make_unique<TextLabel>();
     requisitionLabel->CreateFont(36, kFont, 0);
@@ -284,7 +316,7 @@ void MenuManager::BuildDeploymentScreen()
     classCosts.clear();
     for (int k = 0; k < DeploymentRoster::kSize; ++k) {
         classFiles.emplace_back(DeploymentRoster::ClassFile(k));
-        classDescriptions.emplace_back(DeploymentRoster::Description(k));
+        classDescriptions.push_back(FlowedText(DeploymentRoster::Description(k)));
         classCosts.push_back(DeploymentRoster::Cost(k));
     }
 
@@ -492,6 +524,11 @@ void MenuManager::SelectLevel(int index)
         link->LoadLevel(levelIndex == 0 ? "Farm" : "Winter");
     if (levelNameLabel)
         levelNameLabel->SetText(levelIndex == 0 ? "- Barrithorn Farm -" : "- Timberwolf Ravine -");
+    PromptForPlayer();
+}
+
+void MenuManager::PromptForPlayer()
+{
     if (infoLabels[7]) {
         infoLabels[7]->SetText("");
         infoLabels[7]->SetPosition(645, 72);
@@ -505,6 +542,9 @@ void MenuManager::ResetRequisition()
     deployingPlayer = kNoPlayer;
     requisitionLeft[0] = startingRequisition;
     requisitionLeft[1] = startingRequisition;
+    // The last class shown and the drag instructions belonged to the player who was deploying (a rematch
+    // comes back to the screen with nobody deploying).
+    PromptForPlayer();
 }
 
 void MenuManager::SetDeployingPlayer(int team)
@@ -764,10 +804,15 @@ void MenuManager::ShowClassPreview(int i)
     Camera* camera = Camera::Get();
     const D3DXVECTOR3 savedEye = camera->GetEye();
     const D3DXVECTOR3 savedLookAt = camera->GetLookAt();
-    const float d = DeploymentRoster::PreviewDistance(i);
+    // The figure stands on the origin facing -z. The camera looks at its middle from a little lower down and
+    // far enough back that the whole figure, hat and weapon included, fits inside the frame drawn over it; the
+    // class's own distance still keeps the bigger figures farther off than the smaller ones.
+    const float d = DeploymentRoster::PreviewDistance(i) + kPreviewSetBack;
+    const D3DXVECTOR3 eye(0.0f, kPreviewCentreHeight - 20.0f, -d);
+    // The knight is turned to the preview camera, not to the board's camera that happens to be saved.
     if (i == 8)
-        unit->FaceTowards(savedEye.x, savedEye.z, 1.0f);
-    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, d - 20.0f, -d), D3DXVECTOR3(0.0f, d, 0.0f));
+        unit->FaceTowards(eye.x, eye.z, 1.0f);
+    camera->SetEyeAndTarget(eye, D3DXVECTOR3(0.0f, kPreviewCentreHeight, 0.0f));
     camera->SetProjectionFov(previewElement->width, previewElement->height, 1.0f, 500.0f);
     camera->Update();
 

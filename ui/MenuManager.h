@@ -69,6 +69,8 @@ public:
     GuiPanel* GetPage(int screen) const;
     VideoWidget* GetIntroVideo() const { return introVideo; }
     TextLabel* GetInfoLabel(int index) const;
+    // The unit the class preview draws for a roster index; null outside the roster.
+    BoardUnit* GetPreviewUnit(int index) const;
     TextLabel* GetRequisitionLabel() const { return requisitionLabel.get(); }
     TextLabel* GetLevelNameLabel() const { return levelNameLabel.get(); }
     TextLabel* GetPlayerLabel(int team) const { return team == 0 ? playerOneLabel.get() : playerTwoLabel.get(); }
@@ -89,6 +91,8 @@ public:
     static void ResetLastDragged();
 
 private:
+    // No player deploys: the level's subtitle place is empty and the instructions ask for a player.
+    void PromptForPlayer();
     void UpdateTitle();
     void UpdateMainMenu();
     void UpdateOptions();

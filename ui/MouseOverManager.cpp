@@ -21,6 +21,8 @@ constexpr int kTextFontHeight = 24;
 // Game time without a hovered button before the HUD's unit texts come back.
 constexpr float kRestoreDelay = 0.1f;
 constexpr float kIconSize = 32.0f;
+// The pointer this close to the bottom edge is taken for the HUD's, wherever it is across.
+constexpr long kBottomStrip = 25;
 } // namespace
 
 MouseOverManager::MouseOverManager() = default;
@@ -239,6 +241,14 @@ void MouseOverManager::MoveDraggedToHoveredHex()
 bool MouseOverManager::IsBoardClick() const
 {
     return leftPressed && !pointerOverWidget && !IsCovered(GetPointerPosition());
+}
+
+bool MouseOverManager::IsOverHud() const
+{
+    if (showText || pointerOverWidget)
+        return true;
+    const long height = static_cast<long>(DataManager::Get()->GetBackBufferHeight());
+    return height > 0 && GetPointerPosition().y > height - kBottomStrip;
 }
 
 void MouseOverManager::ForgetUnit(BoardUnit* gone)

@@ -48,6 +48,9 @@ public:
     // Widgets report that the pointer is over one of them (enabled) in this frame.
     void NotePointerOverWidget() { pointerOverWidget = true; }
     bool IsBoardClick() const override;
+    // On a named button, on any enabled widget of this frame, or within the strip along the bottom edge that
+    // the HUD's bars reach down to.
+    bool IsOverHud() const override;
     // A button reports that the pointer entered it. A button without a name or a description (a frame) does
     // not take over from a button that lies over it and is still under the pointer.
     void EnterButton(GuiButton* button);

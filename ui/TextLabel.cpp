@@ -18,6 +18,8 @@ constexpr float kFloatingTextTop = 400.0f;
 constexpr float kFloatingTextBottom = 500.0f;
 constexpr float kFloatingTextMinGap = 30.0f;
 constexpr float kFloatingTextMaxGap = 60.0f;
+// A wrapped text runs down as far as it needs; the rectangle's bottom only has to lie below it.
+constexpr LONG kWrapDepth = 4096;
 
 bool g_haveLastOffset = false;
 float g_lastOffset = 0.0f;
@@ -191,9 +193,33 @@ void TextLabel::Draw()
     if (fixedRect) {
         font->DrawTextA(sprite, text.c_str(), -1, fixedRect, DT_CENTER, c);
     } else {
-        RECT rect = ownRect;
-        font->DrawTextA(sprite, text.c_str(), -1, &rect, DT_NOCLIP, c);
+        RECT rect = FreeRect();
+        font->DrawTextA(sprite, text.c_str(), -1, &rect, FreeFormat(), c);
     }
+}
+
+RECT TextLabel::FreeRect() const
+{
+    RECT rect = ownRect;
+    if (wrapWidth > 0) {
+        rect.right = rect.left + wrapWidth;
+        rect.bottom = rect.top + kWrapDepth;
+    }
+    return rect;
+}
+
+DWORD TextLabel::FreeFormat() const
+{
+    return wrapWidth > 0 ? DT_NOCLIP | DT_WORDBREAK : DT_NOCLIP;
+}
+
+RECT TextLabel::MeasureDrawn() const
+{
+    RECT rect = fixedRect ? *fixedRect : FreeRect();
+    if (!font)
+        return RECT{rect.left, rect.top, rect.left, rect.top};
+    font->DrawTextA(nullptr, text.c_str(), -1, &rect, (fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
+    return rect;
 }
 
 void TextLabel::OnLostDevice()

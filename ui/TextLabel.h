@@ -37,6 +37,8 @@ public:
     void OnLostDevice();
     void OnResetDevice();
     void SetPosition(float px, float py);
+    // Where the text lands when drawn, measured with the label's font; empty without a font.
+    RECT MeasureDrawn() const;
 
     const std::string& GetText() const { return text; }
     ID3DXFont* GetFont() const { return font; }
@@ -56,12 +58,17 @@ public:
     float countTimer = 0.0f;
     bool counting = false;
     int shownNumber = 9999999;
+    // Above 0, the text breaks at spaces into lines no wider than this (in the layout space of the position).
+    int wrapWidth = 0;
 
 private:
     void MakeFont(bool italic);
     void ReleaseFont();
     void StoreText(const char* formatted);
     void StepCount(int value, bool countingNow);
+    // The rectangle and format of a label drawn at its own place.
+    RECT FreeRect() const;
+    DWORD FreeFormat() const;
 
     ID3DXFont* font = nullptr;
     std::string faceName = "Ariel";

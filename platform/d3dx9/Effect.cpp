@@ -35,7 +35,7 @@ float WordFloat(uint32_t word)
 bool IsFloatType(EffectParamType type)
 {
     return type == EffectParamType::FLOAT || type == EffectParamType::FLOAT2 || type == EffectParamType::FLOAT3 ||
-           type == EffectParamType::FLOAT4 || type == EffectParamType::FLOAT4X4;
+           type == EffectParamType::FLOAT4 || type == EffectParamType::FLOAT4X3 || type == EffectParamType::FLOAT4X4;
 }
 
 ShaderUniformType UniformType(EffectParamType type)
@@ -48,6 +48,7 @@ ShaderUniformType UniformType(EffectParamType type)
     case EffectParamType::FLOAT3:
         return SHADER_UNIFORM_VEC3;
     case EffectParamType::FLOAT4:
+    case EffectParamType::FLOAT4X3:
         return SHADER_UNIFORM_VEC4;
     case EffectParamType::FLOAT4X4:
         return SHADER_UNIFORM_MAT4;
@@ -347,8 +348,9 @@ void Effect::Upload(Pass& pass, bool rebindAll)
         }
         if (program.uploaded[i] == value.Version())
             continue;
+        const UINT elements = parameter.arraySize == 0 ? 1 : parameter.arraySize;
         program.program->SetUniform(parameter.name.c_str(), UniformType(parameter.type), value.Words().data(),
-                                    parameter.arraySize == 0 ? 1 : parameter.arraySize);
+                                    parameter.type == EffectParamType::FLOAT4X3 ? 3 * elements : elements);
         program.uploaded[i] = value.Version();
     }
     D3DVIEWPORT9 viewport{};
@@ -423,8 +425,19 @@ HRESULT Effect::SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX* matrix)
 HRESULT Effect::SetMatrixArray(D3DXHANDLE parameter, const D3DXMATRIX* matrices, UINT count)
 {
     Parameter* found = FindParameter(parameter);
-    if (found == nullptr || matrices == nullptr || found->type != EffectParamType::FLOAT4X4)
+    if (found == nullptr || matrices == nullptr ||
+        (found->type != EffectParamType::FLOAT4X4 && found->type != EffectParamType::FLOAT4X3))
         return D3DERR_INVALIDCALL;
+    if (found->type == EffectParamType::FLOAT4X3) {
+        // Each matrix as its first three columns, one after the other.
+        const auto* rows = reinterpret_cast<const float*>(matrices);
+        std::vector<float> columns(static_cast<size_t>(count) * 12);
+        for (size_t i = 0; i < count; ++i)
+            for (size_t column = 0; column < 3; ++column)
+                for (size_t row = 0; row < 4; ++row)
+                    columns[i * 12 + column * 4 + row] = rows[i * 16 + row * 4 + column];
+        return WriteFloats(parameter, columns.data(), columns.size());
+    }
     // D3DXMATRIX is the sixteen floats of D3DMATRIX, row by row, and nothing else.
     return WriteFloats(parameter, reinterpret_cast<const float*>(matrices), static_cast<size_t>(count) * 16);
 }
@@ -484,8 +497,15 @@ HRESULT Effect::GetMatrix(D3DXHANDLE parameter, D3DXMATRIX* matrix)
     float* out = reinterpret_cast<float*>(matrix);
     std::memset(out, 0, 16 * sizeof(float));
     Parameter* found = FindParameter(parameter);
-    if (found == nullptr || found->type != EffectParamType::FLOAT4X4)
+    if (found == nullptr || (found->type != EffectParamType::FLOAT4X4 && found->type != EffectParamType::FLOAT4X3))
         return D3DERR_INVALIDCALL;
+    if (found->type == EffectParamType::FLOAT4X3) {
+        for (size_t column = 0; column < 3; ++column)
+            for (size_t row = 0; row < 4; ++row)
+                out[row * 4 + column] = WordFloat(found->value->Words()[column * 4 + row]);
+        out[15] = 1.0f;
+        return D3D_OK;
+    }
     std::memcpy(out, found->value->Words().data(), 16 * sizeof(float));
     return D3D_OK;
 }

@@ -295,8 +295,9 @@ bool ParseType(std::string_view name, EffectParamType& type)
     } TYPES[] = {
         {"float", EffectParamType::FLOAT},       {"float2", EffectParamType::FLOAT2},
         {"float3", EffectParamType::FLOAT3},     {"float4", EffectParamType::FLOAT4},
-        {"float4x4", EffectParamType::FLOAT4X4}, {"int", EffectParamType::INT},
-        {"bool", EffectParamType::BOOL},         {"texture", EffectParamType::TEXTURE},
+        {"float4x3", EffectParamType::FLOAT4X3}, {"float4x4", EffectParamType::FLOAT4X4},
+        {"int", EffectParamType::INT},           {"bool", EffectParamType::BOOL},
+        {"texture", EffectParamType::TEXTURE},
     };
     for (const auto& entry : TYPES)
         if (name == entry.name) {
@@ -316,6 +317,7 @@ const char* GlslType(EffectParamType type)
     case EffectParamType::FLOAT3:
         return "vec3";
     case EffectParamType::FLOAT4:
+    case EffectParamType::FLOAT4X3: // three of them a matrix
         return "vec4";
     case EffectParamType::FLOAT4X4:
         return "mat4";
@@ -387,6 +389,8 @@ uint32_t EffectParamComponents(EffectParamType type)
         return 3;
     case EffectParamType::FLOAT4:
         return 4;
+    case EffectParamType::FLOAT4X3:
+        return 12;
     case EffectParamType::FLOAT4X4:
         return 16;
     case EffectParamType::INT:
@@ -410,6 +414,8 @@ const char* EffectParamTypeName(EffectParamType type)
         return "float3";
     case EffectParamType::FLOAT4:
         return "float4";
+    case EffectParamType::FLOAT4X3:
+        return "float4x3";
     case EffectParamType::FLOAT4X4:
         return "float4x4";
     case EffectParamType::INT:
@@ -626,7 +632,7 @@ bool EffectFile::ParseHeader(std::string_view header)
             if (!expectIdent(typeName, "a varying type"))
                 return false;
             if (!ParseType(typeName, varying.type) || varying.type == EffectParamType::TEXTURE ||
-                varying.type == EffectParamType::BOOL)
+                varying.type == EffectParamType::BOOL || varying.type == EffectParamType::FLOAT4X3)
                 return Fail(first.line, "a varying cannot have the type '" + typeName + "'");
             if (!expectIdent(varying.name, "a varying name"))
                 return false;
@@ -787,7 +793,9 @@ std::string EffectFile::Prologue(bool vertexStage) const
         out += GlslType(p.type);
         out += ' ';
         out += p.name;
-        if (p.arraySize != 0)
+        if (p.type == EffectParamType::FLOAT4X3)
+            out += "[" + std::to_string(3 * p.ElementCount()) + "]";
+        else if (p.arraySize != 0)
             out += "[" + std::to_string(p.arraySize) + "]";
         out += ";\n";
     }
@@ -826,6 +834,7 @@ std::string EffectFile::FragmentSource(const EffectPassDecl& pass, bool alphaTes
     out += "void main()\n{\n    " + pass.fragmentEntry + "();\n";
     if (alphaTest)
         out += "    if (fxAlphaTest.x != 0.0 && !fxAlphaPasses(fragColor.a))\n        discard;\n";
-    out += "    if (fxFog.x != 0.0)\n        fragColor.rgb = mix(fxFog.yzw, fragColor.rgb, clamp(fxFogFactor, 0.0, 1.0));\n}\n";
+    out += "    if (fxFog.x != 0.0)\n        fragColor.rgb = mix(fxFog.yzw, fragColor.rgb, clamp(fxFogFactor, 0.0, "
+           "1.0));\n}\n";
     return out;
 }

@@ -14,6 +14,7 @@
 //     float gameTime = 0.0;                    parameter: type, name, optional default
 //     float4 FogData = {5000, 20000, 0, 1};
 //     float4x4 mWorldMatrixArray[26];          an array of N elements (no default)
+//     float4x3 mBonePalette[26];               four rows of three columns: an affine matrix in 12 floats
 //     int CurNumBones = 1;
 //     bool useFog = true;
 //     shared float4x4 viewProjMatrix;          shared: one value per effect pool (see below)
@@ -32,10 +33,14 @@
 //         }
 //     }
 //
-// Parameter types: float, float2, float3, float4, float4x4, int, bool, texture. Each parameter becomes a
-// GLSL uniform of the same name (float2..4 -> vec2..4, float4x4 -> mat4, texture -> sampler2D). Matrices
-// are the D3DX row-major matrices uploaded unchanged, so a GLSL program multiplies `M * v` where the
-// Direct3D source would say mul(v, M). Texture parameters are bound to texture stages in the order of
+// Parameter types: float, float2, float3, float4, float4x3, float4x4, int, bool, texture. Each parameter
+// becomes a GLSL uniform of the same name (float2..4 -> vec2..4, float4x4 -> mat4, texture -> sampler2D).
+// Matrices are the D3DX row-major matrices uploaded unchanged, so a GLSL program multiplies `M * v` where
+// the Direct3D source would say mul(v, M). A float4x3 is kept as Direct3D 9 keeps it in constant
+// registers: three vec4, the first three columns of the D3DX matrix (its fourth column, 0 0 0 1 for an
+// affine matrix, is left out), so `float4x3 m[N]` becomes `vec4 m[3 * N]` and mul(v, m[i]) is
+// `vec3(dot(m[3 * i], v), dot(m[3 * i + 1], v), dot(m[3 * i + 2], v))`; SetMatrix and SetMatrixArray
+// take D3DX matrices for it. It cannot be a varying. Texture parameters are bound to texture stages in the order of
 // their declaration (the first to stage 0); their optional block sets that stage's sampler states
 // (AddressU/V/W = Wrap, Mirror, Clamp, Border, MirrorOnce; MinFilter/MagFilter/MipFilter = None, Point,
 // Linear, Anisotropic; MaxAnisotropy = n; BorderColor = 0xAARRGGBB).
@@ -83,6 +88,7 @@ enum class EffectParamType : uint8_t
     FLOAT2,
     FLOAT3,
     FLOAT4,
+    FLOAT4X3,
     FLOAT4X4,
     INT,
     BOOL,

@@ -7,6 +7,8 @@
 #include "core/InputManager.h"
 #include "core/JobQueue.h"
 #include "core/SoundQueue.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
 #include "scene/SceneFixture.h"
 #include "sound/FSound.h"
 #include "ui/BattleHud.h"
@@ -585,8 +587,9 @@ TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
     DrawQueuedText();
 }
 
-// The battle's music plays from the battle's start until the battle ends: by a rematch, the main menu or quitting.
-TEST_F(BattleFlowTest, TheBattleMusicStopsWhenTheBattleEnds)
+// The battle's music plays from the battle's start until the battle ends: by a rematch, the main menu or quitting;
+// a rematch also starts on ground without the last battle's blood.
+TEST_F(BattleFlowTest, TheBattleMusicAndItsBloodGoWhenTheBattleEnds)
 {
     Deploy(0, 5, 6);
     Deploy(1, 30, 31);
@@ -597,8 +600,14 @@ TEST_F(BattleFlowTest, TheBattleMusicStopsWhenTheBattleEnds)
     session->SetGameState(GAME_STATE_BATTLE); // resumed
     EXPECT_EQ(MusicChannels(), 1);
     session->SetGameState(GAME_STATE_GAME_OVER);
+    const size_t levelDecals = DecalManager::Get()->LevelList().size();
+    auto* blood = new Decal();
+    blood->Create(2, 1000.0f, 1000.0f, false);
+    DecalManager::Get()->Add(blood);
     session->ResetLevel(); // the rematch
     EXPECT_EQ(MusicChannels(), 0);
+    EXPECT_TRUE(DecalManager::Get()->DynamicList().empty()) << "the last battle's blood is gone";
+    EXPECT_EQ(DecalManager::Get()->LevelList().size(), levelDecals) << "the level's own decals stay";
     EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 0u);
     session->ResetLevel();
 

@@ -264,10 +264,10 @@ TEST_F(DefaultModels, SkinsWeighEveryVertexFullyByBonesTheModelHas)
         const std::vector<const XText::Node*> meshes = x.All("Mesh");
         ASSERT_EQ(meshes.size(), 1u);
         const MeshData mesh = ReadMesh(*meshes.front());
-        // Light enough for two armies under a software rasteriser (22 figures of at most 1300 triangles,
+        // Light enough for two armies under a software rasteriser (22 figures of at most 700 triangles,
         // most about a pixel on the battle screen), rich enough to tell apart.
-        EXPECT_GE(mesh.faces.size(), 600u);
-        EXPECT_LE(mesh.faces.size(), 1300u);
+        EXPECT_GE(mesh.faces.size(), 400u);
+        EXPECT_LE(mesh.faces.size(), 700u);
         for (const auto& face : mesh.faces)
             for (unsigned corner : face)
                 ASSERT_LT(corner, mesh.positions.size());

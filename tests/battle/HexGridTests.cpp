@@ -268,6 +268,16 @@ TEST_F(HexGridTest, HoveringMatchesThePickableFlagAndKeepsTheLastHitOnAMiss)
     EXPECT_EQ(pointer.hovered, nullptr);
     grid->HoverHexOfType(HEX_OPEN);
     EXPECT_EQ(pointer.hovered, nullptr);
+    // So does the HUD under the pointer, named button or not: the hex behind it is not lit.
+    pointer.showText = false;
+    pointer.overHud = true;
+    pointer.hovered = At(3, 3);
+    grid->PickHoveredHex(true);
+    EXPECT_EQ(pointer.hovered, nullptr);
+    pointer.hovered = At(3, 3);
+    grid->HoverHexOfType(HEX_OPEN);
+    EXPECT_EQ(pointer.hovered, nullptr);
+    pointer.overHud = false;
 
     // Hovering by type lists the hex by its current type.
     pointer.showText = false;

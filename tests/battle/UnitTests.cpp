@@ -121,6 +121,20 @@ TEST_F(UnitTest, ButtonsGreyByActionPointsOnlyForTheCurrentUnit)
     EXPECT_TRUE(hud.disabled.empty());
 }
 
+TEST_F(UnitTest, SpentPointsReachTheHudTextsOfTheCurrentUnitOnly)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    TestUnit* other = Make(second, 9, 9);
+    hud.current = unit;
+    unit->stats.actionPoints = 10;
+    hud.updateTexts = 0;
+    unit->SpendActionPoints(6);
+    EXPECT_EQ(unit->stats.actionPoints, 4);
+    EXPECT_EQ(hud.updateTexts, 1);
+    other->SpendActionPoints(6);
+    EXPECT_EQ(hud.updateTexts, 1);
+}
+
 TEST_F(UnitTest, DefendedZoneClaimsPickableNeighboursWithinTheBoard)
 {
     TestUnit* inner = Make(first, 10, 10);

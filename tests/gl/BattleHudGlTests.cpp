@@ -331,6 +331,13 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     EXPECT_NE(At(actions, 961, 24), At(plain, 961, 24));
     // Above the frame the field is untouched.
     EXPECT_EQ(At(actions, 512, 560), At(plain, 512, 560));
+    // The frame's raised centre (x 340 to 686 from row 630, its rounded top aside) is opaque and hides the box
+    // waiting below it from its top at 640; the translucent wings and the screen beside the frame hide nothing.
+    const float hidden = hud->HiddenFrom(346.0f, 682.0f);
+    EXPECT_GT(hidden, 630.0f);
+    EXPECT_LE(hidden, 640.0f);
+    EXPECT_EQ(hud->HiddenFrom(150.0f, 300.0f), 768.0f);
+    EXPECT_EQ(hud->HiddenFrom(20.0f, 100.0f), 768.0f);
     // The description box waits below, wholly hidden behind the frame.
     const std::vector<D3DCOLOR> withoutBox = Shoot(units, true, nullptr, false);
     ASSERT_EQ(withoutBox.size(), actions.size());

@@ -131,6 +131,8 @@ protected:
             terrain->Render();
         if (layers & STATICS)
             terrain->DrawStaticObjects();
+        // Stars and dome that waited for a ground this frame does not draw.
+        StarField::DrawWaiting();
         device->SetRenderState(D3DRS_FOGENABLE, FALSE);
         device->EndScene();
     }
@@ -246,31 +248,41 @@ TEST_F(SceneGlTest, EachLevelFromEachPresetShowsSkyTerrainAndObjects)
 }
 
 // From the battle's height over the board the dome is out of the view, and the stars wait for the ground and
-// go behind it: the picture must be the one drawn with the stars first. Without a dome to ask, the stars go
-// first.
-TEST_F(SceneGlTest, StarsBehindTheGroundLeaveTheBattlePictureAsItWas)
+// go behind it; from the presets the dome shows, and dome and stars wait for the ground and go where it does
+// not cover them. Either way the picture must be the one drawn with the stars first. Without a dome to ask,
+// the stars go first.
+TEST_F(SceneGlTest, StarsAndDomeAfterTheGroundLeaveThePictureAsItWas)
 {
     for (const char* level : {"Farm.txt", "winter_wonderland.txt", "Citadel Courtyard.txt"}) {
-        SCOPED_TRACE(level);
         ASSERT_TRUE(terrain->LoadLevel(level));
         sky->SetSkyValue(terrain->GetLevelData().skyValue);
         sky->UpdateVertices();
         float centre[3];
         terrain->Centre(centre);
-        const D3DXVECTOR3 aim(centre[0], centre[1] + 100.0f, centre[2]);
-        Camera::Get()->SetEyeAndTarget(aim + D3DXVECTOR3(0.0f, Camera::kStartHeight, -Camera::kStartDistance), aim);
-        ASSERT_TRUE(sky->IsOutsideView(Camera::Get()->GetViewProjection()));
-        Draw(ALL, kKey);
-        const std::vector<D3DCOLOR> behind = Read();
-        DataManager::Get()->SetSkyDome(nullptr);
-        Draw(ALL, kKey);
-        const std::vector<D3DCOLOR> first = Read();
-        DataManager::Get()->SetSkyDome(sky.get());
-        ASSERT_EQ(behind.size(), first.size());
-        size_t differing = 0;
-        for (size_t i = 0; i < behind.size(); ++i)
-            differing += (behind[i] & 0xFFFFFF) != (first[i] & 0xFFFFFF);
-        EXPECT_EQ(differing, 0u);
+        for (int view = -1; view < 3; ++view) {
+            SCOPED_TRACE(std::string(level) + " view " + std::to_string(view));
+            if (view < 0) {
+                const D3DXVECTOR3 aim(centre[0], centre[1] + 100.0f, centre[2]);
+                Camera::Get()->SetEyeAndTarget(aim + D3DXVECTOR3(0.0f, Camera::kStartHeight, -Camera::kStartDistance),
+                                               aim);
+                ASSERT_TRUE(sky->IsOutsideView(Camera::Get()->GetViewProjection()));
+            } else {
+                Camera::Get()->SetPreset(view);
+                Camera::Get()->Update();
+                ASSERT_FALSE(sky->IsOutsideView(Camera::Get()->GetViewProjection()));
+            }
+            Draw(ALL, kKey);
+            const std::vector<D3DCOLOR> waited = Read();
+            DataManager::Get()->SetSkyDome(nullptr);
+            Draw(ALL, kKey);
+            const std::vector<D3DCOLOR> first = Read();
+            DataManager::Get()->SetSkyDome(sky.get());
+            ASSERT_EQ(waited.size(), first.size());
+            size_t differing = 0;
+            for (size_t i = 0; i < waited.size(); ++i)
+                differing += (waited[i] & 0xFFFFFF) != (first[i] & 0xFFFFFF);
+            EXPECT_EQ(differing, 0u);
+        }
     }
 }
 

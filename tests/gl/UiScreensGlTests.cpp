@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -195,6 +196,46 @@ TEST_F(UiScreensGl, HelpPageShowsItsWindowTextAndLabels)
             if (Red(Pixel(pixels, x, y)) > 120 && Green(Pixel(pixels, x, y)) < 80)
                 ++red;
     EXPECT_GT(red, 5);
+    help.Release();
+}
+
+TEST_F(UiScreensGl, TheLongestHelpTitleStaysOnItsPlate)
+{
+    HelpScreen help;
+    help.Init();
+    help.SetPage(2); // "Deployment Window & Camera"
+    help.Show(true);
+    for (int i = 0; i < 30; ++i) {
+        DataManager::Get()->AdvanceTime(1.0f / 60.0f);
+        help.Update();
+    }
+    const std::vector<D3DCOLOR> pixels = Shoot(0xFF304050, "ui_help_title.png", [&] {
+        help.Render();
+        DrawQueuedText();
+    });
+    // The plate's gold trim across the middle of the title band, and the title's white glyphs.
+    constexpr int kMiddle = 137;
+    int trimLeft = 1024, trimRight = -1;
+    for (int x = 310; x < 715; ++x) {
+        const D3DCOLOR c = Pixel(pixels, x, kMiddle);
+        if (Red(c) > 90 && Red(c) < 170 && Green(c) > 55 && Green(c) < 125 && Blue(c) < 60) {
+            trimLeft = std::min(trimLeft, x);
+            trimRight = std::max(trimRight, x);
+        }
+    }
+    int textLeft = 1024, textRight = -1;
+    for (int y = 121; y < 153; ++y)
+        for (int x = 310; x < 715; ++x) {
+            const D3DCOLOR c = Pixel(pixels, x, y);
+            if (Red(c) > 200 && Green(c) > 200 && Blue(c) > 200) {
+                textLeft = std::min(textLeft, x);
+                textRight = std::max(textRight, x);
+            }
+        }
+    ASSERT_LT(trimLeft, trimRight) << "the plate's trim";
+    ASSERT_LT(textLeft, textRight) << "the title";
+    EXPECT_GT(textLeft, trimLeft) << trimLeft << ".." << trimRight;
+    EXPECT_LT(textRight, trimRight) << trimLeft << ".." << trimRight;
     help.Release();
 }
 

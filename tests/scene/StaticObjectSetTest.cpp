@@ -1,8 +1,14 @@
 #include "scene/StaticObjectSet.h"
+#include "core/DataManager.h"
+#include "d3dx9/D3DX9.h"
+#include "scene/Camera.h"
 #include "scene/GlowMesh.h"
 #include "scene/LevelObject.h"
+#include "scene/OpaqueDraw.h"
 #include "scene/SceneFixture.h"
 #include "scene/StaticMesh.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +28,42 @@ public:
         return true;
     }
 };
+
+// What each drawn subset saw: its placement's x and whether blending and the alpha test were on.
+class RecordingGeometry : public CountingGeometry
+{
+public:
+    struct Seen {
+        float x;
+        DWORD blend, test;
+    };
+    static inline std::vector<Seen> seen;
+    static inline bool colours = false;
+    void DrawSubset(unsigned subset) override
+    {
+        CountingGeometry::DrawSubset(subset);
+        DataManager* data = DataManager::Get();
+        D3DXMATRIX world;
+        ID3DXEffect* effect = data->GetEffect("basic.fx");
+        if (!effect || FAILED(effect->GetMatrix("worldMatrix", &world)))
+            return;
+        Seen s{world._41, 0, 0};
+        data->GetDevice()->GetRenderState(D3DRS_ALPHABLENDENABLE, &s.blend);
+        data->GetDevice()->GetRenderState(D3DRS_ALPHATESTENABLE, &s.test);
+        seen.push_back(s);
+    }
+    bool HasVertexColours() const override { return colours; }
+};
+
+IDirect3DTexture9* g_subsetTexture = nullptr;
+
+std::shared_ptr<StaticMesh> LoadRecordingMesh(const std::string&)
+{
+    auto mesh = std::make_shared<StaticMesh>();
+    mesh->SetGeometry(std::make_unique<RecordingGeometry>());
+    mesh->SetSubsetTextures({g_subsetTexture, g_subsetTexture}, {nullptr, nullptr});
+    return mesh;
+}
 
 std::shared_ptr<StaticMesh> LoadCountingMesh(const std::string&)
 {
@@ -181,4 +223,127 @@ TEST_F(StaticObjectTest, APausedGameLeavesAGlowWhereItIs)
     EXPECT_FLOAT_EQ(glows.Glows()[0]->GetRotation(), 0.03125f);
     // World = scale (1, s, 1), turned, then at its place.
     EXPECT_FLOAT_EQ(glows.Glows()[0]->GetWorld()._22, 0.53125f);
+}
+
+// Placements are drawn nearest first, each subset in turn. Blending and the alpha test are left off for a
+// mesh whose textures are opaque and whose vertices bring no colours, when the states could not have
+// changed its pixels; any alpha below 255, vertex colours, or a test that 255 fails keep them.
+TEST_F(StaticObjectTest, OpaquePlacementsDrawNearestFirstWithoutBlendOrTest)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 50.0f, -1000.0f), D3DXVECTOR3(0.0f, 50.0f, 0.0f));
+    StaticMesh::SetLoader(LoadRecordingMesh);
+    struct Case {
+        D3DFORMAT format;
+        BYTE alpha; // of one texel
+        bool colours;
+        DWORD func; // against the objects' reference of 32
+        bool statesOff;
+    };
+    const Case cases[] = {
+        {D3DFMT_X8R8G8B8, 0, false, D3DCMP_GREATEREQUAL, true}, // no alpha at all
+        {D3DFMT_A8R8G8B8, 255, false, D3DCMP_GREATER, true}, // every alpha 255
+        {D3DFMT_A8R8G8B8, 254, false, D3DCMP_GREATEREQUAL, false}, // one texel below
+        {D3DFMT_X8R8G8B8, 0, true, D3DCMP_GREATEREQUAL, false}, // vertex colours
+        {D3DFMT_X8R8G8B8, 0, false, D3DCMP_LESS, false}, // 255 fails the test (the blend still goes)
+    };
+    for (const Case& c : cases) {
+        const std::string name = "case" + std::to_string(&c - cases) + ".x";
+        SCOPED_TRACE(name);
+        m_tree->Write("Data/Models/Static Models/" + name, "xof 0303txt 0032\n");
+        ASSERT_EQ(m_device->CreateTexture(2, 2, 1, 0, c.format, D3DPOOL_MANAGED, &g_subsetTexture, nullptr), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(g_subsetTexture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 2; ++y)
+            std::memset(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch, 0xFF, 8);
+        static_cast<BYTE*>(locked.pBits)[locked.Pitch + 7] = c.alpha; // the last texel's alpha
+        g_subsetTexture->UnlockRect(0);
+        RecordingGeometry::colours = c.colours;
+        RecordingGeometry::seen.clear();
+        StaticObjectSet objects;
+        const std::vector<LevelStaticObject> records = {Record(name, 1.0f, 100.0f, 0.0f, 3000.0f),
+                                                        Record(name, 1.0f, 200.0f, 0.0f, 0.0f),
+                                                        Record(name, 1.0f, 300.0f, 0.0f, 1000.0f)};
+        objects.LoadFromLevel(&records);
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        m_device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        m_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        m_device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+        m_device->SetRenderState(D3DRS_ALPHAFUNC, c.func);
+        objects.RenderObjects();
+        ASSERT_EQ(RecordingGeometry::seen.size(), 6u);
+        const float nearFirst[3] = {200.0f, 300.0f, 100.0f};
+        for (size_t i = 0; i < 6; ++i) {
+            EXPECT_FLOAT_EQ(RecordingGeometry::seen[i].x, nearFirst[i % 3]) << i;
+            const bool opaque = c.statesOff || c.func == D3DCMP_LESS;
+            EXPECT_EQ(RecordingGeometry::seen[i].blend, opaque ? FALSE : TRUE) << i;
+            EXPECT_EQ(RecordingGeometry::seen[i].test, c.statesOff ? FALSE : TRUE) << i;
+        }
+        DWORD blend = FALSE, test = FALSE;
+        m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+        m_device->GetRenderState(D3DRS_ALPHATESTENABLE, &test);
+        EXPECT_EQ(blend, static_cast<DWORD>(TRUE)) << "put back";
+        EXPECT_EQ(test, static_cast<DWORD>(TRUE)) << "put back";
+        EXPECT_EQ(objects.Objects()[0]->GetMesh()->IsOpaque(), c.statesOff || c.func == D3DCMP_LESS);
+        g_subsetTexture->Release();
+        g_subsetTexture = nullptr;
+    }
+}
+
+TEST(OpaqueDrawTest, BlendAndTestThatCannotChangeAnOpaqueSource)
+{
+    struct Blend {
+        DWORD source, destination, op, separate;
+        bool keeps;
+    };
+    const Blend blends[] = {
+        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD, FALSE, true},
+        {D3DBLEND_ONE, D3DBLEND_ZERO, D3DBLENDOP_ADD, FALSE, true},
+        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_SUBTRACT, FALSE, true},
+        {D3DBLEND_SRCALPHA, D3DBLEND_ONE, D3DBLENDOP_ADD, FALSE, false}, // adds the target
+        {D3DBLEND_ONE, D3DBLEND_SRCALPHA, D3DBLENDOP_ADD, FALSE, false}, // the sky's: adds the target
+        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_REVSUBTRACT, FALSE, false},
+        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_MAX, FALSE, false},
+        {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD, TRUE, false}, // alpha blends apart
+        {D3DBLEND_DESTCOLOR, D3DBLEND_ZERO, D3DBLENDOP_ADD, FALSE, false},
+    };
+    for (const Blend& b : blends)
+        EXPECT_EQ(OpaqueDraw::BlendKeepsOpaque(b.source, b.destination, b.op, b.separate), b.keeps)
+            << b.source << " " << b.destination << " " << b.op;
+    struct Test {
+        DWORD func, ref;
+        bool keeps;
+    };
+    const Test tests[] = {
+        {D3DCMP_ALWAYS, 255, true},    {D3DCMP_GREATEREQUAL, 255, true}, {D3DCMP_GREATER, 254, true},
+        {D3DCMP_GREATER, 255, false},  {D3DCMP_EQUAL, 255, true},        {D3DCMP_EQUAL, 128, false},
+        {D3DCMP_LESSEQUAL, 255, true}, {D3DCMP_LESS, 255, false},        {D3DCMP_NOTEQUAL, 255, false},
+        {D3DCMP_NOTEQUAL, 0, true},    {D3DCMP_NEVER, 0, false},         {D3DCMP_GREATER, 0x1FE, true}};
+    for (const Test& t : tests)
+        EXPECT_EQ(OpaqueDraw::AlphaTestKeepsOpaque(t.func, t.ref), t.keeps) << t.func << " " << t.ref;
+}
+
+// Mesh files are drawn by their nearest placement in the view: a file listed first but standing far off
+// waits for the one in front of it.
+TEST_F(StaticObjectTest, MeshesDrawByTheirNearestPlacement)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 50.0f, -1000.0f), D3DXVECTOR3(0.0f, 50.0f, 0.0f));
+    StaticMesh::SetLoader(LoadRecordingMesh);
+    for (const char* name : {"far.x", "near.x"})
+        m_tree->Write(std::string("Data/Models/Static Models/") + name, "xof 0303txt 0032\n");
+    RecordingGeometry::colours = false;
+    RecordingGeometry::seen.clear();
+    const std::vector<LevelStaticObject> records = {
+        Record("far.x", 1.0f, 100.0f, 0.0f, 3000.0f), Record("near.x", 1.0f, 200.0f, 0.0f, 500.0f),
+        Record("far.x", 1.0f, -100.0f, 0.0f, 2000.0f), Record("near.x", 1.0f, 0.0f, 0.0f, 50000.0f)}; // beyond
+    set->LoadFromLevel(&records);
+    set->RenderObjects();
+    // Each subset of near.x's one placement in view, then far.x's two, nearest first, subset by subset.
+    const float expected[] = {200.0f, 200.0f, -100.0f, 100.0f, -100.0f, 100.0f};
+    ASSERT_EQ(RecordingGeometry::seen.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_FLOAT_EQ(RecordingGeometry::seen[i].x, expected[i]) << i;
 }

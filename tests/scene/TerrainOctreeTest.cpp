@@ -188,3 +188,38 @@ TEST_F(OctreeTest, TrianglesAreGroupedByTheBlendWeightsTheyUse)
     tree.DrawWeightSets(12, 15);
     EXPECT_EQ(Null()->DrawCount(), 17u) << "no triangle uses both weights 3 and 4";
 }
+
+// The patches are 8192 units square, their leaves centred at 4096 + 8192 k across the ground. Seen from
+// high over one corner, every patch is drawn, nearest the eye (across the ground) first.
+TEST_F(OctreeTest, PatchesAreDrawnNearestTheEyeFirst)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    struct View {
+        float eyeX, eyeZ;
+        float firstX, firstZ, lastX, lastZ;
+    };
+    const View views[] = {{2000.0f, 2000.0f, 4096.0f, 4096.0f, 28672.0f, 28672.0f},
+                          {30000.0f, 2000.0f, 28672.0f, 4096.0f, 4096.0f, 28672.0f},
+                          {30000.0f, 31000.0f, 28672.0f, 28672.0f, 4096.0f, 4096.0f}};
+    m_device->SetFVF(TerrainVertex::FVF);
+    for (const View& v : views) {
+        SCOPED_TRACE(std::to_string(v.eyeX) + ", " + std::to_string(v.eyeZ));
+        camera->SetEyeAndTarget(D3DXVECTOR3(v.eyeX, 39000.0f, v.eyeZ), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+        camera->UpdateFrustum();
+        octree.Cull();
+        octree.Draw();
+        const std::vector<const Node*>& order = octree.LastDrawOrder();
+        ASSERT_EQ(order.size(), 16u);
+        EXPECT_FLOAT_EQ(order.front()->centre.x, v.firstX);
+        EXPECT_FLOAT_EQ(order.front()->centre.z, v.firstZ);
+        EXPECT_FLOAT_EQ(order.back()->centre.x, v.lastX);
+        EXPECT_FLOAT_EQ(order.back()->centre.z, v.lastZ);
+        float previous = 0.0f;
+        for (const Node* leaf : order) {
+            const float dx = leaf->centre.x - v.eyeX, dz = leaf->centre.z - v.eyeZ;
+            EXPECT_GE(dx * dx + dz * dz, previous);
+            previous = dx * dx + dz * dz;
+        }
+    }
+}

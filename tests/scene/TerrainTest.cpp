@@ -224,14 +224,80 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     EXPECT_EQ(viewport.MinZ, 0.0f);
     EXPECT_EQ(viewport.MaxZ, 1.0f);
 
-    // The start-up view shows the dome: the stars go first, at once.
+    // The start-up view shows the dome: the dome waits with the stars. The ground marks the stencil where it
+    // is drawn; after it the dome clears the mark where it lies nearer, the stars go where no mark is left,
+    // and the dome goes over them.
     camera->SetPreset(1);
+    Null()->ResetCounters();
+    stars.Render();
+    sky.Render();
+    EXPECT_EQ(Null()->DrawCount(), 0u) << "both waiting";
+    ASSERT_EQ(Null()->ClearCount(), 1u);
+    EXPECT_EQ(Null()->LastClear().flags, static_cast<DWORD>(D3DCLEAR_STENCIL));
+    terrain->Render();
+    const std::vector<NullDevice::DrawRecord>& draws = Null()->Draws();
+    ASSERT_GT(draws.size(), 3u);
+    for (size_t i = 0; i + 3 < draws.size(); ++i) {
+        EXPECT_EQ(draws[i].stencilEnable, static_cast<DWORD>(TRUE)) << "the ground marks, draw " << i;
+        EXPECT_EQ(draws[i].stencilFunc, static_cast<DWORD>(D3DCMP_ALWAYS));
+        EXPECT_EQ(draws[i].stencilRef, 1u);
+        EXPECT_EQ(draws[i].stencilPass, static_cast<DWORD>(D3DSTENCILOP_REPLACE));
+    }
+    const NullDevice::DrawRecord* after = &draws[draws.size() - 3];
+    struct Expected {
+        DWORD fvf, zEnable, zFunc, stencilEnable, stencilFunc, stencilRef, colorWrite;
+    };
+    const DWORD all = 0xF;
+    const Expected expected[3] = {
+        {SkyDome::FVF, TRUE, D3DCMP_LESS, TRUE, D3DCMP_ALWAYS, 0, 0}, // clears the marks it lies nearer than
+        {StarField::FVF, FALSE, D3DCMP_LESSEQUAL, TRUE, D3DCMP_EQUAL, 0, all}, // where no mark is left
+        {SkyDome::FVF, TRUE, D3DCMP_LESS, FALSE, D3DCMP_ALWAYS, 0, all}, // the dome where nearer
+    };
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const NullDevice::DrawRecord& d = after[i];
+        const Expected& e = expected[i];
+        EXPECT_EQ(d.fvf, e.fvf);
+        EXPECT_EQ(d.zEnable, e.zEnable);
+        EXPECT_EQ(d.zFunc, e.zFunc);
+        EXPECT_EQ(d.stencilEnable, e.stencilEnable);
+        if (e.stencilEnable) {
+            EXPECT_EQ(d.stencilFunc, e.stencilFunc);
+            EXPECT_EQ(d.stencilRef, e.stencilRef);
+        }
+        EXPECT_EQ(d.colorWriteEnable & all, e.colorWrite);
+        if (e.fvf == SkyDome::FVF) {
+            EXPECT_EQ(d.minZ, 0.0f) << "the dome at its own depth";
+        }
+    }
+    EXPECT_EQ(after[0].stencilPass, static_cast<DWORD>(D3DSTENCILOP_REPLACE));
+    EXPECT_EQ(after[2].zWriteEnable, static_cast<DWORD>(TRUE)) << "the dome's depth as when drawn first";
+    DWORD stencil = TRUE, zfunc = 0, colour = 0;
+    m_device->GetRenderState(D3DRS_STENCILENABLE, &stencil);
+    m_device->GetRenderState(D3DRS_ZFUNC, &zfunc);
+    m_device->GetRenderState(D3DRS_COLORWRITEENABLE, &colour);
+    EXPECT_EQ(stencil, static_cast<DWORD>(FALSE)) << "put back";
+    EXPECT_EQ(zfunc, static_cast<DWORD>(D3DCMP_LESSEQUAL));
+    EXPECT_EQ(colour & all, all);
+
+    // Without a stencil to mark the dome, the stars go first, at once, and so does the dome.
+    IDirect3DSurface9* depth = nullptr;
+    m_device->GetDepthStencilSurface(&depth);
+    IDirect3DSurface9* plain = nullptr;
+    ASSERT_EQ(m_device->CreateDepthStencilSurface(64, 64, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE, &plain, nullptr),
+              D3D_OK);
+    m_device->SetDepthStencilSurface(plain);
     Null()->ResetCounters();
     stars.Render();
     ASSERT_EQ(Null()->DrawCount(), 1u);
     EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
+    sky.Render();
+    EXPECT_EQ(Null()->DrawCount(), 2u);
     terrain->Render();
     EXPECT_NE(Null()->LastDraw().fvf, StarField::FVF);
+    m_device->SetDepthStencilSurface(depth);
+    depth->Release();
+    plain->Release();
 
     // Down again, but no ground drawn after the stars: the next frame draws them first, and so do later ones.
     camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 1350.0f, 14384.0f), D3DXVECTOR3(16384.0f, 100.0f, 16384.0f));

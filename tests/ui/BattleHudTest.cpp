@@ -345,14 +345,21 @@ TEST_F(BattleHudTest, MoveAndAttackAreChosenAndCancelledByTheSameButton)
 TEST_F(BattleHudTest, EscapeDuringTargetSelectionLeavesTheAttackToggleSet)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 10);
+    HudUnit enemy(&blue, 300.0f, 0.0f, 10);
     GiveTurn(unit);
     ClickAction(CommandHud::ACTION_ATTACK);
     ASSERT_EQ(unit.state, SELECTING_TARGET);
+    // The pointer rests on the enemy: its hex is lit and it is the target.
+    MouseOverManager::Get()->SetHovered(&enemy.place);
+    unit.SetTarget(&enemy);
 
     InputState::Get().InjectKey(kScancodeEscape, true);
     Step();
     InputState::Get().InjectKey(kScancodeEscape, false);
     EXPECT_EQ(unit.state, IDLE);
+    EXPECT_EQ(MouseOverManager::Get()->GetHovered(), nullptr);
+    EXPECT_FALSE(enemy.place.hovered);
+    EXPECT_EQ(unit.GetTarget(), nullptr);
     EXPECT_TRUE(HighlightHidden());
     EXPECT_TRUE(hud->IsActionToggled(CommandHud::ACTION_ATTACK));
     EXPECT_FALSE(InputManager::Get()->IsKeyDown(DIK_ESCAPE));
@@ -361,6 +368,24 @@ TEST_F(BattleHudTest, EscapeDuringTargetSelectionLeavesTheAttackToggleSet)
     ClickAction(CommandHud::ACTION_ATTACK);
     EXPECT_EQ(unit.state, SELECTING_TARGET);
     EXPECT_FLOAT_EQ(hud->GetHighlight()->left, 414.0f);
+    MouseOverManager::Get()->SetHovered(nullptr);
+}
+
+TEST_F(BattleHudTest, ANewTurnStartsWithNoHexLitFromTheLastOne)
+{
+    HudUnit first(&red, 0.0f, 0.0f, 10);
+    HudUnit second(&blue, 300.0f, 0.0f, 10);
+    GiveTurn(first);
+    ClickAction(CommandHud::ACTION_MOVE);
+    Hex picked;
+    MouseOverManager::Get()->SetHovered(&picked);
+    ClickAction(BattleHud::ACTION_END_TURN);
+    EXPECT_EQ(session.turnRequests, 1);
+    first.state = IDLE;
+    hud->SelectUnit(&second);
+    EXPECT_EQ(MouseOverManager::Get()->GetHovered(), nullptr);
+    EXPECT_FALSE(picked.hovered);
+    MouseOverManager::Get()->SetHovered(nullptr);
 }
 
 TEST_F(BattleHudTest, GreyedMagicIgnoresClicksAndBusyUnitsKeepTheirRow)
@@ -718,6 +743,29 @@ TEST_F(BattleHudTest, APressOnTheHudNeverReachesTheBoard)
         LeftButton(false);
         Step();
         Step();
+    }
+}
+
+TEST_F(BattleHudTest, APointerOnTheHudIsOverTheHudForTheBoard)
+{
+    HudUnit unit(&red, 0.0f, 0.0f, 10);
+    GiveTurn(unit);
+    hud->DisableAction(CommandHud::ACTION_ATTACK);
+    struct Case {
+        int x, y;
+        bool overHud;
+    };
+    // An action button, a greyed one, the frame between the bars, the main-menu button, open ground above the
+    // frame, and at the far left (no widget) just above and inside the 25 pixels along the bottom of 768.
+    const Case cases[] = {{387, 734, true},  {435, 734, true}, {300, 640, true}, {960, 20, true},
+                          {512, 300, false}, {20, 742, false}, {20, 744, true}};
+    const BoardPointer* board = BoardPointer::Get();
+    ASSERT_EQ(board, MouseOverManager::Get());
+    for (const Case& c : cases) {
+        Pointer(c.x, c.y);
+        Step();
+        Step();
+        EXPECT_EQ(board->IsOverHud(), c.overHud) << c.x << "," << c.y;
     }
 }
 

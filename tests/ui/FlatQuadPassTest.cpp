@@ -3,6 +3,7 @@
 #include "ui/FlatQuadPass.h"
 #include "UiDataFixture.h"
 #include "core/ScreenVertex.h"
+#include "ui/TextureCoverage.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,81 @@ TEST_F(FlatQuadPassTest, QuadsThatShowNothingAreNotDrawn)
         EXPECT_EQ(Null()->DrawCount() - before, c.drawn ? 1u : 0u) << c.x << " " << c.alpha << " " << c.visible;
         button.Release();
     }
+}
+
+TEST_F(FlatQuadPassTest, QuadsAreCutToWhatShowsAndWhollyHiddenOnesAreNotDrawn)
+{
+    // Pictures of size x size: the top row of the given alpha and the rest opaque, or clear all over.
+    const auto make = [this](UINT size, uint32_t topAlpha, bool allClear) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < size; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + locked.Pitch * y);
+            for (UINT x = 0; x < size; ++x)
+                row[x] = allClear ? 0x00FFFFFFu : y == 0 ? (topAlpha << 24 | 0xFFFFFFu) : 0xFFFFFFFFu;
+        }
+        texture->UnlockRect(0);
+        return texture;
+    };
+    IDirect3DTexture9* topClear = make(4, 0x00, false);
+    IDirect3DTexture9* clear = make(4, 0x00, true);
+    // Large enough for its opaque part (rows 1 to 40) to be drawn apart from its half-clear top row.
+    IDirect3DTexture9* large = make(40, 0x80, false);
+    const TextureCoverage topClearCoverage(topClear);
+    const TextureCoverage clearCoverage(clear);
+    const TextureCoverage largeCoverage(large);
+    struct Case {
+        const char* name;
+        IDirect3DTexture9* texture;
+        const TextureCoverage* coverage;
+        float size;
+        float hiddenFrom;
+        bool blending;
+        UINT draws;
+        // Drawn in pieces of its own rather than from the element's buffer.
+        bool cut;
+    };
+    const Case cases[] = {
+        {"clear top row left out", topClear, &topClearCoverage, 4.0f, 768.0f, true, 1, true},
+        {"bottom rows hidden", topClear, &topClearCoverage, 4.0f, 12.0f, true, 1, true},
+        // Without its own coverage the quad has nothing to leave out.
+        {"coverage of another picture", topClear, &clearCoverage, 4.0f, 768.0f, true, 1, false},
+        {"no coverage", topClear, nullptr, 4.0f, 768.0f, true, 1, false},
+        {"clear all over", clear, &clearCoverage, 4.0f, 768.0f, true, 0, false},
+        {"wholly hidden", topClear, &topClearCoverage, 4.0f, 10.0f, true, 0, false},
+        // Stretched: its texels are filtered across pixels, so it is drawn whole.
+        {"stretched", topClear, &topClearCoverage, 8.0f, 12.0f, true, 1, false},
+        // The opaque rows are drawn apart, without blending; with blending off they go with the rest.
+        {"opaque piece apart", large, &largeCoverage, 40.0f, 768.0f, true, 2, true},
+        {"not blending", large, &largeCoverage, 40.0f, 768.0f, false, 1, true},
+    };
+    for (const Case& c : cases) {
+        GuiElement element;
+        element.SetRect(10.0f, 10.0f, c.size, c.size);
+        element.SetFrameTexture(c.texture);
+        element.UpdateVertices();
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, c.blending ? TRUE : FALSE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        const UINT before = Null()->DrawCount();
+        {
+            FlatQuadPass pass(device);
+            device->SetFVF(SCREEN_FVF);
+            pass.DrawShown(element, c.coverage, c.hiddenFrom);
+        }
+        EXPECT_EQ(Null()->DrawCount() - before, c.draws) << c.name;
+        if (c.draws > 0) {
+            EXPECT_EQ(Null()->LastDraw().userPointer, c.cut) << c.name;
+        }
+        // Blending is given back as it was.
+        EXPECT_EQ(RenderState(device, D3DRS_ALPHABLENDENABLE), static_cast<DWORD>(c.blending ? TRUE : FALSE)) << c.name;
+        element.OnLostDevice();
+    }
+    for (IDirect3DTexture9* texture : {topClear, clear, large})
+        texture->Release();
 }
 
 } // namespace

@@ -32,6 +32,20 @@ struct AddedUnit {
     int col;
 };
 
+// A class preview that remembers the camera it was drawn with and where it was turned to.
+class PreviewUnit : public FakeUnit
+{
+public:
+    void Render() override
+    {
+        FakeUnit::Render();
+        eye = Camera::Get()->GetEye();
+        viewProjection = Camera::Get()->GetViewProjection();
+    }
+    D3DXVECTOR3 eye{0.0f, 0.0f, 0.0f};
+    D3DXMATRIX viewProjection;
+};
+
 // Records what the screens ask of the session.
 class RecordingSession : public FrontEndLink
 {
@@ -72,10 +86,16 @@ public:
         auto found = occupants.find(occupant);
         return found == occupants.end() ? PlacedUnit{} : found->second;
     }
-    std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string&) override { return nullptr; }
+    std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string&) override
+    {
+        if (!previewUnits)
+            return nullptr;
+        return std::make_unique<PreviewUnit>();
+    }
     ClassSheet DescribeClass(const BoardUnit&) const override { return {}; }
 
     MenuManager* menu = nullptr;
+    bool previewUnits = false;
     bool battleStarted = false;
     bool bothHaveUnits = false;
     bool helpShown = false;
@@ -344,10 +364,85 @@ TEST_F(MenuManagerTest, ChoosingAPlayerTintsTheRosterAndShowsTheMilitia)
         EXPECT_EQ(menu->GetShownClass(), 0) << c.team;
         EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: 25");
         EXPECT_EQ(menu->GetInfoLabel(0)->baseColour, c.labels) << c.team;
-        EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), DeploymentRoster::Description(0));
+        EXPECT_EQ(menu->GetInfoLabel(7)->GetText().rfind("Militia are the backbone of any dependable army. ", 0), 0u);
         EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n          200");
         EXPECT_EQ(menu->GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 1, 1, 1));
     }
+}
+
+TEST_F(MenuManagerTest, EveryClassDescriptionStaysInsideTheInformationWindow)
+{
+    // The window (infoWindow.tga at 613, 14, 405 x 437) has a frame about 13 pixels wide; the text starts at
+    // x 635 under the rule at y 229.
+    constexpr LONG kInnerRight = 613 + 405 - 13;
+    constexpr LONG kInnerBottom = 14 + 437 - 13;
+    EnterDeployment(0);
+    Frame(false);
+    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+        const GuiButton* button = menu->GetPage(SCREEN_DEPLOYMENT)->buttons[static_cast<size_t>(k)];
+        MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
+        Frame(false);
+        Frame(false);
+        ASSERT_EQ(menu->GetShownClass(), k);
+        const TextLabel* label = menu->GetInfoLabel(7);
+        const std::string& text = label->GetText();
+        // One paragraph, laid out by the window rather than by the breaks written for another typeface: the
+        // militia's "Phalanx Militia" stays together.
+        EXPECT_EQ(text.find('\n'), std::string::npos) << k;
+        EXPECT_EQ(text.find("  "), std::string::npos) << k;
+        if (k == 0) {
+            EXPECT_NE(text.find("world, Phalanx Militia are proven"), std::string::npos);
+        } else if (k == 3) {
+            EXPECT_NE(text.find("wearing half-plated armour"), std::string::npos);
+        }
+        const RECT drawn = label->MeasureDrawn();
+        EXPECT_EQ(drawn.left, 635) << k;
+        EXPECT_EQ(drawn.top, 253) << k;
+        EXPECT_LE(drawn.right, kInnerRight) << k;
+        EXPECT_LE(drawn.bottom, kInnerBottom) << k;
+        // Wrapping leaves lines that reach well across: the text is not squeezed into a narrow column.
+        EXPECT_GT(drawn.right, kInnerRight - 80) << k;
+    }
+}
+
+TEST_F(MenuManagerTest, TheClassPreviewShowsTheWholeFigureFacingTheCamera)
+{
+    // Figures stand on the origin about 112 units tall (120 with a hat), the knight with its plume about 135.
+    // The frame drawn over the preview (CharacterWindow.tga) covers some 8 of the 80 pixels from the middle to
+    // each edge.
+    menu.reset();
+    session.previewUnits = true;
+    menu = std::make_unique<MenuManager>();
+    session.menu = menu.get();
+    menu->BuildFrontEnd();
+    EnterDeployment(0);
+    Frame(false);
+    // Look at the board from somewhere else than the preview, as the deployment camera does.
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(2500.0f, 900.0f, 400.0f), D3DXVECTOR3(1800.0f, 0.0f, 1200.0f));
+    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+        const GuiButton* button = menu->GetPage(SCREEN_DEPLOYMENT)->buttons[static_cast<size_t>(k)];
+        MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
+        Frame(false);
+        Frame(false);
+        ASSERT_EQ(menu->GetShownClass(), k);
+        const auto* unit = dynamic_cast<const PreviewUnit*>(menu->GetPreviewUnit(k));
+        ASSERT_NE(unit, nullptr);
+        ASSERT_GT(unit->renders, 0) << k;
+        for (const float height : {0.0f, k == 8 ? 135.0f : 120.0f}) {
+            const D3DXVECTOR3 point(0.0f, height, 0.0f);
+            D3DXVECTOR4 clip;
+            D3DXVec3Transform(&clip, &point, &unit->viewProjection);
+            ASSERT_GT(clip.w, 0.0f) << k;
+            EXPECT_LT(std::fabs(clip.y / clip.w), 0.85f) << k << " at height " << height;
+            EXPECT_LT(std::fabs(clip.x / clip.w), 0.85f) << k << " at height " << height;
+        }
+        if (k == 8) {
+            // Turned towards the preview camera it was drawn with, not the board's.
+            EXPECT_FLOAT_EQ(unit->faceX, unit->eye.x);
+            EXPECT_FLOAT_EQ(unit->faceZ, unit->eye.z);
+        }
+    }
+    EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, 2500.0f) << "the board's camera comes back";
 }
 
 class DeploymentTest : public MenuManagerTest
@@ -568,6 +663,8 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
 {
     menu->SwitchScreen(SCREEN_END_OF_GAME);
     EnterDeployment(0);
+    Frame(false);
+    ASSERT_EQ(menu->GetShownClass(), 0);
     menu->SwitchScreen(SCREEN_END_OF_GAME);
     const int resets = session.resets;
     session.states.clear();
@@ -576,6 +673,11 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     EXPECT_EQ(session.states, std::vector<int>{FRONT_END_DEPLOYMENT});
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
     EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::kNoPlayer);
+    // With nobody deploying the screen asks for a player, as when it first opened, rather than keeping the
+    // last player's class description and drag instructions.
+    EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), "");
+    EXPECT_EQ(menu->GetInfoLabel(8)->GetText(), "          Select Player 1 | 2\n        to begin deployment\n\n"
+                                                "                Prev | Next\n                     Map");
 }
 
 TEST_F(MenuManagerTest, DeviceLossAfterTheTitleAndBeforeTheBuildIsSafe)

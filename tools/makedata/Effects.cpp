@@ -146,16 +146,20 @@ void LitPS()
 
 // Skinned units. The palette matrices carry each bone's offset, pose and the camera's view, so the vertex
 // shader blends up to four of them (the last weight is one less the others) into one matrix that takes the
-// vertex into view space, and then projects. A unit stands a few dozen pixels tall on the battle screen and
-// its triangles are about a pixel each, so the light is worked out per vertex (in view space, where the
-// palette leaves the skin) and a pixel only tints its texel with it: the normal map's relief is finer than
-// a pixel of a unit at that size and is not sampled.
+// vertex into view space, and then projects. The palette holds only the three columns of each matrix that an
+// affine matrix needs: a quarter less for the shader to read per bone, and per vertex on a software
+// rasterizer, where the vertices of the units are most of their cost. A unit stands a few dozen pixels tall on
+// the battle screen and its triangles are about a pixel each, so the light is worked out per vertex (in view
+// space, where the palette leaves the skin) and a pixel only tints its texel with it: the normal map's relief
+// is finer than a pixel of a unit at that size and is not sampled. The texel comes from the nearest mip level
+// alone: the rasterizer shades each of those tiny triangles as a block of pixels, and blending two levels for
+// every one of them cost as much as the rest of the units' pixels together, for no difference a player sees.
 constexpr const char* SKINNED_MESH = R"(// Skinned, lit units.
-float4x4 mWorldMatrixArray[35];
+float4x3 mWorldMatrixArray[35];
 float4x4 projectionMatrix;
 int CurNumBones = 3;
 shared texture pBaseTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
-                              MipFilter = Linear; };
+                              MipFilter = Point; };
 shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
                                    MipFilter = Linear; };
 float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
@@ -195,19 +199,33 @@ technique SkinnedCharacterBump
 @vertex
 // Share of the light that reaches faces turned away from it.
 const float AMBIENT = 0.4;
+// What is left of a vertex's weights once the rest would move it by less than a hundredth of a pixel.
+const float USED_UP = 0.00001;
 
 void SkinVS()
 {
-    float last = 1.0;
-    mat4 skin = mat4(0.0);
+    // The blended matrix as its three columns; bone b's are the palette's registers 3b to 3b + 2. The
+    // influences are taken until the vertex's weights are used up: most vertices follow one bone alone,
+    // and the shader runs over a few neighbouring vertices at once, which mostly lie on the same part of
+    // the figure and so stop together.
+    vec4 column0 = vec4(0.0);
+    vec4 column1 = vec4(0.0);
+    vec4 column2 = vec4(0.0);
     int explicitWeights = clamp(CurNumBones, 0, 3);
-    for (int i = 0; i < explicitWeights; ++i) {
-        skin += inBlendWeight[i] * mWorldMatrixArray[int(inBlendIndices[i])];
-        last -= inBlendWeight[i];
+    float remaining = 1.0;
+    for (int i = 0; i <= explicitWeights; ++i) {
+        float weight = i < explicitWeights ? inBlendWeight[i] : remaining;
+        int bone = 3 * int(inBlendIndices[i]);
+        column0 += weight * mWorldMatrixArray[bone];
+        column1 += weight * mWorldMatrixArray[bone + 1];
+        column2 += weight * mWorldMatrixArray[bone + 2];
+        remaining -= weight;
+        if (remaining < USED_UP)
+            break;
     }
-    skin += last * mWorldMatrixArray[int(inBlendIndices[explicitWeights])];
-    vec3 viewPosition = (skin * vec4(inPosition.xyz, 1.0)).xyz;
-    vec3 normal = mat3(skin) * inNormal;
+    vec4 position = vec4(inPosition.xyz, 1.0);
+    vec3 viewPosition = vec3(dot(column0, position), dot(column1, position), dot(column2, position));
+    vec3 normal = vec3(dot(column0.xyz, inNormal), dot(column1.xyz, inNormal), dot(column2.xyz, inNormal));
     float facing = 0.0;
     if (dot(LightDirection, LightDirection) > 0.0 && dot(normal, normal) > 0.0)
         facing = max(dot(normalize(normal), normalize(LightDirection)), 0.0);

@@ -92,6 +92,8 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
 
     const size_t ringCount = rings.size();
     std::vector<uint32_t> firstOfRing(ringCount);
+    // A ring's last corner is its first again: a copy of it only where the texture must not wrap.
+    const int ringVertices = sharedSeams ? segments : segments + 1;
     for (size_t i = 0; i < ringCount; ++i) {
         const Ring& ring = rings[i];
         const size_t prev = i == 0 ? 0 : i - 1;
@@ -100,7 +102,7 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
         const float slope = dl > 1e-6f ? (rings[next].radius - rings[prev].radius) / dl : 0.0f;
         const V3 centre = start + axis * (ring.t * length);
         firstOfRing[i] = static_cast<uint32_t>(vertices.size());
-        for (int j = 0; j <= segments; ++j) {
+        for (int j = 0; j < ringVertices; ++j) {
             const float angle = 2.0f * Pi * static_cast<float>(j) / static_cast<float>(segments);
             const float c = std::cos(angle), sn = std::sin(angle);
             const V3 offset = s * (c * sideScale * ring.radius) + f * (sn * frontScale * ring.radius);
@@ -110,6 +112,9 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
                 normal = i == 0 ? axis * -1.0f : axis;
             const V3 p = centre + offset;
             float u = uv.u0 + (uv.u1 - uv.u0) * static_cast<float>(j) / static_cast<float>(segments);
+            if (sharedSeams) // there and back round the ring, so that the last corner meets the first
+                u = uv.u0 + (uv.u1 - uv.u0) *
+                                (1.0f - std::abs(1.0f - 2.0f * static_cast<float>(j) / static_cast<float>(segments)));
             float v = uv.v1 - (uv.v1 - uv.v0) * ring.t;
             if (tile > 0.0f) {
                 const float around = 2.0f * Pi * std::max(ring.radius, 1.0f) * std::max(sideScale, frontScale);
@@ -125,7 +130,9 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
         const bool poleBelow = rings[i].radius <= 1e-4f;
         const bool poleAbove = rings[i + 1].radius <= 1e-4f;
         for (uint32_t j = 0; j < static_cast<uint32_t>(segments); ++j) {
-            const uint32_t a = firstOfRing[i] + j, b = a + 1, c = firstOfRing[i + 1] + j, d = c + 1;
+            const uint32_t next = static_cast<int>(j) + 1 < ringVertices ? j + 1 : 0;
+            const uint32_t a = firstOfRing[i] + j, b = firstOfRing[i] + next, c = firstOfRing[i + 1] + j,
+                           d = firstOfRing[i + 1] + next;
             if (!poleBelow)
                 AddTriangle(a, c, b);
             if (!poleAbove)
@@ -134,19 +141,28 @@ void MeshBuilder::Sweep(V3 start, V3 end, const std::vector<Ring>& rings, int se
     }
     // Flat caps on open ends.
     for (int end : {0, 1}) {
-        if (!caps)
-            break;
         const Ring& ring = end == 0 ? rings.front() : rings.back();
-        if (ring.radius <= 1e-4f)
+        if (!caps[static_cast<size_t>(end)] || ring.radius <= 1e-4f)
             continue;
         const V3 normal = end == 0 ? axis * -1.0f : axis;
+        const uint32_t source = end == 0 ? firstOfRing.front() : firstOfRing.back();
+        if (fanCaps) {
+            // The ring's own corners (the seam's copy left out) with the cap's normal.
+            const uint32_t first = static_cast<uint32_t>(vertices.size());
+            for (uint32_t j = 0; j < static_cast<uint32_t>(segments); ++j) {
+                const Vertex copy = vertices[source + j];
+                AddVertex(copy.position, normal, copy.u, copy.v, copy.influences);
+            }
+            for (uint32_t j = 1; j + 1 < static_cast<uint32_t>(segments); ++j)
+                AddTriangle(first, first + j, first + j + 1);
+            continue;
+        }
         const V3 centre = start + axis * (ring.t * length);
         const float uc = 0.5f * (uv.u0 + uv.u1), vc = 0.5f * (uv.v0 + uv.v1);
         const uint32_t hub = AddVertex(centre, normal, uc, vc, Normalised(weigher(centre, ring.t)));
         const uint32_t first = static_cast<uint32_t>(vertices.size());
-        const uint32_t source = end == 0 ? firstOfRing.front() : firstOfRing.back();
         for (uint32_t j = 0; j <= static_cast<uint32_t>(segments); ++j) {
-            const Vertex copy = vertices[source + j];
+            const Vertex copy = vertices[source + j % static_cast<uint32_t>(ringVertices)];
             AddVertex(copy.position, normal, copy.u, copy.v, copy.influences);
         }
         for (uint32_t j = 0; j < static_cast<uint32_t>(segments); ++j)

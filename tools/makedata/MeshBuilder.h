@@ -5,6 +5,7 @@
 #include "ModelMath.h"
 #include "XFile.h"
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -66,8 +67,15 @@ public:
     // With a tile size above 0, sweeps and boxes take texture coordinates in world units divided by the tile
     // (so a texture repeats along a long wall) instead of the rectangle given.
     void SetTiling(float units) { tile = units; }
-    // Whether sweeps close their open ends.
-    void SetCaps(bool on) { caps = on; }
+    // Whether sweeps close their open ends: both, or the start's and the end's each.
+    void SetCaps(bool on) { SetCaps(on, on); }
+    void SetCaps(bool start, bool end) { caps = {start, end}; }
+    // Caps as a fan from one of their own corners (two triangles and a vertex fewer than a fan from a hub in
+    // the middle; the same flat face).
+    void SetFanCaps(bool on) { fanCaps = on; }
+    // Sweeps whose rings close on their first corner instead of a copy of it with the texture's far edge; the
+    // texture runs there and back round them (so mirrored on their far side). A vertex fewer per ring.
+    void SetSharedSeams(bool on) { sharedSeams = on; }
 
     size_t TriangleCount() const { return triangles.size(); }
     size_t VertexCount() const { return vertices.size(); }
@@ -93,7 +101,9 @@ private:
     std::vector<uint32_t> triangleMaterials;
     uint32_t material = 0;
     float tile = 0.0f;
-    bool caps = true;
+    std::array<bool, 2> caps{true, true};
+    bool fanCaps = false;
+    bool sharedSeams = false;
 };
 
 // Weighers for the usual cases.

@@ -73,7 +73,33 @@ void WriteAbilityRowPictures(const std::filesystem::path& root)
              }));
 }
 
-// One icon for every spell file: the spell's initials over a glow in its school's colour, normal over greyed.
+// A symbol for each spell the classes use, so that two spells of one class never share a face (initials alone
+// made Slashing Strike and Shadow Sight both "SS"). All are in DejaVu Sans.
+static const char* SpellSymbol(const std::string& name)
+{
+    static const std::pair<const char*, const char*> symbols[] = {
+        {"Aimed Shot", "\u25CE"},       {"Arcane Missile", "\u2726"},   {"Assassin's Touch", "\u2620"},
+        {"Battle Focus", "\u25C9"},     {"Blessing", "\u263C"},         {"Camouflage", "\u2740"},
+        {"Charge!", "\u2691"},          {"Consecration", "\u2719"},     {"Critical Strike", "\u2738"},
+        {"Divine Shield", "\u269C"},    {"Fan of Daggers", "\u2735"},   {"First Aid", "\u271A"},
+        {"Flashing Strike", "\u21AF"},  {"Heal", "\u2695"},             {"Holy Light", "\u2600"},
+        {"Lightning Bolt", "\u26A1"},   {"Long Shot", "\u27B9"},        {"Mana Drain", "\u263E"},
+        {"Mana Spring", "\u2668"},      {"Melee Spirit", "\u2764"},     {"Mud Sling", "\u2601"},
+        {"Nature's Vigor", "\u2618"},   {"Phalanx", "\u2630"},          {"Pike Thrust", "\u21D1"},
+        {"Pillar of Flames", "\u2604"}, {"Poison Arrow", "\u2697"},     {"Prayer of Healing", "\u271D"},
+        {"Pulverize", "\u2692"},        {"Shadow Sight", "\u25D0"},     {"Shards of Ice", "\u2744"},
+        {"Shield Bash", "\u2B1F"},      {"Shrapnel Shot", "\u2042"},    {"Slashing Strike", "\u2694"},
+        {"Surge of Speed", "\u27A4"},   {"Sweeping Strike", "\u21BB"},  {"Thundershackle", "\u26AF"},
+        {"Unrelenting Assault", "\u27BD"}, {"Warcry", "\u2762"},
+    };
+    for (const auto& [spell, symbol] : symbols)
+        if (name == spell)
+            return symbol;
+    return nullptr;
+}
+
+// One icon for every spell file: the spell's symbol over a glow in its school's colour with its initials beneath
+// (the initials alone where the spell has no symbol), normal over greyed.
 void WriteAbilityIcons(const std::filesystem::path& root)
 {
     const std::filesystem::path spells = DataDirectory(root, "Config Files/Spells");
@@ -101,6 +127,7 @@ void WriteAbilityIcons(const std::filesystem::path& root)
         for (std::string word; words >> word && initials.size() < 2;)
             if (word != "Of" && word != "of" && word != "The" && std::isalpha(static_cast<unsigned char>(word[0])))
                 initials += word[0];
+        const char* symbol = SpellSymbol(name);
         const Rgb glow = school == "HOLY"     ? Rgb{0.95, 0.85, 0.45}
                          : school == "SHADOW" ? Rgb{0.55, 0.30, 0.75}
                          : school == "NATURE" ? Rgb{0.35, 0.75, 0.35}
@@ -115,10 +142,18 @@ void WriteAbilityIcons(const std::filesystem::path& root)
                      cairo_fill(cr);
                      cairo_pattern_destroy(p);
                      TextStyle mark;
-                     mark.font = "Liberation Serif, DejaVu Serif, Serif Bold 24";
                      mark.colour = kText;
                      mark.centred = true;
-                     Text(cr, initials, 0, 14, 64, mark);
+                     if (!symbol) {
+                         mark.font = "Liberation Serif, DejaVu Serif, Serif Bold 24";
+                         Text(cr, initials, 0, 14, 64, mark);
+                         return;
+                     }
+                     mark.font = "DejaVu Sans 26";
+                     Text(cr, symbol, 0, 5, 64, mark);
+                     TextStyle small = mark;
+                     small.font = "Liberation Serif, DejaVu Serif, Serif Bold 10";
+                     Text(cr, initials, 0, 44, 64, small);
                  }));
     }
 }
@@ -290,8 +325,9 @@ void WriteHelpWindow(const std::filesystem::path& root)
     const std::filesystem::path dir = HudDirectory(root);
     WriteTga(dir / "vh_menu_help.tga", Paint(414, 437, [](cairo_t* cr) {
                  Frame(cr, 0, 0, 414, 437, 0.97);
-                 // The title plate and the page window the text pictures fill.
-                 RoundedRect(cr, 66, 16, 282, 38, 6);
+                 // The title plate, around the title label's rectangle (375..675 on the screen, the window at
+                 // 305) with a little room for the longest title, and the page window the text pictures fill.
+                 RoundedRect(cr, 64, 16, 312, 38, 6);
                  SetColour(cr, kPanel, 1.0);
                  cairo_fill_preserve(cr);
                  SetColour(cr, kGoldDark);

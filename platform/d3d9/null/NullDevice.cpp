@@ -156,6 +156,17 @@ HRESULT NullDevice::BackEndDraw(const DrawCall& call)
     lastDraw_.blendOp = State().renderStates[D3DRS_BLENDOP];
     lastDraw_.destBlend = State().renderStates[D3DRS_DESTBLEND];
     lastDraw_.zWriteEnable = State().renderStates[D3DRS_ZWRITEENABLE];
+    lastDraw_.alphaBlendEnable = State().renderStates[D3DRS_ALPHABLENDENABLE];
+    lastDraw_.alphaTestEnable = State().renderStates[D3DRS_ALPHATESTENABLE];
+    lastDraw_.zEnable = State().renderStates[D3DRS_ZENABLE];
+    lastDraw_.zFunc = State().renderStates[D3DRS_ZFUNC];
+    lastDraw_.stencilEnable = State().renderStates[D3DRS_STENCILENABLE];
+    lastDraw_.stencilFunc = State().renderStates[D3DRS_STENCILFUNC];
+    lastDraw_.stencilRef = State().renderStates[D3DRS_STENCILREF];
+    lastDraw_.stencilPass = State().renderStates[D3DRS_STENCILPASS];
+    lastDraw_.colorWriteEnable = State().renderStates[D3DRS_COLORWRITEENABLE];
+    lastDraw_.minZ = State().viewport.MinZ;
+    lastDraw_.maxZ = State().viewport.MaxZ;
     if (keepDraws_)
         draws_.push_back(lastDraw_);
     return D3D_OK;

@@ -24,6 +24,17 @@ public:
         DWORD blendOp = 0; // the blend states in force for the draw
         DWORD destBlend = 0;
         DWORD zWriteEnable = 0;
+        DWORD alphaBlendEnable = 0;
+        DWORD alphaTestEnable = 0;
+        DWORD zEnable = 0; // the depth and stencil tests and the colour mask in force
+        DWORD zFunc = 0;
+        DWORD stencilEnable = 0;
+        DWORD stencilFunc = 0;
+        DWORD stencilRef = 0;
+        DWORD stencilPass = 0;
+        DWORD colorWriteEnable = 0;
+        float minZ = 0.0f; // the viewport's depth range
+        float maxZ = 1.0f;
     };
     struct ClearRecord {
         DWORD flags = 0;

@@ -152,6 +152,23 @@ TEST(EffectFileTest, StageSourcesDeclareUniformsVaryingsAndCallTheEntry)
               std::string::npos);
 }
 
+TEST(EffectFileTest, AFloat4x3BecomesThreeVec4PerMatrix)
+{
+    EffectFile file;
+    ASSERT_TRUE(file.Parse("float4x3 palette[35];\nfloat4x3 one;\n"
+                           "technique T { pass P { VertexShader = V; PixelShader = F; } }\n"
+                           "@vertex\nvoid V() { gl_Position = palette[104] + one[2]; }\n"
+                           "@fragment\nvoid F() { fragColor = vec4(1.0); }\n"))
+        << file.Error();
+    const EffectParameterDecl* palette = Find(file, "palette");
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(palette->type, EffectParamType::FLOAT4X3);
+    EXPECT_EQ(palette->ComponentCount(), 35u * 12u);
+    const std::string vertex = file.VertexSource(file.Techniques()[0].passes[0]);
+    EXPECT_NE(vertex.find("uniform vec4 palette[105];"), std::string::npos);
+    EXPECT_NE(vertex.find("uniform vec4 one[3];"), std::string::npos);
+}
+
 TEST(EffectFileTest, CommonSectionGoesIntoBothStages)
 {
     EffectFile file;
@@ -185,6 +202,7 @@ TEST(EffectFileTest, MalformedFilesFailWithTheLineAndReason)
         {"unterminated comment", "float a; /* never closed", "unterminated comment"},
         {"stray character", "float a; #", "unexpected character '#'"},
         {"reserved name", "float fragColor;", "reserved"},
+        {"matrix varying", "varying float4x3 v;", "a varying cannot have the type 'float4x3'"},
     };
     for (const MalformedCase& c : cases) {
         EffectFile file;

@@ -247,6 +247,39 @@ TEST_F(EffectTest, BeginPassUploadsValuesAndCommitChangesSendsWhatChanged)
     EXPECT_EQ(effect->Release(), 0u);
 }
 
+TEST_F(EffectTest, AFloat4x3ArrayHoldsTheFirstThreeColumnsOfEachMatrixInThreeRegisters)
+{
+    const char* text = "float4x3 palette[2];\n"
+                       "technique T { pass P { VertexShader = V; PixelShader = F; } }\n"
+                       "@vertex\nvoid V() { gl_Position = vec4(dot(palette[5], inPosition)); }\n"
+                       "@fragment\nvoid F() { fragColor = vec4(1.0); }\n";
+    Effect* effect = nullptr;
+    std::string error;
+    ASSERT_EQ(Effect::Create(device, text, nullptr, &effect, error), D3D_OK) << error;
+    D3DXMATRIX matrices[2] = {kCounting, kIdentity};
+    matrices[1]._41 = 7.0f;
+    matrices[1]._42 = 8.0f;
+    matrices[1]._43 = 9.0f;
+    ASSERT_EQ(effect->SetMatrixArray("palette", matrices, 2), D3D_OK);
+    ASSERT_EQ(effect->Begin(nullptr, 0), D3D_OK);
+    ASSERT_EQ(effect->BeginPass(0), D3D_OK);
+    const ShaderUniform* uploaded = Uniform(effect, "T", "palette");
+    ASSERT_NE(uploaded, nullptr);
+    EXPECT_EQ(uploaded->type, SHADER_UNIFORM_VEC4);
+    EXPECT_EQ(uploaded->count, 6u);
+    // Column by column, each down the four rows; the translation ends each column.
+    const float expected[24] = {1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 1, 0, 0, 7, 0, 1, 0, 8, 0, 0, 1, 9};
+    for (size_t i = 0; i < 24; ++i)
+        EXPECT_FLOAT_EQ(UniformFloat(uploaded, i), expected[i]) << i;
+    effect->EndPass();
+    effect->End();
+    // Read back, the matrix is affine: its fourth column is 0 0 0 1 whatever was set.
+    D3DXMATRIX back;
+    ASSERT_EQ(effect->GetMatrix("palette", &back), D3D_OK);
+    EXPECT_EQ(back, D3DXMATRIX(1, 2, 3, 0, 5, 6, 7, 0, 9, 10, 11, 0, 13, 14, 15, 1));
+    EXPECT_EQ(effect->Release(), 0u);
+}
+
 TEST_F(EffectTest, OnlyDrawsUnderTheDevicesAlphaTestUseTheProgramThatDiscards)
 {
     ID3DXEffect* effect = Load("sample.fx");

@@ -1,0 +1,137 @@
+#include "ui/TextureCoverage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// An opaque rectangle or a clear hole smaller than this is not worth the triangles it adds.
+constexpr LONG kMinArea = 32 * 32;
+} // namespace
+
+TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : texture(picture)
+{
+    if (!picture)
+        return;
+    D3DSURFACE_DESC desc{};
+    if (FAILED(picture->GetLevelDesc(0, &desc)) || desc.Width == 0 || desc.Height == 0)
+        return;
+    width = desc.Width;
+    height = desc.Height;
+    // Unknown until read: the whole picture shows, and none of it is known to be opaque.
+    shown = RECT{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+    pieces = {{shown, false}};
+    if (desc.Format != D3DFMT_A8R8G8B8)
+        return;
+    D3DLOCKED_RECT locked{};
+    if (FAILED(picture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)) || !locked.pBits)
+        return;
+    alpha.resize(static_cast<size_t>(width) * height);
+    LONG left = static_cast<LONG>(width);
+    LONG top = static_cast<LONG>(height);
+    LONG right = 0;
+    LONG bottom = 0;
+    for (UINT y = 0; y < height; ++y) {
+        const auto* row = static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(locked.Pitch) * y;
+        uint8_t* out = alpha.data() + static_cast<size_t>(width) * y;
+        for (UINT x = 0; x < width; ++x) {
+            // A8R8G8B8 keeps alpha in the fourth byte of each little-endian texel.
+            out[x] = row[x * 4 + 3];
+            if (out[x] != 0) {
+                left = std::min(left, static_cast<LONG>(x));
+                right = std::max(right, static_cast<LONG>(x) + 1);
+                top = std::min(top, static_cast<LONG>(y));
+                bottom = std::max(bottom, static_cast<LONG>(y) + 1);
+            }
+        }
+    }
+    picture->UnlockRect(0);
+    shown = right > left ? RECT{left, top, right, bottom} : RECT{0, 0, 0, 0};
+    CutIntoPieces();
+}
+
+void TextureCoverage::CutIntoPieces()
+{
+    pieces.clear();
+    if (shown.right <= shown.left)
+        return;
+    const LONG w = static_cast<LONG>(width);
+    // The largest rectangle within `area` of texels whose alpha is `value`, from the heights of the columns of
+    // such texels standing on each row.
+    std::vector<LONG> heights;
+    std::vector<LONG> stack;
+    const auto largest = [&](const RECT& area, uint8_t value) {
+        heights.assign(static_cast<size_t>(area.right - area.left + 1), 0);
+        RECT best{0, 0, 0, 0};
+        LONG bestArea = 0;
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            for (LONG x = area.left; x < area.right; ++x) {
+                LONG& h = heights[static_cast<size_t>(x - area.left)];
+                h = alpha[static_cast<size_t>(y * w + x)] == value ? h + 1 : 0;
+            }
+            stack.clear();
+            for (LONG i = 0; i <= area.right - area.left; ++i) {
+                const LONG h = heights[static_cast<size_t>(i)];
+                while (!stack.empty() && heights[static_cast<size_t>(stack.back())] >= h) {
+                    const LONG tall = heights[static_cast<size_t>(stack.back())];
+                    stack.pop_back();
+                    const LONG from = stack.empty() ? 0 : stack.back() + 1;
+                    if (tall * (i - from) > bestArea) {
+                        bestArea = tall * (i - from);
+                        best = RECT{area.left + from, y + 1 - tall, area.left + i, y + 1};
+                    }
+                }
+                stack.push_back(i);
+            }
+        }
+        return bestArea >= kMinArea ? best : RECT{0, 0, 0, 0};
+    };
+    // What of `area` lies around `inner`: the full-width bands above and below it, and its sides.
+    const auto around = [](const RECT& area, const RECT& inner, bool opaque, std::vector<Piece>& out) {
+        const RECT parts[4] = {
+            {area.left, area.top, area.right, inner.top},
+            {area.left, inner.bottom, area.right, area.bottom},
+            {area.left, inner.top, inner.left, inner.bottom},
+            {inner.right, inner.top, area.right, inner.bottom},
+        };
+        for (const RECT& part : parts)
+            if (part.right > part.left && part.bottom > part.top)
+                out.push_back({part, opaque});
+    };
+    std::vector<Piece> rest;
+    const RECT solid = largest(shown, 0xFF);
+    if (solid.right > solid.left) {
+        pieces.push_back({solid, true});
+        around(shown, solid, false, rest);
+    } else {
+        rest.push_back({shown, false});
+    }
+    // A large clear hole in what is left is not drawn either.
+    for (const Piece& piece : rest) {
+        const RECT hole = largest(piece.texels, 0x00);
+        if (hole.right > hole.left)
+            around(piece.texels, hole, false, pieces);
+        else
+            pieces.push_back(piece);
+    }
+}
+
+LONG TextureCoverage::OpaqueFrom(LONG left, LONG right, LONG rowEnd) const
+{
+    if (alpha.empty() || left < 0 || right <= left || right > static_cast<LONG>(width) || rowEnd <= 0 ||
+        rowEnd > static_cast<LONG>(height))
+        return rowEnd;
+    if (left == askedLeft && right == askedRight && rowEnd == askedEnd)
+        return answer;
+    LONG row = rowEnd;
+    while (row > 0) {
+        const uint8_t* texel = alpha.data() + static_cast<size_t>(width) * static_cast<size_t>(row - 1);
+        if (!std::all_of(texel + left, texel + right, [](uint8_t a) { return a == 0xFF; }))
+            break;
+        --row;
+    }
+    askedLeft = left;
+    askedRight = right;
+    askedEnd = rowEnd;
+    answer = row;
+    return row;
+}
