@@ -420,6 +420,10 @@ void GameSession::SetGameState(GameState newState)
         battleStarted = true;
         break;
     case GAME_STATE_GAME_OVER: {
+        // The HUD stops updating here, so a HUD button under the pointer would never hear that it was left and
+        // its name would stay on the end page.
+        if (MouseOverManager* mouseOver = MouseOverManager::Get())
+            mouseOver->ForgetButton(mouseOver->GetHoveredButton());
         if (players.size() < 2 || !labels)
             break;
         static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};

@@ -561,6 +561,21 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
 }
 
+// The HUD stops updating on the end page, so a HUD button the pointer rested on as the battle ended is let go
+// there: its name would otherwise stay over the statistics.
+TEST_F(BattleFlowTest, TheEndPageShowsNoNameOfAHudButtonLeftUnderThePointer)
+{
+    Add(0, 5, 5);
+    Add(1, 30, 30, 10, 100);
+    StartTurns();
+    GuiButton* rested = BattleHud::Get()->GetActionButton(0);
+    ASSERT_NE(rested, nullptr);
+    MouseOverManager::Get()->EnterButton(rested);
+    ASSERT_EQ(MouseOverManager::Get()->GetHoveredButton(), rested);
+    session->SetGameState(GAME_STATE_GAME_OVER);
+    EXPECT_EQ(MouseOverManager::Get()->GetHoveredButton(), nullptr);
+}
+
 // The battle HUD draws only once the fly-over is over; the flash and the banner always.
 TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
 {
@@ -681,8 +696,8 @@ TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
         int x, y;
     };
     // The turn window covers (346, 148) to (678, 280), the symbol (890, 512) to (995, 768); open ground beside.
-    const Case cases[] = {{"in the turn window", 512, 214}, {"in the side's symbol", 940, 580},
-                          {"on open ground", 512, 330}};
+    const Case cases[] = {
+        {"in the turn window", 512, 214}, {"in the side's symbol", 940, 580}, {"on open ground", 512, 330}};
     for (const Case& c : cases) {
         for (bool announcing : {true, false}) {
             SCOPED_TRACE(std::string(c.where) + (announcing ? ", as the turn is announced" : ", later"));
