@@ -457,13 +457,13 @@ TEST_F(BattleHudTest, TheHeadOfTheOrderTakesNoCommandBeforeItsTurn)
 
 TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
 {
-    struct Spec {
+    struct Entry {
         int initiative;
         float wait;
     };
-    const Spec specs[] = {{30, 0.0f}, {10, 2.0f}, {10, 5.0f}, {50, 0.0f}};
+    const Entry entries[] = {{30, 0.0f}, {10, 2.0f}, {10, 5.0f}, {50, 0.0f}};
     std::vector<std::unique_ptr<HudUnit>> units;
-    for (const Spec& s : specs) {
+    for (const Entry& s : entries) {
         units.push_back(std::make_unique<HudUnit>(&red, 0.0f, 0.0f));
         units.back()->initiative = s.initiative;
         units.back()->waitTimer = s.wait;
