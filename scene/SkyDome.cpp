@@ -2,6 +2,7 @@
 
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9Math.h"
+#include "scene/DrawBindings.h"
 #include "scene/StarField.h"
 
 #include <cmath>
@@ -183,15 +184,7 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
     DWORD savedStencil[std::size(kStencilStates)];
     for (size_t i = 0; i < std::size(kStencilStates); ++i)
         device->GetRenderState(kStencilStates[i], &savedStencil[i]);
-    D3DXMATRIX savedWorld;
-    device->GetTransform(D3DTS_WORLD, &savedWorld);
-    DWORD fvf = 0;
-    device->GetFVF(&fvf);
-    IDirect3DBaseTexture9* texture = nullptr;
-    device->GetTexture(0, &texture);
-    IDirect3DVertexBuffer9* stream = nullptr;
-    UINT streamOffset = 0, streamStride = 0;
-    device->GetStreamSource(0, &stream, &streamOffset, &streamStride);
+    const DrawBindings bindings(device);
 
     for (int i = 0; i < kWaitingStates; ++i)
         device->SetRenderState(kDrawStates[i], m_waitingStates[i]);
@@ -221,14 +214,6 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
         device->SetRenderState(kDrawStates[i], saved[i]);
     for (size_t i = 0; i < std::size(kStencilStates); ++i)
         device->SetRenderState(kStencilStates[i], savedStencil[i]);
-    device->SetTransform(D3DTS_WORLD, &savedWorld);
-    device->SetFVF(fvf);
-    device->SetTexture(0, texture);
-    if (texture)
-        texture->Release();
-    device->SetStreamSource(0, stream, streamOffset, streamStride);
-    if (stream)
-        stream->Release();
 }
 
 bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const

@@ -3,6 +3,7 @@
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/Camera.h"
+#include "scene/DrawBindings.h"
 #include "scene/OpaqueDraw.h"
 #include "scene/SkyDome.h"
 
@@ -209,15 +210,7 @@ void StarField::DrawBehindGround(IDirect3DDevice9* device, Where where)
         device->GetRenderState(touched[i], &saved[i]);
     D3DVIEWPORT9 viewport{};
     device->GetViewport(&viewport);
-    D3DXMATRIX world;
-    device->GetTransform(D3DTS_WORLD, &world);
-    DWORD fvf = 0;
-    device->GetFVF(&fvf);
-    IDirect3DBaseTexture9* texture = nullptr;
-    device->GetTexture(0, &texture);
-    IDirect3DVertexBuffer9* stream = nullptr;
-    UINT streamOffset = 0, streamStride = 0;
-    device->GetStreamSource(0, &stream, &streamOffset, &streamStride);
+    const DrawBindings bindings(device);
 
     device->SetRenderState(D3DRS_ALPHATESTENABLE, m_states.alphaTest);
     device->SetRenderState(D3DRS_ALPHAFUNC, m_states.alphaFunc);
@@ -247,14 +240,6 @@ void StarField::DrawBehindGround(IDirect3DDevice9* device, Where where)
     device->SetViewport(&viewport);
     for (size_t i = 0; i < std::size(touched); ++i)
         device->SetRenderState(touched[i], saved[i]);
-    device->SetTransform(D3DTS_WORLD, &world);
-    device->SetFVF(fvf);
-    device->SetTexture(0, texture);
-    if (texture)
-        texture->Release();
-    device->SetStreamSource(0, stream, streamOffset, streamStride);
-    if (stream)
-        stream->Release();
 }
 
 void StarField::Release()

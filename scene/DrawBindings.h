@@ -1,0 +1,24 @@
+#pragma once
+
+#include "d3d9/D3D9.h"
+
+// While it lasts, holds what a sky-layer draw rebinds on the device (the world transform, the vertex format,
+// the first texture stage and the first vertex stream) and gives it back when it ends, so the draws after it
+// find the device as they left it.
+class DrawBindings
+{
+public:
+    explicit DrawBindings(IDirect3DDevice9* device);
+    ~DrawBindings();
+    DrawBindings(const DrawBindings&) = delete;
+    DrawBindings& operator=(const DrawBindings&) = delete;
+
+private:
+    IDirect3DDevice9* device;
+    D3DMATRIX world{};
+    DWORD fvf = 0;
+    IDirect3DBaseTexture9* texture = nullptr;
+    IDirect3DVertexBuffer9* stream = nullptr;
+    UINT streamOffset = 0;
+    UINT streamStride = 0;
+};
