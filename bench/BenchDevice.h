@@ -23,8 +23,10 @@ inline IDirect3DDevice9* MakeDevice(D3D9BackEnd backEnd, HWND window, IDirect3D9
 {
     D3D9SetBackEnd(backEnd);
     *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!*d3d)
+    if (!*d3d) {
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         return nullptr;
+    }
     D3DPRESENT_PARAMETERS pp{};
     pp.BackBufferWidth = 1024;
     pp.BackBufferHeight = 768;
@@ -38,7 +40,12 @@ inline IDirect3DDevice9* MakeDevice(D3D9BackEnd backEnd, HWND window, IDirect3D9
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     IDirect3DDevice9* device = nullptr;
     if (FAILED((*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                    &pp, &device)))
+                                    &pp, &device))) {
+        // Nothing is left for the caller to undo.
+        (*d3d)->Release();
+        *d3d = nullptr;
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         return nullptr;
+    }
     return device;
 }

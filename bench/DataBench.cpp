@@ -1,7 +1,7 @@
 // Costs of the data lookups the game makes while it loads and plays: finding a file by its bare name, and
 // reading every unit and spell definition of the default data.
-#include "core/DataManager.h"
 #include "battle/UnitDefinition.h"
+#include "core/DataManager.h"
 
 #include <benchmark/benchmark.h>
 

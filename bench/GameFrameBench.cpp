@@ -1,9 +1,9 @@
 // Cost of one whole frame of the game application at 1024 x 768 on the OpenGL device: the frame update,
 // the scene render target, the post-process pass, the interface text and Present. Needs a display (run
 // the benchmarks under xvfb-run); without one it reports that it was skipped.
-#include "core/DataManager.h"
 #include "app/GameApplication.h"
 #include "app/GameSession.h"
+#include "core/DataManager.h"
 #include "d3d9/D3D9.h"
 
 #include <benchmark/benchmark.h>

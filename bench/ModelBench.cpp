@@ -108,9 +108,6 @@ void UnitsFrame(benchmark::State& state, Stage stage)
         device = MakeDevice(D3D9_BACKEND_NULL, nullptr, &d3d);
     if (!device) {
         state.SkipWithError("no OpenGL display (run under xvfb-run)");
-        if (d3d)
-            d3d->Release();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         return;
     }
     DataManager::Get()->SetDevice(device);

@@ -57,9 +57,6 @@ void BM_StartUpSceneFrame(benchmark::State& state)
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
     if (!device) {
         state.SkipWithError("no OpenGL display (run under xvfb-run)");
-        if (d3d)
-            d3d->Release();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         return;
     }
     DataManager* data = DataManager::Get();
