@@ -361,19 +361,10 @@ class Walk:
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.note("sanitizer: " + report)
-        for name in os.listdir(self.out):
-            if name.startswith("probe."):
-                os.remove(os.path.join(self.out, name))
         print("%d screens in %.0f s; frame pace learnt %.3f s" % (self.shots, time.monotonic() - started,
                                                                    self.player.frame))
         print("states: " + " ".join(s.replace("GAME_STATE_", "") for s in self.game.events("session.state")))
-        if self.complaints:
-            print("%d fault(s):" % len(self.complaints))
-            for complaint in self.complaints:
-                print("  " + complaint)
-            return 1
-        print("all screens as laid out")
-        return 0
+        return vd.finish(self.out, self.complaints, "all screens as laid out")
 
 
 def main():

@@ -263,17 +263,8 @@ class Soak:
         for report in self.game.sanitizer_reports():
             self.fault("sanitizer: " + report)
         self.check_growth()
-        for name in os.listdir(self.out):
-            if name.startswith("probe."):
-                os.remove(os.path.join(self.out, name))
         print("%d of %d games played in %.0f s" % (played, self.args.games, time.monotonic() - started))
-        if self.faults:
-            print("%d fault(s):" % len(self.faults))
-            for text in self.faults:
-                print("  " + text)
-            return 1
-        print("no faults")
-        return 0
+        return vd.finish(self.out, self.faults, "no faults")
 
 
 def main():

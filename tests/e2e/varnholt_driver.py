@@ -499,3 +499,17 @@ def drag_onto_board(player, camera, home, target, before, watch, timeout):
     image, _ = camera.wait_for(
         lambda im: im.difference(before, *watch) > 1.0 or im.difference(before, *home) < 2.0, timeout)
     return image.difference(before, *watch) > 1.0, image
+
+
+def finish(out, faults, clean_text):
+    """Removes the probe pictures from out and prints the faults found; returns the exit status."""
+    for name in os.listdir(out):
+        if name.startswith("probe."):
+            os.remove(os.path.join(out, name))
+    if faults:
+        print("%d fault(s):" % len(faults))
+        for text in faults:
+            print("  " + text)
+        return 1
+    print(clean_text)
+    return 0
