@@ -25,24 +25,24 @@
 #include <ctime>
 
 namespace {
-constexpr UINT kQuadBytes = 4 * SCREEN_VERTEX_STRIDE;
-constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
-constexpr D3DCOLOR kBlack = 0xFF000000;
+constexpr UINT QUAD_BYTES = 4 * SCREEN_VERTEX_STRIDE;
+constexpr D3DCOLOR WHITE = 0xFFFFFFFF;
+constexpr D3DCOLOR BLACK = 0xFF000000;
 
-constexpr int kCursorPlayerOne = 111;
-constexpr int kCursorPlayerTwo = 112;
+constexpr int CURSOR_PLAYER_ONE = 111;
+constexpr int CURSOR_PLAYER_TWO = 112;
 
 // DirectInput key codes of the application keys.
-constexpr int kKeyReturn = 28;
-constexpr int kKeyRightAlt = 184;
-constexpr int kKeyF5 = 63;
-constexpr int kKeyF6 = 64;
-constexpr int kKeyF7 = 65;
-constexpr int kKeyF10 = 68;
+constexpr int KEY_RETURN = 28;
+constexpr int KEY_RIGHT_ALT = 184;
+constexpr int KEY_F5 = 63;
+constexpr int KEY_F6 = 64;
+constexpr int KEY_F7 = 65;
+constexpr int KEY_F10 = 68;
 
-constexpr float kWheelStep = 120.0f;
-constexpr float kLayoutWidth = 1024.0f;
-constexpr float kLayoutHeight = 768.0f;
+constexpr float WHEEL_STEP = 120.0f;
+constexpr float LAYOUT_WIDTH = 1024.0f;
+constexpr float LAYOUT_HEIGHT = 768.0f;
 
 const char* const kSplashTexture = "splash.bmp";
 const char* const kScreenshotPrefix = "Data\\Screenshots\\Image";
@@ -51,10 +51,10 @@ int g_screenshotCounter = 0;
 
 void WriteQuad(ScreenVertex* out, float left, float top, float width, float height)
 {
-    out[0] = {left, top + height, 0.0f, 1.0f, kWhite, 0.0f, 1.0f};
-    out[1] = {left, top, 0.0f, 1.0f, kWhite, 0.0f, 0.0f};
-    out[2] = {left + width, top + height, 0.0f, 1.0f, kWhite, 1.0f, 1.0f};
-    out[3] = {left + width, top, 0.0f, 1.0f, kWhite, 1.0f, 0.0f};
+    out[0] = {left, top + height, 0.0f, 1.0f, WHITE, 0.0f, 1.0f};
+    out[1] = {left, top, 0.0f, 1.0f, WHITE, 0.0f, 0.0f};
+    out[2] = {left + width, top + height, 0.0f, 1.0f, WHITE, 1.0f, 1.0f};
+    out[3] = {left + width, top, 0.0f, 1.0f, WHITE, 1.0f, 0.0f};
 }
 } // namespace
 
@@ -114,11 +114,11 @@ void GameApplication::ShowSplash()
         return;
 
     ScreenVertex quad[4];
-    WriteQuad(quad, static_cast<float>((m_creationWidth - kSplashWidth) / 2),
-              static_cast<float>((m_creationHeight - kSplashHeight) / 2), static_cast<float>(kSplashWidth),
-              static_cast<float>(kSplashHeight));
+    WriteQuad(quad, static_cast<float>((m_creationWidth - SPLASH_WIDTH) / 2),
+              static_cast<float>((m_creationHeight - SPLASH_HEIGHT) / 2), static_cast<float>(SPLASH_WIDTH),
+              static_cast<float>(SPLASH_HEIGHT));
     device->BeginScene();
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -170,7 +170,7 @@ bool GameApplication::CreateDeviceResources()
     // A failed reset has ended the game: the start failed with it.
     if (FAILED(ResetDevice()))
         return false;
-    cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(kCursorPlayerOne));
+    cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(CURSOR_PLAYER_ONE));
     SetCursor(cursor);
     ToggleWindowed(false);
     return true;
@@ -216,7 +216,7 @@ void GameApplication::SetShaderGlobals()
     // The shake decays in real time, so slow motion does not slow it.
     if (shakeMagnitude > 0.0f) {
         shakeMagnitude -= shakeMagnitude * data->GetRawFrameTime();
-        if (shakeMagnitude <= kShakeStop)
+        if (shakeMagnitude <= SHAKE_STOP)
             shakeMagnitude = 0.0f;
     }
 }
@@ -258,19 +258,19 @@ void GameApplication::HandleKeys()
 {
     InputManager* input = InputManager::Get();
     if (input->IsBindingDown("WHEEL_UP"))
-        Camera::Get()->Zoom(-kWheelStep, true);
+        Camera::Get()->Zoom(-WHEEL_STEP, true);
     if (input->IsBindingDown("WHEEL_DOWN"))
-        Camera::Get()->Zoom(kWheelStep, true);
+        Camera::Get()->Zoom(WHEEL_STEP, true);
 
     // Once per press: a held chord must not flip the mode back and forth every frame.
-    const bool fullscreenChord = input->IsKeyDown(kKeyReturn) && input->IsKeyDown(kKeyRightAlt);
+    const bool fullscreenChord = input->IsKeyDown(KEY_RETURN) && input->IsKeyDown(KEY_RIGHT_ALT);
     if (fullscreenChord && !fullscreenKeyLatch)
         ToggleWindowed(false);
     fullscreenKeyLatch = fullscreenChord;
     if (!IsActive())
         return;
 
-    if (input->IsKeyDown(kKeyF10))
+    if (input->IsKeyDown(KEY_F10))
         SaveScreenshot();
 
     struct SizeKey {
@@ -278,8 +278,8 @@ void GameApplication::HandleKeys()
         int width;
         int height;
     };
-    static constexpr SizeKey kSizeKeys[] = {{kKeyF5, 800, 600}, {kKeyF6, 1024, 768}, {kKeyF7, 1280, 1024}};
-    for (const SizeKey& size : kSizeKeys) {
+    static constexpr SizeKey SIZE_KEYS[] = {{KEY_F5, 800, 600}, {KEY_F6, 1024, 768}, {KEY_F7, 1280, 1024}};
+    for (const SizeKey& size : SIZE_KEYS) {
         // A failed reset ends the game; a second size key held with the first must not try again.
         if (!IsActive())
             return;
@@ -330,7 +330,7 @@ void GameApplication::Render()
     // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
     // covers everything the clear would only cost a full-screen pass.
     if (!SceneCoversBackBuffer())
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
     device->SetFVF(SCREEN_FVF);
     device->SetStreamSource(0, screenQuad, 0, SCREEN_VERTEX_STRIDE);
     if (postEffect && screenQuad) {
@@ -385,8 +385,8 @@ void GameApplication::RestoreDeviceResources()
     ResetSceneRect();
     const float width = static_cast<float>(m_presentParameters.BackBufferWidth);
     const float height = static_cast<float>(m_presentParameters.BackBufferHeight);
-    widthFactor = width > 0.0f ? kLayoutWidth / width : 1.0f;
-    heightFactor = height > 0.0f ? kLayoutHeight / height : 1.0f;
+    widthFactor = width > 0.0f ? LAYOUT_WIDTH / width : 1.0f;
+    heightFactor = height > 0.0f ? LAYOUT_HEIGHT / height : 1.0f;
 }
 
 void GameApplication::SetDefaultRenderStates()
@@ -510,7 +510,7 @@ void GameApplication::SetSceneRect(float left, float top, float width, float hei
     sceneHeight = height;
     ReleaseScreenQuad();
     if (m_device)
-        m_device->CreateVertexBuffer(kQuadBytes, 0, SCREEN_FVF, D3DPOOL_MANAGED, &screenQuad, nullptr);
+        m_device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, &screenQuad, nullptr);
     FillScreenQuad();
 }
 
@@ -531,6 +531,6 @@ void GameApplication::ResetSceneRect()
 
 void GameApplication::SetPlayerCursor(int playerIndex)
 {
-    cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(playerIndex == 1 ? kCursorPlayerTwo : kCursorPlayerOne));
+    cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(playerIndex == 1 ? CURSOR_PLAYER_TWO : CURSOR_PLAYER_ONE));
     SetCursor(cursor);
 }

@@ -19,9 +19,9 @@ struct ID3DXEffect;
 class GameApplication : public Application, public ApplicationLink
 {
 public:
-    static constexpr int kSplashWidth = 780;
-    static constexpr int kSplashHeight = 575;
-    static constexpr float kShakeStop = 10.0f;
+    static constexpr int SPLASH_WIDTH = 780;
+    static constexpr int SPLASH_HEIGHT = 575;
+    static constexpr float SHAKE_STOP = 10.0f;
 
     GameApplication();
     ~GameApplication() override;

@@ -1451,7 +1451,7 @@ D3DXVECTOR3 GameSession::NormalAt(float x, float z) const
 
 float GameSession::GetCellSize() const
 {
-    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : kDefaultCellSize;
+    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : DEFAULT_CELL_SIZE;
 }
 
 D3DXVECTOR3 GameSession::GetTargetPosition() const

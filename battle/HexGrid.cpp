@@ -7,12 +7,12 @@
 
 #include <functional>
 
-HexGrid::HexGrid() : hexes(new Hex[kHexCount])
+HexGrid::HexGrid() : hexes(new Hex[HEX_COUNT])
 {
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-            hexes[r * kColumns + c].row = r;
-            hexes[r * kColumns + c].column = c;
+    for (int r = 0; r < ROWS; ++r) {
+        for (int c = 0; c < COLUMNS; ++c) {
+            hexes[r * COLUMNS + c].row = r;
+            hexes[r * COLUMNS + c].column = c;
         }
     }
 }
@@ -25,22 +25,22 @@ HexGrid::~HexGrid()
         return;
     const std::less<const Hex*> before;
     const Hex* hovered = pointer->GetHovered();
-    if (hovered && !before(hovered, &hexes[0]) && before(hovered, &hexes[0] + kHexCount))
+    if (hovered && !before(hovered, &hexes[0]) && before(hovered, &hexes[0] + HEX_COUNT))
         pointer->SetHovered(nullptr);
 }
 
 Hex* HexGrid::GetHex(int row, int col)
 {
-    if (row < 0 || row >= kRows || col < 0 || col >= kColumns)
+    if (row < 0 || row >= ROWS || col < 0 || col >= COLUMNS)
         return nullptr;
-    return &hexes[row * kColumns + col];
+    return &hexes[row * COLUMNS + col];
 }
 
 const Hex* HexGrid::GetHex(int row, int col) const
 {
-    if (row < 0 || row >= kRows || col < 0 || col >= kColumns)
+    if (row < 0 || row >= ROWS || col < 0 || col >= COLUMNS)
         return nullptr;
-    return &hexes[row * kColumns + col];
+    return &hexes[row * COLUMNS + col];
 }
 
 int HexGrid::GetNeighbours(const Hex& hex, Hex* out[6])
@@ -77,9 +77,9 @@ void HexGrid::LoadTextures()
     textures[TEXTURE_TEAM0_DEFENDED] = data->GetTexture(HexDefendedPlayer1Texture);
     textures[TEXTURE_TEAM1_DEFENDED] = data->GetTexture(HexDefendedPlayer2Texture);
     textures[TEXTURE_TEAM1] = data->GetTexture(HexPlayer2Texture);
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c)
-            hexes[r * kColumns + c].Build(r, c);
+    for (int r = 0; r < ROWS; ++r) {
+        for (int c = 0; c < COLUMNS; ++c)
+            hexes[r * COLUMNS + c].Build(r, c);
     }
     built = true;
 }
@@ -88,7 +88,7 @@ void HexGrid::ReleaseBuffers()
 {
     if (!built)
         return;
-    for (int i = 0; i < kHexCount; ++i)
+    for (int i = 0; i < HEX_COUNT; ++i)
         hexes[i].ReleaseBuffer();
     pathList.clear();
 }
@@ -96,7 +96,7 @@ void HexGrid::ReleaseBuffers()
 void HexGrid::Update()
 {
     const float dt = DataManager::Get()->GetFrameTime();
-    for (int i = 0; i < kHexCount; ++i)
+    for (int i = 0; i < HEX_COUNT; ++i)
         hexes[i].UpdateFade(dt);
 }
 
@@ -123,7 +123,7 @@ void HexGrid::Render()
         D3DXMatrixIdentity(&identity);
         device->SetTransform(D3DTS_WORLD, &identity);
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
-        device->SetFVF(Hex::kFvf);
+        device->SetFVF(Hex::FVF);
         SetTexture(device, TEXTURE_MOVEMENT);
     }
     DrawList(device, pathList);
@@ -184,13 +184,13 @@ void HexGrid::Render()
 
 void HexGrid::SetAllFadeStates(int state)
 {
-    for (int i = 0; i < kHexCount; ++i)
+    for (int i = 0; i < HEX_COUNT; ++i)
         hexes[i].fadeState = state;
 }
 
 void HexGrid::ClampAlpha(float value)
 {
-    for (int i = 0; i < kHexCount; ++i)
+    for (int i = 0; i < HEX_COUNT; ++i)
         hexes[i].alpha = value < hexes[i].targetAlpha ? value : hexes[i].targetAlpha;
 }
 
@@ -199,7 +199,7 @@ Hex* HexGrid::CentreOfType(HexType type)
     int rowSum = 0;
     int columnSum = 0;
     int count = 0;
-    for (int i = 0; i < kHexCount; ++i) {
+    for (int i = 0; i < HEX_COUNT; ++i) {
         if (hexes[i].type == type) {
             rowSum += hexes[i].row;
             columnSum += hexes[i].column;
@@ -247,9 +247,9 @@ void HexGrid::PickHoveredHex(bool pickable)
         pointer->SetHovered(nullptr);
         return;
     }
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-            Hex& hex = hexes[r * kColumns + c];
+    for (int r = 0; r < ROWS; ++r) {
+        for (int c = 0; c < COLUMNS; ++c) {
+            Hex& hex = hexes[r * COLUMNS + c];
             if (hex.pickable == pickable && PickHex(r, c)) {
                 pointer->SetHovered(&hex);
                 return;
@@ -285,7 +285,7 @@ void HexGrid::HoverHexWhere(HexType Hex::*field, HexType type)
         pointer->SetHovered(nullptr);
         return;
     }
-    for (int i = 0; i < kHexCount; ++i) {
+    for (int i = 0; i < HEX_COUNT; ++i) {
         Hex& hex = hexes[i];
         if (hex.*field == type && PickHex(hex.row, hex.column)) {
             hex.fadeState = FADE_IN;
@@ -302,7 +302,7 @@ void HexGrid::ResetLists(HexType type, bool clearPath)
         pointer->SetHovered(nullptr);
     if (clearPath)
         pathList.clear();
-    for (int i = 0; i < kHexCount; ++i) {
+    for (int i = 0; i < HEX_COUNT; ++i) {
         if (hexes[i].type == type) {
             hexes[i].fadeState = FADE_IN;
             ListByType(&hexes[i]);
@@ -370,7 +370,7 @@ void HexGrid::ClearOccupant(const Object* object)
 {
     if (!object)
         return;
-    for (int i = 0; i < kHexCount; ++i) {
+    for (int i = 0; i < HEX_COUNT; ++i) {
         if (hexes[i].occupant == object) {
             hexes[i].occupant = nullptr;
             hexes[i].SetType(hexes[i].defaultType);

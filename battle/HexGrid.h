@@ -13,9 +13,9 @@ class Object;
 class HexGrid
 {
 public:
-    static constexpr int kRows = 36;
-    static constexpr int kColumns = 42;
-    static constexpr int kHexCount = kRows * kColumns;
+    static constexpr int ROWS = 36;
+    static constexpr int COLUMNS = 42;
+    static constexpr int HEX_COUNT = ROWS * COLUMNS;
 
     enum TextureSlot
     {

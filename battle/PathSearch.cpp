@@ -42,14 +42,14 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
         return NO_MOVE;
     }
     const Player* owner = unit.GetOwner();
-    const int team = owner ? owner->team : Player::kNoTeam;
+    const int team = owner ? owner->team : Player::NO_TEAM;
     const bool ignoresZones = unit.HasActiveEffect(EffectType::DEFEND_FREE);
 
     open.assign(1, start);
     closed.assign(1, start);
     bool stop = false;
     bool found = false;
-    for (int iteration = 0; iteration < kMaxExpansions && !stop && !found; ++iteration) {
+    for (int iteration = 0; iteration < MAX_EXPANSIONS && !stop && !found; ++iteration) {
         std::stable_sort(open.begin(), open.end(),
                          [](const Hex* a, const Hex* b) { return a->pathScore < b->pathScore; });
         Hex* current = open.front();
@@ -64,7 +64,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
         Hex* neighbours[6];
         const int neighbourCount = grid.GetNeighbours(*current, neighbours);
         for (int i = 0; i < neighbourCount; ++i)
-            neighbours[i]->SetCost(kStepCost);
+            neighbours[i]->SetCost(STEP_COST);
         for (int i = 0; i < neighbourCount; ++i) {
             Hex* n = neighbours[i];
             if (n == target) {
@@ -77,7 +77,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
             n->SetCost(current->pathCost + n->pathCost);
             const float dx = n->anchorX - target->anchorX;
             const float dz = n->anchorZ - target->anchorZ;
-            n->pathEstimate = static_cast<int>(std::sqrt(dx * dx + dz * dz)) * kEstimateFactor + kStepCost;
+            n->pathEstimate = static_cast<int>(std::sqrt(dx * dx + dz * dz)) * ESTIMATE_FACTOR + STEP_COST;
             n->pathScore = n->pathCost + n->pathEstimate;
             open.push_back(n);
         }
@@ -85,7 +85,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
             break;
     }
 
-    unit.FaceTowards(target->anchorX, target->anchorZ, kFaceRate);
+    unit.FaceTowards(target->anchorX, target->anchorZ, FACE_RATE);
 
     std::vector<Hex*>& path = unit.GetPath();
     path.clear();
@@ -102,7 +102,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     }
     // Every hex expanded in this search got its parent in this search, so the chain ends at the start; the bound
     // only guards against a board changed under the search.
-    for (Hex* hex = closed.back(); hex && hex != start && count <= HexGrid::kHexCount; hex = hex->pathParent) {
+    for (Hex* hex = closed.back(); hex && hex != start && count <= HexGrid::HEX_COUNT; hex = hex->pathParent) {
         path.push_back(hex);
         ++count;
     }
@@ -113,7 +113,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
         for (int i = count - 1; i >= excess && i >= 0; --i)
             grid.AddToList(path[i]);
         path.erase(path.begin(), path.begin() + std::min(excess, count));
-        if (excess > kExcessLimit || !target->pickable) {
+        if (excess > EXCESS_LIMIT || !target->pickable) {
             grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
             return NO_MOVE;
         }

@@ -12,12 +12,12 @@ class HexGrid;
 class PathSearch
 {
 public:
-    static constexpr int kMaxExpansions = 25;
-    static constexpr int kStepCost = 10;
-    static constexpr int kEstimateFactor = 14;
+    static constexpr int MAX_EXPANSIONS = 25;
+    static constexpr int STEP_COST = 10;
+    static constexpr int ESTIMATE_FACTOR = 14;
     // How far beyond the movement radius a destination may lie and still show as just out of range.
-    static constexpr int kExcessLimit = 3;
-    static constexpr float kFaceRate = 0.35f;
+    static constexpr int EXCESS_LIMIT = 3;
+    static constexpr float FACE_RATE = 0.35f;
 
     // The result of FindPath.
     enum Result

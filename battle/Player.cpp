@@ -95,7 +95,7 @@ BoardUnit* Player::CreateUnit(const std::string& fileName, int row, int col)
         return nullptr;
     unit->Load(fileName);
     unit->SetPosition(row, col);
-    unit->QueueVoice(kFirstTurnStartVoice + RandomInt(kTurnStartVoices));
+    unit->QueueVoice(FIRST_TURN_START_VOICE + RandomInt(TURN_START_VOICES));
     unitCount += 1;
     units.push_back(unit.release());
     return units.back();
@@ -177,7 +177,7 @@ void Player::UpdateDefeatTimer()
         return;
     g_defeatTimerStamp = now;
     g_defeatTimer += data->GetFrameTime();
-    if (g_defeatTimer >= kDefeatDelay) {
+    if (g_defeatTimer >= DEFEAT_DELAY) {
         g_defeatTimer = 0.0f;
         // The game-over state is entered once; entering it again would reset its screen every 6.5 s.
         BattleSession* session = BattleSession::Get();
@@ -203,9 +203,9 @@ void Player::Render()
         if (hex && current && current != unit && current->GetState() == SELECTING_TARGET &&
             current->GetOwner() != this && current->GetHex()) {
             const float d = hex->DistanceTo(*current->GetHex());
-            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep ||
-                d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
-                listings += kInReachRepeats;
+            if (d <= static_cast<float>(current->GetMeleeRange()) * RANGE_STEP ||
+                d <= static_cast<float>(current->GetRangedRange()) * RANGE_STEP)
+                listings += IN_REACH_REPEATS;
         }
         for (int i = 0; grid && i < listings; ++i) {
             if (team == 0)

@@ -95,7 +95,7 @@ void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
         return;
     DataManager* data = DataManager::Get();
     const std::string found = data->FindFile(fileName);
-    if (found == DataManager::NotFound)
+    if (found == DataManager::NOT_FOUND)
         return;
     // The file's hierarchy serves only as the source of its sets, which every unit of the class shares.
     MeshHierarchyAllocator allocator(this);

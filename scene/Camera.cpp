@@ -12,30 +12,30 @@
 #include <memory>
 
 namespace {
-constexpr float kFieldOfView = 0.7853982f;
-constexpr float kAspect = 1.3333334f;
-constexpr float kLayoutWidth = 1024.0f;
-constexpr float kNearPlane = 200.0f;
-constexpr float kFarPlane = 40000.0f;
-constexpr float kZoomSpeed = 3000.0f;
-constexpr float kZoomDeadBand = 1.1f;
-constexpr float kHeightPerDistance = 0.5f;
-constexpr float kKeyOrbitInput = 1.5f;
-constexpr float kMaxOrbitPerFrame = 0.25f;
-constexpr float kGameOverZoomRate = 2500.0f;
+constexpr float FIELD_OF_VIEW = 0.7853982f;
+constexpr float ASPECT = 1.3333334f;
+constexpr float LAYOUT_WIDTH = 1024.0f;
+constexpr float NEAR_PLANE = 200.0f;
+constexpr float FAR_PLANE = 40000.0f;
+constexpr float ZOOM_SPEED = 3000.0f;
+constexpr float ZOOM_DEAD_BAND = 1.1f;
+constexpr float HEIGHT_PER_DISTANCE = 0.5f;
+constexpr float KEY_ORBIT_INPUT = 1.5f;
+constexpr float MAX_ORBIT_PER_FRAME = 0.25f;
+constexpr float GAME_OVER_ZOOM_RATE = 2500.0f;
 
-constexpr float kZoomKeyStep = 50.0f;
-constexpr float kAimHeight = 100.0f;
-constexpr float kLookAtFollow = 0.025f;
-constexpr float kEyeFollow = 0.25f;
-constexpr float kEyeAboveGround = 100.0f;
-constexpr float kGameOverSwingLimit = 1570.7965f;
-constexpr float kGameOverSwingRate = 0.1f;
+constexpr float ZOOM_KEY_STEP = 50.0f;
+constexpr float AIM_HEIGHT = 100.0f;
+constexpr float LOOK_AT_FOLLOW = 0.025f;
+constexpr float EYE_FOLLOW = 0.25f;
+constexpr float EYE_ABOVE_GROUND = 100.0f;
+constexpr float GAME_OVER_SWING_LIMIT = 1570.7965f;
+constexpr float GAME_OVER_SWING_RATE = 0.1f;
 
-constexpr int kKeyW = 0x11;
-constexpr int kKeyS = 0x1F;
-constexpr int kKeyA = 0x1E;
-constexpr int kKeyD = 0x20;
+constexpr int KEY_W = 0x11;
+constexpr int KEY_S = 0x1F;
+constexpr int KEY_A = 0x1E;
+constexpr int KEY_D = 0x20;
 
 // The swing of MoveTo is shared by every call site.
 float g_swingDirection = 2.0f;
@@ -84,10 +84,10 @@ void Camera::Update()
 {
     if (target) {
         InputManager* input = InputManager::Get();
-        if (input->IsKeyDown(kKeyW))
-            Zoom(-kZoomKeyStep, true);
-        if (input->IsKeyDown(kKeyS))
-            Zoom(kZoomKeyStep, true);
+        if (input->IsKeyDown(KEY_W))
+            Zoom(-ZOOM_KEY_STEP, true);
+        if (input->IsKeyDown(KEY_S))
+            Zoom(ZOOM_KEY_STEP, true);
         HandleMouseFollow();
         FollowTarget();
     }
@@ -120,14 +120,14 @@ void Camera::FollowTarget()
 {
     if (!target)
         return;
-    const D3DXVECTOR3 aim = target->GetTargetPosition() + D3DXVECTOR3(0.0f, kAimHeight, 0.0f);
-    lookAt += (aim - lookAt) * kLookAtFollow;
+    const D3DXVECTOR3 aim = target->GetTargetPosition() + D3DXVECTOR3(0.0f, AIM_HEIGHT, 0.0f);
+    lookAt += (aim - lookAt) * LOOK_AT_FOLLOW;
     const D3DXVECTOR3 wanted = lookAt - forward * currentDistance;
     eye.y = currentHeight;
-    eye.x += (wanted.x - eye.x) * kEyeFollow;
-    eye.z += (wanted.z - eye.z) * kEyeFollow;
+    eye.x += (wanted.x - eye.x) * EYE_FOLLOW;
+    eye.z += (wanted.z - eye.z) * EYE_FOLLOW;
     if (Terrain* terrain = DataManager::Get()->GetTerrain()) {
-        const float floor = terrain->HeightAt(eye.x, eye.z) + kEyeAboveGround;
+        const float floor = terrain->HeightAt(eye.x, eye.z) + EYE_ABOVE_GROUND;
         if (!(floor < eye.y))
             eye.y = floor;
     }
@@ -145,29 +145,29 @@ void Camera::SetEyeAndTarget(const D3DXVECTOR3& newEye, const D3DXVECTOR3& newLo
 void Camera::Zoom(float amount, bool relative)
 {
     targetDistance = relative ? targetDistance + amount : amount;
-    targetDistance = std::clamp(targetDistance, kMinDistance, kMaxDistance);
+    targetDistance = std::clamp(targetDistance, MIN_DISTANCE, MAX_DISTANCE);
 }
 
 void Camera::ResetZoom()
 {
-    targetDistance = kStartDistance;
-    currentDistance = kStartDistance;
-    currentHeight = kStartHeight;
+    targetDistance = START_DISTANCE;
+    currentDistance = START_DISTANCE;
+    currentHeight = START_HEIGHT;
 }
 
 // The end of a battle backs the view out until the zoom limit and turns slowly around the followed unit
 // while that unit still aims at another.
 void Camera::Orbit()
 {
-    Zoom(DataManager::Get()->GetFrameTime() * kGameOverZoomRate, true);
+    Zoom(DataManager::Get()->GetFrameTime() * GAME_OVER_ZOOM_RATE, true);
     if (target && target->HasTargetOfItsOwn())
-        MoveTo(eye, kGameOverSwingLimit, kGameOverSwingRate);
+        MoveTo(eye, GAME_OVER_SWING_LIMIT, GAME_OVER_SWING_RATE);
 }
 
 bool Camera::MoveTo(const D3DXVECTOR3&, float limit, float rate)
 {
     const float frameTime = DataManager::Get()->GetFrameTime();
-    const float bound = rate * kMaxOrbitPerFrame;
+    const float bound = rate * MAX_ORBIT_PER_FRAME;
     const float s = std::clamp(-(rate * frameTime * g_swingDirection), -bound, bound);
     D3DXMATRIX turn;
     D3DXMatrixRotationY(&turn, s);
@@ -183,7 +183,7 @@ bool Camera::MoveTo(const D3DXVECTOR3&, float limit, float rate)
 
 void Camera::SetProjectionMatrix(float aspect, float nearPlane, float farPlane)
 {
-    D3DXMatrixPerspectiveFovLH(&projection, kFieldOfView, aspect, nearPlane, farPlane);
+    D3DXMatrixPerspectiveFovLH(&projection, FIELD_OF_VIEW, aspect, nearPlane, farPlane);
     if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
         device->SetTransform(D3DTS_PROJECTION, &projection);
     D3DXMatrixMultiply(&viewProjection, &view, &projection);
@@ -191,13 +191,13 @@ void Camera::SetProjectionMatrix(float aspect, float nearPlane, float farPlane)
 
 void Camera::SetProjection()
 {
-    SetProjectionMatrix(kAspect, kNearPlane, kFarPlane);
+    SetProjectionMatrix(ASPECT, NEAR_PLANE, FAR_PLANE);
 }
 
 void Camera::SetProjectionFov(float width, float height, float nearPlane, float farPlane)
 {
     // An empty rectangle has no shape of its own: the game's aspect, rather than a matrix of infinities.
-    SetProjectionMatrix(height > 0.0f && width > 0.0f ? width / height : kAspect, nearPlane, farPlane);
+    SetProjectionMatrix(height > 0.0f && width > 0.0f ? width / height : ASPECT, nearPlane, farPlane);
 }
 
 void Camera::Refresh()
@@ -233,20 +233,20 @@ void Camera::UpdateFrustum()
 
 void Camera::UpdateZoom()
 {
-    const float step = DataManager::Get()->GetFrameTime() * kZoomSpeed;
+    const float step = DataManager::Get()->GetFrameTime() * ZOOM_SPEED;
     const float d = targetDistance - currentDistance;
-    if (d < -kZoomDeadBand * step)
+    if (d < -ZOOM_DEAD_BAND * step)
         currentDistance -= step;
-    else if (d > kZoomDeadBand * step)
+    else if (d > ZOOM_DEAD_BAND * step)
         currentDistance += step;
-    currentHeight = currentDistance * kHeightPerDistance;
+    currentHeight = currentDistance * HEIGHT_PER_DISTANCE;
 }
 
 void Camera::HandleMouseFollow()
 {
     InputManager* input = InputManager::Get();
-    const bool keyA = input->IsKeyDown(kKeyA);
-    const bool keyD = input->IsKeyDown(kKeyD);
+    const bool keyA = input->IsKeyDown(KEY_A);
+    const bool keyD = input->IsKeyDown(KEY_D);
     const bool dragging = input->IsBindingDown("RBUTTON");
     POINT cursor{0, 0};
     GetCursorPos(&cursor);
@@ -262,14 +262,14 @@ void Camera::HandleMouseFollow()
     const ApplicationLink* application = DataManager::Get()->GetApplication();
     const UINT backBufferWidth = application ? application->GetPresentParameters().BackBufferWidth : 0;
     if (backBufferWidth > 0)
-        orbitInput *= kLayoutWidth / static_cast<float>(backBufferWidth);
+        orbitInput *= LAYOUT_WIDTH / static_cast<float>(backBufferWidth);
     if (keyA)
-        orbitInput = -kKeyOrbitInput;
+        orbitInput = -KEY_ORBIT_INPUT;
     else if (keyD)
-        orbitInput = kKeyOrbitInput;
+        orbitInput = KEY_ORBIT_INPUT;
 
     const float frameTime = DataManager::Get()->GetFrameTime();
-    const float bound = orbitRate * kMaxOrbitPerFrame;
+    const float bound = orbitRate * MAX_ORBIT_PER_FRAME;
     const float angle = std::clamp(-(frameTime * orbitRate * orbitInput), -bound, bound);
     D3DXMATRIX turn;
     D3DXMatrixRotationY(&turn, angle);

@@ -9,10 +9,10 @@ class Terrain;
 class Camera
 {
 public:
-    static constexpr float kMinDistance = 650.0f;
-    static constexpr float kMaxDistance = 2500.0f;
-    static constexpr float kStartDistance = 2000.0f;
-    static constexpr float kStartHeight = 1250.0f;
+    static constexpr float MIN_DISTANCE = 650.0f;
+    static constexpr float MAX_DISTANCE = 2500.0f;
+    static constexpr float START_DISTANCE = 2000.0f;
+    static constexpr float START_HEIGHT = 1250.0f;
 
     static Camera* Get();
     // Tests start from a freshly built camera (and fresh shared swing values).
@@ -64,9 +64,9 @@ private:
     D3DXVECTOR3 frustumCorners[8];
     D3DXVECTOR3 clipCorners[8];
     D3DXPLANE frustumPlanes[6];
-    float targetDistance = kStartDistance;
-    float currentDistance = kStartDistance;
-    float currentHeight = kStartHeight;
+    float targetDistance = START_DISTANCE;
+    float currentDistance = START_DISTANCE;
+    float currentHeight = START_HEIGHT;
     float orbitRate = 0.5f;
     const CameraTarget* target = nullptr;
     long anchorX = 0;

@@ -334,8 +334,8 @@ void ParticleEmitter::FillVertices()
     const D3DXVECTOR3 r = right * settings.rightScale;
     const D3DXVECTOR3 u = up * settings.upScale;
     const D3DXVECTOR3 corners[4] = {-r - u, -r + u, r - u, r + u};
-    static constexpr float texU[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    static constexpr float texV[4] = {1.0f, 0.0f, 1.0f, 0.0f};
+    static constexpr float TEX_U[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    static constexpr float TEX_V[4] = {1.0f, 0.0f, 1.0f, 0.0f};
 
     // Only the live quads are written, and only they are sent to the device.
     const UINT bytes = liveCount * VERTICES_PER_QUAD * sizeof(ColouredVertex);
@@ -351,7 +351,7 @@ void ParticleEmitter::FillVertices()
         for (int c = 0; c < 4; ++c) {
             const D3DXVECTOR3 offset = c < 2 ? corners[c] + stretch : corners[c] - stretch;
             const D3DXVECTOR3 at = p->position + offset * p->size;
-            *out++ = ColouredVertex{at.x, at.y, at.z, colour, texU[c], texV[c]};
+            *out++ = ColouredVertex{at.x, at.y, at.z, colour, TEX_U[c], TEX_V[c]};
         }
     }
     vertexBuffer->Unlock();

@@ -9,11 +9,11 @@
 #include <cstdlib>
 
 namespace {
-constexpr float kAbilityPitch = 48.0f;
-constexpr float kAbilityWidth = 43.0f;
-constexpr float kAbilityHeight = 49.0f;
-constexpr float kRowBottomOffset = 58.0f;
-constexpr size_t kRowWalk = 6;
+constexpr float ABILITY_PITCH = 48.0f;
+constexpr float ABILITY_WIDTH = 43.0f;
+constexpr float ABILITY_HEIGHT = 49.0f;
+constexpr float ROW_BOTTOM_OFFSET = 58.0f;
+constexpr size_t ROW_WALK = 6;
 
 const GuiButton* g_lastHoveredAbility = nullptr;
 
@@ -44,7 +44,7 @@ void ButtonMenu::ForgetHoverSound()
 GuiButton* ButtonMenu::AddButton(uint32_t row, const std::string& texture, const std::string& iconTexture, float x,
                                  float y, float w, float h)
 {
-    if (row >= kRowCount)
+    if (row >= ROW_COUNT)
         return nullptr;
     auto* button = new GuiButton();
     button->Create(texture, x, y, w, h);
@@ -63,31 +63,31 @@ void ButtonMenu::BuildAbilityRow(float anchorX)
 {
     // The button stays on fading to its target; its icon fades in on hover and out to its clear base on leave.
     effectTable = {EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_BASE};
-    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - kRowBottomOffset;
-    for (uint32_t i = 0; i < kAbilityButtons; ++i)
-        AddButton(1, "default.tga", "Scroll_Over.tga", anchorX + kAbilityPitch * static_cast<float>(i), y,
-                  kAbilityWidth, kAbilityHeight);
-    AddButton(1, "ButMBack.tga", "Scroll_Over.tga", anchorX + kAbilityPitch * kAbilityButtons, y, kAbilityWidth,
-              kAbilityHeight);
+    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - ROW_BOTTOM_OFFSET;
+    for (uint32_t i = 0; i < ABILITY_BUTTONS; ++i)
+        AddButton(1, "default.tga", "Scroll_Over.tga", anchorX + ABILITY_PITCH * static_cast<float>(i), y,
+                  ABILITY_WIDTH, ABILITY_HEIGHT);
+    AddButton(1, "ButMBack.tga", "Scroll_Over.tga", anchorX + ABILITY_PITCH * ABILITY_BUTTONS, y, ABILITY_WIDTH,
+              ABILITY_HEIGHT);
 }
 
 // Rows that hold fewer than six buttons (the unused and the always-shown rows) are walked only as far as
 // they go.
 void ButtonMenu::SwitchRow(uint32_t row)
 {
-    if (row >= kRowCount)
+    if (row >= ROW_COUNT)
         return;
     previousRow = currentRow;
     currentRow = row;
     auto& old = rows[previousRow];
-    for (size_t i = 0; i < std::min(kRowWalk, old.size()); ++i) {
+    for (size_t i = 0; i < std::min(ROW_WALK, old.size()); ++i) {
         old[i]->targetColour = kClear;
         old[i]->speed = 4.0f;
         old[i]->enabled = false;
         old[i]->ClearFlags();
     }
     auto& shown = rows[currentRow];
-    for (size_t i = 0; i < std::min(kRowWalk, shown.size()); ++i) {
+    for (size_t i = 0; i < std::min(ROW_WALK, shown.size()); ++i) {
         shown[i]->targetColour = kWhite;
         shown[i]->speed = 15.0f - 2.0f * static_cast<float>(i);
         shown[i]->enabled = true;
@@ -137,7 +137,7 @@ void ButtonMenu::Render()
 
 GuiButton* ButtonMenu::GetButton(uint32_t row, uint32_t index) const
 {
-    if (row >= kRowCount || index >= rows[row].size())
+    if (row >= ROW_COUNT || index >= rows[row].size())
         return nullptr;
     return rows[row][index];
 }
@@ -161,14 +161,14 @@ size_t ButtonMenu::ShownAbilities() const
     if (!abilities)
         return 0;
     const size_t buttons = rows[1].empty() ? 0 : rows[1].size() - 1;
-    return std::min({abilities->size(), static_cast<size_t>(kAbilityButtons), buttons});
+    return std::min({abilities->size(), static_cast<size_t>(ABILITY_BUTTONS), buttons});
 }
 
 // A unit may know more abilities than the row has places; the row shows the first five and the Back button
 // keeps its place.
 void ButtonMenu::SetAbilities(const std::vector<SpellDefinition>* list, int actionPoints, int mana)
 {
-    for (size_t i = 0; i < std::min<size_t>(kAbilityButtons, rows[1].size()); ++i) {
+    for (size_t i = 0; i < std::min<size_t>(ABILITY_BUTTONS, rows[1].size()); ++i) {
         rows[1][i]->SetVisible(false);
         rows[1][i]->enabled = false;
     }

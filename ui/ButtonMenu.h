@@ -26,8 +26,8 @@ public:
 class ButtonMenu
 {
 public:
-    static constexpr uint32_t kRowCount = 4;
-    static constexpr uint32_t kAbilityButtons = 5;
+    static constexpr uint32_t ROW_COUNT = 4;
+    static constexpr uint32_t ABILITY_BUTTONS = 5;
 
     ButtonMenu();
     ~ButtonMenu();
@@ -44,7 +44,7 @@ public:
     void Render();
     GuiButton* GetButton(uint32_t row, uint32_t index) const;
     GuiButton* GetButton(uint32_t index) const { return GetButton(currentRow, index); }
-    size_t RowSize(uint32_t row) const { return row < kRowCount ? rows[row].size() : 0; }
+    size_t RowSize(uint32_t row) const { return row < ROW_COUNT ? rows[row].size() : 0; }
     uint32_t GetCurrentRow() const { return currentRow; }
     uint32_t GetPreviousRow() const { return previousRow; }
     void OnLostDevice();
@@ -67,5 +67,5 @@ private:
     const std::vector<SpellDefinition>* abilities = nullptr;
     uint32_t currentRow = 0;
     uint32_t previousRow = 1;
-    std::array<std::vector<GuiButton*>, kRowCount> rows;
+    std::array<std::vector<GuiButton*>, ROW_COUNT> rows;
 };

@@ -11,15 +11,15 @@
 #include "ui/TextLabel.h"
 
 namespace {
-constexpr float kWidth = 336.0f;
-constexpr float kHeight = 391.0f;
+constexpr float WIDTH = 336.0f;
+constexpr float HEIGHT = 391.0f;
 // The anchor lives in the 1024 x 768 layout the text is placed in, so its targets never rescale.
-constexpr float kAnchorX = 346.0f;
-constexpr float kAnchorShownY = 310.0f;
-constexpr float kAnchorHiddenY = 640.0f;
-constexpr float kHideDelay = 0.05f;
-constexpr LONG kTextTop = 90;
-constexpr LONG kTextHeight = 300;
+constexpr float ANCHOR_X = 346.0f;
+constexpr float ANCHOR_SHOWN_Y = 310.0f;
+constexpr float ANCHOR_HIDDEN_Y = 640.0f;
+constexpr float HIDE_DELAY = 0.05f;
+constexpr LONG TEXT_TOP = 90;
+constexpr LONG TEXT_HEIGHT = 300;
 } // namespace
 
 DescriptionBox::DescriptionBox() = default;
@@ -35,7 +35,7 @@ void DescriptionBox::Init()
     anchor = std::make_unique<GuiElement>();
     label = std::make_unique<TextLabel>();
 
-    window->Create("GUI_HelpTextWindow.tga", hiddenX, hiddenY, kWidth, kHeight);
+    window->Create("GUI_HelpTextWindow.tga", hiddenX, hiddenY, WIDTH, HEIGHT);
     window->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     window->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);
     window->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
@@ -44,7 +44,7 @@ void DescriptionBox::Init()
     window->speed = 1.0f;
     window->gliding = true;
 
-    anchor->SetRect(hiddenX, hiddenY, kWidth, kHeight);
+    anchor->SetRect(hiddenX, hiddenY, WIDTH, HEIGHT);
     anchor->speed = 1.0f;
     anchor->gliding = true;
 
@@ -64,7 +64,7 @@ void DescriptionBox::Show()
     if (!window)
         return;
     window->SetTarget(shownX, shownY, false);
-    anchor->SetTarget(kAnchorX, kAnchorShownY, false);
+    anchor->SetTarget(ANCHOR_X, ANCHOR_SHOWN_Y, false);
 }
 
 void DescriptionBox::Update()
@@ -85,14 +85,14 @@ void DescriptionBox::Update()
     window->Update();
     anchor->Update();
     const LONG top = static_cast<LONG>(anchor->top);
-    textRect.top = top + kTextTop;
-    textRect.bottom = top + kTextTop + kTextHeight;
+    textRect.top = top + TEXT_TOP;
+    textRect.bottom = top + TEXT_TOP + TEXT_HEIGHT;
     label->Update();
     if (!shownButton)
         hideTimer += DataManager::Get()->GetFrameTime();
-    if (hideTimer >= kHideDelay) {
+    if (hideTimer >= HIDE_DELAY) {
         window->SetTarget(hiddenX, hiddenY, false);
-        anchor->SetTarget(kAnchorX, kAnchorHiddenY, false);
+        anchor->SetTarget(ANCHOR_X, ANCHOR_HIDDEN_Y, false);
     }
 }
 

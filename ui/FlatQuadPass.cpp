@@ -12,11 +12,11 @@
 #include <limits>
 
 namespace {
-constexpr float kTolerance = 0.01f;
+constexpr float TOLERANCE = 0.01f;
 
 bool Whole(float value)
 {
-    return std::fabs(value - std::round(value)) < kTolerance;
+    return std::fabs(value - std::round(value)) < TOLERANCE;
 }
 
 using Span = FlatQuadPass::Span;
@@ -27,7 +27,7 @@ bool Exact(const Span& span, float texels)
     const float first = span.texLow * texels;
     const float last = span.texHigh * texels;
     return span.high > span.low && Whole(span.low) && Whole(first) && Whole(last) &&
-           std::fabs(span.high - span.low - std::fabs(last - first)) < kTolerance;
+           std::fabs(span.high - span.low - std::fabs(last - first)) < TOLERANCE;
 }
 
 // Where texel edge t of an exact span falls on the screen, and the other way round.
@@ -146,8 +146,8 @@ bool FlatQuadPass::IsPixelExact(const GuiElement& element)
     const float texelsAcross = std::fabs(element.rightU - element.leftU) * static_cast<float>(desc.Width);
     const float texelsDown = std::fabs(element.bottomV - element.topV) * static_cast<float>(desc.Height);
     return Whole(element.left) && Whole(element.top) &&
-           std::fabs(element.right - element.left - texelsAcross) < kTolerance &&
-           std::fabs(element.bottom - element.top - texelsDown) < kTolerance;
+           std::fabs(element.right - element.left - texelsAcross) < TOLERANCE &&
+           std::fabs(element.bottom - element.top - texelsDown) < TOLERANCE;
 }
 
 void FlatQuadPass::Draw(GuiElement& element)

@@ -11,8 +11,8 @@
 #include <cstring>
 
 namespace {
-constexpr UINT kQuadBytes = 4 * SCREEN_VERTEX_STRIDE;
-constexpr float kGlideRate = 8.0f;
+constexpr UINT QUAD_BYTES = 4 * SCREEN_VERTEX_STRIDE;
+constexpr float GLIDE_RATE = 8.0f;
 
 bool g_leftButtonLatch = false;
 
@@ -51,7 +51,7 @@ void GuiElement::Update()
     const float dt = DataManager::Get()->GetFrameTime();
     if (gliding) {
         // At most the whole way: a long frame must not carry the element past its target.
-        const float f = std::min(dt * kGlideRate, 1.0f);
+        const float f = std::min(dt * GLIDE_RATE, 1.0f);
         const float dx = targetX - left;
         const float dy = targetY - top;
         left += dx * f;
@@ -263,7 +263,7 @@ void GuiElement::CreateVertexBuffer()
     // A second SetRect or Create replaces the buffer; the old one is released, not leaked.
     ReleaseVertexBuffer();
     if (device)
-        device->CreateVertexBuffer(kQuadBytes, 0, SCREEN_FVF, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+        device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
 
     const float sx =
         rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;

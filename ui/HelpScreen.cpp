@@ -15,7 +15,7 @@ struct Page {
     float band;
 };
 
-const Page kPages[HelpScreen::kPageCount] = {
+const Page kPages[HelpScreen::PAGE_COUNT] = {
     {"Basic Commands & Controls", "1/5", "vh_menu_help_text01.png", 0.27083f},
     {"Interface Features", "2/5", "vh_menu_help_text02.png", 0.40625f},
     {"Deployment Window & Camera", "3/5", "vh_menu_help_text03.png", 0.43333f},
@@ -24,13 +24,13 @@ const Page kPages[HelpScreen::kPageCount] = {
 };
 
 // A quarter of the picture per second while a scroll button is held.
-constexpr float kScrollRate = 0.25f;
-constexpr float kButtonSize[2] = {16.0f, 15.0f};
+constexpr float SCROLL_RATE = 0.25f;
+constexpr float BUTTON_SIZE[2] = {16.0f, 15.0f};
 
 std::unique_ptr<GuiButton> MakeButton(const char* texture, float x, float y)
 {
     auto button = std::make_unique<GuiButton>();
-    button->Create(texture, x, y, kButtonSize[0], kButtonSize[1]);
+    button->Create(texture, x, y, BUTTON_SIZE[0], BUTTON_SIZE[1]);
     button->aboveCover = true;
     return button;
 }
@@ -45,17 +45,17 @@ HelpScreen::~HelpScreen()
 
 const char* HelpScreen::PageTitle(int index)
 {
-    return index >= 0 && index < kPageCount ? kPages[index].title : "";
+    return index >= 0 && index < PAGE_COUNT ? kPages[index].title : "";
 }
 
 float HelpScreen::BandHeight(int index)
 {
-    return index >= 0 && index < kPageCount ? kPages[index].band : 0.0f;
+    return index >= 0 && index < PAGE_COUNT ? kPages[index].band : 0.0f;
 }
 
 GuiElement* HelpScreen::GetPagePicture(int index) const
 {
-    return index >= 0 && index < kPageCount ? pages[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index < PAGE_COUNT ? pages[static_cast<size_t>(index)].get() : nullptr;
 }
 
 std::array<GuiButton*, 5> HelpScreen::Buttons() const
@@ -77,7 +77,7 @@ void HelpScreen::Init()
     scrollUp = MakeButton("help_up_button.tga", 693.0f, 157.0f);
     close = MakeButton("help_close_button.tga", 693.0f, 114.0f);
 
-    for (int i = 0; i < kPageCount; ++i) {
+    for (int i = 0; i < PAGE_COUNT; ++i) {
         auto picture = std::make_unique<GuiElement>();
         picture->Create(kPages[i].picture, 320.0f, 161.0f, 365.0f, 325.0f);
         picture->aboveCover = true;
@@ -95,7 +95,7 @@ void HelpScreen::Init()
 
 void HelpScreen::ResetBands()
 {
-    for (int i = 0; i < kPageCount; ++i) {
+    for (int i = 0; i < PAGE_COUNT; ++i) {
         if (GuiElement* picture = pages[static_cast<size_t>(i)].get()) {
             picture->topV = 0.0f;
             picture->bottomV = kPages[i].band;
@@ -125,10 +125,10 @@ void HelpScreen::Show(bool show)
 
 void HelpScreen::SetPage(int p)
 {
-    if (p >= kPageCount)
+    if (p >= PAGE_COUNT)
         p = 0;
     if (p < 0)
-        p = kPageCount - 1;
+        p = PAGE_COUNT - 1;
     page = p;
     titleLabel.SetText(kPages[page].title);
     counterLabel.SetText(kPages[page].counter);
@@ -140,7 +140,7 @@ void HelpScreen::ScrollUp()
     GuiElement* picture = pages[static_cast<size_t>(page)].get();
     if (!picture)
         return;
-    const float step = DataManager::Get()->GetFrameTime() * kScrollRate;
+    const float step = DataManager::Get()->GetFrameTime() * SCROLL_RATE;
     if (picture->topV - step < 0.0f) {
         picture->topV = 0.0f;
     } else {
@@ -154,7 +154,7 @@ void HelpScreen::ScrollDown()
     GuiElement* picture = pages[static_cast<size_t>(page)].get();
     if (!picture)
         return;
-    const float step = DataManager::Get()->GetFrameTime() * kScrollRate;
+    const float step = DataManager::Get()->GetFrameTime() * SCROLL_RATE;
     if (picture->bottomV + step > 1.0f) {
         picture->bottomV = 1.0f;
     } else {

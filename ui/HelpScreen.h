@@ -15,7 +15,7 @@ class GuiElement;
 class HelpScreen : public DeviceResource
 {
 public:
-    static constexpr int kPageCount = 5;
+    static constexpr int PAGE_COUNT = 5;
 
     HelpScreen();
     ~HelpScreen() override;
@@ -59,7 +59,7 @@ private:
     bool visible = false;
     int page = 0;
     std::unique_ptr<GuiElement> backdrop;
-    std::array<std::unique_ptr<GuiElement>, kPageCount> pages;
+    std::array<std::unique_ptr<GuiElement>, PAGE_COUNT> pages;
     std::unique_ptr<GuiButton> next;
     std::unique_ptr<GuiButton> previous;
     std::unique_ptr<GuiButton> scrollDown;

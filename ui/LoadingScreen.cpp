@@ -7,8 +7,8 @@
 #include <string>
 
 namespace {
-constexpr float kFrameWidth = 764.0f;
-constexpr float kBarInset = 80.0f;
+constexpr float FRAME_WIDTH = 764.0f;
+constexpr float BAR_INSET = 80.0f;
 } // namespace
 
 LoadingScreen::LoadingScreen() = default;
@@ -26,12 +26,12 @@ void LoadingScreen::Init()
     background = std::make_unique<GuiElement>();
 
     const float w = static_cast<float>(DataManager::Get()->GetBackBufferWidth());
-    const float x0 = (w - kFrameWidth) * 0.5f;
+    const float x0 = (w - FRAME_WIDTH) * 0.5f;
     background->SetRect(0.0f, 0.0f, 1024.0f, 768.0f);
-    barStart = x0 + kBarInset;
-    barBackground->Create("LSLoadingBarBG.tga", x0 + kBarInset, 636.0f, 609.0f, 32.0f);
-    barFrame->Create("LSLoadingBar.tga", x0, 600.0f, kFrameWidth, 90.0f);
-    bar->SetRect(x0 + kBarInset, 638.0f, 609.0f, 29.0f);
+    barStart = x0 + BAR_INSET;
+    barBackground->Create("LSLoadingBarBG.tga", x0 + BAR_INSET, 636.0f, 609.0f, 32.0f);
+    barFrame->Create("LSLoadingBar.tga", x0, 600.0f, FRAME_WIDTH, 90.0f);
+    bar->SetRect(x0 + BAR_INSET, 638.0f, 609.0f, 29.0f);
     bar->colour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.75f);
     bar->baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.75f);
     bar->effect = EFFECT_FADE_ALPHA_TO_BASE;
@@ -43,9 +43,9 @@ void LoadingScreen::PickBackground()
 {
     if (!background)
         return;
-    static const char* const names[kBackgroundCount] = {"LS1BG.png", "LS2BG.png", "LS3BG.png", "LS4BG.png",
+    static const char* const names[BACKGROUND_COUNT] = {"LS1BG.png", "LS2BG.png", "LS3BG.png", "LS4BG.png",
                                                         "LS5BG.png", "LS6BG.png", "LS7BG.png"};
-    background->SetTextureByName(names[RandomInt(kBackgroundCount)]);
+    background->SetTextureByName(names[RandomInt(BACKGROUND_COUNT)]);
 }
 
 void LoadingScreen::Restart()

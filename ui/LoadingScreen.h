@@ -9,7 +9,7 @@ class GuiElement;
 class LoadingScreen
 {
 public:
-    static constexpr int kBackgroundCount = 7;
+    static constexpr int BACKGROUND_COUNT = 7;
 
     LoadingScreen();
     ~LoadingScreen();

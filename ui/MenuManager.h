@@ -33,7 +33,7 @@ enum MenuScreen : int32_t
 class MenuManager : public DeviceResource
 {
 public:
-    static constexpr int kPageCount = 6;
+    static constexpr int PAGE_COUNT = 6;
     static constexpr int kInfoLabelCount = 9;
     static constexpr int kNoPlayer = 8;
     static constexpr int kStartingRequisition = 200;
@@ -111,7 +111,7 @@ private:
     GuiButton* DeploymentButtonFromEnd(int fromEnd) const;
 
     bool built = false;
-    std::unique_ptr<GuiPanel> pages[kPageCount];
+    std::unique_ptr<GuiPanel> pages[PAGE_COUNT];
     int deployingPlayer = kNoPlayer;
     int currentScreen = SCREEN_TITLE;
     int previousScreen = SCREEN_TITLE;

@@ -17,12 +17,12 @@ std::unique_ptr<MouseOverManager>& Instance()
     return instance;
 }
 
-constexpr int kTextFontHeight = 24;
+constexpr int TEXT_FONT_HEIGHT = 24;
 // Game time without a hovered button before the HUD's unit texts come back.
-constexpr float kRestoreDelay = 0.1f;
-constexpr float kIconSize = 32.0f;
+constexpr float RESTORE_DELAY = 0.1f;
+constexpr float ICON_SIZE = 32.0f;
 // The pointer this close to the bottom edge is taken for the HUD's, wherever it is across.
-constexpr long kBottomStrip = 25;
+constexpr long BOTTOM_STRIP = 25;
 } // namespace
 
 MouseOverManager::MouseOverManager() = default;
@@ -65,7 +65,7 @@ void MouseOverManager::Init()
     textWindow = std::make_unique<GuiElement>();
     textLabel = std::make_unique<TextLabel>();
 
-    textWindow->Create("mouseOverText.tga", 0.0f, 0.0f, kIconSize, kIconSize);
+    textWindow->Create("mouseOverText.tga", 0.0f, 0.0f, ICON_SIZE, ICON_SIZE);
     textWindow->gliding = false;
     textWindow->pendingEffect = EFFECT_FADE_TO_TARGET;
     textWindow->effectTimer = 0.0f;
@@ -73,13 +73,13 @@ void MouseOverManager::Init()
     textWindow->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
     textWindow->enabled = false;
 
-    textLabel->CreateFont(kTextFontHeight, "Times New Roman", 1);
+    textLabel->CreateFont(TEXT_FONT_HEIGHT, "Times New Roman", 1);
     textLabel->pendingEffect = EFFECT_FADE_TO_TARGET;
     textLabel->effectTimer = 0.0f;
     textLabel->effectDelay = 0.0f;
     textLabel->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
 
-    pointerIcon->Create(MouseIconTexture, 0.0f, 0.0f, kIconSize, kIconSize);
+    pointerIcon->Create(MouseIconTexture, 0.0f, 0.0f, ICON_SIZE, ICON_SIZE);
 }
 
 POINT MouseOverManager::GetPointerPosition() const
@@ -119,7 +119,7 @@ void MouseOverManager::Update()
     } else {
         restoreTimer += DataManager::Get()->GetFrameTime();
     }
-    if (restoreTimer >= kRestoreDelay && restorePending) {
+    if (restoreTimer >= RESTORE_DELAY && restorePending) {
         restorePending = false;
         if (CommandHud* hud = CommandHud::Get())
             hud->UpdateUnitTexts();
@@ -248,7 +248,7 @@ bool MouseOverManager::IsOverHud() const
     if (showText || pointerOverWidget)
         return true;
     const long height = static_cast<long>(DataManager::Get()->GetBackBufferHeight());
-    return height > 0 && GetPointerPosition().y > height - kBottomStrip;
+    return height > 0 && GetPointerPosition().y > height - BOTTOM_STRIP;
 }
 
 void MouseOverManager::ForgetUnit(BoardUnit* gone)

@@ -11,15 +11,15 @@
 #include <cstring>
 
 namespace {
-constexpr float kCountStep = 0.01f;
-constexpr float kBoxWidthPerChar = 0.3f;
-constexpr float kBoxHeightPerLine = 0.5f;
-constexpr float kFloatingTextTop = 400.0f;
-constexpr float kFloatingTextBottom = 500.0f;
-constexpr float kFloatingTextMinGap = 30.0f;
-constexpr float kFloatingTextMaxGap = 60.0f;
+constexpr float COUNT_STEP = 0.01f;
+constexpr float BOX_WIDTH_PER_CHAR = 0.3f;
+constexpr float BOX_HEIGHT_PER_LINE = 0.5f;
+constexpr float FLOATING_TEXT_TOP = 400.0f;
+constexpr float FLOATING_TEXT_BOTTOM = 500.0f;
+constexpr float FLOATING_TEXT_MIN_GAP = 30.0f;
+constexpr float FLOATING_TEXT_MAX_GAP = 60.0f;
 // A wrapped text runs down as far as it needs; the rectangle's bottom only has to lie below it.
-constexpr LONG kWrapDepth = 4096;
+constexpr LONG WRAP_DEPTH = 4096;
 
 bool g_haveLastOffset = false;
 float g_lastOffset = 0.0f;
@@ -82,7 +82,7 @@ void TextLabel::Create(int height, const char* face, float r, float g, float b, 
 void TextLabel::StoreText(const char* formatted)
 {
     std::memset(buffer, 0, sizeof(buffer));
-    std::strncpy(buffer, formatted, kBufferSize - 1);
+    std::strncpy(buffer, formatted, BUFFER_SIZE - 1);
     text = buffer;
 
     // Lines are counted by the two characters '\' 'n' that the data files write, not by real breaks.
@@ -107,7 +107,7 @@ void TextLabel::StepCount(int value, bool countingNow)
         return;
 
     countTimer += DataManager::Get()->GetFrameTime();
-    if (countTimer < kCountStep)
+    if (countTimer < COUNT_STEP)
         return;
     D3DXCOLOR chosen = normalColour;
     if (value > shownNumber) {
@@ -125,7 +125,7 @@ void TextLabel::StepCount(int value, bool countingNow)
 void TextLabel::SetNumberText(const char* format, int value, bool countingNow)
 {
     StepCount(value, countingNow);
-    char formatted[kBufferSize];
+    char formatted[BUFFER_SIZE];
     std::snprintf(formatted, sizeof(formatted), format ? format : "%i", shownNumber);
     StoreText(formatted);
 }
@@ -133,7 +133,7 @@ void TextLabel::SetNumberText(const char* format, int value, bool countingNow)
 void TextLabel::SetNumberText2(const char* format, int value, int secondValue, bool countingNow)
 {
     StepCount(value, countingNow);
-    char formatted[kBufferSize];
+    char formatted[BUFFER_SIZE];
     std::snprintf(formatted, sizeof(formatted), format ? format : "%i/%i", shownNumber, secondValue);
     StoreText(formatted);
 }
@@ -141,15 +141,15 @@ void TextLabel::SetNumberText2(const char* format, int value, int secondValue, b
 void TextLabel::RandomOffsetY()
 {
     if (!g_haveLastOffset) {
-        g_lastOffset = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+        g_lastOffset = RandomFloat(FLOATING_TEXT_TOP, FLOATING_TEXT_BOTTOM);
         g_haveLastOffset = true;
     }
-    float r = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+    float r = RandomFloat(FLOATING_TEXT_TOP, FLOATING_TEXT_BOTTOM);
     for (;;) {
         const float gap = std::fabs(g_lastOffset - r);
-        if (gap >= kFloatingTextMinGap && gap <= kFloatingTextMaxGap)
+        if (gap >= FLOATING_TEXT_MIN_GAP && gap <= FLOATING_TEXT_MAX_GAP)
             break;
-        r = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+        r = RandomFloat(FLOATING_TEXT_TOP, FLOATING_TEXT_BOTTOM);
     }
     g_lastOffset = r;
     y = r;
@@ -161,8 +161,8 @@ void TextLabel::Update()
     const float dt = DataManager::Get()->GetFrameTime();
     x += velocityX * dt;
     y += velocityY * dt;
-    boxWidth = static_cast<float>(textWidth) * kBoxWidthPerChar;
-    boxHeight = static_cast<float>(lineCount) * static_cast<float>(fontHeight) * kBoxHeightPerLine;
+    boxWidth = static_cast<float>(textWidth) * BOX_WIDTH_PER_CHAR;
+    boxHeight = static_cast<float>(lineCount) * static_cast<float>(fontHeight) * BOX_HEIGHT_PER_LINE;
     ownRect = RECT{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + boxWidth),
                    static_cast<LONG>(y + boxHeight)};
 }
@@ -203,7 +203,7 @@ RECT TextLabel::FreeRect() const
     RECT rect = ownRect;
     if (wrapWidth > 0) {
         rect.right = rect.left + wrapWidth;
-        rect.bottom = rect.top + kWrapDepth;
+        rect.bottom = rect.top + WRAP_DEPTH;
     }
     return rect;
 }

@@ -13,7 +13,7 @@ struct ID3DXFont;
 class TextLabel : public GuiObject
 {
 public:
-    static constexpr size_t kBufferSize = 520;
+    static constexpr size_t BUFFER_SIZE = 520;
 
     TextLabel();
     ~TextLabel() override;
@@ -73,7 +73,7 @@ private:
     ID3DXFont* font = nullptr;
     std::string faceName = "Ariel";
     std::string text;
-    char buffer[kBufferSize] = {};
+    char buffer[BUFFER_SIZE] = {};
     uint32_t textWidth = 0;
     uint32_t lineCount = 0;
     RECT ownRect{0, 0, 0, 0};

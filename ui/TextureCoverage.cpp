@@ -5,7 +5,7 @@
 
 namespace {
 // An opaque rectangle or a clear hole smaller than this is not worth the triangles it adds.
-constexpr LONG kMinArea = 32 * 32;
+constexpr LONG MIN_AREA = 32 * 32;
 } // namespace
 
 TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : texture(picture)
@@ -83,7 +83,7 @@ void TextureCoverage::CutIntoPieces()
                 stack.push_back(i);
             }
         }
-        return bestArea >= kMinArea ? best : RECT{0, 0, 0, 0};
+        return bestArea >= MIN_AREA ? best : RECT{0, 0, 0, 0};
     };
     // What of `area` lies around `inner`: the full-width bands above and below it, and its sides.
     const auto around = [](const RECT& area, const RECT& inner, bool opaque, std::vector<Piece>& out) {

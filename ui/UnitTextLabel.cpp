@@ -1,17 +1,17 @@
 #include "ui/UnitTextLabel.h"
 
 namespace {
-constexpr int kFontHeight = 24;
+constexpr int FONT_HEIGHT = 24;
 // Upward drift of a restarted text, in pixels per second.
-constexpr float kDriftY = -25.0f;
+constexpr float DRIFT_Y = -25.0f;
 // Seconds a restarted text stays before it fades towards its transparent target.
-constexpr float kHoldTime = 3.0f;
-constexpr float kRestartSpeed = 13.0f;
+constexpr float HOLD_TIME = 3.0f;
+constexpr float RESTART_SPEED = 13.0f;
 } // namespace
 
 UnitTextLabel::UnitTextLabel(float x, float y)
 {
-    label.Create(kFontHeight, "Times New Roman", 1.0f, 0.0f, 0.0f, 1.0f, 1);
+    label.Create(FONT_HEIGHT, "Times New Roman", 1.0f, 0.0f, 0.0f, 1.0f, 1);
     label.targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
     label.speed = 1.0f;
     label.factor = 1.0f;
@@ -43,13 +43,13 @@ void UnitTextLabel::Restart()
 {
     label.RandomOffsetY();
     label.velocityX = 0.0f;
-    label.velocityY = kDriftY;
+    label.velocityY = DRIFT_Y;
     SetColour(1.0f, 0.0f, 0.0f, 1.0f);
     label.effect = EFFECT_FADE_ALPHA_TO_BASE;
     label.pendingEffect = EFFECT_FADE_TO_TARGET;
     label.effectTimer = 0.0f;
-    label.effectDelay = kHoldTime;
-    label.speed = kRestartSpeed;
+    label.effectDelay = HOLD_TIME;
+    label.speed = RESTART_SPEED;
 }
 
 void UnitTextLabel::SetX(float x)

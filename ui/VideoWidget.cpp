@@ -48,7 +48,7 @@ bool VideoWidget::Open(const std::string& name)
 
     DataManager* data = DataManager::Get();
     const std::string path = data->FindFile(name);
-    if (path == DataManager::NotFound) {
+    if (path == DataManager::NOT_FOUND) {
         Log(LogLevel::WARNING, "video.missing", "no video \"" + name + "\" in the data directories");
         return fail();
     }
