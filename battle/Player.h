@@ -47,10 +47,10 @@ public:
     void OnResetDevice();
     void TargetUnderMouse();
 
-    const std::vector<BoardUnit*>& GetUnits() const { return units; }
-    BoardUnit* GetSelectedUnit() const { return selectedUnit; }
-    bool IsDefeated() const { return defeated; }
-    int GetUnitCount() const { return unitCount; }
+    const std::vector<BoardUnit*>& GetUnits() const { return m_units; }
+    BoardUnit* GetSelectedUnit() const { return m_selectedUnit; }
+    bool IsDefeated() const { return m_defeated; }
+    int GetUnitCount() const { return m_unitCount; }
 
     // The unit of either player of the session that the object stands for, or null.
     static BoardUnit* FindUnit(const Object* object);
@@ -67,8 +67,8 @@ private:
     void Forget(BoardUnit* unit);
     void UpdateDefeatTimer();
 
-    int32_t unitCount = 0;
-    BoardUnit* selectedUnit = nullptr;
-    bool defeated = false;
-    std::vector<BoardUnit*> units;
+    int32_t m_unitCount = 0;
+    BoardUnit* m_selectedUnit = nullptr;
+    bool m_defeated = false;
+    std::vector<BoardUnit*> m_units;
 };

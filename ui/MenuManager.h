@@ -1,4 +1,5 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "core/DeviceResource.h"
 #include "win32/Win32.h"
@@ -137,3 +138,4 @@ private:
     RECT levelNameRect{62, 355, 709, 400};
     uint32_t effectTable[4] = {3, 3, 0, 1};
 };
+// NOLINTEND(readability-identifier-naming)

@@ -36,9 +36,9 @@ TextLabel::~TextLabel()
 
 void TextLabel::ReleaseFont()
 {
-    if (font) {
-        font->Release();
-        font = nullptr;
+    if (m_font) {
+        m_font->Release();
+        m_font = nullptr;
     }
 }
 
@@ -49,19 +49,19 @@ void TextLabel::MakeFont(bool italic)
     if (!device)
         return;
     D3DXCreateFontA(device, fontHeight, 0, FW_BOLD, 1, italic ? TRUE : FALSE, DEFAULT_CHARSET, 0, 0, 0,
-                    faceName.c_str(), &font);
+                    m_faceName.c_str(), &m_font);
 }
 
 void TextLabel::CreateFont(int height, const char* face, int)
 {
     fontHeight = height;
-    faceName = face ? face : "";
+    m_faceName = face ? face : "";
     MakeFont(false);
 }
 
 void TextLabel::SetFont(int height, const char* face, RECT* rect)
 {
-    fixedRect = rect;
+    m_fixedRect = rect;
     CreateFont(height, face, 1);
 }
 
@@ -81,15 +81,15 @@ void TextLabel::Create(int height, const char* face, float r, float g, float b, 
 
 void TextLabel::StoreText(const char* formatted)
 {
-    std::memset(buffer, 0, sizeof(buffer));
-    std::strncpy(buffer, formatted, BUFFER_SIZE - 1);
-    text = buffer;
+    std::memset(m_buffer, 0, sizeof(m_buffer));
+    std::strncpy(m_buffer, formatted, BUFFER_SIZE - 1);
+    m_text = m_buffer;
 
     // Lines are counted by the two characters '\' 'n' that the data files write, not by real breaks.
-    lineCount = 1;
-    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2))
-        ++lineCount;
-    textWidth = static_cast<uint32_t>(fontHeight) * static_cast<uint32_t>(text.size());
+    m_lineCount = 1;
+    for (size_t at = m_text.find("\\n"); at != std::string::npos; at = m_text.find("\\n", at + 2))
+        ++m_lineCount;
+    m_textWidth = static_cast<uint32_t>(fontHeight) * static_cast<uint32_t>(m_text.size());
 }
 
 // Texts are copied as they stand: a '%' in a name is shown, never taken as a format directive.
@@ -161,10 +161,10 @@ void TextLabel::Update()
     const float dt = DataManager::Get()->GetFrameTime();
     x += velocityX * dt;
     y += velocityY * dt;
-    boxWidth = static_cast<float>(textWidth) * BOX_WIDTH_PER_CHAR;
-    boxHeight = static_cast<float>(lineCount) * static_cast<float>(fontHeight) * BOX_HEIGHT_PER_LINE;
-    ownRect = RECT{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + boxWidth),
-                   static_cast<LONG>(y + boxHeight)};
+    boxWidth = static_cast<float>(m_textWidth) * BOX_WIDTH_PER_CHAR;
+    boxHeight = static_cast<float>(m_lineCount) * static_cast<float>(fontHeight) * BOX_HEIGHT_PER_LINE;
+    m_ownRect = RECT{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + boxWidth),
+                     static_cast<LONG>(y + boxHeight)};
 }
 
 void TextLabel::SetPosition(float px, float py)
@@ -186,21 +186,21 @@ void TextLabel::Unqueue()
 
 void TextLabel::Draw()
 {
-    if (!font)
+    if (!m_font)
         return;
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     const D3DCOLOR c = PackColour(colour);
-    if (fixedRect) {
-        font->DrawTextA(sprite, text.c_str(), -1, fixedRect, DT_CENTER, c);
+    if (m_fixedRect) {
+        m_font->DrawTextA(sprite, m_text.c_str(), -1, m_fixedRect, DT_CENTER, c);
     } else {
         RECT rect = FreeRect();
-        font->DrawTextA(sprite, text.c_str(), -1, &rect, FreeFormat(), c);
+        m_font->DrawTextA(sprite, m_text.c_str(), -1, &rect, FreeFormat(), c);
     }
 }
 
 RECT TextLabel::FreeRect() const
 {
-    RECT rect = ownRect;
+    RECT rect = m_ownRect;
     if (wrapWidth > 0) {
         rect.right = rect.left + wrapWidth;
         rect.bottom = rect.top + WRAP_DEPTH;
@@ -215,23 +215,23 @@ DWORD TextLabel::FreeFormat() const
 
 RECT TextLabel::MeasureDrawn() const
 {
-    RECT rect = fixedRect ? *fixedRect : FreeRect();
-    if (!font)
+    RECT rect = m_fixedRect ? *m_fixedRect : FreeRect();
+    if (!m_font)
         return RECT{rect.left, rect.top, rect.left, rect.top};
-    font->DrawTextA(nullptr, text.c_str(), -1, &rect, (fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
+    m_font->DrawTextA(nullptr, m_text.c_str(), -1, &rect, (m_fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
     return rect;
 }
 
 void TextLabel::OnLostDevice()
 {
-    if (font)
-        font->OnLostDevice();
+    if (m_font)
+        m_font->OnLostDevice();
 }
 
 void TextLabel::OnResetDevice()
 {
-    if (font)
-        font->OnResetDevice();
+    if (m_font)
+        m_font->OnResetDevice();
 }
 
 const std::vector<TextLabel*>& QueuedText()
