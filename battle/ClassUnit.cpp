@@ -177,8 +177,8 @@ const std::array<ClassSamples, ClassUnit::CLASS_COUNT>& Samples()
 // The knight's animation files each hold one set, loaded model first, then its ability files, then the eleven
 // (of which it has no ranged attack and no cast), so its sets are known by their place.
 constexpr std::array<const char*, 13> KNIGHT_SETS = {"Idle",   "Warcry",      "SweepStrike",   "Assault",  "Walk",
-                                                    "Defend", "Focus",       "Hit",           "MagicHit", "Die",
-                                                    "Dodge",  "MeleeAttack", "CriticalAttack"};
+                                                     "Defend", "Focus",       "Hit",           "MagicHit", "Die",
+                                                     "Dodge",  "MeleeAttack", "CriticalAttack"};
 
 enum class Visual
 {

@@ -102,8 +102,8 @@ void Hex::Build(int buildRow, int buildColumn)
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
         return;
-    if (FAILED(device->CreateVertexBuffer(FAN_POINTS * STRIDE, D3DUSAGE_WRITEONLY, FVF, D3DPOOL_MANAGED,
-                                          &vertexBuffer, nullptr)) ||
+    if (FAILED(device->CreateVertexBuffer(FAN_POINTS * STRIDE, D3DUSAGE_WRITEONLY, FVF, D3DPOOL_MANAGED, &vertexBuffer,
+                                          nullptr)) ||
         !vertexBuffer) {
         vertexBuffer = nullptr;
         return;

@@ -123,7 +123,8 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
 
     int32_t count = 0;
     in.Int(count);
-    count = CheckedCount(count, STATIC_OBJECT_RECORD_SIZE, in.Left() >= 4 ? in.Left() - 4 : 0, "static-object", warnings);
+    count =
+        CheckedCount(count, STATIC_OBJECT_RECORD_SIZE, in.Left() >= 4 ? in.Left() - 4 : 0, "static-object", warnings);
     result.staticObjects.resize(static_cast<size_t>(count));
     for (LevelStaticObject& object : result.staticObjects) {
         in.Name(object.meshName);

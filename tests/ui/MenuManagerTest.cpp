@@ -321,8 +321,8 @@ TEST_F(MenuManagerTest, RosterBoxesAndClassButtons)
 {
     // Three boxes from x 190, five from 90, three from 65, 108 apart, on lines 30, 128 and 227.
     const float expected[DeploymentRoster::SIZE][2] = {{190, 30},  {298, 30},  {406, 30},  {90, 128},
-                                                        {198, 128}, {306, 128}, {414, 128}, {522, 128},
-                                                        {65, 227},  {173, 227}, {281, 227}};
+                                                       {198, 128}, {306, 128}, {414, 128}, {522, 128},
+                                                       {65, 227},  {173, 227}, {281, 227}};
     GuiPanel* page = menu->GetPage(SCREEN_DEPLOYMENT);
     ASSERT_EQ(page->images.size(), 49u);
     ASSERT_EQ(page->buttons.size(), 17u);

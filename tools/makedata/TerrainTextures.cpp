@@ -111,9 +111,8 @@ Image NoiseField(Rgb dark, Rgb light, uint32_t seed, float cells, float grain)
         for (int x = 0; x < SIZE; ++x) {
             const float u = static_cast<float>(x) / SIZE * cells, v = static_cast<float>(y) / SIZE * cells;
             float t = Fbm(u, v, seed, 5, period);
-            t +=
-                (ValueNoise(static_cast<float>(x) * 0.5f, static_cast<float>(y) * 0.5f, seed + 99u, SIZE / 2) - 0.5f) *
-                grain;
+            t += (ValueNoise(static_cast<float>(x) * 0.5f, static_cast<float>(y) * 0.5f, seed + 99u, SIZE / 2) - 0.5f) *
+                 grain;
             image.Set(x, y, Pack(Mix(dark, light, std::clamp(t * 1.4f - 0.2f, 0.0f, 1.0f))));
         }
     return image;
