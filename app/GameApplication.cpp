@@ -44,8 +44,8 @@ constexpr float WHEEL_STEP = 120.0f;
 constexpr float LAYOUT_WIDTH = 1024.0f;
 constexpr float LAYOUT_HEIGHT = 768.0f;
 
-const char* const kSplashTexture = "splash.bmp";
-const char* const kScreenshotPrefix = "Data\\Screenshots\\Image";
+const char* const SPLASH_TEXTURE = "splash.bmp";
+const char* const SCREENSHOT_PREFIX = "Data\\Screenshots\\Image";
 
 int g_screenshotCounter = 0;
 
@@ -109,13 +109,15 @@ void GameApplication::ShowSplash()
     if (!device)
         return;
     IDirect3DTexture9* splash = nullptr;
-    const std::string path = DataManager::Get()->FindFile(kSplashTexture);
+    const std::string path = DataManager::Get()->FindFile(SPLASH_TEXTURE);
     if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &splash)) || !splash)
         return;
 
     ScreenVertex quad[4];
-    WriteQuad(quad, static_cast<float>((m_creationWidth - SPLASH_WIDTH) / 2),
-              static_cast<float>((m_creationHeight - SPLASH_HEIGHT) / 2), static_cast<float>(SPLASH_WIDTH),
+    // Centred on whole pixels.
+    const int left = (m_creationWidth - SPLASH_WIDTH) / 2;
+    const int top = (m_creationHeight - SPLASH_HEIGHT) / 2;
+    WriteQuad(quad, static_cast<float>(left), static_cast<float>(top), static_cast<float>(SPLASH_WIDTH),
               static_cast<float>(SPLASH_HEIGHT));
     device->BeginScene();
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
@@ -145,13 +147,13 @@ bool GameApplication::CreateDeviceResources()
     MouseOverManager::Get()->Init();
 
     DataManager* data = DataManager::Get();
-    m_postEffect = data->GetEffect(PostProcessEffect, true);
+    m_postEffect = data->GetEffect(POST_PROCESS_EFFECT, true);
     // A missing file brings the stand-in effect, which has no such technique: no pass then either.
     if (m_postEffect && FAILED(m_postEffect->SetTechnique("PostProcess")))
         m_postEffect = nullptr;
     if (!m_postEffect)
         Log(LogLevel::WARNING, "post-process",
-            "Effect file \"" + PostProcessEffect +
+            "Effect file \"" + POST_PROCESS_EFFECT +
                 "\" is missing or does not compile; the game runs without its post-process pass");
 
     m_helpLabel->CreateFont(16, "Times New Roman", 1);
@@ -297,7 +299,7 @@ void GameApplication::ResetScreenshotCounter()
 std::string GameApplication::NextScreenshotName()
 {
     for (;;) {
-        const std::string name = kScreenshotPrefix + std::to_string(g_screenshotCounter) + ".bmp";
+        std::string name = SCREENSHOT_PREFIX + std::to_string(g_screenshotCounter) + ".bmp";
         if (!PathResolver::Exists(name))
             return name;
         ++g_screenshotCounter;

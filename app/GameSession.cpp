@@ -261,7 +261,7 @@ void GameSession::LoadAssets()
         const float half = static_cast<float>(terrain->GetLevelData().cellSize) * 128.0f * 0.5f;
         skyDome->Init(half, half);
     }
-    basicEffect = DataManager::Get()->GetEffect(BasicEffect, false);
+    basicEffect = DataManager::Get()->GetEffect(BASIC_EFFECT, false);
     if (loadingScreen)
         loadingScreen->Init();
     if (helpScreen)
@@ -439,8 +439,8 @@ void GameSession::SetGameState(GameState newState)
         static constexpr int kCounters[4] = {1, 2, 9, 10};
         for (int row = 0; row < 4; ++row) {
             const int counter = kCounters[row] - 1;
-            (*labels)[static_cast<size_t>(2 * row)].SetNumberText("%i", players[0]->statistics[counter], false);
-            (*labels)[static_cast<size_t>(2 * row + 1)].SetNumberText("            %i", players[1]->statistics[counter],
+            (*labels)[2 * static_cast<size_t>(row)].SetNumberText("%i", players[0]->statistics[counter], false);
+            (*labels)[2 * static_cast<size_t>(row) + 1].SetNumberText("            %i", players[1]->statistics[counter],
                                                                       false);
         }
         break;

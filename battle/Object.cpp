@@ -4,13 +4,8 @@
 #include "battle/Hex.h"
 #include "battle/HexGrid.h"
 #include "core/DataManager.h"
+#include "core/GlobalConstants.h"
 #include "scene/Camera.h"
-
-namespace {
-
-constexpr const char* DEFAULT_TEXTURE = "default.tga";
-
-} // namespace
 
 Object::Object()
 {

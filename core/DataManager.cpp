@@ -19,7 +19,7 @@
 namespace {
 
 // The data directories below the base directory, in the order they are searched.
-const char* const DataDirectories[] = {
+const char* const DATA_DIRECTORIES[] = {
     "\\Data\\",
     "\\Data\\Textures\\World Textures\\",
     "\\Data\\Textures\\World Textures\\NormalMaps\\",
@@ -166,9 +166,9 @@ DataManager::DataManager() : m_baseDirectory(CurrentDirectory()), m_jobQueue(std
     // The name as given, then the base directory itself, joined with a separator like every other prefix.
     m_searchPaths.push_back("");
     m_searchPaths.push_back(m_baseDirectory + "\\");
-    for (const char* directory : DataDirectories)
+    for (const char* directory : DATA_DIRECTORIES)
         m_searchPaths.push_back(m_baseDirectory + directory);
-    m_defaultEffectPath = FindFile(BasicEffect);
+    m_defaultEffectPath = FindFile(BASIC_EFFECT);
 }
 
 DataManager::~DataManager() = default;
@@ -239,8 +239,8 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
         if (!ResolvePathLocked(path)) {
             if (noSubstitute)
                 return nullptr;
-            path = DefaultTexture;
-            requested = DefaultTexture;
+            path = DEFAULT_TEXTURE;
+            requested = DEFAULT_TEXTURE;
             ResolvePathLocked(path);
         }
         auto it = m_textures.find(path);
@@ -281,7 +281,7 @@ ID3DXEffect* DataManager::GetEffect(const std::string& name, bool usePool)
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!ResolvePathLocked(path)) {
-            path = BasicEffect;
+            path = BASIC_EFFECT;
             ResolvePathLocked(path);
         }
     }
@@ -348,7 +348,7 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
         if (known != m_soundNames.end())
             return known->second;
         if (!ResolvePathLocked(path)) {
-            path = DefaultSound;
+            path = DEFAULT_SOUND;
             ResolvePathLocked(path);
         }
         auto it = m_sounds.find(path);

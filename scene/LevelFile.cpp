@@ -176,7 +176,7 @@ std::vector<uint8_t> LevelFile::DecalSection(const std::vector<LevelDecal>& deca
     word(static_cast<uint32_t>(decals.size()));
     for (const LevelDecal& decal : decals) {
         char field[NAME_LENGTH] = {};
-        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), NAME_LENGTH));
+        std::copy_n(decal.textureName.data(), std::min(decal.textureName.size(), NAME_LENGTH), field);
         raw(field, sizeof(field));
         real(decal.rotation);
         word(static_cast<uint32_t>(decal.gridSize));

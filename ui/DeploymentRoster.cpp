@@ -18,7 +18,7 @@ constexpr RosterEntry ENTRIES[DeploymentRoster::SIZE] = {
     {"Assassin.txt", 75, "75.tga", 90.0f},
 };
 
-const char* const kDescriptions[DeploymentRoster::SIZE] = {
+const char* const DESCRIPTIONS[DeploymentRoster::SIZE] = {
     // Militia
     "Militia are the backbone of any dependable army.\n"
     "Through rigorous training from only the most\n"
@@ -140,7 +140,7 @@ float DeploymentRoster::PreviewDistance(int index)
 
 const char* DeploymentRoster::Description(int index)
 {
-    return InRoster(index) ? kDescriptions[index] : "";
+    return InRoster(index) ? DESCRIPTIONS[index] : "";
 }
 
 std::string DeploymentRoster::IconTexture(int index)

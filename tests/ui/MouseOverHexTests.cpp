@@ -111,7 +111,7 @@ TEST_F(MouseOverHexTest, APressCommandsTheBoardOnceAndOnlyWhenItBeginsOverTheBoa
 
     // A press that begins over an enabled widget belongs to the interface, even when the pointer then leaves it.
     GuiElement button;
-    button.Create(DefaultTexture, 100.0f, 100.0f, 64.0f, 32.0f);
+    button.Create(DEFAULT_TEXTURE, 100.0f, 100.0f, 64.0f, 32.0f);
     manager->MovePointer(120, 110);
     EXPECT_FALSE(Frame(true, &button));
     manager->MovePointer(500, 500);
