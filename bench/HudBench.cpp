@@ -204,8 +204,7 @@ void HudFrame(benchmark::State& state, HudShown shown)
     DataManager::Get()->ReleaseAll();
     DataManager::Reset();
     Camera::ResetForTests();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }

@@ -70,8 +70,7 @@ void BM_LoadUnitsOnWorker(benchmark::State& state)
     }
     DataManager::Reset();
     AnimationFileCache::Clear();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }

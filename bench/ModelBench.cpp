@@ -191,8 +191,7 @@ void UnitsFrame(benchmark::State& state, Stage stage)
     DataManager::Get()->ReleaseAll();
     DataManager::Reset();
     Camera::ResetForTests();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     if (window)
         DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);

@@ -42,8 +42,7 @@ void BM_LevelLoad(benchmark::State& state)
     state.SetLabel(level);
     DecalManager::ResetForTests();
     DataManager::Reset();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }
 BENCHMARK(BM_LevelLoad)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -126,8 +125,7 @@ void BM_StartUpSceneFrame(benchmark::State& state)
     DecalManager::ResetForTests();
     DataManager::Reset();
     Camera::ResetForTests();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }

@@ -57,12 +57,7 @@ protected:
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 
     NullDevice* Null() const { return dynamic_cast<NullDevice*>(device); }
-    DWORD RenderState(D3DRENDERSTATETYPE state) const
-    {
-        DWORD value = 0;
-        device->GetRenderState(state, &value);
-        return value;
-    }
+    DWORD RenderState(D3DRENDERSTATETYPE state) const { return DeviceKit::RenderState(device, state); }
 
     // A 2 x 2 opaque white TGA under the data tree, for tests that count texture references.
     void WriteTexture(const std::string& name)
