@@ -291,7 +291,7 @@ void GameApplication::HandleKeys()
     }
 }
 
-void GameApplication::ResetScreenshotCounter()
+void GameApplication::ResetForTests()
 {
     g_screenshotCounter = 0;
 }

@@ -47,7 +47,7 @@ Hex::~Hex()
     ReleaseBuffer();
 }
 
-void Hex::ResetPulse()
+void Hex::ResetForTests()
 {
     g_pulseRising = false;
 }

@@ -69,7 +69,7 @@ std::vector<std::unique_ptr<ParticleEmitter>> MakeEmitters()
 
 void BM_EffectsSimulation(benchmark::State& state)
 {
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Srand(1);
     auto emitters = MakeEmitters();
     size_t live = 0;
@@ -84,7 +84,7 @@ void BM_EffectsSimulation(benchmark::State& state)
     }
     state.counters["live"] = static_cast<double>(live);
     emitters.clear();
-    DataManager::Reset();
+    DataManager::ResetForTests();
 }
 BENCHMARK(BM_EffectsSimulation)->Unit(benchmark::kMillisecond);
 
@@ -111,7 +111,7 @@ void BM_EffectsFrameOnGl(benchmark::State& state)
             DestroyWindow(window);
         return;
     }
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DataManager::Get()->SetDevice(device);
     Srand(1);
     Camera::ResetForTests();
@@ -177,7 +177,7 @@ void BM_EffectsFrameOnGl(benchmark::State& state)
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
     Camera::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DeviceKit::Release(d3d, device);
     DestroyWindow(window);
 }

@@ -15,7 +15,7 @@ namespace {
 void BM_GameApplicationFrame(benchmark::State& state)
 {
     // The benchmark library runs this more than once; each run starts as a fresh process would.
-    DataManager::Reset();
+    DataManager::ResetForTests();
     D3D9SetBackEnd(D3D9_BACKEND_GL);
     auto app = std::make_unique<GameApplication>();
     static char module;

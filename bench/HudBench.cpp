@@ -87,7 +87,7 @@ void OverlayStates(IDirect3DDevice9* device)
 void HudFrame(benchmark::State& state, HudShown shown)
 {
     HWND window = MakeBenchWindow("HudBenchWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
@@ -202,7 +202,7 @@ void HudFrame(benchmark::State& state, HudShown shown)
     MouseOverManager::ResetForTests();
     InputState::Get().Reset();
     DataManager::Get()->ReleaseAll();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     DeviceKit::Release(d3d, device);
     DestroyWindow(window);

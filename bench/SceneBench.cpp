@@ -22,7 +22,7 @@ void BM_LevelLoad(benchmark::State& state)
 {
     static const char* const kLevels[] = {"Farm.txt", "winter_wonderland.txt", "Citadel Courtyard.txt"};
     const char* level = kLevels[state.range(0)];
-    DataManager::Reset();
+    DataManager::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = MakeDevice(D3D9_BACKEND_NULL, nullptr, &d3d);
     if (!device) {
@@ -41,7 +41,7 @@ void BM_LevelLoad(benchmark::State& state)
     }
     state.SetLabel(level);
     DecalManager::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DeviceKit::Release(d3d, device);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }
@@ -50,7 +50,7 @@ BENCHMARK(BM_LevelLoad)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 void BM_StartUpSceneFrame(benchmark::State& state)
 {
     HWND window = MakeBenchWindow("SceneBenchWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
@@ -123,7 +123,7 @@ void BM_StartUpSceneFrame(benchmark::State& state)
         stars->Release();
     }
     DecalManager::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     DeviceKit::Release(d3d, device);
     DestroyWindow(window);

@@ -151,7 +151,7 @@ DataManager* DataManager::Get()
     return instance;
 }
 
-void DataManager::Reset()
+void DataManager::ResetForTests()
 {
     std::lock_guard<std::mutex> lock(g_creation);
     DataManager* instance = g_instance.exchange(nullptr);

@@ -52,7 +52,7 @@ public:
     static DataManager* Get();
     // Releases everything and forgets the singleton; the next Get builds a fresh one (from the current
     // directory at that time). For tests.
-    static void Reset();
+    static void ResetForTests();
 
     DataManager(const DataManager&) = delete;
     DataManager& operator=(const DataManager&) = delete;

@@ -44,7 +44,7 @@ SoundQueue* SoundQueue::Get()
     return instance;
 }
 
-void SoundQueue::Reset()
+void SoundQueue::ResetForTests()
 {
     SoundQueue* queue = Get();
     std::lock_guard<std::mutex> guard(queue->m_lock);

@@ -18,7 +18,7 @@ constexpr float DEGREES_TO_RADIANS = 0.01745329238474369f;
 constexpr size_t LEVEL_NAME_BYTES = 260;
 } // namespace
 
-void Decal::ResetPulse()
+void Decal::ResetForTests()
 {
     g_pulseFalling = true;
 }

@@ -53,7 +53,7 @@ SkyDome::~SkyDome()
         --m_texture->referenceCount;
 }
 
-void SkyDome::ResetClock()
+void SkyDome::ResetForTests()
 {
     g_skyClock = 0.0f;
 }

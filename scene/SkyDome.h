@@ -42,7 +42,7 @@ public:
     int GetVertexCount() const { return m_vertexCount; }
     IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
     // Tests start from a fresh clock.
-    static void ResetClock();
+    static void ResetForTests();
 
 private:
     void Draw(IDirect3DDevice9* device);

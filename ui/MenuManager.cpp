@@ -141,7 +141,7 @@ int MenuManager::GetLastDragged()
     return g_lastDragged;
 }
 
-void MenuManager::ResetLastDragged()
+void MenuManager::ResetForTests()
 {
     g_lastDragged = -1;
 }

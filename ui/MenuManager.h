@@ -89,7 +89,7 @@ public:
 
     // The roster button that last played the drag click; -1 before any.
     static int GetLastDragged();
-    static void ResetLastDragged();
+    static void ResetForTests();
 
 private:
     // No player deploys: the level's subtitle place is empty and the instructions ask for a player.

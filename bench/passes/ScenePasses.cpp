@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     }
 
     HWND window = MakeBenchWindow("ScenePassesWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
@@ -528,7 +528,7 @@ int main(int argc, char** argv)
     stars->Release();
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     device->Release();
     d3d->Release();

@@ -31,7 +31,7 @@ class ObjectTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         DataManager::Get()->SetHexGrid(&grid);
         for (int r = 0; r < HexGrid::ROWS; ++r)
@@ -48,7 +48,7 @@ protected:
     void TearDown() override
     {
         DataManager::Get()->SetHexGrid(nullptr);
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
     }
 
@@ -193,6 +193,6 @@ TEST_F(ObjectTest, RenderDrawsOnceWithoutAnEffectAndOncePerPassWithOne)
     object.UseEffect(nullptr);
     effect->Release();
     DataManager::Get()->ReleaseAll();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     ReleaseTestDevice(d3d, device);
 }

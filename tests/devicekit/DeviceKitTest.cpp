@@ -9,10 +9,10 @@ namespace {
 class DeviceKitTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { NullDevice::ResetConfig(); }
+    void SetUp() override { NullDevice::ResetForTests(); }
     void TearDown() override
     {
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
     }
 };

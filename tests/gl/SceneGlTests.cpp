@@ -56,7 +56,7 @@ protected:
         window = CreateWindowExA(0, "SceneGlTestWindow", "Scene", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
                                  nullptr, nullptr);
         ASSERT_NE(window, nullptr);
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         CreateTestDevice(D3D9_BACKEND_GL, window, kWidth, kHeight, &d3d, &device);
         ASSERT_NE(device, nullptr);
@@ -85,7 +85,7 @@ protected:
         stars.reset();
         sky.reset();
         DecalManager::ResetForTests();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         ReleaseTestDevice(d3d, device);
         if (window)

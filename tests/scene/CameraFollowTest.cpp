@@ -39,7 +39,7 @@ protected:
     {
         SceneFixture::SetUp();
         InputState::Get().Reset();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputManager* input = InputManager::Get();
         input->Init(reinterpret_cast<HINSTANCE>(uintptr_t{0x3000}), reinterpret_cast<HWND>(uintptr_t{0x2000}), 0);
         input->BindMouseName("RBUTTON", 1);
@@ -51,7 +51,7 @@ protected:
     {
         DataManager::Get()->SetTerrain(nullptr);
         terrain.reset();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputState::Get().Reset();
         SceneFixture::TearDown();
     }

@@ -14,6 +14,7 @@
 #include "scene/ParticleManager.h"
 #include "scene/WorldQuad.h"
 #include "support/DataTree.h"
+#include "support/SceneTest.h"
 #include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@
 #include <string>
 #include <vector>
 
-class EffectsTest : public ::testing::Test
+class EffectsTest : public SceneTest
 {
 protected:
     void SetUp() override
@@ -37,19 +38,13 @@ protected:
     void TearDown() override
     {
         ResetEffects();
-        DataManager::Reset();
         ReleaseTestDevice(d3d, device);
         tree.reset();
     }
     static void ResetEffects()
     {
-        ParticleManager::ResetForTests();
-        DecalManager::ResetForTests();
+        ResetForTests();
         EmitterFileCache::Clear();
-        Camera::ResetForTests();
-        BoltEffect::ResetJitterClock();
-        Decal::ResetPulse();
-        WorldQuad::ResetPulse();
         Srand(1);
     }
 

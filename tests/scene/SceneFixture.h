@@ -10,6 +10,7 @@
 #include "scene/DecalManager.h"
 #include "scene/SkyDome.h"
 #include "support/DataTree.h"
+#include "support/SceneTest.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,7 @@ inline std::string ReadWholeFile(const std::filesystem::path& path)
     return text.str();
 }
 
-class SceneFixture : public ::testing::Test
+class SceneFixture : public SceneTest
 {
 protected:
     void SetUp() override
@@ -151,18 +152,14 @@ protected:
         tga[14] = 1;
         tga[16] = 24;
         m_tree->Write("Data/default.tga", tga + std::string(3, '\x80'));
-        DataManager::Reset();
-        Camera::ResetForTests();
-        SkyDome::ResetClock();
-        DecalManager::ResetForTests();
+        ResetForTests();
         DataManager::Get()->SetDevice(m_device);
     }
 
     void TearDown() override
     {
-        Camera::ResetForTests();
-        DecalManager::ResetForTests();
-        m_tree.reset(); // releases everything the data manager holds
+        ResetForTests();
+        m_tree.reset();
         EXPECT_EQ(DeviceKit::Release(m_d3d, m_device), 0u) << "something of the scene still holds the device";
     }
 

@@ -19,8 +19,8 @@ protected:
     {
         UiDeviceTest::SetUp();
         InputState::Get().Reset();
-        InputManager::Reset();
-        GuiElement::ResetLatch();
+        InputManager::ResetForTests();
+        GuiElement::ResetForTests();
         ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0),
                   S_OK);
         InputManager::Get()->BindMouseName("LBUTTON", 0);
@@ -29,7 +29,7 @@ protected:
     }
     void TearDown() override
     {
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputState::Get().Reset();
         UiDeviceTest::TearDown();
     }

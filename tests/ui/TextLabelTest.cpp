@@ -15,13 +15,13 @@ class TextLabelTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         SpriteDrawQueue.clear();
     }
     void TearDown() override
     {
         SpriteDrawQueue.clear();
-        DataManager::Reset();
+        DataManager::ResetForTests();
     }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 };

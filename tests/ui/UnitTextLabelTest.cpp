@@ -11,13 +11,13 @@ class UnitTextLabelTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         SpriteDrawQueue.clear();
     }
     void TearDown() override
     {
         SpriteDrawQueue.clear();
-        DataManager::Reset();
+        DataManager::ResetForTests();
     }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 

@@ -36,7 +36,7 @@ BattleSimulator::BattleSimulator(BattleOptions chosen) : options(std::move(chose
         error = "the null device could not be made";
         return;
     }
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DataManager::Get()->SetDevice(device);
     grid->LoadTextures();
     DataManager::Get()->SetHexGrid(grid.get());
@@ -58,8 +58,8 @@ BattleSimulator::~BattleSimulator()
     grid->ReleaseBuffers();
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
-    SoundQueue::Reset();
-    DataManager::Reset();
+    SoundQueue::ResetForTests();
+    DataManager::ResetForTests();
     DeviceKit::Release(d3d, device);
 }
 
@@ -139,10 +139,10 @@ void BattleSimulator::Clear()
     // Blood on the ground and bolts in the air belong to the battle that made them.
     DecalManager::Get()->ClearAll();
     ParticleManager::Get()->ReleaseAll();
-    SoundQueue::Reset();
+    SoundQueue::ResetForTests();
     Player::ResetDefeatTimer();
     Unit::SetCastTimer(0.0f);
-    Hex::ResetPulse();
+    Hex::ResetForTests();
     grid->Render();
     grid->ClearPathList();
 }
