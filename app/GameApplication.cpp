@@ -18,6 +18,7 @@
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/ComPtr.h"
 #include "win32/Log.h"
 #include "win32/PathResolver.h"
 
@@ -109,9 +110,9 @@ void GameApplication::ShowSplash()
     IDirect3DDevice9* device = m_device;
     if (!device)
         return;
-    IDirect3DTexture9* splash = nullptr;
+    ComPtr<IDirect3DTexture9> splash;
     const std::string path = DataManager::Get()->FindFile(SPLASH_TEXTURE);
-    if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &splash)) || !splash)
+    if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), splash.AddressOf())) || !splash)
         return;
 
     ScreenVertex quad[4];
@@ -127,12 +128,11 @@ void GameApplication::ShowSplash()
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetFVF(SCREEN_FVF);
-    device->SetTexture(0, splash);
+    device->SetTexture(0, splash.Get());
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, SCREEN_VERTEX_STRIDE);
     device->SetTexture(0, nullptr);
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
-    splash->Release();
 }
 
 bool GameApplication::CreateDeviceResources()
@@ -311,11 +311,9 @@ void GameApplication::SaveScreenshot()
 {
     const std::string name = NextScreenshotName();
     if (m_device) {
-        IDirect3DSurface9* surface = nullptr;
-        if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface)) && surface) {
-            D3DXSaveSurfaceToFileA(name.c_str(), D3DXIFF_BMP, surface, nullptr, nullptr);
-            surface->Release();
-        }
+        ComPtr<IDirect3DSurface9> surface;
+        if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, surface.AddressOf())) && surface)
+            D3DXSaveSurfaceToFileA(name.c_str(), D3DXIFF_BMP, surface.Get(), nullptr, nullptr);
     }
     ++g_screenshotCounter;
 }
