@@ -196,7 +196,6 @@ D3DXVECTOR3 GameSession::LightDirection()
 GameSession::GameSession()
 {
     D3DXMatrixIdentity(&textTransform);
-    DataManager::Get()->SetGameSession(this);
     BattleSession::Register(this);
     BoardView::Register(this);
     FrontEndLink::Register(this);
@@ -206,8 +205,6 @@ GameSession::GameSession()
 GameSession::~GameSession()
 {
     Shutdown();
-    if (DataManager::Get()->GetGameSession() == this)
-        DataManager::Get()->SetGameSession(nullptr);
     if (BattleSession::Get() == this)
         BattleSession::Register(nullptr);
     if (BoardView::Get() == this)
@@ -242,9 +239,9 @@ void GameSession::Init()
     flashOverlay = std::make_unique<GuiElement>();
     labels = std::make_unique<std::array<TextLabel, kLabelCount>>();
 
-    data->SetTerrain(terrain.get());
-    data->SetHexGrid(hexGrid.get());
-    data->SetSkyDome(skyDome.get());
+    Terrain::SetCurrent(terrain.get());
+    HexGrid::SetCurrent(hexGrid.get());
+    SkyDome::SetCurrent(skyDome.get());
     BoardGround::Register(this);
     FrontEndLink::Register(this);
     menuManager = std::make_unique<MenuManager>();
@@ -1580,12 +1577,12 @@ void GameSession::Shutdown()
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
     DataManager* data = DataManager::Get();
-    if (data->GetTerrain() == terrain.get())
-        data->SetTerrain(nullptr);
-    if (data->GetHexGrid() == hexGrid.get())
-        data->SetHexGrid(nullptr);
-    if (data->GetSkyDome() == skyDome.get())
-        data->SetSkyDome(nullptr);
+    if (Terrain::Current() == terrain.get())
+        Terrain::SetCurrent(nullptr);
+    if (HexGrid::Current() == hexGrid.get())
+        HexGrid::SetCurrent(nullptr);
+    if (SkyDome::Current() == skyDome.get())
+        SkyDome::SetCurrent(nullptr);
     if (BoardGround::Get() == this)
         BoardGround::Register(nullptr);
     for (Decal* decal : {selectionDecal.get(), targetDecal.get(), areaDecal.get()})

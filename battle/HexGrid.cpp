@@ -7,6 +7,12 @@
 
 #include <functional>
 
+namespace {
+
+HexGrid* g_currentHexGrid = nullptr;
+
+} // namespace
+
 HexGrid::HexGrid() : m_hexes(new Hex[HEX_COUNT])
 {
     for (int r = 0; r < ROWS; ++r) {
@@ -20,6 +26,8 @@ HexGrid::HexGrid() : m_hexes(new Hex[HEX_COUNT])
 // The pointer must not keep a hex of a board that is gone.
 HexGrid::~HexGrid()
 {
+    if (g_currentHexGrid == this)
+        g_currentHexGrid = nullptr;
     BoardPointer* pointer = BoardPointer::Get();
     if (!pointer)
         return;
@@ -376,4 +384,14 @@ void HexGrid::ClearOccupant(const Object* object)
             m_hexes[i].SetType(m_hexes[i].defaultType);
         }
     }
+}
+
+HexGrid* HexGrid::Current()
+{
+    return g_currentHexGrid;
+}
+
+void HexGrid::SetCurrent(HexGrid* grid)
+{
+    g_currentHexGrid = grid;
 }

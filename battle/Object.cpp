@@ -29,7 +29,7 @@ void Object::Update()
 
 void Object::SetPosition(int row, int col)
 {
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
+    HexGrid* grid = HexGrid::Current();
     if (!grid) {
         OutputDebugStringA("Object::SetPosition() returned a null hex.\n");
         hex = nullptr;

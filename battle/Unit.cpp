@@ -489,7 +489,7 @@ bool Unit::HasActiveEffect(EffectType type) const
 
 void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
 {
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
+    HexGrid* grid = HexGrid::Current();
     if (!grid || !hex)
         return;
     const int radius = stats.defendRadius;
@@ -510,7 +510,7 @@ void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
 void Unit::ClaimDefendedHexes()
 {
     ForEachDefendedHex([](Unit& unit, Hex& claimed) {
-        HexGrid* grid = DataManager::Get()->GetHexGrid();
+        HexGrid* grid = HexGrid::Current();
         if (!unit.owner)
             return;
         if (unit.owner->team == 0)
@@ -1394,7 +1394,7 @@ void Unit::EndFocus(bool animate)
 int Unit::FindPath(Hex* targetHex, int& count)
 {
     count = 0;
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
+    HexGrid* grid = HexGrid::Current();
     if (!grid || !hex)
         return PathSearch::NO_MOVE;
     PathSearch search(*grid);

@@ -33,11 +33,11 @@ void BM_LevelLoad(benchmark::State& state)
     {
         auto terrain = std::make_unique<Terrain>();
         terrain->Init();
-        DataManager::Get()->SetTerrain(terrain.get());
+        Terrain::SetCurrent(terrain.get());
         terrain->LoadLevel(level); // the meshes and textures are read once, as a second battle finds them cached
         for (auto _ : state)
             benchmark::DoNotOptimize(terrain->LoadLevel(level));
-        DataManager::Get()->SetTerrain(nullptr);
+        Terrain::SetCurrent(nullptr);
     }
     state.SetLabel(level);
     DecalManager::ResetForTests();
@@ -72,8 +72,8 @@ void BM_StartUpSceneFrame(benchmark::State& state)
         auto sky = std::make_unique<SkyDome>();
         auto stars = std::make_unique<StarField>();
         auto terrain = std::make_unique<Terrain>();
-        data->SetSkyDome(sky.get());
-        data->SetTerrain(terrain.get());
+        SkyDome::SetCurrent(sky.get());
+        Terrain::SetCurrent(terrain.get());
         terrain->Init();
         sky->Init(16384.0f, 16384.0f);
         stars->Init();
@@ -117,8 +117,8 @@ void BM_StartUpSceneFrame(benchmark::State& state)
             frame();
         for (auto _ : state)
             frame();
-        data->SetTerrain(nullptr);
-        data->SetSkyDome(nullptr);
+        Terrain::SetCurrent(nullptr);
+        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         stars->Release();
     }

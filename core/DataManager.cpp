@@ -372,14 +372,14 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
     return it->second;
 }
 
-StaticMesh* DataManager::FindMesh(const std::string& path)
+void* DataManager::FindMesh(const std::string& path)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     auto it = m_meshes.find(path);
     return it == m_meshes.end() ? nullptr : it->second.get();
 }
 
-StaticMesh* DataManager::AddMesh(const std::string& path, std::shared_ptr<StaticMesh> mesh)
+void* DataManager::AddMesh(const std::string& path, std::shared_ptr<void> mesh)
 {
     if (!mesh)
         return FindMesh(path);

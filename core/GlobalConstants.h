@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-class TextLabel;
-
 // A hexagon of side 64 world units. 30 degrees is taken as the single-precision 0.5235987901687622; sine and
 // cosine of that, times 64, round to these single-precision values.
 constexpr float HEX_SIDE = 64.0f;
@@ -111,7 +109,3 @@ const std::string ANIM_RANGED_ATTACK = "RangedAttack";
 const std::string ANIM_BLOCK = "Block";
 const std::string ANIM_DODGE = "Dodge";
 const std::string ANIM_CRITICAL_ATTACK = "CriticalAttack";
-
-// The text labels queued for this frame's sprite batch. One list for the whole process (unlike the constants
-// above); the queue owns nothing.
-extern std::vector<TextLabel*> SpriteDrawQueue;

@@ -109,7 +109,7 @@ void Camera::SetTarget(const CameraTarget* newTarget)
 void Camera::SetPreset(int preset)
 {
     float c[3] = {0.0f, 0.0f, 0.0f};
-    if (Terrain* terrain = DataManager::Get()->GetTerrain())
+    if (Terrain* terrain = Terrain::Current())
         terrain->Centre(c);
     const float back = preset == 2 ? 2500.0f : 3500.0f;
     SetEyeAndTarget(D3DXVECTOR3(c[0], c[1] + 1500.0f, c[2] - back), D3DXVECTOR3(c[0], c[1] + 1400.0f, c[2]));
@@ -126,7 +126,7 @@ void Camera::FollowTarget()
     m_eye.y = m_currentHeight;
     m_eye.x += (wanted.x - m_eye.x) * EYE_FOLLOW;
     m_eye.z += (wanted.z - m_eye.z) * EYE_FOLLOW;
-    if (Terrain* terrain = DataManager::Get()->GetTerrain()) {
+    if (Terrain* terrain = Terrain::Current()) {
         const float floor = terrain->HeightAt(m_eye.x, m_eye.z) + EYE_ABOVE_GROUND;
         if (!(floor < m_eye.y))
             m_eye.y = floor;

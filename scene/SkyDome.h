@@ -17,6 +17,11 @@ public:
         float u, v;
     };
 
+    // The sky of the level on show, whose clock and colours the stars and the terrain read; null when none is. A
+    // sky that goes stops being it.
+    static SkyDome* Current();
+    static void SetCurrent(SkyDome* sky);
+
     SkyDome() = default;
     ~SkyDome();
     SkyDome(const SkyDome&) = delete;

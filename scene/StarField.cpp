@@ -6,6 +6,7 @@
 #include "scene/DrawBindings.h"
 #include "scene/OpaqueDraw.h"
 #include "scene/SkyDome.h"
+#include "scene/Terrain.h"
 #include "win32/ComPtr.h"
 
 #include <iterator>
@@ -149,8 +150,8 @@ void StarField::Draw(IDirect3DDevice9* device)
 StarField::Wait StarField::ChooseWait(IDirect3DDevice9* device) const
 {
     DataManager* data = DataManager::Get();
-    const SkyDome* sky = data->GetSkyDome();
-    if (!sky || !data->GetTerrain())
+    const SkyDome* sky = SkyDome::Current();
+    if (!sky || !Terrain::Current())
         return Wait::NONE;
     ComPtr<IDirect3DSurface9> depth;
     if (FAILED(device->GetDepthStencilSurface(depth.AddressOf())) || !depth)

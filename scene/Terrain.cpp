@@ -20,6 +20,12 @@
 #include <iterator>
 
 namespace {
+
+Terrain* g_currentTerrain = nullptr;
+
+} // namespace
+
+namespace {
 constexpr float FOG_START = 5000.0f;
 constexpr float FOG_END = 20000.0f;
 constexpr float FOG_FOURTH = 0.66f;
@@ -68,6 +74,8 @@ Terrain::Terrain() = default;
 
 Terrain::~Terrain()
 {
+    if (g_currentTerrain == this)
+        g_currentTerrain = nullptr;
     if (DecalManager::Get()->GetGround() == this)
         DecalManager::Get()->SetGround(nullptr);
     ClearEmitters();
@@ -168,7 +176,7 @@ void Terrain::ApplyHexTypes()
 void Terrain::SetFog()
 {
     DataManager* data = DataManager::Get();
-    if (SkyDome* sky = data->GetSkyDome()) {
+    if (SkyDome* sky = SkyDome::Current()) {
         sky->SetSkyValue(m_level.skyValue);
         sky->UpdateVertices();
     }
@@ -478,4 +486,14 @@ void Terrain::Centre(float* out) const
     out[0] = m;
     out[1] = HeightAt(m, m);
     out[2] = m;
+}
+
+Terrain* Terrain::Current()
+{
+    return g_currentTerrain;
+}
+
+void Terrain::SetCurrent(Terrain* terrain)
+{
+    g_currentTerrain = terrain;
 }

@@ -160,8 +160,8 @@ int main(int argc, char** argv)
     auto sky = std::make_unique<SkyDome>();
     auto stars = std::make_unique<StarField>();
     auto terrain = std::make_unique<Terrain>();
-    data->SetSkyDome(sky.get());
-    data->SetTerrain(terrain.get());
+    SkyDome::SetCurrent(sky.get());
+    Terrain::SetCurrent(terrain.get());
     const auto effectStart = std::chrono::steady_clock::now();
     terrain->Init();
     const double effectMs =
@@ -349,9 +349,9 @@ int main(int argc, char** argv)
         device->SetTransform(D3DTS_PROJECTION, &camera->GetProjection());
         if (passes & STARS) {
             if (passes & STARS_FIRST)
-                data->SetSkyDome(nullptr);
+                SkyDome::SetCurrent(nullptr);
             stars->Render();
-            data->SetSkyDome(sky.get());
+            SkyDome::SetCurrent(sky.get());
         }
         device->SetRenderState(D3DRS_FOGENABLE, terrain->GetLevelData().fogEnable ? TRUE : FALSE);
         if (passes & SKY)
@@ -522,8 +522,8 @@ int main(int argc, char** argv)
     for (auto& unit : units)
         unit->Release();
     units.clear();
-    data->SetTerrain(nullptr);
-    data->SetSkyDome(nullptr);
+    Terrain::SetCurrent(nullptr);
+    SkyDome::SetCurrent(nullptr);
     terrain.reset();
     stars->Release();
     DecalManager::ResetForTests();

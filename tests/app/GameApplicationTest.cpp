@@ -55,7 +55,7 @@ protected:
         MouseOverManager::ResetForTests();
         InputManager::ResetForTests();
         GameApplication::ResetForTests();
-        SpriteDrawQueue.clear();
+        TextLabel::ResetForTests();
         startDirectory = std::filesystem::current_path();
 
         app = std::make_unique<GameApplication>();

@@ -381,11 +381,11 @@ protected:
                 hex->SetType(HEX_OPEN);
             }
         }
-        DataManager::Get()->SetHexGrid(grid.get());
+        HexGrid::SetCurrent(grid.get());
     }
     void TearDown() override
     {
-        DataManager::Get()->SetHexGrid(nullptr);
+        HexGrid::SetCurrent(nullptr);
         grid.reset();
         ResetForTests();
         ReleaseTestDevice(d3d, device);

@@ -327,7 +327,7 @@ TEST_F(HexGridTest, AGoneBoardLeavesNoHoveredHex)
     other.reset();
     EXPECT_EQ(pointer.hovered, &elsewhere) << "a hex of another board stays";
     pointer.hovered = At(35, 41);
-    DataManager::Get()->SetHexGrid(nullptr);
+    HexGrid::SetCurrent(nullptr);
     grid.reset();
     EXPECT_EQ(pointer.hovered, nullptr);
 }
@@ -478,3 +478,16 @@ TEST_F(HexDrawTest, CursorTextureFollowsTheMode)
 }
 
 } // namespace
+
+// Units and players ask for the board on show: a board that is gone must not be handed out, and another board's
+// going leaves it alone.
+TEST(HexGridOnShow, ABoardThatGoesStopsBeingTheOneOnShowAndOnlyThatOne)
+{
+    auto shown = std::make_unique<HexGrid>();
+    auto other = std::make_unique<HexGrid>();
+    HexGrid::SetCurrent(shown.get());
+    other.reset();
+    EXPECT_EQ(HexGrid::Current(), shown.get());
+    shown.reset();
+    EXPECT_EQ(HexGrid::Current(), nullptr);
+}

@@ -66,8 +66,8 @@ protected:
         sky = std::make_unique<SkyDome>();
         stars = std::make_unique<StarField>();
         terrain = std::make_unique<Terrain>();
-        data->SetSkyDome(sky.get());
-        data->SetTerrain(terrain.get());
+        SkyDome::SetCurrent(sky.get());
+        Terrain::SetCurrent(terrain.get());
         terrain->Init();
         sky->Init(16384.0f, 16384.0f);
         stars->Init();
@@ -77,8 +77,8 @@ protected:
     void TearDown() override
     {
         DataManager* data = DataManager::Get();
-        data->SetTerrain(nullptr);
-        data->SetSkyDome(nullptr);
+        Terrain::SetCurrent(nullptr);
+        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         if (stars)
             stars->Release();
@@ -273,10 +273,10 @@ TEST_F(SceneGlTest, StarsAndDomeAfterTheGroundLeaveThePictureAsItWas)
             }
             Draw(ALL, kKey);
             const std::vector<D3DCOLOR> waited = Read();
-            DataManager::Get()->SetSkyDome(nullptr);
+            SkyDome::SetCurrent(nullptr);
             Draw(ALL, kKey);
             const std::vector<D3DCOLOR> first = Read();
-            DataManager::Get()->SetSkyDome(sky.get());
+            SkyDome::SetCurrent(sky.get());
             ASSERT_EQ(waited.size(), first.size());
             size_t differing = 0;
             for (size_t i = 0; i < waited.size(); ++i)

@@ -45,11 +45,11 @@ protected:
         input->BindMouseName("RBUTTON", 1);
         terrain = std::make_unique<Terrain>();
         terrain->Init();
-        DataManager::Get()->SetTerrain(terrain.get());
+        Terrain::SetCurrent(terrain.get());
     }
     void TearDown() override
     {
-        DataManager::Get()->SetTerrain(nullptr);
+        Terrain::SetCurrent(nullptr);
         terrain.reset();
         InputManager::ResetForTests();
         InputState::Get().Reset();

@@ -28,11 +28,11 @@ protected:
         SceneFixture::SetUp();
         terrain = std::make_unique<Terrain>();
         terrain->Init();
-        DataManager::Get()->SetTerrain(terrain.get());
+        Terrain::SetCurrent(terrain.get());
     }
     void TearDown() override
     {
-        DataManager::Get()->SetTerrain(nullptr);
+        Terrain::SetCurrent(nullptr);
         terrain.reset();
         SceneFixture::TearDown();
     }
@@ -194,7 +194,7 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     ASSERT_TRUE(Load(LevelBytes()));
     SkyDome sky;
     sky.Init(16384.0f, 16384.0f);
-    DataManager::Get()->SetSkyDome(&sky);
+    SkyDome::SetCurrent(&sky);
     StarField stars;
     stars.Init();
     EXPECT_TRUE(stars.IsOpaque()) << "the grey stand-in texture has no alpha";
@@ -310,7 +310,7 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     stars.Render();
     EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
     Null()->KeepDraws(false);
-    DataManager::Get()->SetSkyDome(nullptr);
+    SkyDome::SetCurrent(nullptr);
     stars.Release();
 }
 

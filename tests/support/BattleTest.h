@@ -2,6 +2,7 @@
 // The base fixture of the battle's tests: the board's pulse and everything below as at start.
 
 #include "battle/Hex.h"
+#include "battle/HexGrid.h"
 #include "support/SceneTest.h"
 
 class BattleTest : public SceneTest
@@ -9,6 +10,7 @@ class BattleTest : public SceneTest
 public:
     static void ResetForTests()
     {
+        HexGrid::SetCurrent(nullptr);
         Hex::ResetForTests();
         SceneTest::ResetForTests();
     }

@@ -8,6 +8,7 @@
 #include "scene/DecalManager.h"
 #include "scene/ParticleManager.h"
 #include "scene/SkyDome.h"
+#include "scene/Terrain.h"
 #include "scene/WorldQuad.h"
 #include "support/CoreTest.h"
 
@@ -16,6 +17,8 @@ class SceneTest : public CoreTest
 public:
     static void ResetForTests()
     {
+        Terrain::SetCurrent(nullptr);
+        SkyDome::SetCurrent(nullptr);
         Camera::ResetForTests();
         DecalManager::ResetForTests();
         ParticleManager::ResetForTests();

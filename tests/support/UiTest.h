@@ -8,6 +8,7 @@
 #include "ui/GuiElement.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
+#include "ui/TextLabel.h"
 
 class UiTest : public BattleTest
 {
@@ -19,6 +20,7 @@ public:
         MouseOverManager::ResetForTests();
         GuiButton::ResetForTests();
         GuiElement::ResetForTests();
+        TextLabel::ResetForTests();
         BattleTest::ResetForTests();
     }
 

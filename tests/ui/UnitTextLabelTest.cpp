@@ -12,11 +12,11 @@ protected:
     void SetUp() override
     {
         DataManager::ResetForTests();
-        SpriteDrawQueue.clear();
+        TextLabel::ResetForTests();
     }
     void TearDown() override
     {
-        SpriteDrawQueue.clear();
+        TextLabel::ResetForTests();
         DataManager::ResetForTests();
     }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }

@@ -39,7 +39,7 @@ BattleSimulator::BattleSimulator(BattleOptions chosen) : options(std::move(chose
     DataManager::ResetForTests();
     DataManager::Get()->SetDevice(device);
     grid->LoadTextures();
-    DataManager::Get()->SetHexGrid(grid.get());
+    HexGrid::SetCurrent(grid.get());
     if (!LoadRequisition())
         return;
     for (const std::string& level : options.levels) {
@@ -53,8 +53,8 @@ BattleSimulator::BattleSimulator(BattleOptions chosen) : options(std::move(chose
 BattleSimulator::~BattleSimulator()
 {
     Clear();
-    if (DataManager::Get()->GetHexGrid() == grid.get())
-        DataManager::Get()->SetHexGrid(nullptr);
+    if (HexGrid::Current() == grid.get())
+        HexGrid::SetCurrent(nullptr);
     grid->ReleaseBuffers();
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
