@@ -209,6 +209,8 @@ void GameApplication::SetShaderGlobals()
         postEffect->SetFloat("tElapsed", data->GetFrameTime());
         postEffect->SetFloat("shakeMagnitude", shakeMagnitude);
     }
+    passShake = shakeMagnitude;
+    passSpeed = data->GetGameSpeed();
 
     // The speed is latched here, so a change scales time from the next frame on.
     data->SetGameSpeed(targetGameSpeed);
@@ -322,26 +324,33 @@ void GameApplication::Render()
     if (!IsActive() || !m_device)
         return;
     IDirect3DDevice9* device = m_device;
-    IDirect3DTexture9* sceneTexture = session ? session->RenderSceneToTexture() : nullptr;
-    if (postEffect)
-        postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    const bool straight = session && PostPassIsPlainCopy();
+    if (!straight) {
+        IDirect3DTexture9* sceneTexture = session ? session->RenderSceneToTexture() : nullptr;
+        if (postEffect)
+            postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    }
 
     device->BeginScene();
-    // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
-    // covers everything the clear would only cost a full-screen pass.
-    if (!SceneCoversBackBuffer())
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
-    device->SetFVF(SCREEN_FVF);
-    device->SetStreamSource(0, screenQuad, 0, SCREEN_VERTEX_STRIDE);
-    if (postEffect && screenQuad) {
-        UINT passes = 0;
-        postEffect->Begin(&passes, 0);
-        for (UINT pass = 0; pass < passes; ++pass) {
-            postEffect->BeginPass(pass);
-            device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-            postEffect->EndPass();
+    if (straight) {
+        session->RenderSceneToBackBuffer();
+    } else {
+        // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
+        // covers everything the clear would only cost a full-screen pass.
+        if (!SceneCoversBackBuffer())
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
+        device->SetFVF(SCREEN_FVF);
+        device->SetStreamSource(0, screenQuad, 0, SCREEN_VERTEX_STRIDE);
+        if (postEffect && screenQuad) {
+            UINT passes = 0;
+            postEffect->Begin(&passes, 0);
+            for (UINT pass = 0; pass < passes; ++pass) {
+                postEffect->BeginPass(pass);
+                device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+                postEffect->EndPass();
+            }
+            postEffect->End();
         }
-        postEffect->End();
     }
 
     if (session) {
@@ -358,6 +367,18 @@ void GameApplication::Render()
     }
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+bool GameApplication::PostPassIsPlainCopy() const
+{
+    // Without its effect there is no pass to go through; the scene is still shown where it fills the screen.
+    if (postPassAlways || (postEffect && (passShake != 0.0f || passSpeed != 1.0f)))
+        return false;
+    const auto width = static_cast<float>(GameSession::kSceneWidth);
+    const auto height = static_cast<float>(GameSession::kSceneHeight);
+    return sceneLeft == 0.0f && sceneTop == 0.0f && sceneWidth == width && sceneHeight == height &&
+           m_presentParameters.BackBufferWidth == GameSession::kSceneWidth &&
+           m_presentParameters.BackBufferHeight == GameSession::kSceneHeight;
 }
 
 bool GameApplication::SceneCoversBackBuffer() const

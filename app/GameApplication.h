@@ -69,6 +69,12 @@ public:
     float GetTargetGameSpeed() const { return targetGameSpeed; }
     void SetTargetGameSpeed(float speed) { targetGameSpeed = speed; }
     ID3DXEffect* GetPostEffect() const { return postEffect; }
+    // True when this frame's post-process pass would copy the scene pixel for pixel: no shake, no slow motion,
+    // and the scene texture laid over the whole back buffer at its own size. The scene is then drawn straight
+    // onto the back buffer, sparing a full-screen pass.
+    bool PostPassIsPlainCopy() const;
+    // Sends every frame through the post-process pass, to compare the two ways of drawing the scene.
+    void SetPostPassAlways(bool always) { postPassAlways = always; }
     IDirect3DVertexBuffer9* GetScreenQuad() const { return screenQuad; }
     float GetSceneLeft() const { return sceneLeft; }
     float GetSceneTop() const { return sceneTop; }
@@ -97,6 +103,10 @@ private:
     IDirect3DVertexBuffer9* screenQuad = nullptr;
     ID3DXEffect* postEffect = nullptr; // the effect cache owns it
     float shakeMagnitude = 0.0f;
+    // The shake and speed the post-process pass was given for this frame.
+    float passShake = 0.0f;
+    float passSpeed = 1.0f;
+    bool postPassAlways = false;
     float targetGameSpeed = 1.0f;
     float sceneLeft = 0.0f;
     float sceneTop = 0.0f;
