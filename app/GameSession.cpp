@@ -631,7 +631,8 @@ void GameSession::RenderBattleOverlay()
         if (playerSymbol)
             playerSymbol->Render();
     }
-    if (flashOverlay)
+    // Between flashes the white quad is wholly transparent: drawn, it would be a full-screen layer changing nothing.
+    if (flashOverlay && (PackColour(flashOverlay->colour) >> 24) != 0)
         flashOverlay->Render();
     if (labels) {
         TextLabel& banner = (*labels)[kBanner];
