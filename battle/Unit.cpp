@@ -1689,14 +1689,18 @@ bool Unit::AbilityReady()
     const SpellDefinition* ability = GetSelectedAbility();
     if (!ability)
         return true;
-    if (ability->castTime < 0.0f) {
-        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive.
-        if (castEmitters.empty())
-            return true;
-        return std::any_of(castEmitters.begin(), castEmitters.end(),
-                           [](const auto& emitter) { return emitter->arrived || emitter->finished; });
-    }
     g_castTimer += DataManager::Get()->GetFrameTime();
+    if (ability->castTime < 0.0f) {
+        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
+        // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
+        // the caster would cast for ever and its turn could never end.
+        const bool over = castEmitters.empty() || g_castTimer >= kProjectileCastLimit ||
+                          std::any_of(castEmitters.begin(), castEmitters.end(),
+                                      [](const auto& emitter) { return emitter->arrived || emitter->finished; });
+        if (over)
+            g_castTimer = 0.0f;
+        return over;
+    }
     if (g_castTimer >= ability->castTime) {
         g_castTimer = 0.0f;
         return true;
