@@ -1,6 +1,6 @@
 // Whole battles between random armies of the default classes: they end, they keep the rules' invariants on
-// the way, a seed replays the same battle, and what the simulator stands in for (the turn flow and the area
-// share of the session) does what the game does.
+// the way, a seed replays the same battle, and the game's own turn flow and area share, driven through the
+// simulator's session, do what the game does.
 #include "BattleSimulator.h"
 
 #include "battle/Hex.h"
