@@ -5,7 +5,7 @@
 // BM_GameApplicationFrame is the start-up view: the main menu over the start-up level.
 // BM_BattleFrame is a full battle: 16 units (every class, five of them twice) loaded by the loading job, the
 // fly-over over, the HUD up for the unit whose turn it is, its ring emitters, the units' shadows, blood decals
-// and burning emitters among the ranks. Its counter rss_mb is the process's resident memory in the battle.
+// and burning emitters among the ranks. Both report rss_mb, the process's resident memory at the end.
 //
 // Both report "layers": the fragments shaded in one frame over the pixels of the window (the driver's own count,
 // from a pipeline-statistics query), that is how many times on average each pixel is drawn. Clears are not
@@ -41,13 +41,13 @@
 
 namespace {
 
-const char* const kClassFiles[] = {"Pikeman.txt",    "Militia.txt", "Paladin.txt", "Mage.txt",
+const char* const CLASS_FILES[] = {"Pikeman.txt",    "Militia.txt", "Paladin.txt", "Mage.txt",
                                    "CombatMage.txt", "Healer.txt",  "Rogue.txt",   "Assassin.txt",
                                    "Scout.txt",      "Knight.txt",  "Archer.txt"};
-constexpr int kClassCount = 11;
-constexpr int kUnitsASide = 8;
+constexpr int CLASS_COUNT = 11;
+constexpr int UNITS_A_SIDE = 8;
 // Game seconds a frame while the battle is set up, so the loading bar and the fly-over pass quickly.
-constexpr float kSetUpStep = 0.05f;
+constexpr float SET_UP_STEP = 0.05f;
 
 double ResidentMegabytes()
 {
@@ -141,6 +141,8 @@ void BM_GameApplicationFrame(benchmark::State& state)
     for (auto _ : state)
         Frame(*app);
     state.counters["layers"] = LayersPerPixel(*app);
+    // Every benchmark of a CSV report carries the same counters.
+    state.counters["rss_mb"] = ResidentMegabytes();
     CloseApplication(std::move(app));
 }
 BENCHMARK(BM_GameApplicationFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
@@ -156,9 +158,9 @@ void BM_BattleFrame(benchmark::State& state)
     session->AddPlayer(1);
     // Two ranks a few hexes apart; between them every class at least once.
     for (int team = 0; team < 2; ++team)
-        for (int i = 0; i < kUnitsASide; ++i)
-            session->AddUnit(team, kClassFiles[(team * kUnitsASide + i) % kClassCount], 14 + 6 * team, 12 + 2 * i);
-    FrameClock::SetFixedStep(kSetUpStep);
+        for (int i = 0; i < UNITS_A_SIDE; ++i)
+            session->AddUnit(team, CLASS_FILES[(team * UNITS_A_SIDE + i) % CLASS_COUNT], 14 + 6 * team, 12 + 2 * i);
+    FrameClock::SetFixedStep(SET_UP_STEP);
     session->SetGameState(GAME_STATE_LOADING);
     for (int frame = 0; frame < 2000 && session->GetGameState() == GAME_STATE_LOADING; ++frame)
         Frame(*app);
@@ -191,7 +193,7 @@ void BM_BattleFrame(benchmark::State& state)
             }
             ++placed;
         }
-    if (placed != 2 * kUnitsASide) {
+    if (placed != 2 * UNITS_A_SIDE) {
         state.SkipWithError("the armies are not complete");
         CloseApplication(std::move(app));
         return;

@@ -67,8 +67,8 @@ private:
     float m_longitudeStep = 15.0f;
     int m_vertexCount = 0;
     // The render states of the waiting draw, as Render found them.
-    static constexpr int kWaitingStates = 22;
-    DWORD m_waitingStates[kWaitingStates] = {};
+    static constexpr int WAITING_STATES = 22;
+    DWORD m_waitingStates[WAITING_STATES] = {};
     // The highest alpha of each column of the texture, read once; empty when it could not be read.
     mutable std::vector<uint8_t> m_columnAlpha;
     mutable bool m_columnAlphaRead = false;
