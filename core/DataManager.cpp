@@ -249,7 +249,8 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
         if (!ResolvePathLocked(path)) {
             if (noSubstitute)
                 return nullptr;
-            if (name != DefaultTexture)
+            // An empty name is asked for where no texture is named at all; only a named file can be missing.
+            if (!name.empty() && name != DefaultTexture)
                 ReportMissing("texture.missing", name, std::string("is not found; ") + DefaultTexture + " stands in");
             path = DefaultTexture;
             requested = DefaultTexture;

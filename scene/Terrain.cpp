@@ -104,19 +104,20 @@ bool Terrain::LoadLevel(const std::string& name)
     std::string path = name;
     DataManager* data = DataManager::Get();
     std::vector<uint8_t> bytes;
+    // Each fault is said once per file, however often the level is chosen again.
     if (!data->ResolvePath(path)) {
-        Warn("level.missing", "level file \"" + name + "\" is not found; " + PreviousLevelStays());
+        data->ReportMissing("level.missing", name, "is not found; " + PreviousLevelStays());
         return false;
     }
     if (!LevelFile::ReadWholeFile(path, bytes)) {
-        Warn("level.unreadable", "level file \"" + path + "\" cannot be read; " + PreviousLevelStays());
+        data->ReportMissing("level.unreadable", path, "cannot be read; " + PreviousLevelStays());
         return false;
     }
     LevelFile::Contents contents;
     std::string error;
     std::vector<std::string> warnings;
     if (!LevelFile::Parse(bytes.data(), bytes.size(), contents, error, &warnings)) {
-        Warn("level.refused", "\"" + path + "\" is not a level file (" + error + "); " + PreviousLevelStays());
+        data->ReportMissing("level.refused", path, "is not a level file (" + error + "); " + PreviousLevelStays());
         return false;
     }
     for (const std::string& warning : warnings)
