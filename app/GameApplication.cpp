@@ -110,6 +110,10 @@ void GameApplication::ShowSplash()
         return;
     IDirect3DTexture9* splash = nullptr;
     const std::string path = DataManager::Get()->FindFile(kSplashTexture);
+    if (path == DataManager::NOT_FOUND) {
+        DataManager::Get()->ReportMissing("texture.missing", kSplashTexture, "is not found; no splash is shown");
+        return;
+    }
     if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &splash)) || !splash)
         return;
 

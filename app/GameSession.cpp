@@ -677,13 +677,13 @@ void GameSession::SetLevelPreset() const
 
 void GameSession::LoadLevel(const std::string& name)
 {
-    levelName = name;
     const LevelEntry* level = FindLevel(name);
-    if (level) {
-        if (terrain)
-            terrain->LoadLevel(level->file);
+    // A level file the terrain refuses changes nothing: the level on screen keeps its name, view and emitters.
+    if (level && terrain && !terrain->LoadLevel(level->file))
+        return;
+    levelName = name;
+    if (level)
         Camera::Get()->SetPreset(level->preset);
-    }
     if (terrain && name == "Farm") {
         // Three emitters for three files: the terrain owns each one it is given.
         terrain->ClearEmitters();

@@ -1545,8 +1545,11 @@ void Unit::SetCastTimer(float seconds)
 void Unit::AddAbility(const std::string& abilityName, int uses)
 {
     SpellDefinition ability;
-    if (!DataManager::Get()->GetSpell(abilityName, ability))
+    if (!DataManager::Get()->GetSpell(abilityName, ability)) {
+        DataManager::Get()->ReportMissing("spell.missing", abilityName,
+                                          "has no spell file that was read; units go without this ability");
         return;
+    }
     ability.usesLeft = uses;
     abilities.push_back(ability);
 }
