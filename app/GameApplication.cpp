@@ -157,6 +157,8 @@ bool GameApplication::CreateDeviceResources()
     helpLabel->CreateFont(16, "Times New Roman", 1);
     helpLabel->SetPosition(470.0f, 10.0f);
     helpLabel->SetText("F1 For Help");
+    // It sits over the sky and the menus' scenery: a shadow keeps it readable on both.
+    helpLabel->shadowed = true;
 
     // Deployment and the players make every unit as a unit of its class.
     ClassUnit::RegisterFactory();

@@ -190,12 +190,17 @@ void TextLabel::Draw()
         return;
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     const D3DCOLOR c = PackColour(colour);
-    if (fixedRect) {
-        font->DrawTextA(sprite, text.c_str(), -1, fixedRect, DT_CENTER, c);
-    } else {
-        RECT rect = FreeRect();
-        font->DrawTextA(sprite, text.c_str(), -1, &rect, FreeFormat(), c);
+    RECT rect = fixedRect ? *fixedRect : FreeRect();
+    const DWORD format = fixedRect ? DT_CENTER : FreeFormat();
+    if (shadowed) {
+        constexpr LONG kShadowOffset = 2;
+        RECT shadow{rect.left + kShadowOffset, rect.top + kShadowOffset, rect.right + kShadowOffset,
+                    rect.bottom + kShadowOffset};
+        // As transparent as the text, so that the two fade together.
+        const D3DCOLOR dark = PackColour(D3DXCOLOR(0.0f, 0.0f, 0.0f, colour.a * 0.9f));
+        font->DrawTextA(sprite, text.c_str(), -1, &shadow, format, dark);
     }
+    font->DrawTextA(sprite, text.c_str(), -1, &rect, format, c);
 }
 
 RECT TextLabel::FreeRect() const

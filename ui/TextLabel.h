@@ -60,6 +60,9 @@ public:
     int shownNumber = 9999999;
     // Above 0, the text breaks at spaces into lines no wider than this (in the layout space of the position).
     int wrapWidth = 0;
+    // A dark copy two pixels down and right goes under the text, so that it reads over a bright or busy scene
+    // (sky, grass) as well as over a window.
+    bool shadowed = false;
 
 private:
     void MakeFont(bool italic);

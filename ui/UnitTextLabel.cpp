@@ -16,6 +16,8 @@ UnitTextLabel::UnitTextLabel(float x, float y)
     label.speed = 1.0f;
     label.factor = 1.0f;
     label.SetPosition(x, y);
+    // Combat texts float over grass, snow and sky: a shadow keeps the darker colours readable on all of them.
+    label.shadowed = true;
 }
 
 std::unique_ptr<CombatText> UnitTextLabel::Make(float x, float y)
