@@ -15,6 +15,10 @@ constexpr float kWidth = 336.0f;
 constexpr float kHeight = 391.0f;
 // The anchor lives in the 1024 x 768 layout the text is placed in, so its targets never rescale.
 constexpr float kAnchorX = 346.0f;
+// The text keeps 20 pixels from the window's sides (346 and 682), clear of its gold frame; a line longer than
+// that breaks at a space rather than running to the frame.
+constexpr LONG kTextLeft = 366;
+constexpr LONG kTextRight = 662;
 constexpr float kAnchorShownY = 310.0f;
 constexpr float kAnchorHiddenY = 640.0f;
 constexpr float kHideDelay = 0.05f;
@@ -48,8 +52,9 @@ void DescriptionBox::Init()
     anchor->speed = 1.0f;
     anchor->gliding = true;
 
-    textRect = RECT{346, 390, 682, 703};
+    textRect = RECT{kTextLeft, 390, kTextRight, 703};
     label->SetFont(18, "Times New Roman", &textRect);
+    label->breakWords = true;
     label->SetPosition(0.0f, shownY);
     label->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     label->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);

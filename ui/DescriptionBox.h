@@ -40,7 +40,7 @@ public:
     float shownY = 310.0f;
 
 private:
-    RECT textRect{346, 390, 682, 703};
+    RECT textRect{366, 390, 662, 703};
     std::unique_ptr<GuiElement> window;
     std::unique_ptr<GuiElement> anchor;
     std::unique_ptr<TextLabel> label;

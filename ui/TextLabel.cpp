@@ -191,7 +191,7 @@ void TextLabel::Draw()
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     const D3DCOLOR c = PackColour(colour);
     RECT rect = fixedRect ? *fixedRect : FreeRect();
-    const DWORD format = fixedRect ? DT_CENTER : FreeFormat();
+    const DWORD format = fixedRect ? FixedFormat() : FreeFormat();
     if (shadowed) {
         constexpr LONG kShadowOffset = 2;
         RECT shadow{rect.left + kShadowOffset, rect.top + kShadowOffset, rect.right + kShadowOffset,
@@ -213,6 +213,11 @@ RECT TextLabel::FreeRect() const
     return rect;
 }
 
+DWORD TextLabel::FixedFormat() const
+{
+    return breakWords ? DT_CENTER | DT_WORDBREAK : DT_CENTER;
+}
+
 DWORD TextLabel::FreeFormat() const
 {
     return wrapWidth > 0 ? DT_NOCLIP | DT_WORDBREAK : DT_NOCLIP;
@@ -223,7 +228,7 @@ RECT TextLabel::MeasureDrawn() const
     RECT rect = fixedRect ? *fixedRect : FreeRect();
     if (!font)
         return RECT{rect.left, rect.top, rect.left, rect.top};
-    font->DrawTextA(nullptr, text.c_str(), -1, &rect, (fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
+    font->DrawTextA(nullptr, text.c_str(), -1, &rect, (fixedRect ? FixedFormat() : FreeFormat()) | DT_CALCRECT, 0);
     return rect;
 }
 

@@ -63,6 +63,8 @@ public:
     // A dark copy two pixels down and right goes under the text, so that it reads over a bright or busy scene
     // (sky, grass) as well as over a window.
     bool shadowed = false;
+    // With a fixed rectangle: lines too long for it break at spaces instead of being cut at its edges.
+    bool breakWords = false;
 
 private:
     void MakeFont(bool italic);
@@ -72,6 +74,7 @@ private:
     // The rectangle and format of a label drawn at its own place.
     RECT FreeRect() const;
     DWORD FreeFormat() const;
+    DWORD FixedFormat() const;
 
     ID3DXFont* font = nullptr;
     std::string faceName = "Ariel";

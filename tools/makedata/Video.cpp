@@ -69,10 +69,12 @@ std::vector<Star> MakeStars()
 void DrawSky(cairo_t* cr, const std::vector<Star>& stars, double t)
 {
     cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, HEIGHT);
-    cairo_pattern_add_color_stop_rgb(sky, 0.0, 0.01, 0.015, 0.05);
-    cairo_pattern_add_color_stop_rgb(sky, 0.55, 0.05, 0.07, 0.16);
-    cairo_pattern_add_color_stop_rgb(sky, 0.75, 0.16, 0.10, 0.14);
-    cairo_pattern_add_color_stop_rgb(sky, 1.0, 0.03, 0.03, 0.05);
+    // Not quite black at the top: the game shows the video through a texture of 5 bits a channel, where a
+    // long gradient through the darkest few levels breaks into broad bands.
+    cairo_pattern_add_color_stop_rgb(sky, 0.0, 0.04, 0.05, 0.11);
+    cairo_pattern_add_color_stop_rgb(sky, 0.55, 0.09, 0.11, 0.22);
+    cairo_pattern_add_color_stop_rgb(sky, 0.75, 0.22, 0.14, 0.19);
+    cairo_pattern_add_color_stop_rgb(sky, 1.0, 0.06, 0.06, 0.09);
     cairo_set_source(cr, sky);
     cairo_paint(cr);
     cairo_pattern_destroy(sky);
@@ -270,12 +272,36 @@ void DrawFrame(cairo_t* cr, PangoLayout* title, const std::vector<Star>& stars, 
     DrawBoard(cr, t);
     DrawCrest(cr, t);
     DrawTitle(cr, title, t);
-    // Fade in from black at the start and out to black at the end.
-    const double dark = std::max(1.0 - Ramp(t, 0.0, 1.0), Ramp(t, SECONDS - 1.2, SECONDS - 0.1));
+    // A short fade in from black at the start (the opening frames show the sky, not a dark screen) and a
+    // longer one out to black at the end.
+    const double dark = std::max(1.0 - Ramp(t, 0.0, 0.35), Ramp(t, SECONDS - 1.2, SECONDS - 0.1));
     if (dark > 0.0) {
         cairo_set_source_rgba(cr, 0, 0, 0, dark);
         cairo_paint(cr);
     }
+}
+
+// An ordered dither of about one 5-bit step (8 of 255) over the picture: the game's 5-bit video texture then
+// turns the smooth gradients into a fine even grain instead of bands.
+void Dither(cairo_surface_t* surface)
+{
+    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < HEIGHT; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+        for (int x = 0; x < WIDTH; ++x) {
+            const int offset = (kBayer[y & 3][x & 3] * 8) / 16 - 4; // -4 .. +3
+            uint32_t p = row[x];
+            uint32_t out = p & 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int c = std::clamp(int((p >> shift) & 0xFFu) + offset, 0, 255);
+                out |= uint32_t(c) << shift;
+            }
+            row[x] = out;
+        }
+    }
+    cairo_surface_mark_dirty(surface);
 }
 
 // Draws frames and encodes each into a JPEG of its own. Motion JPEG frames do not depend on one another, so
@@ -345,6 +371,7 @@ public:
     {
         DrawFrame(cr, title, stars, index);
         cairo_surface_flush(surface);
+        Dither(surface);
         const uint8_t* source[1] = {cairo_image_surface_get_data(surface)};
         const int sourceStride[1] = {cairo_image_surface_get_stride(surface)};
         if (av_frame_make_writable(frame) < 0)
