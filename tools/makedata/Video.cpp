@@ -81,7 +81,7 @@ void DrawSky(cairo_t* cr, const std::vector<Star>& stars, double t)
 
     for (const Star& s : stars) {
         const double twinkle = 0.55 + 0.45 * std::sin(t * 3.0 + s.phase);
-        cairo_set_source_rgba(cr, 0.85, 0.88, 1.0, 0.8 * twinkle * Ramp(t, 0.0, 1.5));
+        cairo_set_source_rgba(cr, 0.85, 0.88, 1.0, 0.8 * twinkle * Ramp(t, 0.0, 0.5));
         cairo_arc(cr, s.x, s.y, s.size, 0, 2 * PI);
         cairo_fill(cr);
     }
@@ -105,7 +105,7 @@ void DrawBoard(cairo_t* cr, double t)
     const double w = std::sqrt(3.0) * radius;
     constexpr int columns = 17;
     constexpr int rows = 11;
-    const double front = (t - 0.6) * 9.0; // the sweep's column
+    const double front = (t - 0.2) * 9.0; // the sweep's column, under way from the opening frames
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     for (int row = rows - 1; row >= 0; --row) {
         for (int col = 0; col < columns; ++col) {
@@ -281,17 +281,23 @@ void DrawFrame(cairo_t* cr, PangoLayout* title, const std::vector<Star>& stars, 
     }
 }
 
-// An ordered dither of about one 5-bit step (8 of 255) over the picture: the game's 5-bit video texture then
-// turns the smooth gradients into a fine even grain instead of bands.
-void Dither(cairo_surface_t* surface)
+// A grain of about one 5-bit step (8 of 255) over the picture, different in every frame: the game's 5-bit
+// video texture then turns the smooth gradients into a fine film grain instead of bands. (An ordered pattern
+// would show as a lattice once the 640 x 480 frames are stretched over the screen.) The grain comes from a
+// hash of the place and the frame, so every build writes the same file.
+void Dither(cairo_surface_t* surface, int frame)
 {
-    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     for (int y = 0; y < HEIGHT; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
         for (int x = 0; x < WIDTH; ++x) {
-            const int offset = (kBayer[y & 3][x & 3] * 8) / 16 - 4; // -4 .. +3
+            uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(frame) * 83492791u;
+            h ^= h >> 13;
+            h *= 0x5bd1e995u;
+            h ^= h >> 15;
+            // Two uniform draws of 0..4 summed: a triangular grain of -4 .. +4, most often near 0.
+            const int offset = int(h & 7u) % 5 + int((h >> 8) & 7u) % 5 - 4;
             uint32_t p = row[x];
             uint32_t out = p & 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {
@@ -371,7 +377,7 @@ public:
     {
         DrawFrame(cr, title, stars, index);
         cairo_surface_flush(surface);
-        Dither(surface);
+        Dither(surface, index);
         const uint8_t* source[1] = {cairo_image_surface_get_data(surface)};
         const int sourceStride[1] = {cairo_image_surface_get_stride(surface)};
         if (av_frame_make_writable(frame) < 0)
