@@ -400,7 +400,7 @@ void GameSession::SetGameState(GameState newState)
         menuManager->SwitchScreen(ScreenOf(state));
         // Only the main menu and the end page start from the base colours: a player button re-enters deployment,
         // and resetting there would snap the roster's player tint back to grey in mid-fade.
-        if (state == GAME_STATE_MAIN_MENU || (state == GAME_STATE_GAME_OVER && players.size() >= 2))
+        if (state == GAME_STATE_MAIN_MENU || (state == GAME_STATE_GAME_OVER && GetPlayer(0) && GetPlayer(1)))
             menuManager->ResetAllPages();
     }
     switch (state) {
@@ -436,7 +436,9 @@ void GameSession::SetGameState(GameState newState)
         battleStarted = true;
         break;
     case GAME_STATE_GAME_OVER: {
-        if (players.size() < 2 || !labels)
+        const Player* first = GetPlayer(0);
+        const Player* second = GetPlayer(1);
+        if (!first || !second || !labels)
             break;
         static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
         SetLabelRows(408.0f, kSteps);
@@ -444,7 +446,7 @@ void GameSession::SetGameState(GameState newState)
         banner.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
         banner.effectTimer = 0.0f;
         banner.effectDelay = 0.0f;
-        const bool firstWins = players[0]->AliveCount() > players[1]->AliveCount();
+        const bool firstWins = first->AliveCount() > second->AliveCount();
         // Each side's figures, and the winner's line, in that side's colour (blue for Player 1, red for Player
         // 2, as its name plate above the column), light enough to read over the dark page.
         const D3DXCOLOR sideColour[2] = {D3DXCOLOR(0.45f, 0.68f, 1.0f, 1.0f), D3DXCOLOR(1.0f, 0.35f, 0.3f, 1.0f)};
@@ -456,10 +458,11 @@ void GameSession::SetGameState(GameState newState)
         static constexpr float kColumnCentre[2] = {262.5f, 717.5f};
         for (int row = 0; row < 4; ++row) {
             const int counter = kCounters[row] - 1;
+            const Player* sides[2] = {first, second};
             for (int side = 0; side < 2; ++side) {
                 TextLabel& figure = (*labels)[static_cast<size_t>(2 * row + side)];
                 figure.colour = figure.baseColour = figure.normalColour = sideColour[side];
-                figure.SetNumberText("%i", players[static_cast<size_t>(side)]->statistics[counter], false);
+                figure.SetNumberText("%i", sides[side]->statistics[counter], false);
                 const RECT drawn = figure.MeasureDrawn();
                 figure.SetPosition(kColumnCentre[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure.y);
             }
@@ -872,7 +875,11 @@ void GameSession::AddPlayer(int id)
     }
     auto player = std::make_unique<Player>();
     player->team = id;
-    players.push_back(std::move(player));
+    // Kept in team order whichever side deployed first: the end page, its columns and the fly-over name the
+    // sides by their place in the list.
+    const auto after = std::find_if(players.begin(), players.end(),
+                                    [id](const std::unique_ptr<Player>& other) { return other->team > id; });
+    players.insert(after, std::move(player));
     playerCount += 1;
 }
 
@@ -1428,9 +1435,13 @@ void GameSession::StopBattleMusic()
 
 Player* GameSession::GetPlayer(int index) const
 {
-    if (index < 0 || static_cast<size_t>(index) >= players.size())
-        return nullptr;
-    return players[static_cast<size_t>(index)].get();
+    // The index is the team: with only the second side deployed, there is no first player. A rematch clears
+    // the players one by one, and the units going with them still ask.
+    for (const std::unique_ptr<Player>& player : players) {
+        if (player && player->team == index)
+            return player.get();
+    }
+    return nullptr;
 }
 
 void GameSession::FollowUnit(BoardUnit* unit)
