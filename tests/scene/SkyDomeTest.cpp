@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 class SkyTest : public SceneFixture
@@ -138,4 +141,44 @@ TEST_F(SkyTest, TheDomeIsOutOfAViewThatOnlyLooksDownOnTheGroundNearTheCentre)
         camera->SetEyeAndTarget(c.eye, c.target);
         EXPECT_EQ(sky.IsOutsideView(camera->GetViewProjection()), c.outside) << c.view;
     }
+}
+
+// The default sky strip, read straight from the data tree below the build directory. Every default level is lit
+// by a day's sun that does not move, and the sky value runs round the whole strip in twenty minutes of play
+// (and starts again at the level's value after a rematch): wherever it stands, the dome must show a day sky
+// over the sunlit ground, with no star showing through it and no dusk at the horizon.
+TEST(DefaultSky, EveryColumnOfTheStripIsADaySkyThatHidesTheStars)
+{
+    std::ifstream in("Data/Textures/Skybox Textures/clearSky2.tga", std::ios::binary);
+    ASSERT_TRUE(in) << "the default Data tree is missing";
+    unsigned char header[18] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof(header));
+    ASSERT_EQ(header[2], 2) << "uncompressed true colour";
+    ASSERT_EQ(header[16], 32) << "with alpha";
+    const int width = header[12] | header[13] << 8, height = header[14] | header[15] << 8;
+    ASSERT_GT(width, 1);
+    ASSERT_GT(height, 1);
+    in.ignore(header[0]);
+    std::vector<unsigned char> bgra(static_cast<size_t>(width) * height * 4);
+    in.read(reinterpret_cast<char*>(bgra.data()), static_cast<std::streamsize>(bgra.size()));
+    ASSERT_EQ(in.gcount(), static_cast<std::streamsize>(bgra.size()));
+    auto at = [&](int x, int y, int channel) { return bgra[(static_cast<size_t>(y) * width + x) * 4 + channel]; };
+    for (int x = 0; x < width; ++x) {
+        SCOPED_TRACE("column " + std::to_string(x));
+        double brightness = 0.0;
+        for (int y = 0; y < height; ++y) {
+            const int b = at(x, y, 0), g = at(x, y, 1), r = at(x, y, 2), a = at(x, y, 3);
+            // The dome adds the stars weighted by its alpha.
+            ASSERT_EQ(a, 0) << "row " << y;
+            // A clear day sky: bluer than it is red at every height (a dusk makes the horizon red or pink).
+            ASSERT_GT(b, r) << "row " << y;
+            brightness += (r + g + b) / 3.0;
+        }
+        // Night keys are below a quarter of full brightness; a day sky is well above half.
+        EXPECT_GT(brightness / height, 0.5 * 255.0);
+    }
+    // Past a value of 24 the strip starts again: its two ends meet without a seam.
+    for (int y = 0; y < height; ++y)
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_NEAR(at(0, y, channel), at(width - 1, y, channel), 6) << "row " << y;
 }
