@@ -1,11 +1,11 @@
 #include "scene/SkyDome.h"
 #include "scene/SceneFixture.h"
 #include "scene/StarField.h"
+#include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -149,20 +149,11 @@ TEST_F(SkyTest, TheDomeIsOutOfAViewThatOnlyLooksDownOnTheGroundNearTheCentre)
 // over the sunlit ground, with no star showing through it and no dusk at the horizon.
 TEST(DefaultSky, EveryColumnOfTheStripIsADaySkyThatHidesTheStars)
 {
-    std::ifstream in("Data/Textures/Skybox Textures/clearSky2.tga", std::ios::binary);
-    ASSERT_TRUE(in) << "the default Data tree is missing";
-    unsigned char header[18] = {};
-    in.read(reinterpret_cast<char*>(header), sizeof(header));
-    ASSERT_EQ(header[2], 2) << "uncompressed true colour";
-    ASSERT_EQ(header[16], 32) << "with alpha";
-    const int width = header[12] | header[13] << 8, height = header[14] | header[15] << 8;
-    ASSERT_GT(width, 1);
-    ASSERT_GT(height, 1);
-    in.ignore(header[0]);
-    std::vector<unsigned char> bgra(static_cast<size_t>(width) * height * 4);
-    in.read(reinterpret_cast<char*>(bgra.data()), static_cast<std::streamsize>(bgra.size()));
-    ASSERT_EQ(in.gcount(), static_cast<std::streamsize>(bgra.size()));
-    auto at = [&](int x, int y, int channel) { return bgra[(static_cast<size_t>(y) * width + x) * 4 + channel]; };
+    const TgaPicture sky = ReadTga32("Data/Textures/Skybox Textures/clearSky2.tga");
+    ASSERT_FALSE(sky.argb.empty()) << "the default Data tree is missing, or its sky has no alpha";
+    const int width = sky.width, height = sky.height;
+    // Channel 0 blue, 1 green, 2 red, 3 alpha.
+    auto at = [&](int x, int y, int channel) { return static_cast<int>(sky.At(x, y) >> (8 * channel) & 0xFF); };
     for (int x = 0; x < width; ++x) {
         SCOPED_TRACE("column " + std::to_string(x));
         double brightness = 0.0;
