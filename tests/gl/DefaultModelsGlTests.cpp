@@ -54,6 +54,35 @@ public:
     ID3DXEffect* GetOwnerEffect() const override { return nullptr; }
 };
 
+// The mean colour of the pixels in a box that are not the background.
+struct MeanColour {
+    double r = 0.0, g = 0.0, b = 0.0;
+    long count = 0;
+    double Brightness() const { return (r + g + b) / 3.0; }
+};
+
+MeanColour Mean(const std::vector<D3DCOLOR>& pixels, UINT width, int left, int top, int right, int bottom,
+                D3DCOLOR background)
+{
+    MeanColour mean;
+    for (int y = std::max(top, 0); y < bottom; ++y)
+        for (int x = std::max(left, 0); x < std::min(right, static_cast<int>(width)); ++x) {
+            const D3DCOLOR c = pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
+            if ((c & 0xFFFFFF) == (background & 0xFFFFFF))
+                continue;
+            mean.r += (c >> 16) & 0xFF;
+            mean.g += (c >> 8) & 0xFF;
+            mean.b += c & 0xFF;
+            ++mean.count;
+        }
+    if (mean.count > 0) {
+        mean.r /= static_cast<double>(mean.count);
+        mean.g /= static_cast<double>(mean.count);
+        mean.b /= static_cast<double>(mean.count);
+    }
+    return mean;
+}
+
 class ModelsGl : public GlScreenTest
 {
 protected:
@@ -279,35 +308,6 @@ TEST_F(ModelContactSheetGl, ElevenClassesAtRestWalkingAndStriking)
 }
 
 namespace {
-
-// The mean colour of the pixels in a box that are not the background.
-struct MeanColour {
-    double r = 0.0, g = 0.0, b = 0.0;
-    long count = 0;
-    double Brightness() const { return (r + g + b) / 3.0; }
-};
-
-MeanColour Mean(const std::vector<D3DCOLOR>& pixels, UINT width, int left, int top, int right, int bottom,
-                D3DCOLOR background)
-{
-    MeanColour mean;
-    for (int y = std::max(top, 0); y < bottom; ++y)
-        for (int x = std::max(left, 0); x < std::min(right, static_cast<int>(width)); ++x) {
-            const D3DCOLOR c = pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
-            if ((c & 0xFFFFFF) == (background & 0xFFFFFF))
-                continue;
-            mean.r += (c >> 16) & 0xFF;
-            mean.g += (c >> 8) & 0xFF;
-            mean.b += c & 0xFF;
-            ++mean.count;
-        }
-    if (mean.count > 0) {
-        mean.r /= static_cast<double>(mean.count);
-        mean.g /= static_cast<double>(mean.count);
-        mean.b /= static_cast<double>(mean.count);
-    }
-    return mean;
-}
 
 class LitModelsGl : public ModelsGl
 {
