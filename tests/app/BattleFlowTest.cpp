@@ -122,7 +122,7 @@ protected:
     TurnUnit* Add(int team, int row, int col, int speed = 10, int initiative = 0)
     {
         TurnUnit* unit = Deploy(team, row, col, speed, initiative);
-        BattleHud::Get()->AddTurnOrderEntry(unit);
+        session->GetTurnFlow().Enlist(unit);
         return unit;
     }
     // The same, left for the loading job to put in the turn order.
@@ -266,6 +266,30 @@ TEST_F(BattleFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
     Step(0.1f);
     EXPECT_EQ(session->GetActiveUnit(), slow);
     EXPECT_EQ(slower->initiative, 4);
+}
+
+// A caster killed by its own area ability cannot be commanded (the HUD takes no End Turn from the dead): the
+// turn passes on by itself once its fall has played out, with the banner of the side that takes it.
+TEST_F(BattleFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
+{
+    TurnUnit* caster = Add(0, 5, 5);
+    TurnUnit* foe = Add(1, 30, 30, 10, 1);
+    Add(0, 6, 6, 10, 60);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), caster);
+    caster->SetState(DEAD);
+    ASSERT_FALSE(caster->alive);
+    // The frames of its fall (2 s from the first frame that finds it dead): the turn stays with it.
+    for (int frame = 0; frame < 19; ++frame)
+        Step(0.1f);
+    EXPECT_EQ(session->GetActiveUnit(), caster);
+    EXPECT_EQ(Banner(), "Player 1 Turn.");
+    Step(0.5f);
+    EXPECT_EQ(session->GetActiveUnit(), foe);
+    EXPECT_EQ(Banner(), "Player 2 Turn.");
+    EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), foe);
+    EXPECT_EQ(caster->begun, 1) << "the dead take no second turn";
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
 }
 
 TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
@@ -559,6 +583,37 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
         session->Update();
     }
     EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+}
+
+// The sides are Player 1 and Player 2 by their team, not by which deployment button was pressed first.
+TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
+{
+    session->ResetLevel();
+    session->AddPlayer(1);
+    session->AddPlayer(0);
+    ASSERT_NE(session->GetPlayer(0), nullptr);
+    EXPECT_EQ(session->GetPlayer(0)->team, 0);
+    EXPECT_EQ(session->GetPlayer(1)->team, 1);
+    TurnUnit* blue = Deploy(0, 5, 6);
+    TurnUnit* red = Deploy(1, 30, 31, 10, 100);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    // The first zone's shot follows the first side's army, the second's the second's.
+    Step(2.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, blue->GetPosition().x);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, blue->GetPosition().z);
+    Step(2.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, red->GetPosition().x);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, red->GetPosition().z);
+
+    session->GetPlayer(0)->statistics[0] = 3;
+    session->GetPlayer(1)->statistics[0] = 7;
+    blue->SetState(DEAD);
+    for (int frame = 0; frame < 20 && session->GetGameState() != GAME_STATE_GAME_OVER; ++frame)
+        Step(0.5f);
+    ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_EQ(Banner(), "Player 2 Wins!");
+    EXPECT_EQ(session->GetLabel(0)->GetText(), "3") << "the first side's kills on the left";
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "            7");
 }
 
 // The HUD stops updating on the end page, so a HUD button the pointer rested on as the battle ended is let go
