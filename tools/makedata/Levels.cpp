@@ -321,10 +321,8 @@ void WriteFarm(const std::filesystem::path& root)
     level.tiling[3] = 40;
     level.slope = 4.0f;
     level.sky = 10.5f;
-    // Flat ground takes the minimum; slopes turned to the light rise up to a third above it (terrain.fx
-    // brings the minimum back to the textures' own brightness).
-    level.lightMinimum = 128;
-    level.lightIntensity = 200;
+    level.lightMinimum = 200;
+    level.lightIntensity = 255;
     level.lightColour[0] = 255;
     level.lightColour[1] = 246;
     level.lightColour[2] = 226;
@@ -387,10 +385,8 @@ void WriteWinter(const std::filesystem::path& root)
     level.fogColour[1] = 206;
     level.fogColour[2] = 222;
     level.sky = 9.0f;
-    // Flat ground takes the minimum; slopes turned to the light rise up to a third above it (terrain.fx
-    // brings the minimum back to the textures' own brightness).
-    level.lightMinimum = 128;
-    level.lightIntensity = 200;
+    level.lightMinimum = 190;
+    level.lightIntensity = 255;
     level.lightColour[0] = 232;
     level.lightColour[1] = 240;
     level.lightColour[2] = 255;
@@ -468,10 +464,8 @@ void WriteCitadel(const std::filesystem::path& root)
     level.tiling[3] = 48;
     level.slope = 4.0f;
     level.sky = 15.5f;
-    // Flat ground takes the minimum; slopes turned to the light rise up to a third above it (terrain.fx
-    // brings the minimum back to the textures' own brightness).
-    level.lightMinimum = 128;
-    level.lightIntensity = 200;
+    level.lightMinimum = 205;
+    level.lightIntensity = 255;
     level.lightColour[0] = 255;
     level.lightColour[1] = 240;
     level.lightColour[2] = 215;

@@ -78,9 +78,9 @@ technique GroundOneTwoFour
 @vertex
 // Half a texel of the 128-texel light map, so that each vertex reads its own texel's centre.
 const float HALF_TEXEL = 0.5 / 128.0;
-// The light map's values are kept near half so that lit slopes can stand out (the default levels' minimum is
-// 128, their brightest slopes about 168); this brings flat ground back to the textures' own brightness.
-const float LIGHT_GAIN = 2.0;
+// The light map's values are kept below full so that lit slopes can stand out; this brings flat ground
+// back to the textures' own brightness.
+const float LIGHT_GAIN = 1.25;
 // The light map is even over open ground, so the slopes are shaded by their facing as well: a face turned
 // away from the light keeps this share of it.
 const float SHADE_FLOOR = 0.6;
