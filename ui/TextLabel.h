@@ -13,7 +13,7 @@ struct ID3DXFont;
 class TextLabel : public GuiObject
 {
 public:
-    static constexpr size_t kBufferSize = 520;
+    static constexpr size_t BUFFER_SIZE = 520;
 
     TextLabel();
     ~TextLabel() override;
@@ -40,11 +40,11 @@ public:
     // Where the text lands when drawn, measured with the label's font; empty without a font.
     RECT MeasureDrawn() const;
 
-    const std::string& GetText() const { return text; }
-    ID3DXFont* GetFont() const { return font; }
-    uint32_t GetLineCount() const { return lineCount; }
-    uint32_t GetTextWidth() const { return textWidth; }
-    const RECT& GetOwnRect() const { return ownRect; }
+    const std::string& GetText() const { return m_text; }
+    ID3DXFont* GetFont() const { return m_font; }
+    uint32_t GetLineCount() const { return m_lineCount; }
+    uint32_t GetTextWidth() const { return m_textWidth; }
+    const RECT& GetOwnRect() const { return m_ownRect; }
 
     D3DXCOLOR normalColour{1.0f, 1.0f, 1.0f, 1.0f};
     D3DXCOLOR countingColour{0.0f, 0.0f, 1.0f, 1.0f};
@@ -60,6 +60,11 @@ public:
     int shownNumber = 9999999;
     // Above 0, the text breaks at spaces into lines no wider than this (in the layout space of the position).
     int wrapWidth = 0;
+    // A dark copy two pixels down and right goes under the text, so that it reads over a bright or busy scene
+    // (sky, grass) as well as over a window.
+    bool shadowed = false;
+    // With a fixed rectangle: lines too long for it break at spaces instead of being cut at its edges.
+    bool breakWords = false;
 
 private:
     void MakeFont(bool italic);
@@ -69,15 +74,16 @@ private:
     // The rectangle and format of a label drawn at its own place.
     RECT FreeRect() const;
     DWORD FreeFormat() const;
+    DWORD FixedFormat() const;
 
-    ID3DXFont* font = nullptr;
-    std::string faceName = "Ariel";
-    std::string text;
-    char buffer[kBufferSize] = {};
-    uint32_t textWidth = 0;
-    uint32_t lineCount = 0;
-    RECT ownRect{0, 0, 0, 0};
-    RECT* fixedRect = nullptr;
+    ID3DXFont* m_font = nullptr;
+    std::string m_faceName = "Ariel";
+    std::string m_text;
+    char m_buffer[BUFFER_SIZE] = {};
+    uint32_t m_textWidth = 0;
+    uint32_t m_lineCount = 0;
+    RECT m_ownRect{0, 0, 0, 0};
+    RECT* m_fixedRect = nullptr;
 };
 
 // Draws every queued label inside one batch of the shared sprite and empties the queue.

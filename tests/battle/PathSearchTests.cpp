@@ -122,7 +122,7 @@ TEST_F(PathSearchTest, EnclosedTargetGivesNoMove)
     EXPECT_TRUE(grid->GetPathList().empty());
     EXPECT_EQ(Cursor(), grid->GetTexture(HexGrid::TEXTURE_BLOCKED));
     // The open board around the ring never runs out of hexes to try: the search gives up at its bound.
-    EXPECT_EQ(search.GetExpansions(), PathSearch::kMaxExpansions);
+    EXPECT_EQ(search.GetExpansions(), PathSearch::MAX_EXPANSIONS);
 }
 
 TEST_F(PathSearchTest, FarTargetsStopAfterTwentyFiveExpansions)
@@ -132,14 +132,14 @@ TEST_F(PathSearchTest, FarTargetsStopAfterTwentyFiveExpansions)
     pointer.hovered = At(35, 41);
     int count = -1;
     EXPECT_EQ(search.FindPath(*unit, At(35, 41), count), PathSearch::NO_MOVE);
-    EXPECT_EQ(search.GetExpansions(), PathSearch::kMaxExpansions);
+    EXPECT_EQ(search.GetExpansions(), PathSearch::MAX_EXPANSIONS);
 }
 
 TEST_F(PathSearchTest, EnemyZoneStopsTheWalkAtItsFirstHex)
 {
     // A wall of zone hexes across the whole board at row 12, defended by the team of the flags given.
     auto wall = [&](bool team0, bool team1) {
-        for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int c = 0; c < HexGrid::COLUMNS; ++c) {
             Hex* hex = At(12, c);
             hex->SetType(HEX_DEFENDED);
             hex->defendedByTeam0 = team0;

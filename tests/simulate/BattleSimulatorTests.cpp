@@ -302,7 +302,7 @@ TEST_F(BattleSimulatorTest, MovesWalkAroundWalls)
     ASSERT_NO_FATAL_FAILURE(DeployMilitia(1, 1));
     HexGrid& grid = *simulator->GetGrid();
     // Open ground between the zones, with a wall down column 11 from row 5 to row 15.
-    for (int r = 0; r < HexGrid::kRows; ++r) {
+    for (int r = 0; r < HexGrid::ROWS; ++r) {
         for (int c = 5; c <= 36; ++c) {
             Hex* hex = grid.GetHex(r, c);
             hex->defaultType = c == 11 && r >= 5 && r <= 15 ? HEX_BLOCKED : HEX_OPEN;
@@ -311,7 +311,7 @@ TEST_F(BattleSimulatorTest, MovesWalkAroundWalls)
     }
     Commander& commander = simulator->GetCommander();
     const std::vector<int> steps = commander.WalkingSteps(*grid.GetHex(10, 10));
-    const auto at = [&](int r, int c) { return steps[static_cast<size_t>(r * HexGrid::kColumns + c)]; };
+    const auto at = [&](int r, int c) { return steps[static_cast<size_t>(r * HexGrid::COLUMNS + c)]; };
     EXPECT_EQ(at(10, 10), 0);
     EXPECT_EQ(at(11, 10), 1);
     EXPECT_EQ(at(10, 11), Commander::kUnreachable);

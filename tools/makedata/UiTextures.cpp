@@ -78,19 +78,44 @@ void WriteAbilityRowPictures(const std::filesystem::path& root)
 static const char* SpellSymbol(const std::string& name)
 {
     static const std::pair<const char*, const char*> symbols[] = {
-        {"Aimed Shot", "\u25CE"},       {"Arcane Missile", "\u2726"},   {"Assassin's Touch", "\u2620"},
-        {"Battle Focus", "\u25C9"},     {"Blessing", "\u263C"},         {"Camouflage", "\u2740"},
-        {"Charge!", "\u2691"},          {"Consecration", "\u2719"},     {"Critical Strike", "\u2738"},
-        {"Divine Shield", "\u269C"},    {"Fan of Daggers", "\u2735"},   {"First Aid", "\u271A"},
-        {"Flashing Strike", "\u21AF"},  {"Heal", "\u2695"},             {"Holy Light", "\u2600"},
-        {"Lightning Bolt", "\u26A1"},   {"Long Shot", "\u27B9"},        {"Mana Drain", "\u263E"},
-        {"Mana Spring", "\u2668"},      {"Melee Spirit", "\u2764"},     {"Mud Sling", "\u2601"},
-        {"Nature's Vigor", "\u2618"},   {"Phalanx", "\u2630"},          {"Pike Thrust", "\u21D1"},
-        {"Pillar of Flames", "\u2604"}, {"Poison Arrow", "\u2697"},     {"Prayer of Healing", "\u271D"},
-        {"Pulverize", "\u2692"},        {"Shadow Sight", "\u25D0"},     {"Shards of Ice", "\u2744"},
-        {"Shield Bash", "\u2B1F"},      {"Shrapnel Shot", "\u2042"},    {"Slashing Strike", "\u2694"},
-        {"Surge of Speed", "\u27A4"},   {"Sweeping Strike", "\u21BB"},  {"Thundershackle", "\u26AF"},
-        {"Unrelenting Assault", "\u27BD"}, {"Warcry", "\u2762"},
+        {"Aimed Shot", "\u25CE"},
+        {"Arcane Missile", "\u2726"},
+        {"Assassin's Touch", "\u2620"},
+        {"Battle Focus", "\u25C9"},
+        {"Blessing", "\u263C"},
+        {"Camouflage", "\u2740"},
+        {"Charge!", "\u2691"},
+        {"Consecration", "\u2719"},
+        {"Critical Strike", "\u2738"},
+        {"Divine Shield", "\u269C"},
+        {"Fan of Daggers", "\u2735"},
+        {"First Aid", "\u271A"},
+        {"Flashing Strike", "\u21AF"},
+        {"Heal", "\u2695"},
+        {"Holy Light", "\u2600"},
+        {"Lightning Bolt", "\u26A1"},
+        {"Long Shot", "\u27B9"},
+        {"Mana Drain", "\u263E"},
+        {"Mana Spring", "\u2668"},
+        {"Melee Spirit", "\u2764"},
+        {"Mud Sling", "\u2601"},
+        {"Nature's Vigor", "\u2618"},
+        {"Phalanx", "\u2630"},
+        {"Pike Thrust", "\u21D1"},
+        {"Pillar of Flames", "\u2604"},
+        {"Poison Arrow", "\u2697"},
+        {"Prayer of Healing", "\u271D"},
+        {"Pulverize", "\u2692"},
+        {"Shadow Sight", "\u25D0"},
+        {"Shards of Ice", "\u2744"},
+        {"Shield Bash", "\u2B1F"},
+        {"Shrapnel Shot", "\u2042"},
+        {"Slashing Strike", "\u2694"},
+        {"Surge of Speed", "\u27A4"},
+        {"Sweeping Strike", "\u21BB"},
+        {"Thundershackle", "\u26AF"},
+        {"Unrelenting Assault", "\u27BD"},
+        {"Warcry", "\u2762"},
     };
     for (const auto& [spell, symbol] : symbols)
         if (name == spell)
@@ -248,7 +273,8 @@ void DrawLoadingScene(cairo_t* cr, const Scene& scene, int index)
     cairo_paint(cr);
     cairo_pattern_destroy(sky);
     if (scene.moon) {
-        cairo_arc(cr, 780 - index * 40, 150, 46, 0, 2 * PI);
+        // Below the title's line (its letters reach down to about y 165) and above the highest peaks (y 290).
+        cairo_arc(cr, 860 - index * 40, 232, 46, 0, 2 * PI);
         cairo_set_source_rgba(cr, 0.95, 0.93, 0.85, 0.9);
         cairo_fill(cr);
     }
@@ -325,9 +351,10 @@ void WriteHelpWindow(const std::filesystem::path& root)
     const std::filesystem::path dir = HudDirectory(root);
     WriteTga(dir / "vh_menu_help.tga", Paint(414, 437, [](cairo_t* cr) {
                  Frame(cr, 0, 0, 414, 437, 0.97);
-                 // The title plate, around the title label's rectangle (375..675 on the screen, the window at
-                 // 305) with a little room for the longest title, and the page window the text pictures fill.
-                 RoundedRect(cr, 64, 16, 312, 38, 6);
+                 // The title plate, around the title label's rectangle (340..680 on the screen, the window at
+                 // 305) with room either side of the longest title, short of the close button (at 388), and the
+                 // page window the text pictures fill.
+                 RoundedRect(cr, 30, 16, 350, 38, 6);
                  SetColour(cr, kPanel, 1.0);
                  cairo_fill_preserve(cr);
                  SetColour(cr, kGoldDark);

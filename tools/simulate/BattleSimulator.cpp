@@ -136,10 +136,10 @@ bool BattleSimulator::LoadLevel(const std::string& name)
 void BattleSimulator::ApplyLevel(size_t index)
 {
     const std::vector<int32_t>& types = levelTypes[index];
-    for (int r = 0; r < HexGrid::kRows; ++r) {
-        for (int c = 0; c < HexGrid::kColumns; ++c) {
+    for (int r = 0; r < HexGrid::ROWS; ++r) {
+        for (int c = 0; c < HexGrid::COLUMNS; ++c) {
             Hex* hex = grid->GetHex(r, c);
-            hex->defaultType = types[static_cast<size_t>(r * HexGrid::kColumns + c)];
+            hex->defaultType = types[static_cast<size_t>(r * HexGrid::COLUMNS + c)];
             hex->SetType(hex->defaultType);
             hex->occupant = nullptr;
             hex->defendedByTeam0 = hex->defendedByTeam1 = 0;
@@ -187,8 +187,8 @@ void BattleSimulator::Deploy(unsigned seed, const std::vector<int>& firstArmy, c
         result.armies[side] = *armies[side];
         std::vector<Hex*> zone;
         const HexType zoneType = side == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1;
-        for (int r = 0; r < HexGrid::kRows; ++r) {
-            for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int r = 0; r < HexGrid::ROWS; ++r) {
+            for (int c = 0; c < HexGrid::COLUMNS; ++c) {
                 if (grid->GetHex(r, c)->type == zoneType)
                     zone.push_back(grid->GetHex(r, c));
             }
@@ -244,7 +244,7 @@ void BattleSimulator::DigestTurn()
         digest.Add(unit->initiative);
         digest.Add(unit->GetState());
         const Hex* hex = unit->GetHex();
-        digest.Add(hex ? hex->row * HexGrid::kColumns + hex->column : -1);
+        digest.Add(hex ? hex->row * HexGrid::COLUMNS + hex->column : -1);
     }
 }
 
@@ -362,8 +362,8 @@ std::string BattleSimulator::CheckInvariants() const
         return std::to_string(dead) + " units died, but " + std::to_string(kills) + " kills were credited and " +
                std::to_string(hud.GetRemovals()) + " left the turn order";
     // Every hex that names an occupant names a living unit standing there.
-    for (int r = 0; r < HexGrid::kRows; ++r) {
-        for (int c = 0; c < HexGrid::kColumns; ++c) {
+    for (int r = 0; r < HexGrid::ROWS; ++r) {
+        for (int c = 0; c < HexGrid::COLUMNS; ++c) {
             const Hex* hex = grid->GetHex(r, c);
             if (hex->occupant && !standing.count(hex))
                 return "the hex at row " + std::to_string(r) + ", column " + std::to_string(c) +

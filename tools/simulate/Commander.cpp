@@ -226,7 +226,7 @@ void Commander::Issue(Unit& unit, const Option& option)
     ++counters.commands[option.kind];
     digest.Add(option.kind);
     digest.Add(IdOf(option.target));
-    digest.Add(aim ? aim->row * HexGrid::kColumns + aim->column : -1);
+    digest.Add(aim ? aim->row * HexGrid::COLUMNS + aim->column : -1);
     digest.Add(option.ability);
     if (!aim)
         return;
@@ -315,12 +315,12 @@ int Commander::AreaValue(const Unit& caster, const SpellDefinition& ability, con
 
 int Commander::Index(const Hex& hex)
 {
-    return hex.row * HexGrid::kColumns + hex.column;
+    return hex.row * HexGrid::COLUMNS + hex.column;
 }
 
 std::vector<int> Commander::WalkingSteps(Hex& from)
 {
-    std::vector<int> steps(HexGrid::kHexCount, kUnreachable);
+    std::vector<int> steps(HexGrid::HEX_COUNT, kUnreachable);
     std::vector<Hex*> frontier{&from};
     steps[static_cast<size_t>(Index(from))] = 0;
     for (size_t next = 0; next < frontier.size(); ++next) {
