@@ -19,6 +19,7 @@
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
+#include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
@@ -737,13 +738,17 @@ void GameSession::LoadLevel(const std::string& name)
             terrain->AddEmitter(emitter.release());
         }
     }
-    if (basicEffect) {
-        const D3DXVECTOR3 direction = LightDirection();
-        basicEffect->SetFloatArray("LightDirection", &direction.x, 3);
+    // The units stand in the same light as the ground and the level's objects.
+    const D3DXVECTOR3 direction = LightDirection();
+    AnimatedMesh::SetLightDirection(direction);
+    for (ID3DXEffect* lit : {basicEffect, DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE)}) {
+        if (!lit)
+            continue;
+        lit->SetFloatArray("LightDirection", &direction.x, 3);
         if (terrain) {
             const D3DXVECTOR3& position = terrain->GetLightPosition();
-            basicEffect->SetFloatArray("LightPosition", &position.x, 3);
-            basicEffect->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
+            lit->SetFloatArray("LightPosition", &position.x, 3);
+            lit->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
         }
     }
     if (hexGrid)
