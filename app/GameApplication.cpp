@@ -112,6 +112,10 @@ void GameApplication::ShowSplash()
         return;
     ComPtr<IDirect3DTexture9> splash;
     const std::string path = DataManager::Get()->FindFile(SPLASH_TEXTURE);
+    if (path == DataManager::NOT_FOUND) {
+        DataManager::Get()->ReportMissing("texture.missing", SPLASH_TEXTURE, "is not found; no splash is shown");
+        return;
+    }
     if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), splash.AddressOf())) || !splash)
         return;
 
@@ -160,6 +164,8 @@ bool GameApplication::CreateDeviceResources()
     m_helpLabel->CreateFont(16, "Times New Roman", 1);
     m_helpLabel->SetPosition(470.0f, 10.0f);
     m_helpLabel->SetText("F1 For Help");
+    // It sits over the sky and the menus' scenery: a shadow keeps it readable on both.
+    m_helpLabel->shadowed = true;
 
     // Deployment and the players make every unit as a unit of its class.
     ClassUnit::RegisterFactory();
@@ -212,6 +218,8 @@ void GameApplication::SetShaderGlobals()
         m_postEffect->SetFloat("tElapsed", data->GetFrameTime());
         m_postEffect->SetFloat("shakeMagnitude", m_shakeMagnitude);
     }
+    m_passShake = m_shakeMagnitude;
+    m_passSpeed = data->GetGameSpeed();
 
     // The speed is latched here, so a change scales time from the next frame on.
     data->SetGameSpeed(m_targetGameSpeed);
@@ -323,26 +331,33 @@ void GameApplication::Render()
     if (!IsActive() || !m_device)
         return;
     IDirect3DDevice9* device = m_device;
-    IDirect3DTexture9* sceneTexture = m_session ? m_session->RenderSceneToTexture() : nullptr;
-    if (m_postEffect)
-        m_postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    const bool straight = m_session && PostPassIsPlainCopy();
+    if (!straight) {
+        IDirect3DTexture9* sceneTexture = m_session ? m_session->RenderSceneToTexture() : nullptr;
+        if (m_postEffect)
+            m_postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    }
 
     device->BeginScene();
-    // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
-    // covers everything the clear would only cost a full-screen pass.
-    if (!SceneCoversBackBuffer())
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
-    device->SetFVF(SCREEN_FVF);
-    device->SetStreamSource(0, m_screenQuad, 0, SCREEN_VERTEX_STRIDE);
-    if (m_postEffect && m_screenQuad) {
-        UINT passes = 0;
-        m_postEffect->Begin(&passes, 0);
-        for (UINT pass = 0; pass < passes; ++pass) {
-            m_postEffect->BeginPass(pass);
-            device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-            m_postEffect->EndPass();
+    if (straight) {
+        m_session->RenderSceneToBackBuffer();
+    } else {
+        // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
+        // covers everything the clear would only cost a full-screen pass.
+        if (!SceneCoversBackBuffer())
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
+        device->SetFVF(SCREEN_FVF);
+        device->SetStreamSource(0, m_screenQuad, 0, SCREEN_VERTEX_STRIDE);
+        if (m_postEffect && m_screenQuad) {
+            UINT passes = 0;
+            m_postEffect->Begin(&passes, 0);
+            for (UINT pass = 0; pass < passes; ++pass) {
+                m_postEffect->BeginPass(pass);
+                device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+                m_postEffect->EndPass();
+            }
+            m_postEffect->End();
         }
-        m_postEffect->End();
     }
 
     if (m_session) {
@@ -359,6 +374,18 @@ void GameApplication::Render()
     }
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+bool GameApplication::PostPassIsPlainCopy() const
+{
+    // Without its effect there is no pass to go through; the scene is still shown where it fills the screen.
+    if (m_postPassAlways || (m_postEffect && (m_passShake != 0.0f || m_passSpeed != 1.0f)))
+        return false;
+    const auto width = static_cast<float>(GameSession::kSceneWidth);
+    const auto height = static_cast<float>(GameSession::kSceneHeight);
+    return m_sceneLeft == 0.0f && m_sceneTop == 0.0f && m_sceneWidth == width && m_sceneHeight == height &&
+           m_presentParameters.BackBufferWidth == GameSession::kSceneWidth &&
+           m_presentParameters.BackBufferHeight == GameSession::kSceneHeight;
 }
 
 bool GameApplication::SceneCoversBackBuffer() const

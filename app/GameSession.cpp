@@ -19,6 +19,7 @@
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
+#include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
@@ -69,8 +70,7 @@ constexpr int kBanner = 8;
 
 const char* const kBattleMusic = "timberwolf.mp3";
 
-// The turn flow.
-constexpr float kTurnRequestGap = 1.5f;
+// The turn flow's windows and banner.
 constexpr float kWindowFadeDelay = 2.0f;
 // The turn order's selection decal turns this much every frame.
 constexpr float kSelectionSpin = 0.10471976f;
@@ -97,26 +97,9 @@ constexpr float kShotFlashDelay = 0.02f;
 constexpr float kShotFlashSpeed = 15.0f;
 constexpr float kFlashSpeed = 5.0f;
 
-// An area ability shares its amount among at most this many units.
-constexpr int kAreaShareLimit = 3;
-
-// The initiative step of a waiting unit of this speed, as the unit's own countdown takes it.
-int CountdownStep(int speed)
-{
-    return static_cast<int>(-0.1f * static_cast<float>(speed));
-}
-
 Unit* BodyOf(BoardUnit* unit)
 {
     return dynamic_cast<Unit*>(unit);
-}
-
-bool IsBusy(const BoardUnit* unit)
-{
-    if (!unit)
-        return false;
-    const UnitState state = unit->GetState();
-    return state == MOVING || state == ATTACKING || state == CASTING;
 }
 
 void StartWidgetEffect(GuiObject& widget, uint32_t effect, uint32_t pending, float delay)
@@ -200,11 +183,13 @@ GameSession::GameSession()
     BoardView::Register(this);
     FrontEndLink::Register(this);
     CombatText::SetFactory(&UnitTextLabel::Make);
+    flow.SetListener(this);
 }
 
 GameSession::~GameSession()
 {
     Shutdown();
+    flow.SetListener(nullptr);
     if (BattleSession::Get() == this)
         BattleSession::Register(nullptr);
     if (BoardView::Get() == this)
@@ -269,7 +254,6 @@ void GameSession::LoadAssets()
     BattleHud::Get()->Init();
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
-    activePlayer = nullptr;
 
     // Both start invisible; a new turn shows them. They are pictures, not controls: a widget that takes the
     // pointer keeps presses from the board beneath, and these lie over the board, mostly faded away.
@@ -333,6 +317,8 @@ void GameSession::LoadAssets()
                 label.SetFont(32, "Times New Roman", &bannerRect);
             }
             label.SetText("");
+            // The banner and the end page's figures stand over the 3-D scene.
+            label.shadowed = true;
             label.colour = label.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
             label.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
             label.effectTimer = 0.0f;
@@ -387,9 +373,17 @@ void GameSession::SetGameState(GameState newState)
     const bool leavingBattle = previous == GAME_STATE_BATTLE || previous == GAME_STATE_GAME_OVER;
     if (leavingBattle && (state == GAME_STATE_MAIN_MENU || state == GAME_STATE_DEPLOYMENT))
         StopBattleMusic();
+    // The HUD stops updating when the battle is left, so a HUD button under the pointer would never hear that it
+    // was left and its name would stay over the page that follows (the main menu, the end page).
+    if (previous == GAME_STATE_BATTLE && state != GAME_STATE_BATTLE)
+        if (MouseOverManager* mouseOver = MouseOverManager::Get())
+            mouseOver->ForgetButton(mouseOver->GetHoveredButton());
     if (menuManager) {
         menuManager->SwitchScreen(ScreenOf(state));
-        menuManager->ResetAllPages();
+        // Only the main menu and the end page start from the base colours: a player button re-enters deployment,
+        // and resetting there would snap the roster's player tint back to grey in mid-fade.
+        if (state == GAME_STATE_MAIN_MENU || (state == GAME_STATE_GAME_OVER && GetPlayer(0) && GetPlayer(1)))
+            menuManager->ResetAllPages();
     }
     switch (state) {
     case GAME_STATE_INTRO:
@@ -415,14 +409,18 @@ void GameSession::SetGameState(GameState newState)
         // A battle resumed from the main menu takes its music up again.
         if (battleStarted && previous != GAME_STATE_BATTLE)
             SoundQueue::Get()->PlayNow(kBattleMusic, true);
+        // A battle opens with every unit's bars shown, so that a player sees the enemy's health from the start;
+        // Tab then hides them and shows them again.
+        if (!battleStarted) {
+            barsShown = false;
+            ToggleUnitBars();
+        }
         battleStarted = true;
         break;
     case GAME_STATE_GAME_OVER: {
-        // The HUD stops updating here, so a HUD button under the pointer would never hear that it was left and
-        // its name would stay on the end page.
-        if (MouseOverManager* mouseOver = MouseOverManager::Get())
-            mouseOver->ForgetButton(mouseOver->GetHoveredButton());
-        if (players.size() < 2 || !labels)
+        const Player* first = GetPlayer(0);
+        const Player* second = GetPlayer(1);
+        if (!first || !second || !labels)
             break;
         static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
         SetLabelRows(408.0f, kSteps);
@@ -430,15 +428,26 @@ void GameSession::SetGameState(GameState newState)
         banner.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
         banner.effectTimer = 0.0f;
         banner.effectDelay = 0.0f;
-        banner.colour = banner.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
-        banner.SetText(players[0]->AliveCount() > players[1]->AliveCount() ? "Player 1 Wins!" : "Player 2 Wins!");
-        // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right.
+        const bool firstWins = first->AliveCount() > second->AliveCount();
+        // Each side's figures, and the winner's line, in that side's colour (blue for Player 1, red for Player
+        // 2, as its name plate above the column), light enough to read over the dark page.
+        const D3DXCOLOR sideColour[2] = {D3DXCOLOR(0.45f, 0.68f, 1.0f, 1.0f), D3DXCOLOR(1.0f, 0.35f, 0.3f, 1.0f)};
+        banner.colour = banner.baseColour = sideColour[firstWins ? 0 : 1];
+        banner.SetText(firstWins ? "Player 1 Wins!" : "Player 2 Wins!");
+        // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right, each figure
+        // centred under its side's name plate (x 200 and 655, 125 wide).
         static constexpr int kCounters[4] = {1, 2, 9, 10};
+        static constexpr float kColumnCentre[2] = {262.5f, 717.5f};
         for (int row = 0; row < 4; ++row) {
             const int counter = kCounters[row] - 1;
-            (*labels)[2 * static_cast<size_t>(row)].SetNumberText("%i", players[0]->statistics[counter], false);
-            (*labels)[2 * static_cast<size_t>(row) + 1].SetNumberText("            %i", players[1]->statistics[counter],
-                                                                      false);
+            const Player* sides[2] = {first, second};
+            for (int side = 0; side < 2; ++side) {
+                TextLabel& figure = (*labels)[2 * static_cast<size_t>(row) + static_cast<size_t>(side)];
+                figure.colour = figure.baseColour = figure.normalColour = sideColour[side];
+                figure.SetNumberText("%i", sides[side]->statistics[counter], false);
+                const RECT drawn = figure.MeasureDrawn();
+                figure.SetPosition(kColumnCentre[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure.y);
+            }
         }
         break;
     }
@@ -531,6 +540,26 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
     // A refused scene leaves the back buffer bound: the grey clear must not land there.
     if (FAILED(sceneRenderer->BeginScene(sceneSurface, nullptr)))
         return sceneTexture;
+    DrawSceneFrame(device);
+    sceneRenderer->EndScene(0);
+    return sceneTexture;
+}
+
+void GameSession::RenderSceneToBackBuffer()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    // The whole back buffer, whatever an earlier draw left as the viewport.
+    const float width = static_cast<float>(DataManager::Get()->GetBackBufferWidth());
+    const float height = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+    D3DVIEWPORT9 viewport{0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
+    device->SetViewport(&viewport);
+    DrawSceneFrame(device);
+}
+
+void GameSession::DrawSceneFrame(IDirect3DDevice9* device)
+{
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
     switch (state) {
     case GAME_STATE_DEPLOYMENT:
@@ -547,8 +576,6 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
             emitter->Submit();
     }
     ParticleManager::Get()->Render();
-    sceneRenderer->EndScene(0);
-    return sceneTexture;
 }
 
 void GameSession::RenderScene()
@@ -566,7 +593,7 @@ void GameSession::RenderScene()
     if (hexGrid)
         hexGrid->Render();
     DataManager::Get()->SetTechnique("SkinnedCharacterBump");
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->Render();
     if (selectionDecal)
         DecalManager::Get()->Submit(selectionDecal.get());
@@ -599,7 +626,7 @@ void GameSession::RenderOverlay()
 
 void GameSession::RenderBattleOverlay()
 {
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->QueueUnitTexts();
     // The fly-over shows the armies alone.
     if (!flyOver) {
@@ -611,7 +638,8 @@ void GameSession::RenderBattleOverlay()
         if (playerSymbol)
             playerSymbol->Render();
     }
-    if (flashOverlay)
+    // Between flashes the white quad is wholly transparent: drawn, it would be a full-screen layer changing nothing.
+    if (flashOverlay && (PackColour(flashOverlay->colour) >> 24) != 0)
         flashOverlay->Render();
     if (labels) {
         TextLabel& banner = (*labels)[kBanner];
@@ -662,7 +690,7 @@ void GameSession::HandleKeys()
 
 void GameSession::ToggleUnitBars()
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = dynamic_cast<Unit*>(unit))
                 body->SetBarsAlpha(barsShown ? 1 : 0);
@@ -689,13 +717,13 @@ void GameSession::SetLevelPreset() const
 
 void GameSession::LoadLevel(const std::string& name)
 {
-    levelName = name;
     const LevelEntry* level = FindLevel(name);
-    if (level) {
-        if (terrain)
-            terrain->LoadLevel(level->file);
+    // A level file the terrain refuses changes nothing: the level on screen keeps its name, view and emitters.
+    if (level && terrain && !terrain->LoadLevel(level->file))
+        return;
+    levelName = name;
+    if (level)
         Camera::Get()->SetPreset(level->preset);
-    }
     if (terrain && name == "Farm") {
         // Three emitters for three files: the terrain owns each one it is given.
         terrain->ClearEmitters();
@@ -707,13 +735,17 @@ void GameSession::LoadLevel(const std::string& name)
             terrain->AddEmitter(emitter.release());
         }
     }
-    if (basicEffect) {
-        const D3DXVECTOR3 direction = LightDirection();
-        basicEffect->SetFloatArray("LightDirection", &direction.x, 3);
+    // The units stand in the same light as the ground and the level's objects.
+    const D3DXVECTOR3 direction = LightDirection();
+    AnimatedMesh::SetLightDirection(direction);
+    for (ID3DXEffect* lit : {basicEffect, DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE)}) {
+        if (!lit)
+            continue;
+        lit->SetFloatArray("LightDirection", &direction.x, 3);
         if (terrain) {
             const D3DXVECTOR3& position = terrain->GetLightPosition();
-            basicEffect->SetFloatArray("LightPosition", &position.x, 3);
-            basicEffect->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
+            lit->SetFloatArray("LightPosition", &position.x, 3);
+            lit->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
         }
     }
     if (hexGrid)
@@ -739,17 +771,7 @@ void GameSession::ResetLevel()
     Camera* camera = Camera::Get();
     camera->SetTarget(nullptr);
     followedUnit = nullptr;
-    activePlayer = nullptr;
-    activeUnit = nullptr;
-
-    for (std::unique_ptr<Player>& player : players) {
-        player->DeleteUnits();
-        player->ClearUnits();
-        player.reset();
-    }
-    players.clear();
-    players.shrink_to_fit();
-    playerCount = 0;
+    flow.Reset();
     unitsToLoad = 0;
     unitCount = 0;
     turnOrderQueue.clear();
@@ -776,7 +798,6 @@ void GameSession::ResetLevel()
     zone3ShotStarted = false;
     zoneCentre = nullptr;
     battleStarted = false;
-    turnActive = true;
     flyOverClock = 0.0f;
     if (labels)
         (*labels)[kBanner].SetText("");
@@ -786,7 +807,7 @@ void GameSession::ResetLevel()
 
 void GameSession::LoadUnitModels(bool registerWithHud)
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit)
                 continue;
@@ -829,9 +850,8 @@ void GameSession::UpdateLoading()
         loadingProgress = 0.0f;
         // The units' turn-order entries are the battle HUD's: their labels make fonts, so they are handed over
         // on this thread, once the job has ended.
-        BattleHud* hud = BattleHud::Get();
         for (BoardUnit* unit : turnOrderQueue)
-            hud->AddTurnOrderEntry(unit);
+            flow.Enlist(unit);
         turnOrderQueue.clear();
         SetGameState(GAME_STATE_BATTLE);
         flyOver = true;
@@ -842,19 +862,15 @@ void GameSession::UpdateLoading()
 
 void GameSession::AddPlayer(int id)
 {
-    for (const std::unique_ptr<Player>& player : players) {
-        if (player->team == id)
-            return;
-    }
-    auto player = std::make_unique<Player>();
-    player->team = id;
-    players.push_back(std::move(player));
-    playerCount += 1;
+    // Kept by team whichever side deployed first: the end page, its columns and the fly-over name the sides by
+    // their team.
+    if (!flow.AddPlayer(id))
+        LogFormat(LogLevel::WARNING, "session.player", "no side %d to deploy", id);
 }
 
 void GameSession::AddUnit(int playerId, const std::string& className, int row, int col)
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         if (player->team == playerId) {
             player->CreateUnit(className, row, col);
             unitsToLoad += 1;
@@ -868,7 +884,7 @@ bool GameSession::RemoveUnit(int playerId, BoardUnit* unit)
 {
     if (!unit)
         return false;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         if (player->team != playerId)
             continue;
         const std::vector<BoardUnit*>& units = player->GetUnits();
@@ -913,7 +929,7 @@ void GameSession::FitSceneToRect(const GuiElement& element)
 bool GameSession::BothPlayersHaveUnits() const
 {
     int armies = 0;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         if (!player->GetUnits().empty())
             ++armies;
     }
@@ -925,7 +941,7 @@ PlacedUnit GameSession::DescribeOccupant(Object* occupant) const
     PlacedUnit placed;
     if (!occupant)
         return placed;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit || dynamic_cast<Object*>(unit) != occupant)
                 continue;
@@ -959,6 +975,7 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
     sheet.strength = body->stats.strength;
     sheet.mana = body->stats.mana;
     sheet.intelligence = body->stats.intelligence;
+    sheet.damage = body->AttackDamage();
     for (const SpellDefinition& ability : body->abilities)
         sheet.spellNames.push_back(ability.name);
     return sheet;
@@ -966,18 +983,7 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
 
 std::vector<BoardUnit*> GameSession::GetLivingUnits() const
 {
-    std::vector<BoardUnit*> living;
-    for (const std::unique_ptr<Player>& player : players) {
-        for (BoardUnit* unit : player->GetUnits()) {
-            if (!unit)
-                continue;
-            // A unit's alive flag falls with its death; other board units say so by their state.
-            const Unit* body = dynamic_cast<const Unit*>(unit);
-            if (body ? body->alive : unit->GetState() != DEAD)
-                living.push_back(unit);
-        }
-    }
-    return living;
+    return flow.GetLivingUnits();
 }
 
 void GameSession::SetAreaDecal(int cells)
@@ -997,34 +1003,7 @@ void GameSession::SetRingEmittersActive(bool active)
 
 void GameSession::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
-    Unit* body = BodyOf(caster);
-    if (!body)
-        return;
-    const Hex* centre = body->abilityTarget ? body->abilityTarget : body->GetHex();
-    if (!centre)
-        return;
-    // A square around the centre, not a ring of hexes.
-    int inside = 0;
-    for (BoardUnit* unit : GetLivingUnits()) {
-        const Hex* hex = unit->GetHex();
-        if (hex && std::abs(hex->row - centre->row) < ability.areaRadius &&
-            std::abs(hex->column - centre->column) < ability.areaRadius)
-            ++inside;
-    }
-    body->StartAreaEmitters();
-    if (inside == 0)
-        return;
-    // The units in the square share the amount, as if there were never more than three of them; the ability
-    // keeps its own amount for the next cast.
-    SpellDefinition share = ability;
-    share.amount = ability.amount / std::min(inside, kAreaShareLimit);
-    // Every unit hears of it; each decides whether it stands in the area.
-    for (const std::unique_ptr<Player>& player : players) {
-        for (BoardUnit* unit : std::vector<BoardUnit*>(player->GetUnits())) {
-            if (Unit* receiver = BodyOf(unit))
-                receiver->ReceiveAreaAbility(body, share);
-        }
-    }
+    flow.ApplyAreaEffect(caster, ability);
 }
 
 void GameSession::UpdateBattle()
@@ -1050,23 +1029,27 @@ void GameSession::UpdateBattle()
 
     if (cinematicRequested)
         UpdateSlowMotion();
-    if (flyOver && playerCount == 2)
+    if (flyOver && flow.GetPlayerCount() == 2)
         UpdateFlyOver();
-    if (!turnActive)
-        StepTurn();
+    // A unit dead in its own turn hands it on; without a unit holding the turn the countdown steps. Not once
+    // this frame's defeat has ended the battle: the countdown's banner would cover the winner's.
+    if (state == GAME_STATE_BATTLE)
+        flow.Update(DataManager::Get()->GetGameTime());
     if (flashOverlay)
         flashOverlay->Update();
 }
 
 void GameSession::UpdatePlayers()
 {
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->FlagDefendedHexes();
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->Update();
+    Player* activePlayer = flow.GetActivePlayer();
     if (!activePlayer)
         return;
     activePlayer->DispatchCommand();
+    BoardUnit* activeUnit = flow.GetActiveUnit();
     if (!activeUnit)
         return;
 
@@ -1111,36 +1094,17 @@ void GameSession::UpdatePlayers()
 
 void GameSession::RequestNextTurn()
 {
-    const float now = DataManager::Get()->GetGameTime();
-    if (now - lastTurnRequest < kTurnRequestGap || playerCount <= 0)
-        return;
-    // A walk, a blow or a cast finishes before its turn can end.
-    if (IsBusy(activeUnit))
-        return;
-    turnActive = false;
-    lastTurnRequest = now;
+    flow.RequestNextTurn(DataManager::Get()->GetGameTime());
 }
 
-void GameSession::AdvanceTurn()
+void GameSession::OnUnitEnlisted(BoardUnit* unit)
 {
-    // The unit asks from inside its own rules, perhaps while its turn is being ended: the countdown takes it up
-    // in the next frame, and a turn handed on before then answers the request.
-    turnActive = false;
+    BattleHud::Get()->AddTurnOrderEntry(unit);
 }
 
-void GameSession::StepTurn()
+void GameSession::OnCountdownStep(const TurnOrder& order)
 {
-    turnActive = false;
-    // The ending unit is no longer the active one while its turn ends, so nothing it sets off can end it again.
-    if (BoardUnit* ending = activeUnit) {
-        activeUnit = nullptr;
-        if (Unit* body = BodyOf(ending))
-            body->EndTurn();
-    }
-    CountDownInitiatives();
-    BattleHud* hud = BattleHud::Get();
-    hud->SortTurnOrder();
-
+    BattleHud::Get()->ShowTurnOrder(order);
     if (turnWindow) {
         turnWindow->colour = turnWindow->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
         turnWindow->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
@@ -1152,51 +1116,11 @@ void GameSession::StepTurn()
         banner.SetText("Calculating Initiatives...");
         StartWidgetEffect(banner, EFFECT_FADE_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
     }
-
-    BoardUnit* first = hud->GetFirstUnit();
-    const Unit* body = BodyOf(first);
-    if (!body || body->initiative > 0)
-        return;
-    // A unit of no side cannot be commanded: it never takes the turn.
-    Player* owner = first->GetOwner();
-    if (!owner)
-        return;
-    HandTurnTo(first, owner);
 }
 
-void GameSession::CountDownInitiatives()
+void GameSession::OnTurnHandedTo(BoardUnit* unit, Player* owner)
 {
-    bool canCount = false;
-    bool ready = false;
-    for (BoardUnit* unit : GetLivingUnits()) {
-        const Unit* body = BodyOf(unit);
-        if (!body || !body->waiting)
-            continue;
-        canCount = canCount || CountdownStep(body->stats.speed) < 0;
-        ready = ready || body->initiative <= 0;
-    }
-    if (canCount || ready) {
-        for (const std::unique_ptr<Player>& player : players)
-            player->AdjustInitiatives();
-        return;
-    }
-    // Every waiting unit is too slow to count down (a unit file or an effect may make it so): without this
-    // the countdown would never end.
-    for (BoardUnit* unit : GetLivingUnits()) {
-        Unit* body = BodyOf(unit);
-        if (body && body->waiting && body->initiative > 0)
-            body->initiative -= 1;
-        unit->SetTextVisible(false);
-    }
-}
-
-void GameSession::HandTurnTo(BoardUnit* unit, Player* owner)
-{
-    activeUnit = unit;
-    activePlayer = owner;
     flyOver = false;
-    turnActive = true;
-
     if (turnWindow)
         StartWidgetEffect(*turnWindow, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
     if (playerSymbol) {
@@ -1234,11 +1158,10 @@ void GameSession::HandTurnTo(BoardUnit* unit, Player* owner)
     if (const Hex* hex = unit->GetHex())
         LogFormat(LogLevel::INFO, "session.turn", "player %d %s at row %d column %d", owner->team + 1,
                   named ? named->name.c_str() : "unit", hex->row, hex->column);
+}
 
-    owner->SelectUnit(unit);
-    unit->SetTextVisible(true);
-    if (Unit* body = BodyOf(unit))
-        body->BeginTurn();
+void GameSession::OnTurnBegun(BoardUnit* unit)
+{
     BattleHud::Get()->SelectUnit(unit);
 }
 
@@ -1252,7 +1175,7 @@ void GameSession::RequestSlowMotion(BoardUnit* target, float delay, bool spell)
     cinematicDelay = delay;
     cinematicTarget = target;
     // The blow's own unit, held for the whole shot: another may have the turn by the time it ends.
-    cinematicAttacker = activeUnit;
+    cinematicAttacker = flow.GetActiveUnit();
     slowMotionClock = 0.0f;
 }
 
@@ -1323,13 +1246,13 @@ void GameSession::EndSlowMotion()
         Camera::Get()->SetEyeAndTarget(savedEye, savedLookAt);
     // A shot cut short by leaving the battle leaves the camera to the screen that follows.
     if (state == GAME_STATE_BATTLE)
-        FollowUnit(activeUnit);
+        FollowUnit(flow.GetActiveUnit());
     if (!wasSpell) {
         if (Unit* target = BodyOf(cinematicTarget))
             target->ShowFloatingText(false);
     }
     // Any unit that asked during the shot was turned away; none may keep waiting for a shot of its own.
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = BodyOf(unit))
                 body->slowMotionRequested = false;
@@ -1403,9 +1326,7 @@ void GameSession::StopBattleMusic()
 
 Player* GameSession::GetPlayer(int index) const
 {
-    if (index < 0 || static_cast<size_t>(index) >= players.size())
-        return nullptr;
-    return players[static_cast<size_t>(index)].get();
+    return flow.GetPlayer(index);
 }
 
 void GameSession::FollowUnit(BoardUnit* unit)
@@ -1428,8 +1349,7 @@ void GameSession::ForgetUnit(BoardUnit* gone)
         followedUnit = nullptr;
         Camera::Get()->SetTarget(nullptr);
     }
-    if (activeUnit == gone)
-        activeUnit = nullptr;
+    flow.ForgetUnit(gone);
     if (cinematicTarget == gone)
         cinematicTarget = nullptr;
     if (cinematicAttacker == gone)
@@ -1502,7 +1422,7 @@ void GameSession::OnDeviceLost()
     // A session that never loaded its assets has no HUD to lose.
     if (BattleHud::Get()->IsInitialised())
         BattleHud::Get()->OnLostDevice();
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->OnLostDevice();
 }
 
@@ -1542,7 +1462,7 @@ void GameSession::OnDeviceReset()
             D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D24S8, &sceneRenderer)) ||
         !sceneRenderer)
         FailSceneTarget("renderer");
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->OnResetDevice();
 
     // Text is laid out for 1024 x 768 and scaled to the back buffer; computed afresh so that it never

@@ -5,6 +5,7 @@
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
 #include "battle/BoardView.h"
+#include "battle/TurnFlow.h"
 #include "core/DeviceResource.h"
 #include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
@@ -50,7 +51,8 @@ class GameSession : public BattleSession,
                     public CameraTarget,
                     public JobTarget,
                     public FrontEndLink,
-                    public DeviceResource
+                    public DeviceResource,
+                    public TurnFlowListener
 {
 public:
     static constexpr unsigned kSceneWidth = 1024;
@@ -87,6 +89,9 @@ public:
     bool IsBattleStarted() const override { return battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
+    // The same scene drawn straight onto the back buffer (and its depth), for frames whose post-process pass
+    // would only copy it there; the caller has begun the device's scene.
+    void RenderSceneToBackBuffer();
     void RenderOverlay();
     void RenderMouseOver();
     void RenderHelp();
@@ -137,11 +142,11 @@ public:
     Player* GetPlayer(int index) const override;
     void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override;
     // Ignored closer than 1.5 s of game time to the last accepted request, and while the unit whose turn it
-    // is still walks, strikes or casts.
+    // is still walks, strikes or casts (the turn flow's rule).
     void RequestNextTurn() override;
     // A unit that gives up its turn (it focuses): the turn passes in the next frame, never inside the unit's
     // own call.
-    void AdvanceTurn() override;
+    void AdvanceTurn() override { flow.AdvanceTurn(); }
     void SetShakeMagnitude(float magnitude) override;
 
     // The battle's frame, the turn flow and the battle's screens.
@@ -149,7 +154,7 @@ public:
     void UpdatePlayers();
     // Ends the current unit's turn and runs one step of the initiative countdown; the first unit in the turn
     // order that reaches 0 takes the turn.
-    void StepTurn();
+    void StepTurn() { flow.Step(); }
     void RenderBattleOverlay();
     void RenderEndScreen();
 
@@ -157,6 +162,13 @@ public:
     void FollowUnit(BoardUnit* unit) override;
     void ResetGlows() override;
     void ForgetUnit(BoardUnit* gone) override;
+
+    // What a player sees of the turn flow: the HUD's order, the banner, the windows, the rings and the cursor.
+    void OnUnitEnlisted(BoardUnit* unit) override;
+    void OnCountdownStep(const TurnOrder& order) override;
+    void OnTurnHandedTo(BoardUnit* unit, Player* owner) override;
+    void OnTurnBegun(BoardUnit* unit) override;
+    TurnFlow& GetTurnFlow() { return flow; }
 
     // The ground under the board.
     float HeightAt(float x, float z) const override;
@@ -191,21 +203,21 @@ public:
     void HandleKeys();
     void ToggleUnitBars();
     TextLabel* GetLabel(int index) const;
-    int GetPlayerCount() const { return playerCount; }
-    size_t GetPlayerListSize() const { return players.size(); }
+    int GetPlayerCount() const { return flow.GetPlayerCount(); }
+    size_t GetPlayerListSize() const { return flow.GetPlayers().size(); }
     int GetUnitsToLoad() const { return unitsToLoad.load(); }
     int GetUnitCount() const { return unitCount; }
     bool IsLoaded() const { return loaded.load(); }
     bool IsFlyOver() const { return flyOver; }
-    bool IsTurnActive() const { return turnActive; }
+    bool IsTurnActive() const { return flow.IsTurnActive(); }
     bool IsSkyShown() const { return skyShown; }
     float GetFlyOverClock() const { return flyOverClock; }
     bool IsZoneShotStarted(int zone) const { return zone == 3 ? zone3ShotStarted : zone4ShotStarted; }
     float GetLoadingProgress() const { return loadingProgress; }
     // What the loading bar shows: the progress x 0.1, full at 1.
     float GetLoadingBar() const { return loadingBar; }
-    BoardUnit* GetActiveUnit() const { return activeUnit; }
-    Player* GetActivePlayer() const { return activePlayer; }
+    BoardUnit* GetActiveUnit() const { return flow.GetActiveUnit(); }
+    Player* GetActivePlayer() const { return flow.GetActivePlayer(); }
     BoardUnit* GetCinematicTarget() const { return cinematicTarget; }
     bool IsCinematicRequested() const { return cinematicRequested; }
     float GetSlowMotionClock() const { return slowMotionClock; }
@@ -221,6 +233,7 @@ private:
     void UpdateScenery();
     void UpdateGameOver();
     void RenderScene();
+    void DrawSceneFrame(IDirect3DDevice9* device);
     void SetLabelRows(float firstY, const float* steps);
     void SetLevelPreset() const;
     void ParkSelection();
@@ -231,10 +244,6 @@ private:
     // Sets up the shot over a deployment zone; a level without that zone keeps the camera where it is.
     void StartZoneShot(int zone, int playerIndex);
     void Flash(float delay);
-    // The countdown of one frame: every waiting unit by its speed, or, when no living waiting unit could count
-    // down and none is ready, every waiting unit by one.
-    void CountDownInitiatives();
-    void HandTurnTo(BoardUnit* unit, Player* owner);
     void StopBattleMusic();
 
     GameApplication* application = nullptr;
@@ -254,14 +263,12 @@ private:
     std::unique_ptr<Decal> targetDecal;
     std::unique_ptr<Decal> areaDecal;
     std::unique_ptr<std::array<TextLabel, kLabelCount>> labels;
-    std::vector<std::unique_ptr<Player>> players;
-    int playerCount = 0;
+    // The players, their units' order and whose turn it is.
+    TurnFlow flow;
     // Written by the loading job on the worker thread while the drawing thread reads it.
     std::atomic<int> unitsToLoad{0};
     int unitCount = 0;
     std::string levelName = "No Level";
-    Player* activePlayer = nullptr;
-    BoardUnit* activeUnit = nullptr;
     BoardUnit* followedUnit = nullptr;
     BoardUnit* cinematicTarget = nullptr;
     // The attacker or caster whose blow asked for the running slow-motion shot.
@@ -269,7 +276,6 @@ private:
     ID3DXEffect* basicEffect = nullptr; // the cache owns it
     bool battleStarted = false;
     bool flyOver = false;
-    bool turnActive = true;
     std::atomic<bool> loaded{false};
     bool skyShown = true;
     float flyOverClock = 0.0f;
@@ -294,7 +300,6 @@ private:
     D3DXVECTOR3 defenderAt{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 defenderSide{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 defenderBack{0.0f, 0.0f, 0.0f};
-    float lastTurnRequest = 0.0f;
     float targetGameSpeed = 1.0f;
     int cursorPlayer = 0;
     std::unique_ptr<GuiElement> flashOverlay;

@@ -108,6 +108,12 @@ bool Unit::InitPresentation(Player* newOwner)
     healthQuad = makeQuad("red.tga", 0.1f);
     manaQuad = makeQuad("blue.tga", 0.1f);
     badgeQuad = makeQuad("turnorder_f9.tga", 0.25f);
+    // The four lie at one distance from the camera, so the pass orders them by these numbers: the frame's dark
+    // grooves first, the fills over them, the badge last. Left equal, the sort would shuffle them each frame.
+    frameQuad->order = 0;
+    healthQuad->order = 1;
+    manaQuad->order = 2;
+    badgeQuad->order = 3;
     loaded = true;
     return true;
 }
@@ -153,10 +159,21 @@ void Unit::UpdateOverlay()
             return 0.0f;
         return std::clamp(static_cast<float>(value) / static_cast<float>(maximum), 0.0f, 1.0f);
     };
-    if (healthQuad)
-        healthQuad->fill = fraction(stats.health, stats.maxHealth);
-    if (manaQuad)
-        manaQuad->fill = fraction(stats.mana, stats.maxMana);
+    SetBarFill(healthQuad.get(), fraction(stats.health, stats.maxHealth));
+    SetBarFill(manaQuad.get(), fraction(stats.mana, stats.maxMana));
+}
+
+void Unit::SetBarFill(WorldQuad* quad, float fraction)
+{
+    if (!quad)
+        return;
+    // The quad's fill puts its right edge at fill x half width from the centre, so a fill of 0 would still
+    // show half the bar: a unit near death would read as half healthy. The bar is cut instead, at the point
+    // of its span that the fraction reaches, and its picture is cut there too rather than squeezed.
+    const float cut = BAR_FILL_LEFT_U + fraction * (BAR_FILL_RIGHT_U - BAR_FILL_LEFT_U);
+    quad->uLeft = 0.0f;
+    quad->uRight = cut;
+    quad->fill = 2.0f * cut - 1.0f;
 }
 
 void Unit::QueueTexts()
@@ -468,10 +485,12 @@ void Unit::RefreshCommandButtons()
     const int points = stats.actionPoints;
     if (points < ATTACK_COST)
         hud->DisableAction(CommandHud::ACTION_ATTACK);
-    if (points < MOVE_COST) {
+    if (points < MOVE_COST)
         hud->DisableAction(CommandHud::ACTION_MOVE);
+    // A button greys exactly when its cost cannot be paid: a defence costs 4, and under a phalanx it is free, so
+    // a lit button is always one that works.
+    if (points < DEFEND_COST && !HasActiveEffect(EffectType::PHALANX))
         hud->DisableAction(CommandHud::ACTION_DEFEND);
-    }
     if (points < FOCUS_COST)
         hud->DisableAction(CommandHud::ACTION_FOCUS);
     int cheapest = 10;
@@ -740,12 +759,18 @@ TargetCheck Unit::CheckTarget()
     return check;
 }
 
+int Unit::AttackDamage() const
+{
+    int figure = 2 * stats.strength;
+    if (primaryAttribute == PrimaryAttribute::AGILITY)
+        figure += stats.agility;
+    return figure;
+}
+
 void Unit::BeginAttack()
 {
     attackKind = AttackKind::NORMAL;
-    damage = static_cast<float>(2 * stats.strength);
-    if (primaryAttribute == PrimaryAttribute::AGILITY)
-        damage += static_cast<float>(stats.agility);
+    damage = static_cast<float>(AttackDamage());
     critical = false;
     secondAttack = false;
     const int r80 = Rand() % 100;
@@ -834,7 +859,8 @@ void Unit::ResolveAttack()
         } else if (attackKind == AttackKind::CRITICAL) {
             label->SetFontHeight(32);
             label->SetText("Critical Attack!");
-            label->SetColour(0.5f, 0.2f, 0.2f, 1.0f);
+            // A dark red is lost on grass; a bright orange-red still reads apart from the ace's pure red.
+            label->SetColour(1.0f, 0.45f, 0.15f, 1.0f);
         } else {
             label->SetText("");
         }
@@ -987,8 +1013,11 @@ DefenceOutcome Unit::TakeAttack(Unit* attacker)
 
 void Unit::PlayDeathEffect()
 {
-    for (TimedEffect& effect : timedEffects)
-        RestoreModifier(effect);
+    // The dead keep no health: a lasting harm or healing is not undone on a corpse.
+    for (TimedEffect& effect : timedEffects) {
+        if (effect.type != EffectType::HEALTH)
+            RestoreModifier(effect);
+    }
     StartEmitter("death_emitter_1.txt", EMITTER_DEATH_FIRST);
     StartEmitter("death_emitter_2.txt", EMITTER_DEATH_SECOND);
     emitters[EMITTER_DEATH_FIRST]->alpha = 65;
@@ -1129,9 +1158,12 @@ TimedEffect Unit::CreateTimedEffect()
 void Unit::ApplyModifier(TimedEffect& effect)
 {
     switch (effect.type) {
-    case EffectType::HEALTH:
+    case EffectType::HEALTH: {
+        const int before = stats.health;
         stats.health = std::clamp(stats.health + effect.amount, 0, std::max(0, stats.maxHealth));
+        effect.applied += stats.health - before;
         break;
+    }
     case EffectType::MANA:
         stats.mana = std::clamp(stats.mana + effect.amount, 0, std::max(0, stats.maxMana));
         break;
@@ -1174,7 +1206,10 @@ void Unit::RestoreModifier(TimedEffect& effect)
 {
     switch (effect.type) {
     case EffectType::HEALTH:
-        stats.health = effect.saved;
+        // Only what the effect itself changed is undone: a blow taken meanwhile stays taken, and healing given
+        // meanwhile stays given. The expiry never kills and never heals beyond the maximum.
+        stats.health = std::clamp(stats.health - effect.applied, 1, std::max(1, stats.maxHealth));
+        effect.applied = 0;
         break;
     case EffectType::MANA:
         stats.mana = effect.saved;
@@ -1220,6 +1255,8 @@ void Unit::AddTimedEffect(TimedEffect effect)
         if (existing.type == effect.type) {
             existing.active = true;
             existing.turns += effect.turns;
+            // The dropped record's first application is undone with the kept one.
+            existing.applied += effect.applied;
             // The dropped record's arrow and emitter would otherwise never be freed.
             ReleaseTimedEffectAttachments(effect);
             return;
@@ -1252,8 +1289,10 @@ void Unit::TickEffects(uint8_t phase)
                 ApplyModifier(effect);
                 // A lasting harm wears a unit down but never kills it between blows: its death would
                 // otherwise wait for the next attack, even one that misses.
-                if (effect.type == EffectType::HEALTH && effect.amount < 0 && stats.health < 1 && before >= 1)
+                if (effect.type == EffectType::HEALTH && effect.amount < 0 && stats.health < 1 && before >= 1) {
+                    effect.applied += 1 - stats.health;
                     stats.health = 1;
+                }
             }
         }
         ++i;
@@ -1532,8 +1571,11 @@ void Unit::SetCastTimer(float seconds)
 void Unit::AddAbility(const std::string& abilityName, int uses)
 {
     SpellDefinition ability;
-    if (!DataManager::Get()->GetSpell(abilityName, ability))
+    if (!DataManager::Get()->GetSpell(abilityName, ability)) {
+        DataManager::Get()->ReportMissing("spell.missing", abilityName,
+                                          "has no spell file that was read; units go without this ability");
         return;
+    }
     ability.usesLeft = uses;
     abilities.push_back(ability);
 }
@@ -1690,14 +1732,18 @@ bool Unit::AbilityReady()
     const SpellDefinition* ability = GetSelectedAbility();
     if (!ability)
         return true;
-    if (ability->castTime < 0.0f) {
-        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive.
-        if (castEmitters.empty())
-            return true;
-        return std::any_of(castEmitters.begin(), castEmitters.end(),
-                           [](const auto& emitter) { return emitter->arrived || emitter->finished; });
-    }
     g_castTimer += DataManager::Get()->GetFrameTime();
+    if (ability->castTime < 0.0f) {
+        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
+        // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
+        // the caster would cast for ever and its turn could never end.
+        const bool over = castEmitters.empty() || g_castTimer >= kProjectileCastLimit ||
+                          std::any_of(castEmitters.begin(), castEmitters.end(),
+                                      [](const auto& emitter) { return emitter->arrived || emitter->finished; });
+        if (over)
+            g_castTimer = 0.0f;
+        return over;
+    }
     if (g_castTimer >= ability->castTime) {
         g_castTimer = 0.0f;
         return true;

@@ -62,11 +62,17 @@ public:
     static constexpr int DEFEND_COST = 4;
     // World units per hex step when ranges are compared with the distance between hex centres.
     static constexpr float RANGE_STEP = 112.0f;
+    // Game seconds after which a cast that waits for its emitters is over even if none has arrived or ended.
+    static constexpr float kProjectileCastLimit = 5.0f;
     static constexpr float NORMAL_WIND_UP = 0.25f;
     static constexpr float CRITICAL_WIND_UP = 0.75f;
     // The attack start time once the wind-up is over.
     static constexpr float WIND_UP_OVER = -1.0f;
     static constexpr float BAR_LIFT = 220.0f;
+    // The four bar quads share one rectangle, so their pictures are laid out to fit together: the turn-order
+    // badge on the left, the two bars to its right. A fill's bar runs across this span of its picture's width.
+    static constexpr float BAR_FILL_LEFT_U = 0.34f;
+    static constexpr float BAR_FILL_RIGHT_U = 0.97f;
     static constexpr float EFFECT_LIFT = 200.0f;
     static constexpr float EFFECT_SPACING = 60.0f;
     static constexpr float LABEL_X = 600.0f;
@@ -100,6 +106,7 @@ public:
     void QueueTexts() override;
     void SetTextVisible(bool visible) override;
     void SetBarsAlpha(int fadeState);
+    static void SetBarFill(WorldQuad* quad, float fraction);
     void ShowFloatingText(bool clear);
     void StartEmitter(const std::string& fileName, int index);
     void AddAnimationSuffix(const std::string& suffix) { animationSuffixes.push_back(suffix); }
@@ -143,6 +150,8 @@ public:
     bool AttackCommand() override;
     TargetCheck CheckTarget() override;
     TargetCheck GetTargetCheck() const override { return targetCheck; }
+    // The damage an attack starts from before its spread and critical: what the deployment screen shows.
+    int AttackDamage() const;
     void BeginAttack();
     bool AttackWindUp() override;
     void ResolveAttack();

@@ -111,6 +111,9 @@ protected:
     static LevelBytes Zones(bool first, bool second)
     {
         LevelBytes level;
+        // In place of the image's own two zone hexes in the last row.
+        level.Int(LevelOffsets::HEX_TYPES + 4 * 1510, 0);
+        level.Int(LevelOffsets::HEX_TYPES + 4 * 1511, 0);
         if (first)
             level.Int(LevelOffsets::HEX_TYPES + 4 * (5 * 42 + 5), 3);
         if (second)
@@ -122,7 +125,7 @@ protected:
     TurnUnit* Add(int team, int row, int col, int speed = 10, int initiative = 0)
     {
         TurnUnit* unit = Deploy(team, row, col, speed, initiative);
-        BattleHud::Get()->AddTurnOrderEntry(unit);
+        session->GetTurnFlow().Enlist(unit);
         return unit;
     }
     // The same, left for the loading job to put in the turn order.
@@ -268,6 +271,30 @@ TEST_F(BattleFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
     EXPECT_EQ(slower->initiative, 4);
 }
 
+// A caster killed by its own area ability cannot be commanded (the HUD takes no End Turn from the dead): the
+// turn passes on by itself once its fall has played out, with the banner of the side that takes it.
+TEST_F(BattleFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
+{
+    TurnUnit* caster = Add(0, 5, 5);
+    TurnUnit* foe = Add(1, 30, 30, 10, 1);
+    Add(0, 6, 6, 10, 60);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), caster);
+    caster->SetState(DEAD);
+    ASSERT_FALSE(caster->alive);
+    // The frames of its fall (2 s from the first frame that finds it dead): the turn stays with it.
+    for (int frame = 0; frame < 19; ++frame)
+        Step(0.1f);
+    EXPECT_EQ(session->GetActiveUnit(), caster);
+    EXPECT_EQ(Banner(), "Player 1 Turn.");
+    Step(0.5f);
+    EXPECT_EQ(session->GetActiveUnit(), foe);
+    EXPECT_EQ(Banner(), "Player 2 Turn.");
+    EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), foe);
+    EXPECT_EQ(caster->begun, 1) << "the dead take no second turn";
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
+}
+
 TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
 {
     TurnUnit* red = Add(1, 30, 30, 10, 2);
@@ -370,8 +397,9 @@ TEST_F(BattleFlowTest, TheFlyOverShowsEachZoneThenAsksForTheFirstTurn)
 
 TEST_F(BattleFlowTest, AFlyOverOverALevelWithoutTheSecondZoneSkipsThatShot)
 {
-    WriteLevel("winter_wonderland.txt", Zones(true, false));
+    // A level without the second zone is refused as it loads; the board loses it afterwards instead.
     session->LoadLevel("Winter");
+    session->GetHexGrid()->GetHex(30, 30)->SetType(HEX_OPEN);
     Deploy(0, 5, 6);
     Deploy(1, 20, 20);
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
@@ -552,13 +580,44 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     Step(0.5f);
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
-    EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
     session->GetPlayer(1)->statistics[0] = 2;
     for (int frame = 0; frame < 40; ++frame) {
         Frame(0.5f);
         session->Update();
     }
-    EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
+}
+
+// The sides are Player 1 and Player 2 by their team, not by which deployment button was pressed first.
+TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
+{
+    session->ResetLevel();
+    session->AddPlayer(1);
+    session->AddPlayer(0);
+    ASSERT_NE(session->GetPlayer(0), nullptr);
+    EXPECT_EQ(session->GetPlayer(0)->team, 0);
+    EXPECT_EQ(session->GetPlayer(1)->team, 1);
+    TurnUnit* blue = Deploy(0, 5, 6);
+    TurnUnit* red = Deploy(1, 30, 31, 10, 100);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    // The first zone's shot follows the first side's army, the second's the second's.
+    Step(2.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, blue->GetPosition().x);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, blue->GetPosition().z);
+    Step(2.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, red->GetPosition().x);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, red->GetPosition().z);
+
+    session->GetPlayer(0)->statistics[0] = 3;
+    session->GetPlayer(1)->statistics[0] = 7;
+    blue->SetState(DEAD);
+    for (int frame = 0; frame < 20 && session->GetGameState() != GAME_STATE_GAME_OVER; ++frame)
+        Step(0.5f);
+    ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_EQ(Banner(), "Player 2 Wins!");
+    EXPECT_EQ(session->GetLabel(0)->GetText(), "3") << "the first side's kills on the left";
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "7");
 }
 
 // The HUD stops updating on the end page, so a HUD button the pointer rested on as the battle ended is let go
@@ -588,7 +647,7 @@ TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
     NullDevice* device = Null();
     device->ResetCounters();
     session->RenderOverlay();
-    EXPECT_EQ(device->DrawCount(), 1u) << "the flash alone";
+    EXPECT_EQ(device->DrawCount(), 0u) << "no HUD, and the flash still waits for its delay";
     const std::vector<TextLabel*>& queued = QueuedText();
     EXPECT_NE(std::find(queued.begin(), queued.end(), session->GetLabel(8)), queued.end());
     DrawQueuedText();
@@ -600,6 +659,30 @@ TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
     session->RenderOverlay();
     EXPECT_GT(device->DrawCount(), 10u) << "the HUD's frame, bars and buttons, the windows and the flash";
     DrawQueuedText();
+}
+
+TEST_F(BattleFlowTest, TheFlashIsDrawnOnlyWhileItShows)
+{
+    Deploy(0, 5, 6);
+    Deploy(1, 30, 31, 10, 5);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    Step(7.0f);
+    Step(0.1f);
+    GuiElement* flash = session->GetFlashOverlay();
+    ASSERT_NE(flash, nullptr);
+    NullDevice* device = Null();
+    const auto drawsWithFlashAlpha = [&](float alpha) {
+        flash->colour.a = alpha;
+        flash->UpdateVertices();
+        device->ResetCounters();
+        session->RenderOverlay();
+        DrawQueuedText();
+        return device->DrawCount();
+    };
+    const UINT faded = drawsWithFlashAlpha(0.0f);
+    EXPECT_EQ(drawsWithFlashAlpha(0.5f), faded + 1);
+    EXPECT_EQ(drawsWithFlashAlpha(1.0f / 512.0f), faded) << "less than a step of the vertex colour's alpha";
+    EXPECT_EQ(drawsWithFlashAlpha(1.0f / 128.0f), faded + 1);
 }
 
 // The battle's music plays from the battle's start until the battle ends: by a rematch, the main menu or quitting;
@@ -715,4 +798,31 @@ TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
     }
     InputManager::ResetForTests();
     InputState::Get().Reset();
+}
+
+// The bars show from the battle's start, so a player sees every unit's health, the enemy's too; Tab hides them
+// and shows them again.
+TEST_F(BattleFlowTest, ABattleOpensWithTheBarsShownAndTabHidesThem)
+{
+    TurnUnit* own = Add(0, 5, 5);
+    TurnUnit* enemy = Add(1, 30, 30);
+    ASSERT_NE(enemy->healthQuad, nullptr);
+    // Before the battle the bars are out of sight.
+    EXPECT_EQ(enemy->healthQuad->alpha, 0.0f);
+    EXPECT_EQ(enemy->healthQuad->fadeState, 3);
+    LoadBattle();
+    for (TurnUnit* unit : {own, enemy})
+        for (WorldQuad* quad :
+             {unit->frameQuad.get(), unit->healthQuad.get(), unit->manaQuad.get(), unit->badgeQuad.get()})
+            EXPECT_EQ(quad->fadeState, 0);
+    session->ToggleUnitBars();
+    EXPECT_EQ(enemy->manaQuad->fadeState, 1);
+    EXPECT_EQ(own->frameQuad->fadeState, 1);
+    session->ToggleUnitBars();
+    EXPECT_EQ(enemy->manaQuad->fadeState, 0);
+    // Back from the main menu the battle goes on as the player left it.
+    session->ToggleUnitBars();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->SetGameState(GAME_STATE_BATTLE);
+    EXPECT_EQ(enemy->badgeQuad->fadeState, 1);
 }

@@ -4,6 +4,7 @@
 // buttons, bars and texts must show where the HUD places them.
 #include "battle/BattleSession.h"
 #include "battle/Player.h"
+#include "battle/TurnOrder.h"
 #include "battle/Unit.h"
 #include "core/ApplicationLink.h"
 #include "core/DataManager.h"
@@ -261,9 +262,9 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     SceneUnit mage(&red, "mage.x", 130.0f, -1.2f);
     ASSERT_TRUE(knight.mesh.IsLoaded());
     ASSERT_TRUE(mage.mesh.IsLoaded());
-    const float towardsLight[3] = {0.35f, 0.75f, -0.55f};
-    if (ID3DXEffect* effect = knight.mesh.GetEffect())
-        effect->SetFloatArray("LightDirection", towardsLight, 3);
+    // The sun over the camera's shoulder (the camera looks along +z).
+    const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
+    AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.35f, 0.75f, -0.55f));
     for (const char* ability : {"Warcry", "Charge!", "Unrelenting Assault", "Sweeping Strike"})
         knight.AddAbility(ability, 2);
     ASSERT_EQ(knight.abilities.size(), 4u);
@@ -287,7 +288,11 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     box->Init();
     hud->AddTurnOrderEntry(&knight);
     hud->AddTurnOrderEntry(&mage);
-    hud->SortTurnOrder();
+    TurnOrder order;
+    order.Add(&knight);
+    order.Add(&mage);
+    order.Sort();
+    hud->ShowTurnOrder(order);
     ASSERT_EQ(hud->GetCurrentUnit(), &knight);
     hud->SelectUnit(&knight);
     MouseOverManager::Get()->MovePointer(512, 200);
@@ -370,6 +375,7 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     // Warcry costs 6 of the knight's 10 points and no mana.
     EXPECT_EQ(hud->GetUnitText()->GetText(), "AP Cost: 6");
     EXPECT_EQ(hud->GetSecondText()->GetText(), "MP Cost: 0");
+    AnimatedMesh::SetLightDirection(sun);
 }
 
 } // namespace

@@ -42,8 +42,9 @@ constexpr size_t STATIC_COUNT = 334829;
 constexpr size_t MINIMUM = 334837;
 } // namespace LevelOffsets
 
-// A level file image: zero heights, weights and hex types, cell 256, tiling 5, no textures, slope 1, sky 12,
-// light minimum 64, intensity 200, white light, and no static objects or decals.
+// A level file image: zero heights and weights, cell 256, tiling 5, no textures, slope 1, sky 12, light minimum
+// 64, intensity 200, white light, and no static objects or decals. Every hex is open ground but the last two of
+// the last row, one hex of each deployment zone (a level without both is refused).
 class LevelBytes
 {
 public:
@@ -61,6 +62,8 @@ public:
         for (int k = 0; k < 3; ++k)
             Float(LIGHT_COLOUR + 4 * k, 255.0f);
         Float(SLOPE, 1.0f);
+        Int(HEX_TYPES + 4 * 1510, 3);
+        Int(HEX_TYPES + 4 * 1511, 4);
     }
 
     void Int(size_t offset, int32_t value) { std::memcpy(&bytes[offset], &value, 4); }
@@ -166,6 +169,24 @@ protected:
     void WriteLevel(const std::string& name, const LevelBytes& level)
     {
         m_tree->Write("Data/Terrain Levels/" + name, std::string(level.bytes.begin(), level.bytes.end()));
+    }
+    // The sky's colour strip, two rows of 32-bit texels: no alpha in the day's columns [dayFrom, dayTo), full
+    // alpha (the night, where the stars show through) in the rest.
+    void WriteSkyStrip(int width, int dayFrom, int dayTo)
+    {
+        std::string tga(18, '\0');
+        tga[2] = 2;
+        tga[12] = static_cast<char>(width & 0xFF);
+        tga[13] = static_cast<char>(width >> 8);
+        tga[14] = 2;
+        tga[16] = 32;
+        tga[17] = 8;
+        for (int row = 0; row < 2; ++row)
+            for (int x = 0; x < width; ++x) {
+                const bool day = x >= dayFrom && x < dayTo;
+                tga += std::string{'\x60', '\x40', '\x20', day ? '\0' : '\xFF'};
+            }
+        m_tree->Write("Data/Textures/Skybox Textures/clearSky2.tga", tga);
     }
     NullDevice* Null() { return dynamic_cast<NullDevice*>(m_device); }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }

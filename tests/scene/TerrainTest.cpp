@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <limits>
 #include <map>
 
 namespace {
@@ -314,6 +316,53 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     stars.Release();
 }
 
+// By day the dome hides the stars: after the ground only the dome is drawn, without the stencil pass that finds
+// the stars' pixels.
+TEST_F(TerrainTest, ByDayTheDomeAloneFollowsTheGround)
+{
+    WriteSkyStrip(64, 16, 48);
+    ASSERT_TRUE(Load(LevelBytes()));
+    SkyDome sky;
+    sky.SetSkyValue(12.0f);
+    sky.Init(16384.0f, 16384.0f);
+    SkyDome::SetCurrent(&sky);
+    StarField stars;
+    stars.Init();
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetPreset(1);
+    camera->UpdateFrustum();
+    terrain->Update();
+    const auto drawnAfterTheGround = [&] {
+        Null()->ResetCounters();
+        stars.Render();
+        sky.Render();
+        EXPECT_EQ(Null()->DrawCount(), 0u) << "both wait for the ground";
+        terrain->Render();
+        std::vector<DWORD> after;
+        for (const NullDevice::DrawRecord& draw : Null()->Draws())
+            if (draw.fvf == SkyDome::FVF || draw.fvf == StarField::FVF)
+                after.push_back(draw.fvf);
+        return after;
+    };
+    Null()->KeepDraws(true);
+    const std::vector<DWORD> day = drawnAfterTheGround();
+    ASSERT_EQ(day.size(), 1u);
+    EXPECT_EQ(day[0], SkyDome::FVF);
+    const NullDevice::DrawRecord& dome = Null()->Draws().back();
+    EXPECT_EQ(dome.fvf, SkyDome::FVF);
+    EXPECT_EQ(dome.zFunc, static_cast<DWORD>(D3DCMP_LESS)) << "only where the ground leaves the sky showing";
+    EXPECT_EQ(dome.colorWriteEnable & 0xFu, 0xFu);
+
+    // At midnight the stars show through: stencil pass, stars, dome.
+    sky.SetSkyValue(0.0f);
+    const std::vector<DWORD> night = drawnAfterTheGround();
+    EXPECT_EQ(night, (std::vector<DWORD>{SkyDome::FVF, StarField::FVF, SkyDome::FVF}));
+    Null()->KeepDraws(false);
+    SkyDome::SetCurrent(nullptr);
+    stars.Release();
+}
+
 TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)
 {
     struct Case {
@@ -394,14 +443,78 @@ TEST_F(TerrainTest, ARefusedOrMissingFileKeepsThePreviousLevel)
         EXPECT_FALSE(Load(shortFile, "short.txt"));
         EXPECT_EQ(capture.Count("level.refused"), 1) << "a refused level says so";
     }
-    EXPECT_FALSE(terrain->LoadLevel("nowhere.txt"));
-    EXPECT_FALSE(terrain->IsLoaded());
+    {
+        LogCapture capture;
+        EXPECT_FALSE(terrain->LoadLevel("nowhere.txt"));
+        EXPECT_EQ(capture.Count("level.missing"), 1) << "a missing level says so";
+    }
     EXPECT_FLOAT_EQ(terrain->GetLevelData().heights[3 * 128 + 3], 123.0f);
     EXPECT_FLOAT_EQ(terrain->GetLevelData().skyValue, 7.0f);
-    // Nothing to draw, and drawing it is harmless.
-    terrain->Update();
-    terrain->Render();
     EXPECT_TRUE(Load(level, "good.txt"));
+}
+
+TEST_F(TerrainTest, ALevelRefusedAfterAnotherLeavesItsGroundDrawn)
+{
+    LevelBytes level;
+    level.Height(3, 3, 123.0f);
+    ASSERT_TRUE(Load(level, "good.txt"));
+    const TerrainOctree* octree = terrain->GetOctree();
+    LevelBytes damaged;
+    damaged.Height(10, 20, std::numeric_limits<float>::quiet_NaN());
+    {
+        LogCapture capture;
+        EXPECT_FALSE(Load(damaged, "damaged.txt"));
+        EXPECT_FALSE(Load(damaged, "damaged.txt"));
+        ASSERT_EQ(capture.Count("level.refused"), 1) << "said once, however often the level is chosen";
+        const std::string line = capture.Records().front().text;
+        EXPECT_NE(line.find("damaged.txt"), std::string::npos) << line;
+        EXPECT_NE(line.find("(10, 20)"), std::string::npos) << line;
+        EXPECT_NE(line.find("the previous level stays"), std::string::npos) << line;
+    }
+    // The ground the player saw is still there to draw and to stand on.
+    EXPECT_TRUE(terrain->IsLoaded());
+    EXPECT_EQ(terrain->GetOctree(), octree);
+    EXPECT_FLOAT_EQ(terrain->GetLevelData().heights[3 * 128 + 3], 123.0f);
+    EXPECT_TRUE(std::isfinite(terrain->HeightAt(2560.0f, 5120.0f)));
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    Null()->ResetCounters();
+    terrain->Render();
+    EXPECT_GT(Null()->DrawCount(), 0u);
+}
+
+TEST_F(TerrainTest, ALightMapThatCannotBeWrittenOrFoundKeepsToItsOwnTexture)
+{
+    std::filesystem::remove_all(m_tree->Root() / "Data/Textures/World Textures");
+    LevelBytes level;
+    level.Int(LevelOffsets::LIGHT_MIN, 200);
+    LogCapture capture;
+    ASSERT_TRUE(Load(level, "first.txt"));
+    ASSERT_TRUE(Load(level, "second.txt"));
+    EXPECT_EQ(capture.Count("lightmap.missing"), 1) << "said once, not at every level";
+
+    // The default texture every missing texture falls back to keeps its grey pixel.
+    TextureRecord* fallback = DataManager::Get()->GetTexture("default.tga");
+    ASSERT_NE(fallback, nullptr);
+    auto texel = [](IDirect3DTexture9* texture) {
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const uint32_t value = static_cast<const uint32_t*>(locked.pBits)[0];
+        texture->UnlockRect(0);
+        return value & 0xFFFFFFu;
+    };
+    EXPECT_EQ(texel(fallback->texture), 0x808080u);
+    --fallback->referenceCount;
+
+    // The terrain still shows its light: the minimum 200 on flat ground facing away from the light point.
+    TextureRecord* light = terrain->GetLightTexture();
+    ASSERT_NE(light, nullptr);
+    ASSERT_NE(light, fallback);
+    ASSERT_NE(light->texture, nullptr);
+    EXPECT_EQ(texel(light->texture), 0xC8C8C8u);
 }
 
 TEST_F(TerrainTest, HexTypesReachTheBoardRowByRowBetweenItsTexturesAndItsUpdate)

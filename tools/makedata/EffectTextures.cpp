@@ -71,6 +71,13 @@ void WriteParticleTextures(const std::filesystem::path& root)
     const std::filesystem::path dir = DataDirectory(root, "Textures/Particle Textures");
     WriteTga(dir / "particleDot.tga", Draw(64, 64, [](cairo_t* cr) { Glow(cr, 32, 32, 31, 1, 1, 1, 1, 0.25); }));
 
+    // An ember: a hot point with a short halo, so that one drifting past the camera stays a spark rather than
+    // a wide blur.
+    WriteTga(dir / "particleEmber.tga", Draw(64, 64, [](cairo_t* cr) {
+                 Glow(cr, 32, 32, 30, 1, 0.9, 0.7, 0.3);
+                 Glow(cr, 32, 32, 14, 1, 1, 1, 1, 0.5);
+             }));
+
     WriteTga(dir / "particleSpark.tga", Draw(64, 64, [](cairo_t* cr) {
                  Glow(cr, 32, 32, 30, 1, 1, 1, 0.55);
                  // Four thin rays and a hot core.
@@ -165,26 +172,30 @@ void WriteParticleTextures(const std::filesystem::path& root)
 void WriteBoltTextures(const std::filesystem::path& root)
 {
     const std::filesystem::path dir = DataDirectory(root, "Textures/Particle Textures");
+    // The strip is 150 world units wide whatever the texture: the beam is its middle fifth, a white core in a
+    // coloured halo, and the rest is left clear so that beams flying side by side read as separate lines.
     auto beam = [](double coreWidth, double r, double g, double b) {
         return [=](cairo_t* cr) {
             cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 64, 0);
             cairo_pattern_add_color_stop_rgba(p, 0, r, g, b, 0);
-            cairo_pattern_add_color_stop_rgba(p, 0.5 - coreWidth, r, g, b, 0.6);
+            cairo_pattern_add_color_stop_rgba(p, 0.38, r, g, b, 0);
+            cairo_pattern_add_color_stop_rgba(p, 0.5 - coreWidth, r, g, b, 0.7);
             cairo_pattern_add_color_stop_rgba(p, 0.5, 1, 1, 1, 1);
-            cairo_pattern_add_color_stop_rgba(p, 0.5 + coreWidth, r, g, b, 0.6);
+            cairo_pattern_add_color_stop_rgba(p, 0.5 + coreWidth, r, g, b, 0.7);
+            cairo_pattern_add_color_stop_rgba(p, 0.62, r, g, b, 0);
             cairo_pattern_add_color_stop_rgba(p, 1, r, g, b, 0);
             cairo_set_source(cr, p);
             cairo_paint(cr);
             cairo_pattern_destroy(p);
         };
     };
-    WriteBmp(dir / "lightBolt.BMP", Draw(64, 128, beam(0.12, 1, 1, 1)));
+    WriteBmp(dir / "lightBolt.BMP", Draw(64, 128, beam(0.04, 1, 1, 1)));
     // The holy bolt: a golden beam with bright motes along it.
     WriteBmp(dir / "HBbolt.BMP", Draw(64, 128, [&](cairo_t* cr) {
-                 beam(0.2, 1.0, 0.85, 0.4)(cr);
+                 beam(0.06, 1.0, 0.85, 0.4)(cr);
                  Noise n{11};
                  for (int i = 0; i < 10; ++i)
-                     Glow(cr, 20 + n.Next() * 24, n.Next() * 128, 5, 1, 1, 0.8);
+                     Glow(cr, 27 + n.Next() * 10, n.Next() * 128, 4, 1, 1, 0.8);
              }));
     // Lightning: a jagged white line zig-zagging down the middle with a blue glow.
     WriteBmp(dir / "bolt.BMP", Draw(64, 128, [](cairo_t* cr) {
@@ -194,13 +205,13 @@ void WriteBoltTextures(const std::filesystem::path& root)
                      Noise path{5};
                      cairo_move_to(cr, 32, 0);
                      for (int y = 8; y <= 128; y += 8)
-                         cairo_line_to(cr, y == 128 ? 32 : 20 + path.Next() * 24, y);
+                         cairo_line_to(cr, y == 128 ? 32 : 25 + path.Next() * 14, y);
                      if (pass == 0) {
                          cairo_set_source_rgba(cr, 0.5, 0.7, 1, 0.5);
-                         cairo_set_line_width(cr, 14);
+                         cairo_set_line_width(cr, 8);
                      } else {
                          cairo_set_source_rgba(cr, 1, 1, 1, 1);
-                         cairo_set_line_width(cr, 4);
+                         cairo_set_line_width(cr, 3);
                      }
                      cairo_stroke(cr);
                  }
@@ -275,47 +286,63 @@ void WriteDecalTextures(const std::filesystem::path& root)
 void WriteWorldQuadTextures(const std::filesystem::path& root)
 {
     const std::filesystem::path dir = DataDirectory(root, "Textures/Hud Textures");
-    // The bars' frame: a dark groove with a light rim.
-    WriteTga(dir / "HealthMana.tga", Draw(128, 16, [](cairo_t* cr) {
-                 cairo_set_source_rgba(cr, 0.05, 0.05, 0.06, 0.85);
-                 cairo_rectangle(cr, 0, 0, 128, 16);
+    // A unit's four bar quads (frame, health fill, mana fill, turn-order badge) cover one and the same
+    // rectangle, twice as wide as high, so the pictures are laid out to fit together: the badge on the left
+    // third, the health bar over the mana bar to its right. The bars run from u 0.34 to 0.97 and the game cuts a
+    // fill at the point its fraction reaches within that span; keep the two in step.
+    constexpr double W = 128, H = 64;
+    constexpr double barLeft = 0.34 * W, barRight = 0.97 * W;
+    constexpr double healthTop = 0.18 * H, manaTop = 0.54 * H, barHeight = 0.28 * H;
+    // The frame: a dark panel behind both bars, each bar in a darker groove with a light rim.
+    WriteTga(dir / "HealthMana.tga", Draw(static_cast<int>(W), static_cast<int>(H), [=](cairo_t* cr) {
+                 cairo_set_source_rgba(cr, 0.06, 0.06, 0.08, 0.8);
+                 cairo_rectangle(cr, barLeft - 4, healthTop - 5, barRight - barLeft + 8,
+                                 manaTop + barHeight - healthTop + 10);
                  cairo_fill(cr);
-                 cairo_set_source_rgba(cr, 0.85, 0.8, 0.6, 1);
-                 cairo_set_line_width(cr, 2);
-                 cairo_rectangle(cr, 1, 1, 126, 14);
-                 cairo_stroke(cr);
+                 for (double top : {healthTop, manaTop}) {
+                     cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.9);
+                     cairo_rectangle(cr, barLeft, top, barRight - barLeft, barHeight);
+                     cairo_fill(cr);
+                     cairo_set_source_rgba(cr, 0.9, 0.82, 0.55, 1);
+                     cairo_set_line_width(cr, 1.5);
+                     cairo_rectangle(cr, barLeft - 1, top - 1, barRight - barLeft + 2, barHeight + 2);
+                     cairo_stroke(cr);
+                 }
              }));
-    auto fill = [](double r, double g, double b) {
+    // A fill: a bright bar in its groove's rows only, clear everywhere else.
+    auto fill = [=](double top, double r, double g, double b) {
         return [=](cairo_t* cr) {
-            cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 16);
-            cairo_pattern_add_color_stop_rgba(p, 0, std::min(1.0, r + 0.35), std::min(1.0, g + 0.35),
-                                              std::min(1.0, b + 0.35), 1);
-            cairo_pattern_add_color_stop_rgba(p, 0.5, r, g, b, 1);
-            cairo_pattern_add_color_stop_rgba(p, 1, r * 0.5, g * 0.5, b * 0.5, 1);
+            cairo_pattern_t* p = cairo_pattern_create_linear(0, top, 0, top + barHeight);
+            cairo_pattern_add_color_stop_rgba(p, 0, std::min(1.0, r + 0.4), std::min(1.0, g + 0.4),
+                                              std::min(1.0, b + 0.4), 1);
+            cairo_pattern_add_color_stop_rgba(p, 0.45, r, g, b, 1);
+            cairo_pattern_add_color_stop_rgba(p, 1, r * 0.55, g * 0.55, b * 0.55, 1);
             cairo_set_source(cr, p);
-            cairo_paint(cr);
+            cairo_rectangle(cr, barLeft, top, barRight - barLeft, barHeight);
+            cairo_fill(cr);
             cairo_pattern_destroy(p);
         };
     };
-    WriteTga(dir / "red.tga", Draw(128, 16, fill(0.8, 0.1, 0.08)));
-    WriteTga(dir / "blue.tga", Draw(128, 16, fill(0.15, 0.3, 0.9)));
-    // Turn-order markers: nine frames stacked top to bottom, numbered 1 to 9.
-    WriteTga(dir / "turnorder_f9.tga", Draw(64, 64 * 9, [](cairo_t* cr) {
+    WriteTga(dir / "red.tga", Draw(static_cast<int>(W), static_cast<int>(H), fill(healthTop, 0.9, 0.12, 0.08)));
+    WriteTga(dir / "blue.tga", Draw(static_cast<int>(W), static_cast<int>(H), fill(manaTop, 0.15, 0.4, 1.0)));
+    // Turn-order badges: nine frames stacked top to bottom, numbered 1 to 9, each a disc in the left third.
+    WriteTga(dir / "turnorder_f9.tga", Draw(static_cast<int>(W), static_cast<int>(H) * 9, [=](cairo_t* cr) {
                  cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-                 cairo_set_font_size(cr, 40);
+                 cairo_set_font_size(cr, 26);
+                 constexpr double cx = 21, radius = 19;
                  for (int frame = 0; frame < 9; ++frame) {
-                     const double top = frame * 64.0;
-                     cairo_arc(cr, 32, top + 32, 28, 0, 2 * PI);
-                     cairo_set_source_rgba(cr, 0.12, 0.1, 0.3, 0.9);
+                     const double cy = frame * H + H / 2;
+                     cairo_arc(cr, cx, cy, radius, 0, 2 * PI);
+                     cairo_set_source_rgba(cr, 0.12, 0.1, 0.3, 0.95);
                      cairo_fill_preserve(cr);
                      cairo_set_source_rgba(cr, 0.9, 0.75, 0.3, 1);
-                     cairo_set_line_width(cr, 4);
+                     cairo_set_line_width(cr, 3);
                      cairo_stroke(cr);
                      const std::string digit = std::to_string(frame + 1);
                      cairo_text_extents_t extents;
                      cairo_text_extents(cr, digit.c_str(), &extents);
-                     cairo_move_to(cr, 32 - extents.width / 2 - extents.x_bearing,
-                                   top + 32 - extents.height / 2 - extents.y_bearing);
+                     cairo_move_to(cr, cx - extents.width / 2 - extents.x_bearing,
+                                   cy - extents.height / 2 - extents.y_bearing);
                      cairo_set_source_rgba(cr, 1, 0.95, 0.8, 1);
                      cairo_show_text(cr, digit.c_str());
                  }

@@ -108,8 +108,11 @@ void Commander::Step()
     case IDLE:
         Decide(*unit);
         return;
+    case DEAD:
+        // Killed in its own turn: nobody commands the dead, and the turn flow hands the turn on by itself.
+        return;
     default:
-        // Dead, or standing in a stance that its ability put it in: nothing is left to do this turn.
+        // Standing in a stance that its ability put it in: nothing is left to do this turn.
         EndTurn(*unit, UNIT_STATE_NONE);
         return;
     }
@@ -301,9 +304,11 @@ int Commander::AreaValue(const Unit& caster, const SpellDefinition& ability, con
         } else if (helps) {
             const bool needs = ability.effectType != EffectType::HEALTH || Wounded(*other);
             value += friendly ? (needs ? 1 : 0) : -1;
-        } else {
+        } else if (other != &caster) {
             value += friendly ? -1 : 1;
         }
+        // A harmful area is aimed with no thought for the caster's own skin, as players do in the heat of a
+        // battle: now and then one catches and kills its own caster.
     }
     return value;
 }
