@@ -1,7 +1,6 @@
 #pragma once
 // NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
-#include "app/GameState.h"
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
 #include "battle/BoardView.h"
@@ -80,7 +79,7 @@ public:
 
     void Init();
     void LoadAssets();
-    void SetGameState(GameState newState);
+    void SetGameState(GameState newState) override;
     // The window, the scene rectangle and quitting go through the application; without one they do nothing.
     void SetApplication(GameApplication* owner) { application = owner; }
     MenuManager* GetMenuManager() const { return menuManager.get(); }
@@ -112,7 +111,6 @@ public:
     bool RemoveUnit(int playerId, BoardUnit* unit) override;
 
     // What the front-end screens ask of the session.
-    void SetGameState(int newState) override { SetGameState(static_cast<GameState>(newState)); }
     void ShowHelpScreen(bool show) override;
     void SetWindowSize(int width, int height) override;
     void PostQuit() override;

@@ -441,7 +441,7 @@ void MenuManager::LeaveTitle()
         introVideo = nullptr;
     }
     if (FrontEndLink* link = Link())
-        link->SetGameState(FRONT_END_MAIN_MENU);
+        link->SetGameState(GAME_STATE_MAIN_MENU);
     SwitchScreen(SCREEN_MAIN_MENU);
 }
 
@@ -465,10 +465,10 @@ void MenuManager::UpdateMainMenu()
     if (buttons[0]->clicked) {
         QueueSound("UI_CLICK.wav");
         if (link && link->IsBattleStarted()) {
-            link->SetGameState(FRONT_END_BATTLE);
+            link->SetGameState(GAME_STATE_BATTLE);
         } else {
             if (link)
-                link->SetGameState(FRONT_END_DEPLOYMENT);
+                link->SetGameState(GAME_STATE_DEPLOYMENT);
             SwitchScreen(SCREEN_DEPLOYMENT);
         }
     } else if (buttons[1]->clicked) {
@@ -501,7 +501,7 @@ void MenuManager::UpdateEndOfGame()
     if (buttons[0]->clicked) {
         if (link) {
             link->ResetLevel();
-            link->SetGameState(FRONT_END_DEPLOYMENT);
+            link->SetGameState(GAME_STATE_DEPLOYMENT);
         }
         SwitchScreen(SCREEN_DEPLOYMENT);
     } else if (buttons[1]->clicked) {
@@ -555,7 +555,7 @@ void MenuManager::SetDeployingPlayer(int team)
         return;
     FrontEndLink* link = Link();
     if (link)
-        link->SetGameState(FRONT_END_DEPLOYMENT);
+        link->SetGameState(GAME_STATE_DEPLOYMENT);
     deployingPlayer = team;
     if (link)
         link->AddPlayer(team);
@@ -667,7 +667,7 @@ void MenuManager::UpdateDeployment()
     if (GetBackButton()->clicked) {
         Camera::Get()->SetPreset(levelIndex);
         if (link)
-            link->SetGameState(FRONT_END_MAIN_MENU);
+            link->SetGameState(GAME_STATE_MAIN_MENU);
         QueueSound("UI_BACK.wav");
     }
 
@@ -682,7 +682,7 @@ void MenuManager::UpdateDeployment()
         deploy->enabled = true;
         if (deploy->clicked) {
             QueueSound("UI_CLICK.wav");
-            link->SetGameState(FRONT_END_LOADING);
+            link->SetGameState(GAME_STATE_LOADING);
             link->ResetSceneRect();
             return;
         }

@@ -572,7 +572,7 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
     session->SetGameState(GAME_STATE_MAIN_MENU);
 
     // The screens ask through the link with their own numbers.
-    FrontEndLink::Get()->SetGameState(FRONT_END_DEPLOYMENT);
+    FrontEndLink::Get()->SetGameState(GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
 
