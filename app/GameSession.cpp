@@ -1,8 +1,14 @@
 // NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "app/GameSession.h"
 
+#include "app/BattleLoadScreen.h"
+#include "app/BattleScreen.h"
+#include "app/DeploymentScreen.h"
+#include "app/EndScreen.h"
 #include "app/GameApplication.h"
 #include "app/HexGridSink.h"
+#include "app/IntroScreen.h"
+#include "app/MainMenuScreen.h"
 #include "battle/BoardUnit.h"
 #include "battle/ClassUnit.h"
 #include "battle/CombatText.h"
@@ -65,7 +71,7 @@ constexpr DWORD kLoadingWaitMs = 50;
 
 constexpr float kLabelLeft = 256.0f;
 constexpr float kLabelColumnStep = 384.0f;
-constexpr int kBanner = 8;
+constexpr int kBanner = GameSession::BANNER_LABEL;
 
 const char* const kBattleMusic = "timberwolf.mp3";
 
@@ -127,28 +133,6 @@ void RaisePointerDisplay()
     while (ShowCursor(TRUE) < 1) { }
 }
 
-void HidePointer()
-{
-    while (ShowCursor(FALSE) > -1) { }
-}
-
-// The front-end page each game state shows.
-int ScreenOf(GameState state)
-{
-    switch (state) {
-    case GAME_STATE_INTRO:
-        return SCREEN_TITLE;
-    case GAME_STATE_DEPLOYMENT:
-        return SCREEN_DEPLOYMENT;
-    case GAME_STATE_MAIN_MENU:
-        return SCREEN_MAIN_MENU;
-    case GAME_STATE_GAME_OVER:
-        return SCREEN_END_OF_GAME;
-    default:
-        return SCREEN_EMPTY;
-    }
-}
-
 void LoadEmitter(ParticleEmitter* emitter, const char* file, bool active, float offsetY)
 {
     if (!emitter)
@@ -184,6 +168,19 @@ GameSession::GameSession()
     FrontEndLink::Register(this);
     CombatText::SetFactory(&UnitTextLabel::Make);
     flow.SetListener(this);
+    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*this);
+    m_screens[GAME_STATE_DEPLOYMENT] = std::make_unique<DeploymentScreen>(*this);
+    m_screens[GAME_STATE_MAIN_MENU] = std::make_unique<MainMenuScreen>(*this);
+    m_screens[GAME_STATE_LOADING] = std::make_unique<BattleLoadScreen>(*this);
+    m_screens[GAME_STATE_BATTLE] = std::make_unique<BattleScreen>(*this);
+    m_screens[GAME_STATE_GAME_OVER] = std::make_unique<EndScreen>(*this);
+    m_screen = ScreenFor(state);
+}
+
+Screen* GameSession::ScreenFor(GameState which) const
+{
+    const auto index = static_cast<size_t>(which);
+    return index < std::size(m_screens) ? m_screens[index].get() : nullptr;
 }
 
 GameSession::~GameSession()
@@ -372,90 +369,28 @@ void GameSession::SetGameState(GameState newState)
     // A shot runs on the battle's frames only: left running, it would keep the front end in slow motion.
     if (state != GAME_STATE_BATTLE && cinematicRequested)
         EndSlowMotion();
-    const bool leavingBattle = previous == GAME_STATE_BATTLE || previous == GAME_STATE_GAME_OVER;
-    if (leavingBattle && (state == GAME_STATE_MAIN_MENU || state == GAME_STATE_DEPLOYMENT))
-        StopBattleMusic();
-    // The HUD stops updating when the battle is left, so a HUD button under the pointer would never hear that it
-    // was left and its name would stay over the page that follows (the main menu, the end page).
-    if (previous == GAME_STATE_BATTLE && state != GAME_STATE_BATTLE)
-        if (MouseOverManager* mouseOver = MouseOverManager::Get())
-            mouseOver->ForgetButton(mouseOver->GetHoveredButton());
-    if (menuManager) {
-        menuManager->SwitchScreen(ScreenOf(state));
-        // Only the main menu and the end page start from the base colours: a player button re-enters deployment,
-        // and resetting there would snap the roster's player tint back to grey in mid-fade.
-        if (state == GAME_STATE_MAIN_MENU || (state == GAME_STATE_GAME_OVER && GetPlayer(0) && GetPlayer(1)))
-            menuManager->ResetAllPages();
+    Screen* next = ScreenFor(state);
+    if (m_screen && m_screen != next)
+        m_screen->Leave(state);
+    m_screen = next;
+    if (menuManager)
+        menuManager->SwitchScreen(m_screen ? m_screen->GetMenuPage() : SCREEN_EMPTY);
+    if (m_screen)
+        m_screen->Enter(previous);
+}
+
+void GameSession::BeginBattle(GameState previous)
+{
+    // A battle resumed from the main menu takes its music up again.
+    if (battleStarted && previous != GAME_STATE_BATTLE)
+        SoundQueue::Get()->PlayNow(kBattleMusic, true);
+    // A battle opens with every unit's bars shown, so that a player sees the enemy's health from the start; Tab
+    // then hides them and shows them again.
+    if (!battleStarted) {
+        barsShown = false;
+        ToggleUnitBars();
     }
-    switch (state) {
-    case GAME_STATE_INTRO:
-        HidePointer();
-        break;
-    case GAME_STATE_DEPLOYMENT: {
-        static constexpr float kSteps[kLabelCount] = {0, 56, 0, 36, 0, 36, 0, 36, 0};
-        SetLabelRows(300.0f, kSteps);
-        break;
-    }
-    case GAME_STATE_LOADING:
-        HidePointer();
-        if (loadingScreen)
-            loadingScreen->Restart();
-        if (hexGrid)
-            hexGrid->SetAllFadeStates(1);
-        if (JobQueue* queue = DataManager::Get()->GetJobQueue()) {
-            queue->Enqueue(new Job(this));
-            queue->Start();
-        }
-        break;
-    case GAME_STATE_BATTLE:
-        // A battle resumed from the main menu takes its music up again.
-        if (battleStarted && previous != GAME_STATE_BATTLE)
-            SoundQueue::Get()->PlayNow(kBattleMusic, true);
-        // A battle opens with every unit's bars shown, so that a player sees the enemy's health from the start;
-        // Tab then hides them and shows them again.
-        if (!battleStarted) {
-            barsShown = false;
-            ToggleUnitBars();
-        }
-        battleStarted = true;
-        break;
-    case GAME_STATE_GAME_OVER: {
-        const Player* first = GetPlayer(0);
-        const Player* second = GetPlayer(1);
-        if (!first || !second || !labels)
-            break;
-        static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
-        SetLabelRows(408.0f, kSteps);
-        TextLabel& banner = (*labels)[kBanner];
-        banner.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
-        banner.effectTimer = 0.0f;
-        banner.effectDelay = 0.0f;
-        const bool firstWins = first->AliveCount() > second->AliveCount();
-        // Each side's figures, and the winner's line, in that side's colour (blue for Player 1, red for Player
-        // 2, as its name plate above the column), light enough to read over the dark page.
-        const D3DXCOLOR sideColour[2] = {D3DXCOLOR(0.45f, 0.68f, 1.0f, 1.0f), D3DXCOLOR(1.0f, 0.35f, 0.3f, 1.0f)};
-        banner.colour = banner.baseColour = sideColour[firstWins ? 0 : 1];
-        banner.SetText(firstWins ? "Player 1 Wins!" : "Player 2 Wins!");
-        // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right, each figure
-        // centred under its side's name plate (x 200 and 655, 125 wide).
-        static constexpr int kCounters[4] = {1, 2, 9, 10};
-        static constexpr float kColumnCentre[2] = {262.5f, 717.5f};
-        for (int row = 0; row < 4; ++row) {
-            const int counter = kCounters[row] - 1;
-            const Player* sides[2] = {first, second};
-            for (int side = 0; side < 2; ++side) {
-                TextLabel& figure = (*labels)[static_cast<size_t>(2 * row + side)];
-                figure.colour = figure.baseColour = figure.normalColour = sideColour[side];
-                figure.SetNumberText("%i", sides[side]->statistics[counter], false);
-                const RECT drawn = figure.MeasureDrawn();
-                figure.SetPosition(kColumnCentre[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure.y);
-            }
-        }
-        break;
-    }
-    default:
-        break;
-    }
+    battleStarted = true;
 }
 
 void GameSession::Update()
@@ -464,45 +399,22 @@ void GameSession::Update()
     ParticleManager::Get()->Update();
     HandleKeys();
     MouseOverManager::Get()->Update();
-    const bool helpFrame =
-        state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE;
-    if (helpFrame && helpScreen)
+    if (m_screen && m_screen->ShowsHelp() && helpScreen)
         helpScreen->Update();
-    // The front end's pages answer the pointer only in the states that show them: in battle the deployment page,
-    // still fading away over the whole screen, would take every click meant for the HUD.
-    const bool frontEndFrame = state != GAME_STATE_LOADING && state != GAME_STATE_BATTLE;
-    if (frontEndFrame && menuManager)
+    if (m_screen && m_screen->UsesFrontEnd() && menuManager)
         menuManager->Update();
-    switch (state) {
-    case GAME_STATE_DEPLOYMENT:
-    case GAME_STATE_MAIN_MENU:
-        UpdateMenuScene();
-        break;
-    case GAME_STATE_LOADING:
-        UpdateLoading();
-        break;
-    case GAME_STATE_BATTLE:
-        UpdateBattle();
-        break;
-    case GAME_STATE_GAME_OVER:
-        UpdateGameOver();
-        break;
-    default:
-        break;
-    }
+    // A page may have changed the state: the new state's screen takes this frame.
+    if (m_screen)
+        m_screen->Update();
 }
 
-void GameSession::UpdateMenuScene()
+void GameSession::UpdateBoardScene()
 {
-    if (state == GAME_STATE_DEPLOYMENT) {
-        FSOUND_Update();
-        SetUnitShaderGlobals();
-        UpdatePlayers();
-        if (hexGrid)
-            hexGrid->Update();
-    } else {
-        SetUnitShaderGlobals();
-    }
+    FSOUND_Update();
+    SetUnitShaderGlobals();
+    UpdatePlayers();
+    if (hexGrid)
+        hexGrid->Update();
     UpdateScenery();
 }
 
@@ -513,25 +425,6 @@ void GameSession::UpdateScenery()
     DecalManager::Get()->UpdateAll();
     if (skyShown && skyDome)
         skyDome->Update();
-}
-
-void GameSession::UpdateGameOver()
-{
-    FSOUND_Update();
-    SetUnitShaderGlobals();
-    UpdatePlayers();
-    if (hexGrid)
-        hexGrid->Update();
-    if (terrain)
-        terrain->Update();
-    DecalManager::Get()->UpdateAll();
-    if (skyShown && skyDome)
-        skyDome->Update();
-    Camera::Get()->Orbit();
-    if (labels) {
-        for (TextLabel& label : *labels)
-            label.Update();
-    }
 }
 
 IDirect3DTexture9* GameSession::RenderSceneToTexture()
@@ -590,22 +483,8 @@ void GameSession::RenderScene()
 
 void GameSession::RenderOverlay()
 {
-    switch (state) {
-    case GAME_STATE_LOADING:
-        if (loadingScreen)
-            loadingScreen->Render();
-        break;
-    case GAME_STATE_BATTLE:
-        RenderBattleOverlay();
-        break;
-    case GAME_STATE_GAME_OVER:
-        RenderEndScreen();
-        break;
-    default:
-        if (menuManager)
-            menuManager->Render();
-        break;
-    }
+    if (m_screen)
+        m_screen->Render();
 }
 
 void GameSession::RenderBattleOverlay()
@@ -631,19 +510,9 @@ void GameSession::RenderBattleOverlay()
     }
 }
 
-void GameSession::RenderEndScreen()
-{
-    if (menuManager)
-        menuManager->Render();
-    if (labels) {
-        for (TextLabel& label : *labels)
-            label.QueueDraw();
-    }
-}
-
 void GameSession::RenderMouseOver()
 {
-    if (state == GAME_STATE_INTRO || state == GAME_STATE_LOADING)
+    if (!m_screen || !m_screen->ShowsPointer())
         return;
     MouseOverManager::Get()->Render();
 }
@@ -666,7 +535,7 @@ void GameSession::HandleKeys()
 
     const bool f1 = input->IsKeyDown(kKeyF1);
     // The help screen's own Close button may have hidden it: F1 goes by what it shows now.
-    if (f1 && !helpKeyLatch && state != GAME_STATE_INTRO && state != GAME_STATE_LOADING && helpScreen)
+    if (f1 && !helpKeyLatch && m_screen && m_screen->ShowsPointer() && helpScreen)
         helpScreen->Toggle();
     helpKeyLatch = f1;
 }
@@ -1403,6 +1272,10 @@ void GameSession::OnDeviceLost()
         BattleHud::Get()->OnLostDevice();
     for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->OnLostDevice();
+    for (const std::unique_ptr<Screen>& screen : m_screens) {
+        if (screen)
+            screen->OnLostDevice();
+    }
 }
 
 void GameSession::OnDeviceReset()
@@ -1443,6 +1316,10 @@ void GameSession::OnDeviceReset()
         FailSceneTarget("renderer");
     for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->OnResetDevice();
+    for (const std::unique_ptr<Screen>& screen : m_screens) {
+        if (screen)
+            screen->OnResetDevice();
+    }
 
     // Text is laid out for 1024 x 768 and scaled to the back buffer; computed afresh so that it never
     // drifts over many resets.
