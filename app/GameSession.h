@@ -250,6 +250,9 @@ private:
     void Flash(float delay);
     Screen* ScreenFor(GameState state) const;
 
+    // How fast the white sheet of a camera cut fades (a slow-motion shot's own cuts are faster).
+    static constexpr float FLASH_SPEED = 5.0f;
+
     GameApplication* application = nullptr;
     // One screen for each state, by the state's value (4 is never entered), and the current state's.
     std::unique_ptr<Screen> m_screens[GAME_STATE_GAME_OVER + 1];
