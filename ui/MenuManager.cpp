@@ -649,16 +649,34 @@ void MenuManager::HoverZoneHex(int ownZone, int hoverType)
 void MenuManager::UpdateDeployment()
 {
     FrontEndLink* link = Link();
-    GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
-    MouseOverManager* pointer = MouseOverManager::Get();
     GuiElement* window = GetSceneWindow();
     if (link) {
         link->FitSceneToRect(*window);
         window->SetFrameTexture(link->GetSceneTexture());
     }
-    pointer->MoveDraggedToHoveredHex();
+    MouseOverManager::Get()->MoveDraggedToHoveredHex();
     UpdateDeploymentLabels();
+    if (UpdateDeploymentControls(link))
+        return;
 
+    const int t = deployingPlayer;
+    if (t != 0 && t != 1)
+        return;
+    UpdateRequisition(link, t);
+    UpdateRoster(link, t);
+
+    if (shownClass >= 0) {
+        ShowClassPreview(shownClass);
+        previewElement->Update();
+    }
+
+    HoverZoneHex(-1, HEX_OCCUPIED);
+    HandlePlacedUnit(t);
+}
+
+// The level arrows, Back, Deploy and the two player buttons; true once Deploy has left the page.
+bool MenuManager::UpdateDeploymentControls(FrontEndLink* link)
+{
     if (GetLeftArrow()->clicked)
         SelectLevel(levelIndex + 1);
     else if (GetRightArrow()->clicked)
@@ -684,7 +702,7 @@ void MenuManager::UpdateDeployment()
             QueueSound("UI_CLICK.wav");
             link->SetGameState(GAME_STATE_LOADING);
             link->ResetSceneRect();
-            return;
+            return true;
         }
     }
 
@@ -695,10 +713,12 @@ void MenuManager::UpdateDeployment()
         QueueSound("UI_BACK.wav");
         SetDeployingPlayer(1);
     }
+    return false;
+}
 
-    const int t = deployingPlayer;
-    if (t != 0 && t != 1)
-        return;
+// The deploying player's requisition, and the board shows that player's zone.
+void MenuManager::UpdateRequisition(FrontEndLink* link, int t)
+{
     const bool spent = requisitionLeft[t] <= 0;
     requisitionLabel->colour = spent ? kRequisitionSpent : kWhite;
     requisitionLabel->baseColour = requisitionLabel->colour;
@@ -708,7 +728,13 @@ void MenuManager::UpdateDeployment()
     if (HexGrid* grid = link ? link->GetHexGrid() : nullptr)
         grid->ResetLists(ownZone, true);
     HoverZoneHex(ownZone, -1);
+}
 
+// The roster's class buttons: the class shown, a class dragged out and dropped on a hex of the zone.
+void MenuManager::UpdateRoster(FrontEndLink* link, int t)
+{
+    GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
+    MouseOverManager* pointer = MouseOverManager::Get();
     const bool leftHeld = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
     for (int i = 0; i < DeploymentRoster::SIZE; ++i) {
         GuiButton* button = GetClassButton(i);
@@ -747,14 +773,6 @@ void MenuManager::UpdateDeployment()
             }
         }
     }
-
-    if (shownClass >= 0) {
-        ShowClassPreview(shownClass);
-        previewElement->Update();
-    }
-
-    HoverZoneHex(-1, HEX_OCCUPIED);
-    HandlePlacedUnit(t);
 }
 
 void MenuManager::HandlePlacedUnit(int t)

@@ -10,6 +10,7 @@
 #include <vector>
 
 class BoardUnit;
+class FrontEndLink;
 class GuiButton;
 class GuiElement;
 class GuiPanel;
@@ -99,6 +100,9 @@ private:
     void UpdateOptions();
     void UpdateEndOfGame();
     void UpdateDeployment();
+    bool UpdateDeploymentControls(FrontEndLink* link);
+    void UpdateRequisition(FrontEndLink* link, int t);
+    void UpdateRoster(FrontEndLink* link, int t);
     void LeaveTitle();
     void BuildLabels();
     void BuildPreviewUnits();
