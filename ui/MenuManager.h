@@ -93,6 +93,9 @@ public:
     static void ResetLastDragged();
 
 private:
+    static void QueueSound(const char* name);
+    static FrontEndLink* Link();
+    static bool MouseDown(int code);
     // No player deploys: the level's subtitle place is empty and the instructions ask for a player.
     void PromptForPlayer();
     void UpdateTitle();
