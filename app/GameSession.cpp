@@ -202,6 +202,25 @@ void GameSession::LoadAssets()
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
 
+    CreateBattleWidgets();
+    CreateLabels();
+
+    LoadEmitter(ringEmitterA.get(), "IceCrystalRing.txt", true, 20.0f);
+    LoadEmitter(ringEmitterB.get(), "FireCrystalRing.txt", false, 20.0f);
+    if (ringEmitterB)
+        ringEmitterB->alpha = 200;
+    LoadEmitter(burstEmitter.get(), "FireCrystalBurst.txt", false, 10.0f);
+
+    // The front end shows a level behind its menus from the start.
+    if (levelName == "No Level")
+        LoadLevel(kStartLevel);
+
+    SoundQueue::Get()->PlayNow("Varnholt_MenuMusicTemp.wav", false);
+}
+
+// The turn window, the player's symbol, the decals under the units and the flash of a camera cut.
+void GameSession::CreateBattleWidgets()
+{
     // Both start invisible; a new turn shows them. They are pictures, not controls: a widget that takes the
     // pointer keeps presses from the board beneath, and these lie over the board, mostly faded away.
     const D3DXCOLOR clear(0.0f, 0.0f, 0.0f, 0.0f);
@@ -245,7 +264,11 @@ void GameSession::LoadAssets()
         flashOverlay->enabled = false;
         flashOverlay->speed = FLASH_SPEED;
     }
+}
 
+// Eight figures in two columns and the banner, all hidden until a state shows them.
+void GameSession::CreateLabels()
+{
     if (labels) {
         float x = kLabelLeft;
         float y = 330.0f;
@@ -272,18 +295,6 @@ void GameSession::LoadAssets()
             label.effectDelay = 0.0f;
         }
     }
-
-    LoadEmitter(ringEmitterA.get(), "IceCrystalRing.txt", true, 20.0f);
-    LoadEmitter(ringEmitterB.get(), "FireCrystalRing.txt", false, 20.0f);
-    if (ringEmitterB)
-        ringEmitterB->alpha = 200;
-    LoadEmitter(burstEmitter.get(), "FireCrystalBurst.txt", false, 10.0f);
-
-    // The front end shows a level behind its menus from the start.
-    if (levelName == "No Level")
-        LoadLevel(kStartLevel);
-
-    SoundQueue::Get()->PlayNow("Varnholt_MenuMusicTemp.wav", false);
 }
 
 TextLabel* GameSession::GetLabel(int index) const

@@ -238,6 +238,8 @@ public:
 
 private:
     void ReleaseSceneTarget();
+    void CreateBattleWidgets();
+    void CreateLabels();
     void RenderScene();
     void SetLevelPreset() const;
     void ParkSelection();
