@@ -94,6 +94,9 @@ public:
     bool IsBattleStarted() const override { return battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
+    // The same scene drawn straight onto the back buffer (and its depth), for frames whose post-process pass
+    // would only copy it there; the caller has begun the device's scene.
+    void RenderSceneToBackBuffer();
     void RenderOverlay();
     void RenderMouseOver();
     void RenderHelp();
@@ -241,6 +244,7 @@ private:
     void CreateBattleWidgets();
     void CreateLabels();
     void RenderScene();
+    void DrawSceneFrame(IDirect3DDevice9* device);
     void SetLevelPreset() const;
     void ParkSelection();
     void SetTargetGameSpeed(float speed);
