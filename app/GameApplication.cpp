@@ -14,6 +14,7 @@
 #include "core/RenderDefaults.h"
 #include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9Core.h"
+#include "dinput/DInput.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
@@ -33,14 +34,6 @@ constexpr D3DCOLOR BLACK = 0xFF000000;
 
 constexpr int CURSOR_PLAYER_ONE = 111;
 constexpr int CURSOR_PLAYER_TWO = 112;
-
-// DirectInput key codes of the application keys.
-constexpr int KEY_RETURN = 28;
-constexpr int KEY_RIGHT_ALT = 184;
-constexpr int KEY_F5 = 63;
-constexpr int KEY_F6 = 64;
-constexpr int KEY_F7 = 65;
-constexpr int KEY_F10 = 68;
 
 constexpr float WHEEL_STEP = 120.0f;
 constexpr float LAYOUT_WIDTH = 1024.0f;
@@ -274,14 +267,14 @@ void GameApplication::HandleKeys()
         Camera::Get()->Zoom(WHEEL_STEP, true);
 
     // Once per press: a held chord must not flip the mode back and forth every frame.
-    const bool fullscreenChord = input->IsKeyDown(KEY_RETURN) && input->IsKeyDown(KEY_RIGHT_ALT);
+    const bool fullscreenChord = input->IsKeyDown(DIK_RETURN) && input->IsKeyDown(DIK_RMENU);
     if (fullscreenChord && !m_fullscreenKeyLatch)
         ToggleWindowed(false);
     m_fullscreenKeyLatch = fullscreenChord;
     if (!IsActive())
         return;
 
-    if (input->IsKeyDown(KEY_F10))
+    if (input->IsKeyDown(DIK_F10))
         SaveScreenshot();
 
     struct SizeKey {
@@ -289,7 +282,7 @@ void GameApplication::HandleKeys()
         int width;
         int height;
     };
-    static constexpr SizeKey SIZE_KEYS[] = {{KEY_F5, 800, 600}, {KEY_F6, 1024, 768}, {KEY_F7, 1280, 1024}};
+    static constexpr SizeKey SIZE_KEYS[] = {{DIK_F5, 800, 600}, {DIK_F6, 1024, 768}, {DIK_F7, 1280, 1024}};
     for (const SizeKey& size : SIZE_KEYS) {
         // A failed reset ends the game; a second size key held with the first must not try again.
         if (!IsActive())
