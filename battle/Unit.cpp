@@ -5,6 +5,7 @@
 #include "battle/BoardPointer.h"
 #include "battle/BoardView.h"
 #include "battle/CommandHud.h"
+#include "battle/EffectLook.h"
 #include "battle/Hex.h"
 #include "battle/HexGrid.h"
 #include "battle/PathSearch.h"
@@ -1810,14 +1811,10 @@ std::string FormatSpellMessage(const char* format, int value)
     return text;
 }
 
-struct TextColour {
-    float red, green, blue, alpha;
-};
-
-void Tint(ParticleEmitter* emitter, size_t index, float red, float green, float blue)
+void Tint(ParticleEmitter* emitter, size_t index, const EffectLook::Tinge& tinge)
 {
     if (emitter)
-        emitter->SetColourKey(index, red, green, blue);
+        emitter->SetColourKey(index, tinge.red, tinge.green, tinge.blue);
 }
 
 // The buff arrow points up; flipping the texture's rows points it down.
@@ -1831,22 +1828,13 @@ void PointArrow(WorldQuad* quad, bool down)
 
 } // namespace
 
-void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
+int Unit::RollSpellAmount(const Unit* casterUnit, const SpellDefinition& ability) const
 {
-    auto* casterUnit = dynamic_cast<Unit*>(caster);
-    Player* casterOwner = caster ? caster->GetOwner() : nullptr;
-    CombatText* label = CombatLabel();
-    if (label)
-        label->SetFontHeight(24);
-    ShowFloatingText(true);
-    TextColour colour{1.0f, 0.0f, 0.0f, 1.0f};
-
     // The amount lives here: the ability keeps its base amount whatever happens below.
     int amount = ability.amount;
     const int casterCritical = casterUnit ? casterUnit->criticalChance : 0;
     if (casterCritical > RandomInt(100))
         amount *= 2;
-    bool resisted = true;
     int resistance = 0;
     switch (ability.school) {
     case SpellSchool::HOLY:
@@ -1862,18 +1850,44 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
         resistance = arcaneResistance;
         break;
     default:
-        resisted = false;
-        break;
+        return amount;
     }
-    if (resisted) {
-        if (resistance == 101) {
-            amount = -amount;
-        } else {
-            const float share = static_cast<float>(resistance) * 0.01f;
-            amount -= static_cast<int>(RandomFloat(share - 0.25f, share + 0.25f) * static_cast<float>(amount));
-        }
+    if (resistance == 101)
+        return -amount;
+    const float share = static_cast<float>(resistance) * 0.01f;
+    return amount - static_cast<int>(RandomFloat(share - 0.25f, share + 0.25f) * static_cast<float>(amount));
+}
+
+bool Unit::ApplyHealthSpecialCases(const SpellDefinition& ability, Player* casterOwner, int& amount,
+                                   TimedEffect& effect)
+{
+    if (ability.name == "Assassin's Touch")
+        amount = stats.health < 100 ? -stats.health : 1 - stats.health;
+    if (HasActiveEffect(EffectType::INVINCIBLE)) {
+        SetCombatText("Magic Shield Blocks All!");
+        ReleaseTimedEffectAttachments(effect);
+        return false;
     }
-    const char* format = "Spell Damage: %i";
+    if (amount <= 0) {
+        PlayAnimation("MagicHit", false);
+        Count(casterOwner, STAT_DAMAGE_DEALT, std::abs(amount));
+    }
+    if (ability.duration > 0 && ability.name == "Poison Arrow") {
+        PointArrow(effect.quad, amount < 0);
+        Tint(effect.emitter, 0, {255.0f, 255.0f, 0.0f});
+        Tint(effect.emitter, 1, {0.0f, 255.0f, 0.0f});
+    }
+    return true;
+}
+
+void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
+{
+    Player* casterOwner = caster ? caster->GetOwner() : nullptr;
+    CombatText* label = CombatLabel();
+    if (label)
+        label->SetFontHeight(24);
+    ShowFloatingText(true);
+    int amount = RollSpellAmount(dynamic_cast<Unit*>(caster), ability);
 
     TimedEffect effect = CreateTimedEffect();
     effect.type = ability.effectType;
@@ -1881,134 +1895,36 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
     ParticleEmitter* emitter = effect.emitter;
     if (emitter)
         emitter->emitting = true;
-    Tint(emitter, 0, 255.0f, 255.0f, 255.0f);
+    Tint(emitter, 0, {255.0f, 255.0f, 255.0f});
     if (effect.quad)
         effect.quad->fadeState = 0;
     PointArrow(effect.quad, false);
     const bool lasting = ability.duration > 0;
-    const bool raised = amount > 0;
 
-    switch (ability.effectType) {
-    case EffectType::HEALTH:
-        if (ability.name == "Assassin's Touch")
-            amount = stats.health < 100 ? -stats.health : 1 - stats.health;
-        if (HasActiveEffect(EffectType::INVINCIBLE)) {
-            SetCombatText("Magic Shield Blocks All!");
-            ReleaseTimedEffectAttachments(effect);
-            return;
-        }
-        if (amount <= 0) {
-            PlayAnimation("MagicHit", false);
-            Count(casterOwner, STAT_DAMAGE_DEALT, std::abs(amount));
-        }
-        effect.saved = stats.health;
-        colour = amount > 0 ? TextColour{1.0f, 1.0f, 0.0f, 1.0f} : TextColour{1.0f, 0.0f, 0.0f, 1.0f};
-        if (lasting) {
-            PointArrow(effect.quad, amount < 0);
-            if (ability.name == "Poison Arrow") {
-                Tint(emitter, 0, 255.0f, 255.0f, 0.0f);
-                Tint(emitter, 1, 0.0f, 255.0f, 0.0f);
-            } else {
-                Tint(emitter, 1, 255.0f, 0.0f, 0.0f);
-            }
-        }
-        if (amount > 0)
-            format = "%i Damage Healed";
-        else if (lasting && ability.name == "Poison Arrow")
-            format = "Poisoned";
-        break;
-    case EffectType::MANA:
-        effect.saved = stats.mana;
-        colour = {1.0f, 0.0f, 1.0f, 1.0f};
-        if (lasting) {
-            PointArrow(effect.quad, amount < 0);
-            Tint(emitter, 1, 0.0f, 0.0f, 255.0f);
-        }
-        format = raised ? "%i Points of Mana Regained" : "%i Points of Mana Drained";
-        break;
-    case EffectType::INITIATIVE:
-        effect.saved = initiative;
+    const EffectLook& look = EffectLook::Of(ability.effectType);
+    const bool poison = ability.effectType == EffectType::HEALTH && ability.name == "Poison Arrow";
+    if (ability.effectType == EffectType::HEALTH && !ApplyHealthSpecialCases(ability, casterOwner, amount, effect))
+        return;
+    effect.saved = look.statistic(*this);
+    EffectLook::Colour colour = look.colour;
+    const char* format = look.MessageFor(amount);
+    if (ability.effectType == EffectType::HEALTH && amount > 0)
         colour = {1.0f, 1.0f, 0.0f, 1.0f};
-        format = raised ? "%i Points of Initiative Gained" : "%i Points of Initiative Lost";
-        break;
-    case EffectType::MOVEMENT_RADIUS:
-        effect.saved = stats.movementRadius;
-        colour = {1.0f, 1.0f, 1.0f, 1.0f};
-        PointArrow(effect.quad, amount < 0);
-        Tint(emitter, 1, 0.0f, 255.0f, 0.0f);
-        format = raised ? "Movement Radius Increased by %i" : "Movement Radius Decreased by %i";
-        break;
-    case EffectType::STR:
-        effect.saved = stats.strength;
-        colour = {1.0f, 0.0f, 1.0f, 1.0f};
-        if (lasting) {
+    if (poison && lasting && amount <= 0)
+        format = "Poisoned";
+    if (!poison) {
+        if (look.Arrowed(lasting))
             PointArrow(effect.quad, amount < 0);
-            Tint(emitter, 1, 255.0f, 255.0f, 0.0f);
-        }
-        format = raised ? "Strength Raised by %i" : "Strength Lowered by %i";
-        break;
-    case EffectType::AGILLY:
-        effect.saved = stats.agility;
-        colour = {0.25f, 1.0f, 0.0f, 1.0f};
-        format = raised ? "Agility Raised by %i" : "Agility Lowered by %i";
-        break;
-    case EffectType::INTELLI:
-        effect.saved = stats.intelligence;
-        colour = {1.0f, 0.25f, 1.0f, 1.0f};
-        format = raised ? "Intelligence Raised by %i" : "Intelligence Lowered by %i";
-        break;
-    case EffectType::MISS_MORE:
-        effect.saved = missChance;
-        colour = {1.0f, 1.0f, 0.25f, 1.0f};
-        if (lasting)
-            Tint(emitter, 1, 113.0f, 54.0f, 137.0f);
-        PointArrow(effect.quad, amount < 0);
-        if (amount > 0)
-            format = "Hit Chance Increased by %i%%";
-        else if (amount < 0)
-            format = "Hit Chance Decreased by %i%%";
-        break;
-    case EffectType::DEFEND_FREE:
-        effect.saved = 0;
-        colour = {0.1f, 0.85f, 0.0f, 1.0f};
-        Tint(emitter, 0, 255.0f, 0.0f, 255.0f);
-        Tint(emitter, 1, 0.0f, 255.0f, 255.0f);
-        if (effect.quad)
-            effect.quad->fadeState = 1;
-        format = "Camouflaged For 1 Turn";
-        break;
-    case EffectType::PHALANX:
-        effect.saved = 0;
-        // The stance speaks for itself: its number is drawn fully transparent.
-        colour = {0.0f, 0.0f, 0.0f, 0.0f};
-        Tint(emitter, 0, 255.0f, 128.0f, 255.0f);
-        Tint(emitter, 1, 64.0f, 128.0f, 128.0f);
-        if (effect.quad)
-            effect.quad->fadeState = 1;
-        break;
-    case EffectType::CRITICAL_MORE:
-        effect.saved = criticalChance;
-        colour = {0.25f, 0.0f, 1.0f, 1.0f};
-        if (lasting)
-            Tint(emitter, 1, 255.0f, 164.0f, 0.0f);
-        format = raised ? "Chance to Critical Increased by %i%%" : "Chance to Critical Decreased by %i%%";
-        break;
-    case EffectType::AP_BONUS:
-        effect.saved = stats.maxActionPoints;
-        colour = {0.0f, 1.0f, 0.25f, 1.0f};
-        if (lasting) {
-            PointArrow(effect.quad, amount < 0);
-            Tint(emitter, 1, 255.0f, 255.0f, 255.0f);
-        }
-        format = raised ? "%i Action Points Gained" : "%i Action Points Lost";
-        break;
-    case EffectType::INVINCIBLE:
-        effect.saved = 0;
-        colour = {1.0f, 1.0f, 0.0f, 1.0f};
-        StartEmitter("invincibleEmitter.txt", EMITTER_INVINCIBLE);
-        format = "Invincible for 1 turn.";
-        break;
+        if (look.Tinted(lasting))
+            Tint(emitter, 1, look.tinge);
     }
+    if (look.stance) {
+        Tint(emitter, 0, look.stanceTinge);
+        if (effect.quad)
+            effect.quad->fadeState = 1;
+    }
+    if (ability.effectType == EffectType::INVINCIBLE)
+        StartEmitter("invincibleEmitter.txt", EMITTER_INVINCIBLE);
 
     // An effect a unit gives itself ticks as its own turn begins, so it lasts through the turns it plays.
     if (caster == this)
