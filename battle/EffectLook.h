@@ -3,6 +3,7 @@
 // record saves so that its expiry can write it back. The rules that no row can say (a health effect's own
 // colour, the poison's look, the shield that blocks harm) stay with the unit as named special cases.
 
+#include "battle/UnitPresentation.h"
 #include "core/SpellDefinition.h"
 
 #include <cstdint>
@@ -10,9 +11,7 @@
 class Unit;
 
 struct EffectLook {
-    struct Colour {
-        float red, green, blue, alpha;
-    };
+    using Colour = UnitPresentation::Colour;
     struct Tinge {
         float red, green, blue;
     };

@@ -39,9 +39,6 @@ constexpr int STAT_TURNS = 8;
 constexpr int STAT_HEXES_MOVED = 9;
 constexpr int STAT_MISSES = 10;
 
-// Every label any unit creates sits a little lower than the one before it.
-float g_nextLabelY = 0.0f;
-
 // Only one unit casts at a time, so one delay serves them all.
 float g_castTimer = 0.0f;
 
@@ -49,11 +46,6 @@ void Count(Player* player, int counter, int amount = 1)
 {
     if (player)
         player->statistics[counter] += amount;
-}
-
-std::string DamageText(float damage)
-{
-    return std::to_string(std::abs(static_cast<int>(damage))) + " Damage Taken";
 }
 
 void Withdraw(ParticleEmitter* emitter)
@@ -78,6 +70,8 @@ void SwitchOff(ParticleEmitter* emitter)
         emitter->emitting = false;
 }
 
+using Look = UnitPresentation;
+
 } // namespace
 
 Unit::Unit() = default;
@@ -93,28 +87,7 @@ bool Unit::InitPresentation(Player* newOwner)
         return false;
     owner = newOwner;
     SetEffectByName("basic.fx");
-    CreateTexts();
-    CreateEmitters();
-    shadow = std::make_unique<Decal>();
-    shadow->Create(4, position.x, position.z, false);
-    shadow->SetTexture("shadowDecal.tga");
-    const auto makeQuad = [](const char* texture, float fadeDuration) {
-        auto quad = std::make_unique<WorldQuad>();
-        quad->CreateBuffer(50.0f, 25.0f);
-        quad->SetTexture(texture);
-        quad->fadeDuration = fadeDuration;
-        return quad;
-    };
-    frameQuad = makeQuad("HealthMana.tga", 0.1f);
-    healthQuad = makeQuad("red.tga", 0.1f);
-    manaQuad = makeQuad("blue.tga", 0.1f);
-    badgeQuad = makeQuad("turnorder_f9.tga", 0.25f);
-    // The four lie at one distance from the camera, so the pass orders them by these numbers: the frame's dark
-    // grooves first, the fills over them, the badge last. Left equal, the sort would shuffle them each frame.
-    frameQuad->order = 0;
-    healthQuad->order = 1;
-    manaQuad->order = 2;
-    badgeQuad->order = 3;
+    m_presentation.Create(position);
     loaded = true;
     return true;
 }
@@ -124,109 +97,24 @@ void Unit::Load(const std::string& file)
     fileName = file;
 }
 
-void Unit::CreateEmitters()
-{
-    for (auto& emitter : emitters) {
-        if (!emitter)
-            emitter = std::make_unique<ParticleEmitter>();
-    }
-}
-
-void Unit::CreateTexts()
-{
-    for (auto& label : labels) {
-        label = CombatText::Create(LABEL_X, g_nextLabelY);
-        g_nextLabelY += LABEL_SPACING;
-    }
-    if (labels[0])
-        labels[0]->SetFontHeight(36);
-}
-
 void Unit::UpdateOverlay()
 {
     float screen[2] = {0.0f, 0.0f};
     ScreenPosition(screen, 0.0f);
-    for (auto& label : labels) {
-        if (label)
-            label->SetX(screen[0] - LABEL_OFFSET_X);
-    }
-    for (WorldQuad* quad : {frameQuad.get(), badgeQuad.get(), healthQuad.get(), manaQuad.get()}) {
-        if (quad)
-            quad->Submit(position.x, position.y + BAR_LIFT, position.z);
-    }
     // A class without intelligence has no mana to show; a bar over a maximum of 0 stays empty.
     const auto fraction = [](int value, int maximum) {
         if (maximum <= 0)
             return 0.0f;
         return std::clamp(static_cast<float>(value) / static_cast<float>(maximum), 0.0f, 1.0f);
     };
-    SetBarFill(healthQuad.get(), fraction(stats.health, stats.maxHealth));
-    SetBarFill(manaQuad.get(), fraction(stats.mana, stats.maxMana));
-}
-
-void Unit::SetBarFill(WorldQuad* quad, float fraction)
-{
-    if (!quad)
-        return;
-    // The quad's fill puts its right edge at fill x half width from the centre, so a fill of 0 would still
-    // show half the bar: a unit near death would read as half healthy. The bar is cut instead, at the point
-    // of its span that the fraction reaches, and its picture is cut there too rather than squeezed.
-    const float cut = BAR_FILL_LEFT_U + fraction * (BAR_FILL_RIGHT_U - BAR_FILL_LEFT_U);
-    quad->uLeft = 0.0f;
-    quad->uRight = cut;
-    quad->fill = 2.0f * cut - 1.0f;
-}
-
-void Unit::QueueTexts()
-{
-    for (auto& label : labels) {
-        if (label)
-            label->Queue();
-    }
-}
-
-void Unit::SetTextVisible(bool shown)
-{
-    for (auto& label : labels) {
-        if (label)
-            label->SetVisible(shown);
-    }
+    m_presentation.UpdateOverlay(screen[0], position, fraction(stats.health, stats.maxHealth),
+                                 fraction(stats.mana, stats.maxMana));
 }
 
 void Unit::SetBarsAlpha(int fadeState)
 {
-    if (!alive)
-        return;
-    for (WorldQuad* quad : {frameQuad.get(), badgeQuad.get(), healthQuad.get(), manaQuad.get()}) {
-        if (quad)
-            quad->fadeState = fadeState;
-    }
-}
-
-void Unit::ShowFloatingText(bool clear)
-{
-    CombatText* label = CombatLabel();
-    if (!label)
-        return;
-    if (clear)
-        label->SetText("");
-    label->Restart();
-}
-
-void Unit::SetCombatText(const std::string& text)
-{
-    if (CombatText* label = CombatLabel())
-        label->SetText(text);
-}
-
-void Unit::StartEmitter(const std::string& file, int index)
-{
-    if (index < 0 || index >= EMITTERS)
-        return;
-    if (!emitters[index])
-        emitters[index] = std::make_unique<ParticleEmitter>();
-    emitters[index]->LoadFile(file);
-    emitters[index]->emitting = true;
+    if (alive)
+        m_presentation.SetBarsAlpha(fadeState);
 }
 
 void Unit::LoadAnimations(const std::string& baseName)
@@ -255,25 +143,6 @@ bool Unit::PlayAnimation(const std::string& animation, bool loop)
     return model->PlayAnimation(animation, loop);
 }
 
-void Unit::QueueVoice(int slot)
-{
-    if (slot < 0 || slot >= VOICE_SLOTS || voices[slot].empty())
-        return;
-    SoundQueue::Get()->Queue(voices[slot], 0, false, 0.0f);
-}
-
-void Unit::QueueSound(int slot)
-{
-    if (slot < 0 || slot >= SOUND_SLOTS || sounds[slot].empty())
-        return;
-    SoundQueue::Get()->Queue(sounds[slot], 0, false, 0.0f);
-}
-
-void Unit::QueueGeneralShout()
-{
-    QueueVoice(VOICE_GENERAL + RandomInt(5));
-}
-
 void Unit::UpdateTimers()
 {
     const float dt = DataManager::Get()->GetFrameTime();
@@ -285,37 +154,13 @@ void Unit::UpdateTimers()
 
 void Unit::UpdateEffects()
 {
-    for (auto& emitter : emitters) {
-        if (!emitter)
-            continue;
-        emitter->position = position;
-        emitter->Update();
-    }
-    // Cast, effect and aim emitters are dropped once they have finished; the aim list would otherwise grow
-    // with every area cast of the battle.
-    const auto prune = [](std::vector<std::unique_ptr<ParticleEmitter>>& list, const D3DXVECTOR3* follow) {
-        for (auto it = list.begin(); it != list.end();) {
-            ParticleEmitter& emitter = **it;
-            if (follow)
-                emitter.position = *follow;
-            emitter.Update();
-            if (emitter.finished) {
-                Withdraw(it->get());
-                it = list.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    };
-    prune(castEmitters, &position);
-    prune(effectEmitters, &position);
     D3DXVECTOR3 aimPoint;
     const D3DXVECTOR3* aim = nullptr;
     if (abilityTarget) {
         aimPoint = D3DXVECTOR3(abilityTarget->CentreX(), abilityTarget->meanHeight, abilityTarget->CentreZ());
         aim = &aimPoint;
     }
-    prune(aimEmitters, aim);
+    m_presentation.UpdateEmitters(position, aim);
     int activeBefore = 0;
     for (TimedEffect& effect : timedEffects) {
         const float y = position.y + EFFECT_LIFT + EFFECT_SPACING * static_cast<float>(activeBefore);
@@ -364,22 +209,9 @@ void Unit::DrawGeometry()
         model->DrawFrames();
     if (!visible)
         return;
-    for (auto& emitter : emitters) {
-        if (emitter)
-            emitter->Submit();
-    }
-    for (auto* list : {&castEmitters, &effectEmitters, &aimEmitters}) {
-        for (auto& emitter : *list)
-            emitter->Submit();
-    }
+    m_presentation.Draw(alive);
     if (!alive)
         return;
-    if (shadow)
-        DecalManager::Get()->Submit(shadow.get());
-    for (WorldQuad* quad : {healthQuad.get(), manaQuad.get(), frameQuad.get(), badgeQuad.get()}) {
-        if (quad)
-            quad->Queue();
-    }
     for (TimedEffect& effect : timedEffects) {
         if (effect.quad)
             effect.quad->Queue();
@@ -396,51 +228,26 @@ void Unit::Release()
     } else {
         Object::Release();
     }
-    for (auto& emitter : emitters) {
-        Withdraw(emitter.get());
-        emitter.reset();
-    }
-    for (auto* list : {&castEmitters, &effectEmitters, &aimEmitters}) {
-        for (auto& emitter : *list)
-            Withdraw(emitter.get());
-        list->clear();
-    }
     if (model) {
         model->Release();
         model.reset();
     }
-    if (shadow) {
-        DecalManager::Forget(shadow.get());
-        shadow->Release();
-        shadow.reset();
-    }
-    for (auto* quad : {&frameQuad, &badgeQuad, &healthQuad, &manaQuad}) {
-        Withdraw(quad->get());
-        quad->reset();
-    }
     for (TimedEffect& effect : timedEffects)
         ReleaseTimedEffectAttachments(effect);
     timedEffects.clear();
-    for (auto& label : labels)
-        label.reset();
+    m_presentation.Release();
 }
 
 void Unit::OnLostDevice()
 {
-    for (auto& label : labels) {
-        if (label)
-            label->OnLostDevice();
-    }
+    m_presentation.OnLostDevice();
     if (model)
         model->OnLostDevice();
 }
 
 void Unit::OnResetDevice()
 {
-    for (auto& label : labels) {
-        if (label)
-            label->OnResetDevice();
-    }
+    m_presentation.OnResetDevice();
     if (model)
         model->OnResetDevice();
 }
@@ -785,13 +592,13 @@ void Unit::BeginAttack()
             attackKind = AttackKind::CRITICAL;
             damage *= 2.0f;
         }
-        StartEmitter("CriticalEmitter.txt", EMITTER_CRITICAL);
+        m_presentation.StartEmitter("CriticalEmitter.txt", Look::EMITTER_CRITICAL);
     }
     const int shout = RandomInt(5);
     if (shout < 3)
-        QueueVoice(VOICE_ATTACK + shout);
+        m_presentation.QueueVoice(Look::VOICE_ATTACK + shout);
     else if (shout == 3)
-        QueueGeneralShout();
+        m_presentation.QueueGeneralShout();
     if (target) {
         const DefenceOutcome outcome = target->DefenceRoll(this, attackKind);
         if (outcome == DefenceOutcome::KILLING_BLOW || r80 > 80) {
@@ -827,12 +634,12 @@ bool Unit::AttackWindUp()
     const bool ranged = targetCheck == RANGED_IN_RANGE;
     bool playing = false;
     if (attackKind == AttackKind::NORMAL) {
-        QueueSound(SOUND_ATTACK + variant);
+        m_presentation.QueueSound(Look::SOUND_ATTACK + variant);
         playing = PlayAnimation(ranged ? "RangedAttack" : "MeleeAttack", false);
         if (playing)
             model->SetEventTime(meleeHitTime);
     } else {
-        QueueSound(SOUND_CRITICAL + variant);
+        m_presentation.QueueSound(Look::SOUND_CRITICAL + variant);
         playing = PlayAnimation(ranged ? "RangedAttack" : "CriticalAttack", false);
         if (playing)
             model->SetEventTime(criticalHitTime);
@@ -852,20 +659,7 @@ void Unit::ResolveAttack()
         return;
     }
     Count(owner, STAT_ATTACKS);
-    if (CombatText* label = CombatLabel()) {
-        if (attackKind == AttackKind::ACE_CRITICAL) {
-            label->SetFontHeight(32);
-            label->SetText("Ace Critical!!!");
-            label->SetColour(1.0f, 0.0f, 0.0f, 1.0f);
-        } else if (attackKind == AttackKind::CRITICAL) {
-            label->SetFontHeight(32);
-            label->SetText("Critical Attack!");
-            // A dark red is lost on grass; a bright orange-red still reads apart from the ace's pure red.
-            label->SetColour(1.0f, 0.45f, 0.15f, 1.0f);
-        } else {
-            label->SetText("");
-        }
-    }
+    m_presentation.OnAttackLanded(attackKind == AttackKind::CRITICAL, attackKind == AttackKind::ACE_CRITICAL);
     const D3DXVECTOR3 start(position.x, position.y + 115.0f, position.z);
     const D3DXVECTOR3 targetPosition = target->position;
     D3DXVECTOR3 end(targetPosition.x, targetPosition.y + 115.0f, targetPosition.z);
@@ -888,34 +682,9 @@ void Unit::ResolveAttack()
     damage = 0.0f;
 }
 
-void Unit::QueuePainSound()
-{
-    switch (RandomInt(4)) {
-    case 0:
-        QueueSound(SOUND_PAIN);
-        break;
-    case 1:
-        QueueSound(SOUND_PAIN + 1);
-        break;
-    case 2:
-        SoundQueue::Get()->Queue("ALL_TD_HEAVY.WAV", 0, false, 0.0f);
-        break;
-    default:
-        SoundQueue::Get()->Queue("ALL_TD_LIGHT.wav", 0, false, 0.0f);
-        break;
-    }
-}
-
-void Unit::QueueDeathSounds()
-{
-    QueueVoice(VOICE_DEATH + RandomInt(2));
-    QueueSound(SOUND_DEATH);
-    SoundQueue::Get()->Queue("ALL_DEATHWIND.wav", 0, false, 0.0f);
-}
-
 void Unit::LeaveFocus()
 {
-    SwitchOff(emitters[EMITTER_FOCUS].get());
+    m_presentation.SwitchOffEmitter(Look::EMITTER_FOCUS);
     if (primaryAttribute == PrimaryAttribute::STRENGTH)
         stats.strength = stats.baseStrength;
     else if (primaryAttribute == PrimaryAttribute::AGILITY)
@@ -952,22 +721,7 @@ DefenceOutcome Unit::TakeAttack(Unit* attacker)
     case DefenceOutcome::HIT:
     case DefenceOutcome::HIT_HARD: {
         takeHealth();
-        SetCombatText(DamageText(dealt));
-        StartEmitter("bloodEmitter.txt", EMITTER_BLOOD);
-        const int splats = RandomInt(3);
-        for (int i = 0; i < splats; ++i) {
-            const int splatSize = RandomInt(3) + 1;
-            D3DVECTOR offset;
-            RandomDirection(120.0f, offset);
-            const int texture = RandomInt(5) + 1;
-            auto* decal = new Decal();
-            decal->Create(splatSize, position.x + offset.x, position.z + offset.z, false);
-            decal->SetTexture("BloodSplat" + std::to_string(texture) + ".tga");
-            decal->fadeState = 0;
-            decal->alpha = 0.0f;
-            decal->fadeDuration = 2.5f;
-            DecalManager::Get()->Add(decal);
-        }
+        m_presentation.OnHit(position, dealt, true);
         PlayAnimation(state == DEFENDING ? "Block" : "Hit", false);
         if (outcome == DefenceOutcome::HIT_HARD) {
             if (state == DEFENDING && !HasActiveEffect(EffectType::PHALANX)) {
@@ -981,16 +735,13 @@ DefenceOutcome Unit::TakeAttack(Unit* attacker)
         break;
     }
     case DefenceOutcome::MISS:
-        if (CombatText* label = CombatLabel())
-            label->SetFontHeight(28);
-        SetCombatText("Attack Missed!");
+        m_presentation.OnMissed();
         PlayAnimation("Dodge", false);
         if (attacker)
             Count(attacker->owner, STAT_MISSES);
         break;
     case DefenceOutcome::KILLING_BLOW:
-        SetCombatText(DamageText(dealt));
-        StartEmitter("bloodEmitter.txt", EMITTER_BLOOD);
+        m_presentation.OnHit(position, dealt, false);
         takeHealth();
         Count(owner, STAT_KILLING_BLOWS_SUFFERED);
         break;
@@ -1002,12 +753,12 @@ DefenceOutcome Unit::TakeAttack(Unit* attacker)
     if (stats.health < 1)
         DieFrom(attacker ? attacker->owner : nullptr);
     if (outcome == DefenceOutcome::HIT || outcome == DefenceOutcome::HIT_HARD) {
-        QueuePainSound();
+        m_presentation.OnHurt();
     } else if (outcome == DefenceOutcome::MISS) {
-        SoundQueue::Get()->Queue("ALL_MISS.wav", 0, false, 0.0f);
+        m_presentation.OnMissHeard();
     } else if (outcome == DefenceOutcome::KILLING_BLOW) {
-        QueuePainSound();
-        QueueDeathSounds();
+        m_presentation.OnHurt();
+        m_presentation.OnDeathHeard();
     }
     return outcome;
 }
@@ -1019,10 +770,7 @@ void Unit::PlayDeathEffect()
         if (effect.type != EffectType::HEALTH)
             RestoreModifier(effect);
     }
-    StartEmitter("death_emitter_1.txt", EMITTER_DEATH_FIRST);
-    StartEmitter("death_emitter_2.txt", EMITTER_DEATH_SECOND);
-    emitters[EMITTER_DEATH_FIRST]->alpha = 65;
-    emitters[EMITTER_DEATH_SECOND]->alpha = 65;
+    m_presentation.OnDied();
     if (alive)
         SetBarsAlpha(1);
     alive = false;
@@ -1242,7 +990,7 @@ void Unit::RestoreModifier(TimedEffect& effect)
         RefreshCommandButtons();
         break;
     case EffectType::INVINCIBLE:
-        SwitchOff(emitters[EMITTER_INVINCIBLE].get());
+        m_presentation.SwitchOffEmitter(Look::EMITTER_INVINCIBLE);
         break;
     case EffectType::DEFEND_FREE:
     case EffectType::PHALANX:
@@ -1282,8 +1030,7 @@ void Unit::TickEffects(uint8_t phase)
                 SwitchOff(effect.emitter);
                 if (effect.quad)
                     effect.quad->fadeState = 1;
-                for (auto& emitter : effectEmitters)
-                    SwitchOff(emitter.get());
+                m_presentation.SwitchOffEffectEmitters();
                 effect.active = false;
             } else {
                 const int before = stats.health;
@@ -1330,7 +1077,7 @@ void Unit::BeginTurn()
     else if (state == FOCUSING)
         EndFocus(true);
     stats.actionPoints = stats.maxActionPoints;
-    QueueVoice(VOICE_TURN_START + RandomInt(3));
+    m_presentation.QueueVoice(Look::VOICE_TURN_START + RandomInt(3));
     ResetStateDirect(IDLE);
 }
 
@@ -1375,12 +1122,12 @@ void Unit::AdjustInitiative()
 void Unit::StartDefend()
 {
     PlayAnimation("Defend", true);
-    QueueSound(SOUND_DEFEND);
+    m_presentation.QueueSound(Look::SOUND_DEFEND);
     const int shout = RandomInt(4);
     if (shout < 2)
-        QueueVoice(VOICE_DEFEND + shout);
+        m_presentation.QueueVoice(Look::VOICE_DEFEND + shout);
     else if (shout == 2)
-        QueueGeneralShout();
+        m_presentation.QueueGeneralShout();
     // A stance taken as the turn ends is that turn's end: asking for another would end a second turn.
     if (!HasActiveEffect(EffectType::PHALANX) && !endingTurn) {
         if (BattleSession* session = BattleSession::Get())
@@ -1404,18 +1151,17 @@ void Unit::EndDefend(bool animate)
 void Unit::StartFocus()
 {
     PlayAnimation("Focus", true);
-    QueueSound(SOUND_FOCUS);
-    StartEmitter("focusEmitter.txt", EMITTER_FOCUS);
-    emitters[EMITTER_FOCUS]->alpha = 75;
+    m_presentation.QueueSound(Look::SOUND_FOCUS);
+    m_presentation.OnFocus();
     if (primaryAttribute == PrimaryAttribute::STRENGTH)
         stats.strength -= static_cast<int>(static_cast<float>(stats.strength) * -0.2f);
     else if (primaryAttribute == PrimaryAttribute::AGILITY)
         criticalChance += 15;
     const int shout = RandomInt(4);
     if (shout < 2)
-        QueueVoice(VOICE_FOCUS + shout);
+        m_presentation.QueueVoice(Look::VOICE_FOCUS + shout);
     else if (shout == 2)
-        QueueGeneralShout();
+        m_presentation.QueueGeneralShout();
     if (!endingTurn) {
         if (BattleSession* session = BattleSession::Get())
             session->AdvanceTurn();
@@ -1458,9 +1204,9 @@ bool Unit::StartMove()
         return false;
     const int shout = RandomInt(5);
     if (shout < 3)
-        QueueVoice(VOICE_MOVE + shout);
+        m_presentation.QueueVoice(Look::VOICE_MOVE + shout);
     else if (shout == 3)
-        QueueGeneralShout();
+        m_presentation.QueueGeneralShout();
     SpendActionPoints(MOVE_COST);
     ResetStateDirect(MOVING);
     StartFootsteps();
@@ -1471,8 +1217,8 @@ void Unit::StartFootsteps()
 {
     footstepTimers[0] = 0.0f;
     footstepTimers[1] = SECOND_FOOTSTEP_START;
-    QueueSound(SOUND_FOOTSTEP);
-    QueueSound(SOUND_FOOTSTEP + 1);
+    m_presentation.QueueSound(Look::SOUND_FOOTSTEP);
+    m_presentation.QueueSound(Look::SOUND_FOOTSTEP + 1);
 }
 
 void Unit::UpdateFootsteps()
@@ -1481,7 +1227,7 @@ void Unit::UpdateFootsteps()
     for (int i = 0; i < 2; ++i) {
         footstepTimers[i] += dt;
         if (footstepTimers[i] >= FOOTSTEP_PERIOD) {
-            QueueSound(SOUND_FOOTSTEP + i);
+            m_presentation.QueueSound(Look::SOUND_FOOTSTEP + i);
             footstepTimers[i] = 0.0f;
         }
     }
@@ -1491,8 +1237,7 @@ void Unit::WalkStep()
 {
     if (state != MOVING)
         return;
-    if (shadow)
-        shadow->UpdatePosition(position.x, position.y, position.z, true);
+    m_presentation.MoveShadow(position);
     if (path.empty())
         return;
     Hex* next = path.back();
@@ -1545,18 +1290,7 @@ void Unit::ZoneOfControl(Hex& arrival)
         stats.health = 1;
     else
         SetCombatText(std::to_string(hurt) + " Damage Taken");
-    StartEmitter("bloodEmitter.txt", EMITTER_BLOOD);
-}
-
-void Unit::AddEmitter(std::vector<std::unique_ptr<ParticleEmitter>>& list, const std::string& file,
-                      const D3DXVECTOR3* point)
-{
-    auto emitter = std::make_unique<ParticleEmitter>();
-    emitter->LoadFile(file);
-    emitter->emitting = true;
-    if (point)
-        emitter->target = *point;
-    list.push_back(std::move(emitter));
+    m_presentation.StartEmitter("bloodEmitter.txt", Look::EMITTER_BLOOD);
 }
 
 float Unit::GetCastTimer()
@@ -1624,7 +1358,7 @@ bool Unit::Fizzled(const SpellDefinition& ability)
 {
     if (RandomInt(200) >= 5)
         return false;
-    StartEmitter("fizzled_emitter.txt", EMITTER_BLOOD);
+    m_presentation.StartEmitter("fizzled_emitter.txt", Look::EMITTER_BLOOD);
     SetCombatText("Spell Fizzled!");
     ResetStateDirect(IDLE);
     SpendActionPoints(ability.actionPointCost);
@@ -1636,7 +1370,7 @@ bool Unit::Fizzled(const SpellDefinition& ability)
 void Unit::QueueAbilitySound()
 {
     if (selectedAbility >= 0 && selectedAbility <= 3)
-        QueueSound(SOUND_ABILITY + selectedAbility);
+        m_presentation.QueueSound(Look::SOUND_ABILITY + selectedAbility);
 }
 
 void Unit::UseAbility(Hex* hovered)
@@ -1679,7 +1413,7 @@ void Unit::UseAbility(Hex* hovered)
     }
     const D3DXVECTOR3 point(abilityTarget->CentreX(), abilityTarget->meanHeight, abilityTarget->CentreZ());
     for (const std::string& file : ability.firstEmitters)
-        AddEmitter(castEmitters, file, &point);
+        Look::AddEmitter(m_presentation.castEmitters, file, &point);
     PlayAbilityEffect(ability.name);
     QueueAbilitySound();
     abilities[static_cast<size_t>(selectedAbility)].usesLeft -= 1;
@@ -1709,10 +1443,10 @@ void Unit::CastSpell(BoardUnit* spellTarget)
         return;
     const D3DXVECTOR3 point(target->position.x, target->position.y + 100.0f, target->position.z);
     for (const std::string& file : ability.firstEmitters)
-        AddEmitter(castEmitters, file, &point);
+        Look::AddEmitter(m_presentation.castEmitters, file, &point);
     if (ability.castTime >= 0.0f) {
         for (const std::string& file : ability.secondEmitters)
-            AddEmitter(effectEmitters, file, nullptr);
+            Look::AddEmitter(m_presentation.effectEmitters, file, nullptr);
     }
     PlayAbilityEffect(ability.name);
     QueueAbilitySound();
@@ -1738,8 +1472,8 @@ bool Unit::AbilityReady()
         // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
         // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
         // the caster would cast for ever and its turn could never end.
-        const bool over = castEmitters.empty() || g_castTimer >= kProjectileCastLimit ||
-                          std::any_of(castEmitters.begin(), castEmitters.end(),
+        const bool over = m_presentation.castEmitters.empty() || g_castTimer >= kProjectileCastLimit ||
+                          std::any_of(m_presentation.castEmitters.begin(), m_presentation.castEmitters.end(),
                                       [](const auto& emitter) { return emitter->arrived || emitter->finished; });
         if (over)
             g_castTimer = 0.0f;
@@ -1757,7 +1491,7 @@ void Unit::StartAreaEmitters()
     const SpellDefinition* ability = GetSelectedAbility();
     if (ability && ability->areaRadius > 1 && abilityTarget) {
         for (const std::string& file : ability->secondEmitters)
-            AddEmitter(aimEmitters, file, nullptr);
+            Look::AddEmitter(m_presentation.aimEmitters, file, nullptr);
     }
     if (BoardPointer* pointer = BoardPointer::Get())
         pointer->SetHovered(nullptr);
@@ -1924,7 +1658,7 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
             effect.quad->fadeState = 1;
     }
     if (ability.effectType == EffectType::INVINCIBLE)
-        StartEmitter("invincibleEmitter.txt", EMITTER_INVINCIBLE);
+        m_presentation.StartEmitter("invincibleEmitter.txt", Look::EMITTER_INVINCIBLE);
 
     // An effect a unit gives itself ticks as its own turn begins, so it lasts through the turns it plays.
     if (caster == this)
@@ -1936,17 +1670,14 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
     else
         ReleaseTimedEffectAttachments(effect);
     Count(casterOwner, STAT_SPELL_AMOUNT, std::abs(amount));
-    if (label) {
-        label->SetColour(colour.red, colour.green, colour.blue, colour.alpha);
-        label->SetText(FormatSpellMessage(format, std::abs(amount)));
-    }
+    m_presentation.OnEffectApplied(colour, FormatSpellMessage(format, std::abs(amount)));
 
     if (ability.castTime < 0.0f) {
         for (const std::string& file : ability.secondEmitters)
-            AddEmitter(effectEmitters, file, nullptr);
+            Look::AddEmitter(m_presentation.effectEmitters, file, nullptr);
     } else if (ability.castTime > 0.0f) {
         for (const std::string& file : ability.thirdEmitters)
-            AddEmitter(effectEmitters, file, nullptr);
+            Look::AddEmitter(m_presentation.effectEmitters, file, nullptr);
     }
 
     if (stats.health <= 0)
