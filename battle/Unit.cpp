@@ -5,11 +5,11 @@
 #include "battle/BoardPointer.h"
 #include "battle/BoardView.h"
 #include "battle/CommandHud.h"
-#include "battle/EffectLook.h"
 #include "battle/Hex.h"
 #include "battle/HexGrid.h"
 #include "battle/PathSearch.h"
 #include "battle/Player.h"
+#include "battle/UnitSpellcasting.h"
 #include "core/DataManager.h"
 #include "core/Random.h"
 #include "core/SoundQueue.h"
@@ -26,27 +26,6 @@
 #include <string>
 
 namespace {
-
-// The players' counters that the rules add to.
-constexpr int STAT_KILLS = 0;
-constexpr int STAT_DAMAGE_DEALT = 1;
-constexpr int STAT_SPELL_AMOUNT = 2;
-constexpr int STAT_CRITICAL_HITS = 3;
-constexpr int STAT_ABILITIES_USED = 5;
-constexpr int STAT_ATTACKS = 4;
-constexpr int STAT_KILLING_BLOWS_SUFFERED = 7;
-constexpr int STAT_TURNS = 8;
-constexpr int STAT_HEXES_MOVED = 9;
-constexpr int STAT_MISSES = 10;
-
-// Only one unit casts at a time, so one delay serves them all.
-float g_castTimer = 0.0f;
-
-void Count(Player* player, int counter, int amount = 1)
-{
-    if (player)
-        player->statistics[counter] += amount;
-}
 
 void Withdraw(ParticleEmitter* emitter)
 {
@@ -1293,397 +1272,61 @@ void Unit::ZoneOfControl(Hex& arrival)
     m_presentation.StartEmitter("bloodEmitter.txt", Look::EMITTER_BLOOD);
 }
 
+void Unit::Count(Player* player, int counter, int amount)
+{
+    if (player)
+        player->statistics[counter] += amount;
+}
+
+// ---- Abilities, through their rules
+
 float Unit::GetCastTimer()
 {
-    return g_castTimer;
+    return UnitSpellcasting::GetCastTimer();
 }
 
 void Unit::SetCastTimer(float seconds)
 {
-    g_castTimer = seconds;
+    UnitSpellcasting::SetCastTimer(seconds);
 }
 
 void Unit::AddAbility(const std::string& abilityName, int uses)
 {
-    SpellDefinition ability;
-    if (!DataManager::Get()->GetSpell(abilityName, ability)) {
-        DataManager::Get()->ReportMissing("spell.missing", abilityName,
-                                          "has no spell file that was read; units go without this ability");
-        return;
-    }
-    ability.usesLeft = uses;
-    abilities.push_back(ability);
+    UnitSpellcasting(*this).AddAbility(abilityName, uses);
 }
 
 void Unit::SelectAbility(const std::string& abilityName)
 {
-    selectedAbility = -1;
-    for (size_t i = 0; i < abilities.size(); ++i) {
-        if (abilities[i].name == abilityName) {
-            selectedAbility = static_cast<int>(i);
-            break;
-        }
-    }
-    const SpellDefinition* ability = GetSelectedAbility();
-    if (!ability)
-        return;
-    ResetStateDirect(SELECTING_ABILITY_TARGET);
-    if (ability->areaRadius > 1 && ability->range > 0) {
-        if (BattleSession* session = BattleSession::Get())
-            session->SetAreaDecal(ability->areaRadius * 3);
-    }
-}
-
-bool Unit::CanPayFor(const SpellDefinition& ability)
-{
-    if (ability.usesLeft < 1)
-        SetCombatText("Ability Exhausted");
-    else if (stats.mana < std::abs(ability.manaCost))
-        SetCombatText("Insufficient Mana");
-    else if (stats.actionPoints < ability.actionPointCost)
-        SetCombatText("Insufficient Action Points");
-    else
-        return true;
-    return false;
-}
-
-void Unit::PayFor(const SpellDefinition& ability)
-{
-    Count(owner, STAT_ABILITIES_USED);
-    stats.mana = std::clamp(stats.mana - std::abs(ability.manaCost), 0, std::max(0, stats.maxMana));
-    initiative += ability.initiativeCost;
-}
-
-bool Unit::Fizzled(const SpellDefinition& ability)
-{
-    if (RandomInt(200) >= 5)
-        return false;
-    m_presentation.StartEmitter("fizzled_emitter.txt", Look::EMITTER_BLOOD);
-    SetCombatText("Spell Fizzled!");
-    ResetStateDirect(IDLE);
-    SpendActionPoints(ability.actionPointCost);
-    abilityTarget = nullptr;
-    Count(owner, STAT_MISSES);
-    return true;
-}
-
-void Unit::QueueAbilitySound()
-{
-    if (selectedAbility >= 0 && selectedAbility <= 3)
-        m_presentation.QueueSound(Look::SOUND_ABILITY + selectedAbility);
+    UnitSpellcasting(*this).SelectAbility(abilityName);
 }
 
 void Unit::UseAbility(Hex* hovered)
 {
-    const SpellDefinition* selected = GetSelectedAbility();
-    if (!hovered || !selected || !hex)
-        return;
-    const SpellDefinition ability = *selected;
-    const int rows = std::abs(hex->row - hovered->row);
-    if (ability.range == 0) {
-        if (rows > ability.areaRadius) {
-            SetCombatText("Out of Range");
-            return;
-        }
-        abilityTarget = hex;
-    } else {
-        if (rows > ability.range) {
-            SetCombatText("Out of Range");
-            return;
-        }
-        abilityTarget = hovered;
-    }
-    ShowFloatingText(true);
-    BoardPointer* pointer = BoardPointer::Get();
-    if (!CanPayFor(ability)) {
-        ResetStateDirect(IDLE);
-        ClearTarget();
-        DeselectAbility();
-        abilityTarget = nullptr;
-        if (pointer)
-            pointer->SetHovered(nullptr);
-        return;
-    }
-    PayFor(ability);
-    if (Fizzled(ability)) {
-        DeselectAbility();
-        if (pointer)
-            pointer->SetHovered(nullptr);
-        return;
-    }
-    const D3DXVECTOR3 point(abilityTarget->CentreX(), abilityTarget->meanHeight, abilityTarget->CentreZ());
-    for (const std::string& file : ability.firstEmitters)
-        Look::AddEmitter(m_presentation.castEmitters, file, &point);
-    PlayAbilityEffect(ability.name);
-    QueueAbilitySound();
-    abilities[static_cast<size_t>(selectedAbility)].usesLeft -= 1;
-    SpendActionPoints(ability.actionPointCost);
-    // A cast abandoned half way must not shorten the next one.
-    g_castTimer = 0.0f;
-    ResetStateDirect(CASTING);
-    PlayAnimation("Cast", false);
+    UnitSpellcasting(*this).UseAbility(hovered);
 }
 
 void Unit::CastSpell(BoardUnit* spellTarget)
 {
-    SetTarget(spellTarget);
-    const SpellDefinition* selected = GetSelectedAbility();
-    if (!selected || !target)
-        return;
-    const SpellDefinition ability = *selected;
-    ShowFloatingText(true);
-    if (!CanPayFor(ability)) {
-        ResetStateDirect(IDLE);
-        ClearTarget();
-        DeselectAbility();
-        return;
-    }
-    PayFor(ability);
-    if (Fizzled(ability))
-        return;
-    const D3DXVECTOR3 point(target->position.x, target->position.y + 100.0f, target->position.z);
-    for (const std::string& file : ability.firstEmitters)
-        Look::AddEmitter(m_presentation.castEmitters, file, &point);
-    if (ability.castTime >= 0.0f) {
-        for (const std::string& file : ability.secondEmitters)
-            Look::AddEmitter(m_presentation.effectEmitters, file, nullptr);
-    }
-    PlayAbilityEffect(ability.name);
-    QueueAbilitySound();
-    if (Rand() % 100 > 80) {
-        if (BattleSession* session = BattleSession::Get())
-            session->RequestSlowMotion(target, ability.name == "Lightning Bolt" ? 1.25f : 0.5f, true);
-        slowMotionRequested = true;
-    }
-    abilities[static_cast<size_t>(selectedAbility)].usesLeft -= 1;
-    SpendActionPoints(ability.actionPointCost);
-    g_castTimer = 0.0f;
-    ResetStateDirect(CASTING);
-    PlayAnimation("Cast", false);
+    UnitSpellcasting(*this).CastSpell(spellTarget);
 }
 
 bool Unit::AbilityReady()
 {
-    const SpellDefinition* ability = GetSelectedAbility();
-    if (!ability)
-        return true;
-    g_castTimer += DataManager::Get()->GetFrameTime();
-    if (ability->castTime < 0.0f) {
-        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
-        // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
-        // the caster would cast for ever and its turn could never end.
-        const bool over = m_presentation.castEmitters.empty() || g_castTimer >= kProjectileCastLimit ||
-                          std::any_of(m_presentation.castEmitters.begin(), m_presentation.castEmitters.end(),
-                                      [](const auto& emitter) { return emitter->arrived || emitter->finished; });
-        if (over)
-            g_castTimer = 0.0f;
-        return over;
-    }
-    if (g_castTimer >= ability->castTime) {
-        g_castTimer = 0.0f;
-        return true;
-    }
-    return false;
+    return UnitSpellcasting(*this).AbilityReady();
 }
 
 void Unit::StartAreaEmitters()
 {
-    const SpellDefinition* ability = GetSelectedAbility();
-    if (ability && ability->areaRadius > 1 && abilityTarget) {
-        for (const std::string& file : ability->secondEmitters)
-            Look::AddEmitter(m_presentation.aimEmitters, file, nullptr);
-    }
-    if (BoardPointer* pointer = BoardPointer::Get())
-        pointer->SetHovered(nullptr);
+    UnitSpellcasting(*this).StartAreaEmitters();
 }
 
 void Unit::ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability)
 {
-    if (!alive || !caster || !caster->abilityTarget || !hex)
-        return;
-    const Hex* centre = caster->abilityTarget;
-    if (std::abs(hex->row - centre->row) >= ability.areaRadius ||
-        std::abs(hex->column - centre->column) >= ability.areaRadius)
-        return;
-    SpellDefinition copy = ability;
-    const bool warcry = ability.name == "Warcry";
-    if (owner == caster->owner && warcry)
-        copy.amount = -copy.amount;
-    if (this != caster) {
-        ApplySpellEffect(caster, copy);
-        return;
-    }
-    if (ability.range > 0) {
-        ApplySpellEffect(caster, copy);
-        return;
-    }
-    if (ability.target != "ENEMY")
-        ApplySpellEffect(caster, copy);
-    if (warcry)
-        ApplySpellEffect(caster, copy);
-}
-
-// ---- Spell effects
-
-namespace {
-
-// A message of the spell table with its one number: "%i" takes the value and "%%" prints a per cent sign.
-std::string FormatSpellMessage(const char* format, int value)
-{
-    std::string text;
-    for (const char* p = format; *p; ++p) {
-        if (p[0] == '%' && p[1] == 'i') {
-            text += std::to_string(value);
-            ++p;
-        } else if (p[0] == '%' && p[1] == '%') {
-            text += '%';
-            ++p;
-        } else {
-            text += *p;
-        }
-    }
-    return text;
-}
-
-void Tint(ParticleEmitter* emitter, size_t index, const EffectLook::Tinge& tinge)
-{
-    if (emitter)
-        emitter->SetColourKey(index, tinge.red, tinge.green, tinge.blue);
-}
-
-// The buff arrow points up; flipping the texture's rows points it down.
-void PointArrow(WorldQuad* quad, bool down)
-{
-    if (!quad)
-        return;
-    quad->vTop = down ? 1.0f : 0.0f;
-    quad->vBottom = down ? 0.0f : 1.0f;
-}
-
-} // namespace
-
-int Unit::RollSpellAmount(const Unit* casterUnit, const SpellDefinition& ability) const
-{
-    // The amount lives here: the ability keeps its base amount whatever happens below.
-    int amount = ability.amount;
-    const int casterCritical = casterUnit ? casterUnit->criticalChance : 0;
-    if (casterCritical > RandomInt(100))
-        amount *= 2;
-    int resistance = 0;
-    switch (ability.school) {
-    case SpellSchool::HOLY:
-        resistance = holyResistance;
-        break;
-    case SpellSchool::SHADOW:
-        resistance = shadowResistance;
-        break;
-    case SpellSchool::NATURE:
-        resistance = natureResistance;
-        break;
-    case SpellSchool::ARCANE:
-        resistance = arcaneResistance;
-        break;
-    default:
-        return amount;
-    }
-    if (resistance == 101)
-        return -amount;
-    const float share = static_cast<float>(resistance) * 0.01f;
-    return amount - static_cast<int>(RandomFloat(share - 0.25f, share + 0.25f) * static_cast<float>(amount));
-}
-
-bool Unit::ApplyHealthSpecialCases(const SpellDefinition& ability, Player* casterOwner, int& amount,
-                                   TimedEffect& effect)
-{
-    if (ability.name == "Assassin's Touch")
-        amount = stats.health < 100 ? -stats.health : 1 - stats.health;
-    if (HasActiveEffect(EffectType::INVINCIBLE)) {
-        SetCombatText("Magic Shield Blocks All!");
-        ReleaseTimedEffectAttachments(effect);
-        return false;
-    }
-    if (amount <= 0) {
-        PlayAnimation("MagicHit", false);
-        Count(casterOwner, STAT_DAMAGE_DEALT, std::abs(amount));
-    }
-    if (ability.duration > 0 && ability.name == "Poison Arrow") {
-        PointArrow(effect.quad, amount < 0);
-        Tint(effect.emitter, 0, {255.0f, 255.0f, 0.0f});
-        Tint(effect.emitter, 1, {0.0f, 255.0f, 0.0f});
-    }
-    return true;
+    UnitSpellcasting(*this).ReceiveAreaAbility(caster, ability);
 }
 
 void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
-    Player* casterOwner = caster ? caster->GetOwner() : nullptr;
-    CombatText* label = CombatLabel();
-    if (label)
-        label->SetFontHeight(24);
-    ShowFloatingText(true);
-    int amount = RollSpellAmount(dynamic_cast<Unit*>(caster), ability);
-
-    TimedEffect effect = CreateTimedEffect();
-    effect.type = ability.effectType;
-    effect.turns = ability.duration;
-    ParticleEmitter* emitter = effect.emitter;
-    if (emitter)
-        emitter->emitting = true;
-    Tint(emitter, 0, {255.0f, 255.0f, 255.0f});
-    if (effect.quad)
-        effect.quad->fadeState = 0;
-    PointArrow(effect.quad, false);
-    const bool lasting = ability.duration > 0;
-
-    const EffectLook& look = EffectLook::Of(ability.effectType);
-    const bool poison = ability.effectType == EffectType::HEALTH && ability.name == "Poison Arrow";
-    if (ability.effectType == EffectType::HEALTH && !ApplyHealthSpecialCases(ability, casterOwner, amount, effect))
-        return;
-    effect.saved = look.statistic(*this);
-    EffectLook::Colour colour = look.colour;
-    const char* format = look.MessageFor(amount);
-    if (ability.effectType == EffectType::HEALTH && amount > 0)
-        colour = {1.0f, 1.0f, 0.0f, 1.0f};
-    if (poison && lasting && amount <= 0)
-        format = "Poisoned";
-    if (!poison) {
-        if (look.Arrowed(lasting))
-            PointArrow(effect.quad, amount < 0);
-        if (look.Tinted(lasting))
-            Tint(emitter, 1, look.tinge);
-    }
-    if (look.stance) {
-        Tint(emitter, 0, look.stanceTinge);
-        if (effect.quad)
-            effect.quad->fadeState = 1;
-    }
-    if (ability.effectType == EffectType::INVINCIBLE)
-        m_presentation.StartEmitter("invincibleEmitter.txt", Look::EMITTER_INVINCIBLE);
-
-    // An effect a unit gives itself ticks as its own turn begins, so it lasts through the turns it plays.
-    if (caster == this)
-        effect.phase = TimedEffect::PHASE_TURN_BEGIN;
-    effect.amount = amount;
-    ApplyModifier(effect);
-    if (lasting)
-        AddTimedEffect(effect);
-    else
-        ReleaseTimedEffectAttachments(effect);
-    Count(casterOwner, STAT_SPELL_AMOUNT, std::abs(amount));
-    m_presentation.OnEffectApplied(colour, FormatSpellMessage(format, std::abs(amount)));
-
-    if (ability.castTime < 0.0f) {
-        for (const std::string& file : ability.secondEmitters)
-            Look::AddEmitter(m_presentation.effectEmitters, file, nullptr);
-    } else if (ability.castTime > 0.0f) {
-        for (const std::string& file : ability.thirdEmitters)
-            Look::AddEmitter(m_presentation.effectEmitters, file, nullptr);
-    }
-
-    if (stats.health <= 0)
-        DieFrom(casterOwner);
-    // A phalanx holds its ground, but the dead hold nothing: a corpse never rises into the stance.
-    if (state != DEAD && state != DEFENDING && HasActiveEffect(EffectType::PHALANX))
-        ResetStateDirect(DEFENDING);
+    UnitSpellcasting(*this).ApplySpellEffect(caster, ability);
 }
 // NOLINTEND(readability-identifier-naming)

@@ -32,8 +32,6 @@ public:
     static constexpr int DEFEND_COST = 4;
     // World units per hex step when ranges are compared with the distance between hex centres.
     static constexpr float RANGE_STEP = 112.0f;
-    // Game seconds after which a cast that waits for its emitters is over even if none has arrived or ended.
-    static constexpr float kProjectileCastLimit = 5.0f;
     static constexpr float NORMAL_WIND_UP = 0.25f;
     static constexpr float CRITICAL_WIND_UP = 0.75f;
     // The attack start time once the wind-up is over.
@@ -228,6 +226,22 @@ public:
     bool slowMotionRequested = false;
 
 private:
+    // The ability rules work on the unit's private state.
+    friend class UnitSpellcasting;
+
+    // The players' counters that the rules add to.
+    static constexpr int STAT_KILLS = 0;
+    static constexpr int STAT_DAMAGE_DEALT = 1;
+    static constexpr int STAT_SPELL_AMOUNT = 2;
+    static constexpr int STAT_CRITICAL_HITS = 3;
+    static constexpr int STAT_ATTACKS = 4;
+    static constexpr int STAT_ABILITIES_USED = 5;
+    static constexpr int STAT_KILLING_BLOWS_SUFFERED = 7;
+    static constexpr int STAT_TURNS = 8;
+    static constexpr int STAT_HEXES_MOVED = 9;
+    static constexpr int STAT_MISSES = 10;
+    static void Count(Player* player, int counter, int amount = 1);
+
     UnitPresentation m_presentation;
     // Stances entered at the end of a turn are part of that turn's end: they ask the session for no turn.
     bool endingTurn = false;
@@ -241,13 +255,4 @@ private:
     // Death by any cause: only the first one counts, so a unit is never killed, credited or dropped twice.
     void DieFrom(Player* killer);
     void ForEachDefendedHex(void (*visit)(Unit&, Hex&));
-    // The three refusals a cast shares; true when the cast may go on.
-    bool CanPayFor(const SpellDefinition& ability);
-    void PayFor(const SpellDefinition& ability);
-    bool Fizzled(const SpellDefinition& ability);
-    void QueueAbilitySound();
-    // The ability's amount after the caster's critical and this unit's resistance to its school.
-    int RollSpellAmount(const Unit* casterUnit, const SpellDefinition& ability) const;
-    // The cases of a health effect that its table row cannot say; false when the effect is blocked.
-    bool ApplyHealthSpecialCases(const SpellDefinition& ability, Player* casterOwner, int& amount, TimedEffect& effect);
 };
