@@ -9,6 +9,7 @@
 #include "battle/HexGrid.h"
 #include "battle/PathSearch.h"
 #include "battle/Player.h"
+#include "battle/UnitCombat.h"
 #include "battle/UnitSpellcasting.h"
 #include "core/DataManager.h"
 #include "core/Random.h"
@@ -451,214 +452,12 @@ bool Unit::AttackCommand()
     return true;
 }
 
-TargetCheck Unit::CheckTarget()
-{
-    TargetCheck check = MELEE_IN_RANGE;
-    ShowFloatingText(true);
-    CommandHud* hud = CommandHud::Get();
-    const BoardPointer* pointer = BoardPointer::Get();
-    if (pointer && pointer->IsOverHud()) {
-        if (hud)
-            hud->HideHighlight();
-        ClearTarget();
-        targetCheck = NO_TARGET;
-        return targetCheck;
-    }
-    const SpellDefinition* ability = GetSelectedAbility();
-    if (state == SELECTING_TARGET) {
-        if (!target || !target->hex || !hex) {
-            check = NO_TARGET;
-        } else {
-            const float distance = target->hex->DistanceTo(*hex);
-            check = OUT_OF_RANGE;
-            if (distance <= static_cast<float>(stats.rangedRange) * RANGE_STEP)
-                check = RANGED_IN_RANGE;
-            if (distance <= static_cast<float>(stats.meleeRange) * RANGE_STEP)
-                check = MELEE_IN_RANGE;
-            if (target->owner == owner)
-                check = OWN_TEAM;
-        }
-    } else if (state == SELECTING_ABILITY_TARGET) {
-        check = SPELL_ON_UNIT;
-        if (!ability) {
-            check = NO_SPELL;
-        } else {
-            if (target && target->owner == owner)
-                check = OWN_TEAM;
-            if (stats.mana < std::abs(ability->manaCost))
-                check = INSUFFICIENT_MANA;
-            if (ability->areaRadius < 2) {
-                if (!hex || !target || !target->hex)
-                    check = NO_TARGET;
-                else if (static_cast<float>(ability->range) * RANGE_STEP < target->hex->DistanceTo(*hex))
-                    check = OUT_OF_RANGE;
-            } else if (ability->range != 0) {
-                Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
-                if (!hovered || !hex)
-                    check = NO_TARGET;
-                else if (static_cast<float>(ability->range) * RANGE_STEP < hex->DistanceTo(*hovered))
-                    check = OUT_OF_RANGE;
-                else
-                    check = AREA_IN_RANGE;
-            } else {
-                check = AREA_IN_RANGE;
-            }
-        }
-    }
-
-    const auto refuseAbility = [&](const char* message) {
-        SetCombatText(message);
-        ClearTarget();
-        DeselectAbility();
-        ResetStateDirect(IDLE);
-        if (hud)
-            hud->HideHighlight();
-    };
-    switch (check) {
-    case OUT_OF_RANGE:
-        SetCombatText("Out of Range");
-        ClearTarget();
-        break;
-    case INSUFFICIENT_MANA:
-        refuseAbility("Insufficient Mana");
-        break;
-    case NO_SPELL:
-        refuseAbility("No Spell");
-        break;
-    case NO_TARGET:
-        SetCombatText("No Target");
-        ClearTarget();
-        break;
-    case OWN_TEAM:
-        if (!ability) {
-            SetCombatText("Don't Attack Your Own Team");
-            ClearTarget();
-        } else if (ability->areaRadius < 2 && ability->target == "ENEMY") {
-            refuseAbility("Don't Attack Your Own Team");
-        } else {
-            check = SPELL_ON_UNIT;
-        }
-        break;
-    default:
-        break;
-    }
-    targetCheck = check;
-    return check;
-}
-
 int Unit::AttackDamage() const
 {
     int figure = 2 * stats.strength;
     if (primaryAttribute == PrimaryAttribute::AGILITY)
         figure += stats.agility;
     return figure;
-}
-
-void Unit::BeginAttack()
-{
-    attackKind = AttackKind::NORMAL;
-    damage = static_cast<float>(AttackDamage());
-    critical = false;
-    secondAttack = false;
-    const int r80 = Rand() % 100;
-    damage += std::trunc(damage * RandomFloat(-15.0f, 15.0f) * 0.01f);
-    if (criticalChance > RandomInt(200)) {
-        critical = true;
-        if (static_cast<float>(RandomInt(100)) < static_cast<float>(criticalChance) * 0.5f) {
-            attackKind = AttackKind::ACE_CRITICAL;
-            damage *= 3.0f;
-        } else {
-            attackKind = AttackKind::CRITICAL;
-            damage *= 2.0f;
-        }
-        m_presentation.StartEmitter("CriticalEmitter.txt", Look::EMITTER_CRITICAL);
-    }
-    const int shout = RandomInt(5);
-    if (shout < 3)
-        m_presentation.QueueVoice(Look::VOICE_ATTACK + shout);
-    else if (shout == 3)
-        m_presentation.QueueGeneralShout();
-    if (target) {
-        const DefenceOutcome outcome = target->DefenceRoll(this, attackKind);
-        if (outcome == DefenceOutcome::KILLING_BLOW || r80 > 80) {
-            SoundQueue::Get()->Queue("ALL_CritSlowdown.wav", 0, false, 0.0f);
-            if (BattleSession* session = BattleSession::Get())
-                session->RequestSlowMotion(target, 1.0f, false);
-            slowMotionRequested = true;
-        }
-    }
-    resolveWithoutAnimation = false;
-    attackStartTime = DataManager::Get()->GetGameTime();
-}
-
-bool Unit::AttackWindUp()
-{
-    const auto land = [this] {
-        ResolveAttack();
-        if (!slowMotionRequested && Rand() % 100 < 5) {
-            if (BattleSession* session = BattleSession::Get())
-                session->SetShakeMagnitude(30.0f);
-        }
-    };
-    if (attackStartTime == WIND_UP_OVER) {
-        if (model && model->IsLoaded() && !model->IsLooping() && model->EventReached())
-            land();
-        return false;
-    }
-    const float delay = attackKind == AttackKind::NORMAL ? NORMAL_WIND_UP : CRITICAL_WIND_UP;
-    if (DataManager::Get()->GetGameTime() - attackStartTime < delay)
-        return false;
-    attackStartTime = WIND_UP_OVER;
-    const int variant = RandomInt(2);
-    const bool ranged = targetCheck == RANGED_IN_RANGE;
-    bool playing = false;
-    if (attackKind == AttackKind::NORMAL) {
-        m_presentation.QueueSound(Look::SOUND_ATTACK + variant);
-        playing = PlayAnimation(ranged ? "RangedAttack" : "MeleeAttack", false);
-        if (playing)
-            model->SetEventTime(meleeHitTime);
-    } else {
-        m_presentation.QueueSound(Look::SOUND_CRITICAL + variant);
-        playing = PlayAnimation(ranged ? "RangedAttack" : "CriticalAttack", false);
-        if (playing)
-            model->SetEventTime(criticalHitTime);
-    }
-    // Without an attack animation to reach its hit time, the blow lands as the wind-up ends; waiting for an
-    // event that never comes would leave the unit attacking for the rest of its turn.
-    if (!playing)
-        land();
-    return true;
-}
-
-void Unit::ResolveAttack()
-{
-    if (!target) {
-        // The target went during the wind-up (the turn ended): the attack is called off.
-        ResetStateDirect(IDLE);
-        return;
-    }
-    Count(owner, STAT_ATTACKS);
-    m_presentation.OnAttackLanded(attackKind == AttackKind::CRITICAL, attackKind == AttackKind::ACE_CRITICAL);
-    const D3DXVECTOR3 start(position.x, position.y + 115.0f, position.z);
-    const D3DXVECTOR3 targetPosition = target->position;
-    D3DXVECTOR3 end(targetPosition.x, targetPosition.y + 115.0f, targetPosition.z);
-    const DefenceOutcome outcome = target->TakeAttack(this);
-    if (outcome == DefenceOutcome::MISS) {
-        const D3DXVECTOR3 away = targetPosition - position;
-        const float reach = RandomFloat(5.0f, 10.0f);
-        D3DVECTOR scatter;
-        RandomVector(800.0f, 0.0f, 800.0f, scatter);
-        end = targetPosition + away * reach + D3DXVECTOR3(scatter.x, scatter.y, scatter.z);
-        end.y += 100.0f;
-    }
-    if (targetCheck == RANGED_IN_RANGE) {
-        const D3DXVECTOR3 colour(0.2f, 1.0f, 0.2f);
-        ParticleManager::Get()->SpawnBolt("lightBolt.BMP", &start, &end, &colour, 0.2f, 2.0f, 0.01f, 0.0f, 0.0f, true);
-    }
-    SpendActionPoints(ATTACK_COST);
-    ResetStateDirect(IDLE);
-    ClearTarget();
-    damage = 0.0f;
 }
 
 void Unit::LeaveFocus()
@@ -687,61 +486,6 @@ void Unit::DieFrom(Player* killer)
     ResetStateDirect(DEAD);
 }
 
-DefenceOutcome Unit::TakeAttack(Unit* attacker)
-{
-    if (!attacker || !attacker->slowMotionRequested)
-        ShowFloatingText(true);
-    const float dealt = attacker ? attacker->damage : 0.0f;
-    const auto takeHealth = [this, dealt] {
-        stats.health = std::clamp(stats.health - static_cast<int>(dealt), 0, std::max(0, stats.maxHealth));
-    };
-    const DefenceOutcome outcome = defenceOutcome;
-    switch (outcome) {
-    case DefenceOutcome::HIT:
-    case DefenceOutcome::HIT_HARD: {
-        takeHealth();
-        m_presentation.OnHit(position, dealt, true);
-        PlayAnimation(state == DEFENDING ? "Block" : "Hit", false);
-        if (outcome == DefenceOutcome::HIT_HARD) {
-            if (state == DEFENDING && !HasActiveEffect(EffectType::PHALANX)) {
-                EndDefend(true);
-                ResetStateDirect(IDLE);
-            } else if (state == FOCUSING) {
-                EndFocus(true);
-                ResetStateDirect(IDLE);
-            }
-        }
-        break;
-    }
-    case DefenceOutcome::MISS:
-        m_presentation.OnMissed();
-        PlayAnimation("Dodge", false);
-        if (attacker)
-            Count(attacker->owner, STAT_MISSES);
-        break;
-    case DefenceOutcome::KILLING_BLOW:
-        m_presentation.OnHit(position, dealt, false);
-        takeHealth();
-        Count(owner, STAT_KILLING_BLOWS_SUFFERED);
-        break;
-    case DefenceOutcome::SHIELDED:
-        if (HasActiveEffect(EffectType::INVINCIBLE))
-            SetCombatText("Magic Shield Blocks All!");
-        break;
-    }
-    if (stats.health < 1)
-        DieFrom(attacker ? attacker->owner : nullptr);
-    if (outcome == DefenceOutcome::HIT || outcome == DefenceOutcome::HIT_HARD) {
-        m_presentation.OnHurt();
-    } else if (outcome == DefenceOutcome::MISS) {
-        m_presentation.OnMissHeard();
-    } else if (outcome == DefenceOutcome::KILLING_BLOW) {
-        m_presentation.OnHurt();
-        m_presentation.OnDeathHeard();
-    }
-    return outcome;
-}
-
 void Unit::PlayDeathEffect()
 {
     // The dead keep no health: a lasting harm or healing is not undone on a corpse.
@@ -759,112 +503,9 @@ void Unit::PlayDeathEffect()
     SetHex(nullptr);
 }
 
-float Unit::ArmourReduction(ArmourType type)
-{
-    switch (type) {
-    case ArmourType::CLOTH:
-        return 0.05f;
-    case ArmourType::LEATHER:
-        return 0.10f;
-    case ArmourType::SCALEMAIL:
-        return 0.15f;
-    case ArmourType::CHAINMAIL:
-        return 0.20f;
-    case ArmourType::HALFPLATE:
-        return 0.25f;
-    case ArmourType::FULLPLATE:
-        return 0.30f;
-    }
-    return 0.0f;
-}
-
-int Unit::SizeModifier(SizeCategory category)
-{
-    switch (category) {
-    case SizeCategory::FINE:
-        return 8;
-    case SizeCategory::DIMINUTIVE:
-        return 4;
-    case SizeCategory::TINY:
-        return 2;
-    case SizeCategory::SMALL:
-        return 1;
-    case SizeCategory::MEDIUM:
-    case SizeCategory::LARGE:
-        return -1;
-    case SizeCategory::GIANT:
-        return -2;
-    case SizeCategory::GARGANTUAN:
-        return -4;
-    case SizeCategory::COLOSSAL:
-        return -8;
-    }
-    return 0;
-}
-
 int Unit::DodgeChance() const
 {
     return std::min(90, stats.agility / 2 + SizeModifier(size));
-}
-
-DefenceOutcome Unit::DefenceRoll(Unit* attacker, AttackKind kind)
-{
-    if (!attacker || attacker == this) {
-        defenceOutcome = DefenceOutcome::SHIELDED;
-        return defenceOutcome;
-    }
-    defenceOutcome = DefenceOutcome::HIT;
-    const float reduction = ArmourReduction(armour);
-    if (HasActiveEffect(EffectType::INVINCIBLE)) {
-        defenceOutcome = DefenceOutcome::SHIELDED;
-        return defenceOutcome;
-    }
-    // Worked in double so that round shares of round damage stay round (10 less 30 per cent is 7, not 6.9999).
-    double d = attacker->damage;
-    if (state == FOCUSING) {
-        d *= 1.5;
-        defenceOutcome = DefenceOutcome::HIT_HARD;
-    }
-    switch (resistanceLevel) {
-    case RatingLevel::LOW:
-        d -= d * 0.3;
-        break;
-    case RatingLevel::MEDIUM:
-        d -= d * 0.6;
-        break;
-    case RatingLevel::HIGH:
-        d -= d * 0.9;
-        break;
-    case RatingLevel::NONE:
-        if (state == DEFENDING)
-            d -= std::trunc(d * 0.4);
-        d -= static_cast<double>(reduction) * d;
-        break;
-    case RatingLevel::INVERTED:
-        break;
-    }
-    if (d < 0.0)
-        d = 0.0;
-    const int dodge = DodgeChance();
-    int r = RandomInt(100);
-    const int spread = static_cast<int>(RandomFloat(-5.0f, 5.0f));
-    if (kind == AttackKind::CRITICAL || kind == AttackKind::ACE_CRITICAL) {
-        defenceOutcome = DefenceOutcome::HIT_HARD;
-        Count(attacker->owner, STAT_CRITICAL_HITS);
-        r = 999;
-    }
-    if (attacker->missChance + spread + dodge > r) {
-        attacker->damage = 0.0f;
-        defenceOutcome = DefenceOutcome::MISS;
-        return defenceOutcome;
-    }
-    if (resistanceLevel == RatingLevel::INVERTED)
-        d *= -1.0;
-    attacker->damage = static_cast<float>(d);
-    Count(attacker->owner, STAT_DAMAGE_DEALT, std::abs(static_cast<int>(attacker->damage)));
-    if (static_cast<float>(stats.health) <= attacker->damage)
-        defenceOutcome = DefenceOutcome::KILLING_BLOW;
-    return defenceOutcome;
 }
 
 // ---- Timed effects
@@ -1276,6 +917,48 @@ void Unit::Count(Player* player, int counter, int amount)
 {
     if (player)
         player->statistics[counter] += amount;
+}
+
+// ---- Attacks, through their rules
+
+TargetCheck Unit::CheckTarget()
+{
+    return UnitCombat(*this).CheckTarget();
+}
+
+void Unit::BeginAttack()
+{
+    UnitCombat(*this).BeginAttack();
+}
+
+bool Unit::AttackWindUp()
+{
+    return UnitCombat(*this).AttackWindUp();
+}
+
+void Unit::ResolveAttack()
+{
+    UnitCombat(*this).ResolveAttack();
+}
+
+DefenceOutcome Unit::TakeAttack(Unit* attacker)
+{
+    return UnitCombat(*this).TakeAttack(attacker);
+}
+
+DefenceOutcome Unit::DefenceRoll(Unit* attacker, AttackKind kind)
+{
+    return UnitCombat(*this).DefenceRoll(attacker, kind);
+}
+
+float Unit::ArmourReduction(ArmourType armour)
+{
+    return UnitCombat::ArmourReduction(armour);
+}
+
+int Unit::SizeModifier(SizeCategory size)
+{
+    return UnitCombat::SizeModifier(size);
 }
 
 // ---- Abilities, through their rules

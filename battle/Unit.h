@@ -228,6 +228,7 @@ public:
 private:
     // The ability rules work on the unit's private state.
     friend class UnitSpellcasting;
+    friend class UnitCombat;
 
     // The players' counters that the rules add to.
     static constexpr int STAT_KILLS = 0;
