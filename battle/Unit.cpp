@@ -10,7 +10,9 @@
 #include "battle/PathSearch.h"
 #include "battle/Player.h"
 #include "battle/UnitCombat.h"
+#include "battle/UnitMovement.h"
 #include "battle/UnitSpellcasting.h"
+#include "battle/UnitTimedEffects.h"
 #include "core/DataManager.h"
 #include "core/Random.h"
 #include "core/SoundQueue.h"
@@ -27,28 +29,6 @@
 #include <string>
 
 namespace {
-
-void Withdraw(ParticleEmitter* emitter)
-{
-    if (!emitter)
-        return;
-    ParticleManager::Withdraw(emitter);
-    emitter->Release();
-}
-
-void Withdraw(WorldQuad* quad)
-{
-    if (!quad)
-        return;
-    ParticleManager::Withdraw(quad);
-    quad->Release();
-}
-
-void SwitchOff(ParticleEmitter* emitter)
-{
-    if (emitter)
-        emitter->emitting = false;
-}
 
 using Look = UnitPresentation;
 
@@ -510,177 +490,6 @@ int Unit::DodgeChance() const
 
 // ---- Timed effects
 
-TimedEffect Unit::CreateTimedEffect()
-{
-    TimedEffect effect;
-    effect.quad = new WorldQuad();
-    effect.quad->CreateBuffer(10.0f, 10.0f);
-    effect.quad->SetTexture("BuffArrow.tga");
-    effect.quad->fadeState = 1;
-    effect.quad->fadeDuration = 0.25f;
-    effect.emitter = new ParticleEmitter();
-    effect.emitter->LoadFile("buffEmitter.txt");
-    effect.emitter->emitting = true;
-    return effect;
-}
-
-void Unit::ApplyModifier(TimedEffect& effect)
-{
-    switch (effect.type) {
-    case EffectType::HEALTH: {
-        const int before = stats.health;
-        stats.health = std::clamp(stats.health + effect.amount, 0, std::max(0, stats.maxHealth));
-        effect.applied += stats.health - before;
-        break;
-    }
-    case EffectType::MANA:
-        stats.mana = std::clamp(stats.mana + effect.amount, 0, std::max(0, stats.maxMana));
-        break;
-    case EffectType::INITIATIVE:
-        initiative += effect.amount;
-        break;
-    case EffectType::MOVEMENT_RADIUS:
-        stats.movementRadius = std::max(0, stats.movementRadius + effect.amount);
-        break;
-    case EffectType::STR:
-        stats.strength += effect.amount;
-        break;
-    case EffectType::AGILLY:
-        stats.agility += effect.amount;
-        break;
-    case EffectType::INTELLI:
-        stats.intelligence += effect.amount;
-        break;
-    case EffectType::MISS_MORE:
-        missChance += effect.amount;
-        break;
-    case EffectType::PHALANX:
-        stats.actionPoints = 0;
-        break;
-    case EffectType::CRITICAL_MORE:
-        criticalChance += effect.amount;
-        break;
-    case EffectType::AP_BONUS:
-        stats.maxActionPoints = std::max(0, stats.maxActionPoints + effect.amount);
-        stats.actionPoints = std::max(0, stats.actionPoints + effect.amount);
-        RefreshCommandButtons();
-        break;
-    case EffectType::DEFEND_FREE:
-    case EffectType::INVINCIBLE:
-        break;
-    }
-}
-
-void Unit::RestoreModifier(TimedEffect& effect)
-{
-    switch (effect.type) {
-    case EffectType::HEALTH:
-        // Only what the effect itself changed is undone: a blow taken meanwhile stays taken, and healing given
-        // meanwhile stays given. The expiry never kills and never heals beyond the maximum.
-        stats.health = std::clamp(stats.health - effect.applied, 1, std::max(1, stats.maxHealth));
-        effect.applied = 0;
-        break;
-    case EffectType::MANA:
-        stats.mana = effect.saved;
-        break;
-    case EffectType::INITIATIVE:
-        initiative = effect.saved;
-        break;
-    case EffectType::MOVEMENT_RADIUS:
-        stats.movementRadius = effect.saved;
-        break;
-    case EffectType::STR:
-        stats.strength = effect.saved;
-        break;
-    case EffectType::AGILLY:
-        stats.agility = effect.saved;
-        break;
-    case EffectType::INTELLI:
-        stats.intelligence = effect.saved;
-        break;
-    case EffectType::MISS_MORE:
-        missChance = effect.saved;
-        break;
-    case EffectType::CRITICAL_MORE:
-        criticalChance = effect.saved;
-        break;
-    case EffectType::AP_BONUS:
-        stats.maxActionPoints = effect.saved;
-        stats.actionPoints = effect.saved;
-        RefreshCommandButtons();
-        break;
-    case EffectType::INVINCIBLE:
-        m_presentation.SwitchOffEmitter(Look::EMITTER_INVINCIBLE);
-        break;
-    case EffectType::DEFEND_FREE:
-    case EffectType::PHALANX:
-        break;
-    }
-}
-
-void Unit::AddTimedEffect(TimedEffect effect)
-{
-    for (TimedEffect& existing : timedEffects) {
-        if (existing.type == effect.type) {
-            existing.active = true;
-            existing.turns += effect.turns;
-            // The dropped record's first application is undone with the kept one.
-            existing.applied += effect.applied;
-            // The dropped record's arrow and emitter would otherwise never be freed.
-            ReleaseTimedEffectAttachments(effect);
-            return;
-        }
-    }
-    timedEffects.push_back(effect);
-}
-
-void Unit::TickEffects(uint8_t phase)
-{
-    for (size_t i = 0; i < timedEffects.size();) {
-        TimedEffect& effect = timedEffects[i];
-        if (!effect.active) {
-            ReleaseTimedEffectAttachments(effect);
-            timedEffects.erase(timedEffects.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
-        if (effect.phase == phase) {
-            effect.turns -= 1;
-            if (effect.turns < 1) {
-                RestoreModifier(effect);
-                SwitchOff(effect.emitter);
-                if (effect.quad)
-                    effect.quad->fadeState = 1;
-                m_presentation.SwitchOffEffectEmitters();
-                effect.active = false;
-            } else {
-                const int before = stats.health;
-                ApplyModifier(effect);
-                // A lasting harm wears a unit down but never kills it between blows: its death would
-                // otherwise wait for the next attack, even one that misses.
-                if (effect.type == EffectType::HEALTH && effect.amount < 0 && stats.health < 1 && before >= 1) {
-                    effect.applied += 1 - stats.health;
-                    stats.health = 1;
-                }
-            }
-        }
-        ++i;
-    }
-}
-
-void Unit::ReleaseTimedEffectAttachments(TimedEffect& effect)
-{
-    if (effect.quad) {
-        Withdraw(effect.quad);
-        delete effect.quad;
-        effect.quad = nullptr;
-    }
-    if (effect.emitter) {
-        Withdraw(effect.emitter);
-        delete effect.emitter;
-        effect.emitter = nullptr;
-    }
-}
-
 // ---- Turns and stances
 
 void Unit::BeginTurn()
@@ -797,16 +606,6 @@ void Unit::EndFocus(bool animate)
 
 // ---- Movement
 
-int Unit::FindPath(Hex* targetHex, int& count)
-{
-    count = 0;
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
-    if (!grid || !hex)
-        return PathSearch::NO_MOVE;
-    PathSearch search(*grid);
-    return search.FindPath(*this, targetHex, count);
-}
-
 // ---- Abilities
 
 const SpellDefinition* Unit::GetSelectedAbility() const
@@ -816,107 +615,59 @@ const SpellDefinition* Unit::GetSelectedAbility() const
     return &abilities[static_cast<size_t>(selectedAbility)];
 }
 
-// ---- Walking
-
-bool Unit::StartMove()
-{
-    if (path.empty())
-        return false;
-    const int shout = RandomInt(5);
-    if (shout < 3)
-        m_presentation.QueueVoice(Look::VOICE_MOVE + shout);
-    else if (shout == 3)
-        m_presentation.QueueGeneralShout();
-    SpendActionPoints(MOVE_COST);
-    ResetStateDirect(MOVING);
-    StartFootsteps();
-    return true;
-}
-
-void Unit::StartFootsteps()
-{
-    footstepTimers[0] = 0.0f;
-    footstepTimers[1] = SECOND_FOOTSTEP_START;
-    m_presentation.QueueSound(Look::SOUND_FOOTSTEP);
-    m_presentation.QueueSound(Look::SOUND_FOOTSTEP + 1);
-}
-
-void Unit::UpdateFootsteps()
-{
-    const float dt = DataManager::Get()->GetFrameTime();
-    for (int i = 0; i < 2; ++i) {
-        footstepTimers[i] += dt;
-        if (footstepTimers[i] >= FOOTSTEP_PERIOD) {
-            m_presentation.QueueSound(Look::SOUND_FOOTSTEP + i);
-            footstepTimers[i] = 0.0f;
-        }
-    }
-}
-
-void Unit::WalkStep()
-{
-    if (state != MOVING)
-        return;
-    m_presentation.MoveShadow(position);
-    if (path.empty())
-        return;
-    Hex* next = path.back();
-    const float wx = next->anchorX + STAND_OFFSET_X;
-    const float wz = next->anchorZ + STAND_OFFSET_Z;
-    const float dx = wx - position.x;
-    const float dz = wz - position.z;
-    const float remaining = std::sqrt(dx * dx + dz * dz);
-    const float step = DataManager::Get()->GetFrameTime() * movementSpeed;
-    // A long frame would carry the unit past the point and back for ever; it stops on the point instead.
-    if (step >= remaining)
-        SetWorldPosition(wx, position.y, wz);
-    else
-        SetWorldPosition(position.x + dx / remaining * step, position.y, position.z + dz / remaining * step);
-    const float ex = wx - position.x;
-    const float ez = wz - position.z;
-    if (std::sqrt(ex * ex + ez * ez) > ARRIVAL_DISTANCE) {
-        UpdateFootsteps();
-        Object::FaceTowards(wx, wz, PathSearch::FACE_RATE);
-        return;
-    }
-    path.pop_back();
-    Count(owner, STAT_HEXES_MOVED);
-    if (!path.empty())
-        return;
-    if (next->type == HEX_DEFENDED)
-        ZoneOfControl(*next);
-    SetHex(next);
-    ResetStateDirect(IDLE);
-    PlayAnimation("Idle", true);
-}
-
-void Unit::ZoneOfControl(Hex& arrival)
-{
-    SoundQueue::Get()->Queue("ALL_ZOC.wav", 0, false, 0.0f);
-    BoardUnit* guard = nullptr;
-    for (BoardUnit* unit : arrival.UnitsWithinRadius()) {
-        if (unit && unit->GetOwner() != owner && unit->HasActiveEffect(EffectType::PHALANX)) {
-            guard = unit;
-            break;
-        }
-    }
-    if (!guard)
-        return;
-    ShowFloatingText(true);
-    const int hurt = 30 + RandomInt(30);
-    stats.health = std::clamp(stats.health - hurt, 0, std::max(0, stats.maxHealth));
-    // The zone wounds but never kills.
-    if (stats.health == 0)
-        stats.health = 1;
-    else
-        SetCombatText(std::to_string(hurt) + " Damage Taken");
-    m_presentation.StartEmitter("bloodEmitter.txt", Look::EMITTER_BLOOD);
-}
-
 void Unit::Count(Player* player, int counter, int amount)
 {
     if (player)
         player->statistics[counter] += amount;
+}
+
+// ---- Timed effects, through their rules
+
+TimedEffect Unit::CreateTimedEffect()
+{
+    return UnitTimedEffects::CreateTimedEffect();
+}
+
+void Unit::ApplyModifier(TimedEffect& effect)
+{
+    UnitTimedEffects(*this).ApplyModifier(effect);
+}
+
+void Unit::RestoreModifier(TimedEffect& effect)
+{
+    UnitTimedEffects(*this).RestoreModifier(effect);
+}
+
+void Unit::AddTimedEffect(TimedEffect effect)
+{
+    UnitTimedEffects(*this).AddTimedEffect(effect);
+}
+
+void Unit::TickEffects(uint8_t phase)
+{
+    UnitTimedEffects(*this).TickEffects(phase);
+}
+
+void Unit::ReleaseTimedEffectAttachments(TimedEffect& effect)
+{
+    UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
+}
+
+// ---- Walking, through its rules
+
+int Unit::FindPath(Hex* targetHex, int& count)
+{
+    return UnitMovement(*this).FindPath(targetHex, count);
+}
+
+bool Unit::StartMove()
+{
+    return UnitMovement(*this).StartMove();
+}
+
+void Unit::WalkStep()
+{
+    UnitMovement(*this).WalkStep();
 }
 
 // ---- Attacks, through their rules

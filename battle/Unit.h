@@ -142,10 +142,6 @@ public:
     int FindPath(Hex* targetHex, int& count) override;
     bool StartMove() override;
     void WalkStep();
-    void StartFootsteps();
-    void UpdateFootsteps();
-    // Damage from an enemy's phalanx whose zone covers the hex the walk ended on.
-    void ZoneOfControl(Hex& arrival);
     static constexpr float ARRIVAL_DISTANCE = 5.0f;
     static constexpr float FOOTSTEP_PERIOD = 0.933333f;
     static constexpr float SECOND_FOOTSTEP_START = -0.43333f;
@@ -229,6 +225,8 @@ private:
     // The ability rules work on the unit's private state.
     friend class UnitSpellcasting;
     friend class UnitCombat;
+    friend class UnitMovement;
+    friend class UnitTimedEffects;
 
     // The players' counters that the rules add to.
     static constexpr int STAT_KILLS = 0;

@@ -16,22 +16,6 @@ namespace {
 // Every label any unit creates sits a little lower than the one before it.
 float g_nextLabelY = 0.0f;
 
-void Withdraw(ParticleEmitter* emitter)
-{
-    if (!emitter)
-        return;
-    ParticleManager::Withdraw(emitter);
-    emitter->Release();
-}
-
-void Withdraw(WorldQuad* quad)
-{
-    if (!quad)
-        return;
-    ParticleManager::Withdraw(quad);
-    quad->Release();
-}
-
 std::string DamageText(float damage)
 {
     return std::to_string(std::abs(static_cast<int>(damage))) + " Damage Taken";
@@ -43,6 +27,22 @@ void Play(const char* sample)
 }
 
 } // namespace
+
+void UnitPresentation::Withdraw(ParticleEmitter* emitter)
+{
+    if (!emitter)
+        return;
+    ParticleManager::Withdraw(emitter);
+    emitter->Release();
+}
+
+void UnitPresentation::Withdraw(WorldQuad* quad)
+{
+    if (!quad)
+        return;
+    ParticleManager::Withdraw(quad);
+    quad->Release();
+}
 
 UnitPresentation::~UnitPresentation()
 {

@@ -92,6 +92,9 @@ public:
     // Appends a running emitter of the file to a list; with a point, the emitter aims at it.
     static void AddEmitter(std::vector<std::unique_ptr<ParticleEmitter>>& list, const std::string& file,
                            const D3DXVECTOR3* point);
+    // Takes a drawable off the shared particle lists and frees its device buffers; the owner deletes it.
+    static void Withdraw(ParticleEmitter* emitter);
+    static void Withdraw(WorldQuad* quad);
     void SwitchOffEmitter(int index);
     void SwitchOffEffectEmitters();
     void QueueVoice(int slot) const;
