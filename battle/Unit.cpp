@@ -531,9 +531,9 @@ void Unit::EndTurn()
         initiative += 100 * static_cast<int>(share) + 50;
     }
     if (pendingState != UNIT_STATE_NONE) {
-        endingTurn = true;
+        m_endingTurn = true;
         SetState(pendingState);
-        endingTurn = false;
+        m_endingTurn = false;
     }
     abilityTarget = nullptr;
     pendingState = UNIT_STATE_NONE;
@@ -558,7 +558,7 @@ void Unit::StartDefend()
     else if (shout == 2)
         m_presentation.QueueGeneralShout();
     // A stance taken as the turn ends is that turn's end: asking for another would end a second turn.
-    if (!HasActiveEffect(EffectType::PHALANX) && !endingTurn) {
+    if (!HasActiveEffect(EffectType::PHALANX) && !m_endingTurn) {
         if (BattleSession* session = BattleSession::Get())
             session->RequestNextTurn();
     }
@@ -591,7 +591,7 @@ void Unit::StartFocus()
         m_presentation.QueueVoice(Look::VOICE_FOCUS + shout);
     else if (shout == 2)
         m_presentation.QueueGeneralShout();
-    if (!endingTurn) {
+    if (!m_endingTurn) {
         if (BattleSession* session = BattleSession::Get())
             session->AdvanceTurn();
     }

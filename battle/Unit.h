@@ -243,9 +243,9 @@ private:
 
     UnitPresentation m_presentation;
     // Stances entered at the end of a turn are part of that turn's end: they ask the session for no turn.
-    bool endingTurn = false;
+    bool m_endingTurn = false;
     // The wind-up found no attack animation to wait for.
-    bool resolveWithoutAnimation = false;
+    bool m_resolveWithoutAnimation = false;
 
     CombatText* CombatLabel() const { return m_presentation.CombatLabel(); }
     void SetCombatText(const std::string& text) { m_presentation.SetCombatText(text); }

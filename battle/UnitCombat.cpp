@@ -151,7 +151,7 @@ void UnitCombat::BeginAttack()
             m_unit.slowMotionRequested = true;
         }
     }
-    m_unit.resolveWithoutAnimation = false;
+    m_unit.m_resolveWithoutAnimation = false;
     m_unit.attackStartTime = DataManager::Get()->GetGameTime();
 }
 
