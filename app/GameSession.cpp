@@ -19,6 +19,7 @@
 #include "core/SoundQueue.h"
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Core.h"
+#include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
@@ -542,6 +543,26 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
     // A refused scene leaves the back buffer bound: the grey clear must not land there.
     if (FAILED(sceneRenderer->BeginScene(sceneSurface, nullptr)))
         return sceneTexture;
+    DrawSceneFrame(device);
+    sceneRenderer->EndScene(0);
+    return sceneTexture;
+}
+
+void GameSession::RenderSceneToBackBuffer()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    // The whole back buffer, whatever an earlier draw left as the viewport.
+    const float width = static_cast<float>(DataManager::Get()->GetBackBufferWidth());
+    const float height = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+    D3DVIEWPORT9 viewport{0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
+    device->SetViewport(&viewport);
+    DrawSceneFrame(device);
+}
+
+void GameSession::DrawSceneFrame(IDirect3DDevice9* device)
+{
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
     switch (state) {
     case GAME_STATE_DEPLOYMENT:
@@ -558,8 +579,6 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
             emitter->Submit();
     }
     ParticleManager::Get()->Render();
-    sceneRenderer->EndScene(0);
-    return sceneTexture;
 }
 
 void GameSession::RenderScene()
@@ -622,7 +641,8 @@ void GameSession::RenderBattleOverlay()
         if (playerSymbol)
             playerSymbol->Render();
     }
-    if (flashOverlay)
+    // Between flashes the white quad is wholly transparent: drawn, it would be a full-screen layer changing nothing.
+    if (flashOverlay && (PackColour(flashOverlay->colour) >> 24) != 0)
         flashOverlay->Render();
     if (labels) {
         TextLabel& banner = (*labels)[kBanner];
@@ -718,13 +738,17 @@ void GameSession::LoadLevel(const std::string& name)
             terrain->AddEmitter(emitter.release());
         }
     }
-    if (basicEffect) {
-        const D3DXVECTOR3 direction = LightDirection();
-        basicEffect->SetFloatArray("LightDirection", &direction.x, 3);
+    // The units stand in the same light as the ground and the level's objects.
+    const D3DXVECTOR3 direction = LightDirection();
+    AnimatedMesh::SetLightDirection(direction);
+    for (ID3DXEffect* lit : {basicEffect, DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE)}) {
+        if (!lit)
+            continue;
+        lit->SetFloatArray("LightDirection", &direction.x, 3);
         if (terrain) {
             const D3DXVECTOR3& position = terrain->GetLightPosition();
-            basicEffect->SetFloatArray("LightPosition", &position.x, 3);
-            basicEffect->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
+            lit->SetFloatArray("LightPosition", &position.x, 3);
+            lit->SetFloatArray("LightDiffuseColor", terrain->GetLevelData().lightColour.data(), 3);
         }
     }
     if (hexGrid)

@@ -3,10 +3,12 @@
 #include "battle/ClassUnit.h"
 #include "battle/CombatText.h"
 #include "battle/Object.h"
+#include "core/DataManager.h"
 #include "core/DeviceResource.h"
 #include "core/InputManager.h"
 #include "core/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
+#include "scene/AnimatedMesh.h"
 #include "scene/Decal.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
@@ -76,6 +78,9 @@ class GameSessionTest : public SceneFixture
 protected:
     void SetUp() override
     {
+        const std::string skinned =
+            ReadWholeFile(std::filesystem::current_path() / "Data/Effect Files" / AnimatedMesh::EFFECT_FILE);
+        ASSERT_FALSE(skinned.empty());
         SceneFixture::SetUp();
         MouseOverManager::ResetForTests();
         ParticleManager::ResetForTests();
@@ -84,6 +89,8 @@ protected:
         WriteLevel("winter_wonderland.txt", Level(1, 100.0f));
         WriteLevel("Farm.txt", Level(2, 150.0f));
         WriteLevel("Citadel Courtyard.txt", Level(3, 200.0f));
+        // The units' own effect, so that what the session gives it is told apart from the basic effect.
+        m_tree->Write(std::string("Data/Effect Files/") + AnimatedMesh::EFFECT_FILE, skinned);
         session = std::make_unique<GameSession>();
         session->Init();
         session->LoadAssets();
@@ -128,6 +135,15 @@ protected:
     {
         float value = -1.0f;
         session->GetBasicEffect()->GetFloat(name, &value);
+        return value;
+    }
+
+    static float SkinnedFloat(const char* name)
+    {
+        float value = -1.0f;
+        ID3DXEffect* skinned = DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE);
+        if (skinned)
+            skinned->GetFloat(name, &value);
         return value;
     }
 
@@ -216,6 +232,25 @@ TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
     session->LoadLevel("Winter");
     EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
     EXPECT_EQ(At(0, 0)->type, 1);
+}
+
+// The units are drawn through their own effect: the level's light reaches it as it reaches the basic effect.
+TEST_F(GameSessionTest, TheUnitsStandInEachLevelsLight)
+{
+    ID3DXEffect* skinned = DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE);
+    ASSERT_NE(skinned, nullptr);
+    ASSERT_NE(skinned, session->GetBasicEffect());
+    EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 100.0f);
+    EXPECT_NEAR(SkinnedFloat("LightDirection"), 0.696733f, 1e-6f);
+    session->LoadLevel("Citadel Courtyard");
+    EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 200.0f);
+    session->LoadLevel("Farm");
+    EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 150.0f);
+    // The skin draws with the same sun, turned into the camera's view at each draw.
+    const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
+    EXPECT_NEAR(sun.x, 0.696733f, 1e-6f);
+    EXPECT_NEAR(sun.y, 0.627060f, 1e-6f);
+    EXPECT_NEAR(sun.z, 0.348367f, 1e-6f);
 }
 
 TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)

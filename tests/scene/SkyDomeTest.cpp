@@ -1,10 +1,13 @@
 #include "scene/SkyDome.h"
 #include "scene/SceneFixture.h"
 #include "scene/StarField.h"
+#include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 class SkyTest : public SceneFixture
@@ -54,6 +57,44 @@ TEST_F(SkyTest, DomeIsAStripOfQuadsWithTheDayColumnAndARimToTopGradient)
     EXPECT_EQ(src, static_cast<DWORD>(D3DBLEND_SRCALPHA));
     EXPECT_EQ(dest, static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
     EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_CCW)) << "the dome leaves its cull mode behind";
+}
+
+// The dome adds its colour to the stars under it weighted by its alpha: only where the hour's column, or a
+// column a filtered read of it may reach, holds some alpha can a star show.
+TEST_F(SkyTest, OnlyTheHoursWithAlphaLetTheStarsThrough)
+{
+    WriteSkyStrip(64, 16, 48); // day from column 16 to 47
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    // Sky value v reads column v / 24 x 64.
+    const struct {
+        float value;
+        bool through;
+        const char* what;
+    } hours[] = {
+        {12.0f, false, "noon, column 32: no alpha within reach"},
+        {11.25f, false, "column 30"},
+        {0.0f, true, "midnight, column 0"},
+        {7.7f, true, "column 20: the night's columns 11 to 15 within a coarser read"},
+        {16.1f, true, "column 42: the night at 48 within reach"},
+        {36.0f, false, "a day and a half: the strip repeated or mirrored, column 32 either way"},
+        {-12.0f, false, "half a day back"},
+    };
+    for (const auto& hour : hours) {
+        sky.SetSkyValue(hour.value);
+        EXPECT_EQ(sky.LetsStarsThrough(), hour.through) << hour.what;
+    }
+}
+
+TEST_F(SkyTest, AStripThatCannotBeReadLetsTheStarsThrough)
+{
+    // No strip: the grey stand-in has no alpha channel, and samples as wholly opaque to the blend.
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    sky.SetSkyValue(12.0f);
+    EXPECT_TRUE(sky.LetsStarsThrough());
+    SkyDome bare;
+    EXPECT_TRUE(bare.LetsStarsThrough()) << "no texture at all";
 }
 
 TEST_F(SkyTest, SkyValueCreepsEveryQuarterSecondOfGameTime)
@@ -138,4 +179,35 @@ TEST_F(SkyTest, TheDomeIsOutOfAViewThatOnlyLooksDownOnTheGroundNearTheCentre)
         camera->SetEyeAndTarget(c.eye, c.target);
         EXPECT_EQ(sky.IsOutsideView(camera->GetViewProjection()), c.outside) << c.view;
     }
+}
+
+// The default sky strip, read straight from the data tree below the build directory. Every default level is lit
+// by a day's sun that does not move, and the sky value runs round the whole strip in twenty minutes of play
+// (and starts again at the level's value after a rematch): wherever it stands, the dome must show a day sky
+// over the sunlit ground, with no star showing through it and no dusk at the horizon.
+TEST(DefaultSky, EveryColumnOfTheStripIsADaySkyThatHidesTheStars)
+{
+    const TgaPicture sky = ReadTga32("Data/Textures/Skybox Textures/clearSky2.tga");
+    ASSERT_FALSE(sky.argb.empty()) << "the default Data tree is missing, or its sky has no alpha";
+    const int width = sky.width, height = sky.height;
+    // Channel 0 blue, 1 green, 2 red, 3 alpha.
+    auto at = [&](int x, int y, int channel) { return static_cast<int>(sky.At(x, y) >> (8 * channel) & 0xFF); };
+    for (int x = 0; x < width; ++x) {
+        SCOPED_TRACE("column " + std::to_string(x));
+        double brightness = 0.0;
+        for (int y = 0; y < height; ++y) {
+            const int b = at(x, y, 0), g = at(x, y, 1), r = at(x, y, 2), a = at(x, y, 3);
+            // The dome adds the stars weighted by its alpha.
+            ASSERT_EQ(a, 0) << "row " << y;
+            // A clear day sky: bluer than it is red at every height (a dusk makes the horizon red or pink).
+            ASSERT_GT(b, r) << "row " << y;
+            brightness += (r + g + b) / 3.0;
+        }
+        // Night keys are below a quarter of full brightness; a day sky is well above half.
+        EXPECT_GT(brightness / height, 0.5 * 255.0);
+    }
+    // Past a value of 24 the strip starts again: its two ends meet without a seam.
+    for (int y = 0; y < height; ++y)
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_NEAR(at(0, y, channel), at(width - 1, y, channel), 6) << "row " << y;
 }
