@@ -44,6 +44,8 @@ void UnitPresentation::Withdraw(WorldQuad* quad)
     quad->Release();
 }
 
+UnitPresentation::UnitPresentation() = default;
+
 UnitPresentation::~UnitPresentation()
 {
     Release();

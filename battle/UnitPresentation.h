@@ -58,7 +58,7 @@ public:
         float red, green, blue, alpha;
     };
 
-    UnitPresentation() = default;
+    UnitPresentation();
     ~UnitPresentation();
     UnitPresentation(const UnitPresentation&) = delete;
     UnitPresentation& operator=(const UnitPresentation&) = delete;
