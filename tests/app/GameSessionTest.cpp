@@ -21,6 +21,7 @@
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
+#include "ui/Screen.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
 #include "win32/Log.h"
@@ -29,6 +30,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 namespace {
@@ -607,12 +609,51 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
     session->SetGameState(GAME_STATE_MAIN_MENU);
 
     // The screens ask through the link with their own numbers.
-    FrontEndLink::Get()->SetGameState(FRONT_END_DEPLOYMENT);
+    FrontEndLink::Get()->SetGameState(GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
 
     session->Shutdown();
     EXPECT_EQ(FrontEndLink::Get(), nullptr);
+}
+
+// Every state is a screen of its own that the session holds while the state runs; the screen picks the page,
+// and only a change to another state leaves it: the next state's screen follows at once.
+TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
+{
+    MenuManager* menu = session->GetMenuManager();
+    ASSERT_NE(menu, nullptr);
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    const struct {
+        GameState state;
+        int page;
+    } cases[] = {
+        {GAME_STATE_INTRO, SCREEN_TITLE},           {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU},
+        {GAME_STATE_DEPLOYMENT, SCREEN_DEPLOYMENT}, {GAME_STATE_LOADING, SCREEN_EMPTY},
+        {GAME_STATE_BATTLE, SCREEN_EMPTY},          {GAME_STATE_GAME_OVER, SCREEN_END_OF_GAME},
+        {GAME_STATE_INTRO, SCREEN_TITLE},
+    };
+    std::set<const Screen*> seen;
+    for (const auto& entry : cases) {
+        session->SetGameState(entry.state);
+        const Screen* screen = session->GetScreen();
+        ASSERT_NE(screen, nullptr) << entry.state;
+        EXPECT_EQ(screen->GetState(), entry.state);
+        EXPECT_EQ(menu->GetCurrentScreen(), entry.page) << entry.state;
+        seen.insert(screen);
+    }
+    // Six states, six screens; the intro entered again is the same screen as before.
+    EXPECT_EQ(seen.size(), 6u);
+
+    // The pointer and the help key are the player's everywhere but in the intro and the loading screen.
+    session->SetGameState(GAME_STATE_LOADING);
+    EXPECT_LE(PointerCount(), -1);
+    session->SetGameState(GAME_STATE_BATTLE);
+    EXPECT_GE(PointerCount(), 1);
+    EXPECT_TRUE(session->GetScreen()->ShowsPointer());
+    session->SetGameState(GAME_STATE_INTRO);
+    EXPECT_FALSE(session->GetScreen()->ShowsPointer());
 }
 
 // Only the main menu and the end page start from the pages' base colours: choosing who deploys re-enters the
