@@ -479,8 +479,8 @@ void ClassUnit::SetupVoices()
     const ClassSamples& samples = Samples()[static_cast<size_t>(Info(unitClass).unitClass)];
     for (const char* file : samples.animations)
         AddAnimationSuffix(file);
-    sounds.fill("blank");
-    voices.fill("blank");
+    Presentation().sounds.fill("blank");
+    Presentation().voices.fill("blank");
     for (const Sample& sample : samples.voices)
         SetVoice(sample.index, sample.name);
     for (const Sample& sample : samples.sounds)
@@ -489,12 +489,12 @@ void ClassUnit::SetupVoices()
 
 void ClassUnit::SetSound(int index, const std::string& sampleName)
 {
-    if (index >= 0 && index < SOUND_SLOTS)
-        sounds[static_cast<size_t>(index)] = sampleName;
+    if (index >= 0 && index < UnitPresentation::SOUND_SLOTS)
+        Presentation().sounds[static_cast<size_t>(index)] = sampleName;
 }
 
 void ClassUnit::SetVoice(int index, const std::string& sampleName)
 {
-    if (index >= 0 && index < VOICE_SLOTS)
-        voices[static_cast<size_t>(index)] = sampleName;
+    if (index >= 0 && index < UnitPresentation::VOICE_SLOTS)
+        Presentation().voices[static_cast<size_t>(index)] = sampleName;
 }

@@ -1,9 +1,9 @@
 #pragma once
 // NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
-// One combatant on the board: an object with statistics, action points, a state, timed effects, abilities, a
-// skinned model, particle emitters, sound lists, two floating combat texts and four bar quads. The class
-// units fill it from their definition files; the rules here decide which command it may take, resolve its
-// attacks and its defence, tick its timed effects and begin and end its turns.
+// One combatant on the board: an object with statistics, action points, a state, timed effects, abilities and a
+// skinned model. The class units fill it from their definition files; the rules here decide which command it
+// may take, resolve its attacks and its defence, tick its timed effects and begin and end its turns, and tell
+// its presentation (emitters, labels, bars, sounds: UnitPresentation) what happened.
 //
 // What reaches above the battle layer goes through the registered interfaces: the battle session (turns,
 // slow motion, ring emitters, shake), the command HUD (greyed buttons, highlight, turn order), the board view
@@ -14,47 +14,18 @@
 #include "battle/Object.h"
 #include "battle/TimedEffect.h"
 #include "battle/UnitDefinition.h"
+#include "battle/UnitPresentation.h"
 #include "battle/UnitStats.h"
 
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
 class AnimatedMesh;
-class Decal;
-class ParticleEmitter;
-class WorldQuad;
 
 class Unit : public Object, public BoardUnit
 {
 public:
-    static constexpr int SOUND_SLOTS = 15;
-    static constexpr int VOICE_SLOTS = 22;
-    static constexpr int EMITTERS = 6;
-    static constexpr int EMITTER_INVINCIBLE = 0;
-    static constexpr int EMITTER_BLOOD = 1;
-    static constexpr int EMITTER_CRITICAL = 2;
-    static constexpr int EMITTER_FOCUS = 3;
-    static constexpr int EMITTER_DEATH_FIRST = 4;
-    static constexpr int EMITTER_DEATH_SECOND = 5;
-    // Sound slots.
-    static constexpr int SOUND_FOOTSTEP = 0;
-    static constexpr int SOUND_ABILITY = 2;
-    static constexpr int SOUND_ATTACK = 6;
-    static constexpr int SOUND_CRITICAL = 8;
-    static constexpr int SOUND_DEATH = 10;
-    static constexpr int SOUND_DEFEND = 11;
-    static constexpr int SOUND_FOCUS = 12;
-    static constexpr int SOUND_PAIN = 13;
-    // Voice slots.
-    static constexpr int VOICE_ATTACK = 0;
-    static constexpr int VOICE_DEFEND = 3;
-    static constexpr int VOICE_FOCUS = 5;
-    static constexpr int VOICE_MOVE = 7;
-    static constexpr int VOICE_GENERAL = 10;
-    static constexpr int VOICE_TURN_START = 15;
-    static constexpr int VOICE_DEATH = 18;
     // Action point costs and thresholds.
     static constexpr int MOVE_COST = 5;
     static constexpr int ATTACK_COST = 6;
@@ -62,22 +33,12 @@ public:
     static constexpr int DEFEND_COST = 4;
     // World units per hex step when ranges are compared with the distance between hex centres.
     static constexpr float RANGE_STEP = 112.0f;
-    // Game seconds after which a cast that waits for its emitters is over even if none has arrived or ended.
-    static constexpr float kProjectileCastLimit = 5.0f;
     static constexpr float NORMAL_WIND_UP = 0.25f;
     static constexpr float CRITICAL_WIND_UP = 0.75f;
     // The attack start time once the wind-up is over.
     static constexpr float WIND_UP_OVER = -1.0f;
-    static constexpr float BAR_LIFT = 220.0f;
-    // The four bar quads share one rectangle, so their pictures are laid out to fit together: the turn-order
-    // badge on the left, the two bars to its right. A fill's bar runs across this span of its picture's width.
-    static constexpr float BAR_FILL_LEFT_U = 0.34f;
-    static constexpr float BAR_FILL_RIGHT_U = 0.97f;
     static constexpr float EFFECT_LIFT = 200.0f;
     static constexpr float EFFECT_SPACING = 60.0f;
-    static constexpr float LABEL_X = 600.0f;
-    static constexpr float LABEL_SPACING = 12.0f;
-    static constexpr float LABEL_OFFSET_X = 96.0f;
 
     Unit();
     ~Unit() override;
@@ -100,23 +61,20 @@ public:
     virtual void SetupVoices() { }
 
     // Presentation.
-    void CreateEmitters();
-    void CreateTexts();
+    UnitPresentation& Presentation() { return m_presentation; }
+    const UnitPresentation& Presentation() const { return m_presentation; }
+    void CreateEmitters() { m_presentation.CreateEmitters(); }
     void UpdateOverlay();
-    void QueueTexts() override;
-    void SetTextVisible(bool visible) override;
+    void QueueTexts() override { m_presentation.QueueTexts(); }
+    void SetTextVisible(bool visible) override { m_presentation.SetTextVisible(visible); }
+    // The dead keep their bars hidden.
     void SetBarsAlpha(int fadeState);
-    static void SetBarFill(WorldQuad* quad, float fraction);
-    void ShowFloatingText(bool clear);
-    void StartEmitter(const std::string& fileName, int index);
+    void ShowFloatingText(bool clear) { m_presentation.ShowFloatingText(clear); }
     void AddAnimationSuffix(const std::string& suffix) { animationSuffixes.push_back(suffix); }
     void LoadAnimations(const std::string& baseName);
     void LoadMesh(const std::string& fileName);
     bool PlayAnimation(const std::string& name, bool loop);
-    void QueueVoice(int slot) override;
-    void QueueSound(int slot);
-    // A voice of the general shouts, picked at random.
-    void QueueGeneralShout();
+    void QueueVoice(int slot) override { m_presentation.QueueVoice(slot); }
     void UpdateTimers();
     void UpdateEffects();
 
@@ -185,10 +143,6 @@ public:
     int FindPath(Hex* targetHex, int& count) override;
     bool StartMove() override;
     void WalkStep();
-    void StartFootsteps();
-    void UpdateFootsteps();
-    // Damage from an enemy's phalanx whose zone covers the hex the walk ended on.
-    void ZoneOfControl(Hex& arrival);
     static constexpr float ARRIVAL_DISTANCE = 5.0f;
     static constexpr float FOOTSTEP_PERIOD = 0.933333f;
     static constexpr float SECOND_FOOTSTEP_START = -0.43333f;
@@ -207,9 +161,6 @@ public:
     // Rolls the ability's amount against this unit's resistance to its school and changes one statistic,
     // once or for the ability's turns; a harm that takes the last health kills.
     void ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability) override;
-    // Appends a running emitter of the file to a list; with a point, the emitter aims at it.
-    static void AddEmitter(std::vector<std::unique_ptr<ParticleEmitter>>& list, const std::string& file,
-                           const D3DXVECTOR3* point);
     // The one cast delay that every unit shares.
     static float GetCastTimer();
     static void SetCastTimer(float seconds);
@@ -239,12 +190,6 @@ public:
     Unit* target = nullptr;
     Unit* lastTarget = nullptr;
 
-    std::array<std::string, SOUND_SLOTS> sounds;
-    std::array<std::string, VOICE_SLOTS> voices;
-    std::array<std::unique_ptr<ParticleEmitter>, EMITTERS> emitters;
-    std::vector<std::unique_ptr<ParticleEmitter>> castEmitters;
-    std::vector<std::unique_ptr<ParticleEmitter>> effectEmitters;
-    std::vector<std::unique_ptr<ParticleEmitter>> aimEmitters;
     std::vector<std::string> animationSuffixes;
     std::vector<TimedEffect> timedEffects;
     std::vector<SpellDefinition> abilities;
@@ -261,13 +206,6 @@ public:
     Hex* abilityTarget = nullptr;
     std::vector<Hex*> path;
 
-    // Label 1 is the combat text the rules write.
-    std::array<std::unique_ptr<CombatText>, 2> labels;
-    std::unique_ptr<WorldQuad> frameQuad;
-    std::unique_ptr<WorldQuad> badgeQuad;
-    std::unique_ptr<WorldQuad> healthQuad;
-    std::unique_ptr<WorldQuad> manaQuad;
-    std::unique_ptr<Decal> shadow;
     float movementSpeed = 200.0f;
     float turnTimer = 0.0f;
     float waitTimer = 0.0f;
@@ -285,24 +223,37 @@ public:
     bool slowMotionRequested = false;
 
 private:
-    // Stances entered at the end of a turn are part of that turn's end: they ask the session for no turn.
-    bool endingTurn = false;
-    // The wind-up found no attack animation to wait for.
-    bool resolveWithoutAnimation = false;
+    // The ability rules work on the unit's private state.
+    friend class UnitSpellcasting;
+    friend class UnitCombat;
+    friend class UnitMovement;
+    friend class UnitTimedEffects;
 
-    CombatText* CombatLabel() const { return labels[1].get(); }
-    void SetCombatText(const std::string& text);
+    // The players' counters that the rules add to.
+    static constexpr int STAT_KILLS = 0;
+    static constexpr int STAT_DAMAGE_DEALT = 1;
+    static constexpr int STAT_SPELL_AMOUNT = 2;
+    static constexpr int STAT_CRITICAL_HITS = 3;
+    static constexpr int STAT_ATTACKS = 4;
+    static constexpr int STAT_ABILITIES_USED = 5;
+    static constexpr int STAT_KILLING_BLOWS_SUFFERED = 7;
+    static constexpr int STAT_TURNS = 8;
+    static constexpr int STAT_HEXES_MOVED = 9;
+    static constexpr int STAT_MISSES = 10;
+    static void Count(Player* player, int counter, int amount = 1);
+
+    UnitPresentation m_presentation;
+    // Stances entered at the end of a turn are part of that turn's end: they ask the session for no turn.
+    bool m_endingTurn = false;
+    // The wind-up found no attack animation to wait for.
+    bool m_resolveWithoutAnimation = false;
+
+    CombatText* CombatLabel() const { return m_presentation.CombatLabel(); }
+    void SetCombatText(const std::string& text) { m_presentation.SetCombatText(text); }
     void ResetStateDirect(UnitState newState);
-    void QueuePainSound();
-    void QueueDeathSounds();
     void LeaveFocus();
     // Death by any cause: only the first one counts, so a unit is never killed, credited or dropped twice.
     void DieFrom(Player* killer);
     void ForEachDefendedHex(void (*visit)(Unit&, Hex&));
-    // The three refusals a cast shares; true when the cast may go on.
-    bool CanPayFor(const SpellDefinition& ability);
-    void PayFor(const SpellDefinition& ability);
-    bool Fizzled(const SpellDefinition& ability);
-    void QueueAbilitySound();
 };
 // NOLINTEND(readability-identifier-naming)

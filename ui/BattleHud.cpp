@@ -690,8 +690,8 @@ void BattleHud::ShowTurnOrder(const TurnOrder& order)
     }
     const float step = 0.5f / static_cast<float>(turnOrder.size());
     for (size_t i = 0; i < turnOrder.size(); ++i) {
-        if (Unit* body = dynamic_cast<Unit*>(turnOrder[i].unit); body && body->badgeQuad)
-            body->badgeQuad->frame = static_cast<int>(std::min<size_t>(i + 1, kLastBadge));
+        if (Unit* body = dynamic_cast<Unit*>(turnOrder[i].unit); body && body->Presentation().badgeQuad)
+            body->Presentation().badgeQuad->frame = static_cast<int>(std::min<size_t>(i + 1, kLastBadge));
         turnOrder[i].label->normalColour = D3DXCOLOR(1.0f - static_cast<float>(i) * step, 0.25f, 0.25f, 1.0f);
     }
     currentUnit = turnOrder.front().unit;

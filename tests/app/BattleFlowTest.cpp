@@ -806,23 +806,23 @@ TEST_F(BattleFlowTest, ABattleOpensWithTheBarsShownAndTabHidesThem)
 {
     TurnUnit* own = Add(0, 5, 5);
     TurnUnit* enemy = Add(1, 30, 30);
-    ASSERT_NE(enemy->healthQuad, nullptr);
+    ASSERT_NE(enemy->Presentation().healthQuad, nullptr);
     // Before the battle the bars are out of sight.
-    EXPECT_EQ(enemy->healthQuad->alpha, 0.0f);
-    EXPECT_EQ(enemy->healthQuad->fadeState, 3);
+    EXPECT_EQ(enemy->Presentation().healthQuad->alpha, 0.0f);
+    EXPECT_EQ(enemy->Presentation().healthQuad->fadeState, 3);
     LoadBattle();
     for (TurnUnit* unit : {own, enemy})
-        for (WorldQuad* quad :
-             {unit->frameQuad.get(), unit->healthQuad.get(), unit->manaQuad.get(), unit->badgeQuad.get()})
+        for (WorldQuad* quad : {unit->Presentation().frameQuad.get(), unit->Presentation().healthQuad.get(),
+                                unit->Presentation().manaQuad.get(), unit->Presentation().badgeQuad.get()})
             EXPECT_EQ(quad->fadeState, 0);
     session->ToggleUnitBars();
-    EXPECT_EQ(enemy->manaQuad->fadeState, 1);
-    EXPECT_EQ(own->frameQuad->fadeState, 1);
+    EXPECT_EQ(enemy->Presentation().manaQuad->fadeState, 1);
+    EXPECT_EQ(own->Presentation().frameQuad->fadeState, 1);
     session->ToggleUnitBars();
-    EXPECT_EQ(enemy->manaQuad->fadeState, 0);
+    EXPECT_EQ(enemy->Presentation().manaQuad->fadeState, 0);
     // Back from the main menu the battle goes on as the player left it.
     session->ToggleUnitBars();
     session->SetGameState(GAME_STATE_MAIN_MENU);
     session->SetGameState(GAME_STATE_BATTLE);
-    EXPECT_EQ(enemy->badgeQuad->fadeState, 1);
+    EXPECT_EQ(enemy->Presentation().badgeQuad->fadeState, 1);
 }

@@ -238,9 +238,9 @@ TEST_F(AbilityTest, SharedDelayCountsFrameTime)
     // A projectile cast waits for its emitter to arrive, and never for an emitter that is not there.
     caster->abilities[0].castTime = -1.0f;
     EXPECT_TRUE(caster->AbilityReady());
-    Unit::AddEmitter(caster->castEmitters, "bolt.txt", nullptr);
+    UnitPresentation::AddEmitter(caster->Presentation().castEmitters, "bolt.txt", nullptr);
     EXPECT_FALSE(caster->AbilityReady());
-    caster->castEmitters[0]->arrived = true;
+    caster->Presentation().castEmitters[0]->arrived = true;
     EXPECT_TRUE(caster->AbilityReady());
 }
 
@@ -252,7 +252,7 @@ TEST_F(AbilityTest, AProjectileCastThatNeverArrivesEndsAfterTheBound)
     caster->abilities[0].castTime = -1.0f;
     caster->SelectAbility("Bolt");
     Unit::SetCastTimer(0.0f);
-    Unit::AddEmitter(caster->castEmitters, "bolt.txt", nullptr);
+    UnitPresentation::AddEmitter(caster->Presentation().castEmitters, "bolt.txt", nullptr);
     // Ten frames of half a second: still casting through 4.5 s, over at 5.0 s.
     for (int frame = 1; frame < 10; ++frame) {
         Advance(0.5f);
@@ -264,7 +264,7 @@ TEST_F(AbilityTest, AProjectileCastThatNeverArrivesEndsAfterTheBound)
     // An emitter that arrives early ends the cast at once.
     Advance(0.5f);
     EXPECT_FALSE(caster->AbilityReady());
-    caster->castEmitters[0]->finished = true;
+    caster->Presentation().castEmitters[0]->finished = true;
     EXPECT_TRUE(caster->AbilityReady());
 }
 

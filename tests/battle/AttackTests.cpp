@@ -430,7 +430,7 @@ TEST_F(AttackTest, KillingBlowKillsAndCounts)
     EXPECT_EQ(second.statistics[7], 1);
     EXPECT_EQ(hud.removed, std::vector<BoardUnit*>{target});
     EXPECT_TRUE(second.IsDefeated());
-    EXPECT_EQ(target->healthQuad->fadeState, 1);
+    EXPECT_EQ(target->Presentation().healthQuad->fadeState, 1);
 
     // A second blow on the fallen credits no second kill.
     target->TakeAttack(attacker);
@@ -484,18 +484,18 @@ TEST_F(AttackTest, DeathRestoresEffectsAndShowsTheDeathEmitters)
     target->TakeAttack(attacker);
     ASSERT_EQ(target->GetState(), DEAD);
     EXPECT_EQ(target->stats.strength, 10);
-    EXPECT_EQ(target->emitters[Unit::EMITTER_DEATH_FIRST]->alpha, 65);
-    EXPECT_EQ(target->emitters[Unit::EMITTER_DEATH_SECOND]->alpha, 65);
+    EXPECT_EQ(target->Presentation().emitters[UnitPresentation::EMITTER_DEATH_FIRST]->alpha, 65);
+    EXPECT_EQ(target->Presentation().emitters[UnitPresentation::EMITTER_DEATH_SECOND]->alpha, 65);
     // The fallen show no bars again.
     target->SetBarsAlpha(0);
-    EXPECT_EQ(target->frameQuad->fadeState, 1);
+    EXPECT_EQ(target->Presentation().frameQuad->fadeState, 1);
 }
 
 TEST_F(AttackTest, EveryLabelSitsTwelveBelowTheLastAndTheFirstIsLarger)
 {
-    const auto* a0 = static_cast<FakeCombatText*>(attacker->labels[0].get());
-    const auto* a1 = static_cast<FakeCombatText*>(attacker->labels[1].get());
-    const auto* t0 = static_cast<FakeCombatText*>(target->labels[0].get());
+    const auto* a0 = static_cast<FakeCombatText*>(attacker->Presentation().labels[0].get());
+    const auto* a1 = static_cast<FakeCombatText*>(attacker->Presentation().labels[1].get());
+    const auto* t0 = static_cast<FakeCombatText*>(target->Presentation().labels[0].get());
     EXPECT_FLOAT_EQ(a0->x, 600.0f);
     EXPECT_FLOAT_EQ(a1->y - a0->y, 12.0f);
     EXPECT_FLOAT_EQ(t0->y - a1->y, 12.0f);

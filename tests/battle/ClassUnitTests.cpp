@@ -287,7 +287,7 @@ TEST_F(ClassUnitTest, AKeywordOfNoClassKeepsTheClassAndCost)
     EXPECT_EQ(none.GetCost(), 50);
     // Everything else still comes from the file.
     EXPECT_EQ(none.stats.maxHealth, 120);
-    EXPECT_EQ(none.voices[0], "PMVO_AT_01.wav");
+    EXPECT_EQ(none.Presentation().voices[0], "PMVO_AT_01.wav");
 }
 
 TEST_F(ClassUnitTest, AFileThatCannotBeReadLeavesTheUnitAsMade)
@@ -307,9 +307,9 @@ TEST_F(ClassUnitTest, AFileThatCannotBeReadLeavesTheUnitAsMade)
     EXPECT_EQ(unit.stats.maxHealth, 0);
     EXPECT_TRUE(unit.abilities.empty());
     EXPECT_TRUE(unit.animationSuffixes.empty());
-    for (const std::string& sound : unit.sounds)
+    for (const std::string& sound : unit.Presentation().sounds)
         EXPECT_EQ(sound, "");
-    for (const std::string& voice : unit.voices)
+    for (const std::string& voice : unit.Presentation().voices)
         EXPECT_EQ(voice, "");
 }
 
@@ -345,14 +345,14 @@ TEST_F(ClassUnitTest, VoiceAndSoundTablesPerClass)
         const ClassUnit& unit = Loaded(row.file);
         int voices = 0;
         int sounds = 0;
-        for (const std::string& voice : unit.voices) {
+        for (const std::string& voice : unit.Presentation().voices) {
             ASSERT_FALSE(voice.empty());
             if (voice != "blank") {
                 ++voices;
                 names.insert(voice);
             }
         }
-        for (const std::string& sound : unit.sounds) {
+        for (const std::string& sound : unit.Presentation().sounds) {
             ASSERT_FALSE(sound.empty());
             if (sound != "blank") {
                 ++sounds;
@@ -406,8 +406,8 @@ TEST_F(ClassUnitTest, VoiceAndSoundTablesPerClass)
     for (const Spot& spot : spots) {
         SCOPED_TRACE(std::string(spot.file) + " " + std::to_string(spot.index));
         const ClassUnit& unit = Loaded(spot.file);
-        EXPECT_EQ(spot.voice ? unit.voices[static_cast<size_t>(spot.index)]
-                             : unit.sounds[static_cast<size_t>(spot.index)],
+        EXPECT_EQ(spot.voice ? unit.Presentation().voices[static_cast<size_t>(spot.index)]
+                             : unit.Presentation().sounds[static_cast<size_t>(spot.index)],
                   spot.name);
     }
 }
@@ -685,7 +685,7 @@ TEST_F(ClassUnitTest, LoadingTheModelPosesOnlyTheUnitsOwnModel)
     auto* unit = dynamic_cast<ClassUnit*>(first.CreateUnit("Archer.txt", 3, 4));
     BoardUnit::SetFactory(nullptr);
     ASSERT_NE(unit, nullptr);
-    const auto* label = static_cast<const FakeCombatText*>(unit->labels[1].get());
+    const auto* label = static_cast<const FakeCombatText*>(unit->Presentation().labels[1].get());
     const float labelX = label->x;
     Advance(0.25f);
     const size_t quadsBefore = ParticleManager::Get()->WorldQuads().size();

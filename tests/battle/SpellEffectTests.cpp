@@ -228,8 +228,8 @@ TEST_F(SpellEffectTest, InvincibilityStartsItsEmitterAndIgnoresHealthButNotTheRe
 {
     TestUnit* shielded = Make(second, 14, 14);
     Cast(Spell(EffectType::INVINCIBLE, 0, 1), 7, caster, shielded);
-    ASSERT_NE(shielded->emitters[Unit::EMITTER_INVINCIBLE], nullptr);
-    EXPECT_TRUE(shielded->emitters[Unit::EMITTER_INVINCIBLE]->emitting);
+    ASSERT_NE(shielded->Presentation().emitters[UnitPresentation::EMITTER_INVINCIBLE], nullptr);
+    EXPECT_TRUE(shielded->Presentation().emitters[UnitPresentation::EMITTER_INVINCIBLE]->emitting);
     EXPECT_TRUE(shielded->HasActiveEffect(EffectType::INVINCIBLE));
 
     GiveEffect(*target, EffectType::INVINCIBLE, 1);
@@ -418,7 +418,7 @@ TEST_F(SpellEffectTest, DyingEndsTheStance)
     Cast(Spell(EffectType::HEALTH, -20), 7, caster, focused);
     EXPECT_EQ(focused->GetState(), DEAD);
     EXPECT_EQ(focused->stats.strength, 10);
-    EXPECT_FALSE(focused->emitters[Unit::EMITTER_FOCUS]->emitting);
+    EXPECT_FALSE(focused->Presentation().emitters[UnitPresentation::EMITTER_FOCUS]->emitting);
     EXPECT_EQ(first.statistics[0], 2);
 }
 
@@ -450,13 +450,13 @@ TEST_F(SpellEffectTest, CastTimeChoosesTheEmittersLeftOnTheTarget)
     };
     const Case cases[] = {{-1.0f, 2}, {0.5f, 1}, {0.0f, 0}};
     for (const Case& c : cases) {
-        target->effectEmitters.clear();
+        target->Presentation().effectEmitters.clear();
         SpellDefinition ability = Spell(EffectType::MANA, 1);
         ability.secondEmitters = {"hitEmitter.txt", "burstEmitter.txt"};
         ability.thirdEmitters = {"buffEmitter.txt"};
         ability.castTime = c.castTime;
         Cast(ability, 7);
-        EXPECT_EQ(target->effectEmitters.size(), c.count) << c.castTime;
+        EXPECT_EQ(target->Presentation().effectEmitters.size(), c.count) << c.castTime;
     }
 }
 

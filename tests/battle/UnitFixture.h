@@ -58,7 +58,7 @@ public:
         Unit::ApplySpellEffect(caster, ability);
     }
 
-    FakeCombatText* Text() const { return static_cast<FakeCombatText*>(labels[1].get()); }
+    FakeCombatText* Text() const { return static_cast<FakeCombatText*>(Presentation().labels[1].get()); }
 
     std::vector<BoardUnit*> spellCasters;
     std::vector<int> spellAmounts;

@@ -31,22 +31,22 @@ TEST_F(UnitTest, BarsAreCutInProportionAndOverAMaximumOfZeroStayEmpty)
     TestUnit* unit = Make(first, 5, 5, 10, 0);
     unit->stats.health = 25;
     unit->UpdateOverlay();
-    EXPECT_FLOAT_EQ(unit->healthQuad->uRight, 0.4975f);
-    EXPECT_NEAR(unit->healthQuad->fill, -0.005f, 1e-6f);
+    EXPECT_FLOAT_EQ(unit->Presentation().healthQuad->uRight, 0.4975f);
+    EXPECT_NEAR(unit->Presentation().healthQuad->fill, -0.005f, 1e-6f);
     // No mana at all: cut where the bar starts, so nothing of it shows (a fill of 0 would show half the quad).
-    EXPECT_FLOAT_EQ(unit->manaQuad->uRight, 0.34f);
-    EXPECT_FLOAT_EQ(unit->manaQuad->fill, -0.32f);
+    EXPECT_FLOAT_EQ(unit->Presentation().manaQuad->uRight, 0.34f);
+    EXPECT_FLOAT_EQ(unit->Presentation().manaQuad->fill, -0.32f);
     unit->stats.health = 100;
     unit->UpdateOverlay();
-    EXPECT_FLOAT_EQ(unit->healthQuad->uRight, 0.97f);
-    EXPECT_FLOAT_EQ(unit->healthQuad->fill, 0.94f);
+    EXPECT_FLOAT_EQ(unit->Presentation().healthQuad->uRight, 0.97f);
+    EXPECT_FLOAT_EQ(unit->Presentation().healthQuad->fill, 0.94f);
     unit->stats.maxHealth = 0;
     unit->UpdateOverlay();
-    EXPECT_FLOAT_EQ(unit->healthQuad->uRight, 0.34f);
+    EXPECT_FLOAT_EQ(unit->Presentation().healthQuad->uRight, 0.34f);
     // The quads lie at one point, so their order numbers stack them: frame, health, mana, badge.
-    EXPECT_LT(unit->frameQuad->order, unit->healthQuad->order);
-    EXPECT_LT(unit->healthQuad->order, unit->manaQuad->order);
-    EXPECT_LT(unit->manaQuad->order, unit->badgeQuad->order);
+    EXPECT_LT(unit->Presentation().frameQuad->order, unit->Presentation().healthQuad->order);
+    EXPECT_LT(unit->Presentation().healthQuad->order, unit->Presentation().manaQuad->order);
+    EXPECT_LT(unit->Presentation().manaQuad->order, unit->Presentation().badgeQuad->order);
 }
 
 TEST_F(UnitTest, CommandsFollowActionPointsAndBusyStates)
@@ -418,15 +418,15 @@ TEST_F(UnitTest, MergedEffectExtendsTheFirstAndFreesItsOwnParts)
 TEST_F(UnitTest, ExpiryEndsTheEffectEmittersAndPhalanxEmptiesActionPoints)
 {
     TestUnit* unit = Make(first, 5, 5);
-    unit->effectEmitters.push_back(std::make_unique<ParticleEmitter>());
-    unit->effectEmitters.back()->emitting = true;
+    unit->Presentation().effectEmitters.push_back(std::make_unique<ParticleEmitter>());
+    unit->Presentation().effectEmitters.back()->emitting = true;
     GiveEffect(*unit, EffectType::PHALANX, 3);
     GiveEffect(*unit, EffectType::CRITICAL_MORE, 1, 5);
     unit->timedEffects[1].saved = 35;
     unit->stats.actionPoints = 8;
     unit->EndTurn();
     EXPECT_EQ(unit->stats.actionPoints, 0);
-    EXPECT_FALSE(unit->effectEmitters[0]->emitting);
+    EXPECT_FALSE(unit->Presentation().effectEmitters[0]->emitting);
     EXPECT_EQ(unit->criticalChance, 35);
     unit->stats.actionPoints = 8;
     unit->EndTurn();
@@ -438,11 +438,11 @@ TEST_F(UnitTest, ExpiryEndsTheEffectEmittersAndPhalanxEmptiesActionPoints)
     EXPECT_FALSE(unit->HasActiveEffect(EffectType::PHALANX));
 
     // An invincibility running out puts out the invincibility emitter.
-    unit->StartEmitter("shield.txt", Unit::EMITTER_INVINCIBLE);
+    unit->Presentation().StartEmitter("shield.txt", UnitPresentation::EMITTER_INVINCIBLE);
     TimedEffect shield;
     shield.type = EffectType::INVINCIBLE;
     unit->RestoreModifier(shield);
-    EXPECT_FALSE(unit->emitters[Unit::EMITTER_INVINCIBLE]->emitting);
+    EXPECT_FALSE(unit->Presentation().emitters[UnitPresentation::EMITTER_INVINCIBLE]->emitting);
 }
 
 TEST_F(UnitTest, TurnEndRaisesInitiativeByWhatWasLeft)
@@ -587,14 +587,16 @@ TEST_F(UnitTest, ForgottenUnitIsNoLongerATarget)
 TEST_F(UnitTest, FinishedEmittersLeaveEveryList)
 {
     TestUnit* unit = Make(first, 5, 5);
-    for (auto* list : {&unit->castEmitters, &unit->effectEmitters, &unit->aimEmitters}) {
-        Unit::AddEmitter(*list, "spent.txt", nullptr);
-        Unit::AddEmitter(*list, "running.txt", nullptr);
+    for (auto* list : {&unit->Presentation().castEmitters, &unit->Presentation().effectEmitters,
+                       &unit->Presentation().aimEmitters}) {
+        UnitPresentation::AddEmitter(*list, "spent.txt", nullptr);
+        UnitPresentation::AddEmitter(*list, "running.txt", nullptr);
         list->front()->emitting = false;
     }
     Advance(0.125f);
     unit->UpdateEffects();
-    for (auto* list : {&unit->castEmitters, &unit->effectEmitters, &unit->aimEmitters})
+    for (auto* list :
+         {&unit->Presentation().castEmitters, &unit->Presentation().effectEmitters, &unit->Presentation().aimEmitters})
         EXPECT_EQ(list->size(), 1u);
 }
 

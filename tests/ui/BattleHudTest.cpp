@@ -498,14 +498,14 @@ TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
     for (int i = 0; i < 10; ++i) {
         units.push_back(std::make_unique<HudUnit>(&blue, 0.0f, 0.0f));
         units.back()->initiative = 100 - i;
-        units.back()->badgeQuad = std::make_unique<WorldQuad>();
+        units.back()->Presentation().badgeQuad = std::make_unique<WorldQuad>();
         hud->AddTurnOrderEntry(units.back().get());
     }
     ShowSortedOrder();
     for (int i = 0; i < 10; ++i) {
         // Unit i has initiative 100 - i, so it stands at place 10 - i.
         const int place = 10 - i;
-        EXPECT_EQ(units[static_cast<size_t>(i)]->badgeQuad->frame, std::min(place, 9)) << i;
+        EXPECT_EQ(units[static_cast<size_t>(i)]->Presentation().badgeQuad->frame, std::min(place, 9)) << i;
     }
 
     // An empty order has no current unit.
@@ -531,7 +531,7 @@ TEST_F(BattleHudTest, TurnOrderTextsShowNamesAsWrittenAndADeadUnitLeavesTheOrder
     EXPECT_EQ(hud->GetTurnOrderLabel(1)->GetText(), "Mage: 7");
 
     // A killing blow takes the unit out of the order through the rules' link; its label goes with it.
-    first.CreateEmitters();
+    first.Presentation().CreateEmitters();
     TextLabel* gone = hud->GetTurnOrderLabel(0);
     gone->QueueDraw();
     HudUnit attacker(&blue, 112.0f, 0.0f);

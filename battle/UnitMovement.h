@@ -1,0 +1,25 @@
+#pragma once
+// How one unit walks: finding its path, setting off, stepping from hex to hex with its footsteps, and the
+// wound an enemy phalanx's zone gives it where the walk ends. A short-lived view of its unit: the unit makes
+// one for each call and lends it its private state.
+
+class Hex;
+class Unit;
+
+class UnitMovement
+{
+public:
+    explicit UnitMovement(Unit& unit) : m_unit(unit) { }
+
+    int FindPath(Hex* targetHex, int& count);
+    bool StartMove();
+    void WalkStep();
+
+private:
+    Unit& m_unit;
+
+    void StartFootsteps();
+    void UpdateFootsteps();
+    // Damage from an enemy's phalanx whose zone covers the hex the walk ended on.
+    void ZoneOfControl(Hex& arrival);
+};
