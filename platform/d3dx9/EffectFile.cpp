@@ -499,234 +499,298 @@ bool EffectFile::SplitSections(std::string_view text, std::string_view& header)
     return true;
 }
 
-bool EffectFile::ParseHeader(std::string_view header)
+// Reads the header's declarations into the file's tables, one phase per kind of declaration. The last token is
+// always END, and reading past it stays there, so no phase can run off the end of a truncated header.
+class EffectFile::HeaderParser
 {
-    std::vector<Token> tokens;
+public:
+    explicit HeaderParser(EffectFile& file) : file_(file) { }
+
+    bool Parse(std::string_view header)
+    {
+        if (!Tokenize(header))
+            return false;
+        while (Peek().kind != Token::END) {
+            const Token& first = Take();
+            if (first.kind != Token::IDENT)
+                return file_.Fail(first.line, "expected a declaration, found " + Describe(first));
+            if (first.text == "technique") {
+                if (!ParseTechnique(first))
+                    return false;
+            } else if (first.text == "varying") {
+                if (!ParseVarying(first))
+                    return false;
+            } else if (!ParseParameter(first)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool Tokenize(std::string_view header)
     {
         Tokenizer tokenizer(header, 1);
         std::string error;
         for (;;) {
             Token token;
             if (!tokenizer.Next(token, error))
-                return Fail(token.line, error);
-            tokens.push_back(token);
+                return file_.Fail(token.line, error);
+            tokens_.push_back(token);
             if (token.kind == Token::END)
-                break;
+                return true;
         }
     }
-    size_t at = 0;
-    auto peek = [&]() -> const Token& { return tokens[at]; };
-    auto take = [&]() -> const Token& { return tokens[at < tokens.size() - 1 ? at++ : at]; };
-    auto isPunct = [](const Token& t, char c) { return t.kind == Token::PUNCT && t.text[0] == c; };
-    auto describe = [](const Token& t) -> std::string {
+
+    const Token& Peek() const { return tokens_[at_]; }
+    const Token& Take() { return tokens_[at_ < tokens_.size() - 1 ? at_++ : at_]; }
+    static bool IsPunct(const Token& t, char c) { return t.kind == Token::PUNCT && t.text[0] == c; }
+    static std::string Describe(const Token& t)
+    {
         return t.kind == Token::END ? std::string("the end of the header") : "'" + t.text + "'";
-    };
-    auto expectPunct = [&](char c, const std::string& context) -> bool {
-        const Token& t = take();
-        if (!isPunct(t, c))
-            return Fail(t.line, std::string("expected '") + c + "' " + context + ", found " + describe(t));
+    }
+
+    bool ExpectPunct(char c, const std::string& context)
+    {
+        const Token& t = Take();
+        if (!IsPunct(t, c))
+            return file_.Fail(t.line, std::string("expected '") + c + "' " + context + ", found " + Describe(t));
         return true;
-    };
-    auto expectIdent = [&](std::string& out, const std::string& what) -> bool {
-        const Token& t = take();
+    }
+
+    bool ExpectIdent(std::string& out, const std::string& what)
+    {
+        const Token& t = Take();
         if (t.kind != Token::IDENT)
-            return Fail(t.line, "expected " + what + ", found " + describe(t));
+            return file_.Fail(t.line, "expected " + what + ", found " + Describe(t));
         out = t.text;
         return true;
-    };
-    // Reads `Name = Value;` lines up to the closing brace, against one table of state names.
-    auto parseStateBlock = [&](const StateName* table, size_t tableSize, const char* what,
-                               std::vector<EffectStateAssignment>& out, EffectPassDecl* pass) -> bool {
-        for (;;) {
-            const Token& t = take();
-            if (isPunct(t, '}'))
-                return true;
-            if (t.kind != Token::IDENT)
-                return Fail(t.line, std::string("expected a ") + what + " or '}', found " + describe(t));
-            const std::string name = t.text;
-            const int line = t.line;
-            if (!expectPunct('=', "after '" + name + "'"))
-                return false;
-            const Token& value = take();
-            if (pass != nullptr && (EqualsNoCase(name, "VertexShader") || EqualsNoCase(name, "PixelShader") ||
-                                    EqualsNoCase(name, "FragmentShader"))) {
-                if (value.kind != Token::IDENT)
-                    return Fail(value.line, "expected a GLSL function name after '" + name + " ='");
-                (EqualsNoCase(name, "VertexShader") ? pass->vertexEntry : pass->fragmentEntry) = value.text;
-            } else {
-                const StateName* state = nullptr;
-                for (size_t i = 0; i < tableSize; ++i)
-                    if (EqualsNoCase(table[i].name, name))
-                        state = &table[i];
-                if (state == nullptr)
-                    return Fail(line, std::string("unknown ") + what + " '" + name + "'");
-                uint32_t parsed = 0;
-                if (!ParseStateValue(state->kind, value, parsed))
-                    return Fail(value.line, "invalid value " + describe(value) + " for '" + name + "'");
-                bool replaced = false;
-                for (EffectStateAssignment& existing : out)
-                    if (existing.state == state->state) {
-                        existing.value = parsed;
-                        replaced = true;
-                    }
-                if (!replaced)
-                    out.push_back({state->state, parsed});
-            }
-            if (!expectPunct(';', "after the value of '" + name + "'"))
-                return false;
-        }
-    };
-    auto nameTaken = [&](const std::string& name) {
-        for (const EffectParameterDecl& p : parameters_)
+    }
+
+    bool NameTaken(const std::string& name) const
+    {
+        for (const EffectParameterDecl& p : file_.parameters_)
             if (p.name == name)
                 return true;
-        for (const EffectVaryingDecl& v : varyings_)
+        for (const EffectVaryingDecl& v : file_.varyings_)
             if (v.name == name)
                 return true;
         return false;
-    };
+    }
 
-    while (peek().kind != Token::END) {
-        const Token& first = take();
-        if (first.kind != Token::IDENT)
-            return Fail(first.line, "expected a declaration, found " + describe(first));
-
-        if (first.text == "technique") {
-            EffectTechniqueDecl technique;
-            technique.line = first.line;
-            if (!expectIdent(technique.name, "a technique name"))
+    // Reads `Name = Value;` lines up to the closing brace, against one table of state names.
+    bool ParseStateBlock(const StateName* table, size_t tableSize, const char* what,
+                         std::vector<EffectStateAssignment>& out, EffectPassDecl* pass)
+    {
+        for (;;) {
+            const Token& t = Take();
+            if (IsPunct(t, '}'))
+                return true;
+            if (t.kind != Token::IDENT)
+                return file_.Fail(t.line, std::string("expected a ") + what + " or '}', found " + Describe(t));
+            const std::string name = t.text;
+            const int line = t.line;
+            if (!ExpectPunct('=', "after '" + name + "'"))
                 return false;
-            for (const EffectTechniqueDecl& other : techniques_)
-                if (other.name == technique.name)
-                    return Fail(first.line, "technique '" + technique.name + "' declared twice");
-            if (!expectPunct('{', "after the technique name"))
+            const Token& value = Take();
+            if (pass != nullptr && (EqualsNoCase(name, "VertexShader") || EqualsNoCase(name, "PixelShader") ||
+                                    EqualsNoCase(name, "FragmentShader"))) {
+                if (value.kind != Token::IDENT)
+                    return file_.Fail(value.line, "expected a GLSL function name after '" + name + " ='");
+                (EqualsNoCase(name, "VertexShader") ? pass->vertexEntry : pass->fragmentEntry) = value.text;
+            } else if (!AssignState(table, tableSize, what, name, line, value, out)) {
                 return false;
-            for (;;) {
-                const Token& t = take();
-                if (isPunct(t, '}'))
-                    break;
-                if (t.kind != Token::IDENT || t.text != "pass")
-                    return Fail(t.line,
-                                "expected 'pass' or '}' in technique '" + technique.name + "', found " + describe(t));
-                EffectPassDecl pass;
-                pass.line = t.line;
-                if (!expectIdent(pass.name, "a pass name") || !expectPunct('{', "after the pass name"))
-                    return false;
-                if (!parseStateBlock(RENDER_STATES, std::size(RENDER_STATES), "render state", pass.renderStates, &pass))
-                    return false;
-                if (pass.vertexEntry.empty() || pass.fragmentEntry.empty())
-                    return Fail(pass.line, "pass '" + pass.name + "' of technique '" + technique.name +
-                                               "' needs both VertexShader and PixelShader");
-                technique.passes.push_back(std::move(pass));
             }
-            if (technique.passes.empty())
-                return Fail(technique.line, "technique '" + technique.name + "' has no pass");
-            if (isPunct(peek(), ';'))
-                take();
-            techniques_.push_back(std::move(technique));
-            continue;
+            if (!ExpectPunct(';', "after the value of '" + name + "'"))
+                return false;
         }
+    }
 
-        if (first.text == "varying") {
-            EffectVaryingDecl varying;
-            std::string typeName;
-            if (!expectIdent(typeName, "a varying type"))
+    // A state named twice in one block keeps its last value, as the device would after both assignments.
+    bool AssignState(const StateName* table, size_t tableSize, const char* what, const std::string& name, int line,
+                     const Token& value, std::vector<EffectStateAssignment>& out)
+    {
+        const StateName* state = nullptr;
+        for (size_t i = 0; i < tableSize; ++i)
+            if (EqualsNoCase(table[i].name, name))
+                state = &table[i];
+        if (state == nullptr)
+            return file_.Fail(line, std::string("unknown ") + what + " '" + name + "'");
+        uint32_t parsed = 0;
+        if (!ParseStateValue(state->kind, value, parsed))
+            return file_.Fail(value.line, "invalid value " + Describe(value) + " for '" + name + "'");
+        bool replaced = false;
+        for (EffectStateAssignment& existing : out)
+            if (existing.state == state->state) {
+                existing.value = parsed;
+                replaced = true;
+            }
+        if (!replaced)
+            out.push_back({state->state, parsed});
+        return true;
+    }
+
+    bool ParseTechnique(const Token& first)
+    {
+        EffectTechniqueDecl technique;
+        technique.line = first.line;
+        if (!ExpectIdent(technique.name, "a technique name"))
+            return false;
+        for (const EffectTechniqueDecl& other : file_.techniques_)
+            if (other.name == technique.name)
+                return file_.Fail(first.line, "technique '" + technique.name + "' declared twice");
+        if (!ExpectPunct('{', "after the technique name"))
+            return false;
+        for (;;) {
+            const Token& t = Take();
+            if (IsPunct(t, '}'))
+                break;
+            if (t.kind != Token::IDENT || t.text != "pass")
+                return file_.Fail(t.line,
+                                  "expected 'pass' or '}' in technique '" + technique.name + "', found " + Describe(t));
+            EffectPassDecl pass;
+            pass.line = t.line;
+            if (!ExpectIdent(pass.name, "a pass name") || !ExpectPunct('{', "after the pass name"))
                 return false;
-            if (!ParseType(typeName, varying.type) || varying.type == EffectParamType::TEXTURE ||
-                varying.type == EffectParamType::BOOL || varying.type == EffectParamType::FLOAT4X3)
-                return Fail(first.line, "a varying cannot have the type '" + typeName + "'");
-            if (!expectIdent(varying.name, "a varying name"))
+            if (!ParseStateBlock(RENDER_STATES, std::size(RENDER_STATES), "render state", pass.renderStates, &pass))
                 return false;
-            if (nameTaken(varying.name) || IsReservedName(varying.name))
-                return Fail(first.line, "the name '" + varying.name + "' is already taken");
-            if (!expectPunct(';', "after the varying"))
-                return false;
-            varyings_.push_back(std::move(varying));
-            continue;
+            if (pass.vertexEntry.empty() || pass.fragmentEntry.empty())
+                return file_.Fail(pass.line, "pass '" + pass.name + "' of technique '" + technique.name +
+                                                 "' needs both VertexShader and PixelShader");
+            technique.passes.push_back(std::move(pass));
         }
+        if (technique.passes.empty())
+            return file_.Fail(technique.line, "technique '" + technique.name + "' has no pass");
+        if (IsPunct(Peek(), ';'))
+            Take();
+        file_.techniques_.push_back(std::move(technique));
+        return true;
+    }
 
+    bool ParseVarying(const Token& first)
+    {
+        EffectVaryingDecl varying;
+        std::string typeName;
+        if (!ExpectIdent(typeName, "a varying type"))
+            return false;
+        if (!ParseType(typeName, varying.type) || varying.type == EffectParamType::TEXTURE ||
+            varying.type == EffectParamType::BOOL || varying.type == EffectParamType::FLOAT4X3)
+            return file_.Fail(first.line, "a varying cannot have the type '" + typeName + "'");
+        if (!ExpectIdent(varying.name, "a varying name"))
+            return false;
+        if (NameTaken(varying.name) || IsReservedName(varying.name))
+            return file_.Fail(first.line, "the name '" + varying.name + "' is already taken");
+        if (!ExpectPunct(';', "after the varying"))
+            return false;
+        file_.varyings_.push_back(std::move(varying));
+        return true;
+    }
+
+    bool ParseParameter(const Token& first)
+    {
         EffectParameterDecl param;
         param.line = first.line;
         std::string typeName = first.text;
         if (typeName == "shared") {
             param.shared = true;
-            if (!expectIdent(typeName, "a parameter type after 'shared'"))
+            if (!ExpectIdent(typeName, "a parameter type after 'shared'"))
                 return false;
         }
         if (!ParseType(typeName, param.type))
-            return Fail(first.line, "unknown parameter type '" + typeName + "'");
-        if (!expectIdent(param.name, "a parameter name"))
+            return file_.Fail(first.line, "unknown parameter type '" + typeName + "'");
+        if (!ExpectIdent(param.name, "a parameter name"))
             return false;
-        if (nameTaken(param.name))
-            return Fail(first.line, "parameter '" + param.name + "' declared twice");
+        if (NameTaken(param.name))
+            return file_.Fail(first.line, "parameter '" + param.name + "' declared twice");
         if (IsReservedName(param.name))
-            return Fail(first.line, "the name '" + param.name + "' is reserved");
-        if (isPunct(peek(), '[')) {
-            take();
-            const Token& size = take();
-            uint32_t count = 0;
-            if (size.kind != Token::NUMBER || !ParseInteger(size.text, count) || count == 0 || count > 1024)
-                return Fail(size.line, "expected an array size from 1 to 1024, found " + describe(size));
-            if (param.type == EffectParamType::TEXTURE)
-                return Fail(size.line, "texture arrays are not supported");
-            param.arraySize = count;
-            if (!expectPunct(']', "after the array size"))
-                return false;
-        }
-        if (isPunct(peek(), '=')) {
-            take();
-            if (param.type == EffectParamType::TEXTURE)
-                return Fail(param.line, "a texture parameter has no default value");
-            std::vector<Token> values;
-            if (isPunct(peek(), '{')) {
-                take();
-                for (;;) {
-                    values.push_back(take());
-                    const Token& separator = take();
-                    if (isPunct(separator, '}'))
-                        break;
-                    if (!isPunct(separator, ','))
-                        return Fail(separator.line, "expected ',' or '}' in the default of '" + param.name +
-                                                        "', found " + describe(separator));
-                }
-            } else {
-                values.push_back(take());
-            }
-            if (values.size() > param.ComponentCount())
-                return Fail(param.line, "the default of '" + param.name + "' has " + std::to_string(values.size()) +
-                                            " values, more than its " + std::to_string(param.ComponentCount()));
-            for (const Token& v : values) {
-                uint32_t word = 0;
-                if (param.type == EffectParamType::BOOL || param.type == EffectParamType::INT) {
-                    uint32_t flag = 0;
-                    if (v.kind == Token::IDENT && LookUp(BOOL_VALUES, v.text, flag))
-                        word = flag;
-                    else if (v.kind != Token::NUMBER || !ParseInteger(v.text, word))
-                        return Fail(v.line, "invalid value " + describe(v) + " in the default of '" + param.name + "'");
-                    if (param.type == EffectParamType::BOOL)
-                        word = word != 0 ? 1 : 0;
-                } else {
-                    float f = 0.0f;
-                    if (v.kind != Token::NUMBER || !ParseFloat(v.text, f))
-                        return Fail(v.line, "invalid value " + describe(v) + " in the default of '" + param.name + "'");
-                    std::memcpy(&word, &f, sizeof(word));
-                }
-                param.defaultValue.push_back(word);
-            }
-        }
-        if (isPunct(peek(), '{')) {
-            take();
+            return file_.Fail(first.line, "the name '" + param.name + "' is reserved");
+        if (IsPunct(Peek(), '[') && !ParseArraySize(param))
+            return false;
+        if (IsPunct(Peek(), '=') && !ParseDefault(param))
+            return false;
+        if (IsPunct(Peek(), '{')) {
+            Take();
             if (param.type != EffectParamType::TEXTURE)
-                return Fail(param.line, "only a texture parameter takes sampler states");
-            if (!parseStateBlock(SAMPLER_STATES, std::size(SAMPLER_STATES), "sampler state", param.samplerStates,
+                return file_.Fail(param.line, "only a texture parameter takes sampler states");
+            if (!ParseStateBlock(SAMPLER_STATES, std::size(SAMPLER_STATES), "sampler state", param.samplerStates,
                                  nullptr))
                 return false;
         }
-        if (!expectPunct(';', "after the declaration of '" + param.name + "'"))
+        if (!ExpectPunct(';', "after the declaration of '" + param.name + "'"))
             return false;
-        parameters_.push_back(std::move(param));
+        file_.parameters_.push_back(std::move(param));
+        return true;
     }
-    return true;
+
+    // `[N]` after a parameter's name.
+    bool ParseArraySize(EffectParameterDecl& param)
+    {
+        Take();
+        const Token& size = Take();
+        uint32_t count = 0;
+        if (size.kind != Token::NUMBER || !ParseInteger(size.text, count) || count == 0 || count > 1024)
+            return file_.Fail(size.line, "expected an array size from 1 to 1024, found " + Describe(size));
+        if (param.type == EffectParamType::TEXTURE)
+            return file_.Fail(size.line, "texture arrays are not supported");
+        param.arraySize = count;
+        return ExpectPunct(']', "after the array size");
+    }
+
+    // `= value` or `= {v, v, ...}` after a parameter's name, stored as the words the device will upload.
+    bool ParseDefault(EffectParameterDecl& param)
+    {
+        Take();
+        if (param.type == EffectParamType::TEXTURE)
+            return file_.Fail(param.line, "a texture parameter has no default value");
+        std::vector<Token> values;
+        if (IsPunct(Peek(), '{')) {
+            Take();
+            for (;;) {
+                values.push_back(Take());
+                const Token& separator = Take();
+                if (IsPunct(separator, '}'))
+                    break;
+                if (!IsPunct(separator, ','))
+                    return file_.Fail(separator.line, "expected ',' or '}' in the default of '" + param.name +
+                                                          "', found " + Describe(separator));
+            }
+        } else {
+            values.push_back(Take());
+        }
+        if (values.size() > param.ComponentCount())
+            return file_.Fail(param.line, "the default of '" + param.name + "' has " + std::to_string(values.size()) +
+                                              " values, more than its " + std::to_string(param.ComponentCount()));
+        for (const Token& v : values) {
+            uint32_t word = 0;
+            if (param.type == EffectParamType::BOOL || param.type == EffectParamType::INT) {
+                uint32_t flag = 0;
+                if (v.kind == Token::IDENT && LookUp(BOOL_VALUES, v.text, flag))
+                    word = flag;
+                else if (v.kind != Token::NUMBER || !ParseInteger(v.text, word))
+                    return file_.Fail(v.line,
+                                      "invalid value " + Describe(v) + " in the default of '" + param.name + "'");
+                if (param.type == EffectParamType::BOOL)
+                    word = word != 0 ? 1 : 0;
+            } else {
+                float f = 0.0f;
+                if (v.kind != Token::NUMBER || !ParseFloat(v.text, f))
+                    return file_.Fail(v.line,
+                                      "invalid value " + Describe(v) + " in the default of '" + param.name + "'");
+                std::memcpy(&word, &f, sizeof(word));
+            }
+            param.defaultValue.push_back(word);
+        }
+        return true;
+    }
+
+    EffectFile& file_;
+    std::vector<Token> tokens_;
+    size_t at_ = 0;
+};
+
+bool EffectFile::ParseHeader(std::string_view header)
+{
+    return HeaderParser(*this).Parse(header);
 }
 
 bool EffectFile::CheckEntries()

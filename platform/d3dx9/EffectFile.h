@@ -160,6 +160,8 @@ private:
         int firstLine = 0; // file line of the section's first line of text; 0 when the section is absent
     };
 
+    class HeaderParser;
+
     bool Fail(int line, const std::string& message);
     bool ParseHeader(std::string_view header);
     bool SplitSections(std::string_view text, std::string_view& header);

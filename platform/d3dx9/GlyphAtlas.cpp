@@ -9,6 +9,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -196,6 +197,24 @@ public:
     // badFile is set when the fault lies in the font file itself, so that another font may stand in.
     static std::shared_ptr<GlyphAtlas> Build(IDirect3DDevice9* device, const ResolvedFace& face, int height,
                                              std::string& error, bool& badFile);
+
+private:
+    using RenderedGlyphs = std::array<RenderedGlyph, 256>;
+    struct Placement {
+        int page, x, y;
+    };
+    struct Packing {
+        std::vector<Placement> placements = std::vector<Placement>(256, Placement{-1, 0, 0});
+        std::vector<int> pageHeights;
+        int pageWidth = 0;
+    };
+
+    static bool SetSize(FT_Face face, const ResolvedFace& resolved, int height, GlyphAtlas& atlas, std::string& error);
+    static void RenderGlyphs(FT_Face face, bool embolden, GlyphAtlas& atlas, RenderedGlyphs& rendered);
+    static bool PackOnPages(const RenderedGlyphs& rendered, int pageWidth, int pageHeightLimit, Packing& packing);
+    static bool Pack(const RenderedGlyphs& rendered, Packing& packing);
+    static bool Upload(IDirect3DDevice9* device, const RenderedGlyphs& rendered, const Packing& packing,
+                       GlyphAtlas& atlas, std::string& error);
 };
 
 std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, const ResolvedFace& resolved, int height,
@@ -223,6 +242,35 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
         return nullptr;
     }
 
+    auto atlas = std::shared_ptr<GlyphAtlas>(new GlyphAtlas());
+    if (!SetSize(face, resolved, height, *atlas, error))
+        return nullptr;
+
+    RenderedGlyphs rendered;
+    RenderGlyphs(face, resolved.embolden, *atlas, rendered);
+    // A file cut short may still open while every glyph fails: no text at all could be drawn with it.
+    bool anyGlyph = false;
+    for (int c = 0x21; c < 256 && !anyGlyph; ++c)
+        anyGlyph = !rendered[static_cast<size_t>(c)].coverage.empty();
+    if (!anyGlyph) {
+        error = "the font file " + resolved.path + " draws no glyph (damaged or cut short)";
+        badFile = true;
+        return nullptr;
+    }
+
+    Packing packing;
+    if (!Pack(rendered, packing)) {
+        error = "the glyphs of " + resolved.path + " do not fit a texture at " + std::to_string(height) + " pixels";
+        return nullptr;
+    }
+    if (!Upload(device, rendered, packing, *atlas, error))
+        return nullptr;
+    return atlas;
+}
+
+bool GlyphAtlasBuilder::SetSize(FT_Face face, const ResolvedFace& resolved, int height, GlyphAtlas& atlas,
+                                std::string& error)
+{
     // GDI's measure of a font's cell: the Windows ascent and descent of the OS/2 table (hhea when absent).
     double ascentUnits = face->ascender;
     double descentUnits = -face->descender;
@@ -236,29 +284,31 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
         descentUnits = face->units_per_EM * 0.2;
     }
     const double units = face->units_per_EM;
-    auto atlas = std::shared_ptr<GlyphAtlas>(new GlyphAtlas());
     if (height > 0) {
         // A positive height is the whole cell, internal leading included.
-        atlas->pixelsPerEm_ = height * units / (ascentUnits + descentUnits);
-        atlas->lineHeight_ = height;
-        atlas->ascent_ = static_cast<int>(std::lround(height * ascentUnits / (ascentUnits + descentUnits)));
+        atlas.pixelsPerEm_ = height * units / (ascentUnits + descentUnits);
+        atlas.lineHeight_ = height;
+        atlas.ascent_ = static_cast<int>(std::lround(height * ascentUnits / (ascentUnits + descentUnits)));
     } else {
         // A negative height is the em, without the internal leading.
-        atlas->pixelsPerEm_ = -height;
+        atlas.pixelsPerEm_ = -height;
         const int ascent = static_cast<int>(std::lround(ascentUnits * -height / units));
         const int descent = static_cast<int>(std::lround(descentUnits * -height / units));
-        atlas->lineHeight_ = ascent + descent;
-        atlas->ascent_ = ascent;
+        atlas.lineHeight_ = ascent + descent;
+        atlas.ascent_ = ascent;
     }
-    atlas->filePath_ = resolved.path;
-    atlas->family_ = resolved.family;
-    const FT_F26Dot6 size = static_cast<FT_F26Dot6>(std::lround(atlas->pixelsPerEm_ * 64.0));
+    atlas.filePath_ = resolved.path;
+    atlas.family_ = resolved.family;
+    const FT_F26Dot6 size = static_cast<FT_F26Dot6>(std::lround(atlas.pixelsPerEm_ * 64.0));
     if (FT_Set_Char_Size(face, 0, std::max<FT_F26Dot6>(size, 64), 72, 72) != 0) {
         error = "the font " + resolved.path + " cannot be set to " + std::to_string(height) + " pixels";
-        return nullptr;
+        return false;
     }
+    return true;
+}
 
-    RenderedGlyph rendered[256];
+void GlyphAtlasBuilder::RenderGlyphs(FT_Face face, bool embolden, GlyphAtlas& atlas, RenderedGlyphs& rendered)
+{
     for (int c = 0x20; c < 256; ++c) {
         const uint32_t code = CodePoint(static_cast<unsigned char>(c));
         if (code == 0)
@@ -267,9 +317,9 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
         if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) != 0)
             continue;
         FT_GlyphSlot slot = face->glyph;
-        if (resolved.embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE)
+        if (embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE)
             FT_GlyphSlot_Embolden(slot);
-        GlyphInfo& info = atlas->glyphs_[c];
+        GlyphInfo& info = atlas.glyphs_[c];
         info.advance = static_cast<int>((slot->advance.x + 32) >> 6);
         if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
             continue;
@@ -277,8 +327,8 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
         if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.width == 0 || bitmap.rows == 0)
             continue;
         info.offsetX = slot->bitmap_left;
-        info.offsetY = atlas->ascent_ - slot->bitmap_top;
-        RenderedGlyph& glyph = rendered[c];
+        info.offsetY = atlas.ascent_ - slot->bitmap_top;
+        RenderedGlyph& glyph = rendered[static_cast<size_t>(c)];
         glyph.width = static_cast<int>(bitmap.width);
         glyph.height = static_cast<int>(bitmap.rows);
         glyph.coverage.resize(static_cast<size_t>(glyph.width) * static_cast<size_t>(glyph.height));
@@ -286,84 +336,80 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
             std::memcpy(&glyph.coverage[static_cast<size_t>(row * glyph.width)], bitmap.buffer + row * bitmap.pitch,
                         static_cast<size_t>(glyph.width));
     }
+}
 
-    // A file cut short may still open while every glyph fails: no text at all could be drawn with it.
-    bool anyGlyph = false;
-    for (int c = 0x21; c < 256 && !anyGlyph; ++c)
-        anyGlyph = !rendered[c].coverage.empty();
-    if (!anyGlyph) {
-        error = "the font file " + resolved.path + " draws no glyph (damaged or cut short)";
-        badFile = true;
-        return nullptr;
-    }
-
-    // Shelf packing: the narrowest power-of-two page width (up to the limit) that holds every glyph on one
-    // page whose height does not exceed its width twice over; otherwise pages of the largest size.
-    struct Placement {
-        int page, x, y;
-    };
-    std::vector<Placement> placements(256, Placement{-1, 0, 0});
-    auto pack = [&](int pageWidth, int pageHeightLimit, std::vector<int>& pageHeights) {
-        pageHeights.assign(1, 0);
-        int x = 0, y = 0, shelf = 0, page = 0;
-        for (int c = 0; c < 256; ++c) {
-            const RenderedGlyph& glyph = rendered[c];
-            if (glyph.coverage.empty())
-                continue;
-            const int w = glyph.width + 2 * GLYPH_PADDING;
-            const int h = glyph.height + 2 * GLYPH_PADDING;
-            if (w > pageWidth || h > pageHeightLimit)
-                return false;
-            if (x + w > pageWidth) {
-                x = 0;
-                y += shelf;
-                shelf = 0;
-            }
-            if (y + h > pageHeightLimit) {
-                ++page;
-                pageHeights.push_back(0);
-                x = 0;
-                y = 0;
-                shelf = 0;
-            }
-            placements[static_cast<size_t>(c)] = Placement{page, x + GLYPH_PADDING, y + GLYPH_PADDING};
-            x += w;
-            shelf = std::max(shelf, h);
-            pageHeights[static_cast<size_t>(page)] = std::max(pageHeights[static_cast<size_t>(page)], y + shelf);
+bool GlyphAtlasBuilder::PackOnPages(const RenderedGlyphs& rendered, int pageWidth, int pageHeightLimit,
+                                    Packing& packing)
+{
+    std::vector<int>& pageHeights = packing.pageHeights;
+    pageHeights.assign(1, 0);
+    int x = 0, y = 0, shelf = 0, page = 0;
+    for (int c = 0; c < 256; ++c) {
+        const RenderedGlyph& glyph = rendered[static_cast<size_t>(c)];
+        if (glyph.coverage.empty())
+            continue;
+        const int w = glyph.width + 2 * GLYPH_PADDING;
+        const int h = glyph.height + 2 * GLYPH_PADDING;
+        if (w > pageWidth || h > pageHeightLimit)
+            return false;
+        if (x + w > pageWidth) {
+            x = 0;
+            y += shelf;
+            shelf = 0;
         }
-        return true;
-    };
-    std::vector<int> pageHeights;
-    int pageWidth = 0;
-    for (int width = MIN_PAGE_SIZE * 2; width <= MAX_PAGE_SIZE && pageWidth == 0; width *= 2)
-        if (pack(width, std::min(width * 2, MAX_PAGE_SIZE), pageHeights) && pageHeights.size() == 1)
-            pageWidth = width;
-    if (pageWidth == 0) {
-        if (!pack(MAX_PAGE_SIZE, MAX_PAGE_SIZE, pageHeights)) {
-            error = "the glyphs of " + resolved.path + " do not fit a texture at " + std::to_string(height) + " pixels";
-            return nullptr;
+        if (y + h > pageHeightLimit) {
+            ++page;
+            pageHeights.push_back(0);
+            x = 0;
+            y = 0;
+            shelf = 0;
         }
-        pageWidth = MAX_PAGE_SIZE;
+        packing.placements[static_cast<size_t>(c)] = Placement{page, x + GLYPH_PADDING, y + GLYPH_PADDING};
+        x += w;
+        shelf = std::max(shelf, h);
+        pageHeights[static_cast<size_t>(page)] = std::max(pageHeights[static_cast<size_t>(page)], y + shelf);
     }
+    return true;
+}
 
-    atlas->device_ = device;
+// Shelf packing: the narrowest power-of-two page width (up to the limit) that holds every glyph on one page whose
+// height does not exceed its width twice over; otherwise pages of the largest size.
+bool GlyphAtlasBuilder::Pack(const RenderedGlyphs& rendered, Packing& packing)
+{
+    packing.pageWidth = 0;
+    for (int width = MIN_PAGE_SIZE * 2; width <= MAX_PAGE_SIZE && packing.pageWidth == 0; width *= 2)
+        if (PackOnPages(rendered, width, std::min(width * 2, MAX_PAGE_SIZE), packing) &&
+            packing.pageHeights.size() == 1)
+            packing.pageWidth = width;
+    if (packing.pageWidth == 0) {
+        if (!PackOnPages(rendered, MAX_PAGE_SIZE, MAX_PAGE_SIZE, packing))
+            return false;
+        packing.pageWidth = MAX_PAGE_SIZE;
+    }
+    return true;
+}
+
+bool GlyphAtlasBuilder::Upload(IDirect3DDevice9* device, const RenderedGlyphs& rendered, const Packing& packing,
+                               GlyphAtlas& atlas, std::string& error)
+{
+    atlas.device_ = device;
     device->AddRef();
-    for (size_t page = 0; page < pageHeights.size(); ++page) {
-        const int width = pageWidth;
-        const int pageHeight = NextPowerOfTwo(std::max(pageHeights[page], 1));
+    for (size_t page = 0; page < packing.pageHeights.size(); ++page) {
+        const int width = packing.pageWidth;
+        const int pageHeight = NextPowerOfTwo(std::max(packing.pageHeights[page], 1));
         IDirect3DTexture9* texture = nullptr;
         if (FAILED(device->CreateTexture(static_cast<UINT>(width), static_cast<UINT>(pageHeight), 1, 0, D3DFMT_A8R8G8B8,
                                          D3DPOOL_MANAGED, &texture, nullptr)) ||
             texture == nullptr) {
             error =
                 "the device refused a glyph texture of " + std::to_string(width) + " x " + std::to_string(pageHeight);
-            return nullptr;
+            return false;
         }
-        atlas->pages_.push_back(texture);
+        atlas.pages_.push_back(texture);
         D3DLOCKED_RECT locked{};
         if (FAILED(texture->LockRect(0, &locked, nullptr, 0)) || locked.pBits == nullptr) {
             error = "a glyph texture cannot be written";
-            return nullptr;
+            return false;
         }
         auto* base = static_cast<uint8_t*>(locked.pBits);
         // White everywhere, so filtering at glyph edges blends towards white, not black.
@@ -372,23 +418,23 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
             std::fill(line, line + width, 0x00FFFFFFu);
         }
         for (int c = 0; c < 256; ++c) {
-            const Placement& at = placements[static_cast<size_t>(c)];
+            const Placement& at = packing.placements[static_cast<size_t>(c)];
             if (at.page != static_cast<int>(page))
                 continue;
-            const RenderedGlyph& glyph = rendered[c];
+            const RenderedGlyph& glyph = rendered[static_cast<size_t>(c)];
             for (int row = 0; row < glyph.height; ++row) {
                 auto* line = reinterpret_cast<uint32_t*>(base + (at.y + row) * locked.Pitch) + at.x;
                 const uint8_t* source = &glyph.coverage[static_cast<size_t>(row * glyph.width)];
                 for (int col = 0; col < glyph.width; ++col)
                     line[col] = (static_cast<uint32_t>(source[col]) << 24) | 0x00FFFFFFu;
             }
-            GlyphInfo& info = atlas->glyphs_[c];
+            GlyphInfo& info = atlas.glyphs_[c];
             info.page = static_cast<int>(page);
             info.source = RECT{at.x, at.y, at.x + glyph.width, at.y + glyph.height};
         }
         texture->UnlockRect(0);
     }
-    return atlas;
+    return true;
 }
 
 GlyphAtlas::~GlyphAtlas()
