@@ -7,8 +7,8 @@
 #include "ui/TextLabel.h"
 
 namespace {
-// Kills, damage dealt, turns begun, hexes walked: the players' counters shown, one row each.
-constexpr int COUNTERS[4] = {1, 2, 9, 10};
+// The players' counters shown, one row each.
+constexpr Statistic ROWS[4] = {Statistic::KILLS, Statistic::DAMAGE_DEALT, Statistic::TURNS, Statistic::HEXES_MOVED};
 // Each figure is centred under its side's name plate (x 200 and 655, 125 wide).
 constexpr float COLUMN_CENTRE[2] = {262.5f, 717.5f};
 constexpr float ROW_STEPS[GameSession::kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
@@ -44,11 +44,10 @@ void EndScreen::Enter(GameState previous)
     banner->SetText(firstWins ? "Player 1 Wins!" : "Player 2 Wins!");
     const Player* sides[2] = {first, second};
     for (int row = 0; row < 4; ++row) {
-        const int counter = COUNTERS[row] - 1;
         for (int side = 0; side < 2; ++side) {
             TextLabel* figure = m_session.GetLabel(2 * row + side);
             figure->colour = figure->baseColour = figure->normalColour = sideColour[side];
-            figure->SetNumberText("%i", sides[side]->statistics[counter], false);
+            figure->SetNumberText("%i", sides[side]->GetStatistic(ROWS[row]), false);
             const RECT drawn = figure->MeasureDrawn();
             figure->SetPosition(COLUMN_CENTRE[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure->y);
         }

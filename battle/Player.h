@@ -1,5 +1,7 @@
 #pragma once
 
+#include "battle/Statistic.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,7 +16,6 @@ class Player
 {
 public:
     static constexpr int NO_TEAM = 8;
-    static constexpr int STATISTIC_COUNT = 12;
     static constexpr float DEFEAT_DELAY = 6.5f;
     // The turn-start shouts are voices 15 to 17.
     static constexpr int FIRST_TURN_START_VOICE = 15;
@@ -58,8 +59,9 @@ public:
     static void ResetDefeatTimer();
     static float GetDefeatTimer();
 
-    // Counter n of the end screen is statistics[n - 1].
-    int32_t statistics[STATISTIC_COUNT] = {};
+    int32_t GetStatistic(Statistic statistic) const { return m_statistics[static_cast<size_t>(statistic)]; }
+    void AddToStatistic(Statistic statistic, int32_t amount) { m_statistics[static_cast<size_t>(statistic)] += amount; }
+
     int32_t team = NO_TEAM;
 
 private:
@@ -67,6 +69,7 @@ private:
     void Forget(BoardUnit* unit);
     void UpdateDefeatTimer();
 
+    int32_t m_statistics[static_cast<size_t>(Statistic::COUNT)] = {};
     int32_t m_unitCount = 0;
     BoardUnit* m_selectedUnit = nullptr;
     bool m_defeated = false;

@@ -460,7 +460,7 @@ void Unit::DieFrom(Player* killer)
         EndDefend(false);
     else if (state == FOCUSING)
         LeaveFocus();
-    Count(killer, STAT_KILLS);
+    Count(killer, Statistic::KILLS);
     if (CommandHud* hud = CommandHud::Get())
         hud->RemoveUnit(this);
     ResetStateDirect(DEAD);
@@ -496,7 +496,7 @@ void Unit::BeginTurn()
 {
     if (state == DEAD)
         return;
-    Count(owner, STAT_TURNS);
+    Count(owner, Statistic::TURNS);
     waiting = false;
     turnTimer = 0.0f;
     myTurn = true;
@@ -615,10 +615,10 @@ const SpellDefinition* Unit::GetSelectedAbility() const
     return &abilities[static_cast<size_t>(selectedAbility)];
 }
 
-void Unit::Count(Player* player, int counter, int amount)
+void Unit::Count(Player* player, Statistic statistic, int amount)
 {
     if (player)
-        player->statistics[counter] += amount;
+        player->AddToStatistic(statistic, amount);
 }
 
 // ---- Timed effects, through their rules

@@ -12,6 +12,7 @@
 #include "battle/BoardUnit.h"
 #include "battle/CombatText.h"
 #include "battle/Object.h"
+#include "battle/Statistic.h"
 #include "battle/TimedEffect.h"
 #include "battle/UnitDefinition.h"
 #include "battle/UnitPresentation.h"
@@ -230,17 +231,7 @@ private:
     friend class UnitTimedEffects;
 
     // The players' counters that the rules add to.
-    static constexpr int STAT_KILLS = 0;
-    static constexpr int STAT_DAMAGE_DEALT = 1;
-    static constexpr int STAT_SPELL_AMOUNT = 2;
-    static constexpr int STAT_CRITICAL_HITS = 3;
-    static constexpr int STAT_ATTACKS = 4;
-    static constexpr int STAT_ABILITIES_USED = 5;
-    static constexpr int STAT_KILLING_BLOWS_SUFFERED = 7;
-    static constexpr int STAT_TURNS = 8;
-    static constexpr int STAT_HEXES_MOVED = 9;
-    static constexpr int STAT_MISSES = 10;
-    static void Count(Player* player, int counter, int amount = 1);
+    static void Count(Player* player, Statistic statistic, int amount = 1);
 
     UnitPresentation m_presentation;
     // Stances entered at the end of a turn are part of that turn's end: they ask the session for no turn.

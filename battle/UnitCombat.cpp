@@ -201,7 +201,7 @@ void UnitCombat::ResolveAttack()
         m_unit.ResetStateDirect(IDLE);
         return;
     }
-    Unit::Count(m_unit.owner, Unit::STAT_ATTACKS);
+    Unit::Count(m_unit.owner, Statistic::ATTACKS);
     m_unit.Presentation().OnAttackLanded(m_unit.attackKind == AttackKind::CRITICAL,
                                          m_unit.attackKind == AttackKind::ACE_CRITICAL);
     const D3DXVECTOR3 start(m_unit.position.x, m_unit.position.y + 115.0f, m_unit.position.z);
@@ -257,12 +257,12 @@ DefenceOutcome UnitCombat::TakeAttack(Unit* attacker)
         m_unit.Presentation().OnMissed();
         m_unit.PlayAnimation("Dodge", false);
         if (attacker)
-            Unit::Count(attacker->owner, Unit::STAT_MISSES);
+            Unit::Count(attacker->owner, Statistic::MISSES);
         break;
     case DefenceOutcome::KILLING_BLOW:
         m_unit.Presentation().OnHit(m_unit.position, dealt, false);
         takeHealth();
-        Unit::Count(m_unit.owner, Unit::STAT_KILLING_BLOWS_SUFFERED);
+        Unit::Count(m_unit.owner, Statistic::KILLING_BLOWS_SUFFERED);
         break;
     case DefenceOutcome::SHIELDED:
         if (m_unit.HasActiveEffect(EffectType::INVINCIBLE))
@@ -368,7 +368,7 @@ DefenceOutcome UnitCombat::DefenceRoll(Unit* attacker, AttackKind kind)
     const int spread = static_cast<int>(RandomFloat(-5.0f, 5.0f));
     if (kind == AttackKind::CRITICAL || kind == AttackKind::ACE_CRITICAL) {
         m_unit.defenceOutcome = DefenceOutcome::HIT_HARD;
-        Unit::Count(attacker->owner, Unit::STAT_CRITICAL_HITS);
+        Unit::Count(attacker->owner, Statistic::CRITICAL_HITS);
         r = 999;
     }
     if (attacker->missChance + spread + dodge > r) {
@@ -379,7 +379,7 @@ DefenceOutcome UnitCombat::DefenceRoll(Unit* attacker, AttackKind kind)
     if (m_unit.resistanceLevel == RatingLevel::INVERTED)
         d *= -1.0;
     attacker->damage = static_cast<float>(d);
-    Unit::Count(attacker->owner, Unit::STAT_DAMAGE_DEALT, std::abs(static_cast<int>(attacker->damage)));
+    Unit::Count(attacker->owner, Statistic::DAMAGE_DEALT, std::abs(static_cast<int>(attacker->damage)));
     if (static_cast<float>(m_unit.stats.health) <= attacker->damage)
         m_unit.defenceOutcome = DefenceOutcome::KILLING_BLOW;
     return m_unit.defenceOutcome;

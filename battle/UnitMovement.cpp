@@ -91,7 +91,7 @@ void UnitMovement::WalkStep()
         return;
     }
     m_unit.path.pop_back();
-    Unit::Count(m_unit.owner, Unit::STAT_HEXES_MOVED);
+    Unit::Count(m_unit.owner, Statistic::HEXES_MOVED);
     if (!m_unit.path.empty())
         return;
     if (next->type == HEX_DEFENDED)

@@ -81,7 +81,7 @@ bool UnitSpellcasting::CanPayFor(const SpellDefinition& ability)
 
 void UnitSpellcasting::PayFor(const SpellDefinition& ability)
 {
-    Unit::Count(m_unit.owner, Unit::STAT_ABILITIES_USED);
+    Unit::Count(m_unit.owner, Statistic::ABILITIES_USED);
     m_unit.stats.mana =
         std::clamp(m_unit.stats.mana - std::abs(ability.manaCost), 0, std::max(0, m_unit.stats.maxMana));
     m_unit.initiative += ability.initiativeCost;
@@ -96,7 +96,7 @@ bool UnitSpellcasting::Fizzled(const SpellDefinition& ability)
     m_unit.ResetStateDirect(IDLE);
     m_unit.SpendActionPoints(ability.actionPointCost);
     m_unit.abilityTarget = nullptr;
-    Unit::Count(m_unit.owner, Unit::STAT_MISSES);
+    Unit::Count(m_unit.owner, Statistic::MISSES);
     return true;
 }
 
@@ -339,7 +339,7 @@ bool UnitSpellcasting::ApplyHealthSpecialCases(const SpellDefinition& ability, P
     }
     if (amount <= 0) {
         m_unit.PlayAnimation("MagicHit", false);
-        Unit::Count(casterOwner, Unit::STAT_DAMAGE_DEALT, std::abs(amount));
+        Unit::Count(casterOwner, Statistic::DAMAGE_DEALT, std::abs(amount));
     }
     if (ability.duration > 0 && ability.name == "Poison Arrow") {
         PointArrow(effect.quad, amount < 0);
@@ -404,7 +404,7 @@ void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition
         m_unit.AddTimedEffect(effect);
     else
         m_unit.ReleaseTimedEffectAttachments(effect);
-    Unit::Count(casterOwner, Unit::STAT_SPELL_AMOUNT, std::abs(amount));
+    Unit::Count(casterOwner, Statistic::SPELL_AMOUNT, std::abs(amount));
     m_unit.Presentation().OnEffectApplied(colour, FormatSpellMessage(format, std::abs(amount)));
 
     if (ability.castTime < 0.0f) {

@@ -572,7 +572,7 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     TurnUnit* beaten = Add(0, 5, 5);
     Add(1, 30, 30, 10, 100);
     StartTurns();
-    session->GetPlayer(1)->statistics[0] = 1;
+    session->GetPlayer(1)->AddToStatistic(Statistic::KILLS, 1);
     beaten->SetState(DEAD);
     for (int frame = 0; frame < 12; ++frame)
         Step(0.5f);
@@ -581,7 +581,7 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
     EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
-    session->GetPlayer(1)->statistics[0] = 2;
+    session->GetPlayer(1)->AddToStatistic(Statistic::KILLS, 1);
     for (int frame = 0; frame < 40; ++frame) {
         Frame(0.5f);
         session->Update();
@@ -609,8 +609,8 @@ TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
     EXPECT_FLOAT_EQ(session->GetTargetPosition().x, red->GetPosition().x);
     EXPECT_FLOAT_EQ(session->GetTargetPosition().z, red->GetPosition().z);
 
-    session->GetPlayer(0)->statistics[0] = 3;
-    session->GetPlayer(1)->statistics[0] = 7;
+    session->GetPlayer(0)->AddToStatistic(Statistic::KILLS, 3);
+    session->GetPlayer(1)->AddToStatistic(Statistic::KILLS, 7);
     blue->SetState(DEAD);
     for (int frame = 0; frame < 20 && session->GetGameState() != GAME_STATE_GAME_OVER; ++frame)
         Step(0.5f);

@@ -486,14 +486,14 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
             Deploy(1, 20 + k, 20);
         Player* first = session->GetPlayer(0);
         Player* second = session->GetPlayer(1);
-        first->statistics[0] = 3; // kills
-        first->statistics[1] = 45; // damage
-        first->statistics[8] = 7; // turns begun
-        first->statistics[9] = 12; // hexes walked
-        second->statistics[0] = 1;
-        second->statistics[1] = 20;
-        second->statistics[8] = 6;
-        second->statistics[9] = 30;
+        first->AddToStatistic(Statistic::KILLS, 3);
+        first->AddToStatistic(Statistic::DAMAGE_DEALT, 45);
+        first->AddToStatistic(Statistic::TURNS, 7);
+        first->AddToStatistic(Statistic::HEXES_MOVED, 12);
+        second->AddToStatistic(Statistic::KILLS, 1);
+        second->AddToStatistic(Statistic::DAMAGE_DEALT, 20);
+        second->AddToStatistic(Statistic::TURNS, 6);
+        second->AddToStatistic(Statistic::HEXES_MOVED, 30);
         session->SetGameState(GAME_STATE_GAME_OVER);
         EXPECT_EQ(session->GetLabel(8)->GetText(), c.banner) << c.aliveFirst << " vs " << c.aliveSecond;
         const float overY[9] = {408, 408, 479, 479, 550, 550, 621, 621, 692};

@@ -137,7 +137,7 @@ TEST_F(AbilityTest, CastPaysManaInitiativeUseAndPoints)
     EXPECT_EQ(caster->abilities[0].usesLeft, 1);
     EXPECT_EQ(caster->stats.actionPoints, 5);
     EXPECT_EQ(caster->GetState(), CASTING);
-    EXPECT_EQ(first.statistics[5], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::ABILITIES_USED), 1);
     EXPECT_EQ(session.slowMotionRequests, 0);
     // The cast starts its delay from nothing, whatever an abandoned cast left behind.
     EXPECT_FLOAT_EQ(Unit::GetCastTimer(), 0.0f);
@@ -195,7 +195,7 @@ TEST_F(AbilityTest, FizzleSpendsAllButTheUse)
     EXPECT_EQ(caster->initiative, 65);
     EXPECT_EQ(caster->stats.actionPoints, 5);
     EXPECT_EQ(caster->abilities[0].usesLeft, 2);
-    EXPECT_EQ(first.statistics[10], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::MISSES), 1);
     EXPECT_EQ(caster->GetState(), IDLE);
     EXPECT_NE(caster->GetSelectedAbility(), nullptr);
 }

@@ -70,7 +70,7 @@ TEST_F(AttackTest, DefenceReducesDamageByLevelStanceAndArmour)
         EXPECT_NEAR(attacker->damage, c.damage, kTolerance) << static_cast<int>(c.level) << " " << c.state;
         dealt += std::abs(static_cast<int>(c.damage));
     }
-    EXPECT_EQ(first.statistics[1], dealt);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), dealt);
 }
 
 TEST_F(AttackTest, ArmourAndSizeTables)
@@ -102,7 +102,7 @@ TEST_F(AttackTest, ShieldedWithoutAnAttackerOrAgainstInvincibility)
     target->state = FOCUSING;
     EXPECT_EQ(Roll(10.0f, AttackKind::CRITICAL), DefenceOutcome::SHIELDED);
     EXPECT_FLOAT_EQ(attacker->damage, 10.0f);
-    EXPECT_EQ(first.statistics[3], 0);
+    EXPECT_EQ(first.GetStatistic(Statistic::CRITICAL_HITS), 0);
 }
 
 TEST_F(AttackTest, MissWhenChanceSpreadAndDodgeExceedTheRoll)
@@ -139,7 +139,7 @@ TEST_F(AttackTest, CriticalsNeverMissAndCountEvenWhenTheyKill)
     target->stats.health = 5;
     attacker->damage = 10.0f;
     EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::ACE_CRITICAL), DefenceOutcome::KILLING_BLOW);
-    EXPECT_EQ(first.statistics[3], 2);
+    EXPECT_EQ(first.GetStatistic(Statistic::CRITICAL_HITS), 2);
 }
 
 TEST_F(AttackTest, KillingBlowWhenTheDamageReachesTheHealth)
@@ -151,9 +151,9 @@ TEST_F(AttackTest, KillingBlowWhenTheDamageReachesTheHealth)
     // An inverted target is healed, never killed, and the heal counts as damage dealt.
     target->resistanceLevel = RatingLevel::INVERTED;
     target->stats.health = 5;
-    first.statistics[1] = 0;
+    const int32_t dealtBefore = first.GetStatistic(Statistic::DAMAGE_DEALT);
     EXPECT_EQ(Roll(10.0f), DefenceOutcome::HIT);
-    EXPECT_EQ(first.statistics[1], 10);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), dealtBefore + 10);
     // Damage reduced below zero is no damage.
     target->resistanceLevel = RatingLevel::NONE;
     Roll(-5.0f);
@@ -245,7 +245,7 @@ TEST_F(AttackTest, WindUpWaitsLongerForCriticals)
         attacker->SetState(SELECTING_TARGET);
         ASSERT_TRUE(attacker->AttackCommand());
         ASSERT_EQ(attacker->GetState(), ATTACKING);
-        const int attacks = first.statistics[4];
+        const int attacks = first.GetStatistic(Statistic::ATTACKS);
         for (float waited = 0.125f; waited < c.wait; waited += 0.125f) {
             Advance(0.125f);
             EXPECT_FALSE(attacker->AttackWindUp()) << waited;
@@ -256,7 +256,7 @@ TEST_F(AttackTest, WindUpWaitsLongerForCriticals)
         EXPECT_TRUE(attacker->AttackWindUp());
         EXPECT_EQ(attacker->GetState(), IDLE);
         EXPECT_EQ(attacker->stats.actionPoints, 2);
-        EXPECT_EQ(first.statistics[4], attacks + 1);
+        EXPECT_EQ(first.GetStatistic(Statistic::ATTACKS), attacks + 1);
         EXPECT_EQ(attacker->GetTarget(), nullptr);
         EXPECT_FALSE(target->targeted);
         EXPECT_EQ(session.ringCalls.back(), false);
@@ -275,7 +275,7 @@ TEST_F(AttackTest, AttackWithItsTargetGoneIsCalledOff)
     attacker->AttackWindUp();
     EXPECT_EQ(attacker->GetState(), IDLE);
     EXPECT_EQ(attacker->stats.actionPoints, 10);
-    EXPECT_EQ(first.statistics[4], 0);
+    EXPECT_EQ(first.GetStatistic(Statistic::ATTACKS), 0);
 }
 
 TEST_F(AttackTest, ResolutionChargesSixPointsAndNamesTheKind)
@@ -376,7 +376,7 @@ TEST_F(AttackTest, BlowLandsByTheOutcome)
         EXPECT_EQ(target->stats.health, c.after);
         EXPECT_EQ(target->Text()->text, c.text);
     }
-    EXPECT_EQ(first.statistics[10], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::MISSES), 1);
     EXPECT_EQ(target->Text()->fontHeight, 28);
 
     GiveEffect(*target, EffectType::INVINCIBLE);
@@ -426,15 +426,15 @@ TEST_F(AttackTest, KillingBlowKillsAndCounts)
     EXPECT_FALSE(target->alive);
     EXPECT_EQ(target->GetHex(), nullptr);
     EXPECT_EQ(stood->occupant, nullptr);
-    EXPECT_EQ(first.statistics[0], 1);
-    EXPECT_EQ(second.statistics[7], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
+    EXPECT_EQ(second.GetStatistic(Statistic::KILLING_BLOWS_SUFFERED), 1);
     EXPECT_EQ(hud.removed, std::vector<BoardUnit*>{target});
     EXPECT_TRUE(second.IsDefeated());
     EXPECT_EQ(target->Presentation().healthQuad->fadeState, 1);
 
     // A second blow on the fallen credits no second kill.
     target->TakeAttack(attacker);
-    EXPECT_EQ(first.statistics[0], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
 }
 
 TEST_F(AttackTest, RangedBlowsFlyAsBoltsAndSomeBlowsShake)

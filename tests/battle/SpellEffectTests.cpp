@@ -218,10 +218,11 @@ TEST_F(SpellEffectTest, EachTypeChangesItsStatisticWithItsMessage)
         second.RemoveUnit(on);
     }
     // Every amount counts for the caster's side as its magnitude.
-    EXPECT_EQ(first.statistics[2], 10 + 10 + 10 + 10 + 10 + 10 + 2 + 6 + 3 + 3 + 4 + 4 + 10 + 3 + 10 + 10 + 2 + 3);
+    EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT),
+              10 + 10 + 10 + 10 + 10 + 10 + 2 + 6 + 3 + 3 + 4 + 4 + 10 + 3 + 10 + 10 + 2 + 3);
     // Damage dealt counts only the harm to health.
-    EXPECT_EQ(first.statistics[1], 10);
-    EXPECT_EQ(second.statistics[2], 0);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 10);
+    EXPECT_EQ(second.GetStatistic(Statistic::SPELL_AMOUNT), 0);
 }
 
 TEST_F(SpellEffectTest, InvincibilityStartsItsEmitterAndIgnoresHealthButNotTheRest)
@@ -246,13 +247,13 @@ TEST_F(SpellEffectTest, InvincibilityStartsItsEmitterAndIgnoresHealthButNotTheRe
         EXPECT_EQ(target->GetState(), IDLE);
     }
     EXPECT_EQ(harm.amount, -40);
-    EXPECT_EQ(first.statistics[1], 0);
-    EXPECT_EQ(first.statistics[2], 0);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 0);
+    EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 0);
 
     Cast(Spell(EffectType::MANA, -10, 0, SpellSchool::ARCANE), 7);
     EXPECT_EQ(target->stats.mana, 40);
     EXPECT_EQ(target->Text()->text, "10 Points of Mana Drained");
-    EXPECT_EQ(first.statistics[2], 10);
+    EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 10);
 }
 
 TEST_F(SpellEffectTest, HealIsClampedButShowsTheRoll)
@@ -261,8 +262,8 @@ TEST_F(SpellEffectTest, HealIsClampedButShowsTheRoll)
     Cast(Spell(EffectType::HEALTH, 30), 7);
     EXPECT_EQ(target->stats.health, 100);
     EXPECT_EQ(target->Text()->text, "30 Damage Healed");
-    EXPECT_EQ(first.statistics[2], 30);
-    EXPECT_EQ(first.statistics[1], 0);
+    EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 30);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 0);
 }
 
 TEST_F(SpellEffectTest, LastingEffectKeepsARecordWithItsArrowAndTint)
@@ -368,8 +369,8 @@ TEST_F(SpellEffectTest, AssassinsTouchKillsTheWeakAndCripplesTheStrong)
     EXPECT_EQ(strong->stats.health, 1);
     EXPECT_EQ(strong->Text()->text, "Spell Damage: 149");
     EXPECT_EQ(strong->GetState(), IDLE);
-    EXPECT_EQ(first.statistics[1], 149);
-    EXPECT_EQ(first.statistics[2], 149);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 149);
+    EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 149);
 
     target->stats.health = 60;
     Cast(touch, 7);
@@ -377,8 +378,8 @@ TEST_F(SpellEffectTest, AssassinsTouchKillsTheWeakAndCripplesTheStrong)
     EXPECT_EQ(target->Text()->text, "Spell Damage: 60");
     EXPECT_EQ(target->GetState(), DEAD);
     EXPECT_FALSE(target->alive);
-    EXPECT_EQ(first.statistics[0], 1);
-    EXPECT_EQ(first.statistics[1], 209);
+    EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 209);
     EXPECT_EQ(hud.removed, std::vector<BoardUnit*>{target});
     EXPECT_EQ(touch.amount, -5);
 }
@@ -393,7 +394,7 @@ TEST_F(SpellEffectTest, DeathBySpellHappensOnce)
     // The corpse struck again is credited to nobody and dropped from nothing a second time.
     Cast(Spell(EffectType::HEALTH, -40), 7);
     EXPECT_EQ(target->GetState(), DEAD);
-    EXPECT_EQ(first.statistics[0], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
     EXPECT_EQ(hud.removed.size(), 1u);
 }
 
@@ -419,7 +420,7 @@ TEST_F(SpellEffectTest, DyingEndsTheStance)
     EXPECT_EQ(focused->GetState(), DEAD);
     EXPECT_EQ(focused->stats.strength, 10);
     EXPECT_FALSE(focused->Presentation().emitters[UnitPresentation::EMITTER_FOCUS]->emitting);
-    EXPECT_EQ(first.statistics[0], 2);
+    EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 2);
 }
 
 TEST_F(SpellEffectTest, PhalanxTakesTheStanceButNotForTheDead)

@@ -380,7 +380,7 @@ TEST_F(UnitTest, PoisonTickNeverKills)
     unit->defenceOutcome = DefenceOutcome::MISS;
     unit->TakeAttack(enemy);
     EXPECT_NE(unit->GetState(), DEAD);
-    EXPECT_EQ(second.statistics[0], 0);
+    EXPECT_EQ(second.GetStatistic(Statistic::KILLS), 0);
 }
 
 TEST_F(UnitTest, MergedEffectExtendsTheFirstAndFreesItsOwnParts)
@@ -514,14 +514,14 @@ TEST_F(UnitTest, TurnBeginEndsStancesAndRefillsActionPoints)
     EXPECT_EQ(unit->stats.actionPoints, 10);
     EXPECT_FALSE(unit->waiting);
     EXPECT_TRUE(unit->myTurn);
-    EXPECT_EQ(first.statistics[8], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::TURNS), 1);
 
     // The dead take no turns.
     unit->state = DEAD;
     unit->BeginTurn();
     unit->stats.actionPoints = 0;
     unit->EndTurn();
-    EXPECT_EQ(first.statistics[8], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::TURNS), 1);
     EXPECT_EQ(unit->stats.actionPoints, 0);
     EXPECT_FALSE(unit->waiting);
 }
@@ -621,7 +621,7 @@ TEST_F(UnitTest, MoveCostsFivePointsAndEndsOnTheLastHex)
     Advance(0.125f);
     unit->WalkStep();
     EXPECT_EQ(unit->path.size(), 1u);
-    EXPECT_EQ(first.statistics[9], 1);
+    EXPECT_EQ(first.GetStatistic(Statistic::HEXES_MOVED), 1);
     EXPECT_EQ(unit->GetHex(), At(10, 10));
     for (int frame = 0; frame < 5; ++frame) {
         Advance(0.125f);
@@ -631,7 +631,7 @@ TEST_F(UnitTest, MoveCostsFivePointsAndEndsOnTheLastHex)
     EXPECT_EQ(unit->GetHex(), At(12, 10));
     EXPECT_EQ(At(12, 10)->occupant, unit);
     EXPECT_EQ(At(10, 10)->type, HEX_OPEN);
-    EXPECT_EQ(first.statistics[9], 2);
+    EXPECT_EQ(first.GetStatistic(Statistic::HEXES_MOVED), 2);
     EXPECT_EQ(unit->stats.actionPoints, 5);
 }
 

@@ -331,7 +331,7 @@ std::string BattleSimulator::CheckInvariants() const
     }
     int kills = 0;
     for (const auto& player : flow.GetPlayers())
-        kills += player->statistics[0];
+        kills += player->GetStatistic(Statistic::KILLS);
     if (kills != dead || hud.GetRemovals() != dead)
         return std::to_string(dead) + " units died, but " + std::to_string(kills) + " kills were credited and " +
                std::to_string(hud.GetRemovals()) + " left the turn order";
