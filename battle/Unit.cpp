@@ -1,4 +1,3 @@
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "battle/Unit.h"
 
 #include "battle/BattleSession.h"
@@ -763,4 +762,3 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
     UnitSpellcasting(*this).ApplySpellEffect(caster, ability);
 }
-// NOLINTEND(readability-identifier-naming)

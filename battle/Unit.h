@@ -1,5 +1,4 @@
 #pragma once
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 // One combatant on the board: an object with statistics, action points, a state, timed effects, abilities and a
 // skinned model. The class units fill it from their definition files; the rules here decide which command it
 // may take, resolve its attacks and its defence, tick its timed effects and begin and end its turns, and tell
@@ -247,4 +246,3 @@ private:
     void DieFrom(Player* killer);
     void ForEachDefendedHex(void (*visit)(Unit&, Hex&));
 };
-// NOLINTEND(readability-identifier-naming)

@@ -1,4 +1,3 @@
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "ui/BattleHud.h"
 
 #include "battle/BattleSession.h"
@@ -34,57 +33,57 @@ std::unique_ptr<BattleHud>& Instance()
 }
 
 // The frame is 800 x 163 pixels, centred along the bottom of the back buffer and reaching 3 pixels below it.
-constexpr float kFrameHalfWidth = 400.0f;
-constexpr float kFrameRise = 160.0f;
-constexpr float kFrameWidth = 800.0f;
-constexpr float kFrameHeight = 163.0f;
-constexpr float kBarInset = 9.0f;
-constexpr float kManaBarInset = 602.0f;
-constexpr float kBarTop = 75.0f;
-constexpr float kBarWidth = 190.0f;
-constexpr float kBarHeight = 88.0f;
-constexpr float kAbilityRowInset = 255.0f;
+constexpr float FRAME_HALF_WIDTH = 400.0f;
+constexpr float FRAME_RISE = 160.0f;
+constexpr float FRAME_WIDTH = 800.0f;
+constexpr float FRAME_HEIGHT = 163.0f;
+constexpr float BAR_INSET = 9.0f;
+constexpr float MANA_BAR_INSET = 602.0f;
+constexpr float BAR_TOP = 75.0f;
+constexpr float BAR_WIDTH = 190.0f;
+constexpr float BAR_HEIGHT = 88.0f;
+constexpr float ABILITY_ROW_INSET = 255.0f;
 // The action row starts one pixel left of the ability row, so each action sits under its ability.
-constexpr float kActionRowInset = 254.0f;
-constexpr float kButtonPitch = 48.0f;
-constexpr float kButtonWidth = 43.0f;
-constexpr float kButtonHeight = 49.0f;
-constexpr float kRowBottomOffset = 58.0f;
-constexpr float kHoverDelay = 0.75f;
-constexpr float kHidden = -100.0f;
-constexpr float kHighlightFrameTime = 1.0f / 35.0f;
-constexpr float kBarStepTime = 0.01f;
-constexpr float kBarStep = 2.0f;
-constexpr float kUnitTextOffsetX = 355.0f;
-constexpr float kUnitTextOffsetY = 55.0f;
-constexpr int kUnitTextHeight = 24;
-constexpr int kSecondTextHeight = 16;
-constexpr int kTurnTimeHeight = 18;
-constexpr int kTurnOrderHeight = 20;
-constexpr size_t kTurnOrderShown = 8;
-constexpr int kSoundClass = 9;
-constexpr const char* kFace = "Times New Roman";
-constexpr const char* kClickSound = "UI_CLICK.wav";
-constexpr const char* kGlowMesh = "PolyGlow.x";
+constexpr float ACTION_ROW_INSET = 254.0f;
+constexpr float BUTTON_PITCH = 48.0f;
+constexpr float BUTTON_WIDTH = 43.0f;
+constexpr float BUTTON_HEIGHT = 49.0f;
+constexpr float ROW_BOTTOM_OFFSET = 58.0f;
+constexpr float HOVER_DELAY = 0.75f;
+constexpr float HIDDEN = -100.0f;
+constexpr float HIGHLIGHT_FRAME_TIME = 1.0f / 35.0f;
+constexpr float BAR_STEP_TIME = 0.01f;
+constexpr float BAR_STEP = 2.0f;
+constexpr float UNIT_TEXT_OFFSET_X = 355.0f;
+constexpr float UNIT_TEXT_OFFSET_Y = 55.0f;
+constexpr int UNIT_TEXT_HEIGHT = 24;
+constexpr int SECOND_TEXT_HEIGHT = 16;
+constexpr int TURN_TIME_HEIGHT = 18;
+constexpr int TURN_ORDER_HEIGHT = 20;
+constexpr size_t TURN_ORDER_SHOWN = 8;
+constexpr int SOUND_CLASS = 9;
+constexpr const char* FACE = "Times New Roman";
+constexpr const char* CLICK_SOUND = "UI_CLICK.wav";
+constexpr const char* GLOW_MESH = "PolyGlow.x";
 
 struct ActionLook {
     const char* texture;
     const char* name;
     const char* hoverText;
 };
-constexpr ActionLook kActions[BattleHud::kActionCount] = {
+constexpr ActionLook ACTIONS[BattleHud::ACTION_COUNT] = {
     {"bMove_f2.tga", "Move", "AP Cost: 5"},          {"bAttack_f2.tga", "Attack", "AP Cost: 6"},
     {"bDefend_f2.tga", "Defend", "AP Cost: 4"},      {"bFocus_f2.tga", "Focus", "AP Cost: 2"},
     {"bMagic_f2.tga", "Magic Spells", "Magic Menu"}, {"bEnd_f2.tga", "End Turn", "End Turn"},
 };
 
-const D3DXCOLOR kClear(0.0f, 0.0f, 0.0f, 0.0f);
-const D3DXCOLOR kWhite(1.0f, 1.0f, 1.0f, 1.0f);
-const D3DXCOLOR kRed(1.0f, 0.0f, 0.0f, 1.0f);
+const D3DXCOLOR CLEAR(0.0f, 0.0f, 0.0f, 0.0f);
+const D3DXCOLOR WHITE(1.0f, 1.0f, 1.0f, 1.0f);
+const D3DXCOLOR RED(1.0f, 0.0f, 0.0f, 1.0f);
 
 void QueueClick()
 {
-    SoundQueue::Get()->Queue(kClickSound, kSoundClass, false, 0.0f);
+    SoundQueue::Get()->Queue(CLICK_SOUND, SOUND_CLASS, false, 0.0f);
 }
 
 bool IsBusy(UnitState state)
@@ -140,7 +139,7 @@ BattleHud* BattleHud::Existing()
 
 Unit* BattleHud::CurrentBody() const
 {
-    return dynamic_cast<Unit*>(currentUnit);
+    return dynamic_cast<Unit*>(m_currentUnit);
 }
 
 Unit* BattleHud::CommandedUnit() const
@@ -153,24 +152,24 @@ Unit* BattleHud::CommandedUnit() const
 
 GuiButton* BattleHud::GetActionButton(int index) const
 {
-    if (!menu || index < 0)
+    if (!m_menu || index < 0)
         return nullptr;
-    return menu->GetButton(0, static_cast<uint32_t>(index));
+    return m_menu->GetButton(0, static_cast<uint32_t>(index));
 }
 
 BoardUnit* BattleHud::GetTurnOrderUnit(size_t index) const
 {
-    return index < turnOrder.size() ? turnOrder[index].unit : nullptr;
+    return index < m_turnOrder.size() ? m_turnOrder[index].unit : nullptr;
 }
 
 TextLabel* BattleHud::GetTurnOrderLabel(size_t index) const
 {
-    return index < turnOrder.size() ? turnOrder[index].label.get() : nullptr;
+    return index < m_turnOrder.size() ? m_turnOrder[index].label.get() : nullptr;
 }
 
 bool BattleHud::IsActionToggled(int index) const
 {
-    return index >= 0 && index < static_cast<int>(toggles.size()) && toggles[static_cast<size_t>(index)];
+    return index >= 0 && index < static_cast<int>(m_toggles.size()) && m_toggles[static_cast<size_t>(index)];
 }
 
 // ---- Building
@@ -182,37 +181,37 @@ void BattleHud::Init()
     CreateLayout();
     CreateExtras();
     CreateTexts();
-    menu = std::make_unique<ButtonMenu>();
+    m_menu = std::make_unique<ButtonMenu>();
     BuildActionMenu();
     CommandHud::Register(this);
-    initialised = true;
+    m_initialised = true;
 }
 
 void BattleHud::CreateLayout()
 {
     DataManager* data = DataManager::Get();
-    layoutWidth = data->GetBackBufferWidth();
-    layoutHeight = data->GetBackBufferHeight();
-    const float a = static_cast<float>(layoutWidth) * 0.5f - kFrameHalfWidth;
-    const float b = static_cast<float>(layoutHeight) - kFrameRise;
-    layout[LAYOUT_HEALTH_FRAME] = {a + kBarInset, b + kBarTop, kBarWidth, kBarHeight};
-    layout[LAYOUT_MANA_FRAME] = {a + kManaBarInset, b + kBarTop, kBarWidth, kBarHeight};
-    layout[LAYOUT_HEALTH_FILL] = layout[LAYOUT_HEALTH_FRAME];
-    layout[LAYOUT_MANA_FILL] = layout[LAYOUT_MANA_FRAME];
-    layout[LAYOUT_FRAME] = {a, b, kFrameWidth, kFrameHeight};
-    layout[5] = {838.0f, 32.0f, 225.0f, 472.0f};
-    layout[LAYOUT_ABILITY_ROW] = {a + kAbilityRowInset, b, 44.0f, 50.0f};
-    layout[LAYOUT_MAIN_MENU] = {917.0f, -2.0f, 89.0f, 52.0f};
+    m_layoutWidth = data->GetBackBufferWidth();
+    m_layoutHeight = data->GetBackBufferHeight();
+    const float a = static_cast<float>(m_layoutWidth) * 0.5f - FRAME_HALF_WIDTH;
+    const float b = static_cast<float>(m_layoutHeight) - FRAME_RISE;
+    m_layout[LAYOUT_HEALTH_FRAME] = {a + BAR_INSET, b + BAR_TOP, BAR_WIDTH, BAR_HEIGHT};
+    m_layout[LAYOUT_MANA_FRAME] = {a + MANA_BAR_INSET, b + BAR_TOP, BAR_WIDTH, BAR_HEIGHT};
+    m_layout[LAYOUT_HEALTH_FILL] = m_layout[LAYOUT_HEALTH_FRAME];
+    m_layout[LAYOUT_MANA_FILL] = m_layout[LAYOUT_MANA_FRAME];
+    m_layout[LAYOUT_FRAME] = {a, b, FRAME_WIDTH, FRAME_HEIGHT};
+    m_layout[5] = {838.0f, 32.0f, 225.0f, 472.0f};
+    m_layout[LAYOUT_ABILITY_ROW] = {a + ABILITY_ROW_INSET, b, 44.0f, 50.0f};
+    m_layout[LAYOUT_MAIN_MENU] = {917.0f, -2.0f, 89.0f, 52.0f};
 }
 
 void BattleHud::CreateExtras()
 {
     const auto add = [this](const char* texture, size_t rect) {
         auto button = std::make_unique<GuiButton>();
-        const LayoutRect& r = layout[rect];
+        const LayoutRect& r = m_layout[rect];
         button->Init(texture, r.x, r.y, r.width, r.height);
-        extras.push_back(std::move(button));
-        return extras.back().get();
+        m_extras.push_back(std::move(button));
+        return m_extras.back().get();
     };
     add("scroll.tga", LAYOUT_HEALTH_FRAME)->SetName("Health Bar");
     GuiButton* mana = add("scroll.tga", LAYOUT_MANA_FRAME);
@@ -224,66 +223,66 @@ void BattleHud::CreateExtras()
     add("HumanGUI.tga", LAYOUT_FRAME);
     GuiButton* mainMenu = add("GUI_MainMenuButton.tga", LAYOUT_MAIN_MENU);
     mainMenu->CreateIcon("GUI_MainMenuButtonOver.tga", 0, 0);
-    mainMenuEffects = {EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_TO_TARGET,
-                       EFFECT_FADE_TO_BASE};
-    mainMenu->SetEffectTable(mainMenuEffects.data());
-    for (size_t i = 0; i < coverage.size(); ++i) {
-        const TextureRecord* record = extras[i]->GetTextureRecord();
-        coverage[i] = std::make_unique<TextureCoverage>(record ? record->texture : nullptr);
+    m_mainMenuEffects = {EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_TO_TARGET,
+                         EFFECT_FADE_TO_BASE};
+    mainMenu->SetEffectTable(m_mainMenuEffects.data());
+    for (size_t i = 0; i < m_coverage.size(); ++i) {
+        const TextureRecord* record = m_extras[i]->GetTextureRecord();
+        m_coverage[i] = std::make_unique<TextureCoverage>(record ? record->texture : nullptr);
     }
 }
 
 void BattleHud::CreateTexts()
 {
-    const LayoutRect& frame = layout[LAYOUT_FRAME];
-    unitTextRect = RECT{432, 660, 593, 700};
-    secondTextRect = RECT{432, 685, 593, 703};
+    const LayoutRect& frame = m_layout[LAYOUT_FRAME];
+    m_unitTextRect = RECT{432, 660, 593, 700};
+    m_secondTextRect = RECT{432, 685, 593, 703};
     const auto make = [&frame](int height, RECT* rect) {
         auto label = std::make_unique<TextLabel>();
-        label->SetFont(height, kFace, rect);
-        label->SetPosition(frame.x + kUnitTextOffsetX, frame.y + kUnitTextOffsetY);
+        label->SetFont(height, FACE, rect);
+        label->SetPosition(frame.x + UNIT_TEXT_OFFSET_X, frame.y + UNIT_TEXT_OFFSET_Y);
         label->SetText("AP");
-        label->baseColour = kWhite;
+        label->baseColour = WHITE;
         label->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);
         StartEffect(*label, EFFECT_FADE_ALPHA_TO_BASE);
         return label;
     };
-    unitText = make(kUnitTextHeight, &unitTextRect);
-    secondText = make(kSecondTextHeight, &secondTextRect);
+    m_unitText = make(UNIT_TEXT_HEIGHT, &m_unitTextRect);
+    m_secondText = make(SECOND_TEXT_HEIGHT, &m_secondTextRect);
 
-    turnTimeText = std::make_unique<TextLabel>();
-    turnTimeText->CreateFont(kTurnTimeHeight, kFace, 1);
-    turnTimeText->SetText("Turn Time: ");
-    turnTimeText->baseColour = kRed;
-    turnTimeText->colour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.0f);
-    StartEffect(*turnTimeText, EFFECT_FADE_ALPHA_TO_BASE);
-    turnTimeText->SetPosition(768.0f, 16.0f);
+    m_turnTimeText = std::make_unique<TextLabel>();
+    m_turnTimeText->CreateFont(TURN_TIME_HEIGHT, FACE, 1);
+    m_turnTimeText->SetText("Turn Time: ");
+    m_turnTimeText->baseColour = RED;
+    m_turnTimeText->colour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.0f);
+    StartEffect(*m_turnTimeText, EFFECT_FADE_ALPHA_TO_BASE);
+    m_turnTimeText->SetPosition(768.0f, 16.0f);
 }
 
 void BattleHud::BuildActionMenu()
 {
-    if (!menu)
-        menu = std::make_unique<ButtonMenu>();
+    if (!m_menu)
+        m_menu = std::make_unique<ButtonMenu>();
     // The ability row comes first: it makes the menu's effect table, which the action buttons then share.
-    menu->BuildAbilityRow(layout[LAYOUT_ABILITY_ROW].x);
-    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - kRowBottomOffset;
-    const float x = layout[LAYOUT_FRAME].x + kActionRowInset;
-    for (int i = 0; i < kActionCount; ++i) {
-        GuiButton* button = menu->AddButton(0, kActions[i].texture, "Scroll_Over.tga",
-                                            x + kButtonPitch * static_cast<float>(i), y, kButtonWidth, kButtonHeight);
+    m_menu->BuildAbilityRow(m_layout[LAYOUT_ABILITY_ROW].x);
+    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - ROW_BOTTOM_OFFSET;
+    const float x = m_layout[LAYOUT_FRAME].x + ACTION_ROW_INSET;
+    for (int i = 0; i < ACTION_COUNT; ++i) {
+        GuiButton* button = m_menu->AddButton(0, ACTIONS[i].texture, "Scroll_Over.tga",
+                                              x + BUTTON_PITCH * static_cast<float>(i), y, BUTTON_WIDTH, BUTTON_HEIGHT);
         if (!button)
             continue;
         ShowActionFrame(i, false);
-        button->hoverDelay = kHoverDelay;
-        button->SetName(kActions[i].name);
+        button->hoverDelay = HOVER_DELAY;
+        button->SetName(ACTIONS[i].name);
     }
-    if (highlight)
-        highlight->Release();
-    highlight = std::make_unique<GuiButton>();
-    highlight->Create("selectedIcon_f9.tga", kHidden, kHidden, kButtonWidth, kButtonHeight);
-    highlight->enabled = false;
-    highlight->animate = true;
-    highlight->frameTime = kHighlightFrameTime;
+    if (m_highlight)
+        m_highlight->Release();
+    m_highlight = std::make_unique<GuiButton>();
+    m_highlight->Create("selectedIcon_f9.tga", HIDDEN, HIDDEN, BUTTON_WIDTH, BUTTON_HEIGHT);
+    m_highlight->enabled = false;
+    m_highlight->animate = true;
+    m_highlight->frameTime = HIGHLIGHT_FRAME_TIME;
 }
 
 // Two-frame button pictures: the normal face on top, the greyed one below.
@@ -302,7 +301,7 @@ void BattleHud::ShowActionFrame(int index, bool greyed)
 
 void BattleHud::Update()
 {
-    if (!currentUnit || !initialised)
+    if (!m_currentUnit || !m_initialised)
         return;
     InputManager* input = InputManager::Get();
     if (input && input->IsKeyDown(DIK_ESCAPE)) {
@@ -317,34 +316,34 @@ void BattleHud::Update()
     }
     UpdateMenus();
     if (const Unit* unit = CurrentBody()) {
-        UpdateBar(EXTRA_MANA_FILL, EXTRA_MANA_FRAME, unit->stats.mana, unit->stats.maxMana, manaStepTimer,
+        UpdateBar(EXTRA_MANA_FILL, EXTRA_MANA_FRAME, unit->stats.mana, unit->stats.maxMana, m_manaStepTimer,
                   "Mana: %i / %i");
-        UpdateBar(EXTRA_HEALTH_FILL, EXTRA_HEALTH_FRAME, unit->stats.health, unit->stats.maxHealth, healthStepTimer,
+        UpdateBar(EXTRA_HEALTH_FILL, EXTRA_HEALTH_FRAME, unit->stats.health, unit->stats.maxHealth, m_healthStepTimer,
                   "Health: %i / %i");
     }
     UpdateTurnOrderTexts();
-    highlight->Update();
-    for (auto& extra : extras)
+    m_highlight->Update();
+    for (auto& extra : m_extras)
         extra->Update();
-    if (extras[EXTRA_MAIN_MENU]->clicked) {
+    if (m_extras[EXTRA_MAIN_MENU]->clicked) {
         if (FrontEndLink* link = FrontEndLink::Get())
             link->SetGameState(GAME_STATE_MAIN_MENU);
         Camera::Get()->HandleMouseFollow();
     }
-    unitText->Update();
-    secondText->Update();
+    m_unitText->Update();
+    m_secondText->Update();
 }
 
 void BattleHud::UpdateMenus()
 {
     Unit* unit = CommandedUnit();
-    if (menu->GetCurrentRow() == 0) {
+    if (m_menu->GetCurrentRow() == 0) {
         UpdateActionMenu(unit);
-    } else if (menu->GetCurrentRow() == 1 && unit) {
-        if (GuiButton* chosen = menu->UpdateAbilityRow(unit->stats.actionPoints, *this))
+    } else if (m_menu->GetCurrentRow() == 1 && unit) {
+        if (GuiButton* chosen = m_menu->UpdateAbilityRow(unit->stats.actionPoints, *this))
             HighlightButton(*chosen);
     }
-    menu->Update();
+    m_menu->Update();
     // A pointer resting on a named HUD button points at no unit on the board.
     if (unit && MouseOverManager::Get()->IsShowingText())
         unit->SetTarget(nullptr);
@@ -352,10 +351,10 @@ void BattleHud::UpdateMenus()
 
 void BattleHud::UpdateActionMenu(Unit* unit)
 {
-    for (int i = 0; i < kActionCount; ++i) {
+    for (int i = 0; i < ACTION_COUNT; ++i) {
         const GuiButton* button = GetActionButton(i);
         if (button && button->hover) {
-            unitText->SetText(kActions[i].hoverText);
+            m_unitText->SetText(ACTIONS[i].hoverText);
             break;
         }
     }
@@ -368,22 +367,22 @@ void BattleHud::UpdateActionMenu(Unit* unit)
     };
     if (clicked(CommandHud::ACTION_MOVE) && unit->CanMove()) {
         QueueClick();
-        if (unit->state == SELECTING_MOVE && toggles[CommandHud::ACTION_MOVE]) {
+        if (unit->state == SELECTING_MOVE && m_toggles[CommandHud::ACTION_MOVE]) {
             CancelAction(*unit, CommandHud::ACTION_MOVE);
         } else {
             unit->pendingState = UNIT_STATE_NONE;
-            toggles[CommandHud::ACTION_MOVE] = true;
+            m_toggles[CommandHud::ACTION_MOVE] = true;
             unit->SetState(SELECTING_MOVE);
             HighlightButton(*GetActionButton(CommandHud::ACTION_MOVE));
         }
     }
     if (clicked(CommandHud::ACTION_ATTACK) && unit->CanAttack()) {
         QueueClick();
-        if (unit->state == SELECTING_TARGET && toggles[CommandHud::ACTION_ATTACK]) {
+        if (unit->state == SELECTING_TARGET && m_toggles[CommandHud::ACTION_ATTACK]) {
             CancelAction(*unit, CommandHud::ACTION_ATTACK);
         } else {
             unit->pendingState = UNIT_STATE_NONE;
-            toggles[CommandHud::ACTION_ATTACK] = true;
+            m_toggles[CommandHud::ACTION_ATTACK] = true;
             unit->SetState(SELECTING_TARGET);
             HighlightButton(*GetActionButton(CommandHud::ACTION_ATTACK));
         }
@@ -391,11 +390,11 @@ void BattleHud::UpdateActionMenu(Unit* unit)
     // Defend and Focus are queued as the unit's pending state, taken up when its turn ends.
     const auto queueStance = [&](int action, UnitState stance) {
         QueueClick();
-        if (unit->pendingState == stance && toggles[static_cast<size_t>(action)]) {
+        if (unit->pendingState == stance && m_toggles[static_cast<size_t>(action)]) {
             CancelAction(*unit, action);
             return;
         }
-        toggles[static_cast<size_t>(action)] = true;
+        m_toggles[static_cast<size_t>(action)] = true;
         unit->SetState(IDLE);
         unit->pendingState = stance;
         HighlightButton(*GetActionButton(action));
@@ -417,7 +416,7 @@ void BattleHud::UpdateActionMenu(Unit* unit)
         HideHighlight();
         if (BoardView* view = BoardView::Get())
             view->ResetGlows();
-        menu->SwitchRow(1);
+        m_menu->SwitchRow(1);
         unit->SetState(IDLE);
         unit->pendingState = UNIT_STATE_NONE;
     }
@@ -430,22 +429,22 @@ void BattleHud::CancelAction(Unit& unit, int action)
     unit.pendingState = UNIT_STATE_NONE;
     unit.ClearTarget();
     MouseOverManager::Get()->SetHovered(nullptr);
-    toggles[static_cast<size_t>(action)] = false;
+    m_toggles[static_cast<size_t>(action)] = false;
 }
 
 void BattleHud::HighlightButton(const GuiButton& button)
 {
-    highlight->left = button.left;
-    highlight->right = button.right;
-    highlight->top = button.top;
-    highlight->bottom = button.bottom;
+    m_highlight->left = button.left;
+    m_highlight->right = button.right;
+    m_highlight->top = button.top;
+    m_highlight->bottom = button.bottom;
 }
 
 // The fill's right edge walks toward the unit's value two pixels a step; its texture is cut off, not squeezed.
 void BattleHud::UpdateBar(size_t fillIndex, size_t frameIndex, int value, int maximum, float& stepTimer,
                           const char* nameFormat)
 {
-    GuiButton& fill = *extras[fillIndex];
+    GuiButton& fill = *m_extras[fillIndex];
     // A class without mana has a maximum of 0: its bar stays empty rather than dividing by nothing.
     float fraction = 0.0f;
     if (value > 0 && maximum > 0)
@@ -453,23 +452,23 @@ void BattleHud::UpdateBar(size_t fillIndex, size_t frameIndex, int value, int ma
     const float goal = fill.left + fraction * fill.width;
     if (goal != fill.right) {
         stepTimer += DataManager::Get()->GetFrameTime();
-        if (stepTimer > kBarStepTime) {
+        if (stepTimer > BAR_STEP_TIME) {
             const int r = static_cast<int>(fill.right);
             const int g = static_cast<int>(goal);
             fill.rightU = fill.width > 0.0f ? (fill.right - fill.left) / fill.width : 0.0f;
             if (r > g) {
-                fill.right -= kBarStep;
+                fill.right -= BAR_STEP;
                 if (fill.right < static_cast<float>(g))
                     fill.right = goal;
             } else if (r < g) {
-                fill.right += kBarStep;
+                fill.right += BAR_STEP;
                 if (fill.right > static_cast<float>(g))
                     fill.right = goal;
             }
             stepTimer = 0.0f;
         }
     }
-    GuiButton& frame = *extras[frameIndex];
+    GuiButton& frame = *m_extras[frameIndex];
     if (frame.longHover) {
         char text[64];
         std::snprintf(text, sizeof(text), nameFormat, value, maximum);
@@ -479,7 +478,7 @@ void BattleHud::UpdateBar(size_t fillIndex, size_t frameIndex, int value, int ma
 
 void BattleHud::Render()
 {
-    if (!initialised)
+    if (!m_initialised)
         return;
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
@@ -487,26 +486,26 @@ void BattleHud::Render()
     FlatQuadPass pass(device);
     device->SetFVF(SCREEN_FVF);
     const float bottom = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
-    for (size_t i = 0; i < extras.size(); ++i) {
-        if (i < coverage.size())
-            pass.DrawShown(*extras[i], coverage[i].get(), bottom);
+    for (size_t i = 0; i < m_extras.size(); ++i) {
+        if (i < m_coverage.size())
+            pass.DrawShown(*m_extras[i], m_coverage[i].get(), bottom);
         else
-            pass.Draw(*extras[i]);
-        pass.DrawIcon(*extras[i]);
+            pass.Draw(*m_extras[i]);
+        pass.DrawIcon(*m_extras[i]);
     }
-    menu->Render();
-    pass.Draw(*highlight);
-    unitText->QueueDraw();
-    secondText->QueueDraw();
+    m_menu->Render();
+    pass.Draw(*m_highlight);
+    m_unitText->QueueDraw();
+    m_secondText->QueueDraw();
 }
 
 float BattleHud::HiddenFrom(float left, float right) const
 {
     const float none = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
-    if (!initialised || extras.size() <= EXTRA_FRAME || !coverage[EXTRA_FRAME])
+    if (!m_initialised || m_extras.size() <= EXTRA_FRAME || !m_coverage[EXTRA_FRAME])
         return none;
-    const GuiButton& frame = *extras[EXTRA_FRAME];
-    const TextureCoverage& picture = *coverage[EXTRA_FRAME];
+    const GuiButton& frame = *m_extras[EXTRA_FRAME];
+    const TextureCoverage& picture = *m_coverage[EXTRA_FRAME];
     const TextureRecord* record = frame.GetTextureRecord();
     // Only a frame drawn at full strength, texel for pixel, unmirrored and reaching the bottom hides anything.
     if (!frame.visible || (PackColour(frame.colour) >> 24) != 0xFF || !record ||
@@ -531,19 +530,19 @@ float BattleHud::HiddenFrom(float left, float right) const
 void BattleHud::SelectUnit(BoardUnit* unit)
 {
     if (unit)
-        currentUnit = unit;
-    if (!initialised)
+        m_currentUnit = unit;
+    if (!m_initialised)
         return;
     Unit* body = dynamic_cast<Unit*>(unit);
-    menu->SetAbilities(body ? &body->abilities : nullptr, body ? body->stats.actionPoints : 0,
-                       body ? body->stats.mana : 0);
-    menu->SwitchRow(0);
-    menu->RestartFadeIn();
+    m_menu->SetAbilities(body ? &body->abilities : nullptr, body ? body->stats.actionPoints : 0,
+                         body ? body->stats.mana : 0);
+    m_menu->SwitchRow(0);
+    m_menu->RestartFadeIn();
     // The hex lit for the previous unit's command is not this unit's: it would stay lit through a turn that
     // picks no hex.
     MouseOverManager::Get()->SetHovered(nullptr);
     UpdateUnitTexts();
-    for (int i = 0; i < kActionCount; ++i) {
+    for (int i = 0; i < ACTION_COUNT; ++i) {
         ShowActionFrame(i, false);
         GuiButton* button = GetActionButton(i);
         button->iconVisible = true;
@@ -553,7 +552,7 @@ void BattleHud::SelectUnit(BoardUnit* unit)
 
 void BattleHud::DisableAction(int index)
 {
-    if (index < 0 || index >= kActionCount)
+    if (index < 0 || index >= ACTION_COUNT)
         return;
     GuiButton* button = GetActionButton(index);
     if (!button)
@@ -565,43 +564,43 @@ void BattleHud::DisableAction(int index)
 
 void BattleHud::ResetMenu()
 {
-    if (!initialised)
+    if (!m_initialised)
         return;
-    menu->SwitchRow(0);
+    m_menu->SwitchRow(0);
     HideHighlight();
     UpdateUnitTexts();
 }
 
 void BattleHud::HideHighlight()
 {
-    if (highlight)
-        highlight->MoveTo(kHidden, kHidden);
+    if (m_highlight)
+        m_highlight->MoveTo(HIDDEN, HIDDEN);
 }
 
 void BattleHud::UpdateUnitTexts()
 {
     const Unit* unit = CurrentBody();
-    if (!unit || !unitText || !secondText)
+    if (!unit || !m_unitText || !m_secondText)
         return;
-    unitText->colour = kRed;
-    unitText->baseColour = kRed;
-    unitText->targetColour = kWhite;
-    StartEffect(*unitText, EFFECT_FADE_TO_TARGET);
-    secondText->SetText("");
-    unitText->SetNumberText2("AP: %i/%i", unit->stats.actionPoints, unit->stats.maxActionPoints, false);
-    secondText->SetNumberText2("HP: %i/%i", unit->stats.health, unit->stats.maxHealth, false);
+    m_unitText->colour = RED;
+    m_unitText->baseColour = RED;
+    m_unitText->targetColour = WHITE;
+    StartEffect(*m_unitText, EFFECT_FADE_TO_TARGET);
+    m_secondText->SetText("");
+    m_unitText->SetNumberText2("AP: %i/%i", unit->stats.actionPoints, unit->stats.maxActionPoints, false);
+    m_secondText->SetNumberText2("HP: %i/%i", unit->stats.health, unit->stats.maxHealth, false);
 }
 
 void BattleHud::ShowSpellCost(const SpellDefinition& ability)
 {
     const Unit* unit = CurrentBody();
-    if (!unit || !unitText || !secondText)
+    if (!unit || !m_unitText || !m_secondText)
         return;
     if (ability.actionPointCost <= unit->stats.actionPoints)
-        unitText->SetNumberText("AP Cost: %i", ability.actionPointCost, false);
+        m_unitText->SetNumberText("AP Cost: %i", ability.actionPointCost, false);
     else
-        unitText->SetText("Insufficient Action Points");
-    secondText->SetNumberText("MP Cost: %i", ability.manaCost, false);
+        m_unitText->SetText("Insufficient Action Points");
+    m_secondText->SetNumberText("MP Cost: %i", ability.manaCost, false);
 }
 
 void BattleHud::OnAbilityRowBack()
@@ -665,13 +664,13 @@ void BattleHud::AddTurnOrderEntry(BoardUnit* unit)
 {
     TurnOrderEntry entry;
     entry.label = std::make_unique<TextLabel>();
-    entry.label->CreateFont(kTurnOrderHeight, kFace, 1);
-    entry.label->colour = kClear;
-    entry.label->baseColour = kClear;
-    entry.label->targetColour = kClear;
+    entry.label->CreateFont(TURN_ORDER_HEIGHT, FACE, 1);
+    entry.label->colour = CLEAR;
+    entry.label->baseColour = CLEAR;
+    entry.label->targetColour = CLEAR;
     StartEffect(*entry.label, EFFECT_FADE_ALPHA_TO_BASE);
     entry.unit = unit;
-    turnOrder.push_back(std::move(entry));
+    m_turnOrder.push_back(std::move(entry));
 }
 
 void BattleHud::ShowTurnOrder(const TurnOrder& order)
@@ -681,30 +680,30 @@ void BattleHud::ShowTurnOrder(const TurnOrder& order)
     const auto place = [&units](const TurnOrderEntry& entry) {
         return static_cast<size_t>(std::find(units.begin(), units.end(), entry.unit) - units.begin());
     };
-    std::stable_sort(turnOrder.begin(), turnOrder.end(),
+    std::stable_sort(m_turnOrder.begin(), m_turnOrder.end(),
                      [&place](const TurnOrderEntry& a, const TurnOrderEntry& b) { return place(a) < place(b); });
     // An empty order has no first unit and no colour step.
-    if (turnOrder.empty()) {
-        currentUnit = nullptr;
+    if (m_turnOrder.empty()) {
+        m_currentUnit = nullptr;
         return;
     }
-    const float step = 0.5f / static_cast<float>(turnOrder.size());
-    for (size_t i = 0; i < turnOrder.size(); ++i) {
-        if (Unit* body = dynamic_cast<Unit*>(turnOrder[i].unit); body && body->Presentation().badgeQuad)
-            body->Presentation().badgeQuad->frame = static_cast<int>(std::min<size_t>(i + 1, kLastBadge));
-        turnOrder[i].label->normalColour = D3DXCOLOR(1.0f - static_cast<float>(i) * step, 0.25f, 0.25f, 1.0f);
+    const float step = 0.5f / static_cast<float>(m_turnOrder.size());
+    for (size_t i = 0; i < m_turnOrder.size(); ++i) {
+        if (Unit* body = dynamic_cast<Unit*>(m_turnOrder[i].unit); body && body->Presentation().badgeQuad)
+            body->Presentation().badgeQuad->frame = static_cast<int>(std::min<size_t>(i + 1, LAST_BADGE));
+        m_turnOrder[i].label->normalColour = D3DXCOLOR(1.0f - static_cast<float>(i) * step, 0.25f, 0.25f, 1.0f);
     }
-    currentUnit = turnOrder.front().unit;
+    m_currentUnit = m_turnOrder.front().unit;
 }
 
 void BattleHud::UpdateTurnOrderTexts()
 {
-    const size_t shown = std::min(kTurnOrderShown, turnOrder.size());
+    const size_t shown = std::min(TURN_ORDER_SHOWN, m_turnOrder.size());
     for (size_t i = 0; i < shown; ++i) {
-        const Unit* body = dynamic_cast<const Unit*>(turnOrder[i].unit);
+        const Unit* body = dynamic_cast<const Unit*>(m_turnOrder[i].unit);
         if (!body)
             continue;
-        TextLabel& label = *turnOrder[i].label;
+        TextLabel& label = *m_turnOrder[i].label;
         const std::string format = LiteralForFormat(body->name) + ": %i";
         label.SetNumberText(format.c_str(), body->initiative, true);
         label.Update();
@@ -713,18 +712,18 @@ void BattleHud::UpdateTurnOrderTexts()
 
 BoardUnit* BattleHud::GetFirstUnit() const
 {
-    return turnOrder.empty() ? nullptr : turnOrder.front().unit;
+    return m_turnOrder.empty() ? nullptr : m_turnOrder.front().unit;
 }
 
 void BattleHud::RemoveUnit(BoardUnit* unit)
 {
-    for (auto it = turnOrder.begin(); it != turnOrder.end();) {
+    for (auto it = m_turnOrder.begin(); it != m_turnOrder.end();) {
         if (it->unit != unit) {
             ++it;
             continue;
         }
         it->label->Unqueue();
-        it = turnOrder.erase(it);
+        it = m_turnOrder.erase(it);
     }
 }
 
@@ -733,87 +732,87 @@ void BattleHud::ForgetUnit(BoardUnit* gone)
     if (!gone)
         return;
     RemoveUnit(gone);
-    if (currentUnit == gone)
-        currentUnit = nullptr;
+    if (m_currentUnit == gone)
+        m_currentUnit = nullptr;
 }
 
 // The labels go with their entries: a rematch must not leave a set of fonts behind.
 void BattleHud::ClearTurnOrder()
 {
-    currentUnit = nullptr;
-    for (TurnOrderEntry& entry : turnOrder)
+    m_currentUnit = nullptr;
+    for (TurnOrderEntry& entry : m_turnOrder)
         entry.label->Unqueue();
-    turnOrder.clear();
+    m_turnOrder.clear();
 }
 
 // ---- Device and lifetime
 
 void BattleHud::OnLostDevice()
 {
-    if (!initialised)
+    if (!m_initialised)
         Init();
-    menu->OnLostDevice();
-    highlight->OnLostDevice();
-    for (auto& extra : extras)
+    m_menu->OnLostDevice();
+    m_highlight->OnLostDevice();
+    for (auto& extra : m_extras)
         extra->OnLostDevice();
-    for (TurnOrderEntry& entry : turnOrder)
+    for (TurnOrderEntry& entry : m_turnOrder)
         entry.label->OnLostDevice();
-    for (TextLabel* label : {unitText.get(), secondText.get(), turnTimeText.get()})
+    for (TextLabel* label : {m_unitText.get(), m_secondText.get(), m_turnTimeText.get()})
         label->OnLostDevice();
 }
 
 void BattleHud::OnResetDevice()
 {
-    if (!initialised)
+    if (!m_initialised)
         Init();
-    menu->OnResetDevice();
-    highlight->OnResetDevice();
-    for (auto& extra : extras)
+    m_menu->OnResetDevice();
+    m_highlight->OnResetDevice();
+    for (auto& extra : m_extras)
         extra->OnResetDevice();
-    for (TurnOrderEntry& entry : turnOrder)
+    for (TurnOrderEntry& entry : m_turnOrder)
         entry.label->OnResetDevice();
-    for (TextLabel* label : {unitText.get(), secondText.get(), turnTimeText.get()})
+    for (TextLabel* label : {m_unitText.get(), m_secondText.get(), m_turnTimeText.get()})
         label->OnResetDevice();
     // The layout follows the back buffer by the same factors the widgets applied to themselves.
     DataManager* data = DataManager::Get();
     const unsigned width = data->GetBackBufferWidth();
     const unsigned height = data->GetBackBufferHeight();
-    const float sx = width && layoutWidth ? static_cast<float>(width) / static_cast<float>(layoutWidth) : 1.0f;
-    const float sy = height && layoutHeight ? static_cast<float>(height) / static_cast<float>(layoutHeight) : 1.0f;
-    for (LayoutRect& rect : layout) {
+    const float sx = width && m_layoutWidth ? static_cast<float>(width) / static_cast<float>(m_layoutWidth) : 1.0f;
+    const float sy = height && m_layoutHeight ? static_cast<float>(height) / static_cast<float>(m_layoutHeight) : 1.0f;
+    for (LayoutRect& rect : m_layout) {
         rect.x *= sx;
         rect.y *= sy;
     }
     if (width && height) {
-        layoutWidth = width;
-        layoutHeight = height;
+        m_layoutWidth = width;
+        m_layoutHeight = height;
     }
 }
 
 void BattleHud::ReleaseWidgets()
 {
-    if (menu) {
-        menu->Release();
-        menu.reset();
+    if (m_menu) {
+        m_menu->Release();
+        m_menu.reset();
     }
-    for (auto& extra : extras)
+    for (auto& extra : m_extras)
         extra->Release();
-    extras.clear();
-    for (auto& picture : coverage)
+    m_extras.clear();
+    for (auto& picture : m_coverage)
         picture.reset();
-    if (highlight) {
-        highlight->Release();
-        highlight.reset();
+    if (m_highlight) {
+        m_highlight->Release();
+        m_highlight.reset();
     }
-    for (auto* label : {&unitText, &secondText, &turnTimeText}) {
+    for (auto* label : {&m_unitText, &m_secondText, &m_turnTimeText}) {
         if (*label) {
             (*label)->Unqueue();
             label->reset();
         }
     }
-    toggles = {};
-    healthStepTimer = 0.0f;
-    manaStepTimer = 0.0f;
+    m_toggles = {};
+    m_healthStepTimer = 0.0f;
+    m_manaStepTimer = 0.0f;
 }
 
 void BattleHud::Destroy()
@@ -822,6 +821,5 @@ void BattleHud::Destroy()
     ClearTurnOrder();
     if (CommandHud::Get() == this)
         CommandHud::Register(nullptr);
-    initialised = false;
+    m_initialised = false;
 }
-// NOLINTEND(readability-identifier-naming)

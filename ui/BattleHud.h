@@ -1,5 +1,4 @@
 #pragma once
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "battle/CommandHud.h"
 #include "ui/ButtonMenu.h"
@@ -39,9 +38,9 @@ public:
         BoardUnit* unit = nullptr;
     };
 
-    static constexpr int kActionCount = 6;
+    static constexpr int ACTION_COUNT = 6;
     static constexpr int ACTION_END_TURN = 5;
-    static constexpr size_t kLayoutCount = 8;
+    static constexpr size_t LAYOUT_COUNT = 8;
     static constexpr size_t LAYOUT_HEALTH_FRAME = 0;
     static constexpr size_t LAYOUT_MANA_FRAME = 1;
     static constexpr size_t LAYOUT_HEALTH_FILL = 2;
@@ -49,7 +48,7 @@ public:
     static constexpr size_t LAYOUT_FRAME = 4;
     static constexpr size_t LAYOUT_ABILITY_ROW = 6;
     static constexpr size_t LAYOUT_MAIN_MENU = 7;
-    static constexpr size_t kExtraCount = 6;
+    static constexpr size_t EXTRA_COUNT = 6;
     static constexpr size_t EXTRA_HEALTH_FRAME = 0;
     static constexpr size_t EXTRA_MANA_FRAME = 1;
     static constexpr size_t EXTRA_HEALTH_FILL = 2;
@@ -57,7 +56,7 @@ public:
     static constexpr size_t EXTRA_FRAME = 4;
     static constexpr size_t EXTRA_MAIN_MENU = 5;
     // The turn-order badge over a unit counts to eight; every later place shows nine.
-    static constexpr int kLastBadge = 9;
+    static constexpr int LAST_BADGE = 9;
 
     // The one HUD, made on first use with nothing in it.
     static BattleHud* Get();
@@ -89,7 +88,7 @@ public:
     void OnResetDevice();
     // Releases every widget the HUD owns and unregisters it; Init builds it again.
     void Destroy();
-    bool IsInitialised() const { return initialised; }
+    bool IsInitialised() const { return m_initialised; }
     // The first screen row from which the frame, drawn after whatever asks, hides every pixel between the
     // columns left and right down to the bottom of the back buffer; the back buffer's height when it hides
     // no such band.
@@ -99,7 +98,7 @@ public:
     void HideHighlight() override;
     void UpdateUnitTexts() override;
     void ResetMenu() override;
-    BoardUnit* GetCurrentUnit() const override { return currentUnit; }
+    BoardUnit* GetCurrentUnit() const override { return m_currentUnit; }
     void ForgetUnit(BoardUnit* gone) override;
     void DisableAction(int index) override;
     void RemoveUnit(BoardUnit* unit) override;
@@ -109,15 +108,15 @@ public:
     void ShowSpellCost(const SpellDefinition& ability) override;
     void OnAbilityChosen(const SpellDefinition& ability) override;
 
-    ButtonMenu* GetMenu() const { return menu.get(); }
+    ButtonMenu* GetMenu() const { return m_menu.get(); }
     GuiButton* GetActionButton(int index) const;
-    GuiButton* GetExtra(size_t index) const { return index < extras.size() ? extras[index].get() : nullptr; }
-    GuiButton* GetHighlight() const { return highlight.get(); }
-    TextLabel* GetUnitText() const { return unitText.get(); }
-    TextLabel* GetSecondText() const { return secondText.get(); }
-    TextLabel* GetTurnTimeText() const { return turnTimeText.get(); }
-    const LayoutRect& GetLayout(size_t index) const { return layout[index < kLayoutCount ? index : 0]; }
-    size_t GetTurnOrderSize() const { return turnOrder.size(); }
+    GuiButton* GetExtra(size_t index) const { return index < m_extras.size() ? m_extras[index].get() : nullptr; }
+    GuiButton* GetHighlight() const { return m_highlight.get(); }
+    TextLabel* GetUnitText() const { return m_unitText.get(); }
+    TextLabel* GetSecondText() const { return m_secondText.get(); }
+    TextLabel* GetTurnTimeText() const { return m_turnTimeText.get(); }
+    const LayoutRect& GetLayout(size_t index) const { return m_layout[index < LAYOUT_COUNT ? index : 0]; }
+    size_t GetTurnOrderSize() const { return m_turnOrder.size(); }
     BoardUnit* GetTurnOrderUnit(size_t index) const;
     TextLabel* GetTurnOrderLabel(size_t index) const;
     // The chosen-action toggles of Move, Attack, Defend and Focus.
@@ -140,30 +139,29 @@ private:
     void ShowActionFrame(int index, bool greyed);
     void ReleaseWidgets();
 
-    BoardUnit* currentUnit = nullptr;
-    std::unique_ptr<ButtonMenu> menu;
-    std::unique_ptr<TextLabel> unitText;
-    std::unique_ptr<TextLabel> secondText;
-    std::unique_ptr<TextLabel> turnTimeText;
-    std::vector<TurnOrderEntry> turnOrder;
-    std::array<LayoutRect, kLayoutCount> layout{};
-    std::vector<std::unique_ptr<GuiButton>> extras;
-    std::unique_ptr<GuiButton> highlight;
+    BoardUnit* m_currentUnit = nullptr;
+    std::unique_ptr<ButtonMenu> m_menu;
+    std::unique_ptr<TextLabel> m_unitText;
+    std::unique_ptr<TextLabel> m_secondText;
+    std::unique_ptr<TextLabel> m_turnTimeText;
+    std::vector<TurnOrderEntry> m_turnOrder;
+    std::array<LayoutRect, LAYOUT_COUNT> m_layout{};
+    std::vector<std::unique_ptr<GuiButton>> m_extras;
+    std::unique_ptr<GuiButton> m_highlight;
     // What the pictures of the frame and the bars let through, read when they are made: their clear margins
     // are not drawn, and the frame's opaque rows hide what lies beneath.
-    std::array<std::unique_ptr<TextureCoverage>, EXTRA_FRAME + 1> coverage;
-    bool initialised = false;
+    std::array<std::unique_ptr<TextureCoverage>, EXTRA_FRAME + 1> m_coverage;
+    bool m_initialised = false;
     // The back-buffer size the layout rectangles were last computed or rescaled for.
-    unsigned layoutWidth = 0;
-    unsigned layoutHeight = 0;
+    unsigned m_layoutWidth = 0;
+    unsigned m_layoutHeight = 0;
 
-    std::array<bool, 4> toggles{};
-    float healthStepTimer = 0.0f;
-    float manaStepTimer = 0.0f;
+    std::array<bool, 4> m_toggles{};
+    float m_healthStepTimer = 0.0f;
+    float m_manaStepTimer = 0.0f;
     // The fixed rectangles the two unit texts are centred in; the labels keep pointers to them.
-    RECT unitTextRect{0, 0, 0, 0};
-    RECT secondTextRect{0, 0, 0, 0};
+    RECT m_unitTextRect{0, 0, 0, 0};
+    RECT m_secondTextRect{0, 0, 0, 0};
     // {button hover, button leave, icon hover, icon leave} of the main-menu button.
-    std::array<uint32_t, 4> mainMenuEffects{};
+    std::array<uint32_t, 4> m_mainMenuEffects{};
 };
-// NOLINTEND(readability-identifier-naming)

@@ -1,5 +1,4 @@
 #pragma once
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "core/DeviceResource.h"
 #include "win32/Win32.h"
@@ -36,11 +35,11 @@ class MenuManager : public DeviceResource
 {
 public:
     static constexpr int PAGE_COUNT = 6;
-    static constexpr int kInfoLabelCount = 9;
-    static constexpr int kNoPlayer = 8;
-    static constexpr int kStartingRequisition = 200;
-    static constexpr int kPreviewWidth = 640;
-    static constexpr int kPreviewHeight = 480;
+    static constexpr int INFO_LABEL_COUNT = 9;
+    static constexpr int NO_PLAYER = 8;
+    static constexpr int STARTING_REQUISITION = 200;
+    static constexpr int PREVIEW_WIDTH = 640;
+    static constexpr int PREVIEW_HEIGHT = 480;
 
     MenuManager();
     ~MenuManager() override;
@@ -61,22 +60,22 @@ public:
     void OnResetDevice() override;
     void Destroy();
 
-    bool IsBuilt() const { return built; }
-    int GetCurrentScreen() const { return currentScreen; }
-    int GetPreviousScreen() const { return previousScreen; }
-    int GetDeployingPlayer() const { return deployingPlayer; }
-    int GetRequisitionLeft(int team) const { return team == 0 || team == 1 ? requisitionLeft[team] : 0; }
-    int GetLevelIndex() const { return levelIndex; }
-    int GetShownClass() const { return shownClass; }
+    bool IsBuilt() const { return m_built; }
+    int GetCurrentScreen() const { return m_currentScreen; }
+    int GetPreviousScreen() const { return m_previousScreen; }
+    int GetDeployingPlayer() const { return m_deployingPlayer; }
+    int GetRequisitionLeft(int team) const { return team == 0 || team == 1 ? m_requisitionLeft[team] : 0; }
+    int GetLevelIndex() const { return m_levelIndex; }
+    int GetShownClass() const { return m_shownClass; }
     GuiPanel* GetPage(int screen) const;
-    VideoWidget* GetIntroVideo() const { return introVideo; }
+    VideoWidget* GetIntroVideo() const { return m_introVideo; }
     TextLabel* GetInfoLabel(int index) const;
     // The unit the class preview draws for a roster index; null outside the roster.
     BoardUnit* GetPreviewUnit(int index) const;
-    TextLabel* GetRequisitionLabel() const { return requisitionLabel.get(); }
-    TextLabel* GetLevelNameLabel() const { return levelNameLabel.get(); }
-    TextLabel* GetPlayerLabel(int team) const { return team == 0 ? playerOneLabel.get() : playerTwoLabel.get(); }
-    GuiElement* GetPreviewElement() const { return previewElement.get(); }
+    TextLabel* GetRequisitionLabel() const { return m_requisitionLabel.get(); }
+    TextLabel* GetLevelNameLabel() const { return m_levelNameLabel.get(); }
+    TextLabel* GetPlayerLabel(int team) const { return team == 0 ? m_playerOneLabel.get() : m_playerTwoLabel.get(); }
+    GuiElement* GetPreviewElement() const { return m_previewElement.get(); }
 
     // The deployment page's controls, found from the end of its button list.
     GuiButton* GetClassButton(int rosterIndex) const;
@@ -118,34 +117,33 @@ private:
     void RenderDeployment();
     GuiButton* DeploymentButtonFromEnd(int fromEnd) const;
 
-    bool built = false;
-    std::unique_ptr<GuiPanel> pages[PAGE_COUNT];
-    int deployingPlayer = kNoPlayer;
-    int currentScreen = SCREEN_TITLE;
-    int previousScreen = SCREEN_TITLE;
-    VideoWidget* introVideo = nullptr;
-    std::vector<std::string> classFiles;
-    std::vector<std::string> classDescriptions;
-    std::vector<std::unique_ptr<BoardUnit>> previewUnits;
-    std::vector<int> classCosts;
-    int shownClass = -1;
-    int startingRequisition = kStartingRequisition;
-    int requisitionLeft[2] = {kStartingRequisition, kStartingRequisition};
-    int levelIndex = 0;
-    std::unique_ptr<TextLabel> playerOneLabel;
-    std::unique_ptr<TextLabel> playerTwoLabel;
-    std::unique_ptr<TextLabel> requisitionLabel;
-    std::unique_ptr<TextLabel> levelNameLabel;
-    std::unique_ptr<TextLabel> infoLabels[kInfoLabelCount];
-    std::unique_ptr<GuiElement> previewElement;
-    IDirect3DTexture9* previewTexture = nullptr;
-    ID3DXRenderToSurface* previewRenderer = nullptr;
-    IDirect3DSurface9* previewSurface = nullptr;
+    bool m_built = false;
+    std::unique_ptr<GuiPanel> m_pages[PAGE_COUNT];
+    int m_deployingPlayer = NO_PLAYER;
+    int m_currentScreen = SCREEN_TITLE;
+    int m_previousScreen = SCREEN_TITLE;
+    VideoWidget* m_introVideo = nullptr;
+    std::vector<std::string> m_classFiles;
+    std::vector<std::string> m_classDescriptions;
+    std::vector<std::unique_ptr<BoardUnit>> m_previewUnits;
+    std::vector<int> m_classCosts;
+    int m_shownClass = -1;
+    int m_startingRequisition = STARTING_REQUISITION;
+    int m_requisitionLeft[2] = {STARTING_REQUISITION, STARTING_REQUISITION};
+    int m_levelIndex = 0;
+    std::unique_ptr<TextLabel> m_playerOneLabel;
+    std::unique_ptr<TextLabel> m_playerTwoLabel;
+    std::unique_ptr<TextLabel> m_requisitionLabel;
+    std::unique_ptr<TextLabel> m_levelNameLabel;
+    std::unique_ptr<TextLabel> m_infoLabels[INFO_LABEL_COUNT];
+    std::unique_ptr<GuiElement> m_previewElement;
+    IDirect3DTexture9* m_previewTexture = nullptr;
+    ID3DXRenderToSurface* m_previewRenderer = nullptr;
+    IDirect3DSurface9* m_previewSurface = nullptr;
     // The level name is centred in this rectangle; the label keeps a pointer to it.
-    RECT levelNameRect{62, 355, 709, 400};
+    RECT m_levelNameRect{62, 355, 709, 400};
     // Between the scene window (right edge 709) and the right dragon's body (from about x 965): the requisition
     // is centred there, its number under its words.
-    RECT requisitionRect{712, 596, 958, 690};
-    uint32_t effectTable[4] = {3, 3, 0, 1};
+    RECT m_requisitionRect{712, 596, 958, 690};
+    uint32_t m_effectTable[4] = {3, 3, 0, 1};
 };
-// NOLINTEND(readability-identifier-naming)

@@ -1,4 +1,3 @@
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 // The front end's deployment page: whose army deploys, the roster and its class preview, the requisition, the
 // units placed and picked up again on the board.
 #include "ui/MenuManager.h"
@@ -28,22 +27,22 @@
 
 namespace {
 // The class preview: figures stand about 112 units tall (the knight with its plume nearer 135).
-constexpr float kPreviewCentreHeight = 60.0f;
-constexpr float kPreviewSetBack = 110.0f;
+constexpr float PREVIEW_CENTRE_HEIGHT = 60.0f;
+constexpr float PREVIEW_SET_BACK = 110.0f;
 
-const char* const kDragUnitsText =
+const char* const DRAG_UNITS_TEXT =
     "Drag Units Onto Green Hexes\n\n\n                Prev | Next\n                     Map";
 
 int g_lastDragged = -1;
 
-const D3DXCOLOR kRequisitionSpent(1.0f, 0.0f, 0.0f, 1.0f);
+const D3DXCOLOR REQUISITION_SPENT(1.0f, 0.0f, 0.0f, 1.0f);
 
 D3DXCOLOR PlayerTint(int team)
 {
     return team == 0 ? D3DXCOLOR(0.1f, 0.1f, 0.3f, 0.8f) : D3DXCOLOR(0.65f, 0.14f, 0.14f, 0.8f);
 }
 
-const D3DXCOLOR kRequisitionLeft(1.0f, 1.0f, 1.0f, 1.0f);
+const D3DXCOLOR REQUISITION_LEFT(1.0f, 1.0f, 1.0f, 1.0f);
 } // namespace
 
 int MenuManager::GetLastDragged()
@@ -63,11 +62,11 @@ void MenuManager::SetDeployingPlayer(int team)
     FrontEndLink* link = Link();
     if (link)
         link->SetGameState(GAME_STATE_DEPLOYMENT);
-    deployingPlayer = team;
+    m_deployingPlayer = team;
     if (link)
         link->AddPlayer(team);
 
-    GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
+    GuiPanel* page = m_pages[SCREEN_DEPLOYMENT].get();
     const D3DXCOLOR tint = team == 0 ? D3DXCOLOR(0.1f, 0.1f, 0.3f, 0.5f) : D3DXCOLOR(0.45f, 0.14f, 0.14f, 0.5f);
     for (int k = 0; k < DeploymentRoster::SIZE; ++k)
         page->images[11 + 3 * static_cast<size_t>(k)]->targetColour = tint;
@@ -79,8 +78,8 @@ void MenuManager::SetDeployingPlayer(int team)
     for (GuiButton* button : page->buttons)
         button->enabled = true;
 
-    infoLabels[8]->SetText(kDragUnitsText);
-    shownClass = -1;
+    m_infoLabels[8]->SetText(DRAG_UNITS_TEXT);
+    m_shownClass = -1;
 
     HexGrid* grid = link ? link->GetHexGrid() : nullptr;
     const HexType own = team == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1;
@@ -105,7 +104,7 @@ void MenuManager::ShowClass(int i, int team)
     QueueSound("UI_HOVER.wav");
     const D3DXCOLOR tint = PlayerTint(team);
     for (int l = 0; l < 8; ++l) {
-        TextLabel* label = infoLabels[l].get();
+        TextLabel* label = m_infoLabels[l].get();
         label->colour = tint;
         label->baseColour = tint;
         label->normalColour = tint;
@@ -113,23 +112,23 @@ void MenuManager::ShowClass(int i, int team)
         label->pendingEffect = EFFECT_FADE_TO_TARGET;
         label->effectTimer = 0.0f;
     }
-    shownClass = i;
-    pages[SCREEN_DEPLOYMENT]->selected = i;
+    m_shownClass = i;
+    m_pages[SCREEN_DEPLOYMENT]->selected = i;
     ClassSheet sheet;
     FrontEndLink* link = Link();
-    if (link && static_cast<size_t>(i) < previewUnits.size() && previewUnits[static_cast<size_t>(i)])
-        sheet = link->DescribeClass(*previewUnits[static_cast<size_t>(i)]);
-    infoLabels[0]->SetNumberText("Strength: %i", sheet.strength, false);
-    infoLabels[1]->SetNumberText("Mana: %i", sheet.mana, false);
-    infoLabels[2]->SetNumberText("Intelligence: %i", sheet.intelligence, false);
+    if (link && static_cast<size_t>(i) < m_previewUnits.size() && m_previewUnits[static_cast<size_t>(i)])
+        sheet = link->DescribeClass(*m_previewUnits[static_cast<size_t>(i)]);
+    m_infoLabels[0]->SetNumberText("Strength: %i", sheet.strength, false);
+    m_infoLabels[1]->SetNumberText("Mana: %i", sheet.mana, false);
+    m_infoLabels[2]->SetNumberText("Intelligence: %i", sheet.intelligence, false);
     // The class's own attack figure, so that classes that hit differently read apart when an army is chosen.
-    infoLabels[3]->SetNumberText("Damage: %i", sheet.damage, false);
+    m_infoLabels[3]->SetNumberText("Damage: %i", sheet.damage, false);
     std::string spells;
     for (const std::string& name : sheet.spellNames)
         spells += "  " + name + "\n";
-    infoLabels[5]->SetText(spells);
-    infoLabels[7]->SetPosition(635, 253);
-    infoLabels[7]->SetText(classDescriptions[static_cast<size_t>(i)]);
+    m_infoLabels[5]->SetText(spells);
+    m_infoLabels[7]->SetPosition(635, 253);
+    m_infoLabels[7]->SetText(m_classDescriptions[static_cast<size_t>(i)]);
 }
 
 void MenuManager::HoverZoneHex(int ownZone, int hoverType)
@@ -166,15 +165,15 @@ void MenuManager::UpdateDeployment()
     if (UpdateDeploymentControls(link))
         return;
 
-    const int t = deployingPlayer;
+    const int t = m_deployingPlayer;
     if (t != 0 && t != 1)
         return;
     UpdateRequisition(link, t);
     UpdateRoster(link, t);
 
-    if (shownClass >= 0) {
-        ShowClassPreview(shownClass);
-        previewElement->Update();
+    if (m_shownClass >= 0) {
+        ShowClassPreview(m_shownClass);
+        m_previewElement->Update();
     }
 
     HoverZoneHex(-1, HEX_OCCUPIED);
@@ -185,12 +184,12 @@ void MenuManager::UpdateDeployment()
 bool MenuManager::UpdateDeploymentControls(FrontEndLink* link)
 {
     if (GetLeftArrow()->clicked)
-        SelectLevel(levelIndex + 1);
+        SelectLevel(m_levelIndex + 1);
     else if (GetRightArrow()->clicked)
-        SelectLevel(levelIndex - 1);
+        SelectLevel(m_levelIndex - 1);
 
     if (GetBackButton()->clicked) {
-        Camera::Get()->SetPreset(levelIndex);
+        Camera::Get()->SetPreset(m_levelIndex);
         if (link)
             link->SetGameState(GAME_STATE_MAIN_MENU);
         QueueSound("UI_BACK.wav");
@@ -226,11 +225,11 @@ bool MenuManager::UpdateDeploymentControls(FrontEndLink* link)
 // The deploying player's requisition, and the board shows that player's zone.
 void MenuManager::UpdateRequisition(FrontEndLink* link, int t)
 {
-    const bool spent = requisitionLeft[t] <= 0;
-    requisitionLabel->colour = spent ? kRequisitionSpent : kRequisitionLeft;
-    requisitionLabel->baseColour = requisitionLabel->colour;
-    requisitionLabel->normalColour = requisitionLabel->colour;
-    requisitionLabel->SetNumberText("Requisition Left:\n%i", requisitionLeft[t], false);
+    const bool spent = m_requisitionLeft[t] <= 0;
+    m_requisitionLabel->colour = spent ? REQUISITION_SPENT : REQUISITION_LEFT;
+    m_requisitionLabel->baseColour = m_requisitionLabel->colour;
+    m_requisitionLabel->normalColour = m_requisitionLabel->colour;
+    m_requisitionLabel->SetNumberText("Requisition Left:\n%i", m_requisitionLeft[t], false);
     const HexType ownZone = t == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1;
     if (HexGrid* grid = link ? link->GetHexGrid() : nullptr)
         grid->ResetLists(ownZone, true);
@@ -240,15 +239,15 @@ void MenuManager::UpdateRequisition(FrontEndLink* link, int t)
 // The roster's class buttons: the class shown, a class dragged out and dropped on a hex of the zone.
 void MenuManager::UpdateRoster(FrontEndLink* link, int t)
 {
-    GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
+    GuiPanel* page = m_pages[SCREEN_DEPLOYMENT].get();
     MouseOverManager* pointer = MouseOverManager::Get();
     const bool leftHeld = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
     for (int i = 0; i < DeploymentRoster::SIZE; ++i) {
         GuiButton* button = GetClassButton(i);
-        if ((button->hover || shownClass == -1) && i != shownClass)
+        if ((button->hover || m_shownClass == -1) && i != m_shownClass)
             ShowClass(i, t);
 
-        const bool affordable = classCosts[static_cast<size_t>(i)] <= requisitionLeft[t];
+        const bool affordable = m_classCosts[static_cast<size_t>(i)] <= m_requisitionLeft[t];
         // A drag ends whenever the left button is let go, wherever the pointer is.
         const bool released = button->clicked || (button->pressed && !leftHeld);
         if (button->pressed && leftHeld && affordable) {
@@ -273,9 +272,9 @@ void MenuManager::UpdateRoster(FrontEndLink* link, int t)
                     other->enabled = true;
                 Hex* hex = pointer->GetHovered();
                 if (hex && hex->IsPickable() && link) {
-                    link->AddUnit(t, classFiles[static_cast<size_t>(i)], hex->row, hex->column);
+                    link->AddUnit(t, m_classFiles[static_cast<size_t>(i)], hex->row, hex->column);
                     link->LoadUnitModels(false);
-                    requisitionLeft[t] -= classCosts[static_cast<size_t>(i)];
+                    m_requisitionLeft[t] -= m_classCosts[static_cast<size_t>(i)];
                 }
             }
         }
@@ -304,10 +303,10 @@ void MenuManager::HandlePlacedUnit(int t)
     const bool own = placed.team == t;
     if (MouseDown(MOUSE_RBUTTON)) {
         if (own && link->RemoveUnit(t, placed.unit))
-            requisitionLeft[t] += placed.cost;
+            m_requisitionLeft[t] += placed.cost;
         pointer->SetDragged(nullptr);
     } else if (leftDown) {
-        if (pages[SCREEN_DEPLOYMENT]->CountEnabledButtons() != 1 && own)
+        if (m_pages[SCREEN_DEPLOYMENT]->CountEnabledButtons() != 1 && own)
             pointer->SetDragged(placed.unit);
     } else {
         pointer->SetDragged(nullptr);
@@ -316,43 +315,43 @@ void MenuManager::HandlePlacedUnit(int t)
 
 void MenuManager::UpdateDeploymentLabels()
 {
-    playerOneLabel->Update();
-    playerTwoLabel->Update();
-    requisitionLabel->Update();
-    levelNameLabel->Update();
-    for (auto& label : infoLabels)
+    m_playerOneLabel->Update();
+    m_playerTwoLabel->Update();
+    m_requisitionLabel->Update();
+    m_levelNameLabel->Update();
+    for (auto& label : m_infoLabels)
         label->Update();
 }
 
 void MenuManager::ShowClassPreview(int i)
 {
-    if (i < 0 || static_cast<size_t>(i) >= previewUnits.size() || !previewUnits[static_cast<size_t>(i)])
+    if (i < 0 || static_cast<size_t>(i) >= m_previewUnits.size() || !m_previewUnits[static_cast<size_t>(i)])
         return;
-    BoardUnit* unit = previewUnits[static_cast<size_t>(i)].get();
+    BoardUnit* unit = m_previewUnits[static_cast<size_t>(i)].get();
     Camera* camera = Camera::Get();
     const D3DXVECTOR3 savedEye = camera->GetEye();
     const D3DXVECTOR3 savedLookAt = camera->GetLookAt();
     // The figure stands on the origin facing -z. The camera looks at its middle from a little lower down and
     // far enough back that the whole figure, hat and weapon included, fits inside the frame drawn over it; the
     // class's own distance still keeps the bigger figures farther off than the smaller ones.
-    const float d = DeploymentRoster::PreviewDistance(i) + kPreviewSetBack;
-    const D3DXVECTOR3 eye(0.0f, kPreviewCentreHeight - 20.0f, -d);
+    const float d = DeploymentRoster::PreviewDistance(i) + PREVIEW_SET_BACK;
+    const D3DXVECTOR3 eye(0.0f, PREVIEW_CENTRE_HEIGHT - 20.0f, -d);
     // The knight is turned to the preview camera, not to the board's camera that happens to be saved.
     if (i == 8)
         unit->FaceTowards(eye.x, eye.z, 1.0f);
-    camera->SetEyeAndTarget(eye, D3DXVECTOR3(0.0f, kPreviewCentreHeight, 0.0f));
-    camera->SetProjectionFov(previewElement->width, previewElement->height, 1.0f, 500.0f);
+    camera->SetEyeAndTarget(eye, D3DXVECTOR3(0.0f, PREVIEW_CENTRE_HEIGHT, 0.0f));
+    camera->SetProjectionFov(m_previewElement->width, m_previewElement->height, 1.0f, 500.0f);
     camera->Update();
 
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
-    if (previewRenderer && previewSurface && device &&
-        SUCCEEDED(previewRenderer->BeginScene(previewSurface, nullptr))) {
+    if (m_previewRenderer && m_previewSurface && device &&
+        SUCCEEDED(m_previewRenderer->BeginScene(m_previewSurface, nullptr))) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_ARGB(255, 192, 192, 192), 1.0f, 0);
         DataManager::Get()->SetTechnique("SkinnedCharacterBump");
         unit->Update();
         unit->Render();
-        previewRenderer->EndScene(0);
-        previewElement->SetFrameTexture(previewTexture);
+        m_previewRenderer->EndScene(0);
+        m_previewElement->SetFrameTexture(m_previewTexture);
     }
     camera->SetEyeAndTarget(savedEye, savedLookAt);
     camera->SetProjection();
@@ -361,23 +360,23 @@ void MenuManager::ShowClassPreview(int i)
 
 void MenuManager::RenderDeployment()
 {
-    playerOneLabel->QueueDraw();
-    playerTwoLabel->QueueDraw();
-    levelNameLabel->QueueDraw();
-    GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
+    m_playerOneLabel->QueueDraw();
+    m_playerTwoLabel->QueueDraw();
+    m_levelNameLabel->QueueDraw();
+    GuiPanel* page = m_pages[SCREEN_DEPLOYMENT].get();
     page->Render();
-    if (deployingPlayer != 0 && deployingPlayer != 1) {
-        infoLabels[7]->QueueDraw();
-        infoLabels[8]->QueueDraw();
+    if (m_deployingPlayer != 0 && m_deployingPlayer != 1) {
+        m_infoLabels[7]->QueueDraw();
+        m_infoLabels[8]->QueueDraw();
         return;
     }
-    for (auto& label : infoLabels)
+    for (auto& label : m_infoLabels)
         label->QueueDraw();
-    requisitionLabel->QueueDraw();
+    m_requisitionLabel->QueueDraw();
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (device)
         device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    previewElement->DrawQuad();
+    m_previewElement->DrawQuad();
     if (!page->extraElements.empty())
         page->extraElements[0]->Render();
 }
@@ -391,13 +390,13 @@ void MenuManager::CreatePreviewTarget()
         return;
     ApplicationLink* app = data->GetApplication();
     const D3DFORMAT format = app ? app->GetBackBufferFormat() : D3DFMT_X8R8G8B8;
-    const bool made = SUCCEEDED(device->CreateTexture(kPreviewWidth, kPreviewHeight, 1, D3DUSAGE_RENDERTARGET, format,
-                                                      D3DPOOL_DEFAULT, &previewTexture, nullptr)) &&
-                      previewTexture && SUCCEEDED(previewTexture->GetSurfaceLevel(0, &previewSurface)) &&
-                      previewSurface &&
-                      SUCCEEDED(D3DXCreateRenderToSurface(device, kPreviewWidth, kPreviewHeight, format, TRUE,
-                                                          D3DFMT_D16, &previewRenderer)) &&
-                      previewRenderer;
+    const bool made = SUCCEEDED(device->CreateTexture(PREVIEW_WIDTH, PREVIEW_HEIGHT, 1, D3DUSAGE_RENDERTARGET, format,
+                                                      D3DPOOL_DEFAULT, &m_previewTexture, nullptr)) &&
+                      m_previewTexture && SUCCEEDED(m_previewTexture->GetSurfaceLevel(0, &m_previewSurface)) &&
+                      m_previewSurface &&
+                      SUCCEEDED(D3DXCreateRenderToSurface(device, PREVIEW_WIDTH, PREVIEW_HEIGHT, format, TRUE,
+                                                          D3DFMT_D16, &m_previewRenderer)) &&
+                      m_previewRenderer;
     if (!made) {
         Log(LogLevel::ERROR, "menu.preview_target", "cannot create the class preview's render target");
         std::exit(EXIT_FAILURE);
@@ -406,17 +405,16 @@ void MenuManager::CreatePreviewTarget()
 
 void MenuManager::ReleasePreviewTarget()
 {
-    if (previewTexture) {
-        previewTexture->Release();
-        previewTexture = nullptr;
+    if (m_previewTexture) {
+        m_previewTexture->Release();
+        m_previewTexture = nullptr;
     }
-    if (previewSurface) {
-        previewSurface->Release();
-        previewSurface = nullptr;
+    if (m_previewSurface) {
+        m_previewSurface->Release();
+        m_previewSurface = nullptr;
     }
-    if (previewRenderer) {
-        previewRenderer->Release();
-        previewRenderer = nullptr;
+    if (m_previewRenderer) {
+        m_previewRenderer->Release();
+        m_previewRenderer = nullptr;
     }
 }
-// NOLINTEND(readability-identifier-naming)

@@ -234,7 +234,7 @@ TEST_F(BattleHudTest, LayoutFollowsTheBackBuffer)
     }
     // The action row: 43 x 49 buttons every 48 pixels from x 366 at y 768 - 58 = 710, with their names.
     const char* names[] = {"Move", "Attack", "Defend", "Focus", "Magic Spells", "End Turn"};
-    for (int i = 0; i < BattleHud::kActionCount; ++i) {
+    for (int i = 0; i < BattleHud::ACTION_COUNT; ++i) {
         const GuiButton* button = hud->GetActionButton(i);
         ASSERT_NE(button, nullptr);
         EXPECT_FLOAT_EQ(button->left, 366.0f + 48.0f * static_cast<float>(i)) << i;

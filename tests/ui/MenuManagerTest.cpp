@@ -666,7 +666,7 @@ TEST_F(DeploymentTest, LevelChangeRestoresBothRequisitions)
     EXPECT_EQ(menu->GetLevelIndex(), 0);
     EXPECT_EQ(menu->GetRequisitionLeft(0), 200);
     EXPECT_EQ(menu->GetRequisitionLeft(1), 200);
-    EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::kNoPlayer);
+    EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::NO_PLAYER);
     Click(575, 330);
     EXPECT_EQ(menu->GetLevelIndex(), 1);
 }
@@ -701,7 +701,7 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     EXPECT_EQ(session.resets, resets + 1);
     EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_DEPLOYMENT});
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
-    EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::kNoPlayer);
+    EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::NO_PLAYER);
     // With nobody deploying the screen asks for a player, as when it first opened, rather than keeping the
     // last player's class description and drag instructions.
     EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), "");
