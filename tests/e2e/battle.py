@@ -88,7 +88,10 @@ class Commander:
         self.casts = 0
         self.shots = 0
         self.defends = 0
+        self.focuses = 0
+        self.escapes = 0
         self.walked = 0
+        self.cast_counts = {}  # place of the ability on the row: times cast
 
     def say(self, text):
         if self.verbose:
@@ -133,7 +136,12 @@ class Commander:
         """End Turn, again until the next turn comes: the game lets a turn end at most once in 1.5 s of game
         time, so a click right after the last turn change is not heard."""
         deadline = time.monotonic() + (timeout or self.turn_timeout)
+        # A unit whose last walk or blow spent its action points has its turn ended by the game a moment later:
+        # a click then would end the next unit's turn too.
+        self.player.settle(4)
         while time.monotonic() < deadline:
+            if self.turn_over():
+                return
             self.player.click(*centre(S.ACTIONS["End Turn"]), frames=0)
             wait_until = time.monotonic() + max(2.0, self.player.frame * 12)
             while time.monotonic() < wait_until:
@@ -209,6 +217,7 @@ class Commander:
     def withdraw(self):
         """Escape takes back a command that waits for its target."""
         self.player.key("Escape", frames=2)
+        self.escapes += 1
 
     def strike_lit(self, before, cells, what, towards=None):
         """Clicks the feet of the strongest lit unit (with a screen direction, of those on that side of the
@@ -239,27 +248,50 @@ class Commander:
         self.attacks += struck
         return struck
 
-    def cast_in_reach(self, index, on_row=None, towards=None):
-        """Magic Spells, then the ability at that place of the row, then the enemy it lights up. on_row(picture)
-        sees the row open with the ability's costs shown (the pointer rests on it). Returns whether it was cast;
-        when nothing lit up, Back closes the row."""
-        self.player.move(*REST, frames=0)
-        before = self.wait_still()
+    def cast_in_reach(self, index, on_row=None, towards=None, enemy=None, before=None):
+        """Magic Spells, then the ability at that place of the row, then its target. on_row(before, row) sees the
+        row open with the ability's costs shown (the pointer rests on it). With enemy (a point on the screen) the
+        ability is aimed there: an ability on one unit lights nothing until the pointer is on a unit, and an area
+        ability takes the hovered hex; it was cast when the row has closed. Without, the enemy it lights up is
+        clicked. Returns whether it was cast; otherwise the command is taken back with Escape and Back closes the
+        row."""
+        if before is None:
+            self.player.move(*REST, frames=0)
+            before = self.wait_still()
         self.player.click(*centre(S.ACTIONS["Magic Spells"]), frames=3)
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
         # The description box rises while the pointer rests on the ability.
         row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.DESCRIPTION) > 10.0, 3.0)
+        if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
+            # Too few action points: every action is greyed and the row stays shut.
+            self.say("ability %d: the row did not open" % (index + 1))
+            self.player.move(*REST, frames=1)
+            return False
         if on_row:
             on_row(before, row)
         self.player.click(*centre(S.ABILITIES[index]), frames=3)
-        self.player.move(*REST, frames=1)
-        after = self.camera.shoot()
-        self.player.settle(2)
-        again = self.camera.shoot()
-        cells = self.lit_cells(before, after, again, tint=TARGET_TINT)
-        if self.strike_lit(before, cells, "ability %d" % (index + 1), towards):
+        if enemy is not None:
+            self.player.move(*enemy, frames=3)
+            self.player.click(*enemy, frames=3)
+            self.player.move(*REST, frames=2)
+            shut = self.camera.shoot().difference(row, *S.ABILITIES[index]) > 8.0
+            self.say("ability %d aimed at %s: %s" % (index + 1, enemy, "cast" if shut else "not cast"))
+            if shut:
+                self.player.settle(6)
+                self.wait_still()
+        else:
+            self.player.move(*REST, frames=1)
+            after = self.camera.shoot()
+            self.player.settle(2)
+            again = self.camera.shoot()
+            cells = self.lit_cells(before, after, again, tint=TARGET_TINT)
+            shut = self.strike_lit(before, cells, "ability %d" % (index + 1), towards)
+        if shut:
             self.casts += 1
+            self.cast_counts[index] = self.cast_counts.get(index, 0) + 1
             return True
+        if enemy is not None:
+            self.withdraw()
         self.player.click(*centre(S.ABILITY_BACK), frames=3)
         return False
 
@@ -267,6 +299,11 @@ class Commander:
         """Defend, queued for the end of the turn."""
         self.player.click(*centre(S.ACTIONS["Defend"]), frames=3)
         self.defends += 1
+
+    def focus(self):
+        """Focus, queued for the end of the turn: the unit gathers mana."""
+        self.player.click(*centre(S.ACTIONS["Focus"]), frames=3)
+        self.focuses += 1
 
     # Walking.
     def heading(self):
@@ -354,6 +391,26 @@ class Commander:
         ys.sort()
         return xs[len(xs) // 2], ys[len(ys) // 2]
 
+    def find_enemy(self, image, team, here):
+        """Where the nearest enemy of the first player stands on the screen: the second side's hexes are red (and
+        pink around a unit that defends). None when none shows, and always for the second player's enemies, whose
+        blue-grey hexes are too near the colour of snow to be told apart."""
+        if team != 0:
+            return None
+        cells = {}
+        x0, y0, w, h = BOARD
+        for y in range(y0, y0 + h, 4):
+            for x in range(x0, x0 + w, 4):
+                r, g, b = image.pixel(x, y)
+                if r > 110 and ((r - g > 20 and r - b > 12 and b >= g - 5) or (r > 1.8 * g and r > 1.8 * b)):
+                    key = (x // 16, y // 16)
+                    cells[key] = cells.get(key, 0.0) + 18.0
+        places = [group for strength, group in self.blobs(cells) if len(group) >= 3]
+        if not places:
+            return None
+        return min((self.feet(group) for group in places),
+                   key=lambda p: math.hypot(p[0] - here[0], p[1] - here[1]))
+
     def settle_on_unit(self, turn, timeout=5.0):
         """Waits for the camera to come to the unit whose turn it is: its ring near the middle of a still view.
         The camera glides there from wherever it looked before, across the whole board at the first turn."""
@@ -369,37 +426,56 @@ class Commander:
                 return image
             self.player.settle(3)
 
-    def walk(self, turn, direction, short=False):
+    def walk(self, turn, direction, short=False, towards=None, before=None):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
         hovered hex in blue when the unit can reach it (and greys a hex beyond its reach), so the pointer is
-        brought nearer until the hex under it is lit blue, and that hex is clicked. Returns whether the unit
-        walked; the walk is measured at the unit's next turn."""
-        self.player.move(*REST, frames=0)
-        before = self.wait_still()
+        brought nearer until the hex under it is lit blue, and that hex is clicked. towards, a point on the
+        screen, walks towards it instead, as far as the path reaches but not past it. Returns (where the unit stood
+        on the screen, the point clicked) when the unit walked, else None; the walk is measured at the unit's next
+        turn. before, when given, is a still picture of the board just taken with the pointer at rest."""
+        if before is None:
+            self.player.move(*REST, frames=0)
+            before = self.wait_still()
         here = self.find_unit(before, turn.team)
         self.player.click(*centre(S.ACTIONS["Move"]), frames=3)
         target = None
         reaches = (380, 300, 240, 190, 150, 110, 75)
-        for reach in reversed(reaches) if short else reaches:
-            point = (int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
+        if towards is not None:
+            # The enemy in sight: as near to it as the lit path goes, never past it; a little to either side
+            # when a rock or a tree stands on the straight way.
+            vx, vy = towards[0] - here[0], towards[1] - here[1]
+            length = math.hypot(vx, vy)
+            fractions = [0.85, 0.7, 0.55] + [reach / length for reach in reaches if reach < 0.5 * length]
+            points = []
+            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8):
+                c, s = math.cos(turn_by), math.sin(turn_by)
+                points += [(int(here[0] + (vx * c - vy * s) * f), int(here[1] + (vx * s + vy * c) * f))
+                           for f in (fractions if turn_by == 0.0 else fractions[1:4])]
+        else:
+            points = [(int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
+                      for reach in (reversed(reaches) if short else reaches)]
+        for point in points:
             if not (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
                     BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8):
                 continue
             self.player.move(*point, frames=2)
-            after = self.camera.shoot()
-            # The path's hexes are lit blue.
-            cells = self.lit_cells(before, after, after, tint=lambda c: c[2] - c[0] > 20)
-            if self.verbose:
-                self.shots += 1
-                self.camera.keep(after, "debug-%03d-walk-%d" % (self.shots, reach))
-            # The lit path runs unbroken from the unit to the hex under the pointer.
-            for _, group in self.blobs(cells):
-                def near(p, limit):
-                    return any(math.hypot(k[0] * 16 + 8 - p[0], k[1] * 16 + 8 - p[1]) < limit for k in group)
-                if near(point, 26) and near(here, 70):
-                    target = point
-                    break
-            if target:
+
+            def lit_to_pointer(after):
+                """The lit path runs unbroken from the unit to the hex under the pointer."""
+                cells = self.lit_cells(before, after, after, tint=lambda c: c[2] - c[0] > 20)
+                if self.verbose:
+                    self.shots += 1
+                    self.camera.keep(after, "debug-%03d-walk-%d-%d" % (self.shots, point[0], point[1]))
+                for _, group in self.blobs(cells):
+                    def near(p, limit):
+                        return any(math.hypot(k[0] * 16 + 8 - p[0], k[1] * 16 + 8 - p[1]) < limit for k in group)
+                    if near(point, 26) and near(here, 70):
+                        return True
+                return False
+            # A busy machine draws the path a frame or two after the pointer came: a second look before the
+            # hex counts as out of reach.
+            if lit_to_pointer(self.camera.shoot()) or lit_to_pointer(self.camera.shoot()):
+                target = point
                 break
         if target is None:
             self.say("%s: no path lit towards (%.2f, %.2f)" % (turn.name, direction[0], direction[1]))
@@ -418,27 +494,106 @@ class Commander:
         elif pending is not None and pending[1] != direction:
             self.pending_walks[turn.key] = None
         self.walked += 1
-        return True
+        return here, target
 
 
 # The screen direction from the first player's zone to the second's while the battle's camera keeps the heading the
-# fly-over leaves it with; the walks measured correct it as the battle goes on.
-FIRST_GUESS = (0.9, 0.4)
+# fly-over leaves it with; the walks measured correct it until the enemy shows on the screen.
+FIRST_GUESS = (0.93, -0.37)
+# A scout's abilities by their place on the row: Mud Sling thrown at one enemy (four hexes at most), Shrapnel Shot
+# burst over an area (five hexes away at most).
+UNIT_ABILITY = 0
+AREA_ABILITY = 1
+# Hexes from the enemy within which blows are tried: the farthest reach of an attack or an ability, and some more
+# since the hexes left are an estimate.
+NEAR = 7.5
+
+
+def heading_towards(commander, turn, target):
+    """The screen direction of a board place from the unit whose turn it is: learnt from the walks measured, the
+    first guess before any."""
+    direction = commander.direction_towards(turn.place, target) if target else None
+    if direction is None:
+        guess = FIRST_GUESS if turn.team == 0 else (-FIRST_GUESS[0], -FIRST_GUESS[1])
+        norm = math.hypot(*guess)
+        direction = (guess[0] / norm, guess[1] / norm)
+    return direction
+
+
+def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
+    """Commands one turn of a unit that closes in on the enemy and strikes it: once the enemy shows on the screen
+    the unit casts each of the abilities named (once in the battle), then attacks, and walks up to the enemy when
+    nothing is in reach; out of sight it walks the way the walks measured tell. Ends the turn when the game has
+    not ended it."""
+    # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
+    left = distance(turn.place, target) / HEX_STEP if target else None
+    for _ in range(actions):
+        if commander.turn_over():
+            return
+        commander.player.move(*REST, frames=0)
+        image = commander.wait_still()
+        here = commander.find_unit(image, turn.team)
+        seen = commander.find_enemy(image, turn.team, here)
+        if seen is None:
+            if not commander.walk(turn, heading_towards(commander, turn, target), before=image):
+                break
+            continue
+        dx, dy = seen[0] - here[0], seen[1] - here[1]
+        norm = max(math.hypot(dx, dy), 1.0)
+        direction = (dx / norm, dy / norm)
+        commander.say("%s at %s sees the enemy at %s, about %s hexes away" % (
+            turn.name, here, seen, "?" if left is None else "%.1f" % left))
+        tried = left is None or left < NEAR
+        if tried:
+            struck = False
+            for index in abilities:
+                if not commander.cast_counts.get(index) and commander.cast_in_reach(index, on_row, direction, seen):
+                    struck = True
+                    break
+            if struck or commander.attack_in_reach(direction):
+                continue
+            if norm < 90:
+                # Beside the enemy and nothing more it can do: the action points are spent, but for a focus
+                # (once in a battle) that gathers mana with what is left.
+                if not commander.focuses:
+                    commander.focus()
+                break
+        walked = commander.walk(turn, direction, towards=seen, before=None if tried else image)
+        if not walked:
+            break
+        if left is not None:
+            (fx, fy), (tx, ty) = walked
+            left = left * max(0.0, 1.0 - math.hypot(tx - fx, ty - fy) / norm)
+    if not commander.turn_over():
+        commander.end_turn()
+
+
+def stand(commander, turn, defended):
+    """A unit that stands where it was deployed: it defends at its first turn, then focuses. (A defence each turn
+    would guard the hexes around it and stop the walks that bring the enemy within its abilities' reach.)"""
+    if turn.key in defended:
+        commander.focus()
+    else:
+        defended.add(turn.key)
+        commander.defend()
+    commander.end_turn()
 
 
 def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
-    """Plays the battle to its end. The first player's units walk towards the nearest enemy (where it stood at
-    its last turn) and strike it once in reach (one blow with an ability, the rest with Attack); the second
-    player's units stand where they were deployed (defending once, then focusing), so that the walks head for a
-    place that stays put.
-    Returns the number of turns played; the battle has ended when the game logged its end (a DriverError
-    otherwise)."""
+    """Plays the battle to its end: the first player's units close in on the nearest enemy (where it stood at its
+    last turn) and strike it, with each of a scout's abilities once and then with Attack; the second player's
+    units stand and defend or focus. At the first player's first turn Attack is chosen with no enemy in reach and
+    taken back with Escape.
+    Returns (the turns played, the team of the last unit to have its turn); the battle has ended when the game
+    logged its end (a DriverError otherwise)."""
     places = {}  # (team, name): where the unit stood at its last turn
     defended = set()
+    last_team = None
     for played in range(max_turns):
         turn = commander.wait_turn(turn_timeout)
         if turn is None:
-            return played
+            return played, last_team
+        last_team = turn.team
         commander.note_turn(turn)
         places[(turn.team, turn.name)] = turn.place
         if on_turn:
@@ -446,42 +601,14 @@ def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
         commander.settle_on_unit(turn)
         enemies = [place for (team, _), place in places.items() if team != turn.team]
         target = min(enemies, key=lambda place: distance(place, turn.place)) if enemies else None
-        left = distance(turn.place, target) if target else None
-        direction = commander.direction_towards(turn.place, target) if target else None
-        if direction is None:
-            guess = FIRST_GUESS if turn.team == 0 else (-FIRST_GUESS[0], -FIRST_GUESS[1])
-            norm = math.hypot(*guess)
-            direction = (guess[0] / norm, guess[1] / norm)
         commander.say("turn %d: %s of player %d at (%d, %d), nearest enemy %s; %d walks measured" % (
             played + 1, turn.name, turn.team + 1, turn.row, turn.column,
-            "unknown" if left is None else "%.0f away" % left, len(commander.walks)))
+            "unknown" if target is None else "%.1f hexes away" % (distance(turn.place, target) / HEX_STEP),
+            len(commander.walks)))
         if turn.team == 1:
-            # A defence on the first turn only: the guarded hexes around the unit would stop the walks that
-            # bring the enemy within its ability's reach. Later turns gather mana.
-            if turn.key in defended:
-                commander.player.click(*centre(S.ACTIONS["Focus"]), frames=3)
-            else:
-                defended.add(turn.key)
-                commander.defend()
-            commander.end_turn()
+            stand(commander, turn, defended)
             continue
-        for _ in range(3):
-            if commander.turn_over():
-                break
-            near = left is not None and left < 7 * HEX_STEP
-            if near:
-                if not commander.casts:
-                    # The ability reaches a hex less far than the bow: until it is cast, closer first.
-                    if commander.cast_in_reach(ABILITY, on_row, direction):
-                        continue
-                    if commander.walk(turn, direction, short=True):
-                        continue
-                if commander.attack_in_reach(direction):
-                    continue
-            # Far away, as far as the unit can go; near, a few hexes at a time, so as not to walk past.
-            if not commander.walk(turn, direction, short=near):
-                break
-            left = None if left is None else left - (2 if near else 6) * HEX_STEP
-        if not commander.turn_over():
-            commander.end_turn()
+        if not commander.escapes:
+            commander.attack_in_reach()
+        close_in(commander, turn, target, (UNIT_ABILITY, AREA_ABILITY), on_row)
     raise vd.DriverError("the battle did not end within %d turns" % max_turns)
