@@ -426,7 +426,7 @@ class Commander:
                 return image
             self.player.settle(3)
 
-    def walk(self, turn, direction, short=False, towards=None, before=None):
+    def walk(self, turn, direction, towards=None, before=None):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
         hovered hex in blue when the unit can reach it (and greys a hex beyond its reach), so the pointer is
         brought nearer until the hex under it is lit blue, and that hex is clicked. towards, a point on the
@@ -438,30 +438,17 @@ class Commander:
             before = self.wait_still()
         here = self.find_unit(before, turn.team)
         self.player.click(*centre(S.ACTIONS["Move"]), frames=3)
-        target = None
         reaches = (380, 300, 240, 190, 150, 110, 75)
-        if towards is not None:
-            # The enemy in sight: as near to it as the lit path goes, never past it; a little to either side
-            # when a rock or a tree stands on the straight way.
-            vx, vy = towards[0] - here[0], towards[1] - here[1]
-            length = math.hypot(vx, vy)
-            fractions = [0.85, 0.7, 0.55] + [reach / length for reach in reaches if reach < 0.5 * length]
-            points = []
-            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8):
-                c, s = math.cos(turn_by), math.sin(turn_by)
-                points += [(int(here[0] + (vx * c - vy * s) * f), int(here[1] + (vx * s + vy * c) * f))
-                           for f in (fractions if turn_by == 0.0 else fractions[1:4])]
-        else:
-            points = [(int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
-                      for reach in (reversed(reaches) if short else reaches)]
-        for point in points:
-            if not (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
-                    BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8):
-                continue
+
+        def on_board(point):
+            return (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
+                    BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8)
+
+        def lit(point):
+            """Whether the lit path runs unbroken from the unit to the hex under the pointer at that point."""
             self.player.move(*point, frames=2)
 
             def lit_to_pointer(after):
-                """The lit path runs unbroken from the unit to the hex under the pointer."""
                 cells = self.lit_cells(before, after, after, tint=lambda c: c[2] - c[0] > 20)
                 if self.verbose:
                     self.shots += 1
@@ -474,9 +461,43 @@ class Commander:
                 return False
             # A busy machine draws the path a frame or two after the pointer came: a second look before the
             # hex counts as out of reach.
-            if lit_to_pointer(self.camera.shoot()) or lit_to_pointer(self.camera.shoot()):
-                target = point
-                break
+            return lit_to_pointer(self.camera.shoot()) or lit_to_pointer(self.camera.shoot())
+
+        def farthest(points):
+            """The farthest lit of points along one line, nearest last: the hexes in reach run from the unit
+            out to where its action points end, so the edge is found by halving."""
+            points = [point for point in points if on_board(point)]
+            if not points:
+                return None
+            if lit(points[0]):
+                return points[0]
+            low, high = 1, len(points) - 1  # the answer, if any, lies in points[low:high + 1]
+            if not lit(points[high]):
+                return None
+            while low < high:
+                middle = (low + high) // 2
+                if lit(points[middle]):
+                    high = middle
+                else:
+                    low = middle + 1
+            return points[high]
+
+        if towards is not None:
+            # The enemy in sight: as near to it as the lit path goes, never past it; a little to either side
+            # when a rock or a tree stands on the straight way.
+            vx, vy = towards[0] - here[0], towards[1] - here[1]
+            length = math.hypot(vx, vy)
+            fractions = [0.85, 0.7, 0.55] + [reach / length for reach in reaches if reach < 0.5 * length]
+            target = None
+            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8):
+                c, s = math.cos(turn_by), math.sin(turn_by)
+                target = farthest([(int(here[0] + (vx * c - vy * s) * f), int(here[1] + (vx * s + vy * c) * f))
+                                   for f in (fractions if turn_by == 0.0 else fractions[1:])])
+                if target:
+                    break
+        else:
+            target = farthest([(int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
+                               for reach in reaches])
         if target is None:
             self.say("%s: no path lit towards (%.2f, %.2f)" % (turn.name, direction[0], direction[1]))
             self.withdraw()
@@ -521,10 +542,10 @@ def heading_towards(commander, turn, target):
 
 
 def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
-    """Commands one turn of a unit that closes in on the enemy and strikes it: once the enemy shows on the screen
-    the unit casts each of the abilities named (once in the battle), then attacks, and walks up to the enemy when
-    nothing is in reach; out of sight it walks the way the walks measured tell. Ends the turn when the game has
-    not ended it."""
+    """Commands one turn of a unit that closes in on the enemy and strikes it: near the enemy the unit casts each
+    of the abilities named (once in the battle), then attacks, and walks up to the enemy when nothing is in reach.
+    It walks straight at the enemy once it shows on the screen, and otherwise the way the walks measured tell.
+    Ends the turn when the game has not ended it."""
     # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
     left = distance(turn.place, target) / HEX_STEP if target else None
     for _ in range(actions):
@@ -535,15 +556,15 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
         here = commander.find_unit(image, turn.team)
         seen = commander.find_enemy(image, turn.team, here)
         if seen is None:
-            if not commander.walk(turn, heading_towards(commander, turn, target), before=image):
-                break
-            continue
-        dx, dy = seen[0] - here[0], seen[1] - here[1]
-        norm = max(math.hypot(dx, dy), 1.0)
-        direction = (dx / norm, dy / norm)
-        commander.say("%s at %s sees the enemy at %s, about %s hexes away" % (
-            turn.name, here, seen, "?" if left is None else "%.1f" % left))
-        tried = left is None or left < NEAR
+            direction, norm = heading_towards(commander, turn, target), None
+            tried = left is not None and left < NEAR
+        else:
+            dx, dy = seen[0] - here[0], seen[1] - here[1]
+            norm = max(math.hypot(dx, dy), 1.0)
+            direction = (dx / norm, dy / norm)
+            tried = left is None or left < NEAR
+            commander.say("%s at %s sees the enemy at %s, about %s hexes away" % (
+                turn.name, here, seen, "?" if left is None else "%.1f" % left))
         if tried:
             struck = False
             for index in abilities:
@@ -552,7 +573,7 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
                     break
             if struck or commander.attack_in_reach(direction):
                 continue
-            if norm < 90:
+            if norm is not None and norm < 90:
                 # Beside the enemy and nothing more it can do: the action points are spent, but for a focus
                 # (once in a battle) that gathers mana with what is left.
                 if not commander.focuses:
@@ -561,7 +582,7 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
         walked = commander.walk(turn, direction, towards=seen, before=None if tried else image)
         if not walked:
             break
-        if left is not None:
+        if left is not None and norm is not None:
             (fx, fy), (tx, ty) = walked
             left = left * max(0.0, 1.0 - math.hypot(tx - fx, ty - fy) / norm)
     if not commander.turn_over():

@@ -140,10 +140,9 @@ class Soak:
         self.wait_state("GAME_STATE_BATTLE", since, self.args.load_timeout)
 
     def battle(self, game, since):
-        """Commands every turn from the HUD. The first player's units close in on the enemy and strike it when they
-        can do nothing better (so that every battle ends), after a random command or two; the second player's
-        units give random commands: walks, blows and abilities when the enemy is near, defences, focuses, keys,
-        clicks anywhere on the board, and the turn ended at a random moment."""
+        """Commands every turn from the HUD: up to two random commands (walks, blows and abilities when the enemy is
+        near, defences, focuses, keys, clicks anywhere on the board), then the unit closes in on the enemy and
+        strikes it, so that every battle ends."""
         started = time.monotonic()
         commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
         commander.turns_seen = len(commander.turns())
@@ -165,19 +164,16 @@ class Soak:
             direction = battle.heading_towards(commander, turn, target)
             near = target is not None and battle.distance(turn.place, target) < 8 * battle.HEX_STEP
             try:
-                for _ in range(self.random.randint(0, 2) if turn.team == 0 else self.random.randint(1, 4)):
+                for _ in range(self.random.randint(0, 2)):
                     if commander.turn_over():
                         break
                     self.random_command(commander, turn, direction, near)
                     if "GAME_STATE_GAME_OVER" in self.game.events("session.state", since):
                         return
-                if turn.team == 0:
-                    # Now and then an ability first, at a place of the row the unit may not have.
-                    abilities = [self.random.randrange(len(S.ABILITIES))] if self.random.random() < 0.4 else []
-                    commander.cast_counts.clear()
-                    battle.close_in(commander, turn, target, abilities)
-                elif not commander.turn_over():
-                    commander.end_turn()
+                # Now and then an ability first, at a place of the row the unit may not have.
+                abilities = [self.random.randrange(len(S.ABILITIES))] if self.random.random() < 0.4 else []
+                commander.cast_counts.clear()
+                battle.close_in(commander, turn, target, abilities)
             except vd.DriverError as error:
                 raise Stuck("game %d: %s" % (game, error))
 
@@ -195,7 +191,7 @@ class Soak:
         elif near and roll < 0.75:
             commander.attack_in_reach(direction)
         else:
-            angle = self.random.uniform(-1.2, 1.2)
+            angle = self.random.uniform(-0.8, 0.8)
             c, s = math.cos(angle), math.sin(angle)
             commander.walk(turn, (direction[0] * c - direction[1] * s, direction[0] * s + direction[1] * c))
         self.clicks += 1
