@@ -260,8 +260,9 @@ class Commander:
             before = self.wait_still()
         self.player.click(*centre(S.ACTIONS["Magic Spells"]), frames=3)
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
-        # The description box rises while the pointer rests on the ability.
-        row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.DESCRIPTION) > 10.0, 3.0)
+        # The row takes the actions' place, and the description box rises while the pointer rests on the ability.
+        row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.ACTIONS["Move"]) > 5.0 and
+                                      im.difference(before, *S.DESCRIPTION) > 10.0, 4.0)
         if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
             # Too few action points: every action is greyed and the row stays shut.
             self.say("ability %d: the row did not open" % (index + 1))
