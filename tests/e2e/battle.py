@@ -393,17 +393,20 @@ class Commander:
         return xs[len(xs) // 2], ys[len(ys) // 2]
 
     def find_enemy(self, image, team, here):
-        """Where the nearest enemy of the first player stands on the screen: the second side's hexes are red (and
-        pink around a unit that defends). None when none shows, and always for the second player's enemies, whose
-        blue-grey hexes are too near the colour of snow to be told apart."""
-        if team != 0:
-            return None
+        """Where the nearest enemy stands on the screen, or None when none shows: the hexes of the second side's
+        units are red (pink around a unit that defends), the first side's blue. The mark under the unit whose
+        turn it is has its side's colour too (cyan for the first side, which its own side does not look for)."""
+        if team == 0:
+            def enemy(r, g, b):
+                return r > 110 and ((r - g > 20 and r - b > 12 and b >= g - 5) or (r > 1.8 * g and r > 1.8 * b))
+        else:
+            def enemy(r, g, b):
+                return b > 100 and b > 1.6 * r and b - g > 30
         cells = {}
         x0, y0, w, h = BOARD
         for y in range(y0, y0 + h, 4):
             for x in range(x0, x0 + w, 4):
-                r, g, b = image.pixel(x, y)
-                if r > 110 and ((r - g > 20 and r - b > 12 and b >= g - 5) or (r > 1.8 * g and r > 1.8 * b)):
+                if enemy(*image.pixel(x, y)):
                     key = (x // 16, y // 16)
                     cells[key] = cells.get(key, 0.0) + 18.0
         places = [group for strength, group in self.blobs(cells) if len(group) >= 3]

@@ -190,6 +190,9 @@ class Soak:
             commander.cast_in_reach(self.random.randrange(len(S.ABILITIES)), towards=direction)
         elif near and roll < 0.75:
             commander.attack_in_reach(direction)
+        elif near:
+            # Near the enemy a random walk away would only make the battle longer.
+            return
         else:
             angle = self.random.uniform(-0.8, 0.8)
             c, s = math.cos(angle), math.sin(angle)
