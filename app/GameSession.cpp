@@ -424,7 +424,9 @@ void GameSession::SetGameState(GameState newState)
         // its name would stay on the end page.
         if (MouseOverManager* mouseOver = MouseOverManager::Get())
             mouseOver->ForgetButton(mouseOver->GetHoveredButton());
-        if (players.size() < 2 || !labels)
+        const Player* first = GetPlayer(0);
+        const Player* second = GetPlayer(1);
+        if (!first || !second || !labels)
             break;
         static constexpr float kSteps[kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
         SetLabelRows(408.0f, kSteps);
@@ -433,13 +435,13 @@ void GameSession::SetGameState(GameState newState)
         banner.effectTimer = 0.0f;
         banner.effectDelay = 0.0f;
         banner.colour = banner.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
-        banner.SetText(players[0]->AliveCount() > players[1]->AliveCount() ? "Player 1 Wins!" : "Player 2 Wins!");
+        banner.SetText(first->AliveCount() > second->AliveCount() ? "Player 1 Wins!" : "Player 2 Wins!");
         // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right.
         static constexpr int kCounters[4] = {1, 2, 9, 10};
         for (int row = 0; row < 4; ++row) {
             const int counter = kCounters[row] - 1;
-            (*labels)[static_cast<size_t>(2 * row)].SetNumberText("%i", players[0]->statistics[counter], false);
-            (*labels)[static_cast<size_t>(2 * row + 1)].SetNumberText("            %i", players[1]->statistics[counter],
+            (*labels)[static_cast<size_t>(2 * row)].SetNumberText("%i", first->statistics[counter], false);
+            (*labels)[static_cast<size_t>(2 * row + 1)].SetNumberText("            %i", second->statistics[counter],
                                                                       false);
         }
         // What the end page says, left column then right, so that a run can check it against the battle it saw.
@@ -857,7 +859,11 @@ void GameSession::AddPlayer(int id)
     }
     auto player = std::make_unique<Player>();
     player->team = id;
-    players.push_back(std::move(player));
+    // Kept in team order whichever side deployed first: the end page, its columns and the fly-over name the
+    // sides by their place in the list.
+    const auto after = std::find_if(players.begin(), players.end(),
+                                    [id](const std::unique_ptr<Player>& other) { return other->team > id; });
+    players.insert(after, std::move(player));
     playerCount += 1;
 }
 
@@ -1412,9 +1418,13 @@ void GameSession::StopBattleMusic()
 
 Player* GameSession::GetPlayer(int index) const
 {
-    if (index < 0 || static_cast<size_t>(index) >= players.size())
-        return nullptr;
-    return players[static_cast<size_t>(index)].get();
+    // The index is the team: with only the second side deployed, there is no first player. A rematch clears
+    // the players one by one, and the units going with them still ask.
+    for (const std::unique_ptr<Player>& player : players) {
+        if (player && player->team == index)
+            return player.get();
+    }
+    return nullptr;
 }
 
 void GameSession::FollowUnit(BoardUnit* unit)

@@ -561,6 +561,37 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
 }
 
+// The sides are Player 1 and Player 2 by their team, not by which deployment button was pressed first.
+TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
+{
+    session->ResetLevel();
+    session->AddPlayer(1);
+    session->AddPlayer(0);
+    ASSERT_NE(session->GetPlayer(0), nullptr);
+    EXPECT_EQ(session->GetPlayer(0)->team, 0);
+    EXPECT_EQ(session->GetPlayer(1)->team, 1);
+    TurnUnit* blue = Deploy(0, 5, 6);
+    TurnUnit* red = Deploy(1, 30, 31, 10, 100);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    // The first zone's shot follows the first side's army, the second's the second's.
+    Step(2.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, blue->GetPosition().x);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, blue->GetPosition().z);
+    Step(2.0f);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, red->GetPosition().x);
+    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, red->GetPosition().z);
+
+    session->GetPlayer(0)->statistics[0] = 3;
+    session->GetPlayer(1)->statistics[0] = 7;
+    blue->SetState(DEAD);
+    for (int frame = 0; frame < 20 && session->GetGameState() != GAME_STATE_GAME_OVER; ++frame)
+        Step(0.5f);
+    ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_EQ(Banner(), "Player 2 Wins!");
+    EXPECT_EQ(session->GetLabel(0)->GetText(), "3") << "the first side's kills on the left";
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "            7");
+}
+
 // The HUD stops updating on the end page, so a HUD button the pointer rested on as the battle ended is let go
 // there: its name would otherwise stay over the statistics.
 TEST_F(BattleFlowTest, TheEndPageShowsNoNameOfAHudButtonLeftUnderThePointer)
