@@ -445,8 +445,8 @@ void GameSession::SetGameState(GameState newState)
                                                                       false);
         }
         // What the end page says, left column then right, so that a run can check it against the battle it saw.
-        const int32_t* left = players[0]->statistics;
-        const int32_t* right = players[1]->statistics;
+        const int32_t* left = first->statistics;
+        const int32_t* right = second->statistics;
         LogFormat(LogLevel::INFO, "session.result", "%s kills %d %d, damage %d %d, turns %d %d, hexes walked %d %d",
                   banner.GetText().c_str(), left[kCounters[0] - 1], right[kCounters[0] - 1], left[kCounters[1] - 1],
                   right[kCounters[1] - 1], left[kCounters[2] - 1], right[kCounters[2] - 1], left[kCounters[3] - 1],
