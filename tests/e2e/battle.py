@@ -296,15 +296,25 @@ class Commander:
         self.player.click(*centre(S.ABILITY_BACK), frames=3)
         return False
 
+    def queue(self, name):
+        """Chooses Defend or Focus, which wait for the end of the turn; returns whether the game took it: the
+        chosen button is highlighted (a unit short of action points has it greyed and nothing changes)."""
+        button = S.ACTIONS[name]
+        self.player.move(*REST, frames=2)
+        before = self.camera.shoot()
+        self.player.click(*centre(button), frames=3)
+        self.player.move(*REST, frames=0)
+        _, taken = self.camera.wait_for(lambda im: im.difference(before, *button) > 6.0, max(2.0, self.player.frame * 8))
+        self.say("%s: %s" % (name, "taken" if taken else "not taken"))
+        return taken
+
     def defend(self):
         """Defend, queued for the end of the turn."""
-        self.player.click(*centre(S.ACTIONS["Defend"]), frames=3)
-        self.defends += 1
+        self.defends += self.queue("Defend")
 
     def focus(self):
         """Focus, queued for the end of the turn: the unit gathers mana."""
-        self.player.click(*centre(S.ACTIONS["Focus"]), frames=3)
-        self.focuses += 1
+        self.focuses += self.queue("Focus")
 
     # Walking.
     def heading(self):
@@ -552,6 +562,7 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
     Ends the turn when the game has not ended it."""
     # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
     left = distance(turn.place, target) / HEX_STEP if target else None
+    stepped = False
     for _ in range(actions):
         if commander.turn_over():
             return
@@ -578,11 +589,15 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
             if struck or commander.attack_in_reach(direction):
                 continue
             if norm is not None and norm < 90:
-                # Beside the enemy and nothing more it can do: the action points are spent, but for a focus
-                # (once in a battle) that gathers mana with what is left.
-                if not commander.focuses:
-                    commander.focus()
-                break
+                # Beside the enemy, or a hex short of it when the view is far: one step nearer, and when that is
+                # not it, the action points are spent, but for a focus (once in a battle) that gathers mana with
+                # what is left.
+                if stepped or not commander.walk(turn, direction, towards=seen):
+                    if not commander.focuses:
+                        commander.focus()
+                    break
+                stepped = True
+                continue
         walked = commander.walk(turn, direction, towards=seen, before=None if tried else image)
         if not walked:
             break
