@@ -81,6 +81,7 @@ class Commander:
         self.timeout = timeout
         self.rng = rng
         self.turns_seen = 0
+        self.since = 0  # the log mark where the battle being commanded began
         # Learning the screen-to-board map: (screen direction, board displacement) of earlier walks.
         self.walks = []
         self.pending_walks = {}  # unit name: (its place before, screen direction) until its next turn
@@ -119,7 +120,7 @@ class Commander:
             if len(turns) > self.turns_seen:
                 self.turns_seen += 1
                 return turns[self.turns_seen - 1]
-            if "GAME_STATE_GAME_OVER" in self.game.events("session.state"):
+            if self.battle_over():
                 return None
             if self.game.process.poll() is not None:
                 raise vd.DriverError("the game ended during the battle (status %s)" % self.game.process.returncode)
@@ -127,10 +128,15 @@ class Commander:
                 raise vd.DriverError("no new turn within %.0f s; last state %s" % (timeout, self.game.state()))
             time.sleep(0.2)
 
+    def battle_over(self):
+        """Whether the battle being commanded has ended (an earlier battle's end, before the mark, does not
+        count)."""
+        return "GAME_STATE_GAME_OVER" in self.game.events("session.state", self.since)
+
     def turn_over(self):
         """Whether the turn being commanded has passed (the game ends a turn by itself once its unit can do
         nothing more) or the battle has ended."""
-        return len(self.turns()) > self.turns_seen or "GAME_STATE_GAME_OVER" in self.game.events("session.state")
+        return len(self.turns()) > self.turns_seen or self.battle_over()
 
     def end_turn(self, timeout=None):
         """End Turn, again until the next turn comes: the game lets a turn end at most once in 1.5 s of game
@@ -145,7 +151,7 @@ class Commander:
             self.player.click(*centre(S.ACTIONS["End Turn"]), frames=0)
             wait_until = time.monotonic() + max(2.0, self.player.frame * 12)
             while time.monotonic() < wait_until:
-                if len(self.turns()) > self.turns_seen or "GAME_STATE_GAME_OVER" in self.game.events("session.state"):
+                if len(self.turns()) > self.turns_seen or self.battle_over():
                     return
                 time.sleep(0.2)
             # Off the button and back: a second click on a button that never saw the pointer leave is still a

@@ -146,6 +146,7 @@ class Soak:
         started = time.monotonic()
         commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
         commander.turns_seen = len(commander.turns())
+        commander.since = since
         places = {}
         while True:
             if time.monotonic() - started > self.args.battle_timeout:
