@@ -310,7 +310,8 @@ class Commander:
         before = self.camera.shoot()
         self.player.click(*centre(button), frames=3)
         self.player.move(*REST, frames=0)
-        _, taken = self.camera.wait_for(lambda im: im.difference(before, *button) > 6.0, max(2.0, self.player.frame * 8))
+        _, taken = self.camera.wait_for(lambda im: im.difference(before, *button) > 6.0,
+                                        max(2.0, self.player.frame * 8))
         self.say("%s: %s" % (name, "taken" if taken else "not taken"))
         return taken
 
