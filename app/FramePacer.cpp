@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-FramePacer::FramePacer(Clock clock) : clock_(std::move(clock))
+FramePacer::FramePacer(Clock clock) : m_clock(std::move(clock))
 { }
 
 double FramePacer::SteadySeconds()
@@ -14,23 +14,23 @@ double FramePacer::SteadySeconds()
 
 void FramePacer::SetRefreshRate(unsigned int hertz)
 {
-    period_ = 1.0 / static_cast<double>(hertz ? hertz : DEFAULT_REFRESH_RATE);
+    m_period = 1.0 / static_cast<double>(hertz ? hertz : DEFAULT_REFRESH_RATE);
 }
 
 unsigned int FramePacer::MillisecondsUntilDue() const
 {
-    if (!started_)
+    if (!m_started)
         return 0;
-    const double left = next_ - clock_();
+    const double left = m_next - m_clock();
     return left > 0.0 ? static_cast<unsigned int>(std::ceil(left * 1000.0)) : 0u;
 }
 
 void FramePacer::FrameStarted()
 {
-    const double now = clock_();
-    if (!started_ || now - next_ >= period_)
-        next_ = now + period_;
+    const double now = m_clock();
+    if (!m_started || now - m_next >= m_period)
+        m_next = now + m_period;
     else
-        next_ += period_;
-    started_ = true;
+        m_next += m_period;
+    m_started = true;
 }

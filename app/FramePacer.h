@@ -25,8 +25,8 @@ public:
     static double SteadySeconds();
 
 private:
-    Clock clock_;
-    double period_ = 1.0 / DEFAULT_REFRESH_RATE;
-    double next_ = 0.0;
-    bool started_ = false;
+    Clock m_clock;
+    double m_period = 1.0 / DEFAULT_REFRESH_RATE;
+    double m_next = 0.0;
+    bool m_started = false;
 };

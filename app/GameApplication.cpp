@@ -25,24 +25,24 @@
 #include <ctime>
 
 namespace {
-constexpr UINT kQuadBytes = 4 * SCREEN_VERTEX_STRIDE;
-constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
-constexpr D3DCOLOR kBlack = 0xFF000000;
+constexpr UINT QUAD_BYTES = 4 * SCREEN_VERTEX_STRIDE;
+constexpr D3DCOLOR WHITE = 0xFFFFFFFF;
+constexpr D3DCOLOR BLACK = 0xFF000000;
 
-constexpr int kCursorPlayerOne = 111;
-constexpr int kCursorPlayerTwo = 112;
+constexpr int CURSOR_PLAYER_ONE = 111;
+constexpr int CURSOR_PLAYER_TWO = 112;
 
 // DirectInput key codes of the application keys.
-constexpr int kKeyReturn = 28;
-constexpr int kKeyRightAlt = 184;
-constexpr int kKeyF5 = 63;
-constexpr int kKeyF6 = 64;
-constexpr int kKeyF7 = 65;
-constexpr int kKeyF10 = 68;
+constexpr int KEY_RETURN = 28;
+constexpr int KEY_RIGHT_ALT = 184;
+constexpr int KEY_F5 = 63;
+constexpr int KEY_F6 = 64;
+constexpr int KEY_F7 = 65;
+constexpr int KEY_F10 = 68;
 
-constexpr float kWheelStep = 120.0f;
-constexpr float kLayoutWidth = 1024.0f;
-constexpr float kLayoutHeight = 768.0f;
+constexpr float WHEEL_STEP = 120.0f;
+constexpr float LAYOUT_WIDTH = 1024.0f;
+constexpr float LAYOUT_HEIGHT = 768.0f;
 
 const char* const kSplashTexture = "splash.bmp";
 const char* const kScreenshotPrefix = "Data\\Screenshots\\Image";
@@ -51,10 +51,10 @@ int g_screenshotCounter = 0;
 
 void WriteQuad(ScreenVertex* out, float left, float top, float width, float height)
 {
-    out[0] = {left, top + height, 0.0f, 1.0f, kWhite, 0.0f, 1.0f};
-    out[1] = {left, top, 0.0f, 1.0f, kWhite, 0.0f, 0.0f};
-    out[2] = {left + width, top + height, 0.0f, 1.0f, kWhite, 1.0f, 1.0f};
-    out[3] = {left + width, top, 0.0f, 1.0f, kWhite, 1.0f, 0.0f};
+    out[0] = {left, top + height, 0.0f, 1.0f, WHITE, 0.0f, 1.0f};
+    out[1] = {left, top, 0.0f, 1.0f, WHITE, 0.0f, 0.0f};
+    out[2] = {left + width, top + height, 0.0f, 1.0f, WHITE, 1.0f, 1.0f};
+    out[3] = {left + width, top, 0.0f, 1.0f, WHITE, 1.0f, 0.0f};
 }
 } // namespace
 
@@ -94,10 +94,10 @@ HRESULT GameApplication::InitScene()
     Srand(options.seed ? *options.seed : static_cast<unsigned int>(std::time(nullptr)));
     FrameClock::SetFixedStep(options.frameTime ? *options.frameTime : 0.0f);
 
-    session = std::make_unique<GameSession>();
-    session->SetApplication(this);
-    helpLabel = std::make_unique<TextLabel>();
-    helpLabelDevice = std::make_unique<LabelDeviceResource>(helpLabel.get());
+    m_session = std::make_unique<GameSession>();
+    m_session->SetApplication(this);
+    m_helpLabel = std::make_unique<TextLabel>();
+    m_helpLabelDevice = std::make_unique<LabelDeviceResource>(m_helpLabel.get());
     return S_OK;
 }
 
@@ -114,11 +114,11 @@ void GameApplication::ShowSplash()
         return;
 
     ScreenVertex quad[4];
-    WriteQuad(quad, static_cast<float>((m_creationWidth - kSplashWidth) / 2),
-              static_cast<float>((m_creationHeight - kSplashHeight) / 2), static_cast<float>(kSplashWidth),
-              static_cast<float>(kSplashHeight));
+    WriteQuad(quad, static_cast<float>((m_creationWidth - SPLASH_WIDTH) / 2),
+              static_cast<float>((m_creationHeight - SPLASH_HEIGHT) / 2), static_cast<float>(SPLASH_WIDTH),
+              static_cast<float>(SPLASH_HEIGHT));
     device->BeginScene();
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -135,34 +135,34 @@ void GameApplication::ShowSplash()
 bool GameApplication::CreateDeviceResources()
 {
     // A device re-created on another adapter comes back here; the game's one-time set-up must not repeat.
-    if (resourcesCreated) {
+    if (m_resourcesCreated) {
         RestoreDeviceResources();
         return true;
     }
-    resourcesCreated = true;
+    m_resourcesCreated = true;
 
     ShowSplash();
     MouseOverManager::Get()->Init();
 
     DataManager* data = DataManager::Get();
-    postEffect = data->GetEffect(PostProcessEffect, true);
+    m_postEffect = data->GetEffect(PostProcessEffect, true);
     // A missing file brings the stand-in effect, which has no such technique: no pass then either.
-    if (postEffect && FAILED(postEffect->SetTechnique("PostProcess")))
-        postEffect = nullptr;
-    if (!postEffect)
+    if (m_postEffect && FAILED(m_postEffect->SetTechnique("PostProcess")))
+        m_postEffect = nullptr;
+    if (!m_postEffect)
         Log(LogLevel::WARNING, "post-process",
             "Effect file \"" + PostProcessEffect +
                 "\" is missing or does not compile; the game runs without its post-process pass");
 
-    helpLabel->CreateFont(16, "Times New Roman", 1);
-    helpLabel->SetPosition(470.0f, 10.0f);
-    helpLabel->SetText("F1 For Help");
+    m_helpLabel->CreateFont(16, "Times New Roman", 1);
+    m_helpLabel->SetPosition(470.0f, 10.0f);
+    m_helpLabel->SetText("F1 For Help");
 
     // Deployment and the players make every unit as a unit of its class.
     ClassUnit::RegisterFactory();
-    session->Init();
-    session->LoadAssets();
-    session->SetGameState(GAME_STATE_INTRO);
+    m_session->Init();
+    m_session->LoadAssets();
+    m_session->SetGameState(GAME_STATE_INTRO);
 
     FrameClock::Start();
 
@@ -170,8 +170,8 @@ bool GameApplication::CreateDeviceResources()
     // A failed reset has ended the game: the start failed with it.
     if (FAILED(ResetDevice()))
         return false;
-    cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(kCursorPlayerOne));
-    SetCursor(cursor);
+    m_cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(CURSOR_PLAYER_ONE));
+    SetCursor(m_cursor);
     ToggleWindowed(false);
     return true;
 }
@@ -179,8 +179,8 @@ bool GameApplication::CreateDeviceResources()
 void GameApplication::UpdateFrame()
 {
     DataManager* data = DataManager::Get();
-    frameTime = FrameClock::Tick();
-    data->AdvanceTime(frameTime);
+    m_frameTime = FrameClock::Tick();
+    data->AdvanceTime(m_frameTime);
 
     InputManager::Get()->Update();
     Camera::Get()->Update();
@@ -189,10 +189,10 @@ void GameApplication::UpdateFrame()
     if (!IsActive())
         return;
     UpdatePickRay();
-    if (session)
-        session->Update();
-    if (helpLabel)
-        helpLabel->Update();
+    if (m_session)
+        m_session->Update();
+    if (m_helpLabel)
+        m_helpLabel->Update();
     SetShaderGlobals();
 }
 
@@ -200,24 +200,24 @@ void GameApplication::SetShaderGlobals()
 {
     DataManager* data = DataManager::Get();
     Camera* camera = Camera::Get();
-    if (postEffect) {
+    if (m_postEffect) {
         D3DXMATRIX viewProjection;
         D3DXMatrixMultiply(&viewProjection, &camera->GetView(), &camera->GetProjection());
-        postEffect->SetMatrix("viewProjMatrix", &viewProjection);
-        postEffect->SetFloat("gameTime", data->GetGameTime());
-        postEffect->SetFloat("gameSpeed", data->GetGameSpeed());
-        postEffect->SetFloat("tElapsed", data->GetFrameTime());
-        postEffect->SetFloat("shakeMagnitude", shakeMagnitude);
+        m_postEffect->SetMatrix("viewProjMatrix", &viewProjection);
+        m_postEffect->SetFloat("gameTime", data->GetGameTime());
+        m_postEffect->SetFloat("gameSpeed", data->GetGameSpeed());
+        m_postEffect->SetFloat("tElapsed", data->GetFrameTime());
+        m_postEffect->SetFloat("shakeMagnitude", m_shakeMagnitude);
     }
 
     // The speed is latched here, so a change scales time from the next frame on.
-    data->SetGameSpeed(targetGameSpeed);
+    data->SetGameSpeed(m_targetGameSpeed);
 
     // The shake decays in real time, so slow motion does not slow it.
-    if (shakeMagnitude > 0.0f) {
-        shakeMagnitude -= shakeMagnitude * data->GetRawFrameTime();
-        if (shakeMagnitude <= kShakeStop)
-            shakeMagnitude = 0.0f;
+    if (m_shakeMagnitude > 0.0f) {
+        m_shakeMagnitude -= m_shakeMagnitude * data->GetRawFrameTime();
+        if (m_shakeMagnitude <= SHAKE_STOP)
+            m_shakeMagnitude = 0.0f;
     }
 }
 
@@ -241,7 +241,7 @@ void GameApplication::ComputePickRay(POINT cursor, float sceneLeftPx, float scen
 void GameApplication::UpdatePickRay()
 {
     // An empty scene rectangle has no pixels to aim through; the last ray stays.
-    if (sceneWidth <= 0.0f || sceneHeight <= 0.0f)
+    if (m_sceneWidth <= 0.0f || m_sceneHeight <= 0.0f)
         return;
     POINT cursorPos{0, 0};
     GetCursorPos(&cursorPos);
@@ -249,8 +249,8 @@ void GameApplication::UpdatePickRay()
     Camera* camera = Camera::Get();
     D3DXVECTOR3 origin;
     D3DXVECTOR3 direction;
-    ComputePickRay(cursorPos, sceneLeft, sceneTop, sceneWidth, sceneHeight, camera->GetView(), camera->GetProjection(),
-                   &origin, &direction);
+    ComputePickRay(cursorPos, m_sceneLeft, m_sceneTop, m_sceneWidth, m_sceneHeight, camera->GetView(),
+                   camera->GetProjection(), &origin, &direction);
     MouseOverManager::Get()->SetPickRay(origin, direction);
 }
 
@@ -258,19 +258,19 @@ void GameApplication::HandleKeys()
 {
     InputManager* input = InputManager::Get();
     if (input->IsBindingDown("WHEEL_UP"))
-        Camera::Get()->Zoom(-kWheelStep, true);
+        Camera::Get()->Zoom(-WHEEL_STEP, true);
     if (input->IsBindingDown("WHEEL_DOWN"))
-        Camera::Get()->Zoom(kWheelStep, true);
+        Camera::Get()->Zoom(WHEEL_STEP, true);
 
     // Once per press: a held chord must not flip the mode back and forth every frame.
-    const bool fullscreenChord = input->IsKeyDown(kKeyReturn) && input->IsKeyDown(kKeyRightAlt);
-    if (fullscreenChord && !fullscreenKeyLatch)
+    const bool fullscreenChord = input->IsKeyDown(KEY_RETURN) && input->IsKeyDown(KEY_RIGHT_ALT);
+    if (fullscreenChord && !m_fullscreenKeyLatch)
         ToggleWindowed(false);
-    fullscreenKeyLatch = fullscreenChord;
+    m_fullscreenKeyLatch = fullscreenChord;
     if (!IsActive())
         return;
 
-    if (input->IsKeyDown(kKeyF10))
+    if (input->IsKeyDown(KEY_F10))
         SaveScreenshot();
 
     struct SizeKey {
@@ -278,8 +278,8 @@ void GameApplication::HandleKeys()
         int width;
         int height;
     };
-    static constexpr SizeKey kSizeKeys[] = {{kKeyF5, 800, 600}, {kKeyF6, 1024, 768}, {kKeyF7, 1280, 1024}};
-    for (const SizeKey& size : kSizeKeys) {
+    static constexpr SizeKey SIZE_KEYS[] = {{KEY_F5, 800, 600}, {KEY_F6, 1024, 768}, {KEY_F7, 1280, 1024}};
+    for (const SizeKey& size : SIZE_KEYS) {
         // A failed reset ends the game; a second size key held with the first must not try again.
         if (!IsActive())
             return;
@@ -322,37 +322,37 @@ void GameApplication::Render()
     if (!IsActive() || !m_device)
         return;
     IDirect3DDevice9* device = m_device;
-    IDirect3DTexture9* sceneTexture = session ? session->RenderSceneToTexture() : nullptr;
-    if (postEffect)
-        postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    IDirect3DTexture9* sceneTexture = m_session ? m_session->RenderSceneToTexture() : nullptr;
+    if (m_postEffect)
+        m_postEffect->SetTexture("PostProcessTexture", sceneTexture);
 
     device->BeginScene();
     // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
     // covers everything the clear would only cost a full-screen pass.
     if (!SceneCoversBackBuffer())
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, kBlack, 1.0f, 0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
     device->SetFVF(SCREEN_FVF);
-    device->SetStreamSource(0, screenQuad, 0, SCREEN_VERTEX_STRIDE);
-    if (postEffect && screenQuad) {
+    device->SetStreamSource(0, m_screenQuad, 0, SCREEN_VERTEX_STRIDE);
+    if (m_postEffect && m_screenQuad) {
         UINT passes = 0;
-        postEffect->Begin(&passes, 0);
+        m_postEffect->Begin(&passes, 0);
         for (UINT pass = 0; pass < passes; ++pass) {
-            postEffect->BeginPass(pass);
+            m_postEffect->BeginPass(pass);
             device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-            postEffect->EndPass();
+            m_postEffect->EndPass();
         }
-        postEffect->End();
+        m_postEffect->End();
     }
 
-    if (session) {
-        session->RenderOverlay();
-        const GameState state = session->GetGameState();
+    if (m_session) {
+        m_session->RenderOverlay();
+        const GameState state = m_session->GetGameState();
         if (state != GAME_STATE_INTRO && state != GAME_STATE_LOADING) {
-            session->RenderMouseOver();
-            if (helpLabel)
-                helpLabel->QueueDraw();
+            m_session->RenderMouseOver();
+            if (m_helpLabel)
+                m_helpLabel->QueueDraw();
             DrawQueuedText();
-            session->RenderHelp();
+            m_session->RenderHelp();
             DrawQueuedText();
         }
     }
@@ -362,9 +362,9 @@ void GameApplication::Render()
 
 bool GameApplication::SceneCoversBackBuffer() const
 {
-    return sceneLeft <= 0.0f && sceneTop <= 0.0f &&
-           sceneLeft + sceneWidth >= static_cast<float>(m_presentParameters.BackBufferWidth) &&
-           sceneTop + sceneHeight >= static_cast<float>(m_presentParameters.BackBufferHeight);
+    return m_sceneLeft <= 0.0f && m_sceneTop <= 0.0f &&
+           m_sceneLeft + m_sceneWidth >= static_cast<float>(m_presentParameters.BackBufferWidth) &&
+           m_sceneTop + m_sceneHeight >= static_cast<float>(m_presentParameters.BackBufferHeight);
 }
 
 void GameApplication::ReleaseDeviceResources()
@@ -385,8 +385,8 @@ void GameApplication::RestoreDeviceResources()
     ResetSceneRect();
     const float width = static_cast<float>(m_presentParameters.BackBufferWidth);
     const float height = static_cast<float>(m_presentParameters.BackBufferHeight);
-    widthFactor = width > 0.0f ? kLayoutWidth / width : 1.0f;
-    heightFactor = height > 0.0f ? kLayoutHeight / height : 1.0f;
+    widthFactor = width > 0.0f ? LAYOUT_WIDTH / width : 1.0f;
+    heightFactor = height > 0.0f ? LAYOUT_HEIGHT / height : 1.0f;
 }
 
 void GameApplication::SetDefaultRenderStates()
@@ -443,7 +443,7 @@ LRESULT GameApplication::HandleMessage(HWND window, UINT message, WPARAM wParam,
         PostQuitMessage(0);
         break;
     case WM_SETCURSOR:
-        SetCursor(cursor);
+        SetCursor(m_cursor);
         break;
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
@@ -464,14 +464,14 @@ LRESULT GameApplication::HandleMessage(HWND window, UINT message, WPARAM wParam,
 
 void GameApplication::Shutdown()
 {
-    if (session) {
-        session->Shutdown();
-        session.reset();
+    if (m_session) {
+        m_session->Shutdown();
+        m_session.reset();
     }
     ReleaseScreenQuad();
-    postEffect = nullptr;
-    if (helpLabel)
-        helpLabel->Unqueue();
+    m_postEffect = nullptr;
+    if (m_helpLabel)
+        m_helpLabel->Unqueue();
     // The mouse-over manager lives on to the end of the process; its fonts must not keep the device
     // alive after the window is gone.
     MouseOverManager* mouseOver = MouseOverManager::Get();
@@ -485,41 +485,41 @@ void GameApplication::Shutdown()
 
 void GameApplication::ReleaseScreenQuad()
 {
-    if (screenQuad) {
-        screenQuad->Release();
-        screenQuad = nullptr;
+    if (m_screenQuad) {
+        m_screenQuad->Release();
+        m_screenQuad = nullptr;
     }
 }
 
 void GameApplication::FillScreenQuad()
 {
-    if (!screenQuad)
+    if (!m_screenQuad)
         return;
     void* data = nullptr;
-    if (FAILED(screenQuad->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
+    if (FAILED(m_screenQuad->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
         return;
-    WriteQuad(static_cast<ScreenVertex*>(data), sceneLeft, sceneTop, sceneWidth, sceneHeight);
-    screenQuad->Unlock();
+    WriteQuad(static_cast<ScreenVertex*>(data), m_sceneLeft, m_sceneTop, m_sceneWidth, m_sceneHeight);
+    m_screenQuad->Unlock();
 }
 
 void GameApplication::SetSceneRect(float left, float top, float width, float height)
 {
-    sceneLeft = left;
-    sceneTop = top;
-    sceneWidth = width;
-    sceneHeight = height;
+    m_sceneLeft = left;
+    m_sceneTop = top;
+    m_sceneWidth = width;
+    m_sceneHeight = height;
     ReleaseScreenQuad();
     if (m_device)
-        m_device->CreateVertexBuffer(kQuadBytes, 0, SCREEN_FVF, D3DPOOL_MANAGED, &screenQuad, nullptr);
+        m_device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, &m_screenQuad, nullptr);
     FillScreenQuad();
 }
 
 void GameApplication::FitSceneToRect(const GuiElement& element)
 {
-    sceneLeft = element.left;
-    sceneTop = element.top;
-    sceneWidth = element.right - element.left;
-    sceneHeight = element.bottom - element.top;
+    m_sceneLeft = element.left;
+    m_sceneTop = element.top;
+    m_sceneWidth = element.right - element.left;
+    m_sceneHeight = element.bottom - element.top;
     FillScreenQuad();
 }
 
@@ -531,6 +531,6 @@ void GameApplication::ResetSceneRect()
 
 void GameApplication::SetPlayerCursor(int playerIndex)
 {
-    cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(playerIndex == 1 ? kCursorPlayerTwo : kCursorPlayerOne));
-    SetCursor(cursor);
+    m_cursor = LoadCursorA(m_instance, MAKEINTRESOURCEA(playerIndex == 1 ? CURSOR_PLAYER_TWO : CURSOR_PLAYER_ONE));
+    SetCursor(m_cursor);
 }

@@ -19,9 +19,9 @@ struct ID3DXEffect;
 class GameApplication : public Application, public ApplicationLink
 {
 public:
-    static constexpr int kSplashWidth = 780;
-    static constexpr int kSplashHeight = 575;
-    static constexpr float kShakeStop = 10.0f;
+    static constexpr int SPLASH_WIDTH = 780;
+    static constexpr int SPLASH_HEIGHT = 575;
+    static constexpr float SHAKE_STOP = 10.0f;
 
     GameApplication();
     ~GameApplication() override;
@@ -54,8 +54,8 @@ public:
     static std::string NextScreenshotName();
     static void ResetScreenshotCounter();
 
-    GameSession* GetSession() const { return session.get(); }
-    TextLabel* GetHelpLabel() const { return helpLabel.get(); }
+    GameSession* GetSession() const { return m_session.get(); }
+    TextLabel* GetHelpLabel() const { return m_helpLabel.get(); }
     D3DFORMAT GetBackBufferFormat() const override;
     const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return Application::GetPresentParameters(); }
     void SetGuiScale(float scaleX, float scaleY) override
@@ -63,17 +63,17 @@ public:
         guiScaleX = scaleX;
         guiScaleY = scaleY;
     }
-    float GetFrameTime() const { return frameTime; }
-    float GetShakeMagnitude() const { return shakeMagnitude; }
-    void SetShakeMagnitude(float magnitude) { shakeMagnitude = magnitude; }
-    float GetTargetGameSpeed() const { return targetGameSpeed; }
-    void SetTargetGameSpeed(float speed) { targetGameSpeed = speed; }
-    ID3DXEffect* GetPostEffect() const { return postEffect; }
-    IDirect3DVertexBuffer9* GetScreenQuad() const { return screenQuad; }
-    float GetSceneLeft() const { return sceneLeft; }
-    float GetSceneTop() const { return sceneTop; }
-    float GetSceneWidth() const { return sceneWidth; }
-    float GetSceneHeight() const { return sceneHeight; }
+    float GetFrameTime() const { return m_frameTime; }
+    float GetShakeMagnitude() const { return m_shakeMagnitude; }
+    void SetShakeMagnitude(float magnitude) { m_shakeMagnitude = magnitude; }
+    float GetTargetGameSpeed() const { return m_targetGameSpeed; }
+    void SetTargetGameSpeed(float speed) { m_targetGameSpeed = speed; }
+    ID3DXEffect* GetPostEffect() const { return m_postEffect; }
+    IDirect3DVertexBuffer9* GetScreenQuad() const { return m_screenQuad; }
+    float GetSceneLeft() const { return m_sceneLeft; }
+    float GetSceneTop() const { return m_sceneTop; }
+    float GetSceneWidth() const { return m_sceneWidth; }
+    float GetSceneHeight() const { return m_sceneHeight; }
 
     // Written by the interface's layout code, read when the session restores its device objects.
     float guiScaleX = 0.0f;
@@ -88,20 +88,20 @@ private:
     void FillScreenQuad();
     void ReleaseScreenQuad();
 
-    std::unique_ptr<TextLabel> helpLabel;
+    std::unique_ptr<TextLabel> m_helpLabel;
     // The help label's font goes through every lost and reset device with the rest.
-    std::unique_ptr<LabelDeviceResource> helpLabelDevice;
-    std::unique_ptr<GameSession> session;
-    float frameTime = 0.0f;
-    HCURSOR cursor = nullptr;
-    IDirect3DVertexBuffer9* screenQuad = nullptr;
-    ID3DXEffect* postEffect = nullptr; // the effect cache owns it
-    float shakeMagnitude = 0.0f;
-    float targetGameSpeed = 1.0f;
-    float sceneLeft = 0.0f;
-    float sceneTop = 0.0f;
-    float sceneWidth = 0.0f;
-    float sceneHeight = 0.0f;
-    bool resourcesCreated = false;
-    bool fullscreenKeyLatch = false;
+    std::unique_ptr<LabelDeviceResource> m_helpLabelDevice;
+    std::unique_ptr<GameSession> m_session;
+    float m_frameTime = 0.0f;
+    HCURSOR m_cursor = nullptr;
+    IDirect3DVertexBuffer9* m_screenQuad = nullptr;
+    ID3DXEffect* m_postEffect = nullptr; // the effect cache owns it
+    float m_shakeMagnitude = 0.0f;
+    float m_targetGameSpeed = 1.0f;
+    float m_sceneLeft = 0.0f;
+    float m_sceneTop = 0.0f;
+    float m_sceneWidth = 0.0f;
+    float m_sceneHeight = 0.0f;
+    bool m_resourcesCreated = false;
+    bool m_fullscreenKeyLatch = false;
 };

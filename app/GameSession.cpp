@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "app/GameSession.h"
 
 #include "app/GameApplication.h"
@@ -68,8 +69,7 @@ constexpr int kBanner = 8;
 
 const char* const kBattleMusic = "timberwolf.mp3";
 
-// The turn flow.
-constexpr float kTurnRequestGap = 1.5f;
+// The turn flow's windows and banner.
 constexpr float kWindowFadeDelay = 2.0f;
 // The turn order's selection decal turns this much every frame.
 constexpr float kSelectionSpin = 0.10471976f;
@@ -96,26 +96,9 @@ constexpr float kShotFlashDelay = 0.02f;
 constexpr float kShotFlashSpeed = 15.0f;
 constexpr float kFlashSpeed = 5.0f;
 
-// An area ability shares its amount among at most this many units.
-constexpr int kAreaShareLimit = 3;
-
-// The initiative step of a waiting unit of this speed, as the unit's own countdown takes it.
-int CountdownStep(int speed)
-{
-    return static_cast<int>(-0.1f * static_cast<float>(speed));
-}
-
 Unit* BodyOf(BoardUnit* unit)
 {
     return dynamic_cast<Unit*>(unit);
-}
-
-bool IsBusy(const BoardUnit* unit)
-{
-    if (!unit)
-        return false;
-    const UnitState state = unit->GetState();
-    return state == MOVING || state == ATTACKING || state == CASTING;
 }
 
 void StartWidgetEffect(GuiObject& widget, uint32_t effect, uint32_t pending, float delay)
@@ -200,11 +183,13 @@ GameSession::GameSession()
     BoardView::Register(this);
     FrontEndLink::Register(this);
     CombatText::SetFactory(&UnitTextLabel::Make);
+    flow.SetListener(this);
 }
 
 GameSession::~GameSession()
 {
     Shutdown();
+    flow.SetListener(nullptr);
     if (DataManager::Get()->GetGameSession() == this)
         DataManager::Get()->SetGameSession(nullptr);
     if (BattleSession::Get() == this)
@@ -271,7 +256,6 @@ void GameSession::LoadAssets()
     BattleHud::Get()->Init();
     Camera::Get()->SetTarget(nullptr);
     followedUnit = nullptr;
-    activePlayer = nullptr;
 
     // Both start invisible; a new turn shows them. They are pictures, not controls: a widget that takes the
     // pointer keeps presses from the board beneath, and these lie over the board, mostly faded away.
@@ -577,7 +561,7 @@ void GameSession::RenderScene()
     if (hexGrid)
         hexGrid->Render();
     DataManager::Get()->SetTechnique("SkinnedCharacterBump");
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->Render();
     if (selectionDecal)
         DecalManager::Get()->Submit(selectionDecal.get());
@@ -610,7 +594,7 @@ void GameSession::RenderOverlay()
 
 void GameSession::RenderBattleOverlay()
 {
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->QueueUnitTexts();
     // The fly-over shows the armies alone.
     if (!flyOver) {
@@ -673,7 +657,7 @@ void GameSession::HandleKeys()
 
 void GameSession::ToggleUnitBars()
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = dynamic_cast<Unit*>(unit))
                 body->SetBarsAlpha(barsShown ? 1 : 0);
@@ -750,17 +734,7 @@ void GameSession::ResetLevel()
     Camera* camera = Camera::Get();
     camera->SetTarget(nullptr);
     followedUnit = nullptr;
-    activePlayer = nullptr;
-    activeUnit = nullptr;
-
-    for (std::unique_ptr<Player>& player : players) {
-        player->DeleteUnits();
-        player->ClearUnits();
-        player.reset();
-    }
-    players.clear();
-    players.shrink_to_fit();
-    playerCount = 0;
+    flow.Reset();
     unitsToLoad = 0;
     unitCount = 0;
     turnOrderQueue.clear();
@@ -787,7 +761,6 @@ void GameSession::ResetLevel()
     zone3ShotStarted = false;
     zoneCentre = nullptr;
     battleStarted = false;
-    turnActive = true;
     flyOverClock = 0.0f;
     if (labels)
         (*labels)[kBanner].SetText("");
@@ -797,7 +770,7 @@ void GameSession::ResetLevel()
 
 void GameSession::LoadUnitModels(bool registerWithHud)
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit)
                 continue;
@@ -840,9 +813,8 @@ void GameSession::UpdateLoading()
         loadingProgress = 0.0f;
         // The units' turn-order entries are the battle HUD's: their labels make fonts, so they are handed over
         // on this thread, once the job has ended.
-        BattleHud* hud = BattleHud::Get();
         for (BoardUnit* unit : turnOrderQueue)
-            hud->AddTurnOrderEntry(unit);
+            flow.Enlist(unit);
         turnOrderQueue.clear();
         SetGameState(GAME_STATE_BATTLE);
         flyOver = true;
@@ -853,23 +825,15 @@ void GameSession::UpdateLoading()
 
 void GameSession::AddPlayer(int id)
 {
-    for (const std::unique_ptr<Player>& player : players) {
-        if (player->team == id)
-            return;
-    }
-    auto player = std::make_unique<Player>();
-    player->team = id;
-    // Kept in team order whichever side deployed first: the end page, its columns and the fly-over name the
-    // sides by their place in the list.
-    const auto after = std::find_if(players.begin(), players.end(),
-                                    [id](const std::unique_ptr<Player>& other) { return other->team > id; });
-    players.insert(after, std::move(player));
-    playerCount += 1;
+    // Kept by team whichever side deployed first: the end page, its columns and the fly-over name the sides by
+    // their team.
+    if (!flow.AddPlayer(id))
+        LogFormat(LogLevel::WARNING, "session.player", "no side %d to deploy", id);
 }
 
 void GameSession::AddUnit(int playerId, const std::string& className, int row, int col)
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         if (player->team == playerId) {
             player->CreateUnit(className, row, col);
             unitsToLoad += 1;
@@ -883,7 +847,7 @@ bool GameSession::RemoveUnit(int playerId, BoardUnit* unit)
 {
     if (!unit)
         return false;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         if (player->team != playerId)
             continue;
         const std::vector<BoardUnit*>& units = player->GetUnits();
@@ -928,7 +892,7 @@ void GameSession::FitSceneToRect(const GuiElement& element)
 bool GameSession::BothPlayersHaveUnits() const
 {
     int armies = 0;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         if (!player->GetUnits().empty())
             ++armies;
     }
@@ -940,7 +904,7 @@ PlacedUnit GameSession::DescribeOccupant(Object* occupant) const
     PlacedUnit placed;
     if (!occupant)
         return placed;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit || dynamic_cast<Object*>(unit) != occupant)
                 continue;
@@ -981,18 +945,7 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
 
 std::vector<BoardUnit*> GameSession::GetLivingUnits() const
 {
-    std::vector<BoardUnit*> living;
-    for (const std::unique_ptr<Player>& player : players) {
-        for (BoardUnit* unit : player->GetUnits()) {
-            if (!unit)
-                continue;
-            // A unit's alive flag falls with its death; other board units say so by their state.
-            const Unit* body = dynamic_cast<const Unit*>(unit);
-            if (body ? body->alive : unit->GetState() != DEAD)
-                living.push_back(unit);
-        }
-    }
-    return living;
+    return flow.GetLivingUnits();
 }
 
 void GameSession::SetAreaDecal(int cells)
@@ -1012,34 +965,7 @@ void GameSession::SetRingEmittersActive(bool active)
 
 void GameSession::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
-    Unit* body = BodyOf(caster);
-    if (!body)
-        return;
-    const Hex* centre = body->abilityTarget ? body->abilityTarget : body->GetHex();
-    if (!centre)
-        return;
-    // A square around the centre, not a ring of hexes.
-    int inside = 0;
-    for (BoardUnit* unit : GetLivingUnits()) {
-        const Hex* hex = unit->GetHex();
-        if (hex && std::abs(hex->row - centre->row) < ability.areaRadius &&
-            std::abs(hex->column - centre->column) < ability.areaRadius)
-            ++inside;
-    }
-    body->StartAreaEmitters();
-    if (inside == 0)
-        return;
-    // The units in the square share the amount, as if there were never more than three of them; the ability
-    // keeps its own amount for the next cast.
-    SpellDefinition share = ability;
-    share.amount = ability.amount / std::min(inside, kAreaShareLimit);
-    // Every unit hears of it; each decides whether it stands in the area.
-    for (const std::unique_ptr<Player>& player : players) {
-        for (BoardUnit* unit : std::vector<BoardUnit*>(player->GetUnits())) {
-            if (Unit* receiver = BodyOf(unit))
-                receiver->ReceiveAreaAbility(body, share);
-        }
-    }
+    flow.ApplyAreaEffect(caster, ability);
 }
 
 void GameSession::UpdateBattle()
@@ -1065,23 +991,27 @@ void GameSession::UpdateBattle()
 
     if (cinematicRequested)
         UpdateSlowMotion();
-    if (flyOver && playerCount == 2)
+    if (flyOver && flow.GetPlayerCount() == 2)
         UpdateFlyOver();
-    if (!turnActive)
-        StepTurn();
+    // A unit dead in its own turn hands it on; without a unit holding the turn the countdown steps. Not once
+    // this frame's defeat has ended the battle: the countdown's banner would cover the winner's.
+    if (state == GAME_STATE_BATTLE)
+        flow.Update(DataManager::Get()->GetGameTime());
     if (flashOverlay)
         flashOverlay->Update();
 }
 
 void GameSession::UpdatePlayers()
 {
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->FlagDefendedHexes();
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->Update();
+    Player* activePlayer = flow.GetActivePlayer();
     if (!activePlayer)
         return;
     activePlayer->DispatchCommand();
+    BoardUnit* activeUnit = flow.GetActiveUnit();
     if (!activeUnit)
         return;
 
@@ -1126,36 +1056,17 @@ void GameSession::UpdatePlayers()
 
 void GameSession::RequestNextTurn()
 {
-    const float now = DataManager::Get()->GetGameTime();
-    if (now - lastTurnRequest < kTurnRequestGap || playerCount <= 0)
-        return;
-    // A walk, a blow or a cast finishes before its turn can end.
-    if (IsBusy(activeUnit))
-        return;
-    turnActive = false;
-    lastTurnRequest = now;
+    flow.RequestNextTurn(DataManager::Get()->GetGameTime());
 }
 
-void GameSession::AdvanceTurn()
+void GameSession::OnUnitEnlisted(BoardUnit* unit)
 {
-    // The unit asks from inside its own rules, perhaps while its turn is being ended: the countdown takes it up
-    // in the next frame, and a turn handed on before then answers the request.
-    turnActive = false;
+    BattleHud::Get()->AddTurnOrderEntry(unit);
 }
 
-void GameSession::StepTurn()
+void GameSession::OnCountdownStep(const TurnOrder& order)
 {
-    turnActive = false;
-    // The ending unit is no longer the active one while its turn ends, so nothing it sets off can end it again.
-    if (BoardUnit* ending = activeUnit) {
-        activeUnit = nullptr;
-        if (Unit* body = BodyOf(ending))
-            body->EndTurn();
-    }
-    CountDownInitiatives();
-    BattleHud* hud = BattleHud::Get();
-    hud->SortTurnOrder();
-
+    BattleHud::Get()->ShowTurnOrder(order);
     if (turnWindow) {
         turnWindow->colour = turnWindow->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
         turnWindow->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
@@ -1167,51 +1078,11 @@ void GameSession::StepTurn()
         banner.SetText("Calculating Initiatives...");
         StartWidgetEffect(banner, EFFECT_FADE_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
     }
-
-    BoardUnit* first = hud->GetFirstUnit();
-    const Unit* body = BodyOf(first);
-    if (!body || body->initiative > 0)
-        return;
-    // A unit of no side cannot be commanded: it never takes the turn.
-    Player* owner = first->GetOwner();
-    if (!owner)
-        return;
-    HandTurnTo(first, owner);
 }
 
-void GameSession::CountDownInitiatives()
+void GameSession::OnTurnHandedTo(BoardUnit* unit, Player* owner)
 {
-    bool canCount = false;
-    bool ready = false;
-    for (BoardUnit* unit : GetLivingUnits()) {
-        const Unit* body = BodyOf(unit);
-        if (!body || !body->waiting)
-            continue;
-        canCount = canCount || CountdownStep(body->stats.speed) < 0;
-        ready = ready || body->initiative <= 0;
-    }
-    if (canCount || ready) {
-        for (const std::unique_ptr<Player>& player : players)
-            player->AdjustInitiatives();
-        return;
-    }
-    // Every waiting unit is too slow to count down (a unit file or an effect may make it so): without this
-    // the countdown would never end.
-    for (BoardUnit* unit : GetLivingUnits()) {
-        Unit* body = BodyOf(unit);
-        if (body && body->waiting && body->initiative > 0)
-            body->initiative -= 1;
-        unit->SetTextVisible(false);
-    }
-}
-
-void GameSession::HandTurnTo(BoardUnit* unit, Player* owner)
-{
-    activeUnit = unit;
-    activePlayer = owner;
     flyOver = false;
-    turnActive = true;
-
     if (turnWindow)
         StartWidgetEffect(*turnWindow, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
     if (playerSymbol) {
@@ -1249,11 +1120,10 @@ void GameSession::HandTurnTo(BoardUnit* unit, Player* owner)
     if (const Hex* hex = unit->GetHex())
         LogFormat(LogLevel::INFO, "session.turn", "player %d %s at row %d column %d", owner->team + 1,
                   named ? named->name.c_str() : "unit", hex->row, hex->column);
+}
 
-    owner->SelectUnit(unit);
-    unit->SetTextVisible(true);
-    if (Unit* body = BodyOf(unit))
-        body->BeginTurn();
+void GameSession::OnTurnBegun(BoardUnit* unit)
+{
     BattleHud::Get()->SelectUnit(unit);
 }
 
@@ -1267,7 +1137,7 @@ void GameSession::RequestSlowMotion(BoardUnit* target, float delay, bool spell)
     cinematicDelay = delay;
     cinematicTarget = target;
     // The blow's own unit, held for the whole shot: another may have the turn by the time it ends.
-    cinematicAttacker = activeUnit;
+    cinematicAttacker = flow.GetActiveUnit();
     slowMotionClock = 0.0f;
 }
 
@@ -1338,13 +1208,13 @@ void GameSession::EndSlowMotion()
         Camera::Get()->SetEyeAndTarget(savedEye, savedLookAt);
     // A shot cut short by leaving the battle leaves the camera to the screen that follows.
     if (state == GAME_STATE_BATTLE)
-        FollowUnit(activeUnit);
+        FollowUnit(flow.GetActiveUnit());
     if (!wasSpell) {
         if (Unit* target = BodyOf(cinematicTarget))
             target->ShowFloatingText(false);
     }
     // Any unit that asked during the shot was turned away; none may keep waiting for a shot of its own.
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = BodyOf(unit))
                 body->slowMotionRequested = false;
@@ -1418,13 +1288,7 @@ void GameSession::StopBattleMusic()
 
 Player* GameSession::GetPlayer(int index) const
 {
-    // The index is the team: with only the second side deployed, there is no first player. A rematch clears
-    // the players one by one, and the units going with them still ask.
-    for (const std::unique_ptr<Player>& player : players) {
-        if (player && player->team == index)
-            return player.get();
-    }
-    return nullptr;
+    return flow.GetPlayer(index);
 }
 
 void GameSession::FollowUnit(BoardUnit* unit)
@@ -1447,8 +1311,7 @@ void GameSession::ForgetUnit(BoardUnit* gone)
         followedUnit = nullptr;
         Camera::Get()->SetTarget(nullptr);
     }
-    if (activeUnit == gone)
-        activeUnit = nullptr;
+    flow.ForgetUnit(gone);
     if (cinematicTarget == gone)
         cinematicTarget = nullptr;
     if (cinematicAttacker == gone)
@@ -1468,7 +1331,7 @@ D3DXVECTOR3 GameSession::NormalAt(float x, float z) const
 
 float GameSession::GetCellSize() const
 {
-    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : kDefaultCellSize;
+    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : DEFAULT_CELL_SIZE;
 }
 
 D3DXVECTOR3 GameSession::GetTargetPosition() const
@@ -1521,7 +1384,7 @@ void GameSession::OnDeviceLost()
     // A session that never loaded its assets has no HUD to lose.
     if (BattleHud::Get()->IsInitialised())
         BattleHud::Get()->OnLostDevice();
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->OnLostDevice();
 }
 
@@ -1561,7 +1424,7 @@ void GameSession::OnDeviceReset()
             D3DXCreateRenderToSurface(device, kSceneWidth, kSceneHeight, format, TRUE, D3DFMT_D24S8, &sceneRenderer)) ||
         !sceneRenderer)
         FailSceneTarget("renderer");
-    for (const std::unique_ptr<Player>& player : players)
+    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
         player->OnResetDevice();
 
     // Text is laid out for 1024 x 768 and scaled to the back buffer; computed afresh so that it never
@@ -1638,3 +1501,4 @@ void GameSession::Shutdown()
     basicEffect = nullptr;
     ReleaseSceneTarget();
 }
+// NOLINTEND(readability-identifier-naming)

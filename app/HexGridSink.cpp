@@ -4,14 +4,14 @@
 
 void HexGridSink::LoadTextures()
 {
-    grid->LoadTextures();
+    m_grid->LoadTextures();
 }
 
 void HexGridSink::SetHexType(int row, int column, int type)
 {
     // The level's type is also what the hex returns to when a unit leaves it, and what the deployment looks
     // for under the pointer once units stand on the zone.
-    if (Hex* hex = grid->GetHex(row, column)) {
+    if (Hex* hex = m_grid->GetHex(row, column)) {
         hex->defaultType = type;
         hex->SetType(type);
     }
@@ -19,5 +19,5 @@ void HexGridSink::SetHexType(int row, int column, int type)
 
 void HexGridSink::Update()
 {
-    grid->Update();
+    m_grid->Update();
 }

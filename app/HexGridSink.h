@@ -8,11 +8,11 @@ class HexGrid;
 class HexGridSink : public HexTypeSink
 {
 public:
-    explicit HexGridSink(HexGrid* grid) : grid(grid) { }
+    explicit HexGridSink(HexGrid* grid) : m_grid(grid) { }
     void LoadTextures() override;
     void SetHexType(int row, int column, int type) override;
     void Update() override;
 
 private:
-    HexGrid* grid;
+    HexGrid* m_grid;
 };

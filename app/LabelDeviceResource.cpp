@@ -4,12 +4,12 @@
 
 void LabelDeviceResource::OnLostDevice()
 {
-    if (label_)
-        label_->OnLostDevice();
+    if (m_label)
+        m_label->OnLostDevice();
 }
 
 void LabelDeviceResource::OnResetDevice()
 {
-    if (label_)
-        label_->OnResetDevice();
+    if (m_label)
+        m_label->OnResetDevice();
 }

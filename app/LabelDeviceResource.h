@@ -9,11 +9,11 @@ class TextLabel;
 class LabelDeviceResource : public DeviceResource
 {
 public:
-    explicit LabelDeviceResource(TextLabel* label) : label_(label) { }
+    explicit LabelDeviceResource(TextLabel* label) : m_label(label) { }
 
     void OnLostDevice() override;
     void OnResetDevice() override;
 
 private:
-    TextLabel* label_;
+    TextLabel* m_label;
 };

@@ -8,7 +8,7 @@
 class BoardGround
 {
 public:
-    static constexpr float kDefaultCellSize = 256.0f;
+    static constexpr float DEFAULT_CELL_SIZE = 256.0f;
 
     static BoardGround* Get();
     static void Register(BoardGround* ground);

@@ -13,7 +13,7 @@
 namespace {
 
 // In the order the keywords are tried: the first match wins.
-constexpr std::array<ClassUnit::ClassInfo, ClassUnit::CLASS_COUNT> Classes = {{
+constexpr std::array<ClassUnit::ClassInfo, ClassUnit::CLASS_COUNT> CLASSES = {{
     {UnitClass::PIKEMAN, "PIKEMAN", 7, 50, "pikeman.x", "pikeman"},
     {UnitClass::MILITIA, "MILITIA", 7, 25, "militia.x", "militia"},
     {UnitClass::PALADIN, "PALADIN", 7, 75, "paladin.x", "paladin"},
@@ -176,9 +176,9 @@ const std::array<ClassSamples, ClassUnit::CLASS_COUNT>& Samples()
 
 // The knight's animation files each hold one set, loaded model first, then its ability files, then the eleven
 // (of which it has no ranged attack and no cast), so its sets are known by their place.
-constexpr std::array<const char*, 13> KnightSets = {"Idle",   "Warcry",      "SweepStrike",   "Assault",  "Walk",
-                                                    "Defend", "Focus",       "Hit",           "MagicHit", "Die",
-                                                    "Dodge",  "MeleeAttack", "CriticalAttack"};
+constexpr std::array<const char*, 13> KNIGHT_SETS = {"Idle",   "Warcry",      "SweepStrike",   "Assault",  "Walk",
+                                                     "Defend", "Focus",       "Hit",           "MagicHit", "Die",
+                                                     "Dodge",  "MeleeAttack", "CriticalAttack"};
 
 enum class Visual
 {
@@ -198,7 +198,7 @@ struct AbilityEffect {
     Visual visual;
 };
 
-constexpr AbilityEffect AbilityEffects[] = {
+constexpr AbilityEffect ABILITY_EFFECTS[] = {
     {UnitClass::PIKEMAN, "Pike Thrust", "MeleeAttack", Visual::NONE},
     {UnitClass::PIKEMAN, "Melee Spirit", "MeleeSpirit", Visual::NONE},
     {UnitClass::MILITIA, "Shield Bash", "ShieldBash", Visual::NONE},
@@ -227,30 +227,30 @@ constexpr AbilityEffect AbilityEffects[] = {
     {UnitClass::ARCHER, "Aimed Shot", "RangedAttack", Visual::SHOT},
 };
 
-constexpr const char* MissileTexture = "bolt.BMP";
-constexpr const char* BeamTexture = "lightBolt.BMP";
-constexpr const char* ShardsMesh = "shardsOfIce.x";
-constexpr int VolleyCount = 12;
+constexpr const char* MISSILE_TEXTURE = "bolt.BMP";
+constexpr const char* BEAM_TEXTURE = "lightBolt.BMP";
+constexpr const char* SHARDS_MESH = "shardsOfIce.x";
+constexpr int VOLLEY_COUNT = 12;
 // The second bolt of each pair leaves from this high above the first.
-constexpr float PairLift = 20.0f;
+constexpr float PAIR_LIFT = 20.0f;
 // The lightning strikes this far short of its target along the caster's facing.
-constexpr float LightningShortfall = 50.0f;
+constexpr float LIGHTNING_SHORTFALL = 50.0f;
 // The shards rise from below the ground.
-constexpr float ShardsDepth = 15.0f;
-constexpr float ShardsDelay = 2.25f;
-constexpr float ShardsLifetime = 0.5f;
+constexpr float SHARDS_DEPTH = 15.0f;
+constexpr float SHARDS_DELAY = 2.25f;
+constexpr float SHARDS_LIFETIME = 0.5f;
 
 } // namespace
 
 const ClassUnit::ClassInfo& ClassUnit::Info(UnitClass unitClass)
 {
     const auto index = static_cast<size_t>(unitClass);
-    return Classes[index < Classes.size() ? index : 0];
+    return CLASSES[index < CLASSES.size() ? index : 0];
 }
 
 bool ClassUnit::MatchClass(const std::string& keyword, UnitClass& out)
 {
-    for (const ClassInfo& info : Classes) {
+    for (const ClassInfo& info : CLASSES) {
         const bool match =
             info.prefix > 0 ? keyword.compare(0, info.prefix, info.keyword) == 0 : keyword == info.keyword;
         if (match) {
@@ -348,8 +348,8 @@ void ClassUnit::LoadModel(bool withAnimations)
     if (withAnimations) {
         LoadAnimations(info.animationBase);
         if (unitClass == UnitClass::KNIGHT && model && model->IsLoaded()) {
-            for (size_t i = 0; i < KnightSets.size(); ++i)
-                model->RegisterAnimation(KnightSets[i], static_cast<int>(i));
+            for (size_t i = 0; i < KNIGHT_SETS.size(); ++i)
+                model->RegisterAnimation(KNIGHT_SETS[i], static_cast<int>(i));
         }
     }
     // The loading job runs this on its own thread while the main thread draws: only the unit's own model is
@@ -377,7 +377,7 @@ bool ClassUnit::AimPoint(D3DXVECTOR3& aim) const
 void ClassUnit::PlayAbilityEffect(const std::string& abilityName)
 {
     const AbilityEffect* effect = nullptr;
-    for (const AbilityEffect& entry : AbilityEffects) {
+    for (const AbilityEffect& entry : ABILITY_EFFECTS) {
         if (entry.unitClass == unitClass && abilityName == entry.ability) {
             effect = &entry;
             break;
@@ -419,8 +419,8 @@ void ClassUnit::PlayAbilityEffect(const std::string& abilityName)
 void ClassUnit::SpawnMissiles(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
 {
     ParticleManager* particles = ParticleManager::Get();
-    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PairLift, 0.0f);
-    for (int i = 0; i < VolleyCount; ++i) {
+    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PAIR_LIFT, 0.0f);
+    for (int i = 0; i < VOLLEY_COUNT; ++i) {
         D3DXVECTOR3 colour;
         colour.x = RandomFloat(0.0f, 0.3f);
         colour.y = RandomFloat(0.0f, 0.1f);
@@ -429,16 +429,16 @@ void ClassUnit::SpawnMissiles(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
         RandomVector(75.0f, 75.0f, 75.0f, offset);
         const D3DXVECTOR3 end = aim + offset;
         const float delay = RandomFloat(0.6f, 2.0f);
-        particles->SpawnBolt(MissileTexture, &source, &end, &colour, delay, 3.5f, 0.01f, 5.0f, 5.0f, true);
-        particles->SpawnBolt(MissileTexture, &lifted, &end, &colour, delay, 3.5f, 0.01f, 5.0f, 5.0f, true);
+        particles->SpawnBolt(MISSILE_TEXTURE, &source, &end, &colour, delay, 3.5f, 0.01f, 5.0f, 5.0f, true);
+        particles->SpawnBolt(MISSILE_TEXTURE, &lifted, &end, &colour, delay, 3.5f, 0.01f, 5.0f, 5.0f, true);
     }
 }
 
 void ClassUnit::SpawnShrapnel(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
 {
     ParticleManager* particles = ParticleManager::Get();
-    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PairLift, 0.0f);
-    for (int i = 0; i < VolleyCount; ++i) {
+    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PAIR_LIFT, 0.0f);
+    for (int i = 0; i < VOLLEY_COUNT; ++i) {
         D3DXVECTOR3 colour;
         colour.x = RandomFloat(0.0f, 0.1f);
         colour.y = RandomFloat(0.0f, 0.4f);
@@ -447,21 +447,21 @@ void ClassUnit::SpawnShrapnel(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
         RandomVector(25.0f, 75.0f, 25.0f, offset);
         const D3DXVECTOR3 end = aim + offset;
         const float delay = RandomFloat(1.1f, 1.5f);
-        particles->SpawnBolt(MissileTexture, &source, &end, &colour, delay, 1.0f, 0.01f, 3.0f, 3.0f, true);
-        particles->SpawnBolt(MissileTexture, &lifted, &end, &colour, delay, 1.0f, 0.01f, 3.0f, 3.0f, true);
+        particles->SpawnBolt(MISSILE_TEXTURE, &source, &end, &colour, delay, 1.0f, 0.01f, 3.0f, 3.0f, true);
+        particles->SpawnBolt(MISSILE_TEXTURE, &lifted, &end, &colour, delay, 1.0f, 0.01f, 3.0f, 3.0f, true);
     }
 }
 
 void ClassUnit::SpawnShot(const D3DXVECTOR3& source, const D3DXVECTOR3& aim, const D3DXVECTOR3& colour)
 {
-    ParticleManager::Get()->SpawnBolt(BeamTexture, &source, &aim, &colour, 0.2f, 2.0f, 0.01f, 0.0f, 0.0f, true);
+    ParticleManager::Get()->SpawnBolt(BEAM_TEXTURE, &source, &aim, &colour, 0.2f, 2.0f, 0.01f, 0.0f, 0.0f, true);
 }
 
 void ClassUnit::SpawnLightning(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
 {
-    const D3DXVECTOR3 end = aim - forward * LightningShortfall;
+    const D3DXVECTOR3 end = aim - forward * LIGHTNING_SHORTFALL;
     const D3DXVECTOR3 colour(0.6f, 0.7f, 1.0f);
-    ParticleManager::Get()->SpawnBolt(BeamTexture, &source, &end, &colour, 0.3f, 1.0f, 0.05f, 25.0f, 25.0f, true);
+    ParticleManager::Get()->SpawnBolt(BEAM_TEXTURE, &source, &end, &colour, 0.3f, 1.0f, 0.05f, 25.0f, 25.0f, true);
 }
 
 void ClassUnit::RaiseShards(const D3DXVECTOR3& aim)
@@ -470,8 +470,8 @@ void ClassUnit::RaiseShards(const D3DXVECTOR3& aim)
     if (!view)
         return;
     const BoardGround* ground = BoardGround::Get();
-    const float height = (ground ? ground->HeightAt(aim.x, aim.z) : 0.0f) - ShardsDepth;
-    view->AddMeshGlow(ShardsMesh, ShardsDelay, ShardsLifetime, aim.x, height, aim.z);
+    const float height = (ground ? ground->HeightAt(aim.x, aim.z) : 0.0f) - SHARDS_DEPTH;
+    view->AddMeshGlow(SHARDS_MESH, SHARDS_DELAY, SHARDS_LIFETIME, aim.x, height, aim.z);
 }
 
 void ClassUnit::SetupVoices()

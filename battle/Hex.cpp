@@ -17,16 +17,16 @@ namespace {
 // All pulsing hexes rise and fall together.
 bool g_pulseRising = false;
 
-constexpr int kBlockedSurcharge = 250;
-constexpr int kDefendedSurcharge = 500;
-constexpr int kOccupiedSurcharge = 300;
+constexpr int BLOCKED_SURCHARGE = 250;
+constexpr int DEFENDED_SURCHARGE = 500;
+constexpr int OCCUPIED_SURCHARGE = 300;
 // A defended zone reaches this far beyond whole hex sides.
-constexpr float kZoneSlack = 10.0f;
-constexpr UINT kColourOffset = 24;
+constexpr float ZONE_SLACK = 10.0f;
+constexpr UINT COLOUR_OFFSET = 24;
 
 // The board's extent along z and x as whole world units, as the centring on the terrain takes them.
-constexpr int kBoardDepthZ = static_cast<int>(96.0f * HexGrid::kColumns);
-constexpr int kBoardDepthX = static_cast<int>(2.0f * HexSideCos30 * HexGrid::kRows);
+constexpr int BOARD_DEPTH_Z = static_cast<int>(96.0f * HexGrid::COLUMNS);
+constexpr int BOARD_DEPTH_X = static_cast<int>(2.0f * HEX_SIDE_COS30 * HexGrid::ROWS);
 
 D3DCOLOR AlphaColour(float alpha)
 {
@@ -39,8 +39,8 @@ D3DCOLOR AlphaColour(float alpha)
 }
 } // namespace
 
-static_assert(sizeof(Hex::FanVertex) == Hex::kStride);
-static_assert(kBoardDepthZ == 4032 && kBoardDepthX == 3990);
+static_assert(sizeof(Hex::FanVertex) == Hex::STRIDE);
+static_assert(BOARD_DEPTH_Z == 4032 && BOARD_DEPTH_X == 3990);
 
 Hex::~Hex()
 {
@@ -54,22 +54,22 @@ void Hex::ResetPulse()
 
 void Hex::Build(int buildRow, int buildColumn)
 {
-    const float k = HexSideCos30;
-    const float s = HexSideSin30;
+    const float k = HEX_SIDE_COS30;
+    const float s = HEX_SIDE_SIN30;
     row = buildRow;
     column = buildColumn;
     anchorX = static_cast<float>(2 * row + (column % 2 != 0 ? 1 : 0)) * k - s;
-    anchorZ = (s + HexSide) * static_cast<float>(column) + k;
+    anchorZ = (s + HEX_SIDE) * static_cast<float>(column) + k;
 
     const BoardGround* ground = BoardGround::Get();
-    const float side = (ground ? ground->GetCellSize() : BoardGround::kDefaultCellSize) * 128.0f;
-    anchorZ += (side - static_cast<float>(kBoardDepthZ)) * 0.5f;
-    anchorX += (side - static_cast<float>(kBoardDepthX)) * 0.5f;
+    const float side = (ground ? ground->GetCellSize() : BoardGround::DEFAULT_CELL_SIZE) * 128.0f;
+    anchorZ += (side - static_cast<float>(BOARD_DEPTH_Z)) * 0.5f;
+    anchorX += (side - static_cast<float>(BOARD_DEPTH_X)) * 0.5f;
 
     struct Corner {
         float x, z, u, v;
     };
-    const Corner corners[kFanPoints] = {
+    const Corner corners[FAN_POINTS] = {
         {anchorX + k, anchorZ - 32.0f, 0.5f, 0.5f},
         {anchorX, anchorZ, 0.0f, 0.0f},
         {anchorX + k, anchorZ + 32.0f, 0.5f, 0.0f},
@@ -79,9 +79,9 @@ void Hex::Build(int buildRow, int buildColumn)
         {anchorX, anchorZ - 64.0f, 0.0f, 1.0f},
         {anchorX, anchorZ, 0.0f, 0.0f},
     };
-    FanVertex vertices[kFanPoints];
+    FanVertex vertices[FAN_POINTS];
     float heightSum = 0.0f;
-    for (int i = 0; i < kFanPoints; ++i) {
+    for (int i = 0; i < FAN_POINTS; ++i) {
         const Corner& c = corners[i];
         const D3DXVECTOR3 n = ground ? ground->NormalAt(c.x, c.z) : D3DXVECTOR3(0.0f, 1.0f, 0.0f);
         const float height = ground ? ground->HeightAt(c.x, c.z) : 0.0f;
@@ -102,8 +102,8 @@ void Hex::Build(int buildRow, int buildColumn)
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
         return;
-    if (FAILED(device->CreateVertexBuffer(kFanPoints * kStride, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_MANAGED,
-                                          &vertexBuffer, nullptr)) ||
+    if (FAILED(device->CreateVertexBuffer(FAN_POINTS * STRIDE, D3DUSAGE_WRITEONLY, FVF, D3DPOOL_MANAGED, &vertexBuffer,
+                                          nullptr)) ||
         !vertexBuffer) {
         vertexBuffer = nullptr;
         return;
@@ -135,11 +135,11 @@ void Hex::SetCost(int value)
 {
     pathCost = value;
     if (type == HEX_BLOCKED)
-        pathCost += kBlockedSurcharge;
+        pathCost += BLOCKED_SURCHARGE;
     else if (type == HEX_DEFENDED)
-        pathCost += kDefendedSurcharge;
+        pathCost += DEFENDED_SURCHARGE;
     else if (type == HEX_OCCUPIED)
-        pathCost += kOccupiedSurcharge;
+        pathCost += OCCUPIED_SURCHARGE;
 }
 
 float Hex::DistanceTo(const Hex& other) const
@@ -152,11 +152,11 @@ float Hex::DistanceTo(const Hex& other) const
 bool Hex::MayBeHitBy(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) const
 {
     // A margin keeps rays through the fan's very edge, which the triangle test takes, on the safe side.
-    constexpr float kMargin = 0.05f;
+    constexpr float MARGIN = 0.05f;
     const float o[3] = {origin.x, origin.y, origin.z};
     const float d[3] = {direction.x, direction.y, direction.z};
-    const float lo[3] = {boundsMin.x - kMargin, boundsMin.y - kMargin, boundsMin.z - kMargin};
-    const float hi[3] = {boundsMax.x + kMargin, boundsMax.y + kMargin, boundsMax.z + kMargin};
+    const float lo[3] = {boundsMin.x - MARGIN, boundsMin.y - MARGIN, boundsMin.z - MARGIN};
+    const float hi[3] = {boundsMax.x + MARGIN, boundsMax.y + MARGIN, boundsMax.z + MARGIN};
     float enter = 0.0f;
     float leave = std::numeric_limits<float>::infinity();
     for (int axis = 0; axis < 3; ++axis) {
@@ -179,12 +179,12 @@ bool Hex::MayBeHitBy(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) co
 
 float Hex::CentreX() const
 {
-    return anchorX + HexSideCos30;
+    return anchorX + HEX_SIDE_COS30;
 }
 
 float Hex::CentreZ() const
 {
-    return anchorZ - HexSideSin30;
+    return anchorZ - HEX_SIDE_SIN30;
 }
 
 void Hex::UpdateFade(float dt)
@@ -194,7 +194,7 @@ void Hex::UpdateFade(float dt)
     switch (fadeState) {
     case FADE_IN:
         if (alpha < targetAlpha) {
-            alpha += kFadeInRate * dt;
+            alpha += FADE_IN_RATE * dt;
             if (alpha > targetAlpha) {
                 alpha = targetAlpha;
                 fadeState = FADE_STEADY;
@@ -203,7 +203,7 @@ void Hex::UpdateFade(float dt)
         break;
     case FADE_OUT:
         if (alpha > 0.0f) {
-            alpha -= kFadeOutRate * dt;
+            alpha -= FADE_OUT_RATE * dt;
             if (alpha < 0.0f) {
                 alpha = 0.0f;
                 fadeState = FADE_STEADY;
@@ -213,16 +213,16 @@ void Hex::UpdateFade(float dt)
     case FADE_PULSE:
         if (g_pulseRising) {
             if (alpha < 1.0f) {
-                alpha += kFadeInRate * dt;
+                alpha += FADE_IN_RATE * dt;
                 if (alpha > targetAlpha) {
                     alpha = targetAlpha;
                     g_pulseRising = false;
                 }
             }
         } else if (alpha > 0.0f) {
-            alpha -= kFadeOutRate * dt;
-            if (alpha < kPulseFloor) {
-                alpha = kPulseFloor;
+            alpha -= FADE_OUT_RATE * dt;
+            if (alpha < PULSE_FLOOR) {
+                alpha = PULSE_FLOOR;
                 g_pulseRising = true;
             }
         }
@@ -251,8 +251,8 @@ void Hex::WriteColour()
         return;
     const D3DCOLOR colour = AlphaColour(alpha);
     auto* bytes = static_cast<unsigned char*>(data);
-    for (int i = 0; i < kFanPoints; ++i)
-        std::memcpy(bytes + i * kStride + kColourOffset, &colour, sizeof(colour));
+    for (int i = 0; i < FAN_POINTS; ++i)
+        std::memcpy(bytes + i * STRIDE + COLOUR_OFFSET, &colour, sizeof(colour));
     vertexBuffer->Unlock();
 }
 
@@ -260,7 +260,7 @@ void Hex::Draw(IDirect3DDevice9* device) const
 {
     if (!(alpha > 0.0f) || !vertexBuffer || !device)
         return;
-    device->SetStreamSource(0, vertexBuffer, 0, kStride);
+    device->SetStreamSource(0, vertexBuffer, 0, STRIDE);
     device->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 6);
 }
 
@@ -284,7 +284,7 @@ std::vector<BoardUnit*> Hex::UnitsWithinRadius() const
             if (home->row < row - r || home->row > row + r - 1 || home->column < column - r ||
                 home->column > column + r - 1)
                 continue;
-            if (home->DistanceTo(*this) <= static_cast<float>(r) * HexSide + kZoneSlack)
+            if (home->DistanceTo(*this) <= static_cast<float>(r) * HEX_SIDE + ZONE_SLACK)
                 result.push_back(unit);
         }
     }

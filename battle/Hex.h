@@ -31,12 +31,12 @@ enum HexFade : int32_t
 class Hex
 {
 public:
-    static constexpr int kFanPoints = 8;
-    static constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-    static constexpr UINT kStride = 36;
-    static constexpr float kFadeInRate = 5.0f;
-    static constexpr float kFadeOutRate = 2.0f;
-    static constexpr float kPulseFloor = 0.15f;
+    static constexpr int FAN_POINTS = 8;
+    static constexpr DWORD FVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+    static constexpr UINT STRIDE = 36;
+    static constexpr float FADE_IN_RATE = 5.0f;
+    static constexpr float FADE_OUT_RATE = 2.0f;
+    static constexpr float PULSE_FLOOR = 0.15f;
 
     struct FanVertex {
         float x, y, z;
@@ -86,7 +86,7 @@ public:
     int pathCost = 0;
     int pathEstimate = 0;
     Hex* pathParent = nullptr;
-    D3DXVECTOR3 fan[kFanPoints];
+    D3DXVECTOR3 fan[FAN_POINTS];
     // The box around the fan, so that picking tests the triangles only of hexes the ray can reach.
     D3DXVECTOR3 boundsMin;
     D3DXVECTOR3 boundsMax;

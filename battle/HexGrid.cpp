@@ -7,12 +7,12 @@
 
 #include <functional>
 
-HexGrid::HexGrid() : hexes(new Hex[kHexCount])
+HexGrid::HexGrid() : m_hexes(new Hex[HEX_COUNT])
 {
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-            hexes[r * kColumns + c].row = r;
-            hexes[r * kColumns + c].column = c;
+    for (int r = 0; r < ROWS; ++r) {
+        for (int c = 0; c < COLUMNS; ++c) {
+            m_hexes[r * COLUMNS + c].row = r;
+            m_hexes[r * COLUMNS + c].column = c;
         }
     }
 }
@@ -25,22 +25,22 @@ HexGrid::~HexGrid()
         return;
     const std::less<const Hex*> before;
     const Hex* hovered = pointer->GetHovered();
-    if (hovered && !before(hovered, &hexes[0]) && before(hovered, &hexes[0] + kHexCount))
+    if (hovered && !before(hovered, &m_hexes[0]) && before(hovered, &m_hexes[0] + HEX_COUNT))
         pointer->SetHovered(nullptr);
 }
 
 Hex* HexGrid::GetHex(int row, int col)
 {
-    if (row < 0 || row >= kRows || col < 0 || col >= kColumns)
+    if (row < 0 || row >= ROWS || col < 0 || col >= COLUMNS)
         return nullptr;
-    return &hexes[row * kColumns + col];
+    return &m_hexes[row * COLUMNS + col];
 }
 
 const Hex* HexGrid::GetHex(int row, int col) const
 {
-    if (row < 0 || row >= kRows || col < 0 || col >= kColumns)
+    if (row < 0 || row >= ROWS || col < 0 || col >= COLUMNS)
         return nullptr;
-    return &hexes[row * kColumns + col];
+    return &m_hexes[row * COLUMNS + col];
 }
 
 int HexGrid::GetNeighbours(const Hex& hex, Hex* out[6])
@@ -64,45 +64,45 @@ int HexGrid::GetNeighbours(const Hex& hex, Hex* out[6])
 
 void HexGrid::LoadTextures()
 {
-    if (built)
+    if (m_built)
         ReleaseBuffers();
     DataManager* data = DataManager::Get();
-    textures[TEXTURE_MOVEMENT] = data->GetTexture(HexMovementTexture);
-    textures[TEXTURE_BLOCKED] = data->GetTexture(HexBlockedTexture);
-    textures[TEXTURE_HOVERED_BLOCKED] = data->GetTexture(HexBlockedTexture);
-    textures[TEXTURE_OUT_OF_RANGE] = data->GetTexture(HexJustOutOfRangeTexture);
-    textures[TEXTURE_CURSOR] = data->GetTexture(HexMouseOverTexture);
-    textures[TEXTURE_MOUSE_OVER] = data->GetTexture(HexMouseOverTexture);
-    textures[TEXTURE_TEAM0] = data->GetTexture(HexPlayer1Texture);
-    textures[TEXTURE_TEAM0_DEFENDED] = data->GetTexture(HexDefendedPlayer1Texture);
-    textures[TEXTURE_TEAM1_DEFENDED] = data->GetTexture(HexDefendedPlayer2Texture);
-    textures[TEXTURE_TEAM1] = data->GetTexture(HexPlayer2Texture);
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c)
-            hexes[r * kColumns + c].Build(r, c);
+    m_textures[TEXTURE_MOVEMENT] = data->GetTexture(HexMovementTexture);
+    m_textures[TEXTURE_BLOCKED] = data->GetTexture(HexBlockedTexture);
+    m_textures[TEXTURE_HOVERED_BLOCKED] = data->GetTexture(HexBlockedTexture);
+    m_textures[TEXTURE_OUT_OF_RANGE] = data->GetTexture(HexJustOutOfRangeTexture);
+    m_textures[TEXTURE_CURSOR] = data->GetTexture(HexMouseOverTexture);
+    m_textures[TEXTURE_MOUSE_OVER] = data->GetTexture(HexMouseOverTexture);
+    m_textures[TEXTURE_TEAM0] = data->GetTexture(HexPlayer1Texture);
+    m_textures[TEXTURE_TEAM0_DEFENDED] = data->GetTexture(HexDefendedPlayer1Texture);
+    m_textures[TEXTURE_TEAM1_DEFENDED] = data->GetTexture(HexDefendedPlayer2Texture);
+    m_textures[TEXTURE_TEAM1] = data->GetTexture(HexPlayer2Texture);
+    for (int r = 0; r < ROWS; ++r) {
+        for (int c = 0; c < COLUMNS; ++c)
+            m_hexes[r * COLUMNS + c].Build(r, c);
     }
-    built = true;
+    m_built = true;
 }
 
 void HexGrid::ReleaseBuffers()
 {
-    if (!built)
+    if (!m_built)
         return;
-    for (int i = 0; i < kHexCount; ++i)
-        hexes[i].ReleaseBuffer();
-    pathList.clear();
+    for (int i = 0; i < HEX_COUNT; ++i)
+        m_hexes[i].ReleaseBuffer();
+    m_pathList.clear();
 }
 
 void HexGrid::Update()
 {
     const float dt = DataManager::Get()->GetFrameTime();
-    for (int i = 0; i < kHexCount; ++i)
-        hexes[i].UpdateFade(dt);
+    for (int i = 0; i < HEX_COUNT; ++i)
+        m_hexes[i].UpdateFade(dt);
 }
 
 void HexGrid::SetTexture(IDirect3DDevice9* device, TextureSlot slot) const
 {
-    const TextureRecord* record = textures[slot];
+    const TextureRecord* record = m_textures[slot];
     device->SetTexture(0, record ? record->texture : nullptr);
 }
 
@@ -123,35 +123,35 @@ void HexGrid::Render()
         D3DXMatrixIdentity(&identity);
         device->SetTransform(D3DTS_WORLD, &identity);
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
-        device->SetFVF(Hex::kFvf);
+        device->SetFVF(Hex::FVF);
         SetTexture(device, TEXTURE_MOVEMENT);
     }
-    DrawList(device, pathList);
+    DrawList(device, m_pathList);
     if (device)
         SetTexture(device, TEXTURE_TEAM0);
-    DrawList(device, team0List);
+    DrawList(device, m_team0List);
     if (device)
         SetTexture(device, TEXTURE_TEAM1);
-    DrawList(device, team1List);
+    DrawList(device, m_team1List);
 
     if (device)
         SetTexture(device, TEXTURE_TEAM0_DEFENDED);
-    for (Hex* hex : team0DefendedList) {
+    for (Hex* hex : m_team0DefendedList) {
         hex->defendedByTeam0 = 0;
         if (device)
             hex->Draw(device);
     }
-    team0DefendedList.clear();
+    m_team0DefendedList.clear();
     if (device)
         SetTexture(device, TEXTURE_TEAM1_DEFENDED);
-    for (Hex* hex : team1DefendedList) {
+    for (Hex* hex : m_team1DefendedList) {
         hex->defendedByTeam1 = 0;
         if (device)
             hex->Draw(device);
     }
-    team1DefendedList.clear();
+    m_team1DefendedList.clear();
     // The zone hexes keep the texture of the last defended list.
-    DrawList(device, zoneList);
+    DrawList(device, m_zoneList);
 
     BoardPointer* pointer = BoardPointer::Get();
     Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
@@ -184,14 +184,14 @@ void HexGrid::Render()
 
 void HexGrid::SetAllFadeStates(int state)
 {
-    for (int i = 0; i < kHexCount; ++i)
-        hexes[i].fadeState = state;
+    for (int i = 0; i < HEX_COUNT; ++i)
+        m_hexes[i].fadeState = state;
 }
 
 void HexGrid::ClampAlpha(float value)
 {
-    for (int i = 0; i < kHexCount; ++i)
-        hexes[i].alpha = value < hexes[i].targetAlpha ? value : hexes[i].targetAlpha;
+    for (int i = 0; i < HEX_COUNT; ++i)
+        m_hexes[i].alpha = value < m_hexes[i].targetAlpha ? value : m_hexes[i].targetAlpha;
 }
 
 Hex* HexGrid::CentreOfType(HexType type)
@@ -199,10 +199,10 @@ Hex* HexGrid::CentreOfType(HexType type)
     int rowSum = 0;
     int columnSum = 0;
     int count = 0;
-    for (int i = 0; i < kHexCount; ++i) {
-        if (hexes[i].type == type) {
-            rowSum += hexes[i].row;
-            columnSum += hexes[i].column;
+    for (int i = 0; i < HEX_COUNT; ++i) {
+        if (m_hexes[i].type == type) {
+            rowSum += m_hexes[i].row;
+            columnSum += m_hexes[i].column;
             ++count;
         }
     }
@@ -247,9 +247,9 @@ void HexGrid::PickHoveredHex(bool pickable)
         pointer->SetHovered(nullptr);
         return;
     }
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-            Hex& hex = hexes[r * kColumns + c];
+    for (int r = 0; r < ROWS; ++r) {
+        for (int c = 0; c < COLUMNS; ++c) {
+            Hex& hex = m_hexes[r * COLUMNS + c];
             if (hex.pickable == pickable && PickHex(r, c)) {
                 pointer->SetHovered(&hex);
                 return;
@@ -261,9 +261,9 @@ void HexGrid::PickHoveredHex(bool pickable)
 void HexGrid::ListByType(Hex* hex)
 {
     if (hex->type == HEX_DEFENDED)
-        zoneList.push_back(hex);
+        m_zoneList.push_back(hex);
     else if (hex->type != HEX_BLOCKED && hex->type != HEX_OCCUPIED)
-        pathList.push_back(hex);
+        m_pathList.push_back(hex);
 }
 
 void HexGrid::HoverHexOfType(HexType type)
@@ -285,8 +285,8 @@ void HexGrid::HoverHexWhere(HexType Hex::*field, HexType type)
         pointer->SetHovered(nullptr);
         return;
     }
-    for (int i = 0; i < kHexCount; ++i) {
-        Hex& hex = hexes[i];
+    for (int i = 0; i < HEX_COUNT; ++i) {
+        Hex& hex = m_hexes[i];
         if (hex.*field == type && PickHex(hex.row, hex.column)) {
             hex.fadeState = FADE_IN;
             ListByType(&hex);
@@ -301,19 +301,19 @@ void HexGrid::ResetLists(HexType type, bool clearPath)
     if (BoardPointer* pointer = BoardPointer::Get())
         pointer->SetHovered(nullptr);
     if (clearPath)
-        pathList.clear();
-    for (int i = 0; i < kHexCount; ++i) {
-        if (hexes[i].type == type) {
-            hexes[i].fadeState = FADE_IN;
-            ListByType(&hexes[i]);
+        m_pathList.clear();
+    for (int i = 0; i < HEX_COUNT; ++i) {
+        if (m_hexes[i].type == type) {
+            m_hexes[i].fadeState = FADE_IN;
+            ListByType(&m_hexes[i]);
         }
     }
 }
 
 void HexGrid::ClearPathList()
 {
-    pathList.clear();
-    pathList.shrink_to_fit();
+    m_pathList.clear();
+    m_pathList.shrink_to_fit();
 }
 
 void HexGrid::AddToList(Hex* hex)
@@ -331,7 +331,7 @@ void HexGrid::FlagDefendedTeam0(Hex* hex)
     hex->defendedByTeam0 = 1;
     hex->SetType(HEX_DEFENDED);
     hex->fadeState = FADE_IN;
-    team0DefendedList.push_back(hex);
+    m_team0DefendedList.push_back(hex);
 }
 
 void HexGrid::FlagDefendedTeam1(Hex* hex)
@@ -341,39 +341,39 @@ void HexGrid::FlagDefendedTeam1(Hex* hex)
     hex->defendedByTeam1 = 1;
     hex->SetType(HEX_DEFENDED);
     hex->fadeState = FADE_IN;
-    team1DefendedList.push_back(hex);
+    m_team1DefendedList.push_back(hex);
 }
 
 void HexGrid::AddTeam0Highlight(Hex* hex)
 {
     if (hex)
-        team0List.push_back(hex);
+        m_team0List.push_back(hex);
 }
 
 void HexGrid::AddTeam1Highlight(Hex* hex)
 {
     if (hex)
-        team1List.push_back(hex);
+        m_team1List.push_back(hex);
 }
 
 void HexGrid::SetTextureMode(int mode)
 {
     if (mode == CURSOR_BLOCKED)
-        textures[TEXTURE_CURSOR] = textures[TEXTURE_BLOCKED];
+        m_textures[TEXTURE_CURSOR] = m_textures[TEXTURE_BLOCKED];
     else if (mode == CURSOR_MOVEMENT)
-        textures[TEXTURE_CURSOR] = textures[TEXTURE_MOVEMENT];
+        m_textures[TEXTURE_CURSOR] = m_textures[TEXTURE_MOVEMENT];
     else if (mode == CURSOR_OUT_OF_RANGE)
-        textures[TEXTURE_CURSOR] = textures[TEXTURE_OUT_OF_RANGE];
+        m_textures[TEXTURE_CURSOR] = m_textures[TEXTURE_OUT_OF_RANGE];
 }
 
 void HexGrid::ClearOccupant(const Object* object)
 {
     if (!object)
         return;
-    for (int i = 0; i < kHexCount; ++i) {
-        if (hexes[i].occupant == object) {
-            hexes[i].occupant = nullptr;
-            hexes[i].SetType(hexes[i].defaultType);
+    for (int i = 0; i < HEX_COUNT; ++i) {
+        if (m_hexes[i].occupant == object) {
+            m_hexes[i].occupant = nullptr;
+            m_hexes[i].SetType(m_hexes[i].defaultType);
         }
     }
 }

@@ -13,9 +13,9 @@ class Object;
 class HexGrid
 {
 public:
-    static constexpr int kRows = 36;
-    static constexpr int kColumns = 42;
-    static constexpr int kHexCount = kRows * kColumns;
+    static constexpr int ROWS = 36;
+    static constexpr int COLUMNS = 42;
+    static constexpr int HEX_COUNT = ROWS * COLUMNS;
 
     enum TextureSlot
     {
@@ -75,14 +75,14 @@ public:
     // Every hex that still names the object as its occupant gets its level's type back and no occupant.
     void ClearOccupant(const Object* object);
 
-    bool IsBuilt() const { return built; }
-    TextureRecord* GetTexture(TextureSlot slot) const { return textures[slot]; }
-    const std::vector<Hex*>& GetPathList() const { return pathList; }
-    const std::vector<Hex*>& GetTeam0List() const { return team0List; }
-    const std::vector<Hex*>& GetTeam1List() const { return team1List; }
-    const std::vector<Hex*>& GetZoneList() const { return zoneList; }
-    const std::vector<Hex*>& GetTeam0DefendedList() const { return team0DefendedList; }
-    const std::vector<Hex*>& GetTeam1DefendedList() const { return team1DefendedList; }
+    bool IsBuilt() const { return m_built; }
+    TextureRecord* GetTexture(TextureSlot slot) const { return m_textures[slot]; }
+    const std::vector<Hex*>& GetPathList() const { return m_pathList; }
+    const std::vector<Hex*>& GetTeam0List() const { return m_team0List; }
+    const std::vector<Hex*>& GetTeam1List() const { return m_team1List; }
+    const std::vector<Hex*>& GetZoneList() const { return m_zoneList; }
+    const std::vector<Hex*>& GetTeam0DefendedList() const { return m_team0DefendedList; }
+    const std::vector<Hex*>& GetTeam1DefendedList() const { return m_team1DefendedList; }
 
 private:
     bool IsHoverBlocked() const;
@@ -92,13 +92,13 @@ private:
     void SetTexture(IDirect3DDevice9* device, TextureSlot slot) const;
     void DrawList(IDirect3DDevice9* device, std::vector<Hex*>& list) const;
 
-    std::unique_ptr<Hex[]> hexes;
-    std::vector<Hex*> pathList;
-    std::vector<Hex*> team0List;
-    std::vector<Hex*> team1List;
-    std::vector<Hex*> zoneList;
-    std::vector<Hex*> team0DefendedList;
-    std::vector<Hex*> team1DefendedList;
-    TextureRecord* textures[TEXTURE_COUNT] = {};
-    bool built = false;
+    std::unique_ptr<Hex[]> m_hexes;
+    std::vector<Hex*> m_pathList;
+    std::vector<Hex*> m_team0List;
+    std::vector<Hex*> m_team1List;
+    std::vector<Hex*> m_zoneList;
+    std::vector<Hex*> m_team0DefendedList;
+    std::vector<Hex*> m_team1DefendedList;
+    TextureRecord* m_textures[TEXTURE_COUNT] = {};
+    bool m_built = false;
 };

@@ -61,6 +61,8 @@ public:
     void SetFollowsTerrain(bool follows) { followsTerrain = follows; }
 
 protected:
+    // NOLINTBEGIN(readability-identifier-naming): the unit, being split, uses these throughout; they take the
+    // m_ prefix with that split.
     Hex* hex = nullptr;
     bool followsTerrain = true;
     bool loaded = false;
@@ -73,4 +75,5 @@ protected:
     D3DXMATRIX world;
     D3DXMATRIX rotation;
     D3DXMATRIX translation;
+    // NOLINTEND(readability-identifier-naming)
 };

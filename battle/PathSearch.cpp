@@ -30,7 +30,7 @@ bool IsEnemyZone(const Hex& hex, int team)
 
 int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
 {
-    expansions = 0;
+    m_expansions = 0;
     if (!target)
         return NO_MOVE;
     Hex* start = unit.GetHex();
@@ -38,54 +38,54 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     if (!start) {
         count = 0;
         unit.GetPath().clear();
-        grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        m_grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
         return NO_MOVE;
     }
     const Player* owner = unit.GetOwner();
-    const int team = owner ? owner->team : Player::kNoTeam;
+    const int team = owner ? owner->team : Player::NO_TEAM;
     const bool ignoresZones = unit.HasActiveEffect(EffectType::DEFEND_FREE);
 
-    open.assign(1, start);
-    closed.assign(1, start);
+    m_open.assign(1, start);
+    m_closed.assign(1, start);
     bool stop = false;
     bool found = false;
-    for (int iteration = 0; iteration < kMaxExpansions && !stop && !found; ++iteration) {
-        std::stable_sort(open.begin(), open.end(),
+    for (int iteration = 0; iteration < MAX_EXPANSIONS && !stop && !found; ++iteration) {
+        std::stable_sort(m_open.begin(), m_open.end(),
                          [](const Hex* a, const Hex* b) { return a->pathScore < b->pathScore; });
-        Hex* current = open.front();
-        ++expansions;
+        Hex* current = m_open.front();
+        ++m_expansions;
         if (current->pickable && !ignoresZones && IsEnemyZone(*current, team))
             stop = true;
-        closed.push_back(current);
+        m_closed.push_back(current);
         if (stop)
             break;
-        open.erase(open.begin());
+        m_open.erase(m_open.begin());
 
         Hex* neighbours[6];
-        const int neighbourCount = grid.GetNeighbours(*current, neighbours);
+        const int neighbourCount = m_grid.GetNeighbours(*current, neighbours);
         for (int i = 0; i < neighbourCount; ++i)
-            neighbours[i]->SetCost(kStepCost);
+            neighbours[i]->SetCost(STEP_COST);
         for (int i = 0; i < neighbourCount; ++i) {
             Hex* n = neighbours[i];
             if (n == target) {
                 found = true;
                 break;
             }
-            if (!n->pickable || Contains(closed, n) || Contains(open, n))
+            if (!n->pickable || Contains(m_closed, n) || Contains(m_open, n))
                 continue;
             n->pathParent = current;
             n->SetCost(current->pathCost + n->pathCost);
             const float dx = n->anchorX - target->anchorX;
             const float dz = n->anchorZ - target->anchorZ;
-            n->pathEstimate = static_cast<int>(std::sqrt(dx * dx + dz * dz)) * kEstimateFactor + kStepCost;
+            n->pathEstimate = static_cast<int>(std::sqrt(dx * dx + dz * dz)) * ESTIMATE_FACTOR + STEP_COST;
             n->pathScore = n->pathCost + n->pathEstimate;
-            open.push_back(n);
+            m_open.push_back(n);
         }
-        if (open.empty())
+        if (m_open.empty())
             break;
     }
 
-    unit.FaceTowards(target->anchorX, target->anchorZ, kFaceRate);
+    unit.FaceTowards(target->anchorX, target->anchorZ, FACE_RATE);
 
     std::vector<Hex*>& path = unit.GetPath();
     path.clear();
@@ -93,7 +93,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     // Walking towards a target the search never met would cross whatever lies between the last hex it reached
     // and the target: no move is offered.
     if (!found && !stop) {
-        grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        m_grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
         return NO_MOVE;
     }
     if (!stop) {
@@ -102,7 +102,7 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     }
     // Every hex expanded in this search got its parent in this search, so the chain ends at the start; the bound
     // only guards against a board changed under the search.
-    for (Hex* hex = closed.back(); hex && hex != start && count <= HexGrid::kHexCount; hex = hex->pathParent) {
+    for (Hex* hex = m_closed.back(); hex && hex != start && count <= HexGrid::HEX_COUNT; hex = hex->pathParent) {
         path.push_back(hex);
         ++count;
     }
@@ -111,23 +111,23 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     if (count > radius) {
         const int excess = count - radius;
         for (int i = count - 1; i >= excess && i >= 0; --i)
-            grid.AddToList(path[i]);
+            m_grid.AddToList(path[i]);
         path.erase(path.begin(), path.begin() + std::min(excess, count));
-        if (excess > kExcessLimit || !target->pickable) {
-            grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        if (excess > EXCESS_LIMIT || !target->pickable) {
+            m_grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
             return NO_MOVE;
         }
-        grid.SetTextureMode(HexGrid::CURSOR_OUT_OF_RANGE);
+        m_grid.SetTextureMode(HexGrid::CURSOR_OUT_OF_RANGE);
         return CUT_TO_RANGE;
     }
     for (Hex* hex : path)
-        grid.AddToList(hex);
+        m_grid.AddToList(hex);
     const BoardPointer* pointer = BoardPointer::Get();
     const Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
     if (unit.GetState() == SELECTING_MOVE && !(hovered && hovered->pickable)) {
-        grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        m_grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
         return NO_MOVE;
     }
-    grid.SetTextureMode(HexGrid::CURSOR_MOVEMENT);
+    m_grid.SetTextureMode(HexGrid::CURSOR_MOVEMENT);
     return IN_RANGE;
 }

@@ -12,12 +12,12 @@ class HexGrid;
 class PathSearch
 {
 public:
-    static constexpr int kMaxExpansions = 25;
-    static constexpr int kStepCost = 10;
-    static constexpr int kEstimateFactor = 14;
+    static constexpr int MAX_EXPANSIONS = 25;
+    static constexpr int STEP_COST = 10;
+    static constexpr int ESTIMATE_FACTOR = 14;
     // How far beyond the movement radius a destination may lie and still show as just out of range.
-    static constexpr int kExcessLimit = 3;
-    static constexpr float kFaceRate = 0.35f;
+    static constexpr int EXCESS_LIMIT = 3;
+    static constexpr float FACE_RATE = 0.35f;
 
     // The result of FindPath.
     enum Result
@@ -27,18 +27,18 @@ public:
         CUT_TO_RANGE = 2,
     };
 
-    explicit PathSearch(HexGrid& grid) : grid(grid) { }
+    explicit PathSearch(HexGrid& grid) : m_grid(grid) { }
 
     // Fills the unit's path (destination first) and returns a Result; count receives the number of hexes of
     // the path before any cut. A target that the search cannot reach gives no move.
     int FindPath(BoardUnit& unit, Hex* target, int& count);
 
     // How many hexes the last search expanded.
-    int GetExpansions() const { return expansions; }
+    int GetExpansions() const { return m_expansions; }
 
 private:
-    HexGrid& grid;
-    std::vector<Hex*> open;
-    std::vector<Hex*> closed;
-    int expansions = 0;
+    HexGrid& m_grid;
+    std::vector<Hex*> m_open;
+    std::vector<Hex*> m_closed;
+    int m_expansions = 0;
 };

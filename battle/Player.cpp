@@ -71,7 +71,7 @@ BoardUnit* Player::FindUnit(const Object* object)
         const Player* player = session->GetPlayer(p);
         if (!player)
             continue;
-        for (BoardUnit* unit : player->units) {
+        for (BoardUnit* unit : player->m_units) {
             if (unit->AsObject() == object)
                 return unit;
         }
@@ -81,7 +81,7 @@ BoardUnit* Player::FindUnit(const Object* object)
 
 void Player::SelectUnit(BoardUnit* unit)
 {
-    selectedUnit = unit;
+    m_selectedUnit = unit;
     if (unit) {
         if (BoardView* view = BoardView::Get())
             view->FollowUnit(unit);
@@ -95,10 +95,10 @@ BoardUnit* Player::CreateUnit(const std::string& fileName, int row, int col)
         return nullptr;
     unit->Load(fileName);
     unit->SetPosition(row, col);
-    unit->QueueVoice(kFirstTurnStartVoice + RandomInt(kTurnStartVoices));
-    unitCount += 1;
-    units.push_back(unit.release());
-    return units.back();
+    unit->QueueVoice(FIRST_TURN_START_VOICE + RandomInt(TURN_START_VOICES));
+    m_unitCount += 1;
+    m_units.push_back(unit.release());
+    return m_units.back();
 }
 
 void Player::Forget(BoardUnit* unit)
@@ -121,9 +121,9 @@ void Player::Forget(BoardUnit* unit)
         Player* player = players[p];
         if (!player || (p > 0 && player == this))
             continue;
-        if (player->selectedUnit == unit)
-            player->selectedUnit = nullptr;
-        for (BoardUnit* other : player->units) {
+        if (player->m_selectedUnit == unit)
+            player->m_selectedUnit = nullptr;
+        for (BoardUnit* other : player->m_units) {
             if (other != unit)
                 other->ForgetUnit(unit);
         }
@@ -134,22 +134,22 @@ void Player::RemoveUnit(BoardUnit* unit)
 {
     if (!unit)
         return;
-    const auto found = std::find(units.begin(), units.end(), unit);
-    if (found == units.end())
+    const auto found = std::find(m_units.begin(), m_units.end(), unit);
+    if (found == m_units.end())
         return;
     unit->Release();
     Forget(unit);
-    units.erase(found);
+    m_units.erase(found);
     delete unit;
-    unitCount -= 1;
+    m_unitCount -= 1;
 }
 
 void Player::DeleteUnits()
 {
     // Each unit leaves the vector before it is deleted, so that forgetting the next one never reaches it.
-    while (!units.empty()) {
-        BoardUnit* unit = units.front();
-        units.erase(units.begin());
+    while (!m_units.empty()) {
+        BoardUnit* unit = m_units.front();
+        m_units.erase(m_units.begin());
         unit->Release();
         Forget(unit);
         delete unit;
@@ -158,14 +158,14 @@ void Player::DeleteUnits()
 
 void Player::ClearUnits()
 {
-    units.clear();
+    m_units.clear();
 }
 
 void Player::Update()
 {
-    for (BoardUnit* unit : units)
+    for (BoardUnit* unit : m_units)
         unit->Update();
-    if (defeated)
+    if (m_defeated)
         UpdateDefeatTimer();
 }
 
@@ -177,7 +177,7 @@ void Player::UpdateDefeatTimer()
         return;
     g_defeatTimerStamp = now;
     g_defeatTimer += data->GetFrameTime();
-    if (g_defeatTimer >= kDefeatDelay) {
+    if (g_defeatTimer >= DEFEAT_DELAY) {
         g_defeatTimer = 0.0f;
         // The game-over state is entered once; entering it again would reset its screen every 6.5 s.
         BattleSession* session = BattleSession::Get();
@@ -191,7 +191,7 @@ void Player::Render()
     HexGrid* grid = Grid();
     const CommandHud* hud = CommandHud::Get();
     BoardUnit* current = hud ? hud->GetCurrentUnit() : nullptr;
-    for (BoardUnit* unit : units) {
+    for (BoardUnit* unit : m_units) {
         Hex* hex = unit->GetHex();
         int listings = 0;
         if (hex) {
@@ -203,9 +203,9 @@ void Player::Render()
         if (hex && current && current != unit && current->GetState() == SELECTING_TARGET &&
             current->GetOwner() != this && current->GetHex()) {
             const float d = hex->DistanceTo(*current->GetHex());
-            if (d <= static_cast<float>(current->GetMeleeRange()) * kRangeStep ||
-                d <= static_cast<float>(current->GetRangedRange()) * kRangeStep)
-                listings += kInReachRepeats;
+            if (d <= static_cast<float>(current->GetMeleeRange()) * RANGE_STEP ||
+                d <= static_cast<float>(current->GetRangedRange()) * RANGE_STEP)
+                listings += IN_REACH_REPEATS;
         }
         for (int i = 0; grid && i < listings; ++i) {
             if (team == 0)
@@ -219,33 +219,33 @@ void Player::Render()
 
 BoardUnit* Player::GetUnit(int index) const
 {
-    if (index < 0 || static_cast<size_t>(index) >= units.size())
+    if (index < 0 || static_cast<size_t>(index) >= m_units.size())
         return nullptr;
-    return units[static_cast<size_t>(index)];
+    return m_units[static_cast<size_t>(index)];
 }
 
 int Player::AliveCount() const
 {
     return static_cast<int>(
-        std::count_if(units.begin(), units.end(), [](const BoardUnit* unit) { return unit->GetState() != DEAD; }));
+        std::count_if(m_units.begin(), m_units.end(), [](const BoardUnit* unit) { return unit->GetState() != DEAD; }));
 }
 
 int Player::UpdateDefeated()
 {
     const int alive = AliveCount();
-    defeated = alive < 1;
+    m_defeated = alive < 1;
     return alive;
 }
 
 void Player::QueueUnitTexts()
 {
-    for (BoardUnit* unit : units)
+    for (BoardUnit* unit : m_units)
         unit->QueueTexts();
 }
 
 void Player::FlagDefendedHexes()
 {
-    for (BoardUnit* unit : units) {
+    for (BoardUnit* unit : m_units) {
         if (unit->GetState() == DEFENDING)
             unit->ClaimDefendedHexes();
     }
@@ -253,7 +253,7 @@ void Player::FlagDefendedHexes()
 
 void Player::AdjustInitiatives()
 {
-    for (BoardUnit* unit : units) {
+    for (BoardUnit* unit : m_units) {
         unit->AdjustInitiative();
         unit->SetTextVisible(false);
     }
@@ -261,31 +261,31 @@ void Player::AdjustInitiatives()
 
 void Player::OnLostDevice()
 {
-    for (BoardUnit* unit : units)
+    for (BoardUnit* unit : m_units)
         unit->OnLostDevice();
 }
 
 void Player::OnResetDevice()
 {
-    for (BoardUnit* unit : units)
+    for (BoardUnit* unit : m_units)
         unit->OnResetDevice();
 }
 
 void Player::TargetUnderMouse()
 {
-    if (!selectedUnit)
+    if (!m_selectedUnit)
         return;
     const BoardPointer* pointer = BoardPointer::Get();
     const Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
     BoardUnit* target = nullptr;
     if (hovered && hovered->type == HEX_OCCUPIED)
         target = FindUnit(hovered->occupant);
-    selectedUnit->SetTarget(target);
+    m_selectedUnit->SetTarget(target);
 }
 
 void Player::DispatchCommand()
 {
-    BoardUnit* unit = selectedUnit;
+    BoardUnit* unit = m_selectedUnit;
     if (!unit)
         return;
     BoardPointer* pointer = BoardPointer::Get();

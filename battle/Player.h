@@ -13,15 +13,15 @@ class Object;
 class Player
 {
 public:
-    static constexpr int kNoTeam = 8;
-    static constexpr int kStatisticCount = 12;
-    static constexpr float kDefeatDelay = 6.5f;
+    static constexpr int NO_TEAM = 8;
+    static constexpr int STATISTIC_COUNT = 12;
+    static constexpr float DEFEAT_DELAY = 6.5f;
     // The turn-start shouts are voices 15 to 17.
-    static constexpr int kFirstTurnStartVoice = 15;
-    static constexpr int kTurnStartVoices = 3;
-    static constexpr float kRangeStep = 112.0f;
+    static constexpr int FIRST_TURN_START_VOICE = 15;
+    static constexpr int TURN_START_VOICES = 3;
+    static constexpr float RANGE_STEP = 112.0f;
     // An enemy in reach of the unit choosing a target shows this many more times on its team's list.
-    static constexpr int kInReachRepeats = 3;
+    static constexpr int IN_REACH_REPEATS = 3;
 
     Player();
     ~Player();
@@ -47,10 +47,10 @@ public:
     void OnResetDevice();
     void TargetUnderMouse();
 
-    const std::vector<BoardUnit*>& GetUnits() const { return units; }
-    BoardUnit* GetSelectedUnit() const { return selectedUnit; }
-    bool IsDefeated() const { return defeated; }
-    int GetUnitCount() const { return unitCount; }
+    const std::vector<BoardUnit*>& GetUnits() const { return m_units; }
+    BoardUnit* GetSelectedUnit() const { return m_selectedUnit; }
+    bool IsDefeated() const { return m_defeated; }
+    int GetUnitCount() const { return m_unitCount; }
 
     // The unit of either player of the session that the object stands for, or null.
     static BoardUnit* FindUnit(const Object* object);
@@ -59,16 +59,16 @@ public:
     static float GetDefeatTimer();
 
     // Counter n of the end screen is statistics[n - 1].
-    int32_t statistics[kStatisticCount] = {};
-    int32_t team = kNoTeam;
+    int32_t statistics[STATISTIC_COUNT] = {};
+    int32_t team = NO_TEAM;
 
 private:
     // Clears what the rest of the game still holds of a unit that is about to be deleted.
     void Forget(BoardUnit* unit);
     void UpdateDefeatTimer();
 
-    int32_t unitCount = 0;
-    BoardUnit* selectedUnit = nullptr;
-    bool defeated = false;
-    std::vector<BoardUnit*> units;
+    int32_t m_unitCount = 0;
+    BoardUnit* m_selectedUnit = nullptr;
+    bool m_defeated = false;
+    std::vector<BoardUnit*> m_units;
 };

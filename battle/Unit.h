@@ -61,6 +61,8 @@ public:
     static constexpr int DEFEND_COST = 4;
     // World units per hex step when ranges are compared with the distance between hex centres.
     static constexpr float RANGE_STEP = 112.0f;
+    // Game seconds after which a cast that waits for its emitters is over even if none has arrived or ended.
+    static constexpr float kProjectileCastLimit = 5.0f;
     static constexpr float NORMAL_WIND_UP = 0.25f;
     static constexpr float CRITICAL_WIND_UP = 0.75f;
     // The attack start time once the wind-up is over.

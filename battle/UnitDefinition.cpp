@@ -13,10 +13,10 @@ namespace {
 // any two of them or of one with a spell amount (+-100000, see the spell reader) stay far inside 32 bits.
 // Hex distances to +-1000 (a board is 42 hexes across), times to +-10000 seconds, and the factors to +-10000,
 // so that speed x factor stays below 10^8.
-constexpr int MaxStatistic = 10000;
-constexpr int MaxHexSteps = 1000;
-constexpr float MaxSeconds = 10000.0f;
-constexpr float MaxFactor = 10000.0f;
+constexpr int MAX_STATISTIC = 10000;
+constexpr int MAX_HEX_STEPS = 1000;
+constexpr float MAX_SECONDS = 10000.0f;
+constexpr float MAX_FACTOR = 10000.0f;
 
 template <typename T, size_t N>
 bool MatchKeyword(const std::string& text, const char* const (&keywords)[N], T& out)
@@ -64,7 +64,7 @@ bool UnitDefinition::Read(const std::string& fileName)
 {
     const std::string path = DataManager::Get()->FindFile(fileName);
     std::ifstream in;
-    if (path != DataManager::NotFound)
+    if (path != DataManager::NOT_FOUND)
         in.open(path, std::ios::binary);
     if (!in.is_open()) {
         LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" cannot be found or opened.",
@@ -78,11 +78,11 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
 {
 
     // The value of each positional line, by its line number (1 to 40).
-    std::string lines[PositionalLines + 1];
-    for (int number = 1; number <= PositionalLines; ++number) {
+    std::string lines[POSITIONAL_LINES + 1];
+    for (int number = 1; number <= POSITIONAL_LINES; ++number) {
         if (!ReadConfigLine(in, lines[number])) {
             LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" ends at line %d of its %d fixed lines.",
-                      fileName.c_str(), number - 1, PositionalLines);
+                      fileName.c_str(), number - 1, POSITIONAL_LINES);
             return false;
         }
     }
@@ -104,25 +104,25 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
     furtherTexts[0] = text(11);
     furtherTexts[1] = text(12);
     furtherTexts[2] = text(13);
-    meleeHitTime = real(14, MaxSeconds, "melee hit time");
-    criticalHitTime = real(15, MaxSeconds, "critical hit time");
-    thirdHitTime = real(16, MaxSeconds, "third hit time");
-    meleeRange = integer(17, MaxHexSteps, "melee range");
-    rangedRange = integer(18, MaxHexSteps, "ranged range");
-    movementRadius = integer(19, MaxHexSteps, "movement radius");
-    defendRadius = integer(20, MaxHexSteps, "defend radius");
-    actionPoints = integer(21, MaxStatistic, "action points");
-    arcaneResistance = integer(24, MaxStatistic, "arcane resistance");
-    natureResistance = integer(25, MaxStatistic, "nature resistance");
-    holyResistance = integer(26, MaxStatistic, "holy resistance");
-    shadowResistance = integer(27, MaxStatistic, "shadow resistance");
-    strength = integer(30, MaxStatistic, "strength");
-    agility = integer(31, MaxStatistic, "agility");
-    intelligence = integer(32, MaxStatistic, "intelligence");
-    speed = integer(33, MaxStatistic, "speed");
-    firstFactor = real(36, MaxFactor, "first factor");
-    secondFactor = real(37, MaxFactor, "second factor");
-    thirdFactor = real(38, MaxFactor, "third factor");
+    meleeHitTime = real(14, MAX_SECONDS, "melee hit time");
+    criticalHitTime = real(15, MAX_SECONDS, "critical hit time");
+    thirdHitTime = real(16, MAX_SECONDS, "third hit time");
+    meleeRange = integer(17, MAX_HEX_STEPS, "melee range");
+    rangedRange = integer(18, MAX_HEX_STEPS, "ranged range");
+    movementRadius = integer(19, MAX_HEX_STEPS, "movement radius");
+    defendRadius = integer(20, MAX_HEX_STEPS, "defend radius");
+    actionPoints = integer(21, MAX_STATISTIC, "action points");
+    arcaneResistance = integer(24, MAX_STATISTIC, "arcane resistance");
+    natureResistance = integer(25, MAX_STATISTIC, "nature resistance");
+    holyResistance = integer(26, MAX_STATISTIC, "holy resistance");
+    shadowResistance = integer(27, MAX_STATISTIC, "shadow resistance");
+    strength = integer(30, MAX_STATISTIC, "strength");
+    agility = integer(31, MAX_STATISTIC, "agility");
+    intelligence = integer(32, MAX_STATISTIC, "intelligence");
+    speed = integer(33, MAX_STATISTIC, "speed");
+    firstFactor = real(36, MAX_FACTOR, "first factor");
+    secondFactor = real(37, MAX_FACTOR, "second factor");
+    thirdFactor = real(38, MAX_FACTOR, "third factor");
 
     std::string line;
     while (ReadConfigLine(in, line)) {
@@ -130,7 +130,7 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
         if (line.empty())
             continue;
         const int uses =
-            BoundConfigInt(SplitConfigLineInt(line), -MaxStatistic, MaxStatistic, fileName, "ability uses");
+            BoundConfigInt(SplitConfigLineInt(line), -MAX_STATISTIC, MAX_STATISTIC, fileName, "ability uses");
         abilityNames.push_back(line);
         abilityUses.push_back(uses);
     }

@@ -55,7 +55,7 @@ enum class ArmourType : int
 
 struct UnitDefinition {
     // The number of positional lines before the ability lines.
-    static constexpr int PositionalLines = 40;
+    static constexpr int POSITIONAL_LINES = 40;
 
     std::string name;
     std::string creatureTypeText;

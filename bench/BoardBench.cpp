@@ -74,8 +74,8 @@ struct Board {
     {
         DataManager::Reset();
         grid.LoadTextures();
-        for (int r = 0; r < HexGrid::kRows; ++r) {
-            for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int r = 0; r < HexGrid::ROWS; ++r) {
+            for (int c = 0; c < HexGrid::COLUMNS; ++c) {
                 const bool band = r == 18 && c != 30;
                 grid.GetHex(r, c)->defaultType = band ? HEX_BLOCKED : HEX_OPEN;
                 grid.GetHex(r, c)->SetType(grid.GetHex(r, c)->defaultType);
@@ -130,12 +130,12 @@ void BreadthFirstAcrossTheBoard(benchmark::State& state)
     Board board;
     Hex* start = board.grid.GetHex(2, 2);
     Hex* target = board.grid.GetHex(33, 39);
-    std::vector<int> seen(HexGrid::kHexCount);
+    std::vector<int> seen(HexGrid::HEX_COUNT);
     std::deque<Hex*> queue;
     for (auto _ : state) {
         std::fill(seen.begin(), seen.end(), 0);
         queue.assign(1, start);
-        seen[start->row * HexGrid::kColumns + start->column] = 1;
+        seen[start->row * HexGrid::COLUMNS + start->column] = 1;
         int steps = 0;
         while (!queue.empty()) {
             Hex* hex = queue.front();
@@ -145,7 +145,7 @@ void BreadthFirstAcrossTheBoard(benchmark::State& state)
             Hex* neighbours[6];
             const int n = board.grid.GetNeighbours(*hex, neighbours);
             for (int i = 0; i < n; ++i) {
-                int& mark = seen[neighbours[i]->row * HexGrid::kColumns + neighbours[i]->column];
+                int& mark = seen[neighbours[i]->row * HexGrid::COLUMNS + neighbours[i]->column];
                 if (!mark && neighbours[i]->pickable) {
                     mark = 1;
                     queue.push_back(neighbours[i]);

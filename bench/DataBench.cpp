@@ -57,7 +57,7 @@ void FindFileLastDirectory(benchmark::State& state)
 {
     ScratchTable table;
     DataManager* data = DataManager::Get();
-    if (data->FindFile("lastDirectory.txt") == DataManager::NotFound)
+    if (data->FindFile("lastDirectory.txt") == DataManager::NOT_FOUND)
         state.SkipWithError("scratch file not found");
     for (auto _ : state) {
         state.PauseTiming();

@@ -6,6 +6,7 @@
 // the process's threads per frame (cpu_ms).
 #include "BenchDevice.h"
 #include "battle/Player.h"
+#include "battle/TurnOrder.h"
 #include "battle/Unit.h"
 #include "core/ApplicationLink.h"
 #include "core/DataManager.h"
@@ -140,7 +141,9 @@ void HudFrame(benchmark::State& state, HudShown shown)
         hud->Init();
         box->Init();
         hud->AddTurnOrderEntry(&knight);
-        hud->SortTurnOrder();
+        TurnOrder order;
+        order.Add(&knight);
+        hud->ShowTurnOrder(order);
         hud->SelectUnit(&knight);
         click(*hud->GetActionButton(CommandHud::ACTION_MOVE));
         MouseOverManager::Get()->MovePointer(512, 200);

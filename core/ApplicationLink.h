@@ -4,7 +4,8 @@
 
 #include "d3d9/D3D9.h"
 
-class ApplicationLink {
+class ApplicationLink
+{
 public:
     virtual const D3DPRESENT_PARAMETERS& GetPresentParameters() const = 0;
     virtual D3DFORMAT GetBackBufferFormat() const = 0;

@@ -73,19 +73,19 @@ const char* const DataDirectories[] = {
     "\\Data\\Config Files\\Particle Files\\",
 };
 
-constexpr const char* SpellDirectory = "\\Data\\Config Files\\Spells\\";
-constexpr const char* SpellTypeLabel = "Spell Type =";
+constexpr const char* SPELL_DIRECTORY = "\\Data\\Config Files\\Spells\\";
+constexpr const char* SPELL_TYPE_LABEL = "Spell Type =";
 // Every number of a spell file is held to a symmetric range. Amounts and costs to +-100000: the absolute value
 // of a cost is always defined, and an amount times a per-cent resistance or a unit statistic (+-10000) stays
 // within 32 bits. Distances to +-1000 hex steps (a board is 42 across), durations to +-10000 turns, the cast
 // time to +-10000 seconds.
-constexpr int SpellMaxAmount = 100000;
-constexpr int SpellMaxHexSteps = 1000;
-constexpr int SpellMaxTurns = 10000;
-constexpr float SpellMaxSeconds = 10000.0f;
-constexpr const char* EffectTechnique = "Basic";
+constexpr int SPELL_MAX_AMOUNT = 100000;
+constexpr int SPELL_MAX_HEX_STEPS = 1000;
+constexpr int SPELL_MAX_TURNS = 10000;
+constexpr float SPELL_MAX_SECONDS = 10000.0f;
+constexpr const char* EFFECT_TECHNIQUE = "Basic";
 // Any free sample slot; 2-D stereo, as every sample of the game plays.
-constexpr unsigned int SampleMode = FSOUND_HW2D | FSOUND_STEREO;
+constexpr unsigned int SAMPLE_MODE = FSOUND_HW2D | FSOUND_STEREO;
 
 std::atomic<DataManager*> g_instance{nullptr};
 
@@ -225,7 +225,7 @@ bool DataManager::ResolvePath(std::string& name)
 std::string DataManager::FindFile(const std::string& name)
 {
     std::string path = name;
-    return ResolvePath(path) ? path : std::string(NotFound);
+    return ResolvePath(path) ? path : std::string(NOT_FOUND);
 }
 
 TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitute)
@@ -325,7 +325,7 @@ ID3DXEffect* DataManager::GetEffectAt(const std::string& path, bool usePool)
         effect->Release();
         return it->second;
     }
-    effect->SetTechnique(EffectTechnique);
+    effect->SetTechnique(EFFECT_TECHNIQUE);
     return effect;
 }
 
@@ -358,7 +358,7 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
         }
     }
 
-    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), SampleMode, 0, 0);
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(FSOUND_FREE, path.c_str(), SAMPLE_MODE, 0, 0);
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (!sample) {
         Log(LogLevel::WARNING, "sound.unreadable", "\"" + name + "\" (" + path + ") cannot be loaded; it stays silent");
@@ -392,7 +392,7 @@ bool DataManager::ReadSpellFile(SpellDefinition& record, const std::string& file
     record.fileName = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : std::string();
 
     const std::string path = FindFile(fileName);
-    if (path == NotFound)
+    if (path == NOT_FOUND)
         return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -419,7 +419,7 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
     record.description.clear();
     bool foundType = false;
     while (ReadConfigLine(in, line)) {
-        if (line.find(SpellTypeLabel) != std::string::npos) {
+        if (line.find(SPELL_TYPE_LABEL) != std::string::npos) {
             foundType = true;
             break;
         }
@@ -434,12 +434,12 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
         int* field;
         int bound;
         const char* name;
-    } integers[] = {{&record.manaCost, SpellMaxAmount, "mana cost"},
-                    {&record.amount, SpellMaxAmount, "amount"},
-                    {&record.initiativeCost, SpellMaxAmount, "initiative cost"},
-                    {&record.range, SpellMaxHexSteps, "range"},
-                    {&record.duration, SpellMaxTurns, "duration"},
-                    {&record.areaRadius, SpellMaxHexSteps, "area radius"}};
+    } integers[] = {{&record.manaCost, SPELL_MAX_AMOUNT, "mana cost"},
+                    {&record.amount, SPELL_MAX_AMOUNT, "amount"},
+                    {&record.initiativeCost, SPELL_MAX_AMOUNT, "initiative cost"},
+                    {&record.range, SPELL_MAX_HEX_STEPS, "range"},
+                    {&record.duration, SPELL_MAX_TURNS, "duration"},
+                    {&record.areaRadius, SPELL_MAX_HEX_STEPS, "area radius"}};
     for (const auto& integer : integers) {
         if (!ReadConfigLine(in, line))
             return truncated("numbers");
@@ -448,7 +448,7 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
     if (!ReadConfigLine(in, line))
         return truncated("cast time");
     record.castTime =
-        BoundConfigFloat(ParseConfigFloat(line), -SpellMaxSeconds, SpellMaxSeconds, fileName, "cast time");
+        BoundConfigFloat(ParseConfigFloat(line), -SPELL_MAX_SECONDS, SPELL_MAX_SECONDS, fileName, "cast time");
     if (!ReadConfigLine(in, line))
         return truncated("target");
     record.target = ParseConfigString(line);
@@ -468,7 +468,7 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
     if (!ReadConfigLine(in, line))
         return truncated("action-point cost");
     record.actionPointCost =
-        BoundConfigInt(ParseConfigInt(line), -SpellMaxAmount, SpellMaxAmount, fileName, "action-point cost");
+        BoundConfigInt(ParseConfigInt(line), -SPELL_MAX_AMOUNT, SPELL_MAX_AMOUNT, fileName, "action-point cost");
 
     std::vector<std::string>* const lists[] = {&record.firstEmitters, &record.secondEmitters, &record.thirdEmitters};
     for (std::vector<std::string>* list : lists) {
@@ -487,7 +487,7 @@ bool DataManager::ReadSpell(std::istream& in, const std::string& fileName, Spell
 
 void DataManager::LoadSpells()
 {
-    const std::string pattern = CurrentDirectory() + SpellDirectory + "*.txt";
+    const std::string pattern = CurrentDirectory() + SPELL_DIRECTORY + "*.txt";
     std::vector<std::string> files;
     WIN32_FIND_DATAA found{};
     HANDLE find = FindFirstFileA(pattern.c_str(), &found);

@@ -47,7 +47,7 @@ class DataManager
 {
 public:
     // The text FindFile yields for a name that no directory holds.
-    static constexpr const char* NotFound = "Cannot Find File";
+    static constexpr const char* NOT_FOUND = "Cannot Find File";
 
     static DataManager* Get();
     // Releases everything and forgets the singleton; the next Get builds a fresh one (from the current

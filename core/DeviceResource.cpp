@@ -35,7 +35,8 @@ DeviceResource::DeviceResource()
     Registered().push_back(this);
 }
 
-DeviceResource::DeviceResource(const DeviceResource&) : DeviceResource() {}
+DeviceResource::DeviceResource(const DeviceResource&) : DeviceResource()
+{ }
 
 DeviceResource::~DeviceResource()
 {

@@ -5,7 +5,8 @@
 
 #include <cstddef>
 
-class DeviceResource {
+class DeviceResource
+{
 public:
     DeviceResource();
     DeviceResource(const DeviceResource&);

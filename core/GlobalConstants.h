@@ -12,11 +12,11 @@ class TextLabel;
 
 // A hexagon of side 64 world units. 30 degrees is taken as the single-precision 0.5235987901687622; sine and
 // cosine of that, times 64, round to these single-precision values.
-constexpr float HexSide = 64.0f;
-constexpr float HexSideSin30 = 32.0f;
-constexpr float HexSideCos30 = 55.42562484741211f;
-constexpr float HexSpanVertex = 2.0f * HexSideSin30 + HexSide;
-constexpr float HexSpanFlat = 2.0f * HexSideCos30;
+constexpr float HEX_SIDE = 64.0f;
+constexpr float HEX_SIDE_SIN30 = 32.0f;
+constexpr float HEX_SIDE_COS30 = 55.42562484741211f;
+constexpr float HEX_SPAN_VERTEX = 2.0f * HEX_SIDE_SIN30 + HEX_SIDE;
+constexpr float HEX_SPAN_FLAT = 2.0f * HEX_SIDE_COS30;
 
 // Level files.
 const std::string TerrainFile = "terrainFile.txt";

@@ -156,7 +156,7 @@ void JobQueue::WorkerLoop()
         job->Run();
         job->SetState(JOB_RUN);
         std::unique_lock<std::mutex> lock(m_queueLock);
-        m_queueChanged.wait(lock, [this] { return m_finished < MaxFinished; });
+        m_queueChanged.wait(lock, [this] { return m_finished < MAX_FINISHED; });
         m_completed.push_back(job);
         ++m_finished;
         lock.unlock();

@@ -70,7 +70,7 @@ private:
     void CompletionLoop();
     void SignalStop();
 
-    static constexpr int MaxFinished = 15;
+    static constexpr int MAX_FINISHED = 15;
 
     int m_doneCount = 0;
     // Jobs waiting for the next start.
@@ -80,7 +80,7 @@ private:
     mutable std::mutex m_listLock;
 
     Event m_allDone;
-    // Guards the completion queue, the count of finished jobs (at most MaxFinished wait untaken) and the stop
+    // Guards the completion queue, the count of finished jobs (at most MAX_FINISHED wait untaken) and the stop
     // flag; the completion thread waits on it for either.
     mutable std::mutex m_queueLock;
     std::condition_variable m_queueChanged;

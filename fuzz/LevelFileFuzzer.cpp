@@ -21,18 +21,18 @@ void Check(const uint8_t* data, size_t size)
     std::vector<std::string> warnings;
     if (!LevelFile::Parse(data, size, contents, error, &warnings))
         return;
-    const size_t records = contents.staticObjects.size() * LevelFile::kStaticObjectRecordSize +
-                           contents.decals.size() * LevelFile::kDecalRecordSize;
+    const size_t records = contents.staticObjects.size() * LevelFile::STATIC_OBJECT_RECORD_SIZE +
+                           contents.decals.size() * LevelFile::DECAL_RECORD_SIZE;
     if (records > size || contents.data.cellSize <= 0)
         std::abort();
     for (const LevelDecal& decal : contents.decals)
-        if (decal.gridSize < LevelFile::kMinDecalGrid || decal.gridSize > LevelFile::kMaxDecalGrid)
+        if (decal.gridSize < LevelFile::MIN_DECAL_GRID || decal.gridSize > LevelFile::MAX_DECAL_GRID)
             std::abort();
     for (const LevelStaticObject& object : contents.staticObjects)
-        if (object.meshName.size() > LevelFile::kNameLength)
+        if (object.meshName.size() > LevelFile::NAME_LENGTH)
             std::abort();
     const std::vector<uint8_t> section = LevelFile::DecalSection(contents.decals);
-    if (section.size() != 4 + contents.decals.size() * LevelFile::kDecalRecordSize)
+    if (section.size() != 4 + contents.decals.size() * LevelFile::DECAL_RECORD_SIZE)
         std::abort();
 }
 
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Check(data, size);
     static std::vector<uint8_t> file;
-    file.assign(LevelFile::kFixedPartSize, 0);
+    file.assign(LevelFile::FIXED_PART_SIZE, 0);
     const int32_t cell = 256;
     std::memcpy(file.data(), &cell, sizeof(cell));
     file.insert(file.end(), data, data + size);

@@ -34,68 +34,68 @@ AnimatedMesh::~AnimatedMesh()
 
 void AnimatedMesh::ReserveBoneMatrices(DWORD count)
 {
-    if (boneMatrices.size() >= count)
+    if (m_boneMatrices.size() >= count)
         return;
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
-    boneMatrices.assign(count, identity);
+    m_boneMatrices.assign(count, identity);
 }
 
 void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileName, bool)
 {
-    if (loaded)
+    if (m_loaded)
         Release();
-    owner = meshOwner;
+    m_owner = meshOwner;
     DataManager* data = DataManager::Get();
-    path = data->FindFile(fileName);
+    m_path = data->FindFile(fileName);
     MeshHierarchyAllocator allocator(this);
     D3DXFRAME* loadedRoot = nullptr;
     ID3DXAnimationController* loadedController = nullptr;
-    if (FAILED(D3DXLoadMeshHierarchyFromX(path.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
+    if (FAILED(D3DXLoadMeshHierarchyFromX(m_path.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
                                           &loadedRoot, &loadedController)))
         return;
-    root = static_cast<MeshFrame*>(loadedRoot);
+    m_root = static_cast<MeshFrame*>(loadedRoot);
     // A model without animation still plays: an empty controller has no sets to play.
     if (!loadedController)
         D3DXCreateAnimationController(0, 0, TRACKS, EVENTS, &loadedController);
-    controller = loadedController;
+    m_controller = loadedController;
     // A bone without a frame would leave the palette pointing nowhere: such a model does not load.
-    if (FAILED(SetupBoneMatrixPointers(root))) {
-        Log(LogLevel::WARNING, "model.bones", path + ": a bone names no frame of the model");
+    if (FAILED(SetupBoneMatrixPointers(m_root))) {
+        Log(LogLevel::WARNING, "model.bones", m_path + ": a bone names no frame of the model");
         Release();
         return;
     }
     RebuildNames();
-    skinReach = 0.0f;
-    MeasureSkinReach(root);
-    effect = data->GetEffect(EFFECT_FILE);
-    if (effect) {
-        effect->SetTechnique(LOAD_TECHNIQUE);
+    m_skinReach = 0.0f;
+    MeasureSkinReach(m_root);
+    m_effect = data->GetEffect(EFFECT_FILE);
+    if (m_effect) {
+        m_effect->SetTechnique(LOAD_TECHNIQUE);
         // The level's light; until a level is applied the effect file's own values stand.
     }
-    loaded = true;
+    m_loaded = true;
 }
 
 void AnimatedMesh::RebuildNames()
 {
-    setCount = controller->GetNumAnimationSets();
-    names.clear();
-    for (UINT i = 0; i < setCount; ++i) {
+    m_setCount = m_controller->GetNumAnimationSets();
+    m_names.clear();
+    for (UINT i = 0; i < m_setCount; ++i) {
         ID3DXAnimationSet* set = nullptr;
-        if (FAILED(controller->GetAnimationSet(i, &set)))
+        if (FAILED(m_controller->GetAnimationSet(i, &set)))
             continue;
-        names[set->GetName()] = static_cast<int>(i);
+        m_names[set->GetName()] = static_cast<int>(i);
         set->Release();
     }
 }
 
 void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
 {
-    if (!controller)
+    if (!m_controller)
         return;
     DataManager* data = DataManager::Get();
     const std::string found = data->FindFile(fileName);
-    if (found == DataManager::NotFound)
+    if (found == DataManager::NOT_FOUND)
         return;
     // The file's hierarchy serves only as the source of its sets, which every unit of the class shares.
     MeshHierarchyAllocator allocator(this);
@@ -104,94 +104,95 @@ void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
     const UINT added = static_cast<UINT>(sets.size());
     if (added == 0)
         return;
-    const UINT current = controller->GetNumAnimationSets();
-    if (controller->GetMaxNumAnimationSets() - current < added) {
+    const UINT current = m_controller->GetNumAnimationSets();
+    if (m_controller->GetMaxNumAnimationSets() - current < added) {
         ID3DXAnimationController* grown = nullptr;
-        if (SUCCEEDED(controller->CloneAnimationController(controller->GetMaxNumAnimationOutputs(), current + added,
-                                                           TRACKS, controller->GetMaxNumEvents(), &grown))) {
-            controller->Release();
-            controller = grown;
+        if (SUCCEEDED(m_controller->CloneAnimationController(m_controller->GetMaxNumAnimationOutputs(), current + added,
+                                                             TRACKS, m_controller->GetMaxNumEvents(), &grown))) {
+            m_controller->Release();
+            m_controller = grown;
         }
     }
     for (ID3DXAnimationSet* set : sets)
-        controller->RegisterAnimationSet(set);
+        m_controller->RegisterAnimationSet(set);
     RebuildNames();
 }
 
 bool AnimatedMesh::PlayAnimation(const std::string& name, bool playLoop)
 {
-    auto found = names.find(name);
-    if (found == names.end()) {
+    auto found = m_names.find(name);
+    if (found == m_names.end()) {
         if (name != CRITICAL_ATTACK)
             return false;
         // The map's default entry for a model without the set: set 0.
-        found = names.try_emplace(MELEE_ATTACK, 0).first;
+        found = m_names.try_emplace(MELEE_ATTACK, 0).first;
     }
     return PlaySet(static_cast<UINT>(found->second), playLoop);
 }
 
 bool AnimatedMesh::PlaySet(UINT index, bool playLoop)
 {
-    if (index >= setCount || index == currentSet || !controller)
+    if (index >= m_setCount || index == m_currentSet || !m_controller)
         return false;
-    loop = playLoop;
-    const UINT newTrack = currentTrack == 0 ? 1 : 0;
-    elapsed = 0.0f;
-    finished = false;
-    eventReached = false;
-    const double now = controller->GetTime();
+    m_loop = playLoop;
+    const UINT newTrack = m_currentTrack == 0 ? 1 : 0;
+    m_elapsed = 0.0f;
+    m_finished = false;
+    m_eventReached = false;
+    const double now = m_controller->GetTime();
 
-    if (currentSetObject)
-        currentSetObject->Release();
-    currentSetObject = nullptr;
-    controller->GetAnimationSet(index, &currentSetObject);
-    controller->SetTrackAnimationSet(newTrack, currentSetObject);
-    controller->UnkeyAllTrackEvents(currentTrack);
-    controller->UnkeyAllTrackEvents(newTrack);
-    controller->SetTrackPosition(newTrack, 0.0);
-    period = currentSetObject ? static_cast<float>(currentSetObject->GetPeriod()) : 0.0f;
+    if (m_currentSetObject)
+        m_currentSetObject->Release();
+    m_currentSetObject = nullptr;
+    m_controller->GetAnimationSet(index, &m_currentSetObject);
+    m_controller->SetTrackAnimationSet(newTrack, m_currentSetObject);
+    m_controller->UnkeyAllTrackEvents(m_currentTrack);
+    m_controller->UnkeyAllTrackEvents(newTrack);
+    m_controller->SetTrackPosition(newTrack, 0.0);
+    m_period = m_currentSetObject ? static_cast<float>(m_currentSetObject->GetPeriod()) : 0.0f;
 
-    controller->KeyTrackEnable(currentTrack, FALSE, now + CROSS_FADE);
-    controller->KeyTrackSpeed(currentTrack, 0.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
-    controller->KeyTrackWeight(currentTrack, 0.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
-    controller->KeyTrackEnable(newTrack, TRUE, now);
-    controller->KeyTrackSpeed(newTrack, 1.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
-    controller->KeyTrackWeight(newTrack, 1.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    m_controller->KeyTrackEnable(m_currentTrack, FALSE, now + CROSS_FADE);
+    m_controller->KeyTrackSpeed(m_currentTrack, 0.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    m_controller->KeyTrackWeight(m_currentTrack, 0.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    m_controller->KeyTrackEnable(newTrack, TRUE, now);
+    m_controller->KeyTrackSpeed(newTrack, 1.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
+    m_controller->KeyTrackWeight(newTrack, 1.0f, now, CROSS_FADE, D3DXTRANSITION_EASEINEASEOUT);
 
-    currentTrack = newTrack;
-    currentSet = index;
+    m_currentTrack = newTrack;
+    m_currentSet = index;
     return true;
 }
 
 void AnimatedMesh::Update(const D3DXMATRIX* world)
 {
-    const float dt = DataManager::Get()->GetFrameTime() * speed;
-    elapsed += dt;
-    if (!loop) {
-        if (elapsed >= period) {
-            finished = true;
-            eventReached = true;
+    const float dt = DataManager::Get()->GetFrameTime() * m_speed;
+    m_elapsed += dt;
+    if (!m_loop) {
+        if (m_elapsed >= m_period) {
+            m_finished = true;
+            m_eventReached = true;
         }
-        if (elapsed >= eventTime)
-            eventReached = true;
+        if (m_elapsed >= m_eventTime)
+            m_eventReached = true;
     }
-    if (finished || !controller || !root)
+    if (m_finished || !m_controller || !m_root)
         return;
-    controller->AdvanceTime(dt, nullptr);
-    if (!loop) {
+    m_controller->AdvanceTime(dt, nullptr);
+    if (!m_loop) {
         // The controller loops every set, and its track time is kept in double while the elapsed time is a
         // float: at 60 frames a second the track reaches the end of a one-second set a frame before the elapsed
         // time does, and the pose would wrap round to the first frame and be held there. A one-shot set is
         // kept just short of its end instead.
         D3DXTRACK_DESC track{};
-        if (period > 0.0f && SUCCEEDED(controller->GetTrackDesc(currentTrack, &track)) && track.Position >= period) {
-            controller->SetTrackPosition(currentTrack, std::nextafter(static_cast<double>(period), 0.0));
-            controller->AdvanceTime(0.0, nullptr);
+        if (m_period > 0.0f && SUCCEEDED(m_controller->GetTrackDesc(m_currentTrack, &track)) &&
+            track.Position >= m_period) {
+            m_controller->SetTrackPosition(m_currentTrack, std::nextafter(static_cast<double>(m_period), 0.0));
+            m_controller->AdvanceTime(0.0, nullptr);
         }
     }
-    if (effect)
-        effect->SetMatrix("projectionMatrix", &Camera::Get()->GetProjection());
-    UpdateFrameMatrices(root, world);
+    if (m_effect)
+        m_effect->SetMatrix("projectionMatrix", &Camera::Get()->GetProjection());
+    UpdateFrameMatrices(m_root, world);
 }
 
 void AnimatedMesh::UpdateFrameMatrices(MeshFrame* frame, const D3DXMATRIX* parent)
@@ -215,7 +216,7 @@ HRESULT AnimatedMesh::SetupBoneMatrixPointers(MeshFrame* frame)
             const DWORD bones = c->pSkinInfo->GetNumBones();
             c->boneMatrixPointers.assign(bones, nullptr);
             for (DWORD b = 0; b < bones; ++b) {
-                auto* boneFrame = static_cast<MeshFrame*>(D3DXFrameFind(root, c->pSkinInfo->GetBoneName(b)));
+                auto* boneFrame = static_cast<MeshFrame*>(D3DXFrameFind(m_root, c->pSkinInfo->GetBoneName(b)));
                 if (!boneFrame)
                     return E_FAIL;
                 c->boneMatrixPointers[b] = &boneFrame->combinedTransform;
@@ -253,7 +254,7 @@ void AnimatedMesh::MeasureSkinReach(MeshFrame* frame)
                         reinterpret_cast<const D3DXVECTOR3*>(static_cast<const uint8_t*>(data) + vertices[i] * stride);
                     D3DXVECTOR3 local;
                     D3DXVec3TransformCoord(&local, position, &c->boneOffsets[b]);
-                    skinReach = std::max(skinReach, D3DXVec3Length(&local));
+                    m_skinReach = std::max(m_skinReach, D3DXVec3Length(&local));
                 }
             }
             source->UnlockVertexBuffer();
@@ -278,15 +279,15 @@ void BoundFrames(const MeshFrame* frame, D3DXVECTOR3& low, D3DXVECTOR3& high)
 
 bool AnimatedMesh::OutsideView() const
 {
-    if (!root)
+    if (!m_root)
         return false;
     // The box round every frame's posed origin, grown by the skin's reach, as a sphere.
     D3DXVECTOR3 low(FLT_MAX, FLT_MAX, FLT_MAX);
     D3DXVECTOR3 high(-FLT_MAX, -FLT_MAX, -FLT_MAX);
-    BoundFrames(root, low, high);
+    BoundFrames(m_root, low, high);
     const D3DXVECTOR3 centre = (low + high) * 0.5f;
     const D3DXVECTOR3 half = (high - low) * 0.5f;
-    const float radius = D3DXVec3Length(&half) + skinReach;
+    const float radius = D3DXVec3Length(&half) + m_skinReach;
     // The planes of the view volume straight from view x projection (a point p is inside where p x M puts it
     // within -w <= x, y <= w and 0 <= z <= w).
     const Camera* camera = Camera::Get();
@@ -335,7 +336,7 @@ void AnimatedMesh::DrawFrames()
         device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
         device->GetRenderState(D3DRS_CULLMODE, &cull);
     }
-    DrawFrame(root);
+    DrawFrame(m_root);
     if (device) {
         device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
         device->SetRenderState(D3DRS_CULLMODE, cull);
@@ -354,22 +355,22 @@ void AnimatedMesh::DrawFrame(MeshFrame* frame)
 
 void AnimatedMesh::DrawMeshContainer(MeshContainer* container)
 {
-    if (!container->pSkinInfo || !container->boneCombinations || !effect || !container->MeshData.pMesh)
+    if (!container->pSkinInfo || !container->boneCombinations || !m_effect || !container->MeshData.pMesh)
         return;
     const D3DXMATRIX& view = Camera::Get()->GetView();
-    ID3DXEffect* ownerEffect = owner ? owner->GetOwnerEffect() : nullptr;
+    ID3DXEffect* ownerEffect = m_owner ? m_owner->GetOwnerEffect() : nullptr;
     auto* combinations = static_cast<D3DXBONECOMBINATION*>(container->boneCombinations->GetBufferPointer());
     const DWORD bones = static_cast<DWORD>(container->boneMatrixPointers.size());
     for (DWORD i = 0; i < container->attributeGroupCount; ++i) {
         for (DWORD k = 0; k < container->paletteSize; ++k) {
             const DWORD bone = combinations[i].BoneId[k];
-            if (bone == NO_BONE || bone >= bones || k >= boneMatrices.size())
+            if (bone == NO_BONE || bone >= bones || k >= m_boneMatrices.size())
                 continue;
             D3DXMATRIX offsetCombined;
             D3DXMatrixMultiply(&offsetCombined, &container->boneOffsets[bone], container->boneMatrixPointers[bone]);
-            D3DXMatrixMultiply(&boneMatrices[k], &offsetCombined, &view);
+            D3DXMatrixMultiply(&m_boneMatrices[k], &offsetCombined, &view);
         }
-        effect->SetMatrixArray("mWorldMatrixArray", boneMatrices.data(), container->paletteSize);
+        m_effect->SetMatrixArray("mWorldMatrixArray", m_boneMatrices.data(), container->paletteSize);
         // A material id past the materials takes the first material's textures.
         const DWORD material = combinations[i].AttribId < container->baseTextures.size() ? combinations[i].AttribId : 0;
         TextureRecord* base = container->baseTextures[material];
@@ -377,22 +378,22 @@ void AnimatedMesh::DrawMeshContainer(MeshContainer* container)
         IDirect3DBaseTexture9* baseTexture = base ? base->texture : nullptr;
         IDirect3DBaseTexture9* normalTexture = normals ? normals->texture : nullptr;
         // The skin's own effect gets the textures too: the owner's effect may not share them with it.
-        for (ID3DXEffect* target : {ownerEffect, effect}) {
+        for (ID3DXEffect* target : {ownerEffect, m_effect}) {
             if (!target)
                 continue;
             target->SetTexture("pBaseTexture", baseTexture);
             target->SetTexture("pNormalMapTexture", normalTexture);
             target->CommitChanges();
         }
-        effect->SetInt("CurNumBones", static_cast<INT>(container->maxFaceInfluences) - 1);
+        m_effect->SetInt("CurNumBones", static_cast<INT>(container->maxFaceInfluences) - 1);
         UINT passes = 0;
-        if (SUCCEEDED(effect->Begin(&passes, D3DXFX_DONOTSAVESTATE))) {
+        if (SUCCEEDED(m_effect->Begin(&passes, D3DXFX_DONOTSAVESTATE))) {
             for (UINT pass = 0; pass < passes; ++pass) {
-                effect->BeginPass(pass);
+                m_effect->BeginPass(pass);
                 container->MeshData.pMesh->DrawSubset(i);
-                effect->EndPass();
+                m_effect->EndPass();
             }
-            effect->End();
+            m_effect->End();
         }
         IDirect3DDevice9* device = DataManager::Get()->GetDevice();
         if (device)
@@ -402,28 +403,28 @@ void AnimatedMesh::DrawMeshContainer(MeshContainer* container)
 
 void AnimatedMesh::Release()
 {
-    if (root) {
+    if (m_root) {
         MeshHierarchyAllocator allocator(this);
-        D3DXFrameDestroy(root, &allocator);
+        D3DXFrameDestroy(m_root, &allocator);
     }
-    if (controller)
-        controller->Release();
-    if (currentSetObject)
-        currentSetObject->Release();
-    root = nullptr;
-    controller = nullptr;
-    currentSetObject = nullptr;
-    loaded = false;
+    if (m_controller)
+        m_controller->Release();
+    if (m_currentSetObject)
+        m_currentSetObject->Release();
+    m_root = nullptr;
+    m_controller = nullptr;
+    m_currentSetObject = nullptr;
+    m_loaded = false;
 }
 
 void AnimatedMesh::OnLostDevice()
 {
-    if (effect)
-        effect->OnLostDevice();
+    if (m_effect)
+        m_effect->OnLostDevice();
 }
 
 void AnimatedMesh::OnResetDevice()
 {
-    if (effect)
-        effect->OnResetDevice();
+    if (m_effect)
+        m_effect->OnResetDevice();
 }

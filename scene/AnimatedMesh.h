@@ -31,38 +31,38 @@ public:
     void LoadAnimationFile(const std::string& fileName);
     bool PlayAnimation(const std::string& name, bool loop);
     bool PlaySet(UINT index, bool loop);
-    void RegisterAnimation(const std::string& name, int index) { names[name] = index; }
+    void RegisterAnimation(const std::string& name, int index) { m_names[name] = index; }
     void Update(const D3DXMATRIX* world);
     void DrawFrames();
     void Release();
     void OnLostDevice();
     void OnResetDevice();
 
-    bool IsLoaded() const { return loaded; }
-    bool IsLooping() const { return loop; }
-    bool IsFinished() const { return finished; }
-    bool EventReached() const { return eventReached; }
-    void SetSpeed(float value) { speed = value; }
-    float GetSpeed() const { return speed; }
-    void SetEventTime(float seconds) { eventTime = seconds; }
-    float GetElapsed() const { return elapsed; }
-    float GetPeriod() const { return period; }
-    UINT GetSetCount() const { return setCount; }
-    UINT GetCurrentSet() const { return currentSet; }
-    UINT GetCurrentTrack() const { return currentTrack; }
-    const std::map<std::string, int>& GetNames() const { return names; }
-    MeshFrame* GetRoot() const { return root; }
-    ID3DXAnimationController* GetController() const { return controller; }
-    ID3DXEffect* GetEffect() const { return effect; }
-    const std::string& GetPath() const { return path; }
+    bool IsLoaded() const { return m_loaded; }
+    bool IsLooping() const { return m_loop; }
+    bool IsFinished() const { return m_finished; }
+    bool EventReached() const { return m_eventReached; }
+    void SetSpeed(float value) { m_speed = value; }
+    float GetSpeed() const { return m_speed; }
+    void SetEventTime(float seconds) { m_eventTime = seconds; }
+    float GetElapsed() const { return m_elapsed; }
+    float GetPeriod() const { return m_period; }
+    UINT GetSetCount() const { return m_setCount; }
+    UINT GetCurrentSet() const { return m_currentSet; }
+    UINT GetCurrentTrack() const { return m_currentTrack; }
+    const std::map<std::string, int>& GetNames() const { return m_names; }
+    MeshFrame* GetRoot() const { return m_root; }
+    ID3DXAnimationController* GetController() const { return m_controller; }
+    ID3DXEffect* GetEffect() const { return m_effect; }
+    const std::string& GetPath() const { return m_path; }
 
     // For the allocator: the palette scratch grows to the largest bone count of the mesh's containers.
     void ReserveBoneMatrices(DWORD count);
-    DWORD GetBoneMatrixCapacity() const { return static_cast<DWORD>(boneMatrices.size()); }
+    DWORD GetBoneMatrixCapacity() const { return static_cast<DWORD>(m_boneMatrices.size()); }
 
     // How far the skin reaches from the bones that carry it (world units, from the bind pose): every vertex
     // lies within this distance of one of its bones, so of the box round the posed bones.
-    float GetSkinReach() const { return skinReach; }
+    float GetSkinReach() const { return m_skinReach; }
     // Whether the posed model lies wholly outside the camera's view, where drawing it would show nothing.
     bool OutsideView() const;
 
@@ -74,25 +74,25 @@ private:
     void UpdateFrameMatrices(MeshFrame* frame, const D3DXMATRIX* parent);
     void RebuildNames();
 
-    MeshOwner* owner = nullptr;
-    float speed = 1.0f;
-    float elapsed = 0.0f;
-    float period = 0.0f;
-    UINT setCount = 0;
-    UINT currentTrack = 0;
-    UINT currentSet = 0;
-    std::map<std::string, int> names;
-    bool loaded = false;
-    bool loop = true;
-    bool finished = false;
-    bool eventReached = false;
-    float eventTime = 0.0f;
-    ID3DXEffect* effect = nullptr; // owned by the data manager's cache
-    MeshFrame* root = nullptr;
-    ID3DXAnimationController* controller = nullptr;
-    ID3DXAnimationSet* currentSetObject = nullptr;
-    std::string path;
-    std::vector<D3DXMATRIX> boneMatrices;
-    int skinningMethod = 4;
-    float skinReach = 0.0f;
+    MeshOwner* m_owner = nullptr;
+    float m_speed = 1.0f;
+    float m_elapsed = 0.0f;
+    float m_period = 0.0f;
+    UINT m_setCount = 0;
+    UINT m_currentTrack = 0;
+    UINT m_currentSet = 0;
+    std::map<std::string, int> m_names;
+    bool m_loaded = false;
+    bool m_loop = true;
+    bool m_finished = false;
+    bool m_eventReached = false;
+    float m_eventTime = 0.0f;
+    ID3DXEffect* m_effect = nullptr; // owned by the data manager's cache
+    MeshFrame* m_root = nullptr;
+    ID3DXAnimationController* m_controller = nullptr;
+    ID3DXAnimationSet* m_currentSetObject = nullptr;
+    std::string m_path;
+    std::vector<D3DXMATRIX> m_boneMatrices;
+    int m_skinningMethod = 4;
+    float m_skinReach = 0.0f;
 };

@@ -25,7 +25,7 @@ size_t AnimationFileCache::s_filesRead = 0;
 
 AnimationFileCache::Sets::~Sets()
 {
-    for (ID3DXAnimationSet* set : sets)
+    for (ID3DXAnimationSet* set : m_sets)
         set->Release();
 }
 

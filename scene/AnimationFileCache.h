@@ -19,14 +19,14 @@ public:
     class Sets
     {
     public:
-        explicit Sets(std::vector<ID3DXAnimationSet*> sets) : sets(std::move(sets)) { }
+        explicit Sets(std::vector<ID3DXAnimationSet*> sets) : m_sets(std::move(sets)) { }
         ~Sets();
         Sets(const Sets&) = delete;
         Sets& operator=(const Sets&) = delete;
-        const std::vector<ID3DXAnimationSet*>& Get() const { return sets; }
+        const std::vector<ID3DXAnimationSet*>& Get() const { return m_sets; }
 
     private:
-        std::vector<ID3DXAnimationSet*> sets;
+        std::vector<ID3DXAnimationSet*> m_sets;
     };
 
     // The sets of the file at path (a path the data manager found). The file's hierarchy is read through

@@ -28,10 +28,10 @@ BoltEffect::BoltEffect(const std::string& textureName, const D3DXVECTOR3* startP
       jitterInterval(interval), jitterY(jitterYRange), jitterX(jitterXRange), fade(fades)
 {
     DataManager* data = DataManager::Get();
-    texture = data->GetTexture(textureName, false);
+    m_texture = data->GetTexture(textureName, false);
     if (IDirect3DDevice9* device = data->GetDevice())
         device->CreateVertexBuffer(VERTEX_COUNT * sizeof(ColouredVertex), 0, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
-                                   &vertexBuffer, nullptr);
+                                   &m_vertexBuffer, nullptr);
     BuildGeometry();
 }
 
@@ -42,8 +42,8 @@ BoltEffect::~BoltEffect()
 
 void BoltEffect::Release()
 {
-    ReleaseInterface(vertexBuffer);
-    DropTextureReference(texture);
+    ReleaseInterface(m_vertexBuffer);
+    DropTextureReference(m_texture);
 }
 
 void BoltEffect::PlacePair(int i, const D3DXVECTOR3& p, const D3DXVECTOR3& eye)
@@ -52,19 +52,19 @@ void BoltEffect::PlacePair(int i, const D3DXVECTOR3& p, const D3DXVECTOR3& eye)
     D3DXVec3Normalize(&toCamera, &toCamera);
     D3DXVECTOR3 along;
     if (i == 0)
-        along = points[1] - points[0];
+        along = m_points[1] - m_points[0];
     else if (i == POINT_COUNT - 1)
-        along = points[i] - points[i - 1];
+        along = m_points[i] - m_points[i - 1];
     else
-        along = points[i + 1] - points[i - 1];
+        along = m_points[i + 1] - m_points[i - 1];
     D3DXVECTOR3 tangent;
     D3DXVec3Normalize(&tangent, &along);
     D3DXVECTOR3 side;
     D3DXVec3Cross(&side, &tangent, &toCamera);
     const D3DXVECTOR3 a = p + side * halfWidth;
     const D3DXVECTOR3 b = p - side * halfWidth;
-    ColouredVertex& va = vertices[static_cast<size_t>(i) * 2];
-    ColouredVertex& vb = vertices[static_cast<size_t>(i) * 2 + 1];
+    ColouredVertex& va = m_vertices[static_cast<size_t>(i) * 2];
+    ColouredVertex& vb = m_vertices[static_cast<size_t>(i) * 2 + 1];
     va.x = a.x;
     va.y = a.y;
     va.z = a.z;
@@ -79,14 +79,14 @@ void BoltEffect::BuildGeometry()
     const D3DXVECTOR3 step = (end - start) * (1.0f / static_cast<float>(POINT_COUNT - 1));
     D3DXVECTOR3 p = start;
     for (int i = 0; i < POINT_COUNT; ++i) {
-        points[static_cast<size_t>(i)] = p;
+        m_points[static_cast<size_t>(i)] = p;
         p += step;
     }
     const D3DXVECTOR3 eye = Camera::Get()->GetEye();
     for (int i = 0; i < POINT_COUNT; ++i) {
-        PlacePair(i, points[static_cast<size_t>(i)], eye);
-        ColouredVertex& a = vertices[static_cast<size_t>(i) * 2];
-        ColouredVertex& b = vertices[static_cast<size_t>(i) * 2 + 1];
+        PlacePair(i, m_points[static_cast<size_t>(i)], eye);
+        ColouredVertex& a = m_vertices[static_cast<size_t>(i) * 2];
+        ColouredVertex& b = m_vertices[static_cast<size_t>(i) * 2 + 1];
         const float v = i == 0 ? 0.0f : static_cast<float>(i % 2);
         a.u = 0.0f;
         b.u = 1.0f;
@@ -106,12 +106,12 @@ void BoltEffect::BuildGeometry()
 
 void BoltEffect::Upload()
 {
-    if (!vertexBuffer)
+    if (!m_vertexBuffer)
         return;
     void* data = nullptr;
-    if (SUCCEEDED(vertexBuffer->Lock(0, 0, &data, 0)) && data) {
-        std::memcpy(data, vertices.data(), sizeof(vertices));
-        vertexBuffer->Unlock();
+    if (SUCCEEDED(m_vertexBuffer->Lock(0, 0, &data, 0)) && data) {
+        std::memcpy(data, m_vertices.data(), sizeof(m_vertices));
+        m_vertexBuffer->Unlock();
     }
 }
 
@@ -126,13 +126,13 @@ void BoltEffect::Update()
     float y = 0.0f;
     float x = 0.0f;
     for (int i = 0; i < POINT_COUNT; ++i) {
-        PlacePair(i, points[static_cast<size_t>(i)], eye);
+        PlacePair(i, m_points[static_cast<size_t>(i)], eye);
         if (i > 0 && i < POINT_COUNT - 1) {
             y = RandomFloat(-jitterY, jitterY);
             x = RandomFloat(-jitterX, jitterX);
         }
-        ColouredVertex& a = vertices[static_cast<size_t>(i) * 2];
-        ColouredVertex& b = vertices[static_cast<size_t>(i) * 2 + 1];
+        ColouredVertex& a = m_vertices[static_cast<size_t>(i) * 2];
+        ColouredVertex& b = m_vertices[static_cast<size_t>(i) * 2 + 1];
         a.y += y;
         b.y += y;
         a.x += x;
@@ -150,11 +150,11 @@ void BoltEffect::Update()
 
 void BoltEffect::Draw(IDirect3DDevice9* device)
 {
-    if (!device || age < delay || !vertexBuffer)
+    if (!device || age < delay || !m_vertexBuffer)
         return;
-    device->SetTexture(0, texture ? texture->texture : nullptr);
+    device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
     device->SetFVF(COLOURED_VERTEX_FVF);
-    device->SetStreamSource(0, vertexBuffer, 0, sizeof(ColouredVertex));
+    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ColouredVertex));
     // The whole strip, up to the target: the last pair carries the beam's transparent end.
-    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(primitiveCount));
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(m_primitiveCount));
 }

@@ -33,9 +33,9 @@ public:
     // The clock that paces every bolt's flicker; tests start it from 0.
     static void ResetJitterClock();
 
-    const std::array<ColouredVertex, VERTEX_COUNT>& Vertices() const { return vertices; }
-    const std::array<D3DXVECTOR3, POINT_COUNT>& Points() const { return points; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return vertexBuffer; }
+    const std::array<ColouredVertex, VERTEX_COUNT>& Vertices() const { return m_vertices; }
+    const std::array<D3DXVECTOR3, POINT_COUNT>& Points() const { return m_points; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
 
     D3DXVECTOR3 start;
     D3DXVECTOR3 end;
@@ -55,10 +55,10 @@ private:
     void PlacePair(int i, const D3DXVECTOR3& p, const D3DXVECTOR3& eye);
     void Upload();
 
-    int primitiveCount = VERTEX_COUNT - 2;
-    TextureRecord* texture = nullptr;
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-    std::array<D3DXVECTOR3, POINT_COUNT> points{};
+    int m_primitiveCount = VERTEX_COUNT - 2;
+    TextureRecord* m_texture = nullptr;
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    std::array<D3DXVECTOR3, POINT_COUNT> m_points{};
     // What the buffer holds; colours of the build stay here when a flicker moves only the positions.
-    std::array<ColouredVertex, VERTEX_COUNT> vertices{};
+    std::array<ColouredVertex, VERTEX_COUNT> m_vertices{};
 };

@@ -12,30 +12,30 @@
 #include <memory>
 
 namespace {
-constexpr float kFieldOfView = 0.7853982f;
-constexpr float kAspect = 1.3333334f;
-constexpr float kLayoutWidth = 1024.0f;
-constexpr float kNearPlane = 200.0f;
-constexpr float kFarPlane = 40000.0f;
-constexpr float kZoomSpeed = 3000.0f;
-constexpr float kZoomDeadBand = 1.1f;
-constexpr float kHeightPerDistance = 0.5f;
-constexpr float kKeyOrbitInput = 1.5f;
-constexpr float kMaxOrbitPerFrame = 0.25f;
-constexpr float kGameOverZoomRate = 2500.0f;
+constexpr float FIELD_OF_VIEW = 0.7853982f;
+constexpr float ASPECT = 1.3333334f;
+constexpr float LAYOUT_WIDTH = 1024.0f;
+constexpr float NEAR_PLANE = 200.0f;
+constexpr float FAR_PLANE = 40000.0f;
+constexpr float ZOOM_SPEED = 3000.0f;
+constexpr float ZOOM_DEAD_BAND = 1.1f;
+constexpr float HEIGHT_PER_DISTANCE = 0.5f;
+constexpr float KEY_ORBIT_INPUT = 1.5f;
+constexpr float MAX_ORBIT_PER_FRAME = 0.25f;
+constexpr float GAME_OVER_ZOOM_RATE = 2500.0f;
 
-constexpr float kZoomKeyStep = 50.0f;
-constexpr float kAimHeight = 100.0f;
-constexpr float kLookAtFollow = 0.025f;
-constexpr float kEyeFollow = 0.25f;
-constexpr float kEyeAboveGround = 100.0f;
-constexpr float kGameOverSwingLimit = 1570.7965f;
-constexpr float kGameOverSwingRate = 0.1f;
+constexpr float ZOOM_KEY_STEP = 50.0f;
+constexpr float AIM_HEIGHT = 100.0f;
+constexpr float LOOK_AT_FOLLOW = 0.025f;
+constexpr float EYE_FOLLOW = 0.25f;
+constexpr float EYE_ABOVE_GROUND = 100.0f;
+constexpr float GAME_OVER_SWING_LIMIT = 1570.7965f;
+constexpr float GAME_OVER_SWING_RATE = 0.1f;
 
-constexpr int kKeyW = 0x11;
-constexpr int kKeyS = 0x1F;
-constexpr int kKeyA = 0x1E;
-constexpr int kKeyD = 0x20;
+constexpr int KEY_W = 0x11;
+constexpr int KEY_S = 0x1F;
+constexpr int KEY_A = 0x1E;
+constexpr int KEY_D = 0x20;
 
 // The swing of MoveTo is shared by every call site.
 float g_swingDirection = 2.0f;
@@ -50,18 +50,18 @@ std::unique_ptr<Camera>& Instance()
 
 Camera::Camera()
 {
-    D3DXMatrixIdentity(&view);
-    D3DXMatrixIdentity(&projection);
-    D3DXMatrixIdentity(&viewProjection);
+    D3DXMatrixIdentity(&m_view);
+    D3DXMatrixIdentity(&m_projection);
+    D3DXMatrixIdentity(&m_viewProjection);
     const D3DXVECTOR3 corners[8] = {
         {-1.0f, -1.0f, 0.0f}, {1.0f, -1.0f, 0.0f}, {-1.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f},
         {-1.0f, -1.0f, 1.0f}, {1.0f, -1.0f, 1.0f}, {-1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f},
     };
     for (int i = 0; i < 8; ++i) {
-        clipCorners[i] = corners[i];
-        frustumCorners[i] = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+        m_clipCorners[i] = corners[i];
+        m_frustumCorners[i] = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     }
-    for (D3DXPLANE& plane : frustumPlanes)
+    for (D3DXPLANE& plane : m_frustumPlanes)
         plane = D3DXPLANE(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
@@ -82,12 +82,12 @@ void Camera::ResetForTests()
 
 void Camera::Update()
 {
-    if (target) {
+    if (m_target) {
         InputManager* input = InputManager::Get();
-        if (input->IsKeyDown(kKeyW))
-            Zoom(-kZoomKeyStep, true);
-        if (input->IsKeyDown(kKeyS))
-            Zoom(kZoomKeyStep, true);
+        if (input->IsKeyDown(KEY_W))
+            Zoom(-ZOOM_KEY_STEP, true);
+        if (input->IsKeyDown(KEY_S))
+            Zoom(ZOOM_KEY_STEP, true);
         HandleMouseFollow();
         FollowTarget();
     }
@@ -98,11 +98,11 @@ void Camera::Update()
 
 void Camera::SetTarget(const CameraTarget* newTarget)
 {
-    target = newTarget;
-    if (target) {
+    m_target = newTarget;
+    if (m_target) {
         D3DXVECTOR3 first, second;
-        target->GetOrientationAxes(first, second);
-        D3DXVec3Cross(&up, &first, &second);
+        m_target->GetOrientationAxes(first, second);
+        D3DXVec3Cross(&m_up, &first, &second);
     }
 }
 
@@ -118,60 +118,60 @@ void Camera::SetPreset(int preset)
 // The follow factors are per frame, not per second, so the view settles faster at higher frame rates.
 void Camera::FollowTarget()
 {
-    if (!target)
+    if (!m_target)
         return;
-    const D3DXVECTOR3 aim = target->GetTargetPosition() + D3DXVECTOR3(0.0f, kAimHeight, 0.0f);
-    lookAt += (aim - lookAt) * kLookAtFollow;
-    const D3DXVECTOR3 wanted = lookAt - forward * currentDistance;
-    eye.y = currentHeight;
-    eye.x += (wanted.x - eye.x) * kEyeFollow;
-    eye.z += (wanted.z - eye.z) * kEyeFollow;
+    const D3DXVECTOR3 aim = m_target->GetTargetPosition() + D3DXVECTOR3(0.0f, AIM_HEIGHT, 0.0f);
+    m_lookAt += (aim - m_lookAt) * LOOK_AT_FOLLOW;
+    const D3DXVECTOR3 wanted = m_lookAt - m_forward * m_currentDistance;
+    m_eye.y = m_currentHeight;
+    m_eye.x += (wanted.x - m_eye.x) * EYE_FOLLOW;
+    m_eye.z += (wanted.z - m_eye.z) * EYE_FOLLOW;
     if (Terrain* terrain = DataManager::Get()->GetTerrain()) {
-        const float floor = terrain->HeightAt(eye.x, eye.z) + kEyeAboveGround;
-        if (!(floor < eye.y))
-            eye.y = floor;
+        const float floor = terrain->HeightAt(m_eye.x, m_eye.z) + EYE_ABOVE_GROUND;
+        if (!(floor < m_eye.y))
+            m_eye.y = floor;
     }
 }
 
 void Camera::SetEyeAndTarget(const D3DXVECTOR3& newEye, const D3DXVECTOR3& newLookAt)
 {
-    target = nullptr;
-    eye = newEye;
-    lookAt = newLookAt;
-    up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+    m_target = nullptr;
+    m_eye = newEye;
+    m_lookAt = newLookAt;
+    m_up = D3DXVECTOR3(0.0f, 1.0f, 0.0f);
     UpdateViewMatrix();
 }
 
 void Camera::Zoom(float amount, bool relative)
 {
-    targetDistance = relative ? targetDistance + amount : amount;
-    targetDistance = std::clamp(targetDistance, kMinDistance, kMaxDistance);
+    m_targetDistance = relative ? m_targetDistance + amount : amount;
+    m_targetDistance = std::clamp(m_targetDistance, MIN_DISTANCE, MAX_DISTANCE);
 }
 
 void Camera::ResetZoom()
 {
-    targetDistance = kStartDistance;
-    currentDistance = kStartDistance;
-    currentHeight = kStartHeight;
+    m_targetDistance = START_DISTANCE;
+    m_currentDistance = START_DISTANCE;
+    m_currentHeight = START_HEIGHT;
 }
 
 // The end of a battle backs the view out until the zoom limit and turns slowly around the followed unit
 // while that unit still aims at another.
 void Camera::Orbit()
 {
-    Zoom(DataManager::Get()->GetFrameTime() * kGameOverZoomRate, true);
-    if (target && target->HasTargetOfItsOwn())
-        MoveTo(eye, kGameOverSwingLimit, kGameOverSwingRate);
+    Zoom(DataManager::Get()->GetFrameTime() * GAME_OVER_ZOOM_RATE, true);
+    if (m_target && m_target->HasTargetOfItsOwn())
+        MoveTo(m_eye, GAME_OVER_SWING_LIMIT, GAME_OVER_SWING_RATE);
 }
 
 bool Camera::MoveTo(const D3DXVECTOR3&, float limit, float rate)
 {
     const float frameTime = DataManager::Get()->GetFrameTime();
-    const float bound = rate * kMaxOrbitPerFrame;
+    const float bound = rate * MAX_ORBIT_PER_FRAME;
     const float s = std::clamp(-(rate * frameTime * g_swingDirection), -bound, bound);
     D3DXMATRIX turn;
     D3DXMatrixRotationY(&turn, s);
-    D3DXVec3TransformCoord(&forward, &forward, &turn);
+    D3DXVec3TransformCoord(&m_forward, &m_forward, &turn);
     g_swingAngle += s;
     if (g_swingAngle > limit || g_swingAngle < -limit) {
         g_swingAngle = 0.0f;
@@ -183,21 +183,21 @@ bool Camera::MoveTo(const D3DXVECTOR3&, float limit, float rate)
 
 void Camera::SetProjectionMatrix(float aspect, float nearPlane, float farPlane)
 {
-    D3DXMatrixPerspectiveFovLH(&projection, kFieldOfView, aspect, nearPlane, farPlane);
+    D3DXMatrixPerspectiveFovLH(&m_projection, FIELD_OF_VIEW, aspect, nearPlane, farPlane);
     if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
-        device->SetTransform(D3DTS_PROJECTION, &projection);
-    D3DXMatrixMultiply(&viewProjection, &view, &projection);
+        device->SetTransform(D3DTS_PROJECTION, &m_projection);
+    D3DXMatrixMultiply(&m_viewProjection, &m_view, &m_projection);
 }
 
 void Camera::SetProjection()
 {
-    SetProjectionMatrix(kAspect, kNearPlane, kFarPlane);
+    SetProjectionMatrix(ASPECT, NEAR_PLANE, FAR_PLANE);
 }
 
 void Camera::SetProjectionFov(float width, float height, float nearPlane, float farPlane)
 {
     // An empty rectangle has no shape of its own: the game's aspect, rather than a matrix of infinities.
-    SetProjectionMatrix(height > 0.0f && width > 0.0f ? width / height : kAspect, nearPlane, farPlane);
+    SetProjectionMatrix(height > 0.0f && width > 0.0f ? width / height : ASPECT, nearPlane, farPlane);
 }
 
 void Camera::Refresh()
@@ -208,76 +208,76 @@ void Camera::Refresh()
 
 void Camera::UpdateViewMatrix()
 {
-    D3DXVec3Normalize(&up, &up);
-    D3DXMatrixLookAtLH(&view, &eye, &lookAt, &up);
+    D3DXVec3Normalize(&m_up, &m_up);
+    D3DXMatrixLookAtLH(&m_view, &m_eye, &m_lookAt, &m_up);
     if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
-        device->SetTransform(D3DTS_VIEW, &view);
-    D3DXMatrixMultiply(&viewProjection, &view, &projection);
+        device->SetTransform(D3DTS_VIEW, &m_view);
+    D3DXMatrixMultiply(&m_viewProjection, &m_view, &m_projection);
 }
 
 void Camera::UpdateFrustum()
 {
     D3DXMATRIX inverse;
-    if (!D3DXMatrixInverse(&inverse, nullptr, &viewProjection))
+    if (!D3DXMatrixInverse(&inverse, nullptr, &m_viewProjection))
         return;
     for (int i = 0; i < 8; ++i)
-        D3DXVec3TransformCoord(&frustumCorners[i], &clipCorners[i], &inverse);
-    const D3DXVECTOR3* c = frustumCorners;
-    D3DXPlaneFromPoints(&frustumPlanes[0], &c[0], &c[1], &c[2]);
-    D3DXPlaneFromPoints(&frustumPlanes[1], &c[6], &c[7], &c[5]);
-    D3DXPlaneFromPoints(&frustumPlanes[2], &c[2], &c[6], &c[4]);
-    D3DXPlaneFromPoints(&frustumPlanes[3], &c[7], &c[3], &c[5]);
-    D3DXPlaneFromPoints(&frustumPlanes[4], &c[2], &c[3], &c[6]);
-    D3DXPlaneFromPoints(&frustumPlanes[5], &c[1], &c[0], &c[4]);
+        D3DXVec3TransformCoord(&m_frustumCorners[i], &m_clipCorners[i], &inverse);
+    const D3DXVECTOR3* c = m_frustumCorners;
+    D3DXPlaneFromPoints(&m_frustumPlanes[0], &c[0], &c[1], &c[2]);
+    D3DXPlaneFromPoints(&m_frustumPlanes[1], &c[6], &c[7], &c[5]);
+    D3DXPlaneFromPoints(&m_frustumPlanes[2], &c[2], &c[6], &c[4]);
+    D3DXPlaneFromPoints(&m_frustumPlanes[3], &c[7], &c[3], &c[5]);
+    D3DXPlaneFromPoints(&m_frustumPlanes[4], &c[2], &c[3], &c[6]);
+    D3DXPlaneFromPoints(&m_frustumPlanes[5], &c[1], &c[0], &c[4]);
 }
 
 void Camera::UpdateZoom()
 {
-    const float step = DataManager::Get()->GetFrameTime() * kZoomSpeed;
-    const float d = targetDistance - currentDistance;
-    if (d < -kZoomDeadBand * step)
-        currentDistance -= step;
-    else if (d > kZoomDeadBand * step)
-        currentDistance += step;
-    currentHeight = currentDistance * kHeightPerDistance;
+    const float step = DataManager::Get()->GetFrameTime() * ZOOM_SPEED;
+    const float d = m_targetDistance - m_currentDistance;
+    if (d < -ZOOM_DEAD_BAND * step)
+        m_currentDistance -= step;
+    else if (d > ZOOM_DEAD_BAND * step)
+        m_currentDistance += step;
+    m_currentHeight = m_currentDistance * HEIGHT_PER_DISTANCE;
 }
 
 void Camera::HandleMouseFollow()
 {
     InputManager* input = InputManager::Get();
-    const bool keyA = input->IsKeyDown(kKeyA);
-    const bool keyD = input->IsKeyDown(kKeyD);
+    const bool keyA = input->IsKeyDown(KEY_A);
+    const bool keyD = input->IsKeyDown(KEY_D);
     const bool dragging = input->IsBindingDown("RBUTTON");
     POINT cursor{0, 0};
     GetCursorPos(&cursor);
     if (!keyA && !keyD && !dragging) {
-        anchorX = cursor.x;
-        anchorY = cursor.y;
+        m_anchorX = cursor.x;
+        m_anchorY = cursor.y;
         return;
     }
 
     // The pointer moves in back-buffer pixels; counted in the 1024-wide layout, the same stretch of the screen
     // turns the view as far at every back-buffer size.
-    float orbitInput = static_cast<float>(anchorX - cursor.x);
+    float orbitInput = static_cast<float>(m_anchorX - cursor.x);
     const ApplicationLink* application = DataManager::Get()->GetApplication();
     const UINT backBufferWidth = application ? application->GetPresentParameters().BackBufferWidth : 0;
     if (backBufferWidth > 0)
-        orbitInput *= kLayoutWidth / static_cast<float>(backBufferWidth);
+        orbitInput *= LAYOUT_WIDTH / static_cast<float>(backBufferWidth);
     if (keyA)
-        orbitInput = -kKeyOrbitInput;
+        orbitInput = -KEY_ORBIT_INPUT;
     else if (keyD)
-        orbitInput = kKeyOrbitInput;
+        orbitInput = KEY_ORBIT_INPUT;
 
     const float frameTime = DataManager::Get()->GetFrameTime();
-    const float bound = orbitRate * kMaxOrbitPerFrame;
-    const float angle = std::clamp(-(frameTime * orbitRate * orbitInput), -bound, bound);
+    const float bound = m_orbitRate * MAX_ORBIT_PER_FRAME;
+    const float angle = std::clamp(-(frameTime * m_orbitRate * orbitInput), -bound, bound);
     D3DXMATRIX turn;
     D3DXMatrixRotationY(&turn, angle);
-    D3DXVec3TransformCoord(&forward, &forward, &turn);
+    D3DXVec3TransformCoord(&m_forward, &m_forward, &turn);
     // Where the pointer cannot be put back, the next frame measures from where it is now, so a drag turns
     // by its motion instead of by its distance from where it began.
-    if (!SetCursorPos(static_cast<int>(anchorX), static_cast<int>(anchorY))) {
-        anchorX = cursor.x;
-        anchorY = cursor.y;
+    if (!SetCursorPos(static_cast<int>(m_anchorX), static_cast<int>(m_anchorY))) {
+        m_anchorX = cursor.x;
+        m_anchorY = cursor.y;
     }
 }

@@ -9,10 +9,10 @@ class Terrain;
 class Camera
 {
 public:
-    static constexpr float kMinDistance = 650.0f;
-    static constexpr float kMaxDistance = 2500.0f;
-    static constexpr float kStartDistance = 2000.0f;
-    static constexpr float kStartHeight = 1250.0f;
+    static constexpr float MIN_DISTANCE = 650.0f;
+    static constexpr float MAX_DISTANCE = 2500.0f;
+    static constexpr float START_DISTANCE = 2000.0f;
+    static constexpr float START_HEIGHT = 1250.0f;
 
     static Camera* Get();
     // Tests start from a freshly built camera (and fresh shared swing values).
@@ -21,7 +21,7 @@ public:
     void Update();
     // Follows the given target (null: stays where the last placement put it).
     void SetTarget(const CameraTarget* target);
-    const CameraTarget* GetTarget() const { return target; }
+    const CameraTarget* GetTarget() const { return m_target; }
     // The view over the terrain centre: 0 and 1 from farther back, 2 closer.
     void SetPreset(int preset);
     void FollowTarget();
@@ -38,37 +38,37 @@ public:
     void UpdateZoom();
     void HandleMouseFollow();
 
-    const D3DXVECTOR3& GetEye() const { return eye; }
-    const D3DXVECTOR3& GetLookAt() const { return lookAt; }
-    const D3DXVECTOR3& GetForward() const { return forward; }
-    const D3DXMATRIX& GetView() const { return view; }
-    const D3DXMATRIX& GetProjection() const { return projection; }
-    const D3DXMATRIX& GetViewProjection() const { return viewProjection; }
-    const D3DXPLANE* GetFrustumPlanes() const { return frustumPlanes; }
-    const D3DXVECTOR3* GetFrustumCorners() const { return frustumCorners; }
-    float GetTargetDistance() const { return targetDistance; }
-    float GetCurrentDistance() const { return currentDistance; }
-    float GetCurrentHeight() const { return currentHeight; }
+    const D3DXVECTOR3& GetEye() const { return m_eye; }
+    const D3DXVECTOR3& GetLookAt() const { return m_lookAt; }
+    const D3DXVECTOR3& GetForward() const { return m_forward; }
+    const D3DXMATRIX& GetView() const { return m_view; }
+    const D3DXMATRIX& GetProjection() const { return m_projection; }
+    const D3DXMATRIX& GetViewProjection() const { return m_viewProjection; }
+    const D3DXPLANE* GetFrustumPlanes() const { return m_frustumPlanes; }
+    const D3DXVECTOR3* GetFrustumCorners() const { return m_frustumCorners; }
+    float GetTargetDistance() const { return m_targetDistance; }
+    float GetCurrentDistance() const { return m_currentDistance; }
+    float GetCurrentHeight() const { return m_currentHeight; }
 
 private:
     Camera();
     void SetProjectionMatrix(float aspect, float nearPlane, float farPlane);
 
-    D3DXVECTOR3 eye{0.0f, 200.0f, -1000.0f};
-    D3DXVECTOR3 lookAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 up{0.0f, 1.0f, 0.0f};
-    D3DXVECTOR3 forward{0.0f, 0.0f, 1.0f};
-    D3DXMATRIX view;
-    D3DXMATRIX projection;
-    D3DXMATRIX viewProjection;
-    D3DXVECTOR3 frustumCorners[8];
-    D3DXVECTOR3 clipCorners[8];
-    D3DXPLANE frustumPlanes[6];
-    float targetDistance = kStartDistance;
-    float currentDistance = kStartDistance;
-    float currentHeight = kStartHeight;
-    float orbitRate = 0.5f;
-    const CameraTarget* target = nullptr;
-    long anchorX = 0;
-    long anchorY = 0;
+    D3DXVECTOR3 m_eye{0.0f, 200.0f, -1000.0f};
+    D3DXVECTOR3 m_lookAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_up{0.0f, 1.0f, 0.0f};
+    D3DXVECTOR3 m_forward{0.0f, 0.0f, 1.0f};
+    D3DXMATRIX m_view;
+    D3DXMATRIX m_projection;
+    D3DXMATRIX m_viewProjection;
+    D3DXVECTOR3 m_frustumCorners[8];
+    D3DXVECTOR3 m_clipCorners[8];
+    D3DXPLANE m_frustumPlanes[6];
+    float m_targetDistance = START_DISTANCE;
+    float m_currentDistance = START_DISTANCE;
+    float m_currentHeight = START_HEIGHT;
+    float m_orbitRate = 0.5f;
+    const CameraTarget* m_target = nullptr;
+    long m_anchorX = 0;
+    long m_anchorY = 0;
 };

@@ -32,58 +32,58 @@ Decal::~Decal()
 
 void Decal::Release()
 {
-    ReleaseInterface(vertexBuffer);
-    ReleaseInterface(indexBuffer);
-    DropTextureReference(texture);
-    laid = false;
+    ReleaseInterface(m_vertexBuffer);
+    ReleaseInterface(m_indexBuffer);
+    DropTextureReference(m_texture);
+    m_laid = false;
     DecalManager::Forget(this);
 }
 
 void Decal::SetTexture(const std::string& name)
 {
-    TextureRecord* previous = texture;
-    textureName = name;
-    texture = DataManager::Get()->GetTexture(name, false);
+    TextureRecord* previous = m_texture;
+    m_textureName = name;
+    m_texture = DataManager::Get()->GetTexture(name, false);
     DropTextureReference(previous);
 }
 
 void Decal::SetColour(float red, float green, float blue)
 {
-    colour = D3DXVECTOR3(red, green, blue);
+    m_colour = D3DXVECTOR3(red, green, blue);
 }
 
 void Decal::AddRotation(float degrees)
 {
     if (degrees == 0.0f)
-        rotation = 0.0f;
+        m_rotation = 0.0f;
     else
-        rotation += degrees;
+        m_rotation += degrees;
 }
 
 void Decal::Create(int n, float x, float z, bool randomRotation)
 {
-    ReleaseInterface(vertexBuffer);
-    ReleaseInterface(indexBuffer);
-    laid = false;
+    ReleaseInterface(m_vertexBuffer);
+    ReleaseInterface(m_indexBuffer);
+    m_laid = false;
     if (randomRotation)
-        rotation += static_cast<float>(RandomInt(360));
-    position = D3DXVECTOR3(x, 0.0f, z);
-    textureName = "No File";
+        m_rotation += static_cast<float>(RandomInt(360));
+    m_position = D3DXVECTOR3(x, 0.0f, z);
+    m_textureName = "No File";
     n = std::clamp(n, 2, MAX_GRID_SIZE);
-    gridSize = n;
-    vertexCount = n * n;
-    triangleCount = (2 * n - 2) * (n - 1);
-    halfSize = (SPACING * static_cast<float>(n) - SPACING) * 0.5f;
+    m_gridSize = n;
+    m_vertexCount = n * n;
+    m_triangleCount = (2 * n - 2) * (n - 1);
+    m_halfSize = (SPACING * static_cast<float>(n) - SPACING) * 0.5f;
 
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (device) {
-        device->CreateVertexBuffer(static_cast<UINT>(vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
-                                   &vertexBuffer, nullptr);
-        device->CreateIndexBuffer(static_cast<UINT>(triangleCount) * 3 * sizeof(WORD), 0, D3DFMT_INDEX16,
-                                  D3DPOOL_MANAGED, &indexBuffer, nullptr);
+        device->CreateVertexBuffer(static_cast<UINT>(m_vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
+                                   &m_vertexBuffer, nullptr);
+        device->CreateIndexBuffer(static_cast<UINT>(m_triangleCount) * 3 * sizeof(WORD), 0, D3DFMT_INDEX16,
+                                  D3DPOOL_MANAGED, &m_indexBuffer, nullptr);
     }
     void* data = nullptr;
-    if (indexBuffer && SUCCEEDED(indexBuffer->Lock(0, 0, &data, 0)) && data) {
+    if (m_indexBuffer && SUCCEEDED(m_indexBuffer->Lock(0, 0, &data, 0)) && data) {
         WORD* out = static_cast<WORD*>(data);
         for (int j = 0; j < n - 1; ++j) {
             for (int i = 0; i < n - 1; ++i) {
@@ -99,7 +99,7 @@ void Decal::Create(int n, float x, float z, bool randomRotation)
                 *out++ = d;
             }
         }
-        indexBuffer->Unlock();
+        m_indexBuffer->Unlock();
     }
     UpdatePosition(x, 0.0f, z, false);
 }
@@ -109,11 +109,11 @@ void Decal::UpdatePosition(float x, float y, float z, bool smooth)
     (void)y; // the ground decides the height
     if (smooth) {
         const float step = followRate * DataManager::Get()->GetFrameTime();
-        position.x += (x - position.x) * step;
-        position.z += (z - position.z) * step;
+        m_position.x += (x - m_position.x) * step;
+        m_position.z += (z - m_position.z) * step;
     } else {
-        position.x = x;
-        position.z = z;
+        m_position.x = x;
+        m_position.z = z;
     }
     UpdateFade();
     Lay();
@@ -121,26 +121,26 @@ void Decal::UpdatePosition(float x, float y, float z, bool smooth)
 
 void Decal::Lay()
 {
-    if (!vertexBuffer)
+    if (!m_vertexBuffer)
         return;
     const GroundProvider* ground = DecalManager::Get()->GetGround();
     const unsigned revision = ground ? ground->GroundRevision() : 0;
-    const D3DCOLOR packed = PackColour(alpha, colour.x, colour.y, colour.z);
+    const D3DCOLOR packed = PackColour(alpha, m_colour.x, m_colour.y, m_colour.z);
     // Decals that stay put (blood lies for the whole battle) cost nothing until something about them changes.
-    if (laid && laidPosition.x == position.x && laidPosition.z == position.z && laidColour == packed &&
-        laidGround == ground && laidRevision == revision)
+    if (m_laid && m_laidPosition.x == m_position.x && m_laidPosition.z == m_position.z && m_laidColour == packed &&
+        m_laidGround == ground && m_laidRevision == revision)
         return;
 
     void* data = nullptr;
-    if (FAILED(vertexBuffer->Lock(0, 0, &data, 0)) || !data)
+    if (FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
         return;
     auto* out = static_cast<Vertex*>(data);
-    const int n = gridSize;
+    const int n = m_gridSize;
     const float last = static_cast<float>(n - 1);
     for (int j = 0; j < n; ++j) {
-        const float vz = position.z - halfSize + SPACING * static_cast<float>(j);
+        const float vz = m_position.z - m_halfSize + SPACING * static_cast<float>(j);
         for (int i = 0; i < n; ++i) {
-            const float vx = position.x - halfSize + SPACING * static_cast<float>(i);
+            const float vx = m_position.x - m_halfSize + SPACING * static_cast<float>(i);
             D3DXVECTOR3 normal(0.0f, 1.0f, 0.0f);
             float height = 0.0f;
             if (ground) {
@@ -159,12 +159,12 @@ void Decal::Lay()
             v.v = static_cast<float>(j) / last;
         }
     }
-    vertexBuffer->Unlock();
-    laid = true;
-    laidPosition = position;
-    laidColour = packed;
-    laidGround = ground;
-    laidRevision = revision;
+    m_vertexBuffer->Unlock();
+    m_laid = true;
+    m_laidPosition = m_position;
+    m_laidColour = packed;
+    m_laidGround = ground;
+    m_laidRevision = revision;
 }
 
 void Decal::UpdateFade()
@@ -181,7 +181,7 @@ D3DXMATRIX Decal::TextureTransform() const
     D3DXMatrixIdentity(&fromCentre);
     toCentre._31 = toCentre._32 = -0.5f;
     fromCentre._31 = fromCentre._32 = 0.5f;
-    D3DXMatrixRotationZ(&turn, rotation * DEGREES_TO_RADIANS);
+    D3DXMatrixRotationZ(&turn, m_rotation * DEGREES_TO_RADIANS);
     D3DXMATRIX result;
     D3DXMatrixMultiply(&result, &toCentre, &turn);
     D3DXMatrixMultiply(&result, &result, &fromCentre);
@@ -190,15 +190,15 @@ D3DXMATRIX Decal::TextureTransform() const
 
 void Decal::Draw(IDirect3DDevice9* device)
 {
-    if (!device || !vertexBuffer || !indexBuffer)
+    if (!device || !m_vertexBuffer || !m_indexBuffer)
         return;
     const D3DXMATRIX transform = TextureTransform();
     device->SetTransform(D3DTS_TEXTURE0, &transform);
-    device->SetTexture(0, texture ? texture->texture : nullptr);
-    device->SetStreamSource(0, vertexBuffer, 0, sizeof(Vertex));
-    device->SetIndices(indexBuffer);
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(vertexCount), 0,
-                                 static_cast<UINT>(triangleCount));
+    device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
+    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
+    device->SetIndices(m_indexBuffer);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(m_vertexCount), 0,
+                                 static_cast<UINT>(m_triangleCount));
 }
 
 bool Decal::ReadFromLevel(std::FILE* file)
@@ -213,7 +213,7 @@ bool Decal::ReadFromLevel(std::FILE* file)
         return false;
     // The name ends at its terminator or at the end of its field, whichever comes first.
     const std::string textureFile(name, strnlen(name, sizeof(name)));
-    rotation = degrees;
+    m_rotation = degrees;
     SetTexture(textureFile);
     Create(size, at[0], at[2], false);
     return true;

@@ -36,7 +36,7 @@ public:
     void SetColour(float red, float green, float blue);
     void AddRotation(float degrees);
     void UpdatePosition(float x, float y, float z, bool smooth);
-    void Refresh(bool smooth) { UpdatePosition(position.x, position.y, position.z, smooth); }
+    void Refresh(bool smooth) { UpdatePosition(m_position.x, m_position.y, m_position.z, smooth); }
     void UpdateFade();
     void Draw(IDirect3DDevice9* device);
     void Release();
@@ -49,16 +49,16 @@ public:
     // Pulsing decals rise and fall together; tests start them rising... falling, as the game does.
     static void ResetPulse();
 
-    const std::string& TextureName() const { return textureName; }
-    int GridSize() const { return gridSize; }
-    int VertexCount() const { return vertexCount; }
-    int TriangleCount() const { return triangleCount; }
-    float HalfSize() const { return halfSize; }
-    float Rotation() const { return rotation; }
-    const D3DXVECTOR3& Position() const { return position; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return vertexBuffer; }
-    IDirect3DIndexBuffer9* IndexBuffer() const { return indexBuffer; }
-    TextureRecord* Texture() const { return texture; }
+    const std::string& TextureName() const { return m_textureName; }
+    int GridSize() const { return m_gridSize; }
+    int VertexCount() const { return m_vertexCount; }
+    int TriangleCount() const { return m_triangleCount; }
+    float HalfSize() const { return m_halfSize; }
+    float Rotation() const { return m_rotation; }
+    const D3DXVECTOR3& Position() const { return m_position; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer; }
+    TextureRecord* Texture() const { return m_texture; }
 
     int fadeState = 3; // 0 fading in, 1 fading out, 2 pulsing, 3 steady
     float alpha = 1.0f;
@@ -69,22 +69,22 @@ private:
     // Writes every vertex on the ground, unless nothing it depends on changed since the last time.
     void Lay();
 
-    std::string textureName = "No Texture";
-    int gridSize = 0;
-    float rotation = 0.0f;
-    D3DXVECTOR3 position;
-    int vertexCount = 0;
-    int triangleCount = 0;
-    float halfSize = 0.0f;
-    D3DXVECTOR3 colour{1.0f, 1.0f, 1.0f};
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-    IDirect3DIndexBuffer9* indexBuffer = nullptr;
-    TextureRecord* texture = nullptr;
+    std::string m_textureName = "No Texture";
+    int m_gridSize = 0;
+    float m_rotation = 0.0f;
+    D3DXVECTOR3 m_position;
+    int m_vertexCount = 0;
+    int m_triangleCount = 0;
+    float m_halfSize = 0.0f;
+    D3DXVECTOR3 m_colour{1.0f, 1.0f, 1.0f};
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    IDirect3DIndexBuffer9* m_indexBuffer = nullptr;
+    TextureRecord* m_texture = nullptr;
 
     // What the buffer was last laid with.
-    bool laid = false;
-    D3DXVECTOR3 laidPosition;
-    D3DCOLOR laidColour = 0;
-    const void* laidGround = nullptr;
-    unsigned laidRevision = 0;
+    bool m_laid = false;
+    D3DXVECTOR3 m_laidPosition;
+    D3DCOLOR m_laidColour = 0;
+    const void* m_laidGround = nullptr;
+    unsigned m_laidRevision = 0;
 };

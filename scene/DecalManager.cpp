@@ -53,24 +53,24 @@ void DecalManager::Forget(const Decal* decal)
 void DecalManager::Submit(Decal* decal)
 {
     if (decal)
-        frameList.push_back(decal);
+        m_frameList.push_back(decal);
 }
 
 void DecalManager::Add(Decal* decal)
 {
     if (decal)
-        dynamicList.push_back(decal);
+        m_dynamicList.push_back(decal);
 }
 
 void DecalManager::Remove(const Decal* decal)
 {
-    if (!EraseFirst(frameList, decal) && !EraseFirst(dynamicList, decal))
-        EraseFirst(levelList, decal);
+    if (!EraseFirst(m_frameList, decal) && !EraseFirst(m_dynamicList, decal))
+        EraseFirst(m_levelList, decal);
 }
 
 void DecalManager::UpdateAll()
 {
-    for (Decal* decal : dynamicList)
+    for (Decal* decal : m_dynamicList)
         decal->Refresh(false);
 }
 
@@ -78,7 +78,7 @@ void DecalManager::Render()
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device) {
-        frameList.clear();
+        m_frameList.clear();
         return;
     }
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
@@ -90,18 +90,18 @@ void DecalManager::Render()
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
 
-    for (Decal* decal : dynamicList)
+    for (Decal* decal : m_dynamicList)
         decal->Draw(device);
-    for (Decal* decal : frameList)
+    for (Decal* decal : m_frameList)
         decal->Draw(device);
-    for (Decal* decal : levelList)
+    for (Decal* decal : m_levelList)
         decal->Draw(device);
 
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
     device->SetRenderState(D3DRS_ZENABLE, TRUE);
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    frameList.clear();
+    m_frameList.clear();
 }
 
 void DecalManager::LoadLevelDecals(std::FILE* file)
@@ -128,14 +128,14 @@ void DecalManager::LoadLevelDecals(std::FILE* file)
         auto decal = std::make_unique<Decal>();
         if (!decal->ReadFromLevel(file))
             break;
-        levelList.push_back(decal.release());
+        m_levelList.push_back(decal.release());
     }
 }
 
 void DecalManager::ClearDynamic()
 {
     std::vector<Decal*> owned;
-    owned.swap(dynamicList);
+    owned.swap(m_dynamicList);
     for (Decal* decal : owned) {
         decal->Release();
         delete decal;
@@ -146,9 +146,9 @@ void DecalManager::ClearAll()
 {
     // Each release takes its decal out of the lists, so the lists are emptied first and walked as copies.
     std::vector<Decal*> owned;
-    owned.swap(levelList);
-    owned.insert(owned.end(), dynamicList.begin(), dynamicList.end());
-    dynamicList.clear();
+    owned.swap(m_levelList);
+    owned.insert(owned.end(), m_dynamicList.begin(), m_dynamicList.end());
+    m_dynamicList.clear();
     for (Decal* decal : owned) {
         decal->Release();
         delete decal;

@@ -29,20 +29,20 @@ public:
     void ClearDynamic();
 
     // The ground decals lie on; none lays them flat at height 0.
-    void SetGround(const GroundProvider* provider) { ground = provider; }
-    const GroundProvider* GetGround() const { return ground; }
+    void SetGround(const GroundProvider* provider) { m_ground = provider; }
+    const GroundProvider* GetGround() const { return m_ground; }
 
-    const std::vector<Decal*>& FrameList() const { return frameList; }
-    const std::vector<Decal*>& LevelList() const { return levelList; }
-    const std::vector<Decal*>& DynamicList() const { return dynamicList; }
+    const std::vector<Decal*>& FrameList() const { return m_frameList; }
+    const std::vector<Decal*>& LevelList() const { return m_levelList; }
+    const std::vector<Decal*>& DynamicList() const { return m_dynamicList; }
 
     virtual ~DecalManager();
 
 private:
     DecalManager() = default;
 
-    std::vector<Decal*> frameList;
-    std::vector<Decal*> levelList;
-    std::vector<Decal*> dynamicList;
-    const GroundProvider* ground = nullptr;
+    std::vector<Decal*> m_frameList;
+    std::vector<Decal*> m_levelList;
+    std::vector<Decal*> m_dynamicList;
+    const GroundProvider* m_ground = nullptr;
 };

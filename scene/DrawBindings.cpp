@@ -1,21 +1,21 @@
 #include "scene/DrawBindings.h"
 
-DrawBindings::DrawBindings(IDirect3DDevice9* device) : device(device)
+DrawBindings::DrawBindings(IDirect3DDevice9* device) : m_device(device)
 {
-    device->GetTransform(D3DTS_WORLD, &world);
-    device->GetFVF(&fvf);
-    device->GetTexture(0, &texture);
-    device->GetStreamSource(0, &stream, &streamOffset, &streamStride);
+    device->GetTransform(D3DTS_WORLD, &m_world);
+    device->GetFVF(&m_fvf);
+    device->GetTexture(0, &m_texture);
+    device->GetStreamSource(0, &m_stream, &m_streamOffset, &m_streamStride);
 }
 
 DrawBindings::~DrawBindings()
 {
-    device->SetTransform(D3DTS_WORLD, &world);
-    device->SetFVF(fvf);
-    device->SetTexture(0, texture);
-    if (texture)
-        texture->Release();
-    device->SetStreamSource(0, stream, streamOffset, streamStride);
-    if (stream)
-        stream->Release();
+    m_device->SetTransform(D3DTS_WORLD, &m_world);
+    m_device->SetFVF(m_fvf);
+    m_device->SetTexture(0, m_texture);
+    if (m_texture)
+        m_texture->Release();
+    m_device->SetStreamSource(0, m_stream, m_streamOffset, m_streamStride);
+    if (m_stream)
+        m_stream->Release();
 }

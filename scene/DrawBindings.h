@@ -14,11 +14,11 @@ public:
     DrawBindings& operator=(const DrawBindings&) = delete;
 
 private:
-    IDirect3DDevice9* device;
-    D3DMATRIX world{};
-    DWORD fvf = 0;
-    IDirect3DBaseTexture9* texture = nullptr;
-    IDirect3DVertexBuffer9* stream = nullptr;
-    UINT streamOffset = 0;
-    UINT streamStride = 0;
+    IDirect3DDevice9* m_device;
+    D3DMATRIX m_world{};
+    DWORD m_fvf = 0;
+    IDirect3DBaseTexture9* m_texture = nullptr;
+    IDirect3DVertexBuffer9* m_stream = nullptr;
+    UINT m_streamOffset = 0;
+    UINT m_streamStride = 0;
 };

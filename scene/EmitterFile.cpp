@@ -10,16 +10,16 @@ namespace {
 class TokenReader
 {
 public:
-    explicit TokenReader(std::istream& in) : in_(in) { }
+    explicit TokenReader(std::istream& in) : m_in(in) { }
 
-    bool Failed() const { return !problem_.empty(); }
-    const std::string& Problem() const { return problem_; }
+    bool Failed() const { return !m_problem.empty(); }
+    const std::string& Problem() const { return m_problem; }
 
     bool Word(std::string& out, const char* what)
     {
         if (Failed())
             return false;
-        if (!(in_ >> out))
+        if (!(m_in >> out))
             return Fail(what, "ends early");
         return true;
     }
@@ -28,7 +28,7 @@ public:
         if (Failed())
             return false;
         char c = 0;
-        if (!(in_ >> c))
+        if (!(m_in >> c))
             return Fail(what, "ends early");
         return true;
     }
@@ -37,7 +37,7 @@ public:
         if (Failed())
             return false;
         float value = 0.0f;
-        if (!(in_ >> value))
+        if (!(m_in >> value))
             return Fail(what, "is not a number");
         out = value;
         return true;
@@ -47,7 +47,7 @@ public:
         if (Failed())
             return false;
         int value = 0;
-        if (!(in_ >> value))
+        if (!(m_in >> value))
             return Fail(what, "is not a whole number");
         out = value;
         return true;
@@ -92,12 +92,12 @@ public:
 private:
     bool Fail(const char* what, const char* how)
     {
-        problem_ = std::string(what) + " " + how;
+        m_problem = std::string(what) + " " + how;
         return false;
     }
 
-    std::istream& in_;
-    std::string problem_;
+    std::istream& m_in;
+    std::string m_problem;
 };
 
 // Windows-authored files end their lines with a carriage return that a Linux text stream keeps.

@@ -4,13 +4,13 @@
 #include "scene/StaticMesh.h"
 
 namespace {
-constexpr float kGrowRate = 8.5f;
-constexpr float kShrinkRate = 9.0f;
-constexpr float kSpinRate = 0.5f;
+constexpr float GROW_RATE = 8.5f;
+constexpr float SHRINK_RATE = 9.0f;
+constexpr float SPIN_RATE = 0.5f;
 } // namespace
 
 GlowMesh::GlowMesh(const std::string& meshName, float delay, float lifetime, const D3DXVECTOR3& position, bool spin)
-    : m_spin(spin), m_standard(meshName == kStandardMesh), m_lifetime(lifetime), m_delay(delay), m_position(position)
+    : m_spin(spin), m_standard(meshName == STANDARD_MESH), m_lifetime(lifetime), m_delay(delay), m_position(position)
 {
     D3DXMatrixIdentity(&m_world);
     m_mesh = StaticMesh::FromCache(meshName);
@@ -23,7 +23,7 @@ void GlowMesh::Update()
     if (m_timer >= m_delay) {
         // One step per frame: a paused game (no frame time) must not wait here for a growth that never comes.
         if (m_scale < 1.0f && !m_fadedIn) {
-            m_scale += t * kGrowRate;
+            m_scale += t * GROW_RATE;
             if (m_scale >= 1.0f) {
                 m_scale = 1.0f;
                 m_fadedIn = true;
@@ -32,7 +32,7 @@ void GlowMesh::Update()
             }
         }
         if (m_timer >= m_lifetime + m_delay && m_fadedIn) {
-            m_scale -= t * kShrinkRate;
+            m_scale -= t * SHRINK_RATE;
             if (m_scale <= 0.0f) {
                 m_scale = 0.0f;
                 m_dead = true;
@@ -40,7 +40,7 @@ void GlowMesh::Update()
         }
     }
     if (m_spin)
-        m_rotation += t * kSpinRate;
+        m_rotation += t * SPIN_RATE;
     D3DXMATRIX scale, rotation, translation;
     D3DXMatrixScaling(&scale, 1.0f, m_scale, 1.0f);
     D3DXMatrixRotationY(&rotation, m_rotation);

@@ -10,7 +10,7 @@ class StaticMesh;
 class GlowMesh
 {
 public:
-    static constexpr const char* kStandardMesh = "PolyGlow.x";
+    static constexpr const char* STANDARD_MESH = "PolyGlow.x";
 
     GlowMesh(const std::string& meshName, float delay, float lifetime, const D3DXVECTOR3& position, bool spin);
 

@@ -55,7 +55,7 @@ public:
     // A fixed-width text field: the text ends at its first NUL or at the field's end, whichever comes first.
     bool Name(std::string& out)
     {
-        char field[LevelFile::kNameLength];
+        char field[LevelFile::NAME_LENGTH];
         if (!Raw(field, sizeof(field)))
             return false;
         const char* end = static_cast<const char*>(std::memchr(field, '\0', sizeof(field)));
@@ -90,8 +90,8 @@ int32_t CheckedCount(int32_t count, size_t recordSize, size_t left, const char* 
 bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::string& error,
                       std::vector<std::string>* warnings)
 {
-    if (!bytes || size < kMinimumSize) {
-        error = "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(kMinimumSize) +
+    if (!bytes || size < MINIMUM_SIZE) {
+        error = "the file is " + std::to_string(size) + " bytes, shorter than the " + std::to_string(MINIMUM_SIZE) +
                 " bytes of a level's fixed part and its two counts";
         return false;
     }
@@ -123,7 +123,8 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
 
     int32_t count = 0;
     in.Int(count);
-    count = CheckedCount(count, kStaticObjectRecordSize, in.Left() >= 4 ? in.Left() - 4 : 0, "static-object", warnings);
+    count =
+        CheckedCount(count, STATIC_OBJECT_RECORD_SIZE, in.Left() >= 4 ? in.Left() - 4 : 0, "static-object", warnings);
     result.staticObjects.resize(static_cast<size_t>(count));
     for (LevelStaticObject& object : result.staticObjects) {
         in.Name(object.meshName);
@@ -138,14 +139,14 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         error = "the file ends before its decal count";
         return false;
     }
-    count = CheckedCount(count, kDecalRecordSize, in.Left(), "decal", warnings);
+    count = CheckedCount(count, DECAL_RECORD_SIZE, in.Left(), "decal", warnings);
     result.decals.resize(static_cast<size_t>(count));
     for (LevelDecal& decal : result.decals) {
         in.Name(decal.textureName);
         in.Float(decal.rotation);
         in.Int(decal.gridSize);
         in.Floats(decal.position, 3);
-        const int32_t clamped = std::clamp(decal.gridSize, kMinDecalGrid, kMaxDecalGrid);
+        const int32_t clamped = std::clamp(decal.gridSize, MIN_DECAL_GRID, MAX_DECAL_GRID);
         if (clamped != decal.gridSize && warnings)
             warnings->push_back("decal grid " + std::to_string(decal.gridSize) + " is kept to " +
                                 std::to_string(clamped));
@@ -174,8 +175,8 @@ std::vector<uint8_t> LevelFile::DecalSection(const std::vector<LevelDecal>& deca
     };
     word(static_cast<uint32_t>(decals.size()));
     for (const LevelDecal& decal : decals) {
-        char field[kNameLength] = {};
-        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), kNameLength));
+        char field[NAME_LENGTH] = {};
+        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), NAME_LENGTH));
         raw(field, sizeof(field));
         real(decal.rotation);
         word(static_cast<uint32_t>(decal.gridSize));

@@ -15,13 +15,13 @@
 class LevelFile
 {
 public:
-    static constexpr size_t kNameLength = 260;
-    static constexpr size_t kFixedPartSize = 334829;
-    static constexpr size_t kMinimumSize = kFixedPartSize + 4 + 4;
-    static constexpr size_t kStaticObjectRecordSize = 341;
-    static constexpr size_t kDecalRecordSize = 280;
-    static constexpr int32_t kMinDecalGrid = 2;
-    static constexpr int32_t kMaxDecalGrid = 256;
+    static constexpr size_t NAME_LENGTH = 260;
+    static constexpr size_t FIXED_PART_SIZE = 334829;
+    static constexpr size_t MINIMUM_SIZE = FIXED_PART_SIZE + 4 + 4;
+    static constexpr size_t STATIC_OBJECT_RECORD_SIZE = 341;
+    static constexpr size_t DECAL_RECORD_SIZE = 280;
+    static constexpr int32_t MIN_DECAL_GRID = 2;
+    static constexpr int32_t MAX_DECAL_GRID = 256;
 
     struct Contents {
         LevelData data;

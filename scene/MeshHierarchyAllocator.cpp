@@ -203,7 +203,7 @@ HRESULT MeshHierarchyAllocator::GenerateSkinnedMesh(MeshContainer* container)
     if (FAILED(hr))
         return hr;
 
-    mesh->ReserveBoneMatrices(bones);
+    m_mesh->ReserveBoneMatrices(bones);
     return S_OK;
 }
 

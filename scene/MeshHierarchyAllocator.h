@@ -13,7 +13,7 @@ struct MeshContainer;
 class MeshHierarchyAllocator : public ID3DXAllocateHierarchy
 {
 public:
-    explicit MeshHierarchyAllocator(AnimatedMesh* mesh) : mesh(mesh) { }
+    explicit MeshHierarchyAllocator(AnimatedMesh* mesh) : m_mesh(mesh) { }
     virtual ~MeshHierarchyAllocator() = default;
 
     HRESULT CreateFrame(LPCSTR name, D3DXFRAME** newFrame) override;
@@ -29,5 +29,5 @@ public:
 private:
     HRESULT GenerateSkinnedMesh(MeshContainer* container);
 
-    AnimatedMesh* mesh;
+    AnimatedMesh* m_mesh;
 };

@@ -56,7 +56,7 @@ ParticleEmitter::~ParticleEmitter()
 
 void ParticleEmitter::Reset()
 {
-    settings = EmitterSettings{};
+    m_settings = EmitterSettings{};
     emitting = true;
     arrived = false;
     finished = false;
@@ -66,20 +66,20 @@ void ParticleEmitter::Reset()
     alpha = 255;
     position = target = oscillationOffset = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     D3DXMatrixIdentity(&world);
-    liveCount = 0;
-    for (Particle* p : live)
-        free.push_back(p);
-    live.clear();
+    m_liveCount = 0;
+    for (Particle* p : m_live)
+        m_free.push_back(p);
+    m_live.clear();
 }
 
 void ParticleEmitter::LoadFile(const std::string& fileName)
 {
     std::shared_ptr<const EmitterFile> file = EmitterFileCache::Get(fileName);
     if (!file) {
-        directionKeys.clear();
-        colourKeys.clear();
-        speedKeys.clear();
-        sizeKeys.clear();
+        m_directionKeys.clear();
+        m_colourKeys.clear();
+        m_speedKeys.clear();
+        m_sizeKeys.clear();
         Reset();
         return;
     }
@@ -88,25 +88,25 @@ void ParticleEmitter::LoadFile(const std::string& fileName)
 
 void ParticleEmitter::Load(const EmitterFile& file)
 {
-    directionKeys = file.directionKeys;
-    colourKeys = file.colourKeys;
-    speedKeys = file.speedKeys;
-    sizeKeys = file.sizeKeys;
+    m_directionKeys = file.directionKeys;
+    m_colourKeys = file.colourKeys;
+    m_speedKeys = file.speedKeys;
+    m_sizeKeys = file.sizeKeys;
     Reset();
-    settings = file.settings;
-    settings.poolSize = std::clamp(settings.poolSize, 0, MAX_PARTICLE_POOL);
-    SetTextureName(settings.textureName);
-    position = settings.origin;
+    m_settings = file.settings;
+    m_settings.poolSize = std::clamp(m_settings.poolSize, 0, MAX_PARTICLE_POOL);
+    SetTextureName(m_settings.textureName);
+    position = m_settings.origin;
     age = 0.0f;
     emissionTimer = 0.0f;
-    liveCount = 0;
+    m_liveCount = 0;
     Start();
 }
 
 void ParticleEmitter::ReleaseBuffers()
 {
-    ReleaseInterface(vertexBuffer);
-    ReleaseInterface(indexBuffer);
+    ReleaseInterface(m_vertexBuffer);
+    ReleaseInterface(m_indexBuffer);
 }
 
 void ParticleEmitter::Start()
@@ -114,41 +114,41 @@ void ParticleEmitter::Start()
     FreeParticles();
     // A reload of the same emitter must not leave the previous buffers behind.
     ReleaseBuffers();
-    const UINT count = static_cast<UINT>(std::clamp(settings.poolSize, 0, MAX_PARTICLE_POOL));
+    const UINT count = static_cast<UINT>(std::clamp(m_settings.poolSize, 0, MAX_PARTICLE_POOL));
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (count > 0 && device) {
         device->CreateVertexBuffer(count * VERTICES_PER_QUAD * sizeof(ColouredVertex), D3DUSAGE_WRITEONLY,
-                                   COLOURED_VERTEX_FVF, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+                                   COLOURED_VERTEX_FVF, D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
         const UINT indexBytes = count * INDICES_PER_QUAD * sizeof(WORD);
         if (SUCCEEDED(device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                                                &indexBuffer, nullptr))) {
+                                                &m_indexBuffer, nullptr))) {
             void* data = nullptr;
-            if (SUCCEEDED(indexBuffer->Lock(0, 0, &data, 0)) && data) {
+            if (SUCCEEDED(m_indexBuffer->Lock(0, 0, &data, 0)) && data) {
                 std::copy_n(SharedQuadIndices(), count * INDICES_PER_QUAD, static_cast<WORD*>(data));
-                indexBuffer->Unlock();
+                m_indexBuffer->Unlock();
             }
         }
     }
-    pool.assign(count, Particle{});
-    live.reserve(count);
-    free.reserve(count);
-    for (Particle& p : pool)
-        free.push_back(&p);
+    m_pool.assign(count, Particle{});
+    m_live.reserve(count);
+    m_free.reserve(count);
+    for (Particle& p : m_pool)
+        m_free.push_back(&p);
 }
 
 void ParticleEmitter::FreeParticles()
 {
-    live.clear();
-    free.clear();
-    pool.clear();
-    liveCount = 0;
+    m_live.clear();
+    m_free.clear();
+    m_pool.clear();
+    m_liveCount = 0;
 }
 
 void ParticleEmitter::Release()
 {
     FreeParticles();
     ReleaseBuffers();
-    DropTextureReference(texture);
+    DropTextureReference(m_texture);
     // Nothing may draw an emitter that is going away.
     ParticleManager::Withdraw(this);
 }
@@ -157,19 +157,19 @@ void ParticleEmitter::SetTextureName(const std::string& name)
 {
     // The new reference is taken before the old one is handed back, so that reloading the same texture
     // never lets the cache's count reach zero.
-    TextureRecord* previous = texture;
-    settings.textureName = name;
-    texture = DataManager::Get()->GetTexture(name, false);
+    TextureRecord* previous = m_texture;
+    m_settings.textureName = name;
+    m_texture = DataManager::Get()->GetTexture(name, false);
     DropTextureReference(previous);
 }
 
 void ParticleEmitter::SetColourKey(size_t index, float red, float green, float blue)
 {
-    if (index >= colourKeys.size())
+    if (index >= m_colourKeys.size())
         return;
-    colourKeys[index].red = red;
-    colourKeys[index].green = green;
-    colourKeys[index].blue = blue;
+    m_colourKeys[index].red = red;
+    m_colourKeys[index].green = green;
+    m_colourKeys[index].blue = blue;
 }
 
 void ParticleEmitter::Update()
@@ -186,27 +186,27 @@ void ParticleEmitter::Submit()
 
 void ParticleEmitter::MotionStep()
 {
-    const float s = DataManager::Get()->GetGameTime() * settings.oscillationSpeed;
-    const D3DXVECTOR3& f = settings.oscillationFrequency;
-    const D3DXVECTOR3& a = settings.oscillationAmplitude;
+    const float s = DataManager::Get()->GetGameTime() * m_settings.oscillationSpeed;
+    const D3DXVECTOR3& f = m_settings.oscillationFrequency;
+    const D3DXVECTOR3& a = m_settings.oscillationAmplitude;
     oscillationOffset = D3DXVECTOR3(std::cos(s * f.x) * a.x, std::sin(s * f.y) * a.y, std::sin(s * f.z) * a.z);
 
-    if (settings.projectileSpeed < 0.0f) {
-        settings.origin = target;
+    if (m_settings.projectileSpeed < 0.0f) {
+        m_settings.origin = target;
         arrived = true;
     }
-    if (settings.type != EMITTER_PROJECTILE || age < settings.projectileDelay)
+    if (m_settings.type != EMITTER_PROJECTILE || age < m_settings.projectileDelay)
         return;
     D3DXVECTOR3 toTarget = target - Centre();
     D3DXVECTOR3 direction;
     D3DXVec3Normalize(&direction, &toTarget);
-    position += direction * (settings.projectileSpeed * FrameTime());
-    if (travelTime == 0.0f && settings.projectileSpeed != 0.0f) {
+    position += direction * (m_settings.projectileSpeed * FrameTime());
+    if (travelTime == 0.0f && m_settings.projectileSpeed != 0.0f) {
         // A speed of 0 never travels: it arrives one second after its delay instead of never.
         toTarget = target - Centre();
-        travelTime = D3DXVec3Length(&toTarget) / settings.projectileSpeed;
+        travelTime = D3DXVec3Length(&toTarget) / m_settings.projectileSpeed;
     }
-    if (travelTime + settings.projectileDelay + 1.0f <= age) {
+    if (travelTime + m_settings.projectileDelay + 1.0f <= age) {
         arrived = true;
         emitting = false;
         travelTime = 0.0f;
@@ -220,10 +220,10 @@ void ParticleEmitter::UpdateParticles()
     if (emitting) {
         age += dt;
         EmitParticles();
-    } else if (live.empty()) {
+    } else if (m_live.empty()) {
         finished = true;
     }
-    if (settings.duration >= 0.0f && age > settings.duration)
+    if (m_settings.duration >= 0.0f && age > m_settings.duration)
         emitting = false;
 
     // A particle that has reached no key of a list keeps the value the particle before it left.
@@ -232,10 +232,10 @@ void ParticleEmitter::UpdateParticles()
     float keySize = 0.0f;
     const D3DXVECTOR3 centre = Centre();
     size_t kept = 0;
-    for (size_t i = 0; i < live.size(); ++i) {
-        Particle* p = live[i];
-        for (size_t k = 0; k < directionKeys.size(); ++k) {
-            const DirectionKey& key = directionKeys[k];
+    for (size_t i = 0; i < m_live.size(); ++i) {
+        Particle* p = m_live[i];
+        for (size_t k = 0; k < m_directionKeys.size(); ++k) {
+            const DirectionKey& key = m_directionKeys[k];
             if (p->age < key.startTime)
                 continue;
             const int code = static_cast<int>(std::clamp(key.scale, -1.0e6f, 1.0e6f));
@@ -250,60 +250,62 @@ void ParticleEmitter::UpdateParticles()
                 keyDirection = D3DXVECTOR3(key.x, key.y, key.z) * key.scale;
             }
         }
-        for (const ColourKey& key : colourKeys) {
+        for (const ColourKey& key : m_colourKeys) {
             if (p->age >= key.startTime)
                 keyColour = D3DXVECTOR3(key.red, key.green, key.blue) * key.scale;
         }
-        for (const ScalarKey& key : speedKeys) {
+        for (const ScalarKey& key : m_speedKeys) {
             if (p->age >= key.startTime)
                 keySpeed = key.factor * key.value;
         }
-        for (const ScalarKey& key : sizeKeys) {
+        for (const ScalarKey& key : m_sizeKeys) {
             if (p->age >= key.startTime)
                 keySize = key.factor * key.value;
         }
         p->Integrate(dt, keyDirection, keyColour, keySpeed, keySize);
         if (p->alive)
-            live[kept++] = p;
+            m_live[kept++] = p;
         else
-            free.push_back(p);
+            m_free.push_back(p);
     }
-    live.resize(kept);
+    m_live.resize(kept);
 }
 
 void ParticleEmitter::EmitParticles()
 {
-    if (emissionTimer < settings.interval)
+    if (emissionTimer < m_settings.interval)
         return;
     emissionTimer = 0.0f;
-    const int n = std::min<long long>(settings.perBurst, static_cast<long long>(free.size()));
+    const int n = std::min<long long>(m_settings.perBurst, static_cast<long long>(m_free.size()));
     if (n <= 0)
         return;
     for (int i = 0; i < n; ++i) {
-        D3DXVECTOR3 centre = position + settings.origin + oscillationOffset;
+        D3DXVECTOR3 centre = position + m_settings.origin + oscillationOffset;
         D3DXVECTOR3 spread;
-        if (settings.shape == EMITTER_SQUARE)
-            RandomVector(settings.spawnExtents.x, settings.spawnExtents.y, settings.spawnExtents.z, spread);
-        else if (settings.shape == EMITTER_CIRCLE)
-            RandomDirection(settings.spawnExtents.x, spread);
+        if (m_settings.shape == EMITTER_SQUARE)
+            RandomVector(m_settings.spawnExtents.x, m_settings.spawnExtents.y, m_settings.spawnExtents.z, spread);
+        else if (m_settings.shape == EMITTER_CIRCLE)
+            RandomDirection(m_settings.spawnExtents.x, spread);
         centre += spread;
 
         D3DXVECTOR3 direction, colour;
-        if (settings.directionFromFirstKey && !directionKeys.empty())
-            direction = D3DXVECTOR3(directionKeys[0].x, directionKeys[0].y, directionKeys[0].z);
-        if (settings.colourFromFirstKey && !colourKeys.empty())
-            colour = D3DXVECTOR3(colourKeys[0].red, colourKeys[0].green, colourKeys[0].blue);
+        if (m_settings.directionFromFirstKey && !m_directionKeys.empty())
+            direction = D3DXVECTOR3(m_directionKeys[0].x, m_directionKeys[0].y, m_directionKeys[0].z);
+        if (m_settings.colourFromFirstKey && !m_colourKeys.empty())
+            colour = D3DXVECTOR3(m_colourKeys[0].red, m_colourKeys[0].green, m_colourKeys[0].blue);
         D3DXVECTOR3 drift, colourOffset;
-        RandomVector(settings.directionVariance.x, settings.directionVariance.y, settings.directionVariance.z, drift);
-        RandomVector(settings.colourVariance.x, settings.colourVariance.y, settings.colourVariance.z, colourOffset);
-        const float sizeOffset = RandomFloat(-settings.sizeVariance, settings.sizeVariance);
-        const float speedOffset = RandomFloat(-settings.speedVariance, settings.speedVariance);
-        const float size = settings.sizeFromFirstKey && !sizeKeys.empty() ? sizeKeys[0].value : 0.0f;
-        const float speed = settings.speedFromFirstKey && !speedKeys.empty() ? speedKeys[0].value : 0.0f;
-        const float life = RandomFloat(-settings.lifeVariance, settings.lifeVariance) + settings.life;
+        RandomVector(m_settings.directionVariance.x, m_settings.directionVariance.y, m_settings.directionVariance.z,
+                     drift);
+        RandomVector(m_settings.colourVariance.x, m_settings.colourVariance.y, m_settings.colourVariance.z,
+                     colourOffset);
+        const float sizeOffset = RandomFloat(-m_settings.sizeVariance, m_settings.sizeVariance);
+        const float speedOffset = RandomFloat(-m_settings.speedVariance, m_settings.speedVariance);
+        const float size = m_settings.sizeFromFirstKey && !m_sizeKeys.empty() ? m_sizeKeys[0].value : 0.0f;
+        const float speed = m_settings.speedFromFirstKey && !m_speedKeys.empty() ? m_speedKeys[0].value : 0.0f;
+        const float life = RandomFloat(-m_settings.lifeVariance, m_settings.lifeVariance) + m_settings.life;
 
-        Particle* p = free.front();
-        free.erase(free.begin());
+        Particle* p = m_free.front();
+        m_free.erase(m_free.begin());
         p->Reset();
         p->position = centre;
         p->direction = direction;
@@ -316,56 +318,56 @@ void ParticleEmitter::EmitParticles()
         p->speedOffset = speedOffset;
         p->sizeOffset = sizeOffset;
         p->life = life;
-        live.push_back(p);
+        m_live.push_back(p);
     }
 }
 
 void ParticleEmitter::FillVertices()
 {
-    liveCount = static_cast<UINT>(live.size());
-    if (liveCount == 0 || !vertexBuffer)
+    m_liveCount = static_cast<UINT>(m_live.size());
+    if (m_liveCount == 0 || !m_vertexBuffer)
         return;
     D3DXVECTOR3 right(1.0f, 0.0f, 0.0f), up(0.0f, 1.0f, 0.0f);
     const D3DXMATRIX& view = Camera::Get()->GetView();
-    if (settings.rightFromCamera)
+    if (m_settings.rightFromCamera)
         right = D3DXVECTOR3(view._11, view._21, view._31);
-    if (settings.upFromCamera)
+    if (m_settings.upFromCamera)
         up = D3DXVECTOR3(view._12, view._22, view._32);
-    const D3DXVECTOR3 r = right * settings.rightScale;
-    const D3DXVECTOR3 u = up * settings.upScale;
+    const D3DXVECTOR3 r = right * m_settings.rightScale;
+    const D3DXVECTOR3 u = up * m_settings.upScale;
     const D3DXVECTOR3 corners[4] = {-r - u, -r + u, r - u, r + u};
-    static constexpr float texU[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    static constexpr float texV[4] = {1.0f, 0.0f, 1.0f, 0.0f};
+    static constexpr float TEX_U[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    static constexpr float TEX_V[4] = {1.0f, 0.0f, 1.0f, 0.0f};
 
     // Only the live quads are written, and only they are sent to the device.
-    const UINT bytes = liveCount * VERTICES_PER_QUAD * sizeof(ColouredVertex);
+    const UINT bytes = m_liveCount * VERTICES_PER_QUAD * sizeof(ColouredVertex);
     void* data = nullptr;
-    if (FAILED(vertexBuffer->Lock(0, bytes, &data, D3DLOCK_DISCARD)) || !data)
+    if (FAILED(m_vertexBuffer->Lock(0, bytes, &data, D3DLOCK_DISCARD)) || !data)
         return;
     auto* out = static_cast<ColouredVertex*>(data);
     const DWORD alphaByte = static_cast<DWORD>(std::clamp(alpha, 0, 255)) << 24;
-    for (const Particle* p : live) {
-        const D3DXVECTOR3 stretch = settings.type == EMITTER_RAY ? p->direction : D3DXVECTOR3();
+    for (const Particle* p : m_live) {
+        const D3DXVECTOR3 stretch = m_settings.type == EMITTER_RAY ? p->direction : D3DXVECTOR3();
         const D3DCOLOR colour = alphaByte | (ParticleChannel(p->colour.x) << 16) | (ParticleChannel(p->colour.y) << 8) |
                                 ParticleChannel(p->colour.z);
         for (int c = 0; c < 4; ++c) {
             const D3DXVECTOR3 offset = c < 2 ? corners[c] + stretch : corners[c] - stretch;
             const D3DXVECTOR3 at = p->position + offset * p->size;
-            *out++ = ColouredVertex{at.x, at.y, at.z, colour, texU[c], texV[c]};
+            *out++ = ColouredVertex{at.x, at.y, at.z, colour, TEX_U[c], TEX_V[c]};
         }
     }
-    vertexBuffer->Unlock();
+    m_vertexBuffer->Unlock();
 }
 
 void ParticleEmitter::Draw(IDirect3DDevice9* device)
 {
-    if (!device || liveCount == 0 || !vertexBuffer || !indexBuffer)
+    if (!device || m_liveCount == 0 || !m_vertexBuffer || !m_indexBuffer)
         return;
     device->SetTransform(D3DTS_WORLD, &world);
-    device->SetRenderState(D3DRS_BLENDOP, static_cast<DWORD>(settings.blendOp));
-    if (texture && texture->texture)
-        device->SetTexture(0, texture->texture);
-    device->SetStreamSource(0, vertexBuffer, 0, sizeof(ColouredVertex));
-    device->SetIndices(indexBuffer);
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, liveCount * VERTICES_PER_QUAD, 0, liveCount * 2);
+    device->SetRenderState(D3DRS_BLENDOP, static_cast<DWORD>(m_settings.blendOp));
+    if (m_texture && m_texture->texture)
+        device->SetTexture(0, m_texture->texture);
+    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ColouredVertex));
+    device->SetIndices(m_indexBuffer);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m_liveCount * VERTICES_PER_QUAD, 0, m_liveCount * 2);
 }

@@ -42,19 +42,19 @@ public:
     void EmitParticles();
     void FillVertices();
 
-    EmitterSettings& Settings() { return settings; }
-    const EmitterSettings& Settings() const { return settings; }
-    const std::vector<DirectionKey>& DirectionKeys() const { return directionKeys; }
-    const std::vector<ColourKey>& ColourKeys() const { return colourKeys; }
-    const std::vector<ScalarKey>& SpeedKeys() const { return speedKeys; }
-    const std::vector<ScalarKey>& SizeKeys() const { return sizeKeys; }
-    const std::vector<Particle*>& LiveParticles() const { return live; }
-    size_t FreeCount() const { return free.size(); }
-    UINT LiveCount() const { return liveCount; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return vertexBuffer; }
-    IDirect3DIndexBuffer9* IndexBuffer() const { return indexBuffer; }
-    TextureRecord* Texture() const { return texture; }
-    const std::string& TextureName() const { return settings.textureName; }
+    EmitterSettings& Settings() { return m_settings; }
+    const EmitterSettings& Settings() const { return m_settings; }
+    const std::vector<DirectionKey>& DirectionKeys() const { return m_directionKeys; }
+    const std::vector<ColourKey>& ColourKeys() const { return m_colourKeys; }
+    const std::vector<ScalarKey>& SpeedKeys() const { return m_speedKeys; }
+    const std::vector<ScalarKey>& SizeKeys() const { return m_sizeKeys; }
+    const std::vector<Particle*>& LiveParticles() const { return m_live; }
+    size_t FreeCount() const { return m_free.size(); }
+    UINT LiveCount() const { return m_liveCount; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer; }
+    TextureRecord* Texture() const { return m_texture; }
+    const std::string& TextureName() const { return m_settings.textureName; }
 
     bool emitting = true;
     bool arrived = false;
@@ -70,18 +70,18 @@ public:
 
 private:
     void ReleaseBuffers();
-    D3DXVECTOR3 Centre() const { return settings.origin + position; }
+    D3DXVECTOR3 Centre() const { return m_settings.origin + position; }
 
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-    IDirect3DIndexBuffer9* indexBuffer = nullptr;
-    TextureRecord* texture = nullptr;
-    UINT liveCount = 0;
-    EmitterSettings settings;
-    std::vector<Particle> pool;
-    std::vector<Particle*> live;
-    std::vector<Particle*> free;
-    std::vector<DirectionKey> directionKeys;
-    std::vector<ColourKey> colourKeys;
-    std::vector<ScalarKey> speedKeys;
-    std::vector<ScalarKey> sizeKeys;
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    IDirect3DIndexBuffer9* m_indexBuffer = nullptr;
+    TextureRecord* m_texture = nullptr;
+    UINT m_liveCount = 0;
+    EmitterSettings m_settings;
+    std::vector<Particle> m_pool;
+    std::vector<Particle*> m_live;
+    std::vector<Particle*> m_free;
+    std::vector<DirectionKey> m_directionKeys;
+    std::vector<ColourKey> m_colourKeys;
+    std::vector<ScalarKey> m_speedKeys;
+    std::vector<ScalarKey> m_sizeKeys;
 };

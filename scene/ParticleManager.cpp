@@ -36,44 +36,44 @@ void ParticleManager::ResetForTests()
 void ParticleManager::Withdraw(const ParticleEmitter* emitter)
 {
     if (ParticleManager* manager = Instance().get())
-        std::erase(manager->emitters, emitter);
+        std::erase(manager->m_emitters, emitter);
 }
 
 void ParticleManager::Withdraw(const WorldQuad* quad)
 {
     if (ParticleManager* manager = Instance().get())
-        std::erase(manager->worldQuads, quad);
+        std::erase(manager->m_worldQuads, quad);
 }
 
 void ParticleManager::SubmitEmitter(ParticleEmitter* emitter)
 {
     if (emitter)
-        emitters.push_back(emitter);
+        m_emitters.push_back(emitter);
 }
 
 void ParticleManager::SubmitWorldQuad(WorldQuad* quad)
 {
     if (quad)
-        worldQuads.push_back(quad);
+        m_worldQuads.push_back(quad);
 }
 
 BoltEffect* ParticleManager::SpawnBolt(const std::string& textureName, const D3DXVECTOR3* start, const D3DXVECTOR3* end,
                                        const D3DXVECTOR3* colour, float delay, float life, float jitterInterval,
                                        float jitterY, float jitterX, bool fade)
 {
-    bolts.push_back(std::make_unique<BoltEffect>(textureName, start, end, colour, delay, life, jitterInterval, jitterY,
-                                                 jitterX, fade));
-    return bolts.back().get();
+    m_bolts.push_back(std::make_unique<BoltEffect>(textureName, start, end, colour, delay, life, jitterInterval,
+                                                   jitterY, jitterX, fade));
+    return m_bolts.back().get();
 }
 
 void ParticleManager::Update()
 {
-    for (size_t i = 0; i < bolts.size();) {
-        BoltEffect* bolt = bolts[i].get();
+    for (size_t i = 0; i < m_bolts.size();) {
+        BoltEffect* bolt = m_bolts[i].get();
         bolt->Update();
         if (bolt->age - bolt->delay >= bolt->life) {
             bolt->Release();
-            bolts.erase(bolts.begin() + static_cast<std::ptrdiff_t>(i));
+            m_bolts.erase(m_bolts.begin() + static_cast<std::ptrdiff_t>(i));
         } else {
             ++i;
         }
@@ -105,8 +105,8 @@ void ParticleManager::Render()
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device) {
-        emitters.clear();
-        worldQuads.clear();
+        m_emitters.clear();
+        m_worldQuads.clear();
         return;
     }
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
@@ -114,23 +114,23 @@ void ParticleManager::Render()
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     device->SetFVF(COLOURED_VERTEX_FVF);
 
-    for (ParticleEmitter* emitter : emitters)
+    for (ParticleEmitter* emitter : m_emitters)
         emitter->Draw(device);
-    emitters.clear();
+    m_emitters.clear();
     // An emitter that subtracts must not turn the bolts and the bars after it into subtractions.
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
 
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
-    for (const std::unique_ptr<BoltEffect>& bolt : bolts)
+    for (const std::unique_ptr<BoltEffect>& bolt : m_bolts)
         bolt->Draw(device);
 
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    SortWorldQuads(worldQuads);
-    for (WorldQuad* quad : worldQuads)
+    SortWorldQuads(m_worldQuads);
+    for (WorldQuad* quad : m_worldQuads)
         quad->Draw(device);
-    worldQuads.clear();
+    m_worldQuads.clear();
 
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
     device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
@@ -138,9 +138,9 @@ void ParticleManager::Render()
 
 void ParticleManager::ReleaseAll()
 {
-    for (const std::unique_ptr<BoltEffect>& bolt : bolts)
+    for (const std::unique_ptr<BoltEffect>& bolt : m_bolts)
         bolt->Release();
-    bolts.clear();
-    emitters.clear();
-    worldQuads.clear();
+    m_bolts.clear();
+    m_emitters.clear();
+    m_worldQuads.clear();
 }

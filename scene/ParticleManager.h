@@ -38,15 +38,15 @@ public:
     static void SortWorldQuads(std::vector<WorldQuad*>& quads);
     static bool DrawnBefore(const WorldQuad& a, const WorldQuad& b);
 
-    const std::vector<ParticleEmitter*>& Emitters() const { return emitters; }
-    const std::vector<WorldQuad*>& WorldQuads() const { return worldQuads; }
-    size_t BoltCount() const { return bolts.size(); }
-    BoltEffect* Bolt(size_t index) const { return bolts[index].get(); }
+    const std::vector<ParticleEmitter*>& Emitters() const { return m_emitters; }
+    const std::vector<WorldQuad*>& WorldQuads() const { return m_worldQuads; }
+    size_t BoltCount() const { return m_bolts.size(); }
+    BoltEffect* Bolt(size_t index) const { return m_bolts[index].get(); }
 
 private:
     ParticleManager() = default;
 
-    std::vector<ParticleEmitter*> emitters;
-    std::vector<WorldQuad*> worldQuads;
-    std::vector<std::unique_ptr<BoltEffect>> bolts;
+    std::vector<ParticleEmitter*> m_emitters;
+    std::vector<WorldQuad*> m_worldQuads;
+    std::vector<std::unique_ptr<BoltEffect>> m_bolts;
 };

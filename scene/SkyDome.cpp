@@ -9,15 +9,15 @@
 #include <iterator>
 
 namespace {
-constexpr float kDayLength = 0.041666668f;
-constexpr float kStepSeconds = 0.25f;
-constexpr float kStepValue = 0.005f;
-constexpr double kDegrees = 0.017453292519943295;
+constexpr float DAY_LENGTH = 0.041666668f;
+constexpr float STEP_SECONDS = 0.25f;
+constexpr float STEP_VALUE = 0.005f;
+constexpr double DEGREES = 0.017453292519943295;
 
 float g_skyClock = 0.0f;
 
 // What the dome's draw depends on besides what Render sets itself.
-constexpr D3DRENDERSTATETYPE kDrawStates[] = {D3DRS_ZENABLE,
+constexpr D3DRENDERSTATETYPE DRAW_STATES[] = {D3DRS_ZENABLE,
                                               D3DRS_ZWRITEENABLE,
                                               D3DRS_ZFUNC,
                                               D3DRS_ALPHATESTENABLE,
@@ -40,7 +40,7 @@ constexpr D3DRENDERSTATETYPE kDrawStates[] = {D3DRS_ZENABLE,
                                               D3DRS_TEXTUREFACTOR,
                                               D3DRS_SEPARATEALPHABLENDENABLE};
 // The states the stencil marking changes besides those.
-constexpr D3DRENDERSTATETYPE kStencilStates[] = {D3DRS_STENCILFUNC,      D3DRS_STENCILREF,  D3DRS_STENCILMASK,
+constexpr D3DRENDERSTATETYPE STENCIL_STATES[] = {D3DRS_STENCILFUNC,      D3DRS_STENCILREF,  D3DRS_STENCILMASK,
                                                  D3DRS_STENCILWRITEMASK, D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL,
                                                  D3DRS_STENCILPASS};
 } // namespace
@@ -85,12 +85,12 @@ void SkyDome::Build()
     if (FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
         return;
     auto* out = static_cast<Vertex*>(data);
-    const float u = m_skyValue * kDayLength;
+    const float u = m_skyValue * DAY_LENGTH;
     const int latStep = static_cast<int>(m_latitudeStep);
     const int lonStep = static_cast<int>(m_longitudeStep);
-    const float rimCos = std::cos(static_cast<float>(m_latitudeStep * kDegrees));
+    const float rimCos = std::cos(static_cast<float>(m_latitudeStep * DEGREES));
     auto vertex = [&](int a, int b) {
-        const float fa = static_cast<float>(a * kDegrees), fb = static_cast<float>(b * kDegrees);
+        const float fa = static_cast<float>(a * DEGREES), fb = static_cast<float>(b * DEGREES);
         Vertex v{};
         v.x = m_radius * std::sin(fa) * std::cos(fb);
         v.y = m_radius * std::cos(fa);
@@ -123,7 +123,7 @@ void SkyDome::UpdateVertices()
     if (!m_vertexBuffer || FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
         return;
     auto* v = static_cast<Vertex*>(data);
-    const float u = m_skyValue * kDayLength;
+    const float u = m_skyValue * DAY_LENGTH;
     for (int i = 0; i < m_vertexCount; ++i)
         v[i].u = u;
     m_vertexBuffer->Unlock();
@@ -132,9 +132,9 @@ void SkyDome::UpdateVertices()
 bool SkyDome::Update()
 {
     g_skyClock += DataManager::Get()->GetFrameTime();
-    if (g_skyClock >= kStepSeconds) {
+    if (g_skyClock >= STEP_SECONDS) {
         g_skyClock = 0.0f;
-        m_skyValue += kStepValue;
+        m_skyValue += STEP_VALUE;
         UpdateVertices();
     }
     return true;
@@ -155,10 +155,10 @@ void SkyDome::Render()
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
     device->SetFVF(FVF);
     device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
-    static_assert(std::size(kDrawStates) == kWaitingStates);
+    static_assert(std::size(DRAW_STATES) == WAITING_STATES);
     if (StarField::TakeWaitingSky(this)) {
-        for (int i = 0; i < kWaitingStates; ++i)
-            device->GetRenderState(kDrawStates[i], &m_waitingStates[i]);
+        for (int i = 0; i < WAITING_STATES; ++i)
+            device->GetRenderState(DRAW_STATES[i], &m_waitingStates[i]);
     } else {
         Draw(device);
     }
@@ -178,16 +178,16 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
 {
     if (!device || !m_vertexBuffer || m_vertexCount < 3)
         return;
-    DWORD saved[kWaitingStates];
-    for (int i = 0; i < kWaitingStates; ++i)
-        device->GetRenderState(kDrawStates[i], &saved[i]);
-    DWORD savedStencil[std::size(kStencilStates)];
-    for (size_t i = 0; i < std::size(kStencilStates); ++i)
-        device->GetRenderState(kStencilStates[i], &savedStencil[i]);
+    DWORD saved[WAITING_STATES];
+    for (int i = 0; i < WAITING_STATES; ++i)
+        device->GetRenderState(DRAW_STATES[i], &saved[i]);
+    DWORD savedStencil[std::size(STENCIL_STATES)];
+    for (size_t i = 0; i < std::size(STENCIL_STATES); ++i)
+        device->GetRenderState(STENCIL_STATES[i], &savedStencil[i]);
     const DrawBindings bindings(device);
 
-    for (int i = 0; i < kWaitingStates; ++i)
-        device->SetRenderState(kDrawStates[i], m_waitingStates[i]);
+    for (int i = 0; i < WAITING_STATES; ++i)
+        device->SetRenderState(DRAW_STATES[i], m_waitingStates[i]);
     device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
     if (shownOnly) {
         device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
@@ -210,10 +210,10 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
     device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
     Draw(device);
 
-    for (int i = 0; i < kWaitingStates; ++i)
-        device->SetRenderState(kDrawStates[i], saved[i]);
-    for (size_t i = 0; i < std::size(kStencilStates); ++i)
-        device->SetRenderState(kStencilStates[i], savedStencil[i]);
+    for (int i = 0; i < WAITING_STATES; ++i)
+        device->SetRenderState(DRAW_STATES[i], saved[i]);
+    for (size_t i = 0; i < std::size(STENCIL_STATES); ++i)
+        device->SetRenderState(STENCIL_STATES[i], savedStencil[i]);
 }
 
 bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const
@@ -232,7 +232,7 @@ bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const
     // joins vertices of the sphere at most a latitude and a longitude step apart, so no point of it is nearer
     // the centre than the radius times the cosine of both steps.
     const float rimY = m_heightOffset - 1.0f;
-    const float nearest = m_radius * std::cos(static_cast<float>((m_latitudeStep + m_longitudeStep) * kDegrees));
+    const float nearest = m_radius * std::cos(static_cast<float>((m_latitudeStep + m_longitudeStep) * DEGREES));
     auto withinDome = [&](const D3DXVECTOR3& point) {
         const D3DXVECTOR3 d = point - centre;
         return D3DXVec3LengthSq(&d) < nearest * nearest;

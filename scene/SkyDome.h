@@ -58,6 +58,6 @@ private:
     float m_longitudeStep = 15.0f;
     int m_vertexCount = 0;
     // The render states of the waiting draw, as Render found them.
-    static constexpr int kWaitingStates = 22;
-    DWORD m_waitingStates[kWaitingStates] = {};
+    static constexpr int WAITING_STATES = 22;
+    DWORD m_waitingStates[WAITING_STATES] = {};
 };

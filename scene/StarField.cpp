@@ -56,7 +56,7 @@ void StarField::Init()
     IDirect3DDevice9* device = data->GetDevice();
     if (!device || m_vertexBuffer)
         return;
-    if (FAILED(device->CreateVertexBuffer(kVertexCount * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED, &m_vertexBuffer,
+    if (FAILED(device->CreateVertexBuffer(VERTEX_COUNT * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED, &m_vertexBuffer,
                                           nullptr))) {
         m_vertexBuffer = nullptr;
         return;

@@ -20,7 +20,7 @@ public:
         float x, y, z;
         float u, v;
     };
-    static constexpr int kVertexCount = 36;
+    static constexpr int VERTEX_COUNT = 36;
 
     StarField() = default;
     virtual ~StarField();

@@ -10,8 +10,8 @@
 #include <limits>
 
 namespace {
-constexpr DWORD kObjectAlphaRef = 32;
-constexpr DWORD kGlowAlphaRef = 4;
+constexpr DWORD OBJECT_ALPHA_REF = 32;
+constexpr DWORD GLOW_ALPHA_REF = 4;
 } // namespace
 
 StaticObjectSet::StaticObjectSet() = default;
@@ -89,7 +89,7 @@ void StaticObjectSet::RenderObjects()
     if (!device)
         return;
     data->SetTechnique("StaticObjectTechnique");
-    device->SetRenderState(D3DRS_ALPHAREF, kObjectAlphaRef);
+    device->SetRenderState(D3DRS_ALPHAREF, OBJECT_ALPHA_REF);
     // The meshes in the order of their nearest placements, so that near ones cover what lies behind them.
     m_drawOrder.clear();
     for (const auto& object : m_objects)
@@ -112,7 +112,7 @@ void StaticObjectSet::RenderGlows()
     IDirect3DDevice9* device = data->GetDevice();
     if (!device)
         return;
-    device->SetRenderState(D3DRS_ALPHAREF, kGlowAlphaRef);
+    device->SetRenderState(D3DRS_ALPHAREF, GLOW_ALPHA_REF);
     data->SetTechnique("BumpMappingBasic");
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     for (const auto& glow : m_glows)

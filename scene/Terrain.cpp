@@ -20,12 +20,12 @@
 #include <iterator>
 
 namespace {
-constexpr float kFogStart = 5000.0f;
-constexpr float kFogEnd = 20000.0f;
-constexpr float kFogFourth = 0.66f;
-constexpr const char* kLightMapName = "lightmap.tga";
+constexpr float FOG_START = 5000.0f;
+constexpr float FOG_END = 20000.0f;
+constexpr float FOG_FOURTH = 0.66f;
+constexpr const char* LIGHT_MAP_NAME = "lightmap.tga";
 const D3DXVECTOR3 kLightMapPoint(50.0f, -45.0f, 25.0f);
-constexpr uint8_t kLightMapHeader[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
+constexpr uint8_t LIGHT_MAP_HEADER[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
 
 // The terrain effect's techniques for triangles that use fewer of the ground textures, by the weight sets of
 // the octree (bit k: weight k + 1): weights 1 and 2 only, with 3, with 4; the last group (both 3 and 4) is
@@ -35,7 +35,7 @@ struct GroundTechnique {
     unsigned firstSet;
     unsigned lastSet;
 };
-constexpr GroundTechnique kGroundTechniques[] = {
+constexpr GroundTechnique GROUND_TECHNIQUES[] = {
     {"GroundOneTwo", 0, 3},
     {"GroundOneTwoThree", 4, 7},
     {"GroundOneTwoFour", 8, 11},
@@ -86,10 +86,10 @@ void Terrain::Init()
     m_staticObjects = std::make_unique<StaticObjectSet>();
     DataManager* data = DataManager::Get();
     m_effect = data->GetEffect("terrain.fx");
-    m_vertices.assign(kVertexCount, TerrainVertex{});
+    m_vertices.assign(VERTEX_COUNT, TerrainVertex{});
     DecalManager::Get()->SetGround(this);
     if (IDirect3DDevice9* device = data->GetDevice()) {
-        if (FAILED(device->CreateVertexBuffer(kVertexCount * sizeof(TerrainVertex), 0, TerrainVertex::FVF,
+        if (FAILED(device->CreateVertexBuffer(VERTEX_COUNT * sizeof(TerrainVertex), 0, TerrainVertex::FVF,
                                               D3DPOOL_MANAGED, &m_vertexBuffer, nullptr)))
             m_vertexBuffer = nullptr;
     }
@@ -129,7 +129,7 @@ bool Terrain::LoadLevel(const std::string& name)
     }
 
     for (size_t k = 0; k < 4; ++k) {
-        if (m_level.textureNames[k] == LevelData::kNoTexture)
+        if (m_level.textureNames[k] == LevelData::NO_TEXTURE)
             continue;
         TextureRecord* record = data->GetTexture(m_level.textureNames[k]);
         GiveBack(m_textures[k]);
@@ -157,11 +157,11 @@ void Terrain::ApplyHexTypes()
     if (!m_hexSink)
         return;
     m_hexSink->LoadTextures();
-    for (int row = 0; row < LevelData::kHexRows; ++row)
-        for (int column = 0; column < LevelData::kHexColumns; ++column)
+    for (int row = 0; row < LevelData::HEX_ROWS; ++row)
+        for (int column = 0; column < LevelData::HEX_COLUMNS; ++column)
             m_hexSink->SetHexType(
                 row, column,
-                m_level.hexTypes[static_cast<size_t>(row) * LevelData::kHexColumns + static_cast<size_t>(column)]);
+                m_level.hexTypes[static_cast<size_t>(row) * LevelData::HEX_COLUMNS + static_cast<size_t>(column)]);
     m_hexSink->Update();
 }
 
@@ -172,7 +172,7 @@ void Terrain::SetFog()
         sky->SetSkyValue(m_level.skyValue);
         sky->UpdateVertices();
     }
-    const D3DXVECTOR4 fogData(kFogStart, kFogEnd, 1.0f / (kFogEnd - kFogStart), kFogFourth);
+    const D3DXVECTOR4 fogData(FOG_START, FOG_END, 1.0f / (FOG_END - FOG_START), FOG_FOURTH);
     if (m_effect)
         m_effect->SetVector("FogData", &fogData);
     if (ID3DXEffect* basic = data->GetEffect("basic.fx"))
@@ -185,7 +185,7 @@ void Terrain::SetFog()
                              static_cast<DWORD>(ClampByte(m_level.fogColour[1])) << 8 |
                              static_cast<DWORD>(ClampByte(m_level.fogColour[2]));
         device->SetRenderState(D3DRS_FOGCOLOR, colour);
-        float start = kFogStart, end = kFogEnd;
+        float start = FOG_START, end = FOG_END;
         DWORD bits = 0;
         std::memcpy(&bits, &start, 4);
         device->SetRenderState(D3DRS_FOGSTART, bits);
@@ -218,23 +218,23 @@ void Terrain::ComputeNormalsAndWeights()
     if (!v)
         return;
     auto position = [&](int r, int c) {
-        const float* p = v[r * kGrid + c].position;
+        const float* p = v[r * GRID + c].position;
         return D3DXVECTOR3(p[0], p[1], p[2]);
     };
-    for (int c = 1; c < kGrid; ++c) {
-        for (int r = 1; r < kGrid - 1; ++r) {
+    for (int c = 1; c < GRID; ++c) {
+        for (int r = 1; r < GRID - 1; ++r) {
             const D3DXVECTOR3 p0 = position(r, c);
             const D3DXVECTOR3 p1 = position(r + 1, c);
             // The last column has no neighbour beyond it: its edge continues the one before.
-            const D3DXVECTOR3 p2 = c < kGrid - 1 ? position(r, c + 1) : p0 + (p0 - position(r, c - 1));
+            const D3DXVECTOR3 p2 = c < GRID - 1 ? position(r, c + 1) : p0 + (p0 - position(r, c - 1));
             D3DXVECTOR3 e1 = p1 - p0, e2 = p2 - p0, n;
             D3DXVec3Cross(&n, &e1, &e2);
             D3DXVec3Normalize(&n, &n);
-            TerrainVertex& vertex = v[r * kGrid + c];
+            TerrainVertex& vertex = v[r * GRID + c];
             vertex.normal[0] = n.x;
             vertex.normal[1] = n.y;
             vertex.normal[2] = n.z;
-            float* w = &m_level.blendWeights[(static_cast<size_t>(c) * kGrid + static_cast<size_t>(r)) * 4];
+            float* w = &m_level.blendWeights[(static_cast<size_t>(c) * GRID + static_cast<size_t>(r)) * 4];
             w[1] = (1.0f - n.y) * m_level.slopeFactor;
             w[0] = 1.0f - w[1];
             vertex.colour = PackWeights(w);
@@ -246,14 +246,14 @@ void Terrain::ComputeNormalsAndWeights()
 
 std::string Terrain::LightMapPath()
 {
-    return DataManager::Get()->GetBaseDirectory() + "/Data/Textures/World Textures/" + kLightMapName;
+    return DataManager::Get()->GetBaseDirectory() + "/Data/Textures/World Textures/" + LIGHT_MAP_NAME;
 }
 
 void Terrain::ComputeLightMapPixels()
 {
-    m_lightPixels.assign(static_cast<size_t>(kVertexCount) * 3, 0);
+    m_lightPixels.assign(static_cast<size_t>(VERTEX_COUNT) * 3, 0);
     const float scale = 1.0f / 255.0f;
-    for (int k = 0; k < kVertexCount && k < static_cast<int>(m_vertices.size()); ++k) {
+    for (int k = 0; k < VERTEX_COUNT && k < static_cast<int>(m_vertices.size()); ++k) {
         const TerrainVertex& vertex = m_vertices[static_cast<size_t>(k)];
         D3DXVECTOR3 d = kLightMapPoint - D3DXVECTOR3(vertex.position[0], vertex.position[1], vertex.position[2]);
         D3DXVec3Normalize(&d, &d);
@@ -275,7 +275,7 @@ bool Terrain::WriteLightMap()
     FILE* file = std::fopen(LightMapPath().c_str(), "wb");
     if (!file)
         return false;
-    std::fwrite(kLightMapHeader, 1, sizeof(kLightMapHeader), file);
+    std::fwrite(LIGHT_MAP_HEADER, 1, sizeof(LIGHT_MAP_HEADER), file);
     std::fwrite(m_lightPixels.data(), 1, m_lightPixels.size(), file);
     std::fclose(file);
     return true;
@@ -285,7 +285,7 @@ void Terrain::LoadLightMap()
 {
     WriteLightMap();
     DataManager* data = DataManager::Get();
-    TextureRecord* record = data->GetTexture(kLightMapName);
+    TextureRecord* record = data->GetTexture(LIGHT_MAP_NAME);
     GiveBack(m_lightTexture);
     m_lightTexture = record;
     // The cache hands back the texture it already holds for this name, which still shows the previous
@@ -307,19 +307,19 @@ void Terrain::UploadLightMap()
             return;
         if (desc.Format != D3DFMT_A8R8G8B8 && desc.Format != D3DFMT_X8R8G8B8)
             return;
-        if (desc.Width == 0 || desc.Height == 0 || kGrid % desc.Width != 0 || kGrid % desc.Height != 0)
+        if (desc.Width == 0 || desc.Height == 0 || GRID % desc.Width != 0 || GRID % desc.Height != 0)
             return;
         D3DLOCKED_RECT locked{};
         if (FAILED(texture->LockRect(level, &locked, nullptr, 0)) || !locked.pBits)
             return;
-        const UINT bw = kGrid / desc.Width, bh = kGrid / desc.Height;
+        const UINT bw = GRID / desc.Width, bh = GRID / desc.Height;
         for (UINT y = 0; y < desc.Height; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
             for (UINT x = 0; x < desc.Width; ++x) {
                 unsigned sum[3] = {0, 0, 0};
                 for (UINT dy = 0; dy < bh; ++dy)
                     for (UINT dx = 0; dx < bw; ++dx) {
-                        const uint8_t* p = &m_lightPixels[((y * bh + dy) * kGrid + x * bw + dx) * 3];
+                        const uint8_t* p = &m_lightPixels[((y * bh + dy) * GRID + x * bw + dx) * 3];
                         sum[0] += p[0];
                         sum[1] += p[1];
                         sum[2] += p[2];
@@ -399,7 +399,7 @@ void Terrain::Render()
     // textures a set of triangles uses (a weight of zero adds nothing to the blend); the rest is drawn with
     // the current technique.
     const D3DXHANDLE current = m_effect->GetCurrentTechnique();
-    for (const GroundTechnique& ground : kGroundTechniques) {
+    for (const GroundTechnique& ground : GROUND_TECHNIQUES) {
         const D3DXHANDLE technique = ground.name ? m_effect->GetTechniqueByName(ground.name) : nullptr;
         m_effect->SetTechnique(technique ? technique : current);
         UINT passes = 0;
@@ -437,8 +437,8 @@ float Terrain::HeightAt(float x, float z) const
     const int ix = static_cast<int>(fx), iz = static_cast<int>(fz);
     const float tx = fx - static_cast<float>(ix), tz = fz - static_cast<float>(iz);
     // Samples stop at index 127: the last cell and the far edge read the edge samples.
-    const int x0 = std::min(ix, kGrid - 1), x1 = std::min(ix + 1, kGrid - 1);
-    const int z0 = std::min(iz, kGrid - 1), z1 = std::min(iz + 1, kGrid - 1);
+    const int x0 = std::min(ix, GRID - 1), x1 = std::min(ix + 1, GRID - 1);
+    const int z0 = std::min(iz, GRID - 1), z1 = std::min(iz + 1, GRID - 1);
     const auto h = [&](int a, int b) { return m_level.Height(a, b); };
     return (1.0f - tz) * ((1.0f - tx) * h(x0, z0) + tx * h(x1, z0)) + tz * ((1.0f - tx) * h(x0, z1) + tx * h(x1, z1));
 }
@@ -464,11 +464,11 @@ void Terrain::NormalAt(float* out, float x, float z) const
 
 TerrainVertex Terrain::VertexAt(int i, int j) const
 {
-    i = std::clamp(i, 0, kGrid - 1);
-    j = std::clamp(j, 0, kGrid - 1);
+    i = std::clamp(i, 0, GRID - 1);
+    j = std::clamp(j, 0, GRID - 1);
     if (m_vertices.empty())
         return TerrainVertex{};
-    return m_vertices[static_cast<size_t>(j) * kGrid + static_cast<size_t>(i)];
+    return m_vertices[static_cast<size_t>(j) * GRID + static_cast<size_t>(i)];
 }
 
 void Terrain::Centre(float* out) const

@@ -26,8 +26,8 @@ class ParticleEmitter;
 class Terrain : public GroundProvider
 {
 public:
-    static constexpr int kGrid = 128;
-    static constexpr int kVertexCount = kGrid * kGrid;
+    static constexpr int GRID = 128;
+    static constexpr int VERTEX_COUNT = GRID * GRID;
 
     Terrain();
     ~Terrain() override;

@@ -10,13 +10,13 @@
 #include <cstring>
 
 namespace {
-constexpr float kRootCentre = 16384.0f;
-constexpr float kRootSize = 32768.0f;
-constexpr float kCellsPerUnit = 0.00390625f;
-constexpr int kPatchKeys = 129;
+constexpr float ROOT_CENTRE = 16384.0f;
+constexpr float ROOT_SIZE = 32768.0f;
+constexpr float CELLS_PER_UNIT = 0.00390625f;
+constexpr int PATCH_KEYS = 129;
 
 // Child and corner order: the sign of x, y and z per entry.
-constexpr float kSigns[8][3] = {
+constexpr float SIGNS[8][3] = {
     {1, 1, 1}, {-1, 1, 1}, {1, -1, 1}, {-1, -1, 1}, {1, 1, -1}, {-1, 1, -1}, {1, -1, -1}, {-1, -1, -1},
 };
 } // namespace
@@ -47,10 +47,10 @@ unsigned TerrainOctree::WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c)
 
 void TerrainOctree::Build(const LevelData& level)
 {
-    m_records.resize(static_cast<size_t>(kGrid) * kGrid);
-    for (int r = 0; r < kGrid; ++r)
-        for (int c = 0; c < kGrid; ++c)
-            m_records[static_cast<size_t>(r) * kGrid + static_cast<size_t>(c)] = MakeTerrainVertex(level, r, c);
+    m_records.resize(static_cast<size_t>(GRID) * GRID);
+    for (int r = 0; r < GRID; ++r)
+        for (int c = 0; c < GRID; ++c)
+            m_records[static_cast<size_t>(r) * GRID + static_cast<size_t>(c)] = MakeTerrainVertex(level, r, c);
     m_root = std::make_unique<Node>();
     m_patches.clear();
     BuildNode(m_root.get());
@@ -60,30 +60,30 @@ void TerrainOctree::Build(const LevelData& level)
 void TerrainOctree::BuildNode(Node* node)
 {
     if (!node->parent) {
-        node->centre = D3DXVECTOR3(kRootCentre, 0.0f, kRootCentre);
-        node->size = kRootSize;
-        node->height = kRootSize;
+        node->centre = D3DXVECTOR3(ROOT_CENTRE, 0.0f, ROOT_CENTRE);
+        node->size = ROOT_SIZE;
+        node->height = ROOT_SIZE;
     }
     const float h = node->size * 0.5f;
     const float hy = node->height * 0.5f;
     for (int i = 0; i < 8; ++i)
-        node->corners[i] = node->centre + D3DXVECTOR3(kSigns[i][0] * h, kSigns[i][1] * hy, kSigns[i][2] * h);
+        node->corners[i] = node->centre + D3DXVECTOR3(SIGNS[i][0] * h, SIGNS[i][1] * hy, SIGNS[i][2] * h);
 
     if (!node->parent || node->parent->sampleCount != 0) {
-        const int xmin = static_cast<int>(std::fabs((node->centre.x - h) * kCellsPerUnit));
-        const int xmax = static_cast<int>(std::fabs((node->centre.x + h) * kCellsPerUnit));
-        const int zmin = static_cast<int>(std::fabs((node->centre.z - h) * kCellsPerUnit));
-        const int zmax = static_cast<int>(std::fabs((node->centre.z + h) * kCellsPerUnit));
+        const int xmin = static_cast<int>(std::fabs((node->centre.x - h) * CELLS_PER_UNIT));
+        const int xmax = static_cast<int>(std::fabs((node->centre.x + h) * CELLS_PER_UNIT));
+        const int zmin = static_cast<int>(std::fabs((node->centre.z - h) * CELLS_PER_UNIT));
+        const int zmax = static_cast<int>(std::fabs((node->centre.z + h) * CELLS_PER_UNIT));
         node->patchX = xmin;
         node->patchZ = zmin;
         for (int x = xmin; x <= xmax; ++x) {
             for (int z = zmin; z <= zmax; ++z) {
                 // The far edge of the map (index 128) repeats the last sample; the far corner twice.
-                const int repeats = (x >= kGrid && z >= kGrid) ? 2 : 1;
-                const int slot = std::min(z, kGrid - 1) * kGrid + std::min(x, kGrid - 1);
+                const int repeats = (x >= GRID && z >= GRID) ? 2 : 1;
+                const int slot = std::min(z, GRID - 1) * GRID + std::min(x, GRID - 1);
                 for (int k = 0; k < repeats; ++k) {
                     ++node->sampleCount;
-                    if (node->sampleCount <= kMaxLeafSamples) {
+                    if (node->sampleCount <= MAX_LEAF_SAMPLES) {
                         node->samples.push_back(static_cast<uint16_t>(slot));
                     } else if (!node->samples.empty()) {
                         node->samples.clear();
@@ -95,7 +95,7 @@ void TerrainOctree::BuildNode(Node* node)
         BuildLeaf(node);
     }
 
-    if (node->sampleCount > kMaxLeafSamples) {
+    if (node->sampleCount > MAX_LEAF_SAMPLES) {
         const float q = node->size * 0.25f;
         const float qy = node->height * 0.25f;
         for (int i = 0; i < 8; ++i) {
@@ -103,7 +103,7 @@ void TerrainOctree::BuildNode(Node* node)
             child->parent = node;
             child->size = node->size * 0.5f;
             child->height = node->height * 0.5f;
-            child->centre = node->centre + D3DXVECTOR3(kSigns[i][0] * q, kSigns[i][1] * qy, kSigns[i][2] * q);
+            child->centre = node->centre + D3DXVECTOR3(SIGNS[i][0] * q, SIGNS[i][1] * qy, SIGNS[i][2] * q);
             node->children[static_cast<size_t>(i)] = std::move(child);
         }
         for (auto& child : node->children)
@@ -190,13 +190,13 @@ void TerrainOctree::SortPatches()
         patch->start.fill(0);
         for (unsigned set : sets)
             ++patch->start[set + 1];
-        for (unsigned set = 0; set < kWeightSets; ++set)
+        for (unsigned set = 0; set < WEIGHT_SETS; ++set)
             patch->start[set + 1] += patch->start[set];
         void* data = nullptr;
         if (!patch->indexBuffer || FAILED(patch->indexBuffer->Lock(0, 0, &data, 0)) || !data)
             continue;
         auto* index = static_cast<uint16_t*>(data);
-        std::array<UINT, kWeightSets> next{};
+        std::array<UINT, WEIGHT_SETS> next{};
         std::copy(patch->start.begin(), patch->start.end() - 1, next.begin());
         for (size_t t = 0; t < triangles.size(); ++t)
             std::copy(triangles[t].begin(), triangles[t].end(), index + 3 * next[sets[t]]++);
@@ -282,15 +282,15 @@ bool TerrainOctree::IsNodeVisible(const Node* node)
 
 void TerrainOctree::Draw()
 {
-    DrawWeightSets(0, kWeightSets - 1);
+    DrawWeightSets(0, WEIGHT_SETS - 1);
 }
 
 void TerrainOctree::DrawWeightSets(unsigned first, unsigned last)
 {
-    m_patchDrawn.assign(static_cast<size_t>(kPatchKeys) * kPatchKeys, false);
+    m_patchDrawn.assign(static_cast<size_t>(PATCH_KEYS) * PATCH_KEYS, false);
     m_drawOrder.clear();
     m_lastDrawCount = 0;
-    if (first > last || last >= kWeightSets)
+    if (first > last || last >= WEIGHT_SETS)
         return;
     GatherNode(m_root.get());
     const D3DXVECTOR3 eye = Camera::Get()->GetEye();
@@ -308,7 +308,7 @@ void TerrainOctree::DrawWeightSets(unsigned first, unsigned last)
 UINT TerrainOctree::WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const
 {
     if (!leaf || leaf->patch < 0 || static_cast<size_t>(leaf->patch) >= m_patches.size() || first > last ||
-        last >= kWeightSets)
+        last >= WEIGHT_SETS)
         return 0;
     const Patch& patch = *m_patches[static_cast<size_t>(leaf->patch)];
     return patch.start[last + 1] - patch.start[first];
@@ -325,7 +325,7 @@ void TerrainOctree::GatherNode(const Node* node)
     }
     if (node->sampleCount == 0 || !node->vertexBuffer || node->patch < 0)
         return;
-    const size_t key = static_cast<size_t>(node->patchX) * kPatchKeys + static_cast<size_t>(node->patchZ);
+    const size_t key = static_cast<size_t>(node->patchX) * PATCH_KEYS + static_cast<size_t>(node->patchZ);
     if (m_patchDrawn[key])
         return;
     m_patchDrawn[key] = true;

@@ -18,8 +18,8 @@ struct LevelData;
 class TerrainOctree
 {
 public:
-    static constexpr int kGrid = 128;
-    static constexpr uint32_t kMaxLeafSamples = 3072;
+    static constexpr int GRID = 128;
+    static constexpr uint32_t MAX_LEAF_SAMPLES = 3072;
 
     struct Node {
         Node* parent = nullptr;
@@ -61,7 +61,7 @@ public:
     // Which of the four blend weights a triangle uses: bit k is set when weight k + 1 is above zero at one of
     // its corners at least. Weight sets 0 to 3 use weights 1 and 2 only, 4 to 7 add weight 3, 8 to 11
     // weight 4, 12 to 15 both.
-    static constexpr unsigned kWeightSets = 16;
+    static constexpr unsigned WEIGHT_SETS = 16;
     static unsigned WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c);
     // Draws, as Draw does, only the triangles whose weight sets lie in first..last, so that a pass that
     // reads fewer of the ground textures can draw them. Patches are drawn nearest the eye first.
@@ -78,13 +78,13 @@ public:
 
 private:
     // A patch of the grid as the leaves over it draw it: their triangles sorted by weight set, and where
-    // each set starts (start[set], in triangles; start[kWeightSets] is the triangle count).
+    // each set starts (start[set], in triangles; start[WEIGHT_SETS] is the triangle count).
     struct Patch {
         int x = 0;
         int z = 0;
         const Node* leaf = nullptr;
         IDirect3DIndexBuffer9* indexBuffer = nullptr;
-        std::array<UINT, kWeightSets + 1> start{};
+        std::array<UINT, WEIGHT_SETS + 1> start{};
         ~Patch();
     };
 

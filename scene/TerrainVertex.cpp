@@ -19,12 +19,12 @@ D3DCOLOR PackWeights(const float* w)
 
 TerrainVertex MakeTerrainVertex(const LevelData& level, int r, int c)
 {
-    constexpr float kSpacing = 256.0f;
-    const size_t sample = static_cast<size_t>(c) * LevelData::kGridSize + static_cast<size_t>(r);
+    constexpr float SPACING = 256.0f;
+    const size_t sample = static_cast<size_t>(c) * LevelData::GRID_SIZE + static_cast<size_t>(r);
     TerrainVertex v{};
-    v.position[0] = static_cast<float>(c) * kSpacing;
+    v.position[0] = static_cast<float>(c) * SPACING;
     v.position[1] = level.heights[sample];
-    v.position[2] = static_cast<float>(r) * kSpacing;
+    v.position[2] = static_cast<float>(r) * SPACING;
     v.normal[0] = 0.0f;
     v.normal[1] = 1.0f;
     v.normal[2] = 0.0f;

@@ -26,27 +26,27 @@ WorldQuad::~WorldQuad()
 
 void WorldQuad::Release()
 {
-    ReleaseInterface(vertexBuffer);
-    DropTextureReference(texture);
+    ReleaseInterface(m_vertexBuffer);
+    DropTextureReference(m_texture);
     ParticleManager::Withdraw(this);
 }
 
 void WorldQuad::SetTexture(const std::string& name)
 {
-    TextureRecord* previous = texture;
-    texture = DataManager::Get()->GetTexture(name, false);
+    TextureRecord* previous = m_texture;
+    m_texture = DataManager::Get()->GetTexture(name, false);
     DropTextureReference(previous);
 }
 
 void WorldQuad::CreateBuffer(float width, float height)
 {
-    halfWidth = width;
-    halfHeight = height;
-    ReleaseInterface(vertexBuffer);
+    m_halfWidth = width;
+    m_halfHeight = height;
+    ReleaseInterface(m_vertexBuffer);
     if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
-        device->CreateVertexBuffer(sizeof(vertices), D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
-                                   &vertexBuffer, nullptr);
-    for (ColouredVertex& v : vertices)
+        device->CreateVertexBuffer(sizeof(m_vertices), D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
+                                   &m_vertexBuffer, nullptr);
+    for (ColouredVertex& v : m_vertices)
         v.x = v.y = v.z = 0.0f;
     Write();
 }
@@ -67,19 +67,19 @@ void WorldQuad::Submit(float x, float y, float z)
     const D3DXVECTOR3 right(view._11, view._21, view._31);
     const D3DXVECTOR3 up(view._12, view._22, view._32);
     const D3DXVECTOR3 corners[4] = {
-        at - right * halfWidth - up * halfHeight,
-        at - right * halfWidth + up * halfHeight,
-        at + right * (fill * halfWidth) - up * halfHeight,
-        at + right * (fill * halfWidth) + up * halfHeight,
+        at - right * m_halfWidth - up * m_halfHeight,
+        at - right * m_halfWidth + up * m_halfHeight,
+        at + right * (fill * m_halfWidth) - up * m_halfHeight,
+        at + right * (fill * m_halfWidth) + up * m_halfHeight,
     };
     for (int i = 0; i < 4; ++i) {
-        vertices[static_cast<size_t>(i)].x = corners[i].x;
-        vertices[static_cast<size_t>(i)].y = corners[i].y;
-        vertices[static_cast<size_t>(i)].z = corners[i].z;
+        m_vertices[static_cast<size_t>(i)].x = corners[i].x;
+        m_vertices[static_cast<size_t>(i)].y = corners[i].y;
+        m_vertices[static_cast<size_t>(i)].z = corners[i].z;
     }
 
     // Frames of a strip are stacked from the top of the texture down.
-    const int frames = texture ? texture->frameCount : 1;
+    const int frames = m_texture ? m_texture->frameCount : 1;
     if (frames > 1) {
         frameElapsed += DataManager::Get()->GetFrameTime();
         if (frameElapsed >= frameTime) {
@@ -105,25 +105,25 @@ void WorldQuad::Write()
     const float u[4] = {uLeft, uLeft, uRight, uRight};
     const float v[4] = {vBottom, vTop, vBottom, vTop};
     for (size_t i = 0; i < 4; ++i) {
-        vertices[i].colour = packed;
-        vertices[i].u = u[i];
-        vertices[i].v = v[i];
+        m_vertices[i].colour = packed;
+        m_vertices[i].u = u[i];
+        m_vertices[i].v = v[i];
     }
-    if (!vertexBuffer)
+    if (!m_vertexBuffer)
         return;
     void* data = nullptr;
-    if (SUCCEEDED(vertexBuffer->Lock(0, 0, &data, 0)) && data) {
-        std::memcpy(data, vertices.data(), sizeof(vertices));
-        vertexBuffer->Unlock();
+    if (SUCCEEDED(m_vertexBuffer->Lock(0, 0, &data, 0)) && data) {
+        std::memcpy(data, m_vertices.data(), sizeof(m_vertices));
+        m_vertexBuffer->Unlock();
     }
 }
 
 void WorldQuad::Draw(IDirect3DDevice9* device)
 {
-    if (!device || !vertexBuffer)
+    if (!device || !m_vertexBuffer)
         return;
-    if (texture && texture->texture)
-        device->SetTexture(0, texture->texture);
-    device->SetStreamSource(0, vertexBuffer, 0, sizeof(ColouredVertex));
+    if (m_texture && m_texture->texture)
+        device->SetTexture(0, m_texture->texture);
+    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ColouredVertex));
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
 }

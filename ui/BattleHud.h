@@ -1,4 +1,5 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "battle/CommandHud.h"
 #include "ui/ButtonMenu.h"
@@ -14,13 +15,15 @@ class BoardUnit;
 class GuiButton;
 class TextLabel;
 class TextureCoverage;
+class TurnOrder;
 class Unit;
 struct SpellDefinition;
 
 // The battle interface of the unit whose turn it is: the frame along the bottom of the screen, the action row
 // (Move, Attack, Defend, Focus, Magic Spells, End Turn) and the ability row behind Magic Spells, the animated
 // highlight over the chosen action, the unit's action points, health and costs, health and mana bars that slide
-// toward the unit's values, the main-menu button and the turn order that decides which unit is current.
+// toward the unit's values, the main-menu button and the turn order (the turn flow's, shown) whose head is
+// the current unit.
 // The rules reach it through the command HUD it registers; the session updates and draws it in battle.
 class BattleHud : public CommandHud, public AbilityRowHost
 {
@@ -76,7 +79,8 @@ public:
     // The unit's turn begins: its abilities fill the ability row and the action row shows, every action lit.
     void SelectUnit(BoardUnit* unit);
     void AddTurnOrderEntry(BoardUnit* unit);
-    void SortTurnOrder();
+    // Puts the entries in the turn flow's order and makes its head the current unit.
+    void ShowTurnOrder(const TurnOrder& order);
     void UpdateTurnOrderTexts();
     BoardUnit* GetFirstUnit() const;
     void ClearTurnOrder();
@@ -162,3 +166,4 @@ private:
     // {button hover, button leave, icon hover, icon leave} of the main-menu button.
     std::array<uint32_t, 4> mainMenuEffects{};
 };
+// NOLINTEND(readability-identifier-naming)

@@ -9,11 +9,11 @@
 #include <cstdlib>
 
 namespace {
-constexpr float kAbilityPitch = 48.0f;
-constexpr float kAbilityWidth = 43.0f;
-constexpr float kAbilityHeight = 49.0f;
-constexpr float kRowBottomOffset = 58.0f;
-constexpr size_t kRowWalk = 6;
+constexpr float ABILITY_PITCH = 48.0f;
+constexpr float ABILITY_WIDTH = 43.0f;
+constexpr float ABILITY_HEIGHT = 49.0f;
+constexpr float ROW_BOTTOM_OFFSET = 58.0f;
+constexpr size_t ROW_WALK = 6;
 
 const GuiButton* g_lastHoveredAbility = nullptr;
 
@@ -44,56 +44,56 @@ void ButtonMenu::ForgetHoverSound()
 GuiButton* ButtonMenu::AddButton(uint32_t row, const std::string& texture, const std::string& iconTexture, float x,
                                  float y, float w, float h)
 {
-    if (row >= kRowCount)
+    if (row >= ROW_COUNT)
         return nullptr;
     auto* button = new GuiButton();
     button->Create(texture, x, y, w, h);
     button->baseColour = kClear;
     button->colour = kClear;
-    button->SetEffectTable(effectTable.data());
+    button->SetEffectTable(m_effectTable.data());
     button->enabled = false;
     button->hoverDelay = 0.1f;
     button->showsName = true;
     button->CreateIcon(iconTexture, 0, 0);
-    rows[row].push_back(button);
+    m_rows[row].push_back(button);
     return button;
 }
 
 void ButtonMenu::BuildAbilityRow(float anchorX)
 {
     // The button stays on fading to its target; its icon fades in on hover and out to its clear base on leave.
-    effectTable = {EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_BASE};
-    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - kRowBottomOffset;
-    for (uint32_t i = 0; i < kAbilityButtons; ++i)
-        AddButton(1, "default.tga", "Scroll_Over.tga", anchorX + kAbilityPitch * static_cast<float>(i), y,
-                  kAbilityWidth, kAbilityHeight);
-    AddButton(1, "ButMBack.tga", "Scroll_Over.tga", anchorX + kAbilityPitch * kAbilityButtons, y, kAbilityWidth,
-              kAbilityHeight);
+    m_effectTable = {EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_BASE};
+    const float y = static_cast<float>(DataManager::Get()->GetBackBufferHeight()) - ROW_BOTTOM_OFFSET;
+    for (uint32_t i = 0; i < ABILITY_BUTTONS; ++i)
+        AddButton(1, "default.tga", "Scroll_Over.tga", anchorX + ABILITY_PITCH * static_cast<float>(i), y,
+                  ABILITY_WIDTH, ABILITY_HEIGHT);
+    AddButton(1, "ButMBack.tga", "Scroll_Over.tga", anchorX + ABILITY_PITCH * ABILITY_BUTTONS, y, ABILITY_WIDTH,
+              ABILITY_HEIGHT);
 }
 
 // Rows that hold fewer than six buttons (the unused and the always-shown rows) are walked only as far as
 // they go.
 void ButtonMenu::SwitchRow(uint32_t row)
 {
-    if (row >= kRowCount)
+    if (row >= ROW_COUNT)
         return;
-    previousRow = currentRow;
-    currentRow = row;
-    auto& old = rows[previousRow];
-    for (size_t i = 0; i < std::min(kRowWalk, old.size()); ++i) {
+    m_previousRow = m_currentRow;
+    m_currentRow = row;
+    auto& old = m_rows[m_previousRow];
+    for (size_t i = 0; i < std::min(ROW_WALK, old.size()); ++i) {
         old[i]->targetColour = kClear;
         old[i]->speed = 4.0f;
         old[i]->enabled = false;
         old[i]->ClearFlags();
     }
-    auto& shown = rows[currentRow];
-    for (size_t i = 0; i < std::min(kRowWalk, shown.size()); ++i) {
+    auto& shown = m_rows[m_currentRow];
+    for (size_t i = 0; i < std::min(ROW_WALK, shown.size()); ++i) {
         shown[i]->targetColour = kWhite;
         shown[i]->speed = 15.0f - 2.0f * static_cast<float>(i);
         shown[i]->enabled = true;
         shown[i]->ClearFlags();
     }
-    for (GuiButton* button : rows[3]) {
+    for (GuiButton* button : m_rows[3]) {
         button->enabled = true;
         button->ClearFlags();
     }
@@ -101,7 +101,7 @@ void ButtonMenu::SwitchRow(uint32_t row)
 
 void ButtonMenu::RestartFadeIn()
 {
-    auto& shown = rows[currentRow];
+    auto& shown = m_rows[m_currentRow];
     for (size_t i = 0; i < shown.size(); ++i) {
         GuiButton* button = shown[i];
         button->baseColour = kClear;
@@ -115,20 +115,20 @@ void ButtonMenu::RestartFadeIn()
 
 void ButtonMenu::Update()
 {
-    for (GuiButton* button : rows[currentRow])
+    for (GuiButton* button : m_rows[m_currentRow])
         button->Update();
-    for (GuiButton* button : rows[3])
+    for (GuiButton* button : m_rows[3])
         button->Update();
-    if (previousRow != currentRow)
-        for (GuiButton* button : rows[previousRow])
+    if (m_previousRow != m_currentRow)
+        for (GuiButton* button : m_rows[m_previousRow])
             button->Update();
 }
 
 void ButtonMenu::Render()
 {
     FlatQuadPass pass(DataManager::Get()->GetDevice());
-    for (uint32_t row : {currentRow, 3u}) {
-        for (GuiButton* button : rows[row]) {
+    for (uint32_t row : {m_currentRow, 3u}) {
+        for (GuiButton* button : m_rows[row]) {
             pass.Draw(*button);
             pass.DrawIcon(*button);
         }
@@ -137,45 +137,45 @@ void ButtonMenu::Render()
 
 GuiButton* ButtonMenu::GetButton(uint32_t row, uint32_t index) const
 {
-    if (row >= kRowCount || index >= rows[row].size())
+    if (row >= ROW_COUNT || index >= m_rows[row].size())
         return nullptr;
-    return rows[row][index];
+    return m_rows[row][index];
 }
 
 void ButtonMenu::OnLostDevice()
 {
-    for (auto& row : rows)
+    for (auto& row : m_rows)
         for (GuiButton* button : row)
             button->OnLostDevice();
 }
 
 void ButtonMenu::OnResetDevice()
 {
-    for (auto& row : rows)
+    for (auto& row : m_rows)
         for (GuiButton* button : row)
             button->OnResetDevice();
 }
 
 size_t ButtonMenu::ShownAbilities() const
 {
-    if (!abilities)
+    if (!m_abilities)
         return 0;
-    const size_t buttons = rows[1].empty() ? 0 : rows[1].size() - 1;
-    return std::min({abilities->size(), static_cast<size_t>(kAbilityButtons), buttons});
+    const size_t buttons = m_rows[1].empty() ? 0 : m_rows[1].size() - 1;
+    return std::min({m_abilities->size(), static_cast<size_t>(ABILITY_BUTTONS), buttons});
 }
 
 // A unit may know more abilities than the row has places; the row shows the first five and the Back button
 // keeps its place.
 void ButtonMenu::SetAbilities(const std::vector<SpellDefinition>* list, int actionPoints, int mana)
 {
-    for (size_t i = 0; i < std::min<size_t>(kAbilityButtons, rows[1].size()); ++i) {
-        rows[1][i]->SetVisible(false);
-        rows[1][i]->enabled = false;
+    for (size_t i = 0; i < std::min<size_t>(ABILITY_BUTTONS, m_rows[1].size()); ++i) {
+        m_rows[1][i]->SetVisible(false);
+        m_rows[1][i]->enabled = false;
     }
-    abilities = list;
+    m_abilities = list;
     for (size_t i = 0; i < ShownAbilities(); ++i) {
-        const SpellDefinition& ability = (*abilities)[i];
-        GuiButton& button = *rows[1][i];
+        const SpellDefinition& ability = (*m_abilities)[i];
+        GuiButton& button = *m_rows[1][i];
         button.SetTextureByName(ability.fileName + "_Icon_f2.tga");
         button.enabled = true;
         button.hoverDelay = 0.0f;
@@ -193,17 +193,17 @@ void ButtonMenu::SetAbilities(const std::vector<SpellDefinition>* list, int acti
 
 GuiButton* ButtonMenu::UpdateAbilityRow(int actionPoints, AbilityRowHost& host)
 {
-    if (!abilities || rows[1].empty())
+    if (!m_abilities || m_rows[1].empty())
         return nullptr;
-    GuiButton* back = rows[1].back();
+    GuiButton* back = m_rows[1].back();
     if (back->clicked) {
         SwitchRow(0);
         host.OnAbilityRowBack();
         return nullptr;
     }
     for (size_t i = 0; i < ShownAbilities(); ++i) {
-        const SpellDefinition& ability = (*abilities)[i];
-        GuiButton* button = rows[1][i];
+        const SpellDefinition& ability = (*m_abilities)[i];
+        GuiButton* button = m_rows[1][i];
         if (ability.actionPointCost > actionPoints || ability.usesLeft <= 0) {
             ShowFrame(*button, 2);
             button->iconVisible = false;
@@ -227,7 +227,7 @@ GuiButton* ButtonMenu::UpdateAbilityRow(int actionPoints, AbilityRowHost& host)
 
 void ButtonMenu::Release()
 {
-    for (auto& row : rows) {
+    for (auto& row : m_rows) {
         for (GuiButton* button : row) {
             if (button == g_lastHoveredAbility)
                 g_lastHoveredAbility = nullptr;

@@ -26,8 +26,8 @@ public:
 class ButtonMenu
 {
 public:
-    static constexpr uint32_t kRowCount = 4;
-    static constexpr uint32_t kAbilityButtons = 5;
+    static constexpr uint32_t ROW_COUNT = 4;
+    static constexpr uint32_t ABILITY_BUTTONS = 5;
 
     ButtonMenu();
     ~ButtonMenu();
@@ -43,10 +43,10 @@ public:
     void Update();
     void Render();
     GuiButton* GetButton(uint32_t row, uint32_t index) const;
-    GuiButton* GetButton(uint32_t index) const { return GetButton(currentRow, index); }
-    size_t RowSize(uint32_t row) const { return row < kRowCount ? rows[row].size() : 0; }
-    uint32_t GetCurrentRow() const { return currentRow; }
-    uint32_t GetPreviousRow() const { return previousRow; }
+    GuiButton* GetButton(uint32_t index) const { return GetButton(m_currentRow, index); }
+    size_t RowSize(uint32_t row) const { return row < ROW_COUNT ? m_rows[row].size() : 0; }
+    uint32_t GetCurrentRow() const { return m_currentRow; }
+    uint32_t GetPreviousRow() const { return m_previousRow; }
     void OnLostDevice();
     void OnResetDevice();
 
@@ -62,10 +62,10 @@ public:
 private:
     size_t ShownAbilities() const;
 
-    std::array<uint32_t, 4> effectTable{EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET,
-                                        EFFECT_FADE_TO_TARGET};
-    const std::vector<SpellDefinition>* abilities = nullptr;
-    uint32_t currentRow = 0;
-    uint32_t previousRow = 1;
-    std::array<std::vector<GuiButton*>, kRowCount> rows;
+    std::array<uint32_t, 4> m_effectTable{EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_TARGET,
+                                          EFFECT_FADE_TO_TARGET};
+    const std::vector<SpellDefinition>* m_abilities = nullptr;
+    uint32_t m_currentRow = 0;
+    uint32_t m_previousRow = 1;
+    std::array<std::vector<GuiButton*>, ROW_COUNT> m_rows;
 };

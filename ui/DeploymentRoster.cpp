@@ -9,7 +9,7 @@ struct RosterEntry {
     float distance;
 };
 
-constexpr RosterEntry kEntries[DeploymentRoster::kSize] = {
+constexpr RosterEntry ENTRIES[DeploymentRoster::SIZE] = {
     {"Militia.txt", 25, "25.tga", 100.0f}, {"Scout.txt", 25, "25.tga", 90.0f},
     {"Mage.txt", 25, "25.tga", 110.0f},    {"Pikeman.txt", 50, "50.tga", 110.0f},
     {"Archer.txt", 50, "50.tga", 110.0f},  {"Rogue.txt", 50, "50.tga", 90.0f},
@@ -18,7 +18,7 @@ constexpr RosterEntry kEntries[DeploymentRoster::kSize] = {
     {"Assassin.txt", 75, "75.tga", 90.0f},
 };
 
-const char* const kDescriptions[DeploymentRoster::kSize] = {
+const char* const kDescriptions[DeploymentRoster::SIZE] = {
     // Militia
     "Militia are the backbone of any dependable army.\n"
     "Through rigorous training from only the most\n"
@@ -113,29 +113,29 @@ const char* const kDescriptions[DeploymentRoster::kSize] = {
 
 bool InRoster(int index)
 {
-    return index >= 0 && index < DeploymentRoster::kSize;
+    return index >= 0 && index < DeploymentRoster::SIZE;
 }
 
 } // namespace
 
 const char* DeploymentRoster::ClassFile(int index)
 {
-    return InRoster(index) ? kEntries[index].file : "";
+    return InRoster(index) ? ENTRIES[index].file : "";
 }
 
 int DeploymentRoster::Cost(int index)
 {
-    return InRoster(index) ? kEntries[index].cost : 0;
+    return InRoster(index) ? ENTRIES[index].cost : 0;
 }
 
 const char* DeploymentRoster::CostBadge(int index)
 {
-    return InRoster(index) ? kEntries[index].badge : "";
+    return InRoster(index) ? ENTRIES[index].badge : "";
 }
 
 float DeploymentRoster::PreviewDistance(int index)
 {
-    return InRoster(index) ? kEntries[index].distance : 100.0f;
+    return InRoster(index) ? ENTRIES[index].distance : 100.0f;
 }
 
 const char* DeploymentRoster::Description(int index)

@@ -7,9 +7,9 @@
 class DeploymentRoster
 {
 public:
-    static constexpr int kSize = 11;
-    static constexpr int kBoxWidth = 96;
-    static constexpr int kBoxHeight = 116;
+    static constexpr int SIZE = 11;
+    static constexpr int BOX_WIDTH = 96;
+    static constexpr int BOX_HEIGHT = 116;
 
     struct Point {
         float x;

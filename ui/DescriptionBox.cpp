@@ -11,15 +11,15 @@
 #include "ui/TextLabel.h"
 
 namespace {
-constexpr float kWidth = 336.0f;
-constexpr float kHeight = 391.0f;
+constexpr float WIDTH = 336.0f;
+constexpr float HEIGHT = 391.0f;
 // The anchor lives in the 1024 x 768 layout the text is placed in, so its targets never rescale.
-constexpr float kAnchorX = 346.0f;
-constexpr float kAnchorShownY = 310.0f;
-constexpr float kAnchorHiddenY = 640.0f;
-constexpr float kHideDelay = 0.05f;
-constexpr LONG kTextTop = 90;
-constexpr LONG kTextHeight = 300;
+constexpr float ANCHOR_X = 346.0f;
+constexpr float ANCHOR_SHOWN_Y = 310.0f;
+constexpr float ANCHOR_HIDDEN_Y = 640.0f;
+constexpr float HIDE_DELAY = 0.05f;
+constexpr LONG TEXT_TOP = 90;
+constexpr LONG TEXT_HEIGHT = 300;
 } // namespace
 
 DescriptionBox::DescriptionBox() = default;
@@ -31,74 +31,74 @@ DescriptionBox::~DescriptionBox()
 
 void DescriptionBox::Init()
 {
-    window = std::make_unique<GuiElement>();
-    anchor = std::make_unique<GuiElement>();
-    label = std::make_unique<TextLabel>();
+    m_window = std::make_unique<GuiElement>();
+    m_anchor = std::make_unique<GuiElement>();
+    m_label = std::make_unique<TextLabel>();
 
-    window->Create("GUI_HelpTextWindow.tga", hiddenX, hiddenY, kWidth, kHeight);
-    window->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-    window->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);
-    window->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
-    window->effectTimer = 0.0f;
-    window->effectDelay = 0.0f;
-    window->speed = 1.0f;
-    window->gliding = true;
+    m_window->Create("GUI_HelpTextWindow.tga", hiddenX, hiddenY, WIDTH, HEIGHT);
+    m_window->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    m_window->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);
+    m_window->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+    m_window->effectTimer = 0.0f;
+    m_window->effectDelay = 0.0f;
+    m_window->speed = 1.0f;
+    m_window->gliding = true;
 
-    anchor->SetRect(hiddenX, hiddenY, kWidth, kHeight);
-    anchor->speed = 1.0f;
-    anchor->gliding = true;
+    m_anchor->SetRect(hiddenX, hiddenY, WIDTH, HEIGHT);
+    m_anchor->speed = 1.0f;
+    m_anchor->gliding = true;
 
-    textRect = RECT{346, 390, 682, 703};
-    label->SetFont(18, "Times New Roman", &textRect);
-    label->SetPosition(0.0f, shownY);
-    label->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-    label->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);
-    label->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
-    label->effectTimer = 0.0f;
-    label->effectDelay = 0.0f;
-    label->SetText("Some Message Here");
+    m_textRect = RECT{346, 390, 682, 703};
+    m_label->SetFont(18, "Times New Roman", &m_textRect);
+    m_label->SetPosition(0.0f, shownY);
+    m_label->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    m_label->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);
+    m_label->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+    m_label->effectTimer = 0.0f;
+    m_label->effectDelay = 0.0f;
+    m_label->SetText("Some Message Here");
 }
 
 void DescriptionBox::Show()
 {
-    if (!window)
+    if (!m_window)
         return;
-    window->SetTarget(shownX, shownY, false);
-    anchor->SetTarget(kAnchorX, kAnchorShownY, false);
+    m_window->SetTarget(shownX, shownY, false);
+    m_anchor->SetTarget(ANCHOR_X, ANCHOR_SHOWN_Y, false);
 }
 
 void DescriptionBox::Update()
 {
-    if (!window)
+    if (!m_window)
         return;
     GuiButton* hovered = MouseOverManager::Get()->GetHoveredButton();
-    if (hovered != shownButton) {
-        shownButton = hovered;
+    if (hovered != m_shownButton) {
+        m_shownButton = hovered;
         if (hovered && hovered->visible && !hovered->GetDescription().empty()) {
-            label->SetText(hovered->GetDescription());
+            m_label->SetText(hovered->GetDescription());
             Show();
-            hideTimer = 0.0f;
+            m_hideTimer = 0.0f;
         } else {
-            shownButton = nullptr;
+            m_shownButton = nullptr;
         }
     }
-    window->Update();
-    anchor->Update();
-    const LONG top = static_cast<LONG>(anchor->top);
-    textRect.top = top + kTextTop;
-    textRect.bottom = top + kTextTop + kTextHeight;
-    label->Update();
-    if (!shownButton)
-        hideTimer += DataManager::Get()->GetFrameTime();
-    if (hideTimer >= kHideDelay) {
-        window->SetTarget(hiddenX, hiddenY, false);
-        anchor->SetTarget(kAnchorX, kAnchorHiddenY, false);
+    m_window->Update();
+    m_anchor->Update();
+    const LONG top = static_cast<LONG>(m_anchor->top);
+    m_textRect.top = top + TEXT_TOP;
+    m_textRect.bottom = top + TEXT_TOP + TEXT_HEIGHT;
+    m_label->Update();
+    if (!m_shownButton)
+        m_hideTimer += DataManager::Get()->GetFrameTime();
+    if (m_hideTimer >= HIDE_DELAY) {
+        m_window->SetTarget(hiddenX, hiddenY, false);
+        m_anchor->SetTarget(ANCHOR_X, ANCHOR_HIDDEN_Y, false);
     }
 }
 
 void DescriptionBox::Render()
 {
-    if (!window)
+    if (!m_window)
         return;
     // A flat quad on the overlay: no depth test, mip level or mirrored sampling to pay for on each of its
     // hundred-odd thousand blended pixels.
@@ -107,55 +107,55 @@ void DescriptionBox::Render()
         device->SetFVF(SCREEN_FVF);
         // The box waits and rises behind the HUD's frame: the rows the frame hides are not drawn.
         const BattleHud* hud = BattleHud::Existing();
-        const float hiddenFrom = hud ? hud->HiddenFrom(window->left, window->right)
+        const float hiddenFrom = hud ? hud->HiddenFrom(m_window->left, m_window->right)
                                      : static_cast<float>(DataManager::Get()->GetBackBufferHeight());
-        pass.DrawShown(*window, nullptr, hiddenFrom);
+        pass.DrawShown(*m_window, nullptr, hiddenFrom);
     }
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     if (!sprite)
         return;
     sprite->Begin(D3DXSPRITE_ALPHABLEND | D3DXSPRITE_SORT_TEXTURE);
-    label->Draw();
+    m_label->Draw();
     sprite->End();
 }
 
 void DescriptionBox::OnLostDevice()
 {
-    if (window)
-        window->OnLostDevice();
-    if (label)
-        label->OnLostDevice();
+    if (m_window)
+        m_window->OnLostDevice();
+    if (m_label)
+        m_label->OnLostDevice();
 }
 
 void DescriptionBox::OnResetDevice()
 {
-    if (!window)
+    if (!m_window)
         return;
     DataManager* data = DataManager::Get();
     const UINT w = data->GetBackBufferWidth();
     const UINT h = data->GetBackBufferHeight();
     const float sx =
-        window->rememberedWidth && w ? static_cast<float>(w) / static_cast<float>(window->rememberedWidth) : 1.0f;
+        m_window->rememberedWidth && w ? static_cast<float>(w) / static_cast<float>(m_window->rememberedWidth) : 1.0f;
     const float sy =
-        window->rememberedHeight && h ? static_cast<float>(h) / static_cast<float>(window->rememberedHeight) : 1.0f;
+        m_window->rememberedHeight && h ? static_cast<float>(h) / static_cast<float>(m_window->rememberedHeight) : 1.0f;
     shownX *= sx;
     hiddenX *= sx;
     shownY *= sy;
     hiddenY *= sy;
-    window->OnResetDevice();
-    label->OnResetDevice();
+    m_window->OnResetDevice();
+    m_label->OnResetDevice();
 }
 
 void DescriptionBox::Destroy()
 {
-    if (window)
-        window->OnLostDevice();
-    if (anchor)
-        anchor->OnLostDevice();
-    if (label)
-        label->Unqueue();
-    window.reset();
-    anchor.reset();
-    label.reset();
-    shownButton = nullptr;
+    if (m_window)
+        m_window->OnLostDevice();
+    if (m_anchor)
+        m_anchor->OnLostDevice();
+    if (m_label)
+        m_label->Unqueue();
+    m_window.reset();
+    m_anchor.reset();
+    m_label.reset();
+    m_shownButton = nullptr;
 }

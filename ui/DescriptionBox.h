@@ -27,12 +27,12 @@ public:
     void OnResetDevice() override;
     void Destroy();
 
-    GuiElement* GetWindow() const { return window.get(); }
-    GuiElement* GetAnchor() const { return anchor.get(); }
-    TextLabel* GetLabel() const { return label.get(); }
-    const GuiButton* GetShownButton() const { return shownButton; }
-    const RECT& GetTextRect() const { return textRect; }
-    float GetHideTimer() const { return hideTimer; }
+    GuiElement* GetWindow() const { return m_window.get(); }
+    GuiElement* GetAnchor() const { return m_anchor.get(); }
+    TextLabel* GetLabel() const { return m_label.get(); }
+    const GuiButton* GetShownButton() const { return m_shownButton; }
+    const RECT& GetTextRect() const { return m_textRect; }
+    float GetHideTimer() const { return m_hideTimer; }
 
     float hiddenX = 346.0f;
     float hiddenY = 640.0f;
@@ -40,10 +40,10 @@ public:
     float shownY = 310.0f;
 
 private:
-    RECT textRect{346, 390, 682, 703};
-    std::unique_ptr<GuiElement> window;
-    std::unique_ptr<GuiElement> anchor;
-    std::unique_ptr<TextLabel> label;
-    const GuiButton* shownButton = nullptr;
-    float hideTimer = 0.0f;
+    RECT m_textRect{346, 390, 682, 703};
+    std::unique_ptr<GuiElement> m_window;
+    std::unique_ptr<GuiElement> m_anchor;
+    std::unique_ptr<TextLabel> m_label;
+    const GuiButton* m_shownButton = nullptr;
+    float m_hideTimer = 0.0f;
 };

@@ -12,11 +12,11 @@
 #include <limits>
 
 namespace {
-constexpr float kTolerance = 0.01f;
+constexpr float TOLERANCE = 0.01f;
 
 bool Whole(float value)
 {
-    return std::fabs(value - std::round(value)) < kTolerance;
+    return std::fabs(value - std::round(value)) < TOLERANCE;
 }
 
 using Span = FlatQuadPass::Span;
@@ -27,7 +27,7 @@ bool Exact(const Span& span, float texels)
     const float first = span.texLow * texels;
     const float last = span.texHigh * texels;
     return span.high > span.low && Whole(span.low) && Whole(first) && Whole(last) &&
-           std::fabs(span.high - span.low - std::fabs(last - first)) < kTolerance;
+           std::fabs(span.high - span.low - std::fabs(last - first)) < TOLERANCE;
 }
 
 // Where texel edge t of an exact span falls on the screen, and the other way round.
@@ -79,9 +79,9 @@ bool Shows(const GuiElement& element)
 }
 } // namespace
 
-FlatQuadPass::FlatQuadPass(IDirect3DDevice9* target) : device(target)
+FlatQuadPass::FlatQuadPass(IDirect3DDevice9* target) : m_device(target)
 {
-    if (!device)
+    if (!m_device)
         return;
     // Under the usual blend a texel of full alpha on a vertex of full alpha simply replaces what lies beneath,
     // which drawing it without blending does more cheaply; and the rasteriser drops whatever was drawn before
@@ -95,44 +95,44 @@ FlatQuadPass::FlatQuadPass(IDirect3DDevice9* target) : device(target)
     DWORD alpha1 = 0;
     DWORD alpha2 = 0;
     DWORD nextStage = 0;
-    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
-    device->GetRenderState(D3DRS_SRCBLEND, &source);
-    device->GetRenderState(D3DRS_DESTBLEND, &destination);
-    device->GetRenderState(D3DRS_BLENDOP, &operation);
-    device->GetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, &separate);
-    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
-    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alpha1);
-    device->GetTextureStageState(0, D3DTSS_ALPHAARG2, &alpha2);
-    device->GetTextureStageState(1, D3DTSS_COLOROP, &nextStage);
+    m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    m_device->GetRenderState(D3DRS_SRCBLEND, &source);
+    m_device->GetRenderState(D3DRS_DESTBLEND, &destination);
+    m_device->GetRenderState(D3DRS_BLENDOP, &operation);
+    m_device->GetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, &separate);
+    m_device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
+    m_device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alpha1);
+    m_device->GetTextureStageState(0, D3DTSS_ALPHAARG2, &alpha2);
+    m_device->GetTextureStageState(1, D3DTSS_COLOROP, &nextStage);
     // On the first stage the current colour is the vertex colour.
     const auto vertexAlpha = [](DWORD arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
     const bool textureAlpha = (alphaOp == D3DTOP_MODULATE && ((alpha1 == D3DTA_TEXTURE && vertexAlpha(alpha2)) ||
                                                               (vertexAlpha(alpha1) && alpha2 == D3DTA_TEXTURE))) ||
                               (alphaOp == D3DTOP_SELECTARG1 && alpha1 == D3DTA_TEXTURE);
-    opaqueUnblended = blend && source == D3DBLEND_SRCALPHA && destination == D3DBLEND_INVSRCALPHA &&
-                      operation == D3DBLENDOP_ADD && !separate && textureAlpha && nextStage == D3DTOP_DISABLE;
-    device->GetRenderState(D3DRS_ZENABLE, &depth);
-    device->GetSamplerState(0, D3DSAMP_MIPFILTER, &mip);
-    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &addressU);
-    device->GetSamplerState(0, D3DSAMP_ADDRESSV, &addressV);
-    device->GetSamplerState(0, D3DSAMP_MINFILTER, &minFilter);
-    device->GetSamplerState(0, D3DSAMP_MAGFILTER, &magFilter);
-    device->SetRenderState(D3DRS_ZENABLE, FALSE);
-    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    m_opaqueUnblended = blend && source == D3DBLEND_SRCALPHA && destination == D3DBLEND_INVSRCALPHA &&
+                        operation == D3DBLENDOP_ADD && !separate && textureAlpha && nextStage == D3DTOP_DISABLE;
+    m_device->GetRenderState(D3DRS_ZENABLE, &m_depth);
+    m_device->GetSamplerState(0, D3DSAMP_MIPFILTER, &m_mip);
+    m_device->GetSamplerState(0, D3DSAMP_ADDRESSU, &m_addressU);
+    m_device->GetSamplerState(0, D3DSAMP_ADDRESSV, &m_addressV);
+    m_device->GetSamplerState(0, D3DSAMP_MINFILTER, &m_minFilter);
+    m_device->GetSamplerState(0, D3DSAMP_MAGFILTER, &m_magFilter);
+    m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    m_device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
 }
 
 FlatQuadPass::~FlatQuadPass()
 {
-    if (!device)
+    if (!m_device)
         return;
-    device->SetRenderState(D3DRS_ZENABLE, depth);
-    device->SetSamplerState(0, D3DSAMP_MIPFILTER, mip);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, addressU);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSV, addressV);
-    device->SetSamplerState(0, D3DSAMP_MINFILTER, minFilter);
-    device->SetSamplerState(0, D3DSAMP_MAGFILTER, magFilter);
+    m_device->SetRenderState(D3DRS_ZENABLE, m_depth);
+    m_device->SetSamplerState(0, D3DSAMP_MIPFILTER, m_mip);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSU, m_addressU);
+    m_device->SetSamplerState(0, D3DSAMP_ADDRESSV, m_addressV);
+    m_device->SetSamplerState(0, D3DSAMP_MINFILTER, m_minFilter);
+    m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, m_magFilter);
 }
 
 bool FlatQuadPass::IsPixelExact(const GuiElement& element)
@@ -146,20 +146,20 @@ bool FlatQuadPass::IsPixelExact(const GuiElement& element)
     const float texelsAcross = std::fabs(element.rightU - element.leftU) * static_cast<float>(desc.Width);
     const float texelsDown = std::fabs(element.bottomV - element.topV) * static_cast<float>(desc.Height);
     return Whole(element.left) && Whole(element.top) &&
-           std::fabs(element.right - element.left - texelsAcross) < kTolerance &&
-           std::fabs(element.bottom - element.top - texelsDown) < kTolerance;
+           std::fabs(element.right - element.left - texelsAcross) < TOLERANCE &&
+           std::fabs(element.bottom - element.top - texelsDown) < TOLERANCE;
 }
 
 void FlatQuadPass::Draw(GuiElement& element)
 {
     if (!Shows(element))
         return;
-    if (device) {
+    if (m_device) {
         const DWORD wanted = IsPixelExact(element) ? D3DTEXF_POINT : D3DTEXF_LINEAR;
-        if (wanted != filter) {
-            device->SetSamplerState(0, D3DSAMP_MINFILTER, wanted);
-            device->SetSamplerState(0, D3DSAMP_MAGFILTER, wanted);
-            filter = wanted;
+        if (wanted != m_filter) {
+            m_device->SetSamplerState(0, D3DSAMP_MINFILTER, wanted);
+            m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, wanted);
+            m_filter = wanted;
         }
     }
     element.DrawQuad();
@@ -170,7 +170,7 @@ void FlatQuadPass::DrawShown(GuiElement& element, const TextureCoverage* coverag
     IDirect3DVertexBuffer9* buffer = element.GetVertexBuffer();
     const TextureRecord* record = element.GetTextureRecord();
     IDirect3DTexture9* texture = record ? record->texture : nullptr;
-    if (!device || !buffer || !texture || !Shows(element)) {
+    if (!m_device || !buffer || !texture || !Shows(element)) {
         Draw(element);
         return;
     }
@@ -218,10 +218,10 @@ void FlatQuadPass::DrawShown(GuiElement& element, const TextureCoverage* coverag
         return;
     }
     const DWORD wanted = IsPixelExact(element) ? D3DTEXF_POINT : D3DTEXF_LINEAR;
-    if (wanted != filter) {
-        device->SetSamplerState(0, D3DSAMP_MINFILTER, wanted);
-        device->SetSamplerState(0, D3DSAMP_MAGFILTER, wanted);
-        filter = wanted;
+    if (wanted != m_filter) {
+        m_device->SetSamplerState(0, D3DSAMP_MINFILTER, wanted);
+        m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, wanted);
+        m_filter = wanted;
     }
     const ScreenVertex cut[4] = {
         {across.low, down.high, quad[0].z, quad[0].rhw, quad[0].color, across.texLow, down.texHigh},
@@ -229,8 +229,8 @@ void FlatQuadPass::DrawShown(GuiElement& element, const TextureCoverage* coverag
         {across.high, down.high, quad[2].z, quad[2].rhw, quad[2].color, across.texHigh, down.texHigh},
         {across.high, down.low, quad[3].z, quad[3].rhw, quad[3].color, across.texHigh, down.texLow},
     };
-    device->SetTexture(0, texture);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, cut, SCREEN_VERTEX_STRIDE);
+    m_device->SetTexture(0, texture);
+    m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, cut, SCREEN_VERTEX_STRIDE);
 }
 
 void FlatQuadPass::DrawPieces(IDirect3DTexture9* texture, const ScreenVertex& corner, const Span& across,
@@ -238,10 +238,10 @@ void FlatQuadPass::DrawPieces(IDirect3DTexture9* texture, const ScreenVertex& co
 {
     const float width = static_cast<float>(coverage.GetWidth());
     const float height = static_cast<float>(coverage.GetHeight());
-    const bool unblended = opaqueUnblended && (corner.color >> 24) == 0xFF;
+    const bool unblended = m_opaqueUnblended && (corner.color >> 24) == 0xFF;
     const float cut = std::floor(hiddenFrom);
-    blended.clear();
-    solid.clear();
+    m_blended.clear();
+    m_solid.clear();
     for (const TextureCoverage::Piece& piece : coverage.GetPieces()) {
         float x0 = ScreenAt(across, width, static_cast<float>(piece.texels.left));
         float x1 = ScreenAt(across, width, static_cast<float>(piece.texels.right));
@@ -265,27 +265,27 @@ void FlatQuadPass::DrawPieces(IDirect3DTexture9* texture, const ScreenVertex& co
         const auto at = [&corner](float x, float y, float u, float v) {
             return ScreenVertex{x, y, corner.z, corner.rhw, corner.color, u, v};
         };
-        std::vector<ScreenVertex>& list = piece.opaque && unblended ? solid : blended;
+        std::vector<ScreenVertex>& list = piece.opaque && unblended ? m_solid : m_blended;
         list.insert(list.end(), {at(x0, y0, u0, v0), at(x1, y0, u1, v0), at(x0, y1, u0, v1), at(x0, y1, u0, v1),
                                  at(x1, y0, u1, v0), at(x1, y1, u1, v1)});
     }
-    if (blended.empty() && solid.empty())
+    if (m_blended.empty() && m_solid.empty())
         return;
     // Texel for pixel on both axes.
-    if (filter != D3DTEXF_POINT) {
-        device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-        device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-        filter = D3DTEXF_POINT;
+    if (m_filter != D3DTEXF_POINT) {
+        m_device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        m_filter = D3DTEXF_POINT;
     }
-    device->SetTexture(0, texture);
-    if (!blended.empty())
-        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(blended.size() / 3), blended.data(),
-                                SCREEN_VERTEX_STRIDE);
-    if (!solid.empty()) {
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(solid.size() / 3), solid.data(),
-                                SCREEN_VERTEX_STRIDE);
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_device->SetTexture(0, texture);
+    if (!m_blended.empty())
+        m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(m_blended.size() / 3), m_blended.data(),
+                                  SCREEN_VERTEX_STRIDE);
+    if (!m_solid.empty()) {
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(m_solid.size() / 3), m_solid.data(),
+                                  SCREEN_VERTEX_STRIDE);
+        m_device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     }
 }
 

@@ -47,18 +47,18 @@ private:
     void DrawPieces(IDirect3DTexture9* texture, const ScreenVertex& corner, const Span& across, const Span& down,
                     const TextureCoverage& coverage, float hiddenFrom);
 
-    IDirect3DDevice9* device = nullptr;
-    DWORD depth = TRUE;
-    DWORD mip = D3DTEXF_NONE;
-    DWORD addressU = D3DTADDRESS_WRAP;
-    DWORD addressV = D3DTADDRESS_WRAP;
-    DWORD minFilter = D3DTEXF_POINT;
-    DWORD magFilter = D3DTEXF_POINT;
+    IDirect3DDevice9* m_device = nullptr;
+    DWORD m_depth = TRUE;
+    DWORD m_mip = D3DTEXF_NONE;
+    DWORD m_addressU = D3DTADDRESS_WRAP;
+    DWORD m_addressV = D3DTADDRESS_WRAP;
+    DWORD m_minFilter = D3DTEXF_POINT;
+    DWORD m_magFilter = D3DTEXF_POINT;
     // The filter this pass last set, so that runs of like quads change nothing.
-    DWORD filter = 0;
+    DWORD m_filter = 0;
     // The device blends as interface quads do, so fully opaque pixels may be drawn without blending.
-    bool opaqueUnblended = false;
+    bool m_opaqueUnblended = false;
     // The pieces of the quad being drawn, kept to spare an allocation each draw.
-    std::vector<ScreenVertex> blended;
-    std::vector<ScreenVertex> solid;
+    std::vector<ScreenVertex> m_blended;
+    std::vector<ScreenVertex> m_solid;
 };

@@ -31,8 +31,8 @@ void GuiButton::ResetClickCounter()
 void GuiButton::Update()
 {
     GuiElement::Update();
-    if (icon)
-        icon->Update();
+    if (m_icon)
+        m_icon->Update();
 
     if (g_clickCounter > 0.0f) {
         clicked = false;
@@ -65,10 +65,10 @@ void GuiButton::OnHoverEnter()
     if (!hovered) {
         hovered = true;
         hover = true;
-        if (effectTable) {
-            StartEffect(*this, effectTable[0]);
-            if (icon)
-                StartEffect(*icon, effectTable[2]);
+        if (m_effectTable) {
+            StartEffect(*this, m_effectTable[0]);
+            if (m_icon)
+                StartEffect(*m_icon, m_effectTable[2]);
         }
         manager->EnterButton(this);
     }
@@ -79,10 +79,10 @@ void GuiButton::OnHoverEnter()
 
 void GuiButton::OnHoverLeave()
 {
-    if (!notHovered && effectTable) {
-        StartEffect(*this, effectTable[1]);
-        if (icon)
-            StartEffect(*icon, effectTable[3]);
+    if (!notHovered && m_effectTable) {
+        StartEffect(*this, m_effectTable[1]);
+        if (m_icon)
+            StartEffect(*m_icon, m_effectTable[3]);
     }
     hovered = false;
     clicked = false;
@@ -127,35 +127,36 @@ void GuiButton::Create(const std::string& textureName, float x, float y, float w
 void GuiButton::OnLostDevice()
 {
     GuiElement::OnLostDevice();
-    if (icon)
-        icon->OnLostDevice();
+    if (m_icon)
+        m_icon->OnLostDevice();
 }
 
 void GuiButton::OnResetDevice()
 {
     GuiElement::OnResetDevice();
-    if (icon)
-        icon->OnResetDevice();
+    if (m_icon)
+        m_icon->OnResetDevice();
 }
 
 void GuiButton::SetVisible(bool show)
 {
     visible = show;
-    if (icon)
-        icon->SetVisible(show);
+    if (m_icon)
+        m_icon->SetVisible(show);
 }
 
 void GuiButton::CreateIcon(const std::string& textureName, int dx, int dy)
 {
-    icon = std::make_unique<GuiElement>();
-    icon->Create(textureName, left + static_cast<float>(dx), top + static_cast<float>(dy), right - left, bottom - top);
-    icon->targetColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-    icon->baseColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
-    icon->colour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
-    icon->speed = 10.0f;
+    m_icon = std::make_unique<GuiElement>();
+    m_icon->Create(textureName, left + static_cast<float>(dx), top + static_cast<float>(dy), right - left,
+                   bottom - top);
+    m_icon->targetColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    m_icon->baseColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    m_icon->colour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    m_icon->speed = 10.0f;
     // The icon is decoration: the pointer over it is over the button.
-    icon->enabled = false;
-    icon->Update();
+    m_icon->enabled = false;
+    m_icon->Update();
 }
 
 void GuiButton::FollowPointer()
@@ -166,21 +167,21 @@ void GuiButton::FollowPointer()
 
 void GuiButton::DrawIcon()
 {
-    if (icon && iconVisible)
-        icon->DrawQuad();
+    if (m_icon && iconVisible)
+        m_icon->DrawQuad();
 }
 
 void GuiButton::RenderIcon()
 {
-    if (icon && iconVisible)
-        icon->Render();
+    if (m_icon && iconVisible)
+        m_icon->Render();
 }
 
 void GuiButton::Release()
 {
     GuiElement::OnLostDevice();
-    if (icon) {
-        icon->OnLostDevice();
-        icon.reset();
+    if (m_icon) {
+        m_icon->OnLostDevice();
+        m_icon.reset();
     }
 }

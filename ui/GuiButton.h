@@ -27,7 +27,7 @@ public:
     void OnHoverLeave();
     void ClearFlags();
     // {button on hover, button on leave, icon on hover, icon on leave}; not owned.
-    void SetEffectTable(const uint32_t* table) { effectTable = table; }
+    void SetEffectTable(const uint32_t* table) { m_effectTable = table; }
     void CreateIcon(const std::string& textureName, int dx, int dy);
     // A dragged button hangs 32 pixels up and left of the pointer.
     void FollowPointer();
@@ -36,11 +36,11 @@ public:
     // Lets go of the device resources and the icon; owners call it before deleting the button.
     void Release();
 
-    void SetName(const std::string& text) { name = text; }
-    std::string GetName() const { return name; }
-    void SetDescription(const std::string& text) { description = text; }
-    std::string GetDescription() const { return description; }
-    GuiElement* GetIcon() const { return icon.get(); }
+    void SetName(const std::string& text) { m_name = text; }
+    std::string GetName() const { return m_name; }
+    void SetDescription(const std::string& text) { m_description = text; }
+    std::string GetDescription() const { return m_description; }
+    GuiElement* GetIcon() const { return m_icon.get(); }
 
     // Tests start with no click pending anywhere.
     static void ResetClickCounter();
@@ -56,8 +56,8 @@ public:
     bool iconVisible = true;
 
 private:
-    const uint32_t* effectTable = nullptr;
-    std::unique_ptr<GuiElement> icon;
-    std::string name;
-    std::string description;
+    const uint32_t* m_effectTable = nullptr;
+    std::unique_ptr<GuiElement> m_icon;
+    std::string m_name;
+    std::string m_description;
 };

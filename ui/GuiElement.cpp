@@ -11,8 +11,8 @@
 #include <cstring>
 
 namespace {
-constexpr UINT kQuadBytes = 4 * SCREEN_VERTEX_STRIDE;
-constexpr float kGlideRate = 8.0f;
+constexpr UINT QUAD_BYTES = 4 * SCREEN_VERTEX_STRIDE;
+constexpr float GLIDE_RATE = 8.0f;
 
 bool g_leftButtonLatch = false;
 
@@ -38,9 +38,9 @@ void GuiElement::ResetLatch()
 
 void GuiElement::ReleaseVertexBuffer()
 {
-    if (vertexBuffer) {
-        vertexBuffer->Release();
-        vertexBuffer = nullptr;
+    if (m_vertexBuffer) {
+        m_vertexBuffer->Release();
+        m_vertexBuffer = nullptr;
     }
 }
 
@@ -51,7 +51,7 @@ void GuiElement::Update()
     const float dt = DataManager::Get()->GetFrameTime();
     if (gliding) {
         // At most the whole way: a long frame must not carry the element past its target.
-        const float f = std::min(dt * kGlideRate, 1.0f);
+        const float f = std::min(dt * GLIDE_RATE, 1.0f);
         const float dx = targetX - left;
         const float dy = targetY - top;
         left += dx * f;
@@ -60,16 +60,16 @@ void GuiElement::Update()
         bottom += dy * f;
     }
 
-    if (textureRecord && animate && textureRecord->frameCount >= 2) {
+    if (m_textureRecord && animate && m_textureRecord->frameCount >= 2) {
         frameTimer += dt;
         if (frameTimer >= frameTime) {
             ++frame;
             frameTimer = 0.0f;
-            if (frame > static_cast<uint32_t>(textureRecord->frameCount))
+            if (frame > static_cast<uint32_t>(m_textureRecord->frameCount))
                 frame = 1;
         }
-        topV = static_cast<float>(frame - 1) * textureRecord->frameWidth;
-        bottomV = topV + textureRecord->frameWidth;
+        topV = static_cast<float>(frame - 1) * m_textureRecord->frameWidth;
+        bottomV = topV + m_textureRecord->frameWidth;
     }
 
     HitTest();
@@ -116,7 +116,7 @@ void GuiElement::SetRect(float x, float y, float w, float h)
 void GuiElement::Create(const std::string& textureName, float x, float y, float w, float h)
 {
     AssignRect(x, y, w, h);
-    textureRecord = DataManager::Get()->GetTexture(textureName, false);
+    m_textureRecord = DataManager::Get()->GetTexture(textureName, false);
     CreateVertexBuffer();
 }
 
@@ -218,32 +218,32 @@ void GuiElement::SetTexCoordMax(float u, float v)
 // Such an element gets a record of its own, keeping the frame layout of the one it had.
 void GuiElement::SetFrameTexture(IDirect3DTexture9* texture)
 {
-    if (!textureRecord || textureRecord != ownRecord.get()) {
+    if (!m_textureRecord || m_textureRecord != m_ownRecord.get()) {
         auto record = std::make_unique<TextureRecord>();
-        if (textureRecord) {
-            record->frameCount = textureRecord->frameCount;
-            record->frameWidth = textureRecord->frameWidth;
+        if (m_textureRecord) {
+            record->frameCount = m_textureRecord->frameCount;
+            record->frameWidth = m_textureRecord->frameWidth;
         }
-        ownRecord = std::move(record);
-        textureRecord = ownRecord.get();
+        m_ownRecord = std::move(record);
+        m_textureRecord = m_ownRecord.get();
     }
-    textureRecord->texture = texture;
+    m_textureRecord->texture = texture;
 }
 
 void GuiElement::SetTextureByName(const std::string& name)
 {
     DataManager* data = DataManager::Get();
-    textureRecord = data->GetTexture(name, false);
-    if (!textureRecord)
-        textureRecord = data->GetTexture("Unknown_Icon_f2.tga", false);
+    m_textureRecord = data->GetTexture(name, false);
+    if (!m_textureRecord)
+        m_textureRecord = data->GetTexture("Unknown_Icon_f2.tga", false);
 }
 
 void GuiElement::UpdateVertices()
 {
-    if (!vertexBuffer)
+    if (!m_vertexBuffer)
         return;
     void* data = nullptr;
-    if (FAILED(vertexBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
+    if (FAILED(m_vertexBuffer->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data)
         return;
     const D3DCOLOR c = PackColour(colour);
     const ScreenVertex quad[4] = {
@@ -253,7 +253,7 @@ void GuiElement::UpdateVertices()
         {right, top, 0.0f, 1.0f, c, rightU, topV},
     };
     std::memcpy(data, quad, sizeof(quad));
-    vertexBuffer->Unlock();
+    m_vertexBuffer->Unlock();
 }
 
 void GuiElement::CreateVertexBuffer()
@@ -263,7 +263,7 @@ void GuiElement::CreateVertexBuffer()
     // A second SetRect or Create replaces the buffer; the old one is released, not leaked.
     ReleaseVertexBuffer();
     if (device)
-        device->CreateVertexBuffer(kQuadBytes, 0, SCREEN_FVF, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+        device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
 
     const float sx =
         rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;
@@ -285,13 +285,13 @@ void GuiElement::CreateVertexBuffer()
 
 void GuiElement::DrawQuad()
 {
-    if (!visible || !vertexBuffer)
+    if (!visible || !m_vertexBuffer)
         return;
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
         return;
-    device->SetTexture(0, textureRecord ? textureRecord->texture : nullptr);
-    device->SetStreamSource(0, vertexBuffer, 0, SCREEN_VERTEX_STRIDE);
+    device->SetTexture(0, m_textureRecord ? m_textureRecord->texture : nullptr);
+    device->SetStreamSource(0, m_vertexBuffer, 0, SCREEN_VERTEX_STRIDE);
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
 }
 

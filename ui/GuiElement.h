@@ -51,8 +51,8 @@ public:
     void DrawQuad();
     void Render();
 
-    TextureRecord* GetTextureRecord() const { return textureRecord; }
-    IDirect3DVertexBuffer9* GetVertexBuffer() const { return vertexBuffer; }
+    TextureRecord* GetTextureRecord() const { return m_textureRecord; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
 
     // The left-button latch is shared by every element of the process.
     static void ResetLatch();
@@ -89,8 +89,8 @@ private:
     void AssignRect(float x, float y, float w, float h);
     void ReleaseVertexBuffer();
 
-    TextureRecord* textureRecord = nullptr;
+    TextureRecord* m_textureRecord = nullptr;
     // A record made by SetFrameTexture belongs to the element; cached records belong to the data manager.
-    std::unique_ptr<TextureRecord> ownRecord;
-    IDirect3DVertexBuffer9* vertexBuffer = nullptr;
+    std::unique_ptr<TextureRecord> m_ownRecord;
+    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
 };

@@ -10,7 +10,7 @@ bool g_pulseTowardTarget = true;
 
 // Within half a colour byte a component shows as its goal and counts as having reached it: the fades approach
 // their goal ever more closely and at 60 frames a second would never meet it exactly.
-constexpr float kReachedTolerance = 0.5f / 255.0f;
+constexpr float REACHED_TOLERANCE = 0.5f / 255.0f;
 
 // A fade moves the colour by (goal - k x colour) x step, toward goal / k. A step longer than 1 / k (a long
 // frame) would carry it past that point and swing back and forth; it stops there instead.
@@ -31,7 +31,7 @@ void FadeToward(D3DXCOLOR& colour, const D3DXCOLOR& goal, float k, float step)
 // The component moved from before to after has reached its goal or gone past it.
 bool Reached(float before, float after, float goal)
 {
-    if (std::fabs(after - goal) <= kReachedTolerance)
+    if (std::fabs(after - goal) <= REACHED_TOLERANCE)
         return true;
     return before <= goal ? after >= goal : after <= goal;
 }

@@ -78,8 +78,8 @@ void GuiPanel::OnResetDevice()
 namespace {
 
 // Button fades in and out, its hover picture appears at once and fades out.
-constexpr uint32_t kIconButtonEffects[4] = {EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_TO_TARGET,
-                                            EFFECT_FADE_TO_BASE};
+constexpr uint32_t ICON_BUTTON_EFFECTS[4] = {EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_ALPHA_TO_BASE,
+                                             EFFECT_FADE_TO_TARGET, EFFECT_FADE_TO_BASE};
 
 void StartFadedIn(GuiElement* element, const D3DXCOLOR& colour, const D3DXCOLOR& target)
 {
@@ -133,7 +133,7 @@ GuiButton* GuiPanel::AddIconButton(const std::string& texture, float x, float y,
 {
     GuiButton* button = AddButton(texture, x, y, w, h, colour);
     button->CreateIcon(icon, iconX, iconY);
-    button->SetEffectTable(kIconButtonEffects);
+    button->SetEffectTable(ICON_BUTTON_EFFECTS);
     return button;
 }
 

@@ -15,7 +15,7 @@ struct Page {
     float band;
 };
 
-const Page kPages[HelpScreen::kPageCount] = {
+const Page kPages[HelpScreen::PAGE_COUNT] = {
     {"Basic Commands & Controls", "1/5", "vh_menu_help_text01.png", 0.27083f},
     {"Interface Features", "2/5", "vh_menu_help_text02.png", 0.40625f},
     {"Deployment Window & Camera", "3/5", "vh_menu_help_text03.png", 0.43333f},
@@ -24,13 +24,13 @@ const Page kPages[HelpScreen::kPageCount] = {
 };
 
 // A quarter of the picture per second while a scroll button is held.
-constexpr float kScrollRate = 0.25f;
-constexpr float kButtonSize[2] = {16.0f, 15.0f};
+constexpr float SCROLL_RATE = 0.25f;
+constexpr float BUTTON_SIZE[2] = {16.0f, 15.0f};
 
 std::unique_ptr<GuiButton> MakeButton(const char* texture, float x, float y)
 {
     auto button = std::make_unique<GuiButton>();
-    button->Create(texture, x, y, kButtonSize[0], kButtonSize[1]);
+    button->Create(texture, x, y, BUTTON_SIZE[0], BUTTON_SIZE[1]);
     button->aboveCover = true;
     return button;
 }
@@ -45,58 +45,58 @@ HelpScreen::~HelpScreen()
 
 const char* HelpScreen::PageTitle(int index)
 {
-    return index >= 0 && index < kPageCount ? kPages[index].title : "";
+    return index >= 0 && index < PAGE_COUNT ? kPages[index].title : "";
 }
 
 float HelpScreen::BandHeight(int index)
 {
-    return index >= 0 && index < kPageCount ? kPages[index].band : 0.0f;
+    return index >= 0 && index < PAGE_COUNT ? kPages[index].band : 0.0f;
 }
 
 GuiElement* HelpScreen::GetPagePicture(int index) const
 {
-    return index >= 0 && index < kPageCount ? pages[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index < PAGE_COUNT ? m_pages[static_cast<size_t>(index)].get() : nullptr;
 }
 
 std::array<GuiButton*, 5> HelpScreen::Buttons() const
 {
-    return {next.get(), previous.get(), scrollDown.get(), scrollUp.get(), close.get()};
+    return {m_next.get(), m_previous.get(), m_scrollDown.get(), m_scrollUp.get(), m_close.get()};
 }
 
 void HelpScreen::Init()
 {
-    backdrop = std::make_unique<GuiElement>();
-    backdrop->Create("vh_menu_help.tga", 305.0f, 101.0f, 414.0f, 437.0f);
-    backdrop->aboveCover = true;
+    m_backdrop = std::make_unique<GuiElement>();
+    m_backdrop->Create("vh_menu_help.tga", 305.0f, 101.0f, 414.0f, 437.0f);
+    m_backdrop->aboveCover = true;
 
-    next = MakeButton("help_next_button.tga", 533.0f, 509.0f);
-    std::swap(next->leftU, next->rightU);
-    previous = MakeButton("help_next_button.tga", 470.0f, 509.0f);
-    scrollDown = MakeButton("help_up_button.tga", 693.0f, 469.0f);
-    std::swap(scrollDown->topV, scrollDown->bottomV);
-    scrollUp = MakeButton("help_up_button.tga", 693.0f, 157.0f);
-    close = MakeButton("help_close_button.tga", 693.0f, 114.0f);
+    m_next = MakeButton("help_next_button.tga", 533.0f, 509.0f);
+    std::swap(m_next->leftU, m_next->rightU);
+    m_previous = MakeButton("help_next_button.tga", 470.0f, 509.0f);
+    m_scrollDown = MakeButton("help_up_button.tga", 693.0f, 469.0f);
+    std::swap(m_scrollDown->topV, m_scrollDown->bottomV);
+    m_scrollUp = MakeButton("help_up_button.tga", 693.0f, 157.0f);
+    m_close = MakeButton("help_close_button.tga", 693.0f, 114.0f);
 
-    for (int i = 0; i < kPageCount; ++i) {
+    for (int i = 0; i < PAGE_COUNT; ++i) {
         auto picture = std::make_unique<GuiElement>();
         picture->Create(kPages[i].picture, 320.0f, 161.0f, 365.0f, 325.0f);
         picture->aboveCover = true;
-        pages[static_cast<size_t>(i)] = std::move(picture);
+        m_pages[static_cast<size_t>(i)] = std::move(picture);
     }
 
-    counterLabel.Create(24, "Times New Roman", 1.0f, 1.0f, 1.0f, 1.0f, 1);
-    counterLabel.SetPosition(497.0f, 504.0f);
-    titleRect = RECT{375, 121, 675, 153};
-    titleLabel.SetFont(24, "Times New Roman", &titleRect);
-    titleLabel.colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-    titleLabel.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    m_counterLabel.Create(24, "Times New Roman", 1.0f, 1.0f, 1.0f, 1.0f, 1);
+    m_counterLabel.SetPosition(497.0f, 504.0f);
+    m_titleRect = RECT{375, 121, 675, 153};
+    m_titleLabel.SetFont(24, "Times New Roman", &m_titleRect);
+    m_titleLabel.colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    m_titleLabel.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     SetPage(0);
 }
 
 void HelpScreen::ResetBands()
 {
-    for (int i = 0; i < kPageCount; ++i) {
-        if (GuiElement* picture = pages[static_cast<size_t>(i)].get()) {
+    for (int i = 0; i < PAGE_COUNT; ++i) {
+        if (GuiElement* picture = m_pages[static_cast<size_t>(i)].get()) {
             picture->topV = 0.0f;
             picture->bottomV = kPages[i].band;
         }
@@ -109,38 +109,38 @@ void HelpScreen::UpdateCover()
     MouseOverManager* manager = MouseOverManager::Existing();
     if (!manager)
         return;
-    if (visible && backdrop)
-        manager->SetCover(RECT{static_cast<LONG>(backdrop->left), static_cast<LONG>(backdrop->top),
-                               static_cast<LONG>(backdrop->right), static_cast<LONG>(backdrop->bottom)});
+    if (m_visible && m_backdrop)
+        manager->SetCover(RECT{static_cast<LONG>(m_backdrop->left), static_cast<LONG>(m_backdrop->top),
+                               static_cast<LONG>(m_backdrop->right), static_cast<LONG>(m_backdrop->bottom)});
     else
         manager->ClearCover();
 }
 
 void HelpScreen::Show(bool show)
 {
-    visible = show;
+    m_visible = show;
     ResetBands();
     UpdateCover();
 }
 
 void HelpScreen::SetPage(int p)
 {
-    if (p >= kPageCount)
+    if (p >= PAGE_COUNT)
         p = 0;
     if (p < 0)
-        p = kPageCount - 1;
-    page = p;
-    titleLabel.SetText(kPages[page].title);
-    counterLabel.SetText(kPages[page].counter);
+        p = PAGE_COUNT - 1;
+    m_page = p;
+    m_titleLabel.SetText(kPages[m_page].title);
+    m_counterLabel.SetText(kPages[m_page].counter);
     ResetBands();
 }
 
 void HelpScreen::ScrollUp()
 {
-    GuiElement* picture = pages[static_cast<size_t>(page)].get();
+    GuiElement* picture = m_pages[static_cast<size_t>(m_page)].get();
     if (!picture)
         return;
-    const float step = DataManager::Get()->GetFrameTime() * kScrollRate;
+    const float step = DataManager::Get()->GetFrameTime() * SCROLL_RATE;
     if (picture->topV - step < 0.0f) {
         picture->topV = 0.0f;
     } else {
@@ -151,10 +151,10 @@ void HelpScreen::ScrollUp()
 
 void HelpScreen::ScrollDown()
 {
-    GuiElement* picture = pages[static_cast<size_t>(page)].get();
+    GuiElement* picture = m_pages[static_cast<size_t>(m_page)].get();
     if (!picture)
         return;
-    const float step = DataManager::Get()->GetFrameTime() * kScrollRate;
+    const float step = DataManager::Get()->GetFrameTime() * SCROLL_RATE;
     if (picture->bottomV + step > 1.0f) {
         picture->bottomV = 1.0f;
     } else {
@@ -165,76 +165,76 @@ void HelpScreen::ScrollDown()
 
 void HelpScreen::Update()
 {
-    if (!visible || !backdrop)
+    if (!m_visible || !m_backdrop)
         return;
-    if (close->clicked) {
-        visible = false;
+    if (m_close->clicked) {
+        m_visible = false;
         UpdateCover();
     }
-    if (scrollUp->pressed)
+    if (m_scrollUp->pressed)
         ScrollUp();
-    if (scrollDown->pressed)
+    if (m_scrollDown->pressed)
         ScrollDown();
-    if (next->clicked)
-        SetPage(page + 1);
-    if (previous->clicked)
-        SetPage(page - 1);
+    if (m_next->clicked)
+        SetPage(m_page + 1);
+    if (m_previous->clicked)
+        SetPage(m_page - 1);
     for (GuiButton* button : Buttons())
         button->Update();
-    backdrop->Update();
-    pages[static_cast<size_t>(page)]->Update();
-    titleLabel.Update();
-    counterLabel.Update();
+    m_backdrop->Update();
+    m_pages[static_cast<size_t>(m_page)]->Update();
+    m_titleLabel.Update();
+    m_counterLabel.Update();
 }
 
 void HelpScreen::Render()
 {
-    if (!visible || !backdrop)
+    if (!m_visible || !m_backdrop)
         return;
-    backdrop->Render();
-    pages[static_cast<size_t>(page)]->Render();
+    m_backdrop->Render();
+    m_pages[static_cast<size_t>(m_page)]->Render();
     for (GuiButton* button : Buttons())
         button->Render();
-    titleLabel.QueueDraw();
-    counterLabel.QueueDraw();
+    m_titleLabel.QueueDraw();
+    m_counterLabel.QueueDraw();
 }
 
 void HelpScreen::OnLostDevice()
 {
-    if (!backdrop)
+    if (!m_backdrop)
         return;
-    backdrop->OnLostDevice();
-    for (auto& picture : pages)
+    m_backdrop->OnLostDevice();
+    for (auto& picture : m_pages)
         picture->OnLostDevice();
     for (GuiButton* button : Buttons())
         button->OnLostDevice();
-    titleLabel.OnLostDevice();
-    counterLabel.OnLostDevice();
+    m_titleLabel.OnLostDevice();
+    m_counterLabel.OnLostDevice();
 }
 
 void HelpScreen::OnResetDevice()
 {
-    if (!backdrop)
+    if (!m_backdrop)
         return;
-    backdrop->OnResetDevice();
-    for (auto& picture : pages)
+    m_backdrop->OnResetDevice();
+    for (auto& picture : m_pages)
         picture->OnResetDevice();
     for (GuiButton* button : Buttons())
         button->OnResetDevice();
-    titleLabel.OnResetDevice();
-    counterLabel.OnResetDevice();
+    m_titleLabel.OnResetDevice();
+    m_counterLabel.OnResetDevice();
     UpdateCover();
 }
 
 void HelpScreen::Release()
 {
-    if (visible) {
-        visible = false;
+    if (m_visible) {
+        m_visible = false;
         UpdateCover();
     }
-    if (backdrop)
-        backdrop->OnLostDevice();
-    for (auto& picture : pages) {
+    if (m_backdrop)
+        m_backdrop->OnLostDevice();
+    for (auto& picture : m_pages) {
         if (picture)
             picture->OnLostDevice();
         picture.reset();
@@ -242,12 +242,12 @@ void HelpScreen::Release()
     for (GuiButton* button : Buttons())
         if (button)
             button->Release();
-    titleLabel.Unqueue();
-    counterLabel.Unqueue();
-    backdrop.reset();
-    next.reset();
-    previous.reset();
-    scrollDown.reset();
-    scrollUp.reset();
-    close.reset();
+    m_titleLabel.Unqueue();
+    m_counterLabel.Unqueue();
+    m_backdrop.reset();
+    m_next.reset();
+    m_previous.reset();
+    m_scrollDown.reset();
+    m_scrollUp.reset();
+    m_close.reset();
 }

@@ -15,7 +15,7 @@ class GuiElement;
 class HelpScreen : public DeviceResource
 {
 public:
-    static constexpr int kPageCount = 5;
+    static constexpr int PAGE_COUNT = 5;
 
     HelpScreen();
     ~HelpScreen() override;
@@ -26,10 +26,10 @@ public:
     // Showing scrolls every page back to its top and keeps the page.
     void Show(bool show);
     // The one switch for F1 and the Help button, so both agree on whether the help is showing.
-    void Toggle() { Show(!visible); }
-    bool IsVisible() const { return visible; }
+    void Toggle() { Show(!m_visible); }
+    bool IsVisible() const { return m_visible; }
     void SetPage(int page);
-    int GetPage() const { return page; }
+    int GetPage() const { return m_page; }
     void ScrollUp();
     void ScrollDown();
     void Update();
@@ -38,15 +38,15 @@ public:
     void OnResetDevice() override;
     void Release();
 
-    GuiElement* GetBackdrop() const { return backdrop.get(); }
+    GuiElement* GetBackdrop() const { return m_backdrop.get(); }
     GuiElement* GetPagePicture(int index) const;
-    GuiButton* GetNext() const { return next.get(); }
-    GuiButton* GetPrevious() const { return previous.get(); }
-    GuiButton* GetScrollDown() const { return scrollDown.get(); }
-    GuiButton* GetScrollUp() const { return scrollUp.get(); }
-    GuiButton* GetClose() const { return close.get(); }
-    const TextLabel& GetTitle() const { return titleLabel; }
-    const TextLabel& GetCounter() const { return counterLabel; }
+    GuiButton* GetNext() const { return m_next.get(); }
+    GuiButton* GetPrevious() const { return m_previous.get(); }
+    GuiButton* GetScrollDown() const { return m_scrollDown.get(); }
+    GuiButton* GetScrollUp() const { return m_scrollUp.get(); }
+    GuiButton* GetClose() const { return m_close.get(); }
+    const TextLabel& GetTitle() const { return m_titleLabel; }
+    const TextLabel& GetCounter() const { return m_counterLabel; }
 
     static const char* PageTitle(int page);
     static float BandHeight(int page);
@@ -56,16 +56,16 @@ private:
     void UpdateCover();
     std::array<GuiButton*, 5> Buttons() const;
 
-    bool visible = false;
-    int page = 0;
-    std::unique_ptr<GuiElement> backdrop;
-    std::array<std::unique_ptr<GuiElement>, kPageCount> pages;
-    std::unique_ptr<GuiButton> next;
-    std::unique_ptr<GuiButton> previous;
-    std::unique_ptr<GuiButton> scrollDown;
-    std::unique_ptr<GuiButton> scrollUp;
-    std::unique_ptr<GuiButton> close;
-    TextLabel counterLabel;
-    TextLabel titleLabel;
-    RECT titleRect{375, 121, 675, 153};
+    bool m_visible = false;
+    int m_page = 0;
+    std::unique_ptr<GuiElement> m_backdrop;
+    std::array<std::unique_ptr<GuiElement>, PAGE_COUNT> m_pages;
+    std::unique_ptr<GuiButton> m_next;
+    std::unique_ptr<GuiButton> m_previous;
+    std::unique_ptr<GuiButton> m_scrollDown;
+    std::unique_ptr<GuiButton> m_scrollUp;
+    std::unique_ptr<GuiButton> m_close;
+    TextLabel m_counterLabel;
+    TextLabel m_titleLabel;
+    RECT m_titleRect{375, 121, 675, 153};
 };

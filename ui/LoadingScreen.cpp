@@ -7,8 +7,8 @@
 #include <string>
 
 namespace {
-constexpr float kFrameWidth = 764.0f;
-constexpr float kBarInset = 80.0f;
+constexpr float FRAME_WIDTH = 764.0f;
+constexpr float BAR_INSET = 80.0f;
 } // namespace
 
 LoadingScreen::LoadingScreen() = default;
@@ -20,72 +20,72 @@ LoadingScreen::~LoadingScreen()
 
 void LoadingScreen::Init()
 {
-    barBackground = std::make_unique<GuiElement>();
-    bar = std::make_unique<GuiElement>();
-    barFrame = std::make_unique<GuiElement>();
-    background = std::make_unique<GuiElement>();
+    m_barBackground = std::make_unique<GuiElement>();
+    m_bar = std::make_unique<GuiElement>();
+    m_barFrame = std::make_unique<GuiElement>();
+    m_background = std::make_unique<GuiElement>();
 
     const float w = static_cast<float>(DataManager::Get()->GetBackBufferWidth());
-    const float x0 = (w - kFrameWidth) * 0.5f;
-    background->SetRect(0.0f, 0.0f, 1024.0f, 768.0f);
-    barStart = x0 + kBarInset;
-    barBackground->Create("LSLoadingBarBG.tga", x0 + kBarInset, 636.0f, 609.0f, 32.0f);
-    barFrame->Create("LSLoadingBar.tga", x0, 600.0f, kFrameWidth, 90.0f);
-    bar->SetRect(x0 + kBarInset, 638.0f, 609.0f, 29.0f);
-    bar->colour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.75f);
-    bar->baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.75f);
-    bar->effect = EFFECT_FADE_ALPHA_TO_BASE;
-    bar->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
-    bar->effectTimer = 0.0f;
+    const float x0 = (w - FRAME_WIDTH) * 0.5f;
+    m_background->SetRect(0.0f, 0.0f, 1024.0f, 768.0f);
+    m_barStart = x0 + BAR_INSET;
+    m_barBackground->Create("LSLoadingBarBG.tga", x0 + BAR_INSET, 636.0f, 609.0f, 32.0f);
+    m_barFrame->Create("LSLoadingBar.tga", x0, 600.0f, FRAME_WIDTH, 90.0f);
+    m_bar->SetRect(x0 + BAR_INSET, 638.0f, 609.0f, 29.0f);
+    m_bar->colour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.75f);
+    m_bar->baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 0.75f);
+    m_bar->effect = EFFECT_FADE_ALPHA_TO_BASE;
+    m_bar->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+    m_bar->effectTimer = 0.0f;
 }
 
 void LoadingScreen::PickBackground()
 {
-    if (!background)
+    if (!m_background)
         return;
-    static const char* const names[kBackgroundCount] = {"LS1BG.png", "LS2BG.png", "LS3BG.png", "LS4BG.png",
+    static const char* const names[BACKGROUND_COUNT] = {"LS1BG.png", "LS2BG.png", "LS3BG.png", "LS4BG.png",
                                                         "LS5BG.png", "LS6BG.png", "LS7BG.png"};
-    background->SetTextureByName(names[RandomInt(kBackgroundCount)]);
+    m_background->SetTextureByName(names[RandomInt(BACKGROUND_COUNT)]);
 }
 
 void LoadingScreen::Restart()
 {
-    if (!bar)
+    if (!m_bar)
         return;
     PickBackground();
-    full = false;
-    bar->right = barStart;
-    bar->Update();
+    m_full = false;
+    m_bar->right = m_barStart;
+    m_bar->Update();
 }
 
 void LoadingScreen::SetProgress(float p)
 {
-    if (!bar)
+    if (!m_bar)
         return;
     if (p >= 1.0f) {
-        full = true;
+        m_full = true;
         p = 1.0f;
     }
-    bar->right = p * barLength + barStart;
-    barBackground->Update();
-    bar->Update();
-    barFrame->Update();
-    background->Update();
+    m_bar->right = p * m_barLength + m_barStart;
+    m_barBackground->Update();
+    m_bar->Update();
+    m_barFrame->Update();
+    m_background->Update();
 }
 
 void LoadingScreen::Render()
 {
-    if (!bar)
+    if (!m_bar)
         return;
-    background->Render();
-    barBackground->Render();
-    bar->Render();
-    barFrame->Render();
+    m_background->Render();
+    m_barBackground->Render();
+    m_bar->Render();
+    m_barFrame->Render();
 }
 
 void LoadingScreen::OnLostDevice()
 {
-    for (GuiElement* element : {background.get(), barBackground.get(), bar.get(), barFrame.get()})
+    for (GuiElement* element : {m_background.get(), m_barBackground.get(), m_bar.get(), m_barFrame.get()})
         if (element)
             element->OnLostDevice();
 }
@@ -94,20 +94,20 @@ void LoadingScreen::OnLostDevice()
 // back buffer changes width.
 void LoadingScreen::OnResetDevice()
 {
-    if (!barFrame)
+    if (!m_barFrame)
         return;
-    const UINT remembered = barFrame->rememberedWidth;
+    const UINT remembered = m_barFrame->rememberedWidth;
     const UINT now = DataManager::Get()->GetBackBufferWidth();
     const float sx = remembered && now ? static_cast<float>(now) / static_cast<float>(remembered) : 1.0f;
-    for (GuiElement* element : {background.get(), barBackground.get(), bar.get(), barFrame.get()})
+    for (GuiElement* element : {m_background.get(), m_barBackground.get(), m_bar.get(), m_barFrame.get()})
         element->OnResetDevice();
-    barStart *= sx;
-    barLength *= sx;
+    m_barStart *= sx;
+    m_barLength *= sx;
 }
 
 void LoadingScreen::Destroy()
 {
-    for (auto* element : {&background, &barBackground, &bar, &barFrame}) {
+    for (auto* element : {&m_background, &m_barBackground, &m_bar, &m_barFrame}) {
         if (*element)
             (*element)->OnLostDevice();
         element->reset();

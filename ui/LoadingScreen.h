@@ -9,7 +9,7 @@ class GuiElement;
 class LoadingScreen
 {
 public:
-    static constexpr int kBackgroundCount = 7;
+    static constexpr int BACKGROUND_COUNT = 7;
 
     LoadingScreen();
     ~LoadingScreen();
@@ -26,20 +26,20 @@ public:
     void Destroy();
     void PickBackground();
 
-    bool IsFull() const { return full; }
-    float GetBarStart() const { return barStart; }
-    float GetBarLength() const { return barLength; }
-    GuiElement* GetBar() const { return bar.get(); }
-    GuiElement* GetBarBackground() const { return barBackground.get(); }
-    GuiElement* GetBarFrame() const { return barFrame.get(); }
-    GuiElement* GetBackground() const { return background.get(); }
+    bool IsFull() const { return m_full; }
+    float GetBarStart() const { return m_barStart; }
+    float GetBarLength() const { return m_barLength; }
+    GuiElement* GetBar() const { return m_bar.get(); }
+    GuiElement* GetBarBackground() const { return m_barBackground.get(); }
+    GuiElement* GetBarFrame() const { return m_barFrame.get(); }
+    GuiElement* GetBackground() const { return m_background.get(); }
 
 private:
-    bool full = false;
-    std::unique_ptr<GuiElement> barBackground;
-    std::unique_ptr<GuiElement> bar;
-    std::unique_ptr<GuiElement> barFrame;
-    std::unique_ptr<GuiElement> background;
-    float barLength = 615.0f;
-    float barStart = 0.0f;
+    bool m_full = false;
+    std::unique_ptr<GuiElement> m_barBackground;
+    std::unique_ptr<GuiElement> m_bar;
+    std::unique_ptr<GuiElement> m_barFrame;
+    std::unique_ptr<GuiElement> m_background;
+    float m_barLength = 615.0f;
+    float m_barStart = 0.0f;
 };

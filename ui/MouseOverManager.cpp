@@ -17,12 +17,12 @@ std::unique_ptr<MouseOverManager>& Instance()
     return instance;
 }
 
-constexpr int kTextFontHeight = 24;
+constexpr int TEXT_FONT_HEIGHT = 24;
 // Game time without a hovered button before the HUD's unit texts come back.
-constexpr float kRestoreDelay = 0.1f;
-constexpr float kIconSize = 32.0f;
+constexpr float RESTORE_DELAY = 0.1f;
+constexpr float ICON_SIZE = 32.0f;
 // The pointer this close to the bottom edge is taken for the HUD's, wherever it is across.
-constexpr long kBottomStrip = 25;
+constexpr long BOTTOM_STRIP = 25;
 } // namespace
 
 MouseOverManager::MouseOverManager() = default;
@@ -31,12 +31,12 @@ MouseOverManager::~MouseOverManager()
 {
     if (BoardPointer::Get() == this)
         BoardPointer::Register(nullptr);
-    if (pointerIcon)
-        pointerIcon->OnLostDevice();
-    if (textWindow)
-        textWindow->OnLostDevice();
-    if (textLabel)
-        textLabel->Unqueue();
+    if (m_pointerIcon)
+        m_pointerIcon->OnLostDevice();
+    if (m_textWindow)
+        m_textWindow->OnLostDevice();
+    if (m_textLabel)
+        m_textLabel->Unqueue();
 }
 
 MouseOverManager* MouseOverManager::Get()
@@ -61,66 +61,66 @@ void MouseOverManager::ResetForTests()
 
 void MouseOverManager::Init()
 {
-    pointerIcon = std::make_unique<GuiElement>();
-    textWindow = std::make_unique<GuiElement>();
-    textLabel = std::make_unique<TextLabel>();
+    m_pointerIcon = std::make_unique<GuiElement>();
+    m_textWindow = std::make_unique<GuiElement>();
+    m_textLabel = std::make_unique<TextLabel>();
 
-    textWindow->Create("mouseOverText.tga", 0.0f, 0.0f, kIconSize, kIconSize);
-    textWindow->gliding = false;
-    textWindow->pendingEffect = EFFECT_FADE_TO_TARGET;
-    textWindow->effectTimer = 0.0f;
-    textWindow->effectDelay = 0.0f;
-    textWindow->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
-    textWindow->enabled = false;
+    m_textWindow->Create("mouseOverText.tga", 0.0f, 0.0f, ICON_SIZE, ICON_SIZE);
+    m_textWindow->gliding = false;
+    m_textWindow->pendingEffect = EFFECT_FADE_TO_TARGET;
+    m_textWindow->effectTimer = 0.0f;
+    m_textWindow->effectDelay = 0.0f;
+    m_textWindow->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    m_textWindow->enabled = false;
 
-    textLabel->CreateFont(kTextFontHeight, "Times New Roman", 1);
-    textLabel->pendingEffect = EFFECT_FADE_TO_TARGET;
-    textLabel->effectTimer = 0.0f;
-    textLabel->effectDelay = 0.0f;
-    textLabel->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    m_textLabel->CreateFont(TEXT_FONT_HEIGHT, "Times New Roman", 1);
+    m_textLabel->pendingEffect = EFFECT_FADE_TO_TARGET;
+    m_textLabel->effectTimer = 0.0f;
+    m_textLabel->effectDelay = 0.0f;
+    m_textLabel->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
 
-    pointerIcon->Create(MouseIconTexture, 0.0f, 0.0f, kIconSize, kIconSize);
+    m_pointerIcon->Create(MouseIconTexture, 0.0f, 0.0f, ICON_SIZE, ICON_SIZE);
 }
 
 POINT MouseOverManager::GetPointerPosition() const
 {
-    if (!pointerIcon)
+    if (!m_pointerIcon)
         return POINT{0, 0};
-    return pointerIcon->GetTopLeft();
+    return m_pointerIcon->GetTopLeft();
 }
 
 void MouseOverManager::MovePointer(int x, int y)
 {
-    if (!pointerIcon)
+    if (!m_pointerIcon)
         return;
-    pointerIcon->MoveTo(static_cast<float>(x), static_cast<float>(y));
-    pointerIcon->UpdateEffect();
-    pointerIcon->UpdateVertices();
-    showText = false;
+    m_pointerIcon->MoveTo(static_cast<float>(x), static_cast<float>(y));
+    m_pointerIcon->UpdateEffect();
+    m_pointerIcon->UpdateVertices();
+    m_showText = false;
 }
 
 void MouseOverManager::Update()
 {
-    showText = false;
+    m_showText = false;
     const bool held = IsLeftButtonHeld();
-    leftPressed = held && !leftHeld;
-    leftHeld = held;
-    pointerOverWidget = false;
+    m_leftPressed = held && !m_leftHeld;
+    m_leftHeld = held;
+    m_pointerOverWidget = false;
 
-    if (hoveredButton) {
-        restorePending = false;
-        restoreTimer = 0.0f;
-        if (!hoveredButton->notHovered) {
+    if (m_hoveredButton) {
+        m_restorePending = false;
+        m_restoreTimer = 0.0f;
+        if (!m_hoveredButton->notHovered) {
             UpdateText();
             return;
         }
-        restorePending = true;
-        hoveredButton = nullptr;
+        m_restorePending = true;
+        m_hoveredButton = nullptr;
     } else {
-        restoreTimer += DataManager::Get()->GetFrameTime();
+        m_restoreTimer += DataManager::Get()->GetFrameTime();
     }
-    if (restoreTimer >= kRestoreDelay && restorePending) {
-        restorePending = false;
+    if (m_restoreTimer >= RESTORE_DELAY && m_restorePending) {
+        m_restorePending = false;
         if (CommandHud* hud = CommandHud::Get())
             hud->UpdateUnitTexts();
     }
@@ -129,130 +129,131 @@ void MouseOverManager::Update()
 
 void MouseOverManager::UpdateText()
 {
-    if (hoveredButton && !hoveredButton->longHover) {
-        if (textLabel)
-            textLabel->Update();
-        if (textWindow)
-            textWindow->Update();
+    if (m_hoveredButton && !m_hoveredButton->longHover) {
+        if (m_textLabel)
+            m_textLabel->Update();
+        if (m_textWindow)
+            m_textWindow->Update();
         return;
     }
-    const std::string name = hoveredButton ? hoveredButton->GetName() : std::string();
-    if (hoveredButton && !name.empty() && textLabel && textWindow && pointerIcon) {
+    const std::string name = m_hoveredButton ? m_hoveredButton->GetName() : std::string();
+    if (m_hoveredButton && !name.empty() && m_textLabel && m_textWindow && m_pointerIcon) {
         const D3DXCOLOR shown(1.0f, 1.0f, 1.0f, 1.0f);
-        textLabel->SetText(name);
-        textLabel->targetColour = shown;
-        textWindow->targetColour = shown;
+        m_textLabel->SetText(name);
+        m_textLabel->targetColour = shown;
+        m_textWindow->targetColour = shown;
         DataManager* data = DataManager::Get();
         const float width = static_cast<float>(data->GetBackBufferWidth());
         const float height = static_cast<float>(data->GetBackBufferHeight());
-        if (anchorX >= 0.0f && anchorY >= 0.0f) {
-            textWindow->right = anchorX + (textLabel->boxWidth + 40.0f) * width / 1024.0f;
-            textWindow->left = anchorX - 10.0f;
+        if (m_anchorX >= 0.0f && m_anchorY >= 0.0f) {
+            m_textWindow->right = m_anchorX + (m_textLabel->boxWidth + 40.0f) * width / 1024.0f;
+            m_textWindow->left = m_anchorX - 10.0f;
         } else {
-            anchorX = pointerIcon->left - 48.0f;
-            anchorY = pointerIcon->top - 32.0f;
+            m_anchorX = m_pointerIcon->left - 48.0f;
+            m_anchorY = m_pointerIcon->top - 32.0f;
             // The label lives in the 1024 x 768 space the text transform scales to the back buffer.
-            textLabel->SetPosition(width > 0.0f ? anchorX * 1024.0f / width : anchorX,
-                                   height > 0.0f ? anchorY * 768.0f / height : anchorY);
-            textWindow->MoveTo(anchorX, anchorY - 6.0f);
+            m_textLabel->SetPosition(width > 0.0f ? m_anchorX * 1024.0f / width : m_anchorX,
+                                     height > 0.0f ? m_anchorY * 768.0f / height : m_anchorY);
+            m_textWindow->MoveTo(m_anchorX, m_anchorY - 6.0f);
         }
     } else {
         const D3DXCOLOR hidden(0.0f, 0.0f, 0.0f, 0.0f);
-        if (textLabel)
-            textLabel->targetColour = hidden;
-        if (textWindow)
-            textWindow->targetColour = hidden;
-        anchorX = -1.0f;
-        anchorY = -1.0f;
+        if (m_textLabel)
+            m_textLabel->targetColour = hidden;
+        if (m_textWindow)
+            m_textWindow->targetColour = hidden;
+        m_anchorX = -1.0f;
+        m_anchorY = -1.0f;
     }
-    if (textLabel)
-        textLabel->Update();
-    if (textWindow)
-        textWindow->Update();
+    if (m_textLabel)
+        m_textLabel->Update();
+    if (m_textWindow)
+        m_textWindow->Update();
 }
 
 void MouseOverManager::EnterButton(GuiButton* button)
 {
     const bool frameOnly = button->GetName().empty() && button->GetDescription().empty();
-    if (frameOnly && hoveredButton && hoveredButton != button && hoveredButton->hovered && !hoveredButton->notHovered)
+    if (frameOnly && m_hoveredButton && m_hoveredButton != button && m_hoveredButton->hovered &&
+        !m_hoveredButton->notHovered)
         return;
-    hoveredButton = button;
+    m_hoveredButton = button;
 }
 
 void MouseOverManager::ForgetButton(GuiButton* button)
 {
-    if (hoveredButton == button)
-        hoveredButton = nullptr;
+    if (m_hoveredButton == button)
+        m_hoveredButton = nullptr;
 }
 
 void MouseOverManager::Render()
 {
-    if (textLabel)
-        textLabel->QueueDraw();
-    if (textWindow)
-        textWindow->Render();
+    if (m_textLabel)
+        m_textLabel->QueueDraw();
+    if (m_textWindow)
+        m_textWindow->Render();
 }
 
 void MouseOverManager::OnLostDevice()
 {
-    if (pointerIcon)
-        pointerIcon->OnLostDevice();
-    if (textLabel)
-        textLabel->OnLostDevice();
-    if (textWindow)
-        textWindow->OnLostDevice();
+    if (m_pointerIcon)
+        m_pointerIcon->OnLostDevice();
+    if (m_textLabel)
+        m_textLabel->OnLostDevice();
+    if (m_textWindow)
+        m_textWindow->OnLostDevice();
 }
 
 void MouseOverManager::OnResetDevice()
 {
-    if (pointerIcon)
-        pointerIcon->OnResetDevice();
-    if (textLabel)
-        textLabel->OnResetDevice();
-    if (textWindow)
-        textWindow->OnResetDevice();
+    if (m_pointerIcon)
+        m_pointerIcon->OnResetDevice();
+    if (m_textLabel)
+        m_textLabel->OnResetDevice();
+    if (m_textWindow)
+        m_textWindow->OnResetDevice();
 }
 
 void MouseOverManager::SetPickRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction)
 {
-    pickRayOrigin = origin;
-    pickRayDirection = direction;
+    m_pickRayOrigin = origin;
+    m_pickRayDirection = direction;
 }
 
 void MouseOverManager::SetHovered(Hex* hex)
 {
-    if (hoveredHex)
-        hoveredHex->hovered = false;
-    hoveredHex = hex;
+    if (m_hoveredHex)
+        m_hoveredHex->hovered = false;
+    m_hoveredHex = hex;
     if (hex)
         hex->hovered = true;
 }
 
 void MouseOverManager::MoveDraggedToHoveredHex()
 {
-    if (!dragged || !hoveredHex)
+    if (!m_dragged || !m_hoveredHex)
         return;
-    if (hoveredHex->type != HEX_DEPLOY_TEAM0 && hoveredHex->type != HEX_DEPLOY_TEAM1)
+    if (m_hoveredHex->type != HEX_DEPLOY_TEAM0 && m_hoveredHex->type != HEX_DEPLOY_TEAM1)
         return;
     // Placement is by row and column; the hex's world coordinates would name no hex of the board.
-    dragged->SetPosition(hoveredHex->row, hoveredHex->column);
+    m_dragged->SetPosition(m_hoveredHex->row, m_hoveredHex->column);
 }
 
 bool MouseOverManager::IsBoardClick() const
 {
-    return leftPressed && !pointerOverWidget && !IsCovered(GetPointerPosition());
+    return m_leftPressed && !m_pointerOverWidget && !IsCovered(GetPointerPosition());
 }
 
 bool MouseOverManager::IsOverHud() const
 {
-    if (showText || pointerOverWidget)
+    if (m_showText || m_pointerOverWidget)
         return true;
     const long height = static_cast<long>(DataManager::Get()->GetBackBufferHeight());
-    return height > 0 && GetPointerPosition().y > height - kBottomStrip;
+    return height > 0 && GetPointerPosition().y > height - BOTTOM_STRIP;
 }
 
 void MouseOverManager::ForgetUnit(BoardUnit* gone)
 {
-    if (dragged == gone)
-        dragged = nullptr;
+    if (m_dragged == gone)
+        m_dragged = nullptr;
 }

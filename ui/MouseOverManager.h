@@ -35,18 +35,18 @@ public:
     void OnResetDevice();
 
     void SetPickRay(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction);
-    const D3DXVECTOR3& GetPickRayOrigin() const override { return pickRayOrigin; }
-    const D3DXVECTOR3& GetPickRayDirection() const override { return pickRayDirection; }
+    const D3DXVECTOR3& GetPickRayOrigin() const override { return m_pickRayOrigin; }
+    const D3DXVECTOR3& GetPickRayDirection() const override { return m_pickRayDirection; }
 
-    Hex* GetHovered() const override { return hoveredHex; }
+    Hex* GetHovered() const override { return m_hoveredHex; }
     void SetHovered(Hex* hex) override;
-    void SetDragged(BoardUnit* unit) { dragged = unit; }
-    BoardUnit* GetDragged() const { return dragged; }
+    void SetDragged(BoardUnit* unit) { m_dragged = unit; }
+    BoardUnit* GetDragged() const { return m_dragged; }
     void MoveDraggedToHoveredHex();
-    bool IsShowingText() const override { return showText; }
-    void SetShowText() { showText = true; }
+    bool IsShowingText() const override { return m_showText; }
+    void SetShowText() { m_showText = true; }
     // Widgets report that the pointer is over one of them (enabled) in this frame.
-    void NotePointerOverWidget() { pointerOverWidget = true; }
+    void NotePointerOverWidget() { m_pointerOverWidget = true; }
     bool IsBoardClick() const override;
     // On a named button, on any enabled widget of this frame, or within the strip along the bottom edge that
     // the HUD's bars reach down to.
@@ -56,47 +56,47 @@ public:
     void EnterButton(GuiButton* button);
     // The button is switched away or deleted: it is no longer the hovered one.
     void ForgetButton(GuiButton* button);
-    GuiButton* GetHoveredButton() const { return hoveredButton; }
+    GuiButton* GetHoveredButton() const { return m_hoveredButton; }
     // A window over the screen (the help) takes the pointer inside its rectangle from everything beneath.
     void SetCover(const RECT& rect)
     {
-        cover = rect;
-        covering = true;
+        m_cover = rect;
+        m_covering = true;
     }
-    void ClearCover() { covering = false; }
+    void ClearCover() { m_covering = false; }
     bool IsCovered(POINT p) const
     {
-        return covering && p.x >= cover.left && p.x < cover.right && p.y >= cover.top && p.y < cover.bottom;
+        return m_covering && p.x >= m_cover.left && p.x < m_cover.right && p.y >= m_cover.top && p.y < m_cover.bottom;
     }
     void ForgetUnit(BoardUnit* gone) override;
 
-    GuiElement* GetPointerIcon() const { return pointerIcon.get(); }
-    TextLabel* GetTextLabel() const { return textLabel.get(); }
-    GuiElement* GetTextWindow() const { return textWindow.get(); }
-    bool IsTextAnchored() const { return anchorX >= 0.0f && anchorY >= 0.0f; }
+    GuiElement* GetPointerIcon() const { return m_pointerIcon.get(); }
+    TextLabel* GetTextLabel() const { return m_textLabel.get(); }
+    GuiElement* GetTextWindow() const { return m_textWindow.get(); }
+    bool IsTextAnchored() const { return m_anchorX >= 0.0f && m_anchorY >= 0.0f; }
 
 private:
     MouseOverManager();
 
-    std::unique_ptr<GuiElement> pointerIcon;
-    std::unique_ptr<TextLabel> textLabel;
-    std::unique_ptr<GuiElement> textWindow;
-    Hex* hoveredHex = nullptr;
-    GuiButton* hoveredButton = nullptr;
-    BoardUnit* dragged = nullptr;
-    bool showText = false;
+    std::unique_ptr<GuiElement> m_pointerIcon;
+    std::unique_ptr<TextLabel> m_textLabel;
+    std::unique_ptr<GuiElement> m_textWindow;
+    Hex* m_hoveredHex = nullptr;
+    GuiButton* m_hoveredButton = nullptr;
+    BoardUnit* m_dragged = nullptr;
+    bool m_showText = false;
     // The left button as this frame's update found it and as the frame before left it.
-    bool leftHeld = false;
-    bool leftPressed = false;
-    bool pointerOverWidget = false;
+    bool m_leftHeld = false;
+    bool m_leftPressed = false;
+    bool m_pointerOverWidget = false;
     // Where the name text is anchored; negative while no text is shown.
-    float anchorX = -1.0f;
-    float anchorY = -1.0f;
-    float restoreTimer = 0.0f;
+    float m_anchorX = -1.0f;
+    float m_anchorY = -1.0f;
+    float m_restoreTimer = 0.0f;
     // Set once a hovered button is let go; the HUD's unit texts come back once, a little later.
-    bool restorePending = true;
-    RECT cover{0, 0, 0, 0};
-    bool covering = false;
-    D3DXVECTOR3 pickRayOrigin{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 pickRayDirection{0.0f, 0.0f, 0.0f};
+    bool m_restorePending = true;
+    RECT m_cover{0, 0, 0, 0};
+    bool m_covering = false;
+    D3DXVECTOR3 m_pickRayOrigin{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_pickRayDirection{0.0f, 0.0f, 0.0f};
 };

@@ -11,15 +11,15 @@
 #include <cstring>
 
 namespace {
-constexpr float kCountStep = 0.01f;
-constexpr float kBoxWidthPerChar = 0.3f;
-constexpr float kBoxHeightPerLine = 0.5f;
-constexpr float kFloatingTextTop = 400.0f;
-constexpr float kFloatingTextBottom = 500.0f;
-constexpr float kFloatingTextMinGap = 30.0f;
-constexpr float kFloatingTextMaxGap = 60.0f;
+constexpr float COUNT_STEP = 0.01f;
+constexpr float BOX_WIDTH_PER_CHAR = 0.3f;
+constexpr float BOX_HEIGHT_PER_LINE = 0.5f;
+constexpr float FLOATING_TEXT_TOP = 400.0f;
+constexpr float FLOATING_TEXT_BOTTOM = 500.0f;
+constexpr float FLOATING_TEXT_MIN_GAP = 30.0f;
+constexpr float FLOATING_TEXT_MAX_GAP = 60.0f;
 // A wrapped text runs down as far as it needs; the rectangle's bottom only has to lie below it.
-constexpr LONG kWrapDepth = 4096;
+constexpr LONG WRAP_DEPTH = 4096;
 
 bool g_haveLastOffset = false;
 float g_lastOffset = 0.0f;
@@ -36,9 +36,9 @@ TextLabel::~TextLabel()
 
 void TextLabel::ReleaseFont()
 {
-    if (font) {
-        font->Release();
-        font = nullptr;
+    if (m_font) {
+        m_font->Release();
+        m_font = nullptr;
     }
 }
 
@@ -49,19 +49,19 @@ void TextLabel::MakeFont(bool italic)
     if (!device)
         return;
     D3DXCreateFontA(device, fontHeight, 0, FW_BOLD, 1, italic ? TRUE : FALSE, DEFAULT_CHARSET, 0, 0, 0,
-                    faceName.c_str(), &font);
+                    m_faceName.c_str(), &m_font);
 }
 
 void TextLabel::CreateFont(int height, const char* face, int)
 {
     fontHeight = height;
-    faceName = face ? face : "";
+    m_faceName = face ? face : "";
     MakeFont(false);
 }
 
 void TextLabel::SetFont(int height, const char* face, RECT* rect)
 {
-    fixedRect = rect;
+    m_fixedRect = rect;
     CreateFont(height, face, 1);
 }
 
@@ -81,15 +81,15 @@ void TextLabel::Create(int height, const char* face, float r, float g, float b, 
 
 void TextLabel::StoreText(const char* formatted)
 {
-    std::memset(buffer, 0, sizeof(buffer));
-    std::strncpy(buffer, formatted, kBufferSize - 1);
-    text = buffer;
+    std::memset(m_buffer, 0, sizeof(m_buffer));
+    std::strncpy(m_buffer, formatted, BUFFER_SIZE - 1);
+    m_text = m_buffer;
 
     // Lines are counted by the two characters '\' 'n' that the data files write, not by real breaks.
-    lineCount = 1;
-    for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2))
-        ++lineCount;
-    textWidth = static_cast<uint32_t>(fontHeight) * static_cast<uint32_t>(text.size());
+    m_lineCount = 1;
+    for (size_t at = m_text.find("\\n"); at != std::string::npos; at = m_text.find("\\n", at + 2))
+        ++m_lineCount;
+    m_textWidth = static_cast<uint32_t>(fontHeight) * static_cast<uint32_t>(m_text.size());
 }
 
 // Texts are copied as they stand: a '%' in a name is shown, never taken as a format directive.
@@ -107,7 +107,7 @@ void TextLabel::StepCount(int value, bool countingNow)
         return;
 
     countTimer += DataManager::Get()->GetFrameTime();
-    if (countTimer < kCountStep)
+    if (countTimer < COUNT_STEP)
         return;
     D3DXCOLOR chosen = normalColour;
     if (value > shownNumber) {
@@ -125,7 +125,7 @@ void TextLabel::StepCount(int value, bool countingNow)
 void TextLabel::SetNumberText(const char* format, int value, bool countingNow)
 {
     StepCount(value, countingNow);
-    char formatted[kBufferSize];
+    char formatted[BUFFER_SIZE];
     std::snprintf(formatted, sizeof(formatted), format ? format : "%i", shownNumber);
     StoreText(formatted);
 }
@@ -133,7 +133,7 @@ void TextLabel::SetNumberText(const char* format, int value, bool countingNow)
 void TextLabel::SetNumberText2(const char* format, int value, int secondValue, bool countingNow)
 {
     StepCount(value, countingNow);
-    char formatted[kBufferSize];
+    char formatted[BUFFER_SIZE];
     std::snprintf(formatted, sizeof(formatted), format ? format : "%i/%i", shownNumber, secondValue);
     StoreText(formatted);
 }
@@ -141,15 +141,15 @@ void TextLabel::SetNumberText2(const char* format, int value, int secondValue, b
 void TextLabel::RandomOffsetY()
 {
     if (!g_haveLastOffset) {
-        g_lastOffset = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+        g_lastOffset = RandomFloat(FLOATING_TEXT_TOP, FLOATING_TEXT_BOTTOM);
         g_haveLastOffset = true;
     }
-    float r = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+    float r = RandomFloat(FLOATING_TEXT_TOP, FLOATING_TEXT_BOTTOM);
     for (;;) {
         const float gap = std::fabs(g_lastOffset - r);
-        if (gap >= kFloatingTextMinGap && gap <= kFloatingTextMaxGap)
+        if (gap >= FLOATING_TEXT_MIN_GAP && gap <= FLOATING_TEXT_MAX_GAP)
             break;
-        r = RandomFloat(kFloatingTextTop, kFloatingTextBottom);
+        r = RandomFloat(FLOATING_TEXT_TOP, FLOATING_TEXT_BOTTOM);
     }
     g_lastOffset = r;
     y = r;
@@ -161,10 +161,10 @@ void TextLabel::Update()
     const float dt = DataManager::Get()->GetFrameTime();
     x += velocityX * dt;
     y += velocityY * dt;
-    boxWidth = static_cast<float>(textWidth) * kBoxWidthPerChar;
-    boxHeight = static_cast<float>(lineCount) * static_cast<float>(fontHeight) * kBoxHeightPerLine;
-    ownRect = RECT{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + boxWidth),
-                   static_cast<LONG>(y + boxHeight)};
+    boxWidth = static_cast<float>(m_textWidth) * BOX_WIDTH_PER_CHAR;
+    boxHeight = static_cast<float>(m_lineCount) * static_cast<float>(fontHeight) * BOX_HEIGHT_PER_LINE;
+    m_ownRect = RECT{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + boxWidth),
+                     static_cast<LONG>(y + boxHeight)};
 }
 
 void TextLabel::SetPosition(float px, float py)
@@ -186,24 +186,24 @@ void TextLabel::Unqueue()
 
 void TextLabel::Draw()
 {
-    if (!font)
+    if (!m_font)
         return;
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     const D3DCOLOR c = PackColour(colour);
-    if (fixedRect) {
-        font->DrawTextA(sprite, text.c_str(), -1, fixedRect, DT_CENTER, c);
+    if (m_fixedRect) {
+        m_font->DrawTextA(sprite, m_text.c_str(), -1, m_fixedRect, DT_CENTER, c);
     } else {
         RECT rect = FreeRect();
-        font->DrawTextA(sprite, text.c_str(), -1, &rect, FreeFormat(), c);
+        m_font->DrawTextA(sprite, m_text.c_str(), -1, &rect, FreeFormat(), c);
     }
 }
 
 RECT TextLabel::FreeRect() const
 {
-    RECT rect = ownRect;
+    RECT rect = m_ownRect;
     if (wrapWidth > 0) {
         rect.right = rect.left + wrapWidth;
-        rect.bottom = rect.top + kWrapDepth;
+        rect.bottom = rect.top + WRAP_DEPTH;
     }
     return rect;
 }
@@ -215,23 +215,23 @@ DWORD TextLabel::FreeFormat() const
 
 RECT TextLabel::MeasureDrawn() const
 {
-    RECT rect = fixedRect ? *fixedRect : FreeRect();
-    if (!font)
+    RECT rect = m_fixedRect ? *m_fixedRect : FreeRect();
+    if (!m_font)
         return RECT{rect.left, rect.top, rect.left, rect.top};
-    font->DrawTextA(nullptr, text.c_str(), -1, &rect, (fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
+    m_font->DrawTextA(nullptr, m_text.c_str(), -1, &rect, (m_fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
     return rect;
 }
 
 void TextLabel::OnLostDevice()
 {
-    if (font)
-        font->OnLostDevice();
+    if (m_font)
+        m_font->OnLostDevice();
 }
 
 void TextLabel::OnResetDevice()
 {
-    if (font)
-        font->OnResetDevice();
+    if (m_font)
+        m_font->OnResetDevice();
 }
 
 const std::vector<TextLabel*>& QueuedText()

@@ -13,7 +13,7 @@ struct ID3DXFont;
 class TextLabel : public GuiObject
 {
 public:
-    static constexpr size_t kBufferSize = 520;
+    static constexpr size_t BUFFER_SIZE = 520;
 
     TextLabel();
     ~TextLabel() override;
@@ -40,11 +40,11 @@ public:
     // Where the text lands when drawn, measured with the label's font; empty without a font.
     RECT MeasureDrawn() const;
 
-    const std::string& GetText() const { return text; }
-    ID3DXFont* GetFont() const { return font; }
-    uint32_t GetLineCount() const { return lineCount; }
-    uint32_t GetTextWidth() const { return textWidth; }
-    const RECT& GetOwnRect() const { return ownRect; }
+    const std::string& GetText() const { return m_text; }
+    ID3DXFont* GetFont() const { return m_font; }
+    uint32_t GetLineCount() const { return m_lineCount; }
+    uint32_t GetTextWidth() const { return m_textWidth; }
+    const RECT& GetOwnRect() const { return m_ownRect; }
 
     D3DXCOLOR normalColour{1.0f, 1.0f, 1.0f, 1.0f};
     D3DXCOLOR countingColour{0.0f, 0.0f, 1.0f, 1.0f};
@@ -70,14 +70,14 @@ private:
     RECT FreeRect() const;
     DWORD FreeFormat() const;
 
-    ID3DXFont* font = nullptr;
-    std::string faceName = "Ariel";
-    std::string text;
-    char buffer[kBufferSize] = {};
-    uint32_t textWidth = 0;
-    uint32_t lineCount = 0;
-    RECT ownRect{0, 0, 0, 0};
-    RECT* fixedRect = nullptr;
+    ID3DXFont* m_font = nullptr;
+    std::string m_faceName = "Ariel";
+    std::string m_text;
+    char m_buffer[BUFFER_SIZE] = {};
+    uint32_t m_textWidth = 0;
+    uint32_t m_lineCount = 0;
+    RECT m_ownRect{0, 0, 0, 0};
+    RECT* m_fixedRect = nullptr;
 };
 
 // Draws every queued label inside one batch of the shared sprite and empties the queue.

@@ -5,35 +5,35 @@
 
 namespace {
 // An opaque rectangle or a clear hole smaller than this is not worth the triangles it adds.
-constexpr LONG kMinArea = 32 * 32;
+constexpr LONG MIN_AREA = 32 * 32;
 } // namespace
 
-TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : texture(picture)
+TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : m_texture(picture)
 {
     if (!picture)
         return;
     D3DSURFACE_DESC desc{};
     if (FAILED(picture->GetLevelDesc(0, &desc)) || desc.Width == 0 || desc.Height == 0)
         return;
-    width = desc.Width;
-    height = desc.Height;
+    m_width = desc.Width;
+    m_height = desc.Height;
     // Unknown until read: the whole picture shows, and none of it is known to be opaque.
-    shown = RECT{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
-    pieces = {{shown, false}};
+    m_shown = RECT{0, 0, static_cast<LONG>(m_width), static_cast<LONG>(m_height)};
+    m_pieces = {{m_shown, false}};
     if (desc.Format != D3DFMT_A8R8G8B8)
         return;
     D3DLOCKED_RECT locked{};
     if (FAILED(picture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)) || !locked.pBits)
         return;
-    alpha.resize(static_cast<size_t>(width) * height);
-    LONG left = static_cast<LONG>(width);
-    LONG top = static_cast<LONG>(height);
+    m_alpha.resize(static_cast<size_t>(m_width) * m_height);
+    LONG left = static_cast<LONG>(m_width);
+    LONG top = static_cast<LONG>(m_height);
     LONG right = 0;
     LONG bottom = 0;
-    for (UINT y = 0; y < height; ++y) {
+    for (UINT y = 0; y < m_height; ++y) {
         const auto* row = static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(locked.Pitch) * y;
-        uint8_t* out = alpha.data() + static_cast<size_t>(width) * y;
-        for (UINT x = 0; x < width; ++x) {
+        uint8_t* out = m_alpha.data() + static_cast<size_t>(m_width) * y;
+        for (UINT x = 0; x < m_width; ++x) {
             // A8R8G8B8 keeps alpha in the fourth byte of each little-endian texel.
             out[x] = row[x * 4 + 3];
             if (out[x] != 0) {
@@ -45,16 +45,16 @@ TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : texture(picture)
         }
     }
     picture->UnlockRect(0);
-    shown = right > left ? RECT{left, top, right, bottom} : RECT{0, 0, 0, 0};
+    m_shown = right > left ? RECT{left, top, right, bottom} : RECT{0, 0, 0, 0};
     CutIntoPieces();
 }
 
 void TextureCoverage::CutIntoPieces()
 {
-    pieces.clear();
-    if (shown.right <= shown.left)
+    m_pieces.clear();
+    if (m_shown.right <= m_shown.left)
         return;
-    const LONG w = static_cast<LONG>(width);
+    const LONG w = static_cast<LONG>(m_width);
     // The largest rectangle within `area` of texels whose alpha is `value`, from the heights of the columns of
     // such texels standing on each row.
     std::vector<LONG> heights;
@@ -66,7 +66,7 @@ void TextureCoverage::CutIntoPieces()
         for (LONG y = area.top; y < area.bottom; ++y) {
             for (LONG x = area.left; x < area.right; ++x) {
                 LONG& h = heights[static_cast<size_t>(x - area.left)];
-                h = alpha[static_cast<size_t>(y * w + x)] == value ? h + 1 : 0;
+                h = m_alpha[static_cast<size_t>(y * w + x)] == value ? h + 1 : 0;
             }
             stack.clear();
             for (LONG i = 0; i <= area.right - area.left; ++i) {
@@ -83,7 +83,7 @@ void TextureCoverage::CutIntoPieces()
                 stack.push_back(i);
             }
         }
-        return bestArea >= kMinArea ? best : RECT{0, 0, 0, 0};
+        return bestArea >= MIN_AREA ? best : RECT{0, 0, 0, 0};
     };
     // What of `area` lies around `inner`: the full-width bands above and below it, and its sides.
     const auto around = [](const RECT& area, const RECT& inner, bool opaque, std::vector<Piece>& out) {
@@ -98,40 +98,40 @@ void TextureCoverage::CutIntoPieces()
                 out.push_back({part, opaque});
     };
     std::vector<Piece> rest;
-    const RECT solid = largest(shown, 0xFF);
+    const RECT solid = largest(m_shown, 0xFF);
     if (solid.right > solid.left) {
-        pieces.push_back({solid, true});
-        around(shown, solid, false, rest);
+        m_pieces.push_back({solid, true});
+        around(m_shown, solid, false, rest);
     } else {
-        rest.push_back({shown, false});
+        rest.push_back({m_shown, false});
     }
     // A large clear hole in what is left is not drawn either.
     for (const Piece& piece : rest) {
         const RECT hole = largest(piece.texels, 0x00);
         if (hole.right > hole.left)
-            around(piece.texels, hole, false, pieces);
+            around(piece.texels, hole, false, m_pieces);
         else
-            pieces.push_back(piece);
+            m_pieces.push_back(piece);
     }
 }
 
 LONG TextureCoverage::OpaqueFrom(LONG left, LONG right, LONG rowEnd) const
 {
-    if (alpha.empty() || left < 0 || right <= left || right > static_cast<LONG>(width) || rowEnd <= 0 ||
-        rowEnd > static_cast<LONG>(height))
+    if (m_alpha.empty() || left < 0 || right <= left || right > static_cast<LONG>(m_width) || rowEnd <= 0 ||
+        rowEnd > static_cast<LONG>(m_height))
         return rowEnd;
-    if (left == askedLeft && right == askedRight && rowEnd == askedEnd)
-        return answer;
+    if (left == m_askedLeft && right == m_askedRight && rowEnd == m_askedEnd)
+        return m_answer;
     LONG row = rowEnd;
     while (row > 0) {
-        const uint8_t* texel = alpha.data() + static_cast<size_t>(width) * static_cast<size_t>(row - 1);
+        const uint8_t* texel = m_alpha.data() + static_cast<size_t>(m_width) * static_cast<size_t>(row - 1);
         if (!std::all_of(texel + left, texel + right, [](uint8_t a) { return a == 0xFF; }))
             break;
         --row;
     }
-    askedLeft = left;
-    askedRight = right;
-    askedEnd = rowEnd;
-    answer = row;
+    m_askedLeft = left;
+    m_askedRight = right;
+    m_askedEnd = rowEnd;
+    m_answer = row;
     return row;
 }

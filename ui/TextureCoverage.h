@@ -22,15 +22,15 @@ public:
 
     explicit TextureCoverage(IDirect3DTexture9* texture);
 
-    IDirect3DTexture9* GetTexture() const { return texture; }
-    UINT GetWidth() const { return width; }
-    UINT GetHeight() const { return height; }
+    IDirect3DTexture9* GetTexture() const { return m_texture; }
+    UINT GetWidth() const { return m_width; }
+    UINT GetHeight() const { return m_height; }
     // The smallest rectangle of texels holding every texel with any alpha (empty when none has).
-    const RECT& GetShown() const { return shown; }
+    const RECT& GetShown() const { return m_shown; }
     // A few rectangles that do not overlap and together hold every texel with any alpha: the largest opaque
     // rectangle, when it is large enough to be worth drawing apart, and the parts of the shown rectangle around
     // it, each less its largest clear hole when that is as large. Empty when nothing shows.
-    const std::vector<Piece>& GetPieces() const { return pieces; }
+    const std::vector<Piece>& GetPieces() const { return m_pieces; }
     // The first row from which every row before rowEnd is wholly opaque in columns [left, right); rowEnd when
     // the row just above it is not, or when the band lies outside the picture.
     LONG OpaqueFrom(LONG left, LONG right, LONG rowEnd) const;
@@ -38,16 +38,16 @@ public:
 private:
     void CutIntoPieces();
 
-    IDirect3DTexture9* texture = nullptr;
-    UINT width = 0;
-    UINT height = 0;
-    RECT shown{0, 0, 0, 0};
-    std::vector<Piece> pieces;
+    IDirect3DTexture9* m_texture = nullptr;
+    UINT m_width = 0;
+    UINT m_height = 0;
+    RECT m_shown{0, 0, 0, 0};
+    std::vector<Piece> m_pieces;
     // One alpha a texel, row by row; empty when the texture could not be read.
-    std::vector<uint8_t> alpha;
+    std::vector<uint8_t> m_alpha;
     // The last band asked about and its answer: the same band is asked about every frame.
-    mutable LONG askedLeft = 0;
-    mutable LONG askedRight = 0;
-    mutable LONG askedEnd = -1;
-    mutable LONG answer = 0;
+    mutable LONG m_askedLeft = 0;
+    mutable LONG m_askedRight = 0;
+    mutable LONG m_askedEnd = -1;
+    mutable LONG m_answer = 0;
 };

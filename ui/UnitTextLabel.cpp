@@ -1,21 +1,21 @@
 #include "ui/UnitTextLabel.h"
 
 namespace {
-constexpr int kFontHeight = 24;
+constexpr int FONT_HEIGHT = 24;
 // Upward drift of a restarted text, in pixels per second.
-constexpr float kDriftY = -25.0f;
+constexpr float DRIFT_Y = -25.0f;
 // Seconds a restarted text stays before it fades towards its transparent target.
-constexpr float kHoldTime = 3.0f;
-constexpr float kRestartSpeed = 13.0f;
+constexpr float HOLD_TIME = 3.0f;
+constexpr float RESTART_SPEED = 13.0f;
 } // namespace
 
 UnitTextLabel::UnitTextLabel(float x, float y)
 {
-    label.Create(kFontHeight, "Times New Roman", 1.0f, 0.0f, 0.0f, 1.0f, 1);
-    label.targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
-    label.speed = 1.0f;
-    label.factor = 1.0f;
-    label.SetPosition(x, y);
+    m_label.Create(FONT_HEIGHT, "Times New Roman", 1.0f, 0.0f, 0.0f, 1.0f, 1);
+    m_label.targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
+    m_label.speed = 1.0f;
+    m_label.factor = 1.0f;
+    m_label.SetPosition(x, y);
 }
 
 std::unique_ptr<CombatText> UnitTextLabel::Make(float x, float y)
@@ -25,57 +25,57 @@ std::unique_ptr<CombatText> UnitTextLabel::Make(float x, float y)
 
 void UnitTextLabel::SetText(const std::string& text)
 {
-    label.SetText(text);
+    m_label.SetText(text);
 }
 
 void UnitTextLabel::SetFontHeight(int height)
 {
-    label.ResizeFont(height, false);
+    m_label.ResizeFont(height, false);
 }
 
 void UnitTextLabel::SetColour(float red, float green, float blue, float alpha)
 {
-    label.baseColour = D3DXCOLOR(red, green, blue, alpha);
-    label.colour = D3DXCOLOR(red, green, blue, 0.0f);
+    m_label.baseColour = D3DXCOLOR(red, green, blue, alpha);
+    m_label.colour = D3DXCOLOR(red, green, blue, 0.0f);
 }
 
 void UnitTextLabel::Restart()
 {
-    label.RandomOffsetY();
-    label.velocityX = 0.0f;
-    label.velocityY = kDriftY;
+    m_label.RandomOffsetY();
+    m_label.velocityX = 0.0f;
+    m_label.velocityY = DRIFT_Y;
     SetColour(1.0f, 0.0f, 0.0f, 1.0f);
-    label.effect = EFFECT_FADE_ALPHA_TO_BASE;
-    label.pendingEffect = EFFECT_FADE_TO_TARGET;
-    label.effectTimer = 0.0f;
-    label.effectDelay = kHoldTime;
-    label.speed = kRestartSpeed;
+    m_label.effect = EFFECT_FADE_ALPHA_TO_BASE;
+    m_label.pendingEffect = EFFECT_FADE_TO_TARGET;
+    m_label.effectTimer = 0.0f;
+    m_label.effectDelay = HOLD_TIME;
+    m_label.speed = RESTART_SPEED;
 }
 
 void UnitTextLabel::SetX(float x)
 {
-    label.x = x;
+    m_label.x = x;
 }
 
 void UnitTextLabel::Queue()
 {
-    if (!visible)
+    if (!m_visible)
         return;
-    label.Update();
-    label.QueueDraw();
+    m_label.Update();
+    m_label.QueueDraw();
 }
 
 void UnitTextLabel::SetVisible(bool shown)
 {
-    visible = shown;
+    m_visible = shown;
 }
 
 void UnitTextLabel::OnLostDevice()
 {
-    label.OnLostDevice();
+    m_label.OnLostDevice();
 }
 
 void UnitTextLabel::OnResetDevice()
 {
-    label.OnResetDevice();
+    m_label.OnResetDevice();
 }

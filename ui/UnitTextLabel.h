@@ -25,9 +25,9 @@ public:
     void OnLostDevice() override;
     void OnResetDevice() override;
 
-    const TextLabel& Label() const { return label; }
+    const TextLabel& Label() const { return m_label; }
 
 private:
-    TextLabel label;
-    bool visible = true;
+    TextLabel m_label;
+    bool m_visible = true;
 };

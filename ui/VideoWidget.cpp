@@ -48,46 +48,46 @@ bool VideoWidget::Open(const std::string& name)
 
     DataManager* data = DataManager::Get();
     const std::string path = data->FindFile(name);
-    if (path == DataManager::NotFound) {
+    if (path == DataManager::NOT_FOUND) {
         Log(LogLevel::WARNING, "video.missing", "no video \"" + name + "\" in the data directories");
         return fail();
     }
-    memoryDc = CreateCompatibleDC(nullptr);
+    m_memoryDc = CreateCompatibleDC(nullptr);
     IDirect3DDevice9* device = data->GetDevice();
     // One level: only the top level is ever written, and lower levels would show stale texels when the
     // video is drawn smaller than its texture.
     if (!device || FAILED(D3DXCreateTexture(device, SURFACE_WIDTH, SURFACE_HEIGHT, 1, 0, D3DFMT_X1R5G5B5,
-                                            D3DPOOL_MANAGED, &texture))) {
-        texture = nullptr;
+                                            D3DPOOL_MANAGED, &m_texture))) {
+        m_texture = nullptr;
         Log(LogLevel::WARNING, "video.texture", "no texture for the video \"" + name + "\"");
         return fail();
     }
-    drawDib = DrawDibOpen();
+    m_drawDib = DrawDibOpen();
     AVIFileInit();
-    libraryOpen = true;
-    if (FAILED(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr)))
+    m_libraryOpen = true;
+    if (FAILED(AVIStreamOpenFromFileA(&m_stream, path.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr)))
         return fail();
-    AVIStreamInfoA(stream, &streamInfo, sizeof streamInfo);
-    frameWidth = streamInfo.rcFrame.right - streamInfo.rcFrame.left;
-    frameHeight = streamInfo.rcFrame.bottom - streamInfo.rcFrame.top;
-    frameCount = AVIStreamLength(stream);
+    AVIStreamInfoA(m_stream, &m_streamInfo, sizeof m_streamInfo);
+    m_frameWidth = m_streamInfo.rcFrame.right - m_streamInfo.rcFrame.left;
+    m_frameHeight = m_streamInfo.rcFrame.bottom - m_streamInfo.rcFrame.top;
+    frameCount = AVIStreamLength(m_stream);
 
-    dibHeader = BITMAPINFOHEADER{};
-    dibHeader.biSize = sizeof(BITMAPINFOHEADER);
-    dibHeader.biWidth = SURFACE_WIDTH;
-    dibHeader.biHeight = SURFACE_HEIGHT;
-    dibHeader.biPlanes = 1;
-    dibHeader.biBitCount = DIB_BITS_PER_PIXEL;
-    dibHeader.biCompression = BI_RGB;
+    m_dibHeader = BITMAPINFOHEADER{};
+    m_dibHeader.biSize = sizeof(BITMAPINFOHEADER);
+    m_dibHeader.biWidth = SURFACE_WIDTH;
+    m_dibHeader.biHeight = SURFACE_HEIGHT;
+    m_dibHeader.biPlanes = 1;
+    m_dibHeader.biBitCount = DIB_BITS_PER_PIXEL;
+    m_dibHeader.biCompression = BI_RGB;
     BITMAPINFO info{};
-    info.bmiHeader = dibHeader;
-    dibSection = CreateDIBSection(memoryDc, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0);
-    if (!dibSection)
+    info.bmiHeader = m_dibHeader;
+    m_dibSection = CreateDIBSection(m_memoryDc, &info, DIB_RGB_COLORS, &m_dibBits, nullptr, 0);
+    if (!m_dibSection)
         return fail();
-    SelectObject(memoryDc, dibSection);
+    SelectObject(m_memoryDc, m_dibSection);
 
-    frameDecoder = AVIStreamGetFrameOpen(stream, nullptr);
-    if (!frameDecoder)
+    m_frameDecoder = AVIStreamGetFrameOpen(m_stream, nullptr);
+    if (!m_frameDecoder)
         return fail();
     // The first frame is on the screen from the first render, before any time has passed.
     DrawFrame(0);
@@ -99,7 +99,7 @@ void VideoWidget::Update()
     if (currentFrame < 0)
         return;
     GuiElement::Update();
-    const float frameSeconds = FrameSeconds(streamInfo.dwRate, streamInfo.dwScale);
+    const float frameSeconds = FrameSeconds(m_streamInfo.dwRate, m_streamInfo.dwScale);
     // A stream without a usable rate would never move on; it counts as played.
     if (frameSeconds <= 0.0f) {
         finished = true;
@@ -115,36 +115,36 @@ void VideoWidget::Update()
         currentFrame = 0;
     }
     // Decoding, stretching and copying cost a few milliseconds: only a frame not yet shown is drawn.
-    if (currentFrame != drawnFrame)
+    if (currentFrame != m_drawnFrame)
         DrawFrame(currentFrame);
 }
 
 void VideoWidget::DrawFrame(int index)
 {
     // Asked for once: a frame that fails is not tried again on every update.
-    drawnFrame = index;
-    frameHeader = static_cast<LPBITMAPINFOHEADER>(AVIStreamGetFrame(frameDecoder, index));
+    m_drawnFrame = index;
+    m_frameHeader = static_cast<LPBITMAPINFOHEADER>(AVIStreamGetFrame(m_frameDecoder, index));
     // A frame that cannot be decoded leaves the last good one on the screen.
-    if (!frameHeader || !texture || !dibBits)
+    if (!m_frameHeader || !m_texture || !m_dibBits)
         return;
-    frameBits = reinterpret_cast<uint8_t*>(frameHeader) + frameHeader->biSize + frameHeader->biClrUsed * 4;
-    DrawDibDraw(drawDib, memoryDc, 0, 0, SURFACE_WIDTH, SURFACE_HEIGHT, frameHeader, frameBits, 0, 0, frameWidth,
-                frameHeight, 0);
+    m_frameBits = reinterpret_cast<uint8_t*>(m_frameHeader) + m_frameHeader->biSize + m_frameHeader->biClrUsed * 4;
+    DrawDibDraw(m_drawDib, m_memoryDc, 0, 0, SURFACE_WIDTH, SURFACE_HEIGHT, m_frameHeader, m_frameBits, 0, 0,
+                m_frameWidth, m_frameHeight, 0);
 
-    if (FAILED(texture->LockRect(0, &lockedRect, nullptr, D3DLOCK_DISCARD)) || !lockedRect.pBits)
+    if (FAILED(m_texture->LockRect(0, &m_lockedRect, nullptr, D3DLOCK_DISCARD)) || !m_lockedRect.pBits)
         return;
     // Row by row: the texture's pitch need not be the DIB's 2048 bytes. The DIB's bottom row lands in the
     // texture's first row.
-    const auto* source = static_cast<const uint8_t*>(dibBits);
-    auto* target = static_cast<uint8_t*>(lockedRect.pBits);
+    const auto* source = static_cast<const uint8_t*>(m_dibBits);
+    auto* target = static_cast<uint8_t*>(m_lockedRect.pBits);
     for (int row = 0; row < SURFACE_HEIGHT; ++row)
-        std::memcpy(target + row * lockedRect.Pitch, source + row * DIB_ROW_BYTES, DIB_ROW_BYTES);
-    texture->UnlockRect(0);
+        std::memcpy(target + row * m_lockedRect.Pitch, source + row * DIB_ROW_BYTES, DIB_ROW_BYTES);
+    m_texture->UnlockRect(0);
 }
 
 void VideoWidget::Render()
 {
-    SetFrameTexture(texture);
+    SetFrameTexture(m_texture);
     GuiElement::Render();
 }
 
@@ -158,36 +158,36 @@ void VideoWidget::ReleaseVideo()
 {
     if (GetTextureRecord())
         SetFrameTexture(nullptr);
-    if (texture) {
-        texture->Release();
-        texture = nullptr;
+    if (m_texture) {
+        m_texture->Release();
+        m_texture = nullptr;
     }
-    if (memoryDc) {
-        DeleteDC(memoryDc);
-        memoryDc = nullptr;
+    if (m_memoryDc) {
+        DeleteDC(m_memoryDc);
+        m_memoryDc = nullptr;
     }
-    if (dibSection) {
-        DeleteObject(dibSection);
-        dibSection = nullptr;
-        dibBits = nullptr;
+    if (m_dibSection) {
+        DeleteObject(m_dibSection);
+        m_dibSection = nullptr;
+        m_dibBits = nullptr;
     }
-    if (drawDib) {
-        DrawDibClose(drawDib);
-        drawDib = nullptr;
+    if (m_drawDib) {
+        DrawDibClose(m_drawDib);
+        m_drawDib = nullptr;
     }
-    if (frameDecoder) {
-        AVIStreamGetFrameClose(frameDecoder);
-        frameDecoder = nullptr;
+    if (m_frameDecoder) {
+        AVIStreamGetFrameClose(m_frameDecoder);
+        m_frameDecoder = nullptr;
     }
-    if (stream) {
-        AVIStreamRelease(stream);
-        stream = nullptr;
+    if (m_stream) {
+        AVIStreamRelease(m_stream);
+        m_stream = nullptr;
     }
-    if (libraryOpen) {
+    if (m_libraryOpen) {
         AVIFileExit();
-        libraryOpen = false;
+        m_libraryOpen = false;
     }
-    frameHeader = nullptr;
-    frameBits = nullptr;
-    drawnFrame = -1;
+    m_frameHeader = nullptr;
+    m_frameBits = nullptr;
+    m_drawnFrame = -1;
 }

@@ -39,27 +39,27 @@ public:
     int frameCount = 0;
     bool finished = false;
 
-    IDirect3DTexture9* GetTexture() const { return texture; }
+    IDirect3DTexture9* GetTexture() const { return m_texture; }
 
 private:
     // Everything of Open's; the element itself keeps its quad.
     void ReleaseVideo();
 
-    IDirect3DTexture9* texture = nullptr;
-    D3DLOCKED_RECT lockedRect{};
-    LPBITMAPINFOHEADER frameHeader = nullptr;
-    HDRAWDIB drawDib = nullptr;
-    HBITMAP dibSection = nullptr;
-    HDC memoryDc = nullptr;
-    void* dibBits = nullptr;
-    int frameWidth = 0;
-    int frameHeight = 0;
-    void* frameBits = nullptr;
-    AVISTREAMINFOA streamInfo{};
-    PAVISTREAM stream = nullptr;
-    PGETFRAME frameDecoder = nullptr;
-    BITMAPINFOHEADER dibHeader{};
-    bool libraryOpen = false;
+    IDirect3DTexture9* m_texture = nullptr;
+    D3DLOCKED_RECT m_lockedRect{};
+    LPBITMAPINFOHEADER m_frameHeader = nullptr;
+    HDRAWDIB m_drawDib = nullptr;
+    HBITMAP m_dibSection = nullptr;
+    HDC m_memoryDc = nullptr;
+    void* m_dibBits = nullptr;
+    int m_frameWidth = 0;
+    int m_frameHeight = 0;
+    void* m_frameBits = nullptr;
+    AVISTREAMINFOA m_streamInfo{};
+    PAVISTREAM m_stream = nullptr;
+    PGETFRAME m_frameDecoder = nullptr;
+    BITMAPINFOHEADER m_dibHeader{};
+    bool m_libraryOpen = false;
     // The frame last drawn or tried; -1 while none is.
-    int drawnFrame = -1;
+    int m_drawnFrame = -1;
 };

@@ -206,7 +206,7 @@ int main(int argc, char** argv)
     if (battle) {
         // The battle camera at its starting distance and height, behind a unit near the middle of the board.
         const D3DXVECTOR3 aim(centre[0], centre[1] + 100.0f, centre[2]);
-        camera->SetEyeAndTarget(aim + D3DXVECTOR3(0.0f, Camera::kStartHeight, -Camera::kStartDistance), aim);
+        camera->SetEyeAndTarget(aim + D3DXVECTOR3(0.0f, Camera::START_HEIGHT, -Camera::START_DISTANCE), aim);
     } else {
         camera->SetPreset(1);
     }
@@ -302,7 +302,7 @@ int main(int argc, char** argv)
         float x, y, z;
         float u, v;
     };
-    const int n = Terrain::kGrid;
+    const int n = Terrain::GRID;
     const UINT gridTriangles = static_cast<UINT>((n - 1) * (n - 1) * 2);
     device->CreateVertexBuffer(static_cast<UINT>(n * n) * sizeof(GridVertex), D3DUSAGE_WRITEONLY,
                                D3DFVF_XYZ | D3DFVF_TEX1, D3DPOOL_MANAGED, &grid, nullptr);

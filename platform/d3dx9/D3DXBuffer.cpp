@@ -9,4 +9,3 @@ D3DXBuffer* D3DXBuffer::FromText(std::string_view text)
     buffer->bytes_[text.size()] = 0;
     return buffer;
 }
-

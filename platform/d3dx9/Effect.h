@@ -3,10 +3,10 @@
 // whose passes are device shader programs, and parameters whose values are uploaded to those programs
 // as uniforms when a pass begins and when changes are committed.
 
-#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/DeviceStateSnapshot.h"
 #include "d3dx9/EffectFile.h"
+#include "win32/ComObject.h"
 
 #include <atomic>
 #include <memory>
@@ -24,7 +24,6 @@ public:
     // (the parse error, a shared-parameter conflict or a program the device refused).
     static HRESULT Create(IDirect3DDevice9* device, std::string_view text, EffectPool* pool, Effect** effect,
                           std::string& error);
-
 
     HRESULT SetTechnique(D3DXHANDLE technique) override;
     D3DXHANDLE GetCurrentTechnique() override;

@@ -363,10 +363,11 @@ bool DefinesFunction(const std::string& text, const std::string& name)
 bool IsReservedName(const std::string& name)
 {
     static constexpr const char* RESERVED[] = {
-        "main",        "fxViewport",  "fxPixelToClip", "fxAlphaTest",   "fxAlphaPasses",   "fragColor", "fxFog", "fxFogFactor",
-        "inPosition",  "inNormal",    "inDiffuse",     "inSpecular",    "inBlendWeight",   "inBlendIndices",
-        "inPSize",     "inTexCoord0", "inTexCoord1",   "inTexCoord2",   "inTexCoord3",     "inTexCoord4",
-        "inTexCoord5", "inTexCoord6", "inTexCoord7",   "VERTEX_SHADER", "FRAGMENT_SHADER",
+        "main",        "fxViewport",  "fxPixelToClip", "fxAlphaTest",    "fxAlphaPasses",
+        "fragColor",   "fxFog",       "fxFogFactor",   "inPosition",     "inNormal",
+        "inDiffuse",   "inSpecular",  "inBlendWeight", "inBlendIndices", "inPSize",
+        "inTexCoord0", "inTexCoord1", "inTexCoord2",   "inTexCoord3",    "inTexCoord4",
+        "inTexCoord5", "inTexCoord6", "inTexCoord7",   "VERTEX_SHADER",  "FRAGMENT_SHADER",
     };
     if (name.rfind("gl_", 0) == 0)
         return true;

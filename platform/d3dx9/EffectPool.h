@@ -4,9 +4,9 @@
 // thread draws with others of the same pool, so finding or adding a value is locked; the values
 // themselves are set and read by the drawing thread only.
 
-#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/EffectValue.h"
+#include "win32/ComObject.h"
 
 #include <atomic>
 #include <map>
@@ -18,7 +18,6 @@ class EffectPool : public ComObject<ID3DXEffectPool>
 {
 public:
     EffectPool() = default;
-
 
     // The pool's value for a shared declaration, created with the declaration's default when it is the
     // first; null with a message when an earlier effect declared the name with another type or size.

@@ -2,8 +2,8 @@
 // ID3DXRenderToSurface: draws a scene into a surface with a depth surface of its own, putting the
 // device's render target, depth surface and viewport back afterwards.
 
-#include "win32/ComObject.h"
 #include "d3dx9/D3DX9Core.h"
+#include "win32/ComObject.h"
 
 #include <atomic>
 

@@ -7,7 +7,8 @@
 #include <atomic>
 
 template <class Interface>
-class ComObject : public Interface {
+class ComObject : public Interface
+{
 public:
     ULONG AddRef() override { return m_references.fetch_add(1, std::memory_order_relaxed) + 1; }
 

@@ -4,18 +4,19 @@
 #include <utility>
 
 template <class T>
-class ComPtr {
+class ComPtr
+{
 public:
     ComPtr() = default;
-    ComPtr(std::nullptr_t) {}
+    ComPtr(std::nullptr_t) { }
     // Takes over a reference the caller already holds (what Create... functions hand out).
-    explicit ComPtr(T* owned) : m_pointer(owned) {}
+    explicit ComPtr(T* owned) : m_pointer(owned) { }
     ComPtr(const ComPtr& other) : m_pointer(other.m_pointer)
     {
         if (m_pointer)
             m_pointer->AddRef();
     }
-    ComPtr(ComPtr&& other) noexcept : m_pointer(std::exchange(other.m_pointer, nullptr)) {}
+    ComPtr(ComPtr&& other) noexcept : m_pointer(std::exchange(other.m_pointer, nullptr)) { }
     ~ComPtr() { Reset(); }
 
     ComPtr& operator=(ComPtr other) noexcept

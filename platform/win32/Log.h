@@ -5,7 +5,12 @@
 #include <string>
 #include <vector>
 
-enum class LogLevel { INFO, WARNING, ERROR };
+enum class LogLevel
+{
+    INFO,
+    WARNING,
+    ERROR
+};
 
 // One line on stderr: "varnholt: <level>: <event>: <text>".
 void Log(LogLevel level, const char* event, const std::string& text);
@@ -20,7 +25,8 @@ struct LogRecord {
 
 // While a capture lives, messages of every thread are kept instead of printed. Captures do not nest: the
 // newest one takes the messages until it goes.
-class LogCapture {
+class LogCapture
+{
 public:
     LogCapture();
     ~LogCapture();

@@ -122,7 +122,7 @@ protected:
     TurnUnit* Add(int team, int row, int col, int speed = 10, int initiative = 0)
     {
         TurnUnit* unit = Deploy(team, row, col, speed, initiative);
-        BattleHud::Get()->AddTurnOrderEntry(unit);
+        session->GetTurnFlow().Enlist(unit);
         return unit;
     }
     // The same, left for the loading job to put in the turn order.
@@ -266,6 +266,30 @@ TEST_F(BattleFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
     Step(0.1f);
     EXPECT_EQ(session->GetActiveUnit(), slow);
     EXPECT_EQ(slower->initiative, 4);
+}
+
+// A caster killed by its own area ability cannot be commanded (the HUD takes no End Turn from the dead): the
+// turn passes on by itself once its fall has played out, with the banner of the side that takes it.
+TEST_F(BattleFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
+{
+    TurnUnit* caster = Add(0, 5, 5);
+    TurnUnit* foe = Add(1, 30, 30, 10, 1);
+    Add(0, 6, 6, 10, 60);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), caster);
+    caster->SetState(DEAD);
+    ASSERT_FALSE(caster->alive);
+    // The frames of its fall (2 s from the first frame that finds it dead): the turn stays with it.
+    for (int frame = 0; frame < 19; ++frame)
+        Step(0.1f);
+    EXPECT_EQ(session->GetActiveUnit(), caster);
+    EXPECT_EQ(Banner(), "Player 1 Turn.");
+    Step(0.5f);
+    EXPECT_EQ(session->GetActiveUnit(), foe);
+    EXPECT_EQ(Banner(), "Player 2 Turn.");
+    EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), foe);
+    EXPECT_EQ(caster->begun, 1) << "the dead take no second turn";
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
 }
 
 TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)

@@ -1,6 +1,6 @@
 #include "app/GameSession.h"
-#include "battle/CombatText.h"
 #include "battle/BoardFakes.h"
+#include "battle/CombatText.h"
 #include "battle/Object.h"
 #include "core/DeviceResource.h"
 #include "core/InputManager.h"

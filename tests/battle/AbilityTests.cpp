@@ -244,6 +244,30 @@ TEST_F(AbilityTest, SharedDelayCountsFrameTime)
     EXPECT_TRUE(caster->AbilityReady());
 }
 
+// An emitter that neither arrives nor ends (a looping one from an emitter file) must not keep its caster
+// casting for ever: the cast is over after the bound, whichever comes first.
+TEST_F(AbilityTest, AProjectileCastThatNeverArrivesEndsAfterTheBound)
+{
+    caster->abilities = {Ability("Bolt", 0, 5)};
+    caster->abilities[0].castTime = -1.0f;
+    caster->SelectAbility("Bolt");
+    Unit::SetCastTimer(0.0f);
+    Unit::AddEmitter(caster->castEmitters, "bolt.txt", nullptr);
+    // Ten frames of half a second: still casting through 4.5 s, over at 5.0 s.
+    for (int frame = 1; frame < 10; ++frame) {
+        Advance(0.5f);
+        EXPECT_FALSE(caster->AbilityReady()) << frame;
+    }
+    Advance(0.5f);
+    EXPECT_TRUE(caster->AbilityReady());
+    EXPECT_FLOAT_EQ(Unit::GetCastTimer(), 0.0f) << "the next cast waits its own bound";
+    // An emitter that arrives early ends the cast at once.
+    Advance(0.5f);
+    EXPECT_FALSE(caster->AbilityReady());
+    caster->castEmitters[0]->finished = true;
+    EXPECT_TRUE(caster->AbilityReady());
+}
+
 TEST_F(AbilityTest, AreaReachesAStrictSquareAndWarcryHelpsFriends)
 {
     TestUnit* inside = Make(second, 11, 11);

@@ -374,8 +374,8 @@ protected:
         Player::ResetDefeatTimer();
         grid = std::make_unique<HexGrid>();
         grid->LoadTextures();
-        for (int r = 0; r < HexGrid::kRows; ++r) {
-            for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int r = 0; r < HexGrid::ROWS; ++r) {
+            for (int c = 0; c < HexGrid::COLUMNS; ++c) {
                 Hex* hex = grid->GetHex(r, c);
                 hex->defaultType = HEX_OPEN;
                 hex->SetType(HEX_OPEN);

@@ -365,7 +365,7 @@ TEST_F(ClassUnitTest, VoiceAndSoundTablesPerClass)
     EXPECT_EQ(names.size(), 131u);
     // The default data speaks every one of them.
     for (const std::string& sample : names)
-        EXPECT_NE(DataManager::Get()->FindFile(sample), DataManager::NotFound) << sample;
+        EXPECT_NE(DataManager::Get()->FindFile(sample), DataManager::NOT_FOUND) << sample;
 
     struct Spot {
         const char* file;

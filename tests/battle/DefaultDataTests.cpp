@@ -153,6 +153,6 @@ TEST_F(DefaultData, SomeDefinitionFilesHaveWindowsLineEnds)
 TEST_F(DefaultData, FallbackAssetsExist)
 {
     DataManager* data = DataManager::Get();
-    EXPECT_NE(data->FindFile("default.tga"), DataManager::NotFound);
-    EXPECT_NE(data->FindFile("defaultSound.wav"), DataManager::NotFound);
+    EXPECT_NE(data->FindFile("default.tga"), DataManager::NOT_FOUND);
+    EXPECT_NE(data->FindFile("defaultSound.wav"), DataManager::NOT_FOUND);
 }

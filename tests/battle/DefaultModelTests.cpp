@@ -107,7 +107,7 @@ protected:
     {
         XText x;
         const std::string path = Find(name);
-        EXPECT_NE(path, DataManager::NotFound) << name;
+        EXPECT_NE(path, DataManager::NOT_FOUND) << name;
         EXPECT_TRUE(x.Load(path)) << name;
         EXPECT_EQ(x.header, "xof 0303txt 0032") << name;
         return x;
@@ -243,7 +243,7 @@ TEST_F(DefaultModels, EveryFileAClassLoadsHoldsTheSetsItsRulesPlay)
             SCOPED_TRACE(name);
             if (expected.empty()) {
                 // A class without such a set has no file, so the name falls back as the rules expect.
-                EXPECT_EQ(Find(name), DataManager::NotFound);
+                EXPECT_EQ(Find(name), DataManager::NOT_FOUND);
                 continue;
             }
             const XText x = Load(name);
@@ -471,15 +471,15 @@ TEST_F(DefaultModels, EveryTextureAMeshNamesExistsWithItsNormalMap)
         EXPECT_FALSE(textures.empty());
         for (const XText::Node* texture : textures) {
             const std::string name = texture->data.at(0);
-            EXPECT_NE(Find(name), DataManager::NotFound) << name;
+            EXPECT_NE(Find(name), DataManager::NOT_FOUND) << name;
             // The texture cache reads "f" and a digit from 2 to 9 anywhere in a path as a count of frames
             // laid side by side; a model's texture must not be cut up that way.
             for (size_t i = 0; i + 1 < name.size(); ++i)
                 EXPECT_FALSE(name[i] == 'f' && name[i + 1] >= '2' && name[i + 1] <= '9') << name;
-            EXPECT_NE(Find(Dot3Name(name)), DataManager::NotFound) << Dot3Name(name);
+            EXPECT_NE(Find(Dot3Name(name)), DataManager::NOT_FOUND) << Dot3Name(name);
         }
     }
-    EXPECT_NE(Find("defaultDOT3.tga"), DataManager::NotFound);
+    EXPECT_NE(Find("defaultDOT3.tga"), DataManager::NOT_FOUND);
 }
 
 TEST_F(DefaultModels, StaticMeshesStandOnTheirOriginAtTheSizesLevelsPlaceThemBy)

@@ -106,8 +106,8 @@ TEST_F(HexGridTest, RangesOfWholeHexStepsCoverHexRings)
     const Hex* centre = At(18, 20);
     for (int n = 1; n <= 7; ++n) {
         int inside = 0;
-        for (int r = 0; r < HexGrid::kRows; ++r) {
-            for (int c = 0; c < HexGrid::kColumns; ++c)
+        for (int r = 0; r < HexGrid::ROWS; ++r) {
+            for (int c = 0; c < HexGrid::COLUMNS; ++c)
                 inside += At(r, c)->DistanceTo(*centre) <= static_cast<float>(n) * 112.0f ? 1 : 0;
         }
         EXPECT_EQ(inside, expected[n - 1]) << "n = " << n;
@@ -211,8 +211,8 @@ TEST_F(HexGridTest, PickingAgreesWithEveryTriangleForSlantedRays)
     const D3DXVECTOR3 eyes[] = {{3000.0f, 2500.0f, 3000.0f}, {9000.0f, 1200.0f, 4000.0f}, {5000.0f, 900.0f, 9500.0f}};
     int hits = 0;
     for (const D3DXVECTOR3& eye : eyes) {
-        for (int r = 1; r < HexGrid::kRows; r += 7) {
-            for (int c = 0; c < HexGrid::kColumns; c += 9) {
+        for (int r = 1; r < HexGrid::ROWS; r += 7) {
+            for (int c = 0; c < HexGrid::COLUMNS; c += 9) {
                 for (int point = 0; point < 4; ++point) {
                     const Hex* aimed = At(r, c);
                     const D3DXVECTOR3 spot = point < 3 ? aimed->fan[point * 2] : (aimed->fan[3] + aimed->fan[4]) * 0.5f;
@@ -390,7 +390,7 @@ TEST_F(HexDrawTest, FadeWritesItsFinalAlphaIntoTheFan)
     EXPECT_EQ(ColourOf(hex, 3), 0x40FFFFFFu); // trunc(0.25 x 255 + 0.5) = 64
     hex.UpdateFade(0.05f);
     // The step that reaches 0.35 also ends the fade; the fan shows trunc(0.35 x 255 + 0.5) = 89.
-    for (int v = 0; v < Hex::kFanPoints; ++v)
+    for (int v = 0; v < Hex::FAN_POINTS; ++v)
         EXPECT_EQ(ColourOf(hex, v), 0x59FFFFFFu) << v;
     // Steady hexes are not rewritten.
     hex.alpha = 0.9f;

@@ -34,8 +34,8 @@ protected:
         DataManager::Reset();
         Camera::ResetForTests();
         DataManager::Get()->SetHexGrid(&grid);
-        for (int r = 0; r < HexGrid::kRows; ++r)
-            for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int r = 0; r < HexGrid::ROWS; ++r)
+            for (int c = 0; c < HexGrid::COLUMNS; ++c) {
                 Hex* hex = grid.GetHex(r, c);
                 hex->anchorX = 100.0f * c;
                 hex->anchorZ = -100.0f * r;

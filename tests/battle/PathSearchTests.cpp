@@ -114,11 +114,15 @@ TEST_F(PathSearchTest, EnclosedTargetGivesNoMove)
         neighbours[i]->SetType(HEX_BLOCKED);
     unit->movementRadius = 20;
     int count = -1;
-    EXPECT_EQ(Find(At(10, 14), count), PathSearch::NO_MOVE);
+    PathSearch search(*grid);
+    EXPECT_EQ(search.GetExpansions(), 0) << "a fresh search has expanded nothing";
+    pointer.hovered = At(10, 14);
+    EXPECT_EQ(search.FindPath(*unit, At(10, 14), count), PathSearch::NO_MOVE);
     EXPECT_TRUE(unit->path.empty());
     EXPECT_TRUE(grid->GetPathList().empty());
     EXPECT_EQ(Cursor(), grid->GetTexture(HexGrid::TEXTURE_BLOCKED));
-    EXPECT_LE(PathSearch(*grid).GetExpansions(), PathSearch::kMaxExpansions);
+    // The open board around the ring never runs out of hexes to try: the search gives up at its bound.
+    EXPECT_EQ(search.GetExpansions(), PathSearch::MAX_EXPANSIONS);
 }
 
 TEST_F(PathSearchTest, FarTargetsStopAfterTwentyFiveExpansions)
@@ -128,14 +132,14 @@ TEST_F(PathSearchTest, FarTargetsStopAfterTwentyFiveExpansions)
     pointer.hovered = At(35, 41);
     int count = -1;
     EXPECT_EQ(search.FindPath(*unit, At(35, 41), count), PathSearch::NO_MOVE);
-    EXPECT_EQ(search.GetExpansions(), PathSearch::kMaxExpansions);
+    EXPECT_EQ(search.GetExpansions(), PathSearch::MAX_EXPANSIONS);
 }
 
 TEST_F(PathSearchTest, EnemyZoneStopsTheWalkAtItsFirstHex)
 {
     // A wall of zone hexes across the whole board at row 12, defended by the team of the flags given.
     auto wall = [&](bool team0, bool team1) {
-        for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int c = 0; c < HexGrid::COLUMNS; ++c) {
             Hex* hex = At(12, c);
             hex->SetType(HEX_DEFENDED);
             hex->defendedByTeam0 = team0;

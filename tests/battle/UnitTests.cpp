@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 TEST_F(UnitTest, StatsFillHealthAndManaFromStrengthAndIntelligence)
@@ -189,7 +191,6 @@ TEST_F(UnitTest, ModifiersApplyAndRestoreByType)
     const StatCase cases[] = {
         {EffectType::MANA, 30, 40, 50, &unit->stats.mana},
         {EffectType::MANA, -60, 40, 0, &unit->stats.mana},
-        {EffectType::HEALTH, 80, 60, 100, &unit->stats.health},
         {EffectType::MOVEMENT_RADIUS, -5, 3, 0, &unit->stats.movementRadius},
         {EffectType::STR, 4, 10, 14, &unit->stats.strength},
         {EffectType::AGILLY, -2, 6, 4, &unit->stats.agility},
@@ -252,6 +253,81 @@ TEST_F(UnitTest, HealthEffectTicksAtTurnEndsAndRestoresAtExpiry)
     EXPECT_TRUE(unit->timedEffects.empty());
 }
 
+// At expiry a health effect undoes only what it changed itself, within 1 and the maximum: what happened to the
+// unit meanwhile stays.
+TEST_F(UnitTest, HealthEffectExpiryUndoesOnlyItsOwnChange)
+{
+    TestUnit* unit = Make(first, 5, 5, 10);
+    ASSERT_EQ(unit->stats.health, 100);
+    // 100, poisoned for 10 a turn: 90; a 40-damage blow: 50; a tick: 40; the expiry gives back the 20 it took.
+    GiveEffect(*unit, EffectType::HEALTH, 2, -10);
+    unit->ApplyModifier(unit->timedEffects[0]);
+    EXPECT_EQ(unit->stats.health, 90);
+    unit->stats.health -= 40;
+    unit->EndTurn();
+    EXPECT_EQ(unit->stats.health, 40);
+    unit->EndTurn();
+    EXPECT_EQ(unit->stats.health, 60) << "the blow is not erased";
+    unit->BeginTurn();
+    ASSERT_TRUE(unit->timedEffects.empty());
+
+    // Healing that the maximum cut short: +80 from 60 gave 40, and only those 40 go.
+    TimedEffect blessing;
+    blessing.type = EffectType::HEALTH;
+    blessing.amount = 80;
+    unit->stats.health = 60;
+    unit->ApplyModifier(blessing);
+    EXPECT_EQ(unit->stats.health, 100);
+    unit->stats.health = 77;
+    unit->RestoreModifier(blessing);
+    EXPECT_EQ(unit->stats.health, 37);
+    // Never below 1: the undone healing would kill a unit that was wounded meanwhile.
+    unit->stats.health = 60;
+    unit->ApplyModifier(blessing);
+    unit->stats.health = 15;
+    unit->RestoreModifier(blessing);
+    EXPECT_EQ(unit->stats.health, 1);
+    // Never above the maximum: harm undone on a unit healed meanwhile.
+    TimedEffect harm;
+    harm.type = EffectType::HEALTH;
+    harm.amount = -30;
+    unit->stats.health = 50;
+    unit->ApplyModifier(harm);
+    EXPECT_EQ(unit->stats.health, 20);
+    unit->stats.health = 90;
+    unit->RestoreModifier(harm);
+    EXPECT_EQ(unit->stats.health, 100);
+
+    // Two of the kind merge: the expiry gives back what both took (5 + 5 cast, 5 a tick for three ticks).
+    unit->stats.health = 50;
+    GiveEffect(*unit, EffectType::HEALTH, 1, -5);
+    unit->ApplyModifier(unit->timedEffects[0]);
+    TimedEffect again = unit->CreateTimedEffect();
+    again.type = EffectType::HEALTH;
+    again.amount = -5;
+    again.turns = 3;
+    unit->ApplyModifier(again);
+    unit->AddTimedEffect(again);
+    ASSERT_EQ(unit->timedEffects.size(), 1u);
+    EXPECT_EQ(unit->stats.health, 40);
+    const int expected[] = {35, 30, 25, 50};
+    for (int health : expected) {
+        unit->EndTurn();
+        EXPECT_EQ(unit->stats.health, health);
+    }
+}
+
+// The dead keep no health: an effect on a unit that dies is not undone on its corpse.
+TEST_F(UnitTest, ADeathUndoesNoHealthEffect)
+{
+    TestUnit* unit = Make(first, 5, 5, 10);
+    GiveEffect(*unit, EffectType::HEALTH, 3, -10);
+    unit->ApplyModifier(unit->timedEffects[0]);
+    unit->stats.health = 0;
+    unit->SetState(DEAD);
+    EXPECT_EQ(unit->stats.health, 0);
+}
+
 TEST_F(UnitTest, SelfCastEffectTicksAtTurnStarts)
 {
     TestUnit* unit = Make(first, 5, 5);
@@ -296,12 +372,27 @@ TEST_F(UnitTest, MergedEffectExtendsTheFirstAndFreesItsOwnParts)
     second.type = EffectType::STR;
     second.turns = 3;
     ASSERT_NE(second.quad, nullptr);
+    // Both records' parts are drawn this frame, as a unit's effects are.
+    ParticleManager* drawn = ParticleManager::Get();
+    for (const TimedEffect* record : {&unit->timedEffects[0], &second}) {
+        drawn->SubmitEmitter(record->emitter);
+        drawn->SubmitWorldQuad(record->quad);
+    }
+    const void* droppedEmitter = second.emitter;
+    const void* droppedQuad = second.quad;
     unit->AddTimedEffect(second);
     ASSERT_EQ(unit->timedEffects.size(), 1u);
     EXPECT_TRUE(unit->timedEffects[0].active);
     EXPECT_EQ(unit->timedEffects[0].turns, 5);
-    // The dropped record's arrow and emitter were freed (the leak check of the sanitizer build sees it).
-    EXPECT_NE(unit->timedEffects[0].quad, second.quad);
+    // The dropped record's arrow and emitter were released: taken out of the frame's lists (and freed, which
+    // the leak check of the sanitizer build sees); the kept record's stay.
+    const auto listed = [](const auto& list, const void* part) {
+        return std::any_of(list.begin(), list.end(), [part](const void* entry) { return entry == part; });
+    };
+    EXPECT_FALSE(listed(drawn->Emitters(), droppedEmitter));
+    EXPECT_FALSE(listed(drawn->WorldQuads(), droppedQuad));
+    EXPECT_TRUE(listed(drawn->Emitters(), unit->timedEffects[0].emitter));
+    EXPECT_TRUE(listed(drawn->WorldQuads(), unit->timedEffects[0].quad));
 }
 
 TEST_F(UnitTest, ExpiryEndsTheEffectEmittersAndPhalanxEmptiesActionPoints)

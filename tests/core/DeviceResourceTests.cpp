@@ -10,9 +10,10 @@ namespace {
 
 std::vector<std::string> g_calls;
 
-class Recorder : public DeviceResource {
+class Recorder : public DeviceResource
+{
 public:
-    explicit Recorder(std::string name) : m_name(std::move(name)) {}
+    explicit Recorder(std::string name) : m_name(std::move(name)) { }
     void OnLostDevice() override
     {
         g_calls.push_back(m_name + " lost");

@@ -4,6 +4,7 @@
 // buttons, bars and texts must show where the HUD places them.
 #include "battle/BattleSession.h"
 #include "battle/Player.h"
+#include "battle/TurnOrder.h"
 #include "battle/Unit.h"
 #include "core/ApplicationLink.h"
 #include "core/DataManager.h"
@@ -287,7 +288,11 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     box->Init();
     hud->AddTurnOrderEntry(&knight);
     hud->AddTurnOrderEntry(&mage);
-    hud->SortTurnOrder();
+    TurnOrder order;
+    order.Add(&knight);
+    order.Add(&mage);
+    order.Sort();
+    hud->ShowTurnOrder(order);
     ASSERT_EQ(hud->GetCurrentUnit(), &knight);
     hud->SelectUnit(&knight);
     MouseOverManager::Get()->MovePointer(512, 200);

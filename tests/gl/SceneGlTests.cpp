@@ -263,7 +263,7 @@ TEST_F(SceneGlTest, StarsAndDomeAfterTheGroundLeaveThePictureAsItWas)
             SCOPED_TRACE(std::string(level) + " view " + std::to_string(view));
             if (view < 0) {
                 const D3DXVECTOR3 aim(centre[0], centre[1] + 100.0f, centre[2]);
-                Camera::Get()->SetEyeAndTarget(aim + D3DXVECTOR3(0.0f, Camera::kStartHeight, -Camera::kStartDistance),
+                Camera::Get()->SetEyeAndTarget(aim + D3DXVECTOR3(0.0f, Camera::START_HEIGHT, -Camera::START_DISTANCE),
                                                aim);
                 ASSERT_TRUE(sky->IsOutsideView(Camera::Get()->GetViewProjection()));
             } else {

@@ -30,7 +30,7 @@ TEST(DefaultEmitterFiles, EveryNamedEffectReadsWholeWithItsTexture)
         EXPECT_EQ(file.Parse(in), "");
         EXPECT_GT(file.settings.poolSize, 0);
         EXPECT_LE(file.settings.poolSize, MAX_PARTICLE_POOL);
-        EXPECT_NE(DataManager::Get()->FindFile(file.settings.textureName), DataManager::NotFound)
+        EXPECT_NE(DataManager::Get()->FindFile(file.settings.textureName), DataManager::NOT_FOUND)
             << file.settings.textureName;
         EXPECT_FALSE(file.colourKeys.empty()) << "every effect has a colour";
         direction |= !file.directionKeys.empty();

@@ -153,7 +153,7 @@ TEST_F(OctreeTest, TrianglesAreGroupedByTheBlendWeightsTheyUse)
     // Weight 1 everywhere, weight 3 at sample (x 5, z 5) and weight 4 at (x 40, z 70): each lies inside a
     // patch, where a grid vertex is a corner of six triangles.
     LevelData painted;
-    for (int sample = 0; sample < LevelData::kSampleCount; ++sample)
+    for (int sample = 0; sample < LevelData::SAMPLE_COUNT; ++sample)
         painted.blendWeights[static_cast<size_t>(sample) * 4] = 1.0f;
     painted.blendWeights[(5 * 128 + 5) * 4 + 2] = 0.5f;
     painted.blendWeights[(40 * 128 + 70) * 4 + 3] = 0.25f;

@@ -1,6 +1,6 @@
 // Whole battles between random armies of the default classes: they end, they keep the rules' invariants on
-// the way, a seed replays the same battle, and what the simulator stands in for (the turn flow and the area
-// share of the session) does what the game does.
+// the way, a seed replays the same battle, and the game's own turn flow and area share, driven through the
+// simulator's session, do what the game does.
 #include "BattleSimulator.h"
 
 #include "battle/Hex.h"
@@ -69,6 +69,7 @@ TEST_F(BattleSimulatorTest, TwentyRandomBattlesEndCleanly)
     int wins[2] = {0, 0};
     Commander::Counters total;
     int areas = 0;
+    int ownTurnDeaths = 0;
     for (unsigned seed = 1; seed <= 20; ++seed) {
         const BattleResult battle = simulator->Play(seed);
         SCOPED_TRACE(testing::Message() << "seed " << seed);
@@ -84,6 +85,7 @@ TEST_F(BattleSimulatorTest, TwentyRandomBattlesEndCleanly)
         for (int k = 0; k < Commander::KIND_COUNT; ++k)
             total.commands[k] += battle.counters.commands[k];
         areas += battle.areaCasts;
+        ownTurnDeaths += battle.ownTurnDeaths;
         // Each army spent its whole requisition on three to eight units.
         for (const auto& army : battle.armies) {
             EXPECT_GE(army.size(), 3u);
@@ -96,6 +98,8 @@ TEST_F(BattleSimulatorTest, TwentyRandomBattlesEndCleanly)
     for (int k = 0; k < Commander::KIND_COUNT; ++k)
         EXPECT_GT(total.commands[k], 0) << "command kind " << k;
     EXPECT_GT(areas, 0);
+    // Some casters fell to their own area abilities, and the battles still went on to their ends.
+    EXPECT_GT(ownTurnDeaths, 0);
 }
 
 TEST_F(BattleSimulatorTest, ASeedReplaysItsBattle)
@@ -118,8 +122,15 @@ TEST_F(BattleSimulatorTest, TheCountdownGivesTheTurnToTheLowestInitiative)
     ASSERT_NO_FATAL_FAILURE(DeployMilitia(1, 1));
     Unit& fast = UnitAt(0);
     Unit& slow = UnitAt(1);
+    TurnFlow& flow = simulator->GetTurnFlow();
     SimulatedSession& session = simulator->GetSession();
-    // The deployment asked for the first countdown.
+    // Nobody holds the turn before the first request, and the first is guarded like any other.
+    ASSERT_TRUE(session.IsTurnActive());
+    ASSERT_EQ(session.GetActiveUnit(), nullptr);
+    session.RequestNextTurn();
+    EXPECT_TRUE(session.IsTurnActive()) << "1.5 s have not passed since the battle's start";
+    DataManager::Get()->AdvanceTime(1.5f);
+    session.RequestNextTurn();
     ASSERT_FALSE(session.IsTurnActive());
     fast.initiative = 3;
     fast.stats.speed = 25; // trunc(-2.5): 2 a step
@@ -128,11 +139,11 @@ TEST_F(BattleSimulatorTest, TheCountdownGivesTheTurnToTheLowestInitiative)
     slow.stats.speed = 10; // 1 a step
     slow.waitTimer = 5.0f;
 
-    session.AdvanceTurn();
+    flow.Step();
     EXPECT_EQ(fast.initiative, 1);
     EXPECT_EQ(slow.initiative, 1);
     EXPECT_EQ(session.GetActiveUnit(), nullptr);
-    session.AdvanceTurn();
+    flow.Step();
     // Both reach 0 (the fast one is held at 0); the one that has waited longer goes first.
     EXPECT_EQ(fast.initiative, 0);
     EXPECT_EQ(slow.initiative, 0);
@@ -150,7 +161,7 @@ TEST_F(BattleSimulatorTest, TheCountdownGivesTheTurnToTheLowestInitiative)
     session.RequestNextTurn();
     EXPECT_FALSE(session.IsTurnActive());
     // The turn ends with all its action points unspent: 150 more initiative; the other unit is at 0 and goes.
-    session.AdvanceTurn();
+    flow.Step();
     EXPECT_EQ(slow.initiative, 150 - 1);
     EXPECT_EQ(session.GetActiveUnit(), &fast);
     EXPECT_EQ(session.GetTurns(), 2);
@@ -280,7 +291,7 @@ TEST_F(BattleSimulatorTest, ArmiesStandInTheirOwnZonesOfTheSeedsLevel)
     }
     EXPECT_EQ(places.size(), 8u);
     EXPECT_EQ(UnitAt(0).name, "Knight");
-    EXPECT_EQ(simulator->GetTurnOrder().GetEntries().size(), 8u);
+    EXPECT_EQ(simulator->GetTurnFlow().GetOrder().GetEntries().size(), 8u);
     EXPECT_EQ(simulator->CheckInvariants(), "");
     simulator->Deploy(4, {knight}, {knight}, result);
     EXPECT_EQ(result.level, "Farm.txt");
@@ -291,7 +302,7 @@ TEST_F(BattleSimulatorTest, MovesWalkAroundWalls)
     ASSERT_NO_FATAL_FAILURE(DeployMilitia(1, 1));
     HexGrid& grid = *simulator->GetGrid();
     // Open ground between the zones, with a wall down column 11 from row 5 to row 15.
-    for (int r = 0; r < HexGrid::kRows; ++r) {
+    for (int r = 0; r < HexGrid::ROWS; ++r) {
         for (int c = 5; c <= 36; ++c) {
             Hex* hex = grid.GetHex(r, c);
             hex->defaultType = c == 11 && r >= 5 && r <= 15 ? HEX_BLOCKED : HEX_OPEN;
@@ -300,7 +311,7 @@ TEST_F(BattleSimulatorTest, MovesWalkAroundWalls)
     }
     Commander& commander = simulator->GetCommander();
     const std::vector<int> steps = commander.WalkingSteps(*grid.GetHex(10, 10));
-    const auto at = [&](int r, int c) { return steps[static_cast<size_t>(r * HexGrid::kColumns + c)]; };
+    const auto at = [&](int r, int c) { return steps[static_cast<size_t>(r * HexGrid::COLUMNS + c)]; };
     EXPECT_EQ(at(10, 10), 0);
     EXPECT_EQ(at(11, 10), 1);
     EXPECT_EQ(at(10, 11), Commander::kUnreachable);
@@ -338,6 +349,32 @@ TEST_F(BattleSimulatorTest, ThePointerIsFoundByTheBoardsOwnPicking)
     EXPECT_FALSE(pointer.IsBoardClick());
     pointer.Press();
     EXPECT_TRUE(pointer.IsBoardClick());
+}
+
+// A unit killed in its own turn (its own area ability caught it) is left alone by the players at the
+// controls: the turn flow hands the turn on once the fall has played out.
+TEST_F(BattleSimulatorTest, AUnitKilledInItsOwnTurnIsHandedOnByTheFlow)
+{
+    ASSERT_NO_FATAL_FAILURE(DeployMilitia(2, 2));
+    SimulatedSession& session = simulator->GetSession();
+    for (int frame = 0; frame < 1000 && !(session.IsTurnActive() && session.GetActiveUnit()); ++frame)
+        simulator->Frame();
+    Unit* unit = session.GetActiveUnit();
+    ASSERT_NE(unit, nullptr);
+    const int turns = session.GetTurns();
+    const int endTurns = simulator->GetCommander().GetCounters().commands[Commander::END_TURN];
+    unit->SetState(DEAD);
+    // A tenth of a second a frame: 1.5 s of its fall.
+    for (int frame = 0; frame < 15; ++frame)
+        simulator->Frame();
+    EXPECT_EQ(session.GetActiveUnit(), unit);
+    EXPECT_EQ(session.GetTurns(), turns);
+    for (int frame = 0; frame < 100 && session.GetTurns() == turns; ++frame)
+        simulator->Frame();
+    EXPECT_EQ(session.GetTurns(), turns + 1);
+    EXPECT_NE(session.GetActiveUnit(), unit);
+    EXPECT_EQ(simulator->GetCommander().GetCounters().commands[Commander::END_TURN], endTurns)
+        << "nobody pressed End Turn for the dead";
 }
 
 TEST_F(BattleSimulatorTest, ARefusedClickIsCancelledAndCounted)

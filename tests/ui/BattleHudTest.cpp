@@ -6,6 +6,7 @@
 #include "battle/BoardView.h"
 #include "battle/Hex.h"
 #include "battle/Player.h"
+#include "battle/TurnOrder.h"
 #include "battle/Unit.h"
 #include "core/InputManager.h"
 #include "dinput/DInput.h"
@@ -187,11 +188,20 @@ protected:
         ASSERT_NE(button, nullptr);
         ClickAt(static_cast<int>(button->left) + 20, static_cast<int>(button->top) + 24);
     }
+    // The HUD shows the turn order as the turn flow sorts it.
+    void ShowSortedOrder()
+    {
+        TurnOrder order;
+        for (size_t i = 0; i < hud->GetTurnOrderSize(); ++i)
+            order.Add(hud->GetTurnOrderUnit(i));
+        order.Sort();
+        hud->ShowTurnOrder(order);
+    }
     // The unit holds the turn: at the head of the order and selected.
     void GiveTurn(HudUnit& unit)
     {
         hud->AddTurnOrderEntry(&unit);
-        hud->SortTurnOrder();
+        ShowSortedOrder();
         hud->SelectUnit(&unit);
     }
     static size_t Clicks() { return SoundQueue::Get()->GetPendingRequests().size(); }
@@ -440,7 +450,7 @@ TEST_F(BattleHudTest, TheHeadOfTheOrderTakesNoCommandBeforeItsTurn)
     HudUnit unit(&red, 0.0f, 0.0f, 10);
     unit.myTurn = false;
     hud->AddTurnOrderEntry(&unit);
-    hud->SortTurnOrder();
+    ShowSortedOrder();
     hud->SelectUnit(&unit);
     // Its texts show.
     EXPECT_EQ(hud->GetUnitText()->GetText(), "AP: 10/10");
@@ -469,7 +479,7 @@ TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
         units.back()->waitTimer = s.wait;
         hud->AddTurnOrderEntry(units.back().get());
     }
-    hud->SortTurnOrder();
+    ShowSortedOrder();
     const HudUnit* order[] = {units[2].get(), units[1].get(), units[0].get(), units[3].get()};
     // Step 0.5 / 4 = 0.125: red 1.0, 0.875, 0.75, 0.625.
     const float reds[] = {1.0f, 0.875f, 0.75f, 0.625f};
@@ -491,7 +501,7 @@ TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
         units.back()->badgeQuad = std::make_unique<WorldQuad>();
         hud->AddTurnOrderEntry(units.back().get());
     }
-    hud->SortTurnOrder();
+    ShowSortedOrder();
     for (int i = 0; i < 10; ++i) {
         // Unit i has initiative 100 - i, so it stands at place 10 - i.
         const int place = 10 - i;
@@ -500,7 +510,7 @@ TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
 
     // An empty order has no current unit.
     hud->ClearTurnOrder();
-    hud->SortTurnOrder();
+    ShowSortedOrder();
     EXPECT_EQ(hud->GetCurrentUnit(), nullptr);
     EXPECT_EQ(hud->GetFirstUnit(), nullptr);
 }
@@ -515,7 +525,7 @@ TEST_F(BattleHudTest, TurnOrderTextsShowNamesAsWrittenAndADeadUnitLeavesTheOrder
     second.initiative = 7;
     hud->AddTurnOrderEntry(&first);
     hud->AddTurnOrderEntry(&second);
-    hud->SortTurnOrder();
+    ShowSortedOrder();
     hud->UpdateTurnOrderTexts();
     EXPECT_EQ(hud->GetTurnOrderLabel(0)->GetText(), "Knight 100%: 5");
     EXPECT_EQ(hud->GetTurnOrderLabel(1)->GetText(), "Mage: 7");
@@ -533,7 +543,7 @@ TEST_F(BattleHudTest, TurnOrderTextsShowNamesAsWrittenAndADeadUnitLeavesTheOrder
     EXPECT_EQ(hud->GetTurnOrderUnit(0), &second);
     const auto& queued = QueuedText();
     EXPECT_EQ(std::count(queued.begin(), queued.end(), gone), 0);
-    hud->SortTurnOrder();
+    ShowSortedOrder();
     EXPECT_EQ(hud->GetCurrentUnit(), &second);
 }
 

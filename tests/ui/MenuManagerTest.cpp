@@ -320,13 +320,13 @@ TEST_F(MenuManagerTest, LevelChoiceCyclesOverTwoLevels)
 TEST_F(MenuManagerTest, RosterBoxesAndClassButtons)
 {
     // Three boxes from x 190, five from 90, three from 65, 108 apart, on lines 30, 128 and 227.
-    const float expected[DeploymentRoster::kSize][2] = {{190, 30},  {298, 30},  {406, 30},  {90, 128},
-                                                        {198, 128}, {306, 128}, {414, 128}, {522, 128},
-                                                        {65, 227},  {173, 227}, {281, 227}};
+    const float expected[DeploymentRoster::SIZE][2] = {{190, 30},  {298, 30},  {406, 30},  {90, 128},
+                                                       {198, 128}, {306, 128}, {414, 128}, {522, 128},
+                                                       {65, 227},  {173, 227}, {281, 227}};
     GuiPanel* page = menu->GetPage(SCREEN_DEPLOYMENT);
     ASSERT_EQ(page->images.size(), 49u);
     ASSERT_EQ(page->buttons.size(), 17u);
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         const float x = expected[k][0];
         const float y = expected[k][1];
         ExpectBox(page->images[static_cast<size_t>(11 + 3 * k)], {x, y, 96, 116}, "backdrop");
@@ -378,7 +378,7 @@ TEST_F(MenuManagerTest, EveryClassDescriptionStaysInsideTheInformationWindow)
     constexpr LONG kInnerBottom = 14 + 437 - 13;
     EnterDeployment(0);
     Frame(false);
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         const GuiButton* button = menu->GetPage(SCREEN_DEPLOYMENT)->buttons[static_cast<size_t>(k)];
         MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
         Frame(false);
@@ -419,7 +419,7 @@ TEST_F(MenuManagerTest, TheClassPreviewShowsTheWholeFigureFacingTheCamera)
     Frame(false);
     // Look at the board from somewhere else than the preview, as the deployment camera does.
     Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(2500.0f, 900.0f, 400.0f), D3DXVECTOR3(1800.0f, 0.0f, 1200.0f));
-    for (int k = 0; k < DeploymentRoster::kSize; ++k) {
+    for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         const GuiButton* button = menu->GetPage(SCREEN_DEPLOYMENT)->buttons[static_cast<size_t>(k)];
         MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
         Frame(false);

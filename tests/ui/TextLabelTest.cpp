@@ -126,7 +126,7 @@ TEST_F(TextLabelTest, OverlongTextIsCutToTheBuffer)
 {
     TextLabel label;
     label.SetText(std::string(800, 'x'));
-    EXPECT_EQ(label.GetText().size(), TextLabel::kBufferSize - 1);
+    EXPECT_EQ(label.GetText().size(), TextLabel::BUFFER_SIZE - 1);
     label.SetText("100% sure");
     EXPECT_EQ(label.GetText(), "100% sure");
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kSize = 128;
+constexpr int SIZE = 128;
 
 enum class Mark
 {
@@ -48,13 +48,13 @@ void Frame(cairo_t* cr, double inset, double width, double r, double g, double b
     cairo_set_source_rgba(cr, r, g, b, a);
     cairo_set_line_width(cr, width);
     const double half = inset + width / 2.0;
-    cairo_rectangle(cr, half, half, kSize - 2.0 * half, kSize - 2.0 * half);
+    cairo_rectangle(cr, half, half, SIZE - 2.0 * half, SIZE - 2.0 * half);
     cairo_stroke(cr);
 }
 
 Image Draw(const HexStyle& style)
 {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSize, kSize);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, SIZE, SIZE);
     cairo_t* cr = cairo_create(surface);
     const double r = Red(style.rgb);
     const double g = Green(style.rgb);
@@ -62,7 +62,7 @@ Image Draw(const HexStyle& style)
 
     // The wash: stronger towards the rim, so the centre never hides the unit standing on the hex.
     cairo_pattern_t* wash =
-        cairo_pattern_create_radial(kSize / 2.0, kSize / 2.0, 8.0, kSize / 2.0, kSize / 2.0, kSize * 0.72);
+        cairo_pattern_create_radial(SIZE / 2.0, SIZE / 2.0, 8.0, SIZE / 2.0, SIZE / 2.0, SIZE * 0.72);
     cairo_pattern_add_color_stop_rgba(wash, 0.0, r, g, b, 0.22);
     cairo_pattern_add_color_stop_rgba(wash, 1.0, r, g, b, 0.75);
     cairo_set_source(cr, wash);
@@ -75,9 +75,9 @@ Image Draw(const HexStyle& style)
         cairo_set_source_rgba(cr, 0.08, 0.02, 0.02, 0.85);
         cairo_set_line_width(cr, 16.0);
         cairo_move_to(cr, 18, 18);
-        cairo_line_to(cr, kSize - 18, kSize - 18);
-        cairo_move_to(cr, kSize - 18, 18);
-        cairo_line_to(cr, 18, kSize - 18);
+        cairo_line_to(cr, SIZE - 18, SIZE - 18);
+        cairo_move_to(cr, SIZE - 18, 18);
+        cairo_line_to(cr, 18, SIZE - 18);
         cairo_stroke_preserve(cr);
         cairo_set_source_rgba(cr, r, g, b, 1.0);
         cairo_set_line_width(cr, 9.0);
@@ -86,9 +86,9 @@ Image Draw(const HexStyle& style)
     case Mark::STRIPES:
         cairo_set_source_rgba(cr, r, g, b, 0.75);
         cairo_set_line_width(cr, 7.0);
-        for (int x = -kSize; x < 2 * kSize; x += 22) {
+        for (int x = -SIZE; x < 2 * SIZE; x += 22) {
             cairo_move_to(cr, x, 0);
-            cairo_line_to(cr, x + kSize, kSize);
+            cairo_line_to(cr, x + SIZE, SIZE);
         }
         cairo_stroke(cr);
         break;
@@ -124,12 +124,12 @@ Image Draw(const HexStyle& style)
         throw std::runtime_error(std::string("cannot draw ") + style.name);
 
     // Cairo keeps premultiplied pixels; the TGA holds straight alpha.
-    Image image(kSize, kSize, 0);
+    Image image(SIZE, SIZE, 0);
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < kSize; ++y) {
+    for (int y = 0; y < SIZE; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
-        for (int x = 0; x < kSize; ++x) {
+        for (int x = 0; x < SIZE; ++x) {
             const uint32_t p = row[x];
             const uint32_t a = p >> 24;
             uint32_t out = 0;

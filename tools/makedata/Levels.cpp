@@ -16,11 +16,11 @@
 
 namespace {
 
-constexpr int kGrid = 128;
+constexpr int GRID = 128;
 constexpr float kCell = 256.0f;
 constexpr float kCentre = 16384.0f;
-constexpr int kRows = 36;
-constexpr int kColumns = 42;
+constexpr int ROWS = 36;
+constexpr int COLUMNS = 42;
 // The board's geometry: hex side 64, rows along x, columns along z, centred on the map.
 constexpr float kHexK = 55.42562484741211f;
 constexpr float kHexS = 32.0f;
@@ -93,7 +93,7 @@ float DistanceToPath(float x, float z, const std::vector<std::pair<float, float>
 class LevelBuilder
 {
 public:
-    LevelBuilder() : heights(kGrid * kGrid, 0.0f), weights(kGrid * kGrid * 4, 0.0f), hexes(kRows * kColumns, 0) { }
+    LevelBuilder() : heights(GRID * GRID, 0.0f), weights(GRID * GRID * 4, 0.0f), hexes(ROWS * COLUMNS, 0) { }
 
     std::vector<float> heights;
     std::vector<float> weights;
@@ -113,21 +113,21 @@ public:
     template <typename F>
     void ForEachSample(F&& f)
     {
-        for (int x = 0; x < kGrid; ++x)
-            for (int z = 0; z < kGrid; ++z)
+        for (int x = 0; x < GRID; ++x)
+            for (int z = 0; z < GRID; ++z)
                 f(x, z, static_cast<float>(x) * kCell, static_cast<float>(z) * kCell);
     }
-    float& H(int x, int z) { return heights[static_cast<size_t>(x) * kGrid + static_cast<size_t>(z)]; }
-    float* W(int x, int z) { return &weights[(static_cast<size_t>(x) * kGrid + static_cast<size_t>(z)) * 4]; }
+    float& H(int x, int z) { return heights[static_cast<size_t>(x) * GRID + static_cast<size_t>(z)]; }
+    float* W(int x, int z) { return &weights[(static_cast<size_t>(x) * GRID + static_cast<size_t>(z)) * 4]; }
 
     // The same bilinear height the game reads, so placed meshes stand on the ground it draws.
     float HeightAt(float x, float z) const
     {
         const float fx = std::clamp(x / kCell, 0.0f, 127.0f), fz = std::clamp(z / kCell, 0.0f, 127.0f);
         const int ix = static_cast<int>(fx), iz = static_cast<int>(fz);
-        const int ix1 = std::min(ix + 1, kGrid - 1), iz1 = std::min(iz + 1, kGrid - 1);
+        const int ix1 = std::min(ix + 1, GRID - 1), iz1 = std::min(iz + 1, GRID - 1);
         const float tx = fx - ix, tz = fz - iz;
-        auto h = [&](int a, int b) { return heights[static_cast<size_t>(a) * kGrid + static_cast<size_t>(b)]; };
+        auto h = [&](int a, int b) { return heights[static_cast<size_t>(a) * GRID + static_cast<size_t>(b)]; };
         return (1 - tz) * ((1 - tx) * h(ix, iz) + tx * h(ix1, iz)) + tz * ((1 - tx) * h(ix, iz1) + tx * h(ix1, iz1));
     }
 
@@ -142,10 +142,10 @@ public:
     // Deployment zones on the near and far edges of the board (along z), open ground between.
     void DeploymentZones(int depth)
     {
-        for (int row = 0; row < kRows; ++row)
-            for (int column = 0; column < kColumns; ++column) {
-                int32_t& type = hexes[static_cast<size_t>(row) * kColumns + static_cast<size_t>(column)];
-                type = column < depth ? HEX_ZONE_A : (column >= kColumns - depth ? HEX_ZONE_B : HEX_OPEN);
+        for (int row = 0; row < ROWS; ++row)
+            for (int column = 0; column < COLUMNS; ++column) {
+                int32_t& type = hexes[static_cast<size_t>(row) * COLUMNS + static_cast<size_t>(column)];
+                type = column < depth ? HEX_ZONE_A : (column >= COLUMNS - depth ? HEX_ZONE_B : HEX_OPEN);
             }
     }
 
@@ -160,15 +160,15 @@ public:
                 hz = f.halfZ * scale;
             }
         const float c = std::cos(yaw), s = std::sin(yaw);
-        for (int row = 0; row < kRows; ++row)
-            for (int column = 0; column < kColumns; ++column) {
+        for (int row = 0; row < ROWS; ++row)
+            for (int column = 0; column < COLUMNS; ++column) {
                 float px, pz;
                 HexCentre(row, column, px, pz);
                 // Into the mesh's own frame (a yaw about +y in the row-vector convention).
                 const float dx = px - x, dz = pz - z;
                 const float lx = dx * c - dz * s, lz = dx * s + dz * c;
                 if (std::fabs(lx) <= hx + 30.0f && std::fabs(lz) <= hz + 30.0f)
-                    hexes[static_cast<size_t>(row) * kColumns + static_cast<size_t>(column)] = HEX_BLOCKED;
+                    hexes[static_cast<size_t>(row) * COLUMNS + static_cast<size_t>(column)] = HEX_BLOCKED;
             }
     }
 
@@ -294,8 +294,8 @@ void WriteFarm(const std::filesystem::path& root)
         const float x = kCentre + std::cos(a) * r, z = kCentre + std::sin(a) * r;
         if (z < kCentre - 2600.0f && std::fabs(x - kCentre) < 1500.0f)
             continue; // keep the views' foreground open
-        const int gx = std::clamp(static_cast<int>(x / kCell), 0, kGrid - 1);
-        const int gz = std::clamp(static_cast<int>(z / kCell), 0, kGrid - 1);
+        const int gx = std::clamp(static_cast<int>(x / kCell), 0, GRID - 1);
+        const int gz = std::clamp(static_cast<int>(z / kCell), 0, GRID - 1);
         if (level.W(gx, gz)[3] > 0.05f || level.W(gx, gz)[2] > 0.05f)
             continue;
         // A grove: a few trees around one spot.

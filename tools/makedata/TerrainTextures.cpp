@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kSize = 256;
+constexpr int SIZE = 256;
 
 struct Rgb {
     float r, g, b;
@@ -105,15 +105,14 @@ private:
 // A tiling field between two colours by wrapped fractal noise, with a finer grain on top.
 Image NoiseField(Rgb dark, Rgb light, uint32_t seed, float cells, float grain)
 {
-    Image image(kSize, kSize);
+    Image image(SIZE, SIZE);
     const int period = static_cast<int>(cells);
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x) {
-            const float u = static_cast<float>(x) / kSize * cells, v = static_cast<float>(y) / kSize * cells;
+    for (int y = 0; y < SIZE; ++y)
+        for (int x = 0; x < SIZE; ++x) {
+            const float u = static_cast<float>(x) / SIZE * cells, v = static_cast<float>(y) / SIZE * cells;
             float t = Fbm(u, v, seed, 5, period);
-            t +=
-                (ValueNoise(static_cast<float>(x) * 0.5f, static_cast<float>(y) * 0.5f, seed + 99u, kSize / 2) - 0.5f) *
-                grain;
+            t += (ValueNoise(static_cast<float>(x) * 0.5f, static_cast<float>(y) * 0.5f, seed + 99u, SIZE / 2) - 0.5f) *
+                 grain;
             image.Set(x, y, Pack(Mix(dark, light, std::clamp(t * 1.4f - 0.2f, 0.0f, 1.0f))));
         }
     return image;
@@ -129,14 +128,14 @@ template <typename F>
 void Scatter(int n, uint32_t seed, F&& each)
 {
     for (int i = 0; i < n; ++i) {
-        const float x = NoiseLattice(i, 1, seed) * kSize, y = NoiseLattice(i, 2, seed) * kSize;
+        const float x = NoiseLattice(i, 1, seed) * SIZE, y = NoiseLattice(i, 2, seed) * SIZE;
         each(i, x, y, NoiseLattice(i, 3, seed));
     }
 }
 
 void Grass(const std::filesystem::path& root, const char* name, Rgb dark, Rgb light, uint32_t seed)
 {
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     canvas.FromImage(NoiseField(dark, light, seed, 8.0f, 0.35f));
     canvas.Tiled([&](cairo_t* cr) {
         cairo_set_line_width(cr, 1.0);
@@ -153,7 +152,7 @@ void Grass(const std::filesystem::path& root, const char* name, Rgb dark, Rgb li
 
 void Rock(const std::filesystem::path& root, const char* name, Rgb dark, Rgb light, uint32_t seed)
 {
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     canvas.FromImage(NoiseField(dark, light, seed, 6.0f, 0.5f));
     canvas.Tiled([&](cairo_t* cr) {
         // Cracks: short jagged dark strokes, and light edges along their upper side.
@@ -175,7 +174,7 @@ void Rock(const std::filesystem::path& root, const char* name, Rgb dark, Rgb lig
 
 void Dirt(const std::filesystem::path& root, const char* name, Rgb dark, Rgb light, uint32_t seed)
 {
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     canvas.FromImage(NoiseField(dark, light, seed, 8.0f, 0.6f));
     canvas.Tiled([&](cairo_t* cr) {
         Scatter(160, seed + 5u, [&](int, float x, float y, float r) {
@@ -192,7 +191,7 @@ void Dirt(const std::filesystem::path& root, const char* name, Rgb dark, Rgb lig
 void Field(const std::filesystem::path& root, const char* name, uint32_t seed)
 {
     const Rgb dark{0.33f, 0.24f, 0.14f}, light{0.52f, 0.40f, 0.24f};
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     canvas.FromImage(NoiseField(dark, light, seed, 8.0f, 0.4f));
     cairo_t* cr = canvas.Cr();
     for (int row = 0; row < 16; ++row) {
@@ -200,12 +199,12 @@ void Field(const std::filesystem::path& root, const char* name, uint32_t seed)
         cairo_set_line_width(cr, 5.0);
         cairo_set_source_rgba(cr, 0.25, 0.17, 0.09, 0.6);
         cairo_move_to(cr, 0.0, y);
-        cairo_line_to(cr, kSize, y);
+        cairo_line_to(cr, SIZE, y);
         cairo_stroke(cr);
         cairo_set_line_width(cr, 2.0);
         cairo_set_source_rgba(cr, 0.62, 0.58, 0.30, 0.5);
         cairo_move_to(cr, 0.0, y - 5.0);
-        cairo_line_to(cr, kSize, y - 5.0);
+        cairo_line_to(cr, SIZE, y - 5.0);
         cairo_stroke(cr);
     }
     Save(root, name, canvas.ToImage());
@@ -213,7 +212,7 @@ void Field(const std::filesystem::path& root, const char* name, uint32_t seed)
 
 void Snow(const std::filesystem::path& root, const char* name, Rgb dark, Rgb light, uint32_t seed, int sparkles)
 {
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     canvas.FromImage(NoiseField(dark, light, seed, 6.0f, 0.15f));
     canvas.Tiled([&](cairo_t* cr) {
         Scatter(sparkles, seed + 11u, [&](int, float x, float y, float r) {
@@ -228,11 +227,11 @@ void Snow(const std::filesystem::path& root, const char* name, Rgb dark, Rgb lig
 // Square-cut stones in offset courses with mortar between them.
 void Paving(const std::filesystem::path& root, const char* name, uint32_t seed)
 {
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     canvas.FromImage(NoiseField({0.30f, 0.29f, 0.27f}, {0.42f, 0.40f, 0.37f}, seed, 8.0f, 0.3f));
     cairo_t* cr = canvas.Cr();
     constexpr int kCourses = 8;
-    constexpr double kCourse = static_cast<double>(kSize) / kCourses;
+    constexpr double kCourse = static_cast<double>(SIZE) / kCourses;
     for (int row = 0; row < kCourses; ++row) {
         const double offset = (row % 2) * kCourse * 0.5;
         for (int col = -1; col <= kCourses; ++col) {
@@ -292,7 +291,7 @@ void Sky(const std::filesystem::path& root)
 
 void Stars(const std::filesystem::path& root)
 {
-    Canvas canvas(kSize);
+    Canvas canvas(SIZE);
     cairo_t* cr = canvas.Cr();
     cairo_set_source_rgb(cr, 0.0, 0.0, 0.02);
     cairo_paint(cr);

@@ -136,10 +136,10 @@ bool BattleSimulator::LoadLevel(const std::string& name)
 void BattleSimulator::ApplyLevel(size_t index)
 {
     const std::vector<int32_t>& types = levelTypes[index];
-    for (int r = 0; r < HexGrid::kRows; ++r) {
-        for (int c = 0; c < HexGrid::kColumns; ++c) {
+    for (int r = 0; r < HexGrid::ROWS; ++r) {
+        for (int c = 0; c < HexGrid::COLUMNS; ++c) {
             Hex* hex = grid->GetHex(r, c);
-            hex->defaultType = types[static_cast<size_t>(r * HexGrid::kColumns + c)];
+            hex->defaultType = types[static_cast<size_t>(r * HexGrid::COLUMNS + c)];
             hex->SetType(hex->defaultType);
             hex->occupant = nullptr;
             hex->defendedByTeam0 = hex->defendedByTeam1 = 0;
@@ -150,15 +150,9 @@ void BattleSimulator::ApplyLevel(size_t index)
 
 void BattleSimulator::Clear()
 {
-    for (auto& player : players) {
-        if (player)
-            player->DeleteUnits();
-    }
     units.clear();
-    session.End();
-    players[0].reset();
-    players[1].reset();
-    order.Clear();
+    flow.Reset();
+    hud.Clear();
     pointer.SetHovered(nullptr);
     pointer.AimAway();
     pointer.Release();
@@ -189,13 +183,12 @@ void BattleSimulator::Deploy(unsigned seed, const std::vector<int>& firstArmy, c
     const std::vector<int>* armies[2] = {&firstArmy, &secondArmy};
     BoardUnit::SetFactory(&ClassUnit::Make);
     for (int side = 0; side < 2; ++side) {
-        players[side] = std::make_unique<Player>();
-        players[side]->team = side;
+        Player* player = flow.AddPlayer(side);
         result.armies[side] = *armies[side];
         std::vector<Hex*> zone;
         const HexType zoneType = side == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1;
-        for (int r = 0; r < HexGrid::kRows; ++r) {
-            for (int c = 0; c < HexGrid::kColumns; ++c) {
+        for (int r = 0; r < HexGrid::ROWS; ++r) {
+            for (int c = 0; c < HexGrid::COLUMNS; ++c) {
                 if (grid->GetHex(r, c)->type == zoneType)
                     zone.push_back(grid->GetHex(r, c));
             }
@@ -204,15 +197,15 @@ void BattleSimulator::Deploy(unsigned seed, const std::vector<int>& firstArmy, c
         const size_t count = std::min(zone.size(), armies[side]->size());
         for (size_t i = 0; i < count; ++i) {
             const std::string& file = requisition.GetEntries()[static_cast<size_t>((*armies[side])[i])].file;
-            auto* unit = dynamic_cast<Unit*>(players[side]->CreateUnit(file, zone[i]->row, zone[i]->column));
+            auto* unit = dynamic_cast<Unit*>(player->CreateUnit(file, zone[i]->row, zone[i]->column));
             if (unit)
                 units.push_back(unit);
         }
     }
     BoardUnit::SetFactory(nullptr);
-    session.Begin(players[0].get(), players[1].get());
+    session.Begin();
     for (Unit* unit : units)
-        order.Add(unit);
+        flow.Enlist(unit);
     commander.Begin(units, seed);
 }
 
@@ -220,9 +213,13 @@ void BattleSimulator::Frame()
 {
     DataManager::Get()->AdvanceTime(options.frameTime);
     commander.Step();
-    for (auto& player : players)
+    // The opening fly-over has nothing to show: only its request for the first turn, every frame until one
+    // gets through the guard.
+    if (flow.GetTurns() == 0 && flow.IsTurnActive())
+        session.RequestNextTurn();
+    for (const auto& player : flow.GetPlayers())
         player->FlagDefendedHexes();
-    for (auto& player : players)
+    for (const auto& player : flow.GetPlayers())
         player->Update();
     // What a unit does each frame while it is shown: its timers, and the walk of a moving unit.
     for (Unit* unit : units) {
@@ -231,8 +228,7 @@ void BattleSimulator::Frame()
     }
     if (Player* active = session.GetActivePlayer())
         active->DispatchCommand();
-    if (!session.IsTurnActive())
-        session.AdvanceTurn();
+    flow.Update(DataManager::Get()->GetGameTime());
     // The board's render empties its lists and the defended flags of the frame.
     grid->Render();
     SoundQueue::Get()->Update();
@@ -248,7 +244,7 @@ void BattleSimulator::DigestTurn()
         digest.Add(unit->initiative);
         digest.Add(unit->GetState());
         const Hex* hex = unit->GetHex();
-        digest.Add(hex ? hex->row * HexGrid::kColumns + hex->column : -1);
+        digest.Add(hex ? hex->row * HexGrid::COLUMNS + hex->column : -1);
     }
 }
 
@@ -278,9 +274,15 @@ void BattleSimulator::Run(BattleResult& result)
     int turn = -1;
     int turnFrames = 0;
     int countdownFrames = 0;
+    int deathTurn = -1;
     while (!session.IsGameOver()) {
         Frame();
         ++result.frames;
+        if (const Unit* active = session.GetActiveUnit();
+            active && session.IsTurnActive() && active->GetState() == DEAD && deathTurn != session.GetTurns()) {
+            deathTurn = session.GetTurns();
+            ++result.ownTurnDeaths;
+        }
         if (session.GetTurns() != turn) {
             turn = session.GetTurns();
             turnFrames = 0;
@@ -312,7 +314,7 @@ void BattleSimulator::Run(BattleResult& result)
     result.ended = session.IsGameOver() && result.problem.empty();
     result.turns = session.GetTurns();
     for (int side = 0; side < 2; ++side)
-        result.survivors[side] = players[side]->AliveCount();
+        result.survivors[side] = flow.GetPlayer(side)->AliveCount();
     if (result.ended && (result.survivors[0] > 0) != (result.survivors[1] > 0))
         result.winner = result.survivors[0] > 0 ? 0 : 1;
     result.digest = digest.Value();
@@ -350,18 +352,18 @@ std::string BattleSimulator::CheckInvariants() const
             return who + " stands on a hex that does not know it";
         if (!standing.insert(hex).second)
             return who + " shares its hex";
-        if (std::find(order.GetEntries().begin(), order.GetEntries().end(), unit) == order.GetEntries().end())
+        if (!flow.GetOrder().Contains(unit))
             return who + " lives but has left the turn order";
     }
     int kills = 0;
-    for (const auto& player : players)
-        kills += player ? player->statistics[0] : 0;
-    if (kills != dead || order.GetRemovals() != dead)
+    for (const auto& player : flow.GetPlayers())
+        kills += player->statistics[0];
+    if (kills != dead || hud.GetRemovals() != dead)
         return std::to_string(dead) + " units died, but " + std::to_string(kills) + " kills were credited and " +
-               std::to_string(order.GetRemovals()) + " left the turn order";
+               std::to_string(hud.GetRemovals()) + " left the turn order";
     // Every hex that names an occupant names a living unit standing there.
-    for (int r = 0; r < HexGrid::kRows; ++r) {
-        for (int c = 0; c < HexGrid::kColumns; ++c) {
+    for (int r = 0; r < HexGrid::ROWS; ++r) {
+        for (int c = 0; c < HexGrid::COLUMNS; ++c) {
             const Hex* hex = grid->GetHex(r, c);
             if (hex->occupant && !standing.count(hex))
                 return "the hex at row " + std::to_string(r) + ", column " + std::to_string(c) +

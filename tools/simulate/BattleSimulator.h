@@ -12,11 +12,12 @@
 #include "Commander.h"
 #include "EventDigest.h"
 #include "Requisition.h"
+#include "SimulatedHud.h"
 #include "SimulatedPointer.h"
 #include "SimulatedSession.h"
-#include "TurnOrder.h"
 
 #include "battle/HexGrid.h"
+#include "battle/TurnFlow.h"
 
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,8 @@ struct BattleResult {
     int64_t events = 0;
     Commander::Counters counters;
     int areaCasts = 0;
+    // Units that died during their own turn (caught by their own area ability), whose turn the flow handed on.
+    int ownTurnDeaths = 0;
 };
 
 class BattleSimulator
@@ -88,10 +91,11 @@ public:
     // During a battle (for tests that play one themselves): the board, the players and the units.
     HexGrid* GetGrid() const { return grid.get(); }
     SimulatedSession& GetSession() { return session; }
-    TurnOrder& GetTurnOrder() { return order; }
+    TurnFlow& GetTurnFlow() { return flow; }
+    SimulatedHud& GetHud() { return hud; }
     SimulatedPointer& GetPointer() { return pointer; }
     Commander& GetCommander() { return commander; }
-    Player* GetPlayer(int index) const { return players[index].get(); }
+    Player* GetPlayer(int index) const { return flow.GetPlayer(index); }
     const std::vector<Unit*>& GetUnits() const { return units; }
     // Sets up a battle without playing it: the level, the armies and their places.
     void Deploy(unsigned seed, const std::vector<int>& firstArmy, const std::vector<int>& secondArmy,
@@ -117,11 +121,11 @@ private:
     std::unique_ptr<HexGrid> grid = std::make_unique<HexGrid>();
     std::vector<std::vector<int32_t>> levelTypes;
     Requisition requisition;
-    TurnOrder order;
-    SimulatedSession session{order};
+    TurnFlow flow;
+    SimulatedHud hud{flow};
+    SimulatedSession session{flow, hud};
     SimulatedPointer pointer;
     EventDigest digest;
     Commander commander{session, pointer, *grid, digest};
-    std::unique_ptr<Player> players[2];
     std::vector<Unit*> units;
 };

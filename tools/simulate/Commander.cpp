@@ -108,8 +108,11 @@ void Commander::Step()
     case IDLE:
         Decide(*unit);
         return;
+    case DEAD:
+        // Killed in its own turn: nobody commands the dead, and the turn flow hands the turn on by itself.
+        return;
     default:
-        // Dead, or standing in a stance that its ability put it in: nothing is left to do this turn.
+        // Standing in a stance that its ability put it in: nothing is left to do this turn.
         EndTurn(*unit, UNIT_STATE_NONE);
         return;
     }
@@ -223,7 +226,7 @@ void Commander::Issue(Unit& unit, const Option& option)
     ++counters.commands[option.kind];
     digest.Add(option.kind);
     digest.Add(IdOf(option.target));
-    digest.Add(aim ? aim->row * HexGrid::kColumns + aim->column : -1);
+    digest.Add(aim ? aim->row * HexGrid::COLUMNS + aim->column : -1);
     digest.Add(option.ability);
     if (!aim)
         return;
@@ -301,21 +304,23 @@ int Commander::AreaValue(const Unit& caster, const SpellDefinition& ability, con
         } else if (helps) {
             const bool needs = ability.effectType != EffectType::HEALTH || Wounded(*other);
             value += friendly ? (needs ? 1 : 0) : -1;
-        } else {
+        } else if (other != &caster) {
             value += friendly ? -1 : 1;
         }
+        // A harmful area is aimed with no thought for the caster's own skin, as players do in the heat of a
+        // battle: now and then one catches and kills its own caster.
     }
     return value;
 }
 
 int Commander::Index(const Hex& hex)
 {
-    return hex.row * HexGrid::kColumns + hex.column;
+    return hex.row * HexGrid::COLUMNS + hex.column;
 }
 
 std::vector<int> Commander::WalkingSteps(Hex& from)
 {
-    std::vector<int> steps(HexGrid::kHexCount, kUnreachable);
+    std::vector<int> steps(HexGrid::HEX_COUNT, kUnreachable);
     std::vector<Hex*> frontier{&from};
     steps[static_cast<size_t>(Index(from))] = 0;
     for (size_t next = 0; next < frontier.size(); ++next) {

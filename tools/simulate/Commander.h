@@ -15,7 +15,6 @@ class Hex;
 class HexGrid;
 class SimulatedPointer;
 class SimulatedSession;
-class TurnOrder;
 class Unit;
 struct SpellDefinition;
 

@@ -115,6 +115,7 @@ int main(int argc, char** argv)
     long totalUnits = 0;
     Commander::Counters commands;
     int areaCasts = 0;
+    int ownTurnDeaths = 0;
     std::vector<BattleResult> troubled;
     std::vector<BattleResult> played;
     const auto started = std::chrono::steady_clock::now();
@@ -135,6 +136,7 @@ int main(int argc, char** argv)
             commands.commands[k] += result.counters.commands[k];
         commands.refusals += result.counters.refusals;
         areaCasts += result.areaCasts;
+        ownTurnDeaths += result.ownTurnDeaths;
         if (!result.problem.empty() || !result.ended) {
             troubled.push_back(result);
         } else {
@@ -185,7 +187,8 @@ int main(int argc, char** argv)
     std::printf("commands:");
     for (int k = 0; k < Commander::KIND_COUNT; ++k)
         std::printf(" %s %d,", kindNames[k], commands.commands[k]);
-    std::printf(" refused %d; areas dealt out %d\n", commands.refusals, areaCasts);
+    std::printf(" refused %d; areas dealt out %d; units killed in their own turn %d\n", commands.refusals, areaCasts,
+                ownTurnDeaths);
     for (const BattleResult& result : troubled)
         std::printf("STUCK OR BROKEN: seed %u on %s: %s\n", result.seed, result.level.c_str(),
                     result.problem.empty() ? "did not end" : result.problem.c_str());

@@ -42,7 +42,7 @@ struct BmpSpec {
 };
 
 BmpSpec Layout(uint32_t headerSize, int32_t width, int32_t height, uint32_t bits, uint32_t compression,
-             uint32_t paletteCount, Bytes afterHeader, Bytes pixels, std::vector<uint32_t> masksInHeader = {})
+               uint32_t paletteCount, Bytes afterHeader, Bytes pixels, std::vector<uint32_t> masksInHeader = {})
 {
     BmpSpec layout;
     layout.headerSize = headerSize;
@@ -225,7 +225,7 @@ TEST(ImageLoader, BmpDepthsHeadersAndMasks)
         // A 108-byte header holds all four masks; a negative height stores the top row first.
         {"32-bit alpha mask, top-down",
          Layout(108, 1, -2, 32, 3, 0, {}, {0x80, 0x40, 0x20, 0x10, 0, 0, 0, 0xFF},
-              {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}),
+                {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}),
          D3DFMT_A8R8G8B8,
          {{0, 0, 0x10204080u}, {0, 1, 0xFF000000u}}},
         // The oldest header: 16-bit sizes.

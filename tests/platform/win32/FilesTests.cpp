@@ -269,7 +269,8 @@ TEST_F(FilesTest, MissingNamesResolveQuickly)
         micros = batch == 0 ? batchMicros : std::min(micros, batchMicros);
     }
     EXPECT_EQ(found, 0);
-    EXPECT_LT(micros, 200.0 * SLOWDOWN); // a scan of the disk per miss costs milliseconds; a busy machine, tens of microseconds
+    EXPECT_LT(micros,
+              200.0 * SLOWDOWN); // a scan of the disk per miss costs milliseconds; a busy machine, tens of microseconds
     RecordProperty("microseconds_per_lookup", std::to_string(micros));
 }
 

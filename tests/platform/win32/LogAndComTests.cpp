@@ -13,9 +13,10 @@ struct IProbe : IUnknown {
     virtual int Value() = 0;
 };
 
-class Probe : public ComObject<IProbe> {
+class Probe : public ComObject<IProbe>
+{
 public:
-    explicit Probe(int* destroyed) : m_destroyed(destroyed) {}
+    explicit Probe(int* destroyed) : m_destroyed(destroyed) { }
     ~Probe() override { ++*m_destroyed; }
     int Value() override { return 7; }
 

@@ -1,71 +1,42 @@
-// The turn order the simulator keeps in place of the battle HUD's, and the digest of a battle's events.
+// The battle HUD the simulator keeps in place of the game's, and the digest of a battle's events.
 #include "EventDigest.h"
-#include "TurnOrder.h"
+#include "SimulatedHud.h"
 
+#include "battle/TurnFlow.h"
 #include "battle/Unit.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
-namespace {
-
-struct Waiting {
-    int initiative;
-    float waited;
-};
-
-} // namespace
-
-TEST(TurnOrderTest, LowestInitiativeFirstThenTheLongestWait)
-{
-    Unit units[5];
-    const Waiting waiting[5] = {{30, 0.0f}, {10, 1.0f}, {10, 5.0f}, {0, 0.0f}, {10, 5.0f}};
-    TurnOrder order;
-    for (int i = 0; i < 5; ++i) {
-        units[i].initiative = waiting[i].initiative;
-        units[i].waitTimer = waiting[i].waited;
-        order.Add(&units[i]);
-    }
-    order.Add(nullptr);
-    EXPECT_EQ(order.GetCurrentUnit(), nullptr) << "nothing is current before the first sort";
-    order.Sort();
-    // 0 first; of the three at 10 the two that waited 5 s (in the order they were added), then the one that
-    // waited 1 s; 30 last.
-    const std::vector<Unit*> expected = {&units[3], &units[2], &units[4], &units[1], &units[0]};
-    EXPECT_EQ(order.GetEntries(), expected);
-    EXPECT_EQ(order.GetFirstUnit(), &units[3]);
-    EXPECT_EQ(order.GetCurrentUnit(), &units[3]);
-}
-
-TEST(TurnOrderTest, TheDeadLeaveOnceAndTheCurrentUnitWithThem)
+TEST(SimulatedHudTest, TheDeadAreCountedOnceAndTheCurrentUnitIsTheHeadOfTheFlowsOrder)
 {
     Unit units[3];
-    TurnOrder order;
+    TurnFlow flow;
+    SimulatedHud order(flow);
     for (int i = 0; i < 3; ++i) {
         units[i].initiative = i;
-        order.Add(&units[i]);
+        flow.Enlist(&units[i]);
     }
-    order.Sort();
-    ASSERT_EQ(order.GetCurrentUnit(), &units[0]);
+    EXPECT_EQ(order.GetCurrentUnit(), &units[0]);
     order.RemoveUnit(&units[0]);
     order.RemoveUnit(&units[0]);
     order.RemoveUnit(nullptr);
     EXPECT_EQ(order.GetRemovals(), 1);
-    EXPECT_EQ(order.GetCurrentUnit(), nullptr);
-    EXPECT_EQ(order.GetFirstUnit(), &units[1]);
     // A unit deleted outside a death is forgotten without counting as a death.
     order.ForgetUnit(&units[2]);
-    EXPECT_EQ(order.GetEntries(), std::vector<Unit*>{&units[1]});
     EXPECT_EQ(order.GetRemovals(), 1);
     order.Clear();
-    EXPECT_EQ(order.GetFirstUnit(), nullptr);
     EXPECT_EQ(order.GetRemovals(), 0);
+    flow.Reset();
+    EXPECT_EQ(order.GetCurrentUnit(), nullptr);
 }
 
-TEST(TurnOrderTest, GreyedActionsComeBackWithTheNextTurn)
+TEST(SimulatedHudTest, GreyedActionsComeBackWithTheNextTurn)
 {
-    TurnOrder order;
+    TurnFlow flow;
+    SimulatedHud order(flow);
     ASSERT_EQ(CommandHud::Get(), &order);
     order.DisableAction(CommandHud::ACTION_ATTACK);
     order.DisableAction(CommandHud::ACTION_SPELLS);
@@ -80,10 +51,11 @@ TEST(TurnOrderTest, GreyedActionsComeBackWithTheNextTurn)
     EXPECT_TRUE(order.IsActionEnabled(CommandHud::ACTION_SPELLS));
 }
 
-TEST(TurnOrderTest, OnlyTheRegisteredOrderUnregistersItself)
+TEST(SimulatedHudTest, OnlyTheRegisteredHudUnregistersItself)
 {
-    auto first = std::make_unique<TurnOrder>();
-    auto second = std::make_unique<TurnOrder>();
+    TurnFlow flow;
+    auto first = std::make_unique<SimulatedHud>(flow);
+    auto second = std::make_unique<SimulatedHud>(flow);
     EXPECT_EQ(CommandHud::Get(), second.get());
     first.reset();
     EXPECT_EQ(CommandHud::Get(), second.get());

@@ -1,0 +1,55 @@
+#include "battle/TurnOrder.h"
+
+#include "battle/Unit.h"
+
+#include <algorithm>
+#include <climits>
+
+int TurnOrder::InitiativeOf(const BoardUnit* unit)
+{
+    const Unit* body = dynamic_cast<const Unit*>(unit);
+    return body ? body->initiative : INT_MAX;
+}
+
+float TurnOrder::WaitOf(const BoardUnit* unit)
+{
+    const Unit* body = dynamic_cast<const Unit*>(unit);
+    return body ? body->waitTimer : 0.0f;
+}
+
+void TurnOrder::Add(BoardUnit* unit)
+{
+    if (unit && !Contains(unit))
+        entries.push_back(unit);
+}
+
+bool TurnOrder::Remove(BoardUnit* unit)
+{
+    return std::erase(entries, unit) > 0;
+}
+
+void TurnOrder::Clear()
+{
+    entries.clear();
+}
+
+void TurnOrder::Sort()
+{
+    std::stable_sort(entries.begin(), entries.end(), [](const BoardUnit* a, const BoardUnit* b) {
+        const int ia = InitiativeOf(a);
+        const int ib = InitiativeOf(b);
+        if (ia != ib)
+            return ia < ib;
+        return WaitOf(a) > WaitOf(b);
+    });
+}
+
+void TurnOrder::DropTheDead()
+{
+    std::erase_if(entries, [](const BoardUnit* unit) { return unit->GetState() == DEAD; });
+}
+
+bool TurnOrder::Contains(const BoardUnit* unit) const
+{
+    return std::find(entries.begin(), entries.end(), unit) != entries.end();
+}
