@@ -218,11 +218,13 @@ class Soak:
         del since
 
     def check_growth(self):
-        """Memory, open files and threads measured at the same moment of each game must level off: after a first game
-        that fills the caches, what the later games add must stay within a small allowance."""
+        """Memory, open files and threads measured at the same moment of each game must level off. The first
+        games fill the caches of the levels and classes they meet for the first time, so memory is compared from
+        the second game (from the middle one in a long run, by when most of them were met) to the last, and what
+        the later games add must stay within an allowance."""
         if len(self.samples) < 3:
             return
-        base_game, base_rss, base_files, base_threads = self.samples[1]
+        base_game, base_rss, base_files, base_threads = self.samples[max(1, (len(self.samples) - 1) // 2)]
         last_game, last_rss, last_files, last_threads = self.samples[-1]
         games = last_game - base_game
         if base_rss and last_rss:
@@ -297,10 +299,11 @@ def main():
     parser.add_argument("--exit-timeout", type=float, default=60.0)
     parser.add_argument("--battle-timeout", type=float, default=900.0,
                         help="real seconds a battle may last before the game counts as stuck")
-    parser.add_argument("--battle-game-time", type=float, default=1800.0,
+    parser.add_argument("--battle-game-time", type=float, default=7200.0,
                         help="seconds of game time a battle may last")
-    parser.add_argument("--rss-allowance-kib", type=int, default=16384,
-                        help="resident memory the later games may add in all")
+    parser.add_argument("--rss-allowance-kib", type=int, default=49152,
+                        help="resident memory the later games may add in all (levels and classes met for the first "
+                        "time fill caches)")
     parser.add_argument("--rss-per-game-kib", type=int, default=256,
                         help="and per game on top")
     return Soak(parser.parse_args()).run()
