@@ -53,6 +53,7 @@ class Soak:
         self.samples = []  # (game, resident KiB, open files) at the start of each deployment
         self.faults = []
         self.clicks = 0
+        self.turns = 0
 
     def fault(self, text):
         print("  FAULT: " + text)
@@ -251,12 +252,19 @@ class Soak:
             for game in range(1, self.args.games + 1):
                 print("game %d" % game)
                 self.sample(game)
+                deployed = self.game.mark()
+                game_started = time.monotonic()
                 self.deploy(game)
                 since = self.game.mark()
                 self.battle(game, since)
-                times = dict(self.game.game_times(since))
+                # The battle began before the mark the battle was commanded from: its state line is in the
+                # deployment's part of the log.
+                times = dict(self.game.game_times(deployed))
                 length = times.get("GAME_STATE_GAME_OVER", 0.0) - times.get("GAME_STATE_BATTLE", 0.0)
-                print("  battle over after %.1f s of game time, %d targeted clicks so far" % (length, self.clicks))
+                turns = len(self.game.events("session.turn", since))
+                self.turns += turns
+                print("  battle over after %d turns, %.1f s of game time, %.0f s from deployment; %d targeted clicks "
+                      "so far" % (turns, length, time.monotonic() - game_started, self.clicks))
                 if length > self.args.battle_game_time:
                     self.fault("game %d: the battle took %.0f s of game time" % (game, length))
                 self.end_page(game, last=game == self.args.games)
@@ -278,7 +286,8 @@ class Soak:
         for line in self.game.unexpected()[:20]:
             self.fault("unexpected on stderr: " + line)
         self.check_growth()
-        print("%d of %d games played in %.0f s" % (played, self.args.games, time.monotonic() - started))
+        print("%d of %d games played in %.0f s, %d turns" % (played, self.args.games, time.monotonic() - started,
+                                                              self.turns))
         return vd.finish(self.out, self.faults, "no faults")
 
 
