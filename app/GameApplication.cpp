@@ -110,6 +110,10 @@ void GameApplication::ShowSplash()
         return;
     IDirect3DTexture9* splash = nullptr;
     const std::string path = DataManager::Get()->FindFile(kSplashTexture);
+    if (path == DataManager::NOT_FOUND) {
+        DataManager::Get()->ReportMissing("texture.missing", kSplashTexture, "is not found; no splash is shown");
+        return;
+    }
     if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &splash)) || !splash)
         return;
 
@@ -157,6 +161,8 @@ bool GameApplication::CreateDeviceResources()
     m_helpLabel->CreateFont(16, "Times New Roman", 1);
     m_helpLabel->SetPosition(470.0f, 10.0f);
     m_helpLabel->SetText("F1 For Help");
+    // It sits over the sky and the menus' scenery: a shadow keeps it readable on both.
+    m_helpLabel->shadowed = true;
 
     // Deployment and the players make every unit as a unit of its class.
     ClassUnit::RegisterFactory();

@@ -319,6 +319,8 @@ void GameSession::LoadAssets()
                 label.SetFont(32, "Times New Roman", &bannerRect);
             }
             label.SetText("");
+            // The banner and the end page's figures stand over the 3-D scene.
+            label.shadowed = true;
             label.colour = label.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
             label.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
             label.effectTimer = 0.0f;
@@ -373,9 +375,17 @@ void GameSession::SetGameState(GameState newState)
     const bool leavingBattle = previous == GAME_STATE_BATTLE || previous == GAME_STATE_GAME_OVER;
     if (leavingBattle && (state == GAME_STATE_MAIN_MENU || state == GAME_STATE_DEPLOYMENT))
         StopBattleMusic();
+    // The HUD stops updating when the battle is left, so a HUD button under the pointer would never hear that it
+    // was left and its name would stay over the page that follows (the main menu, the end page).
+    if (previous == GAME_STATE_BATTLE && state != GAME_STATE_BATTLE)
+        if (MouseOverManager* mouseOver = MouseOverManager::Get())
+            mouseOver->ForgetButton(mouseOver->GetHoveredButton());
     if (menuManager) {
         menuManager->SwitchScreen(ScreenOf(state));
-        menuManager->ResetAllPages();
+        // Only the main menu and the end page start from the base colours: a player button re-enters deployment,
+        // and resetting there would snap the roster's player tint back to grey in mid-fade.
+        if (state == GAME_STATE_MAIN_MENU || (state == GAME_STATE_GAME_OVER && GetPlayer(0) && GetPlayer(1)))
+            menuManager->ResetAllPages();
     }
     switch (state) {
     case GAME_STATE_INTRO:
@@ -401,13 +411,15 @@ void GameSession::SetGameState(GameState newState)
         // A battle resumed from the main menu takes its music up again.
         if (battleStarted && previous != GAME_STATE_BATTLE)
             SoundQueue::Get()->PlayNow(kBattleMusic, true);
+        // A battle opens with every unit's bars shown, so that a player sees the enemy's health from the start;
+        // Tab then hides them and shows them again.
+        if (!battleStarted) {
+            barsShown = false;
+            ToggleUnitBars();
+        }
         battleStarted = true;
         break;
     case GAME_STATE_GAME_OVER: {
-        // The HUD stops updating here, so a HUD button under the pointer would never hear that it was left and
-        // its name would stay on the end page.
-        if (MouseOverManager* mouseOver = MouseOverManager::Get())
-            mouseOver->ForgetButton(mouseOver->GetHoveredButton());
         const Player* first = GetPlayer(0);
         const Player* second = GetPlayer(1);
         if (!first || !second || !labels)
@@ -418,15 +430,26 @@ void GameSession::SetGameState(GameState newState)
         banner.pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
         banner.effectTimer = 0.0f;
         banner.effectDelay = 0.0f;
-        banner.colour = banner.baseColour = D3DXCOLOR(1.0f, 0.0f, 0.0f, 1.0f);
-        banner.SetText(first->AliveCount() > second->AliveCount() ? "Player 1 Wins!" : "Player 2 Wins!");
-        // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right.
+        const bool firstWins = first->AliveCount() > second->AliveCount();
+        // Each side's figures, and the winner's line, in that side's colour (blue for Player 1, red for Player
+        // 2, as its name plate above the column), light enough to read over the dark page.
+        const D3DXCOLOR sideColour[2] = {D3DXCOLOR(0.45f, 0.68f, 1.0f, 1.0f), D3DXCOLOR(1.0f, 0.35f, 0.3f, 1.0f)};
+        banner.colour = banner.baseColour = sideColour[firstWins ? 0 : 1];
+        banner.SetText(firstWins ? "Player 1 Wins!" : "Player 2 Wins!");
+        // Kills, damage dealt, turns begun, hexes walked: the first player left, the second right, each figure
+        // centred under its side's name plate (x 200 and 655, 125 wide).
         static constexpr int kCounters[4] = {1, 2, 9, 10};
+        static constexpr float kColumnCentre[2] = {262.5f, 717.5f};
         for (int row = 0; row < 4; ++row) {
             const int counter = kCounters[row] - 1;
-            (*labels)[static_cast<size_t>(2 * row)].SetNumberText("%i", first->statistics[counter], false);
-            (*labels)[static_cast<size_t>(2 * row + 1)].SetNumberText("            %i", second->statistics[counter],
-                                                                      false);
+            const Player* sides[2] = {first, second};
+            for (int side = 0; side < 2; ++side) {
+                TextLabel& figure = (*labels)[static_cast<size_t>(2 * row + side)];
+                figure.colour = figure.baseColour = figure.normalColour = sideColour[side];
+                figure.SetNumberText("%i", sides[side]->statistics[counter], false);
+                const RECT drawn = figure.MeasureDrawn();
+                figure.SetPosition(kColumnCentre[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure.y);
+            }
         }
         // What the end page says, left column then right, so that a run can check it against the battle it saw.
         const int32_t* left = first->statistics;
@@ -684,13 +707,13 @@ void GameSession::SetLevelPreset() const
 
 void GameSession::LoadLevel(const std::string& name)
 {
-    levelName = name;
     const LevelEntry* level = FindLevel(name);
-    if (level) {
-        if (terrain)
-            terrain->LoadLevel(level->file);
+    // A level file the terrain refuses changes nothing: the level on screen keeps its name, view and emitters.
+    if (level && terrain && !terrain->LoadLevel(level->file))
+        return;
+    levelName = name;
+    if (level)
         Camera::Get()->SetPreset(level->preset);
-    }
     if (terrain && name == "Farm") {
         // Three emitters for three files: the terrain owns each one it is given.
         terrain->ClearEmitters();
@@ -938,6 +961,7 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
     sheet.strength = body->stats.strength;
     sheet.mana = body->stats.mana;
     sheet.intelligence = body->stats.intelligence;
+    sheet.damage = body->AttackDamage();
     for (const SpellDefinition& ability : body->abilities)
         sheet.spellNames.push_back(ability.name);
     return sheet;

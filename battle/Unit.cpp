@@ -108,6 +108,12 @@ bool Unit::InitPresentation(Player* newOwner)
     healthQuad = makeQuad("red.tga", 0.1f);
     manaQuad = makeQuad("blue.tga", 0.1f);
     badgeQuad = makeQuad("turnorder_f9.tga", 0.25f);
+    // The four lie at one distance from the camera, so the pass orders them by these numbers: the frame's dark
+    // grooves first, the fills over them, the badge last. Left equal, the sort would shuffle them each frame.
+    frameQuad->order = 0;
+    healthQuad->order = 1;
+    manaQuad->order = 2;
+    badgeQuad->order = 3;
     loaded = true;
     return true;
 }
@@ -153,10 +159,21 @@ void Unit::UpdateOverlay()
             return 0.0f;
         return std::clamp(static_cast<float>(value) / static_cast<float>(maximum), 0.0f, 1.0f);
     };
-    if (healthQuad)
-        healthQuad->fill = fraction(stats.health, stats.maxHealth);
-    if (manaQuad)
-        manaQuad->fill = fraction(stats.mana, stats.maxMana);
+    SetBarFill(healthQuad.get(), fraction(stats.health, stats.maxHealth));
+    SetBarFill(manaQuad.get(), fraction(stats.mana, stats.maxMana));
+}
+
+void Unit::SetBarFill(WorldQuad* quad, float fraction)
+{
+    if (!quad)
+        return;
+    // The quad's fill puts its right edge at fill x half width from the centre, so a fill of 0 would still
+    // show half the bar: a unit near death would read as half healthy. The bar is cut instead, at the point
+    // of its span that the fraction reaches, and its picture is cut there too rather than squeezed.
+    const float cut = BAR_FILL_LEFT_U + fraction * (BAR_FILL_RIGHT_U - BAR_FILL_LEFT_U);
+    quad->uLeft = 0.0f;
+    quad->uRight = cut;
+    quad->fill = 2.0f * cut - 1.0f;
 }
 
 void Unit::QueueTexts()
@@ -468,10 +485,12 @@ void Unit::RefreshCommandButtons()
     const int points = stats.actionPoints;
     if (points < ATTACK_COST)
         hud->DisableAction(CommandHud::ACTION_ATTACK);
-    if (points < MOVE_COST) {
+    if (points < MOVE_COST)
         hud->DisableAction(CommandHud::ACTION_MOVE);
+    // A button greys exactly when its cost cannot be paid: a defence costs 4, and under a phalanx it is free, so
+    // a lit button is always one that works.
+    if (points < DEFEND_COST && !HasActiveEffect(EffectType::PHALANX))
         hud->DisableAction(CommandHud::ACTION_DEFEND);
-    }
     if (points < FOCUS_COST)
         hud->DisableAction(CommandHud::ACTION_FOCUS);
     int cheapest = 10;
@@ -740,12 +759,18 @@ TargetCheck Unit::CheckTarget()
     return check;
 }
 
+int Unit::AttackDamage() const
+{
+    int figure = 2 * stats.strength;
+    if (primaryAttribute == PrimaryAttribute::AGILITY)
+        figure += stats.agility;
+    return figure;
+}
+
 void Unit::BeginAttack()
 {
     attackKind = AttackKind::NORMAL;
-    damage = static_cast<float>(2 * stats.strength);
-    if (primaryAttribute == PrimaryAttribute::AGILITY)
-        damage += static_cast<float>(stats.agility);
+    damage = static_cast<float>(AttackDamage());
     critical = false;
     secondAttack = false;
     const int r80 = Rand() % 100;
@@ -834,7 +859,8 @@ void Unit::ResolveAttack()
         } else if (attackKind == AttackKind::CRITICAL) {
             label->SetFontHeight(32);
             label->SetText("Critical Attack!");
-            label->SetColour(0.5f, 0.2f, 0.2f, 1.0f);
+            // A dark red is lost on grass; a bright orange-red still reads apart from the ace's pure red.
+            label->SetColour(1.0f, 0.45f, 0.15f, 1.0f);
         } else {
             label->SetText("");
         }
@@ -1545,8 +1571,11 @@ void Unit::SetCastTimer(float seconds)
 void Unit::AddAbility(const std::string& abilityName, int uses)
 {
     SpellDefinition ability;
-    if (!DataManager::Get()->GetSpell(abilityName, ability))
+    if (!DataManager::Get()->GetSpell(abilityName, ability)) {
+        DataManager::Get()->ReportMissing("spell.missing", abilityName,
+                                          "has no spell file that was read; units go without this ability");
         return;
+    }
     ability.usesLeft = uses;
     abilities.push_back(ability);
 }

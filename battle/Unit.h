@@ -68,6 +68,10 @@ public:
     // The attack start time once the wind-up is over.
     static constexpr float WIND_UP_OVER = -1.0f;
     static constexpr float BAR_LIFT = 220.0f;
+    // The four bar quads share one rectangle, so their pictures are laid out to fit together: the turn-order
+    // badge on the left, the two bars to its right. A fill's bar runs across this span of its picture's width.
+    static constexpr float BAR_FILL_LEFT_U = 0.34f;
+    static constexpr float BAR_FILL_RIGHT_U = 0.97f;
     static constexpr float EFFECT_LIFT = 200.0f;
     static constexpr float EFFECT_SPACING = 60.0f;
     static constexpr float LABEL_X = 600.0f;
@@ -101,6 +105,7 @@ public:
     void QueueTexts() override;
     void SetTextVisible(bool visible) override;
     void SetBarsAlpha(int fadeState);
+    static void SetBarFill(WorldQuad* quad, float fraction);
     void ShowFloatingText(bool clear);
     void StartEmitter(const std::string& fileName, int index);
     void AddAnimationSuffix(const std::string& suffix) { animationSuffixes.push_back(suffix); }
@@ -144,6 +149,8 @@ public:
     bool AttackCommand() override;
     TargetCheck CheckTarget() override;
     TargetCheck GetTargetCheck() const override { return targetCheck; }
+    // The damage an attack starts from before its spread and critical: what the deployment screen shows.
+    int AttackDamage() const;
     void BeginAttack();
     bool AttackWindUp() override;
     void ResolveAttack();

@@ -67,8 +67,9 @@ bool UnitDefinition::Read(const std::string& fileName)
     if (path != DataManager::NOT_FOUND)
         in.open(path, std::ios::binary);
     if (!in.is_open()) {
-        LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" cannot be found or opened.",
-                  fileName.c_str());
+        // Every unit of the class reads its file: the fault is said once.
+        DataManager::Get()->ReportMissing(
+            "unit.file", fileName, "cannot be found or opened; units of the class keep what they were made with");
         return false;
     }
     return Read(in, fileName);
@@ -81,8 +82,10 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
     std::string lines[POSITIONAL_LINES + 1];
     for (int number = 1; number <= POSITIONAL_LINES; ++number) {
         if (!ReadConfigLine(in, lines[number])) {
-            LogFormat(LogLevel::WARNING, "unit.file", "Unit definition \"%s\" ends at line %d of its %d fixed lines.",
-                      fileName.c_str(), number - 1, POSITIONAL_LINES);
+            DataManager::Get()->ReportMissing("unit.file", fileName,
+                                              "ends at line " + std::to_string(number - 1) + " of its " +
+                                                  std::to_string(POSITIONAL_LINES) +
+                                                  " fixed lines; units of the class keep what they were made with");
             return false;
         }
     }

@@ -228,6 +228,16 @@ std::string DataManager::FindFile(const std::string& name)
     return ResolvePath(path) ? path : std::string(NOT_FOUND);
 }
 
+void DataManager::ReportMissing(const char* event, const std::string& name, const std::string& fallback)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (!m_reported.insert(std::string(event) + '\n' + name).second)
+            return;
+    }
+    Log(LogLevel::WARNING, event, "\"" + name + "\" " + fallback);
+}
+
 TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitute)
 {
     std::string path = name;
@@ -239,6 +249,9 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
         if (!ResolvePathLocked(path)) {
             if (noSubstitute)
                 return nullptr;
+            // An empty name is asked for where no texture is named at all; only a named file can be missing.
+            if (!name.empty() && name != DefaultTexture)
+                ReportMissing("texture.missing", name, std::string("is not found; ") + DefaultTexture + " stands in");
             path = DefaultTexture;
             requested = DefaultTexture;
             ResolvePathLocked(path);
@@ -281,6 +294,8 @@ ID3DXEffect* DataManager::GetEffect(const std::string& name, bool usePool)
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!ResolvePathLocked(path)) {
+            if (name != BasicEffect)
+                ReportMissing("effect.missing", name, std::string("is not found; ") + BasicEffect + " stands in");
             path = BasicEffect;
             ResolvePathLocked(path);
         }
@@ -306,6 +321,8 @@ ID3DXEffect* DataManager::GetEffectAt(const std::string& path, bool usePool)
         auto it = m_effects.find(path);
         if (it != m_effects.end())
             return it->second;
+        if (m_unloadableEffects.count(path))
+            return nullptr;
         if (usePool && m_effectPool) {
             pool = m_effectPool;
             pool->AddRef();
@@ -316,8 +333,15 @@ ID3DXEffect* DataManager::GetEffectAt(const std::string& path, bool usePool)
     const HRESULT hr = D3DXCreateEffectFromFileA(m_device, path.c_str(), nullptr, nullptr, 0, pool, &effect, nullptr);
     if (pool)
         pool->Release();
-    if (FAILED(hr) || !effect)
+    if (FAILED(hr) || !effect) {
+        if (m_device) {
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
+            if (m_unloadableEffects.insert(path).second)
+                Log(LogLevel::WARNING, "effect.unreadable",
+                    "\"" + path + "\" cannot be compiled; what uses it is not drawn");
+        }
         return nullptr;
+    }
 
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     auto [it, inserted] = m_effects.try_emplace(path, effect);
@@ -348,6 +372,8 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
         if (known != m_soundNames.end())
             return known->second;
         if (!ResolvePathLocked(path)) {
+            if (name != DefaultSound)
+                ReportMissing("sound.missing", name, std::string("is not found; ") + DefaultSound + " plays instead");
             path = DefaultSound;
             ResolvePathLocked(path);
         }
@@ -598,6 +624,7 @@ void DataManager::ReleaseAll()
         entry.second->Release();
     m_effects.clear();
     m_spells.clear();
+    m_unloadableEffects.clear();
     m_searchPaths.clear();
     m_lastHit = 0;
     if (m_device) {

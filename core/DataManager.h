@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ public:
     // path and returns it, so two threads that load the same mesh end up sharing one.
     StaticMesh* FindMesh(const std::string& path);
     StaticMesh* AddMesh(const std::string& path, std::shared_ptr<StaticMesh> mesh);
+
+    // Says on stderr that a data file is missing or refused and what stands in for it, once per event and
+    // name however often the file is asked for (units of one class, frames of one screen).
+    void ReportMissing(const char* event, const std::string& name, const std::string& fallback);
 
     // Spell definitions.
     bool ReadSpellFile(SpellDefinition& record, const std::string& fileName);
@@ -146,6 +151,10 @@ private:
     std::map<std::string, FSOUND_SAMPLE*> m_soundNames;
     std::map<std::string, ID3DXEffect*> m_effects;
     std::map<std::string, SpellDefinition> m_spells;
+    // What ReportMissing has said, by event and name; and the effect files found that could not be compiled,
+    // which are not compiled again for every model that asks.
+    std::set<std::string> m_reported;
+    std::set<std::string> m_unloadableEffects;
     ID3DXEffectPool* m_effectPool = nullptr;
 
     ApplicationLink* m_application = nullptr;

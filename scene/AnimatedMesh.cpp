@@ -48,12 +48,19 @@ void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileN
     m_owner = meshOwner;
     DataManager* data = DataManager::Get();
     m_path = data->FindFile(fileName);
+    if (m_path == DataManager::NOT_FOUND) {
+        data->ReportMissing("model.missing", fileName, "is not found; what uses it is not drawn");
+        return;
+    }
     MeshHierarchyAllocator allocator(this);
     D3DXFRAME* loadedRoot = nullptr;
     ID3DXAnimationController* loadedController = nullptr;
     if (FAILED(D3DXLoadMeshHierarchyFromX(m_path.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
-                                          &loadedRoot, &loadedController)))
+                                          &loadedRoot, &loadedController))) {
+        if (data->GetDevice())
+            data->ReportMissing("model.refused", m_path, "cannot be loaded; what uses it is not drawn");
         return;
+    }
     m_root = static_cast<MeshFrame*>(loadedRoot);
     // A model without animation still plays: an empty controller has no sets to play.
     if (!loadedController)

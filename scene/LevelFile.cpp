@@ -85,6 +85,66 @@ int32_t CheckedCount(int32_t count, size_t recordSize, size_t left, const char* 
     return count;
 }
 
+// Heights, colours and placements are used in sums, square roots and matrix products; one number that is
+// not finite, or so large that its square is not, turns the camera and every unit on the ground into NaN.
+constexpr float kLargestNumber = 1.0e6f;
+
+bool Sane(float value)
+{
+    return std::isfinite(value) && std::fabs(value) <= kLargestNumber;
+}
+
+// The first of count numbers that is not sane, or count when all are.
+size_t FirstInsane(const float* values, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (!Sane(values[i]))
+            return i;
+    return count;
+}
+
+std::string Number(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", static_cast<double>(value));
+    return text;
+}
+
+// The checks on a fixed part that has been read whole: every number usable, and both players' deployment
+// zones present (without them deployment cannot be finished).
+bool CheckFixedPart(const LevelData& d, std::string& error)
+{
+    if (const size_t i = FirstInsane(d.heights.data(), d.heights.size()); i < d.heights.size()) {
+        error = "the height of sample (" + std::to_string(i / LevelData::GRID_SIZE) + ", " +
+                std::to_string(i % LevelData::GRID_SIZE) + ") is " + Number(d.heights[i]);
+        return false;
+    }
+    const struct {
+        const float* values;
+        size_t count;
+        const char* what;
+    } fields[] = {{d.fogColour.data(), 3, "fog colour"},
+                  {&d.skyValue, 1, "sky value"},
+                  {d.lightColour.data(), 3, "light colour"},
+                  {&d.slopeFactor, 1, "slope factor"},
+                  {d.blendWeights.data(), d.blendWeights.size(), "blend weights"}};
+    for (const auto& field : fields)
+        if (const size_t i = FirstInsane(field.values, field.count); i < field.count) {
+            error = std::string("the ") + field.what + " holds " + Number(field.values[i]);
+            return false;
+        }
+    // A type the board does not name is open ground, so any value may stand; only the zones are needed.
+    bool zones[2] = {false, false};
+    for (const int32_t type : d.hexTypes)
+        if (type == LevelFile::FIRST_ZONE || type == LevelFile::SECOND_ZONE)
+            zones[type - LevelFile::FIRST_ZONE] = true;
+    if (!zones[0] || !zones[1]) {
+        error = std::string("no hex belongs to the ") + (zones[0] ? "second" : "first") + " player's deployment zone";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::string& error,
@@ -120,6 +180,8 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         error = "the cell size is " + std::to_string(d.cellSize) + "; it must be positive";
         return false;
     }
+    if (!CheckFixedPart(d, error))
+        return false;
 
     int32_t count = 0;
     in.Int(count);
@@ -132,6 +194,10 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         in.Float(object.scale);
         in.Raw(&object.flag, 1);
         in.Floats(object.position, 3);
+        if (FirstInsane(object.matrix, 16) < 16 || !Sane(object.scale) || FirstInsane(object.position, 3) < 3) {
+            error = "the placement of static object \"" + object.meshName + "\" holds a number that is not usable";
+            return false;
+        }
     }
 
     count = 0;
@@ -146,6 +212,10 @@ bool LevelFile::Parse(const uint8_t* bytes, size_t size, Contents& out, std::str
         in.Float(decal.rotation);
         in.Int(decal.gridSize);
         in.Floats(decal.position, 3);
+        if (!Sane(decal.rotation) || FirstInsane(decal.position, 3) < 3) {
+            error = "the placement of decal \"" + decal.textureName + "\" holds a number that is not usable";
+            return false;
+        }
         const int32_t clamped = std::clamp(decal.gridSize, MIN_DECAL_GRID, MAX_DECAL_GRID);
         if (clamped != decal.gridSize && warnings)
             warnings->push_back("decal grid " + std::to_string(decal.gridSize) + " is kept to " +

@@ -11,7 +11,8 @@
 // list of decals. There is no header or version, so the reader trusts nothing: a file shorter than the fixed
 // part and its two counts is refused as a whole, every name is bounded by its 260-byte field, a count is
 // taken only when that many records fit in the bytes that are left, and decal grids are kept to what a
-// 16-bit index buffer can address.
+// 16-bit index buffer can address. A file is checked whole before anything of it is used: a number that is
+// not finite (or beyond a million) or a missing deployment zone refuses it.
 class LevelFile
 {
 public:
@@ -22,6 +23,9 @@ public:
     static constexpr size_t DECAL_RECORD_SIZE = 280;
     static constexpr int32_t MIN_DECAL_GRID = 2;
     static constexpr int32_t MAX_DECAL_GRID = 256;
+    // The hex types of the two deployment zones, which every level must hold.
+    static constexpr int32_t FIRST_ZONE = 3;
+    static constexpr int32_t SECOND_ZONE = 4;
 
     struct Contents {
         LevelData data;

@@ -140,8 +140,10 @@ HRESULT MeshHierarchyAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHD
     if (skinInfo) {
         container->pSkinInfo = skinInfo;
         skinInfo->AddRef();
-        container->sourceMesh = mesh;
-        mesh->AddRef();
+        // The mesh the skin is converted from is the one with normals: for a file without them, the clone
+        // whose normals were just worked out, or the skin would be lit as if every normal were zero.
+        container->sourceMesh = container->MeshData.pMesh;
+        container->sourceMesh->AddRef();
         const DWORD bones = skinInfo->GetNumBones();
         container->boneOffsets.resize(bones);
         for (DWORD b = 0; b < bones; ++b)

@@ -74,6 +74,8 @@ Terrain::~Terrain()
     for (TextureRecord*& slot : m_textures)
         GiveBack(slot);
     GiveBack(m_lightTexture);
+    if (m_ownLightTexture.texture)
+        m_ownLightTexture.texture->Release();
     if (m_staticObjects)
         m_staticObjects->Clear();
     if (m_vertexBuffer)
@@ -97,24 +99,32 @@ void Terrain::Init()
 
 bool Terrain::LoadLevel(const std::string& name)
 {
-    m_octree = std::make_unique<TerrainOctree>();
-    m_loaded = false;
-
+    // The file is read and checked whole before anything of the current level is let go: a level that cannot
+    // be used leaves the ground the player sees as it was.
     std::string path = name;
     DataManager* data = DataManager::Get();
     std::vector<uint8_t> bytes;
-    if (!data->ResolvePath(path) || !LevelFile::ReadWholeFile(path, bytes))
+    // Each fault is said once per file, however often the level is chosen again.
+    if (!data->ResolvePath(path)) {
+        data->ReportMissing("level.missing", name, "is not found; " + PreviousLevelStays());
         return false;
+    }
+    if (!LevelFile::ReadWholeFile(path, bytes)) {
+        data->ReportMissing("level.unreadable", path, "cannot be read; " + PreviousLevelStays());
+        return false;
+    }
     LevelFile::Contents contents;
     std::string error;
     std::vector<std::string> warnings;
     if (!LevelFile::Parse(bytes.data(), bytes.size(), contents, error, &warnings)) {
-        Warn("level.refused", "\"" + name + "\" is not a level file (" + error + "); the previous level stays");
+        data->ReportMissing("level.refused", path, "is not a level file (" + error + "); " + PreviousLevelStays());
         return false;
     }
     for (const std::string& warning : warnings)
-        Warn("level.corrected", "\"" + name + "\": " + warning);
+        Warn("level.corrected", "\"" + path + "\": " + warning);
 
+    m_octree = std::make_unique<TerrainOctree>();
+    m_loaded = false;
     m_level = std::move(contents.data);
     ClearEmitters();
     if (!m_staticObjects)
@@ -150,6 +160,11 @@ bool Terrain::LoadLevel(const std::string& name)
     ApplyHexTypes();
     m_loaded = true;
     return true;
+}
+
+std::string Terrain::PreviousLevelStays() const
+{
+    return m_loaded ? "the previous level stays" : "no level is shown";
 }
 
 void Terrain::ApplyHexTypes()
@@ -283,16 +298,39 @@ bool Terrain::WriteLightMap()
 
 void Terrain::LoadLightMap()
 {
-    WriteLightMap();
+    const bool written = WriteLightMap();
     DataManager* data = DataManager::Get();
-    TextureRecord* record = data->GetTexture(LIGHT_MAP_NAME);
+    // Without substitution: the pixels are uploaded into whatever record comes back, and the cache's default
+    // texture is shared by every texture that could not be found.
+    TextureRecord* record = data->GetTexture(LIGHT_MAP_NAME, true);
     GiveBack(m_lightTexture);
+    if (!record) {
+        if (!m_lightMapWarned)
+            Warn("lightmap.missing", "\"" + LightMapPath() + "\" can " +
+                                         (written ? "be written but not loaded" : "neither be written nor found") +
+                                         "; the light map is kept in a texture of the terrain's own");
+        m_lightMapWarned = true;
+        record = OwnLightTexture();
+    }
     m_lightTexture = record;
     // The cache hands back the texture it already holds for this name, which still shows the previous
     // level's light; it gets the new pixels here.
     UploadLightMap();
     if (m_effect && m_lightTexture)
         m_effect->SetTexture("pLightTexture", m_lightTexture->texture);
+}
+
+TextureRecord* Terrain::OwnLightTexture()
+{
+    if (!m_ownLightTexture.texture) {
+        IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+        if (!device || FAILED(device->CreateTexture(GRID, GRID, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
+                                                    &m_ownLightTexture.texture, nullptr)))
+            return nullptr;
+        m_ownLightTexture.fileName = LIGHT_MAP_NAME;
+    }
+    m_ownLightTexture.referenceCount = 1;
+    return &m_ownLightTexture;
 }
 
 void Terrain::UploadLightMap()

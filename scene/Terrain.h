@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DataManager.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/GroundProvider.h"
 #include "scene/LevelData.h"
@@ -77,6 +78,10 @@ public:
     static std::string LightMapPath();
 
 private:
+    // What a refused level leaves on screen, for its message.
+    std::string PreviousLevelStays() const;
+    // The light map's texture when the cache has none: the file could neither be written nor read back.
+    TextureRecord* OwnLightTexture();
     void ComputeLightMapPixels();
     void UploadLightMap();
     TerrainVertex* LockVertices();
@@ -92,6 +97,8 @@ private:
     std::vector<TerrainVertex> m_vertices;
     std::array<TextureRecord*, 4> m_textures{};
     TextureRecord* m_lightTexture = nullptr;
+    TextureRecord m_ownLightTexture;
+    bool m_lightMapWarned = false;
     ID3DXEffect* m_effect = nullptr;
     std::vector<uint8_t> m_lightPixels;
     std::vector<LevelDecal> m_levelDecals;

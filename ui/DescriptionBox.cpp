@@ -15,6 +15,10 @@ constexpr float WIDTH = 336.0f;
 constexpr float HEIGHT = 391.0f;
 // The anchor lives in the 1024 x 768 layout the text is placed in, so its targets never rescale.
 constexpr float ANCHOR_X = 346.0f;
+// The text keeps 20 pixels from the window's sides (346 and 682), clear of its gold frame; a line longer than
+// that breaks at a space rather than running to the frame.
+constexpr LONG TEXT_LEFT = 366;
+constexpr LONG TEXT_RIGHT = 662;
 constexpr float ANCHOR_SHOWN_Y = 310.0f;
 constexpr float ANCHOR_HIDDEN_Y = 640.0f;
 constexpr float HIDE_DELAY = 0.05f;
@@ -48,8 +52,9 @@ void DescriptionBox::Init()
     m_anchor->speed = 1.0f;
     m_anchor->gliding = true;
 
-    m_textRect = RECT{346, 390, 682, 703};
+    m_textRect = RECT{TEXT_LEFT, 390, TEXT_RIGHT, 703};
     m_label->SetFont(18, "Times New Roman", &m_textRect);
+    m_label->breakWords = true;
     m_label->SetPosition(0.0f, shownY);
     m_label->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     m_label->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.0f);

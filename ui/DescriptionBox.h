@@ -40,7 +40,7 @@ public:
     float shownY = 310.0f;
 
 private:
-    RECT m_textRect{346, 390, 682, 703};
+    RECT m_textRect{366, 390, 662, 703};
     std::unique_ptr<GuiElement> m_window;
     std::unique_ptr<GuiElement> m_anchor;
     std::unique_ptr<TextLabel> m_label;

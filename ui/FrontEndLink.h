@@ -27,6 +27,7 @@ struct ClassSheet {
     int strength = 0;
     int mana = 0;
     int intelligence = 0;
+    int damage = 0;
     std::vector<std::string> spellNames;
 };
 

@@ -93,10 +93,10 @@ void GuiObject::UpdateEffect()
         colour.a += (baseColour.a - factor * colour.a) * FadeStep(factor, speed * dt);
         break;
     case EFFECT_FADE_OUT: {
+        // Only the alpha fades. The colour tints the widget's picture, so taking it down as well turned a
+        // fading window (the turn banner, the side's pennant, a flash) into a dark see-through rectangle
+        // before it was gone.
         const float fade = FadeStep(factor, step);
-        colour.r += -factor * colour.r * fade;
-        colour.g += -factor * colour.g * fade;
-        colour.b += -factor * colour.b * fade;
         colour.a += -factor * colour.a * fade;
         break;
     }

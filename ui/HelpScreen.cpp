@@ -86,7 +86,9 @@ void HelpScreen::Init()
 
     m_counterLabel.Create(24, "Times New Roman", 1.0f, 1.0f, 1.0f, 1.0f, 1);
     m_counterLabel.SetPosition(497.0f, 504.0f);
-    m_titleRect = RECT{375, 121, 675, 153};
+    // Wider than the 300 pixels from x 375 that the longest title ("Deployment Window & Camera") filled to its
+    // plate's edges; it stops short of the close button at x 693.
+    m_titleRect = RECT{340, 121, 680, 153};
     m_titleLabel.SetFont(24, "Times New Roman", &m_titleRect);
     m_titleLabel.colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     m_titleLabel.baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);

@@ -294,7 +294,8 @@ void MenuManager::BuildLabels()
     infoLabels[7]->wrapWidth = kDescriptionWidth;
 
     requisitionLabel = std::make_unique<TextLabel>();
-    requisitionLabel->CreateFont(36, kFont, 0);
+    // At 36 high from x 750 the words ran into the right dragon; 32 high and centred they fit beside it.
+    requisitionLabel->SetFont(32, kFont, &requisitionRect);
     requisitionLabel->SetPosition(750, 600);
 
     levelNameLabel = std::make_unique<TextLabel>();
@@ -614,7 +615,8 @@ void MenuManager::ShowClass(int i, int team)
     infoLabels[0]->SetNumberText("Strength: %i", sheet.strength, false);
     infoLabels[1]->SetNumberText("Mana: %i", sheet.mana, false);
     infoLabels[2]->SetNumberText("Intelligence: %i", sheet.intelligence, false);
-    infoLabels[3]->SetNumberText("Damage: %i", 25, false);
+    // The class's own attack figure, so that classes that hit differently read apart when an army is chosen.
+    infoLabels[3]->SetNumberText("Damage: %i", sheet.damage, false);
     std::string spells;
     for (const std::string& name : sheet.spellNames)
         spells += "  " + name + "\n";
@@ -701,7 +703,7 @@ void MenuManager::UpdateDeployment()
     requisitionLabel->colour = spent ? kRequisitionSpent : kWhite;
     requisitionLabel->baseColour = requisitionLabel->colour;
     requisitionLabel->normalColour = requisitionLabel->colour;
-    requisitionLabel->SetNumberText("Requisition Left:\n          %i", requisitionLeft[t], false);
+    requisitionLabel->SetNumberText("Requisition Left:\n%i", requisitionLeft[t], false);
     const HexType ownZone = t == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1;
     if (HexGrid* grid = link ? link->GetHexGrid() : nullptr)
         grid->ResetLists(ownZone, true);

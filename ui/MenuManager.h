@@ -136,6 +136,9 @@ private:
     IDirect3DSurface9* previewSurface = nullptr;
     // The level name is centred in this rectangle; the label keeps a pointer to it.
     RECT levelNameRect{62, 355, 709, 400};
+    // Between the scene window (right edge 709) and the right dragon's body (from about x 965): the requisition
+    // is centred there, its number under its words.
+    RECT requisitionRect{712, 596, 958, 690};
     uint32_t effectTable[4] = {3, 3, 0, 1};
 };
 // NOLINTEND(readability-identifier-naming)

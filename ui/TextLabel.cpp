@@ -190,12 +190,17 @@ void TextLabel::Draw()
         return;
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     const D3DCOLOR c = PackColour(colour);
-    if (m_fixedRect) {
-        m_font->DrawTextA(sprite, m_text.c_str(), -1, m_fixedRect, DT_CENTER, c);
-    } else {
-        RECT rect = FreeRect();
-        m_font->DrawTextA(sprite, m_text.c_str(), -1, &rect, FreeFormat(), c);
+    RECT rect = m_fixedRect ? *m_fixedRect : FreeRect();
+    const DWORD format = m_fixedRect ? FixedFormat() : FreeFormat();
+    if (shadowed) {
+        constexpr LONG SHADOW_OFFSET = 2;
+        RECT shadow{rect.left + SHADOW_OFFSET, rect.top + SHADOW_OFFSET, rect.right + SHADOW_OFFSET,
+                    rect.bottom + SHADOW_OFFSET};
+        // As transparent as the text, so that the two fade together.
+        const D3DCOLOR dark = PackColour(D3DXCOLOR(0.0f, 0.0f, 0.0f, colour.a * 0.9f));
+        m_font->DrawTextA(sprite, m_text.c_str(), -1, &shadow, format, dark);
     }
+    m_font->DrawTextA(sprite, m_text.c_str(), -1, &rect, format, c);
 }
 
 RECT TextLabel::FreeRect() const
@@ -208,6 +213,11 @@ RECT TextLabel::FreeRect() const
     return rect;
 }
 
+DWORD TextLabel::FixedFormat() const
+{
+    return breakWords ? DT_CENTER | DT_WORDBREAK : DT_CENTER;
+}
+
 DWORD TextLabel::FreeFormat() const
 {
     return wrapWidth > 0 ? DT_NOCLIP | DT_WORDBREAK : DT_NOCLIP;
@@ -218,7 +228,7 @@ RECT TextLabel::MeasureDrawn() const
     RECT rect = m_fixedRect ? *m_fixedRect : FreeRect();
     if (!m_font)
         return RECT{rect.left, rect.top, rect.left, rect.top};
-    m_font->DrawTextA(nullptr, m_text.c_str(), -1, &rect, (m_fixedRect ? DT_CENTER : FreeFormat()) | DT_CALCRECT, 0);
+    m_font->DrawTextA(nullptr, m_text.c_str(), -1, &rect, (m_fixedRect ? FixedFormat() : FreeFormat()) | DT_CALCRECT, 0);
     return rect;
 }
 

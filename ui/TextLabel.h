@@ -60,6 +60,11 @@ public:
     int shownNumber = 9999999;
     // Above 0, the text breaks at spaces into lines no wider than this (in the layout space of the position).
     int wrapWidth = 0;
+    // A dark copy two pixels down and right goes under the text, so that it reads over a bright or busy scene
+    // (sky, grass) as well as over a window.
+    bool shadowed = false;
+    // With a fixed rectangle: lines too long for it break at spaces instead of being cut at its edges.
+    bool breakWords = false;
 
 private:
     void MakeFont(bool italic);
@@ -69,6 +74,7 @@ private:
     // The rectangle and format of a label drawn at its own place.
     RECT FreeRect() const;
     DWORD FreeFormat() const;
+    DWORD FixedFormat() const;
 
     ID3DXFont* m_font = nullptr;
     std::string m_faceName = "Ariel";

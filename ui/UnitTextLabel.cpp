@@ -16,6 +16,8 @@ UnitTextLabel::UnitTextLabel(float x, float y)
     m_label.speed = 1.0f;
     m_label.factor = 1.0f;
     m_label.SetPosition(x, y);
+    // Combat texts float over grass, snow and sky: a shadow keeps the darker colours readable on all of them.
+    m_label.shadowed = true;
 }
 
 std::unique_ptr<CombatText> UnitTextLabel::Make(float x, float y)

@@ -70,7 +70,8 @@ struct ResolvedFace {
 // Finds the font file for a face name through fontconfig. Metric-compatible substitutes that the
 // configuration names for the family ("Times New Roman" -> Liberation Serif) are taken silently; a
 // generic fallback is reported once per face name.
-bool ResolveFace(const FontRequest& request, ResolvedFace& resolved, std::string& error)
+bool ResolveFace(const FontRequest& request, const std::set<std::string>& refused, ResolvedFace& resolved,
+                 std::string& error)
 {
     static bool initialised = FcInit() == FcTrue;
     if (!initialised) {
@@ -101,6 +102,24 @@ bool ResolveFace(const FontRequest& request, ResolvedFace& resolved, std::string
 
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    // A font file that could not be drawn from is passed over: the next font in the configuration's order of
+    // preference for the request stands in.
+    FcChar8* matchedFile = nullptr;
+    if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &matchedFile) == FcResultMatch &&
+        matchedFile != nullptr && refused.count(reinterpret_cast<const char*>(matchedFile)) > 0) {
+        FcPatternDestroy(match);
+        match = nullptr;
+        if (FcFontSet* sorted = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result)) {
+            for (int i = 0; i < sorted->nfont && match == nullptr; ++i) {
+                FcChar8* file = nullptr;
+                if (FcPatternGetString(sorted->fonts[i], FC_FILE, 0, &file) != FcResultMatch || file == nullptr ||
+                    refused.count(reinterpret_cast<const char*>(file)) > 0)
+                    continue;
+                match = FcFontRenderPrepare(nullptr, pattern, sorted->fonts[i]);
+            }
+            FcFontSetDestroy(sorted);
+        }
+    }
     FcPatternDestroy(pattern);
     if (match == nullptr) {
         error = "no font installed matches '" + family + "'";
@@ -174,13 +193,15 @@ int NextPowerOfTwo(int value)
 class GlyphAtlasBuilder
 {
 public:
+    // badFile is set when the fault lies in the font file itself, so that another font may stand in.
     static std::shared_ptr<GlyphAtlas> Build(IDirect3DDevice9* device, const ResolvedFace& face, int height,
-                                             std::string& error);
+                                             std::string& error, bool& badFile);
 };
 
 std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, const ResolvedFace& resolved, int height,
-                                                     std::string& error)
+                                                     std::string& error, bool& badFile)
 {
+    badFile = false;
     FT_Library library = Library();
     if (library == nullptr) {
         error = "FreeType could not be initialised";
@@ -189,6 +210,7 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
     FT_Face face = nullptr;
     if (FT_New_Face(library, resolved.path.c_str(), resolved.index, &face) != 0 || face == nullptr) {
         error = "cannot read the font file " + resolved.path;
+        badFile = true;
         return nullptr;
     }
     struct FaceGuard {
@@ -197,6 +219,7 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
     } guard{face};
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         error = "the font file " + resolved.path + " holds no scalable face";
+        badFile = true;
         return nullptr;
     }
 
@@ -262,6 +285,16 @@ std::shared_ptr<GlyphAtlas> GlyphAtlasBuilder::Build(IDirect3DDevice9* device, c
         for (int row = 0; row < glyph.height; ++row)
             std::memcpy(&glyph.coverage[static_cast<size_t>(row * glyph.width)], bitmap.buffer + row * bitmap.pitch,
                         static_cast<size_t>(glyph.width));
+    }
+
+    // A file cut short may still open while every glyph fails: no text at all could be drawn with it.
+    bool anyGlyph = false;
+    for (int c = 0x21; c < 256 && !anyGlyph; ++c)
+        anyGlyph = !rendered[c].coverage.empty();
+    if (!anyGlyph) {
+        error = "the font file " + resolved.path + " draws no glyph (damaged or cut short)";
+        badFile = true;
+        return nullptr;
     }
 
     // Shelf packing: the narrowest power-of-two page width (up to the limit) that holds every glyph on one
@@ -378,17 +411,30 @@ std::shared_ptr<GlyphAtlas> GlyphAtlas::Get(IDirect3DDevice9* device, const Font
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(LibraryMutex());
+    // Font files found unreadable (damaged, or cut short since the font configuration listed them). Only
+    // faults of the file itself land here, not a height or a device that refused.
+    static std::set<std::string> refused;
+    std::shared_ptr<GlyphAtlas> atlas;
     ResolvedFace resolved;
-    if (!ResolveFace(request, resolved, error))
-        return nullptr;
-    const AtlasKey key{device, resolved.path, resolved.index, height, resolved.embolden};
+    for (;;) {
+        if (!ResolveFace(request, refused, resolved, error))
+            return nullptr;
+        const AtlasKey key{device, resolved.path, resolved.index, height, resolved.embolden};
+        if (auto found = AtlasCache().find(key); found != AtlasCache().end())
+            if (auto shared = found->second.lock())
+                return shared;
+        bool badFile = false;
+        atlas = GlyphAtlasBuilder::Build(device, resolved, height, error, badFile);
+        if (atlas != nullptr)
+            break;
+        if (!badFile)
+            return nullptr;
+        refused.insert(resolved.path);
+        LogFormat(LogLevel::WARNING, "font.file", "%s; another font stands in for '%s'", error.c_str(),
+                  request.faceName.c_str());
+    }
     auto& cache = AtlasCache();
-    if (auto found = cache.find(key); found != cache.end())
-        if (auto shared = found->second.lock())
-            return shared;
-    auto atlas = GlyphAtlasBuilder::Build(device, resolved, height, error);
-    if (atlas == nullptr)
-        return nullptr;
+    const AtlasKey key{device, resolved.path, resolved.index, height, resolved.embolden};
     // Drop entries whose atlases are gone so the cache does not grow with every font ever made.
     for (auto it = cache.begin(); it != cache.end();)
         it = it->second.expired() ? cache.erase(it) : std::next(it);

@@ -5,6 +5,7 @@
 #include "d3dx9/PngReader.h"
 #include "win32/PathResolver.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -94,6 +95,30 @@ bool ImageLoader::ReadFile(std::string_view path, std::vector<uint8_t>& bytes, s
     return ok;
 }
 
+namespace {
+
+// A file named for a format that has a signature, whose bytes do not begin with it. Its bytes are still tried
+// as what they hold (a TGA saved under another name loads), but when they fail, the fault to report is that
+// the file is not what its name says, not what the TGA reader (the format without a signature) found.
+const char* MissingSignature(std::string_view path, const uint8_t* data, size_t size)
+{
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string_view::npos)
+        return nullptr;
+    std::string extension(path.substr(dot + 1));
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "bmp" && !(size >= 2 && data[0] == 'B' && data[1] == 'M'))
+        return "not a BMP image (it does not begin with \"BM\")";
+    if (extension == "png" && !(size >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G'))
+        return "not a PNG image (it does not begin with the PNG signature)";
+    if ((extension == "jpg" || extension == "jpeg") && !(size >= 3 && data[0] == 0xFF && data[1] == 0xD8))
+        return "not a JPEG image (it does not begin with the JPEG signature)";
+    return nullptr;
+}
+
+} // namespace
+
 bool ImageLoader::Load(std::string_view path, Result& result)
 {
     std::vector<uint8_t> bytes;
@@ -101,7 +126,13 @@ bool ImageLoader::Load(std::string_view path, Result& result)
         result.image = Image();
         return false;
     }
-    return Decode(bytes.data(), bytes.size(), result);
+    if (Decode(bytes.data(), bytes.size(), result))
+        return true;
+    if (const char* fault = bytes.empty() ? nullptr : MissingSignature(path, bytes.data(), bytes.size())) {
+        result = Result();
+        return result.Fail(fault);
+    }
+    return false;
 }
 
 bool ImageLoader::Decode(const uint8_t* data, size_t size, Result& result)

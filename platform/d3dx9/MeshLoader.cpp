@@ -39,6 +39,31 @@ struct ParsedFile {
     }
 };
 
+// A skinned mesh's vertices that no bone weighs take the whole of the last weight, on the first slot of their
+// palette: they follow whichever bone their group of faces happens to hold first. The file is said to have
+// them, once (parsed files are kept), so that a model whose skin tears at a joint can be traced to its weights.
+void ReportUnweighted(const std::vector<XFrame>& frames, const std::string& label)
+{
+    for (const XFrame& frame : frames) {
+        for (const XMesh& mesh : frame.meshes) {
+            if (!mesh.skinned)
+                continue;
+            std::vector<bool> weighted(mesh.positions.size(), false);
+            for (const XSkinWeights& bone : mesh.skin)
+                for (size_t i = 0; i < bone.vertices.size() && i < bone.weights.size(); ++i)
+                    if (bone.weights[i] > 0.0f && bone.vertices[i] < weighted.size())
+                        weighted[bone.vertices[i]] = true;
+            const auto unweighted = std::count(weighted.begin(), weighted.end(), false);
+            if (unweighted > 0)
+                Log(LogLevel::WARNING, "xfile.unweighted",
+                    label + ": " + std::to_string(unweighted) + " of the " + std::to_string(weighted.size()) +
+                        " vertices of mesh '" + mesh.name +
+                        "' are weighted by no bone; each follows the first bone of its palette");
+        }
+        ReportUnweighted(frame.children, label);
+    }
+}
+
 std::shared_ptr<const ParsedFile> Parse(std::string_view bytes, const std::string& label)
 {
     std::string error;
@@ -47,6 +72,7 @@ std::shared_ptr<const ParsedFile> Parse(std::string_view bytes, const std::strin
         Log(LogLevel::WARNING, "xfile.bad", label + ": " + error);
         return nullptr;
     }
+    ReportUnweighted(data->frames, label);
     auto parsed = std::make_shared<ParsedFile>();
     for (XAnimationSetData& set : data->animationSets)
         parsed->sets.push_back(new AnimationSet(std::move(set), data->ticksPerSecond));
@@ -87,7 +113,9 @@ std::shared_ptr<const ParsedFile> ParseFile(LPCSTR filename)
         bytes.append(chunk, got);
     std::fclose(file);
     auto parsed = Parse(bytes, filename);
-    if (parsed) {
+    // A file that cannot be parsed is remembered too: every unit of a class asks for it, and its fault is said
+    // once. Written again, it has another size or time and is parsed afresh.
+    if (parsed || !failed) {
         std::lock_guard lock(cacheMutex);
         cache.emplace(path, parsed);
     }

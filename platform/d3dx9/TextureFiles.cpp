@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace {
@@ -23,6 +25,20 @@ constexpr UINT TGA_MAX_DIMENSION = 0xFFFF;
 bool IsDefault(UINT value)
 {
     return value == 0 || value >= D3DX_FROM_FILE;
+}
+
+// A file that cannot be read is asked for by every button, unit or frame that shows it: its fault is said once
+// (a file mended meanwhile, and failing in another way, is said again).
+void ReportUnreadable(const std::string& message)
+{
+    static std::mutex lock;
+    static std::set<std::string> said;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!said.insert(message).second)
+            return;
+    }
+    Log(LogLevel::WARNING, "texture.unreadable", message);
 }
 
 void ReleaseAndClear(IDirect3DTexture9*& texture)
@@ -82,7 +98,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR srcFile, U
 
     ImageLoader::Result loaded;
     if (!ImageLoader::Load(srcFile, loaded)) {
-        Log(LogLevel::WARNING, "texture.unreadable", std::string(srcFile) + ": " + loaded.error);
+        ReportUnreadable(std::string(srcFile) + ": " + loaded.error);
         return D3DXERR_INVALIDDATA;
     }
 

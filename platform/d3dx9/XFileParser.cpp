@@ -444,6 +444,10 @@ private:
 
     void ParseMaterialList(XMesh& mesh, int depth)
     {
+        // A second list would leave its face indices pointing into the first list's materials.
+        if (mesh.hasMaterialList)
+            throw ParseError("a mesh holds a second MeshMaterialList; a mesh has one");
+        mesh.hasMaterialList = true;
         Open();
         const uint32_t materialCount = Count("material count", 0);
         const uint32_t indexCount = Count("face material count", 1);
@@ -607,6 +611,16 @@ void DecomposeMatrix(const D3DXMATRIX& m, D3DXVECTOR3& scale, D3DXQUATERNION& ro
         if (s[row] > 0.0f)
             for (int col = 0; col < 3; ++col)
                 r.m[row][col] /= s[row];
+    }
+    // A mirroring matrix has a negative determinant, which no rotation has: the mirror goes into the scale
+    // (its x, with the x row turned round), or the quaternion would be made of an improper matrix and the key
+    // would lose its mirror.
+    const float determinant = r._11 * (r._22 * r._33 - r._23 * r._32) - r._12 * (r._21 * r._33 - r._23 * r._31) +
+                              r._13 * (r._21 * r._32 - r._22 * r._31);
+    if (determinant < 0.0f) {
+        s[0] = -s[0];
+        for (int col = 0; col < 3; ++col)
+            r.m[0][col] = -r.m[0][col];
     }
     scale = {s[0], s[1], s[2]};
     translation = {r._41, r._42, r._43};

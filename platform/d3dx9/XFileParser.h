@@ -40,6 +40,7 @@ struct XMesh {
     bool hasColors = false;
     std::vector<uint32_t> faceMaterials; // one per face, or empty
     std::vector<XMaterial> materials;
+    bool hasMaterialList = false;
     std::vector<XSkinWeights> skin;
     bool skinned = false; // an XSkinMeshHeader or SkinWeights was seen
 

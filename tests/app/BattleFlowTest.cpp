@@ -111,6 +111,9 @@ protected:
     static LevelBytes Zones(bool first, bool second)
     {
         LevelBytes level;
+        // In place of the image's own two zone hexes in the last row.
+        level.Int(LevelOffsets::HEX_TYPES + 4 * 1510, 0);
+        level.Int(LevelOffsets::HEX_TYPES + 4 * 1511, 0);
         if (first)
             level.Int(LevelOffsets::HEX_TYPES + 4 * (5 * 42 + 5), 3);
         if (second)
@@ -394,8 +397,9 @@ TEST_F(BattleFlowTest, TheFlyOverShowsEachZoneThenAsksForTheFirstTurn)
 
 TEST_F(BattleFlowTest, AFlyOverOverALevelWithoutTheSecondZoneSkipsThatShot)
 {
-    WriteLevel("winter_wonderland.txt", Zones(true, false));
+    // A level without the second zone is refused as it loads; the board loses it afterwards instead.
     session->LoadLevel("Winter");
+    session->GetHexGrid()->GetHex(30, 30)->SetType(HEX_OPEN);
     Deploy(0, 5, 6);
     Deploy(1, 20, 20);
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
@@ -576,13 +580,13 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     Step(0.5f);
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
-    EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
     session->GetPlayer(1)->statistics[0] = 2;
     for (int frame = 0; frame < 40; ++frame) {
         Frame(0.5f);
         session->Update();
     }
-    EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
 }
 
 // The sides are Player 1 and Player 2 by their team, not by which deployment button was pressed first.
@@ -613,7 +617,7 @@ TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
     EXPECT_EQ(session->GetLabel(0)->GetText(), "3") << "the first side's kills on the left";
-    EXPECT_EQ(session->GetLabel(1)->GetText(), "            7");
+    EXPECT_EQ(session->GetLabel(1)->GetText(), "7");
 }
 
 // The HUD stops updating on the end page, so a HUD button the pointer rested on as the battle ended is let go
@@ -770,4 +774,31 @@ TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
     }
     InputManager::Reset();
     InputState::Get().Reset();
+}
+
+// The bars show from the battle's start, so a player sees every unit's health, the enemy's too; Tab hides them
+// and shows them again.
+TEST_F(BattleFlowTest, ABattleOpensWithTheBarsShownAndTabHidesThem)
+{
+    TurnUnit* own = Add(0, 5, 5);
+    TurnUnit* enemy = Add(1, 30, 30);
+    ASSERT_NE(enemy->healthQuad, nullptr);
+    // Before the battle the bars are out of sight.
+    EXPECT_EQ(enemy->healthQuad->alpha, 0.0f);
+    EXPECT_EQ(enemy->healthQuad->fadeState, 3);
+    LoadBattle();
+    for (TurnUnit* unit : {own, enemy})
+        for (WorldQuad* quad :
+             {unit->frameQuad.get(), unit->healthQuad.get(), unit->manaQuad.get(), unit->badgeQuad.get()})
+            EXPECT_EQ(quad->fadeState, 0);
+    session->ToggleUnitBars();
+    EXPECT_EQ(enemy->manaQuad->fadeState, 1);
+    EXPECT_EQ(own->frameQuad->fadeState, 1);
+    session->ToggleUnitBars();
+    EXPECT_EQ(enemy->manaQuad->fadeState, 0);
+    // Back from the main menu the battle goes on as the player left it.
+    session->ToggleUnitBars();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->SetGameState(GAME_STATE_BATTLE);
+    EXPECT_EQ(enemy->badgeQuad->fadeState, 1);
 }

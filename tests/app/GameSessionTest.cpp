@@ -1,5 +1,6 @@
 #include "app/GameSession.h"
 #include "battle/BoardFakes.h"
+#include "battle/ClassUnit.h"
 #include "battle/CombatText.h"
 #include "battle/Object.h"
 #include "core/DeviceResource.h"
@@ -12,7 +13,9 @@
 #include "scene/SceneFixture.h"
 #include "scene/Terrain.h"
 #include "ui/FrontEndLink.h"
+#include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
+#include "ui/GuiPanel.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
@@ -459,14 +462,23 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
         const float overY[9] = {408, 408, 479, 479, 550, 550, 621, 621, 692};
         for (int i = 0; i < 9; ++i)
             EXPECT_FLOAT_EQ(session->GetLabel(i)->y, overY[i]) << i;
-        EXPECT_EQ(session->GetLabel(0)->GetText(), "3");
-        EXPECT_EQ(session->GetLabel(1)->GetText(), "            1");
-        EXPECT_EQ(session->GetLabel(2)->GetText(), "45");
-        EXPECT_EQ(session->GetLabel(3)->GetText(), "            20");
-        EXPECT_EQ(session->GetLabel(4)->GetText(), "7");
-        EXPECT_EQ(session->GetLabel(5)->GetText(), "            6");
-        EXPECT_EQ(session->GetLabel(6)->GetText(), "12");
-        EXPECT_EQ(session->GetLabel(7)->GetText(), "            30");
+        const char* figures[8] = {"3", "1", "45", "20", "7", "6", "12", "30"};
+        for (int i = 0; i < 8; ++i) {
+            const TextLabel* figure = session->GetLabel(i);
+            EXPECT_EQ(figure->GetText(), figures[i]) << i;
+            // Centred under its side's name plate (200 + 125 / 2 and 655 + 125 / 2), whatever its width.
+            const RECT drawn = figure->MeasureDrawn();
+            EXPECT_NEAR(figure->x + static_cast<float>(drawn.right - drawn.left) / 2.0f, i % 2 ? 717.5f : 262.5f, 0.5f)
+                << i;
+            // Player 1's figures blue, Player 2's red, as their name plates.
+            const D3DXCOLOR& colour = figure->baseColour;
+            if (i % 2 == 0)
+                EXPECT_GT(colour.b, colour.r) << i;
+            else
+                EXPECT_GT(colour.r, colour.b) << i;
+        }
+        const D3DXCOLOR& title = session->GetLabel(8)->baseColour;
+        EXPECT_EQ(title.b > title.r, c.aliveFirst > c.aliveSecond) << "the title takes the winner's colour";
     }
 }
 
@@ -566,6 +578,91 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
 
     session->Shutdown();
     EXPECT_EQ(FrontEndLink::Get(), nullptr);
+}
+
+// Only the main menu and the end page start from the pages' base colours: choosing who deploys re-enters the
+// deployment state, and a reset there would snap the roster's fading player tint back to grey.
+TEST_F(GameSessionTest, OnlyTheMainMenuAndTheEndPageResetThePageColours)
+{
+    MenuManager* menu = session->GetMenuManager();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->IsBuilt());
+    GuiElement* backdrop = menu->GetPage(SCREEN_DEPLOYMENT)->images.at(11);
+    const D3DXCOLOR midFade(0.3f, 0.2f, 0.6f, 0.4f);
+    const struct {
+        GameState state;
+        bool reset;
+    } cases[] = {
+        {GAME_STATE_DEPLOYMENT, false}, {GAME_STATE_DEPLOYMENT, false}, {GAME_STATE_LOADING, false},
+        {GAME_STATE_BATTLE, false},     {GAME_STATE_MAIN_MENU, true},   {GAME_STATE_DEPLOYMENT, false},
+    };
+    for (const auto& entry : cases) {
+        backdrop->colour = midFade;
+        session->SetGameState(entry.state);
+        const D3DXCOLOR expected = entry.reset ? backdrop->baseColour : midFade;
+        EXPECT_FLOAT_EQ(backdrop->colour.r, expected.r) << entry.state;
+        EXPECT_FLOAT_EQ(backdrop->colour.a, expected.a) << entry.state;
+    }
+    // The end page resets too, once there are two armies to report on.
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    backdrop->colour = midFade;
+    session->SetGameState(GAME_STATE_GAME_OVER);
+    EXPECT_FLOAT_EQ(backdrop->colour.a, backdrop->baseColour.a);
+    EXPECT_NE(backdrop->baseColour.a, midFade.a);
+}
+
+// The deployment screen shows each class's own attack figure: twice its strength, and its agility on top for
+// a class whose primary attribute is agility, the number an attack starts from before its spread.
+TEST_F(GameSessionTest, AClassSheetCarriesTheDamageItsAttackStartsFrom)
+{
+    struct Case {
+        PrimaryAttribute primary;
+        int strength;
+        int agility;
+        int damage;
+    };
+    const Case cases[] = {
+        {PrimaryAttribute::STRENGTH, 14, 9, 28},
+        {PrimaryAttribute::AGILITY, 8, 12, 28},
+        {PrimaryAttribute::AGILITY, 6, 15, 27},
+        {PrimaryAttribute::INTELLIGENCE, 4, 10, 8},
+    };
+    for (const Case& c : cases) {
+        ClassUnit unit;
+        unit.primaryAttribute = c.primary;
+        unit.stats.strength = c.strength;
+        unit.stats.agility = c.agility;
+        unit.stats.intelligence = 30;
+        const ClassSheet sheet = session->DescribeClass(unit);
+        EXPECT_EQ(sheet.damage, c.damage) << c.strength << " " << c.agility;
+        EXPECT_EQ(sheet.strength, c.strength);
+        EXPECT_EQ(sheet.intelligence, 30);
+    }
+}
+
+// Leaving the battle lets go of the HUD button under the pointer: the HUD no longer updates, so the button would
+// never hear it was left and its name would stay over the main menu or the end page.
+TEST_F(GameSessionTest, LeavingTheBattleLetsGoOfTheHoveredHudButton)
+{
+    MouseOverManager* mouseOver = MouseOverManager::Get();
+    GuiButton focus;
+    focus.SetName("Focus");
+    for (GameState next : {GAME_STATE_MAIN_MENU, GAME_STATE_GAME_OVER}) {
+        session->SetGameState(GAME_STATE_BATTLE);
+        mouseOver->EnterButton(&focus);
+        // Re-entering the battle (a resumed game) keeps it: the HUD goes on updating it.
+        session->SetGameState(GAME_STATE_BATTLE);
+        EXPECT_EQ(mouseOver->GetHoveredButton(), &focus) << next;
+        session->SetGameState(next);
+        EXPECT_EQ(mouseOver->GetHoveredButton(), nullptr) << next;
+    }
+    // A front-end page's own button is still its own when the front end changes state.
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    mouseOver->EnterButton(&focus);
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(mouseOver->GetHoveredButton(), &focus);
+    mouseOver->ForgetButton(&focus);
 }
 
 // Removing reports whether the unit was in that army.

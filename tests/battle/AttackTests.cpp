@@ -289,7 +289,7 @@ TEST_F(AttackTest, ResolutionChargesSixPointsAndNamesTheKind)
     };
     const Case cases[] = {
         {AttackKind::NORMAL, 8, 2, "", 24, {0.0f, 0.0f, 0.0f, 0.0f}},
-        {AttackKind::CRITICAL, 3, 0, "Critical Attack!", 32, {0.5f, 0.2f, 0.2f, 1.0f}},
+        {AttackKind::CRITICAL, 3, 0, "Critical Attack!", 32, {1.0f, 0.45f, 0.15f, 1.0f}},
         {AttackKind::ACE_CRITICAL, 6, 0, "Ace Critical!!!", 32, {1.0f, 0.0f, 0.0f, 1.0f}},
     };
     for (const Case& c : cases) {

@@ -162,6 +162,11 @@ TEST(UnitDefinition, MissingOrShortFilesReportFailure)
     EXPECT_EQ(unit.strength, 7);
     EXPECT_EQ(unit.armour, ArmourType::CLOTH);
     EXPECT_EQ(log.Count("unit.file"), 2); // the missing file and the short one
+
+    // Every unit of a class reads its file: a fault is said once per file.
+    EXPECT_FALSE(unit.Read("Short.txt"));
+    EXPECT_FALSE(unit.Read("Nobody.txt"));
+    EXPECT_EQ(log.Count("unit.file"), 2);
 }
 
 TEST(UnitDefinition, InitEmptiesARecordForReuse)

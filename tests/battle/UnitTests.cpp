@@ -24,16 +24,29 @@ TEST_F(UnitTest, StatsFillHealthAndManaFromStrengthAndIntelligence)
     EXPECT_EQ(unit->stats.actionPoints, 0);
 }
 
-TEST_F(UnitTest, BarsOverAMaximumOfZeroStayEmpty)
+TEST_F(UnitTest, BarsAreCutInProportionAndOverAMaximumOfZeroStayEmpty)
 {
+    // A bar runs from u 0.34 to 0.97 of its picture; the quad spans -1 .. fill half widths, so its right edge
+    // sits at 2u - 1. A quarter of the health cuts at 0.34 + 0.25 x 0.63 = 0.4975.
     TestUnit* unit = Make(first, 5, 5, 10, 0);
     unit->stats.health = 25;
     unit->UpdateOverlay();
-    EXPECT_FLOAT_EQ(unit->healthQuad->fill, 0.25f);
-    EXPECT_FLOAT_EQ(unit->manaQuad->fill, 0.0f);
+    EXPECT_FLOAT_EQ(unit->healthQuad->uRight, 0.4975f);
+    EXPECT_NEAR(unit->healthQuad->fill, -0.005f, 1e-6f);
+    // No mana at all: cut where the bar starts, so nothing of it shows (a fill of 0 would show half the quad).
+    EXPECT_FLOAT_EQ(unit->manaQuad->uRight, 0.34f);
+    EXPECT_FLOAT_EQ(unit->manaQuad->fill, -0.32f);
+    unit->stats.health = 100;
+    unit->UpdateOverlay();
+    EXPECT_FLOAT_EQ(unit->healthQuad->uRight, 0.97f);
+    EXPECT_FLOAT_EQ(unit->healthQuad->fill, 0.94f);
     unit->stats.maxHealth = 0;
     unit->UpdateOverlay();
-    EXPECT_FLOAT_EQ(unit->healthQuad->fill, 0.0f);
+    EXPECT_FLOAT_EQ(unit->healthQuad->uRight, 0.34f);
+    // The quads lie at one point, so their order numbers stack them: frame, health, mana, badge.
+    EXPECT_LT(unit->frameQuad->order, unit->healthQuad->order);
+    EXPECT_LT(unit->healthQuad->order, unit->manaQuad->order);
+    EXPECT_LT(unit->manaQuad->order, unit->badgeQuad->order);
 }
 
 TEST_F(UnitTest, CommandsFollowActionPointsAndBusyStates)
@@ -94,9 +107,9 @@ TEST_F(UnitTest, ButtonsGreyByActionPointsOnlyForTheCurrentUnit)
         int ap;
         std::vector<int> greyed;
     };
-    // Attack below 6, Move and Defend below 5, Focus below 2, spells below 10 without abilities.
+    // Each button greys exactly below its cost: Attack 6, Move 5, Defend 4, Focus 2, spells 10 without abilities.
     const Case cases[] = {
-        {10, {}}, {9, {4}}, {6, {4}}, {5, {1, 4}}, {4, {1, 0, 2, 4}}, {1, {1, 0, 2, 3, 4}},
+        {10, {}}, {9, {4}}, {6, {4}}, {5, {1, 4}}, {4, {1, 0, 4}}, {3, {1, 0, 2, 4}}, {1, {1, 0, 2, 3, 4}},
     };
     TestUnit* unit = Make(first, 5, 5);
     TestUnit* other = Make(second, 9, 9);
@@ -112,9 +125,16 @@ TEST_F(UnitTest, ButtonsGreyByActionPointsOnlyForTheCurrentUnit)
     cheap.actionPointCost = 3;
     unit->abilities.push_back(cheap);
     hud.disabled.clear();
-    unit->stats.actionPoints = 4;
+    unit->stats.actionPoints = 3;
     unit->RefreshCommandButtons();
     EXPECT_EQ(hud.disabled, (std::vector<int>{1, 0, 2}));
+
+    // Under a phalanx a defence costs nothing, so Defend stays lit with no points at all.
+    GiveEffect(*unit, EffectType::PHALANX);
+    hud.disabled.clear();
+    unit->stats.actionPoints = 0;
+    unit->RefreshCommandButtons();
+    EXPECT_EQ(hud.disabled, (std::vector<int>{1, 0, 3, 4}));
 
     // Another unit's points never grey the current unit's buttons.
     hud.disabled.clear();

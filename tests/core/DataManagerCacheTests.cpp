@@ -370,3 +370,55 @@ TEST_F(DataManagerCache, ReleaseAllWaitsForARunningLoadJob)
     // Should the job outlive ReleaseAll, it must not meet the data manager being destroyed.
     queue->Join();
 }
+
+TEST_F(DataManagerCache, EveryMissingFileIsNamedOnceWithWhatStandsInForIt)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Sound/Sound Effects/defaultSound.wav", WavBytes(44100, 1, 4410, 0));
+    DataManager* data = Data();
+    LogCapture capture;
+    // Asked for by every button, unit or frame that uses it: said once each.
+    for (int i = 0; i < 3; ++i) {
+        data->GetTexture("rock.tga");
+        data->GetTexture("grass.tga");
+        data->GetEffect("SkinnedMesh.fx");
+        data->GetSoundSample("Varnholt_MenuMusicTemp.wav");
+    }
+    EXPECT_EQ(capture.Count("texture.missing"), 2);
+    EXPECT_EQ(capture.Count("effect.missing"), 1);
+    EXPECT_EQ(capture.Count("sound.missing"), 1);
+    auto said = [&](const std::string& event, const std::string& name, const std::string& fallback) {
+        for (const LogRecord& record : capture.Records())
+            if (record.event == event && record.text.find('"' + name + '"') != std::string::npos)
+                return record.text.find(fallback) != std::string::npos;
+        return false;
+    };
+    EXPECT_TRUE(said("texture.missing", "rock.tga", "default.tga"));
+    EXPECT_TRUE(said("effect.missing", "SkinnedMesh.fx", "basic.fx"));
+    EXPECT_TRUE(said("sound.missing", "Varnholt_MenuMusicTemp.wav", "defaultSound.wav"));
+
+    // Asking for the stand-ins themselves, or asking without a stand-in, says nothing here: the caller knows.
+    capture.Clear();
+    data->GetTexture("default.tga");
+    data->GetEffect("basic.fx");
+    data->GetTexture("nowhere.tga", true);
+    EXPECT_TRUE(capture.Records().empty());
+
+    // The same name under another event is another fault.
+    data->ReportMissing("model.missing", "rock.tga", "is not found");
+    data->ReportMissing("model.missing", "rock.tga", "is not found");
+    EXPECT_EQ(capture.Count("model.missing"), 1);
+}
+
+TEST_F(DataManagerCache, AnEffectThatCannotBeCompiledIsSaidOnceAndNotCompiledAgain)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Effect Files/SkinnedMesh.fx", "technique Basic { pass P0 { VertexShader = compile");
+    DataManager* data = Data();
+    LogCapture capture;
+    EXPECT_EQ(data->GetEffect("SkinnedMesh.fx"), nullptr);
+    const int compileMessages = capture.Count("effect.file");
+    EXPECT_EQ(data->GetEffect("SkinnedMesh.fx"), nullptr);
+    EXPECT_EQ(capture.Count("effect.unreadable"), 1);
+    EXPECT_EQ(capture.Count("effect.file"), compileMessages) << "the file is not compiled a second time";
+}

@@ -340,10 +340,15 @@ class Walk:
         winner_art.what = "the end page's picture is missing"
 
         def statistics(image):
-            # Each side's four numbers (kills, damage, turns, hexes walked) are written in red on the backdrop.
+            # Each side's four numbers (kills, damage, turns, hexes walked) are written on the backdrop in the
+            # side's colour: blue for the first player, red for the second.
+            def blue(rect):
+                return sum(1 for r, g, b in image.samples(*rect, step=1) if b > 180 and r < 150)
+
             def red(rect):
-                return sum(1 for r, g, b in image.samples(*rect, step=1) if r > 150 and g < 90 and b < 90)
-            return all(red(rect) >= 6 for rect in S.END_STATISTICS)
+                return sum(1 for r, g, b in image.samples(*rect, step=1) if r > 180 and g < 110 and b < 110)
+            return all(blue(rect) >= 6 for rect in S.END_STATISTICS[:4]) and \
+                all(red(rect) >= 6 for rect in S.END_STATISTICS[4:])
         statistics.what = "the end page's statistics are missing"
         layout = dict(S.END_OF_GAME)
         layout["backdrop"] = S.END_BACKDROP

@@ -80,7 +80,7 @@ HEALTH_FRAME = (HUD_A + 9, HUD_B + 75, 190, 88)
 MANA_FRAME = (HUD_A + 602, HUD_B + 75, 190, 88)
 # The description box risen above the HUD (its lower part stays behind the HUD).
 DESCRIPTION = (346, 310, 336, 280)
-# The end page's statistics: four rows 71 pixels apart from y 408, the first player's numbers at x 256 and the
-# second's further right (their text starts with spaces).
-END_STATISTICS = [(256, 408 + 71 * row, 40, 22) for row in range(4)] + \
-                 [(700, 408 + 71 * row, 60, 22) for row in range(4)]
+# The end page's statistics: four rows 71 pixels apart from y 408, each side's numbers centred under its name
+# plate (x 262 and 717), the first player's in blue, the second's in red.
+END_STATISTICS = [(242, 408 + 71 * row, 40, 22) for row in range(4)] + \
+                 [(697, 408 + 71 * row, 40, 22) for row in range(4)]

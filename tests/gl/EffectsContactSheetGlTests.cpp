@@ -242,25 +242,32 @@ TEST_F(EffectsContactSheetTest, EveryEffectShowsInItsCell)
             quad->alpha = 1.0f;
             return quad;
         };
-        auto healthFrame = makeQuad("HealthMana.tga", 70.0f, 9.0f);
-        auto health = makeQuad("red.tga", 66.0f, 6.0f);
-        auto manaFrame = makeQuad("HealthMana.tga", 70.0f, 9.0f);
-        auto mana = makeQuad("blue.tga", 66.0f, 6.0f);
-        auto marker = makeQuad("turnorder_f9.tga", 28.0f, 28.0f);
+        // As over a unit: the four bar quads share one rectangle and their pictures fit together, the badge on
+        // the left, health over mana to its right; the order numbers stack them frame, health, mana, badge.
+        auto healthFrame = makeQuad("HealthMana.tga", 70.0f, 35.0f);
+        auto health = makeQuad("red.tga", 70.0f, 35.0f);
+        auto manaFrame = makeQuad("HealthMana.tga", 70.0f, 35.0f); // a second, empty plaque below
+        auto mana = makeQuad("blue.tga", 70.0f, 35.0f);
+        auto marker = makeQuad("turnorder_f9.tga", 70.0f, 35.0f);
         auto arrow = makeQuad("BuffArrow.tga", 24.0f, 24.0f);
-        health->fill = 0.4f; // the right edge at 0.4 of the half width: 70 % of the bar
+        // A bar runs from u 0.34 to 0.97: 70 % of it cuts at 0.781 (right edge 2 x 0.781 - 1 half widths).
+        health->uRight = 0.781f;
+        health->fill = 0.562f;
         health->order = 1;
-        mana->fill = -0.2f; // 40 % of the bar
-        mana->order = 1;
+        // 40 %: cut at 0.592.
+        mana->uRight = 0.592f;
+        mana->fill = 0.184f;
+        mana->order = 2;
+        marker->order = 3;
         marker->animate = true;
         arrow->colour = D3DXVECTOR3(0.3f, 1.0f, 0.3f);
         auto place = [&] {
             healthFrame->Submit(0.0f, 230.0f, 0.0f);
             health->Submit(0.0f, 230.0f, 0.0f);
-            manaFrame->Submit(0.0f, 206.0f, 0.0f);
-            mana->Submit(0.0f, 206.0f, 0.0f);
-            marker->Submit(-120.0f, 120.0f, 0.0f);
-            arrow->Submit(120.0f, 120.0f, 0.0f);
+            mana->Submit(0.0f, 230.0f, 0.0f);
+            marker->Submit(0.0f, 230.0f, 0.0f);
+            manaFrame->Submit(0.0f, 100.0f, 0.0f);
+            arrow->Submit(150.0f, 100.0f, 0.0f);
         };
         for (int frame = 0; frame < FRAMES; ++frame) {
             Frame();

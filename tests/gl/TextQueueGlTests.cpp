@@ -81,4 +81,39 @@ TEST_F(TextQueueGlTest, FixedRectangleLabelsAreCentredAndALabelQueuedTwiceIsDraw
     EXPECT_LE(twice.brightest, 197);
 }
 
+// A shadowed label lays a dark copy two pixels down and right under its text: over a mid-grey ground the text
+// is lit and beside it, where the shadow shows, the ground is darkened; a plain label darkens nothing.
+TEST_F(TextQueueGlTest, AShadowedLabelDarkensTheGroundBesideItsText)
+{
+    RECT box{0, 16, 64, 48};
+    TextLabel label;
+    label.SetFont(24, "Times New Roman", &box);
+    label.SetText("I");
+    label.colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    const auto draw = [&] {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
+        device->BeginScene();
+        label.QueueDraw();
+        DrawQueuedText();
+        device->EndScene();
+        return ReadBackBuffer();
+    };
+    const auto darkest = [](const std::vector<D3DCOLOR>& pixels) {
+        int least = 255;
+        for (D3DCOLOR p : pixels)
+            least = std::min(least, Red(p));
+        return least;
+    };
+    const std::vector<D3DCOLOR> plain = draw();
+    EXPECT_GE(darkest(plain), 0x7E) << "a plain label draws nothing dark";
+    label.shadowed = true;
+    const std::vector<D3DCOLOR> shadowed = draw();
+    EXPECT_LE(darkest(shadowed), 0x40) << "no shadow under the text";
+    // The text itself is still drawn, white, over its shadow.
+    int brightest = 0;
+    for (D3DCOLOR p : shadowed)
+        brightest = std::max(brightest, Red(p));
+    EXPECT_GE(brightest, 0xF0);
+}
+
 } // namespace

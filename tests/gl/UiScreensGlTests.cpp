@@ -234,8 +234,11 @@ TEST_F(UiScreensGl, TheLongestHelpTitleStaysOnItsPlate)
         }
     ASSERT_LT(trimLeft, trimRight) << "the plate's trim";
     ASSERT_LT(textLeft, textRight) << "the title";
-    EXPECT_GT(textLeft, trimLeft) << trimLeft << ".." << trimRight;
-    EXPECT_LT(textRight, trimRight) << trimLeft << ".." << trimRight;
+    // Clear of the trim on both sides, not merely inside it.
+    EXPECT_GT(textLeft, trimLeft + 12) << trimLeft << ".." << trimRight;
+    EXPECT_LT(textRight, trimRight - 12) << trimLeft << ".." << trimRight;
+    // And the plate stays clear of the close button (x 693).
+    EXPECT_LT(trimRight, 693);
     help.Release();
 }
 

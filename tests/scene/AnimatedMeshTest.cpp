@@ -231,6 +231,15 @@ TEST_F(AnimatedMeshTest, BadModelsLeaveTheMeshUnloadedAndModelsWithoutSetsStillL
     EXPECT_EQ(mesh.GetRoot(), nullptr);
     mesh.LoadWithEffect(&owner, "missing.x", true);
     EXPECT_FALSE(mesh.IsLoaded());
+    // Every unit of a class asks for its model: a missing one is named once, and so is one that cannot be read.
+    AnimatedMesh other;
+    other.LoadWithEffect(&owner, "missing.x", true);
+    EXPECT_EQ(capture.Count("model.missing"), 1);
+    tree->Write("broken.x", "xof 0303txt 0032\nFrame Root { Mesh { 3;");
+    mesh.LoadWithEffect(&owner, "broken.x", true);
+    other.LoadWithEffect(&owner, "broken.x", true);
+    EXPECT_FALSE(mesh.IsLoaded());
+    EXPECT_EQ(capture.Count("model.refused"), 1);
 
     std::string still = Arm("Idle");
     still.erase(still.find("// The elbow bends"));
@@ -369,4 +378,47 @@ TEST_F(AnimatedMeshTest, AModelWhollyOutsideTheViewIsNotDrawn)
         mesh.DrawFrames();
         EXPECT_EQ(null->PrimitiveCount() - before, c.drawn ? 3u : 0u) << c.x << ", " << c.z;
     }
+}
+
+TEST_F(AnimatedMeshTest, ASkinWithoutNormalsInItsFileIsDrawnWithNormalsWorkedOutForIt)
+{
+    std::string arm = Arm("Idle");
+    const size_t from = arm.find("  MeshNormals {");
+    const size_t to = arm.find("  MeshTextureCoords {");
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(to, std::string::npos);
+    arm.erase(from, to - from);
+    tree->Write("arm.x", arm);
+    mesh.LoadWithEffect(&owner, "arm.x", true);
+    ASSERT_TRUE(mesh.IsLoaded());
+    auto* container = static_cast<MeshContainer*>(mesh.GetRoot()->pMeshContainer);
+    ASSERT_NE(container, nullptr);
+    ID3DXMesh* converted = container->MeshData.pMesh;
+    ASSERT_NE(converted, nullptr);
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    ASSERT_EQ(converted->GetDeclaration(declaration), D3D_OK);
+    int normalOffset = -1;
+    for (const D3DVERTEXELEMENT9* element = declaration; element->Stream != 0xFF; ++element)
+        if (element->Usage == D3DDECLUSAGE_NORMAL)
+            normalOffset = element->Offset;
+    ASSERT_GE(normalOffset, 0);
+    // All three triangles lie in the plane z = 0. Edge 1 x edge 2 of face 0,2,1 is (0, 5, 0) x (1, 0, 0) =
+    // (0, 0, -5), of face 3,5,4 the same; of the elbow face 2,6,3 it is (2, 5, 0) x (0, 10, 0) = (0, 0, 20). So
+    // the elbow's three vertices, (0, 5), (2, 10) and (0, 15), face +z, the other four -z.
+    const DWORD stride = converted->GetNumBytesPerVertex();
+    void* data = nullptr;
+    ASSERT_EQ(converted->LockVertexBuffer(D3DLOCK_READONLY, &data), D3D_OK);
+    for (DWORD v = 0; v < converted->GetNumVertices(); ++v) {
+        float position[3], normal[3];
+        const uint8_t* vertex = static_cast<const uint8_t*>(data) + v * stride;
+        std::memcpy(position, vertex, sizeof(position));
+        std::memcpy(normal, vertex + normalOffset, sizeof(normal));
+        const bool elbow = (position[0] == 0.0f && position[1] == 5.0f) ||
+                           (position[0] == 2.0f && position[1] == 10.0f) ||
+                           (position[0] == 0.0f && position[1] == 15.0f);
+        EXPECT_NEAR(normal[0], 0.0f, 1e-5f) << v;
+        EXPECT_NEAR(normal[1], 0.0f, 1e-5f) << v;
+        EXPECT_NEAR(normal[2], elbow ? 1.0f : -1.0f, 1e-5f) << "vertex at height " << position[1];
+    }
+    converted->UnlockVertexBuffer();
 }

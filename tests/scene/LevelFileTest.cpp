@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+#include <random>
+
 namespace {
 bool Parse(const LevelBytes& level, LevelFile::Contents& out, std::string* error = nullptr,
            std::vector<std::string>* warnings = nullptr)
@@ -134,4 +138,74 @@ TEST(LevelFile, NamesStopAtTheirFieldAndDecalGridsAreKeptInRange)
     for (size_t i = 0; i < 6; ++i)
         EXPECT_EQ(contents.decals[i].gridSize, expected[i]) << i;
     EXPECT_EQ(warnings.size(), 4u) << "300, 0, 1 and -7 were corrected";
+}
+
+TEST(LevelFile, ALevelWithAnUnusableNumberOrBoardIsRefusedWhole)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        std::function<void(LevelBytes&)> damage;
+        const char* named; // a piece of the reason, so a player can find the fault
+    };
+    const Case cases[] = {
+        {"NaN height", [&](LevelBytes& l) { l.Height(5, 7, nan); }, "(5, 7)"},
+        {"infinite height", [&](LevelBytes& l) { l.Height(127, 127, -inf); }, "(127, 127)"},
+        {"a height whose square overflows", [&](LevelBytes& l) { l.Height(0, 1, 3.0e20f); }, "(0, 1)"},
+        {"fog colour", [&](LevelBytes& l) { l.Float(LevelOffsets::FOG_COLOUR + 8, nan); }, "fog colour"},
+        {"sky value", [&](LevelBytes& l) { l.Float(LevelOffsets::SKY, inf); }, "sky value"},
+        {"light colour", [&](LevelBytes& l) { l.Float(LevelOffsets::LIGHT_COLOUR, nan); }, "light colour"},
+        {"slope factor", [&](LevelBytes& l) { l.Float(LevelOffsets::SLOPE, nan); }, "slope factor"},
+        {"blend weight", [&](LevelBytes& l) { l.Weight(64, 3, 2, inf); }, "blend weights"},
+        {"no first zone", [&](LevelBytes& l) { l.Int(LevelOffsets::HEX_TYPES + 4 * 1510, 0); }, "first player"},
+        {"no second zone", [&](LevelBytes& l) { l.Int(LevelOffsets::HEX_TYPES + 4 * 1511, 3); }, "second player"},
+        {"static object scale",
+         [&](LevelBytes& l) { l.Lists(1, LevelBytes::StaticRecord("rock.x", nan, 0, 0, 0), 0, {}); }, "rock.x"},
+        {"static object place",
+         [&](LevelBytes& l) { l.Lists(1, LevelBytes::StaticRecord("oak.x", 1.0f, 0, inf, 0), 0, {}); }, "oak.x"},
+        {"decal place", [&](LevelBytes& l) { l.Lists(0, {}, 1, LevelBytes::DecalRecord("mud.tga", 0, 8, nan, 0)); },
+         "mud.tga"},
+        {"decal rotation", [&](LevelBytes& l) { l.Lists(0, {}, 1, LevelBytes::DecalRecord("burn.tga", inf, 8, 0, 0)); },
+         "burn.tga"},
+    };
+    for (const Case& c : cases) {
+        LevelBytes level;
+        c.damage(level);
+        LevelFile::Contents contents;
+        contents.data.skyValue = 3.0f;
+        std::string error;
+        EXPECT_FALSE(Parse(level, contents, &error)) << c.what;
+        EXPECT_NE(error.find(c.named), std::string::npos) << c.what << ": " << error;
+        EXPECT_FLOAT_EQ(contents.data.skyValue, 3.0f) << c.what << ": a refused file changes nothing";
+    }
+
+    // Every other hex type (a type the board does not name is open ground), and heights and placements of any
+    // size a level could use, are kept.
+    LevelBytes level;
+    const int32_t types[] = {0, 1, 2, 5, 6, -1, 1000};
+    for (size_t hex = 0; hex < std::size(types); ++hex)
+        level.Int(LevelOffsets::HEX_TYPES + 4 * hex, types[hex]);
+    level.Height(3, 3, -20000.0f);
+    level.Height(4, 4, 32768.0f);
+    level.Lists(1, LevelBytes::StaticRecord("tower.x", 40.0f, 32000, -500, 100), 0, {});
+    LevelFile::Contents contents;
+    std::string error;
+    EXPECT_TRUE(Parse(level, contents, &error)) << error;
+}
+
+TEST(LevelFile, RandomBytesOfALevelsSizeAreRefused)
+{
+    // Random words as a damaged file holds them: a cell size that happens to be positive is the only check
+    // the bytes would otherwise have to pass.
+    std::mt19937 random(22);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        LevelBytes level;
+        for (size_t i = 4; i + 4 <= level.bytes.size(); i += 4)
+            level.Int(i, static_cast<int32_t>(random()));
+        level.Int(LevelOffsets::CELL, 256);
+        LevelFile::Contents contents;
+        std::string error;
+        EXPECT_FALSE(Parse(level, contents, &error)) << attempt;
+    }
 }

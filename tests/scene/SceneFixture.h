@@ -40,8 +40,9 @@ constexpr size_t STATIC_COUNT = 334829;
 constexpr size_t MINIMUM = 334837;
 } // namespace LevelOffsets
 
-// A level file image: zero heights, weights and hex types, cell 256, tiling 5, no textures, slope 1, sky 12,
-// light minimum 64, intensity 200, white light, and no static objects or decals.
+// A level file image: zero heights and weights, cell 256, tiling 5, no textures, slope 1, sky 12, light minimum
+// 64, intensity 200, white light, and no static objects or decals. Every hex is open ground but the last two of
+// the last row, one hex of each deployment zone (a level without both is refused).
 class LevelBytes
 {
 public:
@@ -59,6 +60,8 @@ public:
         for (int k = 0; k < 3; ++k)
             Float(LIGHT_COLOUR + 4 * k, 255.0f);
         Float(SLOPE, 1.0f);
+        Int(HEX_TYPES + 4 * 1510, 3);
+        Int(HEX_TYPES + 4 * 1511, 4);
     }
 
     void Int(size_t offset, int32_t value) { std::memcpy(&bytes[offset], &value, 4); }

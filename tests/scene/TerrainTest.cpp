@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <limits>
 #include <map>
 
 namespace {
@@ -394,14 +396,78 @@ TEST_F(TerrainTest, ARefusedOrMissingFileKeepsThePreviousLevel)
         EXPECT_FALSE(Load(shortFile, "short.txt"));
         EXPECT_EQ(capture.Count("level.refused"), 1) << "a refused level says so";
     }
-    EXPECT_FALSE(terrain->LoadLevel("nowhere.txt"));
-    EXPECT_FALSE(terrain->IsLoaded());
+    {
+        LogCapture capture;
+        EXPECT_FALSE(terrain->LoadLevel("nowhere.txt"));
+        EXPECT_EQ(capture.Count("level.missing"), 1) << "a missing level says so";
+    }
     EXPECT_FLOAT_EQ(terrain->GetLevelData().heights[3 * 128 + 3], 123.0f);
     EXPECT_FLOAT_EQ(terrain->GetLevelData().skyValue, 7.0f);
-    // Nothing to draw, and drawing it is harmless.
-    terrain->Update();
-    terrain->Render();
     EXPECT_TRUE(Load(level, "good.txt"));
+}
+
+TEST_F(TerrainTest, ALevelRefusedAfterAnotherLeavesItsGroundDrawn)
+{
+    LevelBytes level;
+    level.Height(3, 3, 123.0f);
+    ASSERT_TRUE(Load(level, "good.txt"));
+    const TerrainOctree* octree = terrain->GetOctree();
+    LevelBytes damaged;
+    damaged.Height(10, 20, std::numeric_limits<float>::quiet_NaN());
+    {
+        LogCapture capture;
+        EXPECT_FALSE(Load(damaged, "damaged.txt"));
+        EXPECT_FALSE(Load(damaged, "damaged.txt"));
+        ASSERT_EQ(capture.Count("level.refused"), 1) << "said once, however often the level is chosen";
+        const std::string line = capture.Records().front().text;
+        EXPECT_NE(line.find("damaged.txt"), std::string::npos) << line;
+        EXPECT_NE(line.find("(10, 20)"), std::string::npos) << line;
+        EXPECT_NE(line.find("the previous level stays"), std::string::npos) << line;
+    }
+    // The ground the player saw is still there to draw and to stand on.
+    EXPECT_TRUE(terrain->IsLoaded());
+    EXPECT_EQ(terrain->GetOctree(), octree);
+    EXPECT_FLOAT_EQ(terrain->GetLevelData().heights[3 * 128 + 3], 123.0f);
+    EXPECT_TRUE(std::isfinite(terrain->HeightAt(2560.0f, 5120.0f)));
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    Null()->ResetCounters();
+    terrain->Render();
+    EXPECT_GT(Null()->DrawCount(), 0u);
+}
+
+TEST_F(TerrainTest, ALightMapThatCannotBeWrittenOrFoundKeepsToItsOwnTexture)
+{
+    std::filesystem::remove_all(m_tree->Root() / "Data/Textures/World Textures");
+    LevelBytes level;
+    level.Int(LevelOffsets::LIGHT_MIN, 200);
+    LogCapture capture;
+    ASSERT_TRUE(Load(level, "first.txt"));
+    ASSERT_TRUE(Load(level, "second.txt"));
+    EXPECT_EQ(capture.Count("lightmap.missing"), 1) << "said once, not at every level";
+
+    // The default texture every missing texture falls back to keeps its grey pixel.
+    TextureRecord* fallback = DataManager::Get()->GetTexture("default.tga");
+    ASSERT_NE(fallback, nullptr);
+    auto texel = [](IDirect3DTexture9* texture) {
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const uint32_t value = static_cast<const uint32_t*>(locked.pBits)[0];
+        texture->UnlockRect(0);
+        return value & 0xFFFFFFu;
+    };
+    EXPECT_EQ(texel(fallback->texture), 0x808080u);
+    --fallback->referenceCount;
+
+    // The terrain still shows its light: the minimum 200 on flat ground facing away from the light point.
+    TextureRecord* light = terrain->GetLightTexture();
+    ASSERT_NE(light, nullptr);
+    ASSERT_NE(light, fallback);
+    ASSERT_NE(light->texture, nullptr);
+    EXPECT_EQ(texel(light->texture), 0xC8C8C8u);
 }
 
 TEST_F(TerrainTest, HexTypesReachTheBoardRowByRowBetweenItsTexturesAndItsUpdate)

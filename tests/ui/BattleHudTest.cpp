@@ -285,17 +285,17 @@ TEST_F(BattleHudTest, LayoutFollowsTheBackBuffer)
     EXPECT_FLOAT_EQ(hud->GetActionButton(0)->left, 285.9375f);
 }
 
-TEST_F(BattleHudTest, DefendWithFourPointsIsGreyedYetQueuedAndASecondClickWithdrawsIt)
+TEST_F(BattleHudTest, DefendWithFourPointsIsLitAndQueuedAndASecondClickWithdrawsIt)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 4);
     GiveTurn(unit);
-    // The rules grey by points: below 5 Move and Defend, below 6 Attack; Focus (2) stays lit.
+    // The rules grey by cost: Move (5) and Attack (6) grey; Defend (4) and Focus (2) stay lit, because both work.
     unit.RefreshCommandButtons();
     EXPECT_TRUE(Greyed(CommandHud::ACTION_MOVE));
     EXPECT_TRUE(Greyed(CommandHud::ACTION_ATTACK));
-    EXPECT_TRUE(Greyed(CommandHud::ACTION_DEFEND));
+    EXPECT_FALSE(Greyed(CommandHud::ACTION_DEFEND));
     EXPECT_FALSE(Greyed(CommandHud::ACTION_FOCUS));
-    EXPECT_FALSE(hud->GetActionButton(CommandHud::ACTION_DEFEND)->iconVisible);
+    EXPECT_TRUE(hud->GetActionButton(CommandHud::ACTION_DEFEND)->iconVisible);
 
     ClickAction(CommandHud::ACTION_DEFEND);
     EXPECT_EQ(unit.pendingState, DEFENDING);

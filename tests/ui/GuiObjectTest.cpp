@@ -75,8 +75,8 @@ TEST_F(GuiObjectTest, EachEffectMovesTheColourByItsOwnRule)
          0.02f,
          {0.25f, 0.5f, 0.75f, 0.0f},
          {0.25f, 0.5f, 0.75f, 0.2f}},
-        // c += -c x 0.5
-        {"fade out", EFFECT_FADE_OUT, 1.0f, 0.05f, {0.8f, 0.4f, 0.2f, 1.0f}, {0.4f, 0.2f, 0.1f, 0.5f}},
+        // a += -a x 0.5; the colour stays, so the picture does not darken as it goes.
+        {"fade out", EFFECT_FADE_OUT, 1.0f, 0.05f, {0.8f, 0.4f, 0.2f, 1.0f}, {0.8f, 0.4f, 0.2f, 0.5f}},
         // 0.4 + (1 - 0.5 x 0.4) = 1.2: past 1, and left there until it is written into vertices.
         {"factor", EFFECT_FADE_TO_BASE, 0.5f, 0.1f, {0.4f, 0.0f, 1.0f, 1.0f}, {1.2f, 1.0f, 1.5f, 1.5f}},
         // An effect number outside the table leaves the colour as it is.

@@ -44,6 +44,7 @@ public:
     }
     D3DXVECTOR3 eye{0.0f, 0.0f, 0.0f};
     D3DXMATRIX viewProjection;
+    int damage = 0;
 };
 
 // Records what the screens ask of the session.
@@ -90,9 +91,19 @@ public:
     {
         if (!previewUnits)
             return nullptr;
-        return std::make_unique<PreviewUnit>();
+        // Each class its own damage figure: 20 for the first, one more for each next.
+        auto unit = std::make_unique<PreviewUnit>();
+        unit->damage = 20 + previewsMade++;
+        return unit;
     }
-    ClassSheet DescribeClass(const BoardUnit&) const override { return {}; }
+    ClassSheet DescribeClass(const BoardUnit& unit) const override
+    {
+        ClassSheet sheet;
+        if (const auto* preview = dynamic_cast<const PreviewUnit*>(&unit))
+            sheet.damage = preview->damage;
+        return sheet;
+    }
+    int previewsMade = 0;
 
     MenuManager* menu = nullptr;
     bool previewUnits = false;
@@ -362,12 +373,28 @@ TEST_F(MenuManagerTest, ChoosingAPlayerTintsTheRosterAndShowsTheMilitia)
         EXPECT_EQ(backdrop->targetColour, c.backdrop) << c.team;
         Frame(false);
         EXPECT_EQ(menu->GetShownClass(), 0) << c.team;
-        EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: 25");
+        // Without a preview unit there is no class to describe.
+        EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: 0");
         EXPECT_EQ(menu->GetInfoLabel(0)->baseColour, c.labels) << c.team;
         EXPECT_EQ(menu->GetInfoLabel(7)->GetText().rfind("Militia are the backbone of any dependable army. ", 0), 0u);
-        EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n          200");
+        EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n200");
         EXPECT_EQ(menu->GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 1, 1, 1));
     }
+}
+
+TEST_F(MenuManagerTest, TheRequisitionStandsCentredBetweenTheSceneWindowAndTheRightDragon)
+{
+    // The scene window ends at x 709; the right dragon's body climbs the screen's edge from about x 965.
+    EnterDeployment(0);
+    Frame(false);
+    const TextLabel* label = menu->GetRequisitionLabel();
+    ASSERT_EQ(label->GetText(), "Requisition Left:\n200");
+    // Drawn centred in the rectangle from 712 to 958: the widest line must fit its 246 pixels.
+    const RECT drawn = label->MeasureDrawn();
+    EXPECT_GT(drawn.right - drawn.left, 150) << "the words were measured";
+    EXPECT_LE(drawn.right - drawn.left, 958 - 712);
+    EXPECT_GE(drawn.top, 596);
+    EXPECT_LE(drawn.bottom, 690);
 }
 
 TEST_F(MenuManagerTest, EveryClassDescriptionStaysInsideTheInformationWindow)
@@ -427,6 +454,8 @@ TEST_F(MenuManagerTest, TheClassPreviewShowsTheWholeFigureFacingTheCamera)
         ASSERT_EQ(menu->GetShownClass(), k);
         const auto* unit = dynamic_cast<const PreviewUnit*>(menu->GetPreviewUnit(k));
         ASSERT_NE(unit, nullptr);
+        // The damage figure is the class's own, as the session describes it, not one number for all.
+        EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: " + std::to_string(20 + k));
         ASSERT_GT(unit->renders, 0) << k;
         for (const float height : {0.0f, k == 8 ? 135.0f : 120.0f}) {
             const D3DXVECTOR3 point(0.0f, height, 0.0f);
@@ -504,7 +533,7 @@ TEST_F(DeploymentTest, BuyingSpendsTheClassCostUntilNothingIsLeft)
         Buy(0);
     EXPECT_EQ(menu->GetRequisitionLeft(0), 0);
     Frame(false);
-    EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n          0");
+    EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n0");
     EXPECT_EQ(menu->GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 0, 0, 1));
     // Nothing more can be dragged: the button stays in its box.
     Buy(1);

@@ -65,8 +65,9 @@ TEST_F(DescriptionBoxTest, RisesForADescribedButtonAndSinksAfterTheGap)
     // Up: the text rides 90 pixels under the anchor's top, 300 pixels tall.
     EXPECT_EQ(box.GetTextRect().top, 400);
     EXPECT_EQ(box.GetTextRect().bottom, 700);
-    EXPECT_EQ(box.GetTextRect().left, 346);
-    EXPECT_EQ(box.GetTextRect().right, 682);
+    // 20 pixels in from the window's sides (346 and 682), clear of its frame.
+    EXPECT_EQ(box.GetTextRect().left, 366);
+    EXPECT_EQ(box.GetTextRect().right, 662);
 
     // Off the button for 0.04 s: still up. The timer reaches 0.05 s one frame later.
     step(500, 0.02f); // leaves
@@ -76,6 +77,25 @@ TEST_F(DescriptionBoxTest, RisesForADescribedButtonAndSinksAfterTheGap)
     step(500, 0.02f); // 0.06 s
     EXPECT_FLOAT_EQ(box.GetWindow()->targetY, 640.0f);
     EXPECT_FLOAT_EQ(box.GetAnchor()->targetY, 640.0f);
+}
+
+// A description line wider than the box breaks at a space and stays 20 pixels inside the window's sides,
+// instead of running out to the frame.
+TEST_F(DescriptionBoxTest, ALongDescriptionBreaksInsideTheWindow)
+{
+    DescriptionBox box;
+    box.Init();
+    TextLabel* label = box.GetLabel();
+    label->SetText("Heals.\n");
+    const RECT one = label->MeasureDrawn();
+    const LONG lineHeight = one.bottom - one.top;
+    ASSERT_GT(lineHeight, 0) << "measured with the label's font";
+    label->SetText("A blow with the shield that sets the foe's next turn back, and a second clause to be sure.\n");
+    const RECT drawn = label->MeasureDrawn();
+    EXPECT_GE(drawn.left, 366);
+    EXPECT_LE(drawn.right, 662);
+    EXPECT_GE(drawn.bottom - drawn.top, 2 * lineHeight) << "the line broke";
+    box.Destroy();
 }
 
 TEST_F(DescriptionBoxTest, ResetScalesTheWindowsTargetsButNotTheAnchors)

@@ -275,47 +275,63 @@ void WriteDecalTextures(const std::filesystem::path& root)
 void WriteWorldQuadTextures(const std::filesystem::path& root)
 {
     const std::filesystem::path dir = DataDirectory(root, "Textures/Hud Textures");
-    // The bars' frame: a dark groove with a light rim.
-    WriteTga(dir / "HealthMana.tga", Draw(128, 16, [](cairo_t* cr) {
-                 cairo_set_source_rgba(cr, 0.05, 0.05, 0.06, 0.85);
-                 cairo_rectangle(cr, 0, 0, 128, 16);
+    // A unit's four bar quads (frame, health fill, mana fill, turn-order badge) cover one and the same
+    // rectangle, twice as wide as high, so the pictures are laid out to fit together: the badge on the left
+    // third, the health bar over the mana bar to its right. The bars run from u 0.34 to 0.97 and the game cuts a
+    // fill at the point its fraction reaches within that span; keep the two in step.
+    constexpr double W = 128, H = 64;
+    constexpr double barLeft = 0.34 * W, barRight = 0.97 * W;
+    constexpr double healthTop = 0.18 * H, manaTop = 0.54 * H, barHeight = 0.28 * H;
+    // The frame: a dark panel behind both bars, each bar in a darker groove with a light rim.
+    WriteTga(dir / "HealthMana.tga", Draw(static_cast<int>(W), static_cast<int>(H), [=](cairo_t* cr) {
+                 cairo_set_source_rgba(cr, 0.06, 0.06, 0.08, 0.8);
+                 cairo_rectangle(cr, barLeft - 4, healthTop - 5, barRight - barLeft + 8,
+                                 manaTop + barHeight - healthTop + 10);
                  cairo_fill(cr);
-                 cairo_set_source_rgba(cr, 0.85, 0.8, 0.6, 1);
-                 cairo_set_line_width(cr, 2);
-                 cairo_rectangle(cr, 1, 1, 126, 14);
-                 cairo_stroke(cr);
+                 for (double top : {healthTop, manaTop}) {
+                     cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.9);
+                     cairo_rectangle(cr, barLeft, top, barRight - barLeft, barHeight);
+                     cairo_fill(cr);
+                     cairo_set_source_rgba(cr, 0.9, 0.82, 0.55, 1);
+                     cairo_set_line_width(cr, 1.5);
+                     cairo_rectangle(cr, barLeft - 1, top - 1, barRight - barLeft + 2, barHeight + 2);
+                     cairo_stroke(cr);
+                 }
              }));
-    auto fill = [](double r, double g, double b) {
+    // A fill: a bright bar in its groove's rows only, clear everywhere else.
+    auto fill = [=](double top, double r, double g, double b) {
         return [=](cairo_t* cr) {
-            cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 16);
-            cairo_pattern_add_color_stop_rgba(p, 0, std::min(1.0, r + 0.35), std::min(1.0, g + 0.35),
-                                              std::min(1.0, b + 0.35), 1);
-            cairo_pattern_add_color_stop_rgba(p, 0.5, r, g, b, 1);
-            cairo_pattern_add_color_stop_rgba(p, 1, r * 0.5, g * 0.5, b * 0.5, 1);
+            cairo_pattern_t* p = cairo_pattern_create_linear(0, top, 0, top + barHeight);
+            cairo_pattern_add_color_stop_rgba(p, 0, std::min(1.0, r + 0.4), std::min(1.0, g + 0.4),
+                                              std::min(1.0, b + 0.4), 1);
+            cairo_pattern_add_color_stop_rgba(p, 0.45, r, g, b, 1);
+            cairo_pattern_add_color_stop_rgba(p, 1, r * 0.55, g * 0.55, b * 0.55, 1);
             cairo_set_source(cr, p);
-            cairo_paint(cr);
+            cairo_rectangle(cr, barLeft, top, barRight - barLeft, barHeight);
+            cairo_fill(cr);
             cairo_pattern_destroy(p);
         };
     };
-    WriteTga(dir / "red.tga", Draw(128, 16, fill(0.8, 0.1, 0.08)));
-    WriteTga(dir / "blue.tga", Draw(128, 16, fill(0.15, 0.3, 0.9)));
-    // Turn-order markers: nine frames stacked top to bottom, numbered 1 to 9.
-    WriteTga(dir / "turnorder_f9.tga", Draw(64, 64 * 9, [](cairo_t* cr) {
+    WriteTga(dir / "red.tga", Draw(static_cast<int>(W), static_cast<int>(H), fill(healthTop, 0.9, 0.12, 0.08)));
+    WriteTga(dir / "blue.tga", Draw(static_cast<int>(W), static_cast<int>(H), fill(manaTop, 0.15, 0.4, 1.0)));
+    // Turn-order badges: nine frames stacked top to bottom, numbered 1 to 9, each a disc in the left third.
+    WriteTga(dir / "turnorder_f9.tga", Draw(static_cast<int>(W), static_cast<int>(H) * 9, [=](cairo_t* cr) {
                  cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-                 cairo_set_font_size(cr, 40);
+                 cairo_set_font_size(cr, 26);
+                 constexpr double cx = 21, radius = 19;
                  for (int frame = 0; frame < 9; ++frame) {
-                     const double top = frame * 64.0;
-                     cairo_arc(cr, 32, top + 32, 28, 0, 2 * PI);
-                     cairo_set_source_rgba(cr, 0.12, 0.1, 0.3, 0.9);
+                     const double cy = frame * H + H / 2;
+                     cairo_arc(cr, cx, cy, radius, 0, 2 * PI);
+                     cairo_set_source_rgba(cr, 0.12, 0.1, 0.3, 0.95);
                      cairo_fill_preserve(cr);
                      cairo_set_source_rgba(cr, 0.9, 0.75, 0.3, 1);
-                     cairo_set_line_width(cr, 4);
+                     cairo_set_line_width(cr, 3);
                      cairo_stroke(cr);
                      const std::string digit = std::to_string(frame + 1);
                      cairo_text_extents_t extents;
                      cairo_text_extents(cr, digit.c_str(), &extents);
-                     cairo_move_to(cr, 32 - extents.width / 2 - extents.x_bearing,
-                                   top + 32 - extents.height / 2 - extents.y_bearing);
+                     cairo_move_to(cr, cx - extents.width / 2 - extents.x_bearing,
+                                   cy - extents.height / 2 - extents.y_bearing);
                      cairo_set_source_rgba(cr, 1, 0.95, 0.8, 1);
                      cairo_show_text(cr, digit.c_str());
                  }

@@ -39,24 +39,34 @@ void CentredText(cairo_t* cr, const std::string& text, double cy, double width, 
     Text(cr, text, x, cy - size * 0.62, width, style);
 }
 
-// A menu button: the framed face with its word; the hover picture lights the face and gilds the word.
-void MenuButton(const std::filesystem::path& path, int w, int h, const std::string& word, bool lit)
+// A menu button: the framed face with its word; the hover picture lights the face and gilds the word. The face's
+// place in the texture (fx, fy, fw, fh) lets buttons whose rectangles differ in size show faces of one size; the
+// rest of the texture stays clear.
+void MenuButton(const std::filesystem::path& path, int w, int h, const std::string& word, bool lit, double fx,
+                double fy, double fw, double fh)
 {
     WriteTga(path, Paint(w, h, [&](cairo_t* cr) {
-                 ButtonFace(cr, 1, 1, w - 2, h - 2, false);
+                 ButtonFace(cr, fx, fy, fw, fh, false);
                  if (lit) {
-                     cairo_pattern_t* glow =
-                         cairo_pattern_create_radial(w / 2.0, h / 2.0, 0, w / 2.0, h / 2.0, w / 2.0);
+                     const double cx = fx + fw / 2.0;
+                     const double cy = fy + fh / 2.0;
+                     cairo_pattern_t* glow = cairo_pattern_create_radial(cx, cy, 0, cx, cy, fw / 2.0);
                      cairo_pattern_add_color_stop_rgba(glow, 0, kGold.r, kGold.g, kGold.b, 0.35);
                      cairo_pattern_add_color_stop_rgba(glow, 1, kGold.r, kGold.g, kGold.b, 0.0);
-                     RoundedRect(cr, 3, 3, w - 6, h - 6, std::min(w, h) * 0.2);
+                     RoundedRect(cr, fx + 2, fy + 2, fw - 4, fh - 4, std::min(fw, fh) * 0.2);
                      cairo_set_source(cr, glow);
                      cairo_fill(cr);
                      cairo_pattern_destroy(glow);
                  }
                  // Short buttons get a larger share of their height so that the word stays readable.
-                 CentredText(cr, word, h / 2.0, w, std::round(h * (h < 32 ? 0.56 : 0.42)), lit ? kGold : kText);
+                 CentredText(cr, word, fy + fh / 2.0, fw, std::round(fh * (fh < 32 ? 0.56 : 0.45)), lit ? kGold : kText,
+                             fx);
              }));
+}
+
+void MenuButton(const std::filesystem::path& path, int w, int h, const std::string& word, bool lit)
+{
+    MenuButton(path, w, h, word, lit, 1, 1, w - 2, h - 2);
 }
 
 // A band of the deployment border: dark stone with a gold rule along one edge (0 top, 1 right, 2 bottom,
@@ -205,26 +215,32 @@ void Dragon(cairo_t* cr, const double (&spine)[8], double wingSide, double headD
 
 void WriteMainMenu(const std::filesystem::path& dir)
 {
+    // The four rectangles differ in size and the neighbours overlap by a few pixels (Start and Help, Options and
+    // Quit), so each texture holds a face of one size, 136 x 40, placed so that the faces line up centred on
+    // the screen's middle, 55 pixels apart (a 15-pixel gap): face tops at H/2 - 120, - 65, - 10 and + 45.
     struct Entry {
         const char* name;
         const char* word;
         int w, h;
+        double fx, fy;
     };
-    const Entry entries[] = {{"BT_openStart", "Start", 149, 61},
-                             {"BT_openHelp", "Help", 142, 53},
-                             {"BT_openOpt", "Options", 143, 56},
-                             {"BT_openQuit", "Quit", 149, 51}};
+    constexpr double kFaceW = 136, kFaceH = 40;
+    const Entry entries[] = {{"BT_openStart", "Start", 149, 61, 6, 9},
+                             {"BT_openHelp", "Help", 142, 53, 2, 6},
+                             {"BT_openOpt", "Options", 143, 56, 3, 1},
+                             {"BT_openQuit", "Quit", 149, 51, 6, 2}};
     for (const Entry& e : entries) {
-        MenuButton(dir / (std::string(e.name) + "01.tga"), e.w, e.h, e.word, false);
-        MenuButton(dir / (std::string(e.name) + "02.tga"), e.w, e.h, e.word, true);
+        MenuButton(dir / (std::string(e.name) + "01.tga"), e.w, e.h, e.word, false, e.fx, e.fy, kFaceW, kFaceH);
+        MenuButton(dir / (std::string(e.name) + "02.tga"), e.w, e.h, e.word, true, e.fx, e.fy, kFaceW, kFaceH);
     }
-    const Entry options[] = {{"800", "800 x 600", 149, 61},
-                             {"1024", "1024 x 768", 142, 53},
-                             {"1280", "1280 x 1024", 143, 56},
-                             {"back", "Back", 149, 51}};
+    // The options page puts its buttons on the same four rectangles.
+    const Entry options[] = {{"800", "800 x 600", 149, 61, 6, 9},
+                             {"1024", "1024 x 768", 142, 53, 2, 6},
+                             {"1280", "1280 x 1024", 143, 56, 3, 1},
+                             {"back", "Back", 149, 51, 6, 2}};
     for (const Entry& e : options) {
-        MenuButton(dir / (std::string(e.name) + ".tga"), e.w, e.h, e.word, false);
-        MenuButton(dir / (std::string(e.name) + "_over.tga"), e.w, e.h, e.word, true);
+        MenuButton(dir / (std::string(e.name) + ".tga"), e.w, e.h, e.word, false, e.fx, e.fy, kFaceW, kFaceH);
+        MenuButton(dir / (std::string(e.name) + "_over.tga"), e.w, e.h, e.word, true, e.fx, e.fy, kFaceW, kFaceH);
     }
 }
 

@@ -90,12 +90,14 @@ void WritePennant(const std::filesystem::path& root, const std::string& name, bo
 {
     const Rgb cloth = first ? Rgb{0.05, 0.42, 0.70} : Rgb{0.62, 0.09, 0.08};
     WriteTga(Dir(root) / name, Paint(kPennantWidth, kPennantHeight, [&](cairo_t* cr) {
-                 // The pole, then the cloth hanging from it with a swallow-tailed foot.
+                 // The pole, then the cloth hanging from it with a swallow-tailed foot. The pennant stands at
+                 // x 890 over the bottom right corner, where the battle HUD's mana frame reaches x 912: the
+                 // picture keeps its left 26 pixels clear so that the cloth hangs beside the frame, not over it.
                  SetColour(cr, kGoldDark);
-                 cairo_rectangle(cr, 4, 6, kPennantWidth - 8, 7);
+                 cairo_rectangle(cr, 26, 6, kPennantWidth - 28, 7);
                  cairo_fill(cr);
-                 const double left = 10;
-                 const double right = kPennantWidth - 10;
+                 const double left = 30;
+                 const double right = kPennantWidth - 5;
                  const double foot = kPennantHeight - 8;
                  cairo_move_to(cr, left, 13);
                  cairo_line_to(cr, right, 13);
@@ -113,12 +115,12 @@ void WritePennant(const std::filesystem::path& root, const std::string& name, bo
                  SetColour(cr, kGold);
                  cairo_set_line_width(cr, 3);
                  cairo_stroke(cr);
-                 Emblem(cr, first, kPennantWidth / 2.0, 78);
+                 Emblem(cr, first, (left + right) / 2.0, 78);
                  TextStyle numeral;
                  numeral.font = "Liberation Serif, DejaVu Serif, Serif Bold 30";
                  numeral.colour = kText;
                  numeral.centred = true;
-                 Text(cr, first ? "I" : "II", 0, 126, kPennantWidth, numeral);
+                 Text(cr, first ? "I" : "II", left, 126, right - left, numeral);
              }));
 }
 

@@ -273,7 +273,8 @@ void DrawLoadingScene(cairo_t* cr, const Scene& scene, int index)
     cairo_paint(cr);
     cairo_pattern_destroy(sky);
     if (scene.moon) {
-        cairo_arc(cr, 780 - index * 40, 150, 46, 0, 2 * PI);
+        // Below the title's line (its letters reach down to about y 165) and above the highest peaks (y 290).
+        cairo_arc(cr, 860 - index * 40, 232, 46, 0, 2 * PI);
         cairo_set_source_rgba(cr, 0.95, 0.93, 0.85, 0.9);
         cairo_fill(cr);
     }
@@ -350,9 +351,10 @@ void WriteHelpWindow(const std::filesystem::path& root)
     const std::filesystem::path dir = HudDirectory(root);
     WriteTga(dir / "vh_menu_help.tga", Paint(414, 437, [](cairo_t* cr) {
                  Frame(cr, 0, 0, 414, 437, 0.97);
-                 // The title plate, around the title label's rectangle (375..675 on the screen, the window at
-                 // 305) with a little room for the longest title, and the page window the text pictures fill.
-                 RoundedRect(cr, 64, 16, 312, 38, 6);
+                 // The title plate, around the title label's rectangle (340..680 on the screen, the window at
+                 // 305) with room either side of the longest title, short of the close button (at 388), and the
+                 // page window the text pictures fill.
+                 RoundedRect(cr, 30, 16, 350, 38, 6);
                  SetColour(cr, kPanel, 1.0);
                  cairo_fill_preserve(cr);
                  SetColour(cr, kGoldDark);

@@ -69,17 +69,19 @@ std::vector<Star> MakeStars()
 void DrawSky(cairo_t* cr, const std::vector<Star>& stars, double t)
 {
     cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, HEIGHT);
-    cairo_pattern_add_color_stop_rgb(sky, 0.0, 0.01, 0.015, 0.05);
-    cairo_pattern_add_color_stop_rgb(sky, 0.55, 0.05, 0.07, 0.16);
-    cairo_pattern_add_color_stop_rgb(sky, 0.75, 0.16, 0.10, 0.14);
-    cairo_pattern_add_color_stop_rgb(sky, 1.0, 0.03, 0.03, 0.05);
+    // Not quite black at the top: the game shows the video through a texture of 5 bits a channel, where a
+    // long gradient through the darkest few levels breaks into broad bands.
+    cairo_pattern_add_color_stop_rgb(sky, 0.0, 0.04, 0.05, 0.11);
+    cairo_pattern_add_color_stop_rgb(sky, 0.55, 0.09, 0.11, 0.22);
+    cairo_pattern_add_color_stop_rgb(sky, 0.75, 0.22, 0.14, 0.19);
+    cairo_pattern_add_color_stop_rgb(sky, 1.0, 0.06, 0.06, 0.09);
     cairo_set_source(cr, sky);
     cairo_paint(cr);
     cairo_pattern_destroy(sky);
 
     for (const Star& s : stars) {
         const double twinkle = 0.55 + 0.45 * std::sin(t * 3.0 + s.phase);
-        cairo_set_source_rgba(cr, 0.85, 0.88, 1.0, 0.8 * twinkle * Ramp(t, 0.0, 1.5));
+        cairo_set_source_rgba(cr, 0.85, 0.88, 1.0, 0.8 * twinkle * Ramp(t, 0.0, 0.5));
         cairo_arc(cr, s.x, s.y, s.size, 0, 2 * PI);
         cairo_fill(cr);
     }
@@ -103,7 +105,7 @@ void DrawBoard(cairo_t* cr, double t)
     const double w = std::sqrt(3.0) * radius;
     constexpr int columns = 17;
     constexpr int rows = 11;
-    const double front = (t - 0.6) * 9.0; // the sweep's column
+    const double front = (t - 0.2) * 9.0; // the sweep's column, under way from the opening frames
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     for (int row = rows - 1; row >= 0; --row) {
         for (int col = 0; col < columns; ++col) {
@@ -270,12 +272,42 @@ void DrawFrame(cairo_t* cr, PangoLayout* title, const std::vector<Star>& stars, 
     DrawBoard(cr, t);
     DrawCrest(cr, t);
     DrawTitle(cr, title, t);
-    // Fade in from black at the start and out to black at the end.
-    const double dark = std::max(1.0 - Ramp(t, 0.0, 1.0), Ramp(t, SECONDS - 1.2, SECONDS - 0.1));
+    // A short fade in from black at the start (the opening frames show the sky, not a dark screen) and a
+    // longer one out to black at the end.
+    const double dark = std::max(1.0 - Ramp(t, 0.0, 0.35), Ramp(t, SECONDS - 1.2, SECONDS - 0.1));
     if (dark > 0.0) {
         cairo_set_source_rgba(cr, 0, 0, 0, dark);
         cairo_paint(cr);
     }
+}
+
+// A grain of about one 5-bit step (8 of 255) over the picture, different in every frame: the game's 5-bit
+// video texture then turns the smooth gradients into a fine film grain instead of bands. (An ordered pattern
+// would show as a lattice once the 640 x 480 frames are stretched over the screen.) The grain comes from a
+// hash of the place and the frame, so every build writes the same file.
+void Dither(cairo_surface_t* surface, int frame)
+{
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < HEIGHT; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+        for (int x = 0; x < WIDTH; ++x) {
+            uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(frame) * 83492791u;
+            h ^= h >> 13;
+            h *= 0x5bd1e995u;
+            h ^= h >> 15;
+            // Two uniform draws of 0..4 summed: a triangular grain of -4 .. +4, most often near 0.
+            const int offset = int(h & 7u) % 5 + int((h >> 8) & 7u) % 5 - 4;
+            uint32_t p = row[x];
+            uint32_t out = p & 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int c = std::clamp(int((p >> shift) & 0xFFu) + offset, 0, 255);
+                out |= uint32_t(c) << shift;
+            }
+            row[x] = out;
+        }
+    }
+    cairo_surface_mark_dirty(surface);
 }
 
 // Draws frames and encodes each into a JPEG of its own. Motion JPEG frames do not depend on one another, so
@@ -345,6 +377,7 @@ public:
     {
         DrawFrame(cr, title, stars, index);
         cairo_surface_flush(surface);
+        Dither(surface, index);
         const uint8_t* source[1] = {cairo_image_surface_get_data(surface)};
         const int sourceStride[1] = {cairo_image_surface_get_stride(surface)};
         if (av_frame_make_writable(frame) < 0)

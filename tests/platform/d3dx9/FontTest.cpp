@@ -2,9 +2,16 @@
 
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/D3DX9Math.h"
+#include "d3dx9/Font.h"
+#include "d3dx9/GlyphAtlas.h"
+#include "win32/Log.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -320,3 +327,84 @@ TEST_F(FontTest, FontsAndEffectsAreMadeOnTwoThreadsAtOnce)
 }
 
 } // namespace
+
+namespace {
+
+// In a process of its own (the font configuration is read once per process): a configuration of two font
+// files, the serif one cut short after the configuration listed it, as a damaged install leaves it. Returns
+// the number of faults found, each said on stderr.
+int CutFontCase(IDirect3DDevice9* device, const std::string& serif, const std::string& sans)
+{
+    int faults = 0;
+    auto fault = [&](const std::string& what) {
+        std::fprintf(stderr, "fault: %s\n", what.c_str());
+        ++faults;
+    };
+    char pattern[] = "/tmp/varnholt-fonts-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const std::filesystem::path root(pattern);
+    std::filesystem::create_directories(root / "fonts");
+    const std::filesystem::path cut = root / "fonts" / "Serif.ttf";
+    std::filesystem::copy_file(serif, cut);
+    std::filesystem::copy_file(sans, root / "fonts" / "Sans.ttf");
+    std::ofstream(root / "fonts.conf") << "<?xml version=\"1.0\"?>\n<fontconfig>\n<dir>" << (root / "fonts").string()
+                                       << "</dir>\n<cachedir>" << (root / "cache").string()
+                                       << "</cachedir>\n<include ignore_missing=\"yes\">/etc/fonts/conf.d</include>\n"
+                                       << "</fontconfig>\n";
+    setenv("FONTCONFIG_FILE", (root / "fonts.conf").c_str(), 1);
+
+    auto make = [&](int height) {
+        ID3DXFont* font = nullptr;
+        D3DXCreateFontA(device, height, 0, FW_NORMAL, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        DEFAULT_PITCH | FF_DONTCARE, "Times New Roman", &font);
+        return font;
+    };
+    // Whole, the serif file is the one the configuration gives for the face.
+    if (ID3DXFont* whole = make(20)) {
+        if (static_cast<Font*>(whole)->Atlas().FilePath() != cut.string())
+            fault("the whole serif file is not the face's: " + static_cast<Font*>(whole)->Atlas().FilePath());
+        whole->Release();
+    } else {
+        fault("no font from the whole serif file");
+    }
+    std::filesystem::resize_file(cut, 20000);
+
+    LogCapture capture;
+    for (int height : {18, 24, 28}) {
+        ID3DXFont* font = make(height);
+        if (!font) {
+            fault("no font at height " + std::to_string(height) + " once the serif file is cut");
+            continue;
+        }
+        const GlyphAtlas& atlas = static_cast<Font*>(font)->Atlas();
+        if (atlas.FilePath() == cut.string())
+            fault("the cut file is still used");
+        RECT rect{0, 0, 1000, 0};
+        if (font->DrawTextA(nullptr, "Deploy", -1, &rect, DT_LEFT | DT_CALCRECT, 0xFFFFFFFF) <= 0 || rect.right <= 0)
+            fault("no text is measured at height " + std::to_string(height));
+        font->Release();
+    }
+    if (capture.Count("font.file") != 1)
+        fault("the cut file is said " + std::to_string(capture.Count("font.file")) + " times, not once");
+    if (capture.Count("font.create") != 0)
+        fault("a font was refused");
+    for (const LogRecord& record : capture.Records())
+        if (record.event == "font.file" && record.text.find(cut.string()) == std::string::npos)
+            fault("the message does not name the file: " + record.text);
+    std::filesystem::remove_all(root);
+    return faults;
+}
+
+} // namespace
+
+TEST_F(FontTest, AFontFileCutShortAfterItWasInstalledGivesWayToAnotherFontAndIsSaidOnce)
+{
+    const std::string serif = "/usr/share/fonts/truetype/liberation2/LiberationSerif-Regular.ttf";
+    const std::string sans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    ASSERT_TRUE(std::filesystem::exists(serif) && std::filesystem::exists(sans))
+        << "scripts/setup-deps installs fonts-liberation2 and fonts-dejavu-core";
+    // The case runs in a fresh copy of this program, where no font has been asked for yet.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(CutFontCase(device, serif, sans) == 0 ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}

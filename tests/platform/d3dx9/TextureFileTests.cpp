@@ -294,3 +294,23 @@ TEST_F(TextureFiles, BackBufferSavesTheLastFrameAndAMissingDirectoryWritesNothin
     EXPECT_EQ(D3DXSaveSurfaceToFileA(PathOf("x.bmp").c_str(), D3DXIFF_BMP, nullptr, nullptr, nullptr),
               D3DERR_INVALIDCALL);
 }
+
+TEST_F(TextureFiles, AFileNamedForAFormatItDoesNotHoldIsReportedAsNotThatFormatOnce)
+{
+    LogCapture log;
+    // Random bytes that happen to make a TGA header of an unsupported type.
+    const Bytes random = {0x00, 0x00, 0x07, 0x3A, 0x91, 0x00, 0x10, 0x22, 0x5C, 0xE1, 0x04, 0x08,
+                          0x10, 0x00, 0x10, 0x00, 0x20, 0x08, 0x6F, 0x1B, 0xC4, 0x99, 0x02, 0x77};
+    for (const char* name : {"splash.bmp", "menu.png", "photo.jpg"}) {
+        WriteBytes(name, random);
+        EXPECT_EQ(D3DXCreateTextureFromFileA(device, PathOf(name).c_str(), &texture), D3DXERR_INVALIDDATA) << name;
+        EXPECT_EQ(D3DXCreateTextureFromFileA(device, PathOf(name).c_str(), &texture), D3DXERR_INVALIDDATA) << name;
+    }
+    const std::vector<LogRecord> records = log.Records();
+    ASSERT_EQ(records.size(), 3u) << "each file said once, however often it is asked for";
+    EXPECT_NE(records[0].text.find("splash.bmp: not a BMP image"), std::string::npos) << records[0].text;
+    EXPECT_NE(records[1].text.find("menu.png: not a PNG image"), std::string::npos) << records[1].text;
+    EXPECT_NE(records[2].text.find("photo.jpg: not a JPEG image"), std::string::npos) << records[2].text;
+    for (const LogRecord& record : records)
+        EXPECT_EQ(record.text.find("TGA"), std::string::npos) << record.text;
+}

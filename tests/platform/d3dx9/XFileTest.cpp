@@ -2,6 +2,7 @@
 #include "TestAllocator.h"
 #include "d3dx9/D3DX9.h"
 #include "d3dx9/Mesh.h"
+#include "d3dx9/XFileParser.h"
 #include "win32/Log.h"
 
 #include <chrono>
@@ -281,6 +282,11 @@ TEST_F(XFileTest, BadFilesFailCleanlyAndNameTheFault)
         {"rotation key of three values",
          Replace(arm, "2400;4;0.7071068,0.0,0.0,0.7071068;;", "2400;3;0.7071068,0.0,0.0;;"), "wrong number"},
         {"key times going back", Replace(arm, "4800;4;1.0", "100;4;1.0"), "backwards"},
+        {"second material list",
+         Replace(arm, "  XSkinMeshHeader {",
+                 "  MeshMaterialList {\n   1;\n   1;\n   0;;\n   Material Other {\n    1.0;1.0;1.0;1.0;;\n    "
+                 "1.0;\n    0.0;0.0;0.0;;\n    0.0;0.0;0.0;;\n   }\n  }\n\n  XSkinMeshHeader {"),
+         "second MeshMaterialList"},
         {"bad number", Replace(arm, "1.0;0.0;0.0;,", "1.0;x0.0;0.0;,"), "bad number"},
         {"deep nesting",
          "xof 0303txt 0032\n" + std::string(300, ' ') +
@@ -513,4 +519,63 @@ TEST_F(XFileTest, FiveThousandVertexSkinnedModelParsesInAFewMilliseconds)
 #if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(ms, 200.0); // generous: the machine may be busy; a quadratic reader takes seconds
 #endif
+}
+
+TEST(XFileMatrixKeys, AMirroringKeyKeepsItsMirrorThroughScaleRotationAndTranslation)
+{
+    // Keys as an exporter writes them for a mirrored limb: scale (-2, 3, 1), turned about y, then moved; and
+    // the same with the mirror along z, and without one.
+    const D3DXVECTOR3 scales[] = {{-2.0f, 3.0f, 1.0f}, {1.0f, 1.0f, -0.5f}, {2.0f, 2.0f, 2.0f}};
+    for (const D3DXVECTOR3& given : scales) {
+        D3DXMATRIX scale, turn, move, key;
+        D3DXMatrixScaling(&scale, given.x, given.y, given.z);
+        D3DXMatrixRotationYawPitchRoll(&turn, 0.5f, 0.25f, -0.3f);
+        D3DXMatrixTranslation(&move, 4.0f, 5.0f, 6.0f);
+        D3DXMatrixMultiply(&key, &scale, &turn);
+        D3DXMatrixMultiply(&key, &key, &move);
+
+        D3DXVECTOR3 s, t;
+        D3DXQUATERNION q;
+        DecomposeMatrix(key, s, q, t);
+        EXPECT_NEAR(D3DXQuaternionLength(&q), 1.0f, 1e-5f);
+        // Put back together the way the controller poses a frame: scale, then rotation, then translation.
+        D3DXMATRIX rebuilt, part;
+        D3DXMatrixScaling(&rebuilt, s.x, s.y, s.z);
+        D3DXMatrixMultiply(&rebuilt, &rebuilt, D3DXMatrixRotationQuaternion(&part, &q));
+        D3DXMatrixMultiply(&rebuilt, &rebuilt, D3DXMatrixTranslation(&part, t.x, t.y, t.z));
+        for (int row = 0; row < 4; ++row)
+            for (int col = 0; col < 4; ++col)
+                EXPECT_NEAR(rebuilt.m[row][col], key.m[row][col], 1e-4f)
+                    << "scale " << given.x << ", " << given.y << ", " << given.z << " at " << row << ", " << col;
+        // The mirror stays a mirror: the rebuilt matrix turns a right-handed frame into a left-handed one.
+        EXPECT_EQ(D3DXMatrixDeterminant(&rebuilt) < 0.0f, given.x * given.y * given.z < 0.0f);
+    }
+}
+
+TEST_F(XFileTest, AFileWithVerticesNoBoneWeighsSaysHowManyOnceAndAFaultyFileIsReadOnce)
+{
+    // Vertex 2 keeps its place in the upper bone's list but with no weight.
+    const std::string arm = Replace(ReadText(ARM), "1.0,1.0,1.0,0.5;", "1.0,1.0,0.0,0.5;");
+    const std::string dir = std::filesystem::temp_directory_path() / ("varnholt_x_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string loose = dir + "/loose.x", broken = dir + "/broken.x";
+    std::ofstream(loose, std::ios::binary) << arm;
+    std::ofstream(broken, std::ios::binary) << arm.substr(0, arm.size() / 2);
+    LogCapture capture;
+    for (int unit = 0; unit < 3; ++unit) {
+        ASSERT_EQ(D3DXLoadMeshHierarchyFromX(loose.c_str(), 0, device, &alloc, nullptr, &root, &controller), D3D_OK);
+        EXPECT_EQ(D3DXFrameDestroy(root, &alloc), D3D_OK);
+        root = nullptr;
+        controller->Release();
+        controller = nullptr;
+        EXPECT_TRUE(FAILED(D3DXLoadMeshHierarchyFromX(broken.c_str(), 0, device, &alloc, nullptr, &root, &controller)));
+    }
+    ASSERT_EQ(capture.Count("xfile.unweighted"), 1) << "said for the file, not for every unit that loads it";
+    EXPECT_EQ(capture.Count("xfile.bad"), 1);
+    for (const LogRecord& record : capture.Records())
+        if (record.event == "xfile.unweighted") {
+            EXPECT_NE(record.text.find(loose), std::string::npos) << record.text;
+            EXPECT_NE(record.text.find("1 of the 7 vertices"), std::string::npos) << record.text;
+        }
+    std::filesystem::remove_all(dir);
 }
