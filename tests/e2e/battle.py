@@ -426,11 +426,24 @@ class Commander:
                 if enemy(*image.pixel(x, y)):
                     key = (x // 16, y // 16)
                     cells[key] = cells.get(key, 0.0) + 18.0
-        places = [group for strength, group in self.blobs(cells) if len(group) >= 3]
+        places = [group for strength, group in self.blobs(cells)
+                  if len(group) >= 3 and not self.status_bar(image, group)]
         if not places:
             return None
         return min((self.feet(group) for group in places),
                    key=lambda p: math.hypot(p[0] - here[0], p[1] - here[1]))
+
+    @staticmethod
+    def status_bar(image, group):
+        """Whether a place is the health and mana bars floating over a unit (red over blue, both saturated)
+        rather than the hexes a unit stands on."""
+        xs = [key[0] * 16 for key in group]
+        ys = [key[1] * 16 for key in group]
+        x0, y0 = min(xs) - 4, min(ys) - 4
+        pixels = image.samples(x0, y0, max(xs) + 24 - x0, max(ys) + 24 - y0, step=2)
+        red = sum(1 for r, g, b in pixels if r > 150 and g < 80 and b < 80)
+        blue = sum(1 for r, g, b in pixels if b > 150 and r < 90 and g < 140)
+        return red >= 3 and blue >= 3
 
     def settle_on_unit(self, turn, timeout=5.0):
         """Waits for the camera to come to the unit whose turn it is: its ring near the middle of a still view.
