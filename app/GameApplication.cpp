@@ -215,6 +215,8 @@ void GameApplication::SetShaderGlobals()
         m_postEffect->SetFloat("tElapsed", data->GetFrameTime());
         m_postEffect->SetFloat("shakeMagnitude", m_shakeMagnitude);
     }
+    m_passShake = m_shakeMagnitude;
+    m_passSpeed = data->GetGameSpeed();
 
     // The speed is latched here, so a change scales time from the next frame on.
     data->SetGameSpeed(m_targetGameSpeed);
@@ -328,26 +330,33 @@ void GameApplication::Render()
     if (!IsActive() || !m_device)
         return;
     IDirect3DDevice9* device = m_device;
-    IDirect3DTexture9* sceneTexture = m_session ? m_session->RenderSceneToTexture() : nullptr;
-    if (m_postEffect)
-        m_postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    const bool straight = m_session && PostPassIsPlainCopy();
+    if (!straight) {
+        IDirect3DTexture9* sceneTexture = m_session ? m_session->RenderSceneToTexture() : nullptr;
+        if (m_postEffect)
+            m_postEffect->SetTexture("PostProcessTexture", sceneTexture);
+    }
 
     device->BeginScene();
-    // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
-    // covers everything the clear would only cost a full-screen pass.
-    if (!SceneCoversBackBuffer())
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
-    device->SetFVF(SCREEN_FVF);
-    device->SetStreamSource(0, m_screenQuad, 0, SCREEN_VERTEX_STRIDE);
-    if (m_postEffect && m_screenQuad) {
-        UINT passes = 0;
-        m_postEffect->Begin(&passes, 0);
-        for (UINT pass = 0; pass < passes; ++pass) {
-            m_postEffect->BeginPass(pass);
-            device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-            m_postEffect->EndPass();
+    if (straight) {
+        m_session->RenderSceneToBackBuffer();
+    } else {
+        // A scene rectangle smaller than the back buffer leaves the rest uncovered: clear it. When the quad
+        // covers everything the clear would only cost a full-screen pass.
+        if (!SceneCoversBackBuffer())
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
+        device->SetFVF(SCREEN_FVF);
+        device->SetStreamSource(0, m_screenQuad, 0, SCREEN_VERTEX_STRIDE);
+        if (m_postEffect && m_screenQuad) {
+            UINT passes = 0;
+            m_postEffect->Begin(&passes, 0);
+            for (UINT pass = 0; pass < passes; ++pass) {
+                m_postEffect->BeginPass(pass);
+                device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+                m_postEffect->EndPass();
+            }
+            m_postEffect->End();
         }
-        m_postEffect->End();
     }
 
     if (m_session) {
@@ -364,6 +373,18 @@ void GameApplication::Render()
     }
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+bool GameApplication::PostPassIsPlainCopy() const
+{
+    // Without its effect there is no pass to go through; the scene is still shown where it fills the screen.
+    if (m_postPassAlways || (m_postEffect && (m_passShake != 0.0f || m_passSpeed != 1.0f)))
+        return false;
+    const auto width = static_cast<float>(GameSession::kSceneWidth);
+    const auto height = static_cast<float>(GameSession::kSceneHeight);
+    return m_sceneLeft == 0.0f && m_sceneTop == 0.0f && m_sceneWidth == width && m_sceneHeight == height &&
+           m_presentParameters.BackBufferWidth == GameSession::kSceneWidth &&
+           m_presentParameters.BackBufferHeight == GameSession::kSceneHeight;
 }
 
 bool GameApplication::SceneCoversBackBuffer() const

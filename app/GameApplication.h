@@ -69,6 +69,12 @@ public:
     float GetTargetGameSpeed() const { return m_targetGameSpeed; }
     void SetTargetGameSpeed(float speed) { m_targetGameSpeed = speed; }
     ID3DXEffect* GetPostEffect() const { return m_postEffect; }
+    // True when this frame's post-process pass would copy the scene pixel for pixel: no shake, no slow motion,
+    // and the scene texture laid over the whole back buffer at its own size. The scene is then drawn straight
+    // onto the back buffer, sparing a full-screen pass.
+    bool PostPassIsPlainCopy() const;
+    // Sends every frame through the post-process pass, to compare the two ways of drawing the scene.
+    void SetPostPassAlways(bool always) { m_postPassAlways = always; }
     IDirect3DVertexBuffer9* GetScreenQuad() const { return m_screenQuad; }
     float GetSceneLeft() const { return m_sceneLeft; }
     float GetSceneTop() const { return m_sceneTop; }
@@ -97,6 +103,10 @@ private:
     IDirect3DVertexBuffer9* m_screenQuad = nullptr;
     ID3DXEffect* m_postEffect = nullptr; // the effect cache owns it
     float m_shakeMagnitude = 0.0f;
+    // The shake and speed the post-process pass was given for this frame.
+    float m_passShake = 0.0f;
+    float m_passSpeed = 1.0f;
+    bool m_postPassAlways = false;
     float m_targetGameSpeed = 1.0f;
     float m_sceneLeft = 0.0f;
     float m_sceneTop = 0.0f;

@@ -549,6 +549,26 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
     // A refused scene leaves the back buffer bound: the grey clear must not land there.
     if (FAILED(sceneRenderer->BeginScene(sceneSurface, nullptr)))
         return sceneTexture;
+    DrawSceneFrame(device);
+    sceneRenderer->EndScene(0);
+    return sceneTexture;
+}
+
+void GameSession::RenderSceneToBackBuffer()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    // The whole back buffer, whatever an earlier draw left as the viewport.
+    const float width = static_cast<float>(DataManager::Get()->GetBackBufferWidth());
+    const float height = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
+    D3DVIEWPORT9 viewport{0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
+    device->SetViewport(&viewport);
+    DrawSceneFrame(device);
+}
+
+void GameSession::DrawSceneFrame(IDirect3DDevice9* device)
+{
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
     switch (state) {
     case GAME_STATE_DEPLOYMENT:
@@ -565,8 +585,6 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
             emitter->Submit();
     }
     ParticleManager::Get()->Render();
-    sceneRenderer->EndScene(0);
-    return sceneTexture;
 }
 
 void GameSession::RenderScene()
@@ -629,7 +647,8 @@ void GameSession::RenderBattleOverlay()
         if (playerSymbol)
             playerSymbol->Render();
     }
-    if (flashOverlay)
+    // Between flashes the white quad is wholly transparent: drawn, it would be a full-screen layer changing nothing.
+    if (flashOverlay && (PackColour(flashOverlay->colour) >> 24) != 0)
         flashOverlay->Render();
     if (labels) {
         TextLabel& banner = (*labels)[kBanner];

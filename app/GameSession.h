@@ -89,6 +89,9 @@ public:
     bool IsBattleStarted() const override { return battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
+    // The same scene drawn straight onto the back buffer (and its depth), for frames whose post-process pass
+    // would only copy it there; the caller has begun the device's scene.
+    void RenderSceneToBackBuffer();
     void RenderOverlay();
     void RenderMouseOver();
     void RenderHelp();
@@ -230,6 +233,7 @@ private:
     void UpdateScenery();
     void UpdateGameOver();
     void RenderScene();
+    void DrawSceneFrame(IDirect3DDevice9* device);
     void SetLabelRows(float firstY, const float* steps);
     void SetLevelPreset() const;
     void ParkSelection();

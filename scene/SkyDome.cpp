@@ -5,6 +5,7 @@
 #include "scene/DrawBindings.h"
 #include "scene/StarField.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
@@ -13,6 +14,9 @@ constexpr float DAY_LENGTH = 0.041666668f;
 constexpr float STEP_SECONDS = 0.25f;
 constexpr float STEP_VALUE = 0.005f;
 constexpr double DEGREES = 0.017453292519943295;
+// Columns on either side of the one a vertex names that a read of it may reach: the bilinear neighbour, and
+// the texels a coarser mip level averages into it (three levels down).
+constexpr int COLUMN_REACH = 9;
 
 float g_skyClock = 0.0f;
 
@@ -214,6 +218,54 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
         device->SetRenderState(DRAW_STATES[i], saved[i]);
     for (size_t i = 0; i < std::size(STENCIL_STATES); ++i)
         device->SetRenderState(STENCIL_STATES[i], savedStencil[i]);
+}
+
+void SkyDome::ReadColumnAlpha() const
+{
+    m_columnAlphaRead = true;
+    m_columnAlpha.clear();
+    IDirect3DTexture9* texture = m_texture ? m_texture->texture : nullptr;
+    D3DSURFACE_DESC desc{};
+    if (!texture || FAILED(texture->GetLevelDesc(0, &desc)) || desc.Format != D3DFMT_A8R8G8B8 || desc.Width == 0)
+        return;
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)) || !locked.pBits)
+        return;
+    std::vector<uint8_t> columns(desc.Width, 0);
+    for (UINT y = 0; y < desc.Height; ++y) {
+        const auto* row = static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch;
+        for (UINT x = 0; x < desc.Width; ++x)
+            columns[x] = std::max(columns[x], row[x * 4 + 3]);
+    }
+    texture->UnlockRect(0);
+    m_columnAlpha = std::move(columns);
+}
+
+bool SkyDome::LetsStarsThrough() const
+{
+    if (!m_columnAlphaRead)
+        ReadColumnAlpha();
+    if (m_columnAlpha.empty())
+        return true;
+    const int width = static_cast<int>(m_columnAlpha.size());
+    const float u = m_skyValue * DAY_LENGTH;
+    if (!std::isfinite(u))
+        return true;
+    // The sampler may repeat the strip or mirror it: both readings of u are looked at.
+    const float whole = std::floor(u);
+    const float repeated = u - whole;
+    const float mirrored = std::fmod(whole, 2.0f) != 0.0f ? 1.0f - repeated : repeated;
+    for (const float along : {repeated, mirrored}) {
+        const int centre = static_cast<int>(std::floor(along * static_cast<float>(width)));
+        for (int x = centre - COLUMN_REACH; x <= centre + COLUMN_REACH; ++x) {
+            const int column = ((x % width) + width) % width;
+            const int reflected = x < 0 ? -x - 1 : (x >= width ? 2 * width - x - 1 : x);
+            if (m_columnAlpha[static_cast<size_t>(column)] ||
+                m_columnAlpha[static_cast<size_t>(std::clamp(reflected, 0, width - 1))])
+                return true;
+        }
+    }
+    return false;
 }
 
 bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const

@@ -3,6 +3,9 @@
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
 
+#include <cstdint>
+#include <vector>
+
 struct TextureRecord;
 
 // A half-sphere of sky over the map centre. Its texture is a strip of sky colours over a day of 24 units:
@@ -36,6 +39,11 @@ public:
     // above the dome's rim is nearer the dome's centre than any face. Looking down on the ground from inside
     // the dome, nothing of it is drawn.
     bool IsOutsideView(const D3DXMATRIX& viewProjection) const;
+    // Whether what lies under the dome (the stars) can show through it at this time of day. The dome adds its
+    // colour to what is under it weighted by its texels' alpha, and the columns of the day hold none: there
+    // the stars, and the stencil pass that finds their pixels, would change no pixel. A texture that cannot be
+    // read counts as letting them through.
+    bool LetsStarsThrough() const;
 
     void SetSkyValue(float value) { m_skyValue = value; }
     float GetSkyValue() const { return m_skyValue; }
@@ -46,6 +54,7 @@ public:
 
 private:
     void Draw(IDirect3DDevice9* device);
+    void ReadColumnAlpha() const;
 
     TextureRecord* m_texture = nullptr;
     IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
@@ -60,4 +69,7 @@ private:
     // The render states of the waiting draw, as Render found them.
     static constexpr int WAITING_STATES = 22;
     DWORD m_waitingStates[WAITING_STATES] = {};
+    // The highest alpha of each column of the texture, read once; empty when it could not be read.
+    mutable std::vector<uint8_t> m_columnAlpha;
+    mutable bool m_columnAlphaRead = false;
 };

@@ -182,6 +182,11 @@ void StarField::DrawWaiting()
         stars->DrawBehindGround(device, Where::BEHIND_GROUND);
         return;
     }
+    // By day the dome hides the stars wholly: it alone goes where the ground leaves the sky showing.
+    if (!sky->LetsStarsThrough()) {
+        sky->DrawWaiting(device, false);
+        return;
+    }
     // Drawn first, the stars lay under every pixel; the ground covered them, and the dome (blending with
     // them) covered the ground where it lay nearer. The ground marked the stencil where it was drawn, the
     // dome clears the mark where it lies nearer, and the stars go where no mark is left, the dome over them.

@@ -647,7 +647,7 @@ TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
     NullDevice* device = Null();
     device->ResetCounters();
     session->RenderOverlay();
-    EXPECT_EQ(device->DrawCount(), 1u) << "the flash alone";
+    EXPECT_EQ(device->DrawCount(), 0u) << "no HUD, and the flash still waits for its delay";
     const std::vector<TextLabel*>& queued = QueuedText();
     EXPECT_NE(std::find(queued.begin(), queued.end(), session->GetLabel(8)), queued.end());
     DrawQueuedText();
@@ -659,6 +659,30 @@ TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
     session->RenderOverlay();
     EXPECT_GT(device->DrawCount(), 10u) << "the HUD's frame, bars and buttons, the windows and the flash";
     DrawQueuedText();
+}
+
+TEST_F(BattleFlowTest, TheFlashIsDrawnOnlyWhileItShows)
+{
+    Deploy(0, 5, 6);
+    Deploy(1, 30, 31, 10, 5);
+    ASSERT_NO_FATAL_FAILURE(LoadBattle());
+    Step(7.0f);
+    Step(0.1f);
+    GuiElement* flash = session->GetFlashOverlay();
+    ASSERT_NE(flash, nullptr);
+    NullDevice* device = Null();
+    const auto drawsWithFlashAlpha = [&](float alpha) {
+        flash->colour.a = alpha;
+        flash->UpdateVertices();
+        device->ResetCounters();
+        session->RenderOverlay();
+        DrawQueuedText();
+        return device->DrawCount();
+    };
+    const UINT faded = drawsWithFlashAlpha(0.0f);
+    EXPECT_EQ(drawsWithFlashAlpha(0.5f), faded + 1);
+    EXPECT_EQ(drawsWithFlashAlpha(1.0f / 512.0f), faded) << "less than a step of the vertex colour's alpha";
+    EXPECT_EQ(drawsWithFlashAlpha(1.0f / 128.0f), faded + 1);
 }
 
 // The battle's music plays from the battle's start until the battle ends: by a rematch, the main menu or quitting;

@@ -5,6 +5,8 @@
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/SoundQueue.h"
+#include "d3d9/Surface.h"
+#include "d3d9/Texture.h"
 #include "d3d9/null/NullDevice.h"
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/Font.h"
@@ -170,6 +172,86 @@ TEST_F(GameApplicationTest, BackBufferIsClearedOnlyWhereTheSceneLeavesItUncovere
     EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[0] & 0x00FFFFFFu, 0u) << "outside the scene: black";
     backBuffer->UnlockRect();
     backBuffer->Release();
+}
+
+// The post-process pass is a full-screen layer of its own. Where it would copy the scene pixel for pixel the
+// scene is drawn onto the back buffer instead; whatever the pass changes (a shake, slow motion, a scene laid
+// smaller or larger than its texture) still goes through it.
+TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChangesIt)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+
+    struct Case {
+        const char* name;
+        int width, height; // the back buffer
+        float shake, speed;
+        float sceneLeft, sceneWidth;
+        bool throughPass;
+    };
+    const Case cases[] = {
+        {"a still frame", 1024, 768, 0.0f, 1.0f, 0.0f, 1024.0f, false},
+        {"a shake", 1024, 768, 8.0f, 1.0f, 0.0f, 1024.0f, true},
+        {"slow motion", 1024, 768, 0.0f, 0.25f, 0.0f, 1024.0f, true},
+        {"a scene window", 1024, 768, 0.0f, 1.0f, 62.0f, 647.0f, true},
+        {"a larger back buffer", 1280, 1024, 0.0f, 1.0f, 0.0f, 1280.0f, true},
+        {"a smaller back buffer", 800, 600, 0.0f, 1.0f, 0.0f, 800.0f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app->SetWindowSize(c.width, c.height);
+        // Made anew by the reset.
+        IDirect3DTexture9* scene = app->GetSession()->GetSceneTexture();
+        ASSERT_NE(scene, nullptr);
+        app->SetSceneRect(c.sceneLeft, 0.0f, c.sceneWidth, static_cast<float>(c.height));
+        app->SetShakeMagnitude(c.shake);
+        app->SetTargetGameSpeed(c.speed);
+        // The speed is latched at the end of a frame: the next one runs at it.
+        Frame(16);
+        app->SetShakeMagnitude(c.shake);
+        device->ResetCounters();
+        device->KeepDraws(true);
+        app->UpdateFrame();
+        EXPECT_EQ(app->PostPassIsPlainCopy(), !c.throughPass);
+        app->Render();
+        device->KeepDraws(false);
+
+        IDirect3DSurface9* backBuffer = nullptr;
+        ASSERT_EQ(app->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+        backBuffer->Release();
+        int sceneDraws = 0; // the 3-D scene's draws: everything drawn before the pass or the interface
+        int passDraws = 0;
+        int onBackBuffer = 0;
+        for (const NullDevice::DrawRecord& draw : device->Draws()) {
+            const IDirect3DTexture9* texture = draw.texture0;
+            const IDirect3DSurface9* target = draw.renderTarget;
+            passDraws += texture == scene ? 1 : 0;
+            if (target != backBuffer)
+                ++sceneDraws;
+            else
+                ++onBackBuffer;
+        }
+        ASSERT_GT(device->Draws().size(), 20u) << "the start-up level and the menu were drawn";
+        if (c.throughPass) {
+            EXPECT_EQ(passDraws, 1) << "one quad carries the scene texture onto the back buffer";
+            EXPECT_GT(sceneDraws, 10) << "the level is drawn into the scene texture";
+        } else {
+            EXPECT_EQ(passDraws, 0);
+            EXPECT_EQ(sceneDraws, 0) << "nothing is drawn into the scene texture";
+        }
+        EXPECT_EQ(device->PresentCount(), 1u);
+    }
+
+    // A shake that has died away leaves the pass again.
+    app->SetWindowSize(1024, 768);
+    app->SetTargetGameSpeed(1.0f);
+    app->SetShakeMagnitude(0.0f);
+    Frame(16);
+    Frame(16);
+    EXPECT_TRUE(app->PostPassIsPlainCopy());
+    app->SetPostPassAlways(true);
+    EXPECT_FALSE(app->PostPassIsPlainCopy());
 }
 
 TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)

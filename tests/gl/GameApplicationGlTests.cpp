@@ -148,6 +148,36 @@ TEST_F(GameApplicationGl, MenuFrameShowsTheStartUpLevelAndTheHelpLabel)
     EXPECT_EQ(whiteIn(600, 704), 0);
 }
 
+// Drawn straight onto the back buffer, the start-up view (sky, stars, ground, statics, the menu and the text over
+// them) is the picture the post-process pass makes of it, to the last pixel.
+TEST_F(GameApplicationGl, TheSceneDrawnStraightIsThePictureThePostPassMakes)
+{
+    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    Win32TestHooks::SetPerformanceCounter(1000, 0);
+    FrameClock::Start();
+    for (LONGLONG t = 50; t <= 500; t += 50) {
+        Win32TestHooks::SetPerformanceCounterValue(t);
+        Frame();
+    }
+    ASSERT_TRUE(app->PostPassIsPlainCopy());
+    UINT width = 0;
+    UINT height = 0;
+    app->SetPostPassAlways(true);
+    app->Render();
+    const std::vector<uint32_t> throughPass = BackBuffer(&width, &height);
+    app->SetPostPassAlways(false);
+    app->Render();
+    const std::vector<uint32_t> straight = BackBuffer(&width, &height);
+    ASSERT_EQ(straight.size(), size_t{1024} * 768);
+    ASSERT_EQ(throughPass.size(), straight.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < straight.size(); ++i)
+        differing += (straight[i] & 0x00FFFFFFu) != (throughPass[i] & 0x00FFFFFFu) ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+    // Not a blank picture compared with a blank one: the ground and the sky differ.
+    EXPECT_NE(straight[100 * 1024 + 512] & 0x00FFFFFFu, straight[700 * 1024 + 512] & 0x00FFFFFFu);
+}
+
 // The intro shows the title alone: no interface text over it.
 TEST_F(GameApplicationGl, IntroFrameShowsNoInterfaceText)
 {

@@ -191,6 +191,24 @@ protected:
     {
         m_tree->Write("Data/Terrain Levels/" + name, std::string(level.bytes.begin(), level.bytes.end()));
     }
+    // The sky's colour strip, two rows of 32-bit texels: no alpha in the day's columns [dayFrom, dayTo), full
+    // alpha (the night, where the stars show through) in the rest.
+    void WriteSkyStrip(int width, int dayFrom, int dayTo)
+    {
+        std::string tga(18, '\0');
+        tga[2] = 2;
+        tga[12] = static_cast<char>(width & 0xFF);
+        tga[13] = static_cast<char>(width >> 8);
+        tga[14] = 2;
+        tga[16] = 32;
+        tga[17] = 8;
+        for (int row = 0; row < 2; ++row)
+            for (int x = 0; x < width; ++x) {
+                const bool day = x >= dayFrom && x < dayTo;
+                tga += std::string{'\x60', '\x40', '\x20', day ? '\0' : '\xFF'};
+            }
+        m_tree->Write("Data/Textures/Skybox Textures/clearSky2.tga", tga);
+    }
     NullDevice* Null() { return dynamic_cast<NullDevice*>(m_device); }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 

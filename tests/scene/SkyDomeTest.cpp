@@ -56,6 +56,44 @@ TEST_F(SkyTest, DomeIsAStripOfQuadsWithTheDayColumnAndARimToTopGradient)
     EXPECT_EQ(cull, static_cast<DWORD>(D3DCULL_CCW)) << "the dome leaves its cull mode behind";
 }
 
+// The dome adds its colour to the stars under it weighted by its alpha: only where the hour's column, or a
+// column a filtered read of it may reach, holds some alpha can a star show.
+TEST_F(SkyTest, OnlyTheHoursWithAlphaLetTheStarsThrough)
+{
+    WriteSkyStrip(64, 16, 48); // day from column 16 to 47
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    // Sky value v reads column v / 24 x 64.
+    const struct {
+        float value;
+        bool through;
+        const char* what;
+    } hours[] = {
+        {12.0f, false, "noon, column 32: no alpha within reach"},
+        {11.25f, false, "column 30"},
+        {0.0f, true, "midnight, column 0"},
+        {7.7f, true, "column 20: the night's columns 11 to 15 within a coarser read"},
+        {16.1f, true, "column 42: the night at 48 within reach"},
+        {36.0f, false, "a day and a half: the strip repeated or mirrored, column 32 either way"},
+        {-12.0f, false, "half a day back"},
+    };
+    for (const auto& hour : hours) {
+        sky.SetSkyValue(hour.value);
+        EXPECT_EQ(sky.LetsStarsThrough(), hour.through) << hour.what;
+    }
+}
+
+TEST_F(SkyTest, AStripThatCannotBeReadLetsTheStarsThrough)
+{
+    // No strip: the grey stand-in has no alpha channel, and samples as wholly opaque to the blend.
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    sky.SetSkyValue(12.0f);
+    EXPECT_TRUE(sky.LetsStarsThrough());
+    SkyDome bare;
+    EXPECT_TRUE(bare.LetsStarsThrough()) << "no texture at all";
+}
+
 TEST_F(SkyTest, SkyValueCreepsEveryQuarterSecondOfGameTime)
 {
     SkyDome sky;

@@ -316,6 +316,53 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     stars.Release();
 }
 
+// By day the dome hides the stars: after the ground only the dome is drawn, without the stencil pass that finds
+// the stars' pixels.
+TEST_F(TerrainTest, ByDayTheDomeAloneFollowsTheGround)
+{
+    WriteSkyStrip(64, 16, 48);
+    ASSERT_TRUE(Load(LevelBytes()));
+    SkyDome sky;
+    sky.SetSkyValue(12.0f);
+    sky.Init(16384.0f, 16384.0f);
+    DataManager::Get()->SetSkyDome(&sky);
+    StarField stars;
+    stars.Init();
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetPreset(1);
+    camera->UpdateFrustum();
+    terrain->Update();
+    const auto drawnAfterTheGround = [&] {
+        Null()->ResetCounters();
+        stars.Render();
+        sky.Render();
+        EXPECT_EQ(Null()->DrawCount(), 0u) << "both wait for the ground";
+        terrain->Render();
+        std::vector<DWORD> after;
+        for (const NullDevice::DrawRecord& draw : Null()->Draws())
+            if (draw.fvf == SkyDome::FVF || draw.fvf == StarField::FVF)
+                after.push_back(draw.fvf);
+        return after;
+    };
+    Null()->KeepDraws(true);
+    const std::vector<DWORD> day = drawnAfterTheGround();
+    ASSERT_EQ(day.size(), 1u);
+    EXPECT_EQ(day[0], SkyDome::FVF);
+    const NullDevice::DrawRecord& dome = Null()->Draws().back();
+    EXPECT_EQ(dome.fvf, SkyDome::FVF);
+    EXPECT_EQ(dome.zFunc, static_cast<DWORD>(D3DCMP_LESS)) << "only where the ground leaves the sky showing";
+    EXPECT_EQ(dome.colorWriteEnable & 0xFu, 0xFu);
+
+    // At midnight the stars show through: stencil pass, stars, dome.
+    sky.SetSkyValue(0.0f);
+    const std::vector<DWORD> night = drawnAfterTheGround();
+    EXPECT_EQ(night, (std::vector<DWORD>{SkyDome::FVF, StarField::FVF, SkyDome::FVF}));
+    Null()->KeepDraws(false);
+    DataManager::Get()->SetSkyDome(nullptr);
+    stars.Release();
+}
+
 TEST_F(TerrainTest, LightMapFileHoldsOneClampedPixelPerVertex)
 {
     struct Case {

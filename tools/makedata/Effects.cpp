@@ -65,12 +65,14 @@ void PostProcessPS()
 // Models and level objects. "Basic" draws textured and coloured geometry through worldViewProjMatrix;
 // "StaticObjectTechnique" adds the level's light; "BumpMappingBasic" is the glows' technique, lit and
 // blended by their alpha. The textures are shared so that an effect of the same pool that draws the
-// skinned models sees the textures set here.
+// skinned models sees the textures set here. As for the units, a texel comes from the nearest mip level
+// alone: trees, rocks and houses stand a few dozen pixels tall, and blending two levels for each of their
+// pixels doubled the texture reads for a difference of a step or two of brightness at a level's edge.
 constexpr const char* BASIC = R"(// Textured models and level objects.
 float4x4 worldViewProjMatrix;
 float4x4 worldMatrix;
 shared texture pBaseTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
-                              MipFilter = Linear; };
+                              MipFilter = Point; };
 shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
                                    MipFilter = Linear; };
 float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
