@@ -5,6 +5,7 @@
 #include "scene/Camera.h"
 #include "ui/MenuManager.h"
 #include "ui/TextLabel.h"
+#include "win32/Log.h"
 
 namespace {
 // Kills, damage dealt, turns begun, hexes walked: the players' counters shown, one row each.
@@ -53,6 +54,13 @@ void EndScreen::Enter(GameState previous)
             figure->SetPosition(COLUMN_CENTRE[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure->y);
         }
     }
+    // What the page says, left column then right, so that a run can check it against the battle it saw.
+    const int32_t* left = first->statistics;
+    const int32_t* right = second->statistics;
+    LogFormat(LogLevel::INFO, "session.result", "%s kills %d %d, damage %d %d, turns %d %d, hexes walked %d %d",
+              banner->GetText().c_str(), left[COUNTERS[0] - 1], right[COUNTERS[0] - 1], left[COUNTERS[1] - 1],
+              right[COUNTERS[1] - 1], left[COUNTERS[2] - 1], right[COUNTERS[2] - 1], left[COUNTERS[3] - 1],
+              right[COUNTERS[3] - 1]);
 }
 
 void EndScreen::Leave(GameState next)
