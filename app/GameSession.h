@@ -1,7 +1,6 @@
 #pragma once
 // NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
-#include "app/GameState.h"
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
 #include "battle/BoardView.h"
@@ -35,6 +34,7 @@ class MenuManager;
 class LoadingScreen;
 class ParticleEmitter;
 class Player;
+class Screen;
 class SkyDome;
 class StarField;
 class Terrain;
@@ -59,6 +59,8 @@ public:
     static constexpr unsigned kSceneHeight = 768;
     static constexpr unsigned kSceneClearColour = 0xFF808080;
     static constexpr int kLabelCount = 9;
+    // The label that carries the turn banner and the winner's line; the others hold the end page's figures.
+    static constexpr int BANNER_LABEL = 8;
     // The level the front end shows first.
     static constexpr const char* kStartLevel = "Winter";
 
@@ -80,11 +82,14 @@ public:
 
     void Init();
     void LoadAssets();
-    void SetGameState(GameState newState);
+    // Leaves the current state's screen when the state changes and enters the new one's (also when it is the
+    // current one already).
+    void SetGameState(GameState newState) override;
     // The window, the scene rectangle and quitting go through the application; without one they do nothing.
     void SetApplication(GameApplication* owner) { application = owner; }
     MenuManager* GetMenuManager() const { return menuManager.get(); }
     GameState GetGameState() const { return state; }
+    Screen* GetScreen() const { return m_screen; }
     // Set once a battle has begun; the front end resumes it instead of starting a new one.
     bool IsBattleStarted() const override { return battleStarted; }
     void Update();
@@ -115,7 +120,6 @@ public:
     bool RemoveUnit(int playerId, BoardUnit* unit) override;
 
     // What the front-end screens ask of the session.
-    void SetGameState(int newState) override { SetGameState(static_cast<GameState>(newState)); }
     void ShowHelpScreen(bool show) override;
     void SetWindowSize(int width, int height) override;
     void PostQuit() override;
@@ -156,7 +160,15 @@ public:
     // order that reaches 0 takes the turn.
     void StepTurn() { flow.Step(); }
     void RenderBattleOverlay();
-    void RenderEndScreen();
+    // The battle opens (or is taken up again from the main menu).
+    void BeginBattle(GameState previous);
+    void StopBattleMusic();
+
+    // The level behind the front end, and the board living under it in deployment and at the end of a game.
+    void UpdateScenery();
+    void UpdateBoardScene();
+    // Lays the labels out in rows from firstY down, each the step below the one before.
+    void SetLabelRows(float firstY, const float* steps);
 
     // The camera and the level's glows.
     void FollowUnit(BoardUnit* unit) override;
@@ -229,12 +241,10 @@ public:
 
 private:
     void ReleaseSceneTarget();
-    void UpdateMenuScene();
-    void UpdateScenery();
-    void UpdateGameOver();
+    void CreateBattleWidgets();
+    void CreateLabels();
     void RenderScene();
     void DrawSceneFrame(IDirect3DDevice9* device);
-    void SetLabelRows(float firstY, const float* steps);
     void SetLevelPreset() const;
     void ParkSelection();
     void SetTargetGameSpeed(float speed);
@@ -244,9 +254,15 @@ private:
     // Sets up the shot over a deployment zone; a level without that zone keeps the camera where it is.
     void StartZoneShot(int zone, int playerIndex);
     void Flash(float delay);
-    void StopBattleMusic();
+    Screen* ScreenFor(GameState state) const;
+
+    // How fast the white sheet of a camera cut fades (a slow-motion shot's own cuts are faster).
+    static constexpr float FLASH_SPEED = 5.0f;
 
     GameApplication* application = nullptr;
+    // One screen for each state, by the state's value (4 is never entered), and the current state's.
+    std::unique_ptr<Screen> m_screens[GAME_STATE_GAME_OVER + 1];
+    Screen* m_screen = nullptr;
     std::unique_ptr<MenuManager> menuManager;
     std::unique_ptr<LoadingScreen> loadingScreen;
     std::unique_ptr<HelpScreen> helpScreen;

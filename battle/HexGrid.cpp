@@ -118,10 +118,15 @@ void HexGrid::DrawList(IDirect3DDevice9* device, std::vector<Hex*>& list) const
 void HexGrid::Render()
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    // The highlights are signs laid on the board, not part of the land: a level's fog would wash their colours
+    // towards its own (a pale blue over the snow), so they are drawn clear of it.
+    DWORD fog = FALSE;
     if (device) {
         D3DXMATRIX identity;
         D3DXMatrixIdentity(&identity);
         device->SetTransform(D3DTS_WORLD, &identity);
+        device->GetRenderState(D3DRS_FOGENABLE, &fog);
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
         device->SetFVF(Hex::FVF);
         SetTexture(device, TEXTURE_MOVEMENT);
@@ -178,8 +183,10 @@ void HexGrid::Render()
     } else if (hovered) {
         hovered->fadeState = FADE_IN;
     }
-    if (device)
+    if (device) {
         device->SetRenderState(D3DRS_ZENABLE, TRUE);
+        device->SetRenderState(D3DRS_FOGENABLE, fog);
+    }
 }
 
 void HexGrid::SetAllFadeStates(int state)

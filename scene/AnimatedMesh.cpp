@@ -25,6 +25,13 @@ constexpr const char* CRITICAL_ATTACK = "CriticalAttack";
 constexpr const char* MELEE_ATTACK = "MeleeAttack";
 constexpr const char* LOAD_TECHNIQUE = "AnimationTechnique";
 
+// Until a level sets its light, the sun of every level: (50, 45, 25) normalised.
+D3DXVECTOR3& LightDirectionStore()
+{
+    static D3DXVECTOR3 towardsLight(0.6967330f, 0.6270597f, 0.3483665f);
+    return towardsLight;
+}
+
 } // namespace
 
 AnimatedMesh::~AnimatedMesh()
@@ -81,6 +88,16 @@ void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileN
         // The level's light; until a level is applied the effect file's own values stand.
     }
     m_loaded = true;
+}
+
+void AnimatedMesh::SetLightDirection(const D3DXVECTOR3& towardsLight)
+{
+    LightDirectionStore() = towardsLight;
+}
+
+const D3DXVECTOR3& AnimatedMesh::GetLightDirection()
+{
+    return LightDirectionStore();
 }
 
 void AnimatedMesh::RebuildNames()
@@ -365,6 +382,9 @@ void AnimatedMesh::DrawMeshContainer(MeshContainer* container)
     if (!container->pSkinInfo || !container->boneCombinations || !m_effect || !container->MeshData.pMesh)
         return;
     const D3DXMATRIX& view = Camera::Get()->GetView();
+    D3DXVECTOR3 lightInView;
+    D3DXVec3TransformNormal(&lightInView, &LightDirectionStore(), &view);
+    m_effect->SetFloatArray("ViewLightDirection", &lightInView.x, 3);
     ID3DXEffect* ownerEffect = m_owner ? m_owner->GetOwnerEffect() : nullptr;
     auto* combinations = static_cast<D3DXBONECOMBINATION*>(container->boneCombinations->GetBufferPointer());
     const DWORD bones = static_cast<DWORD>(container->boneMatrixPointers.size());

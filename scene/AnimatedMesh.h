@@ -27,6 +27,12 @@ public:
     AnimatedMesh(const AnimatedMesh&) = delete;
     AnimatedMesh& operator=(const AnimatedMesh&) = delete;
 
+    // The direction towards the level's light, in the world. The skin leaves the palette in the camera's view,
+    // so each draw hands the effect this direction turned into the view ("ViewLightDirection"): without it the
+    // light would turn with the camera.
+    static void SetLightDirection(const D3DXVECTOR3& towardsLight);
+    static const D3DXVECTOR3& GetLightDirection();
+
     void LoadWithEffect(MeshOwner* owner, const std::string& fileName, bool flag);
     void LoadAnimationFile(const std::string& fileName);
     bool PlayAnimation(const std::string& name, bool loop);

@@ -328,7 +328,7 @@ void BattleHud::Update()
         extra->Update();
     if (extras[EXTRA_MAIN_MENU]->clicked) {
         if (FrontEndLink* link = FrontEndLink::Get())
-            link->SetGameState(FRONT_END_MAIN_MENU);
+            link->SetGameState(GAME_STATE_MAIN_MENU);
         Camera::Get()->HandleMouseFollow();
     }
     unitText->Update();

@@ -3,6 +3,8 @@
 // deployed, the window and the scene picture. The session registers itself; without one the screens still
 // switch pages but change nothing outside them.
 
+#include "ui/GameState.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,15 +14,6 @@ class GuiElement;
 class HexGrid;
 class Object;
 struct IDirect3DTexture9;
-
-// The game states the screens request; the same numbers as the session's.
-enum FrontEndState : int
-{
-    FRONT_END_DEPLOYMENT = 1,
-    FRONT_END_MAIN_MENU = 2,
-    FRONT_END_LOADING = 3,
-    FRONT_END_BATTLE = 5,
-};
 
 // What the deployment screen shows of a class.
 struct ClassSheet {
@@ -47,7 +40,7 @@ public:
 
     virtual ~FrontEndLink() = default;
 
-    virtual void SetGameState(int state) = 0;
+    virtual void SetGameState(GameState state) = 0;
     virtual void ShowHelpScreen(bool show) = 0;
     virtual bool IsBattleStarted() const = 0;
     // Removes every placed unit and both players; calls MenuManager::ResetRequisition.

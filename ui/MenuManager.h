@@ -10,6 +10,7 @@
 #include <vector>
 
 class BoardUnit;
+class FrontEndLink;
 class GuiButton;
 class GuiElement;
 class GuiPanel;
@@ -92,6 +93,9 @@ public:
     static void ResetLastDragged();
 
 private:
+    static void QueueSound(const char* name);
+    static FrontEndLink* Link();
+    static bool MouseDown(int code);
     // No player deploys: the level's subtitle place is empty and the instructions ask for a player.
     void PromptForPlayer();
     void UpdateTitle();
@@ -99,6 +103,9 @@ private:
     void UpdateOptions();
     void UpdateEndOfGame();
     void UpdateDeployment();
+    bool UpdateDeploymentControls(FrontEndLink* link);
+    void UpdateRequisition(FrontEndLink* link, int t);
+    void UpdateRoster(FrontEndLink* link, int t);
     void LeaveTitle();
     void BuildLabels();
     void BuildPreviewUnits();

@@ -3,10 +3,12 @@
 #include "battle/ClassUnit.h"
 #include "battle/CombatText.h"
 #include "battle/Object.h"
+#include "core/DataManager.h"
 #include "core/DeviceResource.h"
 #include "core/InputManager.h"
 #include "core/JobQueue.h"
 #include "d3dx9/D3DX9Core.h"
+#include "scene/AnimatedMesh.h"
 #include "scene/Decal.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
@@ -19,6 +21,7 @@
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
+#include "ui/Screen.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
 #include "win32/Log.h"
@@ -27,6 +30,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 namespace {
@@ -76,6 +80,9 @@ class GameSessionTest : public SceneFixture
 protected:
     void SetUp() override
     {
+        const std::string skinned =
+            ReadWholeFile(std::filesystem::current_path() / "Data/Effect Files" / AnimatedMesh::EFFECT_FILE);
+        ASSERT_FALSE(skinned.empty());
         SceneFixture::SetUp();
         MouseOverManager::ResetForTests();
         ParticleManager::ResetForTests();
@@ -84,6 +91,8 @@ protected:
         WriteLevel("winter_wonderland.txt", Level(1, 100.0f));
         WriteLevel("Farm.txt", Level(2, 150.0f));
         WriteLevel("Citadel Courtyard.txt", Level(3, 200.0f));
+        // The units' own effect, so that what the session gives it is told apart from the basic effect.
+        m_tree->Write(std::string("Data/Effect Files/") + AnimatedMesh::EFFECT_FILE, skinned);
         session = std::make_unique<GameSession>();
         session->Init();
         session->LoadAssets();
@@ -128,6 +137,15 @@ protected:
     {
         float value = -1.0f;
         session->GetBasicEffect()->GetFloat(name, &value);
+        return value;
+    }
+
+    static float SkinnedFloat(const char* name)
+    {
+        float value = -1.0f;
+        ID3DXEffect* skinned = DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE);
+        if (skinned)
+            skinned->GetFloat(name, &value);
         return value;
     }
 
@@ -216,6 +234,25 @@ TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
     session->LoadLevel("Winter");
     EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
     EXPECT_EQ(At(0, 0)->type, 1);
+}
+
+// The units are drawn through their own effect: the level's light reaches it as it reaches the basic effect.
+TEST_F(GameSessionTest, TheUnitsStandInEachLevelsLight)
+{
+    ID3DXEffect* skinned = DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE);
+    ASSERT_NE(skinned, nullptr);
+    ASSERT_NE(skinned, session->GetBasicEffect());
+    EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 100.0f);
+    EXPECT_NEAR(SkinnedFloat("LightDirection"), 0.696733f, 1e-6f);
+    session->LoadLevel("Citadel Courtyard");
+    EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 200.0f);
+    session->LoadLevel("Farm");
+    EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 150.0f);
+    // The skin draws with the same sun, turned into the camera's view at each draw.
+    const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
+    EXPECT_NEAR(sun.x, 0.696733f, 1e-6f);
+    EXPECT_NEAR(sun.y, 0.627060f, 1e-6f);
+    EXPECT_NEAR(sun.z, 0.348367f, 1e-6f);
 }
 
 TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)
@@ -572,12 +609,51 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
     session->SetGameState(GAME_STATE_MAIN_MENU);
 
     // The screens ask through the link with their own numbers.
-    FrontEndLink::Get()->SetGameState(FRONT_END_DEPLOYMENT);
+    FrontEndLink::Get()->SetGameState(GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
 
     session->Shutdown();
     EXPECT_EQ(FrontEndLink::Get(), nullptr);
+}
+
+// Every state is a screen of its own that the session holds while the state runs; the screen picks the page,
+// and only a change to another state leaves it: the next state's screen follows at once.
+TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
+{
+    MenuManager* menu = session->GetMenuManager();
+    ASSERT_NE(menu, nullptr);
+    session->AddPlayer(0);
+    session->AddPlayer(1);
+    const struct {
+        GameState state;
+        int page;
+    } cases[] = {
+        {GAME_STATE_INTRO, SCREEN_TITLE},           {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU},
+        {GAME_STATE_DEPLOYMENT, SCREEN_DEPLOYMENT}, {GAME_STATE_LOADING, SCREEN_EMPTY},
+        {GAME_STATE_BATTLE, SCREEN_EMPTY},          {GAME_STATE_GAME_OVER, SCREEN_END_OF_GAME},
+        {GAME_STATE_INTRO, SCREEN_TITLE},
+    };
+    std::set<const Screen*> seen;
+    for (const auto& entry : cases) {
+        session->SetGameState(entry.state);
+        const Screen* screen = session->GetScreen();
+        ASSERT_NE(screen, nullptr) << entry.state;
+        EXPECT_EQ(screen->GetState(), entry.state);
+        EXPECT_EQ(menu->GetCurrentScreen(), entry.page) << entry.state;
+        seen.insert(screen);
+    }
+    // Six states, six screens; the intro entered again is the same screen as before.
+    EXPECT_EQ(seen.size(), 6u);
+
+    // The pointer and the help key are the player's everywhere but in the intro and the loading screen.
+    session->SetGameState(GAME_STATE_LOADING);
+    EXPECT_LE(PointerCount(), -1);
+    session->SetGameState(GAME_STATE_BATTLE);
+    EXPECT_GE(PointerCount(), 1);
+    EXPECT_TRUE(session->GetScreen()->ShowsPointer());
+    session->SetGameState(GAME_STATE_INTRO);
+    EXPECT_FALSE(session->GetScreen()->ShowsPointer());
 }
 
 // Only the main menu and the end page start from the pages' base colours: choosing who deploys re-enters the

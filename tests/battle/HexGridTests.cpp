@@ -4,6 +4,7 @@
 
 #include "battle/BoardGround.h"
 #include "core/GlobalConstants.h"
+#include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
 
@@ -460,6 +461,28 @@ TEST_F(HexDrawTest, RenderDrawsEveryListedHexAndEmptiesTheLists)
     EXPECT_EQ(null->DrawCount(), 2u);
 }
 
+// The highlights are signs on the board: a fogged level's fog must not wash them towards its colour. The fog
+// goes back on for what the scene draws after them.
+TEST_F(HexDrawTest, HighlightsAreDrawnClearOfTheLevelsFog)
+{
+    NullDevice* null = Null();
+    At(8, 0)->alpha = 0.35f;
+    At(8, 1)->alpha = 0.35f;
+    grid->AddToList(At(8, 0));
+    grid->AddTeam1Highlight(At(8, 1));
+    device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    null->ResetCounters();
+    null->KeepDraws(true);
+    grid->Render();
+    null->KeepDraws(false);
+    ASSERT_EQ(null->Draws().size(), 2u);
+    for (const NullDevice::DrawRecord& draw : null->Draws())
+        EXPECT_EQ(draw.fogEnable, static_cast<DWORD>(FALSE));
+    DWORD fog = FALSE;
+    device->GetRenderState(D3DRS_FOGENABLE, &fog);
+    EXPECT_EQ(fog, static_cast<DWORD>(TRUE));
+}
+
 TEST_F(HexDrawTest, CursorTextureFollowsTheMode)
 {
     // Each slot has a texture of its own name.
@@ -478,3 +501,25 @@ TEST_F(HexDrawTest, CursorTextureFollowsTheMode)
 }
 
 } // namespace
+
+// The deployment screen asks a player to "Drag Units Onto Green Hexes": the zones are drawn with the movement
+// overlay of the default data, so that overlay is green where it is seen (weighted by its alpha).
+TEST(DefaultHexOverlays, TheMovementOverlayThatShowsTheZonesIsGreen)
+{
+    const TgaPicture overlay = ReadTga32("Data/Textures/Hex Tile Textures/HexMovement.tga");
+    ASSERT_FALSE(overlay.argb.empty()) << "the default Data tree is missing";
+    double red = 0.0, green = 0.0, blue = 0.0, weight = 0.0;
+    for (uint32_t p : overlay.argb) {
+        const double a = (p >> 24) / 255.0;
+        red += a * ((p >> 16) & 0xFF);
+        green += a * ((p >> 8) & 0xFF);
+        blue += a * (p & 0xFF);
+        weight += a;
+    }
+    ASSERT_GT(weight, 0.0);
+    red /= weight;
+    green /= weight;
+    blue /= weight;
+    EXPECT_GT(green, red + 50.0) << red << " " << green << " " << blue;
+    EXPECT_GT(green, blue + 50.0) << red << " " << green << " " << blue;
+}

@@ -2,8 +2,8 @@
 row R column C"), commands are given on the HUD's buttons and targets clicked on the board.
 
 The test cannot see where a hex is on the screen, so it finds things the way a player does: after Move, the path
-to the hovered hex lights up blue as far as the unit can go, so the pointer is brought in until the hex under it
-is blue; after Attack or an ability, the hexes of the enemies in reach turn red. Which way to walk is learnt: the
+to the hovered hex lights up green as far as the unit can go, so the pointer is brought in until the hex under it
+is green; after Attack or an ability, the hexes of the enemies in reach turn red. Which way to walk is learnt: the
 camera follows the unit whose turn it is and turns only when told to, so a screen direction is a board direction
 turned by the camera's heading, and each walk, measured by where the unit stands at its next turn, tells the
 heading.
@@ -371,8 +371,8 @@ class Commander:
 
     def walk(self, turn, direction, short=False):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
-        hovered hex in blue when the unit can reach it (and greys a hex beyond its reach), so the pointer is
-        brought nearer until the hex under it is lit blue, and that hex is clicked. Returns whether the unit
+        hovered hex in green when the unit can reach it (and greys a hex beyond its reach), so the pointer is
+        brought nearer until the hex under it is lit green, and that hex is clicked. Returns whether the unit
         walked; the walk is measured at the unit's next turn."""
         self.player.move(*REST, frames=0)
         before = self.wait_still()
@@ -387,8 +387,8 @@ class Commander:
                 continue
             self.player.move(*point, frames=2)
             after = self.camera.shoot()
-            # The path's hexes are lit blue.
-            cells = self.lit_cells(before, after, after, tint=lambda c: c[2] - c[0] > 20)
+            # The path's hexes are lit green.
+            cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10)
             if self.verbose:
                 self.shots += 1
                 self.camera.keep(after, "debug-%03d-walk-%d" % (self.shots, reach))

@@ -262,9 +262,9 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     SceneUnit mage(&red, "mage.x", 130.0f, -1.2f);
     ASSERT_TRUE(knight.mesh.IsLoaded());
     ASSERT_TRUE(mage.mesh.IsLoaded());
-    const float towardsLight[3] = {0.35f, 0.75f, -0.55f};
-    if (ID3DXEffect* effect = knight.mesh.GetEffect())
-        effect->SetFloatArray("LightDirection", towardsLight, 3);
+    // The sun over the camera's shoulder (the camera looks along +z).
+    const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
+    AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.35f, 0.75f, -0.55f));
     for (const char* ability : {"Warcry", "Charge!", "Unrelenting Assault", "Sweeping Strike"})
         knight.AddAbility(ability, 2);
     ASSERT_EQ(knight.abilities.size(), 4u);
@@ -375,6 +375,7 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     // Warcry costs 6 of the knight's 10 points and no mana.
     EXPECT_EQ(hud->GetUnitText()->GetText(), "AP Cost: 6");
     EXPECT_EQ(hud->GetSecondText()->GetText(), "MP Cost: 0");
+    AnimatedMesh::SetLightDirection(sun);
 }
 
 } // namespace

@@ -54,6 +54,35 @@ public:
     ID3DXEffect* GetOwnerEffect() const override { return nullptr; }
 };
 
+// The mean colour of the pixels in a box that are not the background.
+struct MeanColour {
+    double r = 0.0, g = 0.0, b = 0.0;
+    long count = 0;
+    double Brightness() const { return (r + g + b) / 3.0; }
+};
+
+MeanColour Mean(const std::vector<D3DCOLOR>& pixels, UINT width, int left, int top, int right, int bottom,
+                D3DCOLOR background)
+{
+    MeanColour mean;
+    for (int y = std::max(top, 0); y < bottom; ++y)
+        for (int x = std::max(left, 0); x < std::min(right, static_cast<int>(width)); ++x) {
+            const D3DCOLOR c = pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
+            if ((c & 0xFFFFFF) == (background & 0xFFFFFF))
+                continue;
+            mean.r += (c >> 16) & 0xFF;
+            mean.g += (c >> 8) & 0xFF;
+            mean.b += c & 0xFF;
+            ++mean.count;
+        }
+    if (mean.count > 0) {
+        mean.r /= static_cast<double>(mean.count);
+        mean.g /= static_cast<double>(mean.count);
+        mean.b /= static_cast<double>(mean.count);
+    }
+    return mean;
+}
+
 class ModelsGl : public GlScreenTest
 {
 protected:
@@ -78,11 +107,10 @@ protected:
         return mesh;
     }
 
-    // Lights from over the camera's shoulder, as a level's sun would, and draws the meshes.
+    // Lights from over the shoulder of a camera that looks along +z, as a level's sun would, and draws the meshes.
     std::vector<D3DCOLOR> Draw(const std::vector<AnimatedMesh*>& drawn, D3DCOLOR background, const char* picture)
     {
-        const float towardsLight[3] = {0.35f, 0.75f, -0.55f};
-        drawn.front()->GetEffect()->SetFloatArray("LightDirection", towardsLight, 3);
+        AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.35f, 0.75f, -0.55f));
         device->SetRenderState(D3DRS_ZENABLE, TRUE);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
@@ -277,4 +305,56 @@ TEST_F(ModelContactSheetGl, ElevenClassesAtRestWalkingAndStriking)
         for (size_t row = 1; row < shapes.size(); ++row)
             EXPECT_GT(Difference(shapes[0], shapes[row]), 0.05) << Poses[row].set << " looks like rest";
     }
+}
+
+namespace {
+
+class LitModelsGl : public ModelsGl
+{
+protected:
+    LitModelsGl() : ModelsGl(300) { }
+    void TearDown() override
+    {
+        AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.6967330f, 0.6270597f, 0.3483665f));
+        ModelsGl::TearDown();
+    }
+};
+
+} // namespace
+
+// The sun stands still in the world while the camera goes round a unit: the side turned to it is lit, the
+// other side is in shade. (A light left in the camera's frame would light whichever side the camera sees.)
+TEST_F(LitModelsGl, TheSunLightsTheSideOfAUnitThatFacesIt)
+{
+    constexpr D3DCOLOR BACKGROUND = 0xFF000000;
+    AnimatedMesh& pikeman = Load(Figures[0], {});
+    D3DXMATRIX place;
+    D3DXMatrixIdentity(&place);
+    DataManager::Get()->AdvanceTime(0.05f);
+    pikeman.Update(&place);
+    Camera::Get()->SetProjectionFov(static_cast<float>(width), static_cast<float>(height), 10.0f, 5000.0f);
+    // The pikeman wears the same colours front and back. The sun low in front of him (he faces -z), over the shoulder
+    // of a camera standing in front.
+    D3DXVECTOR3 towardsSun(0.0f, 0.3f, -1.0f);
+    D3DXVec3Normalize(&towardsSun, &towardsSun);
+    auto brightnessFrom = [&](float z) {
+        Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 60.0f, z), D3DXVECTOR3(0.0f, 60.0f, 0.0f));
+        pikeman.Update(&place);
+        device->SetRenderState(D3DRS_ZENABLE, TRUE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, BACKGROUND, 1.0f, 0);
+        AnimatedMesh::SetLightDirection(towardsSun);
+        device->BeginScene();
+        pikeman.DrawFrames();
+        device->EndScene();
+        const MeanColour mean =
+            Mean(ReadBackBuffer(), width, 0, 0, static_cast<int>(width), static_cast<int>(height), BACKGROUND);
+        EXPECT_GT(mean.count, 500);
+        return mean.Brightness();
+    };
+    const double sunny = brightnessFrom(-600.0f);
+    const double shaded = brightnessFrom(600.0f);
+    // Faces turned to the sun take the whole light, faces turned away the ambient share (0.4) alone: the lit
+    // side is well over one and a half times as bright.
+    EXPECT_GT(sunny, 1.5 * shaded) << "front " << sunny << ", back " << shaded;
 }

@@ -322,3 +322,119 @@ TEST_F(EffectsContactSheetTest, EveryEffectShowsInItsCell)
         EXPECT_GT(ChangedPixels(cell.pixels, cell.empty), 40) << cell.name << " left its cell empty";
     SaveSheet(cells, "effects_contact_sheet.png");
 }
+
+namespace {
+
+// The effect of an emitter file after some seconds of play, beside a unit standing at the origin.
+class EffectLookTest : public EffectsContactSheetTest
+{
+protected:
+    void SetUp() override
+    {
+        EffectsContactSheetTest::SetUp();
+        Camera* camera = Camera::Get();
+        camera->SetProjectionFov(static_cast<float>(CELL_WIDTH), static_cast<float>(CELL_HEIGHT), 200.0f, 40000.0f);
+        camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 190.0f, -430.0f), D3DXVECTOR3(0.0f, 95.0f, 0.0f));
+    }
+
+    std::vector<D3DCOLOR> After(const char* name, float seconds)
+    {
+        ParticleEmitter emitter;
+        emitter.LoadFile(name);
+        emitter.target = D3DXVECTOR3(400.0f, 120.0f, 0.0f);
+        for (float t = 0.0f; t < seconds; t += FRAME_TIME) {
+            Frame();
+            emitter.Update();
+        }
+        return Render(0.0f, [&] { emitter.Submit(); });
+    }
+
+    static int Channel(D3DCOLOR c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
+};
+
+} // namespace
+
+// Smoke rising from a fire greys what lies behind it: puffs pile up a few deep and each subtracts its colour,
+// so a thick column must not take all the light away (it read as a black hole in the farmhouse).
+TEST_F(EffectLookTest, SmokeGreysTheGroundWithoutBlackeningIt)
+{
+    // Each seen when its cloud stands whole: the fire's puffs live three seconds, a death's pall lasts 1.5 s.
+    const std::pair<const char*, float> effects[] = {{"SmokeEmitter.txt", 4.0f}, {"death_emitter_2.txt", 1.2f}};
+    for (const auto& [name, seconds] : effects) {
+        SCOPED_TRACE(name);
+        const std::vector<D3DCOLOR> empty = Render(0.0f, nullptr);
+        const std::vector<D3DCOLOR> smoke = After(name, seconds);
+        double darkest = 1.0;
+        int changed = 0;
+        for (size_t i = 0; i < smoke.size(); ++i) {
+            const int before = Channel(empty[i], 8);
+            if (smoke[i] == empty[i] || before < 60)
+                continue;
+            ++changed;
+            darkest = std::min(darkest, Channel(smoke[i], 8) / static_cast<double>(before));
+        }
+        EXPECT_GT(changed, 40) << "the smoke shows";
+        // The thickest smoke leaves more than a third of the light of what lies behind it.
+        EXPECT_GT(darkest, 1.0 / 3.0);
+    }
+}
+
+// A fireball's head is fire: added over each other its flames must not burn to a pale white-yellow blob.
+TEST_F(EffectLookTest, TheFireballBurnsOrangeNotPale)
+{
+    const std::vector<D3DCOLOR> empty = Render(0.0f, nullptr);
+    // Before the delay of 0.3 s the ball gathers at its caster's hand.
+    const std::vector<D3DCOLOR> ball = After("fireballEmitter.txt", 0.25f);
+    // What the flames add where they add most: the pixels of the ball's body, brightened by 150 or more.
+    double red = 0.0, green = 0.0, blue = 0.0;
+    int body = 0;
+    for (size_t i = 0; i < ball.size(); ++i) {
+        const int r = Channel(ball[i], 16) - Channel(empty[i], 16), g = Channel(ball[i], 8) - Channel(empty[i], 8),
+                  b = Channel(ball[i], 0) - Channel(empty[i], 0);
+        if (r + g + b < 150)
+            continue;
+        ++body;
+        red += Channel(ball[i], 16);
+        green += Channel(ball[i], 8);
+        blue += Channel(ball[i], 0);
+    }
+    ASSERT_GT(body, 50);
+    red /= body;
+    green /= body;
+    blue /= body;
+    // Orange to red: red well above green, blue far below both (a pale blob is near white in all three).
+    EXPECT_GT(red, green + 40.0) << red << " " << green << " " << blue;
+    EXPECT_GT(green, blue + 40.0) << red << " " << green << " " << blue;
+}
+
+// A volley of bolts side by side reads as separate beams: the strips are 150 units wide whatever their
+// texture, and three of them 70 units apart must show three lines, not one band.
+TEST_F(EffectLookTest, BoltsSideBySideReadAsSeparateBeams)
+{
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 130.0f, -600.0f), D3DXVECTOR3(0.0f, 130.0f, 0.0f));
+    const D3DXVECTOR3 colour(0.2f, 1.0f, 0.2f);
+    for (const char* texture : {"lightBolt.BMP", "HBbolt.BMP"}) {
+        SCOPED_TRACE(texture);
+        for (int i = 0; i < 3; ++i) {
+            const D3DXVECTOR3 from(-350.0f, 60.0f + 70.0f * static_cast<float>(i), 0.0f);
+            const D3DXVECTOR3 to(350.0f, 60.0f + 70.0f * static_cast<float>(i), 0.0f);
+            ParticleManager::Get()->SpawnBolt(texture, &from, &to, &colour, 0.0f, 2.0f, 0.01f, 0.0f, 0.0f, false);
+        }
+        Frame();
+        ParticleManager::Get()->Update();
+        const std::vector<D3DCOLOR> bolts = Render(0.0f, nullptr);
+        ParticleManager::Get()->ReleaseAll();
+        const std::vector<D3DCOLOR> empty = Render(0.0f, nullptr);
+        // Down the middle column: runs of rows brightened well above the background.
+        const UINT x = CELL_WIDTH / 2;
+        int runs = 0;
+        bool inside = false;
+        for (UINT y = 0; y < CELL_HEIGHT; ++y) {
+            const D3DCOLOR c = bolts[static_cast<size_t>(y) * CELL_WIDTH + x];
+            const bool lit = Channel(c, 8) - Channel(empty[static_cast<size_t>(y) * CELL_WIDTH + x], 8) > 60;
+            runs += lit && !inside ? 1 : 0;
+            inside = lit;
+        }
+        EXPECT_EQ(runs, 3);
+    }
+}

@@ -55,7 +55,7 @@ TEST_F(GlDeviceTest, SkinnedArmDrawsEachBoneWhereItsPaletteMatrixPutsIt)
     effect->SetMatrix("projectionMatrix", &projection);
     effect->SetInt("CurNumBones", static_cast<INT>(influences) - 1);
     const float towardsViewer[3] = {0.0f, 0.0f, -1.0f};
-    effect->SetFloatArray("LightDirection", towardsViewer, 3);
+    effect->SetFloatArray("ViewLightDirection", towardsViewer, 3);
     IDirect3DTexture9* base = MakeTexture(1, 1, {WHITE});
     IDirect3DTexture9* normals = MakeTexture(1, 1, {FLAT_NORMAL});
     effect->SetTexture("pBaseTexture", base);

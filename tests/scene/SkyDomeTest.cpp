@@ -1,10 +1,13 @@
 #include "scene/SkyDome.h"
 #include "scene/SceneFixture.h"
 #include "scene/StarField.h"
+#include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 class SkyTest : public SceneFixture
@@ -176,4 +179,35 @@ TEST_F(SkyTest, TheDomeIsOutOfAViewThatOnlyLooksDownOnTheGroundNearTheCentre)
         camera->SetEyeAndTarget(c.eye, c.target);
         EXPECT_EQ(sky.IsOutsideView(camera->GetViewProjection()), c.outside) << c.view;
     }
+}
+
+// The default sky strip, read straight from the data tree below the build directory. Every default level is lit
+// by a day's sun that does not move, and the sky value runs round the whole strip in twenty minutes of play
+// (and starts again at the level's value after a rematch): wherever it stands, the dome must show a day sky
+// over the sunlit ground, with no star showing through it and no dusk at the horizon.
+TEST(DefaultSky, EveryColumnOfTheStripIsADaySkyThatHidesTheStars)
+{
+    const TgaPicture sky = ReadTga32("Data/Textures/Skybox Textures/clearSky2.tga");
+    ASSERT_FALSE(sky.argb.empty()) << "the default Data tree is missing, or its sky has no alpha";
+    const int width = sky.width, height = sky.height;
+    // Channel 0 blue, 1 green, 2 red, 3 alpha.
+    auto at = [&](int x, int y, int channel) { return static_cast<int>(sky.At(x, y) >> (8 * channel) & 0xFF); };
+    for (int x = 0; x < width; ++x) {
+        SCOPED_TRACE("column " + std::to_string(x));
+        double brightness = 0.0;
+        for (int y = 0; y < height; ++y) {
+            const int b = at(x, y, 0), g = at(x, y, 1), r = at(x, y, 2), a = at(x, y, 3);
+            // The dome adds the stars weighted by its alpha.
+            ASSERT_EQ(a, 0) << "row " << y;
+            // A clear day sky: bluer than it is red at every height (a dusk makes the horizon red or pink).
+            ASSERT_GT(b, r) << "row " << y;
+            brightness += (r + g + b) / 3.0;
+        }
+        // Night keys are below a quarter of full brightness; a day sky is well above half.
+        EXPECT_GT(brightness / height, 0.5 * 255.0);
+    }
+    // Past a value of 24 the strip starts again: its two ends meet without a seam.
+    for (int y = 0; y < height; ++y)
+        for (int channel = 0; channel < 3; ++channel)
+            EXPECT_NEAR(at(0, y, channel), at(width - 1, y, channel), 6) << "row " << y;
 }

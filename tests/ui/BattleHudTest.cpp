@@ -93,7 +93,7 @@ class HudLink : public FrontEndLink
 public:
     HudLink() { FrontEndLink::Register(this); }
     ~HudLink() override { FrontEndLink::Register(nullptr); }
-    void SetGameState(int state) override { states.push_back(state); }
+    void SetGameState(GameState state) override { states.push_back(state); }
     void ShowHelpScreen(bool) override { }
     bool IsBattleStarted() const override { return true; }
     void ResetLevel() override { }
@@ -790,7 +790,7 @@ TEST_F(BattleHudTest, MainMenuButtonLeavesForTheMainMenu)
     Step();
     LeftButton(false);
     Step();
-    EXPECT_EQ(link.states, std::vector<int>{FRONT_END_MAIN_MENU});
+    EXPECT_EQ(link.states, std::vector<int>{GAME_STATE_MAIN_MENU});
 }
 
 TEST_F(BattleHudTest, DestroyLetsGoOfEverythingAndInitBuildsAgain)

@@ -54,7 +54,7 @@ public:
     RecordingSession() { FrontEndLink::Register(this); }
     ~RecordingSession() override { FrontEndLink::Register(nullptr); }
 
-    void SetGameState(int state) override { states.push_back(state); }
+    void SetGameState(GameState state) override { states.push_back(state); }
     void ShowHelpScreen(bool show) override { helpShown = show; }
     bool IsBattleStarted() const override { return battleStarted; }
     void ResetLevel() override
@@ -257,7 +257,7 @@ TEST_F(MenuManagerTest, TitleEndsOnSpaceOrEscapeAndWaitsOtherwise)
         InputState::Get().InjectKey(key, false);
         EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU) << key;
         EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_TITLE) << key;
-        EXPECT_EQ(session.states, std::vector<int>{FRONT_END_MAIN_MENU}) << key;
+        EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_MAIN_MENU}) << key;
         EXPECT_EQ(menu->GetIntroVideo(), nullptr) << key;
     }
 }
@@ -270,7 +270,7 @@ TEST_F(MenuManagerTest, StartGoesToDeploymentOrBackToTheRunningBattle)
         int screen;
     };
     for (const Case& c :
-         {Case{false, FRONT_END_DEPLOYMENT, SCREEN_DEPLOYMENT}, Case{true, FRONT_END_BATTLE, SCREEN_MAIN_MENU}}) {
+         {Case{false, GAME_STATE_DEPLOYMENT, SCREEN_DEPLOYMENT}, Case{true, GAME_STATE_BATTLE, SCREEN_MAIN_MENU}}) {
         menu->SwitchScreen(SCREEN_MAIN_MENU);
         session.states.clear();
         session.battleStarted = c.battleStarted;
@@ -685,7 +685,7 @@ TEST_F(DeploymentTest, DeployWaitsForBothArmies)
     EXPECT_FLOAT_EQ(deploy->bottomV, 0.5f);
     session.states.clear();
     Click(386, 728);
-    EXPECT_EQ(session.states, std::vector<int>{FRONT_END_LOADING});
+    EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_LOADING});
 }
 
 TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
@@ -699,7 +699,7 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     session.states.clear();
     Click(511, 704);
     EXPECT_EQ(session.resets, resets + 1);
-    EXPECT_EQ(session.states, std::vector<int>{FRONT_END_DEPLOYMENT});
+    EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_DEPLOYMENT});
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
     EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::kNoPlayer);
     // With nobody deploying the screen asks for a player, as when it first opened, rather than keeping the

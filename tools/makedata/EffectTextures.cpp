@@ -71,6 +71,13 @@ void WriteParticleTextures(const std::filesystem::path& root)
     const std::filesystem::path dir = DataDirectory(root, "Textures/Particle Textures");
     WriteTga(dir / "particleDot.tga", Draw(64, 64, [](cairo_t* cr) { Glow(cr, 32, 32, 31, 1, 1, 1, 1, 0.25); }));
 
+    // An ember: a hot point with a short halo, so that one drifting past the camera stays a spark rather than
+    // a wide blur.
+    WriteTga(dir / "particleEmber.tga", Draw(64, 64, [](cairo_t* cr) {
+                 Glow(cr, 32, 32, 30, 1, 0.9, 0.7, 0.3);
+                 Glow(cr, 32, 32, 14, 1, 1, 1, 1, 0.5);
+             }));
+
     WriteTga(dir / "particleSpark.tga", Draw(64, 64, [](cairo_t* cr) {
                  Glow(cr, 32, 32, 30, 1, 1, 1, 0.55);
                  // Four thin rays and a hot core.
@@ -165,26 +172,30 @@ void WriteParticleTextures(const std::filesystem::path& root)
 void WriteBoltTextures(const std::filesystem::path& root)
 {
     const std::filesystem::path dir = DataDirectory(root, "Textures/Particle Textures");
+    // The strip is 150 world units wide whatever the texture: the beam is its middle fifth, a white core in a
+    // coloured halo, and the rest is left clear so that beams flying side by side read as separate lines.
     auto beam = [](double coreWidth, double r, double g, double b) {
         return [=](cairo_t* cr) {
             cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 64, 0);
             cairo_pattern_add_color_stop_rgba(p, 0, r, g, b, 0);
-            cairo_pattern_add_color_stop_rgba(p, 0.5 - coreWidth, r, g, b, 0.6);
+            cairo_pattern_add_color_stop_rgba(p, 0.38, r, g, b, 0);
+            cairo_pattern_add_color_stop_rgba(p, 0.5 - coreWidth, r, g, b, 0.7);
             cairo_pattern_add_color_stop_rgba(p, 0.5, 1, 1, 1, 1);
-            cairo_pattern_add_color_stop_rgba(p, 0.5 + coreWidth, r, g, b, 0.6);
+            cairo_pattern_add_color_stop_rgba(p, 0.5 + coreWidth, r, g, b, 0.7);
+            cairo_pattern_add_color_stop_rgba(p, 0.62, r, g, b, 0);
             cairo_pattern_add_color_stop_rgba(p, 1, r, g, b, 0);
             cairo_set_source(cr, p);
             cairo_paint(cr);
             cairo_pattern_destroy(p);
         };
     };
-    WriteBmp(dir / "lightBolt.BMP", Draw(64, 128, beam(0.12, 1, 1, 1)));
+    WriteBmp(dir / "lightBolt.BMP", Draw(64, 128, beam(0.04, 1, 1, 1)));
     // The holy bolt: a golden beam with bright motes along it.
     WriteBmp(dir / "HBbolt.BMP", Draw(64, 128, [&](cairo_t* cr) {
-                 beam(0.2, 1.0, 0.85, 0.4)(cr);
+                 beam(0.06, 1.0, 0.85, 0.4)(cr);
                  Noise n{11};
                  for (int i = 0; i < 10; ++i)
-                     Glow(cr, 20 + n.Next() * 24, n.Next() * 128, 5, 1, 1, 0.8);
+                     Glow(cr, 27 + n.Next() * 10, n.Next() * 128, 4, 1, 1, 0.8);
              }));
     // Lightning: a jagged white line zig-zagging down the middle with a blue glow.
     WriteBmp(dir / "bolt.BMP", Draw(64, 128, [](cairo_t* cr) {
@@ -194,13 +205,13 @@ void WriteBoltTextures(const std::filesystem::path& root)
                      Noise path{5};
                      cairo_move_to(cr, 32, 0);
                      for (int y = 8; y <= 128; y += 8)
-                         cairo_line_to(cr, y == 128 ? 32 : 20 + path.Next() * 24, y);
+                         cairo_line_to(cr, y == 128 ? 32 : 25 + path.Next() * 14, y);
                      if (pass == 0) {
                          cairo_set_source_rgba(cr, 0.5, 0.7, 1, 0.5);
-                         cairo_set_line_width(cr, 14);
+                         cairo_set_line_width(cr, 8);
                      } else {
                          cairo_set_source_rgba(cr, 1, 1, 1, 1);
-                         cairo_set_line_width(cr, 4);
+                         cairo_set_line_width(cr, 3);
                      }
                      cairo_stroke(cr);
                  }

@@ -165,6 +165,9 @@ shared texture pBaseTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Line
 shared texture pNormalMapTexture { AddressU = Wrap; AddressV = Wrap; MinFilter = Linear; MagFilter = Linear;
                                    MipFilter = Linear; };
 float3 LightDirection = {0.6967330, 0.6270597, 0.3483665};
+// The direction towards the light turned into the view, where the palette leaves the normals; the game sets
+// it at every draw from the level's direction and the camera.
+float3 ViewLightDirection = {0.0, 0.0, -1.0};
 float3 LightPosition;
 float3 LightDiffuseColor = {255.0, 255.0, 255.0};
 float4 FogData = {5000.0, 20000.0, 0.0000666667, 0.66};
@@ -229,8 +232,8 @@ void SkinVS()
     vec3 viewPosition = vec3(dot(column0, position), dot(column1, position), dot(column2, position));
     vec3 normal = vec3(dot(column0.xyz, inNormal), dot(column1.xyz, inNormal), dot(column2.xyz, inNormal));
     float facing = 0.0;
-    if (dot(LightDirection, LightDirection) > 0.0 && dot(normal, normal) > 0.0)
-        facing = max(dot(normalize(normal), normalize(LightDirection)), 0.0);
+    if (dot(ViewLightDirection, ViewLightDirection) > 0.0 && dot(normal, normal) > 0.0)
+        facing = max(dot(normalize(normal), normalize(ViewLightDirection)), 0.0);
     light = LightDiffuseColor / 255.0 * (AMBIENT + (1.0 - AMBIENT) * facing);
     texCoord = inTexCoord0.xy;
     gl_Position = projectionMatrix * vec4(viewPosition, 1.0);

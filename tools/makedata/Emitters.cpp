@@ -145,8 +145,8 @@ std::vector<Emitter> Emitters()
         e.origin = {0, 120, 0};
         e.spawn = {8, 8, 8};
         e.directionVariance = {0.6f, 0.6f, 0.6f};
-        e.colourVariance = {20, 30, 10};
-        e.perBurst = 6;
+        e.colourVariance = {20, 20, 6};
+        e.perBurst = 2;
         e.pool = 400;
         e.interval = 0.02f;
         e.life = 0.9f;
@@ -156,9 +156,10 @@ std::vector<Emitter> Emitters()
         e.projectileSpeed = 900.0f;
         e.sizeVariance = 4.0f;
         e.directions = {{0, 1, {0, 0.4f, 0}}};
-        e.colours = {{0, 1, {255, 170, 50}}, {0.25f, 1, {60, 30, 20}}, {0.5f, 1, FadeOut}};
+        // Added over each other the flames of the head would burn to white: they start orange-red, not yellow.
+        e.colours = {{0, 1, {225, 55, 8}}, {0.2f, 1, {140, 25, 5}}, {0.45f, 1, FadeOut}};
         e.speeds = {{0, 1, 40}};
-        e.sizes = {{0, 1, 30}, {0.3f, 1, 14}};
+        e.sizes = {{0, 1, 26}, {0.3f, 1, 12}};
         list.push_back(e);
     }
     // Focus: blue motes drawn in to the unit from a ring around it, then lifted up.
@@ -361,11 +362,13 @@ std::vector<Emitter> Emitters()
         e.origin = {0, 15, 0};
         e.spawn = {30, 5, 30};
         e.directionVariance = {60, 4, 60};
-        e.perBurst = 4;
+        e.perBurst = 1;
+        e.interval = 0.08f;
         e.pool = 200;
         e.life = 1.6f;
         e.duration = 1.5f;
-        e.colours = {{0, 1, {80, 80, 75}}, {1.0f, 1, {-100, -100, -100}}};
+        // Subtracted, many puffs over each other add up: each takes only a little light.
+        e.colours = {{0, 1, {5, 5, 5}}, {1.0f, 1, {-100, -100, -100}}};
         e.speeds = {{0, 1, 1}};
         e.sizes = {{0, 1, 20}, {0, 1, 60}};
         list.push_back(e);
@@ -458,15 +461,15 @@ std::vector<Emitter> Emitters()
         e.shape = "CIRCLE";
         e.firstColour = e.firstSpeed = e.firstSize = true;
         e.origin = {0, 40, 0};
-        e.spawn = {15, 0, 0};
+        e.spawn = {30, 0, 0};
         e.perBurst = 50;
         e.pool = 150;
         e.life = 0.9f;
         e.duration = 0.1f;
         e.directions = {{0, TO_CENTRE, {}}};
-        e.colours = {{0, 1, {255, 200, 80}}, {0.3f, 1, {255, 90, 20}}, {0.6f, 1, FadeOut}};
+        e.colours = {{0, 1, {255, 150, 40}}, {0.35f, 1, {255, 70, 10}}, {0.7f, 1, FadeOut}};
         e.speeds = {{0, 1, -16}};
-        e.sizes = {{0, 1, 12}};
+        e.sizes = {{0, 1, 22}};
         list.push_back(e);
     }
     // Smouldering: embers and a thin smoke over a burnt spot, for as long as it lasts.
@@ -491,7 +494,8 @@ std::vector<Emitter> Emitters()
         e.sizes = {{0, 1, 8}, {0.8f, 1, 16}};
         list.push_back(e);
     }
-    // Smoke: a dark column that rises and spreads as it thins (subtracted, so it darkens what is behind).
+    // Smoke: a grey column that rises and spreads as it thins (subtracted, so it darkens what is behind). The
+    // puffs overlap a few deep and each takes away what it subtracts, so each one takes only a little.
     {
         Emitter e;
         e.name = "SmokeEmitter.txt";
@@ -503,12 +507,12 @@ std::vector<Emitter> Emitters()
         e.directionVariance = {0.25f, 0, 0.25f};
         e.perBurst = 1;
         e.pool = 200;
-        e.interval = 0.04f;
+        e.interval = 0.1f;
         e.life = 3.0f;
         e.lifeVariance = 0.4f;
         e.duration = -1.0f;
         e.directions = {{0, 0, {0, 1, 0}}};
-        e.colours = {{0, 1, {70, 70, 65}}, {1.5f, 1, {-60, -60, -60}}};
+        e.colours = {{0, 1, {5, 5, 5}}, {1.5f, 1, {-60, -60, -60}}};
         e.speeds = {{0, 1, 70}};
         e.sizes = {{0, 1, 16}, {0, 1, 70}};
         e.ending = LineEnd::Windows;
@@ -543,7 +547,7 @@ std::vector<Emitter> Emitters()
     {
         Emitter e;
         e.name = "Fire_EmbersEmitter.txt";
-        e.texture = "particleDot.tga";
+        e.texture = "particleEmber.tga";
         e.type = "AMBIENT";
         e.firstDirection = e.firstColour = e.firstSpeed = true;
         e.origin = {0, 20, 0};
@@ -559,9 +563,9 @@ std::vector<Emitter> Emitters()
         e.duration = -1.0f;
         e.sizeVariance = 2.0f;
         e.directions = {{0, 0, {0, 1, 0}}};
-        e.colours = {{0, 1, {255, 150, 40}}, {1.5f, 1, {255, 60, 10}}, {2.5f, 1, FadeOut}};
+        e.colours = {{0, 1, {255, 170, 60}}, {1.5f, 1, {255, 80, 15}}, {2.5f, 1, FadeOut}};
         e.speeds = {{0, 1, 90}};
-        e.sizes = {{0, 1, 8}};
+        e.sizes = {{0, 1, 10}};
         list.push_back(e);
     }
     return list;

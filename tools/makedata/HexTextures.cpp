@@ -147,7 +147,8 @@ Image Draw(const HexStyle& style)
 
 constexpr uint32_t kPlayer1 = 0x2F6DFF;
 constexpr uint32_t kPlayer2 = 0xE8402C;
-constexpr uint32_t kMovement = 0x7CEBFF;
+// The deployment zones are shown with the movement overlay, and the deployment screen asks for "Green Hexes".
+constexpr uint32_t kMovement = 0x2ED64A;
 constexpr uint32_t kBlocked = 0xFF2A2A;
 constexpr uint32_t kOutOfRange = 0xFFA51E;
 constexpr uint32_t kDefended = 0xB45CFF;

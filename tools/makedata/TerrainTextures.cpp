@@ -248,8 +248,11 @@ void Paving(const std::filesystem::path& root, const char* name, uint32_t seed)
     Save(root, name, canvas.ToImage());
 }
 
-// The sky strip: 24 columns of the day along u (midnight at both ends, noon in the middle); along v the
-// horizon at the top and the zenith further down. Alpha says how much of the stars shows through.
+// The sky strip: the sky value picks a column (24 units across the strip) and creeps on while the game runs,
+// round the strip every twenty minutes; along v the horizon at the top and the zenith further down. Every level
+// is lit by a day's sun that never sets, so every column is a day sky: cooler and hazier towards one end, a
+// deep clear blue towards the middle, and the same at both ends so that the strip wraps without a seam. The
+// alpha (how much of the star field shows through the dome) is nought throughout: no stars over a sunlit land.
 void Sky(const std::filesystem::path& root)
 {
     constexpr int kWidth = 256, kHeight = 128;
@@ -257,18 +260,11 @@ void Sky(const std::filesystem::path& root)
     struct Key {
         float hour;
         Rgb horizon, zenith;
-        float night;
     };
     const Key keys[] = {
-        {0.0f, {0.05f, 0.06f, 0.14f}, {0.01f, 0.02f, 0.06f}, 1.0f},
-        {5.0f, {0.10f, 0.10f, 0.22f}, {0.03f, 0.04f, 0.12f}, 0.9f},
-        {6.5f, {0.95f, 0.60f, 0.35f}, {0.30f, 0.40f, 0.65f}, 0.3f},
-        {8.5f, {0.75f, 0.85f, 0.95f}, {0.30f, 0.52f, 0.88f}, 0.0f},
-        {12.0f, {0.78f, 0.88f, 0.98f}, {0.25f, 0.48f, 0.90f}, 0.0f},
-        {16.5f, {0.80f, 0.86f, 0.94f}, {0.30f, 0.50f, 0.86f}, 0.0f},
-        {18.5f, {0.98f, 0.55f, 0.30f}, {0.35f, 0.35f, 0.62f}, 0.3f},
-        {20.0f, {0.12f, 0.10f, 0.24f}, {0.03f, 0.04f, 0.12f}, 0.9f},
-        {24.0f, {0.05f, 0.06f, 0.14f}, {0.01f, 0.02f, 0.06f}, 1.0f},
+        {0.0f, {0.80f, 0.86f, 0.94f}, {0.34f, 0.54f, 0.86f}},  {6.0f, {0.82f, 0.87f, 0.93f}, {0.38f, 0.56f, 0.84f}},
+        {12.0f, {0.76f, 0.87f, 0.98f}, {0.25f, 0.48f, 0.90f}}, {18.0f, {0.80f, 0.85f, 0.92f}, {0.31f, 0.50f, 0.85f}},
+        {24.0f, {0.80f, 0.86f, 0.94f}, {0.34f, 0.54f, 0.86f}},
     };
     for (int x = 0; x < kWidth; ++x) {
         const float hour = (static_cast<float>(x) + 0.5f) / kWidth * 24.0f;
@@ -279,11 +275,10 @@ void Sky(const std::filesystem::path& root)
         const Key& b = keys[k + 1];
         const float t = NoiseSmooth((hour - a.hour) / (b.hour - a.hour));
         const Rgb horizon = Mix(a.horizon, b.horizon, t), zenith = Mix(a.zenith, b.zenith, t);
-        const float night = a.night + (b.night - a.night) * t;
         for (int y = 0; y < kHeight; ++y) {
             // The dome's v runs from 0 at the rim to about 0.72 at the top.
             const float up = std::clamp(static_cast<float>(y) / (kHeight * 0.72f), 0.0f, 1.0f);
-            image.Set(x, y, Pack(Mix(horizon, zenith, std::sqrt(up)), night));
+            image.Set(x, y, Pack(Mix(horizon, zenith, std::sqrt(up)), 0.0f));
         }
     }
     WriteTga(DataDirectory(root, "Textures/Skybox Textures") / "clearSky2.tga", image, true);

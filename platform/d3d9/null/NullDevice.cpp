@@ -165,6 +165,7 @@ HRESULT NullDevice::BackEndDraw(const DrawCall& call)
     lastDraw_.stencilRef = State().renderStates[D3DRS_STENCILREF];
     lastDraw_.stencilPass = State().renderStates[D3DRS_STENCILPASS];
     lastDraw_.colorWriteEnable = State().renderStates[D3DRS_COLORWRITEENABLE];
+    lastDraw_.fogEnable = State().renderStates[D3DRS_FOGENABLE];
     lastDraw_.minZ = State().viewport.MinZ;
     lastDraw_.maxZ = State().viewport.MaxZ;
     if (keepDraws_)

@@ -33,6 +33,7 @@ public:
         DWORD stencilRef = 0;
         DWORD stencilPass = 0;
         DWORD colorWriteEnable = 0;
+        DWORD fogEnable = 0;
         float minZ = 0.0f; // the viewport's depth range
         float maxZ = 1.0f;
     };
