@@ -87,11 +87,11 @@ HRESULT Application::Create(HINSTANCE instance, HWND window)
     m_instance = instance;
     m_window = window;
 
-    m_direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+    m_direct3d.Attach(Direct3DCreate9(D3D_SDK_VERSION));
     if (!m_direct3d) {
         return FailCreate();
     }
-    if (FAILED(m_enumeration.Enumerate(m_direct3d))) {
+    if (FAILED(m_enumeration.Enumerate(m_direct3d.Get()))) {
         return FailCreate();
     }
 
@@ -584,7 +584,7 @@ HRESULT Application::CreateDevice()
         return E_FAIL;
     }
 
-    if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &m_backBuffer)) && m_backBuffer) {
+    if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, m_backBuffer.AddressOf())) && m_backBuffer) {
         m_backBuffer->GetDesc(&m_backBufferDesc);
     }
 
@@ -602,17 +602,14 @@ HRESULT Application::ResetDevice()
     }
     m_resetInProgress = true;
     ReleaseDeviceResources();
-    if (m_backBuffer) {
-        m_backBuffer->Release();
-        m_backBuffer = nullptr;
-    }
+    m_backBuffer.Reset();
     const HRESULT result = m_device->Reset(&m_presentParameters);
     if (FAILED(result)) {
         m_resetInProgress = false;
         Halt();
         return result;
     }
-    if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &m_backBuffer)) && m_backBuffer) {
+    if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, m_backBuffer.AddressOf())) && m_backBuffer) {
         m_backBuffer->GetDesc(&m_backBufferDesc);
     }
     RestoreDeviceResources();
@@ -677,10 +674,7 @@ void Application::ApplyWindowStyle()
 
 void Application::ReleaseDeviceOnly()
 {
-    if (m_backBuffer) {
-        m_backBuffer->Release();
-        m_backBuffer = nullptr;
-    }
+    m_backBuffer.Reset();
     if (m_device) {
         m_device->Release();
         m_device = nullptr;
@@ -690,8 +684,5 @@ void Application::ReleaseDeviceOnly()
 void Application::ReleaseDevice()
 {
     ReleaseDeviceOnly();
-    if (m_direct3d) {
-        m_direct3d->Release();
-        m_direct3d = nullptr;
-    }
+    m_direct3d.Reset();
 }

@@ -6,6 +6,7 @@
 #include "app/DeviceSettings.h"
 #include "app/FramePacer.h"
 #include "d3d9/D3D9.h"
+#include "win32/ComPtr.h"
 #include "win32/Win32.h"
 
 class Application
@@ -77,12 +78,12 @@ protected:
     bool m_active = false;
     D3DPRESENT_PARAMETERS m_presentParameters{};
     D3DSURFACE_DESC m_backBufferDesc{};
-    IDirect3DSurface9* m_backBuffer = nullptr;
+    ComPtr<IDirect3DSurface9> m_backBuffer;
     // Saved while windowed, for returning to windowed mode.
     RECT m_windowRect{};
     RECT m_clientRect{};
     D3DCAPS9 m_caps{};
-    IDirect3D9* m_direct3d = nullptr;
+    ComPtr<IDirect3D9> m_direct3d;
     IDirect3DDevice9* m_device = nullptr;
     HWND m_window = nullptr;
     HINSTANCE m_instance = nullptr;

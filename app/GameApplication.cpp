@@ -11,12 +11,15 @@
 #include "core/GlobalConstants.h"
 #include "core/InputManager.h"
 #include "core/Random.h"
+#include "core/RenderDefaults.h"
 #include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9Core.h"
+#include "dinput/DInput.h"
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "win32/ComPtr.h"
 #include "win32/Log.h"
 #include "win32/PathResolver.h"
 
@@ -32,20 +35,12 @@ constexpr D3DCOLOR BLACK = 0xFF000000;
 constexpr int CURSOR_PLAYER_ONE = 111;
 constexpr int CURSOR_PLAYER_TWO = 112;
 
-// DirectInput key codes of the application keys.
-constexpr int KEY_RETURN = 28;
-constexpr int KEY_RIGHT_ALT = 184;
-constexpr int KEY_F5 = 63;
-constexpr int KEY_F6 = 64;
-constexpr int KEY_F7 = 65;
-constexpr int KEY_F10 = 68;
-
 constexpr float WHEEL_STEP = 120.0f;
 constexpr float LAYOUT_WIDTH = 1024.0f;
 constexpr float LAYOUT_HEIGHT = 768.0f;
 
-const char* const kSplashTexture = "splash.bmp";
-const char* const kScreenshotPrefix = "Data\\Screenshots\\Image";
+const char* const SPLASH_TEXTURE = "splash.bmp";
+const char* const SCREENSHOT_PREFIX = "Data\\Screenshots\\Image";
 
 int g_screenshotCounter = 0;
 
@@ -108,18 +103,20 @@ void GameApplication::ShowSplash()
     IDirect3DDevice9* device = m_device;
     if (!device)
         return;
-    IDirect3DTexture9* splash = nullptr;
-    const std::string path = DataManager::Get()->FindFile(kSplashTexture);
+    ComPtr<IDirect3DTexture9> splash;
+    const std::string path = DataManager::Get()->FindFile(SPLASH_TEXTURE);
     if (path == DataManager::NOT_FOUND) {
-        DataManager::Get()->ReportMissing("texture.missing", kSplashTexture, "is not found; no splash is shown");
+        DataManager::Get()->ReportMissing("texture.missing", SPLASH_TEXTURE, "is not found; no splash is shown");
         return;
     }
-    if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &splash)) || !splash)
+    if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), splash.AddressOf())) || !splash)
         return;
 
     ScreenVertex quad[4];
-    WriteQuad(quad, static_cast<float>((m_creationWidth - SPLASH_WIDTH) / 2),
-              static_cast<float>((m_creationHeight - SPLASH_HEIGHT) / 2), static_cast<float>(SPLASH_WIDTH),
+    // Centred on whole pixels.
+    const int left = (m_creationWidth - SPLASH_WIDTH) / 2;
+    const int top = (m_creationHeight - SPLASH_HEIGHT) / 2;
+    WriteQuad(quad, static_cast<float>(left), static_cast<float>(top), static_cast<float>(SPLASH_WIDTH),
               static_cast<float>(SPLASH_HEIGHT));
     device->BeginScene();
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
@@ -128,12 +125,11 @@ void GameApplication::ShowSplash()
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetFVF(SCREEN_FVF);
-    device->SetTexture(0, splash);
+    device->SetTexture(0, splash.Get());
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, SCREEN_VERTEX_STRIDE);
     device->SetTexture(0, nullptr);
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
-    splash->Release();
 }
 
 bool GameApplication::CreateDeviceResources()
@@ -149,13 +145,13 @@ bool GameApplication::CreateDeviceResources()
     MouseOverManager::Get()->Init();
 
     DataManager* data = DataManager::Get();
-    m_postEffect = data->GetEffect(PostProcessEffect, true);
+    m_postEffect = data->GetEffect(POST_PROCESS_EFFECT, true);
     // A missing file brings the stand-in effect, which has no such technique: no pass then either.
     if (m_postEffect && FAILED(m_postEffect->SetTechnique("PostProcess")))
         m_postEffect = nullptr;
     if (!m_postEffect)
         Log(LogLevel::WARNING, "post-process",
-            "Effect file \"" + PostProcessEffect +
+            "Effect file \"" + POST_PROCESS_EFFECT +
                 "\" is missing or does not compile; the game runs without its post-process pass");
 
     m_helpLabel->CreateFont(16, "Times New Roman", 1);
@@ -271,14 +267,14 @@ void GameApplication::HandleKeys()
         Camera::Get()->Zoom(WHEEL_STEP, true);
 
     // Once per press: a held chord must not flip the mode back and forth every frame.
-    const bool fullscreenChord = input->IsKeyDown(KEY_RETURN) && input->IsKeyDown(KEY_RIGHT_ALT);
+    const bool fullscreenChord = input->IsKeyDown(DIK_RETURN) && input->IsKeyDown(DIK_RMENU);
     if (fullscreenChord && !m_fullscreenKeyLatch)
         ToggleWindowed(false);
     m_fullscreenKeyLatch = fullscreenChord;
     if (!IsActive())
         return;
 
-    if (input->IsKeyDown(KEY_F10))
+    if (input->IsKeyDown(DIK_F10))
         SaveScreenshot();
 
     struct SizeKey {
@@ -286,7 +282,7 @@ void GameApplication::HandleKeys()
         int width;
         int height;
     };
-    static constexpr SizeKey SIZE_KEYS[] = {{KEY_F5, 800, 600}, {KEY_F6, 1024, 768}, {KEY_F7, 1280, 1024}};
+    static constexpr SizeKey SIZE_KEYS[] = {{DIK_F5, 800, 600}, {DIK_F6, 1024, 768}, {DIK_F7, 1280, 1024}};
     for (const SizeKey& size : SIZE_KEYS) {
         // A failed reset ends the game; a second size key held with the first must not try again.
         if (!IsActive())
@@ -296,7 +292,7 @@ void GameApplication::HandleKeys()
     }
 }
 
-void GameApplication::ResetScreenshotCounter()
+void GameApplication::ResetForTests()
 {
     g_screenshotCounter = 0;
 }
@@ -305,7 +301,7 @@ void GameApplication::ResetScreenshotCounter()
 std::string GameApplication::NextScreenshotName()
 {
     for (;;) {
-        const std::string name = kScreenshotPrefix + std::to_string(g_screenshotCounter) + ".bmp";
+        std::string name = SCREENSHOT_PREFIX + std::to_string(g_screenshotCounter) + ".bmp";
         if (!PathResolver::Exists(name))
             return name;
         ++g_screenshotCounter;
@@ -316,11 +312,9 @@ void GameApplication::SaveScreenshot()
 {
     const std::string name = NextScreenshotName();
     if (m_device) {
-        IDirect3DSurface9* surface = nullptr;
-        if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface)) && surface) {
-            D3DXSaveSurfaceToFileA(name.c_str(), D3DXIFF_BMP, surface, nullptr, nullptr);
-            surface->Release();
-        }
+        ComPtr<IDirect3DSurface9> surface;
+        if (SUCCEEDED(m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, surface.AddressOf())) && surface)
+            D3DXSaveSurfaceToFileA(name.c_str(), D3DXIFF_BMP, surface.Get(), nullptr, nullptr);
     }
     ++g_screenshotCounter;
 }
@@ -418,42 +412,8 @@ void GameApplication::RestoreDeviceResources()
 
 void GameApplication::SetDefaultRenderStates()
 {
-    IDirect3DDevice9* device = m_device;
-    if (!device)
-        return;
-    device->SetRenderState(D3DRS_ZENABLE, TRUE);
-    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
-    device->SetRenderState(D3DRS_RANGEFOGENABLE, TRUE);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetRenderState(D3DRS_DITHERENABLE, FALSE);
-    device->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
-    device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-
-    D3DCAPS9 caps{};
-    device->GetDeviceCaps(&caps);
-    for (DWORD stage = 0; stage < caps.MaxSimultaneousTextures; ++stage) {
-        device->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        device->SetTextureStageState(stage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        device->SetTextureStageState(stage, D3DTSS_COLORARG2, D3DTA_CURRENT);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-        device->SetSamplerState(stage, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
-        device->SetSamplerState(stage, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
-        device->SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-        device->SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-        device->SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-    }
+    if (m_device)
+        RenderDefaults::Apply(m_device);
 }
 
 LRESULT GameApplication::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

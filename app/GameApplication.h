@@ -52,7 +52,7 @@ public:
                                D3DXVECTOR3* direction);
     // "Data\Screenshots\Image<n>.bmp" for the next n whose file does not exist yet.
     static std::string NextScreenshotName();
-    static void ResetScreenshotCounter();
+    static void ResetForTests();
 
     GameSession* GetSession() const { return m_session.get(); }
     TextLabel* GetHelpLabel() const { return m_helpLabel.get(); }

@@ -111,7 +111,6 @@ D3DXVECTOR3 GameSession::LightDirection()
 GameSession::GameSession()
 {
     D3DXMatrixIdentity(&textTransform);
-    DataManager::Get()->SetGameSession(this);
     BattleSession::Register(this);
     BoardView::Register(this);
     FrontEndLink::Register(this);
@@ -136,8 +135,6 @@ GameSession::~GameSession()
 {
     Shutdown();
     flow.SetListener(nullptr);
-    if (DataManager::Get()->GetGameSession() == this)
-        DataManager::Get()->SetGameSession(nullptr);
     if (BattleSession::Get() == this)
         BattleSession::Register(nullptr);
     if (BoardView::Get() == this)
@@ -172,9 +169,9 @@ void GameSession::Init()
     flashOverlay = std::make_unique<GuiElement>();
     labels = std::make_unique<std::array<TextLabel, kLabelCount>>();
 
-    data->SetTerrain(terrain.get());
-    data->SetHexGrid(hexGrid.get());
-    data->SetSkyDome(skyDome.get());
+    Terrain::SetCurrent(terrain.get());
+    HexGrid::SetCurrent(hexGrid.get());
+    SkyDome::SetCurrent(skyDome.get());
     BoardGround::Register(this);
     FrontEndLink::Register(this);
     menuManager = std::make_unique<MenuManager>();
@@ -191,7 +188,7 @@ void GameSession::LoadAssets()
         const float half = static_cast<float>(terrain->GetLevelData().cellSize) * 128.0f * 0.5f;
         skyDome->Init(half, half);
     }
-    basicEffect = DataManager::Get()->GetEffect(BasicEffect, false);
+    basicEffect = DataManager::Get()->GetEffect(BASIC_EFFECT, false);
     if (loadingScreen)
         loadingScreen->Init();
     if (helpScreen)
@@ -732,12 +729,12 @@ void GameSession::Shutdown()
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
     DataManager* data = DataManager::Get();
-    if (data->GetTerrain() == terrain.get())
-        data->SetTerrain(nullptr);
-    if (data->GetHexGrid() == hexGrid.get())
-        data->SetHexGrid(nullptr);
-    if (data->GetSkyDome() == skyDome.get())
-        data->SetSkyDome(nullptr);
+    if (Terrain::Current() == terrain.get())
+        Terrain::SetCurrent(nullptr);
+    if (HexGrid::Current() == hexGrid.get())
+        HexGrid::SetCurrent(nullptr);
+    if (SkyDome::Current() == skyDome.get())
+        SkyDome::SetCurrent(nullptr);
     if (BoardGround::Get() == this)
         BoardGround::Register(nullptr);
     for (Decal* decal : {selectionDecal.get(), targetDecal.get(), areaDecal.get()})

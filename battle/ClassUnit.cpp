@@ -355,7 +355,7 @@ void ClassUnit::LoadModel(bool withAnimations)
     // The loading job runs this on its own thread while the main thread draws: only the unit's own model is
     // posed here. The overlay, emitters and facing, which reach the camera and the shared lists, start with
     // the first frame's update on the main thread.
-    Object::Update();
+    Object::Update(); // NOLINT(bugprone-parent-virtual-call): the unit's own update is main-thread work
     if (model && model->IsLoaded())
         model->Update(&world);
     PlayAnimation("Idle", true);

@@ -34,7 +34,7 @@ D3DCOLOR AlphaColour(float alpha)
     if (alpha >= 1.0f)
         a = 255;
     else if (alpha > 0.0f)
-        a = static_cast<unsigned>(alpha * 255.0f + 0.5f);
+        a = static_cast<unsigned>(std::floor(alpha * 255.0f + 0.5f));
     return (a << 24) | 0x00FFFFFFu;
 }
 } // namespace
@@ -47,7 +47,7 @@ Hex::~Hex()
     ReleaseBuffer();
 }
 
-void Hex::ResetPulse()
+void Hex::ResetForTests()
 {
     g_pulseRising = false;
 }
@@ -252,7 +252,7 @@ void Hex::WriteColour()
     const D3DCOLOR colour = AlphaColour(alpha);
     auto* bytes = static_cast<unsigned char*>(data);
     for (int i = 0; i < FAN_POINTS; ++i)
-        std::memcpy(bytes + i * STRIDE + COLOUR_OFFSET, &colour, sizeof(colour));
+        std::memcpy(bytes + static_cast<size_t>(i) * STRIDE + COLOUR_OFFSET, &colour, sizeof(colour));
     vertexBuffer->Unlock();
 }
 

@@ -73,7 +73,7 @@ public:
     bool MayBeHitBy(const D3DXVECTOR3& origin, const D3DXVECTOR3& direction) const;
 
     // The shared pulse direction starts over (falling) for every hex.
-    static void ResetPulse();
+    static void ResetForTests();
 
     float anchorX = 0.0f;
     float anchorZ = 0.0f;

@@ -7,6 +7,12 @@
 
 #include <functional>
 
+namespace {
+
+HexGrid* g_currentHexGrid = nullptr;
+
+} // namespace
+
 HexGrid::HexGrid() : m_hexes(new Hex[HEX_COUNT])
 {
     for (int r = 0; r < ROWS; ++r) {
@@ -20,6 +26,8 @@ HexGrid::HexGrid() : m_hexes(new Hex[HEX_COUNT])
 // The pointer must not keep a hex of a board that is gone.
 HexGrid::~HexGrid()
 {
+    if (g_currentHexGrid == this)
+        g_currentHexGrid = nullptr;
     BoardPointer* pointer = BoardPointer::Get();
     if (!pointer)
         return;
@@ -67,16 +75,16 @@ void HexGrid::LoadTextures()
     if (m_built)
         ReleaseBuffers();
     DataManager* data = DataManager::Get();
-    m_textures[TEXTURE_MOVEMENT] = data->GetTexture(HexMovementTexture);
-    m_textures[TEXTURE_BLOCKED] = data->GetTexture(HexBlockedTexture);
-    m_textures[TEXTURE_HOVERED_BLOCKED] = data->GetTexture(HexBlockedTexture);
-    m_textures[TEXTURE_OUT_OF_RANGE] = data->GetTexture(HexJustOutOfRangeTexture);
-    m_textures[TEXTURE_CURSOR] = data->GetTexture(HexMouseOverTexture);
-    m_textures[TEXTURE_MOUSE_OVER] = data->GetTexture(HexMouseOverTexture);
-    m_textures[TEXTURE_TEAM0] = data->GetTexture(HexPlayer1Texture);
-    m_textures[TEXTURE_TEAM0_DEFENDED] = data->GetTexture(HexDefendedPlayer1Texture);
-    m_textures[TEXTURE_TEAM1_DEFENDED] = data->GetTexture(HexDefendedPlayer2Texture);
-    m_textures[TEXTURE_TEAM1] = data->GetTexture(HexPlayer2Texture);
+    m_textures[TEXTURE_MOVEMENT] = data->GetTexture(HEX_MOVEMENT_TEXTURE);
+    m_textures[TEXTURE_BLOCKED] = data->GetTexture(HEX_BLOCKED_TEXTURE);
+    m_textures[TEXTURE_HOVERED_BLOCKED] = data->GetTexture(HEX_BLOCKED_TEXTURE);
+    m_textures[TEXTURE_OUT_OF_RANGE] = data->GetTexture(HEX_JUST_OUT_OF_RANGE_TEXTURE);
+    m_textures[TEXTURE_CURSOR] = data->GetTexture(HEX_MOUSE_OVER_TEXTURE);
+    m_textures[TEXTURE_MOUSE_OVER] = data->GetTexture(HEX_MOUSE_OVER_TEXTURE);
+    m_textures[TEXTURE_TEAM0] = data->GetTexture(HEX_PLAYER1_TEXTURE);
+    m_textures[TEXTURE_TEAM0_DEFENDED] = data->GetTexture(HEX_DEFENDED_PLAYER1_TEXTURE);
+    m_textures[TEXTURE_TEAM1_DEFENDED] = data->GetTexture(HEX_DEFENDED_PLAYER2_TEXTURE);
+    m_textures[TEXTURE_TEAM1] = data->GetTexture(HEX_PLAYER2_TEXTURE);
     for (int r = 0; r < ROWS; ++r) {
         for (int c = 0; c < COLUMNS; ++c)
             m_hexes[r * COLUMNS + c].Build(r, c);
@@ -383,4 +391,14 @@ void HexGrid::ClearOccupant(const Object* object)
             m_hexes[i].SetType(m_hexes[i].defaultType);
         }
     }
+}
+
+HexGrid* HexGrid::Current()
+{
+    return g_currentHexGrid;
+}
+
+void HexGrid::SetCurrent(HexGrid* grid)
+{
+    g_currentHexGrid = grid;
 }

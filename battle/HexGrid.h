@@ -40,6 +40,11 @@ public:
         CURSOR_OUT_OF_RANGE = 2,
     };
 
+    // The board of the battle on show, which units, players and the menus' deployment work on; null when none
+    // is. A board that goes stops being it.
+    static HexGrid* Current();
+    static void SetCurrent(HexGrid* grid);
+
     HexGrid();
     ~HexGrid();
     HexGrid(const HexGrid&) = delete;

@@ -4,13 +4,8 @@
 #include "battle/Hex.h"
 #include "battle/HexGrid.h"
 #include "core/DataManager.h"
+#include "core/GlobalConstants.h"
 #include "scene/Camera.h"
-
-namespace {
-
-constexpr const char* DEFAULT_TEXTURE = "default.tga";
-
-} // namespace
 
 Object::Object()
 {
@@ -34,7 +29,7 @@ void Object::Update()
 
 void Object::SetPosition(int row, int col)
 {
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
+    HexGrid* grid = HexGrid::Current();
     if (!grid) {
         OutputDebugStringA("Object::SetPosition() returned a null hex.\n");
         hex = nullptr;

@@ -21,7 +21,7 @@ float g_defeatTimerStamp = -1.0f;
 
 HexGrid* Grid()
 {
-    return DataManager::Get()->GetHexGrid();
+    return HexGrid::Current();
 }
 
 void ResetGlows()

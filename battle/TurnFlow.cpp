@@ -41,7 +41,7 @@ TurnFlow::~TurnFlow()
 
 Player* TurnFlow::AddPlayer(int team)
 {
-    if (team < 0 || team >= kTeams)
+    if (team < 0 || team >= TEAMS)
         return nullptr;
     if (Player* existing = GetPlayer(team))
         return existing;
@@ -50,15 +50,15 @@ Player* TurnFlow::AddPlayer(int team)
     Player* added = player.get();
     // Kept in team order whichever side came first: the end page, its columns and the fly-over name the sides
     // by their place.
-    const auto after = std::find_if(players.begin(), players.end(),
+    const auto after = std::find_if(m_players.begin(), m_players.end(),
                                     [team](const std::unique_ptr<Player>& other) { return other->team > team; });
-    players.insert(after, std::move(player));
+    m_players.insert(after, std::move(player));
     return added;
 }
 
 Player* TurnFlow::GetPlayer(int team) const
 {
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : m_players) {
         if (player->team == team)
             return player.get();
     }
@@ -68,7 +68,7 @@ Player* TurnFlow::GetPlayer(int team) const
 std::vector<BoardUnit*> TurnFlow::GetLivingUnits() const
 {
     std::vector<BoardUnit*> living;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : m_players) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit)
                 continue;
@@ -83,94 +83,94 @@ std::vector<BoardUnit*> TurnFlow::GetLivingUnits() const
 
 void TurnFlow::Reset()
 {
-    activeUnit = nullptr;
-    activePlayer = nullptr;
-    order.Clear();
-    for (std::unique_ptr<Player>& player : players) {
+    m_activeUnit = nullptr;
+    m_activePlayer = nullptr;
+    m_order.Clear();
+    for (std::unique_ptr<Player>& player : m_players) {
         player->DeleteUnits();
         player->ClearUnits();
     }
-    players.clear();
-    turnActive = true;
-    lastTurnRequest = 0.0f;
-    deathSeen = false;
-    deathSeenAt = 0.0f;
-    turns = 0;
+    m_players.clear();
+    m_turnActive = true;
+    m_lastTurnRequest = 0.0f;
+    m_deathSeen = false;
+    m_deathSeenAt = 0.0f;
+    m_turns = 0;
 }
 
 void TurnFlow::Enlist(BoardUnit* unit)
 {
-    if (!unit || order.Contains(unit))
+    if (!unit || m_order.Contains(unit))
         return;
-    order.Add(unit);
-    if (listener)
-        listener->OnUnitEnlisted(unit);
+    m_order.Add(unit);
+    if (m_listener)
+        m_listener->OnUnitEnlisted(unit);
 }
 
 void TurnFlow::ForgetUnit(BoardUnit* gone)
 {
     if (!gone)
         return;
-    order.Remove(gone);
-    if (activeUnit == gone) {
-        activeUnit = nullptr;
-        deathSeen = false;
+    m_order.Remove(gone);
+    if (m_activeUnit == gone) {
+        m_activeUnit = nullptr;
+        m_deathSeen = false;
     }
 }
 
 void TurnFlow::RequestNextTurn(float now)
 {
-    if (now - lastTurnRequest < kTurnRequestGap || players.empty())
+    if (now - m_lastTurnRequest < TURN_REQUEST_GAP || m_players.empty())
         return;
-    if (IsBusy(activeUnit))
+    if (IsBusy(m_activeUnit))
         return;
-    turnActive = false;
-    lastTurnRequest = now;
+    m_turnActive = false;
+    m_lastTurnRequest = now;
 }
 
 void TurnFlow::Update(float now)
 {
-    if (turnActive && activeUnit && activeUnit->GetState() == DEAD) {
+    if (m_turnActive && m_activeUnit && m_activeUnit->GetState() == DEAD) {
         // Killed in its own turn (its own area ability caught it): nobody can command it any more, so the turn
         // passes once its fall has played out; when a side has nobody left the battle ends instead.
-        if (!deathSeen) {
-            deathSeen = true;
-            deathSeenAt = now;
-        } else if (now - deathSeenAt >= kDeathPause && BothSidesStand()) {
-            turnActive = false;
+        if (!m_deathSeen) {
+            m_deathSeen = true;
+            m_deathSeenAt = now;
+        } else if (now - m_deathSeenAt >= DEATH_PAUSE && BothSidesStand()) {
+            m_turnActive = false;
         }
     }
-    if (!turnActive)
+    if (!m_turnActive)
         Step();
 }
 
 bool TurnFlow::BothSidesStand() const
 {
     int standing = 0;
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : m_players) {
         if (player->AliveCount() > 0)
             ++standing;
     }
-    return standing >= kTeams;
+    return standing >= TEAMS;
 }
 
 void TurnFlow::Step()
 {
-    turnActive = false;
+    m_turnActive = false;
     // The ending unit is no longer the active one while its turn ends, so nothing it sets off can end it again.
-    if (BoardUnit* ending = activeUnit) {
-        activeUnit = nullptr;
-        deathSeen = false;
+    if (BoardUnit* ending = m_activeUnit) {
+        m_activeUnit = nullptr;
+        m_deathSeen = false;
         if (Unit* body = BodyOf(ending))
             body->EndTurn();
     }
     CountDownInitiatives();
-    order.DropTheDead();
-    order.Sort();
-    if (listener)
-        listener->OnCountdownStep(order);
+    m_order.DropTheDead();
+    m_order.Sort();
+    if (m_listener)
+        m_listener->OnCountdownStep(m_order);
 
-    BoardUnit* first = order.GetFirstUnit();
+    BoardUnit* first = m_order.GetFirstUnit();
     const Unit* body = BodyOf(first);
     if (!body || body->initiative > 0)
         return;
@@ -193,7 +193,7 @@ void TurnFlow::CountDownInitiatives()
         ready = ready || body->initiative <= 0;
     }
     if (canCount || ready) {
-        for (const std::unique_ptr<Player>& player : players)
+        for (const std::unique_ptr<Player>& player : m_players)
             player->AdjustInitiatives();
         return;
     }
@@ -209,19 +209,19 @@ void TurnFlow::CountDownInitiatives()
 
 void TurnFlow::HandTurnTo(BoardUnit* unit, Player* owner)
 {
-    activeUnit = unit;
-    activePlayer = owner;
-    turnActive = true;
-    deathSeen = false;
-    ++turns;
-    if (listener)
-        listener->OnTurnHandedTo(unit, owner);
+    m_activeUnit = unit;
+    m_activePlayer = owner;
+    m_turnActive = true;
+    m_deathSeen = false;
+    ++m_turns;
+    if (m_listener)
+        m_listener->OnTurnHandedTo(unit, owner);
     owner->SelectUnit(unit);
     unit->SetTextVisible(true);
     if (Unit* body = BodyOf(unit))
         body->BeginTurn();
-    if (listener)
-        listener->OnTurnBegun(unit);
+    if (m_listener)
+        m_listener->OnTurnBegun(unit);
 }
 
 int TurnFlow::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
@@ -246,10 +246,10 @@ int TurnFlow::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
     // The units in the square share the amount, as if there were never more than three of them; the ability
     // keeps its own amount for the next cast.
     SpellDefinition share = ability;
-    share.amount = ability.amount / std::min(inside, kAreaShareLimit);
+    share.amount = ability.amount / std::min(inside, AREA_SHARE_LIMIT);
     // Every unit hears of it; each decides whether it stands in the area. A copy of each list: a death may
     // change what the players hold.
-    for (const std::unique_ptr<Player>& player : players) {
+    for (const std::unique_ptr<Player>& player : m_players) {
         for (BoardUnit* unit : std::vector<BoardUnit*>(player->GetUnits())) {
             if (Unit* receiver = BodyOf(unit))
                 receiver->ReceiveAreaAbility(body, share);

@@ -37,28 +37,28 @@ public:
 class TurnFlow
 {
 public:
-    static constexpr int kTeams = 2;
+    static constexpr int TEAMS = 2;
     // End Turn presses closer together than this (game seconds) count once.
-    static constexpr float kTurnRequestGap = 1.5f;
+    static constexpr float TURN_REQUEST_GAP = 1.5f;
     // Game seconds a unit that died in its own turn lies before the turn passes on: its fall plays out first.
-    static constexpr float kDeathPause = 2.0f;
+    static constexpr float DEATH_PAUSE = 2.0f;
     // An area ability shares its amount among at most this many units.
-    static constexpr int kAreaShareLimit = 3;
+    static constexpr int AREA_SHARE_LIMIT = 3;
 
     TurnFlow();
     ~TurnFlow();
     TurnFlow(const TurnFlow&) = delete;
     TurnFlow& operator=(const TurnFlow&) = delete;
 
-    void SetListener(TurnFlowListener* listener) { this->listener = listener; }
+    void SetListener(TurnFlowListener* listener) { this->m_listener = listener; }
 
     // The player of that team, made on the first call; null for a team that is neither 0 nor 1.
     Player* AddPlayer(int team);
     // The player of that team, or null.
     Player* GetPlayer(int team) const;
     // In team order.
-    const std::vector<std::unique_ptr<Player>>& GetPlayers() const { return players; }
-    int GetPlayerCount() const { return static_cast<int>(players.size()); }
+    const std::vector<std::unique_ptr<Player>>& GetPlayers() const { return m_players; }
+    int GetPlayerCount() const { return static_cast<int>(m_players.size()); }
     // Every unit of every player that is still alive, in team order.
     std::vector<BoardUnit*> GetLivingUnits() const;
 
@@ -66,7 +66,7 @@ public:
     // guard clock back to its start.
     void Reset();
     void Enlist(BoardUnit* unit);
-    const TurnOrder& GetOrder() const { return order; }
+    const TurnOrder& GetOrder() const { return m_order; }
     // Drops every reference to a unit about to be deleted.
     void ForgetUnit(BoardUnit* gone);
 
@@ -74,7 +74,7 @@ public:
     void RequestNextTurn(float now);
     // A unit gives up its turn from inside its own rules (it focuses): the turn passes at the next update,
     // never inside the unit's own call, and without the guard.
-    void AdvanceTurn() { turnActive = false; }
+    void AdvanceTurn() { m_turnActive = false; }
     // One frame of the flow: a unit that died in its own turn hands it on once its fall has played out, and
     // while no unit holds the turn one step of the countdown runs.
     void Update(float now);
@@ -86,26 +86,26 @@ public:
     // three shares), and every unit hears of it. The number of living units inside.
     int ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability);
 
-    BoardUnit* GetActiveUnit() const { return activeUnit; }
-    Player* GetActivePlayer() const { return activePlayer; }
-    bool IsTurnActive() const { return turnActive; }
+    BoardUnit* GetActiveUnit() const { return m_activeUnit; }
+    Player* GetActivePlayer() const { return m_activePlayer; }
+    bool IsTurnActive() const { return m_turnActive; }
     // Turns begun since the last reset.
-    int GetTurns() const { return turns; }
+    int GetTurns() const { return m_turns; }
 
 private:
     void CountDownInitiatives();
     void HandTurnTo(BoardUnit* unit, Player* owner);
     bool BothSidesStand() const;
 
-    TurnFlowListener* listener = nullptr;
-    std::vector<std::unique_ptr<Player>> players;
-    TurnOrder order;
-    BoardUnit* activeUnit = nullptr;
-    Player* activePlayer = nullptr;
-    bool turnActive = true;
-    float lastTurnRequest = 0.0f;
+    TurnFlowListener* m_listener = nullptr;
+    std::vector<std::unique_ptr<Player>> m_players;
+    TurnOrder m_order;
+    BoardUnit* m_activeUnit = nullptr;
+    Player* m_activePlayer = nullptr;
+    bool m_turnActive = true;
+    float m_lastTurnRequest = 0.0f;
     // The game time at which the unit holding the turn was first seen dead, while it lies there.
-    bool deathSeen = false;
-    float deathSeenAt = 0.0f;
-    int turns = 0;
+    bool m_deathSeen = false;
+    float m_deathSeenAt = 0.0f;
+    int m_turns = 0;
 };

@@ -20,22 +20,22 @@ float TurnOrder::WaitOf(const BoardUnit* unit)
 void TurnOrder::Add(BoardUnit* unit)
 {
     if (unit && !Contains(unit))
-        entries.push_back(unit);
+        m_entries.push_back(unit);
 }
 
 bool TurnOrder::Remove(BoardUnit* unit)
 {
-    return std::erase(entries, unit) > 0;
+    return std::erase(m_entries, unit) > 0;
 }
 
 void TurnOrder::Clear()
 {
-    entries.clear();
+    m_entries.clear();
 }
 
 void TurnOrder::Sort()
 {
-    std::stable_sort(entries.begin(), entries.end(), [](const BoardUnit* a, const BoardUnit* b) {
+    std::stable_sort(m_entries.begin(), m_entries.end(), [](const BoardUnit* a, const BoardUnit* b) {
         const int ia = InitiativeOf(a);
         const int ib = InitiativeOf(b);
         if (ia != ib)
@@ -46,10 +46,10 @@ void TurnOrder::Sort()
 
 void TurnOrder::DropTheDead()
 {
-    std::erase_if(entries, [](const BoardUnit* unit) { return unit->GetState() == DEAD; });
+    std::erase_if(m_entries, [](const BoardUnit* unit) { return unit->GetState() == DEAD; });
 }
 
 bool TurnOrder::Contains(const BoardUnit* unit) const
 {
-    return std::find(entries.begin(), entries.end(), unit) != entries.end();
+    return std::find(m_entries.begin(), m_entries.end(), unit) != m_entries.end();
 }

@@ -18,8 +18,8 @@ public:
     void Sort();
     // Takes out every unit that has died: the dead wait for no turn.
     void DropTheDead();
-    BoardUnit* GetFirstUnit() const { return entries.empty() ? nullptr : entries.front(); }
-    const std::vector<BoardUnit*>& GetEntries() const { return entries; }
+    BoardUnit* GetFirstUnit() const { return m_entries.empty() ? nullptr : m_entries.front(); }
+    const std::vector<BoardUnit*>& GetEntries() const { return m_entries; }
     bool Contains(const BoardUnit* unit) const;
 
     // What the order compares a unit by; a board unit that is not a unit of the rules waits last.
@@ -27,5 +27,5 @@ public:
     static float WaitOf(const BoardUnit* unit);
 
 private:
-    std::vector<BoardUnit*> entries;
+    std::vector<BoardUnit*> m_entries;
 };

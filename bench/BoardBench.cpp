@@ -72,7 +72,7 @@ private:
 struct Board {
     Board()
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         grid.LoadTextures();
         for (int r = 0; r < HexGrid::ROWS; ++r) {
             for (int c = 0; c < HexGrid::COLUMNS; ++c) {
@@ -83,7 +83,7 @@ struct Board {
         }
         grid.GetHex(2, 2)->SetType(HEX_OCCUPIED);
     }
-    ~Board() { DataManager::Reset(); }
+    ~Board() { DataManager::ResetForTests(); }
     HexGrid grid;
 };
 

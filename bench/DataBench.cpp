@@ -25,7 +25,7 @@ public:
         std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-bench-XXXXXX").string();
         m_root = mkdtemp(pattern.data());
         std::filesystem::current_path(m_root);
-        DataManager::Reset();
+        DataManager::ResetForTests();
         // The table itself names the directories; make every one of them, as the default data does.
         for (const std::string& prefix : DataManager::Get()->GetSearchPaths()) {
             std::string path = prefix;
@@ -40,7 +40,7 @@ public:
     }
     ~ScratchTable()
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         std::filesystem::current_path(m_previous);
         std::error_code ignored;
         std::filesystem::remove_all(m_root, ignored);
@@ -96,7 +96,7 @@ void ReadAllDefinitions(benchmark::State& state)
     static const char* const units[] = {"Pikeman.txt",    "Militia.txt", "Paladin.txt", "Mage.txt",
                                         "CombatMage.txt", "Healer.txt",  "Rogue.txt",   "Assassin.txt",
                                         "Scout.txt",      "Knight.txt",  "Archer.txt"};
-    DataManager::Reset();
+    DataManager::ResetForTests();
     for (auto _ : state) {
         DataManager* data = DataManager::Get();
         data->LoadSpells();
@@ -109,7 +109,7 @@ void ReadAllDefinitions(benchmark::State& state)
         if (data->GetSpellNames().empty())
             state.SkipWithError("no spell files: run from the build directory");
         state.PauseTiming();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         state.ResumeTiming();
     }
 }

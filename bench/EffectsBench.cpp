@@ -2,6 +2,7 @@
 // 30 decals. The simulation alone runs without a device; the frame is updated and drawn on the OpenGL device at
 // 1024 x 768 (run under xvfb-run; without a display it reports that it was skipped), timing the update and
 // the draw apart.
+#include "DeviceKit.h"
 #include "core/DataManager.h"
 #include "core/Random.h"
 #include "d3d9/D3D9.h"
@@ -68,7 +69,7 @@ std::vector<std::unique_ptr<ParticleEmitter>> MakeEmitters()
 
 void BM_EffectsSimulation(benchmark::State& state)
 {
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Srand(1);
     auto emitters = MakeEmitters();
     size_t live = 0;
@@ -83,7 +84,7 @@ void BM_EffectsSimulation(benchmark::State& state)
     }
     state.counters["live"] = static_cast<double>(live);
     emitters.clear();
-    DataManager::Reset();
+    DataManager::ResetForTests();
 }
 BENCHMARK(BM_EffectsSimulation)->Unit(benchmark::kMillisecond);
 
@@ -100,33 +101,17 @@ void BM_EffectsFrameOnGl(benchmark::State& state)
     RegisterClassA(&wc);
     HWND window = CreateWindowExA(0, "EffectsBenchWindow", "bench", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr,
                                   nullptr, nullptr);
-    D3D9SetBackEnd(D3D9_BACKEND_GL);
-    IDirect3D9* d3d = window ? Direct3DCreate9(D3D_SDK_VERSION) : nullptr;
+    IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
-    if (d3d) {
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = WIDTH;
-        pp.BackBufferHeight = HEIGHT;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                          &device);
-    }
+    if (window)
+        DeviceKit::Make(D3D9_BACKEND_GL, window, WIDTH, HEIGHT, 0, &d3d, &device);
     if (!device) {
         state.SkipWithError("no OpenGL device (run under xvfb-run)");
-        if (d3d)
-            d3d->Release();
         if (window)
             DestroyWindow(window);
         return;
     }
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DataManager::Get()->SetDevice(device);
     Srand(1);
     Camera::ResetForTests();
@@ -192,9 +177,8 @@ void BM_EffectsFrameOnGl(benchmark::State& state)
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
     Camera::ResetForTests();
-    DataManager::Reset();
-    device->Release();
-    d3d->Release();
+    DataManager::ResetForTests();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
 }
 BENCHMARK(BM_EffectsFrameOnGl)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -62,9 +62,9 @@ double ResidentMegabytes()
 std::unique_ptr<GameApplication> MakeApplication(benchmark::State& state)
 {
     // The benchmark library runs this more than once; each run starts as a fresh process would.
-    DataManager::Reset();
+    DataManager::ResetForTests();
     // The sky's clock outlives an application: each run's day starts at the same hour.
-    SkyDome::ResetClock();
+    SkyDome::ResetForTests();
     D3D9SetBackEnd(D3D9_BACKEND_GL);
     auto app = std::make_unique<GameApplication>();
     static char module;

@@ -2,6 +2,7 @@
 // render target with fogged, alpha-tested meshes, interface quads drawn from memory, additive and
 // subtractive particles, then a post-process program over the scene texture and Present. Needs a display
 // (run the benchmarks under xvfb-run); without one it reports that it was skipped.
+#include "DeviceKit.h"
 #include "d3d9/D3D9.h"
 #include "win32/Win32.h"
 
@@ -63,23 +64,7 @@ public:
                                   nullptr);
         if (!window_)
             return false;
-        D3D9SetBackEnd(D3D9_BACKEND_GL);
-        d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!d3d_)
-            return false;
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = WIDTH;
-        pp.BackBufferHeight = HEIGHT;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = window_;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        if (d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                               &device_) != D3D_OK)
+        if (FAILED(DeviceKit::Make(D3D9_BACKEND_GL, window_, WIDTH, HEIGHT, 0, &d3d_, &device_)))
             return false;
         if (device_->CreateTexture(WIDTH, HEIGHT, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &scene_,
                                    nullptr) != D3D_OK)

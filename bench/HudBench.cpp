@@ -88,7 +88,7 @@ void OverlayStates(IDirect3DDevice9* device)
 void HudFrame(benchmark::State& state, HudShown shown)
 {
     HWND window = MakeBenchWindow("HudBenchWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
@@ -205,10 +205,9 @@ void HudFrame(benchmark::State& state, HudShown shown)
     MouseOverManager::ResetForTests();
     InputState::Get().Reset();
     DataManager::Get()->ReleaseAll();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }

@@ -36,7 +36,7 @@ constexpr double BAR_MINIMUM = 10.0 / 3.0;
 void BM_LoadUnitsOnWorker(benchmark::State& state)
 {
     HWND window = MakeBenchWindow("LoadingBenchWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
     if (!device) {
@@ -45,7 +45,7 @@ void BM_LoadUnitsOnWorker(benchmark::State& state)
     }
     for (auto _ : state) {
         state.PauseTiming();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         AnimationFileCache::Clear();
         DataManager::Get()->SetDevice(device);
         std::vector<std::unique_ptr<ClassUnit>> units;
@@ -68,10 +68,9 @@ void BM_LoadUnitsOnWorker(benchmark::State& state)
         DataManager::Get()->ReleaseAll();
         state.ResumeTiming();
     }
-    DataManager::Reset();
+    DataManager::ResetForTests();
     AnimationFileCache::Clear();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }
@@ -82,11 +81,11 @@ void BM_DeployToBattle(benchmark::State& state)
     double beyond = 0.0;
     for (auto _ : state) {
         state.PauseTiming();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         AnimationFileCache::Clear();
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         FrameClock::Clear();
         D3D9SetBackEnd(D3D9_BACKEND_GL);
         auto app = std::make_unique<GameApplication>();
@@ -124,11 +123,11 @@ void BM_DeployToBattle(benchmark::State& state)
         state.ResumeTiming();
     }
     state.counters["beyond_bar_s"] = beyond / static_cast<double>(state.iterations());
-    DataManager::Reset();
+    DataManager::ResetForTests();
     AnimationFileCache::Clear();
     Camera::ResetForTests();
     MouseOverManager::ResetForTests();
-    InputManager::Reset();
+    InputManager::ResetForTests();
 }
 BENCHMARK(BM_DeployToBattle)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 

@@ -98,7 +98,7 @@ void UnitsFrame(benchmark::State& state, Stage stage)
 {
     const bool gl = stage != Stage::NULL_DEVICE;
     HWND window = gl ? MakeBenchWindow("ModelBenchWindow") : nullptr;
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
@@ -189,10 +189,9 @@ void UnitsFrame(benchmark::State& state, Stage stage)
         unit->Release();
     units.clear();
     DataManager::Get()->ReleaseAll();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     if (window)
         DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);

@@ -22,7 +22,7 @@ void BM_LevelLoad(benchmark::State& state)
 {
     static const char* const kLevels[] = {"Farm.txt", "winter_wonderland.txt", "Citadel Courtyard.txt"};
     const char* level = kLevels[state.range(0)];
-    DataManager::Reset();
+    DataManager::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = MakeDevice(D3D9_BACKEND_NULL, nullptr, &d3d);
     if (!device) {
@@ -33,17 +33,16 @@ void BM_LevelLoad(benchmark::State& state)
     {
         auto terrain = std::make_unique<Terrain>();
         terrain->Init();
-        DataManager::Get()->SetTerrain(terrain.get());
+        Terrain::SetCurrent(terrain.get());
         terrain->LoadLevel(level); // the meshes and textures are read once, as a second battle finds them cached
         for (auto _ : state)
             benchmark::DoNotOptimize(terrain->LoadLevel(level));
-        DataManager::Get()->SetTerrain(nullptr);
+        Terrain::SetCurrent(nullptr);
     }
     state.SetLabel(level);
     DecalManager::ResetForTests();
-    DataManager::Reset();
-    device->Release();
-    d3d->Release();
+    DataManager::ResetForTests();
+    DeviceKit::Release(d3d, device);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }
 BENCHMARK(BM_LevelLoad)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
@@ -51,7 +50,7 @@ BENCHMARK(BM_LevelLoad)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 void BM_StartUpSceneFrame(benchmark::State& state)
 {
     HWND window = MakeBenchWindow("SceneBenchWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
@@ -73,8 +72,8 @@ void BM_StartUpSceneFrame(benchmark::State& state)
         auto sky = std::make_unique<SkyDome>();
         auto stars = std::make_unique<StarField>();
         auto terrain = std::make_unique<Terrain>();
-        data->SetSkyDome(sky.get());
-        data->SetTerrain(terrain.get());
+        SkyDome::SetCurrent(sky.get());
+        Terrain::SetCurrent(terrain.get());
         terrain->Init();
         sky->Init(16384.0f, 16384.0f);
         stars->Init();
@@ -118,16 +117,15 @@ void BM_StartUpSceneFrame(benchmark::State& state)
             frame();
         for (auto _ : state)
             frame();
-        data->SetTerrain(nullptr);
-        data->SetSkyDome(nullptr);
+        Terrain::SetCurrent(nullptr);
+        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         stars->Release();
     }
     DecalManager::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
-    device->Release();
-    d3d->Release();
+    DeviceKit::Release(d3d, device);
     DestroyWindow(window);
     D3D9SetBackEnd(D3D9_BACKEND_AUTO);
 }

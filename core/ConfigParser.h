@@ -9,7 +9,7 @@
 
 // The longest line kept; the rest of a longer line is skipped, so that a corrupt file without line ends
 // cannot fill the memory.
-constexpr size_t MAX_CONFIG_LINE = 64 * 1024;
+constexpr size_t MAX_CONFIG_LINE = size_t{64} * 1024;
 
 // Reads one line (at most MAX_CONFIG_LINE characters of it) and drops one trailing carriage return, so files
 // written with Windows line ends read the same as the others. False at the end of the stream.

@@ -19,7 +19,7 @@
 namespace {
 
 // The data directories below the base directory, in the order they are searched.
-const char* const DataDirectories[] = {
+const char* const DATA_DIRECTORIES[] = {
     "\\Data\\",
     "\\Data\\Textures\\World Textures\\",
     "\\Data\\Textures\\World Textures\\NormalMaps\\",
@@ -151,7 +151,7 @@ DataManager* DataManager::Get()
     return instance;
 }
 
-void DataManager::Reset()
+void DataManager::ResetForTests()
 {
     std::lock_guard<std::mutex> lock(g_creation);
     DataManager* instance = g_instance.exchange(nullptr);
@@ -166,9 +166,9 @@ DataManager::DataManager() : m_baseDirectory(CurrentDirectory()), m_jobQueue(std
     // The name as given, then the base directory itself, joined with a separator like every other prefix.
     m_searchPaths.push_back("");
     m_searchPaths.push_back(m_baseDirectory + "\\");
-    for (const char* directory : DataDirectories)
+    for (const char* directory : DATA_DIRECTORIES)
         m_searchPaths.push_back(m_baseDirectory + directory);
-    m_defaultEffectPath = FindFile(BasicEffect);
+    m_defaultEffectPath = FindFile(BASIC_EFFECT);
 }
 
 DataManager::~DataManager() = default;
@@ -250,10 +250,10 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
             if (noSubstitute)
                 return nullptr;
             // An empty name is asked for where no texture is named at all; only a named file can be missing.
-            if (!name.empty() && name != DefaultTexture)
-                ReportMissing("texture.missing", name, std::string("is not found; ") + DefaultTexture + " stands in");
-            path = DefaultTexture;
-            requested = DefaultTexture;
+            if (!name.empty() && name != DEFAULT_TEXTURE)
+                ReportMissing("texture.missing", name, std::string("is not found; ") + DEFAULT_TEXTURE + " stands in");
+            path = DEFAULT_TEXTURE;
+            requested = DEFAULT_TEXTURE;
             ResolvePathLocked(path);
         }
         auto it = m_textures.find(path);
@@ -294,9 +294,9 @@ ID3DXEffect* DataManager::GetEffect(const std::string& name, bool usePool)
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!ResolvePathLocked(path)) {
-            if (name != BasicEffect)
-                ReportMissing("effect.missing", name, std::string("is not found; ") + BasicEffect + " stands in");
-            path = BasicEffect;
+            if (name != BASIC_EFFECT)
+                ReportMissing("effect.missing", name, std::string("is not found; ") + BASIC_EFFECT + " stands in");
+            path = BASIC_EFFECT;
             ResolvePathLocked(path);
         }
     }
@@ -372,9 +372,9 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
         if (known != m_soundNames.end())
             return known->second;
         if (!ResolvePathLocked(path)) {
-            if (name != DefaultSound)
-                ReportMissing("sound.missing", name, std::string("is not found; ") + DefaultSound + " plays instead");
-            path = DefaultSound;
+            if (name != DEFAULT_SOUND)
+                ReportMissing("sound.missing", name, std::string("is not found; ") + DEFAULT_SOUND + " plays instead");
+            path = DEFAULT_SOUND;
             ResolvePathLocked(path);
         }
         auto it = m_sounds.find(path);
@@ -398,14 +398,14 @@ FSOUND_SAMPLE* DataManager::GetSoundSample(const std::string& name)
     return it->second;
 }
 
-StaticMesh* DataManager::FindMesh(const std::string& path)
+void* DataManager::FindMesh(const std::string& path)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     auto it = m_meshes.find(path);
     return it == m_meshes.end() ? nullptr : it->second.get();
 }
 
-StaticMesh* DataManager::AddMesh(const std::string& path, std::shared_ptr<StaticMesh> mesh)
+void* DataManager::AddMesh(const std::string& path, std::shared_ptr<void> mesh)
 {
     if (!mesh)
         return FindMesh(path);

@@ -27,11 +27,6 @@ struct ID3DXEffectPool;
 struct ID3DXSprite;
 struct FSOUND_SAMPLE;
 class ApplicationLink;
-class GameSession;
-class Terrain;
-class HexGrid;
-class SkyDome;
-class StaticMesh;
 class JobQueue;
 
 // What the texture cache hands out. Images that hold several frames side by side say so in their file name
@@ -53,7 +48,7 @@ public:
     static DataManager* Get();
     // Releases everything and forgets the singleton; the next Get builds a fresh one (from the current
     // directory at that time). For tests.
-    static void Reset();
+    static void ResetForTests();
 
     DataManager(const DataManager&) = delete;
     DataManager& operator=(const DataManager&) = delete;
@@ -75,10 +70,12 @@ public:
     void SetTechnique(const std::string& technique);
     // Each name is looked up and loaded once; a name that gave nothing keeps giving nothing.
     FSOUND_SAMPLE* GetSoundSample(const std::string& name);
-    // The static-mesh cache is filled by the static-mesh loader. AddMesh keeps the first record stored under a
-    // path and returns it, so two threads that load the same mesh end up sharing one.
-    StaticMesh* FindMesh(const std::string& path);
-    StaticMesh* AddMesh(const std::string& path, std::shared_ptr<StaticMesh> mesh);
+    // The static-mesh cache, filled by the scene's mesh loader and released with the rest of the data. AddMesh
+    // keeps the first record stored under a path and returns it, so two threads that load the same mesh end up
+    // sharing one. The core does not know the mesh type: it keeps each as an opaque shared object, which the
+    // scene's mesh class casts back.
+    void* FindMesh(const std::string& path);
+    void* AddMesh(const std::string& path, std::shared_ptr<void> mesh);
 
     // Says on stderr that a data file is missing or refused and what stands in for it, once per event and
     // name however often the file is asked for (units of one class, frames of one screen).
@@ -117,17 +114,9 @@ public:
     void SetGameSpeed(float speed) { m_gameSpeed.store(speed, std::memory_order_relaxed); }
     float GetGameTime() const { return m_gameTime.load(std::memory_order_relaxed); }
 
-    // The main objects, set by their owners.
+    // The application link, set by the application, and the loading job queue.
     ApplicationLink* GetApplication() const { return m_application; }
     void SetApplication(ApplicationLink* application) { m_application = application; }
-    GameSession* GetGameSession() const { return m_gameSession; }
-    void SetGameSession(GameSession* session) { m_gameSession = session; }
-    Terrain* GetTerrain() const { return m_terrain; }
-    void SetTerrain(Terrain* terrain) { m_terrain = terrain; }
-    HexGrid* GetHexGrid() const { return m_hexGrid; }
-    void SetHexGrid(HexGrid* grid) { m_hexGrid = grid; }
-    SkyDome* GetSkyDome() const { return m_skyDome; }
-    void SetSkyDome(SkyDome* sky) { m_skyDome = sky; }
     JobQueue* GetJobQueue() const { return m_jobQueue.get(); }
 
 private:
@@ -145,7 +134,7 @@ private:
     // One lock for the table, the caches and the spells. It is never held while a resource is being loaded.
     mutable std::recursive_mutex m_lock;
     std::map<std::string, TextureRecord> m_textures;
-    std::map<std::string, std::shared_ptr<StaticMesh>> m_meshes;
+    std::map<std::string, std::shared_ptr<void>> m_meshes;
     std::map<std::string, FSOUND_SAMPLE*> m_sounds;
     // What each sound name asked for gave, null for one that could not be loaded.
     std::map<std::string, FSOUND_SAMPLE*> m_soundNames;
@@ -158,10 +147,6 @@ private:
     ID3DXEffectPool* m_effectPool = nullptr;
 
     ApplicationLink* m_application = nullptr;
-    GameSession* m_gameSession = nullptr;
-    Terrain* m_terrain = nullptr;
-    HexGrid* m_hexGrid = nullptr;
-    SkyDome* m_skyDome = nullptr;
     std::unique_ptr<JobQueue> m_jobQueue;
 
     IDirect3DDevice9* m_device = nullptr;

@@ -1,3 +1,1 @@
 #include "core/GlobalConstants.h"
-
-std::vector<TextLabel*> SpriteDrawQueue;

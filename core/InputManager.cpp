@@ -11,7 +11,7 @@ InputManager* InputManager::Get()
     return instance;
 }
 
-void InputManager::Reset()
+void InputManager::ResetForTests()
 {
     InputManager* manager = Get();
     manager->Release();

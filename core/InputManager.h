@@ -28,7 +28,7 @@ class InputManager
 public:
     static InputManager* Get();
     // Releases the devices and empties the name table. For tests.
-    static void Reset();
+    static void ResetForTests();
 
     InputManager(const InputManager&) = delete;
     InputManager& operator=(const InputManager&) = delete;

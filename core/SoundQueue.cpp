@@ -12,7 +12,7 @@ constexpr int MAX_CHANNELS = 32;
 constexpr float DISTANCE_FACTOR = 100.0f;
 constexpr float MIN_DISTANCE = 100.0f;
 constexpr float MAX_DISTANCE = 10000.0f;
-const std::string BlankSound = "blank";
+const std::string BLANK_SOUND = "blank";
 
 std::atomic<SoundQueue*> g_instance{nullptr};
 std::mutex g_creation;
@@ -44,7 +44,7 @@ SoundQueue* SoundQueue::Get()
     return instance;
 }
 
-void SoundQueue::Reset()
+void SoundQueue::ResetForTests()
 {
     SoundQueue* queue = Get();
     std::lock_guard<std::mutex> guard(queue->m_lock);
@@ -55,7 +55,7 @@ void SoundQueue::Reset()
 
 void SoundQueue::Queue(const std::string& fileName, int soundClass, bool loop, float delay)
 {
-    if (fileName == BlankSound)
+    if (fileName == BLANK_SOUND)
         return;
     FSOUND_SAMPLE* sample = DataManager::Get()->GetSoundSample(fileName);
     if (!sample)

@@ -26,7 +26,7 @@ class SoundQueue
 public:
     static SoundQueue* Get();
     // Drops every pending request and forgets the music channel. For tests (the samples may be freed after).
-    static void Reset();
+    static void ResetForTests();
 
     SoundQueue(const SoundQueue&) = delete;
     SoundQueue& operator=(const SoundQueue&) = delete;

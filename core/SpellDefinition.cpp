@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::array<std::pair<const char*, EffectType>, 13> EffectTypeKeywords = {{
+const std::array<std::pair<const char*, EffectType>, 13> EFFECT_TYPE_KEYWORDS = {{
     {"HEALTH", EffectType::HEALTH},
     {"MANA", EffectType::MANA},
     {"INITIATIVE", EffectType::INITIATIVE},
@@ -21,7 +21,7 @@ const std::array<std::pair<const char*, EffectType>, 13> EffectTypeKeywords = {{
     {"INVINCIBLE", EffectType::INVINCIBLE},
 }};
 
-const std::array<std::pair<const char*, SpellSchool>, 4> SpellSchoolKeywords = {{
+const std::array<std::pair<const char*, SpellSchool>, 4> SPELL_SCHOOL_KEYWORDS = {{
     {"HOLY", SpellSchool::HOLY},
     {"SHADOW", SpellSchool::SHADOW},
     {"NATURE", SpellSchool::NATURE},
@@ -32,7 +32,7 @@ const std::array<std::pair<const char*, SpellSchool>, 4> SpellSchoolKeywords = {
 
 bool ParseEffectType(const std::string& text, EffectType& out)
 {
-    for (const auto& [keyword, value] : EffectTypeKeywords) {
+    for (const auto& [keyword, value] : EFFECT_TYPE_KEYWORDS) {
         if (text == keyword) {
             out = value;
             return true;
@@ -43,7 +43,7 @@ bool ParseEffectType(const std::string& text, EffectType& out)
 
 bool ParseSpellSchool(const std::string& text, SpellSchool& out)
 {
-    for (const auto& [keyword, value] : SpellSchoolKeywords) {
+    for (const auto& [keyword, value] : SPELL_SCHOOL_KEYWORDS) {
         if (text == keyword) {
             out = value;
             return true;

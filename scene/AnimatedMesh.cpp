@@ -274,8 +274,8 @@ void AnimatedMesh::MeasureSkinReach(MeshFrame* frame)
                     if (vertices[i] >= count || weights[i] <= 0.0f)
                         continue;
                     // The position comes first in every vertex; in the bone's own space its length is the reach.
-                    const auto* position =
-                        reinterpret_cast<const D3DXVECTOR3*>(static_cast<const uint8_t*>(data) + vertices[i] * stride);
+                    const auto* position = reinterpret_cast<const D3DXVECTOR3*>(
+                        static_cast<const uint8_t*>(data) + static_cast<size_t>(vertices[i]) * stride);
                     D3DXVECTOR3 local;
                     D3DXVec3TransformCoord(&local, position, &c->boneOffsets[b]);
                     m_skinReach = std::max(m_skinReach, D3DXVec3Length(&local));

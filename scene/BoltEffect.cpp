@@ -15,7 +15,7 @@ constexpr D3DCOLOR CORE_COLOUR = 0xFFE5E5FF;
 constexpr D3DCOLOR END_EDGE_COLOUR = 0x00E5E5FF;
 } // namespace
 
-void BoltEffect::ResetJitterClock()
+void BoltEffect::ResetForTests()
 {
     g_jitterClock = 0.0f;
 }

@@ -31,7 +31,7 @@ public:
     void Release();
 
     // The clock that paces every bolt's flicker; tests start it from 0.
-    static void ResetJitterClock();
+    static void ResetForTests();
 
     const std::array<ColouredVertex, VERTEX_COUNT>& Vertices() const { return m_vertices; }
     const std::array<D3DXVECTOR3, POINT_COUNT>& Points() const { return m_points; }

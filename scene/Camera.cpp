@@ -4,6 +4,7 @@
 #include "core/DataManager.h"
 #include "core/InputManager.h"
 #include "d3d9/D3D9.h"
+#include "dinput/DInput.h"
 #include "scene/CameraTarget.h"
 #include "scene/Terrain.h"
 #include "win32/Win32.h"
@@ -31,11 +32,6 @@ constexpr float EYE_FOLLOW = 0.25f;
 constexpr float EYE_ABOVE_GROUND = 100.0f;
 constexpr float GAME_OVER_SWING_LIMIT = 1570.7965f;
 constexpr float GAME_OVER_SWING_RATE = 0.1f;
-
-constexpr int KEY_W = 0x11;
-constexpr int KEY_S = 0x1F;
-constexpr int KEY_A = 0x1E;
-constexpr int KEY_D = 0x20;
 
 // The swing of MoveTo is shared by every call site.
 float g_swingDirection = 2.0f;
@@ -84,9 +80,9 @@ void Camera::Update()
 {
     if (m_target) {
         InputManager* input = InputManager::Get();
-        if (input->IsKeyDown(KEY_W))
+        if (input->IsKeyDown(DIK_W))
             Zoom(-ZOOM_KEY_STEP, true);
-        if (input->IsKeyDown(KEY_S))
+        if (input->IsKeyDown(DIK_S))
             Zoom(ZOOM_KEY_STEP, true);
         HandleMouseFollow();
         FollowTarget();
@@ -109,7 +105,7 @@ void Camera::SetTarget(const CameraTarget* newTarget)
 void Camera::SetPreset(int preset)
 {
     float c[3] = {0.0f, 0.0f, 0.0f};
-    if (Terrain* terrain = DataManager::Get()->GetTerrain())
+    if (Terrain* terrain = Terrain::Current())
         terrain->Centre(c);
     const float back = preset == 2 ? 2500.0f : 3500.0f;
     SetEyeAndTarget(D3DXVECTOR3(c[0], c[1] + 1500.0f, c[2] - back), D3DXVECTOR3(c[0], c[1] + 1400.0f, c[2]));
@@ -126,7 +122,7 @@ void Camera::FollowTarget()
     m_eye.y = m_currentHeight;
     m_eye.x += (wanted.x - m_eye.x) * EYE_FOLLOW;
     m_eye.z += (wanted.z - m_eye.z) * EYE_FOLLOW;
-    if (Terrain* terrain = DataManager::Get()->GetTerrain()) {
+    if (Terrain* terrain = Terrain::Current()) {
         const float floor = terrain->HeightAt(m_eye.x, m_eye.z) + EYE_ABOVE_GROUND;
         if (!(floor < m_eye.y))
             m_eye.y = floor;
@@ -245,8 +241,8 @@ void Camera::UpdateZoom()
 void Camera::HandleMouseFollow()
 {
     InputManager* input = InputManager::Get();
-    const bool keyA = input->IsKeyDown(KEY_A);
-    const bool keyD = input->IsKeyDown(KEY_D);
+    const bool keyA = input->IsKeyDown(DIK_A);
+    const bool keyD = input->IsKeyDown(DIK_D);
     const bool dragging = input->IsBindingDown("RBUTTON");
     POINT cursor{0, 0};
     GetCursorPos(&cursor);

@@ -3,6 +3,8 @@
 
 #include "d3d9/D3D9.h"
 
+#include <cmath>
+
 // A 0..1 colour channel as a byte: 255 from 1.0 up, 0 from 0 down (and for NaN), otherwise rounded.
 inline DWORD ColourByte(float c)
 {
@@ -10,7 +12,7 @@ inline DWORD ColourByte(float c)
         return 255;
     if (!(c > 0.0f))
         return 0;
-    return static_cast<DWORD>(c * 255.0f + 0.5f);
+    return static_cast<DWORD>(std::floor(c * 255.0f + 0.5f));
 }
 
 // ARGB from 0..1 channels.

@@ -18,7 +18,7 @@ constexpr float DEGREES_TO_RADIANS = 0.01745329238474369f;
 constexpr size_t LEVEL_NAME_BYTES = 260;
 } // namespace
 
-void Decal::ResetPulse()
+void Decal::ResetForTests()
 {
     g_pulseFalling = true;
 }
@@ -79,8 +79,8 @@ void Decal::Create(int n, float x, float z, bool randomRotation)
     if (device) {
         device->CreateVertexBuffer(static_cast<UINT>(m_vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
                                    &m_vertexBuffer, nullptr);
-        device->CreateIndexBuffer(static_cast<UINT>(m_triangleCount) * 3 * sizeof(WORD), 0, D3DFMT_INDEX16,
-                                  D3DPOOL_MANAGED, &m_indexBuffer, nullptr);
+        device->CreateIndexBuffer(static_cast<UINT>(m_triangleCount) * 3 * static_cast<UINT>(sizeof(WORD)), 0,
+                                  D3DFMT_INDEX16, D3DPOOL_MANAGED, &m_indexBuffer, nullptr);
     }
     void* data = nullptr;
     if (m_indexBuffer && SUCCEEDED(m_indexBuffer->Lock(0, 0, &data, 0)) && data) {

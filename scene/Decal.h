@@ -47,7 +47,7 @@ public:
     // The texture transform of Draw: the texture turned by the rotation about its centre.
     D3DXMATRIX TextureTransform() const;
     // Pulsing decals rise and fall together; tests start them rising... falling, as the game does.
-    static void ResetPulse();
+    static void ResetForTests();
 
     const std::string& TextureName() const { return m_textureName; }
     int GridSize() const { return m_gridSize; }

@@ -44,7 +44,7 @@ struct LevelData {
     std::array<std::string, 4> textureNames{NO_TEXTURE, NO_TEXTURE, NO_TEXTURE, NO_TEXTURE};
     float slopeFactor = 1.0f;
     // Four weights per sample, w1..w4.
-    std::vector<float> blendWeights = std::vector<float>(SAMPLE_COUNT * 4, 0.0f);
+    std::vector<float> blendWeights = std::vector<float>(static_cast<size_t>(SAMPLE_COUNT) * 4, 0.0f);
     std::vector<int32_t> hexTypes = std::vector<int32_t>(HEX_COUNT, 0);
 
     float Height(int x, int z) const { return heights[static_cast<size_t>(x) * GRID_SIZE + static_cast<size_t>(z)]; }

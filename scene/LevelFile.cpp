@@ -87,11 +87,11 @@ int32_t CheckedCount(int32_t count, size_t recordSize, size_t left, const char* 
 
 // Heights, colours and placements are used in sums, square roots and matrix products; one number that is
 // not finite, or so large that its square is not, turns the camera and every unit on the ground into NaN.
-constexpr float kLargestNumber = 1.0e6f;
+constexpr float LARGEST_NUMBER = 1.0e6f;
 
 bool Sane(float value)
 {
-    return std::isfinite(value) && std::fabs(value) <= kLargestNumber;
+    return std::isfinite(value) && std::fabs(value) <= LARGEST_NUMBER;
 }
 
 // The first of count numbers that is not sane, or count when all are.
@@ -246,7 +246,7 @@ std::vector<uint8_t> LevelFile::DecalSection(const std::vector<LevelDecal>& deca
     word(static_cast<uint32_t>(decals.size()));
     for (const LevelDecal& decal : decals) {
         char field[NAME_LENGTH] = {};
-        std::memcpy(field, decal.textureName.data(), std::min(decal.textureName.size(), NAME_LENGTH));
+        std::copy_n(decal.textureName.data(), std::min(decal.textureName.size(), NAME_LENGTH), field);
         raw(field, sizeof(field));
         real(decal.rotation);
         word(static_cast<uint32_t>(decal.gridSize));

@@ -117,9 +117,9 @@ void ParticleEmitter::Start()
     const UINT count = static_cast<UINT>(std::clamp(m_settings.poolSize, 0, MAX_PARTICLE_POOL));
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (count > 0 && device) {
-        device->CreateVertexBuffer(count * VERTICES_PER_QUAD * sizeof(ColouredVertex), D3DUSAGE_WRITEONLY,
-                                   COLOURED_VERTEX_FVF, D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
-        const UINT indexBytes = count * INDICES_PER_QUAD * sizeof(WORD);
+        device->CreateVertexBuffer(count * VERTICES_PER_QUAD * static_cast<UINT>(sizeof(ColouredVertex)),
+                                   D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
+        const UINT indexBytes = count * INDICES_PER_QUAD * static_cast<UINT>(sizeof(WORD));
         if (SUCCEEDED(device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
                                                 &m_indexBuffer, nullptr))) {
             void* data = nullptr;
@@ -340,7 +340,7 @@ void ParticleEmitter::FillVertices()
     static constexpr float TEX_V[4] = {1.0f, 0.0f, 1.0f, 0.0f};
 
     // Only the live quads are written, and only they are sent to the device.
-    const UINT bytes = m_liveCount * VERTICES_PER_QUAD * sizeof(ColouredVertex);
+    const UINT bytes = m_liveCount * VERTICES_PER_QUAD * static_cast<UINT>(sizeof(ColouredVertex));
     void* data = nullptr;
     if (FAILED(m_vertexBuffer->Lock(0, bytes, &data, D3DLOCK_DISCARD)) || !data)
         return;

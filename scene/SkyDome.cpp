@@ -10,6 +10,12 @@
 #include <iterator>
 
 namespace {
+
+SkyDome* g_currentSkyDome = nullptr;
+
+} // namespace
+
+namespace {
 constexpr float DAY_LENGTH = 0.041666668f;
 constexpr float STEP_SECONDS = 0.25f;
 constexpr float STEP_VALUE = 0.005f;
@@ -51,13 +57,15 @@ constexpr D3DRENDERSTATETYPE STENCIL_STATES[] = {D3DRS_STENCILFUNC,      D3DRS_S
 
 SkyDome::~SkyDome()
 {
+    if (g_currentSkyDome == this)
+        g_currentSkyDome = nullptr;
     if (m_vertexBuffer)
         m_vertexBuffer->Release();
     if (m_texture && m_texture->referenceCount > 0)
         --m_texture->referenceCount;
 }
 
-void SkyDome::ResetClock()
+void SkyDome::ResetForTests()
 {
     g_skyClock = 0.0f;
 }
@@ -307,4 +315,14 @@ bool SkyDome::IsOutsideView(const D3DXMATRIX& viewProjection) const
         }
     }
     return true;
+}
+
+SkyDome* SkyDome::Current()
+{
+    return g_currentSkyDome;
+}
+
+void SkyDome::SetCurrent(SkyDome* sky)
+{
+    g_currentSkyDome = sky;
 }

@@ -20,6 +20,11 @@ public:
         float u, v;
     };
 
+    // The sky of the level on show, whose clock and colours the stars and the terrain read; null when none is. A
+    // sky that goes stops being it.
+    static SkyDome* Current();
+    static void SetCurrent(SkyDome* sky);
+
     SkyDome() = default;
     ~SkyDome();
     SkyDome(const SkyDome&) = delete;
@@ -50,7 +55,7 @@ public:
     int GetVertexCount() const { return m_vertexCount; }
     IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
     // Tests start from a fresh clock.
-    static void ResetClock();
+    static void ResetForTests();
 
 private:
     void Draw(IDirect3DDevice9* device);

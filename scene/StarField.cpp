@@ -6,6 +6,8 @@
 #include "scene/DrawBindings.h"
 #include "scene/OpaqueDraw.h"
 #include "scene/SkyDome.h"
+#include "scene/Terrain.h"
+#include "win32/ComPtr.h"
 
 #include <iterator>
 #include <utility>
@@ -148,15 +150,14 @@ void StarField::Draw(IDirect3DDevice9* device)
 StarField::Wait StarField::ChooseWait(IDirect3DDevice9* device) const
 {
     DataManager* data = DataManager::Get();
-    const SkyDome* sky = data->GetSkyDome();
-    if (!sky || !data->GetTerrain())
+    const SkyDome* sky = SkyDome::Current();
+    if (!sky || !Terrain::Current())
         return Wait::NONE;
-    IDirect3DSurface9* depth = nullptr;
-    if (FAILED(device->GetDepthStencilSurface(&depth)) || !depth)
+    ComPtr<IDirect3DSurface9> depth;
+    if (FAILED(device->GetDepthStencilSurface(depth.AddressOf())) || !depth)
         return Wait::NONE;
     D3DSURFACE_DESC desc{};
     const bool stencil = SUCCEEDED(depth->GetDesc(&desc)) && HasStencil(desc.Format);
-    depth->Release();
     D3DXMATRIX view, projection, viewProjection;
     if (FAILED(device->GetTransform(D3DTS_VIEW, &view)) || FAILED(device->GetTransform(D3DTS_PROJECTION, &projection)))
         return Wait::NONE;

@@ -32,7 +32,7 @@ StaticMesh* StaticMesh::FromCache(const std::string& name)
     std::string path = name;
     const bool found = data->ResolvePath(path);
     const std::string key = found ? path : name;
-    if (StaticMesh* cached = data->FindMesh(key))
+    if (auto* cached = static_cast<StaticMesh*>(data->FindMesh(key)))
         return cached;
     std::shared_ptr<StaticMesh> mesh;
     if (found)
@@ -43,7 +43,7 @@ StaticMesh* StaticMesh::FromCache(const std::string& name)
         mesh = std::make_shared<StaticMesh>();
     }
     mesh->PrepareMesh();
-    return data->AddMesh(key, std::move(mesh));
+    return static_cast<StaticMesh*>(data->AddMesh(key, std::move(mesh)));
 }
 
 void StaticMesh::SetGeometry(std::unique_ptr<StaticMeshGeometry> geometry)

@@ -21,11 +21,17 @@
 #include <iterator>
 
 namespace {
+
+Terrain* g_currentTerrain = nullptr;
+
+} // namespace
+
+namespace {
 constexpr float FOG_START = 5000.0f;
 constexpr float FOG_END = 20000.0f;
 constexpr float FOG_FOURTH = 0.66f;
 constexpr const char* LIGHT_MAP_NAME = "lightmap.tga";
-const D3DXVECTOR3 kLightMapPoint(50.0f, -45.0f, 25.0f);
+const D3DXVECTOR3 LIGHT_MAP_POINT(50.0f, -45.0f, 25.0f);
 constexpr uint8_t LIGHT_MAP_HEADER[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
 
 // The terrain effect's techniques for triangles that use fewer of the ground textures, by the weight sets of
@@ -64,6 +70,8 @@ Terrain::Terrain() = default;
 
 Terrain::~Terrain()
 {
+    if (g_currentTerrain == this)
+        g_currentTerrain = nullptr;
     if (DecalManager::Get()->GetGround() == this)
         DecalManager::Get()->SetGround(nullptr);
     ClearEmitters();
@@ -117,7 +125,7 @@ bool Terrain::LoadLevel(const std::string& name)
         return false;
     }
     for (const std::string& warning : warnings)
-        Warn("level.corrected", "\"" + path + "\": " + warning);
+        Warn("level.corrected", std::string("\"").append(path).append("\": ").append(warning));
 
     m_octree = std::make_unique<TerrainOctree>();
     m_loaded = false;
@@ -179,7 +187,7 @@ void Terrain::ApplyHexTypes()
 void Terrain::SetFog()
 {
     DataManager* data = DataManager::Get();
-    if (SkyDome* sky = data->GetSkyDome()) {
+    if (SkyDome* sky = SkyDome::Current()) {
         sky->SetSkyValue(m_level.skyValue);
         sky->UpdateVertices();
     }
@@ -266,7 +274,7 @@ void Terrain::ComputeLightMapPixels()
     const float scale = 1.0f / 255.0f;
     for (int k = 0; k < VERTEX_COUNT && k < static_cast<int>(m_vertices.size()); ++k) {
         const TerrainVertex& vertex = m_vertices[static_cast<size_t>(k)];
-        D3DXVECTOR3 d = kLightMapPoint - D3DXVECTOR3(vertex.position[0], vertex.position[1], vertex.position[2]);
+        D3DXVECTOR3 d = LIGHT_MAP_POINT - D3DXVECTOR3(vertex.position[0], vertex.position[1], vertex.position[2]);
         D3DXVec3Normalize(&d, &d);
         const D3DXVECTOR3 n(vertex.normal[0], vertex.normal[1], vertex.normal[2]);
         int light = static_cast<int>(std::sin(D3DXVec3Dot(&n, &d)) * static_cast<float>(m_level.lightIntensity));
@@ -348,12 +356,13 @@ void Terrain::UploadLightMap()
             return;
         const UINT bw = GRID / desc.Width, bh = GRID / desc.Height;
         for (UINT y = 0; y < desc.Height; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) +
+                                                    static_cast<size_t>(y) * locked.Pitch);
             for (UINT x = 0; x < desc.Width; ++x) {
                 unsigned sum[3] = {0, 0, 0};
                 for (UINT dy = 0; dy < bh; ++dy)
                     for (UINT dx = 0; dx < bw; ++dx) {
-                        const uint8_t* p = &m_lightPixels[((y * bh + dy) * GRID + x * bw + dx) * 3];
+                        const uint8_t* p = &m_lightPixels[static_cast<size_t>((y * bh + dy) * GRID + x * bw + dx) * 3];
                         sum[0] += p[0];
                         sum[1] += p[1];
                         sum[2] += p[2];
@@ -520,4 +529,14 @@ void Terrain::Centre(float* out) const
     out[0] = m;
     out[1] = HeightAt(m, m);
     out[2] = m;
+}
+
+Terrain* Terrain::Current()
+{
+    return g_currentTerrain;
+}
+
+void Terrain::SetCurrent(Terrain* terrain)
+{
+    g_currentTerrain = terrain;
 }

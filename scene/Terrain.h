@@ -30,6 +30,11 @@ public:
     static constexpr int GRID = 128;
     static constexpr int VERTEX_COUNT = GRID * GRID;
 
+    // The terrain of the level on show, which the camera and the stars follow; null when none is. A terrain that
+    // goes stops being it.
+    static Terrain* Current();
+    static void SetCurrent(Terrain* terrain);
+
     Terrain();
     ~Terrain() override;
     Terrain(const Terrain&) = delete;

@@ -123,7 +123,7 @@ void TerrainOctree::BuildLeaf(Node* node)
     if (!device)
         return;
     const UINT vertexBytes = static_cast<UINT>(node->samples.size() * sizeof(TerrainVertex));
-    const UINT indexBytes = static_cast<UINT>(node->triangleCount * 3 * sizeof(uint16_t));
+    const UINT indexBytes = static_cast<UINT>(static_cast<size_t>(node->triangleCount) * 3 * sizeof(uint16_t));
     if (FAILED(device->CreateVertexBuffer(vertexBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF, D3DPOOL_MANAGED,
                                           &node->vertexBuffer, nullptr)))
         node->vertexBuffer = nullptr;
@@ -199,7 +199,7 @@ void TerrainOctree::SortPatches()
         std::array<UINT, WEIGHT_SETS> next{};
         std::copy(patch->start.begin(), patch->start.end() - 1, next.begin());
         for (size_t t = 0; t < triangles.size(); ++t)
-            std::copy(triangles[t].begin(), triangles[t].end(), index + 3 * next[sets[t]]++);
+            std::copy(triangles[t].begin(), triangles[t].end(), index + 3 * static_cast<size_t>(next[sets[t]]++));
         patch->indexBuffer->Unlock();
     }
 }

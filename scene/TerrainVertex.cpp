@@ -2,13 +2,15 @@
 
 #include "scene/LevelData.h"
 
+#include <cmath>
+
 BYTE WeightToByte(float weight)
 {
     if (weight >= 1.0f)
         return 255;
     if (weight <= 0.0f)
         return 0;
-    return static_cast<BYTE>(weight * 255.0f + 0.5f);
+    return static_cast<BYTE>(std::floor(weight * 255.0f + 0.5f));
 }
 
 D3DCOLOR PackWeights(const float* w)

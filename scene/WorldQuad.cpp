@@ -12,7 +12,7 @@ namespace {
 bool g_pulseFalling = true;
 } // namespace
 
-void WorldQuad::ResetPulse()
+void WorldQuad::ResetForTests()
 {
     g_pulseFalling = true;
 }

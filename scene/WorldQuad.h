@@ -30,7 +30,7 @@ public:
     void Draw(IDirect3DDevice9* device);
     void Release();
 
-    static void ResetPulse();
+    static void ResetForTests();
 
     const std::array<ColouredVertex, 4>& Vertices() const { return m_vertices; }
     IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }

@@ -17,8 +17,8 @@ constexpr size_t ROW_WALK = 6;
 
 const GuiButton* g_lastHoveredAbility = nullptr;
 
-const D3DXCOLOR kClear(0.0f, 0.0f, 0.0f, 0.0f);
-const D3DXCOLOR kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+const D3DXCOLOR CLEAR(0.0f, 0.0f, 0.0f, 0.0f);
+const D3DXCOLOR WHITE(1.0f, 1.0f, 1.0f, 1.0f);
 
 void ShowFrame(GuiButton& button, int frame)
 {
@@ -48,8 +48,8 @@ GuiButton* ButtonMenu::AddButton(uint32_t row, const std::string& texture, const
         return nullptr;
     auto* button = new GuiButton();
     button->Create(texture, x, y, w, h);
-    button->baseColour = kClear;
-    button->colour = kClear;
+    button->baseColour = CLEAR;
+    button->colour = CLEAR;
     button->SetEffectTable(m_effectTable.data());
     button->enabled = false;
     button->hoverDelay = 0.1f;
@@ -81,14 +81,14 @@ void ButtonMenu::SwitchRow(uint32_t row)
     m_currentRow = row;
     auto& old = m_rows[m_previousRow];
     for (size_t i = 0; i < std::min(ROW_WALK, old.size()); ++i) {
-        old[i]->targetColour = kClear;
+        old[i]->targetColour = CLEAR;
         old[i]->speed = 4.0f;
         old[i]->enabled = false;
         old[i]->ClearFlags();
     }
     auto& shown = m_rows[m_currentRow];
     for (size_t i = 0; i < std::min(ROW_WALK, shown.size()); ++i) {
-        shown[i]->targetColour = kWhite;
+        shown[i]->targetColour = WHITE;
         shown[i]->speed = 15.0f - 2.0f * static_cast<float>(i);
         shown[i]->enabled = true;
         shown[i]->ClearFlags();
@@ -104,8 +104,8 @@ void ButtonMenu::RestartFadeIn()
     auto& shown = m_rows[m_currentRow];
     for (size_t i = 0; i < shown.size(); ++i) {
         GuiButton* button = shown[i];
-        button->baseColour = kClear;
-        button->colour = kClear;
+        button->baseColour = CLEAR;
+        button->colour = CLEAR;
         button->pendingEffect = EFFECT_FADE_TO_TARGET;
         button->effectTimer = 0.0f;
         button->effectDelay = 0.0f;

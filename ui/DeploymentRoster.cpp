@@ -1,24 +1,32 @@
 #include "ui/DeploymentRoster.h"
 
+#include "battle/ClassUnit.h"
+
 namespace {
 
+// A class's cost is read from the class table; the badge is the texture that shows it.
 struct RosterEntry {
     const char* file;
-    int cost;
+    UnitClass unitClass;
     const char* badge;
     float distance;
 };
 
 constexpr RosterEntry ENTRIES[DeploymentRoster::SIZE] = {
-    {"Militia.txt", 25, "25.tga", 100.0f}, {"Scout.txt", 25, "25.tga", 90.0f},
-    {"Mage.txt", 25, "25.tga", 110.0f},    {"Pikeman.txt", 50, "50.tga", 110.0f},
-    {"Archer.txt", 50, "50.tga", 110.0f},  {"Rogue.txt", 50, "50.tga", 90.0f},
-    {"Healer.txt", 50, "50.tga", 110.0f},  {"CombatMage.txt", 50, "50.tga", 120.0f},
-    {"Knight.txt", 75, "75.tga", 110.0f},  {"Paladin.txt", 75, "75.tga", 130.0f},
-    {"Assassin.txt", 75, "75.tga", 90.0f},
+    {"Militia.txt", UnitClass::MILITIA, "25.tga", 100.0f},
+    {"Scout.txt", UnitClass::SCOUT, "25.tga", 90.0f},
+    {"Mage.txt", UnitClass::MAGE, "25.tga", 110.0f},
+    {"Pikeman.txt", UnitClass::PIKEMAN, "50.tga", 110.0f},
+    {"Archer.txt", UnitClass::ARCHER, "50.tga", 110.0f},
+    {"Rogue.txt", UnitClass::ROGUE, "50.tga", 90.0f},
+    {"Healer.txt", UnitClass::HEALER, "50.tga", 110.0f},
+    {"CombatMage.txt", UnitClass::COMBAT_MAGE, "50.tga", 120.0f},
+    {"Knight.txt", UnitClass::KNIGHT, "75.tga", 110.0f},
+    {"Paladin.txt", UnitClass::PALADIN, "75.tga", 130.0f},
+    {"Assassin.txt", UnitClass::ASSASSIN, "75.tga", 90.0f},
 };
 
-const char* const kDescriptions[DeploymentRoster::SIZE] = {
+const char* const DESCRIPTIONS[DeploymentRoster::SIZE] = {
     // Militia
     "Militia are the backbone of any dependable army.\n"
     "Through rigorous training from only the most\n"
@@ -125,7 +133,7 @@ const char* DeploymentRoster::ClassFile(int index)
 
 int DeploymentRoster::Cost(int index)
 {
-    return InRoster(index) ? ENTRIES[index].cost : 0;
+    return InRoster(index) ? ClassUnit::Info(ENTRIES[index].unitClass).cost : 0;
 }
 
 const char* DeploymentRoster::CostBadge(int index)
@@ -140,7 +148,7 @@ float DeploymentRoster::PreviewDistance(int index)
 
 const char* DeploymentRoster::Description(int index)
 {
-    return InRoster(index) ? kDescriptions[index] : "";
+    return InRoster(index) ? DESCRIPTIONS[index] : "";
 }
 
 std::string DeploymentRoster::IconTexture(int index)

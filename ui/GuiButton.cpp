@@ -23,7 +23,7 @@ GuiButton::~GuiButton()
         manager->ForgetButton(this);
 }
 
-void GuiButton::ResetClickCounter()
+void GuiButton::ResetForTests()
 {
     g_clickCounter = 0.0f;
 }

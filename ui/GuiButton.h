@@ -43,7 +43,7 @@ public:
     GuiElement* GetIcon() const { return m_icon.get(); }
 
     // Tests start with no click pending anywhere.
-    static void ResetClickCounter();
+    static void ResetForTests();
 
     bool hovered = false;
     bool hover = false;

@@ -31,7 +31,7 @@ GuiElement::~GuiElement()
     ReleaseVertexBuffer();
 }
 
-void GuiElement::ResetLatch()
+void GuiElement::ResetForTests()
 {
     g_leftButtonLatch = false;
 }

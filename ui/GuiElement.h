@@ -55,7 +55,7 @@ public:
     IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
 
     // The left-button latch is shared by every element of the process.
-    static void ResetLatch();
+    static void ResetForTests();
 
     uint32_t state = WIDGET_IDLE;
     float hoverTime = 0.0f;

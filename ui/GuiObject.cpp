@@ -117,7 +117,7 @@ uint8_t ColourComponentToByte(float c)
         return 255;
     if (c <= 0.0f)
         return 0;
-    return static_cast<uint8_t>(c * 255.0f + 0.5f);
+    return static_cast<uint8_t>(std::floor(c * 255.0f + 0.5f));
 }
 
 uint32_t PackColour(const D3DXCOLOR& colour)

@@ -15,7 +15,7 @@ struct Page {
     float band;
 };
 
-const Page kPages[HelpScreen::PAGE_COUNT] = {
+const Page PAGES[HelpScreen::PAGE_COUNT] = {
     {"Basic Commands & Controls", "1/5", "vh_menu_help_text01.png", 0.27083f},
     {"Interface Features", "2/5", "vh_menu_help_text02.png", 0.40625f},
     {"Deployment Window & Camera", "3/5", "vh_menu_help_text03.png", 0.43333f},
@@ -45,12 +45,12 @@ HelpScreen::~HelpScreen()
 
 const char* HelpScreen::PageTitle(int index)
 {
-    return index >= 0 && index < PAGE_COUNT ? kPages[index].title : "";
+    return index >= 0 && index < PAGE_COUNT ? PAGES[index].title : "";
 }
 
 float HelpScreen::BandHeight(int index)
 {
-    return index >= 0 && index < PAGE_COUNT ? kPages[index].band : 0.0f;
+    return index >= 0 && index < PAGE_COUNT ? PAGES[index].band : 0.0f;
 }
 
 GuiElement* HelpScreen::GetPagePicture(int index) const
@@ -79,7 +79,7 @@ void HelpScreen::Init()
 
     for (int i = 0; i < PAGE_COUNT; ++i) {
         auto picture = std::make_unique<GuiElement>();
-        picture->Create(kPages[i].picture, 320.0f, 161.0f, 365.0f, 325.0f);
+        picture->Create(PAGES[i].picture, 320.0f, 161.0f, 365.0f, 325.0f);
         picture->aboveCover = true;
         m_pages[static_cast<size_t>(i)] = std::move(picture);
     }
@@ -100,7 +100,7 @@ void HelpScreen::ResetBands()
     for (int i = 0; i < PAGE_COUNT; ++i) {
         if (GuiElement* picture = m_pages[static_cast<size_t>(i)].get()) {
             picture->topV = 0.0f;
-            picture->bottomV = kPages[i].band;
+            picture->bottomV = PAGES[i].band;
         }
     }
 }
@@ -132,8 +132,8 @@ void HelpScreen::SetPage(int p)
     if (p < 0)
         p = PAGE_COUNT - 1;
     m_page = p;
-    m_titleLabel.SetText(kPages[m_page].title);
-    m_counterLabel.SetText(kPages[m_page].counter);
+    m_titleLabel.SetText(PAGES[m_page].title);
+    m_counterLabel.SetText(PAGES[m_page].counter);
     ResetBands();
 }
 

@@ -90,7 +90,7 @@ public:
 
     // The roster button that last played the drag click; -1 before any.
     static int GetLastDragged();
-    static void ResetLastDragged();
+    static void ResetForTests();
 
 private:
     static void QueueSound(const char* name);

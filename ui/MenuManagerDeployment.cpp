@@ -51,7 +51,7 @@ int MenuManager::GetLastDragged()
     return g_lastDragged;
 }
 
-void MenuManager::ResetLastDragged()
+void MenuManager::ResetForTests()
 {
     g_lastDragged = -1;
 }
@@ -70,7 +70,7 @@ void MenuManager::SetDeployingPlayer(int team)
     GuiPanel* page = pages[SCREEN_DEPLOYMENT].get();
     const D3DXCOLOR tint = team == 0 ? D3DXCOLOR(0.1f, 0.1f, 0.3f, 0.5f) : D3DXCOLOR(0.45f, 0.14f, 0.14f, 0.5f);
     for (int k = 0; k < DeploymentRoster::SIZE; ++k)
-        page->images[static_cast<size_t>(11 + 3 * k)]->targetColour = tint;
+        page->images[11 + 3 * static_cast<size_t>(k)]->targetColour = tint;
     for (int k = 0; k < DeploymentRoster::SIZE; ++k) {
         GuiButton* button = GetClassButton(k);
         button->gliding = true;

@@ -79,7 +79,7 @@ void MouseOverManager::Init()
     m_textLabel->effectDelay = 0.0f;
     m_textLabel->targetColour = D3DXCOLOR(0.0f, 0.0f, 0.0f, 0.0f);
 
-    m_pointerIcon->Create(MouseIconTexture, 0.0f, 0.0f, ICON_SIZE, ICON_SIZE);
+    m_pointerIcon->Create(MOUSE_ICON_TEXTURE, 0.0f, 0.0f, ICON_SIZE, ICON_SIZE);
 }
 
 POINT MouseOverManager::GetPointerPosition() const

@@ -11,6 +11,13 @@
 #include <cstring>
 
 namespace {
+
+// The labels queued for this frame's sprite pass, drawn and emptied by DrawQueuedText.
+std::vector<TextLabel*> g_spriteDrawQueue;
+
+} // namespace
+
+namespace {
 constexpr float COUNT_STEP = 0.01f;
 constexpr float BOX_WIDTH_PER_CHAR = 0.3f;
 constexpr float BOX_HEIGHT_PER_LINE = 0.5f;
@@ -30,7 +37,8 @@ TextLabel::TextLabel() = default;
 TextLabel::~TextLabel()
 {
     // A label deleted while still queued would leave a dangling entry behind.
-    SpriteDrawQueue.erase(std::remove(SpriteDrawQueue.begin(), SpriteDrawQueue.end(), this), SpriteDrawQueue.end());
+    g_spriteDrawQueue.erase(std::remove(g_spriteDrawQueue.begin(), g_spriteDrawQueue.end(), this),
+                            g_spriteDrawQueue.end());
     ReleaseFont();
 }
 
@@ -175,12 +183,13 @@ void TextLabel::SetPosition(float px, float py)
 
 void TextLabel::QueueDraw()
 {
-    SpriteDrawQueue.push_back(this);
+    g_spriteDrawQueue.push_back(this);
 }
 
 void TextLabel::Unqueue()
 {
-    SpriteDrawQueue.erase(std::remove(SpriteDrawQueue.begin(), SpriteDrawQueue.end(), this), SpriteDrawQueue.end());
+    g_spriteDrawQueue.erase(std::remove(g_spriteDrawQueue.begin(), g_spriteDrawQueue.end(), this),
+                            g_spriteDrawQueue.end());
     ReleaseFont();
 }
 
@@ -228,7 +237,8 @@ RECT TextLabel::MeasureDrawn() const
     RECT rect = m_fixedRect ? *m_fixedRect : FreeRect();
     if (!m_font)
         return RECT{rect.left, rect.top, rect.left, rect.top};
-    m_font->DrawTextA(nullptr, m_text.c_str(), -1, &rect, (m_fixedRect ? FixedFormat() : FreeFormat()) | DT_CALCRECT, 0);
+    m_font->DrawTextA(nullptr, m_text.c_str(), -1, &rect, (m_fixedRect ? FixedFormat() : FreeFormat()) | DT_CALCRECT,
+                      0);
     return rect;
 }
 
@@ -246,7 +256,7 @@ void TextLabel::OnResetDevice()
 
 const std::vector<TextLabel*>& QueuedText()
 {
-    return SpriteDrawQueue;
+    return g_spriteDrawQueue;
 }
 
 void DrawQueuedText()
@@ -254,9 +264,14 @@ void DrawQueuedText()
     ID3DXSprite* sprite = DataManager::Get()->GetSprite();
     if (sprite)
         sprite->Begin(D3DXSPRITE_ALPHABLEND | D3DXSPRITE_SORT_TEXTURE);
-    for (TextLabel* label : SpriteDrawQueue)
+    for (TextLabel* label : g_spriteDrawQueue)
         label->Draw();
     if (sprite)
         sprite->End();
-    std::vector<TextLabel*>().swap(SpriteDrawQueue);
+    std::vector<TextLabel*>().swap(g_spriteDrawQueue);
+}
+
+void TextLabel::ResetForTests()
+{
+    g_spriteDrawQueue.clear();
 }

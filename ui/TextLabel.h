@@ -15,6 +15,9 @@ class TextLabel : public GuiObject
 public:
     static constexpr size_t BUFFER_SIZE = 520;
 
+    // Empties this frame's queue of labels without drawing them.
+    static void ResetForTests();
+
     TextLabel();
     ~TextLabel() override;
     // The label owns its font: a copy would release it twice.

@@ -60,13 +60,14 @@ void TextureCoverage::CutIntoPieces()
     std::vector<LONG> heights;
     std::vector<LONG> stack;
     const auto largest = [&](const RECT& area, uint8_t value) {
-        heights.assign(static_cast<size_t>(area.right - area.left + 1), 0);
+        heights.assign(static_cast<size_t>(area.right - area.left) + 1, 0);
         RECT best{0, 0, 0, 0};
         LONG bestArea = 0;
         for (LONG y = area.top; y < area.bottom; ++y) {
             for (LONG x = area.left; x < area.right; ++x) {
                 LONG& h = heights[static_cast<size_t>(x - area.left)];
-                h = m_alpha[static_cast<size_t>(y * w + x)] == value ? h + 1 : 0;
+                h = m_alpha[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] == value ? h + 1
+                                                                                                               : 0;
             }
             stack.clear();
             for (LONG i = 0; i <= area.right - area.left; ++i) {

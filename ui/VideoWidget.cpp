@@ -127,7 +127,8 @@ void VideoWidget::DrawFrame(int index)
     // A frame that cannot be decoded leaves the last good one on the screen.
     if (!m_frameHeader || !m_texture || !m_dibBits)
         return;
-    m_frameBits = reinterpret_cast<uint8_t*>(m_frameHeader) + m_frameHeader->biSize + m_frameHeader->biClrUsed * 4;
+    m_frameBits = reinterpret_cast<uint8_t*>(m_frameHeader) + m_frameHeader->biSize +
+                  static_cast<size_t>(m_frameHeader->biClrUsed) * 4;
     DrawDibDraw(m_drawDib, m_memoryDc, 0, 0, SURFACE_WIDTH, SURFACE_HEIGHT, m_frameHeader, m_frameBits, 0, 0,
                 m_frameWidth, m_frameHeight, 0);
 
@@ -138,7 +139,8 @@ void VideoWidget::DrawFrame(int index)
     const auto* source = static_cast<const uint8_t*>(m_dibBits);
     auto* target = static_cast<uint8_t*>(m_lockedRect.pBits);
     for (int row = 0; row < SURFACE_HEIGHT; ++row)
-        std::memcpy(target + row * m_lockedRect.Pitch, source + row * DIB_ROW_BYTES, DIB_ROW_BYTES);
+        std::memcpy(target + static_cast<ptrdiff_t>(row) * m_lockedRect.Pitch,
+                    source + static_cast<ptrdiff_t>(row) * DIB_ROW_BYTES, DIB_ROW_BYTES);
     m_texture->UnlockRect(0);
 }
 

@@ -16,6 +16,7 @@
 // Run under xvfb-run with LP_NUM_THREADS=2 and taskset -c 0,1 to measure llvmpipe on two cores.
 #include "../BenchDevice.h"
 #include "core/DataManager.h"
+#include "core/RenderDefaults.h"
 #include "d3dx9/D3DX9.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
@@ -83,35 +84,6 @@ long ResidentKilobytes(const char* field)
     return 0;
 }
 
-void SetDefaultRenderStates(IDirect3DDevice9* device)
-{
-    device->SetRenderState(D3DRS_ZENABLE, TRUE);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
-    device->SetRenderState(D3DRS_RANGEFOGENABLE, TRUE);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    for (DWORD stage = 0; stage < 8; ++stage) {
-        device->SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        device->SetTextureStageState(stage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        device->SetTextureStageState(stage, D3DTSS_COLORARG2, D3DTA_CURRENT);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-        device->SetTextureStageState(stage, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-        device->SetSamplerState(stage, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
-        device->SetSamplerState(stage, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
-        device->SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-        device->SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-        device->SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-    }
-}
-
 class NoOwner : public MeshOwner
 {
 public:
@@ -172,7 +144,7 @@ int main(int argc, char** argv)
     }
 
     HWND window = MakeBenchWindow("ScenePassesWindow");
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = window ? MakeDevice(D3D9_BACKEND_GL, window, &d3d) : nullptr;
@@ -182,14 +154,14 @@ int main(int argc, char** argv)
     }
     DataManager* data = DataManager::Get();
     data->SetDevice(device);
-    SetDefaultRenderStates(device);
+    RenderDefaults::Apply(device);
 
     const auto loadStart = std::chrono::steady_clock::now();
     auto sky = std::make_unique<SkyDome>();
     auto stars = std::make_unique<StarField>();
     auto terrain = std::make_unique<Terrain>();
-    data->SetSkyDome(sky.get());
-    data->SetTerrain(terrain.get());
+    SkyDome::SetCurrent(sky.get());
+    Terrain::SetCurrent(terrain.get());
     const auto effectStart = std::chrono::steady_clock::now();
     terrain->Init();
     const double effectMs =
@@ -377,9 +349,9 @@ int main(int argc, char** argv)
         device->SetTransform(D3DTS_PROJECTION, &camera->GetProjection());
         if (passes & STARS) {
             if (passes & STARS_FIRST)
-                data->SetSkyDome(nullptr);
+                SkyDome::SetCurrent(nullptr);
             stars->Render();
-            data->SetSkyDome(sky.get());
+            SkyDome::SetCurrent(sky.get());
         }
         device->SetRenderState(D3DRS_FOGENABLE, terrain->GetLevelData().fogEnable ? TRUE : FALSE);
         if (passes & SKY)
@@ -550,13 +522,13 @@ int main(int argc, char** argv)
     for (auto& unit : units)
         unit->Release();
     units.clear();
-    data->SetTerrain(nullptr);
-    data->SetSkyDome(nullptr);
+    Terrain::SetCurrent(nullptr);
+    SkyDome::SetCurrent(nullptr);
     terrain.reset();
     stars->Release();
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     device->Release();
     d3d->Release();

@@ -43,15 +43,15 @@ protected:
         Win32TestHooks::ResetWindowLayer();
         Win32TestHooks::CaptureMessageBoxes(true);
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         FrameClock::Clear();
     }
 
     void TearDown() override
     {
         app.reset();
-        DataManager::Reset();
-        NullDevice::ResetConfig();
+        DataManager::ResetForTests();
+        NullDevice::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         FrameClock::Clear();
         Win32TestHooks::ResetWindowLayer();
@@ -60,7 +60,7 @@ protected:
     CountingApplication& Make()
     {
         app.reset();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Win32TestHooks::ResetWindowLayer();
         Win32TestHooks::CaptureMessageBoxes(true);
         app = std::make_unique<CountingApplication>();

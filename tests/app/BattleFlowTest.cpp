@@ -104,7 +104,7 @@ protected:
         BattleHud::ResetForTests();
         ParticleManager::ResetForTests();
         MouseOverManager::ResetForTests();
-        SoundQueue::Reset();
+        SoundQueue::ResetForTests();
         SceneFixture::TearDown();
     }
 
@@ -724,7 +724,7 @@ TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
 {
     constexpr int kLeftButton = 0;
     InputState::Get().Reset();
-    InputManager::Reset();
+    InputManager::ResetForTests();
     ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
     InputManager::Get()->BindMouseName("LBUTTON", 0);
     MouseOverManager::Get()->Init();
@@ -751,7 +751,7 @@ TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
     frame();
     EXPECT_EQ(first->ended, 1);
     EXPECT_EQ(session->GetActiveUnit(), second);
-    InputManager::Reset();
+    InputManager::ResetForTests();
     InputState::Get().Reset();
 }
 
@@ -761,7 +761,7 @@ TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
 {
     constexpr int kLeftButton = 0;
     InputState::Get().Reset();
-    InputManager::Reset();
+    InputManager::ResetForTests();
     ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
     InputManager::Get()->BindMouseName("LBUTTON", 0);
     MouseOverManager::Get()->Init();
@@ -796,7 +796,7 @@ TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
             frame();
         }
     }
-    InputManager::Reset();
+    InputManager::ResetForTests();
     InputState::Get().Reset();
 }
 

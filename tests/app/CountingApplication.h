@@ -98,18 +98,19 @@ public:
 
     AdapterEnumeration& Enumeration() { return m_enumeration; }
     DeviceSettings& Settings() { return m_settings; }
-    void UseDirect3D(IDirect3D9* direct3d) { m_direct3d = direct3d; }
+    // Takes over the caller's reference.
+    void UseDirect3D(IDirect3D9* direct3d) { m_direct3d.Attach(direct3d); }
     // Hands the application another Direct3D object and gives the caller the reference to the old one.
     IDirect3D9* SwapDirect3D(IDirect3D9* direct3d)
     {
-        IDirect3D9* old = m_direct3d;
-        m_direct3d = direct3d;
+        IDirect3D9* old = m_direct3d.Detach();
+        m_direct3d.Attach(direct3d);
         return old;
     }
     void SetClientRect(const RECT& rect) { m_clientRect = rect; }
     void SetWindowed(bool windowed) { m_windowed = windowed; }
     void SetWindowHandle(HWND window) { m_window = window; }
     const D3DCAPS9& Caps() const { return m_caps; }
-    IDirect3DSurface9* BackBuffer() const { return m_backBuffer; }
+    IDirect3DSurface9* BackBuffer() const { return m_backBuffer.Get(); }
     DWORD WindowStyle() const { return m_windowStyle; }
 };

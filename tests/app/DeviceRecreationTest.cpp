@@ -69,7 +69,7 @@ protected:
         Win32TestHooks::ResetWindowLayer();
         Win32TestHooks::CaptureMessageBoxes(true);
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         app = std::make_unique<CountingApplication>();
         ASSERT_EQ(app->Create(nullptr, nullptr), S_OK);
         // From here on the application sees two adapters.
@@ -86,8 +86,8 @@ protected:
     {
         app.reset();
         fake.reset();
-        DataManager::Reset();
-        NullDevice::ResetConfig();
+        DataManager::ResetForTests();
+        NullDevice::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         Win32TestHooks::ResetWindowLayer();
     }

@@ -50,14 +50,14 @@ protected:
         Win32TestHooks::CaptureMessageBoxes(true);
         Win32TestHooks::SetPerformanceCounter(1000, 0);
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         FrameClock::Clear();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
-        InputManager::Reset();
-        GameApplication::ResetScreenshotCounter();
-        SpriteDrawQueue.clear();
+        InputManager::ResetForTests();
+        GameApplication::ResetForTests();
+        TextLabel::ResetForTests();
         startDirectory = std::filesystem::current_path();
 
         app = std::make_unique<GameApplication>();
@@ -74,9 +74,9 @@ protected:
             app.reset();
         }
         MouseOverManager::ResetForTests();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         Camera::ResetForTests();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         FrameClock::Clear();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         Win32TestHooks::ResetWindowLayer();

@@ -548,7 +548,7 @@ TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
 {
     constexpr int kScancodeSpace = 44;
     InputState::Get().Reset();
-    InputManager::Reset();
+    InputManager::ResetForTests();
     ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
     session->SetGameState(GAME_STATE_INTRO);
     MenuManager* menu = session->GetMenuManager();
@@ -566,7 +566,7 @@ TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
     InputState::Get().InjectKey(kScancodeSpace, false);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
-    InputManager::Reset();
+    InputManager::ResetForTests();
     InputState::Get().Reset();
 }
 
@@ -766,7 +766,7 @@ TEST_F(GameSessionTest, TheLinkRemovesAndDescribesOnlyUnitsOfTheNamedArmy)
 // A refused start shuts down a session whose Init never ran.
 TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
 {
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     {
         GameSession session;
@@ -776,7 +776,7 @@ TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
         EXPECT_EQ(session.GetPlayerCount(), 0);
     }
     Camera::ResetForTests();
-    DataManager::Reset();
+    DataManager::ResetForTests();
 }
 
 TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)

@@ -14,6 +14,7 @@
 #include "battle/Player.h"
 #include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
+#include "support/BattleTest.h"
 #include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
@@ -362,15 +363,14 @@ inline std::unique_ptr<BoardUnit> TakeNextFakeUnit()
 }
 
 // A board of open ground (type 0) on flat ground, built on the null device and registered with the data manager.
-class BoardTest : public ::testing::Test
+class BoardTest : public BattleTest
 {
 protected:
     void SetUp() override
     {
+        ResetForTests();
         ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 640, 480, &d3d, &device));
-        DataManager::Reset();
         DataManager::Get()->SetDevice(device);
-        Hex::ResetPulse();
         Player::ResetDefeatTimer();
         grid = std::make_unique<HexGrid>();
         grid->LoadTextures();
@@ -381,13 +381,13 @@ protected:
                 hex->SetType(HEX_OPEN);
             }
         }
-        DataManager::Get()->SetHexGrid(grid.get());
+        HexGrid::SetCurrent(grid.get());
     }
     void TearDown() override
     {
-        DataManager::Get()->SetHexGrid(nullptr);
+        HexGrid::SetCurrent(nullptr);
         grid.reset();
-        DataManager::Reset();
+        ResetForTests();
         ReleaseTestDevice(d3d, device);
     }
 

@@ -517,7 +517,7 @@ protected:
     void SetUp() override
     {
         ClassUnitTest::SetUp();
-        BoltEffect::ResetJitterClock();
+        BoltEffect::ResetForTests();
     }
 
     // A unit of the class at the origin aiming at a unit at (1000, 0, 500).

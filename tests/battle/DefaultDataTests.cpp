@@ -24,10 +24,10 @@ class DefaultData : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         DataManager::Get()->LoadSpells();
     }
-    void TearDown() override { DataManager::Reset(); }
+    void TearDown() override { DataManager::ResetForTests(); }
 };
 
 } // namespace

@@ -98,8 +98,8 @@ std::vector<std::pair<std::string, std::vector<std::string>>> LoadOrder(const Cl
 class DefaultModels : public ::testing::Test
 {
 protected:
-    void SetUp() override { DataManager::Reset(); }
-    void TearDown() override { DataManager::Reset(); }
+    void SetUp() override { DataManager::ResetForTests(); }
+    void TearDown() override { DataManager::ResetForTests(); }
 
     static std::string Find(const std::string& name) { return DataManager::Get()->FindFile(name); }
 

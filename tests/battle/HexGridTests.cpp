@@ -328,7 +328,7 @@ TEST_F(HexGridTest, AGoneBoardLeavesNoHoveredHex)
     other.reset();
     EXPECT_EQ(pointer.hovered, &elsewhere) << "a hex of another board stays";
     pointer.hovered = At(35, 41);
-    DataManager::Get()->SetHexGrid(nullptr);
+    HexGrid::SetCurrent(nullptr);
     grid.reset();
     EXPECT_EQ(pointer.hovered, nullptr);
 }
@@ -522,4 +522,17 @@ TEST(DefaultHexOverlays, TheMovementOverlayThatShowsTheZonesIsGreen)
     blue /= weight;
     EXPECT_GT(green, red + 50.0) << red << " " << green << " " << blue;
     EXPECT_GT(green, blue + 50.0) << red << " " << green << " " << blue;
+}
+
+// Units and players ask for the board on show: a board that is gone must not be handed out, and another board's
+// going leaves it alone.
+TEST(HexGridOnShow, ABoardThatGoesStopsBeingTheOneOnShowAndOnlyThatOne)
+{
+    auto shown = std::make_unique<HexGrid>();
+    auto other = std::make_unique<HexGrid>();
+    HexGrid::SetCurrent(shown.get());
+    other.reset();
+    EXPECT_EQ(HexGrid::Current(), shown.get());
+    shown.reset();
+    EXPECT_EQ(HexGrid::Current(), nullptr);
 }

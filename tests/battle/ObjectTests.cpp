@@ -31,9 +31,9 @@ class ObjectTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
-        DataManager::Get()->SetHexGrid(&grid);
+        HexGrid::SetCurrent(&grid);
         for (int r = 0; r < HexGrid::ROWS; ++r)
             for (int c = 0; c < HexGrid::COLUMNS; ++c) {
                 Hex* hex = grid.GetHex(r, c);
@@ -47,8 +47,8 @@ protected:
 
     void TearDown() override
     {
-        DataManager::Get()->SetHexGrid(nullptr);
-        DataManager::Reset();
+        HexGrid::SetCurrent(nullptr);
+        DataManager::ResetForTests();
         Camera::ResetForTests();
     }
 
@@ -109,12 +109,12 @@ TEST_F(ObjectTest, PlacesOffTheBoardFallBackToTheFirstHex)
 TEST_F(ObjectTest, WithoutABoardOrBeforeLoadingNoHexIsClaimed)
 {
     object.SetPosition(2, 2);
-    DataManager::Get()->SetHexGrid(nullptr);
+    HexGrid::SetCurrent(nullptr);
     object.SetPosition(3, 3);
     EXPECT_EQ(object.GetHex(), nullptr);
     EXPECT_FLOAT_EQ(object.GetPosition().x, 264.0f); // unchanged
 
-    DataManager::Get()->SetHexGrid(&grid);
+    HexGrid::SetCurrent(&grid);
     CountingObject unloaded;
     unloaded.SetHex(grid.GetHex(1, 1));
     EXPECT_EQ(unloaded.GetHex(), nullptr);
@@ -193,6 +193,6 @@ TEST_F(ObjectTest, RenderDrawsOnceWithoutAnEffectAndOncePerPassWithOne)
     object.UseEffect(nullptr);
     effect->Release();
     DataManager::Get()->ReleaseAll();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     ReleaseTestDevice(d3d, device);
 }

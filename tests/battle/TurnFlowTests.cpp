@@ -305,10 +305,10 @@ TEST_F(TurnFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
     ASSERT_EQ(caster->GetState(), DEAD);
 
     flow.Update(3.0f);
-    flow.Update(3.0f + TurnFlow::kDeathPause - 0.1f);
+    flow.Update(3.0f + TurnFlow::DEATH_PAUSE - 0.1f);
     EXPECT_EQ(flow.GetActiveUnit(), caster) << "its fall plays out first";
     EXPECT_TRUE(flow.IsTurnActive());
-    flow.Update(3.0f + TurnFlow::kDeathPause);
+    flow.Update(3.0f + TurnFlow::DEATH_PAUSE);
     EXPECT_NE(flow.GetActiveUnit(), caster);
     // The countdown runs until the friend, 10 ahead of the foe, takes the turn.
     for (int frame = 0; frame < 20 && !flow.GetActiveUnit(); ++frame)

@@ -51,7 +51,7 @@ protected:
         // The effect file of the default data, read before the scratch tree becomes the working directory.
         m_basicEffect = ReadWhole(std::filesystem::current_path() / "Data/Effect Files/basic.fx");
         ASSERT_FALSE(m_basicEffect.empty()) << "the default Data tree is missing";
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         NullDeviceConfig config;
         config.maxTextureWidth = 2048;
         config.maxTextureHeight = 1024;
@@ -63,7 +63,7 @@ protected:
     {
         m_tree.reset(); // releases everything the data manager holds
         ReleaseTestDevice(m_d3d, m_device);
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
     }
 
     DataTree& Tree(const std::string& install = "")

@@ -40,11 +40,11 @@ protected:
     void SetUp() override
     {
         InputState::Get().Reset();
-        InputManager::Reset();
+        InputManager::ResetForTests();
     }
     void TearDown() override
     {
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputState::Get().Reset();
     }
     // As the game application does at start.

@@ -45,15 +45,15 @@ protected:
     {
         InitSound();
         FSOUND_StopSound(FSOUND_ALL);
-        SoundQueue::Reset();
-        DataManager::Reset();
+        SoundQueue::ResetForTests();
+        DataManager::ResetForTests();
         home_ = fs::current_path();
     }
     void TearDown() override
     {
         FSOUND_StopSound(FSOUND_ALL);
-        SoundQueue::Reset();
-        DataManager::Reset();
+        SoundQueue::ResetForTests();
+        DataManager::ResetForTests();
         fs::current_path(home_);
         if (!tree_.empty()) {
             std::error_code ignored;
@@ -76,7 +76,7 @@ protected:
         if (withDefaultSound)
             WriteWav(effects / "defaultSound.wav", 44100, 2, 4410, 8000);
         fs::current_path(tree_);
-        DataManager::Reset();
+        DataManager::ResetForTests();
     }
 
     FSOUND_SAMPLE* Sample(const std::string& name) { return DataManager::Get()->GetSoundSample(name); }

@@ -131,7 +131,7 @@ TEST(UnitSoundData, NamedSetHoldsEveryTableEntryOnce)
 
 TEST(UnitSoundData, EveryNamedSampleIsFoundAndPlayableFromTheDataTree)
 {
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DataManager* data = DataManager::Get();
     FSOUND_SAMPLE* fallback = data->GetSoundSample("defaultSound.wav");
     ASSERT_NE(fallback, nullptr);
@@ -159,7 +159,7 @@ TEST(UnitSoundData, EveryNamedSampleIsFoundAndPlayableFromTheDataTree)
         EXPECT_LE(seconds, 1.5);
         EXPECT_NEAR(seconds, static_cast<double>(wav.samples.size()) / wav.rate, 0.001);
     }
-    DataManager::Reset();
+    DataManager::ResetForTests();
 }
 
 TEST(UnitSoundData, StandInVoicesGiveTheSameCompleteSetOnEveryRun)

@@ -101,11 +101,11 @@ protected:
                                  nullptr);
         ASSERT_NE(window, nullptr);
         ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, WIDTH, HEIGHT, &d3d, &device));
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         InputState::Get().Reset();
-        GuiElement::ResetLatch();
-        GuiButton::ResetClickCounter();
+        GuiElement::ResetForTests();
+        GuiButton::ResetForTests();
         DataManager::Get()->SetDevice(device);
         DataManager::Get()->SetApplication(&screen);
         MouseOverManager::ResetForTests();
@@ -120,7 +120,7 @@ protected:
         InputState::Get().Reset();
         Camera::ResetForTests();
         DataManager::Get()->ReleaseAll();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         ReleaseTestDevice(d3d, device);
         if (window)
             DestroyWindow(window);

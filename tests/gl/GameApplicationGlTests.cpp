@@ -29,10 +29,10 @@ protected:
         Win32TestHooks::CaptureMessageBoxes(true);
         D3D9SetBackEnd(D3D9_BACKEND_GL);
         FrameClock::Clear();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         app = std::make_unique<GameApplication>();
         static char module;
         ASSERT_EQ(app->Create(reinterpret_cast<HINSTANCE>(&module), nullptr), S_OK);
@@ -49,9 +49,9 @@ protected:
             app.reset();
         }
         MouseOverManager::ResetForTests();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         Camera::ResetForTests();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         Win32TestHooks::ResetWindowLayer();
     }

@@ -134,7 +134,7 @@ void GlScreenTest::SetUp()
     GlDeviceTest::SetUp();
     if (HasFatalFailure())
         return;
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     DataManager::Get()->SetDevice(device);
     DataManager::Get()->SetApplication(&screen);
@@ -143,7 +143,7 @@ void GlScreenTest::SetUp()
 void GlScreenTest::TearDown()
 {
     DataManager::Get()->ReleaseAll();
-    DataManager::Reset();
+    DataManager::ResetForTests();
     Camera::ResetForTests();
     GlDeviceTest::TearDown();
 }

@@ -56,7 +56,7 @@ protected:
         window = CreateWindowExA(0, "SceneGlTestWindow", "Scene", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
                                  nullptr, nullptr);
         ASSERT_NE(window, nullptr);
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         CreateTestDevice(D3D9_BACKEND_GL, window, kWidth, kHeight, &d3d, &device);
         ASSERT_NE(device, nullptr);
@@ -66,8 +66,8 @@ protected:
         sky = std::make_unique<SkyDome>();
         stars = std::make_unique<StarField>();
         terrain = std::make_unique<Terrain>();
-        data->SetSkyDome(sky.get());
-        data->SetTerrain(terrain.get());
+        SkyDome::SetCurrent(sky.get());
+        Terrain::SetCurrent(terrain.get());
         terrain->Init();
         sky->Init(16384.0f, 16384.0f);
         stars->Init();
@@ -77,15 +77,15 @@ protected:
     void TearDown() override
     {
         DataManager* data = DataManager::Get();
-        data->SetTerrain(nullptr);
-        data->SetSkyDome(nullptr);
+        Terrain::SetCurrent(nullptr);
+        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         if (stars)
             stars->Release();
         stars.reset();
         sky.reset();
         DecalManager::ResetForTests();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         ReleaseTestDevice(d3d, device);
         if (window)
@@ -273,10 +273,10 @@ TEST_F(SceneGlTest, StarsAndDomeAfterTheGroundLeaveThePictureAsItWas)
             }
             Draw(ALL, kKey);
             const std::vector<D3DCOLOR> waited = Read();
-            DataManager::Get()->SetSkyDome(nullptr);
+            SkyDome::SetCurrent(nullptr);
             Draw(ALL, kKey);
             const std::vector<D3DCOLOR> first = Read();
-            DataManager::Get()->SetSkyDome(sky.get());
+            SkyDome::SetCurrent(sky.get());
             ASSERT_EQ(waited.size(), first.size());
             size_t differing = 0;
             for (size_t i = 0; i < waited.size(); ++i)

@@ -15,12 +15,12 @@ protected:
     void SetUp() override
     {
         GlDeviceTest::SetUp();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         DataManager::Get()->SetDevice(device);
     }
     void TearDown() override
     {
-        DataManager::Reset(); // lets go of the device and the shared sprite
+        DataManager::ResetForTests(); // lets go of the device and the shared sprite
         GlDeviceTest::TearDown();
     }
 

@@ -62,9 +62,9 @@ protected:
         ASSERT_FALSE(skinnedEffect.empty()) << "the default Data tree is missing";
         tree = std::make_unique<DataTree>();
         tree->Write("SkinnedMesh.fx", skinnedEffect);
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 320, 240, &d3d, &device);
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         DataManager::Get()->SetDevice(device);
     }
@@ -73,7 +73,7 @@ protected:
     {
         mesh.Release();
         DataManager::Get()->ReleaseAll();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         ReleaseTestDevice(d3d, device);
         tree.reset();
     }

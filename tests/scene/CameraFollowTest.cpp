@@ -39,19 +39,19 @@ protected:
     {
         SceneFixture::SetUp();
         InputState::Get().Reset();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputManager* input = InputManager::Get();
         input->Init(reinterpret_cast<HINSTANCE>(uintptr_t{0x3000}), reinterpret_cast<HWND>(uintptr_t{0x2000}), 0);
         input->BindMouseName("RBUTTON", 1);
         terrain = std::make_unique<Terrain>();
         terrain->Init();
-        DataManager::Get()->SetTerrain(terrain.get());
+        Terrain::SetCurrent(terrain.get());
     }
     void TearDown() override
     {
-        DataManager::Get()->SetTerrain(nullptr);
+        Terrain::SetCurrent(nullptr);
         terrain.reset();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputState::Get().Reset();
         SceneFixture::TearDown();
     }

@@ -11,13 +11,13 @@ class CameraTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
     }
     void TearDown() override
     {
         Camera::ResetForTests();
-        DataManager::Reset();
+        DataManager::ResetForTests();
     }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 };

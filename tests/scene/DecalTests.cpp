@@ -147,7 +147,7 @@ TEST_F(DecalTest, FadesStepByFrameTimeOverTheirDuration)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Decal::ResetPulse();
+        Decal::ResetForTests();
         Decal decal;
         decal.fadeState = c.state;
         decal.alpha = c.alpha;

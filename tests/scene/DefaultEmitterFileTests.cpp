@@ -11,7 +11,7 @@
 // The default data tree below the build directory, where the tests run.
 TEST(DefaultEmitterFiles, EveryNamedEffectReadsWholeWithItsTexture)
 {
-    DataManager::Reset();
+    DataManager::ResetForTests();
     const char* names[] = {
         "fireballEmitter.txt",   "focusEmitter.txt",    "defendEmitter.txt",   "defaultEmitter.txt",
         "bloodEmitter.txt",      "hitEmitter.txt",      "burstEmitter.txt",    "buffEmitter.txt",
@@ -41,5 +41,5 @@ TEST(DefaultEmitterFiles, EveryNamedEffectReadsWholeWithItsTexture)
     }
     EXPECT_TRUE(direction && colour && speed && size) << "every key section is used somewhere";
     EXPECT_EQ(versions.size(), 3u) << "the files use all three versions of the format";
-    DataManager::Reset();
+    DataManager::ResetForTests();
 }

@@ -54,9 +54,9 @@ class DefaultModelLoad : public ::testing::Test
 protected:
     void SetUp() override
     {
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 320, 240, &d3d, &device);
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Camera::ResetForTests();
         DataManager::Get()->SetDevice(device);
     }
@@ -64,7 +64,7 @@ protected:
     {
         meshes.clear();
         DataManager::Get()->ReleaseAll();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         ReleaseTestDevice(d3d, device);
     }
 

@@ -14,6 +14,7 @@
 #include "scene/ParticleManager.h"
 #include "scene/WorldQuad.h"
 #include "support/DataTree.h"
+#include "support/SceneTest.h"
 #include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@
 #include <string>
 #include <vector>
 
-class EffectsTest : public ::testing::Test
+class EffectsTest : public SceneTest
 {
 protected:
     void SetUp() override
@@ -37,19 +38,13 @@ protected:
     void TearDown() override
     {
         ResetEffects();
-        DataManager::Reset();
         ReleaseTestDevice(d3d, device);
         tree.reset();
     }
     static void ResetEffects()
     {
-        ParticleManager::ResetForTests();
-        DecalManager::ResetForTests();
+        ResetForTests();
         EmitterFileCache::Clear();
-        Camera::ResetForTests();
-        BoltEffect::ResetJitterClock();
-        Decal::ResetPulse();
-        WorldQuad::ResetPulse();
         Srand(1);
     }
 
@@ -57,12 +52,7 @@ protected:
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 
     NullDevice* Null() const { return dynamic_cast<NullDevice*>(device); }
-    DWORD RenderState(D3DRENDERSTATETYPE state) const
-    {
-        DWORD value = 0;
-        device->GetRenderState(state, &value);
-        return value;
-    }
+    DWORD RenderState(D3DRENDERSTATETYPE state) const { return DeviceKit::RenderState(device, state); }
 
     // A 2 x 2 opaque white TGA under the data tree, for tests that count texture references.
     void WriteTexture(const std::string& name)

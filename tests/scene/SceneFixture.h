@@ -2,6 +2,7 @@
 // A null device, a scratch data tree holding the default data's effect files and the directory the light map
 // is written to, and a level file built byte by byte at the offsets of the level layout.
 
+#include "DeviceKit.h"
 #include "core/DataManager.h"
 #include "d3d9/D3D9.h"
 #include "d3d9/null/NullDevice.h"
@@ -9,6 +10,7 @@
 #include "scene/DecalManager.h"
 #include "scene/SkyDome.h"
 #include "support/DataTree.h"
+#include "support/SceneTest.h"
 
 #include <gtest/gtest.h>
 
@@ -130,7 +132,7 @@ inline std::string ReadWholeFile(const std::filesystem::path& path)
     return text.str();
 }
 
-class SceneFixture : public ::testing::Test
+class SceneFixture : public SceneTest
 {
 protected:
     void SetUp() override
@@ -140,21 +142,7 @@ protected:
         m_terrain = ReadWholeFile(effects / "terrain.fx");
         ASSERT_FALSE(m_basic.empty()) << "the default Data tree is missing";
         ASSERT_FALSE(m_terrain.empty());
-        D3D9SetBackEnd(D3D9_BACKEND_NULL);
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 320;
-        pp.BackBufferHeight = 240;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                      &pp, &m_device),
-                  D3D_OK);
+        ASSERT_EQ(DeviceKit::Make(D3D9_BACKEND_NULL, nullptr, 320, 240, 0, &m_d3d, &m_device), D3D_OK);
         m_tree = std::make_unique<DataTree>();
         m_tree->Write("Data/Effect Files/basic.fx", m_basic);
         m_tree->Write("Data/Effect Files/terrain.fx", m_terrain);
@@ -167,24 +155,15 @@ protected:
         tga[14] = 1;
         tga[16] = 24;
         m_tree->Write("Data/default.tga", tga + std::string(3, '\x80'));
-        DataManager::Reset();
-        Camera::ResetForTests();
-        SkyDome::ResetClock();
-        DecalManager::ResetForTests();
+        ResetForTests();
         DataManager::Get()->SetDevice(m_device);
     }
 
     void TearDown() override
     {
-        Camera::ResetForTests();
-        DecalManager::ResetForTests();
-        m_tree.reset(); // releases everything the data manager holds
-        if (m_device) {
-            EXPECT_EQ(m_device->Release(), 0u) << "something of the scene still holds the device";
-        }
-        if (m_d3d)
-            m_d3d->Release();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        ResetForTests();
+        m_tree.reset();
+        EXPECT_EQ(DeviceKit::Release(m_d3d, m_device), 0u) << "something of the scene still holds the device";
     }
 
     void WriteLevel(const std::string& name, const LevelBytes& level)

@@ -30,11 +30,11 @@ protected:
         SceneFixture::SetUp();
         terrain = std::make_unique<Terrain>();
         terrain->Init();
-        DataManager::Get()->SetTerrain(terrain.get());
+        Terrain::SetCurrent(terrain.get());
     }
     void TearDown() override
     {
-        DataManager::Get()->SetTerrain(nullptr);
+        Terrain::SetCurrent(nullptr);
         terrain.reset();
         SceneFixture::TearDown();
     }
@@ -247,7 +247,7 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     ASSERT_TRUE(Load(LevelBytes()));
     SkyDome sky;
     sky.Init(16384.0f, 16384.0f);
-    DataManager::Get()->SetSkyDome(&sky);
+    SkyDome::SetCurrent(&sky);
     StarField stars;
     stars.Init();
     EXPECT_TRUE(stars.IsOpaque()) << "the grey stand-in texture has no alpha";
@@ -363,7 +363,7 @@ TEST_F(TerrainTest, StarsWaitForTheGroundWhenTheDomeCannotShow)
     stars.Render();
     EXPECT_EQ(Null()->LastDraw().fvf, StarField::FVF);
     Null()->KeepDraws(false);
-    DataManager::Get()->SetSkyDome(nullptr);
+    SkyDome::SetCurrent(nullptr);
     stars.Release();
 }
 
@@ -376,7 +376,7 @@ TEST_F(TerrainTest, ByDayTheDomeAloneFollowsTheGround)
     SkyDome sky;
     sky.SetSkyValue(12.0f);
     sky.Init(16384.0f, 16384.0f);
-    DataManager::Get()->SetSkyDome(&sky);
+    SkyDome::SetCurrent(&sky);
     StarField stars;
     stars.Init();
     Camera* camera = Camera::Get();
@@ -410,7 +410,7 @@ TEST_F(TerrainTest, ByDayTheDomeAloneFollowsTheGround)
     const std::vector<DWORD> night = drawnAfterTheGround();
     EXPECT_EQ(night, (std::vector<DWORD>{SkyDome::FVF, StarField::FVF, SkyDome::FVF}));
     Null()->KeepDraws(false);
-    DataManager::Get()->SetSkyDome(nullptr);
+    SkyDome::SetCurrent(nullptr);
     stars.Release();
 }
 

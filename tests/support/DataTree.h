@@ -26,11 +26,11 @@ public:
         m_root = installDirectory.empty() ? m_temporary : m_temporary / installDirectory;
         std::filesystem::create_directories(m_root);
         std::filesystem::current_path(m_root);
-        DataManager::Reset();
+        DataManager::ResetForTests();
     }
     ~DataTree()
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         std::filesystem::current_path(m_previous);
         std::error_code ignored;
         std::filesystem::remove_all(m_temporary, ignored);

@@ -144,7 +144,7 @@ protected:
             Picture(std::string("Data/") + name);
         Sound("Data/UI_CLICK.wav");
         Sound("Data/UI_HOVER.wav");
-        InputManager::Reset();
+        InputManager::ResetForTests();
         Camera::ResetForTests();
         ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0),
                   S_OK);
@@ -158,7 +158,7 @@ protected:
     {
         BattleHud::ResetForTests();
         Camera::ResetForTests();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         UiDataTest::TearDown();
     }
 

@@ -18,13 +18,6 @@ DWORD Sampler(IDirect3DDevice9* device, D3DSAMPLERSTATETYPE type)
     return value;
 }
 
-DWORD RenderState(IDirect3DDevice9* device, D3DRENDERSTATETYPE type)
-{
-    DWORD value = 0;
-    device->GetRenderState(type, &value);
-    return value;
-}
-
 TEST_F(FlatQuadPassTest, SetsFlatStatesAndGivesTheSceneItsOwnBack)
 {
     device->SetRenderState(D3DRS_ZENABLE, TRUE);
@@ -35,7 +28,7 @@ TEST_F(FlatQuadPassTest, SetsFlatStatesAndGivesTheSceneItsOwnBack)
     device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_ANISOTROPIC);
     {
         FlatQuadPass pass(device);
-        EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(FALSE));
+        EXPECT_EQ(DeviceKit::RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(FALSE));
         EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_CLAMP));
         EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_CLAMP));
         EXPECT_EQ(Sampler(device, D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_NONE));
@@ -45,7 +38,7 @@ TEST_F(FlatQuadPassTest, SetsFlatStatesAndGivesTheSceneItsOwnBack)
         EXPECT_EQ(Sampler(device, D3DSAMP_MAGFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
         scaled.OnLostDevice();
     }
-    EXPECT_EQ(RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(TRUE));
+    EXPECT_EQ(DeviceKit::RenderState(device, D3DRS_ZENABLE), static_cast<DWORD>(TRUE));
     EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_MIRROR));
     EXPECT_EQ(Sampler(device, D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_MIRROR));
     EXPECT_EQ(Sampler(device, D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
@@ -196,7 +189,8 @@ TEST_F(FlatQuadPassTest, QuadsAreCutToWhatShowsAndWhollyHiddenOnesAreNotDrawn)
             EXPECT_EQ(Null()->LastDraw().userPointer, c.cut) << c.name;
         }
         // Blending is given back as it was.
-        EXPECT_EQ(RenderState(device, D3DRS_ALPHABLENDENABLE), static_cast<DWORD>(c.blending ? TRUE : FALSE)) << c.name;
+        EXPECT_EQ(DeviceKit::RenderState(device, D3DRS_ALPHABLENDENABLE), static_cast<DWORD>(c.blending ? TRUE : FALSE))
+            << c.name;
         element.OnLostDevice();
     }
     for (IDirect3DTexture9* texture : {topClear, clear, large})

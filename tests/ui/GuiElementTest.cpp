@@ -20,9 +20,9 @@ protected:
     void SetUp() override
     {
         Win32TestHooks::ResetWindowLayer();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         MouseOverManager::ResetForTests();
-        GuiElement::ResetLatch();
+        GuiElement::ResetForTests();
         app = std::make_unique<LayoutApplication>();
         app->SetBackBuffer(1024, 768);
         MouseOverManager::Get()->Init();
@@ -31,7 +31,7 @@ protected:
     {
         MouseOverManager::ResetForTests();
         app.reset();
-        DataManager::Reset();
+        DataManager::ResetForTests();
         Win32TestHooks::ResetWindowLayer();
     }
 

@@ -15,10 +15,10 @@ class GuiObjectTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
+        DataManager::ResetForTests();
         GuiObject::SetPulseFlag(true);
     }
-    void TearDown() override { DataManager::Reset(); }
+    void TearDown() override { DataManager::ResetForTests(); }
 
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 };

@@ -128,10 +128,10 @@ protected:
     {
         UiDeviceTest::SetUp();
         InputState::Get().Reset();
-        InputManager::Reset();
-        GuiElement::ResetLatch();
-        GuiButton::ResetClickCounter();
-        MenuManager::ResetLastDragged();
+        InputManager::ResetForTests();
+        GuiElement::ResetForTests();
+        GuiButton::ResetForTests();
+        MenuManager::ResetForTests();
         Camera::ResetForTests();
         ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0),
                   S_OK);
@@ -145,7 +145,7 @@ protected:
     {
         menu.reset();
         Camera::ResetForTests();
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputState::Get().Reset();
         UiDeviceTest::TearDown();
     }

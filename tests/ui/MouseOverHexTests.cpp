@@ -19,8 +19,8 @@ protected:
     {
         UiDeviceTest::SetUp();
         InputState::Get().Reset();
-        InputManager::Reset();
-        GuiElement::ResetLatch();
+        InputManager::ResetForTests();
+        GuiElement::ResetForTests();
         ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0),
                   S_OK);
         InputManager::Get()->BindMouseName("LBUTTON", 0);
@@ -29,7 +29,7 @@ protected:
     }
     void TearDown() override
     {
-        InputManager::Reset();
+        InputManager::ResetForTests();
         InputState::Get().Reset();
         UiDeviceTest::TearDown();
     }
@@ -111,7 +111,7 @@ TEST_F(MouseOverHexTest, APressCommandsTheBoardOnceAndOnlyWhenItBeginsOverTheBoa
 
     // A press that begins over an enabled widget belongs to the interface, even when the pointer then leaves it.
     GuiElement button;
-    button.Create(DefaultTexture, 100.0f, 100.0f, 64.0f, 32.0f);
+    button.Create(DEFAULT_TEXTURE, 100.0f, 100.0f, 64.0f, 32.0f);
     manager->MovePointer(120, 110);
     EXPECT_FALSE(Frame(true, &button));
     manager->MovePointer(500, 500);

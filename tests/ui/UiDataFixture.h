@@ -20,18 +20,16 @@ protected:
     void SetUp() override
     {
         InitSound();
-        SoundQueue::Reset();
+        SoundQueue::ResetForTests();
         tree = std::make_unique<DataTree>();
         Picture("Data/default.tga");
         UiDeviceTest::SetUp();
         InputState::Get().Reset();
-        GuiElement::ResetLatch();
-        GuiButton::ResetClickCounter();
         MouseOverManager::Get()->Init();
     }
     void TearDown() override
     {
-        SoundQueue::Reset();
+        SoundQueue::ResetForTests();
         InputState::Get().Reset();
         UiDeviceTest::TearDown();
         tree.reset();

@@ -7,6 +7,7 @@
 #include "core/DataManager.h"
 #include "d3d9/null/NullDevice.h"
 #include "support/TestDevice.h"
+#include "support/UiTest.h"
 #include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"
 
@@ -44,14 +45,12 @@ private:
     D3DPRESENT_PARAMETERS m_presentParameters{};
 };
 
-class UiDeviceTest : public ::testing::Test
+class UiDeviceTest : public UiTest
 {
 protected:
     void SetUp() override
     {
-        Win32TestHooks::ResetWindowLayer();
-        DataManager::Reset();
-        MouseOverManager::ResetForTests();
+        ResetForTests();
         ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 1024, 768, &d3d, &device));
         DataManager::Get()->SetDevice(device);
         app = std::make_unique<LayoutApplication>();
@@ -59,11 +58,9 @@ protected:
     }
     void TearDown() override
     {
-        MouseOverManager::ResetForTests();
         app.reset();
-        DataManager::Reset();
+        ResetForTests();
         ReleaseTestDevice(d3d, device);
-        Win32TestHooks::ResetWindowLayer();
     }
 
     NullDevice* Null() const { return dynamic_cast<NullDevice*>(device); }

@@ -11,13 +11,13 @@ class UnitTextLabelTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DataManager::Reset();
-        SpriteDrawQueue.clear();
+        DataManager::ResetForTests();
+        TextLabel::ResetForTests();
     }
     void TearDown() override
     {
-        SpriteDrawQueue.clear();
-        DataManager::Reset();
+        TextLabel::ResetForTests();
+        DataManager::ResetForTests();
     }
     static void Frame(float seconds) { DataManager::Get()->AdvanceTime(seconds); }
 

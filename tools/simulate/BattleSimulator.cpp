@@ -1,5 +1,7 @@
 #include "BattleSimulator.h"
 
+#include "DeviceKit.h"
+
 #include "battle/ClassUnit.h"
 #include "battle/Hex.h"
 #include "battle/Player.h"
@@ -18,29 +20,6 @@
 
 namespace {
 
-IDirect3DDevice9* MakeNullDevice(IDirect3D9** d3d)
-{
-    D3D9SetBackEnd(D3D9_BACKEND_NULL);
-    *d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!*d3d)
-        return nullptr;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 1024;
-    pp.BackBufferHeight = 768;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    if (FAILED((*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED, &pp, &device)))
-        return nullptr;
-    return device;
-}
-
 // The clock starts again at 0 for every battle, so that a seed meets the same rounding whenever it is played.
 void RewindClock()
 {
@@ -53,15 +32,14 @@ void RewindClock()
 
 BattleSimulator::BattleSimulator(BattleOptions chosen) : options(std::move(chosen))
 {
-    device = MakeNullDevice(&d3d);
-    if (!device) {
+    if (FAILED(DeviceKit::Make(D3D9_BACKEND_NULL, nullptr, 1024, 768, D3DCREATE_MULTITHREADED, &d3d, &device))) {
         error = "the null device could not be made";
         return;
     }
-    DataManager::Reset();
+    DataManager::ResetForTests();
     DataManager::Get()->SetDevice(device);
     grid->LoadTextures();
-    DataManager::Get()->SetHexGrid(grid.get());
+    HexGrid::SetCurrent(grid.get());
     if (!LoadRequisition())
         return;
     for (const std::string& level : options.levels) {
@@ -75,18 +53,14 @@ BattleSimulator::BattleSimulator(BattleOptions chosen) : options(std::move(chose
 BattleSimulator::~BattleSimulator()
 {
     Clear();
-    if (DataManager::Get()->GetHexGrid() == grid.get())
-        DataManager::Get()->SetHexGrid(nullptr);
+    if (HexGrid::Current() == grid.get())
+        HexGrid::SetCurrent(nullptr);
     grid->ReleaseBuffers();
     DecalManager::ResetForTests();
     ParticleManager::ResetForTests();
-    SoundQueue::Reset();
-    DataManager::Reset();
-    if (device)
-        device->Release();
-    if (d3d)
-        d3d->Release();
-    D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+    SoundQueue::ResetForTests();
+    DataManager::ResetForTests();
+    DeviceKit::Release(d3d, device);
 }
 
 bool BattleSimulator::LoadRequisition()
@@ -159,10 +133,10 @@ void BattleSimulator::Clear()
     // Blood on the ground and bolts in the air belong to the battle that made them.
     DecalManager::Get()->ClearAll();
     ParticleManager::Get()->ReleaseAll();
-    SoundQueue::Reset();
+    SoundQueue::ResetForTests();
     Player::ResetDefeatTimer();
     Unit::SetCastTimer(0.0f);
-    Hex::ResetPulse();
+    Hex::ResetForTests();
     grid->Render();
     grid->ClearPathList();
 }

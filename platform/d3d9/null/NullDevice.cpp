@@ -33,7 +33,7 @@ void NullDevice::SetConfig(const NullDeviceConfig& config)
     ConfigStore() = config;
 }
 
-void NullDevice::ResetConfig()
+void NullDevice::ResetForTests()
 {
     SetConfig(NullDeviceConfig{});
 }

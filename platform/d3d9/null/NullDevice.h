@@ -48,7 +48,7 @@ public:
 
     // The configuration applies to devices created afterwards (and to IDirect3D9::GetDeviceCaps).
     static void SetConfig(const NullDeviceConfig& config);
-    static void ResetConfig();
+    static void ResetForTests();
     static NullDeviceConfig Config();
     // The capability record of a null device under the current configuration.
     static void FillCaps(D3DCAPS9* caps);

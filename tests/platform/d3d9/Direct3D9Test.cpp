@@ -15,7 +15,7 @@ class Direct3DTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
@@ -25,7 +25,7 @@ protected:
         if (d3d) {
             EXPECT_EQ(d3d->Release(), 0u);
         }
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
     }
 

@@ -17,7 +17,7 @@ class NullDeviceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
         CreateTestDevice(D3D9_BACKEND_NULL, nullptr, 640, 480, &d3d, &device);
         if (HasFatalFailure())
             return;
@@ -29,7 +29,7 @@ protected:
     {
         null = nullptr;
         ReleaseTestDevice(d3d, device);
-        NullDevice::ResetConfig();
+        NullDevice::ResetForTests();
     }
 
     IDirect3D9* d3d = nullptr;

@@ -16,10 +16,5 @@ protected:
         return texture;
     }
 
-    DWORD RenderState(D3DRENDERSTATETYPE state)
-    {
-        DWORD value = 0;
-        device->GetRenderState(state, &value);
-        return value;
-    }
+    DWORD RenderState(D3DRENDERSTATETYPE state) { return DeviceKit::RenderState(device, state); }
 };

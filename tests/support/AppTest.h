@@ -1,0 +1,20 @@
+#pragma once
+// The base fixture of the application's tests (and the GL tests, which run the whole game): the screenshot
+// counter and every global below as at start.
+
+#include "app/GameApplication.h"
+#include "support/UiTest.h"
+
+class AppTest : public UiTest
+{
+public:
+    static void ResetForTests()
+    {
+        GameApplication::ResetForTests();
+        UiTest::ResetForTests();
+    }
+
+protected:
+    void SetUp() override { ResetForTests(); }
+    void TearDown() override { ResetForTests(); }
+};
