@@ -96,9 +96,10 @@ std::string Technique(const std::string& name, const std::string& shader)
 
 // One technique for each set of ground textures a triangle can weigh (bit k: texture k + 1), named after the
 // textures it reads, as the terrain looks them up: GroundOne, GroundTwo, GroundOneTwo, ... GroundNone.
+constexpr const char* NUMBERS[4] = {"One", "Two", "Three", "Four"};
+
 std::string SetName(unsigned set)
 {
-    static const char* const NUMBERS[4] = {"One", "Two", "Three", "Four"};
     std::string name = "Ground";
     for (unsigned k = 0; k < 4; ++k)
         if (set & 1u << k)
