@@ -5,6 +5,7 @@
 #include "scene/Camera.h"
 #include "ui/MenuManager.h"
 #include "ui/TextLabel.h"
+#include "win32/Log.h"
 
 namespace {
 // The players' counters shown, one row each.
@@ -52,6 +53,11 @@ void EndScreen::Enter(GameState previous)
             figure->SetPosition(COLUMN_CENTRE[side] - static_cast<float>(drawn.right - drawn.left) / 2.0f, figure->y);
         }
     }
+    // What the page says, left column then right, so that a run can check it against the battle it saw.
+    LogFormat(LogLevel::INFO, "session.result", "%s kills %d %d, damage %d %d, turns %d %d, hexes walked %d %d",
+              banner->GetText().c_str(), first->GetStatistic(ROWS[0]), second->GetStatistic(ROWS[0]),
+              first->GetStatistic(ROWS[1]), second->GetStatistic(ROWS[1]), first->GetStatistic(ROWS[2]),
+              second->GetStatistic(ROWS[2]), first->GetStatistic(ROWS[3]), second->GetStatistic(ROWS[3]));
 }
 
 void EndScreen::Leave(GameState next)

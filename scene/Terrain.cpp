@@ -14,6 +14,7 @@
 #include "win32/Log.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -34,18 +35,13 @@ const D3DXVECTOR3 LIGHT_MAP_POINT(50.0f, -45.0f, 25.0f);
 constexpr uint8_t LIGHT_MAP_HEADER[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128, 0, 128, 0, 24, 0x20};
 
 // The terrain effect's techniques for triangles that use fewer of the ground textures, by the weight sets of
-// the octree (bit k: weight k + 1): weights 1 and 2 only, with 3, with 4; the last group (both 3 and 4) is
-// drawn with the effect's current technique.
-struct GroundTechnique {
-    const char* name;
-    unsigned firstSet;
-    unsigned lastSet;
-};
-constexpr GroundTechnique GROUND_TECHNIQUES[] = {
-    {"GroundOneTwo", 0, 3},
-    {"GroundOneTwoThree", 4, 7},
-    {"GroundOneTwoFour", 8, 11},
-    {nullptr, 12, 15},
+// the octree (bit k: weight k + 1), named after the textures they read. A set the effect offers no technique
+// for is drawn with the effect's current technique, which reads all four.
+constexpr const char* GROUND_TECHNIQUES[TerrainOctree::WEIGHT_SETS] = {
+    "GroundNone",      "GroundOne",          "GroundTwo",          "GroundOneTwo",
+    "GroundThree",     "GroundOneThree",     "GroundTwoThree",     "GroundOneTwoThree",
+    "GroundFour",      "GroundOneFour",      "GroundTwoFour",      "GroundOneTwoFour",
+    "GroundThreeFour", "GroundOneThreeFour", "GroundTwoThreeFour", "GroundOneTwoThreeFour",
 };
 
 void Warn(const char* event, const std::string& text)
@@ -442,19 +438,28 @@ void Terrain::Render()
         device->GetRenderState(stencilStates[i], &savedStencil[i]);
         device->SetRenderState(stencilStates[i], marking[i]);
     }
-    // Most of the ground uses two of its four textures. The effect may offer techniques that read only the
-    // textures a set of triangles uses (a weight of zero adds nothing to the blend); the rest is drawn with
-    // the current technique.
+    // Most of the ground weighs one or two of its four textures: each run of weight sets is drawn by the
+    // technique that reads only those (a weight of zero adds nothing to the blend), runs that share a
+    // technique in one pass.
     const D3DXHANDLE current = m_effect->GetCurrentTechnique();
-    for (const GroundTechnique& ground : GROUND_TECHNIQUES) {
-        const D3DXHANDLE technique = ground.name ? m_effect->GetTechniqueByName(ground.name) : nullptr;
-        m_effect->SetTechnique(technique ? technique : current);
+    std::array<D3DXHANDLE, TerrainOctree::WEIGHT_SETS> techniques{};
+    for (unsigned set = 0; set < TerrainOctree::WEIGHT_SETS; ++set) {
+        const D3DXHANDLE technique = m_effect->GetTechniqueByName(GROUND_TECHNIQUES[set]);
+        techniques[set] = technique ? technique : current;
+    }
+    for (unsigned first = 0, last = 0; first < TerrainOctree::WEIGHT_SETS; first = last + 1) {
+        last = first;
+        while (last + 1 < TerrainOctree::WEIGHT_SETS && techniques[last + 1] == techniques[first])
+            ++last;
+        if (!m_octree->HasWeightSets(first, last))
+            continue;
+        m_effect->SetTechnique(techniques[first]);
         UINT passes = 0;
         if (FAILED(m_effect->Begin(&passes, 0)))
             continue;
         for (UINT pass = 0; pass < passes; ++pass) {
             m_effect->BeginPass(pass);
-            m_octree->DrawWeightSets(ground.firstSet, ground.lastSet);
+            m_octree->DrawWeightSets(first, last);
             m_effect->EndPass();
         }
         m_effect->End();

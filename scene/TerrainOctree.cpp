@@ -305,6 +305,14 @@ void TerrainOctree::DrawWeightSets(unsigned first, unsigned last)
         DrawLeaf(leaf, first, last);
 }
 
+bool TerrainOctree::HasWeightSets(unsigned first, unsigned last) const
+{
+    if (first > last || last >= WEIGHT_SETS)
+        return false;
+    return std::any_of(m_patches.begin(), m_patches.end(),
+                       [&](const auto& patch) { return patch->start[last + 1] > patch->start[first]; });
+}
+
 UINT TerrainOctree::WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const
 {
     if (!leaf || leaf->patch < 0 || static_cast<size_t>(leaf->patch) >= m_patches.size() || first > last ||

@@ -66,6 +66,8 @@ public:
     // Draws, as Draw does, only the triangles whose weight sets lie in first..last, so that a pass that
     // reads fewer of the ground textures can draw them. Patches are drawn nearest the eye first.
     void DrawWeightSets(unsigned first, unsigned last);
+    // Whether any patch has triangles whose weight sets lie in first..last.
+    bool HasWeightSets(unsigned first, unsigned last) const;
     // Triangles of the patch drawn by the leaf whose weight sets lie in first..last.
     UINT WeightSetTriangles(const Node* leaf, unsigned first, unsigned last) const;
 

@@ -81,6 +81,7 @@ class Commander:
         self.timeout = timeout
         self.rng = rng
         self.turns_seen = 0
+        self.since = 0  # the log mark where the battle being commanded began
         # Learning the screen-to-board map: (screen direction, board displacement) of earlier walks.
         self.walks = []
         self.pending_walks = {}  # unit name: (its place before, screen direction) until its next turn
@@ -88,7 +89,10 @@ class Commander:
         self.casts = 0
         self.shots = 0
         self.defends = 0
+        self.focuses = 0
+        self.escapes = 0
         self.walked = 0
+        self.cast_counts = {}  # place of the ability on the row: times cast
 
     def say(self, text):
         if self.verbose:
@@ -116,7 +120,7 @@ class Commander:
             if len(turns) > self.turns_seen:
                 self.turns_seen += 1
                 return turns[self.turns_seen - 1]
-            if "GAME_STATE_GAME_OVER" in self.game.events("session.state"):
+            if self.battle_over():
                 return None
             if self.game.process.poll() is not None:
                 raise vd.DriverError("the game ended during the battle (status %s)" % self.game.process.returncode)
@@ -124,20 +128,30 @@ class Commander:
                 raise vd.DriverError("no new turn within %.0f s; last state %s" % (timeout, self.game.state()))
             time.sleep(0.2)
 
+    def battle_over(self):
+        """Whether the battle being commanded has ended (an earlier battle's end, before the mark, does not
+        count)."""
+        return "GAME_STATE_GAME_OVER" in self.game.events("session.state", self.since)
+
     def turn_over(self):
         """Whether the turn being commanded has passed (the game ends a turn by itself once its unit can do
         nothing more) or the battle has ended."""
-        return len(self.turns()) > self.turns_seen or "GAME_STATE_GAME_OVER" in self.game.events("session.state")
+        return len(self.turns()) > self.turns_seen or self.battle_over()
 
     def end_turn(self, timeout=None):
         """End Turn, again until the next turn comes: the game lets a turn end at most once in 1.5 s of game
         time, so a click right after the last turn change is not heard."""
         deadline = time.monotonic() + (timeout or self.turn_timeout)
+        # A unit whose last walk or blow spent its action points has its turn ended by the game a moment later:
+        # a click then would end the next unit's turn too.
+        self.player.settle(4)
         while time.monotonic() < deadline:
+            if self.turn_over():
+                return
             self.player.click(*centre(S.ACTIONS["End Turn"]), frames=0)
             wait_until = time.monotonic() + max(2.0, self.player.frame * 12)
             while time.monotonic() < wait_until:
-                if len(self.turns()) > self.turns_seen or "GAME_STATE_GAME_OVER" in self.game.events("session.state"):
+                if len(self.turns()) > self.turns_seen or self.battle_over():
                     return
                 time.sleep(0.2)
             # Off the button and back: a second click on a button that never saw the pointer leave is still a
@@ -209,6 +223,7 @@ class Commander:
     def withdraw(self):
         """Escape takes back a command that waits for its target."""
         self.player.key("Escape", frames=2)
+        self.escapes += 1
 
     def strike_lit(self, before, cells, what, towards=None):
         """Clicks the feet of the strongest lit unit (with a screen direction, of those on that side of the
@@ -239,34 +254,74 @@ class Commander:
         self.attacks += struck
         return struck
 
-    def cast_in_reach(self, index, on_row=None, towards=None):
-        """Magic Spells, then the ability at that place of the row, then the enemy it lights up. on_row(picture)
-        sees the row open with the ability's costs shown (the pointer rests on it). Returns whether it was cast;
-        when nothing lit up, Back closes the row."""
-        self.player.move(*REST, frames=0)
-        before = self.wait_still()
+    def cast_in_reach(self, index, on_row=None, towards=None, enemy=None, before=None):
+        """Magic Spells, then the ability at that place of the row, then its target. on_row(before, row) sees the
+        row open with the ability's costs shown (the pointer rests on it). With enemy (a point on the screen) the
+        ability is aimed there: an ability on one unit lights nothing until the pointer is on a unit, and an area
+        ability takes the hovered hex; it was cast when the row has closed. Without, the enemy it lights up is
+        clicked. Returns whether it was cast; otherwise the command is taken back with Escape and Back closes the
+        row."""
+        if before is None:
+            self.player.move(*REST, frames=0)
+            before = self.wait_still()
         self.player.click(*centre(S.ACTIONS["Magic Spells"]), frames=3)
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
-        # The description box rises while the pointer rests on the ability.
-        row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.DESCRIPTION) > 10.0, 3.0)
+        # The row takes the actions' place, and the description box rises while the pointer rests on the ability.
+        row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.ACTIONS["Move"]) > 5.0 and
+                                      im.difference(before, *S.DESCRIPTION) > 10.0, 4.0)
+        if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
+            # Too few action points: every action is greyed and the row stays shut.
+            self.say("ability %d: the row did not open" % (index + 1))
+            self.player.move(*REST, frames=1)
+            return False
         if on_row:
             on_row(before, row)
         self.player.click(*centre(S.ABILITIES[index]), frames=3)
-        self.player.move(*REST, frames=1)
-        after = self.camera.shoot()
-        self.player.settle(2)
-        again = self.camera.shoot()
-        cells = self.lit_cells(before, after, again, tint=TARGET_TINT)
-        if self.strike_lit(before, cells, "ability %d" % (index + 1), towards):
+        if enemy is not None:
+            self.player.move(*enemy, frames=3)
+            self.player.click(*enemy, frames=3)
+            self.player.move(*REST, frames=2)
+            shut = self.camera.shoot().difference(row, *S.ABILITIES[index]) > 8.0
+            self.say("ability %d aimed at %s: %s" % (index + 1, enemy, "cast" if shut else "not cast"))
+            if shut:
+                self.player.settle(6)
+                self.wait_still()
+        else:
+            self.player.move(*REST, frames=1)
+            after = self.camera.shoot()
+            self.player.settle(2)
+            again = self.camera.shoot()
+            cells = self.lit_cells(before, after, again, tint=TARGET_TINT)
+            shut = self.strike_lit(before, cells, "ability %d" % (index + 1), towards)
+        if shut:
             self.casts += 1
+            self.cast_counts[index] = self.cast_counts.get(index, 0) + 1
             return True
+        if enemy is not None:
+            self.withdraw()
         self.player.click(*centre(S.ABILITY_BACK), frames=3)
         return False
 
+    def queue(self, name):
+        """Chooses Defend or Focus, which wait for the end of the turn; returns whether the game took it: the
+        chosen button is highlighted (a unit short of action points has it greyed and nothing changes)."""
+        button = S.ACTIONS[name]
+        self.player.move(*REST, frames=2)
+        before = self.camera.shoot()
+        self.player.click(*centre(button), frames=3)
+        self.player.move(*REST, frames=0)
+        _, taken = self.camera.wait_for(lambda im: im.difference(before, *button) > 6.0,
+                                        max(2.0, self.player.frame * 8))
+        self.say("%s: %s" % (name, "taken" if taken else "not taken"))
+        return taken
+
     def defend(self):
         """Defend, queued for the end of the turn."""
-        self.player.click(*centre(S.ACTIONS["Defend"]), frames=3)
-        self.defends += 1
+        self.defends += self.queue("Defend")
+
+    def focus(self):
+        """Focus, queued for the end of the turn: the unit gathers mana."""
+        self.focuses += self.queue("Focus")
 
     # Walking.
     def heading(self):
@@ -354,6 +409,42 @@ class Commander:
         ys.sort()
         return xs[len(xs) // 2], ys[len(ys) // 2]
 
+    def find_enemy(self, image, team, here):
+        """Where the nearest enemy stands on the screen, or None when none shows: the hexes of the second side's
+        units are red (pink around a unit that defends), the first side's blue. The mark under the unit whose
+        turn it is has its side's colour too (cyan for the first side, which its own side does not look for)."""
+        if team == 0:
+            def enemy(r, g, b):
+                return r > 110 and ((r - g > 20 and r - b > 12 and b >= g - 5) or (r > 1.8 * g and r > 1.8 * b))
+        else:
+            def enemy(r, g, b):
+                return b > 100 and b > 1.6 * r and b - g > 30
+        cells = {}
+        x0, y0, w, h = BOARD
+        for y in range(y0, y0 + h, 4):
+            for x in range(x0, x0 + w, 4):
+                if enemy(*image.pixel(x, y)):
+                    key = (x // 16, y // 16)
+                    cells[key] = cells.get(key, 0.0) + 18.0
+        places = [group for strength, group in self.blobs(cells)
+                  if len(group) >= 3 and not self.status_bar(image, group)]
+        if not places:
+            return None
+        return min((self.feet(group) for group in places),
+                   key=lambda p: math.hypot(p[0] - here[0], p[1] - here[1]))
+
+    @staticmethod
+    def status_bar(image, group):
+        """Whether a place is the health and mana bars floating over a unit (red over blue, both saturated)
+        rather than the hexes a unit stands on."""
+        xs = [key[0] * 16 for key in group]
+        ys = [key[1] * 16 for key in group]
+        x0, y0 = min(xs) - 4, min(ys) - 4
+        pixels = image.samples(x0, y0, max(xs) + 24 - x0, max(ys) + 24 - y0, step=2)
+        red = sum(1 for r, g, b in pixels if r > 150 and g < 80 and b < 80)
+        blue = sum(1 for r, g, b in pixels if b > 150 and r < 90 and g < 140)
+        return red >= 3 and blue >= 3
+
     def settle_on_unit(self, turn, timeout=5.0):
         """Waits for the camera to come to the unit whose turn it is: its ring near the middle of a still view.
         The camera glides there from wherever it looked before, across the whole board at the first turn."""
@@ -369,38 +460,79 @@ class Commander:
                 return image
             self.player.settle(3)
 
-    def walk(self, turn, direction, short=False):
+    def walk(self, turn, direction, towards=None, before=None):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
         hovered hex in green when the unit can reach it (and greys a hex beyond its reach), so the pointer is
-        brought nearer until the hex under it is lit green, and that hex is clicked. Returns whether the unit
-        walked; the walk is measured at the unit's next turn."""
-        self.player.move(*REST, frames=0)
-        before = self.wait_still()
+        brought nearer until the hex under it is lit green, and that hex is clicked. towards, a point on the
+        screen, walks towards it instead, as far as the path reaches but not past it. Returns (where the unit stood
+        on the screen, the point clicked) when the unit walked, else None; the walk is measured at the unit's next
+        turn. before, when given, is a still picture of the board just taken with the pointer at rest."""
+        if before is None:
+            self.player.move(*REST, frames=0)
+            before = self.wait_still()
         here = self.find_unit(before, turn.team)
         self.player.click(*centre(S.ACTIONS["Move"]), frames=3)
-        target = None
         reaches = (380, 300, 240, 190, 150, 110, 75)
-        for reach in reversed(reaches) if short else reaches:
-            point = (int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
-            if not (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
-                    BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8):
-                continue
+
+        def on_board(point):
+            return (BOARD[0] + 8 <= point[0] < BOARD[0] + BOARD[2] - 8 and
+                    BOARD[1] + 8 <= point[1] < BOARD[1] + BOARD[3] - 8)
+
+        def lit(point):
+            """Whether the lit path runs unbroken from the unit to the hex under the pointer at that point."""
             self.player.move(*point, frames=2)
-            after = self.camera.shoot()
-            # The path's hexes are lit green.
-            cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10)
-            if self.verbose:
-                self.shots += 1
-                self.camera.keep(after, "debug-%03d-walk-%d" % (self.shots, reach))
-            # The lit path runs unbroken from the unit to the hex under the pointer.
-            for _, group in self.blobs(cells):
-                def near(p, limit):
-                    return any(math.hypot(k[0] * 16 + 8 - p[0], k[1] * 16 + 8 - p[1]) < limit for k in group)
-                if near(point, 26) and near(here, 70):
-                    target = point
+
+            def lit_to_pointer(after):
+                # The path's hexes are lit green.
+                cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10)
+                if self.verbose:
+                    self.shots += 1
+                    self.camera.keep(after, "debug-%03d-walk-%d-%d" % (self.shots, point[0], point[1]))
+                for _, group in self.blobs(cells):
+                    def near(p, limit):
+                        return any(math.hypot(k[0] * 16 + 8 - p[0], k[1] * 16 + 8 - p[1]) < limit for k in group)
+                    if near(point, 26) and near(here, 70):
+                        return True
+                return False
+            # A busy machine draws the path a frame or two after the pointer came: a second look before the
+            # hex counts as out of reach.
+            return lit_to_pointer(self.camera.shoot()) or lit_to_pointer(self.camera.shoot())
+
+        def farthest(points):
+            """The farthest lit of points along one line, nearest last: the hexes in reach run from the unit
+            out to where its action points end, so the edge is found by halving."""
+            points = [point for point in points if on_board(point)]
+            if not points:
+                return None
+            if lit(points[0]):
+                return points[0]
+            low, high = 1, len(points) - 1  # the answer, if any, lies in points[low:high + 1]
+            if not lit(points[high]):
+                return None
+            while low < high:
+                middle = (low + high) // 2
+                if lit(points[middle]):
+                    high = middle
+                else:
+                    low = middle + 1
+            return points[high]
+
+        if towards is not None:
+            # The enemy in sight: as near to it as the lit path goes, never past it; a little to either side
+            # when a rock or a tree stands on the straight way.
+            vx, vy = towards[0] - here[0], towards[1] - here[1]
+            length = math.hypot(vx, vy)
+            fractions = [0.85, 0.7, 0.55] + [reach / length for reach in reaches if reach < 0.5 * length]
+            target = None
+            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8):
+                c, s = math.cos(turn_by), math.sin(turn_by)
+                target = farthest([(int(here[0] + (vx * c - vy * s) * f), int(here[1] + (vx * s + vy * c) * f))
+                                   for f in (fractions if turn_by == 0.0 else fractions[1:])])
+                if target:
                     break
-            if target:
-                break
+        else:
+            target = farthest([(int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
+                               for reach in reaches])
         if target is None:
             self.say("%s: no path lit towards (%.2f, %.2f)" % (turn.name, direction[0], direction[1]))
             self.withdraw()
@@ -418,27 +550,111 @@ class Commander:
         elif pending is not None and pending[1] != direction:
             self.pending_walks[turn.key] = None
         self.walked += 1
-        return True
+        return here, target
 
 
 # The screen direction from the first player's zone to the second's while the battle's camera keeps the heading the
-# fly-over leaves it with; the walks measured correct it as the battle goes on.
-FIRST_GUESS = (0.9, 0.4)
+# fly-over leaves it with; the walks measured correct it until the enemy shows on the screen.
+FIRST_GUESS = (0.93, -0.37)
+# A scout's abilities by their place on the row: Mud Sling thrown at one enemy (four hexes at most), Shrapnel Shot
+# burst over an area (five hexes away at most).
+UNIT_ABILITY = 0
+AREA_ABILITY = 1
+# Hexes from the enemy within which blows are tried: the farthest reach of an attack or an ability, and some more
+# since the hexes left are an estimate.
+NEAR = 7.5
+
+
+def heading_towards(commander, turn, target):
+    """The screen direction of a board place from the unit whose turn it is: learnt from the walks measured, the
+    first guess before any."""
+    direction = commander.direction_towards(turn.place, target) if target else None
+    if direction is None:
+        guess = FIRST_GUESS if turn.team == 0 else (-FIRST_GUESS[0], -FIRST_GUESS[1])
+        norm = math.hypot(*guess)
+        direction = (guess[0] / norm, guess[1] / norm)
+    return direction
+
+
+def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
+    """Commands one turn of a unit that closes in on the enemy and strikes it: near the enemy the unit casts each
+    of the abilities named (once in the battle), then attacks, and walks up to the enemy when nothing is in reach.
+    It walks straight at the enemy once it shows on the screen, and otherwise the way the walks measured tell.
+    Ends the turn when the game has not ended it."""
+    # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
+    left = distance(turn.place, target) / HEX_STEP if target else None
+    stepped = False
+    for _ in range(actions):
+        if commander.turn_over():
+            return
+        commander.player.move(*REST, frames=0)
+        image = commander.wait_still()
+        here = commander.find_unit(image, turn.team)
+        seen = commander.find_enemy(image, turn.team, here)
+        if seen is None:
+            direction, norm = heading_towards(commander, turn, target), None
+            tried = left is not None and left < NEAR
+        else:
+            dx, dy = seen[0] - here[0], seen[1] - here[1]
+            norm = max(math.hypot(dx, dy), 1.0)
+            direction = (dx / norm, dy / norm)
+            tried = left is None or left < NEAR
+            commander.say("%s at %s sees the enemy at %s, about %s hexes away" % (
+                turn.name, here, seen, "?" if left is None else "%.1f" % left))
+        if tried:
+            struck = False
+            for index in abilities:
+                if not commander.cast_counts.get(index) and commander.cast_in_reach(index, on_row, direction, seen):
+                    struck = True
+                    break
+            if struck or commander.attack_in_reach(direction):
+                continue
+            if norm is not None and norm < 90:
+                # Beside the enemy, or a hex short of it when the view is far: one step nearer, and when that is
+                # not it, the action points are spent, but for a focus (once in a battle) that gathers mana with
+                # what is left.
+                if stepped or not commander.walk(turn, direction, towards=seen):
+                    if not commander.focuses:
+                        commander.focus()
+                    break
+                stepped = True
+                continue
+        walked = commander.walk(turn, direction, towards=seen, before=None if tried else image)
+        if not walked:
+            break
+        if left is not None and norm is not None:
+            (fx, fy), (tx, ty) = walked
+            left = left * max(0.0, 1.0 - math.hypot(tx - fx, ty - fy) / norm)
+    if not commander.turn_over():
+        commander.end_turn()
+
+
+def stand(commander, turn, defended):
+    """A unit that stands where it was deployed: it defends at its first turn, then focuses. (A defence each turn
+    would guard the hexes around it and stop the walks that bring the enemy within its abilities' reach.)"""
+    if turn.key in defended:
+        commander.focus()
+    else:
+        defended.add(turn.key)
+        commander.defend()
+    commander.end_turn()
 
 
 def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
-    """Plays the battle to its end. The first player's units walk towards the nearest enemy (where it stood at
-    its last turn) and strike it once in reach (one blow with an ability, the rest with Attack); the second
-    player's units stand where they were deployed (defending once, then focusing), so that the walks head for a
-    place that stays put.
-    Returns the number of turns played; the battle has ended when the game logged its end (a DriverError
-    otherwise)."""
+    """Plays the battle to its end: the first player's units close in on the nearest enemy (where it stood at its
+    last turn) and strike it, with each of a scout's abilities once and then with Attack; the second player's
+    units stand and defend or focus. At the first player's first turn Attack is chosen with no enemy in reach and
+    taken back with Escape.
+    Returns (the turns played, the team of the last unit to have its turn); the battle has ended when the game
+    logged its end (a DriverError otherwise)."""
     places = {}  # (team, name): where the unit stood at its last turn
     defended = set()
+    last_team = None
     for played in range(max_turns):
         turn = commander.wait_turn(turn_timeout)
         if turn is None:
-            return played
+            return played, last_team
+        last_team = turn.team
         commander.note_turn(turn)
         places[(turn.team, turn.name)] = turn.place
         if on_turn:
@@ -446,42 +662,14 @@ def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
         commander.settle_on_unit(turn)
         enemies = [place for (team, _), place in places.items() if team != turn.team]
         target = min(enemies, key=lambda place: distance(place, turn.place)) if enemies else None
-        left = distance(turn.place, target) if target else None
-        direction = commander.direction_towards(turn.place, target) if target else None
-        if direction is None:
-            guess = FIRST_GUESS if turn.team == 0 else (-FIRST_GUESS[0], -FIRST_GUESS[1])
-            norm = math.hypot(*guess)
-            direction = (guess[0] / norm, guess[1] / norm)
         commander.say("turn %d: %s of player %d at (%d, %d), nearest enemy %s; %d walks measured" % (
             played + 1, turn.name, turn.team + 1, turn.row, turn.column,
-            "unknown" if left is None else "%.0f away" % left, len(commander.walks)))
+            "unknown" if target is None else "%.1f hexes away" % (distance(turn.place, target) / HEX_STEP),
+            len(commander.walks)))
         if turn.team == 1:
-            # A defence on the first turn only: the guarded hexes around the unit would stop the walks that
-            # bring the enemy within its ability's reach. Later turns gather mana.
-            if turn.key in defended:
-                commander.player.click(*centre(S.ACTIONS["Focus"]), frames=3)
-            else:
-                defended.add(turn.key)
-                commander.defend()
-            commander.end_turn()
+            stand(commander, turn, defended)
             continue
-        for _ in range(3):
-            if commander.turn_over():
-                break
-            near = left is not None and left < 7 * HEX_STEP
-            if near:
-                if not commander.casts:
-                    # The ability reaches a hex less far than the bow: until it is cast, closer first.
-                    if commander.cast_in_reach(ABILITY, on_row, direction):
-                        continue
-                    if commander.walk(turn, direction, short=True):
-                        continue
-                if commander.attack_in_reach(direction):
-                    continue
-            # Far away, as far as the unit can go; near, a few hexes at a time, so as not to walk past.
-            if not commander.walk(turn, direction, short=near):
-                break
-            left = None if left is None else left - (2 if near else 6) * HEX_STEP
-        if not commander.turn_over():
-            commander.end_turn()
+        if not commander.escapes:
+            commander.attack_in_reach()
+        close_in(commander, turn, target, (UNIT_ABILITY, AREA_ABILITY), on_row)
     raise vd.DriverError("the battle did not end within %d turns" % max_turns)

@@ -14,6 +14,7 @@ missing widget, a state that does not come, a non-zero exit status or a sanitize
 
 import argparse
 import os
+import re
 import sys
 import time
 
@@ -193,15 +194,19 @@ class Walk:
         self.player.click(*centre(S.DEPLOYMENT["right arrow"]), frames=0)
         greyed = self.same_as(winter, S.LEVEL_NAME, "the right arrow did not bring the first level back")
 
-        self.deploy_armies(layout, sides, "")
+        self.deploy_armies(layout, sides, "", second_first=True)
         self.rest_pointer()
         ready = self.changed(greyed, S.DEPLOYMENT["Deploy"], "Deploy does not show itself ready once both players "
                              "have units", threshold=5.0)
         self.record(ready, "deployment-ready")
 
-    def deploy_armies(self, layout, sides, game):
-        """Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at."""
+    def deploy_armies(self, layout, sides, game, second_first=False):
+        """Each player: choose him, then drag classes onto the middle of his zone, which the camera looks at. With
+        second_first the second player is chosen and buys before the first: the end page must still tell the
+        sides by their numbers, not by the order they came in."""
         armies = [(0, "Player 1", self.args.army1.split(",")), (1, "Player 2", self.args.army2.split(","))]
+        if second_first:
+            armies.reverse()
         for team, button, army in armies:
             before = self.camera.shoot("probe")
             self.player.click(*centre(S.DEPLOYMENT[button]), frames=0)
@@ -268,7 +273,8 @@ class Walk:
         rows_seen = []
 
         def ability_row(before, row):
-            if rows_seen:
+            # A unit short of action points has every action greyed and the row does not open: the next try.
+            if rows_seen or row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
                 return
             rows_seen.append(row)
             # The row replaces the actions: Back at the end of it, and the pointer's ability shows its costs in
@@ -277,18 +283,54 @@ class Walk:
             layout["Back"] = S.ABILITY_BACK
             for complaint in self.complaints_about(row, layout, {name: "" for name in layout}):
                 self.note("ability row: " + complaint)
-            self.expect(row.difference(before, *S.ACTIONS["Move"]) > 5.0, "Magic Spells did not open the ability row")
             self.expect(row.difference(before, *S.DESCRIPTION) > 10.0, "the ability's description box did not rise")
             self.record(row, "battle-ability-row")
 
-        turns = battle.fight(commander, self.args.turn_timeout, self.args.max_turns, on_turn=first_turn,
-                             on_row=ability_row)
-        print("  the battle ended after %d turns: %d walks, %d blows struck, %d abilities cast, %d defences" % (
-            turns, commander.walked, commander.attacks, commander.casts, commander.defends))
-        self.expect(commander.attacks + commander.casts > 0, "no blow was struck in the battle")
-        self.expect(commander.casts > 0, "no ability was cast in the battle")
+        since = self.game.mark()
+        turns, last_team = battle.fight(commander, self.args.turn_timeout, self.args.max_turns, on_turn=first_turn,
+                                        on_row=ability_row)
+        print("  the battle ended after %d turns: %d walks, %d blows struck, abilities cast %s, %d defences, "
+              "%d focuses, %d commands taken back" % (turns, commander.walked, commander.attacks,
+                                                       commander.cast_counts, commander.defends, commander.focuses,
+                                                       commander.escapes))
+        self.expect(rows_seen, "Magic Spells never opened the ability row")
+        self.expect(commander.walked > 0, "no unit walked in the battle")
+        self.expect(commander.attacks > 0, "no blow was struck with Attack in the battle")
+        self.expect(commander.cast_counts.get(battle.UNIT_ABILITY), "the ability on one unit was not cast")
+        self.expect(commander.cast_counts.get(battle.AREA_ABILITY), "the area ability was not cast")
         self.expect(commander.defends > 0, "no unit defended in the battle")
+        self.expect(commander.focuses > 0, "no unit focused in the battle")
+        self.expect(commander.escapes > 0, "no command was taken back with Escape")
         self.wait_state("GAME_STATE_GAME_OVER", 0, timeout=self.timeout)
+        self.check_result(commander, since, last_team)
+
+    def check_result(self, commander, since, last_team):
+        """The end page's winner and its statistics columns (as the game logs them) against the battle the walk
+        saw: the first player's units struck every blow and walked every step, the second player's stood; the
+        side whose unit had the last turn struck the last blow."""
+        lines = self.game.events("session.result", since)
+        if not self.expect(lines, "the end page's result was not logged"):
+            return
+        match = re.match(r"^(Player [12] Wins!) kills (\d+) (\d+), damage (\d+) (\d+), turns (\d+) (\d+), "
+                         r"hexes walked (\d+) (\d+)$", lines[-1])
+        if not self.expect(match, "the end page's result is not understood: %s" % lines[-1]):
+            return
+        print("  end page: " + lines[-1])
+        banner = match.group(1)
+        kills, damage, begun, walked = [(int(match.group(2 + 2 * i)), int(match.group(3 + 2 * i))) for i in range(4)]
+        self.expect(last_team == 0, "the battle's last turn was not the first player's (%s)" % last_team)
+        self.expect(banner == "Player 1 Wins!", "the first player won, but the end page says \"%s\"" % banner)
+        enemies = len(self.args.army2.split(","))
+        self.expect(kills == (enemies, 0), "kills: the first player killed %d, the second none; the end page has "
+                    "%d and %d" % ((enemies,) + kills))
+        self.expect(damage[0] > 0 and damage[1] == 0, "damage dealt: the first player's only; the end page has "
+                    "%d and %d" % damage)
+        turns = [t.team for t in commander.turns() if t.mark > since]
+        counted = (turns.count(0), turns.count(1))
+        self.expect(begun == counted, "turns: the battle had %d and %d; the end page has %d and %d"
+                    % (counted + begun))
+        self.expect(walked[0] > 0 and walked[1] == 0, "hexes walked: the first player's only; the end page has "
+                    "%d and %d" % walked)
 
     def end_of_game(self):
         self.rest_pointer()
@@ -366,6 +408,8 @@ class Walk:
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.note("sanitizer: " + report)
+        for line in self.game.unexpected()[:20]:
+            self.note("unexpected on stderr: " + line)
         print("%d screens in %.0f s; frame pace learnt %.3f s" % (self.shots, time.monotonic() - started,
                                                                    self.player.frame))
         print("states: " + " ".join(s.replace("GAME_STATE_", "") for s in self.game.events("session.state")))

@@ -53,6 +53,7 @@ class Soak:
         self.samples = []  # (game, resident KiB, open files) at the start of each deployment
         self.faults = []
         self.clicks = 0
+        self.turns = 0
 
     def fault(self, text):
         print("  FAULT: " + text)
@@ -81,9 +82,9 @@ class Soak:
     def sample(self, game):
         # The same moment of every game: the deployment screen has settled, nothing is loading.
         self.player.settle(4)
-        rss, files = self.game.rss_kib(), self.game.open_files()
-        self.samples.append((game, rss, files))
-        print("  game %d: resident %s KiB, %s open files" % (game, rss, files))
+        rss, files, threads = self.game.rss_kib(), self.game.open_files(), self.game.threads()
+        self.samples.append((game, rss, files, threads))
+        print("  game %d: resident %s KiB, %s open files, %s threads" % (game, rss, files, threads))
 
     def army(self):
         """A tiny random army within the budget: one or two units, cheap ones more often."""
@@ -140,11 +141,13 @@ class Soak:
         self.wait_state("GAME_STATE_BATTLE", since, self.args.load_timeout)
 
     def battle(self, game, since):
-        """Commands every turn from the HUD: mostly towards the enemy (walks, blows, abilities), with now and then
-        a defence, a focus, a key or a click anywhere on the board, and the turn ended at a random moment."""
+        """Commands every turn from the HUD: up to two random commands (walks, blows and abilities when the enemy is
+        near, defences, focuses, keys, clicks anywhere on the board), then the unit closes in on the enemy and
+        strikes it, so that every battle ends."""
         started = time.monotonic()
         commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
         commander.turns_seen = len(commander.turns())
+        commander.since = since
         places = {}
         while True:
             if time.monotonic() - started > self.args.battle_timeout:
@@ -160,38 +163,43 @@ class Soak:
             commander.settle_on_unit(turn)
             enemies = [place for (team, _), place in places.items() if team != turn.team]
             target = min(enemies, key=lambda place: battle.distance(place, turn.place)) if enemies else None
-            direction = commander.direction_towards(turn.place, target) if target else None
-            if direction is None:
-                guess = battle.FIRST_GUESS if turn.team == 0 else (-battle.FIRST_GUESS[0], -battle.FIRST_GUESS[1])
-                norm = math.hypot(*guess)
-                direction = (guess[0] / norm, guess[1] / norm)
+            direction = battle.heading_towards(commander, turn, target)
             near = target is not None and battle.distance(turn.place, target) < 8 * battle.HEX_STEP
-            for _ in range(self.random.randint(1, 4)):
-                if commander.turn_over():
-                    break
-                roll = self.random.random()
-                if roll < 0.05:
-                    self.player.key(self.random.choice(["Escape", "Tab", "w", "s"]), frames=2)
-                elif roll < 0.10:
-                    self.player.click(self.random.randint(0, W - 1), self.random.randint(BOARD[1], S.HUD_B),
-                                      frames=2)
-                    commander.withdraw()
-                elif roll < 0.15:
-                    self.player.click(*centre(S.ACTIONS[self.random.choice(["Defend", "Focus"])]), frames=2)
-                elif near and roll < 0.35:
-                    commander.cast_in_reach(self.random.randrange(len(S.ABILITIES)), towards=direction)
-                elif near and roll < 0.75:
-                    commander.attack_in_reach(direction)
-                else:
-                    commander.walk(turn, direction)
-                self.clicks += 1
-                if "GAME_STATE_GAME_OVER" in self.game.events("session.state", since):
-                    return
             try:
-                if not commander.turn_over():
-                    commander.end_turn()
+                for _ in range(self.random.randint(0, 2)):
+                    if commander.turn_over():
+                        break
+                    self.random_command(commander, turn, direction, near)
+                    if "GAME_STATE_GAME_OVER" in self.game.events("session.state", since):
+                        return
+                # Now and then an ability first, at a place of the row the unit may not have.
+                abilities = [self.random.randrange(len(S.ABILITIES))] if self.random.random() < 0.4 else []
+                commander.cast_counts.clear()
+                battle.close_in(commander, turn, target, abilities)
             except vd.DriverError as error:
                 raise Stuck("game %d: %s" % (game, error))
+
+    def random_command(self, commander, turn, direction, near):
+        roll = self.random.random()
+        if roll < 0.08:
+            self.player.key(self.random.choice(["Escape", "Tab", "w", "s"]), frames=2)
+        elif roll < 0.16:
+            self.player.click(self.random.randint(0, W - 1), self.random.randint(BOARD[1], S.HUD_B), frames=2)
+            commander.withdraw()
+        elif roll < 0.3:
+            self.player.click(*centre(S.ACTIONS[self.random.choice(["Defend", "Focus"])]), frames=2)
+        elif near and roll < 0.45:
+            commander.cast_in_reach(self.random.randrange(len(S.ABILITIES)), towards=direction)
+        elif near and roll < 0.75:
+            commander.attack_in_reach(direction)
+        elif near:
+            # Near the enemy a random walk away would only make the battle longer.
+            return
+        else:
+            angle = self.random.uniform(-0.8, 0.8)
+            c, s = math.cos(angle), math.sin(angle)
+            commander.walk(turn, (direction[0] * c - direction[1] * s, direction[0] * s + direction[1] * c))
+        self.clicks += 1
 
     def end_page(self, game, last):
         since = self.game.mark()
@@ -211,12 +219,14 @@ class Soak:
         del since
 
     def check_growth(self):
-        """Memory and open files measured at the same moment of each game must level off: after a first game
-        that fills the caches, what the later games add must stay within a small allowance."""
+        """Memory, open files and threads measured at the same moment of each game must level off. The first
+        games fill the caches of the levels and classes they meet for the first time, so memory is compared from
+        the second game (from the middle one in a long run, by when most of them were met) to the last, and what
+        the later games add must stay within an allowance."""
         if len(self.samples) < 3:
             return
-        base_game, base_rss, base_files = self.samples[1]
-        last_game, last_rss, last_files = self.samples[-1]
+        base_game, base_rss, base_files, base_threads = self.samples[max(1, (len(self.samples) - 1) // 2)]
+        last_game, last_rss, last_files, last_threads = self.samples[-1]
         games = last_game - base_game
         if base_rss and last_rss:
             growth = last_rss - base_rss
@@ -229,6 +239,10 @@ class Soak:
             print("open files from game %d to %d: %d -> %d" % (base_game, last_game, base_files, last_files))
             if last_files > base_files + 2:
                 self.fault("open files grew from %d to %d over %d games" % (base_files, last_files, games))
+        if base_threads is not None and last_threads is not None:
+            print("threads from game %d to %d: %d -> %d" % (base_game, last_game, base_threads, last_threads))
+            if last_threads > base_threads:
+                self.fault("threads grew from %d to %d over %d games" % (base_threads, last_threads, games))
 
     def run(self):
         started = time.monotonic()
@@ -238,12 +252,19 @@ class Soak:
             for game in range(1, self.args.games + 1):
                 print("game %d" % game)
                 self.sample(game)
+                deployed = self.game.mark()
+                game_started = time.monotonic()
                 self.deploy(game)
                 since = self.game.mark()
                 self.battle(game, since)
-                times = dict(self.game.game_times(since))
+                # The battle began before the mark the battle was commanded from: its state line is in the
+                # deployment's part of the log.
+                times = dict(self.game.game_times(deployed))
                 length = times.get("GAME_STATE_GAME_OVER", 0.0) - times.get("GAME_STATE_BATTLE", 0.0)
-                print("  battle over after %.1f s of game time, %d targeted clicks so far" % (length, self.clicks))
+                turns = len(self.game.events("session.turn", since))
+                self.turns += turns
+                print("  battle over after %d turns, %.1f s of game time, %.0f s from deployment; %d targeted clicks "
+                      "so far" % (turns, length, time.monotonic() - game_started, self.clicks))
                 if length > self.args.battle_game_time:
                     self.fault("game %d: the battle took %.0f s of game time" % (game, length))
                 self.end_page(game, last=game == self.args.games)
@@ -262,8 +283,11 @@ class Soak:
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.fault("sanitizer: " + report)
+        for line in self.game.unexpected()[:20]:
+            self.fault("unexpected on stderr: " + line)
         self.check_growth()
-        print("%d of %d games played in %.0f s" % (played, self.args.games, time.monotonic() - started))
+        print("%d of %d games played in %.0f s, %d turns" % (played, self.args.games, time.monotonic() - started,
+                                                              self.turns))
         return vd.finish(self.out, self.faults, "no faults")
 
 
@@ -284,10 +308,11 @@ def main():
     parser.add_argument("--exit-timeout", type=float, default=60.0)
     parser.add_argument("--battle-timeout", type=float, default=900.0,
                         help="real seconds a battle may last before the game counts as stuck")
-    parser.add_argument("--battle-game-time", type=float, default=1800.0,
+    parser.add_argument("--battle-game-time", type=float, default=7200.0,
                         help="seconds of game time a battle may last")
-    parser.add_argument("--rss-allowance-kib", type=int, default=16384,
-                        help="resident memory the later games may add in all")
+    parser.add_argument("--rss-allowance-kib", type=int, default=49152,
+                        help="resident memory the later games may add in all (levels and classes met for the first "
+                        "time fill caches)")
     parser.add_argument("--rss-per-game-kib", type=int, default=256,
                         help="and per game on top")
     return Soak(parser.parse_args()).run()

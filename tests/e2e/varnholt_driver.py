@@ -280,15 +280,32 @@ class Game:
                     out.append(text)
             return out
 
-    def rss_kib(self):
+    def _status(self, field):
         try:
             with open("/proc/%d/status" % self.process.pid) as status:
                 for line in status:
-                    if line.startswith("VmRSS:"):
+                    if line.startswith(field + ":"):
                         return int(line.split()[1])
         except OSError:
             pass
         return None
+
+    def unexpected(self):
+        """Lines on stderr other than the game's own information lines: warnings, errors, and anything written
+        by something else (a library, a sanitizer, a crash)."""
+        with self.lock:
+            out = []
+            for _, text in self.lines:
+                match = LOG_LINE.match(text)
+                if not match or match.group(1) != "info":
+                    out.append(text)
+            return out
+
+    def rss_kib(self):
+        return self._status("VmRSS")
+
+    def threads(self):
+        return self._status("Threads")
 
     def open_files(self):
         try:

@@ -179,12 +179,63 @@ TEST_F(TerrainTest, GroundIsDrawnByTechniquesThatReadOnlyTheTexturesItsTriangles
         ++drawn[draw.program].first;
         drawn[draw.program].second += draw.primitiveCount;
     }
-    EXPECT_EQ(drawn[program("GroundOneTwo")], std::make_pair(16u, 16u * 2048u - 18u)) << "every patch";
-    EXPECT_EQ(drawn[program("GroundOneTwoThree")], std::make_pair(1u, 6u));
-    EXPECT_EQ(drawn[program("GroundOneTwoFour")], std::make_pair(1u, 6u));
-    EXPECT_EQ(drawn[program("Basic")], std::make_pair(1u, 6u));
-    EXPECT_EQ(Null()->DrawCount(), 19u);
+    // The samples along the map's edges keep the file's weights (none here): the triangles wholly on them
+    // weigh no texture.
+    EXPECT_EQ(drawn[program("GroundOne")].first, 16u) << "every patch";
+    EXPECT_EQ(drawn[program("GroundOne")].second + drawn[program("GroundNone")].second, 16u * 2048u - 18u);
+    EXPECT_LT(drawn[program("GroundNone")].second, 4u * 2u * 128u);
+    EXPECT_EQ(drawn[program("GroundOneThree")], std::make_pair(1u, 6u));
+    EXPECT_EQ(drawn[program("GroundOneFour")], std::make_pair(1u, 6u));
+    EXPECT_EQ(drawn[program("GroundOneThreeFour")], std::make_pair(1u, 6u));
+    EXPECT_EQ(Null()->DrawCount(), 19u + drawn[program("GroundNone")].first);
     EXPECT_STREQ(effect->GetCurrentTechnique(), before);
+    Null()->KeepDraws(false);
+}
+
+// Flat ground west of column 64 and a 45 degree face east of it: with a slope factor of 4 the face's weight 2
+// is 4 x 0.29 (full) and its weight 1 none, so the flat half reads texture 1 alone, the face texture 2 alone
+// and only the cells along the foot of the face (in the second column of patches) read both.
+TEST_F(TerrainTest, FlatGroundAndSteepFacesReadOneGroundTextureEach)
+{
+    LevelBytes level;
+    level.Float(LevelOffsets::SLOPE, 4.0f);
+    for (int x = 64; x < 128; ++x)
+        for (int z = 0; z < 128; ++z)
+            level.Height(x, z, 256.0f * static_cast<float>(x - 64));
+    ASSERT_TRUE(Load(level));
+    EXPECT_EQ(terrain->VertexAt(63, 40).colour, 0x00FF0000u) << "flat: weight 1 alone";
+    EXPECT_EQ(terrain->VertexAt(64, 40).colour, 0x0000FF00u) << "steep: weight 2 alone";
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    auto* effect = dynamic_cast<Effect*>(DataManager::Get()->GetEffect("terrain.fx"));
+    ASSERT_NE(effect, nullptr);
+    auto program = [&](const char* technique) {
+        return dynamic_cast<ShaderProgram*>(effect->PassProgram(technique, 0, false));
+    };
+    Null()->KeepDraws(true);
+    Null()->ResetCounters();
+    terrain->Render();
+    std::map<const ShaderProgram*, std::pair<UINT, UINT>> drawn;
+    UINT triangles = 0;
+    for (const NullDevice::DrawRecord& draw : Null()->Draws()) {
+        ++drawn[draw.program].first;
+        drawn[draw.program].second += draw.primitiveCount;
+        triangles += draw.primitiveCount;
+    }
+    EXPECT_EQ(drawn[program("GroundOne")].first, 8u) << "the two western columns of patches";
+    // A triangle on the map's edge has corners that keep the file's weights (none), so next to the foot it
+    // may take the face's weight alone.
+    EXPECT_GE(drawn[program("GroundTwo")].first, 8u) << "the two eastern ones";
+    EXPECT_LE(drawn[program("GroundTwo")].first, 10u);
+    EXPECT_EQ(drawn[program("GroundOneTwo")].first, 4u);
+    // One column of cells, two triangles each, along each patch's 32 rows (less a few at the map's edge).
+    EXPECT_LE(drawn[program("GroundOneTwo")].second, 4u * 64u);
+    EXPECT_GE(drawn[program("GroundOneTwo")].second, 4u * 60u);
+    EXPECT_EQ(drawn[program("Basic")].first, 0u) << "nothing reads all four textures";
+    EXPECT_EQ(triangles, 16u * 2048u) << "the whole ground, each triangle once";
     Null()->KeepDraws(false);
 }
 

@@ -5,6 +5,7 @@
 #include "Writers.h"
 
 #include <sstream>
+#include <string>
 
 namespace {
 
@@ -28,54 +29,9 @@ varying float3 light;
 varying float4 weights;
 varying float eyeDistance;
 
-// The ground is opaque: it needs neither blending nor the alpha test.
-technique Basic
-{
-    pass P0
-    {
-        VertexShader = TerrainVS;
-        PixelShader = TerrainPS;
-        AlphaBlendEnable = false;
-        AlphaTestEnable = false;
-    }
-}
+)";
 
-// The same ground for triangles whose weights 3 and 4 (or one of them) are zero at every corner: the
-// textures they would weigh by zero are not read.
-technique GroundOneTwo
-{
-    pass P0
-    {
-        VertexShader = TerrainVS;
-        PixelShader = GroundOneTwoPS;
-        AlphaBlendEnable = false;
-        AlphaTestEnable = false;
-    }
-}
-
-technique GroundOneTwoThree
-{
-    pass P0
-    {
-        VertexShader = TerrainVS;
-        PixelShader = GroundOneTwoThreePS;
-        AlphaBlendEnable = false;
-        AlphaTestEnable = false;
-    }
-}
-
-technique GroundOneTwoFour
-{
-    pass P0
-    {
-        VertexShader = TerrainVS;
-        PixelShader = GroundOneTwoFourPS;
-        AlphaBlendEnable = false;
-        AlphaTestEnable = false;
-    }
-}
-
-@vertex
+constexpr const char* TERRAIN_SHADERS = R"(@vertex
 // Half a texel of the 128-texel light map, so that each vertex reads its own texel's centre.
 const float HALF_TEXEL = 0.5 / 128.0;
 // The light map's values are kept below full so that lit slopes can stand out; this brings flat ground
@@ -103,10 +59,16 @@ void TerrainVS()
 }
 
 @fragment
-// The constant arguments leave out, when the program is compiled, the reads of the textures not wanted.
-void Ground(bool withThree, bool withFour)
+// The constant arguments leave out, when the program is compiled, the reads of the textures not wanted. A
+// texture left out has a weight of zero at every corner of the triangles drawn with it, so the sum is the
+// same to the last bit.
+void Ground(bool withOne, bool withTwo, bool withThree, bool withFour)
 {
-    vec4 ground = texture(pTexture1, uv1) * weights.r + texture(pTexture2, uv2) * weights.g;
+    vec4 ground = vec4(0.0);
+    if (withOne)
+        ground += texture(pTexture1, uv1) * weights.r;
+    if (withTwo)
+        ground += texture(pTexture2, uv2) * weights.g;
     float share = weights.r + weights.g;
     if (share > 0.0)
         ground /= share;
@@ -120,26 +82,32 @@ void Ground(bool withThree, bool withFour)
 
 void TerrainPS()
 {
-    Ground(true, true);
-}
-
-void GroundOneTwoPS()
-{
-    Ground(false, false);
-}
-
-void GroundOneTwoThreePS()
-{
-    Ground(true, false);
-}
-
-void GroundOneTwoFourPS()
-{
-    Ground(false, true);
+    Ground(true, true, true, true);
 }
 )";
 
-std::vector<std::string> Lines(const char* text)
+// The ground is opaque: it needs neither blending nor the alpha test.
+std::string Technique(const std::string& name, const std::string& shader)
+{
+    return "technique " + name +
+           "\n{\n    pass P0\n    {\n        VertexShader = TerrainVS;\n        PixelShader = " + shader +
+           ";\n        AlphaBlendEnable = false;\n        AlphaTestEnable = false;\n    }\n}\n\n";
+}
+
+// One technique for each set of ground textures a triangle can weigh (bit k: texture k + 1), named after the
+// textures it reads, as the terrain looks them up: GroundOne, GroundTwo, GroundOneTwo, ... GroundNone.
+constexpr const char* NUMBERS[4] = {"One", "Two", "Three", "Four"};
+
+std::string SetName(unsigned set)
+{
+    std::string name = "Ground";
+    for (unsigned k = 0; k < 4; ++k)
+        if (set & 1u << k)
+            name += NUMBERS[k];
+    return set == 0 ? name + "None" : name;
+}
+
+std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -153,5 +121,16 @@ std::vector<std::string> Lines(const char* text)
 
 void WriteTerrainEffect(const std::filesystem::path& root)
 {
-    WriteTextFile(DataDirectory(root, "Effect Files") / "terrain.fx", Lines(TERRAIN));
+    constexpr unsigned SETS = 16;
+    std::string text = TERRAIN;
+    text += Technique("Basic", "TerrainPS");
+    for (unsigned set = 0; set < SETS; ++set)
+        text += Technique(SetName(set), SetName(set) + "PS");
+    text += TERRAIN_SHADERS;
+    for (unsigned set = 0; set < SETS; ++set) {
+        text += "\nvoid " + SetName(set) + "PS()\n{\n    Ground(";
+        for (unsigned k = 0; k < 4; ++k)
+            text += std::string(set & 1u << k ? "true" : "false") + (k < 3 ? ", " : ");\n}\n");
+    }
+    WriteTextFile(DataDirectory(root, "Effect Files") / "terrain.fx", Lines(text));
 }
