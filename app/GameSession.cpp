@@ -147,7 +147,6 @@ GameSession::~GameSession()
 void GameSession::Init()
 {
     loaded = false;
-    DataManager* data = DataManager::Get();
     terrain = std::make_unique<Terrain>();
     terrain->Init();
     hexGrid = std::make_unique<HexGrid>();
@@ -728,7 +727,6 @@ void GameSession::Shutdown()
     }
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
-    DataManager* data = DataManager::Get();
     if (Terrain::Current() == terrain.get())
         Terrain::SetCurrent(nullptr);
     if (HexGrid::Current() == hexGrid.get())

@@ -149,7 +149,6 @@ void StarField::Draw(IDirect3DDevice9* device)
 // have kept the ground nearer than it.
 StarField::Wait StarField::ChooseWait(IDirect3DDevice9* device) const
 {
-    DataManager* data = DataManager::Get();
     const SkyDome* sky = SkyDome::Current();
     if (!sky || !Terrain::Current())
         return Wait::NONE;

@@ -76,7 +76,6 @@ protected:
 
     void TearDown() override
     {
-        DataManager* data = DataManager::Get();
         Terrain::SetCurrent(nullptr);
         SkyDome::SetCurrent(nullptr);
         terrain.reset();
