@@ -517,12 +517,12 @@ void GameSession::SetLevelPreset() const
         Camera::Get()->SetPreset(level->preset);
 }
 
-void GameSession::LoadLevel(const std::string& name)
+bool GameSession::LoadLevel(const std::string& name)
 {
     const LevelEntry* level = FindLevel(name);
     // A level file the terrain refuses changes nothing: the level on screen keeps its name, view and emitters.
     if (level && terrain && !terrain->LoadLevel(level->file))
-        return;
+        return false;
     levelName = name;
     if (level)
         Camera::Get()->SetPreset(level->preset);
@@ -553,6 +553,7 @@ void GameSession::LoadLevel(const std::string& name)
     if (hexGrid)
         hexGrid->ClampAlpha(0.0f);
     MouseOverManager::Get()->SetHovered(nullptr);
+    return true;
 }
 
 void GameSession::ParkSelection()

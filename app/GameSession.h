@@ -108,7 +108,7 @@ public:
     void OnResetDevice() override { OnDeviceReset(); }
     void Shutdown();
 
-    void LoadLevel(const std::string& name) override;
+    bool LoadLevel(const std::string& name) override;
     void ResetLevel() override;
     void LoadUnitModels(bool registerWithHud) override;
     void UpdateLoading();

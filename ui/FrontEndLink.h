@@ -45,7 +45,8 @@ public:
     virtual bool IsBattleStarted() const = 0;
     // Removes every placed unit and both players; calls MenuManager::ResetRequisition.
     virtual void ResetLevel() = 0;
-    virtual void LoadLevel(const std::string& name) = 0;
+    // False when the level file is refused: the level on screen stays, under its own name.
+    virtual bool LoadLevel(const std::string& name) = 0;
     virtual void SetWindowSize(int width, int height) = 0;
     virtual void PostQuit() = 0;
     virtual void ResetSceneRect() = 0;

@@ -491,6 +491,7 @@ void MenuManager::UpdateEndOfGame()
 
 void MenuManager::SelectLevel(int index)
 {
+    const int shown = m_levelIndex;
     m_levelIndex = index;
     if (m_levelIndex < 0)
         m_levelIndex = 1;
@@ -501,8 +502,9 @@ void MenuManager::SelectLevel(int index)
         link->ResetLevel();
     // A unit still held by the pointer belongs to the level that is going.
     MouseOverManager::Get()->SetDragged(nullptr);
-    if (link)
-        link->LoadLevel(m_levelIndex == 0 ? "Farm" : "Winter");
+    // A refused level file leaves the last level on screen: the page keeps naming that one.
+    if (link && !link->LoadLevel(m_levelIndex == 0 ? "Farm" : "Winter"))
+        m_levelIndex = shown;
     if (m_levelNameLabel)
         m_levelNameLabel->SetText(m_levelIndex == 0 ? "- Barrithorn Farm -" : "- Timberwolf Ravine -");
     PromptForPlayer();

@@ -97,7 +97,7 @@ public:
     void ShowHelpScreen(bool) override { }
     bool IsBattleStarted() const override { return true; }
     void ResetLevel() override { }
-    void LoadLevel(const std::string&) override { }
+    bool LoadLevel(const std::string&) override { return true; }
     void SetWindowSize(int, int) override { }
     void PostQuit() override { }
     void ResetSceneRect() override { }

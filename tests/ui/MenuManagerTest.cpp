@@ -63,7 +63,11 @@ public:
         if (menu)
             menu->ResetRequisition();
     }
-    void LoadLevel(const std::string& name) override { levels.push_back(name); }
+    bool LoadLevel(const std::string& name) override
+    {
+        levels.push_back(name);
+        return name != refusedLevel;
+    }
     void SetWindowSize(int width, int height) override { sizes.emplace_back(width, height); }
     void PostQuit() override { ++quits; }
     void ResetSceneRect() override { }
@@ -114,6 +118,8 @@ public:
     int quits = 0;
     std::vector<int> states;
     std::vector<std::string> levels;
+    // The level whose file the session refuses.
+    std::string refusedLevel;
     std::vector<std::pair<int, int>> sizes;
     std::vector<int> players;
     std::vector<AddedUnit> added;
@@ -299,6 +305,23 @@ TEST_F(MenuManagerTest, MainMenuHelpOptionsAndQuit)
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
     Click(512, 452);
     EXPECT_EQ(session.quits, 1);
+}
+
+TEST_F(MenuManagerTest, ARefusedLevelLeavesThePageNamingTheLevelStillShown)
+{
+    menu->SelectLevel(0);
+    session.refusedLevel = "Winter";
+    menu->SelectLevel(1);
+    EXPECT_EQ(session.levels.back(), "Winter");
+    EXPECT_EQ(menu->GetLevelIndex(), 0);
+    EXPECT_EQ(menu->GetLevelNameLabel()->GetText(), "- Barrithorn Farm -");
+    // The next arrow asks for the refused level again rather than skipping past the one shown.
+    menu->SelectLevel(menu->GetLevelIndex() + 1);
+    EXPECT_EQ(session.levels.back(), "Winter");
+    session.refusedLevel.clear();
+    menu->SelectLevel(menu->GetLevelIndex() + 1);
+    EXPECT_EQ(menu->GetLevelIndex(), 1);
+    EXPECT_EQ(menu->GetLevelNameLabel()->GetText(), "- Timberwolf Ravine -");
 }
 
 TEST_F(MenuManagerTest, LevelChoiceCyclesOverTwoLevels)
