@@ -54,6 +54,9 @@ INFO_WINDOW = (613, 14, 405, 437)
 PREVIEW = (765, 40, 212, 160)
 LEVEL_NAME = (190, 358, 400, 35)
 REQUISITION = (750, 600, 250, 80)
+# The number alone, centred under its label: two players' numbers differ in a few strokes, which the whole label's
+# mean difference can hide (175 against 200 stays near the threshold).
+REQUISITION_NUMBER = (795, 626, 80, 36)
 LOADING_FRAME = ((W - 764) // 2, 600, 764, 90)
 LOADING_BAR_START = (W - 764) // 2 + 80
 

@@ -116,7 +116,7 @@ class Soak:
             shown = False
             for _ in range(3):
                 self.player.click(*centre(button), frames=0)
-                _, shown = self.camera.wait_for(lambda im: im.difference(before, *S.REQUISITION) > 3.0,
+                _, shown = self.camera.wait_for(lambda im: im.difference(before, *S.REQUISITION_NUMBER) > 3.0,
                                                 self.timeout / 3)
                 if shown:
                     break
