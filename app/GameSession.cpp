@@ -52,8 +52,6 @@
 #include <cstdlib>
 
 namespace {
-constexpr float kOutOfRangeDepth = 200.0f;
-
 constexpr GameSession::LevelEntry kLevels[] = {
     {"Farm", "Farm.txt", 0},
     {"Winter", "winter_wonderland.txt", 1},
@@ -165,6 +163,7 @@ void GameSession::Init()
     selectionDecal = std::make_unique<Decal>();
     targetDecal = std::make_unique<Decal>();
     areaDecal = std::make_unique<Decal>();
+    worldCache = std::make_unique<WorldCache>();
     flashOverlay = std::make_unique<GuiElement>();
     labels = std::make_unique<std::array<TextLabel, kLabelCount>>();
 
@@ -377,7 +376,7 @@ IDirect3DTexture9* GameSession::RenderSceneToTexture()
     // A refused scene leaves the back buffer bound: the grey clear must not land there.
     if (FAILED(sceneRenderer->BeginScene(sceneSurface, nullptr)))
         return sceneTexture;
-    DrawSceneFrame(device);
+    DrawSceneFrame(device, false);
     sceneRenderer->EndScene(0);
     return sceneTexture;
 }
@@ -392,21 +391,23 @@ void GameSession::RenderSceneToBackBuffer()
     const float height = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
     D3DVIEWPORT9 viewport{0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
     device->SetViewport(&viewport);
-    DrawSceneFrame(device);
+    DrawSceneFrame(device, true);
 }
 
-void GameSession::DrawSceneFrame(IDirect3DDevice9* device)
+void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
 {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
-    switch (state) {
-    case GAME_STATE_DEPLOYMENT:
-    case GAME_STATE_MAIN_MENU:
-    case GAME_STATE_BATTLE:
-    case GAME_STATE_GAME_OVER:
-        RenderScene();
-        break;
-    default:
-        break;
+    if (!mayKeepWorld || !DrawKeptWorld(device)) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kSceneClearColour, kOutOfRangeDepth, 0);
+        switch (state) {
+        case GAME_STATE_DEPLOYMENT:
+        case GAME_STATE_MAIN_MENU:
+        case GAME_STATE_BATTLE:
+        case GAME_STATE_GAME_OVER:
+            RenderScene(true);
+            break;
+        default:
+            break;
+        }
     }
     for (ParticleEmitter* emitter : {ringEmitterA.get(), ringEmitterB.get(), burstEmitter.get()}) {
         if (emitter)
@@ -415,7 +416,7 @@ void GameSession::DrawSceneFrame(IDirect3DDevice9* device)
     ParticleManager::Get()->Render();
 }
 
-void GameSession::RenderScene()
+void GameSession::RenderScene(bool withGlows)
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (starField)
@@ -436,9 +437,12 @@ void GameSession::RenderScene()
         DecalManager::Get()->Submit(selectionDecal.get());
     if (areaDecal)
         DecalManager::Get()->Submit(areaDecal.get());
-    if (terrain)
+    if (terrain && withGlows)
         terrain->DrawStaticObjects();
-    device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+    else if (StaticObjectSet* statics = terrain ? terrain->GetStaticObjects() : nullptr)
+        statics->RenderObjects();
+    if (withGlows)
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
 }
 
 void GameSession::RenderOverlay()
@@ -740,6 +744,8 @@ void GameSession::Shutdown()
         DecalManager::Forget(decal);
     for (ParticleEmitter* emitter : {ringEmitterA.get(), ringEmitterB.get(), burstEmitter.get()})
         ParticleManager::Withdraw(emitter);
+    // The kept picture holds surfaces of the device and the textures the world was drawn with.
+    worldCache.reset();
     terrain.reset();
     gridSink.reset();
     hexGrid.reset();

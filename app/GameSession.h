@@ -9,6 +9,7 @@
 #include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/CameraTarget.h"
+#include "scene/WorldCache.h"
 #include "ui/FrontEndLink.h"
 
 #include <array>
@@ -58,6 +59,7 @@ public:
     static constexpr unsigned kSceneWidth = 1024;
     static constexpr unsigned kSceneHeight = 768;
     static constexpr unsigned kSceneClearColour = 0xFF808080;
+    static constexpr float kOutOfRangeDepth = 200.0f;
     static constexpr int kLabelCount = 9;
     // The label that carries the turn banner and the winner's line; the others hold the end page's figures.
     static constexpr int BANNER_LABEL = 8;
@@ -100,6 +102,10 @@ public:
     void RenderOverlay();
     void RenderMouseOver();
     void RenderHelp();
+    // Whether the start-up view may keep a picture of its still world between frames (on unless turned off,
+    // to compare the two ways of drawing it).
+    void SetWorldCacheAllowed(bool allowed);
+    const WorldCache* GetWorldCache() const { return worldCache.get(); }
     void SetUnitShaderGlobals();
     void OnDeviceLost();
     void OnDeviceReset();
@@ -243,8 +249,16 @@ private:
     void ReleaseSceneTarget();
     void CreateBattleWidgets();
     void CreateLabels();
-    void RenderScene();
-    void DrawSceneFrame(IDirect3DDevice9* device);
+    // The world; without its glows it leaves the fog on, for them to be drawn after.
+    void RenderScene(bool withGlows);
+    // mayKeepWorld: the frame's target is the back buffer, where a kept picture of the world may stand for it.
+    void DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld);
+    // Whether nothing of the world but its sky, emitters and glows can change while the camera stands still.
+    bool WorldIsStill() const;
+    WorldCache::View CurrentWorldView() const;
+    // Shows the kept picture of the world (drawing it first when it is out of date) and the glows over it; false
+    // when the frame is to draw the world itself.
+    bool DrawKeptWorld(IDirect3DDevice9* device);
     void SetLevelPreset() const;
     void ParkSelection();
     void SetTargetGameSpeed(float speed);
@@ -336,5 +350,12 @@ private:
     IDirect3DTexture9* sceneTexture = nullptr;
     ID3DXRenderToSurface* sceneRenderer = nullptr;
     IDirect3DSurface9* sceneSurface = nullptr;
+    std::unique_ptr<WorldCache> worldCache;
+    bool worldCacheAllowed = true;
+    // The view of the last frame that could keep its world, to tell a camera standing still.
+    WorldCache::View lastWorldView;
+    bool lastWorldViewSet = false;
+    // Whether drawing the kept world handed the ground's emitters on to be drawn.
+    bool keptWorldSubmitsEmitters = false;
 };
 // NOLINTEND(readability-identifier-naming)

@@ -12,7 +12,8 @@
 // counted; llvmpipe fills them without running a fragment program.
 //
 // BENCH_POST_PASS=1 sends every frame through the post-process pass (the frame as it was drawn before the scene
-// went straight onto the back buffer); BENCH_SHOT=<prefix> writes each benchmark's last frame to
+// went straight onto the back buffer); BENCH_WORLD_CACHE=0 draws the start-up view's world every frame instead of
+// keeping its picture while the camera stands still; BENCH_SHOT=<prefix> writes each benchmark's last frame to
 // <prefix><benchmark>.bmp, for comparing pictures (compare -metric AE).
 #include "app/FrameClock.h"
 #include "app/GameApplication.h"
@@ -76,6 +77,8 @@ std::unique_ptr<GameApplication> MakeApplication(benchmark::State& state)
     app->SetWindowSize(1024, 768);
     const char* postPass = std::getenv("BENCH_POST_PASS");
     app->SetPostPassAlways(postPass && std::strcmp(postPass, "1") == 0);
+    const char* worldCache = std::getenv("BENCH_WORLD_CACHE");
+    app->GetSession()->SetWorldCacheAllowed(!worldCache || std::strcmp(worldCache, "0") != 0);
     return app;
 }
 

@@ -65,6 +65,7 @@ void Decal::Create(int n, float x, float z, bool randomRotation)
     ReleaseInterface(m_vertexBuffer);
     ReleaseInterface(m_indexBuffer);
     m_laid = false;
+    ++m_layings;
     if (randomRotation)
         m_rotation += static_cast<float>(RandomInt(360));
     m_position = D3DXVECTOR3(x, 0.0f, z);
@@ -160,6 +161,7 @@ void Decal::Lay()
         }
     }
     m_vertexBuffer->Unlock();
+    ++m_layings;
     m_laid = true;
     m_laidPosition = m_position;
     m_laidColour = packed;

@@ -59,6 +59,9 @@ public:
     IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
     IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer; }
     TextureRecord* Texture() const { return m_texture; }
+    // How many times the decal's vertices have been written: a decal whose count, texture and rotation stay
+    // the same looks the same.
+    unsigned Layings() const { return m_layings; }
 
     int fadeState = 3; // 0 fading in, 1 fading out, 2 pulsing, 3 steady
     float alpha = 1.0f;
@@ -87,4 +90,5 @@ private:
     D3DCOLOR m_laidColour = 0;
     const void* m_laidGround = nullptr;
     unsigned m_laidRevision = 0;
+    unsigned m_layings = 0;
 };

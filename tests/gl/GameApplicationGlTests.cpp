@@ -8,6 +8,9 @@
 #include "core/InputManager.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/SkyDome.h"
+#include "scene/Terrain.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"
@@ -16,7 +19,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -176,6 +181,94 @@ TEST_F(GameApplicationGl, TheSceneDrawnStraightIsThePictureThePostPassMakes)
     EXPECT_EQ(differing, 0u);
     // Not a blank picture compared with a blank one: the ground and the sky differ.
     EXPECT_NE(straight[100 * 1024 + 512] & 0x00FFFFFFu, straight[700 * 1024 + 512] & 0x00FFFFFFu);
+}
+
+// While the camera stands still the menu shows a kept picture of its world with the emitters over it: the frame
+// that keeps the picture and the frames that show it again are the picture of the world drawn anew, to the last
+// pixel, at every hour of the sky, over the start-up level and over the farm with its fire, smoke and embers.
+TEST_F(GameApplicationGl, TheKeptWorldIsThePictureOfTheWorldDrawnAnew)
+{
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    Win32TestHooks::SetPerformanceCounter(1000, 0);
+    FrameClock::Start();
+    LONGLONG now = 0;
+    const auto frames = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            now += 50;
+            Win32TestHooks::SetPerformanceCounterValue(now);
+            Frame();
+        }
+    };
+    frames(10);
+    SkyDome* sky = SkyDome::Current();
+    ASSERT_NE(sky, nullptr);
+    const auto compareAt = [&](float hour, const char* level) {
+        sky->SetSkyValue(hour);
+        sky->UpdateVertices();
+        UINT width = 0;
+        UINT height = 0;
+        session->SetWorldCacheAllowed(false);
+        app->Render();
+        const std::vector<uint32_t> drawn = BackBuffer(&width, &height);
+        EXPECT_EQ(drawn.size(), size_t{1024} * 768);
+        session->SetWorldCacheAllowed(true);
+        // The first frame sees the camera for the first time, the second keeps the picture, the third shows it.
+        app->Render();
+        EXPECT_FALSE(session->GetWorldCache()->IsValid()) << level << ", hour " << hour;
+        for (int frame = 0; frame < 2; ++frame) {
+            app->Render();
+            EXPECT_TRUE(session->GetWorldCache()->IsValid()) << level << ", hour " << hour;
+            const std::vector<uint32_t> kept = BackBuffer(&width, &height);
+            if (kept.size() != drawn.size() || drawn.empty()) {
+                ADD_FAILURE() << "no picture";
+                return 0u;
+            }
+            size_t differing = 0;
+            for (size_t i = 0; i < kept.size(); ++i)
+                differing += (kept[i] & 0x00FFFFFFu) != (drawn[i] & 0x00FFFFFFu) ? 1 : 0;
+            EXPECT_EQ(differing, 0u) << level << ", hour " << hour << ", frame " << frame;
+        }
+        // Not a blank picture compared with a blank one: the ground and the sky differ.
+        EXPECT_NE(drawn[100 * 1024 + 512] & 0x00FFFFFFu, drawn[700 * 1024 + 512] & 0x00FFFFFFu);
+        return drawn[100 * 1024 + 512] & 0x00FFFFFFu;
+    };
+    std::set<uint32_t> skies;
+    // The sky's strip runs over 24 units of its value: one hour in three.
+    for (float hour = 0.0f; hour < 24.0f; hour += 3.0f)
+        skies.insert(compareAt(hour, "start-up level"));
+    EXPECT_GT(skies.size(), 3u) << "the hours show skies of their own";
+
+    ASSERT_TRUE(session->LoadLevel("Farm"));
+    ASSERT_EQ(Terrain::Current()->Emitters().size(), 3u);
+    // Two seconds of fire, so that its particles stand over the ground.
+    frames(40);
+    compareAt(12.0f, "farm");
+}
+
+// A camera that moves draws its world every frame; the picture kept before it moved is not shown again.
+TEST_F(GameApplicationGl, AMovingCameraDrawsItsWorldEveryFrame)
+{
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    for (int frame = 0; frame < 3; ++frame)
+        app->Render();
+    ASSERT_TRUE(session->GetWorldCache()->IsValid());
+    Camera* camera = Camera::Get();
+    const D3DXMATRIX before = camera->GetView();
+    camera->SetEyeAndTarget(camera->GetEye() + D3DXVECTOR3(40.0f, 0.0f, 0.0f), camera->GetLookAt());
+    app->UpdateFrame();
+    ASSERT_NE(std::memcmp(&before, &camera->GetView(), sizeof(D3DXMATRIX)), 0);
+    UINT width = 0;
+    UINT height = 0;
+    app->Render();
+    EXPECT_FALSE(session->GetWorldCache()->IsValid());
+    const std::vector<uint32_t> moved = BackBuffer(&width, &height);
+    session->SetWorldCacheAllowed(false);
+    app->Render();
+    const std::vector<uint32_t> drawn = BackBuffer(&width, &height);
+    ASSERT_EQ(moved.size(), drawn.size());
+    EXPECT_TRUE(moved == drawn);
 }
 
 // The intro shows the title alone: no interface text over it.
