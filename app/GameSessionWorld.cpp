@@ -28,19 +28,19 @@ bool SameCamera(const WorldCache::View& a, const WorldCache::View& b)
 
 void GameSession::SetWorldCacheAllowed(bool allowed)
 {
-    worldCacheAllowed = allowed;
-    if (!allowed && worldCache)
-        worldCache->Invalidate();
+    m_worldCacheAllowed = allowed;
+    if (!allowed && m_worldCache)
+        m_worldCache->Invalidate();
 }
 
 // Units, hex highlights and the battle's decals move or fade from frame to frame; the menu over a battle that has
 // begun draws its world every frame as the battle does.
 bool GameSession::WorldIsStill() const
 {
-    if (!worldCacheAllowed || state != GAME_STATE_MAIN_MENU || !flow.GetPlayers().empty())
+    if (!m_worldCacheAllowed || m_state != GAME_STATE_MAIN_MENU || !m_flow.GetPlayers().empty())
         return false;
-    if (hexGrid) {
-        const HexGrid& grid = *hexGrid;
+    if (m_hexGrid) {
+        const HexGrid& grid = *m_hexGrid;
         for (const std::vector<Hex*>* list :
              {&grid.GetPathList(), &grid.GetTeam0List(), &grid.GetTeam1List(), &grid.GetZoneList(),
               &grid.GetTeam0DefendedList(), &grid.GetTeam1DefendedList()})
@@ -62,10 +62,10 @@ WorldCache::View GameSession::CurrentWorldView() const
     const DataManager* data = DataManager::Get();
     view.width = data->GetBackBufferWidth();
     view.height = data->GetBackBufferHeight();
-    view.skyShown = skyShown && skyDome;
-    view.skyValue = skyDome ? skyDome->GetSkyValue() : 0.0f;
-    view.level = terrain.get();
-    view.levelRevision = terrain ? terrain->GroundRevision() : 0;
+    view.skyShown = m_skyShown && m_skyDome;
+    view.skyValue = m_skyDome ? m_skyDome->GetSkyValue() : 0.0f;
+    view.level = m_terrain.get();
+    view.levelRevision = m_terrain ? m_terrain->GroundRevision() : 0;
     // In the order the decal manager draws them.
     const DecalManager* decals = DecalManager::Get();
     for (const std::vector<Decal*>* list : {&decals->DynamicList(), &decals->FrameList(), &decals->LevelList()})
@@ -76,45 +76,45 @@ WorldCache::View GameSession::CurrentWorldView() const
 
 bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
 {
-    if (!worldCache || !WorldIsStill()) {
-        lastWorldViewSet = false;
-        if (worldCache && worldCache->IsValid())
-            worldCache->Invalidate();
+    if (!m_worldCache || !WorldIsStill()) {
+        m_lastWorldViewSet = false;
+        if (m_worldCache && m_worldCache->IsValid())
+            m_worldCache->Invalidate();
         return false;
     }
     WorldCache::View view = CurrentWorldView();
     // While the camera moves every frame draws another world: keeping it would only add a copy.
-    const bool cameraStill = lastWorldViewSet && SameCamera(view, lastWorldView);
-    lastWorldViewSet = true;
+    const bool cameraStill = m_lastWorldViewSet && SameCamera(view, m_lastWorldView);
+    m_lastWorldViewSet = true;
     if (!cameraStill) {
-        worldCache->Invalidate();
-        lastWorldView = std::move(view);
+        m_worldCache->Invalidate();
+        m_lastWorldView = std::move(view);
         return false;
     }
-    const bool kept = worldCache->IsCurrent(view);
+    const bool kept = m_worldCache->IsCurrent(view);
     if (!kept) {
-        if (!worldCache->BeginPicture(device, view, kSceneClearColour, kOutOfRangeDepth)) {
-            lastWorldView = std::move(view);
+        if (!m_worldCache->BeginPicture(device, view, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH)) {
+            m_lastWorldView = std::move(view);
             return false;
         }
         const size_t submitted = ParticleManager::Get()->Emitters().size();
         RenderScene(false);
-        worldCache->EndPicture(device);
+        m_worldCache->EndPicture(device);
         // The ground hands its emitters on when it is drawn (not when it cannot be).
-        keptWorldSubmitsEmitters = ParticleManager::Get()->Emitters().size() > submitted;
-    } else if (terrain && keptWorldSubmitsEmitters) {
-        for (const auto& emitter : terrain->Emitters())
+        m_keptWorldSubmitsEmitters = ParticleManager::Get()->Emitters().size() > submitted;
+    } else if (m_terrain && m_keptWorldSubmitsEmitters) {
+        for (const auto& emitter : m_terrain->Emitters())
             emitter->Submit();
     }
-    lastWorldView = std::move(view);
-    if (!worldCache->Show(device, kept)) {
+    m_lastWorldView = std::move(view);
+    if (!m_worldCache->Show(device, kept)) {
         // The frame draws its world itself, and the ground's emitters with it.
-        if (terrain)
-            for (const auto& emitter : terrain->Emitters())
+        if (m_terrain)
+            for (const auto& emitter : m_terrain->Emitters())
                 ParticleManager::Withdraw(emitter.get());
         return false;
     }
-    if (StaticObjectSet* statics = terrain ? terrain->GetStaticObjects() : nullptr)
+    if (StaticObjectSet* statics = m_terrain ? m_terrain->GetStaticObjects() : nullptr)
         statics->RenderGlows();
     device->SetRenderState(D3DRS_FOGENABLE, FALSE);
     return true;
