@@ -14,14 +14,11 @@
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
 
-#include <cstring>
-
 namespace {
 
 bool SameCamera(const WorldCache::View& a, const WorldCache::View& b)
 {
-    return std::memcmp(&a.view, &b.view, sizeof(D3DXMATRIX)) == 0 &&
-           std::memcmp(&a.projection, &b.projection, sizeof(D3DXMATRIX)) == 0;
+    return WorldCache::SameMatrix(a.view, b.view) && WorldCache::SameMatrix(a.projection, b.projection);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "scene/WorldCache.h"
 
-#include <cstring>
+#include <bit>
+#include <cstdint>
 
 namespace {
 
@@ -13,21 +14,29 @@ void ReleaseAndClear(T*& object)
     }
 }
 
-bool SameMatrix(const D3DXMATRIX& a, const D3DXMATRIX& b)
+bool SameBits(float a, float b)
 {
-    return std::memcmp(&a, &b, sizeof(D3DXMATRIX)) == 0;
+    return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
 }
 
 constexpr D3DTRANSFORMSTATETYPE TRANSFORM_TYPES[] = {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION};
 
 } // namespace
 
+bool WorldCache::SameMatrix(const D3DXMATRIX& a, const D3DXMATRIX& b)
+{
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            if (!SameBits(a.m[row][column], b.m[row][column]))
+                return false;
+    return true;
+}
+
 bool WorldCache::View::operator==(const View& other) const
 {
     return SameMatrix(view, other.view) && SameMatrix(projection, other.projection) && width == other.width &&
-           height == other.height && std::memcmp(&skyValue, &other.skyValue, sizeof(float)) == 0 &&
-           skyShown == other.skyShown && level == other.level && levelRevision == other.levelRevision &&
-           decals == other.decals;
+           height == other.height && SameBits(skyValue, other.skyValue) && skyShown == other.skyShown &&
+           level == other.level && levelRevision == other.levelRevision && decals == other.decals;
 }
 
 WorldCache::~WorldCache()

@@ -18,8 +18,8 @@ class WorldCache : public DeviceResource
 public:
     // Everything the kept picture was drawn from. Pictures drawn from equal views are the same.
     struct View {
-        D3DXMATRIX view;
-        D3DXMATRIX projection;
+        D3DXMATRIX view{};
+        D3DXMATRIX projection{};
         UINT width = 0;
         UINT height = 0;
         float skyValue = 0.0f;
@@ -42,6 +42,9 @@ public:
         bool operator==(const View& other) const;
         bool operator!=(const View& other) const { return !(*this == other); }
     };
+
+    // Bit for bit, as View compares them.
+    static bool SameMatrix(const D3DXMATRIX& a, const D3DXMATRIX& b);
 
     WorldCache() = default;
     ~WorldCache() override;
