@@ -11,6 +11,7 @@
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/Font.h"
 #include "scene/Camera.h"
+#include "scene/SkyDome.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
 #include "ui/MouseOverManager.h"
@@ -257,6 +258,58 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
     EXPECT_TRUE(app->PostPassIsPlainCopy());
     app->SetPostPassAlways(true);
     EXPECT_FALSE(app->PostPassIsPlainCopy());
+}
+
+// The menu keeps the picture of its world while the camera stands still and draws the world again only in the
+// frames after the sky has stepped on to its next hour; once players are on the board it draws the world every
+// frame, as their units move.
+TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    const SkyDome* sky = SkyDome::Current();
+    ASSERT_NE(sky, nullptr);
+    // What a frame that draws its world anew draws.
+    session->SetWorldCacheAllowed(false);
+    device->ResetCounters();
+    Frame(16);
+    const UINT anew = device->DrawCount();
+    ASSERT_GT(anew, 100u);
+    session->SetWorldCacheAllowed(true);
+    Frame(16);
+    Frame(16);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(app->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    backBuffer->Release();
+    // Frames of 16 ms: the sky steps every quarter of a second, so 40 frames see two or three steps.
+    int steps = 0;
+    for (int frame = 0; frame < 40; ++frame) {
+        SCOPED_TRACE(frame);
+        const float hour = sky->GetSkyValue();
+        device->ResetCounters();
+        device->KeepDraws(true);
+        Frame(16);
+        device->KeepDraws(false);
+        const bool stepped = sky->GetSkyValue() != hour;
+        steps += stepped ? 1 : 0;
+        size_t intoPicture = 0;
+        for (const NullDevice::DrawRecord& draw : device->Draws())
+            intoPicture += draw.renderTarget != backBuffer ? 1 : 0;
+        EXPECT_EQ(intoPicture > 0, stepped) << "the world is drawn into its picture when the sky has stepped";
+        EXPECT_EQ(device->CopyCount(), 2u) << "the picture and its depth are copied onto the back buffer";
+        EXPECT_LT(device->Draws().size() - intoPicture, anew / 4) << "over the picture the menu and little else";
+    }
+    EXPECT_GE(steps, 2);
+
+    session->AddPlayer(0);
+    for (int frame = 0; frame < 3; ++frame) {
+        device->ResetCounters();
+        Frame(16);
+        EXPECT_EQ(device->CopyCount(), 0u);
+        EXPECT_GE(device->DrawCount(), anew);
+    }
 }
 
 TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)
