@@ -396,6 +396,9 @@ void GameSession::RenderSceneToBackBuffer()
 
 void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
 {
+    // Out of the menu the kept picture's surfaces would only add to the battle's memory.
+    if (m_worldCache && m_state != GAME_STATE_MAIN_MENU)
+        m_worldCache->Release();
     if (!mayKeepWorld || !DrawKeptWorld(device)) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH, 0);
         switch (m_state) {

@@ -49,6 +49,11 @@ WorldCache::~WorldCache()
 
 void WorldCache::OnLostDevice()
 {
+    Release();
+}
+
+void WorldCache::Release()
+{
     ReleaseAndClear(m_savedTarget);
     ReleaseAndClear(m_savedDepth);
     ReleaseSurfaces();

@@ -64,11 +64,15 @@ public:
     bool Show(IDirect3DDevice9* device, bool restoreStates);
     // Forgets the picture (the next frame draws it again).
     void Invalidate();
+    // Forgets the picture and gives back its surfaces, for a while without pictures to keep.
+    void Release();
 
     void OnLostDevice() override;
     void OnResetDevice() override { }
 
     bool IsValid() const { return m_valid; }
+    // Whether the picture's surfaces are held.
+    bool HoldsSurfaces() const { return m_colour || m_depth; }
 
 private:
     bool MakeSurfaces(IDirect3DDevice9* device, const D3DSURFACE_DESC& colour, const D3DSURFACE_DESC& depth);

@@ -310,6 +310,11 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
         EXPECT_EQ(device->CopyCount(), 0u);
         EXPECT_GE(device->DrawCount(), anew);
     }
+    // Out of the menu the picture's surfaces go.
+    EXPECT_TRUE(session->GetWorldCache()->HoldsSurfaces());
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    Frame(16);
+    EXPECT_FALSE(session->GetWorldCache()->HoldsSurfaces());
 }
 
 TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)
