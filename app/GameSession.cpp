@@ -7,7 +7,6 @@
 #include "app/EndScreen.h"
 #include "app/GameApplication.h"
 #include "app/HexGridSink.h"
-#include "app/IntroScreen.h"
 #include "app/MainMenuScreen.h"
 #include "battle/BoardUnit.h"
 #include "battle/ClassUnit.h"
@@ -37,9 +36,11 @@
 #include "scene/Terrain.h"
 #include "sound/FSound.h"
 #include "ui/BattleHud.h"
+#include "ui/DeploymentPage.h"
 #include "ui/DescriptionBox.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
+#include "ui/IntroScreen.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
@@ -116,7 +117,9 @@ GameSession::GameSession()
     FrontEndLink::Register(this);
     CombatText::SetFactory(&UnitTextLabel::Make);
     flow.SetListener(this);
-    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*this);
+    // Made with the session so that the screens can hold it; its pages are built with the other assets.
+    menuManager = std::make_unique<MenuManager>();
+    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*menuManager);
     m_screens[GAME_STATE_DEPLOYMENT] = std::make_unique<DeploymentScreen>(*this);
     m_screens[GAME_STATE_MAIN_MENU] = std::make_unique<MainMenuScreen>(*this);
     m_screens[GAME_STATE_LOADING] = std::make_unique<BattleLoadScreen>(*this);
@@ -173,7 +176,6 @@ void GameSession::Init()
     SkyDome::SetCurrent(skyDome.get());
     BoardGround::Register(this);
     FrontEndLink::Register(this);
-    menuManager = std::make_unique<MenuManager>();
 }
 
 void GameSession::LoadAssets()
@@ -605,7 +607,7 @@ void GameSession::ResetLevel()
     if (labels)
         (*labels)[kBanner].SetText("");
     if (menuManager)
-        menuManager->ResetRequisition();
+        menuManager->Deployment().ResetRequisition();
 }
 
 void GameSession::ResetGlows()
@@ -722,10 +724,9 @@ void GameSession::Shutdown()
         for (TextLabel& label : *labels)
             label.Unqueue();
     }
-    if (menuManager) {
+    // The manager itself stays for the screens that hold it, with nothing left to draw.
+    if (menuManager)
         menuManager->Destroy();
-        menuManager.reset();
-    }
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
     if (Terrain::Current() == terrain.get())
