@@ -317,6 +317,26 @@ void GameSession::SetLabelRows(float firstY, const float* steps)
 
 void GameSession::SetGameState(GameState newState)
 {
+    m_requestedState = newState;
+    m_stateRequested = true;
+}
+
+void GameSession::ApplyRequestedChanges()
+{
+    if (!m_stateRequested) {
+        if (menuManager)
+            menuManager->ApplyRequestedPage();
+        return;
+    }
+    // The new state's screen picks its page: a page asked for in the same frame belonged to the state left.
+    if (menuManager)
+        menuManager->ForgetRequestedPage();
+    m_stateRequested = false;
+    EnterState(m_requestedState);
+}
+
+void GameSession::EnterState(GameState newState)
+{
     const GameState previous = state;
     // One line per change, so that a run can be followed from outside (tests, soak runs, bug reports).
     if (newState != state)
@@ -339,6 +359,7 @@ void GameSession::SetGameState(GameState newState)
 
 void GameSession::Update()
 {
+    ApplyRequestedChanges();
     SoundQueue::Get()->Update();
     ParticleManager::Get()->Update();
     HandleKeys();
@@ -347,7 +368,7 @@ void GameSession::Update()
         helpScreen->Update();
     if (m_screen && m_screen->UsesFrontEnd() && menuManager)
         menuManager->Update();
-    // A page may have changed the state: the new state's screen takes this frame.
+    // A page that asks for another state has this frame's screen finish it; the new one takes the next frame.
     if (m_screen)
         m_screen->Update();
 }

@@ -216,7 +216,7 @@ void GameSession::UpdateBattle()
         UpdateFlyOver();
     // A unit dead in its own turn hands it on; without a unit holding the turn the countdown steps. Not once
     // this frame's defeat has ended the battle: the countdown's banner would cover the winner's.
-    if (state == GAME_STATE_BATTLE)
+    if (IsInBattle())
         flow.Update(DataManager::Get()->GetGameTime());
     if (flashOverlay)
         flashOverlay->Update();

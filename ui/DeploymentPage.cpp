@@ -84,7 +84,8 @@ D3DXCOLOR PlayerTint(int team)
 const D3DXCOLOR REQUISITION_LEFT(1.0f, 1.0f, 1.0f, 1.0f);
 } // namespace
 
-DeploymentPage::DeploymentPage(MenuManager& menu) : MenuPage(menu) { }
+DeploymentPage::DeploymentPage(MenuManager& menu) : MenuPage(menu)
+{ }
 
 DeploymentPage::~DeploymentPage()
 {
@@ -457,8 +458,9 @@ bool DeploymentPage::UpdateControls(FrontEndLink* link)
         deploy->enabled = true;
         if (deploy->clicked) {
             QueueSound("UI_CLICK.wav");
+            // The loading screen's empty page gives the scene the whole screen back when it shows; until then
+            // this page still draws the board in its window.
             link->SetGameState(GAME_STATE_LOADING);
-            link->ResetSceneRect();
             return true;
         }
     }

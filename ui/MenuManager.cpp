@@ -112,7 +112,7 @@ void MenuManager::SwitchScreen(int screen)
 
 void MenuManager::RequestPage(int screen)
 {
-    SwitchScreen(screen);
+    m_requestedPage = screen;
 }
 
 void MenuManager::ApplyRequestedPage()

@@ -29,6 +29,8 @@ class MenuManager : public DeviceResource
 {
 public:
     static constexpr int PAGE_COUNT = 6;
+    // No page asked for.
+    static constexpr int NO_REQUEST = -1;
 
     MenuManager();
     ~MenuManager() override;
@@ -44,6 +46,7 @@ public:
     void RequestPage(int screen);
     // Shows the page asked for since the last frame began, if any.
     void ApplyRequestedPage();
+    void ForgetRequestedPage() { m_requestedPage = NO_REQUEST; }
     int GetRequestedPage() const { return m_requestedPage; }
     void ResetAllPages();
     void OnLostDevice() override;
@@ -68,7 +71,5 @@ private:
     DeploymentPage* m_deployment = nullptr;
     int m_currentScreen = SCREEN_TITLE;
     int m_previousScreen = SCREEN_TITLE;
-    // No page asked for.
-    static constexpr int NO_REQUEST = -1;
     int m_requestedPage = NO_REQUEST;
 };

@@ -13,6 +13,7 @@
 #include "ui/GuiPanel.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -157,9 +158,11 @@ protected:
         UiDeviceTest::TearDown();
     }
 
-    // One frame as the session runs it: input, the mouse-over manager, then the menu.
+    // One frame as the session runs it: the page asked for in the last frame, input, the mouse-over manager,
+    // then the menu.
     void Frame(bool left, bool right = false)
     {
+        menu->ApplyRequestedPage();
         InputState::Get().InjectButton(0, left);
         InputState::Get().InjectButton(1, right);
         DataManager::Get()->AdvanceTime(1.0f / 60.0f);
@@ -262,6 +265,8 @@ TEST_F(MenuManagerTest, TitleEndsOnSpaceOrEscapeAndWaitsOtherwise)
         InputState::Get().InjectKey(key, true);
         Frame(false);
         InputState::Get().InjectKey(key, false);
+        EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE) << key << ": the main menu shows from the next frame";
+        Frame(false);
         EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU) << key;
         EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_TITLE) << key;
         EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_MAIN_MENU}) << key;
@@ -283,6 +288,7 @@ TEST_F(MenuManagerTest, StartGoesToDeploymentOrBackToTheRunningBattle)
         session.battleStarted = c.battleStarted;
         Click(512, 285);
         EXPECT_EQ(session.states, std::vector<int>{c.state}) << c.battleStarted;
+        Frame(false);
         EXPECT_EQ(menu->GetCurrentScreen(), c.screen) << c.battleStarted;
     }
 }
@@ -294,6 +300,8 @@ TEST_F(MenuManagerTest, MainMenuHelpOptionsAndQuit)
     EXPECT_TRUE(session.helpShown);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
     Click(512, 401);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU) << "the options show from the next frame";
+    Frame(false);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_OPTIONS);
     // The three sizes, each asked for even when the window has it already.
     Click(512, 285);
@@ -303,6 +311,7 @@ TEST_F(MenuManagerTest, MainMenuHelpOptionsAndQuit)
     const std::vector<std::pair<int, int>> sizes = {{800, 600}, {1024, 768}, {1024, 768}, {1280, 1024}};
     EXPECT_EQ(session.sizes, sizes);
     Click(512, 452);
+    Frame(false);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
     Click(512, 452);
     EXPECT_EQ(session.quits, 1);
@@ -727,6 +736,7 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     Click(511, 704);
     EXPECT_EQ(session.resets, resets + 1);
     EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_DEPLOYMENT});
+    Frame(false);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
     EXPECT_EQ(menu->Deployment().GetDeployingPlayer(), DeploymentPage::NO_PLAYER);
     // With nobody deploying the screen asks for a player, as when it first opened, rather than keeping the
@@ -735,6 +745,36 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     EXPECT_EQ(menu->Deployment().GetInfoLabel(8)->GetText(),
               "          Select Player 1 | 2\n        to begin deployment\n\n"
               "                Prev | Next\n                     Map");
+}
+
+// Each page is a screen of its own: shown, it enters (its widgets take the pointer); left, it leaves. A page
+// asked for shows as the next frame starts, and of two asked for before then the last one shows.
+TEST_F(MenuManagerTest, APageAskedForShowsFromTheNextFrameAndTheLastRequestWins)
+{
+    LogCapture log;
+    menu->SwitchScreen(SCREEN_MAIN_MENU);
+    ASSERT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    log.Clear();
+    menu->RequestPage(SCREEN_OPTIONS);
+    menu->RequestPage(SCREEN_END_OF_GAME);
+    menu->Update();
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    EXPECT_EQ(log.Count("menu.screen"), 0);
+    menu->ApplyRequestedPage();
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_END_OF_GAME);
+    EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_MAIN_MENU);
+    EXPECT_EQ(log.Count("menu.screen"), 1);
+    EXPECT_TRUE(menu->GetPage(SCREEN_END_OF_GAME)->buttons[0]->enabled);
+    EXPECT_FALSE(menu->GetPage(SCREEN_MAIN_MENU)->buttons[0]->enabled) << "left";
+    // Applied once: the next frame's start finds nothing asked for.
+    menu->ApplyRequestedPage();
+    EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_MAIN_MENU);
+    EXPECT_EQ(log.Count("menu.screen"), 1);
+    // A request forgotten (a state change picks its own page) shows nothing.
+    menu->RequestPage(SCREEN_OPTIONS);
+    menu->ForgetRequestedPage();
+    menu->ApplyRequestedPage();
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_END_OF_GAME);
 }
 
 TEST_F(MenuManagerTest, DeviceLossAfterTheTitleAndBeforeTheBuildIsSafe)
