@@ -46,7 +46,6 @@ void TitlePage::CloseVideo()
 
 void TitlePage::LeaveTitle()
 {
-    CloseVideo();
     if (FrontEndLink* link = Link())
         link->SetGameState(GAME_STATE_MAIN_MENU);
     m_menu.RequestPage(SCREEN_MAIN_MENU);
@@ -63,6 +62,13 @@ void TitlePage::Update()
         if (m_introVideo->finished)
             LeaveTitle();
     }
+}
+
+// The video plays its last frame until the main menu shows: closed at once, it would leave a frame of nothing.
+void TitlePage::Leave()
+{
+    MenuPage::Leave();
+    CloseVideo();
 }
 
 void TitlePage::Render()

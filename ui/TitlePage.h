@@ -13,6 +13,7 @@ public:
     ~TitlePage() override;
 
     void Build() override;
+    void Leave() override;
     void Update() override;
     void Render() override;
     void OnLostDevice() override;

@@ -780,9 +780,12 @@ TEST_F(MenuManagerTest, APageAskedForShowsFromTheNextFrameAndTheLastRequestWins)
 TEST_F(MenuManagerTest, DeviceLossAfterTheTitleAndBeforeTheBuildIsSafe)
 {
     // The intro video is gone once the title ends; losing and regaining the device must not need it.
+    ASSERT_NE(menu->GetIntroVideo(), nullptr);
     InputState::Get().InjectKey(kScancodeSpace, true);
     Frame(false);
     InputState::Get().InjectKey(kScancodeSpace, false);
+    EXPECT_NE(menu->GetIntroVideo(), nullptr) << "the title shows until the next frame starts";
+    Frame(false);
     ASSERT_EQ(menu->GetIntroVideo(), nullptr);
     menu->OnLostDevice();
     menu->OnResetDevice();
