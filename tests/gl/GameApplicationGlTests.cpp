@@ -192,6 +192,7 @@ TEST_F(GameApplicationGl, TheKeptWorldIsThePictureOfTheWorldDrawnAnew)
 {
     GameSession* session = app->GetSession();
     session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
     Win32TestHooks::SetPerformanceCounter(1000, 0);
     FrameClock::Start();
     LONGLONG now = 0;
@@ -253,6 +254,7 @@ TEST_F(GameApplicationGl, AMovingCameraDrawsItsWorldEveryFrame)
 {
     GameSession* session = app->GetSession();
     session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
     for (int frame = 0; frame < 3; ++frame)
         app->Render();
     ASSERT_TRUE(session->GetWorldCache()->IsValid());
