@@ -39,10 +39,14 @@ TerrainOctree::~TerrainOctree() = default;
 
 unsigned TerrainOctree::WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c)
 {
-    const D3DCOLOR any = a | b | c;
     // The colour holds weight 1 in red, 2 in green, 3 in blue and 4 in alpha.
-    return ((any >> 16) & 0xFF ? 1u : 0u) | ((any >> 8) & 0xFF ? 2u : 0u) | (any & 0xFF ? 4u : 0u) |
-           ((any >> 24) & 0xFF ? 8u : 0u);
+    const auto most = [&](unsigned shift) {
+        return std::max({(a >> shift) & 0xFFu, (b >> shift) & 0xFFu, (c >> shift) & 0xFFu});
+    };
+    const unsigned one = most(16), two = most(8);
+    const bool withOne = one > SLOPE_TAIL || (one > 0 && two <= SLOPE_TAIL);
+    const bool withTwo = two > SLOPE_TAIL || (two > 0 && one <= SLOPE_TAIL);
+    return (withOne ? 1u : 0u) | (withTwo ? 2u : 0u) | (most(0) ? 4u : 0u) | (most(24) ? 8u : 0u);
 }
 
 void TerrainOctree::Build(const LevelData& level)

@@ -150,6 +150,17 @@ TEST_F(OctreeTest, TrianglesAreGroupedByTheBlendWeightsTheyUse)
     for (const Case& c : cases)
         EXPECT_EQ(TerrainOctree::WeightSet(c.a, c.b, c.c), c.set) << std::hex << c.a << " " << c.b << " " << c.c;
 
+    // The slope's tail: weight 2 of at most 3 (of 255) at every corner beside weight 1 is left out, 4 is
+    // not; weights 1 and 2 as small as that together are both kept, and so is either alone; weights 3 and
+    // 4 count from 1 whatever the others.
+    const Case tails[] = {
+        {0x00FF0000, 0x00FC0300, 0x00FD0200, 1}, {0x00FF0000, 0x00FB0400, 0x00FF0000, 3},
+        {0x0003FC00, 0x0000FF00, 0x0001FE00, 2}, {0x00020000, 0x00000300, 0x00000000, 3},
+        {0x00000200, 0x00000000, 0x00000000, 2}, {0x00FC0003, 0x00FF0000, 0x01FF0001, 13},
+    };
+    for (const Case& c : tails)
+        EXPECT_EQ(TerrainOctree::WeightSet(c.a, c.b, c.c), c.set) << std::hex << c.a << " " << c.b << " " << c.c;
+
     // Weight 1 everywhere, weight 3 at sample (x 5, z 5) and weight 4 at (x 40, z 70): each lies inside a
     // patch, where a grid vertex is a corner of six triangles.
     LevelData painted;

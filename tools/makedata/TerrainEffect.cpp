@@ -65,8 +65,9 @@ void TerrainVS()
 
 @fragment
 // The constant arguments leave out, when the program is compiled, the reads of the textures not wanted. A
-// texture left out has a weight of zero at every corner of the triangles drawn with it, so the sum is the
-// same to the last bit.
+// texture left out has a weight of zero at every corner of the triangles drawn with it, or, for the flat
+// ground and the steep faces, a weight of a few 255ths where the other one holds the rest: the share is
+// taken over the textures read, so such a triangle shows the other texture alone.
 void Ground(bool withOne, bool withTwo, bool withThree, bool withFour)
 {
     vec4 ground = vec4(0.0);
@@ -74,7 +75,7 @@ void Ground(bool withOne, bool withTwo, bool withThree, bool withFour)
         ground += texture(pTexture1, uv1) * weights.r;
     if (withTwo)
         ground += texture(pTexture2, uv2) * weights.g;
-    float share = weights.r + weights.g;
+    float share = (withOne ? weights.r : 0.0) + (withTwo ? weights.g : 0.0);
     if (share > 0.0)
         ground /= share;
     if (withThree)
