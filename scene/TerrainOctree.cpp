@@ -44,9 +44,9 @@ unsigned TerrainOctree::WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c)
         return std::max({(a >> shift) & 0xFFu, (b >> shift) & 0xFFu, (c >> shift) & 0xFFu});
     };
     const unsigned one = most(16), two = most(8);
-    const bool withOne = one > SLOPE_TAIL || (one > 0 && two <= SLOPE_TAIL);
-    const bool withTwo = two > SLOPE_TAIL || (two > 0 && one <= SLOPE_TAIL);
-    return (withOne ? 1u : 0u) | (withTwo ? 2u : 0u) | (most(0) ? 4u : 0u) | (most(24) ? 8u : 0u);
+    const bool withOne = one > FADED || (one > 0 && two <= FADED);
+    const bool withTwo = two > FADED || (two > 0 && one <= FADED);
+    return (withOne ? 1u : 0u) | (withTwo ? 2u : 0u) | (most(0) > FADED ? 4u : 0u) | (most(24) > FADED ? 8u : 0u);
 }
 
 void TerrainOctree::Build(const LevelData& level)

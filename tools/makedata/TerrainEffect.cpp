@@ -65,9 +65,9 @@ void TerrainVS()
 
 @fragment
 // The constant arguments leave out, when the program is compiled, the reads of the textures not wanted. A
-// texture left out has a weight of zero at every corner of the triangles drawn with it, or, for the flat
-// ground and the steep faces, a weight of a few 255ths where the other one holds the rest: the share is
-// taken over the textures read, so such a triangle shows the other texture alone.
+// texture left out weighs nothing, or no more than a fading few 255ths, at every corner of the triangles
+// drawn with it. The flat ground and the steep faces share by the weights of those read, so that where one
+// of them is left out the other holds the whole ground.
 void Ground(bool withOne, bool withTwo, bool withThree, bool withFour)
 {
     vec4 ground = vec4(0.0);
