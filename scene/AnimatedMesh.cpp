@@ -26,9 +26,14 @@ constexpr const char* MELEE_ATTACK = "MeleeAttack";
 constexpr const char* LOAD_TECHNIQUE = "AnimationTechnique";
 
 // Until a level sets its light, the sun of every level: (50, 45, 25) normalised.
+D3DXVECTOR3 StartLight()
+{
+    return D3DXVECTOR3(0.6967330f, 0.6270597f, 0.3483665f);
+}
+
 D3DXVECTOR3& LightDirectionStore()
 {
-    static D3DXVECTOR3 towardsLight(0.6967330f, 0.6270597f, 0.3483665f);
+    static D3DXVECTOR3 towardsLight = StartLight();
     return towardsLight;
 }
 
@@ -93,6 +98,11 @@ void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileN
 void AnimatedMesh::SetLightDirection(const D3DXVECTOR3& towardsLight)
 {
     LightDirectionStore() = towardsLight;
+}
+
+void AnimatedMesh::ResetForTests()
+{
+    LightDirectionStore() = StartLight();
 }
 
 const D3DXVECTOR3& AnimatedMesh::GetLightDirection()

@@ -32,6 +32,8 @@ public:
     // light would turn with the camera.
     static void SetLightDirection(const D3DXVECTOR3& towardsLight);
     static const D3DXVECTOR3& GetLightDirection();
+    // The light back to the one every level starts with.
+    static void ResetForTests();
 
     void LoadWithEffect(MeshOwner* owner, const std::string& fileName, bool flag);
     void LoadAnimationFile(const std::string& fileName);
