@@ -59,8 +59,6 @@ protected:
 
     void TearDown() override
     {
-        Terrain::SetCurrent(nullptr);
-        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         if (stars)
             stars->Release();
