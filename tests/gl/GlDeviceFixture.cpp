@@ -27,11 +27,17 @@ void GlDeviceFixture<Base>::SetUp()
         ASSERT_NE(RegisterClassA(&wc), 0u);
         registered = true;
     }
+    // As the game does, the Direct3D object comes before the window: it starts the video, trying the named display
+    // again when the first start finds none, where the window's start would settle for a driver that shows nothing.
+    D3D9SetBackEnd(D3D9_BACKEND_GL);
+    IDirect3D9* first = Direct3DCreate9(D3D_SDK_VERSION);
     // The small back buffer sits in a larger window; a screen's fills its window.
     const int windowWidth = width == SIZE ? 256 : static_cast<int>(width);
     const int windowHeight = height == SIZE ? 256 : static_cast<int>(height);
     window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, windowWidth, windowHeight, nullptr, nullptr,
                              nullptr, nullptr);
+    if (first)
+        first->Release();
     ASSERT_NE(window, nullptr);
     ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, width, height, &d3d, &device));
 }
