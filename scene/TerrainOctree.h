@@ -2,14 +2,13 @@
 
 #include "d3dx9/D3DX9Math.h"
 #include "scene/TerrainVertex.h"
+#include "win32/ComPtr.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-struct IDirect3DVertexBuffer9;
-struct IDirect3DIndexBuffer9;
 struct LevelData;
 
 // Splits the map's cube eight ways until a node holds at most 3072 grid samples; each leaf draws its patch
@@ -39,9 +38,8 @@ public:
         int patchZ = 0;
         // The patch's entry in the octree's list of patches (-1 before the leaf is built).
         int patch = -1;
-        IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-        IDirect3DIndexBuffer9* indexBuffer = nullptr;
-        ~Node();
+        ComPtr<IDirect3DVertexBuffer9> vertexBuffer;
+        ComPtr<IDirect3DIndexBuffer9> indexBuffer;
     };
 
     TerrainOctree() = default;
@@ -89,9 +87,8 @@ private:
         int x = 0;
         int z = 0;
         const Node* leaf = nullptr;
-        IDirect3DIndexBuffer9* indexBuffer = nullptr;
+        ComPtr<IDirect3DIndexBuffer9> indexBuffer;
         std::array<UINT, WEIGHT_SETS + 1> start{};
-        ~Patch();
     };
 
     void BuildNode(Node* node);

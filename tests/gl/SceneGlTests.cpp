@@ -4,15 +4,14 @@
 // the sky, the terrain and (where the meshes can be read) the static objects each cover part of it.
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
+#include "gl/GlDeviceFixture.h"
 #include "scene/Camera.h"
-#include "scene/DecalManager.h"
 #include "scene/LevelObject.h"
 #include "scene/SkyDome.h"
 #include "scene/StarField.h"
 #include "scene/StaticMesh.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
-#include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +26,6 @@ constexpr UINT kWidth = 1024;
 constexpr UINT kHeight = 768;
 constexpr D3DCOLOR kKey = 0xFFFF00FF;
 
-LRESULT CALLBACK SceneWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 enum Layers : unsigned
 {
     STARS_AND_SKY = 1,
@@ -40,26 +34,15 @@ enum Layers : unsigned
     ALL = 7,
 };
 
-class SceneGlTest : public ::testing::Test
+class SceneGlTest : public GlDeviceFixture<SceneTest>
 {
 protected:
+    SceneGlTest() : GlDeviceFixture(kWidth, kHeight) { }
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = SceneWindowProc;
-            wc.lpszClassName = "SceneGlTestWindow";
-            ASSERT_NE(RegisterClassA(&wc), 0u);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "SceneGlTestWindow", "Scene", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        CreateTestDevice(D3D9_BACKEND_GL, window, kWidth, kHeight, &d3d, &device);
-        ASSERT_NE(device, nullptr);
+        GlDeviceFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         DataManager* data = DataManager::Get();
         data->SetDevice(device);
         DefaultStates();
@@ -76,19 +59,12 @@ protected:
 
     void TearDown() override
     {
-        Terrain::SetCurrent(nullptr);
-        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         if (stars)
             stars->Release();
         stars.reset();
         sky.reset();
-        DecalManager::ResetForTests();
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlDeviceFixture::TearDown();
     }
 
     // The game's default render states.
@@ -169,9 +145,6 @@ protected:
         back->Release();
     }
 
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
     std::unique_ptr<SkyDome> sky;
     std::unique_ptr<StarField> stars;
     std::unique_ptr<Terrain> terrain;

@@ -62,7 +62,7 @@ TEST_F(OctreeTest, TheGridSplitsIntoSixtyFourPatchesOfThirtyThreeSquared)
         EXPECT_TRUE(leaf->sampleCount == 1089u || leaf->sampleCount == 1090u);
         corner += leaf->sampleCount == 1090u;
         EXPECT_EQ(leaf->triangleCount, 2048);
-        ASSERT_NE(leaf->indexBuffer, nullptr);
+        ASSERT_NE(leaf->indexBuffer.Get(), nullptr);
         void* data = nullptr;
         ASSERT_EQ(leaf->indexBuffer->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
         const auto* index = static_cast<const uint16_t*>(data);
