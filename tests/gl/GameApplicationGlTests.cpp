@@ -8,6 +8,7 @@
 #include "core/InputManager.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
+#include "support/SessionLinks.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"
@@ -227,13 +228,13 @@ TEST_F(GameApplicationGl, ASmallerSceneRectangleShowsTheSceneInsideAndBlackAroun
 TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScreenIsDrawn)
 {
     GameSession* session = app->GetSession();
-    session->LoadLevel("Farm");
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).LoadLevel("Farm");
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     // Two ranks a few hexes apart, each player one unit of every class.
     for (int team = 0; team < 2; ++team)
         for (int i = 0; i < 11; ++i)
-            session->AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
+            FrontEnd(*session).AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
     std::vector<ClassUnit*> units;
     for (int team = 0; team < 2; ++team)
         for (BoardUnit* unit : session->GetPlayer(team)->GetUnits())
