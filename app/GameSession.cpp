@@ -114,7 +114,7 @@ GameSession::~GameSession()
 
 void GameSession::Init()
 {
-    m_loaded = false;
+    m_load.Clear();
     m_terrain = std::make_unique<Terrain>();
     m_terrain->Init();
     m_hexGrid = std::make_unique<HexGrid>();
@@ -471,9 +471,8 @@ void GameSession::ResetLevel()
     camera->SetTarget(nullptr);
     m_followedUnit = nullptr;
     m_flow.Reset();
-    m_unitsToLoad = 0;
+    m_load.Clear();
     m_unitCount = 0;
-    m_turnOrderQueue.clear();
     // The next battle's defeat waits its full delay.
     Player::ResetDefeatTimer();
 
@@ -493,7 +492,6 @@ void GameSession::ResetLevel()
     DecalManager::Get()->ClearDynamic();
 
     m_flyOver.Reset();
-    m_loaded = false;
     m_battleStarted = false;
     if (m_labels)
         (*m_labels)[BANNER].SetText("");

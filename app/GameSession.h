@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ArmyLoad.h"
 #include "app/FlyOver.h"
 #include "app/SceneTarget.h"
 #include "app/SlowMotionShot.h"
@@ -118,16 +119,9 @@ public:
     ID3DXEffect* GetBasicEffect() const { return m_basicEffect; }
     const D3DXMATRIX& GetTextTransform() const { return m_textTransform; }
     HelpScreen* GetHelpScreen() const { return m_helpScreen.get(); }
-    // The units added and not removed, and those of them whose models still wait for the loading job.
+    // The units added and not removed.
     int GetUnitCount() const { return m_unitCount; }
-    int GetUnitsToLoad() const { return m_unitsToLoad.load(); }
-    // Whether the loading job has ended.
-    bool IsLoaded() const { return m_loaded.load(); }
-    float GetLoadingProgress() const { return m_loadingProgress; }
-    // What the loading bar shows: the progress x 0.1, full at 1.
-    float GetLoadingBar() const { return m_loadingBar; }
-    // The units whose turn-order entries wait for the drawing thread.
-    const std::vector<BoardUnit*>& GetTurnOrderQueue() const { return m_turnOrderQueue; }
+    const ArmyLoad& GetLoad() const { return m_load; }
 
 private:
     // What the front-end screens ask of the session.
@@ -233,20 +227,15 @@ private:
     std::unique_ptr<std::array<TextLabel, LABEL_COUNT>> m_labels;
     // The players, their units' order and whose turn it is.
     TurnFlow m_flow;
-    // Written by the loading job on the worker thread while the drawing thread reads it.
-    std::atomic<int> m_unitsToLoad{0};
     int m_unitCount = 0;
     std::string m_levelName = "No Level";
     BoardUnit* m_followedUnit = nullptr;
     ID3DXEffect* m_basicEffect = nullptr; // the cache owns it
     bool m_battleStarted = false;
-    std::atomic<bool> m_loaded{false};
     FlyOver m_flyOver;
     SlowMotionShot m_shot;
-    float m_loadingProgress = 0.0f;
-    float m_loadingBar = 0.0f;
-    // Filled by the worker, handed to the battle HUD on the drawing thread once the job has ended.
-    std::vector<BoardUnit*> m_turnOrderQueue;
+    // Filled by the loading job on the worker thread while the drawing thread reads its counters.
+    ArmyLoad m_load;
     // Read by the loading job on the worker thread.
     std::atomic<GameState> m_state{GAME_STATE_MAIN_MENU};
     std::unique_ptr<Terrain> m_terrain;

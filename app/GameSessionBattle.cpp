@@ -30,9 +30,6 @@
 #include <algorithm>
 
 namespace {
-constexpr float LOADED_FILL_RATE = 3.0f;
-constexpr float WAITING_FILL_RATE = 0.75f;
-constexpr float BAR_SCALE = 0.1f;
 constexpr DWORD LOADING_WAIT_MS = 50;
 
 constexpr int BANNER = GameSession::BANNER_LABEL;
@@ -99,44 +96,37 @@ void GameSession::LoadUnitModels(bool registerWithHud)
             if (Hex* hex = unit->GetHex())
                 hex->SetType(HEX_OCCUPIED);
             if (registerWithHud)
-                m_turnOrderQueue.push_back(unit);
+                m_load.Queue(unit);
         }
     }
     if (registerWithHud)
-        m_unitsToLoad = 0;
+        m_load.AllModelsLoaded();
 }
 
 void GameSession::Execute()
 {
     if (m_state == GAME_STATE_LOADING)
         LoadUnitModels(true);
-    m_loaded.store(true);
+    m_load.Finish();
 }
 
 void GameSession::UpdateLoading()
 {
     if (JobQueue* queue = DataManager::Get()->GetJobQueue())
         queue->WaitUntilDone(LOADING_WAIT_MS);
-    const float frameTime = DataManager::Get()->GetFrameTime();
-    const bool done = m_loaded.load();
-    if (done)
-        m_loadingProgress += frameTime * LOADED_FILL_RATE;
-    else
-        m_loadingProgress += frameTime / (static_cast<float>(m_unitsToLoad.load() + 1) * WAITING_FILL_RATE);
-    m_loadingBar = std::min(m_loadingProgress * BAR_SCALE, 1.0f);
-    bool full = m_loadingBar >= 1.0f;
+    const bool done = m_load.Advance(DataManager::Get()->GetFrameTime());
+    bool full = m_load.GetBar() >= 1.0f;
     if (m_loadingScreen) {
-        m_loadingScreen->SetProgress(m_loadingProgress * BAR_SCALE);
+        m_loadingScreen->SetProgress(m_load.GetProgress() * ArmyLoad::BAR_SCALE);
         full = m_loadingScreen->IsFull();
     }
 
     if (done && full) {
-        m_loadingProgress = 0.0f;
+        m_load.EmptyBar();
         // The units' turn-order entries are the battle HUD's: their labels make fonts, so they are handed over
         // on this thread, once the job has ended.
-        for (BoardUnit* unit : m_turnOrderQueue)
+        for (BoardUnit* unit : m_load.TakeQueue())
             m_flow.Enlist(unit);
-        m_turnOrderQueue.clear();
         SetGameState(GAME_STATE_BATTLE);
         m_flyOver.Begin();
         Camera::Get()->SetProjection();
@@ -363,7 +353,7 @@ void GameSession::ForgetUnit(BoardUnit* gone)
     }
     m_flow.ForgetUnit(gone);
     m_shot.Forget(gone);
-    std::erase(m_turnOrderQueue, gone);
+    m_load.Forget(gone);
 }
 
 D3DXVECTOR3 GameSession::GetTargetPosition() const

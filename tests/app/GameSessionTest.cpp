@@ -282,7 +282,7 @@ TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
     Deploy(0, 5, 5);
     Deploy(1, 10, 10);
     Deploy(7, 11, 11); // no such player: nothing is made
-    EXPECT_EQ(session->GetUnitsToLoad(), 2);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 2);
     EXPECT_EQ(session->GetUnitCount(), 2);
     EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
     session->SetGameState(GAME_STATE_BATTLE);
@@ -294,12 +294,12 @@ TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
         FrontEnd(*session).ResetLevel();
         EXPECT_EQ(session->GetTurnFlow().GetPlayerCount(), 0);
         EXPECT_EQ(session->GetTurnFlow().GetPlayers().size(), 0u);
-        EXPECT_EQ(session->GetUnitsToLoad(), 0);
+        EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 0);
         EXPECT_EQ(session->GetUnitCount(), 0);
         EXPECT_TRUE(session->GetTurnFlow().IsTurnActive());
         EXPECT_FALSE(FrontEnd(*session).IsBattleStarted());
         EXPECT_FALSE(session->GetFlyOver().IsActive());
-        EXPECT_FALSE(session->IsLoaded());
+        EXPECT_FALSE(session->GetLoad().IsDone());
         EXPECT_FALSE(session->GetFlyOver().IsZoneShotStarted(3));
         EXPECT_FALSE(session->GetFlyOver().IsZoneShotStarted(4));
         EXPECT_FLOAT_EQ(session->GetFlyOver().GetClock(), 0.0f);
@@ -334,7 +334,7 @@ TEST_F(GameSessionTest, UnitBookkeepingCountsAddedAndRemovedUnits)
     FrontEnd(*session).RemoveUnit(0, nullptr);
     FrontEnd(*session).RemoveUnit(0, b);
     EXPECT_EQ(session->GetUnitCount(), 2);
-    EXPECT_EQ(session->GetUnitsToLoad(), 3) << "units to load is not lowered";
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 3) << "units to load is not lowered";
     EXPECT_EQ(Rules(*session).GetLivingUnits().size(), 1u);
 }
 
@@ -347,8 +347,8 @@ TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
     // Three units to load, no job: 0.05 / ((3 + 1) x 0.75) = 0.0166667 a frame.
     Frame(0.05f);
     session->UpdateLoading();
-    EXPECT_NEAR(session->GetLoadingProgress(), 0.0166667f, 1e-6f);
-    EXPECT_NEAR(session->GetLoadingBar(), 0.00166667f, 1e-7f);
+    EXPECT_NEAR(session->GetLoad().GetProgress(), 0.0166667f, 1e-6f);
+    EXPECT_NEAR(session->GetLoad().GetBar(), 0.00166667f, 1e-7f);
     // The screen's bar, 615 long, has grown by 0.00166667 of it.
     const LoadingScreen* screen = session->GetLoadingScreen();
     EXPECT_NEAR(screen->GetBar()->right - screen->GetBarStart(), 1.025f, 1e-3f);
@@ -356,7 +356,7 @@ TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
     // However far the bar gets, the battle waits for the job.
     Frame(400.0f);
     session->UpdateLoading();
-    EXPECT_FLOAT_EQ(session->GetLoadingBar(), 1.0f);
+    EXPECT_FLOAT_EQ(session->GetLoad().GetBar(), 1.0f);
     EXPECT_TRUE(session->GetLoadingScreen()->IsFull());
     EXPECT_NE(session->GetGameState(), GAME_STATE_BATTLE);
 }
@@ -365,7 +365,7 @@ TEST_F(GameSessionTest, WithNothingToLoadTheBarMovesAtATenthOverThreeQuarters)
 {
     Frame(0.75f);
     session->UpdateLoading();
-    EXPECT_NEAR(session->GetLoadingBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
+    EXPECT_NEAR(session->GetLoad().GetBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
 }
 
 TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBarIsFull)
@@ -382,12 +382,12 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
     EXPECT_LE(PointerCount(), -1);
     EXPECT_EQ(At(30, 30)->fadeState, 1);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
-    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_TRUE(session->GetLoad().IsDone());
     EXPECT_EQ(At(5, 5)->type, HEX_OCCUPIED) << "the job marks every unit's hex";
-    EXPECT_EQ(session->GetUnitsToLoad(), 0);
-    ASSERT_EQ(session->GetTurnOrderQueue().size(), 2u);
-    EXPECT_EQ(session->GetTurnOrderQueue()[0], a);
-    EXPECT_EQ(session->GetTurnOrderQueue()[1], b);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 0);
+    ASSERT_EQ(session->GetLoad().GetQueue().size(), 2u);
+    EXPECT_EQ(session->GetLoad().GetQueue()[0], a);
+    EXPECT_EQ(session->GetLoad().GetQueue()[1], b);
     EXPECT_EQ(device->DrawCount() + device->ClearCount() + device->PresentCount(), 0u);
 
     // Loaded: 3 x 0.5 = 1.5 of progress a frame; the bar is full at 10, in the seventh frame.
@@ -395,16 +395,16 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
         Frame(0.5f);
         session->UpdateLoading();
         EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING) << frame;
-        EXPECT_NEAR(session->GetLoadingProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
+        EXPECT_NEAR(session->GetLoad().GetProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
     }
     Frame(0.5f);
     session->UpdateLoading();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
-    EXPECT_FLOAT_EQ(session->GetLoadingProgress(), 0.0f);
+    EXPECT_FLOAT_EQ(session->GetLoad().GetProgress(), 0.0f);
     EXPECT_TRUE(session->GetFlyOver().IsActive());
     EXPECT_TRUE(FrontEnd(*session).IsBattleStarted());
     EXPECT_GE(PointerCount(), 1);
-    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+    EXPECT_TRUE(session->GetLoad().GetQueue().empty());
 }
 
 TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker)
@@ -420,11 +420,11 @@ TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker
         ASSERT_EQ(unit->modelLoads, std::vector<bool>{false});
         EXPECT_EQ(unit->modelLoadThread, std::this_thread::get_id());
     }
-    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+    EXPECT_TRUE(session->GetLoad().GetQueue().empty());
 
     session->SetGameState(GAME_STATE_LOADING);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
-    ASSERT_TRUE(session->IsLoaded());
+    ASSERT_TRUE(session->GetLoad().IsDone());
     for (FakeUnit* unit : {a, b, c}) {
         EXPECT_EQ(unit->modelLoads, (std::vector<bool>{false, true}));
         EXPECT_NE(unit->modelLoadThread, std::this_thread::get_id());
@@ -438,9 +438,9 @@ TEST_F(GameSessionTest, TheLoadingJobOutsideTheLoadingStateOnlyMarksItDone)
     At(5, 5)->SetType(HEX_OPEN);
     std::thread worker([this] { LoadingJob(*session).Execute(); });
     worker.join();
-    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_TRUE(session->GetLoad().IsDone());
     EXPECT_EQ(At(5, 5)->type, HEX_OPEN);
-    EXPECT_EQ(session->GetUnitsToLoad(), 1);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 1);
 }
 
 TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)

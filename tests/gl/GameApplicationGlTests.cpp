@@ -249,7 +249,7 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
     const auto start = std::chrono::steady_clock::now();
     while (session->GetGameState() == GAME_STATE_LOADING &&
            std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
-        if (!session->IsLoaded())
+        if (!session->GetLoad().IsDone())
             ++framesWhileLoading;
         Frame();
     }
