@@ -39,10 +39,14 @@ TerrainOctree::~TerrainOctree() = default;
 
 unsigned TerrainOctree::WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c)
 {
-    const D3DCOLOR any = a | b | c;
     // The colour holds weight 1 in red, 2 in green, 3 in blue and 4 in alpha.
-    return ((any >> 16) & 0xFF ? 1u : 0u) | ((any >> 8) & 0xFF ? 2u : 0u) | (any & 0xFF ? 4u : 0u) |
-           ((any >> 24) & 0xFF ? 8u : 0u);
+    const auto most = [&](unsigned shift) {
+        return std::max({(a >> shift) & 0xFFu, (b >> shift) & 0xFFu, (c >> shift) & 0xFFu});
+    };
+    const unsigned one = most(16), two = most(8);
+    const bool withOne = one > FADED || (one > 0 && two <= FADED);
+    const bool withTwo = two > FADED || (two > 0 && one <= FADED);
+    return (withOne ? 1u : 0u) | (withTwo ? 2u : 0u) | (most(0) > FADED ? 4u : 0u) | (most(24) > FADED ? 8u : 0u);
 }
 
 void TerrainOctree::Build(const LevelData& level)

@@ -60,8 +60,12 @@ public:
 
     // Which of the four blend weights a triangle uses: bit k is set when weight k + 1 is above zero at one of
     // its corners at least. Weight sets 0 to 3 use weights 1 and 2 only, 4 to 7 add weight 3, 8 to 11
-    // weight 4, 12 to 15 both.
+    // weight 4, 12 to 15 both. A weight's fading tail, at most FADED (of 255) at every corner, is left out:
+    // it changes a pixel by at most FADED 255ths of the difference between its texture and the rest. Weights
+    // 1 and 2 (flat ground and steep faces) share the ground by the slope, so the one of them left out
+    // hands its share to the other; when both are that faint both stay.
     static constexpr unsigned WEIGHT_SETS = 16;
+    static constexpr unsigned FADED = 3;
     static unsigned WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c);
     // Draws, as Draw does, only the triangles whose weight sets lie in first..last, so that a pass that
     // reads fewer of the ground textures can draw them. Patches are drawn nearest the eye first.
