@@ -29,7 +29,7 @@ void GameSession::AddUnit(int playerId, const std::string& className, int row, i
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         if (player->team == playerId) {
             player->CreateUnit(className, row, col);
-            m_unitsToLoad += 1;
+            m_load.AddUnit();
             m_unitCount += 1;
             return;
         }

@@ -59,7 +59,7 @@ WorldCache::View GameSession::CurrentWorldView() const
     const DataManager* data = DataManager::Get();
     view.width = data->GetBackBufferWidth();
     view.height = data->GetBackBufferHeight();
-    view.skyShown = m_skyShown && m_skyDome;
+    view.skyShown = m_skyDome != nullptr;
     view.skyValue = m_skyDome ? m_skyDome->GetSkyValue() : 0.0f;
     view.level = m_terrain.get();
     view.levelRevision = m_terrain ? m_terrain->GroundRevision() : 0;

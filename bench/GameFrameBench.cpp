@@ -169,21 +169,24 @@ void BM_BattleFrame(benchmark::State& state)
     if (!app)
         return;
     GameSession* session = app->GetSession();
-    session->LoadLevel("Farm");
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    // The front end deploys the armies; the session is its link.
+    FrontEndLink& frontEnd = *session;
+    frontEnd.LoadLevel("Farm");
+    frontEnd.AddPlayer(0);
+    frontEnd.AddPlayer(1);
     // Two ranks a few hexes apart; between them every class at least once.
     for (int team = 0; team < 2; ++team)
         for (int i = 0; i < UNITS_A_SIDE; ++i)
-            session->AddUnit(team, CLASS_FILES[(team * UNITS_A_SIDE + i) % CLASS_COUNT], 14 + 6 * team, 12 + 2 * i);
+            frontEnd.AddUnit(team, CLASS_FILES[(team * UNITS_A_SIDE + i) % CLASS_COUNT], 14 + 6 * team, 12 + 2 * i);
     FrameClock::SetFixedStep(SET_UP_STEP);
     session->SetGameState(GAME_STATE_LOADING);
     session->ApplyRequestedChanges();
     for (int frame = 0; frame < 2000 && session->GetGameState() == GAME_STATE_LOADING; ++frame)
         Frame(*app);
-    for (int frame = 0; frame < 2000 && (session->IsFlyOver() || !session->IsTurnActive()); ++frame)
+    for (int frame = 0; frame < 2000 && (session->GetFlyOver().IsActive() || !session->GetTurnFlow().IsTurnActive());
+         ++frame)
         Frame(*app);
-    if (session->GetGameState() != GAME_STATE_BATTLE || session->IsFlyOver()) {
+    if (session->GetGameState() != GAME_STATE_BATTLE || session->GetFlyOver().IsActive()) {
         state.SkipWithError("the battle did not begin");
         CloseApplication(std::move(app));
         return;

@@ -20,6 +20,7 @@
 #include "win32/TestHooks.h"
 
 #include "support/ScreenQuad.h"
+#include "support/SessionLinks.h"
 
 #include <gtest/gtest.h>
 
@@ -129,7 +130,7 @@ TEST_F(GameApplicationTest, StartsInTheIntroFullScreenWithTheSceneTargetAndHelpL
     EXPECT_EQ(app->GetSession()->GetGameState(), GAME_STATE_INTRO);
     EXPECT_FALSE(app->IsWindowed());
 
-    IDirect3DTexture9* scene = app->GetSession()->GetSceneTexture();
+    IDirect3DTexture9* scene = FrontEnd(*app->GetSession()).GetSceneTexture();
     ASSERT_NE(scene, nullptr);
     D3DSURFACE_DESC desc{};
     scene->GetLevelDesc(0, &desc);
@@ -204,7 +205,7 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
         SCOPED_TRACE(c.name);
         app->SetWindowSize(c.width, c.height);
         // Made anew by the reset.
-        IDirect3DTexture9* scene = app->GetSession()->GetSceneTexture();
+        IDirect3DTexture9* scene = FrontEnd(*app->GetSession()).GetSceneTexture();
         ASSERT_NE(scene, nullptr);
         app->SetSceneRect(c.sceneLeft, 0.0f, c.sceneWidth, static_cast<float>(c.height));
         app->SetShakeMagnitude(c.shake);
@@ -304,7 +305,7 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
     }
     EXPECT_GE(steps, 2);
 
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     for (int frame = 0; frame < 3; ++frame) {
         device->ResetCounters();
         Frame(16);
@@ -370,7 +371,7 @@ TEST_F(GameApplicationTest, WindowSizeKeysResizeTheBackBufferAndFramesGoOn)
     device->ResetCounters();
     Frame(16);
     EXPECT_EQ(device->PresentCount(), 1u);
-    ASSERT_NE(app->GetSession()->GetSceneTexture(), nullptr);
+    ASSERT_NE(FrontEnd(*app->GetSession()).GetSceneTexture(), nullptr);
 }
 
 TEST_F(GameApplicationTest, FullScreenChordTogglesOncePerPress)
@@ -459,13 +460,13 @@ TEST_F(GameApplicationTest, EveryStateShowsThePointerExceptTheIntroAndLoading)
     session->SetGameState(GAME_STATE_LOADING);
     session->ApplyRequestedChanges();
     EXPECT_EQ(ShowCursor(TRUE), 0) << "hidden again at -1 while loading";
-    EXPECT_FALSE(session->IsBattleStarted());
+    EXPECT_FALSE(FrontEnd(*session).IsBattleStarted());
     session->SetGameState(GAME_STATE_BATTLE);
     session->ApplyRequestedChanges();
-    EXPECT_TRUE(session->IsBattleStarted());
+    EXPECT_TRUE(FrontEnd(*session).IsBattleStarted());
     session->SetGameState(GAME_STATE_MAIN_MENU);
     session->ApplyRequestedChanges();
-    EXPECT_TRUE(session->IsBattleStarted()) << "a battle once begun stays begun";
+    EXPECT_TRUE(FrontEnd(*session).IsBattleStarted()) << "a battle once begun stays begun";
 }
 
 TEST_F(GameApplicationTest, MouseMovesReachThePointer)
@@ -672,7 +673,7 @@ TEST_F(GameApplicationTest, ARefusedSceneTargetLeavesTheBackBufferAlone)
     // With a scene already open on the device, the scene target cannot begin its own.
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     device->ResetCounters();
-    EXPECT_EQ(app->GetSession()->RenderSceneToTexture(), app->GetSession()->GetSceneTexture());
+    EXPECT_EQ(app->GetSession()->RenderSceneToTexture(), FrontEnd(*app->GetSession()).GetSceneTexture());
     EXPECT_EQ(device->ClearCount(), 0u) << "the grey clear must not land on the back buffer";
     device->EndScene();
 }
@@ -770,7 +771,7 @@ TEST_F(GameApplicationTest, UnitShaderGlobalsCarryTheGameClockUnderTheEffectsNam
     const float start = data->GetGameTime();
     data->SetGameSpeed(2.0f);
     data->AdvanceTime(0.25f); // scaled: 0.5 s
-    session->SetUnitShaderGlobals();
+    session->UpdateMenuScene();
     float value = -1.0f;
     ASSERT_EQ(basic->GetFloat("gameTime", &value), D3D_OK);
     EXPECT_FLOAT_EQ(value, start + 0.5f);

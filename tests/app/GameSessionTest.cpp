@@ -1,4 +1,6 @@
 #include "app/GameSession.h"
+#include "app/BattleMarkers.h"
+#include "app/LevelEntry.h"
 #include "battle/BoardFakes.h"
 #include "battle/ClassUnit.h"
 #include "battle/CombatText.h"
@@ -14,6 +16,7 @@
 #include "scene/ParticleManager.h"
 #include "scene/SceneFixture.h"
 #include "scene/Terrain.h"
+#include "support/SessionLinks.h"
 #include "ui/FrontEndLink.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
@@ -129,7 +132,7 @@ protected:
         auto* unit = new FakeUnit(session->GetHexGrid());
         NextFakeUnit() = unit;
         BoardUnit::SetFactory(TakeNextFakeUnit);
-        session->AddUnit(playerId, "Militia.txt", row, col);
+        FrontEnd(*session).AddUnit(playerId, "Militia.txt", row, col);
         BoardUnit::SetFactory(nullptr);
         if (NextFakeUnit() == unit) {
             // Nobody took it: there is no such player.
@@ -178,7 +181,7 @@ TEST(GameSessionLevels, TheTableNamesFileAndPresetByExactName)
         {"", nullptr, -1},
     };
     for (const Case& c : cases) {
-        const GameSession::LevelEntry* level = GameSession::FindLevel(c.name);
+        const LevelEntry* level = LevelEntry::Find(c.name);
         if (!c.file) {
             EXPECT_EQ(level, nullptr) << c.name;
             continue;
@@ -192,7 +195,7 @@ TEST(GameSessionLevels, TheTableNamesFileAndPresetByExactName)
 TEST(GameSessionLevels, TheLightComesFromFiftyFortyFiveTwentyFive)
 {
     // |(50, 45, 25)| = sqrt(5150) = 71.76350
-    const D3DXVECTOR3 d = GameSession::LightDirection();
+    const D3DXVECTOR3 d = LevelEntry::LightDirection();
     EXPECT_NEAR(d.x, 0.696733f, 1e-6f);
     EXPECT_NEAR(d.y, 0.627060f, 1e-6f);
     EXPECT_NEAR(d.z, 0.348367f, 1e-6f);
@@ -219,13 +222,13 @@ TEST_F(GameSessionTest, StartUpShowsTheWinterLevelWithItsHexTypesAndLight)
 
 TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
 {
-    session->LoadLevel("Citadel Courtyard");
+    FrontEnd(*session).LoadLevel("Citadel Courtyard");
     EXPECT_EQ(At(0, 0)->type, 3);
     EXPECT_FLOAT_EQ(BasicFloat("LightDiffuseColor"), 200.0f);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 2500.0f);
     EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
 
-    session->LoadLevel("Farm");
+    FrontEnd(*session).LoadLevel("Farm");
     EXPECT_EQ(At(0, 0)->type, 2);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 3500.0f);
     const auto& emitters = session->GetTerrain()->Emitters();
@@ -238,7 +241,7 @@ TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
     }
 
     // Loading Winter again clears the farm's emitters.
-    session->LoadLevel("Winter");
+    FrontEnd(*session).LoadLevel("Winter");
     EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
     EXPECT_EQ(At(0, 0)->type, 1);
 }
@@ -251,9 +254,9 @@ TEST_F(GameSessionTest, TheUnitsStandInEachLevelsLight)
     ASSERT_NE(skinned, session->GetBasicEffect());
     EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 100.0f);
     EXPECT_NEAR(SkinnedFloat("LightDirection"), 0.696733f, 1e-6f);
-    session->LoadLevel("Citadel Courtyard");
+    FrontEnd(*session).LoadLevel("Citadel Courtyard");
     EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 200.0f);
-    session->LoadLevel("Farm");
+    FrontEnd(*session).LoadLevel("Farm");
     EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 150.0f);
     // The skin draws with the same sun, turned into the camera's view at each draw.
     const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
@@ -269,7 +272,7 @@ TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)
     session->GetBasicEffect()->SetFloatArray("LightDirection", zero, 3);
     At(0, 0)->alpha = 0.7f;
     At(0, 0)->targetAlpha = 0.9f;
-    session->LoadLevel("farm");
+    FrontEnd(*session).LoadLevel("farm");
     EXPECT_EQ(session->GetLevelName(), "farm");
     EXPECT_EQ(At(0, 0)->type, 1) << "the winter level stays";
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, eye.z);
@@ -279,37 +282,37 @@ TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)
 
 TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(0);
-    session->AddPlayer(1);
-    EXPECT_EQ(session->GetPlayerCount(), 2) << "a second player with the same id is not added";
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
+    EXPECT_EQ(session->GetTurnFlow().GetPlayerCount(), 2) << "a second player with the same id is not added";
     Deploy(0, 5, 5);
     Deploy(1, 10, 10);
     Deploy(7, 11, 11); // no such player: nothing is made
-    EXPECT_EQ(session->GetUnitsToLoad(), 2);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 2);
     EXPECT_EQ(session->GetUnitCount(), 2);
     EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
     EnterState(GAME_STATE_BATTLE);
-    session->GetRingEmitterA()->position = D3DXVECTOR3(1, 2, 3);
-    session->GetSelectionDecal()->UpdatePosition(500.0f, 0.0f, 700.0f, false);
+    session->GetMarkers()->GetRingEmitterA()->position = D3DXVECTOR3(1, 2, 3);
+    session->GetMarkers()->GetSelectionDecal()->UpdatePosition(500.0f, 0.0f, 700.0f, false);
     session->GetLabel(8)->SetText("Player 1 Turn.");
 
     for (int pass = 0; pass < 2; ++pass) {
-        session->ResetLevel();
-        EXPECT_EQ(session->GetPlayerCount(), 0);
-        EXPECT_EQ(session->GetPlayerListSize(), 0u);
-        EXPECT_EQ(session->GetUnitsToLoad(), 0);
+        FrontEnd(*session).ResetLevel();
+        EXPECT_EQ(session->GetTurnFlow().GetPlayerCount(), 0);
+        EXPECT_EQ(session->GetTurnFlow().GetPlayers().size(), 0u);
+        EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 0);
         EXPECT_EQ(session->GetUnitCount(), 0);
-        EXPECT_TRUE(session->IsTurnActive());
-        EXPECT_FALSE(session->IsBattleStarted());
-        EXPECT_FALSE(session->IsFlyOver());
-        EXPECT_FALSE(session->IsLoaded());
-        EXPECT_FALSE(session->IsZoneShotStarted(3));
-        EXPECT_FALSE(session->IsZoneShotStarted(4));
-        EXPECT_FLOAT_EQ(session->GetFlyOverClock(), 0.0f);
-        EXPECT_FLOAT_EQ(session->GetRingEmitterA()->position.y, -5000.0f);
-        EXPECT_FLOAT_EQ(session->GetSelectionDecal()->Position().x, 0.0f);
-        EXPECT_FLOAT_EQ(session->GetSelectionDecal()->Position().z, 0.0f);
+        EXPECT_TRUE(session->GetTurnFlow().IsTurnActive());
+        EXPECT_FALSE(FrontEnd(*session).IsBattleStarted());
+        EXPECT_FALSE(session->GetFlyOver().IsActive());
+        EXPECT_FALSE(session->GetLoad().IsDone());
+        EXPECT_FALSE(session->GetFlyOver().IsZoneShotStarted(3));
+        EXPECT_FALSE(session->GetFlyOver().IsZoneShotStarted(4));
+        EXPECT_FLOAT_EQ(session->GetFlyOver().GetClock(), 0.0f);
+        EXPECT_FLOAT_EQ(session->GetMarkers()->GetRingEmitterA()->position.y, -5000.0f);
+        EXPECT_FLOAT_EQ(session->GetMarkers()->GetSelectionDecal()->Position().x, 0.0f);
+        EXPECT_FLOAT_EQ(session->GetMarkers()->GetSelectionDecal()->Position().z, 0.0f);
         EXPECT_EQ(session->GetLabel(8)->GetText(), "");
         EXPECT_EQ(session->GetLevelName(), "Winter");
         EXPECT_EQ(At(10, 10)->type, 0) << "the level's types are back on the board";
@@ -321,8 +324,8 @@ TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
 
 TEST_F(GameSessionTest, UnitBookkeepingCountsAddedAndRemovedUnits)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     EXPECT_EQ(session->GetPlayer(0)->team, 0);
     EXPECT_EQ(session->GetPlayer(1)->team, 1);
     EXPECT_EQ(session->GetPlayer(2), nullptr);
@@ -330,29 +333,29 @@ TEST_F(GameSessionTest, UnitBookkeepingCountsAddedAndRemovedUnits)
     FakeUnit* b = Deploy(0, 6, 6);
     FakeUnit* c = Deploy(1, 20, 20);
     c->state = DEAD;
-    const std::vector<BoardUnit*> living = session->GetLivingUnits();
+    const std::vector<BoardUnit*> living = Rules(*session).GetLivingUnits();
     ASSERT_EQ(living.size(), 2u);
     EXPECT_EQ(living[0], a);
     EXPECT_EQ(living[1], b);
 
-    session->RemoveUnit(0, nullptr);
-    session->RemoveUnit(0, b);
+    FrontEnd(*session).RemoveUnit(0, nullptr);
+    FrontEnd(*session).RemoveUnit(0, b);
     EXPECT_EQ(session->GetUnitCount(), 2);
-    EXPECT_EQ(session->GetUnitsToLoad(), 3) << "units to load is not lowered";
-    EXPECT_EQ(session->GetLivingUnits().size(), 1u);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 3) << "units to load is not lowered";
+    EXPECT_EQ(Rules(*session).GetLivingUnits().size(), 1u);
 }
 
 TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     Deploy(0, 5, 5);
     Deploy(0, 6, 5);
     Deploy(0, 7, 5);
     // Three units to load, no job: 0.05 / ((3 + 1) x 0.75) = 0.0166667 a frame.
     Frame(0.05f);
     session->UpdateLoading();
-    EXPECT_NEAR(session->GetLoadingProgress(), 0.0166667f, 1e-6f);
-    EXPECT_NEAR(session->GetLoadingBar(), 0.00166667f, 1e-7f);
+    EXPECT_NEAR(session->GetLoad().GetProgress(), 0.0166667f, 1e-6f);
+    EXPECT_NEAR(session->GetLoad().GetBar(), 0.00166667f, 1e-7f);
     // The screen's bar, 615 long, has grown by 0.00166667 of it.
     const LoadingScreen* screen = session->GetLoadingScreen();
     EXPECT_NEAR(screen->GetBar()->right - screen->GetBarStart(), 1.025f, 1e-3f);
@@ -360,7 +363,7 @@ TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
     // However far the bar gets, the battle waits for the job.
     Frame(400.0f);
     session->UpdateLoading();
-    EXPECT_FLOAT_EQ(session->GetLoadingBar(), 1.0f);
+    EXPECT_FLOAT_EQ(session->GetLoad().GetBar(), 1.0f);
     EXPECT_TRUE(session->GetLoadingScreen()->IsFull());
     session->ApplyRequestedChanges();
     EXPECT_NE(session->GetGameState(), GAME_STATE_BATTLE);
@@ -370,13 +373,13 @@ TEST_F(GameSessionTest, WithNothingToLoadTheBarMovesAtATenthOverThreeQuarters)
 {
     Frame(0.75f);
     session->UpdateLoading();
-    EXPECT_NEAR(session->GetLoadingBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
+    EXPECT_NEAR(session->GetLoad().GetBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
 }
 
 TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBarIsFull)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     FakeUnit* a = Deploy(0, 5, 5);
     FakeUnit* b = Deploy(1, 9, 9);
     At(5, 5)->SetType(HEX_OPEN);
@@ -387,12 +390,12 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
     EXPECT_LE(PointerCount(), -1);
     EXPECT_EQ(At(30, 30)->fadeState, 1);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
-    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_TRUE(session->GetLoad().IsDone());
     EXPECT_EQ(At(5, 5)->type, HEX_OCCUPIED) << "the job marks every unit's hex";
-    EXPECT_EQ(session->GetUnitsToLoad(), 0);
-    ASSERT_EQ(session->GetTurnOrderQueue().size(), 2u);
-    EXPECT_EQ(session->GetTurnOrderQueue()[0], a);
-    EXPECT_EQ(session->GetTurnOrderQueue()[1], b);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 0);
+    ASSERT_EQ(session->GetLoad().GetQueue().size(), 2u);
+    EXPECT_EQ(session->GetLoad().GetQueue()[0], a);
+    EXPECT_EQ(session->GetLoad().GetQueue()[1], b);
     EXPECT_EQ(device->DrawCount() + device->ClearCount() + device->PresentCount(), 0u);
 
     // Loaded: 3 x 0.5 = 1.5 of progress a frame; the bar is full at 10, in the seventh frame.
@@ -401,40 +404,40 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
         session->UpdateLoading();
         session->ApplyRequestedChanges();
         EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING) << frame;
-        EXPECT_NEAR(session->GetLoadingProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
+        EXPECT_NEAR(session->GetLoad().GetProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
     }
     Frame(0.5f);
     session->UpdateLoading();
     // The battle is asked for in this frame and entered as the next one starts.
     EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING);
-    EXPECT_TRUE(session->IsInBattle());
+    EXPECT_TRUE(Rules(*session).IsInBattle());
     session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
-    EXPECT_FLOAT_EQ(session->GetLoadingProgress(), 0.0f);
-    EXPECT_TRUE(session->IsFlyOver());
-    EXPECT_TRUE(session->IsBattleStarted());
+    EXPECT_FLOAT_EQ(session->GetLoad().GetProgress(), 0.0f);
+    EXPECT_TRUE(session->GetFlyOver().IsActive());
+    EXPECT_TRUE(FrontEnd(*session).IsBattleStarted());
     EXPECT_GE(PointerCount(), 1);
-    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+    EXPECT_TRUE(session->GetLoad().GetQueue().empty());
 }
 
 TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     FakeUnit* a = Deploy(0, 5, 5);
     FakeUnit* b = Deploy(1, 9, 9);
     FakeUnit* c = Deploy(1, 9, 11);
     // The deployment loads the models as units are placed, without animations, on the main thread.
-    session->LoadUnitModels(false);
+    FrontEnd(*session).LoadUnitModels(false);
     for (FakeUnit* unit : {a, b, c}) {
         ASSERT_EQ(unit->modelLoads, std::vector<bool>{false});
         EXPECT_EQ(unit->modelLoadThread, std::this_thread::get_id());
     }
-    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+    EXPECT_TRUE(session->GetLoad().GetQueue().empty());
 
     EnterState(GAME_STATE_LOADING);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
-    ASSERT_TRUE(session->IsLoaded());
+    ASSERT_TRUE(session->GetLoad().IsDone());
     for (FakeUnit* unit : {a, b, c}) {
         EXPECT_EQ(unit->modelLoads, (std::vector<bool>{false, true}));
         EXPECT_NE(unit->modelLoadThread, std::this_thread::get_id());
@@ -443,14 +446,14 @@ TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker
 
 TEST_F(GameSessionTest, TheLoadingJobOutsideTheLoadingStateOnlyMarksItDone)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     Deploy(0, 5, 5);
     At(5, 5)->SetType(HEX_OPEN);
-    std::thread worker([this] { session->Execute(); });
+    std::thread worker([this] { LoadingJob(*session).Execute(); });
     worker.join();
-    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_TRUE(session->GetLoad().IsDone());
     EXPECT_EQ(At(5, 5)->type, HEX_OPEN);
-    EXPECT_EQ(session->GetUnitsToLoad(), 1);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 1);
 }
 
 TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)
@@ -474,7 +477,7 @@ TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)
         EXPECT_FLOAT_EQ(session->GetLabel(i)->y, deployY[i]) << i;
 
     // One player: the game-over state changes nothing else.
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     EnterState(GAME_STATE_GAME_OVER);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_FLOAT_EQ(session->GetLabel(0)->y, 300.0f);
@@ -490,9 +493,9 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
     };
     const Case cases[] = {{2, 1, "Player 1 Wins!"}, {1, 2, "Player 2 Wins!"}, {1, 1, "Player 2 Wins!"}};
     for (const Case& c : cases) {
-        session->ResetLevel();
-        session->AddPlayer(0);
-        session->AddPlayer(1);
+        FrontEnd(*session).ResetLevel();
+        FrontEnd(*session).AddPlayer(0);
+        FrontEnd(*session).AddPlayer(1);
         for (int k = 0; k < c.aliveFirst; ++k)
             Deploy(0, 5 + k, 5);
         for (int k = 0; k < c.aliveSecond; ++k)
@@ -534,15 +537,15 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
 
 TEST_F(GameSessionTest, TheAreaDecalIsRebuiltWithTheAbilitysCells)
 {
-    session->SetAreaDecal(6);
-    EXPECT_EQ(session->GetAreaDecal()->GridSize(), 6);
-    EXPECT_FLOAT_EQ(session->GetAreaDecal()->HalfSize(), 160.0f) << "(64 x 6 - 64) / 2";
-    EXPECT_FLOAT_EQ(session->GetAreaDecal()->Position().x, 1500.0f);
+    Rules(*session).SetAreaDecal(6);
+    EXPECT_EQ(session->GetMarkers()->GetAreaDecal()->GridSize(), 6);
+    EXPECT_FLOAT_EQ(session->GetMarkers()->GetAreaDecal()->HalfSize(), 160.0f) << "(64 x 6 - 64) / 2";
+    EXPECT_FLOAT_EQ(session->GetMarkers()->GetAreaDecal()->Position().x, 1500.0f);
 }
 
 TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
 {
-    session->OnDeviceReset();
+    Resource(*session).OnResetDevice();
     NullDevice* device = Null();
     EnterState(GAME_STATE_INTRO);
     device->ResetCounters();
@@ -696,8 +699,8 @@ TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
 {
     MenuManager* menu = session->GetMenuManager();
     ASSERT_NE(menu, nullptr);
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     const struct {
         GameState state;
         int page;
@@ -753,8 +756,8 @@ TEST_F(GameSessionTest, OnlyTheMainMenuAndTheEndPageResetThePageColours)
         EXPECT_FLOAT_EQ(backdrop->colour.a, expected.a) << entry.state;
     }
     // The end page resets too, once there are two armies to report on.
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     backdrop->colour = midFade;
     EnterState(GAME_STATE_GAME_OVER);
     EXPECT_FLOAT_EQ(backdrop->colour.a, backdrop->baseColour.a);
@@ -783,7 +786,7 @@ TEST_F(GameSessionTest, AClassSheetCarriesTheDamageItsAttackStartsFrom)
         unit.stats.strength = c.strength;
         unit.stats.agility = c.agility;
         unit.stats.intelligence = 30;
-        const ClassSheet sheet = session->DescribeClass(unit);
+        const ClassSheet sheet = FrontEnd(*session).DescribeClass(unit);
         EXPECT_EQ(sheet.damage, c.damage) << c.strength << " " << c.agility;
         EXPECT_EQ(sheet.strength, c.strength);
         EXPECT_EQ(sheet.intelligence, 30);
@@ -817,23 +820,23 @@ TEST_F(GameSessionTest, LeavingTheBattleLetsGoOfTheHoveredHudButton)
 // Removing reports whether the unit was in that army.
 TEST_F(GameSessionTest, TheLinkRemovesAndDescribesOnlyUnitsOfTheNamedArmy)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
-    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
+    EXPECT_FALSE(FrontEnd(*session).BothPlayersHaveUnits());
     FakeUnit* a = Deploy(0, 5, 5);
     ASSERT_NE(a, nullptr);
-    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    EXPECT_FALSE(FrontEnd(*session).BothPlayersHaveUnits());
     FakeUnit* b = Deploy(1, 6, 6);
     ASSERT_NE(b, nullptr);
-    EXPECT_TRUE(session->BothPlayersHaveUnits());
+    EXPECT_TRUE(FrontEnd(*session).BothPlayersHaveUnits());
 
-    EXPECT_EQ(session->DescribeOccupant(nullptr).unit, nullptr);
-    EXPECT_EQ(session->DescribeOccupant(nullptr).team, -1);
+    EXPECT_EQ(FrontEnd(*session).DescribeOccupant(nullptr).unit, nullptr);
+    EXPECT_EQ(FrontEnd(*session).DescribeOccupant(nullptr).team, -1);
 
-    EXPECT_FALSE(session->RemoveUnit(0, b));
-    EXPECT_TRUE(session->RemoveUnit(1, b));
-    EXPECT_FALSE(session->RemoveUnit(1, b));
-    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    EXPECT_FALSE(FrontEnd(*session).RemoveUnit(0, b));
+    EXPECT_TRUE(FrontEnd(*session).RemoveUnit(1, b));
+    EXPECT_FALSE(FrontEnd(*session).RemoveUnit(1, b));
+    EXPECT_FALSE(FrontEnd(*session).BothPlayersHaveUnits());
 }
 
 // A refused start shuts down a session whose Init never ran.
@@ -843,10 +846,10 @@ TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
     Camera::ResetForTests();
     {
         GameSession session;
-        session.ResetLevel();
+        FrontEnd(session).ResetLevel();
         session.Shutdown();
         session.Shutdown();
-        EXPECT_EQ(session.GetPlayerCount(), 0);
+        EXPECT_EQ(session.GetTurnFlow().GetPlayerCount(), 0);
     }
     Camera::ResetForTests();
     DataManager::ResetForTests();
@@ -855,7 +858,7 @@ TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
 TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)
 {
     DeviceResource::ResetAll();
-    IDirect3DTexture9* scene = session->GetSceneTexture();
+    IDirect3DTexture9* scene = FrontEnd(*session).GetSceneTexture();
     ASSERT_NE(scene, nullptr);
     D3DSURFACE_DESC desc{};
     scene->GetLevelDesc(0, &desc);
@@ -863,44 +866,44 @@ TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)
     EXPECT_EQ(desc.Height, 768u);
     EXPECT_EQ(desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
     DeviceResource::LoseAll();
-    EXPECT_EQ(session->GetSceneTexture(), nullptr);
+    EXPECT_EQ(FrontEnd(*session).GetSceneTexture(), nullptr);
     EXPECT_EQ(session->RenderSceneToTexture(), nullptr) << "nothing is drawn without a target";
     DeviceResource::ResetAll();
-    EXPECT_NE(session->GetSceneTexture(), nullptr);
+    EXPECT_NE(FrontEnd(*session).GetSceneTexture(), nullptr);
 }
 
 TEST_F(GameSessionTest, TheCameraFollowsTheSelectedUnitUntilItIsGone)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     BodyUnit unit;
     unit.body.SetFollowsTerrain(false);
     unit.body.SetWorldPosition(100.0f, 5.0f, 200.0f);
     session->GetPlayer(0)->SelectUnit(&unit);
     EXPECT_EQ(Camera::Get()->GetTarget(), session.get());
-    const D3DXVECTOR3 at = session->GetTargetPosition();
+    const D3DXVECTOR3 at = Followed(*session).GetTargetPosition();
     EXPECT_FLOAT_EQ(at.x, 100.0f);
     EXPECT_FLOAT_EQ(at.y, 5.0f);
     EXPECT_FLOAT_EQ(at.z, 200.0f);
     // An upright body: forward (0, 0, 1) x right (1, 0, 0) is the world's up.
     D3DXVECTOR3 first, second, up;
-    session->GetOrientationAxes(first, second);
+    Followed(*session).GetOrientationAxes(first, second);
     D3DXVec3Cross(&up, &first, &second);
     EXPECT_FLOAT_EQ(up.y, 1.0f);
-    EXPECT_FALSE(session->HasTargetOfItsOwn());
+    EXPECT_FALSE(Followed(*session).HasTargetOfItsOwn());
     FakeUnit enemy;
     unit.target = &enemy;
-    EXPECT_TRUE(session->HasTargetOfItsOwn());
-    session->ForgetUnit(&unit);
+    EXPECT_TRUE(Followed(*session).HasTargetOfItsOwn());
+    View(*session).ForgetUnit(&unit);
     EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
 }
 
 TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     SlowUnit::DeletedWhileLoading() = false;
     NextFakeUnit() = new SlowUnit(session->GetHexGrid());
     BoardUnit::SetFactory(TakeNextFakeUnit);
-    session->AddUnit(0, "Militia.txt", 5, 5);
+    FrontEnd(*session).AddUnit(0, "Militia.txt", 5, 5);
     BoardUnit::SetFactory(nullptr);
     EnterState(GAME_STATE_LOADING);
     session->Shutdown();

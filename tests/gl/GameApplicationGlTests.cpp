@@ -10,6 +10,7 @@
 #include "scene/SkyDome.h"
 #include "scene/Terrain.h"
 #include "support/AppTest.h"
+#include "support/SessionLinks.h"
 #include "ui/MenuManager.h"
 #include "win32/TestHooks.h"
 
@@ -230,7 +231,7 @@ TEST_F(GameApplicationGl, TheKeptWorldIsThePictureOfTheWorldDrawnAnew)
         skies.insert(compareAt(hour, "start-up level"));
     EXPECT_GT(skies.size(), 3u) << "the hours show skies of their own";
 
-    ASSERT_TRUE(session->LoadLevel("Farm"));
+    ASSERT_TRUE(FrontEnd(*session).LoadLevel("Farm"));
     ASSERT_EQ(Terrain::Current()->Emitters().size(), 3u);
     // Two seconds of fire, so that its particles stand over the ground.
     frames(40);
@@ -312,13 +313,13 @@ TEST_F(GameApplicationGl, ASmallerSceneRectangleShowsTheSceneInsideAndBlackAroun
 TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScreenIsDrawn)
 {
     GameSession* session = app->GetSession();
-    session->LoadLevel("Farm");
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).LoadLevel("Farm");
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     // Two ranks a few hexes apart, each player one unit of every class.
     for (int team = 0; team < 2; ++team)
         for (int i = 0; i < 11; ++i)
-            session->AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
+            FrontEnd(*session).AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
     std::vector<ClassUnit*> units;
     for (int team = 0; team < 2; ++team)
         for (BoardUnit* unit : session->GetPlayer(team)->GetUnits())
@@ -335,7 +336,7 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
     const auto start = std::chrono::steady_clock::now();
     while (session->GetGameState() == GAME_STATE_LOADING &&
            std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
-        if (!session->IsLoaded())
+        if (!session->GetLoad().IsDone())
             ++framesWhileLoading;
         Frame();
     }
