@@ -103,7 +103,7 @@ void GameSession::ToggleUnitBars()
     for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = dynamic_cast<Unit*>(unit))
-                body->SetBarsAlpha(barsShown ? 1 : 0);
+                body->Presentation().SetBarsAlpha(barsShown ? 1 : 0);
         }
     }
     barsShown = !barsShown;
@@ -340,7 +340,7 @@ void GameSession::OnTurnHandedTo(BoardUnit* unit, Player* owner)
     const Unit* named = BodyOf(unit);
     if (const Hex* hex = unit->GetHex())
         LogFormat(LogLevel::INFO, "session.turn", "player %d %s at row %d column %d", owner->team + 1,
-                  named ? named->name.c_str() : "unit", hex->row, hex->column);
+                  named ? named->Rules().name.c_str() : "unit", hex->row, hex->column);
 }
 
 void GameSession::OnTurnBegun(BoardUnit* unit)
@@ -432,13 +432,13 @@ void GameSession::EndSlowMotion()
         FollowUnit(flow.GetActiveUnit());
     if (!wasSpell) {
         if (Unit* target = BodyOf(cinematicTarget))
-            target->ShowFloatingText(false);
+            target->Presentation().ShowFloatingText(false);
     }
     // Any unit that asked during the shot was turned away; none may keep waiting for a shot of its own.
     for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = BodyOf(unit))
-                body->slowMotionRequested = false;
+                body->CancelSlowMotionRequest();
         }
     }
     cinematicTarget = nullptr;

@@ -236,6 +236,13 @@ void UnitPresentation::SetTextVisible(bool visible)
 
 void UnitPresentation::SetBarsAlpha(int fadeState)
 {
+    if (m_dead)
+        return;
+    FadeBars(fadeState);
+}
+
+void UnitPresentation::FadeBars(int fadeState)
+{
     for (WorldQuad* quad : {frameQuad.get(), badgeQuad.get(), healthQuad.get(), manaQuad.get()}) {
         if (quad)
             quad->fadeState = fadeState;
@@ -402,6 +409,9 @@ void UnitPresentation::OnDied()
     StartEmitter("death_emitter_2.txt", EMITTER_DEATH_SECOND);
     emitters[EMITTER_DEATH_FIRST]->alpha = 65;
     emitters[EMITTER_DEATH_SECOND]->alpha = 65;
+    if (!m_dead)
+        FadeBars(1);
+    m_dead = true;
 }
 
 void UnitPresentation::OnFocus()

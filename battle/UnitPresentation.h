@@ -83,6 +83,7 @@ public:
 
     void QueueTexts();
     void SetTextVisible(bool visible);
+    // The dead keep their bars hidden.
     void SetBarsAlpha(int fadeState);
     // Label 1 is the combat text the rules write.
     CombatText* CombatLabel() const { return labels[1].get(); }
@@ -112,9 +113,12 @@ public:
     // The attacker's own label as its blow lands.
     void OnAttackLanded(bool critical, bool ace);
     void OnEffectApplied(const Colour& colour, const std::string& text);
+    // The death emitters; the bars fade out and stay out.
     void OnDied();
     void OnFocus();
 
+    // The animation files the model loads after its mesh, by their suffixes.
+    std::vector<std::string> animationSuffixes;
     std::array<std::string, SOUND_SLOTS> sounds;
     std::array<std::string, VOICE_SLOTS> voices;
     std::array<std::unique_ptr<ParticleEmitter>, EMITTERS> emitters;
@@ -127,4 +131,10 @@ public:
     std::unique_ptr<WorldQuad> healthQuad;
     std::unique_ptr<WorldQuad> manaQuad;
     std::unique_ptr<Decal> shadow;
+
+private:
+    void FadeBars(int fadeState);
+
+    // Once the unit has died its bars fade out for good.
+    bool m_dead = false;
 };
