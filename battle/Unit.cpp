@@ -425,7 +425,7 @@ bool Unit::AttackCommand()
 
 void Unit::LeaveFocus()
 {
-    m_presentation->SwitchOffEmitter(Look::EMITTER_FOCUS);
+    m_presentation->OnFocusLeft();
     if (m_rules.attributes.primaryAttribute == PrimaryAttribute::STRENGTH)
         m_rules.stats.strength = m_rules.stats.baseStrength;
     else if (m_rules.attributes.primaryAttribute == PrimaryAttribute::AGILITY)
@@ -480,7 +480,7 @@ void Unit::BeginTurn()
     else if (m_rules.turn.state == FOCUSING)
         EndFocus(true);
     m_rules.stats.actionPoints = m_rules.stats.maxActionPoints;
-    m_presentation->QueueVoice(Look::VOICE_TURN_START + RandomInt(3));
+    m_presentation->OnTurnBegun(RandomInt(3));
     EnterState(IDLE);
 }
 
@@ -526,12 +526,8 @@ void Unit::AdjustInitiative()
 void Unit::StartDefend()
 {
     PlayAnimation("Defend", true);
-    m_presentation->QueueSound(Look::SOUND_DEFEND);
-    const int shout = RandomInt(4);
-    if (shout < 2)
-        m_presentation->QueueVoice(Look::VOICE_DEFEND + shout);
-    else if (shout == 2)
-        m_presentation->QueueGeneralShout();
+    m_presentation->OnDefending();
+    m_presentation->Shout(Look::VOICE_DEFEND, 2, RandomInt(4));
     // A stance taken as the turn ends is that turn's end: asking for another would end a second turn.
     if (!HasActiveEffect(EffectType::PHALANX) && !m_rules.turn.endingTurn) {
         if (BattleSession* session = BattleSession::Get())
@@ -555,17 +551,12 @@ void Unit::EndDefend(bool animate)
 void Unit::StartFocus()
 {
     PlayAnimation("Focus", true);
-    m_presentation->QueueSound(Look::SOUND_FOCUS);
     m_presentation->OnFocus();
     if (m_rules.attributes.primaryAttribute == PrimaryAttribute::STRENGTH)
         m_rules.stats.strength -= static_cast<int>(static_cast<float>(m_rules.stats.strength) * -0.2f);
     else if (m_rules.attributes.primaryAttribute == PrimaryAttribute::AGILITY)
         m_rules.attributes.criticalChance += 15;
-    const int shout = RandomInt(4);
-    if (shout < 2)
-        m_presentation->QueueVoice(Look::VOICE_FOCUS + shout);
-    else if (shout == 2)
-        m_presentation->QueueGeneralShout();
+    m_presentation->Shout(Look::VOICE_FOCUS, 2, RandomInt(4));
     if (!m_rules.turn.endingTurn) {
         if (BattleSession* session = BattleSession::Get())
             session->AdvanceTurn();

@@ -46,8 +46,6 @@ public:
     static constexpr float EFFECT_LIFT = 200.0f;
     static constexpr float EFFECT_SPACING = 60.0f;
     static constexpr float ARRIVAL_DISTANCE = 5.0f;
-    static constexpr float FOOTSTEP_PERIOD = 0.933333f;
-    static constexpr float SECOND_FOOTSTEP_START = -0.43333f;
 
     Unit();
     ~Unit() override;

@@ -135,13 +135,9 @@ void UnitCombat::BeginAttack()
             m_rules.command.attackKind = AttackKind::CRITICAL;
             m_rules.command.damage *= 2.0f;
         }
-        m_unit.Presentation().StartEmitter("CriticalEmitter.txt", Look::EMITTER_CRITICAL);
+        m_unit.Presentation().OnCritical();
     }
-    const int shout = RandomInt(5);
-    if (shout < 3)
-        m_unit.Presentation().QueueVoice(Look::VOICE_ATTACK + shout);
-    else if (shout == 3)
-        m_unit.Presentation().QueueGeneralShout();
+    m_unit.Presentation().Shout(Look::VOICE_ATTACK, 3, RandomInt(5));
     if (m_rules.command.target) {
         const DefenceOutcome outcome =
             m_rules.command.target->Combat().DefenceRoll(&m_unit, m_rules.command.attackKind);
@@ -180,12 +176,12 @@ bool UnitCombat::AttackWindUp()
     const bool ranged = m_rules.command.targetCheck == RANGED_IN_RANGE;
     bool playing = false;
     if (m_rules.command.attackKind == AttackKind::NORMAL) {
-        m_unit.Presentation().QueueSound(Look::SOUND_ATTACK + variant);
+        m_unit.Presentation().OnSwing(false, variant);
         playing = m_unit.PlayAnimation(ranged ? "RangedAttack" : "MeleeAttack", false);
         if (playing)
             m_unit.Model()->SetEventTime(m_rules.attributes.meleeHitTime);
     } else {
-        m_unit.Presentation().QueueSound(Look::SOUND_CRITICAL + variant);
+        m_unit.Presentation().OnSwing(true, variant);
         playing = m_unit.PlayAnimation(ranged ? "RangedAttack" : "CriticalAttack", false);
         if (playing)
             m_unit.Model()->SetEventTime(m_rules.attributes.criticalHitTime);
@@ -269,7 +265,7 @@ DefenceOutcome UnitCombat::TakeAttack(Unit* attacker)
         break;
     case DefenceOutcome::SHIELDED:
         if (m_unit.HasActiveEffect(EffectType::INVINCIBLE))
-            m_unit.Presentation().SetCombatText("Magic Shield Blocks All!");
+            m_unit.Presentation().OnShielded();
         break;
     }
     if (m_rules.stats.health < 1)

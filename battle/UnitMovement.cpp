@@ -32,35 +32,11 @@ bool UnitMovement::StartMove()
 {
     if (m_rules.command.path.empty())
         return false;
-    const int shout = RandomInt(5);
-    if (shout < 3)
-        m_unit.Presentation().QueueVoice(Look::VOICE_MOVE + shout);
-    else if (shout == 3)
-        m_unit.Presentation().QueueGeneralShout();
+    m_unit.Presentation().Shout(Look::VOICE_MOVE, 3, RandomInt(5));
     m_host.SpendActionPoints(Unit::MOVE_COST);
     m_host.EnterState(MOVING);
-    StartFootsteps();
+    m_unit.Presentation().OnSetOff();
     return true;
-}
-
-void UnitMovement::StartFootsteps()
-{
-    m_rules.command.footstepTimers[0] = 0.0f;
-    m_rules.command.footstepTimers[1] = Unit::SECOND_FOOTSTEP_START;
-    m_unit.Presentation().QueueSound(Look::SOUND_FOOTSTEP);
-    m_unit.Presentation().QueueSound(Look::SOUND_FOOTSTEP + 1);
-}
-
-void UnitMovement::UpdateFootsteps()
-{
-    const float dt = DataManager::Get()->GetFrameTime();
-    for (int i = 0; i < 2; ++i) {
-        m_rules.command.footstepTimers[i] += dt;
-        if (m_rules.command.footstepTimers[i] >= Unit::FOOTSTEP_PERIOD) {
-            m_unit.Presentation().QueueSound(Look::SOUND_FOOTSTEP + i);
-            m_rules.command.footstepTimers[i] = 0.0f;
-        }
-    }
 }
 
 void UnitMovement::WalkStep()
@@ -86,7 +62,7 @@ void UnitMovement::WalkStep()
     const float ex = wx - m_unit.GetPosition().x;
     const float ez = wz - m_unit.GetPosition().z;
     if (std::sqrt(ex * ex + ez * ez) > Unit::ARRIVAL_DISTANCE) {
-        UpdateFootsteps();
+        m_unit.Presentation().OnStride(DataManager::Get()->GetFrameTime());
         m_unit.Object::FaceTowards(wx, wz, PathSearch::FACE_RATE);
         return;
     }
@@ -121,5 +97,5 @@ void UnitMovement::ZoneOfControl(Hex& arrival)
         m_rules.stats.health = 1;
     else
         m_unit.Presentation().SetCombatText(std::to_string(hurt) + " Damage Taken");
-    m_unit.Presentation().StartEmitter("bloodEmitter.txt", Look::EMITTER_BLOOD);
+    m_unit.Presentation().OnWounded();
 }

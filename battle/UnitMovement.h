@@ -23,8 +23,6 @@ private:
     UnitRulesState& m_rules;
     UnitRulesHost& m_host;
 
-    void StartFootsteps();
-    void UpdateFootsteps();
     // Damage from an enemy's phalanx whose zone covers the hex the walk ended on.
     void ZoneOfControl(Hex& arrival);
 };

@@ -73,7 +73,6 @@ struct UnitRulesState {
         Hex* abilityTarget = nullptr;
         // The hexes still to walk: the destination first, the next step last.
         std::vector<Hex*> path;
-        float footstepTimers[2] = {0.0f, 0.0f};
         float attackStartTime = -1.0f;
         // The wind-up found no attack animation to wait for.
         bool resolveWithoutAnimation = false;

@@ -18,8 +18,6 @@
 
 namespace {
 
-using Look = UnitPresentation;
-
 // Only one unit casts at a time, so one delay serves them all.
 float g_castTimer = 0.0f;
 
@@ -91,19 +89,12 @@ bool UnitSpellcasting::Fizzled(const SpellDefinition& ability)
 {
     if (RandomInt(200) >= 5)
         return false;
-    m_unit.Presentation().StartEmitter("fizzled_emitter.txt", Look::EMITTER_BLOOD);
-    m_unit.Presentation().SetCombatText("Spell Fizzled!");
+    m_unit.Presentation().OnFizzled();
     m_host.EnterState(IDLE);
     m_host.SpendActionPoints(ability.actionPointCost);
     m_rules.command.abilityTarget = nullptr;
     Player::Credit(m_rules.owner, Statistic::MISSES);
     return true;
-}
-
-void UnitSpellcasting::QueueAbilitySound()
-{
-    if (m_rules.command.selectedAbility >= 0 && m_rules.command.selectedAbility <= 3)
-        m_unit.Presentation().QueueSound(Look::SOUND_ABILITY + m_rules.command.selectedAbility);
 }
 
 void UnitSpellcasting::UseAbility(Hex* hovered)
@@ -146,10 +137,9 @@ void UnitSpellcasting::UseAbility(Hex* hovered)
     }
     const D3DXVECTOR3 point(m_rules.command.abilityTarget->CentreX(), m_rules.command.abilityTarget->meanHeight,
                             m_rules.command.abilityTarget->CentreZ());
-    for (const std::string& file : ability.firstEmitters)
-        Look::AddEmitter(m_unit.Presentation().castEmitters, file, &point);
+    m_unit.Presentation().OnCastStarted(ability.firstEmitters, point);
     m_host.PlayAbilityEffect(ability.name);
-    QueueAbilitySound();
+    m_unit.Presentation().OnAbilityUsed(m_rules.command.selectedAbility);
     m_rules.abilities[static_cast<size_t>(m_rules.command.selectedAbility)].usesLeft -= 1;
     m_host.SpendActionPoints(ability.actionPointCost);
     // A cast abandoned half way must not shorten the next one.
@@ -177,14 +167,11 @@ void UnitSpellcasting::CastSpell(BoardUnit* spellTarget)
         return;
     const D3DXVECTOR3 point(m_rules.command.target->GetPosition().x, m_rules.command.target->GetPosition().y + 100.0f,
                             m_rules.command.target->GetPosition().z);
-    for (const std::string& file : ability.firstEmitters)
-        Look::AddEmitter(m_unit.Presentation().castEmitters, file, &point);
-    if (ability.castTime >= 0.0f) {
-        for (const std::string& file : ability.secondEmitters)
-            Look::AddEmitter(m_unit.Presentation().effectEmitters, file, nullptr);
-    }
+    m_unit.Presentation().OnCastStarted(ability.firstEmitters, point);
+    if (ability.castTime >= 0.0f)
+        m_unit.Presentation().OnEffectEmitters(ability.secondEmitters);
     m_host.PlayAbilityEffect(ability.name);
-    QueueAbilitySound();
+    m_unit.Presentation().OnAbilityUsed(m_rules.command.selectedAbility);
     if (Rand() % 100 > 80) {
         if (BattleSession* session = BattleSession::Get())
             session->RequestSlowMotion(m_rules.command.target, ability.name == "Lightning Bolt" ? 1.25f : 0.5f, true);
@@ -207,10 +194,7 @@ bool UnitSpellcasting::AbilityReady()
         // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
         // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
         // the caster would cast for ever and its turn could never end.
-        const bool over =
-            m_unit.Presentation().castEmitters.empty() || g_castTimer >= PROJECTILE_CAST_LIMIT ||
-            std::any_of(m_unit.Presentation().castEmitters.begin(), m_unit.Presentation().castEmitters.end(),
-                        [](const auto& emitter) { return emitter->arrived || emitter->finished; });
+        const bool over = g_castTimer >= PROJECTILE_CAST_LIMIT || m_unit.Presentation().CastArrived();
         if (over)
             g_castTimer = 0.0f;
         return over;
@@ -225,10 +209,8 @@ bool UnitSpellcasting::AbilityReady()
 void UnitSpellcasting::StartAreaEmitters()
 {
     const SpellDefinition* ability = m_unit.GetSelectedAbility();
-    if (ability && ability->areaRadius > 1 && m_rules.command.abilityTarget) {
-        for (const std::string& file : ability->secondEmitters)
-            Look::AddEmitter(m_unit.Presentation().aimEmitters, file, nullptr);
-    }
+    if (ability && ability->areaRadius > 1 && m_rules.command.abilityTarget)
+        m_unit.Presentation().OnAreaAimed(ability->secondEmitters);
     if (BoardPointer* pointer = BoardPointer::Get())
         pointer->SetHovered(nullptr);
 }
@@ -334,7 +316,7 @@ bool UnitSpellcasting::ApplyHealthSpecialCases(const SpellDefinition& ability, P
     if (ability.name == "Assassin's Touch")
         amount = m_rules.stats.health < 100 ? -m_rules.stats.health : 1 - m_rules.stats.health;
     if (m_unit.HasActiveEffect(EffectType::INVINCIBLE)) {
-        m_unit.Presentation().SetCombatText("Magic Shield Blocks All!");
+        m_unit.Presentation().OnShielded();
         UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
         return false;
     }
@@ -394,7 +376,7 @@ void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition
             effect.quad->fadeState = 1;
     }
     if (ability.effectType == EffectType::INVINCIBLE)
-        m_unit.Presentation().StartEmitter("invincibleEmitter.txt", Look::EMITTER_INVINCIBLE);
+        m_unit.Presentation().OnShieldRaised();
 
     // An effect a unit gives itself ticks as its own turn begins, so it lasts through the turns it plays.
     if (caster == &m_unit)
@@ -408,13 +390,10 @@ void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition
     Player::Credit(casterOwner, Statistic::SPELL_AMOUNT, std::abs(amount));
     m_unit.Presentation().OnEffectApplied(colour, FormatSpellMessage(format, std::abs(amount)));
 
-    if (ability.castTime < 0.0f) {
-        for (const std::string& file : ability.secondEmitters)
-            Look::AddEmitter(m_unit.Presentation().effectEmitters, file, nullptr);
-    } else if (ability.castTime > 0.0f) {
-        for (const std::string& file : ability.thirdEmitters)
-            Look::AddEmitter(m_unit.Presentation().effectEmitters, file, nullptr);
-    }
+    if (ability.castTime < 0.0f)
+        m_unit.Presentation().OnEffectEmitters(ability.secondEmitters);
+    else if (ability.castTime > 0.0f)
+        m_unit.Presentation().OnEffectEmitters(ability.thirdEmitters);
 
     if (m_rules.stats.health <= 0)
         m_host.DieFrom(casterOwner);

@@ -49,7 +49,6 @@ private:
     bool CanPayFor(const SpellDefinition& ability);
     void PayFor(const SpellDefinition& ability);
     bool Fizzled(const SpellDefinition& ability);
-    void QueueAbilitySound();
     // The ability's amount after the caster's critical and the unit's resistance to its school.
     int RollSpellAmount(const Unit* casterUnit, const SpellDefinition& ability) const;
     // The cases of a health effect that its table row cannot say; false when the effect is blocked.

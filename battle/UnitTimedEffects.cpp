@@ -6,12 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-using Look = UnitPresentation;
-
-} // namespace
-
 TimedEffect UnitTimedEffects::CreateTimedEffect()
 {
     TimedEffect effect;
@@ -114,7 +108,7 @@ void UnitTimedEffects::RestoreModifier(TimedEffect& effect)
         m_host.RefreshCommandButtons();
         break;
     case EffectType::INVINCIBLE:
-        m_unit.Presentation().SwitchOffEmitter(Look::EMITTER_INVINCIBLE);
+        m_unit.Presentation().OnShieldLowered();
         break;
     case EffectType::DEFEND_FREE:
     case EffectType::PHALANX:
@@ -155,7 +149,7 @@ void UnitTimedEffects::TickEffects(uint8_t phase)
                     effect.emitter->emitting = false;
                 if (effect.quad)
                     effect.quad->fadeState = 1;
-                m_unit.Presentation().SwitchOffEffectEmitters();
+                m_unit.Presentation().OnEffectExpired();
                 effect.active = false;
             } else {
                 const int before = m_rules.stats.health;
