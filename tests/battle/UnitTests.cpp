@@ -76,7 +76,44 @@ TEST_F(UnitTest, CommandsFollowActionPointsAndBusyStates)
         EXPECT_EQ(unit->CanEnter(SELECTING_TARGET), c.attack) << c.ap << " " << c.state;
         EXPECT_EQ(unit->CanEnter(FOCUSING), c.focus) << c.ap << " " << c.state;
         EXPECT_EQ(unit->CanEnter(DEFENDING), c.defend) << c.ap << " " << c.state;
+        EXPECT_EQ(unit->CanEnter(SELECTING_MOVE), c.move) << c.ap << " " << c.state;
+        // Only the four commands have a price: anything else may always be entered.
+        EXPECT_TRUE(unit->CanEnter(IDLE)) << c.ap << " " << c.state;
+        EXPECT_TRUE(unit->CanEnter(SELECTING_ABILITY_TARGET)) << c.ap << " " << c.state;
     }
+}
+
+TEST_F(UnitTest, AStalledCountdownNudgesOnlyAWaitingUnitAndNeverBelowZero)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    unit->RulesForSetUp().turn.initiative = 1;
+    unit->NudgeInitiative();
+    EXPECT_EQ(unit->Rules().turn.initiative, 0);
+    unit->NudgeInitiative();
+    EXPECT_EQ(unit->Rules().turn.initiative, 0);
+    unit->RulesForSetUp().turn.initiative = 7;
+    unit->RulesForSetUp().turn.waiting = false;
+    unit->NudgeInitiative();
+    EXPECT_EQ(unit->Rules().turn.initiative, 7);
+}
+
+TEST_F(UnitTest, AQueuedStanceIsTakenAsTheTurnEndsAndACancelledOneIsNot)
+{
+    TestUnit* unit = Make(first, 5, 5);
+    unit->BeginTurn();
+    unit->QueueStance(FOCUSING);
+    unit->QueueStance(UNIT_STATE_NONE);
+    unit->EndTurn();
+    EXPECT_EQ(unit->GetState(), IDLE);
+    EXPECT_EQ(unit->Rules().stats.strength, 10);
+
+    unit->BeginTurn();
+    unit->QueueStance(FOCUSING);
+    unit->EndTurn();
+    EXPECT_EQ(unit->GetState(), FOCUSING);
+    // 10 strength less a fifth of it taken negatively: 12.
+    EXPECT_EQ(unit->Rules().stats.strength, 12);
+    EXPECT_EQ(unit->Rules().turn.pendingState, UNIT_STATE_NONE);
 }
 
 TEST_F(UnitTest, SetStateTestsTheCommandAndRunsVisualsOnlyOnAChange)
