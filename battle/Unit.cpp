@@ -47,8 +47,8 @@ bool Unit::InitPresentation(Player* newOwner)
         return false;
     m_rules.owner = newOwner;
     SetEffectByName("basic.fx");
-    m_presentation->Create(position);
-    loaded = true;
+    m_presentation->Create(m_position);
+    m_loaded = true;
     return true;
 }
 
@@ -67,7 +67,7 @@ void Unit::UpdateOverlay()
             return 0.0f;
         return std::clamp(static_cast<float>(value) / static_cast<float>(maximum), 0.0f, 1.0f);
     };
-    m_presentation->UpdateOverlay(screen[0], position, fraction(m_rules.stats.health, m_rules.stats.maxHealth),
+    m_presentation->UpdateOverlay(screen[0], m_position, fraction(m_rules.stats.health, m_rules.stats.maxHealth),
                                   fraction(m_rules.stats.mana, m_rules.stats.maxMana));
 }
 
@@ -115,15 +115,15 @@ void Unit::UpdateEffects()
                                m_rules.command.abilityTarget->CentreZ());
         aim = &aimPoint;
     }
-    m_presentation->UpdateEmitters(position, aim);
+    m_presentation->UpdateEmitters(m_position, aim);
     int activeBefore = 0;
     for (TimedEffect& effect : m_rules.timedEffects) {
-        const float y = position.y + EFFECT_LIFT + EFFECT_SPACING * static_cast<float>(activeBefore);
+        const float y = m_position.y + EFFECT_LIFT + EFFECT_SPACING * static_cast<float>(activeBefore);
         if (effect.quad)
-            effect.quad->Submit(position.x, y, position.z);
+            effect.quad->Submit(m_position.x, y, m_position.z);
         if (effect.active) {
             if (effect.emitter)
-                effect.emitter->position = D3DXVECTOR3(position.x, y, position.z);
+                effect.emitter->position = D3DXVECTOR3(m_position.x, y, m_position.z);
             ++activeBefore;
         }
     }
@@ -133,7 +133,7 @@ void Unit::Update()
 {
     Object::Update();
     if (m_model && m_model->IsLoaded()) {
-        m_model->Update(&world);
+        m_model->Update(&m_world);
         if (!m_model->IsLooping() && m_model->IsFinished()) {
             if (m_rules.turn.state == IDLE)
                 m_model->PlayAnimation("Idle", true);
@@ -150,7 +150,7 @@ void Unit::Update()
     Movement().WalkStep();
     UpdateEffects();
     if (m_rules.command.target) {
-        Object::FaceTowards(m_rules.command.target->position.x, m_rules.command.target->position.z,
+        Object::FaceTowards(m_rules.command.target->m_position.x, m_rules.command.target->m_position.z,
                             PathSearch::FACE_RATE);
     } else if (const SpellDefinition* ability = GetSelectedAbility(); ability && ability->areaRadius > 1) {
         const BoardPointer* pointer = BoardPointer::Get();
@@ -178,9 +178,9 @@ void Unit::DrawGeometry()
 
 void Unit::Release()
 {
-    if (hex) {
+    if (m_hex) {
         Object::Release();
-        hex = nullptr;
+        m_hex = nullptr;
     } else {
         Object::Release();
     }
@@ -273,18 +273,18 @@ bool Unit::HasActiveEffect(EffectType type) const
 void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
 {
     HexGrid* grid = HexGrid::Current();
-    if (!grid || !hex)
+    if (!grid || !m_hex)
         return;
     const int radius = m_rules.stats.defendRadius;
     const float reach = static_cast<float>(radius) * 64.0f + 10.0f;
-    const int firstRow = std::max(0, hex->row - radius);
-    const int lastRow = std::min(HexGrid::ROWS - 1, hex->row + radius);
-    const int firstColumn = std::max(0, hex->column - radius);
-    const int lastColumn = std::min(HexGrid::COLUMNS - 1, hex->column + radius);
+    const int firstRow = std::max(0, m_hex->row - radius);
+    const int lastRow = std::min(HexGrid::ROWS - 1, m_hex->row + radius);
+    const int firstColumn = std::max(0, m_hex->column - radius);
+    const int lastColumn = std::min(HexGrid::COLUMNS - 1, m_hex->column + radius);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             Hex* other = grid->GetHex(row, column);
-            if (other && other->IsPickable() && other->DistanceTo(*hex) <= reach)
+            if (other && other->IsPickable() && other->DistanceTo(*m_hex) <= reach)
                 visit(*this, *other);
         }
     }
@@ -368,7 +368,7 @@ void Unit::ApplyStateVisuals()
         break;
     case SELECTING_TARGET: {
         BattleSession* session = BattleSession::Get();
-        if (!session || !view || !hex)
+        if (!session || !view || !m_hex)
             break;
         for (int index = 0; index < 2; ++index) {
             const Player* player = session->GetPlayer(index);
@@ -378,12 +378,12 @@ void Unit::ApplyStateVisuals()
                 auto* other = dynamic_cast<Unit*>(unit);
                 // The dead have given up their hexes.
                 if (!other || other == this || other->m_rules.owner == m_rules.owner || !other->m_rules.turn.alive ||
-                    !other->hex)
+                    !other->m_hex)
                     continue;
-                const float distance = other->hex->DistanceTo(*hex);
+                const float distance = other->m_hex->DistanceTo(*m_hex);
                 if (distance <= static_cast<float>(m_rules.stats.meleeRange) * RANGE_STEP ||
                     distance <= static_cast<float>(m_rules.stats.rangedRange) * RANGE_STEP)
-                    view->AddGlow(other->position.x, other->position.y, other->position.z);
+                    view->AddGlow(other->m_position.x, other->m_position.y, other->m_position.z);
             }
         }
         break;

@@ -38,8 +38,8 @@ public:
         rules.owner = side;
         place.anchorX = x;
         place.anchorZ = z;
-        hex = &place;
-        position = D3DXVECTOR3(x, 0.0f, z);
+        m_hex = &place;
+        m_position = D3DXVECTOR3(x, 0.0f, z);
         rules.stats.actionPoints = ap;
         rules.stats.maxActionPoints = 10;
         rules.stats.health = 60;
@@ -48,7 +48,7 @@ public:
         rules.stats.maxMana = 30;
         rules.turn.myTurn = true;
     }
-    ~HudUnit() override { hex = nullptr; }
+    ~HudUnit() override { m_hex = nullptr; }
 
     Hex place;
 };
