@@ -1,8 +1,10 @@
 #pragma once
 // One combatant on the board: an object with statistics, action points, a state, timed effects, abilities and a
-// skinned model. The class units fill it from their definition files; the rules here decide which command it
-// may take, resolve its attacks and its defence, tick its timed effects and begin and end its turns, and tell
-// its presentation (emitters, labels, bars, sounds: UnitPresentation) what happened.
+// skinned model. The class units fill it from their definition files. Its rules state (UnitRulesState) is its
+// own: the unit decides which command it may take and begins and ends its turns and stances, its rule areas
+// (combat, spellcasting, timed effects, movement) work on the state it lends them, and both tell its
+// presentation (emitters, labels, bars, sounds: UnitPresentation) what happened. The rest of the game reads the
+// state and changes the unit through its commands and a few named mutators.
 //
 // What reaches above the battle layer goes through the registered interfaces: the battle session (turns,
 // slow motion, ring emitters, shake), the command HUD (greyed buttons, highlight, turn order), the board view
