@@ -434,6 +434,13 @@ void UnitPresentation::OnTurnBegun(int voice) const
     QueueVoice(VOICE_TURN_START + voice);
 }
 
+void UnitPresentation::OnSpellReceived()
+{
+    if (CombatText* label = CombatLabel())
+        label->SetFontHeight(24);
+    ShowFloatingText(true);
+}
+
 void UnitPresentation::OnCritical()
 {
     StartEmitter("CriticalEmitter.txt", EMITTER_CRITICAL);

@@ -111,6 +111,8 @@ public:
     // stays quiet.
     void Shout(int firstVoice, int voices, int roll) const;
     void OnTurnBegun(int voice) const;
+    // An ability reaches the unit: its label comes back in the spells' size.
+    void OnSpellReceived();
     void OnCritical();
     // The sound of the swing as the wind-up ends; a critical has its own.
     void OnSwing(bool critical, int variant) const;

@@ -335,10 +335,7 @@ bool UnitSpellcasting::ApplyHealthSpecialCases(const SpellDefinition& ability, P
 void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
     Player* casterOwner = caster ? caster->GetOwner() : nullptr;
-    CombatText* label = m_unit.Presentation().CombatLabel();
-    if (label)
-        label->SetFontHeight(24);
-    m_unit.Presentation().ShowFloatingText(true);
+    m_unit.Presentation().OnSpellReceived();
     int amount = RollSpellAmount(dynamic_cast<Unit*>(caster), ability);
 
     TimedEffect effect = UnitTimedEffects::CreateTimedEffect();
