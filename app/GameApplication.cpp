@@ -165,6 +165,8 @@ bool GameApplication::CreateDeviceResources()
     m_session->Init();
     m_session->LoadAssets();
     m_session->SetGameState(GAME_STATE_INTRO);
+    // The very first frame shows the intro already.
+    m_session->ApplyRequestedChanges();
 
     FrameClock::Start();
 

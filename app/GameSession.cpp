@@ -6,7 +6,6 @@
 #include "app/EndScreen.h"
 #include "app/GameApplication.h"
 #include "app/HexGridSink.h"
-#include "app/IntroScreen.h"
 #include "app/MainMenuScreen.h"
 #include "battle/BoardUnit.h"
 #include "battle/ClassUnit.h"
@@ -36,9 +35,11 @@
 #include "scene/Terrain.h"
 #include "sound/FSound.h"
 #include "ui/BattleHud.h"
+#include "ui/DeploymentPage.h"
 #include "ui/DescriptionBox.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
+#include "ui/IntroScreen.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
@@ -115,7 +116,9 @@ GameSession::GameSession()
     FrontEndLink::Register(this);
     CombatText::SetFactory(&UnitTextLabel::Make);
     m_flow.SetListener(this);
-    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*this);
+    // Made with the session so that the screens can hold it; its pages are built with the other assets.
+    m_menuManager = std::make_unique<MenuManager>();
+    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*m_menuManager);
     m_screens[GAME_STATE_DEPLOYMENT] = std::make_unique<DeploymentScreen>(*this);
     m_screens[GAME_STATE_MAIN_MENU] = std::make_unique<MainMenuScreen>(*this);
     m_screens[GAME_STATE_LOADING] = std::make_unique<BattleLoadScreen>(*this);
@@ -172,7 +175,6 @@ void GameSession::Init()
     SkyDome::SetCurrent(m_skyDome.get());
     BoardGround::Register(this);
     FrontEndLink::Register(this);
-    m_menuManager = std::make_unique<MenuManager>();
 }
 
 void GameSession::LoadAssets()
@@ -314,6 +316,26 @@ void GameSession::SetLabelRows(float firstY, const float* steps)
 
 void GameSession::SetGameState(GameState newState)
 {
+    m_requestedState = newState;
+    m_stateRequested = true;
+}
+
+void GameSession::ApplyRequestedChanges()
+{
+    if (!m_stateRequested) {
+        if (m_menuManager)
+            m_menuManager->ApplyRequestedPage();
+        return;
+    }
+    // The new state's screen picks its page: a page asked for in the same frame belonged to the state left.
+    if (m_menuManager)
+        m_menuManager->ForgetRequestedPage();
+    m_stateRequested = false;
+    EnterState(m_requestedState);
+}
+
+void GameSession::EnterState(GameState newState)
+{
     const GameState previous = m_state;
     // One line per change, so that a run can be followed from outside (tests, soak runs, bug reports).
     if (newState != m_state)
@@ -336,6 +358,7 @@ void GameSession::SetGameState(GameState newState)
 
 void GameSession::Update()
 {
+    ApplyRequestedChanges();
     SoundQueue::Get()->Update();
     ParticleManager::Get()->Update();
     HandleKeys();
@@ -344,7 +367,7 @@ void GameSession::Update()
         m_helpScreen->Update();
     if (m_screen && m_screen->UsesFrontEnd() && m_menuManager)
         m_menuManager->Update();
-    // A page may have changed the state: the new state's screen takes this frame.
+    // A page that asks for another state has this frame's screen finish it; the new one takes the next frame.
     if (m_screen)
         m_screen->Update();
 }
@@ -604,7 +627,7 @@ void GameSession::ResetLevel()
     if (m_labels)
         (*m_labels)[BANNER].SetText("");
     if (m_menuManager)
-        m_menuManager->ResetRequisition();
+        m_menuManager->Deployment().ResetRequisition();
 }
 
 void GameSession::ResetGlows()
@@ -721,10 +744,9 @@ void GameSession::Shutdown()
         for (TextLabel& label : *m_labels)
             label.Unqueue();
     }
-    if (m_menuManager) {
+    // The manager itself stays for the screens that hold it, with nothing left to draw.
+    if (m_menuManager)
         m_menuManager->Destroy();
-        m_menuManager.reset();
-    }
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
     if (Terrain::Current() == m_terrain.get())

@@ -81,9 +81,12 @@ public:
 
     void Init();
     void LoadAssets();
-    // Leaves the current state's screen when the state changes and enters the new one's (also when it is the
-    // current one already).
+    // Asks for a state: the last state asked for in a frame is entered at the start of the next one.
     void SetGameState(GameState newState) override;
+    // The start of a frame, the one place where a change takes effect: the state asked for (leaving the current
+    // state's screen when the state changes and entering the new one's, also when it is the current one
+    // already, and showing its page), or else the front-end page asked for.
+    void ApplyRequestedChanges();
     // The window, the scene rectangle and quitting go through the application; without one they do nothing.
     void SetApplication(GameApplication* owner) { m_application = owner; }
     MenuManager* GetMenuManager() const { return m_menuManager.get(); }
@@ -132,12 +135,13 @@ public:
     void SetAreaDecal(int cells) override;
 
     // What the board asks of the session.
-    bool IsInBattle() const override { return m_state == GAME_STATE_BATTLE; }
-    bool IsGameOver() const override { return m_state == GAME_STATE_GAME_OVER; }
+    // The rules go by the state asked for: once this frame has ended the battle, no turn is handed on in it.
+    bool IsInBattle() const override { return NextState() == GAME_STATE_BATTLE; }
+    bool IsGameOver() const override { return NextState() == GAME_STATE_GAME_OVER; }
     // Entered once: entering again would rewrite the end screen and reset its pages.
     void SetGameOver() override
     {
-        if (m_state != GAME_STATE_GAME_OVER)
+        if (!IsGameOver())
             SetGameState(GAME_STATE_GAME_OVER);
     }
     void SetRingEmittersActive(bool active) override;
@@ -254,6 +258,9 @@ private:
     void StartZoneShot(int zone, int playerIndex);
     void Flash(float delay);
     Screen* ScreenFor(GameState state) const;
+    void EnterState(GameState newState);
+    // The state asked for in this frame, else the current one.
+    GameState NextState() const { return m_stateRequested ? m_requestedState : m_state.load(); }
 
     // How fast the white sheet of a camera cut fades (a slow-motion shot's own cuts are faster).
     static constexpr float FLASH_SPEED = 5.0f;
@@ -262,6 +269,9 @@ private:
     // One screen for each state, by the state's value (4 is never entered), and the current state's.
     std::unique_ptr<Screen> m_screens[GAME_STATE_GAME_OVER + 1];
     Screen* m_screen = nullptr;
+    // The state asked for since the last frame began, entered at the start of the next.
+    GameState m_requestedState = GAME_STATE_MAIN_MENU;
+    bool m_stateRequested = false;
     std::unique_ptr<MenuManager> m_menuManager;
     std::unique_ptr<LoadingScreen> m_loadingScreen;
     std::unique_ptr<HelpScreen> m_helpScreen;

@@ -215,7 +215,7 @@ void GameSession::UpdateBattle()
         UpdateFlyOver();
     // A unit dead in its own turn hands it on; without a unit holding the turn the countdown steps. Not once
     // this frame's defeat has ended the battle: the countdown's banner would cover the winner's.
-    if (m_state == GAME_STATE_BATTLE)
+    if (IsInBattle())
         m_flow.Update(DataManager::Get()->GetGameTime());
     if (m_flashOverlay)
         m_flashOverlay->Update();

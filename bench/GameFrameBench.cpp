@@ -162,6 +162,7 @@ void BM_BattleFrame(benchmark::State& state)
             session->AddUnit(team, CLASS_FILES[(team * UNITS_A_SIDE + i) % CLASS_COUNT], 14 + 6 * team, 12 + 2 * i);
     FrameClock::SetFixedStep(SET_UP_STEP);
     session->SetGameState(GAME_STATE_LOADING);
+    session->ApplyRequestedChanges();
     for (int frame = 0; frame < 2000 && session->GetGameState() == GAME_STATE_LOADING; ++frame)
         Frame(*app);
     for (int frame = 0; frame < 2000 && (session->IsFlyOver() || !session->IsTurnActive()); ++frame)

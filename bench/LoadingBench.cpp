@@ -108,6 +108,7 @@ void BM_DeployToBattle(benchmark::State& state)
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         session->SetGameState(GAME_STATE_LOADING);
+        session->ApplyRequestedChanges();
         while (session->GetGameState() == GAME_STATE_LOADING &&
                std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
             app->UpdateFrame();

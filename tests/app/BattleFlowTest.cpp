@@ -148,31 +148,42 @@ protected:
     // Deploy, load, and run loading frames until the battle starts.
     void LoadBattle()
     {
-        session->SetGameState(GAME_STATE_LOADING);
+        EnterState(GAME_STATE_LOADING);
         DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
         for (int frame = 0; frame < 100 && session->GetGameState() == GAME_STATE_LOADING; ++frame) {
             Frame(0.5f);
             session->UpdateLoading();
+            // The battle asked for is entered as the next frame starts.
+            session->ApplyRequestedChanges();
         }
         ASSERT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
     }
 
+    // A battle frame: a state asked for in the last one is entered first.
     void Step(float seconds)
     {
         Frame(seconds);
+        session->ApplyRequestedChanges();
         session->UpdateBattle();
     }
 
     // The battle is under way and the first request for a turn has been made (2 s in: past the request gap).
     void StartTurns()
     {
-        session->SetGameState(GAME_STATE_BATTLE);
+        EnterState(GAME_STATE_BATTLE);
         Frame(2.0f);
         session->RequestNextTurn();
         session->UpdateBattle();
     }
 
     std::string Banner() const { return session->GetLabel(8)->GetText(); }
+
+    // Asks for the state and starts a frame, which enters it.
+    void EnterState(GameState state)
+    {
+        session->SetGameState(state);
+        session->ApplyRequestedChanges();
+    }
 
     static int MusicChannels()
     {
@@ -476,7 +487,7 @@ TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
     session->RequestSlowMotion(defender, 0.5f, false);
     Step(1.0f);
     ASSERT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.1f);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
     EXPECT_FALSE(session->IsCinematicRequested());
 }
@@ -578,6 +589,9 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
         Step(0.5f);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE) << "6.0 s after the defeat";
     Step(0.5f);
+    // Asked for in this frame, entered as the next one starts.
+    EXPECT_TRUE(session->IsGameOver());
+    session->ApplyRequestedChanges();
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
     EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
@@ -587,6 +601,40 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
         session->Update();
     }
     EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
+}
+
+// The frame in which the defeat ends the battle hands no turn on: the countdown would write its banner over the
+// winner's. The end page, winner's line and all, shows from the start of the next frame.
+TEST_F(BattleFlowTest, TheFrameThatEndsTheBattleRunsNoCountdownUnderTheWinnersBanner)
+{
+    // The survivor takes the first turn; the other side's only unit, far from its own, falls.
+    TurnUnit* beaten = Add(0, 5, 5, 10, 100);
+    TurnUnit* survivor = Add(1, 30, 30, 10, 0);
+    StartTurns();
+    ASSERT_EQ(session->GetActiveUnit(), survivor);
+    beaten->SetState(DEAD);
+    for (int frame = 0; frame < 12; ++frame)
+        Step(0.5f);
+    ASSERT_FALSE(session->IsGameOver()) << "6.0 s after the defeat";
+    // The survivor gives up its turn: the next frame would end it and step the countdown, which writes its
+    // banner and takes 1 from an initiative of 100 at speed 10.
+    survivor->RulesForSetUp().turn.initiative = 100;
+    session->AdvanceTurn();
+    session->GetLabel(8)->SetText("");
+    const int ended = survivor->ended;
+    Step(0.5f); // 6.5 s: the defeat ends the battle
+    EXPECT_TRUE(session->IsGameOver());
+    EXPECT_FALSE(session->IsInBattle());
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE) << "the battle's screen finishes its frame";
+    EXPECT_EQ(survivor->ended, ended) << "no turn ends in the frame that ended the battle";
+    EXPECT_EQ(survivor->Rules().turn.initiative, 100) << "and no countdown step";
+    EXPECT_EQ(Banner(), "");
+
+    session->ApplyRequestedChanges();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_EQ(Banner(), "Player 2 Wins!");
+    // Fading in from nothing, not out as the countdown's banner would.
+    EXPECT_EQ(session->GetLabel(8)->pendingEffect, static_cast<uint32_t>(EFFECT_FADE_ALPHA_TO_BASE));
 }
 
 // The sides are Player 1 and Player 2 by their team, not by which deployment button was pressed first.
@@ -612,8 +660,9 @@ TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
     session->GetPlayer(0)->AddToStatistic(Statistic::KILLS, 3);
     session->GetPlayer(1)->AddToStatistic(Statistic::KILLS, 7);
     blue->SetState(DEAD);
-    for (int frame = 0; frame < 20 && session->GetGameState() != GAME_STATE_GAME_OVER; ++frame)
+    for (int frame = 0; frame < 20 && !session->IsGameOver(); ++frame)
         Step(0.5f);
+    session->ApplyRequestedChanges();
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
     EXPECT_EQ(session->GetLabel(0)->GetText(), "3") << "the first side's kills on the left";
@@ -631,7 +680,7 @@ TEST_F(BattleFlowTest, TheEndPageShowsNoNameOfAHudButtonLeftUnderThePointer)
     ASSERT_NE(rested, nullptr);
     MouseOverManager::Get()->EnterButton(rested);
     ASSERT_EQ(MouseOverManager::Get()->GetHoveredButton(), rested);
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     EXPECT_EQ(MouseOverManager::Get()->GetHoveredButton(), nullptr);
 }
 
@@ -693,11 +742,11 @@ TEST_F(BattleFlowTest, TheBattleMusicAndItsBloodGoWhenTheBattleEnds)
     Deploy(1, 30, 31);
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
     EXPECT_EQ(MusicChannels(), 1);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     EXPECT_EQ(MusicChannels(), 0);
-    session->SetGameState(GAME_STATE_BATTLE); // resumed
+    EnterState(GAME_STATE_BATTLE); // resumed
     EXPECT_EQ(MusicChannels(), 1);
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     const size_t levelDecals = DecalManager::Get()->LevelList().size();
     auto* blood = new Decal();
     blood->Create(2, 1000.0f, 1000.0f, false);
@@ -731,7 +780,7 @@ TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
     TurnUnit* first = Add(0, 5, 5);
     TurnUnit* second = Add(1, 30, 30);
     // The battle comes from the deployment screen, whose page covers the whole screen as it fades away.
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
     StartTurns();
     ASSERT_EQ(session->GetActiveUnit(), first);
     const GuiButton* endTurn = BattleHud::Get()->GetActionButton(BattleHud::ACTION_END_TURN);
@@ -822,7 +871,7 @@ TEST_F(BattleFlowTest, ABattleOpensWithTheBarsShownAndTabHidesThem)
     EXPECT_EQ(enemy->Presentation().manaQuad->fadeState, 0);
     // Back from the main menu the battle goes on as the player left it.
     session->ToggleUnitBars();
-    session->SetGameState(GAME_STATE_MAIN_MENU);
-    session->SetGameState(GAME_STATE_BATTLE);
+    EnterState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_BATTLE);
     EXPECT_EQ(enemy->Presentation().badgeQuad->fadeState, 1);
 }

@@ -182,6 +182,7 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
     NullDevice* device = Device();
     ASSERT_NE(device, nullptr);
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
 
     struct Case {
         const char* name;
@@ -389,14 +390,18 @@ TEST_F(GameApplicationTest, EveryStateShowsThePointerExceptTheIntroAndLoading)
     EXPECT_EQ(ShowCursor(TRUE), 0);
     EXPECT_EQ(ShowCursor(FALSE), -1);
     session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
     EXPECT_EQ(ShowCursor(FALSE), 0) << "raised to 1 on entering the menu";
     session->SetGameState(GAME_STATE_LOADING);
+    session->ApplyRequestedChanges();
     EXPECT_EQ(ShowCursor(TRUE), 0) << "hidden again at -1 while loading";
     EXPECT_FALSE(session->IsBattleStarted());
     session->SetGameState(GAME_STATE_BATTLE);
+    session->ApplyRequestedChanges();
     EXPECT_TRUE(session->IsBattleStarted());
     session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
     EXPECT_TRUE(session->IsBattleStarted()) << "a battle once begun stays begun";
 }
 
@@ -682,6 +687,7 @@ TEST_F(GameApplicationTest, OrbitInputTurnsTheViewAroundTheVertical)
 TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
 {
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
     Frame(16);
     IDirect3DDevice9* device = app->GetDevice();
     device->AddRef();

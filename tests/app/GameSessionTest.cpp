@@ -115,6 +115,13 @@ protected:
         return level;
     }
 
+    // Asks for the state and starts a frame, which enters it.
+    void EnterState(GameState state)
+    {
+        session->SetGameState(state);
+        session->ApplyRequestedChanges();
+    }
+
     Hex* At(int row, int col) { return session->GetHexGrid()->GetHex(row, col); }
 
     FakeUnit* Deploy(int playerId, int row, int col)
@@ -282,7 +289,7 @@ TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
     EXPECT_EQ(session->GetUnitsToLoad(), 2);
     EXPECT_EQ(session->GetUnitCount(), 2);
     EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
-    session->SetGameState(GAME_STATE_BATTLE);
+    EnterState(GAME_STATE_BATTLE);
     session->GetRingEmitterA()->position = D3DXVECTOR3(1, 2, 3);
     session->GetSelectionDecal()->UpdatePosition(500.0f, 0.0f, 700.0f, false);
     session->GetLabel(8)->SetText("Player 1 Turn.");
@@ -355,6 +362,7 @@ TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
     session->UpdateLoading();
     EXPECT_FLOAT_EQ(session->GetLoadingBar(), 1.0f);
     EXPECT_TRUE(session->GetLoadingScreen()->IsFull());
+    session->ApplyRequestedChanges();
     EXPECT_NE(session->GetGameState(), GAME_STATE_BATTLE);
 }
 
@@ -375,7 +383,7 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
 
     NullDevice* device = Null();
     device->ResetCounters();
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     EXPECT_LE(PointerCount(), -1);
     EXPECT_EQ(At(30, 30)->fadeState, 1);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
@@ -391,11 +399,16 @@ TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBar
     for (int frame = 1; frame <= 6; ++frame) {
         Frame(0.5f);
         session->UpdateLoading();
+        session->ApplyRequestedChanges();
         EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING) << frame;
         EXPECT_NEAR(session->GetLoadingProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
     }
     Frame(0.5f);
     session->UpdateLoading();
+    // The battle is asked for in this frame and entered as the next one starts.
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING);
+    EXPECT_TRUE(session->IsInBattle());
+    session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
     EXPECT_FLOAT_EQ(session->GetLoadingProgress(), 0.0f);
     EXPECT_TRUE(session->IsFlyOver());
@@ -419,7 +432,7 @@ TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker
     }
     EXPECT_TRUE(session->GetTurnOrderQueue().empty());
 
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
     ASSERT_TRUE(session->IsLoaded());
     for (FakeUnit* unit : {a, b, c}) {
@@ -450,19 +463,19 @@ TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)
         EXPECT_FLOAT_EQ(session->GetLabel(i)->y, startY[i]) << i;
     }
 
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     EXPECT_LE(PointerCount(), -1);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     EXPECT_GE(PointerCount(), 1);
 
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
     const float deployY[9] = {300, 300, 356, 356, 392, 392, 428, 428, 464};
     for (int i = 0; i < 9; ++i)
         EXPECT_FLOAT_EQ(session->GetLabel(i)->y, deployY[i]) << i;
 
     // One player: the game-over state changes nothing else.
     session->AddPlayer(0);
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_FLOAT_EQ(session->GetLabel(0)->y, 300.0f);
     EXPECT_EQ(session->GetLabel(8)->GetText(), "");
@@ -494,7 +507,7 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
         second->AddToStatistic(Statistic::DAMAGE_DEALT, 20);
         second->AddToStatistic(Statistic::TURNS, 6);
         second->AddToStatistic(Statistic::HEXES_MOVED, 30);
-        session->SetGameState(GAME_STATE_GAME_OVER);
+        EnterState(GAME_STATE_GAME_OVER);
         EXPECT_EQ(session->GetLabel(8)->GetText(), c.banner) << c.aliveFirst << " vs " << c.aliveSecond;
         const float overY[9] = {408, 408, 479, 479, 550, 550, 621, 621, 692};
         for (int i = 0; i < 9; ++i)
@@ -531,13 +544,13 @@ TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
 {
     session->OnDeviceReset();
     NullDevice* device = Null();
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     device->ResetCounters();
     session->RenderSceneToTexture();
     EXPECT_EQ(device->DrawCount(), 0u);
     EXPECT_EQ(device->ClearCount(), 1u);
 
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     device->ResetCounters();
     session->RenderSceneToTexture();
     EXPECT_GT(device->DrawCount(), 0u) << "stars, sky and terrain";
@@ -550,7 +563,7 @@ TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
     InputState::Get().Reset();
     InputManager::ResetForTests();
     ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     MenuManager* menu = session->GetMenuManager();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE);
@@ -564,8 +577,67 @@ TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
     InputManager::Get()->Update();
     session->Update();
     InputState::Get().InjectKey(kScancodeSpace, false);
+    // The main menu was asked for in that frame; the next one starts with it.
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    InputManager::ResetForTests();
+    InputState::Get().Reset();
+}
+
+// A state asked for while a frame runs changes nothing in that frame: its screen, its page and its log line
+// come as the next frame starts. Of two states asked for before then, only the last is entered, with its own
+// page, whatever page the first one's asker wanted.
+TEST_F(GameSessionTest, AStateAskedForInAFrameIsEnteredAsTheNextStartsAndTheLastRequestWins)
+{
+    constexpr int kScancodeSpace = 44;
+    InputState::Get().Reset();
+    InputManager::ResetForTests();
+    ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
+    EnterState(GAME_STATE_INTRO);
+    MenuManager* menu = session->GetMenuManager();
+    const Screen* intro = session->GetScreen();
+    log.Clear();
+
+    // The title asks for the main menu and its page while the frame runs.
+    InputState::Get().InjectKey(kScancodeSpace, true);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
+    InputState::Get().InjectKey(kScancodeSpace, false);
+    EXPECT_EQ(log.Count("session.state"), 0);
+    EXPECT_EQ(log.Count("menu.screen"), 0);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+    EXPECT_EQ(session->GetScreen(), intro);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE);
+    EXPECT_EQ(menu->GetRequestedPage(), SCREEN_MAIN_MENU);
+
+    // Before the next frame starts, the deployment is asked for too.
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(session->GetScreen()->GetState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
+    EXPECT_EQ(menu->GetRequestedPage(), MenuManager::NO_REQUEST);
+    std::vector<std::string> lines;
+    for (const LogRecord& record : log.Records())
+        if (record.event == "session.state" || record.event == "menu.screen")
+            lines.push_back(record.event + " " + record.text.substr(0, record.text.find(" at ")));
+    const std::vector<std::string> expected = {"session.state GAME_STATE_DEPLOYMENT", "menu.screen SCREEN_DEPLOYMENT"};
+    EXPECT_EQ(lines, expected);
+
+    // Nothing asked for: the next frame changes nothing.
+    log.Clear();
+    Frame(0.016f);
+    session->Update();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(log.Count("session.state"), 0);
     InputManager::ResetForTests();
     InputState::Get().Reset();
 }
@@ -586,14 +658,14 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
         {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU},
     };
     for (const auto& entry : cases) {
-        session->SetGameState(entry.state);
+        EnterState(entry.state);
         EXPECT_EQ(menu->GetCurrentScreen(), entry.screen) << entry.state;
     }
     // Each change of state and of screen is one line of the log; entering the state it is in is none.
     log.Clear();
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_LOADING);
     std::vector<std::string> lines;
     // The state's line also tells the game time it changed at.
     for (const LogRecord& record : log.Records())
@@ -606,10 +678,11 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
         "menu.screen SCREEN_EMPTY",
     };
     EXPECT_EQ(lines, expected);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
 
     // The screens ask through the link with their own numbers.
     FrontEndLink::Get()->SetGameState(GAME_STATE_DEPLOYMENT);
+    session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
 
@@ -618,7 +691,7 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
 }
 
 // Every state is a screen of its own that the session holds while the state runs; the screen picks the page,
-// and only a change to another state leaves it: the next state's screen follows at once.
+// and only a change to another state leaves it: the next state's screen follows as the change is applied.
 TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
 {
     MenuManager* menu = session->GetMenuManager();
@@ -636,7 +709,7 @@ TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
     };
     std::set<const Screen*> seen;
     for (const auto& entry : cases) {
-        session->SetGameState(entry.state);
+        EnterState(entry.state);
         const Screen* screen = session->GetScreen();
         ASSERT_NE(screen, nullptr) << entry.state;
         EXPECT_EQ(screen->GetState(), entry.state);
@@ -647,12 +720,12 @@ TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
     EXPECT_EQ(seen.size(), 6u);
 
     // The pointer and the help key are the player's everywhere but in the intro and the loading screen.
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     EXPECT_LE(PointerCount(), -1);
-    session->SetGameState(GAME_STATE_BATTLE);
+    EnterState(GAME_STATE_BATTLE);
     EXPECT_GE(PointerCount(), 1);
     EXPECT_TRUE(session->GetScreen()->ShowsPointer());
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     EXPECT_FALSE(session->GetScreen()->ShowsPointer());
 }
 
@@ -674,7 +747,7 @@ TEST_F(GameSessionTest, OnlyTheMainMenuAndTheEndPageResetThePageColours)
     };
     for (const auto& entry : cases) {
         backdrop->colour = midFade;
-        session->SetGameState(entry.state);
+        EnterState(entry.state);
         const D3DXCOLOR expected = entry.reset ? backdrop->baseColour : midFade;
         EXPECT_FLOAT_EQ(backdrop->colour.r, expected.r) << entry.state;
         EXPECT_FLOAT_EQ(backdrop->colour.a, expected.a) << entry.state;
@@ -683,7 +756,7 @@ TEST_F(GameSessionTest, OnlyTheMainMenuAndTheEndPageResetThePageColours)
     session->AddPlayer(0);
     session->AddPlayer(1);
     backdrop->colour = midFade;
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     EXPECT_FLOAT_EQ(backdrop->colour.a, backdrop->baseColour.a);
     EXPECT_NE(backdrop->baseColour.a, midFade.a);
 }
@@ -725,18 +798,18 @@ TEST_F(GameSessionTest, LeavingTheBattleLetsGoOfTheHoveredHudButton)
     GuiButton focus;
     focus.SetName("Focus");
     for (GameState next : {GAME_STATE_MAIN_MENU, GAME_STATE_GAME_OVER}) {
-        session->SetGameState(GAME_STATE_BATTLE);
+        EnterState(GAME_STATE_BATTLE);
         mouseOver->EnterButton(&focus);
         // Re-entering the battle (a resumed game) keeps it: the HUD goes on updating it.
-        session->SetGameState(GAME_STATE_BATTLE);
+        EnterState(GAME_STATE_BATTLE);
         EXPECT_EQ(mouseOver->GetHoveredButton(), &focus) << next;
-        session->SetGameState(next);
+        EnterState(next);
         EXPECT_EQ(mouseOver->GetHoveredButton(), nullptr) << next;
     }
     // A front-end page's own button is still its own when the front end changes state.
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     mouseOver->EnterButton(&focus);
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(mouseOver->GetHoveredButton(), &focus);
     mouseOver->ForgetButton(&focus);
 }
@@ -829,7 +902,7 @@ TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
     BoardUnit::SetFactory(TakeNextFakeUnit);
     session->AddUnit(0, "Militia.txt", 5, 5);
     BoardUnit::SetFactory(nullptr);
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     session->Shutdown();
     EXPECT_FALSE(SlowUnit::DeletedWhileLoading());
 }
@@ -849,7 +922,7 @@ TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
         {GAME_STATE_BATTLE, 0.5f},
     };
     for (const Case& c : cases) {
-        session->SetGameState(c.state);
+        EnterState(c.state);
         Hex* hex = At(1, 1);
         hex->fadeState = FADE_IN;
         hex->alpha = 0.0f;

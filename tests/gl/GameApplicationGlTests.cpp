@@ -105,6 +105,7 @@ int Channel(uint32_t argb, int shift)
 TEST_F(GameApplicationGl, MenuFrameShowsTheStartUpLevelAndTheHelpLabel)
 {
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
     // A second of frames: the mouse-over window that every start shows fades out meanwhile.
     Win32TestHooks::SetPerformanceCounter(1000, 0);
     FrameClock::Start();
@@ -153,6 +154,7 @@ TEST_F(GameApplicationGl, MenuFrameShowsTheStartUpLevelAndTheHelpLabel)
 TEST_F(GameApplicationGl, TheSceneDrawnStraightIsThePictureThePostPassMakes)
 {
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
     Win32TestHooks::SetPerformanceCounter(1000, 0);
     FrameClock::Start();
     for (LONGLONG t = 50; t <= 500; t += 50) {
@@ -243,6 +245,8 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
         ASSERT_NE(unit, nullptr);
 
     session->SetGameState(GAME_STATE_LOADING);
+
+    session->ApplyRequestedChanges();
     // The bar fills at most 0.3 of its length a second once the job is done: 3.4 s after the job, the battle.
     int framesWhileLoading = 0;
     const auto start = std::chrono::steady_clock::now();

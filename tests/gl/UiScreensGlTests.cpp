@@ -8,6 +8,7 @@
 #include "core/SpellDefinition.h"
 #include "gl/GlDeviceFixture.h"
 #include "ui/ButtonMenu.h"
+#include "ui/DeploymentPage.h"
 #include "ui/DescriptionBox.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiPanel.h"
@@ -130,7 +131,7 @@ TEST_F(UiScreensGl, FrontEndScreensShowTheirButtonsWhereTheyArePlaced)
     ExpectDrawnAt(deployment, 87, 88, "player 2");
     ExpectDrawnAt(deployment, 386, 728, "deploy");
     ExpectDrawnAt(deployment, 430, 330, "left arrow");
-    menu.SetDeployingPlayer(0);
+    menu.Deployment().SetDeployingPlayer(0);
     const std::vector<D3DCOLOR> deploying = ShootMenu(menu, SCREEN_DEPLOYMENT, "ui_menu_deployment_player1.png");
     // The roster backdrops take the first player's blue.
     EXPECT_GT(Blue(Pixel(deploying, 195, 140)), Red(Pixel(deploying, 195, 140)));
