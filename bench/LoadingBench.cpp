@@ -86,7 +86,7 @@ void BM_DeployToBattle(benchmark::State& state)
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
         InputManager::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_GL);
         auto app = std::make_unique<GameApplication>();
         static char module;

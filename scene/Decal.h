@@ -5,6 +5,7 @@
 
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
+#include "win32/ComPtr.h"
 
 #include <cstdio>
 #include <string>
@@ -56,8 +57,8 @@ public:
     float HalfSize() const { return m_halfSize; }
     float Rotation() const { return m_rotation; }
     const D3DXVECTOR3& Position() const { return m_position; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
-    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
+    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer.Get(); }
     TextureRecord* Texture() const { return m_texture; }
 
     int fadeState = 3; // 0 fading in, 1 fading out, 2 pulsing, 3 steady
@@ -77,8 +78,8 @@ private:
     int m_triangleCount = 0;
     float m_halfSize = 0.0f;
     D3DXVECTOR3 m_colour{1.0f, 1.0f, 1.0f};
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
-    IDirect3DIndexBuffer9* m_indexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
+    ComPtr<IDirect3DIndexBuffer9> m_indexBuffer;
     TextureRecord* m_texture = nullptr;
 
     // What the buffer was last laid with.

@@ -51,7 +51,7 @@ protected:
         Win32TestHooks::SetPerformanceCounter(1000, 0);
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
         NullDevice::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         DataManager::ResetForTests();
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
@@ -77,7 +77,7 @@ protected:
         InputManager::ResetForTests();
         Camera::ResetForTests();
         DataManager::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         Win32TestHooks::ResetWindowLayer();
     }

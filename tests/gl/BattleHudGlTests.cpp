@@ -11,10 +11,10 @@
 #include "core/InputManager.h"
 #include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9.h"
+#include "gl/GlDeviceFixture.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/MeshOwner.h"
-#include "support/TestDevice.h"
 #include "ui/BattleHud.h"
 #include "ui/ButtonMenu.h"
 #include "ui/DescriptionBox.h"
@@ -35,27 +35,6 @@ namespace {
 
 constexpr UINT WIDTH = 1024;
 constexpr UINT HEIGHT = 768;
-
-LRESULT CALLBACK HudWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-class HudScreen : public ApplicationLink
-{
-public:
-    HudScreen()
-    {
-        parameters.BackBufferWidth = WIDTH;
-        parameters.BackBufferHeight = HEIGHT;
-    }
-    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
-    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
-    void SetGuiScale(float, float) override { }
-
-private:
-    D3DPRESENT_PARAMETERS parameters{};
-};
 
 class NoOwner : public MeshOwner
 {
@@ -84,46 +63,21 @@ public:
     D3DXMATRIX place;
 };
 
-class BattleHudGl : public ::testing::Test
+class BattleHudGl : public GlScreenFixture<UiTest>
 {
 protected:
+    BattleHudGl() : GlScreenFixture(WIDTH, HEIGHT) { }
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = HudWindowProc;
-            wc.lpszClassName = "BattleHudWindow";
-            ASSERT_NE(RegisterClassA(&wc), 0u);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "BattleHudWindow", "hud", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr, nullptr,
-                                 nullptr);
-        ASSERT_NE(window, nullptr);
-        ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, WIDTH, HEIGHT, &d3d, &device));
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        InputState::Get().Reset();
-        GuiElement::ResetForTests();
-        GuiButton::ResetForTests();
-        DataManager::Get()->SetDevice(device);
-        DataManager::Get()->SetApplication(&screen);
-        MouseOverManager::ResetForTests();
+        GlScreenFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         MouseOverManager::Get()->Init();
-        BattleHud::ResetForTests();
     }
     void TearDown() override
     {
         box.reset();
-        BattleHud::ResetForTests();
-        MouseOverManager::ResetForTests();
-        InputState::Get().Reset();
-        Camera::ResetForTests();
-        DataManager::Get()->ReleaseAll();
-        DataManager::ResetForTests();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlScreenFixture::TearDown();
     }
 
     void Step()
@@ -242,11 +196,7 @@ protected:
         return false;
     }
 
-    HudScreen screen;
     std::unique_ptr<DescriptionBox> box;
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
 };
 
 TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)

@@ -4,12 +4,9 @@
 #include "app/GameSession.h"
 #include "battle/ClassUnit.h"
 #include "battle/Player.h"
-#include "core/DataManager.h"
-#include "core/InputManager.h"
 #include "scene/AnimatedMesh.h"
-#include "scene/Camera.h"
+#include "support/AppTest.h"
 #include "ui/MenuManager.h"
-#include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"
 
 #include <gtest/gtest.h>
@@ -20,19 +17,14 @@
 
 namespace {
 
-class GameApplicationGl : public ::testing::Test
+class GameApplicationGl : public AppTest
 {
 protected:
     void SetUp() override
     {
-        Win32TestHooks::ResetWindowLayer();
+        AppTest::SetUp();
         Win32TestHooks::CaptureMessageBoxes(true);
         D3D9SetBackEnd(D3D9_BACKEND_GL);
-        FrameClock::Clear();
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        MouseOverManager::ResetForTests();
-        InputManager::ResetForTests();
         app = std::make_unique<GameApplication>();
         static char module;
         ASSERT_EQ(app->Create(reinterpret_cast<HINSTANCE>(&module), nullptr), S_OK);
@@ -48,12 +40,7 @@ protected:
             app->Run();
             app.reset();
         }
-        MouseOverManager::ResetForTests();
-        InputManager::ResetForTests();
-        Camera::ResetForTests();
-        DataManager::ResetForTests();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
-        Win32TestHooks::ResetWindowLayer();
+        AppTest::TearDown();
     }
 
     // Reads the back buffer's pixels as 0xAARRGGBB, row 0 at the top.

@@ -27,20 +27,16 @@
 
 namespace {
 
-class UiScreensGl : public GlScreenTest
+class UiScreensGl : public GlScreenFixture<UiTest>
 {
 protected:
-    UiScreensGl() : GlScreenTest(1024, 768) { }
+    UiScreensGl() : GlScreenFixture(1024, 768) { }
     void SetUp() override
     {
-        GlScreenTest::SetUp();
-        MouseOverManager::ResetForTests();
+        GlScreenFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         MouseOverManager::Get()->Init();
-    }
-    void TearDown() override
-    {
-        MouseOverManager::ResetForTests();
-        GlScreenTest::TearDown();
     }
 
     // Clears, draws the overlay in its states (alpha blended, untested depth, the texture tinted by the vertex
