@@ -80,7 +80,7 @@ void GameSession::ToggleUnitBars()
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = dynamic_cast<Unit*>(unit))
-                body->SetBarsAlpha(m_barsShown ? 1 : 0);
+                body->Presentation().SetBarsAlpha(m_barsShown ? 1 : 0);
         }
     }
     m_barsShown = !m_barsShown;
@@ -241,7 +241,7 @@ void GameSession::OnTurnHandedTo(BoardUnit* unit, Player* owner)
     const Unit* named = BodyOf(unit);
     if (const Hex* hex = unit->GetHex())
         LogFormat(LogLevel::INFO, "session.turn", "player %d %s at row %d column %d", owner->team + 1,
-                  named ? named->name.c_str() : "unit", hex->row, hex->column);
+                  named ? named->Rules().name.c_str() : "unit", hex->row, hex->column);
 }
 
 void GameSession::OnTurnBegun(BoardUnit* unit)
@@ -279,13 +279,13 @@ void GameSession::EndSlowMotion()
         FollowUnit(m_flow.GetActiveUnit());
     if (!wasSpell) {
         if (Unit* body = BodyOf(target))
-            body->ShowFloatingText(false);
+            body->Presentation().ShowFloatingText(false);
     }
     // Any unit that asked during the shot was turned away; none may keep waiting for a shot of its own.
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = BodyOf(unit))
-                body->slowMotionRequested = false;
+                body->CancelSlowMotionRequest();
         }
     }
     if (m_markers)

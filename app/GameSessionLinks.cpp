@@ -128,11 +128,11 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
     const Unit* body = dynamic_cast<const Unit*>(&unit);
     if (!body)
         return sheet;
-    sheet.strength = body->stats.strength;
-    sheet.mana = body->stats.mana;
-    sheet.intelligence = body->stats.intelligence;
-    sheet.damage = body->AttackDamage();
-    for (const SpellDefinition& ability : body->abilities)
+    sheet.strength = body->Rules().stats.strength;
+    sheet.mana = body->Rules().stats.mana;
+    sheet.intelligence = body->Rules().stats.intelligence;
+    sheet.damage = UnitCombat::AttackDamage(body->Rules());
+    for (const SpellDefinition& ability : body->Rules().abilities)
         sheet.spellNames.push_back(ability.name);
     return sheet;
 }

@@ -143,7 +143,7 @@ protected:
         values.actionPoints = values.maxActionPoints = 10;
         values.speed = values.baseSpeed = speed;
         unit->InitStats(values);
-        unit->initiative = initiative;
+        unit->RulesForSetUp().turn.initiative = initiative;
         return unit;
     }
 
@@ -242,7 +242,7 @@ TEST_F(BattleFlowTest, TheUnitWhoseTurnItIsCannotEndItInTheMiddleOfAnAction)
     } cases[] = {{MOVING, false}, {ATTACKING, false}, {CASTING, false}, {SELECTING_MOVE, true}};
     for (const auto& c : cases) {
         Frame(2.0f);
-        a->state = c.state;
+        a->RulesForSetUp().turn.state = c.state;
         Rules(*session).RequestNextTurn();
         EXPECT_EQ(!session->GetTurnFlow().IsTurnActive(), c.ends) << c.state;
     }
@@ -260,7 +260,7 @@ TEST_F(BattleFlowTest, TheCountdownTakesATenthOfTheSpeedEachFrame)
         units[i] = Add(i % 2, 5 + i, 5, speeds[i], before[i]);
     StartTurns();
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(units[i]->initiative, after[i]) << "speed " << speeds[i] << " from " << before[i];
+        EXPECT_EQ(units[i]->Rules().turn.initiative, after[i]) << "speed " << speeds[i] << " from " << before[i];
     EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), units[4]) << "the one at 0 takes the turn in the same step";
     EXPECT_EQ(Banner(), "Player 1 Turn.");
 }
@@ -274,14 +274,14 @@ TEST_F(BattleFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
     TurnUnit* dead = Add(1, 31, 31, 30, 50);
     dead->SetState(DEAD);
     StartTurns();
-    EXPECT_EQ(slow->initiative, 2);
-    EXPECT_EQ(slower->initiative, 6);
+    EXPECT_EQ(slow->Rules().turn.initiative, 2);
+    EXPECT_EQ(slower->Rules().turn.initiative, 6);
     EXPECT_EQ(Banner(), "Calculating Initiatives...");
     EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), nullptr);
     Step(0.1f);
     Step(0.1f);
     EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), slow);
-    EXPECT_EQ(slower->initiative, 4);
+    EXPECT_EQ(slower->Rules().turn.initiative, 4);
 }
 
 // A caster killed by its own area ability cannot be commanded (the HUD takes no End Turn from the dead): the
@@ -294,7 +294,7 @@ TEST_F(BattleFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
     StartTurns();
     ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), caster);
     caster->SetState(DEAD);
-    ASSERT_FALSE(caster->alive);
+    ASSERT_FALSE(caster->Rules().turn.alive);
     // The frames of its fall (2 s from the first frame that finds it dead): the turn stays with it.
     for (int frame = 0; frame < 19; ++frame)
         Step(0.1f);
@@ -324,7 +324,7 @@ TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
     EXPECT_EQ(session->GetPlayer(1)->GetSelectedUnit(), red);
     EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), red);
     EXPECT_EQ(red->begun, 1);
-    EXPECT_TRUE(red->myTurn);
+    EXPECT_TRUE(red->Rules().turn.myTurn);
     EXPECT_EQ(session->GetMarkers()->GetCursorPlayer(), 1);
     const std::vector<ColourKey>& keys = session->GetMarkers()->GetRingEmitterA()->ColourKeys();
     ASSERT_GE(keys.size(), 2u);
@@ -338,7 +338,7 @@ TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
     Rules(*session).RequestNextTurn();
     for (int frame = 0; frame < 38; ++frame)
         Step(0.01f);
-    EXPECT_EQ(red->initiative, 150 - 38);
+    EXPECT_EQ(red->Rules().turn.initiative, 150 - 38);
     EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), blue);
     EXPECT_EQ(Banner(), "Player 1 Turn.");
     EXPECT_EQ(session->GetMarkers()->GetCursorPlayer(), 0);
@@ -356,13 +356,13 @@ TEST_F(BattleFlowTest, AUnitEndingItsTurnCannotEndItTwice)
     ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), a);
     a->askWhileEnding = true;
     // Focus queued for the end of the turn, with all ten action points left: +150 to the initiative.
-    a->pendingState = FOCUSING;
+    a->RulesForSetUp().turn.pendingState = FOCUSING;
     Frame(2.0f);
     Rules(*session).RequestNextTurn();
     Step(0.01f); // b has stood at 0 since the first step
     EXPECT_EQ(a->ended, 1);
-    EXPECT_EQ(a->initiative, 150 - 1) << "once, less this frame's countdown";
-    EXPECT_EQ(a->state, FOCUSING);
+    EXPECT_EQ(a->Rules().turn.initiative, 150 - 1) << "once, less this frame's countdown";
+    EXPECT_EQ(a->Rules().turn.state, FOCUSING);
     EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), b);
     EXPECT_EQ(b->begun, 1);
     Step(0.01f);
@@ -438,7 +438,7 @@ TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
     const D3DXVECTOR3 eye = Camera::Get()->GetEye();
     const D3DXVECTOR3 a = attacker->GetPosition();
     const D3DXVECTOR3 d = defender->GetPosition();
-    attacker->slowMotionRequested = true;
+    attacker->RulesForSetUp().command.slowMotionRequested = true;
     Rules(*session).RequestSlowMotion(defender, 1.0f, false);
     const int restarts = defender->Text()->restarts;
     for (int frame = 1; frame <= 56; ++frame) {
@@ -474,7 +474,7 @@ TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, eye.z);
     EXPECT_FLOAT_EQ(session->GetMarkers()->GetFlashOverlay()->speed, 5.0f);
     EXPECT_EQ(defender->Text()->restarts, restarts + 1) << "the defender's text shows at the end";
-    EXPECT_FALSE(attacker->slowMotionRequested);
+    EXPECT_FALSE(attacker->Rules().command.slowMotionRequested);
 
     // A spell's shot runs at a quarter speed; one long frame runs it from start to end.
     Rules(*session).RequestSlowMotion(defender, 1.25f, true);
@@ -500,7 +500,7 @@ TEST_F(BattleFlowTest, AShotOutlivesTheTurnAndTheUnitsItFrames)
     TurnUnit* attacker = Add(0, 5, 5);
     TurnUnit* defender = Add(1, 8, 5, 10, 1);
     StartTurns();
-    attacker->slowMotionRequested = true;
+    attacker->RulesForSetUp().command.slowMotionRequested = true;
     Rules(*session).RequestSlowMotion(defender, 0.5f, false);
     Frame(2.0f);
     Rules(*session).RequestNextTurn();
@@ -509,7 +509,7 @@ TEST_F(BattleFlowTest, AShotOutlivesTheTurnAndTheUnitsItFrames)
     Step(0.5f); // the first shot
     EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, attacker->GetPosition().x);
     Step(7.0f);
-    EXPECT_FALSE(attacker->slowMotionRequested);
+    EXPECT_FALSE(attacker->Rules().command.slowMotionRequested);
     EXPECT_EQ(Camera::Get()->GetTarget(), session.get()) << "the camera follows the unit whose turn it is again";
 
     // A unit taken off the board leaves nothing behind: the turn, the camera, its place in the turn order, the
@@ -550,22 +550,22 @@ TEST_F(BattleFlowTest, AnAreaAbilitySharesItsAmountAmongAtMostThree)
         nova.areaRadius = 2;
         nova.range = 3;
         nova.amount = c.amount;
-        caster->abilities = {nova};
-        caster->selectedAbility = 0;
-        caster->abilityTarget = session->GetHexGrid()->GetHex(10, 10);
+        caster->RulesForSetUp().abilities = {nova};
+        caster->RulesForSetUp().command.selectedAbility = 0;
+        caster->RulesForSetUp().command.abilityTarget = session->GetHexGrid()->GetHex(10, 10);
         std::vector<TurnUnit*> inside;
         for (int i = 0; i < c.inside; ++i)
             inside.push_back(Add(1, spots[i][0], spots[i][1]));
         TurnUnit* outside = Add(1, 12, 10); // two rows away
         TurnUnit* dead = Add(1, 10, 11);
         dead->SetState(DEAD);
-        Rules(*session).ApplyAreaEffect(caster, caster->abilities[0]);
+        Rules(*session).ApplyAreaEffect(caster, caster->Rules().abilities[0]);
         for (TurnUnit* unit : inside) {
             ASSERT_EQ(unit->spellAmounts.size(), 1u) << c.inside;
             EXPECT_EQ(unit->spellAmounts[0], c.share) << c.amount << " among " << c.inside;
         }
         EXPECT_TRUE(outside->spellAmounts.empty());
-        EXPECT_EQ(caster->abilities[0].amount, c.amount) << "the ability keeps its amount";
+        EXPECT_EQ(caster->Rules().abilities[0].amount, c.amount) << "the ability keeps its amount";
     }
 }
 
@@ -620,7 +620,7 @@ TEST_F(BattleFlowTest, TheFrameThatEndsTheBattleRunsNoCountdownUnderTheWinnersBa
     ASSERT_FALSE(Rules(*session).IsGameOver()) << "6.0 s after the defeat";
     // The survivor gives up its turn: the next frame would end it and step the countdown, which writes its
     // banner and takes 1 from an initiative of 100 at speed 10.
-    survivor->initiative = 100;
+    survivor->RulesForSetUp().turn.initiative = 100;
     Rules(*session).AdvanceTurn();
     session->GetLabel(8)->SetText("");
     const int ended = survivor->ended;
@@ -629,7 +629,7 @@ TEST_F(BattleFlowTest, TheFrameThatEndsTheBattleRunsNoCountdownUnderTheWinnersBa
     EXPECT_FALSE(Rules(*session).IsInBattle());
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE) << "the battle's screen finishes its frame";
     EXPECT_EQ(survivor->ended, ended) << "no turn ends in the frame that ended the battle";
-    EXPECT_EQ(survivor->initiative, 100) << "and no countdown step";
+    EXPECT_EQ(survivor->Rules().turn.initiative, 100) << "and no countdown step";
     EXPECT_EQ(Banner(), "");
 
     session->ApplyRequestedChanges();

@@ -782,10 +782,10 @@ TEST_F(GameSessionTest, AClassSheetCarriesTheDamageItsAttackStartsFrom)
     };
     for (const Case& c : cases) {
         ClassUnit unit;
-        unit.primaryAttribute = c.primary;
-        unit.stats.strength = c.strength;
-        unit.stats.agility = c.agility;
-        unit.stats.intelligence = 30;
+        unit.RulesForSetUp().attributes.primaryAttribute = c.primary;
+        unit.RulesForSetUp().stats.strength = c.strength;
+        unit.RulesForSetUp().stats.agility = c.agility;
+        unit.RulesForSetUp().stats.intelligence = 30;
         const ClassSheet sheet = FrontEnd(*session).DescribeClass(unit);
         EXPECT_EQ(sheet.damage, c.damage) << c.strength << " " << c.agility;
         EXPECT_EQ(sheet.strength, c.strength);

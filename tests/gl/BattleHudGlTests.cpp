@@ -48,7 +48,7 @@ class SceneUnit : public Unit
 public:
     SceneUnit(Player* side, const char* model, float x, float turn)
     {
-        owner = side;
+        RulesForSetUp().owner = side;
         mesh.LoadWithEffect(&meshOwner, model, true);
         D3DXMATRIX rotation, translation;
         D3DXMatrixRotationY(&rotation, turn);
@@ -216,18 +216,18 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
     AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.35f, 0.75f, -0.55f));
     for (const char* ability : {"Warcry", "Charge!", "Unrelenting Assault", "Sweeping Strike"})
-        knight.AddAbility(ability, 2);
-    ASSERT_EQ(knight.abilities.size(), 4u);
-    knight.stats = UnitStats{};
-    knight.stats.health = 45;
-    knight.stats.maxHealth = 60;
-    knight.stats.mana = 10;
-    knight.stats.maxMana = 30;
-    knight.stats.actionPoints = 10;
-    knight.stats.maxActionPoints = 10;
-    knight.initiative = 0;
-    mage.initiative = 40;
-    knight.myTurn = true;
+        knight.Spellcasting().AddAbility(ability, 2);
+    ASSERT_EQ(knight.Rules().abilities.size(), 4u);
+    knight.RulesForSetUp().stats = UnitStats{};
+    knight.RulesForSetUp().stats.health = 45;
+    knight.RulesForSetUp().stats.maxHealth = 60;
+    knight.RulesForSetUp().stats.mana = 10;
+    knight.RulesForSetUp().stats.maxMana = 30;
+    knight.RulesForSetUp().stats.actionPoints = 10;
+    knight.RulesForSetUp().stats.maxActionPoints = 10;
+    knight.RulesForSetUp().turn.initiative = 0;
+    mage.RulesForSetUp().turn.initiative = 40;
+    knight.RulesForSetUp().turn.myTurn = true;
     std::vector<SceneUnit*> units{&knight, &mage};
     for (SceneUnit* unit : units)
         unit->mesh.Update(&unit->place);
@@ -249,7 +249,7 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     for (int i = 0; i < 90; ++i)
         Step();
     Click(*hud->GetActionButton(CommandHud::ACTION_MOVE));
-    ASSERT_EQ(knight.state, SELECTING_MOVE);
+    ASSERT_EQ(knight.Rules().turn.state, SELECTING_MOVE);
     // The pointer goes back to the field, and the unit texts return.
     MouseOverManager::Get()->MovePointer(512, 200);
     for (int i = 0; i < 30; ++i)

@@ -344,11 +344,11 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
     EXPECT_GE(framesWhileLoading, 1) << "the loading screen is drawn while the worker loads";
 
     for (ClassUnit* unit : units) {
-        ASSERT_TRUE(unit->model && unit->model->IsLoaded()) << unit->GetCost();
+        ASSERT_TRUE(unit->Model() && unit->Model()->IsLoaded()) << unit->GetCost();
         // Idle and the eleven animation files' sets at least (the knight's extra files more).
-        EXPECT_GE(unit->model->GetSetCount(), 12u);
-        EXPECT_EQ(unit->model->GetNames().count("Walk"), 1u);
-        EXPECT_TRUE(unit->visible);
+        EXPECT_GE(unit->Model()->GetSetCount(), 12u);
+        EXPECT_EQ(unit->Model()->GetNames().count("Walk"), 1u);
+        EXPECT_TRUE(unit->Rules().turn.visible);
     }
     // The battle draws them: the buffers and textures made on the worker reach GL on this thread.
     for (int frame = 0; frame < 3; ++frame)
