@@ -27,6 +27,14 @@ void BattleLoadScreen::Enter(GameState previous)
     }
 }
 
+void BattleLoadScreen::Leave(GameState next)
+{
+    (void)next;
+    // A full-screen picture is several megabytes twice over (ours and the driver's): the battle has no use for it.
+    if (LoadingScreen* loading = m_session.GetLoadingScreen())
+        loading->ReleaseBackground();
+}
+
 void BattleLoadScreen::Update()
 {
     m_session.UpdateLoading();

@@ -13,6 +13,7 @@ public:
     GameState GetState() const override { return GAME_STATE_LOADING; }
     int GetMenuPage() const override;
     void Enter(GameState previous) override;
+    void Leave(GameState next) override;
     void Update() override;
     void Render() override;
     bool ShowsPointer() const override { return false; }

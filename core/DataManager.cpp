@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <span>
+#include <utility>
 
 namespace {
 
@@ -286,6 +287,23 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
         record.texture->Release();
     record.texture = texture;
     return &record;
+}
+
+void DataManager::ReleaseTexture(TextureRecord* record)
+{
+    if (!record)
+        return;
+    IDirect3DTexture9* freed = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        const auto it = m_textures.find(record->fileName);
+        if (it == m_textures.end() || &it->second != record || record->referenceCount <= 0)
+            return;
+        if (--record->referenceCount == 0)
+            std::swap(freed, record->texture);
+    }
+    if (freed)
+        freed->Release();
 }
 
 ID3DXEffect* DataManager::GetEffect(const std::string& name, bool usePool)

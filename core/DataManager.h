@@ -63,6 +63,10 @@ public:
     // Caches. A texture that cannot be found becomes "default.tga" unless noSubstitute is set, in which case
     // the result is null. An effect that cannot be found becomes "basic.fx"; a sound, "defaultSound.wav".
     TextureRecord* GetTexture(const std::string& name, bool noSubstitute = false);
+    // Gives back one reference taken by GetTexture; the last one given back frees the picture (its record stays,
+    // so a pointer kept to it still reads, and the next GetTexture loads the file again). A record the cache
+    // did not hand out is left alone.
+    void ReleaseTexture(TextureRecord* record);
     ID3DXEffect* GetEffect(const std::string& name, bool usePool = true);
     // Like GetEffect with the pool, but null for a name that cannot be found.
     ID3DXEffect* LoadEffect(const std::string& name);

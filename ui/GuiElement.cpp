@@ -217,6 +217,13 @@ void GuiElement::SetFrameTexture(IDirect3DTexture9* texture)
     m_textureRecord->texture = texture;
 }
 
+void GuiElement::GiveBackTexture()
+{
+    if (m_textureRecord && m_textureRecord != m_ownRecord.get())
+        DataManager::Get()->ReleaseTexture(m_textureRecord);
+    m_textureRecord = nullptr;
+}
+
 void GuiElement::SetTextureByName(const std::string& name)
 {
     DataManager* data = DataManager::Get();

@@ -47,6 +47,9 @@ public:
     void SetTexCoordMax(float u, float v);
     void SetFrameTexture(IDirect3DTexture9* texture);
     void SetTextureByName(const std::string& name);
+    // Gives the picture taken from the texture cache back, so that the cache can free it; the element shows no
+    // picture until it is given one again.
+    void GiveBackTexture();
     void UpdateVertices();
     void CreateVertexBuffer();
     void DrawQuad();

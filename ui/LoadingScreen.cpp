@@ -45,7 +45,17 @@ void LoadingScreen::PickBackground()
         return;
     static const char* const names[BACKGROUND_COUNT] = {"LS1BG.png", "LS2BG.png", "LS3BG.png", "LS4BG.png",
                                                         "LS5BG.png", "LS6BG.png", "LS7BG.png"};
+    // The picture shown last time goes back to the cache once the new one is held (the same one is not loaded
+    // again): over many battles every background would otherwise stay in memory.
+    TextureRecord* previous = m_background->GetTextureRecord();
     m_background->SetTextureByName(names[RandomInt(BACKGROUND_COUNT)]);
+    DataManager::Get()->ReleaseTexture(previous);
+}
+
+void LoadingScreen::ReleaseBackground()
+{
+    if (m_background)
+        m_background->GiveBackTexture();
 }
 
 void LoadingScreen::Restart()

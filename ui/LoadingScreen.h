@@ -25,6 +25,8 @@ public:
     void OnResetDevice();
     void Destroy();
     void PickBackground();
+    // Gives the background picture back to the texture cache while no loading is shown; Restart picks one again.
+    void ReleaseBackground();
 
     bool IsFull() const { return m_full; }
     float GetBarStart() const { return m_barStart; }

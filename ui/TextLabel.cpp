@@ -260,7 +260,8 @@ void DrawQueuedText()
         label->Draw();
     if (sprite)
         sprite->End();
-    std::vector<TextLabel*>().swap(g_spriteDrawQueue);
+    // Emptied, not freed: the same labels queue again next frame.
+    g_spriteDrawQueue.clear();
 }
 
 void TextLabel::ResetForTests()

@@ -175,6 +175,44 @@ TEST_F(DataManagerCache, ATextureAskedForAgainAfterAllGaveItBackReplacesTheOldOn
     EXPECT_EQ(old->Release(), 0u);
 }
 
+// The last user to give a texture back frees it; until then it stays, and a record the cache did not make is
+// never touched.
+TEST_F(DataManagerCache, ATextureGivenBackByItsLastUserIsFreedAndLoadsAgainWhenAskedFor)
+{
+    DataTree& tree = Tree();
+    tree.Write("Data/Textures/Screen Overlay Textures/backdrop.tga", TinyTga());
+    DataManager* data = Data();
+    TextureRecord* first = data->GetTexture("backdrop.tga");
+    TextureRecord* second = data->GetTexture("backdrop.tga");
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(second, first);
+    IDirect3DTexture9* held = first->texture;
+    ASSERT_NE(held, nullptr);
+    held->AddRef(); // our own hold, to see when the cache lets go of its reference
+
+    // A stranger's record under the same name, and nothing at all, change nothing.
+    TextureRecord stranger = *first;
+    data->ReleaseTexture(&stranger);
+    data->ReleaseTexture(nullptr);
+    EXPECT_EQ(first->referenceCount, 2);
+    EXPECT_EQ(first->texture, held);
+
+    data->ReleaseTexture(first);
+    EXPECT_EQ(first->referenceCount, 1);
+    EXPECT_EQ(first->texture, held) << "one user still draws it";
+    data->ReleaseTexture(second);
+    EXPECT_EQ(first->referenceCount, 0);
+    EXPECT_EQ(first->texture, nullptr);
+    data->ReleaseTexture(first);
+    EXPECT_EQ(first->referenceCount, 0) << "given back once too often: no count below nothing";
+    EXPECT_EQ(held->Release(), 0u) << "the cache's reference went with the last user";
+
+    TextureRecord* again = data->GetTexture("backdrop.tga");
+    EXPECT_EQ(again, first) << "the record stays where its users may still point";
+    EXPECT_EQ(again->referenceCount, 1);
+    EXPECT_NE(again->texture, nullptr);
+}
+
 TEST_F(DataManagerCache, MissingTexturesFallBackOrYieldNull)
 {
     Tree();

@@ -193,6 +193,42 @@ TEST_F(LoadingTest, EveryLoadPicksOneOfTheSevenPictures)
     EXPECT_EQ(seen.count(nullptr), 0u);
 }
 
+// Loading after loading, only the picture on show is held; once the loading is over none is.
+TEST_F(LoadingTest, OnlyThePictureOnShowStaysLoaded)
+{
+    for (int i = 1; i <= 7; ++i)
+        Picture("Data/Textures/Screen Overlay Textures/LS" + std::to_string(i) + "BG.png");
+    LoadingScreen screen;
+    screen.Init();
+    Srand(7);
+    std::set<TextureRecord*> seen;
+    const auto loaded = [&] {
+        int count = 0;
+        for (TextureRecord* record : seen)
+            if (record->texture) {
+                ++count;
+                EXPECT_EQ(record->referenceCount, 1) << record->fileName;
+            }
+        return count;
+    };
+    for (int i = 0; i < 50; ++i) {
+        screen.Restart();
+        TextureRecord* shown = screen.GetBackground()->GetTextureRecord();
+        ASSERT_NE(shown, nullptr);
+        ASSERT_NE(shown->texture, nullptr) << "the picture on show is loaded, even when picked twice running";
+        seen.insert(shown);
+        EXPECT_EQ(loaded(), 1) << "after load " << i;
+    }
+    EXPECT_EQ(seen.size(), 7u);
+    screen.ReleaseBackground();
+    EXPECT_EQ(screen.GetBackground()->GetTextureRecord(), nullptr);
+    EXPECT_EQ(loaded(), 0);
+    screen.Restart();
+    ASSERT_NE(screen.GetBackground()->GetTextureRecord(), nullptr);
+    EXPECT_NE(screen.GetBackground()->GetTextureRecord()->texture, nullptr) << "loaded again from its file";
+    EXPECT_EQ(loaded(), 1);
+}
+
 class HelpTest : public UiDataTest
 {
 protected:
