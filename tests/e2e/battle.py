@@ -160,12 +160,18 @@ class Commander:
         raise vd.DriverError("End Turn did not end the turn within %.0f s" % (timeout or self.turn_timeout))
 
     # Finding things on the board by what lights up.
-    def lit_cells(self, before, after, again, tint=None):
+    def lit_cells(self, before, after, again, tint=None, region=None):
         """Cells of 16 pixels of the board that changed colour after a command was chosen: different from before
         in two pictures taken one after the other, and the same in both (units breathing and snow blowing are not
-        places). tint, when given, must hold for the new colour. Returns {cell: strength}."""
+        places). tint, when given, must hold for the new colour. region (x, y, width, height; in whole cells)
+        limits the search to a part of the board. Returns {cell: strength}."""
         cells = {}
         x0, y0, w, h = BOARD
+        if region is not None:
+            left, top = max(x0, region[0] // 16 * 16), max(y0, region[1] // 16 * 16)
+            right = min(x0 + w, (region[0] + region[2] + 15) // 16 * 16)
+            bottom = min(y0 + h, (region[1] + region[3] + 15) // 16 * 16)
+            x0, y0, w, h = left, top, max(0, right - left), max(0, bottom - top)
         for y in range(y0, y0 + h, 4):
             for x in range(x0, x0 + w, 4):
                 b = before.pixel(x, y)
@@ -460,13 +466,16 @@ class Commander:
                 return image
             self.player.settle(3)
 
-    def walk(self, turn, direction, towards=None, before=None):
+    def walk(self, turn, direction, towards=None, before=None, turns=None):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
         hovered hex in green when the unit can reach it (and greys a hex beyond its reach), so the pointer is
         brought nearer until the hex under it is lit green, and that hex is clicked. towards, a point on the
-        screen, walks towards it instead, as far as the path reaches but not past it. Returns (where the unit stood
-        on the screen, the point clicked) when the unit walked, else None; the walk is measured at the unit's next
-        turn. before, when given, is a still picture of the board just taken with the pointer at rest."""
+        screen, walks towards it instead, as far as the path reaches but not past it. turns, angles in radians,
+        are the directions tried in order, turned off the way (by default a little to either side when a rock or
+        a tree stands on the straight way towards a point, and the straight way alone otherwise). Returns (where
+        the unit stood on the screen, the point clicked) when the unit walked, else None; the walk is measured at
+        the unit's next turn. before, when given, is a still picture of the board just taken with the pointer at
+        rest."""
         if before is None:
             self.player.move(*REST, frames=0)
             before = self.wait_still()
@@ -483,8 +492,12 @@ class Commander:
             self.player.move(*point, frames=2)
 
             def lit_to_pointer(after):
-                # The path's hexes are lit green.
-                cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10)
+                # The path's hexes are lit green; only the part of the board between the unit and the pointer is
+                # looked at (a path that leaves it far is not the one wanted).
+                box = (min(here[0], point[0]) - 96, min(here[1], point[1]) - 96, abs(here[0] - point[0]) + 192,
+                       abs(here[1] - point[1]) + 192)
+                cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10,
+                                       region=box)
                 if self.verbose:
                     self.shots += 1
                     self.camera.keep(after, "debug-%03d-walk-%d-%d" % (self.shots, point[0], point[1]))
@@ -494,9 +507,12 @@ class Commander:
                     if near(point, 26) and near(here, 70):
                         return True
                 return False
-            # A busy machine draws the path a frame or two after the pointer came: a second look before the
-            # hex counts as out of reach.
-            return lit_to_pointer(self.camera.shoot()) or lit_to_pointer(self.camera.shoot())
+            # A busy machine draws the path a frame or two after the pointer came: a second look, two frames
+            # later, before the hex counts as out of reach.
+            if lit_to_pointer(self.camera.shoot()):
+                return True
+            self.player.settle(2)
+            return lit_to_pointer(self.camera.shoot())
 
         def farthest(points):
             """The farthest lit of points along one line, nearest last: the hexes in reach run from the unit
@@ -504,11 +520,12 @@ class Commander:
             points = [point for point in points if on_board(point)]
             if not points:
                 return None
-            if lit(points[0]):
-                return points[0]
+            # The nearest first: when it is not lit, nothing along the line is (a way off the board, a wall).
             low, high = 1, len(points) - 1  # the answer, if any, lies in points[low:high + 1]
             if not lit(points[high]):
                 return None
+            if high == 0 or lit(points[0]):
+                return points[0]
             while low < high:
                 middle = (low + high) // 2
                 if lit(points[middle]):
@@ -517,22 +534,25 @@ class Commander:
                     low = middle + 1
             return points[high]
 
+        target = None
         if towards is not None:
-            # The enemy in sight: as near to it as the lit path goes, never past it; a little to either side
-            # when a rock or a tree stands on the straight way.
+            # The enemy in sight: as near to it as the lit path goes, never past it.
             vx, vy = towards[0] - here[0], towards[1] - here[1]
             length = math.hypot(vx, vy)
             fractions = [0.85, 0.7, 0.55] + [reach / length for reach in reaches if reach < 0.5 * length]
-            target = None
-            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8):
+            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8) if turns is None else turns:
                 c, s = math.cos(turn_by), math.sin(turn_by)
                 target = farthest([(int(here[0] + (vx * c - vy * s) * f), int(here[1] + (vx * s + vy * c) * f))
                                    for f in (fractions if turn_by == 0.0 else fractions[1:])])
                 if target:
                     break
         else:
-            target = farthest([(int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
-                               for reach in reaches])
+            for turn_by in (0.0,) if turns is None else turns:
+                c, s = math.cos(turn_by), math.sin(turn_by)
+                dx, dy = direction[0] * c - direction[1] * s, direction[0] * s + direction[1] * c
+                target = farthest([(int(here[0] + dx * reach), int(here[1] + dy * reach)) for reach in reaches])
+                if target:
+                    break
         if target is None:
             self.say("%s: no path lit towards (%.2f, %.2f)" % (turn.name, direction[0], direction[1]))
             self.withdraw()
@@ -576,14 +596,27 @@ def heading_towards(commander, turn, target):
     return direction
 
 
-def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
+def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, detour=0, spread=None):
     """Commands one turn of a unit that closes in on the enemy and strikes it: near the enemy the unit casts each
     of the abilities named (once in the battle), then attacks, and walks up to the enemy when nothing is in reach.
     It walks straight at the enemy once it shows on the screen, and otherwise the way the walks measured tell.
-    Ends the turn when the game has not ended it."""
+    A unit that has stopped coming nearer (detour, +1 or -1: the side) first strikes whatever is in reach, then
+    walks off to that side of the way before it heads for the enemy again; when nothing lights that way, to the
+    other side or back, so that it moves anyway. spread, angles in radians, are the ways tried off the way the
+    walks measured tell while the enemy does not show (before the first walk is measured, that way is a guess that
+    may lead off the board). Ends the turn when the game has not ended it."""
     # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
     left = distance(turn.place, target) / HEX_STEP if target else None
     stepped = False
+    if detour:
+        commander.say("%s has come no nearer for a while: strikes what is in reach, then turns off %+d" % (
+            turn.name, detour))
+        if not commander.attack_in_reach():
+            quarter = math.pi / 2
+            commander.walk(turn, heading_towards(commander, turn, target),
+                           turns=[detour * quarter, detour * quarter / 2, detour * 1.5 * quarter, -detour * quarter,
+                                  2 * quarter])
+        actions -= 1
     for _ in range(actions):
         if commander.turn_over():
             return
@@ -619,7 +652,8 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
                     break
                 stepped = True
                 continue
-        walked = commander.walk(turn, direction, towards=seen, before=None if tried else image)
+        walked = commander.walk(turn, direction, towards=seen, before=None if tried else image,
+                                turns=None if seen is not None else spread)
         if not walked:
             break
         if left is not None and norm is not None:
