@@ -36,6 +36,8 @@ ABILITY = 0
 BOARD = (0, 60, W, S.HUD_B - 70)
 # The unit whose turn it is stands a little below the middle of the screen (the camera aims above its feet).
 UNIT_ON_SCREEN = (W // 2, 420)
+# Where its ring is looked for: left, top, right, bottom.
+UNIT_SEARCH = (UNIT_ON_SCREEN[0] - 200, UNIT_ON_SCREEN[1] - 170, UNIT_ON_SCREEN[0] + 200, UNIT_ON_SCREEN[1] + 120)
 # Where the pointer rests while the board is photographed: on the health bar, a control of the HUD, so that the
 # board behind takes no hover and no hex lights up under the pointer.
 REST = (250, 745)
@@ -93,6 +95,9 @@ class Commander:
         self.escapes = 0
         self.walked = 0
         self.cast_counts = {}  # place of the ability on the row: times cast
+        # Seconds the ability row is waited for (when a unit is short of action points it stays shut): None for
+        # a fixed 4 s, else that many frames of the game's pace, but 2 s at least.
+        self.row_frames = None
 
     def say(self, text):
         if self.verbose:
@@ -226,6 +231,9 @@ class Commander:
             self.camera.keep(again, "debug-%03d-after" % self.shots)
         return before, self.lit_cells(before, after, again, tint=tint)
 
+    def row_timeout(self):
+        return 4.0 if self.row_frames is None else max(2.0, self.player.frame * self.row_frames)
+
     def withdraw(self):
         """Escape takes back a command that waits for its target."""
         self.player.key("Escape", frames=2)
@@ -274,7 +282,7 @@ class Commander:
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
         # The row takes the actions' place, and the description box rises while the pointer rests on the ability.
         row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.ACTIONS["Move"]) > 5.0 and
-                                      im.difference(before, *S.DESCRIPTION) > 10.0, 4.0)
+                                      im.difference(before, *S.DESCRIPTION) > 10.0, self.row_timeout())
         if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
             # Too few action points: every action is greyed and the row stays shut.
             self.say("ability %d: the row did not open" % (index + 1))
@@ -397,11 +405,13 @@ class Commander:
     def find_unit(self, image, team, found_only=False):
         """Where the unit whose turn it is stands on the screen: the middle of the ring under it, in its side's
         colour (cyan for the first side, red and pink for the second). The middle of the view when no ring shows (or
-        None when found_only)."""
+        None when found_only). The camera comes to rest over that unit, so the ring is looked for about the middle
+        of the view only: the timber and roofs of the farm's buildings, the dirt of its paths and the hexes of
+        other units of the side have colours of the ring too."""
         xs, ys = [], []
-        x0, y0, w, h = BOARD
-        for y in range(y0, y0 + h, 3):
-            for x in range(x0, x0 + w, 3):
+        x0, y0, x1, y1 = UNIT_SEARCH
+        for y in range(y0, y1, 3):
+            for x in range(x0, x1, 3):
                 r, g, b = image.pixel(x, y)
                 if team == 0 and g > 150 and g - r > 50 and b - r > 40:
                     xs.append(x)
@@ -563,11 +573,14 @@ class Commander:
         self.player.move(*REST, frames=6)
         self.wait_still()
         # One measurement per turn, of walks all made in one direction: a turn that mixed directions measures
-        # nothing.
+        # nothing. The direction is the one the click went, from the unit to the hex clicked, which may be turned
+        # off the one asked for.
+        norm = max(math.hypot(target[0] - here[0], target[1] - here[1]), 1.0)
+        went = ((target[0] - here[0]) / norm, (target[1] - here[1]) / norm)
         pending = self.pending_walks.get(turn.key)
         if turn.key not in self.pending_walks:
-            self.pending_walks[turn.key] = (turn.place, direction)
-        elif pending is not None and pending[1] != direction:
+            self.pending_walks[turn.key] = (turn.place, went)
+        elif pending is not None and went[0] * pending[1][0] + went[1] * pending[1][1] < math.cos(0.35):
             self.pending_walks[turn.key] = None
         self.walked += 1
         return here, target

@@ -159,6 +159,7 @@ class Soak:
         started = time.monotonic()
         commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout,
                                      verbose=self.args.verbose)
+        commander.row_frames = 16
         commander.turns_seen = len(commander.turns())
         commander.since = since
         approach = Approach(window=self.args.stall_turns)
