@@ -405,25 +405,23 @@ class Commander:
     def find_unit(self, image, team, found_only=False):
         """Where the unit whose turn it is stands on the screen: the middle of the ring under it, in its side's
         colour (cyan for the first side, red and pink for the second). The middle of the view when no ring shows (or
-        None when found_only). The camera comes to rest over that unit, so the ring is looked for about the middle
-        of the view only: the timber and roofs of the farm's buildings, the dirt of its paths and the hexes of
-        other units of the side have colours of the ring too."""
-        xs, ys = [], []
+        None when found_only). The camera comes to rest over that unit, so the ring is the place of its colour
+        nearest the middle of the view, looked for about the middle only: the timber and roofs of the farm's
+        buildings, the dirt of its paths and the hexes of other units of the side have colours of the ring too."""
+        cells = {}
         x0, y0, x1, y1 = UNIT_SEARCH
         for y in range(y0, y1, 3):
             for x in range(x0, x1, 3):
                 r, g, b = image.pixel(x, y)
-                if team == 0 and g > 150 and g - r > 50 and b - r > 40:
-                    xs.append(x)
-                    ys.append(y)
-                elif team == 1 and r > 120 and r - g > 20 and r - b > 12:
-                    xs.append(x)
-                    ys.append(y)
-        if len(xs) < 12:
+                if (team == 0 and g > 150 and g - r > 50 and b - r > 40) or \
+                        (team == 1 and r > 120 and r - g > 20 and r - b > 12):
+                    key = (x // 16, y // 16)
+                    cells[key] = cells.get(key, 0) + 1
+        places = [group for count, group in self.blobs(cells) if count >= 12]
+        if not places:
             return None if found_only else UNIT_ON_SCREEN
-        xs.sort()
-        ys.sort()
-        return xs[len(xs) // 2], ys[len(ys) // 2]
+        return min((self.feet(group) for group in places),
+                   key=lambda p: math.hypot(p[0] - UNIT_ON_SCREEN[0], p[1] - UNIT_ON_SCREEN[1]))
 
     def find_enemy(self, image, team, here):
         """Where the nearest enemy stands on the screen, or None when none shows: the hexes of the second side's
