@@ -36,16 +36,20 @@ class Approach:
     patience: a unit's own turns without a new nearest distance to the enemy before it turns off to a side.
     window: turns of the whole battle without the nearest pair of enemies coming nearer than ever before, while
     they stand farther apart than reach, before the battle counts as stuck.
+    close: hexes from the enemy within which a unit fights where it stands rather than walking off to a side (it
+    cannot come nearer than beside the enemy, and a defender's zone holds it a hex short).
     """
 
-    def __init__(self, patience=2, window=30, reach=6):
+    def __init__(self, patience=2, window=30, reach=6, close=2):
         self.patience = patience
+        self.close = close
         self.window = window
         self.reach = reach
         self.places = {}  # (team, name): (row, column) at its last turn
         self.last_turn = {}  # (team, name): the number of the battle's turn it last had
         self.best = {}  # (team, name): the nearest it has stood to an enemy
         self.without_gain = {}  # (team, name): its turns since it came nearer than ever before
+        self.distance = {}  # (team, name): hexes to the nearest enemy at its last turn
         self.nearest = []  # the nearest distance between enemies at each turn of the battle
         self.turns = 0
 
@@ -74,6 +78,7 @@ class Approach:
         target = self.target(key)
         if target is not None:
             distance = hex_distance(place, target)
+            self.distance[key] = distance
             if key not in self.best or distance < self.best[key]:
                 self.best[key] = distance
                 self.without_gain[key] = 0
@@ -85,10 +90,11 @@ class Approach:
 
     def detour(self, key):
         """The side (+1 or -1, the angle the walk turns by off the way to the enemy, see turned) the unit turns
-        off to before it heads for the enemy again, or 0 while its walks still bring it nearer. A unit keeps to one side for two of
-        its turns without gain, then to the other for four, then back for eight, and so on."""
+        off to before it heads for the enemy again, or 0 while its walks still bring it nearer or it stands close
+        to the enemy. A unit keeps to one side for two of its turns without gain, then to the other for four, then
+        back for eight, and so on."""
         stalled = self.without_gain.get(key, 0) - self.patience
-        if stalled < 0:
+        if stalled < 0 or self.distance.get(key, 0) <= self.close:
             return 0
         side, length = 1, 2
         while stalled >= length:

@@ -81,6 +81,18 @@ class Detour(unittest.TestCase):
         approach.note((P1, "Scout"), (10, 21))   # 9: a new best
         self.assertEqual(approach.detour((P1, "Scout")), 0)
 
+    def test_a_unit_beside_its_enemy_fights_where_it_stands(self):
+        approach = Approach(patience=1, close=2)
+        approach.note((P2, "Knight"), (10, 21))
+        for place in [(10, 20)] * 4 + [(12, 20)] * 3:  # beside the knight, then two hexes away
+            approach.note((P1, "Militia"), place)
+            self.assertEqual(approach.detour((P1, "Militia")), 0)
+            approach.note((P2, "Knight"), (10, 21))
+        # Three hexes away: seven turns without gain since it stood beside the knight; past the patience of one,
+        # two turns to one side, four to the other, and the first of eight back.
+        approach.note((P1, "Militia"), (13, 20))
+        self.assertEqual(approach.detour((P1, "Militia")), 1)
+
     def test_turned(self):
         x, y = turned((1.0, 0.0), math.pi / 2)
         self.assertAlmostEqual(x, 0.0)
