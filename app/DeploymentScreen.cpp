@@ -13,7 +13,7 @@ void DeploymentScreen::Enter(GameState previous)
     (void)previous;
     // No reset of the pages here: a player button re-enters deployment, and a reset would snap the roster's
     // player tint back to grey in mid-fade.
-    static constexpr float STEPS[GameSession::kLabelCount] = {0, 56, 0, 36, 0, 36, 0, 36, 0};
+    static constexpr float STEPS[GameSession::LABEL_COUNT] = {0, 56, 0, 36, 0, 36, 0, 36, 0};
     m_session.SetLabelRows(300.0f, STEPS);
 }
 

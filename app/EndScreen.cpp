@@ -12,7 +12,7 @@ namespace {
 constexpr Statistic ROWS[4] = {Statistic::KILLS, Statistic::DAMAGE_DEALT, Statistic::TURNS, Statistic::HEXES_MOVED};
 // Each figure is centred under its side's name plate (x 200 and 655, 125 wide).
 constexpr float COLUMN_CENTRE[2] = {262.5f, 717.5f};
-constexpr float ROW_STEPS[GameSession::kLabelCount] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
+constexpr float ROW_STEPS[GameSession::LABEL_COUNT] = {0, 71, 0, 71, 0, 71, 0, 71, 0};
 constexpr float FIRST_ROW = 408.0f;
 } // namespace
 
@@ -70,7 +70,7 @@ void EndScreen::Update()
 {
     m_session.UpdateBoardScene();
     Camera::Get()->Orbit();
-    for (int i = 0; i < GameSession::kLabelCount; ++i) {
+    for (int i = 0; i < GameSession::LABEL_COUNT; ++i) {
         if (TextLabel* label = m_session.GetLabel(i))
             label->Update();
     }
@@ -80,7 +80,7 @@ void EndScreen::Render()
 {
     if (MenuManager* menu = m_session.GetMenuManager())
         menu->Render();
-    for (int i = 0; i < GameSession::kLabelCount; ++i) {
+    for (int i = 0; i < GameSession::LABEL_COUNT; ++i) {
         if (TextLabel* label = m_session.GetLabel(i))
             label->QueueDraw();
     }

@@ -374,11 +374,11 @@ bool GameApplication::PostPassIsPlainCopy() const
     // Without its effect there is no pass to go through; the scene is still shown where it fills the screen.
     if (m_postPassAlways || (m_postEffect && (m_passShake != 0.0f || m_passSpeed != 1.0f)))
         return false;
-    const auto width = static_cast<float>(GameSession::kSceneWidth);
-    const auto height = static_cast<float>(GameSession::kSceneHeight);
+    const auto width = static_cast<float>(GameSession::SCENE_WIDTH);
+    const auto height = static_cast<float>(GameSession::SCENE_HEIGHT);
     return m_sceneLeft == 0.0f && m_sceneTop == 0.0f && m_sceneWidth == width && m_sceneHeight == height &&
-           m_presentParameters.BackBufferWidth == GameSession::kSceneWidth &&
-           m_presentParameters.BackBufferHeight == GameSession::kSceneHeight;
+           m_presentParameters.BackBufferWidth == GameSession::SCENE_WIDTH &&
+           m_presentParameters.BackBufferHeight == GameSession::SCENE_HEIGHT;
 }
 
 bool GameApplication::SceneCoversBackBuffer() const

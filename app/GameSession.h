@@ -1,5 +1,4 @@
 #pragma once
-// NOLINTBEGIN(readability-identifier-naming): this file is being split; its names follow the naming rule then.
 
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
@@ -55,14 +54,14 @@ class GameSession : public BattleSession,
                     public TurnFlowListener
 {
 public:
-    static constexpr unsigned kSceneWidth = 1024;
-    static constexpr unsigned kSceneHeight = 768;
-    static constexpr unsigned kSceneClearColour = 0xFF808080;
-    static constexpr int kLabelCount = 9;
+    static constexpr unsigned SCENE_WIDTH = 1024;
+    static constexpr unsigned SCENE_HEIGHT = 768;
+    static constexpr unsigned SCENE_CLEAR_COLOUR = 0xFF808080;
+    static constexpr int LABEL_COUNT = 9;
     // The label that carries the turn banner and the winner's line; the others hold the end page's figures.
     static constexpr int BANNER_LABEL = 8;
     // The level the front end shows first.
-    static constexpr const char* kStartLevel = "Winter";
+    static constexpr const char* START_LEVEL = "Winter";
 
     // A level the game knows: the name the front end chooses it by, its file, the camera's view of it.
     struct LevelEntry {
@@ -86,12 +85,12 @@ public:
     // current one already).
     void SetGameState(GameState newState) override;
     // The window, the scene rectangle and quitting go through the application; without one they do nothing.
-    void SetApplication(GameApplication* owner) { application = owner; }
-    MenuManager* GetMenuManager() const { return menuManager.get(); }
-    GameState GetGameState() const { return state; }
+    void SetApplication(GameApplication* owner) { m_application = owner; }
+    MenuManager* GetMenuManager() const { return m_menuManager.get(); }
+    GameState GetGameState() const { return m_state; }
     Screen* GetScreen() const { return m_screen; }
     // Set once a battle has begun; the front end resumes it instead of starting a new one.
-    bool IsBattleStarted() const override { return battleStarted; }
+    bool IsBattleStarted() const override { return m_battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
     // The same scene drawn straight onto the back buffer (and its depth), for frames whose post-process pass
@@ -133,12 +132,12 @@ public:
     void SetAreaDecal(int cells) override;
 
     // What the board asks of the session.
-    bool IsInBattle() const override { return state == GAME_STATE_BATTLE; }
-    bool IsGameOver() const override { return state == GAME_STATE_GAME_OVER; }
+    bool IsInBattle() const override { return m_state == GAME_STATE_BATTLE; }
+    bool IsGameOver() const override { return m_state == GAME_STATE_GAME_OVER; }
     // Entered once: entering again would rewrite the end screen and reset its pages.
     void SetGameOver() override
     {
-        if (state != GAME_STATE_GAME_OVER)
+        if (m_state != GAME_STATE_GAME_OVER)
             SetGameState(GAME_STATE_GAME_OVER);
     }
     void SetRingEmittersActive(bool active) override;
@@ -150,7 +149,7 @@ public:
     void RequestNextTurn() override;
     // A unit that gives up its turn (it focuses): the turn passes in the next frame, never inside the unit's
     // own call.
-    void AdvanceTurn() override { flow.AdvanceTurn(); }
+    void AdvanceTurn() override { m_flow.AdvanceTurn(); }
     void SetShakeMagnitude(float magnitude) override;
 
     // The battle's frame, the turn flow and the battle's screens.
@@ -158,7 +157,7 @@ public:
     void UpdatePlayers();
     // Ends the current unit's turn and runs one step of the initiative countdown; the first unit in the turn
     // order that reaches 0 takes the turn.
-    void StepTurn() { flow.Step(); }
+    void StepTurn() { m_flow.Step(); }
     void RenderBattleOverlay();
     // The battle opens (or is taken up again from the main menu).
     void BeginBattle(GameState previous);
@@ -180,7 +179,7 @@ public:
     void OnCountdownStep(const TurnOrder& order) override;
     void OnTurnHandedTo(BoardUnit* unit, Player* owner) override;
     void OnTurnBegun(BoardUnit* unit) override;
-    TurnFlow& GetTurnFlow() { return flow; }
+    TurnFlow& GetTurnFlow() { return m_flow; }
 
     // The ground under the board.
     float HeightAt(float x, float z) const override;
@@ -192,52 +191,52 @@ public:
     void GetOrientationAxes(D3DXVECTOR3& first, D3DXVECTOR3& second) const override;
     bool HasTargetOfItsOwn() const override;
 
-    IDirect3DTexture9* GetSceneTexture() const override { return sceneTexture; }
-    ID3DXEffect* GetBasicEffect() const { return basicEffect; }
-    const D3DXMATRIX& GetTextTransform() const { return textTransform; }
-    const std::string& GetLevelName() const { return levelName; }
-    Terrain* GetTerrain() const { return terrain.get(); }
-    HexGrid* GetHexGrid() const override { return hexGrid.get(); }
-    SkyDome* GetSkyDome() const { return skyDome.get(); }
-    StarField* GetStarField() const { return starField.get(); }
-    ParticleEmitter* GetRingEmitterA() const { return ringEmitterA.get(); }
-    ParticleEmitter* GetRingEmitterB() const { return ringEmitterB.get(); }
-    ParticleEmitter* GetBurstEmitter() const { return burstEmitter.get(); }
-    Decal* GetSelectionDecal() const { return selectionDecal.get(); }
-    Decal* GetTargetDecal() const { return targetDecal.get(); }
-    Decal* GetAreaDecal() const { return areaDecal.get(); }
-    LoadingScreen* GetLoadingScreen() const { return loadingScreen.get(); }
-    DescriptionBox* GetDescriptionBox() const { return descriptionBox.get(); }
-    GuiElement* GetFlashOverlay() const { return flashOverlay.get(); }
-    GuiElement* GetPlayerSymbol() const { return playerSymbol.get(); }
-    GuiElement* GetTurnWindow() const { return turnWindow.get(); }
-    HelpScreen* GetHelpScreen() const { return helpScreen.get(); }
+    IDirect3DTexture9* GetSceneTexture() const override { return m_sceneTexture; }
+    ID3DXEffect* GetBasicEffect() const { return m_basicEffect; }
+    const D3DXMATRIX& GetTextTransform() const { return m_textTransform; }
+    const std::string& GetLevelName() const { return m_levelName; }
+    Terrain* GetTerrain() const { return m_terrain.get(); }
+    HexGrid* GetHexGrid() const override { return m_hexGrid.get(); }
+    SkyDome* GetSkyDome() const { return m_skyDome.get(); }
+    StarField* GetStarField() const { return m_starField.get(); }
+    ParticleEmitter* GetRingEmitterA() const { return m_ringEmitterA.get(); }
+    ParticleEmitter* GetRingEmitterB() const { return m_ringEmitterB.get(); }
+    ParticleEmitter* GetBurstEmitter() const { return m_burstEmitter.get(); }
+    Decal* GetSelectionDecal() const { return m_selectionDecal.get(); }
+    Decal* GetTargetDecal() const { return m_targetDecal.get(); }
+    Decal* GetAreaDecal() const { return m_areaDecal.get(); }
+    LoadingScreen* GetLoadingScreen() const { return m_loadingScreen.get(); }
+    DescriptionBox* GetDescriptionBox() const { return m_descriptionBox.get(); }
+    GuiElement* GetFlashOverlay() const { return m_flashOverlay.get(); }
+    GuiElement* GetPlayerSymbol() const { return m_playerSymbol.get(); }
+    GuiElement* GetTurnWindow() const { return m_turnWindow.get(); }
+    HelpScreen* GetHelpScreen() const { return m_helpScreen.get(); }
     void HandleKeys();
     void ToggleUnitBars();
     TextLabel* GetLabel(int index) const;
-    int GetPlayerCount() const { return flow.GetPlayerCount(); }
-    size_t GetPlayerListSize() const { return flow.GetPlayers().size(); }
-    int GetUnitsToLoad() const { return unitsToLoad.load(); }
-    int GetUnitCount() const { return unitCount; }
-    bool IsLoaded() const { return loaded.load(); }
-    bool IsFlyOver() const { return flyOver; }
-    bool IsTurnActive() const { return flow.IsTurnActive(); }
-    bool IsSkyShown() const { return skyShown; }
-    float GetFlyOverClock() const { return flyOverClock; }
-    bool IsZoneShotStarted(int zone) const { return zone == 3 ? zone3ShotStarted : zone4ShotStarted; }
-    float GetLoadingProgress() const { return loadingProgress; }
+    int GetPlayerCount() const { return m_flow.GetPlayerCount(); }
+    size_t GetPlayerListSize() const { return m_flow.GetPlayers().size(); }
+    int GetUnitsToLoad() const { return m_unitsToLoad.load(); }
+    int GetUnitCount() const { return m_unitCount; }
+    bool IsLoaded() const { return m_loaded.load(); }
+    bool IsFlyOver() const { return m_flyOver; }
+    bool IsTurnActive() const { return m_flow.IsTurnActive(); }
+    bool IsSkyShown() const { return m_skyShown; }
+    float GetFlyOverClock() const { return m_flyOverClock; }
+    bool IsZoneShotStarted(int zone) const { return zone == 3 ? m_zone3ShotStarted : m_zone4ShotStarted; }
+    float GetLoadingProgress() const { return m_loadingProgress; }
     // What the loading bar shows: the progress x 0.1, full at 1.
-    float GetLoadingBar() const { return loadingBar; }
-    BoardUnit* GetActiveUnit() const { return flow.GetActiveUnit(); }
-    Player* GetActivePlayer() const { return flow.GetActivePlayer(); }
-    BoardUnit* GetCinematicTarget() const { return cinematicTarget; }
-    bool IsCinematicRequested() const { return cinematicRequested; }
-    float GetSlowMotionClock() const { return slowMotionClock; }
+    float GetLoadingBar() const { return m_loadingBar; }
+    BoardUnit* GetActiveUnit() const { return m_flow.GetActiveUnit(); }
+    Player* GetActivePlayer() const { return m_flow.GetActivePlayer(); }
+    BoardUnit* GetCinematicTarget() const { return m_cinematicTarget; }
+    bool IsCinematicRequested() const { return m_cinematicRequested; }
+    float GetSlowMotionClock() const { return m_slowMotionClock; }
     // What the session last asked of the application (it keeps them when there is none).
-    float GetTargetGameSpeed() const { return targetGameSpeed; }
-    int GetCursorPlayer() const { return cursorPlayer; }
+    float GetTargetGameSpeed() const { return m_targetGameSpeed; }
+    int GetCursorPlayer() const { return m_cursorPlayer; }
     // The units whose turn-order entries wait for the drawing thread.
-    const std::vector<BoardUnit*>& GetTurnOrderQueue() const { return turnOrderQueue; }
+    const std::vector<BoardUnit*>& GetTurnOrderQueue() const { return m_turnOrderQueue; }
 
 private:
     void ReleaseSceneTarget();
@@ -259,82 +258,81 @@ private:
     // How fast the white sheet of a camera cut fades (a slow-motion shot's own cuts are faster).
     static constexpr float FLASH_SPEED = 5.0f;
 
-    GameApplication* application = nullptr;
+    GameApplication* m_application = nullptr;
     // One screen for each state, by the state's value (4 is never entered), and the current state's.
     std::unique_ptr<Screen> m_screens[GAME_STATE_GAME_OVER + 1];
     Screen* m_screen = nullptr;
-    std::unique_ptr<MenuManager> menuManager;
-    std::unique_ptr<LoadingScreen> loadingScreen;
-    std::unique_ptr<HelpScreen> helpScreen;
-    std::unique_ptr<DescriptionBox> descriptionBox;
+    std::unique_ptr<MenuManager> m_menuManager;
+    std::unique_ptr<LoadingScreen> m_loadingScreen;
+    std::unique_ptr<HelpScreen> m_helpScreen;
+    std::unique_ptr<DescriptionBox> m_descriptionBox;
     // Held keys act once per press.
-    bool helpKeyLatch = false;
-    bool barsKeyLatch = false;
+    bool m_helpKeyLatch = false;
+    bool m_barsKeyLatch = false;
     // Whether the next Tab shows the units' bars.
-    bool barsShown = false;
-    std::unique_ptr<ParticleEmitter> ringEmitterA;
-    std::unique_ptr<ParticleEmitter> ringEmitterB;
-    std::unique_ptr<ParticleEmitter> burstEmitter;
-    std::unique_ptr<Decal> selectionDecal;
-    std::unique_ptr<Decal> targetDecal;
-    std::unique_ptr<Decal> areaDecal;
-    std::unique_ptr<std::array<TextLabel, kLabelCount>> labels;
+    bool m_barsShown = false;
+    std::unique_ptr<ParticleEmitter> m_ringEmitterA;
+    std::unique_ptr<ParticleEmitter> m_ringEmitterB;
+    std::unique_ptr<ParticleEmitter> m_burstEmitter;
+    std::unique_ptr<Decal> m_selectionDecal;
+    std::unique_ptr<Decal> m_targetDecal;
+    std::unique_ptr<Decal> m_areaDecal;
+    std::unique_ptr<std::array<TextLabel, LABEL_COUNT>> m_labels;
     // The players, their units' order and whose turn it is.
-    TurnFlow flow;
+    TurnFlow m_flow;
     // Written by the loading job on the worker thread while the drawing thread reads it.
-    std::atomic<int> unitsToLoad{0};
-    int unitCount = 0;
-    std::string levelName = "No Level";
-    BoardUnit* followedUnit = nullptr;
-    BoardUnit* cinematicTarget = nullptr;
+    std::atomic<int> m_unitsToLoad{0};
+    int m_unitCount = 0;
+    std::string m_levelName = "No Level";
+    BoardUnit* m_followedUnit = nullptr;
+    BoardUnit* m_cinematicTarget = nullptr;
     // The attacker or caster whose blow asked for the running slow-motion shot.
-    BoardUnit* cinematicAttacker = nullptr;
-    ID3DXEffect* basicEffect = nullptr; // the cache owns it
-    bool battleStarted = false;
-    bool flyOver = false;
-    std::atomic<bool> loaded{false};
-    bool skyShown = true;
-    float flyOverClock = 0.0f;
-    bool zone4ShotStarted = false;
-    bool zone3ShotStarted = false;
-    Hex* zoneCentre = nullptr;
-    bool cinematicRequested = false;
-    bool spellShot = false;
-    float cinematicDelay = 0.0f;
+    BoardUnit* m_cinematicAttacker = nullptr;
+    ID3DXEffect* m_basicEffect = nullptr; // the cache owns it
+    bool m_battleStarted = false;
+    bool m_flyOver = false;
+    std::atomic<bool> m_loaded{false};
+    bool m_skyShown = true;
+    float m_flyOverClock = 0.0f;
+    bool m_zone4ShotStarted = false;
+    bool m_zone3ShotStarted = false;
+    Hex* m_zoneCentre = nullptr;
+    bool m_cinematicRequested = false;
+    bool m_spellShot = false;
+    float m_cinematicDelay = 0.0f;
     // Real seconds since the shot was asked for: the shot keeps its pace whatever the game speed.
-    float slowMotionClock = 0.0f;
-    bool slowMotionStarted = false;
-    bool firstShotDone = false;
-    bool secondShotDone = false;
+    float m_slowMotionClock = 0.0f;
+    bool m_slowMotionStarted = false;
+    bool m_firstShotDone = false;
+    bool m_secondShotDone = false;
     // Whether both ends of the blow were on the board when the shot began.
-    bool shotHasUnits = false;
-    D3DXVECTOR3 savedEye{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 savedLookAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 attackerAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 attackerSide{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 attackerBack{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 defenderAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 defenderSide{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 defenderBack{0.0f, 0.0f, 0.0f};
-    float targetGameSpeed = 1.0f;
-    int cursorPlayer = 0;
-    std::unique_ptr<GuiElement> flashOverlay;
-    std::unique_ptr<GuiElement> playerSymbol;
-    std::unique_ptr<GuiElement> turnWindow;
-    float loadingProgress = 0.0f;
-    float loadingBar = 0.0f;
+    bool m_shotHasUnits = false;
+    D3DXVECTOR3 m_savedEye{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_savedLookAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_attackerAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_attackerSide{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_attackerBack{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_defenderAt{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_defenderSide{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_defenderBack{0.0f, 0.0f, 0.0f};
+    float m_targetGameSpeed = 1.0f;
+    int m_cursorPlayer = 0;
+    std::unique_ptr<GuiElement> m_flashOverlay;
+    std::unique_ptr<GuiElement> m_playerSymbol;
+    std::unique_ptr<GuiElement> m_turnWindow;
+    float m_loadingProgress = 0.0f;
+    float m_loadingBar = 0.0f;
     // Filled by the worker, handed to the battle HUD on the drawing thread once the job has ended.
-    std::vector<BoardUnit*> turnOrderQueue;
+    std::vector<BoardUnit*> m_turnOrderQueue;
     // Read by the loading job on the worker thread.
-    std::atomic<GameState> state{GAME_STATE_MAIN_MENU};
-    std::unique_ptr<Terrain> terrain;
-    std::unique_ptr<HexGrid> hexGrid;
-    std::unique_ptr<HexGridSink> gridSink;
-    std::unique_ptr<StarField> starField;
-    std::unique_ptr<SkyDome> skyDome;
-    D3DXMATRIX textTransform;
-    IDirect3DTexture9* sceneTexture = nullptr;
-    ID3DXRenderToSurface* sceneRenderer = nullptr;
-    IDirect3DSurface9* sceneSurface = nullptr;
+    std::atomic<GameState> m_state{GAME_STATE_MAIN_MENU};
+    std::unique_ptr<Terrain> m_terrain;
+    std::unique_ptr<HexGrid> m_hexGrid;
+    std::unique_ptr<HexGridSink> m_gridSink;
+    std::unique_ptr<StarField> m_starField;
+    std::unique_ptr<SkyDome> m_skyDome;
+    D3DXMATRIX m_textTransform;
+    IDirect3DTexture9* m_sceneTexture = nullptr;
+    ID3DXRenderToSurface* m_sceneRenderer = nullptr;
+    IDirect3DSurface9* m_sceneSurface = nullptr;
 };
-// NOLINTEND(readability-identifier-naming)

@@ -1,4 +1,3 @@
-// NOLINTBEGIN(readability-identifier-naming): the session's names follow the naming rule once it is split.
 // The session's battle: its frame, what the players see of the turn flow, the slow-motion shot of a decisive blow,
 // the opening fly-over and the unit the camera follows.
 #include "app/GameSession.h"
@@ -30,40 +29,40 @@
 #include <algorithm>
 
 namespace {
-constexpr float kLoadedFillRate = 3.0f;
-constexpr float kWaitingFillRate = 0.75f;
-constexpr float kBarScale = 0.1f;
-constexpr DWORD kLoadingWaitMs = 50;
+constexpr float LOADED_FILL_RATE = 3.0f;
+constexpr float WAITING_FILL_RATE = 0.75f;
+constexpr float BAR_SCALE = 0.1f;
+constexpr DWORD LOADING_WAIT_MS = 50;
 
-constexpr int kBanner = GameSession::BANNER_LABEL;
+constexpr int BANNER = GameSession::BANNER_LABEL;
 
-const char* const kBattleMusic = "timberwolf.mp3";
+const char* const BATTLE_MUSIC = "timberwolf.mp3";
 
 // The turn flow's windows and banner.
-constexpr float kWindowFadeDelay = 2.0f;
+constexpr float WINDOW_FADE_DELAY = 2.0f;
 // The turn order's selection decal turns this much every frame.
-constexpr float kSelectionSpin = 0.10471976f;
+constexpr float SELECTION_SPIN = 0.10471976f;
 
 // The opening fly-over: the first army's zone, then the second's, then the first turn is asked for.
-constexpr float kZoneSwitchTime = 3.0f;
-constexpr float kFlyOverEnd = 6.5f;
-constexpr float kFlyOverHeight = 450.0f;
-constexpr float kFlyOverTurn = 6.2831855f;
-constexpr float kFlyOverRate = 0.15f;
-constexpr float kFlyOverFlashDelay = 0.35f;
+constexpr float ZONE_SWITCH_TIME = 3.0f;
+constexpr float FLY_OVER_END = 6.5f;
+constexpr float FLY_OVER_HEIGHT = 450.0f;
+constexpr float FLY_OVER_TURN = 6.2831855f;
+constexpr float FLY_OVER_RATE = 0.15f;
+constexpr float FLY_OVER_FLASH_DELAY = 0.35f;
 
 // The slow-motion shot, on real time after its delay.
-constexpr float kShotSlowSpeed = 0.1f;
-constexpr float kSpellShotSpeed = 0.25f;
-constexpr float kFirstShot = 0.25f;
-constexpr float kSecondShot = 3.0f;
-constexpr float kShotEnd = 6.0f;
-constexpr float kShotOffset = 500.0f;
-constexpr float kShotEyeLift = 300.0f;
-constexpr float kShotAimLift = 150.0f;
-constexpr float kShotJitter = 50.0f;
-constexpr float kShotFlashDelay = 0.02f;
-constexpr float kShotFlashSpeed = 15.0f;
+constexpr float SHOT_SLOW_SPEED = 0.1f;
+constexpr float SPELL_SHOT_SPEED = 0.25f;
+constexpr float FIRST_SHOT = 0.25f;
+constexpr float SECOND_SHOT = 3.0f;
+constexpr float SHOT_END = 6.0f;
+constexpr float SHOT_OFFSET = 500.0f;
+constexpr float SHOT_EYE_LIFT = 300.0f;
+constexpr float SHOT_AIM_LIFT = 150.0f;
+constexpr float SHOT_JITTER = 50.0f;
+constexpr float SHOT_FLASH_DELAY = 0.02f;
+constexpr float SHOT_FLASH_SPEED = 15.0f;
 
 Unit* BodyOf(BoardUnit* unit)
 {
@@ -87,31 +86,31 @@ D3DXVECTOR3 ToVector(const D3DVECTOR& v)
 void GameSession::BeginBattle(GameState previous)
 {
     // A battle resumed from the main menu takes its music up again.
-    if (battleStarted && previous != GAME_STATE_BATTLE)
-        SoundQueue::Get()->PlayNow(kBattleMusic, true);
+    if (m_battleStarted && previous != GAME_STATE_BATTLE)
+        SoundQueue::Get()->PlayNow(BATTLE_MUSIC, true);
     // A battle opens with every unit's bars shown, so that a player sees the enemy's health from the start; Tab
     // then hides them and shows them again.
-    if (!battleStarted) {
-        barsShown = false;
+    if (!m_battleStarted) {
+        m_barsShown = false;
         ToggleUnitBars();
     }
-    battleStarted = true;
+    m_battleStarted = true;
 }
 
 void GameSession::ToggleUnitBars()
 {
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = dynamic_cast<Unit*>(unit))
-                body->SetBarsAlpha(barsShown ? 1 : 0);
+                body->SetBarsAlpha(m_barsShown ? 1 : 0);
         }
     }
-    barsShown = !barsShown;
+    m_barsShown = !m_barsShown;
 }
 
 void GameSession::LoadUnitModels(bool registerWithHud)
 {
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit)
                 continue;
@@ -119,74 +118,74 @@ void GameSession::LoadUnitModels(bool registerWithHud)
             if (Hex* hex = unit->GetHex())
                 hex->SetType(HEX_OCCUPIED);
             if (registerWithHud)
-                turnOrderQueue.push_back(unit);
+                m_turnOrderQueue.push_back(unit);
         }
     }
     if (registerWithHud)
-        unitsToLoad = 0;
+        m_unitsToLoad = 0;
 }
 
 void GameSession::Execute()
 {
-    if (state == GAME_STATE_LOADING)
+    if (m_state == GAME_STATE_LOADING)
         LoadUnitModels(true);
-    loaded.store(true);
+    m_loaded.store(true);
 }
 
 void GameSession::UpdateLoading()
 {
     if (JobQueue* queue = DataManager::Get()->GetJobQueue())
-        queue->WaitUntilDone(kLoadingWaitMs);
+        queue->WaitUntilDone(LOADING_WAIT_MS);
     const float frameTime = DataManager::Get()->GetFrameTime();
-    const bool done = loaded.load();
+    const bool done = m_loaded.load();
     if (done)
-        loadingProgress += frameTime * kLoadedFillRate;
+        m_loadingProgress += frameTime * LOADED_FILL_RATE;
     else
-        loadingProgress += frameTime / (static_cast<float>(unitsToLoad.load() + 1) * kWaitingFillRate);
-    loadingBar = std::min(loadingProgress * kBarScale, 1.0f);
-    bool full = loadingBar >= 1.0f;
-    if (loadingScreen) {
-        loadingScreen->SetProgress(loadingProgress * kBarScale);
-        full = loadingScreen->IsFull();
+        m_loadingProgress += frameTime / (static_cast<float>(m_unitsToLoad.load() + 1) * WAITING_FILL_RATE);
+    m_loadingBar = std::min(m_loadingProgress * BAR_SCALE, 1.0f);
+    bool full = m_loadingBar >= 1.0f;
+    if (m_loadingScreen) {
+        m_loadingScreen->SetProgress(m_loadingProgress * BAR_SCALE);
+        full = m_loadingScreen->IsFull();
     }
 
     if (done && full) {
-        loadingProgress = 0.0f;
+        m_loadingProgress = 0.0f;
         // The units' turn-order entries are the battle HUD's: their labels make fonts, so they are handed over
         // on this thread, once the job has ended.
-        for (BoardUnit* unit : turnOrderQueue)
-            flow.Enlist(unit);
-        turnOrderQueue.clear();
+        for (BoardUnit* unit : m_turnOrderQueue)
+            m_flow.Enlist(unit);
+        m_turnOrderQueue.clear();
         SetGameState(GAME_STATE_BATTLE);
-        flyOver = true;
+        m_flyOver = true;
         Camera::Get()->SetProjection();
-        SoundQueue::Get()->PlayNow(kBattleMusic, true);
+        SoundQueue::Get()->PlayNow(BATTLE_MUSIC, true);
     }
 }
 
 void GameSession::StopBattleMusic()
 {
-    SoundQueue::Get()->StopMusic(kBattleMusic);
+    SoundQueue::Get()->StopMusic(BATTLE_MUSIC);
 }
 
 void GameSession::SetAreaDecal(int cells)
 {
-    if (areaDecal)
-        areaDecal->Create(cells, 1500.0f, 1500.0f, false);
+    if (m_areaDecal)
+        m_areaDecal->Create(cells, 1500.0f, 1500.0f, false);
 }
 
 // The target's ring and burst; the ring under the unit whose turn it is stays.
 void GameSession::SetRingEmittersActive(bool active)
 {
-    if (ringEmitterB)
-        ringEmitterB->emitting = active;
-    if (burstEmitter)
-        burstEmitter->emitting = active;
+    if (m_ringEmitterB)
+        m_ringEmitterB->emitting = active;
+    if (m_burstEmitter)
+        m_burstEmitter->emitting = active;
 }
 
 void GameSession::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
-    flow.ApplyAreaEffect(caster, ability);
+    m_flow.ApplyAreaEffect(caster, ability);
 }
 
 void GameSession::UpdateBattle()
@@ -194,90 +193,90 @@ void GameSession::UpdateBattle()
     FSOUND_Update();
     SetUnitShaderGlobals();
     BattleHud::Get()->Update();
-    if (descriptionBox)
-        descriptionBox->Update();
-    if (playerSymbol)
-        playerSymbol->Update();
-    if (turnWindow)
-        turnWindow->Update();
+    if (m_descriptionBox)
+        m_descriptionBox->Update();
+    if (m_playerSymbol)
+        m_playerSymbol->Update();
+    if (m_turnWindow)
+        m_turnWindow->Update();
 
     UpdatePlayers();
-    if (hexGrid)
-        hexGrid->Update();
+    if (m_hexGrid)
+        m_hexGrid->Update();
     UpdateScenery();
-    for (ParticleEmitter* emitter : {ringEmitterA.get(), ringEmitterB.get(), burstEmitter.get()}) {
+    for (ParticleEmitter* emitter : {m_ringEmitterA.get(), m_ringEmitterB.get(), m_burstEmitter.get()}) {
         if (emitter)
             emitter->Update();
     }
 
-    if (cinematicRequested)
+    if (m_cinematicRequested)
         UpdateSlowMotion();
-    if (flyOver && flow.GetPlayerCount() == 2)
+    if (m_flyOver && m_flow.GetPlayerCount() == 2)
         UpdateFlyOver();
     // A unit dead in its own turn hands it on; without a unit holding the turn the countdown steps. Not once
     // this frame's defeat has ended the battle: the countdown's banner would cover the winner's.
-    if (state == GAME_STATE_BATTLE)
-        flow.Update(DataManager::Get()->GetGameTime());
-    if (flashOverlay)
-        flashOverlay->Update();
+    if (m_state == GAME_STATE_BATTLE)
+        m_flow.Update(DataManager::Get()->GetGameTime());
+    if (m_flashOverlay)
+        m_flashOverlay->Update();
 }
 
 void GameSession::UpdatePlayers()
 {
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
         player->FlagDefendedHexes();
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers())
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
         player->Update();
-    Player* activePlayer = flow.GetActivePlayer();
+    Player* activePlayer = m_flow.GetActivePlayer();
     if (!activePlayer)
         return;
     activePlayer->DispatchCommand();
-    BoardUnit* activeUnit = flow.GetActiveUnit();
+    BoardUnit* activeUnit = m_flow.GetActiveUnit();
     if (!activeUnit)
         return;
 
-    if (selectionDecal) {
+    if (m_selectionDecal) {
         if (const Object* body = activeUnit->AsObject()) {
             const D3DXVECTOR3& at = body->GetPosition();
-            selectionDecal->UpdatePosition(at.x, at.y, at.z, true);
+            m_selectionDecal->UpdatePosition(at.x, at.y, at.z, true);
         }
-        selectionDecal->AddRotation(kSelectionSpin);
-        if (ringEmitterA)
-            ringEmitterA->position = selectionDecal->Position();
+        m_selectionDecal->AddRotation(SELECTION_SPIN);
+        if (m_ringEmitterA)
+            m_ringEmitterA->position = m_selectionDecal->Position();
     }
 
     BoardUnit* target = activeUnit->GetTarget();
-    if (target && targetDecal) {
+    if (target && m_targetDecal) {
         if (const Object* body = target->AsObject()) {
             const D3DXVECTOR3& at = body->GetPosition();
-            targetDecal->UpdatePosition(at.x, at.y, at.z, true);
+            m_targetDecal->UpdatePosition(at.x, at.y, at.z, true);
         }
-        for (ParticleEmitter* emitter : {ringEmitterB.get(), burstEmitter.get()}) {
+        for (ParticleEmitter* emitter : {m_ringEmitterB.get(), m_burstEmitter.get()}) {
             if (emitter)
-                emitter->position = targetDecal->Position();
+                emitter->position = m_targetDecal->Position();
         }
     }
 
-    if (!areaDecal)
+    if (!m_areaDecal)
         return;
     const Hex* hovered = MouseOverManager::Get()->GetHovered();
     if (hovered)
-        areaDecal->UpdatePosition(hovered->fan[0].x, hovered->fan[0].y, hovered->fan[0].z, true);
+        m_areaDecal->UpdatePosition(hovered->fan[0].x, hovered->fan[0].y, hovered->fan[0].z, true);
     else
-        areaDecal->Refresh(true);
+        m_areaDecal->Refresh(true);
 
     // The area shows while an ability that covers more than its target is being aimed or cast.
     const UnitState unitState = activeUnit->GetState();
     if (unitState != SELECTING_ABILITY_TARGET && unitState != CASTING) {
-        areaDecal->fadeState = 1;
+        m_areaDecal->fadeState = 1;
     } else if (const SpellDefinition* ability = activeUnit->GetSelectedAbility()) {
-        areaDecal->fadeState = ability->areaRadius >= 2 && ability->range >= 1 ? 0 : 1;
+        m_areaDecal->fadeState = ability->areaRadius >= 2 && ability->range >= 1 ? 0 : 1;
     }
 }
 
 void GameSession::RequestNextTurn()
 {
-    flow.RequestNextTurn(DataManager::Get()->GetGameTime());
+    m_flow.RequestNextTurn(DataManager::Get()->GetGameTime());
 }
 
 void GameSession::OnUnitEnlisted(BoardUnit* unit)
@@ -288,53 +287,53 @@ void GameSession::OnUnitEnlisted(BoardUnit* unit)
 void GameSession::OnCountdownStep(const TurnOrder& order)
 {
     BattleHud::Get()->ShowTurnOrder(order);
-    if (turnWindow) {
-        turnWindow->colour = turnWindow->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-        turnWindow->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
-        turnWindow->effectTimer = 0.0f;
-        turnWindow->effectDelay = 0.0f;
+    if (m_turnWindow) {
+        m_turnWindow->colour = m_turnWindow->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        m_turnWindow->pendingEffect = EFFECT_FADE_ALPHA_TO_BASE;
+        m_turnWindow->effectTimer = 0.0f;
+        m_turnWindow->effectDelay = 0.0f;
     }
-    if (labels) {
-        TextLabel& banner = (*labels)[kBanner];
+    if (m_labels) {
+        TextLabel& banner = (*m_labels)[BANNER];
         banner.SetText("Calculating Initiatives...");
-        StartWidgetEffect(banner, EFFECT_FADE_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
+        StartWidgetEffect(banner, EFFECT_FADE_TO_BASE, EFFECT_FADE_OUT, WINDOW_FADE_DELAY);
     }
 }
 
 void GameSession::OnTurnHandedTo(BoardUnit* unit, Player* owner)
 {
-    flyOver = false;
-    if (turnWindow)
-        StartWidgetEffect(*turnWindow, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
-    if (playerSymbol) {
-        playerSymbol->colour = playerSymbol->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-        StartWidgetEffect(*playerSymbol, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, kWindowFadeDelay);
+    m_flyOver = false;
+    if (m_turnWindow)
+        StartWidgetEffect(*m_turnWindow, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, WINDOW_FADE_DELAY);
+    if (m_playerSymbol) {
+        m_playerSymbol->colour = m_playerSymbol->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+        StartWidgetEffect(*m_playerSymbol, EFFECT_FADE_ALPHA_TO_BASE, EFFECT_FADE_OUT, WINDOW_FADE_DELAY);
     }
 
     const bool second = owner->team == 1;
-    if (ringEmitterA) {
+    if (m_ringEmitterA) {
         if (second) {
-            ringEmitterA->SetColourKey(0, 128.0f, 64.0f, 0.0f);
-            ringEmitterA->SetColourKey(1, 255.0f, 255.0f, 128.0f);
+            m_ringEmitterA->SetColourKey(0, 128.0f, 64.0f, 0.0f);
+            m_ringEmitterA->SetColourKey(1, 255.0f, 255.0f, 128.0f);
         } else {
-            ringEmitterA->SetColourKey(0, 0.0f, 64.0f, 128.0f);
-            ringEmitterA->SetColourKey(1, 128.0f, 255.0f, 255.0f);
+            m_ringEmitterA->SetColourKey(0, 0.0f, 64.0f, 128.0f);
+            m_ringEmitterA->SetColourKey(1, 128.0f, 255.0f, 255.0f);
         }
     }
-    if (selectionDecal) {
+    if (m_selectionDecal) {
         if (second)
-            selectionDecal->SetColour(0.8f, 0.1f, 0.1f);
+            m_selectionDecal->SetColour(0.8f, 0.1f, 0.1f);
         else
-            selectionDecal->SetColour(0.0f, 0.85f, 1.0f);
-        selectionDecal->fadeState = 2;
+            m_selectionDecal->SetColour(0.0f, 0.85f, 1.0f);
+        m_selectionDecal->fadeState = 2;
     }
-    if (labels)
-        (*labels)[kBanner].SetText(second ? "Player 2 Turn." : "Player 1 Turn.");
-    if (playerSymbol)
-        playerSymbol->SetTextureByName(second ? "P2_Symbol.tga" : "P1_Symbol.tga");
-    cursorPlayer = second ? 1 : 0;
-    if (application)
-        application->SetPlayerCursor(cursorPlayer);
+    if (m_labels)
+        (*m_labels)[BANNER].SetText(second ? "Player 2 Turn." : "Player 1 Turn.");
+    if (m_playerSymbol)
+        m_playerSymbol->SetTextureByName(second ? "P2_Symbol.tga" : "P1_Symbol.tga");
+    m_cursorPlayer = second ? 1 : 0;
+    if (m_application)
+        m_application->SetPlayerCursor(m_cursorPlayer);
 
     // One line per turn, like the states' lines, so that a battle can be followed from outside.
     const Unit* named = BodyOf(unit);
@@ -351,194 +350,194 @@ void GameSession::OnTurnBegun(BoardUnit* unit)
 void GameSession::RequestSlowMotion(BoardUnit* target, float delay, bool spell)
 {
     // One shot at a time: a second decisive blow during a shot would shift its timeline.
-    if (cinematicRequested)
+    if (m_cinematicRequested)
         return;
-    cinematicRequested = true;
-    spellShot = spell;
-    cinematicDelay = delay;
-    cinematicTarget = target;
+    m_cinematicRequested = true;
+    m_spellShot = spell;
+    m_cinematicDelay = delay;
+    m_cinematicTarget = target;
     // The blow's own unit, held for the whole shot: another may have the turn by the time it ends.
-    cinematicAttacker = flow.GetActiveUnit();
-    slowMotionClock = 0.0f;
+    m_cinematicAttacker = m_flow.GetActiveUnit();
+    m_slowMotionClock = 0.0f;
 }
 
 void GameSession::UpdateSlowMotion()
 {
-    slowMotionClock += DataManager::Get()->GetRawFrameTime();
-    if (slowMotionClock < cinematicDelay)
+    m_slowMotionClock += DataManager::Get()->GetRawFrameTime();
+    if (m_slowMotionClock < m_cinematicDelay)
         return;
     Camera* camera = Camera::Get();
-    if (!slowMotionStarted) {
-        SetTargetGameSpeed(spellShot ? kSpellShotSpeed : kShotSlowSpeed);
-        savedEye = camera->GetEye();
-        savedLookAt = camera->GetLookAt();
-        const Object* attacker = cinematicAttacker ? cinematicAttacker->AsObject() : nullptr;
-        const Object* defender = cinematicTarget ? cinematicTarget->AsObject() : nullptr;
-        shotHasUnits = attacker && defender;
-        if (shotHasUnits) {
-            attackerAt = attacker->GetPosition();
-            attackerSide = attacker->GetRight() * kShotOffset;
-            attackerBack = attacker->GetForward() * -kShotOffset;
-            defenderAt = defender->GetPosition();
-            defenderSide = defender->GetRight() * kShotOffset;
-            defenderBack = defender->GetForward() * -kShotOffset;
+    if (!m_slowMotionStarted) {
+        SetTargetGameSpeed(m_spellShot ? SPELL_SHOT_SPEED : SHOT_SLOW_SPEED);
+        m_savedEye = camera->GetEye();
+        m_savedLookAt = camera->GetLookAt();
+        const Object* attacker = m_cinematicAttacker ? m_cinematicAttacker->AsObject() : nullptr;
+        const Object* defender = m_cinematicTarget ? m_cinematicTarget->AsObject() : nullptr;
+        m_shotHasUnits = attacker && defender;
+        if (m_shotHasUnits) {
+            m_attackerAt = attacker->GetPosition();
+            m_attackerSide = attacker->GetRight() * SHOT_OFFSET;
+            m_attackerBack = attacker->GetForward() * -SHOT_OFFSET;
+            m_defenderAt = defender->GetPosition();
+            m_defenderSide = defender->GetRight() * SHOT_OFFSET;
+            m_defenderBack = defender->GetForward() * -SHOT_OFFSET;
         }
-        if (flashOverlay)
-            flashOverlay->speed = kShotFlashSpeed;
-        slowMotionStarted = true;
+        if (m_flashOverlay)
+            m_flashOverlay->speed = SHOT_FLASH_SPEED;
+        m_slowMotionStarted = true;
     }
-    const D3DXVECTOR3 eyeLift(0.0f, kShotEyeLift, 0.0f);
-    const D3DXVECTOR3 aimLift(0.0f, kShotAimLift, 0.0f);
+    const D3DXVECTOR3 eyeLift(0.0f, SHOT_EYE_LIFT, 0.0f);
+    const D3DXVECTOR3 aimLift(0.0f, SHOT_AIM_LIFT, 0.0f);
     // A long frame may run several of the steps below, in order.
-    if (!firstShotDone && slowMotionClock >= cinematicDelay + kFirstShot) {
-        firstShotDone = true;
-        Flash(kShotFlashDelay);
+    if (!m_firstShotDone && m_slowMotionClock >= m_cinematicDelay + FIRST_SHOT) {
+        m_firstShotDone = true;
+        Flash(SHOT_FLASH_DELAY);
         D3DVECTOR jitter;
-        RandomVector(kShotJitter, kShotJitter, kShotJitter, jitter);
+        RandomVector(SHOT_JITTER, SHOT_JITTER, SHOT_JITTER, jitter);
         // Beside and behind the defender, looking at the attacker.
-        if (shotHasUnits)
-            camera->SetEyeAndTarget(defenderAt + defenderSide + defenderBack + ToVector(jitter) + eyeLift,
-                                    attackerAt + aimLift);
+        if (m_shotHasUnits)
+            camera->SetEyeAndTarget(m_defenderAt + m_defenderSide + m_defenderBack + ToVector(jitter) + eyeLift,
+                                    m_attackerAt + aimLift);
     }
-    if (!secondShotDone && slowMotionClock >= cinematicDelay + kSecondShot) {
-        secondShotDone = true;
-        Flash(kShotFlashDelay);
+    if (!m_secondShotDone && m_slowMotionClock >= m_cinematicDelay + SECOND_SHOT) {
+        m_secondShotDone = true;
+        Flash(SHOT_FLASH_DELAY);
         D3DVECTOR jitter;
-        RandomVector(kShotJitter, kShotJitter, kShotJitter, jitter);
-        if (shotHasUnits)
-            camera->SetEyeAndTarget(attackerAt + attackerSide + attackerBack + ToVector(jitter) + eyeLift,
-                                    defenderAt + aimLift);
+        RandomVector(SHOT_JITTER, SHOT_JITTER, SHOT_JITTER, jitter);
+        if (m_shotHasUnits)
+            camera->SetEyeAndTarget(m_attackerAt + m_attackerSide + m_attackerBack + ToVector(jitter) + eyeLift,
+                                    m_defenderAt + aimLift);
     }
-    if (slowMotionClock >= cinematicDelay + kShotEnd) {
-        Flash(kShotFlashDelay);
+    if (m_slowMotionClock >= m_cinematicDelay + SHOT_END) {
+        Flash(SHOT_FLASH_DELAY);
         EndSlowMotion();
     }
 }
 
 void GameSession::EndSlowMotion()
 {
-    const bool wasSpell = spellShot;
-    const bool started = slowMotionStarted;
-    firstShotDone = false;
-    secondShotDone = false;
-    slowMotionStarted = false;
-    cinematicRequested = false;
-    spellShot = false;
+    const bool wasSpell = m_spellShot;
+    const bool started = m_slowMotionStarted;
+    m_firstShotDone = false;
+    m_secondShotDone = false;
+    m_slowMotionStarted = false;
+    m_cinematicRequested = false;
+    m_spellShot = false;
     SetTargetGameSpeed(1.0f);
     if (started)
-        Camera::Get()->SetEyeAndTarget(savedEye, savedLookAt);
+        Camera::Get()->SetEyeAndTarget(m_savedEye, m_savedLookAt);
     // A shot cut short by leaving the battle leaves the camera to the screen that follows.
-    if (state == GAME_STATE_BATTLE)
-        FollowUnit(flow.GetActiveUnit());
+    if (m_state == GAME_STATE_BATTLE)
+        FollowUnit(m_flow.GetActiveUnit());
     if (!wasSpell) {
-        if (Unit* target = BodyOf(cinematicTarget))
+        if (Unit* target = BodyOf(m_cinematicTarget))
             target->ShowFloatingText(false);
     }
     // Any unit that asked during the shot was turned away; none may keep waiting for a shot of its own.
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (Unit* body = BodyOf(unit))
                 body->slowMotionRequested = false;
         }
     }
-    cinematicTarget = nullptr;
-    cinematicAttacker = nullptr;
-    slowMotionClock = 0.0f;
-    if (flashOverlay)
-        flashOverlay->speed = FLASH_SPEED;
+    m_cinematicTarget = nullptr;
+    m_cinematicAttacker = nullptr;
+    m_slowMotionClock = 0.0f;
+    if (m_flashOverlay)
+        m_flashOverlay->speed = FLASH_SPEED;
 }
 
 void GameSession::Flash(float delay)
 {
-    if (flashOverlay)
-        StartWidgetEffect(*flashOverlay, EFFECT_SET_TARGET, EFFECT_FADE_OUT, delay);
+    if (m_flashOverlay)
+        StartWidgetEffect(*m_flashOverlay, EFFECT_SET_TARGET, EFFECT_FADE_OUT, delay);
 }
 
 void GameSession::UpdateFlyOver()
 {
-    flyOverClock += DataManager::Get()->GetFrameTime();
+    m_flyOverClock += DataManager::Get()->GetFrameTime();
     // A frame that lands exactly on the switch shows neither zone.
     const auto shoot = [this](bool& started, int zone, int playerIndex) {
         if (!started)
             StartZoneShot(zone, playerIndex);
         started = true;
-        if (zoneCentre)
-            Camera::Get()->MoveTo(zoneCentre->fan[0], kFlyOverTurn, kFlyOverRate);
+        if (m_zoneCentre)
+            Camera::Get()->MoveTo(m_zoneCentre->fan[0], FLY_OVER_TURN, FLY_OVER_RATE);
     };
-    if (flyOverClock < kZoneSwitchTime)
-        shoot(zone3ShotStarted, HEX_DEPLOY_TEAM0, 0);
-    else if (flyOverClock > kZoneSwitchTime)
-        shoot(zone4ShotStarted, HEX_DEPLOY_TEAM1, 1);
-    if (flyOverClock >= kFlyOverEnd)
+    if (m_flyOverClock < ZONE_SWITCH_TIME)
+        shoot(m_zone3ShotStarted, HEX_DEPLOY_TEAM0, 0);
+    else if (m_flyOverClock > ZONE_SWITCH_TIME)
+        shoot(m_zone4ShotStarted, HEX_DEPLOY_TEAM1, 1);
+    if (m_flyOverClock >= FLY_OVER_END)
         RequestNextTurn();
 }
 
 void GameSession::StartZoneShot(int zone, int playerIndex)
 {
-    zoneCentre = hexGrid ? hexGrid->CentreOfType(zone) : nullptr;
-    Flash(kFlyOverFlashDelay);
-    if (!zoneCentre) {
+    m_zoneCentre = m_hexGrid ? m_hexGrid->CentreOfType(zone) : nullptr;
+    Flash(FLY_OVER_FLASH_DELAY);
+    if (!m_zoneCentre) {
         LogFormat(LogLevel::WARNING, "session.flyover", "the level has no deployment zone %d to show", zone);
         return;
     }
     float centre[3] = {0.0f, 0.0f, 0.0f};
-    if (terrain)
-        terrain->Centre(centre);
-    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(centre[0], centre[1] + kFlyOverHeight, centre[2]), zoneCentre->fan[0]);
+    if (m_terrain)
+        m_terrain->Centre(centre);
+    Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(centre[0], centre[1] + FLY_OVER_HEIGHT, centre[2]),
+                                   m_zoneCentre->fan[0]);
     const Player* player = GetPlayer(playerIndex);
     FollowUnit(player ? player->GetUnit(0) : nullptr);
 }
 
 void GameSession::SetShakeMagnitude(float magnitude)
 {
-    if (application)
-        application->SetShakeMagnitude(magnitude);
+    if (m_application)
+        m_application->SetShakeMagnitude(magnitude);
 }
 
 void GameSession::SetTargetGameSpeed(float speed)
 {
-    targetGameSpeed = speed;
-    if (application)
-        application->SetTargetGameSpeed(speed);
+    m_targetGameSpeed = speed;
+    if (m_application)
+        m_application->SetTargetGameSpeed(speed);
 }
 
 void GameSession::FollowUnit(BoardUnit* unit)
 {
-    followedUnit = unit && unit->AsObject() ? unit : nullptr;
-    Camera::Get()->SetTarget(followedUnit ? this : nullptr);
+    m_followedUnit = unit && unit->AsObject() ? unit : nullptr;
+    Camera::Get()->SetTarget(m_followedUnit ? this : nullptr);
 }
 
 void GameSession::ForgetUnit(BoardUnit* gone)
 {
     if (!gone)
         return;
-    if (followedUnit == gone) {
-        followedUnit = nullptr;
+    if (m_followedUnit == gone) {
+        m_followedUnit = nullptr;
         Camera::Get()->SetTarget(nullptr);
     }
-    flow.ForgetUnit(gone);
-    if (cinematicTarget == gone)
-        cinematicTarget = nullptr;
-    if (cinematicAttacker == gone)
-        cinematicAttacker = nullptr;
-    std::erase(turnOrderQueue, gone);
+    m_flow.ForgetUnit(gone);
+    if (m_cinematicTarget == gone)
+        m_cinematicTarget = nullptr;
+    if (m_cinematicAttacker == gone)
+        m_cinematicAttacker = nullptr;
+    std::erase(m_turnOrderQueue, gone);
 }
 
 D3DXVECTOR3 GameSession::GetTargetPosition() const
 {
-    const Object* object = followedUnit ? followedUnit->AsObject() : nullptr;
+    const Object* object = m_followedUnit ? m_followedUnit->AsObject() : nullptr;
     return object ? object->GetPosition() : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
 }
 
 void GameSession::GetOrientationAxes(D3DXVECTOR3& first, D3DXVECTOR3& second) const
 {
-    const Object* object = followedUnit ? followedUnit->AsObject() : nullptr;
+    const Object* object = m_followedUnit ? m_followedUnit->AsObject() : nullptr;
     first = object ? object->GetForward() : D3DXVECTOR3(0.0f, 0.0f, 1.0f);
     second = object ? object->GetRight() : D3DXVECTOR3(1.0f, 0.0f, 0.0f);
 }
 
 bool GameSession::HasTargetOfItsOwn() const
 {
-    return followedUnit && followedUnit->GetTarget();
+    return m_followedUnit && m_followedUnit->GetTarget();
 }
-// NOLINTEND(readability-identifier-naming)

@@ -1,4 +1,3 @@
-// NOLINTBEGIN(readability-identifier-naming): the session's names follow the naming rule once it is split.
 // What the front end and the board ask of the session: the armies being deployed, the units on the board, the
 // window and the ground.
 #include "app/GameSession.h"
@@ -21,17 +20,17 @@ void GameSession::AddPlayer(int id)
 {
     // Kept by team whichever side deployed first: the end page, its columns and the fly-over name the sides by
     // their team.
-    if (!flow.AddPlayer(id))
+    if (!m_flow.AddPlayer(id))
         LogFormat(LogLevel::WARNING, "session.player", "no side %d to deploy", id);
 }
 
 void GameSession::AddUnit(int playerId, const std::string& className, int row, int col)
 {
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         if (player->team == playerId) {
             player->CreateUnit(className, row, col);
-            unitsToLoad += 1;
-            unitCount += 1;
+            m_unitsToLoad += 1;
+            m_unitCount += 1;
             return;
         }
     }
@@ -41,14 +40,14 @@ bool GameSession::RemoveUnit(int playerId, BoardUnit* unit)
 {
     if (!unit)
         return false;
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         if (player->team != playerId)
             continue;
         const std::vector<BoardUnit*>& units = player->GetUnits();
         if (std::find(units.begin(), units.end(), unit) == units.end())
             return false;
         player->RemoveUnit(unit);
-        unitCount -= 1;
+        m_unitCount -= 1;
         return true;
     }
     return false;
@@ -56,14 +55,14 @@ bool GameSession::RemoveUnit(int playerId, BoardUnit* unit)
 
 void GameSession::ShowHelpScreen(bool show)
 {
-    if (helpScreen)
-        helpScreen->Show(show);
+    if (m_helpScreen)
+        m_helpScreen->Show(show);
 }
 
 void GameSession::SetWindowSize(int width, int height)
 {
-    if (application)
-        application->SetWindowSize(width, height);
+    if (m_application)
+        m_application->SetWindowSize(width, height);
 }
 
 void GameSession::PostQuit()
@@ -73,20 +72,20 @@ void GameSession::PostQuit()
 
 void GameSession::ResetSceneRect()
 {
-    if (application)
-        application->ResetSceneRect();
+    if (m_application)
+        m_application->ResetSceneRect();
 }
 
 void GameSession::FitSceneToRect(const GuiElement& element)
 {
-    if (application)
-        application->FitSceneToRect(element);
+    if (m_application)
+        m_application->FitSceneToRect(element);
 }
 
 bool GameSession::BothPlayersHaveUnits() const
 {
     int armies = 0;
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         if (!player->GetUnits().empty())
             ++armies;
     }
@@ -98,7 +97,7 @@ PlacedUnit GameSession::DescribeOccupant(Object* occupant) const
     PlacedUnit placed;
     if (!occupant)
         return placed;
-    for (const std::unique_ptr<Player>& player : flow.GetPlayers()) {
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         for (BoardUnit* unit : player->GetUnits()) {
             if (!unit || dynamic_cast<Object*>(unit) != occupant)
                 continue;
@@ -140,26 +139,25 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
 
 std::vector<BoardUnit*> GameSession::GetLivingUnits() const
 {
-    return flow.GetLivingUnits();
+    return m_flow.GetLivingUnits();
 }
 
 Player* GameSession::GetPlayer(int index) const
 {
-    return flow.GetPlayer(index);
+    return m_flow.GetPlayer(index);
 }
 
 float GameSession::HeightAt(float x, float z) const
 {
-    return terrain ? terrain->HeightAt(x, z) : 0.0f;
+    return m_terrain ? m_terrain->HeightAt(x, z) : 0.0f;
 }
 
 D3DXVECTOR3 GameSession::NormalAt(float x, float z) const
 {
-    return terrain ? terrain->GroundNormal(x, z) : D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+    return m_terrain ? m_terrain->GroundNormal(x, z) : D3DXVECTOR3(0.0f, 1.0f, 0.0f);
 }
 
 float GameSession::GetCellSize() const
 {
-    return terrain ? static_cast<float>(terrain->GetLevelData().cellSize) : DEFAULT_CELL_SIZE;
+    return m_terrain ? static_cast<float>(m_terrain->GetLevelData().cellSize) : DEFAULT_CELL_SIZE;
 }
-// NOLINTEND(readability-identifier-naming)

@@ -357,7 +357,7 @@ void ClassUnit::LoadModel(bool withAnimations)
     // the first frame's update on the main thread.
     Object::Update(); // NOLINT(bugprone-parent-virtual-call): the unit's own update is main-thread work
     if (model && model->IsLoaded())
-        model->Update(&world);
+        model->Update(&m_world);
     PlayAnimation("Idle", true);
 }
 
@@ -389,7 +389,7 @@ void ClassUnit::PlayAbilityEffect(const std::string& abilityName)
         PlayAnimation(effect->animation, false);
     if (effect->visual == Visual::NONE)
         return;
-    const D3DXVECTOR3 source = position + D3DXVECTOR3(0.0f, EFFECT_HEIGHT, 0.0f);
+    const D3DXVECTOR3 source = m_position + D3DXVECTOR3(0.0f, EFFECT_HEIGHT, 0.0f);
     D3DXVECTOR3 aim;
     // An ability used with nothing to aim at has no visuals to send anywhere.
     if (!AimPoint(aim))
@@ -459,7 +459,7 @@ void ClassUnit::SpawnShot(const D3DXVECTOR3& source, const D3DXVECTOR3& aim, con
 
 void ClassUnit::SpawnLightning(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
 {
-    const D3DXVECTOR3 end = aim - forward * LIGHTNING_SHORTFALL;
+    const D3DXVECTOR3 end = aim - m_forward * LIGHTNING_SHORTFALL;
     const D3DXVECTOR3 colour(0.6f, 0.7f, 1.0f);
     ParticleManager::Get()->SpawnBolt(BEAM_TEXTURE, &source, &end, &colour, 0.3f, 1.0f, 0.05f, 25.0f, 25.0f, true);
 }

@@ -45,35 +45,32 @@ public:
     void SetTexture(const std::string& name);
     void ScreenPosition(float out[2], float lift) const;
 
-    ID3DXEffect* GetOwnerEffect() const override { return effect; }
+    ID3DXEffect* GetOwnerEffect() const override { return m_effect; }
 
-    Hex* GetHex() const { return hex; }
-    bool IsLoaded() const { return loaded; }
-    const D3DXVECTOR3& GetPosition() const { return position; }
-    const D3DXVECTOR3& GetForward() const { return forward; }
-    const D3DXVECTOR3& GetRight() const { return right; }
-    const D3DXVECTOR3& GetUp() const { return up; }
-    const D3DXMATRIX& GetWorld() const { return world; }
-    const D3DXMATRIX& GetRotation() const { return rotation; }
-    const D3DXMATRIX& GetTranslation() const { return translation; }
-    TextureRecord* GetTexture() const { return texture; }
-    ID3DXEffect* GetEffect() const { return effect; }
-    void SetFollowsTerrain(bool follows) { followsTerrain = follows; }
+    Hex* GetHex() const { return m_hex; }
+    bool IsLoaded() const { return m_loaded; }
+    const D3DXVECTOR3& GetPosition() const { return m_position; }
+    const D3DXVECTOR3& GetForward() const { return m_forward; }
+    const D3DXVECTOR3& GetRight() const { return m_right; }
+    const D3DXVECTOR3& GetUp() const { return m_up; }
+    const D3DXMATRIX& GetWorld() const { return m_world; }
+    const D3DXMATRIX& GetRotation() const { return m_rotation; }
+    const D3DXMATRIX& GetTranslation() const { return m_translation; }
+    TextureRecord* GetTexture() const { return m_texture; }
+    ID3DXEffect* GetEffect() const { return m_effect; }
+    void SetFollowsTerrain(bool follows) { m_followsTerrain = follows; }
 
 protected:
-    // NOLINTBEGIN(readability-identifier-naming): the unit, being split, uses these throughout; they take the
-    // m_ prefix with that split.
-    Hex* hex = nullptr;
-    bool followsTerrain = true;
-    bool loaded = false;
-    D3DXVECTOR3 position{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 forward{0.0f, 0.0f, 1.0f};
-    D3DXVECTOR3 right{1.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 up{0.0f, 1.0f, 0.0f};
-    TextureRecord* texture = nullptr;
-    ID3DXEffect* effect = nullptr;
-    D3DXMATRIX world;
-    D3DXMATRIX rotation;
-    D3DXMATRIX translation;
-    // NOLINTEND(readability-identifier-naming)
+    Hex* m_hex = nullptr;
+    bool m_followsTerrain = true;
+    bool m_loaded = false;
+    D3DXVECTOR3 m_position{0.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_forward{0.0f, 0.0f, 1.0f};
+    D3DXVECTOR3 m_right{1.0f, 0.0f, 0.0f};
+    D3DXVECTOR3 m_up{0.0f, 1.0f, 0.0f};
+    TextureRecord* m_texture = nullptr;
+    ID3DXEffect* m_effect = nullptr;
+    D3DXMATRIX m_world;
+    D3DXMATRIX m_rotation;
+    D3DXMATRIX m_translation;
 };

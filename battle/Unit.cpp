@@ -46,8 +46,8 @@ bool Unit::InitPresentation(Player* newOwner)
         return false;
     owner = newOwner;
     SetEffectByName("basic.fx");
-    m_presentation.Create(position);
-    loaded = true;
+    m_presentation.Create(m_position);
+    m_loaded = true;
     return true;
 }
 
@@ -66,7 +66,7 @@ void Unit::UpdateOverlay()
             return 0.0f;
         return std::clamp(static_cast<float>(value) / static_cast<float>(maximum), 0.0f, 1.0f);
     };
-    m_presentation.UpdateOverlay(screen[0], position, fraction(stats.health, stats.maxHealth),
+    m_presentation.UpdateOverlay(screen[0], m_position, fraction(stats.health, stats.maxHealth),
                                  fraction(stats.mana, stats.maxMana));
 }
 
@@ -119,15 +119,15 @@ void Unit::UpdateEffects()
         aimPoint = D3DXVECTOR3(abilityTarget->CentreX(), abilityTarget->meanHeight, abilityTarget->CentreZ());
         aim = &aimPoint;
     }
-    m_presentation.UpdateEmitters(position, aim);
+    m_presentation.UpdateEmitters(m_position, aim);
     int activeBefore = 0;
     for (TimedEffect& effect : timedEffects) {
-        const float y = position.y + EFFECT_LIFT + EFFECT_SPACING * static_cast<float>(activeBefore);
+        const float y = m_position.y + EFFECT_LIFT + EFFECT_SPACING * static_cast<float>(activeBefore);
         if (effect.quad)
-            effect.quad->Submit(position.x, y, position.z);
+            effect.quad->Submit(m_position.x, y, m_position.z);
         if (effect.active) {
             if (effect.emitter)
-                effect.emitter->position = D3DXVECTOR3(position.x, y, position.z);
+                effect.emitter->position = D3DXVECTOR3(m_position.x, y, m_position.z);
             ++activeBefore;
         }
     }
@@ -137,7 +137,7 @@ void Unit::Update()
 {
     Object::Update();
     if (model && model->IsLoaded()) {
-        model->Update(&world);
+        model->Update(&m_world);
         if (!model->IsLooping() && model->IsFinished()) {
             if (state == IDLE)
                 model->PlayAnimation("Idle", true);
@@ -154,7 +154,7 @@ void Unit::Update()
     WalkStep();
     UpdateEffects();
     if (target) {
-        Object::FaceTowards(target->position.x, target->position.z, PathSearch::FACE_RATE);
+        Object::FaceTowards(target->m_position.x, target->m_position.z, PathSearch::FACE_RATE);
     } else if (const SpellDefinition* ability = GetSelectedAbility(); ability && ability->areaRadius > 1) {
         const BoardPointer* pointer = BoardPointer::Get();
         if (Hex* hovered = pointer ? pointer->GetHovered() : nullptr)
@@ -181,9 +181,9 @@ void Unit::DrawGeometry()
 
 void Unit::Release()
 {
-    if (hex) {
+    if (m_hex) {
         Object::Release();
-        hex = nullptr;
+        m_hex = nullptr;
     } else {
         Object::Release();
     }
@@ -276,18 +276,18 @@ bool Unit::HasActiveEffect(EffectType type) const
 void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
 {
     HexGrid* grid = HexGrid::Current();
-    if (!grid || !hex)
+    if (!grid || !m_hex)
         return;
     const int radius = stats.defendRadius;
     const float reach = static_cast<float>(radius) * 64.0f + 10.0f;
-    const int firstRow = std::max(0, hex->row - radius);
-    const int lastRow = std::min(HexGrid::ROWS - 1, hex->row + radius);
-    const int firstColumn = std::max(0, hex->column - radius);
-    const int lastColumn = std::min(HexGrid::COLUMNS - 1, hex->column + radius);
+    const int firstRow = std::max(0, m_hex->row - radius);
+    const int lastRow = std::min(HexGrid::ROWS - 1, m_hex->row + radius);
+    const int firstColumn = std::max(0, m_hex->column - radius);
+    const int lastColumn = std::min(HexGrid::COLUMNS - 1, m_hex->column + radius);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             Hex* other = grid->GetHex(row, column);
-            if (other && other->IsPickable() && other->DistanceTo(*hex) <= reach)
+            if (other && other->IsPickable() && other->DistanceTo(*m_hex) <= reach)
                 visit(*this, *other);
         }
     }
@@ -377,7 +377,7 @@ void Unit::ApplyStateVisuals()
         break;
     case SELECTING_TARGET: {
         BattleSession* session = BattleSession::Get();
-        if (!session || !view || !hex)
+        if (!session || !view || !m_hex)
             break;
         for (int index = 0; index < 2; ++index) {
             const Player* player = session->GetPlayer(index);
@@ -386,12 +386,12 @@ void Unit::ApplyStateVisuals()
             for (BoardUnit* unit : player->GetUnits()) {
                 auto* other = dynamic_cast<Unit*>(unit);
                 // The dead have given up their hexes.
-                if (!other || other == this || other->owner == owner || !other->alive || !other->hex)
+                if (!other || other == this || other->owner == owner || !other->alive || !other->m_hex)
                     continue;
-                const float distance = other->hex->DistanceTo(*hex);
+                const float distance = other->m_hex->DistanceTo(*m_hex);
                 if (distance <= static_cast<float>(stats.meleeRange) * RANGE_STEP ||
                     distance <= static_cast<float>(stats.rangedRange) * RANGE_STEP)
-                    view->AddGlow(other->position.x, other->position.y, other->position.z);
+                    view->AddGlow(other->m_position.x, other->m_position.y, other->m_position.z);
             }
         }
         break;

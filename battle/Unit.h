@@ -45,7 +45,7 @@ public:
 
     // Object and board unit.
     Object* AsObject() override { return this; }
-    Hex* GetHex() const override { return hex; }
+    Hex* GetHex() const override { return m_hex; }
     void SetPosition(int row, int col) override { Object::SetPosition(row, col); }
     void FaceTowards(float x, float z, float rate) override { Object::FaceTowards(x, z, rate); }
     void Update() override;

@@ -37,10 +37,10 @@ TargetCheck UnitCombat::CheckTarget()
     }
     const SpellDefinition* ability = m_unit.GetSelectedAbility();
     if (m_unit.state == SELECTING_TARGET) {
-        if (!m_unit.target || !m_unit.target->hex || !m_unit.hex) {
+        if (!m_unit.target || !m_unit.target->m_hex || !m_unit.m_hex) {
             check = NO_TARGET;
         } else {
-            const float distance = m_unit.target->hex->DistanceTo(*m_unit.hex);
+            const float distance = m_unit.target->m_hex->DistanceTo(*m_unit.m_hex);
             check = OUT_OF_RANGE;
             if (distance <= static_cast<float>(m_unit.stats.rangedRange) * Unit::RANGE_STEP)
                 check = RANGED_IN_RANGE;
@@ -59,16 +59,16 @@ TargetCheck UnitCombat::CheckTarget()
             if (m_unit.stats.mana < std::abs(ability->manaCost))
                 check = INSUFFICIENT_MANA;
             if (ability->areaRadius < 2) {
-                if (!m_unit.hex || !m_unit.target || !m_unit.target->hex)
+                if (!m_unit.m_hex || !m_unit.target || !m_unit.target->m_hex)
                     check = NO_TARGET;
                 else if (static_cast<float>(ability->range) * Unit::RANGE_STEP <
-                         m_unit.target->hex->DistanceTo(*m_unit.hex))
+                         m_unit.target->m_hex->DistanceTo(*m_unit.m_hex))
                     check = OUT_OF_RANGE;
             } else if (ability->range != 0) {
                 Hex* hovered = pointer ? pointer->GetHovered() : nullptr;
-                if (!hovered || !m_unit.hex)
+                if (!hovered || !m_unit.m_hex)
                     check = NO_TARGET;
-                else if (static_cast<float>(ability->range) * Unit::RANGE_STEP < m_unit.hex->DistanceTo(*hovered))
+                else if (static_cast<float>(ability->range) * Unit::RANGE_STEP < m_unit.m_hex->DistanceTo(*hovered))
                     check = OUT_OF_RANGE;
                 else
                     check = AREA_IN_RANGE;
@@ -204,12 +204,12 @@ void UnitCombat::ResolveAttack()
     Unit::Count(m_unit.owner, Statistic::ATTACKS);
     m_unit.Presentation().OnAttackLanded(m_unit.attackKind == AttackKind::CRITICAL,
                                          m_unit.attackKind == AttackKind::ACE_CRITICAL);
-    const D3DXVECTOR3 start(m_unit.position.x, m_unit.position.y + 115.0f, m_unit.position.z);
-    const D3DXVECTOR3 targetPosition = m_unit.target->position;
+    const D3DXVECTOR3 start(m_unit.m_position.x, m_unit.m_position.y + 115.0f, m_unit.m_position.z);
+    const D3DXVECTOR3 targetPosition = m_unit.target->m_position;
     D3DXVECTOR3 end(targetPosition.x, targetPosition.y + 115.0f, targetPosition.z);
     const DefenceOutcome outcome = m_unit.target->TakeAttack(&m_unit);
     if (outcome == DefenceOutcome::MISS) {
-        const D3DXVECTOR3 away = targetPosition - m_unit.position;
+        const D3DXVECTOR3 away = targetPosition - m_unit.m_position;
         const float reach = RandomFloat(5.0f, 10.0f);
         D3DVECTOR scatter;
         RandomVector(800.0f, 0.0f, 800.0f, scatter);
@@ -240,7 +240,7 @@ DefenceOutcome UnitCombat::TakeAttack(Unit* attacker)
     case DefenceOutcome::HIT:
     case DefenceOutcome::HIT_HARD: {
         takeHealth();
-        m_unit.Presentation().OnHit(m_unit.position, dealt, true);
+        m_unit.Presentation().OnHit(m_unit.m_position, dealt, true);
         m_unit.PlayAnimation(m_unit.state == DEFENDING ? "Block" : "Hit", false);
         if (outcome == DefenceOutcome::HIT_HARD) {
             if (m_unit.state == DEFENDING && !m_unit.HasActiveEffect(EffectType::PHALANX)) {
@@ -260,7 +260,7 @@ DefenceOutcome UnitCombat::TakeAttack(Unit* attacker)
             Unit::Count(attacker->owner, Statistic::MISSES);
         break;
     case DefenceOutcome::KILLING_BLOW:
-        m_unit.Presentation().OnHit(m_unit.position, dealt, false);
+        m_unit.Presentation().OnHit(m_unit.m_position, dealt, false);
         takeHealth();
         Unit::Count(m_unit.owner, Statistic::KILLING_BLOWS_SUFFERED);
         break;

@@ -22,7 +22,7 @@ int UnitMovement::FindPath(Hex* targetHex, int& count)
 {
     count = 0;
     HexGrid* grid = HexGrid::Current();
-    if (!grid || !m_unit.hex)
+    if (!grid || !m_unit.m_hex)
         return PathSearch::NO_MOVE;
     PathSearch search(*grid);
     return search.FindPath(m_unit, targetHex, count);
@@ -67,24 +67,24 @@ void UnitMovement::WalkStep()
 {
     if (m_unit.state != MOVING)
         return;
-    m_unit.Presentation().MoveShadow(m_unit.position);
+    m_unit.Presentation().MoveShadow(m_unit.m_position);
     if (m_unit.path.empty())
         return;
     Hex* next = m_unit.path.back();
     const float wx = next->anchorX + Object::STAND_OFFSET_X;
     const float wz = next->anchorZ + Object::STAND_OFFSET_Z;
-    const float dx = wx - m_unit.position.x;
-    const float dz = wz - m_unit.position.z;
+    const float dx = wx - m_unit.m_position.x;
+    const float dz = wz - m_unit.m_position.z;
     const float remaining = std::sqrt(dx * dx + dz * dz);
     const float step = DataManager::Get()->GetFrameTime() * m_unit.movementSpeed;
     // A long frame would carry the unit past the point and back for ever; it stops on the point instead.
     if (step >= remaining)
-        m_unit.SetWorldPosition(wx, m_unit.position.y, wz);
+        m_unit.SetWorldPosition(wx, m_unit.m_position.y, wz);
     else
-        m_unit.SetWorldPosition(m_unit.position.x + dx / remaining * step, m_unit.position.y,
-                                m_unit.position.z + dz / remaining * step);
-    const float ex = wx - m_unit.position.x;
-    const float ez = wz - m_unit.position.z;
+        m_unit.SetWorldPosition(m_unit.m_position.x + dx / remaining * step, m_unit.m_position.y,
+                                m_unit.m_position.z + dz / remaining * step);
+    const float ex = wx - m_unit.m_position.x;
+    const float ez = wz - m_unit.m_position.z;
     if (std::sqrt(ex * ex + ez * ez) > Unit::ARRIVAL_DISTANCE) {
         UpdateFootsteps();
         m_unit.Object::FaceTowards(wx, wz, PathSearch::FACE_RATE);

@@ -109,16 +109,16 @@ void UnitSpellcasting::QueueAbilitySound()
 void UnitSpellcasting::UseAbility(Hex* hovered)
 {
     const SpellDefinition* selected = m_unit.GetSelectedAbility();
-    if (!hovered || !selected || !m_unit.hex)
+    if (!hovered || !selected || !m_unit.m_hex)
         return;
     const SpellDefinition ability = *selected;
-    const int rows = std::abs(m_unit.hex->row - hovered->row);
+    const int rows = std::abs(m_unit.m_hex->row - hovered->row);
     if (ability.range == 0) {
         if (rows > ability.areaRadius) {
             m_unit.SetCombatText("Out of Range");
             return;
         }
-        m_unit.abilityTarget = m_unit.hex;
+        m_unit.abilityTarget = m_unit.m_hex;
     } else {
         if (rows > ability.range) {
             m_unit.SetCombatText("Out of Range");
@@ -175,7 +175,8 @@ void UnitSpellcasting::CastSpell(BoardUnit* spellTarget)
     PayFor(ability);
     if (Fizzled(ability))
         return;
-    const D3DXVECTOR3 point(m_unit.target->position.x, m_unit.target->position.y + 100.0f, m_unit.target->position.z);
+    const D3DXVECTOR3 point(m_unit.target->m_position.x, m_unit.target->m_position.y + 100.0f,
+                            m_unit.target->m_position.z);
     for (const std::string& file : ability.firstEmitters)
         Look::AddEmitter(m_unit.Presentation().castEmitters, file, &point);
     if (ability.castTime >= 0.0f) {
@@ -234,11 +235,11 @@ void UnitSpellcasting::StartAreaEmitters()
 
 void UnitSpellcasting::ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability)
 {
-    if (!m_unit.alive || !caster || !caster->abilityTarget || !m_unit.hex)
+    if (!m_unit.alive || !caster || !caster->abilityTarget || !m_unit.m_hex)
         return;
     const Hex* centre = caster->abilityTarget;
-    if (std::abs(m_unit.hex->row - centre->row) >= ability.areaRadius ||
-        std::abs(m_unit.hex->column - centre->column) >= ability.areaRadius)
+    if (std::abs(m_unit.m_hex->row - centre->row) >= ability.areaRadius ||
+        std::abs(m_unit.m_hex->column - centre->column) >= ability.areaRadius)
         return;
     SpellDefinition copy = ability;
     const bool warcry = ability.name == "Warcry";

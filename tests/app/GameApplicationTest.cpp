@@ -158,7 +158,7 @@ TEST_F(GameApplicationTest, BackBufferIsClearedOnlyWhereTheSceneLeavesItUncovere
     ASSERT_NE(device, nullptr);
     Frame(16);
     // The scene quad covers the back buffer: the frame's last clear is the scene texture's grey.
-    EXPECT_EQ(device->LastClear().color, GameSession::kSceneClearColour);
+    EXPECT_EQ(device->LastClear().color, GameSession::SCENE_CLEAR_COLOUR);
 
     // The deployment screen shows the board in a window of the page: the rest must not keep old pixels.
     app->SetSceneRect(100.0f, 50.0f, 400.0f, 300.0f);

@@ -22,8 +22,8 @@ public:
     int preRenders = 0;
     void DrawGeometry() override { ++draws; }
     void PreRender() override { ++preRenders; }
-    void UseEffect(ID3DXEffect* value) { effect = value; }
-    void MarkLoaded() { loaded = true; }
+    void UseEffect(ID3DXEffect* value) { m_effect = value; }
+    void MarkLoaded() { m_loaded = true; }
 };
 
 class ObjectTest : public ::testing::Test

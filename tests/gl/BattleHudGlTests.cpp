@@ -75,7 +75,7 @@ public:
         D3DXMatrixRotationY(&rotation, turn);
         D3DXMatrixTranslation(&translation, x, 0.0f, 0.0f);
         D3DXMatrixMultiply(&place, &rotation, &translation);
-        position = D3DXVECTOR3(x, 0.0f, 0.0f);
+        m_position = D3DXVECTOR3(x, 0.0f, 0.0f);
     }
     ~SceneUnit() override { mesh.Release(); }
 

@@ -37,8 +37,8 @@ public:
         owner = side;
         place.anchorX = x;
         place.anchorZ = z;
-        hex = &place;
-        position = D3DXVECTOR3(x, 0.0f, z);
+        m_hex = &place;
+        m_position = D3DXVECTOR3(x, 0.0f, z);
         stats.actionPoints = ap;
         stats.maxActionPoints = 10;
         stats.health = 60;
@@ -47,7 +47,7 @@ public:
         stats.maxMana = 30;
         myTurn = true;
     }
-    ~HudUnit() override { hex = nullptr; }
+    ~HudUnit() override { m_hex = nullptr; }
 
     Hex place;
 };

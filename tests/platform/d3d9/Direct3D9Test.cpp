@@ -59,6 +59,17 @@ TEST(Direct3DCreate, WithoutADisplayOnlyAVideoDriverAskedForByNameWillDo)
         EXPECT_EQ(Direct3DCreate9(32), nullptr);
         EXPECT_EQ(log.Count("no-display"), 1);
     }
+    {
+        // The null back-end draws nothing, so the simulator and the benchmarks run it without a display.
+        LogCapture log;
+        D3D9SetBackEnd(D3D9_BACKEND_NULL);
+        IDirect3D9* headless = Direct3DCreate9(32);
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
+        EXPECT_NE(headless, nullptr);
+        EXPECT_EQ(log.Count("no-display"), 0);
+        if (headless)
+            headless->Release();
+    }
     ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
     IDirect3D9* d3d = Direct3DCreate9(32);
     EXPECT_NE(d3d, nullptr);
