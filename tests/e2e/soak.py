@@ -160,6 +160,7 @@ class Soak:
         commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout,
                                      verbose=self.args.verbose)
         commander.row_frames = 16
+        self.player.hold = commander.battle_over
         commander.turns_seen = len(commander.turns())
         commander.since = since
         approach = Approach(window=self.args.stall_turns)
@@ -276,7 +277,10 @@ class Soak:
                 game_started = time.monotonic()
                 self.deploy(game)
                 since = self.game.mark()
-                self.battle(game, since)
+                try:
+                    self.battle(game, since)
+                finally:
+                    self.player.hold = None
                 # The battle began before the mark the battle was commanded from: its state line is in the
                 # deployment's part of the log.
                 times = dict(self.game.game_times(deployed))

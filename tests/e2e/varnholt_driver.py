@@ -347,6 +347,10 @@ class Player:
         self.minimum_frame = minimum_frame
         self.x = None
         self.y = None
+        # When set, a test run before each click and key of the battle's commands: while it holds, they are not
+        # given. A battle can end in the middle of a turn's commands, and the end page's Quit lies where the
+        # HUD's Defend and Focus were.
+        self.hold = None
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
@@ -370,8 +374,12 @@ class Player:
     def click(self, x, y, frames=3):
         """Clicks at a point. The pointer stays there: the frame that sees the release must see it on the
         button, so callers that move on at once first wait for the click's effect (frames=0)."""
+        if self.hold and self.hold():
+            return
         if (self.x, self.y) != (x, y):
             self.move(x, y, 0)
+        if self.hold and self.hold():
+            return
         self.xdotool("click", 1)
         self.settle(frames)
 
@@ -390,6 +398,8 @@ class Player:
         self.settle(frames)
 
     def key(self, name, frames=3):
+        if self.hold and self.hold():
+            return
         self.xdotool("key", name)
         self.settle(frames)
 
