@@ -331,8 +331,10 @@ def main():
     parser.add_argument("--start-timeout", type=float, default=120.0)
     parser.add_argument("--load-timeout", type=float, default=180.0)
     parser.add_argument("--exit-timeout", type=float, default=60.0)
-    parser.add_argument("--battle-timeout", type=float, default=900.0,
-                        help="real seconds a battle may last before the game counts as stuck")
+    parser.add_argument("--battle-timeout", type=float, default=1800.0,
+                        help="real seconds a battle may last before the game counts as stuck (the last resort: a "
+                        "battle whose units stop coming nearer fails sooner, see --stall-turns; on a busy machine "
+                        "a long fight between two heavy units takes a quarter of an hour)")
     parser.add_argument("--verbose", action="store_true",
                         help="tell each command of the battles and keep the pictures it was chosen by")
     parser.add_argument("--stall-turns", type=int, default=30,
