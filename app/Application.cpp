@@ -565,13 +565,11 @@ HRESULT Application::CreateDevice()
     }
 
     const HRESULT created = m_direct3d->CreateDevice(setting.combination->adapterOrdinal, setting.device->deviceType,
-                                                     m_window, behaviour, &m_presentParameters, &m_device);
-    if (FAILED(created)) {
-        m_device = nullptr;
+                                                     m_window, behaviour, &m_presentParameters, m_device.AddressOf());
+    if (FAILED(created))
         return created;
-    }
 
-    DataManager::Get()->SetDevice(m_device);
+    DataManager::Get()->SetDevice(m_device.Get());
 
     if (m_windowed) {
         SetWindowPos(m_window, HWND_NOTOPMOST, m_windowRect.left, m_windowRect.top, Width(m_windowRect),
@@ -675,10 +673,7 @@ void Application::ApplyWindowStyle()
 void Application::ReleaseDeviceOnly()
 {
     m_backBuffer.Reset();
-    if (m_device) {
-        m_device->Release();
-        m_device = nullptr;
-    }
+    m_device.Reset();
 }
 
 void Application::ReleaseDevice()

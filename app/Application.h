@@ -49,7 +49,7 @@ public:
     bool IsActive() const { return m_active; }
     bool IsWindowed() const { return m_windowed; }
     HWND GetWindow() const { return m_window; }
-    IDirect3DDevice9* GetDevice() const { return m_device; }
+    IDirect3DDevice9* GetDevice() const { return m_device.Get(); }
     const D3DPRESENT_PARAMETERS& GetPresentParameters() const { return m_presentParameters; }
     const D3DSURFACE_DESC& GetBackBufferDesc() const { return m_backBufferDesc; }
 
@@ -84,7 +84,7 @@ protected:
     RECT m_clientRect{};
     D3DCAPS9 m_caps{};
     ComPtr<IDirect3D9> m_direct3d;
-    IDirect3DDevice9* m_device = nullptr;
+    ComPtr<IDirect3DDevice9> m_device;
     HWND m_window = nullptr;
     HINSTANCE m_instance = nullptr;
     DWORD m_windowStyle = 0;

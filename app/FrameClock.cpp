@@ -51,7 +51,7 @@ void FrameClock::SetFixedStep(float seconds)
     s_fixedStep = seconds > 0.0f ? seconds : 0.0f;
 }
 
-void FrameClock::Clear()
+void FrameClock::ResetForTests()
 {
     s_fixedStep = 0.0f;
     s_available = false;

@@ -16,7 +16,7 @@ public:
     // Forgets the time that passed since the last tick, so the next tick measures from now.
     static void Restart();
     // Back to the state before Start. For tests.
-    static void Clear();
+    static void ResetForTests();
 
 private:
     static bool s_available;

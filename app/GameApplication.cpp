@@ -60,7 +60,6 @@ GameApplication::GameApplication()
 
 GameApplication::~GameApplication()
 {
-    ReleaseScreenQuad();
     if (DataManager::Get()->GetApplication() == this)
         DataManager::Get()->SetApplication(nullptr);
 }
@@ -100,7 +99,7 @@ HRESULT GameApplication::InitScene()
 // so the player sees it while the session loads.
 void GameApplication::ShowSplash()
 {
-    IDirect3DDevice9* device = m_device;
+    IDirect3DDevice9* device = m_device.Get();
     if (!device)
         return;
     ComPtr<IDirect3DTexture9> splash;
@@ -165,6 +164,8 @@ bool GameApplication::CreateDeviceResources()
     m_session->Init();
     m_session->LoadAssets();
     m_session->SetGameState(GAME_STATE_INTRO);
+    // The very first frame shows the intro already.
+    m_session->ApplyRequestedChanges();
 
     FrameClock::Start();
 
@@ -323,7 +324,7 @@ void GameApplication::Render()
 {
     if (!IsActive() || !m_device)
         return;
-    IDirect3DDevice9* device = m_device;
+    IDirect3DDevice9* device = m_device.Get();
     const bool straight = m_session && PostPassIsPlainCopy();
     if (!straight) {
         IDirect3DTexture9* sceneTexture = m_session ? m_session->RenderSceneToTexture() : nullptr;
@@ -340,7 +341,7 @@ void GameApplication::Render()
         if (!SceneCoversBackBuffer())
             device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, BLACK, 1.0f, 0);
         device->SetFVF(SCREEN_FVF);
-        device->SetStreamSource(0, m_screenQuad, 0, SCREEN_VERTEX_STRIDE);
+        device->SetStreamSource(0, m_screenQuad.Get(), 0, SCREEN_VERTEX_STRIDE);
         if (m_postEffect && m_screenQuad) {
             UINT passes = 0;
             m_postEffect->Begin(&passes, 0);
@@ -413,7 +414,7 @@ void GameApplication::RestoreDeviceResources()
 void GameApplication::SetDefaultRenderStates()
 {
     if (m_device)
-        RenderDefaults::Apply(m_device);
+        RenderDefaults::Apply(m_device.Get());
 }
 
 LRESULT GameApplication::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -455,7 +456,7 @@ void GameApplication::Shutdown()
         m_session->Shutdown();
         m_session.reset();
     }
-    ReleaseScreenQuad();
+    m_screenQuad.Reset();
     m_postEffect = nullptr;
     if (m_helpLabel)
         m_helpLabel->Unqueue();
@@ -468,14 +469,6 @@ void GameApplication::Shutdown()
     DataManager::Get()->ReleaseAll();
     InputManager::Get()->Release();
     FrameClock::Restart();
-}
-
-void GameApplication::ReleaseScreenQuad()
-{
-    if (m_screenQuad) {
-        m_screenQuad->Release();
-        m_screenQuad = nullptr;
-    }
 }
 
 void GameApplication::FillScreenQuad()
@@ -495,9 +488,9 @@ void GameApplication::SetSceneRect(float left, float top, float width, float hei
     m_sceneTop = top;
     m_sceneWidth = width;
     m_sceneHeight = height;
-    ReleaseScreenQuad();
+    m_screenQuad.Reset();
     if (m_device)
-        m_device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, &m_screenQuad, nullptr);
+        m_device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, m_screenQuad.AddressOf(), nullptr);
     FillScreenQuad();
 }
 

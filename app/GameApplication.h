@@ -75,7 +75,7 @@ public:
     bool PostPassIsPlainCopy() const;
     // Sends every frame through the post-process pass, to compare the two ways of drawing the scene.
     void SetPostPassAlways(bool always) { m_postPassAlways = always; }
-    IDirect3DVertexBuffer9* GetScreenQuad() const { return m_screenQuad; }
+    IDirect3DVertexBuffer9* GetScreenQuad() const { return m_screenQuad.Get(); }
     float GetSceneLeft() const { return m_sceneLeft; }
     float GetSceneTop() const { return m_sceneTop; }
     float GetSceneWidth() const { return m_sceneWidth; }
@@ -92,7 +92,6 @@ private:
     void ShowSplash();
     bool SceneCoversBackBuffer() const;
     void FillScreenQuad();
-    void ReleaseScreenQuad();
 
     std::unique_ptr<TextLabel> m_helpLabel;
     // The help label's font goes through every lost and reset device with the rest.
@@ -100,7 +99,7 @@ private:
     std::unique_ptr<GameSession> m_session;
     float m_frameTime = 0.0f;
     HCURSOR m_cursor = nullptr;
-    IDirect3DVertexBuffer9* m_screenQuad = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_screenQuad;
     ID3DXEffect* m_postEffect = nullptr; // the effect cache owns it
     float m_shakeMagnitude = 0.0f;
     // The shake and speed the post-process pass was given for this frame.

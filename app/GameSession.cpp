@@ -1,12 +1,13 @@
 #include "app/GameSession.h"
 
 #include "app/BattleLoadScreen.h"
+#include "app/BattleMarkers.h"
 #include "app/BattleScreen.h"
 #include "app/DeploymentScreen.h"
 #include "app/EndScreen.h"
 #include "app/GameApplication.h"
 #include "app/HexGridSink.h"
-#include "app/IntroScreen.h"
+#include "app/LevelEntry.h"
 #include "app/MainMenuScreen.h"
 #include "battle/BoardUnit.h"
 #include "battle/ClassUnit.h"
@@ -36,9 +37,11 @@
 #include "scene/Terrain.h"
 #include "sound/FSound.h"
 #include "ui/BattleHud.h"
+#include "ui/DeploymentPage.h"
 #include "ui/DescriptionBox.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
+#include "ui/IntroScreen.h"
 #include "ui/LoadingScreen.h"
 #include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
@@ -51,18 +54,9 @@
 #include <cstdlib>
 
 namespace {
-constexpr float OUT_OF_RANGE_DEPTH = 200.0f;
 
-constexpr GameSession::LevelEntry LEVELS[] = {
-    {"Farm", "Farm.txt", 0},
-    {"Winter", "winter_wonderland.txt", 1},
-    {"Citadel Courtyard", "Citadel Courtyard.txt", 2},
-};
 const char* const FARM_EMITTERS[] = {"Smoldering.txt", "SmokeEmitter.txt", "Fire_EmbersEmitter.txt"};
 const D3DXVECTOR3 FARM_EMITTER_OFFSET(16539.0f, 0.0f, 16373.0f);
-
-// Where the selection decal and its ring wait while no unit has the turn: far below the ground.
-const D3DXVECTOR3 PARKED(0.0f, -5000.0f, 0.0f);
 
 constexpr float LABEL_LEFT = 256.0f;
 constexpr float LABEL_COLUMN_STEP = 384.0f;
@@ -80,32 +74,7 @@ void RaisePointerDisplay()
 {
     while (ShowCursor(TRUE) < 1) { }
 }
-
-void LoadEmitter(ParticleEmitter* emitter, const char* file, bool active, float offsetY)
-{
-    if (!emitter)
-        return;
-    emitter->LoadFile(file);
-    emitter->emitting = active;
-    emitter->Settings().origin = D3DXVECTOR3(0.0f, offsetY, 0.0f);
-}
 } // namespace
-
-const GameSession::LevelEntry* GameSession::FindLevel(const std::string& name)
-{
-    for (const LevelEntry& level : LEVELS) {
-        if (name == level.name)
-            return &level;
-    }
-    return nullptr;
-}
-
-D3DXVECTOR3 GameSession::LightDirection()
-{
-    D3DXVECTOR3 direction(50.0f, 45.0f, 25.0f);
-    D3DXVec3Normalize(&direction, &direction);
-    return direction;
-}
 
 GameSession::GameSession()
 {
@@ -115,7 +84,9 @@ GameSession::GameSession()
     FrontEndLink::Register(this);
     CombatText::SetFactory(&UnitTextLabel::Make);
     m_flow.SetListener(this);
-    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*this);
+    // Made with the session so that the screens can hold it; its pages are built with the other assets.
+    m_menuManager = std::make_unique<MenuManager>();
+    m_screens[GAME_STATE_INTRO] = std::make_unique<IntroScreen>(*m_menuManager);
     m_screens[GAME_STATE_DEPLOYMENT] = std::make_unique<DeploymentScreen>(*this);
     m_screens[GAME_STATE_MAIN_MENU] = std::make_unique<MainMenuScreen>(*this);
     m_screens[GAME_STATE_LOADING] = std::make_unique<BattleLoadScreen>(*this);
@@ -145,7 +116,7 @@ GameSession::~GameSession()
 
 void GameSession::Init()
 {
-    m_loaded = false;
+    m_load.Clear();
     m_terrain = std::make_unique<Terrain>();
     m_terrain->Init();
     m_hexGrid = std::make_unique<HexGrid>();
@@ -156,15 +127,8 @@ void GameSession::Init()
     m_loadingScreen = std::make_unique<LoadingScreen>();
     m_descriptionBox = std::make_unique<DescriptionBox>();
     m_helpScreen = std::make_unique<HelpScreen>();
-    m_playerSymbol = std::make_unique<GuiElement>();
-    m_turnWindow = std::make_unique<GuiElement>();
-    m_ringEmitterA = std::make_unique<ParticleEmitter>();
-    m_ringEmitterB = std::make_unique<ParticleEmitter>();
-    m_burstEmitter = std::make_unique<ParticleEmitter>();
-    m_selectionDecal = std::make_unique<Decal>();
-    m_targetDecal = std::make_unique<Decal>();
-    m_areaDecal = std::make_unique<Decal>();
-    m_flashOverlay = std::make_unique<GuiElement>();
+    m_markers = std::make_unique<BattleMarkers>();
+    m_worldCache = std::make_unique<WorldCache>();
     m_labels = std::make_unique<std::array<TextLabel, LABEL_COUNT>>();
 
     Terrain::SetCurrent(m_terrain.get());
@@ -172,7 +136,6 @@ void GameSession::Init()
     SkyDome::SetCurrent(m_skyDome.get());
     BoardGround::Register(this);
     FrontEndLink::Register(this);
-    m_menuManager = std::make_unique<MenuManager>();
 }
 
 void GameSession::LoadAssets()
@@ -198,68 +161,15 @@ void GameSession::LoadAssets()
     Camera::Get()->SetTarget(nullptr);
     m_followedUnit = nullptr;
 
-    CreateBattleWidgets();
+    if (m_markers)
+        m_markers->Create();
     CreateLabels();
-
-    LoadEmitter(m_ringEmitterA.get(), "IceCrystalRing.txt", true, 20.0f);
-    LoadEmitter(m_ringEmitterB.get(), "FireCrystalRing.txt", false, 20.0f);
-    if (m_ringEmitterB)
-        m_ringEmitterB->alpha = 200;
-    LoadEmitter(m_burstEmitter.get(), "FireCrystalBurst.txt", false, 10.0f);
 
     // The front end shows a level behind its menus from the start.
     if (m_levelName == "No Level")
         LoadLevel(START_LEVEL);
 
     SoundQueue::Get()->PlayNow("Varnholt_MenuMusicTemp.wav", false);
-}
-
-// The turn window, the player's symbol, the decals under the units and the flash of a camera cut.
-void GameSession::CreateBattleWidgets()
-{
-    // Both start invisible; a new turn shows them. They are pictures, not controls: a widget that takes the
-    // pointer keeps presses from the board beneath, and these lie over the board, mostly faded away.
-    const D3DXCOLOR clear(0.0f, 0.0f, 0.0f, 0.0f);
-    if (m_turnWindow) {
-        m_turnWindow->Create("PlayerSwitchWindow.tga", 346.0f, 148.0f, 332.0f, 132.0f);
-        m_turnWindow->colour = m_turnWindow->baseColour = clear;
-        m_turnWindow->enabled = false;
-    }
-    if (m_playerSymbol) {
-        m_playerSymbol->Create("P1_Symbol.tga", 890.0f, 512.0f, 105.0f, 256.0f);
-        m_playerSymbol->colour = m_playerSymbol->baseColour = clear;
-        m_playerSymbol->enabled = false;
-    }
-
-    if (m_selectionDecal) {
-        m_selectionDecal->Create(5, 0.0f, 0.0f, false);
-        m_selectionDecal->SetTexture("SelectedDecal.tga");
-        m_selectionDecal->fadeState = 2;
-        m_selectionDecal->fadeDuration = 2.0f;
-        m_selectionDecal->SetColour(0.0f, 0.85f, 1.0f);
-    }
-    if (m_targetDecal) {
-        m_targetDecal->Create(5, 0.0f, 0.0f, false);
-        m_targetDecal->SetTexture("SelectedDecal.tga");
-        m_targetDecal->followRate = 10.0f;
-    }
-    if (m_areaDecal) {
-        m_areaDecal->Create(5, 1500.0f, 1500.0f, false);
-        m_areaDecal->SetTexture("AreaOfEffectDecal.tga");
-        m_areaDecal->SetColour(1.0f, 1.0f, 1.0f);
-        m_areaDecal->fadeState = 1;
-        m_areaDecal->fadeDuration = 1.0f;
-        m_areaDecal->followRate = 7.5f;
-    }
-
-    // A white sheet over the whole screen, shown for a moment at every camera cut.
-    if (m_flashOverlay) {
-        m_flashOverlay->SetRect(0.0f, 0.0f, 1024.0f, 768.0f);
-        m_flashOverlay->colour = m_flashOverlay->baseColour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
-        m_flashOverlay->colour.a = 0.0f;
-        m_flashOverlay->enabled = false;
-        m_flashOverlay->speed = FLASH_SPEED;
-    }
 }
 
 // Eight figures in two columns and the banner, all hidden until a state shows them.
@@ -314,6 +224,26 @@ void GameSession::SetLabelRows(float firstY, const float* steps)
 
 void GameSession::SetGameState(GameState newState)
 {
+    m_requestedState = newState;
+    m_stateRequested = true;
+}
+
+void GameSession::ApplyRequestedChanges()
+{
+    if (!m_stateRequested) {
+        if (m_menuManager)
+            m_menuManager->ApplyRequestedPage();
+        return;
+    }
+    // The new state's screen picks its page: a page asked for in the same frame belonged to the state left.
+    if (m_menuManager)
+        m_menuManager->ForgetRequestedPage();
+    m_stateRequested = false;
+    EnterState(m_requestedState);
+}
+
+void GameSession::EnterState(GameState newState)
+{
     const GameState previous = m_state;
     // One line per change, so that a run can be followed from outside (tests, soak runs, bug reports).
     if (newState != m_state)
@@ -322,7 +252,7 @@ void GameSession::SetGameState(GameState newState)
     m_state = newState;
     RaisePointerDisplay();
     // A shot runs on the battle's frames only: left running, it would keep the front end in slow motion.
-    if (m_state != GAME_STATE_BATTLE && m_cinematicRequested)
+    if (m_state != GAME_STATE_BATTLE && m_shot.IsRequested())
         EndSlowMotion();
     Screen* next = ScreenFor(m_state);
     if (m_screen && m_screen != next)
@@ -336,6 +266,7 @@ void GameSession::SetGameState(GameState newState)
 
 void GameSession::Update()
 {
+    ApplyRequestedChanges();
     SoundQueue::Get()->Update();
     ParticleManager::Get()->Update();
     HandleKeys();
@@ -344,7 +275,7 @@ void GameSession::Update()
         m_helpScreen->Update();
     if (m_screen && m_screen->UsesFrontEnd() && m_menuManager)
         m_menuManager->Update();
-    // A page may have changed the state: the new state's screen takes this frame.
+    // A page that asks for another state has this frame's screen finish it; the new one takes the next frame.
     if (m_screen)
         m_screen->Update();
 }
@@ -359,26 +290,30 @@ void GameSession::UpdateBoardScene()
     UpdateScenery();
 }
 
+void GameSession::UpdateMenuScene()
+{
+    SetUnitShaderGlobals();
+    UpdateScenery();
+}
+
 void GameSession::UpdateScenery()
 {
     if (m_terrain)
         m_terrain->Update();
     DecalManager::Get()->UpdateAll();
-    if (m_skyShown && m_skyDome)
+    if (m_skyDome)
         m_skyDome->Update();
 }
 
 IDirect3DTexture9* GameSession::RenderSceneToTexture()
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
-    if (!device || !m_sceneRenderer || !m_sceneSurface)
-        return m_sceneTexture;
     // A refused scene leaves the back buffer bound: the grey clear must not land there.
-    if (FAILED(m_sceneRenderer->BeginScene(m_sceneSurface, nullptr)))
-        return m_sceneTexture;
-    DrawSceneFrame(device);
-    m_sceneRenderer->EndScene(0);
-    return m_sceneTexture;
+    if (!device || !m_sceneTarget.Begin())
+        return m_sceneTarget.GetTexture();
+    DrawSceneFrame(device, false);
+    m_sceneTarget.End();
+    return m_sceneTarget.GetTexture();
 }
 
 void GameSession::RenderSceneToBackBuffer()
@@ -391,37 +326,40 @@ void GameSession::RenderSceneToBackBuffer()
     const float height = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
     D3DVIEWPORT9 viewport{0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
     device->SetViewport(&viewport);
-    DrawSceneFrame(device);
+    DrawSceneFrame(device, true);
 }
 
-void GameSession::DrawSceneFrame(IDirect3DDevice9* device)
+void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
 {
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH, 0);
-    switch (m_state) {
-    case GAME_STATE_DEPLOYMENT:
-    case GAME_STATE_MAIN_MENU:
-    case GAME_STATE_BATTLE:
-    case GAME_STATE_GAME_OVER:
-        RenderScene();
-        break;
-    default:
-        break;
+    // Out of the menu the kept picture's surfaces would only add to the battle's memory.
+    if (m_worldCache && m_state != GAME_STATE_MAIN_MENU)
+        m_worldCache->Release();
+    if (!mayKeepWorld || !DrawKeptWorld(device)) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH, 0);
+        switch (m_state) {
+        case GAME_STATE_DEPLOYMENT:
+        case GAME_STATE_MAIN_MENU:
+        case GAME_STATE_BATTLE:
+        case GAME_STATE_GAME_OVER:
+            RenderScene(true);
+            break;
+        default:
+            break;
+        }
     }
-    for (ParticleEmitter* emitter : {m_ringEmitterA.get(), m_ringEmitterB.get(), m_burstEmitter.get()}) {
-        if (emitter)
-            emitter->Submit();
-    }
+    if (m_markers)
+        m_markers->SubmitEmitters();
     ParticleManager::Get()->Render();
 }
 
-void GameSession::RenderScene()
+void GameSession::RenderScene(bool withGlows)
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (m_starField)
         m_starField->Render();
     if (m_terrain)
         device->SetRenderState(D3DRS_FOGENABLE, m_terrain->GetLevelData().fogEnable);
-    if (m_skyShown && m_skyDome)
+    if (m_skyDome)
         m_skyDome->Render();
     if (m_terrain)
         m_terrain->Render();
@@ -431,13 +369,14 @@ void GameSession::RenderScene()
     DataManager::Get()->SetTechnique("SkinnedCharacterBump");
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
         player->Render();
-    if (m_selectionDecal)
-        DecalManager::Get()->Submit(m_selectionDecal.get());
-    if (m_areaDecal)
-        DecalManager::Get()->Submit(m_areaDecal.get());
-    if (m_terrain)
+    if (m_markers)
+        m_markers->SubmitDecals();
+    if (m_terrain && withGlows)
         m_terrain->DrawStaticObjects();
-    device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+    else if (StaticObjectSet* statics = m_terrain ? m_terrain->GetStaticObjects() : nullptr)
+        statics->RenderObjects();
+    if (withGlows)
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
 }
 
 void GameSession::RenderOverlay()
@@ -451,18 +390,15 @@ void GameSession::RenderBattleOverlay()
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
         player->QueueUnitTexts();
     // The fly-over shows the armies alone.
-    if (!m_flyOver) {
+    if (!m_flyOver.IsActive()) {
         if (m_descriptionBox)
             m_descriptionBox->Render();
         BattleHud::Get()->Render();
-        if (m_turnWindow)
-            m_turnWindow->Render();
-        if (m_playerSymbol)
-            m_playerSymbol->Render();
+        if (m_markers)
+            m_markers->RenderWindows();
     }
-    // Between flashes the white quad is wholly transparent: drawn, it would be a full-screen layer changing nothing.
-    if (m_flashOverlay && (PackColour(m_flashOverlay->colour) >> 24) != 0)
-        m_flashOverlay->Render();
+    if (m_markers)
+        m_markers->RenderFlash();
     if (m_labels) {
         TextLabel& banner = (*m_labels)[BANNER];
         banner.Update();
@@ -512,13 +448,13 @@ void GameSession::SetUnitShaderGlobals()
 
 void GameSession::SetLevelPreset() const
 {
-    if (const LevelEntry* level = FindLevel(m_levelName))
+    if (const LevelEntry* level = LevelEntry::Find(m_levelName))
         Camera::Get()->SetPreset(level->preset);
 }
 
 bool GameSession::LoadLevel(const std::string& name)
 {
-    const LevelEntry* level = FindLevel(name);
+    const LevelEntry* level = LevelEntry::Find(name);
     // A level file the terrain refuses changes nothing: the level on screen keeps its name, view and emitters.
     if (level && m_terrain && !m_terrain->LoadLevel(level->file))
         return false;
@@ -537,7 +473,7 @@ bool GameSession::LoadLevel(const std::string& name)
         }
     }
     // The units stand in the same light as the ground and the level's objects.
-    const D3DXVECTOR3 direction = LightDirection();
+    const D3DXVECTOR3 direction = LevelEntry::LightDirection();
     AnimatedMesh::SetLightDirection(direction);
     for (ID3DXEffect* lit : {m_basicEffect, DataManager::Get()->GetEffect(AnimatedMesh::EFFECT_FILE)}) {
         if (!lit)
@@ -555,32 +491,24 @@ bool GameSession::LoadLevel(const std::string& name)
     return true;
 }
 
-void GameSession::ParkSelection()
-{
-    if (m_ringEmitterA)
-        m_ringEmitterA->position = PARKED;
-    if (m_selectionDecal)
-        m_selectionDecal->UpdatePosition(PARKED.x, PARKED.y, PARKED.z, false);
-}
-
 void GameSession::ResetLevel()
 {
     // A shot cut short by the end of the battle must not leave the next one in slow motion; it puts the camera
     // back before the level's view is set below.
-    if (m_cinematicRequested)
+    if (m_shot.IsRequested())
         EndSlowMotion();
     StopBattleMusic();
     Camera* camera = Camera::Get();
     camera->SetTarget(nullptr);
     m_followedUnit = nullptr;
     m_flow.Reset();
-    m_unitsToLoad = 0;
+    m_load.Clear();
     m_unitCount = 0;
-    m_turnOrderQueue.clear();
     // The next battle's defeat waits its full delay.
     Player::ResetDefeatTimer();
 
-    ParkSelection();
+    if (m_markers)
+        m_markers->Park();
     camera->SetTarget(nullptr);
     camera->ResetZoom();
     SetLevelPreset();
@@ -594,17 +522,12 @@ void GameSession::ResetLevel()
     // The next battle on this ground starts clean: the last one's blood goes with its units.
     DecalManager::Get()->ClearDynamic();
 
-    m_flyOver = false;
-    m_loaded = false;
-    m_zone4ShotStarted = false;
-    m_zone3ShotStarted = false;
-    m_zoneCentre = nullptr;
+    m_flyOver.Reset();
     m_battleStarted = false;
-    m_flyOverClock = 0.0f;
     if (m_labels)
         (*m_labels)[BANNER].SetText("");
     if (m_menuManager)
-        m_menuManager->ResetRequisition();
+        m_menuManager->Deployment().ResetRequisition();
 }
 
 void GameSession::ResetGlows()
@@ -613,31 +536,13 @@ void GameSession::ResetGlows()
         m_terrain->GetStaticObjects()->ResetGlows();
 }
 
-void GameSession::ReleaseSceneTarget()
+void GameSession::OnLostDevice()
 {
-    if (m_sceneTexture) {
-        m_sceneTexture->Release();
-        m_sceneTexture = nullptr;
-    }
-    if (m_sceneSurface) {
-        m_sceneSurface->Release();
-        m_sceneSurface = nullptr;
-    }
-    if (m_sceneRenderer) {
-        m_sceneRenderer->Release();
-        m_sceneRenderer = nullptr;
-    }
-}
-
-void GameSession::OnDeviceLost()
-{
-    ReleaseSceneTarget();
+    m_sceneTarget.Release();
     if (m_loadingScreen)
         m_loadingScreen->OnLostDevice();
-    for (GuiElement* element : {m_flashOverlay.get(), m_playerSymbol.get(), m_turnWindow.get()}) {
-        if (element)
-            element->OnLostDevice();
-    }
+    if (m_markers)
+        m_markers->OnLostDevice();
     if (m_labels) {
         for (TextLabel& label : *m_labels)
             label.OnLostDevice();
@@ -653,7 +558,7 @@ void GameSession::OnDeviceLost()
     }
 }
 
-void GameSession::OnDeviceReset()
+void GameSession::OnResetDevice()
 {
     DataManager* data = DataManager::Get();
     IDirect3DDevice9* device = data->GetDevice();
@@ -665,10 +570,8 @@ void GameSession::OnDeviceReset()
         m_terrain->OnResetDevice();
     if (BattleHud::Get()->IsInitialised())
         BattleHud::Get()->OnResetDevice();
-    for (GuiElement* element : {m_flashOverlay.get(), m_playerSymbol.get(), m_turnWindow.get()}) {
-        if (element)
-            element->OnResetDevice();
-    }
+    if (m_markers)
+        m_markers->OnResetDevice();
     if (m_labels) {
         for (TextLabel& label : *m_labels)
             label.OnResetDevice();
@@ -676,19 +579,8 @@ void GameSession::OnDeviceReset()
     ApplicationLink* app = data->GetApplication();
     const D3DFORMAT format = app ? app->GetBackBufferFormat() : D3DFMT_X8R8G8B8;
 
-    ReleaseSceneTarget();
-    if (FAILED(device->CreateTexture(SCENE_WIDTH, SCENE_HEIGHT, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT,
-                                     &m_sceneTexture, nullptr)) ||
-        !m_sceneTexture)
-        FailSceneTarget("texture");
-    if (FAILED(m_sceneTexture->GetSurfaceLevel(0, &m_sceneSurface)) || !m_sceneSurface)
-        FailSceneTarget("surface");
-    // A stencil beside the depth lets the sky and stars wait for the ground and be drawn only where it leaves
-    // them showing.
-    if (FAILED(D3DXCreateRenderToSurface(device, SCENE_WIDTH, SCENE_HEIGHT, format, TRUE, D3DFMT_D24S8,
-                                         &m_sceneRenderer)) ||
-        !m_sceneRenderer)
-        FailSceneTarget("renderer");
+    if (const char* refused = m_sceneTarget.Create(device, SCENE_WIDTH, SCENE_HEIGHT, format))
+        FailSceneTarget(refused);
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
         player->OnResetDevice();
     for (const std::unique_ptr<Screen>& screen : m_screens) {
@@ -721,10 +613,9 @@ void GameSession::Shutdown()
         for (TextLabel& label : *m_labels)
             label.Unqueue();
     }
-    if (m_menuManager) {
+    // The manager itself stays for the screens that hold it, with nothing left to draw.
+    if (m_menuManager)
         m_menuManager->Destroy();
-        m_menuManager.reset();
-    }
     if (FrontEndLink::Get() == this)
         FrontEndLink::Register(nullptr);
     if (Terrain::Current() == m_terrain.get())
@@ -735,25 +626,16 @@ void GameSession::Shutdown()
         SkyDome::SetCurrent(nullptr);
     if (BoardGround::Get() == this)
         BoardGround::Register(nullptr);
-    for (Decal* decal : {m_selectionDecal.get(), m_targetDecal.get(), m_areaDecal.get()})
-        DecalManager::Forget(decal);
-    for (ParticleEmitter* emitter : {m_ringEmitterA.get(), m_ringEmitterB.get(), m_burstEmitter.get()})
-        ParticleManager::Withdraw(emitter);
+    // The markers' decals and emitters leave the managers' lists with them.
+    m_markers.reset();
+    // The kept picture holds surfaces of the device and the textures the world was drawn with.
+    m_worldCache.reset();
     m_terrain.reset();
     m_gridSink.reset();
     m_hexGrid.reset();
     m_starField.reset();
     m_skyDome.reset();
-    m_selectionDecal.reset();
-    m_targetDecal.reset();
-    m_areaDecal.reset();
-    m_ringEmitterA.reset();
-    m_ringEmitterB.reset();
-    m_burstEmitter.reset();
     m_labels.reset();
-    m_flashOverlay.reset();
-    m_playerSymbol.reset();
-    m_turnWindow.reset();
     if (m_descriptionBox) {
         m_descriptionBox->Destroy();
         m_descriptionBox.reset();
@@ -767,5 +649,5 @@ void GameSession::Shutdown()
         m_loadingScreen.reset();
     }
     m_basicEffect = nullptr;
-    ReleaseSceneTarget();
+    m_sceneTarget.Release();
 }

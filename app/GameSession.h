@@ -1,5 +1,9 @@
 #pragma once
 
+#include "app/ArmyLoad.h"
+#include "app/FlyOver.h"
+#include "app/SceneTarget.h"
+#include "app/SlowMotionShot.h"
 #include "battle/BattleSession.h"
 #include "battle/BoardGround.h"
 #include "battle/BoardView.h"
@@ -8,6 +12,7 @@
 #include "core/Job.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/CameraTarget.h"
+#include "scene/WorldCache.h"
 #include "ui/FrontEndLink.h"
 
 #include <array>
@@ -17,33 +22,29 @@
 #include <vector>
 
 struct IDirect3DTexture9;
-struct IDirect3DSurface9;
-struct ID3DXRenderToSurface;
 struct ID3DXEffect;
+class BattleMarkers;
 class BoardUnit;
-class Decal;
 class DescriptionBox;
 class GuiElement;
-class Hex;
 class HexGrid;
 class HelpScreen;
 class HexGridSink;
 class GameApplication;
 class MenuManager;
 class LoadingScreen;
-class ParticleEmitter;
 class Player;
 class Screen;
 class SkyDome;
 class StarField;
 class Terrain;
 class TextLabel;
-class Unit;
 
 // The running game: the level (terrain, board, sky and stars), the players and through them the units, the
-// session's emitters, decals and labels, the render target into which the 3-D scene is drawn, and the state
-// machine that decides what each frame updates and draws. It is what the board asks of the session, the ground
-// the board lies on and what the camera follows.
+// battle's markers, labels and camera shots, the target into which the 3-D scene is drawn, and the screens, one
+// per state, that decide what each frame updates and draws. It is what the front end and the board ask of the
+// session, the ground the board lies on, what the camera follows and the loading job's work; those callers reach
+// it through their interfaces.
 class GameSession : public BattleSession,
                     public BoardView,
                     public BoardGround,
@@ -57,21 +58,12 @@ public:
     static constexpr unsigned SCENE_WIDTH = 1024;
     static constexpr unsigned SCENE_HEIGHT = 768;
     static constexpr unsigned SCENE_CLEAR_COLOUR = 0xFF808080;
+    static constexpr float OUT_OF_RANGE_DEPTH = 200.0f;
     static constexpr int LABEL_COUNT = 9;
     // The label that carries the turn banner and the winner's line; the others hold the end page's figures.
     static constexpr int BANNER_LABEL = 8;
     // The level the front end shows first.
     static constexpr const char* START_LEVEL = "Winter";
-
-    // A level the game knows: the name the front end chooses it by, its file, the camera's view of it.
-    struct LevelEntry {
-        const char* name;
-        const char* file;
-        int preset;
-    };
-    // Null for a name that is not in the table (compared exactly, case included).
-    static const LevelEntry* FindLevel(const std::string& name);
-    static D3DXVECTOR3 LightDirection();
 
     GameSession();
     ~GameSession() override;
@@ -79,18 +71,20 @@ public:
     GameSession(const GameSession&) = delete;
     GameSession& operator=(const GameSession&) = delete;
 
+    // What the application asks of the session. The board, the front end, the camera, the loading job, the
+    // device-resource list and the turn flow reach it through the interfaces it implements.
     void Init();
     void LoadAssets();
-    // Leaves the current state's screen when the state changes and enters the new one's (also when it is the
-    // current one already).
+    // Asks for a state: the last state asked for in a frame is entered at the start of the next one.
     void SetGameState(GameState newState) override;
+    // The start of a frame, the one place where a change takes effect: the state asked for (leaving the current
+    // state's screen when the state changes and entering the new one's, also when it is the current one
+    // already, and showing its page), or else the front-end page asked for.
+    void ApplyRequestedChanges();
     // The window, the scene rectangle and quitting go through the application; without one they do nothing.
     void SetApplication(GameApplication* owner) { m_application = owner; }
-    MenuManager* GetMenuManager() const { return m_menuManager.get(); }
     GameState GetGameState() const { return m_state; }
     Screen* GetScreen() const { return m_screen; }
-    // Set once a battle has begun; the front end resumes it instead of starting a new one.
-    bool IsBattleStarted() const override { return m_battleStarted; }
     void Update();
     IDirect3DTexture9* RenderSceneToTexture();
     // The same scene drawn straight onto the back buffer (and its depth), for frames whose post-process pass
@@ -99,26 +93,54 @@ public:
     void RenderOverlay();
     void RenderMouseOver();
     void RenderHelp();
-    void SetUnitShaderGlobals();
-    void OnDeviceLost();
-    void OnDeviceReset();
-    // The device-resource list reaches the session through these.
-    void OnLostDevice() override { OnDeviceLost(); }
-    void OnResetDevice() override { OnDeviceReset(); }
+    // Whether the start-up view may keep a picture of its still world between frames (on unless turned off,
+    // to compare the two ways of drawing it).
+    void SetWorldCacheAllowed(bool allowed);
+    const WorldCache* GetWorldCache() const { return m_worldCache.get(); }
     void Shutdown();
 
+    // What the screens drive. The battle opens (or is taken up again from the main menu).
+    void BeginBattle(GameState previous);
+    void UpdateBattle();
+    void RenderBattleOverlay();
+    void StopBattleMusic();
+    void UpdateLoading();
+    // The level behind the main menu, and the board living under it in deployment and at the end of a game.
+    void UpdateMenuScene();
+    void UpdateBoardScene();
+    // Lays the labels out in rows from firstY down, each the step below the one before.
+    void SetLabelRows(float firstY, const float* steps);
+    TextLabel* GetLabel(int index) const;
+    MenuManager* GetMenuManager() const { return m_menuManager.get(); }
+    LoadingScreen* GetLoadingScreen() const { return m_loadingScreen.get(); }
+    HexGrid* GetHexGrid() const override { return m_hexGrid.get(); }
+    Player* GetPlayer(int index) const override;
+
+    // What the battle is made of, and where it stands.
+    TurnFlow& GetTurnFlow() { return m_flow; }
+    const BattleMarkers* GetMarkers() const { return m_markers.get(); }
+    const SlowMotionShot& GetShot() const { return m_shot; }
+    const FlyOver& GetFlyOver() const { return m_flyOver; }
+    // Tab shows or hides every unit's bars.
+    void ToggleUnitBars();
+    const std::string& GetLevelName() const { return m_levelName; }
+    Terrain* GetTerrain() const { return m_terrain.get(); }
+    ID3DXEffect* GetBasicEffect() const { return m_basicEffect; }
+    const D3DXMATRIX& GetTextTransform() const { return m_textTransform; }
+    HelpScreen* GetHelpScreen() const { return m_helpScreen.get(); }
+    // The units added and not removed.
+    int GetUnitCount() const { return m_unitCount; }
+    const ArmyLoad& GetLoad() const { return m_load; }
+
+private:
+    // What the front-end screens ask of the session.
+    bool IsBattleStarted() const override { return m_battleStarted; }
     bool LoadLevel(const std::string& name) override;
     void ResetLevel() override;
     void LoadUnitModels(bool registerWithHud) override;
-    void UpdateLoading();
-    // The loading job's work, on the worker thread.
-    void Execute() override;
-
     void AddPlayer(int id) override;
     void AddUnit(int playerId, const std::string& className, int row, int col) override;
     bool RemoveUnit(int playerId, BoardUnit* unit) override;
-
-    // What the front-end screens ask of the session.
     void ShowHelpScreen(bool show) override;
     void SetWindowSize(int width, int height) override;
     void PostQuit() override;
@@ -128,21 +150,20 @@ public:
     PlacedUnit DescribeOccupant(Object* occupant) const override;
     std::unique_ptr<BoardUnit> CreatePreviewUnit(const std::string& classFile) override;
     ClassSheet DescribeClass(const BoardUnit& unit) const override;
-    std::vector<BoardUnit*> GetLivingUnits() const override;
-    void SetAreaDecal(int cells) override;
+    IDirect3DTexture9* GetSceneTexture() const override { return m_sceneTarget.GetTexture(); }
 
     // What the board asks of the session.
-    bool IsInBattle() const override { return m_state == GAME_STATE_BATTLE; }
-    bool IsGameOver() const override { return m_state == GAME_STATE_GAME_OVER; }
+    // The rules go by the state asked for: once this frame has ended the battle, no turn is handed on in it.
+    bool IsInBattle() const override { return NextState() == GAME_STATE_BATTLE; }
+    bool IsGameOver() const override { return NextState() == GAME_STATE_GAME_OVER; }
     // Entered once: entering again would rewrite the end screen and reset its pages.
     void SetGameOver() override
     {
-        if (m_state != GAME_STATE_GAME_OVER)
+        if (!IsGameOver())
             SetGameState(GAME_STATE_GAME_OVER);
     }
     void SetRingEmittersActive(bool active) override;
     void ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability) override;
-    Player* GetPlayer(int index) const override;
     void RequestSlowMotion(BoardUnit* target, float delay, bool spellShot) override;
     // Ignored closer than 1.5 s of game time to the last accepted request, and while the unit whose turn it
     // is still walks, strikes or casts (the turn flow's rule).
@@ -151,35 +172,13 @@ public:
     // own call.
     void AdvanceTurn() override { m_flow.AdvanceTurn(); }
     void SetShakeMagnitude(float magnitude) override;
-
-    // The battle's frame, the turn flow and the battle's screens.
-    void UpdateBattle();
-    void UpdatePlayers();
-    // Ends the current unit's turn and runs one step of the initiative countdown; the first unit in the turn
-    // order that reaches 0 takes the turn.
-    void StepTurn() { m_flow.Step(); }
-    void RenderBattleOverlay();
-    // The battle opens (or is taken up again from the main menu).
-    void BeginBattle(GameState previous);
-    void StopBattleMusic();
-
-    // The level behind the front end, and the board living under it in deployment and at the end of a game.
-    void UpdateScenery();
-    void UpdateBoardScene();
-    // Lays the labels out in rows from firstY down, each the step below the one before.
-    void SetLabelRows(float firstY, const float* steps);
+    void SetAreaDecal(int cells) override;
+    std::vector<BoardUnit*> GetLivingUnits() const override;
 
     // The camera and the level's glows.
     void FollowUnit(BoardUnit* unit) override;
     void ResetGlows() override;
     void ForgetUnit(BoardUnit* gone) override;
-
-    // What a player sees of the turn flow: the HUD's order, the banner, the windows, the rings and the cursor.
-    void OnUnitEnlisted(BoardUnit* unit) override;
-    void OnCountdownStep(const TurnOrder& order) override;
-    void OnTurnHandedTo(BoardUnit* unit, Player* owner) override;
-    void OnTurnBegun(BoardUnit* unit) override;
-    TurnFlow& GetTurnFlow() { return m_flow; }
 
     // The ground under the board.
     float HeightAt(float x, float z) const override;
@@ -191,62 +190,36 @@ public:
     void GetOrientationAxes(D3DXVECTOR3& first, D3DXVECTOR3& second) const override;
     bool HasTargetOfItsOwn() const override;
 
-    IDirect3DTexture9* GetSceneTexture() const override { return m_sceneTexture; }
-    ID3DXEffect* GetBasicEffect() const { return m_basicEffect; }
-    const D3DXMATRIX& GetTextTransform() const { return m_textTransform; }
-    const std::string& GetLevelName() const { return m_levelName; }
-    Terrain* GetTerrain() const { return m_terrain.get(); }
-    HexGrid* GetHexGrid() const override { return m_hexGrid.get(); }
-    SkyDome* GetSkyDome() const { return m_skyDome.get(); }
-    StarField* GetStarField() const { return m_starField.get(); }
-    ParticleEmitter* GetRingEmitterA() const { return m_ringEmitterA.get(); }
-    ParticleEmitter* GetRingEmitterB() const { return m_ringEmitterB.get(); }
-    ParticleEmitter* GetBurstEmitter() const { return m_burstEmitter.get(); }
-    Decal* GetSelectionDecal() const { return m_selectionDecal.get(); }
-    Decal* GetTargetDecal() const { return m_targetDecal.get(); }
-    Decal* GetAreaDecal() const { return m_areaDecal.get(); }
-    LoadingScreen* GetLoadingScreen() const { return m_loadingScreen.get(); }
-    DescriptionBox* GetDescriptionBox() const { return m_descriptionBox.get(); }
-    GuiElement* GetFlashOverlay() const { return m_flashOverlay.get(); }
-    GuiElement* GetPlayerSymbol() const { return m_playerSymbol.get(); }
-    GuiElement* GetTurnWindow() const { return m_turnWindow.get(); }
-    HelpScreen* GetHelpScreen() const { return m_helpScreen.get(); }
-    void HandleKeys();
-    void ToggleUnitBars();
-    TextLabel* GetLabel(int index) const;
-    int GetPlayerCount() const { return m_flow.GetPlayerCount(); }
-    size_t GetPlayerListSize() const { return m_flow.GetPlayers().size(); }
-    int GetUnitsToLoad() const { return m_unitsToLoad.load(); }
-    int GetUnitCount() const { return m_unitCount; }
-    bool IsLoaded() const { return m_loaded.load(); }
-    bool IsFlyOver() const { return m_flyOver; }
-    bool IsTurnActive() const { return m_flow.IsTurnActive(); }
-    bool IsSkyShown() const { return m_skyShown; }
-    float GetFlyOverClock() const { return m_flyOverClock; }
-    bool IsZoneShotStarted(int zone) const { return zone == 3 ? m_zone3ShotStarted : m_zone4ShotStarted; }
-    float GetLoadingProgress() const { return m_loadingProgress; }
-    // What the loading bar shows: the progress x 0.1, full at 1.
-    float GetLoadingBar() const { return m_loadingBar; }
-    BoardUnit* GetActiveUnit() const { return m_flow.GetActiveUnit(); }
-    Player* GetActivePlayer() const { return m_flow.GetActivePlayer(); }
-    BoardUnit* GetCinematicTarget() const { return m_cinematicTarget; }
-    bool IsCinematicRequested() const { return m_cinematicRequested; }
-    float GetSlowMotionClock() const { return m_slowMotionClock; }
-    // What the session last asked of the application (it keeps them when there is none).
-    float GetTargetGameSpeed() const { return m_targetGameSpeed; }
-    int GetCursorPlayer() const { return m_cursorPlayer; }
-    // The units whose turn-order entries wait for the drawing thread.
-    const std::vector<BoardUnit*>& GetTurnOrderQueue() const { return m_turnOrderQueue; }
+    // The loading job's work, on the worker thread.
+    void Execute() override;
 
-private:
-    void ReleaseSceneTarget();
-    void CreateBattleWidgets();
+    // The device-resource list reaches the session through these.
+    void OnLostDevice() override;
+    void OnResetDevice() override;
+
+    // What a player sees of the turn flow: the HUD's order, the banner, the windows, the rings and the cursor.
+    void OnUnitEnlisted(BoardUnit* unit) override;
+    void OnCountdownStep(const TurnOrder& order) override;
+    void OnTurnHandedTo(BoardUnit* unit, Player* owner) override;
+    void OnTurnBegun(BoardUnit* unit) override;
+
     void CreateLabels();
-    void RenderScene();
-    void DrawSceneFrame(IDirect3DDevice9* device);
+    void HandleKeys();
+    void SetUnitShaderGlobals();
+    void UpdatePlayers();
+    void UpdateScenery();
+    // The world; without its glows it leaves the fog on, for them to be drawn after.
+    void RenderScene(bool withGlows);
+    // mayKeepWorld: the frame's target is the back buffer, where a kept picture of the world may stand for it.
+    void DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld);
+    // Whether nothing of the world but its sky, emitters and glows can change while the camera stands still.
+    bool WorldIsStill() const;
+    WorldCache::View CurrentWorldView() const;
+    // Shows the kept picture of the world (drawing it first when it is out of date) and the glows over it; false
+    // when the frame is to draw the world itself.
+    bool DrawKeptWorld(IDirect3DDevice9* device);
     void SetLevelPreset() const;
-    void ParkSelection();
-    void SetTargetGameSpeed(float speed);
+    void ApplyGameSpeed();
     void UpdateSlowMotion();
     void EndSlowMotion();
     void UpdateFlyOver();
@@ -254,14 +227,17 @@ private:
     void StartZoneShot(int zone, int playerIndex);
     void Flash(float delay);
     Screen* ScreenFor(GameState state) const;
-
-    // How fast the white sheet of a camera cut fades (a slow-motion shot's own cuts are faster).
-    static constexpr float FLASH_SPEED = 5.0f;
+    void EnterState(GameState newState);
+    // The state asked for in this frame, else the current one.
+    GameState NextState() const { return m_stateRequested ? m_requestedState : m_state.load(); }
 
     GameApplication* m_application = nullptr;
     // One screen for each state, by the state's value (4 is never entered), and the current state's.
     std::unique_ptr<Screen> m_screens[GAME_STATE_GAME_OVER + 1];
     Screen* m_screen = nullptr;
+    // The state asked for since the last frame began, entered at the start of the next.
+    GameState m_requestedState = GAME_STATE_MAIN_MENU;
+    bool m_stateRequested = false;
     std::unique_ptr<MenuManager> m_menuManager;
     std::unique_ptr<LoadingScreen> m_loadingScreen;
     std::unique_ptr<HelpScreen> m_helpScreen;
@@ -271,59 +247,19 @@ private:
     bool m_barsKeyLatch = false;
     // Whether the next Tab shows the units' bars.
     bool m_barsShown = false;
-    std::unique_ptr<ParticleEmitter> m_ringEmitterA;
-    std::unique_ptr<ParticleEmitter> m_ringEmitterB;
-    std::unique_ptr<ParticleEmitter> m_burstEmitter;
-    std::unique_ptr<Decal> m_selectionDecal;
-    std::unique_ptr<Decal> m_targetDecal;
-    std::unique_ptr<Decal> m_areaDecal;
+    std::unique_ptr<BattleMarkers> m_markers;
     std::unique_ptr<std::array<TextLabel, LABEL_COUNT>> m_labels;
     // The players, their units' order and whose turn it is.
     TurnFlow m_flow;
-    // Written by the loading job on the worker thread while the drawing thread reads it.
-    std::atomic<int> m_unitsToLoad{0};
     int m_unitCount = 0;
     std::string m_levelName = "No Level";
     BoardUnit* m_followedUnit = nullptr;
-    BoardUnit* m_cinematicTarget = nullptr;
-    // The attacker or caster whose blow asked for the running slow-motion shot.
-    BoardUnit* m_cinematicAttacker = nullptr;
     ID3DXEffect* m_basicEffect = nullptr; // the cache owns it
     bool m_battleStarted = false;
-    bool m_flyOver = false;
-    std::atomic<bool> m_loaded{false};
-    bool m_skyShown = true;
-    float m_flyOverClock = 0.0f;
-    bool m_zone4ShotStarted = false;
-    bool m_zone3ShotStarted = false;
-    Hex* m_zoneCentre = nullptr;
-    bool m_cinematicRequested = false;
-    bool m_spellShot = false;
-    float m_cinematicDelay = 0.0f;
-    // Real seconds since the shot was asked for: the shot keeps its pace whatever the game speed.
-    float m_slowMotionClock = 0.0f;
-    bool m_slowMotionStarted = false;
-    bool m_firstShotDone = false;
-    bool m_secondShotDone = false;
-    // Whether both ends of the blow were on the board when the shot began.
-    bool m_shotHasUnits = false;
-    D3DXVECTOR3 m_savedEye{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_savedLookAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_attackerAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_attackerSide{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_attackerBack{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_defenderAt{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_defenderSide{0.0f, 0.0f, 0.0f};
-    D3DXVECTOR3 m_defenderBack{0.0f, 0.0f, 0.0f};
-    float m_targetGameSpeed = 1.0f;
-    int m_cursorPlayer = 0;
-    std::unique_ptr<GuiElement> m_flashOverlay;
-    std::unique_ptr<GuiElement> m_playerSymbol;
-    std::unique_ptr<GuiElement> m_turnWindow;
-    float m_loadingProgress = 0.0f;
-    float m_loadingBar = 0.0f;
-    // Filled by the worker, handed to the battle HUD on the drawing thread once the job has ended.
-    std::vector<BoardUnit*> m_turnOrderQueue;
+    FlyOver m_flyOver;
+    SlowMotionShot m_shot;
+    // Filled by the loading job on the worker thread while the drawing thread reads its counters.
+    ArmyLoad m_load;
     // Read by the loading job on the worker thread.
     std::atomic<GameState> m_state{GAME_STATE_MAIN_MENU};
     std::unique_ptr<Terrain> m_terrain;
@@ -332,7 +268,12 @@ private:
     std::unique_ptr<StarField> m_starField;
     std::unique_ptr<SkyDome> m_skyDome;
     D3DXMATRIX m_textTransform;
-    IDirect3DTexture9* m_sceneTexture = nullptr;
-    ID3DXRenderToSurface* m_sceneRenderer = nullptr;
-    IDirect3DSurface9* m_sceneSurface = nullptr;
+    SceneTarget m_sceneTarget;
+    std::unique_ptr<WorldCache> m_worldCache;
+    bool m_worldCacheAllowed = true;
+    // The view of the last frame that could keep its world, to tell a camera standing still.
+    WorldCache::View m_lastWorldView;
+    bool m_lastWorldViewSet = false;
+    // Whether drawing the kept world handed the ground's emitters on to be drawn.
+    bool m_keptWorldSubmitsEmitters = false;
 };

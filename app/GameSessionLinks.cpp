@@ -29,7 +29,7 @@ void GameSession::AddUnit(int playerId, const std::string& className, int row, i
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers()) {
         if (player->team == playerId) {
             player->CreateUnit(className, row, col);
-            m_unitsToLoad += 1;
+            m_load.AddUnit();
             m_unitCount += 1;
             return;
         }
@@ -128,11 +128,11 @@ ClassSheet GameSession::DescribeClass(const BoardUnit& unit) const
     const Unit* body = dynamic_cast<const Unit*>(&unit);
     if (!body)
         return sheet;
-    sheet.strength = body->stats.strength;
-    sheet.mana = body->stats.mana;
-    sheet.intelligence = body->stats.intelligence;
-    sheet.damage = body->AttackDamage();
-    for (const SpellDefinition& ability : body->abilities)
+    sheet.strength = body->Rules().stats.strength;
+    sheet.mana = body->Rules().stats.mana;
+    sheet.intelligence = body->Rules().stats.intelligence;
+    sheet.damage = UnitCombat::AttackDamage(body->Rules());
+    for (const SpellDefinition& ability : body->Rules().abilities)
         sheet.spellNames.push_back(ability.name);
     return sheet;
 }

@@ -18,8 +18,7 @@ void MainMenuScreen::Enter(GameState previous)
 
 void MainMenuScreen::Update()
 {
-    m_session.SetUnitShaderGlobals();
-    m_session.UpdateScenery();
+    m_session.UpdateMenuScene();
 }
 
 void MainMenuScreen::Render()

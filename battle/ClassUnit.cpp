@@ -273,8 +273,8 @@ void ClassUnit::RegisterFactory()
 
 ClassUnit::ClassUnit()
 {
-    armour = ArmourType::SCALEMAIL;
-    size = SizeCategory::MEDIUM;
+    RulesForSetUp().attributes.armour = ArmourType::SCALEMAIL;
+    RulesForSetUp().attributes.size = SizeCategory::MEDIUM;
 }
 
 void ClassUnit::Load(const std::string& file)
@@ -288,7 +288,7 @@ void ClassUnit::Load(const std::string& file)
         return;
     }
     for (size_t i = 0; i < definition.abilityNames.size(); ++i)
-        AddAbility(definition.abilityNames[i], definition.abilityUses[i]);
+        Spellcasting().AddAbility(definition.abilityNames[i], definition.abilityUses[i]);
     UnitClass matched = unitClass;
     if (MatchClass(definition.classText, matched)) {
         unitClass = matched;
@@ -297,10 +297,11 @@ void ClassUnit::Load(const std::string& file)
     CopyDefinition(definition);
 
     const float weight = static_cast<float>(definition.speed) * definition.firstFactor;
-    initiativeWeight = weight;
-    initiative = 50;
+    UnitRulesState& rules = RulesForSetUp();
+    rules.attributes.initiativeWeight = weight;
+    rules.turn.initiative = 50;
     const int late = static_cast<int>(RandomFloat(0.5f, 1.5f));
-    initiative -= late * static_cast<int>(weight);
+    rules.turn.initiative -= late * static_cast<int>(weight);
 
     SetupVoices();
     definition.Free();
@@ -308,21 +309,22 @@ void ClassUnit::Load(const std::string& file)
 
 void ClassUnit::CopyDefinition(const UnitDefinition& definition)
 {
-    name = definition.name;
+    UnitRulesState& rules = RulesForSetUp();
+    rules.name = definition.name;
     creatureType = definition.creatureType;
-    primaryAttribute = definition.primaryAttribute;
-    size = definition.size;
-    armour = definition.armour;
-    resistanceLevel = definition.rating;
-    meleeHitTime = definition.meleeHitTime;
-    criticalHitTime = definition.criticalHitTime;
-    thirdHitTime = definition.thirdHitTime;
-    arcaneResistance = definition.arcaneResistance;
-    natureResistance = definition.natureResistance;
-    holyResistance = definition.holyResistance;
-    shadowResistance = definition.shadowResistance;
-    secondFactor *= definition.secondFactor;
-    thirdFactor *= definition.thirdFactor;
+    rules.attributes.primaryAttribute = definition.primaryAttribute;
+    rules.attributes.size = definition.size;
+    rules.attributes.armour = definition.armour;
+    rules.attributes.resistanceLevel = definition.rating;
+    rules.attributes.meleeHitTime = definition.meleeHitTime;
+    rules.attributes.criticalHitTime = definition.criticalHitTime;
+    rules.attributes.thirdHitTime = definition.thirdHitTime;
+    rules.attributes.arcaneResistance = definition.arcaneResistance;
+    rules.attributes.natureResistance = definition.natureResistance;
+    rules.attributes.holyResistance = definition.holyResistance;
+    rules.attributes.shadowResistance = definition.shadowResistance;
+    rules.attributes.secondFactor *= definition.secondFactor;
+    rules.attributes.thirdFactor *= definition.thirdFactor;
 
     UnitStats values;
     values.strength = values.baseStrength = definition.strength;
@@ -340,35 +342,36 @@ void ClassUnit::CopyDefinition(const UnitDefinition& definition)
 void ClassUnit::LoadModel(bool withAnimations)
 {
     if (withAnimations)
-        visible = true;
+        RulesForSetUp().turn.visible = true;
     const ClassInfo& info = Info(unitClass);
     LoadMesh(info.model);
-    if (unitClass == UnitClass::ASSASSIN && model)
-        model->SetSpeed(ASSASSIN_SPEED);
+    if (unitClass == UnitClass::ASSASSIN && Model())
+        Model()->SetSpeed(ASSASSIN_SPEED);
     if (withAnimations) {
         LoadAnimations(info.animationBase);
-        if (unitClass == UnitClass::KNIGHT && model && model->IsLoaded()) {
+        if (unitClass == UnitClass::KNIGHT && Model() && Model()->IsLoaded()) {
             for (size_t i = 0; i < KNIGHT_SETS.size(); ++i)
-                model->RegisterAnimation(KNIGHT_SETS[i], static_cast<int>(i));
+                Model()->RegisterAnimation(KNIGHT_SETS[i], static_cast<int>(i));
         }
     }
     // The loading job runs this on its own thread while the main thread draws: only the unit's own model is
     // posed here. The overlay, emitters and facing, which reach the camera and the shared lists, start with
     // the first frame's update on the main thread.
     Object::Update(); // NOLINT(bugprone-parent-virtual-call): the unit's own update is main-thread work
-    if (model && model->IsLoaded())
-        model->Update(&m_world);
+    if (Model() && Model()->IsLoaded())
+        Model()->Update(&m_world);
     PlayAnimation("Idle", true);
 }
 
 bool ClassUnit::AimPoint(D3DXVECTOR3& aim) const
 {
-    if (target) {
-        aim = target->GetPosition() + D3DXVECTOR3(0.0f, EFFECT_HEIGHT, 0.0f);
+    const UnitRulesState::Command& command = Rules().command;
+    if (command.target) {
+        aim = command.target->GetPosition() + D3DXVECTOR3(0.0f, EFFECT_HEIGHT, 0.0f);
         return true;
     }
-    if (abilityTarget) {
-        aim = D3DXVECTOR3(abilityTarget->anchorX, EFFECT_HEIGHT, abilityTarget->anchorZ);
+    if (command.abilityTarget) {
+        aim = D3DXVECTOR3(command.abilityTarget->anchorX, EFFECT_HEIGHT, command.abilityTarget->anchorZ);
         return true;
     }
     return false;

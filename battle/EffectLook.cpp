@@ -1,6 +1,6 @@
 #include "battle/EffectLook.h"
 
-#include "battle/Unit.h"
+#include "battle/UnitRulesState.h"
 
 namespace {
 
@@ -8,14 +8,14 @@ using Dress = EffectLook::Dress;
 
 const char* const SPELL_DAMAGE_TEXT = "Spell Damage: %i";
 
-int NoStatistic(const Unit&)
+int NoStatistic(const UnitRulesState&)
 {
     return 0;
 }
 
 const EffectLook EFFECT_LOOKS[] = {
     {EffectType::HEALTH,
-     [](const Unit& u) { return u.stats.health; },
+     [](const UnitRulesState& u) { return u.stats.health; },
      "%i Damage Healed",
      SPELL_DAMAGE_TEXT,
      SPELL_DAMAGE_TEXT,
@@ -26,7 +26,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::MANA,
-     [](const Unit& u) { return u.stats.mana; },
+     [](const UnitRulesState& u) { return u.stats.mana; },
      "%i Points of Mana Regained",
      "%i Points of Mana Drained",
      "%i Points of Mana Drained",
@@ -37,7 +37,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::INITIATIVE,
-     [](const Unit& u) { return u.initiative; },
+     [](const UnitRulesState& u) { return u.turn.initiative; },
      "%i Points of Initiative Gained",
      "%i Points of Initiative Lost",
      "%i Points of Initiative Lost",
@@ -48,7 +48,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::MOVEMENT_RADIUS,
-     [](const Unit& u) { return u.stats.movementRadius; },
+     [](const UnitRulesState& u) { return u.stats.movementRadius; },
      "Movement Radius Increased by %i",
      "Movement Radius Decreased by %i",
      "Movement Radius Decreased by %i",
@@ -59,7 +59,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::STR,
-     [](const Unit& u) { return u.stats.strength; },
+     [](const UnitRulesState& u) { return u.stats.strength; },
      "Strength Raised by %i",
      "Strength Lowered by %i",
      "Strength Lowered by %i",
@@ -70,7 +70,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::AGILLY,
-     [](const Unit& u) { return u.stats.agility; },
+     [](const UnitRulesState& u) { return u.stats.agility; },
      "Agility Raised by %i",
      "Agility Lowered by %i",
      "Agility Lowered by %i",
@@ -81,7 +81,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::INTELLI,
-     [](const Unit& u) { return u.stats.intelligence; },
+     [](const UnitRulesState& u) { return u.stats.intelligence; },
      "Intelligence Raised by %i",
      "Intelligence Lowered by %i",
      "Intelligence Lowered by %i",
@@ -93,7 +93,7 @@ const EffectLook EFFECT_LOOKS[] = {
      {}},
     // A roll of nothing has no direction to tell.
     {EffectType::MISS_MORE,
-     [](const Unit& u) { return u.missChance; },
+     [](const UnitRulesState& u) { return u.attributes.missChance; },
      "Hit Chance Increased by %i%%",
      "Hit Chance Decreased by %i%%",
      SPELL_DAMAGE_TEXT,
@@ -127,7 +127,7 @@ const EffectLook EFFECT_LOOKS[] = {
      true,
      {255.0f, 128.0f, 255.0f}},
     {EffectType::CRITICAL_MORE,
-     [](const Unit& u) { return u.criticalChance; },
+     [](const UnitRulesState& u) { return u.attributes.criticalChance; },
      "Chance to Critical Increased by %i%%",
      "Chance to Critical Decreased by %i%%",
      "Chance to Critical Decreased by %i%%",
@@ -138,7 +138,7 @@ const EffectLook EFFECT_LOOKS[] = {
      false,
      {}},
     {EffectType::AP_BONUS,
-     [](const Unit& u) { return u.stats.maxActionPoints; },
+     [](const UnitRulesState& u) { return u.stats.maxActionPoints; },
      "%i Action Points Gained",
      "%i Action Points Lost",
      "%i Action Points Lost",

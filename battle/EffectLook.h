@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-class Unit;
+struct UnitRulesState;
 
 struct EffectLook {
     using Colour = UnitPresentation::Colour;
@@ -24,7 +24,7 @@ struct EffectLook {
     };
 
     EffectType type;
-    int (*statistic)(const Unit& unit);
+    int (*statistic)(const UnitRulesState& rules);
     // The messages take the magnitude of the amount as "%i"; "%%" prints a per cent sign.
     const char* raisedText;
     const char* loweredText;

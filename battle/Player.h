@@ -61,6 +61,13 @@ public:
 
     int32_t GetStatistic(Statistic statistic) const { return m_statistics[static_cast<size_t>(statistic)]; }
     void AddToStatistic(Statistic statistic, int32_t amount) { m_statistics[static_cast<size_t>(statistic)] += amount; }
+    // Adds to the player's counter; a deed without a player (a unit with no owner, a harm with no caster)
+    // counts for no one.
+    static void Credit(Player* player, Statistic statistic, int32_t amount = 1)
+    {
+        if (player)
+            player->AddToStatistic(statistic, amount);
+    }
 
     int32_t team = NO_TEAM;
 

@@ -74,7 +74,7 @@ std::vector<BoardUnit*> TurnFlow::GetLivingUnits() const
                 continue;
             // A unit's alive flag falls with its death; other board units say so by their state.
             const Unit* body = dynamic_cast<const Unit*>(unit);
-            if (body ? body->alive : unit->GetState() != DEAD)
+            if (body ? body->Rules().turn.alive : unit->GetState() != DEAD)
                 living.push_back(unit);
         }
     }
@@ -172,7 +172,7 @@ void TurnFlow::Step()
 
     BoardUnit* first = m_order.GetFirstUnit();
     const Unit* body = BodyOf(first);
-    if (!body || body->initiative > 0)
+    if (!body || body->Rules().turn.initiative > 0)
         return;
     // A unit of no side cannot be commanded: it never takes the turn.
     Player* owner = first->GetOwner();
@@ -187,10 +187,10 @@ void TurnFlow::CountDownInitiatives()
     bool ready = false;
     for (BoardUnit* unit : GetLivingUnits()) {
         const Unit* body = BodyOf(unit);
-        if (!body || !body->waiting)
+        if (!body || !body->Rules().turn.waiting)
             continue;
-        canCount = canCount || CountdownStep(body->stats.speed) < 0;
-        ready = ready || body->initiative <= 0;
+        canCount = canCount || CountdownStep(body->Rules().stats.speed) < 0;
+        ready = ready || body->Rules().turn.initiative <= 0;
     }
     if (canCount || ready) {
         for (const std::unique_ptr<Player>& player : m_players)
@@ -201,8 +201,8 @@ void TurnFlow::CountDownInitiatives()
     // the countdown would never end.
     for (BoardUnit* unit : GetLivingUnits()) {
         Unit* waiting = BodyOf(unit);
-        if (waiting && waiting->waiting && waiting->initiative > 0)
-            waiting->initiative -= 1;
+        if (waiting)
+            waiting->NudgeInitiative();
         unit->SetTextVisible(false);
     }
 }
@@ -229,7 +229,7 @@ int TurnFlow::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
     Unit* body = BodyOf(caster);
     if (!body)
         return 0;
-    const Hex* centre = body->abilityTarget ? body->abilityTarget : body->GetHex();
+    const Hex* centre = body->Rules().command.abilityTarget ? body->Rules().command.abilityTarget : body->GetHex();
     if (!centre)
         return 0;
     // A square around the centre, not a ring of hexes.
@@ -240,7 +240,7 @@ int TurnFlow::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
             std::abs(hex->column - centre->column) < ability.areaRadius)
             ++inside;
     }
-    body->StartAreaEmitters();
+    body->Spellcasting().StartAreaEmitters();
     if (inside == 0)
         return 0;
     // The units in the square share the amount, as if there were never more than three of them; the ability
@@ -252,7 +252,7 @@ int TurnFlow::ApplyAreaEffect(BoardUnit* caster, const SpellDefinition& ability)
     for (const std::unique_ptr<Player>& player : m_players) {
         for (BoardUnit* unit : std::vector<BoardUnit*>(player->GetUnits())) {
             if (Unit* receiver = BodyOf(unit))
-                receiver->ReceiveAreaAbility(body, share);
+                receiver->Spellcasting().ReceiveAreaAbility(body, share);
         }
     }
     return inside;

@@ -8,13 +8,13 @@
 int TurnOrder::InitiativeOf(const BoardUnit* unit)
 {
     const Unit* body = dynamic_cast<const Unit*>(unit);
-    return body ? body->initiative : INT_MAX;
+    return body ? body->Rules().turn.initiative : INT_MAX;
 }
 
 float TurnOrder::WaitOf(const BoardUnit* unit)
 {
     const Unit* body = dynamic_cast<const Unit*>(unit);
-    return body ? body->waitTimer : 0.0f;
+    return body ? body->Rules().turn.waitTimer : 0.0f;
 }
 
 void TurnOrder::Add(BoardUnit* unit)

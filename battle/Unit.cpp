@@ -33,7 +33,8 @@ using Look = UnitPresentation;
 
 } // namespace
 
-Unit::Unit() = default;
+Unit::Unit() : m_presentation(std::make_unique<UnitPresentation>())
+{ }
 
 Unit::~Unit()
 {
@@ -44,16 +45,16 @@ bool Unit::InitPresentation(Player* newOwner)
 {
     if (!newOwner)
         return false;
-    owner = newOwner;
+    m_rules.owner = newOwner;
     SetEffectByName("basic.fx");
-    m_presentation.Create(m_position);
+    m_presentation->Create(m_position);
     m_loaded = true;
     return true;
 }
 
 void Unit::Load(const std::string& file)
 {
-    fileName = file;
+    m_rules.fileName = file;
 }
 
 void Unit::UpdateOverlay()
@@ -66,62 +67,57 @@ void Unit::UpdateOverlay()
             return 0.0f;
         return std::clamp(static_cast<float>(value) / static_cast<float>(maximum), 0.0f, 1.0f);
     };
-    m_presentation.UpdateOverlay(screen[0], m_position, fraction(stats.health, stats.maxHealth),
-                                 fraction(stats.mana, stats.maxMana));
-}
-
-void Unit::SetBarsAlpha(int fadeState)
-{
-    if (alive)
-        m_presentation.SetBarsAlpha(fadeState);
+    m_presentation->UpdateOverlay(screen[0], m_position, fraction(m_rules.stats.health, m_rules.stats.maxHealth),
+                                  fraction(m_rules.stats.mana, m_rules.stats.maxMana));
 }
 
 void Unit::LoadAnimations(const std::string& baseName)
 {
-    if (!model)
+    if (!m_model)
         return;
     for (const char* suffix : {"_walk.x", "_defend.x", "_focus.x", "_hit.x", "_magichit.x", "_die.x", "_dodge.x",
                                "_attack.x", "_rangedAttack.x", "_cast.x", "_critical.x"})
-        animationSuffixes.emplace_back(suffix);
-    for (const std::string& suffix : animationSuffixes)
-        model->LoadAnimationFile(baseName + suffix);
+        m_presentation->animationSuffixes.emplace_back(suffix);
+    for (const std::string& suffix : m_presentation->animationSuffixes)
+        m_model->LoadAnimationFile(baseName + suffix);
 }
 
 void Unit::LoadMesh(const std::string& file)
 {
-    if (!model)
-        model = std::make_unique<AnimatedMesh>();
-    if (!model->IsLoaded())
-        model->LoadWithEffect(this, file, false);
+    if (!m_model)
+        m_model = std::make_unique<AnimatedMesh>();
+    if (!m_model->IsLoaded())
+        m_model->LoadWithEffect(this, file, false);
 }
 
 bool Unit::PlayAnimation(const std::string& animation, bool loop)
 {
-    if (!model || !model->IsLoaded())
+    if (!m_model || !m_model->IsLoaded())
         return false;
-    return model->PlayAnimation(animation, loop);
+    return m_model->PlayAnimation(animation, loop);
 }
 
 void Unit::UpdateTimers()
 {
     const float dt = DataManager::Get()->GetFrameTime();
-    if (waiting)
-        waitTimer += dt;
+    if (m_rules.turn.waiting)
+        m_rules.turn.waitTimer += dt;
     else
-        turnTimer += dt;
+        m_rules.turn.turnTimer += dt;
 }
 
 void Unit::UpdateEffects()
 {
     D3DXVECTOR3 aimPoint;
     const D3DXVECTOR3* aim = nullptr;
-    if (abilityTarget) {
-        aimPoint = D3DXVECTOR3(abilityTarget->CentreX(), abilityTarget->meanHeight, abilityTarget->CentreZ());
+    if (m_rules.command.abilityTarget) {
+        aimPoint = D3DXVECTOR3(m_rules.command.abilityTarget->CentreX(), m_rules.command.abilityTarget->meanHeight,
+                               m_rules.command.abilityTarget->CentreZ());
         aim = &aimPoint;
     }
-    m_presentation.UpdateEmitters(m_position, aim);
+    m_presentation->UpdateEmitters(m_position, aim);
     int activeBefore = 0;
-    for (TimedEffect& effect : timedEffects) {
+    for (TimedEffect& effect : m_rules.timedEffects) {
         const float y = m_position.y + EFFECT_LIFT + EFFECT_SPACING * static_cast<float>(activeBefore);
         if (effect.quad)
             effect.quad->Submit(m_position.x, y, m_position.z);
@@ -136,25 +132,26 @@ void Unit::UpdateEffects()
 void Unit::Update()
 {
     Object::Update();
-    if (model && model->IsLoaded()) {
-        model->Update(&m_world);
-        if (!model->IsLooping() && model->IsFinished()) {
-            if (state == IDLE)
-                model->PlayAnimation("Idle", true);
-            else if (state == DEFENDING)
-                model->PlayAnimation("Defend", true);
-            else if (state == FOCUSING)
-                model->PlayAnimation("Focus", true);
+    if (m_model && m_model->IsLoaded()) {
+        m_model->Update(&m_world);
+        if (!m_model->IsLooping() && m_model->IsFinished()) {
+            if (m_rules.turn.state == IDLE)
+                m_model->PlayAnimation("Idle", true);
+            else if (m_rules.turn.state == DEFENDING)
+                m_model->PlayAnimation("Defend", true);
+            else if (m_rules.turn.state == FOCUSING)
+                m_model->PlayAnimation("Focus", true);
         }
     }
-    if (!visible)
+    if (!m_rules.turn.visible)
         return;
     UpdateTimers();
     UpdateOverlay();
-    WalkStep();
+    Movement().WalkStep();
     UpdateEffects();
-    if (target) {
-        Object::FaceTowards(target->m_position.x, target->m_position.z, PathSearch::FACE_RATE);
+    if (m_rules.command.target) {
+        Object::FaceTowards(m_rules.command.target->m_position.x, m_rules.command.target->m_position.z,
+                            PathSearch::FACE_RATE);
     } else if (const SpellDefinition* ability = GetSelectedAbility(); ability && ability->areaRadius > 1) {
         const BoardPointer* pointer = BoardPointer::Get();
         if (Hex* hovered = pointer ? pointer->GetHovered() : nullptr)
@@ -164,14 +161,14 @@ void Unit::Update()
 
 void Unit::DrawGeometry()
 {
-    if (model && model->IsLoaded())
-        model->DrawFrames();
-    if (!visible)
+    if (m_model && m_model->IsLoaded())
+        m_model->DrawFrames();
+    if (!m_rules.turn.visible)
         return;
-    m_presentation.Draw(alive);
-    if (!alive)
+    m_presentation->Draw(m_rules.turn.alive);
+    if (!m_rules.turn.alive)
         return;
-    for (TimedEffect& effect : timedEffects) {
+    for (TimedEffect& effect : m_rules.timedEffects) {
         if (effect.quad)
             effect.quad->Queue();
         if (effect.emitter)
@@ -187,48 +184,48 @@ void Unit::Release()
     } else {
         Object::Release();
     }
-    if (model) {
-        model->Release();
-        model.reset();
+    if (m_model) {
+        m_model->Release();
+        m_model.reset();
     }
-    for (TimedEffect& effect : timedEffects)
-        ReleaseTimedEffectAttachments(effect);
-    timedEffects.clear();
-    m_presentation.Release();
+    for (TimedEffect& effect : m_rules.timedEffects)
+        UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
+    m_rules.timedEffects.clear();
+    m_presentation->Release();
 }
 
 void Unit::OnLostDevice()
 {
-    m_presentation.OnLostDevice();
-    if (model)
-        model->OnLostDevice();
+    m_presentation->OnLostDevice();
+    if (m_model)
+        m_model->OnLostDevice();
 }
 
 void Unit::OnResetDevice()
 {
-    m_presentation.OnResetDevice();
-    if (model)
-        model->OnResetDevice();
+    m_presentation->OnResetDevice();
+    if (m_model)
+        m_model->OnResetDevice();
 }
 
 void Unit::InitStats(const UnitStats& values)
 {
-    stats = values;
-    stats.health = stats.maxHealth = 10 * stats.strength;
-    stats.mana = stats.maxMana = 10 * stats.intelligence;
+    m_rules.stats = values;
+    m_rules.stats.health = m_rules.stats.maxHealth = 10 * m_rules.stats.strength;
+    m_rules.stats.mana = m_rules.stats.maxMana = 10 * m_rules.stats.intelligence;
 }
 
 void Unit::SetTarget(BoardUnit* newTarget)
 {
     Unit* next = dynamic_cast<Unit*>(newTarget);
-    if (target)
-        target->targeted = false;
-    if (next && next != target)
+    if (m_rules.command.target)
+        m_rules.command.target->m_rules.turn.targeted = false;
+    if (next && next != m_rules.command.target)
         SoundQueue::Get()->Queue("UI_LIGHTBEAM.wav", 0, false, 0.0f);
-    target = next;
+    m_rules.command.target = next;
     if (next) {
-        lastTarget = next;
-        next->targeted = true;
+        m_rules.command.lastTarget = next;
+        next->m_rules.turn.targeted = true;
     }
     if (BattleSession* session = BattleSession::Get())
         session->SetRingEmittersActive(next != nullptr);
@@ -236,7 +233,7 @@ void Unit::SetTarget(BoardUnit* newTarget)
 
 void Unit::SpendActionPoints(int points)
 {
-    stats.actionPoints = std::max(0, stats.actionPoints - points);
+    m_rules.stats.actionPoints = std::max(0, m_rules.stats.actionPoints - points);
     RefreshCommandButtons();
 }
 
@@ -249,7 +246,7 @@ void Unit::RefreshCommandButtons()
     // The points are often spent well after the command was given (a blow lands at the end of its swing):
     // the HUD's "AP" line follows them here, or it would show the points from before the command.
     hud->UpdateUnitTexts();
-    const int points = stats.actionPoints;
+    const int points = m_rules.stats.actionPoints;
     if (points < ATTACK_COST)
         hud->DisableAction(CommandHud::ACTION_ATTACK);
     if (points < MOVE_COST)
@@ -261,7 +258,7 @@ void Unit::RefreshCommandButtons()
     if (points < FOCUS_COST)
         hud->DisableAction(CommandHud::ACTION_FOCUS);
     int cheapest = 10;
-    for (const SpellDefinition& ability : abilities)
+    for (const SpellDefinition& ability : m_rules.abilities)
         cheapest = std::min(cheapest, ability.actionPointCost);
     if (points < cheapest)
         hud->DisableAction(CommandHud::ACTION_SPELLS);
@@ -269,7 +266,7 @@ void Unit::RefreshCommandButtons()
 
 bool Unit::HasActiveEffect(EffectType type) const
 {
-    return std::any_of(timedEffects.begin(), timedEffects.end(),
+    return std::any_of(m_rules.timedEffects.begin(), m_rules.timedEffects.end(),
                        [type](const TimedEffect& effect) { return effect.active && effect.type == type; });
 }
 
@@ -278,7 +275,7 @@ void Unit::ForEachDefendedHex(void (*visit)(Unit&, Hex&))
     HexGrid* grid = HexGrid::Current();
     if (!grid || !m_hex)
         return;
-    const int radius = stats.defendRadius;
+    const int radius = m_rules.stats.defendRadius;
     const float reach = static_cast<float>(radius) * 64.0f + 10.0f;
     const int firstRow = std::max(0, m_hex->row - radius);
     const int lastRow = std::min(HexGrid::ROWS - 1, m_hex->row + radius);
@@ -297,19 +294,13 @@ void Unit::ClaimDefendedHexes()
 {
     ForEachDefendedHex([](Unit& unit, Hex& claimed) {
         HexGrid* grid = HexGrid::Current();
-        if (!unit.owner)
+        if (!unit.m_rules.owner)
             return;
-        if (unit.owner->team == 0)
+        if (unit.m_rules.owner->team == 0)
             grid->FlagDefendedTeam0(&claimed);
-        else if (unit.owner->team == 1)
+        else if (unit.m_rules.owner->team == 1)
             grid->FlagDefendedTeam1(&claimed);
     });
-}
-
-void Unit::ClaimDefendedHexesIfDefending()
-{
-    if (state == DEFENDING)
-        ClaimDefendedHexes();
 }
 
 namespace {
@@ -321,45 +312,45 @@ bool IsBusy(UnitState state)
 
 bool Unit::CanMove() const
 {
-    return stats.actionPoints >= MOVE_COST && !IsBusy(state);
+    return m_rules.stats.actionPoints >= MOVE_COST && !IsBusy(m_rules.turn.state);
 }
 
 bool Unit::CanAttack() const
 {
-    if (stats.actionPoints < ATTACK_COST || IsBusy(state))
+    if (m_rules.stats.actionPoints < ATTACK_COST || IsBusy(m_rules.turn.state))
         return false;
-    // Without a model there is no animation to wait for.
-    if (!model || !model->IsLoaded())
+    // Without a m_model there is no animation to wait for.
+    if (!m_model || !m_model->IsLoaded())
         return true;
-    return model->IsLooping() || model->IsFinished();
+    return m_model->IsLooping() || m_model->IsFinished();
 }
 
 bool Unit::CanFocus() const
 {
-    return stats.actionPoints >= FOCUS_COST && !IsBusy(state);
+    return m_rules.stats.actionPoints >= FOCUS_COST && !IsBusy(m_rules.turn.state);
 }
 
 bool Unit::CanDefend() const
 {
-    return HasActiveEffect(EffectType::PHALANX) || (stats.actionPoints >= DEFEND_COST && !IsBusy(state));
+    return HasActiveEffect(EffectType::PHALANX) ||
+           (m_rules.stats.actionPoints >= DEFEND_COST && !IsBusy(m_rules.turn.state));
 }
 
 void Unit::SetState(UnitState newState)
 {
-    if (newState == state)
+    if (newState == m_rules.turn.state)
         return;
-    if ((newState == SELECTING_MOVE && !CanMove()) || (newState == SELECTING_TARGET && !CanAttack()) ||
-        (newState == DEFENDING && !CanDefend()) || (newState == FOCUSING && !CanFocus()))
+    if (!CanEnter(newState))
         return;
-    state = newState;
+    m_rules.turn.state = newState;
     ApplyStateVisuals();
 }
 
-void Unit::ResetStateDirect(UnitState newState)
+void Unit::EnterState(UnitState newState)
 {
-    if (newState == state)
+    if (newState == m_rules.turn.state)
         return;
-    state = newState;
+    m_rules.turn.state = newState;
     ApplyStateVisuals();
 }
 
@@ -368,7 +359,7 @@ void Unit::ApplyStateVisuals()
     BoardView* view = BoardView::Get();
     if (view)
         view->ResetGlows();
-    switch (state) {
+    switch (m_rules.turn.state) {
     case DEAD:
         PlayDeathEffect();
         break;
@@ -386,18 +377,19 @@ void Unit::ApplyStateVisuals()
             for (BoardUnit* unit : player->GetUnits()) {
                 auto* other = dynamic_cast<Unit*>(unit);
                 // The dead have given up their hexes.
-                if (!other || other == this || other->owner == owner || !other->alive || !other->m_hex)
+                if (!other || other == this || other->m_rules.owner == m_rules.owner || !other->m_rules.turn.alive ||
+                    !other->m_hex)
                     continue;
                 const float distance = other->m_hex->DistanceTo(*m_hex);
-                if (distance <= static_cast<float>(stats.meleeRange) * RANGE_STEP ||
-                    distance <= static_cast<float>(stats.rangedRange) * RANGE_STEP)
+                if (distance <= static_cast<float>(m_rules.stats.meleeRange) * RANGE_STEP ||
+                    distance <= static_cast<float>(m_rules.stats.rangedRange) * RANGE_STEP)
                     view->AddGlow(other->m_position.x, other->m_position.y, other->m_position.z);
             }
         }
         break;
     }
     case ATTACKING:
-        BeginAttack();
+        Combat().BeginAttack();
         break;
     case DEFENDING:
         StartDefend();
@@ -414,10 +406,10 @@ void Unit::ForgetUnit(BoardUnit* gone)
 {
     if (gone == nullptr)
         return;
-    if (target == gone)
-        target = nullptr;
-    if (lastTarget == gone)
-        lastTarget = nullptr;
+    if (m_rules.command.target == gone)
+        m_rules.command.target = nullptr;
+    if (m_rules.command.lastTarget == gone)
+        m_rules.command.lastTarget = nullptr;
 }
 
 // ---- Attacks
@@ -427,137 +419,117 @@ bool Unit::AttackCommand()
     const TargetCheck check = CheckTarget();
     if (check != MELEE_IN_RANGE && check != RANGED_IN_RANGE)
         return false;
-    ResetStateDirect(ATTACKING);
+    EnterState(ATTACKING);
     return true;
-}
-
-int Unit::AttackDamage() const
-{
-    int figure = 2 * stats.strength;
-    if (primaryAttribute == PrimaryAttribute::AGILITY)
-        figure += stats.agility;
-    return figure;
 }
 
 void Unit::LeaveFocus()
 {
-    m_presentation.SwitchOffEmitter(Look::EMITTER_FOCUS);
-    if (primaryAttribute == PrimaryAttribute::STRENGTH)
-        stats.strength = stats.baseStrength;
-    else if (primaryAttribute == PrimaryAttribute::AGILITY)
-        criticalChance -= 15;
-    else if (primaryAttribute == PrimaryAttribute::INTELLIGENCE)
-        stats.mana = std::min(stats.maxMana, stats.mana + stats.maxMana / 3);
+    m_presentation->OnFocusLeft();
+    if (m_rules.attributes.primaryAttribute == PrimaryAttribute::STRENGTH)
+        m_rules.stats.strength = m_rules.stats.baseStrength;
+    else if (m_rules.attributes.primaryAttribute == PrimaryAttribute::AGILITY)
+        m_rules.attributes.criticalChance -= 15;
+    else if (m_rules.attributes.primaryAttribute == PrimaryAttribute::INTELLIGENCE)
+        m_rules.stats.mana = std::min(m_rules.stats.maxMana, m_rules.stats.mana + m_rules.stats.maxMana / 3);
 }
 
 void Unit::DieFrom(Player* killer)
 {
     // The dead die once: a blow on a unit that is already down credits no second kill.
-    if (state == DEAD)
+    if (m_rules.turn.state == DEAD)
         return;
-    if (state == DEFENDING)
+    if (m_rules.turn.state == DEFENDING)
         EndDefend(false);
-    else if (state == FOCUSING)
+    else if (m_rules.turn.state == FOCUSING)
         LeaveFocus();
-    Count(killer, Statistic::KILLS);
+    Player::Credit(killer, Statistic::KILLS);
     if (CommandHud* hud = CommandHud::Get())
         hud->RemoveUnit(this);
-    ResetStateDirect(DEAD);
+    EnterState(DEAD);
 }
 
 void Unit::PlayDeathEffect()
 {
     // The dead keep no health: a lasting harm or healing is not undone on a corpse.
-    for (TimedEffect& effect : timedEffects) {
+    for (TimedEffect& effect : m_rules.timedEffects) {
         if (effect.type != EffectType::HEALTH)
-            RestoreModifier(effect);
+            TimedEffects().RestoreModifier(effect);
     }
-    m_presentation.OnDied();
-    if (alive)
-        SetBarsAlpha(1);
-    alive = false;
-    if (owner)
-        owner->UpdateDefeated();
+    m_presentation->OnDied();
+    m_rules.turn.alive = false;
+    if (m_rules.owner)
+        m_rules.owner->UpdateDefeated();
     PlayAnimation("Die", false);
     SetHex(nullptr);
 }
-
-int Unit::DodgeChance() const
-{
-    return std::min(90, stats.agility / 2 + SizeModifier(size));
-}
-
-// ---- Timed effects
 
 // ---- Turns and stances
 
 void Unit::BeginTurn()
 {
-    if (state == DEAD)
+    if (m_rules.turn.state == DEAD)
         return;
-    Count(owner, Statistic::TURNS);
-    waiting = false;
-    turnTimer = 0.0f;
-    myTurn = true;
-    TickEffects(TimedEffect::PHASE_TURN_BEGIN);
-    if (state == DEFENDING)
+    Player::Credit(m_rules.owner, Statistic::TURNS);
+    m_rules.turn.waiting = false;
+    m_rules.turn.turnTimer = 0.0f;
+    m_rules.turn.myTurn = true;
+    TimedEffects().TickEffects(TimedEffect::PHASE_TURN_BEGIN);
+    if (m_rules.turn.state == DEFENDING)
         EndDefend(true);
-    else if (state == FOCUSING)
+    else if (m_rules.turn.state == FOCUSING)
         EndFocus(true);
-    stats.actionPoints = stats.maxActionPoints;
-    m_presentation.QueueVoice(Look::VOICE_TURN_START + RandomInt(3));
-    ResetStateDirect(IDLE);
+    m_rules.stats.actionPoints = m_rules.stats.maxActionPoints;
+    m_presentation->OnTurnBegun(RandomInt(3));
+    EnterState(IDLE);
 }
 
 void Unit::EndTurn()
 {
-    if (state == DEAD)
+    if (m_rules.turn.state == DEAD)
         return;
-    waiting = true;
-    waitTimer = 0.0f;
-    if (target) {
+    m_rules.turn.waiting = true;
+    m_rules.turn.waitTimer = 0.0f;
+    if (m_rules.command.target) {
         ClearTarget();
         if (CommandHud* hud = CommandHud::Get())
             hud->HideHighlight();
     }
-    myTurn = false;
-    TickEffects(TimedEffect::PHASE_TURN_END);
+    m_rules.turn.myTurn = false;
+    TimedEffects().TickEffects(TimedEffect::PHASE_TURN_END);
     // A unit whose maximum was taken to 0 has spent nothing it could have had.
-    if (stats.maxActionPoints <= 0) {
-        initiative += 50;
+    if (m_rules.stats.maxActionPoints <= 0) {
+        m_rules.turn.initiative += 50;
     } else {
-        const float share = static_cast<float>(stats.actionPoints) / static_cast<float>(stats.maxActionPoints);
-        initiative += 100 * static_cast<int>(share) + 50;
+        const float share =
+            static_cast<float>(m_rules.stats.actionPoints) / static_cast<float>(m_rules.stats.maxActionPoints);
+        m_rules.turn.initiative += 100 * static_cast<int>(share) + 50;
     }
-    if (pendingState != UNIT_STATE_NONE) {
-        m_endingTurn = true;
-        SetState(pendingState);
-        m_endingTurn = false;
+    if (m_rules.turn.pendingState != UNIT_STATE_NONE) {
+        m_rules.turn.endingTurn = true;
+        SetState(m_rules.turn.pendingState);
+        m_rules.turn.endingTurn = false;
     }
-    abilityTarget = nullptr;
-    pendingState = UNIT_STATE_NONE;
+    m_rules.command.abilityTarget = nullptr;
+    m_rules.turn.pendingState = UNIT_STATE_NONE;
 }
 
 void Unit::AdjustInitiative()
 {
-    if (!waiting)
+    if (!m_rules.turn.waiting)
         return;
-    initiative += static_cast<int>(-0.1f * static_cast<float>(stats.speed));
-    if (initiative < 0)
-        initiative = 0;
+    m_rules.turn.initiative += static_cast<int>(-0.1f * static_cast<float>(m_rules.stats.speed));
+    if (m_rules.turn.initiative < 0)
+        m_rules.turn.initiative = 0;
 }
 
 void Unit::StartDefend()
 {
     PlayAnimation("Defend", true);
-    m_presentation.QueueSound(Look::SOUND_DEFEND);
-    const int shout = RandomInt(4);
-    if (shout < 2)
-        m_presentation.QueueVoice(Look::VOICE_DEFEND + shout);
-    else if (shout == 2)
-        m_presentation.QueueGeneralShout();
+    m_presentation->OnDefending();
+    m_presentation->Shout(Look::VOICE_DEFEND, 2, RandomInt(4));
     // A stance taken as the turn ends is that turn's end: asking for another would end a second turn.
-    if (!HasActiveEffect(EffectType::PHALANX) && !m_endingTurn) {
+    if (!HasActiveEffect(EffectType::PHALANX) && !m_rules.turn.endingTurn) {
         if (BattleSession* session = BattleSession::Get())
             session->RequestNextTurn();
     }
@@ -579,18 +551,13 @@ void Unit::EndDefend(bool animate)
 void Unit::StartFocus()
 {
     PlayAnimation("Focus", true);
-    m_presentation.QueueSound(Look::SOUND_FOCUS);
-    m_presentation.OnFocus();
-    if (primaryAttribute == PrimaryAttribute::STRENGTH)
-        stats.strength -= static_cast<int>(static_cast<float>(stats.strength) * -0.2f);
-    else if (primaryAttribute == PrimaryAttribute::AGILITY)
-        criticalChance += 15;
-    const int shout = RandomInt(4);
-    if (shout < 2)
-        m_presentation.QueueVoice(Look::VOICE_FOCUS + shout);
-    else if (shout == 2)
-        m_presentation.QueueGeneralShout();
-    if (!m_endingTurn) {
+    m_presentation->OnFocus();
+    if (m_rules.attributes.primaryAttribute == PrimaryAttribute::STRENGTH)
+        m_rules.stats.strength -= static_cast<int>(static_cast<float>(m_rules.stats.strength) * -0.2f);
+    else if (m_rules.attributes.primaryAttribute == PrimaryAttribute::AGILITY)
+        m_rules.attributes.criticalChance += 15;
+    m_presentation->Shout(Look::VOICE_FOCUS, 2, RandomInt(4));
+    if (!m_rules.turn.endingTurn) {
         if (BattleSession* session = BattleSession::Get())
             session->AdvanceTurn();
     }
@@ -603,162 +570,81 @@ void Unit::EndFocus(bool animate)
     LeaveFocus();
 }
 
-// ---- Movement
-
 // ---- Abilities
 
 const SpellDefinition* Unit::GetSelectedAbility() const
 {
-    if (selectedAbility < 0 || selectedAbility >= static_cast<int>(abilities.size()))
+    if (m_rules.command.selectedAbility < 0 ||
+        m_rules.command.selectedAbility >= static_cast<int>(m_rules.abilities.size()))
         return nullptr;
-    return &abilities[static_cast<size_t>(selectedAbility)];
+    return &m_rules.abilities[static_cast<size_t>(m_rules.command.selectedAbility)];
 }
 
-void Unit::Count(Player* player, Statistic statistic, int amount)
+bool Unit::CanEnter(UnitState command) const
 {
-    if (player)
-        player->AddToStatistic(statistic, amount);
+    switch (command) {
+    case SELECTING_MOVE:
+        return CanMove();
+    case SELECTING_TARGET:
+        return CanAttack();
+    case DEFENDING:
+        return CanDefend();
+    case FOCUSING:
+        return CanFocus();
+    default:
+        return true;
+    }
 }
 
-// ---- Timed effects, through their rules
-
-TimedEffect Unit::CreateTimedEffect()
+void Unit::NudgeInitiative()
 {
-    return UnitTimedEffects::CreateTimedEffect();
+    if (m_rules.turn.waiting && m_rules.turn.initiative > 0)
+        m_rules.turn.initiative -= 1;
 }
 
-void Unit::ApplyModifier(TimedEffect& effect)
+BoardUnit* Unit::GetTarget() const
 {
-    UnitTimedEffects(*this).ApplyModifier(effect);
+    return m_rules.command.target;
 }
 
-void Unit::RestoreModifier(TimedEffect& effect)
-{
-    UnitTimedEffects(*this).RestoreModifier(effect);
-}
-
-void Unit::AddTimedEffect(TimedEffect effect)
-{
-    UnitTimedEffects(*this).AddTimedEffect(effect);
-}
-
-void Unit::TickEffects(uint8_t phase)
-{
-    UnitTimedEffects(*this).TickEffects(phase);
-}
-
-void Unit::ReleaseTimedEffectAttachments(TimedEffect& effect)
-{
-    UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
-}
-
-// ---- Walking, through its rules
+// ---- The rule areas
 
 int Unit::FindPath(Hex* targetHex, int& count)
 {
-    return UnitMovement(*this).FindPath(targetHex, count);
+    return Movement().FindPath(targetHex, count);
 }
 
 bool Unit::StartMove()
 {
-    return UnitMovement(*this).StartMove();
+    return Movement().StartMove();
 }
-
-void Unit::WalkStep()
-{
-    UnitMovement(*this).WalkStep();
-}
-
-// ---- Attacks, through their rules
 
 TargetCheck Unit::CheckTarget()
 {
-    return UnitCombat(*this).CheckTarget();
-}
-
-void Unit::BeginAttack()
-{
-    UnitCombat(*this).BeginAttack();
+    return Combat().CheckTarget();
 }
 
 bool Unit::AttackWindUp()
 {
-    return UnitCombat(*this).AttackWindUp();
-}
-
-void Unit::ResolveAttack()
-{
-    UnitCombat(*this).ResolveAttack();
-}
-
-DefenceOutcome Unit::TakeAttack(Unit* attacker)
-{
-    return UnitCombat(*this).TakeAttack(attacker);
-}
-
-DefenceOutcome Unit::DefenceRoll(Unit* attacker, AttackKind kind)
-{
-    return UnitCombat(*this).DefenceRoll(attacker, kind);
-}
-
-float Unit::ArmourReduction(ArmourType armour)
-{
-    return UnitCombat::ArmourReduction(armour);
-}
-
-int Unit::SizeModifier(SizeCategory size)
-{
-    return UnitCombat::SizeModifier(size);
-}
-
-// ---- Abilities, through their rules
-
-float Unit::GetCastTimer()
-{
-    return UnitSpellcasting::GetCastTimer();
-}
-
-void Unit::SetCastTimer(float seconds)
-{
-    UnitSpellcasting::SetCastTimer(seconds);
-}
-
-void Unit::AddAbility(const std::string& abilityName, int uses)
-{
-    UnitSpellcasting(*this).AddAbility(abilityName, uses);
-}
-
-void Unit::SelectAbility(const std::string& abilityName)
-{
-    UnitSpellcasting(*this).SelectAbility(abilityName);
+    return Combat().AttackWindUp();
 }
 
 void Unit::UseAbility(Hex* hovered)
 {
-    UnitSpellcasting(*this).UseAbility(hovered);
+    Spellcasting().UseAbility(hovered);
 }
 
 void Unit::CastSpell(BoardUnit* spellTarget)
 {
-    UnitSpellcasting(*this).CastSpell(spellTarget);
+    Spellcasting().CastSpell(spellTarget);
 }
 
 bool Unit::AbilityReady()
 {
-    return UnitSpellcasting(*this).AbilityReady();
-}
-
-void Unit::StartAreaEmitters()
-{
-    UnitSpellcasting(*this).StartAreaEmitters();
-}
-
-void Unit::ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability)
-{
-    UnitSpellcasting(*this).ReceiveAreaAbility(caster, ability);
+    return Spellcasting().AbilityReady();
 }
 
 void Unit::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
-    UnitSpellcasting(*this).ApplySpellEffect(caster, ability);
+    Spellcasting().ApplySpellEffect(caster, ability);
 }

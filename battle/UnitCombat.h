@@ -1,17 +1,19 @@
 #pragma once
 // The attack rules of one unit: checking its target, winding up and landing a blow, and, on the other side,
 // rolling the defence and taking the blow. A short-lived view of its unit: the unit makes one for each call
-// and lends it its private state.
+// and lends it its rules state.
 
 #include "battle/UnitDefinition.h"
 #include "battle/UnitState.h"
 
 class Unit;
+class UnitRulesHost;
+struct UnitRulesState;
 
 class UnitCombat
 {
 public:
-    explicit UnitCombat(Unit& unit) : m_unit(unit) { }
+    UnitCombat(Unit& unit, UnitRulesState& rules, UnitRulesHost& host) : m_unit(unit), m_rules(rules), m_host(host) { }
 
     TargetCheck CheckTarget();
     void BeginAttack();
@@ -21,7 +23,13 @@ public:
     DefenceOutcome DefenceRoll(Unit* attacker, AttackKind kind);
     static float ArmourReduction(ArmourType armour);
     static int SizeModifier(SizeCategory size);
+    // The damage an attack starts from before its spread and critical: what the deployment screen shows.
+    static int AttackDamage(const UnitRulesState& rules);
+    // Half the agility, truncated, and the size's modifier; at most 90.
+    int DodgeChance() const;
 
 private:
     Unit& m_unit;
+    UnitRulesState& m_rules;
+    UnitRulesHost& m_host;
 };

@@ -22,7 +22,7 @@ int UnitMovement::FindPath(Hex* targetHex, int& count)
 {
     count = 0;
     HexGrid* grid = HexGrid::Current();
-    if (!grid || !m_unit.m_hex)
+    if (!grid || !m_unit.GetHex())
         return PathSearch::NO_MOVE;
     PathSearch search(*grid);
     return search.FindPath(m_unit, targetHex, count);
@@ -30,74 +30,50 @@ int UnitMovement::FindPath(Hex* targetHex, int& count)
 
 bool UnitMovement::StartMove()
 {
-    if (m_unit.path.empty())
+    if (m_rules.command.path.empty())
         return false;
-    const int shout = RandomInt(5);
-    if (shout < 3)
-        m_unit.Presentation().QueueVoice(Look::VOICE_MOVE + shout);
-    else if (shout == 3)
-        m_unit.Presentation().QueueGeneralShout();
-    m_unit.SpendActionPoints(Unit::MOVE_COST);
-    m_unit.ResetStateDirect(MOVING);
-    StartFootsteps();
+    m_unit.Presentation().Shout(Look::VOICE_MOVE, 3, RandomInt(5));
+    m_host.SpendActionPoints(Unit::MOVE_COST);
+    m_host.EnterState(MOVING);
+    m_unit.Presentation().OnSetOff();
     return true;
-}
-
-void UnitMovement::StartFootsteps()
-{
-    m_unit.footstepTimers[0] = 0.0f;
-    m_unit.footstepTimers[1] = Unit::SECOND_FOOTSTEP_START;
-    m_unit.Presentation().QueueSound(Look::SOUND_FOOTSTEP);
-    m_unit.Presentation().QueueSound(Look::SOUND_FOOTSTEP + 1);
-}
-
-void UnitMovement::UpdateFootsteps()
-{
-    const float dt = DataManager::Get()->GetFrameTime();
-    for (int i = 0; i < 2; ++i) {
-        m_unit.footstepTimers[i] += dt;
-        if (m_unit.footstepTimers[i] >= Unit::FOOTSTEP_PERIOD) {
-            m_unit.Presentation().QueueSound(Look::SOUND_FOOTSTEP + i);
-            m_unit.footstepTimers[i] = 0.0f;
-        }
-    }
 }
 
 void UnitMovement::WalkStep()
 {
-    if (m_unit.state != MOVING)
+    if (m_rules.turn.state != MOVING)
         return;
-    m_unit.Presentation().MoveShadow(m_unit.m_position);
-    if (m_unit.path.empty())
+    m_unit.Presentation().MoveShadow(m_unit.GetPosition());
+    if (m_rules.command.path.empty())
         return;
-    Hex* next = m_unit.path.back();
+    Hex* next = m_rules.command.path.back();
     const float wx = next->anchorX + Object::STAND_OFFSET_X;
     const float wz = next->anchorZ + Object::STAND_OFFSET_Z;
-    const float dx = wx - m_unit.m_position.x;
-    const float dz = wz - m_unit.m_position.z;
+    const float dx = wx - m_unit.GetPosition().x;
+    const float dz = wz - m_unit.GetPosition().z;
     const float remaining = std::sqrt(dx * dx + dz * dz);
-    const float step = DataManager::Get()->GetFrameTime() * m_unit.movementSpeed;
+    const float step = DataManager::Get()->GetFrameTime() * m_rules.attributes.movementSpeed;
     // A long frame would carry the unit past the point and back for ever; it stops on the point instead.
     if (step >= remaining)
-        m_unit.SetWorldPosition(wx, m_unit.m_position.y, wz);
+        m_unit.SetWorldPosition(wx, m_unit.GetPosition().y, wz);
     else
-        m_unit.SetWorldPosition(m_unit.m_position.x + dx / remaining * step, m_unit.m_position.y,
-                                m_unit.m_position.z + dz / remaining * step);
-    const float ex = wx - m_unit.m_position.x;
-    const float ez = wz - m_unit.m_position.z;
+        m_unit.SetWorldPosition(m_unit.GetPosition().x + dx / remaining * step, m_unit.GetPosition().y,
+                                m_unit.GetPosition().z + dz / remaining * step);
+    const float ex = wx - m_unit.GetPosition().x;
+    const float ez = wz - m_unit.GetPosition().z;
     if (std::sqrt(ex * ex + ez * ez) > Unit::ARRIVAL_DISTANCE) {
-        UpdateFootsteps();
+        m_unit.Presentation().OnStride(DataManager::Get()->GetFrameTime());
         m_unit.Object::FaceTowards(wx, wz, PathSearch::FACE_RATE);
         return;
     }
-    m_unit.path.pop_back();
-    Unit::Count(m_unit.owner, Statistic::HEXES_MOVED);
-    if (!m_unit.path.empty())
+    m_rules.command.path.pop_back();
+    Player::Credit(m_rules.owner, Statistic::HEXES_MOVED);
+    if (!m_rules.command.path.empty())
         return;
     if (next->type == HEX_DEFENDED)
         ZoneOfControl(*next);
     m_unit.SetHex(next);
-    m_unit.ResetStateDirect(IDLE);
+    m_host.EnterState(IDLE);
     m_unit.PlayAnimation("Idle", true);
 }
 
@@ -106,20 +82,20 @@ void UnitMovement::ZoneOfControl(Hex& arrival)
     SoundQueue::Get()->Queue("ALL_ZOC.wav", 0, false, 0.0f);
     BoardUnit* guard = nullptr;
     for (BoardUnit* unit : arrival.UnitsWithinRadius()) {
-        if (unit && unit->GetOwner() != m_unit.owner && unit->HasActiveEffect(EffectType::PHALANX)) {
+        if (unit && unit->GetOwner() != m_rules.owner && unit->HasActiveEffect(EffectType::PHALANX)) {
             guard = unit;
             break;
         }
     }
     if (!guard)
         return;
-    m_unit.ShowFloatingText(true);
+    m_unit.Presentation().ShowFloatingText(true);
     const int hurt = 30 + RandomInt(30);
-    m_unit.stats.health = std::clamp(m_unit.stats.health - hurt, 0, std::max(0, m_unit.stats.maxHealth));
+    m_rules.stats.health = std::clamp(m_rules.stats.health - hurt, 0, std::max(0, m_rules.stats.maxHealth));
     // The zone wounds but never kills.
-    if (m_unit.stats.health == 0)
-        m_unit.stats.health = 1;
+    if (m_rules.stats.health == 0)
+        m_rules.stats.health = 1;
     else
-        m_unit.SetCombatText(std::to_string(hurt) + " Damage Taken");
-    m_unit.Presentation().StartEmitter("bloodEmitter.txt", Look::EMITTER_BLOOD);
+        m_unit.Presentation().SetCombatText(std::to_string(hurt) + " Damage Taken");
+    m_unit.Presentation().OnWounded();
 }

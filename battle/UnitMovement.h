@@ -1,15 +1,18 @@
 #pragma once
 // How one unit walks: finding its path, setting off, stepping from hex to hex with its footsteps, and the
 // wound an enemy phalanx's zone gives it where the walk ends. A short-lived view of its unit: the unit makes
-// one for each call and lends it its private state.
+// one for each call and lends it its rules state.
 
 class Hex;
 class Unit;
+class UnitRulesHost;
+struct UnitRulesState;
 
 class UnitMovement
 {
 public:
-    explicit UnitMovement(Unit& unit) : m_unit(unit) { }
+    UnitMovement(Unit& unit, UnitRulesState& rules, UnitRulesHost& host)
+        : m_unit(unit), m_rules(rules), m_host(host) { }
 
     int FindPath(Hex* targetHex, int& count);
     bool StartMove();
@@ -17,9 +20,9 @@ public:
 
 private:
     Unit& m_unit;
+    UnitRulesState& m_rules;
+    UnitRulesHost& m_host;
 
-    void StartFootsteps();
-    void UpdateFootsteps();
     // Damage from an enemy's phalanx whose zone covers the hex the walk ended on.
     void ZoneOfControl(Hex& arrival);
 };

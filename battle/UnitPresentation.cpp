@@ -236,6 +236,13 @@ void UnitPresentation::SetTextVisible(bool visible)
 
 void UnitPresentation::SetBarsAlpha(int fadeState)
 {
+    if (m_dead)
+        return;
+    FadeBars(fadeState);
+}
+
+void UnitPresentation::FadeBars(int fadeState)
+{
     for (WorldQuad* quad : {frameQuad.get(), badgeQuad.get(), healthQuad.get(), manaQuad.get()}) {
         if (quad)
             quad->fadeState = fadeState;
@@ -402,10 +409,135 @@ void UnitPresentation::OnDied()
     StartEmitter("death_emitter_2.txt", EMITTER_DEATH_SECOND);
     emitters[EMITTER_DEATH_FIRST]->alpha = 65;
     emitters[EMITTER_DEATH_SECOND]->alpha = 65;
+    if (!m_dead)
+        FadeBars(1);
+    m_dead = true;
 }
 
 void UnitPresentation::OnFocus()
 {
+    QueueSound(SOUND_FOCUS);
     StartEmitter("focusEmitter.txt", EMITTER_FOCUS);
     emitters[EMITTER_FOCUS]->alpha = 75;
+}
+
+void UnitPresentation::Shout(int firstVoice, int voices, int roll) const
+{
+    if (roll < voices)
+        QueueVoice(firstVoice + roll);
+    else if (roll == voices)
+        QueueGeneralShout();
+}
+
+void UnitPresentation::OnTurnBegun(int voice) const
+{
+    QueueVoice(VOICE_TURN_START + voice);
+}
+
+void UnitPresentation::OnSpellReceived()
+{
+    if (CombatText* label = CombatLabel())
+        label->SetFontHeight(24);
+    ShowFloatingText(true);
+}
+
+void UnitPresentation::OnCritical()
+{
+    StartEmitter("CriticalEmitter.txt", EMITTER_CRITICAL);
+}
+
+void UnitPresentation::OnSwing(bool critical, int variant) const
+{
+    QueueSound((critical ? SOUND_CRITICAL : SOUND_ATTACK) + variant);
+}
+
+void UnitPresentation::OnShielded()
+{
+    SetCombatText("Magic Shield Blocks All!");
+}
+
+void UnitPresentation::OnShieldRaised()
+{
+    StartEmitter("invincibleEmitter.txt", EMITTER_INVINCIBLE);
+}
+
+void UnitPresentation::OnShieldLowered()
+{
+    SwitchOffEmitter(EMITTER_INVINCIBLE);
+}
+
+void UnitPresentation::OnEffectExpired()
+{
+    SwitchOffEffectEmitters();
+}
+
+void UnitPresentation::OnDefending() const
+{
+    QueueSound(SOUND_DEFEND);
+}
+
+void UnitPresentation::OnFocusLeft()
+{
+    SwitchOffEmitter(EMITTER_FOCUS);
+}
+
+void UnitPresentation::OnSetOff()
+{
+    m_footsteps[0] = 0.0f;
+    m_footsteps[1] = SECOND_FOOTSTEP_START;
+    QueueSound(SOUND_FOOTSTEP);
+    QueueSound(SOUND_FOOTSTEP + 1);
+}
+
+void UnitPresentation::OnStride(float seconds)
+{
+    for (int i = 0; i < 2; ++i) {
+        m_footsteps[i] += seconds;
+        if (m_footsteps[i] >= FOOTSTEP_PERIOD) {
+            QueueSound(SOUND_FOOTSTEP + i);
+            m_footsteps[i] = 0.0f;
+        }
+    }
+}
+
+void UnitPresentation::OnWounded()
+{
+    StartEmitter("bloodEmitter.txt", EMITTER_BLOOD);
+}
+
+void UnitPresentation::OnFizzled()
+{
+    StartEmitter("fizzled_emitter.txt", EMITTER_BLOOD);
+    SetCombatText("Spell Fizzled!");
+}
+
+void UnitPresentation::OnAbilityUsed(int slot) const
+{
+    if (slot >= 0 && slot <= 3)
+        QueueSound(SOUND_ABILITY + slot);
+}
+
+void UnitPresentation::OnCastStarted(const std::vector<std::string>& files, const D3DXVECTOR3& aim)
+{
+    for (const std::string& file : files)
+        AddEmitter(castEmitters, file, &aim);
+}
+
+void UnitPresentation::OnEffectEmitters(const std::vector<std::string>& files)
+{
+    for (const std::string& file : files)
+        AddEmitter(effectEmitters, file, nullptr);
+}
+
+void UnitPresentation::OnAreaAimed(const std::vector<std::string>& files)
+{
+    for (const std::string& file : files)
+        AddEmitter(aimEmitters, file, nullptr);
+}
+
+bool UnitPresentation::CastArrived() const
+{
+    return castEmitters.empty() || std::any_of(castEmitters.begin(), castEmitters.end(), [](const auto& emitter) {
+               return emitter->arrived || emitter->finished;
+           });
 }

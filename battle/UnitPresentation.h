@@ -52,6 +52,9 @@ public:
     static constexpr float LABEL_X = 600.0f;
     static constexpr float LABEL_SPACING = 12.0f;
     static constexpr float LABEL_OFFSET_X = 96.0f;
+    // Game seconds of a walking stride, and where the second foot's first stride starts.
+    static constexpr float FOOTSTEP_PERIOD = 0.933333f;
+    static constexpr float SECOND_FOOTSTEP_START = -0.43333f;
 
     // A colour of the combat label.
     struct Colour {
@@ -83,6 +86,7 @@ public:
 
     void QueueTexts();
     void SetTextVisible(bool visible);
+    // The dead keep their bars hidden.
     void SetBarsAlpha(int fadeState);
     // Label 1 is the combat text the rules write.
     CombatText* CombatLabel() const { return labels[1].get(); }
@@ -103,6 +107,40 @@ public:
     void QueueGeneralShout() const;
 
     // What the rules report.
+    // A roll below the number of voices picks one of them; one more is a general's shout; above that the unit
+    // stays quiet.
+    void Shout(int firstVoice, int voices, int roll) const;
+    void OnTurnBegun(int voice) const;
+    // An ability reaches the unit: its label comes back in the spells' size.
+    void OnSpellReceived();
+    void OnCritical();
+    // The sound of the swing as the wind-up ends; a critical has its own.
+    void OnSwing(bool critical, int variant) const;
+    // A magic shield took the blow or the harm.
+    void OnShielded();
+    void OnShieldRaised();
+    void OnShieldLowered();
+    // A lasting effect ran out.
+    void OnEffectExpired();
+    void OnDefending() const;
+    void OnFocusLeft();
+    // The walk begins: both feet sound, the second half a stride behind.
+    void OnSetOff();
+    // Each frame of the walk: a foot sounds at the end of its stride.
+    void OnStride(float seconds);
+    // The zone of an enemy phalanx wounded the unit where its walk ended.
+    void OnWounded();
+    void OnFizzled();
+    // The sound of the ability in the unit's first four slots.
+    void OnAbilityUsed(int slot) const;
+    // The cast's emitters set off towards the point.
+    void OnCastStarted(const std::vector<std::string>& files, const D3DXVECTOR3& aim);
+    // Emitters of an ability that took hold on the unit.
+    void OnEffectEmitters(const std::vector<std::string>& files);
+    // The emitters that mark an area ability's target.
+    void OnAreaAimed(const std::vector<std::string>& files);
+    // A projectile cast is over when one of its emitters arrives, or when none is left to arrive.
+    bool CastArrived() const;
     // A blow struck home: the damage, the blood, and (unless it killed) a few splats around the unit.
     void OnHit(const D3DXVECTOR3& position, float dealt, bool splatter);
     void OnMissed();
@@ -112,9 +150,12 @@ public:
     // The attacker's own label as its blow lands.
     void OnAttackLanded(bool critical, bool ace);
     void OnEffectApplied(const Colour& colour, const std::string& text);
+    // The death emitters; the bars fade out and stay out.
     void OnDied();
     void OnFocus();
 
+    // The animation files the model loads after its mesh, by their suffixes.
+    std::vector<std::string> animationSuffixes;
     std::array<std::string, SOUND_SLOTS> sounds;
     std::array<std::string, VOICE_SLOTS> voices;
     std::array<std::unique_ptr<ParticleEmitter>, EMITTERS> emitters;
@@ -127,4 +168,11 @@ public:
     std::unique_ptr<WorldQuad> healthQuad;
     std::unique_ptr<WorldQuad> manaQuad;
     std::unique_ptr<Decal> shadow;
+
+private:
+    void FadeBars(int fadeState);
+
+    // Once the unit has died its bars fade out for good.
+    bool m_dead = false;
+    float m_footsteps[2] = {0.0f, 0.0f};
 };

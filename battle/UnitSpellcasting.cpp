@@ -18,8 +18,6 @@
 
 namespace {
 
-using Look = UnitPresentation;
-
 // Only one unit casts at a time, so one delay serves them all.
 float g_castTimer = 0.0f;
 
@@ -44,22 +42,22 @@ void UnitSpellcasting::AddAbility(const std::string& abilityName, int uses)
         return;
     }
     ability.usesLeft = uses;
-    m_unit.abilities.push_back(ability);
+    m_rules.abilities.push_back(ability);
 }
 
 void UnitSpellcasting::SelectAbility(const std::string& abilityName)
 {
-    m_unit.selectedAbility = -1;
-    for (size_t i = 0; i < m_unit.abilities.size(); ++i) {
-        if (m_unit.abilities[i].name == abilityName) {
-            m_unit.selectedAbility = static_cast<int>(i);
+    m_rules.command.selectedAbility = -1;
+    for (size_t i = 0; i < m_rules.abilities.size(); ++i) {
+        if (m_rules.abilities[i].name == abilityName) {
+            m_rules.command.selectedAbility = static_cast<int>(i);
             break;
         }
     }
     const SpellDefinition* ability = m_unit.GetSelectedAbility();
     if (!ability)
         return;
-    m_unit.ResetStateDirect(SELECTING_ABILITY_TARGET);
+    m_host.EnterState(SELECTING_ABILITY_TARGET);
     if (ability->areaRadius > 1 && ability->range > 0) {
         if (BattleSession* session = BattleSession::Get())
             session->SetAreaDecal(ability->areaRadius * 3);
@@ -69,11 +67,11 @@ void UnitSpellcasting::SelectAbility(const std::string& abilityName)
 bool UnitSpellcasting::CanPayFor(const SpellDefinition& ability)
 {
     if (ability.usesLeft < 1)
-        m_unit.SetCombatText("Ability Exhausted");
-    else if (m_unit.stats.mana < std::abs(ability.manaCost))
-        m_unit.SetCombatText("Insufficient Mana");
-    else if (m_unit.stats.actionPoints < ability.actionPointCost)
-        m_unit.SetCombatText("Insufficient Action Points");
+        m_unit.Presentation().SetCombatText("Ability Exhausted");
+    else if (m_rules.stats.mana < std::abs(ability.manaCost))
+        m_unit.Presentation().SetCombatText("Insufficient Mana");
+    else if (m_rules.stats.actionPoints < ability.actionPointCost)
+        m_unit.Presentation().SetCombatText("Insufficient Action Points");
     else
         return true;
     return false;
@@ -81,58 +79,51 @@ bool UnitSpellcasting::CanPayFor(const SpellDefinition& ability)
 
 void UnitSpellcasting::PayFor(const SpellDefinition& ability)
 {
-    Unit::Count(m_unit.owner, Statistic::ABILITIES_USED);
-    m_unit.stats.mana =
-        std::clamp(m_unit.stats.mana - std::abs(ability.manaCost), 0, std::max(0, m_unit.stats.maxMana));
-    m_unit.initiative += ability.initiativeCost;
+    Player::Credit(m_rules.owner, Statistic::ABILITIES_USED);
+    m_rules.stats.mana =
+        std::clamp(m_rules.stats.mana - std::abs(ability.manaCost), 0, std::max(0, m_rules.stats.maxMana));
+    m_rules.turn.initiative += ability.initiativeCost;
 }
 
 bool UnitSpellcasting::Fizzled(const SpellDefinition& ability)
 {
     if (RandomInt(200) >= 5)
         return false;
-    m_unit.Presentation().StartEmitter("fizzled_emitter.txt", Look::EMITTER_BLOOD);
-    m_unit.SetCombatText("Spell Fizzled!");
-    m_unit.ResetStateDirect(IDLE);
-    m_unit.SpendActionPoints(ability.actionPointCost);
-    m_unit.abilityTarget = nullptr;
-    Unit::Count(m_unit.owner, Statistic::MISSES);
+    m_unit.Presentation().OnFizzled();
+    m_host.EnterState(IDLE);
+    m_host.SpendActionPoints(ability.actionPointCost);
+    m_rules.command.abilityTarget = nullptr;
+    Player::Credit(m_rules.owner, Statistic::MISSES);
     return true;
-}
-
-void UnitSpellcasting::QueueAbilitySound()
-{
-    if (m_unit.selectedAbility >= 0 && m_unit.selectedAbility <= 3)
-        m_unit.Presentation().QueueSound(Look::SOUND_ABILITY + m_unit.selectedAbility);
 }
 
 void UnitSpellcasting::UseAbility(Hex* hovered)
 {
     const SpellDefinition* selected = m_unit.GetSelectedAbility();
-    if (!hovered || !selected || !m_unit.m_hex)
+    if (!hovered || !selected || !m_unit.GetHex())
         return;
     const SpellDefinition ability = *selected;
-    const int rows = std::abs(m_unit.m_hex->row - hovered->row);
+    const int rows = std::abs(m_unit.GetHex()->row - hovered->row);
     if (ability.range == 0) {
         if (rows > ability.areaRadius) {
-            m_unit.SetCombatText("Out of Range");
+            m_unit.Presentation().SetCombatText("Out of Range");
             return;
         }
-        m_unit.abilityTarget = m_unit.m_hex;
+        m_rules.command.abilityTarget = m_unit.GetHex();
     } else {
         if (rows > ability.range) {
-            m_unit.SetCombatText("Out of Range");
+            m_unit.Presentation().SetCombatText("Out of Range");
             return;
         }
-        m_unit.abilityTarget = hovered;
+        m_rules.command.abilityTarget = hovered;
     }
-    m_unit.ShowFloatingText(true);
+    m_unit.Presentation().ShowFloatingText(true);
     BoardPointer* pointer = BoardPointer::Get();
     if (!CanPayFor(ability)) {
-        m_unit.ResetStateDirect(IDLE);
+        m_host.EnterState(IDLE);
         m_unit.ClearTarget();
         m_unit.DeselectAbility();
-        m_unit.abilityTarget = nullptr;
+        m_rules.command.abilityTarget = nullptr;
         if (pointer)
             pointer->SetHovered(nullptr);
         return;
@@ -144,17 +135,16 @@ void UnitSpellcasting::UseAbility(Hex* hovered)
             pointer->SetHovered(nullptr);
         return;
     }
-    const D3DXVECTOR3 point(m_unit.abilityTarget->CentreX(), m_unit.abilityTarget->meanHeight,
-                            m_unit.abilityTarget->CentreZ());
-    for (const std::string& file : ability.firstEmitters)
-        Look::AddEmitter(m_unit.Presentation().castEmitters, file, &point);
-    m_unit.PlayAbilityEffect(ability.name);
-    QueueAbilitySound();
-    m_unit.abilities[static_cast<size_t>(m_unit.selectedAbility)].usesLeft -= 1;
-    m_unit.SpendActionPoints(ability.actionPointCost);
+    const D3DXVECTOR3 point(m_rules.command.abilityTarget->CentreX(), m_rules.command.abilityTarget->meanHeight,
+                            m_rules.command.abilityTarget->CentreZ());
+    m_unit.Presentation().OnCastStarted(ability.firstEmitters, point);
+    m_host.PlayAbilityEffect(ability.name);
+    m_unit.Presentation().OnAbilityUsed(m_rules.command.selectedAbility);
+    m_rules.abilities[static_cast<size_t>(m_rules.command.selectedAbility)].usesLeft -= 1;
+    m_host.SpendActionPoints(ability.actionPointCost);
     // A cast abandoned half way must not shorten the next one.
     g_castTimer = 0.0f;
-    m_unit.ResetStateDirect(CASTING);
+    m_host.EnterState(CASTING);
     m_unit.PlayAnimation("Cast", false);
 }
 
@@ -162,12 +152,12 @@ void UnitSpellcasting::CastSpell(BoardUnit* spellTarget)
 {
     m_unit.SetTarget(spellTarget);
     const SpellDefinition* selected = m_unit.GetSelectedAbility();
-    if (!selected || !m_unit.target)
+    if (!selected || !m_rules.command.target)
         return;
     const SpellDefinition ability = *selected;
-    m_unit.ShowFloatingText(true);
+    m_unit.Presentation().ShowFloatingText(true);
     if (!CanPayFor(ability)) {
-        m_unit.ResetStateDirect(IDLE);
+        m_host.EnterState(IDLE);
         m_unit.ClearTarget();
         m_unit.DeselectAbility();
         return;
@@ -175,25 +165,22 @@ void UnitSpellcasting::CastSpell(BoardUnit* spellTarget)
     PayFor(ability);
     if (Fizzled(ability))
         return;
-    const D3DXVECTOR3 point(m_unit.target->m_position.x, m_unit.target->m_position.y + 100.0f,
-                            m_unit.target->m_position.z);
-    for (const std::string& file : ability.firstEmitters)
-        Look::AddEmitter(m_unit.Presentation().castEmitters, file, &point);
-    if (ability.castTime >= 0.0f) {
-        for (const std::string& file : ability.secondEmitters)
-            Look::AddEmitter(m_unit.Presentation().effectEmitters, file, nullptr);
-    }
-    m_unit.PlayAbilityEffect(ability.name);
-    QueueAbilitySound();
+    const D3DXVECTOR3 point(m_rules.command.target->GetPosition().x, m_rules.command.target->GetPosition().y + 100.0f,
+                            m_rules.command.target->GetPosition().z);
+    m_unit.Presentation().OnCastStarted(ability.firstEmitters, point);
+    if (ability.castTime >= 0.0f)
+        m_unit.Presentation().OnEffectEmitters(ability.secondEmitters);
+    m_host.PlayAbilityEffect(ability.name);
+    m_unit.Presentation().OnAbilityUsed(m_rules.command.selectedAbility);
     if (Rand() % 100 > 80) {
         if (BattleSession* session = BattleSession::Get())
-            session->RequestSlowMotion(m_unit.target, ability.name == "Lightning Bolt" ? 1.25f : 0.5f, true);
-        m_unit.slowMotionRequested = true;
+            session->RequestSlowMotion(m_rules.command.target, ability.name == "Lightning Bolt" ? 1.25f : 0.5f, true);
+        m_rules.command.slowMotionRequested = true;
     }
-    m_unit.abilities[static_cast<size_t>(m_unit.selectedAbility)].usesLeft -= 1;
-    m_unit.SpendActionPoints(ability.actionPointCost);
+    m_rules.abilities[static_cast<size_t>(m_rules.command.selectedAbility)].usesLeft -= 1;
+    m_host.SpendActionPoints(ability.actionPointCost);
     g_castTimer = 0.0f;
-    m_unit.ResetStateDirect(CASTING);
+    m_host.EnterState(CASTING);
     m_unit.PlayAnimation("Cast", false);
 }
 
@@ -207,10 +194,7 @@ bool UnitSpellcasting::AbilityReady()
         // A projectile cast is over when one of its emitters arrives, or when none is left to arrive. An
         // emitter file may describe one that never arrives nor ends: the cast is then over after a bound, or
         // the caster would cast for ever and its turn could never end.
-        const bool over =
-            m_unit.Presentation().castEmitters.empty() || g_castTimer >= PROJECTILE_CAST_LIMIT ||
-            std::any_of(m_unit.Presentation().castEmitters.begin(), m_unit.Presentation().castEmitters.end(),
-                        [](const auto& emitter) { return emitter->arrived || emitter->finished; });
+        const bool over = g_castTimer >= PROJECTILE_CAST_LIMIT || m_unit.Presentation().CastArrived();
         if (over)
             g_castTimer = 0.0f;
         return over;
@@ -225,25 +209,23 @@ bool UnitSpellcasting::AbilityReady()
 void UnitSpellcasting::StartAreaEmitters()
 {
     const SpellDefinition* ability = m_unit.GetSelectedAbility();
-    if (ability && ability->areaRadius > 1 && m_unit.abilityTarget) {
-        for (const std::string& file : ability->secondEmitters)
-            Look::AddEmitter(m_unit.Presentation().aimEmitters, file, nullptr);
-    }
+    if (ability && ability->areaRadius > 1 && m_rules.command.abilityTarget)
+        m_unit.Presentation().OnAreaAimed(ability->secondEmitters);
     if (BoardPointer* pointer = BoardPointer::Get())
         pointer->SetHovered(nullptr);
 }
 
 void UnitSpellcasting::ReceiveAreaAbility(Unit* caster, const SpellDefinition& ability)
 {
-    if (!m_unit.alive || !caster || !caster->abilityTarget || !m_unit.m_hex)
+    if (!m_rules.turn.alive || !caster || !caster->Rules().command.abilityTarget || !m_unit.GetHex())
         return;
-    const Hex* centre = caster->abilityTarget;
-    if (std::abs(m_unit.m_hex->row - centre->row) >= ability.areaRadius ||
-        std::abs(m_unit.m_hex->column - centre->column) >= ability.areaRadius)
+    const Hex* centre = caster->Rules().command.abilityTarget;
+    if (std::abs(m_unit.GetHex()->row - centre->row) >= ability.areaRadius ||
+        std::abs(m_unit.GetHex()->column - centre->column) >= ability.areaRadius)
         return;
     SpellDefinition copy = ability;
     const bool warcry = ability.name == "Warcry";
-    if (m_unit.owner == caster->owner && warcry)
+    if (m_rules.owner == caster->Rules().owner && warcry)
         copy.amount = -copy.amount;
     if (&m_unit != caster) {
         m_unit.ApplySpellEffect(caster, copy);
@@ -302,22 +284,22 @@ int UnitSpellcasting::RollSpellAmount(const Unit* casterUnit, const SpellDefinit
 {
     // The amount lives here: the ability keeps its base amount whatever happens below.
     int amount = ability.amount;
-    const int casterCritical = casterUnit ? casterUnit->criticalChance : 0;
+    const int casterCritical = casterUnit ? casterUnit->Rules().attributes.criticalChance : 0;
     if (casterCritical > RandomInt(100))
         amount *= 2;
     int resistance = 0;
     switch (ability.school) {
     case SpellSchool::HOLY:
-        resistance = m_unit.holyResistance;
+        resistance = m_rules.attributes.holyResistance;
         break;
     case SpellSchool::SHADOW:
-        resistance = m_unit.shadowResistance;
+        resistance = m_rules.attributes.shadowResistance;
         break;
     case SpellSchool::NATURE:
-        resistance = m_unit.natureResistance;
+        resistance = m_rules.attributes.natureResistance;
         break;
     case SpellSchool::ARCANE:
-        resistance = m_unit.arcaneResistance;
+        resistance = m_rules.attributes.arcaneResistance;
         break;
     default:
         return amount;
@@ -332,15 +314,15 @@ bool UnitSpellcasting::ApplyHealthSpecialCases(const SpellDefinition& ability, P
                                                TimedEffect& effect)
 {
     if (ability.name == "Assassin's Touch")
-        amount = m_unit.stats.health < 100 ? -m_unit.stats.health : 1 - m_unit.stats.health;
+        amount = m_rules.stats.health < 100 ? -m_rules.stats.health : 1 - m_rules.stats.health;
     if (m_unit.HasActiveEffect(EffectType::INVINCIBLE)) {
-        m_unit.SetCombatText("Magic Shield Blocks All!");
-        m_unit.ReleaseTimedEffectAttachments(effect);
+        m_unit.Presentation().OnShielded();
+        UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
         return false;
     }
     if (amount <= 0) {
         m_unit.PlayAnimation("MagicHit", false);
-        Unit::Count(casterOwner, Statistic::DAMAGE_DEALT, std::abs(amount));
+        Player::Credit(casterOwner, Statistic::DAMAGE_DEALT, std::abs(amount));
     }
     if (ability.duration > 0 && ability.name == "Poison Arrow") {
         PointArrow(effect.quad, amount < 0);
@@ -353,13 +335,10 @@ bool UnitSpellcasting::ApplyHealthSpecialCases(const SpellDefinition& ability, P
 void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability)
 {
     Player* casterOwner = caster ? caster->GetOwner() : nullptr;
-    CombatText* label = m_unit.CombatLabel();
-    if (label)
-        label->SetFontHeight(24);
-    m_unit.ShowFloatingText(true);
+    m_unit.Presentation().OnSpellReceived();
     int amount = RollSpellAmount(dynamic_cast<Unit*>(caster), ability);
 
-    TimedEffect effect = m_unit.CreateTimedEffect();
+    TimedEffect effect = UnitTimedEffects::CreateTimedEffect();
     effect.type = ability.effectType;
     effect.turns = ability.duration;
     ParticleEmitter* emitter = effect.emitter;
@@ -375,7 +354,7 @@ void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition
     const bool poison = ability.effectType == EffectType::HEALTH && ability.name == "Poison Arrow";
     if (ability.effectType == EffectType::HEALTH && !ApplyHealthSpecialCases(ability, casterOwner, amount, effect))
         return;
-    effect.saved = look.statistic(m_unit);
+    effect.saved = look.statistic(m_rules);
     EffectLook::Colour colour = look.colour;
     const char* format = look.MessageFor(amount);
     if (ability.effectType == EffectType::HEALTH && amount > 0)
@@ -394,31 +373,28 @@ void UnitSpellcasting::ApplySpellEffect(BoardUnit* caster, const SpellDefinition
             effect.quad->fadeState = 1;
     }
     if (ability.effectType == EffectType::INVINCIBLE)
-        m_unit.Presentation().StartEmitter("invincibleEmitter.txt", Look::EMITTER_INVINCIBLE);
+        m_unit.Presentation().OnShieldRaised();
 
     // An effect a unit gives itself ticks as its own turn begins, so it lasts through the turns it plays.
     if (caster == &m_unit)
         effect.phase = TimedEffect::PHASE_TURN_BEGIN;
     effect.amount = amount;
-    m_unit.ApplyModifier(effect);
+    m_unit.TimedEffects().ApplyModifier(effect);
     if (lasting)
-        m_unit.AddTimedEffect(effect);
+        m_unit.TimedEffects().AddTimedEffect(effect);
     else
-        m_unit.ReleaseTimedEffectAttachments(effect);
-    Unit::Count(casterOwner, Statistic::SPELL_AMOUNT, std::abs(amount));
+        UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
+    Player::Credit(casterOwner, Statistic::SPELL_AMOUNT, std::abs(amount));
     m_unit.Presentation().OnEffectApplied(colour, FormatSpellMessage(format, std::abs(amount)));
 
-    if (ability.castTime < 0.0f) {
-        for (const std::string& file : ability.secondEmitters)
-            Look::AddEmitter(m_unit.Presentation().effectEmitters, file, nullptr);
-    } else if (ability.castTime > 0.0f) {
-        for (const std::string& file : ability.thirdEmitters)
-            Look::AddEmitter(m_unit.Presentation().effectEmitters, file, nullptr);
-    }
+    if (ability.castTime < 0.0f)
+        m_unit.Presentation().OnEffectEmitters(ability.secondEmitters);
+    else if (ability.castTime > 0.0f)
+        m_unit.Presentation().OnEffectEmitters(ability.thirdEmitters);
 
-    if (m_unit.stats.health <= 0)
-        m_unit.DieFrom(casterOwner);
+    if (m_rules.stats.health <= 0)
+        m_host.DieFrom(casterOwner);
     // A phalanx holds its ground, but the dead hold nothing: a corpse never rises into the stance.
-    if (m_unit.state != DEAD && m_unit.state != DEFENDING && m_unit.HasActiveEffect(EffectType::PHALANX))
-        m_unit.ResetStateDirect(DEFENDING);
+    if (m_rules.turn.state != DEAD && m_rules.turn.state != DEFENDING && m_unit.HasActiveEffect(EffectType::PHALANX))
+        m_host.EnterState(DEFENDING);
 }

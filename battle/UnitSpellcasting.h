@@ -1,7 +1,7 @@
 #pragma once
 // The abilities of one unit: choosing one, paying for it, casting it on a unit or over an area, and what an
 // ability does to the unit it lands on (its rolled amount, the changed statistic, the lasting record, death).
-// A short-lived view of its unit: the unit makes one for each call and lends it its private state.
+// A short-lived view of its unit: the unit makes one for each call and lends it its rules state.
 
 #include "core/SpellDefinition.h"
 
@@ -11,6 +11,8 @@ class BoardUnit;
 class Hex;
 class Player;
 class Unit;
+class UnitRulesHost;
+struct UnitRulesState;
 struct TimedEffect;
 
 class UnitSpellcasting
@@ -19,7 +21,9 @@ public:
     // Game seconds after which a cast that waits for its emitters is over even if none has arrived or ended.
     static constexpr float PROJECTILE_CAST_LIMIT = 5.0f;
 
-    explicit UnitSpellcasting(Unit& unit) : m_unit(unit) { }
+    UnitSpellcasting(Unit& unit, UnitRulesState& rules, UnitRulesHost& host)
+        : m_unit(unit), m_rules(rules), m_host(host)
+    { }
 
     // Appends a copy of the named spell with its uses; a name without a spell adds nothing.
     void AddAbility(const std::string& abilityName, int uses);
@@ -38,12 +42,13 @@ public:
 
 private:
     Unit& m_unit;
+    UnitRulesState& m_rules;
+    UnitRulesHost& m_host;
 
     // The three refusals a cast shares; true when the cast may go on.
     bool CanPayFor(const SpellDefinition& ability);
     void PayFor(const SpellDefinition& ability);
     bool Fizzled(const SpellDefinition& ability);
-    void QueueAbilitySound();
     // The ability's amount after the caster's critical and the unit's resistance to its school.
     int RollSpellAmount(const Unit* casterUnit, const SpellDefinition& ability) const;
     // The cases of a health effect that its table row cannot say; false when the effect is blocked.

@@ -6,12 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-using Look = UnitPresentation;
-
-} // namespace
-
 TimedEffect UnitTimedEffects::CreateTimedEffect()
 {
     TimedEffect effect;
@@ -30,42 +24,43 @@ void UnitTimedEffects::ApplyModifier(TimedEffect& effect)
 {
     switch (effect.type) {
     case EffectType::HEALTH: {
-        const int before = m_unit.stats.health;
-        m_unit.stats.health = std::clamp(m_unit.stats.health + effect.amount, 0, std::max(0, m_unit.stats.maxHealth));
-        effect.applied += m_unit.stats.health - before;
+        const int before = m_rules.stats.health;
+        m_rules.stats.health =
+            std::clamp(m_rules.stats.health + effect.amount, 0, std::max(0, m_rules.stats.maxHealth));
+        effect.applied += m_rules.stats.health - before;
         break;
     }
     case EffectType::MANA:
-        m_unit.stats.mana = std::clamp(m_unit.stats.mana + effect.amount, 0, std::max(0, m_unit.stats.maxMana));
+        m_rules.stats.mana = std::clamp(m_rules.stats.mana + effect.amount, 0, std::max(0, m_rules.stats.maxMana));
         break;
     case EffectType::INITIATIVE:
-        m_unit.initiative += effect.amount;
+        m_rules.turn.initiative += effect.amount;
         break;
     case EffectType::MOVEMENT_RADIUS:
-        m_unit.stats.movementRadius = std::max(0, m_unit.stats.movementRadius + effect.amount);
+        m_rules.stats.movementRadius = std::max(0, m_rules.stats.movementRadius + effect.amount);
         break;
     case EffectType::STR:
-        m_unit.stats.strength += effect.amount;
+        m_rules.stats.strength += effect.amount;
         break;
     case EffectType::AGILLY:
-        m_unit.stats.agility += effect.amount;
+        m_rules.stats.agility += effect.amount;
         break;
     case EffectType::INTELLI:
-        m_unit.stats.intelligence += effect.amount;
+        m_rules.stats.intelligence += effect.amount;
         break;
     case EffectType::MISS_MORE:
-        m_unit.missChance += effect.amount;
+        m_rules.attributes.missChance += effect.amount;
         break;
     case EffectType::PHALANX:
-        m_unit.stats.actionPoints = 0;
+        m_rules.stats.actionPoints = 0;
         break;
     case EffectType::CRITICAL_MORE:
-        m_unit.criticalChance += effect.amount;
+        m_rules.attributes.criticalChance += effect.amount;
         break;
     case EffectType::AP_BONUS:
-        m_unit.stats.maxActionPoints = std::max(0, m_unit.stats.maxActionPoints + effect.amount);
-        m_unit.stats.actionPoints = std::max(0, m_unit.stats.actionPoints + effect.amount);
-        m_unit.RefreshCommandButtons();
+        m_rules.stats.maxActionPoints = std::max(0, m_rules.stats.maxActionPoints + effect.amount);
+        m_rules.stats.actionPoints = std::max(0, m_rules.stats.actionPoints + effect.amount);
+        m_host.RefreshCommandButtons();
         break;
     case EffectType::DEFEND_FREE:
     case EffectType::INVINCIBLE:
@@ -79,40 +74,41 @@ void UnitTimedEffects::RestoreModifier(TimedEffect& effect)
     case EffectType::HEALTH:
         // Only what the effect itself changed is undone: a blow taken meanwhile stays taken, and healing given
         // meanwhile stays given. The expiry never kills and never heals beyond the maximum.
-        m_unit.stats.health = std::clamp(m_unit.stats.health - effect.applied, 1, std::max(1, m_unit.stats.maxHealth));
+        m_rules.stats.health =
+            std::clamp(m_rules.stats.health - effect.applied, 1, std::max(1, m_rules.stats.maxHealth));
         effect.applied = 0;
         break;
     case EffectType::MANA:
-        m_unit.stats.mana = effect.saved;
+        m_rules.stats.mana = effect.saved;
         break;
     case EffectType::INITIATIVE:
-        m_unit.initiative = effect.saved;
+        m_rules.turn.initiative = effect.saved;
         break;
     case EffectType::MOVEMENT_RADIUS:
-        m_unit.stats.movementRadius = effect.saved;
+        m_rules.stats.movementRadius = effect.saved;
         break;
     case EffectType::STR:
-        m_unit.stats.strength = effect.saved;
+        m_rules.stats.strength = effect.saved;
         break;
     case EffectType::AGILLY:
-        m_unit.stats.agility = effect.saved;
+        m_rules.stats.agility = effect.saved;
         break;
     case EffectType::INTELLI:
-        m_unit.stats.intelligence = effect.saved;
+        m_rules.stats.intelligence = effect.saved;
         break;
     case EffectType::MISS_MORE:
-        m_unit.missChance = effect.saved;
+        m_rules.attributes.missChance = effect.saved;
         break;
     case EffectType::CRITICAL_MORE:
-        m_unit.criticalChance = effect.saved;
+        m_rules.attributes.criticalChance = effect.saved;
         break;
     case EffectType::AP_BONUS:
-        m_unit.stats.maxActionPoints = effect.saved;
-        m_unit.stats.actionPoints = effect.saved;
-        m_unit.RefreshCommandButtons();
+        m_rules.stats.maxActionPoints = effect.saved;
+        m_rules.stats.actionPoints = effect.saved;
+        m_host.RefreshCommandButtons();
         break;
     case EffectType::INVINCIBLE:
-        m_unit.Presentation().SwitchOffEmitter(Look::EMITTER_INVINCIBLE);
+        m_unit.Presentation().OnShieldLowered();
         break;
     case EffectType::DEFEND_FREE:
     case EffectType::PHALANX:
@@ -122,7 +118,7 @@ void UnitTimedEffects::RestoreModifier(TimedEffect& effect)
 
 void UnitTimedEffects::AddTimedEffect(TimedEffect effect)
 {
-    for (TimedEffect& existing : m_unit.timedEffects) {
+    for (TimedEffect& existing : m_rules.timedEffects) {
         if (existing.type == effect.type) {
             existing.active = true;
             existing.turns += effect.turns;
@@ -133,16 +129,16 @@ void UnitTimedEffects::AddTimedEffect(TimedEffect effect)
             return;
         }
     }
-    m_unit.timedEffects.push_back(effect);
+    m_rules.timedEffects.push_back(effect);
 }
 
 void UnitTimedEffects::TickEffects(uint8_t phase)
 {
-    for (size_t i = 0; i < m_unit.timedEffects.size();) {
-        TimedEffect& effect = m_unit.timedEffects[i];
+    for (size_t i = 0; i < m_rules.timedEffects.size();) {
+        TimedEffect& effect = m_rules.timedEffects[i];
         if (!effect.active) {
             ReleaseTimedEffectAttachments(effect);
-            m_unit.timedEffects.erase(m_unit.timedEffects.begin() + static_cast<std::ptrdiff_t>(i));
+            m_rules.timedEffects.erase(m_rules.timedEffects.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
         if (effect.phase == phase) {
@@ -153,16 +149,16 @@ void UnitTimedEffects::TickEffects(uint8_t phase)
                     effect.emitter->emitting = false;
                 if (effect.quad)
                     effect.quad->fadeState = 1;
-                m_unit.Presentation().SwitchOffEffectEmitters();
+                m_unit.Presentation().OnEffectExpired();
                 effect.active = false;
             } else {
-                const int before = m_unit.stats.health;
+                const int before = m_rules.stats.health;
                 ApplyModifier(effect);
                 // A lasting harm wears a unit down but never kills it between blows: its death would
                 // otherwise wait for the next attack, even one that misses.
-                if (effect.type == EffectType::HEALTH && effect.amount < 0 && m_unit.stats.health < 1 && before >= 1) {
-                    effect.applied += 1 - m_unit.stats.health;
-                    m_unit.stats.health = 1;
+                if (effect.type == EffectType::HEALTH && effect.amount < 0 && m_rules.stats.health < 1 && before >= 1) {
+                    effect.applied += 1 - m_rules.stats.health;
+                    m_rules.stats.health = 1;
                 }
             }
         }

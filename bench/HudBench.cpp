@@ -109,16 +109,17 @@ void HudFrame(benchmark::State& state, HudShown shown)
     Player side;
     side.team = 0;
     Unit knight;
-    knight.owner = &side;
-    knight.myTurn = true;
+    UnitRulesState& rules = knight.RulesForSetUp();
+    rules.owner = &side;
+    rules.turn.myTurn = true;
     for (const char* ability : {"Warcry", "Charge!", "Unrelenting Assault", "Sweeping Strike"})
-        knight.AddAbility(ability, 2);
-    knight.stats.health = 45;
-    knight.stats.maxHealth = 60;
-    knight.stats.mana = 10;
-    knight.stats.maxMana = 30;
-    knight.stats.actionPoints = 10;
-    knight.stats.maxActionPoints = 10;
+        knight.Spellcasting().AddAbility(ability, 2);
+    rules.stats.health = 45;
+    rules.stats.maxHealth = 60;
+    rules.stats.mana = 10;
+    rules.stats.maxMana = 30;
+    rules.stats.actionPoints = 10;
+    rules.stats.maxActionPoints = 10;
 
     const auto step = [&] {
         DataManager::Get()->AdvanceTime(1.0f / 60.0f);

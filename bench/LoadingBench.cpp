@@ -86,7 +86,7 @@ void BM_DeployToBattle(benchmark::State& state)
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
         InputManager::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_GL);
         auto app = std::make_unique<GameApplication>();
         static char module;
@@ -97,17 +97,20 @@ void BM_DeployToBattle(benchmark::State& state)
         }
         app->SetWindowSize(1024, 768);
         GameSession* session = app->GetSession();
-        session->LoadLevel("Farm");
-        session->AddPlayer(0);
-        session->AddPlayer(1);
+        // The front end deploys the armies; the session is its link.
+        FrontEndLink& frontEnd = *session;
+        frontEnd.LoadLevel("Farm");
+        frontEnd.AddPlayer(0);
+        frontEnd.AddPlayer(1);
         for (int team = 0; team < 2; ++team)
             for (int i = 0; i < 11; ++i)
-                session->AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
+                frontEnd.AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
         // The deployment screen loads each model as it is placed (without animations).
-        session->LoadUnitModels(false);
+        frontEnd.LoadUnitModels(false);
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         session->SetGameState(GAME_STATE_LOADING);
+        session->ApplyRequestedChanges();
         while (session->GetGameState() == GAME_STATE_LOADING &&
                std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
             app->UpdateFrame();

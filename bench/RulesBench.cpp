@@ -52,12 +52,12 @@ void RulesUpdateFullBoard(benchmark::State& state)
     for (size_t i = 0; i < units.size(); ++i) {
         Unit& unit = *units[i];
         // As a unit is once the loading has made it ready for battle.
-        unit.visible = true;
+        unit.RulesForSetUp().turn.visible = true;
         for (EffectType type : EVERY_EFFECT) {
-            TimedEffect effect = unit.CreateTimedEffect();
+            TimedEffect effect = UnitTimedEffects::CreateTimedEffect();
             effect.type = type;
             effect.turns = 3;
-            unit.AddTimedEffect(effect);
+            unit.TimedEffects().AddTimedEffect(effect);
         }
         if (i % 3 == 1)
             unit.SetState(DEFENDING);

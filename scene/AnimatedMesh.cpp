@@ -13,6 +13,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -26,9 +27,14 @@ constexpr const char* MELEE_ATTACK = "MeleeAttack";
 constexpr const char* LOAD_TECHNIQUE = "AnimationTechnique";
 
 // Until a level sets its light, the sun of every level: (50, 45, 25) normalised.
+D3DXVECTOR3 StartLight()
+{
+    return D3DXVECTOR3(0.6967330f, 0.6270597f, 0.3483665f);
+}
+
 D3DXVECTOR3& LightDirectionStore()
 {
-    static D3DXVECTOR3 towardsLight(0.6967330f, 0.6270597f, 0.3483665f);
+    static D3DXVECTOR3 towardsLight = StartLight();
     return towardsLight;
 }
 
@@ -61,9 +67,9 @@ void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileN
     }
     MeshHierarchyAllocator allocator(this);
     D3DXFRAME* loadedRoot = nullptr;
-    ID3DXAnimationController* loadedController = nullptr;
+    ComPtr<ID3DXAnimationController> loadedController;
     if (FAILED(D3DXLoadMeshHierarchyFromX(m_path.c_str(), LOAD_OPTIONS, data->GetDevice(), &allocator, nullptr,
-                                          &loadedRoot, &loadedController))) {
+                                          &loadedRoot, loadedController.AddressOf()))) {
         if (data->GetDevice())
             data->ReportMissing("model.refused", m_path, "cannot be loaded; what uses it is not drawn");
         return;
@@ -71,8 +77,8 @@ void AnimatedMesh::LoadWithEffect(MeshOwner* meshOwner, const std::string& fileN
     m_root = static_cast<MeshFrame*>(loadedRoot);
     // A model without animation still plays: an empty controller has no sets to play.
     if (!loadedController)
-        D3DXCreateAnimationController(0, 0, TRACKS, EVENTS, &loadedController);
-    m_controller = loadedController;
+        D3DXCreateAnimationController(0, 0, TRACKS, EVENTS, loadedController.AddressOf());
+    m_controller = std::move(loadedController);
     // A bone without a frame would leave the palette pointing nowhere: such a model does not load.
     if (FAILED(SetupBoneMatrixPointers(m_root))) {
         Log(LogLevel::WARNING, "model.bones", m_path + ": a bone names no frame of the model");
@@ -95,6 +101,11 @@ void AnimatedMesh::SetLightDirection(const D3DXVECTOR3& towardsLight)
     LightDirectionStore() = towardsLight;
 }
 
+void AnimatedMesh::ResetForTests()
+{
+    LightDirectionStore() = StartLight();
+}
+
 const D3DXVECTOR3& AnimatedMesh::GetLightDirection()
 {
     return LightDirectionStore();
@@ -105,11 +116,10 @@ void AnimatedMesh::RebuildNames()
     m_setCount = m_controller->GetNumAnimationSets();
     m_names.clear();
     for (UINT i = 0; i < m_setCount; ++i) {
-        ID3DXAnimationSet* set = nullptr;
-        if (FAILED(m_controller->GetAnimationSet(i, &set)))
+        ComPtr<ID3DXAnimationSet> set;
+        if (FAILED(m_controller->GetAnimationSet(i, set.AddressOf())))
             continue;
         m_names[set->GetName()] = static_cast<int>(i);
-        set->Release();
     }
 }
 
@@ -124,21 +134,20 @@ void AnimatedMesh::LoadAnimationFile(const std::string& fileName)
     // The file's hierarchy serves only as the source of its sets, which every unit of the class shares.
     MeshHierarchyAllocator allocator(this);
     const std::shared_ptr<const AnimationFileCache::Sets> file = AnimationFileCache::Get(found, &allocator);
-    const std::vector<ID3DXAnimationSet*>& sets = file->Get();
+    const std::vector<ComPtr<ID3DXAnimationSet>>& sets = file->Get();
     const UINT added = static_cast<UINT>(sets.size());
     if (added == 0)
         return;
     const UINT current = m_controller->GetNumAnimationSets();
     if (m_controller->GetMaxNumAnimationSets() - current < added) {
-        ID3DXAnimationController* grown = nullptr;
+        ComPtr<ID3DXAnimationController> grown;
         if (SUCCEEDED(m_controller->CloneAnimationController(m_controller->GetMaxNumAnimationOutputs(), current + added,
-                                                             TRACKS, m_controller->GetMaxNumEvents(), &grown))) {
-            m_controller->Release();
-            m_controller = grown;
-        }
+                                                             TRACKS, m_controller->GetMaxNumEvents(),
+                                                             grown.AddressOf())))
+            m_controller = std::move(grown);
     }
-    for (ID3DXAnimationSet* set : sets)
-        m_controller->RegisterAnimationSet(set);
+    for (const ComPtr<ID3DXAnimationSet>& set : sets)
+        m_controller->RegisterAnimationSet(set.Get());
     RebuildNames();
 }
 
@@ -165,11 +174,8 @@ bool AnimatedMesh::PlaySet(UINT index, bool playLoop)
     m_eventReached = false;
     const double now = m_controller->GetTime();
 
-    if (m_currentSetObject)
-        m_currentSetObject->Release();
-    m_currentSetObject = nullptr;
-    m_controller->GetAnimationSet(index, &m_currentSetObject);
-    m_controller->SetTrackAnimationSet(newTrack, m_currentSetObject);
+    m_controller->GetAnimationSet(index, m_currentSetObject.AddressOf());
+    m_controller->SetTrackAnimationSet(newTrack, m_currentSetObject.Get());
     m_controller->UnkeyAllTrackEvents(m_currentTrack);
     m_controller->UnkeyAllTrackEvents(newTrack);
     m_controller->SetTrackPosition(newTrack, 0.0);
@@ -258,7 +264,7 @@ void AnimatedMesh::MeasureSkinReach(MeshFrame* frame)
     for (; frame; frame = static_cast<MeshFrame*>(frame->pFrameSibling)) {
         for (auto* c = static_cast<MeshContainer*>(frame->pMeshContainer); c;
              c = static_cast<MeshContainer*>(c->pNextMeshContainer)) {
-            ID3DXMesh* source = c->sourceMesh;
+            ID3DXMesh* source = c->sourceMesh.Get();
             void* data = nullptr;
             if (!c->pSkinInfo || !source || FAILED(source->LockVertexBuffer(D3DLOCK_READONLY, &data)) || !data)
                 continue;
@@ -434,13 +440,9 @@ void AnimatedMesh::Release()
         MeshHierarchyAllocator allocator(this);
         D3DXFrameDestroy(m_root, &allocator);
     }
-    if (m_controller)
-        m_controller->Release();
-    if (m_currentSetObject)
-        m_currentSetObject->Release();
     m_root = nullptr;
-    m_controller = nullptr;
-    m_currentSetObject = nullptr;
+    m_controller.Reset();
+    m_currentSetObject.Reset();
     m_loaded = false;
 }
 

@@ -4,6 +4,7 @@
 // palette of "SkinnedMesh.fx".
 
 #include "d3dx9/D3DX9.h"
+#include "win32/ComPtr.h"
 
 #include <map>
 #include <string>
@@ -32,6 +33,8 @@ public:
     // light would turn with the camera.
     static void SetLightDirection(const D3DXVECTOR3& towardsLight);
     static const D3DXVECTOR3& GetLightDirection();
+    // The light back to the one every level starts with.
+    static void ResetForTests();
 
     void LoadWithEffect(MeshOwner* owner, const std::string& fileName, bool flag);
     void LoadAnimationFile(const std::string& fileName);
@@ -58,7 +61,7 @@ public:
     UINT GetCurrentTrack() const { return m_currentTrack; }
     const std::map<std::string, int>& GetNames() const { return m_names; }
     MeshFrame* GetRoot() const { return m_root; }
-    ID3DXAnimationController* GetController() const { return m_controller; }
+    ID3DXAnimationController* GetController() const { return m_controller.Get(); }
     ID3DXEffect* GetEffect() const { return m_effect; }
     const std::string& GetPath() const { return m_path; }
 
@@ -95,8 +98,8 @@ private:
     float m_eventTime = 0.0f;
     ID3DXEffect* m_effect = nullptr; // owned by the data manager's cache
     MeshFrame* m_root = nullptr;
-    ID3DXAnimationController* m_controller = nullptr;
-    ID3DXAnimationSet* m_currentSetObject = nullptr;
+    ComPtr<ID3DXAnimationController> m_controller;
+    ComPtr<ID3DXAnimationSet> m_currentSetObject;
     std::string m_path;
     std::vector<D3DXMATRIX> m_boneMatrices;
     int m_skinningMethod = 4;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -23,12 +24,6 @@ std::mutex AnimationFileCache::s_lock;
 std::map<std::string, AnimationFileCache::Entry> AnimationFileCache::s_files;
 size_t AnimationFileCache::s_filesRead = 0;
 
-AnimationFileCache::Sets::~Sets()
-{
-    for (ID3DXAnimationSet* set : m_sets)
-        set->Release();
-}
-
 std::shared_ptr<const AnimationFileCache::Sets> AnimationFileCache::Get(const std::string& path,
                                                                         ID3DXAllocateHierarchy* allocator)
 {
@@ -43,19 +38,19 @@ std::shared_ptr<const AnimationFileCache::Sets> AnimationFileCache::Get(const st
     }
     // Read without the lock, so that the other thread's lookups of files already read do not wait. Two
     // threads that read the same file at once keep the first copy stored.
-    std::vector<ID3DXAnimationSet*> sets;
+    std::vector<ComPtr<ID3DXAnimationSet>> sets;
     D3DXFRAME* root = nullptr;
-    ID3DXAnimationController* controller = nullptr;
+    ComPtr<ID3DXAnimationController> controller;
     if (SUCCEEDED(D3DXLoadMeshHierarchyFromX(path.c_str(), D3DXMESH_MANAGED, DataManager::Get()->GetDevice(), allocator,
-                                             nullptr, &root, &controller))) {
+                                             nullptr, &root, controller.AddressOf()))) {
         const UINT count = controller ? controller->GetNumAnimationSets() : 0;
         for (UINT i = 0; i < count; ++i) {
-            ID3DXAnimationSet* set = nullptr;
-            if (SUCCEEDED(controller->GetAnimationSet(i, &set)) && set)
-                sets.push_back(set);
+            ComPtr<ID3DXAnimationSet> set;
+            if (SUCCEEDED(controller->GetAnimationSet(i, set.AddressOf())) && set)
+                sets.push_back(std::move(set));
         }
-        if (controller)
-            controller->Release();
+        // The controller's outputs point into the frames: it goes first.
+        controller.Reset();
         D3DXFrameDestroy(root, allocator);
     }
     auto read = std::make_shared<const Sets>(std::move(sets));

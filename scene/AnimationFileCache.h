@@ -5,6 +5,7 @@
 // or size changed) is read again. Safe from the loading thread and the main thread at once.
 
 #include "d3dx9/D3DX9.h"
+#include "win32/ComPtr.h"
 
 #include <map>
 #include <memory>
@@ -19,14 +20,13 @@ public:
     class Sets
     {
     public:
-        explicit Sets(std::vector<ID3DXAnimationSet*> sets) : m_sets(std::move(sets)) { }
-        ~Sets();
+        explicit Sets(std::vector<ComPtr<ID3DXAnimationSet>> sets) : m_sets(std::move(sets)) { }
         Sets(const Sets&) = delete;
         Sets& operator=(const Sets&) = delete;
-        const std::vector<ID3DXAnimationSet*>& Get() const { return m_sets; }
+        const std::vector<ComPtr<ID3DXAnimationSet>>& Get() const { return m_sets; }
 
     private:
-        std::vector<ID3DXAnimationSet*> m_sets;
+        std::vector<ComPtr<ID3DXAnimationSet>> m_sets;
     };
 
     // The sets of the file at path (a path the data manager found). The file's hierarchy is read through

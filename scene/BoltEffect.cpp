@@ -31,7 +31,7 @@ BoltEffect::BoltEffect(const std::string& textureName, const D3DXVECTOR3* startP
     m_texture = data->GetTexture(textureName, false);
     if (IDirect3DDevice9* device = data->GetDevice())
         device->CreateVertexBuffer(VERTEX_COUNT * sizeof(ColouredVertex), 0, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
-                                   &m_vertexBuffer, nullptr);
+                                   m_vertexBuffer.AddressOf(), nullptr);
     BuildGeometry();
 }
 
@@ -42,7 +42,7 @@ BoltEffect::~BoltEffect()
 
 void BoltEffect::Release()
 {
-    ReleaseInterface(m_vertexBuffer);
+    m_vertexBuffer.Reset();
     DropTextureReference(m_texture);
 }
 
@@ -154,7 +154,7 @@ void BoltEffect::Draw(IDirect3DDevice9* device)
         return;
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
     device->SetFVF(COLOURED_VERTEX_FVF);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ColouredVertex));
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(ColouredVertex));
     // The whole strip, up to the target: the last pair carries the beam's transparent end.
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(m_primitiveCount));
 }

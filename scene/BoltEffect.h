@@ -5,6 +5,7 @@
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/ColourBytes.h"
+#include "win32/ComPtr.h"
 
 #include <array>
 #include <string>
@@ -35,7 +36,7 @@ public:
 
     const std::array<ColouredVertex, VERTEX_COUNT>& Vertices() const { return m_vertices; }
     const std::array<D3DXVECTOR3, POINT_COUNT>& Points() const { return m_points; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
 
     D3DXVECTOR3 start;
     D3DXVECTOR3 end;
@@ -57,7 +58,7 @@ private:
 
     int m_primitiveCount = VERTEX_COUNT - 2;
     TextureRecord* m_texture = nullptr;
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
     std::array<D3DXVECTOR3, POINT_COUNT> m_points{};
     // What the buffer holds; colours of the build stay here when a flicker moves only the positions.
     std::array<ColouredVertex, VERTEX_COUNT> m_vertices{};

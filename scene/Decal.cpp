@@ -32,8 +32,8 @@ Decal::~Decal()
 
 void Decal::Release()
 {
-    ReleaseInterface(m_vertexBuffer);
-    ReleaseInterface(m_indexBuffer);
+    m_vertexBuffer.Reset();
+    m_indexBuffer.Reset();
     DropTextureReference(m_texture);
     m_laid = false;
     DecalManager::Forget(this);
@@ -62,9 +62,10 @@ void Decal::AddRotation(float degrees)
 
 void Decal::Create(int n, float x, float z, bool randomRotation)
 {
-    ReleaseInterface(m_vertexBuffer);
-    ReleaseInterface(m_indexBuffer);
+    m_vertexBuffer.Reset();
+    m_indexBuffer.Reset();
     m_laid = false;
+    ++m_layings;
     if (randomRotation)
         m_rotation += static_cast<float>(RandomInt(360));
     m_position = D3DXVECTOR3(x, 0.0f, z);
@@ -78,9 +79,9 @@ void Decal::Create(int n, float x, float z, bool randomRotation)
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (device) {
         device->CreateVertexBuffer(static_cast<UINT>(m_vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
-                                   &m_vertexBuffer, nullptr);
+                                   m_vertexBuffer.AddressOf(), nullptr);
         device->CreateIndexBuffer(static_cast<UINT>(m_triangleCount) * 3 * static_cast<UINT>(sizeof(WORD)), 0,
-                                  D3DFMT_INDEX16, D3DPOOL_MANAGED, &m_indexBuffer, nullptr);
+                                  D3DFMT_INDEX16, D3DPOOL_MANAGED, m_indexBuffer.AddressOf(), nullptr);
     }
     void* data = nullptr;
     if (m_indexBuffer && SUCCEEDED(m_indexBuffer->Lock(0, 0, &data, 0)) && data) {
@@ -160,6 +161,7 @@ void Decal::Lay()
         }
     }
     m_vertexBuffer->Unlock();
+    ++m_layings;
     m_laid = true;
     m_laidPosition = m_position;
     m_laidColour = packed;
@@ -195,8 +197,8 @@ void Decal::Draw(IDirect3DDevice9* device)
     const D3DXMATRIX transform = TextureTransform();
     device->SetTransform(D3DTS_TEXTURE0, &transform);
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
-    device->SetIndices(m_indexBuffer);
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(Vertex));
+    device->SetIndices(m_indexBuffer.Get());
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(m_vertexCount), 0,
                                  static_cast<UINT>(m_triangleCount));
 }

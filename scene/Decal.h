@@ -5,6 +5,7 @@
 
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
+#include "win32/ComPtr.h"
 
 #include <cstdio>
 #include <string>
@@ -56,9 +57,12 @@ public:
     float HalfSize() const { return m_halfSize; }
     float Rotation() const { return m_rotation; }
     const D3DXVECTOR3& Position() const { return m_position; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
-    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
+    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer.Get(); }
     TextureRecord* Texture() const { return m_texture; }
+    // How many times the decal's vertices have been written: a decal whose count, texture and rotation stay
+    // the same looks the same.
+    unsigned Layings() const { return m_layings; }
 
     int fadeState = 3; // 0 fading in, 1 fading out, 2 pulsing, 3 steady
     float alpha = 1.0f;
@@ -77,8 +81,8 @@ private:
     int m_triangleCount = 0;
     float m_halfSize = 0.0f;
     D3DXVECTOR3 m_colour{1.0f, 1.0f, 1.0f};
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
-    IDirect3DIndexBuffer9* m_indexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
+    ComPtr<IDirect3DIndexBuffer9> m_indexBuffer;
     TextureRecord* m_texture = nullptr;
 
     // What the buffer was last laid with.
@@ -87,4 +91,5 @@ private:
     D3DCOLOR m_laidColour = 0;
     const void* m_laidGround = nullptr;
     unsigned m_laidRevision = 0;
+    unsigned m_layings = 0;
 };

@@ -85,12 +85,10 @@ HRESULT MeshHierarchyAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHD
 
     container->MeshData.Type = D3DXMESHTYPE_MESH;
     if ((mesh->GetFVF() & D3DFVF_NORMAL) == 0) {
-        IDirect3DDevice9* device = nullptr;
-        mesh->GetDevice(&device);
-        const HRESULT hr =
-            mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF() | D3DFVF_NORMAL, device, &container->MeshData.pMesh);
-        if (device)
-            device->Release();
+        ComPtr<IDirect3DDevice9> device;
+        mesh->GetDevice(device.AddressOf());
+        const HRESULT hr = mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF() | D3DFVF_NORMAL, device.Get(),
+                                              &container->MeshData.pMesh);
         if (FAILED(hr)) {
             DestroyMeshContainer(container);
             return hr;
@@ -142,8 +140,8 @@ HRESULT MeshHierarchyAllocator::CreateMeshContainer(LPCSTR name, const D3DXMESHD
         skinInfo->AddRef();
         // The mesh the skin is converted from is the one with normals: for a file without them, the clone
         // whose normals were just worked out, or the skin would be lit as if every normal were zero.
-        container->sourceMesh = container->MeshData.pMesh;
-        container->sourceMesh->AddRef();
+        container->MeshData.pMesh->AddRef();
+        container->sourceMesh.Attach(container->MeshData.pMesh);
         const DWORD bones = skinInfo->GetNumBones();
         container->boneOffsets.resize(bones);
         for (DWORD b = 0; b < bones; ++b)
@@ -164,34 +162,28 @@ HRESULT MeshHierarchyAllocator::GenerateSkinnedMesh(MeshContainer* container)
         container->MeshData.pMesh->Release();
         container->MeshData.pMesh = nullptr;
     }
-    if (container->boneCombinations) {
-        container->boneCombinations->Release();
-        container->boneCombinations = nullptr;
-    }
     ID3DXSkinInfo* skin = container->pSkinInfo;
     const DWORD bones = skin->GetNumBones();
     container->paletteSize = std::min(bones, AnimatedMesh::MAX_PALETTE);
     container->softwareVertexProcessing = DataManager::Get()->GetDeviceCaps().VertexShaderVersion < VERTEX_SHADER_1_1;
 
-    HRESULT hr = skin->ConvertToIndexedBlendedMesh(container->sourceMesh, SKIN_OPTIONS, container->paletteSize,
+    HRESULT hr = skin->ConvertToIndexedBlendedMesh(container->sourceMesh.Get(), SKIN_OPTIONS, container->paletteSize,
                                                    container->pAdjacency, nullptr, nullptr, nullptr,
                                                    &container->maxFaceInfluences, &container->attributeGroupCount,
-                                                   &container->boneCombinations, &container->MeshData.pMesh);
+                                                   container->boneCombinations.AddressOf(), &container->MeshData.pMesh);
     if (FAILED(hr))
         return hr;
 
     ID3DXMesh* converted = container->MeshData.pMesh;
     const DWORD format = (converted->GetFVF() & D3DFVF_POSITION_MASK) | SHADER_FORMAT;
     if (format != converted->GetFVF()) {
-        IDirect3DDevice9* device = nullptr;
-        converted->GetDevice(&device);
+        ComPtr<IDirect3DDevice9> device;
+        converted->GetDevice(device.AddressOf());
         ID3DXMesh* clone = nullptr;
-        if (SUCCEEDED(converted->CloneMeshFVF(converted->GetOptions(), format, device, &clone))) {
+        if (SUCCEEDED(converted->CloneMeshFVF(converted->GetOptions(), format, device.Get(), &clone))) {
             converted->Release();
             container->MeshData.pMesh = clone;
         }
-        if (device)
-            device->Release();
     }
 
     D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
@@ -222,14 +214,10 @@ HRESULT MeshHierarchyAllocator::DestroyMeshContainer(D3DXMESHCONTAINER* meshCont
     delete[] container->Name;
     delete[] container->pAdjacency;
     delete[] container->pMaterials;
-    if (container->boneCombinations)
-        container->boneCombinations->Release();
     if (container->MeshData.pMesh)
         container->MeshData.pMesh->Release();
     if (container->pSkinInfo)
         container->pSkinInfo->Release();
-    if (container->sourceMesh)
-        container->sourceMesh->Release();
     delete container;
     return S_OK;
 }

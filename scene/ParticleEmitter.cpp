@@ -105,8 +105,8 @@ void ParticleEmitter::Load(const EmitterFile& file)
 
 void ParticleEmitter::ReleaseBuffers()
 {
-    ReleaseInterface(m_vertexBuffer);
-    ReleaseInterface(m_indexBuffer);
+    m_vertexBuffer.Reset();
+    m_indexBuffer.Reset();
 }
 
 void ParticleEmitter::Start()
@@ -118,10 +118,11 @@ void ParticleEmitter::Start()
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (count > 0 && device) {
         device->CreateVertexBuffer(count * VERTICES_PER_QUAD * static_cast<UINT>(sizeof(ColouredVertex)),
-                                   D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
+                                   D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED, m_vertexBuffer.AddressOf(),
+                                   nullptr);
         const UINT indexBytes = count * INDICES_PER_QUAD * static_cast<UINT>(sizeof(WORD));
         if (SUCCEEDED(device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                                                &m_indexBuffer, nullptr))) {
+                                                m_indexBuffer.AddressOf(), nullptr))) {
             void* data = nullptr;
             if (SUCCEEDED(m_indexBuffer->Lock(0, 0, &data, 0)) && data) {
                 std::copy_n(SharedQuadIndices(), count * INDICES_PER_QUAD, static_cast<WORD*>(data));
@@ -367,7 +368,7 @@ void ParticleEmitter::Draw(IDirect3DDevice9* device)
     device->SetRenderState(D3DRS_BLENDOP, static_cast<DWORD>(m_settings.blendOp));
     if (m_texture && m_texture->texture)
         device->SetTexture(0, m_texture->texture);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ColouredVertex));
-    device->SetIndices(m_indexBuffer);
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(ColouredVertex));
+    device->SetIndices(m_indexBuffer.Get());
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m_liveCount * VERTICES_PER_QUAD, 0, m_liveCount * 2);
 }

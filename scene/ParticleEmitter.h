@@ -6,6 +6,7 @@
 #include "d3d9/D3D9.h"
 #include "scene/EmitterFile.h"
 #include "scene/Particle.h"
+#include "win32/ComPtr.h"
 
 #include <string>
 #include <vector>
@@ -51,8 +52,8 @@ public:
     const std::vector<Particle*>& LiveParticles() const { return m_live; }
     size_t FreeCount() const { return m_free.size(); }
     UINT LiveCount() const { return m_liveCount; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
-    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
+    IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer.Get(); }
     TextureRecord* Texture() const { return m_texture; }
     const std::string& TextureName() const { return m_settings.textureName; }
 
@@ -72,8 +73,8 @@ private:
     void ReleaseBuffers();
     D3DXVECTOR3 Centre() const { return m_settings.origin + position; }
 
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
-    IDirect3DIndexBuffer9* m_indexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
+    ComPtr<IDirect3DIndexBuffer9> m_indexBuffer;
     TextureRecord* m_texture = nullptr;
     UINT m_liveCount = 0;
     EmitterSettings m_settings;

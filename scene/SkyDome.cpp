@@ -59,8 +59,6 @@ SkyDome::~SkyDome()
 {
     if (g_currentSkyDome == this)
         g_currentSkyDome = nullptr;
-    if (m_vertexBuffer)
-        m_vertexBuffer->Release();
     if (m_texture && m_texture->referenceCount > 0)
         --m_texture->referenceCount;
 }
@@ -84,15 +82,9 @@ void SkyDome::Build()
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
         return;
-    if (m_vertexBuffer) {
-        m_vertexBuffer->Release();
-        m_vertexBuffer = nullptr;
-    }
     if (FAILED(device->CreateVertexBuffer(static_cast<UINT>(m_vertexCount) * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
-                                          &m_vertexBuffer, nullptr))) {
-        m_vertexBuffer = nullptr;
+                                          m_vertexBuffer.AddressOf(), nullptr)))
         return;
-    }
     void* data = nullptr;
     if (FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
         return;
@@ -166,7 +158,7 @@ void SkyDome::Render()
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_SRCALPHA);
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
     device->SetFVF(FVF);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(Vertex));
     static_assert(std::size(DRAW_STATES) == WAITING_STATES);
     if (StarField::TakeWaitingSky(this)) {
         for (int i = 0; i < WAITING_STATES; ++i)
@@ -219,7 +211,7 @@ void SkyDome::DrawWaiting(IDirect3DDevice9* device, bool shownOnly)
     device->SetTransform(D3DTS_WORLD, &world);
     device->SetFVF(FVF);
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(Vertex));
     Draw(device);
 
     for (int i = 0; i < WAITING_STATES; ++i)

@@ -2,6 +2,7 @@
 
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
+#include "win32/ComPtr.h"
 
 #include <cstdint>
 #include <vector>
@@ -53,7 +54,7 @@ public:
     void SetSkyValue(float value) { m_skyValue = value; }
     float GetSkyValue() const { return m_skyValue; }
     int GetVertexCount() const { return m_vertexCount; }
-    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer.Get(); }
     // Tests start from a fresh clock.
     static void ResetForTests();
 
@@ -62,7 +63,7 @@ private:
     void ReadColumnAlpha() const;
 
     TextureRecord* m_texture = nullptr;
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
     float m_centreX = 0.0f;
     float m_centreZ = 0.0f;
     float m_heightOffset = -10.0f;

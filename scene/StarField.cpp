@@ -46,8 +46,6 @@ StarField::~StarField()
 {
     if (g_waiting == this)
         g_waiting = nullptr;
-    if (m_vertexBuffer)
-        m_vertexBuffer->Release();
 }
 
 void StarField::Init()
@@ -58,11 +56,9 @@ void StarField::Init()
     IDirect3DDevice9* device = data->GetDevice();
     if (!device || m_vertexBuffer)
         return;
-    if (FAILED(device->CreateVertexBuffer(VERTEX_COUNT * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED, &m_vertexBuffer,
-                                          nullptr))) {
-        m_vertexBuffer = nullptr;
+    if (FAILED(device->CreateVertexBuffer(VERTEX_COUNT * sizeof(Vertex), 0, FVF, D3DPOOL_MANAGED,
+                                          m_vertexBuffer.AddressOf(), nullptr)))
         return;
-    }
     void* locked = nullptr;
     if (FAILED(m_vertexBuffer->Lock(0, 0, &locked, 0)) || !locked)
         return;
@@ -137,7 +133,7 @@ void StarField::Draw(IDirect3DDevice9* device)
     device->SetTransform(D3DTS_WORLD, &world);
     device->SetFVF(FVF);
     device->SetTexture(0, m_texture ? m_texture->texture : nullptr);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(Vertex));
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(Vertex));
     const OpaqueDraw opaque(device, m_opaque && KeepsTextureAlpha(device));
     device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 12);
 }
@@ -251,10 +247,7 @@ void StarField::Release()
 {
     if (g_waiting == this)
         g_waiting = nullptr;
-    if (m_vertexBuffer) {
-        m_vertexBuffer->Release();
-        m_vertexBuffer = nullptr;
-    }
+    m_vertexBuffer.Reset();
     if (m_texture && m_texture->referenceCount > 0)
         --m_texture->referenceCount;
     m_texture = nullptr;

@@ -2,6 +2,7 @@
 
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
+#include "win32/ComPtr.h"
 
 struct TextureRecord;
 class SkyDome;
@@ -41,7 +42,7 @@ public:
     // Whether every texel of the star texture is opaque.
     bool IsOpaque() const { return m_opaque; }
 
-    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer.Get(); }
 
 private:
     // The render states the stars are drawn with, as Render found them.
@@ -66,7 +67,7 @@ private:
 
     float m_halfEdge = 300.0f;
     float m_repeat = 3.0f;
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
     TextureRecord* m_texture = nullptr;
     bool m_opaque = false;
     // False once a frame left its stars waiting and no ground drew them: from then on they go first again.

@@ -78,12 +78,8 @@ Terrain::~Terrain()
     for (TextureRecord*& slot : m_textures)
         GiveBack(slot);
     GiveBack(m_lightTexture);
-    if (m_ownLightTexture.texture)
-        m_ownLightTexture.texture->Release();
     if (m_staticObjects)
         m_staticObjects->Clear();
-    if (m_vertexBuffer)
-        m_vertexBuffer->Release();
 }
 
 void Terrain::Init()
@@ -94,11 +90,9 @@ void Terrain::Init()
     m_effect = data->GetEffect("terrain.fx");
     m_vertices.assign(VERTEX_COUNT, TerrainVertex{});
     DecalManager::Get()->SetGround(this);
-    if (IDirect3DDevice9* device = data->GetDevice()) {
-        if (FAILED(device->CreateVertexBuffer(VERTEX_COUNT * sizeof(TerrainVertex), 0, TerrainVertex::FVF,
-                                              D3DPOOL_MANAGED, &m_vertexBuffer, nullptr)))
-            m_vertexBuffer = nullptr;
-    }
+    if (IDirect3DDevice9* device = data->GetDevice())
+        device->CreateVertexBuffer(VERTEX_COUNT * sizeof(TerrainVertex), 0, TerrainVertex::FVF, D3DPOOL_MANAGED,
+                                   m_vertexBuffer.AddressOf(), nullptr);
 }
 
 bool Terrain::LoadLevel(const std::string& name)
@@ -326,11 +320,12 @@ void Terrain::LoadLightMap()
 
 TextureRecord* Terrain::OwnLightTexture()
 {
-    if (!m_ownLightTexture.texture) {
+    if (!m_ownLight) {
         IDirect3DDevice9* device = DataManager::Get()->GetDevice();
         if (!device || FAILED(device->CreateTexture(GRID, GRID, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED,
-                                                    &m_ownLightTexture.texture, nullptr)))
+                                                    m_ownLight.AddressOf(), nullptr)))
             return nullptr;
+        m_ownLightTexture.texture = m_ownLight.Get();
         m_ownLightTexture.fileName = LIGHT_MAP_NAME;
     }
     m_ownLightTexture.referenceCount = 1;

@@ -5,6 +5,7 @@
 #include "scene/GroundProvider.h"
 #include "scene/LevelData.h"
 #include "scene/TerrainVertex.h"
+#include "win32/ComPtr.h"
 
 #include <array>
 #include <cstdint>
@@ -97,11 +98,13 @@ private:
     std::unique_ptr<StaticObjectSet> m_staticObjects;
     bool m_loaded = false;
     D3DXVECTOR3 m_lightPosition{1280.0f, 10000.0f, 1280.0f};
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
     // A copy of the vertex buffer's records, so that queries never read back from the device.
     std::vector<TerrainVertex> m_vertices;
     std::array<TextureRecord*, 4> m_textures{};
     TextureRecord* m_lightTexture = nullptr;
+    // The light map's texture when the cache has none for it, lent to the record that stands in for the cache's.
+    ComPtr<IDirect3DTexture9> m_ownLight;
     TextureRecord m_ownLightTexture;
     bool m_lightMapWarned = false;
     ID3DXEffect* m_effect = nullptr;

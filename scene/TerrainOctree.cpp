@@ -21,28 +21,18 @@ constexpr float SIGNS[8][3] = {
 };
 } // namespace
 
-TerrainOctree::Node::~Node()
-{
-    if (vertexBuffer)
-        vertexBuffer->Release();
-    if (indexBuffer)
-        indexBuffer->Release();
-}
-
-TerrainOctree::Patch::~Patch()
-{
-    if (indexBuffer)
-        indexBuffer->Release();
-}
-
 TerrainOctree::~TerrainOctree() = default;
 
 unsigned TerrainOctree::WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c)
 {
-    const D3DCOLOR any = a | b | c;
     // The colour holds weight 1 in red, 2 in green, 3 in blue and 4 in alpha.
-    return ((any >> 16) & 0xFF ? 1u : 0u) | ((any >> 8) & 0xFF ? 2u : 0u) | (any & 0xFF ? 4u : 0u) |
-           ((any >> 24) & 0xFF ? 8u : 0u);
+    const auto most = [&](unsigned shift) {
+        return std::max({(a >> shift) & 0xFFu, (b >> shift) & 0xFFu, (c >> shift) & 0xFFu});
+    };
+    const unsigned one = most(16), two = most(8);
+    const bool withOne = one > FADED || (one > 0 && two <= FADED);
+    const bool withTwo = two > FADED || (two > 0 && one <= FADED);
+    return (withOne ? 1u : 0u) | (withTwo ? 2u : 0u) | (most(0) > FADED ? 4u : 0u) | (most(24) > FADED ? 8u : 0u);
 }
 
 void TerrainOctree::Build(const LevelData& level)
@@ -124,12 +114,10 @@ void TerrainOctree::BuildLeaf(Node* node)
         return;
     const UINT vertexBytes = static_cast<UINT>(node->samples.size() * sizeof(TerrainVertex));
     const UINT indexBytes = static_cast<UINT>(static_cast<size_t>(node->triangleCount) * 3 * sizeof(uint16_t));
-    if (FAILED(device->CreateVertexBuffer(vertexBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF, D3DPOOL_MANAGED,
-                                          &node->vertexBuffer, nullptr)))
-        node->vertexBuffer = nullptr;
-    if (FAILED(device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                                         &node->indexBuffer, nullptr)))
-        node->indexBuffer = nullptr;
+    device->CreateVertexBuffer(vertexBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF, D3DPOOL_MANAGED,
+                               node->vertexBuffer.AddressOf(), nullptr);
+    device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                              node->indexBuffer.AddressOf(), nullptr);
     void* data = nullptr;
     if (node->indexBuffer && SUCCEEDED(node->indexBuffer->Lock(0, 0, &data, 0)) && data) {
         auto* index = static_cast<uint16_t*>(data);
@@ -158,9 +146,8 @@ void TerrainOctree::BuildLeaf(Node* node)
     patch->x = node->patchX;
     patch->z = node->patchZ;
     patch->leaf = node;
-    if (FAILED(device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                                         &patch->indexBuffer, nullptr)))
-        patch->indexBuffer = nullptr;
+    device->CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                              patch->indexBuffer.AddressOf(), nullptr);
     node->patch = static_cast<int>(m_patches.size());
     m_patches.push_back(std::move(patch));
 }
@@ -347,8 +334,8 @@ void TerrainOctree::DrawLeaf(const Node* node, unsigned first, unsigned last)
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device || !patch.indexBuffer || triangles == 0)
         return;
-    device->SetStreamSource(0, node->vertexBuffer, 0, sizeof(TerrainVertex));
-    device->SetIndices(patch.indexBuffer);
+    device->SetStreamSource(0, node->vertexBuffer.Get(), 0, sizeof(TerrainVertex));
+    device->SetIndices(patch.indexBuffer.Get());
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, node->sampleCount, patch.start[first] * 3, triangles);
     ++m_lastDrawCount;
 }

@@ -2,14 +2,13 @@
 
 #include "d3dx9/D3DX9Math.h"
 #include "scene/TerrainVertex.h"
+#include "win32/ComPtr.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-struct IDirect3DVertexBuffer9;
-struct IDirect3DIndexBuffer9;
 struct LevelData;
 
 // Splits the map's cube eight ways until a node holds at most 3072 grid samples; each leaf draws its patch
@@ -39,9 +38,8 @@ public:
         int patchZ = 0;
         // The patch's entry in the octree's list of patches (-1 before the leaf is built).
         int patch = -1;
-        IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-        IDirect3DIndexBuffer9* indexBuffer = nullptr;
-        ~Node();
+        ComPtr<IDirect3DVertexBuffer9> vertexBuffer;
+        ComPtr<IDirect3DIndexBuffer9> indexBuffer;
     };
 
     TerrainOctree() = default;
@@ -60,8 +58,12 @@ public:
 
     // Which of the four blend weights a triangle uses: bit k is set when weight k + 1 is above zero at one of
     // its corners at least. Weight sets 0 to 3 use weights 1 and 2 only, 4 to 7 add weight 3, 8 to 11
-    // weight 4, 12 to 15 both.
+    // weight 4, 12 to 15 both. A weight's fading tail, at most FADED (of 255) at every corner, is left out:
+    // it changes a pixel by at most FADED 255ths of the difference between its texture and the rest. Weights
+    // 1 and 2 (flat ground and steep faces) share the ground by the slope, so the one of them left out
+    // hands its share to the other; when both are that faint both stay.
     static constexpr unsigned WEIGHT_SETS = 16;
+    static constexpr unsigned FADED = 3;
     static unsigned WeightSet(D3DCOLOR a, D3DCOLOR b, D3DCOLOR c);
     // Draws, as Draw does, only the triangles whose weight sets lie in first..last, so that a pass that
     // reads fewer of the ground textures can draw them. Patches are drawn nearest the eye first.
@@ -85,9 +87,8 @@ private:
         int x = 0;
         int z = 0;
         const Node* leaf = nullptr;
-        IDirect3DIndexBuffer9* indexBuffer = nullptr;
+        ComPtr<IDirect3DIndexBuffer9> indexBuffer;
         std::array<UINT, WEIGHT_SETS + 1> start{};
-        ~Patch();
     };
 
     void BuildNode(Node* node);

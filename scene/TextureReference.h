@@ -11,11 +11,3 @@ inline void DropTextureReference(TextureRecord*& record)
         --record->referenceCount;
     record = nullptr;
 }
-
-template <class T>
-void ReleaseInterface(T*& resource)
-{
-    if (resource)
-        resource->Release();
-    resource = nullptr;
-}

@@ -26,7 +26,7 @@ WorldQuad::~WorldQuad()
 
 void WorldQuad::Release()
 {
-    ReleaseInterface(m_vertexBuffer);
+    m_vertexBuffer.Reset();
     DropTextureReference(m_texture);
     ParticleManager::Withdraw(this);
 }
@@ -42,10 +42,10 @@ void WorldQuad::CreateBuffer(float width, float height)
 {
     m_halfWidth = width;
     m_halfHeight = height;
-    ReleaseInterface(m_vertexBuffer);
+    m_vertexBuffer.Reset();
     if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
         device->CreateVertexBuffer(sizeof(m_vertices), D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
-                                   &m_vertexBuffer, nullptr);
+                                   m_vertexBuffer.AddressOf(), nullptr);
     for (ColouredVertex& v : m_vertices)
         v.x = v.y = v.z = 0.0f;
     Write();
@@ -124,6 +124,6 @@ void WorldQuad::Draw(IDirect3DDevice9* device)
         return;
     if (m_texture && m_texture->texture)
         device->SetTexture(0, m_texture->texture);
-    device->SetStreamSource(0, m_vertexBuffer, 0, sizeof(ColouredVertex));
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(ColouredVertex));
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
 }

@@ -6,6 +6,7 @@
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/ColourBytes.h"
+#include "win32/ComPtr.h"
 
 #include <array>
 #include <string>
@@ -33,7 +34,7 @@ public:
     static void ResetForTests();
 
     const std::array<ColouredVertex, 4>& Vertices() const { return m_vertices; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
     TextureRecord* Texture() const { return m_texture; }
     float HalfWidth() const { return m_halfWidth; }
     float HalfHeight() const { return m_halfHeight; }
@@ -59,7 +60,7 @@ private:
 
     float m_halfWidth = 0.0f;
     float m_halfHeight = 0.0f;
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
     TextureRecord* m_texture = nullptr;
     std::array<ColouredVertex, 4> m_vertices{};
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,14 +23,11 @@ std::string BareName(const char* name)
 }
 } // namespace
 
-XMeshGeometry::XMeshGeometry(ID3DXMesh* mesh, unsigned subsetCount) : m_mesh(mesh), m_subsetCount(subsetCount)
+XMeshGeometry::XMeshGeometry(ComPtr<ID3DXMesh> mesh, unsigned subsetCount)
+    : m_mesh(std::move(mesh)), m_subsetCount(subsetCount)
 { }
 
-XMeshGeometry::~XMeshGeometry()
-{
-    if (m_mesh)
-        m_mesh->Release();
-}
+XMeshGeometry::~XMeshGeometry() = default;
 
 void XMeshGeometry::DrawSubset(unsigned subset)
 {
@@ -67,23 +65,20 @@ std::shared_ptr<StaticMesh> XMeshGeometry::Load(const std::string& path)
 {
     DataManager* data = DataManager::Get();
     IDirect3DDevice9* device = data->GetDevice();
-    ID3DXMesh* mesh = nullptr;
-    ID3DXBuffer* materials = nullptr;
+    ComPtr<ID3DXMesh> mesh;
+    ComPtr<ID3DXBuffer> materials;
     DWORD materialCount = 0;
-    if (FAILED(D3DXLoadMeshFromX(path.c_str(), D3DXMESH_MANAGED, device, nullptr, &materials, nullptr, &materialCount,
-                                 &mesh)) ||
-        !mesh) {
-        if (materials)
-            materials->Release();
+    if (FAILED(D3DXLoadMeshFromX(path.c_str(), D3DXMESH_MANAGED, device, nullptr, materials.AddressOf(), nullptr,
+                                 &materialCount, mesh.AddressOf())) ||
+        !mesh)
         return nullptr;
-    }
     if (!(mesh->GetFVF() & D3DFVF_NORMAL)) {
-        ID3DXMesh* withNormals = nullptr;
-        if (SUCCEEDED(mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF() | D3DFVF_NORMAL, device, &withNormals)) &&
+        ComPtr<ID3DXMesh> withNormals;
+        if (SUCCEEDED(mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF() | D3DFVF_NORMAL, device,
+                                         withNormals.AddressOf())) &&
             withNormals) {
-            mesh->Release();
-            mesh = withNormals;
-            D3DXComputeNormals(mesh, nullptr);
+            mesh = std::move(withNormals);
+            D3DXComputeNormals(mesh.Get(), nullptr);
         }
     }
     std::vector<IDirect3DTexture9*> base, normalMaps;
@@ -97,11 +92,9 @@ std::shared_ptr<StaticMesh> XMeshGeometry::Load(const std::string& path)
         base.push_back(texture ? texture->texture : nullptr);
         normalMaps.push_back(normalMap ? normalMap->texture : nullptr);
     }
-    if (materials)
-        materials->Release();
     auto result = std::make_shared<StaticMesh>();
     const unsigned subsets = std::max<unsigned>(1u, static_cast<unsigned>(materialCount));
-    result->SetGeometry(std::make_unique<XMeshGeometry>(mesh, subsets));
+    result->SetGeometry(std::make_unique<XMeshGeometry>(std::move(mesh), subsets));
     result->SetSubsetTextures(std::move(base), std::move(normalMaps));
     return result;
 }

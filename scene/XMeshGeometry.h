@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scene/StaticMesh.h"
+#include "win32/ComPtr.h"
 
 #include <memory>
 #include <string>
@@ -11,8 +12,7 @@ struct ID3DXMesh;
 class XMeshGeometry : public StaticMeshGeometry
 {
 public:
-    // Takes over the caller's reference.
-    explicit XMeshGeometry(ID3DXMesh* mesh, unsigned subsetCount);
+    XMeshGeometry(ComPtr<ID3DXMesh> mesh, unsigned subsetCount);
     ~XMeshGeometry() override;
     XMeshGeometry(const XMeshGeometry&) = delete;
     XMeshGeometry& operator=(const XMeshGeometry&) = delete;
@@ -30,6 +30,6 @@ public:
     static std::string NormalMapName(const std::string& baseName);
 
 private:
-    ID3DXMesh* m_mesh = nullptr;
+    ComPtr<ID3DXMesh> m_mesh;
     unsigned m_subsetCount = 0;
 };

@@ -145,7 +145,7 @@ Unit* BattleHud::CurrentBody() const
 Unit* BattleHud::CommandedUnit() const
 {
     Unit* unit = CurrentBody();
-    if (!unit || !unit->myTurn || !unit->alive || unit->state == DEAD)
+    if (!unit || !unit->Rules().turn.myTurn || !unit->Rules().turn.alive || unit->Rules().turn.state == DEAD)
         return nullptr;
     return unit;
 }
@@ -316,10 +316,10 @@ void BattleHud::Update()
     }
     UpdateMenus();
     if (const Unit* unit = CurrentBody()) {
-        UpdateBar(EXTRA_MANA_FILL, EXTRA_MANA_FRAME, unit->stats.mana, unit->stats.maxMana, m_manaStepTimer,
-                  "Mana: %i / %i");
-        UpdateBar(EXTRA_HEALTH_FILL, EXTRA_HEALTH_FRAME, unit->stats.health, unit->stats.maxHealth, m_healthStepTimer,
-                  "Health: %i / %i");
+        UpdateBar(EXTRA_MANA_FILL, EXTRA_MANA_FRAME, unit->Rules().stats.mana, unit->Rules().stats.maxMana,
+                  m_manaStepTimer, "Mana: %i / %i");
+        UpdateBar(EXTRA_HEALTH_FILL, EXTRA_HEALTH_FRAME, unit->Rules().stats.health, unit->Rules().stats.maxHealth,
+                  m_healthStepTimer, "Health: %i / %i");
     }
     UpdateTurnOrderTexts();
     m_highlight->Update();
@@ -340,7 +340,7 @@ void BattleHud::UpdateMenus()
     if (m_menu->GetCurrentRow() == 0) {
         UpdateActionMenu(unit);
     } else if (m_menu->GetCurrentRow() == 1 && unit) {
-        if (GuiButton* chosen = m_menu->UpdateAbilityRow(unit->stats.actionPoints, *this))
+        if (GuiButton* chosen = m_menu->UpdateAbilityRow(unit->Rules().stats.actionPoints, *this))
             HighlightButton(*chosen);
     }
     m_menu->Update();
@@ -367,21 +367,21 @@ void BattleHud::UpdateActionMenu(Unit* unit)
     };
     if (clicked(CommandHud::ACTION_MOVE) && unit->CanMove()) {
         QueueClick();
-        if (unit->state == SELECTING_MOVE && m_toggles[CommandHud::ACTION_MOVE]) {
+        if (unit->Rules().turn.state == SELECTING_MOVE && m_toggles[CommandHud::ACTION_MOVE]) {
             CancelAction(*unit, CommandHud::ACTION_MOVE);
         } else {
-            unit->pendingState = UNIT_STATE_NONE;
+            unit->QueueStance(UNIT_STATE_NONE);
             m_toggles[CommandHud::ACTION_MOVE] = true;
             unit->SetState(SELECTING_MOVE);
             HighlightButton(*GetActionButton(CommandHud::ACTION_MOVE));
         }
     }
-    if (clicked(CommandHud::ACTION_ATTACK) && unit->CanAttack()) {
+    if (clicked(CommandHud::ACTION_ATTACK) && unit->CanEnter(SELECTING_TARGET)) {
         QueueClick();
-        if (unit->state == SELECTING_TARGET && m_toggles[CommandHud::ACTION_ATTACK]) {
+        if (unit->Rules().turn.state == SELECTING_TARGET && m_toggles[CommandHud::ACTION_ATTACK]) {
             CancelAction(*unit, CommandHud::ACTION_ATTACK);
         } else {
-            unit->pendingState = UNIT_STATE_NONE;
+            unit->QueueStance(UNIT_STATE_NONE);
             m_toggles[CommandHud::ACTION_ATTACK] = true;
             unit->SetState(SELECTING_TARGET);
             HighlightButton(*GetActionButton(CommandHud::ACTION_ATTACK));
@@ -390,35 +390,35 @@ void BattleHud::UpdateActionMenu(Unit* unit)
     // Defend and Focus are queued as the unit's pending state, taken up when its turn ends.
     const auto queueStance = [&](int action, UnitState stance) {
         QueueClick();
-        if (unit->pendingState == stance && m_toggles[static_cast<size_t>(action)]) {
+        if (unit->Rules().turn.pendingState == stance && m_toggles[static_cast<size_t>(action)]) {
             CancelAction(*unit, action);
             return;
         }
         m_toggles[static_cast<size_t>(action)] = true;
         unit->SetState(IDLE);
-        unit->pendingState = stance;
+        unit->QueueStance(stance);
         HighlightButton(*GetActionButton(action));
     };
-    if (clicked(CommandHud::ACTION_DEFEND) && unit->CanDefend())
+    if (clicked(CommandHud::ACTION_DEFEND) && unit->CanEnter(DEFENDING))
         queueStance(CommandHud::ACTION_DEFEND, DEFENDING);
-    if (clicked(CommandHud::ACTION_FOCUS) && unit->CanFocus())
+    if (clicked(CommandHud::ACTION_FOCUS) && unit->CanEnter(FOCUSING))
         queueStance(CommandHud::ACTION_FOCUS, FOCUSING);
     // A unit in the middle of a walk, a blow or a cast finishes it before its turn can end.
-    if (clicked(ACTION_END_TURN) && !IsBusy(unit->state)) {
+    if (clicked(ACTION_END_TURN) && !IsBusy(unit->Rules().turn.state)) {
         QueueClick();
         HideHighlight();
         if (BattleSession* session = BattleSession::Get())
             session->RequestNextTurn();
     }
     const GuiButton* spells = GetActionButton(CommandHud::ACTION_SPELLS);
-    if (spells && spells->clicked && spells->available && !IsBusy(unit->state)) {
+    if (spells && spells->clicked && spells->available && !IsBusy(unit->Rules().turn.state)) {
         QueueClick();
         HideHighlight();
         if (BoardView* view = BoardView::Get())
             view->ResetGlows();
         m_menu->SwitchRow(1);
         unit->SetState(IDLE);
-        unit->pendingState = UNIT_STATE_NONE;
+        unit->QueueStance(UNIT_STATE_NONE);
     }
 }
 
@@ -426,7 +426,7 @@ void BattleHud::CancelAction(Unit& unit, int action)
 {
     HideHighlight();
     unit.SetState(IDLE);
-    unit.pendingState = UNIT_STATE_NONE;
+    unit.QueueStance(UNIT_STATE_NONE);
     unit.ClearTarget();
     MouseOverManager::Get()->SetHovered(nullptr);
     m_toggles[static_cast<size_t>(action)] = false;
@@ -534,8 +534,8 @@ void BattleHud::SelectUnit(BoardUnit* unit)
     if (!m_initialised)
         return;
     Unit* body = dynamic_cast<Unit*>(unit);
-    m_menu->SetAbilities(body ? &body->abilities : nullptr, body ? body->stats.actionPoints : 0,
-                         body ? body->stats.mana : 0);
+    m_menu->SetAbilities(body ? &body->Rules().abilities : nullptr, body ? body->Rules().stats.actionPoints : 0,
+                         body ? body->Rules().stats.mana : 0);
     m_menu->SwitchRow(0);
     m_menu->RestartFadeIn();
     // The hex lit for the previous unit's command is not this unit's: it would stay lit through a turn that
@@ -587,8 +587,9 @@ void BattleHud::UpdateUnitTexts()
     m_unitText->targetColour = WHITE;
     StartEffect(*m_unitText, EFFECT_FADE_TO_TARGET);
     m_secondText->SetText("");
-    m_unitText->SetNumberText2("AP: %i/%i", unit->stats.actionPoints, unit->stats.maxActionPoints, false);
-    m_secondText->SetNumberText2("HP: %i/%i", unit->stats.health, unit->stats.maxHealth, false);
+    m_unitText->SetNumberText2("AP: %i/%i", unit->Rules().stats.actionPoints, unit->Rules().stats.maxActionPoints,
+                               false);
+    m_secondText->SetNumberText2("HP: %i/%i", unit->Rules().stats.health, unit->Rules().stats.maxHealth, false);
 }
 
 void BattleHud::ShowSpellCost(const SpellDefinition& ability)
@@ -596,7 +597,7 @@ void BattleHud::ShowSpellCost(const SpellDefinition& ability)
     const Unit* unit = CurrentBody();
     if (!unit || !m_unitText || !m_secondText)
         return;
-    if (ability.actionPointCost <= unit->stats.actionPoints)
+    if (ability.actionPointCost <= unit->Rules().stats.actionPoints)
         m_unitText->SetNumberText("AP Cost: %i", ability.actionPointCost, false);
     else
         m_unitText->SetText("Insufficient Action Points");
@@ -608,7 +609,7 @@ void BattleHud::OnAbilityRowBack()
     HideHighlight();
     if (Unit* unit = CommandedUnit()) {
         unit->SetState(IDLE);
-        unit->pendingState = UNIT_STATE_NONE;
+        unit->QueueStance(UNIT_STATE_NONE);
         unit->DeselectAbility();
     }
     if (BoardView* view = BoardView::Get())
@@ -620,7 +621,7 @@ void BattleHud::OnAbilityChosen(const SpellDefinition& ability)
     // The row hands over its own record of the ability; the unit is told the name before the row changes.
     const SpellDefinition chosen = ability;
     if (Unit* unit = CommandedUnit())
-        unit->SelectAbility(chosen.name);
+        unit->Spellcasting().SelectAbility(chosen.name);
     HighlightAbilityTargets(chosen);
 }
 
@@ -645,7 +646,7 @@ void BattleHud::HighlightAbilityTargets(const SpellDefinition& ability)
                 glows = d <= area;
             else if (other == caster)
                 glows = ability.name == "Charge!" || ability.name == "Phalanx" || ability.target != "ENEMY";
-            else if (other->GetOwner() != caster->owner)
+            else if (other->GetOwner() != caster->Rules().owner)
                 glows = ability.target != "TEAM" && d <= range;
             else
                 glows = ability.target != "ENEMY" && d <= range;
@@ -704,8 +705,8 @@ void BattleHud::UpdateTurnOrderTexts()
         if (!body)
             continue;
         TextLabel& label = *m_turnOrder[i].label;
-        const std::string format = LiteralForFormat(body->name) + ": %i";
-        label.SetNumberText(format.c_str(), body->initiative, true);
+        const std::string format = LiteralForFormat(body->Rules().name) + ": %i";
+        label.SetNumberText(format.c_str(), body->Rules().turn.initiative, true);
         label.Update();
     }
 }

@@ -43,7 +43,7 @@ public:
     virtual void SetGameState(GameState state) = 0;
     virtual void ShowHelpScreen(bool show) = 0;
     virtual bool IsBattleStarted() const = 0;
-    // Removes every placed unit and both players; calls MenuManager::ResetRequisition.
+    // Removes every placed unit and both players; starts the deployment page's requisition afresh.
     virtual void ResetLevel() = 0;
     // False when the level file is refused: the level on screen stays, under its own name.
     virtual bool LoadLevel(const std::string& name) = 0;

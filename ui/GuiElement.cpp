@@ -24,24 +24,11 @@ bool LeftButtonDown()
 
 GuiElement::GuiElement() = default;
 
-// Owners release the buffer through OnLostDevice before deleting an element; releasing a buffer that
-// is still held here keeps a forgotten call from leaking device memory.
-GuiElement::~GuiElement()
-{
-    ReleaseVertexBuffer();
-}
+GuiElement::~GuiElement() = default;
 
 void GuiElement::ResetForTests()
 {
     g_leftButtonLatch = false;
-}
-
-void GuiElement::ReleaseVertexBuffer()
-{
-    if (m_vertexBuffer) {
-        m_vertexBuffer->Release();
-        m_vertexBuffer = nullptr;
-    }
 }
 
 void GuiElement::Update()
@@ -122,7 +109,7 @@ void GuiElement::Create(const std::string& textureName, float x, float y, float 
 
 void GuiElement::OnLostDevice()
 {
-    ReleaseVertexBuffer();
+    m_vertexBuffer.Reset();
 }
 
 void GuiElement::OnResetDevice()
@@ -261,9 +248,9 @@ void GuiElement::CreateVertexBuffer()
     DataManager* data = DataManager::Get();
     IDirect3DDevice9* device = data->GetDevice();
     // A second SetRect or Create replaces the buffer; the old one is released, not leaked.
-    ReleaseVertexBuffer();
+    m_vertexBuffer.Reset();
     if (device)
-        device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, &m_vertexBuffer, nullptr);
+        device->CreateVertexBuffer(QUAD_BYTES, 0, SCREEN_FVF, D3DPOOL_MANAGED, m_vertexBuffer.AddressOf(), nullptr);
 
     const float sx =
         rememberedWidth ? static_cast<float>(data->GetBackBufferWidth()) / static_cast<float>(rememberedWidth) : 1.0f;
@@ -291,7 +278,7 @@ void GuiElement::DrawQuad()
     if (!device)
         return;
     device->SetTexture(0, m_textureRecord ? m_textureRecord->texture : nullptr);
-    device->SetStreamSource(0, m_vertexBuffer, 0, SCREEN_VERTEX_STRIDE);
+    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, SCREEN_VERTEX_STRIDE);
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
 }
 

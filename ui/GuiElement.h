@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/GuiObject.h"
+#include "win32/ComPtr.h"
 #include "win32/Win32.h"
 
 #include <memory>
@@ -52,7 +53,7 @@ public:
     void Render();
 
     TextureRecord* GetTextureRecord() const { return m_textureRecord; }
-    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer; }
+    IDirect3DVertexBuffer9* GetVertexBuffer() const { return m_vertexBuffer.Get(); }
 
     // The left-button latch is shared by every element of the process.
     static void ResetForTests();
@@ -87,10 +88,9 @@ public:
 
 private:
     void AssignRect(float x, float y, float w, float h);
-    void ReleaseVertexBuffer();
 
     TextureRecord* m_textureRecord = nullptr;
     // A record made by SetFrameTexture belongs to the element; cached records belong to the data manager.
     std::unique_ptr<TextureRecord> m_ownRecord;
-    IDirect3DVertexBuffer9* m_vertexBuffer = nullptr;
+    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
 };

@@ -39,25 +39,17 @@ TextLabel::~TextLabel()
     // A label deleted while still queued would leave a dangling entry behind.
     g_spriteDrawQueue.erase(std::remove(g_spriteDrawQueue.begin(), g_spriteDrawQueue.end(), this),
                             g_spriteDrawQueue.end());
-    ReleaseFont();
-}
-
-void TextLabel::ReleaseFont()
-{
-    if (m_font) {
-        m_font->Release();
-        m_font = nullptr;
-    }
+    m_font.Reset();
 }
 
 void TextLabel::MakeFont(bool italic)
 {
-    ReleaseFont();
+    m_font.Reset();
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
         return;
     D3DXCreateFontA(device, fontHeight, 0, FW_BOLD, 1, italic ? TRUE : FALSE, DEFAULT_CHARSET, 0, 0, 0,
-                    m_faceName.c_str(), &m_font);
+                    m_faceName.c_str(), m_font.AddressOf());
 }
 
 void TextLabel::CreateFont(int height, const char* face, int)
@@ -190,7 +182,7 @@ void TextLabel::Unqueue()
 {
     g_spriteDrawQueue.erase(std::remove(g_spriteDrawQueue.begin(), g_spriteDrawQueue.end(), this),
                             g_spriteDrawQueue.end());
-    ReleaseFont();
+    m_font.Reset();
 }
 
 void TextLabel::Draw()

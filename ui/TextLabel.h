@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/GuiObject.h"
+#include "win32/ComPtr.h"
 #include "win32/Win32.h"
 
 #include <string>
@@ -44,7 +45,7 @@ public:
     RECT MeasureDrawn() const;
 
     const std::string& GetText() const { return m_text; }
-    ID3DXFont* GetFont() const { return m_font; }
+    ID3DXFont* GetFont() const { return m_font.Get(); }
     uint32_t GetLineCount() const { return m_lineCount; }
     uint32_t GetTextWidth() const { return m_textWidth; }
     const RECT& GetOwnRect() const { return m_ownRect; }
@@ -71,7 +72,6 @@ public:
 
 private:
     void MakeFont(bool italic);
-    void ReleaseFont();
     void StoreText(const char* formatted);
     void StepCount(int value, bool countingNow);
     // The rectangle and format of a label drawn at its own place.
@@ -79,7 +79,7 @@ private:
     DWORD FreeFormat() const;
     DWORD FixedFormat() const;
 
-    ID3DXFont* m_font = nullptr;
+    ComPtr<ID3DXFont> m_font;
     std::string m_faceName = "Ariel";
     std::string m_text;
     char m_buffer[BUFFER_SIZE] = {};

@@ -57,8 +57,7 @@ bool VideoWidget::Open(const std::string& name)
     // One level: only the top level is ever written, and lower levels would show stale texels when the
     // video is drawn smaller than its texture.
     if (!device || FAILED(D3DXCreateTexture(device, SURFACE_WIDTH, SURFACE_HEIGHT, 1, 0, D3DFMT_X1R5G5B5,
-                                            D3DPOOL_MANAGED, &m_texture))) {
-        m_texture = nullptr;
+                                            D3DPOOL_MANAGED, m_texture.AddressOf()))) {
         Log(LogLevel::WARNING, "video.texture", "no texture for the video \"" + name + "\"");
         return fail();
     }
@@ -146,7 +145,7 @@ void VideoWidget::DrawFrame(int index)
 
 void VideoWidget::Render()
 {
-    SetFrameTexture(m_texture);
+    SetFrameTexture(m_texture.Get());
     GuiElement::Render();
 }
 
@@ -160,10 +159,7 @@ void VideoWidget::ReleaseVideo()
 {
     if (GetTextureRecord())
         SetFrameTexture(nullptr);
-    if (m_texture) {
-        m_texture->Release();
-        m_texture = nullptr;
-    }
+    m_texture.Reset();
     if (m_memoryDc) {
         DeleteDC(m_memoryDc);
         m_memoryDc = nullptr;

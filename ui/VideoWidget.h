@@ -3,6 +3,7 @@
 #include "d3d9/D3D9.h"
 #include "ui/GuiElement.h"
 #include "vfw/Vfw.h"
+#include "win32/ComPtr.h"
 
 #include <string>
 
@@ -39,13 +40,13 @@ public:
     int frameCount = 0;
     bool finished = false;
 
-    IDirect3DTexture9* GetTexture() const { return m_texture; }
+    IDirect3DTexture9* GetTexture() const { return m_texture.Get(); }
 
 private:
     // Everything of Open's; the element itself keeps its quad.
     void ReleaseVideo();
 
-    IDirect3DTexture9* m_texture = nullptr;
+    ComPtr<IDirect3DTexture9> m_texture;
     D3DLOCKED_RECT m_lockedRect{};
     LPBITMAPINFOHEADER m_frameHeader = nullptr;
     HDRAWDIB m_drawDib = nullptr;

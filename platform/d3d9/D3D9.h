@@ -139,6 +139,11 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT GetRenderTarget(DWORD renderTargetIndex, IDirect3DSurface9** renderTarget) = 0;
     virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* newZStencil) = 0;
     virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** zStencilSurface) = 0;
+    // Copies one surface onto another. Ours copies whole surfaces only, colour onto colour or depth and
+    // stencil onto depth and stencil, of one size and format: a rectangle that is not the whole surface, a
+    // change of size or format is refused (D3DERR_INVALIDCALL) rather than scaled or converted.
+    virtual HRESULT StretchRect(IDirect3DSurface9* sourceSurface, const RECT* sourceRect,
+                                IDirect3DSurface9* destSurface, const RECT* destRect, D3DTEXTUREFILTERTYPE filter) = 0;
 
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;

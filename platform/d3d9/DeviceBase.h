@@ -76,6 +76,8 @@ public:
     HRESULT GetRenderTarget(DWORD renderTargetIndex, IDirect3DSurface9** renderTarget) override;
     HRESULT SetDepthStencilSurface(IDirect3DSurface9* newZStencil) override;
     HRESULT GetDepthStencilSurface(IDirect3DSurface9** zStencilSurface) override;
+    HRESULT StretchRect(IDirect3DSurface9* sourceSurface, const RECT* sourceRect, IDirect3DSurface9* destSurface,
+                        const RECT* destRect, D3DTEXTUREFILTERTYPE filter) override;
 
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
@@ -164,6 +166,9 @@ protected:
     // Copies the drawn pixels of a render target or the back buffer into surface->Bits() (top-down rows
     // of surface->Pitch() bytes in surface->Format()).
     virtual HRESULT BackEndReadSurface(Surface* surface) = 0;
+    // Copies source onto destination: two colour surfaces or two depth-stencil surfaces of one size and format,
+    // whole (StretchRect has checked them).
+    virtual HRESULT BackEndCopySurface(Surface* source, Surface* destination) = 0;
     // Frees what a resource's backEndData points at (the resource is already gone).
     virtual void BackEndReleaseData(void* backEndData, ResourceKind kind) = 0;
     // Makes a program object; the null back end returns a plain ShaderProgram.

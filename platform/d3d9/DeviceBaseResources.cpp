@@ -147,6 +147,43 @@ HRESULT DeviceBase::GetDepthStencilSurface(IDirect3DSurface9** zStencilSurface)
     return D3D_OK;
 }
 
+namespace {
+
+bool CoversWhole(const RECT* rect, const Surface* surface)
+{
+    return !rect || (rect->left == 0 && rect->top == 0 && rect->right == static_cast<LONG>(surface->Width()) &&
+                     rect->bottom == static_cast<LONG>(surface->Height()));
+}
+
+} // namespace
+
+HRESULT DeviceBase::StretchRect(IDirect3DSurface9* sourceSurface, const RECT* sourceRect,
+                                IDirect3DSurface9* destSurface, const RECT* destRect, D3DTEXTUREFILTERTYPE filter)
+{
+    if (!IsDrawingThread() || !sourceSurface || !destSurface || sourceSurface == destSurface)
+        return D3DERR_INVALIDCALL;
+    Surface* source = dynamic_cast<Surface*>(sourceSurface);
+    Surface* destination = dynamic_cast<Surface*>(destSurface);
+    if (!source || !destination || source->Device() != this || destination->Device() != this)
+        return D3DERR_INVALIDCALL;
+    if (filter != D3DTEXF_NONE && filter != D3DTEXF_POINT && filter != D3DTEXF_LINEAR)
+        return D3DERR_INVALIDCALL;
+    const bool depth = source->IsDepthStencil();
+    if (depth != destination->IsDepthStencil() ||
+        (!depth && !(source->IsRenderTarget() && destination->IsRenderTarget())))
+        return D3DERR_INVALIDCALL;
+    if (source->Width() != destination->Width() || source->Height() != destination->Height() ||
+        source->Format() != destination->Format() || !CoversWhole(sourceRect, source) ||
+        !CoversWhole(destRect, destination))
+        return D3DERR_INVALIDCALL;
+    if (source->IsLocked() || destination->IsLocked())
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3D_OK;
+    FlushDeferredReleases();
+    return BackEndCopySurface(source, destination);
+}
+
 HRESULT DeviceBase::CreateShaderProgram(const char* vertexSource, const char* fragmentSource, IShaderProgram** program)
 {
     if (!program)

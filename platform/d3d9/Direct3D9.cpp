@@ -4,6 +4,7 @@
 #include "d3d9/HalCaps.h"
 #include "d3d9/PixelFormat.h"
 #include "win32/Log.h"
+#include "win32/VideoStart.h"
 
 #include <SDL.h>
 
@@ -21,15 +22,7 @@ constexpr UINT OFFERED_SIZES[][2] = {{800, 600}, {1024, 768}, {1280, 1024}};
 constexpr UINT FALLBACK_DESKTOP_WIDTH = 1024;
 constexpr UINT FALLBACK_DESKTOP_HEIGHT = 768;
 
-// Tries at reaching a named X display before the game gives up on it.
-constexpr int VIDEO_ATTEMPTS = 4;
-
 std::atomic<D3D9BackEnd> g_backEnd{D3D9_BACKEND_AUTO};
-
-bool IsStandInDriver(const char* driver)
-{
-    return !driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
-}
 
 bool IsDepthStencilFormatOffered(D3DFORMAT format)
 {
@@ -81,27 +74,16 @@ Direct3D9::Direct3D9()
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     const bool driverAsked = asked && *asked;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-        // With an X display named, SDL now and then fails to reach it and settles for a driver that shows
-        // nothing; the display is there, so a few more tries find it.
-        const char* named = std::getenv("DISPLAY");
-        const int attempts = !driverAsked && named && *named ? VIDEO_ATTEMPTS : 1;
-        for (int attempt = 1; attempt <= attempts; ++attempt) {
-            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-                LogFormat(LogLevel::WARNING, "direct3d.device", "Direct3D: no video (%s); offering a %ux%u desktop",
-                          SDL_GetError(), FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
-                break;
-            }
+        if (StartVideo())
             ownsVideo_ = true;
-            if (attempt == attempts || !IsStandInDriver(SDL_GetCurrentVideoDriver()))
-                break;
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            ownsVideo_ = false;
-        }
+        else
+            LogFormat(LogLevel::WARNING, "direct3d.device", "Direct3D: no video (%s); offering a %ux%u desktop",
+                      SDL_GetError(), FALLBACK_DESKTOP_WIDTH, FALLBACK_DESKTOP_HEIGHT);
     }
     // Without a display SDL falls back on drivers that show nothing (offscreen, dummy), and a game started
     // there would run unseen until killed. Those serve only when asked for by name.
     if (!driverAsked)
-        display_ = SDL_WasInit(SDL_INIT_VIDEO) && !IsStandInDriver(SDL_GetCurrentVideoDriver());
+        display_ = SDL_WasInit(SDL_INIT_VIDEO) && !IsStandInVideoDriver(SDL_GetCurrentVideoDriver());
     const int displays = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetNumVideoDisplays() : 0;
     for (int display = 0; display < std::max(displays, 1); ++display) {
         Adapter adapter;

@@ -223,7 +223,8 @@ std::string EffectFile::Prologue(bool vertexStage) const
                "    vec2 ndc = vec2((p.x - fxViewport.x) / fxViewport.z * 2.0 - 1.0,\n"
                "                    1.0 - (p.y - fxViewport.y) / fxViewport.w * 2.0);\n"
                "    return vec4(ndc * w, p.z * w, w);\n"
-               "}\n";
+               "}\n"
+               "uniform vec4 fxFog;\n";
     } else {
         out += "layout(location = 0) out vec4 fragColor;\n"
                "uniform vec4 fxAlphaTest;\n"

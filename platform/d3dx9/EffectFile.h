@@ -67,7 +67,9 @@
 //                   vec4 inTexCoord0..inTexCoord7;
 //                   uniform vec4 fxViewport (x, y, width, height of the device viewport in pixels, set by
 //                   the effect at every pass) and vec4 fxPixelToClip(vec4 pretransformed), which turns a
-//                   pre-transformed vertex's pixel position into a clip-space position;
+//                   pre-transformed vertex's pixel position into a clip-space position; uniform vec4 fxFog
+//                   as the fragment stage has it, for a program that works its fog out per vertex (it
+//                   then leaves fxFogFactor at 1 and blends toward fxFog.yzw itself);
 //   fragment stage: `out vec4 fragColor` at location 0, and uniform vec4 fxAlphaTest (enabled, D3DCMP
 //                   function, reference 0..255) that the effect sets from the device's ALPHATESTENABLE,
 //                   ALPHAFUNC and ALPHAREF at every pass and commit: main() discards the fragments whose

@@ -2,6 +2,7 @@
 
 #include "win32/Log.h"
 #include "win32/NativeWindowGuard.h"
+#include "win32/VideoStart.h"
 
 #include <SDL.h>
 
@@ -69,7 +70,7 @@ bool WindowRegistry::EnsureVideo()
     }
     // SDL counts its subsystem users: the window layer takes a reference of its own even when the device
     // layer started video first, so releasing the Direct3D object never pulls video from under the windows.
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!StartVideo()) {
         if (!videoTried_) {
             LogFormat(LogLevel::ERROR, "video.start", "Window system: no video driver could be started (%s)",
                       SDL_GetError());

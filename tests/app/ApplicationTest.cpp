@@ -44,7 +44,7 @@ protected:
         Win32TestHooks::CaptureMessageBoxes(true);
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
         NullDevice::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
     }
 
     void TearDown() override
@@ -53,7 +53,7 @@ protected:
         DataManager::ResetForTests();
         NullDevice::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         Win32TestHooks::ResetWindowLayer();
     }
 

@@ -1,6 +1,7 @@
 // The battle's frame in the session: turns passing by initiative, the banner, the opening fly-over, the
 // slow-motion shots, area abilities and what a battle leaves behind when it ends. Real units of no class on the
 // null device, with the real battle HUD holding the turn order.
+#include "app/BattleMarkers.h"
 #include "app/GameSession.h"
 #include "battle/UnitFixture.h"
 #include "core/ApplicationLink.h"
@@ -11,6 +12,7 @@
 #include "scene/DecalManager.h"
 #include "scene/SceneFixture.h"
 #include "sound/FSound.h"
+#include "support/SessionLinks.h"
 #include "ui/BattleHud.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
@@ -93,8 +95,8 @@ protected:
         CombatText::SetFactory(MakeFakeCombatText);
         session->Init();
         session->LoadAssets();
-        session->AddPlayer(0);
-        session->AddPlayer(1);
+        FrontEnd(*session).AddPlayer(0);
+        FrontEnd(*session).AddPlayer(1);
     }
     void TearDown() override
     {
@@ -132,7 +134,7 @@ protected:
     TurnUnit* Deploy(int team, int row, int col, int speed = 10, int initiative = 0)
     {
         BoardUnit::SetFactory(MakeTurnUnit);
-        session->AddUnit(team, "Militia.txt", row, col);
+        FrontEnd(*session).AddUnit(team, "Militia.txt", row, col);
         BoardUnit::SetFactory(nullptr);
         auto* unit = static_cast<TurnUnit*>(session->GetPlayer(team)->GetUnits().back());
         UnitStats values;
@@ -141,38 +143,49 @@ protected:
         values.actionPoints = values.maxActionPoints = 10;
         values.speed = values.baseSpeed = speed;
         unit->InitStats(values);
-        unit->initiative = initiative;
+        unit->RulesForSetUp().turn.initiative = initiative;
         return unit;
     }
 
     // Deploy, load, and run loading frames until the battle starts.
     void LoadBattle()
     {
-        session->SetGameState(GAME_STATE_LOADING);
+        EnterState(GAME_STATE_LOADING);
         DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
         for (int frame = 0; frame < 100 && session->GetGameState() == GAME_STATE_LOADING; ++frame) {
             Frame(0.5f);
             session->UpdateLoading();
+            // The battle asked for is entered as the next frame starts.
+            session->ApplyRequestedChanges();
         }
         ASSERT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
     }
 
+    // A battle frame: a state asked for in the last one is entered first.
     void Step(float seconds)
     {
         Frame(seconds);
+        session->ApplyRequestedChanges();
         session->UpdateBattle();
     }
 
     // The battle is under way and the first request for a turn has been made (2 s in: past the request gap).
     void StartTurns()
     {
-        session->SetGameState(GAME_STATE_BATTLE);
+        EnterState(GAME_STATE_BATTLE);
         Frame(2.0f);
-        session->RequestNextTurn();
+        Rules(*session).RequestNextTurn();
         session->UpdateBattle();
     }
 
     std::string Banner() const { return session->GetLabel(8)->GetText(); }
+
+    // Asks for the state and starts a frame, which enters it.
+    void EnterState(GameState state)
+    {
+        session->SetGameState(state);
+        session->ApplyRequestedChanges();
+    }
 
     static int MusicChannels()
     {
@@ -195,26 +208,26 @@ TEST_F(BattleFlowTest, TwoRequestsCloserThanOneAndAHalfSecondsOfGameTimeCountOnc
     TurnUnit* a = Add(0, 5, 5);
     TurnUnit* b = Add(1, 30, 30);
     StartTurns(); // game time 2.0: a request and the first turn
-    BoardUnit* first = session->GetActiveUnit();
+    BoardUnit* first = session->GetTurnFlow().GetActiveUnit();
     ASSERT_TRUE(first == a || first == b);
-    session->RequestNextTurn(); // the same moment
+    Rules(*session).RequestNextTurn(); // the same moment
     Step(1.25f); // 3.25
-    session->RequestNextTurn();
+    Rules(*session).RequestNextTurn();
     Step(0.0f);
     EXPECT_EQ(a->ended + b->ended, 0) << "both fall inside the gap";
-    EXPECT_EQ(session->GetActiveUnit(), first);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), first);
 
     Frame(0.25f); // 3.5: exactly 1.5 after the accepted one
-    session->RequestNextTurn();
+    Rules(*session).RequestNextTurn();
     Step(0.0f);
     EXPECT_EQ(a->ended + b->ended, 1);
-    EXPECT_NE(session->GetActiveUnit(), first) << "the other unit stood at 0 and takes the turn";
+    EXPECT_NE(session->GetTurnFlow().GetActiveUnit(), first) << "the other unit stood at 0 and takes the turn";
 
     // Without players nothing asks for turns.
-    session->ResetLevel();
+    FrontEnd(*session).ResetLevel();
     Frame(5.0f);
-    session->RequestNextTurn();
-    EXPECT_TRUE(session->IsTurnActive());
+    Rules(*session).RequestNextTurn();
+    EXPECT_TRUE(session->GetTurnFlow().IsTurnActive());
 }
 
 TEST_F(BattleFlowTest, TheUnitWhoseTurnItIsCannotEndItInTheMiddleOfAnAction)
@@ -222,16 +235,16 @@ TEST_F(BattleFlowTest, TheUnitWhoseTurnItIsCannotEndItInTheMiddleOfAnAction)
     TurnUnit* a = Add(0, 5, 5);
     Add(1, 30, 30, 10, 20);
     StartTurns();
-    ASSERT_EQ(session->GetActiveUnit(), a);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), a);
     const struct {
         UnitState state;
         bool ends;
     } cases[] = {{MOVING, false}, {ATTACKING, false}, {CASTING, false}, {SELECTING_MOVE, true}};
     for (const auto& c : cases) {
         Frame(2.0f);
-        a->state = c.state;
-        session->RequestNextTurn();
-        EXPECT_EQ(!session->IsTurnActive(), c.ends) << c.state;
+        a->RulesForSetUp().turn.state = c.state;
+        Rules(*session).RequestNextTurn();
+        EXPECT_EQ(!session->GetTurnFlow().IsTurnActive(), c.ends) << c.state;
     }
 }
 
@@ -247,8 +260,8 @@ TEST_F(BattleFlowTest, TheCountdownTakesATenthOfTheSpeedEachFrame)
         units[i] = Add(i % 2, 5 + i, 5, speeds[i], before[i]);
     StartTurns();
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(units[i]->initiative, after[i]) << "speed " << speeds[i] << " from " << before[i];
-    EXPECT_EQ(session->GetActiveUnit(), units[4]) << "the one at 0 takes the turn in the same step";
+        EXPECT_EQ(units[i]->Rules().turn.initiative, after[i]) << "speed " << speeds[i] << " from " << before[i];
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), units[4]) << "the one at 0 takes the turn in the same step";
     EXPECT_EQ(Banner(), "Player 1 Turn.");
 }
 
@@ -261,14 +274,14 @@ TEST_F(BattleFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
     TurnUnit* dead = Add(1, 31, 31, 30, 50);
     dead->SetState(DEAD);
     StartTurns();
-    EXPECT_EQ(slow->initiative, 2);
-    EXPECT_EQ(slower->initiative, 6);
+    EXPECT_EQ(slow->Rules().turn.initiative, 2);
+    EXPECT_EQ(slower->Rules().turn.initiative, 6);
     EXPECT_EQ(Banner(), "Calculating Initiatives...");
-    EXPECT_EQ(session->GetActiveUnit(), nullptr);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), nullptr);
     Step(0.1f);
     Step(0.1f);
-    EXPECT_EQ(session->GetActiveUnit(), slow);
-    EXPECT_EQ(slower->initiative, 4);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), slow);
+    EXPECT_EQ(slower->Rules().turn.initiative, 4);
 }
 
 // A caster killed by its own area ability cannot be commanded (the HUD takes no End Turn from the dead): the
@@ -279,16 +292,16 @@ TEST_F(BattleFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
     TurnUnit* foe = Add(1, 30, 30, 10, 1);
     Add(0, 6, 6, 10, 60);
     StartTurns();
-    ASSERT_EQ(session->GetActiveUnit(), caster);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), caster);
     caster->SetState(DEAD);
-    ASSERT_FALSE(caster->alive);
+    ASSERT_FALSE(caster->Rules().turn.alive);
     // The frames of its fall (2 s from the first frame that finds it dead): the turn stays with it.
     for (int frame = 0; frame < 19; ++frame)
         Step(0.1f);
-    EXPECT_EQ(session->GetActiveUnit(), caster);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), caster);
     EXPECT_EQ(Banner(), "Player 1 Turn.");
     Step(0.5f);
-    EXPECT_EQ(session->GetActiveUnit(), foe);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), foe);
     EXPECT_EQ(Banner(), "Player 2 Turn.");
     EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), foe);
     EXPECT_EQ(caster->begun, 1) << "the dead take no second turn";
@@ -301,34 +314,34 @@ TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
     TurnUnit* blue = Add(0, 5, 5, 10, 40);
     StartTurns();
     EXPECT_EQ(Banner(), "Calculating Initiatives...");
-    EXPECT_FALSE(session->IsTurnActive());
+    EXPECT_FALSE(session->GetTurnFlow().IsTurnActive());
     Step(0.1f);
-    ASSERT_EQ(session->GetActiveUnit(), red);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), red);
     EXPECT_EQ(Banner(), "Player 2 Turn.");
     EXPECT_EQ(session->GetLabel(8)->pendingEffect, static_cast<uint32_t>(EFFECT_FADE_OUT));
     EXPECT_FLOAT_EQ(session->GetLabel(8)->effectDelay, 2.0f);
-    EXPECT_EQ(session->GetActivePlayer(), session->GetPlayer(1));
+    EXPECT_EQ(session->GetTurnFlow().GetActivePlayer(), session->GetPlayer(1));
     EXPECT_EQ(session->GetPlayer(1)->GetSelectedUnit(), red);
     EXPECT_EQ(BattleHud::Get()->GetCurrentUnit(), red);
     EXPECT_EQ(red->begun, 1);
-    EXPECT_TRUE(red->myTurn);
-    EXPECT_EQ(session->GetCursorPlayer(), 1);
-    const std::vector<ColourKey>& keys = session->GetRingEmitterA()->ColourKeys();
+    EXPECT_TRUE(red->Rules().turn.myTurn);
+    EXPECT_EQ(session->GetMarkers()->GetCursorPlayer(), 1);
+    const std::vector<ColourKey>& keys = session->GetMarkers()->GetRingEmitterA()->ColourKeys();
     ASSERT_GE(keys.size(), 2u);
     EXPECT_FLOAT_EQ(keys[0].red, 128.0f);
     EXPECT_FLOAT_EQ(keys[0].blue, 0.0f);
     EXPECT_FLOAT_EQ(keys[1].blue, 128.0f);
-    EXPECT_FLOAT_EQ(session->GetPlayerSymbol()->colour.a, 1.0f);
+    EXPECT_FLOAT_EQ(session->GetMarkers()->GetPlayerSymbol()->colour.a, 1.0f);
 
     // Red ends with full action points (+150); blue, at 40 - 2 = 38, needs 38 more frames.
     Frame(2.0f);
-    session->RequestNextTurn();
+    Rules(*session).RequestNextTurn();
     for (int frame = 0; frame < 38; ++frame)
         Step(0.01f);
-    EXPECT_EQ(red->initiative, 150 - 38);
-    EXPECT_EQ(session->GetActiveUnit(), blue);
+    EXPECT_EQ(red->Rules().turn.initiative, 150 - 38);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), blue);
     EXPECT_EQ(Banner(), "Player 1 Turn.");
-    EXPECT_EQ(session->GetCursorPlayer(), 0);
+    EXPECT_EQ(session->GetMarkers()->GetCursorPlayer(), 0);
     EXPECT_FLOAT_EQ(keys[0].red, 0.0f);
     EXPECT_FLOAT_EQ(keys[0].blue, 128.0f);
     EXPECT_FLOAT_EQ(keys[1].green, 255.0f);
@@ -340,21 +353,21 @@ TEST_F(BattleFlowTest, AUnitEndingItsTurnCannotEndItTwice)
     TurnUnit* a = Add(0, 5, 5);
     TurnUnit* b = Add(1, 30, 30, 10, 1);
     StartTurns();
-    ASSERT_EQ(session->GetActiveUnit(), a);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), a);
     a->askWhileEnding = true;
     // Focus queued for the end of the turn, with all ten action points left: +150 to the initiative.
-    a->pendingState = FOCUSING;
+    a->RulesForSetUp().turn.pendingState = FOCUSING;
     Frame(2.0f);
-    session->RequestNextTurn();
+    Rules(*session).RequestNextTurn();
     Step(0.01f); // b has stood at 0 since the first step
     EXPECT_EQ(a->ended, 1);
-    EXPECT_EQ(a->initiative, 150 - 1) << "once, less this frame's countdown";
-    EXPECT_EQ(a->state, FOCUSING);
-    EXPECT_EQ(session->GetActiveUnit(), b);
+    EXPECT_EQ(a->Rules().turn.initiative, 150 - 1) << "once, less this frame's countdown";
+    EXPECT_EQ(a->Rules().turn.state, FOCUSING);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), b);
     EXPECT_EQ(b->begun, 1);
     Step(0.01f);
     Step(0.01f);
-    EXPECT_EQ(session->GetActiveUnit(), b) << "the request was answered by b's turn";
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), b) << "the request was answered by b's turn";
     EXPECT_EQ(b->begun, 1);
     EXPECT_EQ(b->ended, 0);
 }
@@ -369,16 +382,16 @@ TEST_F(BattleFlowTest, TheFlyOverShowsEachZoneThenAsksForTheFirstTurn)
         bool zone4;
     } cases[] = {{2.9f, true, false}, {3.0f, false, false}, {3.1f, false, true}};
     for (const auto& c : cases) {
-        session->ResetLevel();
-        session->AddPlayer(0);
-        session->AddPlayer(1);
+        FrontEnd(*session).ResetLevel();
+        FrontEnd(*session).AddPlayer(0);
+        FrontEnd(*session).AddPlayer(1);
         Deploy(0, 5, 6);
         Deploy(1, 30, 31);
         ASSERT_NO_FATAL_FAILURE(LoadBattle());
-        ASSERT_TRUE(session->IsFlyOver());
+        ASSERT_TRUE(session->GetFlyOver().IsActive());
         Step(c.firstFrame);
-        EXPECT_EQ(session->IsZoneShotStarted(3), c.zone3) << c.firstFrame;
-        EXPECT_EQ(session->IsZoneShotStarted(4), c.zone4) << c.firstFrame;
+        EXPECT_EQ(session->GetFlyOver().IsZoneShotStarted(3), c.zone3) << c.firstFrame;
+        EXPECT_EQ(session->GetFlyOver().IsZoneShotStarted(4), c.zone4) << c.firstFrame;
     }
     // From above the terrain's centre (16384, 0, 16384), looking at the second zone.
     const Hex* zone = session->GetHexGrid()->GetHex(30, 30);
@@ -386,19 +399,19 @@ TEST_F(BattleFlowTest, TheFlyOverShowsEachZoneThenAsksForTheFirstTurn)
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, 16384.0f);
     EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, zone->fan[0].x);
     EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().z, zone->fan[0].z);
-    EXPECT_EQ(session->GetActiveUnit(), nullptr);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), nullptr);
     Step(3.375f); // 6.475
-    EXPECT_TRUE(session->IsTurnActive());
-    EXPECT_TRUE(session->IsFlyOver());
+    EXPECT_TRUE(session->GetTurnFlow().IsTurnActive());
+    EXPECT_TRUE(session->GetFlyOver().IsActive());
     Step(0.125f); // 6.6: the request, and the countdown in the same frame
-    EXPECT_NE(session->GetActiveUnit(), nullptr);
-    EXPECT_FALSE(session->IsFlyOver());
+    EXPECT_NE(session->GetTurnFlow().GetActiveUnit(), nullptr);
+    EXPECT_FALSE(session->GetFlyOver().IsActive());
 }
 
 TEST_F(BattleFlowTest, AFlyOverOverALevelWithoutTheSecondZoneSkipsThatShot)
 {
     // A level without the second zone is refused as it loads; the board loses it afterwards instead.
-    session->LoadLevel("Winter");
+    FrontEnd(*session).LoadLevel("Winter");
     session->GetHexGrid()->GetHex(30, 30)->SetType(HEX_OPEN);
     Deploy(0, 5, 6);
     Deploy(1, 20, 20);
@@ -407,12 +420,12 @@ TEST_F(BattleFlowTest, AFlyOverOverALevelWithoutTheSecondZoneSkipsThatShot)
     const D3DXVECTOR3 aim = Camera::Get()->GetLookAt();
     EXPECT_FLOAT_EQ(aim.x, session->GetHexGrid()->GetHex(5, 5)->fan[0].x);
     Step(2.0f);
-    EXPECT_TRUE(session->IsZoneShotStarted(4));
+    EXPECT_TRUE(session->GetFlyOver().IsZoneShotStarted(4));
     EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, aim.x) << "the camera stays on the first zone";
     EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().z, aim.z);
     EXPECT_EQ(log.Count("session.flyover"), 1);
     Step(2.5f); // 6.5
-    EXPECT_NE(session->GetActiveUnit(), nullptr) << "the battle goes on";
+    EXPECT_NE(session->GetTurnFlow().GetActiveUnit(), nullptr) << "the battle goes on";
 }
 
 // On real time: armed at the delay, shots at delay + 0.25 and + 3.0, over at + 6.0.
@@ -421,20 +434,20 @@ TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
     TurnUnit* attacker = Add(0, 5, 5);
     TurnUnit* defender = Add(1, 8, 5, 10, 100);
     StartTurns();
-    ASSERT_EQ(session->GetActiveUnit(), attacker);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), attacker);
     const D3DXVECTOR3 eye = Camera::Get()->GetEye();
     const D3DXVECTOR3 a = attacker->GetPosition();
     const D3DXVECTOR3 d = defender->GetPosition();
-    attacker->slowMotionRequested = true;
-    session->RequestSlowMotion(defender, 1.0f, false);
+    attacker->RulesForSetUp().command.slowMotionRequested = true;
+    Rules(*session).RequestSlowMotion(defender, 1.0f, false);
     const int restarts = defender->Text()->restarts;
     for (int frame = 1; frame <= 56; ++frame) {
         Step(0.125f); // the clock is exact in eighths
         const float clock = 0.125f * static_cast<float>(frame);
         if (frame == 7 || frame == 56) {
-            EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f) << clock;
+            EXPECT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 1.0f) << clock;
         } else if (frame == 8) {
-            EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.1f) << clock;
+            EXPECT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 0.1f) << clock;
         } else if (frame == 9) {
             EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x) << "no shot before 1.25";
         } else if (frame == 31) {
@@ -446,39 +459,39 @@ TEST_F(BattleFlowTest, TheSlowMotionShotRunsOnRealTime)
             EXPECT_NEAR(Camera::Get()->GetEye().z, d.z - 500.0f, 50.0f);
             EXPECT_NEAR(Camera::Get()->GetEye().y, d.y + 300.0f, 50.0f);
             EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().y, a.y + 150.0f);
-            EXPECT_FLOAT_EQ(session->GetFlashOverlay()->speed, 15.0f);
+            EXPECT_FLOAT_EQ(session->GetMarkers()->GetFlashOverlay()->speed, 15.0f);
         }
         if (frame == 32) {
             EXPECT_NEAR(Camera::Get()->GetEye().x, a.x + 500.0f, 50.0f);
             EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, d.x);
         }
         if (frame == 55) {
-            EXPECT_TRUE(session->IsCinematicRequested()) << clock;
+            EXPECT_TRUE(session->GetShot().IsRequested()) << clock;
         }
     }
-    EXPECT_FALSE(session->IsCinematicRequested());
+    EXPECT_FALSE(session->GetShot().IsRequested());
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, eye.z);
-    EXPECT_FLOAT_EQ(session->GetFlashOverlay()->speed, 5.0f);
+    EXPECT_FLOAT_EQ(session->GetMarkers()->GetFlashOverlay()->speed, 5.0f);
     EXPECT_EQ(defender->Text()->restarts, restarts + 1) << "the defender's text shows at the end";
-    EXPECT_FALSE(attacker->slowMotionRequested);
+    EXPECT_FALSE(attacker->Rules().command.slowMotionRequested);
 
     // A spell's shot runs at a quarter speed; one long frame runs it from start to end.
-    session->RequestSlowMotion(defender, 1.25f, true);
+    Rules(*session).RequestSlowMotion(defender, 1.25f, true);
     Step(0.125f * 10.0f);
-    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.25f);
+    EXPECT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 0.25f);
     Step(100.0f);
-    EXPECT_FALSE(session->IsCinematicRequested());
-    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
+    EXPECT_FALSE(session->GetShot().IsRequested());
+    EXPECT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 1.0f);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().x, eye.x);
 
     // Leaving the battle during a shot ends it: the menus never run in slow motion.
-    session->RequestSlowMotion(defender, 0.5f, false);
+    Rules(*session).RequestSlowMotion(defender, 0.5f, false);
     Step(1.0f);
-    ASSERT_FLOAT_EQ(session->GetTargetGameSpeed(), 0.1f);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
-    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
-    EXPECT_FALSE(session->IsCinematicRequested());
+    ASSERT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 0.1f);
+    EnterState(GAME_STATE_MAIN_MENU);
+    EXPECT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 1.0f);
+    EXPECT_FALSE(session->GetShot().IsRequested());
 }
 
 // The shot frames the unit whose blow asked for it, even when the turn has passed on.
@@ -487,34 +500,34 @@ TEST_F(BattleFlowTest, AShotOutlivesTheTurnAndTheUnitsItFrames)
     TurnUnit* attacker = Add(0, 5, 5);
     TurnUnit* defender = Add(1, 8, 5, 10, 1);
     StartTurns();
-    attacker->slowMotionRequested = true;
-    session->RequestSlowMotion(defender, 0.5f, false);
+    attacker->RulesForSetUp().command.slowMotionRequested = true;
+    Rules(*session).RequestSlowMotion(defender, 0.5f, false);
     Frame(2.0f);
-    session->RequestNextTurn();
+    Rules(*session).RequestNextTurn();
     Step(0.25f); // the defender's turn
-    ASSERT_EQ(session->GetActiveUnit(), defender);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), defender);
     Step(0.5f); // the first shot
     EXPECT_FLOAT_EQ(Camera::Get()->GetLookAt().x, attacker->GetPosition().x);
     Step(7.0f);
-    EXPECT_FALSE(attacker->slowMotionRequested);
+    EXPECT_FALSE(attacker->Rules().command.slowMotionRequested);
     EXPECT_EQ(Camera::Get()->GetTarget(), session.get()) << "the camera follows the unit whose turn it is again";
 
     // A unit taken off the board leaves nothing behind: the turn, the camera, its place in the turn order, the
     // shot it asked for or is the target of.
-    session->RequestSlowMotion(attacker, 0.5f, false); // asked for by the defender, whose turn it is
+    Rules(*session).RequestSlowMotion(attacker, 0.5f, false); // asked for by the defender, whose turn it is
     Step(0.25f);
-    session->RemoveUnit(1, defender);
-    EXPECT_EQ(session->GetActiveUnit(), nullptr);
+    FrontEnd(*session).RemoveUnit(1, defender);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), nullptr);
     EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
     EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 1u);
     Step(0.5f); // armed without its attacker
-    session->RemoveUnit(0, attacker);
-    EXPECT_EQ(session->GetCinematicTarget(), nullptr);
+    FrontEnd(*session).RemoveUnit(0, attacker);
+    EXPECT_EQ(session->GetShot().GetTarget(), nullptr);
     EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 0u);
     Step(3.0f);
     Step(3.0f);
-    EXPECT_FALSE(session->IsCinematicRequested());
-    EXPECT_FLOAT_EQ(session->GetTargetGameSpeed(), 1.0f);
+    EXPECT_FALSE(session->GetShot().IsRequested());
+    EXPECT_FLOAT_EQ(session->GetShot().GetGameSpeed(), 1.0f);
 }
 
 // Units are counted in a square (not a ring) around the target hex; the amount is shared by at most three.
@@ -528,41 +541,41 @@ TEST_F(BattleFlowTest, AnAreaAbilitySharesItsAmountAmongAtMostThree)
     // Each inside the square of radius 2 around (10, 10) with its corners, in the order they are added.
     const int spots[5][2] = {{11, 11}, {9, 10}, {10, 9}, {9, 9}, {11, 10}};
     for (const auto& c : cases) {
-        session->ResetLevel();
-        session->AddPlayer(0);
-        session->AddPlayer(1);
+        FrontEnd(*session).ResetLevel();
+        FrontEnd(*session).AddPlayer(0);
+        FrontEnd(*session).AddPlayer(1);
         TurnUnit* caster = Add(0, 20, 20);
         SpellDefinition nova;
         nova.name = "Nova";
         nova.areaRadius = 2;
         nova.range = 3;
         nova.amount = c.amount;
-        caster->abilities = {nova};
-        caster->selectedAbility = 0;
-        caster->abilityTarget = session->GetHexGrid()->GetHex(10, 10);
+        caster->RulesForSetUp().abilities = {nova};
+        caster->RulesForSetUp().command.selectedAbility = 0;
+        caster->RulesForSetUp().command.abilityTarget = session->GetHexGrid()->GetHex(10, 10);
         std::vector<TurnUnit*> inside;
         for (int i = 0; i < c.inside; ++i)
             inside.push_back(Add(1, spots[i][0], spots[i][1]));
         TurnUnit* outside = Add(1, 12, 10); // two rows away
         TurnUnit* dead = Add(1, 10, 11);
         dead->SetState(DEAD);
-        session->ApplyAreaEffect(caster, caster->abilities[0]);
+        Rules(*session).ApplyAreaEffect(caster, caster->Rules().abilities[0]);
         for (TurnUnit* unit : inside) {
             ASSERT_EQ(unit->spellAmounts.size(), 1u) << c.inside;
             EXPECT_EQ(unit->spellAmounts[0], c.share) << c.amount << " among " << c.inside;
         }
         EXPECT_TRUE(outside->spellAmounts.empty());
-        EXPECT_EQ(caster->abilities[0].amount, c.amount) << "the ability keeps its amount";
+        EXPECT_EQ(caster->Rules().abilities[0].amount, c.amount) << "the ability keeps its amount";
     }
 }
 
 TEST_F(BattleFlowTest, TheTargetsRingsFollowTheTargetAndTheActiveRingStays)
 {
     for (bool on : {true, false, true}) {
-        session->SetRingEmittersActive(on);
-        EXPECT_EQ(session->GetRingEmitterB()->emitting, on);
-        EXPECT_EQ(session->GetBurstEmitter()->emitting, on);
-        EXPECT_TRUE(session->GetRingEmitterA()->emitting);
+        Rules(*session).SetRingEmittersActive(on);
+        EXPECT_EQ(session->GetMarkers()->GetRingEmitterB()->emitting, on);
+        EXPECT_EQ(session->GetMarkers()->GetBurstEmitter()->emitting, on);
+        EXPECT_TRUE(session->GetMarkers()->GetRingEmitterA()->emitting);
     }
 }
 
@@ -578,6 +591,9 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
         Step(0.5f);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE) << "6.0 s after the defeat";
     Step(0.5f);
+    // Asked for in this frame, entered as the next one starts.
+    EXPECT_TRUE(Rules(*session).IsGameOver());
+    session->ApplyRequestedChanges();
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
     EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
@@ -589,12 +605,46 @@ TEST_F(BattleFlowTest, TheEndOfTheGameIsEnteredOnce)
     EXPECT_EQ(session->GetLabel(1)->GetText(), "1");
 }
 
+// The frame in which the defeat ends the battle hands no turn on: the countdown would write its banner over the
+// winner's. The end page, winner's line and all, shows from the start of the next frame.
+TEST_F(BattleFlowTest, TheFrameThatEndsTheBattleRunsNoCountdownUnderTheWinnersBanner)
+{
+    // The survivor takes the first turn; the other side's only unit, far from its own, falls.
+    TurnUnit* beaten = Add(0, 5, 5, 10, 100);
+    TurnUnit* survivor = Add(1, 30, 30, 10, 0);
+    StartTurns();
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), survivor);
+    beaten->SetState(DEAD);
+    for (int frame = 0; frame < 12; ++frame)
+        Step(0.5f);
+    ASSERT_FALSE(Rules(*session).IsGameOver()) << "6.0 s after the defeat";
+    // The survivor gives up its turn: the next frame would end it and step the countdown, which writes its
+    // banner and takes 1 from an initiative of 100 at speed 10.
+    survivor->RulesForSetUp().turn.initiative = 100;
+    Rules(*session).AdvanceTurn();
+    session->GetLabel(8)->SetText("");
+    const int ended = survivor->ended;
+    Step(0.5f); // 6.5 s: the defeat ends the battle
+    EXPECT_TRUE(Rules(*session).IsGameOver());
+    EXPECT_FALSE(Rules(*session).IsInBattle());
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE) << "the battle's screen finishes its frame";
+    EXPECT_EQ(survivor->ended, ended) << "no turn ends in the frame that ended the battle";
+    EXPECT_EQ(survivor->Rules().turn.initiative, 100) << "and no countdown step";
+    EXPECT_EQ(Banner(), "");
+
+    session->ApplyRequestedChanges();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
+    EXPECT_EQ(Banner(), "Player 2 Wins!");
+    // Fading in from nothing, not out as the countdown's banner would.
+    EXPECT_EQ(session->GetLabel(8)->pendingEffect, static_cast<uint32_t>(EFFECT_FADE_ALPHA_TO_BASE));
+}
+
 // The sides are Player 1 and Player 2 by their team, not by which deployment button was pressed first.
 TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
 {
-    session->ResetLevel();
-    session->AddPlayer(1);
-    session->AddPlayer(0);
+    FrontEnd(*session).ResetLevel();
+    FrontEnd(*session).AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
     ASSERT_NE(session->GetPlayer(0), nullptr);
     EXPECT_EQ(session->GetPlayer(0)->team, 0);
     EXPECT_EQ(session->GetPlayer(1)->team, 1);
@@ -603,17 +653,18 @@ TEST_F(BattleFlowTest, ASideThatDeploysFirstKeepsItsNumber)
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
     // The first zone's shot follows the first side's army, the second's the second's.
     Step(2.0f);
-    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, blue->GetPosition().x);
-    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, blue->GetPosition().z);
+    EXPECT_FLOAT_EQ(Followed(*session).GetTargetPosition().x, blue->GetPosition().x);
+    EXPECT_FLOAT_EQ(Followed(*session).GetTargetPosition().z, blue->GetPosition().z);
     Step(2.0f);
-    EXPECT_FLOAT_EQ(session->GetTargetPosition().x, red->GetPosition().x);
-    EXPECT_FLOAT_EQ(session->GetTargetPosition().z, red->GetPosition().z);
+    EXPECT_FLOAT_EQ(Followed(*session).GetTargetPosition().x, red->GetPosition().x);
+    EXPECT_FLOAT_EQ(Followed(*session).GetTargetPosition().z, red->GetPosition().z);
 
     session->GetPlayer(0)->AddToStatistic(Statistic::KILLS, 3);
     session->GetPlayer(1)->AddToStatistic(Statistic::KILLS, 7);
     blue->SetState(DEAD);
-    for (int frame = 0; frame < 20 && session->GetGameState() != GAME_STATE_GAME_OVER; ++frame)
+    for (int frame = 0; frame < 20 && !Rules(*session).IsGameOver(); ++frame)
         Step(0.5f);
+    session->ApplyRequestedChanges();
     ASSERT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_EQ(Banner(), "Player 2 Wins!");
     EXPECT_EQ(session->GetLabel(0)->GetText(), "3") << "the first side's kills on the left";
@@ -631,7 +682,7 @@ TEST_F(BattleFlowTest, TheEndPageShowsNoNameOfAHudButtonLeftUnderThePointer)
     ASSERT_NE(rested, nullptr);
     MouseOverManager::Get()->EnterButton(rested);
     ASSERT_EQ(MouseOverManager::Get()->GetHoveredButton(), rested);
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     EXPECT_EQ(MouseOverManager::Get()->GetHoveredButton(), nullptr);
 }
 
@@ -654,7 +705,7 @@ TEST_F(BattleFlowTest, TheFlyOverHidesTheHud)
 
     Step(7.0f);
     Step(0.1f);
-    ASSERT_FALSE(session->IsFlyOver());
+    ASSERT_FALSE(session->GetFlyOver().IsActive());
     device->ResetCounters();
     session->RenderOverlay();
     EXPECT_GT(device->DrawCount(), 10u) << "the HUD's frame, bars and buttons, the windows and the flash";
@@ -668,7 +719,7 @@ TEST_F(BattleFlowTest, TheFlashIsDrawnOnlyWhileItShows)
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
     Step(7.0f);
     Step(0.1f);
-    GuiElement* flash = session->GetFlashOverlay();
+    GuiElement* flash = session->GetMarkers()->GetFlashOverlay();
     ASSERT_NE(flash, nullptr);
     NullDevice* device = Null();
     const auto drawsWithFlashAlpha = [&](float alpha) {
@@ -693,24 +744,24 @@ TEST_F(BattleFlowTest, TheBattleMusicAndItsBloodGoWhenTheBattleEnds)
     Deploy(1, 30, 31);
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
     EXPECT_EQ(MusicChannels(), 1);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     EXPECT_EQ(MusicChannels(), 0);
-    session->SetGameState(GAME_STATE_BATTLE); // resumed
+    EnterState(GAME_STATE_BATTLE); // resumed
     EXPECT_EQ(MusicChannels(), 1);
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     const size_t levelDecals = DecalManager::Get()->LevelList().size();
     auto* blood = new Decal();
     blood->Create(2, 1000.0f, 1000.0f, false);
     DecalManager::Get()->Add(blood);
-    session->ResetLevel(); // the rematch
+    FrontEnd(*session).ResetLevel(); // the rematch
     EXPECT_EQ(MusicChannels(), 0);
     EXPECT_TRUE(DecalManager::Get()->DynamicList().empty()) << "the last battle's blood is gone";
     EXPECT_EQ(DecalManager::Get()->LevelList().size(), levelDecals) << "the level's own decals stay";
     EXPECT_EQ(BattleHud::Get()->GetTurnOrderSize(), 0u);
-    session->ResetLevel();
+    FrontEnd(*session).ResetLevel();
 
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     Deploy(0, 5, 6);
     Deploy(1, 30, 31);
     ASSERT_NO_FATAL_FAILURE(LoadBattle());
@@ -731,9 +782,9 @@ TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
     TurnUnit* first = Add(0, 5, 5);
     TurnUnit* second = Add(1, 30, 30);
     // The battle comes from the deployment screen, whose page covers the whole screen as it fades away.
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
     StartTurns();
-    ASSERT_EQ(session->GetActiveUnit(), first);
+    ASSERT_EQ(session->GetTurnFlow().GetActiveUnit(), first);
     const GuiButton* endTurn = BattleHud::Get()->GetActionButton(BattleHud::ACTION_END_TURN);
     ASSERT_NE(endTurn, nullptr);
     const auto frame = [this] {
@@ -750,7 +801,7 @@ TEST_F(BattleFlowTest, AClickOnEndTurnPassesTheTurn)
     frame();
     frame();
     EXPECT_EQ(first->ended, 1);
-    EXPECT_EQ(session->GetActiveUnit(), second);
+    EXPECT_EQ(session->GetTurnFlow().GetActiveUnit(), second);
     InputManager::ResetForTests();
     InputState::Get().Reset();
 }
@@ -768,7 +819,7 @@ TEST_F(BattleFlowTest, TheTurnWindowAndTheSideSymbolLeaveTheBoardItsClicks)
     Add(0, 5, 5);
     Add(1, 30, 30);
     StartTurns();
-    ASSERT_NE(session->GetActiveUnit(), nullptr);
+    ASSERT_NE(session->GetTurnFlow().GetActiveUnit(), nullptr);
     const auto frame = [this] {
         Frame(0.05f);
         InputManager::Get()->Update();
@@ -822,7 +873,7 @@ TEST_F(BattleFlowTest, ABattleOpensWithTheBarsShownAndTabHidesThem)
     EXPECT_EQ(enemy->Presentation().manaQuad->fadeState, 0);
     // Back from the main menu the battle goes on as the player left it.
     session->ToggleUnitBars();
-    session->SetGameState(GAME_STATE_MAIN_MENU);
-    session->SetGameState(GAME_STATE_BATTLE);
+    EnterState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_BATTLE);
     EXPECT_EQ(enemy->Presentation().badgeQuad->fadeState, 1);
 }

@@ -8,10 +8,10 @@ namespace {
 class FrameClockTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { FrameClock::Clear(); }
+    void SetUp() override { FrameClock::ResetForTests(); }
     void TearDown() override
     {
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         Win32TestHooks::UseRealPerformanceCounter();
     }
 };

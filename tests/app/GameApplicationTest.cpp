@@ -11,6 +11,7 @@
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/Font.h"
 #include "scene/Camera.h"
+#include "scene/SkyDome.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
 #include "ui/MouseOverManager.h"
@@ -19,6 +20,7 @@
 #include "win32/TestHooks.h"
 
 #include "support/ScreenQuad.h"
+#include "support/SessionLinks.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +53,7 @@ protected:
         Win32TestHooks::SetPerformanceCounter(1000, 0);
         D3D9SetBackEnd(D3D9_BACKEND_NULL);
         NullDevice::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         DataManager::ResetForTests();
         Camera::ResetForTests();
         MouseOverManager::ResetForTests();
@@ -77,7 +79,7 @@ protected:
         InputManager::ResetForTests();
         Camera::ResetForTests();
         DataManager::ResetForTests();
-        FrameClock::Clear();
+        FrameClock::ResetForTests();
         D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         Win32TestHooks::ResetWindowLayer();
     }
@@ -128,7 +130,7 @@ TEST_F(GameApplicationTest, StartsInTheIntroFullScreenWithTheSceneTargetAndHelpL
     EXPECT_EQ(app->GetSession()->GetGameState(), GAME_STATE_INTRO);
     EXPECT_FALSE(app->IsWindowed());
 
-    IDirect3DTexture9* scene = app->GetSession()->GetSceneTexture();
+    IDirect3DTexture9* scene = FrontEnd(*app->GetSession()).GetSceneTexture();
     ASSERT_NE(scene, nullptr);
     D3DSURFACE_DESC desc{};
     scene->GetLevelDesc(0, &desc);
@@ -182,6 +184,7 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
     NullDevice* device = Device();
     ASSERT_NE(device, nullptr);
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
 
     struct Case {
         const char* name;
@@ -202,7 +205,7 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
         SCOPED_TRACE(c.name);
         app->SetWindowSize(c.width, c.height);
         // Made anew by the reset.
-        IDirect3DTexture9* scene = app->GetSession()->GetSceneTexture();
+        IDirect3DTexture9* scene = FrontEnd(*app->GetSession()).GetSceneTexture();
         ASSERT_NE(scene, nullptr);
         app->SetSceneRect(c.sceneLeft, 0.0f, c.sceneWidth, static_cast<float>(c.height));
         app->SetShakeMagnitude(c.shake);
@@ -220,16 +223,21 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
         IDirect3DSurface9* backBuffer = nullptr;
         ASSERT_EQ(app->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
         backBuffer->Release();
-        int sceneDraws = 0; // the 3-D scene's draws: everything drawn before the pass or the interface
+        IDirect3DSurface9* sceneSurface = nullptr;
+        ASSERT_EQ(scene->GetSurfaceLevel(0, &sceneSurface), D3D_OK);
+        sceneSurface->Release();
+        // The 3-D scene's draws into the scene texture, everything drawn before the pass or the interface. A still
+        // world may also be drawn into a picture of its own, kept for the frames after: that is neither.
+        int sceneDraws = 0;
         int passDraws = 0;
         int onBackBuffer = 0;
         for (const NullDevice::DrawRecord& draw : device->Draws()) {
             const IDirect3DTexture9* texture = draw.texture0;
             const IDirect3DSurface9* target = draw.renderTarget;
             passDraws += texture == scene ? 1 : 0;
-            if (target != backBuffer)
+            if (target == sceneSurface)
                 ++sceneDraws;
-            else
+            else if (target == backBuffer)
                 ++onBackBuffer;
         }
         ASSERT_GT(device->Draws().size(), 20u) << "the start-up level and the menu were drawn";
@@ -252,6 +260,63 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
     EXPECT_TRUE(app->PostPassIsPlainCopy());
     app->SetPostPassAlways(true);
     EXPECT_FALSE(app->PostPassIsPlainCopy());
+}
+
+// The menu keeps the picture of its world while the camera stands still and draws the world again only in the
+// frames after the sky has stepped on to its next hour; once players are on the board it draws the world every
+// frame, as their units move.
+TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    const SkyDome* sky = SkyDome::Current();
+    ASSERT_NE(sky, nullptr);
+    // What a frame that draws its world anew draws.
+    session->SetWorldCacheAllowed(false);
+    device->ResetCounters();
+    Frame(16);
+    const UINT anew = device->DrawCount();
+    ASSERT_GT(anew, 100u);
+    session->SetWorldCacheAllowed(true);
+    Frame(16);
+    Frame(16);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(app->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
+    backBuffer->Release();
+    // Frames of 16 ms: the sky steps every quarter of a second, so 40 frames see two or three steps.
+    int steps = 0;
+    for (int frame = 0; frame < 40; ++frame) {
+        SCOPED_TRACE(frame);
+        const float hour = sky->GetSkyValue();
+        device->ResetCounters();
+        device->KeepDraws(true);
+        Frame(16);
+        device->KeepDraws(false);
+        const bool stepped = sky->GetSkyValue() != hour;
+        steps += stepped ? 1 : 0;
+        size_t intoPicture = 0;
+        for (const NullDevice::DrawRecord& draw : device->Draws())
+            intoPicture += draw.renderTarget != backBuffer ? 1 : 0;
+        EXPECT_EQ(intoPicture > 0, stepped) << "the world is drawn into its picture when the sky has stepped";
+        EXPECT_EQ(device->CopyCount(), 2u) << "the picture and its depth are copied onto the back buffer";
+        EXPECT_LT(device->Draws().size() - intoPicture, anew / 4) << "over the picture the menu and little else";
+    }
+    EXPECT_GE(steps, 2);
+
+    FrontEnd(*session).AddPlayer(0);
+    for (int frame = 0; frame < 3; ++frame) {
+        device->ResetCounters();
+        Frame(16);
+        EXPECT_EQ(device->CopyCount(), 0u);
+        EXPECT_GE(device->DrawCount(), anew);
+    }
+    // Out of the menu the picture's surfaces go.
+    EXPECT_TRUE(session->GetWorldCache()->HoldsSurfaces());
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    Frame(16);
+    EXPECT_FALSE(session->GetWorldCache()->HoldsSurfaces());
 }
 
 TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)
@@ -306,7 +371,7 @@ TEST_F(GameApplicationTest, WindowSizeKeysResizeTheBackBufferAndFramesGoOn)
     device->ResetCounters();
     Frame(16);
     EXPECT_EQ(device->PresentCount(), 1u);
-    ASSERT_NE(app->GetSession()->GetSceneTexture(), nullptr);
+    ASSERT_NE(FrontEnd(*app->GetSession()).GetSceneTexture(), nullptr);
 }
 
 TEST_F(GameApplicationTest, FullScreenChordTogglesOncePerPress)
@@ -389,15 +454,19 @@ TEST_F(GameApplicationTest, EveryStateShowsThePointerExceptTheIntroAndLoading)
     EXPECT_EQ(ShowCursor(TRUE), 0);
     EXPECT_EQ(ShowCursor(FALSE), -1);
     session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
     EXPECT_EQ(ShowCursor(FALSE), 0) << "raised to 1 on entering the menu";
     session->SetGameState(GAME_STATE_LOADING);
+    session->ApplyRequestedChanges();
     EXPECT_EQ(ShowCursor(TRUE), 0) << "hidden again at -1 while loading";
-    EXPECT_FALSE(session->IsBattleStarted());
+    EXPECT_FALSE(FrontEnd(*session).IsBattleStarted());
     session->SetGameState(GAME_STATE_BATTLE);
-    EXPECT_TRUE(session->IsBattleStarted());
+    session->ApplyRequestedChanges();
+    EXPECT_TRUE(FrontEnd(*session).IsBattleStarted());
     session->SetGameState(GAME_STATE_MAIN_MENU);
-    EXPECT_TRUE(session->IsBattleStarted()) << "a battle once begun stays begun";
+    session->ApplyRequestedChanges();
+    EXPECT_TRUE(FrontEnd(*session).IsBattleStarted()) << "a battle once begun stays begun";
 }
 
 TEST_F(GameApplicationTest, MouseMovesReachThePointer)
@@ -604,7 +673,7 @@ TEST_F(GameApplicationTest, ARefusedSceneTargetLeavesTheBackBufferAlone)
     // With a scene already open on the device, the scene target cannot begin its own.
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     device->ResetCounters();
-    EXPECT_EQ(app->GetSession()->RenderSceneToTexture(), app->GetSession()->GetSceneTexture());
+    EXPECT_EQ(app->GetSession()->RenderSceneToTexture(), FrontEnd(*app->GetSession()).GetSceneTexture());
     EXPECT_EQ(device->ClearCount(), 0u) << "the grey clear must not land on the back buffer";
     device->EndScene();
 }
@@ -682,6 +751,7 @@ TEST_F(GameApplicationTest, OrbitInputTurnsTheViewAroundTheVertical)
 TEST_F(GameApplicationTest, ClosingLetsGoOfEveryDeviceResource)
 {
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
     Frame(16);
     IDirect3DDevice9* device = app->GetDevice();
     device->AddRef();
@@ -701,7 +771,7 @@ TEST_F(GameApplicationTest, UnitShaderGlobalsCarryTheGameClockUnderTheEffectsNam
     const float start = data->GetGameTime();
     data->SetGameSpeed(2.0f);
     data->AdvanceTime(0.25f); // scaled: 0.5 s
-    session->SetUnitShaderGlobals();
+    session->UpdateMenuScene();
     float value = -1.0f;
     ASSERT_EQ(basic->GetFloat("gameTime", &value), D3D_OK);
     EXPECT_FLOAT_EQ(value, start + 0.5f);

@@ -1,4 +1,6 @@
 #include "app/GameSession.h"
+#include "app/BattleMarkers.h"
+#include "app/LevelEntry.h"
 #include "battle/BoardFakes.h"
 #include "battle/ClassUnit.h"
 #include "battle/CombatText.h"
@@ -14,6 +16,7 @@
 #include "scene/ParticleManager.h"
 #include "scene/SceneFixture.h"
 #include "scene/Terrain.h"
+#include "support/SessionLinks.h"
 #include "ui/FrontEndLink.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
@@ -115,6 +118,13 @@ protected:
         return level;
     }
 
+    // Asks for the state and starts a frame, which enters it.
+    void EnterState(GameState state)
+    {
+        session->SetGameState(state);
+        session->ApplyRequestedChanges();
+    }
+
     Hex* At(int row, int col) { return session->GetHexGrid()->GetHex(row, col); }
 
     FakeUnit* Deploy(int playerId, int row, int col)
@@ -122,7 +132,7 @@ protected:
         auto* unit = new FakeUnit(session->GetHexGrid());
         NextFakeUnit() = unit;
         BoardUnit::SetFactory(TakeNextFakeUnit);
-        session->AddUnit(playerId, "Militia.txt", row, col);
+        FrontEnd(*session).AddUnit(playerId, "Militia.txt", row, col);
         BoardUnit::SetFactory(nullptr);
         if (NextFakeUnit() == unit) {
             // Nobody took it: there is no such player.
@@ -171,7 +181,7 @@ TEST(GameSessionLevels, TheTableNamesFileAndPresetByExactName)
         {"", nullptr, -1},
     };
     for (const Case& c : cases) {
-        const GameSession::LevelEntry* level = GameSession::FindLevel(c.name);
+        const LevelEntry* level = LevelEntry::Find(c.name);
         if (!c.file) {
             EXPECT_EQ(level, nullptr) << c.name;
             continue;
@@ -185,7 +195,7 @@ TEST(GameSessionLevels, TheTableNamesFileAndPresetByExactName)
 TEST(GameSessionLevels, TheLightComesFromFiftyFortyFiveTwentyFive)
 {
     // |(50, 45, 25)| = sqrt(5150) = 71.76350
-    const D3DXVECTOR3 d = GameSession::LightDirection();
+    const D3DXVECTOR3 d = LevelEntry::LightDirection();
     EXPECT_NEAR(d.x, 0.696733f, 1e-6f);
     EXPECT_NEAR(d.y, 0.627060f, 1e-6f);
     EXPECT_NEAR(d.z, 0.348367f, 1e-6f);
@@ -212,13 +222,13 @@ TEST_F(GameSessionTest, StartUpShowsTheWinterLevelWithItsHexTypesAndLight)
 
 TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
 {
-    session->LoadLevel("Citadel Courtyard");
+    FrontEnd(*session).LoadLevel("Citadel Courtyard");
     EXPECT_EQ(At(0, 0)->type, 3);
     EXPECT_FLOAT_EQ(BasicFloat("LightDiffuseColor"), 200.0f);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 2500.0f);
     EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
 
-    session->LoadLevel("Farm");
+    FrontEnd(*session).LoadLevel("Farm");
     EXPECT_EQ(At(0, 0)->type, 2);
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, 16384.0f - 3500.0f);
     const auto& emitters = session->GetTerrain()->Emitters();
@@ -231,7 +241,7 @@ TEST_F(GameSessionTest, EachLevelLoadsItsFilePresetAndEmitters)
     }
 
     // Loading Winter again clears the farm's emitters.
-    session->LoadLevel("Winter");
+    FrontEnd(*session).LoadLevel("Winter");
     EXPECT_TRUE(session->GetTerrain()->Emitters().empty());
     EXPECT_EQ(At(0, 0)->type, 1);
 }
@@ -244,9 +254,9 @@ TEST_F(GameSessionTest, TheUnitsStandInEachLevelsLight)
     ASSERT_NE(skinned, session->GetBasicEffect());
     EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 100.0f);
     EXPECT_NEAR(SkinnedFloat("LightDirection"), 0.696733f, 1e-6f);
-    session->LoadLevel("Citadel Courtyard");
+    FrontEnd(*session).LoadLevel("Citadel Courtyard");
     EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 200.0f);
-    session->LoadLevel("Farm");
+    FrontEnd(*session).LoadLevel("Farm");
     EXPECT_FLOAT_EQ(SkinnedFloat("LightDiffuseColor"), 150.0f);
     // The skin draws with the same sun, turned into the camera's view at each draw.
     const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
@@ -262,7 +272,7 @@ TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)
     session->GetBasicEffect()->SetFloatArray("LightDirection", zero, 3);
     At(0, 0)->alpha = 0.7f;
     At(0, 0)->targetAlpha = 0.9f;
-    session->LoadLevel("farm");
+    FrontEnd(*session).LoadLevel("farm");
     EXPECT_EQ(session->GetLevelName(), "farm");
     EXPECT_EQ(At(0, 0)->type, 1) << "the winter level stays";
     EXPECT_FLOAT_EQ(Camera::Get()->GetEye().z, eye.z);
@@ -272,37 +282,37 @@ TEST_F(GameSessionTest, AnUnknownNameKeepsTheTerrainAndPresetButSetsTheLight)
 
 TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(0);
-    session->AddPlayer(1);
-    EXPECT_EQ(session->GetPlayerCount(), 2) << "a second player with the same id is not added";
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
+    EXPECT_EQ(session->GetTurnFlow().GetPlayerCount(), 2) << "a second player with the same id is not added";
     Deploy(0, 5, 5);
     Deploy(1, 10, 10);
     Deploy(7, 11, 11); // no such player: nothing is made
-    EXPECT_EQ(session->GetUnitsToLoad(), 2);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 2);
     EXPECT_EQ(session->GetUnitCount(), 2);
     EXPECT_EQ(At(10, 10)->type, HEX_OCCUPIED);
-    session->SetGameState(GAME_STATE_BATTLE);
-    session->GetRingEmitterA()->position = D3DXVECTOR3(1, 2, 3);
-    session->GetSelectionDecal()->UpdatePosition(500.0f, 0.0f, 700.0f, false);
+    EnterState(GAME_STATE_BATTLE);
+    session->GetMarkers()->GetRingEmitterA()->position = D3DXVECTOR3(1, 2, 3);
+    session->GetMarkers()->GetSelectionDecal()->UpdatePosition(500.0f, 0.0f, 700.0f, false);
     session->GetLabel(8)->SetText("Player 1 Turn.");
 
     for (int pass = 0; pass < 2; ++pass) {
-        session->ResetLevel();
-        EXPECT_EQ(session->GetPlayerCount(), 0);
-        EXPECT_EQ(session->GetPlayerListSize(), 0u);
-        EXPECT_EQ(session->GetUnitsToLoad(), 0);
+        FrontEnd(*session).ResetLevel();
+        EXPECT_EQ(session->GetTurnFlow().GetPlayerCount(), 0);
+        EXPECT_EQ(session->GetTurnFlow().GetPlayers().size(), 0u);
+        EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 0);
         EXPECT_EQ(session->GetUnitCount(), 0);
-        EXPECT_TRUE(session->IsTurnActive());
-        EXPECT_FALSE(session->IsBattleStarted());
-        EXPECT_FALSE(session->IsFlyOver());
-        EXPECT_FALSE(session->IsLoaded());
-        EXPECT_FALSE(session->IsZoneShotStarted(3));
-        EXPECT_FALSE(session->IsZoneShotStarted(4));
-        EXPECT_FLOAT_EQ(session->GetFlyOverClock(), 0.0f);
-        EXPECT_FLOAT_EQ(session->GetRingEmitterA()->position.y, -5000.0f);
-        EXPECT_FLOAT_EQ(session->GetSelectionDecal()->Position().x, 0.0f);
-        EXPECT_FLOAT_EQ(session->GetSelectionDecal()->Position().z, 0.0f);
+        EXPECT_TRUE(session->GetTurnFlow().IsTurnActive());
+        EXPECT_FALSE(FrontEnd(*session).IsBattleStarted());
+        EXPECT_FALSE(session->GetFlyOver().IsActive());
+        EXPECT_FALSE(session->GetLoad().IsDone());
+        EXPECT_FALSE(session->GetFlyOver().IsZoneShotStarted(3));
+        EXPECT_FALSE(session->GetFlyOver().IsZoneShotStarted(4));
+        EXPECT_FLOAT_EQ(session->GetFlyOver().GetClock(), 0.0f);
+        EXPECT_FLOAT_EQ(session->GetMarkers()->GetRingEmitterA()->position.y, -5000.0f);
+        EXPECT_FLOAT_EQ(session->GetMarkers()->GetSelectionDecal()->Position().x, 0.0f);
+        EXPECT_FLOAT_EQ(session->GetMarkers()->GetSelectionDecal()->Position().z, 0.0f);
         EXPECT_EQ(session->GetLabel(8)->GetText(), "");
         EXPECT_EQ(session->GetLevelName(), "Winter");
         EXPECT_EQ(At(10, 10)->type, 0) << "the level's types are back on the board";
@@ -314,8 +324,8 @@ TEST_F(GameSessionTest, ResetLevelClearsPlayersUnitsAndFlagsButKeepsTheLevel)
 
 TEST_F(GameSessionTest, UnitBookkeepingCountsAddedAndRemovedUnits)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     EXPECT_EQ(session->GetPlayer(0)->team, 0);
     EXPECT_EQ(session->GetPlayer(1)->team, 1);
     EXPECT_EQ(session->GetPlayer(2), nullptr);
@@ -323,29 +333,29 @@ TEST_F(GameSessionTest, UnitBookkeepingCountsAddedAndRemovedUnits)
     FakeUnit* b = Deploy(0, 6, 6);
     FakeUnit* c = Deploy(1, 20, 20);
     c->state = DEAD;
-    const std::vector<BoardUnit*> living = session->GetLivingUnits();
+    const std::vector<BoardUnit*> living = Rules(*session).GetLivingUnits();
     ASSERT_EQ(living.size(), 2u);
     EXPECT_EQ(living[0], a);
     EXPECT_EQ(living[1], b);
 
-    session->RemoveUnit(0, nullptr);
-    session->RemoveUnit(0, b);
+    FrontEnd(*session).RemoveUnit(0, nullptr);
+    FrontEnd(*session).RemoveUnit(0, b);
     EXPECT_EQ(session->GetUnitCount(), 2);
-    EXPECT_EQ(session->GetUnitsToLoad(), 3) << "units to load is not lowered";
-    EXPECT_EQ(session->GetLivingUnits().size(), 1u);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 3) << "units to load is not lowered";
+    EXPECT_EQ(Rules(*session).GetLivingUnits().size(), 1u);
 }
 
 TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     Deploy(0, 5, 5);
     Deploy(0, 6, 5);
     Deploy(0, 7, 5);
     // Three units to load, no job: 0.05 / ((3 + 1) x 0.75) = 0.0166667 a frame.
     Frame(0.05f);
     session->UpdateLoading();
-    EXPECT_NEAR(session->GetLoadingProgress(), 0.0166667f, 1e-6f);
-    EXPECT_NEAR(session->GetLoadingBar(), 0.00166667f, 1e-7f);
+    EXPECT_NEAR(session->GetLoad().GetProgress(), 0.0166667f, 1e-6f);
+    EXPECT_NEAR(session->GetLoad().GetBar(), 0.00166667f, 1e-7f);
     // The screen's bar, 615 long, has grown by 0.00166667 of it.
     const LoadingScreen* screen = session->GetLoadingScreen();
     EXPECT_NEAR(screen->GetBar()->right - screen->GetBarStart(), 1.025f, 1e-3f);
@@ -353,8 +363,9 @@ TEST_F(GameSessionTest, TheLoadingBarCreepsUntilTheJobHasEnded)
     // However far the bar gets, the battle waits for the job.
     Frame(400.0f);
     session->UpdateLoading();
-    EXPECT_FLOAT_EQ(session->GetLoadingBar(), 1.0f);
+    EXPECT_FLOAT_EQ(session->GetLoad().GetBar(), 1.0f);
     EXPECT_TRUE(session->GetLoadingScreen()->IsFull());
+    session->ApplyRequestedChanges();
     EXPECT_NE(session->GetGameState(), GAME_STATE_BATTLE);
 }
 
@@ -362,66 +373,71 @@ TEST_F(GameSessionTest, WithNothingToLoadTheBarMovesAtATenthOverThreeQuarters)
 {
     Frame(0.75f);
     session->UpdateLoading();
-    EXPECT_NEAR(session->GetLoadingBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
+    EXPECT_NEAR(session->GetLoad().GetBar(), 0.1f, 1e-6f) << "0.75 s x 0.1 / 0.75";
 }
 
 TEST_F(GameSessionTest, TheLoadingJobRunsOnTheWorkerAndTheBattleStartsWhenTheBarIsFull)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     FakeUnit* a = Deploy(0, 5, 5);
     FakeUnit* b = Deploy(1, 9, 9);
     At(5, 5)->SetType(HEX_OPEN);
 
     NullDevice* device = Null();
     device->ResetCounters();
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     EXPECT_LE(PointerCount(), -1);
     EXPECT_EQ(At(30, 30)->fadeState, 1);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
-    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_TRUE(session->GetLoad().IsDone());
     EXPECT_EQ(At(5, 5)->type, HEX_OCCUPIED) << "the job marks every unit's hex";
-    EXPECT_EQ(session->GetUnitsToLoad(), 0);
-    ASSERT_EQ(session->GetTurnOrderQueue().size(), 2u);
-    EXPECT_EQ(session->GetTurnOrderQueue()[0], a);
-    EXPECT_EQ(session->GetTurnOrderQueue()[1], b);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 0);
+    ASSERT_EQ(session->GetLoad().GetQueue().size(), 2u);
+    EXPECT_EQ(session->GetLoad().GetQueue()[0], a);
+    EXPECT_EQ(session->GetLoad().GetQueue()[1], b);
     EXPECT_EQ(device->DrawCount() + device->ClearCount() + device->PresentCount(), 0u);
 
     // Loaded: 3 x 0.5 = 1.5 of progress a frame; the bar is full at 10, in the seventh frame.
     for (int frame = 1; frame <= 6; ++frame) {
         Frame(0.5f);
         session->UpdateLoading();
+        session->ApplyRequestedChanges();
         EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING) << frame;
-        EXPECT_NEAR(session->GetLoadingProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
+        EXPECT_NEAR(session->GetLoad().GetProgress(), 1.5f * static_cast<float>(frame), 1e-5f);
     }
     Frame(0.5f);
     session->UpdateLoading();
+    // The battle is asked for in this frame and entered as the next one starts.
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_LOADING);
+    EXPECT_TRUE(Rules(*session).IsInBattle());
+    session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
-    EXPECT_FLOAT_EQ(session->GetLoadingProgress(), 0.0f);
-    EXPECT_TRUE(session->IsFlyOver());
-    EXPECT_TRUE(session->IsBattleStarted());
+    EXPECT_FLOAT_EQ(session->GetLoad().GetProgress(), 0.0f);
+    EXPECT_TRUE(session->GetFlyOver().IsActive());
+    EXPECT_TRUE(FrontEnd(*session).IsBattleStarted());
     EXPECT_GE(PointerCount(), 1);
-    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+    EXPECT_TRUE(session->GetLoad().GetQueue().empty());
 }
 
 TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     FakeUnit* a = Deploy(0, 5, 5);
     FakeUnit* b = Deploy(1, 9, 9);
     FakeUnit* c = Deploy(1, 9, 11);
     // The deployment loads the models as units are placed, without animations, on the main thread.
-    session->LoadUnitModels(false);
+    FrontEnd(*session).LoadUnitModels(false);
     for (FakeUnit* unit : {a, b, c}) {
         ASSERT_EQ(unit->modelLoads, std::vector<bool>{false});
         EXPECT_EQ(unit->modelLoadThread, std::this_thread::get_id());
     }
-    EXPECT_TRUE(session->GetTurnOrderQueue().empty());
+    EXPECT_TRUE(session->GetLoad().GetQueue().empty());
 
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     DataManager::Get()->GetJobQueue()->WaitUntilDone(5000);
-    ASSERT_TRUE(session->IsLoaded());
+    ASSERT_TRUE(session->GetLoad().IsDone());
     for (FakeUnit* unit : {a, b, c}) {
         EXPECT_EQ(unit->modelLoads, (std::vector<bool>{false, true}));
         EXPECT_NE(unit->modelLoadThread, std::this_thread::get_id());
@@ -430,14 +446,14 @@ TEST_F(GameSessionTest, TheLoadingJobLoadsEveryModelWithItsAnimationsOnTheWorker
 
 TEST_F(GameSessionTest, TheLoadingJobOutsideTheLoadingStateOnlyMarksItDone)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     Deploy(0, 5, 5);
     At(5, 5)->SetType(HEX_OPEN);
-    std::thread worker([this] { session->Execute(); });
+    std::thread worker([this] { LoadingJob(*session).Execute(); });
     worker.join();
-    EXPECT_TRUE(session->IsLoaded());
+    EXPECT_TRUE(session->GetLoad().IsDone());
     EXPECT_EQ(At(5, 5)->type, HEX_OPEN);
-    EXPECT_EQ(session->GetUnitsToLoad(), 1);
+    EXPECT_EQ(session->GetLoad().GetUnitsToLoad(), 1);
 }
 
 TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)
@@ -450,19 +466,19 @@ TEST_F(GameSessionTest, EnteringAStateShowsOrHidesThePointerAndPlacesTheLabels)
         EXPECT_FLOAT_EQ(session->GetLabel(i)->y, startY[i]) << i;
     }
 
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     EXPECT_LE(PointerCount(), -1);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     EXPECT_GE(PointerCount(), 1);
 
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
     const float deployY[9] = {300, 300, 356, 356, 392, 392, 428, 428, 464};
     for (int i = 0; i < 9; ++i)
         EXPECT_FLOAT_EQ(session->GetLabel(i)->y, deployY[i]) << i;
 
     // One player: the game-over state changes nothing else.
-    session->AddPlayer(0);
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    FrontEnd(*session).AddPlayer(0);
+    EnterState(GAME_STATE_GAME_OVER);
     EXPECT_EQ(session->GetGameState(), GAME_STATE_GAME_OVER);
     EXPECT_FLOAT_EQ(session->GetLabel(0)->y, 300.0f);
     EXPECT_EQ(session->GetLabel(8)->GetText(), "");
@@ -477,9 +493,9 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
     };
     const Case cases[] = {{2, 1, "Player 1 Wins!"}, {1, 2, "Player 2 Wins!"}, {1, 1, "Player 2 Wins!"}};
     for (const Case& c : cases) {
-        session->ResetLevel();
-        session->AddPlayer(0);
-        session->AddPlayer(1);
+        FrontEnd(*session).ResetLevel();
+        FrontEnd(*session).AddPlayer(0);
+        FrontEnd(*session).AddPlayer(1);
         for (int k = 0; k < c.aliveFirst; ++k)
             Deploy(0, 5 + k, 5);
         for (int k = 0; k < c.aliveSecond; ++k)
@@ -494,7 +510,7 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
         second->AddToStatistic(Statistic::DAMAGE_DEALT, 20);
         second->AddToStatistic(Statistic::TURNS, 6);
         second->AddToStatistic(Statistic::HEXES_MOVED, 30);
-        session->SetGameState(GAME_STATE_GAME_OVER);
+        EnterState(GAME_STATE_GAME_OVER);
         EXPECT_EQ(session->GetLabel(8)->GetText(), c.banner) << c.aliveFirst << " vs " << c.aliveSecond;
         const float overY[9] = {408, 408, 479, 479, 550, 550, 621, 621, 692};
         for (int i = 0; i < 9; ++i)
@@ -521,23 +537,23 @@ TEST_F(GameSessionTest, TheEndOfTheGameNamesTheWinnerAndListsTheStatistics)
 
 TEST_F(GameSessionTest, TheAreaDecalIsRebuiltWithTheAbilitysCells)
 {
-    session->SetAreaDecal(6);
-    EXPECT_EQ(session->GetAreaDecal()->GridSize(), 6);
-    EXPECT_FLOAT_EQ(session->GetAreaDecal()->HalfSize(), 160.0f) << "(64 x 6 - 64) / 2";
-    EXPECT_FLOAT_EQ(session->GetAreaDecal()->Position().x, 1500.0f);
+    Rules(*session).SetAreaDecal(6);
+    EXPECT_EQ(session->GetMarkers()->GetAreaDecal()->GridSize(), 6);
+    EXPECT_FLOAT_EQ(session->GetMarkers()->GetAreaDecal()->HalfSize(), 160.0f) << "(64 x 6 - 64) / 2";
+    EXPECT_FLOAT_EQ(session->GetMarkers()->GetAreaDecal()->Position().x, 1500.0f);
 }
 
 TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
 {
-    session->OnDeviceReset();
+    Resource(*session).OnResetDevice();
     NullDevice* device = Null();
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     device->ResetCounters();
     session->RenderSceneToTexture();
     EXPECT_EQ(device->DrawCount(), 0u);
     EXPECT_EQ(device->ClearCount(), 1u);
 
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     device->ResetCounters();
     session->RenderSceneToTexture();
     EXPECT_GT(device->DrawCount(), 0u) << "stars, sky and terrain";
@@ -550,7 +566,7 @@ TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
     InputState::Get().Reset();
     InputManager::ResetForTests();
     ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     MenuManager* menu = session->GetMenuManager();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE);
@@ -564,8 +580,67 @@ TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
     InputManager::Get()->Update();
     session->Update();
     InputState::Get().InjectKey(kScancodeSpace, false);
+    // The main menu was asked for in that frame; the next one starts with it.
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_MAIN_MENU);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    InputManager::ResetForTests();
+    InputState::Get().Reset();
+}
+
+// A state asked for while a frame runs changes nothing in that frame: its screen, its page and its log line
+// come as the next frame starts. Of two states asked for before then, only the last is entered, with its own
+// page, whatever page the first one's asker wanted.
+TEST_F(GameSessionTest, AStateAskedForInAFrameIsEnteredAsTheNextStartsAndTheLastRequestWins)
+{
+    constexpr int kScancodeSpace = 44;
+    InputState::Get().Reset();
+    InputManager::ResetForTests();
+    ASSERT_EQ(InputManager::Get()->Init(reinterpret_cast<HINSTANCE>(0x3000), reinterpret_cast<HWND>(0x2000), 0), S_OK);
+    EnterState(GAME_STATE_INTRO);
+    MenuManager* menu = session->GetMenuManager();
+    const Screen* intro = session->GetScreen();
+    log.Clear();
+
+    // The title asks for the main menu and its page while the frame runs.
+    InputState::Get().InjectKey(kScancodeSpace, true);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
+    InputState::Get().InjectKey(kScancodeSpace, false);
+    EXPECT_EQ(log.Count("session.state"), 0);
+    EXPECT_EQ(log.Count("menu.screen"), 0);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+    EXPECT_EQ(session->GetScreen(), intro);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE);
+    EXPECT_EQ(menu->GetRequestedPage(), SCREEN_MAIN_MENU);
+
+    // Before the next frame starts, the deployment is asked for too.
+    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_INTRO);
+    Frame(0.016f);
+    InputManager::Get()->Update();
+    session->Update();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(session->GetScreen()->GetState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
+    EXPECT_EQ(menu->GetRequestedPage(), MenuManager::NO_REQUEST);
+    std::vector<std::string> lines;
+    for (const LogRecord& record : log.Records())
+        if (record.event == "session.state" || record.event == "menu.screen")
+            lines.push_back(record.event + " " + record.text.substr(0, record.text.find(" at ")));
+    const std::vector<std::string> expected = {"session.state GAME_STATE_DEPLOYMENT", "menu.screen SCREEN_DEPLOYMENT"};
+    EXPECT_EQ(lines, expected);
+
+    // Nothing asked for: the next frame changes nothing.
+    log.Clear();
+    Frame(0.016f);
+    session->Update();
+    EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
+    EXPECT_EQ(log.Count("session.state"), 0);
     InputManager::ResetForTests();
     InputState::Get().Reset();
 }
@@ -586,14 +661,14 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
         {GAME_STATE_MAIN_MENU, SCREEN_MAIN_MENU},
     };
     for (const auto& entry : cases) {
-        session->SetGameState(entry.state);
+        EnterState(entry.state);
         EXPECT_EQ(menu->GetCurrentScreen(), entry.screen) << entry.state;
     }
     // Each change of state and of screen is one line of the log; entering the state it is in is none.
     log.Clear();
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_LOADING);
     std::vector<std::string> lines;
     // The state's line also tells the game time it changed at.
     for (const LogRecord& record : log.Records())
@@ -606,10 +681,11 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
         "menu.screen SCREEN_EMPTY",
     };
     EXPECT_EQ(lines, expected);
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
 
     // The screens ask through the link with their own numbers.
     FrontEndLink::Get()->SetGameState(GAME_STATE_DEPLOYMENT);
+    session->ApplyRequestedChanges();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
 
@@ -618,13 +694,13 @@ TEST_F(GameSessionTest, TheSessionIsTheFrontEndLinkAndItsStatesPickThePage)
 }
 
 // Every state is a screen of its own that the session holds while the state runs; the screen picks the page,
-// and only a change to another state leaves it: the next state's screen follows at once.
+// and only a change to another state leaves it: the next state's screen follows as the change is applied.
 TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
 {
     MenuManager* menu = session->GetMenuManager();
     ASSERT_NE(menu, nullptr);
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     const struct {
         GameState state;
         int page;
@@ -636,7 +712,7 @@ TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
     };
     std::set<const Screen*> seen;
     for (const auto& entry : cases) {
-        session->SetGameState(entry.state);
+        EnterState(entry.state);
         const Screen* screen = session->GetScreen();
         ASSERT_NE(screen, nullptr) << entry.state;
         EXPECT_EQ(screen->GetState(), entry.state);
@@ -647,12 +723,12 @@ TEST_F(GameSessionTest, EachStateRunsItsOwnScreenWhichPicksThePage)
     EXPECT_EQ(seen.size(), 6u);
 
     // The pointer and the help key are the player's everywhere but in the intro and the loading screen.
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     EXPECT_LE(PointerCount(), -1);
-    session->SetGameState(GAME_STATE_BATTLE);
+    EnterState(GAME_STATE_BATTLE);
     EXPECT_GE(PointerCount(), 1);
     EXPECT_TRUE(session->GetScreen()->ShowsPointer());
-    session->SetGameState(GAME_STATE_INTRO);
+    EnterState(GAME_STATE_INTRO);
     EXPECT_FALSE(session->GetScreen()->ShowsPointer());
 }
 
@@ -674,16 +750,16 @@ TEST_F(GameSessionTest, OnlyTheMainMenuAndTheEndPageResetThePageColours)
     };
     for (const auto& entry : cases) {
         backdrop->colour = midFade;
-        session->SetGameState(entry.state);
+        EnterState(entry.state);
         const D3DXCOLOR expected = entry.reset ? backdrop->baseColour : midFade;
         EXPECT_FLOAT_EQ(backdrop->colour.r, expected.r) << entry.state;
         EXPECT_FLOAT_EQ(backdrop->colour.a, expected.a) << entry.state;
     }
     // The end page resets too, once there are two armies to report on.
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     backdrop->colour = midFade;
-    session->SetGameState(GAME_STATE_GAME_OVER);
+    EnterState(GAME_STATE_GAME_OVER);
     EXPECT_FLOAT_EQ(backdrop->colour.a, backdrop->baseColour.a);
     EXPECT_NE(backdrop->baseColour.a, midFade.a);
 }
@@ -706,11 +782,11 @@ TEST_F(GameSessionTest, AClassSheetCarriesTheDamageItsAttackStartsFrom)
     };
     for (const Case& c : cases) {
         ClassUnit unit;
-        unit.primaryAttribute = c.primary;
-        unit.stats.strength = c.strength;
-        unit.stats.agility = c.agility;
-        unit.stats.intelligence = 30;
-        const ClassSheet sheet = session->DescribeClass(unit);
+        unit.RulesForSetUp().attributes.primaryAttribute = c.primary;
+        unit.RulesForSetUp().stats.strength = c.strength;
+        unit.RulesForSetUp().stats.agility = c.agility;
+        unit.RulesForSetUp().stats.intelligence = 30;
+        const ClassSheet sheet = FrontEnd(*session).DescribeClass(unit);
         EXPECT_EQ(sheet.damage, c.damage) << c.strength << " " << c.agility;
         EXPECT_EQ(sheet.strength, c.strength);
         EXPECT_EQ(sheet.intelligence, 30);
@@ -725,18 +801,18 @@ TEST_F(GameSessionTest, LeavingTheBattleLetsGoOfTheHoveredHudButton)
     GuiButton focus;
     focus.SetName("Focus");
     for (GameState next : {GAME_STATE_MAIN_MENU, GAME_STATE_GAME_OVER}) {
-        session->SetGameState(GAME_STATE_BATTLE);
+        EnterState(GAME_STATE_BATTLE);
         mouseOver->EnterButton(&focus);
         // Re-entering the battle (a resumed game) keeps it: the HUD goes on updating it.
-        session->SetGameState(GAME_STATE_BATTLE);
+        EnterState(GAME_STATE_BATTLE);
         EXPECT_EQ(mouseOver->GetHoveredButton(), &focus) << next;
-        session->SetGameState(next);
+        EnterState(next);
         EXPECT_EQ(mouseOver->GetHoveredButton(), nullptr) << next;
     }
     // A front-end page's own button is still its own when the front end changes state.
-    session->SetGameState(GAME_STATE_MAIN_MENU);
+    EnterState(GAME_STATE_MAIN_MENU);
     mouseOver->EnterButton(&focus);
-    session->SetGameState(GAME_STATE_DEPLOYMENT);
+    EnterState(GAME_STATE_DEPLOYMENT);
     EXPECT_EQ(mouseOver->GetHoveredButton(), &focus);
     mouseOver->ForgetButton(&focus);
 }
@@ -744,23 +820,23 @@ TEST_F(GameSessionTest, LeavingTheBattleLetsGoOfTheHoveredHudButton)
 // Removing reports whether the unit was in that army.
 TEST_F(GameSessionTest, TheLinkRemovesAndDescribesOnlyUnitsOfTheNamedArmy)
 {
-    session->AddPlayer(0);
-    session->AddPlayer(1);
-    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
+    EXPECT_FALSE(FrontEnd(*session).BothPlayersHaveUnits());
     FakeUnit* a = Deploy(0, 5, 5);
     ASSERT_NE(a, nullptr);
-    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    EXPECT_FALSE(FrontEnd(*session).BothPlayersHaveUnits());
     FakeUnit* b = Deploy(1, 6, 6);
     ASSERT_NE(b, nullptr);
-    EXPECT_TRUE(session->BothPlayersHaveUnits());
+    EXPECT_TRUE(FrontEnd(*session).BothPlayersHaveUnits());
 
-    EXPECT_EQ(session->DescribeOccupant(nullptr).unit, nullptr);
-    EXPECT_EQ(session->DescribeOccupant(nullptr).team, -1);
+    EXPECT_EQ(FrontEnd(*session).DescribeOccupant(nullptr).unit, nullptr);
+    EXPECT_EQ(FrontEnd(*session).DescribeOccupant(nullptr).team, -1);
 
-    EXPECT_FALSE(session->RemoveUnit(0, b));
-    EXPECT_TRUE(session->RemoveUnit(1, b));
-    EXPECT_FALSE(session->RemoveUnit(1, b));
-    EXPECT_FALSE(session->BothPlayersHaveUnits());
+    EXPECT_FALSE(FrontEnd(*session).RemoveUnit(0, b));
+    EXPECT_TRUE(FrontEnd(*session).RemoveUnit(1, b));
+    EXPECT_FALSE(FrontEnd(*session).RemoveUnit(1, b));
+    EXPECT_FALSE(FrontEnd(*session).BothPlayersHaveUnits());
 }
 
 // A refused start shuts down a session whose Init never ran.
@@ -770,10 +846,10 @@ TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
     Camera::ResetForTests();
     {
         GameSession session;
-        session.ResetLevel();
+        FrontEnd(session).ResetLevel();
         session.Shutdown();
         session.Shutdown();
-        EXPECT_EQ(session.GetPlayerCount(), 0);
+        EXPECT_EQ(session.GetTurnFlow().GetPlayerCount(), 0);
     }
     Camera::ResetForTests();
     DataManager::ResetForTests();
@@ -782,7 +858,7 @@ TEST(GameSessionShutdown, ASessionNeverInitialisedShutsDownTwice)
 TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)
 {
     DeviceResource::ResetAll();
-    IDirect3DTexture9* scene = session->GetSceneTexture();
+    IDirect3DTexture9* scene = FrontEnd(*session).GetSceneTexture();
     ASSERT_NE(scene, nullptr);
     D3DSURFACE_DESC desc{};
     scene->GetLevelDesc(0, &desc);
@@ -790,46 +866,46 @@ TEST_F(GameSessionTest, TheDeviceResourceListLosesAndRemakesTheSceneTarget)
     EXPECT_EQ(desc.Height, 768u);
     EXPECT_EQ(desc.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
     DeviceResource::LoseAll();
-    EXPECT_EQ(session->GetSceneTexture(), nullptr);
+    EXPECT_EQ(FrontEnd(*session).GetSceneTexture(), nullptr);
     EXPECT_EQ(session->RenderSceneToTexture(), nullptr) << "nothing is drawn without a target";
     DeviceResource::ResetAll();
-    EXPECT_NE(session->GetSceneTexture(), nullptr);
+    EXPECT_NE(FrontEnd(*session).GetSceneTexture(), nullptr);
 }
 
 TEST_F(GameSessionTest, TheCameraFollowsTheSelectedUnitUntilItIsGone)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     BodyUnit unit;
     unit.body.SetFollowsTerrain(false);
     unit.body.SetWorldPosition(100.0f, 5.0f, 200.0f);
     session->GetPlayer(0)->SelectUnit(&unit);
     EXPECT_EQ(Camera::Get()->GetTarget(), session.get());
-    const D3DXVECTOR3 at = session->GetTargetPosition();
+    const D3DXVECTOR3 at = Followed(*session).GetTargetPosition();
     EXPECT_FLOAT_EQ(at.x, 100.0f);
     EXPECT_FLOAT_EQ(at.y, 5.0f);
     EXPECT_FLOAT_EQ(at.z, 200.0f);
     // An upright body: forward (0, 0, 1) x right (1, 0, 0) is the world's up.
     D3DXVECTOR3 first, second, up;
-    session->GetOrientationAxes(first, second);
+    Followed(*session).GetOrientationAxes(first, second);
     D3DXVec3Cross(&up, &first, &second);
     EXPECT_FLOAT_EQ(up.y, 1.0f);
-    EXPECT_FALSE(session->HasTargetOfItsOwn());
+    EXPECT_FALSE(Followed(*session).HasTargetOfItsOwn());
     FakeUnit enemy;
     unit.target = &enemy;
-    EXPECT_TRUE(session->HasTargetOfItsOwn());
-    session->ForgetUnit(&unit);
+    EXPECT_TRUE(Followed(*session).HasTargetOfItsOwn());
+    View(*session).ForgetUnit(&unit);
     EXPECT_EQ(Camera::Get()->GetTarget(), nullptr);
 }
 
 TEST_F(GameSessionTest, ShuttingDownWhileLoadingWaitsForTheJob)
 {
-    session->AddPlayer(0);
+    FrontEnd(*session).AddPlayer(0);
     SlowUnit::DeletedWhileLoading() = false;
     NextFakeUnit() = new SlowUnit(session->GetHexGrid());
     BoardUnit::SetFactory(TakeNextFakeUnit);
-    session->AddUnit(0, "Militia.txt", 5, 5);
+    FrontEnd(*session).AddUnit(0, "Militia.txt", 5, 5);
     BoardUnit::SetFactory(nullptr);
-    session->SetGameState(GAME_STATE_LOADING);
+    EnterState(GAME_STATE_LOADING);
     session->Shutdown();
     EXPECT_FALSE(SlowUnit::DeletedWhileLoading());
 }
@@ -849,7 +925,7 @@ TEST_F(GameSessionTest, EachStateUpdatesItsOwnPartOfTheScene)
         {GAME_STATE_BATTLE, 0.5f},
     };
     for (const Case& c : cases) {
-        session->SetGameState(c.state);
+        EnterState(c.state);
         Hex* hex = At(1, 1);
         hex->fadeState = FADE_IN;
         hex->alpha = 0.0f;

@@ -32,13 +32,13 @@ protected:
         caster = Make(first, 10, 10);
         ally = Make(first, 12, 10);
         enemy = Make(second, 13, 10);
-        Unit::SetCastTimer(0.0f);
+        UnitSpellcasting::SetCastTimer(0.0f);
     }
 
     TargetCheck Check(const SpellDefinition& ability, TestUnit* on)
     {
-        caster->abilities = {ability};
-        caster->SelectAbility(ability.name);
+        caster->RulesForSetUp().abilities = {ability};
+        caster->Spellcasting().SelectAbility(ability.name);
         caster->SetTarget(on);
         return caster->CheckTarget();
     }
@@ -50,31 +50,31 @@ protected:
 
 TEST_F(AbilityTest, AbilitiesAreAddedFromTheSpellsByName)
 {
-    caster->AddAbility("No Such Spell", 3);
-    EXPECT_TRUE(caster->abilities.empty());
+    caster->Spellcasting().AddAbility("No Such Spell", 3);
+    EXPECT_TRUE(caster->Rules().abilities.empty());
     const std::vector<std::string> names = DataManager::Get()->GetSpellNames();
     ASSERT_FALSE(names.empty());
-    caster->AddAbility(names.front(), 3);
-    caster->AddAbility(names.front(), 1);
-    ASSERT_EQ(caster->abilities.size(), 2u);
-    EXPECT_EQ(caster->abilities[0].name, names.front());
-    EXPECT_EQ(caster->abilities[0].usesLeft, 3);
-    EXPECT_EQ(caster->abilities[1].usesLeft, 1);
+    caster->Spellcasting().AddAbility(names.front(), 3);
+    caster->Spellcasting().AddAbility(names.front(), 1);
+    ASSERT_EQ(caster->Rules().abilities.size(), 2u);
+    EXPECT_EQ(caster->Rules().abilities[0].name, names.front());
+    EXPECT_EQ(caster->Rules().abilities[0].usesLeft, 3);
+    EXPECT_EQ(caster->Rules().abilities[1].usesLeft, 1);
 }
 
 TEST_F(AbilityTest, SelectionTakesTheFirstOfTheName)
 {
     SpellDefinition a = Ability("Heal", 0, 2);
     SpellDefinition b = Ability("Heal", 3, 4);
-    caster->abilities = {Ability("Bolt", 0, 2), a, b};
-    caster->SelectAbility("Heal");
-    EXPECT_EQ(caster->selectedAbility, 1);
+    caster->RulesForSetUp().abilities = {Ability("Bolt", 0, 2), a, b};
+    caster->Spellcasting().SelectAbility("Heal");
+    EXPECT_EQ(caster->Rules().command.selectedAbility, 1);
     EXPECT_EQ(caster->GetState(), SELECTING_ABILITY_TARGET);
     EXPECT_EQ(session.areaDecalCells, 0);
-    caster->abilities = {b};
-    caster->SelectAbility("Heal");
+    caster->RulesForSetUp().abilities = {b};
+    caster->Spellcasting().SelectAbility("Heal");
     EXPECT_EQ(session.areaDecalCells, 9);
-    caster->SelectAbility("heal");
+    caster->Spellcasting().SelectAbility("heal");
     EXPECT_EQ(caster->GetSelectedAbility(), nullptr);
 }
 
@@ -103,15 +103,15 @@ TEST_F(AbilityTest, TargetChecksInOrder)
         {Ability("Storm", 3, 3), nullptr, 50, NO_TARGET, "No Target", SELECTING_ABILITY_TARGET},
     };
     for (const Case& c : cases) {
-        caster->state = IDLE;
-        caster->stats.mana = c.mana;
+        caster->RulesForSetUp().turn.state = IDLE;
+        caster->RulesForSetUp().stats.mana = c.mana;
         EXPECT_EQ(Check(c.ability, c.on), c.check) << c.ability.name << " " << c.text;
         EXPECT_EQ(caster->Text()->text, c.text);
         EXPECT_EQ(caster->GetState(), c.after) << c.ability.name << " " << c.text;
         EXPECT_EQ(caster->GetSelectedAbility() != nullptr, c.after != IDLE);
     }
     caster->DeselectAbility();
-    caster->state = SELECTING_ABILITY_TARGET;
+    caster->RulesForSetUp().turn.state = SELECTING_ABILITY_TARGET;
     EXPECT_EQ(caster->CheckTarget(), NO_SPELL);
     EXPECT_EQ(caster->Text()->text, "No Spell");
 
@@ -124,26 +124,26 @@ TEST_F(AbilityTest, TargetChecksInOrder)
 
 TEST_F(AbilityTest, CastPaysManaInitiativeUseAndPoints)
 {
-    caster->abilities = {Ability("Bolt", 0, 5)};
-    caster->SelectAbility("Bolt");
-    caster->stats.mana = 50;
-    caster->stats.actionPoints = 8;
+    caster->RulesForSetUp().abilities = {Ability("Bolt", 0, 5)};
+    caster->Spellcasting().SelectAbility("Bolt");
+    caster->RulesForSetUp().stats.mana = 50;
+    caster->RulesForSetUp().stats.actionPoints = 8;
     // Seed 51 draws 205 (5 of 200: no fizzle), then 31600 (0 of 100: no slow motion).
     Srand(51);
-    Unit::SetCastTimer(1.0f);
+    UnitSpellcasting::SetCastTimer(1.0f);
     caster->CastSpell(enemy);
-    EXPECT_EQ(caster->stats.mana, 30);
-    EXPECT_EQ(caster->initiative, 65);
-    EXPECT_EQ(caster->abilities[0].usesLeft, 1);
-    EXPECT_EQ(caster->stats.actionPoints, 5);
+    EXPECT_EQ(caster->Rules().stats.mana, 30);
+    EXPECT_EQ(caster->Rules().turn.initiative, 65);
+    EXPECT_EQ(caster->Rules().abilities[0].usesLeft, 1);
+    EXPECT_EQ(caster->Rules().stats.actionPoints, 5);
     EXPECT_EQ(caster->GetState(), CASTING);
     EXPECT_EQ(first.GetStatistic(Statistic::ABILITIES_USED), 1);
     EXPECT_EQ(session.slowMotionRequests, 0);
     // The cast starts its delay from nothing, whatever an abandoned cast left behind.
-    EXPECT_FLOAT_EQ(Unit::GetCastTimer(), 0.0f);
+    EXPECT_FLOAT_EQ(UnitSpellcasting::GetCastTimer(), 0.0f);
 
     // Seed 93 draws 342 (142: no fizzle) and 24281 (81: slow motion on the target).
-    caster->state = SELECTING_ABILITY_TARGET;
+    caster->RulesForSetUp().turn.state = SELECTING_ABILITY_TARGET;
     Srand(93);
     caster->CastSpell(enemy);
     EXPECT_EQ(session.slowMotionRequests, 1);
@@ -165,16 +165,16 @@ TEST_F(AbilityTest, RefusedCastsCostNothing)
     for (const Case& c : cases) {
         SpellDefinition ability = Ability("Bolt", 0, 5);
         ability.usesLeft = c.uses;
-        caster->abilities = {ability};
-        caster->SelectAbility("Bolt");
-        caster->stats.mana = c.mana;
-        caster->stats.actionPoints = c.ap;
-        caster->initiative = 50;
+        caster->RulesForSetUp().abilities = {ability};
+        caster->Spellcasting().SelectAbility("Bolt");
+        caster->RulesForSetUp().stats.mana = c.mana;
+        caster->RulesForSetUp().stats.actionPoints = c.ap;
+        caster->RulesForSetUp().turn.initiative = 50;
         caster->CastSpell(enemy);
         EXPECT_EQ(caster->Text()->text, c.text);
-        EXPECT_EQ(caster->stats.mana, c.mana);
-        EXPECT_EQ(caster->stats.actionPoints, c.ap);
-        EXPECT_EQ(caster->initiative, 50);
+        EXPECT_EQ(caster->Rules().stats.mana, c.mana);
+        EXPECT_EQ(caster->Rules().stats.actionPoints, c.ap);
+        EXPECT_EQ(caster->Rules().turn.initiative, 50);
         EXPECT_EQ(caster->GetState(), IDLE);
         EXPECT_EQ(caster->GetTarget(), nullptr);
         EXPECT_EQ(caster->GetSelectedAbility(), nullptr);
@@ -183,18 +183,18 @@ TEST_F(AbilityTest, RefusedCastsCostNothing)
 
 TEST_F(AbilityTest, FizzleSpendsAllButTheUse)
 {
-    caster->abilities = {Ability("Bolt", 0, 5)};
-    caster->SelectAbility("Bolt");
-    caster->stats.mana = 50;
-    caster->stats.actionPoints = 8;
+    caster->RulesForSetUp().abilities = {Ability("Bolt", 0, 5)};
+    caster->Spellcasting().SelectAbility("Bolt");
+    caster->RulesForSetUp().stats.mana = 50;
+    caster->RulesForSetUp().stats.actionPoints = 8;
     // Seed 112 draws 404: 4 of 200, below 5.
     Srand(112);
     caster->CastSpell(enemy);
     EXPECT_EQ(caster->Text()->text, "Spell Fizzled!");
-    EXPECT_EQ(caster->stats.mana, 30);
-    EXPECT_EQ(caster->initiative, 65);
-    EXPECT_EQ(caster->stats.actionPoints, 5);
-    EXPECT_EQ(caster->abilities[0].usesLeft, 2);
+    EXPECT_EQ(caster->Rules().stats.mana, 30);
+    EXPECT_EQ(caster->Rules().turn.initiative, 65);
+    EXPECT_EQ(caster->Rules().stats.actionPoints, 5);
+    EXPECT_EQ(caster->Rules().abilities[0].usesLeft, 2);
     EXPECT_EQ(first.GetStatistic(Statistic::MISSES), 1);
     EXPECT_EQ(caster->GetState(), IDLE);
     EXPECT_NE(caster->GetSelectedAbility(), nullptr);
@@ -202,9 +202,9 @@ TEST_F(AbilityTest, FizzleSpendsAllButTheUse)
 
 TEST_F(AbilityTest, AreaCastChecksRowsAndAimsAtTheHex)
 {
-    caster->abilities = {Ability("Storm", 3, 2), Ability("Nova", 2, 0)};
-    caster->stats.mana = 50;
-    caster->SelectAbility("Storm");
+    caster->RulesForSetUp().abilities = {Ability("Storm", 3, 2), Ability("Nova", 2, 0)};
+    caster->RulesForSetUp().stats.mana = 50;
+    caster->Spellcasting().SelectAbility("Storm");
     // Seed 51 draws 205 first: no fizzle.
     Srand(51);
     caster->UseAbility(At(13, 10));
@@ -212,31 +212,31 @@ TEST_F(AbilityTest, AreaCastChecksRowsAndAimsAtTheHex)
     EXPECT_EQ(caster->GetState(), SELECTING_ABILITY_TARGET);
     // Only rows count: two rows and twenty columns away is in range.
     caster->UseAbility(At(12, 30));
-    EXPECT_EQ(caster->abilityTarget, At(12, 30));
+    EXPECT_EQ(caster->Rules().command.abilityTarget, At(12, 30));
     EXPECT_EQ(caster->GetState(), CASTING);
-    EXPECT_EQ(caster->abilities[0].usesLeft, 1);
+    EXPECT_EQ(caster->Rules().abilities[0].usesLeft, 1);
 
     // Without a range the area is centred on the caster.
-    caster->state = SELECTING_ABILITY_TARGET;
-    caster->SelectAbility("Nova");
+    caster->RulesForSetUp().turn.state = SELECTING_ABILITY_TARGET;
+    caster->Spellcasting().SelectAbility("Nova");
     Srand(51);
     caster->UseAbility(At(12, 0));
-    EXPECT_EQ(caster->abilityTarget, caster->GetHex());
+    EXPECT_EQ(caster->Rules().command.abilityTarget, caster->GetHex());
 }
 
 TEST_F(AbilityTest, SharedDelayCountsFrameTime)
 {
-    caster->abilities = {Ability("Bolt", 0, 5)};
-    caster->SelectAbility("Bolt");
+    caster->RulesForSetUp().abilities = {Ability("Bolt", 0, 5)};
+    caster->Spellcasting().SelectAbility("Bolt");
     const bool expected[] = {false, false, true, false};
     for (bool ready : expected) {
         Advance(0.5f);
         EXPECT_EQ(caster->AbilityReady(), ready);
     }
-    EXPECT_FLOAT_EQ(Unit::GetCastTimer(), 0.5f);
+    EXPECT_FLOAT_EQ(UnitSpellcasting::GetCastTimer(), 0.5f);
 
     // A projectile cast waits for its emitter to arrive, and never for an emitter that is not there.
-    caster->abilities[0].castTime = -1.0f;
+    caster->RulesForSetUp().abilities[0].castTime = -1.0f;
     EXPECT_TRUE(caster->AbilityReady());
     UnitPresentation::AddEmitter(caster->Presentation().castEmitters, "bolt.txt", nullptr);
     EXPECT_FALSE(caster->AbilityReady());
@@ -248,10 +248,10 @@ TEST_F(AbilityTest, SharedDelayCountsFrameTime)
 // casting for ever: the cast is over after the bound, whichever comes first.
 TEST_F(AbilityTest, AProjectileCastThatNeverArrivesEndsAfterTheBound)
 {
-    caster->abilities = {Ability("Bolt", 0, 5)};
-    caster->abilities[0].castTime = -1.0f;
-    caster->SelectAbility("Bolt");
-    Unit::SetCastTimer(0.0f);
+    caster->RulesForSetUp().abilities = {Ability("Bolt", 0, 5)};
+    caster->RulesForSetUp().abilities[0].castTime = -1.0f;
+    caster->Spellcasting().SelectAbility("Bolt");
+    UnitSpellcasting::SetCastTimer(0.0f);
     UnitPresentation::AddEmitter(caster->Presentation().castEmitters, "bolt.txt", nullptr);
     // Ten frames of half a second: still casting through 4.5 s, over at 5.0 s.
     for (int frame = 1; frame < 10; ++frame) {
@@ -260,7 +260,7 @@ TEST_F(AbilityTest, AProjectileCastThatNeverArrivesEndsAfterTheBound)
     }
     Advance(0.5f);
     EXPECT_TRUE(caster->AbilityReady());
-    EXPECT_FLOAT_EQ(Unit::GetCastTimer(), 0.0f) << "the next cast waits its own bound";
+    EXPECT_FLOAT_EQ(UnitSpellcasting::GetCastTimer(), 0.0f) << "the next cast waits its own bound";
     // An emitter that arrives early ends the cast at once.
     Advance(0.5f);
     EXPECT_FALSE(caster->AbilityReady());
@@ -273,10 +273,10 @@ TEST_F(AbilityTest, AreaReachesAStrictSquareAndWarcryHelpsFriends)
     TestUnit* inside = Make(second, 11, 11);
     TestUnit* edge = Make(second, 12, 11);
     TestUnit* friendInside = Make(first, 9, 9);
-    caster->abilityTarget = At(10, 10);
+    caster->RulesForSetUp().command.abilityTarget = At(10, 10);
     const SpellDefinition warcry = Ability("Warcry", 2, 0);
     for (TestUnit* unit : {inside, edge, friendInside, caster})
-        unit->ReceiveAreaAbility(caster, warcry);
+        unit->Spellcasting().ReceiveAreaAbility(caster, warcry);
     EXPECT_EQ(inside->spellAmounts, std::vector<int>{9});
     EXPECT_TRUE(edge->spellAmounts.empty());
     EXPECT_EQ(friendInside->spellAmounts, std::vector<int>{-9});
@@ -292,14 +292,14 @@ TEST_F(AbilityTest, AreaReachesAStrictSquareAndWarcryHelpsFriends)
     const Case cases[] = {{1, "ENEMY", 1}, {0, "ENEMY", 0}, {0, "TEAM", 1}};
     for (const Case& c : cases) {
         caster->spellAmounts.clear();
-        caster->ReceiveAreaAbility(caster, Ability("Nova", 2, c.range, c.target));
+        caster->Spellcasting().ReceiveAreaAbility(caster, Ability("Nova", 2, c.range, c.target));
         EXPECT_EQ(caster->spellAmounts.size(), c.times) << c.range << c.target;
     }
 
     // The dead are not reached.
-    inside->alive = false;
+    inside->RulesForSetUp().turn.alive = false;
     inside->spellAmounts.clear();
-    inside->ReceiveAreaAbility(caster, warcry);
+    inside->Spellcasting().ReceiveAreaAbility(caster, warcry);
     EXPECT_TRUE(inside->spellAmounts.empty());
 }
 

@@ -18,15 +18,15 @@ protected:
         UnitTest::SetUp();
         attacker = Make(first, 10, 10);
         target = Make(second, 11, 10);
-        target->stats.health = target->stats.maxHealth = 1000;
+        target->RulesForSetUp().stats.health = target->RulesForSetUp().stats.maxHealth = 1000;
     }
 
     // The target's roll against an attacker whose damage is d and who never misses.
     DefenceOutcome Roll(float d, AttackKind kind = AttackKind::NORMAL)
     {
-        attacker->damage = d;
-        attacker->missChance = -1000;
-        return target->DefenceRoll(attacker, kind);
+        attacker->RulesForSetUp().command.damage = d;
+        attacker->RulesForSetUp().attributes.missChance = -1000;
+        return target->Combat().DefenceRoll(attacker, kind);
     }
 
     TestUnit* attacker = nullptr;
@@ -62,12 +62,13 @@ TEST_F(AttackTest, DefenceReducesDamageByLevelStanceAndArmour)
     };
     int dealt = 0;
     for (const Case& c : cases) {
-        target->resistanceLevel = c.level;
-        target->state = c.state;
-        target->armour = c.armour;
+        target->RulesForSetUp().attributes.resistanceLevel = c.level;
+        target->RulesForSetUp().turn.state = c.state;
+        target->RulesForSetUp().attributes.armour = c.armour;
         EXPECT_EQ(Roll(10.0f), c.outcome) << static_cast<int>(c.level) << " " << c.state;
-        EXPECT_EQ(target->defenceOutcome, c.outcome);
-        EXPECT_NEAR(attacker->damage, c.damage, kTolerance) << static_cast<int>(c.level) << " " << c.state;
+        EXPECT_EQ(target->Rules().command.defenceOutcome, c.outcome);
+        EXPECT_NEAR(attacker->Rules().command.damage, c.damage, kTolerance)
+            << static_cast<int>(c.level) << " " << c.state;
         dealt += std::abs(static_cast<int>(c.damage));
     }
     EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), dealt);
@@ -75,7 +76,7 @@ TEST_F(AttackTest, DefenceReducesDamageByLevelStanceAndArmour)
 
 TEST_F(AttackTest, ArmourAndSizeTables)
 {
-    EXPECT_FLOAT_EQ(Unit::ArmourReduction(static_cast<ArmourType>(6)), 0.0f);
+    EXPECT_FLOAT_EQ(UnitCombat::ArmourReduction(static_cast<ArmourType>(6)), 0.0f);
     struct Case {
         int agility;
         SizeCategory size;
@@ -88,27 +89,27 @@ TEST_F(AttackTest, ArmourAndSizeTables)
         {0, SizeCategory::COLOSSAL, -8}, {3, static_cast<SizeCategory>(9), 1},
     };
     for (const Case& c : cases) {
-        target->stats.agility = c.agility;
-        target->size = c.size;
-        EXPECT_EQ(target->DodgeChance(), c.dodge) << c.agility << " " << static_cast<int>(c.size);
+        target->RulesForSetUp().stats.agility = c.agility;
+        target->RulesForSetUp().attributes.size = c.size;
+        EXPECT_EQ(target->Combat().DodgeChance(), c.dodge) << c.agility << " " << static_cast<int>(c.size);
     }
 }
 
 TEST_F(AttackTest, ShieldedWithoutAnAttackerOrAgainstInvincibility)
 {
-    EXPECT_EQ(target->DefenceRoll(nullptr, AttackKind::NORMAL), DefenceOutcome::SHIELDED);
-    EXPECT_EQ(target->DefenceRoll(target, AttackKind::NORMAL), DefenceOutcome::SHIELDED);
+    EXPECT_EQ(target->Combat().DefenceRoll(nullptr, AttackKind::NORMAL), DefenceOutcome::SHIELDED);
+    EXPECT_EQ(target->Combat().DefenceRoll(target, AttackKind::NORMAL), DefenceOutcome::SHIELDED);
     GiveEffect(*target, EffectType::INVINCIBLE);
-    target->state = FOCUSING;
+    target->RulesForSetUp().turn.state = FOCUSING;
     EXPECT_EQ(Roll(10.0f, AttackKind::CRITICAL), DefenceOutcome::SHIELDED);
-    EXPECT_FLOAT_EQ(attacker->damage, 10.0f);
+    EXPECT_FLOAT_EQ(attacker->Rules().command.damage, 10.0f);
     EXPECT_EQ(first.GetStatistic(Statistic::CRITICAL_HITS), 0);
 }
 
 TEST_F(AttackTest, MissWhenChanceSpreadAndDodgeExceedTheRoll)
 {
     // Agility 20 and medium size dodge 9; the attacker's miss chance is 5.
-    target->stats.agility = 20;
+    target->RulesForSetUp().stats.agility = 20;
     struct Case {
         unsigned seed;
         DefenceOutcome outcome;
@@ -121,43 +122,43 @@ TEST_F(AttackTest, MissWhenChanceSpreadAndDodgeExceedTheRoll)
         {452, DefenceOutcome::HIT, 9.5f},
     };
     for (const Case& c : cases) {
-        attacker->damage = 10.0f;
-        attacker->missChance = 5;
+        attacker->RulesForSetUp().command.damage = 10.0f;
+        attacker->RulesForSetUp().attributes.missChance = 5;
         Srand(c.seed);
-        EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::NORMAL), c.outcome) << c.seed;
-        EXPECT_NEAR(attacker->damage, c.damage, kTolerance);
+        EXPECT_EQ(target->Combat().DefenceRoll(attacker, AttackKind::NORMAL), c.outcome) << c.seed;
+        EXPECT_NEAR(attacker->Rules().command.damage, c.damage, kTolerance);
     }
 }
 
 TEST_F(AttackTest, CriticalsNeverMissAndCountEvenWhenTheyKill)
 {
-    target->stats.agility = 181;
-    target->size = SizeCategory::FINE;
-    attacker->missChance = 100;
-    attacker->damage = 10.0f;
-    EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::CRITICAL), DefenceOutcome::HIT_HARD);
-    target->stats.health = 5;
-    attacker->damage = 10.0f;
-    EXPECT_EQ(target->DefenceRoll(attacker, AttackKind::ACE_CRITICAL), DefenceOutcome::KILLING_BLOW);
+    target->RulesForSetUp().stats.agility = 181;
+    target->RulesForSetUp().attributes.size = SizeCategory::FINE;
+    attacker->RulesForSetUp().attributes.missChance = 100;
+    attacker->RulesForSetUp().command.damage = 10.0f;
+    EXPECT_EQ(target->Combat().DefenceRoll(attacker, AttackKind::CRITICAL), DefenceOutcome::HIT_HARD);
+    target->RulesForSetUp().stats.health = 5;
+    attacker->RulesForSetUp().command.damage = 10.0f;
+    EXPECT_EQ(target->Combat().DefenceRoll(attacker, AttackKind::ACE_CRITICAL), DefenceOutcome::KILLING_BLOW);
     EXPECT_EQ(first.GetStatistic(Statistic::CRITICAL_HITS), 2);
 }
 
 TEST_F(AttackTest, KillingBlowWhenTheDamageReachesTheHealth)
 {
-    target->armour = static_cast<ArmourType>(6);
-    target->stats.health = 10;
+    target->RulesForSetUp().attributes.armour = static_cast<ArmourType>(6);
+    target->RulesForSetUp().stats.health = 10;
     EXPECT_EQ(Roll(10.0f), DefenceOutcome::KILLING_BLOW);
     EXPECT_EQ(Roll(9.99f), DefenceOutcome::HIT);
     // An inverted target is healed, never killed, and the heal counts as damage dealt.
-    target->resistanceLevel = RatingLevel::INVERTED;
-    target->stats.health = 5;
+    target->RulesForSetUp().attributes.resistanceLevel = RatingLevel::INVERTED;
+    target->RulesForSetUp().stats.health = 5;
     const int32_t dealtBefore = first.GetStatistic(Statistic::DAMAGE_DEALT);
     EXPECT_EQ(Roll(10.0f), DefenceOutcome::HIT);
     EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), dealtBefore + 10);
     // Damage reduced below zero is no damage.
-    target->resistanceLevel = RatingLevel::NONE;
+    target->RulesForSetUp().attributes.resistanceLevel = RatingLevel::NONE;
     Roll(-5.0f);
-    EXPECT_FLOAT_EQ(attacker->damage, 0.0f);
+    EXPECT_FLOAT_EQ(attacker->Rules().command.damage, 0.0f);
 }
 
 TEST_F(AttackTest, AttackStartRollsDamageAndCritical)
@@ -186,47 +187,47 @@ TEST_F(AttackTest, AttackStartRollsDamageAndCritical)
         {5, PrimaryAttribute::STRENGTH, 200, 66.0f, AttackKind::ACE_CRITICAL},
         {55, PrimaryAttribute::STRENGTH, 200, 57.0f, AttackKind::ACE_CRITICAL},
     };
-    attacker->stats.agility = 8;
+    attacker->RulesForSetUp().stats.agility = 8;
     for (const Case& c : cases) {
-        attacker->primaryAttribute = c.primary;
-        attacker->criticalChance = c.criticalChance;
+        attacker->RulesForSetUp().attributes.primaryAttribute = c.primary;
+        attacker->RulesForSetUp().attributes.criticalChance = c.criticalChance;
         Srand(c.seed);
-        attacker->BeginAttack();
-        EXPECT_FLOAT_EQ(attacker->damage, c.damage) << c.seed;
-        EXPECT_EQ(attacker->attackKind, c.kind) << c.seed;
-        EXPECT_EQ(attacker->critical, c.kind != AttackKind::NORMAL);
+        attacker->Combat().BeginAttack();
+        EXPECT_FLOAT_EQ(attacker->Rules().command.damage, c.damage) << c.seed;
+        EXPECT_EQ(attacker->Rules().command.attackKind, c.kind) << c.seed;
+        EXPECT_EQ(attacker->Rules().command.critical, c.kind != AttackKind::NORMAL);
     }
 }
 
 TEST_F(AttackTest, SlowMotionOnKillingBlowsAndHighRolls)
 {
-    attacker->criticalChance = 0;
+    attacker->RulesForSetUp().attributes.criticalChance = 0;
     attacker->SetTarget(target);
     GiveEffect(*target, EffectType::INVINCIBLE);
     // Seed 166 draws 580 first: 80 is not above 80.
     Srand(166);
-    attacker->BeginAttack();
+    attacker->Combat().BeginAttack();
     EXPECT_EQ(session.slowMotionRequests, 0);
-    EXPECT_FALSE(attacker->slowMotionRequested);
+    EXPECT_FALSE(attacker->Rules().command.slowMotionRequested);
     // Seed 105 draws 381 first: 81.
     Srand(105);
-    attacker->BeginAttack();
+    attacker->Combat().BeginAttack();
     EXPECT_EQ(session.slowMotionRequests, 1);
     EXPECT_EQ(session.slowMotionTarget, target);
     EXPECT_FLOAT_EQ(session.slowMotionDelay, 1.0f);
     EXPECT_FALSE(session.slowMotionSpellShot);
-    EXPECT_TRUE(attacker->slowMotionRequested);
+    EXPECT_TRUE(attacker->Rules().command.slowMotionRequested);
 
     // A killing blow always asks for it, even on a low roll.
-    attacker->slowMotionRequested = false;
-    for (TimedEffect& effect : target->timedEffects)
-        Unit::ReleaseTimedEffectAttachments(effect);
-    target->timedEffects.clear();
-    target->stats.health = 1;
-    attacker->missChance = -1000;
+    attacker->RulesForSetUp().command.slowMotionRequested = false;
+    for (TimedEffect& effect : target->RulesForSetUp().timedEffects)
+        UnitTimedEffects::ReleaseTimedEffectAttachments(effect);
+    target->RulesForSetUp().timedEffects.clear();
+    target->RulesForSetUp().stats.health = 1;
+    attacker->RulesForSetUp().attributes.missChance = -1000;
     Srand(166);
-    attacker->BeginAttack();
-    EXPECT_EQ(target->defenceOutcome, DefenceOutcome::KILLING_BLOW);
+    attacker->Combat().BeginAttack();
+    EXPECT_EQ(target->Rules().command.defenceOutcome, DefenceOutcome::KILLING_BLOW);
     EXPECT_EQ(session.slowMotionRequests, 2);
 }
 
@@ -239,8 +240,8 @@ TEST_F(AttackTest, WindUpWaitsLongerForCriticals)
     const Case cases[] = {{0, 0.25f}, {200, 0.75f}};
     GiveEffect(*target, EffectType::INVINCIBLE);
     for (const Case& c : cases) {
-        attacker->criticalChance = c.criticalChance;
-        attacker->stats.actionPoints = 8;
+        attacker->RulesForSetUp().attributes.criticalChance = c.criticalChance;
+        attacker->RulesForSetUp().stats.actionPoints = 8;
         attacker->SetTarget(target);
         attacker->SetState(SELECTING_TARGET);
         ASSERT_TRUE(attacker->AttackCommand());
@@ -255,10 +256,10 @@ TEST_F(AttackTest, WindUpWaitsLongerForCriticals)
         Advance(0.125f);
         EXPECT_TRUE(attacker->AttackWindUp());
         EXPECT_EQ(attacker->GetState(), IDLE);
-        EXPECT_EQ(attacker->stats.actionPoints, 2);
+        EXPECT_EQ(attacker->Rules().stats.actionPoints, 2);
         EXPECT_EQ(first.GetStatistic(Statistic::ATTACKS), attacks + 1);
         EXPECT_EQ(attacker->GetTarget(), nullptr);
-        EXPECT_FALSE(target->targeted);
+        EXPECT_FALSE(target->Rules().turn.targeted);
         EXPECT_EQ(session.ringCalls.back(), false);
     }
 }
@@ -266,7 +267,7 @@ TEST_F(AttackTest, WindUpWaitsLongerForCriticals)
 TEST_F(AttackTest, AttackWithItsTargetGoneIsCalledOff)
 {
     GiveEffect(*target, EffectType::INVINCIBLE);
-    attacker->criticalChance = 0;
+    attacker->RulesForSetUp().attributes.criticalChance = 0;
     attacker->SetTarget(target);
     attacker->SetState(SELECTING_TARGET);
     ASSERT_TRUE(attacker->AttackCommand());
@@ -274,7 +275,7 @@ TEST_F(AttackTest, AttackWithItsTargetGoneIsCalledOff)
     Advance(0.25f);
     attacker->AttackWindUp();
     EXPECT_EQ(attacker->GetState(), IDLE);
-    EXPECT_EQ(attacker->stats.actionPoints, 10);
+    EXPECT_EQ(attacker->Rules().stats.actionPoints, 10);
     EXPECT_EQ(first.GetStatistic(Statistic::ATTACKS), 0);
 }
 
@@ -295,12 +296,12 @@ TEST_F(AttackTest, ResolutionChargesSixPointsAndNamesTheKind)
     for (const Case& c : cases) {
         TestUnit* striker = Make(first, 20, 20);
         striker->SetTarget(target);
-        striker->state = ATTACKING;
-        striker->attackKind = c.kind;
-        striker->stats.actionPoints = c.ap;
-        target->defenceOutcome = DefenceOutcome::SHIELDED;
-        striker->ResolveAttack();
-        EXPECT_EQ(striker->stats.actionPoints, c.left);
+        striker->RulesForSetUp().turn.state = ATTACKING;
+        striker->RulesForSetUp().command.attackKind = c.kind;
+        striker->RulesForSetUp().stats.actionPoints = c.ap;
+        target->RulesForSetUp().command.defenceOutcome = DefenceOutcome::SHIELDED;
+        striker->Combat().ResolveAttack();
+        EXPECT_EQ(striker->Rules().stats.actionPoints, c.left);
         EXPECT_EQ(striker->Text()->text, c.text);
         EXPECT_EQ(striker->Text()->fontHeight, c.font);
         EXPECT_EQ(striker->Text()->colour, c.colour);
@@ -311,7 +312,7 @@ TEST_F(AttackTest, ResolutionChargesSixPointsAndNamesTheKind)
 
 TEST_F(AttackTest, TargetCheckByDistanceAndTeam)
 {
-    attacker->stats.rangedRange = 2;
+    attacker->RulesForSetUp().stats.rangedRange = 2;
     TestUnit* two = Make(second, 12, 10);
     TestUnit* three = Make(second, 13, 10);
     TestUnit* friendly = Make(first, 9, 10);
@@ -333,11 +334,11 @@ TEST_F(AttackTest, TargetCheckByDistanceAndTeam)
         {nullptr, 1, NO_TARGET, "No Target", false},
     };
     for (const Case& c : cases) {
-        attacker->stats.meleeRange = c.melee;
-        attacker->state = SELECTING_TARGET;
+        attacker->RulesForSetUp().stats.meleeRange = c.melee;
+        attacker->RulesForSetUp().turn.state = SELECTING_TARGET;
         attacker->SetTarget(c.unit);
         EXPECT_EQ(attacker->CheckTarget(), c.check);
-        EXPECT_EQ(attacker->GetTargetCheck(), c.check);
+        EXPECT_EQ(attacker->Rules().command.targetCheck, c.check);
         EXPECT_EQ(attacker->Text()->text, c.text);
         EXPECT_EQ(attacker->GetTarget() != nullptr, c.keepsTarget);
     }
@@ -368,62 +369,62 @@ TEST_F(AttackTest, BlowLandsByTheOutcome)
         {DefenceOutcome::SHIELDED, 30.0f, 50, 50, 50, ""},
     };
     for (const Case& c : cases) {
-        target->stats.health = c.health;
-        target->stats.maxHealth = c.maxHealth;
-        target->defenceOutcome = c.outcome;
-        attacker->damage = c.damage;
-        EXPECT_EQ(target->TakeAttack(attacker), c.outcome);
-        EXPECT_EQ(target->stats.health, c.after);
+        target->RulesForSetUp().stats.health = c.health;
+        target->RulesForSetUp().stats.maxHealth = c.maxHealth;
+        target->RulesForSetUp().command.defenceOutcome = c.outcome;
+        attacker->RulesForSetUp().command.damage = c.damage;
+        EXPECT_EQ(target->Combat().TakeAttack(attacker), c.outcome);
+        EXPECT_EQ(target->Rules().stats.health, c.after);
         EXPECT_EQ(target->Text()->text, c.text);
     }
     EXPECT_EQ(first.GetStatistic(Statistic::MISSES), 1);
     EXPECT_EQ(target->Text()->fontHeight, 28);
 
     GiveEffect(*target, EffectType::INVINCIBLE);
-    target->TakeAttack(attacker);
+    target->Combat().TakeAttack(attacker);
     EXPECT_EQ(target->Text()->text, "Magic Shield Blocks All!");
 
     // During the slow-motion shot the target's text is left alone.
     const int restarts = target->Text()->restarts;
-    attacker->slowMotionRequested = true;
-    target->TakeAttack(attacker);
+    attacker->RulesForSetUp().command.slowMotionRequested = true;
+    target->Combat().TakeAttack(attacker);
     EXPECT_EQ(target->Text()->restarts, restarts);
 }
 
 TEST_F(AttackTest, HardHitsBreakStancesUnlessPhalanx)
 {
-    target->defenceOutcome = DefenceOutcome::HIT_HARD;
-    attacker->damage = 1.0f;
-    target->state = DEFENDING;
-    target->TakeAttack(attacker);
+    target->RulesForSetUp().command.defenceOutcome = DefenceOutcome::HIT_HARD;
+    attacker->RulesForSetUp().command.damage = 1.0f;
+    target->RulesForSetUp().turn.state = DEFENDING;
+    target->Combat().TakeAttack(attacker);
     EXPECT_EQ(target->GetState(), IDLE);
 
     GiveEffect(*target, EffectType::PHALANX);
-    target->state = DEFENDING;
-    target->TakeAttack(attacker);
+    target->RulesForSetUp().turn.state = DEFENDING;
+    target->Combat().TakeAttack(attacker);
     EXPECT_EQ(target->GetState(), DEFENDING);
 
     TestUnit* focused = Make(second, 11, 11, 12);
-    focused->StartFocus();
-    ASSERT_EQ(focused->stats.strength, 14);
-    focused->state = FOCUSING;
-    focused->defenceOutcome = DefenceOutcome::HIT_HARD;
-    focused->TakeAttack(attacker);
+    focused->SetState(FOCUSING);
+    ASSERT_EQ(focused->Rules().stats.strength, 14);
+    focused->RulesForSetUp().turn.state = FOCUSING;
+    focused->RulesForSetUp().command.defenceOutcome = DefenceOutcome::HIT_HARD;
+    focused->Combat().TakeAttack(attacker);
     EXPECT_EQ(focused->GetState(), IDLE);
-    EXPECT_EQ(focused->stats.strength, 12);
+    EXPECT_EQ(focused->Rules().stats.strength, 12);
 }
 
 TEST_F(AttackTest, KillingBlowKillsAndCounts)
 {
-    target->stats.health = 8;
-    target->defenceOutcome = DefenceOutcome::KILLING_BLOW;
-    attacker->damage = 12.0f;
+    target->RulesForSetUp().stats.health = 8;
+    target->RulesForSetUp().command.defenceOutcome = DefenceOutcome::KILLING_BLOW;
+    attacker->RulesForSetUp().command.damage = 12.0f;
     Hex* stood = target->GetHex();
-    EXPECT_EQ(target->TakeAttack(attacker), DefenceOutcome::KILLING_BLOW);
-    EXPECT_EQ(target->stats.health, 0);
+    EXPECT_EQ(target->Combat().TakeAttack(attacker), DefenceOutcome::KILLING_BLOW);
+    EXPECT_EQ(target->Rules().stats.health, 0);
     EXPECT_EQ(target->Text()->text, "12 Damage Taken");
     EXPECT_EQ(target->GetState(), DEAD);
-    EXPECT_FALSE(target->alive);
+    EXPECT_FALSE(target->Rules().turn.alive);
     EXPECT_EQ(target->GetHex(), nullptr);
     EXPECT_EQ(stood->occupant, nullptr);
     EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
@@ -433,14 +434,14 @@ TEST_F(AttackTest, KillingBlowKillsAndCounts)
     EXPECT_EQ(target->Presentation().healthQuad->fadeState, 1);
 
     // A second blow on the fallen credits no second kill.
-    target->TakeAttack(attacker);
+    target->Combat().TakeAttack(attacker);
     EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
 }
 
 TEST_F(AttackTest, RangedBlowsFlyAsBoltsAndSomeBlowsShake)
 {
     GiveEffect(*target, EffectType::INVINCIBLE);
-    attacker->criticalChance = 0;
+    attacker->RulesForSetUp().attributes.criticalChance = 0;
     struct Case {
         TargetCheck check;
         bool slowMotion;
@@ -457,10 +458,10 @@ TEST_F(AttackTest, RangedBlowsFlyAsBoltsAndSomeBlowsShake)
         ParticleManager::ResetForTests();
         session.shake = 0.0f;
         attacker->SetTarget(target);
-        attacker->state = ATTACKING;
-        attacker->BeginAttack();
-        attacker->targetCheck = c.check;
-        attacker->slowMotionRequested = c.slowMotion;
+        attacker->RulesForSetUp().turn.state = ATTACKING;
+        attacker->Combat().BeginAttack();
+        attacker->RulesForSetUp().command.targetCheck = c.check;
+        attacker->RulesForSetUp().command.slowMotionRequested = c.slowMotion;
         Advance(0.25f);
         Srand(17);
         EXPECT_TRUE(attacker->AttackWindUp());
@@ -471,23 +472,23 @@ TEST_F(AttackTest, RangedBlowsFlyAsBoltsAndSomeBlowsShake)
 
 TEST_F(AttackTest, DeathRestoresEffectsAndShowsTheDeathEmitters)
 {
-    TimedEffect weak = target->CreateTimedEffect();
+    TimedEffect weak = UnitTimedEffects::CreateTimedEffect();
     weak.type = EffectType::STR;
     weak.saved = 10;
     weak.amount = -4;
-    target->ApplyModifier(weak);
-    target->AddTimedEffect(weak);
-    ASSERT_EQ(target->stats.strength, 6);
-    target->stats.health = 1;
-    target->defenceOutcome = DefenceOutcome::HIT;
-    attacker->damage = 5.0f;
-    target->TakeAttack(attacker);
+    target->TimedEffects().ApplyModifier(weak);
+    target->TimedEffects().AddTimedEffect(weak);
+    ASSERT_EQ(target->Rules().stats.strength, 6);
+    target->RulesForSetUp().stats.health = 1;
+    target->RulesForSetUp().command.defenceOutcome = DefenceOutcome::HIT;
+    attacker->RulesForSetUp().command.damage = 5.0f;
+    target->Combat().TakeAttack(attacker);
     ASSERT_EQ(target->GetState(), DEAD);
-    EXPECT_EQ(target->stats.strength, 10);
+    EXPECT_EQ(target->Rules().stats.strength, 10);
     EXPECT_EQ(target->Presentation().emitters[UnitPresentation::EMITTER_DEATH_FIRST]->alpha, 65);
     EXPECT_EQ(target->Presentation().emitters[UnitPresentation::EMITTER_DEATH_SECOND]->alpha, 65);
     // The fallen show no bars again.
-    target->SetBarsAlpha(0);
+    target->Presentation().SetBarsAlpha(0);
     EXPECT_EQ(target->Presentation().frameQuad->fadeState, 1);
 }
 

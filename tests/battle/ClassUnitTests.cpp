@@ -177,25 +177,25 @@ TEST_F(ClassUnitTest, ADefinitionFillsTheUnitFieldByField)
     const ClassUnit& unit = FromText(DefinitionText("KNIGHT", 15, "1.0"));
     EXPECT_EQ(unit.GetClass(), UnitClass::KNIGHT);
     EXPECT_EQ(unit.GetCost(), 75);
-    EXPECT_EQ(unit.name, "Trial");
+    EXPECT_EQ(unit.Rules().name, "Trial");
     EXPECT_EQ(unit.creatureType, CreatureType::UNDEAD);
-    EXPECT_EQ(unit.primaryAttribute, PrimaryAttribute::AGILITY);
-    EXPECT_EQ(unit.size, SizeCategory::LARGE);
-    EXPECT_EQ(unit.armour, ArmourType::HALFPLATE);
-    EXPECT_EQ(unit.resistanceLevel, RatingLevel::HIGH);
-    EXPECT_FLOAT_EQ(unit.meleeHitTime, 0.5f);
-    EXPECT_FLOAT_EQ(unit.criticalHitTime, 0.75f);
-    EXPECT_FLOAT_EQ(unit.thirdHitTime, 0.25f);
+    EXPECT_EQ(unit.Rules().attributes.primaryAttribute, PrimaryAttribute::AGILITY);
+    EXPECT_EQ(unit.Rules().attributes.size, SizeCategory::LARGE);
+    EXPECT_EQ(unit.Rules().attributes.armour, ArmourType::HALFPLATE);
+    EXPECT_EQ(unit.Rules().attributes.resistanceLevel, RatingLevel::HIGH);
+    EXPECT_FLOAT_EQ(unit.Rules().attributes.meleeHitTime, 0.5f);
+    EXPECT_FLOAT_EQ(unit.Rules().attributes.criticalHitTime, 0.75f);
+    EXPECT_FLOAT_EQ(unit.Rules().attributes.thirdHitTime, 0.25f);
     // The resistance lines in file order: arcane, nature, holy, shadow.
-    EXPECT_EQ(unit.arcaneResistance, 11);
-    EXPECT_EQ(unit.natureResistance, 22);
-    EXPECT_EQ(unit.holyResistance, 33);
-    EXPECT_EQ(unit.shadowResistance, 101);
-    EXPECT_FLOAT_EQ(unit.secondFactor, 2.0f);
-    EXPECT_FLOAT_EQ(unit.thirdFactor, 0.5f);
+    EXPECT_EQ(unit.Rules().attributes.arcaneResistance, 11);
+    EXPECT_EQ(unit.Rules().attributes.natureResistance, 22);
+    EXPECT_EQ(unit.Rules().attributes.holyResistance, 33);
+    EXPECT_EQ(unit.Rules().attributes.shadowResistance, 101);
+    EXPECT_FLOAT_EQ(unit.Rules().attributes.secondFactor, 2.0f);
+    EXPECT_FLOAT_EQ(unit.Rules().attributes.thirdFactor, 0.5f);
 
     // Health and mana ten times strength and intelligence; the attributes, ranges and points also as bases.
-    const UnitStats& s = unit.stats;
+    const UnitStats& s = unit.Rules().stats;
     // clang-format off
     const int got[] = {s.health, s.maxHealth, s.mana, s.maxMana, s.strength, s.agility, s.intelligence, s.speed,
                        s.baseStrength, s.baseAgility, s.baseIntelligence, s.baseSpeed,
@@ -208,11 +208,11 @@ TEST_F(ClassUnitTest, ADefinitionFillsTheUnitFieldByField)
         EXPECT_EQ(got[i], want[i]) << "stat " << i;
 
     // The unknown ability is skipped; the others keep their uses.
-    ASSERT_EQ(unit.abilities.size(), 2u);
-    EXPECT_EQ(unit.abilities[0].name, "Pike Thrust");
-    EXPECT_EQ(unit.abilities[0].usesLeft, 3);
-    EXPECT_EQ(unit.abilities[1].name, "Phalanx");
-    EXPECT_EQ(unit.abilities[1].usesLeft, 1);
+    ASSERT_EQ(unit.Rules().abilities.size(), 2u);
+    EXPECT_EQ(unit.Rules().abilities[0].name, "Pike Thrust");
+    EXPECT_EQ(unit.Rules().abilities[0].usesLeft, 3);
+    EXPECT_EQ(unit.Rules().abilities[1].name, "Phalanx");
+    EXPECT_EQ(unit.Rules().abilities[1].usesLeft, 1);
 }
 
 TEST_F(ClassUnitTest, InitiativeStartsAtFiftyLessTheWeightWhenTheDrawRoundsUp)
@@ -236,8 +236,8 @@ TEST_F(ClassUnitTest, InitiativeStartsAtFiftyLessTheWeightWhenTheDrawRoundsUp)
         SCOPED_TRACE(std::to_string(c.seed) + " " + c.factor);
         Srand(c.seed);
         const ClassUnit& unit = FromText(DefinitionText("ARCHER", c.speed, c.factor));
-        EXPECT_FLOAT_EQ(unit.initiativeWeight, c.weight);
-        EXPECT_EQ(unit.initiative, c.initiative);
+        EXPECT_FLOAT_EQ(unit.Rules().attributes.initiativeWeight, c.weight);
+        EXPECT_EQ(unit.Rules().turn.initiative, c.initiative);
     }
 }
 
@@ -286,7 +286,7 @@ TEST_F(ClassUnitTest, AKeywordOfNoClassKeepsTheClassAndCost)
     EXPECT_EQ(none.GetClass(), UnitClass::PIKEMAN);
     EXPECT_EQ(none.GetCost(), 50);
     // Everything else still comes from the file.
-    EXPECT_EQ(none.stats.maxHealth, 120);
+    EXPECT_EQ(none.Rules().stats.maxHealth, 120);
     EXPECT_EQ(none.Presentation().voices[0], "PMVO_AT_01.wav");
 }
 
@@ -295,18 +295,18 @@ TEST_F(ClassUnitTest, AFileThatCannotBeReadLeavesTheUnitAsMade)
     LogCapture capture;
     const ClassUnit& unit = Loaded("NoSuchClass.txt");
     EXPECT_EQ(capture.Count("unit.file"), 1);
-    EXPECT_EQ(unit.fileName, "NoSuchClass.txt");
+    EXPECT_EQ(unit.Rules().fileName, "NoSuchClass.txt");
     EXPECT_EQ(unit.GetClass(), UnitClass::PIKEMAN);
     EXPECT_EQ(unit.GetCost(), 50);
     EXPECT_EQ(unit.creatureType, CreatureType::HUMAN);
-    EXPECT_EQ(unit.armour, ArmourType::SCALEMAIL);
-    EXPECT_EQ(unit.size, SizeCategory::MEDIUM);
-    EXPECT_EQ(unit.name, "No Name");
-    EXPECT_EQ(unit.initiative, 50);
-    EXPECT_FLOAT_EQ(unit.initiativeWeight, 1.0f);
-    EXPECT_EQ(unit.stats.maxHealth, 0);
-    EXPECT_TRUE(unit.abilities.empty());
-    EXPECT_TRUE(unit.animationSuffixes.empty());
+    EXPECT_EQ(unit.Rules().attributes.armour, ArmourType::SCALEMAIL);
+    EXPECT_EQ(unit.Rules().attributes.size, SizeCategory::MEDIUM);
+    EXPECT_EQ(unit.Rules().name, "No Name");
+    EXPECT_EQ(unit.Rules().turn.initiative, 50);
+    EXPECT_FLOAT_EQ(unit.Rules().attributes.initiativeWeight, 1.0f);
+    EXPECT_EQ(unit.Rules().stats.maxHealth, 0);
+    EXPECT_TRUE(unit.Rules().abilities.empty());
+    EXPECT_TRUE(unit.Presentation().animationSuffixes.empty());
     for (const std::string& sound : unit.Presentation().sounds)
         EXPECT_EQ(sound, "");
     for (const std::string& voice : unit.Presentation().voices)
@@ -323,17 +323,17 @@ TEST_F(ClassUnitTest, EveryClassLoadsFromItsFileWithTheStatsItsFileGives)
         const ClassUnit& unit = Loaded(row.file);
         EXPECT_EQ(unit.GetClass(), row.unitClass);
         EXPECT_EQ(unit.GetCost(), row.cost);
-        EXPECT_EQ(unit.stats.maxHealth, 10 * definition.strength);
-        EXPECT_EQ(unit.stats.health, 10 * definition.strength);
-        EXPECT_EQ(unit.stats.maxMana, 10 * definition.intelligence);
-        EXPECT_EQ(unit.stats.maxActionPoints, definition.actionPoints);
-        EXPECT_EQ(unit.stats.speed, definition.speed);
+        EXPECT_EQ(unit.Rules().stats.maxHealth, 10 * definition.strength);
+        EXPECT_EQ(unit.Rules().stats.health, 10 * definition.strength);
+        EXPECT_EQ(unit.Rules().stats.maxMana, 10 * definition.intelligence);
+        EXPECT_EQ(unit.Rules().stats.maxActionPoints, definition.actionPoints);
+        EXPECT_EQ(unit.Rules().stats.speed, definition.speed);
         const float weight = static_cast<float>(definition.speed) * definition.firstFactor;
-        EXPECT_FLOAT_EQ(unit.initiativeWeight, weight);
+        EXPECT_FLOAT_EQ(unit.Rules().attributes.initiativeWeight, weight);
         // Seed 5006 rounds the draw up: the whole weight comes off.
-        EXPECT_EQ(unit.initiative, 50 - static_cast<int>(weight));
-        EXPECT_EQ(unit.abilities.size(), definition.abilityNames.size());
-        EXPECT_EQ(unit.animationSuffixes, row.extraFiles);
+        EXPECT_EQ(unit.Rules().turn.initiative, 50 - static_cast<int>(weight));
+        EXPECT_EQ(unit.Rules().abilities.size(), definition.abilityNames.size());
+        EXPECT_EQ(unit.Presentation().animationSuffixes, row.extraFiles);
     }
 }
 
@@ -418,19 +418,19 @@ TEST_F(ClassUnitTest, EveryClassLoadsItsModelAndEveryAnimationItPlays)
         SCOPED_TRACE(row.file);
         ClassUnit& unit = Loaded(row.file);
         unit.LoadModel(true);
-        EXPECT_TRUE(unit.visible);
-        ASSERT_TRUE(unit.model);
-        ASSERT_TRUE(unit.model->IsLoaded());
-        EXPECT_NE(unit.model->GetPath().find(row.model), std::string::npos) << unit.model->GetPath();
-        const auto& names = unit.model->GetNames();
+        EXPECT_TRUE(unit.Rules().turn.visible);
+        ASSERT_TRUE(unit.Model());
+        ASSERT_TRUE(unit.Model()->IsLoaded());
+        EXPECT_NE(unit.Model()->GetPath().find(row.model), std::string::npos) << unit.Model()->GetPath();
+        const auto& names = unit.Model()->GetNames();
         for (const char* set : EveryClassPlays)
             EXPECT_EQ(names.count(set), 1u) << set;
         for (const std::string& set : row.plays)
             EXPECT_EQ(names.count(set), 1u) << set;
-        EXPECT_FLOAT_EQ(unit.model->GetSpeed(), row.unitClass == UnitClass::ASSASSIN ? 0.85f : 1.0f);
+        EXPECT_FLOAT_EQ(unit.Model()->GetSpeed(), row.unitClass == UnitClass::ASSASSIN ? 0.85f : 1.0f);
         // It stands idle, looping.
-        EXPECT_EQ(unit.model->GetCurrentSet(), static_cast<UINT>(names.at("Idle")));
-        EXPECT_TRUE(unit.model->IsLooping());
+        EXPECT_EQ(unit.Model()->GetCurrentSet(), static_cast<UINT>(names.at("Idle")));
+        EXPECT_TRUE(unit.Model()->IsLooping());
     }
 }
 
@@ -438,17 +438,17 @@ TEST_F(ClassUnitTest, TheKnightKnowsItsSetsByPlaceOnlyWithItsAnimations)
 {
     ClassUnit& preview = Loaded("Knight.txt");
     preview.LoadModel(false);
-    EXPECT_FALSE(preview.visible);
-    ASSERT_TRUE(preview.model && preview.model->IsLoaded());
-    EXPECT_EQ(preview.model->GetNames().size(), 1u);
-    EXPECT_EQ(preview.model->GetNames().count("Warcry"), 0u);
-    EXPECT_EQ(preview.model->GetCurrentSet(), 0u);
+    EXPECT_FALSE(preview.Rules().turn.visible);
+    ASSERT_TRUE(preview.Model() && preview.Model()->IsLoaded());
+    EXPECT_EQ(preview.Model()->GetNames().size(), 1u);
+    EXPECT_EQ(preview.Model()->GetNames().count("Warcry"), 0u);
+    EXPECT_EQ(preview.Model()->GetCurrentSet(), 0u);
 
     ClassUnit& knight = Loaded("Knight.txt");
     knight.LoadModel(true);
     const char* const sets[] = {"Idle", "Warcry",   "SweepStrike", "Assault", "Walk",        "Defend",        "Focus",
                                 "Hit",  "MagicHit", "Die",         "Dodge",   "MeleeAttack", "CriticalAttack"};
-    const auto& names = knight.model->GetNames();
+    const auto& names = knight.Model()->GetNames();
     for (int i = 0; i < 13; ++i)
         EXPECT_EQ(names.at(sets[i]), i) << sets[i];
 }
@@ -497,16 +497,16 @@ TEST_F(ClassUnitTest, AbilitiesPlayTheirClassAnimation)
         SCOPED_TRACE(std::string(c.file) + " " + c.ability);
         ClassUnit& unit = Loaded(c.file);
         unit.LoadModel(true);
-        ASSERT_TRUE(unit.model && unit.model->IsLoaded());
+        ASSERT_TRUE(unit.Model() && unit.Model()->IsLoaded());
         unit.PlayAbilityEffect(c.ability);
-        const auto& names = unit.model->GetNames();
+        const auto& names = unit.Model()->GetNames();
         if (c.animation) {
             ASSERT_EQ(names.count(c.animation), 1u);
-            EXPECT_EQ(unit.model->GetCurrentSet(), static_cast<UINT>(names.at(c.animation)));
-            EXPECT_FALSE(unit.model->IsLooping());
+            EXPECT_EQ(unit.Model()->GetCurrentSet(), static_cast<UINT>(names.at(c.animation)));
+            EXPECT_FALSE(unit.Model()->IsLooping());
         } else {
-            EXPECT_EQ(unit.model->GetCurrentSet(), static_cast<UINT>(names.at("Idle")));
-            EXPECT_TRUE(unit.model->IsLooping());
+            EXPECT_EQ(unit.Model()->GetCurrentSet(), static_cast<UINT>(names.at("Idle")));
+            EXPECT_TRUE(unit.Model()->IsLooping());
         }
     }
 }
@@ -527,7 +527,7 @@ protected:
         unit.SetWorldPosition(0.0f, 0.0f, 0.0f);
         ClassUnit& other = Loaded("Militia.txt");
         other.SetWorldPosition(1000.0f, 0.0f, 500.0f);
-        unit.target = &other;
+        unit.RulesForSetUp().command.target = &other;
         return unit;
     }
 
@@ -638,7 +638,7 @@ TEST_F(ClassUnitVisuals, WithoutATargetUnitTheVisualsGoToTheTargetHexAnchor)
     // The unit stands on the flat ground at height 0.
     unit.SetWorldPosition(10.0f, 20.0f, 30.0f);
     Hex* hex = At(5, 7);
-    unit.abilityTarget = hex;
+    unit.RulesForSetUp().command.abilityTarget = hex;
     unit.PlayAbilityEffect("Long Shot");
     ASSERT_EQ(Bolts(), 1u);
     ExpectNear(Bolt(0).start, D3DXVECTOR3(10.0f, 100.0f, 30.0f));
@@ -651,7 +651,7 @@ TEST_F(ClassUnitVisuals, WithNothingToAimAtAnAbilityOnlyAnimates)
     unit.LoadModel(true);
     unit.PlayAbilityEffect("Shrapnel Shot");
     EXPECT_EQ(Bolts(), 0u);
-    EXPECT_EQ(unit.model->GetCurrentSet(), static_cast<UINT>(unit.model->GetNames().at("RangedAttack")));
+    EXPECT_EQ(unit.Model()->GetCurrentSet(), static_cast<UINT>(unit.Model()->GetNames().at("RangedAttack")));
     Loaded("CombatMage.txt").PlayAbilityEffect("Shards of Ice");
     EXPECT_TRUE(glowView.meshGlows.empty());
 }
@@ -690,11 +690,11 @@ TEST_F(ClassUnitTest, LoadingTheModelPosesOnlyTheUnitsOwnModel)
     Advance(0.25f);
     const size_t quadsBefore = ParticleManager::Get()->WorldQuads().size();
     unit->LoadModel(true);
-    EXPECT_TRUE(unit->visible);
+    EXPECT_TRUE(unit->Rules().turn.visible);
     EXPECT_EQ(ParticleManager::Get()->WorldQuads().size(), quadsBefore);
     EXPECT_FLOAT_EQ(label->x, labelX);
-    EXPECT_FLOAT_EQ(unit->waitTimer, 0.0f);
+    EXPECT_FLOAT_EQ(unit->Rules().turn.waitTimer, 0.0f);
     // The model stands posed in its idle at the unit's place.
-    ASSERT_TRUE(unit->model && unit->model->IsLoaded());
-    EXPECT_EQ(unit->model->GetCurrentSet(), static_cast<UINT>(unit->model->GetNames().at("Idle")));
+    ASSERT_TRUE(unit->Model() && unit->Model()->IsLoaded());
+    EXPECT_EQ(unit->Model()->GetCurrentSet(), static_cast<UINT>(unit->Model()->GetNames().at("Idle")));
 }

@@ -19,8 +19,8 @@ TEST(EffectLookTest, AnUnknownTypeReadsAsSpellDamageAndSavesNothing)
 {
     const EffectLook& look = EffectLook::Of(static_cast<EffectType>(99));
     Unit unit;
-    unit.stats.health = 40;
-    EXPECT_EQ(look.statistic(unit), 0);
+    unit.RulesForSetUp().stats.health = 40;
+    EXPECT_EQ(look.statistic(unit.Rules()), 0);
     for (int amount : {-5, 0, 5})
         EXPECT_EQ(std::string(look.MessageFor(amount)), "Spell Damage: %i") << amount;
     EXPECT_FALSE(look.Arrowed(true));

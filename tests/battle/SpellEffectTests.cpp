@@ -35,7 +35,7 @@ protected:
         caster = Make(first, 10, 10);
         target = Make(second, 12, 10);
         // No criticals unless a test asks for them.
-        caster->criticalChance = 0;
+        caster->RulesForSetUp().attributes.criticalChance = 0;
     }
 
     // Casts with the seed; the seed's first draw decides the critical, its second the resistance.
@@ -98,12 +98,12 @@ TEST_F(SpellEffectTest, AmountRollsWithCriticalAndResistance)
         {10, 0, 50, 1, 85, "5 Damage Healed"},
     };
     for (const Case& c : cases) {
-        target->stats.health = 80;
-        target->holyResistance = c.resistance;
-        caster->criticalChance = c.critical;
+        target->RulesForSetUp().stats.health = 80;
+        target->RulesForSetUp().attributes.holyResistance = c.resistance;
+        caster->RulesForSetUp().attributes.criticalChance = c.critical;
         const SpellDefinition ability = Spell(EffectType::HEALTH, c.base);
         Cast(ability, c.seed);
-        EXPECT_EQ(target->stats.health, c.health) << c.text;
+        EXPECT_EQ(target->Rules().stats.health, c.health) << c.text;
         EXPECT_EQ(target->Text()->text, c.text);
         EXPECT_EQ(ability.amount, c.base);
     }
@@ -113,20 +113,20 @@ TEST_F(SpellEffectTest, ResistanceOf101InvertsOnlyItsOwnSchool)
 {
     struct School {
         SpellSchool school;
-        int32_t Unit::*resistance;
+        int32_t UnitRulesState::Attributes::*resistance;
     };
-    const School schools[] = {{SpellSchool::HOLY, &Unit::holyResistance},
-                              {SpellSchool::SHADOW, &Unit::shadowResistance},
-                              {SpellSchool::NATURE, &Unit::natureResistance},
-                              {SpellSchool::ARCANE, &Unit::arcaneResistance}};
+    const School schools[] = {{SpellSchool::HOLY, &UnitRulesState::Attributes::holyResistance},
+                              {SpellSchool::SHADOW, &UnitRulesState::Attributes::shadowResistance},
+                              {SpellSchool::NATURE, &UnitRulesState::Attributes::natureResistance},
+                              {SpellSchool::ARCANE, &UnitRulesState::Attributes::arcaneResistance}};
     for (const School& s : schools) {
         // Every other school resists 100: a mix-up of the schools would heal 1 instead of 40.
         for (const School& other : schools)
-            target->*other.resistance = 100;
-        target->*s.resistance = 101;
-        target->stats.health = 50;
+            target->RulesForSetUp().attributes.*other.resistance = 100;
+        target->RulesForSetUp().attributes.*s.resistance = 101;
+        target->RulesForSetUp().stats.health = 50;
         Cast(Spell(EffectType::HEALTH, -40, 0, s.school), 1);
-        EXPECT_EQ(target->stats.health, 90) << static_cast<int>(s.school);
+        EXPECT_EQ(target->Rules().stats.health, 90) << static_cast<int>(s.school);
         EXPECT_EQ(target->Text()->text, "40 Damage Healed");
         ExpectColour(*target->Text(), 1.0f, 1.0f, 0.0f, 1.0f);
         // An inverted school rolls no share: the next draw is still the seed's second.
@@ -134,18 +134,18 @@ TEST_F(SpellEffectTest, ResistanceOf101InvertsOnlyItsOwnSchool)
 
         // 101 in every other school: the damage goes through with the ordinary roll.
         for (const School& other : schools)
-            target->*other.resistance = 101;
-        target->*s.resistance = 0;
-        target->stats.health = 100;
+            target->RulesForSetUp().attributes.*other.resistance = 101;
+        target->RulesForSetUp().attributes.*s.resistance = 0;
+        target->RulesForSetUp().stats.health = 100;
         Cast(Spell(EffectType::HEALTH, -40, 0, s.school), 1);
-        EXPECT_EQ(target->stats.health, 61) << static_cast<int>(s.school);
+        EXPECT_EQ(target->Rules().stats.health, 61) << static_cast<int>(s.school);
     }
 
     // An inverted heal harms, and counts as damage dealt.
-    target->holyResistance = 101;
-    target->stats.health = 100;
+    target->RulesForSetUp().attributes.holyResistance = 101;
+    target->RulesForSetUp().stats.health = 100;
     Cast(Spell(EffectType::HEALTH, 30), 1);
-    EXPECT_EQ(target->stats.health, 70);
+    EXPECT_EQ(target->Rules().stats.health, 70);
     EXPECT_EQ(target->Text()->text, "Spell Damage: 30");
     ExpectColour(*target->Text(), 1.0f, 0.0f, 0.0f, 1.0f);
 }
@@ -162,49 +162,55 @@ TEST_F(SpellEffectTest, EachTypeChangesItsStatisticWithItsMessage)
     };
     // Seed 7 draws 61 (no critical) and 17422: a share of 0.01585, which truncates to nothing for these sizes.
     const Case cases[] = {
-        {EffectType::HEALTH, 10, [](Unit& u) { return u.stats.health; }, 60, "10 Damage Healed", 1, 1, 0, 1},
-        {EffectType::HEALTH, -10, [](Unit& u) { return u.stats.health; }, 40, "Spell Damage: 10", 1, 0, 0, 1},
-        {EffectType::MANA, 10, [](Unit& u) { return u.stats.mana; }, 30, "10 Points of Mana Regained", 1, 0, 1, 1},
-        {EffectType::MANA, -10, [](Unit& u) { return u.stats.mana; }, 10, "10 Points of Mana Drained", 1, 0, 1, 1},
-        {EffectType::INITIATIVE, 10, [](Unit& u) { return u.initiative; }, 60, "10 Points of Initiative Gained", 1, 1,
-         0, 1},
-        {EffectType::INITIATIVE, -10, [](Unit& u) { return u.initiative; }, 40, "10 Points of Initiative Lost", 1, 1, 0,
+        {EffectType::HEALTH, 10, [](Unit& u) { return u.Rules().stats.health; }, 60, "10 Damage Healed", 1, 1, 0, 1},
+        {EffectType::HEALTH, -10, [](Unit& u) { return u.Rules().stats.health; }, 40, "Spell Damage: 10", 1, 0, 0, 1},
+        {EffectType::MANA, 10, [](Unit& u) { return u.Rules().stats.mana; }, 30, "10 Points of Mana Regained", 1, 0, 1,
          1},
-        {EffectType::MOVEMENT_RADIUS, 2, [](Unit& u) { return u.stats.movementRadius; }, 6,
+        {EffectType::MANA, -10, [](Unit& u) { return u.Rules().stats.mana; }, 10, "10 Points of Mana Drained", 1, 0, 1,
+         1},
+        {EffectType::INITIATIVE, 10, [](Unit& u) { return u.Rules().turn.initiative; }, 60,
+         "10 Points of Initiative Gained", 1, 1, 0, 1},
+        {EffectType::INITIATIVE, -10, [](Unit& u) { return u.Rules().turn.initiative; }, 40,
+         "10 Points of Initiative Lost", 1, 1, 0, 1},
+        {EffectType::MOVEMENT_RADIUS, 2, [](Unit& u) { return u.Rules().stats.movementRadius; }, 6,
          "Movement Radius Increased by 2", 1, 1, 1, 1},
         // A radius never goes below 0, but the message shows the roll.
-        {EffectType::MOVEMENT_RADIUS, -6, [](Unit& u) { return u.stats.movementRadius; }, 0,
+        {EffectType::MOVEMENT_RADIUS, -6, [](Unit& u) { return u.Rules().stats.movementRadius; }, 0,
          "Movement Radius Decreased by 6", 1, 1, 1, 1},
-        {EffectType::STR, 3, [](Unit& u) { return u.stats.strength; }, 13, "Strength Raised by 3", 1, 0, 1, 1},
-        {EffectType::STR, -3, [](Unit& u) { return u.stats.strength; }, 7, "Strength Lowered by 3", 1, 0, 1, 1},
-        {EffectType::AGILLY, -4, [](Unit& u) { return u.stats.agility; }, 6, "Agility Lowered by 4", 0.25f, 1, 0, 1},
-        {EffectType::INTELLI, 4, [](Unit& u) { return u.stats.intelligence; }, 9, "Intelligence Raised by 4", 1, 0.25f,
-         1, 1},
+        {EffectType::STR, 3, [](Unit& u) { return u.Rules().stats.strength; }, 13, "Strength Raised by 3", 1, 0, 1, 1},
+        {EffectType::STR, -3, [](Unit& u) { return u.Rules().stats.strength; }, 7, "Strength Lowered by 3", 1, 0, 1, 1},
+        {EffectType::AGILLY, -4, [](Unit& u) { return u.Rules().stats.agility; }, 6, "Agility Lowered by 4", 0.25f, 1,
+         0, 1},
+        {EffectType::INTELLI, 4, [](Unit& u) { return u.Rules().stats.intelligence; }, 9, "Intelligence Raised by 4", 1,
+         0.25f, 1, 1},
         // A miss chance raised on the target makes its own attacks miss more.
-        {EffectType::MISS_MORE, 10, [](Unit& u) { return u.missChance; }, 15, "Hit Chance Increased by 10%", 1, 1,
+        {EffectType::MISS_MORE, 10, [](Unit& u) { return u.Rules().attributes.missChance; }, 15,
+         "Hit Chance Increased by 10%", 1, 1, 0.25f, 1},
+        {EffectType::MISS_MORE, -3, [](Unit& u) { return u.Rules().attributes.missChance; }, 2,
+         "Hit Chance Decreased by 3%", 1, 1, 0.25f, 1},
+        {EffectType::MISS_MORE, 0, [](Unit& u) { return u.Rules().attributes.missChance; }, 5, "Spell Damage: 0", 1, 1,
          0.25f, 1},
-        {EffectType::MISS_MORE, -3, [](Unit& u) { return u.missChance; }, 2, "Hit Chance Decreased by 3%", 1, 1, 0.25f,
-         1},
-        {EffectType::MISS_MORE, 0, [](Unit& u) { return u.missChance; }, 5, "Spell Damage: 0", 1, 1, 0.25f, 1},
-        {EffectType::DEFEND_FREE, 0, [](Unit& u) { return u.stats.actionPoints; }, 10, "Camouflaged For 1 Turn", 0.1f,
-         0.85f, 0, 1},
-        {EffectType::PHALANX, 0, [](Unit& u) { return u.stats.actionPoints; }, 0, "Spell Damage: 0", 0, 0, 0, 0},
-        {EffectType::CRITICAL_MORE, 10, [](Unit& u) { return u.criticalChance; }, 45,
+        {EffectType::DEFEND_FREE, 0, [](Unit& u) { return u.Rules().stats.actionPoints; }, 10, "Camouflaged For 1 Turn",
+         0.1f, 0.85f, 0, 1},
+        {EffectType::PHALANX, 0, [](Unit& u) { return u.Rules().stats.actionPoints; }, 0, "Spell Damage: 0", 0, 0, 0,
+         0},
+        {EffectType::CRITICAL_MORE, 10, [](Unit& u) { return u.Rules().attributes.criticalChance; }, 45,
          "Chance to Critical Increased by 10%", 0.25f, 0, 1, 1},
-        {EffectType::CRITICAL_MORE, -10, [](Unit& u) { return u.criticalChance; }, 25,
+        {EffectType::CRITICAL_MORE, -10, [](Unit& u) { return u.Rules().attributes.criticalChance; }, 25,
          "Chance to Critical Decreased by 10%", 0.25f, 0, 1, 1},
-        {EffectType::AP_BONUS, -2, [](Unit& u) { return u.stats.maxActionPoints; }, 8, "2 Action Points Lost", 0, 1,
-         0.25f, 1},
-        {EffectType::AP_BONUS, 3, [](Unit& u) { return u.stats.actionPoints; }, 13, "3 Action Points Gained", 0, 1,
-         0.25f, 1},
-        {EffectType::INVINCIBLE, 0, [](Unit& u) { return u.stats.health; }, 50, "Invincible for 1 turn.", 1, 1, 0, 1},
+        {EffectType::AP_BONUS, -2, [](Unit& u) { return u.Rules().stats.maxActionPoints; }, 8, "2 Action Points Lost",
+         0, 1, 0.25f, 1},
+        {EffectType::AP_BONUS, 3, [](Unit& u) { return u.Rules().stats.actionPoints; }, 13, "3 Action Points Gained", 0,
+         1, 0.25f, 1},
+        {EffectType::INVINCIBLE, 0, [](Unit& u) { return u.Rules().stats.health; }, 50, "Invincible for 1 turn.", 1, 1,
+         0, 1},
     };
     for (const Case& c : cases) {
         TestUnit* on = Make(second, 14, 14);
-        on->stats.health = 50;
-        on->stats.mana = 20;
-        on->stats.movementRadius = 4;
-        on->stats.agility = 10;
+        on->RulesForSetUp().stats.health = 50;
+        on->RulesForSetUp().stats.mana = 20;
+        on->RulesForSetUp().stats.movementRadius = 4;
+        on->RulesForSetUp().stats.agility = 10;
         on->Text()->text = "unset";
         Cast(Spell(c.type, c.amount), 7, caster, on);
         EXPECT_EQ(c.stat(*on), c.after) << c.text;
@@ -213,7 +219,7 @@ TEST_F(SpellEffectTest, EachTypeChangesItsStatisticWithItsMessage)
         EXPECT_EQ(on->Text()->fontHeight, 24);
         EXPECT_GE(on->Text()->restarts, 1);
         // Without a duration nothing lasts.
-        EXPECT_TRUE(on->timedEffects.empty()) << c.text;
+        EXPECT_TRUE(on->Rules().timedEffects.empty()) << c.text;
         EXPECT_EQ(on->GetState(), IDLE) << c.text;
         second.RemoveUnit(on);
     }
@@ -234,16 +240,16 @@ TEST_F(SpellEffectTest, InvincibilityStartsItsEmitterAndIgnoresHealthButNotTheRe
     EXPECT_TRUE(shielded->HasActiveEffect(EffectType::INVINCIBLE));
 
     GiveEffect(*target, EffectType::INVINCIBLE, 1);
-    target->stats.health = 100;
-    target->stats.mana = 50;
+    target->RulesForSetUp().stats.health = 100;
+    target->RulesForSetUp().stats.mana = 50;
     const SpellDefinition harm = Spell(EffectType::HEALTH, -40, 3);
     SpellDefinition touch = Spell(EffectType::HEALTH, -1);
     touch.name = "Assassin's Touch";
     for (const SpellDefinition& ability : {harm, touch}) {
         Cast(ability, 1);
-        EXPECT_EQ(target->stats.health, 100);
+        EXPECT_EQ(target->Rules().stats.health, 100);
         EXPECT_EQ(target->Text()->text, "Magic Shield Blocks All!");
-        EXPECT_EQ(target->timedEffects.size(), 1u);
+        EXPECT_EQ(target->Rules().timedEffects.size(), 1u);
         EXPECT_EQ(target->GetState(), IDLE);
     }
     EXPECT_EQ(harm.amount, -40);
@@ -251,16 +257,16 @@ TEST_F(SpellEffectTest, InvincibilityStartsItsEmitterAndIgnoresHealthButNotTheRe
     EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 0);
 
     Cast(Spell(EffectType::MANA, -10, 0, SpellSchool::ARCANE), 7);
-    EXPECT_EQ(target->stats.mana, 40);
+    EXPECT_EQ(target->Rules().stats.mana, 40);
     EXPECT_EQ(target->Text()->text, "10 Points of Mana Drained");
     EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 10);
 }
 
 TEST_F(SpellEffectTest, HealIsClampedButShowsTheRoll)
 {
-    target->stats.health = 90;
+    target->RulesForSetUp().stats.health = 90;
     Cast(Spell(EffectType::HEALTH, 30), 7);
-    EXPECT_EQ(target->stats.health, 100);
+    EXPECT_EQ(target->Rules().stats.health, 100);
     EXPECT_EQ(target->Text()->text, "30 Damage Healed");
     EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 30);
     EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 0);
@@ -299,14 +305,14 @@ TEST_F(SpellEffectTest, LastingEffectKeepsARecordWithItsArrowAndTint)
     };
     for (const Case& c : cases) {
         TestUnit* on = Make(second, 14, 14);
-        on->stats.health = 50;
-        on->stats.movementRadius = 4;
+        on->RulesForSetUp().stats.health = 50;
+        on->RulesForSetUp().stats.movementRadius = 4;
         SpellDefinition ability = Spell(c.type, c.amount, 3);
         ability.name = c.name;
         Cast(ability, 7, caster, on);
         EXPECT_EQ(on->Text()->text, c.text);
-        ASSERT_EQ(on->timedEffects.size(), 1u) << c.text;
-        const TimedEffect& effect = on->timedEffects[0];
+        ASSERT_EQ(on->Rules().timedEffects.size(), 1u) << c.text;
+        const TimedEffect& effect = on->Rules().timedEffects[0];
         EXPECT_EQ(effect.type, c.type);
         EXPECT_EQ(effect.turns, 3);
         EXPECT_EQ(effect.amount, c.amount);
@@ -331,31 +337,31 @@ TEST_F(SpellEffectTest, LastingEffectKeepsARecordWithItsArrowAndTint)
 TEST_F(SpellEffectTest, RecordsSaveTheStatisticAndMerge)
 {
     // Cast on another: saved is the health before, the record ticks at turn ends.
-    target->stats.health = 80;
+    target->RulesForSetUp().stats.health = 80;
     Cast(Spell(EffectType::HEALTH, -10, 3), 7);
-    ASSERT_EQ(target->timedEffects.size(), 1u);
-    EXPECT_EQ(target->timedEffects[0].saved, 80);
-    EXPECT_EQ(target->stats.health, 70);
+    ASSERT_EQ(target->Rules().timedEffects.size(), 1u);
+    EXPECT_EQ(target->Rules().timedEffects[0].saved, 80);
+    EXPECT_EQ(target->Rules().stats.health, 70);
     // Ticks of the other phase leave it alone; its own phase applies the amount again.
-    target->TickEffects(TimedEffect::PHASE_TURN_BEGIN);
-    EXPECT_EQ(target->stats.health, 70);
-    target->TickEffects(TimedEffect::PHASE_TURN_END);
-    EXPECT_EQ(target->stats.health, 60);
-    EXPECT_EQ(target->timedEffects[0].turns, 2);
+    target->TimedEffects().TickEffects(TimedEffect::PHASE_TURN_BEGIN);
+    EXPECT_EQ(target->Rules().stats.health, 70);
+    target->TimedEffects().TickEffects(TimedEffect::PHASE_TURN_END);
+    EXPECT_EQ(target->Rules().stats.health, 60);
+    EXPECT_EQ(target->Rules().timedEffects[0].turns, 2);
 
     // A second one of the type applies its amount once and adds its turns to the first record.
     Cast(Spell(EffectType::HEALTH, -10, 4), 7);
-    ASSERT_EQ(target->timedEffects.size(), 1u);
-    EXPECT_EQ(target->timedEffects[0].turns, 6);
-    EXPECT_EQ(target->timedEffects[0].saved, 80);
-    EXPECT_EQ(target->stats.health, 50);
+    ASSERT_EQ(target->Rules().timedEffects.size(), 1u);
+    EXPECT_EQ(target->Rules().timedEffects[0].turns, 6);
+    EXPECT_EQ(target->Rules().timedEffects[0].saved, 80);
+    EXPECT_EQ(target->Rules().stats.health, 50);
 
     // Given to oneself: it ticks as one's own turns begin, and saves the maximum for action points.
     Cast(Spell(EffectType::AP_BONUS, 2, 2), 7, caster, caster);
-    ASSERT_EQ(caster->timedEffects.size(), 1u);
-    EXPECT_EQ(caster->timedEffects[0].phase, TimedEffect::PHASE_TURN_BEGIN);
-    EXPECT_EQ(caster->timedEffects[0].saved, 10);
-    EXPECT_EQ(caster->stats.maxActionPoints, 12);
+    ASSERT_EQ(caster->Rules().timedEffects.size(), 1u);
+    EXPECT_EQ(caster->Rules().timedEffects[0].phase, TimedEffect::PHASE_TURN_BEGIN);
+    EXPECT_EQ(caster->Rules().timedEffects[0].saved, 10);
+    EXPECT_EQ(caster->Rules().stats.maxActionPoints, 12);
     EXPECT_EQ(caster->Text()->text, "2 Action Points Gained");
 }
 
@@ -364,20 +370,20 @@ TEST_F(SpellEffectTest, AssassinsTouchKillsTheWeakAndCripplesTheStrong)
     SpellDefinition touch = Spell(EffectType::HEALTH, -5);
     touch.name = "Assassin's Touch";
     TestUnit* strong = Make(second, 14, 14, 15);
-    strong->stats.health = 150;
+    strong->RulesForSetUp().stats.health = 150;
     Cast(touch, 7, caster, strong);
-    EXPECT_EQ(strong->stats.health, 1);
+    EXPECT_EQ(strong->Rules().stats.health, 1);
     EXPECT_EQ(strong->Text()->text, "Spell Damage: 149");
     EXPECT_EQ(strong->GetState(), IDLE);
     EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 149);
     EXPECT_EQ(first.GetStatistic(Statistic::SPELL_AMOUNT), 149);
 
-    target->stats.health = 60;
+    target->RulesForSetUp().stats.health = 60;
     Cast(touch, 7);
-    EXPECT_EQ(target->stats.health, 0);
+    EXPECT_EQ(target->Rules().stats.health, 0);
     EXPECT_EQ(target->Text()->text, "Spell Damage: 60");
     EXPECT_EQ(target->GetState(), DEAD);
-    EXPECT_FALSE(target->alive);
+    EXPECT_FALSE(target->Rules().turn.alive);
     EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 1);
     EXPECT_EQ(first.GetStatistic(Statistic::DAMAGE_DEALT), 209);
     EXPECT_EQ(hud.removed, std::vector<BoardUnit*>{target});
@@ -386,9 +392,9 @@ TEST_F(SpellEffectTest, AssassinsTouchKillsTheWeakAndCripplesTheStrong)
 
 TEST_F(SpellEffectTest, DeathBySpellHappensOnce)
 {
-    target->stats.health = 30;
+    target->RulesForSetUp().stats.health = 30;
     Cast(Spell(EffectType::HEALTH, -40), 7);
-    EXPECT_EQ(target->stats.health, 0);
+    EXPECT_EQ(target->Rules().stats.health, 0);
     EXPECT_EQ(target->GetState(), DEAD);
     EXPECT_EQ(target->GetHex(), nullptr);
     // The corpse struck again is credited to nobody and dropped from nothing a second time.
@@ -401,12 +407,12 @@ TEST_F(SpellEffectTest, DeathBySpellHappensOnce)
 TEST_F(SpellEffectTest, DyingEndsTheStance)
 {
     // A defender's zone is given back.
-    target->stats.actionPoints = 10;
+    target->RulesForSetUp().stats.actionPoints = 10;
     target->SetState(DEFENDING);
-    target->ClaimDefendedHexes();
+    Board(*target).ClaimDefendedHexes();
     // One row away is 110.85, inside the radius of 2 x 64 + 10.
     ASSERT_EQ(At(13, 10)->type, HEX_DEFENDED);
-    target->stats.health = 10;
+    target->RulesForSetUp().stats.health = 10;
     Cast(Spell(EffectType::HEALTH, -20), 7);
     EXPECT_EQ(target->GetState(), DEAD);
     EXPECT_EQ(At(13, 10)->type, HEX_OPEN);
@@ -414,11 +420,11 @@ TEST_F(SpellEffectTest, DyingEndsTheStance)
     // A focusing unit's focus ends: its strength is its base again.
     TestUnit* focused = Make(second, 14, 14);
     focused->SetState(FOCUSING);
-    ASSERT_EQ(focused->stats.strength, 12);
-    focused->stats.health = 10;
+    ASSERT_EQ(focused->Rules().stats.strength, 12);
+    focused->RulesForSetUp().stats.health = 10;
     Cast(Spell(EffectType::HEALTH, -20), 7, caster, focused);
     EXPECT_EQ(focused->GetState(), DEAD);
-    EXPECT_EQ(focused->stats.strength, 10);
+    EXPECT_EQ(focused->Rules().stats.strength, 10);
     EXPECT_FALSE(focused->Presentation().emitters[UnitPresentation::EMITTER_FOCUS]->emitting);
     EXPECT_EQ(first.GetStatistic(Statistic::KILLS), 2);
 }
@@ -428,7 +434,7 @@ TEST_F(SpellEffectTest, PhalanxTakesTheStanceButNotForTheDead)
     const int requests = session.nextTurnRequests;
     Cast(Spell(EffectType::PHALANX, 0, 2), 7);
     EXPECT_EQ(target->GetState(), DEFENDING);
-    EXPECT_EQ(target->stats.actionPoints, 0);
+    EXPECT_EQ(target->Rules().stats.actionPoints, 0);
     // The stance of a phalanx ends no turn.
     EXPECT_EQ(session.nextTurnRequests, requests);
     const float alpha = target->Text()->colour.w;
@@ -437,10 +443,10 @@ TEST_F(SpellEffectTest, PhalanxTakesTheStanceButNotForTheDead)
     // Killed while the phalanx lasts, the unit stays dead.
     TestUnit* other = Make(second, 14, 14);
     GiveEffect(*other, EffectType::PHALANX, 3);
-    other->stats.health = 10;
+    other->RulesForSetUp().stats.health = 10;
     Cast(Spell(EffectType::HEALTH, -20), 7, caster, other);
     EXPECT_EQ(other->GetState(), DEAD);
-    EXPECT_FALSE(other->alive);
+    EXPECT_FALSE(other->Rules().turn.alive);
 }
 
 TEST_F(SpellEffectTest, CastTimeChoosesTheEmittersLeftOnTheTarget)

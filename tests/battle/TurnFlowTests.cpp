@@ -46,7 +46,7 @@ public:
     {
         handed.push_back(unit);
         // The unit's own turn begins after the hand-over is shown.
-        beganBeforeShown = beganBeforeShown || static_cast<Unit*>(unit)->myTurn;
+        beganBeforeShown = beganBeforeShown || static_cast<Unit*>(unit)->Rules().turn.myTurn;
     }
     void OnTurnBegun(BoardUnit* unit) override { begun.push_back(unit); }
 
@@ -91,7 +91,7 @@ protected:
         values.health = values.maxHealth = 20;
         values.speed = values.baseSpeed = speed;
         unit->InitStats(values);
-        unit->initiative = initiative;
+        unit->RulesForSetUp().turn.initiative = initiative;
         flow.Enlist(unit);
         return unit;
     }
@@ -123,8 +123,8 @@ TEST(TurnOrderTest, LowestInitiativeFirstThenTheLongestWait)
     } waiting[5] = {{30, 0.0f}, {10, 1.0f}, {10, 5.0f}, {0, 0.0f}, {10, 5.0f}};
     TurnOrder order;
     for (int i = 0; i < 5; ++i) {
-        units[i].initiative = waiting[i].initiative;
-        units[i].waitTimer = waiting[i].waited;
+        units[i].RulesForSetUp().turn.initiative = waiting[i].initiative;
+        units[i].RulesForSetUp().turn.waitTimer = waiting[i].waited;
         order.Add(&units[i]);
     }
     order.Add(nullptr);
@@ -143,12 +143,12 @@ TEST(TurnOrderTest, TheDeadAndTheRemovedLeaveTheOrder)
     Unit units[3];
     TurnOrder order;
     for (int i = 0; i < 3; ++i) {
-        units[i].initiative = i;
+        units[i].RulesForSetUp().turn.initiative = i;
         order.Add(&units[i]);
     }
     order.Sort();
     ASSERT_EQ(order.GetFirstUnit(), &units[0]);
-    units[0].state = DEAD;
+    units[0].RulesForSetUp().turn.state = DEAD;
     order.DropTheDead();
     EXPECT_EQ(order.GetFirstUnit(), &units[1]);
     EXPECT_TRUE(order.Remove(&units[2]));
@@ -193,11 +193,11 @@ TEST_F(TurnFlowTest, RequestsAreGuardedAndWaitForAWalkABlowOrACast)
     flow.RequestNextTurn(3.49f);
     EXPECT_TRUE(flow.IsTurnActive());
     for (UnitState busy : {MOVING, ATTACKING, CASTING}) {
-        a->state = busy;
+        a->RulesForSetUp().turn.state = busy;
         flow.RequestNextTurn(10.0f);
         EXPECT_TRUE(flow.IsTurnActive()) << busy;
     }
-    a->state = IDLE;
+    a->RulesForSetUp().turn.state = IDLE;
     flow.RequestNextTurn(10.0f);
     EXPECT_FALSE(flow.IsTurnActive());
     // Giving the turn up (focusing) needs no guard; the turn passes at the next update, not inside the call.
@@ -220,15 +220,15 @@ TEST_F(TurnFlowTest, TheCountdownStepsEveryWaitingUnitAndShowsTheSortedOrder)
     EXPECT_EQ(listener.enlisted.size(), 4u);
     dead->SetState(DEAD);
     ASSERT_NO_FATAL_FAILURE(Start());
-    EXPECT_EQ(quick->initiative, 3);
-    EXPECT_EQ(plain->initiative, 4);
-    EXPECT_EQ(slow->initiative, 5);
+    EXPECT_EQ(quick->Rules().turn.initiative, 3);
+    EXPECT_EQ(plain->Rules().turn.initiative, 4);
+    EXPECT_EQ(slow->Rules().turn.initiative, 5);
     EXPECT_EQ(flow.GetActiveUnit(), nullptr);
     ASSERT_EQ(listener.shownOrders.size(), 1u);
     EXPECT_EQ(listener.shownOrders[0], (std::vector<BoardUnit*>{quick, plain, slow}));
     flow.Update(2.1f);
     flow.Update(2.2f);
-    EXPECT_EQ(quick->initiative, 0);
+    EXPECT_EQ(quick->Rules().turn.initiative, 0);
     EXPECT_EQ(flow.GetActiveUnit(), quick) << "the one at 0 takes the turn in the step that brings it there";
 }
 
@@ -238,12 +238,12 @@ TEST_F(TurnFlowTest, UnitsTooSlowToCountDownStillGetTheirTurn)
     TestUnit* slow = Add(0, 5, 5, 5, 3);
     TestUnit* slower = Add(1, 30, 30, 9, 7);
     ASSERT_NO_FATAL_FAILURE(Start());
-    EXPECT_EQ(slow->initiative, 2);
-    EXPECT_EQ(slower->initiative, 6);
+    EXPECT_EQ(slow->Rules().turn.initiative, 2);
+    EXPECT_EQ(slower->Rules().turn.initiative, 6);
     flow.Update(2.1f);
     flow.Update(2.2f);
     EXPECT_EQ(flow.GetActiveUnit(), slow);
-    EXPECT_EQ(slower->initiative, 4);
+    EXPECT_EQ(slower->Rules().turn.initiative, 4);
 }
 
 // Units are counted in a square (not a ring) around the target hex; the amount is shared by at most three.
@@ -265,20 +265,20 @@ TEST_F(TurnFlowTest, AnAreaAbilitySharesItsAmountAmongAtMostThree)
         nova.areaRadius = 2;
         nova.range = 3;
         nova.amount = c.amount;
-        caster->abilities = {nova};
-        caster->selectedAbility = 0;
-        caster->abilityTarget = At(10, 10);
+        caster->RulesForSetUp().abilities = {nova};
+        caster->RulesForSetUp().command.selectedAbility = 0;
+        caster->RulesForSetUp().command.abilityTarget = At(10, 10);
         std::vector<TestUnit*> inside;
         for (int i = 0; i < c.inside; ++i)
             inside.push_back(Add(1, spots[i][0], spots[i][1]));
         TestUnit* outside = Add(1, 12, 10);
-        EXPECT_EQ(flow.ApplyAreaEffect(caster, caster->abilities[0]), c.inside);
+        EXPECT_EQ(flow.ApplyAreaEffect(caster, caster->Rules().abilities[0]), c.inside);
         for (TestUnit* unit : inside) {
             ASSERT_EQ(unit->spellAmounts.size(), 1u) << c.inside;
             EXPECT_EQ(unit->spellAmounts[0], c.share) << c.amount << " among " << c.inside;
         }
         EXPECT_TRUE(outside->spellAmounts.empty());
-        EXPECT_EQ(caster->abilities[0].amount, c.amount) << "the ability keeps its amount";
+        EXPECT_EQ(caster->Rules().abilities[0].amount, c.amount) << "the ability keeps its amount";
     }
 }
 
@@ -298,10 +298,10 @@ TEST_F(TurnFlowTest, AUnitKilledInItsOwnTurnHandsTheTurnOn)
     pillar.amount = -1000;
     pillar.target = "ENEMY";
     pillar.effectType = EffectType::HEALTH;
-    caster->abilities = {pillar};
-    caster->selectedAbility = 0;
-    caster->abilityTarget = At(10, 11);
-    flow.ApplyAreaEffect(caster, caster->abilities[0]);
+    caster->RulesForSetUp().abilities = {pillar};
+    caster->RulesForSetUp().command.selectedAbility = 0;
+    caster->RulesForSetUp().command.abilityTarget = At(10, 11);
+    flow.ApplyAreaEffect(caster, caster->Rules().abilities[0]);
     ASSERT_EQ(caster->GetState(), DEAD);
 
     flow.Update(3.0f);

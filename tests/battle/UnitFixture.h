@@ -51,6 +51,8 @@ public:
 class TestUnit : public Unit
 {
 public:
+    using Unit::InitStats;
+
     void ApplySpellEffect(BoardUnit* caster, const SpellDefinition& ability) override
     {
         spellCasters.push_back(caster);
@@ -63,6 +65,16 @@ public:
     std::vector<BoardUnit*> spellCasters;
     std::vector<int> spellAmounts;
 };
+
+// The unit as the board and the players see it, and as its rule areas see it.
+inline BoardUnit& Board(Unit& unit)
+{
+    return unit;
+}
+inline UnitRulesHost& Host(Unit& unit)
+{
+    return unit;
+}
 
 inline std::unique_ptr<CombatText> MakeFakeCombatText(float x, float y)
 {
@@ -117,11 +129,11 @@ protected:
     // An active effect of the type on the unit, lasting the given turns, ticking at the end of its turns.
     static void GiveEffect(Unit& unit, EffectType type, int turns = 3, int amount = 0)
     {
-        TimedEffect effect = unit.CreateTimedEffect();
+        TimedEffect effect = UnitTimedEffects::CreateTimedEffect();
         effect.type = type;
         effect.turns = turns;
         effect.amount = amount;
-        unit.AddTimedEffect(effect);
+        unit.TimedEffects().AddTimedEffect(effect);
     }
 
     static void Advance(float seconds) { DataManager::Get()->AdvanceTime(seconds); }

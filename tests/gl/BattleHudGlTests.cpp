@@ -11,10 +11,10 @@
 #include "core/InputManager.h"
 #include "core/ScreenVertex.h"
 #include "d3dx9/D3DX9.h"
+#include "gl/GlDeviceFixture.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
 #include "scene/MeshOwner.h"
-#include "support/TestDevice.h"
 #include "ui/BattleHud.h"
 #include "ui/ButtonMenu.h"
 #include "ui/DescriptionBox.h"
@@ -36,27 +36,6 @@ namespace {
 constexpr UINT WIDTH = 1024;
 constexpr UINT HEIGHT = 768;
 
-LRESULT CALLBACK HudWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-class HudScreen : public ApplicationLink
-{
-public:
-    HudScreen()
-    {
-        parameters.BackBufferWidth = WIDTH;
-        parameters.BackBufferHeight = HEIGHT;
-    }
-    const D3DPRESENT_PARAMETERS& GetPresentParameters() const override { return parameters; }
-    D3DFORMAT GetBackBufferFormat() const override { return D3DFMT_X8R8G8B8; }
-    void SetGuiScale(float, float) override { }
-
-private:
-    D3DPRESENT_PARAMETERS parameters{};
-};
-
 class NoOwner : public MeshOwner
 {
 public:
@@ -69,7 +48,7 @@ class SceneUnit : public Unit
 public:
     SceneUnit(Player* side, const char* model, float x, float turn)
     {
-        owner = side;
+        RulesForSetUp().owner = side;
         mesh.LoadWithEffect(&meshOwner, model, true);
         D3DXMATRIX rotation, translation;
         D3DXMatrixRotationY(&rotation, turn);
@@ -84,46 +63,21 @@ public:
     D3DXMATRIX place;
 };
 
-class BattleHudGl : public ::testing::Test
+class BattleHudGl : public GlScreenFixture<UiTest>
 {
 protected:
+    BattleHudGl() : GlScreenFixture(WIDTH, HEIGHT) { }
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = HudWindowProc;
-            wc.lpszClassName = "BattleHudWindow";
-            ASSERT_NE(RegisterClassA(&wc), 0u);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "BattleHudWindow", "hud", WS_POPUP, 0, 0, WIDTH, HEIGHT, nullptr, nullptr, nullptr,
-                                 nullptr);
-        ASSERT_NE(window, nullptr);
-        ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, WIDTH, HEIGHT, &d3d, &device));
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        InputState::Get().Reset();
-        GuiElement::ResetForTests();
-        GuiButton::ResetForTests();
-        DataManager::Get()->SetDevice(device);
-        DataManager::Get()->SetApplication(&screen);
-        MouseOverManager::ResetForTests();
+        GlScreenFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         MouseOverManager::Get()->Init();
-        BattleHud::ResetForTests();
     }
     void TearDown() override
     {
         box.reset();
-        BattleHud::ResetForTests();
-        MouseOverManager::ResetForTests();
-        InputState::Get().Reset();
-        Camera::ResetForTests();
-        DataManager::Get()->ReleaseAll();
-        DataManager::ResetForTests();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlScreenFixture::TearDown();
     }
 
     void Step()
@@ -242,11 +196,7 @@ protected:
         return false;
     }
 
-    HudScreen screen;
     std::unique_ptr<DescriptionBox> box;
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
 };
 
 TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
@@ -266,18 +216,18 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     const D3DXVECTOR3 sun = AnimatedMesh::GetLightDirection();
     AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.35f, 0.75f, -0.55f));
     for (const char* ability : {"Warcry", "Charge!", "Unrelenting Assault", "Sweeping Strike"})
-        knight.AddAbility(ability, 2);
-    ASSERT_EQ(knight.abilities.size(), 4u);
-    knight.stats = UnitStats{};
-    knight.stats.health = 45;
-    knight.stats.maxHealth = 60;
-    knight.stats.mana = 10;
-    knight.stats.maxMana = 30;
-    knight.stats.actionPoints = 10;
-    knight.stats.maxActionPoints = 10;
-    knight.initiative = 0;
-    mage.initiative = 40;
-    knight.myTurn = true;
+        knight.Spellcasting().AddAbility(ability, 2);
+    ASSERT_EQ(knight.Rules().abilities.size(), 4u);
+    knight.RulesForSetUp().stats = UnitStats{};
+    knight.RulesForSetUp().stats.health = 45;
+    knight.RulesForSetUp().stats.maxHealth = 60;
+    knight.RulesForSetUp().stats.mana = 10;
+    knight.RulesForSetUp().stats.maxMana = 30;
+    knight.RulesForSetUp().stats.actionPoints = 10;
+    knight.RulesForSetUp().stats.maxActionPoints = 10;
+    knight.RulesForSetUp().turn.initiative = 0;
+    mage.RulesForSetUp().turn.initiative = 40;
+    knight.RulesForSetUp().turn.myTurn = true;
     std::vector<SceneUnit*> units{&knight, &mage};
     for (SceneUnit* unit : units)
         unit->mesh.Update(&unit->place);
@@ -299,7 +249,7 @@ TEST_F(BattleHudGl, ActionAndAbilityRowsShowWhereTheyArePlaced)
     for (int i = 0; i < 90; ++i)
         Step();
     Click(*hud->GetActionButton(CommandHud::ACTION_MOVE));
-    ASSERT_EQ(knight.state, SELECTING_MOVE);
+    ASSERT_EQ(knight.Rules().turn.state, SELECTING_MOVE);
     // The pointer goes back to the field, and the unit texts return.
     MouseOverManager::Get()->MovePointer(512, 200);
     for (int i = 0; i < 30; ++i)

@@ -112,6 +112,36 @@ TEST_F(EffectGlTest, AlphaTestOfTheDeviceDiscardsFragmentsOfEffects)
     texture->Release();
 }
 
+TEST_F(EffectGlTest, VertexStageSeesTheDeviceFogForFogWorkedOutPerVertex)
+{
+    ID3DXEffect* effect = Load(std::string(VARNHOLT_FIXTURES) + "/effects/vertexfog.fx");
+    ASSERT_NE(effect, nullptr);
+    effect->SetFloat("clearShare", 0.25f);
+    PlainStates();
+    device->SetRenderState(D3DRS_FOGCOLOR, 0xFF4080C0);
+    const auto draw = [&](BOOL fog) {
+        device->SetRenderState(D3DRS_FOGENABLE, fog);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, BLACK, 1.0f, 0);
+        device->BeginScene();
+        DrawWith(effect, [&] { DrawScreenQuad(0.0f, 0.0f, 64.0f, 64.0f, WHITE); });
+        device->EndScene();
+        return ReadBackBuffer();
+    };
+
+    // A quarter of white and three quarters of the fog colour: 63.75 + 0.75 * (64, 128, 192) = (111.75,
+    // 159.75, 207.75). The blend after the program leaves it, its factor still 1.
+    const std::vector<D3DCOLOR> fogged = draw(TRUE);
+    ASSERT_EQ(fogged.size(), SIZE * SIZE);
+    EXPECT_RGB_NEAR(Pixel(fogged, 5, 5), 0xFF70A0D0, 1);
+    EXPECT_RGB_NEAR(Pixel(fogged, 60, 40), 0xFF70A0D0, 1);
+
+    // Fog off: the vertex stage reads it off as well and keeps white.
+    const std::vector<D3DCOLOR> clear = draw(FALSE);
+    ASSERT_EQ(clear.size(), SIZE * SIZE);
+    EXPECT_RGB_NEAR(Pixel(clear, 5, 5), WHITE, 0);
+    EXPECT_EQ(effect->Release(), 0u);
+}
+
 TEST_F(EffectGlTest, PostProcessShowsTheSceneAndShakesItOnlyWhenAsked)
 {
     // The default data's effect, as the game loads it from the working directory.

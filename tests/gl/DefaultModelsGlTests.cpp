@@ -83,14 +83,14 @@ MeanColour Mean(const std::vector<D3DCOLOR>& pixels, UINT width, int left, int t
     return mean;
 }
 
-class ModelsGl : public GlScreenTest
+class ModelsGl : public GlScreenFixture<SceneTest>
 {
 protected:
-    explicit ModelsGl(UINT height) : GlScreenTest(WIDTH, height) { }
+    explicit ModelsGl(UINT height) : GlScreenFixture(WIDTH, height) { }
     void TearDown() override
     {
         meshes.clear();
-        GlScreenTest::TearDown();
+        GlScreenFixture::TearDown();
     }
 
     // The figure's model with its own animation files and the given ones of every class.
@@ -313,11 +313,6 @@ class LitModelsGl : public ModelsGl
 {
 protected:
     LitModelsGl() : ModelsGl(300) { }
-    void TearDown() override
-    {
-        AnimatedMesh::SetLightDirection(D3DXVECTOR3(0.6967330f, 0.6270597f, 0.3483665f));
-        ModelsGl::TearDown();
-    }
 };
 
 } // namespace

@@ -48,23 +48,14 @@ struct GroundVertex {
     D3DCOLOR colour;
 };
 
-class EffectsContactSheetTest : public GlScreenTest
+class EffectsContactSheetTest : public GlScreenFixture<SceneTest>
 {
 protected:
-    EffectsContactSheetTest() : GlScreenTest(CELL_WIDTH, CELL_HEIGHT) { }
+    EffectsContactSheetTest() : GlScreenFixture(CELL_WIDTH, CELL_HEIGHT) { }
     void SetUp() override
     {
-        GlScreenTest::SetUp();
-        ParticleManager::ResetForTests();
-        DecalManager::ResetForTests();
-        EmitterFileCache::Clear();
+        GlScreenFixture::SetUp();
         Srand(1);
-    }
-    void TearDown() override
-    {
-        ParticleManager::ResetForTests();
-        DecalManager::ResetForTests();
-        GlScreenTest::TearDown();
     }
 
     // The states the game's scene starts each frame with.

@@ -11,14 +11,14 @@ namespace {
 
 constexpr D3DCOLOR kBackground = 0xFF404040;
 
-class FlatQuadPassGlTest : public GlScreenTest
+class FlatQuadPassGlTest : public GlScreenFixture<UiTest>
 {
 protected:
-    FlatQuadPassGlTest() : GlScreenTest(SIZE, SIZE) { }
+    FlatQuadPassGlTest() : GlScreenFixture(SIZE, SIZE) { }
 
     void SetUp() override
     {
-        GlScreenTest::SetUp();
+        GlScreenFixture::SetUp();
         if (HasFatalFailure())
             return;
         // 48 x 40: two clear rows above and below, three clear columns at the left, and between them texels
@@ -34,7 +34,7 @@ protected:
     {
         if (picture)
             picture->Release();
-        GlScreenTest::TearDown();
+        GlScreenFixture::TearDown();
     }
 
     // The element over the background, drawn whole or only where it shows.

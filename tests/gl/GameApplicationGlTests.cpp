@@ -4,35 +4,34 @@
 #include "app/GameSession.h"
 #include "battle/ClassUnit.h"
 #include "battle/Player.h"
-#include "core/DataManager.h"
-#include "core/InputManager.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
+#include "scene/ParticleEmitter.h"
+#include "scene/SkyDome.h"
+#include "scene/Terrain.h"
+#include "support/AppTest.h"
+#include "support/SessionLinks.h"
 #include "ui/MenuManager.h"
-#include "ui/MouseOverManager.h"
 #include "win32/TestHooks.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <set>
 
 namespace {
 
-class GameApplicationGl : public ::testing::Test
+class GameApplicationGl : public AppTest
 {
 protected:
     void SetUp() override
     {
-        Win32TestHooks::ResetWindowLayer();
+        AppTest::SetUp();
         Win32TestHooks::CaptureMessageBoxes(true);
         D3D9SetBackEnd(D3D9_BACKEND_GL);
-        FrameClock::Clear();
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        MouseOverManager::ResetForTests();
-        InputManager::ResetForTests();
         app = std::make_unique<GameApplication>();
         static char module;
         ASSERT_EQ(app->Create(reinterpret_cast<HINSTANCE>(&module), nullptr), S_OK);
@@ -48,12 +47,7 @@ protected:
             app->Run();
             app.reset();
         }
-        MouseOverManager::ResetForTests();
-        InputManager::ResetForTests();
-        Camera::ResetForTests();
-        DataManager::ResetForTests();
-        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
-        Win32TestHooks::ResetWindowLayer();
+        AppTest::TearDown();
     }
 
     // Reads the back buffer's pixels as 0xAARRGGBB, row 0 at the top.
@@ -105,6 +99,7 @@ int Channel(uint32_t argb, int shift)
 TEST_F(GameApplicationGl, MenuFrameShowsTheStartUpLevelAndTheHelpLabel)
 {
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
     // A second of frames: the mouse-over window that every start shows fades out meanwhile.
     Win32TestHooks::SetPerformanceCounter(1000, 0);
     FrameClock::Start();
@@ -153,6 +148,7 @@ TEST_F(GameApplicationGl, MenuFrameShowsTheStartUpLevelAndTheHelpLabel)
 TEST_F(GameApplicationGl, TheSceneDrawnStraightIsThePictureThePostPassMakes)
 {
     app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
     Win32TestHooks::SetPerformanceCounter(1000, 0);
     FrameClock::Start();
     for (LONGLONG t = 50; t <= 500; t += 50) {
@@ -176,6 +172,96 @@ TEST_F(GameApplicationGl, TheSceneDrawnStraightIsThePictureThePostPassMakes)
     EXPECT_EQ(differing, 0u);
     // Not a blank picture compared with a blank one: the ground and the sky differ.
     EXPECT_NE(straight[100 * 1024 + 512] & 0x00FFFFFFu, straight[700 * 1024 + 512] & 0x00FFFFFFu);
+}
+
+// While the camera stands still the menu shows a kept picture of its world with the emitters over it: the frame
+// that keeps the picture and the frames that show it again are the picture of the world drawn anew, to the last
+// pixel, at every hour of the sky, over the start-up level and over the farm with its fire, smoke and embers.
+TEST_F(GameApplicationGl, TheKeptWorldIsThePictureOfTheWorldDrawnAnew)
+{
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
+    Win32TestHooks::SetPerformanceCounter(1000, 0);
+    FrameClock::Start();
+    LONGLONG now = 0;
+    const auto frames = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            now += 50;
+            Win32TestHooks::SetPerformanceCounterValue(now);
+            Frame();
+        }
+    };
+    frames(10);
+    SkyDome* sky = SkyDome::Current();
+    ASSERT_NE(sky, nullptr);
+    const auto compareAt = [&](float hour, const char* level) {
+        sky->SetSkyValue(hour);
+        sky->UpdateVertices();
+        UINT width = 0;
+        UINT height = 0;
+        session->SetWorldCacheAllowed(false);
+        app->Render();
+        const std::vector<uint32_t> drawn = BackBuffer(&width, &height);
+        EXPECT_EQ(drawn.size(), size_t{1024} * 768);
+        session->SetWorldCacheAllowed(true);
+        // The first frame sees the camera for the first time, the second keeps the picture, the third shows it.
+        app->Render();
+        EXPECT_FALSE(session->GetWorldCache()->IsValid()) << level << ", hour " << hour;
+        for (int frame = 0; frame < 2; ++frame) {
+            app->Render();
+            EXPECT_TRUE(session->GetWorldCache()->IsValid()) << level << ", hour " << hour;
+            const std::vector<uint32_t> kept = BackBuffer(&width, &height);
+            if (kept.size() != drawn.size() || drawn.empty()) {
+                ADD_FAILURE() << "no picture";
+                return 0u;
+            }
+            size_t differing = 0;
+            for (size_t i = 0; i < kept.size(); ++i)
+                differing += (kept[i] & 0x00FFFFFFu) != (drawn[i] & 0x00FFFFFFu) ? 1 : 0;
+            EXPECT_EQ(differing, 0u) << level << ", hour " << hour << ", frame " << frame;
+        }
+        // Not a blank picture compared with a blank one: the ground and the sky differ.
+        EXPECT_NE(drawn[100 * 1024 + 512] & 0x00FFFFFFu, drawn[700 * 1024 + 512] & 0x00FFFFFFu);
+        return drawn[100 * 1024 + 512] & 0x00FFFFFFu;
+    };
+    std::set<uint32_t> skies;
+    // The sky's strip runs over 24 units of its value: one hour in three.
+    for (float hour = 0.0f; hour < 24.0f; hour += 3.0f)
+        skies.insert(compareAt(hour, "start-up level"));
+    EXPECT_GT(skies.size(), 3u) << "the hours show skies of their own";
+
+    ASSERT_TRUE(FrontEnd(*session).LoadLevel("Farm"));
+    ASSERT_EQ(Terrain::Current()->Emitters().size(), 3u);
+    // Two seconds of fire, so that its particles stand over the ground.
+    frames(40);
+    compareAt(12.0f, "farm");
+}
+
+// A camera that moves draws its world every frame; the picture kept before it moved is not shown again.
+TEST_F(GameApplicationGl, AMovingCameraDrawsItsWorldEveryFrame)
+{
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
+    for (int frame = 0; frame < 3; ++frame)
+        app->Render();
+    ASSERT_TRUE(session->GetWorldCache()->IsValid());
+    Camera* camera = Camera::Get();
+    const D3DXMATRIX before = camera->GetView();
+    camera->SetEyeAndTarget(camera->GetEye() + D3DXVECTOR3(40.0f, 0.0f, 0.0f), camera->GetLookAt());
+    app->UpdateFrame();
+    ASSERT_NE(std::memcmp(&before, &camera->GetView(), sizeof(D3DXMATRIX)), 0);
+    UINT width = 0;
+    UINT height = 0;
+    app->Render();
+    EXPECT_FALSE(session->GetWorldCache()->IsValid());
+    const std::vector<uint32_t> moved = BackBuffer(&width, &height);
+    session->SetWorldCacheAllowed(false);
+    app->Render();
+    const std::vector<uint32_t> drawn = BackBuffer(&width, &height);
+    ASSERT_EQ(moved.size(), drawn.size());
+    EXPECT_TRUE(moved == drawn);
 }
 
 // The intro shows the title alone: no interface text over it.
@@ -227,13 +313,13 @@ TEST_F(GameApplicationGl, ASmallerSceneRectangleShowsTheSceneInsideAndBlackAroun
 TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScreenIsDrawn)
 {
     GameSession* session = app->GetSession();
-    session->LoadLevel("Farm");
-    session->AddPlayer(0);
-    session->AddPlayer(1);
+    FrontEnd(*session).LoadLevel("Farm");
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
     // Two ranks a few hexes apart, each player one unit of every class.
     for (int team = 0; team < 2; ++team)
         for (int i = 0; i < 11; ++i)
-            session->AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
+            FrontEnd(*session).AddUnit(team, ClassFiles[i], 14 + 6 * team, 10 + 2 * i);
     std::vector<ClassUnit*> units;
     for (int team = 0; team < 2; ++team)
         for (BoardUnit* unit : session->GetPlayer(team)->GetUnits())
@@ -243,12 +329,14 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
         ASSERT_NE(unit, nullptr);
 
     session->SetGameState(GAME_STATE_LOADING);
+
+    session->ApplyRequestedChanges();
     // The bar fills at most 0.3 of its length a second once the job is done: 3.4 s after the job, the battle.
     int framesWhileLoading = 0;
     const auto start = std::chrono::steady_clock::now();
     while (session->GetGameState() == GAME_STATE_LOADING &&
            std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
-        if (!session->IsLoaded())
+        if (!session->GetLoad().IsDone())
             ++framesWhileLoading;
         Frame();
     }
@@ -256,11 +344,11 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
     EXPECT_GE(framesWhileLoading, 1) << "the loading screen is drawn while the worker loads";
 
     for (ClassUnit* unit : units) {
-        ASSERT_TRUE(unit->model && unit->model->IsLoaded()) << unit->GetCost();
+        ASSERT_TRUE(unit->Model() && unit->Model()->IsLoaded()) << unit->GetCost();
         // Idle and the eleven animation files' sets at least (the knight's extra files more).
-        EXPECT_GE(unit->model->GetSetCount(), 12u);
-        EXPECT_EQ(unit->model->GetNames().count("Walk"), 1u);
-        EXPECT_TRUE(unit->visible);
+        EXPECT_GE(unit->Model()->GetSetCount(), 12u);
+        EXPECT_EQ(unit->Model()->GetNames().count("Walk"), 1u);
+        EXPECT_TRUE(unit->Rules().turn.visible);
     }
     // The battle draws them: the buffers and textures made on the worker reach GL on this thread.
     for (int frame = 0; frame < 3; ++frame)

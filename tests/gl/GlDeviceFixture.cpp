@@ -1,7 +1,6 @@
 #include "gl/GlDeviceFixture.h"
 
 #include "core/DataManager.h"
-#include "scene/Camera.h"
 #include "support/PngFile.h"
 #include "support/TestDevice.h"
 
@@ -14,8 +13,12 @@ LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 } // namespace
 
-void GlDeviceTest::SetUp()
+template <class Base>
+void GlDeviceFixture<Base>::SetUp()
 {
+    Base::SetUp();
+    if (::testing::Test::HasFatalFailure())
+        return;
     static bool registered = false;
     if (!registered) {
         WNDCLASSA wc{};
@@ -24,23 +27,34 @@ void GlDeviceTest::SetUp()
         ASSERT_NE(RegisterClassA(&wc), 0u);
         registered = true;
     }
+    // As the game does, the Direct3D object comes before the window: it starts the video, trying the named display
+    // again when the first start finds none, where the window's start would settle for a driver that shows nothing.
+    D3D9SetBackEnd(D3D9_BACKEND_GL);
+    IDirect3D9* first = Direct3DCreate9(D3D_SDK_VERSION);
     // The small back buffer sits in a larger window; a screen's fills its window.
     const int windowWidth = width == SIZE ? 256 : static_cast<int>(width);
     const int windowHeight = height == SIZE ? 256 : static_cast<int>(height);
     window = CreateWindowExA(0, "GlTestWindow", "GL test", WS_POPUP, 0, 0, windowWidth, windowHeight, nullptr, nullptr,
                              nullptr, nullptr);
+    if (first)
+        first->Release();
     ASSERT_NE(window, nullptr);
     ASSERT_NO_FATAL_FAILURE(CreateTestDevice(D3D9_BACKEND_GL, window, width, height, &d3d, &device));
 }
 
-void GlDeviceTest::TearDown()
+// The globals let go of the device before it goes (the window layer's reset takes the window with it, hidden
+// until the device ends); the reset after ends the window for good.
+template <class Base>
+void GlDeviceFixture<Base>::TearDown()
 {
+    Base::ResetForTests();
+    window = nullptr;
     ReleaseTestDevice(d3d, device);
-    if (window)
-        DestroyWindow(window);
+    Base::TearDown();
 }
 
-std::vector<D3DCOLOR> GlDeviceTest::ReadSurface(IDirect3DSurface9* surface, UINT* width)
+template <class Base>
+std::vector<D3DCOLOR> GlDeviceFixture<Base>::ReadSurface(IDirect3DSurface9* surface, UINT* width)
 {
     std::vector<D3DCOLOR> pixels;
     D3DSURFACE_DESC desc{};
@@ -59,7 +73,8 @@ std::vector<D3DCOLOR> GlDeviceTest::ReadSurface(IDirect3DSurface9* surface, UINT
     return pixels;
 }
 
-std::vector<D3DCOLOR> GlDeviceTest::ReadBackBuffer()
+template <class Base>
+std::vector<D3DCOLOR> GlDeviceFixture<Base>::ReadBackBuffer()
 {
     IDirect3DSurface9* backBuffer = nullptr;
     EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer), D3D_OK);
@@ -70,8 +85,9 @@ std::vector<D3DCOLOR> GlDeviceTest::ReadBackBuffer()
     return pixels;
 }
 
-IDirect3DTexture9* GlDeviceTest::MakeRawTexture(UINT width, UINT height, D3DFORMAT format, const void* bytes,
-                                                UINT bytesPerTexel)
+template <class Base>
+IDirect3DTexture9* GlDeviceFixture<Base>::MakeRawTexture(UINT width, UINT height, D3DFORMAT format, const void* bytes,
+                                                         UINT bytesPerTexel)
 {
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
@@ -87,14 +103,16 @@ IDirect3DTexture9* GlDeviceTest::MakeRawTexture(UINT width, UINT height, D3DFORM
     return texture;
 }
 
-IDirect3DTexture9* GlDeviceTest::MakeTexture(UINT width, UINT height, const std::vector<D3DCOLOR>& texels,
-                                             D3DFORMAT format)
+template <class Base>
+IDirect3DTexture9* GlDeviceFixture<Base>::MakeTexture(UINT width, UINT height, const std::vector<D3DCOLOR>& texels,
+                                                      D3DFORMAT format)
 {
     return MakeRawTexture(width, height, format, texels.data(), 4);
 }
 
-void GlDeviceTest::DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOLOR color, float u0, float v0, float u1,
-                                  float v1)
+template <class Base>
+void GlDeviceFixture<Base>::DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOLOR color, float u0, float v0,
+                                           float u1, float v1)
 {
     const ScreenVertex quad[4] = {
         {x0, y1, 0.0f, 1.0f, color, u0, v1},
@@ -106,7 +124,8 @@ void GlDeviceTest::DrawScreenQuad(float x0, float y0, float x1, float y1, D3DCOL
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), D3D_OK);
 }
 
-void GlDeviceTest::PlainStates()
+template <class Base>
+void GlDeviceFixture<Base>::PlainStates()
 {
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
@@ -118,7 +137,8 @@ void GlDeviceTest::PlainStates()
     device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
 }
 
-void GlDeviceTest::SavePicture(const std::vector<D3DCOLOR>& pixels, const std::string& path) const
+template <class Base>
+void GlDeviceFixture<Base>::SavePicture(const std::vector<D3DCOLOR>& pixels, const std::string& path) const
 {
     std::vector<uint8_t> rgb(pixels.size() * 3);
     for (size_t i = 0; i < pixels.size(); ++i) {
@@ -129,21 +149,18 @@ void GlDeviceTest::SavePicture(const std::vector<D3DCOLOR>& pixels, const std::s
     EXPECT_TRUE(WritePng(path, static_cast<int>(width), static_cast<int>(pixels.size() / width), rgb)) << path;
 }
 
-void GlScreenTest::SetUp()
+template <class Base>
+void GlScreenFixture<Base>::SetUp()
 {
-    GlDeviceTest::SetUp();
-    if (HasFatalFailure())
+    GlDeviceFixture<Base>::SetUp();
+    if (::testing::Test::HasFatalFailure())
         return;
-    DataManager::ResetForTests();
-    Camera::ResetForTests();
-    DataManager::Get()->SetDevice(device);
+    DataManager::Get()->SetDevice(this->device);
     DataManager::Get()->SetApplication(&screen);
 }
 
-void GlScreenTest::TearDown()
-{
-    DataManager::Get()->ReleaseAll();
-    DataManager::ResetForTests();
-    Camera::ResetForTests();
-    GlDeviceTest::TearDown();
-}
+template class GlDeviceFixture<CoreTest>;
+template class GlDeviceFixture<SceneTest>;
+template class GlDeviceFixture<UiTest>;
+template class GlScreenFixture<SceneTest>;
+template class GlScreenFixture<UiTest>;

@@ -4,6 +4,9 @@
 
 #include "core/ApplicationLink.h"
 #include "d3d9/D3D9.h"
+#include "support/CoreTest.h"
+#include "support/SceneTest.h"
+#include "support/UiTest.h"
 #include "win32/Win32.h"
 
 #include <gtest/gtest.h>
@@ -57,14 +60,18 @@ inline ::testing::AssertionResult RgbNear(D3DCOLOR actual, D3DCOLOR expected, in
 }
 #define EXPECT_RGB_NEAR(actual, expected, tolerance) EXPECT_TRUE(RgbNear((actual), (expected), (tolerance)))
 
-class GlDeviceTest : public ::testing::Test
+// A window with a GL device on top of a layer's base fixture (CoreTest for the device's own tests, the base of
+// the layer a test draws for the game's). The base's ResetForTests runs before the device is made and again
+// before it goes, so that whatever the game's globals still hold of the device is given back first.
+template <class Base>
+class GlDeviceFixture : public Base
 {
 protected:
     static constexpr UINT SIZE = 64;
 
-    GlDeviceTest() = default;
+    GlDeviceFixture() = default;
     // A back buffer of the given size in a window of the same size.
-    GlDeviceTest(UINT width, UINT height) : width(width), height(height) { }
+    GlDeviceFixture(UINT width, UINT height) : width(width), height(height) { }
 
     void SetUp() override;
     void TearDown() override;
@@ -101,6 +108,9 @@ protected:
     IDirect3DDevice9* device = nullptr;
 };
 
+// The device's own tests: the platform's globals as at start.
+using GlDeviceTest = GlDeviceFixture<CoreTest>;
+
 // Stands in for the game application where widgets ask for the back buffer's size.
 class ScreenLink : public ApplicationLink
 {
@@ -119,13 +129,19 @@ private:
 };
 
 // A device of a screen's or a sheet's size handed to the data manager as the game does, with the screen's size
-// lent to the widgets; the camera starts afresh.
-class GlScreenTest : public GlDeviceTest
+// lent to the widgets. Base is the scene's fixture or one above it.
+template <class Base>
+class GlScreenFixture : public GlDeviceFixture<Base>
 {
 protected:
-    GlScreenTest(UINT width, UINT height) : GlDeviceTest(width, height), screen(width, height) { }
+    GlScreenFixture(UINT width, UINT height) : GlDeviceFixture<Base>(width, height), screen(width, height) { }
     void SetUp() override;
-    void TearDown() override;
 
     ScreenLink screen;
 };
+
+extern template class GlDeviceFixture<CoreTest>;
+extern template class GlDeviceFixture<SceneTest>;
+extern template class GlDeviceFixture<UiTest>;
+extern template class GlScreenFixture<SceneTest>;
+extern template class GlScreenFixture<UiTest>;

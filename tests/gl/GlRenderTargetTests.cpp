@@ -131,3 +131,67 @@ TEST_F(GlDeviceTest, OwnDepthSurfaceServesAnotherRenderTarget)
     depth->Release();
     target->Release();
 }
+
+// A picture kept in a render target and a depth surface of its own, copied onto the back buffer and its depth,
+// stands there as if drawn there: what is drawn over it is hidden where the picture lies nearer. Twice: once
+// onto a back buffer already drawn on this frame, once as the frame's first operation after Present.
+TEST_F(GlDeviceTest, ACopiedPictureKeepsItsDepthForTheDrawsOverIt)
+{
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &backBuffer), D3D_OK);
+    IDirect3DSurface9* autoDepth = nullptr;
+    ASSERT_EQ(device->GetDepthStencilSurface(&autoDepth), D3D_OK);
+    D3DSURFACE_DESC desc{};
+    backBuffer->GetDesc(&desc);
+    IDirect3DSurface9* kept = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(SIZE, SIZE, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &kept, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* keptDepth = nullptr;
+    ASSERT_EQ(
+        device->CreateDepthStencilSurface(SIZE, SIZE, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &keptDepth, nullptr),
+        D3D_OK);
+    const auto quadAt = [&](float x0, float x1, float z, D3DCOLOR colour) {
+        const ScreenVertex quad[4] = {{x0, 64.0f, z, 1.0f, colour, 0.0f, 1.0f},
+                                      {x0, 0.0f, z, 1.0f, colour, 0.0f, 0.0f},
+                                      {x1, 64.0f, z, 1.0f, colour, 1.0f, 1.0f},
+                                      {x1, 0.0f, z, 1.0f, colour, 1.0f, 0.0f}};
+        device->SetFVF(SCREEN_FVF);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex));
+    };
+
+    PlainStates();
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    // The picture: blue and far, with a red strip near the eye on its left half.
+    ASSERT_EQ(device->SetRenderTarget(0, kept), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(keptDepth), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, D3DCOLOR_XRGB(0, 0, 255), 1.0f, 0);
+    quadAt(0.0f, 32.0f, 0.25f, D3DCOLOR_XRGB(255, 0, 0));
+    ASSERT_EQ(device->SetRenderTarget(0, backBuffer), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(autoDepth), D3D_OK);
+
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame == 0 ? "over a drawn back buffer" : "first in the frame");
+        if (frame == 0) {
+            // White and nearer than anything: the copy must replace both.
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(255, 255, 255), 0.0f, 0);
+            quadAt(0.0f, 64.0f, 0.0f, D3DCOLOR_XRGB(255, 255, 0));
+        }
+        ASSERT_EQ(device->StretchRect(kept, nullptr, backBuffer, nullptr, D3DTEXF_NONE), D3D_OK);
+        ASSERT_EQ(device->StretchRect(keptDepth, nullptr, autoDepth, nullptr, D3DTEXF_NONE), D3D_OK);
+        // Green halfway: behind the red strip, in front of the blue.
+        quadAt(0.0f, 64.0f, 0.5f, D3DCOLOR_XRGB(0, 255, 0));
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        EXPECT_EQ(Pixel(pixels, 4, 4) & 0x00FFFFFF, 0x00FF0000u);
+        EXPECT_EQ(Pixel(pixels, 28, 60) & 0x00FFFFFF, 0x00FF0000u);
+        EXPECT_EQ(Pixel(pixels, 36, 4) & 0x00FFFFFF, 0x0000FF00u);
+        EXPECT_EQ(Pixel(pixels, 60, 60) & 0x00FFFFFF, 0x0000FF00u);
+    }
+
+    keptDepth->Release();
+    kept->Release();
+    autoDepth->Release();
+    backBuffer->Release();
+}

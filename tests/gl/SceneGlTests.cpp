@@ -4,15 +4,14 @@
 // the sky, the terrain and (where the meshes can be read) the static objects each cover part of it.
 #include "core/DataManager.h"
 #include "d3dx9/D3DX9.h"
+#include "gl/GlDeviceFixture.h"
 #include "scene/Camera.h"
-#include "scene/DecalManager.h"
 #include "scene/LevelObject.h"
 #include "scene/SkyDome.h"
 #include "scene/StarField.h"
 #include "scene/StaticMesh.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
-#include "support/TestDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +26,6 @@ constexpr UINT kWidth = 1024;
 constexpr UINT kHeight = 768;
 constexpr D3DCOLOR kKey = 0xFFFF00FF;
 
-LRESULT CALLBACK SceneWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 enum Layers : unsigned
 {
     STARS_AND_SKY = 1,
@@ -40,26 +34,15 @@ enum Layers : unsigned
     ALL = 7,
 };
 
-class SceneGlTest : public ::testing::Test
+class SceneGlTest : public GlDeviceFixture<SceneTest>
 {
 protected:
+    SceneGlTest() : GlDeviceFixture(kWidth, kHeight) { }
     void SetUp() override
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = SceneWindowProc;
-            wc.lpszClassName = "SceneGlTestWindow";
-            ASSERT_NE(RegisterClassA(&wc), 0u);
-            registered = true;
-        }
-        window = CreateWindowExA(0, "SceneGlTestWindow", "Scene", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        CreateTestDevice(D3D9_BACKEND_GL, window, kWidth, kHeight, &d3d, &device);
-        ASSERT_NE(device, nullptr);
+        GlDeviceFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         DataManager* data = DataManager::Get();
         data->SetDevice(device);
         DefaultStates();
@@ -76,19 +59,12 @@ protected:
 
     void TearDown() override
     {
-        Terrain::SetCurrent(nullptr);
-        SkyDome::SetCurrent(nullptr);
         terrain.reset();
         if (stars)
             stars->Release();
         stars.reset();
         sky.reset();
-        DecalManager::ResetForTests();
-        DataManager::ResetForTests();
-        Camera::ResetForTests();
-        ReleaseTestDevice(d3d, device);
-        if (window)
-            DestroyWindow(window);
+        GlDeviceFixture::TearDown();
     }
 
     // The game's default render states.
@@ -169,9 +145,6 @@ protected:
         back->Release();
     }
 
-    HWND window = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
     std::unique_ptr<SkyDome> sky;
     std::unique_ptr<StarField> stars;
     std::unique_ptr<Terrain> terrain;
@@ -339,4 +312,50 @@ TEST_F(SceneGlTest, StartUpSceneFrameTimes)
                 "fill %.2f ms; terrain draw / fill %.2f\n",
                 loadMs, sceneMs, terrainMs, emptyMs, fillMs, (terrainMs - emptyMs) / std::max(fillMs - emptyMs, 0.01));
     EXPECT_GT(sceneMs, 0.0);
+}
+
+TEST_F(SceneGlTest, GroundBeyondTheFogTakesItsColourAndNearGroundNone)
+{
+    ASSERT_TRUE(terrain->LoadLevel("Farm.txt"));
+    float centre[3];
+    terrain->Centre(centre);
+    // Far enough for the whole view of the ground.
+    Camera::Get()->SetProjectionFov(static_cast<float>(kWidth), static_cast<float>(kHeight), 10.0f, 100000.0f);
+    constexpr D3DCOLOR FOG = 0xFF4080C0;
+    const auto ground = [&](float height, BOOL fog) {
+        const D3DXVECTOR3 below(centre[0], centre[1], centre[2]);
+        Camera::Get()->SetEyeAndTarget(below + D3DXVECTOR3(0.0f, height, -1.0f), below);
+        Camera::Get()->Update();
+        terrain->Update();
+        device->BeginScene();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kKey, 1.0f, 0);
+        device->SetRenderState(D3DRS_FOGENABLE, fog);
+        device->SetRenderState(D3DRS_FOGCOLOR, FOG);
+        terrain->Render();
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+        device->EndScene();
+        return Read();
+    };
+
+    // The ground's fog begins 5000 units from the eye and is whole at 20000: looked at from 25000 above,
+    // every pixel of the ground is wholly fog.
+    const float beyond = 25000.0f;
+    const std::vector<D3DCOLOR> far = ground(beyond, TRUE);
+    ASSERT_EQ(far.size(), static_cast<size_t>(kWidth) * kHeight);
+    const double groundShare = Share(far, [&](size_t i) { return far[i] != kKey; });
+    EXPECT_GT(groundShare, 0.5);
+    const double fogShare = Share(far, [&](size_t i) {
+        const D3DCOLOR p = far[i];
+        const auto near = [](int a, int b) { return a - b <= 1 && b - a <= 1; };
+        return p != kKey && near(p >> 16 & 0xFF, 0x40) && near(p >> 8 & 0xFF, 0x80) && near(p & 0xFF, 0xC0);
+    });
+    EXPECT_EQ(fogShare, groundShare);
+
+    // From well within the fog's start the ground is as it is without fog.
+    const float within = 1250.0f;
+    const std::vector<D3DCOLOR> clear = ground(within, FALSE);
+    const std::vector<D3DCOLOR> fogged = ground(within, TRUE);
+    ASSERT_EQ(clear.size(), fogged.size());
+    EXPECT_GT(Share(clear, [&](size_t i) { return clear[i] != kKey; }), 0.9);
+    EXPECT_EQ(Share(clear, [&](size_t i) { return clear[i] != fogged[i]; }), 0.0);
 }

@@ -9,19 +9,15 @@
 
 namespace {
 
-class TextQueueGlTest : public GlDeviceTest
+class TextQueueGlTest : public GlDeviceFixture<UiTest>
 {
 protected:
     void SetUp() override
     {
-        GlDeviceTest::SetUp();
-        DataManager::ResetForTests();
+        GlDeviceFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         DataManager::Get()->SetDevice(device);
-    }
-    void TearDown() override
-    {
-        DataManager::ResetForTests(); // lets go of the device and the shared sprite
-        GlDeviceTest::TearDown();
     }
 
     // Clears to black, draws the queue, and reads the picture back.

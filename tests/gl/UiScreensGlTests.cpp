@@ -8,6 +8,7 @@
 #include "core/SpellDefinition.h"
 #include "gl/GlDeviceFixture.h"
 #include "ui/ButtonMenu.h"
+#include "ui/DeploymentPage.h"
 #include "ui/DescriptionBox.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiPanel.h"
@@ -26,20 +27,16 @@
 
 namespace {
 
-class UiScreensGl : public GlScreenTest
+class UiScreensGl : public GlScreenFixture<UiTest>
 {
 protected:
-    UiScreensGl() : GlScreenTest(1024, 768) { }
+    UiScreensGl() : GlScreenFixture(1024, 768) { }
     void SetUp() override
     {
-        GlScreenTest::SetUp();
-        MouseOverManager::ResetForTests();
+        GlScreenFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         MouseOverManager::Get()->Init();
-    }
-    void TearDown() override
-    {
-        MouseOverManager::ResetForTests();
-        GlScreenTest::TearDown();
     }
 
     // Clears, draws the overlay in its states (alpha blended, untested depth, the texture tinted by the vertex
@@ -130,7 +127,7 @@ TEST_F(UiScreensGl, FrontEndScreensShowTheirButtonsWhereTheyArePlaced)
     ExpectDrawnAt(deployment, 87, 88, "player 2");
     ExpectDrawnAt(deployment, 386, 728, "deploy");
     ExpectDrawnAt(deployment, 430, 330, "left arrow");
-    menu.SetDeployingPlayer(0);
+    menu.Deployment().SetDeployingPlayer(0);
     const std::vector<D3DCOLOR> deploying = ShootMenu(menu, SCREEN_DEPLOYMENT, "ui_menu_deployment_player1.png");
     // The roster backdrops take the first player's blue.
     EXPECT_GT(Blue(Pixel(deploying, 195, 140)), Red(Pixel(deploying, 195, 140)));

@@ -9,10 +9,10 @@
 
 namespace {
 
-class VideoWidgetGl : public GlScreenTest
+class VideoWidgetGl : public GlScreenFixture<UiTest>
 {
 protected:
-    VideoWidgetGl() : GlScreenTest(SIZE, SIZE) { }
+    VideoWidgetGl() : GlScreenFixture(SIZE, SIZE) { }
     ScratchDirectory scratch{"video-gl"};
 };
 

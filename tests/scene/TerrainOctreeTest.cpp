@@ -62,7 +62,7 @@ TEST_F(OctreeTest, TheGridSplitsIntoSixtyFourPatchesOfThirtyThreeSquared)
         EXPECT_TRUE(leaf->sampleCount == 1089u || leaf->sampleCount == 1090u);
         corner += leaf->sampleCount == 1090u;
         EXPECT_EQ(leaf->triangleCount, 2048);
-        ASSERT_NE(leaf->indexBuffer, nullptr);
+        ASSERT_NE(leaf->indexBuffer.Get(), nullptr);
         void* data = nullptr;
         ASSERT_EQ(leaf->indexBuffer->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
         const auto* index = static_cast<const uint16_t*>(data);
@@ -143,11 +143,23 @@ TEST_F(OctreeTest, TrianglesAreGroupedByTheBlendWeightsTheyUse)
         unsigned set;
     } cases[] = {
         {0x00000000, 0x00000000, 0x00000000, 0},  {0x00FF0000, 0x00FF0000, 0x00FF0000, 1},
-        {0x00FF0000, 0x0000FF00, 0x00000000, 3},  {0x00000000, 0x00000001, 0x00000000, 4},
-        {0x00000000, 0x00000000, 0x01000000, 8},  {0x00FF0000, 0x00000000, 0x80000000, 9},
+        {0x00FF0000, 0x0000FF00, 0x00000000, 3},  {0x00000000, 0x00000004, 0x00000000, 4},
+        {0x00000000, 0x00000000, 0x04000000, 8},  {0x00FF0000, 0x00000000, 0x80000000, 9},
         {0xFFFFFFFF, 0x00000000, 0x00000000, 15},
     };
     for (const Case& c : cases)
+        EXPECT_EQ(TerrainOctree::WeightSet(c.a, c.b, c.c), c.set) << std::hex << c.a << " " << c.b << " " << c.c;
+
+    // Fading tails: weight 2 of at most 3 (of 255) at every corner beside weight 1 is left out, 4 is not;
+    // weights 1 and 2 as small as that together are both kept, and so is either alone; weights 3 and 4 of
+    // at most 3 are left out whatever the others.
+    const Case tails[] = {
+        {0x00FF0000, 0x00FC0300, 0x00FD0200, 1}, {0x00FF0000, 0x00FB0400, 0x00FF0000, 3},
+        {0x0003FC00, 0x0000FF00, 0x0001FE00, 2}, {0x00020000, 0x00000300, 0x00000000, 3},
+        {0x00000200, 0x00000000, 0x00000000, 2}, {0x00FC0003, 0x00FF0000, 0x03FF0001, 1},
+        {0x00FC0004, 0x00FF0000, 0x03FF0001, 5}, {0x00FC0003, 0x00FF0000, 0x04FF0001, 9},
+    };
+    for (const Case& c : tails)
         EXPECT_EQ(TerrainOctree::WeightSet(c.a, c.b, c.c), c.set) << std::hex << c.a << " " << c.b << " " << c.c;
 
     // Weight 1 everywhere, weight 3 at sample (x 5, z 5) and weight 4 at (x 40, z 70): each lies inside a

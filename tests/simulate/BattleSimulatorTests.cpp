@@ -132,25 +132,25 @@ TEST_F(BattleSimulatorTest, TheCountdownGivesTheTurnToTheLowestInitiative)
     DataManager::Get()->AdvanceTime(1.5f);
     session.RequestNextTurn();
     ASSERT_FALSE(session.IsTurnActive());
-    fast.initiative = 3;
-    fast.stats.speed = 25; // trunc(-2.5): 2 a step
-    fast.waitTimer = 0.0f;
-    slow.initiative = 2;
-    slow.stats.speed = 10; // 1 a step
-    slow.waitTimer = 5.0f;
+    fast.RulesForSetUp().turn.initiative = 3;
+    fast.RulesForSetUp().stats.speed = 25; // trunc(-2.5): 2 a step
+    fast.RulesForSetUp().turn.waitTimer = 0.0f;
+    slow.RulesForSetUp().turn.initiative = 2;
+    slow.RulesForSetUp().stats.speed = 10; // 1 a step
+    slow.RulesForSetUp().turn.waitTimer = 5.0f;
 
     flow.Step();
-    EXPECT_EQ(fast.initiative, 1);
-    EXPECT_EQ(slow.initiative, 1);
+    EXPECT_EQ(fast.Rules().turn.initiative, 1);
+    EXPECT_EQ(slow.Rules().turn.initiative, 1);
     EXPECT_EQ(session.GetActiveUnit(), nullptr);
     flow.Step();
     // Both reach 0 (the fast one is held at 0); the one that has waited longer goes first.
-    EXPECT_EQ(fast.initiative, 0);
-    EXPECT_EQ(slow.initiative, 0);
+    EXPECT_EQ(fast.Rules().turn.initiative, 0);
+    EXPECT_EQ(slow.Rules().turn.initiative, 0);
     ASSERT_EQ(session.GetActiveUnit(), &slow);
     EXPECT_TRUE(session.IsTurnActive());
     EXPECT_EQ(session.GetTurns(), 1);
-    EXPECT_FALSE(slow.waiting);
+    EXPECT_FALSE(slow.Rules().turn.waiting);
     EXPECT_EQ(simulator->GetPlayer(1)->GetSelectedUnit(), &slow);
 
     // End Turn within 1.5 s of the last accepted request does nothing; at 1.5 s it ends the turn.
@@ -162,7 +162,7 @@ TEST_F(BattleSimulatorTest, TheCountdownGivesTheTurnToTheLowestInitiative)
     EXPECT_FALSE(session.IsTurnActive());
     // The turn ends with all its action points unspent: 150 more initiative; the other unit is at 0 and goes.
     flow.Step();
-    EXPECT_EQ(slow.initiative, 150 - 1);
+    EXPECT_EQ(slow.Rules().turn.initiative, 150 - 1);
     EXPECT_EQ(session.GetActiveUnit(), &fast);
     EXPECT_EQ(session.GetTurns(), 2);
 }
@@ -181,11 +181,11 @@ TEST_F(BattleSimulatorTest, AreaAbilitiesShareTheirAmountAmongTheUnitsInTheSquar
         UnitAt(2 + i).SetPosition(square[i][0], square[i][1]);
     for (Unit* unit : simulator->GetUnits()) {
         // A holy resistance of 101 turns the harm into healing exactly, without the resistance's roll.
-        unit->holyResistance = 101;
-        unit->stats.health = 50;
+        unit->RulesForSetUp().attributes.holyResistance = 101;
+        unit->RulesForSetUp().stats.health = 50;
     }
-    caster.criticalChance = 0;
-    caster.abilityTarget = grid.GetHex(10, 20);
+    caster.RulesForSetUp().attributes.criticalChance = 0;
+    caster.RulesForSetUp().command.abilityTarget = grid.GetHex(10, 20);
     SpellDefinition burst;
     burst.name = "Test Burst";
     burst.amount = -9;
@@ -199,19 +199,19 @@ TEST_F(BattleSimulatorTest, AreaAbilitiesShareTheirAmountAmongTheUnitsInTheSquar
     // Five units in the square: the amount is divided by 3 (not 5), -3 each, healing 3.
     simulator->GetSession().ApplyAreaEffect(&caster, burst);
     for (size_t i = 2; i < 7; ++i)
-        EXPECT_EQ(UnitAt(i).stats.health, 53) << i;
+        EXPECT_EQ(UnitAt(i).Rules().stats.health, 53) << i;
     // Row 12 is two rows from the centre: outside a square of radius 2.
-    EXPECT_EQ(outside.stats.health, 50);
-    EXPECT_EQ(caster.stats.health, 50);
+    EXPECT_EQ(outside.Rules().stats.health, 50);
+    EXPECT_EQ(caster.Rules().stats.health, 50);
     EXPECT_EQ(burst.amount, -9);
 
     // Two units left in the square: -9 / 2 is -4, truncated toward zero.
     for (size_t i = 4; i < 7; ++i)
         UnitAt(i).SetPosition(30, 17 + static_cast<int>(i));
     simulator->GetSession().ApplyAreaEffect(&caster, burst);
-    EXPECT_EQ(UnitAt(2).stats.health, 57);
-    EXPECT_EQ(UnitAt(3).stats.health, 57);
-    EXPECT_EQ(UnitAt(4).stats.health, 53);
+    EXPECT_EQ(UnitAt(2).Rules().stats.health, 57);
+    EXPECT_EQ(UnitAt(3).Rules().stats.health, 57);
+    EXPECT_EQ(UnitAt(4).Rules().stats.health, 53);
     EXPECT_EQ(simulator->GetSession().GetAreaCasts(), 2);
 }
 
@@ -221,14 +221,14 @@ TEST_F(BattleSimulatorTest, InvariantsCatchABrokenBoard)
     Unit& unit = UnitAt(0);
     ASSERT_EQ(simulator->CheckInvariants(), "");
 
-    const int full = unit.stats.maxHealth;
-    unit.stats.health = 0;
+    const int full = unit.Rules().stats.maxHealth;
+    unit.RulesForSetUp().stats.health = 0;
     EXPECT_NE(simulator->CheckInvariants().find("lives with health 0 of " + std::to_string(full)), std::string::npos);
-    unit.stats.health = full;
+    unit.RulesForSetUp().stats.health = full;
 
-    unit.alive = false;
+    unit.RulesForSetUp().turn.alive = false;
     EXPECT_NE(simulator->CheckInvariants().find("dead by its state but not by its flag"), std::string::npos);
-    unit.alive = true;
+    unit.RulesForSetUp().turn.alive = true;
 
     Hex* empty = simulator->GetGrid()->GetHex(10, 20);
     empty->SetType(HEX_OCCUPIED);
@@ -248,8 +248,8 @@ TEST_F(BattleSimulatorTest, StuckBattlesAreReportedWithTheirSeed)
     // Nobody counts down: no unit ever takes a turn.
     ASSERT_NO_FATAL_FAILURE(DeployMilitia(2, 2));
     for (Unit* unit : simulator->GetUnits()) {
-        unit->stats.speed = 0;
-        unit->initiative = 50;
+        unit->RulesForSetUp().stats.speed = 0;
+        unit->RulesForSetUp().turn.initiative = 50;
     }
     simulator->Run(result);
     EXPECT_EQ(result.seed, 2u);
@@ -285,12 +285,12 @@ TEST_F(BattleSimulatorTest, ArmiesStandInTheirOwnZonesOfTheSeedsLevel)
         const Unit& unit = UnitAt(i);
         const int team = i < 3 ? 0 : 1;
         ASSERT_NE(unit.GetHex(), nullptr);
-        EXPECT_EQ(unit.owner, simulator->GetPlayer(team));
+        EXPECT_EQ(unit.Rules().owner, simulator->GetPlayer(team));
         EXPECT_EQ(unit.GetHex()->defaultType, team == 0 ? HEX_DEPLOY_TEAM0 : HEX_DEPLOY_TEAM1) << i;
         places.insert(unit.GetHex());
     }
     EXPECT_EQ(places.size(), 8u);
-    EXPECT_EQ(UnitAt(0).name, "Knight");
+    EXPECT_EQ(UnitAt(0).Rules().name, "Knight");
     EXPECT_EQ(simulator->GetTurnFlow().GetOrder().GetEntries().size(), 8u);
     EXPECT_EQ(simulator->CheckInvariants(), "");
     simulator->Deploy(4, {knight}, {knight}, result);

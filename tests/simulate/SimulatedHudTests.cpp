@@ -16,7 +16,7 @@ TEST(SimulatedHudTest, TheDeadAreCountedOnceAndTheCurrentUnitIsTheHeadOfTheFlows
     TurnFlow flow;
     SimulatedHud order(flow);
     for (int i = 0; i < 3; ++i) {
-        units[i].initiative = i;
+        units[i].RulesForSetUp().turn.initiative = i;
         flow.Enlist(&units[i]);
     }
     EXPECT_EQ(order.GetCurrentUnit(), &units[0]);

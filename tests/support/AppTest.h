@@ -1,7 +1,8 @@
 #pragma once
 // The base fixture of the application's tests (and the GL tests, which run the whole game): the screenshot
-// counter and every global below as at start.
+// counter, the frame clock and every global below as at start.
 
+#include "app/FrameClock.h"
 #include "app/GameApplication.h"
 #include "support/UiTest.h"
 
@@ -11,6 +12,7 @@ public:
     static void ResetForTests()
     {
         GameApplication::ResetForTests();
+        FrameClock::ResetForTests();
         UiTest::ResetForTests();
     }
 

@@ -6,6 +6,7 @@
 #include "core/DataManager.h"
 #include "core/InputManager.h"
 #include "core/SoundQueue.h"
+#include "d3d9/D3D9.h"
 #include "d3d9/null/NullDevice.h"
 #include "win32/TestHooks.h"
 
@@ -20,6 +21,7 @@ public:
         InputManager::ResetForTests();
         DataManager::ResetForTests();
         NullDevice::ResetForTests();
+        D3D9SetBackEnd(D3D9_BACKEND_AUTO);
         Win32TestHooks::ResetWindowLayer();
     }
 

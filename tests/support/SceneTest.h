@@ -1,11 +1,13 @@
 #pragma once
 // The base fixture of the scene's tests: the scene's globals (camera, decal and particle lists, the clocks of the
-// sky, decals, world quads and bolts) and everything below as at start.
+// sky, decals, world quads and bolts, the units' light, the emitter files read) and everything below as at start.
 
+#include "scene/AnimatedMesh.h"
 #include "scene/BoltEffect.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
+#include "scene/EmitterFileCache.h"
 #include "scene/ParticleManager.h"
 #include "scene/SkyDome.h"
 #include "scene/Terrain.h"
@@ -26,6 +28,8 @@ public:
         Decal::ResetForTests();
         WorldQuad::ResetForTests();
         BoltEffect::ResetForTests();
+        AnimatedMesh::ResetForTests();
+        EmitterFileCache::Clear();
         CoreTest::ResetForTests();
     }
 

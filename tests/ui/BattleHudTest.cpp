@@ -34,18 +34,19 @@ class HudUnit : public Unit
 public:
     HudUnit(Player* side, float x, float z, int ap = 10)
     {
-        owner = side;
+        UnitRulesState& rules = RulesForSetUp();
+        rules.owner = side;
         place.anchorX = x;
         place.anchorZ = z;
         m_hex = &place;
         m_position = D3DXVECTOR3(x, 0.0f, z);
-        stats.actionPoints = ap;
-        stats.maxActionPoints = 10;
-        stats.health = 60;
-        stats.maxHealth = 60;
-        stats.mana = 30;
-        stats.maxMana = 30;
-        myTurn = true;
+        rules.stats.actionPoints = ap;
+        rules.stats.maxActionPoints = 10;
+        rules.stats.health = 60;
+        rules.stats.maxHealth = 60;
+        rules.stats.mana = 30;
+        rules.stats.maxMana = 30;
+        rules.turn.myTurn = true;
     }
     ~HudUnit() override { m_hex = nullptr; }
 
@@ -290,7 +291,7 @@ TEST_F(BattleHudTest, DefendWithFourPointsIsLitAndQueuedAndASecondClickWithdraws
     HudUnit unit(&red, 0.0f, 0.0f, 4);
     GiveTurn(unit);
     // The rules grey by cost: Move (5) and Attack (6) grey; Defend (4) and Focus (2) stay lit, because both work.
-    unit.RefreshCommandButtons();
+    static_cast<UnitRulesHost&>(unit).RefreshCommandButtons();
     EXPECT_TRUE(Greyed(CommandHud::ACTION_MOVE));
     EXPECT_TRUE(Greyed(CommandHud::ACTION_ATTACK));
     EXPECT_FALSE(Greyed(CommandHud::ACTION_DEFEND));
@@ -298,29 +299,29 @@ TEST_F(BattleHudTest, DefendWithFourPointsIsLitAndQueuedAndASecondClickWithdraws
     EXPECT_TRUE(hud->GetActionButton(CommandHud::ACTION_DEFEND)->iconVisible);
 
     ClickAction(CommandHud::ACTION_DEFEND);
-    EXPECT_EQ(unit.pendingState, DEFENDING);
-    EXPECT_EQ(unit.state, IDLE);
+    EXPECT_EQ(unit.Rules().turn.pendingState, DEFENDING);
+    EXPECT_EQ(unit.Rules().turn.state, IDLE);
     EXPECT_TRUE(hud->IsActionToggled(CommandHud::ACTION_DEFEND));
     EXPECT_FLOAT_EQ(hud->GetHighlight()->left, 462.0f);
     EXPECT_FLOAT_EQ(hud->GetHighlight()->top, 710.0f);
     EXPECT_EQ(Clicks(), 1u);
 
     ClickAction(CommandHud::ACTION_DEFEND);
-    EXPECT_EQ(unit.pendingState, UNIT_STATE_NONE);
+    EXPECT_EQ(unit.Rules().turn.pendingState, UNIT_STATE_NONE);
     EXPECT_FALSE(hud->IsActionToggled(CommandHud::ACTION_DEFEND));
     EXPECT_TRUE(HighlightHidden());
     EXPECT_EQ(Clicks(), 2u);
 
     // Greyed Move asks the unit, which cannot walk on 4 points: nothing happens, not even the click sound.
     ClickAction(CommandHud::ACTION_MOVE);
-    EXPECT_EQ(unit.state, IDLE);
+    EXPECT_EQ(unit.Rules().turn.state, IDLE);
     EXPECT_EQ(Clicks(), 2u);
 
     // Focus queued, then Defend chosen instead: the later stance replaces the earlier one.
     ClickAction(CommandHud::ACTION_FOCUS);
-    EXPECT_EQ(unit.pendingState, FOCUSING);
+    EXPECT_EQ(unit.Rules().turn.pendingState, FOCUSING);
     ClickAction(CommandHud::ACTION_DEFEND);
-    EXPECT_EQ(unit.pendingState, DEFENDING);
+    EXPECT_EQ(unit.Rules().turn.pendingState, DEFENDING);
     EXPECT_FLOAT_EQ(hud->GetHighlight()->left, 462.0f);
 }
 
@@ -337,14 +338,14 @@ TEST_F(BattleHudTest, MoveAndAttackAreChosenAndCancelledByTheSameButton)
         HudUnit enemy(&blue, 112.0f, 0.0f);
         hud->ClearTurnOrder();
         GiveTurn(unit);
-        unit.pendingState = FOCUSING;
+        unit.RulesForSetUp().turn.pendingState = FOCUSING;
         ClickAction(c.action);
-        EXPECT_EQ(unit.state, c.chosen) << c.action;
-        EXPECT_EQ(unit.pendingState, UNIT_STATE_NONE) << c.action;
+        EXPECT_EQ(unit.Rules().turn.state, c.chosen) << c.action;
+        EXPECT_EQ(unit.Rules().turn.pendingState, UNIT_STATE_NONE) << c.action;
         EXPECT_FLOAT_EQ(hud->GetHighlight()->left, c.x) << c.action;
         unit.SetTarget(&enemy);
         ClickAction(c.action);
-        EXPECT_EQ(unit.state, IDLE) << c.action;
+        EXPECT_EQ(unit.Rules().turn.state, IDLE) << c.action;
         EXPECT_EQ(unit.GetTarget(), nullptr) << c.action;
         EXPECT_FALSE(hud->IsActionToggled(c.action)) << c.action;
         EXPECT_TRUE(HighlightHidden()) << c.action;
@@ -358,7 +359,7 @@ TEST_F(BattleHudTest, EscapeDuringTargetSelectionLeavesTheAttackToggleSet)
     HudUnit enemy(&blue, 300.0f, 0.0f, 10);
     GiveTurn(unit);
     ClickAction(CommandHud::ACTION_ATTACK);
-    ASSERT_EQ(unit.state, SELECTING_TARGET);
+    ASSERT_EQ(unit.Rules().turn.state, SELECTING_TARGET);
     // The pointer rests on the enemy: its hex is lit and it is the target.
     MouseOverManager::Get()->SetHovered(&enemy.place);
     unit.SetTarget(&enemy);
@@ -366,7 +367,7 @@ TEST_F(BattleHudTest, EscapeDuringTargetSelectionLeavesTheAttackToggleSet)
     InputState::Get().InjectKey(kScancodeEscape, true);
     Step();
     InputState::Get().InjectKey(kScancodeEscape, false);
-    EXPECT_EQ(unit.state, IDLE);
+    EXPECT_EQ(unit.Rules().turn.state, IDLE);
     EXPECT_EQ(MouseOverManager::Get()->GetHovered(), nullptr);
     EXPECT_FALSE(enemy.place.hovered);
     EXPECT_EQ(unit.GetTarget(), nullptr);
@@ -376,7 +377,7 @@ TEST_F(BattleHudTest, EscapeDuringTargetSelectionLeavesTheAttackToggleSet)
 
     // The cancel needs the selecting state, so the next click chooses Attack again at once.
     ClickAction(CommandHud::ACTION_ATTACK);
-    EXPECT_EQ(unit.state, SELECTING_TARGET);
+    EXPECT_EQ(unit.Rules().turn.state, SELECTING_TARGET);
     EXPECT_FLOAT_EQ(hud->GetHighlight()->left, 414.0f);
     MouseOverManager::Get()->SetHovered(nullptr);
 }
@@ -391,7 +392,7 @@ TEST_F(BattleHudTest, ANewTurnStartsWithNoHexLitFromTheLastOne)
     MouseOverManager::Get()->SetHovered(&picked);
     ClickAction(BattleHud::ACTION_END_TURN);
     EXPECT_EQ(session.turnRequests, 1);
-    first.state = IDLE;
+    first.RulesForSetUp().turn.state = IDLE;
     hud->SelectUnit(&second);
     EXPECT_EQ(MouseOverManager::Get()->GetHovered(), nullptr);
     EXPECT_FALSE(picked.hovered);
@@ -401,10 +402,10 @@ TEST_F(BattleHudTest, ANewTurnStartsWithNoHexLitFromTheLastOne)
 TEST_F(BattleHudTest, GreyedMagicIgnoresClicksAndBusyUnitsKeepTheirRow)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 5);
-    unit.abilities = {Ability("Hit", 8, 0)};
+    unit.RulesForSetUp().abilities = {Ability("Hit", 8, 0)};
     GiveTurn(unit);
     // The cheapest ability costs 8 and the unit has 5: the rules grey Magic Spells.
-    unit.RefreshCommandButtons();
+    static_cast<UnitRulesHost&>(unit).RefreshCommandButtons();
     ASSERT_FALSE(hud->GetActionButton(CommandHud::ACTION_SPELLS)->available);
     ClickAction(CommandHud::ACTION_SPELLS);
     EXPECT_EQ(hud->GetMenu()->GetCurrentRow(), 0u);
@@ -412,16 +413,16 @@ TEST_F(BattleHudTest, GreyedMagicIgnoresClicksAndBusyUnitsKeepTheirRow)
 
     // A new turn lights it again; a unit still walking keeps the action row.
     hud->SelectUnit(&unit);
-    unit.state = MOVING;
+    unit.RulesForSetUp().turn.state = MOVING;
     ClickAction(CommandHud::ACTION_SPELLS);
     EXPECT_EQ(hud->GetMenu()->GetCurrentRow(), 0u);
-    unit.state = SELECTING_MOVE;
-    unit.pendingState = DEFENDING;
+    unit.RulesForSetUp().turn.state = SELECTING_MOVE;
+    unit.RulesForSetUp().turn.pendingState = DEFENDING;
     const int resets = view.resets;
     ClickAction(CommandHud::ACTION_SPELLS);
     EXPECT_EQ(hud->GetMenu()->GetCurrentRow(), 1u);
-    EXPECT_EQ(unit.state, IDLE);
-    EXPECT_EQ(unit.pendingState, UNIT_STATE_NONE);
+    EXPECT_EQ(unit.Rules().turn.state, IDLE);
+    EXPECT_EQ(unit.Rules().turn.pendingState, UNIT_STATE_NONE);
     EXPECT_GT(view.resets, resets);
     EXPECT_EQ(Clicks(), 1u);
 }
@@ -438,7 +439,7 @@ TEST_F(BattleHudTest, EndTurnIsRefusedWhileTheUnitIsBusy)
         HudUnit unit(&red, 0.0f, 0.0f, 10);
         GiveTurn(unit);
         session.turnRequests = 0;
-        unit.state = c.state;
+        unit.RulesForSetUp().turn.state = c.state;
         ClickAction(BattleHud::ACTION_END_TURN);
         EXPECT_EQ(session.turnRequests, c.requests) << c.state;
         hud->ClearTurnOrder();
@@ -448,7 +449,7 @@ TEST_F(BattleHudTest, EndTurnIsRefusedWhileTheUnitIsBusy)
 TEST_F(BattleHudTest, TheHeadOfTheOrderTakesNoCommandBeforeItsTurn)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 10);
-    unit.myTurn = false;
+    unit.RulesForSetUp().turn.myTurn = false;
     hud->AddTurnOrderEntry(&unit);
     ShowSortedOrder();
     hud->SelectUnit(&unit);
@@ -456,13 +457,13 @@ TEST_F(BattleHudTest, TheHeadOfTheOrderTakesNoCommandBeforeItsTurn)
     EXPECT_EQ(hud->GetUnitText()->GetText(), "AP: 10/10");
     ClickAction(CommandHud::ACTION_MOVE);
     ClickAction(BattleHud::ACTION_END_TURN);
-    EXPECT_EQ(unit.state, IDLE);
+    EXPECT_EQ(unit.Rules().turn.state, IDLE);
     EXPECT_EQ(session.turnRequests, 0);
     EXPECT_EQ(Clicks(), 0u);
 
-    unit.myTurn = true;
+    unit.RulesForSetUp().turn.myTurn = true;
     ClickAction(CommandHud::ACTION_MOVE);
-    EXPECT_EQ(unit.state, SELECTING_MOVE);
+    EXPECT_EQ(unit.Rules().turn.state, SELECTING_MOVE);
 }
 
 TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
@@ -475,8 +476,8 @@ TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
     std::vector<std::unique_ptr<HudUnit>> units;
     for (const Entry& s : entries) {
         units.push_back(std::make_unique<HudUnit>(&red, 0.0f, 0.0f));
-        units.back()->initiative = s.initiative;
-        units.back()->waitTimer = s.wait;
+        units.back()->RulesForSetUp().turn.initiative = s.initiative;
+        units.back()->RulesForSetUp().turn.waitTimer = s.wait;
         hud->AddTurnOrderEntry(units.back().get());
     }
     ShowSortedOrder();
@@ -497,7 +498,7 @@ TEST_F(BattleHudTest, ATurnOrderSortsByInitiativeThenByWaitAndBadgesStopAtNine)
     units.clear();
     for (int i = 0; i < 10; ++i) {
         units.push_back(std::make_unique<HudUnit>(&blue, 0.0f, 0.0f));
-        units.back()->initiative = 100 - i;
+        units.back()->RulesForSetUp().turn.initiative = 100 - i;
         units.back()->Presentation().badgeQuad = std::make_unique<WorldQuad>();
         hud->AddTurnOrderEntry(units.back().get());
     }
@@ -519,10 +520,10 @@ TEST_F(BattleHudTest, TurnOrderTextsShowNamesAsWrittenAndADeadUnitLeavesTheOrder
 {
     HudUnit first(&red, 0.0f, 0.0f);
     HudUnit second(&blue, 112.0f, 0.0f);
-    first.name = "Knight 100%";
-    first.initiative = 5;
-    second.name = "Mage";
-    second.initiative = 7;
+    first.RulesForSetUp().name = "Knight 100%";
+    first.RulesForSetUp().turn.initiative = 5;
+    second.RulesForSetUp().name = "Mage";
+    second.RulesForSetUp().turn.initiative = 7;
     hud->AddTurnOrderEntry(&first);
     hud->AddTurnOrderEntry(&second);
     ShowSortedOrder();
@@ -535,10 +536,10 @@ TEST_F(BattleHudTest, TurnOrderTextsShowNamesAsWrittenAndADeadUnitLeavesTheOrder
     TextLabel* gone = hud->GetTurnOrderLabel(0);
     gone->QueueDraw();
     HudUnit attacker(&blue, 112.0f, 0.0f);
-    attacker.damage = 1000.0f;
-    first.defenceOutcome = DefenceOutcome::KILLING_BLOW;
-    first.TakeAttack(&attacker);
-    EXPECT_EQ(first.state, DEAD);
+    attacker.RulesForSetUp().command.damage = 1000.0f;
+    first.RulesForSetUp().command.defenceOutcome = DefenceOutcome::KILLING_BLOW;
+    first.Combat().TakeAttack(&attacker);
+    EXPECT_EQ(first.Rules().turn.state, DEAD);
     ASSERT_EQ(hud->GetTurnOrderSize(), 1u);
     EXPECT_EQ(hud->GetTurnOrderUnit(0), &second);
     const auto& queued = QueuedText();
@@ -550,15 +551,15 @@ TEST_F(BattleHudTest, TurnOrderTextsShowNamesAsWrittenAndADeadUnitLeavesTheOrder
 TEST_F(BattleHudTest, HealthFillWalksTwoPixelsAFrameToHalfItsWidth)
 {
     HudUnit unit(&red, 0.0f, 0.0f);
-    unit.stats.health = 100;
-    unit.stats.maxHealth = 100;
+    unit.RulesForSetUp().stats.health = 100;
+    unit.RulesForSetUp().stats.maxHealth = 100;
     GiveTurn(unit);
     const GuiButton& fill = *hud->GetExtra(BattleHud::EXTRA_HEALTH_FILL);
     Step();
     EXPECT_FLOAT_EQ(fill.right, 311.0f);
 
     // Goal 121 + 0.5 x 190 = 216: 311, 309, ..., 217 after 47 frames, then clamped to 216.
-    unit.stats.health = 50;
+    unit.RulesForSetUp().stats.health = 50;
     Step();
     EXPECT_FLOAT_EQ(fill.right, 309.0f);
     // The cut is taken before the move: (311 - 121) / 190.
@@ -574,7 +575,7 @@ TEST_F(BattleHudTest, HealthFillWalksTwoPixelsAFrameToHalfItsWidth)
     EXPECT_FLOAT_EQ(fill.right, 216.0f);
 
     // Frames of 0.006 s: a step every second frame (0.012 passes 0.01, 0.006 does not).
-    unit.stats.health = 100;
+    unit.RulesForSetUp().stats.health = 100;
     Step(0.006f);
     EXPECT_FLOAT_EQ(fill.right, 216.0f);
     Step(0.006f);
@@ -584,9 +585,9 @@ TEST_F(BattleHudTest, HealthFillWalksTwoPixelsAFrameToHalfItsWidth)
 TEST_F(BattleHudTest, BarsOfNoHealthOrNoManaMaximumEmpty)
 {
     HudUnit unit(&red, 0.0f, 0.0f);
-    unit.stats.mana = 5;
-    unit.stats.maxMana = 0;
-    unit.stats.health = 0;
+    unit.RulesForSetUp().stats.mana = 5;
+    unit.RulesForSetUp().stats.maxMana = 0;
+    unit.RulesForSetUp().stats.health = 0;
     GiveTurn(unit);
     for (int i = 0; i < 120; ++i)
         Step();
@@ -599,8 +600,8 @@ TEST_F(BattleHudTest, BarsOfNoHealthOrNoManaMaximumEmpty)
 TEST_F(BattleHudTest, HoveringAHealthBarNamesItsValues)
 {
     HudUnit unit(&red, 0.0f, 0.0f);
-    unit.stats.health = 37;
-    unit.stats.maxHealth = 60;
+    unit.RulesForSetUp().stats.health = 37;
+    unit.RulesForSetUp().stats.maxHealth = 60;
     GiveTurn(unit);
     Pointer(200, 720);
     for (int i = 0; i < 30; ++i)
@@ -611,7 +612,7 @@ TEST_F(BattleHudTest, HoveringAHealthBarNamesItsValues)
 TEST_F(BattleHudTest, UnitAndCostTexts)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 7);
-    unit.stats.health = 40;
+    unit.RulesForSetUp().stats.health = 40;
     GiveTurn(unit);
     EXPECT_EQ(hud->GetUnitText()->GetText(), "AP: 7/10");
     EXPECT_EQ(hud->GetSecondText()->GetText(), "HP: 40/60");
@@ -686,8 +687,8 @@ TEST_F(BattleHudTest, TargetGlowsFollowRangeAreaAndSide)
 TEST_F(BattleHudTest, AbilityRowChoosesAnAbilityAndBackReturnsToTheActions)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 10);
-    unit.abilities = {Ability("Hit", 4, 0),  Ability("Two", 4, 0),  Ability("Three", 4, 0),
-                      Ability("Four", 4, 0), Ability("Five", 4, 0), Ability("Six", 4, 0)};
+    unit.RulesForSetUp().abilities = {Ability("Hit", 4, 0),  Ability("Two", 4, 0),  Ability("Three", 4, 0),
+                                      Ability("Four", 4, 0), Ability("Five", 4, 0), Ability("Six", 4, 0)};
     GiveTurn(unit);
     // Five of the six show; the Back button keeps the sixth place.
     for (uint32_t i = 0; i < 5; ++i)
@@ -698,7 +699,7 @@ TEST_F(BattleHudTest, AbilityRowChoosesAnAbilityAndBackReturnsToTheActions)
     ASSERT_EQ(hud->GetMenu()->GetCurrentRow(), 1u);
     const GuiButton* second = hud->GetMenu()->GetButton(1, 1);
     ClickAt(static_cast<int>(second->left) + 20, static_cast<int>(second->top) + 24);
-    EXPECT_EQ(unit.state, SELECTING_ABILITY_TARGET);
+    EXPECT_EQ(unit.Rules().turn.state, SELECTING_ABILITY_TARGET);
     ASSERT_NE(unit.GetSelectedAbility(), nullptr);
     EXPECT_EQ(unit.GetSelectedAbility()->name, "Two");
     EXPECT_FLOAT_EQ(hud->GetHighlight()->left, 415.0f);
@@ -706,7 +707,7 @@ TEST_F(BattleHudTest, AbilityRowChoosesAnAbilityAndBackReturnsToTheActions)
     const GuiButton* back = hud->GetMenu()->GetButton(1, 5);
     ClickAt(static_cast<int>(back->left) + 20, static_cast<int>(back->top) + 24);
     EXPECT_EQ(hud->GetMenu()->GetCurrentRow(), 0u);
-    EXPECT_EQ(unit.state, IDLE);
+    EXPECT_EQ(unit.Rules().turn.state, IDLE);
     EXPECT_EQ(unit.GetSelectedAbility(), nullptr);
     EXPECT_TRUE(HighlightHidden());
 }
@@ -714,7 +715,7 @@ TEST_F(BattleHudTest, AbilityRowChoosesAnAbilityAndBackReturnsToTheActions)
 TEST_F(BattleHudTest, SwitchingRowsLetsGoOfTheHoveredButton)
 {
     HudUnit unit(&red, 0.0f, 0.0f, 10);
-    unit.abilities = {Ability("Hit", 4, 0)};
+    unit.RulesForSetUp().abilities = {Ability("Hit", 4, 0)};
     GiveTurn(unit);
     const GuiButton* magic = hud->GetActionButton(CommandHud::ACTION_SPELLS);
     Pointer(static_cast<int>(magic->left) + 20, static_cast<int>(magic->top) + 24);

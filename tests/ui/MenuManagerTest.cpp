@@ -6,12 +6,14 @@
 #include "battle/Hex.h"
 #include "core/InputManager.h"
 #include "scene/Camera.h"
+#include "ui/DeploymentPage.h"
 #include "ui/DeploymentRoster.h"
 #include "ui/FrontEndLink.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiPanel.h"
 #include "ui/TextLabel.h"
 #include "win32/InputState.h"
+#include "win32/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +63,7 @@ public:
     {
         ++resets;
         if (menu)
-            menu->ResetRequisition();
+            menu->Deployment().ResetRequisition();
     }
     bool LoadLevel(const std::string& name) override
     {
@@ -156,9 +158,11 @@ protected:
         UiDeviceTest::TearDown();
     }
 
-    // One frame as the session runs it: input, the mouse-over manager, then the menu.
+    // One frame as the session runs it: the page asked for in the last frame, input, the mouse-over manager,
+    // then the menu.
     void Frame(bool left, bool right = false)
     {
+        menu->ApplyRequestedPage();
         InputState::Get().InjectButton(0, left);
         InputState::Get().InjectButton(1, right);
         DataManager::Get()->AdvanceTime(1.0f / 60.0f);
@@ -190,7 +194,7 @@ protected:
     void EnterDeployment(int team)
     {
         menu->SwitchScreen(SCREEN_DEPLOYMENT);
-        menu->SetDeployingPlayer(team);
+        menu->Deployment().SetDeployingPlayer(team);
     }
 
     RecordingSession session;
@@ -241,8 +245,8 @@ TEST_F(MenuManagerTest, MenuRowsFollowTheBackBufferAtBuild)
     // Centre (400, 300).
     ExpectBox(small.GetPage(SCREEN_MAIN_MENU)->buttons[0], {326, 171, 149, 61}, "start");
     ExpectBox(small.GetPage(SCREEN_MAIN_MENU)->buttons[3], {326, 343, 149, 51}, "quit");
-    ExpectBox(small.GetDeployButton(), {322, 521, 128, 79}, "deploy");
-    ExpectBox(small.GetBackButton(), {644, 535, 128, 57}, "back");
+    ExpectBox(small.Deployment().GetDeployButton(), {322, 521, 128, 79}, "deploy");
+    ExpectBox(small.Deployment().GetBackButton(), {644, 535, 128, 57}, "back");
 }
 
 TEST_F(MenuManagerTest, TitleEndsOnSpaceOrEscapeAndWaitsOtherwise)
@@ -261,6 +265,8 @@ TEST_F(MenuManagerTest, TitleEndsOnSpaceOrEscapeAndWaitsOtherwise)
         InputState::Get().InjectKey(key, true);
         Frame(false);
         InputState::Get().InjectKey(key, false);
+        EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_TITLE) << key << ": the main menu shows from the next frame";
+        Frame(false);
         EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU) << key;
         EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_TITLE) << key;
         EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_MAIN_MENU}) << key;
@@ -282,6 +288,7 @@ TEST_F(MenuManagerTest, StartGoesToDeploymentOrBackToTheRunningBattle)
         session.battleStarted = c.battleStarted;
         Click(512, 285);
         EXPECT_EQ(session.states, std::vector<int>{c.state}) << c.battleStarted;
+        Frame(false);
         EXPECT_EQ(menu->GetCurrentScreen(), c.screen) << c.battleStarted;
     }
 }
@@ -293,6 +300,8 @@ TEST_F(MenuManagerTest, MainMenuHelpOptionsAndQuit)
     EXPECT_TRUE(session.helpShown);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
     Click(512, 401);
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU) << "the options show from the next frame";
+    Frame(false);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_OPTIONS);
     // The three sizes, each asked for even when the window has it already.
     Click(512, 285);
@@ -302,6 +311,7 @@ TEST_F(MenuManagerTest, MainMenuHelpOptionsAndQuit)
     const std::vector<std::pair<int, int>> sizes = {{800, 600}, {1024, 768}, {1024, 768}, {1280, 1024}};
     EXPECT_EQ(session.sizes, sizes);
     Click(512, 452);
+    Frame(false);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
     Click(512, 452);
     EXPECT_EQ(session.quits, 1);
@@ -309,19 +319,19 @@ TEST_F(MenuManagerTest, MainMenuHelpOptionsAndQuit)
 
 TEST_F(MenuManagerTest, ARefusedLevelLeavesThePageNamingTheLevelStillShown)
 {
-    menu->SelectLevel(0);
+    menu->Deployment().SelectLevel(0);
     session.refusedLevel = "Winter";
-    menu->SelectLevel(1);
+    menu->Deployment().SelectLevel(1);
     EXPECT_EQ(session.levels.back(), "Winter");
-    EXPECT_EQ(menu->GetLevelIndex(), 0);
-    EXPECT_EQ(menu->GetLevelNameLabel()->GetText(), "- Barrithorn Farm -");
+    EXPECT_EQ(menu->Deployment().GetLevelIndex(), 0);
+    EXPECT_EQ(menu->Deployment().GetLevelNameLabel()->GetText(), "- Barrithorn Farm -");
     // The next arrow asks for the refused level again rather than skipping past the one shown.
-    menu->SelectLevel(menu->GetLevelIndex() + 1);
+    menu->Deployment().SelectLevel(menu->Deployment().GetLevelIndex() + 1);
     EXPECT_EQ(session.levels.back(), "Winter");
     session.refusedLevel.clear();
-    menu->SelectLevel(menu->GetLevelIndex() + 1);
-    EXPECT_EQ(menu->GetLevelIndex(), 1);
-    EXPECT_EQ(menu->GetLevelNameLabel()->GetText(), "- Timberwolf Ravine -");
+    menu->Deployment().SelectLevel(menu->Deployment().GetLevelIndex() + 1);
+    EXPECT_EQ(menu->Deployment().GetLevelIndex(), 1);
+    EXPECT_EQ(menu->Deployment().GetLevelNameLabel()->GetText(), "- Timberwolf Ravine -");
 }
 
 TEST_F(MenuManagerTest, LevelChoiceCyclesOverTwoLevels)
@@ -338,16 +348,17 @@ TEST_F(MenuManagerTest, LevelChoiceCyclesOverTwoLevels)
                           {1, 1, "Winter", "- Timberwolf Ravine -"}};
     for (const Case& c : cases) {
         const int resets = session.resets;
-        menu->SelectLevel(c.asked);
-        EXPECT_EQ(menu->GetLevelIndex(), c.index) << c.asked;
+        menu->Deployment().SelectLevel(c.asked);
+        EXPECT_EQ(menu->Deployment().GetLevelIndex(), c.index) << c.asked;
         EXPECT_EQ(session.levels.back(), c.level) << c.asked;
-        EXPECT_EQ(menu->GetLevelNameLabel()->GetText(), c.title) << c.asked;
+        EXPECT_EQ(menu->Deployment().GetLevelNameLabel()->GetText(), c.title) << c.asked;
         EXPECT_EQ(session.resets, resets + 1) << c.asked;
-        EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), "");
-        EXPECT_FLOAT_EQ(menu->GetInfoLabel(7)->x, 645.0f);
-        EXPECT_FLOAT_EQ(menu->GetInfoLabel(7)->y, 72.0f);
-        EXPECT_EQ(menu->GetInfoLabel(8)->GetText(), "          Select Player 1 | 2\n        to begin deployment\n\n"
-                                                    "                Prev | Next\n                     Map");
+        EXPECT_EQ(menu->Deployment().GetInfoLabel(7)->GetText(), "");
+        EXPECT_FLOAT_EQ(menu->Deployment().GetInfoLabel(7)->x, 645.0f);
+        EXPECT_FLOAT_EQ(menu->Deployment().GetInfoLabel(7)->y, 72.0f);
+        EXPECT_EQ(menu->Deployment().GetInfoLabel(8)->GetText(),
+                  "          Select Player 1 | 2\n        to begin deployment\n\n"
+                  "                Prev | Next\n                     Map");
     }
 }
 
@@ -365,16 +376,16 @@ TEST_F(MenuManagerTest, RosterBoxesAndClassButtons)
         const float y = expected[k][1];
         ExpectBox(page->images[static_cast<size_t>(11 + 3 * k)], {x, y, 96, 116}, "backdrop");
         ExpectBox(page->images[static_cast<size_t>(13 + 3 * k)], {x + 71, y, 25, 39}, "badge");
-        ExpectBox(menu->GetClassButton(k), {x + 16, y + 16, 64, 77}, "class button");
+        ExpectBox(menu->Deployment().GetClassButton(k), {x + 16, y + 16, 64, 77}, "class button");
     }
     EXPECT_EQ(DeploymentRoster::IconTexture(7), "CombatMageIcon.tga");
     EXPECT_EQ(DeploymentRoster::Cost(8), 75);
     EXPECT_FLOAT_EQ(DeploymentRoster::PreviewDistance(11), 100.0f);
-    ExpectBox(menu->GetLeftArrow(), {400, 310, 61, 41}, "left arrow");
-    ExpectBox(menu->GetRightArrow(), {545, 310, 61, 41}, "right arrow");
-    ExpectBox(menu->GetPlayerButton(0), {27, 33, 121, 28}, "player 1");
-    ExpectBox(menu->GetPlayerButton(1), {27, 74, 121, 28}, "player 2");
-    ExpectBox(menu->GetSceneWindow(), {62, 359, 647, 385}, "scene window");
+    ExpectBox(menu->Deployment().GetLeftArrow(), {400, 310, 61, 41}, "left arrow");
+    ExpectBox(menu->Deployment().GetRightArrow(), {545, 310, 61, 41}, "right arrow");
+    ExpectBox(menu->Deployment().GetPlayerButton(0), {27, 33, 121, 28}, "player 1");
+    ExpectBox(menu->Deployment().GetPlayerButton(1), {27, 74, 121, 28}, "player 2");
+    ExpectBox(menu->Deployment().GetSceneWindow(), {62, 359, 647, 385}, "scene window");
 }
 
 TEST_F(MenuManagerTest, ChoosingAPlayerTintsTheRosterAndShowsTheMilitia)
@@ -390,18 +401,20 @@ TEST_F(MenuManagerTest, ChoosingAPlayerTintsTheRosterAndShowsTheMilitia)
         menu->SwitchScreen(SCREEN_DEPLOYMENT);
         MoveTo(5, 760);
         Click(87, c.team == 0 ? 47 : 88);
-        EXPECT_EQ(menu->GetDeployingPlayer(), c.team);
+        EXPECT_EQ(menu->Deployment().GetDeployingPlayer(), c.team);
         EXPECT_EQ(session.players.back(), c.team);
         const GuiElement* backdrop = menu->GetPage(SCREEN_DEPLOYMENT)->images[14];
         EXPECT_EQ(backdrop->targetColour, c.backdrop) << c.team;
         Frame(false);
-        EXPECT_EQ(menu->GetShownClass(), 0) << c.team;
+        EXPECT_EQ(menu->Deployment().GetShownClass(), 0) << c.team;
         // Without a preview unit there is no class to describe.
-        EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: 0");
-        EXPECT_EQ(menu->GetInfoLabel(0)->baseColour, c.labels) << c.team;
-        EXPECT_EQ(menu->GetInfoLabel(7)->GetText().rfind("Militia are the backbone of any dependable army. ", 0), 0u);
-        EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n200");
-        EXPECT_EQ(menu->GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 1, 1, 1));
+        EXPECT_EQ(menu->Deployment().GetInfoLabel(3)->GetText(), "Damage: 0");
+        EXPECT_EQ(menu->Deployment().GetInfoLabel(0)->baseColour, c.labels) << c.team;
+        EXPECT_EQ(
+            menu->Deployment().GetInfoLabel(7)->GetText().rfind("Militia are the backbone of any dependable army. ", 0),
+            0u);
+        EXPECT_EQ(menu->Deployment().GetRequisitionLabel()->GetText(), "Requisition Left:\n200");
+        EXPECT_EQ(menu->Deployment().GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 1, 1, 1));
     }
 }
 
@@ -410,7 +423,7 @@ TEST_F(MenuManagerTest, TheRequisitionStandsCentredBetweenTheSceneWindowAndTheRi
     // The scene window ends at x 709; the right dragon's body climbs the screen's edge from about x 965.
     EnterDeployment(0);
     Frame(false);
-    const TextLabel* label = menu->GetRequisitionLabel();
+    const TextLabel* label = menu->Deployment().GetRequisitionLabel();
     ASSERT_EQ(label->GetText(), "Requisition Left:\n200");
     // Drawn centred in the rectangle from 712 to 958: the widest line must fit its 246 pixels.
     const RECT drawn = label->MeasureDrawn();
@@ -433,8 +446,8 @@ TEST_F(MenuManagerTest, EveryClassDescriptionStaysInsideTheInformationWindow)
         MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
         Frame(false);
         Frame(false);
-        ASSERT_EQ(menu->GetShownClass(), k);
-        const TextLabel* label = menu->GetInfoLabel(7);
+        ASSERT_EQ(menu->Deployment().GetShownClass(), k);
+        const TextLabel* label = menu->Deployment().GetInfoLabel(7);
         const std::string& text = label->GetText();
         // One paragraph, laid out by the window rather than by the breaks written for another typeface: the
         // militia's "Phalanx Militia" stays together.
@@ -474,11 +487,11 @@ TEST_F(MenuManagerTest, TheClassPreviewShowsTheWholeFigureFacingTheCamera)
         MoveTo(static_cast<int>(button->left) + 30, static_cast<int>(button->top) + 30);
         Frame(false);
         Frame(false);
-        ASSERT_EQ(menu->GetShownClass(), k);
-        const auto* unit = dynamic_cast<const PreviewUnit*>(menu->GetPreviewUnit(k));
+        ASSERT_EQ(menu->Deployment().GetShownClass(), k);
+        const auto* unit = dynamic_cast<const PreviewUnit*>(menu->Deployment().GetPreviewUnit(k));
         ASSERT_NE(unit, nullptr);
         // The damage figure is the class's own, as the session describes it, not one number for all.
-        EXPECT_EQ(menu->GetInfoLabel(3)->GetText(), "Damage: " + std::to_string(20 + k));
+        EXPECT_EQ(menu->Deployment().GetInfoLabel(3)->GetText(), "Damage: " + std::to_string(20 + k));
         ASSERT_GT(unit->renders, 0) << k;
         for (const float height : {0.0f, k == 8 ? 135.0f : 120.0f}) {
             const D3DXVECTOR3 point(0.0f, height, 0.0f);
@@ -514,7 +527,7 @@ protected:
         const DeploymentRoster::Point box = DeploymentRoster::BoxTopLeft(k);
         MouseOverManager::Get()->SetHovered(nullptr);
         // The button bought last glides home first.
-        GuiButton* button = menu->GetClassButton(k);
+        GuiButton* button = menu->Deployment().GetClassButton(k);
         for (int i = 0; i < 600 && (std::abs(button->left - button->targetX) > 0.5f ||
                                     std::abs(button->top - button->targetY) > 0.5f);
              ++i) {
@@ -547,51 +560,51 @@ TEST_F(DeploymentTest, BuyingSpendsTheClassCostUntilNothingIsLeft)
     EXPECT_EQ(session.added[0].file, "Militia.txt");
     EXPECT_EQ(session.added[0].row, 3);
     EXPECT_EQ(session.added[0].col, 4);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 175);
-    EXPECT_EQ(menu->GetRequisitionLeft(1), 200);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 175);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(1), 200);
     EXPECT_EQ(menu->GetPage(SCREEN_DEPLOYMENT)->CountEnabledButtons(), 17);
 
     // 200 = 8 x 25: the eighth Militia spends the last 25 points and the label turns red.
     for (int i = 0; i < 7; ++i)
         Buy(0);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 0);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 0);
     Frame(false);
-    EXPECT_EQ(menu->GetRequisitionLabel()->GetText(), "Requisition Left:\n0");
-    EXPECT_EQ(menu->GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 0, 0, 1));
+    EXPECT_EQ(menu->Deployment().GetRequisitionLabel()->GetText(), "Requisition Left:\n0");
+    EXPECT_EQ(menu->Deployment().GetRequisitionLabel()->baseColour, D3DXCOLOR(1, 0, 0, 1));
     // Nothing more can be dragged: the button stays in its box.
     Buy(1);
     EXPECT_EQ(session.added.size(), 8u);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 0);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 0);
 }
 
 TEST_F(DeploymentTest, TwoKnightsLeaveFiftyAndNoThird)
 {
     Buy(8);
     Buy(8);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 50);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 50);
     Buy(8);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 50);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 50);
     EXPECT_EQ(session.added.size(), 2u);
     // A dear class refused, a cheap one still sells: 50 - 50 = 0.
     Buy(3);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 0);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 0);
 }
 
 TEST_F(DeploymentTest, DragClickIsRememberedPerClass)
 {
     Buy(0);
-    EXPECT_EQ(MenuManager::GetLastDragged(), 0);
+    EXPECT_EQ(DeploymentPage::GetLastDragged(), 0);
     Buy(0);
-    EXPECT_EQ(MenuManager::GetLastDragged(), 0);
+    EXPECT_EQ(DeploymentPage::GetLastDragged(), 0);
     Buy(2);
-    EXPECT_EQ(MenuManager::GetLastDragged(), 2);
+    EXPECT_EQ(DeploymentPage::GetLastDragged(), 2);
 }
 
 TEST_F(DeploymentTest, ADropOutsideAnyHexSpendsNothingAndFreesTheButtons)
 {
     Drag(238, 84, 300, 600);
     EXPECT_TRUE(session.added.empty());
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 200);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 200);
     EXPECT_EQ(menu->GetPage(SCREEN_DEPLOYMENT)->CountEnabledButtons(), 17);
 }
 
@@ -607,13 +620,13 @@ TEST_F(DeploymentTest, ADragEndsOnAnyReleaseEvenWhenThePointerJumped)
     MouseOverManager::Get()->SetHovered(&hex);
     Frame(false);
     EXPECT_EQ(session.added.size(), 1u);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 175);
-    EXPECT_FALSE(menu->GetClassButton(0)->pressed);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 175);
+    EXPECT_FALSE(menu->Deployment().GetClassButton(0)->pressed);
     EXPECT_EQ(menu->GetPage(SCREEN_DEPLOYMENT)->CountEnabledButtons(), 17);
     // The button no longer follows the pointer.
     MoveTo(100, 700);
     Frame(false);
-    EXPECT_TRUE(menu->GetClassButton(0)->gliding);
+    EXPECT_TRUE(menu->Deployment().GetClassButton(0)->gliding);
 }
 
 TEST_F(DeploymentTest, HexesOutsideTheSceneWindowAreNeverHovered)
@@ -623,13 +636,13 @@ TEST_F(DeploymentTest, HexesOutsideTheSceneWindowAreNeverHovered)
     Click(238, 84);
     EXPECT_TRUE(session.added.empty());
     EXPECT_EQ(MouseOverManager::Get()->GetHovered(), nullptr);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 200);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 200);
 }
 
 TEST_F(DeploymentTest, RightClickRefundsOnlyTheDeployingPlayersOwnUnits)
 {
     Buy(8);
-    ASSERT_EQ(menu->GetRequisitionLeft(0), 125);
+    ASSERT_EQ(menu->Deployment().GetRequisitionLeft(0), 125);
     FakeUnit own;
     FakeUnit enemy;
     char ownPlace = 0;
@@ -645,12 +658,12 @@ TEST_F(DeploymentTest, RightClickRefundsOnlyTheDeployingPlayersOwnUnits)
     MouseOverManager::Get()->SetHovered(&hex);
     for (int i = 0; i < 3; ++i)
         Frame(false, true);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 125);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 125);
     EXPECT_TRUE(session.removed.empty());
 
     hex.occupant = ownObject;
     Frame(false, true);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 200);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 200);
     ASSERT_EQ(session.removed.size(), 1u);
     EXPECT_EQ(session.removed[0], std::make_pair(0, static_cast<BoardUnit*>(&own)));
     hex.occupant = nullptr;
@@ -674,7 +687,7 @@ TEST_F(DeploymentTest, OnlyOwnPlacedUnitsCanBeCarriedAndALevelChangeDropsThem)
     EXPECT_EQ(MouseOverManager::Get()->GetDragged(), &own);
     hex.occupant = nullptr;
     // The level (and every unit on it) goes: nothing may stay held.
-    menu->SelectLevel(0);
+    menu->Deployment().SelectLevel(0);
     EXPECT_EQ(MouseOverManager::Get()->GetDragged(), nullptr);
 }
 
@@ -683,20 +696,20 @@ TEST_F(DeploymentTest, LevelChangeRestoresBothRequisitions)
     Buy(8);
     EnterDeployment(1);
     Buy(3);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 125);
-    EXPECT_EQ(menu->GetRequisitionLeft(1), 150);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 125);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(1), 150);
     Click(430, 330);
-    EXPECT_EQ(menu->GetLevelIndex(), 0);
-    EXPECT_EQ(menu->GetRequisitionLeft(0), 200);
-    EXPECT_EQ(menu->GetRequisitionLeft(1), 200);
-    EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::NO_PLAYER);
+    EXPECT_EQ(menu->Deployment().GetLevelIndex(), 0);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(0), 200);
+    EXPECT_EQ(menu->Deployment().GetRequisitionLeft(1), 200);
+    EXPECT_EQ(menu->Deployment().GetDeployingPlayer(), DeploymentPage::NO_PLAYER);
     Click(575, 330);
-    EXPECT_EQ(menu->GetLevelIndex(), 1);
+    EXPECT_EQ(menu->Deployment().GetLevelIndex(), 1);
 }
 
 TEST_F(DeploymentTest, DeployWaitsForBothArmies)
 {
-    GuiButton* deploy = menu->GetDeployButton();
+    GuiButton* deploy = menu->Deployment().GetDeployButton();
     Frame(false);
     EXPECT_FALSE(deploy->enabled);
     EXPECT_FLOAT_EQ(deploy->topV, 0.5f);
@@ -716,28 +729,63 @@ TEST_F(MenuManagerTest, RematchResetsTheLevelAndOpensDeployment)
     menu->SwitchScreen(SCREEN_END_OF_GAME);
     EnterDeployment(0);
     Frame(false);
-    ASSERT_EQ(menu->GetShownClass(), 0);
+    ASSERT_EQ(menu->Deployment().GetShownClass(), 0);
     menu->SwitchScreen(SCREEN_END_OF_GAME);
     const int resets = session.resets;
     session.states.clear();
     Click(511, 704);
     EXPECT_EQ(session.resets, resets + 1);
     EXPECT_EQ(session.states, std::vector<int>{GAME_STATE_DEPLOYMENT});
+    Frame(false);
     EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_DEPLOYMENT);
-    EXPECT_EQ(menu->GetDeployingPlayer(), MenuManager::NO_PLAYER);
+    EXPECT_EQ(menu->Deployment().GetDeployingPlayer(), DeploymentPage::NO_PLAYER);
     // With nobody deploying the screen asks for a player, as when it first opened, rather than keeping the
     // last player's class description and drag instructions.
-    EXPECT_EQ(menu->GetInfoLabel(7)->GetText(), "");
-    EXPECT_EQ(menu->GetInfoLabel(8)->GetText(), "          Select Player 1 | 2\n        to begin deployment\n\n"
-                                                "                Prev | Next\n                     Map");
+    EXPECT_EQ(menu->Deployment().GetInfoLabel(7)->GetText(), "");
+    EXPECT_EQ(menu->Deployment().GetInfoLabel(8)->GetText(),
+              "          Select Player 1 | 2\n        to begin deployment\n\n"
+              "                Prev | Next\n                     Map");
+}
+
+// Each page is a screen of its own: shown, it enters (its widgets take the pointer); left, it leaves. A page
+// asked for shows as the next frame starts, and of two asked for before then the last one shows.
+TEST_F(MenuManagerTest, APageAskedForShowsFromTheNextFrameAndTheLastRequestWins)
+{
+    LogCapture log;
+    menu->SwitchScreen(SCREEN_MAIN_MENU);
+    ASSERT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    log.Clear();
+    menu->RequestPage(SCREEN_OPTIONS);
+    menu->RequestPage(SCREEN_END_OF_GAME);
+    menu->Update();
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_MAIN_MENU);
+    EXPECT_EQ(log.Count("menu.screen"), 0);
+    menu->ApplyRequestedPage();
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_END_OF_GAME);
+    EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_MAIN_MENU);
+    EXPECT_EQ(log.Count("menu.screen"), 1);
+    EXPECT_TRUE(menu->GetPage(SCREEN_END_OF_GAME)->buttons[0]->enabled);
+    EXPECT_FALSE(menu->GetPage(SCREEN_MAIN_MENU)->buttons[0]->enabled) << "left";
+    // Applied once: the next frame's start finds nothing asked for.
+    menu->ApplyRequestedPage();
+    EXPECT_EQ(menu->GetPreviousScreen(), SCREEN_MAIN_MENU);
+    EXPECT_EQ(log.Count("menu.screen"), 1);
+    // A request forgotten (a state change picks its own page) shows nothing.
+    menu->RequestPage(SCREEN_OPTIONS);
+    menu->ForgetRequestedPage();
+    menu->ApplyRequestedPage();
+    EXPECT_EQ(menu->GetCurrentScreen(), SCREEN_END_OF_GAME);
 }
 
 TEST_F(MenuManagerTest, DeviceLossAfterTheTitleAndBeforeTheBuildIsSafe)
 {
     // The intro video is gone once the title ends; losing and regaining the device must not need it.
+    ASSERT_NE(menu->GetIntroVideo(), nullptr);
     InputState::Get().InjectKey(kScancodeSpace, true);
     Frame(false);
     InputState::Get().InjectKey(kScancodeSpace, false);
+    EXPECT_NE(menu->GetIntroVideo(), nullptr) << "the title shows until the next frame starts";
+    Frame(false);
     ASSERT_EQ(menu->GetIntroVideo(), nullptr);
     menu->OnLostDevice();
     menu->OnResetDevice();

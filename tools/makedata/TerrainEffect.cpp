@@ -27,7 +27,7 @@ varying float2 uv3;
 varying float2 uv4;
 varying float3 light;
 varying float4 weights;
-varying float eyeDistance;
+varying float3 fogAdd;
 
 )";
 
@@ -55,13 +55,19 @@ void TerrainVS()
     float shade = SHADE_FLOOR + (1.0 - SHADE_FLOOR) * facing / max(normalize(LightDirection).y, 0.01);
     light = textureLod(pLightTexture, inTexCoord4.yx + vec2(HALF_TEXEL), 0.0).rgb * LIGHT_GAIN * min(shade, 1.3);
     weights = inDiffuse;
-    eyeDistance = gl_Position.w;
+    // Fog goes by the distance along the view, which changes little across a triangle of the ground: its
+    // factor scales the light and the fog colour's share is added, both worked out here, so that a pixel
+    // pays one multiply-add for its fog instead of the blend after the program.
+    float clear = fxFog.x != 0.0 ? clamp((FogData.y - gl_Position.w) * FogData.z, 0.0, 1.0) : 1.0;
+    light *= clear;
+    fogAdd = (1.0 - clear) * fxFog.yzw;
 }
 
 @fragment
 // The constant arguments leave out, when the program is compiled, the reads of the textures not wanted. A
-// texture left out has a weight of zero at every corner of the triangles drawn with it, so the sum is the
-// same to the last bit.
+// texture left out weighs nothing, or no more than a fading few 255ths, at every corner of the triangles
+// drawn with it. The flat ground and the steep faces share by the weights of those read, so that where one
+// of them is left out the other holds the whole ground.
 void Ground(bool withOne, bool withTwo, bool withThree, bool withFour)
 {
     vec4 ground = vec4(0.0);
@@ -69,15 +75,14 @@ void Ground(bool withOne, bool withTwo, bool withThree, bool withFour)
         ground += texture(pTexture1, uv1) * weights.r;
     if (withTwo)
         ground += texture(pTexture2, uv2) * weights.g;
-    float share = weights.r + weights.g;
+    float share = (withOne ? weights.r : 0.0) + (withTwo ? weights.g : 0.0);
     if (share > 0.0)
         ground /= share;
     if (withThree)
         ground = mix(ground, texture(pTexture3, uv3), clamp(weights.b, 0.0, 1.0));
     if (withFour)
         ground = mix(ground, texture(pTexture4, uv4), clamp(weights.a, 0.0, 1.0));
-    fragColor = vec4(ground.rgb * light, 1.0);
-    fxFogFactor = (FogData.y - eyeDistance) * FogData.z;
+    fragColor = vec4(ground.rgb * light + fogAdd, 1.0);
 }
 
 void TerrainPS()

@@ -80,7 +80,7 @@ bool BattleSimulator::LoadRequisition()
             error = "the unit file " + file + " makes a class that another file already makes";
             return false;
         }
-        entries.push_back({file, unit.name, unit.GetCost()});
+        entries.push_back({file, unit.Rules().name, unit.GetCost()});
     }
     requisition = Requisition(std::move(entries));
     return true;
@@ -135,7 +135,7 @@ void BattleSimulator::Clear()
     ParticleManager::Get()->ReleaseAll();
     SoundQueue::ResetForTests();
     Player::ResetDefeatTimer();
-    Unit::SetCastTimer(0.0f);
+    UnitSpellcasting::SetCastTimer(0.0f);
     Hex::ResetForTests();
     grid->Render();
     grid->ClearPathList();
@@ -198,7 +198,7 @@ void BattleSimulator::Frame()
     // What a unit does each frame while it is shown: its timers, and the walk of a moving unit.
     for (Unit* unit : units) {
         unit->UpdateTimers();
-        unit->WalkStep();
+        unit->Movement().WalkStep();
     }
     if (Player* active = session.GetActivePlayer())
         active->DispatchCommand();
@@ -212,10 +212,10 @@ void BattleSimulator::DigestTurn()
 {
     digest.Add(session.GetTurns());
     for (const Unit* unit : units) {
-        digest.Add(unit->stats.health);
-        digest.Add(unit->stats.mana);
-        digest.Add(unit->stats.actionPoints);
-        digest.Add(unit->initiative);
+        digest.Add(unit->Rules().stats.health);
+        digest.Add(unit->Rules().stats.mana);
+        digest.Add(unit->Rules().stats.actionPoints);
+        digest.Add(unit->Rules().turn.initiative);
         digest.Add(unit->GetState());
         const Hex* hex = unit->GetHex();
         digest.Add(hex ? hex->row * HexGrid::COLUMNS + hex->column : -1);
@@ -303,17 +303,18 @@ std::string BattleSimulator::CheckInvariants() const
     std::set<const Hex*> standing;
     int dead = 0;
     for (const Unit* unit : units) {
-        const std::string who = unit->name + " of player " + std::to_string(unit->owner ? unit->owner->team + 1 : 0);
+        const std::string who = unit->Rules().name + " of player " +
+                                std::to_string(unit->Rules().owner ? unit->Rules().owner->team + 1 : 0);
         const Hex* hex = unit->GetHex();
-        if ((unit->GetState() == DEAD) == unit->alive)
+        if ((unit->GetState() == DEAD) == unit->Rules().turn.alive)
             return who + " is dead by its state but not by its flag, or the other way round";
-        if (!unit->alive) {
+        if (!unit->Rules().turn.alive) {
             ++dead;
             if (hex)
                 return who + " is dead but still stands on a hex";
             continue;
         }
-        const UnitStats& s = unit->stats;
+        const UnitStats& s = unit->Rules().stats;
         if (s.health < 1 || s.health > s.maxHealth)
             return who + " lives with health " + std::to_string(s.health) + " of " + std::to_string(s.maxHealth);
         if (s.mana < 0 || s.mana > s.maxMana)

@@ -31,7 +31,7 @@ bool Helps(const SpellDefinition& ability)
 
 bool Wounded(const Unit& unit)
 {
-    return unit.stats.health < unit.stats.maxHealth;
+    return unit.Rules().stats.health < unit.Rules().stats.maxHealth;
 }
 
 } // namespace
@@ -60,7 +60,7 @@ std::vector<Unit*> Commander::Living(const Unit& unit, bool enemies) const
 {
     std::vector<Unit*> found;
     for (Unit* other : units) {
-        if (other->alive && other->GetHex() && (other->owner != unit.owner) == enemies)
+        if (other->Rules().turn.alive && other->GetHex() && (other->Rules().owner != unit.Rules().owner) == enemies)
             found.push_back(other);
     }
     return found;
@@ -124,7 +124,7 @@ void Commander::Cancel(Unit& unit)
     ++counters.refusals;
     digest.Add(1000 + refusals);
     unit.SetState(IDLE);
-    unit.pendingState = UNIT_STATE_NONE;
+    unit.QueueStance(UNIT_STATE_NONE);
     unit.ClearTarget();
     unit.DeselectAbility();
     pointer.SetHovered(nullptr);
@@ -138,7 +138,7 @@ void Commander::EndTurn(Unit& unit, int pending)
     if (pending != UNIT_STATE_NONE) {
         // The Defend and Focus buttons queue the stance for the end of the turn.
         unit.SetState(IDLE);
-        unit.pendingState = static_cast<UnitState>(pending);
+        unit.QueueStance(static_cast<UnitState>(pending));
     }
     ending = true;
     pointer.AimAway();
@@ -158,22 +158,22 @@ void Commander::Decide(Unit& unit)
         std::vector<Unit*> inReach;
         for (Unit* enemy : enemies) {
             const float d = Distance(unit, *enemy);
-            if (d <= static_cast<float>(unit.stats.meleeRange) * Unit::RANGE_STEP ||
-                d <= static_cast<float>(unit.stats.rangedRange) * Unit::RANGE_STEP)
+            if (d <= static_cast<float>(unit.Rules().stats.meleeRange) * Unit::RANGE_STEP ||
+                d <= static_cast<float>(unit.Rules().stats.rangedRange) * Unit::RANGE_STEP)
                 inReach.push_back(enemy);
         }
         enemyInReach = !inReach.empty();
-        if (enemyInReach && unit.CanAttack())
+        if (enemyInReach && unit.CanEnter(SELECTING_TARGET))
             options.push_back({ATTACK, 6, inReach[static_cast<size_t>(Pick(static_cast<int>(inReach.size())))]});
         AddAbilityOptions(unit, options);
         if (unit.CanMove() && !cannotMove && !enemies.empty())
             options.push_back({MOVE, enemyInReach ? 1 : 5});
     }
-    if (unit.CanDefend())
+    if (unit.CanEnter(DEFENDING))
         options.push_back({DEFEND, 1});
-    if (unit.CanFocus())
+    if (unit.CanEnter(FOCUSING))
         options.push_back({FOCUS, 1});
-    options.push_back({END_TURN, unit.stats.actionPoints < Unit::MOVE_COST ? 4 : 1});
+    options.push_back({END_TURN, unit.Rules().stats.actionPoints < Unit::MOVE_COST ? 4 : 1});
 
     int total = 0;
     for (const Option& option : options)
@@ -219,7 +219,7 @@ void Commander::Issue(Unit& unit, const Option& option)
     } else if (option.kind == MOVE) {
         unit.SetState(SELECTING_MOVE);
     } else {
-        unit.SelectAbility(unit.abilities[static_cast<size_t>(option.ability)].name);
+        unit.Spellcasting().SelectAbility(unit.Rules().abilities[static_cast<size_t>(option.ability)].name);
         if (option.kind == CAST)
             aim = option.target->GetHex();
     }
@@ -238,10 +238,10 @@ void Commander::Issue(Unit& unit, const Option& option)
 void Commander::AddAbilityOptions(Unit& unit, std::vector<Option>& options)
 {
     const Hex* home = unit.GetHex();
-    for (size_t i = 0; i < unit.abilities.size(); ++i) {
-        const SpellDefinition& ability = unit.abilities[i];
-        if (ability.usesLeft < 1 || unit.stats.mana < std::abs(ability.manaCost) ||
-            unit.stats.actionPoints < ability.actionPointCost)
+    for (size_t i = 0; i < unit.Rules().abilities.size(); ++i) {
+        const SpellDefinition& ability = unit.Rules().abilities[i];
+        if (ability.usesLeft < 1 || unit.Rules().stats.mana < std::abs(ability.manaCost) ||
+            unit.Rules().stats.actionPoints < ability.actionPointCost)
             continue;
         const float reach = static_cast<float>(ability.range) * Unit::RANGE_STEP;
         if (ability.areaRadius < 2) {
@@ -254,7 +254,7 @@ void Commander::AddAbilityOptions(Unit& unit, std::vector<Option>& options)
                 if (onFriends && ability.effectType == EffectType::HEALTH && ability.amount > 0 && !Wounded(*other))
                     continue;
                 if (onFriends && ability.effectType == EffectType::MANA && ability.amount > 0 &&
-                    other->stats.mana >= other->stats.maxMana)
+                    other->Rules().stats.mana >= other->Rules().stats.maxMana)
                     continue;
                 targets.push_back(other);
             }
@@ -293,9 +293,9 @@ int Commander::AreaValue(const Unit& caster, const SpellDefinition& ability, con
     const bool helps = Helps(ability);
     int value = 0;
     for (const Unit* other : units) {
-        if (!other->alive || !other->GetHex() || !InSquare(*other->GetHex(), centre, ability.areaRadius))
+        if (!other->Rules().turn.alive || !other->GetHex() || !InSquare(*other->GetHex(), centre, ability.areaRadius))
             continue;
-        const bool friendly = other->owner == caster.owner;
+        const bool friendly = other->Rules().owner == caster.Rules().owner;
         // An area centred on the caster spares it when it is meant for the foe.
         if (other == &caster && ability.range == 0 && ability.target == "ENEMY" && !warcry)
             continue;
@@ -342,7 +342,7 @@ std::vector<int> Commander::WalkingSteps(Hex& from)
 Hex* Commander::ChooseDestination(Unit& unit)
 {
     Hex* home = unit.GetHex();
-    const int radius = unit.stats.movementRadius;
+    const int radius = unit.Rules().stats.movementRadius;
     if (!home || radius < 1)
         return nullptr;
     const std::vector<Unit*> enemies = Living(unit, true);

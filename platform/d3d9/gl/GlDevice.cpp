@@ -379,6 +379,44 @@ void GlDevice::MoveAutoDepth(bool toWindow)
     appliedChangeCount_ = ~0ull;
 }
 
+// Copies keep to our framebuffers, whose rows all run top-down: a copy of one size and format between them is a
+// plain copy of memory for llvmpipe, where a flipped one into the window would be a full-screen draw.
+HRESULT GlDevice::BackEndCopySurface(Surface* source, Surface* destination)
+{
+    MakeCurrent();
+    const bool depth = source->IsDepthStencil();
+    if (destination == BackBufferSurface()) {
+        // The frame goes on in the back buffer's own texture, which Present then draws over the window.
+        backBufferBoundThisFrame_ = true;
+        TakeBackBufferFromWindow();
+    } else if (source == BackBufferSurface()) {
+        TakeBackBufferFromWindow();
+    }
+    if (depth && destination == AutoDepthSurface()) {
+        // Every pixel is replaced: what the window's buffer held for it need not come back.
+        autoDepthInWindow_ = false;
+    } else if (depth && source == AutoDepthSurface()) {
+        MoveAutoDepth(false);
+    }
+    const GLuint read = depth ? framebuffers_.DepthFramebufferFor(source, textures_, glState_)
+                              : framebuffers_.FramebufferFor(source, nullptr, textures_, glState_);
+    const GLuint draw = depth ? framebuffers_.DepthFramebufferFor(destination, textures_, glState_)
+                              : framebuffers_.FramebufferFor(destination, nullptr, textures_, glState_);
+    if (!read || !draw)
+        return D3DERR_INVALIDCALL;
+    const GLint width = static_cast<GLint>(source->Width());
+    const GLint height = static_cast<GLint>(source->Height());
+    glState_.BindDrawFramebuffer(draw);
+    SetWindowOrigin(false);
+    glState_.SetScissor(false);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height,
+                      depth ? GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT : GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    appliedChangeCount_ = ~0ull;
+    return D3D_OK;
+}
+
 HRESULT GlDevice::BackEndPresent()
 {
     MakeCurrent();

@@ -105,6 +105,38 @@ GLuint GlFramebufferCache::FramebufferFor(Surface* color, Surface* depth, GlText
     return entry.framebuffer;
 }
 
+GLuint GlFramebufferCache::DepthFramebufferFor(Surface* depth, GlTextureCache& textures, GlStateCache& state)
+{
+    Attachment depthAttachment;
+    if (!depth || !depth->IsDepthStencil() || !AttachmentFor(depth, textures, state, &depthAttachment) ||
+        depthAttachment.kind != GL_RENDERBUFFER)
+        return 0;
+    for (const Entry& entry : entries_)
+        if (entry.color.kind == GL_NONE && entry.depth == depthAttachment)
+            return entry.framebuffer;
+    Entry entry;
+    entry.depth = depthAttachment;
+    glGenFramebuffers(1, &entry.framebuffer);
+    state.BindDrawFramebuffer(entry.framebuffer);
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthAttachment.name);
+    // Without a colour attachment the framebuffer is complete only when it names no colour buffer either.
+    glDrawBuffer(GL_NONE);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, entry.framebuffer);
+    glReadBuffer(GL_NONE);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    const GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        LogFormat(LogLevel::ERROR, "gl.framebuffer",
+                  "d3d9/gl: depth surface cannot be copied (framebuffer status 0x%x)", status);
+        state.BindDrawFramebuffer(0);
+        glDeleteFramebuffers(1, &entry.framebuffer);
+        state.OnFramebufferDeleted(entry.framebuffer);
+        return 0;
+    }
+    entries_.push_back(entry);
+    return entry.framebuffer;
+}
+
 void GlFramebufferCache::DropUsing(GLenum kind, GLuint name, GlStateCache& state)
 {
     for (size_t i = 0; i < entries_.size();) {

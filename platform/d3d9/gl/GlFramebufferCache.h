@@ -31,6 +31,9 @@ public:
     // storage that can be rendered to. Storage is made on first use.
     GLuint FramebufferFor(Surface* color, Surface* depth, GlTextureCache& textures, GlStateCache& state);
 
+    // A framebuffer with a depth-stencil surface alone (no colour), for copies; 0 when it has no GL storage.
+    GLuint DepthFramebufferFor(Surface* depth, GlTextureCache& textures, GlStateCache& state);
+
     // The GL texture holding a standalone colour surface's pixels (made on first use); 0 for others.
     GLuint ColorTexture(Surface* surface, GlTextureCache& textures, GlStateCache& state);
 

@@ -8,6 +8,8 @@
 #include "d3d9/Texture.h"
 #include "win32/WindowBridge.h"
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -113,6 +115,7 @@ void NullDevice::ResetCounters()
     clearCount_ = 0;
     lastClear_ = ClearRecord{};
     presentCount_ = 0;
+    copyCount_ = 0;
     resetCount_ = 0;
 }
 
@@ -191,6 +194,23 @@ HRESULT NullDevice::BackEndReset(const D3DPRESENT_PARAMETERS& presentationParame
                                         static_cast<int>(presentationParameters.BackBufferHeight));
         WindowBridge::SetSuppressSizeEvents(false);
     }
+    return D3D_OK;
+}
+
+HRESULT NullDevice::BackEndCopySurface(Surface* source, Surface* destination)
+{
+    ++copyCount_;
+    // Depth is not kept without a GPU; colour lives in the memory copies, where clears land.
+    if (source->IsDepthStencil())
+        return D3D_OK;
+    std::scoped_lock guard(source->DataMutex(), destination->DataMutex());
+    if (!source->MakeBits() || !destination->MakeBits())
+        return D3D_OK;
+    const size_t rowBytes = static_cast<size_t>(std::min(source->Pitch(), destination->Pitch()));
+    for (UINT row = 0; row < source->Height(); ++row)
+        std::memcpy(destination->Bits() + static_cast<size_t>(row) * static_cast<size_t>(destination->Pitch()),
+                    source->Bits() + static_cast<size_t>(row) * static_cast<size_t>(source->Pitch()), rowBytes);
+    destination->MarkChanged();
     return D3D_OK;
 }
 

@@ -65,6 +65,8 @@ public:
     UINT ClearCount() const { return clearCount_; }
     const ClearRecord& LastClear() const { return lastClear_; }
     UINT PresentCount() const { return presentCount_; }
+    // Surfaces copied by StretchRect.
+    UINT CopyCount() const { return copyCount_; }
     UINT ResetCount() const { return resetCount_; }
     void ResetCounters();
 
@@ -74,6 +76,7 @@ protected:
     HRESULT BackEndPresent() override;
     HRESULT BackEndReset(const D3DPRESENT_PARAMETERS& presentationParameters, bool first) override;
     HRESULT BackEndReadSurface(Surface* surface) override;
+    HRESULT BackEndCopySurface(Surface* source, Surface* destination) override;
     void BackEndReleaseData(void* backEndData, ResourceKind kind) override;
     HRESULT BackEndCreateShaderProgram(const char* vertexSource, const char* fragmentSource,
                                        ShaderProgram** program) override;
@@ -90,5 +93,6 @@ private:
     UINT clearCount_ = 0;
     ClearRecord lastClear_;
     UINT presentCount_ = 0;
+    UINT copyCount_ = 0;
     UINT resetCount_ = 0;
 };

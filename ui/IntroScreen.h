@@ -2,13 +2,14 @@
 
 #include "ui/Screen.h"
 
-class GameSession;
+class MenuManager;
 
-// The title and its intro video: watched, not played, with the pointer hidden.
+// The title and its intro video: watched, not played, with the pointer hidden. The front end's title page does
+// the work; the screen only shows it.
 class IntroScreen : public Screen
 {
 public:
-    explicit IntroScreen(GameSession& session) : m_session(session) { }
+    explicit IntroScreen(MenuManager& menu) : m_menu(menu) { }
 
     GameState GetState() const override { return GAME_STATE_INTRO; }
     int GetMenuPage() const override;
@@ -18,5 +19,5 @@ public:
     bool ShowsHelp() const override { return false; }
 
 private:
-    GameSession& m_session;
+    MenuManager& m_menu;
 };

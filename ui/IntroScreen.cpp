@@ -1,6 +1,5 @@
-#include "app/IntroScreen.h"
+#include "ui/IntroScreen.h"
 
-#include "app/GameSession.h"
 #include "ui/MenuManager.h"
 
 int IntroScreen::GetMenuPage() const
@@ -16,6 +15,5 @@ void IntroScreen::Enter(GameState previous)
 
 void IntroScreen::Render()
 {
-    if (MenuManager* menu = m_session.GetMenuManager())
-        menu->Render();
+    m_menu.Render();
 }
