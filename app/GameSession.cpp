@@ -128,7 +128,7 @@ void GameSession::Init()
     m_descriptionBox = std::make_unique<DescriptionBox>();
     m_helpScreen = std::make_unique<HelpScreen>();
     m_markers = std::make_unique<BattleMarkers>();
-    m_worldCache = std::make_unique<WorldCache>();
+    m_keptWorld.cache = std::make_unique<WorldCache>();
     m_labels = std::make_unique<std::array<TextLabel, LABEL_COUNT>>();
 
     Terrain::SetCurrent(m_terrain.get());
@@ -332,8 +332,8 @@ void GameSession::RenderSceneToBackBuffer()
 void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
 {
     // Out of the menu the kept picture's surfaces would only add to the battle's memory.
-    if (m_worldCache && m_state != GAME_STATE_MAIN_MENU)
-        m_worldCache->Release();
+    if (m_keptWorld.cache && m_state != GAME_STATE_MAIN_MENU)
+        m_keptWorld.cache->Release();
     if (!mayKeepWorld || !DrawKeptWorld(device)) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH, 0);
         switch (m_state) {
@@ -629,7 +629,7 @@ void GameSession::Shutdown()
     // The markers' decals and emitters leave the managers' lists with them.
     m_markers.reset();
     // The kept picture holds surfaces of the device and the textures the world was drawn with.
-    m_worldCache.reset();
+    m_keptWorld.cache.reset();
     m_terrain.reset();
     m_gridSink.reset();
     m_hexGrid.reset();

@@ -96,7 +96,7 @@ public:
     // Whether the start-up view may keep a picture of its still world between frames (on unless turned off,
     // to compare the two ways of drawing it).
     void SetWorldCacheAllowed(bool allowed);
-    const WorldCache* GetWorldCache() const { return m_worldCache.get(); }
+    const WorldCache* GetWorldCache() const { return m_keptWorld.cache.get(); }
     void Shutdown();
 
     // What the screens drive. The battle opens (or is taken up again from the main menu).
@@ -269,11 +269,14 @@ private:
     std::unique_ptr<SkyDome> m_skyDome;
     D3DXMATRIX m_textTransform;
     SceneTarget m_sceneTarget;
-    std::unique_ptr<WorldCache> m_worldCache;
-    bool m_worldCacheAllowed = true;
-    // The view of the last frame that could keep its world, to tell a camera standing still.
-    WorldCache::View m_lastWorldView;
-    bool m_lastWorldViewSet = false;
-    // Whether drawing the kept world handed the ground's emitters on to be drawn.
-    bool m_keptWorldSubmitsEmitters = false;
+    // The start-up view's world kept as a picture while the camera stands still (GameSessionWorld.cpp).
+    struct KeptWorld {
+        std::unique_ptr<WorldCache> cache;
+        bool allowed = true;
+        // The view of the last frame that could keep its world, to tell a camera standing still.
+        WorldCache::View lastView;
+        bool lastViewSet = false;
+        // Whether drawing the kept world handed the ground's emitters on to be drawn.
+        bool submitsEmitters = false;
+    } m_keptWorld;
 };

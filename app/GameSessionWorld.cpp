@@ -25,16 +25,16 @@ bool SameCamera(const WorldCache::View& a, const WorldCache::View& b)
 
 void GameSession::SetWorldCacheAllowed(bool allowed)
 {
-    m_worldCacheAllowed = allowed;
-    if (!allowed && m_worldCache)
-        m_worldCache->Invalidate();
+    m_keptWorld.allowed = allowed;
+    if (!allowed && m_keptWorld.cache)
+        m_keptWorld.cache->Invalidate();
 }
 
 // Units, hex highlights and the battle's decals move or fade from frame to frame; the menu over a battle that has
 // begun draws its world every frame as the battle does.
 bool GameSession::WorldIsStill() const
 {
-    if (!m_worldCacheAllowed || m_state != GAME_STATE_MAIN_MENU || !m_flow.GetPlayers().empty())
+    if (!m_keptWorld.allowed || m_state != GAME_STATE_MAIN_MENU || !m_flow.GetPlayers().empty())
         return false;
     if (m_hexGrid) {
         const HexGrid& grid = *m_hexGrid;
@@ -73,38 +73,38 @@ WorldCache::View GameSession::CurrentWorldView() const
 
 bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
 {
-    if (!m_worldCache || !WorldIsStill()) {
-        m_lastWorldViewSet = false;
-        if (m_worldCache && m_worldCache->IsValid())
-            m_worldCache->Invalidate();
+    if (!m_keptWorld.cache || !WorldIsStill()) {
+        m_keptWorld.lastViewSet = false;
+        if (m_keptWorld.cache && m_keptWorld.cache->IsValid())
+            m_keptWorld.cache->Invalidate();
         return false;
     }
     WorldCache::View view = CurrentWorldView();
     // While the camera moves every frame draws another world: keeping it would only add a copy.
-    const bool cameraStill = m_lastWorldViewSet && SameCamera(view, m_lastWorldView);
-    m_lastWorldViewSet = true;
+    const bool cameraStill = m_keptWorld.lastViewSet && SameCamera(view, m_keptWorld.lastView);
+    m_keptWorld.lastViewSet = true;
     if (!cameraStill) {
-        m_worldCache->Invalidate();
-        m_lastWorldView = std::move(view);
+        m_keptWorld.cache->Invalidate();
+        m_keptWorld.lastView = std::move(view);
         return false;
     }
-    const bool kept = m_worldCache->IsCurrent(view);
+    const bool kept = m_keptWorld.cache->IsCurrent(view);
     if (!kept) {
-        if (!m_worldCache->BeginPicture(device, view, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH)) {
-            m_lastWorldView = std::move(view);
+        if (!m_keptWorld.cache->BeginPicture(device, view, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH)) {
+            m_keptWorld.lastView = std::move(view);
             return false;
         }
         const size_t submitted = ParticleManager::Get()->Emitters().size();
         RenderScene(false);
-        m_worldCache->EndPicture(device);
+        m_keptWorld.cache->EndPicture(device);
         // The ground hands its emitters on when it is drawn (not when it cannot be).
-        m_keptWorldSubmitsEmitters = ParticleManager::Get()->Emitters().size() > submitted;
-    } else if (m_terrain && m_keptWorldSubmitsEmitters) {
+        m_keptWorld.submitsEmitters = ParticleManager::Get()->Emitters().size() > submitted;
+    } else if (m_terrain && m_keptWorld.submitsEmitters) {
         for (const auto& emitter : m_terrain->Emitters())
             emitter->Submit();
     }
-    m_lastWorldView = std::move(view);
-    if (!m_worldCache->Show(device, kept)) {
+    m_keptWorld.lastView = std::move(view);
+    if (!m_keptWorld.cache->Show(device, kept)) {
         // The frame draws its world itself, and the ground's emitters with it.
         if (m_terrain)
             for (const auto& emitter : m_terrain->Emitters())

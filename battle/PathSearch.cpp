@@ -45,10 +45,38 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
     const int team = owner ? owner->team : Player::NO_TEAM;
     const bool ignoresZones = unit.HasActiveEffect(EffectType::DEFEND_FREE);
 
-    m_open.assign(1, start);
-    m_closed.assign(1, start);
     bool stop = false;
     bool found = false;
+    Expand(start, target, team, ignoresZones, found, stop);
+
+    unit.FaceTowards(target->anchorX, target->anchorZ, FACE_RATE);
+
+    std::vector<Hex*>& path = unit.GetPath();
+    path.clear();
+    count = 0;
+    // Walking towards a target the search never met would cross whatever lies between the last hex it reached
+    // and the target: no move is offered.
+    if (!found && !stop) {
+        m_grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
+        return NO_MOVE;
+    }
+    if (!stop) {
+        path.push_back(target);
+        count = 1;
+    }
+    // Every hex expanded in this search got its parent in this search, so the chain ends at the start; the bound
+    // only guards against a board changed under the search.
+    for (Hex* hex = m_closed.back(); hex && hex != start && count <= HexGrid::HEX_COUNT; hex = hex->pathParent) {
+        path.push_back(hex);
+        ++count;
+    }
+    return ShowPath(unit, target, count);
+}
+
+void PathSearch::Expand(Hex* start, const Hex* target, int team, bool ignoresZones, bool& found, bool& stop)
+{
+    m_open.assign(1, start);
+    m_closed.assign(1, start);
     for (int iteration = 0; iteration < MAX_EXPANSIONS && !stop && !found; ++iteration) {
         std::stable_sort(m_open.begin(), m_open.end(),
                          [](const Hex* a, const Hex* b) { return a->pathScore < b->pathScore; });
@@ -84,29 +112,11 @@ int PathSearch::FindPath(BoardUnit& unit, Hex* target, int& count)
         if (m_open.empty())
             break;
     }
+}
 
-    unit.FaceTowards(target->anchorX, target->anchorZ, FACE_RATE);
-
+int PathSearch::ShowPath(BoardUnit& unit, const Hex* target, int count)
+{
     std::vector<Hex*>& path = unit.GetPath();
-    path.clear();
-    count = 0;
-    // Walking towards a target the search never met would cross whatever lies between the last hex it reached
-    // and the target: no move is offered.
-    if (!found && !stop) {
-        m_grid.SetTextureMode(HexGrid::CURSOR_BLOCKED);
-        return NO_MOVE;
-    }
-    if (!stop) {
-        path.push_back(target);
-        count = 1;
-    }
-    // Every hex expanded in this search got its parent in this search, so the chain ends at the start; the bound
-    // only guards against a board changed under the search.
-    for (Hex* hex = m_closed.back(); hex && hex != start && count <= HexGrid::HEX_COUNT; hex = hex->pathParent) {
-        path.push_back(hex);
-        ++count;
-    }
-
     const int radius = unit.GetMovementRadius();
     if (count > radius) {
         const int excess = count - radius;

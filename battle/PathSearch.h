@@ -37,6 +37,12 @@ public:
     int GetExpansions() const { return m_expansions; }
 
 private:
+    // The best-first expansion from start: found when a neighbour of an expanded hex is the target, stop when
+    // the search steps onto an enemy's defended zone (that hex is the last of m_closed).
+    void Expand(Hex* start, const Hex* target, int team, bool ignoresZones, bool& found, bool& stop);
+    // Cuts the unit's path of count hexes to its movement radius, highlights it and sets the cursor texture.
+    int ShowPath(BoardUnit& unit, const Hex* target, int count);
+
     HexGrid& m_grid;
     std::vector<Hex*> m_open;
     std::vector<Hex*> m_closed;

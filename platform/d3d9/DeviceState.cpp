@@ -12,12 +12,9 @@ D3DMATRIX Identity()
     return m;
 }
 
-} // namespace
-
-void DeviceState::SetDefaults(bool autoDepth)
+// Every render state D3D9 documents a default for; the rest stay zero.
+void SetRenderStateDefaults(DWORD* rs, bool autoDepth)
 {
-    std::memset(renderStates, 0, sizeof(renderStates));
-    DWORD* rs = renderStates;
     rs[D3DRS_ZENABLE] = autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
     rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
     rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
@@ -94,33 +91,49 @@ void DeviceState::SetDefaults(bool autoDepth)
     rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
     rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
     rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+}
 
+// Only the first stage modulates and passes its texture's alpha; the others start disabled.
+void SetStageDefaults(DWORD* ts, UINT stage)
+{
+    ts[D3DTSS_COLOROP] = stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    ts[D3DTSS_ALPHAOP] = stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    ts[D3DTSS_TEXCOORDINDEX] = stage;
+    ts[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
+    ts[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+    ts[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+    ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+}
+
+void SetSamplerDefaults(DWORD* ss)
+{
+    ss[D3DSAMP_ADDRESSU] = D3DTADDRESS_WRAP;
+    ss[D3DSAMP_ADDRESSV] = D3DTADDRESS_WRAP;
+    ss[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+    ss[D3DSAMP_BORDERCOLOR] = 0;
+    ss[D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
+    ss[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+    ss[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+    ss[D3DSAMP_MAXANISOTROPY] = 1;
+}
+
+} // namespace
+
+void DeviceState::SetDefaults(bool autoDepth)
+{
+    std::memset(renderStates, 0, sizeof(renderStates));
+    SetRenderStateDefaults(renderStates, autoDepth);
     for (UINT stage = 0; stage < DEVICE_TEXTURE_STAGES; ++stage) {
-        DWORD* ts = stageStates[stage];
-        std::memset(ts, 0, sizeof(stageStates[stage]));
-        ts[D3DTSS_COLOROP] = stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_ALPHAOP] = stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_TEXCOORDINDEX] = stage;
-        ts[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
-        ts[D3DTSS_COLORARG0] = D3DTA_CURRENT;
-        ts[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
-        ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+        std::memset(stageStates[stage], 0, sizeof(stageStates[stage]));
+        SetStageDefaults(stageStates[stage], stage);
     }
     for (UINT sampler = 0; sampler < DEVICE_SAMPLERS; ++sampler) {
-        DWORD* ss = samplerStates[sampler];
-        std::memset(ss, 0, sizeof(samplerStates[sampler]));
-        ss[D3DSAMP_ADDRESSU] = D3DTADDRESS_WRAP;
-        ss[D3DSAMP_ADDRESSV] = D3DTADDRESS_WRAP;
-        ss[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        ss[D3DSAMP_BORDERCOLOR] = 0;
-        ss[D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
-        ss[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        ss[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-        ss[D3DSAMP_MAXANISOTROPY] = 1;
+        std::memset(samplerStates[sampler], 0, sizeof(samplerStates[sampler]));
+        SetSamplerDefaults(samplerStates[sampler]);
     }
 
     view = Identity();

@@ -13,22 +13,9 @@
 
 namespace {
 
-// The virtual-key code the original keyboard driver gave each key, by what the key produces.
-int VirtualKey(const SDL_Keysym& key)
+// The virtual-key codes of the editing, modifier and navigation keys; 0 for any other key.
+int ControlKey(SDL_Keycode code)
 {
-    const SDL_Keycode code = key.sym;
-    if (code >= SDLK_a && code <= SDLK_z) {
-        return 'A' + (code - SDLK_a);
-    }
-    if (code >= SDLK_0 && code <= SDLK_9) {
-        return '0' + (code - SDLK_0);
-    }
-    if (code >= SDLK_F1 && code <= SDLK_F12) {
-        return VK_F1 + (code - SDLK_F1);
-    }
-    if (code >= SDLK_KP_1 && code <= SDLK_KP_9) {
-        return VK_NUMPAD0 + 1 + (code - SDLK_KP_1);
-    }
     switch (code) {
     case SDLK_BACKSPACE:
         return VK_BACK;
@@ -76,6 +63,15 @@ int VirtualKey(const SDL_Keysym& key)
         return VK_INSERT;
     case SDLK_DELETE:
         return VK_DELETE;
+    default:
+        return 0;
+    }
+}
+
+// The virtual-key codes of the keypad's operators and the punctuation keys; 0 for any other key.
+int SymbolKey(SDL_Keycode code)
+{
+    switch (code) {
     case SDLK_KP_0:
         return VK_NUMPAD0;
     case SDLK_KP_MULTIPLY:
@@ -117,6 +113,28 @@ int VirtualKey(const SDL_Keysym& key)
     default:
         return 0;
     }
+}
+
+// The virtual-key code the original keyboard driver gave each key, by what the key produces.
+int VirtualKey(const SDL_Keysym& key)
+{
+    const SDL_Keycode code = key.sym;
+    if (code >= SDLK_a && code <= SDLK_z) {
+        return 'A' + (code - SDLK_a);
+    }
+    if (code >= SDLK_0 && code <= SDLK_9) {
+        return '0' + (code - SDLK_0);
+    }
+    if (code >= SDLK_F1 && code <= SDLK_F12) {
+        return VK_F1 + (code - SDLK_F1);
+    }
+    if (code >= SDLK_KP_1 && code <= SDLK_KP_9) {
+        return VK_NUMPAD0 + 1 + (code - SDLK_KP_1);
+    }
+    if (const int control = ControlKey(code)) {
+        return control;
+    }
+    return SymbolKey(code);
 }
 
 WPARAM MouseKeyFlags()

@@ -36,6 +36,8 @@ ABILITY = 0
 BOARD = (0, 60, W, S.HUD_B - 70)
 # The unit whose turn it is stands a little below the middle of the screen (the camera aims above its feet).
 UNIT_ON_SCREEN = (W // 2, 420)
+# Where its ring is looked for: left, top, right, bottom.
+UNIT_SEARCH = (UNIT_ON_SCREEN[0] - 200, UNIT_ON_SCREEN[1] - 170, UNIT_ON_SCREEN[0] + 200, UNIT_ON_SCREEN[1] + 120)
 # Where the pointer rests while the board is photographed: on the health bar, a control of the HUD, so that the
 # board behind takes no hover and no hex lights up under the pointer.
 REST = (250, 745)
@@ -93,6 +95,9 @@ class Commander:
         self.escapes = 0
         self.walked = 0
         self.cast_counts = {}  # place of the ability on the row: times cast
+        # Seconds the ability row is waited for (when a unit is short of action points it stays shut): None for
+        # a fixed 4 s, else that many frames of the game's pace, but 2 s at least.
+        self.row_frames = None
 
     def say(self, text):
         if self.verbose:
@@ -160,12 +165,18 @@ class Commander:
         raise vd.DriverError("End Turn did not end the turn within %.0f s" % (timeout or self.turn_timeout))
 
     # Finding things on the board by what lights up.
-    def lit_cells(self, before, after, again, tint=None):
+    def lit_cells(self, before, after, again, tint=None, region=None):
         """Cells of 16 pixels of the board that changed colour after a command was chosen: different from before
         in two pictures taken one after the other, and the same in both (units breathing and snow blowing are not
-        places). tint, when given, must hold for the new colour. Returns {cell: strength}."""
+        places). tint, when given, must hold for the new colour. region (x, y, width, height; in whole cells)
+        limits the search to a part of the board. Returns {cell: strength}."""
         cells = {}
         x0, y0, w, h = BOARD
+        if region is not None:
+            left, top = max(x0, region[0] // 16 * 16), max(y0, region[1] // 16 * 16)
+            right = min(x0 + w, (region[0] + region[2] + 15) // 16 * 16)
+            bottom = min(y0 + h, (region[1] + region[3] + 15) // 16 * 16)
+            x0, y0, w, h = left, top, max(0, right - left), max(0, bottom - top)
         for y in range(y0, y0 + h, 4):
             for x in range(x0, x0 + w, 4):
                 b = before.pixel(x, y)
@@ -220,6 +231,9 @@ class Commander:
             self.camera.keep(again, "debug-%03d-after" % self.shots)
         return before, self.lit_cells(before, after, again, tint=tint)
 
+    def row_timeout(self):
+        return 4.0 if self.row_frames is None else max(2.0, self.player.frame * self.row_frames)
+
     def withdraw(self):
         """Escape takes back a command that waits for its target."""
         self.player.key("Escape", frames=2)
@@ -268,7 +282,7 @@ class Commander:
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
         # The row takes the actions' place, and the description box rises while the pointer rests on the ability.
         row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.ACTIONS["Move"]) > 5.0 and
-                                      im.difference(before, *S.DESCRIPTION) > 10.0, 4.0)
+                                      im.difference(before, *S.DESCRIPTION) > 10.0, self.row_timeout())
         if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
             # Too few action points: every action is greyed and the row stays shut.
             self.say("ability %d: the row did not open" % (index + 1))
@@ -391,23 +405,23 @@ class Commander:
     def find_unit(self, image, team, found_only=False):
         """Where the unit whose turn it is stands on the screen: the middle of the ring under it, in its side's
         colour (cyan for the first side, red and pink for the second). The middle of the view when no ring shows (or
-        None when found_only)."""
-        xs, ys = [], []
-        x0, y0, w, h = BOARD
-        for y in range(y0, y0 + h, 3):
-            for x in range(x0, x0 + w, 3):
+        None when found_only). The camera comes to rest over that unit, so the ring is the place of its colour
+        nearest the middle of the view, looked for about the middle only: the timber and roofs of the farm's
+        buildings, the dirt of its paths and the hexes of other units of the side have colours of the ring too."""
+        cells = {}
+        x0, y0, x1, y1 = UNIT_SEARCH
+        for y in range(y0, y1, 3):
+            for x in range(x0, x1, 3):
                 r, g, b = image.pixel(x, y)
-                if team == 0 and g > 150 and g - r > 50 and b - r > 40:
-                    xs.append(x)
-                    ys.append(y)
-                elif team == 1 and r > 120 and r - g > 20 and r - b > 12:
-                    xs.append(x)
-                    ys.append(y)
-        if len(xs) < 12:
+                if (team == 0 and g > 150 and g - r > 50 and b - r > 40) or \
+                        (team == 1 and r > 120 and r - g > 20 and r - b > 12):
+                    key = (x // 16, y // 16)
+                    cells[key] = cells.get(key, 0) + 1
+        places = [group for count, group in self.blobs(cells) if count >= 12]
+        if not places:
             return None if found_only else UNIT_ON_SCREEN
-        xs.sort()
-        ys.sort()
-        return xs[len(xs) // 2], ys[len(ys) // 2]
+        return min((self.feet(group) for group in places),
+                   key=lambda p: math.hypot(p[0] - UNIT_ON_SCREEN[0], p[1] - UNIT_ON_SCREEN[1]))
 
     def find_enemy(self, image, team, here):
         """Where the nearest enemy stands on the screen, or None when none shows: the hexes of the second side's
@@ -460,13 +474,16 @@ class Commander:
                 return image
             self.player.settle(3)
 
-    def walk(self, turn, direction, towards=None, before=None):
+    def walk(self, turn, direction, towards=None, before=None, turns=None):
         """Move, then the pointer out in that screen direction from the unit: the game lights the path to the
         hovered hex in green when the unit can reach it (and greys a hex beyond its reach), so the pointer is
         brought nearer until the hex under it is lit green, and that hex is clicked. towards, a point on the
-        screen, walks towards it instead, as far as the path reaches but not past it. Returns (where the unit stood
-        on the screen, the point clicked) when the unit walked, else None; the walk is measured at the unit's next
-        turn. before, when given, is a still picture of the board just taken with the pointer at rest."""
+        screen, walks towards it instead, as far as the path reaches but not past it. turns, angles in radians,
+        are the directions tried in order, turned off the way (by default a little to either side when a rock or
+        a tree stands on the straight way towards a point, and the straight way alone otherwise). Returns (where
+        the unit stood on the screen, the point clicked) when the unit walked, else None; the walk is measured at
+        the unit's next turn. before, when given, is a still picture of the board just taken with the pointer at
+        rest."""
         if before is None:
             self.player.move(*REST, frames=0)
             before = self.wait_still()
@@ -483,8 +500,12 @@ class Commander:
             self.player.move(*point, frames=2)
 
             def lit_to_pointer(after):
-                # The path's hexes are lit green.
-                cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10)
+                # The path's hexes are lit green; only the part of the board between the unit and the pointer is
+                # looked at (a path that leaves it far is not the one wanted).
+                box = (min(here[0], point[0]) - 96, min(here[1], point[1]) - 96, abs(here[0] - point[0]) + 192,
+                       abs(here[1] - point[1]) + 192)
+                cells = self.lit_cells(before, after, after, tint=lambda c: c[1] - c[0] > 20 and c[1] - c[2] > 10,
+                                       region=box)
                 if self.verbose:
                     self.shots += 1
                     self.camera.keep(after, "debug-%03d-walk-%d-%d" % (self.shots, point[0], point[1]))
@@ -494,9 +515,12 @@ class Commander:
                     if near(point, 26) and near(here, 70):
                         return True
                 return False
-            # A busy machine draws the path a frame or two after the pointer came: a second look before the
-            # hex counts as out of reach.
-            return lit_to_pointer(self.camera.shoot()) or lit_to_pointer(self.camera.shoot())
+            # A busy machine draws the path a frame or two after the pointer came: a second look, two frames
+            # later, before the hex counts as out of reach.
+            if lit_to_pointer(self.camera.shoot()):
+                return True
+            self.player.settle(2)
+            return lit_to_pointer(self.camera.shoot())
 
         def farthest(points):
             """The farthest lit of points along one line, nearest last: the hexes in reach run from the unit
@@ -504,11 +528,12 @@ class Commander:
             points = [point for point in points if on_board(point)]
             if not points:
                 return None
-            if lit(points[0]):
-                return points[0]
+            # The nearest first: when it is not lit, nothing along the line is (a way off the board, a wall).
             low, high = 1, len(points) - 1  # the answer, if any, lies in points[low:high + 1]
             if not lit(points[high]):
                 return None
+            if high == 0 or lit(points[0]):
+                return points[0]
             while low < high:
                 middle = (low + high) // 2
                 if lit(points[middle]):
@@ -517,22 +542,25 @@ class Commander:
                     low = middle + 1
             return points[high]
 
+        target = None
         if towards is not None:
-            # The enemy in sight: as near to it as the lit path goes, never past it; a little to either side
-            # when a rock or a tree stands on the straight way.
+            # The enemy in sight: as near to it as the lit path goes, never past it.
             vx, vy = towards[0] - here[0], towards[1] - here[1]
             length = math.hypot(vx, vy)
             fractions = [0.85, 0.7, 0.55] + [reach / length for reach in reaches if reach < 0.5 * length]
-            target = None
-            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8):
+            for turn_by in (0.0, 0.4, -0.4, 0.8, -0.8) if turns is None else turns:
                 c, s = math.cos(turn_by), math.sin(turn_by)
                 target = farthest([(int(here[0] + (vx * c - vy * s) * f), int(here[1] + (vx * s + vy * c) * f))
                                    for f in (fractions if turn_by == 0.0 else fractions[1:])])
                 if target:
                     break
         else:
-            target = farthest([(int(here[0] + direction[0] * reach), int(here[1] + direction[1] * reach))
-                               for reach in reaches])
+            for turn_by in (0.0,) if turns is None else turns:
+                c, s = math.cos(turn_by), math.sin(turn_by)
+                dx, dy = direction[0] * c - direction[1] * s, direction[0] * s + direction[1] * c
+                target = farthest([(int(here[0] + dx * reach), int(here[1] + dy * reach)) for reach in reaches])
+                if target:
+                    break
         if target is None:
             self.say("%s: no path lit towards (%.2f, %.2f)" % (turn.name, direction[0], direction[1]))
             self.withdraw()
@@ -543,11 +571,14 @@ class Commander:
         self.player.move(*REST, frames=6)
         self.wait_still()
         # One measurement per turn, of walks all made in one direction: a turn that mixed directions measures
-        # nothing.
+        # nothing. The direction is the one the click went, from the unit to the hex clicked, which may be turned
+        # off the one asked for.
+        norm = max(math.hypot(target[0] - here[0], target[1] - here[1]), 1.0)
+        went = ((target[0] - here[0]) / norm, (target[1] - here[1]) / norm)
         pending = self.pending_walks.get(turn.key)
         if turn.key not in self.pending_walks:
-            self.pending_walks[turn.key] = (turn.place, direction)
-        elif pending is not None and pending[1] != direction:
+            self.pending_walks[turn.key] = (turn.place, went)
+        elif pending is not None and went[0] * pending[1][0] + went[1] * pending[1][1] < math.cos(0.35):
             self.pending_walks[turn.key] = None
         self.walked += 1
         return here, target
@@ -576,14 +607,27 @@ def heading_towards(commander, turn, target):
     return direction
 
 
-def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
+def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, detour=0, spread=None):
     """Commands one turn of a unit that closes in on the enemy and strikes it: near the enemy the unit casts each
     of the abilities named (once in the battle), then attacks, and walks up to the enemy when nothing is in reach.
     It walks straight at the enemy once it shows on the screen, and otherwise the way the walks measured tell.
-    Ends the turn when the game has not ended it."""
+    A unit that has stopped coming nearer (detour, +1 or -1: the side) first strikes whatever is in reach, then
+    walks off to that side of the way before it heads for the enemy again; when nothing lights that way, to the
+    other side or back, so that it moves anyway. spread, angles in radians, are the ways tried off the way the
+    walks measured tell while the enemy does not show (before the first walk is measured, that way is a guess that
+    may lead off the board). Ends the turn when the game has not ended it."""
     # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
     left = distance(turn.place, target) / HEX_STEP if target else None
     stepped = False
+    if detour:
+        commander.say("%s has come no nearer for a while: strikes what is in reach, then turns off %+d" % (
+            turn.name, detour))
+        if not commander.attack_in_reach():
+            quarter = math.pi / 2
+            commander.walk(turn, heading_towards(commander, turn, target),
+                           turns=[detour * quarter, detour * quarter / 2, detour * 1.5 * quarter, -detour * quarter,
+                                  2 * quarter])
+        actions -= 1
     for _ in range(actions):
         if commander.turn_over():
             return
@@ -619,7 +663,8 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6):
                     break
                 stepped = True
                 continue
-        walked = commander.walk(turn, direction, towards=seen, before=None if tried else image)
+        walked = commander.walk(turn, direction, towards=seen, before=None if tried else image,
+                                turns=None if seen is not None else spread)
         if not walked:
             break
         if left is not None and norm is not None:

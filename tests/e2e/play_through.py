@@ -405,6 +405,7 @@ class Walk:
                 print("  (no picture of the failure: %s)" % shot_error)
         finally:
             self.game.stop()
+            self.camera.close()
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.note("sanitizer: " + report)

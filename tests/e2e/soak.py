@@ -17,6 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import battle  # noqa: E402
+from approach import Approach  # noqa: E402
 import screens as S  # noqa: E402
 import varnholt_driver as vd  # noqa: E402
 from varnholt_driver import centre  # noqa: E402
@@ -27,6 +28,10 @@ W, H = vd.WIDTH, vd.HEIGHT
 BOARD = (0, 60, W, S.HUD_B - 60)
 COSTS = {"Militia": 25, "Scout": 25, "Mage": 25, "Pikeman": 50, "Archer": 50, "Rogue": 50, "Healer": 50,
          "CombatMage": 50, "Knight": 75, "Paladin": 75, "Assassin": 75}
+
+# The ways a unit tries, off the way to the enemy, when nothing lights straight on: before any walk is measured the
+# way is a guess, and by the board's edge a wrong guess points off the board.
+SPREAD = (0.0, 0.5, -0.5, 1.0, -1.0, 1.6, -1.6)
 
 
 class Stuck(AssertionError):
@@ -152,10 +157,13 @@ class Soak:
         near, defences, focuses, keys, clicks anywhere on the board), then the unit closes in on the enemy and
         strikes it, so that every battle ends."""
         started = time.monotonic()
-        commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout)
+        commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout,
+                                     verbose=self.args.verbose)
+        commander.row_frames = 16
+        self.player.hold = commander.battle_over
         commander.turns_seen = len(commander.turns())
         commander.since = since
-        places = {}
+        approach = Approach(window=self.args.stall_turns)
         while True:
             if time.monotonic() - started > self.args.battle_timeout:
                 raise Stuck("game %d: no end page after %.0f s of battle" % (game, self.args.battle_timeout))
@@ -166,14 +174,20 @@ class Soak:
             if turn is None:
                 return
             commander.note_turn(turn)
-            places[(turn.team, turn.name)] = turn.place
+            approach.note(turn.key, (turn.row, turn.column))
+            stuck = approach.stuck()
+            if stuck:
+                raise Stuck("game %d: %s" % (game, stuck))
             commander.settle_on_unit(turn)
-            enemies = [place for (team, _), place in places.items() if team != turn.team]
-            target = min(enemies, key=lambda place: battle.distance(place, turn.place)) if enemies else None
+            nearest = approach.target(turn.key)
+            target = battle.ground(*nearest) if nearest else None
             direction = battle.heading_towards(commander, turn, target)
             near = target is not None and battle.distance(turn.place, target) < 8 * battle.HEX_STEP
+            detour = approach.detour(turn.key)
             try:
-                for _ in range(self.random.randint(0, 2)):
+                # A unit that has stopped coming nearer spends its action points on getting round what is in
+                # its way rather than on random commands.
+                for _ in range(0 if detour else self.random.randint(0, 2)):
                     if commander.turn_over():
                         break
                     self.random_command(commander, turn, direction, near)
@@ -182,7 +196,7 @@ class Soak:
                 # Now and then an ability first, at a place of the row the unit may not have.
                 abilities = [self.random.randrange(len(S.ABILITIES))] if self.random.random() < 0.4 else []
                 commander.cast_counts.clear()
-                battle.close_in(commander, turn, target, abilities)
+                battle.close_in(commander, turn, target, abilities, detour=detour, spread=SPREAD)
             except vd.DriverError as error:
                 raise Stuck("game %d: %s" % (game, error))
 
@@ -263,7 +277,10 @@ class Soak:
                 game_started = time.monotonic()
                 self.deploy(game)
                 since = self.game.mark()
-                self.battle(game, since)
+                try:
+                    self.battle(game, since)
+                finally:
+                    self.player.hold = None
                 # The battle began before the mark the battle was commanded from: its state line is in the
                 # deployment's part of the log.
                 times = dict(self.game.game_times(deployed))
@@ -287,6 +304,7 @@ class Soak:
             self.picture("failure")
         finally:
             self.game.stop()
+            self.camera.close()
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.fault("sanitizer: " + report)
@@ -313,8 +331,15 @@ def main():
     parser.add_argument("--start-timeout", type=float, default=120.0)
     parser.add_argument("--load-timeout", type=float, default=180.0)
     parser.add_argument("--exit-timeout", type=float, default=60.0)
-    parser.add_argument("--battle-timeout", type=float, default=900.0,
-                        help="real seconds a battle may last before the game counts as stuck")
+    parser.add_argument("--battle-timeout", type=float, default=1800.0,
+                        help="real seconds a battle may last before the game counts as stuck (the last resort: a "
+                        "battle whose units stop coming nearer fails sooner, see --stall-turns; on a busy machine "
+                        "a long fight between two heavy units takes a quarter of an hour)")
+    parser.add_argument("--verbose", action="store_true",
+                        help="tell each command of the battles and keep the pictures it was chosen by")
+    parser.add_argument("--stall-turns", type=int, default=30,
+                        help="turns of a battle in which no unit comes nearer its enemy, out of reach, before it "
+                        "counts as stuck")
     parser.add_argument("--battle-game-time", type=float, default=7200.0,
                         help="seconds of game time a battle may last")
     parser.add_argument("--rss-allowance-kib", type=int, default=49152,

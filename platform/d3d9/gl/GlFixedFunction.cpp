@@ -169,9 +169,8 @@ const char* Comparison(uint8_t func)
     }
 }
 
-} // namespace
-
-std::string GlFixedFunction::VertexSource(const FixedFunctionKey& key, bool clipControl)
+// The vertex shader's inputs, uniforms and outputs for the state in key.
+std::string VertexDeclarations(const FixedFunctionKey& key)
 {
     std::string s = "#version 330 core\n";
     s += "layout(location = 0) in vec4 inPosition;\n";
@@ -201,7 +200,49 @@ std::string GlFixedFunction::VertexSource(const FixedFunctionKey& key, bool clip
     s += "out vec4 vDiffuse;\nout vec4 vSpecular;\nout float vFog;\n";
     for (int i = 0; i < key.stageCount; ++i)
         s += "out vec2 vTexCoord" + std::to_string(i) + ";\n";
+    return s;
+}
 
+// The line of the vertex shader that writes texture coordinate i for its stage.
+std::string TexCoordLine(const FixedFunctionStage& stage, int i)
+{
+    const std::string out = "    vTexCoord" + std::to_string(i) + " = ";
+    if (stage.texCoordSet >= 8)
+        return out + "vec2(0.0);\n";
+    const std::string in = "inTexCoord" + std::to_string(stage.texCoordSet);
+    const int count = stage.transform & 0x7F;
+    if (count == 0)
+        return out + in + ".xy;\n";
+    // The texture matrix sees the coordinates padded with a 1 after the last one the vertex holds,
+    // so a two-component set moves by the matrix's third row (_31, _32), as Direct3D does.
+    std::string padded;
+    switch (stage.texCoordSize) {
+    case 1:
+        padded = "vec4(" + in + ".x, 1.0, 0.0, 0.0)";
+        break;
+    case 2:
+        padded = "vec4(" + in + ".xy, 1.0, 0.0)";
+        break;
+    case 3:
+        padded = "vec4(" + in + ".xyz, 1.0)";
+        break;
+    default:
+        padded = in;
+        break;
+    }
+    const std::string transformed = "(uTextureMatrix" + std::to_string(i) + " * " + padded + ")";
+    if ((stage.transform & FixedFunctionKey::TRANSFORM_PROJECTED) && count >= 2) {
+        static const char* last[] = {"x", "x", "y", "z", "w"};
+        return out + transformed + ".xy / " + transformed + "." + last[count] + ";\n";
+    }
+    return out + transformed + ".xy;\n";
+}
+
+} // namespace
+
+std::string GlFixedFunction::VertexSource(const FixedFunctionKey& key, bool clipControl)
+{
+    std::string s = VertexDeclarations(key);
     s += "void main()\n{\n";
     if (key.pretransformed) {
         // Positions are render-target pixels from the top-left corner; rhw keeps perspective-correct
@@ -229,44 +270,8 @@ std::string GlFixedFunction::VertexSource(const FixedFunctionKey& key, bool clip
         break;
     }
     s += "    vDiffuse = inDiffuse;\n    vSpecular = inSpecular;\n";
-    for (int i = 0; i < key.stageCount; ++i) {
-        const FixedFunctionStage& stage = key.stages[i];
-        const std::string out = "    vTexCoord" + std::to_string(i) + " = ";
-        if (stage.texCoordSet >= 8) {
-            s += out + "vec2(0.0);\n";
-            continue;
-        }
-        const std::string in = "inTexCoord" + std::to_string(stage.texCoordSet);
-        const int count = stage.transform & 0x7F;
-        if (count == 0) {
-            s += out + in + ".xy;\n";
-            continue;
-        }
-        // The texture matrix sees the coordinates padded with a 1 after the last one the vertex holds,
-        // so a two-component set moves by the matrix's third row (_31, _32), as Direct3D does.
-        std::string padded;
-        switch (stage.texCoordSize) {
-        case 1:
-            padded = "vec4(" + in + ".x, 1.0, 0.0, 0.0)";
-            break;
-        case 2:
-            padded = "vec4(" + in + ".xy, 1.0, 0.0)";
-            break;
-        case 3:
-            padded = "vec4(" + in + ".xyz, 1.0)";
-            break;
-        default:
-            padded = in;
-            break;
-        }
-        const std::string transformed = "(uTextureMatrix" + std::to_string(i) + " * " + padded + ")";
-        if ((stage.transform & FixedFunctionKey::TRANSFORM_PROJECTED) && count >= 2) {
-            static const char* last[] = {"x", "x", "y", "z", "w"};
-            s += out + transformed + ".xy / " + transformed + "." + last[count] + ";\n";
-        } else {
-            s += out + transformed + ".xy;\n";
-        }
-    }
+    for (int i = 0; i < key.stageCount; ++i)
+        s += TexCoordLine(key.stages[i], i);
     s += "    gl_PointSize = uPointSize;\n";
     if (!clipControl) {
         // Without clip control: flip y so that memory row 0 is the top, and map depth 0..1 onto -1..1.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -320,6 +321,36 @@ TEST_F(MessageLoopTest, KeysAndButtonsBecomeMessagesAndSharedState)
     EXPECT_EQ(g_seen[0].wParam & MK_LBUTTON, MK_LBUTTON);
     EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), static_cast<SHORT>(0x8000));
     EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON), 0);
+}
+
+// The codes a Windows keyboard driver gives these keys, written out as numbers.
+TEST_F(MessageLoopTest, KeypadEditingAndPunctuationKeysGetTheirVirtualKeyCodes)
+{
+    HWND hwnd = MakeWindow();
+    RunLoopOnce();
+    g_seen.clear();
+    const Uint32 id = SDL_GetWindowID(WindowBridge::GetSdlWindow(hwnd));
+    const struct {
+        SDL_Keycode sym;
+        WPARAM vk;
+    } keys[] = {
+        {SDLK_5, 0x35},         {SDLK_KP_7, 0x67},   {SDLK_KP_0, 0x60},      {SDLK_ESCAPE, 0x1B},
+        {SDLK_PAGEUP, 0x21},    {SDLK_DELETE, 0x2E}, {SDLK_RSHIFT, 0x10},    {SDLK_KP_MULTIPLY, 0x6A},
+        {SDLK_SEMICOLON, 0xBA}, {SDLK_QUOTE, 0xDE},  {SDLK_BACKQUOTE, 0xC0}, {SDLK_F13, 0},
+    };
+    for (const auto& k : keys) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.windowID = id;
+        e.key.keysym.sym = k.sym;
+        SDL_PushEvent(&e);
+    }
+    RunLoopOnce();
+    ASSERT_EQ(g_seen.size(), std::size(keys));
+    for (size_t i = 0; i < std::size(keys); ++i) {
+        EXPECT_EQ(g_seen[i].message, WM_KEYDOWN) << i;
+        EXPECT_EQ(g_seen[i].wParam, keys[i].vk) << i;
+    }
 }
 
 TEST_F(MessageLoopTest, PointerMotionSetsTheCursorFirstAndReportsBackBufferPixels)
