@@ -28,17 +28,6 @@ WorldCache::View SomeView()
     return view;
 }
 
-uint32_t ColourAt(IDirect3DSurface9* surface, int x, int y)
-{
-    D3DLOCKED_RECT locked{};
-    if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY)))
-        return 0xDEADBEEF;
-    const auto* p = static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4;
-    const uint32_t colour = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-    surface->UnlockRect();
-    return colour;
-}
-
 } // namespace
 
 class WorldCacheTest : public SceneTest
@@ -116,8 +105,8 @@ TEST_F(WorldCacheTest, ShowingThePictureCopiesItAndPutsBackTheStatesItsDrawingLe
     ASSERT_TRUE(cache->Show(device, true));
     EXPECT_EQ(null->CopyCount(), 2u) << "colour, then depth and stencil";
     EXPECT_EQ(null->DrawCount(), 0u);
-    EXPECT_EQ(ColourAt(backBuffer, 2, 2), 0xFF0000u);
-    EXPECT_EQ(ColourAt(backBuffer, 100, 100), 0x808080u);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 2, 2), 0xFF0000u);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 100, 100), 0x808080u);
     DWORD value = 0;
     device->GetRenderState(D3DRS_ALPHAREF, &value);
     EXPECT_EQ(value, 77u);
@@ -162,7 +151,7 @@ TEST_F(WorldCacheTest, ALostDeviceTakesThePictureAndTheResetGoesOn)
     larger.height = 600;
     ASSERT_NO_FATAL_FAILURE(DrawPicture(larger));
     ASSERT_TRUE(cache->Show(device, true));
-    EXPECT_EQ(ColourAt(backBuffer, 799, 599), 0x808080u);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 799, 599), 0x808080u);
 }
 
 TEST_F(WorldCacheTest, WithoutADepthSurfaceNoPictureIsKept)

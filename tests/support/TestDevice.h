@@ -37,3 +37,15 @@ inline void ReleaseTestDevice(IDirect3D9*& d3d, IDirect3DDevice9*& device)
         EXPECT_EQ(objectLeft, 0u);
     }
 }
+
+// The pixel at (x, y) of a lockable X8R8G8B8 surface as 0xRRGGBB (0xDEADBEEF when it cannot be read).
+inline uint32_t SurfaceColourAt(IDirect3DSurface9* surface, int x, int y)
+{
+    D3DLOCKED_RECT locked{};
+    if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY)))
+        return 0xDEADBEEF;
+    const auto* p = static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4;
+    const uint32_t colour = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+    surface->UnlockRect();
+    return colour;
+}

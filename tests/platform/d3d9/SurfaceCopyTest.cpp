@@ -1,22 +1,7 @@
 #include "NullDeviceFixture.h"
+#include "support/TestDevice.h"
 
 #include <initializer_list>
-
-namespace {
-
-// B, G, R bytes of the pixel at (x, y) of an X8R8G8B8 surface, as 0xRRGGBB.
-uint32_t ColourAt(IDirect3DSurface9* surface, int x, int y)
-{
-    D3DLOCKED_RECT locked{};
-    if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY)))
-        return 0xDEADBEEF;
-    const auto* p = static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4;
-    const uint32_t colour = (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-    surface->UnlockRect();
-    return colour;
-}
-
-} // namespace
 
 class SurfaceCopy : public NullDeviceTest
 {
@@ -60,10 +45,10 @@ TEST_F(SurfaceCopy, AWholeRenderTargetLandsOnTheBackBuffer)
 
     const RECT whole{0, 0, 640, 480};
     ASSERT_EQ(device->StretchRect(kept, &whole, backBuffer, nullptr, D3DTEXF_NONE), D3D_OK);
-    EXPECT_EQ(ColourAt(backBuffer, 0, 0), 0x0A141Eu);
-    EXPECT_EQ(ColourAt(backBuffer, 599, 439), 0x0A141Eu);
-    EXPECT_EQ(ColourAt(backBuffer, 600, 440), 0xC86432u);
-    EXPECT_EQ(ColourAt(backBuffer, 639, 479), 0xC86432u);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 0, 0), 0x0A141Eu);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 599, 439), 0x0A141Eu);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 600, 440), 0xC86432u);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 639, 479), 0xC86432u);
     // Depth onto depth is a copy too (the null device keeps no depth to look at).
     EXPECT_EQ(device->StretchRect(keptDepth, nullptr, autoDepth, nullptr, D3DTEXF_NONE), D3D_OK);
     EXPECT_EQ(null->CopyCount(), 2u);
@@ -98,7 +83,7 @@ TEST_F(SurfaceCopy, CopiesThatWouldScaleConvertOrMixAreRefused)
     EXPECT_EQ(device->StretchRect(nullptr, nullptr, backBuffer, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->StretchRect(kept, nullptr, backBuffer, nullptr, D3DTEXF_ANISOTROPIC), D3DERR_INVALIDCALL);
     EXPECT_EQ(null->CopyCount(), 0u);
-    EXPECT_EQ(ColourAt(backBuffer, 10, 10), 0x010203u);
+    EXPECT_EQ(SurfaceColourAt(backBuffer, 10, 10), 0x010203u);
 
     for (IUnknown* object : std::initializer_list<IUnknown*>{plainLevel, plain, otherFormat, small})
         object->Release();
