@@ -331,52 +331,23 @@ void GameSession::RenderSceneToBackBuffer()
 
 void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
 {
-    // Out of the menu the kept picture's surfaces would only add to the battle's memory.
-    if (m_keptWorld.cache && m_state != GAME_STATE_MAIN_MENU)
+    const bool drawsWorld = DrawsWorld(m_state);
+    // A screen without the world (the title, the loading screen) or a scene drawn through the post-process pass
+    // (the deployment's board window, a slow-motion shot) would only hold the kept picture's surfaces.
+    if (m_keptWorld.cache && (!drawsWorld || !mayKeepWorld))
         m_keptWorld.cache->Release();
-    if (!mayKeepWorld || !DrawKeptWorld(device)) {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH, 0);
-        switch (m_state) {
-        case GAME_STATE_DEPLOYMENT:
-        case GAME_STATE_MAIN_MENU:
-        case GAME_STATE_BATTLE:
-        case GAME_STATE_GAME_OVER:
-            RenderScene(true);
-            break;
-        default:
-            break;
-        }
+    if (!drawsWorld || !mayKeepWorld || !DrawKeptWorld(device)) {
+        // The stencil too: the level's objects mark it afresh every frame.
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, SCENE_CLEAR_COLOUR,
+                      OUT_OF_RANGE_DEPTH, 0);
+        if (drawsWorld)
+            RenderStillWorld();
     }
+    if (drawsWorld)
+        RenderMovingWorld();
     if (m_markers)
         m_markers->SubmitEmitters();
     ParticleManager::Get()->Render();
-}
-
-void GameSession::RenderScene(bool withGlows)
-{
-    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
-    if (m_starField)
-        m_starField->Render();
-    if (m_terrain)
-        device->SetRenderState(D3DRS_FOGENABLE, m_terrain->GetLevelData().fogEnable);
-    if (m_skyDome)
-        m_skyDome->Render();
-    if (m_terrain)
-        m_terrain->Render();
-    DecalManager::Get()->Render();
-    if (m_hexGrid)
-        m_hexGrid->Render();
-    DataManager::Get()->SetTechnique("SkinnedCharacterBump");
-    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
-        player->Render();
-    if (m_markers)
-        m_markers->SubmitDecals();
-    if (m_terrain && withGlows)
-        m_terrain->DrawStaticObjects();
-    else if (StaticObjectSet* statics = m_terrain ? m_terrain->GetStaticObjects() : nullptr)
-        statics->RenderObjects();
-    if (withGlows)
-        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
 }
 
 void GameSession::RenderOverlay()

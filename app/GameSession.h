@@ -93,8 +93,8 @@ public:
     void RenderOverlay();
     void RenderMouseOver();
     void RenderHelp();
-    // Whether the start-up view may keep a picture of its still world between frames (on unless turned off,
-    // to compare the two ways of drawing it).
+    // Whether the world's still part may be kept as a picture between frames while the camera stands still (on
+    // unless turned off, to compare the two ways of drawing it).
     void SetWorldCacheAllowed(bool allowed);
     const WorldCache* GetWorldCache() const { return m_keptWorld.cache.get(); }
     void Shutdown();
@@ -208,15 +208,20 @@ private:
     void SetUnitShaderGlobals();
     void UpdatePlayers();
     void UpdateScenery();
-    // The world; without its glows it leaves the fog on, for them to be drawn after.
-    void RenderScene(bool withGlows);
+    // The states whose frames show the world.
+    static bool DrawsWorld(GameState state);
+    // The world in two parts: what stands still while the camera does (stars, sky, ground, the blood on it and the
+    // level's objects), which a kept picture may stand for, then what moves over it (this frame's and the level's
+    // decals, the hex highlights, the units, the objects' glows).
+    void RenderStillWorld();
+    void RenderMovingWorld();
     // mayKeepWorld: the frame's target is the back buffer, where a kept picture of the world may stand for it.
     void DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld);
-    // Whether nothing of the world but its sky, emitters and glows can change while the camera stands still.
+    // Whether the still part of the world may be kept as a picture in this state.
     bool WorldIsStill() const;
     WorldCache::View CurrentWorldView() const;
-    // Shows the kept picture of the world (drawing it first when it is out of date) and the glows over it; false
-    // when the frame is to draw the world itself.
+    // Shows the kept picture of the world's still part (drawing it first when it is out of date); false when the
+    // frame is to draw that part itself.
     bool DrawKeptWorld(IDirect3DDevice9* device);
     void SetLevelPreset() const;
     void ApplyGameSpeed();
@@ -269,7 +274,7 @@ private:
     std::unique_ptr<SkyDome> m_skyDome;
     D3DXMATRIX m_textTransform;
     SceneTarget m_sceneTarget;
-    // The start-up view's world kept as a picture while the camera stands still (GameSessionWorld.cpp).
+    // The world's still part kept as a picture while the camera stands still (GameSessionWorld.cpp).
     struct KeptWorld {
         std::unique_ptr<WorldCache> cache;
         bool allowed = true;

@@ -1,9 +1,13 @@
-// The start-up view's world kept as a picture while the camera stands still: the main menu shows the same sky,
-// ground and scenery frame after frame, and only the emitters and glows over them move.
+// The world kept as a picture while the camera stands still: sky, stars, ground, the blood on it and the level's
+// objects do not change while a player looks at the same view (the main menu, a turn being thought over), and
+// only what moves is drawn over the picture every frame: this frame's and the level's decals, the hex
+// highlights, the units, the objects' glows and the emitters. The world is drawn in the same two parts when it is
+// drawn anew, so that the kept picture and the fresh one are the same to the last pixel.
 #include "app/GameSession.h"
 
-#include "battle/BoardPointer.h"
+#include "app/BattleMarkers.h"
 #include "battle/HexGrid.h"
+#include "battle/Player.h"
 #include "core/DataManager.h"
 #include "scene/Camera.h"
 #include "scene/Decal.h"
@@ -11,10 +15,53 @@
 #include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
 #include "scene/SkyDome.h"
+#include "scene/StarField.h"
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
 
+#include <iterator>
+
 namespace {
+
+// The stencil bit the level's objects set where they are drawn. The decals and hex highlights go on the ground
+// without a depth test, under the objects: drawn after them, they keep off the marked pixels. The stars' marks
+// of the ground use the other bits, before the objects are drawn.
+constexpr DWORD OBJECTS_MARK = 0x80;
+
+constexpr D3DRENDERSTATETYPE STENCIL_STATES[] = {D3DRS_STENCILENABLE, D3DRS_STENCILFUNC,      D3DRS_STENCILREF,
+                                                 D3DRS_STENCILMASK,   D3DRS_STENCILWRITEMASK, D3DRS_STENCILFAIL,
+                                                 D3DRS_STENCILZFAIL,  D3DRS_STENCILPASS};
+
+// Sets the stencil for one step of the world's drawing and puts back what it found.
+class StencilStep
+{
+public:
+    StencilStep(IDirect3DDevice9* device, const DWORD (&values)[std::size(STENCIL_STATES)]) : m_device(device)
+    {
+        for (size_t i = 0; i < std::size(STENCIL_STATES); ++i) {
+            m_device->GetRenderState(STENCIL_STATES[i], &m_saved[i]);
+            m_device->SetRenderState(STENCIL_STATES[i], values[i]);
+        }
+    }
+    ~StencilStep()
+    {
+        for (size_t i = 0; i < std::size(STENCIL_STATES); ++i)
+            m_device->SetRenderState(STENCIL_STATES[i], m_saved[i]);
+    }
+    StencilStep(const StencilStep&) = delete;
+    StencilStep& operator=(const StencilStep&) = delete;
+
+private:
+    IDirect3DDevice9* m_device;
+    DWORD m_saved[std::size(STENCIL_STATES)] = {};
+};
+
+// A fragment of an object that passes its alpha and depth tests marks its pixel.
+constexpr DWORD MARK_OBJECTS[] = {TRUE,         D3DCMP_ALWAYS,     OBJECTS_MARK,      0xFFFFFFFF,
+                                  OBJECTS_MARK, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE};
+// Only where no object was drawn; nothing is written.
+constexpr DWORD UNDER_OBJECTS[] = {
+    TRUE, D3DCMP_EQUAL, 0, OBJECTS_MARK, 0, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP};
 
 bool SameCamera(const WorldCache::View& a, const WorldCache::View& b)
 {
@@ -30,24 +77,16 @@ void GameSession::SetWorldCacheAllowed(bool allowed)
         m_keptWorld.cache->Invalidate();
 }
 
-// Units, hex highlights and the battle's decals move or fade from frame to frame; the menu over a battle that has
-// begun draws its world every frame as the battle does.
+bool GameSession::DrawsWorld(GameState state)
+{
+    return state == GAME_STATE_DEPLOYMENT || state == GAME_STATE_MAIN_MENU || state == GAME_STATE_BATTLE ||
+           state == GAME_STATE_GAME_OVER;
+}
+
+// Whatever moves in the world is drawn over the kept picture, so any state that shows the world may keep it.
 bool GameSession::WorldIsStill() const
 {
-    if (!m_keptWorld.allowed || m_state != GAME_STATE_MAIN_MENU || !m_flow.GetPlayers().empty())
-        return false;
-    if (m_hexGrid) {
-        const HexGrid& grid = *m_hexGrid;
-        for (const std::vector<Hex*>* list :
-             {&grid.GetPathList(), &grid.GetTeam0List(), &grid.GetTeam1List(), &grid.GetZoneList(),
-              &grid.GetTeam0DefendedList(), &grid.GetTeam1DefendedList()})
-            if (!list->empty())
-                return false;
-        const BoardPointer* pointer = BoardPointer::Get();
-        if (pointer && pointer->GetHovered())
-            return false;
-    }
-    return true;
+    return m_keptWorld.allowed && DrawsWorld(m_state);
 }
 
 WorldCache::View GameSession::CurrentWorldView() const
@@ -63,11 +102,9 @@ WorldCache::View GameSession::CurrentWorldView() const
     view.skyValue = m_skyDome ? m_skyDome->GetSkyValue() : 0.0f;
     view.level = m_terrain.get();
     view.levelRevision = m_terrain ? m_terrain->GroundRevision() : 0;
-    // In the order the decal manager draws them.
-    const DecalManager* decals = DecalManager::Get();
-    for (const std::vector<Decal*>* list : {&decals->DynamicList(), &decals->FrameList(), &decals->LevelList()})
-        for (const Decal* decal : *list)
-            view.decals.push_back({decal, decal->Texture(), decal->Layings(), decal->Rotation()});
+    // The decals the picture holds (a blow's blood laid or fading changes them), in their drawing order.
+    for (const Decal* decal : DecalManager::Get()->DynamicList())
+        view.decals.push_back({decal, decal->Texture(), decal->Layings(), decal->Rotation()});
     return view;
 }
 
@@ -95,7 +132,7 @@ bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
             return false;
         }
         const size_t submitted = ParticleManager::Get()->Emitters().size();
-        RenderScene(false);
+        RenderStillWorld();
         m_keptWorld.cache->EndPicture(device);
         // The ground hands its emitters on when it is drawn (not when it cannot be).
         m_keptWorld.submitsEmitters = ParticleManager::Get()->Emitters().size() > submitted;
@@ -111,8 +148,52 @@ bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
                 ParticleManager::Withdraw(emitter.get());
         return false;
     }
+    return true;
+}
+
+void GameSession::RenderStillWorld()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (m_starField)
+        m_starField->Render();
+    if (m_terrain)
+        device->SetRenderState(D3DRS_FOGENABLE, m_terrain->GetLevelData().fogEnable);
+    if (m_skyDome)
+        m_skyDome->Render();
+    if (m_terrain)
+        m_terrain->Render();
+    DecalManager::Get()->RenderDynamic();
+    // The objects stand over the decals and highlights drawn after them (see OBJECTS_MARK), and hide the units
+    // behind them by their depth. Drawn before those, an object's blended edge shows the ground through it rather
+    // than a unit or a highlight: its alpha test keeps that edge to a pixel.
+    if (StaticObjectSet* statics = m_terrain ? m_terrain->GetStaticObjects() : nullptr) {
+        // The objects set their own alpha reference; what is drawn after them keeps the one it had before them.
+        DWORD alphaReference = 0;
+        device->GetRenderState(D3DRS_ALPHAREF, &alphaReference);
+        {
+            const StencilStep marking(device, MARK_OBJECTS);
+            statics->RenderObjects();
+        }
+        device->SetRenderState(D3DRS_ALPHAREF, alphaReference);
+    }
+}
+
+// The fog stays as the still part left it (the level's own) until the glows are drawn.
+void GameSession::RenderMovingWorld()
+{
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    {
+        const StencilStep underObjects(device, UNDER_OBJECTS);
+        DecalManager::Get()->RenderFrameAndLevel();
+        if (m_hexGrid)
+            m_hexGrid->Render();
+    }
+    DataManager::Get()->SetTechnique("SkinnedCharacterBump");
+    for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
+        player->Render();
+    if (m_markers)
+        m_markers->SubmitDecals();
     if (StaticObjectSet* statics = m_terrain ? m_terrain->GetStaticObjects() : nullptr)
         statics->RenderGlows();
     device->SetRenderState(D3DRS_FOGENABLE, FALSE);
-    return true;
 }

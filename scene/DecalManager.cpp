@@ -76,11 +76,26 @@ void DecalManager::UpdateAll()
 
 void DecalManager::Render()
 {
+    DrawLists({&m_dynamicList, &m_frameList, &m_levelList});
+    m_frameList.clear();
+}
+
+void DecalManager::RenderDynamic()
+{
+    DrawLists({&m_dynamicList});
+}
+
+void DecalManager::RenderFrameAndLevel()
+{
+    DrawLists({&m_frameList, &m_levelList});
+    m_frameList.clear();
+}
+
+void DecalManager::DrawLists(std::initializer_list<const std::vector<Decal*>*> lists)
+{
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
-    if (!device) {
-        m_frameList.clear();
+    if (!device)
         return;
-    }
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
@@ -90,18 +105,14 @@ void DecalManager::Render()
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
 
-    for (Decal* decal : m_dynamicList)
-        decal->Draw(device);
-    for (Decal* decal : m_frameList)
-        decal->Draw(device);
-    for (Decal* decal : m_levelList)
-        decal->Draw(device);
+    for (const std::vector<Decal*>* list : lists)
+        for (Decal* decal : *list)
+            decal->Draw(device);
 
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
     device->SetRenderState(D3DRS_ZENABLE, TRUE);
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    m_frameList.clear();
 }
 
 void DecalManager::LoadLevelDecals(std::FILE* file)

@@ -3,6 +3,7 @@
 // owned), the level's own and the dynamic ones such as blood (both owned).
 
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 class Decal;
@@ -20,7 +21,12 @@ public:
     void Add(Decal* decal);
     void Remove(const Decal* decal);
     void UpdateAll();
+    // Every list: the dynamic decals, then this frame's, then the level's; this frame's list is emptied.
     void Render();
+    // The same in two steps: the dynamic decals (laid once, lying still), then this frame's and the level's,
+    // which empties this frame's list. The world kept as a picture holds the first step only.
+    void RenderDynamic();
+    void RenderFrameAndLevel();
     // Replaces the level's decals with the records of an open level file (count, then records); without a
     // file it only clears. Records that the file cannot hold are not read.
     void LoadLevelDecals(std::FILE* file);
@@ -40,6 +46,8 @@ public:
 
 private:
     DecalManager() = default;
+    // Draws the lists in their order with the decals' device states, and puts the frame's states back.
+    void DrawLists(std::initializer_list<const std::vector<Decal*>*> lists);
 
     std::vector<Decal*> m_frameList;
     std::vector<Decal*> m_levelList;

@@ -263,8 +263,9 @@ TEST_F(GameApplicationTest, TheSceneGoesThroughThePostPassOnlyWhenThePassChanges
 }
 
 // The menu keeps the picture of its world while the camera stands still and draws the world again only in the
-// frames after the sky has stepped on to its next hour; once players are on the board it draws the world every
-// frame, as their units move.
+// frames after the sky has stepped on to its next hour; players on the board change nothing of that, their units
+// being drawn over the picture. A frame that goes through the post-process pass (the deployment's board window)
+// gives the picture's surfaces back.
 TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
 {
     NullDevice* device = Device();
@@ -309,10 +310,10 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
     for (int frame = 0; frame < 3; ++frame) {
         device->ResetCounters();
         Frame(16);
-        EXPECT_EQ(device->CopyCount(), 0u);
-        EXPECT_GE(device->DrawCount(), anew);
+        EXPECT_EQ(device->CopyCount(), 2u);
+        EXPECT_LT(device->DrawCount(), anew / 4);
     }
-    // Out of the menu the picture's surfaces go.
+    // Drawn through the pass, the scene keeps no picture.
     EXPECT_TRUE(session->GetWorldCache()->HoldsSurfaces());
     session->SetGameState(GAME_STATE_DEPLOYMENT);
     Frame(16);

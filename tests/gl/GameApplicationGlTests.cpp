@@ -2,13 +2,22 @@
 #include "app/FrameClock.h"
 #include "app/GameApplication.h"
 #include "app/GameSession.h"
+#include "battle/BoardPointer.h"
 #include "battle/ClassUnit.h"
+#include "battle/HexGrid.h"
 #include "battle/Player.h"
+#include "battle/Unit.h"
 #include "scene/AnimatedMesh.h"
 #include "scene/Camera.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
+#include "scene/LevelObject.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/SkyDome.h"
+#include "scene/StaticMesh.h"
+#include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
+#include "scene/WorldCache.h"
 #include "support/AppTest.h"
 #include "support/SessionLinks.h"
 #include "ui/MenuManager.h"
@@ -354,4 +363,245 @@ TEST_F(GameApplicationGl, TheUnitsOfAFullBattleLoadOnTheWorkerWhileTheLoadingScr
     for (int frame = 0; frame < 3; ++frame)
         Frame();
     EXPECT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
+}
+
+namespace {
+
+// A battle on the farm, three units a side, brought to its first turn with the camera following the unit whose
+// turn it is; frames of 50 ms on the replaced clock.
+class KeptBattleWorldGl : public GameApplicationGl
+{
+protected:
+    void SetUp() override
+    {
+        GameApplicationGl::SetUp();
+        if (HasFatalFailure())
+            return;
+        session = app->GetSession();
+        FrontEnd(*session).LoadLevel("Farm");
+        FrontEnd(*session).AddPlayer(0);
+        FrontEnd(*session).AddPlayer(1);
+        for (int team = 0; team < 2; ++team)
+            for (int i = 0; i < 3; ++i)
+                FrontEnd(*session).AddUnit(team, ClassFiles[team * 3 + i], 14 + 4 * team, 14 + 2 * i);
+        Win32TestHooks::SetPerformanceCounter(1000, 0);
+        FrameClock::Start();
+        session->SetGameState(GAME_STATE_LOADING);
+        session->ApplyRequestedChanges();
+        const auto start = std::chrono::steady_clock::now();
+        while (session->GetGameState() == GAME_STATE_LOADING &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
+            Frames(1);
+        ASSERT_EQ(session->GetGameState(), GAME_STATE_BATTLE);
+        for (int frame = 0;
+             frame < 2000 && (session->GetFlyOver().IsActive() || !session->GetTurnFlow().IsTurnActive()); ++frame)
+            Frames(1);
+        ASSERT_FALSE(session->GetFlyOver().IsActive());
+        ASSERT_TRUE(session->GetTurnFlow().IsTurnActive());
+    }
+
+    // The hexes lit by a frame's update are drawn, and forgotten, by its drawing: they are kept here to be lit
+    // again for the same frame drawn again.
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            now += 50;
+            Win32TestHooks::SetPerformanceCounterValue(now);
+            app->UpdateFrame();
+            lit = HexGrid::Current() ? HexGrid::Current()->GetPathList() : std::vector<Hex*>{};
+            app->Render();
+        }
+    }
+
+    // Frames until the view has stood still, bit for bit, for 20 frames running; the frames that count are
+    // returned, or -1 when it never rests.
+    int FramesUntilTheCameraRests(int limit, int* keptWhileMoving)
+    {
+        D3DXMATRIX last = Camera::Get()->GetView();
+        int still = 0;
+        for (int frame = 1; frame <= limit; ++frame) {
+            Frames(1);
+            const D3DXMATRIX& view = Camera::Get()->GetView();
+            if (WorldCache::SameMatrix(view, last)) {
+                if (++still == 20)
+                    return frame;
+            } else {
+                still = 0;
+                *keptWhileMoving += session->GetWorldCache()->IsValid() ? 1 : 0;
+            }
+            last = view;
+        }
+        return -1;
+    }
+
+    // The unit whose turn it is is told to move and the pointer goes to a hex three columns from it: the path
+    // there lights up.
+    void AimAMove()
+    {
+        auto* active = dynamic_cast<Unit*>(session->GetTurnFlow().GetActiveUnit());
+        ASSERT_NE(active, nullptr);
+        ASSERT_NE(active->GetHex(), nullptr);
+        active->SetState(SELECTING_MOVE);
+        const Hex* from = active->GetHex();
+        const Hex* aimed = HexGrid::Current()->GetHex(from->row, from->column + (from->column < 21 ? 3 : -3));
+        ASSERT_NE(aimed, nullptr);
+        D3DXVECTOR3 onScreen;
+        const D3DXVECTOR3 centre(aimed->CentreX(), aimed->meanHeight, aimed->CentreZ());
+        D3DXVec3TransformCoord(&onScreen, &centre, &Camera::Get()->GetViewProjection());
+        POINT pointer{static_cast<LONG>((onScreen.x + 1.0f) * 512.0f), static_cast<LONG>((1.0f - onScreen.y) * 384.0f)};
+        ClientToScreen(app->GetWindow(), &pointer);
+        SetCursorPos(static_cast<int>(pointer.x), static_cast<int>(pointer.y));
+        Frames(10);
+        ASSERT_NE(BoardPointer::Get()->GetHovered(), nullptr);
+        ASSERT_GE(lit.size(), 2u) << "the path to the hovered hex is lit";
+    }
+
+    std::vector<uint32_t> Picture()
+    {
+        UINT width = 0;
+        UINT height = 0;
+        std::vector<uint32_t> pixels = BackBuffer(&width, &height);
+        for (uint32_t& pixel : pixels)
+            pixel &= 0x00FFFFFFu;
+        return pixels;
+    }
+
+    static size_t Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+    {
+        if (a.size() != b.size() || a.empty())
+            return SIZE_MAX;
+        size_t differing = 0;
+        for (size_t i = 0; i < a.size(); ++i)
+            differing += a[i] != b[i] ? 1 : 0;
+        return differing;
+    }
+
+    // The frame drawn again, with its world kept or drawn anew.
+    std::vector<uint32_t> DrawnAgain(bool keptWorld)
+    {
+        HexGrid::Current()->ClearPathList();
+        for (Hex* hex : lit)
+            HexGrid::Current()->AddToList(hex);
+        session->SetWorldCacheAllowed(keptWorld);
+        app->Render();
+        session->SetWorldCacheAllowed(true);
+        return Picture();
+    }
+    std::vector<uint32_t> DrawnAnew() { return DrawnAgain(false); }
+
+    GameSession* session = nullptr;
+    LONGLONG now = 0;
+    std::vector<Hex*> lit;
+};
+
+} // namespace
+
+// In a battle the world's still part (sky, ground, blood, the level's objects) is kept as a picture while the
+// camera stands still, and the units, their shadows and rings, the lit hexes and the hovered one are drawn over
+// it: every frame is the frame drawn anew, to the last pixel, as the units move in their idle, the hexes fade and
+// blood is laid on the ground while the camera stands still.
+TEST_F(KeptBattleWorldGl, TheKeptBattleWorldIsThePictureOfTheBattleDrawnAnew)
+{
+    // The camera follows the unit whose turn it is and comes to rest bit for bit; no picture is kept while it
+    // moves.
+    int keptWhileMoving = 0;
+    ASSERT_GT(FramesUntilTheCameraRests(1500, &keptWhileMoving), 0) << "the camera never rests";
+    EXPECT_EQ(keptWhileMoving, 0);
+    EXPECT_TRUE(session->GetWorldCache()->IsValid());
+
+    // The pointer over a hex the unit may move to, the path there lit.
+    AimAMove();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(session->GetWorldCache()->IsValid()) << "a hovered hex does not make the world drawn anew";
+
+    // Drawing the same frame twice gives the same picture: what the comparisons below rely on.
+    const std::vector<uint32_t> kept = Picture();
+    const std::vector<uint32_t> anew = DrawnAnew();
+    ASSERT_EQ(kept.size(), size_t{1024} * 768);
+    EXPECT_EQ(Differing(anew, DrawnAnew()), 0u);
+    EXPECT_EQ(Differing(kept, anew), 0u) << "kept world over the hovered hex";
+
+    // A blow's blood laid beside the unit whose turn it is while the camera stands still: the kept picture
+    // holds it from the next frame on.
+    const auto* active = dynamic_cast<const Unit*>(session->GetTurnFlow().GetActiveUnit());
+    ASSERT_NE(active, nullptr);
+    Frames(3);
+    ASSERT_TRUE(session->GetWorldCache()->IsValid());
+    const std::vector<uint32_t> beforeBlood = Picture();
+    auto* blood = new Decal;
+    blood->SetTexture("BloodSplat1.tga");
+    blood->Create(4, active->GetPosition().x + 60.0f, active->GetPosition().z - 40.0f, true);
+    DecalManager::Get()->Add(blood);
+    const std::vector<uint32_t> withBlood = DrawnAgain(true);
+    EXPECT_TRUE(session->GetWorldCache()->IsValid());
+    const std::vector<uint32_t> withBloodAnew = DrawnAnew();
+    EXPECT_EQ(Differing(withBlood, withBloodAnew), 0u) << "blood laid while the camera stands still";
+    EXPECT_GT(Differing(beforeBlood, withBloodAnew), 200u) << "the blood shows";
+
+    // Seconds of the turn go by: the units breathe, the hexes pulse and the turn's ring turns over the picture.
+    std::vector<uint32_t> earlier = withBlood;
+    for (int step = 0; step < 3; ++step) {
+        Frames(12);
+        ASSERT_TRUE(session->GetWorldCache()->IsValid()) << step;
+        const std::vector<uint32_t> later = Picture();
+        EXPECT_EQ(Differing(later, DrawnAnew()), 0u) << "after " << (step + 1) * 12 << " frames";
+        EXPECT_GT(Differing(later, earlier), 0u) << "the frame moved on";
+        earlier = later;
+        // The kept picture comes back after the frame drawn anew.
+        Frames(3);
+    }
+}
+
+// The hex highlights lie on the ground under the level's objects, as the decals do: drawn after the objects (so
+// that the objects may be kept in the picture), they keep off the pixels an object covers. A rock or house set
+// down on the lit hexes in front of the unit whose turn it is hides them.
+TEST_F(KeptBattleWorldGl, TheLevelsObjectsStandOverTheLitHexes)
+{
+    int keptWhileMoving = 0;
+    ASSERT_GT(FramesUntilTheCameraRests(1500, &keptWhileMoving), 0);
+    AimAMove();
+    ASSERT_FALSE(HasFatalFailure());
+    const std::vector<Hex*> path = lit;
+    StaticObjectSet* objects = Terrain::Current()->GetStaticObjects();
+    ASSERT_NE(objects, nullptr);
+    LevelObject* opaque = nullptr;
+    for (const auto& object : objects->Objects())
+        if (object->GetMesh() && object->GetMesh()->IsOpaque() && !object->Matrices().empty()) {
+            opaque = object.get();
+            break;
+        }
+    ASSERT_NE(opaque, nullptr) << "the farm has an object without see-through texels";
+
+    const auto withHexes = [&](bool shown) {
+        lit = shown ? path : std::vector<Hex*>{};
+        return DrawnAnew();
+    };
+    const std::vector<uint32_t> hexesAlone = withHexes(true);
+    const std::vector<uint32_t> groundAlone = withHexes(false);
+    // One more placement of the object, on the middle one of the lit hexes.
+    const Hex* middle = path[path.size() / 2];
+    D3DXMATRIX placed = opaque->Matrices().front();
+    placed._41 = middle->CentreX();
+    placed._42 = middle->meanHeight;
+    placed._43 = middle->CentreZ();
+    opaque->Matrices().push_back(placed);
+    const std::vector<uint32_t> objectOverHexes = withHexes(true);
+    const std::vector<uint32_t> objectAlone = withHexes(false);
+    opaque->Matrices().pop_back();
+
+    ASSERT_EQ(objectAlone.size(), hexesAlone.size());
+    size_t objectPixels = 0;
+    size_t litUnderObject = 0;
+    size_t showingThrough = 0;
+    for (size_t i = 0; i < objectAlone.size(); ++i) {
+        if (objectAlone[i] == groundAlone[i])
+            continue;
+        ++objectPixels;
+        litUnderObject += hexesAlone[i] != groundAlone[i] ? 1 : 0;
+        showingThrough += objectOverHexes[i] != objectAlone[i] ? 1 : 0;
+    }
+    EXPECT_GT(objectPixels, 100u) << "the object stands in the view";
+    EXPECT_GT(litUnderObject, 50u) << "lit hexes lie where the object stands";
+    EXPECT_EQ(showingThrough, 0u) << "no lit hex shows over the object";
+    EXPECT_GT(Differing(hexesAlone, groundAlone), 1000u) << "the hexes are lit";
 }

@@ -216,6 +216,40 @@ TEST_F(DecalTest, RenderDrawsDynamicThenFrameThenLevelAndRestoresStates)
     EXPECT_EQ(manager->DynamicList().size(), 1u);
 }
 
+// The world drawn in two parts: the blood in the still part, this frame's decals over it every frame. Each
+// decal is drawn once, and only the second part empties this frame's list (a list left full would draw every
+// shadow of the battle again in each frame after).
+TEST_F(DecalTest, TheTwoStepsDrawEachListOnceAndOnlyTheSecondEmptiesTheFrameList)
+{
+    DecalManager* manager = DecalManager::Get();
+    Decal framed;
+    framed.Create(3, 0.0f, 0.0f, false);
+    auto* blood = new Decal;
+    blood->Create(2, 0.0f, 0.0f, false);
+    manager->Add(blood);
+    manager->Submit(&framed);
+    Null()->ResetCounters();
+    Null()->KeepDraws(true);
+    manager->RenderDynamic();
+    ASSERT_EQ(Null()->Draws().size(), 1u);
+    EXPECT_EQ(Null()->Draws()[0].primitiveCount, 2u) << "the blood";
+    EXPECT_EQ(manager->FrameList().size(), 1u);
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(TRUE));
+    manager->RenderFrameAndLevel();
+    ASSERT_EQ(Null()->Draws().size(), 2u);
+    EXPECT_EQ(Null()->Draws()[1].primitiveCount, 8u) << "this frame's decal";
+    EXPECT_TRUE(manager->FrameList().empty());
+    EXPECT_EQ(RenderState(D3DRS_ZENABLE), static_cast<DWORD>(TRUE));
+    DWORD value = 0;
+    device->GetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, &value);
+    EXPECT_EQ(value, static_cast<DWORD>(D3DTTFF_DISABLE));
+    // The next frame: the blood again, nothing of the last frame's list.
+    manager->RenderDynamic();
+    manager->RenderFrameAndLevel();
+    ASSERT_EQ(Null()->Draws().size(), 3u);
+    EXPECT_EQ(Null()->Draws()[2].primitiveCount, 2u);
+}
+
 TEST_F(DecalTest, LevelDecalsLoadAndEveryOwnedDecalIsReleased)
 {
     WriteTexture("splat.tga");
