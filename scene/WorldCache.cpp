@@ -136,6 +136,7 @@ void WorldCache::EndPicture(IDirect3DDevice9* device)
     ReleaseAndClear(m_savedTarget);
     ReleaseAndClear(m_savedDepth);
     m_valid = true;
+    ++m_pictures;
 }
 
 bool WorldCache::Show(IDirect3DDevice9* device, bool restoreStates)

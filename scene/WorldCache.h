@@ -71,6 +71,8 @@ public:
     void OnResetDevice() override { }
 
     bool IsValid() const { return m_valid; }
+    // How many pictures have been drawn (a frame that shows a picture drawn in an earlier frame adds none).
+    unsigned PicturesDrawn() const { return m_pictures; }
     // Whether the picture's surfaces are held.
     bool HoldsSurfaces() const { return m_colour || m_depth; }
 
@@ -91,6 +93,7 @@ private:
     IDirect3DSurface9* m_savedDepth = nullptr;
     View m_view;
     bool m_valid = false;
+    unsigned m_pictures = 0;
 
     // The device states the world's drawing left; a state the device does not know is left out.
     std::vector<std::pair<D3DRENDERSTATETYPE, DWORD>> m_renderStates;
