@@ -24,8 +24,8 @@
 namespace {
 
 // The stencil bit the level's objects set where they are drawn. The decals and hex highlights go on the ground
-// without a depth test, under the objects: drawn after them, they keep off the marked pixels. The stars' marks
-// of the ground use the other bits, before the objects are drawn.
+// without a depth test, under the objects: drawn after them, they keep off the marked pixels. The stars' marks of
+// the ground are made and read before the objects are drawn.
 constexpr DWORD OBJECTS_MARK = 0x80;
 
 constexpr D3DRENDERSTATETYPE STENCIL_STATES[] = {D3DRS_STENCILENABLE, D3DRS_STENCILFUNC,      D3DRS_STENCILREF,
