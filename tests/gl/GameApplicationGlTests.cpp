@@ -505,7 +505,9 @@ TEST_F(KeptBattleWorldGl, TheKeptBattleWorldIsThePictureOfTheBattleDrawnAnew)
     // The camera follows the unit whose turn it is and comes to rest bit for bit; no picture is kept while it
     // moves.
     int keptWhileMoving = 0;
-    ASSERT_GT(FramesUntilTheCameraRests(1500, &keptWhileMoving), 0) << "the camera never rests";
+    const int rested = FramesUntilTheCameraRests(1500, &keptWhileMoving);
+    ASSERT_GT(rested, 0) << "the camera never rests";
+    EXPECT_GT(rested, 20) << "the camera first moves to the unit";
     EXPECT_EQ(keptWhileMoving, 0);
     EXPECT_TRUE(session->GetWorldCache()->IsValid());
 
