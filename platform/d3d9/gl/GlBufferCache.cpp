@@ -145,6 +145,8 @@ bool GlBufferCache::ReadBack(BufferBase* buffer, std::vector<uint8_t>* bytes)
     if (!gl || !gl->name || gl->size != buffer->Size())
         return false;
     bytes->assign(buffer->Size(), 0);
+    // Only this read's own error may fail it (a lost context repeats its error: a few reads are enough).
+    for (int stale = 0; stale < 8 && glGetError() != GL_NO_ERROR; ++stale) { }
     glBindBuffer(GL_COPY_READ_BUFFER, gl->name);
     glGetBufferSubData(GL_COPY_READ_BUFFER, 0, static_cast<GLsizeiptr>(bytes->size()), bytes->data());
     glBindBuffer(GL_COPY_READ_BUFFER, 0);

@@ -218,6 +218,8 @@ bool GlTextureCache::ReadLevel(Texture* texture, UINT level, GlStateCache& state
     if (!gl || !gl->storageMade || !surface || !format.supported)
         return false;
     bytes->assign(surface->ByteCount(), 0);
+    // Only this read's own error may fail it (a lost context repeats its error: a few reads are enough).
+    for (int stale = 0; stale < 8 && glGetError() != GL_NO_ERROR; ++stale) { }
     state.BindTextureForUpdate(0, gl->name);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ROW_LENGTH, surface->Pitch() / static_cast<GLint>(format.bytesPerPixel));
