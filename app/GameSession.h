@@ -281,6 +281,8 @@ private:
         // The view of the last frame that could keep its world, to tell a camera standing still.
         WorldCache::View lastView;
         bool lastViewSet = false;
+        // Whether that view differed from the one of the frame before it.
+        bool lastViewChanged = false;
         // Whether drawing the kept world handed the ground's emitters on to be drawn.
         bool submitsEmitters = false;
     } m_keptWorld;

@@ -120,7 +120,12 @@ bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
     // While the camera moves every frame draws another world: keeping it would only add a copy.
     const bool cameraStill = m_keptWorld.lastViewSet && SameCamera(view, m_keptWorld.lastView);
     m_keptWorld.lastViewSet = true;
-    if (!cameraStill) {
+    // So does a world that changes two frames running (blood fading in): its picture would be drawn and copied in
+    // every frame. The picture is kept again once the world has stood still for a frame.
+    const bool changed = !cameraStill || view != m_keptWorld.lastView;
+    const bool changing = changed && m_keptWorld.lastViewChanged;
+    m_keptWorld.lastViewChanged = changed;
+    if (!cameraStill || changing) {
         m_keptWorld.cache->Invalidate();
         m_keptWorld.lastView = std::move(view);
         return false;

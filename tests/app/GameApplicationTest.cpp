@@ -11,6 +11,8 @@
 #include "d3dx9/D3DX9Core.h"
 #include "d3dx9/Font.h"
 #include "scene/Camera.h"
+#include "scene/Decal.h"
+#include "scene/DecalManager.h"
 #include "scene/SkyDome.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
@@ -364,6 +366,43 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
     session->SetGameState(GAME_STATE_DEPLOYMENT);
     Frame(16);
     EXPECT_FALSE(session->GetWorldCache()->HoldsSurfaces());
+}
+
+// Blood fading in changes the world in every frame for its two and a half seconds: the frame that lays it keeps
+// its picture, the frames of its fade draw the world anew without a picture to draw and copy as well, and once it
+// lies still the picture is kept again.
+TEST_F(GameApplicationTest, AWorldThatChangesEveryFrameIsDrawnAnewUntilItStandsStill)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    for (int frame = 0; frame < 3; ++frame)
+        Frame(16);
+    ASSERT_TRUE(session->GetWorldCache()->IsValid());
+    auto* blood = new Decal;
+    blood->Create(3, 16000.0f, 16000.0f, false);
+    blood->fadeState = 0;
+    blood->alpha = 0.0f;
+    blood->fadeDuration = 2.5f;
+    DecalManager::Get()->Add(blood);
+    const auto copiesOfAFrame = [&] {
+        device->ResetCounters();
+        Frame(16);
+        return device->CopyCount();
+    };
+    EXPECT_EQ(copiesOfAFrame(), 2u) << "the frame that lays the blood keeps the picture with it";
+    // 2.5 s at 16 ms a frame: 156 frames, each raising the blood's alpha by a byte or two.
+    int copied = 0;
+    for (int frame = 0; frame < 150; ++frame)
+        copied += copiesOfAFrame() != 0 ? 1 : 0;
+    EXPECT_EQ(copied, 0);
+    EXPECT_LT(blood->alpha, 1.0f);
+    for (int frame = 0; frame < 10; ++frame)
+        copiesOfAFrame();
+    EXPECT_EQ(blood->fadeState, 3) << "the blood lies still";
+    for (int frame = 0; frame < 5; ++frame)
+        EXPECT_EQ(copiesOfAFrame(), 2u) << frame;
 }
 
 TEST_F(GameApplicationTest, SpeedChangesApplyFromTheNextFrame)
