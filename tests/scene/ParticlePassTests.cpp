@@ -16,7 +16,7 @@ namespace {
 class ParticlePassTest : public EffectsTest
 {
 protected:
-    // An emitter with one live particle, ready to draw.
+    // An emitter with one live particle, white (a black one adds nothing and is not drawn), ready to draw.
     void StartOneParticle(ParticleEmitter& emitter, int blendOp = D3DBLENDOP_ADD)
     {
         EmitterFile file;
@@ -26,6 +26,9 @@ protected:
         emitter.Load(file);
         Frame(0.125f);
         emitter.Update();
+        ASSERT_EQ(emitter.LiveParticles().size(), 1u);
+        emitter.LiveParticles()[0]->colour = D3DXVECTOR3(255.0f, 255.0f, 255.0f);
+        emitter.FillVertices();
     }
 };
 
@@ -149,6 +152,79 @@ TEST_F(ParticlePassTest, EmittersAndQuadsGoingAwayLeaveTheFrameLists)
     Null()->ResetCounters();
     ParticleManager::Get()->Render();
     EXPECT_EQ(Null()->DrawCount(), 0u);
+}
+
+// Four live particles of an emitter with the given blend, coloured red, black, a red below one step of the
+// 0..255 scale (which the vertex truncates to black) and a dark blue, in that order, written to its buffer.
+void FourParticles(ParticleEmitter& emitter, int blendOp)
+{
+    EmitterFile file;
+    file.settings.poolSize = 4;
+    file.settings.perBurst = 4;
+    file.settings.interval = 0.0f;
+    file.settings.blendOp = blendOp;
+    emitter.Load(file);
+    DataManager::Get()->AdvanceTime(0.125f);
+    emitter.Update();
+    ASSERT_EQ(emitter.LiveParticles().size(), 4u);
+    const D3DXVECTOR3 colours[4] = {{255.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.9f, 0.0f, 0.0f}, {0.0f, 0.0f, 40.0f}};
+    for (size_t i = 0; i < 4; ++i)
+        emitter.LiveParticles()[i]->colour = colours[i];
+    emitter.FillVertices();
+}
+
+TEST_F(ParticlePassTest, BlackParticlesThatWouldAddOrTakeAwayNothingAreLeftOut)
+{
+    for (int op : {D3DBLENDOP_ADD, D3DBLENDOP_REVSUBTRACT}) {
+        SCOPED_TRACE(op);
+        ParticleEmitter emitter;
+        ASSERT_NO_FATAL_FAILURE(FourParticles(emitter, op));
+        EXPECT_EQ(emitter.LiveCount(), 4u);
+        EXPECT_EQ(emitter.ShownCount(), 2u);
+        // The coloured ones first in their order, then the black ones; each quad's four corners one colour.
+        const auto v = ReadVertices<ColouredVertex>(emitter.VertexBuffer(), 16);
+        const D3DCOLOR expected[4] = {0xFFFF0000u, 0xFF000028u, 0xFF000000u, 0xFF000000u};
+        for (size_t i = 0; i < 16; ++i)
+            EXPECT_EQ(v[i].colour, expected[i / 4]) << i;
+
+        Null()->ResetCounters();
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 4u) << "two quads";
+
+        // Fogged, black turns towards the fog's colour and shows: every particle is drawn.
+        device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 8u);
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+
+        // A stage that adds to the colour lifts black too.
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 8u);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    }
+}
+
+TEST_F(ParticlePassTest, OtherBlendsKeepEveryParticleInItsOrder)
+{
+    // Subtracting the destination from the source, or taking the smaller, depends on the order and on black.
+    for (int op : {D3DBLENDOP_SUBTRACT, D3DBLENDOP_MIN}) {
+        SCOPED_TRACE(op);
+        ParticleEmitter emitter;
+        ASSERT_NO_FATAL_FAILURE(FourParticles(emitter, op));
+        EXPECT_EQ(emitter.ShownCount(), 4u);
+        const auto v = ReadVertices<ColouredVertex>(emitter.VertexBuffer(), 16);
+        const D3DCOLOR expected[4] = {0xFFFF0000u, 0xFF000000u, 0xFF000000u, 0xFF000028u};
+        for (size_t i = 0; i < 16; ++i)
+            EXPECT_EQ(v[i].colour, expected[i / 4]) << i;
+        Null()->ResetCounters();
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 8u);
+    }
 }
 
 // The bars' pass: quads of one picture drawn together where that changes no pixel.

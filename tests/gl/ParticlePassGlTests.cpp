@@ -1,14 +1,18 @@
-// The bars' pass on the OpenGL device: quads of one picture gathered into one draw give the very picture that
-// drawing them one by one in their sorted order gives.
+// The particle pass on the OpenGL device: what it leaves out or draws together gives the very picture that
+// drawing everything one by one in its order gives.
 #include "core/DataManager.h"
 #include "gl/GlDeviceFixture.h"
 #include "scene/Camera.h"
+#include "scene/EmitterFile.h"
+#include "scene/Particle.h"
+#include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
 #include "scene/WorldQuad.h"
 #include "support/DataTree.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,10 +23,10 @@ constexpr UINT WIDTH = 256;
 constexpr UINT HEIGHT = 128;
 constexpr D3DCOLOR CLEAR = 0xFF000000;
 
-class WorldQuadPassGlTest : public GlDeviceFixture<SceneTest>
+class ParticlePassGlTest : public GlDeviceFixture<SceneTest>
 {
 protected:
-    WorldQuadPassGlTest() : GlDeviceFixture(WIDTH, HEIGHT) { }
+    ParticlePassGlTest() : GlDeviceFixture(WIDTH, HEIGHT) { }
     void SetUp() override
     {
         GlDeviceFixture::SetUp();
@@ -33,6 +37,7 @@ protected:
         WriteTexture("opaqueRed.tga", 0xFFFF0000);
         WriteTexture("halfBlue.tga", 0x800000FF);
         WriteTexture("halfGreen.tga", 0x8000FF00);
+        WriteTexture("white.tga", 0xFFFFFFFF);
         Camera::Get()->SetProjectionFov(static_cast<float>(WIDTH), static_cast<float>(HEIGHT), 10.0f, 20000.0f);
         Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 0.0f, -1000.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
@@ -88,7 +93,7 @@ protected:
         return {static_cast<int>((clip.x + 1.0f) * 0.5f * WIDTH), static_cast<int>((1.0f - clip.y) * 0.5f * HEIGHT)};
     }
 
-    void Clear() { device->Clear(0, nullptr, D3DCLEAR_TARGET, CLEAR, 1.0f, 0); }
+    void Clear(D3DCOLOR colour = CLEAR) { device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0); }
 
     std::unique_ptr<DataTree> tree;
     std::vector<std::unique_ptr<WorldQuad>> bars;
@@ -96,7 +101,7 @@ protected:
 
 } // namespace
 
-TEST_F(WorldQuadPassGlTest, GatheredDrawsShowWhatDrawingOneByOneShows)
+TEST_F(ParticlePassGlTest, GatheredDrawsShowWhatDrawingOneByOneShows)
 {
     // P's two bars, Q's two overlapping P's, R's two apart from both and nearest. The pass draws P's red,
     // then P's and R's blue, then Q's and R's red, then Q's green: R moves ahead, P and Q keep their order.
@@ -147,4 +152,78 @@ TEST_F(WorldQuadPassGlTest, GatheredDrawsShowWhatDrawingOneByOneShows)
     EXPECT_RGB_NEAR(Pixel(gathered, rx, ry), 0xFF7F0080, 2);
     const auto [cx, cy] = PixelOf(D3DXVECTOR3(-250.0f, 0.0f, 0.0f)); // between R and P
     EXPECT_RGB_NEAR(Pixel(gathered, cx, cy), CLEAR, 0);
+}
+
+TEST_F(ParticlePassGlTest, LeavingOutBlackParticlesChangesNoPixel)
+{
+    // Four particles on one spot over grey (64): red 200, black, (100, 50, 0), black. Added in any order they
+    // give (255, 114, 64), red saturating; taken away, (0, 14, 64).
+    struct Case {
+        int op;
+        D3DCOLOR expected;
+    };
+    for (const Case& c : {Case{D3DBLENDOP_ADD, 0xFFFF7240}, Case{D3DBLENDOP_REVSUBTRACT, 0xFF000E40}}) {
+        SCOPED_TRACE(c.op);
+        EmitterFile file;
+        file.settings.poolSize = 4;
+        file.settings.perBurst = 4;
+        file.settings.interval = 0.0f;
+        file.settings.blendOp = c.op;
+        file.settings.textureName = "white.tga";
+        ParticleEmitter emitter;
+        emitter.Load(file);
+        DataManager::Get()->AdvanceTime(0.125f);
+        emitter.Update();
+        ASSERT_EQ(emitter.LiveParticles().size(), 4u);
+        const D3DXVECTOR3 colours[4] = {{200, 0, 0}, {0, 0, 0}, {100, 50, 0}, {0, 0, 0}};
+        for (size_t i = 0; i < 4; ++i) {
+            Particle& particle = *emitter.LiveParticles()[i];
+            particle.colour = colours[i];
+            particle.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+            particle.size = 100.0f;
+        }
+        emitter.FillVertices();
+        D3DXMatrixIdentity(&emitter.world);
+        ASSERT_EQ(emitter.ShownCount(), 2u);
+
+        device->BeginScene();
+        Clear(0xFF404040);
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        device->EndScene();
+        const std::vector<D3DCOLOR> shown = ReadBackBuffer();
+
+        // All four from the emitter's own buffer, in the order they were born, with the pass's states. The
+        // buffer holds them as red, (100, 50, 0), black, black.
+        std::vector<ColouredVertex> vertices(16);
+        std::vector<WORD> indices(6);
+        void* data = nullptr;
+        ASSERT_EQ(emitter.VertexBuffer()->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
+        std::memcpy(vertices.data(), data, 16 * sizeof(ColouredVertex));
+        emitter.VertexBuffer()->Unlock();
+        ASSERT_EQ(emitter.IndexBuffer()->Lock(0, 0, &data, D3DLOCK_READONLY), D3D_OK);
+        std::memcpy(indices.data(), data, 6 * sizeof(WORD));
+        emitter.IndexBuffer()->Unlock();
+        device->BeginScene();
+        Clear(0xFF404040);
+        device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+        device->SetRenderState(D3DRS_BLENDOP, static_cast<DWORD>(c.op));
+        device->SetTexture(0, emitter.Texture()->texture);
+        device->SetFVF(COLOURED_VERTEX_FVF);
+        for (size_t quad : {0, 2, 1, 3})
+            device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices.data(), D3DFMT_INDEX16,
+                                           &vertices[quad * 4], sizeof(ColouredVertex));
+        device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+        device->EndScene();
+        const std::vector<D3DCOLOR> all = ReadBackBuffer();
+
+        size_t differing = 0;
+        for (size_t i = 0; i < shown.size(); ++i)
+            differing += (shown[i] & 0xFFFFFF) != (all[i] & 0xFFFFFF) ? 1 : 0;
+        EXPECT_EQ(differing, 0u);
+        EXPECT_RGB_NEAR(Pixel(shown, WIDTH / 2, HEIGHT / 2), c.expected, 1);
+        EXPECT_RGB_NEAR(Pixel(shown, 2, 2), 0xFF404040, 0) << "outside the particles";
+    }
 }
