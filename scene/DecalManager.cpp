@@ -90,12 +90,9 @@ void DecalManager::Render()
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
 
-    for (Decal* decal : m_dynamicList)
-        decal->Draw(device);
-    for (Decal* decal : m_frameList)
-        decal->Draw(device);
-    for (Decal* decal : m_levelList)
-        decal->Draw(device);
+    Decal::DrawAll(device, m_dynamicList);
+    Decal::DrawAll(device, m_frameList);
+    Decal::DrawAll(device, m_levelList);
 
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
