@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 namespace {
 std::unique_ptr<ParticleManager>& Instance()
@@ -23,11 +22,6 @@ constexpr float SAME_DISTANCE = 5.0f;
 // Screen rectangles are compared with this much room (in the -1..1 range across the view, about four pixels at
 // 1024 wide), so that neither rounding nor a pixel's reach at an edge can hide an overlap.
 constexpr float SCREEN_MARGIN = 0.008f;
-// Each quad is a strip of four vertices; two repeated ones join it to the next without a visible triangle, and
-// keep every quad starting at an even vertex, so its two triangles are the ones it would have on its own.
-constexpr UINT JOINED_QUAD_VERTICES = 6;
-constexpr UINT FIRST_QUAD_BUFFER_VERTICES = 64 * JOINED_QUAD_VERTICES;
-
 // Where a quad may land on screen: its corners' bounding rectangle in the -1..1 range, or everywhere when a
 // corner lies at or behind the eye (its projection would wrap round).
 struct ScreenRect {
@@ -177,25 +171,6 @@ size_t ParticleManager::GroupWorldQuads(const std::vector<WorldQuad*>& sorted, c
     return runPicture.size();
 }
 
-IDirect3DVertexBuffer9* ParticleManager::QuadBuffer(IDirect3DDevice9* device, UINT vertices)
-{
-    if (m_quadBuffer && m_quadBufferDevice == device && m_quadBufferVertices >= vertices)
-        return m_quadBuffer.Get();
-    UINT capacity =
-        m_quadBufferDevice == device && m_quadBufferVertices ? m_quadBufferVertices : FIRST_QUAD_BUFFER_VERTICES;
-    while (capacity < vertices)
-        capacity *= 2;
-    m_quadBuffer.Reset();
-    m_quadBufferVertices = 0;
-    m_quadBufferDevice = device;
-    if (FAILED(device->CreateVertexBuffer(capacity * sizeof(ColouredVertex), D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF,
-                                          D3DPOOL_MANAGED, m_quadBuffer.AddressOf(), nullptr)) ||
-        !m_quadBuffer)
-        return nullptr;
-    m_quadBufferVertices = capacity;
-    return m_quadBuffer.Get();
-}
-
 void ParticleManager::DrawWorldQuads(IDirect3DDevice9* device)
 {
     // A quad whose every vertex has no alpha leaves what is under it as it was while blending goes by the
@@ -219,7 +194,8 @@ void ParticleManager::DrawWorldQuads(IDirect3DDevice9* device)
     D3DXMatrixMultiply(&viewProjection, &view, &projection);
     const size_t runs = GroupWorldQuads(m_visibleQuads, viewProjection, m_runOf);
 
-    // The runs one after another in the buffer, each a single joined strip.
+    // The runs one after another, each a single joined strip. They go to the device from memory: a buffer of
+    // its own, written whole every frame, would have the driver hold on to a fresh copy each time.
     m_quadVertices.clear();
     m_runSpans.clear();
     for (size_t run = 0; run < runs; ++run) {
@@ -229,6 +205,8 @@ void ParticleManager::DrawWorldQuads(IDirect3DDevice9* device)
             if (m_runOf[i] != run)
                 continue;
             const std::array<ColouredVertex, 4>& corners = m_visibleQuads[i]->Vertices();
+            // Each quad is a strip of four vertices; two repeated ones join it to the one before without a visible
+            // triangle, and keep every quad starting at an even vertex, so its two triangles are its own.
             if (m_quadVertices.size() > first) {
                 m_quadVertices.push_back(m_quadVertices.back());
                 m_quadVertices.push_back(corners[0]);
@@ -240,16 +218,10 @@ void ParticleManager::DrawWorldQuads(IDirect3DDevice9* device)
         m_runSpans.push_back({picture, first, static_cast<UINT>(m_quadVertices.size()) - first});
     }
 
-    IDirect3DVertexBuffer9* buffer = QuadBuffer(device, static_cast<UINT>(m_quadVertices.size()));
-    void* data = nullptr;
-    if (!buffer || FAILED(buffer->Lock(0, 0, &data, 0)) || !data)
-        return;
-    std::memcpy(data, m_quadVertices.data(), m_quadVertices.size() * sizeof(ColouredVertex));
-    buffer->Unlock();
-    device->SetStreamSource(0, buffer, 0, sizeof(ColouredVertex));
     for (const RunSpan& span : m_runSpans) {
         device->SetTexture(0, span.picture);
-        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, span.firstVertex, span.vertexCount - 2);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, span.vertexCount - 2, &m_quadVertices[span.firstVertex],
+                                sizeof(ColouredVertex));
     }
 }
 
@@ -294,7 +266,4 @@ void ParticleManager::ReleaseAll()
     m_bolts.clear();
     m_emitters.clear();
     m_worldQuads.clear();
-    m_quadBuffer.Reset();
-    m_quadBufferDevice = nullptr;
-    m_quadBufferVertices = 0;
 }

@@ -5,7 +5,6 @@
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/ColourBytes.h"
-#include "win32/ComPtr.h"
 
 #include <memory>
 #include <string>
@@ -48,15 +47,15 @@ public:
 
     const std::vector<ParticleEmitter*>& Emitters() const { return m_emitters; }
     const std::vector<WorldQuad*>& WorldQuads() const { return m_worldQuads; }
+    // The corners of the last frame's quads as they were drawn: run after run, each run one strip.
+    const std::vector<ColouredVertex>& QuadVertices() const { return m_quadVertices; }
     size_t BoltCount() const { return m_bolts.size(); }
     BoltEffect* Bolt(size_t index) const { return m_bolts[index].get(); }
 
 private:
     ParticleManager() = default;
-    // Draws the sorted quads from one vertex buffer, a draw for each run of one texture.
+    // Draws the sorted quads, a draw for each run of one texture.
     void DrawWorldQuads(IDirect3DDevice9* device);
-    // The shared buffer, made or grown to hold at least this many vertices; null without room.
-    IDirect3DVertexBuffer9* QuadBuffer(IDirect3DDevice9* device, UINT vertices);
 
     std::vector<ParticleEmitter*> m_emitters;
     std::vector<WorldQuad*> m_worldQuads;
@@ -70,8 +69,5 @@ private:
     };
     std::vector<RunSpan> m_runSpans;
     std::vector<ColouredVertex> m_quadVertices;
-    ComPtr<IDirect3DVertexBuffer9> m_quadBuffer;
-    IDirect3DDevice9* m_quadBufferDevice = nullptr;
-    UINT m_quadBufferVertices = 0;
     std::vector<std::unique_ptr<BoltEffect>> m_bolts;
 };
