@@ -90,9 +90,14 @@ void DecalManager::Render()
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
 
-    Decal::DrawAll(device, m_dynamicList);
+    // Only this frame's decals (the units' shadows, laid again as they move) are drawn together: the blood and
+    // the level's own lie still, and the device may keep their vertices for itself alone, which a joined draw
+    // would have to read back.
+    for (Decal* decal : m_dynamicList)
+        decal->Draw(device);
     Decal::DrawAll(device, m_frameList);
-    Decal::DrawAll(device, m_levelList);
+    for (Decal* decal : m_levelList)
+        decal->Draw(device);
 
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
