@@ -76,22 +76,22 @@ void DecalManager::UpdateAll()
 
 void DecalManager::Render()
 {
-    DrawLists({&m_dynamicList, &m_frameList, &m_levelList});
+    DrawLists(true, true);
     m_frameList.clear();
 }
 
 void DecalManager::RenderDynamic()
 {
-    DrawLists({&m_dynamicList});
+    DrawLists(true, false);
 }
 
 void DecalManager::RenderFrameAndLevel()
 {
-    DrawLists({&m_frameList, &m_levelList});
+    DrawLists(false, true);
     m_frameList.clear();
 }
 
-void DecalManager::DrawLists(std::initializer_list<const std::vector<Decal*>*> lists)
+void DecalManager::DrawLists(bool dynamic, bool frameAndLevel)
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device)
@@ -105,9 +105,17 @@ void DecalManager::DrawLists(std::initializer_list<const std::vector<Decal*>*> l
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
 
-    for (const std::vector<Decal*>* list : lists)
-        for (Decal* decal : *list)
+    // Only this frame's decals (the units' shadows, laid again as they move) are drawn together: the blood and
+    // the level's own lie still, and the device may keep their vertices for itself alone, which a joined draw
+    // would have to read back.
+    if (dynamic)
+        for (Decal* decal : m_dynamicList)
             decal->Draw(device);
+    if (frameAndLevel) {
+        Decal::DrawAll(device, m_frameList);
+        for (Decal* decal : m_levelList)
+            decal->Draw(device);
+    }
 
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);

@@ -3,7 +3,6 @@
 // owned), the level's own and the dynamic ones such as blood (both owned).
 
 #include <cstdio>
-#include <initializer_list>
 #include <vector>
 
 class Decal;
@@ -46,8 +45,9 @@ public:
 
 private:
     DecalManager() = default;
-    // Draws the lists in their order with the decals' device states, and puts the frame's states back.
-    void DrawLists(std::initializer_list<const std::vector<Decal*>*> lists);
+    // Draws the lists in their order (the dynamic list, then this frame's and the level's) with the decals' device
+    // states, and puts the frame's states back.
+    void DrawLists(bool dynamic, bool frameAndLevel);
 
     std::vector<Decal*> m_frameList;
     std::vector<Decal*> m_levelList;
