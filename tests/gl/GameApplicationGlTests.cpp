@@ -527,7 +527,15 @@ TEST_F(KeptBattleWorldGl, TheKeptBattleWorldIsThePictureOfTheBattleDrawnAnew)
     // holds it from the next frame on.
     const auto* active = dynamic_cast<const Unit*>(session->GetTurnFlow().GetActiveUnit());
     ASSERT_NE(active, nullptr);
+    // Laid in a frame right after the sky stepped on, the blood would be a second change running and the frame
+    // drawn anew: it is laid after a frame that kept the picture it found.
     Frames(3);
+    for (int frame = 0; frame < 10; ++frame) {
+        const unsigned drawn = session->GetWorldCache()->PicturesDrawn();
+        Frames(1);
+        if (session->GetWorldCache()->PicturesDrawn() == drawn)
+            break;
+    }
     ASSERT_TRUE(session->GetWorldCache()->IsValid());
     const std::vector<uint32_t> beforeBlood = Picture();
     auto* blood = new Decal;
