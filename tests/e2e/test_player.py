@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The driver's player, without a display: a held player gives no click and no key, and lets them through again
-once the hold is lifted."""
+once the hold is lifted; the game's pace read from its log."""
 
 import os
 import sys
@@ -15,7 +15,7 @@ class HeldPlayer(unittest.TestCase):
     def setUp(self):
         self.player = vd.Player(":0", game=None, minimum_frame=0.0)
         self.sent = []
-        self.player.xdotool = lambda *args: self.sent.append(args)
+        self.player.send = lambda *args: self.sent.append(args)
 
     def test_clicks_and_keys_pass_while_nothing_holds(self):
         self.player.click(10, 20, frames=0)
@@ -39,6 +39,25 @@ class HeldPlayer(unittest.TestCase):
         self.player.hold = lambda: next(answers)
         self.player.click(531, 734, frames=0)
         self.assertEqual(self.sent, [("mousemove", 531, 734)])
+
+
+class Pace(unittest.TestCase):
+    def line(self, state, game_time):
+        return "varnholt: info: session.state: %s at %.2f s" % (state, game_time)
+
+    def test_real_seconds_a_frame_from_the_game_times_logged(self):
+        lines = [(10.0, self.line("GAME_STATE_LOADING", 15.0)),
+                 (11.0, "varnholt: info: session.turn: player 1 Scout at row 3 column 4"),
+                 (12.5, self.line("GAME_STATE_BATTLE", 18.25)),
+                 (212.5, self.line("GAME_STATE_GAME_OVER", 1518.25))]
+        # From the first to the last state line: 1503.25 s of game time at a quarter of a second a frame is
+        # 6013 frames, in 202.5 real seconds.
+        self.assertAlmostEqual(vd.seconds_per_frame(lines, 0.25), 202.5 / 6013.0)
+        # Between loading and battle, 13 frames only: too few to tell.
+        self.assertIsNone(vd.seconds_per_frame(lines[:3], 0.25))
+        self.assertIsNone(vd.seconds_per_frame(lines[:1], 0.25))
+        # Without a fixed frame time nothing can be told.
+        self.assertIsNone(vd.seconds_per_frame(lines, None))
 
 
 if __name__ == "__main__":
