@@ -128,6 +128,7 @@ class Commander:
         """Waits for a turn not handled yet, or the end of the battle; returns the turn or None."""
         deadline = time.monotonic() + timeout
         while True:
+            mark = self.game.mark()
             turns = self.turns()
             if len(turns) > self.turns_seen:
                 self.turns_seen += 1
@@ -138,7 +139,7 @@ class Commander:
                 raise vd.DriverError("the game ended during the battle (status %s)" % self.game.process.returncode)
             if time.monotonic() > deadline:
                 raise vd.DriverError("no new turn within %.0f s; last state %s" % (timeout, self.game.state()))
-            time.sleep(0.2)
+            self.game.wait_lines(mark, 0.2)
 
     def battle_over(self):
         """Whether the battle being commanded has ended (an earlier battle's end, before the mark, does not
@@ -163,9 +164,10 @@ class Commander:
             self.player.click(*centre(S.ACTIONS["End Turn"]), frames=0)
             wait_until = time.monotonic() + max(2.0, self.player.frame * 12)
             while time.monotonic() < wait_until:
+                mark = self.game.mark()
                 if len(self.turns()) > self.turns_seen or self.battle_over():
                     return
-                time.sleep(0.2)
+                self.game.wait_lines(mark, 0.2)
             # Off the button and back: a second click on a button that never saw the pointer leave is still a
             # click, but the move keeps the pointer's hover from hiding what happens.
             self.player.move(*REST, frames=1)
@@ -292,7 +294,8 @@ class Commander:
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
         # The row takes the actions' place, and the description box rises while the pointer rests on the ability.
         row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.ACTIONS["Move"]) > 5.0 and
-                                      im.difference(before, *S.DESCRIPTION) > 10.0, self.row_timeout())
+                                      im.difference(before, *S.DESCRIPTION) > 10.0, self.row_timeout(),
+                                      interval=self.player.frame)
         if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
             # Too few action points: every action is greyed and the row stays shut.
             self.say("ability %d: the row did not open" % (index + 1))
@@ -335,7 +338,7 @@ class Commander:
         self.player.click(*centre(button), frames=3)
         self.player.move(*REST, frames=0)
         _, taken = self.camera.wait_for(lambda im: im.difference(before, *button) > 6.0,
-                                        max(2.0, self.player.frame * 8))
+                                        max(2.0, self.player.frame * 8), interval=self.player.frame)
         self.say("%s: %s" % (name, "taken" if taken else "not taken"))
         return taken
 
@@ -426,12 +429,27 @@ class Commander:
         return min((self.feet(group) for group in places),
                    key=lambda p: math.hypot(p[0] - UNIT_ON_SCREEN[0], p[1] - UNIT_ON_SCREEN[1]))
 
-    def find_enemy(self, image, team, here, hexes=None):
+    @staticmethod
+    def stray(ring):
+        """Whether a ring found is too far from the middle to be the unit's in a view that has come to rest: the
+        camera rests over the unit whose turn it is, and a roof or a path of the ring's colour lies elsewhere."""
+        return math.hypot(ring[0] - UNIT_ON_SCREEN[0], ring[1] - UNIT_ON_SCREEN[1]) > 100
+
+    def place_of_unit(self, image, team):
+        """Where the unit whose turn it is stands on the screen, in a picture from the last wait for a still
+        view."""
+        ring = self.find_unit(image, team, found_only=True)
+        if ring is None or (self.still and self.stray(ring)):
+            return UNIT_ON_SCREEN
+        return ring
+
+    def find_enemy(self, image, team, here, hexes=None, expected=None):
         """Where the nearest enemy stands on the screen, or None when none shows: the hexes of the second side's
         units are red (pink around a unit that defends), the first side's blue. The mark under the unit whose
         turn it is has its side's colour too (cyan for the first side, which its own side does not look for).
         A unit's own figure has colours of the other side (a red tunic, a blue cloak), so with hexes, how far the
-        board places tell the enemy stands, only a place at a distance on the screen that fits is taken."""
+        board places tell the enemy stands, only a place at a distance on the screen that fits is taken (and with
+        expected, the screen direction the heading tells, in about that direction)."""
         if team == 0:
             def enemy(r, g, b):
                 return r > 110 and ((r - g > 20 and r - b > 12 and b >= g - 5) or (r > 1.8 * g and r > 1.8 * b))
@@ -447,7 +465,7 @@ class Commander:
                     cells[key] = cells.get(key, 0.0) + 18.0
         places = [group for strength, group in self.blobs(cells)
                   if len(group) >= 3 and not self.status_bar(image, group) and
-                  sighting_fits((self.feet(group)[0] - here[0], self.feet(group)[1] - here[1]), hexes)]
+                  sighting_fits((self.feet(group)[0] - here[0], self.feet(group)[1] - here[1]), hexes, expected)]
         if not places:
             return None
         return min((self.feet(group) for group in places),
@@ -475,7 +493,7 @@ class Commander:
             here = self.find_unit(image, turn.team, found_only=True)
             if here and math.hypot(here[0] - UNIT_ON_SCREEN[0], here[1] - UNIT_ON_SCREEN[1]) < 150:
                 return image
-            if here is None and self.still:
+            if self.still and (here is None or self.stray(here)):
                 return image
             if time.monotonic() > deadline:
                 self.say("%s: the camera did not come to the unit (ring at %s)" % (turn.name, here))
@@ -496,6 +514,8 @@ class Commander:
             self.player.move(*REST, frames=0)
             before = self.wait_still()
         ring = self.find_unit(before, turn.team, found_only=True)
+        if ring is not None and self.still and self.stray(ring):
+            ring = None
         here = ring or UNIT_ON_SCREEN
         # Where the unit stands is known from its ring, or from a view come to rest over it.
         placed = ring is not None or self.still
@@ -645,8 +665,10 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, deto
             return
         commander.player.move(*REST, frames=0)
         image = commander.wait_still()
-        here = commander.find_unit(image, turn.team)
-        seen = commander.find_enemy(image, turn.team, here, left)
+        here = commander.place_of_unit(image, turn.team)
+        # Once a few walks have told the heading, the enemy is looked for about the way it tells.
+        expected = commander.direction_towards(turn.place, target) if target and len(commander.walks) >= 2 else None
+        seen = commander.find_enemy(image, turn.team, here, left, expected)
         if seen is None:
             direction, norm = heading_towards(commander, turn, target), None
             tried = left is not None and left < NEAR

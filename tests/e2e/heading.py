@@ -123,10 +123,16 @@ ENEMY_STEPS = 8.0
 OWN_FIGURE = (-26, -100, 26, 10)
 
 
-def sighting_fits(offset, hexes):
+# Beyond this many hexes an enemy seen must lie within this angle of the way the heading tells: it can have
+# walked a few hexes since, which turns the way to it by less than this.
+FAR_SIGHTING = (4.0, math.radians(60.0))
+
+
+def sighting_fits(offset, hexes, expected=None):
     """Whether something of the enemy's colour, at offset (pixels from the unit's feet), can be the enemy when the
-    board places tell it stands about hexes away (None: not known). It cannot stand in the unit's own figure, nor
-    nearer on the screen than its hexes allow, nor farther."""
+    board places tell it stands about hexes away (None: not known) and, when the heading is known, in the expected
+    screen direction. It cannot stand in the unit's own figure, nor nearer on the screen than its hexes allow, nor
+    farther, nor, far off, the other way."""
     dx, dy = offset
     if OWN_FIGURE[0] < dx < OWN_FIGURE[2] and OWN_FIGURE[1] < dy < OWN_FIGURE[3]:
         return False
@@ -135,4 +141,9 @@ def sighting_fits(offset, hexes):
     pixels = math.hypot(dx, dy)
     fewest = PIXELS_PER_HEX[0] * max(0.0, hexes - ENEMY_STEPS)
     most = PIXELS_PER_HEX[1] * (hexes + 1.0)
-    return fewest <= pixels <= most
+    if not fewest <= pixels <= most:
+        return False
+    if expected is not None and hexes > FAR_SIGHTING[0] and pixels > 0:
+        cosine = (dx * expected[0] + dy * expected[1]) / (pixels * math.hypot(*expected))
+        return cosine >= math.cos(FAR_SIGHTING[1])
+    return True

@@ -146,6 +146,18 @@ class Sightings(unittest.TestCase):
         # Within the steps it may have come, anything off the figure.
         self.assertTrue(sighting_fits((40, 20), 8.0))
 
+    def test_a_far_enemy_lies_about_the_way_the_heading_tells(self):
+        # 18 hexes away, told to lie to the lower right (0.67, 0.75): red 185 pixels to the left is not it.
+        self.assertTrue(sighting_fits((-168, 78), 18.0))
+        self.assertFalse(sighting_fits((-168, 78), 18.0, expected=(0.67, 0.75)))
+        # 55 degrees off the way told: still it (the enemy may have walked since); 65 degrees off: not.
+        for degrees, fits in ((55, True), (65, False), (-55, True), (-65, False)):
+            angle = math.atan2(0.75, 0.67) + math.radians(degrees)
+            offset = (300 * math.cos(angle), 300 * math.sin(angle))
+            self.assertEqual(sighting_fits(offset, 18.0, expected=(0.67, 0.75)), fits, degrees)
+        # Within four hexes the enemy may stand any way round.
+        self.assertTrue(sighting_fits((-60, 20), 3.0, expected=(0.67, 0.75)))
+
     def test_a_near_enemy_is_not_seen_far(self):
         # Two hexes away: at most 150 pixels a hex, and one hex more.
         self.assertTrue(sighting_fits((440, 0), 2.0))

@@ -259,6 +259,15 @@ class Game:
                     found.append((match.group(1), float(match.group(2))))
         return found
 
+    def wait_lines(self, count, timeout):
+        """Waits until the log holds more than count lines (or the game has ended), at most timeout seconds."""
+        with self.lock:
+            if len(self.lines) <= count and self.reader.is_alive():
+                self.lock.wait(timeout)
+                return
+        # The game has ended: no line is coming, and the caller is not to spin.
+        time.sleep(min(timeout, 0.05))
+
     def pace(self, since=0):
         """Real seconds a frame took on average since the mark (see seconds_per_frame), or None."""
         with self.lock:
