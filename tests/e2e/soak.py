@@ -11,6 +11,7 @@ import argparse
 import math
 import os
 import random
+import resource
 import sys
 import time
 
@@ -332,8 +333,9 @@ class Soak:
         for line in self.game.unexpected()[:20]:
             self.fault("unexpected on stderr: " + line)
         self.check_growth()
-        print("%d of %d games played in %.0f s, %d turns" % (played, self.args.games, time.monotonic() - started,
-                                                              self.turns))
+        usage = resource.getrusage(resource.RUSAGE_SELF)
+        print("%d of %d games played in %.0f s, %d turns; the player used %.0f s of processor time" % (
+            played, self.args.games, time.monotonic() - started, self.turns, usage.ru_utime + usage.ru_stime))
         return vd.finish(self.out, self.faults, "no faults")
 
 
@@ -353,10 +355,10 @@ def main():
     parser.add_argument("--start-timeout", type=float, default=120.0)
     parser.add_argument("--load-timeout", type=float, default=180.0)
     parser.add_argument("--exit-timeout", type=float, default=60.0)
-    parser.add_argument("--battle-timeout", type=float, default=1800.0,
+    parser.add_argument("--battle-timeout", type=float, default=600.0,
                         help="real seconds a battle may last before the game counts as stuck (the last resort: a "
-                        "battle whose units stop coming nearer fails sooner, see --stall-turns; on a busy machine "
-                        "a long fight between two heavy units takes a quarter of an hour)")
+                        "battle whose units stop coming nearer fails sooner, see --stall-turns; a battle takes one "
+                        "to three minutes on two cores)")
     parser.add_argument("--verbose", action="store_true",
                         help="tell each command of the battles and keep the pictures it was chosen by")
     parser.add_argument("--stall-turns", type=int, default=30,

@@ -46,15 +46,18 @@ class Pace(unittest.TestCase):
         return "varnholt: info: session.state: %s at %.2f s" % (state, game_time)
 
     def test_real_seconds_a_frame_from_the_game_times_logged(self):
-        lines = [(10.0, self.line("GAME_STATE_LOADING", 15.0)),
+        lines = [(2.0, self.line("GAME_STATE_DEPLOYMENT", 2.0)),
+                 (5.0, self.line("GAME_STATE_LOADING", 15.0)),
                  (11.0, "varnholt: info: session.turn: player 1 Scout at row 3 column 4"),
                  (12.5, self.line("GAME_STATE_BATTLE", 18.25)),
                  (212.5, self.line("GAME_STATE_GAME_OVER", 1518.25))]
-        # From the first to the last state line: 1503.25 s of game time at a quarter of a second a frame is
-        # 6013 frames, in 202.5 real seconds.
-        self.assertAlmostEqual(vd.seconds_per_frame(lines, 0.25), 202.5 / 6013.0)
-        # Between loading and battle, 13 frames only: too few to tell.
-        self.assertIsNone(vd.seconds_per_frame(lines[:3], 0.25))
+        # Deployment: 13 s of game time, 52 frames in 3 s; loading left out; the battle: 1500 s of game time,
+        # 6000 frames in 200 s. 6052 frames in 203 s.
+        self.assertAlmostEqual(vd.seconds_per_frame(lines, 0.25), 203.0 / 6052.0)
+        # The deployment alone: 3 s over 52 frames.
+        self.assertAlmostEqual(vd.seconds_per_frame(lines[:2], 0.25), 3.0 / 52.0)
+        # Loading alone tells nothing, nor does one line.
+        self.assertIsNone(vd.seconds_per_frame(lines[1:4], 0.25))
         self.assertIsNone(vd.seconds_per_frame(lines[:1], 0.25))
         # Without a fixed frame time nothing can be told.
         self.assertIsNone(vd.seconds_per_frame(lines, None))

@@ -180,20 +180,25 @@ def colour_distance(a, b):
 
 
 def seconds_per_frame(lines, frame_time):
-    """How long a frame of the game took on average, in real seconds, between the first and the last of the log
-    lines (seconds since start, text) that tell the game time (state lines): with a fixed frame time every frame
-    adds that much game time. None over fewer than 20 frames."""
-    stamps = []
+    """How long a frame of the game took on average, in real seconds, over the log lines (seconds since start,
+    text) that tell the game time (state lines): with a fixed frame time every frame adds that much game time. The
+    time from a loading line to the next state line is left out (a level loads in a few long frames). None over
+    fewer than 20 frames."""
+    states = []
     for stamp, text in lines:
         match = STATE_LINE.match(text)
         if match:
-            stamps.append((stamp, float(match.group(2))))
-    if len(stamps) < 2 or not frame_time:
+            states.append((stamp, match.group(1), float(match.group(2))))
+    if not frame_time:
         return None
-    frames = (stamps[-1][1] - stamps[0][1]) / frame_time
+    frames = real = 0.0
+    for (stamp, state, game_time), (later, _, later_time) in zip(states, states[1:]):
+        if state != "GAME_STATE_LOADING":
+            frames += (later_time - game_time) / frame_time
+            real += later - stamp
     if frames < 20:
         return None
-    return (stamps[-1][0] - stamps[0][0]) / frames
+    return real / frames
 
 
 class Game:
