@@ -162,7 +162,10 @@ class Commander:
             if self.turn_over():
                 return
             self.player.click(*centre(S.ACTIONS["End Turn"]), frames=0)
-            wait_until = time.monotonic() + max(2.0, self.player.frame * 12)
+            # Twelve frames for the answer: more than the six frames (1.5 s of game time at a quarter of a
+            # second a frame) the game keeps between turn ends, so a click again, once the log has told no new
+            # turn, cannot end the next unit's turn.
+            wait_until = time.monotonic() + max(0.5, self.player.frame * 12)
             while time.monotonic() < wait_until:
                 mark = self.game.mark()
                 if len(self.turns()) > self.turns_seen or self.battle_over():
