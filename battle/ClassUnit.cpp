@@ -250,12 +250,42 @@ constexpr const char* SHARDS_MESH = "shardsOfIce.x";
 constexpr int VOLLEY_COUNT = 12;
 // The second bolt of each pair leaves from this high above the first.
 constexpr float PAIR_LIFT = 20.0f;
+// A volley of bolts in pairs, each pair one random colour within the most of each channel, landing spread about
+// the aim.
+struct VolleyLook {
+    D3DXVECTOR3 colour; // the most of each channel
+    D3DXVECTOR3 spread;
+    float earliest, latest; // seconds before a bolt sets off
+    float life, width;
+};
+// Bluish magic missiles that wander onto the target, and a tight burst of greener shrapnel that lands together.
+const VolleyLook MISSILES{{0.3f, 0.1f, 1.0f}, {75.0f, 75.0f, 75.0f}, 0.6f, 2.0f, 3.5f, 5.0f};
+const VolleyLook SHRAPNEL{{0.1f, 0.4f, 1.0f}, {25.0f, 75.0f, 25.0f}, 1.1f, 1.5f, 1.0f, 3.0f};
 // The lightning strikes this far short of its target along the caster's facing.
 constexpr float LIGHTNING_SHORTFALL = 50.0f;
 // The shards rise from below the ground.
 constexpr float SHARDS_DEPTH = 15.0f;
 constexpr float SHARDS_DELAY = 2.25f;
 constexpr float SHARDS_LIFETIME = 0.5f;
+
+void SpawnVolley(const D3DXVECTOR3& source, const D3DXVECTOR3& aim, const VolleyLook& look)
+{
+    ParticleManager* particles = ParticleManager::Get();
+    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PAIR_LIFT, 0.0f);
+    for (int i = 0; i < VOLLEY_COUNT; ++i) {
+        D3DXVECTOR3 colour;
+        colour.x = RandomFloat(0.0f, look.colour.x);
+        colour.y = RandomFloat(0.0f, look.colour.y);
+        colour.z = RandomFloat(0.0f, look.colour.z);
+        D3DXVECTOR3 offset;
+        RandomVector(look.spread.x, look.spread.y, look.spread.z, offset);
+        const D3DXVECTOR3 end = aim + offset;
+        const float delay = RandomFloat(look.earliest, look.latest);
+        for (const D3DXVECTOR3* from : {&source, &lifted})
+            particles->SpawnBolt(MISSILE_TEXTURE, from, &end, &colour, delay, look.life, 0.01f, look.width, look.width,
+                                 true);
+    }
+}
 
 } // namespace
 
@@ -416,7 +446,7 @@ void ClassUnit::PlayAbilityEffect(const std::string& abilityName)
         return;
     switch (effect->visual) {
     case Visual::MISSILES:
-        SpawnMissiles(source, aim);
+        SpawnVolley(source, aim, MISSILES);
         break;
     case Visual::LIGHTNING:
         SpawnLightning(source, aim);
@@ -425,7 +455,7 @@ void ClassUnit::PlayAbilityEffect(const std::string& abilityName)
         RaiseShards(aim);
         break;
     case Visual::SHRAPNEL:
-        SpawnShrapnel(source, aim);
+        SpawnVolley(source, aim, SHRAPNEL);
         break;
     case Visual::SHOT:
         SpawnShot(source, aim,
@@ -433,42 +463,6 @@ void ClassUnit::PlayAbilityEffect(const std::string& abilityName)
         break;
     case Visual::NONE:
         break;
-    }
-}
-
-void ClassUnit::SpawnMissiles(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
-{
-    ParticleManager* particles = ParticleManager::Get();
-    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PAIR_LIFT, 0.0f);
-    for (int i = 0; i < VOLLEY_COUNT; ++i) {
-        D3DXVECTOR3 colour;
-        colour.x = RandomFloat(0.0f, 0.3f);
-        colour.y = RandomFloat(0.0f, 0.1f);
-        colour.z = RandomFloat(0.0f, 1.0f);
-        D3DXVECTOR3 offset;
-        RandomVector(75.0f, 75.0f, 75.0f, offset);
-        const D3DXVECTOR3 end = aim + offset;
-        const float delay = RandomFloat(0.6f, 2.0f);
-        particles->SpawnBolt(MISSILE_TEXTURE, &source, &end, &colour, delay, 3.5f, 0.01f, 5.0f, 5.0f, true);
-        particles->SpawnBolt(MISSILE_TEXTURE, &lifted, &end, &colour, delay, 3.5f, 0.01f, 5.0f, 5.0f, true);
-    }
-}
-
-void ClassUnit::SpawnShrapnel(const D3DXVECTOR3& source, const D3DXVECTOR3& aim)
-{
-    ParticleManager* particles = ParticleManager::Get();
-    const D3DXVECTOR3 lifted = source + D3DXVECTOR3(0.0f, PAIR_LIFT, 0.0f);
-    for (int i = 0; i < VOLLEY_COUNT; ++i) {
-        D3DXVECTOR3 colour;
-        colour.x = RandomFloat(0.0f, 0.1f);
-        colour.y = RandomFloat(0.0f, 0.4f);
-        colour.z = RandomFloat(0.0f, 1.0f);
-        D3DXVECTOR3 offset;
-        RandomVector(25.0f, 75.0f, 25.0f, offset);
-        const D3DXVECTOR3 end = aim + offset;
-        const float delay = RandomFloat(1.1f, 1.5f);
-        particles->SpawnBolt(MISSILE_TEXTURE, &source, &end, &colour, delay, 1.0f, 0.01f, 3.0f, 3.0f, true);
-        particles->SpawnBolt(MISSILE_TEXTURE, &lifted, &end, &colour, delay, 1.0f, 0.01f, 3.0f, 3.0f, true);
     }
 }
 

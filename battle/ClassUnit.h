@@ -94,8 +94,6 @@ private:
     void CopyDefinition(const UnitDefinition& definition);
     // Where an ability's visuals go: the target unit, else the target hex; false with neither.
     bool AimPoint(D3DXVECTOR3& aim) const;
-    void SpawnMissiles(const D3DXVECTOR3& source, const D3DXVECTOR3& aim);
-    void SpawnShrapnel(const D3DXVECTOR3& source, const D3DXVECTOR3& aim);
     void SpawnShot(const D3DXVECTOR3& source, const D3DXVECTOR3& aim, const D3DXVECTOR3& colour);
     void SpawnLightning(const D3DXVECTOR3& source, const D3DXVECTOR3& aim);
     void RaiseShards(const D3DXVECTOR3& aim);
