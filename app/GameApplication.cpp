@@ -18,6 +18,7 @@
 #include "scene/Camera.h"
 #include "ui/GuiElement.h"
 #include "ui/MouseOverManager.h"
+#include "ui/Screen.h"
 #include "ui/TextLabel.h"
 #include "win32/ComPtr.h"
 #include "win32/Log.h"
@@ -324,6 +325,20 @@ void GameApplication::Render()
 {
     if (!IsActive() || !m_device)
         return;
+    // The window keeps showing a still picture: drawing it again would only cost the processor.
+    const Screen* screen = m_session ? m_session->GetScreen() : nullptr;
+    const FrameLook look{screen ? screen->PictureVersion() : Screen::PICTURE_CHANGING,
+                         m_sceneLeft,
+                         m_sceneTop,
+                         m_sceneWidth,
+                         m_sceneHeight,
+                         m_passShake,
+                         m_passSpeed,
+                         m_postPassAlways};
+    if (look.picture != Screen::PICTURE_CHANGING && look == m_shownLook && ++m_stillFrames < STILL_REDRAW_FRAMES)
+        return;
+    m_shownLook = look;
+    m_stillFrames = 0;
     IDirect3DDevice9* device = m_device.Get();
     const bool straight = m_session && PostPassIsPlainCopy();
     if (!straight) {
@@ -399,6 +414,8 @@ void GameApplication::ReleaseDeviceResources()
 
 void GameApplication::RestoreDeviceResources()
 {
+    // Whatever was on show went with the old back buffer.
+    m_shownLook = FrameLook{};
     SetDefaultRenderStates();
     DataManager::Get()->OnDeviceReset();
     Camera::Get()->Refresh();

@@ -7,6 +7,7 @@
 #include "core/ApplicationLink.h"
 #include "d3dx9/D3DX9Math.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,9 @@ public:
     static constexpr int SPLASH_WIDTH = 780;
     static constexpr int SPLASH_HEIGHT = 575;
     static constexpr float SHAKE_STOP = 10.0f;
+    // A still picture is drawn again after this many frames all the same, so that a window the desktop has
+    // just uncovered shows it again within a quarter of a second.
+    static constexpr int STILL_REDRAW_FRAMES = 15;
 
     GameApplication();
     ~GameApplication() override;
@@ -113,4 +117,15 @@ private:
     float m_sceneHeight = 0.0f;
     bool m_resourcesCreated = false;
     bool m_fullscreenKeyLatch = false;
+    // What made the frame on show: the screen's picture number (Screen::PictureVersion) and how the scene was
+    // laid over the back buffer and through the post pass. The frames since it was drawn.
+    struct FrameLook {
+        uint64_t picture = 0;
+        float sceneLeft = 0.0f, sceneTop = 0.0f, sceneWidth = 0.0f, sceneHeight = 0.0f;
+        float shake = 0.0f, speed = 1.0f;
+        bool postPassAlways = false;
+        bool operator==(const FrameLook&) const = default;
+    };
+    FrameLook m_shownLook;
+    int m_stillFrames = 0;
 };

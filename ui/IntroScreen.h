@@ -17,6 +17,9 @@ public:
     void Render() override;
     bool ShowsPointer() const override { return false; }
     bool ShowsHelp() const override { return false; }
+    // The title shows the intro video's frame over the cleared scene and nothing else: its picture changes with
+    // the frame on show and the video's tint.
+    uint64_t PictureVersion() const override;
 
 private:
     MenuManager& m_menu;

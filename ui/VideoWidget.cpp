@@ -141,6 +141,7 @@ void VideoWidget::DrawFrame(int index)
         std::memcpy(target + static_cast<ptrdiff_t>(row) * m_lockedRect.Pitch,
                     source + static_cast<ptrdiff_t>(row) * DIB_ROW_BYTES, DIB_ROW_BYTES);
     m_texture->UnlockRect(0);
+    ++m_framesShown;
 }
 
 void VideoWidget::Render()

@@ -41,6 +41,8 @@ public:
     bool finished = false;
 
     IDirect3DTexture9* GetTexture() const { return m_texture.Get(); }
+    // How many times a frame has been written into the texture since the widget was made.
+    uint32_t FramesShown() const { return m_framesShown; }
 
 private:
     // Everything of Open's; the element itself keeps its quad.
@@ -63,4 +65,5 @@ private:
     bool m_libraryOpen = false;
     // The frame last drawn or tried; -1 while none is.
     int m_drawnFrame = -1;
+    uint32_t m_framesShown = 0;
 };

@@ -9,8 +9,10 @@
 #include "d3d9/Surface.h"
 #include "d3d9/Texture.h"
 #include "d3d9/VertexBuffer.h"
+#include "win32/Log.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <utility>
@@ -312,6 +314,7 @@ void DeviceBase::DiscardBackEndData(void* backEndData, ResourceKind kind)
 
 void DeviceBase::FlushDeferredReleases()
 {
+    ServeCopyRequests();
     if (!hasDeferredReleases_.load(std::memory_order_acquire))
         return;
     std::vector<std::pair<void*, ResourceKind>> pending;
@@ -331,4 +334,56 @@ HRESULT DeviceBase::ReadBackSurface(Surface* surface)
     if (lost_)
         return D3DERR_DEVICELOST;
     return BackEndReadSurface(surface);
+}
+
+HRESULT DeviceBase::RestoreSystemCopy(ResourceBase* resource)
+{
+    if (!resource)
+        return D3DERR_INVALIDCALL;
+    if (IsDrawingThread())
+        return BackEndRestoreCopy(resource);
+    // Only the drawing thread may talk to the back end: ask it, and wait a while.
+    constexpr auto PATIENCE = std::chrono::seconds(1);
+    CopyRequest request{resource, D3DERR_INVALIDCALL, false};
+    std::unique_lock<std::mutex> lock(copyRequestMutex_);
+    copyRequests_.push_back(&request);
+    hasCopyRequests_.store(true, std::memory_order_release);
+    if (copyRequestDone_.wait_for(lock, PATIENCE, [&] { return request.done; }))
+        return request.result;
+    const auto queued = std::find(copyRequests_.begin(), copyRequests_.end(), &request);
+    if (queued == copyRequests_.end()) {
+        // Taken just now: the drawing thread is reading it.
+        copyRequestDone_.wait(lock, [&] { return request.done; });
+        return request.result;
+    }
+    copyRequests_.erase(queued);
+    LogFormat(LogLevel::ERROR, "d3d9.lock",
+              "d3d9: a lock off the drawing thread waited a second for the drawing thread to read the resource back; "
+              "it fails");
+    return D3DERR_INVALIDCALL;
+}
+
+void DeviceBase::ServeCopyRequests()
+{
+    if (!hasCopyRequests_.load(std::memory_order_acquire))
+        return;
+    for (;;) {
+        CopyRequest* request = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(copyRequestMutex_);
+            if (copyRequests_.empty()) {
+                hasCopyRequests_.store(false, std::memory_order_release);
+                return;
+            }
+            request = copyRequests_.front();
+            copyRequests_.erase(copyRequests_.begin());
+        }
+        const HRESULT result = BackEndRestoreCopy(request->resource);
+        {
+            std::lock_guard<std::mutex> guard(copyRequestMutex_);
+            request->result = result;
+            request->done = true;
+        }
+        copyRequestDone_.notify_all();
+    }
 }

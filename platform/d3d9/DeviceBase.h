@@ -20,6 +20,7 @@
 #include "d3d9/DrawCall.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -142,6 +143,10 @@ public:
     void DiscardBackEndData(void* backEndData, ResourceKind kind);
     // Reads a render target's (or the back buffer's) drawn pixels into its system copy. Drawing thread.
     HRESULT ReadBackSurface(Surface* surface);
+    // Gives a texture level or a buffer whose copy the back end dropped its bytes back, read from the back
+    // end. Any thread: another thread waits while the drawing thread reads at its next draw, clear or
+    // present, and gives up with D3DERR_INVALIDCALL (and a message) if none comes within a second.
+    HRESULT RestoreSystemCopy(ResourceBase* resource);
 
 protected:
     // d3d: the Direct3D object (referenced for the device's life); window: the device window (the
@@ -169,6 +174,9 @@ protected:
     // Copies source onto destination: two colour surfaces or two depth-stencil surfaces of one size and format,
     // whole (StretchRect has checked them).
     virtual HRESULT BackEndCopySurface(Surface* source, Surface* destination) = 0;
+    // Reads the bytes of a texture level (a Surface whose Container() is set) or a buffer whose copy this
+    // back end dropped, and hands them back with AdoptCopy. Only a back end that drops copies is asked.
+    virtual HRESULT BackEndRestoreCopy(ResourceBase* /*resource*/) { return D3DERR_INVALIDCALL; }
     // Frees what a resource's backEndData points at (the resource is already gone).
     virtual void BackEndReleaseData(void* backEndData, ResourceKind kind) = 0;
     // Makes a program object; the null back end returns a plain ShaderProgram.
@@ -185,6 +193,8 @@ private:
     void UnbindAll();
     void BindDefaults();
     void FlushDeferredReleases();
+    // Reads back the copies other threads wait for (see RestoreSystemCopy). Drawing thread.
+    void ServeCopyRequests();
     HRESULT SubmitDraw(DrawCall& call);
     // What every draw checks first: the drawing thread, a known primitive type, a count within the caps.
     bool DrawArgumentsValid(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount) const;
@@ -226,5 +236,14 @@ private:
     std::mutex deferredMutex_;
     std::vector<std::pair<void*, ResourceKind>> deferredReleases_;
     std::atomic<bool> hasDeferredReleases_{false};
+    struct CopyRequest {
+        ResourceBase* resource;
+        HRESULT result;
+        bool done;
+    };
+    std::mutex copyRequestMutex_;
+    std::condition_variable copyRequestDone_;
+    std::vector<CopyRequest*> copyRequests_;
+    std::atomic<bool> hasCopyRequests_{false};
     std::vector<RECT> clearRects_;
 };

@@ -193,17 +193,26 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT bas
     call.numVertices = numVertices;
 
     // Every vertex the indices reach must lie in the buffer: a GPU reading past it could fault.
-    UINT lowest = 0;
-    UINT highest = 0;
-    if (!ib->IndexRange(startIndex, call.indexCount, &lowest, &highest))
-        return D3DERR_INVALIDCALL;
     const uint64_t size = vb->Size();
     const uint64_t available = size >= static_cast<uint64_t>(call.vertexOffset) + call.layout.stride
                                    ? (size - call.vertexOffset - call.layout.stride) / call.stride + 1
                                    : 0;
-    const int64_t first = static_cast<int64_t>(lowest) + baseVertexIndex;
-    const int64_t last = static_cast<int64_t>(highest) + baseVertexIndex;
-    if (first < 0 || last >= static_cast<int64_t>(available))
+    const auto reachesOutside = [&](UINT lowest, UINT highest) {
+        const int64_t first = static_cast<int64_t>(lowest) + baseVertexIndex;
+        const int64_t last = static_cast<int64_t>(highest) + baseVertexIndex;
+        return first < 0 || last >= static_cast<int64_t>(available);
+    };
+    UINT lowest = 0;
+    UINT highest = 0;
+    bool exact = true;
+    if (!ib->IndexRange(startIndex, call.indexCount, &lowest, &highest, &exact))
+        return D3DERR_INVALIDCALL;
+    if (!exact && reachesOutside(lowest, highest)) {
+        // The whole buffer's bounds are too wide to tell: the range itself decides, from the copy.
+        if (FAILED(RestoreSystemCopy(ib)) || !ib->IndexRange(startIndex, call.indexCount, &lowest, &highest, &exact))
+            return D3DERR_INVALIDCALL;
+    }
+    if (reachesOutside(lowest, highest))
         return D3DERR_INVALIDCALL;
     return SubmitDraw(call);
 }

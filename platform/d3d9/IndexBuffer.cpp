@@ -18,11 +18,20 @@ HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc)
     return D3D_OK;
 }
 
-bool IndexBuffer::IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex)
+bool IndexBuffer::IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex, bool* exact)
 {
+    if (exact)
+        *exact = true;
     if (count == 0 || static_cast<uint64_t>(start) + count > IndexCount())
         return false;
     std::lock_guard<std::mutex> guard(DataMutex());
+    if (IsCopyDropped()) {
+        *minIndex = wholeMin_;
+        *maxIndex = wholeMax_;
+        if (exact)
+            *exact = false;
+        return true;
+    }
     const uint64_t changes = ChangeCount();
     for (const RangeAnswer& answer : answers_) {
         if (answer.changeCount == changes && answer.start == start && answer.count == count) {
@@ -31,6 +40,18 @@ bool IndexBuffer::IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIn
             return true;
         }
     }
+    UINT lowest = 0;
+    UINT highest = 0;
+    ScanRange(start, count, &lowest, &highest);
+    answers_[nextAnswer_] = RangeAnswer{changes, start, count, lowest, highest};
+    nextAnswer_ = (nextAnswer_ + 1) % REMEMBERED_RANGES;
+    *minIndex = lowest;
+    *maxIndex = highest;
+    return true;
+}
+
+void IndexBuffer::ScanRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex) const
+{
     UINT lowest = 0xFFFFFFFFu;
     UINT highest = 0;
     if (format_ == D3DFMT_INDEX32) {
@@ -48,9 +69,11 @@ bool IndexBuffer::IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIn
             highest = index > highest ? index : highest;
         }
     }
-    answers_[nextAnswer_] = RangeAnswer{changes, start, count, lowest, highest};
-    nextAnswer_ = (nextAnswer_ + 1) % REMEMBERED_RANGES;
     *minIndex = lowest;
     *maxIndex = highest;
-    return true;
+}
+
+void IndexBuffer::BeforeCopyDropped()
+{
+    ScanRange(0, IndexCount(), &wholeMin_, &wholeMax_);
 }

@@ -26,9 +26,18 @@ public:
     // The smallest and largest of count indices from start; false when the range passes the end. Draws
     // check them so that no index reaches outside the vertex buffer. The last answers are remembered
     // until the contents change, so a buffer drawn the same way every frame is scanned once.
-    bool IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex);
+    // While the back end holds the indices instead of the copy, the answer is the smallest and largest index
+    // of the whole buffer, which bound every range: *exact is then false (a draw they would refuse must have
+    // the copy back and ask again). exact may be null.
+    bool IndexRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex, bool* exact = nullptr);
+
+protected:
+    void BeforeCopyDropped() override;
 
 private:
+    // The smallest and largest of count indices from start in the copy. With DataMutex() held.
+    void ScanRange(UINT start, UINT count, UINT* minIndex, UINT* maxIndex) const;
+
     struct RangeAnswer {
         uint64_t changeCount = 0;
         UINT start = 0;
@@ -41,4 +50,6 @@ private:
     D3DFORMAT format_;
     RangeAnswer answers_[REMEMBERED_RANGES];
     int nextAnswer_ = 0;
+    UINT wholeMin_ = 0;
+    UINT wholeMax_ = 0;
 };

@@ -7,6 +7,8 @@ namespace {
 constexpr uint64_t EXTERNAL_MASK = 0xFFFFFFFFull;
 constexpr uint64_t INTERNAL_ONE = 1ull << 32;
 
+std::atomic<ptrdiff_t> systemCopyBytes{0};
+
 } // namespace
 
 ResourceBase::ResourceBase(DeviceBase* device, ResourceKind kind, D3DPOOL pool, bool countsTowardReset,
@@ -23,6 +25,17 @@ ResourceBase::~ResourceBase()
 {
     if (backEndData && device_)
         device_->DiscardBackEndData(backEndData, kind_);
+}
+
+size_t ResourceBase::SystemCopyBytes()
+{
+    const ptrdiff_t bytes = systemCopyBytes.load(std::memory_order_relaxed);
+    return bytes > 0 ? static_cast<size_t>(bytes) : 0;
+}
+
+void ResourceBase::CountSystemCopy(ptrdiff_t bytes)
+{
+    systemCopyBytes.fetch_add(bytes, std::memory_order_relaxed);
 }
 
 void ResourceBase::ShareDataWith(ResourceBase* owner)

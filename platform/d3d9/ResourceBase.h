@@ -12,6 +12,7 @@
 #include "d3d9/D3D9.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -61,6 +62,10 @@ public:
     void ReleaseInternalRef();
     ULONG ExternalRefCount() const;
 
+    // Bytes of system-memory copies that all resources hold right now: what a back end saves by dropping the
+    // copies it no longer needs shows here.
+    static size_t SystemCopyBytes();
+
 protected:
     // countsTowardReset: a D3DPOOL_DEFAULT resource the caller must release before Reset. The device's
     // own back buffer and depth surface pass false. startWithExternalRef: the creator's reference (the
@@ -72,6 +77,8 @@ protected:
     // Texture levels share their texture's lock, change counter and references: binding a level as the
     // render target keeps the whole texture alive.
     void ShareDataWith(ResourceBase* owner);
+    // Keeps SystemCopyBytes() up to date: + when a copy is made, - when it goes.
+    static void CountSystemCopy(ptrdiff_t bytes);
 
 private:
     void OnExternalGained();

@@ -14,8 +14,10 @@ Surface::Surface(DeviceBase* device, UINT width, UINT height, D3DFORMAT format, 
     const UINT size = PixelFormat::BytesPerPixel(format);
     pitch_ = static_cast<INT>(width * size);
     byteCount_ = static_cast<size_t>(width) * height * size;
-    if (!IsRenderTarget())
+    if (!IsRenderTarget()) {
         pixels_.assign(byteCount_, 0);
+        CountSystemCopy(static_cast<ptrdiff_t>(byteCount_));
+    }
 }
 
 Surface::Surface(Texture* texture, UINT level, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool)
@@ -26,8 +28,10 @@ Surface::Surface(Texture* texture, UINT level, UINT width, UINT height, D3DFORMA
     const UINT size = PixelFormat::BytesPerPixel(format);
     pitch_ = static_cast<INT>(width * size);
     byteCount_ = static_cast<size_t>(width) * height * size;
-    if (!IsRenderTarget())
+    if (!IsRenderTarget()) {
         pixels_.assign(byteCount_, 0);
+        CountSystemCopy(static_cast<ptrdiff_t>(byteCount_));
+    }
 }
 
 uint8_t* Surface::MakeBits()
@@ -35,6 +39,7 @@ uint8_t* Surface::MakeBits()
     if (pixels_.empty() && byteCount_ > 0) {
         try {
             pixels_.assign(byteCount_, 0);
+            CountSystemCopy(static_cast<ptrdiff_t>(byteCount_));
         } catch (const std::bad_alloc&) {
             return nullptr; // the lock or read fails; the surface stays usable on the GPU
         }
@@ -42,7 +47,30 @@ uint8_t* Surface::MakeBits()
     return Bits();
 }
 
-Surface::~Surface() = default;
+Surface::~Surface()
+{
+    CountSystemCopy(-static_cast<ptrdiff_t>(pixels_.size()));
+}
+
+bool Surface::DropCopy()
+{
+    if (locked_ || pixels_.empty())
+        return false;
+    CountSystemCopy(-static_cast<ptrdiff_t>(pixels_.size()));
+    std::vector<uint8_t>().swap(pixels_);
+    copyDropped_ = true;
+    return true;
+}
+
+bool Surface::AdoptCopy(std::vector<uint8_t>&& bytes)
+{
+    if (!copyDropped_ || bytes.size() != byteCount_)
+        return false;
+    pixels_ = std::move(bytes);
+    CountSystemCopy(static_cast<ptrdiff_t>(pixels_.size()));
+    copyDropped_ = false;
+    return true;
+}
 
 ULONG Surface::AddRef()
 {
@@ -93,26 +121,42 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD fl
             return D3DERR_INVALIDCALL;
         area = *rect;
     }
-    {
-        std::lock_guard<std::mutex> guard(DataMutex());
-        if (locked_)
-            return D3DERR_INVALIDCALL;
-    }
     // What was drawn into a render target lives with the back end until it is read back.
     if (IsRenderTarget()) {
+        {
+            std::lock_guard<std::mutex> guard(DataMutex());
+            if (locked_)
+                return D3DERR_INVALIDCALL;
+        }
         const HRESULT hr = Device()->ReadBackSurface(this);
         if (FAILED(hr))
             return hr;
     }
-    std::lock_guard<std::mutex> guard(DataMutex());
-    if (locked_ || !MakeBits())
-        return D3DERR_INVALIDCALL;
-    locked_ = true;
-    lockFlags_ = flags;
-    lockedRect->Pitch = pitch_;
-    lockedRect->pBits = pixels_.data() + static_cast<size_t>(area.top) * static_cast<size_t>(pitch_) +
-                        static_cast<size_t>(area.left) * PixelFormat::BytesPerPixel(format_);
-    return D3D_OK;
+    // A level whose copy the back end dropped gets its bytes back first, whatever the flags: a lock that
+    // writes part of the level must not leave the rest of the copy blank. The back end keeps the copy of a
+    // texture locked again, so the second pass finds it (unless it failed).
+    for (int pass = 0;; ++pass) {
+        {
+            std::lock_guard<std::mutex> guard(DataMutex());
+            if (locked_)
+                return D3DERR_INVALIDCALL;
+            if (!copyDropped_) {
+                if (!MakeBits())
+                    return D3DERR_INVALIDCALL;
+                locked_ = true;
+                lockFlags_ = flags;
+                lockedRect->Pitch = pitch_;
+                lockedRect->pBits = pixels_.data() + static_cast<size_t>(area.top) * static_cast<size_t>(pitch_) +
+                                    static_cast<size_t>(area.left) * PixelFormat::BytesPerPixel(format_);
+                return D3D_OK;
+            }
+        }
+        if (pass > 0)
+            return D3DERR_INVALIDCALL;
+        const HRESULT hr = Device()->RestoreSystemCopy(this);
+        if (FAILED(hr))
+            return hr;
+    }
 }
 
 HRESULT Surface::UnlockRect()

@@ -1,7 +1,8 @@
 #pragma once
 // A surface: the back buffer, the automatic depth surface, a render target or depth surface made by the
 // device, or one level of a texture. Colour surfaces keep their pixels in system memory (top-down rows,
-// D3D byte order); depth surfaces keep nothing. A texture level shares its texture's reference count,
+// D3D byte order); depth surfaces keep nothing. A back end may drop a texture level's copy once it holds
+// the same bytes itself; a later lock has them read back first. A texture level shares its texture's reference count,
 // lock and change counter, so holding a level keeps the texture alive.
 
 #include "d3d9/ResourceBase.h"
@@ -48,7 +49,16 @@ public:
     // render target lives with the back end, so its memory copy is only needed once someone looks.
     uint8_t* MakeBits();
     INT Pitch() const { return pitch_; }
+    size_t ByteCount() const { return byteCount_; }
     bool IsLocked() const override { return locked_; }
+
+    // The back end's side of dropping the copy, each with DataMutex() held. DropCopy frees the pixels of an
+    // unlocked level, whose bytes the back end keeps from then on (false when it kept them: locked, nothing
+    // to drop). IsCopyDropped: Bits() is null because the back end has the bytes. AdoptCopy hands back the
+    // bytes read from the back end (exactly ByteCount() of them); false when they do not fit.
+    bool DropCopy();
+    bool IsCopyDropped() const { return copyDropped_; }
+    bool AdoptCopy(std::vector<uint8_t>&& bytes);
 
 private:
     Texture* container_ = nullptr;
@@ -59,6 +69,7 @@ private:
     DWORD usage_;
     bool backBuffer_ = false;
     bool locked_ = false;
+    bool copyDropped_ = false;
     DWORD lockFlags_ = 0;
     INT pitch_ = 0;
     size_t byteCount_ = 0;

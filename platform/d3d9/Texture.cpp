@@ -102,3 +102,13 @@ bool Texture::IsLocked() const
     }
     return false;
 }
+
+bool Texture::DropCopy()
+{
+    if (keepsCopy_ || IsRenderTarget() || (usage_ & D3DUSAGE_DYNAMIC) || IsLocked())
+        return false;
+    bool dropped = false;
+    for (const auto& level : levels_)
+        dropped = level->DropCopy() || dropped;
+    return dropped;
+}

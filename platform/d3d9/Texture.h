@@ -39,11 +39,19 @@ public:
     Surface* Level(UINT level) const;
     // True while any level is locked. Call with DataMutex() held.
     bool IsLocked() const override;
+    // Set once a level is locked again after the back end dropped its copy: a texture rewritten or read while
+    // in use keeps its copy from then on rather than have it read back at every lock. With DataMutex() held.
+    bool KeepsCopy() const { return keepsCopy_; }
+    void KeepCopy() { keepsCopy_ = true; }
+    // Drops the copy of every level (see Surface::DropCopy) of a texture that may lose it: not a render
+    // target, not dynamic, not kept, not locked. True when any went. With DataMutex() held.
+    bool DropCopy();
 
 private:
     UINT width_;
     UINT height_;
     D3DFORMAT format_;
     DWORD usage_;
+    bool keepsCopy_ = false;
     std::vector<std::unique_ptr<Surface>> levels_;
 };

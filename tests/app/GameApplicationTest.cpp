@@ -14,8 +14,10 @@
 #include "scene/SkyDome.h"
 #include "ui/GuiElement.h"
 #include "ui/HelpScreen.h"
+#include "ui/MenuManager.h"
 #include "ui/MouseOverManager.h"
 #include "ui/TextLabel.h"
+#include "ui/VideoWidget.h"
 #include "win32/InputState.h"
 #include "win32/TestHooks.h"
 
@@ -174,6 +176,50 @@ TEST_F(GameApplicationTest, BackBufferIsClearedOnlyWhereTheSceneLeavesItUncovere
     EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[0] & 0x00FFFFFFu, 0u) << "outside the scene: black";
     backBuffer->UnlockRect();
     backBuffer->Release();
+}
+
+// The title is a still picture between the intro video's frames: the window keeps showing it, and drawing it
+// again would only cost the processor. Whatever changes it is drawn at once; a picture that stays is drawn again
+// every fifteenth frame all the same, for a window the desktop has just uncovered.
+TEST_F(GameApplicationTest, AStillTitleIsDrawnWhenItChangesAndOtherwiseOnlyEveryFifteenthFrame)
+{
+    NullDevice* device = Device();
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(app->GetSession()->GetGameState(), GAME_STATE_INTRO);
+    Frame(16);
+    const UINT drawn = device->PresentCount();
+    // No time passes: the video stays on its frame.
+    for (int frame = 2; frame <= 15; ++frame)
+        Frame(0);
+    EXPECT_EQ(device->PresentCount(), drawn);
+    Frame(0);
+    EXPECT_EQ(device->PresentCount(), drawn + 1) << "the fifteenth frame alike";
+    Frame(0);
+    EXPECT_EQ(device->PresentCount(), drawn + 1);
+
+    // The scene laid elsewhere on the back buffer is another picture.
+    app->SetSceneRect(100.0f, 50.0f, 400.0f, 300.0f);
+    Frame(0);
+    EXPECT_EQ(device->PresentCount(), drawn + 2);
+
+    // The video moves on every 40 ms (25 frames a second): half of that shows the same frame, the rest the next.
+    VideoWidget* video = app->GetSession()->GetMenuManager()->GetIntroVideo();
+    ASSERT_NE(video, nullptr) << "the default data has the intro video";
+    const uint32_t shown = video->FramesShown();
+    Frame(20);
+    EXPECT_EQ(video->FramesShown(), shown);
+    EXPECT_EQ(device->PresentCount(), drawn + 2);
+    Frame(20);
+    EXPECT_EQ(video->FramesShown(), shown + 1);
+    EXPECT_EQ(device->PresentCount(), drawn + 3);
+
+    // Off the title every frame is drawn.
+    app->GetSession()->SetGameState(GAME_STATE_MAIN_MENU);
+    app->GetSession()->ApplyRequestedChanges();
+    const UINT menu = device->PresentCount();
+    Frame(0);
+    Frame(0);
+    EXPECT_EQ(device->PresentCount(), menu + 2);
 }
 
 // The post-process pass is a full-screen layer of its own. Where it would copy the scene pixel for pixel the

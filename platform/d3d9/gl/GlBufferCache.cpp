@@ -28,6 +28,11 @@ bool Upload(BufferBase* buffer, GlBuffer* gl, GLenum target)
     std::lock_guard<std::mutex> lock(buffer->DataMutex());
     if (buffer->IsLocked())
         return false; // half written: keep the previous contents until it is unlocked
+    if (buffer->IsCopyDropped()) {
+        // GL has the bytes already; a lock brings the copy back before anything changes.
+        buffer->backEndVersion = buffer->ChangeCount();
+        return true;
+    }
     const uint64_t version = buffer->ChangeCount();
     UINT begin = 0, end = 0;
     const bool written = buffer->TakeDirtyRange(&begin, &end);
@@ -41,6 +46,7 @@ bool Upload(BufferBase* buffer, GlBuffer* gl, GLenum target)
         gl->size = buffer->Size();
     }
     buffer->backEndVersion = version;
+    buffer->DropCopy();
     return true;
 }
 
@@ -131,6 +137,20 @@ UINT GlBufferCache::StreamIndices(const void* data, UINT size)
         glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER);
     }
     return offset;
+}
+
+bool GlBufferCache::ReadBack(BufferBase* buffer, std::vector<uint8_t>* bytes)
+{
+    auto* gl = buffer ? static_cast<GlBuffer*>(buffer->backEndData) : nullptr;
+    if (!gl || !gl->name || gl->size != buffer->Size())
+        return false;
+    bytes->assign(buffer->Size(), 0);
+    // Only this read's own error may fail it (a lost context repeats its error: a few reads are enough).
+    for (int stale = 0; stale < 8 && glGetError() != GL_NO_ERROR; ++stale) { }
+    glBindBuffer(GL_COPY_READ_BUFFER, gl->name);
+    glGetBufferSubData(GL_COPY_READ_BUFFER, 0, static_cast<GLsizeiptr>(bytes->size()), bytes->data());
+    glBindBuffer(GL_COPY_READ_BUFFER, 0);
+    return glGetError() == GL_NO_ERROR;
 }
 
 void GlBufferCache::Destroy(GlBuffer* buffer, GlStateCache& state)

@@ -1,12 +1,17 @@
 #pragma once
 // Platform-internal: GL buffers for the device's vertex and index buffers, refreshed from their
-// system-memory copies when those changed, and the streaming buffers behind the ...UP draws.
+// system-memory copies when those changed (a buffer that is not dynamic drops its copy once uploaded: see
+// BufferBase), and the streaming buffers behind the ...UP draws.
 // Index buffers bind to GL_ELEMENT_ARRAY_BUFFER of the device's one vertex array object.
 
 #include "d3d9/D3D9.h"
 
 #include <epoxy/gl.h>
 
+#include <cstdint>
+#include <vector>
+
+class BufferBase;
 class VertexBuffer;
 class IndexBuffer;
 class GlStateCache;
@@ -37,6 +42,10 @@ public:
     UINT StreamIndices(const void* data, UINT size);
 
     void Destroy(GlBuffer* buffer, GlStateCache& state);
+
+    // Reads an uploaded buffer back into bytes (Size() of them), through the copy-read binding so that no
+    // binding a draw relies on moves. Context current.
+    static bool ReadBack(BufferBase* buffer, std::vector<uint8_t>* bytes);
 
 private:
     struct Stream {

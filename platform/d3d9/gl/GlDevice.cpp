@@ -545,6 +545,51 @@ HRESULT GlDevice::BackEndReadSurface(Surface* surface)
     return D3D_OK;
 }
 
+HRESULT GlDevice::BackEndRestoreCopy(ResourceBase* resource)
+{
+    MakeCurrent();
+    std::vector<uint8_t> bytes;
+    switch (resource->Kind()) {
+    case ResourceKind::SURFACE: {
+        auto* level = static_cast<Surface*>(resource);
+        Texture* texture = level->Container();
+        if (!texture)
+            return D3DERR_INVALIDCALL;
+        {
+            std::lock_guard<std::mutex> guard(texture->DataMutex());
+            texture->KeepCopy();
+            if (!level->IsCopyDropped())
+                return D3D_OK;
+        }
+        if (!GlTextureCache::ReadLevel(texture, level->Level(), glState_, &bytes))
+            break;
+        std::lock_guard<std::mutex> guard(texture->DataMutex());
+        if (level->IsCopyDropped() && !level->AdoptCopy(std::move(bytes)))
+            break;
+        return D3D_OK;
+    }
+    case ResourceKind::VERTEXBUFFER:
+    case ResourceKind::INDEXBUFFER: {
+        auto* buffer = static_cast<BufferBase*>(resource);
+        {
+            std::lock_guard<std::mutex> guard(buffer->DataMutex());
+            if (!buffer->IsCopyDropped())
+                return D3D_OK;
+        }
+        if (!GlBufferCache::ReadBack(buffer, &bytes))
+            break;
+        std::lock_guard<std::mutex> guard(buffer->DataMutex());
+        if (buffer->IsCopyDropped() && !buffer->AdoptCopy(std::move(bytes)))
+            break;
+        return D3D_OK;
+    }
+    default:
+        break;
+    }
+    LogFormat(LogLevel::ERROR, "gl.device", "d3d9/gl: a resource's bytes could not be read back for a lock");
+    return D3DERR_INVALIDCALL;
+}
+
 void GlDevice::BackEndReleaseData(void* backEndData, ResourceKind kind)
 {
     if (!backEndData)

@@ -57,6 +57,7 @@ protected:
     HRESULT BackEndPresent() override;
     HRESULT BackEndReset(const D3DPRESENT_PARAMETERS& presentationParameters, bool first) override;
     HRESULT BackEndReadSurface(Surface* surface) override;
+    HRESULT BackEndRestoreCopy(ResourceBase* resource) override;
     HRESULT BackEndCopySurface(Surface* source, Surface* destination) override;
     void BackEndReleaseData(void* backEndData, ResourceKind kind) override;
     HRESULT BackEndCreateShaderProgram(const char* vertexSource, const char* fragmentSource,

@@ -165,6 +165,8 @@ void GlTextureCache::Upload(Texture* texture, GlTexture* gl, GlStateCache& state
     const uint64_t version = texture->ChangeCount();
     for (UINT level = 0; level < gl->levels; ++level) {
         Surface* surface = texture->Level(level);
+        if (surface && surface->IsCopyDropped())
+            continue; // GL has it already; only a level locked since has its copy back
         if (!surface || !surface->Bits())
             break;
         glPixelStorei(GL_UNPACK_ROW_LENGTH, surface->Pitch() / static_cast<GLint>(format.bytesPerPixel));
@@ -184,6 +186,47 @@ void GlTextureCache::Upload(Texture* texture, GlTexture* gl, GlStateCache& state
     }
     gl->storageMade = true;
     texture->backEndVersion = version;
+    if (ReadsBackExactly(gl->format))
+        texture->DropCopy();
+}
+
+bool GlTextureCache::ReadsBackExactly(D3DFORMAT format)
+{
+    // Formats GL stores as they are given: whole bytes or floats a channel. The packed 16-bit ones may be
+    // widened by the driver and keep their copies.
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_R8G8B8:
+    case D3DFMT_L8:
+    case D3DFMT_A8:
+    case D3DFMT_R32F:
+    case D3DFMT_A32B32G32R32F:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool GlTextureCache::ReadLevel(Texture* texture, UINT level, GlStateCache& state, std::vector<uint8_t>* bytes)
+{
+    auto* gl = texture ? static_cast<GlTexture*>(texture->backEndData) : nullptr;
+    Surface* surface = texture ? texture->Level(level) : nullptr;
+    const GlPixelFormat format = FormatFor(texture ? texture->Format() : D3DFMT_UNKNOWN);
+    if (!gl || !gl->storageMade || !surface || !format.supported)
+        return false;
+    bytes->assign(surface->ByteCount(), 0);
+    // Only this read's own error may fail it (a lost context repeats its error: a few reads are enough).
+    for (int stale = 0; stale < 8 && glGetError() != GL_NO_ERROR; ++stale) { }
+    state.BindTextureForUpdate(0, gl->name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, surface->Pitch() / static_cast<GLint>(format.bytesPerPixel));
+    // Rows were uploaded in memory order, so they come back the same way: row 0 first.
+    glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), format.format, format.type, bytes->data());
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    return glGetError() == GL_NO_ERROR;
 }
 
 GLenum GlTextureCache::AddressMode(DWORD address) const

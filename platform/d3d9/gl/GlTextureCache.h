@@ -8,6 +8,9 @@
 
 #include <epoxy/gl.h>
 
+#include <cstdint>
+#include <vector>
+
 class Texture;
 class GlStateCache;
 
@@ -38,6 +41,11 @@ public:
     static constexpr int STAGES = 8;
 
     static GlPixelFormat FormatFor(D3DFORMAT format);
+    // Whether GL gives a texture of this format back byte for byte as it was uploaded, so that the system
+    // copy can go once uploaded.
+    static bool ReadsBackExactly(D3DFORMAT format);
+    // Reads a level of an uploaded texture back into bytes (Pitch() x Height() of them). Context current.
+    static bool ReadLevel(Texture* texture, UINT level, GlStateCache& state, std::vector<uint8_t>* bytes);
 
     // Makes the samplers and the 1x1 white texture that stands in for a missing one. Context current.
     void Create();
@@ -46,7 +54,8 @@ public:
     // The GL texture of a device texture, uploaded first when its copy changed since the last upload (a
     // texture being locked right now keeps its previous contents until it is unlocked). Render targets get
     // storage once and are never uploaded: their pixels are made on the GPU. An upload binds the texture
-    // to the given unit.
+    // to the given unit, and drops the copy of a texture that may lose it when GL can give it back
+    // (Texture::DropCopy): the game's pictures then live once, in GL.
     GLuint Prepare(Texture* texture, GlStateCache& state, int unit = 0);
     GLuint WhiteTexture() const { return white_; }
 
