@@ -116,16 +116,17 @@ class Heading:
 # The fewest and the most pixels of the screen a hex of the board spans, from across the view (the far zoom, seen
 # along the camera's slant) to along it (the near zoom).
 PIXELS_PER_HEX = (14.0, 150.0)
-# Hexes an enemy may have come nearer since its place was told (a unit walks at most this far in a turn).
-ENEMY_STEPS = 8.0
+# Hexes an enemy may have come nearer since its place was told (a unit walks up to seven hexes a walk, and a
+# rogue or a scout walks twice or more in a turn).
+ENEMY_STEPS = 16.0
 # The unit's own figure, from its feet up (left, top, right, bottom from the middle of its ring): the red of a
 # tunic or a banner there is not an enemy.
 OWN_FIGURE = (-26, -100, 26, 10)
 
 
 # Beyond this many hexes an enemy seen must lie within this angle of the way the heading tells: it can have
-# walked a few hexes since, which turns the way to it by less than this.
-FAR_SIGHTING = (4.0, math.radians(60.0))
+# walked a turn's hexes since, which turns the way to it by less than this (asin(16 / 20) is 53 degrees).
+FAR_SIGHTING = (20.0, math.radians(60.0))
 
 
 def sighting_fits(offset, hexes, expected=None):

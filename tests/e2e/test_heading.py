@@ -139,23 +139,24 @@ class Sightings(unittest.TestCase):
         self.assertTrue(sighting_fits((0, 30), 1.0))
 
     def test_a_far_enemy_is_not_seen_near(self):
-        # 33 hexes away: it may have come 8 nearer, and even then 25 hexes span 350 pixels at least.
+        # 33 hexes away: it may have come 16 nearer, and even then 17 hexes span 238 pixels at least.
         self.assertFalse(sighting_fits((40, 20), 33.0))
-        self.assertFalse(sighting_fits((300, 150), 33.0))  # 335 pixels
-        self.assertTrue(sighting_fits((340, 90), 33.0))  # 352 pixels
+        self.assertFalse(sighting_fits((200, 100), 33.0))  # 224 pixels
+        self.assertTrue(sighting_fits((230, 70), 33.0))  # 240 pixels
         # Within the steps it may have come, anything off the figure.
-        self.assertTrue(sighting_fits((40, 20), 8.0))
+        self.assertTrue(sighting_fits((40, 20), 16.0))
 
     def test_a_far_enemy_lies_about_the_way_the_heading_tells(self):
-        # 18 hexes away, told to lie to the lower right (0.67, 0.75): red 185 pixels to the left is not it.
-        self.assertTrue(sighting_fits((-168, 78), 18.0))
-        self.assertFalse(sighting_fits((-168, 78), 18.0, expected=(0.67, 0.75)))
+        # 24 hexes away, told to lie to the lower right (0.67, 0.75): red 185 pixels to the left is not it.
+        self.assertTrue(sighting_fits((-168, 78), 24.0))
+        self.assertFalse(sighting_fits((-168, 78), 24.0, expected=(0.67, 0.75)))
         # 55 degrees off the way told: still it (the enemy may have walked since); 65 degrees off: not.
         for degrees, fits in ((55, True), (65, False), (-55, True), (-65, False)):
             angle = math.atan2(0.75, 0.67) + math.radians(degrees)
             offset = (300 * math.cos(angle), 300 * math.sin(angle))
-            self.assertEqual(sighting_fits(offset, 18.0, expected=(0.67, 0.75)), fits, degrees)
-        # Within four hexes the enemy may stand any way round.
+            self.assertEqual(sighting_fits(offset, 24.0, expected=(0.67, 0.75)), fits, degrees)
+        # Within twenty hexes the enemy, which may have walked a whole turn since, may stand any way round.
+        self.assertTrue(sighting_fits((-168, 78), 18.0, expected=(0.67, 0.75)))
         self.assertTrue(sighting_fits((-60, 20), 3.0, expected=(0.67, 0.75)))
 
     def test_a_near_enemy_is_not_seen_far(self):

@@ -137,8 +137,8 @@ class OwnFigure(unittest.TestCase):
         # The hex's samples fall in cells 9 to 13 across and 18 to 20 down: the middle of the 15 cells is
         # (11 * 16 + 8, 19 * 16 + 8).
         self.assertEqual(chief.find_enemy(image, 0, here, hexes=8.0), (184, 312))
-        # Told the enemy is 40 hexes away, nothing on the screen can be it.
-        self.assertIsNone(chief.find_enemy(image, 0, here, hexes=40.0))
+        # Told the enemy is 50 hexes away (at least 34 after a turn's walks), the hex 345 pixels off cannot be it.
+        self.assertIsNone(chief.find_enemy(image, 0, here, hexes=50.0))
         # Without the hex, the tunic alone is not taken for the enemy.
         tunic = picture((500, 370, 24, 40, (180, 40, 40)))
         self.assertIsNone(chief.find_enemy(tunic, 0, here, hexes=1.0))
