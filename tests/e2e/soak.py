@@ -355,10 +355,11 @@ def main():
     parser.add_argument("--start-timeout", type=float, default=120.0)
     parser.add_argument("--load-timeout", type=float, default=180.0)
     parser.add_argument("--exit-timeout", type=float, default=60.0)
-    parser.add_argument("--battle-timeout", type=float, default=600.0,
+    parser.add_argument("--battle-timeout", type=float, default=900.0,
                         help="real seconds a battle may last before the game counts as stuck (the last resort: a "
                         "battle whose units stop coming nearer fails sooner, see --stall-turns; a battle takes one "
-                        "to three minutes on two cores)")
+                        "to three minutes on two cores, and a weak unit against a healer that mends itself up to "
+                        "ten)")
     parser.add_argument("--verbose", action="store_true",
                         help="tell each command of the battles and keep the pictures it was chosen by")
     parser.add_argument("--stall-turns", type=int, default=30,
