@@ -92,6 +92,46 @@ void HexGrid::LoadTextures()
     m_built = true;
 }
 
+namespace {
+
+// The fans of a list of hexes as one draw: each fan's triangles, centre first, in the order the fan gives them.
+void DrawTogether(IDirect3DDevice9* device, const std::vector<Hex*>& hexes)
+{
+    // Kept from frame to frame: the lit hexes are laid out here each time.
+    static std::vector<Hex::FanVertex> vertices;
+    static std::vector<WORD> indices;
+    constexpr size_t MOST_VERTICES = 65536; // what 16-bit indices reach
+    const auto flush = [device] {
+        if (!indices.empty())
+            device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(vertices.size()),
+                                           static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                           vertices.data(), Hex::STRIDE);
+        vertices.clear();
+        indices.clear();
+    };
+    for (const Hex* hex : hexes) {
+        if (!(hex->alpha > 0.0f) || !hex->vertexBuffer)
+            continue;
+        if (vertices.size() + Hex::FAN_POINTS > MOST_VERTICES)
+            flush();
+        void* data = nullptr;
+        if (FAILED(hex->vertexBuffer->Lock(0, 0, &data, D3DLOCK_READONLY)) || !data)
+            continue;
+        const auto base = static_cast<WORD>(vertices.size());
+        const auto* fan = static_cast<const Hex::FanVertex*>(data);
+        vertices.insert(vertices.end(), fan, fan + Hex::FAN_POINTS);
+        hex->vertexBuffer->Unlock();
+        for (WORD i = 1; i + 1 < Hex::FAN_POINTS; ++i) {
+            indices.push_back(base);
+            indices.push_back(static_cast<WORD>(base + i));
+            indices.push_back(static_cast<WORD>(base + i + 1));
+        }
+    }
+    flush();
+}
+
+} // namespace
+
 void HexGrid::ReleaseBuffers()
 {
     if (!m_built)
@@ -116,10 +156,8 @@ void HexGrid::SetTexture(IDirect3DDevice9* device, TextureSlot slot) const
 
 void HexGrid::DrawList(IDirect3DDevice9* device, std::vector<Hex*>& list) const
 {
-    if (device) {
-        for (const Hex* hex : list)
-            hex->Draw(device);
-    }
+    if (device)
+        DrawTogether(device, list);
     list.clear();
 }
 
@@ -149,20 +187,14 @@ void HexGrid::Render()
 
     if (device)
         SetTexture(device, TEXTURE_TEAM0_DEFENDED);
-    for (Hex* hex : m_team0DefendedList) {
+    for (Hex* hex : m_team0DefendedList)
         hex->defendedByTeam0 = 0;
-        if (device)
-            hex->Draw(device);
-    }
-    m_team0DefendedList.clear();
+    DrawList(device, m_team0DefendedList);
     if (device)
         SetTexture(device, TEXTURE_TEAM1_DEFENDED);
-    for (Hex* hex : m_team1DefendedList) {
+    for (Hex* hex : m_team1DefendedList)
         hex->defendedByTeam1 = 0;
-        if (device)
-            hex->Draw(device);
-    }
-    m_team1DefendedList.clear();
+    DrawList(device, m_team1DefendedList);
     // The zone hexes keep the texture of the last defended list.
     DrawList(device, m_zoneList);
 

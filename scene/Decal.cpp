@@ -190,6 +190,82 @@ D3DXMATRIX Decal::TextureTransform() const
     return result;
 }
 
+IDirect3DBaseTexture9* Decal::Picture() const
+{
+    return m_texture ? m_texture->texture : nullptr;
+}
+
+bool Decal::DrawsLike(const Decal& other) const
+{
+    return Picture() == other.Picture() && m_rotation == other.m_rotation && m_vertexBuffer && m_indexBuffer &&
+           other.m_vertexBuffer && other.m_indexBuffer;
+}
+
+bool Decal::AppendTo(std::vector<Vertex>& vertices, std::vector<WORD>& indices) const
+{
+    const size_t base = vertices.size();
+    const auto indexCount = static_cast<size_t>(m_triangleCount) * 3;
+    void* vertexData = nullptr;
+    void* indexData = nullptr;
+    if (FAILED(m_vertexBuffer->Lock(0, 0, &vertexData, D3DLOCK_READONLY)) || !vertexData)
+        return false;
+    if (FAILED(m_indexBuffer->Lock(0, 0, &indexData, D3DLOCK_READONLY)) || !indexData) {
+        m_vertexBuffer->Unlock();
+        return false;
+    }
+    const auto* from = static_cast<const Vertex*>(vertexData);
+    vertices.insert(vertices.end(), from, from + m_vertexCount);
+    const auto* index = static_cast<const WORD*>(indexData);
+    for (size_t i = 0; i < indexCount; ++i)
+        indices.push_back(static_cast<WORD>(base + index[i]));
+    m_indexBuffer->Unlock();
+    m_vertexBuffer->Unlock();
+    return true;
+}
+
+void Decal::DrawAll(IDirect3DDevice9* device, const std::vector<Decal*>& decals)
+{
+    if (!device)
+        return;
+    // Kept from frame to frame: the frame's decals are laid out here each time.
+    static std::vector<Vertex> vertices;
+    static std::vector<WORD> indices;
+    constexpr size_t MOST_VERTICES = 65536; // what 16-bit indices reach
+    for (size_t first = 0; first < decals.size();) {
+        size_t end = first + 1;
+        size_t reach = static_cast<size_t>(decals[first]->m_vertexCount);
+        while (end < decals.size() && decals[first]->DrawsLike(*decals[end]) &&
+               reach + static_cast<size_t>(decals[end]->m_vertexCount) <= MOST_VERTICES) {
+            reach += static_cast<size_t>(decals[end]->m_vertexCount);
+            ++end;
+        }
+        if (end - first == 1) {
+            decals[first]->Draw(device);
+            first = end;
+            continue;
+        }
+        // The same triangles in the same order as one draw each would give, from one copy of their vertices.
+        vertices.clear();
+        indices.clear();
+        bool copied = true;
+        for (size_t i = first; i < end && copied; ++i)
+            copied = decals[i]->AppendTo(vertices, indices);
+        if (!copied) {
+            for (size_t i = first; i < end; ++i)
+                decals[i]->Draw(device);
+            first = end;
+            continue;
+        }
+        const D3DXMATRIX transform = decals[first]->TextureTransform();
+        device->SetTransform(D3DTS_TEXTURE0, &transform);
+        device->SetTexture(0, decals[first]->Picture());
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(vertices.size()),
+                                       static_cast<UINT>(indices.size() / 3), indices.data(), D3DFMT_INDEX16,
+                                       vertices.data(), sizeof(Vertex));
+        first = end;
+    }
+}
+
 void Decal::Draw(IDirect3DDevice9* device)
 {
     if (!device || !m_vertexBuffer || !m_indexBuffer)

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct TextureRecord;
 
@@ -40,6 +41,9 @@ public:
     void Refresh(bool smooth) { UpdatePosition(m_position.x, m_position.y, m_position.z, smooth); }
     void UpdateFade();
     void Draw(IDirect3DDevice9* device);
+    // Draws the decals in their order: neighbours of one picture turned the same way (the units' shadows) go out
+    // together in one draw, the others one by one.
+    static void DrawAll(IDirect3DDevice9* device, const std::vector<Decal*>& decals);
     void Release();
     // One level-file record: a 260-byte name, the rotation in degrees, the grid size and the position.
     // False when the record is cut short (the decal is then left as it was).
@@ -70,6 +74,12 @@ public:
     float followRate = 5.0f;
 
 private:
+    IDirect3DBaseTexture9* Picture() const;
+    // Whether the other decal draws with the same device states as this one.
+    bool DrawsLike(const Decal& other) const;
+    // Copies the decal's vertices, and its indices moved on by the vertices already there, to the end of the lists.
+    bool AppendTo(std::vector<Vertex>& vertices, std::vector<WORD>& indices) const;
+
     // Writes every vertex on the ground, unless nothing it depends on changed since the last time.
     void Lay();
 

@@ -90,10 +90,12 @@ void DecalManager::Render()
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
 
+    // Only this frame's decals (the units' shadows, laid again as they move) are drawn together: the blood and
+    // the level's own lie still, and the device may keep their vertices for itself alone, which a joined draw
+    // would have to read back.
     for (Decal* decal : m_dynamicList)
         decal->Draw(device);
-    for (Decal* decal : m_frameList)
-        decal->Draw(device);
+    Decal::DrawAll(device, m_frameList);
     for (Decal* decal : m_levelList)
         decal->Draw(device);
 

@@ -326,6 +326,7 @@ void ParticleEmitter::EmitParticles()
 void ParticleEmitter::FillVertices()
 {
     m_liveCount = static_cast<UINT>(m_live.size());
+    m_shownCount = m_liveCount;
     if (m_liveCount == 0 || !m_vertexBuffer)
         return;
     D3DXVECTOR3 right(1.0f, 0.0f, 0.0f), up(0.0f, 1.0f, 0.0f);
@@ -347,22 +348,74 @@ void ParticleEmitter::FillVertices()
         return;
     auto* out = static_cast<ColouredVertex*>(data);
     const DWORD alphaByte = static_cast<DWORD>(std::clamp(alpha, 0, 255)) << 24;
-    for (const Particle* p : m_live) {
+    const auto rgb = [](const Particle* p) {
+        return (ParticleChannel(p->colour.x) << 16) | (ParticleChannel(p->colour.y) << 8) |
+               ParticleChannel(p->colour.z);
+    };
+    const auto write = [&](const Particle* p, D3DCOLOR colour) {
         const D3DXVECTOR3 stretch = m_settings.type == EMITTER_RAY ? p->direction : D3DXVECTOR3();
-        const D3DCOLOR colour = alphaByte | (ParticleChannel(p->colour.x) << 16) | (ParticleChannel(p->colour.y) << 8) |
-                                ParticleChannel(p->colour.z);
         for (int c = 0; c < 4; ++c) {
             const D3DXVECTOR3 offset = c < 2 ? corners[c] + stretch : corners[c] - stretch;
             const D3DXVECTOR3 at = p->position + offset * p->size;
             *out++ = ColouredVertex{at.x, at.y, at.z, colour, TEX_U[c], TEX_V[c]};
         }
+    };
+    // Adding and reverse subtracting saturate each pixel in one direction only, so the order of the particles
+    // changes no pixel there, and the black ones (a fire's embers gone out, smoke thinned away) can be put last
+    // for the pass to leave out. Any other blend keeps the particles' order.
+    const D3DBLENDOP op = static_cast<D3DBLENDOP>(m_settings.blendOp);
+    if (op == D3DBLENDOP_ADD || op == D3DBLENDOP_REVSUBTRACT) {
+        m_shownCount = 0;
+        for (const Particle* p : m_live) {
+            if (const DWORD colour = rgb(p)) {
+                write(p, alphaByte | colour);
+                ++m_shownCount;
+            }
+        }
+        for (const Particle* p : m_live) {
+            if (!rgb(p))
+                write(p, alphaByte);
+        }
+    } else {
+        for (const Particle* p : m_live)
+            write(p, alphaByte | rgb(p));
     }
     m_vertexBuffer->Unlock();
+}
+
+bool ParticleEmitter::BlackShowsNothing(IDirect3DDevice9* device)
+{
+    DWORD fog = TRUE;
+    DWORD destination = 0;
+    device->GetRenderState(D3DRS_FOGENABLE, &fog);
+    device->GetRenderState(D3DRS_DESTBLEND, &destination);
+    if (fog || destination != D3DBLEND_ONE)
+        return false;
+    // Every stage in use must multiply the colour it receives, which keeps black black.
+    for (DWORD stage = 0; stage < 8; ++stage) {
+        DWORD op = D3DTOP_DISABLE;
+        device->GetTextureStageState(stage, D3DTSS_COLOROP, &op);
+        if (op == D3DTOP_DISABLE)
+            break;
+        DWORD first = 0;
+        DWORD second = 0;
+        device->GetTextureStageState(stage, D3DTSS_COLORARG1, &first);
+        device->GetTextureStageState(stage, D3DTSS_COLORARG2, &second);
+        const auto carries = [](DWORD arg) { return arg == D3DTA_CURRENT || arg == D3DTA_DIFFUSE; };
+        if (op != D3DTOP_MODULATE || !(carries(first) || carries(second)))
+            return false;
+    }
+    return true;
 }
 
 void ParticleEmitter::Draw(IDirect3DDevice9* device)
 {
     if (!device || m_liveCount == 0 || !m_vertexBuffer || !m_indexBuffer)
+        return;
+    const auto op = static_cast<D3DBLENDOP>(m_settings.blendOp);
+    const bool oneWay = op == D3DBLENDOP_ADD || op == D3DBLENDOP_REVSUBTRACT;
+    const UINT quads = oneWay && m_shownCount < m_liveCount && BlackShowsNothing(device) ? m_shownCount : m_liveCount;
+    if (quads == 0)
         return;
     device->SetTransform(D3DTS_WORLD, &world);
     device->SetRenderState(D3DRS_BLENDOP, static_cast<DWORD>(m_settings.blendOp));
@@ -370,5 +423,5 @@ void ParticleEmitter::Draw(IDirect3DDevice9* device)
         device->SetTexture(0, m_texture->texture);
     device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(ColouredVertex));
     device->SetIndices(m_indexBuffer.Get());
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, m_liveCount * VERTICES_PER_QUAD, 0, m_liveCount * 2);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, quads * VERTICES_PER_QUAD, 0, quads * 2);
 }

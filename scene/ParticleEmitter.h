@@ -52,6 +52,9 @@ public:
     const std::vector<Particle*>& LiveParticles() const { return m_live; }
     size_t FreeCount() const { return m_free.size(); }
     UINT LiveCount() const { return m_liveCount; }
+    // The live particles whose colour shows: under an adding or reverse-subtracting blend those come first in the
+    // buffer, and a black particle (which would add or take away nothing) after them.
+    UINT ShownCount() const { return m_shownCount; }
     IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
     IDirect3DIndexBuffer9* IndexBuffer() const { return m_indexBuffer.Get(); }
     TextureRecord* Texture() const { return m_texture; }
@@ -71,12 +74,16 @@ public:
 
 private:
     void ReleaseBuffers();
+    // Whether the device's states let a black particle leave every pixel as it was: the colour reaches the
+    // blend as the texture times the vertex colour, unfogged, and the blend keeps the destination whole.
+    static bool BlackShowsNothing(IDirect3DDevice9* device);
     D3DXVECTOR3 Centre() const { return m_settings.origin + position; }
 
     ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
     ComPtr<IDirect3DIndexBuffer9> m_indexBuffer;
     TextureRecord* m_texture = nullptr;
     UINT m_liveCount = 0;
+    UINT m_shownCount = 0;
     EmitterSettings m_settings;
     std::vector<Particle> m_pool;
     std::vector<Particle*> m_live;

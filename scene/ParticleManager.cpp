@@ -7,6 +7,7 @@
 #include "scene/WorldQuad.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -18,6 +19,44 @@ std::unique_ptr<ParticleManager>& Instance()
 
 // Quads closer than this in distance are ordered by their order numbers instead.
 constexpr float SAME_DISTANCE = 5.0f;
+// Screen rectangles are compared with this much room (in the -1..1 range across the view, about four pixels at
+// 1024 wide), so that neither rounding nor a pixel's reach at an edge can hide an overlap.
+constexpr float SCREEN_MARGIN = 0.008f;
+// Where a quad may land on screen: its corners' bounding rectangle in the -1..1 range, or everywhere when a
+// corner lies at or behind the eye (its projection would wrap round).
+struct ScreenRect {
+    float left, bottom, right, top;
+    bool everywhere;
+};
+
+ScreenRect ProjectQuad(const WorldQuad& quad, const D3DXMATRIX& viewProjection)
+{
+    ScreenRect rect{1.0e30f, 1.0e30f, -1.0e30f, -1.0e30f, false};
+    for (const ColouredVertex& corner : quad.Vertices()) {
+        const D3DXVECTOR3 at(corner.x, corner.y, corner.z);
+        D3DXVECTOR4 clip;
+        D3DXVec3Transform(&clip, &at, &viewProjection);
+        if (!(clip.w > 1.0e-4f)) {
+            rect.everywhere = true;
+            return rect;
+        }
+        const float x = clip.x / clip.w;
+        const float y = clip.y / clip.w;
+        rect.left = std::min(rect.left, x);
+        rect.right = std::max(rect.right, x);
+        rect.bottom = std::min(rect.bottom, y);
+        rect.top = std::max(rect.top, y);
+    }
+    return rect;
+}
+
+bool Overlap(const ScreenRect& a, const ScreenRect& b)
+{
+    if (a.everywhere || b.everywhere)
+        return true;
+    return a.left <= b.right + SCREEN_MARGIN && b.left <= a.right + SCREEN_MARGIN &&
+           a.bottom <= b.top + SCREEN_MARGIN && b.bottom <= a.top + SCREEN_MARGIN;
+}
 } // namespace
 
 ParticleManager* ParticleManager::Get()
@@ -101,6 +140,91 @@ void ParticleManager::SortWorldQuads(std::vector<WorldQuad*>& quads)
     }
 }
 
+size_t ParticleManager::GroupWorldQuads(const std::vector<WorldQuad*>& sorted, const D3DXMATRIX& viewProjection,
+                                        std::vector<size_t>& runOf)
+{
+    std::vector<ScreenRect> rects;
+    rects.reserve(sorted.size());
+    for (const WorldQuad* quad : sorted)
+        rects.push_back(ProjectQuad(*quad, viewProjection));
+    std::vector<IDirect3DBaseTexture9*> runPicture;
+    runOf.assign(sorted.size(), 0);
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        // The latest run that an earlier quad overlapping this one is drawn in: the quad may not move before it.
+        size_t earliest = 0;
+        for (size_t j = 0; j < i; ++j) {
+            if (runOf[j] > earliest && Overlap(rects[i], rects[j]))
+                earliest = runOf[j];
+        }
+        const IDirect3DBaseTexture9* picture = sorted[i]->Picture();
+        size_t run = runPicture.size();
+        for (size_t r = runPicture.size(); r-- > earliest;) {
+            if (runPicture[r] == picture) {
+                run = r;
+                break;
+            }
+        }
+        if (run == runPicture.size())
+            runPicture.push_back(sorted[i]->Picture());
+        runOf[i] = run;
+    }
+    return runPicture.size();
+}
+
+void ParticleManager::DrawWorldQuads(IDirect3DDevice9* device)
+{
+    // A quad whose every vertex has no alpha leaves what is under it as it was while blending goes by the
+    // source's alpha: it is not drawn (the bars hidden with Tab).
+    DWORD blending = FALSE;
+    DWORD source = 0;
+    device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    device->GetRenderState(D3DRS_SRCBLEND, &source);
+    const bool clearShowsNothing = blending && source == D3DBLEND_SRCALPHA;
+    m_visibleQuads.clear();
+    for (WorldQuad* quad : m_worldQuads) {
+        if (quad->HasSize() && !(clearShowsNothing && (quad->Vertices()[0].colour >> 24) == 0))
+            m_visibleQuads.push_back(quad);
+    }
+    if (m_visibleQuads.empty())
+        return;
+
+    D3DXMATRIX view, projection, viewProjection;
+    device->GetTransform(D3DTS_VIEW, &view);
+    device->GetTransform(D3DTS_PROJECTION, &projection);
+    D3DXMatrixMultiply(&viewProjection, &view, &projection);
+    const size_t runs = GroupWorldQuads(m_visibleQuads, viewProjection, m_runOf);
+
+    // The runs one after another, each a single joined strip. They go to the device from memory: a buffer of
+    // its own, written whole every frame, would have the driver hold on to a fresh copy each time.
+    m_quadVertices.clear();
+    m_runSpans.clear();
+    for (size_t run = 0; run < runs; ++run) {
+        const UINT first = static_cast<UINT>(m_quadVertices.size());
+        IDirect3DBaseTexture9* picture = nullptr;
+        for (size_t i = 0; i < m_visibleQuads.size(); ++i) {
+            if (m_runOf[i] != run)
+                continue;
+            const std::array<ColouredVertex, 4>& corners = m_visibleQuads[i]->Vertices();
+            // Each quad is a strip of four vertices; two repeated ones join it to the one before without a visible
+            // triangle, and keep every quad starting at an even vertex, so its two triangles are its own.
+            if (m_quadVertices.size() > first) {
+                m_quadVertices.push_back(m_quadVertices.back());
+                m_quadVertices.push_back(corners[0]);
+            } else {
+                picture = m_visibleQuads[i]->Picture();
+            }
+            m_quadVertices.insert(m_quadVertices.end(), corners.begin(), corners.end());
+        }
+        m_runSpans.push_back({picture, first, static_cast<UINT>(m_quadVertices.size()) - first});
+    }
+
+    for (const RunSpan& span : m_runSpans) {
+        device->SetTexture(0, span.picture);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, span.vertexCount - 2, &m_quadVertices[span.firstVertex],
+                                sizeof(ColouredVertex));
+    }
+}
+
 void ParticleManager::Render()
 {
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
@@ -128,8 +252,7 @@ void ParticleManager::Render()
 
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     SortWorldQuads(m_worldQuads);
-    for (WorldQuad* quad : m_worldQuads)
-        quad->Draw(device);
+    DrawWorldQuads(device);
     m_worldQuads.clear();
 
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);

@@ -6,8 +6,6 @@
 #include "scene/ParticleManager.h"
 #include "scene/TextureReference.h"
 
-#include <cstring>
-
 namespace {
 bool g_pulseFalling = true;
 } // namespace
@@ -26,7 +24,7 @@ WorldQuad::~WorldQuad()
 
 void WorldQuad::Release()
 {
-    m_vertexBuffer.Reset();
+    m_sized = false;
     DropTextureReference(m_texture);
     ParticleManager::Withdraw(this);
 }
@@ -42,10 +40,7 @@ void WorldQuad::CreateBuffer(float width, float height)
 {
     m_halfWidth = width;
     m_halfHeight = height;
-    m_vertexBuffer.Reset();
-    if (IDirect3DDevice9* device = DataManager::Get()->GetDevice())
-        device->CreateVertexBuffer(sizeof(m_vertices), D3DUSAGE_WRITEONLY, COLOURED_VERTEX_FVF, D3DPOOL_MANAGED,
-                                   m_vertexBuffer.AddressOf(), nullptr);
+    m_sized = true;
     for (ColouredVertex& v : m_vertices)
         v.x = v.y = v.z = 0.0f;
     Write();
@@ -109,21 +104,9 @@ void WorldQuad::Write()
         m_vertices[i].u = u[i];
         m_vertices[i].v = v[i];
     }
-    if (!m_vertexBuffer)
-        return;
-    void* data = nullptr;
-    if (SUCCEEDED(m_vertexBuffer->Lock(0, 0, &data, 0)) && data) {
-        std::memcpy(data, m_vertices.data(), sizeof(m_vertices));
-        m_vertexBuffer->Unlock();
-    }
 }
 
-void WorldQuad::Draw(IDirect3DDevice9* device)
+IDirect3DBaseTexture9* WorldQuad::Picture() const
 {
-    if (!device || !m_vertexBuffer)
-        return;
-    if (m_texture && m_texture->texture)
-        device->SetTexture(0, m_texture->texture);
-    device->SetStreamSource(0, m_vertexBuffer.Get(), 0, sizeof(ColouredVertex));
-    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    return m_texture ? m_texture->texture : nullptr;
 }

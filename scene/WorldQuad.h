@@ -1,12 +1,12 @@
 #pragma once
 // A textured rectangle in the world that always faces the camera: tinted, fading, optionally animated through
 // the frames of a texture strip, and shortened from the right by a fill fraction (health and mana bars, buff
-// arrows). Its owner places it every frame and hands it to the particle pass.
+// arrows). Its owner places it every frame and hands it to the particle pass, which draws the frame's quads
+// together from one buffer of its own.
 
 #include "d3d9/D3D9.h"
 #include "d3dx9/D3DX9Math.h"
 #include "scene/ColourBytes.h"
-#include "win32/ComPtr.h"
 
 #include <array>
 #include <string>
@@ -21,6 +21,7 @@ public:
     WorldQuad(const WorldQuad&) = delete;
     WorldQuad& operator=(const WorldQuad&) = delete;
 
+    // Gives the quad its half extents; a quad never given them (or released since) is not drawn.
     void CreateBuffer(float halfWidth, float halfHeight);
     void SetTexture(const std::string& name);
     // Places the quad at a world point for this frame.
@@ -28,14 +29,15 @@ public:
     // Hands the placed quad to the particle pass.
     void Queue();
     void UpdateFade();
-    void Draw(IDirect3DDevice9* device);
     void Release();
 
     static void ResetForTests();
 
     const std::array<ColouredVertex, 4>& Vertices() const { return m_vertices; }
-    IDirect3DVertexBuffer9* VertexBuffer() const { return m_vertexBuffer.Get(); }
+    bool HasSize() const { return m_sized; }
     TextureRecord* Texture() const { return m_texture; }
+    // The picture the pass binds for the quad: none when it has no texture loaded.
+    IDirect3DBaseTexture9* Picture() const;
     float HalfWidth() const { return m_halfWidth; }
     float HalfHeight() const { return m_halfHeight; }
 
@@ -60,7 +62,7 @@ private:
 
     float m_halfWidth = 0.0f;
     float m_halfHeight = 0.0f;
-    ComPtr<IDirect3DVertexBuffer9> m_vertexBuffer;
+    bool m_sized = false;
     TextureRecord* m_texture = nullptr;
     std::array<ColouredVertex, 4> m_vertices{};
 };

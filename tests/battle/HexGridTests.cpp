@@ -432,9 +432,19 @@ TEST_F(HexDrawTest, RenderDrawsEveryListedHexAndEmptiesTheLists)
     At(9, 9)->alpha = 0.0f;
     grid->AddTeam0Highlight(At(9, 9)); // invisible: not drawn
     null->ResetCounters();
+    null->KeepDraws(true);
     grid->Render();
-    EXPECT_EQ(null->DrawCountOf(D3DPT_TRIANGLEFAN), 7u);
-    EXPECT_EQ(null->LastDraw().primitiveCount, 6u);
+    null->KeepDraws(false);
+    // Seven fans of six triangles, each list's in one draw: the path, team 0, team 1's hex four times over, the
+    // defended zone.
+    EXPECT_EQ(null->PrimitiveCount(), 42u);
+    ASSERT_EQ(null->Draws().size(), 4u);
+    const UINT triangles[] = {6, 6, 24, 6};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(null->Draws()[i].primitiveType, D3DPT_TRIANGLELIST) << i;
+        EXPECT_EQ(null->Draws()[i].primitiveCount, triangles[i]) << i;
+    }
+    EXPECT_NE(null->Draws()[1].texture0, null->Draws()[2].texture0) << "each list with its own picture";
     EXPECT_TRUE(grid->GetPathList().empty());
     EXPECT_TRUE(grid->GetTeam0List().empty());
     EXPECT_TRUE(grid->GetTeam1List().empty());

@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -278,4 +280,43 @@ TEST_F(DecalTest, ACountTheFileCannotHoldReadsNothing)
     EXPECT_EQ(capture.Count("level.decals"), 1u);
     DecalManager::Get()->LoadLevelDecals(nullptr);
     EXPECT_TRUE(DecalManager::Get()->LevelList().empty());
+}
+
+TEST_F(DecalTest, NeighboursOfOnePictureTurnedAlikeGoOutInOneDraw)
+{
+    WriteTexture("shadow.tga");
+    WriteTexture("blood.tga");
+    // Three shadows, a splat of blood, two shadows, then a shadow turned a quarter: runs of 3, 1, 2 and 1.
+    std::vector<std::unique_ptr<Decal>> decals;
+    const auto add = [&](const char* picture, float x, float turn) {
+        decals.push_back(std::make_unique<Decal>());
+        decals.back()->Create(4, x, 0.0f, false);
+        decals.back()->SetTexture(picture);
+        decals.back()->AddRotation(turn);
+        DecalManager::Get()->Submit(decals.back().get());
+    };
+    for (float x : {0.0f, 300.0f, 600.0f})
+        add("shadow.tga", x, 0.0f);
+    add("blood.tga", 900.0f, 0.0f);
+    add("shadow.tga", 1200.0f, 0.0f);
+    add("shadow.tga", 1500.0f, 0.0f);
+    add("shadow.tga", 1800.0f, 90.0f);
+    Null()->ResetCounters();
+    Null()->KeepDraws(true);
+    DecalManager::Get()->Render();
+    const auto& draws = Null()->Draws();
+    ASSERT_EQ(draws.size(), 4u);
+    // A 4 x 4 grid is 18 triangles. The joined runs come from memory, the lone decals from their own buffers.
+    const UINT triangles[] = {54, 18, 36, 18};
+    const bool joined[] = {true, false, true, false};
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(draws[i].primitiveCount, triangles[i]);
+        EXPECT_EQ(draws[i].userPointer, joined[i]);
+        EXPECT_TRUE(draws[i].indexed);
+    }
+    EXPECT_EQ(draws[0].texture0, draws[2].texture0);
+    EXPECT_NE(draws[0].texture0, draws[1].texture0);
+    for (auto& decal : decals)
+        DecalManager::Forget(decal.get());
 }

@@ -5,6 +5,7 @@
 #include "scene/Decal.h"
 #include "scene/DrawBindings.h"
 #include "scene/ParticleEmitter.h"
+#include "scene/ParticleManager.h"
 #include "scene/SceneFixture.h"
 #include "scene/SkyDome.h"
 #include "scene/StarField.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -67,7 +69,7 @@ TEST_F(DeviceReferenceTest, EachOwnerHoldsItsBuffersWhileItLivesAndNoneAfter)
         decal->Create(2, 0.0f, 0.0f, false);
         return decal;
     });
-    ExpectHolds("world quad: four vertices", 1, [] {
+    ExpectHolds("world quad: nothing, the particle pass draws it from a buffer of its own", 0, [] {
         auto quad = std::make_shared<WorldQuad>();
         quad->CreateBuffer(10.0f, 10.0f);
         return quad;
@@ -83,6 +85,29 @@ TEST_F(DeviceReferenceTest, EachOwnerHoldsItsBuffersWhileItLivesAndNoneAfter)
         emitter->Load(file);
         return emitter;
     });
+}
+
+// The particle pass draws the frame's world quads from memory: however many there are, it keeps no buffer.
+TEST_F(DeviceReferenceTest, TheWorldQuadsOfAFrameLeaveNoBufferBehind)
+{
+    const ULONG before = DeviceReferences();
+    std::vector<std::unique_ptr<WorldQuad>> quads;
+    const auto frame = [&](size_t count) {
+        while (quads.size() < count) {
+            quads.push_back(std::make_unique<WorldQuad>());
+            quads.back()->CreateBuffer(10.0f, 10.0f);
+            quads.back()->alpha = 1.0f;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            quads[i]->Submit(static_cast<float>(i) * 30.0f, 0.0f, 0.0f);
+            quads[i]->Queue();
+        }
+        ParticleManager::Get()->Render();
+    };
+    frame(4);
+    EXPECT_EQ(DeviceReferences(), before);
+    frame(200);
+    EXPECT_EQ(DeviceReferences(), before);
 }
 
 // A second level over the first: the old patches' buffers go with the old octree, and a terrain that goes

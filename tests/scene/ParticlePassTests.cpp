@@ -1,3 +1,4 @@
+#include "d3d9/Texture.h"
 #include "scene/BoltEffect.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
@@ -15,7 +16,7 @@ namespace {
 class ParticlePassTest : public EffectsTest
 {
 protected:
-    // An emitter with one live particle, ready to draw.
+    // An emitter with one live particle, white (a black one adds nothing and is not drawn), ready to draw.
     void StartOneParticle(ParticleEmitter& emitter, int blendOp = D3DBLENDOP_ADD)
     {
         EmitterFile file;
@@ -25,6 +26,9 @@ protected:
         emitter.Load(file);
         Frame(0.125f);
         emitter.Update();
+        ASSERT_EQ(emitter.LiveParticles().size(), 1u);
+        emitter.LiveParticles()[0]->colour = D3DXVECTOR3(255.0f, 255.0f, 255.0f);
+        emitter.FillVertices();
     }
 };
 
@@ -148,6 +152,229 @@ TEST_F(ParticlePassTest, EmittersAndQuadsGoingAwayLeaveTheFrameLists)
     Null()->ResetCounters();
     ParticleManager::Get()->Render();
     EXPECT_EQ(Null()->DrawCount(), 0u);
+}
+
+// Four live particles of an emitter with the given blend, coloured red, black, a red below one step of the
+// 0..255 scale (which the vertex truncates to black) and a dark blue, in that order, written to its buffer.
+void FourParticles(ParticleEmitter& emitter, int blendOp)
+{
+    EmitterFile file;
+    file.settings.poolSize = 4;
+    file.settings.perBurst = 4;
+    file.settings.interval = 0.0f;
+    file.settings.blendOp = blendOp;
+    emitter.Load(file);
+    DataManager::Get()->AdvanceTime(0.125f);
+    emitter.Update();
+    ASSERT_EQ(emitter.LiveParticles().size(), 4u);
+    const D3DXVECTOR3 colours[4] = {{255.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.9f, 0.0f, 0.0f}, {0.0f, 0.0f, 40.0f}};
+    for (size_t i = 0; i < 4; ++i)
+        emitter.LiveParticles()[i]->colour = colours[i];
+    emitter.FillVertices();
+}
+
+TEST_F(ParticlePassTest, BlackParticlesThatWouldAddOrTakeAwayNothingAreLeftOut)
+{
+    for (int op : {D3DBLENDOP_ADD, D3DBLENDOP_REVSUBTRACT}) {
+        SCOPED_TRACE(op);
+        ParticleEmitter emitter;
+        ASSERT_NO_FATAL_FAILURE(FourParticles(emitter, op));
+        EXPECT_EQ(emitter.LiveCount(), 4u);
+        EXPECT_EQ(emitter.ShownCount(), 2u);
+        // The coloured ones first in their order, then the black ones; each quad's four corners one colour.
+        const auto v = ReadVertices<ColouredVertex>(emitter.VertexBuffer(), 16);
+        const D3DCOLOR expected[4] = {0xFFFF0000u, 0xFF000028u, 0xFF000000u, 0xFF000000u};
+        for (size_t i = 0; i < 16; ++i)
+            EXPECT_EQ(v[i].colour, expected[i / 4]) << i;
+
+        Null()->ResetCounters();
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 4u) << "two quads";
+
+        // Fogged, black turns towards the fog's colour and shows: every particle is drawn.
+        device->SetRenderState(D3DRS_FOGENABLE, TRUE);
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 8u);
+        device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+
+        // A stage that adds to the colour lifts black too.
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 8u);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    }
+}
+
+TEST_F(ParticlePassTest, OtherBlendsKeepEveryParticleInItsOrder)
+{
+    // Subtracting the destination from the source, or taking the smaller, depends on the order and on black.
+    for (int op : {D3DBLENDOP_SUBTRACT, D3DBLENDOP_MIN}) {
+        SCOPED_TRACE(op);
+        ParticleEmitter emitter;
+        ASSERT_NO_FATAL_FAILURE(FourParticles(emitter, op));
+        EXPECT_EQ(emitter.ShownCount(), 4u);
+        const auto v = ReadVertices<ColouredVertex>(emitter.VertexBuffer(), 16);
+        const D3DCOLOR expected[4] = {0xFFFF0000u, 0xFF000000u, 0xFF000000u, 0xFF000028u};
+        for (size_t i = 0; i < 16; ++i)
+            EXPECT_EQ(v[i].colour, expected[i / 4]) << i;
+        Null()->ResetCounters();
+        emitter.Submit();
+        ParticleManager::Get()->Render();
+        EXPECT_EQ(Null()->LastDraw().primitiveCount, 8u);
+    }
+}
+
+// The bars' pass: quads of one picture drawn together where that changes no pixel.
+class WorldQuadPassTest : public EffectsTest
+{
+protected:
+    void SetUp() override
+    {
+        EffectsTest::SetUp();
+        for (const char* name : {"frame.tga", "red.tga", "blue.tga", "badge.tga"})
+            WriteTexture(name);
+        // Looking along +z from 1000 units back: right is +x, up is +y. The game blends by the source's alpha.
+        Camera::Get()->SetProjectionFov(1024.0f, 768.0f, 10.0f, 20000.0f);
+        Camera::Get()->SetEyeAndTarget(D3DXVECTOR3(0.0f, 0.0f, -1000.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    }
+
+    // A bar of half extents 50 x 10 placed at a point, queued for the pass.
+    WorldQuad* Bar(const char* picture, unsigned order, const D3DXVECTOR3& at, float alpha = 1.0f)
+    {
+        bars.push_back(std::make_unique<WorldQuad>());
+        WorldQuad* bar = bars.back().get();
+        bar->SetTexture(picture);
+        bar->CreateBuffer(50.0f, 10.0f);
+        bar->order = order;
+        bar->alpha = alpha;
+        bar->Submit(at.x, at.y, at.z);
+        bar->Queue();
+        return bar;
+    }
+
+    const std::vector<NullDevice::DrawRecord>& RenderPass()
+    {
+        Null()->ResetCounters();
+        Null()->KeepDraws(true);
+        ParticleManager::Get()->Render();
+        return Null()->Draws();
+    }
+
+    static Texture* PictureOf(const WorldQuad* quad) { return dynamic_cast<Texture*>(quad->Picture()); }
+
+    std::vector<std::unique_ptr<WorldQuad>> bars;
+};
+
+TEST_F(WorldQuadPassTest, BarsApartOnScreenGoOutInOneDrawForEachPictureKeepingTheirPlacesAndColours)
+{
+    // Three units' bars (frame, health, mana, badge) side by side. The left and right units stand at one
+    // distance from the eye (within 5), the middle one nearer: the sorted list is L0 R0 L1 R1 ... L3 R3, C0..C3.
+    const char* pictures[] = {"frame.tga", "red.tga", "blue.tga", "badge.tga"};
+    WorldQuad* left[4];
+    for (unsigned i = 0; i < 4; ++i) {
+        left[i] = Bar(pictures[i], i, D3DXVECTOR3(-400.0f, 20.0f, 0.0f));
+        Bar(pictures[i], i, D3DXVECTOR3(400.0f, 20.0f, 0.0f), 0.2f)->colour = D3DXVECTOR3(1.0f, 0.5f, 0.0f);
+        bars.back()->Submit(400.0f, 20.0f, 0.0f);
+        Bar(pictures[i], i, D3DXVECTOR3(0.0f, 20.0f, 0.0f));
+    }
+    const auto& draws = RenderPass();
+    ASSERT_EQ(draws.size(), 4u) << "sixteen bars in four draws";
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(draws[i].texture0, PictureOf(left[i]));
+        EXPECT_EQ(draws[i].primitiveType, D3DPT_TRIANGLESTRIP);
+        // Three quads of four vertices, joined by two repeated vertices each: 16 vertices, 14 triangles.
+        EXPECT_EQ(draws[i].primitiveCount, 14u);
+        EXPECT_EQ(draws[i].destBlend, static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+    }
+    EXPECT_NE(PictureOf(left[0]), PictureOf(left[1]));
+
+    // The frames' run: left, right, middle. Each quad's corners run left-bottom, left-top, right-bottom,
+    // right-top; the joint repeats the last corner of one quad and the first of the next.
+    const std::vector<ColouredVertex>& v = ParticleManager::Get()->QuadVertices();
+    ASSERT_EQ(v.size(), 64u);
+    const float expected[16][2] = {{-450, 10}, {-450, 30}, {-350, 10}, {-350, 30}, {-350, 30}, {350, 10},
+                                   {350, 10},  {350, 30},  {450, 10},  {450, 30},  {450, 30},  {-50, 10},
+                                   {-50, 10},  {-50, 30},  {50, 10},   {50, 30}};
+    for (size_t i = 0; i < 16; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(v[i].x, expected[i][0], 1e-3f);
+        EXPECT_NEAR(v[i].y, expected[i][1], 1e-3f);
+        EXPECT_NEAR(v[i].z, 0.0f, 1e-3f);
+    }
+    // Opaque white, then alpha 0.2 (51) tinted orange, then opaque white again.
+    EXPECT_EQ(v[0].colour, 0xFFFFFFFFu);
+    EXPECT_EQ(v[6].colour, 0x33FF8000u);
+    EXPECT_EQ(v[12].colour, 0xFFFFFFFFu);
+    // The texture's corners go with the quad: u 0 on the left, v 1 at the bottom.
+    EXPECT_EQ(std::make_pair(v[6].u, v[6].v), std::make_pair(0.0f, 1.0f));
+    EXPECT_EQ(std::make_pair(v[9].u, v[9].v), std::make_pair(1.0f, 0.0f));
+    EXPECT_TRUE(ParticleManager::Get()->WorldQuads().empty());
+}
+
+TEST_F(WorldQuadPassTest, OverlappingBarsKeepTheirOrderWhileBarsApartJoinEarlierDraws)
+{
+    // P and Q overlap on screen, P farther; R stands apart and nearest. Sorted: P0 P1 Q0 Q1 R0 R1. Q's frame
+    // may not go back into P's frame draw (P's health, drawn after it, lies under Q); R's bars overlap neither
+    // and join Q's draws, the latest of their pictures.
+    WorldQuad* p0 = Bar("frame.tga", 0, D3DXVECTOR3(0.0f, 20.0f, 0.0f));
+    WorldQuad* p1 = Bar("red.tga", 1, D3DXVECTOR3(0.0f, 20.0f, 0.0f));
+    Bar("frame.tga", 0, D3DXVECTOR3(0.0f, 20.0f, -100.0f));
+    Bar("red.tga", 1, D3DXVECTOR3(0.0f, 20.0f, -100.0f));
+    Bar("frame.tga", 0, D3DXVECTOR3(400.0f, 20.0f, -300.0f));
+    Bar("red.tga", 1, D3DXVECTOR3(400.0f, 20.0f, -300.0f));
+    const auto& draws = RenderPass();
+    ASSERT_EQ(draws.size(), 4u);
+    const UINT triangles[] = {2, 2, 8, 8};
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(draws[i].texture0, PictureOf(i % 2 ? p1 : p0));
+        EXPECT_EQ(draws[i].primitiveCount, triangles[i]);
+    }
+}
+
+TEST_F(WorldQuadPassTest, AQuadReachingBehindTheEyeCountsAsCoveringTheScreen)
+{
+    // Sorted A, X, C by distance (1523, 1050, 922). X's corners lie in the eye's plane, where they have no
+    // place on screen: C, apart from A, still may not move before X.
+    WorldQuad* a = Bar("frame.tga", 0, D3DXVECTOR3(-600.0f, 20.0f, 400.0f));
+    WorldQuad* x = Bar("red.tga", 0, D3DXVECTOR3(0.0f, 1050.0f, -1000.0f));
+    Bar("frame.tga", 0, D3DXVECTOR3(600.0f, 20.0f, -300.0f));
+    const auto& draws = RenderPass();
+    ASSERT_EQ(draws.size(), 3u);
+    EXPECT_EQ(draws[0].texture0, PictureOf(a));
+    EXPECT_EQ(draws[1].texture0, PictureOf(x));
+    EXPECT_EQ(draws[2].texture0, PictureOf(a));
+}
+
+TEST_F(WorldQuadPassTest, HiddenBarsAreLeftOutOnlyWhereTheyWouldChangeNothing)
+{
+    Bar("frame.tga", 0, D3DXVECTOR3(0.0f, 20.0f, 0.0f), 0.0f);
+    WorldQuad unsized;
+    unsized.SetTexture("red.tga");
+    unsized.alpha = 1.0f;
+    unsized.Submit(0.0f, 20.0f, 0.0f);
+    unsized.Queue();
+    EXPECT_EQ(RenderPass().size(), 0u) << "a clear bar and a bar without a size";
+
+    // Without blending the clear bar covers what is under it: it is drawn.
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    bars.back()->Queue();
+    const auto& draws = RenderPass();
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].primitiveCount, 2u);
+
+    // A bar released by its owner is not drawn again.
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    Bar("blue.tga", 0, D3DXVECTOR3(0.0f, 20.0f, 0.0f));
+    bars.back()->Release();
+    bars.back()->Queue();
+    EXPECT_EQ(RenderPass().size(), 0u);
 }
 
 class BoltTest : public EffectsTest

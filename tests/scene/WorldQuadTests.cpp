@@ -31,7 +31,7 @@ TEST_F(WorldQuadTest, FillShortensTheQuadFromTheRight)
         quad.CreateBuffer(50.0f, 10.0f);
         quad.fill = c.fill;
         quad.Submit(100.0f, 20.0f, 0.0f);
-        const auto v = ReadVertices<ColouredVertex>(quad.VertexBuffer(), 4);
+        const auto v = quad.Vertices();
         SCOPED_TRACE(c.fill);
         EXPECT_NEAR(v[0].x, 50.0f, 1e-4f); // left-bottom
         EXPECT_NEAR(v[0].y, 10.0f, 1e-4f);
@@ -102,6 +102,6 @@ TEST_F(WorldQuadTest, FadeAndTintReachTheVertices)
     quad.alpha = 0.25f;
     quad.colour = D3DXVECTOR3(1.0f, 0.5f, 0.0f);
     quad.Submit(0.0f, 0.0f, 0.0f);
-    for (const ColouredVertex& v : ReadVertices<ColouredVertex>(quad.VertexBuffer(), 4))
+    for (const ColouredVertex& v : quad.Vertices())
         EXPECT_EQ(v.colour, 0x40FF8000u);
 }
