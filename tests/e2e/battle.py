@@ -15,6 +15,7 @@ import time
 
 import screens as S
 import varnholt_driver as vd
+from heading import Heading, sighting_fits
 from varnholt_driver import centre
 
 W, H = vd.WIDTH, vd.HEIGHT
@@ -24,9 +25,13 @@ TURN_LINE = re.compile(r"player (\d) (.+) at row (\d+) column (\d+)$")
 # Board geometry: hex side 64; rows run along x, columns along z.
 K = 55.42562484741211
 HEX_STEP = 2 * K  # from a hex to its neighbour
-# The hex of an enemy in reach of the chosen attack or ability turns red.
-def TARGET_TINT(c):
-    return c[0] > 100 and c[0] > 1.6 * c[1] and c[0] > 1.6 * c[2]
+def target_tint(team):
+    """The colour the hex of an enemy in reach of the chosen attack or ability takes, for the side choosing: the
+    enemy's own side's mark, drawn over again and so brighter; red for the second side's units, blue for the
+    first's."""
+    if team == 0:
+        return lambda c: c[0] > 100 and c[0] > 1.6 * c[1] and c[0] > 1.6 * c[2]
+    return lambda c: c[2] > 160 and c[2] > 1.8 * c[0] and c[2] > 1.4 * c[1]
 
 
 # The ability the first player's unit casts, by its place on the ability row: a scout's first, Mud Sling, thrown
@@ -84,9 +89,11 @@ class Commander:
         self.rng = rng
         self.turns_seen = 0
         self.since = 0  # the log mark where the battle being commanded began
-        # Learning the screen-to-board map: (screen direction, board displacement) of earlier walks.
-        self.walks = []
-        self.pending_walks = {}  # unit name: (its place before, screen direction) until its next turn
+        self.team = 0  # the side of the unit whose turn is commanded (from the last turn noted)
+        self.still = False  # whether the view had come to rest at the last wait for it
+        # Learning the screen-to-board map from the walks measured.
+        self.bearing = Heading()
+        self.pending_walks = {}  # unit: (its place before, the screen offsets clicked added up) until its next turn
         self.attacks = 0
         self.casts = 0
         self.shots = 0
@@ -121,6 +128,7 @@ class Commander:
         """Waits for a turn not handled yet, or the end of the battle; returns the turn or None."""
         deadline = time.monotonic() + timeout
         while True:
+            mark = self.game.mark()
             turns = self.turns()
             if len(turns) > self.turns_seen:
                 self.turns_seen += 1
@@ -131,7 +139,7 @@ class Commander:
                 raise vd.DriverError("the game ended during the battle (status %s)" % self.game.process.returncode)
             if time.monotonic() > deadline:
                 raise vd.DriverError("no new turn within %.0f s; last state %s" % (timeout, self.game.state()))
-            time.sleep(0.2)
+            self.game.wait_lines(mark, 0.2)
 
     def battle_over(self):
         """Whether the battle being commanded has ended (an earlier battle's end, before the mark, does not
@@ -154,11 +162,15 @@ class Commander:
             if self.turn_over():
                 return
             self.player.click(*centre(S.ACTIONS["End Turn"]), frames=0)
-            wait_until = time.monotonic() + max(2.0, self.player.frame * 12)
+            # Twelve frames for the answer: more than the six frames (1.5 s of game time at a quarter of a
+            # second a frame) the game keeps between turn ends, so a click again, once the log has told no new
+            # turn, cannot end the next unit's turn.
+            wait_until = time.monotonic() + max(0.5, self.player.frame * 12)
             while time.monotonic() < wait_until:
+                mark = self.game.mark()
                 if len(self.turns()) > self.turns_seen or self.battle_over():
                     return
-                time.sleep(0.2)
+                self.game.wait_lines(mark, 0.2)
             # Off the button and back: a second click on a button that never saw the pointer leave is still a
             # click, but the move keeps the pointer's hover from hiding what happens.
             self.player.move(*REST, frames=1)
@@ -243,7 +255,10 @@ class Commander:
         """Clicks the feet of the strongest lit unit (with a screen direction, of those on that side of the
         unit whose turn it is, which stands in the middle of the view); withdraws when nothing lit up. Returns
         whether it struck."""
-        places = self.blobs(cells)
+        # The bars over a unit change with the command chosen too: a thin strip of red over blue is not a hex.
+        places = [place for place in self.blobs(cells)
+                  if not (max(k[1] for k in place[1]) - min(k[1] for k in place[1]) <= 1 and
+                          self.status_bar(before, place[1]))]
         if towards is not None:
             def ahead(group):
                 x, y = self.feet(group)
@@ -263,7 +278,7 @@ class Commander:
     def attack_in_reach(self, towards=None):
         """Attack: when an enemy lights up as in reach, clicks it and returns True; otherwise takes the command
         back and returns False."""
-        before, cells = self.choose(S.ACTIONS["Attack"], tint=TARGET_TINT)
+        before, cells = self.choose(S.ACTIONS["Attack"], tint=target_tint(self.team))
         struck = self.strike_lit(before, cells, "attack", towards)
         self.attacks += struck
         return struck
@@ -282,7 +297,8 @@ class Commander:
         self.player.move(*centre(S.ABILITIES[index]), frames=4)
         # The row takes the actions' place, and the description box rises while the pointer rests on the ability.
         row, _ = self.camera.wait_for(lambda im: im.difference(before, *S.ACTIONS["Move"]) > 5.0 and
-                                      im.difference(before, *S.DESCRIPTION) > 10.0, self.row_timeout())
+                                      im.difference(before, *S.DESCRIPTION) > 10.0, self.row_timeout(),
+                                      interval=self.player.frame)
         if row.difference(before, *S.ACTIONS["Move"]) <= 5.0:
             # Too few action points: every action is greyed and the row stays shut.
             self.say("ability %d: the row did not open" % (index + 1))
@@ -305,7 +321,7 @@ class Commander:
             after = self.camera.shoot()
             self.player.settle(2)
             again = self.camera.shoot()
-            cells = self.lit_cells(before, after, again, tint=TARGET_TINT)
+            cells = self.lit_cells(before, after, again, tint=target_tint(self.team))
             shut = self.strike_lit(before, cells, "ability %d" % (index + 1), towards)
         if shut:
             self.casts += 1
@@ -325,7 +341,7 @@ class Commander:
         self.player.click(*centre(button), frames=3)
         self.player.move(*REST, frames=0)
         _, taken = self.camera.wait_for(lambda im: im.difference(before, *button) > 6.0,
-                                        max(2.0, self.player.frame * 8))
+                                        max(2.0, self.player.frame * 8), interval=self.player.frame)
         self.say("%s: %s" % (name, "taken" if taken else "not taken"))
         return taken
 
@@ -338,43 +354,31 @@ class Commander:
         self.focuses += self.queue("Focus")
 
     # Walking.
-    def heading(self):
-        """The angle that turns a screen direction into a board direction, or None before any walk was measured.
-
-        The camera looks down at the board and turns about the vertical only, so a screen direction (x right, y
-        down) is, on the board, (x, -y) turned by the camera's heading (its tilt shortens the second component,
-        which changes the angle a little but not the side). Each walk measured gives the turn; the walks are
-        averaged."""
-        if not self.walks:
-            return None
-        c = s = 0.0
-        for (sx, sy), (wx, wz) in self.walks:
-            ux, uy = sx, -sy
-            norm = math.hypot(ux, uy) * math.hypot(wx, wz)
-            c += (ux * wx + uy * wz) / norm
-            s += (ux * wz - uy * wx) / norm
-        return math.atan2(s, c)
+    @property
+    def walks(self):
+        """The walks that tell the heading now."""
+        return self.bearing.measured
 
     def direction_towards(self, here, there):
         """The screen direction that walks from here towards there, or None while no walk was measured."""
-        angle = self.heading()
-        wx, wz = there[0] - here[0], there[1] - here[1]
-        norm = math.hypot(wx, wz)
-        if angle is None or norm < 1e-6:
-            return None
-        c, s = math.cos(-angle), math.sin(-angle)
-        ux, uy = (wx * c - wz * s) / norm, (wx * s + wz * c) / norm
-        return ux, -uy
+        return self.bearing.screen_towards((there[0] - here[0], there[1] - here[1]))
 
     def note_turn(self, turn):
         """At a unit's turn, the walk it made in its last turn is measured."""
+        self.team = turn.team
         pending = self.pending_walks.pop(turn.key, None)
         if pending is None:
             return
-        before, direction = pending
+        before, clicked = pending
         moved = (turn.place[0] - before[0], turn.place[1] - before[1])
-        if math.hypot(*moved) > 50.0:
-            self.walks.append((direction, moved))
+        norm = math.hypot(*clicked)
+        direction = (clicked[0] / max(norm, 1.0), clicked[1] / max(norm, 1.0))
+        if norm >= 20 and self.bearing.note(direction, moved):
+            self.say("%s walked (%.0f, %.0f) on the board for (%.2f, %.2f) on the screen: heading %.0f degrees "
+                     "(%d measured, %d left out)" % (
+                         turn.name, moved[0], moved[1], direction[0], direction[1],
+                         math.degrees(self.bearing.angle()), len(self.bearing.measured),
+                         len(self.bearing.outliers())))
 
     def wait_still(self, timeout=5.0):
         """Waits until the view has (nearly) stopped moving and returns the last picture. The camera glides after
@@ -394,12 +398,14 @@ class Commander:
         deadline = time.monotonic() + timeout
         still = 0
         while time.monotonic() < deadline and still < 2:
-            time.sleep(self.player.frame)
+            # A frame and a half: two pictures within one frame would look still however the view moves.
+            time.sleep(1.5 * self.player.frame)
             previous = self.camera.shoot()
             current = blocks(previous)
             changes = sorted(abs(p - q) for p, q in zip(current, last))
             still = still + 1 if changes[len(changes) * 9 // 10] < 2.5 else 0
             last = current
+        self.still = still >= 2
         return previous
 
     def find_unit(self, image, team, found_only=False):
@@ -407,7 +413,9 @@ class Commander:
         colour (cyan for the first side, red and pink for the second). The middle of the view when no ring shows (or
         None when found_only). The camera comes to rest over that unit, so the ring is the place of its colour
         nearest the middle of the view, looked for about the middle only: the timber and roofs of the farm's
-        buildings, the dirt of its paths and the hexes of other units of the side have colours of the ring too."""
+        buildings, the dirt of its paths and the hexes of other units of the side have colours of the ring too.
+        The second side's ring is dim over grass and may not be found: a still view has come to rest over the unit
+        anyway."""
         cells = {}
         x0, y0, x1, y1 = UNIT_SEARCH
         for y in range(y0, y1, 3):
@@ -417,16 +425,34 @@ class Commander:
                         (team == 1 and r > 120 and r - g > 20 and r - b > 12):
                     key = (x // 16, y // 16)
                     cells[key] = cells.get(key, 0) + 1
-        places = [group for count, group in self.blobs(cells) if count >= 12]
+        # The health bar over the unit is red too (over blue): not a ring.
+        places = [group for count, group in self.blobs(cells) if count >= 12 and not self.status_bar(image, group)]
         if not places:
             return None if found_only else UNIT_ON_SCREEN
         return min((self.feet(group) for group in places),
                    key=lambda p: math.hypot(p[0] - UNIT_ON_SCREEN[0], p[1] - UNIT_ON_SCREEN[1]))
 
-    def find_enemy(self, image, team, here):
+    @staticmethod
+    def stray(ring):
+        """Whether a ring found is too far from the middle to be the unit's in a view that has come to rest: the
+        camera rests over the unit whose turn it is, and a roof or a path of the ring's colour lies elsewhere."""
+        return math.hypot(ring[0] - UNIT_ON_SCREEN[0], ring[1] - UNIT_ON_SCREEN[1]) > 100
+
+    def place_of_unit(self, image, team):
+        """Where the unit whose turn it is stands on the screen, in a picture from the last wait for a still
+        view."""
+        ring = self.find_unit(image, team, found_only=True)
+        if ring is None or (self.still and self.stray(ring)):
+            return UNIT_ON_SCREEN
+        return ring
+
+    def find_enemy(self, image, team, here, hexes=None, expected=None):
         """Where the nearest enemy stands on the screen, or None when none shows: the hexes of the second side's
         units are red (pink around a unit that defends), the first side's blue. The mark under the unit whose
-        turn it is has its side's colour too (cyan for the first side, which its own side does not look for)."""
+        turn it is has its side's colour too (cyan for the first side, which its own side does not look for).
+        A unit's own figure has colours of the other side (a red tunic, a blue cloak), so with hexes, how far the
+        board places tell the enemy stands, only a place at a distance on the screen that fits is taken (and with
+        expected, the screen direction the heading tells, in about that direction)."""
         if team == 0:
             def enemy(r, g, b):
                 return r > 110 and ((r - g > 20 and r - b > 12 and b >= g - 5) or (r > 1.8 * g and r > 1.8 * b))
@@ -441,7 +467,8 @@ class Commander:
                     key = (x // 16, y // 16)
                     cells[key] = cells.get(key, 0.0) + 18.0
         places = [group for strength, group in self.blobs(cells)
-                  if len(group) >= 3 and not self.status_bar(image, group)]
+                  if len(group) >= 3 and not self.status_bar(image, group) and
+                  sighting_fits((self.feet(group)[0] - here[0], self.feet(group)[1] - here[1]), hexes, expected)]
         if not places:
             return None
         return min((self.feet(group) for group in places),
@@ -469,6 +496,8 @@ class Commander:
             here = self.find_unit(image, turn.team, found_only=True)
             if here and math.hypot(here[0] - UNIT_ON_SCREEN[0], here[1] - UNIT_ON_SCREEN[1]) < 150:
                 return image
+            if self.still and (here is None or self.stray(here)):
+                return image
             if time.monotonic() > deadline:
                 self.say("%s: the camera did not come to the unit (ring at %s)" % (turn.name, here))
                 return image
@@ -487,7 +516,12 @@ class Commander:
         if before is None:
             self.player.move(*REST, frames=0)
             before = self.wait_still()
-        here = self.find_unit(before, turn.team)
+        ring = self.find_unit(before, turn.team, found_only=True)
+        if ring is not None and self.still and self.stray(ring):
+            ring = None
+        here = ring or UNIT_ON_SCREEN
+        # Where the unit stands is known from its ring, or from a view come to rest over it.
+        placed = ring is not None or self.still
         self.player.click(*centre(S.ACTIONS["Move"]), frames=3)
         reaches = (380, 300, 240, 190, 150, 110, 75)
 
@@ -570,16 +604,17 @@ class Commander:
         self.player.click(*target, frames=3)
         self.player.move(*REST, frames=6)
         self.wait_still()
-        # One measurement per turn, of walks all made in one direction: a turn that mixed directions measures
-        # nothing. The direction is the one the click went, from the unit to the hex clicked, which may be turned
-        # off the one asked for.
-        norm = max(math.hypot(target[0] - here[0], target[1] - here[1]), 1.0)
-        went = ((target[0] - here[0]) / norm, (target[1] - here[1]) / norm)
-        pending = self.pending_walks.get(turn.key)
-        if turn.key not in self.pending_walks:
-            self.pending_walks[turn.key] = (turn.place, went)
-        elif pending is not None and went[0] * pending[1][0] + went[1] * pending[1][1] < math.cos(0.35):
+        # One measurement per turn: the walks of a turn, each from the unit to the hex clicked on the screen, add
+        # up to where the unit stands at its next turn (near the middle of the view the screen's pixels stand for
+        # about the same stretch of the board everywhere). A walk from a place on the screen where the unit was
+        # not seen, in a view still moving, spoils the turn's measurement: the view may not have come to the unit
+        # yet, and the way clicked is then not the way walked.
+        went = (target[0] - here[0], target[1] - here[1])
+        pending = self.pending_walks.get(turn.key, (turn.place, (0, 0)))
+        if not placed or pending is None:
             self.pending_walks[turn.key] = None
+        else:
+            self.pending_walks[turn.key] = (pending[0], (pending[1][0] + went[0], pending[1][1] + went[1]))
         self.walked += 1
         return here, target
 
@@ -633,8 +668,10 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, deto
             return
         commander.player.move(*REST, frames=0)
         image = commander.wait_still()
-        here = commander.find_unit(image, turn.team)
-        seen = commander.find_enemy(image, turn.team, here)
+        here = commander.place_of_unit(image, turn.team)
+        # Once a few walks have told the heading, the enemy is looked for about the way it tells.
+        expected = commander.direction_towards(turn.place, target) if target and len(commander.walks) >= 2 else None
+        seen = commander.find_enemy(image, turn.team, here, left, expected)
         if seen is None:
             direction, norm = heading_towards(commander, turn, target), None
             tried = left is not None and left < NEAR

@@ -406,6 +406,7 @@ class Walk:
         finally:
             self.game.stop()
             self.camera.close()
+            self.player.close()
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.note("sanitizer: " + report)

@@ -11,6 +11,7 @@ import argparse
 import math
 import os
 import random
+import resource
 import sys
 import time
 
@@ -18,6 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import battle  # noqa: E402
 from approach import Approach  # noqa: E402
+from phases import Phases  # noqa: E402
 import screens as S  # noqa: E402
 import varnholt_driver as vd  # noqa: E402
 from varnholt_driver import centre  # noqa: E402
@@ -54,11 +56,16 @@ class Soak:
                             log_path=os.path.join(self.out, "game.log"))
         self.player = vd.Player(self.server.display, self.game, minimum_frame=args.minimum_frame)
         self.camera = vd.Camera(self.server.display, self.out)
+        # Where each battle's time goes, told with its end.
+        self.phases = Phases()
+        self.phases.watch(self.camera, "shoot")
+        self.phases.watch(self.player, "settle", "send")
         self.timeout = args.screen_timeout
         self.samples = []  # (game, resident KiB, open files) at the start of each deployment
         self.faults = []
         self.clicks = 0
         self.turns = 0
+        self.paced_since = 0  # the log mark the game's pace is measured from
 
     def fault(self, text):
         print("  FAULT: " + text)
@@ -157,9 +164,18 @@ class Soak:
         near, defences, focuses, keys, clicks anywhere on the board), then the unit closes in on the enemy and
         strikes it, so that every battle ends."""
         started = time.monotonic()
+        # The commands are paced by the game's frames: how long they took since the last deployment (the whole
+        # run before the first), from the game time its log tells.
+        pace = self.game.pace(self.paced_since)
+        if pace:
+            self.player.frame = max(self.args.minimum_frame, min(pace, 1.0))
+        print("  a frame takes %.0f ms" % (1000 * self.player.frame))
         commander = battle.Commander(self.game, self.player, self.camera, self.timeout, self.args.turn_timeout,
                                      verbose=self.args.verbose)
         commander.row_frames = 16
+        self.phases.watch(commander, "wait_turn", "settle_on_unit", "wait_still", "walk", "lit_cells", "choose",
+                          "strike_lit", "cast_in_reach", "queue", "end_turn", "find_unit", "find_enemy")
+        self.phases.clear()
         self.player.hold = commander.battle_over
         commander.turns_seen = len(commander.turns())
         commander.since = since
@@ -274,6 +290,8 @@ class Soak:
                 print("game %d" % game)
                 self.sample(game)
                 deployed = self.game.mark()
+                self.paced_since = self.paced_since if game == 1 else previous
+                previous = deployed
                 game_started = time.monotonic()
                 self.deploy(game)
                 since = self.game.mark()
@@ -289,6 +307,9 @@ class Soak:
                 self.turns += turns
                 print("  battle over after %d turns, %.1f s of game time, %.0f s from deployment; %d targeted clicks "
                       "so far" % (turns, length, time.monotonic() - game_started, self.clicks))
+                print("  time spent: " + self.phases.report())
+                if self.args.verbose:
+                    print("  by caller: " + self.phases.report(by_caller=True))
                 if length > self.args.battle_game_time:
                     self.fault("game %d: the battle took %.0f s of game time" % (game, length))
                 self.end_page(game, last=game == self.args.games)
@@ -305,14 +326,16 @@ class Soak:
         finally:
             self.game.stop()
             self.camera.close()
+            self.player.close()
             self.server.stop()
         for report in self.game.sanitizer_reports():
             self.fault("sanitizer: " + report)
         for line in self.game.unexpected()[:20]:
             self.fault("unexpected on stderr: " + line)
         self.check_growth()
-        print("%d of %d games played in %.0f s, %d turns" % (played, self.args.games, time.monotonic() - started,
-                                                              self.turns))
+        usage = resource.getrusage(resource.RUSAGE_SELF)
+        print("%d of %d games played in %.0f s, %d turns; the player used %.0f s of processor time" % (
+            played, self.args.games, time.monotonic() - started, self.turns, usage.ru_utime + usage.ru_stime))
         return vd.finish(self.out, self.faults, "no faults")
 
 
@@ -326,15 +349,17 @@ def main():
     parser.add_argument("--frame-time", type=float, default=0.25)
     parser.add_argument("--turn-timeout", type=float, default=120.0, help="how long a turn may take to come")
     parser.add_argument("--max-units", type=int, default=1, help="the largest army a player buys")
-    parser.add_argument("--minimum-frame", type=float, default=0.05)
+    parser.add_argument("--minimum-frame", type=float, default=0.02,
+                        help="the shortest frame the commands are paced by (seconds)")
     parser.add_argument("--screen-timeout", type=float, default=30.0)
     parser.add_argument("--start-timeout", type=float, default=120.0)
     parser.add_argument("--load-timeout", type=float, default=180.0)
     parser.add_argument("--exit-timeout", type=float, default=60.0)
-    parser.add_argument("--battle-timeout", type=float, default=1800.0,
+    parser.add_argument("--battle-timeout", type=float, default=900.0,
                         help="real seconds a battle may last before the game counts as stuck (the last resort: a "
-                        "battle whose units stop coming nearer fails sooner, see --stall-turns; on a busy machine "
-                        "a long fight between two heavy units takes a quarter of an hour)")
+                        "battle whose units stop coming nearer fails sooner, see --stall-turns; a battle takes one "
+                        "to three minutes on two cores, and a weak unit against a healer that mends itself up to "
+                        "ten)")
     parser.add_argument("--verbose", action="store_true",
                         help="tell each command of the battles and keep the pictures it was chosen by")
     parser.add_argument("--stall-turns", type=int, default=30,

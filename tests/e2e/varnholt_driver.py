@@ -1,6 +1,6 @@
-"""Drives the real game binary the way a player does: a virtual X server, pointer and keys through xdotool (the
-window system's own input path), screenshots through ImageMagick's import, and the game's state followed through
-the lines it writes on stderr. Nothing here reaches inside the game.
+"""Drives the real game binary the way a player does: a virtual X server, pointer and keys through the X server's
+test extension as xdotool gives them (the window system's own input path), screenshots read from the X server,
+and the game's state followed through the lines it writes on stderr. Nothing here reaches inside the game.
 
 Used by the end-to-end walk (play_through.py) and by the soak run (scripts/soak).
 """
@@ -179,6 +179,28 @@ def colour_distance(a, b):
     return sum(abs(a[c] - b[c]) for c in range(3)) / 3.0
 
 
+def seconds_per_frame(lines, frame_time):
+    """How long a frame of the game took on average, in real seconds, over the log lines (seconds since start,
+    text) that tell the game time (state lines): with a fixed frame time every frame adds that much game time. The
+    time from a loading line to the next state line is left out (a level loads in a few long frames). None over
+    fewer than 20 frames."""
+    states = []
+    for stamp, text in lines:
+        match = STATE_LINE.match(text)
+        if match:
+            states.append((stamp, match.group(1), float(match.group(2))))
+    if not frame_time:
+        return None
+    frames = real = 0.0
+    for (stamp, state, game_time), (later, _, later_time) in zip(states, states[1:]):
+        if state != "GAME_STATE_LOADING":
+            frames += (later_time - game_time) / frame_time
+            real += later - stamp
+    if frames < 20:
+        return None
+    return real / frames
+
+
 class Game:
     """The game binary running on a display, with its stderr lines collected as they come."""
 
@@ -189,6 +211,7 @@ class Game:
         env["VARNHOLT_SEED"] = str(seed)
         if frame_time is not None:
             env["VARNHOLT_FRAME_TIME"] = str(frame_time)
+        self.frame_time = frame_time
         env.pop("SDL_VIDEODRIVER", None)
         if extra_env:
             env.update(extra_env)
@@ -240,6 +263,20 @@ class Game:
                 if match:
                     found.append((match.group(1), float(match.group(2))))
         return found
+
+    def wait_lines(self, count, timeout):
+        """Waits until the log holds more than count lines (or the game has ended), at most timeout seconds."""
+        with self.lock:
+            if len(self.lines) <= count and self.reader.is_alive():
+                self.lock.wait(timeout)
+                return
+        # The game has ended: no line is coming, and the caller is not to spin.
+        time.sleep(min(timeout, 0.05))
+
+    def pace(self, since=0):
+        """Real seconds a frame took on average since the mark (see seconds_per_frame), or None."""
+        with self.lock:
+            return seconds_per_frame(self.lines[since:], self.frame_time)
 
     def wait_event(self, name, value, since, timeout):
         """Waits for the log line `name: value` (any value when it is None) after the mark; returns the seconds it
@@ -332,7 +369,7 @@ class Game:
 
 
 class Player:
-    """Pointer and keyboard through xdotool, paced by how fast the game's frames come.
+    """Pointer and keyboard through the X server's test extension, paced by how fast the game's frames come.
 
     A frame reads the input once; a press and its release made between two frames still count as one click, but
     two actions must be a few frames apart or the second one hides the first. The pace is learnt from how long
@@ -351,10 +388,28 @@ class Player:
         # given. A battle can end in the middle of a turn's commands, and the end page's Quit lies where the
         # HUD's Defend and Focus were.
         self.hold = None
+        self.fake = None  # the test extension's input, opened at the first input (False: xdotool)
 
-    def xdotool(self, *args):
+    def send(self, *args):
+        """One input in xdotool's words (mousemove x y, click b, mousedown b, mouseup b, key name): through the X
+        server's test extension when it can be had, else through xdotool itself (a process for each input, which
+        made the inputs a tenth of a soak's time)."""
+        if self.fake is None:
+            try:
+                self.fake = FakeInput(self.env["DISPLAY"])
+            except OSError as error:
+                print("(input through xdotool: %s)" % error)
+                self.fake = False
+        if self.fake:
+            self.fake.send(*args)
+            return
         subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def close(self):
+        if self.fake:
+            self.fake.close()
+        self.fake = None
 
     def learn(self, seconds):
         """The game answered an input after this long: a frame takes about that long. The median of the last
@@ -367,7 +422,7 @@ class Player:
         time.sleep(self.frame * frames)
 
     def move(self, x, y, frames=3):
-        self.xdotool("mousemove", x, y)
+        self.send("mousemove", x, y)
         self.x, self.y = x, y
         self.settle(frames)
 
@@ -380,27 +435,27 @@ class Player:
             self.move(x, y, 0)
         if self.hold and self.hold():
             return
-        self.xdotool("click", 1)
+        self.send("click", 1)
         self.settle(frames)
 
     def right_click(self, x, y, frames=3):
         if (self.x, self.y) != (x, y):
             self.move(x, y, 0)
-        self.xdotool("click", 3)
+        self.send("click", 3)
         self.settle(frames)
 
     def press(self, button=1, frames=2):
-        self.xdotool("mousedown", button)
+        self.send("mousedown", button)
         self.settle(frames)
 
     def release(self, button=1, frames=3):
-        self.xdotool("mouseup", button)
+        self.send("mouseup", button)
         self.settle(frames)
 
     def key(self, name, frames=3):
         if self.hold and self.hold():
             return
-        self.xdotool("key", name)
+        self.send("key", name)
         self.settle(frames)
 
     def click_until(self, x, y, event, value, timeout=30.0):
@@ -409,7 +464,7 @@ class Player:
         if (self.x, self.y) != (x, y):
             self.move(x, y, 0)
         start = time.monotonic()
-        self.xdotool("click", 1)
+        self.send("click", 1)
         took = self.game.wait_event(event, value, since, timeout)
         self.learn((time.monotonic() - start) if took is None else took)
         self.settle(1)
@@ -417,10 +472,72 @@ class Player:
     def key_until(self, name, event, value, timeout=30.0):
         since = self.game.mark()
         start = time.monotonic()
-        self.xdotool("key", name)
+        self.send("key", name)
         self.game.wait_event(event, value, since, timeout)
         self.learn(time.monotonic() - start)
         self.settle(1)
+
+
+class FakeInput:
+    """Pointer and keys given through the X server's test extension (as xdotool gives them), from this process:
+    no process started for each input. Raises OSError when the extension or the display cannot be had."""
+
+    def __init__(self, display):
+        self.xlib = ctypes.CDLL("libX11.so.6")
+        self.xtst = ctypes.CDLL("libXtst.so.6")
+        xlib, xtst = self.xlib, self.xtst
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        xlib.XFlush.argtypes = [ctypes.c_void_p]
+        xlib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        xlib.XStringToKeysym.restype = ctypes.c_ulong
+        xlib.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        xlib.XKeysymToKeycode.restype = ctypes.c_ubyte
+        xlib.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        xtst.XTestQueryExtension.argtypes = [ctypes.c_void_p] + [ctypes.POINTER(ctypes.c_int)] * 4
+        xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
+                                              ctypes.c_ulong]
+        xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.connection = xlib.XOpenDisplay(display.encode())
+        if not self.connection:
+            raise OSError("cannot open display %s" % display)
+        numbers = [ctypes.c_int() for _ in range(4)]
+        if not xtst.XTestQueryExtension(self.connection, *[ctypes.byref(n) for n in numbers]):
+            self.close()
+            raise OSError("the display has no test extension")
+
+    def keycode(self, name):
+        keysym = self.xlib.XStringToKeysym(name.encode())
+        code = self.xlib.XKeysymToKeycode(self.connection, keysym) if keysym else 0
+        if not code:
+            raise DriverError("no key named %s" % name)
+        return code
+
+    def send(self, action, *args):
+        xtst, connection = self.xtst, self.connection
+        if action == "mousemove":
+            xtst.XTestFakeMotionEvent(connection, -1, int(args[0]), int(args[1]), 0)
+        elif action in ("click", "mousedown", "mouseup"):
+            button = int(args[0])
+            if action != "mouseup":
+                xtst.XTestFakeButtonEvent(connection, button, 1, 0)
+            if action != "mousedown":
+                xtst.XTestFakeButtonEvent(connection, button, 0, 0)
+        elif action == "key":
+            code = self.keycode(str(args[0]))
+            xtst.XTestFakeKeyEvent(connection, code, 1, 0)
+            xtst.XTestFakeKeyEvent(connection, code, 0, 0)
+        else:
+            raise DriverError("unknown input %s" % action)
+        # The server has the input before the caller goes on to wait for its answer.
+        self.xlib.XSync(connection, 0)
+
+    def close(self):
+        if self.connection:
+            self.xlib.XCloseDisplay(self.connection)
+            self.connection = None
 
 
 class XImage(ctypes.Structure):
