@@ -77,9 +77,10 @@ void HelpScreen::Init()
     m_scrollUp = MakeButton("help_up_button.tga", 693.0f, 157.0f);
     m_close = MakeButton("help_close_button.tga", 693.0f, 114.0f);
 
+    // The pages' pictures are tall and seldom read: only the page on show holds its picture (see HoldPicture).
     for (int i = 0; i < PAGE_COUNT; ++i) {
         auto picture = std::make_unique<GuiElement>();
-        picture->Create(PAGES[i].picture, 320.0f, 161.0f, 365.0f, 325.0f);
+        picture->SetRect(320.0f, 161.0f, 365.0f, 325.0f);
         picture->aboveCover = true;
         m_pages[static_cast<size_t>(i)] = std::move(picture);
     }
@@ -118,9 +119,26 @@ void HelpScreen::UpdateCover()
         manager->ClearCover();
 }
 
+// A page's picture is loaded when the page shows and given back when it goes, so that a battle does not carry
+// the help's pictures (about 10 MB with their mips) that nobody reads in it.
+void HelpScreen::HoldPicture()
+{
+    for (int i = 0; i < PAGE_COUNT; ++i) {
+        GuiElement* picture = m_pages[static_cast<size_t>(i)].get();
+        if (!picture)
+            continue;
+        const bool shown = m_visible && i == m_page;
+        if (shown && !picture->GetTextureRecord())
+            picture->SetTextureByName(PAGES[i].picture);
+        else if (!shown && picture->GetTextureRecord())
+            picture->GiveBackTexture();
+    }
+}
+
 void HelpScreen::Show(bool show)
 {
     m_visible = show;
+    HoldPicture();
     ResetBands();
     UpdateCover();
 }
@@ -132,6 +150,7 @@ void HelpScreen::SetPage(int p)
     if (p < 0)
         p = PAGE_COUNT - 1;
     m_page = p;
+    HoldPicture();
     m_titleLabel.SetText(PAGES[m_page].title);
     m_counterLabel.SetText(PAGES[m_page].counter);
     ResetBands();
@@ -171,6 +190,7 @@ void HelpScreen::Update()
         return;
     if (m_close->clicked) {
         m_visible = false;
+        HoldPicture();
         UpdateCover();
     }
     if (m_scrollUp->pressed)
@@ -232,6 +252,7 @@ void HelpScreen::Release()
 {
     if (m_visible) {
         m_visible = false;
+        HoldPicture();
         UpdateCover();
     }
     if (m_backdrop)

@@ -52,6 +52,7 @@ public:
     static float BandHeight(int page);
 
 private:
+    void HoldPicture();
     void ResetBands();
     void UpdateCover();
     std::array<GuiButton*, 5> Buttons() const;

@@ -1,5 +1,6 @@
 // The description box, the loading screen and the help screen.
 #include "UiDataFixture.h"
+#include "core/DataManager.h"
 #include "core/Random.h"
 #include "ui/DescriptionBox.h"
 #include "ui/HelpScreen.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -276,6 +279,43 @@ TEST_F(HelpTest, PagesWrapAroundBothWays)
         EXPECT_FLOAT_EQ(help.GetPagePicture(p)->topV, 0.0f);
         EXPECT_FLOAT_EQ(help.GetPagePicture(p)->bottomV, bands[p]);
     }
+}
+
+// The pages' pictures are the help's largest: only the page on show holds its picture, so a battle in which
+// nobody opens the help carries none of them.
+TEST_F(HelpTest, OnlyThePageOnShowHoldsItsPicture)
+{
+    for (int i = 1; i <= HelpScreen::PAGE_COUNT; ++i)
+        Picture("Data/Textures/Hud Textures/vh_menu_help_text0" + std::to_string(i) + ".png");
+    const auto holding = [this] {
+        std::vector<int> pages;
+        for (int p = 0; p < HelpScreen::PAGE_COUNT; ++p)
+            if (help.GetPagePicture(p)->GetTextureRecord())
+                pages.push_back(p);
+        return pages;
+    };
+    EXPECT_EQ(holding(), std::vector<int>{}) << "hidden, the help holds no page";
+
+    help.Show(true);
+    EXPECT_EQ(holding(), std::vector<int>{0});
+    TextureRecord* first = help.GetPagePicture(0)->GetTextureRecord();
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(first->texture, nullptr);
+
+    Click(help.GetNext());
+    EXPECT_EQ(holding(), std::vector<int>{1});
+    EXPECT_EQ(first->referenceCount, 0);
+    EXPECT_EQ(first->texture, nullptr) << "the page left gives its picture back";
+
+    Click(help.GetClose());
+    EXPECT_FALSE(help.IsVisible());
+    EXPECT_EQ(holding(), std::vector<int>{});
+
+    // Opened again on the page it was left at, which shows its picture again.
+    help.Show(true);
+    EXPECT_EQ(holding(), std::vector<int>{1});
+    ASSERT_NE(Page()->GetTextureRecord(), nullptr);
+    EXPECT_NE(Page()->GetTextureRecord()->texture, nullptr);
 }
 
 TEST_F(HelpTest, HoldingScrollDownStopsWithTheBandAtTheBottom)
