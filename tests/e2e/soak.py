@@ -310,8 +310,8 @@ class Soak:
                 print("  time spent: " + self.phases.report())
                 if self.args.verbose:
                     print("  by caller: " + self.phases.report(by_caller=True))
-                if length > self.args.battle_game_time:
-                    self.fault("game %d: the battle took %.0f s of game time" % (game, length))
+                if turns > self.args.battle_turns:
+                    self.fault("game %d: the battle took %d turns" % (game, turns))
                 self.end_page(game, last=game == self.args.games)
                 played = game
             status = self.game.wait_exit(self.args.exit_timeout)
@@ -365,8 +365,10 @@ def main():
     parser.add_argument("--stall-turns", type=int, default=30,
                         help="turns of a battle in which no unit comes nearer its enemy, out of reach, before it "
                         "counts as stuck")
-    parser.add_argument("--battle-game-time", type=float, default=7200.0,
-                        help="seconds of game time a battle may last")
+    parser.add_argument("--battle-turns", type=int, default=200,
+                        help="turns a battle may last (counted in turns, not in game time: a turn's game time is "
+                        "mostly the frames that go by while this player looks and waits, more on a busy machine; the "
+                        "longest of a hundred soak games took 94)")
     parser.add_argument("--rss-allowance-kib", type=int, default=49152,
                         help="resident memory the later games may add in all (levels and classes met for the first "
                         "time fill caches)")
