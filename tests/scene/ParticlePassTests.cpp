@@ -243,6 +243,13 @@ protected:
         device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     }
 
+    // The bars give their pictures back to the data manager, which the base's tear-down empties.
+    void TearDown() override
+    {
+        bars.clear();
+        EffectsTest::TearDown();
+    }
+
     // A bar of half extents 50 x 10 placed at a point, queued for the pass.
     WorldQuad* Bar(const char* picture, unsigned order, const D3DXVECTOR3& at, float alpha = 1.0f)
     {
