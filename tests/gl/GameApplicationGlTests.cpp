@@ -266,14 +266,13 @@ TEST_F(GameApplicationGl, AViewThatLooksDownOnTheGroundIsTheSameAtEveryHour)
     SkyDome* sky = SkyDome::Current();
     ASSERT_NE(sky, nullptr);
     ASSERT_TRUE(sky->IsOutsideView(camera->GetViewProjection()));
-    // The menu's first frame lays out its help label.
+    // The menu's first frame lays out its help label; its update culls the ground for the view.
     app->UpdateFrame();
     app->Render();
     std::vector<uint32_t> first;
     // The sky's strip runs over 24 units of its value: one hour in three, night and day.
     for (float hour = 0.0f; hour < 24.0f; hour += 3.0f) {
-        // The update culls the ground for the view.
-        app->UpdateFrame();
+        // Only the hour moves on between the pictures: no frame's update, whose time would move the rest on.
         sky->SetSkyValue(hour);
         sky->UpdateVertices();
         app->Render();
@@ -289,10 +288,9 @@ TEST_F(GameApplicationGl, AViewThatLooksDownOnTheGroundIsTheSameAtEveryHour)
             EXPECT_NE(first[100 * 1024 + 512], first[700 * 1024 + 512]);
             continue;
         }
-        // The pointer, animated, stands at the mouse's place: 32 by 32 pixels at the corner.
         size_t differing = 0;
         for (size_t i = 0; i < drawn.size(); ++i)
-            differing += drawn[i] != first[i] && (i % 1024 >= 32 || i / 1024 >= 32) ? 1 : 0;
+            differing += drawn[i] != first[i] ? 1 : 0;
         EXPECT_EQ(differing, 0u) << "hour " << hour;
     }
     camera->SetEyeAndTarget(eye, target);
