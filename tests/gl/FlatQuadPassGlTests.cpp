@@ -48,6 +48,10 @@ protected:
         device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        // The game draws its interface with the terrain's second stage left modulating and nothing bound there.
+        device->SetTexture(1, nullptr);
+        device->SetTextureStageState(1, D3DTSS_COLOROP, secondStage ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+        device->SetTextureStageState(1, D3DTSS_ALPHAOP, secondStage ? D3DTOP_MODULATE : D3DTOP_DISABLE);
         {
             FlatQuadPass pass(device);
             device->SetFVF(SCREEN_FVF);
@@ -61,6 +65,7 @@ protected:
     }
 
     IDirect3DTexture9* picture = nullptr;
+    bool secondStage = false;
 };
 
 TEST_F(FlatQuadPassGlTest, ACutQuadDrawsTheWholeQuadsPixelsWhereItStillCovers)
@@ -87,26 +92,30 @@ TEST_F(FlatQuadPassGlTest, ACutQuadDrawsTheWholeQuadsPixelsWhereItStillCovers)
         {"stretched", 2.0f, 4.0f, 60.0f, 58.0f, false, 20.0f, false},
     };
     for (const Case& c : cases) {
-        GuiElement element;
-        element.SetRect(c.x, c.y, c.w, c.h);
-        element.SetFrameTexture(picture);
-        if (c.mirrored)
-            std::swap(element.leftU, element.rightU);
-        element.UpdateVertices();
-        const std::vector<D3DCOLOR> whole = Shoot(element, nullptr, 0.0f, false);
-        const std::vector<D3DCOLOR> shown = Shoot(element, &coverage, c.hiddenFrom, true);
-        const int cutRow = c.rowsCut ? static_cast<int>(c.hiddenFrom) : static_cast<int>(SIZE);
-        int drawn = 0;
-        for (int y = 0; y < static_cast<int>(SIZE); ++y) {
-            for (int x = 0; x < static_cast<int>(SIZE); ++x) {
-                const D3DCOLOR expected = y < cutRow ? Pixel(whole, x, y) : kBackground;
-                ASSERT_EQ(Pixel(shown, x, y) & 0xFFFFFF, expected & 0xFFFFFF) << c.name << " at " << x << "," << y;
-                drawn += (Pixel(whole, x, y) & 0xFFFFFF) != (kBackground & 0xFFFFFF);
+        for (const bool second : {false, true}) {
+            secondStage = second;
+            GuiElement element;
+            element.SetRect(c.x, c.y, c.w, c.h);
+            element.SetFrameTexture(picture);
+            if (c.mirrored)
+                std::swap(element.leftU, element.rightU);
+            element.UpdateVertices();
+            const std::vector<D3DCOLOR> whole = Shoot(element, nullptr, 0.0f, false);
+            const std::vector<D3DCOLOR> shown = Shoot(element, &coverage, c.hiddenFrom, true);
+            const int cutRow = c.rowsCut ? static_cast<int>(c.hiddenFrom) : static_cast<int>(SIZE);
+            int drawn = 0;
+            for (int y = 0; y < static_cast<int>(SIZE); ++y) {
+                for (int x = 0; x < static_cast<int>(SIZE); ++x) {
+                    const D3DCOLOR expected = y < cutRow ? Pixel(whole, x, y) : kBackground;
+                    ASSERT_EQ(Pixel(shown, x, y) & 0xFFFFFF, expected & 0xFFFFFF)
+                        << c.name << (second ? " (second stage on)" : "") << " at " << x << "," << y;
+                    drawn += (Pixel(whole, x, y) & 0xFFFFFF) != (kBackground & 0xFFFFFF);
+                }
             }
+            // The picture shows at all in the whole quad, so the comparison means something.
+            EXPECT_GT(drawn, 0) << c.name;
+            element.OnLostDevice();
         }
-        // The picture shows at all in the whole quad, so the comparison means something.
-        EXPECT_GT(drawn, 0) << c.name;
-        element.OnLostDevice();
     }
 }
 
