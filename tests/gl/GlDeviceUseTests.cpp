@@ -201,21 +201,31 @@ TEST_F(GlDeviceTest, AReadAfterPresentSeesTheFrameJustShownWhetherOrNotItWasKept
     EXPECT_RGB_NEAR(Pixel(pixels, 4, 4), D3DCOLOR_XRGB(255, 255, 255), 0);
 }
 
-TEST_F(GlDeviceTest, ABackBufferOfTheWindowsSizeIsDrawnInTheWindowUprightAndReadsBackAfterPresent)
+namespace {
+
+// Shows the test's window at the back buffer's size, so that the back buffer may be drawn in the window itself.
+void FitWindowToBackBuffer(HWND window, UINT size)
 {
     ShowWindow(window, SW_SHOW);
-    SetWindowPos(window, nullptr, 0, 0, static_cast<int>(SIZE), static_cast<int>(SIZE), SWP_NOMOVE);
+    SetWindowPos(window, nullptr, 0, 0, static_cast<int>(size), static_cast<int>(size), SWP_NOMOVE);
     SDL_Window* sdl = WindowBridge::GetSdlWindow(window);
     ASSERT_NE(sdl, nullptr);
     int drawableWidth = 0, drawableHeight = 0;
-    for (int tries = 0; tries < 100 && drawableWidth != static_cast<int>(SIZE); ++tries) {
+    for (int tries = 0; tries < 100 && drawableWidth != static_cast<int>(size); ++tries) {
         SDL_PumpEvents();
         SDL_GL_GetDrawableSize(sdl, &drawableWidth, &drawableHeight);
-        if (drawableWidth != static_cast<int>(SIZE))
+        if (drawableWidth != static_cast<int>(size))
             SDL_Delay(10);
     }
-    ASSERT_EQ(drawableWidth, static_cast<int>(SIZE));
-    ASSERT_EQ(drawableHeight, static_cast<int>(SIZE));
+    ASSERT_EQ(drawableWidth, static_cast<int>(size));
+    ASSERT_EQ(drawableHeight, static_cast<int>(size));
+}
+
+} // namespace
+
+TEST_F(GlDeviceTest, ABackBufferOfTheWindowsSizeIsDrawnInTheWindowUprightAndReadsBackAfterPresent)
+{
+    ASSERT_NO_FATAL_FAILURE(FitWindowToBackBuffer(window, SIZE));
     auto* gl = static_cast<GlDevice*>(device);
     ASSERT_TRUE(gl->HasClipControl()) << "the window path needs clip control";
     IDirect3DSurface9* ownDepth = nullptr;
@@ -294,4 +304,82 @@ TEST_F(GlDeviceTest, ABackBufferOfTheWindowsSizeIsDrawnInTheWindowUprightAndRead
     device->SetDepthStencilSurface(autoDepth);
     autoDepth->Release();
     ownDepth->Release();
+}
+
+// A picture kept in a target of its own and copied over the whole back buffer and its depth is copied into the
+// window, where the frame goes on: upright, with its depth hiding what is drawn behind it. Three frames: the first
+// after the back buffer was last drawn outside the window (its own depth surface), then two in a row.
+TEST_F(GlDeviceTest, APictureCopiedOverTheBackBufferGoesIntoTheWindowUprightWithItsDepth)
+{
+    ASSERT_NO_FATAL_FAILURE(FitWindowToBackBuffer(window, SIZE));
+    auto* gl = static_cast<GlDevice*>(device);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &backBuffer), D3D_OK);
+    IDirect3DSurface9* autoDepth = nullptr;
+    ASSERT_EQ(device->GetDepthStencilSurface(&autoDepth), D3D_OK);
+    D3DSURFACE_DESC desc{};
+    backBuffer->GetDesc(&desc);
+    IDirect3DSurface9* kept = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(SIZE, SIZE, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &kept, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* keptDepth = nullptr;
+    ASSERT_EQ(
+        device->CreateDepthStencilSurface(SIZE, SIZE, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &keptDepth, nullptr),
+        D3D_OK);
+    const auto quad = [&](float x0, float y0, float x1, float y1, float z, D3DCOLOR colour) {
+        const ScreenVertex corners[4] = {{x0, y1, z, 1.0f, colour, 0.0f, 1.0f},
+                                         {x0, y0, z, 1.0f, colour, 0.0f, 0.0f},
+                                         {x1, y1, z, 1.0f, colour, 1.0f, 1.0f},
+                                         {x1, y0, z, 1.0f, colour, 1.0f, 0.0f}};
+        device->SetFVF(SCREEN_FVF);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, corners, sizeof(ScreenVertex));
+    };
+    const D3DCOLOR blue = D3DCOLOR_XRGB(0, 0, 255), red = D3DCOLOR_XRGB(255, 0, 0), green = D3DCOLOR_XRGB(0, 255, 0);
+
+    PlainStates();
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    // The picture: blue and far, a red square near the eye in its upper-left quarter.
+    ASSERT_EQ(device->SetRenderTarget(0, kept), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(keptDepth), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, blue, 1.0f, 0);
+    quad(0.0f, 0.0f, 32.0f, 32.0f, 0.25f, red);
+    ASSERT_EQ(device->SetRenderTarget(0, backBuffer), D3D_OK);
+
+    // The frame before is drawn outside the window: its depth surface is not the automatic one.
+    IDirect3DSurface9* otherDepth = nullptr;
+    ASSERT_EQ(device->CreateDepthStencilSurface(SIZE, SIZE, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &otherDepth,
+                                                nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(otherDepth), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(255, 255, 255), 1.0f, 0);
+    EXPECT_FALSE(gl->BackBufferInWindow());
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(autoDepth), D3D_OK);
+
+    for (int frame = 0; frame < 3; ++frame) {
+        SCOPED_TRACE(frame);
+        ASSERT_EQ(device->StretchRect(kept, nullptr, backBuffer, nullptr, D3DTEXF_NONE), D3D_OK);
+        ASSERT_EQ(device->StretchRect(keptDepth, nullptr, autoDepth, nullptr, D3DTEXF_NONE), D3D_OK);
+        EXPECT_TRUE(gl->BackBufferInWindow());
+        // Green halfway over the left half: behind the red square, in front of the blue.
+        quad(0.0f, 0.0f, 32.0f, 64.0f, 0.5f, green);
+        EXPECT_TRUE(gl->BackBufferInWindow()) << "the automatic depth is the window's";
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        const std::vector<D3DCOLOR> pixels = ReadBackBuffer();
+        ASSERT_EQ(pixels.size(), SIZE * SIZE);
+        EXPECT_RGB_NEAR(Pixel(pixels, 4, 4), red, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 28, 28), red, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 4, 36), green, 0) << "the lower-left quarter: the picture is upright";
+        EXPECT_RGB_NEAR(Pixel(pixels, 28, 60), green, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 36, 4), blue, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 60, 60), blue, 0);
+    }
+
+    otherDepth->Release();
+    keptDepth->Release();
+    kept->Release();
+    autoDepth->Release();
+    backBuffer->Release();
 }

@@ -379,12 +379,15 @@ void GlDevice::MoveAutoDepth(bool toWindow)
     appliedChangeCount_ = ~0ull;
 }
 
-// Copies keep to our framebuffers, whose rows all run top-down: a copy of one size and format between them is a
-// plain copy of memory for llvmpipe, where a flipped one into the window would be a full-screen draw.
+// Our framebuffers' rows run top-down, as the window keeps its own in memory (GL counts the window's rows from the
+// bottom): a copy between them of one size and format is a plain copy of memory for llvmpipe, the copy into the
+// window included when it is asked for upside down in GL's terms. Anything else is a full-screen draw.
 HRESULT GlDevice::BackEndCopySurface(Surface* source, Surface* destination)
 {
     MakeCurrent();
     const bool depth = source->IsDepthStencil();
+    if (CopyIntoWindow(source, destination))
+        return D3D_OK;
     if (destination == BackBufferSurface()) {
         // The frame goes on in the back buffer's own texture, which Present then draws over the window.
         backBufferBoundThisFrame_ = true;
@@ -415,6 +418,46 @@ HRESULT GlDevice::BackEndCopySurface(Surface* source, Surface* destination)
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     appliedChangeCount_ = ~0ull;
     return D3D_OK;
+}
+
+bool GlDevice::CopyIntoWindow(Surface* source, Surface* destination)
+{
+    const bool depth = source->IsDepthStencil();
+    if (source == BackBufferSurface() || source == AutoDepthSurface())
+        return false;
+    if (!depth) {
+        // Every pixel of the back buffer is replaced: it may as well be the window's from here on.
+        if (destination != BackBufferSurface() || !WindowCanHoldBackBuffer())
+            return false;
+    } else if (destination != AutoDepthSurface() || !backBufferInWindow_ || !WindowCanHoldAutoDepth()) {
+        // The window's depth serves the back buffer only where that is in the window.
+        return false;
+    }
+    // Found before the window's framebuffer is bound: finding one may bind it.
+    const GLuint read = depth ? framebuffers_.DepthFramebufferFor(source, textures_, glState_)
+                              : framebuffers_.FramebufferFor(source, nullptr, textures_, glState_);
+    if (!read)
+        return false;
+    if (depth) {
+        autoDepthInWindow_ = true;
+    } else {
+        backBufferBoundThisFrame_ = true;
+        backBufferInWindow_ = true;
+        // The window's back buffer holds the frame being drawn again, not whatever a swap left there.
+        windowSwapped_ = false;
+    }
+    const GLint width = static_cast<GLint>(source->Width());
+    const GLint height = static_cast<GLint>(source->Height());
+    glState_.BindDrawFramebuffer(0);
+    SetWindowOrigin(true);
+    glState_.SetScissor(false);
+    glState_.OpenWriteMasksForClear();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read);
+    glBlitFramebuffer(0, 0, width, height, 0, height, width, 0,
+                      depth ? GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT : GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    appliedChangeCount_ = ~0ull;
+    return true;
 }
 
 HRESULT GlDevice::BackEndPresent()
@@ -459,6 +502,10 @@ HRESULT GlDevice::BackEndPresent()
         y = (drawableHeight - h) / 2;
     }
 
+    // Shown at its own size, the picture is copied by memory rows (see BackEndCopySurface), where the draw below
+    // would shade every pixel. Its framebuffer is found before the window's is bound: finding one may bind it.
+    const GLuint copyFrom =
+        w == width && h == height ? framebuffers_.FramebufferFor(backBuffer, nullptr, textures_, glState_) : 0;
     glState_.BindDrawFramebuffer(0);
     SetWindowOrigin(false);
     glState_.SetScissor(false);
@@ -466,6 +513,16 @@ HRESULT GlDevice::BackEndPresent()
     if (w < drawableWidth || h < drawableHeight) {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the bars beside or above and below the picture
         glClear(GL_COLOR_BUFFER_BIT);
+    }
+    if (copyFrom) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, copyFrom);
+        glBlitFramebuffer(0, 0, width, height, x, drawableHeight - y, x + w, drawableHeight - y - h,
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        SDL_GL_SwapWindow(sdlWindow_);
+        ReportEarlyPresent();
+        appliedChangeCount_ = ~0ull;
+        return D3D_OK;
     }
     glState_.SetBlend(false, GL_ONE, GL_ZERO, GL_ONE, GL_ZERO, GL_FUNC_ADD, GL_FUNC_ADD);
     glState_.SetDepth(false, false, GL_ALWAYS);

@@ -77,6 +77,9 @@ private:
     bool WindowCanHoldBackBuffer();
     // Copies the window's picture of the back buffer into the back buffer's texture; later drawing goes there.
     void TakeBackBufferFromWindow();
+    // A whole picture copied onto the back buffer, or a depth surface onto the automatic one while the back
+    // buffer is in the window, goes straight into the window's buffers. False when it cannot.
+    bool CopyIntoWindow(Surface* source, Surface* destination);
     // Keeps the window's finished frame before the swap leaves it undefined.
     void KeepLastFrame(GLint width, GLint height);
     // The kept frame into the back buffer's memory, when that is what a read after Present asks for.
@@ -105,8 +108,8 @@ private:
     GlFramebufferCache framebuffers_;
     std::unique_ptr<GlFixedFunction> fixedFunction_;
     GLuint vertexArray_ = 0;
-    // Present draws the back buffer's texture over the window with this program and sampler; a plain copy
-    // that also flips and scales, which llvmpipe does much faster than glBlitFramebuffer.
+    // Present draws the back buffer's texture over the window with this program and sampler when the window
+    // shows it at another size (at its own size it is copied, see BackEndPresent).
     GLuint presentProgram_ = 0;
     GLuint presentSamplers_[2] = {}; // nearest for 1:1, linear when scaled
 

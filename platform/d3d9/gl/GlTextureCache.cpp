@@ -35,11 +35,14 @@ GlPixelFormat GlTextureCache::FormatFor(D3DFORMAT format)
 {
     // D3D names formats from the most significant bit of a little-endian pixel: A8R8G8B8 is the bytes
     // B, G, R, A, which GL calls BGRA of unsigned bytes; the 16-bit formats are GL's reversed packings.
+    // The bytes B, G, R, A are also the window's own layout. Left unsized, the driver may keep them as they
+    // come (llvmpipe does): a copy between such a target and the window is then a copy of memory, not a
+    // full-screen draw, and an upload needs no conversion.
     switch (format) {
     case D3DFMT_A8R8G8B8:
-        return Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4);
+        return Make(GL_RGBA, GL_BGRA, GL_UNSIGNED_BYTE, 4);
     case D3DFMT_X8R8G8B8:
-        return WithSwizzle(Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4), GL_RED, GL_GREEN, GL_BLUE, GL_ONE);
+        return WithSwizzle(Make(GL_RGBA, GL_BGRA, GL_UNSIGNED_BYTE, 4), GL_RED, GL_GREEN, GL_BLUE, GL_ONE);
     case D3DFMT_A8B8G8R8:
         return Make(GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4);
     case D3DFMT_X8B8G8R8:
