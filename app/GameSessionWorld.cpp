@@ -99,7 +99,10 @@ WorldCache::View GameSession::CurrentWorldView() const
     view.width = data->GetBackBufferWidth();
     view.height = data->GetBackBufferHeight();
     view.skyShown = m_skyDome != nullptr;
-    view.skyValue = m_skyDome ? m_skyDome->GetSkyValue() : 0.0f;
+    // The sky's hour steps on four times a second. A view that looks down on the ground cannot show the dome and
+    // draws its stars behind the ground at any hour: its picture is the same at every hour, and is kept.
+    view.skyValue =
+        m_skyDome && !m_skyDome->IsOutsideView(camera->GetViewProjection()) ? m_skyDome->GetSkyValue() : 0.0f;
     view.level = m_terrain.get();
     view.levelRevision = m_terrain ? m_terrain->GroundRevision() : 0;
     // The decals the picture holds (a blow's blood laid or fading changes them), in their drawing order.

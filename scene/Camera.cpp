@@ -30,6 +30,10 @@ constexpr float AIM_HEIGHT = 100.0f;
 constexpr float LOOK_AT_FOLLOW = 0.025f;
 constexpr float EYE_FOLLOW = 0.25f;
 constexpr float EYE_ABOVE_GROUND = 100.0f;
+// A follow this near its end moves the picture by less than a fifth of a pixel (a pixel is about 2 units at the
+// follow's distance of 2000) and would take another 270 frames to end by itself: it ends at once, and the world's
+// picture can be kept from then on.
+constexpr float SETTLE_DISTANCE = 0.5f;
 constexpr float GAME_OVER_SWING_LIMIT = 1570.7965f;
 constexpr float GAME_OVER_SWING_RATE = 0.1f;
 
@@ -117,11 +121,22 @@ void Camera::FollowTarget()
     if (!m_target)
         return;
     const D3DXVECTOR3 aim = m_target->GetTargetPosition() + D3DXVECTOR3(0.0f, AIM_HEIGHT, 0.0f);
-    m_lookAt += (aim - m_lookAt) * LOOK_AT_FOLLOW;
+    const D3DXVECTOR3 toAim = aim - m_lookAt;
+    if (D3DXVec3LengthSq(&toAim) < SETTLE_DISTANCE * SETTLE_DISTANCE)
+        m_lookAt = aim;
+    else
+        m_lookAt += toAim * LOOK_AT_FOLLOW;
     const D3DXVECTOR3 wanted = m_lookAt - m_forward * m_currentDistance;
     m_eye.y = m_currentHeight;
-    m_eye.x += (wanted.x - m_eye.x) * EYE_FOLLOW;
-    m_eye.z += (wanted.z - m_eye.z) * EYE_FOLLOW;
+    const float toWantedX = wanted.x - m_eye.x;
+    const float toWantedZ = wanted.z - m_eye.z;
+    if (toWantedX * toWantedX + toWantedZ * toWantedZ < SETTLE_DISTANCE * SETTLE_DISTANCE) {
+        m_eye.x = wanted.x;
+        m_eye.z = wanted.z;
+    } else {
+        m_eye.x += toWantedX * EYE_FOLLOW;
+        m_eye.z += toWantedZ * EYE_FOLLOW;
+    }
     if (Terrain* terrain = Terrain::Current()) {
         const float floor = terrain->HeightAt(m_eye.x, m_eye.z) + EYE_ABOVE_GROUND;
         if (!(floor < m_eye.y))

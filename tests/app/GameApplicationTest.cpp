@@ -368,6 +368,47 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
     EXPECT_FALSE(session->GetWorldCache()->HoldsSurfaces());
 }
 
+// Looking down on the ground, as a battle's camera does, the view cannot show the dome: the sky stepping on to its
+// next hour changes nothing of the picture, which stays kept. Turned back to the horizon, the view draws its world
+// again in each frame that sees a step.
+TEST_F(GameApplicationTest, AViewThatLooksDownOnTheGroundKeepsItsPictureWhileTheSkyStepsOn)
+{
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    const SkyDome* sky = SkyDome::Current();
+    ASSERT_NE(sky, nullptr);
+    Camera* camera = Camera::Get();
+    const D3DXVECTOR3 eye = camera->GetEye();
+    const D3DXVECTOR3 target = camera->GetLookAt();
+    // Frames of 16 ms: the sky steps every quarter of a second, so 40 frames see two or three steps.
+    const auto framesSeeingSteps = [&](const char* view, bool drawnOnStep) {
+        for (int frame = 0; frame < 3; ++frame)
+            Frame(16);
+        int steps = 0;
+        for (int frame = 0; frame < 40; ++frame) {
+            const float hour = sky->GetSkyValue();
+            const unsigned pictures = session->GetWorldCache()->PicturesDrawn();
+            Frame(16);
+            const bool stepped = sky->GetSkyValue() != hour;
+            steps += stepped ? 1 : 0;
+            EXPECT_EQ(session->GetWorldCache()->PicturesDrawn() != pictures, stepped && drawnOnStep)
+                << view << ", frame " << frame;
+            EXPECT_TRUE(session->GetWorldCache()->IsValid()) << view << ", frame " << frame;
+        }
+        EXPECT_GE(steps, 2) << view;
+    };
+
+    // Straight down from 800 above the ground, between the eye and what it looked at.
+    const D3DXVECTOR3 below((eye.x + target.x) / 2.0f, 800.0f, (eye.z + target.z) / 2.0f);
+    camera->SetEyeAndTarget(below, below + D3DXVECTOR3(0.0f, -800.0f, 1.0f));
+    ASSERT_TRUE(sky->IsOutsideView(camera->GetViewProjection()));
+    framesSeeingSteps("looking down", false);
+
+    camera->SetEyeAndTarget(eye, target);
+    ASSERT_FALSE(sky->IsOutsideView(camera->GetViewProjection())) << "the menu's view shows the sky";
+    framesSeeingSteps("the menu's view", true);
+}
+
 // Blood fading in changes the world in every frame for its two and a half seconds: the frame that lays it keeps
 // its picture, the frames of its fade draw the world anew without a picture to draw and copy as well, and once it
 // lies still the picture is kept again.

@@ -247,6 +247,57 @@ TEST_F(GameApplicationGl, TheKeptWorldIsThePictureOfTheWorldDrawnAnew)
     compareAt(12.0f, "farm");
 }
 
+// A view that looks down on the ground, as a battle's camera does, cannot show the dome: the world it draws is the
+// same at every hour of the sky, at night too, when the stars go behind the ground. So its kept picture need not
+// be drawn again when the sky steps on.
+TEST_F(GameApplicationGl, AViewThatLooksDownOnTheGroundIsTheSameAtEveryHour)
+{
+    GameSession* session = app->GetSession();
+    session->SetGameState(GAME_STATE_MAIN_MENU);
+    session->ApplyRequestedChanges();
+    session->SetWorldCacheAllowed(false);
+    Camera* camera = Camera::Get();
+    const D3DXVECTOR3 eye = camera->GetEye();
+    const D3DXVECTOR3 target = camera->GetLookAt();
+    // Down at the ground at 60 degrees from 1250 above it. The ground here lies some 1400 above the dome's rim: the
+    // top of the view, 37.5 degrees down, meets the rim's height some 3500 away, well inside the dome.
+    const D3DXVECTOR3 over(target.x, target.y + 1250.0f, target.z - 720.0f);
+    camera->SetEyeAndTarget(over, target);
+    SkyDome* sky = SkyDome::Current();
+    ASSERT_NE(sky, nullptr);
+    ASSERT_TRUE(sky->IsOutsideView(camera->GetViewProjection()));
+    // The menu's first frame lays out its help label.
+    app->UpdateFrame();
+    app->Render();
+    std::vector<uint32_t> first;
+    // The sky's strip runs over 24 units of its value: one hour in three, night and day.
+    for (float hour = 0.0f; hour < 24.0f; hour += 3.0f) {
+        // The update culls the ground for the view.
+        app->UpdateFrame();
+        sky->SetSkyValue(hour);
+        sky->UpdateVertices();
+        app->Render();
+        UINT width = 0;
+        UINT height = 0;
+        std::vector<uint32_t> drawn = BackBuffer(&width, &height);
+        ASSERT_EQ(drawn.size(), size_t{1024} * 768);
+        for (uint32_t& pixel : drawn)
+            pixel &= 0x00FFFFFFu;
+        if (first.empty()) {
+            first = std::move(drawn);
+            // Not a blank picture: the ground near the eye and far from it differ.
+            EXPECT_NE(first[100 * 1024 + 512], first[700 * 1024 + 512]);
+            continue;
+        }
+        // The pointer, animated, stands at the mouse's place: 32 by 32 pixels at the corner.
+        size_t differing = 0;
+        for (size_t i = 0; i < drawn.size(); ++i)
+            differing += drawn[i] != first[i] && (i % 1024 >= 32 || i / 1024 >= 32) ? 1 : 0;
+        EXPECT_EQ(differing, 0u) << "hour " << hour;
+    }
+    camera->SetEyeAndTarget(eye, target);
+}
+
 // A camera that moves draws its world every frame; the picture kept before it moved is not shown again.
 TEST_F(GameApplicationGl, AMovingCameraDrawsItsWorldEveryFrame)
 {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -86,6 +87,41 @@ TEST_F(CameraFollowTest, FollowingEasesTheLookAtAndTheEyeTowardTheTarget)
     EXPECT_FLOAT_EQ(camera->GetEye().x, 6.25f);
     EXPECT_FLOAT_EQ(camera->GetEye().z, -1243.75f);
     EXPECT_FLOAT_EQ(camera->GetEye().y, 1250.0f);
+}
+
+// The look-at closes 2.5% of its distance to the aim each frame: from 2000 away, 2000 x 0.975^n is 1.006 after 300
+// frames and 0.47 after 330. Within half a unit (a fifth of a pixel) the follow ends exactly on the aim, the eye
+// exactly where it is wanted, and the view stands still to the bit, so that the world's picture may be kept.
+TEST_F(CameraFollowTest, AFollowWithinAFifthOfAPixelOfItsAimComesToRestOnIt)
+{
+    Camera* camera = Camera::Get();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 1250.0f, -2000.0f), D3DXVECTOR3(0.0f, 100.0f, 0.0f));
+    // 2000 away from the look-at along x, level with it (the aim is 100 above the target).
+    target.position = D3DXVECTOR3(2000.0f, 0.0f, 0.0f);
+    camera->SetTarget(&target);
+    Frame(0.0f); // no zoom step
+    const D3DXVECTOR3 aim(2000.0f, 100.0f, 0.0f);
+    for (int frame = 0; frame < 300; ++frame)
+        camera->Update();
+    EXPECT_GT(aim.x - camera->GetLookAt().x, 0.9f) << "still gliding after 300 frames";
+    D3DXMATRIX last = camera->GetView();
+    int restingSince = -1;
+    for (int frame = 300; frame < 340; ++frame) {
+        camera->Update();
+        const bool same = std::memcmp(&last, &camera->GetView(), sizeof last) == 0;
+        if (same && restingSince < 0)
+            restingSince = frame;
+        if (restingSince >= 0)
+            EXPECT_TRUE(same) << "once at rest the view stays, frame " << frame;
+        last = camera->GetView();
+    }
+    EXPECT_GE(restingSince, 320);
+    EXPECT_LE(restingSince, 335);
+    EXPECT_EQ(camera->GetLookAt(), aim);
+    // The eye ends exactly 2000 behind the look-at along the view's forward.
+    const D3DXVECTOR3 wanted = aim - camera->GetForward() * camera->GetCurrentDistance();
+    EXPECT_EQ(camera->GetEye().x, wanted.x);
+    EXPECT_EQ(camera->GetEye().z, wanted.z);
 }
 
 TEST_F(CameraFollowTest, AnEyeThatWouldSinkIsLiftedAboveTheGround)
