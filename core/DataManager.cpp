@@ -239,7 +239,7 @@ void DataManager::ReportMissing(const char* event, const std::string& name, cons
     Log(LogLevel::WARNING, event, "\"" + name + "\" " + fallback);
 }
 
-TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitute)
+TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitute, bool findVisibleArea)
 {
     std::string path = name;
     // The frame count is written into the name the game asks for; the file found on disk may be spelt in
@@ -268,6 +268,9 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
     IDirect3DTexture9* texture = nullptr;
     if (FAILED(D3DXCreateTextureFromFileA(m_device, path.c_str(), &texture)) || !texture)
         return nullptr;
+    // Read now, while the texture still holds its own copy of the texels: once the device has drawn it, reading
+    // it back would wait for the drawing thread. A texture first loaded without asking keeps whole sprites.
+    std::shared_ptr<const VisibleArea> visibleArea = findVisibleArea ? VisibleArea::OfTexture(texture) : nullptr;
 
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     TextureRecord& record = m_textures[path];
@@ -286,7 +289,16 @@ TextureRecord* DataManager::GetTexture(const std::string& name, bool noSubstitut
     if (record.texture && record.texture != texture)
         record.texture->Release();
     record.texture = texture;
+    record.visibleArea = std::move(visibleArea);
     return &record;
+}
+
+std::shared_ptr<const VisibleArea> DataManager::VisibleAreaOf(const TextureRecord* record)
+{
+    if (!record)
+        return nullptr;
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return record->visibleArea;
 }
 
 void DataManager::ReleaseTexture(TextureRecord* record)

@@ -11,6 +11,7 @@
 // Everything a cache hands out belongs to the cache and stays valid until ReleaseAll.
 
 #include "core/SpellDefinition.h"
+#include "core/VisibleArea.h"
 #include "d3d9/D3D9.h"
 
 #include <atomic>
@@ -37,6 +38,9 @@ struct TextureRecord {
     float frameWidth = 1.0f;
     IDirect3DTexture9* texture = nullptr;
     std::string fileName = "No File";
+    // Worked out when a load asks for it (the sprites drawn cut down to it), else null. Read it through
+    // DataManager::VisibleAreaOf: the loading thread may be filling it in.
+    std::shared_ptr<const VisibleArea> visibleArea;
 };
 
 class DataManager
@@ -62,7 +66,10 @@ public:
 
     // Caches. A texture that cannot be found becomes "default.tga" unless noSubstitute is set, in which case
     // the result is null. An effect that cannot be found becomes "basic.fx"; a sound, "defaultSound.wav".
-    TextureRecord* GetTexture(const std::string& name, bool noSubstitute = false);
+    // findVisibleArea also works out the visible area of a texture it loads (see TextureRecord::visibleArea).
+    TextureRecord* GetTexture(const std::string& name, bool noSubstitute = false, bool findVisibleArea = false);
+    // The record's visible area as it stands (taken under the cache's lock), or null.
+    std::shared_ptr<const VisibleArea> VisibleAreaOf(const TextureRecord* record);
     // Gives back one reference taken by GetTexture; the last one given back frees the picture (its record stays,
     // so a pointer kept to it still reads, and the next GetTexture loads the file again). A record the cache
     // did not hand out is left alone.

@@ -84,6 +84,16 @@ void ParticleManager::Withdraw(const WorldQuad* quad)
         std::erase(manager->m_worldQuads, quad);
 }
 
+D3DXVECTOR2 ParticleManager::ScreenPixels()
+{
+    DataManager* data = DataManager::Get();
+    D3DXVECTOR2 size(static_cast<float>(data->GetBackBufferWidth()), static_cast<float>(data->GetBackBufferHeight()));
+    D3DVIEWPORT9 viewport{};
+    if ((size.x == 0.0f || size.y == 0.0f) && data->GetDevice() && SUCCEEDED(data->GetDevice()->GetViewport(&viewport)))
+        size = D3DXVECTOR2(static_cast<float>(viewport.Width), static_cast<float>(viewport.Height));
+    return size;
+}
+
 void ParticleManager::SubmitEmitter(ParticleEmitter* emitter)
 {
     if (emitter)
@@ -233,6 +243,15 @@ void ParticleManager::Render()
         m_worldQuads.clear();
         return;
     }
+    // The world quads (the units' bars) are cut down to the parts of their textures that show (see VisibleArea),
+    // which holds for a source weighed by its alpha and a sampler that does not wrap round to the far edge.
+    DWORD addressU = D3DTADDRESS_MIRROR;
+    DWORD addressV = D3DTADDRESS_MIRROR;
+    device->GetSamplerState(0, D3DSAMP_ADDRESSU, &addressU);
+    device->GetSamplerState(0, D3DSAMP_ADDRESSV, &addressV);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
@@ -257,6 +276,8 @@ void ParticleManager::Render()
 
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
     device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, addressU);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSV, addressV);
 }
 
 void ParticleManager::ReleaseAll()

@@ -45,6 +45,10 @@ public:
     static size_t GroupWorldQuads(const std::vector<WorldQuad*>& sorted, const D3DXMATRIX& viewProjection,
                                   std::vector<size_t>& runOf);
 
+    // The size in pixels of the picture the pass draws into: the back buffer's, or the device's viewport where
+    // no application gives one. What the quads' cutting takes for the size of a texel on screen.
+    static D3DXVECTOR2 ScreenPixels();
+
     const std::vector<ParticleEmitter*>& Emitters() const { return m_emitters; }
     const std::vector<WorldQuad*>& WorldQuads() const { return m_worldQuads; }
     // The corners of the last frame's quads as they were drawn: run after run, each run one strip.

@@ -9,8 +9,10 @@
 #include "scene/ColourBytes.h"
 
 #include <array>
+#include <memory>
 #include <string>
 
+class VisibleArea;
 struct TextureRecord;
 
 class WorldQuad
@@ -59,10 +61,15 @@ public:
 
 private:
     void Write();
+    // Narrows the drawn part of the quad to the part of its picture that can show at the quad's size on screen.
+    void CutToVisible(const D3DXVECTOR3& at);
 
     float m_halfWidth = 0.0f;
     float m_halfHeight = 0.0f;
     bool m_sized = false;
     TextureRecord* m_texture = nullptr;
+    std::shared_ptr<const VisibleArea> m_visibleArea;
+    // The drawn part, as fractions of the quad from its left (its bottom) edge.
+    float m_cutLeft = 0.0f, m_cutRight = 1.0f, m_cutBottom = 0.0f, m_cutTop = 1.0f;
     std::array<ColouredVertex, 4> m_vertices{};
 };

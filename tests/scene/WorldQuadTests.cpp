@@ -105,3 +105,89 @@ TEST_F(WorldQuadTest, FadeAndTintReachTheVertices)
     for (const ColouredVertex& v : quad.Vertices())
         EXPECT_EQ(v.colour, 0x40FF8000u);
 }
+
+namespace {
+
+// A w x h TGA, clear but for the rectangle x0..x1, y0..y1 (top-left origin) in one ARGB colour.
+std::string PaintedTga(int w, int h, int x0, int y0, int x1, int y1, uint32_t argb)
+{
+    std::string bytes(18, '\0');
+    bytes[2] = 2; // uncompressed true colour
+    bytes[12] = static_cast<char>(w);
+    bytes[14] = static_cast<char>(h);
+    bytes[16] = 32;
+    bytes[17] = 0x28; // top-left origin, 8 alpha bits
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint32_t texel = x >= x0 && x <= x1 && y >= y0 && y <= y1 ? argb : 0u;
+            for (int shift : {0, 8, 16, 24})
+                bytes += static_cast<char>((texel >> shift) & 0xFF);
+        }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(WorldQuadTest, QuadIsCutToThePartOfItsPictureThatShows)
+{
+    // 16 x 8, showing only texels 4 to 11 across and 2 to 3 down (a bar's groove). Large on screen (16 texels
+    // over some 500 pixels) only level 0 is sampled: across (4 - 0.5) / 16 - 1/16 = 0.15625 to
+    // (11 + 1.5) / 16 + 1/16 = 0.84375, down (2 - 0.5) / 8 - 1/8 = 0.0625 to (3 + 1.5) / 8 + 1/8 = 0.6875.
+    tree->Write("groove.tga", PaintedTga(16, 8, 4, 2, 11, 3, 0xFF102030u));
+    WorldQuad bar;
+    bar.SetTexture("groove.tga");
+    bar.CreateBuffer(500.0f, 250.0f);
+    bar.Submit(0.0f, 0.0f, 0.0f);
+    auto v = bar.Vertices();
+    // u 0.15625 lies 0.15625 of the way along the 1000 units: x -343.75; v 0.6875 (counted from the bottom's 1)
+    // 0.3125 of the way up the 500: y -93.75; v 0.0625, 0.9375 up: y 218.75.
+    EXPECT_NEAR(v[0].x, -343.75f, 1e-3f);
+    EXPECT_NEAR(v[0].y, -93.75f, 1e-3f);
+    EXPECT_NEAR(v[3].x, 343.75f, 1e-3f);
+    EXPECT_NEAR(v[3].y, 218.75f, 1e-3f);
+    EXPECT_NEAR(v[1].x, -343.75f, 1e-3f);
+    EXPECT_NEAR(v[1].y, 218.75f, 1e-3f);
+    EXPECT_NEAR(v[2].x, 343.75f, 1e-3f);
+    EXPECT_NEAR(v[2].y, -93.75f, 1e-3f);
+    EXPECT_NEAR(v[0].u, 0.15625f, 1e-6f);
+    EXPECT_NEAR(v[0].v, 0.6875f, 1e-6f);
+    EXPECT_NEAR(v[3].u, 0.84375f, 1e-6f);
+    EXPECT_NEAR(v[3].v, 0.0625f, 1e-6f);
+
+    // Filled halfway (the game's cut at u 0.5 with the quad ending at its middle): the right edge stays where
+    // the fill puts it, the left one is cut as before.
+    bar.uRight = 0.5f;
+    bar.fill = 0.0f;
+    bar.Submit(0.0f, 0.0f, 0.0f);
+    v = bar.Vertices();
+    EXPECT_NEAR(v[0].x, -343.75f, 1e-3f);
+    EXPECT_EQ(v[3].x, 0.0f);
+    EXPECT_NEAR(v[0].u, 0.15625f, 1e-6f);
+    EXPECT_EQ(v[3].u, 0.5f);
+
+    // Far away the lower levels are sampled, down to the 2 x 1 one whose both texels show: drawn whole.
+    bar.uRight = 1.0f;
+    bar.fill = 1.0f;
+    bar.Submit(0.0f, 0.0f, 100000.0f);
+    v = bar.Vertices();
+    EXPECT_NEAR(v[0].x, -500.0f, 1e-3f);
+    EXPECT_NEAR(v[0].y, -250.0f, 1e-3f);
+    EXPECT_NEAR(v[3].x, 500.0f, 1e-3f);
+    EXPECT_NEAR(v[3].y, 250.0f, 1e-3f);
+    EXPECT_EQ(std::make_pair(v[0].u, v[0].v), std::make_pair(0.0f, 1.0f));
+    EXPECT_EQ(std::make_pair(v[3].u, v[3].v), std::make_pair(1.0f, 0.0f));
+}
+
+TEST_F(WorldQuadTest, ClearPictureLeavesNoArea)
+{
+    tree->Write("clear.tga", PaintedTga(8, 8, 0, 0, 7, 7, 0x00FFFFFFu));
+    WorldQuad quad;
+    quad.SetTexture("clear.tga");
+    quad.CreateBuffer(50.0f, 20.0f);
+    quad.Submit(10.0f, 20.0f, 0.0f);
+    const auto v = quad.Vertices();
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(v[static_cast<size_t>(i)].x, v[0].x) << i;
+        EXPECT_EQ(v[static_cast<size_t>(i)].y, v[0].y) << i;
+    }
+}
