@@ -3,11 +3,14 @@
 #include "battle/BoardUnit.h"
 #include "battle/Hex.h"
 #include "battle/Object.h"
+#include "core/DataManager.h"
+#include "core/ScreenVertex.h"
 #include "core/SpellDefinition.h"
 #include "scene/Decal.h"
 #include "scene/DecalManager.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/ParticleManager.h"
+#include "ui/FlatQuadPass.h"
 #include "ui/GuiElement.h"
 
 namespace {
@@ -207,8 +210,15 @@ void BattleMarkers::SubmitDecals()
 
 void BattleMarkers::RenderWindows()
 {
-    m_turnWindow->Render();
-    m_playerSymbol->Render();
+    // Both stay on the screen, faded away, between turns: drawn then, they would be some seventy thousand
+    // blended pixels changing nothing.
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!device)
+        return;
+    FlatQuadPass pass(device);
+    device->SetFVF(SCREEN_FVF);
+    pass.Draw(*m_turnWindow);
+    pass.Draw(*m_playerSymbol);
 }
 
 void BattleMarkers::RenderFlash()

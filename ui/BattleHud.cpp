@@ -276,6 +276,7 @@ void BattleHud::BuildActionMenu()
         button->hoverDelay = HOVER_DELAY;
         button->SetName(ACTIONS[i].name);
     }
+    m_menu->ReadCoverage(0);
     if (m_highlight)
         m_highlight->Release();
     m_highlight = std::make_unique<GuiButton>();

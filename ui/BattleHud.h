@@ -148,9 +148,9 @@ private:
     std::array<LayoutRect, LAYOUT_COUNT> m_layout{};
     std::vector<std::unique_ptr<GuiButton>> m_extras;
     std::unique_ptr<GuiButton> m_highlight;
-    // What the pictures of the frame and the bars let through, read when they are made: their clear margins
-    // are not drawn, and the frame's opaque rows hide what lies beneath.
-    std::array<std::unique_ptr<TextureCoverage>, EXTRA_FRAME + 1> m_coverage;
+    // What the pictures of the frame, the bars and the main-menu button let through, read when they are made:
+    // their clear margins are not drawn, and the frame's opaque rows hide what lies beneath.
+    std::array<std::unique_ptr<TextureCoverage>, EXTRA_COUNT> m_coverage;
     bool m_initialised = false;
     // The back-buffer size the layout rectangles were last computed or rescaled for.
     unsigned m_layoutWidth = 0;

@@ -4,6 +4,7 @@
 #include "core/SoundQueue.h"
 #include "ui/FlatQuadPass.h"
 #include "ui/GuiButton.h"
+#include "ui/TextureCoverage.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -127,11 +128,28 @@ void ButtonMenu::Update()
 void ButtonMenu::Render()
 {
     FlatQuadPass pass(DataManager::Get()->GetDevice());
+    const float bottom = static_cast<float>(DataManager::Get()->GetBackBufferHeight());
     for (uint32_t row : {m_currentRow, 3u}) {
-        for (GuiButton* button : m_rows[row]) {
-            pass.Draw(*button);
-            pass.DrawIcon(*button);
+        const auto& coverage = m_coverage[row];
+        for (size_t i = 0; i < m_rows[row].size(); ++i) {
+            GuiButton& button = *m_rows[row][i];
+            if (i < coverage.size())
+                pass.DrawShown(button, coverage[i].get(), bottom);
+            else
+                pass.Draw(button);
+            pass.DrawIcon(button);
         }
+    }
+}
+
+void ButtonMenu::ReadCoverage(uint32_t row)
+{
+    if (row >= ROW_COUNT)
+        return;
+    m_coverage[row].clear();
+    for (GuiButton* button : m_rows[row]) {
+        const TextureRecord* record = button->GetTextureRecord();
+        m_coverage[row].push_back(std::make_unique<TextureCoverage>(record ? record->texture : nullptr));
     }
 }
 
@@ -173,6 +191,8 @@ void ButtonMenu::SetAbilities(const std::vector<SpellDefinition>* list, int acti
         m_rows[1][i]->enabled = false;
     }
     m_abilities = list;
+    // The buttons take the abilities' pictures: what their old ones let through no longer counts.
+    m_coverage[1].clear();
     for (size_t i = 0; i < ShownAbilities(); ++i) {
         const SpellDefinition& ability = (*m_abilities)[i];
         GuiButton& button = *m_rows[1][i];
@@ -236,4 +256,6 @@ void ButtonMenu::Release()
         }
         row.clear();
     }
+    for (auto& row : m_coverage)
+        row.clear();
 }

@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class GuiButton;
+class TextureCoverage;
 
 // What the ability row asks of the battle HUD that owns the menu.
 class AbilityRowHost
@@ -54,6 +56,10 @@ public:
     void SetAbilities(const std::vector<SpellDefinition>* abilities, int actionPoints, int mana);
     // Each frame while the ability row shows: the clicked ability button, or null.
     GuiButton* UpdateAbilityRow(int actionPoints, AbilityRowHost& host);
+    // Reads, once, what the pictures of the row's buttons let through: from then on their clear texels are not
+    // drawn and their opaque ones are drawn without blending. For a row whose buttons keep their pictures (the
+    // action row); the ability row's pictures change with the unit, and showing its abilities forgets it.
+    void ReadCoverage(uint32_t row);
     void Release();
 
     // The last ability button that played the hover sound is process-wide.
@@ -68,4 +74,6 @@ private:
     uint32_t m_currentRow = 0;
     uint32_t m_previousRow = 1;
     std::array<std::vector<GuiButton*>, ROW_COUNT> m_rows;
+    // Button by button, what the pictures of a row read by ReadCoverage let through.
+    std::array<std::vector<std::unique_ptr<TextureCoverage>>, ROW_COUNT> m_coverage;
 };

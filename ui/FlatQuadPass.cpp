@@ -72,6 +72,39 @@ bool CutSpan(Span& span, float texels, float shownLow, float shownHigh, float cu
     return true;
 }
 
+// The stages after the first give on the alpha they receive, so that an opaque texel of a wholly opaque quad
+// comes out opaque and replaces what lies beneath, whatever they do to its colour. Each is off, keeps alpha
+// as it came, selects it, or modulates it with a texture that is not bound and reads as opaque white. The game
+// leaves the terrain's second stage modulating, with nothing bound there, when it draws the interface.
+bool LaterStagesKeepAlpha(IDirect3DDevice9* device)
+{
+    constexpr DWORD STAGES = 8;
+    for (DWORD stage = 1; stage < STAGES; ++stage) {
+        DWORD colourOp = D3DTOP_DISABLE;
+        DWORD alphaOp = D3DTOP_DISABLE;
+        DWORD arg1 = 0;
+        DWORD arg2 = 0;
+        device->GetTextureStageState(stage, D3DTSS_COLOROP, &colourOp);
+        if (colourOp == D3DTOP_DISABLE)
+            return true;
+        device->GetTextureStageState(stage, D3DTSS_ALPHAOP, &alphaOp);
+        device->GetTextureStageState(stage, D3DTSS_ALPHAARG1, &arg1);
+        device->GetTextureStageState(stage, D3DTSS_ALPHAARG2, &arg2);
+        bool keeps = alphaOp == D3DTOP_DISABLE || (alphaOp == D3DTOP_SELECTARG1 && arg1 == D3DTA_CURRENT) ||
+                     (alphaOp == D3DTOP_SELECTARG2 && arg2 == D3DTA_CURRENT);
+        if (!keeps && alphaOp == D3DTOP_MODULATE &&
+            ((arg1 == D3DTA_TEXTURE && arg2 == D3DTA_CURRENT) || (arg1 == D3DTA_CURRENT && arg2 == D3DTA_TEXTURE))) {
+            IDirect3DBaseTexture9* bound = nullptr;
+            keeps = SUCCEEDED(device->GetTexture(stage, &bound)) && !bound;
+            if (bound)
+                bound->Release();
+        }
+        if (!keeps)
+            return false;
+    }
+    return true;
+}
+
 // Faded out altogether, or parked wholly above or left of the screen.
 bool Shows(const GuiElement& element)
 {
@@ -94,7 +127,6 @@ FlatQuadPass::FlatQuadPass(IDirect3DDevice9* target) : m_device(target)
     DWORD alphaOp = 0;
     DWORD alpha1 = 0;
     DWORD alpha2 = 0;
-    DWORD nextStage = 0;
     m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
     m_device->GetRenderState(D3DRS_SRCBLEND, &source);
     m_device->GetRenderState(D3DRS_DESTBLEND, &destination);
@@ -103,14 +135,13 @@ FlatQuadPass::FlatQuadPass(IDirect3DDevice9* target) : m_device(target)
     m_device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
     m_device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alpha1);
     m_device->GetTextureStageState(0, D3DTSS_ALPHAARG2, &alpha2);
-    m_device->GetTextureStageState(1, D3DTSS_COLOROP, &nextStage);
     // On the first stage the current colour is the vertex colour.
     const auto vertexAlpha = [](DWORD arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
     const bool textureAlpha = (alphaOp == D3DTOP_MODULATE && ((alpha1 == D3DTA_TEXTURE && vertexAlpha(alpha2)) ||
                                                               (vertexAlpha(alpha1) && alpha2 == D3DTA_TEXTURE))) ||
                               (alphaOp == D3DTOP_SELECTARG1 && alpha1 == D3DTA_TEXTURE);
     m_opaqueUnblended = blend && source == D3DBLEND_SRCALPHA && destination == D3DBLEND_INVSRCALPHA &&
-                        operation == D3DBLENDOP_ADD && !separate && textureAlpha && nextStage == D3DTOP_DISABLE;
+                        operation == D3DBLENDOP_ADD && !separate && textureAlpha && LaterStagesKeepAlpha(m_device);
     m_device->GetRenderState(D3DRS_ZENABLE, &m_depth);
     m_device->GetSamplerState(0, D3DSAMP_MIPFILTER, &m_mip);
     m_device->GetSamplerState(0, D3DSAMP_ADDRESSU, &m_addressU);

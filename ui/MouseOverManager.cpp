@@ -6,6 +6,8 @@
 #include "core/DataManager.h"
 #include "core/GlobalConstants.h"
 #include "core/MouseHelpers.h"
+#include "core/ScreenVertex.h"
+#include "ui/FlatQuadPass.h"
 #include "ui/GuiButton.h"
 #include "ui/GuiElement.h"
 #include "ui/TextLabel.h"
@@ -190,8 +192,13 @@ void MouseOverManager::Render()
 {
     if (m_textLabel)
         m_textLabel->QueueDraw();
-    if (m_textWindow)
-        m_textWindow->Render();
+    IDirect3DDevice9* device = DataManager::Get()->GetDevice();
+    if (!m_textWindow || !device)
+        return;
+    // The window behind the label stays faded away while nothing is hovered: then it is not drawn at all.
+    FlatQuadPass pass(device);
+    device->SetFVF(SCREEN_FVF);
+    pass.Draw(*m_textWindow);
 }
 
 void MouseOverManager::OnLostDevice()

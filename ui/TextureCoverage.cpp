@@ -6,6 +6,8 @@
 namespace {
 // An opaque rectangle or a clear hole smaller than this is not worth the triangles it adds.
 constexpr LONG MIN_AREA = 32 * 32;
+// How many times over holes are taken out of what is left of a part.
+constexpr int HOLE_DEPTH = 3;
 } // namespace
 
 TextureCoverage::TextureCoverage(IDirect3DTexture9* picture) : m_texture(picture)
@@ -106,14 +108,21 @@ void TextureCoverage::CutIntoPieces()
     } else {
         rest.push_back({m_shown, false});
     }
-    // A large clear hole in what is left is not drawn either.
-    for (const Piece& piece : rest) {
-        const RECT hole = largest(piece.texels, 0x00);
-        if (hole.right > hole.left)
-            around(piece.texels, hole, false, m_pieces);
-        else
-            m_pieces.push_back(piece);
-    }
+    // Large clear holes in what is left are not drawn either: the largest, then the largest in each part around
+    // it, a few times over (a frame's corners beside a raised middle, and the windows cut in its sides).
+    const auto carve = [&](const auto& self, const RECT& area, int depth) -> void {
+        const RECT hole = depth > 0 ? largest(area, 0x00) : RECT{0, 0, 0, 0};
+        if (hole.right <= hole.left) {
+            m_pieces.push_back({area, false});
+            return;
+        }
+        std::vector<Piece> parts;
+        around(area, hole, false, parts);
+        for (const Piece& part : parts)
+            self(self, part.texels, depth - 1);
+    };
+    for (const Piece& piece : rest)
+        carve(carve, piece.texels, HOLE_DEPTH);
 }
 
 LONG TextureCoverage::OpaqueFrom(LONG left, LONG right, LONG rowEnd) const

@@ -29,7 +29,7 @@ public:
     const RECT& GetShown() const { return m_shown; }
     // A few rectangles that do not overlap and together hold every texel with any alpha: the largest opaque
     // rectangle, when it is large enough to be worth drawing apart, and the parts of the shown rectangle around
-    // it, each less its largest clear hole when that is as large. Empty when nothing shows.
+    // it, less the clear holes in them that are as large. Empty when nothing shows.
     const std::vector<Piece>& GetPieces() const { return m_pieces; }
     // The first row from which every row before rowEnd is wholly opaque in columns [left, right); rowEnd when
     // the row just above it is not, or when the band lies outside the picture.

@@ -347,6 +347,30 @@ TEST_F(BattleFlowTest, TheBannerAnnouncesTheCountdownThenTheSideWhoseTurnItIs)
     EXPECT_FLOAT_EQ(keys[1].green, 255.0f);
 }
 
+TEST_F(BattleFlowTest, TheTurnWindowAndTheSidesSymbolAreDrawnOnlyWhileTheyShow)
+{
+    BattleMarkers markers;
+    markers.Create();
+    const auto draws = [&] {
+        const UINT before = Null()->DrawCount();
+        markers.RenderWindows();
+        return Null()->DrawCount() - before;
+    };
+    EXPECT_EQ(draws(), 0u) << "both start faded away";
+    markers.ShowCountdown();
+    markers.ShowTurnOf(true);
+    Frame(0.1f);
+    markers.UpdateWindows();
+    EXPECT_EQ(draws(), 2u) << "the turn has just begun: the window and the symbol show";
+    // Both wait two seconds, then fade out.
+    for (int frame = 0; frame < 200; ++frame) {
+        Frame(0.1f);
+        markers.UpdateWindows();
+    }
+    EXPECT_EQ(PackColour(markers.GetPlayerSymbol()->colour) >> 24, 0u);
+    EXPECT_EQ(draws(), 0u) << "faded away, they would change no pixel";
+}
+
 // A unit that asks for the next turn while its turn is being ended: the turn passes once, to the next unit.
 TEST_F(BattleFlowTest, AUnitEndingItsTurnCannotEndItTwice)
 {

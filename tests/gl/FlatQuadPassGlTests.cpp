@@ -14,7 +14,9 @@ constexpr D3DCOLOR kBackground = 0xFF404040;
 class FlatQuadPassGlTest : public GlScreenFixture<UiTest>
 {
 protected:
-    FlatQuadPassGlTest() : GlScreenFixture(SIZE, SIZE) { }
+    explicit FlatQuadPassGlTest(UINT screenWidth = SIZE, UINT screenHeight = SIZE)
+        : GlScreenFixture(screenWidth, screenHeight)
+    { }
 
     void SetUp() override
     {
@@ -48,6 +50,10 @@ protected:
         device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        // The game draws its interface with the terrain's second stage left modulating and nothing bound there.
+        device->SetTexture(1, nullptr);
+        device->SetTextureStageState(1, D3DTSS_COLOROP, secondStage ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+        device->SetTextureStageState(1, D3DTSS_ALPHAOP, secondStage ? D3DTOP_MODULATE : D3DTOP_DISABLE);
         {
             FlatQuadPass pass(device);
             device->SetFVF(SCREEN_FVF);
@@ -61,6 +67,14 @@ protected:
     }
 
     IDirect3DTexture9* picture = nullptr;
+    bool secondStage = false;
+};
+
+// Room for a frame of the HUD's make, with holes large enough to be left out.
+class FlatQuadPassWideGlTest : public FlatQuadPassGlTest
+{
+protected:
+    FlatQuadPassWideGlTest() : FlatQuadPassGlTest(160, 72) { }
 };
 
 TEST_F(FlatQuadPassGlTest, ACutQuadDrawsTheWholeQuadsPixelsWhereItStillCovers)
@@ -87,27 +101,68 @@ TEST_F(FlatQuadPassGlTest, ACutQuadDrawsTheWholeQuadsPixelsWhereItStillCovers)
         {"stretched", 2.0f, 4.0f, 60.0f, 58.0f, false, 20.0f, false},
     };
     for (const Case& c : cases) {
+        for (const bool second : {false, true}) {
+            secondStage = second;
+            GuiElement element;
+            element.SetRect(c.x, c.y, c.w, c.h);
+            element.SetFrameTexture(picture);
+            if (c.mirrored)
+                std::swap(element.leftU, element.rightU);
+            element.UpdateVertices();
+            const std::vector<D3DCOLOR> whole = Shoot(element, nullptr, 0.0f, false);
+            const std::vector<D3DCOLOR> shown = Shoot(element, &coverage, c.hiddenFrom, true);
+            const int cutRow = c.rowsCut ? static_cast<int>(c.hiddenFrom) : static_cast<int>(SIZE);
+            int drawn = 0;
+            for (int y = 0; y < static_cast<int>(SIZE); ++y) {
+                for (int x = 0; x < static_cast<int>(SIZE); ++x) {
+                    const D3DCOLOR expected = y < cutRow ? Pixel(whole, x, y) : kBackground;
+                    ASSERT_EQ(Pixel(shown, x, y) & 0xFFFFFF, expected & 0xFFFFFF)
+                        << c.name << (second ? " (second stage on)" : "") << " at " << x << "," << y;
+                    drawn += (Pixel(whole, x, y) & 0xFFFFFF) != (kBackground & 0xFFFFFF);
+                }
+            }
+            // The picture shows at all in the whole quad, so the comparison means something.
+            EXPECT_GT(drawn, 0) << c.name;
+            element.OnLostDevice();
+        }
+    }
+}
+
+TEST_F(FlatQuadPassWideGlTest, AFrameWithClearCornersAndWindowsDrawsItsWholePixelsCut)
+{
+    // 140 x 60: an opaque middle (columns 60 to 80) raised above half-clear sides, clear corners above the sides
+    // (rows 0 to 20) and a clear window in each side (rows 28 to 50), each texel of its own colour.
+    std::vector<D3DCOLOR> texels(140 * 60, 0x00FFFFFF);
+    for (UINT y = 0; y < 60; ++y)
+        for (UINT x = 0; x < 140; ++x) {
+            const bool middle = x >= 60 && x < 80;
+            const bool window = y >= 28 && y < 50 && ((x >= 5 && x < 55) || (x >= 85 && x < 135));
+            if (middle || (y >= 20 && !window))
+                texels[y * 140 + x] = (middle ? 0xFF000000u : 0x90000000u) | x << 16 | (y * 4) << 8 | 0x40;
+        }
+    IDirect3DTexture9* frame = MakeTexture(140, 60, texels);
+    ASSERT_NE(frame, nullptr);
+    const TextureCoverage coverage(frame);
+    for (const bool second : {false, true}) {
+        secondStage = second;
         GuiElement element;
-        element.SetRect(c.x, c.y, c.w, c.h);
-        element.SetFrameTexture(picture);
-        if (c.mirrored)
-            std::swap(element.leftU, element.rightU);
+        element.SetRect(0.0f, 4.0f, 140.0f, 60.0f);
+        element.SetFrameTexture(frame);
         element.UpdateVertices();
         const std::vector<D3DCOLOR> whole = Shoot(element, nullptr, 0.0f, false);
-        const std::vector<D3DCOLOR> shown = Shoot(element, &coverage, c.hiddenFrom, true);
-        const int cutRow = c.rowsCut ? static_cast<int>(c.hiddenFrom) : static_cast<int>(SIZE);
+        const std::vector<D3DCOLOR> shown = Shoot(element, &coverage, static_cast<float>(height), true);
+        int differ = 0;
         int drawn = 0;
-        for (int y = 0; y < static_cast<int>(SIZE); ++y) {
-            for (int x = 0; x < static_cast<int>(SIZE); ++x) {
-                const D3DCOLOR expected = y < cutRow ? Pixel(whole, x, y) : kBackground;
-                ASSERT_EQ(Pixel(shown, x, y) & 0xFFFFFF, expected & 0xFFFFFF) << c.name << " at " << x << "," << y;
-                drawn += (Pixel(whole, x, y) & 0xFFFFFF) != (kBackground & 0xFFFFFF);
-            }
+        for (size_t i = 0; i < whole.size(); ++i) {
+            differ += (whole[i] & 0xFFFFFF) != (shown[i] & 0xFFFFFF);
+            drawn += (whole[i] & 0xFFFFFF) != (kBackground & 0xFFFFFF);
         }
-        // The picture shows at all in the whole quad, so the comparison means something.
-        EXPECT_GT(drawn, 0) << c.name;
+        EXPECT_EQ(differ, 0) << (second ? "second stage on" : "second stage off");
+        // The middle, the sides' rims and both windows' surrounds show.
+        EXPECT_GT(drawn, 20 * 60) << (second ? "second stage on" : "second stage off");
         element.OnLostDevice();
     }
+    frame->Release();
 }
 
 } // namespace

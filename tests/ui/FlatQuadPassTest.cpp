@@ -197,4 +197,75 @@ TEST_F(FlatQuadPassTest, QuadsAreCutToWhatShowsAndWhollyHiddenOnesAreNotDrawn)
         texture->Release();
 }
 
+TEST_F(FlatQuadPassTest, OpaqueTexelsGoUnblendedOnlyWhereTheLaterStagesChangeNothing)
+{
+    // 40 x 40, wholly opaque but for a half-clear top row: the 39 opaque rows make one block.
+    IDirect3DTexture9* picture = nullptr;
+    ASSERT_EQ(device->CreateTexture(40, 40, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &picture, nullptr), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(picture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < 40; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + locked.Pitch * y);
+        for (UINT x = 0; x < 40; ++x)
+            row[x] = y == 0 ? 0x80FFFFFFu : 0xFFFFFFFFu;
+    }
+    picture->UnlockRect(0);
+    IDirect3DTexture9* other = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &other, nullptr), D3D_OK);
+    const TextureCoverage coverage(picture);
+    struct Case {
+        const char* name;
+        DWORD colourOp;
+        DWORD colourArg1;
+        DWORD alphaOp;
+        IDirect3DTexture9* bound;
+        // The opaque block drawn apart, without blending.
+        bool apart;
+    };
+    const Case cases[] = {
+        {"second stage off", D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTOP_DISABLE, nullptr, true},
+        // As the game leaves it: modulating a texture that is not there, which reads as opaque white.
+        {"modulating nothing", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTOP_MODULATE, nullptr, true},
+        // Whatever the colour becomes, an opaque texel replaces what lies beneath, blended or not.
+        {"colour added, alpha kept", D3DTOP_ADD, D3DTA_DIFFUSE, D3DTOP_SELECTARG2, nullptr, true},
+        // A bound picture could thin the texels' alpha; so could the diffuse alpha chosen in its place.
+        {"modulating a picture", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTOP_MODULATE, other, false},
+        {"alpha from the diffuse colour", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTOP_SELECTARG1, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        GuiElement element;
+        element.SetRect(10.0f, 10.0f, 40.0f, 40.0f);
+        element.SetFrameTexture(picture);
+        element.UpdateVertices();
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        device->SetTextureStageState(1, D3DTSS_COLOROP, c.colourOp);
+        device->SetTextureStageState(1, D3DTSS_COLORARG1, c.colourArg1);
+        device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+        device->SetTextureStageState(1, D3DTSS_ALPHAOP, c.alphaOp);
+        device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        device->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+        if (c.alphaOp == D3DTOP_MODULATE)
+            device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        device->SetTexture(1, c.bound);
+        const UINT before = Null()->DrawCount();
+        {
+            FlatQuadPass pass(device);
+            device->SetFVF(SCREEN_FVF);
+            pass.DrawShown(element, &coverage, 768.0f);
+        }
+        // Apart: the top row blended, then the block unblended; otherwise one blended draw of both.
+        EXPECT_EQ(Null()->DrawCount() - before, c.apart ? 2u : 1u) << c.name;
+        EXPECT_EQ(Null()->LastDraw().alphaBlendEnable, static_cast<DWORD>(c.apart ? FALSE : TRUE)) << c.name;
+        element.OnLostDevice();
+    }
+    device->SetTexture(1, nullptr);
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    other->Release();
+    picture->Release();
+}
+
 } // namespace

@@ -1,10 +1,12 @@
 // Buttons and the battle HUD's button rows: the per-frame flags, the rows' fades, the ability row's greying.
 #include "ui/GuiButton.h"
 #include "UiDataFixture.h"
+#include "core/ScreenVertex.h"
 #include "ui/ButtonMenu.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -191,6 +193,56 @@ TEST_F(MenuTest, SwitchingThroughTheEmptyRowsTouchesNothingBeyondThem)
     EXPECT_EQ(menu.GetCurrentRow(), 0u);
     EXPECT_TRUE(menu.GetButton(0, 5)->enabled);
     menu.Update();
+}
+
+TEST_F(MenuTest, ARowWhosePicturesAreReadIsDrawnOnlyWhereItShowsAndOpaqueUnblended)
+{
+    // Two frames of 40 x 40, one above the other: a clear margin two texels wide, a half-clear rim one texel
+    // wide inside it and an opaque middle of 34 x 34 (large enough to be drawn apart).
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = 40;
+    tga[14] = 80;
+    tga[16] = 32;
+    tga[17] = 0x28;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const int fy = y % 40;
+            const bool clear = x < 2 || x > 37 || fy < 2 || fy > 37;
+            const bool rim = x == 2 || x == 37 || fy == 2 || fy == 37;
+            tga += std::string{'\x40', '\x60', '\x20', clear ? '\0' : rim ? '\x80' : '\xff'};
+        }
+    tree->Write("Data/framed_f2.tga", tga);
+    GuiButton* button = menu.AddButton(0, "framed_f2.tga", "none.tga", 100.0f, 700.0f, 40.0f, 40.0f);
+    ASSERT_NE(button, nullptr);
+    button->topV = 0.0f;
+    button->bottomV = 0.5f;
+    button->colour = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    button->UpdateVertices();
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device->SetFVF(SCREEN_FVF);
+    const auto draws = [this] {
+        const UINT before = Null()->DrawCount();
+        menu.Render();
+        return Null()->DrawCount() - before;
+    };
+    // Unread: the whole quad in one blended draw (the icon is still faded out).
+    EXPECT_EQ(draws(), 1u);
+    EXPECT_FALSE(Null()->LastDraw().userPointer);
+    EXPECT_EQ(Null()->LastDraw().alphaBlendEnable, static_cast<DWORD>(TRUE));
+    // Read: the rim blended, then the middle without blending; the clear margin in neither.
+    menu.ReadCoverage(0);
+    EXPECT_EQ(draws(), 2u);
+    EXPECT_TRUE(Null()->LastDraw().userPointer);
+    EXPECT_EQ(Null()->LastDraw().alphaBlendEnable, static_cast<DWORD>(FALSE));
+    EXPECT_EQ(Null()->LastDraw().vertexCount, 6u) << "one rectangle of two triangles";
+    // Blending is given back for what is drawn next.
+    EXPECT_EQ(DeviceKit::RenderState(device, D3DRS_ALPHABLENDENABLE), static_cast<DWORD>(TRUE));
+    menu.Release();
+    EXPECT_EQ(draws(), 0u);
 }
 
 // Pointer at the centre of a button, frames of 0.05 s, the menu updated as the HUD does.

@@ -166,6 +166,30 @@ TEST_F(HoverTest, NameTextAnchorsBesideThePointerAndWidensToTheName)
     EXPECT_FLOAT_EQ(manager->GetTextLabel()->targetColour.a, 0.0f);
 }
 
+TEST_F(HoverTest, TheNamesWindowIsDrawnOnlyWhileItShows)
+{
+    GuiButton move;
+    move.Create("none.tga", 480.0f, 680.0f, 43.0f, 49.0f);
+    move.SetName("Move");
+    move.showsName = true;
+    move.hoverDelay = 0.1f;
+    const auto draws = [this] {
+        const UINT before = Null()->DrawCount();
+        manager->Render();
+        return Null()->DrawCount() - before;
+    };
+    for (int frame = 0; frame < 20; ++frame)
+        Step(500, 700, 0.05f, {&move});
+    ASSERT_TRUE(manager->IsTextAnchored());
+    EXPECT_EQ(draws(), 1u) << "the name shows on its window";
+    // Away from the button, the window fades out and stays faded while nothing is hovered.
+    for (int frame = 0; frame < 100; ++frame)
+        Step(100, 100, 0.05f, {&move});
+    ASSERT_EQ(PackColour(manager->GetTextWindow()->colour) >> 24, 0u);
+    EXPECT_EQ(draws(), 0u) << "faded away, it would change no pixel";
+    DrawQueuedText();
+}
+
 TEST_F(HoverTest, UnitTextsComeBackATenthOfASecondAfterLeaving)
 {
     GuiButton button;

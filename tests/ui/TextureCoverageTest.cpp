@@ -12,7 +12,7 @@ namespace {
 
 using TextureCoverageTest = UiDeviceTest;
 
-// 8 x 6 texels from rows of characters: '.' clear, 'h' half, '#' opaque.
+// Texels from rows of characters: '.' clear, 's' the faintest alpha (1), 'h' half, '#' opaque.
 IDirect3DTexture9* Picture(IDirect3DDevice9* device, const std::vector<const char*>& rows,
                            D3DFORMAT format = D3DFMT_A8R8G8B8)
 {
@@ -26,7 +26,7 @@ IDirect3DTexture9* Picture(IDirect3DDevice9* device, const std::vector<const cha
         auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + locked.Pitch * y);
         for (UINT x = 0; x < width; ++x) {
             const char c = rows[y][x];
-            const uint32_t alpha = c == '#' ? 0xFF : c == 'h' ? 0x80 : 0x00;
+            const uint32_t alpha = c == '#' ? 0xFF : c == 'h' ? 0x80 : c == 's' ? 0x01 : 0x00;
             row[x] = (alpha << 24) | 0x00336699;
         }
     }
@@ -166,6 +166,85 @@ TEST_F(TextureCoverageTest, PiecesHoldEveryShownTexelOnceAndTheLargestOpaqueRect
         EXPECT_LE(coverage.GetPieces().size(), 5u) << c.name;
         texture->Release();
     }
+}
+
+TEST_F(TextureCoverageTest, TheShownRectangleHoldsEveryTexelWithAnyAlpha)
+{
+    struct Case {
+        const char* name;
+        std::vector<const char*> rows;
+        RECT shown;
+    };
+    const Case cases[] = {
+        {"clear all over", {"......", "......", "......"}, {0, 0, 0, 0}},
+        {"one opaque texel in the last corner", {"......", "......", ".....#"}, {5, 2, 6, 3}},
+        {"one opaque texel in the first corner", {"#.....", "......", "......"}, {0, 0, 1, 1}},
+        // The faintest alpha still blends a trace of the texel in.
+        {"soft edges", {"......", "..ss..", ".s##s.", "..ss..", "......"}, {1, 1, 5, 4}},
+        {"nothing but the faintest", {"......", "...s..", "......"}, {3, 1, 4, 2}},
+    };
+    for (const Case& c : cases) {
+        IDirect3DTexture9* texture = Picture(device, c.rows);
+        const TextureCoverage coverage(texture);
+        const RECT& shown = coverage.GetShown();
+        EXPECT_EQ(shown.left, c.shown.left) << c.name;
+        EXPECT_EQ(shown.top, c.shown.top) << c.name;
+        EXPECT_EQ(shown.right, c.shown.right) << c.name;
+        EXPECT_EQ(shown.bottom, c.shown.bottom) << c.name;
+        // The pieces hold the shown texels and nothing is opaque enough to be drawn apart.
+        LONG area = 0;
+        for (const TextureCoverage::Piece& piece : coverage.GetPieces()) {
+            EXPECT_FALSE(piece.opaque) << c.name;
+            area += (piece.texels.right - piece.texels.left) * (piece.texels.bottom - piece.texels.top);
+        }
+        EXPECT_EQ(area, (c.shown.right - c.shown.left) * (c.shown.bottom - c.shown.top)) << c.name;
+        texture->Release();
+    }
+    // A soft edge is not opaque: the band over the opaque middle is hidden only from row 2 to its end at row 3.
+    IDirect3DTexture9* soft = Picture(device, {"......", "..ss..", ".s##s.", "..ss.."});
+    const TextureCoverage coverage(soft);
+    EXPECT_EQ(coverage.OpaqueFrom(2, 4, 3), 2);
+    EXPECT_EQ(coverage.OpaqueFrom(1, 4, 3), 3);
+    soft->Release();
+}
+
+TEST_F(TextureCoverageTest, EveryLargeClearHoleIsLeftOutNotOnlyTheLargest)
+{
+    // A frame 140 x 60 as the HUD's is built: an opaque middle (columns 60 to 80) raised above half-clear sides.
+    // The left side has a clear corner above it (60 x 20 = 1200 texels) and a clear window in it (50 x 22 =
+    // 1100, columns 5 to 55 of rows 28 to 50); the right side only its corner.
+    constexpr int kWidth = 140;
+    constexpr int kHeight = 60;
+    std::vector<std::string> rows(kHeight, std::string(kWidth, 'h'));
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            if (x >= 60 && x < 80)
+                rows[y][x] = '#';
+            else if (y < 20)
+                rows[y][x] = '.';
+            else if (y >= 28 && y < 50 && x >= 5 && x < 55)
+                rows[y][x] = '.';
+        }
+    std::vector<const char*> lines;
+    for (const std::string& row : rows)
+        lines.push_back(row.c_str());
+    IDirect3DTexture9* texture = Picture(device, lines);
+    const TextureCoverage coverage(texture);
+    std::vector<int> hits(kWidth * kHeight, 0);
+    for (const TextureCoverage::Piece& piece : coverage.GetPieces())
+        for (LONG y = piece.texels.top; y < piece.texels.bottom; ++y)
+            for (LONG x = piece.texels.left; x < piece.texels.right; ++x)
+                ++hits[static_cast<size_t>(y * kWidth + x)];
+    int drawnClear = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const int hit = hits[static_cast<size_t>(y * kWidth + x)];
+            const bool clear = rows[static_cast<size_t>(y)][static_cast<size_t>(x)] == '.';
+            EXPECT_EQ(hit, clear ? 0 : 1) << x << "," << y;
+            drawnClear += clear && hit > 0;
+        }
+    EXPECT_EQ(drawnClear, 0);
+    texture->Release();
 }
 
 } // namespace
