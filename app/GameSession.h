@@ -223,6 +223,15 @@ private:
     // Shows the kept picture of the world's still part (drawing it first when it is out of date); false when the
     // frame is to draw that part itself.
     bool DrawKeptWorld(IDirect3DDevice9* device);
+    // What changes of the kept picture for this view: the whole picture (more than the sky's hour changed, or
+    // the stars come or go), the pixels in a rectangle (the hour alone, where the dome draws) or none.
+    enum class SkyChange
+    {
+        WHOLE_PICTURE,
+        INSIDE_RECT,
+        NO_PIXEL
+    };
+    SkyChange SkyStepOnly(const WorldCache::View& view, RECT* rect) const;
     void SetLevelPreset() const;
     void ApplyGameSpeed();
     void UpdateSlowMotion();

@@ -133,9 +133,18 @@ bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
         m_keptWorld.lastView = std::move(view);
         return false;
     }
-    const bool kept = m_keptWorld.cache->IsCurrent(view);
+    bool kept = m_keptWorld.cache->IsCurrent(view);
+    RECT sky{};
+    const SkyChange skyChange = kept ? SkyChange::WHOLE_PICTURE : SkyStepOnly(view, &sky);
+    if (skyChange == SkyChange::NO_PIXEL) {
+        m_keptWorld.cache->TakeView(view);
+        kept = true;
+    }
     if (!kept) {
-        if (!m_keptWorld.cache->BeginPicture(device, view, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH)) {
+        const bool begun = skyChange == SkyChange::INSIDE_RECT
+                               ? m_keptWorld.cache->BeginPart(device, view, sky, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH)
+                               : m_keptWorld.cache->BeginPicture(device, view, SCENE_CLEAR_COLOUR, OUT_OF_RANGE_DEPTH);
+        if (!begun) {
             m_keptWorld.lastView = std::move(view);
             return false;
         }
@@ -157,6 +166,23 @@ bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
         return false;
     }
     return true;
+}
+
+// When the sky has stepped on and nothing else changed, only the pixels the dome draws can change, as long as the
+// stars show (or stay hidden) at both hours: drawn first under the dome, or into what nothing else covers,
+// they do not depend on the hour anywhere else.
+GameSession::SkyChange GameSession::SkyStepOnly(const WorldCache::View& view, RECT* rect) const
+{
+    const WorldCache& cache = *m_keptWorld.cache;
+    if (!m_skyDome || !cache.IsValid() || !cache.KeptView().SameButTheSky(view))
+        return SkyChange::WHOLE_PICTURE;
+    const float before = cache.KeptView().skyValue;
+    if (m_skyDome->LetsStarsThroughAt(before) != m_skyDome->LetsStarsThroughAt(view.skyValue))
+        return SkyChange::WHOLE_PICTURE;
+    D3DXMATRIX viewProjection;
+    D3DXMatrixMultiply(&viewProjection, &view.view, &view.projection);
+    return m_skyDome->ScreenRect(viewProjection, view.width, view.height, rect) ? SkyChange::INSIDE_RECT
+                                                                                : SkyChange::NO_PIXEL;
 }
 
 void GameSession::RenderStillWorld()

@@ -89,6 +89,12 @@ void SkyDome::Build()
     if (FAILED(m_vertexBuffer->Lock(0, 0, &data, 0)) || !data)
         return;
     auto* out = static_cast<Vertex*>(data);
+    MakeStrip(out, m_vertexCount);
+    m_vertexBuffer->Unlock();
+}
+
+int SkyDome::MakeStrip(Vertex* out, int capacity) const
+{
     const float u = m_skyValue * DAY_LENGTH;
     const int latStep = static_cast<int>(m_latitudeStep);
     const int lonStep = static_cast<int>(m_longitudeStep);
@@ -109,7 +115,7 @@ void SkyDome::Build()
     int written = 0;
     for (int phi = 0; phi <= 90 - latStep; phi += latStep) {
         for (int theta = 0; theta <= 360 - lonStep; theta += lonStep) {
-            if (written + 4 > m_vertexCount)
+            if (written + 4 > capacity)
                 break;
             out[written++] = vertex(phi, theta);
             out[written++] = vertex(phi + latStep, theta);
@@ -118,7 +124,89 @@ void SkyDome::Build()
                 out[written++] = vertex(phi + latStep, theta + lonStep);
         }
     }
-    m_vertexBuffer->Unlock();
+    return written;
+}
+
+bool SkyDome::ScreenRect(const D3DXMATRIX& viewProjection, UINT width, UINT height, RECT* rect) const
+{
+    if (!rect || m_vertexCount < 3 || width == 0 || height == 0)
+        return false;
+    // The whole buffer is drawn; a vertex the strip leaves unwritten stays as created, at the centre.
+    std::vector<Vertex> strip(static_cast<size_t>(m_vertexCount));
+    MakeStrip(strip.data(), m_vertexCount);
+    const int count = m_vertexCount;
+    D3DXMATRIX world, worldViewProjection;
+    D3DXMatrixTranslation(&world, m_centreX, m_heightOffset, m_centreZ);
+    D3DXMatrixMultiply(&worldViewProjection, &world, &viewProjection);
+    std::vector<D3DXVECTOR4> clip(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const D3DXVECTOR3 position(strip[static_cast<size_t>(i)].x, strip[static_cast<size_t>(i)].y,
+                                   strip[static_cast<size_t>(i)].z);
+        D3DXVec3Transform(&clip[static_cast<size_t>(i)], &position, &worldViewProjection);
+    }
+    // Every triangle the strip draws, cut to the view (the near plane and the four sides; what lies beyond the
+    // far plane is kept): what is left of it projects onto the screen.
+    float left = 2.0f, right = -2.0f, bottom = 2.0f, top = -2.0f;
+    // Distances to the planes x = -w, x = w, y = -w, y = w and z = 0, inside where not negative.
+    const auto distance = [](const D3DXVECTOR4& p, int plane) {
+        switch (plane) {
+        case 0:
+            return p.w + p.x;
+        case 1:
+            return p.w - p.x;
+        case 2:
+            return p.w + p.y;
+        case 3:
+            return p.w - p.y;
+        default:
+            return p.z;
+        }
+    };
+    constexpr int PLANES = 5;
+    constexpr int MOST = 3 + PLANES;
+    for (int i = 0; i + 2 < count; ++i) {
+        D3DXVECTOR4 polygon[MOST] = {clip[static_cast<size_t>(i)], clip[static_cast<size_t>(i) + 1],
+                                     clip[static_cast<size_t>(i) + 2]};
+        int corners = 3;
+        for (int plane = 0; plane < PLANES && corners > 0; ++plane) {
+            D3DXVECTOR4 cut[MOST];
+            int kept = 0;
+            for (int k = 0; k < corners; ++k) {
+                const D3DXVECTOR4& a = polygon[k];
+                const D3DXVECTOR4& b = polygon[(k + 1) % corners];
+                const float da = distance(a, plane);
+                const float db = distance(b, plane);
+                if (da >= 0.0f && kept < MOST)
+                    cut[kept++] = a;
+                if ((da >= 0.0f) != (db >= 0.0f) && kept < MOST)
+                    cut[kept++] = a + (b - a) * (da / (da - db));
+            }
+            corners = kept;
+            std::copy(cut, cut + kept, polygon);
+        }
+        for (int k = 0; k < corners; ++k) {
+            const D3DXVECTOR4& p = polygon[k];
+            if (!(p.w > 0.0f))
+                continue;
+            const float x = std::clamp(p.x / p.w, -1.0f, 1.0f);
+            const float y = std::clamp(p.y / p.w, -1.0f, 1.0f);
+            left = std::min(left, x);
+            right = std::max(right, x);
+            bottom = std::min(bottom, y);
+            top = std::max(top, y);
+        }
+    }
+    if (left > right || bottom > top)
+        return false;
+    // A pixel's centre inside the triangle is drawn: one pixel more on every side for the edges' rounding.
+    const auto column = [&](float x) { return (x + 1.0f) * 0.5f * static_cast<float>(width); };
+    const auto row = [&](float y) { return (1.0f - y) * 0.5f * static_cast<float>(height); };
+    const LONG w = static_cast<LONG>(width), h = static_cast<LONG>(height);
+    rect->left = std::clamp(static_cast<LONG>(std::floor(column(left))) - 1, LONG{0}, w);
+    rect->right = std::clamp(static_cast<LONG>(std::ceil(column(right))) + 1, LONG{0}, w);
+    rect->top = std::clamp(static_cast<LONG>(std::floor(row(top))) - 1, LONG{0}, h);
+    rect->bottom = std::clamp(static_cast<LONG>(std::ceil(row(bottom))) + 1, LONG{0}, h);
+    return rect->left < rect->right && rect->top < rect->bottom;
 }
 
 void SkyDome::UpdateVertices()
@@ -243,12 +331,17 @@ void SkyDome::ReadColumnAlpha() const
 
 bool SkyDome::LetsStarsThrough() const
 {
+    return LetsStarsThroughAt(m_skyValue);
+}
+
+bool SkyDome::LetsStarsThroughAt(float skyValue) const
+{
     if (!m_columnAlphaRead)
         ReadColumnAlpha();
     if (m_columnAlpha.empty())
         return true;
     const int width = static_cast<int>(m_columnAlpha.size());
-    const float u = m_skyValue * DAY_LENGTH;
+    const float u = skyValue * DAY_LENGTH;
     if (!std::isfinite(u))
         return true;
     // The sampler may repeat the strip or mirror it: both readings of u are looked at.

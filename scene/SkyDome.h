@@ -50,6 +50,11 @@ public:
     // the stars, and the stencil pass that finds their pixels, would change no pixel. A texture that cannot be
     // read counts as letting them through.
     bool LetsStarsThrough() const;
+    // The same at another sky value.
+    bool LetsStarsThroughAt(float skyValue) const;
+    // The rectangle of a target of this size (rows from the top) that holds every pixel the dome can draw in the
+    // view of the matrix (view x projection), whatever lies in front of it. False when it draws none.
+    bool ScreenRect(const D3DXMATRIX& viewProjection, UINT width, UINT height, RECT* rect) const;
 
     void SetSkyValue(float value) { m_skyValue = value; }
     float GetSkyValue() const { return m_skyValue; }
@@ -60,6 +65,8 @@ public:
 
 private:
     void Draw(IDirect3DDevice9* device);
+    // Writes the dome's triangle strip (at most capacity vertices); returns how many were written.
+    int MakeStrip(Vertex* out, int capacity) const;
     void ReadColumnAlpha() const;
 
     TextureRecord* m_texture = nullptr;

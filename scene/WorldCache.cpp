@@ -39,6 +39,13 @@ bool WorldCache::View::operator==(const View& other) const
            level == other.level && levelRevision == other.levelRevision && decals == other.decals;
 }
 
+bool WorldCache::View::SameButTheSky(const View& other) const
+{
+    return SameMatrix(view, other.view) && SameMatrix(projection, other.projection) && width == other.width &&
+           height == other.height && skyShown == other.skyShown && level == other.level &&
+           levelRevision == other.levelRevision && decals == other.decals;
+}
+
 WorldCache::~WorldCache()
 {
     ReleaseAndClear(m_savedTarget);
@@ -59,6 +66,7 @@ void WorldCache::Release()
     ReleaseSurfaces();
     ReleaseStates();
     m_valid = false;
+    m_part = false;
 }
 
 void WorldCache::Invalidate()
@@ -123,10 +131,55 @@ bool WorldCache::BeginPicture(IDirect3DDevice9* device, const View& view, D3DCOL
     return true;
 }
 
+bool WorldCache::BeginPart(IDirect3DDevice9* device, const View& view, const RECT& rect, D3DCOLOR clearColour,
+                           float clearDepth)
+{
+    if (!device || m_savedTarget || !m_valid || !m_colour || !m_depth || rect.left >= rect.right ||
+        rect.top >= rect.bottom)
+        return false;
+    IDirect3DSurface9* target = nullptr;
+    IDirect3DSurface9* depth = nullptr;
+    if (FAILED(device->GetRenderTarget(0, &target)) || !target || FAILED(device->GetDepthStencilSurface(&depth)) ||
+        !depth) {
+        ReleaseAndClear(target);
+        ReleaseAndClear(depth);
+        return false;
+    }
+    Invalidate();
+    D3DVIEWPORT9 viewport{};
+    device->GetViewport(&viewport);
+    m_savedTarget = target;
+    m_savedDepth = depth;
+    device->SetRenderTarget(0, m_colour);
+    device->SetDepthStencilSurface(m_depth);
+    device->SetViewport(&viewport);
+    const D3DRECT part{rect.left, rect.top, rect.right, rect.bottom};
+    device->Clear(1, &part, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, clearColour, clearDepth, 0);
+    device->GetRenderState(D3DRS_SCISSORTESTENABLE, &m_savedScissorTest);
+    device->GetScissorRect(&m_savedScissor);
+    device->SetScissorRect(&rect);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    m_part = true;
+    m_view = view;
+    return true;
+}
+
+void WorldCache::TakeView(const View& view)
+{
+    if (m_valid)
+        m_view = view;
+}
+
 void WorldCache::EndPicture(IDirect3DDevice9* device)
 {
     if (!device || !m_savedTarget)
         return;
+    if (m_part) {
+        // The states kept with the picture are those a whole drawing leaves.
+        device->SetRenderState(D3DRS_SCISSORTESTENABLE, m_savedScissorTest);
+        device->SetScissorRect(&m_savedScissor);
+        m_part = false;
+    }
     CaptureStates(device);
     D3DVIEWPORT9 viewport{};
     device->GetViewport(&viewport);

@@ -40,6 +40,8 @@ public:
 
         // Bit for bit: a matrix that moved by the least amount draws another picture.
         bool operator==(const View& other) const;
+        // Equal but maybe for the sky's value.
+        bool SameButTheSky(const View& other) const;
         bool operator!=(const View& other) const { return !(*this == other); }
     };
 
@@ -56,9 +58,17 @@ public:
     // Sends the drawing into the kept picture's own target (cleared as the frame's target would be), to draw the
     // world of this view into it. False when the device cannot keep a picture; the caller then draws as usual.
     bool BeginPicture(IDirect3DDevice9* device, const View& view, D3DCOLOR clearColour, float clearDepth);
+    // Sends the drawing into the kept picture for a view that differs from the kept one only inside rect (rows
+    // from the top): the picture is cleared there as BeginPicture clears it, and the drawing keeps to the
+    // rectangle by the scissor test until EndPicture. False (nothing changed) without a picture to draw into.
+    bool BeginPart(IDirect3DDevice9* device, const View& view, const RECT& rect, D3DCOLOR clearColour,
+                   float clearDepth);
     // The world is drawn: the device states are kept with the picture and the drawing returns to the target
-    // BeginPicture found.
+    // BeginPicture or BeginPart found.
     void EndPicture(IDirect3DDevice9* device);
+    // The kept picture is that of this view too (it differs from the kept one in nothing the picture shows).
+    void TakeView(const View& view);
+    const View& KeptView() const { return m_view; }
     // Copies the kept picture onto the current target and depth surface and puts back the device states the
     // world's drawing left, as if it had just been drawn there. False (and nothing changed) without a picture.
     bool Show(IDirect3DDevice9* device, bool restoreStates);
@@ -93,6 +103,10 @@ private:
     IDirect3DSurface9* m_savedDepth = nullptr;
     View m_view;
     bool m_valid = false;
+    // While a part is drawn: the scissor test and rectangle it found.
+    bool m_part = false;
+    DWORD m_savedScissorTest = FALSE;
+    RECT m_savedScissor{};
     unsigned m_pictures = 0;
 
     // The device states the world's drawing left; a state the device does not know is left out.

@@ -153,6 +153,10 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
     virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
     virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+    // Draws and clears keep inside this rectangle of the target while D3DRS_SCISSORTESTENABLE is set; setting a
+    // render target makes it the whole target again.
+    virtual HRESULT SetScissorRect(const RECT* rect) = 0;
+    virtual HRESULT GetScissorRect(RECT* rect) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
     virtual HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) = 0;

@@ -168,6 +168,8 @@ void DeviceBase::FullViewport()
     state_.viewport.Height = state_.renderTarget ? state_.renderTarget->Height() : 0;
     state_.viewport.MinZ = 0.0f;
     state_.viewport.MaxZ = 1.0f;
+    state_.scissorRect =
+        RECT{0, 0, static_cast<LONG>(state_.viewport.Width), static_cast<LONG>(state_.viewport.Height)};
     ++state_.changeCount;
 }
 

@@ -88,6 +88,8 @@ public:
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+    HRESULT SetScissorRect(const RECT* rect) override;
+    HRESULT GetScissorRect(RECT* rect) override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
     HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;

@@ -54,14 +54,20 @@ HRESULT DeviceBase::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
     if (lost_)
         return D3D_OK;
 
-    // Everything is clipped to the viewport, which lies inside the render target.
+    // Everything is clipped to the viewport, which lies inside the render target, and to the scissor rectangle
+    // while its test is on.
     const LONG targetWidth = static_cast<LONG>(target->Width());
     const LONG targetHeight = static_cast<LONG>(target->Height());
     const D3DVIEWPORT9& vp = state_.viewport;
-    const RECT bounds{std::min<LONG>(static_cast<LONG>(vp.X), targetWidth),
-                      std::min<LONG>(static_cast<LONG>(vp.Y), targetHeight),
-                      std::min<LONG>(static_cast<LONG>(vp.X + vp.Width), targetWidth),
-                      std::min<LONG>(static_cast<LONG>(vp.Y + vp.Height), targetHeight)};
+    RECT bounds{std::min<LONG>(static_cast<LONG>(vp.X), targetWidth),
+                std::min<LONG>(static_cast<LONG>(vp.Y), targetHeight),
+                std::min<LONG>(static_cast<LONG>(vp.X + vp.Width), targetWidth),
+                std::min<LONG>(static_cast<LONG>(vp.Y + vp.Height), targetHeight)};
+    if (state_.renderStates[D3DRS_SCISSORTESTENABLE]) {
+        const RECT& s = state_.scissorRect;
+        bounds = RECT{std::max(bounds.left, s.left), std::max(bounds.top, s.top), std::min(bounds.right, s.right),
+                      std::min(bounds.bottom, s.bottom)};
+    }
     clearRects_.clear();
     if (count == 0) {
         if (bounds.left < bounds.right && bounds.top < bounds.bottom)

@@ -73,6 +73,23 @@ HRESULT DeviceBase::GetViewport(D3DVIEWPORT9* viewport)
     return D3D_OK;
 }
 
+HRESULT DeviceBase::SetScissorRect(const RECT* rect)
+{
+    if (!rect || rect->left < 0 || rect->top < 0 || rect->right < rect->left || rect->bottom < rect->top)
+        return D3DERR_INVALIDCALL;
+    state_.scissorRect = *rect;
+    ++state_.changeCount;
+    return D3D_OK;
+}
+
+HRESULT DeviceBase::GetScissorRect(RECT* rect)
+{
+    if (!rect)
+        return D3DERR_INVALIDCALL;
+    *rect = state_.scissorRect;
+    return D3D_OK;
+}
+
 DWORD* DeviceBase::RenderStateSlot(D3DRENDERSTATETYPE state)
 {
     return state < D3DRS_COUNT ? &state_.renderStates[state] : nullptr;

@@ -144,6 +144,7 @@ void DeviceState::SetDefaults(bool autoDepth)
         m = Identity();
 
     viewport = D3DVIEWPORT9{0, 0, 0, 0, 0.0f, 1.0f};
+    scissorRect = RECT{0, 0, 0, 0};
     fvf = 0;
     streamSource = nullptr;
     streamOffset = 0;

@@ -25,6 +25,7 @@ struct DeviceState {
     D3DMATRIX world[DEVICE_WORLD_MATRICES]; // D3DTS_WORLDMATRIX(n); world[0] is D3DTS_WORLD
 
     D3DVIEWPORT9 viewport;
+    RECT scissorRect;
     DWORD fvf;
     VertexBuffer* streamSource;
     UINT streamOffset;

@@ -346,8 +346,17 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
         const bool stepped = sky->GetSkyValue() != hour;
         steps += stepped ? 1 : 0;
         size_t intoPicture = 0;
-        for (const NullDevice::DrawRecord& draw : device->Draws())
-            intoPicture += draw.renderTarget != backBuffer ? 1 : 0;
+        for (const NullDevice::DrawRecord& draw : device->Draws()) {
+            if (draw.renderTarget == backBuffer)
+                continue;
+            ++intoPicture;
+            // Only the hour changed: the picture is drawn again where the dome lies, the sky above the horizon,
+            // which the menu's nearly level view has about the middle of the screen.
+            EXPECT_TRUE(draw.scissor);
+            EXPECT_EQ(draw.scissorRect.top, 0);
+            EXPECT_GT(draw.scissorRect.bottom, 200);
+            EXPECT_LT(draw.scissorRect.bottom, 600);
+        }
         EXPECT_EQ(intoPicture > 0, stepped) << "the world is drawn into its picture when the sky has stepped";
         EXPECT_EQ(device->CopyCount(), 2u) << "the picture and its depth are copied onto the back buffer";
         EXPECT_LT(device->Draws().size() - intoPicture, anew / 4) << "over the picture the menu and little else";

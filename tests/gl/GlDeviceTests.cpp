@@ -287,3 +287,56 @@ TEST(GlDisplay, AnXDisplayThatIsThereIsFoundAtEveryStart)
     }
     EXPECT_EQ(missed, 0);
 }
+
+// With the scissor test on, a draw or a clear of the whole target changes only the scissor rectangle, counted from
+// the top, both on the back buffer and on a render target of our own; with it off the draw covers everything
+// again.
+TEST_F(GlDeviceTest, TheScissorRectangleKeepsDrawsInsideItCountingRowsFromTheTop)
+{
+    const D3DCOLOR blue = D3DCOLOR_XRGB(0, 0, 255), red = D3DCOLOR_XRGB(255, 0, 0), green = D3DCOLOR_XRGB(0, 255, 0),
+                   yellow = D3DCOLOR_XRGB(255, 255, 0);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &backBuffer), D3D_OK);
+    IDirect3DSurface9* own = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(SIZE, SIZE, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &own, nullptr),
+              D3D_OK);
+    for (IDirect3DSurface9* target : {backBuffer, own}) {
+        SCOPED_TRACE(target == own ? "own target" : "back buffer");
+        ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+        PlainStates();
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, blue, 1.0f, 0);
+        // Rows 4 to 11, columns 8 to 39.
+        const RECT band{8, 4, 40, 12};
+        ASSERT_EQ(device->SetScissorRect(&band), D3D_OK);
+        device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+        device->BeginScene();
+        DrawScreenQuad(0, 0, 64, 64, red);
+        device->EndScene();
+        // A clear keeps to it too: the lower half of the band turns yellow, the rest of the target stays.
+        const RECT lowerBand{8, 8, 40, 12};
+        ASSERT_EQ(device->SetScissorRect(&lowerBand), D3D_OK);
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, yellow, 1.0f, 0), D3D_OK);
+        device->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+        std::vector<D3DCOLOR> pixels = ReadSurface(target);
+        ASSERT_EQ(pixels.size(), SIZE * SIZE);
+        EXPECT_RGB_NEAR(Pixel(pixels, 8, 4), red, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 39, 7), red, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 8, 8), yellow, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 39, 11), yellow, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 7, 4), blue, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 40, 11), blue, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 8, 3), blue, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 8, 12), blue, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 20, 60), blue, 0) << "the rows count from the top";
+        // Off again: the same draw covers the whole target.
+        device->BeginScene();
+        DrawScreenQuad(0, 0, 64, 64, green);
+        device->EndScene();
+        pixels = ReadSurface(target);
+        EXPECT_RGB_NEAR(Pixel(pixels, 0, 63), green, 0);
+        EXPECT_RGB_NEAR(Pixel(pixels, 63, 0), green, 0);
+    }
+    ASSERT_EQ(device->SetRenderTarget(0, backBuffer), D3D_OK);
+    own->Release();
+    backBuffer->Release();
+}

@@ -154,6 +154,37 @@ TEST_F(SkyTest, StarCubeSitsOnTheEyeAndIsDrawnWithoutDepth)
 // The dome of radius 16000 around (16384, -10, 16384): its faces join vertices at most 15 + 15 degrees apart,
 // so none comes nearer the centre than 16000 cos 30 = 13856. The view is the game's projection (45 degrees
 // high, 4:3, 200 to 40000).
+// The dome's rectangle on a 1024 x 768 screen in the game's projection, from its centre (16384, -10, 16384), the
+// rim's height: looking level, the dome is the upper half of the view down to the horizon at row 384 (its rim lies
+// a hair below the eye, and a pixel more is taken on every side); looking up, all of it; looking steeply down,
+// none.
+TEST_F(SkyTest, TheDomesRectangleOnTheScreenHoldsWhatItDraws)
+{
+    SkyDome sky;
+    sky.Init(16384.0f, 16384.0f);
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    RECT rect{};
+    camera->SetEyeAndTarget({16384, -10, 16384}, {16384, -10, 17384});
+    ASSERT_TRUE(sky.ScreenRect(camera->GetViewProjection(), 1024, 768, &rect));
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 1024);
+    EXPECT_GE(rect.bottom, 385);
+    EXPECT_LE(rect.bottom, 386);
+
+    camera->SetEyeAndTarget({16384, -10, 16384}, {16384, 990, 16385});
+    ASSERT_TRUE(sky.ScreenRect(camera->GetViewProjection(), 1024, 768, &rect));
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 1024);
+    EXPECT_EQ(rect.bottom, 768);
+
+    // 72 degrees down from 1500 above the rim: the view meets the rim's height within about 1400 of the eye.
+    camera->SetEyeAndTarget({16384, 1500, 16384}, {16384, 0, 16884});
+    EXPECT_FALSE(sky.ScreenRect(camera->GetViewProjection(), 1024, 768, &rect));
+}
+
 TEST_F(SkyTest, TheDomeIsOutOfAViewThatOnlyLooksDownOnTheGroundNearTheCentre)
 {
     SkyDome sky;

@@ -257,7 +257,12 @@ void GlDevice::ApplyRenderStates()
     glState_.SetViewport(static_cast<GLint>(vp.X), TargetY(static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Height)),
                          static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
     glState_.SetDepthRange(std::clamp(vp.MinZ, 0.0f, 1.0f), std::clamp(vp.MaxZ, 0.0f, 1.0f));
-    glState_.SetScissor(false);
+    if (rs[D3DRS_SCISSORTESTENABLE]) {
+        const RECT& r = s.scissorRect;
+        glState_.SetScissor(true, r.left, TargetY(r.top, r.bottom - r.top), r.right - r.left, r.bottom - r.top);
+    } else {
+        glState_.SetScissor(false);
+    }
 
     GLenum src, dst, srcAlpha, dstAlpha;
     BlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);

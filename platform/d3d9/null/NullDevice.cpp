@@ -170,6 +170,8 @@ HRESULT NullDevice::BackEndDraw(const DrawCall& call)
     lastDraw_.colorWriteEnable = State().renderStates[D3DRS_COLORWRITEENABLE];
     lastDraw_.fogEnable = State().renderStates[D3DRS_FOGENABLE];
     lastDraw_.minZ = State().viewport.MinZ;
+    lastDraw_.scissor = State().renderStates[D3DRS_SCISSORTESTENABLE] != FALSE;
+    lastDraw_.scissorRect = State().scissorRect;
     lastDraw_.maxZ = State().viewport.MaxZ;
     if (keepDraws_)
         draws_.push_back(lastDraw_);

@@ -36,6 +36,8 @@ public:
         DWORD fogEnable = 0;
         float minZ = 0.0f; // the viewport's depth range
         float maxZ = 1.0f;
+        bool scissor = false; // the scissor test and its rectangle
+        RECT scissorRect{};
     };
     struct ClearRecord {
         DWORD flags = 0;

@@ -138,6 +138,43 @@ TEST_F(DeviceState9, ViewportMustLieInsideTheRenderTarget)
     EXPECT_EQ(device->SetViewport(nullptr), D3DERR_INVALIDCALL);
 }
 
+// The scissor rectangle starts as the whole back buffer (640 x 480 here), keeps what it is given, refuses a
+// rectangle turned inside out or reaching left of or above the target, and is the whole target again once a
+// render target is set, as its viewport is.
+TEST_F(DeviceState9, ScissorRectangleIsTheWholeTargetUntilSetAndAgainAfterANewTarget)
+{
+    RECT rect{};
+    ASSERT_EQ(device->GetScissorRect(&rect), D3D_OK);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 640);
+    EXPECT_EQ(rect.bottom, 480);
+    const RECT band{0, 10, 640, 42};
+    ASSERT_EQ(device->SetScissorRect(&band), D3D_OK);
+    ASSERT_EQ(device->GetScissorRect(&rect), D3D_OK);
+    EXPECT_EQ(rect.top, 10);
+    EXPECT_EQ(rect.bottom, 42);
+    const RECT insideOut{10, 10, 5, 20};
+    const RECT aboveTheTarget{0, -1, 10, 10};
+    EXPECT_EQ(device->SetScissorRect(&insideOut), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetScissorRect(&aboveTheTarget), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetScissorRect(nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->GetScissorRect(nullptr), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->GetScissorRect(&rect), D3D_OK);
+    EXPECT_EQ(rect.bottom, 42) << "a refused rectangle changes nothing";
+
+    IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(128, 64, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+    ASSERT_EQ(device->GetScissorRect(&rect), D3D_OK);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 128);
+    EXPECT_EQ(rect.bottom, 64);
+    target->Release();
+}
+
 TEST_F(DeviceState9, NoAutomaticDepthMeansZDisabled)
 {
     D3DPRESENT_PARAMETERS pp = WindowedParameters();
