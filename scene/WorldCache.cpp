@@ -99,6 +99,18 @@ bool WorldCache::MakeSurfaces(IDirect3DDevice9* device, const D3DSURFACE_DESC& c
     return m_colour && m_depth;
 }
 
+void WorldCache::DrawIntoPicture(IDirect3DDevice9* device, IDirect3DSurface9* target, IDirect3DSurface9* depth)
+{
+    // A new target makes the viewport the whole target: the one the frame drew with is kept.
+    D3DVIEWPORT9 viewport{};
+    device->GetViewport(&viewport);
+    m_savedTarget = target;
+    m_savedDepth = depth;
+    device->SetRenderTarget(0, m_colour);
+    device->SetDepthStencilSurface(m_depth);
+    device->SetViewport(&viewport);
+}
+
 bool WorldCache::BeginPicture(IDirect3DDevice9* device, const View& view, D3DCOLOR clearColour, float clearDepth)
 {
     Invalidate();
@@ -118,13 +130,7 @@ bool WorldCache::BeginPicture(IDirect3DDevice9* device, const View& view, D3DCOL
         ReleaseAndClear(depth);
         return false;
     }
-    D3DVIEWPORT9 viewport{};
-    device->GetViewport(&viewport);
-    m_savedTarget = target;
-    m_savedDepth = depth;
-    device->SetRenderTarget(0, m_colour);
-    device->SetDepthStencilSurface(m_depth);
-    device->SetViewport(&viewport);
+    DrawIntoPicture(device, target, depth);
     // The stencil too: the ground's marks for the stars start from nothing.
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, clearColour, clearDepth, 0);
     m_view = view;
@@ -146,13 +152,7 @@ bool WorldCache::BeginPart(IDirect3DDevice9* device, const View& view, const REC
         return false;
     }
     Invalidate();
-    D3DVIEWPORT9 viewport{};
-    device->GetViewport(&viewport);
-    m_savedTarget = target;
-    m_savedDepth = depth;
-    device->SetRenderTarget(0, m_colour);
-    device->SetDepthStencilSurface(m_depth);
-    device->SetViewport(&viewport);
+    DrawIntoPicture(device, target, depth);
     const D3DRECT part{rect.left, rect.top, rect.right, rect.bottom};
     device->Clear(1, &part, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, clearColour, clearDepth, 0);
     device->GetRenderState(D3DRS_SCISSORTESTENABLE, &m_savedScissorTest);

@@ -87,6 +87,9 @@ public:
     bool HoldsSurfaces() const { return m_colour || m_depth; }
 
 private:
+    // Sends the drawing into the picture's surfaces, keeping the target and depth surface found (references taken
+    // by the caller) for EndPicture.
+    void DrawIntoPicture(IDirect3DDevice9* device, IDirect3DSurface9* target, IDirect3DSurface9* depth);
     bool MakeSurfaces(IDirect3DDevice9* device, const D3DSURFACE_DESC& colour, const D3DSURFACE_DESC& depth);
     void ReleaseSurfaces();
     void CaptureStates(IDirect3DDevice9* device);
