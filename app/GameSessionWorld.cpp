@@ -63,6 +63,27 @@ constexpr DWORD MARK_OBJECTS[] = {TRUE,         D3DCMP_ALWAYS,     OBJECTS_MARK,
 constexpr DWORD UNDER_OBJECTS[] = {
     TRUE, D3DCMP_EQUAL, 0, OBJECTS_MARK, 0, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP};
 
+// The camera culls to a rectangle of the picture for as long as this lives (a null rectangle: to all of it).
+class CullingKeptTo
+{
+public:
+    CullingKeptTo(const RECT* rect, UINT width, UINT height) : m_narrowed(rect != nullptr)
+    {
+        if (rect)
+            Camera::Get()->NarrowCulling(*rect, width, height);
+    }
+    ~CullingKeptTo()
+    {
+        if (m_narrowed)
+            Camera::Get()->WidenCulling();
+    }
+    CullingKeptTo(const CullingKeptTo&) = delete;
+    CullingKeptTo& operator=(const CullingKeptTo&) = delete;
+
+private:
+    bool m_narrowed;
+};
+
 bool SameCamera(const WorldCache::View& a, const WorldCache::View& b)
 {
     return WorldCache::SameMatrix(a.view, b.view) && WorldCache::SameMatrix(a.projection, b.projection);
@@ -149,7 +170,11 @@ bool GameSession::DrawKeptWorld(IDirect3DDevice9* device)
             return false;
         }
         const size_t submitted = ParticleManager::Get()->Emitters().size();
-        RenderStillWorld();
+        {
+            // What lies wholly outside the part drawn could only be clipped away: it is culled instead.
+            const CullingKeptTo culling(skyChange == SkyChange::INSIDE_RECT ? &sky : nullptr, view.width, view.height);
+            RenderStillWorld();
+        }
         m_keptWorld.cache->EndPicture(device);
         // The ground hands its emitters on when it is drawn (not when it cannot be).
         m_keptWorld.submitsEmitters = ParticleManager::Get()->Emitters().size() > submitted;

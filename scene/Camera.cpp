@@ -53,14 +53,8 @@ Camera::Camera()
     D3DXMatrixIdentity(&m_view);
     D3DXMatrixIdentity(&m_projection);
     D3DXMatrixIdentity(&m_viewProjection);
-    const D3DXVECTOR3 corners[8] = {
-        {-1.0f, -1.0f, 0.0f}, {1.0f, -1.0f, 0.0f}, {-1.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f},
-        {-1.0f, -1.0f, 1.0f}, {1.0f, -1.0f, 1.0f}, {-1.0f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f},
-    };
-    for (int i = 0; i < 8; ++i) {
-        m_clipCorners[i] = corners[i];
-        m_frustumCorners[i] = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
-    }
+    for (D3DXVECTOR3& corner : m_frustumCorners)
+        corner = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     for (D3DXPLANE& plane : m_frustumPlanes)
         plane = D3DXPLANE(0.0f, 0.0f, 0.0f, 0.0f);
 }
@@ -231,8 +225,12 @@ void Camera::UpdateFrustum()
     D3DXMATRIX inverse;
     if (!D3DXMatrixInverse(&inverse, nullptr, &m_viewProjection))
         return;
-    for (int i = 0; i < 8; ++i)
-        D3DXVec3TransformCoord(&m_frustumCorners[i], &m_clipCorners[i], &inverse);
+    // Corner i: x at the right when bit 0 is set, y at the top for bit 1, z at the far plane for bit 2.
+    const CullBounds& b = m_cullBounds;
+    for (int i = 0; i < 8; ++i) {
+        const D3DXVECTOR3 clip(i & 1 ? b.right : b.left, i & 2 ? b.top : b.bottom, i & 4 ? 1.0f : 0.0f);
+        D3DXVec3TransformCoord(&m_frustumCorners[i], &clip, &inverse);
+    }
     const D3DXVECTOR3* c = m_frustumCorners;
     D3DXPlaneFromPoints(&m_frustumPlanes[0], &c[0], &c[1], &c[2]);
     D3DXPlaneFromPoints(&m_frustumPlanes[1], &c[6], &c[7], &c[5]);
@@ -240,6 +238,27 @@ void Camera::UpdateFrustum()
     D3DXPlaneFromPoints(&m_frustumPlanes[3], &c[7], &c[3], &c[5]);
     D3DXPlaneFromPoints(&m_frustumPlanes[4], &c[2], &c[3], &c[6]);
     D3DXPlaneFromPoints(&m_frustumPlanes[5], &c[1], &c[0], &c[4]);
+}
+
+void Camera::NarrowCulling(const RECT& rect, UINT width, UINT height)
+{
+    if (width == 0 || height == 0)
+        return;
+    // A pixel's margin all round, so that rounding cannot cull what covers a pixel at the rectangle's edge.
+    const auto across = [](LONG pixel, UINT size) {
+        return std::clamp(2.0f * static_cast<float>(pixel) / static_cast<float>(size) - 1.0f, -1.0f, 1.0f);
+    };
+    m_cullBounds.left = across(rect.left - 1, width);
+    m_cullBounds.right = across(rect.right + 1, width);
+    m_cullBounds.top = -across(rect.top - 1, height);
+    m_cullBounds.bottom = -across(rect.bottom + 1, height);
+    UpdateFrustum();
+}
+
+void Camera::WidenCulling()
+{
+    m_cullBounds = CullBounds{};
+    UpdateFrustum();
 }
 
 void Camera::UpdateZoom()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "d3dx9/D3DX9Math.h"
+#include "win32/Win32.h"
 
 class CameraTarget;
 class Terrain;
@@ -35,6 +36,19 @@ public:
     void Refresh();
     void UpdateViewMatrix();
     void UpdateFrustum();
+    // The part of the view that culling keeps, in the projection's x and y: -1 to 1 across the whole view,
+    // y upwards.
+    struct CullBounds {
+        float left = -1.0f;
+        float right = 1.0f;
+        float bottom = -1.0f;
+        float top = 1.0f;
+    };
+    // While only a rectangle of the picture is drawn (a scissor rectangle, rows counted from the top of a view
+    // of width x height pixels), whatever lies wholly outside it is culled as if it were outside the view.
+    void NarrowCulling(const RECT& rect, UINT width, UINT height);
+    void WidenCulling();
+    const CullBounds& GetCullBounds() const { return m_cullBounds; }
     void UpdateZoom();
     void HandleMouseFollow();
 
@@ -62,7 +76,7 @@ private:
     D3DXMATRIX m_projection;
     D3DXMATRIX m_viewProjection;
     D3DXVECTOR3 m_frustumCorners[8];
-    D3DXVECTOR3 m_clipCorners[8];
+    CullBounds m_cullBounds;
     D3DXPLANE m_frustumPlanes[6];
     float m_targetDistance = START_DISTANCE;
     float m_currentDistance = START_DISTANCE;

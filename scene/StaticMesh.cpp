@@ -85,20 +85,22 @@ void StaticMesh::PrepareMesh()
     m_hasBounds = true;
 }
 
-// In clip space the view is -w <= x <= w, -w <= y <= w, 0 <= z <= w. Each side is linear in the point, so
-// when every corner of the box lies beyond the same side, so does all of the box.
+// In clip space the view is -w <= x <= w, -w <= y <= w, 0 <= z <= w, and the part of it that culling keeps
+// (the camera's cull bounds) is left w <= x <= right w, bottom w <= y <= top w. Each side is linear in the point,
+// so when every corner of the box lies beyond the same side, so does all of the box.
 bool StaticMesh::IsOutsideView(const D3DXMATRIX& worldViewProjection) const
 {
     if (!m_hasBox)
         return false;
+    const Camera::CullBounds& kept = Camera::Get()->GetCullBounds();
     unsigned common = 0x3F;
     for (int corner = 0; corner < 8; ++corner) {
         const D3DXVECTOR3 point(corner & 1 ? m_high.x : m_low.x, corner & 2 ? m_high.y : m_low.y,
                                 corner & 4 ? m_high.z : m_low.z);
         D3DXVECTOR4 clip;
         D3DXVec3Transform(&clip, &point, &worldViewProjection);
-        const unsigned outside = (clip.x < -clip.w ? 1u : 0u) | (clip.x > clip.w ? 2u : 0u) |
-                                 (clip.y < -clip.w ? 4u : 0u) | (clip.y > clip.w ? 8u : 0u) |
+        const unsigned outside = (clip.x < kept.left * clip.w ? 1u : 0u) | (clip.x > kept.right * clip.w ? 2u : 0u) |
+                                 (clip.y < kept.bottom * clip.w ? 4u : 0u) | (clip.y > kept.top * clip.w ? 8u : 0u) |
                                  (clip.z < 0.0f ? 16u : 0u) | (clip.z > clip.w ? 32u : 0u);
         common &= outside;
         if (common == 0)

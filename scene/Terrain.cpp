@@ -374,8 +374,6 @@ void Terrain::Update()
 {
     if (!m_loaded)
         return;
-    if (m_octree)
-        m_octree->Cull();
     if (m_staticObjects)
         m_staticObjects->UpdateGlows();
     if (m_effect)
@@ -419,6 +417,8 @@ void Terrain::Render()
     IDirect3DDevice9* device = DataManager::Get()->GetDevice();
     if (!device || !m_octree || !m_effect)
         return;
+    // Culled as it is drawn: a part of the picture drawn alone narrows the camera's culling to that part.
+    m_octree->Cull();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetFVF(TerrainVertex::FVF);
     // Under a waiting sky the ground marks where it is drawn, so that the stars go only where it is not.

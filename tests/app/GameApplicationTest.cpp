@@ -358,6 +358,12 @@ TEST_F(GameApplicationTest, TheMenuDrawsItsWorldAgainOnlyWhenTheSkyStepsOn)
             EXPECT_LT(draw.scissorRect.bottom, 600);
         }
         EXPECT_EQ(intoPicture > 0, stepped) << "the world is drawn into its picture when the sky has stepped";
+        // The part drawn, what follows is culled to the whole view again.
+        const Camera::CullBounds& culled = Camera::Get()->GetCullBounds();
+        EXPECT_EQ(culled.left, -1.0f);
+        EXPECT_EQ(culled.right, 1.0f);
+        EXPECT_EQ(culled.bottom, -1.0f);
+        EXPECT_EQ(culled.top, 1.0f);
         EXPECT_EQ(device->CopyCount(), 2u) << "the picture and its depth are copied onto the back buffer";
         EXPECT_LT(device->Draws().size() - intoPicture, anew / 4) << "over the picture the menu and little else";
     }

@@ -111,8 +111,9 @@ TEST_F(CameraFollowTest, AFollowWithinAFifthOfAPixelOfItsAimComesToRestOnIt)
         const bool same = std::memcmp(&last, &camera->GetView(), sizeof last) == 0;
         if (same && restingSince < 0)
             restingSince = frame;
-        if (restingSince >= 0)
+        if (restingSince >= 0) {
             EXPECT_TRUE(same) << "once at rest the view stays, frame " << frame;
+        }
         last = camera->GetView();
     }
     EXPECT_GE(restingSince, 320);

@@ -118,6 +118,54 @@ TEST_F(CameraTest, FrustumPlanesFaceInwardAtTheNearAndFarDistances)
     EXPECT_LT(D3DXPlaneDotCoord(&planes[2], &outsideLeft), 0.0f);
 }
 
+// From the origin down +z through the game's projection (45 degrees high, 4:3) onto 1024 x 768 pixels: 1000 away
+// the view reaches 1000 x tan(22.5 degrees) = 414.2 up and down and 552.3 to either side. Narrowed to the top left
+// quarter of the screen (a pixel's margin: columns to 513 of 1024, rows to 385 of 768), it keeps x below
+// 552.3 x 2 / 1024 = 1.08 and y above -414.2 x 2 / 768 = -1.08 at that distance.
+TEST_F(CameraTest, CullingNarrowedToARectangleKeepsOnlyWhatLiesBehindIt)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 0.0f, 1.0f));
+    camera->UpdateFrustum();
+    const auto inside = [&](float x, float y) {
+        const D3DXVECTOR3 point(x, y, 1000.0f);
+        for (int i = 0; i < 6; ++i)
+            if (D3DXPlaneDotCoord(&camera->GetFrustumPlanes()[i], &point) < 0.0f)
+                return false;
+        return true;
+    };
+    struct Case {
+        float x, y;
+        bool kept;
+    };
+    const Case topLeft[] = {{-300.0f, 200.0f, true}, {-550.0f, 410.0f, true},   {-1.0f, -1.0f, true},
+                            {300.0f, 200.0f, false}, {-300.0f, -200.0f, false}, {3.0f, 10.0f, false},
+                            {-10.0f, -3.0f, false}};
+    for (const Case& c : topLeft)
+        EXPECT_TRUE(inside(c.x, c.y)) << "the whole view holds " << c.x << ", " << c.y;
+
+    camera->NarrowCulling(RECT{0, 0, 512, 384}, 1024, 768);
+    EXPECT_NEAR(camera->GetCullBounds().left, -1.0f, 1e-6f) << "never beyond the view";
+    EXPECT_NEAR(camera->GetCullBounds().right, 2.0f / 1024.0f, 1e-6f);
+    EXPECT_NEAR(camera->GetCullBounds().top, 1.0f, 1e-6f);
+    EXPECT_NEAR(camera->GetCullBounds().bottom, -2.0f / 768.0f, 1e-6f);
+    for (const Case& c : topLeft)
+        EXPECT_EQ(inside(c.x, c.y), c.kept) << c.x << ", " << c.y;
+
+    // The bottom right corner, 100 pixels square, with its margin: x from 923 / 512 - 1 = 0.803 (443.3 at 1000
+    // away), y below -(667 / 384 - 1) = -0.737 (-305.3).
+    camera->NarrowCulling(RECT{924, 668, 1024, 768}, 1024, 768);
+    EXPECT_TRUE(inside(500.0f, -350.0f));
+    EXPECT_FALSE(inside(400.0f, -350.0f));
+    EXPECT_FALSE(inside(500.0f, -250.0f));
+
+    camera->WidenCulling();
+    EXPECT_TRUE(inside(300.0f, 200.0f));
+    EXPECT_TRUE(inside(-300.0f, -200.0f));
+    EXPECT_FALSE(inside(-600.0f, 0.0f));
+}
+
 TEST_F(CameraTest, ProjectionIsTheGamesFieldOfView)
 {
     Camera* camera = Camera::Get();

@@ -163,6 +163,25 @@ TEST_F(StaticObjectTest, PlacementsAndGlowsOutsideTheViewAreNotDrawn)
     EXPECT_EQ(CountingGeometry::drawn, 6);
 }
 
+// The same view with only the left half of a 1024 x 768 screen drawn: the cube 300 left of the middle lies in it,
+// the one 300 to the right (250 to 350, where the middle column is at 0) does not, until the whole view is drawn.
+TEST_F(StaticObjectTest, APartOfThePictureDrawnAloneDrawsOnlyThePlacementsInIt)
+{
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(0.0f, 50.0f, -1000.0f), D3DXVECTOR3(0.0f, 50.0f, 0.0f));
+    const std::vector<LevelStaticObject> records = {Record("box.x", 1.0f, -300.0f, 0.0f, 0.0f),
+                                                    Record("box.x", 1.0f, 300.0f, 0.0f, 0.0f)};
+    set->LoadFromLevel(&records);
+    camera->NarrowCulling(RECT{0, 0, 512, 768}, 1024, 768);
+    set->RenderObjects();
+    EXPECT_EQ(CountingGeometry::drawn, 2) << "the two subsets of the left cube";
+    camera->WidenCulling();
+    CountingGeometry::drawn = 0;
+    set->RenderObjects();
+    EXPECT_EQ(CountingGeometry::drawn, 4);
+}
+
 TEST_F(StaticObjectTest, GlowsGrowStayAndShrinkOnGameTime)
 {
     struct Case {

@@ -195,6 +195,31 @@ TEST_F(TerrainTest, GroundIsDrawnByTechniquesThatReadOnlyTheTexturesItsTriangles
 // Flat ground west of column 64 and a 45 degree face east of it: with a slope factor of 4 the face's weight 2
 // is 4 x 0.29 (full) and its weight 1 none, so the flat half reads texture 1 alone, the face texture 2 alone
 // and only the cells along the foot of the face (in the second column of patches) read both.
+// From 39000 above its middle the whole ground is in view. The top left corner of the screen, drawn alone,
+// covers an eighth of its width and height: the patches under it, a few of the whole ground's.
+TEST_F(TerrainTest, APartOfThePictureDrawnAloneDrawsOnlyThePatchesUnderIt)
+{
+    ASSERT_TRUE(Load(LevelBytes()));
+    Camera* camera = Camera::Get();
+    camera->SetProjection();
+    camera->SetEyeAndTarget(D3DXVECTOR3(16384.0f, 39000.0f, 16380.0f), D3DXVECTOR3(16384.0f, 0.0f, 16384.0f));
+    camera->UpdateFrustum();
+    terrain->Update();
+    const auto drawn = [&] {
+        Null()->ResetCounters();
+        terrain->Render();
+        return Null()->DrawCount();
+    };
+    const UINT whole = drawn();
+    ASSERT_GT(whole, 8u);
+    camera->NarrowCulling(RECT{0, 0, 128, 96}, 1024, 768);
+    const UINT corner = drawn();
+    EXPECT_GT(corner, 0u);
+    EXPECT_LE(corner, whole / 4);
+    camera->WidenCulling();
+    EXPECT_EQ(drawn(), whole);
+}
+
 TEST_F(TerrainTest, FlatGroundAndSteepFacesReadOneGroundTextureEach)
 {
     LevelBytes level;
