@@ -115,6 +115,7 @@ void Hex::Build(int buildRow, int buildColumn)
     }
     std::memcpy(data, vertices, sizeof(vertices));
     vertexBuffer->Unlock();
+    m_writtenColour = vertices[0].colour;
 }
 
 void Hex::ReleaseBuffer()
@@ -244,12 +245,13 @@ void Hex::WriteAlpha()
 
 void Hex::WriteColour()
 {
-    if (!vertexBuffer)
+    const D3DCOLOR colour = AlphaColour(alpha);
+    if (!vertexBuffer || colour == m_writtenColour)
         return;
     void* data = nullptr;
     if (FAILED(vertexBuffer->Lock(0, 0, &data, 0)) || !data)
         return;
-    const D3DCOLOR colour = AlphaColour(alpha);
+    m_writtenColour = colour;
     auto* bytes = static_cast<unsigned char*>(data);
     for (int i = 0; i < FAN_POINTS; ++i)
         std::memcpy(bytes + static_cast<size_t>(i) * STRIDE + COLOUR_OFFSET, &colour, sizeof(colour));

@@ -103,4 +103,8 @@ public:
 
 private:
     void WriteColour();
+
+    // What the fan's vertices hold now: a unit's hex is held fading in at its target every frame, and a buffer
+    // written to is sent to the device again.
+    D3DCOLOR m_writtenColour = 0x00FFFFFFu;
 };

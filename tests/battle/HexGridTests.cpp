@@ -4,6 +4,7 @@
 
 #include "battle/BoardGround.h"
 #include "core/GlobalConstants.h"
+#include "d3d9/BufferBase.h"
 #include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
@@ -402,6 +403,36 @@ TEST_F(HexDrawTest, FadeWritesItsFinalAlphaIntoTheFan)
     hex.targetAlpha = 1.0f;
     hex.WriteAlpha();
     EXPECT_EQ(ColourOf(hex, 7), 0xFFFFFFFFu);
+}
+
+// A unit's hex is set fading in every frame; once at its target its fan holds what it shows and is not written
+// again (a buffer written to is sent to the device again), nor while a fade's step leaves the alpha byte as it was.
+TEST_F(HexDrawTest, AHexHeldAtItsTargetLeavesItsFanUnwritten)
+{
+    Hex& hex = *At(5, 5);
+    auto* buffer = dynamic_cast<BufferBase*>(hex.vertexBuffer);
+    ASSERT_NE(buffer, nullptr);
+    UINT begin = 0;
+    UINT end = 0;
+    buffer->TakeDirtyRange(&begin, &end);
+    hex.fadeState = FADE_IN;
+    hex.UpdateFade(0.05f); // 0.25
+    EXPECT_TRUE(buffer->TakeDirtyRange(&begin, &end));
+    hex.UpdateFade(0.05f); // 0.35, the target
+    EXPECT_TRUE(buffer->TakeDirtyRange(&begin, &end));
+    for (int frame = 0; frame < 10; ++frame) {
+        hex.fadeState = FADE_IN;
+        hex.UpdateFade(0.016f);
+        EXPECT_FALSE(buffer->TakeDirtyRange(&begin, &end)) << frame;
+    }
+    EXPECT_EQ(ColourOf(hex, 4), 0x59FFFFFFu);
+    // A step of a thousandth of a second out: 0.35 - 0.002 = 0.348, whose byte is 89 still.
+    hex.fadeState = FADE_OUT;
+    hex.UpdateFade(0.001f);
+    EXPECT_FALSE(buffer->TakeDirtyRange(&begin, &end));
+    hex.UpdateFade(0.1f); // 0.148: byte 38
+    EXPECT_TRUE(buffer->TakeDirtyRange(&begin, &end));
+    EXPECT_EQ(ColourOf(hex, 4), 0x26FFFFFFu);
 }
 
 // A hex whose fan buffer could not be made still takes part in the rules; it is only never drawn.
