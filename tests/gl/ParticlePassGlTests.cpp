@@ -9,6 +9,7 @@
 #include "scene/ParticleManager.h"
 #include "scene/WorldQuad.h"
 #include "support/DataTree.h"
+#include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
 
@@ -56,16 +57,7 @@ protected:
     // A 2 x 2 texture of one ARGB colour.
     void WriteTexture(const std::string& name, D3DCOLOR colour)
     {
-        std::string bytes(18, '\0');
-        bytes[2] = 2; // uncompressed true colour
-        bytes[12] = 2;
-        bytes[14] = 2;
-        bytes[16] = 32;
-        bytes[17] = 0x28; // top-left origin, 8 alpha bits
-        for (int texel = 0; texel < 4; ++texel)
-            for (int shift : {0, 8, 16, 24})
-                bytes += static_cast<char>((colour >> shift) & 0xFF);
-        tree->Write(name, bytes);
+        tree->Write(name, Tga32Bytes(2, 2, std::vector<uint32_t>(4, colour)));
     }
 
     // A quad of half extents 200 x 100 at a point, opaque white in its vertices, queued for the pass.

@@ -16,6 +16,7 @@
 #include "support/DataTree.h"
 #include "support/SceneTest.h"
 #include "support/TestDevice.h"
+#include "support/TgaFile.h"
 
 #include <gtest/gtest.h>
 
@@ -57,14 +58,7 @@ protected:
     // A 2 x 2 opaque white TGA under the data tree, for tests that count texture references.
     void WriteTexture(const std::string& name)
     {
-        std::string bytes(18, '\0');
-        bytes[2] = 2; // uncompressed true colour
-        bytes[12] = 2;
-        bytes[14] = 2;
-        bytes[16] = 32;
-        bytes[17] = 0x28; // top-left origin, 8 alpha bits
-        bytes += std::string(16, '\xff');
-        tree->Write(name, bytes);
+        tree->Write(name, Tga32Bytes(2, 2, std::vector<uint32_t>(4, 0xFFFFFFFFu)));
     }
 
     template <class Vertex>

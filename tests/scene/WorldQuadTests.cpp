@@ -111,19 +111,11 @@ namespace {
 // A w x h TGA, clear but for the rectangle x0..x1, y0..y1 (top-left origin) in one ARGB colour.
 std::string PaintedTga(int w, int h, int x0, int y0, int x1, int y1, uint32_t argb)
 {
-    std::string bytes(18, '\0');
-    bytes[2] = 2; // uncompressed true colour
-    bytes[12] = static_cast<char>(w);
-    bytes[14] = static_cast<char>(h);
-    bytes[16] = 32;
-    bytes[17] = 0x28; // top-left origin, 8 alpha bits
+    std::vector<uint32_t> texels;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint32_t texel = x >= x0 && x <= x1 && y >= y0 && y <= y1 ? argb : 0u;
-            for (int shift : {0, 8, 16, 24})
-                bytes += static_cast<char>((texel >> shift) & 0xFF);
-        }
-    return bytes;
+        for (int x = 0; x < w; ++x)
+            texels.push_back(x >= x0 && x <= x1 && y >= y0 && y <= y1 ? argb : 0u);
+    return Tga32Bytes(w, h, texels);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Reads an uncompressed 32-bit TGA of the default data straight from its file, for tests that check what a
-// picture of the data shows. Rows come out top first whichever way the file stores them.
+// picture of the data shows (rows come out top first whichever way the file stores them), and writes the bytes
+// of one, for tests that put pictures of their own into a data tree.
 
 #include <cstdint>
 #include <fstream>
@@ -42,4 +43,21 @@ inline TgaPicture ReadTga32(const std::string& path)
         }
     }
     return picture;
+}
+
+// An uncompressed 32-bit TGA of width x height ARGB texels, given row by row from the top.
+inline std::string Tga32Bytes(int width, int height, const std::vector<uint32_t>& argb)
+{
+    std::string bytes(18, '\0');
+    bytes[2] = 2; // uncompressed true colour
+    bytes[12] = static_cast<char>(width & 0xFF);
+    bytes[13] = static_cast<char>(width >> 8);
+    bytes[14] = static_cast<char>(height & 0xFF);
+    bytes[15] = static_cast<char>(height >> 8);
+    bytes[16] = 32;
+    bytes[17] = 0x28; // top-left origin, 8 alpha bits
+    for (const uint32_t texel : argb)
+        for (int shift : {0, 8, 16, 24})
+            bytes += static_cast<char>((texel >> shift) & 0xFF);
+    return bytes;
 }
