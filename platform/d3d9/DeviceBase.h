@@ -166,6 +166,8 @@ protected:
     virtual HRESULT BackEndDraw(const DrawCall& call) = 0;
     // Shows the back buffer.
     virtual HRESULT BackEndPresent() = 0;
+    // The scene is complete: the back end may start drawing it rather than wait for the Present.
+    virtual void BackEndEndScene() { }
     // Called by Initialize (first = true) and by every Reset, after the new back buffer and automatic
     // depth surface exist (BackBufferSurface(), AutoDepthSurface(); the old ones are gone) and with
     // PresentParameters() already the new ones. On failure the device stays lost until a Reset works.

@@ -30,6 +30,8 @@ HRESULT DeviceBase::EndScene()
     if (!inScene_)
         return D3DERR_INVALIDCALL;
     inScene_ = false;
+    if (IsDrawingThread())
+        BackEndEndScene();
     return D3D_OK;
 }
 

@@ -340,3 +340,35 @@ TEST_F(GlDeviceTest, TheScissorRectangleKeepsDrawsInsideItCountingRowsFromTheTop
     own->Release();
     backBuffer->Release();
 }
+
+TEST_F(GlDeviceTest, AFrameOfTwoScenesDrawsWhatOneSceneDraws)
+{
+    // Red over the left half of a blue back buffer, then white at alpha 128 blended over everything: left
+    // (255, 128, 128) and right (128, 128, 255) by hand, as 255 * 128/255 + c * 127/255.
+    const auto draw = [&](bool split) {
+        PlainStates();
+        device->SetTexture(0, nullptr);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);
+        device->BeginScene();
+        DrawScreenQuad(0, 0, 32, 64, 0xFFFF0000u);
+        // The blend is set before the scene ends and used after it: a scene's end keeps the device's states.
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE); // the vertex's alpha, not white's
+        if (split) {
+            EXPECT_EQ(device->EndScene(), D3D_OK);
+            EXPECT_EQ(device->BeginScene(), D3D_OK);
+        }
+        DrawScreenQuad(0, 0, 64, 64, 0x80FFFFFFu);
+        EXPECT_EQ(device->EndScene(), D3D_OK);
+        return ReadBackBuffer();
+    };
+    const std::vector<D3DCOLOR> whole = draw(false);
+    const std::vector<D3DCOLOR> split = draw(true);
+    EXPECT_RGB_NEAR(Pixel(split, 10, 30), D3DCOLOR_XRGB(255, 128, 128), 1);
+    EXPECT_RGB_NEAR(Pixel(split, 50, 30), D3DCOLOR_XRGB(128, 128, 255), 1);
+    EXPECT_EQ(split, whole);
+    // A scene that was never begun cannot be ended.
+    EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+}

@@ -460,6 +460,14 @@ bool GlDevice::CopyIntoWindow(Surface* source, Surface* destination)
     return true;
 }
 
+void GlDevice::BackEndEndScene()
+{
+    // A software rasterizer draws nothing until it is flushed. Flushed here, it draws the scene on its own threads
+    // while this one goes on building the next (the Present then only waits for what is left).
+    MakeCurrent();
+    glFlush();
+}
+
 HRESULT GlDevice::BackEndPresent()
 {
     MakeCurrent();

@@ -55,6 +55,7 @@ protected:
     HRESULT BackEndClear(const ClearRequest& request) override;
     HRESULT BackEndDraw(const DrawCall& call) override;
     HRESULT BackEndPresent() override;
+    void BackEndEndScene() override;
     HRESULT BackEndReset(const D3DPRESENT_PARAMETERS& presentationParameters, bool first) override;
     HRESULT BackEndReadSurface(Surface* surface) override;
     HRESULT BackEndRestoreCopy(ResourceBase* resource) override;
