@@ -345,10 +345,8 @@ void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
     }
     if (drawsWorld) {
         RenderMovingWorld();
-        // Ending the scene here hands the world to the device, which draws it while the particles and the interface
-        // are built: a software rasterizer would otherwise wait for the Present to begin.
-        if (SUCCEEDED(device->EndScene()))
-            device->BeginScene();
+        // The device draws the world while the particles and the interface are built.
+        HandSceneToDevice(device);
     }
     if (m_markers)
         m_markers->SubmitEmitters();

@@ -217,6 +217,9 @@ private:
     void RenderMovingWorld();
     // mayKeepWorld: the frame's target is the back buffer, where a kept picture of the world may stand for it.
     void DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld);
+    // Ends the scene drawn so far and begins the next (when a scene is open): the device may draw what it has
+    // while the frame's next part is built. A software rasterizer draws nothing until then.
+    static void HandSceneToDevice(IDirect3DDevice9* device);
     // Whether the still part of the world may be kept as a picture in this state.
     bool WorldIsStill() const;
     WorldCache::View CurrentWorldView() const;
