@@ -102,6 +102,7 @@ class Commander:
         self.escapes = 0
         self.walked = 0
         self.cast_counts = {}  # place of the ability on the row: times cast
+        self.waited_for = set()  # places of the abilities a turn has ended early for (see waits_for_abilities)
         # Seconds the ability row is waited for (when a unit is short of action points it stays shut): None for
         # a fixed 4 s, else that many frames of the game's pace, but 2 s at least.
         self.row_frames = None
@@ -331,6 +332,21 @@ class Commander:
             self.withdraw()
         self.player.click(*centre(S.ABILITY_BACK), frames=3)
         return False
+
+    def waits_for_abilities(self, turn, abilities):
+        """Beside the enemy, with an ability of those named not cast yet although it was tried: the game refused it
+        for the action points the walk and the other ability took (no enemy is out of its reach there). A blow now
+        could end the battle before it is ever cast, so the turn ends without one, and the next begins with every
+        point. Once an ability in a battle, so that an ability the game refuses for another reason holds up no
+        blow for ever. Returns whether the turn is to end."""
+        waiting = [index for index in abilities if not self.cast_counts.get(index)
+                   and index not in self.waited_for]
+        if not waiting:
+            return False
+        self.waited_for.update(waiting)
+        self.say("%s waits for its next turn to cast ability %s" % (
+            turn.name, ", ".join(str(index + 1) for index in waiting)))
+        return True
 
     def queue(self, name):
         """Chooses Defend or Focus, which wait for the end of the turn; returns whether the game took it: the
@@ -642,7 +658,7 @@ def heading_towards(commander, turn, target):
     return direction
 
 
-def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, detour=0, spread=None):
+def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, detour=0, spread=None, cast_all=False):
     """Commands one turn of a unit that closes in on the enemy and strikes it: near the enemy the unit casts each
     of the abilities named (once in the battle), then attacks, and walks up to the enemy when nothing is in reach.
     It walks straight at the enemy once it shows on the screen, and otherwise the way the walks measured tell.
@@ -650,7 +666,8 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, deto
     walks off to that side of the way before it heads for the enemy again; when nothing lights that way, to the
     other side or back, so that it moves anyway. spread, angles in radians, are the ways tried off the way the
     walks measured tell while the enemy does not show (before the first walk is measured, that way is a guess that
-    may lead off the board). Ends the turn when the game has not ended it."""
+    may lead off the board). With cast_all, a unit beside the enemy that could not cast an ability yet ends its turn
+    rather than strike (see Commander.waits_for_abilities). Ends the turn when the game has not ended it."""
     # How far the enemy is, in hexes: from the turn's line, then less by the part of the way to it each walk went.
     left = distance(turn.place, target) / HEX_STEP if target else None
     stepped = False
@@ -688,7 +705,11 @@ def close_in(commander, turn, target, abilities=(), on_row=None, actions=6, deto
                 if not commander.cast_counts.get(index) and commander.cast_in_reach(index, on_row, direction, seen):
                     struck = True
                     break
-            if struck or commander.attack_in_reach(direction):
+            if struck:
+                continue
+            if cast_all and norm is not None and norm < 90 and commander.waits_for_abilities(turn, abilities):
+                break
+            if commander.attack_in_reach(direction):
                 continue
             if norm is not None and norm < 90:
                 # Beside the enemy, or a hex short of it when the view is far: one step nearer, and when that is
@@ -753,5 +774,5 @@ def fight(commander, turn_timeout, max_turns, on_turn=None, on_row=None):
             continue
         if not commander.escapes:
             commander.attack_in_reach()
-        close_in(commander, turn, target, (UNIT_ABILITY, AREA_ABILITY), on_row)
+        close_in(commander, turn, target, (UNIT_ABILITY, AREA_ABILITY), on_row, cast_all=True)
     raise vd.DriverError("the battle did not end within %d turns" % max_turns)
