@@ -225,8 +225,11 @@ void GameSession::RenderStillWorld()
         device->SetRenderState(D3DRS_FOGENABLE, m_terrain->GetLevelData().fogEnable);
     if (m_skyDome)
         m_skyDome->Render();
-    if (m_terrain)
+    if (m_terrain) {
         m_terrain->Render();
+        // The ground is most of a picture drawn anew: the device draws it while the objects are laid.
+        HandSceneToDevice(device);
+    }
     DecalManager::Get()->RenderDynamic();
     // The objects stand over the decals and highlights drawn after them (see OBJECTS_MARK), and hide the units
     // behind them by their depth. Drawn before those, an object's blended edge shows the ground through it rather
