@@ -257,9 +257,17 @@ void ParticleManager::Render()
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     device->SetFVF(COLOURED_VERTEX_FVF);
 
+    // The emitters' pictures are soft glows and flakes that two neighbouring mip levels hardly tell apart, on
+    // particles a few pixels wide, where blending the two levels costs most: they read the nearer level alone, as
+    // the units' skins do. The bolts and bars after them keep the blend, which holds the badges' digits legible.
+    DWORD mipFilter = D3DTEXF_NONE;
+    device->GetSamplerState(0, D3DSAMP_MIPFILTER, &mipFilter);
+    if (mipFilter == D3DTEXF_LINEAR)
+        device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
     for (ParticleEmitter* emitter : m_emitters)
         emitter->Draw(device);
     m_emitters.clear();
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, mipFilter);
     // An emitter that subtracts must not turn the bolts and the bars after it into subtractions.
     device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
 

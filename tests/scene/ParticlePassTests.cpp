@@ -137,6 +137,37 @@ TEST_F(ParticlePassTest, ASubtractingEmitterDoesNotTurnBoltsAndBarsIntoSubtracti
     EXPECT_EQ(draws[2].destBlend, static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
 }
 
+TEST_F(ParticlePassTest, EmittersReadTheNearerMipLevelWhileBoltsAndBarsKeepBlendingTwo)
+{
+    // Blending two levels is what the scene sets; a device that reads no mip levels at all keeps reading none.
+    for (const DWORD scene : {static_cast<DWORD>(D3DTEXF_LINEAR), static_cast<DWORD>(D3DTEXF_NONE)}) {
+        ParticleEmitter emitter;
+        StartOneParticle(emitter);
+        const D3DXVECTOR3 from(0.0f, 0.0f, 0.0f), to(500.0f, 0.0f, 0.0f), colour(1.0f, 1.0f, 1.0f);
+        ParticleManager::Get()->SpawnBolt("bolt.BMP", &from, &to, &colour, 0.0f, 2.0f, 0.01f, 0.0f, 0.0f, false);
+        WorldQuad bar;
+        bar.CreateBuffer(50.0f, 5.0f);
+        bar.Submit(0.0f, 100.0f, 0.0f);
+        bar.Queue();
+        emitter.Submit();
+        device->SetSamplerState(0, D3DSAMP_MIPFILTER, scene);
+
+        Null()->ResetCounters();
+        Null()->KeepDraws(true);
+        ParticleManager::Get()->Render();
+        const auto& draws = Null()->Draws();
+        ASSERT_EQ(draws.size(), 3u);
+        const DWORD emitterFilter = scene == D3DTEXF_LINEAR ? static_cast<DWORD>(D3DTEXF_POINT) : scene;
+        EXPECT_EQ(draws[0].mipFilter0, emitterFilter) << "the emitter";
+        EXPECT_EQ(draws[1].mipFilter0, scene) << "the bolt";
+        EXPECT_EQ(draws[2].mipFilter0, scene) << "the bar";
+        DWORD after = 0;
+        device->GetSamplerState(0, D3DSAMP_MIPFILTER, &after);
+        EXPECT_EQ(after, scene) << "the pass leaves the scene's filter";
+        ParticleManager::Get()->ReleaseAll();
+    }
+}
+
 TEST_F(ParticlePassTest, EmittersAndQuadsGoingAwayLeaveTheFrameLists)
 {
     auto emitter = std::make_unique<ParticleEmitter>();

@@ -169,6 +169,7 @@ HRESULT NullDevice::BackEndDraw(const DrawCall& call)
     lastDraw_.stencilPass = State().renderStates[D3DRS_STENCILPASS];
     lastDraw_.colorWriteEnable = State().renderStates[D3DRS_COLORWRITEENABLE];
     lastDraw_.fogEnable = State().renderStates[D3DRS_FOGENABLE];
+    lastDraw_.mipFilter0 = State().samplerStates[0][D3DSAMP_MIPFILTER];
     lastDraw_.minZ = State().viewport.MinZ;
     lastDraw_.scissor = State().renderStates[D3DRS_SCISSORTESTENABLE] != FALSE;
     lastDraw_.scissorRect = State().scissorRect;

@@ -34,6 +34,7 @@ public:
         DWORD stencilPass = 0;
         DWORD colorWriteEnable = 0;
         DWORD fogEnable = 0;
+        DWORD mipFilter0 = 0; // how sampler 0 goes between mip levels
         float minZ = 0.0f; // the viewport's depth range
         float maxZ = 1.0f;
         bool scissor = false; // the scissor test and its rectangle
