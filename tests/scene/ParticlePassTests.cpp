@@ -30,6 +30,22 @@ protected:
         emitter.LiveParticles()[0]->colour = D3DXVECTOR3(255.0f, 255.0f, 255.0f);
         emitter.FillVertices();
     }
+
+    // One pass of the three kinds the pass draws, in its order: the emitter, a bolt, a bar. Returns the draws.
+    const std::vector<NullDevice::DrawRecord>& DrawEmitterBoltAndBar(ParticleEmitter& emitter)
+    {
+        const D3DXVECTOR3 from(0.0f, 0.0f, 0.0f), to(500.0f, 0.0f, 0.0f), colour(1.0f, 1.0f, 1.0f);
+        ParticleManager::Get()->SpawnBolt("bolt.BMP", &from, &to, &colour, 0.0f, 2.0f, 0.01f, 0.0f, 0.0f, false);
+        WorldQuad bar;
+        bar.CreateBuffer(50.0f, 5.0f);
+        bar.Submit(0.0f, 100.0f, 0.0f);
+        bar.Queue();
+        emitter.Submit();
+        Null()->ResetCounters();
+        Null()->KeepDraws(true);
+        ParticleManager::Get()->Render();
+        return Null()->Draws();
+    }
 };
 
 WorldQuad* Quad(std::vector<std::unique_ptr<WorldQuad>>& owner, float distance, unsigned order)
@@ -114,18 +130,7 @@ TEST_F(ParticlePassTest, ASubtractingEmitterDoesNotTurnBoltsAndBarsIntoSubtracti
 {
     ParticleEmitter subtracting;
     StartOneParticle(subtracting, D3DBLENDOP_REVSUBTRACT);
-    const D3DXVECTOR3 from(0.0f, 0.0f, 0.0f), to(500.0f, 0.0f, 0.0f), colour(1.0f, 1.0f, 1.0f);
-    ParticleManager::Get()->SpawnBolt("bolt.BMP", &from, &to, &colour, 0.0f, 2.0f, 0.01f, 0.0f, 0.0f, false);
-    WorldQuad bar;
-    bar.CreateBuffer(50.0f, 5.0f);
-    bar.Submit(0.0f, 100.0f, 0.0f);
-    bar.Queue();
-    subtracting.Submit();
-
-    Null()->ResetCounters();
-    Null()->KeepDraws(true);
-    ParticleManager::Get()->Render();
-    const auto& draws = Null()->Draws();
+    const auto& draws = DrawEmitterBoltAndBar(subtracting);
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].blendOp, static_cast<DWORD>(D3DBLENDOP_REVSUBTRACT));
     EXPECT_EQ(draws[0].destBlend, static_cast<DWORD>(D3DBLEND_ONE));
@@ -143,19 +148,8 @@ TEST_F(ParticlePassTest, EmittersReadTheNearerMipLevelWhileBoltsAndBarsKeepBlend
     for (const DWORD scene : {static_cast<DWORD>(D3DTEXF_LINEAR), static_cast<DWORD>(D3DTEXF_NONE)}) {
         ParticleEmitter emitter;
         StartOneParticle(emitter);
-        const D3DXVECTOR3 from(0.0f, 0.0f, 0.0f), to(500.0f, 0.0f, 0.0f), colour(1.0f, 1.0f, 1.0f);
-        ParticleManager::Get()->SpawnBolt("bolt.BMP", &from, &to, &colour, 0.0f, 2.0f, 0.01f, 0.0f, 0.0f, false);
-        WorldQuad bar;
-        bar.CreateBuffer(50.0f, 5.0f);
-        bar.Submit(0.0f, 100.0f, 0.0f);
-        bar.Queue();
-        emitter.Submit();
         device->SetSamplerState(0, D3DSAMP_MIPFILTER, scene);
-
-        Null()->ResetCounters();
-        Null()->KeepDraws(true);
-        ParticleManager::Get()->Render();
-        const auto& draws = Null()->Draws();
+        const auto& draws = DrawEmitterBoltAndBar(emitter);
         ASSERT_EQ(draws.size(), 3u);
         const DWORD emitterFilter = scene == D3DTEXF_LINEAR ? static_cast<DWORD>(D3DTEXF_POINT) : scene;
         EXPECT_EQ(draws[0].mipFilter0, emitterFilter) << "the emitter";
