@@ -336,6 +336,7 @@ void GameSession::DrawSceneFrame(IDirect3DDevice9* device, bool mayKeepWorld)
     // (the deployment's board window, a slow-motion shot) would only hold the kept picture's surfaces.
     if (m_keptWorld.cache && (!drawsWorld || !mayKeepWorld))
         m_keptWorld.cache->Release();
+    m_groundHandedOver = false;
     if (!drawsWorld || !mayKeepWorld || !DrawKeptWorld(device)) {
         // The stencil too: the level's objects mark it afresh every frame.
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, SCENE_CLEAR_COLOUR,

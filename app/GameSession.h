@@ -298,4 +298,6 @@ private:
         // Whether drawing the kept world handed the ground's emitters on to be drawn.
         bool submitsEmitters = false;
     } m_keptWorld;
+    // This frame's ground went to the device on its own (the world is drawn anew).
+    bool m_groundHandedOver = false;
 };

@@ -559,6 +559,73 @@ TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
     EXPECT_GT(device->DrawCount(), 0u) << "stars, sky and terrain";
 }
 
+// A software rasterizer draws nothing until its scene is ended. Over a kept picture of the world the highlights laid
+// under the units are handed to it before the units are built, so that it draws them meanwhile; a world drawn
+// anew hands over its ground instead, and the highlights go with the units; with no units they go with the
+// particles.
+TEST_F(GameSessionTest, OverAKeptWorldTheHighlightsAreHandedToTheDeviceBeforeTheUnitsAreBuilt)
+{
+    Resource(*session).OnResetDevice();
+    FrontEnd(*session).AddPlayer(0);
+    FrontEnd(*session).AddPlayer(1);
+    EnterState(GAME_STATE_BATTLE);
+    NullDevice* device = Null();
+    for (int frame = 0; frame < 3; ++frame) {
+        device->ResetCounters();
+        ASSERT_EQ(device->BeginScene(), D3D_OK);
+        session->RenderSceneToBackBuffer();
+        device->EndScene();
+    }
+    ASSERT_TRUE(session->GetWorldCache() && session->GetWorldCache()->IsValid());
+    EXPECT_EQ(device->ScenesEnded(), 2u) << "without units: the world, then the particles";
+
+    FakeUnit* unit = Deploy(0, 5, 5);
+    ASSERT_NE(unit, nullptr);
+    UINT unitScene = 0;
+    unit->whenRendered = [&] { unitScene = device->ScenesEnded(); };
+
+    bool sawKept = false;
+    bool sawAnew = false;
+    for (int frame = 0; frame < 4; ++frame) {
+        SCOPED_TRACE(frame);
+        if (frame == 1) {
+            // As after the camera moved: the world is drawn anew.
+            session->SetWorldCacheAllowed(false);
+            session->SetWorldCacheAllowed(true);
+        }
+        const unsigned pictures = session->GetWorldCache() ? session->GetWorldCache()->PicturesDrawn() : 0;
+        session->GetHexGrid()->AddTeam0Highlight(At(5, 5));
+        device->ResetCounters();
+        device->KeepDraws(true);
+        ASSERT_EQ(device->BeginScene(), D3D_OK);
+        session->RenderSceneToBackBuffer();
+        device->EndScene();
+        device->KeepDraws(false);
+        const WorldCache* cache = session->GetWorldCache();
+        const bool kept = cache && cache->IsValid() && cache->PicturesDrawn() == pictures;
+        if (frame > 0)
+            (kept ? sawKept : sawAnew) = true;
+        ASSERT_EQ(unit->renders, frame + 1);
+        int highlights = 0;
+        for (const NullDevice::DrawRecord& draw : device->Draws()) {
+            // The highlights keep off the objects' mark: the stencil passes where it is still 0.
+            if (draw.fvf == Hex::FVF && draw.stencilEnable && draw.stencilFunc == D3DCMP_EQUAL &&
+                draw.stencilRef == 0) {
+                ++highlights;
+                if (kept)
+                    EXPECT_LT(draw.scenesEnded, unitScene);
+                else
+                    EXPECT_EQ(draw.scenesEnded, unitScene);
+            }
+        }
+        // The hex lights up from the frame after the unit first stood on it.
+        if (frame > 0)
+            EXPECT_GT(highlights, 0) << "the player's hex is lit";
+    }
+    EXPECT_TRUE(sawKept) << "a camera standing still keeps its world";
+    EXPECT_TRUE(sawAnew);
+}
+
 // The title holds the intro until Space is pressed; the session and its screens then show the main menu.
 TEST_F(GameSessionTest, TheTitleHoldsTheIntroUntilSpace)
 {

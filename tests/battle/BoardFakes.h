@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -200,7 +201,12 @@ public:
         faceRate = rate;
     }
     void Update() override { ++updates; }
-    void Render() override { ++renders; }
+    void Render() override
+    {
+        ++renders;
+        if (whenRendered)
+            whenRendered();
+    }
     void Release() override
     {
         ++releases;
@@ -344,6 +350,8 @@ public:
     float faceZ = 0.0f;
     float faceRate = 0.0f;
     int updates = 0, renders = 0, releases = 0, lost = 0, reset = 0, findPathCalls = 0, startMoves = 0;
+    // Called at each Render (a test's look at the device while the unit is drawn).
+    std::function<void()> whenRendered;
     int targetSets = 0, attackCommands = 0, windUps = 0, checks = 0, casts = 0, areaUses = 0;
     int textQueues = 0, claims = 0, initiativeSteps = 0;
 };

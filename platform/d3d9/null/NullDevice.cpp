@@ -117,6 +117,7 @@ void NullDevice::ResetCounters()
     presentCount_ = 0;
     copyCount_ = 0;
     resetCount_ = 0;
+    scenesEnded_ = 0;
 }
 
 HRESULT NullDevice::BackEndClear(const ClearRequest& request)
@@ -174,6 +175,7 @@ HRESULT NullDevice::BackEndDraw(const DrawCall& call)
     lastDraw_.scissor = State().renderStates[D3DRS_SCISSORTESTENABLE] != FALSE;
     lastDraw_.scissorRect = State().scissorRect;
     lastDraw_.maxZ = State().viewport.MaxZ;
+    lastDraw_.scenesEnded = scenesEnded_;
     if (keepDraws_)
         draws_.push_back(lastDraw_);
     return D3D_OK;

@@ -39,6 +39,7 @@ public:
         float maxZ = 1.0f;
         bool scissor = false; // the scissor test and its rectangle
         RECT scissorRect{};
+        UINT scenesEnded = 0; // scenes the device was handed before this draw
     };
     struct ClearRecord {
         DWORD flags = 0;
@@ -71,12 +72,15 @@ public:
     // Surfaces copied by StretchRect.
     UINT CopyCount() const { return copyCount_; }
     UINT ResetCount() const { return resetCount_; }
+    // Scenes ended since the last ResetCounters: each is a part of the frame the device may draw on its own.
+    UINT ScenesEnded() const { return scenesEnded_; }
     void ResetCounters();
 
 protected:
     HRESULT BackEndClear(const ClearRequest& request) override;
     HRESULT BackEndDraw(const DrawCall& call) override;
     HRESULT BackEndPresent() override;
+    void BackEndEndScene() override { ++scenesEnded_; }
     HRESULT BackEndReset(const D3DPRESENT_PARAMETERS& presentationParameters, bool first) override;
     HRESULT BackEndReadSurface(Surface* surface) override;
     HRESULT BackEndCopySurface(Surface* source, Surface* destination) override;
@@ -98,4 +102,5 @@ private:
     UINT presentCount_ = 0;
     UINT copyCount_ = 0;
     UINT resetCount_ = 0;
+    UINT scenesEnded_ = 0;
 };
