@@ -561,8 +561,8 @@ TEST_F(GameSessionTest, TheMenuSceneDrawsTheLevelAndTheIntroStaysGrey)
 
 // A software rasterizer draws nothing until its scene is ended. Over a kept picture of the world the highlights laid
 // under the units are handed to it before the units are built, so that it draws them meanwhile; a world drawn
-// anew hands over its ground instead, and the highlights go with the units; with no units they go with the
-// particles.
+// anew hands over its ground instead, and the highlights go with the units. Without units a kept frame is handed
+// over once, after the world's moving part.
 TEST_F(GameSessionTest, OverAKeptWorldTheHighlightsAreHandedToTheDeviceBeforeTheUnitsAreBuilt)
 {
     Resource(*session).OnResetDevice();
@@ -577,7 +577,7 @@ TEST_F(GameSessionTest, OverAKeptWorldTheHighlightsAreHandedToTheDeviceBeforeThe
         device->EndScene();
     }
     ASSERT_TRUE(session->GetWorldCache() && session->GetWorldCache()->IsValid());
-    EXPECT_EQ(device->ScenesEnded(), 2u) << "without units: the world, then the particles";
+    EXPECT_EQ(device->ScenesEnded(), 2u) << "without units: the world's moving part, then the particles";
 
     FakeUnit* unit = Deploy(0, 5, 5);
     ASSERT_NE(unit, nullptr);
