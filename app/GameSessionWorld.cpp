@@ -19,7 +19,6 @@
 #include "scene/StaticObjectSet.h"
 #include "scene/Terrain.h"
 
-#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -261,11 +260,7 @@ void GameSession::RenderMovingWorld()
     // Over a kept picture the rasterizer lays the decals and highlights while the units' vertices are worked out
     // here. With a world drawn anew its ground is still being drawn, and another hand-over only held this thread
     // up (the frame took a millisecond longer); without units it only costs the scene's own upkeep.
-    const auto& players = m_flow.GetPlayers();
-    const bool unitsFollow = std::any_of(players.begin(), players.end(), [](const std::unique_ptr<Player>& player) {
-        return !player->GetUnits().empty();
-    });
-    if (!m_groundHandedOver && unitsFollow)
+    if (!m_groundHandedOver && m_unitCount > 0)
         HandSceneToDevice(device);
     DataManager::Get()->SetTechnique("SkinnedCharacterBump");
     for (const std::unique_ptr<Player>& player : m_flow.GetPlayers())
